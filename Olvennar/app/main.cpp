@@ -1,0 +1,18 @@
+#include "core/FestrinApp.h"
+#include "platform/system/LinuxAccessProbe.h"
+#include "platform/system/Settings.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Olvennar"));
+    QApplication::setApplicationVersion(QStringLiteral(OLVENNAR_VERSION));
+    QApplication::setQuitOnLastWindowClosed(false); // the main window's close goes through the quit guard
+
+    LinuxAccessProbe access;
+    FestrinApp festrin(Settings::standard(), access);
+    festrin.showMainWindow();
+    return app.exec();
+}

@@ -1,0 +1,51 @@
+#include "capture/SampleBufferPump.h"
+
+#include "capture/ExportGate.h"
+#include "platform/media/SampleSink.h"
+#include "platform/media/SampleSource.h"
+#include "platform/system/DispatchQueue.h"
+
+#include <QPromise>
+
+#include <chrono>
+#include <thread>
+
+std::shared_ptr<SampleBufferPump> SampleBufferPump::make(ExportGate& gate)
+{
+    return std::shared_ptr<SampleBufferPump>(new SampleBufferPump(gate));
+}
+
+QFuture<void> SampleBufferPump::run(SampleSink& input, SampleSource& output, DispatchQueue& queue,
+    std::function<void(const MediaTime&)> onSample)
+{
+    auto promise = std::make_shared<QPromise<void>>();
+    QFuture<void> future = promise->future();
+    promise->start();
+    auto self = shared_from_this();
+    input.requestMediaDataWhenReady(queue, [self, promise, &input, &output, onSample = std::move(onSample)] {
+        if (self->finished_)
+            return;
+        auto finish = [&] {
+            self->finished_ = true;
+            input.markAsFinished();
+            promise->finish();
+        };
+        while (input.isReadyForMoreMediaData()) {
+            while (self->gate_.isPaused())
+                std::this_thread::sleep_for(std::chrono::duration<double>(self->gatePollSeconds_));
+            std::optional<MediaSample> sample = output.copyNextSample();
+            if (!sample) {
+                finish();
+                return;
+            }
+            const MediaTime time = sample->presentationTime();
+            if (!input.append(*sample)) {
+                finish();
+                return;
+            }
+            if (onSample)
+                onSample(time);
+        }
+    });
+    return future;
+}

@@ -1,0 +1,36 @@
+#include "core/FestrinApp.h"
+
+#include "core/RecordingController.h"
+#include "ui/MainWindow.h"
+
+FestrinApp::FestrinApp(Settings& settings, AccessProbe& access)
+    : settings_(settings)
+    , access_(access)
+{
+}
+
+FestrinApp::~FestrinApp() = default;
+
+RecordingController& FestrinApp::controller()
+{
+    if (!controller_)
+        controller_ = std::make_unique<RecordingController>(Platform{settings_, access_});
+    return *controller_;
+}
+
+void FestrinApp::showMainWindow()
+{
+    if (!window_) {
+        window_ = std::make_unique<MainWindow>(controller(), quitGuard_);
+        connect(window_.get(), &MainWindow::contentShown, this, [this] { startUp(); });
+    }
+    window_->show();
+    window_->raise();
+}
+
+QCoro::Task<> FestrinApp::startUp()
+{
+    RecordingController* controller = &this->controller();
+    quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
+    co_await controller->checkPermissionAndLoadDisplays();
+}

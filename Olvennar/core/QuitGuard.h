@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+// Asked before the application ends: while takes are still being finished it asks the user first.
+class QuitGuard {
+public:
+    enum class Reply { terminateNow, terminateCancel };
+
+    struct Alert {
+        QString messageText;
+        QString informativeText;
+        QStringList buttons; // first is the default
+    };
+
+    // The alert for n working finish jobs; nothing when n is below 1 (quit at once).
+    static std::optional<Alert> alertFor(int workingJobs);
+    // Index 1 ("Quit anyway") ends the application; anything else keeps it running.
+    static Reply replyFor(int chosenButton) { return chosenButton == 1 ? Reply::terminateNow : Reply::terminateCancel; }
+
+    // Counts the working finish jobs; 0 until the start-up task installs the controller's count.
+    std::function<int()> finishingCount = [] { return 0; };
+    // Runs the alert modally and returns the chosen button's index; a message box unless tests replace it.
+    std::function<int(const Alert&)> runAlert;
+
+    Reply applicationShouldTerminate(QWidget* parent = nullptr);
+};

@@ -1,0 +1,55 @@
+#include "core/SaveLocation.h"
+
+#include "core/Diagnostics.h"
+#include "core/Edition.h"
+#include "platform/system/Paths.h"
+#include "platform/system/Settings.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace SaveLocation {
+
+QString defaultPath() { return QDir(Paths::moviesFolder()).filePath(Edition::appName()); }
+
+QString current(const Settings& settings)
+{
+    const QString stored = settings.stringValue(QString::fromLatin1(settingsKey), QString());
+    if (!stored.isEmpty())
+        return QDir::cleanPath(Paths::expandTilde(stored));
+    return defaultPath();
+}
+
+std::optional<QString> ensureCurrent(const Settings& settings)
+{
+    const QString root = current(settings);
+    if (QFileInfo(root).isDir())
+        return std::nullopt;
+    const bool stored = !settings.stringValue(QString::fromLatin1(settingsKey), QString()).isEmpty();
+    const QString parent = QFileInfo(root).absolutePath();
+    if (stored && !QFileInfo(parent).isDir()) {
+        Diagnostics::log(QStringLiteral("save location: parent of ") + root + QStringLiteral(" is missing; not creating it"));
+        return QStringLiteral("The save folder is not available: ") + root;
+    }
+    if (!QDir().mkpath(root))
+        return QStringLiteral("Could not create the save folder: ") + root;
+    return std::nullopt;
+}
+
+bool choose(Settings& settings, QWidget* parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Save here"));
+    dialog.setWindowTitle(QStringLiteral("Choose where ") + Edition::appName() + QStringLiteral(" saves your recordings."));
+    const QString start = current(settings);
+    dialog.setDirectory(QFileInfo(start).isDir() ? start : Paths::homeFolder());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    settings.setString(QString::fromLatin1(settingsKey), QDir::cleanPath(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath()));
+    return true;
+}
+
+} // namespace SaveLocation

@@ -1,0 +1,47 @@
+#include "platform/media/PixelBuffer.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+void PixelBuffer::AlignedFree::operator()(uint8_t* p) const { std::free(p); }
+
+PixelBuffer::PixelBuffer(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    width_ = width;
+    height_ = height;
+    const size_t raw = static_cast<size_t>(width) * bytesPerPixel;
+    bytesPerRow_ = (raw + rowAlignment - 1) / rowAlignment * rowAlignment;
+    void* memory = std::aligned_alloc(rowAlignment, byteCount());
+    if (!memory)
+        throw std::bad_alloc();
+    std::memset(memory, 0, byteCount());
+    data_.reset(static_cast<uint8_t*>(memory));
+}
+
+PixelBuffer::PixelBuffer(const PixelBuffer& other)
+    : PixelBuffer(other.width_, other.height_)
+{
+    if (!isEmpty())
+        std::memcpy(data_.get(), other.data_.get(), byteCount());
+}
+
+PixelBuffer& PixelBuffer::operator=(const PixelBuffer& other)
+{
+    if (this != &other)
+        *this = PixelBuffer(other);
+    return *this;
+}
+
+void PixelBuffer::fill(uint8_t blue, uint8_t green, uint8_t red, uint8_t alpha)
+{
+    const uint32_t pixel = static_cast<uint32_t>(blue) | static_cast<uint32_t>(green) << 8 | static_cast<uint32_t>(red) << 16
+        | static_cast<uint32_t>(alpha) << 24;
+    for (int y = 0; y < height_; ++y) {
+        auto* p = reinterpret_cast<uint32_t*>(row(y));
+        for (int x = 0; x < width_; ++x)
+            p[x] = pixel;
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// A BGRA8 premultiplied image with 64-byte aligned rows (SIMD-friendly, and what swscale likes).
+// Views as cv::Mat or QImage wrap `data()` without copying (see PixelBufferViews.h).
+class PixelBuffer {
+public:
+    static constexpr int bytesPerPixel = 4;
+    static constexpr size_t rowAlignment = 64;
+
+    // Zero-filled (transparent black). Sizes below 1 give an empty buffer.
+    PixelBuffer(int width, int height);
+    PixelBuffer(const PixelBuffer& other);
+    PixelBuffer& operator=(const PixelBuffer& other);
+    PixelBuffer(PixelBuffer&&) noexcept = default;
+    PixelBuffer& operator=(PixelBuffer&&) noexcept = default;
+    ~PixelBuffer() = default;
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    size_t bytesPerRow() const { return bytesPerRow_; }
+    bool isEmpty() const { return width_ <= 0 || height_ <= 0; }
+    uint8_t* data() { return data_.get(); }
+    const uint8_t* data() const { return data_.get(); }
+    uint8_t* row(int y) { return data_.get() + static_cast<size_t>(y) * bytesPerRow_; }
+    const uint8_t* row(int y) const { return data_.get() + static_cast<size_t>(y) * bytesPerRow_; }
+    size_t byteCount() const { return bytesPerRow_ * static_cast<size_t>(height_ > 0 ? height_ : 0); }
+
+    void fill(uint8_t blue, uint8_t green, uint8_t red, uint8_t alpha);
+
+private:
+    struct AlignedFree {
+        void operator()(uint8_t* p) const;
+    };
+    int width_ = 0;
+    int height_ = 0;
+    size_t bytesPerRow_ = 0;
+    std::unique_ptr<uint8_t[], AlignedFree> data_;
+};

@@ -1,0 +1,71 @@
+#include "platform/system/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace AtomicFile {
+
+QString hiddenSibling(const QString& targetPath, const QString& purpose)
+{
+    const QFileInfo info(targetPath);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return info.dir().filePath(QLatin1Char('.') + purpose + QLatin1Char('-') + uuid + suffix);
+}
+
+std::optional<QString> replace(const QString& siblingPath, const QString& targetPath)
+{
+    const QByteArray from = QFile::encodeName(siblingPath);
+    const QByteArray to = QFile::encodeName(targetPath);
+    if (::rename(from.constData(), to.constData()) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    const QByteArray dir = QFile::encodeName(QFileInfo(targetPath).absolutePath());
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> write(const QString& targetPath, const QByteArray& bytes, const QString& purpose)
+{
+    const QString sibling = hiddenSibling(targetPath, purpose);
+    const QByteArray name = QFile::encodeName(sibling);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    std::optional<QString> failure;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            failure = QString::fromLocal8Bit(std::strerror(errno));
+            break;
+        }
+        data += n;
+        left -= n;
+    }
+    if (!failure && ::fsync(fd) != 0)
+        failure = QString::fromLocal8Bit(std::strerror(errno));
+    if (::close(fd) != 0 && !failure)
+        failure = QString::fromLocal8Bit(std::strerror(errno));
+    if (!failure)
+        failure = replace(sibling, targetPath);
+    if (failure)
+        ::unlink(name.constData());
+    return failure;
+}
+
+} // namespace AtomicFile

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Replace-by-sibling writes: the bytes go to a hidden sibling (".<purpose>-<UUID><ext>"), are fsynced, and the
+// sibling is renamed over the target. A reader never sees a half-written file and a failed write leaves the
+// old file as it was.
+namespace AtomicFile {
+// Returns an error sentence on failure (the sibling is removed), nothing on success.
+std::optional<QString> write(const QString& targetPath, const QByteArray& bytes, const QString& purpose = QStringLiteral("write"));
+// The hidden sibling path a writer should use: "<dir>/.<purpose>-<UUID><ext of target>".
+QString hiddenSibling(const QString& targetPath, const QString& purpose);
+// rename(2) of a finished sibling over the target, with an fsync of the folder; error sentence on failure.
+std::optional<QString> replace(const QString& siblingPath, const QString& targetPath);
+}

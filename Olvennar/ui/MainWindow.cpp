@@ -1,0 +1,50 @@
+#include "ui/MainWindow.h"
+
+#include "core/Edition.h"
+#include "core/QuitGuard.h"
+#include "ui/ContentView.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMenuBar>
+
+MainWindow::MainWindow(RecordingController& controller, QuitGuard& quitGuard, QWidget* parent)
+    : QMainWindow(parent)
+    , quitGuard_(quitGuard)
+{
+    setWindowTitle(Edition::appName());
+    setCentralWidget(new ContentView(controller, this));
+    // The window takes its size from its content; the file menu offers no second window.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* quit = file->addAction(QStringLiteral("Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, &MainWindow::requestQuit);
+}
+
+void MainWindow::requestQuit()
+{
+    if (quitGuard_.applicationShouldTerminate(this) != QuitGuard::Reply::terminateNow)
+        return;
+    quitApproved_ = true;
+    QApplication::quit();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (quitApproved_ || quitGuard_.applicationShouldTerminate(this) == QuitGuard::Reply::terminateNow) {
+        quitApproved_ = true;
+        event->accept();
+        QApplication::quit();
+        return;
+    }
+    event->ignore();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        Q_EMIT contentShown();
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, then runs every test under a private X server and a private
+# PulseAudio daemon with two null sinks ("olvennar_mic" whose monitor stands in for a microphone, and
+# "olvennar_system" as the default output). Both are stopped when the tests end.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+bash scripts/build.sh
+
+runtime=$(mktemp -d /tmp/olvennar-test-run-XXXXXX)
+export XDG_RUNTIME_DIR="$runtime"
+export PULSE_RUNTIME_PATH="$runtime/pulse"
+export PULSE_STATE_PATH="$runtime/pulse-state"
+mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
+cleanup() {
+  pulseaudio --kill >/dev/null 2>&1 || true
+  rm -rf "$runtime"
+}
+trap cleanup EXIT
+
+pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit --system=false -n \
+  --load="module-native-protocol-unix" \
+  --load="module-null-sink sink_name=olvennar_system sink_properties=device.description=Olvennar_System" \
+  --load="module-null-sink sink_name=olvennar_mic sink_properties=device.description=Olvennar_Mic" \
+  --load="module-always-sink" >/dev/null 2>&1 || echo "test: PulseAudio could not start; sound tests will skip"
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl set-default-sink olvennar_system >/dev/null 2>&1 || true
+pactl set-default-source olvennar_mic.monitor >/dev/null 2>&1 || true
+
+cd build
+xvfb-run -a -s "-screen 0 1280x720x24 +extension MIT-SHM +extension Composite +extension RANDR" \
+  ctest --output-on-failure --parallel "$(nproc)" "$@"
