@@ -27,5 +27,5 @@ xcb_atom_t XcbConnection::atom(const char* name, bool onlyIfExists) const
 {
     const auto cookie = xcb_intern_atom(connection_, onlyIfExists ? 1 : 0, static_cast<uint16_t>(std::strlen(name)), name);
     XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection_, cookie, nullptr));
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }

@@ -19,7 +19,7 @@ public:
 
     xcb_connection_t* get() const { return connection_; }
     xcb_screen_t* screen() const { return screen_; }
-    xcb_window_t root() const { return screen_ ? screen_->root : XCB_WINDOW_NONE; }
+    xcb_window_t root() const { return screen_ ? screen_->root : static_cast<xcb_window_t>(XCB_WINDOW_NONE); }
     bool hasError() const { return xcb_connection_has_error(connection_) != 0; }
     // Interned atom, cached per connection by the caller if needed; XCB_ATOM_NONE on failure.
     xcb_atom_t atom(const char* name, bool onlyIfExists = false) const;
