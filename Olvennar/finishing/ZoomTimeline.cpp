@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -86,6 +88,52 @@ struct HoldShortening {
         }
         return holdEnd;
     }
+};
+
+constexpr double hoverStep = 0.1;
+constexpr long hoverRestart = 5; // a failed scan starts again 0.5 s later
+
+// Smallest and largest value over a window of indices that only moves forward.
+class SlidingExtent {
+public:
+    explicit SlidingExtent(std::function<double(long)> value)
+        : value_(std::move(value))
+    {
+    }
+    void clear()
+    {
+        lows_.clear();
+        highs_.clear();
+    }
+    void push(long index)
+    {
+        const double v = value_(index);
+        while (!lows_.empty() && value_(lows_.back()) >= v)
+            lows_.pop_back();
+        lows_.push_back(index);
+        while (!highs_.empty() && value_(highs_.back()) <= v)
+            highs_.pop_back();
+        highs_.push_back(index);
+    }
+    void dropBefore(long index)
+    {
+        while (!lows_.empty() && lows_.front() < index)
+            lows_.pop_front();
+        while (!highs_.empty() && highs_.front() < index)
+            highs_.pop_front();
+    }
+    double low() const { return value_(lows_.front()); }
+    double high() const { return value_(highs_.front()); }
+    double widthWith(long index) const
+    {
+        const double v = value_(index);
+        return std::max(high(), v) - std::min(low(), v);
+    }
+
+private:
+    std::function<double(long)> value_;
+    std::deque<long> lows_;
+    std::deque<long> highs_;
 };
 
 } // namespace
@@ -397,44 +445,62 @@ std::vector<ZoomTimeline::Candidate> ZoomTimeline::hoverCandidates(const Pointer
     if (pointer.xs.empty() || pointer.ys.size() != pointer.xs.size())
         return candidates;
     const double pathEnd = pointer.start + static_cast<double>(pointer.xs.size() - 1) / PointerPath::rate;
-    double t = pointer.start;
-    while (t < pathEnd) {
-        const QPointF origin = *pointer.position(t);
-        QRectF box = pointBox(origin.x(), origin.y());
-        QPointF previous = origin;
-        double distance = 0;
-        double lastFit = t;
-        std::optional<double> firstOut;
-        for (int k = 1;; ++k) {
-            const double s = stepTime(t, k, 0.1);
-            if (s > pathEnd)
-                break;
-            const QPointF p = *pointer.position(s);
-            const QRectF grown = including(box, p.x(), p.y());
-            if (!fits(grown, 0.1, 0.12)) {
-                firstOut = s;
-                break;
-            }
-            box = grown;
-            distance += std::hypot(p.x() - previous.x(), p.y() - previous.y());
-            previous = p;
-            lastFit = s;
+
+    // Every scan starts on the 0.1 s grid from the path's start and samples along it, so the positions
+    // and the distance walked are computed once. A scan from a later start fits at least as far as an
+    // earlier one, so the end of the fitting run only moves forward: a sliding window of box extents
+    // keeps the whole scan linear even when the pointer rests for an hour.
+    long lastIndex = static_cast<long>(std::floor((pathEnd - pointer.start) / hoverStep + 1e-9));
+    while (lastIndex > 0 && stepTime(pointer.start, static_cast<int>(lastIndex), hoverStep) > pathEnd)
+        --lastIndex;
+    std::vector<QPointF> grid(static_cast<size_t>(lastIndex) + 1);
+    std::vector<double> walked(grid.size(), 0.0);
+    for (long k = 0; k <= lastIndex; ++k) {
+        grid[static_cast<size_t>(k)] = *pointer.position(stepTime(pointer.start, static_cast<int>(k), hoverStep));
+        if (k > 0) {
+            const QPointF d = grid[static_cast<size_t>(k)] - grid[static_cast<size_t>(k - 1)];
+            walked[static_cast<size_t>(k)] = walked[static_cast<size_t>(k - 1)] + std::hypot(d.x(), d.y());
         }
-        const double dwell = lastFit - t;
+    }
+    SlidingExtent xs([&](long k) { return grid[static_cast<size_t>(k)].x(); });
+    SlidingExtent ys([&](long k) { return grid[static_cast<size_t>(k)].y(); });
+
+    long fitEnd = 0; // one past the last sample of the current fitting run
+    long i = 0;
+    while (i <= lastIndex && stepTime(pointer.start, static_cast<int>(i), hoverStep) < pathEnd) {
+        if (fitEnd <= i) {
+            xs.clear();
+            ys.clear();
+            xs.push(i);
+            ys.push(i);
+            fitEnd = i + 1;
+        }
+        xs.dropBefore(i);
+        ys.dropBefore(i);
+        while (fitEnd <= lastIndex && xs.widthWith(fitEnd) <= 0.1 && ys.widthWith(fitEnd) <= 0.12) {
+            xs.push(fitEnd);
+            ys.push(fitEnd);
+            ++fitEnd;
+        }
+        const long lastFit = fitEnd - 1;
+        const double t = stepTime(pointer.start, static_cast<int>(i), hoverStep);
+        const double dwell = static_cast<double>(lastFit - i) * hoverStep;
+        const double distance = walked[static_cast<size_t>(lastFit)] - walked[static_cast<size_t>(i)];
         // The pointer rests on one spot but still moves, as when pointing at something.
         if (dwell >= 5.0 && distance >= 0.12 && distance / dwell >= 0.02) {
-            const double until = firstOut.value_or(pathEnd);
+            const bool fitsToTheEnd = fitEnd > lastIndex;
+            const double until = fitsToTheEnd ? pathEnd : stepTime(pointer.start, static_cast<int>(fitEnd), hoverStep);
+            const auto from = std::lower_bound(events.begin(), events.end(), t, [](const Activity& e, double time) { return e.t0 < time; });
             int clicks = 0;
-            for (const Activity& e : events) {
-                if (t <= e.t0 && e.t0 <= until)
-                    clicks += e.clicks;
-            }
-            candidates.push_back(Candidate{t, lastFit, box, clicks, 0, true, {{t, centerOf(box)}}});
-            if (!firstOut)
+            for (auto e = from; e != events.end() && e->t0 <= until; ++e)
+                clicks += e->clicks;
+            const QRectF box(xs.low(), ys.low(), xs.high() - xs.low(), ys.high() - ys.low());
+            candidates.push_back(Candidate{t, stepTime(pointer.start, static_cast<int>(lastFit), hoverStep), box, clicks, 0, true, {{t, centerOf(box)}}});
+            if (fitsToTheEnd)
                 break; // the box still fits at the path's end: nothing is left to scan
-            t = *firstOut;
+            i = fitEnd;
         } else {
-            t += 0.5;
+            i += hoverRestart;
         }
     }
     return candidates;

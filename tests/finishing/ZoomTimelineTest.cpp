@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
+#include <random>
 #include <vector>
 
 namespace {
@@ -299,6 +301,80 @@ TEST(ZoomTimelineTest, HoverScanEndsWhenTheSpotLastsToThePathsEnd)
     ASSERT_EQ(candidates.size(), 1u);
     EXPECT_EQ(candidates[0].t0, 0);
     EXPECT_NEAR(candidates[0].t1, 30, 1e-9);
+}
+
+// The hover scan written out step by step: a fresh box from every start, t moving on by 0.5 s.
+std::vector<ZoomTimeline::Candidate> literalHoverScan(const PointerPath& path, const std::vector<ZoomTimeline::Activity>& events)
+{
+    std::vector<ZoomTimeline::Candidate> found;
+    const double pathEnd = path.start + (path.xs.size() - 1) / PointerPath::rate;
+    double t = path.start;
+    while (t < pathEnd) {
+        const QPointF origin = *path.position(t);
+        double x0 = origin.x(), x1 = origin.x(), y0 = origin.y(), y1 = origin.y();
+        QPointF previous = origin;
+        double distance = 0, lastFit = t;
+        std::optional<double> firstOut;
+        for (int k = 1; t + k * 0.1 <= pathEnd; ++k) {
+            const QPointF p = *path.position(t + k * 0.1);
+            if (std::max(x1, p.x()) - std::min(x0, p.x()) > 0.1 || std::max(y1, p.y()) - std::min(y0, p.y()) > 0.12) {
+                firstOut = t + k * 0.1;
+                break;
+            }
+            x0 = std::min(x0, p.x()), x1 = std::max(x1, p.x()), y0 = std::min(y0, p.y()), y1 = std::max(y1, p.y());
+            distance += std::hypot(p.x() - previous.x(), p.y() - previous.y());
+            previous = p;
+            lastFit = t + k * 0.1;
+        }
+        const double dwell = lastFit - t;
+        if (dwell >= 5.0 && distance >= 0.12 && distance / dwell >= 0.02) {
+            int clicks = 0;
+            for (const auto& e : events)
+                clicks += t <= e.t0 && e.t0 <= firstOut.value_or(pathEnd) ? e.clicks : 0;
+            found.push_back({t, lastFit, QRectF(x0, y0, x1 - x0, y1 - y0), clicks, 0, true, {}});
+            if (!firstOut)
+                break;
+            t = *firstOut;
+        } else {
+            t += 0.5;
+        }
+    }
+    return found;
+}
+
+TEST(ZoomTimelineTest, HoverScanMatchesTheStepByStepScan)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> unit(0, 1);
+    size_t total = 0;
+    for (int round = 0; round < 20; ++round) {
+        // Wandering between spots where the pointer circles, rests or jitters.
+        std::vector<std::vector<double>> samples;
+        double t = 0;
+        while (t < 120) {
+            const double cx = unit(random), cy = unit(random), radius = 0.05 * unit(random), speed = 3 * unit(random);
+            const double span = 2 + 15 * unit(random);
+            for (double s = 0; s < span; s += 1.0 / 60)
+                samples.push_back({t + s, cx + radius * std::cos(speed * s), cy + radius * std::sin(speed * s)});
+            t += span;
+        }
+        const PointerPath path = *PointerPath::fromSamples(samples);
+        std::vector<ZoomTimeline::Activity> events;
+        for (double e = 1; e < 120; e += 3 * unit(random))
+            events.push_back({e, e, 0.5, 0.5, 1, 0});
+        const auto fast = ZoomTimeline::hoverCandidates(path, events);
+        const auto slow = literalHoverScan(path, events);
+        ASSERT_EQ(fast.size(), slow.size()) << round;
+        total += fast.size();
+        for (size_t i = 0; i < fast.size(); ++i) {
+            EXPECT_NEAR(fast[i].t0, slow[i].t0, 1e-9);
+            EXPECT_NEAR(fast[i].t1, slow[i].t1, 1e-9);
+            EXPECT_NEAR(fast[i].box.width(), slow[i].box.width(), 1e-9);
+            EXPECT_NEAR(fast[i].box.y(), slow[i].box.y(), 1e-9);
+            EXPECT_EQ(fast[i].clicks, slow[i].clicks);
+        }
+    }
+    EXPECT_GT(total, 20u);
 }
 
 TEST(ZoomTimelineTest, SmartSegmentsRampHoldAndSpaceOut)
