@@ -8,6 +8,7 @@
 #include <cmath>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -53,7 +54,9 @@ void stableSort(std::vector<T>& values, Less less) { std::stable_sort(values.beg
 
 std::vector<Click> sortedClicks(const std::vector<Click>& clicks)
 {
-    std::vector<Click> sorted = clicks;
+    std::vector<Click> sorted;
+    sorted.reserve(clicks.size());
+    std::copy_if(clicks.begin(), clicks.end(), std::back_inserter(sorted), [](const Click& c) { return std::isfinite(c.time); });
     stableSort(sorted, [](const Click& a, const Click& b) { return a.time < b.time; });
     return sorted;
 }
