@@ -166,6 +166,23 @@ TEST(ScriptFollowerTest, TiesGoToTheMatchNearestTheCursor)
     EXPECT_EQ(follower.cursor(), 4);
     // From 4: "dek fim" ends at 3 (distance 1) and at 6 (distance 2); the nearer one ties best but lies behind.
     EXPECT_EQ(follower.bestMatch({u"dek"_qs, u"fim"_qs}, 0, 6), (ScriptFollower::Match{3, 2.0}));
+    // At the end the later copy is nearer, though the scan meets the earlier one first.
+    ASSERT_TRUE(follower.hear(u"bax dek fim gol"_qs));
+    ASSERT_EQ(follower.cursor(), 7);
+    EXPECT_EQ(follower.bestMatch({u"bax"_qs, u"dek"_qs}, 0, 6), (ScriptFollower::Match{5, 2.0}));
+}
+
+TEST(ScriptFollowerTest, AnUnmatchedLastWordFallsBackToTheShorterQuery)
+{
+    const QStringList words = syntheticWords(10);
+    ScriptFollower follower;
+    follower.load(words.join(u' '), Style::script);
+    const auto match = follower.bestMatch({words[0], words[1], words[2], u"zzz"_qs}, 0, 9);
+    ASSERT_TRUE(match);
+    EXPECT_EQ(match->end, 3);
+    EXPECT_DOUBLE_EQ(match->score, 2.7);
+    EXPECT_FALSE(follower.bestMatch({u"zzz"_qs}, 0, 9));
+    EXPECT_FALSE(follower.bestMatch({words[0]}, 5, 4));
 }
 
 class FollowerCardsTest : public ::testing::Test {
