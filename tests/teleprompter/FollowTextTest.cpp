@@ -48,6 +48,12 @@ TEST(FollowTextTest, ChunksMergeSentencesAndCutLongOnesAfterCommas)
     EXPECT_EQ(cut[0], clause + u", "_qs + clause + u',');
     EXPECT_EQ(cut[2], clause + u'.');
     EXPECT_EQ(cut.join(u' '), sentence);
+
+    // Eight 30-character clauses: a piece closes only at 86 characters (three clauses), not at every comma.
+    const QString shortClause = u"abcdefg abcdefg abcdefg abcde,"_qs;
+    const QStringList eight(8, shortClause);
+    const QStringList pieces = FollowText::chunks(eight.join(u' '), 130);
+    EXPECT_EQ(pieces, (QStringList{eight.mid(0, 3).join(u' '), eight.mid(3, 3).join(u' '), eight.mid(6).join(u' ')}));
 }
 
 TEST(FollowTextTest, NormalisationAndNumberWords)
