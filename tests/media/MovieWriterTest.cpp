@@ -1,0 +1,249 @@
+#include "MediaTestSupport.h"
+
+#include "platform/media/MovieAsset.h"
+#include "platform/media/PixelBuffer.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace MediaTestSupport;
+
+namespace {
+
+class MovieWriterTest : public SandboxTest {
+protected:
+    QStringList hiddenFiles() const
+    {
+        return QDir(folder->path()).entryList(QDir::Files | QDir::Hidden).filter(QRegularExpression(QStringLiteral("^\\.")));
+    }
+    static double number(const QJsonObject& o, const char* key) { return o.value(QLatin1String(key)).toString().toDouble(); }
+};
+
+TEST_F(MovieWriterTest, H264FinishedMovieHasHighProfileNoReorderingGopBitRateAndStereoAac)
+{
+    const QString target = path(QStringLiteral("final.mov"));
+    MovieSpec spec;
+    spec.seconds = 4.0;
+    writeMovie(target, spec);
+    ASSERT_TRUE(QFile::exists(target));
+    EXPECT_TRUE(hiddenFiles().isEmpty()) << hiddenFiles().join(u',').toStdString();
+
+    const QJsonObject info = probe(target, true);
+    const QJsonObject video = streamsOfType(info, QStringLiteral("video")).at(0).toObject();
+    EXPECT_EQ(video.value(QStringLiteral("codec_name")).toString(), QStringLiteral("h264"));
+    EXPECT_EQ(video.value(QStringLiteral("profile")).toString(), QStringLiteral("High"));
+    EXPECT_EQ(video.value(QStringLiteral("has_b_frames")).toInt(), 0);
+    EXPECT_EQ(video.value(QStringLiteral("width")).toInt(), 320);
+    EXPECT_EQ(video.value(QStringLiteral("height")).toInt(), 180);
+    EXPECT_EQ(video.value(QStringLiteral("avg_frame_rate")).toString(), QStringLiteral("30/1"));
+
+    const auto packets = packetsOf(info, video.value(QStringLiteral("index")).toInt());
+    ASSERT_EQ(packets.size(), 120u);
+    int sinceKey = 0;
+    int64_t bytes = 0;
+    double previousPts = -1;
+    for (const QJsonObject& packet : packets) {
+        const bool key = packet.value(QStringLiteral("flags")).toString().startsWith(u'K');
+        sinceKey = key ? 0 : sinceKey + 1;
+        EXPECT_LT(sinceKey, 60) << "key frames at most every 60 frames";
+        bytes += packet.value(QStringLiteral("size")).toString().toLongLong();
+        // Without reordering, decode order is presentation order.
+        EXPECT_EQ(packet.value(QStringLiteral("pts")).toInteger(), packet.value(QStringLiteral("dts")).toInteger());
+        const double pts = number(packet, "pts_time");
+        EXPECT_GT(pts, previousPts);
+        previousPts = pts;
+    }
+    EXPECT_TRUE(packets.front().value(QStringLiteral("flags")).toString().startsWith(u'K'));
+    const double bitRate = static_cast<double>(bytes) * 8.0 / 4.0;
+    EXPECT_NEAR(bitRate, 320.0 * 180 * 6, 320.0 * 180 * 6 * 0.10);
+
+    const QJsonObject audio = streamsOfType(info, QStringLiteral("audio")).at(0).toObject();
+    EXPECT_EQ(audio.value(QStringLiteral("codec_name")).toString(), QStringLiteral("aac"));
+    EXPECT_EQ(audio.value(QStringLiteral("profile")).toString(), QStringLiteral("LC"));
+    EXPECT_EQ(audio.value(QStringLiteral("channels")).toInt(), 2);
+    EXPECT_EQ(audio.value(QStringLiteral("sample_rate")).toString(), QStringLiteral("48000"));
+
+    // Sound and picture start together and end within one frame of each other.
+    EXPECT_NEAR(number(video, "start_time"), number(audio, "start_time"), 1.0 / 30);
+    EXPECT_NEAR(number(video, "duration"), 4.0, 1.0 / 30);
+    EXPECT_NEAR(number(audio, "duration"), 4.0, 1.0 / 30);
+
+    // The index sits at the front of a finished movie.
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytesOfFile = file.readAll();
+    EXPECT_LT(bytesOfFile.indexOf("moov"), bytesOfFile.indexOf("mdat"));
+}
+} // namespace
+
+namespace {
+
+TEST_F(MovieWriterTest, HevcCaptureFileIsFragmentedTaggedHvc1WithoutReordering)
+{
+    const QString target = path(QStringLiteral("raw.mov"));
+    MovieSpec spec;
+    spec.codec = VideoSettings::Codec::hevc;
+    spec.mode = MovieWriteMode::capture;
+    spec.seconds = 3.0;
+    spec.audioTracks = 2;
+    writeMovie(target, spec);
+
+    const QJsonObject info = probe(target, true);
+    const QJsonObject video = streamsOfType(info, QStringLiteral("video")).at(0).toObject();
+    EXPECT_EQ(video.value(QStringLiteral("codec_name")).toString(), QStringLiteral("hevc"));
+    EXPECT_EQ(video.value(QStringLiteral("codec_tag_string")).toString(), QStringLiteral("hvc1"));
+    EXPECT_EQ(video.value(QStringLiteral("has_b_frames")).toInt(), 0);
+    EXPECT_EQ(streamsOfType(info, QStringLiteral("audio")).size(), 2);
+    int keyFrames = 0;
+    for (const QJsonObject& packet : packetsOf(info, 0))
+        keyFrames += packet.value(QStringLiteral("flags")).toString().startsWith(u'K');
+    EXPECT_GE(keyFrames, 2) << "a key frame at least every 60 frames";
+    EXPECT_NEAR(number(video, "duration"), 3.0, 1.0 / 30);
+
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    int fragments = 0;
+    for (qsizetype at = bytes.indexOf("moof"); at >= 0; at = bytes.indexOf("moof", at + 4))
+        ++fragments;
+    EXPECT_GE(fragments, 3) << "fragments of at most one second";
+}
+
+TEST_F(MovieWriterTest, AudioOnlyM4aKeepsMonoRateAndLength)
+{
+    const QString target = path(QStringLiteral("voice.m4a"));
+    MovieSpec spec;
+    spec.video = false;
+    spec.audioChannels = 1;
+    spec.type = MovieFileType::appleM4A;
+    spec.mode = MovieWriteMode::capture;
+    spec.seconds = 2.5;
+    writeMovie(target, spec);
+    const QJsonObject info = probe(target);
+    EXPECT_EQ(info.value(QStringLiteral("format")).toObject().value(QStringLiteral("format_name")).toString(),
+        QStringLiteral("mov,mp4,m4a,3gp,3g2,mj2"));
+    const QJsonArray audio = streamsOfType(info, QStringLiteral("audio"));
+    ASSERT_EQ(audio.size(), 1);
+    EXPECT_EQ(audio.at(0).toObject().value(QStringLiteral("channels")).toInt(), 1);
+    EXPECT_EQ(audio.at(0).toObject().value(QStringLiteral("sample_rate")).toString(), QStringLiteral("48000"));
+    EXPECT_NEAR(number(audio.at(0).toObject(), "duration"), 2.5, 0.03);
+}
+
+TEST_F(MovieWriterTest, LateFirstPictureOpensTheTrackWithAnEmptyEdit)
+{
+    const QString target = path(QStringLiteral("camera.mov"));
+    MovieSpec spec;
+    spec.videoStart = 0.5;
+    spec.audioTracks = 0;
+    writeMovie(target, spec);
+    auto opened = MovieAsset::open(target);
+    ASSERT_TRUE(std::holds_alternative<MovieAsset>(opened));
+    const MovieTrack* video = std::get<MovieAsset>(opened).firstTrack(MovieTrack::MediaType::video);
+    ASSERT_NE(video, nullptr);
+    EXPECT_NEAR(video->emptyEditDuration.seconds(), 0.5, 1e-3);
+    EXPECT_NEAR(video->mediaStart().seconds(), 0.5, 1e-3);
+    EXPECT_NEAR(video->end().seconds(), 2.0, 1.0 / 30);
+}
+
+TEST_F(MovieWriterTest, StartWritingIntoAMissingFolderFailsWithAReason)
+{
+    MovieWriter writer(path(QStringLiteral("no/such/folder/raw.mov")), MovieFileType::quickTimeMovie, MovieWriteMode::capture);
+    ASSERT_NE(writer.addVideoInput(videoSettingsFor(MovieSpec {})), nullptr);
+    EXPECT_FALSE(writer.startWriting());
+    EXPECT_EQ(writer.status(), MovieWriter::Status::failed);
+    ASSERT_TRUE(writer.error());
+    EXPECT_TRUE(writer.error()->description.contains(QStringLiteral("No such file or directory")));
+}
+
+TEST_F(MovieWriterTest, NonAdvancingPictureIsRefusedAndWritingGoesOn)
+{
+    const QString target = path(QStringLiteral("camera.mov"));
+    MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
+    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieSpec {}));
+    ASSERT_TRUE(writer.startWriting());
+    EXPECT_FALSE(video->isReadyForMoreMediaData()) << "nothing is taken before the session starts";
+    writer.startSession(MediaTime(5, 1));
+    EXPECT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, 0), MediaTime(4, 1)))) << "before the session: trimmed";
+    EXPECT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, 1), MediaTime(5, 1))));
+    EXPECT_FALSE(video->append(MediaSample::video(movingNoise(320, 180, 2), MediaTime(5, 1))));
+    EXPECT_EQ(writer.status(), MovieWriter::Status::writing);
+    EXPECT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, 3), MediaTime(51, 10))));
+    video->markAsFinished();
+    EXPECT_FALSE(video->append(MediaSample::video(movingNoise(320, 180, 4), MediaTime(52, 10)))) << "finished inputs take nothing";
+    ASSERT_TRUE(writer.finishWriting());
+    EXPECT_EQ(writer.status(), MovieWriter::Status::completed);
+    const auto packets = packetsOf(probe(target, true), 0);
+    ASSERT_EQ(packets.size(), 2u);
+    EXPECT_DOUBLE_EQ(number(packets[0], "pts_time"), 0.0) << "the session start is file time 0";
+}
+
+TEST_F(MovieWriterTest, CancelledFinishingWriteLeavesTheOldTargetAndNoSibling)
+{
+    const QString target = path(QStringLiteral("final.mov"));
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old final");
+    }
+    MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing, QStringLiteral("mixdown"));
+    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieSpec {}));
+    ASSERT_TRUE(writer.startWriting());
+    writer.startSession(MediaTime::zero());
+    ASSERT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, 0), MediaTime::zero())));
+    EXPECT_EQ(hiddenFiles().size(), 1);
+    EXPECT_TRUE(hiddenFiles().value(0).startsWith(QStringLiteral(".mixdown-")));
+    writer.cancelWriting();
+    EXPECT_EQ(writer.status(), MovieWriter::Status::cancelled);
+    EXPECT_TRUE(hiddenFiles().isEmpty());
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old final"));
+}
+
+TEST_F(MovieWriterTest, FinishingWriteThatRunsOutOfSpaceLeavesTheOldTargetAndNoSibling)
+{
+    const QString target = path(QStringLiteral("final.mov"));
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old final");
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A file size limit stands in for a full disk: writes fail with EFBIG.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit {64 * 1024, 64 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
+        MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieSpec {}));
+        if (!video || !writer.startWriting())
+            _exit(3);
+        writer.startSession(MediaTime::zero());
+        for (int f = 0; f < 120; ++f) {
+            if (!video->append(MediaSample::video(movingNoise(320, 180, f), MediaTime(f, 30))))
+                break;
+        }
+        const bool finished = writer.finishWriting();
+        _exit(finished ? 0 : writer.status() == MovieWriter::Status::failed ? 1 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "the write fails and says so";
+    EXPECT_TRUE(hiddenFiles().isEmpty()) << hiddenFiles().join(u',').toStdString();
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old final"));
+}
+
+} // namespace
