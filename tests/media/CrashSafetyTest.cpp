@@ -18,10 +18,10 @@ namespace {
 // Writes a capture file in real time (30 fps pictures, 20 ms sound blocks) until killed.
 [[noreturn]] void captureUntilKilled(const QString& target)
 {
-    MovieSpec spec;
-    spec.codec = VideoSettings::Codec::hevc;
+    MovieRecipe recipe;
+    recipe.codec = VideoSettings::Codec::hevc;
     MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
-    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(spec));
+    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(recipe));
     MovieWriterInput* audio = writer.addAudioInput(AudioSettings {48000, 2, 192000});
     if (!video || !audio || !writer.startWriting())
         _exit(3);

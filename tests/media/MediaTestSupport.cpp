@@ -51,51 +51,51 @@ std::shared_ptr<AudioBlock> tone(int sampleRate, int channels, int frames, int64
     return block;
 }
 
-VideoSettings videoSettingsFor(const MovieSpec& spec)
+VideoSettings videoSettingsFor(const MovieRecipe& recipe)
 {
     VideoSettings settings;
-    settings.codec = spec.codec;
-    settings.width = spec.width;
-    settings.height = spec.height;
-    settings.averageBitRate = static_cast<int64_t>(static_cast<double>(spec.width) * spec.height * 6.0);
-    settings.maxKeyFrameInterval = spec.frameRate * 2;
-    settings.expectedFrameRate = spec.frameRate;
+    settings.codec = recipe.codec;
+    settings.width = recipe.width;
+    settings.height = recipe.height;
+    settings.averageBitRate = static_cast<int64_t>(static_cast<double>(recipe.width) * recipe.height * 6.0);
+    settings.maxKeyFrameInterval = recipe.frameRate * 2;
+    settings.expectedFrameRate = recipe.frameRate;
     settings.preset = "ultrafast";
     return settings;
 }
 
-void writeMovie(const QString& path, const MovieSpec& spec)
+void writeMovie(const QString& path, const MovieRecipe& recipe)
 {
-    MovieWriter writer(path, spec.type, spec.mode);
+    MovieWriter writer(path, recipe.type, recipe.mode);
     MovieWriterInput* video = nullptr;
-    if (spec.video) {
-        video = writer.addVideoInput(videoSettingsFor(spec));
+    if (recipe.video) {
+        video = writer.addVideoInput(videoSettingsFor(recipe));
         ASSERT_NE(video, nullptr) << writer.lastInputError().value_or(MediaError {}).description.toStdString();
         video->setExpectsMediaDataInRealTime(true);
     }
     std::vector<MovieWriterInput*> audio;
-    for (int i = 0; i < spec.audioTracks; ++i) {
-        audio.push_back(writer.addAudioInput(AudioSettings {spec.audioRate, spec.audioChannels, 128000}));
+    for (int i = 0; i < recipe.audioTracks; ++i) {
+        audio.push_back(writer.addAudioInput(AudioSettings {recipe.audioRate, recipe.audioChannels, 128000}));
         ASSERT_NE(audio.back(), nullptr);
         audio.back()->setExpectsMediaDataInRealTime(true);
     }
     ASSERT_TRUE(writer.startWriting()) << writer.error().value_or(MediaError {}).description.toStdString();
     writer.startSession(MediaTime::zero());
-    const int frames = static_cast<int>(std::lround((spec.seconds - spec.videoStart) * spec.frameRate));
-    const int blockFrames = spec.audioRate / 50;
+    const int frames = static_cast<int>(std::lround((recipe.seconds - recipe.videoStart) * recipe.frameRate));
+    const int blockFrames = recipe.audioRate / 50;
     int64_t audioFrame = 0;
-    const int64_t audioFrames = std::llround((spec.seconds - spec.audioStart) * spec.audioRate);
-    const int64_t audioOffset = std::llround(spec.audioStart * spec.audioRate);
+    const int64_t audioFrames = std::llround((recipe.seconds - recipe.audioStart) * recipe.audioRate);
+    const int64_t audioOffset = std::llround(recipe.audioStart * recipe.audioRate);
     for (int f = 0; f < frames || audioFrame < audioFrames; ++f) {
-        const MediaTime videoTime = MediaTime(std::llround(spec.videoStart * 600), 600) + MediaTime(f, spec.frameRate);
+        const MediaTime videoTime = MediaTime(std::llround(recipe.videoStart * 600), 600) + MediaTime(f, recipe.frameRate);
         if (video && f < frames) {
-            ASSERT_TRUE(video->append(MediaSample::video(movingNoise(spec.width, spec.height, f), videoTime, MediaTime(1, spec.frameRate))));
+            ASSERT_TRUE(video->append(MediaSample::video(movingNoise(recipe.width, recipe.height, f), videoTime, MediaTime(1, recipe.frameRate))));
         }
-        while (audioFrame < audioFrames && MediaTime(audioFrame + audioOffset, spec.audioRate) <= videoTime + MediaTime(1, spec.frameRate)) {
+        while (audioFrame < audioFrames && MediaTime(audioFrame + audioOffset, recipe.audioRate) <= videoTime + MediaTime(1, recipe.frameRate)) {
             const int n = static_cast<int>(std::min<int64_t>(blockFrames, audioFrames - audioFrame));
             for (size_t t = 0; t < audio.size(); ++t) {
-                auto block = tone(spec.audioRate, spec.audioChannels, n, audioFrame, 440.0 * static_cast<double>(t + 1));
-                ASSERT_TRUE(audio[t]->append(MediaSample::sound(block, MediaTime(audioFrame + audioOffset, spec.audioRate))));
+                auto block = tone(recipe.audioRate, recipe.audioChannels, n, audioFrame, 440.0 * static_cast<double>(t + 1));
+                ASSERT_TRUE(audio[t]->append(MediaSample::sound(block, MediaTime(audioFrame + audioOffset, recipe.audioRate))));
             }
             audioFrame += n;
         }

@@ -18,7 +18,7 @@ std::shared_ptr<PixelBuffer> movingNoise(int width, int height, int frameIndex);
 // A sine tone block starting at `firstFrame` (so consecutive blocks join seamlessly).
 std::shared_ptr<AudioBlock> tone(int sampleRate, int channels, int frames, int64_t firstFrame, double hertz = 440.0, float amplitude = 0.5f);
 
-struct MovieSpec {
+struct MovieRecipe {
     VideoSettings::Codec codec = VideoSettings::Codec::h264;
     int width = 320;
     int height = 180;
@@ -33,9 +33,9 @@ struct MovieSpec {
     MovieFileType type = MovieFileType::quickTimeMovie;
     bool video = true;
 };
-VideoSettings videoSettingsFor(const MovieSpec& spec);
+VideoSettings videoSettingsFor(const MovieRecipe& recipe);
 // Writes a whole movie through MovieWriter, feeding tracks interleaved; fails the test on any refusal.
-void writeMovie(const QString& path, const MovieSpec& spec);
+void writeMovie(const QString& path, const MovieRecipe& recipe);
 
 // ffprobe's JSON for the file (streams and format; packets when asked).
 QJsonObject probe(const QString& path, bool packets = false);

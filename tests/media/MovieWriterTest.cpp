@@ -31,9 +31,9 @@ protected:
 TEST_F(MovieWriterTest, H264FinishedMovieHasHighProfileNoReorderingGopBitRateAndStereoAac)
 {
     const QString target = path(QStringLiteral("final.mov"));
-    MovieSpec spec;
-    spec.seconds = 4.0;
-    writeMovie(target, spec);
+    MovieRecipe recipe;
+    recipe.seconds = 4.0;
+    writeMovie(target, recipe);
     ASSERT_TRUE(QFile::exists(target));
     EXPECT_TRUE(hiddenFiles().isEmpty()) << hiddenFiles().join(u',').toStdString();
 
@@ -90,12 +90,12 @@ namespace {
 TEST_F(MovieWriterTest, HevcCaptureFileIsFragmentedTaggedHvc1WithoutReordering)
 {
     const QString target = path(QStringLiteral("raw.mov"));
-    MovieSpec spec;
-    spec.codec = VideoSettings::Codec::hevc;
-    spec.mode = MovieWriteMode::capture;
-    spec.seconds = 3.0;
-    spec.audioTracks = 2;
-    writeMovie(target, spec);
+    MovieRecipe recipe;
+    recipe.codec = VideoSettings::Codec::hevc;
+    recipe.mode = MovieWriteMode::capture;
+    recipe.seconds = 3.0;
+    recipe.audioTracks = 2;
+    writeMovie(target, recipe);
 
     const QJsonObject info = probe(target, true);
     const QJsonObject video = streamsOfType(info, QStringLiteral("video")).at(0).toObject();
@@ -121,13 +121,13 @@ TEST_F(MovieWriterTest, HevcCaptureFileIsFragmentedTaggedHvc1WithoutReordering)
 TEST_F(MovieWriterTest, AudioOnlyM4aKeepsMonoRateAndLength)
 {
     const QString target = path(QStringLiteral("voice.m4a"));
-    MovieSpec spec;
-    spec.video = false;
-    spec.audioChannels = 1;
-    spec.type = MovieFileType::appleM4A;
-    spec.mode = MovieWriteMode::capture;
-    spec.seconds = 2.5;
-    writeMovie(target, spec);
+    MovieRecipe recipe;
+    recipe.video = false;
+    recipe.audioChannels = 1;
+    recipe.type = MovieFileType::appleM4A;
+    recipe.mode = MovieWriteMode::capture;
+    recipe.seconds = 2.5;
+    writeMovie(target, recipe);
     const QJsonObject info = probe(target);
     EXPECT_EQ(info.value(QStringLiteral("format")).toObject().value(QStringLiteral("format_name")).toString(),
         QStringLiteral("mov,mp4,m4a,3gp,3g2,mj2"));
@@ -141,10 +141,10 @@ TEST_F(MovieWriterTest, AudioOnlyM4aKeepsMonoRateAndLength)
 TEST_F(MovieWriterTest, LateFirstPictureOpensTheTrackWithAnEmptyEdit)
 {
     const QString target = path(QStringLiteral("camera.mov"));
-    MovieSpec spec;
-    spec.videoStart = 0.5;
-    spec.audioTracks = 0;
-    writeMovie(target, spec);
+    MovieRecipe recipe;
+    recipe.videoStart = 0.5;
+    recipe.audioTracks = 0;
+    writeMovie(target, recipe);
     auto opened = MovieAsset::open(target);
     ASSERT_TRUE(std::holds_alternative<MovieAsset>(opened));
     const MovieTrack* video = std::get<MovieAsset>(opened).firstTrack(MovieTrack::MediaType::video);
@@ -157,7 +157,7 @@ TEST_F(MovieWriterTest, LateFirstPictureOpensTheTrackWithAnEmptyEdit)
 TEST_F(MovieWriterTest, StartWritingIntoAMissingFolderFailsWithAReason)
 {
     MovieWriter writer(path(QStringLiteral("no/such/folder/raw.mov")), MovieFileType::quickTimeMovie, MovieWriteMode::capture);
-    ASSERT_NE(writer.addVideoInput(videoSettingsFor(MovieSpec {})), nullptr);
+    ASSERT_NE(writer.addVideoInput(videoSettingsFor(MovieRecipe {})), nullptr);
     EXPECT_FALSE(writer.startWriting());
     EXPECT_EQ(writer.status(), MovieWriter::Status::failed);
     ASSERT_TRUE(writer.error());
@@ -168,7 +168,7 @@ TEST_F(MovieWriterTest, NonAdvancingPictureIsRefusedAndWritingGoesOn)
 {
     const QString target = path(QStringLiteral("camera.mov"));
     MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
-    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieSpec {}));
+    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieRecipe {}));
     ASSERT_TRUE(writer.startWriting());
     EXPECT_FALSE(video->isReadyForMoreMediaData()) << "nothing is taken before the session starts";
     writer.startSession(MediaTime(5, 1));
@@ -195,7 +195,7 @@ TEST_F(MovieWriterTest, CancelledFinishingWriteLeavesTheOldTargetAndNoSibling)
         old.write("old final");
     }
     MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing, QStringLiteral("mixdown"));
-    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieSpec {}));
+    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieRecipe {}));
     ASSERT_TRUE(writer.startWriting());
     writer.startSession(MediaTime::zero());
     ASSERT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, 0), MediaTime::zero())));
@@ -225,7 +225,7 @@ TEST_F(MovieWriterTest, FinishingWriteThatRunsOutOfSpaceLeavesTheOldTargetAndNoS
         rlimit limit {64 * 1024, 64 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
         MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
-        MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieSpec {}));
+        MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieRecipe {}));
         if (!video || !writer.startWriting())
             _exit(3);
         writer.startSession(MediaTime::zero());
