@@ -94,7 +94,8 @@ void writeMovie(const QString& path, const MovieRecipe& recipe)
         while (audioFrame < audioFrames && MediaTime(audioFrame + audioOffset, recipe.audioRate) <= videoTime + MediaTime(1, recipe.frameRate)) {
             const int n = static_cast<int>(std::min<int64_t>(blockFrames, audioFrames - audioFrame));
             for (size_t t = 0; t < audio.size(); ++t) {
-                auto block = tone(recipe.audioRate, recipe.audioChannels, n, audioFrame, 440.0 * static_cast<double>(t + 1));
+                auto block = tone(recipe.audioRate, recipe.audioChannels, n, audioFrame,
+                    440.0 * (recipe.sameToneOnEveryTrack ? 1.0 : static_cast<double>(t + 1)), recipe.audioAmplitude);
                 ASSERT_TRUE(audio[t]->append(MediaSample::sound(block, MediaTime(audioFrame + audioOffset, recipe.audioRate))));
             }
             audioFrame += n;

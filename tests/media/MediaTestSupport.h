@@ -29,6 +29,8 @@ struct MovieRecipe {
     int audioChannels = 2;
     int audioRate = 48000;
     double audioStart = 0.0;
+    float audioAmplitude = 0.5f;
+    bool sameToneOnEveryTrack = false; // else track n plays 440 × (n + 1) Hz
     MovieWriteMode mode = MovieWriteMode::finishing;
     MovieFileType type = MovieFileType::quickTimeMovie;
     bool video = true;

@@ -7,6 +7,7 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 }
 
 namespace {
@@ -57,6 +58,7 @@ std::optional<MediaError> AudioEncoder::configureResampler(const AudioBlock& blo
     if (rc < 0 || !raw)
         return libavError(QStringLiteral("could not set up audio conversion"), rc);
     Libav::Swr swr(raw);
+    av_opt_set_double(swr.get(), "rematrix_maxval", 1.0, 0);
     rc = swr_init(swr.get());
     if (rc < 0)
         return libavError(QStringLiteral("could not set up audio conversion"), rc);
