@@ -140,18 +140,22 @@ TEST_F(MovieWriterTest, AudioOnlyM4aKeepsMonoRateAndLength)
 
 TEST_F(MovieWriterTest, LateFirstPictureOpensTheTrackWithAnEmptyEdit)
 {
-    const QString target = path(QStringLiteral("camera.mov"));
-    MovieRecipe recipe;
-    recipe.videoStart = 0.5;
-    recipe.audioTracks = 0;
-    writeMovie(target, recipe);
-    auto opened = MovieAsset::open(target);
-    ASSERT_TRUE(std::holds_alternative<MovieAsset>(opened));
-    const MovieTrack* video = std::get<MovieAsset>(opened).firstTrack(MovieTrack::MediaType::video);
-    ASSERT_NE(video, nullptr);
-    EXPECT_NEAR(video->emptyEditDuration.seconds(), 0.5, 1e-3);
-    EXPECT_NEAR(video->mediaStart().seconds(), 0.5, 1e-3);
-    EXPECT_NEAR(video->end().seconds(), 2.0, 1.0 / 30);
+    // A camera whose first frame comes 0.5 s into the take keeps its place, in capture and finished files.
+    for (MovieWriteMode mode : {MovieWriteMode::finishing, MovieWriteMode::capture}) {
+        const QString target = path(mode == MovieWriteMode::capture ? QStringLiteral("camera.mov") : QStringLiteral("face.mov"));
+        MovieRecipe recipe;
+        recipe.videoStart = 0.5;
+        recipe.audioTracks = 0;
+        recipe.mode = mode;
+        writeMovie(target, recipe);
+        auto opened = MovieAsset::open(target);
+        ASSERT_TRUE(std::holds_alternative<MovieAsset>(opened));
+        const MovieTrack* video = std::get<MovieAsset>(opened).firstTrack(MovieTrack::MediaType::video);
+        ASSERT_NE(video, nullptr);
+        EXPECT_NEAR(video->emptyEditDuration.seconds(), 0.5, 1e-3);
+        EXPECT_NEAR(video->mediaStart().seconds(), 0.5, 1e-3);
+        EXPECT_NEAR(video->end().seconds(), 2.0, 1.0 / 30);
+    }
 }
 
 TEST_F(MovieWriterTest, StartWritingIntoAMissingFolderFailsWithAReason)

@@ -66,8 +66,9 @@ std::optional<MediaError> MuxerFile::writeHeader()
 {
     AVDictionary* options = nullptr;
     if (mode_ == MovieWriteMode::capture) {
-        // Every fragment lands on disk as soon as it closes; at most one second stays in memory.
-        av_dict_set(&options, "movflags", "+frag_keyframe+empty_moov+default_base_moof", 0);
+        // Every fragment lands on disk as soon as it closes; at most one second stays in memory. The index
+        // waits for the first fragment so it can carry each track's start (an empty edit for a late camera).
+        av_dict_set(&options, "movflags", "+frag_keyframe+delay_moov+default_base_moof", 0);
         av_dict_set(&options, "frag_duration", "1000000", 0);
         av_dict_set(&options, "flush_packets", "1", 0);
     } else {
