@@ -1,6 +1,7 @@
 #include "MediaTestSupport.h"
 
 #include "platform/media/MovieAsset.h"
+#include "platform/media/MovieReader.h"
 #include "platform/media/PixelBuffer.h"
 #include "support/TestEnvironment.h"
 
@@ -248,6 +249,87 @@ TEST_F(MovieWriterTest, FinishingWriteThatRunsOutOfSpaceLeavesTheOldTargetAndNoS
     QFile old(target);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("old final"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MovieWriterTest, NonRealTimeTrackWaitsWhileItRunsASecondAheadOfItsSibling)
+{
+    MovieWriter writer(path(QStringLiteral("final.mov")), MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
+    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieRecipe {}));
+    MovieWriterInput* audio = writer.addAudioInput(AudioSettings {});
+    ASSERT_TRUE(writer.startWriting());
+    writer.startSession(MediaTime::zero());
+    int frame = 0;
+    while (video->isReadyForMoreMediaData() && frame < 100) {
+        ASSERT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, frame), MediaTime(frame, 30))));
+        ++frame;
+    }
+    EXPECT_EQ(frame, 32) << "stops just past one second ahead of the silent audio track";
+    EXPECT_TRUE(audio->isReadyForMoreMediaData());
+    ASSERT_TRUE(audio->append(MediaSample::sound(tone(48000, 2, 24000, 0), MediaTime::zero())));
+    EXPECT_TRUE(video->isReadyForMoreMediaData()) << "the sibling caught up";
+    audio->markAsFinished();
+    video->markAsFinished();
+    EXPECT_TRUE(writer.finishWriting());
+}
+
+TEST_F(MovieWriterTest, SoundWithAGapIsPaddedSoItStaysOnTheTimeline)
+{
+    const QString target = path(QStringLiteral("voice.m4a"));
+    MovieWriter writer(target, MovieFileType::appleM4A, MovieWriteMode::finishing);
+    MovieWriterInput* audio = writer.addAudioInput(AudioSettings {48000, 1, 128000});
+    ASSERT_TRUE(writer.startWriting());
+    writer.startSession(MediaTime::zero());
+    // One second of 44.1 kHz stereo, a 0.5 s hole, one more second, then a block that overlaps its predecessor.
+    ASSERT_TRUE(audio->append(MediaSample::sound(tone(44100, 2, 44100, 0), MediaTime::zero())));
+    ASSERT_TRUE(audio->append(MediaSample::sound(tone(44100, 2, 44100, 0), MediaTime(3, 2))));
+    ASSERT_TRUE(audio->append(MediaSample::sound(tone(44100, 2, 8820, 0), MediaTime(24, 10))));
+    audio->markAsFinished();
+    ASSERT_TRUE(writer.finishWriting());
+
+    auto opened = MovieReader::open(target);
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<MovieReader>>(opened));
+    auto& reader = std::get<0>(opened);
+    MovieReaderOutput* output = reader->addAudioOutput(0, AudioOutputSettings {1000, 1});
+    ASSERT_TRUE(reader->startReading());
+    std::vector<float> levels;
+    while (auto block = output->copyNextSample())
+        levels.insert(levels.end(), block->audio->samples.begin(), block->audio->samples.end());
+    EXPECT_NEAR(static_cast<double>(levels.size()) / 1000, 2.6, 0.03) << "the overlap is cut, the hole kept";
+    double hole = 0;
+    double sound = 0;
+    for (size_t i = 1100; i < 1400; ++i)
+        hole += std::abs(levels[i]);
+    for (size_t i = 1600; i < 1900; ++i)
+        sound += std::abs(levels[i]);
+    EXPECT_LT(hole / 300, 0.01);
+    EXPECT_GT(sound / 300, 0.1);
+}
+
+TEST_F(MovieWriterTest, HardwarePreferenceFallsBackToSoftwareWhenNoVaapiDeviceEncodes)
+{
+    VideoSettings settings = videoSettingsFor(MovieRecipe {});
+    settings.preferHardware = true;
+    const QString target = path(QStringLiteral("camera.mov"));
+    MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
+    MovieWriterInput* video = writer.addVideoInput(settings);
+    ASSERT_NE(video, nullptr);
+    const std::string encoder = writer.videoEncoderNames().at(0);
+    EXPECT_TRUE(encoder == "libx264" || encoder == "h264_vaapi") << encoder;
+    if (!QFile::exists(QStringLiteral("/dev/dri"))) {
+        EXPECT_EQ(encoder, "libx264");
+    }
+    ASSERT_TRUE(writer.startWriting());
+    writer.startSession(MediaTime::zero());
+    for (int f = 0; f < 10; ++f)
+        ASSERT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, f), MediaTime(f, 30))));
+    video->markAsFinished();
+    ASSERT_TRUE(writer.finishWriting());
+    EXPECT_EQ(streamsOfType(probe(target), QStringLiteral("video")).at(0).toObject().value(QStringLiteral("codec_name")).toString(),
+        QStringLiteral("h264"));
 }
 
 } // namespace
