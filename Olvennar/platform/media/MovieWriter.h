@@ -26,7 +26,8 @@
 //
 // Threading: all members are thread-safe. Inputs may be fed from different queues at once; encoding runs
 // on the appending thread, muxing under the writer's lock. Status numbers follow the usual writer
-// convention (0 unknown, 1 writing, 2 completed, 3 failed, 4 cancelled).
+// convention (0 unknown, 1 writing, 2 completed, 3 failed, 4 cancelled). A request block runs on the queue
+// given to requestMediaDataWhenReady; destroy the writer only after those queues have finished with it.
 class MovieWriter {
 public:
     enum class Status { unknown = 0, writing = 1, completed = 2, failed = 3, cancelled = 4 };
