@@ -12,7 +12,6 @@ extern "C" {
 
 namespace {
 
-MediaError libavError(const QString& what, int code) { return {what + QStringLiteral(": ") + Libav::errorText(code), code}; }
 
 constexpr double gapToleranceSeconds = 0.010;
 
@@ -38,7 +37,7 @@ std::variant<std::unique_ptr<AudioEncoder>, MediaError> AudioEncoder::open(const
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     const int rc = avcodec_open2(c, codec, nullptr);
     if (rc < 0)
-        return libavError(QStringLiteral("could not open the AAC encoder"), rc);
+        return Libav::failure(QStringLiteral("could not open the AAC encoder"), rc);
     encoder->fifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, settings.channels, c->frame_size * 4));
     encoder->frame_ = Libav::makeFrame();
     encoder->packet_ = Libav::makePacket();
@@ -56,12 +55,12 @@ std::optional<MediaError> AudioEncoder::configureResampler(const AudioBlock& blo
         AV_SAMPLE_FMT_FLT, block.sampleRate, 0, nullptr);
     av_channel_layout_uninit(&inLayout);
     if (rc < 0 || !raw)
-        return libavError(QStringLiteral("could not set up audio conversion"), rc);
+        return Libav::failure(QStringLiteral("could not set up audio conversion"), rc);
     Libav::Swr swr(raw);
     av_opt_set_double(swr.get(), "rematrix_maxval", 1.0, 0);
     rc = swr_init(swr.get());
     if (rc < 0)
-        return libavError(QStringLiteral("could not set up audio conversion"), rc);
+        return Libav::failure(QStringLiteral("could not set up audio conversion"), rc);
     swr_ = std::move(swr);
     inputRate_ = block.sampleRate;
     inputChannels_ = block.channels;
@@ -83,7 +82,7 @@ std::optional<MediaError> AudioEncoder::pushConverted(const float* samples, int 
     const uint8_t* in[1] = {reinterpret_cast<const uint8_t*>(samples)};
     const int converted = swr_convert(swr_.get(), scratch->extended_data, scratch->nb_samples, samples ? in : nullptr, frames);
     if (converted < 0)
-        return libavError(QStringLiteral("audio conversion failed"), converted);
+        return Libav::failure(QStringLiteral("audio conversion failed"), converted);
     int skip = std::min(skipOutputFrames, converted);
     if (converted - skip <= 0)
         return std::nullopt;
@@ -154,7 +153,7 @@ std::optional<MediaError> AudioEncoder::encodeFifo(bool final, const PacketSink&
         encodedPosition_ += count;
         const int rc = avcodec_send_frame(codec_.get(), frame_.get());
         if (rc < 0)
-            return libavError(QStringLiteral("the AAC encoder refused audio"), rc);
+            return Libav::failure(QStringLiteral("the AAC encoder refused audio"), rc);
         if (auto failure = drain(sink))
             return failure;
     }
@@ -171,7 +170,7 @@ std::optional<MediaError> AudioEncoder::flush(const PacketSink& sink)
         return failure;
     const int rc = avcodec_send_frame(codec_.get(), nullptr);
     if (rc < 0 && rc != AVERROR_EOF)
-        return libavError(QStringLiteral("the AAC encoder could not flush"), rc);
+        return Libav::failure(QStringLiteral("the AAC encoder could not flush"), rc);
     return drain(sink);
 }
 
@@ -182,7 +181,7 @@ std::optional<MediaError> AudioEncoder::drain(const PacketSink& sink)
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
             return std::nullopt;
         if (rc < 0)
-            return libavError(QStringLiteral("the AAC encoder failed"), rc);
+            return Libav::failure(QStringLiteral("the AAC encoder failed"), rc);
         auto failure = sink(packet_.get());
         av_packet_unref(packet_.get());
         if (failure)

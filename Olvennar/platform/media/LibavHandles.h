@@ -12,6 +12,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/media/MediaError.h"
+#include "platform/system/MediaTime.h"
+
 #include <QString>
 
 #include <memory>
@@ -73,6 +76,22 @@ inline QString errorText(int code)
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return QString::fromUtf8(text);
+}
+
+inline MediaError failure(const QString& what, int code) { return {what + QStringLiteral(": ") + errorText(code), code}; }
+
+// Stream ticks ↔ exact media time. Time bases 1/N map exactly; others go through a 90 kHz scale.
+inline MediaTime timeOf(int64_t ticks, AVRational base)
+{
+    if (base.num == 1)
+        return MediaTime(ticks, base.den);
+    return MediaTime(av_rescale(ticks, static_cast<int64_t>(base.num) * 90000, base.den), 90000);
+}
+
+inline int64_t ticksOf(const MediaTime& time, AVRational base)
+{
+    return av_rescale_rnd(time.value(), base.den, static_cast<int64_t>(time.timescale()) * base.num,
+        static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
 }
 
 } // namespace Libav

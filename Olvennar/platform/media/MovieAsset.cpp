@@ -8,17 +8,6 @@
 
 #include <algorithm>
 
-namespace {
-
-MediaTime fromTicks(int64_t ticks, AVRational base)
-{
-    if (base.num == 1)
-        return MediaTime(ticks, base.den);
-    return MediaTime(av_rescale(ticks, static_cast<int64_t>(base.num) * 90000, base.den), 90000);
-}
-
-} // namespace
-
 MediaTime MovieTrack::mediaStart() const
 {
     MediaTime result = start < MediaTime::zero() ? MediaTime::zero() : start;
@@ -66,9 +55,9 @@ std::variant<MovieAsset, MediaError> MovieAsset::open(const QString& path)
         track.channels = par->ch_layout.nb_channels;
         track.bitRate = par->bit_rate;
         if (stream->start_time != AV_NOPTS_VALUE)
-            track.start = fromTicks(stream->start_time, stream->time_base);
+            track.start = Libav::timeOf(stream->start_time, stream->time_base);
         if (stream->duration > 0)
-            track.duration = fromTicks(stream->duration, stream->time_base);
+            track.duration = Libav::timeOf(stream->duration, stream->time_base);
         else if (asset.duration_ > track.start)
             track.duration = asset.duration_ - track.start;
         if (auto it = boxes.tracks.find(stream->id); it != boxes.tracks.end() && boxes.timescale > 0)

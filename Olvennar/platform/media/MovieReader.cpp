@@ -16,23 +16,6 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-namespace {
-
-MediaTime timeOf(int64_t ticks, AVRational base)
-{
-    if (base.num == 1)
-        return MediaTime(ticks, base.den);
-    return MediaTime(av_rescale(ticks, static_cast<int64_t>(base.num) * 90000, base.den), 90000);
-}
-
-int64_t ticksOf(const MediaTime& time, AVRational base)
-{
-    return av_rescale_rnd(time.value(), base.den, static_cast<int64_t>(time.timescale()) * base.num,
-        static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-}
-
-} // namespace
-
 struct MovieReader::Private {
     mutable std::mutex lock;
     Status status = Status::unknown;
@@ -154,7 +137,7 @@ protected:
                 if (packet->flags & AV_PKT_FLAG_KEY)
                     held_.clear();
                 held_.push_back(std::move(sample));
-                if (timeOf(pts, stream_->time_base) >= startTime()) {
+                if (Libav::timeOf(pts, stream_->time_base) >= startTime()) {
                     started_ = true;
                     releasing_ = true;
                 }
@@ -173,9 +156,9 @@ private:
         MediaSample sample;
         sample.kind = MediaSample::Kind::packet;
         const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-        sample.timing = {{packet->duration > 0 ? timeOf(packet->duration, stream_->time_base) : MediaTime::invalid(),
-            timeOf(pts, stream_->time_base),
-            packet->dts != AV_NOPTS_VALUE ? timeOf(packet->dts, stream_->time_base) : MediaTime::invalid()}};
+        sample.timing = {{packet->duration > 0 ? Libav::timeOf(packet->duration, stream_->time_base) : MediaTime::invalid(),
+            Libav::timeOf(pts, stream_->time_base),
+            packet->dts != AV_NOPTS_VALUE ? Libav::timeOf(packet->dts, stream_->time_base) : MediaTime::invalid()}};
         sample.packet = std::move(payload);
         return sample;
     }
@@ -238,7 +221,7 @@ protected:
     MediaTime frameTime() const
     {
         const int64_t pts = frame_->best_effort_timestamp != AV_NOPTS_VALUE ? frame_->best_effort_timestamp : frame_->pts;
-        return pts == AV_NOPTS_VALUE ? MediaTime::invalid() : timeOf(pts, stream_->time_base);
+        return pts == AV_NOPTS_VALUE ? MediaTime::invalid() : Libav::timeOf(pts, stream_->time_base);
     }
 
     Libav::CodecContext decoder_;
@@ -567,7 +550,7 @@ bool MovieReader::startReading()
         return false;
     }
     if (d->start > MediaTime::zero()) {
-        const int64_t target = ticksOf(d->start, AVRational {1, AV_TIME_BASE});
+        const int64_t target = Libav::ticksOf(d->start, AVRational {1, AV_TIME_BASE});
         // Every track lands on the key frame at or before the start; outputs drop what lies before it.
         if (avformat_seek_file(d->context.get(), -1, INT64_MIN, target, target, AVSEEK_FLAG_BACKWARD) < 0)
             av_seek_frame(d->context.get(), -1, target, AVSEEK_FLAG_BACKWARD);

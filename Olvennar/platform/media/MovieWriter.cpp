@@ -19,21 +19,6 @@ namespace {
 // A non-real-time track may run this far ahead of its slowest unfinished sibling.
 constexpr double interleaveWindowSeconds = 1.0;
 
-int64_t toTimeBase(const MediaTime& time, AVRational base)
-{
-    return av_rescale_rnd(time.value(), static_cast<int64_t>(base.den), static_cast<int64_t>(time.timescale()) * base.num,
-        static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-}
-
-void setDisplayMatrix(AVStream* stream, const std::optional<std::array<int32_t, 9>>& matrix)
-{
-    if (!matrix)
-        return;
-    uint8_t* data = av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, sizeof(int32_t) * 9);
-    if (data)
-        std::memcpy(data, matrix->data(), sizeof(int32_t) * 9);
-}
-
 } // namespace
 
 struct MovieWriterTrack {
@@ -179,21 +164,18 @@ bool MovieWriter::startWriting()
     if (auto failure = d->muxer->create())
         return fail(*failure);
     for (auto& track : d->tracks) {
-        AVStream* stream = d->muxer->addStream();
+        Libav::CodecParameters encoded;
+        const AVCodecParameters* parameters = nullptr;
+        if (track->kind == MovieWriterTrack::Kind::passthrough) {
+            parameters = track->format.parameters()->codec.get();
+        } else {
+            encoded.reset(avcodec_parameters_alloc());
+            avcodec_parameters_from_context(encoded.get(), track->video ? track->video->context() : track->audio->context());
+            parameters = encoded.get();
+        }
+        AVStream* stream = d->muxer->addStream(parameters, track->sourceTimeBase, track->displayMatrix);
         if (!stream)
             return fail({QStringLiteral("could not add a track"), 0});
-        if (track->kind == MovieWriterTrack::Kind::passthrough) {
-            avcodec_parameters_copy(stream->codecpar, track->format.parameters()->codec.get());
-            // Keep a tag the container knows (hvc1 stays hvc1); drop one it would refuse.
-            if (stream->codecpar->codec_tag
-                && av_codec_get_id(d->muxer->context()->oformat->codec_tag, stream->codecpar->codec_tag) != stream->codecpar->codec_id)
-                stream->codecpar->codec_tag = 0;
-        } else {
-            AVCodecContext* codec = track->video ? track->video->context() : track->audio->context();
-            avcodec_parameters_from_context(stream->codecpar, codec);
-        }
-        stream->time_base = track->sourceTimeBase;
-        setDisplayMatrix(stream, track->displayMatrix);
         track->stream = stream;
     }
     if (auto failure = d->muxer->writeHeader())
@@ -321,7 +303,7 @@ bool MovieWriter::appendTo(MovieWriterTrack& track, const MediaSample& sample)
     case MovieWriterTrack::Kind::video: {
         if (!sample.pixels)
             return false;
-        const int64_t ticks = toTimeBase(relative, track.sourceTimeBase);
+        const int64_t ticks = Libav::ticksOf(relative, track.sourceTimeBase);
         if (ticks < 0)
             return true; // before the session: trimmed, like any writer does
         {
@@ -330,7 +312,7 @@ bool MovieWriter::appendTo(MovieWriterTrack& track, const MediaSample& sample)
                 return false; // a picture must come after the previous one
         }
         const MediaTime duration = sample.duration();
-        track.pendingDurations[ticks] = duration.isNumeric() && duration > MediaTime::zero() ? toTimeBase(duration, track.sourceTimeBase) : track.nominalDuration;
+        track.pendingDurations[ticks] = duration.isNumeric() && duration > MediaTime::zero() ? Libav::ticksOf(duration, track.sourceTimeBase) : track.nominalDuration;
         failure = track.video->encode(*sample.pixels, ticks, sink);
         if (!failure) {
             std::lock_guard guard(d->lock);
@@ -351,10 +333,10 @@ bool MovieWriter::appendTo(MovieWriterTrack& track, const MediaSample& sample)
         if (av_new_packet(packet.get(), static_cast<int>(sample.packet->data.size())) < 0)
             return false;
         std::memcpy(packet->data, sample.packet->data.data(), sample.packet->data.size());
-        packet->pts = toTimeBase(relative, track.sourceTimeBase);
+        packet->pts = Libav::ticksOf(relative, track.sourceTimeBase);
         const SampleTiming& timing = sample.timing.front();
-        packet->dts = timing.decodeTime.isNumeric() ? toTimeBase(timing.decodeTime - sessionStart, track.sourceTimeBase) : packet->pts;
-        packet->duration = timing.duration.isNumeric() ? toTimeBase(timing.duration, track.sourceTimeBase) : 0;
+        packet->dts = timing.decodeTime.isNumeric() ? Libav::ticksOf(timing.decodeTime - sessionStart, track.sourceTimeBase) : packet->pts;
+        packet->duration = timing.duration.isNumeric() ? Libav::ticksOf(timing.duration, track.sourceTimeBase) : 0;
         if (sample.packet->keyFrame)
             packet->flags |= AV_PKT_FLAG_KEY;
         {

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <cstring>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,11 +14,6 @@ extern "C" {
 }
 
 namespace {
-
-MediaError libavError(const QString& what, int code)
-{
-    return {what + QStringLiteral(": ") + Libav::errorText(code), code};
-}
 
 bool syncFile(const QString& path)
 {
@@ -52,15 +49,29 @@ std::optional<MediaError> MuxerFile::create()
     const QByteArray name = QFile::encodeName(workPath_);
     int rc = avformat_alloc_output_context2(&raw, nullptr, muxer, name.constData());
     if (rc < 0 || !raw)
-        return libavError(QStringLiteral("could not create the container"), rc);
+        return Libav::failure(QStringLiteral("could not create the container"), rc);
     context_.reset(raw);
     rc = avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE);
     if (rc < 0)
-        return libavError(QStringLiteral("could not open ") + workPath_, rc);
+        return Libav::failure(QStringLiteral("could not open ") + workPath_, rc);
     return std::nullopt;
 }
 
-AVStream* MuxerFile::addStream() { return avformat_new_stream(context_.get(), nullptr); }
+AVStream* MuxerFile::addStream(const AVCodecParameters* parameters, AVRational timeBase, const std::optional<std::array<int32_t, 9>>& displayMatrix)
+{
+    AVStream* stream = avformat_new_stream(context_.get(), nullptr);
+    if (!stream || avcodec_parameters_copy(stream->codecpar, parameters) < 0)
+        return nullptr;
+    // Keep a tag the container knows (hvc1 stays hvc1); drop one it would refuse.
+    if (stream->codecpar->codec_tag && av_codec_get_id(context_->oformat->codec_tag, stream->codecpar->codec_tag) != stream->codecpar->codec_id)
+        stream->codecpar->codec_tag = 0;
+    stream->time_base = timeBase;
+    if (displayMatrix) {
+        if (uint8_t* data = av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, sizeof(int32_t) * 9))
+            std::memcpy(data, displayMatrix->data(), sizeof(int32_t) * 9);
+    }
+    return stream;
+}
 
 std::optional<MediaError> MuxerFile::writeHeader()
 {
@@ -77,7 +88,7 @@ std::optional<MediaError> MuxerFile::writeHeader()
     const int rc = avformat_write_header(context_.get(), &options);
     av_dict_free(&options);
     if (rc < 0)
-        return libavError(QStringLiteral("could not write the header"), rc);
+        return Libav::failure(QStringLiteral("could not write the header"), rc);
     headerWritten_ = true;
     return std::nullopt;
 }
@@ -91,7 +102,7 @@ std::optional<MediaError> MuxerFile::write(AVPacket* packet)
     if (mode_ == MovieWriteMode::capture)
         av_packet_unref(packet);
     if (rc < 0)
-        return libavError(QStringLiteral("could not write a packet"), rc);
+        return Libav::failure(QStringLiteral("could not write a packet"), rc);
     return std::nullopt;
 }
 
@@ -105,11 +116,11 @@ std::optional<MediaError> MuxerFile::finish()
             av_interleaved_write_frame(context_.get(), nullptr);
         const int rc = av_write_trailer(context_.get());
         if (rc < 0)
-            failure = libavError(QStringLiteral("could not write the trailer"), rc);
+            failure = Libav::failure(QStringLiteral("could not write the trailer"), rc);
     }
     const int closeRc = avio_closep(&context_->pb);
     if (!failure && closeRc < 0)
-        failure = libavError(QStringLiteral("could not close the file"), closeRc);
+        failure = Libav::failure(QStringLiteral("could not close the file"), closeRc);
     closed_ = true;
     if (!failure && !syncFile(workPath_))
         failure = MediaError {QStringLiteral("could not sync ") + workPath_, 0};

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <array>
 #include <optional>
 
 // Internal: one output container on disk with the write discipline of its mode. Not thread-safe; the owner
@@ -19,7 +20,8 @@ public:
 
     std::optional<MediaError> create();
     AVFormatContext* context() const { return context_.get(); }
-    AVStream* addStream();
+    // A track with these codec parameters, time base (a request; the muxer may change it) and display matrix.
+    AVStream* addStream(const AVCodecParameters* parameters, AVRational timeBase, const std::optional<std::array<int32_t, 9>>& displayMatrix);
     std::optional<MediaError> writeHeader();
     // Packet times in the stream's time base; the packet is consumed.
     std::optional<MediaError> write(AVPacket* packet);

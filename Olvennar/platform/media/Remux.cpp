@@ -19,12 +19,6 @@ struct Source {
     std::optional<MediaSample> next;
 };
 
-int64_t ticksOf(const MediaTime& time, AVRational base)
-{
-    return av_rescale_rnd(time.value(), base.den, static_cast<int64_t>(time.timescale()) * base.num,
-        static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-}
-
 MediaTime decodeTimeOf(const MediaSample& sample)
 {
     const SampleTiming& timing = sample.timing.front();
@@ -60,18 +54,9 @@ std::optional<MediaError> write(const QString& destination, const std::vector<In
     for (size_t i = 0; i < sources.size(); ++i) {
         const MovieTrack& track = sources[i].reader->asset().tracks()[static_cast<size_t>(inserts[i].trackIndex)];
         const TrackFormat::Parameters* format = track.format.parameters();
-        AVStream* stream = muxer.addStream();
+        AVStream* stream = muxer.addStream(format->codec.get(), format->timeBase, format->displayMatrix);
         if (!stream)
             return MediaError {QStringLiteral("could not add a track"), 0};
-        avcodec_parameters_copy(stream->codecpar, format->codec.get());
-        if (stream->codecpar->codec_tag
-            && av_codec_get_id(muxer.context()->oformat->codec_tag, stream->codecpar->codec_tag) != stream->codecpar->codec_id)
-            stream->codecpar->codec_tag = 0;
-        stream->time_base = format->timeBase;
-        if (format->displayMatrix) {
-            if (uint8_t* data = av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, sizeof(int32_t) * 9))
-                std::memcpy(data, format->displayMatrix->data(), sizeof(int32_t) * 9);
-        }
         sources[i].stream = stream;
         sources[i].sourceTimeBase = format->timeBase;
     }
@@ -98,9 +83,9 @@ std::optional<MediaError> write(const QString& destination, const std::vector<In
         std::memcpy(packet->data, payload.data.data(), payload.data.size());
         const SampleTiming& timing = sample.timing.front();
         const AVRational base = earliest->sourceTimeBase;
-        packet->pts = ticksOf(timing.presentationTime + earliest->shift, base);
-        packet->dts = ticksOf(decodeTimeOf(sample) + earliest->shift, base);
-        packet->duration = timing.duration.isNumeric() ? ticksOf(timing.duration, base) : 0;
+        packet->pts = Libav::ticksOf(timing.presentationTime + earliest->shift, base);
+        packet->dts = Libav::ticksOf(decodeTimeOf(sample) + earliest->shift, base);
+        packet->duration = timing.duration.isNumeric() ? Libav::ticksOf(timing.duration, base) : 0;
         packet->flags = payload.keyFrame ? AV_PKT_FLAG_KEY : 0;
         packet->stream_index = earliest->stream->index;
         av_packet_rescale_ts(packet.get(), base, earliest->stream->time_base);

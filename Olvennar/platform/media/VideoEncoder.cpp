@@ -11,7 +11,6 @@ extern "C" {
 
 namespace {
 
-MediaError libavError(const QString& what, int code) { return {what + QStringLiteral(": ") + Libav::errorText(code), code}; }
 
 // The first render node that opens as a VAAPI device, or nothing (no GPU, or no driver, as in CI).
 AVBufferRef* openVaapiDevice()
@@ -85,7 +84,7 @@ std::optional<MediaError> openSoftware(Libav::CodecContext& out, std::string& na
     const int rc = avcodec_open2(c.get(), codec, &options);
     av_dict_free(&options);
     if (rc < 0)
-        return libavError(QStringLiteral("could not open ") + QString::fromStdString(name), rc);
+        return Libav::failure(QStringLiteral("could not open ") + QString::fromStdString(name), rc);
     out = std::move(c);
     return std::nullopt;
 }
@@ -182,7 +181,7 @@ std::optional<MediaError> VideoEncoder::encode(const PixelBuffer& picture, int64
     // The encoder may still hold the previous frame's buffer; get a writable one.
     int rc = av_frame_make_writable(frame_.get());
     if (rc < 0)
-        return libavError(QStringLiteral("no writable video frame"), rc);
+        return Libav::failure(QStringLiteral("no writable video frame"), rc);
     if (auto failure = convert(picture, frame_.get()))
         return failure;
     frame_->pts = pts;
@@ -193,13 +192,13 @@ std::optional<MediaError> VideoEncoder::encode(const PixelBuffer& picture, int64
         if (rc >= 0)
             rc = av_hwframe_transfer_data(hardwareFrame_.get(), frame_.get(), 0);
         if (rc < 0)
-            return libavError(QStringLiteral("could not upload a frame"), rc);
+            return Libav::failure(QStringLiteral("could not upload a frame"), rc);
         hardwareFrame_->pts = pts;
         toSend = hardwareFrame_.get();
     }
     rc = avcodec_send_frame(codec_.get(), toSend);
     if (rc < 0)
-        return libavError(QStringLiteral("the video encoder refused a frame"), rc);
+        return Libav::failure(QStringLiteral("the video encoder refused a frame"), rc);
     return drain(sink);
 }
 
@@ -207,7 +206,7 @@ std::optional<MediaError> VideoEncoder::flush(const PacketSink& sink)
 {
     const int rc = avcodec_send_frame(codec_.get(), nullptr);
     if (rc < 0 && rc != AVERROR_EOF)
-        return libavError(QStringLiteral("the video encoder could not flush"), rc);
+        return Libav::failure(QStringLiteral("the video encoder could not flush"), rc);
     return drain(sink);
 }
 
@@ -218,7 +217,7 @@ std::optional<MediaError> VideoEncoder::drain(const PacketSink& sink)
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
             return std::nullopt;
         if (rc < 0)
-            return libavError(QStringLiteral("the video encoder failed"), rc);
+            return Libav::failure(QStringLiteral("the video encoder failed"), rc);
         auto failure = sink(packet_.get());
         av_packet_unref(packet_.get());
         if (failure)
