@@ -283,6 +283,51 @@ TEST_F(MovieReaderTest, PumpTranscodesAFileThroughTheWriterAtItsPace)
     EXPECT_NEAR(sound.value(QStringLiteral("duration")).toString().toDouble(), picture.value(QStringLiteral("duration")).toString().toDouble(), 1.0 / 30);
 }
 
+TEST_F(MovieReaderTest, PassthroughCopyKeepsTheScreenPacketsAndMixesTheSound)
+{
+    const QString source = path(QStringLiteral("raw.mov"));
+    MovieRecipe recipe;
+    recipe.codec = VideoSettings::Codec::hevc;
+    recipe.audioTracks = 2;
+    writeMovie(source, recipe);
+    const QString target = path(QStringLiteral("final.mov"));
+    auto reader = openReader(source);
+    MovieReaderOutput* packets = reader->addPacketOutput(0);
+    AudioMix mix(*reader, {1, 2});
+    MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
+    MovieWriterInput* videoInput = writer.addPassthroughInput(reader->asset().tracks()[0].format);
+    MovieWriterInput* audioInput = writer.addAudioInput(AudioSettings {48000, 2, 256000});
+    ASSERT_TRUE(videoInput && audioInput);
+    ASSERT_TRUE(reader->startReading());
+    ASSERT_TRUE(writer.startWriting());
+    writer.startSession(MediaTime::zero());
+    DispatchQueue videoQueue("mixdown.video");
+    DispatchQueue audioQueue("mixdown.audio");
+    ExportGate gate;
+    QFuture<void> video = SampleBufferPump::make(gate)->run(*videoInput, *packets, videoQueue);
+    QFuture<void> audio = SampleBufferPump::make(gate)->run(*audioInput, mix, audioQueue);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return video.isFinished() && audio.isFinished(); }, 30000));
+    ASSERT_TRUE(writer.finishWriting()) << writer.error().value_or(MediaError {}).description.toStdString();
+
+    const QJsonObject info = probe(target, true);
+    const QJsonObject picture = streamsOfType(info, QStringLiteral("video")).at(0).toObject();
+    EXPECT_EQ(picture.value(QStringLiteral("codec_tag_string")).toString(), QStringLiteral("hvc1"));
+    EXPECT_EQ(streamsOfType(info, QStringLiteral("audio")).size(), 1);
+    auto copyReader = openReader(target);
+    MovieReaderOutput* copied = copyReader->addPacketOutput(0);
+    ASSERT_TRUE(copyReader->startReading());
+    auto originalReader = openReader(source);
+    MovieReaderOutput* original = originalReader->addPacketOutput(0);
+    ASSERT_TRUE(originalReader->startReading());
+    const auto a = drain(*copied);
+    const auto b = drain(*original);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].packet->data, b[i].packet->data);
+        EXPECT_EQ(a[i].presentationTime(), b[i].presentationTime());
+    }
+}
+
 TEST(PixelBufferPoolTest, ReleasedBuffersAreReusedAndOutliveThePool)
 {
     auto pool = PixelBufferPool::make(64, 32, 2);

@@ -67,7 +67,7 @@ std::optional<MediaError> AudioEncoder::configureResampler(const AudioBlock& blo
     return std::nullopt;
 }
 
-std::optional<MediaError> AudioEncoder::pushConverted(const float* samples, int frames, int skipOutputFrames)
+std::optional<MediaError> AudioEncoder::pushConverted(const float* samples, int frames)
 {
     const int capacity = swr_get_out_samples(swr_.get(), frames);
     if (capacity <= 0 && frames > 0)
@@ -83,15 +83,11 @@ std::optional<MediaError> AudioEncoder::pushConverted(const float* samples, int 
     const int converted = swr_convert(swr_.get(), scratch->extended_data, scratch->nb_samples, samples ? in : nullptr, frames);
     if (converted < 0)
         return Libav::failure(QStringLiteral("audio conversion failed"), converted);
-    int skip = std::min(skipOutputFrames, converted);
-    if (converted - skip <= 0)
+    if (converted == 0)
         return std::nullopt;
-    std::vector<uint8_t*> planes(static_cast<size_t>(codec_->ch_layout.nb_channels));
-    for (size_t i = 0; i < planes.size(); ++i)
-        planes[i] = scratch->extended_data[i] + static_cast<size_t>(skip) * sizeof(float);
-    if (av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(planes.data()), converted - skip) < converted - skip)
+    if (av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(scratch->extended_data), converted) < converted)
         return MediaError {QStringLiteral("out of memory for audio"), 0};
-    nextPosition_ += converted - skip;
+    nextPosition_ += converted;
     return std::nullopt;
 }
 
@@ -131,7 +127,7 @@ std::optional<MediaError> AudioEncoder::encode(const AudioBlock& block, const Me
         }
     }
     const float* samples = block.samples.data() + skipInputFrames * block.channels;
-    if (auto failure = pushConverted(samples, static_cast<int>(block.frameCount() - skipInputFrames), 0))
+    if (auto failure = pushConverted(samples, static_cast<int>(block.frameCount() - skipInputFrames)))
         return failure;
     return encodeFifo(false, sink);
 }
@@ -163,7 +159,7 @@ std::optional<MediaError> AudioEncoder::encodeFifo(bool final, const PacketSink&
 std::optional<MediaError> AudioEncoder::flush(const PacketSink& sink)
 {
     if (swr_) {
-        if (auto failure = pushConverted(nullptr, 0, 0))
+        if (auto failure = pushConverted(nullptr, 0))
             return failure;
     }
     if (auto failure = encodeFifo(true, sink))

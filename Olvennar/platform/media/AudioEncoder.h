@@ -29,7 +29,7 @@ public:
 private:
     AudioEncoder() = default;
     std::optional<MediaError> configureResampler(const AudioBlock& block);
-    std::optional<MediaError> pushConverted(const float* samples, int frames, int skipOutputFrames);
+    std::optional<MediaError> pushConverted(const float* samples, int frames);
     std::optional<MediaError> encodeFifo(bool final, const PacketSink& sink);
     std::optional<MediaError> drain(const PacketSink& sink);
 
