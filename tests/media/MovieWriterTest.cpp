@@ -109,6 +109,10 @@ TEST_F(MovieWriterTest, HevcCaptureFileIsFragmentedTaggedHvc1WithoutReordering)
         keyFrames += packet.value(QStringLiteral("flags")).toString().startsWith(u'K');
     EXPECT_GE(keyFrames, 2) << "a key frame at least every 60 frames";
     EXPECT_NEAR(number(video, "duration"), 3.0, 1.0 / 30);
+    for (const auto& audio : streamsOfType(info, QStringLiteral("audio"))) {
+        EXPECT_NEAR(number(audio.toObject(), "start_time"), number(video, "start_time"), 1.0 / 30) << "sound and picture line up";
+        EXPECT_NEAR(number(audio.toObject(), "duration"), 3.0, 1.0 / 30);
+    }
 
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
