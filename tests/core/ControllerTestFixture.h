@@ -10,7 +10,10 @@
 #include <QStringList>
 
 #include <memory>
+#include <ostream>
 #include <vector>
+
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 // Records every reaction the controller starts, in order, as short texts.
 class RecordingHooks final : public ControllerHooks {
