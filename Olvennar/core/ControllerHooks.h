@@ -32,5 +32,4 @@ public:
     virtual void closeShortWindows() { }
     virtual void playShort(const QString& path) { (void)path; }
     virtual void revealFile(const QString& path) { (void)path; }
-    virtual void runEnhanceQueueIfIdle() { }
 };

@@ -19,19 +19,3 @@ struct FinishJob {
     State state;
     friend bool operator==(const FinishJob&, const FinishJob&) = default;
 };
-
-// A row of the voice-enhancement queue.
-struct EnhanceJob {
-    struct State {
-        enum class Kind { queued, running, succeeded, failed };
-        Kind kind = Kind::queued;
-        QString path; // succeeded: the enhanced file
-        QString message; // failed
-        friend bool operator==(const State&, const State&) = default;
-    };
-
-    QUuid id;
-    QString sourcePath;
-    State state;
-    friend bool operator==(const EnhanceJob&, const EnhanceJob&) = default;
-};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/RemoteButton.h"
 #include "compositing/StudioLook.h"
 #include "core/CaptureDeviceInfo.h"
 #include "core/CaptureMode.h"
@@ -43,7 +44,6 @@ public:
     using Quality = ScreenQuality;
     using CameraQuality = ::CameraQuality;
     using FinishJob = ::FinishJob;
-    using EnhanceJob = ::EnhanceJob;
     // The normalized centre of the 9:16 crop of a short, each 0...1.
     struct ShortPosition {
         double x = 0.5;
@@ -248,15 +248,13 @@ public:
     void setTeleprompterVisible(bool visible) { publish(teleprompterVisible_, visible); }
     bool framingHintsOnBubble() const { return framingHintsOnBubble_; }
     void setFramingHintsOnBubble(bool on);
+    const RemoteButton::Status& remoteStatus() const { return remoteStatus_; }
+    void setRemoteStatus(const RemoteButton::Status& status) { publish(remoteStatus_, status); }
 
-    // Finish and enhance queues.
+    // Finish queue (the voice-enhancement rows are EnhanceQueue's).
     const std::vector<FinishJob>& finishJobs() const { return finishJobs_; }
     void setFinishJobs(std::vector<FinishJob> jobs) { publish(finishJobs_, std::move(jobs)); }
     void dismissFinishJob(const QUuid& id);
-    const std::vector<EnhanceJob>& enhanceJobs() const { return enhanceJobs_; }
-    void setEnhanceJobs(std::vector<EnhanceJob> jobs) { publish(enhanceJobs_, std::move(jobs)); }
-    const std::vector<QUuid>& enhanceQueue() const { return enhanceQueue_; }
-    void retryEnhance(const QUuid& id);
 
     // Devices.
     // The first listed microphone whose name contains the "preferredMicName" text (any letter case).
@@ -370,10 +368,9 @@ private:
     int countdownSeconds_ = 3;
     bool teleprompterVisible_ = false;
     bool framingHintsOnBubble_ = true;
+    RemoteButton::Status remoteStatus_;
 
     std::vector<FinishJob> finishJobs_;
-    std::vector<EnhanceJob> enhanceJobs_;
-    std::vector<QUuid> enhanceQueue_;
 
     QTimer* nextTakeWatch_ = nullptr;
     int handoffRefreshCount_ = 0;

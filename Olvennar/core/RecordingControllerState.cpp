@@ -207,17 +207,6 @@ void RecordingController::dismissFinishJob(const QUuid& id)
     Q_EMIT changed();
 }
 
-void RecordingController::retryEnhance(const QUuid& id)
-{
-    const auto row = std::find_if(enhanceJobs_.begin(), enhanceJobs_.end(), [&id](const EnhanceJob& job) { return job.id == id; });
-    if (row == enhanceJobs_.end())
-        return;
-    row->state = EnhanceJob::State{};
-    enhanceQueue_.push_back(id);
-    Q_EMIT changed();
-    hooks().runEnhanceQueueIfIdle();
-}
-
 void RecordingController::replayLastShort()
 {
     if (lastShortURL_ && QFileInfo::exists(*lastShortURL_))

@@ -157,19 +157,6 @@ TEST_F(ControllerTest, FinishingCountAndDismiss)
     EXPECT_EQ(c.finishingCount(), 0);
 }
 
-TEST_F(ControllerTest, RetryEnhanceQueuesTheRowAgain)
-{
-    Controller& c = controller();
-    EnhanceJob job{QUuid::createUuid(), QStringLiteral("/v.mov"), {EnhanceJob::State::Kind::failed, {}, QStringLiteral("exit 1")}};
-    c.setEnhanceJobs({job});
-    c.retryEnhance(QUuid::createUuid());
-    EXPECT_TRUE(hooks.calls.isEmpty());
-    c.retryEnhance(job.id);
-    EXPECT_EQ(c.enhanceJobs().front().state.kind, EnhanceJob::State::Kind::queued);
-    EXPECT_EQ(c.enhanceQueue(), std::vector<QUuid>{job.id});
-    EXPECT_EQ(hooks.calls, QStringList{QStringLiteral("enhance queue")});
-}
-
 TEST_F(ControllerTest, ResetReturnsToIdle)
 {
     Controller& c = controller();

@@ -38,7 +38,6 @@ public:
     void closeShortWindows() override { calls << QStringLiteral("close short windows"); }
     void playShort(const QString& path) override { calls << QStringLiteral("play ") + path; }
     void revealFile(const QString& path) override { calls << QStringLiteral("reveal ") + path; }
-    void runEnhanceQueueIfIdle() override { calls << QStringLiteral("enhance queue"); }
 };
 
 class RecordingSpeechBusy final : public SpeechBusySink {
