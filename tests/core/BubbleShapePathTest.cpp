@@ -6,14 +6,6 @@
 
 namespace {
 
-TEST(BubbleShape, RawTexts)
-{
-    EXPECT_EQ(BubbleShapes::fromRawText(QStringLiteral("Rounded")), BubbleShape::square);
-    EXPECT_EQ(BubbleShapes::fromRawText(QStringLiteral("Circle")), BubbleShape::circle);
-    for (const char* text : {"Square", "circle", "rounded", ""})
-        EXPECT_FALSE(BubbleShapes::fromRawText(QString::fromLatin1(text))) << text;
-}
-
 TEST(BubbleShapePath, RoundedCornersAreAFifthOfTheShorterSide)
 {
     const QRectF rect(10, 20, 300, 200);

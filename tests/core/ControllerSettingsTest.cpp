@@ -236,17 +236,4 @@ TEST_F(ControllerTest, ShortMirrorFileAppliesOnlyInShortModeOutsideATake)
     EXPECT_TRUE(hooks.calls.isEmpty());
 }
 
-TEST_F(ControllerTest, EverySetterAnnouncesTheChange)
-{
-    Controller& c = controller();
-    int announcements = 0;
-    QObject::connect(&c, &Controller::changed, [&announcements] { ++announcements; });
-    c.setCountdownSeconds(5);
-    c.setExport4K(true);
-    c.setZoomMode(ZoomMode::off);
-    c.setPhase(RecordingPhase::countingDown());
-    c.setCaptureMode(CaptureMode::voice);
-    EXPECT_GE(announcements, 5);
-}
-
 } // namespace

@@ -208,7 +208,7 @@ TEST(NextRecordingMode, FollowPrompter)
     }
 }
 
-TEST(NextRecordingStyle, StyleWords)
+TEST_F(NextRecordingTest, StyleWords)
 {
     const struct {
         const char* text;
@@ -217,17 +217,8 @@ TEST(NextRecordingStyle, StyleWords)
         {"script", NextRecording::Style::script}, {"CUES", NextRecording::Style::cues}, {"Mixed", NextRecording::Style::mixed},
         {"", NextRecording::Style::script}, {"bullets", NextRecording::Style::script}, {" cues", NextRecording::Style::script},
     };
-    QTemporaryDir folder;
-    for (const auto& c : cases) {
-        const QString file = folder.filePath(QStringLiteral("n.json"));
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(QByteArray(R"({"video_folder":"/v","style":")") + c.text + "\"}");
-        out.close();
-        const auto record = NextRecording::load(file, QDateTime::currentDateTimeUtc());
-        ASSERT_TRUE(record);
-        EXPECT_EQ(record->style, c.style) << c.text;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(load(QByteArray(R"({"video_folder":"/v","style":")") + c.text + "\"}")->style, c.style) << c.text;
 }
 
 } // namespace
