@@ -4,7 +4,9 @@
 #include "core/Diagnostics.h"
 #include "core/Permissions.h"
 #include "core/ProjectFolder.h"
+#include "finishing/FinishingTools.h"
 #include "platform/system/AccessProbe.h"
+#include "platform/system/Scheduler.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -15,6 +17,8 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     , platform_(platform)
     , lastTakeEndedAt_(QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC))
 {
+    mainLoopScheduler_ = std::make_unique<MainLoopScheduler>();
+    scheduler_ = mainLoopScheduler_.get();
     readSettings();
     lastShortURL_ = ProjectFolder::latestShortTake(platform_.settings);
     refreshDestinationName();

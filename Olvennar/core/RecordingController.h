@@ -16,19 +16,32 @@
 #include "takes/NextRecording.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QJsonObject>
 #include <QObject>
+#include <QPointer>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include <qcorotask.h>
 
 class ControllerHooks;
+class FinishingTools;
 class QTimer;
+class Scheduler;
+struct ClipSegment;
+struct SaveJob;
+struct ZoomTimeline;
+namespace Mixdown {
+struct Request;
+}
 
 // The one controller of the process: owns every recorder, tracker, panel and job queue and publishes the
 // state every view shows. Lives on the GUI thread from first need to the end of the process.
@@ -256,6 +269,33 @@ public:
     void setFinishJobs(std::vector<FinishJob> jobs) { publish(finishJobs_, std::move(jobs)); }
     void dismissFinishJob(const QUuid& id);
 
+    // Save and render jobs (RecordingControllerFinish.cpp). The media work goes through the finishing
+    // tools; waits and the break clock through the scheduler.
+    void setFinishingTools(std::shared_ptr<FinishingTools> tools);
+    void setSchedulerForTesting(Scheduler* scheduler);
+    // Starts the save of a stopped screen take on the row job.id (already listed); returns at once.
+    void runSaveJob(const SaveJob& job);
+    // Adds a render row and queues its job at the end of the chain; returns at once.
+    void startFinishJob(const QString& title, const Mixdown::Request& request, const QString& finalURL, const QString& stopSidecar,
+        bool byRemote, const QString& summary);
+    // Queues the render job of an existing row again (a retry).
+    void runFinishJob(const QUuid& id, const Mixdown::Request& request, const QString& finalURL, const QString& stopSidecar,
+        bool byRemote, const QString& summary);
+    // The one way rows change: replaces the state of the first row with that id.
+    void setFinishState(const QUuid& id, const FinishJob::State& state);
+    // The row's Retry: takes its retry action out and runs it once; nothing when there is none.
+    void retryFinishJob(const QUuid& id);
+    bool hasFinishRetry(const QUuid& id) const { return finishRetries_.contains(id); }
+    // The ownCursor setting as it was when the current (or last) screen take started.
+    bool takeDrawsOwnCursor() const { return takeDrawsOwnCursor_; }
+    void setTakeDrawsOwnCursor(bool draws) { takeDrawsOwnCursor_ = draws; }
+    // The take description's "look" object, from the current settings.
+    QJsonObject harnessLook() const;
+    static void saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path);
+    static QString describe(const std::vector<ClipSegment>& segments);
+    static void deleteTakeFiles(const QString& folder, const QString& suffix);
+    static void moveTakePiecesToRaw(const QString& finalPath);
+
     // Devices.
     // The first listed microphone whose name contains the "preferredMicName" text (any letter case).
     std::optional<CaptureDeviceInfo> preferredMicrophone() const;
@@ -288,6 +328,12 @@ private:
         Q_EMIT changed();
     }
     void publishSetting(bool& field, bool value, const QString& key);
+    Scheduler& scheduler() { return *scheduler_; }
+    // Returns once no take is filming and 5 s have passed since the last one ended, looking every 2 s.
+    static QCoro::Task<> waitForRecordingBreak(QPointer<RecordingController> weak);
+    static QCoro::Task<> saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJob job);
+    static QCoro::Task<> renderTask(QPointer<RecordingController> weak, QCoro::Task<> previous, std::shared_ptr<FinishingTools> tools,
+        QUuid id, Mixdown::Request request, QString finalURL, QString stopSidecar, bool byRemote, QString summary);
 
     ControllerHooks& hooks();
     void readSettings();
@@ -371,6 +417,12 @@ private:
     RemoteButton::Status remoteStatus_;
 
     std::vector<FinishJob> finishJobs_;
+    QCoro::Task<> finishTail_;
+    QHash<QUuid, std::function<void()>> finishRetries_;
+    std::shared_ptr<FinishingTools> finishingTools_;
+    std::unique_ptr<Scheduler> mainLoopScheduler_;
+    Scheduler* scheduler_ = nullptr;
+    bool takeDrawsOwnCursor_ = false;
 
     QTimer* nextTakeWatch_ = nullptr;
     int handoffRefreshCount_ = 0;

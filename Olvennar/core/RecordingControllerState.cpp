@@ -9,6 +9,7 @@
 #include "core/SaveLocation.h"
 #include "core/SpeechBusySink.h"
 #include "platform/system/Paths.h"
+#include "platform/system/Scheduler.h"
 #include "platform/system/Settings.h"
 
 #include <QDir>
@@ -54,7 +55,7 @@ void RecordingController::setPhase(const Phase& phase)
     // Background exports hold while a take is filmed, so capture keeps the machine.
     ExportGate::shared().setPaused(filming);
     if (old.isFilming() && !filming)
-        lastTakeEndedAt_ = QDateTime::currentDateTimeUtc();
+        lastTakeEndedAt_ = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(scheduler().now() * 1000.0), Qt::UTC);
     if (!filming)
         finishWaitingForBreak_ = false;
     else if (finishingCount() > 0)
@@ -203,6 +204,7 @@ QString RecordingController::displayName(const DisplayInfo& display)
 
 void RecordingController::dismissFinishJob(const QUuid& id)
 {
+    finishRetries_.remove(id);
     std::erase_if(finishJobs_, [&id](const FinishJob& job) { return job.id == id; });
     Q_EMIT changed();
 }

@@ -1,0 +1,232 @@
+// The controller's save and render jobs: the rows of the finish queue, the one render chain with its wait
+// for a recording break, throttled progress, retries, and the take's sidecar helpers.
+#include "core/RecordingController.h"
+
+#include "core/Diagnostics.h"
+#include "finishing/FinishingTools.h"
+#include "finishing/ProgressThrottle.h"
+#include "finishing/SaveJob.h"
+#include "finishing/TakeDescription.h"
+#include "finishing/TakePieces.h"
+#include "platform/system/MainThread.h"
+#include "platform/system/Scheduler.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <coroutine>
+
+namespace {
+
+// A recording break: nothing filming for this long after the last take.
+constexpr double breakSeconds = 5.0;
+// How often a waiting render looks again.
+constexpr double breakLookSeconds = 2.0;
+
+// Resumes the awaiting coroutine on the GUI thread after a delay on the scheduler's clock. The wake-up
+// hangs on the application, so a job whose controller is gone still wakes and goes on.
+class SchedulerSleep {
+public:
+    SchedulerSleep(Scheduler& scheduler, double seconds)
+        : scheduler_(scheduler)
+        , seconds_(seconds)
+    {
+    }
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> waiting)
+    {
+        scheduler_.after(seconds_, QCoreApplication::instance(), [waiting] { waiting.resume(); });
+    }
+    void await_resume() const noexcept { }
+
+private:
+    Scheduler& scheduler_;
+    double seconds_;
+};
+
+FinishJob::State working(double progress) { return {FinishJob::State::Kind::working, progress, {}, {}}; }
+FinishJob::State done(const QString& path) { return {FinishJob::State::Kind::done, 0, path, {}}; }
+FinishJob::State failed(const QString& message) { return {FinishJob::State::Kind::failed, 0, {}, message}; }
+
+// The finished file shows only while the studio shows no other take.
+void showFinished(RecordingController& controller, const QString& path)
+{
+    const auto kind = controller.phase().kind();
+    if (kind != RecordingPhase::Kind::idle && kind != RecordingPhase::Kind::finished)
+        return;
+    controller.setLastFinalURL(path);
+    controller.setPhase(RecordingPhase::finished(path));
+}
+
+} // namespace
+
+void RecordingController::setFinishingTools(std::shared_ptr<FinishingTools> tools) { finishingTools_ = std::move(tools); }
+
+void RecordingController::setSchedulerForTesting(Scheduler* scheduler) { scheduler_ = scheduler ? scheduler : mainLoopScheduler_.get(); }
+
+void RecordingController::setFinishState(const QUuid& id, const FinishJob::State& state)
+{
+    const auto row = std::find_if(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; });
+    if (row == finishJobs_.end())
+        return;
+    row->state = state;
+    Q_EMIT changed();
+}
+
+void RecordingController::retryFinishJob(const QUuid& id)
+{
+    // Taken out before it runs: a second press finds nothing until the job fails again.
+    const std::function<void()> retry = finishRetries_.take(id);
+    if (retry)
+        retry();
+}
+
+void RecordingController::runSaveJob(const SaveJob& job)
+{
+    setFinishState(job.id, working(0));
+    saveTask(QPointer<RecordingController>(this), finishingTools_, job);
+}
+
+QCoro::Task<> RecordingController::saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJob job)
+{
+    const SaveJob::Outcome outcome = co_await SaveJob::saveFiles(tools, job, [] { return QDateTime::currentDateTimeUtc(); });
+    if (outcome.failure) {
+        Diagnostics::log(*outcome.failure, QStringLiteral("save take"));
+        if (!weak)
+            co_return;
+        weak->setFinishState(job.id, failed(outcome.failure->description));
+        weak->finishRetries_.insert(job.id, [weak, tools, job] {
+            if (!weak)
+                return;
+            weak->setFinishState(job.id, working(0));
+            saveTask(weak, tools, job);
+        });
+        co_return;
+    }
+    if (!weak)
+        co_return;
+    const QString doneURL = outcome.facePath.value_or(job.request.rawURL);
+    weak->setFinishState(job.id, done(doneURL));
+    Diagnostics::log(job.summary + QStringLiteral(" saved:raw+")
+        + (outcome.facePath ? QFileInfo(*outcome.facePath).fileName() : QStringLiteral("no camera")));
+    showFinished(*weak, doneURL);
+    if (job.previewURL) {
+        // The face file carries the camera and the raw file's microphone; the tail is already cut.
+        Mixdown::Request render = job.request;
+        render.cameraURL = outcome.facePath;
+        weak->startFinishJob(job.title + QStringLiteral(" video"), render, *job.previewURL, job.stopSidecar, false,
+            QStringLiteral("video ") + job.title);
+    }
+}
+
+void RecordingController::startFinishJob(const QString& title, const Mixdown::Request& request, const QString& finalURL,
+    const QString& stopSidecar, bool byRemote, const QString& summary)
+{
+    const QUuid id = QUuid::createUuid();
+    finishJobs_.push_back(FinishJob{id, title, working(0)});
+    runFinishJob(id, request, finalURL, stopSidecar, byRemote, summary);
+}
+
+void RecordingController::runFinishJob(const QUuid& id, const Mixdown::Request& request, const QString& finalURL,
+    const QString& stopSidecar, bool byRemote, const QString& summary)
+{
+    setFinishState(id, working(0));
+    // Each render awaits the one queued before it, so renders run one at a time in queue order.
+    QCoro::Task<> previous = std::move(finishTail_);
+    finishTail_ = renderTask(QPointer<RecordingController>(this), std::move(previous), finishingTools_, id, request, finalURL,
+        stopSidecar, byRemote, summary);
+}
+
+QCoro::Task<> RecordingController::renderTask(QPointer<RecordingController> weak, QCoro::Task<> previous,
+    std::shared_ptr<FinishingTools> tools, QUuid id, Mixdown::Request request, QString finalURL, QString stopSidecar, bool byRemote,
+    QString summary)
+{
+    // An empty task (the first job) counts as finished.
+    if (!previous.isReady())
+        co_await previous;
+    if (weak)
+        co_await waitForRecordingBreak(weak);
+
+    auto throttle = std::make_shared<ProgressThrottle>();
+    FinishingTools::Progress progress = [throttle, weak, id](double fraction) {
+        if (!throttle->pass(fraction))
+            return;
+        runOnMainThread([weak, id, fraction] {
+            if (!weak)
+                return;
+            // A late hop never turns a finished or failed row back into a working one.
+            const auto& rows = weak->finishJobs();
+            const auto row = std::find_if(rows.begin(), rows.end(), [&id](const FinishJob& job) { return job.id == id; });
+            if (row != rows.end() && row->state.kind == FinishJob::State::Kind::working)
+                weak->setFinishState(id, working(fraction));
+        });
+    };
+    const std::optional<ErrorInfo> failure = request.isPassthrough()
+        ? co_await tools->composePassthrough(request.rawURL, finalURL, progress)
+        : co_await tools->composeWithOverlays(request, finalURL, progress);
+
+    if (failure) {
+        Diagnostics::log(*failure, QStringLiteral("finish"));
+        if (!weak)
+            co_return;
+        weak->setFinishState(id, failed(failure->description));
+        weak->finishRetries_.insert(id, [weak, id, request, finalURL, stopSidecar, byRemote, summary] {
+            if (weak)
+                weak->runFinishJob(id, request, finalURL, stopSidecar, byRemote, summary);
+        });
+        co_return;
+    }
+    moveTakePiecesToRaw(finalURL);
+    if (!weak)
+        co_return;
+    weak->setFinishState(id, done(finalURL));
+    Diagnostics::log(summary);
+    showFinished(*weak, finalURL);
+}
+
+QCoro::Task<> RecordingController::waitForRecordingBreak(QPointer<RecordingController> weak)
+{
+    for (;;) {
+        if (!weak)
+            co_return;
+        RecordingController& controller = *weak;
+        if (controller.phase().isFilming()) {
+            controller.setFinishWaitingForBreak(true);
+        } else {
+            const double since = controller.scheduler().now() - static_cast<double>(controller.lastTakeEndedAt_.toMSecsSinceEpoch()) / 1000.0;
+            const bool waiting = since < breakSeconds;
+            controller.setFinishWaitingForBreak(waiting);
+            if (!waiting)
+                co_return;
+        }
+        co_await SchedulerSleep(controller.scheduler(), breakLookSeconds);
+    }
+}
+
+QJsonObject RecordingController::harnessLook() const
+{
+    TakeDescription::Look look;
+    look.layout = screenLayout_;
+    look.face = faceLayout_;
+    look.background = studioBackground_;
+    look.grade = cameraGrade_;
+    look.zoomMode = zoomMode_;
+    look.zoom = zoomAmount_;
+    look.fourK = export4K_;
+    look.ownCursor = takeDrawsOwnCursor_;
+    look.clickHighlight = clickHighlight_;
+    look.focusWindow = frameFocusedWindow_;
+    look.layoutMode = layoutMode_;
+    return TakeDescription::lookObject(look);
+}
+
+void RecordingController::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path)
+{
+    TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode));
+}
+
+QString RecordingController::describe(const std::vector<ClipSegment>& segments) { return TakeDescription::describe(segments); }
+
+void RecordingController::deleteTakeFiles(const QString& folder, const QString& suffix) { TakePieces::deleteTakeFiles(folder, suffix); }
+
+void RecordingController::moveTakePiecesToRaw(const QString& finalPath) { TakePieces::moveTakePiecesToRaw(finalPath); }

@@ -1,0 +1,62 @@
+#include "finishing/SaveJob.h"
+
+#include "finishing/TakeDescription.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Seconds the remote button's reach takes off a take's tail.
+constexpr double remoteTailSeconds = 1.5;
+
+} // namespace
+
+double SaveJob::describedDuration(double duration, std::optional<FinishingTools::TrimResult> trim)
+{
+    const double left = duration - (trim ? trim->trimmed : 0.0);
+    return std::isfinite(left) ? std::max(left, 0.0) : 0.0;
+}
+
+QCoro::Task<SaveJob::Outcome> SaveJob::saveFiles(std::shared_ptr<FinishingTools> tools, SaveJob job, std::function<QDateTime()> now)
+{
+    Outcome outcome;
+    if (job.faceURL && job.request.cameraURL) {
+        if (QFileInfo::exists(*job.request.cameraURL)) {
+            if (auto failure = co_await tools->faceMux(*job.request.cameraURL, job.request.rawURL, *job.faceURL)) {
+                outcome.failure = std::move(failure);
+                co_return outcome;
+            }
+            outcome.facePath = *job.faceURL;
+        } else if (QFileInfo::exists(*job.faceURL)) {
+            // A retry after the mux already consumed the camera movie.
+            outcome.facePath = *job.faceURL;
+        }
+    }
+
+    std::optional<FinishingTools::TrimResult> trim;
+    if (job.byRemote) {
+        trim = co_await tools->tailTrim(job.request.rawURL, remoteTailSeconds);
+        if (outcome.facePath)
+            co_await tools->tailTrim(*outcome.facePath, remoteTailSeconds);
+        tools->writeStopSidecar(job.stopSidecar, QStringLiteral("remote-button"), trim ? trim->trimmed : 0.0,
+            trim ? std::optional<double>(trim->duration) : std::nullopt);
+    }
+
+    TakeDescription::Fields fields;
+    fields.screenName = QFileInfo(job.request.rawURL).fileName();
+    fields.duration = describedDuration(job.duration, trim);
+    fields.cameraSegments = job.cameraSegments;
+    fields.look = job.look;
+    fields.recordedAt = now();
+    if (outcome.facePath)
+        fields.faceName = QFileInfo(*outcome.facePath).fileName();
+    if (job.request.phoneURL)
+        fields.phoneName = QFileInfo(*job.request.phoneURL).fileName();
+    if (job.previewURL)
+        fields.previewName = QFileInfo(*job.previewURL).fileName();
+    TakeDescription::write(job.takeJSON, TakeDescription::object(fields));
+    co_return outcome;
+}

@@ -1,0 +1,82 @@
+#include "finishing/TakePieces.h"
+
+#include "core/Diagnostics.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace TakePieces {
+
+namespace {
+
+QStringList named(const QStringList& words, const QString& suffix, const QString& extension)
+{
+    QStringList names;
+    for (const QString& word : words)
+        names << word + suffix + extension;
+    return names;
+}
+
+ErrorInfo fileError(int code, const QString& sentence) { return ErrorInfo{QStringLiteral("Olvennar.TakePieces"), code, sentence}; }
+
+} // namespace
+
+QStringList rawPieceNames(const QString& suffix)
+{
+    return named({QStringLiteral("raw"), QStringLiteral("face"), QStringLiteral("camera"), QStringLiteral("iphone")}, suffix, QStringLiteral(".mov"))
+        + named({QStringLiteral("clicks"), QStringLiteral("cursor"), QStringLiteral("zoom"), QStringLiteral("layout"), QStringLiteral("take"),
+                    QStringLiteral("stop")},
+            suffix, QStringLiteral(".json"));
+}
+
+void moveTakePiecesToRaw(const QString& finalPath)
+{
+    const QFileInfo final(finalPath);
+    const QString stem = final.completeBaseName();
+    if (!stem.startsWith(QLatin1String("final")))
+        return;
+    // Every piece carries the final's own suffix, so a file of the same name in Raw/ can only be an
+    // earlier copy of this take's piece; another take's pieces never share a name with these.
+    const QString suffix = stem.mid(5);
+    const QDir folder = final.absoluteDir();
+    const QString rawFolder = folder.filePath(QStringLiteral("Raw"));
+    int moved = 0;
+    for (const QString& name : rawPieceNames(suffix)) {
+        const QString source = folder.filePath(name);
+        if (!QFileInfo::exists(source))
+            continue;
+        const QString context = QStringLiteral("move ") + name + QStringLiteral(" to Raw");
+        if (!QDir().mkpath(rawFolder)) {
+            Diagnostics::log(fileError(EEXIST, QStringLiteral("Could not create the folder ") + rawFolder + QStringLiteral(".")), context);
+            continue;
+        }
+        // rename(2) swaps the new piece over an old one in one step: the old copy is never lost on its own.
+        const QString target = QDir(rawFolder).filePath(name);
+        if (std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0) {
+            const int code = errno;
+            Diagnostics::log(fileError(code, QStringLiteral("Could not move ") + name + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code))), context);
+            continue;
+        }
+        ++moved;
+    }
+    Diagnostics::log(QStringLiteral("tidy: moved ") + QString::number(moved) + QStringLiteral(" take piece(s) to Raw/ beside ") + final.fileName());
+}
+
+void deleteTakeFiles(const QString& folder, const QString& suffix)
+{
+    const QDir dir(folder);
+    const QStringList names = named({QStringLiteral("raw"), QStringLiteral("camera"), QStringLiteral("iphone")}, suffix, QStringLiteral(".mov"))
+        + named({QStringLiteral("clicks"), QStringLiteral("cursor")}, suffix, QStringLiteral(".json"))
+        + named({QStringLiteral("final"), QStringLiteral("face"), QStringLiteral("preview")}, suffix, QStringLiteral(".mov"))
+        + named({QStringLiteral("take")}, suffix, QStringLiteral(".json")) + named({QStringLiteral("short")}, suffix, QStringLiteral(".mov"))
+        + named({QStringLiteral("crop")}, suffix, QStringLiteral(".json"));
+    for (const QString& name : names)
+        QFile::remove(dir.filePath(name));
+}
+
+} // namespace TakePieces

@@ -1,0 +1,290 @@
+#include "FinishFixture.h"
+
+#include "capture/ExportGate.h"
+#include "capture/SampleBufferPump.h"
+#include "core/Diagnostics.h"
+#include "finishing/ProgressThrottle.h"
+#include "platform/media/SampleSink.h"
+#include "platform/media/SampleSource.h"
+#include "platform/system/DispatchQueue.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+
+#include <qcorofuture.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Queue = FinishTest;
+using Kind = FinishJob::State::Kind;
+
+Mixdown::Request passthrough(const QString& raw)
+{
+    Mixdown::Request request;
+    request.rawURL = raw;
+    return request;
+}
+
+TEST(ProgressThrottle, PassesTheFirstReportEachHundredthAndTheEnd)
+{
+    ProgressThrottle throttle;
+    const std::pair<double, bool> reports[] = {
+        {0.004, true}, {0.012, false}, {0.018, true}, {0.023, false}, {0.028, true}, {0.5, true}, {0.505, false}, {1.0, true}, {1.0, true},
+        {std::nan(""), false},
+    };
+    for (const auto& [fraction, passes] : reports)
+        EXPECT_EQ(throttle.pass(fraction), passes) << fraction;
+}
+
+TEST(ProgressThrottle, AFloodFromSeveralThreadsPassesAboutAHundred)
+{
+    ProgressThrottle throttle;
+    std::atomic<int> passed = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i <= 10000; ++i)
+                passed += throttle.pass(i / 10000.0) ? 1 : 0;
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_GE(passed.load(), 101);
+    EXPECT_LE(passed.load(), 101 + 3 * 4 + 4) << "each hundredth once per winner, and every 1.0";
+}
+
+TEST_F(Queue, RendersRunOneAtATimeInQueueOrder)
+{
+    tools->holdRenders = true;
+    for (const char* final : {"final.mov", "final-2.mov", "final-3.mov"})
+        controller->startFinishJob(QString::fromLatin1(final), passthrough(take(QStringLiteral("raw.mov"))), take(QString::fromLatin1(final)),
+            take(QStringLiteral("stop.json")), false, QString::fromLatin1(final));
+    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov"})) << "the first render after launch does not wait";
+    EXPECT_EQ(controller->finishingCount(), 3);
+    tools->complete(0);
+    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov", "final-2.mov"}));
+    EXPECT_EQ(row(0).state.kind, Kind::done);
+    EXPECT_EQ(row(1).state, (FinishJob::State{Kind::working, 0, {}, {}}));
+    tools->complete(1, FakeFinishingTools::error(QStringLiteral("Mixdown failed: no disk")));
+    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov", "final-2.mov", "final-3.mov"})) << "a failure does not stop the line";
+    tools->complete(2);
+    EXPECT_EQ(controller->finishingCount(), 0);
+    EXPECT_EQ(tools->renders[0]->kind, QStringLiteral("passthrough"));
+}
+
+TEST_F(Queue, ARenderWaitsForFiveSecondsAfterTheLastTakeLookingEveryTwo)
+{
+    endTake(); // at 1000
+    clock.advance(3);
+    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
+    EXPECT_TRUE(tools->renders.empty());
+    EXPECT_TRUE(controller->finishWaitingForBreak());
+    clock.advance(1.99);
+    EXPECT_TRUE(tools->renders.empty());
+    clock.advance(0.01); // 1005: 5 s after the take
+    EXPECT_EQ(tools->renders.size(), 1u);
+    EXPECT_FALSE(controller->finishWaitingForBreak());
+}
+
+TEST_F(Queue, ATakeStartedDuringTheWaitHoldsTheRenderUntilFiveSecondsAfterItEnds)
+{
+    endTake(); // at 1000
+    clock.advance(3);
+    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
+    clock.advance(1); // 1004
+    controller->setPhase(RecordingPhase::countingDown());
+    controller->setPhase(RecordingPhase::recording());
+    clock.advance(6); // 1010, looked at 1005 and 1007 and 1009
+    EXPECT_TRUE(tools->renders.empty());
+    EXPECT_TRUE(controller->finishWaitingForBreak());
+    controller->setPhase(RecordingPhase::finishing()); // filming ends at 1010
+    controller->setPhase(RecordingPhase::idle());
+    clock.advance(4.99); // looks at 1011 and 1013: 1 s and 3 s
+    EXPECT_TRUE(tools->renders.empty());
+    EXPECT_TRUE(controller->finishWaitingForBreak());
+    clock.advance(0.01); // 1015
+    EXPECT_EQ(tools->renders.size(), 1u);
+    EXPECT_FALSE(controller->finishWaitingForBreak());
+}
+
+TEST_F(Queue, ProgressReachesTheRowThrottledAndNeverAfterTheEnd)
+{
+    tools->holdRenders = true;
+    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
+    std::vector<double> seen;
+    QObject::connect(controller.get(), &RecordingController::changed, [&] {
+        const FinishJob::State& state = row(0).state;
+        if (state.kind == Kind::working && (seen.empty() || seen.back() != state.progress))
+            seen.push_back(state.progress);
+    });
+    // From the mixdown's queue, as the real writer reports.
+    const FinishingTools::Progress progress = tools->renders[0]->progress;
+    std::thread writer([&progress] {
+        for (double p : {0.004, 0.012, 0.018, 0.023, 0.5, 0.501, 0.999, 1.0})
+            progress(p);
+    });
+    writer.join();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !seen.empty() && seen.back() == 1.0; }));
+    EXPECT_EQ(seen, (std::vector<double>{0.004, 0.018, 0.5, 0.999, 1.0}));
+
+    tools->complete(0);
+    EXPECT_EQ(row(0).state.kind, Kind::done);
+    progress(1.0); // a straggler from the writer
+    QCoreApplication::processEvents();
+    EXPECT_EQ(row(0).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final.mov")), {}}));
+}
+
+TEST_F(Queue, AFailedRenderKeepsItsPiecesAndItsRetryRunsOnce)
+{
+    for (const char* piece : {"raw-2.mov", "face-2.mov", "take-2.json"})
+        touch(QString::fromLatin1(piece));
+    tools->failRenders = 1;
+    Mixdown::Request request = passthrough(take(QStringLiteral("raw-2.mov")));
+    request.cameraURL = take(QStringLiteral("face-2.mov"));
+    controller->startFinishJob(QStringLiteral("take 2 video"), request, take(QStringLiteral("final-2.mov")), take(QStringLiteral("stop-2.json")),
+        false, QStringLiteral("video take 2"));
+    const QUuid id = row(0).id;
+    EXPECT_EQ(row(0).state, (FinishJob::State{Kind::failed, 0, {}, QStringLiteral("Mixdown failed: forced")}));
+    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("raw-2.mov")))) << "nothing is tidied after a failure";
+    EXPECT_FALSE(QFileInfo::exists(take(QStringLiteral("Raw"))));
+    Diagnostics::flush();
+    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [finish] Mixdown failed: forced (domain: Olvennar.Fake, code: 7)")));
+
+    controller->retryFinishJob(id);
+    ASSERT_EQ(tools->renders.size(), 2u);
+    EXPECT_EQ(tools->renders[1]->request.cameraURL, take(QStringLiteral("face-2.mov"))) << "the retry renders the same request";
+    EXPECT_EQ(row(0).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final-2.mov")), {}}));
+    EXPECT_EQ(controller->finishJobs().size(), 1u);
+    EXPECT_EQ(QDir(take(QStringLiteral("Raw"))).entryList(QDir::Files, QDir::Name), QStringList({"face-2.mov", "raw-2.mov", "take-2.json"}));
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final-2.mov"))));
+
+    controller->retryFinishJob(id);
+    EXPECT_EQ(tools->renders.size(), 2u) << "a second retry does nothing";
+}
+
+TEST_F(Queue, ARetriedRenderGoesToTheBackOfTheLineAndDismissDropsTheRetry)
+{
+    tools->failRenders = 1;
+    controller->startFinishJob(QStringLiteral("a"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+        take(QStringLiteral("stop.json")), false, QStringLiteral("a"));
+    tools->holdRenders = true;
+    controller->startFinishJob(QStringLiteral("b"), passthrough(take(QStringLiteral("raw-2.mov"))), take(QStringLiteral("final-2.mov")),
+        take(QStringLiteral("stop-2.json")), false, QStringLiteral("b"));
+    controller->retryFinishJob(row(0).id);
+    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov", "final-2.mov"})) << "b renders first, a waits behind it";
+    tools->complete(1);
+    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov", "final-2.mov", "final.mov"}));
+    tools->complete(2, FakeFinishingTools::error(QStringLiteral("Mixdown failed: again")));
+    const QUuid id = row(0).id;
+    ASSERT_TRUE(controller->hasFinishRetry(id));
+    controller->dismissFinishJob(id);
+    EXPECT_FALSE(controller->hasFinishRetry(id));
+    EXPECT_EQ(controller->finishJobs().size(), 1u);
+}
+
+TEST_F(Queue, ARenderEndingDuringATakeLeavesThePhaseAlone)
+{
+    tools->holdRenders = true;
+    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
+    controller->setPhase(RecordingPhase::recording());
+    tools->complete(0);
+    EXPECT_EQ(row(0).state.kind, Kind::done);
+    EXPECT_EQ(controller->phase(), RecordingPhase::recording());
+    EXPECT_FALSE(controller->lastFinalURL());
+}
+
+TEST_F(Queue, WithTheControllerGoneAQueuedJobStillRendersAndTidies)
+{
+    tools->holdRenders = true;
+    touch(QStringLiteral("raw-2.mov"));
+    controller->startFinishJob(QStringLiteral("a"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+        take(QStringLiteral("stop.json")), false, QStringLiteral("a"));
+    controller->startFinishJob(QStringLiteral("b"), passthrough(take(QStringLiteral("raw-2.mov"))), take(QStringLiteral("final-2.mov")),
+        take(QStringLiteral("stop-2.json")), false, QStringLiteral("b"));
+    controller.reset();
+    tools->complete(0);
+    ASSERT_EQ(tools->renders.size(), 2u);
+    tools->complete(1);
+    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("Raw/raw-2.mov"))));
+}
+
+// A reader of `count` tiny samples and a writer that counts what it takes, for the real pump.
+class CountingSource final : public SampleSource {
+public:
+    explicit CountingSource(int count) : left_(count) { }
+    std::optional<MediaSample> copyNextSample() override
+    {
+        if (left_ == 0)
+            return std::nullopt;
+        --left_;
+        return MediaSample{};
+    }
+
+private:
+    int left_;
+};
+
+class CountingSink final : public SampleSink {
+public:
+    std::atomic<int> appended = 0;
+    bool isReadyForMoreMediaData() const override { return !finished_; }
+    bool append(const MediaSample&) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ++appended;
+        return true;
+    }
+    void markAsFinished() override { finished_ = true; }
+    void requestMediaDataWhenReady(DispatchQueue& queue, std::function<void()> block) override
+    {
+        queue.async([this, &queue, block = std::move(block)] {
+            block();
+            if (!finished_)
+                requestMediaDataWhenReady(queue, block);
+        });
+    }
+
+private:
+    std::atomic<bool> finished_ = false;
+};
+
+TEST_F(Queue, ATakeStartedDuringARenderHoldsTheExportThroughTheGate)
+{
+    static constexpr int samples = 600;
+    CountingSink sink;
+    DispatchQueue queue("mixdown.video");
+    tools->renderWork = [&](FakeFinishingTools::Render& render) -> QCoro::Task<std::optional<ErrorInfo>> {
+        CountingSource source(samples);
+        auto pump = SampleBufferPump::make(ExportGate::shared());
+        pump->setGatePollInterval(0.005);
+        const FinishingTools::Progress progress = render.progress;
+        co_await pump->run(sink, source, queue, [&progress, &sink](const MediaTime&) { progress(sink.appended.load() / double(samples)); });
+        co_return std::nullopt;
+    };
+    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return sink.appended.load() > 30; }));
+
+    controller->setPhase(RecordingPhase::recording());
+    EXPECT_TRUE(ExportGate::shared().isPaused());
+    QThread::msleep(50);
+    const int held = sink.appended.load();
+    QThread::msleep(200);
+    EXPECT_LE(sink.appended.load() - held, 1) << "the export moved on while a take was filming";
+    EXPECT_LT(sink.appended.load(), samples);
+    EXPECT_EQ(row(0).state.kind, Kind::working);
+
+    controller->setPhase(RecordingPhase::idle());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return row(0).state.kind == Kind::done; }, 10000));
+    EXPECT_EQ(sink.appended.load(), samples);
+}
+
+} // namespace

@@ -1,0 +1,178 @@
+#include "FinishFixture.h"
+
+#include "core/Diagnostics.h"
+
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Save = FinishTest;
+using Kind = FinishJob::State::Kind;
+
+TEST_F(Save, TakeWithoutCameraEndsOnTheRawFileAndRendersWithoutCamera)
+{
+    touch(QStringLiteral("raw-2.mov"));
+    stopTake(saveJob(QStringLiteral("-2"), false));
+
+    ASSERT_EQ(controller->finishJobs().size(), 2u);
+    EXPECT_EQ(row(0).state.kind, Kind::done);
+    EXPECT_EQ(row(0).state.path, take(QStringLiteral("raw-2.mov")));
+    EXPECT_EQ(row(1).title, QStringLiteral("video 1 · take 2 video"));
+    ASSERT_EQ(tools->renders.size(), 1u);
+    EXPECT_FALSE(tools->renders[0]->request.cameraURL);
+    EXPECT_FALSE(tools->calls.join(QLatin1Char('|')).contains(QStringLiteral("face mux")));
+
+    const QJsonObject description = readJson(take(QStringLiteral("Raw/take-2.json")));
+    EXPECT_FALSE(description.contains(QStringLiteral("face")));
+    EXPECT_EQ(description[QStringLiteral("preview")].toString(), QStringLiteral("final-2.mov"));
+    Diagnostics::flush();
+    EXPECT_TRUE(readLog().contains(QStringLiteral("take-2 saved:raw+no camera")));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("  video video 1 · take 2\n")));
+}
+
+TEST_F(Save, TakeDescriptionMatchesItsSchemaExactly)
+{
+    touch(QStringLiteral("raw-2.mov"));
+    touch(QStringLiteral("camera-2.mov"));
+    tools->holdRenders = true;
+    SaveJob job = saveJob(QStringLiteral("-2"), true);
+    job.request.phoneURL = take(QStringLiteral("iphone-2.mov")); // no file: the key is still written
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    stopTake(job);
+
+    const QJsonObject d = readJson(take(QStringLiteral("take-2.json")));
+    EXPECT_EQ(d.keys(),
+        QStringList({"camera_segments", "duration", "face", "look", "note", "phone", "preview", "recorded_at", "schema", "screen"}));
+    EXPECT_EQ(d[QStringLiteral("schema")].toString(), QStringLiteral("studio-take/v1"));
+    EXPECT_EQ(d[QStringLiteral("screen")].toString(), QStringLiteral("raw-2.mov"));
+    EXPECT_EQ(d[QStringLiteral("face")].toString(), QStringLiteral("face-2.mov"));
+    EXPECT_EQ(d[QStringLiteral("phone")].toString(), QStringLiteral("iphone-2.mov"));
+    EXPECT_EQ(d[QStringLiteral("preview")].toString(), QStringLiteral("final-2.mov"));
+    EXPECT_TRUE(d[QStringLiteral("duration")].isDouble());
+    EXPECT_DOUBLE_EQ(d[QStringLiteral("duration")].toDouble(), 62.0);
+    EXPECT_EQ(d[QStringLiteral("camera_segments")].toArray(), (QJsonArray{QJsonArray{0.0, 12.4}, QJsonArray{15.0, 60.2}}));
+    EXPECT_EQ(d[QStringLiteral("look")].toObject(), controller->harnessLook());
+    EXPECT_EQ(d[QStringLiteral("note")].toString(),
+        QStringLiteral("screen = screen video + mic; face = camera video + the same mic (track 1 of screen). The edit decides the "
+                       "layout: VIDEO/scripts/longform/layout_pass"));
+    const QString recordedAt = d[QStringLiteral("recorded_at")].toString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$")).match(recordedAt).hasMatch()) << recordedAt.toStdString();
+    const QDateTime stamp = QDateTime::fromString(recordedAt, Qt::ISODate);
+    EXPECT_GE(stamp, before);
+    EXPECT_LE(stamp, QDateTime::currentDateTimeUtc());
+    // Pretty-printed with sorted keys.
+    const QByteArray bytes = read(take(QStringLiteral("take-2.json")));
+    EXPECT_TRUE(bytes.startsWith("{\n    \"camera_segments\""));
+}
+
+TEST_F(Save, CameraTakeMuxesTheFaceFileAndRendersFromIt)
+{
+    touch(QStringLiteral("raw-2.mov"));
+    touch(QStringLiteral("camera-2.mov"), "camera");
+    tools->holdRenders = true;
+    stopTake(saveJob(QStringLiteral("-2"), true));
+
+    EXPECT_EQ(tools->calls.first(), QStringLiteral("face mux camera-2.mov + raw-2.mov -> face-2.mov"));
+    EXPECT_EQ(row(0).state.path, take(QStringLiteral("face-2.mov")));
+    ASSERT_EQ(tools->renders.size(), 1u);
+    EXPECT_EQ(tools->renders[0]->request.cameraURL, take(QStringLiteral("face-2.mov")));
+    EXPECT_EQ(tools->renders[0]->kind, QStringLiteral("overlays"));
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("face-2.mov"))));
+    EXPECT_EQ(controller->lastFinalURL(), take(QStringLiteral("face-2.mov")));
+    Diagnostics::flush();
+    EXPECT_TRUE(readLog().contains(QStringLiteral("take-2 saved:raw+face-2.mov")));
+}
+
+TEST_F(Save, FaceMuxFailureLeavesAFailedRowWhoseRetryRunsOnceFromTheTop)
+{
+    touch(QStringLiteral("raw.mov"));
+    touch(QStringLiteral("camera.mov"));
+    tools->failFaceMux = 1;
+    const SaveJob job = saveJob(QString(), true, true);
+    stopTake(job);
+
+    ASSERT_EQ(controller->finishJobs().size(), 1u) << "no render job for a failed save";
+    EXPECT_EQ(row(0).state.kind, Kind::failed);
+    EXPECT_EQ(row(0).state.message, QStringLiteral("face.mov export failed: forced"));
+    EXPECT_EQ(tools->calls, QStringList({"face mux camera.mov + raw.mov -> face.mov"})) << "no trim after a failed mux";
+    EXPECT_FALSE(QFileInfo::exists(take(QStringLiteral("take.json"))));
+    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("camera.mov"))));
+    EXPECT_EQ(controller->phase(), RecordingPhase::idle());
+    Diagnostics::flush();
+    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [save take] face.mov export failed: forced")));
+
+    ASSERT_TRUE(controller->hasFinishRetry(job.id));
+    controller->retryFinishJob(job.id);
+    EXPECT_EQ(row(0).state.kind, Kind::done);
+    EXPECT_EQ(row(0).id, job.id) << "a retry reuses the row";
+    EXPECT_EQ(controller->finishJobs().size(), 2u);
+    EXPECT_EQ(tools->calls.count(QStringLiteral("face mux camera.mov + raw.mov -> face.mov")), 2);
+
+    const int calls = tools->calls.size();
+    controller->retryFinishJob(job.id);
+    EXPECT_EQ(tools->calls.size(), calls) << "a second retry does nothing";
+    EXPECT_EQ(controller->finishJobs().size(), 2u);
+}
+
+TEST_F(Save, RetryAfterTheCameraWasConsumedUsesTheFaceFileAlreadyThere)
+{
+    touch(QStringLiteral("raw.mov"));
+    touch(QStringLiteral("face.mov"), "earlier face");
+    tools->holdRenders = true;
+    stopTake(saveJob(QString(), true));
+    EXPECT_FALSE(tools->calls.join(QLatin1Char('|')).contains(QStringLiteral("face mux")));
+    EXPECT_EQ(readJson(take(QStringLiteral("take.json")))[QStringLiteral("face")].toString(), QStringLiteral("face.mov"));
+    ASSERT_EQ(tools->renders.size(), 1u);
+    EXPECT_EQ(tools->renders[0]->request.cameraURL, take(QStringLiteral("face.mov")));
+}
+
+TEST_F(Save, RemoteStopTrimsRawAndFaceOnceAndRecordsWhatWasReallyCut)
+{
+    struct Case {
+        const char* name;
+        double duration;
+        std::optional<FinishingTools::TrimResult> trim;
+        double described;
+    } cases[] = {
+        {"cut 1.5 of 62", 62.0, FinishingTools::TrimResult{1.5, 60.5}, 60.5},
+        {"nothing cut keeps the whole take", 4.0, std::nullopt, 4.0},
+        {"never below zero", 1.0, FinishingTools::TrimResult{1.5, 0.0}, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        touch(QStringLiteral("raw.mov"));
+        touch(QStringLiteral("camera.mov"));
+        tools->calls.clear();
+        tools->renders.clear();
+        tools->trimResult = c.trim;
+        SaveJob job = saveJob(QString(), true, true);
+        job.duration = c.duration;
+        stopTake(job);
+
+        EXPECT_EQ(tools->calls.mid(0, 4),
+            QStringList({"face mux camera.mov + raw.mov -> face.mov", "trim raw.mov 1.5", "trim face.mov 1.5", "stop sidecar stop.json"}));
+        EXPECT_EQ(tools->calls.count(QStringLiteral("trim raw.mov 1.5")), 1) << "the render job never trims again";
+        const QJsonObject stop = readJson(take(QStringLiteral("Raw/stop.json")));
+        EXPECT_EQ(stop[QStringLiteral("stoppedBy")].toString(), QStringLiteral("remote-button"));
+        EXPECT_DOUBLE_EQ(stop[QStringLiteral("tailTrimmedSeconds")].toDouble(), c.trim ? c.trim->trimmed : 0.0);
+        EXPECT_EQ(stop.contains(QStringLiteral("durationSeconds")), c.trim.has_value());
+        EXPECT_DOUBLE_EQ(readJson(take(QStringLiteral("Raw/take.json")))[QStringLiteral("duration")].toDouble(), c.described);
+        QDir(take(QStringLiteral("Raw"))).removeRecursively();
+        QFile::remove(take(QStringLiteral("final.mov")));
+    }
+}
+
+TEST_F(Save, ASaveEndingDuringTheNextTakeLeavesThePhaseAlone)
+{
+    touch(QStringLiteral("raw.mov"));
+    controller->setPhase(RecordingPhase::recording());
+    stopTake(saveJob(QString(), false));
+    EXPECT_EQ(row(0).state.kind, Kind::done);
+    EXPECT_EQ(controller->phase(), RecordingPhase::recording());
+    EXPECT_FALSE(controller->lastFinalURL());
+    EXPECT_TRUE(controller->finishWaitingForBreak()) << "the render waits for the take to end";
+}
+
+} // namespace

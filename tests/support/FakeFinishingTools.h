@@ -1,0 +1,142 @@
+#pragma once
+
+#include "finishing/FinishingTools.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <coroutine>
+#include <memory>
+#include <utility>
+#include <vector>
+
+// Finishing tools that do only what a test needs: the face mux renames the camera movie, the trim
+// answers with a set result, renders write a small final file, either at once or when the test says so.
+class FakeFinishingTools final : public FinishingTools {
+public:
+    struct Render {
+        QString kind; // "passthrough" or "overlays"
+        Mixdown::Request request;
+        QString finalPath;
+        Progress progress;
+        bool finished = false;
+        std::optional<ErrorInfo> result;
+        std::coroutine_handle<> waiting;
+    };
+
+    // Renders wait for complete() instead of finishing at once.
+    bool holdRenders = false;
+    // The next N face muxes / renders fail.
+    int failFaceMux = 0;
+    int failRenders = 0;
+    std::optional<TrimResult> trimResult;
+    // Replaces the render's own work (the test's pump, for example).
+    std::function<QCoro::Task<std::optional<ErrorInfo>>(Render&)> renderWork;
+
+    QStringList calls;
+    std::vector<std::shared_ptr<Render>> renders;
+
+    static ErrorInfo error(const QString& description) { return ErrorInfo{QStringLiteral("Olvennar.Fake"), 7, description}; }
+
+    QCoro::Task<std::optional<ErrorInfo>> faceMux(QString cameraPath, QString rawPath, QString facePath) override
+    {
+        calls << QStringLiteral("face mux ") + name(cameraPath) + QStringLiteral(" + ") + name(rawPath) + QStringLiteral(" -> ") + name(facePath);
+        if (failFaceMux > 0) {
+            --failFaceMux;
+            co_return error(QStringLiteral("face.mov export failed: forced"));
+        }
+        QFile::remove(facePath);
+        QFile::rename(cameraPath, facePath);
+        co_return std::nullopt;
+    }
+
+    QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds) override
+    {
+        calls << QStringLiteral("trim %1 %2").arg(name(path)).arg(seconds);
+        co_return trimResult;
+    }
+
+    void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) override
+    {
+        calls << QStringLiteral("stop sidecar ") + name(path);
+        QJsonObject record{{QStringLiteral("stoppedBy"), stoppedBy}, {QStringLiteral("tailTrimmedSeconds"), trimmed}};
+        if (duration)
+            record.insert(QStringLiteral("durationSeconds"), *duration);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QJsonDocument(record).toJson());
+    }
+
+    QCoro::Task<std::optional<ErrorInfo>> composePassthrough(QString rawPath, QString finalPath, Progress progress) override
+    {
+        Mixdown::Request request;
+        request.rawURL = rawPath;
+        return render(QStringLiteral("passthrough"), std::move(request), std::move(finalPath), std::move(progress));
+    }
+
+    QCoro::Task<std::optional<ErrorInfo>> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override
+    {
+        return render(QStringLiteral("overlays"), std::move(request), std::move(finalPath), std::move(progress));
+    }
+
+    // Ends a held render; the awaiting job resumes inside this call.
+    void complete(size_t index, std::optional<ErrorInfo> result = std::nullopt)
+    {
+        Render& held = *renders.at(index);
+        held.result = std::move(result);
+        held.finished = true;
+        if (auto waiting = std::exchange(held.waiting, {}))
+            waiting.resume();
+    }
+
+    // Renders begun so far, by the final file's name.
+    QStringList renderedNames() const
+    {
+        QStringList names;
+        for (const auto& held : renders)
+            names << name(held->finalPath);
+        return names;
+    }
+
+private:
+    // Holds a plain pointer: g++ 12 may destroy a co_await operand twice, so it must be trivially destructible.
+    struct Hold {
+        Render* held;
+        bool await_ready() const noexcept { return held->finished; }
+        void await_suspend(std::coroutine_handle<> waiting) noexcept { held->waiting = waiting; }
+        void await_resume() const noexcept { }
+    };
+
+    static QString name(const QString& path) { return QFileInfo(path).fileName(); }
+
+    QCoro::Task<std::optional<ErrorInfo>> render(QString kind, Mixdown::Request request, QString finalPath, Progress progress)
+    {
+        auto held = std::make_shared<Render>();
+        held->kind = std::move(kind);
+        held->request = std::move(request);
+        held->finalPath = std::move(finalPath);
+        held->progress = std::move(progress);
+        renders.push_back(held);
+        calls << QStringLiteral("render ") + name(held->finalPath);
+        if (renderWork) {
+            held->result = co_await renderWork(*held);
+            held->finished = true;
+        } else if (failRenders > 0) {
+            --failRenders;
+            held->result = error(QStringLiteral("Mixdown failed: forced"));
+            held->finished = true;
+        } else if (!holdRenders) {
+            held->finished = true;
+        }
+        co_await Hold{held.get()};
+        if (!held->result) {
+            QFile file(held->finalPath);
+            if (file.open(QIODevice::WriteOnly))
+                file.write("final");
+        }
+        co_return held->result;
+    }
+};
