@@ -329,6 +329,7 @@ private:
     }
     void publishSetting(bool& field, bool value, const QString& key);
     Scheduler& scheduler() { return *scheduler_; }
+    std::shared_ptr<FinishingTools> finishingTools();
     // Returns once no take is filming and 5 s have passed since the last one ended, looking every 2 s.
     static QCoro::Task<> waitForRecordingBreak(QPointer<RecordingController> weak);
     static QCoro::Task<> saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJob job);

@@ -44,6 +44,8 @@ private:
     double seconds_;
 };
 
+ErrorInfo missingTools() { return {QStringLiteral("Olvennar.Finishing"), 0, QStringLiteral("Mixdown failed: the finishing tools are missing")}; }
+
 FinishJob::State working(double progress) { return {FinishJob::State::Kind::working, progress, {}, {}}; }
 FinishJob::State done(const QString& path) { return {FinishJob::State::Kind::done, 0, path, {}}; }
 FinishJob::State failed(const QString& message) { return {FinishJob::State::Kind::failed, 0, {}, message}; }
@@ -61,6 +63,12 @@ void showFinished(RecordingController& controller, const QString& path)
 } // namespace
 
 void RecordingController::setFinishingTools(std::shared_ptr<FinishingTools> tools) { finishingTools_ = std::move(tools); }
+
+std::shared_ptr<FinishingTools> RecordingController::finishingTools()
+{
+    // The app hands the tools over at start-up; without them every job fails with a sentence.
+    return finishingTools_;
+}
 
 void RecordingController::setSchedulerForTesting(Scheduler* scheduler) { scheduler_ = scheduler ? scheduler : mainLoopScheduler_.get(); }
 
@@ -84,12 +92,19 @@ void RecordingController::retryFinishJob(const QUuid& id)
 void RecordingController::runSaveJob(const SaveJob& job)
 {
     setFinishState(job.id, working(0));
-    saveTask(QPointer<RecordingController>(this), finishingTools_, job);
+    saveTask(QPointer<RecordingController>(this), finishingTools(), job);
 }
 
 QCoro::Task<> RecordingController::saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJob job)
 {
-    const SaveJob::Outcome outcome = co_await SaveJob::saveFiles(tools, job, [] { return QDateTime::currentDateTimeUtc(); });
+    // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
+    SaveJob::Outcome outcome;
+    if (tools) {
+        QCoro::Task<SaveJob::Outcome> saving = SaveJob::saveFiles(tools, job, [] { return QDateTime::currentDateTimeUtc(); });
+        outcome = co_await saving;
+    } else {
+        outcome.failure = missingTools();
+    }
     if (outcome.failure) {
         Diagnostics::log(*outcome.failure, QStringLiteral("save take"));
         if (!weak)
@@ -133,7 +148,7 @@ void RecordingController::runFinishJob(const QUuid& id, const Mixdown::Request& 
     setFinishState(id, working(0));
     // Each render awaits the one queued before it, so renders run one at a time in queue order.
     QCoro::Task<> previous = std::move(finishTail_);
-    finishTail_ = renderTask(QPointer<RecordingController>(this), std::move(previous), finishingTools_, id, request, finalURL,
+    finishTail_ = renderTask(QPointer<RecordingController>(this), std::move(previous), finishingTools(), id, request, finalURL,
         stopSidecar, byRemote, summary);
 }
 
@@ -144,8 +159,10 @@ QCoro::Task<> RecordingController::renderTask(QPointer<RecordingController> weak
     // An empty task (the first job) counts as finished.
     if (!previous.isReady())
         co_await previous;
-    if (weak)
-        co_await waitForRecordingBreak(weak);
+    if (weak) {
+        QCoro::Task<> wait = waitForRecordingBreak(weak);
+        co_await wait;
+    }
 
     auto throttle = std::make_shared<ProgressThrottle>();
     FinishingTools::Progress progress = [throttle, weak, id](double fraction) {
@@ -161,9 +178,13 @@ QCoro::Task<> RecordingController::renderTask(QPointer<RecordingController> weak
                 weak->setFinishState(id, working(fraction));
         });
     };
-    const std::optional<ErrorInfo> failure = request.isPassthrough()
-        ? co_await tools->composePassthrough(request.rawURL, finalURL, progress)
-        : co_await tools->composeWithOverlays(request, finalURL, progress);
+    std::optional<ErrorInfo> failure = missingTools();
+    if (tools) {
+        QCoro::Task<std::optional<ErrorInfo>> compose = request.isPassthrough()
+            ? tools->composePassthrough(request.rawURL, finalURL, progress)
+            : tools->composeWithOverlays(request, finalURL, progress);
+        failure = co_await compose;
+    }
 
     if (failure) {
         Diagnostics::log(*failure, QStringLiteral("finish"));

@@ -25,7 +25,10 @@ QCoro::Task<SaveJob::Outcome> SaveJob::saveFiles(std::shared_ptr<FinishingTools>
     Outcome outcome;
     if (job.faceURL && job.request.cameraURL) {
         if (QFileInfo::exists(*job.request.cameraURL)) {
-            if (auto failure = co_await tools->faceMux(*job.request.cameraURL, job.request.rawURL, *job.faceURL)) {
+            // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
+            QCoro::Task<std::optional<ErrorInfo>> mux = tools->faceMux(*job.request.cameraURL, job.request.rawURL, *job.faceURL);
+            std::optional<ErrorInfo> failure = co_await mux;
+            if (failure) {
                 outcome.failure = std::move(failure);
                 co_return outcome;
             }
@@ -38,9 +41,12 @@ QCoro::Task<SaveJob::Outcome> SaveJob::saveFiles(std::shared_ptr<FinishingTools>
 
     std::optional<FinishingTools::TrimResult> trim;
     if (job.byRemote) {
-        trim = co_await tools->tailTrim(job.request.rawURL, remoteTailSeconds);
-        if (outcome.facePath)
-            co_await tools->tailTrim(*outcome.facePath, remoteTailSeconds);
+        QCoro::Task<std::optional<FinishingTools::TrimResult>> rawTrim = tools->tailTrim(job.request.rawURL, remoteTailSeconds);
+        trim = co_await rawTrim;
+        if (outcome.facePath) {
+            QCoro::Task<std::optional<FinishingTools::TrimResult>> faceTrim = tools->tailTrim(*outcome.facePath, remoteTailSeconds);
+            co_await faceTrim;
+        }
         tools->writeStopSidecar(job.stopSidecar, QStringLiteral("remote-button"), trim ? trim->trimmed : 0.0,
             trim ? std::optional<double>(trim->duration) : std::nullopt);
     }

@@ -266,7 +266,8 @@ TEST_F(Queue, ATakeStartedDuringARenderHoldsTheExportThroughTheGate)
         auto pump = SampleBufferPump::make(ExportGate::shared());
         pump->setGatePollInterval(0.005);
         const FinishingTools::Progress progress = render.progress;
-        co_await pump->run(sink, source, queue, [&progress, &sink](const MediaTime&) { progress(sink.appended.load() / double(samples)); });
+        QFuture<void> pumped = pump->run(sink, source, queue, [&progress, &sink](const MediaTime&) { progress(sink.appended.load() / double(samples)); });
+        co_await pumped;
         co_return std::nullopt;
     };
     controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
@@ -285,6 +286,23 @@ TEST_F(Queue, ATakeStartedDuringARenderHoldsTheExportThroughTheGate)
     controller->setPhase(RecordingPhase::idle());
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return row(0).state.kind == Kind::done; }, 10000));
     EXPECT_EQ(sink.appended.load(), samples);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Queue, WithoutToolsBothJobsFailWithASentenceInsteadOfCrashing)
+{
+    controller->setFinishingTools(nullptr);
+    touch(QStringLiteral("raw.mov"));
+    stopTake(saveJob(QString(), false));
+    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
+    ASSERT_EQ(controller->finishJobs().size(), 2u);
+    for (const FinishJob& job : controller->finishJobs())
+        EXPECT_EQ(job.state, (FinishJob::State{Kind::failed, 0, {}, QStringLiteral("Mixdown failed: the finishing tools are missing")}));
+    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("raw.mov"))));
 }
 
 } // namespace

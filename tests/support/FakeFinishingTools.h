@@ -122,7 +122,8 @@ private:
         renders.push_back(held);
         calls << QStringLiteral("render ") + name(held->finalPath);
         if (renderWork) {
-            held->result = co_await renderWork(*held);
+            QCoro::Task<std::optional<ErrorInfo>> work = renderWork(*held);
+            held->result = co_await work;
             held->finished = true;
         } else if (failRenders > 0) {
             --failRenders;
