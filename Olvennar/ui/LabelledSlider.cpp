@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 LabelledSlider::LabelledSlider(const QString& title, double minimum, double maximum, const QString& suffix, int decimals, QWidget* parent)
     : QWidget(parent)
@@ -48,7 +49,10 @@ LabelledSlider::LabelledSlider(const QString& title, double minimum, double maxi
 
 QString LabelledSlider::formatValue(double value, int decimals, const QString& suffix)
 {
-    return QString::asprintf("%.*f", std::clamp(decimals, 0, 6), value) + suffix;
+    // The C library's printf, rounding included (Qt's own formatter rounds halves differently).
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", std::clamp(decimals, 0, 6), value);
+    return QString::fromLatin1(text) + suffix;
 }
 
 void LabelledSlider::setValue(double value)

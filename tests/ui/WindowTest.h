@@ -13,6 +13,9 @@
 #include <QStringList>
 
 #include <memory>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 // Records the reactions the window's buttons reach through the controller.
 class WindowHooks final : public ControllerHooks {
@@ -67,10 +70,16 @@ protected:
             QCoreApplication::processEvents();
     }
 
+    // The shown widget of that name (the mode section exists in both branches), else the first one.
     template <typename T = QWidget>
     T* find(const QString& name) const
     {
-        return view->findChild<T*>(name);
+        const QList<T*> all = view->findChildren<T*>(name);
+        for (T* widget : all) {
+            if (widget->isVisibleTo(view.get()))
+                return widget;
+        }
+        return all.isEmpty() ? nullptr : all.first();
     }
     // Shown as far as the window goes (every ancestor up to the view is shown).
     bool shows(const QString& name) const
