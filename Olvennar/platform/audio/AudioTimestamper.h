@@ -12,7 +12,7 @@ public:
     explicit AudioTimestamper(int sampleRate, int64_t resyncNanoseconds = 40'000'000, int correctionDivisor = 64);
 
     // Stamp (nanoseconds) of a block of `frames` frames read at `nowNanoseconds` with `latencyNanoseconds`
-    // between the block's end and now.
+    // between the block's end and now (negative when the block's end lies ahead, as for a monitor).
     int64_t stamp(int64_t nowNanoseconds, int64_t latencyNanoseconds, int64_t frames);
     void reset() { hasNext_ = false; }
 

@@ -126,15 +126,20 @@ void PulseAudioCapture::readAvailable()
             continue;
         }
         const int64_t frames = static_cast<int64_t>(bytes / frameBytes);
-        // Source latency (not for monitors) plus whatever is queued behind this block.
-        int64_t latency = 0;
-        pa_usec_t total = 0;
-        int negative = 0;
+        // Time from the block's end to now. A microphone block ended when the source captured its last
+        // frame: source latency plus what is queued behind it. A monitor block is rendered all at once and
+        // starts sounding when it reaches the monitor, so its start is its arrival (no source latency).
         const int64_t queued = static_cast<int64_t>(pa_bytes_to_usec(readable, spec)) * 1000;
         const int64_t queuedAfter = static_cast<int64_t>(pa_bytes_to_usec(readable - bytes, spec)) * 1000;
-        if (!monitor_ && pa_stream_get_latency(stream_, &total, &negative) == 0 && !negative)
-            latency = std::max<int64_t>(0, static_cast<int64_t>(total) * 1000 - queued);
-        latency += queuedAfter;
+        int64_t latency = queuedAfter;
+        if (monitor_) {
+            latency -= queued - queuedAfter;
+        } else {
+            pa_usec_t total = 0;
+            int negative = 0;
+            if (pa_stream_get_latency(stream_, &total, &negative) == 0 && !negative)
+                latency += std::max<int64_t>(0, static_cast<int64_t>(total) * 1000 - queued);
+        }
         const int64_t pts = timestamper_->stamp(HostClock::nowNanoseconds(), latency, frames);
         auto block = std::make_shared<AudioBlock>();
         block->sampleRate = sampleRate_;

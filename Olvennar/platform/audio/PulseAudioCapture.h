@@ -11,8 +11,8 @@
 class PulseConnection;
 
 // One PulseAudio record stream on its own connection and mainloop thread. Blocks of about 10 ms are stamped
-// on the host clock; a monitor source (system audio) is stamped without the source latency, because its
-// samples reach the monitor when they are rendered, not when they are heard.
+// on the host clock; a monitor source (system audio) is stamped without the source latency: its samples
+// reach the monitor as the output renders them, which is when the application meant them to sound.
 class PulseAudioCapture final : public AudioCapture {
 public:
     PulseAudioCapture();
