@@ -2,23 +2,35 @@
 
 #include "core/Diagnostics.h"
 
-PendingAudioQueue::PendingAudioQueue(QString kindName, double capacitySeconds) : kindName_(std::move(kindName)), capacitySeconds_(capacitySeconds) {}
+#include <cmath>
+
+namespace {
+int64_t lengthOf(const MediaSample& block)
+{
+    const auto duration = block.duration().valueIn(1'000'000'000);
+    return duration && *duration > 0 ? *duration : 0;
+}
+}
+
+PendingAudioQueue::PendingAudioQueue(QString kindName, double capacitySeconds)
+    : kindName_(std::move(kindName)), capacityNanoseconds_(std::llround(capacitySeconds * 1e9))
+{
+}
 
 void PendingAudioQueue::push(MediaSample block)
 {
-    const double length = block.duration().isNumeric() ? block.duration().seconds() : 0;
+    heldNanoseconds_ += lengthOf(block);
     blocks_.push_back(std::move(block));
-    heldSeconds_ += length;
-    double dropped = 0;
-    while (heldSeconds_ > capacitySeconds_ && !blocks_.empty()) {
-        const double oldest = blocks_.front().duration().isNumeric() ? blocks_.front().duration().seconds() : 0;
+    int64_t dropped = 0;
+    while (heldNanoseconds_ > capacityNanoseconds_ && !blocks_.empty()) {
+        const int64_t oldest = lengthOf(blocks_.front());
         blocks_.pop_front();
-        heldSeconds_ -= oldest;
+        heldNanoseconds_ -= oldest;
         dropped += oldest;
     }
     if (dropped > 0) {
-        droppedSeconds_ += dropped;
-        Diagnostics::log(QStringLiteral("dropped %1s of %2 audio: the writer was not ready").arg(dropped, 0, 'f', 3).arg(kindName_));
+        droppedNanoseconds_ += dropped;
+        Diagnostics::log(QStringLiteral("dropped %1s of %2 audio: the writer was not ready").arg(static_cast<double>(dropped) / 1e9, 0, 'f', 3).arg(kindName_));
     }
 }
 
@@ -27,9 +39,7 @@ void PendingAudioQueue::drain(const std::function<bool(const MediaSample&)>& app
     while (!blocks_.empty()) {
         if (!append(blocks_.front()))
             return;
-        const double length = blocks_.front().duration().isNumeric() ? blocks_.front().duration().seconds() : 0;
+        heldNanoseconds_ -= lengthOf(blocks_.front());
         blocks_.pop_front();
-        heldSeconds_ -= length;
     }
-    heldSeconds_ = 0;
 }

@@ -15,16 +15,17 @@ public:
     PendingAudioQueue(QString kindName, double capacitySeconds = 2.0);
 
     bool isEmpty() const { return blocks_.empty(); }
-    double heldSeconds() const { return heldSeconds_; }
+    double heldSeconds() const { return static_cast<double>(heldNanoseconds_) / 1e9; }
     void push(MediaSample block);
     // Appends held blocks in order while `append` accepts them; stops at the first refusal and keeps it.
     void drain(const std::function<bool(const MediaSample&)>& append);
-    double droppedSeconds() const { return droppedSeconds_; }
+    double droppedSeconds() const { return static_cast<double>(droppedNanoseconds_) / 1e9; }
 
 private:
     QString kindName_;
-    double capacitySeconds_;
+    // Whole nanoseconds, so equal blocks add up exactly to the capacity.
+    int64_t capacityNanoseconds_;
     std::deque<MediaSample> blocks_;
-    double heldSeconds_ = 0;
-    double droppedSeconds_ = 0;
+    int64_t heldNanoseconds_ = 0;
+    int64_t droppedNanoseconds_ = 0;
 };
