@@ -114,7 +114,9 @@ Result runOurs(const QByteArray& display, const QString& folder, double seconds)
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
     const auto statistics = recorder.statistics();
-    return {(cpuSeconds(after) - cpuSeconds(before)) / seconds, statistics.framesDropped, statistics.framesWritten};
+    std::printf("  (studio: %lld dropped behind the writer, %lld grabber ticks missed)\n", static_cast<long long>(statistics.framesDropped),
+        static_cast<long long>(statistics.framesMissed));
+    return {(cpuSeconds(after) - cpuSeconds(before)) / seconds, statistics.framesDropped + statistics.framesMissed, statistics.framesWritten};
 }
 
 Result runFfmpeg(const QByteArray& display, const QString& folder, double seconds)

@@ -16,7 +16,7 @@
 
 namespace {
 // Frames the writer may have queued before new ones are dropped, like a capture stream's queue depth.
-constexpr int queueDepth = 6;
+constexpr int queueDepth = 12;
 }
 
 QString ScreenRecorder::RecorderError::errorDescription() const
@@ -367,5 +367,5 @@ ScreenRecorder::StopResult ScreenRecorder::finishOnWriterQueue()
 ScreenRecorder::Statistics ScreenRecorder::statistics() const
 {
     const int64_t missed = sources_.screen ? sources_.screen->statistics().framesMissed : 0;
-    return {framesWritten_.load(), framesDropped_.load() + missed};
+    return {framesWritten_.load(), framesDropped_.load(), missed};
 }

@@ -78,7 +78,8 @@ public:
 
     struct Statistics {
         int64_t framesWritten = 0;
-        int64_t framesDropped = 0; // the writer fell behind, or the grabber missed its tick
+        int64_t framesDropped = 0; // the writer fell behind
+        int64_t framesMissed = 0; // the grabber was still busy when its tick came
     };
 
     enum class Kind { screen = 0, systemAudio = 1, microphone = 2 };

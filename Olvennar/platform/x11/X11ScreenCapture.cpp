@@ -1,5 +1,6 @@
 #include "platform/x11/X11ScreenCapture.h"
 
+#include "platform/media/PixelBufferPool.h"
 #include "platform/system/HostClock.h"
 #include "platform/x11/CursorBlend.h"
 #include "platform/x11/ExclusionPlan.h"
@@ -241,23 +242,13 @@ private:
             cursor->height, cursor->x - cursor->xhot - source.x(), cursor->y - cursor->yhot - source.y());
     }
 
-    std::shared_ptr<PixelBuffer> pooledBuffer(int width, int height)
-    {
-        for (auto& buffer : pool_) {
-            if (buffer.use_count() == 1 && buffer->width() == width && buffer->height() == height)
-                return buffer;
-        }
-        auto buffer = std::make_shared<PixelBuffer>(width, height);
-        if (pool_.size() < 12)
-            pool_.push_back(buffer);
-        return buffer;
-    }
-
     std::shared_ptr<const PixelBuffer> convert(const uint8_t* image, size_t stride)
     {
         const QRect& source = configuration_.sourceRect;
         const QSize output = configuration_.outputSize.isValid() ? configuration_.outputSize : source.size();
-        auto buffer = pooledBuffer(output.width(), output.height());
+        if (!pool_ || pool_->width() != output.width() || pool_->height() != output.height())
+            pool_ = PixelBufferPool::make(output.width(), output.height(), 16);
+        auto buffer = pool_->take();
         if (output == source.size()) {
             for (int y = 0; y < output.height(); ++y) {
                 const auto* in = reinterpret_cast<const uint32_t*>(image + static_cast<size_t>(y) * stride);
@@ -286,7 +277,7 @@ private:
     bool cursorAvailable_ = false;
     std::vector<WindowInfo> windows_;
     ExclusionPlan plan_;
-    std::vector<std::shared_ptr<PixelBuffer>> pool_;
+    std::shared_ptr<PixelBufferPool> pool_;
     std::atomic<bool> stopping_{false};
     std::atomic<int64_t> delivered_{0};
     std::atomic<int64_t> missed_{0};
