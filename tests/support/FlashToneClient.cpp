@@ -32,8 +32,8 @@ std::unique_ptr<FlashToneClient> FlashToneClient::start(const QByteArray& displa
     client->square_ = std::make_unique<X11TestWindow>(*client->x_, square, 0xFFFFFF, X11TestWindow::Identity{});
 
     PulseConnection::Lock lock(*client->pulse_);
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, rate, 1};
-    client->stream_ = pa_stream_new(client->pulse_->context(), "flash-tone", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, rate, 1};
+    client->stream_ = pa_stream_new(client->pulse_->context(), "flash-tone", &sampleFormat, nullptr);
     if (!client->stream_)
         return nullptr;
     pa_stream_set_state_callback(client->stream_, [](pa_stream*, void* self) { static_cast<FlashToneClient*>(self)->pulse_->signal(); }, client.get());
@@ -41,7 +41,7 @@ std::unique_ptr<FlashToneClient> FlashToneClient::start(const QByteArray& displa
     pa_stream_set_write_callback(client->stream_, [](pa_stream*, size_t bytes, void* self) { static_cast<FlashToneClient*>(self)->write(bytes); }, client.get());
     pa_buffer_attr attributes;
     std::memset(&attributes, 0xFF, sizeof attributes);
-    attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(20'000, &spec));
+    attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(20'000, &sampleFormat));
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(client->stream_, sink.toUtf8().constData(), &attributes, flags, nullptr, nullptr) < 0)
         return nullptr;

@@ -55,17 +55,17 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     description_ = device->description;
     monitor_ = device->isMonitor;
 
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), static_cast<uint8_t>(channels_)};
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), static_cast<uint8_t>(channels_)};
     pa_channel_map map;
-    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-    stream_ = pa_stream_new(connection_->context(), "capture", &spec, &map);
+    pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
+    stream_ = pa_stream_new(connection_->context(), "capture", &sampleFormat, &map);
     if (!stream_)
         return QStringLiteral("the sound stream could not be created");
     pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->streamStateChanged(); }, this);
     pa_stream_set_read_callback(stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseAudioCapture*>(self)->readAvailable(); }, this);
     pa_buffer_attr attributes;
     std::memset(&attributes, 0xFF, sizeof attributes);
-    attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, &spec));
+    attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, &sampleFormat));
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
     const QByteArray deviceName = name.toUtf8();
     if (pa_stream_connect_record(stream_, deviceName.constData(), &attributes, flags) < 0)
@@ -113,7 +113,7 @@ void PulseAudioCapture::streamStateChanged()
 void PulseAudioCapture::readAvailable()
 {
     const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
-    const pa_sample_spec* spec = pa_stream_get_sample_spec(stream_);
+    const pa_sample_spec* sampleFormat = pa_stream_get_sample_spec(stream_);
     while (pa_stream_readable_size(stream_) > 0) {
         const size_t readable = pa_stream_readable_size(stream_);
         const void* data = nullptr;
@@ -129,8 +129,8 @@ void PulseAudioCapture::readAvailable()
         // Time from the block's end to now. A microphone block ended when the source captured its last
         // frame: source latency plus what is queued behind it. A monitor block is rendered all at once and
         // starts sounding when it reaches the monitor, so its start is its arrival (no source latency).
-        const int64_t queued = static_cast<int64_t>(pa_bytes_to_usec(readable, spec)) * 1000;
-        const int64_t queuedAfter = static_cast<int64_t>(pa_bytes_to_usec(readable - bytes, spec)) * 1000;
+        const int64_t queued = static_cast<int64_t>(pa_bytes_to_usec(readable, sampleFormat)) * 1000;
+        const int64_t queuedAfter = static_cast<int64_t>(pa_bytes_to_usec(readable - bytes, sampleFormat)) * 1000;
         int64_t latency = queuedAfter;
         if (monitor_) {
             latency -= queued - queuedAfter;
