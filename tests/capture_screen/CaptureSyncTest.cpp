@@ -2,6 +2,7 @@
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "support/FlashToneClient.h"
+#include "support/PrivateNullSink.h"
 #include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,8 @@ TEST(CaptureSync, flashesAndTonesThatHappenTogetherAreStampedWithinOneFrame)
 {
     if (!testSoundServer())
         GTEST_SKIP() << "the test PulseAudio server is not running";
+    auto sink = PrivateNullSink::load(QStringLiteral("sync"));
+    ASSERT_TRUE(sink);
     auto server = XvfbServer::start(640, 360);
     if (!server)
         GTEST_SKIP() << "Xvfb could not start";
@@ -59,7 +62,7 @@ TEST(CaptureSync, flashesAndTonesThatHappenTogetherAreStampedWithinOneFrame)
         onsets.white = white;
     }));
     PulseAudioCapture microphone;
-    ASSERT_FALSE(microphone.start({AudioCapture::Source::defaultMicrophone, {}, 48000, 2}, [&](const MediaSample& block) {
+    ASSERT_FALSE(microphone.start({AudioCapture::Source::named, sink->monitor(), 48000, 2}, [&](const MediaSample& block) {
         const double start = block.presentationTime().seconds();
         const auto& samples = block.audio->samples;
         std::lock_guard guard(onsets.lock);
@@ -72,7 +75,7 @@ TEST(CaptureSync, flashesAndTonesThatHappenTogetherAreStampedWithinOneFrame)
             }
         }
     }));
-    auto client = FlashToneClient::start(server->displayName(), QRect(270, 130, 100, 100), QStringLiteral("olvennar_mic"), 4.0);
+    auto client = FlashToneClient::start(server->displayName(), QRect(270, 130, 100, 100), sink->name(), 4.0);
     ASSERT_TRUE(client);
     ASSERT_TRUE(client->waitUntilDone(10));
     screen.stop();

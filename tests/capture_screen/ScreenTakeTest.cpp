@@ -6,6 +6,7 @@
 #include "platform/x11/XcbConnection.h"
 #include "support/FlashToneClient.h"
 #include "support/MovieProbe.h"
+#include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "support/ToneFile.h"
 #include "support/X11TestWindow.h"
@@ -88,16 +89,20 @@ TEST_F(ScreenTake, fiveSecondsWithBothSoundsMakeAnHevcMovieWithTwoStereoAacTrack
 {
     if (!testSoundServer())
         GTEST_SKIP() << "the test PulseAudio server is not running";
+    auto microphoneSink = PrivateNullSink::load(QStringLiteral("take_mic"));
+    ASSERT_TRUE(microphoneSink);
     const QString tone = path(QStringLiteral("tone.wav"));
     ASSERT_TRUE(ToneFile::write(tone, 7.0, 440));
     QProcess microphoneTone, systemTone;
-    microphoneTone.start(QStringLiteral("paplay"), {QStringLiteral("--device=olvennar_mic"), tone});
+    microphoneTone.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + microphoneSink->name(), tone});
     systemTone.start(QStringLiteral("paplay"), {QStringLiteral("--device=olvennar_system"), tone});
     std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // paplay fills its buffer first
 
     auto take = recorder(true);
     const QString raw = path(QStringLiteral("raw.mov"));
-    ASSERT_FALSE(take->start(options(true), raw));
+    auto o = options(true);
+    o.microphoneDeviceID = microphoneSink->monitor();
+    ASSERT_FALSE(take->start(o, raw));
     std::this_thread::sleep_for(std::chrono::milliseconds(5000));
     const auto result = stop(*take);
     microphoneTone.kill();
@@ -162,12 +167,15 @@ TEST_F(ScreenTake, aFlashAndItsToneLandWithinOneFrameOfEachOtherInTheMovie)
 {
     if (!testSoundServer())
         GTEST_SKIP() << "the test PulseAudio server is not running";
+    auto sink = PrivateNullSink::load(QStringLiteral("take_sync"));
+    ASSERT_TRUE(sink);
     auto take = recorder(true);
     auto o = options(true);
     o.captureSystemAudio = false;
+    o.microphoneDeviceID = sink->monitor();
     const QString raw = path(QStringLiteral("raw.mov"));
     ASSERT_FALSE(take->start(o, raw));
-    auto client = FlashToneClient::start(server->displayName(), QRect(270, 130, 100, 100), QStringLiteral("olvennar_mic"), 4.0);
+    auto client = FlashToneClient::start(server->displayName(), QRect(270, 130, 100, 100), sink->name(), 4.0);
     ASSERT_TRUE(client);
     ASSERT_TRUE(client->waitUntilDone(10));
     client.reset();
