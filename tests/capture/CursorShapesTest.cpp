@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 namespace {
 
 CursorImage cursor(int width, int height, int hotX, int hotY, const char* name = "")
@@ -59,20 +57,6 @@ TEST(CursorShapes, HotSpotRuleOfStoredRecords)
     EXPECT_EQ(CursorShapes::fromHotSpot(0.45, 0.3), CursorShape::hand);
     EXPECT_EQ(CursorShapes::fromHotSpot(0.5, 0.5), CursorShape::iBeam);
     EXPECT_EQ(CursorShapes::fromHotSpot(0.9, 0.9), CursorShape::other);
-}
-
-TEST(CursorShapes, RawValuesRoundTripAndNonsenseIsRejected)
-{
-    for (CursorShape shape : {CursorShape::other, CursorShape::arrow, CursorShape::iBeam, CursorShape::hand})
-        EXPECT_EQ(CursorShapes::fromRawValue(CursorShapes::rawValue(shape)), shape);
-    EXPECT_EQ(CursorShapes::rawValue(CursorShape::other), -1.0);
-    EXPECT_EQ(CursorShapes::rawValue(CursorShape::hand), 2.0);
-    EXPECT_EQ(CursorShapes::fromRawValue(-1.9), CursorShape::other);
-    EXPECT_EQ(CursorShapes::fromRawValue(-0.5), CursorShape::arrow);
-    EXPECT_FALSE(CursorShapes::fromRawValue(-2.0));
-    EXPECT_FALSE(CursorShapes::fromRawValue(3.0));
-    EXPECT_FALSE(CursorShapes::fromRawValue(1e300));
-    EXPECT_FALSE(CursorShapes::fromRawValue(std::numeric_limits<double>::quiet_NaN()));
 }
 
 } // namespace

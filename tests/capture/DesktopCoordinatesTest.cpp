@@ -21,16 +21,6 @@ TEST(RootCoordinates, RectanglesKeepTheirSizeAndMeasureFromTheBottom)
     EXPECT_EQ(RootCoordinates::rect(0, 720, 1280, 720, 1440), QRectF(0, 0, 1280, 720));
 }
 
-TEST(RootCoordinates, EveryPixelOfADisplayFallsInsideItsRectangle)
-{
-    const QRectF display = RootCoordinates::rect(0, 720, 1280, 720, 1440);
-    for (int y : {720, 1000, 1439}) {
-        const QPointF p = RootCoordinates::point(0, y, 1440);
-        EXPECT_TRUE(p.y() >= display.y() && p.y() < display.y() + display.height()) << y;
-    }
-    EXPECT_GE(RootCoordinates::point(0, 719, 1440).y(), display.y() + display.height()); // the display above
-}
-
 TEST(EwmhFrontWindow, OnlyVisibleNormalWindowsLargerThan200By150Count)
 {
     using Facts = EwmhFrontWindow::WindowFacts;
