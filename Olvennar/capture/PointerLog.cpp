@@ -72,8 +72,9 @@ std::optional<PointerLog::Records> records(const QJsonValue& value)
 }
 
 // A missing or null optional list is absent; one of the wrong type makes the whole log unreadable.
-template <typename Reader>
-bool readOptional(const QJsonObject& object, const QString& key, Reader read, decltype(read(QJsonValue()))& target)
+template <typename T>
+bool readOptional(const QJsonObject& object, const QString& key, std::optional<T> (*read)(const QJsonValue&),
+    std::optional<T>& target)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
