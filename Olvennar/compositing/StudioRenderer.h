@@ -3,6 +3,7 @@
 #include "capture/Click.h"
 #include "capture/CursorShape.h"
 #include "capture/PointerPath.h"
+#include "compositing/StudioBackdrop.h"
 #include "compositing/StudioGeometry.h"
 #include "compositing/StudioLayoutFrame.h"
 #include "compositing/StudioLook.h"
@@ -95,7 +96,7 @@ public:
     const ImageLayer& cardShadow(LayoutState state);
 
     // Baked pieces, exposed for inspection.
-    const ImageLayer& room() const { return room_; }
+    const StudioBackdrop::Plate& room() const { return room_; }
     const ImageLayer& homeWindowShadow() const { return windowShadow_; }
     const ImageLayer& homeCardShadow() const { return cardShadow_; }
     const ImageLayer& cardMask() const { return cardMask_; }
@@ -113,7 +114,18 @@ public:
     static PixelBuffer scaleCamera(const PixelBuffer& picture, double scale);
 
     // The dark room plate: canvas in the middle, overscan on every side.
-    static ImageLayer makeRoom(const StudioGeometry& geometry);
+    static StudioBackdrop::Plate makeRoom(const StudioGeometry& geometry);
+    // The 512 × 512 click ring: warm glow, alpha peaking at 0.82 of the radius.
+    static ImageLayer makeRipple();
+
+    // A click's ring `age` seconds after it: drawn from 0 to 0.55 s, growing while it fades.
+    struct ClickRipple {
+        double radius = 0; // render pixels
+        double alpha = 0;
+    };
+    static std::optional<ClickRipple> clickRipple(double age, double magnification, double height);
+    // The pointer's press dip at a time: 1, or down to 0.84 around a click.
+    static double pressScale(double time, const std::vector<Click>& clicks);
 
 private:
     struct Scratch;
@@ -122,7 +134,12 @@ private:
     ImageLayer makeShadow(const QRectF& rect, double radius, bool heavy, bool tall, std::optional<QRectF> bakeIn) const;
     void drawRoom(double time, double zoomWeight, PixelBuffer& out) const;
     void drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
-        double weight, PixelBuffer& out);
+        double weight, cv::Mat& target, QPoint targetOrigin);
+    // The camera picture scaled by `scale` with its centre at `centre` (render space), covering `card`;
+    // written for the raster `area` into the card scratch.
+    void coverCard(const PixelBuffer& camera, bool grade, double scale, QPointF centre, const QRectF& card, const QRect& area);
+    template <typename Draw>
+    void composeLayer(PixelBuffer& out, double alpha, const QRect& bounds, const Draw& draw);
     void drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
         bool covers, PixelBuffer& out);
     void drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const;
@@ -137,7 +154,7 @@ private:
     QSize renderSize_;
     StudioGeometry geometry_;
     QSizeF screenSize_;
-    ImageLayer room_;
+    StudioBackdrop::Plate room_;
     ImageLayer windowShadow_;
     ImageLayer cardShadow_;
     ImageLayer cardMask_;
