@@ -21,7 +21,8 @@ public:
 
     void sync();
 
-    // The listed microphone that ranks best; the first listed among equals.
+    // The listed microphone that ranks best; the first listed among equals. The ranks come from device
+    // discovery, where built-in sits alone on its rank, so this is its best microphone too.
     static std::optional<CaptureDeviceInfo> bestMicrophone(const RecordingController& controller);
     // The warning to show, empty for none.
     static QString warning(RecordingController& controller);
