@@ -1,12 +1,24 @@
 #include "ui/FileManagerReveal.h"
 
+#include "core/Diagnostics.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
 
 namespace FileManagerReveal {
+
+namespace {
+void openFolder(const QString& path)
+{
+    const QString folder = fallbackFolder(path);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        Diagnostics::log(QStringLiteral("reveal: could not open ") + folder);
+}
+} // namespace
 
 QString fallbackFolder(const QString& path)
 {
@@ -14,22 +26,23 @@ QString fallbackFolder(const QString& path)
     return info.isDir() ? info.absoluteFilePath() : info.absolutePath();
 }
 
-Route reveal(const QString& path)
+void reveal(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-            QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList{QUrl::fromLocalFile(absolute).toString()} << QString();
-        // A short wait: a desktop without a file manager service answers with an error at once.
-        const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return Route::fileManager;
+    if (!bus.isConnected()) {
+        openFolder(absolute);
+        return;
     }
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(fallbackFolder(absolute))))
-        return Route::openFolder;
-    return Route::failed;
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(absolute).toString()} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, absolute] {
+        if (watcher->isError())
+            openFolder(absolute);
+        watcher->deleteLater();
+    });
 }
 
 } // namespace FileManagerReveal

@@ -3,12 +3,11 @@
 #include <QString>
 
 // Shows a file or folder selected in the desktop's file manager: org.freedesktop.FileManager1.ShowItems
-// over the session bus, else the containing folder opened with the desktop's default handler.
+// over the session bus, else (no bus, no such service, or an error reply) the containing folder opened with
+// the desktop's default handler. Never blocks the caller on the bus.
 namespace FileManagerReveal {
 
-enum class Route { fileManager, openFolder, failed };
-
-Route reveal(const QString& path);
+void reveal(const QString& path);
 // The folder the fallback opens: the item's parent, or the item itself when it is a folder.
 QString fallbackFolder(const QString& path);
 

@@ -2,6 +2,7 @@
 
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
+#include "platform/system/Settings.h"
 #include "ui/ElidedLabel.h"
 #include "ui/HomePath.h"
 #include "ui/ThemeIcon.h"
@@ -44,8 +45,13 @@ SaveLocationRow::SaveLocationRow(RecordingController& controller, WindowActions&
     row->addWidget(change);
     row->addWidget(show);
     connect(change, &QPushButton::clicked, this, &SaveLocationRow::change);
-    connect(show, &QToolButton::clicked, this,
-        [this] { actions_.revealInFileManager(SaveLocation::current(controller_.platform().settings)); });
+    connect(show, &QToolButton::clicked, this, [this] {
+        // The folder may not exist before the first take; make it so there is something to show. A root on a
+        // drive that is not mounted is not created, and its parent is shown instead.
+        const Settings& settings = controller_.platform().settings;
+        SaveLocation::ensureCurrent(settings);
+        actions_.revealInFileManager(SaveLocation::current(settings));
+    });
     sync();
 }
 

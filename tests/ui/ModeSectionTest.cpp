@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QToolButton>
 
 namespace {
@@ -123,8 +124,18 @@ TEST_F(ModeSectionTest, changingTheRecordingsFolderResetsTheDestination)
     EXPECT_EQ(saveTo()->currentText(), QStringLiteral("New folder"));
     EXPECT_TRUE(controller->destinationName().startsWith(QStringLiteral("~/Videos/Takes/")));
 
+    // Shown in the file manager; a root that does not exist yet is made first.
+    ASSERT_FALSE(QFileInfo::exists(chosenFolder));
     click(QStringLiteral("showSaveFolderButton"));
     EXPECT_EQ(taken.last(), QStringLiteral("show ") + chosenFolder);
+    EXPECT_TRUE(QFileInfo(chosenFolder).isDir());
+
+    // A root on a drive that is not there is never created.
+    const QString unmounted = path(QStringLiteral("media/drive/Takes"));
+    chosenFolder = unmounted;
+    click(QStringLiteral("changeSaveFolderButton"));
+    click(QStringLiteral("showSaveFolderButton"));
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("media/drive"))));
 }
 
 TEST_F(ModeSectionTest, aLongRecordingsPathLosesItsMiddle)
