@@ -197,16 +197,26 @@ void ContentView::sync()
     fitScrollArea();
 }
 
+namespace {
+// Wrapped texts grow taller as their width shrinks; ask the layout at the width it really gets.
+int heightAt(const QLayout* layout, int width)
+{
+    return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
+}
+} // namespace
+
+QSize ContentView::sizeHint() const { return {contentWidth, heightAt(layout(), contentWidth)}; }
+
 void ContentView::fitScrollArea()
 {
     fitPending_ = false;
-    scrollContent_->adjustSize();
-    const int wanted = scrollContent_->layout()->sizeHint().height();
+    const int wanted = heightAt(scrollContent_->layout(), contentWidth);
     // The area follows its content up to its limit, then scrolls.
     const int height = std::min(wanted, maximumScrollHeight);
     if (scroll_->height() != height || scroll_->minimumHeight() != height)
         scroll_->setFixedHeight(height);
     scroll_->setVerticalScrollBarPolicy(wanted > maximumScrollHeight ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    updateGeometry();
 }
 
 bool ContentView::eventFilter(QObject* watched, QEvent* event)

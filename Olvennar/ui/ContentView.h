@@ -48,6 +48,10 @@ public:
     // Redraws now (normally the coalesced redraw does this).
     void sync();
 
+    // The height at the fixed width, wrapped texts included, so the window fits its content exactly.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

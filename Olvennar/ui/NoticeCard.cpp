@@ -12,7 +12,6 @@ NoticeCard::NoticeCard(int padding, int spacing, QWidget* parent)
 {
     content_->setContentsMargins(padding, padding, padding, padding);
     content_->setSpacing(spacing);
-    content_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
 }
 

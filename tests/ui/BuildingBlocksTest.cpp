@@ -10,6 +10,7 @@
 #include "ui/SegmentedControl.h"
 #include "ui/ThemeIcon.h"
 
+#include <QLabel>
 #include <QLayout>
 #include <QScrollArea>
 #include <QSlider>
@@ -173,7 +174,7 @@ TEST_F(WindowLayoutTest, settingsAreaFollowsItsContentUpToItsLimit)
     QScrollArea* area = view->scrollArea();
     const int voiceHeight = area->height();
     EXPECT_LT(voiceHeight, ContentView::maximumScrollHeight);
-    EXPECT_EQ(voiceHeight, area->widget()->layout()->sizeHint().height());
+    EXPECT_EQ(voiceHeight, area->widget()->layout()->totalHeightForWidth(ContentView::contentWidth));
 
     // "Screen" with the camera and phone open: taller than the limit, so it scrolls.
     controller->setCaptureMode(CaptureMode::screen);
@@ -181,8 +182,33 @@ TEST_F(WindowLayoutTest, settingsAreaFollowsItsContentUpToItsLimit)
     controller->setPhoneEnabled(true);
     settle();
     EXPECT_EQ(area->height(), ContentView::maximumScrollHeight);
-    EXPECT_GT(area->widget()->layout()->sizeHint().height(), ContentView::maximumScrollHeight);
+    EXPECT_GT(area->widget()->layout()->totalHeightForWidth(ContentView::contentWidth), ContentView::maximumScrollHeight);
     EXPECT_EQ(view->width(), ContentView::contentWidth);
+}
+
+TEST_F(WindowLayoutTest, wrappedTextsGetTheirWholeHeight)
+{
+    // Long texts in notices, warnings and the prompt, in both branches.
+    controller->setMicrophones({device("bt", "A Bluetooth headset with a rather long name", 1), device("usb", "USB Mic", 3)});
+    controller->setSelectedMicrophoneID(QStringLiteral("bt"));
+    controller->setMicPermission(Permissions::State::denied);
+    controller->setCaptureMode(CaptureMode::voice);
+    controller->setPhase(RecordingPhase::failed(QStringLiteral("Could not write the finished file: the disk is full. ").repeated(4)));
+    for (bool prompt : {false, true}) {
+        controller->setCaptureMode(prompt ? CaptureMode::screen : CaptureMode::voice);
+        controller->setHasScreenPermission(!prompt);
+        settle();
+        view->adjustSize();
+        settle();
+        int checked = 0;
+        for (QLabel* label : view->findChildren<QLabel*>()) {
+            if (!label->wordWrap() || !label->isVisibleTo(view.get()) || label->text().isEmpty())
+                continue;
+            ++checked;
+            EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().left(40).toStdString();
+        }
+        EXPECT_GE(checked, prompt ? 2 : 4);
+    }
 }
 
 TEST_F(WindowLayoutTest, slotsShowThePlacedSectionsInTheirModes)

@@ -65,6 +65,13 @@ TEST_F(WindowScreenshotsTest, idleDuringAndAfterATake)
     controller->setZoomMarkCount(0);
     controller->setPhase(RecordingPhase::finished(QDir(project).filePath(QStringLiteral("final.mov"))));
     save(QStringLiteral("main-window-finished.png"));
+
+    // Without screen access the prompt stands in for the settings.
+    controller->reset();
+    controller->setHasScreenPermission(false);
+    save(QStringLiteral("main-window-screen-access.png"));
+    controller->setCaptureMode(CaptureMode::voice);
+    save(QStringLiteral("main-window-voice.png"));
 }
 
 } // namespace
