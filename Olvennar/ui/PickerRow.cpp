@@ -21,7 +21,8 @@ PickerRow::PickerRow(const QString& title, int popupWidth, QWidget* parent)
     else
         popup_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     row->addWidget(title_);
-    row->addStretch(1);
+    if (popupWidth > 0)
+        row->addStretch(1);
     row->addWidget(popup_, popupWidth > 0 ? 0 : 1);
     connect(popup_, &QComboBox::activated, this, [this](int index) { Q_EMIT activated(popup_->itemData(index)); });
 }

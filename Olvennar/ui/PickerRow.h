@@ -6,7 +6,8 @@
 class QComboBox;
 class QLabel;
 
-// A titled pop-up choice: 12 px title, flexible space, a fixed-width pop-up (170 px unless told).
+// A titled pop-up choice: 12 px title, flexible space, a fixed-width pop-up (170 px unless told; 0 lets
+// the pop-up take the rest of the row, for long entries such as display names).
 // Entries carry their value as item data; `activated` reports the user's choice only.
 class PickerRow : public QWidget {
     Q_OBJECT

@@ -18,7 +18,7 @@
 ScreenSection::ScreenSection(RecordingController& controller, QWidget* parent)
     : QWidget(parent)
     , controller_(controller)
-    , display_(new PickerRow(QStringLiteral("Display"), 170, this))
+    , display_(new PickerRow(QStringLiteral("Display"), 0, this))
     , quality_(new SegmentedControl(this))
     , microphone_(new QCheckBox(QStringLiteral("Microphone"), this))
     , microphonePicker_(new MicrophonePicker(controller, this))
