@@ -17,7 +17,6 @@
 
 #include <QEvent>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -112,8 +111,6 @@ ContentView::ContentView(RecordingController& controller, QWidget* parent)
     bottomLayout->addWidget(footer_);
     bottomLayout->addWidget(slot(Slot::finishQueue));
     bottomLayout->addWidget(slot(Slot::enhanceQueue));
-    slot(Slot::finishQueue)->setParent(bottom);
-    slot(Slot::enhanceQueue)->setParent(bottom);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
