@@ -127,23 +127,26 @@ void CameraHub::setStarted(const std::shared_ptr<Subscriber>& subscriber, bool s
         std::lock_guard control(controlLock_);
         if (subscriber->started.load() == started)
             return;
-        subscriber->started = started;
-        startedCount_ += started ? 1 : -1;
-        if (started && !streaming_ && connected_.load()) {
-            streaming_ = startStreaming();
-        } else if (!started && startedCount_ == 0 && streaming_) {
+        if (started) {
+            // A camera that went away stays stopped; its consumers wait for a new hub.
+            if (!connected_.load())
+                return;
+            if (!streaming_)
+                streaming_ = startStreaming();
+            if (!streaming_)
+                return;
+            subscriber->started = true;
+            ++startedCount_;
+            return;
+        }
+        subscriber->started = false;
+        if (--startedCount_ == 0 && streaming_) {
             stopStreaming();
             streaming_ = false;
         }
-        if (started && !streaming_) {
-            subscriber->started = false;
-            --startedCount_;
-        }
     }
-    if (!started) {
-        // Wait for a callback that is running right now to return.
-        std::lock_guard call(subscriber->callLock);
-    }
+    // Wait for a callback that is running right now to return.
+    std::lock_guard call(subscriber->callLock);
 }
 
 void CameraHub::remove(const std::shared_ptr<Subscriber>& subscriber)
