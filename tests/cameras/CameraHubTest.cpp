@@ -162,3 +162,35 @@ TEST(CameraHubFormats, ActiveFormatFollowsSetActiveFormat)
 }
 
 } // namespace
+
+#include "platform/video/CameraHubRegistry.h"
+
+namespace {
+
+TEST(CameraHubRegistry, SameDeviceSharesOneHubUntilItIsGone)
+{
+    int opens = 0;
+    CameraHubRegistry registry([&](const QString& id) {
+        ++opens;
+        if (id == QStringLiteral("missing"))
+            return CameraHubRegistry::Result{nullptr, CameraHub::Error{CameraHub::Error::Code::cannotOpen, id}};
+        return CameraHubRegistry::Result{FakeCameraHub::make({}, id), std::nullopt};
+    });
+    auto first = registry.hub(QStringLiteral("desk")).hub;
+    auto again = registry.hub(QStringLiteral("desk")).hub;
+    EXPECT_EQ(first, again);
+    EXPECT_NE(registry.hub(QStringLiteral("phone")).hub, first);
+    EXPECT_EQ(opens, 2);
+
+    std::static_pointer_cast<FakeCameraHub>(first)->disconnect(); // unplugged and plugged back in
+    auto replugged = registry.hub(QStringLiteral("desk")).hub;
+    EXPECT_NE(replugged, first);
+    EXPECT_TRUE(replugged->isConnected());
+
+    const auto failed = registry.hub(QStringLiteral("missing"));
+    EXPECT_FALSE(failed.hub);
+    ASSERT_TRUE(failed.error);
+    EXPECT_EQ(registry.hub(QStringLiteral("missing")).error->code, CameraHub::Error::Code::cannotOpen);
+}
+
+} // namespace
