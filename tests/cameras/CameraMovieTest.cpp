@@ -48,6 +48,7 @@ protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
+        file = path(QStringLiteral("camera.mov"));
         if (QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
             GTEST_SKIP() << "ffprobe is not installed";
         ASSERT_FALSE(recorder.configure(hub, false));
@@ -66,7 +67,7 @@ protected:
     std::shared_ptr<FakeCameraHub> hub = FakeCameraHub::make({FakeCameraHub::landscape(320, 180, 30)});
     DeviceVideoRecorder recorder;
     std::shared_ptr<RecordingClock> clock = std::make_shared<RecordingClock>();
-    QString file = path(QStringLiteral("camera.mov"));
+    QString file;
 };
 
 TEST_F(CameraMovieTest, ThreeSecondTakeIsHighProfileH264WithoutReorderingOnTakeTime)
