@@ -340,6 +340,8 @@ void DeviceVideoRecorder::write(const MediaSample& sample)
     const std::optional<MediaSample> retimed = SampleBufferRetiming::retimed(sample, captureTime - *takeTime);
     if (!retimed)
         return;
+    if (!lastWritten_.isValid() && *takeTime > MediaTime::zero() && !anchorAtZero(*retimed, *takeTime))
+        return;
     if (!writer_->append(*retimed)) {
         Diagnostics::log(QStringLiteral("device recorder append rejected at ") + shortest(takeTime->seconds()) + QStringLiteral("s"));
         warnOnce({RecorderError::Kind::appendRejected, writer_->errorText()});
@@ -375,6 +377,23 @@ bool DeviceVideoRecorder::createWriter(const MediaSample& sample)
     if (onFrameSizeKnown)
         onFrameSizeKnown(QSize(w, h));
     Diagnostics::log(QStringLiteral("device recorder writer created at %1x%2").arg(w).arg(h));
+    return true;
+}
+
+bool DeviceVideoRecorder::anchorAtZero(const MediaSample& first, const MediaTime& takeTime)
+{
+    // A fragmented movie starts at its first sample, so a camera that comes in late would slide to the
+    // take's start and run early against the screen. Holding its first picture from 0 keeps the file on
+    // take time; the spans still say when real frames began.
+    const std::optional<MediaSample> held = SampleBufferRetiming::retimed(first, takeTime);
+    if (!held)
+        return false;
+    if (!writer_->append(*held)) {
+        Diagnostics::log(QStringLiteral("device recorder append rejected at 0s"));
+        warnOnce({RecorderError::Kind::appendRejected, writer_->errorText()});
+        return false;
+    }
+    lastWritten_ = MediaTime::zero();
     return true;
 }
 

@@ -120,6 +120,7 @@ private:
     void captureOutput(const MediaSample& sample);
     void write(const MediaSample& sample);
     bool createWriter(const MediaSample& sample);
+    bool anchorAtZero(const MediaSample& first, const MediaTime& takeTime);
     void noteSample(double seconds);
     void closeOpenSpan();
     void reportWriterFailure(const QString& detail);
