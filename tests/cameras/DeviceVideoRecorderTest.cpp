@@ -192,6 +192,7 @@ TEST_F(DeviceVideoRecorderTest, PauseWritesNothingAndResumeContinuesTheSpan)
     attachAndPreview();
     startTake(100.0);
     frames(100.0, 101.0);
+    recorder->recordedSegments(); // the writer queue has taken every frame before the pause
     host.set(101.0);
     clock->pause();
     frames(101.1, 103.0); // during the pause
