@@ -67,6 +67,7 @@ ErrorInfo DeviceVideoRecorder::RecorderError::info() const
 DeviceVideoRecorder::DeviceVideoRecorder(WriterFactory writerFactory)
     : writerFactory_(std::move(writerFactory))
     , frameTap_(std::make_shared<CameraFrameTap>())
+    , previewTask_(QtFuture::makeReadyFuture())
     , segmentStart_(noSpan)
     , lastSampleSeconds_(noSpan)
 {
@@ -77,7 +78,7 @@ DeviceVideoRecorder::DeviceVideoRecorder(WriterFactory writerFactory)
 DeviceVideoRecorder::~DeviceVideoRecorder()
 {
     // No frame may reach the queue once teardown starts; a take still open is finished so its file is complete.
-    subscription_.reset();
+    dropSubscription();
     writerQueue_.sync([this] { finishOpenWriter(); });
 }
 
@@ -145,7 +146,7 @@ void DeviceVideoRecorder::selectBestFormat(CameraHub& device, bool preferTall)
 std::optional<DeviceVideoRecorder::RecorderError> DeviceVideoRecorder::configure(std::shared_ptr<CameraHub> device, bool mirrored)
 {
     const bool wasPreviewing = isPreviewing();
-    subscription_.reset();
+    dropSubscription();
     device_.reset();
     isAttached_ = false;
     if (!device || !device->isConnected())
@@ -199,7 +200,7 @@ void DeviceVideoRecorder::detach()
 {
     if (!isAttached_)
         return;
-    subscription_.reset();
+    dropSubscription();
     device_.reset();
     isAttached_ = false;
     frameTap_->clear();
@@ -209,15 +210,23 @@ void DeviceVideoRecorder::startPreview()
 {
     if (!subscription_ || subscription_->isStarted())
         return;
-    // Opening a camera stream can take a moment; keep it off the caller's thread.
-    (void)QtConcurrent::run([subscription = subscription_] { subscription->start(); });
+    // Opening a camera stream can take a moment; keep it off the caller's thread. Starts and stops run in
+    // the order asked.
+    previewTask_ = previewTask_.then(QtFuture::Launch::Async, [subscription = subscription_] { subscription->start(); });
 }
 
 void DeviceVideoRecorder::stopPreview()
 {
     if (!subscription_)
         return;
-    (void)QtConcurrent::run([subscription = subscription_] { subscription->stop(); });
+    previewTask_ = previewTask_.then(QtFuture::Launch::Async, [subscription = subscription_] { subscription->stop(); });
+}
+
+void DeviceVideoRecorder::dropSubscription()
+{
+    // A pending start must not revive a stream whose frames would reach a recorder that moved on.
+    previewTask_.waitForFinished();
+    subscription_.reset();
 }
 
 bool DeviceVideoRecorder::isPreviewing() const { return subscription_ && subscription_->isStarted(); }

@@ -5,6 +5,7 @@
 #include "platform/system/ErrorInfo.h"
 #include "platform/video/CameraHub.h"
 
+#include <QFuture>
 #include <QSize>
 #include <QString>
 
@@ -127,6 +128,7 @@ private:
     void warnOnce(const RecorderError& error);
     void finishOpenWriter();
     void setFrameSize(QSize size);
+    void dropSubscription();
 
     WriterFactory writerFactory_;
     std::shared_ptr<CameraFrameTap> frameTap_;
@@ -134,6 +136,7 @@ private:
     // Main thread.
     std::shared_ptr<CameraHub> device_;
     std::shared_ptr<CameraHub::Subscription> subscription_;
+    QFuture<void> previewTask_;
     bool isAttached_ = false;
     bool mirrored_ = false;
     std::optional<bool> appliedTall_;
