@@ -50,7 +50,7 @@ void CameraPreview::setClipPath(const QPainterPath& path)
 
 bool CameraPreview::pollTap()
 {
-    std::shared_ptr<const PixelBuffer> newest = tap_ ? tap_->buffer() : nullptr;
+    std::shared_ptr<const PixelBuffer> newest = tap_ ? tap_->newest() : nullptr;
     if (newest == frame_)
         return false;
     frame_ = std::move(newest);

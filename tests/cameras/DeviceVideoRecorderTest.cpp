@@ -298,15 +298,15 @@ TEST_F(DeviceVideoRecorderTest, RefusedAppendIsLoggedEachTimeAndWarnedOnce)
 TEST_F(DeviceVideoRecorderTest, FramesReachTheTapWithOrWithoutATake)
 {
     attachAndPreview();
-    EXPECT_FALSE(recorder->frameTap()->buffer());
+    EXPECT_FALSE(recorder->frameTap()->newest());
     hub->emitFrame(50.0);
-    ASSERT_TRUE(recorder->frameTap()->buffer());
-    EXPECT_EQ(FakeCameraHub::readCounter(*recorder->frameTap()->buffer()), 0);
+    ASSERT_TRUE(recorder->frameTap()->newest());
+    EXPECT_EQ(FakeCameraHub::readCounter(*recorder->frameTap()->newest()), 0);
     recorder->setMirrored(true);
     hub->emitFrame(50.1);
-    EXPECT_EQ(FakeCameraHub::readCounter(*recorder->frameTap()->buffer(), true), 1);
+    EXPECT_EQ(FakeCameraHub::readCounter(*recorder->frameTap()->newest(), true), 1);
     recorder->detach();
-    EXPECT_FALSE(recorder->frameTap()->buffer());
+    EXPECT_FALSE(recorder->frameTap()->newest());
     EXPECT_FALSE(recorder->isAttached());
 }
 
