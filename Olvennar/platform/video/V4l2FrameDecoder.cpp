@@ -125,7 +125,7 @@ std::shared_ptr<PixelBuffer> V4l2FrameDecoder::convert(int sourceFormat, bool fu
     const int key[4] = {sourceFormat, fullRange ? 1 : 0, width, height};
     if (!scale_ || !std::equal(key, key + 4, scaleKey_)) {
         scale_.reset(sws_getContext(width, height, static_cast<AVPixelFormat>(sourceFormat), width, height, AV_PIX_FMT_BGRA,
-            SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
+            SWS_BILINEAR, nullptr, nullptr, nullptr));
         if (!scale_)
             return nullptr;
         // Webcams speak BT.601; MJPEG is full range, raw YUV usually limited.
