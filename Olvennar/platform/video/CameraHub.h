@@ -17,7 +17,8 @@
 // started; format changes stop it, apply and start it again, so consumers never see a half-configured device.
 //
 // Threading: the control calls (subscribe, start/stop, setActiveFormat) may come from any thread. Frame and
-// disconnect callbacks run on the hub's capture thread; they must return quickly (hand work to a queue).
+// disconnect callbacks run on the hub's capture thread; they must return quickly (hand work to a queue) and
+// must not call the hub's control functions, except stopping their own subscription.
 class CameraHub : public std::enable_shared_from_this<CameraHub> {
 public:
     enum class PixelFormat { mjpeg, yuyv, nv12 };

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
@@ -337,6 +338,7 @@ bool V4l2CameraHub::startStreaming()
     stopRequested_ = false;
     teardownOnExit_ = false;
     thread_ = std::thread([this] { captureLoop(); });
+    pthread_setname_np(thread_.native_handle(), "camera.capture");
     return true;
 }
 
