@@ -371,7 +371,7 @@ bool DeviceVideoRecorder::createWriter(const MediaSample& sample)
                          .arg(h)
                          .arg(preferTallFormat ? QStringLiteral("true") : QStringLiteral("false"))
                          .arg(QFileInfo(outputPath_).fileName()));
-    VideoSettings settings;
+    MovieSettings settings;
     settings.width = w;
     settings.height = h;
     settings.averageBitRate = static_cast<int64_t>(static_cast<double>(w) * h * 6.0);

@@ -38,7 +38,7 @@ public:
     };
 
     // What the take's movie is written with.
-    struct VideoSettings {
+    struct MovieSettings {
         int width = 0;
         int height = 0;
         int64_t averageBitRate = 0;
@@ -62,7 +62,7 @@ public:
         virtual bool finish() = 0;
         virtual QString errorText() const = 0;
     };
-    using WriterFactory = std::function<std::unique_ptr<Writer>(const QString& path, const VideoSettings& settings, QString& error)>;
+    using WriterFactory = std::function<std::unique_ptr<Writer>(const QString& path, const MovieSettings& settings, QString& error)>;
 
     // The real writer unless a test hands in another.
     explicit DeviceVideoRecorder(WriterFactory writerFactory = {});

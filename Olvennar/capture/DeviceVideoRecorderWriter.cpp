@@ -39,10 +39,10 @@ private:
 
 DeviceVideoRecorder::WriterFactory DeviceVideoRecorder::defaultWriterFactory()
 {
-    return [](const QString& path, const VideoSettings& wanted, QString& error) -> std::unique_ptr<Writer> {
+    return [](const QString& path, const MovieSettings& wanted, QString& error) -> std::unique_ptr<Writer> {
         auto writer = std::make_unique<MovieWriter>(path, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
-        ::VideoSettings settings;
-        settings.codec = ::VideoSettings::Codec::h264; // the encoder runs H.264 at High profile
+        VideoSettings settings;
+        settings.codec = VideoSettings::Codec::h264; // the encoder runs H.264 at High profile
         settings.width = wanted.width;
         settings.height = wanted.height;
         settings.averageBitRate = wanted.averageBitRate;

@@ -20,7 +20,7 @@ struct WriterLog {
     std::mutex lock;
     std::vector<double> appended; // presentation seconds as written
     std::vector<QString> paths;
-    std::vector<DeviceVideoRecorder::VideoSettings> settings;
+    std::vector<DeviceVideoRecorder::MovieSettings> settings;
     MediaTime sessionStart;
     int finishes = 0;
     std::atomic<bool> refuseCreate{false};
@@ -67,7 +67,7 @@ protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
-        recorder = std::make_unique<DeviceVideoRecorder>([log = writers](const QString& path, const DeviceVideoRecorder::VideoSettings& s,
+        recorder = std::make_unique<DeviceVideoRecorder>([log = writers](const QString& path, const DeviceVideoRecorder::MovieSettings& s,
                                                              QString& error) -> std::unique_ptr<DeviceVideoRecorder::Writer> {
             if (log->refuseCreate.load()) {
                 error = QStringLiteral("no space left");
