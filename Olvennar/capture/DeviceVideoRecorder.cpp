@@ -11,6 +11,7 @@
 
 #include <qcorofuture.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -375,6 +376,8 @@ bool DeviceVideoRecorder::createWriter(const MediaSample& sample)
     settings.width = w;
     settings.height = h;
     settings.averageBitRate = static_cast<int64_t>(static_cast<double>(w) * h * 6.0);
+    if (const MediaTime duration = sample.duration(); duration.isNumeric() && duration.seconds() > 0)
+        settings.expectedFrameRate = std::max(1, static_cast<int>(std::lround(1.0 / duration.seconds())));
     QString error;
     std::unique_ptr<Writer> writer = writerFactory_(outputPath_, settings, error);
     if (!writer) {

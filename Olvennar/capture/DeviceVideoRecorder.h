@@ -46,6 +46,7 @@ public:
         bool highProfile = true;
         bool allowFrameReordering = false;
         bool realTime = true;
+        int expectedFrameRate = 30; // rate-control hint; times come from the frames
     };
 
     // The movie file of one take, seen from the recorder.

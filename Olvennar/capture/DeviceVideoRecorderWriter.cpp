@@ -48,6 +48,7 @@ DeviceVideoRecorder::WriterFactory DeviceVideoRecorder::defaultWriterFactory()
         settings.averageBitRate = wanted.averageBitRate;
         settings.maxKeyFrameInterval = wanted.maxKeyFrameInterval;
         settings.allowFrameReordering = wanted.allowFrameReordering;
+        settings.expectedFrameRate = wanted.expectedFrameRate;
         // Camera frames arrive in real time on one thread; a fast preset keeps up at 1080p60.
         settings.preset = "veryfast";
         MovieWriterInput* input = writer->addVideoInput(settings);

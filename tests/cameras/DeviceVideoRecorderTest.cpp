@@ -230,6 +230,7 @@ TEST_F(DeviceVideoRecorderTest, WriterIsMadeAtTheFirstFrameWithItsSizeAndBitRate
     EXPECT_EQ(s.maxKeyFrameInterval, 60);
     EXPECT_TRUE(s.highProfile);
     EXPECT_FALSE(s.allowFrameReordering);
+    EXPECT_EQ(s.expectedFrameRate, 30);
     EXPECT_EQ(known, QSize(640, 360));
     EXPECT_EQ(recorder->frameSize(), QSize(640, 360));
     const QString log = readLog();
