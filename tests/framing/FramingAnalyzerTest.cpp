@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTransform>
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
