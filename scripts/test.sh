@@ -20,8 +20,8 @@ trap cleanup EXIT
 
 pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit --system=false -n \
   --load="module-native-protocol-unix" \
-  --load="module-null-sink sink_name=olvennar_system sink_properties=device.description=Olvennar_System" \
-  --load="module-null-sink sink_name=olvennar_mic sink_properties=device.description=Olvennar_Mic" \
+  --load="module-null-sink sink_name=olvennar_system rate=48000 sink_properties=device.description=Olvennar_System" \
+  --load="module-null-sink sink_name=olvennar_mic rate=48000 sink_properties=device.description=Olvennar_Mic" \
   --load="module-always-sink" >/dev/null 2>&1 || echo "test: PulseAudio could not start; sound tests will skip"
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl set-default-sink olvennar_system >/dev/null 2>&1 || true

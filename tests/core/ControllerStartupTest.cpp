@@ -1,0 +1,50 @@
+#include "core/RecordingController.h"
+#include "support/FakeAccessProbe.h"
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ControllerStartupTest : public SandboxTest {
+protected:
+    FakeAccessProbe access;
+};
+
+TEST_F(ControllerStartupTest, LaunchLineCarriesVersionAndProbeStates)
+{
+    EXPECT_EQ(RecordingController::launchLine(QStringLiteral("0.1.0"), QStringLiteral("granted"), QStringLiteral("notAsked"), QStringLiteral("denied")),
+        QStringLiteral("launch 0.1.0: permissions screen=granted mic=notAsked camera=denied"));
+    EXPECT_EQ(RecordingController::launchLine(QString(), QStringLiteral("denied"), QStringLiteral("granted"), QStringLiteral("granted")),
+        QStringLiteral("launch ?: permissions screen=denied mic=granted camera=granted"));
+}
+
+TEST_F(ControllerStartupTest, ConstructionLogsTheRealProbeStatesAndTheScreenIsNeverNotAsked)
+{
+    access.screenState = Permissions::State::notAsked;
+    access.microphoneState = Permissions::State::notAsked;
+    access.cameraState = Permissions::State::denied;
+    QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
+    RecordingController controller(Platform{*settings, access});
+    EXPECT_TRUE(readLog().contains(QStringLiteral("  launch 9.8.7: permissions screen=denied mic=notAsked camera=denied\n")));
+    QCoreApplication::setApplicationVersion(QString());
+}
+
+TEST_F(ControllerStartupTest, FirstHandoffRefreshComesOnALaterTurnAndOnlyOneTimerEverRuns)
+{
+    RecordingController controller(Platform{*settings, access});
+    EXPECT_EQ(controller.handoffRefreshCount(), 0); // never inside the constructor
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller.handoffRefreshCount() == 1; }, 1000));
+    EXPECT_TRUE(controller.isWatchingNextTake());
+    const QTimer* timer = controller.findChild<QTimer*>();
+    controller.watchNextTake(true); // refreshes at once, keeps the running timer
+    EXPECT_EQ(controller.handoffRefreshCount(), 2);
+    EXPECT_EQ(controller.findChildren<QTimer*>().size(), 1);
+    EXPECT_EQ(controller.findChild<QTimer*>(), timer);
+    EXPECT_EQ(timer->interval(), 2000);
+}
+
+} // namespace

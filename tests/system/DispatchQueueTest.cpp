@@ -1,0 +1,70 @@
+#include "platform/system/AtomicFile.h"
+#include "platform/system/DispatchQueue.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <pthread.h>
+#include <vector>
+
+namespace {
+
+TEST(DispatchQueueTest, RunsItemsInOrderOnOneNamedThread)
+{
+    std::vector<int> order;
+    char name[32] = {};
+    {
+        DispatchQueue queue("com.quorrel.festrin.writer");
+        for (int i = 0; i < 100; ++i)
+            queue.async([&order, i] { order.push_back(i); });
+        queue.sync([&] { pthread_getname_np(pthread_self(), name, sizeof name); });
+    }
+    ASSERT_EQ(order.size(), 100u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(order[static_cast<size_t>(i)], i);
+    EXPECT_STREQ(name, "com.quorrel.fes"); // Linux keeps 15 bytes
+}
+
+TEST(DispatchQueueTest, DelayedWorkRunsAfterImmediateWork)
+{
+    DispatchQueue queue("delay");
+    std::vector<int> order;
+    queue.asyncAfter(0.05, [&] { order.push_back(2); });
+    queue.async([&] { order.push_back(1); });
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        int size = 0;
+        queue.sync([&] { size = static_cast<int>(order.size()); });
+        return size == 2;
+    }));
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+}
+
+class AtomicFileTest : public SandboxTest { };
+
+TEST_F(AtomicFileTest, ReplacesTheTargetAndLeavesNoSibling)
+{
+    const QString target = path(QStringLiteral("take.json"));
+    ASSERT_FALSE(AtomicFile::write(target, "old"));
+    ASSERT_FALSE(AtomicFile::write(target, "new"));
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "new");
+    EXPECT_EQ(QDir(folder->path()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".write-")).size(), 0);
+}
+
+TEST_F(AtomicFileTest, AFailedWriteKeepsTheOldFile)
+{
+    const QString target = path(QStringLiteral("missing-folder/take.json"));
+    const auto error = AtomicFile::write(target, "x");
+    ASSERT_TRUE(error);
+    EXPECT_FALSE(error->isEmpty());
+    EXPECT_TRUE(AtomicFile::hiddenSibling(path(QStringLiteral("face.mov")), QStringLiteral("facemux"))
+                    .contains(QRegularExpression(QStringLiteral("/\\.facemux-[0-9A-F-]{36}\\.mov$"))));
+}
+
+} // namespace

@@ -1,0 +1,152 @@
+#include "teleprompter/PrompterLayout.h"
+
+#include "teleprompter/TextCharacters.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+FollowBox spoken(const QString& text, std::optional<QString> gesture = std::nullopt)
+{
+    FollowBox card;
+    card.text = text;
+    int end = 0;
+    for (QStringView word : TextCharacters::words(text))
+        card.words.push_back({word.toString(), ++end});
+    card.tokenEnd = end;
+    card.gesture = std::move(gesture);
+    return card;
+}
+
+FollowBox unspoken(FollowBox::Kind kind, const QString& text)
+{
+    FollowBox card;
+    card.kind = std::move(kind);
+    card.text = text;
+    return card;
+}
+
+using Range = BoxLayout::WordRange;
+
+const QString twoLines = u"I went to the shop, and then we walked home together"_qs; // breaks before "and" at 34
+const QString thirtyFour = u"abcd efgh ijkl mnop qrst uvwx yzab"_qs;
+
+TEST(PrompterLayoutTest, NoCards)
+{
+    const PrompterLayout layout = PrompterLayout::build({}, 32, 600);
+    EXPECT_TRUE(layout.boxes.empty());
+    EXPECT_EQ(layout.totalHeight, 0);
+    EXPECT_DOUBLE_EQ(layout.lineHeight, 45.44);
+    EXPECT_EQ(layout.fontSize, 32);
+    EXPECT_EQ(layout.readY(0, 0), 0);
+    EXPECT_EQ(layout.readY(-1, 5), 0);
+}
+
+TEST(PrompterLayoutTest, SpokenCardsAtThirtyTwoPointsInSixHundred)
+{
+    const PrompterLayout layout = PrompterLayout::build({spoken(twoLines), spoken(twoLines, u"PINCH"_qs)}, 32, 600);
+    ASSERT_EQ(layout.boxes.size(), 2u);
+    const BoxLayout& plain = layout.boxes[0];
+    EXPECT_EQ(plain.lines, (std::vector<Range>{{0, 5}, {5, 11}}));
+    EXPECT_EQ(plain.head, 0);
+    EXPECT_EQ(plain.cardHeight, 0);
+    EXPECT_DOUBLE_EQ(plain.height, 25.6 + 2 * 45.44);
+    const BoxLayout& gestured = layout.boxes[1];
+    EXPECT_EQ(gestured.index, 1);
+    EXPECT_DOUBLE_EQ(gestured.head, 19.84);
+    EXPECT_DOUBLE_EQ(gestured.y, plain.height);
+    EXPECT_DOUBLE_EQ(gestured.height, 25.6 + 19.84 + 2 * 45.44);
+    EXPECT_DOUBLE_EQ(layout.totalHeight, plain.height + gestured.height);
+}
+
+TEST(PrompterLayoutTest, CharactersPerLineFollowWidthAndFontSize)
+{
+    const auto lineCount = [](double fontSize, double width) {
+        return PrompterLayout::build({spoken(thirtyFour)}, fontSize, width).boxes[0].lines.size();
+    };
+    EXPECT_EQ(lineCount(32, 600), 1u); // 600 / 17.6 = 34.09 -> 34
+    EXPECT_EQ(lineCount(32, 598), 2u); // 33.97 -> 33
+    EXPECT_EQ(lineCount(0, 10), 1u);   // no font size: 40 characters
+    EXPECT_EQ(lineCount(-3, 10), 1u);
+    // A very narrow column still holds 14 characters per line.
+    const FollowBox card = spoken(thirtyFour);
+    std::vector<Range> expected;
+    int lower = 0;
+    for (int start : card.lineStarts(14)) {
+        expected.push_back({lower, start});
+        lower = start;
+    }
+    expected.push_back({lower, 7});
+    ASSERT_GT(expected.size(), 2u);
+    EXPECT_EQ(PrompterLayout::build({card}, 32, 50).boxes[0].lines, expected);
+    EXPECT_EQ(PrompterLayout::build({card}, 32, -100).boxes[0].lines, expected);
+}
+
+TEST(PrompterLayoutTest, CardHeightsAtTwentyPoints)
+{
+    const PrompterLayout layout = PrompterLayout::build(
+        {spoken(u"One line."_qs), unspoken(FollowBox::Kind::action(u"SHOW"_qs), u"the chart"_qs),
+         unspoken(FollowBox::Kind::orb(), u"breathe"_qs)},
+        20, 600);
+    ASSERT_EQ(layout.boxes.size(), 3u);
+    EXPECT_DOUBLE_EQ(layout.boxes[0].height, 44.4);
+    const BoxLayout& action = layout.boxes[1];
+    EXPECT_DOUBLE_EQ(action.cardHeight, 65.48288);
+    EXPECT_DOUBLE_EQ(action.height, 81.48288);
+    EXPECT_EQ(action.head, 14);
+    EXPECT_TRUE(action.lines.empty());
+    EXPECT_DOUBLE_EQ(action.y, 44.4);
+    const BoxLayout& orb = layout.boxes[2];
+    EXPECT_DOUBLE_EQ(orb.cardHeight, 12.4 + 28 + 16 * 1.42 * 0.96);
+    EXPECT_DOUBLE_EQ(orb.y, 44.4 + 81.48288);
+    EXPECT_DOUBLE_EQ(layout.totalHeight, orb.y + 16 + orb.cardHeight);
+}
+
+TEST(PrompterLayoutTest, CardTextIsSetNarrowerThanTheColumn)
+{
+    // 100 - 36 points at 18.4-point text: 6.3 characters, raised to 14; 20 characters take two lines.
+    const PrompterLayout layout = PrompterLayout::build(
+        {unspoken(FollowBox::Kind::action(u"DO"_qs), u"abcdefghi abcdefghij"_qs)}, 20, 100);
+    EXPECT_DOUBLE_EQ(layout.boxes[0].cardHeight, 12.4 + 28 + 18.4 * 2 * 1.42 * 0.96);
+    // 600 - 36 points at 16-point orb text: 64 characters.
+    const QString sixtyFour = QStringList(13, u"abcd"_qs).join(u' ');
+    ASSERT_EQ(sixtyFour.size(), 64);
+    const PrompterLayout fits = PrompterLayout::build({unspoken(FollowBox::Kind::orb(), sixtyFour)}, 20, 600);
+    EXPECT_DOUBLE_EQ(fits.boxes[0].cardHeight, 12.4 + 28 + 16 * 1 * 1.42 * 0.96);
+    const PrompterLayout over = PrompterLayout::build({unspoken(FollowBox::Kind::orb(), sixtyFour + u'e')}, 20, 600);
+    EXPECT_DOUBLE_EQ(over.boxes[0].cardHeight, 12.4 + 28 + 16 * 2 * 1.42 * 0.96);
+}
+
+TEST(PrompterLayoutTest, ReadingLineSitsOnTheLineOfTheNextWord)
+{
+    const PrompterLayout layout = PrompterLayout::build(
+        {spoken(twoLines, u"BIG"_qs), unspoken(FollowBox::Kind::action(u"SHOW"_qs), u"chart"_qs)}, 32, 600);
+    const double y0 = 0;
+    const double head = 19.84;
+    const double half = 22.72;
+    EXPECT_DOUBLE_EQ(layout.readY(0, 0), y0 + head + half);
+    EXPECT_DOUBLE_EQ(layout.readY(0, 4), y0 + head + half);
+    EXPECT_DOUBLE_EQ(layout.readY(0, 5), y0 + head + 45.44 + half);
+    EXPECT_DOUBLE_EQ(layout.readY(0, 11), y0 + head + 45.44 + half); // all read: stays on the last line
+    EXPECT_DOUBLE_EQ(layout.readY(0, 500), y0 + head + 45.44 + half);
+    EXPECT_DOUBLE_EQ(layout.readY(0, -7), y0 + head + half);
+    EXPECT_DOUBLE_EQ(layout.readY(1, 3), layout.boxes[1].y + half);
+    EXPECT_EQ(layout.readY(2, 0), 0);
+}
+
+TEST(PrompterLayoutTest, NonFiniteSizesNeverBreakTheLayout)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (auto [fontSize, width] : {std::pair{nan, 600.0}, {32.0, nan}, {32.0, inf}, {inf, 600.0}}) {
+        const PrompterLayout layout = PrompterLayout::build({spoken(twoLines)}, fontSize, width);
+        ASSERT_EQ(layout.boxes.size(), 1u);
+        EXPECT_FALSE(layout.boxes[0].lines.empty());
+        (void)layout.readY(0, 3);
+    }
+}
+
+} // namespace
