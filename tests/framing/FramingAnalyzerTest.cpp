@@ -1,5 +1,6 @@
 #include "core/Diagnostics.h"
 #include "framing/FramingAnalyzer.h"
+#include "framing/FramingCoach.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/vision/DlibFaceDetector.h"
 #include "platform/vision/FaceDetector.h"
@@ -96,6 +97,26 @@ TEST_F(PortraitTest, OneLevelFaceWithTheEyeLineAThirdDownTheBox)
     EXPECT_LT(face.rollDegrees, 5.0);
     EXPECT_FALSE(face.pitchDegrees);
     EXPECT_FALSE(face.yawDegrees);
+}
+
+TEST_F(PortraitTest, CoachReadsTheWholeHeadInFrameAndLevelEyes)
+{
+    const auto result = analyzer().analyze(bufferOf(portrait()));
+    ASSERT_TRUE(result);
+    FramingCoach coach;
+    const FramingReport report = coach.step(result->reading, {FramingCropSpec::fullFrame()}, false, 0, true, {},
+        {FramingStatus::good, {QStringLiteral("Looks good ✓")}});
+    ASSERT_EQ(report.metrics.size(), 1u);
+    ASSERT_TRUE(report.metrics[0]);
+    const CropMetrics& m = *report.metrics[0];
+    EXPECT_NEAR(m.eyeY, 103.0 / 512, 0.015);
+    EXPECT_GT(m.headTop, 0.0);   // her hair is inside the picture
+    EXPECT_NEAR(m.chin, 180.0 / 512, 0.02);
+    EXPECT_NEAR(m.centreX, 224.0 / 512, 0.02);
+    // The eye line sits high in this studio portrait (0.20 against 0.29...0.38); the rest is right: the face
+    // is full-frame sized, centred enough, level, lit and whole.
+    EXPECT_EQ(report.overall.status, FramingStatus::adjust);
+    EXPECT_EQ(report.overall.hints, QStringList{QStringLiteral("Tilt the camera up a little")});
 }
 
 TEST_F(PortraitTest, FaceOfSixtyFourPixelsIsStillFound)
