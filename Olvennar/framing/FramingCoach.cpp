@@ -65,8 +65,8 @@ FramingReport FramingCoach::step(const std::optional<FrameReading>& reading, con
 
     FramingReport report;
     report.cameraSize = reading->cameraSize;
-    for (const FramingCropSpec& spec : specs) {
-        if (auto crop = spec.resolve(reading->cameraSize))
+    for (const FramingCropSpec& cropSpec : specs) {
+        if (auto crop = cropSpec.resolve(reading->cameraSize))
             report.crops.push_back(*crop);
     }
 
@@ -98,13 +98,13 @@ FramingReport FramingCoach::step(const std::optional<FrameReading>& reading, con
         if (!face_) {
             issues.push_back({FramingIssueKind::noFace, 1.0, true});
         } else {
-            const std::set<FramingIssueKind> before = instant ? std::set<FramingIssueKind>{} : active_[crop.spec];
+            const std::set<FramingIssueKind> before = instant ? std::set<FramingIssueKind>{} : active_[crop.cropSpec];
             FramingRules::Evaluation evaluation = FramingRules::evaluate(
                 *reading, *face_, crop, [&before](FramingIssueKind kind) { return before.count(kind) > 0; });
             std::set<FramingIssueKind> now;
             for (const FramingIssue& issue : evaluation.issues)
                 now.insert(issue.kind);
-            active_[crop.spec] = now;
+            active_[crop.cropSpec] = now;
             issues = std::move(evaluation.issues);
             metrics = evaluation.metrics;
             replaceOutOfCrop(issues, *metrics);

@@ -22,18 +22,18 @@ FramingTarget studioTarget(double aspect)
 
 FramingCropSpec FramingCropSpec::shape(BubbleShape shape)
 {
-    FramingCropSpec spec(Kind::shape);
-    spec.shape_ = shape;
-    return spec;
+    FramingCropSpec cropSpec(Kind::shape);
+    cropSpec.shape_ = shape;
+    return cropSpec;
 }
 
 FramingCropSpec FramingCropSpec::studio(FaceLayout face, StudioBackground background, LayoutState state)
 {
-    FramingCropSpec spec(Kind::studio);
-    spec.face_ = face;
-    spec.background_ = background;
-    spec.state_ = state;
-    return spec;
+    FramingCropSpec cropSpec(Kind::studio);
+    cropSpec.face_ = face;
+    cropSpec.background_ = background;
+    cropSpec.state_ = state;
+    return cropSpec;
 }
 
 std::vector<FramingCropSpec> FramingCropSpec::studioCrops(FaceLayout face, StudioBackground background, bool dynamic)

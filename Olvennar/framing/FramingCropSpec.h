@@ -58,5 +58,5 @@ private:
 
 template <>
 struct std::hash<FramingCropSpec> {
-    size_t operator()(const FramingCropSpec& spec) const noexcept { return spec.hash(); }
+    size_t operator()(const FramingCropSpec& cropSpec) const noexcept { return cropSpec.hash(); }
 };

@@ -4,10 +4,10 @@
 
 QString ResolvedFramingCrop::name() const
 {
-    switch (spec.kind()) {
-    case FramingCropSpec::Kind::shape: return BubbleShapes::rawText(spec.bubbleShape());
+    switch (cropSpec.kind()) {
+    case FramingCropSpec::Kind::shape: return BubbleShapes::rawText(cropSpec.bubbleShape());
     case FramingCropSpec::Kind::studio:
-        switch (spec.state()) {
+        switch (cropSpec.state()) {
         case LayoutState::face: return QStringLiteral("Face");
         case LayoutState::split: return QStringLiteral("Side");
         case LayoutState::screen: return QStringLiteral("Card");

@@ -7,7 +7,7 @@
 #include <QRectF>
 #include <QString>
 
-// A crop spec placed in one camera picture (normalised, top-left origin) with its outline and face target.
+// A framing crop placed in one camera picture (normalised, top-left origin) with its outline and face target.
 struct ResolvedFramingCrop {
     // The outline of the crop inside its own rectangle.
     struct Mask {
@@ -23,7 +23,7 @@ struct ResolvedFramingCrop {
         bool operator==(const Mask&) const = default;
     };
 
-    FramingCropSpec spec;
+    FramingCropSpec cropSpec;
     QRectF region;
     double aspect = 1;
     Mask mask;

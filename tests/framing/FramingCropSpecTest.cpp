@@ -72,9 +72,9 @@ TEST(FramingCropSpecTest, FullFrameAndShortRegionsAspectsAndTargets)
 // Cards placed by hand on the 1920x1080 canvas (y up).
 TEST(FramingCropSpecTest, StudioCardPlacementAndAspectBands)
 {
-    const auto spec = FramingCropSpec::studio(FaceLayout::bottomRight, StudioBackground::linen, LayoutState::screen);
+    const auto cropSpec = FramingCropSpec::studio(FaceLayout::bottomRight, StudioBackground::linen, LayoutState::screen);
     // A 400x300 card fully on the canvas over a 1280x720 camera: scale 0.41666 covers the height.
-    auto crop = spec.resolveCard(QRectF(1400, 100, 400, 300), 40, QSizeF(1280, 720));
+    auto crop = cropSpec.resolveCard(QRectF(1400, 100, 400, 300), 40, QSizeF(1280, 720));
     ASSERT_TRUE(crop);
     // Scaled picture 533.33 x 300, centred on the card: 66.67 px cut each side.
     expectRect(crop->region, 66.6666667 / 533.3333333, 0, 400 / 533.3333333, 1, 1e-6);
@@ -86,7 +86,7 @@ TEST(FramingCropSpecTest, StudioCardPlacementAndAspectBands)
 
     // A card hanging off the right edge: the visible part decides region, aspect and mask, and the picture
     // slides toward the canvas.
-    crop = spec.resolveCard(QRectF(1720, 100, 400, 300), 0, QSizeF(1280, 720));
+    crop = cropSpec.resolveCard(QRectF(1720, 100, 400, 300), 0, QSizeF(1280, 720));
     ASSERT_TRUE(crop);
     EXPECT_NEAR(crop->aspect, 200.0 / 300.0, 1e-12);
     // Picture centre x = 1920 + clamp(1820 - 1920, -66.67, 66.67) = 1853.33; image minX = 1586.67.
@@ -95,7 +95,7 @@ TEST(FramingCropSpecTest, StudioCardPlacementAndAspectBands)
     EXPECT_EQ(crop->target, (FramingTarget{{0.28, 0.41}, {0.28, 0.46}, 0.14, {0.03, 0.15}}));
 
     // A wide card taller than needed: the picture sits 6 % of its overflow low.
-    crop = spec.resolveCard(QRectF(0, 0, 1200, 300), 0, QSizeF(640, 480));
+    crop = cropSpec.resolveCard(QRectF(0, 0, 1200, 300), 0, QSizeF(640, 480));
     ASSERT_TRUE(crop);
     // scale 1.875 -> 1200 x 900; centre y = 150 - 0.06 * 600 = 114; top edge 564; visible top 300.
     EXPECT_NEAR(crop->region.y(), (564.0 - 300.0) / 900.0, 1e-9);
@@ -103,11 +103,11 @@ TEST(FramingCropSpecTest, StudioCardPlacementAndAspectBands)
     EXPECT_EQ(crop->target, (FramingTarget{{0.28, 0.41}, {0.26, 0.40}, 0.10, {0.03, 0.16}}));
 
     // Exactly 0.8 and exactly 1.4 take the middle band.
-    EXPECT_EQ(spec.resolveCard(QRectF(100, 100, 240, 300), 0, QSizeF(640, 480))->target.faceHeight, (FramingBand{0.27, 0.44}));
-    EXPECT_EQ(spec.resolveCard(QRectF(100, 100, 420, 300), 0, QSizeF(640, 480))->target.faceHeight, (FramingBand{0.27, 0.44}));
+    EXPECT_EQ(cropSpec.resolveCard(QRectF(100, 100, 240, 300), 0, QSizeF(640, 480))->target.faceHeight, (FramingBand{0.27, 0.44}));
+    EXPECT_EQ(cropSpec.resolveCard(QRectF(100, 100, 420, 300), 0, QSizeF(640, 480))->target.faceHeight, (FramingBand{0.27, 0.44}));
 
-    EXPECT_FALSE(spec.resolveCard(QRectF(100, 100, 0, 300), 0, QSizeF(640, 480)));
-    EXPECT_FALSE(spec.resolveCard(QRectF(100, 100, 300, 300), 0, QSizeF(0, 480)));
+    EXPECT_FALSE(cropSpec.resolveCard(QRectF(100, 100, 0, 300), 0, QSizeF(640, 480)));
+    EXPECT_FALSE(cropSpec.resolveCard(QRectF(100, 100, 300, 300), 0, QSizeF(0, 480)));
 }
 
 TEST(FramingCropSpecTest, MaskPathNeverRoundsPastHalfTheCard)
