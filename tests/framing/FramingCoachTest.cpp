@@ -80,21 +80,6 @@ TEST_F(FramingCoachTest, FirstFaceIsTakenAsIsThenBlended)
     EXPECT_EQ(*coach.face(), first);
 }
 
-TEST_F(FramingCoachTest, BlendTakesNewEyesWhenEitherLacksThemAndNewPitchAndYaw)
-{
-    FaceMeasurement a = faceAt(0.5, 0.2);
-    FaceMeasurement b = faceAt(0.7, 0.4);
-    a.rollDegrees = 10;
-    a.pitchDegrees = 4;
-    b.yawDegrees = 2;
-    a.eyes.reset();
-    const FaceMeasurement mixed = FramingCoach::blend(a, b, 0.5);
-    EXPECT_EQ(mixed.eyes, b.eyes);
-    EXPECT_DOUBLE_EQ(mixed.rollDegrees, 5);
-    EXPECT_FALSE(mixed.pitchDegrees);
-    EXPECT_EQ(mixed.yawDegrees, 2);
-}
-
 TEST_F(FramingCoachTest, LostFaceIsKeptForTheGraceThenNoFace)
 {
     step(readingOf(deskFace()), 10.0);
@@ -217,20 +202,6 @@ TEST_F(FramingCoachTest, DebounceDropsAPendingAdviceWhenTheShownOneReturns)
     for (int tenth = 11; tenth <= 20; ++tenth)
         EXPECT_EQ(step(readingOf(b), tenth / 10.0).overall, adviceA) << tenth; // pending again from 1.1
     EXPECT_NE(step(readingOf(b), 2.1).overall, adviceA);
-}
-
-TEST_F(FramingCoachTest, InstantStepsReactAtOnce)
-{
-    FaceMeasurement left = deskFace();
-    left.face.moveLeft(0.05);
-    left.eyes.reset();
-    FaceMeasurement low = deskFace();
-    low.face.moveTop(0.5);
-    low.eyes.reset();
-    const FramingReport first = step(readingOf(left), 0, true);
-    const FramingReport second = step(readingOf(low), 0.1, true);
-    EXPECT_NE(first.overall, second.overall);
-    EXPECT_EQ(*second.face, low);
 }
 
 TEST_F(FramingCoachTest, NothingToJudgeIsUnknownNotGood)

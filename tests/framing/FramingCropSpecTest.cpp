@@ -142,17 +142,19 @@ TEST(FramingCropSpecTest, StudioCropsCaptionsNamesAndHashing)
         ResolvedFramingCrop crop{four[index], {}, 1, {}, {}};
         EXPECT_EQ(crop.name(), names[index]);
     }
-    EXPECT_EQ(four[0].caption(), "The tall card on the left — most of the video.");
-    EXPECT_EQ(FramingCropSpec::studio(FaceLayout::bottomRight, StudioBackground::clay, LayoutState::screen).caption(),
-        "The card bottom-right — most of the video.");
-    EXPECT_EQ(four[1].caption(), "Big card beside the screen while you talk about it.");
-    EXPECT_EQ(four[2].caption(), "You large — intro, outro and long talking bits.");
-    EXPECT_EQ(four[3].caption(), "Small card in the corner during a long zoom.");
-    EXPECT_EQ(FramingCropSpec::shape(BubbleShape::circle).caption(), "Centred square cut to a circle.");
-    EXPECT_EQ(FramingCropSpec::shape(BubbleShape::square).caption(), "Centred square cut to a rounded square.");
-    EXPECT_EQ(FramingCropSpec::fullFrame().caption(), "The whole camera image — exactly the file.");
-    EXPECT_EQ(FramingCropSpec::short_().caption(),
-        "Roughly where the editor's face-tracked crop will land — not the draggable frame.");
+    const std::pair<FramingCropSpec, const char*> captions[] = {
+        {four[0], "The tall card on the left — most of the video."},
+        {FramingCropSpec::studio(FaceLayout::bottomRight, StudioBackground::clay, LayoutState::screen), "The card bottom-right — most of the video."},
+        {four[1], "Big card beside the screen while you talk about it."},
+        {four[2], "You large — intro, outro and long talking bits."},
+        {four[3], "Small card in the corner during a long zoom."},
+        {FramingCropSpec::shape(BubbleShape::circle), "Centred square cut to a circle."},
+        {FramingCropSpec::shape(BubbleShape::square), "Centred square cut to a rounded square."},
+        {FramingCropSpec::fullFrame(), "The whole camera image — exactly the file."},
+        {FramingCropSpec::short_(), "Roughly where the editor's face-tracked crop will land — not the draggable frame."},
+    };
+    for (const auto& [crop, caption] : captions)
+        EXPECT_EQ(crop.caption(), QString::fromUtf8(caption));
 
     // Specs are dictionary keys: equal specs collapse, every payload field tells specs apart.
     std::unordered_set<FramingCropSpec> keys(four.begin(), four.end());
