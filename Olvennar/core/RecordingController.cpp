@@ -1,7 +1,9 @@
 #include "core/RecordingController.h"
 
+#include "core/ControllerHooks.h"
 #include "core/Diagnostics.h"
 #include "core/Permissions.h"
+#include "core/ProjectFolder.h"
 #include "platform/system/AccessProbe.h"
 
 #include <QCoreApplication>
@@ -11,9 +13,14 @@
 RecordingController::RecordingController(Platform platform, QObject* parent)
     : QObject(parent)
     , platform_(platform)
+    , lastTakeEndedAt_(QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC))
 {
+    readSettings();
+    lastShortURL_ = ProjectFolder::latestShortTake(platform_.settings);
     refreshDestinationName();
     writeLaunchLine();
+    registerHotKeys();
+    registerRemoteButton();
     // The first handoff refresh runs on a later turn of the main loop, never inside the constructor.
     QPointer<RecordingController> weak(this);
     QTimer::singleShot(0, this, [weak] {
@@ -24,11 +31,13 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
 
 RecordingController::~RecordingController() = default;
 
-int RecordingController::finishingCount() const { return 0; }
+ControllerHooks& RecordingController::hooks()
+{
+    static ControllerHooks none;
+    return platform_.hooks ? *platform_.hooks : none;
+}
 
 QCoro::Task<> RecordingController::checkPermissionAndLoadDisplays() { co_return; }
-
-void RecordingController::refreshDestinationName() { }
 
 QString RecordingController::launchLine(const QString& version, const QString& screen, const QString& microphone, const QString& camera)
 {

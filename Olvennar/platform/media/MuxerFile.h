@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/media/LibavHandles.h"
+#include "platform/media/MediaError.h"
+#include "platform/media/MovieFileType.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// Internal: one output container on disk with the write discipline of its mode. Not thread-safe; the owner
+// serialises calls.
+class MuxerFile {
+public:
+    MuxerFile(QString targetPath, MovieFileType type, MovieWriteMode mode, QString purpose);
+    ~MuxerFile();
+    MuxerFile(const MuxerFile&) = delete;
+    MuxerFile& operator=(const MuxerFile&) = delete;
+
+    std::optional<MediaError> create();
+    AVFormatContext* context() const { return context_.get(); }
+    // A track with these codec parameters, time base (a request; the muxer may change it) and display matrix.
+    AVStream* addStream(const AVCodecParameters* parameters, AVRational timeBase, const std::optional<std::array<int32_t, 9>>& displayMatrix);
+    std::optional<MediaError> writeHeader();
+    // Packet times in the stream's time base; the packet is consumed.
+    std::optional<MediaError> write(AVPacket* packet);
+    // Trailer, close, fsync and (finishing) rename over the target. On failure the sibling is removed.
+    std::optional<MediaError> finish();
+    // Closes without a trailer; a finishing sibling is removed, a capture file stays as written.
+    void abandon();
+
+    const QString& targetPath() const { return targetPath_; }
+    // The file being written: the target itself in capture mode, the hidden sibling otherwise.
+    const QString& workPath() const { return workPath_; }
+    bool headerWritten() const { return headerWritten_; }
+
+private:
+    void closeAndDiscard();
+
+    QString targetPath_;
+    QString workPath_;
+    MovieFileType type_;
+    MovieWriteMode mode_;
+    Libav::OutputFormat context_;
+    bool headerWritten_ = false;
+    bool closed_ = false;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/media/LibavHandles.h"
+#include "platform/media/MediaError.h"
+#include "platform/media/VideoSettings.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+class PixelBuffer;
+
+// Internal: BGRA pictures → swscale → x265/x264 (or VAAPI) packets. One thread at a time.
+class VideoEncoder {
+public:
+    using PacketSink = std::function<std::optional<MediaError>(AVPacket*)>;
+    static constexpr AVRational timeBase {1, 90000};
+
+    static std::variant<std::unique_ptr<VideoEncoder>, MediaError> open(const VideoSettings& settings, bool globalHeader);
+    ~VideoEncoder();
+
+    AVCodecContext* context() const { return codec_.get(); }
+    const std::string& encoderName() const { return name_; }
+    // `pts` in `timeBase`. Pictures of another size are scaled to the encoder's size.
+    std::optional<MediaError> encode(const PixelBuffer& picture, int64_t pts, const PacketSink& sink);
+    std::optional<MediaError> flush(const PacketSink& sink);
+
+private:
+    VideoEncoder() = default;
+    std::optional<MediaError> drain(const PacketSink& sink);
+    std::optional<MediaError> convert(const PixelBuffer& picture, AVFrame* frame);
+
+    Libav::CodecContext codec_;
+    Libav::Sws sws_;
+    Libav::Frame frame_;
+    Libav::Packet packet_;
+    Libav::Frame hardwareFrame_;
+    AVBufferRef* hardwareDevice_ = nullptr;
+    std::string name_;
+    int sourceWidth_ = 0;
+    int sourceHeight_ = 0;
+};

@@ -1,0 +1,64 @@
+#include "framing/BubbleShapePath.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+TEST(BubbleShapePath, RoundedCornersAreAFifthOfTheShorterSide)
+{
+    const QRectF rect(10, 20, 300, 200);
+    const QPainterPath path = BubbleShapePath::path(BubbleShape::square, rect, 0);
+    EXPECT_EQ(path.boundingRect(), rect);
+    // The bottom-left corner arc is centred 44 in from both edges.
+    const QPointF arcCentre(10 + 44, 20 + 44);
+    const double diagonal = 1 / std::sqrt(2.0);
+    EXPECT_TRUE(path.contains(arcCentre + QPointF(-43 * diagonal, -43 * diagonal)));
+    EXPECT_FALSE(path.contains(arcCentre + QPointF(-45 * diagonal, -45 * diagonal)));
+    EXPECT_TRUE(path.contains(QPointF(10.5, 20 + 44))); // the straight edge starts where the arc ends
+}
+
+TEST(BubbleShapePath, CircleIsTheInscribedEllipse)
+{
+    const QRectF rect(0, 0, 200, 100);
+    const QPainterPath path = BubbleShapePath::path(BubbleShape::circle, rect, 0);
+    EXPECT_TRUE(path.contains(QPointF(100, 50)));
+    EXPECT_TRUE(path.contains(QPointF(199, 50)));
+    EXPECT_FALSE(path.contains(QPointF(5, 5)));
+    EXPECT_FALSE(path.contains(QPointF(190, 95)));
+}
+
+TEST(BubbleShapePath, TiltTurnsCounterClockwiseAboutTheCentre)
+{
+    const QRectF rect(0, 0, 200, 100);
+    // A wide ellipse turned 90° becomes a tall one about the same centre.
+    const QPainterPath turned = BubbleShapePath::path(BubbleShape::circle, rect, 90);
+    EXPECT_NEAR(turned.boundingRect().width(), 100, 0.5);
+    EXPECT_NEAR(turned.boundingRect().height(), 200, 0.5);
+    EXPECT_NEAR(turned.boundingRect().center().x(), 100, 1e-6);
+    EXPECT_NEAR(turned.boundingRect().center().y(), 50, 1e-6);
+
+    // Counter-clockwise in y-up: the right end of the long axis moves up.
+    const QPainterPath small = BubbleShapePath::path(BubbleShape::circle, rect, 30);
+    const QPointF upRight(100 + 90 * std::cos(M_PI / 6), 50 + 90 * std::sin(M_PI / 6));
+    EXPECT_TRUE(small.contains(upRight));
+    EXPECT_FALSE(small.contains(QPointF(upRight.x(), 50 - 90 * std::sin(M_PI / 6))));
+
+    // A square turned 90° is the same rounded square.
+    const QRectF square(0, 0, 100, 100);
+    const QPainterPath quarter = BubbleShapePath::path(BubbleShape::square, square, 90);
+    for (const QPointF& probe : {QPointF(1, 1), QPointF(50, 1), QPointF(12, 12), QPointF(99, 50)})
+        EXPECT_EQ(quarter.contains(probe), BubbleShapePath::path(BubbleShape::square, square, 0).contains(probe));
+}
+
+TEST(BubbleShapePath, ZeroOrUnusableTiltGivesTheUntiltedOutline)
+{
+    const QRectF rect(5, 5, 120, 80);
+    const QPainterPath plain = BubbleShapePath::path(BubbleShape::square, rect, 0);
+    EXPECT_EQ(BubbleShapePath::path(BubbleShape::square, rect, std::nan("")), plain);
+    EXPECT_EQ(BubbleShapePath::path(BubbleShape::square, rect, INFINITY), plain);
+    EXPECT_NE(BubbleShapePath::path(BubbleShape::square, rect, 10), plain);
+}
+
+} // namespace

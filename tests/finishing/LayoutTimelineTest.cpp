@@ -1,0 +1,379 @@
+#include "finishing/LayoutTimeline.h"
+
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using Stop = LayoutTimeline::Stop;
+using Want = LayoutTimeline::Want;
+constexpr LayoutState FACE = LayoutState::face;
+constexpr LayoutState SPLIT = LayoutState::split;
+constexpr LayoutState SCREEN = LayoutState::screen;
+constexpr LayoutState FOCUS = LayoutState::focus;
+
+// An activity map of `duration` seconds with the given spans marked.
+std::vector<bool> activityWith(double duration, std::vector<std::pair<double, double>> spans)
+{
+    std::vector<bool> map(static_cast<size_t>(duration / 0.1) + 1, false);
+    for (auto [a, b] : spans) {
+        for (size_t i = static_cast<size_t>(a * 10 + 0.5); i <= static_cast<size_t>(b * 10 + 0.5) && i < map.size(); ++i)
+            map[i] = true;
+    }
+    return map;
+}
+
+// Speech flags where `share` of every ten steps talk.
+LayoutSignals speaking(double duration, double share)
+{
+    LayoutSignals signals;
+    signals.speech = std::vector<bool>(static_cast<size_t>(duration / 0.1));
+    const int talking = static_cast<int>(share * 10 + 0.5);
+    for (size_t i = 0; i < signals.speech->size(); ++i)
+        (*signals.speech)[i] = static_cast<int>(i % 10) < talking;
+    return signals;
+}
+
+std::vector<LayoutState> statesOf(const std::vector<Stop>& stops)
+{
+    std::vector<LayoutState> states;
+    for (const Stop& s : stops)
+        states.push_back(s.state);
+    return states;
+}
+
+const Want* findWant(const std::vector<Want>& wants, int priority)
+{
+    for (const Want& w : wants) {
+        if (w.priority == priority)
+            return &w;
+    }
+    return nullptr;
+}
+
+TEST(LayoutTimelineTest, ShortTakesKeepTheFixedLook)
+{
+    const LayoutTimeline timeline = LayoutTimeline::build(19.9, {{5, 0.5, 0.5}}, {}, std::nullopt, ZoomTimeline::none(), {}, {});
+    EXPECT_TRUE(timeline.stops.empty());
+    EXPECT_EQ(timeline.summary, "take 20s < 20s: fixed");
+    for (double t : {0.0, 5.0, 19.9})
+        EXPECT_FALSE(timeline.blend(t));
+    EXPECT_EQ(timeline.report(19.9), "layout: 0 move(s) in 20s (0.0/min) — fixed\n  take 20s < 20s: fixed");
+    EXPECT_TRUE(LayoutTimeline::build(std::nan(""), {}, {}, std::nullopt, ZoomTimeline::none(), {}, {}).stops.empty());
+}
+
+TEST(LayoutTimelineTest, OneClickTakeOpensAndEndsOnTheFace)
+{
+    const std::vector<Click> clicks{{12, 0.5, 0.5}};
+    const std::vector<bool> activity = LayoutTimeline::activityMap(60, clicks, {}, std::nullopt, ZoomTimeline::none(), {});
+    const std::vector<Want> wants = LayoutTimeline::wants(60, activity, ZoomTimeline::none(), {});
+    ASSERT_EQ(wants.size(), 4u);
+    EXPECT_EQ(wants[0].state, FACE);
+    EXPECT_EQ(wants[0].to, 6.0);
+    EXPECT_EQ(wants[0].reason, "intro (first screen activity 11.5s)");
+    EXPECT_EQ(wants[1].state, FACE);
+    EXPECT_EQ(wants[1].from, 55.0);
+    EXPECT_EQ(wants[1].to, 61.0);
+    EXPECT_EQ(wants[1].reason, "outro (last screen activity 13.5s)");
+    EXPECT_EQ(wants[2].state, SPLIT);
+    EXPECT_EQ(wants[2].reason, "screen still 11.5s, no speech signal");
+    EXPECT_NEAR(wants[2].to, 11.5 - 0.3 - 0.85, 1e-9);
+    EXPECT_EQ(wants[3].state, FACE);
+    EXPECT_EQ(wants[3].reason, "screen still 46.5s, no speech signal");
+    EXPECT_EQ(wants[3].to, 61.0);
+
+    const LayoutTimeline timeline = LayoutTimeline::build(60, clicks, {}, std::nullopt, ZoomTimeline::none(), {}, {});
+    EXPECT_EQ(statesOf(timeline.stops), (std::vector<LayoutState>{FACE, SCREEN, FACE, SCREEN, FACE}));
+    EXPECT_EQ(timeline.report(60),
+        "layout: 4 move(s) in 60s (4.0/min) — FACE 74% · SCREEN 26%\n"
+        "  signals: speech none, screen none, clicks 1, keys 0\n"
+        "     0.00-   6.00s  FACE   (cut in)  intro (first screen activity 11.5s)\n"
+        "     6.00-  14.60s  SCREEN (0.85s morph)  screen activity\n"
+        "    14.60-  48.00s  FACE   (0.85s morph)  screen still 46.5s, no speech signal\n"
+        "    48.00-  55.00s  SCREEN (0.85s morph)  screen activity\n"
+        "    55.00-  60.00s  FACE   (0.85s morph)  outro (last screen activity 13.5s)");
+
+    const QJsonObject sidecar = timeline.sidecar(LayoutMode::dynamic, 60);
+    EXPECT_EQ(sidecar.value("mode").toString(), "Dynamic");
+    EXPECT_EQ(sidecar.value("signals").toString(), timeline.summary);
+    const QJsonArray stops = sidecar.value("stops").toArray();
+    ASSERT_EQ(stops.size(), 5);
+    EXPECT_EQ(stops[1].toObject().value("state").toString(), "SCREEN");
+    EXPECT_EQ(stops[1].toObject().value("start").toDouble(), 6.0);
+    EXPECT_EQ(stops[1].toObject().value("morph").toDouble(), 0.85);
+    EXPECT_NEAR(stops[1].toObject().value("end").toDouble(), 14.6, 1e-9);
+    EXPECT_EQ(stops[4].toObject().value("end").toDouble(), 60.0);
+    EXPECT_EQ(stops[4].toObject().value("reason").toString(), "outro (last screen activity 13.5s)");
+    EXPECT_EQ(timeline.sidecar(LayoutMode::fixed, 60).value("mode").toString(), "Fixed");
+}
+
+TEST(LayoutTimelineTest, ActivityMapMarksEverySource)
+{
+    ZoomTimeline zoom;
+    zoom.segments = {{30, 31, 33, 34, {}, "z"}};
+    LayoutSignals signals;
+    signals.screen = std::vector<bool>(100, false);
+    (*signals.screen)[80] = true; // 40.0–40.5 s → marks 39.75–41.0
+    PointerPath pointer;
+    pointer.start = 49;
+    for (int i = 0; i <= 240; ++i) { // moves during its second second only
+        pointer.xs.push_back(i < 120 ? 0.2 : 0.2 + (i - 120) * 0.002);
+        pointer.ys.push_back(0.5);
+    }
+    const auto map = LayoutTimeline::activityMap(60, {{10, 0, 0}}, {20}, pointer, zoom, signals);
+    ASSERT_EQ(map.size(), 601u);
+    const auto marked = [&](double t) { return bool(map[static_cast<size_t>(t * 10 + 0.5)]); };
+    EXPECT_FALSE(marked(9.4));
+    EXPECT_TRUE(marked(9.5));
+    EXPECT_TRUE(marked(11.5));
+    EXPECT_FALSE(marked(11.6));
+    EXPECT_FALSE(marked(19.5));
+    EXPECT_TRUE(marked(19.7));
+    EXPECT_TRUE(marked(21.0));
+    EXPECT_FALSE(marked(21.1));
+    EXPECT_FALSE(marked(29.9));
+    EXPECT_TRUE(marked(30.0));
+    EXPECT_TRUE(marked(34.0));
+    EXPECT_FALSE(marked(34.1));
+    EXPECT_FALSE(marked(39.6));
+    EXPECT_TRUE(marked(39.8));
+    EXPECT_TRUE(marked(41.0));
+    EXPECT_FALSE(marked(41.1));
+    // The pointer moves from 50 s: the step at 50.0 sees it (marks 49.8–51.0), the last moving step
+    // at 50.75 marks up to 51.75.
+    EXPECT_FALSE(marked(49.6));
+    EXPECT_TRUE(marked(49.9));
+    EXPECT_TRUE(marked(51.7));
+    EXPECT_FALSE(marked(51.8));
+    // Times far outside the take mark nothing and never index out of range.
+    const auto wild = LayoutTimeline::activityMap(30, {{-100, 0, 0}, {1e12, 0, 0}}, {-1e300, 1e300}, std::nullopt, ZoomTimeline::none(), {});
+    EXPECT_EQ(std::count(wild.begin(), wild.end(), true), 0);
+}
+
+TEST(LayoutTimelineTest, ZoomHeldSixSecondsWantsFocus)
+{
+    const auto focusWants = [](double hold) {
+        ZoomTimeline zoom;
+        zoom.segments = {{20, 21, 21 + hold, 22.6 + hold, {}, "manual"}};
+        const auto activity = LayoutTimeline::activityMap(120, {}, {}, std::nullopt, zoom, {});
+        return LayoutTimeline::wants(120, activity, zoom, {});
+    };
+    EXPECT_EQ(findWant(focusWants(5.9), 2), nullptr);
+    const auto wants = focusWants(6.0);
+    const Want* focus = findWant(wants, 2);
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus->state, FOCUS);
+    EXPECT_EQ(focus->from, 20);
+    EXPECT_EQ(focus->to, 27);
+    EXPECT_EQ(focus->rampIn, 1);
+    EXPECT_NEAR(focus->rampOut, 1.6, 1e-9);
+    EXPECT_EQ(focus->reason, "zoom held 6.0s: manual");
+}
+
+TEST(LayoutTimelineTest, StillStretchesPickFaceOrSplitByTalking)
+{
+    struct Case {
+        const char* name;
+        double stillLength;
+        std::optional<double> talking;
+        std::optional<LayoutState> state;
+        QString reason;
+    };
+    const std::vector<Case> cases{
+        {"short, no signal", 12, std::nullopt, SPLIT, "screen still 12.0s, no speech signal"},
+        {"long, no signal", 25, std::nullopt, FACE, "screen still 25.0s, no speech signal"},
+        {"long, talking a lot", 25, 0.7, FACE, "screen still 25.0s, talking 70%"},
+        {"long, talking some", 25, 0.4, SPLIT, "screen still 25.0s, talking 40%"},
+        {"long, mostly quiet", 25, 0.2, std::nullopt, ""},
+        {"medium, talking a lot", 14, 0.7, SPLIT, "screen still 14.0s, talking 70%"},
+        {"too short", 8.9, std::nullopt, std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Activity until 10 s and again from the end of the still run on.
+        const double resume = 10.1 + c.stillLength;
+        const auto activity = activityWith(100, {{0, 10.0}, {resume, 100}});
+        const LayoutSignals signals = c.talking ? speaking(100, *c.talking) : LayoutSignals{};
+        const auto wants = LayoutTimeline::wants(100, activity, ZoomTimeline::none(), signals);
+        const Want* still = findWant(wants, 1);
+        if (!c.state) {
+            EXPECT_EQ(still, nullptr);
+            continue;
+        }
+        ASSERT_NE(still, nullptr);
+        EXPECT_EQ(still->state, *c.state);
+        EXPECT_EQ(still->reason, c.reason);
+        EXPECT_NEAR(still->from, 11.1, 1e-9);
+        EXPECT_NEAR(still->to, resume - 0.3 - 0.85, 1e-9);
+        EXPECT_EQ(still->rampIn, 0.85);
+        EXPECT_EQ(still->rampOut, 0.85);
+    }
+}
+
+TEST(LayoutTimelineTest, CameraSpansMustCoverAWantAlone)
+{
+    const std::vector<Want> wants{{FACE, 0, 6, 0, 0.85, "intro", 3}, {SPLIT, 20, 40, 0.85, 0.85, "still", 1},
+        {FACE, 55, 61, 0.85, 0, "outro", 3}};
+    EXPECT_EQ(LayoutTimeline::coveredByCamera(wants, {}, 60).size(), 3u);
+    // A camera that starts at 3 s cannot show the intro; one span must cover the whole wish.
+    auto kept = LayoutTimeline::coveredByCamera(wants, {{3, 30}, {30, 60}}, 60);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].reason, "outro");
+    kept = LayoutTimeline::coveredByCamera(wants, {{0.005, 59.995}}, 60);
+    EXPECT_EQ(kept.size(), 3u);
+
+    const LayoutTimeline timeline = LayoutTimeline::build(60, {{12, 0.5, 0.5}}, {}, std::nullopt, ZoomTimeline::none(), {}, {{3, 60}});
+    ASSERT_FALSE(timeline.stops.empty());
+    EXPECT_EQ(timeline.stops[0].state, SCREEN);
+    EXPECT_EQ(timeline.stops[0].reason, "start");
+}
+
+TEST(LayoutTimelineTest, OverlapsFavourHigherPriorities)
+{
+    // A still stretch cut by a zoom hold keeps its head.
+    auto resolved = LayoutTimeline::resolvedOverlaps({{SPLIT, 10, 30, 0.85, 0.85, "still", 1}, {FOCUS, 20, 28, 1, 1.6, "zoom", 2}});
+    ASSERT_EQ(resolved.size(), 2u);
+    EXPECT_EQ(resolved[0].to, 20);
+    EXPECT_EQ(resolved[1].from, 20);
+
+    // An equal or higher accepted want makes the newcomer start later; too little left drops it.
+    resolved = LayoutTimeline::resolvedOverlaps({{FACE, 0, 6, 0, 0.85, "intro", 3}, {FOCUS, 5.0, 6.4, 1, 1, "zoom", 2}});
+    ASSERT_EQ(resolved.size(), 1u);
+    EXPECT_EQ(resolved[0].reason, "intro");
+    resolved = LayoutTimeline::resolvedOverlaps({{FACE, 0, 6, 0, 0.85, "intro", 3}, {SPLIT, 1, 20, 0.85, 0.85, "still", 1}});
+    ASSERT_EQ(resolved.size(), 2u);
+    EXPECT_EQ(resolved[1].from, 6);
+
+    // A cut that leaves an accepted want under 0.5 s removes it.
+    resolved = LayoutTimeline::resolvedOverlaps({{SPLIT, 10, 30, 0.85, 0.85, "still", 1}, {FOCUS, 10.3, 28, 1, 1, "zoom", 2}});
+    ASSERT_EQ(resolved.size(), 1u);
+    EXPECT_EQ(resolved[0].reason, "zoom");
+
+    // The full plan drops a still stretch cut below 7 s.
+    ZoomTimeline zoom;
+    zoom.segments = {{16, 17, 40, 41.6, {}, "manual"}};
+    LayoutSignals quietScreen;
+    const LayoutTimeline timeline = LayoutTimeline::build(80, {{1.5, 0.5, 0.5}}, {}, std::nullopt, zoom, quietScreen, {});
+    for (const Stop& stop : timeline.stops)
+        EXPECT_NE(stop.state, SPLIT) << stop.reason.toStdString();
+}
+
+TEST(LayoutTimelineTest, StopsFollowTheWantsWithScreenInBetween)
+{
+    auto stops = LayoutTimeline::stopsFrom({}, 60);
+    ASSERT_EQ(stops.size(), 1u);
+    EXPECT_EQ(stops[0], (Stop{SCREEN, 0, 0, "start", 0}));
+
+    stops = LayoutTimeline::stopsFrom({{SPLIT, 10, 30, 0.85, 0.85, "still", 1}, {FACE, 55, 61, 0.85, 0, "outro", 3}}, 60);
+    const std::vector<Stop> expected{{SCREEN, 0, 0, "start", 0}, {SPLIT, 10, 0.85, "still", 1},
+        {SCREEN, 30, 0.85, "screen activity", 0}, {FACE, 55, 0.85, "outro", 3}};
+    EXPECT_EQ(stops, expected);
+}
+
+TEST(LayoutTimelineTest, CleanUpLengthensOrRemovesShortScreenStops)
+{
+    struct Case {
+        const char* name;
+        std::vector<Stop> stops;
+        std::vector<std::pair<LayoutState, double>> expected;
+    };
+    const std::vector<Case> cases{
+        {"neither neighbour is FACE: removed",
+            {{FACE, 0, 0, "", 3}, {SPLIT, 10, 0.85, "", 1}, {SCREEN, 20, 0.85, "", 0}, {FOCUS, 23, 1, "", 2}},
+            {{FACE, 0}, {SPLIT, 10}, {FOCUS, 23}}},
+        {"lower previous priority gives",
+            {{FACE, 0, 0, "", 1}, {SCREEN, 20, 0.85, "", 0}, {FACE, 22, 0.85, "", 3}},
+            {{FACE, 0}, {SCREEN, 15}, {FACE, 22}}},
+        {"lower next priority gives",
+            {{FACE, 0, 0, "", 3}, {SCREEN, 20, 0.85, "", 0}, {FACE, 22, 0.85, "", 1}},
+            {{FACE, 0}, {SCREEN, 20}, {FACE, 27}}},
+        {"equal priorities: the next unless the previous is shorter",
+            {{FACE, 0, 0, "", 1}, {SCREEN, 20, 0.85, "", 0}, {FACE, 22, 0.85, "", 1}},
+            {{FACE, 0}, {SCREEN, 20}, {FACE, 27}}},
+        {"equal priorities: the previous when shorter",
+            {{FACE, 5, 0, "", 1}, {SCREEN, 20, 0.85, "", 0}, {FACE, 22, 0.85, "", 1}},
+            {{FACE, 5}, {SCREEN, 15}, {FACE, 22}}},
+        {"the previous left too short is removed",
+            {{FACE, 10, 0, "", 1}, {SCREEN, 20, 0.85, "", 0}, {FACE, 22, 0.85, "", 1}},
+            {{SCREEN, 20}, {FACE, 22}}},
+        {"a donor left too short is removed",
+            {{FACE, 0, 0, "", 3}, {SCREEN, 6, 0.85, "", 0}, {FACE, 10, 0.85, "", 1}, {SCREEN, 15, 0.85, "", 0}},
+            {{FACE, 0}, {SCREEN, 6}}},
+        {"repeated states merge into the earlier",
+            {{FACE, 0, 0, "", 3}, {FACE, 8, 0.85, "", 1}, {SCREEN, 20, 0.85, "", 0}},
+            {{FACE, 0}, {SCREEN, 20}}},
+        {"a SCREEN stop of 6.9995 s is long enough",
+            {{FACE, 0, 0, "", 3}, {SCREEN, 10, 0.85, "", 0}, {FACE, 16.9995, 0.85, "", 1}},
+            {{FACE, 0}, {SCREEN, 10}, {FACE, 16.9995}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto cleaned = LayoutTimeline::cleanedUp(c.stops, 40);
+        ASSERT_EQ(cleaned.size(), c.expected.size());
+        for (size_t i = 0; i < cleaned.size(); ++i) {
+            EXPECT_EQ(cleaned[i].state, c.expected[i].first) << i;
+            EXPECT_NEAR(cleaned[i].start, c.expected[i].second, 1e-9) << i;
+        }
+    }
+}
+
+TEST(LayoutTimelineTest, BlendEasesIntoEachStop)
+{
+    LayoutTimeline timeline;
+    timeline.stops = {{FACE, 2, 0, "intro", 3}, {SCREEN, 6, 0.85, "screen activity", 0}, {FOCUS, 20, 0, "zoom", 2}};
+    EXPECT_EQ(timeline.blend(0), (LayoutBlend{FACE, FACE, 1}));
+    EXPECT_EQ(timeline.blend(4), (LayoutBlend{FACE, FACE, 1}));
+    EXPECT_EQ(timeline.blend(6), (LayoutBlend{FACE, SCREEN, 0}));
+    const auto half = timeline.blend(6.425);
+    ASSERT_TRUE(half);
+    EXPECT_NEAR(half->t, 0.5, 1e-12);
+    const auto early = timeline.blend(6.085); // a tenth of the ramp: 0.1³ × (0.1 × (0.6 − 15) + 10)
+    ASSERT_TRUE(early);
+    EXPECT_NEAR(early->t, 0.00856, 1e-12);
+    EXPECT_EQ(timeline.blend(6.85), (LayoutBlend{SCREEN, SCREEN, 1}));
+    EXPECT_EQ(timeline.blend(20), (LayoutBlend{FOCUS, FOCUS, 1}));
+
+    timeline.stops = {{SCREEN, 0, 0, "start", 0}, {SCREEN, 10, 0.85, "screen activity", 0}};
+    EXPECT_FALSE(timeline.blend(5));
+    EXPECT_FALSE(LayoutTimeline::fixed().blend(0));
+}
+
+TEST(LayoutTimelineTest, SharesAndReportOfAPlan)
+{
+    LayoutTimeline timeline;
+    timeline.stops = {{FACE, 0, 0, "intro", 3}, {SCREEN, 5, 0.85, "screen activity", 0}};
+    const auto shares = timeline.shares(20);
+    ASSERT_EQ(shares.size(), 2u);
+    EXPECT_DOUBLE_EQ(shares.at(FACE), 0.25);
+    EXPECT_DOUBLE_EQ(shares.at(SCREEN), 0.75);
+    EXPECT_TRUE(timeline.shares(0).empty());
+    EXPECT_TRUE(LayoutTimeline::fixed().shares(20).empty());
+    // A stop past the duration counts nothing.
+    timeline.stops.push_back({FOCUS, 30, 1, "zoom", 2});
+    EXPECT_EQ(timeline.shares(20).at(FOCUS), 0);
+    timeline.stops.pop_back();
+
+    EXPECT_EQ(timeline.report(20),
+        "layout: 1 move(s) in 20s (3.0/min) — FACE 25% · SCREEN 75%\n"
+        "     0.00-   5.00s  FACE   (cut in)  intro\n"
+        "     5.00-  20.00s  SCREEN (0.85s morph)  screen activity");
+    EXPECT_EQ(LayoutTimeline::fixed().report(0), "layout: 0 move(s) in 0s (0.0/min) — fixed");
+}
+
+TEST(LayoutTimelineTest, SummaryNamesTheSignals)
+{
+    LayoutSignals signals = speaking(60, 0.3);
+    signals.screen = std::vector<bool>{true, false, false, false};
+    PointerPath pointer;
+    const LayoutTimeline timeline = LayoutTimeline::build(60, {{12, 0.5, 0.5}, {13, 0.5, 0.5}}, {30, 31, 32}, pointer, ZoomTimeline::none(), signals, {});
+    EXPECT_EQ(timeline.summary, "signals: speech talking 30%, screen changing 25%, clicks 2, keys 3, pointer log");
+    LayoutSignals emptyFlags;
+    emptyFlags.speech = std::vector<bool>{};
+    EXPECT_EQ(LayoutTimeline::build(60, {}, {}, std::nullopt, ZoomTimeline::none(), emptyFlags, {}).summary,
+        "signals: speech talking 0%, screen none, clicks 0, keys 0");
+}
+
+} // namespace

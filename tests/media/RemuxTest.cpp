@@ -1,0 +1,180 @@
+#include "MediaTestSupport.h"
+
+#include "platform/media/MovieAsset.h"
+#include "platform/media/MovieReader.h"
+#include "platform/media/Remux.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace MediaTestSupport;
+
+namespace {
+
+// The stored packets of one track: bytes, key flags and times.
+std::vector<MediaSample> packetsOfTrack(const QString& path, int track)
+{
+    auto opened = MovieReader::open(path);
+    if (!std::holds_alternative<std::unique_ptr<MovieReader>>(opened))
+        return {};
+    auto& reader = std::get<0>(opened);
+    MovieReaderOutput* output = reader->addPacketOutput(track);
+    reader->startReading();
+    std::vector<MediaSample> packets;
+    while (auto sample = output->copyNextSample())
+        packets.push_back(std::move(*sample));
+    return packets;
+}
+
+MovieAsset assetOf(const QString& path)
+{
+    auto opened = MovieAsset::open(path);
+    EXPECT_TRUE(std::holds_alternative<MovieAsset>(opened));
+    return std::holds_alternative<MovieAsset>(opened) ? std::get<MovieAsset>(opened) : MovieAsset {};
+}
+
+void expectSameBytes(const std::vector<MediaSample>& copy, const std::vector<MediaSample>& source, size_t count)
+{
+    ASSERT_EQ(copy.size(), count);
+    ASSERT_LE(count, source.size());
+    for (size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(copy[i].packet->data, source[i].packet->data) << "packet " << i;
+        EXPECT_EQ(copy[i].packet->keyFrame, source[i].packet->keyFrame) << "packet " << i;
+    }
+}
+
+class RemuxTest : public SandboxTest {
+protected:
+    QStringList hiddenFiles() const { return QDir(folder->path()).entryList(QStringList {QStringLiteral(".*-*")}, QDir::Files | QDir::Hidden); }
+};
+
+// A 90° display matrix (rotation stored as the other platform's preferred transform).
+constexpr std::array<int32_t, 9> quarterTurn {0, 65536, 0, -65536, 0, 0, 0, 0, 1 << 30};
+
+TEST_F(RemuxTest, FaceFileKeepsCameraBytesTimingMatrixAndAddsTheMicrophone)
+{
+    const QString camera = path(QStringLiteral("camera.mov"));
+    {
+        MovieWriter writer(camera, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
+        VideoSettings settings = videoSettingsFor(MovieRecipe {});
+        settings.displayMatrix = quarterTurn;
+        MovieWriterInput* video = writer.addVideoInput(settings);
+        ASSERT_TRUE(writer.startWriting());
+        writer.startSession(MediaTime::zero());
+        for (int f = 15; f < 75; ++f)
+            ASSERT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, f), MediaTime(f, 30), MediaTime(1, 30))));
+        ASSERT_TRUE(writer.finishWriting());
+    }
+    const QString raw = path(QStringLiteral("raw.mov"));
+    MovieRecipe recipe;
+    recipe.codec = VideoSettings::Codec::hevc;
+    recipe.seconds = 2.5;
+    writeMovie(raw, recipe);
+
+    const QString face = path(QStringLiteral("face.mov"));
+    ASSERT_FALSE(Remux::write(face, {Remux::Insert {camera, 0}, Remux::Insert {raw, 1}}, {MovieFileType::quickTimeMovie, QStringLiteral("facemux")}));
+    EXPECT_TRUE(hiddenFiles().isEmpty());
+
+    const MovieAsset asset = assetOf(face);
+    ASSERT_EQ(asset.tracks().size(), 2u);
+    const MovieTrack& video = asset.tracks()[0];
+    EXPECT_NEAR(video.mediaStart().seconds(), 0.5, 1e-3) << "the camera keeps its own place in time";
+    EXPECT_NEAR(video.emptyEditDuration.seconds(), 0.5, 1e-3);
+    EXPECT_NEAR(video.end().seconds(), 2.5, 1.0 / 30);
+    ASSERT_TRUE(video.displayMatrix);
+    EXPECT_EQ(*video.displayMatrix, quarterTurn);
+    EXPECT_EQ(asset.tracks()[1].mediaType, MovieTrack::MediaType::audio);
+    const auto cameraPackets = packetsOfTrack(camera, 0);
+    expectSameBytes(packetsOfTrack(face, 0), cameraPackets, cameraPackets.size());
+    const auto micPackets = packetsOfTrack(raw, 1);
+    expectSameBytes(packetsOfTrack(face, 1), micPackets, micPackets.size());
+}
+
+TEST_F(RemuxTest, OffsetMovesATrackAndOpensItWithAnEmptyEdit)
+{
+    const QString source = path(QStringLiteral("camera.mov"));
+    MovieRecipe recipe;
+    recipe.audioTracks = 0;
+    writeMovie(source, recipe);
+    const QString target = path(QStringLiteral("moved.mov"));
+    ASSERT_FALSE(Remux::write(target, {Remux::Insert {source, 0, MediaTime::zero(), MediaTime::invalid(), MediaTime(3, 4)}}));
+    const MovieAsset asset = assetOf(target);
+    EXPECT_NEAR(asset.tracks()[0].emptyEditDuration.seconds(), 0.75, 1e-3);
+    EXPECT_NEAR(asset.tracks()[0].end().seconds(), 2.75, 1.0 / 30);
+    const auto original = packetsOfTrack(source, 0);
+    const auto moved = packetsOfTrack(target, 0);
+    expectSameBytes(moved, original, original.size());
+    EXPECT_EQ(moved.front().presentationTime(), MediaTime(3, 4));
+}
+
+TEST_F(RemuxTest, TailTrimInPlaceKeepsTheLeadingPacketsByteForByte)
+{
+    const QString take = path(QStringLiteral("final.mov"));
+    MovieRecipe recipe;
+    recipe.seconds = 6.0;
+    writeMovie(take, recipe);
+    const auto videoBefore = packetsOfTrack(take, 0);
+    const auto audioBefore = packetsOfTrack(take, 1);
+    const MediaTime kept = MediaTime::fromSeconds(4.5, 600);
+    ASSERT_FALSE(Remux::write(take,
+        {Remux::Insert {take, 0, MediaTime::zero(), kept}, Remux::Insert {take, 1, MediaTime::zero(), kept}},
+        {MovieFileType::quickTimeMovie, QStringLiteral("tailtrim")}));
+    EXPECT_TRUE(hiddenFiles().isEmpty());
+    const MovieAsset asset = assetOf(take);
+    EXPECT_NEAR(asset.duration().seconds(), 4.5, 0.03);
+    expectSameBytes(packetsOfTrack(take, 0), videoBefore, 135);
+    const auto audioAfter = packetsOfTrack(take, 1);
+    EXPECT_NEAR(static_cast<double>(audioAfter.size()) * 1024 / 48000, 4.5, 0.03);
+    expectSameBytes(audioAfter, audioBefore, audioAfter.size());
+}
+
+TEST_F(RemuxTest, RangeStartingMidGopCopiesFromTheKeyFrameBefore)
+{
+    const QString source = path(QStringLiteral("raw.mov"));
+    MovieRecipe recipe;
+    recipe.audioTracks = 0;
+    recipe.seconds = 4.0;
+    writeMovie(source, recipe);
+    const auto all = packetsOfTrack(source, 0);
+    // The key frame at or before 2.5 s.
+    size_t key = 0;
+    for (size_t i = 0; i < all.size() && all[i].presentationTime() <= MediaTime(5, 2); ++i) {
+        if (all[i].packet->keyFrame)
+            key = i;
+    }
+    const QString target = path(QStringLiteral("range.mov"));
+    ASSERT_FALSE(Remux::write(target, {Remux::Insert {source, 0, MediaTime(5, 2), MediaTime(1, 1), MediaTime(5, 2)}}));
+    const auto copied = packetsOfTrack(target, 0);
+    ASSERT_FALSE(copied.empty());
+    EXPECT_TRUE(copied.front().packet->keyFrame);
+    EXPECT_EQ(copied.front().presentationTime(), all[key].presentationTime());
+    const std::vector<MediaSample> expected(all.begin() + static_cast<std::ptrdiff_t>(key), all.end());
+    expectSameBytes(copied, expected, static_cast<size_t>(105 - key));
+}
+
+TEST_F(RemuxTest, FailedCopyLeavesTheOldFileAndNoSibling)
+{
+    const QString target = path(QStringLiteral("face.mov"));
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old face");
+    }
+    const auto failure = Remux::write(target, {Remux::Insert {path(QStringLiteral("missing.mov")), 0}});
+    ASSERT_TRUE(failure);
+    EXPECT_FALSE(failure->description.isEmpty());
+    const QString source = path(QStringLiteral("camera.mov"));
+    MovieRecipe recipe;
+    recipe.audioTracks = 0;
+    writeMovie(source, recipe);
+    EXPECT_TRUE(Remux::write(target, {Remux::Insert {source, 4}})) << "no such track";
+    EXPECT_TRUE(hiddenFiles().isEmpty());
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old face"));
+}
+
+} // namespace
