@@ -7,19 +7,6 @@
 
 #include <algorithm>
 
-namespace {
-
-FramingTarget studioTarget(double aspect)
-{
-    if (aspect < 0.8)
-        return {{0.28, 0.41}, {0.28, 0.46}, 0.14, {0.03, 0.15}};
-    if (aspect <= 1.4)
-        return {{0.28, 0.41}, {0.27, 0.44}, 0.12, {0.03, 0.15}};
-    return {{0.28, 0.41}, {0.26, 0.40}, 0.10, {0.03, 0.16}};
-}
-
-} // namespace
-
 FramingCropSpec FramingCropSpec::shape(BubbleShape shape)
 {
     FramingCropSpec cropSpec(Kind::shape);
@@ -97,42 +84,6 @@ std::optional<ResolvedFramingCrop> FramingCropSpec::resolve(const QSizeF& camera
         return resolveStudio(cameraSize);
     }
     return std::nullopt;
-}
-
-std::optional<ResolvedFramingCrop> FramingCropSpec::resolveCard(
-    const QRectF& card, double radius, const QSizeF& cameraSize) const
-{
-    // The canvas is 1920x1080 with y up: a rectangle's top edge is its y + height.
-    const double width = cameraSize.width();
-    const double height = cameraSize.height();
-    if (!(width > 0) || !(height > 0) || !(card.width() > 0) || !(card.height() > 0))
-        return std::nullopt;
-    const double scale = std::max(card.width() / width, card.height() / height);
-    const double scaledWidth = width * scale;
-    const double scaledHeight = height * scale;
-    QRectF visible = card.intersected(QRectF(0, 0, 1920, 1080));
-    if (visible.isEmpty())
-        visible = card;
-
-    // The picture slides toward the part of the card that is on the canvas, and sits a little low so that
-    // heads keep their room.
-    const double slack = std::max((scaledWidth - card.width()) / 2, 0.0);
-    const double centreX = card.center().x() + std::clamp(visible.center().x() - card.center().x(), -slack, slack);
-    const double centreY = scaledHeight >= card.height() ? card.center().y() - 0.06 * (scaledHeight - card.height())
-                                                         : card.y() + scaledHeight / 2;
-    const QRectF image(centreX - scaledWidth / 2, centreY - scaledHeight / 2, scaledWidth, scaledHeight);
-    const double imageTop = image.y() + image.height();
-    const double visibleTop = visible.y() + visible.height();
-    const QRectF region((visible.x() - image.x()) / image.width(), (imageTop - visibleTop) / image.height(),
-        visible.width() / image.width(), visible.height() / image.height());
-    const double aspect = visible.width() / std::max(visible.height(), 1.0);
-    const double cardTop = card.y() + card.height();
-    const double unit = visible.height();
-    const auto mask = ResolvedFramingCrop::Mask::cardIn(QRectF((card.x() - visible.x()) / unit,
-                                                            (visibleTop - cardTop) / unit, card.width() / unit,
-                                                            card.height() / unit),
-        radius / unit);
-    return ResolvedFramingCrop{*this, region, aspect, mask, studioTarget(aspect)};
 }
 
 bool FramingCropSpec::operator==(const FramingCropSpec& other) const

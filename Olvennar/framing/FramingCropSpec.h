@@ -39,7 +39,7 @@ public:
     // that cannot be placed.
     std::optional<ResolvedFramingCrop> resolve(const QSizeF& cameraSize) const;
 
-    // The studio placement of a face card (canvas 1920x1080, y up, points) over the camera picture.
+    // A face card (canvas 1920x1080, y up, points) over the camera picture, placed as the renderer places it.
     std::optional<ResolvedFramingCrop> resolveCard(const QRectF& card, double radius, const QSizeF& cameraSize) const;
 
     bool operator==(const FramingCropSpec& other) const;
