@@ -131,16 +131,16 @@ Evaluation evaluate(const FrameReading& reading, const FaceMeasurement& face, co
     d = (std::abs(m.roll) - 5) / 10;
     rule(FramingIssueKind::tilted, d, {0, -0.1}, 0.4, std::max(d, 0.0));
 
-    // Light is judged in single precision, like the grid it reads.
+    // Light is judged in single precision, like the grid it reads, thresholds included.
+    auto lightRule = [&](FramingIssueKind kind, float d, float raise, float keep, float majorAbove) {
+        if (d > (wasActive(kind) ? keep : raise))
+            issues.push_back({kind, std::max(d, 0.0f), d > majorAbove});
+    };
     if (faceLight.count >= 1) {
-        float light = 0.26f - m.faceLuma;
-        rule(FramingIssueKind::tooDark, light, {0, -0.03}, 0.1, std::max(light, 0.0f));
-        light = m.faceLuma - 0.86f;
-        rule(FramingIssueKind::washedOut, light, {0, -0.03}, 0.08, std::max(light, 0.0f));
-        if (background.count >= 12 && background.bright > 0.82f) {
-            light = m.backgroundLuma - m.faceLuma - 0.2f;
-            rule(FramingIssueKind::backlit, light, {0, -0.04}, 0.12, std::max(light, 0.0f));
-        }
+        lightRule(FramingIssueKind::tooDark, 0.26f - m.faceLuma, 0.0f, -0.03f, 0.1f);
+        lightRule(FramingIssueKind::washedOut, m.faceLuma - 0.86f, 0.0f, -0.03f, 0.08f);
+        if (background.count >= 12 && background.bright > 0.82f)
+            lightRule(FramingIssueKind::backlit, m.backgroundLuma - m.faceLuma - 0.2f, 0.0f, -0.04f, 0.12f);
     }
 
     cleanUp(issues, m.headTop);

@@ -132,6 +132,20 @@ TEST_F(PortraitTest, FaceOfSixtyFourPixelsIsStillFound)
     EXPECT_LT(std::abs(result->reading.face->rollDegrees), 5.0);
 }
 
+TEST_F(PortraitTest, TinyAndFaceFreePicturesFindNothing)
+{
+    PixelBuffer tiny(16, 16);
+    tiny.fill(200, 200, 200, 255);
+    const auto result = analyzer().analyze(tiny);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->reading.faceCount, 0);
+    EXPECT_TRUE(result->reading.faceCheckAvailable);
+    // The portrait's lower half (suit, badge, helmet) holds no face.
+    const auto lower = analyzer().analyze(bufferOf(portrait().copy(0, 256, 512, 256)));
+    ASSERT_TRUE(lower);
+    EXPECT_EQ(lower->reading.faceCount, 0);
+}
+
 TEST_F(PortraitTest, TurnedPictureGivesTheRollOfTheEyes)
 {
     // Turning the picture clockwise lowers the eye on the right: the roll grows by the turn.
@@ -240,13 +254,18 @@ TEST(FramingAnalyzerTest, MissingModelIsReportedOnceAsUnavailable)
     QTemporaryDir folder;
     const QString log = folder.filePath(QStringLiteral("test.log"));
     Diagnostics::setLogPathForTesting(log);
-    FramingAnalyzer analyzer(std::make_shared<DlibFaceDetector>(folder.filePath(QStringLiteral("missing.dat"))));
+    // Two monitors' analysers, several passes each.
+    const QString missing = folder.filePath(QStringLiteral("missing.dat"));
+    FramingAnalyzer desk(std::make_shared<DlibFaceDetector>(missing));
+    FramingAnalyzer phone(std::make_shared<DlibFaceDetector>(missing));
     const QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
     for (int pass = 0; pass < 3; ++pass) {
-        const auto reading = analyzer.analyze(image, QSizeF(64, 64));
-        ASSERT_TRUE(reading);
-        EXPECT_FALSE(reading->faceCheckAvailable);
-        EXPECT_FALSE(reading->face);
+        for (FramingAnalyzer* analyzer : {&desk, &phone}) {
+            const auto reading = analyzer->analyze(image, QSizeF(64, 64));
+            ASSERT_TRUE(reading);
+            EXPECT_FALSE(reading->faceCheckAvailable);
+            EXPECT_FALSE(reading->face);
+        }
     }
     Diagnostics::flush();
     QFile file(log);

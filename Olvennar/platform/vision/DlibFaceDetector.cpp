@@ -12,14 +12,16 @@
 #include <QFileInfo>
 
 #include <map>
+#include <set>
 #include <utility>
 
 namespace {
 
+std::mutex cacheLock;
+
 // The model is ~100 MB: read once per file while anyone holds it.
 std::shared_ptr<const dlib::shape_predictor> loadModel(const QString& path, QString& failure)
 {
-    static std::mutex cacheLock;
     static std::map<QString, std::weak_ptr<const dlib::shape_predictor>> cache;
     std::lock_guard guard(cacheLock);
     if (auto cached = cache[path].lock())
@@ -43,6 +45,14 @@ std::shared_ptr<const dlib::shape_predictor> loadModel(const QString& path, QStr
     }
 }
 
+// Both monitors look for the same model: one log line per missing or broken file, not one per detector.
+bool firstFailureOf(const QString& path)
+{
+    static std::set<QString> reported;
+    std::lock_guard guard(cacheLock);
+    return reported.insert(path).second;
+}
+
 } // namespace
 
 struct DlibFaceDetector::Engine {
@@ -64,9 +74,10 @@ FaceDetector::Detection DlibFaceDetector::detect(const GreyImage& image)
         QString failure;
         auto model = loadModel(modelPath_, failure);
         if (!model) {
-            // Logged once: the monitor asks several times a second.
+            // Not retried: the monitor asks several times a second.
             failed_ = true;
-            Diagnostics::log(ErrorInfo{QStringLiteral("FaceDetector"), 1, failure}, QStringLiteral("framing"));
+            if (firstFailureOf(modelPath_))
+                Diagnostics::log(ErrorInfo{QStringLiteral("FaceDetector"), 1, failure}, QStringLiteral("framing"));
             return {{}, false};
         }
         engine_ = std::make_unique<Engine>();
