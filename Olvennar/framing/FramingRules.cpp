@@ -2,21 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace FramingRules {
 
 namespace {
-
-struct Threshold {
-    double raise;
-    double keep;
-};
-
-// Raised above `raise`, kept above the looser `keep` while it was active the step before.
-bool exceeds(double d, Threshold threshold, bool active)
-{
-    return d > (active ? threshold.keep : threshold.raise);
-}
 
 bool holds(const std::vector<FramingIssue>& issues, FramingIssueKind kind)
 {
@@ -99,48 +89,31 @@ Evaluation evaluate(const FrameReading& reading, const FaceMeasurement& face, co
     m.backgroundLuma = background.mean;
     m.backgroundBright = background.bright;
 
+    // d above the raise threshold raises the issue; while it was active, the looser keep threshold holds it.
+    // Light measures come in single precision and are compared so, thresholds included.
     std::vector<FramingIssue> issues;
-    auto rule = [&](FramingIssueKind kind, double d, Threshold threshold, double majorAbove, double excess) {
-        if (exceeds(d, threshold, wasActive(kind)))
-            issues.push_back({kind, excess, d > majorAbove});
-    };
-    auto always = -INFINITY;
-
-    {
-        // headCut fires below its threshold; its excess is how much head is missing.
-        const double d = m.headTop;
-        if (d < (wasActive(FramingIssueKind::headCut) ? 0.02 : -0.01))
-            issues.push_back({FramingIssueKind::headCut, std::max(-m.headTop, 0.0), true});
-    }
-    double d = m.chin - 1;
-    rule(FramingIssueKind::chinCut, d, {-0.01, -0.02}, always, std::max(d, 0.0));
-    d = std::max(localX + localW - 1, -localX);
-    rule(FramingIssueKind::outOfCrop, d, {0, -0.03}, always, std::max(d, 0.0));
-    d = m.faceHeight - t.faceHeight.upperBound;
-    rule(FramingIssueKind::tooClose, d, {0.015, -0.015}, 0.08, std::max(d, 0.0));
-    d = t.faceHeight.lowerBound - m.faceHeight;
-    rule(FramingIssueKind::tooFar, d, {0.015, -0.015}, 0.06, std::max(d, 0.0));
-    d = m.eyeY - t.eyeBand.upperBound;
-    rule(FramingIssueKind::eyesLow, d, {0.015, -0.02}, 0.1, std::max(d, 0.0));
-    d = t.eyeBand.lowerBound - m.eyeY;
-    rule(FramingIssueKind::eyesHigh, d, {0.015, -0.02}, 0.1, std::max(d, 0.0));
-    d = (0.5 - m.centreX) - t.centreTolerance;
-    rule(FramingIssueKind::offLeft, d, {0.01, -0.02}, 0.12, std::max(d, 0.0));
-    d = (m.centreX - 0.5) - t.centreTolerance;
-    rule(FramingIssueKind::offRight, d, {0.01, -0.02}, 0.12, std::max(d, 0.0));
-    d = (std::abs(m.roll) - 5) / 10;
-    rule(FramingIssueKind::tilted, d, {0, -0.1}, 0.4, std::max(d, 0.0));
-
-    // Light is judged in single precision, like the grid it reads, thresholds included.
-    auto lightRule = [&](FramingIssueKind kind, float d, float raise, float keep, float majorAbove) {
+    auto rule = [&](FramingIssueKind kind, auto d, decltype(d) raise, decltype(d) keep, decltype(d) majorAbove) {
         if (d > (wasActive(kind) ? keep : raise))
-            issues.push_back({kind, std::max(d, 0.0f), d > majorAbove});
+            issues.push_back({kind, std::max(d, decltype(d)(0)), d > majorAbove});
     };
+    constexpr double always = -std::numeric_limits<double>::infinity();
+
+    // The head room fires below its thresholds, so it is tested negated.
+    rule(FramingIssueKind::headCut, -m.headTop, 0.01, -0.02, always);
+    rule(FramingIssueKind::chinCut, m.chin - 1, -0.01, -0.02, always);
+    rule(FramingIssueKind::outOfCrop, std::max(localX + localW - 1, -localX), 0.0, -0.03, always);
+    rule(FramingIssueKind::tooClose, m.faceHeight - t.faceHeight.upperBound, 0.015, -0.015, 0.08);
+    rule(FramingIssueKind::tooFar, t.faceHeight.lowerBound - m.faceHeight, 0.015, -0.015, 0.06);
+    rule(FramingIssueKind::eyesLow, m.eyeY - t.eyeBand.upperBound, 0.015, -0.02, 0.1);
+    rule(FramingIssueKind::eyesHigh, t.eyeBand.lowerBound - m.eyeY, 0.015, -0.02, 0.1);
+    rule(FramingIssueKind::offLeft, (0.5 - m.centreX) - t.centreTolerance, 0.01, -0.02, 0.12);
+    rule(FramingIssueKind::offRight, (m.centreX - 0.5) - t.centreTolerance, 0.01, -0.02, 0.12);
+    rule(FramingIssueKind::tilted, (std::abs(m.roll) - 5) / 10, 0.0, -0.1, 0.4);
     if (faceLight.count >= 1) {
-        lightRule(FramingIssueKind::tooDark, 0.26f - m.faceLuma, 0.0f, -0.03f, 0.1f);
-        lightRule(FramingIssueKind::washedOut, m.faceLuma - 0.86f, 0.0f, -0.03f, 0.08f);
+        rule(FramingIssueKind::tooDark, 0.26f - m.faceLuma, 0.0f, -0.03f, 0.1f);
+        rule(FramingIssueKind::washedOut, m.faceLuma - 0.86f, 0.0f, -0.03f, 0.08f);
         if (background.count >= 12 && background.bright > 0.82f)
-            lightRule(FramingIssueKind::backlit, m.backgroundLuma - m.faceLuma - 0.2f, 0.0f, -0.04f, 0.12f);
+            rule(FramingIssueKind::backlit, m.backgroundLuma - m.faceLuma - 0.2f, 0.0f, -0.04f, 0.12f);
     }
 
     cleanUp(issues, m.headTop);
