@@ -345,10 +345,12 @@ TEST_F(DeviceVideoRecorderTest, RealTimeCameraWithAStallGivesTwoSpans)
     stop();
     const auto spans = recorder->recordedSegments();
     ASSERT_EQ(spans.size(), 2u);
-    EXPECT_NEAR(spans[0].start, 0.0, 0.05);
-    EXPECT_NEAR(spans[0].end, 0.57, 0.08);
-    EXPECT_NEAR(spans[1].start - spans[0].end, 0.73, 0.08);
-    EXPECT_NEAR(spans[1].end - spans[1].start, 0.47, 0.08);
+    // Real time on a busy machine: the stall is 0.7 s plus one frame, give or take scheduling.
+    EXPECT_NEAR(spans[0].start, 0.0, 0.1);
+    EXPECT_NEAR(spans[0].end, 0.57, 0.15);
+    EXPECT_GT(spans[1].start - spans[0].end, 0.5);
+    EXPECT_LT(spans[1].start - spans[0].end, 1.0);
+    EXPECT_NEAR(spans[1].end - spans[1].start, 0.47, 0.15);
 }
 
 } // namespace
