@@ -1,11 +1,13 @@
 #include "WindowTest.h"
 
+#include "core/QuitGuard.h"
 #include "ui/ChannelChip.h"
 #include "ui/DividedColumn.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FileManagerReveal.h"
 #include "ui/HomePath.h"
 #include "ui/LabelledSlider.h"
+#include "ui/MainWindow.h"
 #include "ui/SectionSlot.h"
 #include "ui/SegmentedControl.h"
 #include "ui/ThemeIcon.h"
@@ -184,6 +186,35 @@ TEST_F(WindowLayoutTest, settingsAreaFollowsItsContentUpToItsLimit)
     EXPECT_EQ(area->height(), ContentView::maximumScrollHeight);
     EXPECT_GT(area->widget()->layout()->totalHeightForWidth(ContentView::contentWidth), ContentView::maximumScrollHeight);
     EXPECT_EQ(view->width(), ContentView::contentWidth);
+}
+
+TEST_F(WindowLayoutTest, mainWindowTakesItsSizeFromItsContent)
+{
+    QuitGuard guard;
+    MainWindow window(*controller, guard);
+    controller->setCaptureMode(CaptureMode::voice);
+    window.show();
+    settle();
+    const int voice = window.height();
+    EXPECT_EQ(window.width(), ContentView::contentWidth);
+
+    // A notice appears: the window grows by it, the column keeps its width.
+    controller->setMicPermission(Permissions::State::denied);
+    settle();
+    const int withNotice = window.height();
+    EXPECT_GT(withNotice, voice);
+
+    // "Screen" with every source open is taller than the limit: the settings scroll, the window stops growing.
+    controller->setCaptureMode(CaptureMode::screen);
+    controller->setCameraEnabled(true);
+    controller->setPhoneEnabled(true);
+    settle();
+    const int tall = window.height();
+    controller->setMicrophones({device("a", "A", 1), device("b", "B", 2)});
+    controller->setSelectedMicrophoneID(QStringLiteral("a"));
+    settle();
+    EXPECT_EQ(window.height(), tall);
+    EXPECT_EQ(window.width(), ContentView::contentWidth);
 }
 
 TEST_F(WindowLayoutTest, wrappedTextsGetTheirWholeHeight)
