@@ -25,7 +25,8 @@ QCoro::Task<> RecordingController::discard()
 
     if (captureMode_ == CaptureMode::screen) {
         if (std::unique_ptr<ScreenRecorder> recorder = std::move(screenRecorder_)) {
-            co_await recorder->stop();
+            QFuture<ScreenRecorder::StopResult> stopping = recorder->stop();
+            co_await stopping;
             if (!weak)
                 co_return;
         }

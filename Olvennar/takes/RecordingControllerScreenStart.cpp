@@ -248,7 +248,8 @@ QCoro::Task<> RecordingController::failDuringTake(ErrorInfo error)
     const QString folder = projectFolder_.value_or(QString());
     // Everything the recorders hold is finished into their files, which all stay.
     std::unique_ptr<ScreenRecorder> recorder = std::move(screenRecorder_);
-    co_await recorder->stop();
+    QFuture<ScreenRecorder::StopResult> stopping = recorder->stop();
+    co_await stopping;
     if (!weak)
         co_return;
     recorder.reset();

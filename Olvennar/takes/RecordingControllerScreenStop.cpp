@@ -95,9 +95,12 @@ QCoro::Task<> RecordingController::stopScreen(bool byRemote)
         }
     }
 
-    const ScreenRecorder::StopResult stopped = co_await screenRecorder_->stop();
+    // Awaited through a named future: the result is read once the future is done.
+    QFuture<ScreenRecorder::StopResult> stopping = screenRecorder_->stop();
+    co_await stopping;
     if (!weak)
         co_return;
+    const ScreenRecorder::StopResult stopped = stopping.result();
     OverlayRecorder* camera = cameraRecorder();
     OverlayRecorder* phone = phoneRecorder();
     if (stopped.error || !stopped.url) {
@@ -176,14 +179,18 @@ QCoro::Task<> RecordingController::stopScreen(bool byRemote)
     }
     saveZoomSidecar(zoom, zoomMode_, file(QStringLiteral("zoom"), QStringLiteral(".json")));
 
-    const double duration = co_await QtConcurrent::run(movieSeconds, rawURL);
+    QFuture<double> loadingDuration = QtConcurrent::run(movieSeconds, rawURL);
+    co_await loadingDuration;
     if (!weak)
         co_return;
+    const double duration = loadingDuration.result();
     request.layoutTimeline = LayoutTimeline::fixed();
     if (layoutMode_ == LayoutMode::dynamic && screenLayout_ == ScreenLayout::studio && studioBackground_ != StudioBackground::darkRoom && cameraURL) {
-        const LayoutSignals signals = co_await QtConcurrent::run([rawURL] { return LayoutSignals::load(rawURL); });
+        QFuture<LayoutSignals> loadingSignals = QtConcurrent::run([rawURL] { return LayoutSignals::load(rawURL); });
+        co_await loadingSignals;
         if (!weak)
             co_return;
+        const LayoutSignals signals = loadingSignals.result();
         const LayoutTimeline timeline = LayoutTimeline::build(duration, clicks, keys, samplesPath, zoom, signals, cameraSegments);
         request.layoutTimeline = timeline;
         writeSidecar(file(QStringLiteral("layout"), QStringLiteral(".json")),

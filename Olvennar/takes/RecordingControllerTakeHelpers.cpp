@@ -13,6 +13,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cstdio>
+
 namespace {
 
 const QStringList movieWords{QStringLiteral("raw"), QStringLiteral("camera"), QStringLiteral("iphone"), QStringLiteral("final"),
@@ -89,8 +91,12 @@ QString RecordingController::describe(const std::vector<ClipSegment>& segments)
     if (segments.empty())
         return QStringLiteral("none");
     QStringList parts;
-    for (const ClipSegment& segment : segments)
-        parts << QString::asprintf("%.1f-%.1f", segment.start, segment.end);
+    for (const ClipSegment& segment : segments) {
+        // The C library's rounding (QString::asprintf rounds its own way).
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1f-%.1f", segment.start, segment.end);
+        parts << QString::fromLatin1(text);
+    }
     return parts.join(QLatin1Char(','));
 }
 
