@@ -48,6 +48,7 @@ class ScreenRecorder;
 class TakeServices;
 class ZoomMarker;
 struct ZoomTimeline;
+struct FramingReport;
 
 // The one controller of the process: owns every recorder, tracker, panel and job queue and publishes the
 // state every view shows. Lives on the GUI thread from first need to the end of the process.
@@ -347,6 +348,9 @@ public:
     void applyBubbleLayout(bool reanchor);
     void applyPhoneLayout();
     void refreshCameraFormatForLayout();
+    // The desk camera's framing verdict as the bubble's pill, while hints are on in a screen take and the
+    // desk monitor analyses; hidden otherwise.
+    void showFramingOnBubble(const FramingReport& report, bool monitorRunning);
 
     // The running take.
     const std::optional<QString>& projectFolder() const { return projectFolder_; }

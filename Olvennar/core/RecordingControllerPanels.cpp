@@ -2,6 +2,7 @@
 #include "core/RecordingController.h"
 
 #include "framing/CameraBubbleWindow.h"
+#include "framing/FramingReport.h"
 #include "takes/OverlayRecorder.h"
 
 #include <QPointer>
@@ -99,4 +100,19 @@ void RecordingController::refreshCameraFormatForLayout()
         return;
     recorder->setPreferTallFormat(tall);
     recorder->refreshFormat();
+}
+
+void RecordingController::showFramingOnBubble(const FramingReport& report, bool monitorRunning)
+{
+    if (!bubbleWindow_)
+        return;
+    if (!framingHintsOnBubble_ || captureMode_ != CaptureMode::screen || !monitorRunning) {
+        bubbleWindow_->setPill(std::nullopt, QString(), 1);
+        return;
+    }
+    // The pill has room for the hint itself, not its explanation.
+    QString hint = report.overall.hints.isEmpty() ? QString() : report.overall.hints.first();
+    hint = hint.left(hint.indexOf(QStringLiteral(" (")));
+    hint = hint.left(hint.indexOf(QStringLiteral(" — ")));
+    bubbleWindow_->setPill(report.overall.status, hint, bubbleWindow_->devicePixelRatioF());
 }

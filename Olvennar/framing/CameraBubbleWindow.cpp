@@ -48,7 +48,7 @@ void CameraBubbleWindow::setShowsPhoneFrame(bool shows)
     hostView_->layoutPreview();
 }
 
-void CameraBubbleWindow::setPill(std::optional<OverlayHostView::PillStatus> status, const QString& text, double scale)
+void CameraBubbleWindow::setPill(std::optional<FramingStatus> status, const QString& text, double scale)
 {
     hostView_->setPill(status, text, scale);
 }

@@ -43,7 +43,7 @@ public:
     void resizeTo(QSizeF size, double cornerRadius);
     void setShape(BubbleShape shape, double tilt);
     void setShowsPhoneFrame(bool shows);
-    void setPill(std::optional<OverlayHostView::PillStatus> status, const QString& text, double scale);
+    void setPill(std::optional<FramingStatus> status, const QString& text, double scale);
     void flashGuide(double seconds);
 
     // Orders the panel in without activating anything.

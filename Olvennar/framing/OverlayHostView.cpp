@@ -225,16 +225,16 @@ void OverlayHostView::flashGuide(double seconds)
 
 QColor OverlayHostView::pillDotColor() const
 {
-    switch (pillStatus_.value_or(PillStatus::unknown)) {
-    case PillStatus::good: return QColor(52, 199, 89);
-    case PillStatus::adjust: return QColor(255, 149, 0);
-    case PillStatus::fix: return QColor(255, 59, 48);
-    case PillStatus::unknown: break;
+    switch (pillStatus_.value_or(FramingStatus::unknown)) {
+    case FramingStatus::good: return QColor(52, 199, 89);
+    case FramingStatus::adjust: return QColor(255, 149, 0);
+    case FramingStatus::fix: return QColor(255, 59, 48);
+    case FramingStatus::unknown: break;
     }
     return QColor(142, 142, 147);
 }
 
-void OverlayHostView::setPill(std::optional<PillStatus> status, const QString& text, double scale)
+void OverlayHostView::setPill(std::optional<FramingStatus> status, const QString& text, double scale)
 {
     (void)scale; // Qt renders at the screen's own device pixel ratio.
     if (!status || showsPhoneFrame) {

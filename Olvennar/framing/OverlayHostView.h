@@ -2,6 +2,7 @@
 
 #include "compositing/FaceCardFraming.h"
 #include "framing/BubbleShape.h"
+#include "framing/FramingReport.h"
 
 #include <QPainterPath>
 #include <QPointer>
@@ -21,8 +22,6 @@ class OverlayHostView : public QWidget {
     Q_OBJECT
 
 public:
-    enum class PillStatus { unknown, good, adjust, fix };
-
     // `preview` (may be null) becomes a child laid out under the overlays.
     explicit OverlayHostView(QWidget* preview, QWidget* parent = nullptr);
     ~OverlayHostView() override;
@@ -42,7 +41,7 @@ public:
     // Shows the guide (only with a studio framing) and fades it out over 0.8 s after `seconds`.
     void flashGuide(double seconds);
     // No status, or the phone body shown, hides the pill.
-    void setPill(std::optional<PillStatus> status, const QString& text, double scale);
+    void setPill(std::optional<FramingStatus> status, const QString& text, double scale);
 
     // What the layout decided, in widget coordinates (y down).
     QRectF previewRect() const { return previewRect_; }
@@ -77,7 +76,7 @@ private:
     double guideOpacity_ = 0;
     QTimer* guideHide_;
     QVariantAnimation* fade_;
-    std::optional<PillStatus> pillStatus_;
+    std::optional<FramingStatus> pillStatus_;
     QString pillString_;
     QRectF pillRect_;
 };

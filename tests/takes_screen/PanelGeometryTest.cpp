@@ -174,7 +174,7 @@ TEST(OverlayHost, thePillFitsTheBubbleAndNeverShowsOnThePhone)
     host.resize(200, 200);
     host.bubbleShape = BubbleShape::circle;
     host.layoutPreview();
-    host.setPill(OverlayHostView::PillStatus::adjust, QString(200, QLatin1Char('w')), 1);
+    host.setPill(FramingStatus::adjust, QString(200, QLatin1Char('w')), 1);
     ASSERT_TRUE(host.isPillShown());
     EXPECT_DOUBLE_EQ(host.pillRect().width(), 0.72 * 200);
     EXPECT_DOUBLE_EQ(host.pillRect().height(), 20);
@@ -184,14 +184,14 @@ TEST(OverlayHost, thePillFitsTheBubbleAndNeverShowsOnThePhone)
 
     host.studioFraming = FaceCardFraming{QRectF(0, 0, 100, 200), 10, QRectF(0, 0, 100, 200), 1, QRectF(-50, 0, 200, 200)};
     host.layoutPreview();
-    host.setPill(OverlayHostView::PillStatus::good, QString(200, QLatin1Char('w')), 1);
+    host.setPill(FramingStatus::good, QString(200, QLatin1Char('w')), 1);
     EXPECT_DOUBLE_EQ(host.pillRect().width(), 200 - 14);
     // The whole camera picture lies larger than the card; only the card shows.
     EXPECT_EQ(host.previewRect(), QRectF(-100, 0, 400, 400));
 
     host.showsPhoneFrame = true;
     host.layoutPreview();
-    host.setPill(OverlayHostView::PillStatus::good, QStringLiteral("Looks good"), 1);
+    host.setPill(FramingStatus::good, QStringLiteral("Looks good"), 1);
     EXPECT_FALSE(host.isPillShown());
     ASSERT_TRUE(host.islandRect());
     EXPECT_NEAR(host.islandRect()->width(), 60, 1e-9);
