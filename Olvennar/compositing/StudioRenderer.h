@@ -132,9 +132,9 @@ private:
 
     void bakeCardEdge();
     ImageLayer makeShadow(const QRectF& rect, double radius, bool heavy, bool tall, std::optional<QRectF> bakeIn) const;
-    void drawRoom(double time, double zoomWeight, PixelBuffer& out) const;
+    void drawRoom(double time, double zoomWeight, const QRect& hidden, PixelBuffer& out) const;
     void drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
-        double weight, cv::Mat& target, QPoint targetOrigin);
+        double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden = {});
     // The camera picture scaled by `scale` with its centre at `centre` (render space), covering `card`;
     // written for the raster `area` into the card scratch.
     void coverCard(const PixelBuffer& camera, bool grade, double scale, QPointF centre, const QRectF& card, const QRect& area);

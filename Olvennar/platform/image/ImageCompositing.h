@@ -26,6 +26,9 @@ void blendWithAlphaMask(cv::Mat& image, const cv::Mat& mask, QPoint maskAt);
 // Removes from `image` whatever `mask` (placed at `maskAt`) covers: source-out compositing.
 void sourceOut(cv::Mat& image, const cv::Mat& mask, QPoint maskAt);
 
+// Whether every pixel has full alpha.
+bool isOpaque(const cv::Mat& image);
+
 // Smallest rectangle holding every pixel with alpha above 0; empty for a transparent picture.
 QRect contentBounds(const cv::Mat& image);
 
