@@ -31,11 +31,27 @@ double blurredBox(double v, double a, double b, double sigma)
     return 0.5 * (std::erf((v - a) * k) - std::erf((v - b) * k));
 }
 
+// Exposure, then warmer white (6500 K seen as 5800 K), then a little contrast and saturation.
 void gradeMat(cv::Mat& picture, bool light)
 {
-    ImageColor::exposure(picture, light ? -0.12 : -0.3);
-    ImageColor::temperatureAndTint(picture, QPointF(6500, 0), QPointF(5800, 0));
-    ImageColor::colorControls(picture, 1.06, 1.03, 0);
+    ImageColor::Grade grade;
+    grade.ev = light ? -0.12 : -0.3;
+    grade.neutral = QPointF(6500, 0);
+    grade.targetNeutral = QPointF(5800, 0);
+    grade.contrast = 1.06;
+    grade.saturation = 1.03;
+    ImageColor::applyGrade(picture, grade);
+}
+
+// The pixels a card surely paints opaque: inside the rounded corners, by a pixel.
+QRect opaqueInside(const PixelBuffer& camera, const QRectF& cardRaster, double radius)
+{
+    if (!ImageCompositing::isOpaque(PixelBufferViews::mat(camera)))
+        return {};
+    const double inset = radius * (1 - M_SQRT1_2) + 1;
+    const QRectF inner = cardRaster.adjusted(inset, inset, -inset, -inset);
+    return QRect(QPoint(static_cast<int>(std::ceil(inner.left())), static_cast<int>(std::ceil(inner.top()))),
+        QPoint(static_cast<int>(std::floor(inner.right())) - 1, static_cast<int>(std::floor(inner.bottom())) - 1));
 }
 
 } // namespace
@@ -76,7 +92,9 @@ void StudioRenderer::coverCard(const PixelBuffer& camera, bool grade, double sca
     const bool covered = picture.adjusted(-0.5, -0.5, 0.5, 0.5).contains(card);
 
     cv::Mat graded = source;
-    if (grade) {
+    // The grade works per pixel: when the card shows fewer pixels than it reads, grade the card instead.
+    const bool gradeAfter = grade && covered && scale < 1;
+    if (grade && !gradeAfter) {
         // Grading is per pixel: only the camera pixels the card shows are graded (all of them for a backfill).
         cv::Rect window(0, 0, source.cols, source.rows);
         if (covered) {
@@ -95,6 +113,8 @@ void StudioRenderer::coverCard(const PixelBuffer& camera, bool grade, double sca
     }
     cv::Mat& out = scratch_->card;
     ImageResampling::draw(graded, toCanvas, area, out, ImageResampling::Filter::lanczos, covered);
+    if (gradeAfter)
+        gradeMat(out, light);
     if (scale > 1.3)
         ImageColor::sharpenLuminance(out, 0.35, 1.4);
     if (covered)
@@ -165,8 +185,9 @@ void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grad
     coverCard(camera, grade, framing->scale, centre, geometry_.cardRect, area);
     ImageCompositing::blendWithAlphaMask(scratch_->card, cardMask_.mat(), cardMask_.origin - area.topLeft());
     const QRect bounds = cardShadow_.rect().united(area).united(cardEdge_.rect());
+    const QRect hidden = opaqueInside(camera, RasterFlip::rect(geometry_.cardRect, H), geometry_.cardRadius);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
-        ImageCompositing::over(target, cardShadow_.mat(), cardShadow_.origin - origin);
+        drawShadowMapped(cardShadow_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, hidden);
         ImageCompositing::over(target, scratch_->card, area.topLeft() - origin);
         ImageCompositing::over(target, cardEdge_.mat(), cardEdge_.origin - origin);
     });
@@ -204,13 +225,14 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
     const std::pair<LayoutState, double> shadows[] = {{blend.to, w}, {blend.from, 1 - w}};
     const double reach = 0.25 * H;
     const QRect bounds = outward(RasterFlip::rect(O, H).adjusted(-reach, -reach, reach, reach));
+    const QRect hidden = opaqueInside(camera, cardRaster, frame.cardRadius);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
         for (const auto& [state, weight] : shadows) {
             if (weight <= 0.001)
                 continue;
             const StudioLayoutFrame own = geometry_.layoutFrame(state);
             const QRectF S = own.cardRect.adjusted(-own.cardRim, -own.cardRim, own.cardRim, own.cardRim);
-            drawShadowMapped(cardShadow(state), S, O, QTransform(), weight, target, origin);
+            drawShadowMapped(cardShadow(state), S, O, QTransform(), weight, target, origin, hidden);
         }
         if (!area.isEmpty())
             ImageCompositing::over(target, scratch_->card, area.topLeft() - origin);

@@ -13,10 +13,10 @@
 
 namespace {
 
-// Box-filter taps along one axis: target pixel i averages the source span it covers,
-// [(origin + i − offset) / scale, (origin + i + 1 − offset) / scale]. At scale 1 with a fractional offset
-// this is linear interpolation; below 1 it is an exact area average, so the picture lands at its
-// sub-pixel position in one pass.
+// Filter taps along one axis. Shrinking, target pixel i averages the source span it covers,
+// [(origin + i − offset) / scale, (origin + i + 1 − offset) / scale] (at scale 1 with a fractional offset
+// that is linear interpolation); enlarging, it interpolates linearly between the two nearest source
+// centres. Either way the picture lands at its sub-pixel position in one pass.
 struct Taps {
     std::vector<int> first; // first source index of each target pixel
     std::vector<int> count;
@@ -29,24 +29,44 @@ struct Taps {
 Taps areaTaps(int targets, int origin, double scale, double offset, int sourceLength, bool clampEdges)
 {
     Taps taps;
-    taps.stride = static_cast<int>(std::ceil(1 / scale)) + 2;
+    taps.stride = std::min(static_cast<int>(std::ceil(1 / std::min(scale, 1.0))) + 2, 64);
     taps.first.resize(static_cast<size_t>(targets));
     taps.count.resize(static_cast<size_t>(targets));
     taps.weights.assign(static_cast<size_t>(targets) * static_cast<size_t>(taps.stride), 0.0f);
     taps.low = sourceLength;
     taps.high = 0;
     for (int i = 0; i < targets; ++i) {
-        const double a = (origin + i - offset) / scale;
-        const double b = (origin + i + 1 - offset) / scale;
-        const int j0 = static_cast<int>(std::floor(a));
-        const int j1 = static_cast<int>(std::ceil(b));
+        // Source pixels and their shares: the covered span when shrinking, the two nearest centres
+        // (linear interpolation) when enlarging.
+        double shares[64];
+        int indices[64];
+        int found = 0;
+        if (scale > 1) {
+            const double u = (origin + i + 0.5 - offset) / scale - 0.5;
+            const int j = static_cast<int>(std::floor(u));
+            const double f = u - j;
+            indices[0] = j;
+            shares[0] = 1 - f;
+            indices[1] = j + 1;
+            shares[1] = f;
+            found = 2;
+        } else {
+            const double a = (origin + i - offset) / scale;
+            const double b = (origin + i + 1 - offset) / scale;
+            const int j0 = static_cast<int>(std::floor(a));
+            const int j1 = static_cast<int>(std::ceil(b));
+            for (int j = j0; j < j1 && found < 64; ++j) {
+                indices[found] = j;
+                shares[found++] = (std::min(b, j + 1.0) - std::max(a, static_cast<double>(j))) * scale;
+            }
+        }
         int first = -1, n = 0;
         float* w = &taps.weights[static_cast<size_t>(i) * static_cast<size_t>(taps.stride)];
-        for (int j = j0; j < j1 && n < taps.stride; ++j) {
-            const double share = (std::min(b, j + 1.0) - std::max(a, static_cast<double>(j))) * scale;
+        for (int t = 0; t < found; ++t) {
+            const double share = shares[t];
             if (share <= 0)
                 continue;
-            int index = j;
+            int index = indices[t];
             if (index < 0 || index >= sourceLength) {
                 if (!clampEdges)
                     continue; // transparent outside
@@ -123,7 +143,8 @@ std::vector<uint16_t> fixedWeights(const Taps& taps, int stride)
     return weights;
 }
 
-// One pass of area resampling for scales at most 1 (an axis-aligned scale and offset): rows are mixed
+// One pass of resampling for an axis-aligned scale and offset (area when shrinking, linear when enlarging, per
+// axis): rows are mixed
 // byte by byte (vectorised), then each target pixel sums its few columns.
 void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges)
 {
@@ -232,7 +253,8 @@ void ImageResampling::draw(const cv::Mat& source, const QTransform& toTarget, co
         out.setTo(cv::Scalar::all(0));
         return;
     }
-    if (sx <= 1 && sy <= 1 && toTarget.m11() > 0 && toTarget.m22() > 0 && toTarget.m12() == 0 && toTarget.m21() == 0) {
+    const bool enlarging = sx > 1.001 || sy > 1.001;
+    if (!(filter == Filter::lanczos && enlarging) && sx >= 1.0 / 60 && sy >= 1.0 / 60 && toTarget.m11() > 0 && toTarget.m22() > 0 && toTarget.m12() == 0 && toTarget.m21() == 0) {
         drawArea(source, sx, sy, toTarget.dx(), toTarget.dy(), area, out, clampEdges);
         return;
     }
