@@ -124,10 +124,8 @@ bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const Zoom
         const double H_ = H;
         const double sw = std::max(screenSize_.width(), 1.0), sh = std::max(screenSize_.height(), 1.0);
         const QRectF picture = RasterFlip::rect(camera.transform.mapRect(QRectF(0, 0, sw, sh)), H_);
-        const double inset = radius * camera.roomTransform.m11() * (1 - M_SQRT1_2) + 1;
-        const QRectF window = RasterFlip::rect(windowRect, H_).adjusted(inset, inset, -inset, -inset).intersected(picture.adjusted(1, 1, -1, -1));
-        hidden = QRect(QPoint(static_cast<int>(std::ceil(window.left())), static_cast<int>(std::ceil(window.top()))),
-            QPoint(static_cast<int>(std::floor(window.right())) - 1, static_cast<int>(std::floor(window.bottom())) - 1));
+        hidden = RasterFlip::pixelsInside(RasterFlip::rect(windowRect, H_), radius * camera.roomTransform.m11())
+                     .intersected(RasterFlip::pixelsInside(picture, 0));
     }
     if (covers) {
         out.fill(0, 0, 0, 255);

@@ -17,12 +17,6 @@ using namespace RenderRect;
 
 namespace {
 
-QRect outward(const QRectF& r)
-{
-    const int x0 = static_cast<int>(std::floor(r.left()));
-    const int y0 = static_cast<int>(std::floor(r.top()));
-    return {x0, y0, static_cast<int>(std::ceil(r.right())) - x0, static_cast<int>(std::ceil(r.bottom())) - y0};
-}
 
 // Share of a box [a, b] left after a Gaussian blur of sigma, at v.
 double blurredBox(double v, double a, double b, double sigma)
@@ -48,10 +42,7 @@ QRect opaqueInside(const PixelBuffer& camera, const QRectF& cardRaster, double r
 {
     if (!ImageCompositing::isOpaque(PixelBufferViews::mat(camera)))
         return {};
-    const double inset = radius * (1 - M_SQRT1_2) + 1;
-    const QRectF inner = cardRaster.adjusted(inset, inset, -inset, -inset);
-    return QRect(QPoint(static_cast<int>(std::ceil(inner.left())), static_cast<int>(std::ceil(inner.top()))),
-        QPoint(static_cast<int>(std::floor(inner.right())) - 1, static_cast<int>(std::floor(inner.bottom())) - 1));
+    return RasterFlip::pixelsInside(cardRaster, radius);
 }
 
 } // namespace
@@ -99,7 +90,7 @@ void StudioRenderer::coverCard(const PixelBuffer& camera, bool grade, double sca
         cv::Rect window(0, 0, source.cols, source.rows);
         if (covered) {
             const QRectF needed = toCanvas.inverted().mapRect(QRectF(area));
-            const QRect grown = outward(needed).adjusted(-6, -6, 6, 6).intersected(QRect(0, 0, source.cols, source.rows));
+            const QRect grown = RasterFlip::pixelsTouched(needed).adjusted(-6, -6, 6, 6).intersected(QRect(0, 0, source.cols, source.rows));
             window = cv::Rect(grown.x(), grown.y(), grown.width(), grown.height());
         }
         if (window.width <= 0 || window.height <= 0)
@@ -178,7 +169,7 @@ void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grad
         return;
     const double H = renderSize_.height();
     const QRect canvas(0, 0, over.width(), over.height());
-    const QRect area = outward(RasterFlip::rect(geometry_.cardRect, H)).intersected(canvas);
+    const QRect area = RasterFlip::pixelsTouched(RasterFlip::rect(geometry_.cardRect, H)).intersected(canvas);
     if (area.isEmpty())
         return;
     const QPointF centre(midX(framing->cameraRect), midY(framing->cameraRect));
@@ -213,7 +204,7 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
 
     const QRect canvas(0, 0, over.width(), over.height());
     const QRectF cardRaster = RasterFlip::rect(K, H);
-    const QRect area = outward(cardRaster).intersected(canvas);
+    const QRect area = RasterFlip::pixelsTouched(cardRaster).intersected(canvas);
     const double rim = frame.cardRim;
     const QRectF O = K.adjusted(-rim, -rim, rim, rim);
     if (!area.isEmpty()) {
@@ -224,7 +215,7 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
     const double w = blend.from == blend.to ? 1.0 : std::clamp(blend.t, 0.0, 1.0);
     const std::pair<LayoutState, double> shadows[] = {{blend.to, w}, {blend.from, 1 - w}};
     const double reach = 0.25 * H;
-    const QRect bounds = outward(RasterFlip::rect(O, H).adjusted(-reach, -reach, reach, reach));
+    const QRect bounds = RasterFlip::pixelsTouched(RasterFlip::rect(O, H).adjusted(-reach, -reach, reach, reach));
     const QRect hidden = opaqueInside(camera, cardRaster, frame.cardRadius);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
         for (const auto& [state, weight] : shadows) {

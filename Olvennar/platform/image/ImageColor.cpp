@@ -32,21 +32,6 @@ void applyLinearGains(cv::Mat& image, const std::array<double, 3>& bgrGain)
     cv::LUT(image, table, image);
 }
 
-void keepWithinAlpha(cv::Mat& image)
-{
-    ImageCompositing::forRows(image.rows, image.cols, [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            uint8_t* p = image.ptr<uint8_t>(y);
-            for (int x = 0; x < image.cols; ++x, p += 4) {
-                if (p[3] == 255)
-                    continue;
-                p[0] = std::min(p[0], p[3]);
-                p[1] = std::min(p[1], p[3]);
-                p[2] = std::min(p[2], p[3]);
-            }
-        }
-    });
-}
 
 constexpr double lumaR = 0.2126, lumaG = 0.7152, lumaB = 0.0722;
 
@@ -75,7 +60,7 @@ void ImageColor::exposure(cv::Mat& image, double ev)
 {
     const double gain = std::exp2(ev);
     applyLinearGains(image, {gain, gain, gain});
-    keepWithinAlpha(image);
+    ImageCompositing::keepColourWithinAlpha(image);
 }
 
 namespace {
@@ -137,7 +122,7 @@ void ImageColor::temperatureAndTint(cv::Mat& image, QPointF neutral, QPointF tar
     g /= luma;
     b /= luma;
     applyLinearGains(image, {b, g, r});
-    keepWithinAlpha(image);
+    ImageCompositing::keepColourWithinAlpha(image);
 }
 
 void ImageColor::colorControls(cv::Mat& image, double contrast, double saturation, double brightness)
@@ -162,7 +147,7 @@ void ImageColor::colorControls(cv::Mat& image, double contrast, double saturatio
         }
         cv::LUT(image, table, image);
     }
-    keepWithinAlpha(image);
+    ImageCompositing::keepColourWithinAlpha(image);
 }
 
 void ImageColor::sharpenLuminance(cv::Mat& image, double sharpness, double radius)

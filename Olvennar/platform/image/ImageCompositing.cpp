@@ -4,6 +4,7 @@
 #include "platform/image/ImageCompositing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -175,18 +176,35 @@ void ImageCompositing::sourceOut(cv::Mat& image, const cv::Mat& mask, QPoint mas
     applyMask(image, mask, maskAt, true);
 }
 
+void ImageCompositing::keepColourWithinAlpha(cv::Mat& image)
+{
+    forRows(image.rows, image.cols, [&image](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            uint8_t* p = image.ptr<uint8_t>(y);
+            for (int x = 0; x < image.cols; ++x, p += 4) {
+                p[0] = std::min(p[0], p[3]);
+                p[1] = std::min(p[1], p[3]);
+                p[2] = std::min(p[2], p[3]);
+            }
+        }
+    });
+}
+
 bool ImageCompositing::isOpaque(const cv::Mat& image)
 {
-    for (int y = 0; y < image.rows; ++y) {
-        const uint32_t* __restrict row = image.ptr<uint32_t>(y);
-        const int count = image.cols;
-        uint32_t all = 0xFF000000u;
-        for (int x = 0; x < count; ++x)
-            all &= row[x];
-        if ((all & 0xFF000000u) != 0xFF000000u)
-            return false;
-    }
-    return true;
+    std::atomic<bool> opaque{true};
+    forRows(image.rows, image.cols, [&](int y0, int y1) {
+        for (int y = y0; y < y1 && opaque.load(std::memory_order_relaxed); ++y) {
+            const uint32_t* __restrict row = image.ptr<uint32_t>(y);
+            const int count = image.cols;
+            uint32_t all = 0xFF000000u;
+            for (int x = 0; x < count; ++x)
+                all &= row[x];
+            if ((all & 0xFF000000u) != 0xFF000000u)
+                opaque.store(false, std::memory_order_relaxed);
+        }
+    });
+    return opaque.load();
 }
 
 QRect ImageCompositing::contentBounds(const cv::Mat& image)

@@ -289,14 +289,6 @@ void ImageResampling::draw(const cv::Mat& source, const QTransform& toTarget, co
         clampEdges ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT, cv::Scalar::all(0));
     if (interpolation == cv::INTER_LANCZOS4) {
         // Lanczos rings past the alpha of premultiplied pixels; keep colour within alpha.
-        for (int y = 0; y < out.rows; ++y) {
-            uint8_t* row = out.ptr<uint8_t>(y);
-            for (int x = 0; x < out.cols; ++x) {
-                uint8_t* p = row + 4 * x;
-                p[0] = std::min(p[0], p[3]);
-                p[1] = std::min(p[1], p[3]);
-                p[2] = std::min(p[2], p[3]);
-            }
-        }
+        ImageCompositing::keepColourWithinAlpha(out);
     }
 }
