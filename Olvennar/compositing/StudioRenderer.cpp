@@ -33,6 +33,27 @@ std::vector<QRect> bandsAround(const QRect& area, const QRect& hole)
 
 cv::Mat view(cv::Mat& mat, const QRect& r) { return mat(cv::Rect(r.x(), r.y(), r.width(), r.height())); }
 
+double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
+
+// Values from files and timelines may be broken; a frame never computes with NaN or infinities.
+ZoomTimeline::State sanitized(const ZoomTimeline::State& zoom)
+{
+    return {finiteOr(zoom.amount, 0), finiteOr(zoom.scale, 1), QPointF(finiteOr(zoom.center.x(), 0.5), finiteOr(zoom.center.y(), 0.5))};
+}
+
+std::optional<LayoutBlend> sanitized(std::optional<LayoutBlend> layout)
+{
+    if (layout)
+        layout->t = finiteOr(layout->t, 1);
+    return layout;
+}
+
+QRectF sanitized(const QRectF& region)
+{
+    const bool finite = std::isfinite(region.x()) && std::isfinite(region.y()) && std::isfinite(region.width()) && std::isfinite(region.height());
+    return finite ? region : QRectF(0, 0, 1, 1);
+}
+
 } // namespace
 
 StudioRenderer::StudioRenderer(QSize renderSize, QSizeF screenSize, FaceLayout face, StudioBackground background)
@@ -98,6 +119,12 @@ bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const Zoom
 {
     if (out.width() != renderSize_.width() || out.height() != renderSize_.height() || out.isEmpty())
         return false;
+    return drawSafeBase(screen, finiteOr(time, 0), sanitized(zoom), sanitized(region), pointer, clicks, showClicks, sanitized(layout), out);
+}
+
+bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+    const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout, PixelBuffer& out)
+{
     const double W = renderSize_.width();
     const double H = renderSize_.height();
 

@@ -130,6 +130,9 @@ public:
 private:
     struct Scratch;
 
+    bool drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+        const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
+        PixelBuffer& out);
     void bakeCardEdge();
     ImageLayer makeShadow(const QRectF& rect, double radius, bool heavy, bool tall, std::optional<QRectF> bakeIn) const;
     void drawRoom(double time, double zoomWeight, const QRect& hidden, PixelBuffer& out) const;

@@ -159,6 +159,10 @@ void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grad
 {
     if (over.width() != renderSize_.width() || over.height() != renderSize_.height() || over.isEmpty())
         return;
+    if (layout && !std::isfinite(layout->t))
+        layout->t = 1;
+    if (!std::isfinite(alpha))
+        return;
     const std::optional<StudioLayoutFrame> frame = layoutFrame(layout);
     if (frame && !isHome(*frame)) {
         drawMovingCard(camera, alpha, grade, *frame, *layout, over);

@@ -180,6 +180,8 @@ void StudioRenderer::drawRipples(double time, const StudioCamera& camera, const 
         if (!ring)
             continue;
         const QPointF point = camera.transform.map(QPointF(screenSize_.width() * click.x, screenSize_.height() * click.y));
+        if (!std::isfinite(point.x()) || !std::isfinite(point.y()))
+            continue;
         if (!covers && !windowRect.contains(point))
             continue;
         const double R = ring->radius;

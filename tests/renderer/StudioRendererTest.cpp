@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -312,6 +313,29 @@ TEST(StudioRendererTest, RenderRefusesAWrongOutputSizeOrAMissingScreen)
     odd.screen = solid(W / 2, H / 2, 255, 0, 0);
     const PixelBuffer& out = odd.run(renderer);
     EXPECT_TRUE(isBlue(pixel(out, static_cast<int>(RasterFlip::rect(renderer.geometry().windowRect, H).center().x()), H / 2)));
+}
+
+TEST(StudioRendererTest, BrokenNumbersAndSizesDrawSafely)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::tallLeft, StudioBackground::darkRoom);
+    Render r;
+    const std::vector<Click> clicks{{0.1, nan, 0.5}, {nan, 0.5, 0.5}};
+    r.frame.time = nan;
+    r.frame.zoom = {nan, std::numeric_limits<double>::infinity(), QPointF(nan, 0.5)};
+    r.frame.region = QRectF(nan, 0, 1, 1);
+    r.frame.layout = LayoutBlend{LayoutState::face, LayoutState::split, nan};
+    r.frame.clicks = &clicks;
+    r.frame.showClicks = true;
+    r.frame.camera = &r.camera;
+    r.frame.cardAlpha = nan;
+    r.run(renderer);
+    EXPECT_TRUE(isBlue(pixel(r.out, W / 2, H / 2)));
+
+    // Degenerate sizes build an inert renderer.
+    StudioRenderer empty(QSize(0, 0), QSizeF(0, 0), FaceLayout::bottomRight, StudioBackground::linen);
+    PixelBuffer none(0, 0);
+    EXPECT_FALSE(empty.render(r.frame, none));
 }
 
 } // namespace
