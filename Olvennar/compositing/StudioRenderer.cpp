@@ -173,7 +173,7 @@ bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const 
     }
 
     const double roomScale = camera.roomTransform.m11();
-    drawScreen(screen, camera, windowRect, radius * roomScale, covers, out);
+    drawScreen(screen, camera, windowRect, radius * roomScale, covers, hidden, out);
     if (!covers)
         drawWindowEdge(windowRect, radius * roomScale, out);
     if (showClicks && !clicks.empty())
@@ -236,7 +236,7 @@ void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& fr
 }
 
 void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
-    bool covers, PixelBuffer& out)
+    bool covers, const QRect& hidden, PixelBuffer& out)
 {
     if (screen.isEmpty())
         return;
@@ -252,12 +252,20 @@ void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& c
         area = area.intersected(mask.pixelBounds());
     if (area.isEmpty())
         return;
-    ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, area, scratch_->screen, ImageResampling::Filter::linear);
     cv::Mat target = PixelBufferViews::mat(out);
-    if (covers)
-        ImageCompositing::over(target, scratch_->screen, area.topLeft());
-    else
-        ImageCompositing::overMasked(target, scratch_->screen, area.topLeft(), mask);
+    // The opaque middle of the window is written straight into the frame; only its edges are blended.
+    const QRect middle = hidden.intersected(area);
+    if (!middle.isEmpty()) {
+        cv::Mat part = view(target, middle);
+        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, middle, part, ImageResampling::Filter::linear);
+    }
+    for (const QRect& band : bandsAround(area, middle)) {
+        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, band, scratch_->screen, ImageResampling::Filter::linear);
+        if (covers)
+            ImageCompositing::over(target, scratch_->screen, band.topLeft());
+        else
+            ImageCompositing::overMasked(target, scratch_->screen, band.topLeft(), mask);
+    }
 }
 
 void StudioRenderer::drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const

@@ -144,7 +144,7 @@ private:
     template <typename Draw>
     void composeLayer(PixelBuffer& out, double alpha, const QRect& bounds, const Draw& draw);
     void drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
-        bool covers, PixelBuffer& out);
+        bool covers, const QRect& hidden, PixelBuffer& out);
     void drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const;
     void drawRipples(double time, const StudioCamera& camera, const std::vector<Click>& clicks, const QRectF& windowRect,
         bool covers, PixelBuffer& out);
