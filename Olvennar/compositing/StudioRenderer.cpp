@@ -230,8 +230,9 @@ void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& fr
     const QTransform toCanvas = QTransform::fromTranslate(shadow.origin.x(), shadow.origin.y()) * RasterFlip::transform(renderMap, H, H);
     const QRect area = ImageResampling::mappedBounds(shadow.mat().size(), toCanvas).intersected(targetRect);
     for (const QRect& band : bandsAround(area, hidden)) {
-        ImageResampling::draw(shadow.mat(), toCanvas, band, scratch_->layer, ImageResampling::Filter::linear);
-        ImageCompositing::over(target, scratch_->layer, band.topLeft() - targetOrigin, alpha);
+        cv::Mat part = Scratch::area(scratch_->layer, band.size());
+        ImageResampling::draw(shadow.mat(), toCanvas, band, part, ImageResampling::Filter::linear);
+        ImageCompositing::over(target, part, band.topLeft() - targetOrigin, alpha);
     }
 }
 
@@ -260,11 +261,12 @@ void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& c
         ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, middle, part, ImageResampling::Filter::linear);
     }
     for (const QRect& band : bandsAround(area, middle)) {
-        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, band, scratch_->screen, ImageResampling::Filter::linear);
+        cv::Mat part = Scratch::area(scratch_->screen, band.size());
+        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, band, part, ImageResampling::Filter::linear);
         if (covers)
-            ImageCompositing::over(target, scratch_->screen, band.topLeft());
+            ImageCompositing::over(target, part, band.topLeft());
         else
-            ImageCompositing::overMasked(target, scratch_->screen, band.topLeft(), mask);
+            ImageCompositing::overMasked(target, part, band.topLeft(), mask);
     }
 }
 

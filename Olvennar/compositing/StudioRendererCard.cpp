@@ -95,14 +95,16 @@ void StudioRenderer::coverCard(const PixelBuffer& camera, bool grade, double sca
         }
         if (window.width <= 0 || window.height <= 0)
             window = cv::Rect(0, 0, source.cols, source.rows);
-        source(window).copyTo(scratch_->camera);
-        gradeMat(scratch_->camera, light);
-        graded = scratch_->camera;
+        cv::Mat copy = Scratch::area(scratch_->camera, QSize(window.width, window.height));
+        source(window).copyTo(copy);
+        gradeMat(copy, light);
+        graded = copy;
         toCanvas = QTransform::fromTranslate(window.x, window.y) * toCanvas;
         if (!covered)
             toCanvas = placement(scale, centre);
     }
-    cv::Mat& out = scratch_->card;
+    scratch_->cardView = Scratch::area(scratch_->cardView, area.size());
+    cv::Mat& out = scratch_->cardView;
     ImageResampling::draw(graded, toCanvas, area, out, ImageResampling::Filter::lanczos, covered);
     if (gradeAfter)
         gradeMat(out, light);
@@ -148,8 +150,7 @@ void StudioRenderer::composeLayer(PixelBuffer& out, double alpha, const QRect& b
     if (area.isEmpty() || alpha <= 0)
         return;
     // Faded as one layer, so the card's own pieces do not show through each other.
-    cv::Mat& layer = scratch_->cardLayer;
-    layer.create(area.height(), area.width(), CV_8UC4);
+    cv::Mat layer = Scratch::area(scratch_->cardLayer, area.size());
     layer.setTo(cv::Scalar::all(0));
     draw(layer, area.topLeft());
     ImageCompositing::over(canvas, layer, area.topLeft(), alpha);
@@ -178,12 +179,12 @@ void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grad
         return;
     const QPointF centre(midX(framing->cameraRect), midY(framing->cameraRect));
     coverCard(camera, grade, framing->scale, centre, geometry_.cardRect, area);
-    ImageCompositing::blendWithAlphaMask(scratch_->card, cardMask_.mat(), cardMask_.origin - area.topLeft());
+    ImageCompositing::blendWithAlphaMask(scratch_->cardView, cardMask_.mat(), cardMask_.origin - area.topLeft());
     const QRect bounds = cardShadow_.rect().united(area).united(cardEdge_.rect());
     const QRect hidden = opaqueInside(camera, RasterFlip::rect(geometry_.cardRect, H), geometry_.cardRadius);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
         drawShadowMapped(cardShadow_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, hidden);
-        ImageCompositing::over(target, scratch_->card, area.topLeft() - origin);
+        ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
         ImageCompositing::over(target, cardEdge_.mat(), cardEdge_.origin - origin);
     });
 }
@@ -213,7 +214,7 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
     const QRectF O = K.adjusted(-rim, -rim, rim, rim);
     if (!area.isEmpty()) {
         coverCard(camera, grade, s, centre, K, area);
-        ImageShapes::maskToRoundedRect(scratch_->card, area.topLeft(), RoundedRectShape::make(cardRaster, frame.cardRadius));
+        ImageShapes::maskToRoundedRect(scratch_->cardView, area.topLeft(), RoundedRectShape::make(cardRaster, frame.cardRadius));
     }
 
     const double w = blend.from == blend.to ? 1.0 : std::clamp(blend.t, 0.0, 1.0);
@@ -230,7 +231,7 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
             drawShadowMapped(cardShadow(state), S, O, QTransform(), weight, target, origin, hidden);
         }
         if (!area.isEmpty())
-            ImageCompositing::over(target, scratch_->card, area.topLeft() - origin);
+            ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
         if (!geometry_.isDarkRoom() && rim > 0.1) {
             const RoundedRectShape outer = RoundedRectShape::make(RasterFlip::rect(O, H), frame.cardRadius + rim);
             const RoundedRectShape inner = RoundedRectShape::make(cardRaster.adjusted(0.5, 0.5, -0.5, -0.5), frame.cardRadius);
