@@ -128,9 +128,12 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     EXPECT_EQ(streams[2][QStringLiteral("codec_name")].toString(), QStringLiteral("aac"));
     // Five seconds filmed, two of them paused.
     EXPECT_NEAR(probe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 4.0, 0.5);
-    const QJsonArray camera = MovieProbe::streams(folder.filePath(QStringLiteral("camera.mov")))[QStringLiteral("streams")].toArray();
+    const QJsonObject cameraProbe = MovieProbe::streams(folder.filePath(QStringLiteral("camera.mov")));
+    const QJsonArray camera = cameraProbe[QStringLiteral("streams")].toArray();
     ASSERT_EQ(camera.size(), 1);
     EXPECT_EQ(camera[0][QStringLiteral("codec_name")].toString(), QStringLiteral("h264"));
+    // The same pause is cut from the camera on the shared clock.
+    EXPECT_NEAR(cameraProbe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 4.0, 0.5);
 
     QFile clicksFile(folder.filePath(QStringLiteral("clicks.json")));
     ASSERT_TRUE(clicksFile.open(QIODevice::ReadOnly));
