@@ -1,4 +1,3 @@
-#include "core/Diagnostics.h"
 #include "framing/FramingAnalyzer.h"
 #include "framing/FramingCoach.h"
 #include "platform/media/PixelBuffer.h"
@@ -8,9 +7,7 @@
 
 #include "support/TestEnvironment.h"
 
-#include <QFile>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QTransform>
 
 #include "QtPrinters.h"
@@ -246,13 +243,12 @@ TEST(FramingAnalyzerTest, LandmarksGiveACalibratedBox)
     EXPECT_FALSE(face.rollRadians);
 }
 
-TEST(FramingAnalyzerTest, MissingModelIsReportedOnceAsUnavailable)
+class MissingModelTest : public SandboxTest {};
+
+TEST_F(MissingModelTest, IsReportedOnceAsUnavailable)
 {
-    QTemporaryDir folder;
-    const QString log = folder.filePath(QStringLiteral("test.log"));
-    Diagnostics::setLogPathForTesting(log);
     // Two monitors' analysers, several passes each.
-    const QString missing = folder.filePath(QStringLiteral("missing.dat"));
+    const QString missing = path(QStringLiteral("missing.dat"));
     FramingAnalyzer desk(std::make_shared<DlibFaceDetector>(missing));
     FramingAnalyzer phone(std::make_shared<DlibFaceDetector>(missing));
     const QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
@@ -264,12 +260,7 @@ TEST(FramingAnalyzerTest, MissingModelIsReportedOnceAsUnavailable)
             EXPECT_FALSE(reading->face);
         }
     }
-    Diagnostics::flush();
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(file.readAll());
-    EXPECT_EQ(text.count(QStringLiteral("The face landmark model is missing")), 1);
-    Diagnostics::setLogPathForTesting({});
+    EXPECT_EQ(readLog().count(QStringLiteral("The face landmark model is missing")), 1);
 }
 
 } // namespace

@@ -223,12 +223,8 @@ TEST_F(FollowerCardsTest, WordsReadCountsWordsUpToTheCursor)
 {
     follower.step(2); // cursor at card 2's start
     ASSERT_TRUE(follower.hear(u"more words"_qs));
-    EXPECT_EQ(follower.wordsRead(0), 3);
-    EXPECT_EQ(follower.wordsRead(1), 0);
-    EXPECT_EQ(follower.wordsRead(2), 2);
-    EXPECT_EQ(follower.wordsRead(3), 0);
-    EXPECT_EQ(follower.wordsRead(4), 0);
-    EXPECT_EQ(follower.wordsRead(-1), 0);
+    for (auto [card, words] : {std::pair{0, 3}, {1, 0}, {2, 2}, {3, 0}, {4, 0}, {-1, 0}})
+        EXPECT_EQ(follower.wordsRead(card), words) << card;
 }
 
 TEST_F(FollowerCardsTest, RestartResetsReadingButKeepsCards)
