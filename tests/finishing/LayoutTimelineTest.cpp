@@ -60,8 +60,6 @@ TEST(LayoutTimelineTest, ShortTakesKeepTheFixedLook)
     const LayoutTimeline timeline = LayoutTimeline::build(19.9, {{5, 0.5, 0.5}}, {}, std::nullopt, ZoomTimeline::none(), {}, {});
     EXPECT_TRUE(timeline.stops.empty());
     EXPECT_EQ(timeline.summary, "take 20s < 20s: fixed");
-    for (double t : {0.0, 5.0, 19.9})
-        EXPECT_FALSE(timeline.blend(t));
     EXPECT_EQ(timeline.report(19.9), "layout: 0 move(s) in 20s (0.0/min) — fixed\n  take 20s < 20s: fixed");
     EXPECT_TRUE(LayoutTimeline::build(std::nan(""), {}, {}, std::nullopt, ZoomTimeline::none(), {}, {}).stops.empty());
 }

@@ -40,7 +40,6 @@ TEST(PrompterLayoutTest, NoCards)
     EXPECT_TRUE(layout.boxes.empty());
     EXPECT_EQ(layout.totalHeight, 0);
     EXPECT_DOUBLE_EQ(layout.lineHeight, 45.44);
-    EXPECT_EQ(layout.fontSize, 32);
     EXPECT_EQ(layout.readY(0, 0), 0);
     EXPECT_EQ(layout.readY(-1, 5), 0);
 }
