@@ -260,14 +260,13 @@ void MovieWriter::wakeWaitingInputs()
             strongTrack->block();
             if (alive.expired())
                 return;
-            bool again = false;
             {
                 std::lock_guard inner(d->lock);
                 strongTrack->scheduled = false;
-                again = isTrackReady(*strongTrack);
             }
-            if (again)
-                wakeWaitingInputs();
+            // Not only this track: what it appended may have let a sibling that waited on the interleaving
+            // window go on, and nothing else would wake that one.
+            wakeWaitingInputs();
         });
     }
 }
