@@ -227,6 +227,19 @@ TEST_F(MixdownOverlayTest, ScreenStartingJustAfterZeroIsHeldFromZeroAndMissingOv
     EXPECT_TRUE(record->frames.front().screen) << "the first screen frame is held from 0";
 }
 
+TEST_F(MixdownOverlayTest, ScreenTrackWithoutAnyPictureFailsAsMissingScreenFrame)
+{
+    SyntheticTake::ScreenRecipe recipe;
+    recipe.pictures = false;
+    SyntheticTake::writeScreen(raw, recipe);
+    auto record = std::make_shared<Record>();
+    const auto failure = compose(studioRequest(), record);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->description(), QStringLiteral("Mixdown failed: A screen frame was missing during export."));
+    EXPECT_FALSE(QFile::exists(final));
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
 TEST_F(MixdownOverlayTest, AFailedFrameKeepsTheOldFinalAndLeavesNoSibling)
 {
     SyntheticTake::writeScreen(raw, {});
