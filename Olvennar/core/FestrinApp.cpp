@@ -1,11 +1,11 @@
 #include "core/FestrinApp.h"
 
+#include "core/PlatformServices.h"
 #include "core/RecordingController.h"
 #include "ui/MainWindow.h"
 
-FestrinApp::FestrinApp(Settings& settings, AccessProbe& access)
-    : settings_(settings)
-    , access_(access)
+FestrinApp::FestrinApp(Settings& settings)
+    : services_(std::make_unique<PlatformServices>(settings))
 {
 }
 
@@ -14,7 +14,7 @@ FestrinApp::~FestrinApp() = default;
 RecordingController& FestrinApp::controller()
 {
     if (!controller_)
-        controller_ = std::make_unique<RecordingController>(Platform{settings_, access_});
+        controller_ = std::make_unique<RecordingController>(services_->platform());
     return *controller_;
 }
 

@@ -1,6 +1,13 @@
 #pragma once
 
 class AccessProbe;
+class HotKeyCenter;
+class RemoteButton;
+class Scheduler;
+class SleepWatcher;
+class SoundPlayer;
+class TeleprompterStepper;
+class ZoomMarker;
 class ControllerHooks;
 class Settings;
 class SpeechBusySink;
@@ -14,4 +21,14 @@ struct Platform {
     SpeechBusySink* speechBusy = nullptr;
     // Panels, framing routing and camera-only recorder reactions; none runs no reaction.
     ControllerHooks* hooks = nullptr;
+    // Global hot keys, the learned clicker, feedback sounds and wake notices; none: not wired.
+    HotKeyCenter* hotKeys = nullptr;
+    RemoteButton* remoteButton = nullptr;
+    SoundPlayer* sounds = nullptr;
+    SleepWatcher* sleepWatcher = nullptr;
+    // Delays of the remote reactions (re-arm after wake); none: the main loop's own timers.
+    Scheduler* scheduler = nullptr;
+    // The pointer tracker's zoom marks and the teleprompter's box stepping.
+    ZoomMarker* zoomMarker = nullptr;
+    TeleprompterStepper* teleprompter = nullptr;
 };

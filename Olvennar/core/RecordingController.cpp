@@ -19,6 +19,8 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     lastShortURL_ = ProjectFolder::latestShortTake(platform_.settings);
     refreshDestinationName();
     writeLaunchLine();
+    registerHotKeys();
+    registerRemoteButton();
     // The first handoff refresh runs on a later turn of the main loop, never inside the constructor.
     QPointer<RecordingController> weak(this);
     QTimer::singleShot(0, this, [weak] {

@@ -28,6 +28,7 @@
 #include <qcorotask.h>
 
 class ControllerHooks;
+class CancelToken;
 class QTimer;
 
 // The one controller of the process: owns every recorder, tracker, panel and job queue and publishes the
@@ -97,6 +98,23 @@ public:
     int finishingCount() const;
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
+
+    // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
+    QCoro::Task<> start();
+    QCoro::Task<> stop();
+    QCoro::Task<> discard();
+    void togglePause();
+
+    // Global hot keys and the remote button.
+    void registerHotKeys();
+    void markZoom(bool zoomIn);
+    void registerRemoteButton();
+    QCoro::Task<> remoteToggle();
+    void remoteLongPress();
+    bool hasPendingRemoteStop() const { return pendingRemoteStop_ != nullptr; }
+    // Set just before a stop the remote asked for; the stop reads and clears it to trim the take's tail.
+    bool stopCameFromRemote() const { return stopCameFromRemote_; }
+    void setStopCameFromRemote(bool fromRemote) { stopCameFromRemote_ = fromRemote; }
 
     // Back to idle after a take: the phase observer runs, elapsed is cleared, the destination recomputed.
     void reset();
@@ -294,6 +312,11 @@ private:
     void writeLaunchLine();
 
     Platform platform_;
+    void playSound(const QString& name);
+    void cancelPendingRemoteStop();
+    QCoro::Task<> delayedRemoteStop(CancelToken* token);
+    CancelToken* pendingRemoteStop_ = nullptr;
+    bool stopCameFromRemote_ = false;
 
     CaptureMode captureMode_ = CaptureMode::screen;
     Phase phase_;

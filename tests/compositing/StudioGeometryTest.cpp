@@ -56,14 +56,6 @@ TEST(StudioGeometryTest, RestGeometryOfEveryLookAtDesignSize)
     }
 }
 
-TEST(StudioGeometryTest, DarkRoomTallLeftWindowAndCardShareTheirTopEdge)
-{
-    const StudioGeometry g(hd, 16.0 / 9.0, FaceLayout::tallLeft, StudioBackground::darkRoom);
-    EXPECT_NEAR(g.windowRect.y() + g.windowRect.height(), 0.895 * 1080, 1e-9);
-    EXPECT_NEAR(g.cardRect.y() + g.cardRect.height(), 0.895 * 1080, 1e-9);
-    EXPECT_NEAR(g.cardRect.x() + g.cardRect.width(), 0.205 * 1920, 1e-9);
-}
-
 TEST(StudioGeometryTest, EdgeWidthHasAFloorForSmallFrames)
 {
     EXPECT_DOUBLE_EQ(StudioGeometry(QSizeF(1800, 1012.5), 0, FaceLayout::tallLeft, StudioBackground::linen).edgeWidth, 1.5);

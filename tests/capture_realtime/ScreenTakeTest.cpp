@@ -1,0 +1,211 @@
+#include "capture/ScreenRecorder.h"
+#include "core/RecordingClock.h"
+#include "platform/audio/PulseAudioCapture.h"
+#include "platform/audio/PulseAudioCatalog.h"
+#include "platform/x11/X11ScreenCapture.h"
+#include "platform/x11/XcbConnection.h"
+#include "support/FlashToneClient.h"
+#include "support/MovieProbe.h"
+#include "support/PrivateNullSink.h"
+#include "support/TestEnvironment.h"
+#include "support/ToneFile.h"
+#include "support/X11TestWindow.h"
+#include "support/XvfbServer.h"
+
+#include <QJsonArray>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+bool testSoundServer()
+{
+    const auto state = PulseAudioCatalog().query();
+    if (!state)
+        return false;
+    for (const auto& source : state->sources)
+        if (source.name == QLatin1String("olvennar_mic.monitor"))
+            return true;
+    return false;
+}
+
+class ScreenTake : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        server = XvfbServer::start(640, 360);
+        if (!server)
+            GTEST_SKIP() << "Xvfb could not start";
+        connection = XcbConnection::open(server->displayName().constData());
+        ASSERT_TRUE(connection);
+    }
+
+    std::unique_ptr<ScreenRecorder> recorder(bool withSound)
+    {
+        ScreenRecorder::Sources sources;
+        sources.screen = std::make_unique<X11ScreenCapture>(server->displayName());
+        if (withSound) {
+            sources.microphone = std::make_unique<PulseAudioCapture>();
+            sources.systemAudio = std::make_unique<PulseAudioCapture>();
+        }
+        return std::make_unique<ScreenRecorder>(clock, std::move(sources));
+    }
+
+    ScreenRecorder::Options options(bool withSound) const
+    {
+        ScreenRecorder::Options o;
+        o.display = {1, QStringLiteral("test"), QRect(0, 0, 640, 360), true};
+        o.captureMicrophone = withSound;
+        o.captureSystemAudio = withSound;
+        o.targetHeight = 1080;
+        o.frameRate = 60;
+        o.showsCursor = false;
+        return o;
+    }
+
+    static ScreenRecorder::StopResult stop(ScreenRecorder& recorder)
+    {
+        auto future = recorder.stop();
+        future.waitForFinished();
+        return future.result();
+    }
+
+    RecordingClock clock;
+    std::unique_ptr<XvfbServer> server;
+    std::unique_ptr<XcbConnection> connection;
+};
+
+bool isRed(QRgb pixel) { return qRed(pixel) > 180 && qGreen(pixel) < 80 && qBlue(pixel) < 80; }
+
+} // namespace
+
+TEST_F(ScreenTake, fiveSecondsWithBothSoundsMakeAnHevcMovieWithTwoStereoAacTracksFromZero)
+{
+    if (!testSoundServer())
+        GTEST_SKIP() << "the test PulseAudio server is not running";
+    auto microphoneSink = PrivateNullSink::load(QStringLiteral("take_mic"));
+    ASSERT_TRUE(microphoneSink);
+    const QString tone = path(QStringLiteral("tone.wav"));
+    ASSERT_TRUE(ToneFile::write(tone, 7.0, 440));
+    QProcess microphoneTone, systemTone;
+    microphoneTone.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + microphoneSink->name(), tone});
+    systemTone.start(QStringLiteral("paplay"), {QStringLiteral("--device=olvennar_system"), tone});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // paplay fills its buffer first
+
+    auto take = recorder(true);
+    const QString raw = path(QStringLiteral("raw.mov"));
+    auto o = options(true);
+    o.microphoneDeviceID = microphoneSink->monitor();
+    ASSERT_FALSE(take->start(o, raw));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5000));
+    const auto result = stop(*take);
+    microphoneTone.kill();
+    systemTone.kill();
+    microphoneTone.waitForFinished();
+    systemTone.waitForFinished();
+    ASSERT_FALSE(result.error) << result.error->errorDescription().toStdString();
+    ASSERT_EQ(result.url, raw);
+    EXPECT_EQ(take->statistics().framesDropped, 0);
+
+    const QJsonObject probe = MovieProbe::streams(raw);
+    const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
+    ASSERT_EQ(streams.size(), 3);
+    EXPECT_EQ(streams[0][QStringLiteral("codec_name")].toString(), QStringLiteral("hevc"));
+    EXPECT_EQ(streams[0][QStringLiteral("width")].toInt(), 640);
+    EXPECT_EQ(streams[0][QStringLiteral("height")].toInt(), 360);
+    EXPECT_NEAR(streams[0][QStringLiteral("start_time")].toString().toDouble(), 0.0, 1e-6);
+    // AAC carries its 1024 priming samples ahead of 0.
+    for (int i : {1, 2})
+        EXPECT_NEAR(streams[i][QStringLiteral("start_time")].toString().toDouble(), -1024.0 / 48000, 1e-3) << "stream " << i;
+    for (int i : {1, 2}) {
+        EXPECT_EQ(streams[i][QStringLiteral("codec_name")].toString(), QStringLiteral("aac"));
+        EXPECT_EQ(streams[i][QStringLiteral("sample_rate")].toString(), QStringLiteral("48000"));
+        EXPECT_EQ(streams[i][QStringLiteral("channels")].toInt(), 2);
+    }
+    const double duration = probe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble();
+    EXPECT_NEAR(duration, 5.0, 0.2);
+    for (int track : {0, 1}) {
+        MovieProbe::Sound sound;
+        ASSERT_TRUE(MovieProbe::decodeAudio(raw, track, sound));
+        float peak = 0;
+        for (float s : sound.mono)
+            peak = std::max(peak, std::fabs(s));
+        EXPECT_GT(peak, 0.2f) << "audio track " << track << " carries its tone";
+    }
+}
+
+TEST_F(ScreenTake, theStudiosOwnAndPrivateKorvathWindowsNeverReachTheMovie)
+{
+    X11TestWindow red(*connection, QRect(0, 0, 640, 360), 0xFF0000, {QStringLiteral("canvas"), QStringLiteral("Canvas"), QStringLiteral("red"), 0});
+    X11TestWindow studio(*connection, QRect(60, 60, 200, 150), 0x0000FF, {QStringLiteral("olvennar"), QStringLiteral("Olvennar"), QStringLiteral("Teleprompter"), getpid()});
+    X11TestWindow korvath(*connection, QRect(360, 120, 220, 160), 0x00FF00, {QStringLiteral("korvath"), QStringLiteral("Korvath"), QStringLiteral("x \u00B7 private"), 0});
+    red.map();
+    studio.map();
+    korvath.map();
+    auto take = recorder(false);
+    const QString raw = path(QStringLiteral("raw.mov"));
+    ASSERT_FALSE(take->start(options(false), raw));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const auto result = stop(*take);
+    ASSERT_EQ(result.url, raw);
+    int frames = 0, clean = 0;
+    ASSERT_TRUE(MovieProbe::decodeVideo(raw, [&](double, const QImage& picture) {
+        ++frames;
+        clean += isRed(picture.pixel(160, 135)) && isRed(picture.pixel(470, 200)) && isRed(picture.pixel(20, 20)) && isRed(picture.pixel(620, 340));
+    }));
+    EXPECT_GT(frames, 60);
+    EXPECT_EQ(clean, frames);
+}
+
+TEST_F(ScreenTake, aFlashAndItsToneLandWithinOneFrameOfEachOtherInTheMovie)
+{
+    if (!testSoundServer())
+        GTEST_SKIP() << "the test PulseAudio server is not running";
+    auto sink = PrivateNullSink::load(QStringLiteral("take_sync"));
+    ASSERT_TRUE(sink);
+    auto take = recorder(true);
+    auto o = options(true);
+    o.captureSystemAudio = false;
+    o.microphoneDeviceID = sink->monitor();
+    const QString raw = path(QStringLiteral("raw.mov"));
+    ASSERT_FALSE(take->start(o, raw));
+    auto client = FlashToneClient::start(server->displayName(), QRect(270, 130, 100, 100), sink->name(), 4.0);
+    ASSERT_TRUE(client);
+    ASSERT_TRUE(client->waitUntilDone(10));
+    client.reset();
+    const auto result = stop(*take);
+    ASSERT_EQ(result.url, raw);
+
+    std::vector<double> flashes;
+    bool white = false;
+    ASSERT_TRUE(MovieProbe::decodeVideo(raw, [&](double t, const QImage& picture) {
+        const bool now = qGray(picture.pixel(320, 180)) > 200;
+        if (now && !white)
+            flashes.push_back(t);
+        white = now;
+    }));
+    MovieProbe::Sound sound;
+    ASSERT_TRUE(MovieProbe::decodeAudio(raw, 0, sound));
+    std::vector<double> tones;
+    double lastLoud = -1;
+    for (size_t i = 0; i < sound.mono.size(); ++i) {
+        const double t = sound.startSeconds + static_cast<double>(i) / sound.sampleRate;
+        if (std::fabs(sound.mono[i]) > 0.05) {
+            if (t - lastLoud > 0.5)
+                tones.push_back(t);
+            lastLoud = t;
+        }
+    }
+    ASSERT_EQ(flashes.size(), 2u);
+    ASSERT_EQ(tones.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        std::printf("raw.mov flash %zu: picture - sound = %+.1f ms\n", i, (flashes[i] - tones[i]) * 1000);
+        EXPECT_LE(std::fabs(flashes[i] - tones[i]), 1.0 / 60 + 1e-6);
+    }
+}
