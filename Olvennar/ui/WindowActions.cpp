@@ -9,18 +9,6 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace WindowPermissions {
-
-void refresh(RecordingController& controller)
-{
-    AccessProbe& access = controller.platform().access;
-    controller.setHasScreenPermission(access.screen() == Permissions::State::granted);
-    controller.setMicPermission(access.microphone());
-    controller.setCameraPermission(access.camera());
-}
-
-} // namespace WindowPermissions
-
 namespace {
 
 // Fire and forget: the outcome shows through the controller's published values.
@@ -30,7 +18,7 @@ QCoro::Task<> grant(QPointer<RecordingController> controller, QCoro::Task<bool> 
         co_return;
     co_await request(controller->platform().access);
     if (controller)
-        WindowPermissions::refresh(*controller);
+        controller->refreshPermissions();
 }
 
 } // namespace
@@ -63,7 +51,7 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
             return;
         // Linux cannot grant screen access from inside the app: look again, and say what to change when it
         // is still missing. Then list the displays as after a grant.
-        WindowPermissions::refresh(*weak);
+        weak->refreshPermissions();
         if (!weak->hasScreenPermission())
             Permissions::openSettings(QString::fromLatin1(Permissions::screenCapturePane), parent);
         weak->checkPermissionAndLoadDisplays();

@@ -27,8 +27,3 @@ struct WindowActions {
     // `dialogParent` is where the chooser and the access instructions appear.
     static WindowActions forController(RecordingController& controller, QWidget* dialogParent);
 };
-
-namespace WindowPermissions {
-// Reads the three access states from the controller's probe into its published values.
-void refresh(RecordingController& controller);
-}

@@ -38,6 +38,8 @@ protected:
         controller->setHasScreenPermission(true);
         controller->setMicPermission(Permissions::State::granted);
         controller->setCameraPermission(Permissions::State::granted);
+        // Switching the bubble on needs a camera to show.
+        controller->setCameras({device(QStringLiteral("desk"), QStringLiteral("Desk camera"))});
         view = std::make_unique<ContentView>(*controller);
         WindowActions& actions = view->actions();
         actions.start = [this] { taken << QStringLiteral("start"); };
