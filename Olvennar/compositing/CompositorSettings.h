@@ -16,6 +16,10 @@
 #include <optional>
 #include <vector>
 
+namespace Mixdown {
+struct Request;
+}
+
 // What one overlay export hands to the compositor. The mixdown fills every field before the first frame
 // and nothing changes it afterwards (it is shared read-only between threads). Rectangles and sizes are
 // output pixels in render space: origin at the bottom-left of the frame, y up.
@@ -43,4 +47,9 @@ struct CompositorSettings {
     std::optional<PointerPath> pointer; // nothing: no cursor drawn
     std::vector<ClipSegment> cameraSegments;
     std::vector<ClipSegment> phoneSegments;
+
+    // The settings of an overlay export of `request`: its look, rectangles and timelines with the export's
+    // render size and track IDs (0: no such track). Clicks reach the compositor only when highlighted.
+    static CompositorSettings forExport(const Mixdown::Request& request, QSizeF renderSize, int32_t screenTrackID,
+        int32_t cameraTrackID, int32_t phoneTrackID);
 };

@@ -1,5 +1,7 @@
 #include "CompositorFixture.h"
 
+#include "finishing/MixdownRequest.h"
+
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -99,4 +101,56 @@ TEST_F(CompositorTest, QueuedRequestsFinishOnceEachInArrivalOrderEvenAfterCancel
     EXPECT_FALSE(results[1] || results[2] || results[3]);
     // The gap after the blue frame repeats it, because requests run in the order they came.
     EXPECT_TRUE(at(outputs[2], 10, 10).near({230, 0, 0, 255}, 0));
+}
+
+TEST(CompositorSettingsTest, ExportSettingsCarryTheRequestAndHideUnhighlightedClicks)
+{
+    Mixdown::Request request;
+    request.bubbleRect = QRectF(10, 20, 30, 40);
+    request.bubbleCornerRadius = 6;
+    request.bubbleShape = BubbleShape::square;
+    request.bubbleTilt = -4;
+    request.phoneRect = QRectF(1, 2, 3, 4);
+    request.phoneCornerRadius = 9;
+    request.phoneShowsFrame = false;
+    request.zoom.maxScale = 2.5;
+    request.clicks = {{1, 0.5, 0.5}};
+    request.showClickHighlight = true;
+    request.layout = ScreenLayout::studio;
+    request.faceLayout = FaceLayout::bottomRight;
+    request.cameraGrade = true;
+    request.background = StudioBackground::darkRoom;
+    request.focus = FocusPath();
+    request.layoutTimeline.stops = {{LayoutState::face, 0, 0, {}, 3}};
+    request.pointer = PointerPath{};
+    request.cameraSegments = {{0.5, 3}};
+    request.phoneSegments = {{1, 2}};
+
+    const CompositorSettings settings = CompositorSettings::forExport(request, QSizeF(1920, 1080), 1, 0, 3);
+    EXPECT_EQ(settings.renderSize, QSizeF(1920, 1080));
+    EXPECT_EQ(settings.screenTrackID, 1);
+    EXPECT_EQ(settings.cameraTrackID, 0);
+    EXPECT_EQ(settings.phoneTrackID, 3);
+    EXPECT_EQ(settings.bubbleRect, request.bubbleRect);
+    EXPECT_EQ(settings.bubbleCornerRadius, 6);
+    EXPECT_EQ(settings.bubbleShape, BubbleShape::square);
+    EXPECT_EQ(settings.bubbleTilt, -4);
+    EXPECT_EQ(settings.phoneRect, request.phoneRect);
+    EXPECT_EQ(settings.phoneCornerRadius, 9);
+    EXPECT_FALSE(settings.phoneShowsFrame);
+    EXPECT_EQ(settings.zoom.maxScale, 2.5);
+    EXPECT_EQ(settings.clicks, request.clicks);
+    EXPECT_EQ(settings.layout, ScreenLayout::studio);
+    EXPECT_EQ(settings.faceLayout, FaceLayout::bottomRight);
+    EXPECT_TRUE(settings.cameraGrade);
+    EXPECT_EQ(settings.background, StudioBackground::darkRoom);
+    EXPECT_TRUE(settings.focus && settings.pointer);
+    EXPECT_EQ(settings.layoutTimeline.stops, request.layoutTimeline.stops);
+    EXPECT_EQ(settings.cameraSegments, request.cameraSegments);
+    EXPECT_EQ(settings.phoneSegments, request.phoneSegments);
+
+    request.showClickHighlight = false;
+    const CompositorSettings quiet = CompositorSettings::forExport(request, QSizeF(640, 360), 1, 2, 0);
+    EXPECT_TRUE(quiet.clicks.empty());
+    EXPECT_FALSE(quiet.showClickHighlight);
 }
