@@ -119,6 +119,12 @@ public:
     static std::optional<QString> solidRoundedKey(QSizeF size, double cornerRadius, double gray);
 
 private:
+    // A cached mask or plate and the height of the canvas it was drawn on; the canvas's bottom-left goes
+    // on the rectangle's origin (a shared key may serve a rectangle a pixel taller or shorter).
+    struct CachedImage {
+        ImageLayer image;
+        int canvasRows = 1;
+    };
     struct Scratch {
         cv::Mat layer;
         cv::Mat region;
@@ -140,18 +146,18 @@ private:
     void drawClassicBubble(const PixelBuffer& camera, const CompositorSettings& settings, double alpha, PixelBuffer& out);
     // `image` fitted into `rect`, cropped to it and masked by `mask` (its canvas's bottom-left at the
     // rect's origin), composited over `target`.
-    void drawPlaced(const PixelBuffer& image, const QRectF& rect, FitMode mode, const ImageLayer* mask, double canvasHeight,
+    void drawPlaced(const PixelBuffer& image, const QRectF& rect, FitMode mode, const CachedImage* mask, double canvasHeight,
         cv::Mat& target, QPoint targetOrigin, double alpha = 1.0);
-    void drawPlate(const ImageLayer& plate, const QRectF& rect, double canvasHeight, cv::Mat& target, QPoint targetOrigin);
+    void drawPlate(const CachedImage& plate, const QRectF& rect, double canvasHeight, cv::Mat& target, QPoint targetOrigin);
 
     StudioRenderer& studioRenderer(const CompositorSettings& settings, QSizeF screenSize);
     const ImageLayer& ringImage();
     // Cached masks and plates; nothing when the values cannot make one.
-    const ImageLayer* shapeMask(QSizeF size, BubbleShape shape, double tilt);
-    const ImageLayer* roundedMask(QSizeF size, double cornerRadius);
-    const ImageLayer* solidRounded(QSizeF size, double cornerRadius, double gray);
+    const CachedImage* shapeMask(QSizeF size, BubbleShape shape, double tilt);
+    const CachedImage* roundedMask(QSizeF size, double cornerRadius);
+    const CachedImage* solidRounded(QSizeF size, double cornerRadius, double gray);
 
-    std::map<QString, ImageLayer> maskCache_;
+    std::map<QString, CachedImage> maskCache_;
     std::optional<ImageLayer> ringImage_;
     std::unique_ptr<StudioRenderer> studio_;
     int studioRendererBuilds_ = 0;

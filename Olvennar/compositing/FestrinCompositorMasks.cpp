@@ -33,6 +33,9 @@ bool drawableSize(QSizeF size)
 // Whole pixels of a side, halves away from zero.
 double wholePixels(double v) { return std::round(v); }
 
+// The rows of the canvas a mask of this size is drawn on.
+int canvasRows(QSizeF size) { return std::max(static_cast<int>(std::lround(size.height())), 1); }
+
 // A tilt the outline cannot use leaves it untilted, as the live bubble does.
 double usableTilt(double tilt) { return keyInt(tilt) ? tilt : 0.0; }
 
@@ -74,7 +77,7 @@ std::optional<QString> FestrinCompositor::solidRoundedKey(QSizeF size, double co
     return QStringLiteral("solid") + *sides + QLatin1Char('r') + QString::number(*radius) + QLatin1Char('g') + QString::number(*shade);
 }
 
-const ImageLayer* FestrinCompositor::shapeMask(QSizeF size, BubbleShape shape, double tilt)
+const FestrinCompositor::CachedImage* FestrinCompositor::shapeMask(QSizeF size, BubbleShape shape, double tilt)
 {
     const std::optional<QString> key = shapeMaskKey(size, shape, tilt);
     if (!key)
@@ -82,12 +85,13 @@ const ImageLayer* FestrinCompositor::shapeMask(QSizeF size, BubbleShape shape, d
     auto found = maskCache_.find(*key);
     if (found == maskCache_.end()) {
         const QRectF rect(0, 0, wholePixels(size.width()), wholePixels(size.height()));
-        found = maskCache_.emplace(*key, ShapeMasking::alphaMask(size, BubbleShapePath::path(shape, rect, usableTilt(tilt)))).first;
+        CachedImage mask{ShapeMasking::alphaMask(size, BubbleShapePath::path(shape, rect, usableTilt(tilt))), canvasRows(size)};
+        found = maskCache_.emplace(*key, std::move(mask)).first;
     }
     return &found->second;
 }
 
-const ImageLayer* FestrinCompositor::roundedMask(QSizeF size, double cornerRadius)
+const FestrinCompositor::CachedImage* FestrinCompositor::roundedMask(QSizeF size, double cornerRadius)
 {
     const std::optional<QString> key = roundedMaskKey(size, cornerRadius);
     if (!key)
@@ -99,12 +103,12 @@ const ImageLayer* FestrinCompositor::roundedMask(QSizeF size, double cornerRadiu
         const double radius = std::max(0.0, cornerRadius);
         QPainterPath path;
         path.addRoundedRect(QRectF(0, 0, w, h), std::min(w / 2, radius), std::min(h / 2, radius));
-        found = maskCache_.emplace(*key, ShapeMasking::alphaMask(size, path)).first;
+        found = maskCache_.emplace(*key, CachedImage{ShapeMasking::alphaMask(size, path), canvasRows(size)}).first;
     }
     return &found->second;
 }
 
-const ImageLayer* FestrinCompositor::solidRounded(QSizeF size, double cornerRadius, double gray)
+const FestrinCompositor::CachedImage* FestrinCompositor::solidRounded(QSizeF size, double cornerRadius, double gray)
 {
     const std::optional<QString> key = solidRoundedKey(size, cornerRadius, gray);
     if (!key)
@@ -129,7 +133,7 @@ const ImageLayer* FestrinCompositor::solidRounded(QSizeF size, double cornerRadi
     const auto channel = [](double v) { return static_cast<float>(std::clamp(v, 0.0, 1.0)); };
     painter.fillPath(path, QColor::fromRgbF(channel(gray), channel(gray), channel(gray + 0.008), 1.0f));
     painter.end();
-    return &maskCache_.emplace(*key, std::move(plate)).first->second;
+    return &maskCache_.emplace(*key, CachedImage{std::move(plate), h}).first->second;
 }
 
 const ImageLayer& FestrinCompositor::ringImage()

@@ -57,7 +57,7 @@ FestrinCompositor::PhoneFrame FestrinCompositor::phoneFrame(const QRectF& phoneR
     return frame;
 }
 
-void FestrinCompositor::drawPlaced(const PixelBuffer& image, const QRectF& rect, FitMode mode, const ImageLayer* mask,
+void FestrinCompositor::drawPlaced(const PixelBuffer& image, const QRectF& rect, FitMode mode, const CachedImage* mask,
     double canvasHeight, cv::Mat& target, QPoint targetOrigin, double alpha)
 {
     const std::optional<QTransform> placement = place(QSizeF(image.width(), image.height()), rect, mode);
@@ -73,17 +73,17 @@ void FestrinCompositor::drawPlaced(const PixelBuffer& image, const QRectF& rect,
         * QTransform::fromTranslate(-targetOrigin.x(), -targetOrigin.y());
     ImageResampling::draw(PixelBufferViews::mat(image), toTarget, area, scratch_.layer, ImageResampling::Filter::linear, true);
     if (mask) {
-        const int canvasRows = std::max(rounded(rect.height()), 1);
-        const QPoint canvas = rasterTopLeft(QPointF(RenderRect::minX(rect), RenderRect::minY(rect)), canvasRows, canvasHeight);
-        ImageCompositing::blendWithAlphaMask(scratch_.layer, mask->mat(), canvas + mask->origin - targetOrigin - area.topLeft());
+        const QPoint canvas = rasterTopLeft(QPointF(RenderRect::minX(rect), RenderRect::minY(rect)), mask->canvasRows, canvasHeight);
+        ImageCompositing::blendWithAlphaMask(scratch_.layer, mask->image.mat(), canvas + mask->image.origin - targetOrigin - area.topLeft());
     }
     ImageCompositing::over(target, scratch_.layer, area.topLeft(), alpha);
 }
 
-void FestrinCompositor::drawPlate(const ImageLayer& plate, const QRectF& rect, double canvasHeight, cv::Mat& target, QPoint targetOrigin)
+void FestrinCompositor::drawPlate(const CachedImage& plate, const QRectF& rect, double canvasHeight, cv::Mat& target, QPoint targetOrigin)
 {
-    const QPoint at = rasterTopLeft(QPointF(RenderRect::minX(rect), RenderRect::minY(rect)), plate.pixels.height(), canvasHeight) + plate.origin - targetOrigin;
-    ImageCompositing::over(target, plate.mat(), at);
+    const QPoint at = rasterTopLeft(QPointF(RenderRect::minX(rect), RenderRect::minY(rect)), plate.canvasRows, canvasHeight)
+        + plate.image.origin - targetOrigin;
+    ImageCompositing::over(target, plate.image.mat(), at);
 }
 
 void FestrinCompositor::drawPhoneOverlay(const PixelBuffer& phone, const CompositorSettings& settings, double alpha, PixelBuffer& out)
@@ -110,26 +110,26 @@ void FestrinCompositor::drawPhone(const PixelBuffer& phone, const CompositorSett
     const QRectF& R = settings.phoneRect;
     if (!settings.phoneShowsFrame) {
         const bool rounded = settings.phoneCornerRadius > 0.5;
-        const ImageLayer* mask = rounded ? roundedMask(R.size(), settings.phoneCornerRadius) : nullptr;
+        const CachedImage* mask = rounded ? roundedMask(R.size(), settings.phoneCornerRadius) : nullptr;
         if (!rounded || mask)
             drawPlaced(phone, R, FitMode::fit, mask, canvasHeight, target, targetOrigin);
         return;
     }
     const PhoneFrame frame = phoneFrame(R);
-    if (const ImageLayer* body = solidRounded(R.size(), frame.outerRadius, 0.055))
+    if (const CachedImage* body = solidRounded(R.size(), frame.outerRadius, 0.055))
         drawPlate(*body, R, canvasHeight, target, targetOrigin);
     const bool rounded = frame.innerRadius > 0.5;
-    const ImageLayer* mask = rounded ? roundedMask(frame.screen.size(), frame.innerRadius) : nullptr;
+    const CachedImage* mask = rounded ? roundedMask(frame.screen.size(), frame.innerRadius) : nullptr;
     if (!rounded || mask)
         drawPlaced(phone, frame.screen, FitMode::fit, mask, canvasHeight, target, targetOrigin);
-    if (const ImageLayer* pill = solidRounded(frame.pill.size(), frame.pill.height() / 2, 0.02))
+    if (const CachedImage* pill = solidRounded(frame.pill.size(), frame.pill.height() / 2, 0.02))
         drawPlate(*pill, frame.pill, canvasHeight, target, targetOrigin);
 }
 
 void FestrinCompositor::drawClassicBubble(const PixelBuffer& camera, const CompositorSettings& settings, double alpha, PixelBuffer& out)
 {
     const QRectF& rect = settings.bubbleRect;
-    const ImageLayer* mask = shapeMask(rect.size(), settings.bubbleShape, settings.bubbleTilt);
+    const CachedImage* mask = shapeMask(rect.size(), settings.bubbleShape, settings.bubbleTilt);
     // No outline, no bubble: everything outside the mask is transparent.
     if (!mask)
         return;
