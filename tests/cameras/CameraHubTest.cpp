@@ -1,0 +1,196 @@
+#include "support/FakeCameraHub.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct Collector {
+    std::mutex lock;
+    std::vector<int64_t> counters;
+    std::vector<const PixelBuffer*> payloads;
+    int disconnects = 0;
+    bool mirrored = false;
+
+    CameraHub::Handlers handlers()
+    {
+        return {[this](const MediaSample& sample) {
+                    std::lock_guard guard(lock);
+                    counters.push_back(FakeCameraHub::readCounter(*sample.pixels, mirrored));
+                    payloads.push_back(sample.pixels.get());
+                },
+            [this] {
+                std::lock_guard guard(lock);
+                ++disconnects;
+            }};
+    }
+};
+
+TEST(CameraHubFanOut, TwoSubscribersBothGetEveryFrameInOrder)
+{
+    auto hub = FakeCameraHub::make();
+    Collector first, second;
+    auto a = hub->subscribe(first.handlers());
+    auto b = hub->subscribe(second.handlers());
+    ASSERT_TRUE(a->start());
+    ASSERT_TRUE(b->start());
+    hub->play({{0.5, 0.0}});
+    hub->waitForScript();
+    const int64_t delivered = hub->framesDelivered();
+    ASSERT_GE(delivered, 14);
+    std::vector<int64_t> expected(delivered);
+    for (int64_t i = 0; i < delivered; ++i)
+        expected[i] = i;
+    EXPECT_EQ(first.counters, expected);
+    EXPECT_EQ(second.counters, expected);
+    // One decoded picture shared, not one copy per consumer.
+    EXPECT_EQ(first.payloads, second.payloads);
+    EXPECT_EQ(hub->streamStarts(), 1);
+}
+
+TEST(CameraHubFanOut, MirroringIsPerSubscriberAndComputedOncePerFrame)
+{
+    auto hub = FakeCameraHub::make();
+    Collector plain, mirroredA, mirroredB;
+    mirroredA.mirrored = mirroredB.mirrored = true;
+    auto p = hub->subscribe(plain.handlers());
+    auto m1 = hub->subscribe(mirroredA.handlers(), true);
+    auto m2 = hub->subscribe(mirroredB.handlers(), true);
+    p->start();
+    m1->start();
+    m2->start();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(hub->emitFrame(10.0 + i / 30.0));
+    EXPECT_EQ(plain.counters, (std::vector<int64_t>{0, 1, 2}));
+    EXPECT_EQ(mirroredA.counters, (std::vector<int64_t>{0, 1, 2})); // read back through the mirror
+    EXPECT_EQ(mirroredA.payloads, mirroredB.payloads);
+    EXPECT_NE(mirroredA.payloads.front(), plain.payloads.front());
+    m1->setMirrored(false);
+    mirroredA.mirrored = false;
+    hub->emitFrame(11.0);
+    EXPECT_EQ(mirroredA.counters.back(), 3);
+    EXPECT_EQ(mirroredA.payloads.back(), plain.payloads.back());
+}
+
+TEST(CameraHubFanOut, MirroredCopyFlipsLeftAndRight)
+{
+    PixelBuffer source(3, 1);
+    source.row(0)[0] = 10;
+    source.row(0)[8] = 30;
+    const auto flipped = CameraHub::mirroredCopy(source);
+    EXPECT_EQ(flipped->row(0)[0], 30);
+    EXPECT_EQ(flipped->row(0)[8], 10);
+}
+
+TEST(CameraHubStreaming, StreamRunsWhileAnySubscriptionIsStarted)
+{
+    auto hub = FakeCameraHub::make();
+    Collector one, two;
+    auto a = hub->subscribe(one.handlers());
+    auto b = hub->subscribe(two.handlers());
+    EXPECT_FALSE(hub->isStreaming());
+    EXPECT_FALSE(hub->emitFrame(1.0)); // subscribed but not started: no stream
+    a->start();
+    b->start();
+    EXPECT_TRUE(hub->isStreaming());
+    a->stop();
+    EXPECT_TRUE(hub->isStreaming());
+    EXPECT_TRUE(hub->emitFrame(1.0));
+    EXPECT_TRUE(one.counters.empty()); // a stopped subscription hears nothing
+    EXPECT_EQ(two.counters.size(), 1u);
+    b.reset();
+    EXPECT_FALSE(hub->isStreaming());
+    EXPECT_EQ(hub->streamStarts(), 1);
+}
+
+TEST(CameraHubStreaming, RefusedStreamLeavesTheSubscriptionStopped)
+{
+    auto hub = FakeCameraHub::make();
+    hub->refuseStreaming = true;
+    Collector c;
+    auto s = hub->subscribe(c.handlers());
+    EXPECT_FALSE(s->start());
+    EXPECT_FALSE(s->isStarted());
+    hub->refuseStreaming = false;
+    EXPECT_TRUE(s->start());
+}
+
+TEST(CameraHubDisconnect, EverySubscriberHearsOnceAndTheHubCannotRestart)
+{
+    auto hub = FakeCameraHub::make();
+    Collector one, two;
+    auto a = hub->subscribe(one.handlers());
+    auto b = hub->subscribe(two.handlers());
+    a->start();
+    hub->emitFrame(1.0);
+    hub->disconnect();
+    hub->disconnect();
+    EXPECT_EQ(one.disconnects, 1);
+    EXPECT_EQ(two.disconnects, 1); // also the one that was not streaming
+    EXPECT_FALSE(hub->isConnected());
+    EXPECT_FALSE(hub->emitFrame(1.1));
+    EXPECT_FALSE(b->start());
+}
+
+TEST(CameraHubDisconnect, SubscriberMayStopItselfFromItsCallback)
+{
+    auto hub = FakeCameraHub::make();
+    std::unique_ptr<CameraHub::Subscription> self;
+    int frames = 0;
+    self = hub->subscribe({[&](const MediaSample&) {
+                               ++frames;
+                               self->stop();
+                           },
+        {}});
+    self->start();
+    hub->emitFrame(1.0);
+    hub->emitFrame(1.1);
+    EXPECT_EQ(frames, 1);
+    EXPECT_FALSE(hub->isStreaming());
+}
+
+TEST(CameraHubFormats, ActiveFormatFollowsSetActiveFormat)
+{
+    auto hub = FakeCameraHub::make({FakeCameraHub::landscape(320, 180, 30), FakeCameraHub::landscape(640, 360, 60)});
+    EXPECT_EQ(hub->activeFormat()->width, 320);
+    ASSERT_TRUE(hub->setActiveFormat(1, MediaTime(1, 60)));
+    EXPECT_EQ(hub->activeFormat()->width, 640);
+    EXPECT_FALSE(hub->setActiveFormat(7, MediaTime(1, 60)));
+    EXPECT_EQ(hub->activeFormatIndex(), 1u);
+}
+
+} // namespace
+
+#include "platform/video/CameraHubRegistry.h"
+
+namespace {
+
+TEST(CameraHubRegistry, SameDeviceSharesOneHubUntilItIsGone)
+{
+    int opens = 0;
+    CameraHubRegistry registry([&](const QString& id) {
+        ++opens;
+        if (id == QStringLiteral("missing"))
+            return CameraHubRegistry::Result{nullptr, CameraHub::Error{CameraHub::Error::Code::cannotOpen, id}};
+        return CameraHubRegistry::Result{FakeCameraHub::make({}, id), std::nullopt};
+    });
+    auto first = registry.hub(QStringLiteral("desk")).hub;
+    auto again = registry.hub(QStringLiteral("desk")).hub;
+    EXPECT_EQ(first, again);
+    EXPECT_NE(registry.hub(QStringLiteral("phone")).hub, first);
+    EXPECT_EQ(opens, 2);
+
+    std::static_pointer_cast<FakeCameraHub>(first)->disconnect(); // unplugged and plugged back in
+    auto replugged = registry.hub(QStringLiteral("desk")).hub;
+    EXPECT_NE(replugged, first);
+    EXPECT_TRUE(replugged->isConnected());
+
+    const auto failed = registry.hub(QStringLiteral("missing"));
+    EXPECT_FALSE(failed.hub);
+    ASSERT_TRUE(failed.error);
+    EXPECT_EQ(registry.hub(QStringLiteral("missing")).error->code, CameraHub::Error::Code::cannotOpen);
+}
+
+} // namespace
