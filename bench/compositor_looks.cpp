@@ -120,10 +120,13 @@ int main(int argc, char** argv)
         renderer.render(frame, out);
     });
 
-    const auto compositorCost = [&](ScreenLayout layout) {
+    const auto compositorCost = [&](ScreenLayout layout, bool withPhone) {
         FestrinCompositor compositor;
+        CompositorSettings settings = settingsFor(layout);
+        if (!withPhone)
+            settings.phoneTrackID = 0;
         const auto instruction = std::make_shared<const FestrinInstruction>(
-            FestrinInstruction::TimeRange{MediaTime::zero(), MediaTime(60, 1)}, std::make_shared<const CompositorSettings>(settingsFor(layout)));
+            FestrinInstruction::TimeRange{MediaTime::zero(), MediaTime(60, 1)}, std::make_shared<const CompositorSettings>(settings));
         return millisecondsPerFrame(frames, [&](int i) {
             FestrinCompositor::Request request;
             request.instruction = instruction;
@@ -134,14 +137,18 @@ int main(int argc, char** argv)
                 std::printf("frame %d failed\n", i);
         });
     };
-    const double classic = compositorCost(ScreenLayout::classic);
-    const double studio = compositorCost(ScreenLayout::studio);
+    const double classic = compositorCost(ScreenLayout::classic, true);
+    const double classicAlone = compositorCost(ScreenLayout::classic, false);
+    const double studioAlone = compositorCost(ScreenLayout::studio, false);
+    const double studio = compositorCost(ScreenLayout::studio, true);
 
     std::printf("compositor at %dx%d, %d frames, %d threads\n", width, height, frames, cv::getNumThreads());
     std::printf("  baseline copy of the screen frame   %7.2f ms/frame\n", copy);
     std::printf("  baseline StudioRenderer direct      %7.2f ms/frame\n", direct);
     std::printf("  classic look, every overlay         %7.2f ms/frame  (%.1fx the copy, %.0f fps, %.2fx real time at 60 fps)\n",
         classic, classic / copy, 1000 / classic, 1000 / classic / frameRate);
+    std::printf("  classic look without the phone      %7.2f ms/frame\n", classicAlone);
+    std::printf("  studio look, same frame as direct   %7.2f ms/frame  (%.2fx the direct renderer)\n", studioAlone, studioAlone / direct);
     std::printf("  studio look, every overlay + phone  %7.2f ms/frame  (%.2fx the direct renderer, %.0f fps, %.2fx real time at 60 fps)\n",
         studio, studio / direct, 1000 / studio, 1000 / studio / frameRate);
     return 0;
