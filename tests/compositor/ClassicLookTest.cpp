@@ -60,6 +60,15 @@ TEST_F(CompositorTest, ClassicScreenPassesThroughAndZoomsAboutAYUpCentre)
         EXPECT_TRUE(at(zoomed, probe.x(), probe.y()).near(red, 2)) << probe.x() << "," << probe.y();
 }
 
+TEST_F(CompositorTest, ClassicScreenKeepsItsOwnPixelSizeFromTheBottomLeftCorner)
+{
+    const PixelBuffer out = render(classicSettings(), 1, solid(width / 2, height / 2, screenColor));
+    EXPECT_TRUE(at(out, 10, 10).near(screenColor, 0));
+    EXPECT_TRUE(at(out, width / 2 - 1, height / 2 - 1).near(screenColor, 0));
+    EXPECT_TRUE(at(out, 10, height - 10).near({0, 0, 0, 0}, 0));
+    EXPECT_TRUE(at(out, width - 10, 10).near({0, 0, 0, 0}, 0));
+}
+
 TEST_F(CompositorTest, ClassicRingsAppearAtTheClickAndZoomWithTheScreen)
 {
     CompositorSettings settings = classicSettings();
