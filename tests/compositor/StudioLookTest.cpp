@@ -59,19 +59,6 @@ TEST_F(StudioLookTest, CardFollowsTheLayoutTimeline)
     EXPECT_TRUE(at(faceFrame, faceMiddle.x(), faceMiddle.y()).near(cameraColor, 3)) << at(faceFrame, faceMiddle.x(), faceMiddle.y());
 }
 
-TEST_F(StudioLookTest, CameraCardFadesWithItsSpans)
-{
-    settings.cameraSegments = {{1.0, 5.0}};
-    const QPointF c = middle(geometry().cardRect);
-    const Pixel before = at(render(settings, 0.5, grayScreen, camera), c.x(), c.y());
-    EXPECT_FALSE(before.near(cameraColor, 40)) << before;
-    const Pixel half = at(render(settings, 1.15, grayScreen, camera), c.x(), c.y());
-    EXPECT_NEAR(half.green, (before.green + cameraColor.green) / 2, 4) << half;
-    EXPECT_TRUE(at(render(settings, 2, grayScreen, camera), c.x(), c.y()).near(cameraColor, 3));
-    settings.cameraTrackID = 0;
-    EXPECT_TRUE(at(render(settings, 2, grayScreen, camera), c.x(), c.y()).near(before, 1));
-}
-
 TEST_F(StudioLookTest, PhoneLiesBetweenTheSceneAndTheCard)
 {
     settings.phoneTrackID = phoneTrack;
