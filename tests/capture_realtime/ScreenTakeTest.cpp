@@ -1,7 +1,6 @@
 #include "capture/ScreenRecorder.h"
 #include "core/RecordingClock.h"
 #include "platform/audio/PulseAudioCapture.h"
-#include "platform/audio/PulseAudioCatalog.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/XcbConnection.h"
 #include "support/FlashToneClient.h"
@@ -22,17 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool testSoundServer()
-{
-    const auto state = PulseAudioCatalog().query();
-    if (!state)
-        return false;
-    for (const auto& source : state->sources)
-        if (source.name == QLatin1String("olvennar_mic.monitor"))
-            return true;
-    return false;
-}
 
 class ScreenTake : public SandboxTest {
 protected:
@@ -87,7 +75,7 @@ bool isRed(QRgb pixel) { return qRed(pixel) > 180 && qGreen(pixel) < 80 && qBlue
 
 TEST_F(ScreenTake, fiveSecondsWithBothSoundsMakeAnHevcMovieWithTwoStereoAacTracksFromZero)
 {
-    if (!testSoundServer())
+    if (!PrivateNullSink::testServerRunning())
         GTEST_SKIP() << "the test PulseAudio server is not running";
     auto microphoneSink = PrivateNullSink::load(QStringLiteral("take_mic"));
     ASSERT_TRUE(microphoneSink);
@@ -116,20 +104,14 @@ TEST_F(ScreenTake, fiveSecondsWithBothSoundsMakeAnHevcMovieWithTwoStereoAacTrack
     const QJsonObject probe = MovieProbe::streams(raw);
     const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
     ASSERT_EQ(streams.size(), 3);
-    EXPECT_EQ(streams[0][QStringLiteral("codec_name")].toString(), QStringLiteral("hevc"));
-    EXPECT_EQ(streams[0][QStringLiteral("width")].toInt(), 640);
-    EXPECT_EQ(streams[0][QStringLiteral("height")].toInt(), 360);
-    EXPECT_NEAR(streams[0][QStringLiteral("start_time")].toString().toDouble(), 0.0, 1e-6);
-    // AAC carries its 1024 priming samples ahead of 0.
-    for (int i : {1, 2})
-        EXPECT_NEAR(streams[i][QStringLiteral("start_time")].toString().toDouble(), -1024.0 / 48000, 1e-3) << "stream " << i;
+    MovieProbe::expectFields(streams[0].toObject(), {{"codec_name", "hevc"}, {"width", "640"}, {"height", "360"}});
+    EXPECT_NEAR(MovieProbe::number(streams[0].toObject(), QStringLiteral("start_time")), 0.0, 1e-6);
     for (int i : {1, 2}) {
-        EXPECT_EQ(streams[i][QStringLiteral("codec_name")].toString(), QStringLiteral("aac"));
-        EXPECT_EQ(streams[i][QStringLiteral("sample_rate")].toString(), QStringLiteral("48000"));
-        EXPECT_EQ(streams[i][QStringLiteral("channels")].toInt(), 2);
+        MovieProbe::expectFields(streams[i].toObject(), {{"codec_name", "aac"}, {"sample_rate", "48000"}, {"channels", "2"}});
+        // AAC carries its 1024 priming samples ahead of 0.
+        EXPECT_NEAR(MovieProbe::number(streams[i].toObject(), QStringLiteral("start_time")), -1024.0 / 48000, 1e-3) << "stream " << i;
     }
-    const double duration = probe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble();
-    EXPECT_NEAR(duration, 5.0, 0.2);
+    EXPECT_NEAR(MovieProbe::number(probe[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 5.0, 0.2);
     for (int track : {0, 1}) {
         MovieProbe::Sound sound;
         ASSERT_TRUE(MovieProbe::decodeAudio(raw, track, sound));
@@ -165,7 +147,7 @@ TEST_F(ScreenTake, theStudiosOwnAndPrivateKorvathWindowsNeverReachTheMovie)
 
 TEST_F(ScreenTake, aFlashAndItsToneLandWithinOneFrameOfEachOtherInTheMovie)
 {
-    if (!testSoundServer())
+    if (!PrivateNullSink::testServerRunning())
         GTEST_SKIP() << "the test PulseAudio server is not running";
     auto sink = PrivateNullSink::load(QStringLiteral("take_sync"));
     ASSERT_TRUE(sink);

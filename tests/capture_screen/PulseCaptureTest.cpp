@@ -1,7 +1,7 @@
 #include "platform/audio/PulseAudioCapture.h"
-#include "platform/audio/PulseAudioCatalog.h"
 #include "platform/audio/PulseDeviceMonitor.h"
 #include "platform/system/HostClock.h"
+#include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "support/ToneFile.h"
 
@@ -14,18 +14,6 @@
 #include <mutex>
 
 namespace {
-
-bool testServerRunning()
-{
-    PulseAudioCatalog catalog;
-    const auto state = catalog.query();
-    if (!state)
-        return false;
-    for (const auto& source : state->sources)
-        if (source.name == QLatin1String("olvennar_mic.monitor"))
-            return true;
-    return false;
-}
 
 struct BlockLog {
     std::mutex lock;
@@ -48,7 +36,7 @@ class PulseCapture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!testServerRunning())
+        if (!PrivateNullSink::testServerRunning())
             GTEST_SKIP() << "the test PulseAudio server is not running";
     }
 };
