@@ -75,16 +75,6 @@ TEST(CameraHubFanOut, MirroringIsPerSubscriberAndComputedOncePerFrame)
     EXPECT_EQ(mirroredA.payloads.back(), plain.payloads.back());
 }
 
-TEST(CameraHubFanOut, MirroredCopyFlipsLeftAndRight)
-{
-    PixelBuffer source(3, 1);
-    source.row(0)[0] = 10;
-    source.row(0)[8] = 30;
-    const auto flipped = CameraHub::mirroredCopy(source);
-    EXPECT_EQ(flipped->row(0)[0], 30);
-    EXPECT_EQ(flipped->row(0)[8], 10);
-}
-
 TEST(CameraHubStreaming, StreamRunsWhileAnySubscriptionIsStarted)
 {
     auto hub = FakeCameraHub::make();

@@ -74,7 +74,7 @@ TEST_F(VoiceRecording, writesMonoAacFromTheFirstBlockAndFeedsVoiceFollow)
     EXPECT_EQ(stop(), file);
 }
 
-TEST_F(VoiceRecording, aMicrophoneThatCannotOpenIsNamedAndTouchesNoFile)
+TEST_F(VoiceRecording, aMicrophoneThatCannotOpenOrAnEarlierTakeStopsTheStartAndTouchesNoFile)
 {
     source->startError = QStringLiteral("the sound source usb-mic is not available");
     const QString file = path(QStringLiteral("voice.m4a"));
@@ -83,18 +83,16 @@ TEST_F(VoiceRecording, aMicrophoneThatCannotOpenIsNamedAndTouchesNoFile)
     EXPECT_EQ(error->errorDescription(), QStringLiteral("The microphone USB Mic can't be opened: the sound source usb-mic is not available"));
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_FALSE(stop());
-}
 
-TEST_F(VoiceRecording, anEarlierTakeAtTheSamePathIsNeverReplaced)
-{
-    const QString file = path(QStringLiteral("voice.m4a"));
+    // An earlier take at the same path is never replaced.
+    source->startError.reset();
     QFile earlier(file);
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
     earlier.write("earlier voice take");
     earlier.close();
-    const auto error = recorder->start({std::nullopt, QStringLiteral("Built-in")}, file);
-    ASSERT_TRUE(error);
-    EXPECT_TRUE(error->errorDescription().startsWith(QStringLiteral("The microphone Built-in can't record right now")));
+    const auto refused = recorder->start({std::nullopt, QStringLiteral("Built-in")}, file);
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->errorDescription().startsWith(QStringLiteral("The microphone Built-in can't record right now")));
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), QByteArray("earlier voice take"));
 }

@@ -197,26 +197,24 @@ TEST_F(ScreenRecording, aStopBeforeAnyFrameLeavesNoFileAndSaysWhy)
     EXPECT_EQ(again.result().error->detail(), QStringLiteral("no active recording"));
 }
 
-TEST_F(ScreenRecording, neverReplacesAFileAlreadyAtTheTarget)
+TEST_F(ScreenRecording, startFailuresNameTheirCauseAndLeaveNothingBehind)
 {
     QFile existing(rawPath);
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("earlier take");
     existing.close();
-    auto recorder = makeRecorder();
-    const auto error = recorder->start(options(), rawPath);
+    auto error = makeRecorder()->start(options(), rawPath);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->errorDescription(), QStringLiteral("Nothing was recorded — a file already exists at ") + rawPath);
     EXPECT_FALSE(screen->running);
     ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
     EXPECT_EQ(existing.readAll(), QByteArray("earlier take"));
-}
+    existing.close();
+    ASSERT_TRUE(existing.remove());
 
-TEST_F(ScreenRecording, startFailuresNameTheirCauseAndLeaveNothingBehind)
-{
     screen->displays.reset();
     auto noScreen = makeRecorder();
-    auto error = noScreen->start(options(), rawPath);
+    error = noScreen->start(options(), rawPath);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), ScreenRecorder::RecorderError::Kind::screenPermissionStale);
     EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [XDisplay]")));
