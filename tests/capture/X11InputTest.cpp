@@ -175,6 +175,7 @@ TEST_F(X11InputTest, ClickTrackerLogsLeftAndRightClicksInsideTheCaptureAsBottomL
     auto witness = input->addMouseDownMonitor([&] { ++seen; });
 
     // The tracker reads the pointer when it handles the press, so each press is handled before the next move.
+    // Which clicks count and where the capture ends is pinned with fake input; here the real flip.
     const auto press = [&](int button) {
         const int target = seen + 1;
         click(button);
@@ -190,12 +191,6 @@ TEST_F(X11InputTest, ClickTrackerLogsLeftAndRightClicksInsideTheCaptureAsBottomL
     moveTo(100, 619);
     press(3);
     host.advance(1.0);
-    click(4); // wheel
-    click(5);
-    moveTo(900, 300); // just right of the capture
-    press(1);
-    moveTo(500, 219); // just above it
-    press(1);
     moveTo(899, 220); // its top-right pixel
     press(1);
 
