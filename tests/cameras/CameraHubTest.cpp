@@ -29,12 +29,17 @@ struct Collector {
     }
 };
 
-TEST(CameraHubFanOut, TwoSubscribersBothGetEveryFrameInOrder)
-{
-    auto hub = FakeCameraHub::make();
+// A hub with two subscriptions, not yet started.
+class CameraHubTest : public ::testing::Test {
+protected:
+    std::shared_ptr<FakeCameraHub> hub = FakeCameraHub::make();
     Collector first, second;
-    auto a = hub->subscribe(first.handlers());
-    auto b = hub->subscribe(second.handlers());
+    std::unique_ptr<CameraHub::Subscription> a = hub->subscribe(first.handlers());
+    std::unique_ptr<CameraHub::Subscription> b = hub->subscribe(second.handlers());
+};
+
+TEST_F(CameraHubTest, TwoSubscribersBothGetEveryFrameInOrder)
+{
     ASSERT_TRUE(a->start());
     ASSERT_TRUE(b->start());
     hub->play({{0.5, 0.0}});
@@ -75,12 +80,8 @@ TEST(CameraHubFanOut, MirroringIsPerSubscriberAndComputedOncePerFrame)
     EXPECT_EQ(mirroredA.payloads.back(), plain.payloads.back());
 }
 
-TEST(CameraHubStreaming, StreamRunsWhileAnySubscriptionIsStarted)
+TEST_F(CameraHubTest, StreamRunsWhileAnySubscriptionIsStarted)
 {
-    auto hub = FakeCameraHub::make();
-    Collector one, two;
-    auto a = hub->subscribe(one.handlers());
-    auto b = hub->subscribe(two.handlers());
     EXPECT_FALSE(hub->isStreaming());
     EXPECT_FALSE(hub->emitFrame(1.0)); // subscribed but not started: no stream
     a->start();
@@ -89,8 +90,8 @@ TEST(CameraHubStreaming, StreamRunsWhileAnySubscriptionIsStarted)
     a->stop();
     EXPECT_TRUE(hub->isStreaming());
     EXPECT_TRUE(hub->emitFrame(1.0));
-    EXPECT_TRUE(one.counters.empty()); // a stopped subscription hears nothing
-    EXPECT_EQ(two.counters.size(), 1u);
+    EXPECT_TRUE(first.counters.empty()); // a stopped subscription hears nothing
+    EXPECT_EQ(second.counters.size(), 1u);
     b.reset();
     EXPECT_FALSE(hub->isStreaming());
     EXPECT_EQ(hub->streamStarts(), 1);
@@ -103,18 +104,14 @@ TEST(CameraHubStreaming, StreamRunsWhileAnySubscriptionIsStarted)
     EXPECT_TRUE(a->start());
 }
 
-TEST(CameraHubDisconnect, EverySubscriberHearsOnceAndTheHubCannotRestart)
+TEST_F(CameraHubTest, EverySubscriberHearsADisconnectOnceAndTheHubCannotRestart)
 {
-    auto hub = FakeCameraHub::make();
-    Collector one, two;
-    auto a = hub->subscribe(one.handlers());
-    auto b = hub->subscribe(two.handlers());
     a->start();
     hub->emitFrame(1.0);
     hub->disconnect();
     hub->disconnect();
-    EXPECT_EQ(one.disconnects, 1);
-    EXPECT_EQ(two.disconnects, 1); // also the one that was not streaming
+    EXPECT_EQ(first.disconnects, 1);
+    EXPECT_EQ(second.disconnects, 1); // also the one that was not streaming
     EXPECT_FALSE(hub->isConnected());
     EXPECT_FALSE(hub->emitFrame(1.1));
     EXPECT_FALSE(b->start());

@@ -124,7 +124,7 @@ TEST(PointerPathFromClicks, TravelIsSixTenthsOfTheGapBetweenItsLimits)
     struct Case {
         double gap, departure;
     };
-    // gap 1 s: 0.6 s; gap 0.5 s: 0.3 s; gap 0.3 and 0.2 s: held to depart 0.05 s after the click; gap 5 s: 0.7 s.
+    // gap 1 s: 0.6 s; gap 0.5 s: 0.3 s; gaps of 0.3 and 0.2 s still leave only 0.05 s after the click; gap 5 s: 0.7 s.
     for (const Case& c : {Case{1.0, 1.0 - 0.08 - 0.6}, Case{0.5, 0.5 - 0.08 - 0.3}, Case{0.3, 0.05}, Case{0.2, 0.05},
              Case{5.0, 5.0 - 0.08 - 0.7}}) {
         const auto samples = PointerPath::clickSamples({{10.0, 0.0, 0.0}, {10.0 + c.gap, 1.0, 1.0}});
