@@ -203,7 +203,8 @@ TEST_F(ScreenRecording, startFailuresNameTheirCauseAndLeaveNothingBehind)
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("earlier take");
     existing.close();
-    auto error = makeRecorder()->start(options(), rawPath);
+    auto refused = makeRecorder();
+    auto error = refused->start(options(), rawPath);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->errorDescription(), QStringLiteral("Nothing was recorded — a file already exists at ") + rawPath);
     EXPECT_FALSE(screen->running);
