@@ -11,6 +11,51 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// The parts of `area` outside `hole`: up to four bands (above, below, left, right).
+std::vector<QRect> bandsAround(const QRect& area, const QRect& hole)
+{
+    const QRect cut = hole.intersected(area);
+    if (cut.isEmpty())
+        return {area};
+    std::vector<QRect> bands;
+    const auto add = [&](const QRect& r) {
+        if (!r.isEmpty())
+            bands.push_back(r);
+    };
+    add(QRect(QPoint(area.left(), area.top()), QPoint(area.right(), cut.top() - 1)));
+    add(QRect(QPoint(area.left(), cut.bottom() + 1), QPoint(area.right(), area.bottom())));
+    add(QRect(QPoint(area.left(), cut.top()), QPoint(cut.left() - 1, cut.bottom())));
+    add(QRect(QPoint(cut.right() + 1, cut.top()), QPoint(area.right(), cut.bottom())));
+    return bands;
+}
+
+cv::Mat view(cv::Mat& mat, const QRect& r) { return mat(cv::Rect(r.x(), r.y(), r.width(), r.height())); }
+
+double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
+
+// Values from files and timelines may be broken; a frame never computes with NaN or infinities.
+ZoomTimeline::State sanitized(const ZoomTimeline::State& zoom)
+{
+    return {finiteOr(zoom.amount, 0), finiteOr(zoom.scale, 1), QPointF(finiteOr(zoom.center.x(), 0.5), finiteOr(zoom.center.y(), 0.5))};
+}
+
+std::optional<LayoutBlend> sanitized(std::optional<LayoutBlend> layout)
+{
+    if (layout)
+        layout->t = finiteOr(layout->t, 1);
+    return layout;
+}
+
+QRectF sanitized(const QRectF& region)
+{
+    const bool finite = std::isfinite(region.x()) && std::isfinite(region.y()) && std::isfinite(region.width()) && std::isfinite(region.height());
+    return finite ? region : QRectF(0, 0, 1, 1);
+}
+
+} // namespace
+
 StudioRenderer::StudioRenderer(QSize renderSize, QSizeF screenSize, FaceLayout face, StudioBackground background)
     : renderSize_(renderSize)
     , geometry_(QSizeF(renderSize), screenSize.width() / std::max(screenSize.height(), 1.0), face, background)
@@ -74,6 +119,12 @@ bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const Zoom
 {
     if (out.width() != renderSize_.width() || out.height() != renderSize_.height() || out.isEmpty())
         return false;
+    return drawSafeBase(screen, finiteOr(time, 0), sanitized(zoom), sanitized(region), pointer, clicks, showClicks, sanitized(layout), out);
+}
+
+bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+    const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout, PixelBuffer& out)
+{
     const double W = renderSize_.width();
     const double H = renderSize_.height();
 
@@ -94,12 +145,21 @@ bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const Zoom
     const bool covers = windowRect.adjusted(1, 1, -1, -1).contains(QRectF(0, 0, W, H));
 
     cv::Mat canvas = PixelBufferViews::mat(out);
+    // Room and shadow under the opaque middle of the window would be painted over: skip them.
+    QRect hidden;
+    if (!covers && ImageCompositing::isOpaque(PixelBufferViews::mat(screen))) {
+        const double H_ = H;
+        const double sw = std::max(screenSize_.width(), 1.0), sh = std::max(screenSize_.height(), 1.0);
+        const QRectF picture = RasterFlip::rect(camera.transform.mapRect(QRectF(0, 0, sw, sh)), H_);
+        hidden = RasterFlip::pixelsInside(RasterFlip::rect(windowRect, H_), radius * camera.roomTransform.m11())
+                     .intersected(RasterFlip::pixelsInside(picture, 0));
+    }
     if (covers) {
         out.fill(0, 0, 0, 255);
     } else {
-        drawRoom(time, zoom.amount, out);
+        drawRoom(time, zoom.amount, hidden, out);
         if (!frame || !layout) {
-            drawShadowMapped(windowShadow_, geometry_.windowRect, overview, camera.roomTransform, 1, canvas, {});
+            drawShadowMapped(windowShadow_, geometry_.windowRect, overview, camera.roomTransform, 1, canvas, {}, hidden);
         } else {
             const double w = layout->from == layout->to ? 1.0 : std::clamp(layout->t, 0.0, 1.0);
             const std::pair<LayoutState, double> pairs[] = {{layout->from, 1 - w}, {layout->to, w}};
@@ -107,13 +167,13 @@ bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const Zoom
                 if (weight <= 0.001)
                     continue;
                 const ImageLayer& shadow = windowShadow(state);
-                drawShadowMapped(shadow, geometry_.layoutFrame(state).windowRect, overview, camera.roomTransform, weight, canvas, {});
+                drawShadowMapped(shadow, geometry_.layoutFrame(state).windowRect, overview, camera.roomTransform, weight, canvas, {}, hidden);
             }
         }
     }
 
     const double roomScale = camera.roomTransform.m11();
-    drawScreen(screen, camera, windowRect, radius * roomScale, covers, out);
+    drawScreen(screen, camera, windowRect, radius * roomScale, covers, hidden, out);
     if (!covers)
         drawWindowEdge(windowRect, radius * roomScale, out);
     if (showClicks && !clicks.empty())
@@ -123,7 +183,7 @@ bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const Zoom
     return true;
 }
 
-void StudioRenderer::drawRoom(double time, double zoomWeight, PixelBuffer& out) const
+void StudioRenderer::drawRoom(double time, double zoomWeight, const QRect& hidden, PixelBuffer& out) const
 {
     const double W = renderSize_.width();
     const double H = renderSize_.height();
@@ -141,18 +201,25 @@ void StudioRenderer::drawRoom(double time, double zoomWeight, PixelBuffer& out) 
     // Plate pixels → render space (the plate's own rows are raster rows of its extent).
     const QTransform plateToRender = RasterFlip::flip(room_.extent.height()) * QTransform::fromTranslate(room_.extent.x(), room_.extent.y());
     const QTransform toCanvas = plateToRender * drift * RasterFlip::flip(H);
-    ImageResampling::draw(PixelBufferViews::mat(room_.pixels), toCanvas, QRect(0, 0, out.width(), out.height()), target,
-        ImageResampling::Filter::linear, true);
+    for (const QRect& band : bandsAround(QRect(0, 0, out.width(), out.height()), hidden)) {
+        cv::Mat part = view(target, band);
+        ImageResampling::draw(PixelBufferViews::mat(room_.pixels), toCanvas, band, part, ImageResampling::Filter::linear, true);
+    }
 }
 
 void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
-    double weight, cv::Mat& target, QPoint targetOrigin)
+    double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden)
 {
     if (shadow.isEmpty() || weight <= 0.001)
         return;
     const double alpha = weight < 0.999 ? weight : 1.0;
+    const QRect targetRect(targetOrigin.x(), targetOrigin.y(), target.cols, target.rows);
     if (from == to && room.isIdentity()) {
-        ImageCompositing::over(target, shadow.mat(), shadow.origin - targetOrigin, alpha);
+        cv::Mat pixels = shadow.mat();
+        for (const QRect& band : bandsAround(shadow.rect().intersected(targetRect), hidden)) {
+            cv::Mat part = view(pixels, band.translated(-shadow.origin));
+            ImageCompositing::over(target, part, band.topLeft() - targetOrigin, alpha);
+        }
         return;
     }
     if (!(from.width() > 0) || !(from.height() > 0))
@@ -161,16 +228,16 @@ void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& fr
         * QTransform::fromScale(to.width() / from.width(), to.height() / from.height()) * QTransform::fromTranslate(to.x(), to.y()) * room;
     const double H = renderSize_.height();
     const QTransform toCanvas = QTransform::fromTranslate(shadow.origin.x(), shadow.origin.y()) * RasterFlip::transform(renderMap, H, H);
-    const QRect area = ImageResampling::mappedBounds(shadow.mat().size(), toCanvas)
-                           .intersected(QRect(targetOrigin.x(), targetOrigin.y(), target.cols, target.rows));
-    if (area.isEmpty())
-        return;
-    ImageResampling::draw(shadow.mat(), toCanvas, area, scratch_->layer, ImageResampling::Filter::linear);
-    ImageCompositing::over(target, scratch_->layer, area.topLeft() - targetOrigin, alpha);
+    const QRect area = ImageResampling::mappedBounds(shadow.mat().size(), toCanvas).intersected(targetRect);
+    for (const QRect& band : bandsAround(area, hidden)) {
+        cv::Mat part = Scratch::area(scratch_->layer, band.size());
+        ImageResampling::draw(shadow.mat(), toCanvas, band, part, ImageResampling::Filter::linear);
+        ImageCompositing::over(target, part, band.topLeft() - targetOrigin, alpha);
+    }
 }
 
 void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
-    bool covers, PixelBuffer& out)
+    bool covers, const QRect& hidden, PixelBuffer& out)
 {
     if (screen.isEmpty())
         return;
@@ -186,12 +253,21 @@ void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& c
         area = area.intersected(mask.pixelBounds());
     if (area.isEmpty())
         return;
-    ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, area, scratch_->screen, ImageResampling::Filter::linear);
     cv::Mat target = PixelBufferViews::mat(out);
-    if (covers)
-        ImageCompositing::over(target, scratch_->screen, area.topLeft());
-    else
-        ImageCompositing::overMasked(target, scratch_->screen, area.topLeft(), mask);
+    // The opaque middle of the window is written straight into the frame; only its edges are blended.
+    const QRect middle = hidden.intersected(area);
+    if (!middle.isEmpty()) {
+        cv::Mat part = view(target, middle);
+        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, middle, part, ImageResampling::Filter::linear);
+    }
+    for (const QRect& band : bandsAround(area, middle)) {
+        cv::Mat part = Scratch::area(scratch_->screen, band.size());
+        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, band, part, ImageResampling::Filter::linear);
+        if (covers)
+            ImageCompositing::over(target, part, band.topLeft());
+        else
+            ImageCompositing::overMasked(target, part, band.topLeft(), mask);
+    }
 }
 
 void StudioRenderer::drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const

@@ -130,18 +130,21 @@ public:
 private:
     struct Scratch;
 
+    bool drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+        const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
+        PixelBuffer& out);
     void bakeCardEdge();
     ImageLayer makeShadow(const QRectF& rect, double radius, bool heavy, bool tall, std::optional<QRectF> bakeIn) const;
-    void drawRoom(double time, double zoomWeight, PixelBuffer& out) const;
+    void drawRoom(double time, double zoomWeight, const QRect& hidden, PixelBuffer& out) const;
     void drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
-        double weight, cv::Mat& target, QPoint targetOrigin);
+        double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden = {});
     // The camera picture scaled by `scale` with its centre at `centre` (render space), covering `card`;
     // written for the raster `area` into the card scratch.
     void coverCard(const PixelBuffer& camera, bool grade, double scale, QPointF centre, const QRectF& card, const QRect& area);
     template <typename Draw>
     void composeLayer(PixelBuffer& out, double alpha, const QRect& bounds, const Draw& draw);
     void drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
-        bool covers, PixelBuffer& out);
+        bool covers, const QRect& hidden, PixelBuffer& out);
     void drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const;
     void drawRipples(double time, const StudioCamera& camera, const std::vector<Click>& clicks, const QRectF& windowRect,
         bool covers, PixelBuffer& out);

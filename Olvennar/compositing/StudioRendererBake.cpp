@@ -21,12 +21,6 @@ struct ShadowLayer {
     double grow = 0;
 };
 
-QRect outward(const QRectF& r)
-{
-    const int x0 = static_cast<int>(std::floor(r.left()));
-    const int y0 = static_cast<int>(std::floor(r.top()));
-    return {x0, y0, static_cast<int>(std::ceil(r.right())) - x0, static_cast<int>(std::ceil(r.bottom())) - y0};
-}
 
 // Keeps only the pixels that hold something.
 ImageLayer trimmed(const cv::Mat& picture, QPoint origin)
@@ -67,7 +61,7 @@ ImageLayer StudioRenderer::makeShadow(const QRectF& rect, double radius, bool he
             layers = {{withAlpha(black, 0.55), 0.022 * H, 0.012 * H}, {withAlpha(black, 0.40), 0.005 * H, 0.003 * H}};
     }
 
-    const QRect region = bakeIn ? outward(RasterFlip::rect(*bakeIn, H)) : QRect(0, 0, renderSize_.width(), renderSize_.height());
+    const QRect region = bakeIn ? RasterFlip::pixelsTouched(RasterFlip::rect(*bakeIn, H)) : QRect(0, 0, renderSize_.width(), renderSize_.height());
     if (region.isEmpty() || !(rect.width() > 0) || !(rect.height() > 0))
         return {};
     cv::Mat result(region.height(), region.width(), CV_8UC4, cv::Scalar::all(0));
@@ -94,7 +88,7 @@ const ImageLayer& StudioRenderer::windowShadow(LayoutState state)
         return found->second;
     const StudioLayoutFrame frame = geometry_.layoutFrame(state);
     const double g = 0.25 * renderSize_.height();
-    const QRectF bakeIn = outward(frame.windowRect.adjusted(-g, -g, g, g));
+    const QRectF bakeIn = RasterFlip::pixelsTouched(frame.windowRect.adjusted(-g, -g, g, g));
     return stateWindowShadows_[state] = makeShadow(frame.windowRect, frame.windowRadius, true, false, bakeIn);
 }
 
@@ -107,7 +101,7 @@ const ImageLayer& StudioRenderer::cardShadow(LayoutState state)
     const double rim = frame.cardRim;
     const QRectF outer = frame.cardRect.adjusted(-rim, -rim, rim, rim);
     const double g = 0.25 * renderSize_.height();
-    const QRectF bakeIn = outward(outer.adjusted(-g, -g, g, g));
+    const QRectF bakeIn = RasterFlip::pixelsTouched(outer.adjusted(-g, -g, g, g));
     const bool heavy = state == LayoutState::face || state == LayoutState::split;
     return stateCardShadows_[state]
         = makeShadow(outer, frame.cardRadius + rim, heavy, geometry_.face == FaceLayout::tallLeft, bakeIn);
@@ -123,7 +117,7 @@ void StudioRenderer::bakeCardEdge()
     if (geometry_.isDarkRoom()) {
         // A cream stroke (1.15 × the edge width) brightest at the card's top.
         const double width = geometry_.edgeWidth * 1.15;
-        region = outward(card.adjusted(-width, -width, width, width)).adjusted(-1, -1, 1, 1).intersected(canvas);
+        region = RasterFlip::pixelsTouched(card.adjusted(-width, -width, width, width)).adjusted(-1, -1, 1, 1).intersected(canvas);
         if (region.isEmpty())
             return;
         picture = cv::Mat(region.height(), region.width(), CV_8UC4, cv::Scalar::all(0));

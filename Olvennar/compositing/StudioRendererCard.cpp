@@ -17,12 +17,6 @@ using namespace RenderRect;
 
 namespace {
 
-QRect outward(const QRectF& r)
-{
-    const int x0 = static_cast<int>(std::floor(r.left()));
-    const int y0 = static_cast<int>(std::floor(r.top()));
-    return {x0, y0, static_cast<int>(std::ceil(r.right())) - x0, static_cast<int>(std::ceil(r.bottom())) - y0};
-}
 
 // Share of a box [a, b] left after a Gaussian blur of sigma, at v.
 double blurredBox(double v, double a, double b, double sigma)
@@ -31,11 +25,24 @@ double blurredBox(double v, double a, double b, double sigma)
     return 0.5 * (std::erf((v - a) * k) - std::erf((v - b) * k));
 }
 
+// Exposure, then warmer white (6500 K seen as 5800 K), then a little contrast and saturation.
 void gradeMat(cv::Mat& picture, bool light)
 {
-    ImageColor::exposure(picture, light ? -0.12 : -0.3);
-    ImageColor::temperatureAndTint(picture, QPointF(6500, 0), QPointF(5800, 0));
-    ImageColor::colorControls(picture, 1.06, 1.03, 0);
+    ImageColor::Grade grade;
+    grade.ev = light ? -0.12 : -0.3;
+    grade.neutral = QPointF(6500, 0);
+    grade.targetNeutral = QPointF(5800, 0);
+    grade.contrast = 1.06;
+    grade.saturation = 1.03;
+    ImageColor::applyGrade(picture, grade);
+}
+
+// The pixels a card surely paints opaque: inside the rounded corners, by a pixel.
+QRect opaqueInside(const PixelBuffer& camera, const QRectF& cardRaster, double radius)
+{
+    if (!ImageCompositing::isOpaque(PixelBufferViews::mat(camera)))
+        return {};
+    return RasterFlip::pixelsInside(cardRaster, radius);
 }
 
 } // namespace
@@ -76,25 +83,31 @@ void StudioRenderer::coverCard(const PixelBuffer& camera, bool grade, double sca
     const bool covered = picture.adjusted(-0.5, -0.5, 0.5, 0.5).contains(card);
 
     cv::Mat graded = source;
-    if (grade) {
+    // The grade works per pixel: when the card shows fewer pixels than it reads, grade the card instead.
+    const bool gradeAfter = grade && covered && scale < 1;
+    if (grade && !gradeAfter) {
         // Grading is per pixel: only the camera pixels the card shows are graded (all of them for a backfill).
         cv::Rect window(0, 0, source.cols, source.rows);
         if (covered) {
             const QRectF needed = toCanvas.inverted().mapRect(QRectF(area));
-            const QRect grown = outward(needed).adjusted(-6, -6, 6, 6).intersected(QRect(0, 0, source.cols, source.rows));
+            const QRect grown = RasterFlip::pixelsTouched(needed).adjusted(-6, -6, 6, 6).intersected(QRect(0, 0, source.cols, source.rows));
             window = cv::Rect(grown.x(), grown.y(), grown.width(), grown.height());
         }
         if (window.width <= 0 || window.height <= 0)
             window = cv::Rect(0, 0, source.cols, source.rows);
-        source(window).copyTo(scratch_->camera);
-        gradeMat(scratch_->camera, light);
-        graded = scratch_->camera;
+        cv::Mat copy = Scratch::area(scratch_->camera, QSize(window.width, window.height));
+        source(window).copyTo(copy);
+        gradeMat(copy, light);
+        graded = copy;
         toCanvas = QTransform::fromTranslate(window.x, window.y) * toCanvas;
         if (!covered)
             toCanvas = placement(scale, centre);
     }
-    cv::Mat& out = scratch_->card;
+    scratch_->cardView = Scratch::area(scratch_->cardView, area.size());
+    cv::Mat& out = scratch_->cardView;
     ImageResampling::draw(graded, toCanvas, area, out, ImageResampling::Filter::lanczos, covered);
+    if (gradeAfter)
+        gradeMat(out, light);
     if (scale > 1.3)
         ImageColor::sharpenLuminance(out, 0.35, 1.4);
     if (covered)
@@ -137,8 +150,7 @@ void StudioRenderer::composeLayer(PixelBuffer& out, double alpha, const QRect& b
     if (area.isEmpty() || alpha <= 0)
         return;
     // Faded as one layer, so the card's own pieces do not show through each other.
-    cv::Mat& layer = scratch_->cardLayer;
-    layer.create(area.height(), area.width(), CV_8UC4);
+    cv::Mat layer = Scratch::area(scratch_->cardLayer, area.size());
     layer.setTo(cv::Scalar::all(0));
     draw(layer, area.topLeft());
     ImageCompositing::over(canvas, layer, area.topLeft(), alpha);
@@ -147,6 +159,10 @@ void StudioRenderer::composeLayer(PixelBuffer& out, double alpha, const QRect& b
 void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grade, std::optional<LayoutBlend> layout, PixelBuffer& over)
 {
     if (over.width() != renderSize_.width() || over.height() != renderSize_.height() || over.isEmpty())
+        return;
+    if (layout && !std::isfinite(layout->t))
+        layout->t = 1;
+    if (!std::isfinite(alpha))
         return;
     const std::optional<StudioLayoutFrame> frame = layoutFrame(layout);
     if (frame && !isHome(*frame)) {
@@ -158,16 +174,17 @@ void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grad
         return;
     const double H = renderSize_.height();
     const QRect canvas(0, 0, over.width(), over.height());
-    const QRect area = outward(RasterFlip::rect(geometry_.cardRect, H)).intersected(canvas);
+    const QRect area = RasterFlip::pixelsTouched(RasterFlip::rect(geometry_.cardRect, H)).intersected(canvas);
     if (area.isEmpty())
         return;
     const QPointF centre(midX(framing->cameraRect), midY(framing->cameraRect));
     coverCard(camera, grade, framing->scale, centre, geometry_.cardRect, area);
-    ImageCompositing::blendWithAlphaMask(scratch_->card, cardMask_.mat(), cardMask_.origin - area.topLeft());
+    ImageCompositing::blendWithAlphaMask(scratch_->cardView, cardMask_.mat(), cardMask_.origin - area.topLeft());
     const QRect bounds = cardShadow_.rect().united(area).united(cardEdge_.rect());
+    const QRect hidden = opaqueInside(camera, RasterFlip::rect(geometry_.cardRect, H), geometry_.cardRadius);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
-        ImageCompositing::over(target, cardShadow_.mat(), cardShadow_.origin - origin);
-        ImageCompositing::over(target, scratch_->card, area.topLeft() - origin);
+        drawShadowMapped(cardShadow_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, hidden);
+        ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
         ImageCompositing::over(target, cardEdge_.mat(), cardEdge_.origin - origin);
     });
 }
@@ -192,28 +209,29 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
 
     const QRect canvas(0, 0, over.width(), over.height());
     const QRectF cardRaster = RasterFlip::rect(K, H);
-    const QRect area = outward(cardRaster).intersected(canvas);
+    const QRect area = RasterFlip::pixelsTouched(cardRaster).intersected(canvas);
     const double rim = frame.cardRim;
     const QRectF O = K.adjusted(-rim, -rim, rim, rim);
     if (!area.isEmpty()) {
         coverCard(camera, grade, s, centre, K, area);
-        ImageShapes::maskToRoundedRect(scratch_->card, area.topLeft(), RoundedRectShape::make(cardRaster, frame.cardRadius));
+        ImageShapes::maskToRoundedRect(scratch_->cardView, area.topLeft(), RoundedRectShape::make(cardRaster, frame.cardRadius));
     }
 
     const double w = blend.from == blend.to ? 1.0 : std::clamp(blend.t, 0.0, 1.0);
     const std::pair<LayoutState, double> shadows[] = {{blend.to, w}, {blend.from, 1 - w}};
     const double reach = 0.25 * H;
-    const QRect bounds = outward(RasterFlip::rect(O, H).adjusted(-reach, -reach, reach, reach));
+    const QRect bounds = RasterFlip::pixelsTouched(RasterFlip::rect(O, H).adjusted(-reach, -reach, reach, reach));
+    const QRect hidden = opaqueInside(camera, cardRaster, frame.cardRadius);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
         for (const auto& [state, weight] : shadows) {
             if (weight <= 0.001)
                 continue;
             const StudioLayoutFrame own = geometry_.layoutFrame(state);
             const QRectF S = own.cardRect.adjusted(-own.cardRim, -own.cardRim, own.cardRim, own.cardRim);
-            drawShadowMapped(cardShadow(state), S, O, QTransform(), weight, target, origin);
+            drawShadowMapped(cardShadow(state), S, O, QTransform(), weight, target, origin, hidden);
         }
         if (!area.isEmpty())
-            ImageCompositing::over(target, scratch_->card, area.topLeft() - origin);
+            ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
         if (!geometry_.isDarkRoom() && rim > 0.1) {
             const RoundedRectShape outer = RoundedRectShape::make(RasterFlip::rect(O, H), frame.cardRadius + rim);
             const RoundedRectShape inner = RoundedRectShape::make(cardRaster.adjusted(0.5, 0.5, -0.5, -0.5), frame.cardRadius);

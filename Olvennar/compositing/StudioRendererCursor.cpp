@@ -180,6 +180,8 @@ void StudioRenderer::drawRipples(double time, const StudioCamera& camera, const 
         if (!ring)
             continue;
         const QPointF point = camera.transform.map(QPointF(screenSize_.width() * click.x, screenSize_.height() * click.y));
+        if (!std::isfinite(point.x()) || !std::isfinite(point.y()))
+            continue;
         if (!covers && !windowRect.contains(point))
             continue;
         const double R = ring->radius;
@@ -189,8 +191,9 @@ void StudioRenderer::drawRipples(double time, const StudioCamera& camera, const 
         const QRect area = ImageResampling::mappedBounds(ripple_.mat().size(), place).intersected(QRect(0, 0, out.width(), out.height()));
         if (area.isEmpty())
             continue;
-        ImageResampling::draw(ripple_.mat(), place, area, scratch_->sprite, ImageResampling::Filter::linear);
-        ImageCompositing::over(target, scratch_->sprite, area.topLeft(), ring->alpha);
+        cv::Mat part = Scratch::area(scratch_->sprite, area.size());
+        ImageResampling::draw(ripple_.mat(), place, area, part, ImageResampling::Filter::linear);
+        ImageCompositing::over(target, part, area.topLeft(), ring->alpha);
     }
 }
 
@@ -220,7 +223,8 @@ void StudioRenderer::drawPointer(double time, const StudioCamera& camera, const 
     const QRect area = ImageResampling::mappedBounds(chosen->image.mat().size(), place).intersected(QRect(0, 0, out.width(), out.height()));
     if (area.isEmpty())
         return;
-    ImageResampling::draw(chosen->image.mat(), place, area, scratch_->sprite, ImageResampling::Filter::lanczos);
+    cv::Mat part = Scratch::area(scratch_->sprite, area.size());
+    ImageResampling::draw(chosen->image.mat(), place, area, part, ImageResampling::Filter::lanczos);
     cv::Mat target = PixelBufferViews::mat(out);
-    ImageCompositing::over(target, scratch_->sprite, area.topLeft());
+    ImageCompositing::over(target, part, area.topLeft());
 }

@@ -11,6 +11,7 @@ class ZoomMarker;
 class ControllerHooks;
 class Settings;
 class SpeechBusySink;
+class TakeServices;
 
 // The platform services the controller reaches, injected once: the real Linux backends in the app,
 // deterministic fakes in tests. Later services join this bundle as they arrive.
@@ -31,4 +32,6 @@ struct Platform {
     // The pointer tracker's zoom marks and the teleprompter's box stepping.
     ZoomMarker* zoomMarker = nullptr;
     TeleprompterStepper* teleprompter = nullptr;
+    // Displays, capture devices, recorders and the finish queue of screen takes; none: no take can start.
+    TakeServices* takes = nullptr;
 };

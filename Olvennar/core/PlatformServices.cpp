@@ -8,6 +8,7 @@
 #include "platform/system/Scheduler.h"
 #include "platform/system/SleepWatcher.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"
+#include "takes/LinuxTakeServices.h"
 
 PlatformServices::PlatformServices(Settings& settings)
     : settings_(settings)
@@ -19,6 +20,7 @@ PlatformServices::PlatformServices(Settings& settings)
     , remoteButton_(std::make_unique<RemoteButton>(settings, *hid_, *access_, *scheduler_))
     , sounds_(std::make_unique<PulseSoundPlayer>())
     , sleepWatcher_(std::make_unique<SleepWatcher>())
+    , takes_(std::make_unique<LinuxTakeServices>())
 {
 }
 
@@ -32,5 +34,6 @@ Platform PlatformServices::platform()
     platform.sounds = sounds_.get();
     platform.sleepWatcher = sleepWatcher_.get();
     platform.scheduler = scheduler_.get();
+    platform.takes = takes_.get();
     return platform;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 class EvdevHidManagerFactory;
+class LinuxTakeServices;
 class LinuxAccessProbe;
 class MainLoopScheduler;
 class PulseSoundPlayer;
@@ -20,6 +21,7 @@ public:
     PlatformServices& operator=(const PlatformServices&) = delete;
 
     Platform platform();
+    LinuxTakeServices& takes() { return *takes_; }
 
 private:
     Settings& settings_;
@@ -31,4 +33,5 @@ private:
     std::unique_ptr<RemoteButton> remoteButton_;
     std::unique_ptr<PulseSoundPlayer> sounds_;
     std::unique_ptr<SleepWatcher> sleepWatcher_;
+    std::unique_ptr<LinuxTakeServices> takes_;
 };

@@ -13,23 +13,42 @@
 #include "finishing/LayoutMode.h"
 #include "finishing/ZoomMode.h"
 #include "framing/BubbleShape.h"
+#include "compositing/FaceCardFraming.h"
+#include "finishing/ClipSegment.h"
+#include "platform/x11/ScreenDisplay.h"
 #include "takes/NextRecording.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QObject>
+#include <QRect>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include <qcorotask.h>
 
+class CameraBubbleWindow;
+class ClickTracker;
 class ControllerHooks;
 class CancelToken;
+class CountdownWindow;
+struct ErrorInfo;
+class OverlayRecorder;
+class PointerTracker;
 class QTimer;
+class RecordingClock;
+class ScreenRecorder;
+class TakeServices;
+class ZoomMarker;
+struct ZoomTimeline;
+struct FramingReport;
 
 // The one controller of the process: owns every recorder, tracker, panel and job queue and publishes the
 // state every view shows. Lives on the GUI thread from first need to the end of the process.
@@ -295,6 +314,72 @@ public:
 
     static QString launchLine(const QString& version, const QString& screen, const QString& microphone, const QString& camera);
 
+    // Permissions, device lists and the two floating panels.
+    void refreshPermissions();
+    void refreshDevices();
+    // Make the bubble and the phone panel match their switches and the devices present.
+    void reconcileCamera();
+    void reconcilePhone();
+    QCoro::Task<> enableCamera();
+    // The 2.0 s poll for a phone while the phone panel waits for one.
+    void watchForPhone(bool on);
+    bool isWatchingForPhone() const { return phoneWatch_ != nullptr; }
+    void showBubbleWindow();
+    void showPhoneWindow();
+    CameraBubbleWindow* bubbleWindow() const { return bubbleWindow_.get(); }
+    CameraBubbleWindow* phoneWindow() const { return phoneWindow_.get(); }
+    // The screen a take records and the panels stand on, in desktop coordinates (origin top-left), with
+    // the part not covered by panels and docks.
+    struct ScreenPlace {
+        ScreenDisplay display;
+        QRect visibleFrame;
+    };
+    // The selected display's screen; the primary (else first) one when none is selected or none matches.
+    std::optional<ScreenPlace> selectedScreen() const;
+    const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
+    std::optional<FaceCardFraming> studioBubbleFraming() const;
+    QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const { return bubbleWindowSize(bubbleSize_, framing); }
+    static QSizeF bubbleWindowSize(double bubbleSize, const std::optional<FaceCardFraming>& framing);
+    static QSizeF phoneWindowSize(double phoneHeight, QSize frameSize);
+
+    // Reactions to the panel switches and the look.
+    void cameraEnabledChanged();
+    void phoneEnabledChanged();
+    void applyBubbleLayout(bool reanchor);
+    void applyPhoneLayout();
+    void refreshCameraFormatForLayout();
+    // The desk camera's framing verdict as the bubble's pill, while hints are on in a screen take and the
+    // desk monitor analyses; hidden otherwise.
+    void showFramingOnBubble(const FramingReport& report, bool monitorRunning);
+
+    // The running take.
+    const std::optional<QString>& projectFolder() const { return projectFolder_; }
+    const QString& takeSuffix() const { return takeSuffix_; }
+    bool createdProjectFolder() const { return createdProjectFolder_; }
+    bool isTickerRunning() const { return ticker_ != nullptr; }
+    bool hasScreenRecorder() const { return screenRecorder_ != nullptr; }
+    CountdownWindow& countdown() { return *countdown_; }
+    ClickTracker* clickTracker() const { return clickTracker_.get(); }
+    PointerTracker* pointerTracker() const { return pointerTracker_.get(); }
+    // Shared take helpers of every capture mode.
+    void startTicker();
+    void discardEmptyProjectFolder();
+    void settleOverlayWindows();
+    // The part of a display a screen take films (the largest centred 16:9 rectangle), in desktop
+    // coordinates with the origin at the bottom left of a root window `rootHeight` high.
+    static QRectF captureRect(const QRect& displayFrame, int rootHeight);
+    // "none", else "start-end" per span with one decimal, joined by ",".
+    static QString describe(const std::vector<ClipSegment>& segments);
+    // {"mode", "zooms"} pretty-printed with sorted keys; a failure is logged.
+    static void saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path);
+    // The look settings as the take description carries them.
+    QJsonObject harnessLook() const;
+    // Removes the take's movie and sidecar files with the suffix, each on its own, ignoring failures.
+    static void deleteTakeFiles(const QString& folder, const QString& suffix);
+    // Removes a folder whose successful listing shows only ".DS_Store" or zero-byte files of the take with
+    // this suffix (deleting those by name first); true when the folder went.
+    static bool removeFolderIfOnlyLeftovers(const QString& folder, const QString& suffix);
+
 Q_SIGNALS:
     void changed();
 
@@ -397,4 +482,41 @@ private:
 
     QTimer* nextTakeWatch_ = nullptr;
     int handoffRefreshCount_ = 0;
+
+    // Devices and panels.
+    TakeServices* takeServices() const { return platform_.takes; }
+    OverlayRecorder* cameraRecorder() const;
+    OverlayRecorder* phoneRecorder() const;
+    void watchDeviceChanges();
+    std::unique_ptr<CameraBubbleWindow> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
+    std::vector<ScreenDisplay> screenDisplays_;
+    std::unique_ptr<CameraBubbleWindow> bubbleWindow_;
+    std::unique_ptr<CameraBubbleWindow> phoneWindow_;
+    QTimer* phoneWatch_ = nullptr;
+    bool preferredMicWasPresent_ = false;
+    bool modeSettingsRestoredOnce_ = false;
+
+    // The screen take.
+    QCoro::Task<> startScreen();
+    QCoro::Task<> stopScreen(bool byRemote);
+    QCoro::Task<> failDuringTake(ErrorInfo error);
+    bool resolveProjectFolder(QString& folder, ErrorInfo& error);
+    void stopInputs();
+    std::unique_ptr<CountdownWindow> countdown_;
+    std::unique_ptr<ClickTracker> clickTracker_;
+    std::unique_ptr<PointerTracker> pointerTracker_;
+    std::unique_ptr<ZoomMarker> ownZoomMarker_;
+    std::shared_ptr<RecordingClock> clock_;
+    std::unique_ptr<ScreenRecorder> screenRecorder_;
+    std::optional<QString> projectFolder_;
+    QString takeSuffix_;
+    bool createdProjectFolder_ = false;
+    bool takeDrawsOwnCursor_ = false;
+    QTimer* ticker_ = nullptr;
+    QDateTime tickerStartedAt_;
+    // A start is between its guard and its recording phase (awaiting access or the countdown).
+    bool startInFlight_ = false;
+    CancelToken* countdownToken_ = nullptr;
+    // The take that failed mid-way is being wound down.
+    bool windingDown_ = false;
 };

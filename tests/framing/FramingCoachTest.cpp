@@ -43,7 +43,18 @@ protected:
     {
         return coach.step(reading, specs, false, now, instant, message, good);
     }
+    // For the debounce: a good desk face and the same face far off to the right, smoothing off so each
+    // step's advice is exact.
+    FramingAdvice startDebounce()
+    {
+        coach.smoothing = 1.0;
+        off.face.moveLeft(0.75);
+        off.eyes = std::make_pair(QPointF(0.78, 0.33), QPointF(0.84, 0.33));
+        return step(readingOf(desk), 0.0).overall;
+    }
     FramingCoach coach;
+    const FaceMeasurement desk = deskFace();
+    FaceMeasurement off = deskFace();
 };
 
 TEST_F(FramingCoachTest, GoodFaceGivesTheGoodAdviceAndAReadinglessStepIsIdle)
@@ -170,38 +181,28 @@ TEST_F(FramingCoachTest, FullFrameAloneUsesTheHandsWording)
 
 TEST_F(FramingCoachTest, DebounceShowsANewAdviceAfterSettleAndMinimumShowTime)
 {
-    coach.smoothing = 1.0; // the face jumps, so each step's advice is exact
-    const FaceMeasurement a = deskFace();
-    FaceMeasurement b = deskFace();
-    b.face.moveLeft(0.75);
-    b.eyes = std::make_pair(QPointF(0.78, 0.33), QPointF(0.84, 0.33));
-    const FramingAdvice adviceA = step(readingOf(a), 0.0).overall;
+    const FramingAdvice adviceA = startDebounce();
     EXPECT_EQ(adviceA, good);
-    const FramingAdvice adviceB = step(readingOf(b), 0.0, true).overall;
+    const FramingAdvice adviceB = step(readingOf(off), 0.0, true).overall;
     ASSERT_NE(adviceA, adviceB);
 
     for (int tenth = 1; tenth <= 4; ++tenth)
-        EXPECT_EQ(step(readingOf(a), tenth / 10.0).overall, adviceA);
+        EXPECT_EQ(step(readingOf(desk), tenth / 10.0).overall, adviceA);
     // B from 0.5 s on: pending 1.0 s at 1.5 s, but A has only been up 1.5 s.
     for (int tenth = 5; tenth <= 15; ++tenth)
-        EXPECT_EQ(step(readingOf(b), tenth / 10.0).overall, adviceA) << tenth;
-    EXPECT_EQ(step(readingOf(b), 1.6).overall, adviceB);
-    EXPECT_EQ(step(readingOf(b), 1.7).overall, adviceB);
+        EXPECT_EQ(step(readingOf(off), tenth / 10.0).overall, adviceA) << tenth;
+    EXPECT_EQ(step(readingOf(off), 1.6).overall, adviceB);
+    EXPECT_EQ(step(readingOf(off), 1.7).overall, adviceB);
 }
 
 TEST_F(FramingCoachTest, DebounceDropsAPendingAdviceWhenTheShownOneReturns)
 {
-    coach.smoothing = 1.0;
-    const FaceMeasurement a = deskFace();
-    FaceMeasurement b = deskFace();
-    b.face.moveLeft(0.75);
-    b.eyes = std::make_pair(QPointF(0.78, 0.33), QPointF(0.84, 0.33));
-    const FramingAdvice adviceA = step(readingOf(a), 0.0).overall;
-    step(readingOf(b), 0.5);
-    EXPECT_EQ(step(readingOf(a), 1.0).overall, adviceA); // B dropped
+    const FramingAdvice adviceA = startDebounce();
+    step(readingOf(off), 0.5);
+    EXPECT_EQ(step(readingOf(desk), 1.0).overall, adviceA); // B dropped
     for (int tenth = 11; tenth <= 20; ++tenth)
-        EXPECT_EQ(step(readingOf(b), tenth / 10.0).overall, adviceA) << tenth; // pending again from 1.1
-    EXPECT_NE(step(readingOf(b), 2.1).overall, adviceA);
+        EXPECT_EQ(step(readingOf(off), tenth / 10.0).overall, adviceA) << tenth; // pending again from 1.1
+    EXPECT_NE(step(readingOf(off), 2.1).overall, adviceA);
 }
 
 TEST_F(FramingCoachTest, NothingToJudgeIsUnknownNotGood)
@@ -211,10 +212,8 @@ TEST_F(FramingCoachTest, NothingToJudgeIsUnknownNotGood)
     reading.cameraSize = QSizeF(1, 1);
     const FramingReport report = step(reading, 0, false, {FramingCropSpec::short_()});
     EXPECT_EQ(report.overall.status, FramingStatus::unknown);
-    EXPECT_TRUE(report.crops.empty());
-    EXPECT_TRUE(report.perCrop.empty());
-    EXPECT_TRUE(report.metrics.empty());
-    EXPECT_TRUE(step(reading, 0.1, false, {}).overall.status == FramingStatus::unknown);
+    EXPECT_TRUE(report.crops.empty() && report.perCrop.empty() && report.metrics.empty());
+    EXPECT_EQ(step(reading, 0.1, false, {}).overall.status, FramingStatus::unknown);
 }
 
 TEST_F(FramingCoachTest, DetectorThatCannotRunIsUnknownNeverNoFace)

@@ -28,7 +28,7 @@ TEST(FramingCropSpecTest, SizesWithoutAreaResolveNothing)
     }
 }
 
-TEST(FramingCropSpecTest, BubbleIsTheCentredSquare)
+TEST(FramingCropSpecTest, BubbleFullFrameAndShortRegionsAspectsAndTargets)
 {
     auto crop = FramingCropSpec::shape(BubbleShape::square).resolve(QSizeF(1920, 1080));
     ASSERT_TRUE(crop);
@@ -42,10 +42,7 @@ TEST(FramingCropSpecTest, BubbleIsTheCentredSquare)
     expectRect(crop->region, 0, 0.21875, 1, 0.5625);
     EXPECT_EQ(crop->mask, ResolvedFramingCrop::Mask::ellipse());
     EXPECT_EQ(crop->name(), "Circle");
-}
 
-TEST(FramingCropSpecTest, FullFrameAndShortRegionsAspectsAndTargets)
-{
     const auto full = FramingCropSpec::fullFrame().resolve(QSizeF(1280, 720));
     ASSERT_TRUE(full);
     expectRect(full->region, 0, 0, 1, 1);

@@ -3,8 +3,6 @@
 #include "QtPrinters.h"
 #include "support/TestEnvironment.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -91,13 +89,7 @@ private:
 };
 
 // Runs the event loop for a while.
-void spin(int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+void spin(int milliseconds) { TestEnvironment::waitUntil([] { return false; }, milliseconds); }
 
 const std::vector<FramingCropSpec> fullFrame{FramingCropSpec::fullFrame()};
 

@@ -94,6 +94,7 @@ TEST(FramingRulesTest, EveryRuleRaisesKeepsAndTurnsMajorAtItsThresholds)
 {
     const double always = qQNaN();
     const std::vector<RuleCase> rules = {
+        {Kind::headCut, 0.01, -0.02, always, [](FaceMeasurement& f, LumaMap&, double d) { f.face.moveTop(-d + 0.4 * f.face.height()); }},
         {Kind::chinCut, -0.01, -0.02, always, [](FaceMeasurement& f, LumaMap&, double d) { f.face.moveTop(0.75 + d); }},
         {Kind::outOfCrop, 0, -0.03, always, [](FaceMeasurement& f, LumaMap&, double d) { f.face.moveLeft(0.8 + d); setEyeY(f, 0.35); }},
         {Kind::tooClose, 0.015, -0.015, 0.08, [](FaceMeasurement& f, LumaMap&, double d) { f.face.setHeight(0.3 + d); }},
@@ -131,31 +132,6 @@ TEST(FramingRulesTest, EveryRuleRaisesKeepsAndTurnsMajorAtItsThresholds)
     }
 }
 
-TEST(FramingRulesTest, HeadCutFiresBelowItsThresholdAndIsAlwaysMajor)
-{
-    auto withHeadTop = [](double headTop) {
-        FaceMeasurement face = goodFace();
-        face.face.moveTop(headTop + 0.4 * face.face.height());
-        return face;
-    };
-    const LumaMap luma = uniformLuma(0.5f);
-    EXPECT_FALSE(evaluate(withHeadTop(-0.005), luma).find(Kind::headCut));
-    EXPECT_TRUE(evaluate(withHeadTop(-0.005), luma, {Kind::headCut}).find(Kind::headCut));
-    EXPECT_TRUE(evaluate(withHeadTop(0.015), luma, {Kind::headCut}).find(Kind::headCut));
-    EXPECT_FALSE(evaluate(withHeadTop(0.025), luma, {Kind::headCut}).find(Kind::headCut));
-    const Probe cut = evaluate(withHeadTop(-0.015), luma);
-    ASSERT_TRUE(cut.find(Kind::headCut));
-    EXPECT_TRUE(cut.find(Kind::headCut)->major);
-    EXPECT_NEAR(cut.find(Kind::headCut)->excess, 0.015, 1e-9);
-
-    // A box whose top is the crop's top edge: the head room is -0.4 face heights.
-    FaceMeasurement top = goodFace();
-    top.face.moveTop(0);
-    const auto result = FramingRules::evaluate(readingWith(luma), top, wholeCrop(), [](Kind) { return false; });
-    EXPECT_NEAR(result.metrics.headTop, -0.4 * 0.25, 1e-12);
-    EXPECT_EQ(result.issues.front().kind, Kind::headCut);
-}
-
 TEST(FramingRulesTest, MetricsAreLocalToTheCropAndLightToThePicture)
 {
     ResolvedFramingCrop crop = wholeCrop();
@@ -175,6 +151,13 @@ TEST(FramingRulesTest, MetricsAreLocalToTheCropAndLightToThePicture)
     EXPECT_NEAR(m.faceLuma, 0.4f, 1e-5);
     EXPECT_NEAR(m.backgroundLuma, 0.4f, 1e-5);
     EXPECT_FLOAT_EQ(m.backgroundBright, 0.4f);
+
+    // A box whose top is the crop's top edge: the head room is -0.4 face heights.
+    FaceMeasurement top = goodFace();
+    top.face.moveTop(0);
+    const auto cut = FramingRules::evaluate(readingWith(uniformLuma(0.5f)), top, wholeCrop(), [](Kind) { return false; });
+    EXPECT_NEAR(cut.metrics.headTop, -0.4 * 0.25, 1e-12);
+    EXPECT_EQ(cut.issues.front().kind, Kind::headCut);
 }
 
 TEST(FramingRulesTest, CleanUpOrder)

@@ -1,3 +1,6 @@
+// Hot per-pixel loops: let the compiler vectorise them whatever the build type.
+#pragma GCC optimize("O3")
+
 #include "platform/image/ImageColor.h"
 
 #include "platform/image/ImageCompositing.h"
@@ -29,21 +32,6 @@ void applyLinearGains(cv::Mat& image, const std::array<double, 3>& bgrGain)
     cv::LUT(image, table, image);
 }
 
-void keepWithinAlpha(cv::Mat& image)
-{
-    ImageCompositing::forRows(image.rows, image.cols, [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            uint8_t* p = image.ptr<uint8_t>(y);
-            for (int x = 0; x < image.cols; ++x, p += 4) {
-                if (p[3] == 255)
-                    continue;
-                p[0] = std::min(p[0], p[3]);
-                p[1] = std::min(p[1], p[3]);
-                p[2] = std::min(p[2], p[3]);
-            }
-        }
-    });
-}
 
 constexpr double lumaR = 0.2126, lumaG = 0.7152, lumaB = 0.0722;
 
@@ -72,7 +60,54 @@ void ImageColor::exposure(cv::Mat& image, double ev)
 {
     const double gain = std::exp2(ev);
     applyLinearGains(image, {gain, gain, gain});
-    keepWithinAlpha(image);
+    ImageCompositing::keepColourWithinAlpha(image);
+}
+
+namespace {
+
+std::array<double, 3> whiteBalanceGains(QPointF neutral, QPointF targetNeutral)
+{
+    const cv::Vec3d from = ImageColor::whitePoint(neutral.x());
+    const cv::Vec3d to = ImageColor::whitePoint(targetNeutral.x());
+    // Tint moves green against magenta; a step of 100 is about a tenth.
+    const double tint = 1.0 + (neutral.y() - targetNeutral.y()) / 1000.0;
+    double r = to[0] / from[0], g = std::max(tint, 0.1), b = to[2] / from[2];
+    const double luma = lumaR * r + lumaG * g + lumaB * b;
+    return {b / luma, g / luma, r / luma};
+}
+
+} // namespace
+
+void ImageColor::applyGrade(cv::Mat& image, const Grade& grade)
+{
+    const std::array<double, 3> balance = whiteBalanceGains(grade.neutral, grade.targetNeutral);
+    const double exposureGain = std::exp2(grade.ev);
+    // Per channel: exposure and white balance in linear light, as 0…255 values scaled by 256.
+    std::array<std::array<int32_t, 256>, 3> gains;
+    for (int c = 0; c < 3; ++c)
+        for (int v = 0; v < 256; ++v)
+            gains[static_cast<size_t>(c)][static_cast<size_t>(v)] = static_cast<int32_t>(std::lround(
+                256 * 255 * toEncoded(std::clamp(toLinear(v / 255.0) * exposureGain * balance[static_cast<size_t>(c)], 0.0, 1.0))));
+    // Brightness and contrast on the saturated value (0…255 × 256), in fixed point.
+    const int s = static_cast<int>(std::lround(grade.saturation * 256));
+    const int contrast = static_cast<int>(std::lround(grade.contrast * 256));
+    const int shift = static_cast<int>(std::lround(grade.brightness * 255 * 256)) - 32640;
+    ImageCompositing::forRows(image.rows, image.cols, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            uint8_t* p = image.ptr<uint8_t>(y);
+            for (int x = 0; x < image.cols; ++x, p += 4) {
+                const int b = gains[0][p[0]], g = gains[1][p[1]], r = gains[2][p[2]];
+                const int luma = (18 * b + 183 * g + 55 * r) >> 8;
+                const auto out = [&](int c) {
+                    const int saturated = luma + (((c - luma) * s) >> 8);
+                    return static_cast<uint8_t>(std::clamp((((saturated + shift) * contrast) >> 16) + 128, 0, 255));
+                };
+                p[0] = std::min(out(b), p[3]);
+                p[1] = std::min(out(g), p[3]);
+                p[2] = std::min(out(r), p[3]);
+            }
+        }
+    });
 }
 
 void ImageColor::temperatureAndTint(cv::Mat& image, QPointF neutral, QPointF targetNeutral)
@@ -87,7 +122,7 @@ void ImageColor::temperatureAndTint(cv::Mat& image, QPointF neutral, QPointF tar
     g /= luma;
     b /= luma;
     applyLinearGains(image, {b, g, r});
-    keepWithinAlpha(image);
+    ImageCompositing::keepColourWithinAlpha(image);
 }
 
 void ImageColor::colorControls(cv::Mat& image, double contrast, double saturation, double brightness)
@@ -112,7 +147,7 @@ void ImageColor::colorControls(cv::Mat& image, double contrast, double saturatio
         }
         cv::LUT(image, table, image);
     }
-    keepWithinAlpha(image);
+    ImageCompositing::keepColourWithinAlpha(image);
 }
 
 void ImageColor::sharpenLuminance(cv::Mat& image, double sharpness, double radius)

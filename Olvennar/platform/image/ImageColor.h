@@ -21,6 +21,18 @@ void colorControls(cv::Mat& image, double contrast, double saturation, double br
 // Unsharp masking of the luminance only: colours do not fringe.
 void sharpenLuminance(cv::Mat& image, double sharpness, double radius);
 
+// Exposure, white balance and colour controls in one pass, for pictures without transparency (the camera
+// grade): the same result as the three filters in that order.
+struct Grade {
+    double ev = 0;
+    QPointF neutral{6500, 0};
+    QPointF targetNeutral{6500, 0};
+    double contrast = 1;
+    double saturation = 1;
+    double brightness = 0;
+};
+void applyGrade(cv::Mat& image, const Grade& grade);
+
 // Linear-light white of a colour temperature (kelvin), normalised so green is 1.
 cv::Vec3d whitePoint(double kelvin);
 

@@ -26,6 +26,12 @@ void blendWithAlphaMask(cv::Mat& image, const cv::Mat& mask, QPoint maskAt);
 // Removes from `image` whatever `mask` (placed at `maskAt`) covers: source-out compositing.
 void sourceOut(cv::Mat& image, const cv::Mat& mask, QPoint maskAt);
 
+// Lowers colour channels above their alpha (after filters that can overshoot, like Lanczos or contrast).
+void keepColourWithinAlpha(cv::Mat& image);
+
+// Whether every pixel has full alpha.
+bool isOpaque(const cv::Mat& image);
+
 // Smallest rectangle holding every pixel with alpha above 0; empty for a transparent picture.
 QRect contentBounds(const cv::Mat& image);
 
