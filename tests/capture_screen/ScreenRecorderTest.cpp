@@ -61,6 +61,13 @@ protected:
         TestEnvironment::waitUntil([&] { return recorder.statistics().framesWritten > before; }, 3000);
     }
 
+    static ScreenRecorder::StopResult stop(ScreenRecorder& recorder)
+    {
+        auto stopped = recorder.stop();
+        stopped.waitForFinished();
+        return stopped.result();
+    }
+
     std::vector<QString> failureList()
     {
         std::lock_guard guard(failureLock);
@@ -114,9 +121,7 @@ TEST_F(ScreenRecording, writesVideoThenMicrophoneThenSystemFromTheFirstFrameAndF
         }
         frame(*recorder, t);
     }
-    auto stopped = recorder->stop();
-    stopped.waitForFinished();
-    const auto result = stopped.result();
+    const auto result = stop(*recorder);
     ASSERT_FALSE(result.error) << result.error->errorDescription().toStdString();
     ASSERT_EQ(result.url, rawPath);
     const auto fed = speech.fed();
@@ -165,9 +170,7 @@ TEST_F(ScreenRecording, aRepeatedFrameTimeIsDroppedWithALogLineAndPausesAreCutOu
     clock.resume();
     for (int i = 0; i < 30; ++i)
         frame(*recorder, 203.0 + i / 30.0);
-    auto stopped = recorder->stop();
-    stopped.waitForFinished();
-    ASSERT_EQ(stopped.result().url, rawPath);
+    ASSERT_EQ(stop(*recorder).url, rawPath);
     std::vector<double> times;
     ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double t, const QImage&) { times.push_back(t); }));
     ASSERT_EQ(times.size(), 60u);
@@ -180,9 +183,7 @@ TEST_F(ScreenRecording, aStopBeforeAnyFrameLeavesNoFileAndSaysWhy)
     auto recorder = makeRecorder();
     ASSERT_FALSE(recorder->start(options(), rawPath));
     FakeAudioCapture::push(*microphone, 5.0);
-    auto stopped = recorder->stop();
-    stopped.waitForFinished();
-    const auto result = stopped.result();
+    const auto result = stop(*recorder);
     EXPECT_FALSE(result.url);
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->kind(), ScreenRecorder::RecorderError::Kind::writerFailed);
@@ -192,9 +193,7 @@ TEST_F(ScreenRecording, aStopBeforeAnyFrameLeavesNoFileAndSaysWhy)
     EXPECT_FALSE(screen->running);
     EXPECT_FALSE(microphone->running);
     // A second stop has nothing left to finish.
-    auto again = recorder->stop();
-    again.waitForFinished();
-    EXPECT_EQ(again.result().error->detail(), QStringLiteral("no active recording"));
+    EXPECT_EQ(stop(*recorder).error->detail(), QStringLiteral("no active recording"));
 }
 
 TEST_F(ScreenRecording, startFailuresNameTheirCauseAndLeaveNothingBehind)
@@ -257,10 +256,8 @@ TEST_F(ScreenRecording, aWriterFailureAfterFramesKeepsTheFileAndIsReportedOnce)
         FakeScreenCapture::push(*screen, 10.0 + i / 30.0);
         TestEnvironment::waitUntil([] { return false; }, 5);
     }
-    auto stopped = recorder->stop();
-    stopped.waitForFinished();
+    const auto result = stop(*recorder);
     setrlimit(RLIMIT_FSIZE, &saved);
-    const auto result = stopped.result();
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->kind(), ScreenRecorder::RecorderError::Kind::writerFailed);
     ASSERT_EQ(result.url, rawPath) << "frames were written: the file stays";
