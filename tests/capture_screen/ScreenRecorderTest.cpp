@@ -103,10 +103,16 @@ TEST_F(ScreenRecording, writesVideoThenMicrophoneThenSystemFromTheFirstFrameAndF
     EXPECT_EQ(microphone->request.source, AudioCapture::Source::defaultMicrophone);
     EXPECT_EQ(system->request.source, AudioCapture::Source::systemAudio);
     EXPECT_TRUE(readLog().contains(QStringLiteral("capture started 320x180 @30 mic:true micDevice:system default system:true")));
-    // Window exclusion is part of every take: the own process's windows go.
-    WindowInfo own;
+    // Window exclusion is part of every take: the own process's windows and private Korvath boards go.
+    WindowInfo own, board;
     own.pid = getpid();
+    board.wmInstance = QStringLiteral("korvath");
+    board.wmClass = QStringLiteral("Korvath");
+    board.title = QStringLiteral("x \u00B7 private");
     EXPECT_TRUE(screen->configuration.excludes(own));
+    EXPECT_TRUE(screen->configuration.excludes(board));
+    board.title = QStringLiteral("Launch board");
+    EXPECT_FALSE(screen->configuration.excludes(board));
 
     // Sound before the first frame: voice follow hears it, the file never gets it.
     FakeAudioCapture::push(*microphone, 99.90);
