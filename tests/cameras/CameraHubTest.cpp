@@ -1,3 +1,4 @@
+#include "platform/video/CameraHubRegistry.h"
 #include "support/FakeCameraHub.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +29,17 @@ struct Collector {
     }
 };
 
-TEST(CameraHubFanOut, TwoSubscribersBothGetEveryFrameInOrder)
-{
-    auto hub = FakeCameraHub::make();
+// A hub with two subscriptions, not yet started.
+class CameraHubTest : public ::testing::Test {
+protected:
+    std::shared_ptr<FakeCameraHub> hub = FakeCameraHub::make();
     Collector first, second;
-    auto a = hub->subscribe(first.handlers());
-    auto b = hub->subscribe(second.handlers());
+    std::unique_ptr<CameraHub::Subscription> a = hub->subscribe(first.handlers());
+    std::unique_ptr<CameraHub::Subscription> b = hub->subscribe(second.handlers());
+};
+
+TEST_F(CameraHubTest, TwoSubscribersBothGetEveryFrameInOrder)
+{
     ASSERT_TRUE(a->start());
     ASSERT_TRUE(b->start());
     hub->play({{0.5, 0.0}});
@@ -74,22 +80,8 @@ TEST(CameraHubFanOut, MirroringIsPerSubscriberAndComputedOncePerFrame)
     EXPECT_EQ(mirroredA.payloads.back(), plain.payloads.back());
 }
 
-TEST(CameraHubFanOut, MirroredCopyFlipsLeftAndRight)
+TEST_F(CameraHubTest, StreamRunsWhileAnySubscriptionIsStarted)
 {
-    PixelBuffer source(3, 1);
-    source.row(0)[0] = 10;
-    source.row(0)[8] = 30;
-    const auto flipped = CameraHub::mirroredCopy(source);
-    EXPECT_EQ(flipped->row(0)[0], 30);
-    EXPECT_EQ(flipped->row(0)[8], 10);
-}
-
-TEST(CameraHubStreaming, StreamRunsWhileAnySubscriptionIsStarted)
-{
-    auto hub = FakeCameraHub::make();
-    Collector one, two;
-    auto a = hub->subscribe(one.handlers());
-    auto b = hub->subscribe(two.handlers());
     EXPECT_FALSE(hub->isStreaming());
     EXPECT_FALSE(hub->emitFrame(1.0)); // subscribed but not started: no stream
     a->start();
@@ -98,37 +90,28 @@ TEST(CameraHubStreaming, StreamRunsWhileAnySubscriptionIsStarted)
     a->stop();
     EXPECT_TRUE(hub->isStreaming());
     EXPECT_TRUE(hub->emitFrame(1.0));
-    EXPECT_TRUE(one.counters.empty()); // a stopped subscription hears nothing
-    EXPECT_EQ(two.counters.size(), 1u);
+    EXPECT_TRUE(first.counters.empty()); // a stopped subscription hears nothing
+    EXPECT_EQ(second.counters.size(), 1u);
     b.reset();
     EXPECT_FALSE(hub->isStreaming());
     EXPECT_EQ(hub->streamStarts(), 1);
-}
 
-TEST(CameraHubStreaming, RefusedStreamLeavesTheSubscriptionStopped)
-{
-    auto hub = FakeCameraHub::make();
+    // A refused stream leaves the subscription stopped.
     hub->refuseStreaming = true;
-    Collector c;
-    auto s = hub->subscribe(c.handlers());
-    EXPECT_FALSE(s->start());
-    EXPECT_FALSE(s->isStarted());
+    EXPECT_FALSE(a->start());
+    EXPECT_FALSE(a->isStarted());
     hub->refuseStreaming = false;
-    EXPECT_TRUE(s->start());
+    EXPECT_TRUE(a->start());
 }
 
-TEST(CameraHubDisconnect, EverySubscriberHearsOnceAndTheHubCannotRestart)
+TEST_F(CameraHubTest, EverySubscriberHearsADisconnectOnceAndTheHubCannotRestart)
 {
-    auto hub = FakeCameraHub::make();
-    Collector one, two;
-    auto a = hub->subscribe(one.handlers());
-    auto b = hub->subscribe(two.handlers());
     a->start();
     hub->emitFrame(1.0);
     hub->disconnect();
     hub->disconnect();
-    EXPECT_EQ(one.disconnects, 1);
-    EXPECT_EQ(two.disconnects, 1); // also the one that was not streaming
+    EXPECT_EQ(first.disconnects, 1);
+    EXPECT_EQ(second.disconnects, 1); // also the one that was not streaming
     EXPECT_FALSE(hub->isConnected());
     EXPECT_FALSE(hub->emitFrame(1.1));
     EXPECT_FALSE(b->start());
@@ -150,22 +133,6 @@ TEST(CameraHubDisconnect, SubscriberMayStopItselfFromItsCallback)
     EXPECT_EQ(frames, 1);
     EXPECT_FALSE(hub->isStreaming());
 }
-
-TEST(CameraHubFormats, ActiveFormatFollowsSetActiveFormat)
-{
-    auto hub = FakeCameraHub::make({FakeCameraHub::landscape(320, 180, 30), FakeCameraHub::landscape(640, 360, 60)});
-    EXPECT_EQ(hub->activeFormat()->width, 320);
-    ASSERT_TRUE(hub->setActiveFormat(1, MediaTime(1, 60)));
-    EXPECT_EQ(hub->activeFormat()->width, 640);
-    EXPECT_FALSE(hub->setActiveFormat(7, MediaTime(1, 60)));
-    EXPECT_EQ(hub->activeFormatIndex(), 1u);
-}
-
-} // namespace
-
-#include "platform/video/CameraHubRegistry.h"
-
-namespace {
 
 TEST(CameraHubRegistry, SameDeviceSharesOneHubUntilItIsGone)
 {

@@ -2,45 +2,22 @@
 #include "core/RecordingClock.h"
 #include "platform/system/Paths.h"
 #include "support/FakeCameraHub.h"
+#include "support/MovieProbe.h"
 #include "support/TestEnvironment.h"
 
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-struct Probe {
-    QJsonObject stream;
-    QJsonObject format;
-    std::vector<double> framePts;
-};
-
-// What ffprobe reads from the file: the first video stream, the container, and every packet's time.
-std::optional<Probe> probe(const QString& file)
+// Every packet's presentation time, in decode order.
+std::vector<double> packetTimes(const QJsonObject& probe)
 {
-    QProcess process;
-    process.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-print_format"),
-                                                 QStringLiteral("json"), QStringLiteral("-show_streams"), QStringLiteral("-show_format"),
-                                                 QStringLiteral("-show_packets"), file});
-    if (!process.waitForFinished(20000) || process.exitCode() != 0)
-        return std::nullopt;
-    const QJsonObject root = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-    Probe result;
-    for (const QJsonValue& stream : root[QStringLiteral("streams")].toArray())
-        if (stream[QStringLiteral("codec_type")].toString() == QStringLiteral("video")) {
-            result.stream = stream.toObject();
-            break;
-        }
-    result.format = root[QStringLiteral("format")].toObject();
-    for (const QJsonValue& packet : root[QStringLiteral("packets")].toArray())
-        result.framePts.push_back(packet[QStringLiteral("pts_time")].toString().toDouble());
-    return result;
+    std::vector<double> times;
+    for (const QJsonObject& packet : MovieProbe::packetsOf(probe, 0))
+        times.push_back(MovieProbe::number(packet, QStringLiteral("pts_time")));
+    return times;
 }
 
 class CameraMovieTest : public SandboxTest {
@@ -74,18 +51,15 @@ TEST_F(CameraMovieTest, ThreeSecondTakeIsHighProfileH264WithoutReorderingOnTakeT
 {
     frames(100.0, 103.0);
     ASSERT_EQ(QCoro::waitFor(recorder.stopRecording()), file);
-    const auto result = probe(file);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->stream[QStringLiteral("codec_name")].toString(), QStringLiteral("h264"));
-    EXPECT_EQ(result->stream[QStringLiteral("profile")].toString(), QStringLiteral("High"));
-    EXPECT_EQ(result->stream[QStringLiteral("has_b_frames")].toInt(), 0);
-    EXPECT_EQ(result->stream[QStringLiteral("width")].toInt(), 320);
-    EXPECT_EQ(result->stream[QStringLiteral("height")].toInt(), 180);
-    ASSERT_EQ(result->framePts.size(), 90u);
-    EXPECT_NEAR(result->framePts.front(), 0.0, 1e-3);
-    for (size_t i = 1; i < result->framePts.size(); ++i)
-        ASSERT_GT(result->framePts[i], result->framePts[i - 1]) << "packet " << i << " out of presentation order";
-    EXPECT_NEAR(result->format[QStringLiteral("duration")].toString().toDouble(), 3.0, 0.05);
+    const QJsonObject probe = MovieProbe::streams(file, true);
+    MovieProbe::expectFields(MovieProbe::streamsOfType(probe, QStringLiteral("video")).at(0).toObject(),
+        {{"codec_name", "h264"}, {"profile", "High"}, {"has_b_frames", "0"}, {"width", "320"}, {"height", "180"}});
+    const auto times = packetTimes(probe);
+    ASSERT_EQ(times.size(), 90u);
+    EXPECT_NEAR(times.front(), 0.0, 1e-3);
+    for (size_t i = 1; i < times.size(); ++i)
+        ASSERT_GT(times[i], times[i - 1]) << "packet " << i << " out of presentation order";
+    EXPECT_NEAR(MovieProbe::number(probe[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 3.0, 0.05);
     const auto spans = recorder.recordedSegments();
     ASSERT_EQ(spans.size(), 1u);
     EXPECT_NEAR(spans[0].end, 89 / 30.0, 1e-6);
@@ -95,13 +69,12 @@ TEST_F(CameraMovieTest, LateCameraKeepsTakeTimeAndShowsAsTheFirstSpanStart)
 {
     frames(101.2, 103.0); // the camera's first picture comes 1.2 s into the take
     ASSERT_EQ(QCoro::waitFor(recorder.stopRecording()), file);
-    const auto result = probe(file);
-    ASSERT_TRUE(result);
     // The first picture is held from take time 0, so the late frames stay where the take had them.
-    ASSERT_EQ(result->framePts.size(), 55u);
-    EXPECT_NEAR(result->framePts[0], 0.0, 1e-3);
-    EXPECT_NEAR(result->framePts[1], 1.2, 1e-3);
-    EXPECT_NEAR(result->framePts.back(), 1.2 + 53 / 30.0, 1e-3);
+    const auto times = packetTimes(MovieProbe::streams(file, true));
+    ASSERT_EQ(times.size(), 55u);
+    EXPECT_NEAR(times[0], 0.0, 1e-3);
+    EXPECT_NEAR(times[1], 1.2, 1e-3);
+    EXPECT_NEAR(times.back(), 1.2 + 53 / 30.0, 1e-3);
     const auto spans = recorder.recordedSegments();
     ASSERT_EQ(spans.size(), 1u);
     EXPECT_NEAR(spans[0].start, 1.2, 1e-6);
@@ -113,19 +86,11 @@ TEST_F(CameraMovieTest, DisconnectMidTakeKeepsThePlayableFile)
     hub->disconnect();
     EXPECT_FALSE(hub->emitFrame(102.6));
     // Readable before the take is even stopped: the capture file is fragmented.
-    TestEnvironment::waitUntil([&] {
-        const auto partial = probe(file);
-        return partial && partial->framePts.size() >= 30;
-    });
-    const auto partial = probe(file);
-    ASSERT_TRUE(partial);
-    EXPECT_GE(partial->framePts.size(), 30u);
-
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return packetTimes(MovieProbe::streams(file, true)).size() >= 30; }));
     ASSERT_EQ(QCoro::waitFor(recorder.stopRecording()), file);
-    const auto result = probe(file);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->framePts.size(), 75u);
-    EXPECT_NEAR(result->format[QStringLiteral("duration")].toString().toDouble(), 2.5, 0.05);
+    const QJsonObject probe = MovieProbe::streams(file, true);
+    EXPECT_EQ(packetTimes(probe).size(), 75u);
+    EXPECT_NEAR(MovieProbe::number(probe[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 2.5, 0.05);
     ASSERT_EQ(recorder.recordedSegments().size(), 1u);
 }
 

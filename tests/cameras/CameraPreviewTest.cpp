@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 // Left half red, right half blue.
@@ -37,40 +39,41 @@ protected:
     CameraPreview preview;
 };
 
-TEST_F(CameraPreviewTest, FillCoversTheWidgetAndKeepsLeftOnTheLeft)
+TEST_F(CameraPreviewTest, GravityMirrorAndClipPlaceThePicture)
 {
-    preview.setGravity(CameraPreview::Gravity::fill);
-    const QImage image = shot();
-    EXPECT_EQ(image.pixelColor(2, 2), QColor(255, 0, 0));
-    EXPECT_EQ(image.pixelColor(197, 97), QColor(0, 0, 255));
-}
-
-TEST_F(CameraPreviewTest, MirroredSwapsTheSides)
-{
-    preview.setMirrored(true);
-    const QImage image = shot();
-    EXPECT_EQ(image.pixelColor(2, 50), QColor(0, 0, 255));
-    EXPECT_EQ(image.pixelColor(197, 50), QColor(255, 0, 0));
-}
-
-TEST_F(CameraPreviewTest, FitLetterboxesInBlack)
-{
-    preview.setGravity(CameraPreview::Gravity::fit);
-    const QImage image = shot();
-    EXPECT_EQ(image.pixelColor(3, 50), QColor(0, 0, 0)); // 177.8 wide picture leaves 11 px bars
-    EXPECT_EQ(image.pixelColor(20, 50), QColor(255, 0, 0));
-    EXPECT_EQ(image.pixelColor(196, 50), QColor(0, 0, 0));
-}
-
-TEST_F(CameraPreviewTest, ClipPathLeavesTheOutsideUnpainted)
-{
+    const QColor red(255, 0, 0), blue(0, 0, 255), black(0, 0, 0);
     QPainterPath circle;
     circle.addEllipse(QRectF(50, 0, 100, 100));
-    preview.setClipPath(circle);
-    const QImage image = shot();
-    EXPECT_EQ(image.pixelColor(60, 50), QColor(255, 0, 0));
-    EXPECT_NE(image.pixelColor(2, 2), QColor(255, 0, 0));
-    EXPECT_NE(image.pixelColor(197, 2), QColor(0, 0, 255));
+    struct Probe {
+        QPoint at;
+        QColor colour;
+        bool equal = true;
+    };
+    struct Case {
+        const char* name;
+        std::function<void(CameraPreview&)> set;
+        std::vector<Probe> probes;
+    };
+    const std::vector<Case> cases {
+        {"fill covers the widget, left stays left", [](CameraPreview& p) { p.setGravity(CameraPreview::Gravity::fill); },
+            {{{2, 2}, red}, {{197, 97}, blue}}},
+        {"mirrored swaps the sides", [](CameraPreview& p) { p.setMirrored(true); }, {{{2, 50}, blue}, {{197, 50}, red}}},
+        // A 177.8 px wide picture leaves 11 px bars.
+        {"fit letterboxes in black", [](CameraPreview& p) { p.setGravity(CameraPreview::Gravity::fit); },
+            {{{3, 50}, black}, {{20, 50}, red}, {{196, 50}, black}}},
+        {"the clip path leaves the outside unpainted", [&](CameraPreview& p) { p.setClipPath(circle); },
+            {{{60, 50}, red}, {{2, 2}, red, false}, {{197, 2}, blue, false}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CameraPreview fresh;
+        fresh.resize(200, 100);
+        fresh.setTap(tap);
+        c.set(fresh);
+        const QImage image = fresh.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (const Probe& probe : c.probes)
+            EXPECT_EQ(image.pixelColor(probe.at) == probe.colour, probe.equal) << probe.at.x() << "," << probe.at.y();
+    }
 }
 
 TEST_F(CameraPreviewTest, PollingPicksUpOnlyNewFrames)

@@ -58,7 +58,7 @@ TEST(FrameDuration, TopRateIsCappedAtSixtyAndRounded)
     EXPECT_FALSE(DeviceVideoRecorder::frameDurationFor(0.3).isValid()); // rounds to no frame rate at all
 }
 
-TEST(SelectBestFormat, AppliesTheWinnerAtItsRateAndPrintsOneLine)
+TEST(SelectBestFormat, AppliesTheWinnerAtItsRateOnceAndPrintsOneLine)
 {
     auto hub = FakeCameraHub::make({format(640, 480, 30), format(1920, 1080, 120), format(1280, 720, 30)}, QStringLiteral("Desk Cam"));
     ::testing::internal::CaptureStdout();
@@ -67,15 +67,10 @@ TEST(SelectBestFormat, AppliesTheWinnerAtItsRateAndPrintsOneLine)
     EXPECT_EQ(hub->activeFormatIndex(), 1u);
     EXPECT_EQ(hub->activeFrameDuration(), MediaTime(1, 60));
     EXPECT_EQ(printed, "camera format: 1920x1080 @60 — Desk Cam\n");
-}
-
-TEST(SelectBestFormat, LeavesAnAlreadyActiveFormatAlone)
-{
-    auto hub = FakeCameraHub::make({format(1280, 720, 30)});
-    DeviceVideoRecorder::selectBestFormat(*hub, false);
+    // Once active, the format is left alone: no second stop/apply/start of the stream.
     ASSERT_EQ(hub->formatChanges(), 1);
     DeviceVideoRecorder::selectBestFormat(*hub, false);
-    EXPECT_EQ(hub->formatChanges(), 1); // no second stop/apply/start of the stream
+    EXPECT_EQ(hub->formatChanges(), 1);
 }
 
 TEST(SelectBestFormat, DeviceThatCannotBeConfiguredStaysUnchangedSilently)
@@ -113,21 +108,17 @@ TEST(V4l2PixelFormats, OnlyDecodableFormatsAreListedCompressedFirst)
     EXPECT_LT(V4l2CameraHub::listingRank(CameraHub::PixelFormat::mjpeg), V4l2CameraHub::listingRank(CameraHub::PixelFormat::yuyv));
 }
 
-TEST(V4l2Open, MissingNodeIsAnErrorValue)
+TEST(V4l2Open, MissingOrNonCameraNodeIsAnErrorValue)
 {
-    const auto opened = V4l2CameraHub::open(QStringLiteral("/dev/video-does-not-exist"));
-    EXPECT_FALSE(opened.hub);
-    ASSERT_TRUE(opened.error);
-    EXPECT_EQ(opened.error->code, CameraHub::Error::Code::cannotOpen);
-    EXPECT_TRUE(opened.error->description().startsWith(QStringLiteral("The camera could not be opened: ")));
-}
-
-TEST(V4l2Open, NonCameraNodeIsRefused)
-{
-    const auto opened = V4l2CameraHub::open(QStringLiteral("/dev/null"));
-    EXPECT_FALSE(opened.hub);
-    ASSERT_TRUE(opened.error);
-    EXPECT_EQ(opened.error->code, CameraHub::Error::Code::notACamera);
+    const auto missing = V4l2CameraHub::open(QStringLiteral("/dev/video-does-not-exist"));
+    EXPECT_FALSE(missing.hub);
+    ASSERT_TRUE(missing.error);
+    EXPECT_EQ(missing.error->code, CameraHub::Error::Code::cannotOpen);
+    EXPECT_TRUE(missing.error->description().startsWith(QStringLiteral("The camera could not be opened: ")));
+    const auto notCamera = V4l2CameraHub::open(QStringLiteral("/dev/null"));
+    EXPECT_FALSE(notCamera.hub);
+    ASSERT_TRUE(notCamera.error);
+    EXPECT_EQ(notCamera.error->code, CameraHub::Error::Code::notACamera);
 }
 
 } // namespace

@@ -38,43 +38,37 @@ std::vector<uint8_t> yuyv(int width, int height, uint8_t y, uint8_t u, uint8_t v
     return data;
 }
 
-TEST(FrameDecoding, YuyvLimitedRangeMapsToFullBlackAndWhite)
+// BT.601 limited-range colours decode to full-range BGRA, padded rows honoured.
+TEST(FrameDecoding, UncompressedFormatsDecodeToFullRangeBgra)
 {
-    V4l2FrameDecoder decoder;
-    auto white = yuyv(64, 8, 235, 128, 128);
-    auto pixels = decoder.decode(CameraHub::PixelFormat::yuyv, white.data(), white.size(), 64, 8);
-    ASSERT_TRUE(pixels);
-    EXPECT_EQ(pixels->width(), 64);
-    expectNear(pixelAt(*pixels, 10, 3), {255, 255, 255, 255}, 2);
-    auto black = yuyv(64, 8, 16, 128, 128);
-    pixels = decoder.decode(CameraHub::PixelFormat::yuyv, black.data(), black.size(), 64, 8);
-    ASSERT_TRUE(pixels);
-    expectNear(pixelAt(*pixels, 63, 7), {0, 0, 0, 255}, 2);
-}
-
-TEST(FrameDecoding, YuyvHonoursPaddedRowsAndIsRedWhereVIsHigh)
-{
-    V4l2FrameDecoder decoder;
-    // BT.601 limited red: Y 81, U 90, V 240.
-    auto red = yuyv(30, 4, 81, 90, 240, 128);
-    auto pixels = decoder.decode(CameraHub::PixelFormat::yuyv, red.data(), red.size(), 30, 4, 128);
-    ASSERT_TRUE(pixels);
-    expectNear(pixelAt(*pixels, 29, 3), {0, 0, 255, 255}, 6);
-}
-
-TEST(FrameDecoding, Nv12PlanesDecode)
-{
-    V4l2FrameDecoder decoder;
     const int w = 32, h = 16;
-    std::vector<uint8_t> data(w * h + w * h / 2);
-    std::fill(data.begin(), data.begin() + w * h, 145); // BT.601 limited green: Y 145, U 54, V 34
-    for (size_t i = w * h; i < data.size(); i += 2) {
-        data[i] = 54;
-        data[i + 1] = 34;
+    std::vector<uint8_t> green(w * h + w * h / 2, 145); // NV12 green: Y 145, U 54, V 34
+    for (size_t i = w * h; i < green.size(); i += 2) {
+        green[i] = 54;
+        green[i + 1] = 34;
     }
-    auto pixels = decoder.decode(CameraHub::PixelFormat::nv12, data.data(), data.size(), w, h);
-    ASSERT_TRUE(pixels);
-    expectNear(pixelAt(*pixels, 5, 5), {0, 255, 0, 255}, 6);
+    struct Case {
+        const char* name;
+        CameraHub::PixelFormat format;
+        std::vector<uint8_t> data;
+        int width, height, bytesPerLine, x, y;
+        std::array<int, 4> bgra;
+        int tolerance;
+    };
+    const std::vector<Case> cases {
+        {"YUYV white", CameraHub::PixelFormat::yuyv, yuyv(64, 8, 235, 128, 128), 64, 8, 0, 10, 3, {255, 255, 255, 255}, 2},
+        {"YUYV black", CameraHub::PixelFormat::yuyv, yuyv(64, 8, 16, 128, 128), 64, 8, 0, 63, 7, {0, 0, 0, 255}, 2},
+        {"YUYV red, padded rows", CameraHub::PixelFormat::yuyv, yuyv(30, 4, 81, 90, 240, 128), 30, 4, 128, 29, 3, {0, 0, 255, 255}, 6},
+        {"NV12 green", CameraHub::PixelFormat::nv12, green, w, h, 0, 5, 5, {0, 255, 0, 255}, 6},
+    };
+    V4l2FrameDecoder decoder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto pixels = decoder.decode(c.format, c.data.data(), c.data.size(), c.width, c.height, c.bytesPerLine);
+        ASSERT_TRUE(pixels);
+        EXPECT_EQ(pixels->width(), c.width);
+        expectNear(pixelAt(*pixels, c.x, c.y), c.bgra, c.tolerance);
+    }
 }
 
 TEST(FrameDecoding, ShortOrEmptyBuffersGiveNothing)

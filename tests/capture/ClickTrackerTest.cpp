@@ -77,7 +77,7 @@ TEST_F(ClickTrackerTest, OnlyClicksInsideTheCaptureCountAndItsRightAndTopEdgesAr
     EXPECT_DOUBLE_EQ(clicks[1].y, 399.5 / 400);
 }
 
-TEST_F(ClickTrackerTest, FlatCaptureOrUnknownPointerLogsNothing)
+TEST_F(ClickTrackerTest, FlatCaptureUnknownPointerOrRefusedMonitorLogsNothing)
 {
     clock->begin(host.now());
     tracker.start(clock, QRectF(100, 50, 0, 400));
@@ -86,9 +86,16 @@ TEST_F(ClickTrackerTest, FlatCaptureOrUnknownPointerLogsNothing)
     pointer.pointer.reset();
     input.press();
     EXPECT_TRUE(tracker.recorded().empty());
+
+    input.refusesMonitors = true;
+    ClickTracker refused(input, pointer);
+    refused.start(clock, capture);
+    EXPECT_FALSE(refused.isMonitoring());
+    clickAt(500, 250);
+    EXPECT_TRUE(refused.recorded().empty());
 }
 
-TEST_F(ClickTrackerTest, OneMonitorAtATimeAndStopKeepsTheClicks)
+TEST_F(ClickTrackerTest, OneMonitorAtATimeStopKeepsTheClicksAndDestructionRemovesIt)
 {
     clock->begin(host.now());
     tracker.start(clock, capture);
@@ -104,21 +111,6 @@ TEST_F(ClickTrackerTest, OneMonitorAtATimeAndStopKeepsTheClicks)
     EXPECT_EQ(tracker.recorded().size(), 1u);
     tracker.clearRecorded();
     EXPECT_TRUE(tracker.recorded().empty());
-}
-
-TEST_F(ClickTrackerTest, RefusedMonitorLeavesTheTakeWithoutClicks)
-{
-    input.refusesMonitors = true;
-    clock->begin(host.now());
-    tracker.start(clock, capture);
-    EXPECT_FALSE(tracker.isMonitoring());
-    clickAt(500, 250);
-    EXPECT_TRUE(tracker.recorded().empty());
-}
-
-TEST_F(ClickTrackerTest, DestroyedTrackerRemovesItsMonitor)
-{
-    clock->begin(host.now());
     {
         ClickTracker shortLived(input, pointer);
         shortLived.start(clock, capture);

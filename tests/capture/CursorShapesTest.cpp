@@ -49,14 +49,4 @@ TEST(CursorShapes, UnnamedCursorIsMatchedByHotSpotAndProportions)
     EXPECT_EQ(CursorShapes::classify(cursor(0, 0, 4, 4)), CursorShape::other);
 }
 
-TEST(CursorShapes, HotSpotRuleOfStoredRecords)
-{
-    EXPECT_EQ(CursorShapes::fromHotSpot(0.1, 0.1), CursorShape::arrow);
-    EXPECT_EQ(CursorShapes::fromHotSpot(0.29, 0.21), CursorShape::arrow);
-    EXPECT_EQ(CursorShapes::fromHotSpot(0.3, 0.1), CursorShape::other);
-    EXPECT_EQ(CursorShapes::fromHotSpot(0.45, 0.3), CursorShape::hand);
-    EXPECT_EQ(CursorShapes::fromHotSpot(0.5, 0.5), CursorShape::iBeam);
-    EXPECT_EQ(CursorShapes::fromHotSpot(0.9, 0.9), CursorShape::other);
-}
-
 } // namespace

@@ -124,11 +124,14 @@ TEST(PointerLog, ShapeKeysUseTheStoredKindElseTheHotSpot)
         {6.0, 0.1, 0.1, 24, -1.5},   // truncated toward zero: other
         {7.0, 0.5, 0.5, 24, 2.9},    // hand
         {8.0, 0.45, 0.3, 24, 1e300}, // absurd, never written: the hot spot decides
-        {9.0, 0.1, 0.1},             // too short: skipped
+        {9.0, 0.29, 0.21, 24},       // arrow up to 0.3 across
+        {10.0, 0.3, 0.1, 24},        // other from there
+        {11.0, 0.1, 0.1},            // too short: skipped
     };
     const auto keys = log.shapeKeys();
     const std::vector<CursorShape> expected{CursorShape::arrow, CursorShape::hand, CursorShape::iBeam, CursorShape::other,
-        CursorShape::hand, CursorShape::iBeam, CursorShape::other, CursorShape::hand, CursorShape::hand};
+        CursorShape::hand, CursorShape::iBeam, CursorShape::other, CursorShape::hand, CursorShape::hand, CursorShape::arrow,
+        CursorShape::other};
     ASSERT_EQ(keys.size(), expected.size());
     for (size_t i = 0; i < keys.size(); ++i) {
         EXPECT_DOUBLE_EQ(keys[i].time, static_cast<double>(i));

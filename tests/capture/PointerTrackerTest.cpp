@@ -38,7 +38,7 @@ protected:
     PointerLog log() const { return tracker.log(false); }
 };
 
-TEST_F(PointerTrackerTest, NothingIsRecordedBeforeTheTakeClockStarts)
+TEST_F(PointerTrackerTest, NothingIsRecordedBeforeTheTakeClockStartsOrForAFlatCapture)
 {
     input.keyCount = 3;
     ticks(1);
@@ -50,6 +50,10 @@ TEST_F(PointerTrackerTest, NothingIsRecordedBeforeTheTakeClockStarts)
     EXPECT_EQ(snapshot.samples.size(), 1u);
     EXPECT_TRUE(snapshot.keys->empty());
     EXPECT_TRUE(snapshot.shapes.empty());
+    EXPECT_EQ(windows.reads, 0);
+    for (int i = 0; i < 12; ++i) // a flat capture rectangle records nothing either
+        tracker.poll(clock, QRectF(100, 50, 800, 0));
+    EXPECT_EQ(log().samples.size(), 1u);
     EXPECT_EQ(windows.reads, 0);
 }
 
@@ -95,29 +99,23 @@ TEST_F(PointerTrackerTest, StillPointerGivesOneSampleAndAMoveAfterRestingAddsThe
     EXPECT_EQ(samples[3][1], 0.7625);
 }
 
-TEST_F(PointerTrackerTest, MovesBelowATenThousandthAreRest)
-{
-    clock->begin(host.now());
-    ticks(1);
-    pointer.pointer = QPointF(500 + 0.0079, 250 + 0.0039); // under 0.00001 of 800 and 400
-    ticks(1);
-    EXPECT_EQ(log().samples.size(), 1u);
-    pointer.pointer = QPointF(500 + 0.009, 250);
-    ticks(1);
-    EXPECT_EQ(log().samples.size(), 3u);
-}
-
-TEST_F(PointerTrackerTest, PositionsOutsideTheCaptureAreKeptAndSamplesRoundToFourPlaces)
+TEST_F(PointerTrackerTest, OutsidePositionsAreKeptSamplesRoundToFourPlacesAndTinyMovesAreRest)
 {
     clock->begin(host.now());
     pointer.pointer = QPointF(1000, 500);
     ticks(1);
     pointer.pointer = QPointF(100 + 800.0 / 3, 50 + 400.0 * 2 / 3);
     ticks(1);
-    const auto samples = log().samples;
+    auto samples = log().samples;
     ASSERT_EQ(samples.size(), 2u);
     EXPECT_EQ(samples[0], (std::vector<double>{0.0167, 1.125, 1.125}));
     EXPECT_EQ(samples[1], (std::vector<double>{0.0333, 0.3333, 0.6667}));
+    pointer.pointer = QPointF(100 + 800.0 / 3 + 0.0079, 50 + 400.0 * 2 / 3 + 0.0039); // under 0.00001 of 800 and 400
+    ticks(1);
+    EXPECT_EQ(log().samples.size(), 2u);
+    pointer.pointer = QPointF(100 + 800.0 / 3 + 0.009, 50 + 400.0 * 2 / 3);
+    ticks(1);
+    EXPECT_EQ(log().samples.size(), 4u) << "the last resting tick, then the move";
 }
 
 TEST_F(PointerTrackerTest, CursorRecordsComeEverySixthTickWhenTheyChange)
@@ -167,17 +165,6 @@ TEST_F(PointerTrackerTest, WindowRecordsComeEveryTwelfthTickFromTheThird)
     EXPECT_EQ(windows.reads, 4);
 }
 
-TEST_F(PointerTrackerTest, FlatCaptureRectangleRecordsNothing)
-{
-    clock->begin(host.now());
-    input.keyCount = 1;
-    for (int i = 0; i < 12; ++i)
-        tracker.poll(clock, QRectF(100, 50, 800, 0));
-    const PointerLog snapshot = log();
-    EXPECT_TRUE(snapshot.samples.empty());
-    EXPECT_EQ(windows.reads, 0);
-}
-
 TEST_F(PointerTrackerTest, ZoomMarksNeedATakeTimeAndRoundTheirValues)
 {
     tracker.addMark(true); // no clock yet
@@ -214,9 +201,6 @@ TEST_F(PointerTrackerTest, LogIsASnapshotAndResetStartsOver)
     ticks(5);
     const PointerLog before = tracker.log(true);
     EXPECT_TRUE(before.systemCursorInCapture);
-    EXPECT_EQ(before.version, 1);
-    EXPECT_EQ(before.space, "capture");
-    EXPECT_EQ(before.clickSpace, "capture");
     EXPECT_EQ(before.samples.size(), 1u);
     EXPECT_EQ(before.shapes.size(), 1u);
     EXPECT_EQ(before.keys->size(), 1u);

@@ -3,6 +3,9 @@
 #include "platform/video/V4L2DeviceCatalog.h"
 #include "support/FakeAudioDeviceCatalog.h"
 #include "support/FakeVideoDeviceCatalog.h"
+#include "support/PrivateNullSink.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -89,16 +92,13 @@ TEST(DeviceDiscovery, videoDevicesAreListedOnceAndPhoneScreensSplitFromCameras)
 
 TEST(DeviceDiscoveryIntegration, listsTheSoundServersTestSources)
 {
+    if (!PrivateNullSink::testServerRunning())
+        GTEST_SKIP() << "the test PulseAudio server is not running";
     PulseAudioCatalog catalog;
     const auto state = catalog.query();
-    if (!state)
-        GTEST_SKIP() << "no PulseAudio server reachable";
-    QStringList names;
-    for (const auto& source : state->sources)
-        names << source.name;
-    if (!names.contains(QStringLiteral("olvennar_mic.monitor")))
-        GTEST_SKIP() << "not the test sound server: " << names.join(QLatin1Char(' ')).toStdString();
-    EXPECT_TRUE(names.contains(QStringLiteral("olvennar_system.monitor")));
+    ASSERT_TRUE(state);
+    EXPECT_TRUE(std::any_of(state->sources.begin(), state->sources.end(),
+        [](const auto& source) { return source.name == QLatin1String("olvennar_system.monitor"); }));
     EXPECT_EQ(state->defaultSink, QStringLiteral("olvennar_system"));
     const auto microphones = DeviceDiscovery::microphones(catalog);
     ASSERT_EQ(microphones.size(), 1u); // the default input, although a monitor
@@ -108,11 +108,7 @@ TEST(DeviceDiscoveryIntegration, listsTheSoundServersTestSources)
 
 TEST(DeviceDiscoveryIntegration, videoListingNeverFailsWithoutCameras)
 {
-    V4L2DeviceCatalog catalog;
-    for (const auto& device : catalog.devices()) {
-        EXPECT_FALSE(device.uniqueID.isEmpty());
-        EXPECT_FALSE(device.node.isEmpty());
-    }
+    EXPECT_NO_THROW(V4L2DeviceCatalog().devices());
     EXPECT_FALSE(V4L2DeviceCatalog::probe(QStringLiteral("/dev/null")));
     EXPECT_FALSE(V4L2DeviceCatalog::probe(QStringLiteral("/nonexistent/video9")));
 }

@@ -1,7 +1,7 @@
 #include "platform/audio/PulseAudioCapture.h"
-#include "platform/audio/PulseAudioCatalog.h"
 #include "platform/audio/PulseDeviceMonitor.h"
 #include "platform/system/HostClock.h"
+#include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "support/ToneFile.h"
 
@@ -14,18 +14,6 @@
 #include <mutex>
 
 namespace {
-
-bool testServerRunning()
-{
-    PulseAudioCatalog catalog;
-    const auto state = catalog.query();
-    if (!state)
-        return false;
-    for (const auto& source : state->sources)
-        if (source.name == QLatin1String("olvennar_mic.monitor"))
-            return true;
-    return false;
-}
 
 struct BlockLog {
     std::mutex lock;
@@ -48,26 +36,32 @@ class PulseCapture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!testServerRunning())
+        if (!PrivateNullSink::testServerRunning())
             GTEST_SKIP() << "the test PulseAudio server is not running";
     }
+    // A tone file of the test's own.
+    QString tone(double seconds, double hertz)
+    {
+        const QString file = folder.filePath(QStringLiteral("tone.wav"));
+        EXPECT_TRUE(ToneFile::write(file, seconds, hertz));
+        return file;
+    }
+    QTemporaryDir folder;
+    BlockLog log;
 };
 
 } // namespace
 
 TEST_F(PulseCapture, recordsTheDefaultInputAsContinuousHostClockBlocksWithTheToneInThem)
 {
-    QTemporaryDir folder;
-    const QString tone = folder.filePath(QStringLiteral("tone.wav"));
-    ASSERT_TRUE(ToneFile::write(tone, 1.0, 440));
+    const QString file = tone(1.0, 440);
     PulseAudioCapture capture;
-    BlockLog log;
     const MediaTime before = HostClock::now();
     ASSERT_FALSE(capture.start({AudioCapture::Source::defaultMicrophone, {}, 48000, 2}, log.handler()));
     EXPECT_EQ(capture.sourceName(), QStringLiteral("olvennar_mic.monitor"));
     EXPECT_TRUE(capture.isMonitor());
     QProcess player;
-    player.start(QStringLiteral("paplay"), {QStringLiteral("--device=olvennar_mic"), tone});
+    player.start(QStringLiteral("paplay"), {QStringLiteral("--device=olvennar_mic"), file});
     ASSERT_TRUE(player.waitForFinished(5000));
     capture.stop();
     const size_t count = log.count();
@@ -93,16 +87,13 @@ TEST_F(PulseCapture, recordsTheDefaultInputAsContinuousHostClockBlocksWithTheTon
 
 TEST_F(PulseCapture, systemAudioIsTheDefaultOutputsMonitorAndUnknownSourcesAreRefused)
 {
-    QTemporaryDir folder;
-    const QString tone = folder.filePath(QStringLiteral("tone.wav"));
-    ASSERT_TRUE(ToneFile::write(tone, 0.5, 660));
+    const QString file = tone(0.5, 660);
     PulseAudioCapture system;
-    BlockLog log;
     ASSERT_FALSE(system.start({AudioCapture::Source::systemAudio, {}, 48000, 2}, log.handler()));
     EXPECT_EQ(system.sourceName(), QStringLiteral("olvennar_system.monitor"));
     // A null sink's monitor only delivers while something plays.
     QProcess player;
-    player.start(QStringLiteral("paplay"), {tone});
+    player.start(QStringLiteral("paplay"), {file});
     player.waitForFinished(4000);
     EXPECT_GT(log.count(), 5u) << player.readAllStandardError().toStdString() << " exit " << player.exitCode();
     system.stop();

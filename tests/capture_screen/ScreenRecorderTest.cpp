@@ -61,6 +61,13 @@ protected:
         TestEnvironment::waitUntil([&] { return recorder.statistics().framesWritten > before; }, 3000);
     }
 
+    static ScreenRecorder::StopResult stop(ScreenRecorder& recorder)
+    {
+        auto stopped = recorder.stop();
+        stopped.waitForFinished();
+        return stopped.result();
+    }
+
     std::vector<QString> failureList()
     {
         std::lock_guard guard(failureLock);
@@ -96,10 +103,16 @@ TEST_F(ScreenRecording, writesVideoThenMicrophoneThenSystemFromTheFirstFrameAndF
     EXPECT_EQ(microphone->request.source, AudioCapture::Source::defaultMicrophone);
     EXPECT_EQ(system->request.source, AudioCapture::Source::systemAudio);
     EXPECT_TRUE(readLog().contains(QStringLiteral("capture started 320x180 @30 mic:true micDevice:system default system:true")));
-    // Window exclusion is part of every take: the own process's windows go.
-    WindowInfo own;
+    // Window exclusion is part of every take: the own process's windows and private Korvath boards go.
+    WindowInfo own, board;
     own.pid = getpid();
+    board.wmInstance = QStringLiteral("korvath");
+    board.wmClass = QStringLiteral("Korvath");
+    board.title = QStringLiteral("x \u00B7 private");
     EXPECT_TRUE(screen->configuration.excludes(own));
+    EXPECT_TRUE(screen->configuration.excludes(board));
+    board.title = QStringLiteral("Launch board");
+    EXPECT_FALSE(screen->configuration.excludes(board));
 
     // Sound before the first frame: voice follow hears it, the file never gets it.
     FakeAudioCapture::push(*microphone, 99.90);
@@ -114,9 +127,7 @@ TEST_F(ScreenRecording, writesVideoThenMicrophoneThenSystemFromTheFirstFrameAndF
         }
         frame(*recorder, t);
     }
-    auto stopped = recorder->stop();
-    stopped.waitForFinished();
-    const auto result = stopped.result();
+    const auto result = stop(*recorder);
     ASSERT_FALSE(result.error) << result.error->errorDescription().toStdString();
     ASSERT_EQ(result.url, rawPath);
     const auto fed = speech.fed();
@@ -126,13 +137,9 @@ TEST_F(ScreenRecording, writesVideoThenMicrophoneThenSystemFromTheFirstFrameAndF
 
     const QJsonArray streams = MovieProbe::streams(rawPath).value(QStringLiteral("streams")).toArray();
     ASSERT_EQ(streams.size(), 3);
-    EXPECT_EQ(streams[0][QStringLiteral("codec_name")].toString(), QStringLiteral("hevc"));
-    EXPECT_EQ(streams[0][QStringLiteral("width")].toInt(), 320);
-    for (int i : {1, 2}) {
-        EXPECT_EQ(streams[i][QStringLiteral("codec_name")].toString(), QStringLiteral("aac"));
-        EXPECT_EQ(streams[i][QStringLiteral("sample_rate")].toString(), QStringLiteral("48000"));
-        EXPECT_EQ(streams[i][QStringLiteral("channels")].toInt(), 2);
-    }
+    MovieProbe::expectFields(streams[0].toObject(), {{"codec_name", "hevc"}, {"width", "320"}});
+    for (int i : {1, 2})
+        MovieProbe::expectFields(streams[i].toObject(), {{"codec_name", "aac"}, {"sample_rate", "48000"}, {"channels", "2"}});
     std::vector<double> times;
     ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double t, const QImage&) { times.push_back(t); }));
     ASSERT_EQ(times.size(), 60u);
@@ -169,9 +176,7 @@ TEST_F(ScreenRecording, aRepeatedFrameTimeIsDroppedWithALogLineAndPausesAreCutOu
     clock.resume();
     for (int i = 0; i < 30; ++i)
         frame(*recorder, 203.0 + i / 30.0);
-    auto stopped = recorder->stop();
-    stopped.waitForFinished();
-    ASSERT_EQ(stopped.result().url, rawPath);
+    ASSERT_EQ(stop(*recorder).url, rawPath);
     std::vector<double> times;
     ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double t, const QImage&) { times.push_back(t); }));
     ASSERT_EQ(times.size(), 60u);
@@ -184,9 +189,7 @@ TEST_F(ScreenRecording, aStopBeforeAnyFrameLeavesNoFileAndSaysWhy)
     auto recorder = makeRecorder();
     ASSERT_FALSE(recorder->start(options(), rawPath));
     FakeAudioCapture::push(*microphone, 5.0);
-    auto stopped = recorder->stop();
-    stopped.waitForFinished();
-    const auto result = stopped.result();
+    const auto result = stop(*recorder);
     EXPECT_FALSE(result.url);
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->kind(), ScreenRecorder::RecorderError::Kind::writerFailed);
@@ -196,31 +199,28 @@ TEST_F(ScreenRecording, aStopBeforeAnyFrameLeavesNoFileAndSaysWhy)
     EXPECT_FALSE(screen->running);
     EXPECT_FALSE(microphone->running);
     // A second stop has nothing left to finish.
-    auto again = recorder->stop();
-    again.waitForFinished();
-    EXPECT_EQ(again.result().error->detail(), QStringLiteral("no active recording"));
+    EXPECT_EQ(stop(*recorder).error->detail(), QStringLiteral("no active recording"));
 }
 
-TEST_F(ScreenRecording, neverReplacesAFileAlreadyAtTheTarget)
+TEST_F(ScreenRecording, startFailuresNameTheirCauseAndLeaveNothingBehind)
 {
     QFile existing(rawPath);
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("earlier take");
     existing.close();
-    auto recorder = makeRecorder();
-    const auto error = recorder->start(options(), rawPath);
+    auto refused = makeRecorder();
+    auto error = refused->start(options(), rawPath);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->errorDescription(), QStringLiteral("Nothing was recorded — a file already exists at ") + rawPath);
     EXPECT_FALSE(screen->running);
     ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
     EXPECT_EQ(existing.readAll(), QByteArray("earlier take"));
-}
+    existing.close();
+    ASSERT_TRUE(existing.remove());
 
-TEST_F(ScreenRecording, startFailuresNameTheirCauseAndLeaveNothingBehind)
-{
     screen->displays.reset();
     auto noScreen = makeRecorder();
-    auto error = noScreen->start(options(), rawPath);
+    error = noScreen->start(options(), rawPath);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), ScreenRecorder::RecorderError::Kind::screenPermissionStale);
     EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [XDisplay]")));
@@ -262,10 +262,8 @@ TEST_F(ScreenRecording, aWriterFailureAfterFramesKeepsTheFileAndIsReportedOnce)
         FakeScreenCapture::push(*screen, 10.0 + i / 30.0);
         TestEnvironment::waitUntil([] { return false; }, 5);
     }
-    auto stopped = recorder->stop();
-    stopped.waitForFinished();
+    const auto result = stop(*recorder);
     setrlimit(RLIMIT_FSIZE, &saved);
-    const auto result = stopped.result();
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->kind(), ScreenRecorder::RecorderError::Kind::writerFailed);
     ASSERT_EQ(result.url, rawPath) << "frames were written: the file stays";

@@ -65,6 +65,17 @@ protected:
     std::unique_ptr<XcbConnection> connection;
 };
 
+// The whole 640 × 360 screen at 30 fps.
+ScreenCapture::Configuration wholeScreen(QSize output = QSize(640, 360), bool showsCursor = false)
+{
+    ScreenCapture::Configuration configuration;
+    configuration.sourceRect = QRect(0, 0, 640, 360);
+    configuration.outputSize = output;
+    configuration.frameRate = 30;
+    configuration.showsCursor = showsCursor;
+    return configuration;
+}
+
 void waitSeconds(double seconds) { std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(seconds * 1000))); }
 
 } // namespace
@@ -105,11 +116,7 @@ TEST_F(X11Capture, excludedWindowsShowWhatLiesBeneathThemAndOthersStay)
     X11ScreenCapture capture(server->displayName());
     FrameLog frames;
     const WindowFilter filter(getpid(), QStringLiteral("Olvennar"));
-    ScreenCapture::Configuration configuration;
-    configuration.sourceRect = QRect(0, 0, 640, 360);
-    configuration.outputSize = QSize(640, 360);
-    configuration.frameRate = 30;
-    configuration.showsCursor = false;
+    ScreenCapture::Configuration configuration = wholeScreen();
     configuration.excludes = [filter](const WindowInfo& window) { return filter.excludes(window); };
     ASSERT_FALSE(capture.start(configuration, frames.handler()));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return frames.count() >= 5; }, 3000));
@@ -138,13 +145,8 @@ TEST_F(X11Capture, framesComeAtTheRateStampedOnTheHostClockAndScaledToTheOutputS
     background.map();
     X11ScreenCapture capture(server->displayName());
     FrameLog frames;
-    ScreenCapture::Configuration configuration;
-    configuration.sourceRect = QRect(0, 0, 640, 360);
-    configuration.outputSize = QSize(320, 180);
-    configuration.frameRate = 30;
-    configuration.showsCursor = false;
     const MediaTime before = HostClock::now();
-    ASSERT_FALSE(capture.start(configuration, frames.handler()));
+    ASSERT_FALSE(capture.start(wholeScreen(QSize(320, 180)), frames.handler()));
     waitSeconds(1.0);
     capture.stop();
     const MediaTime after = HostClock::now();
@@ -175,12 +177,7 @@ TEST_F(X11Capture, drawsThePointerOnlyWhenAsked)
     auto changedPixels = [&](bool showsCursor) {
         X11ScreenCapture capture(server->displayName());
         FrameLog frames;
-        ScreenCapture::Configuration configuration;
-        configuration.sourceRect = QRect(0, 0, 640, 360);
-        configuration.outputSize = QSize(640, 360);
-        configuration.frameRate = 30;
-        configuration.showsCursor = showsCursor;
-        EXPECT_FALSE(capture.start(configuration, frames.handler()));
+        EXPECT_FALSE(capture.start(wholeScreen(QSize(640, 360), showsCursor), frames.handler()));
         EXPECT_TRUE(TestEnvironment::waitUntil([&] { return frames.count() >= 2; }, 3000));
         capture.stop();
         int changed = 0;

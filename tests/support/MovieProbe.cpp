@@ -3,6 +3,8 @@
 #include <QJsonDocument>
 #include <QProcess>
 
+#include <gtest/gtest.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -70,14 +72,49 @@ double seconds(const AVStream* stream, int64_t pts) { return pts == AV_NOPTS_VAL
 
 namespace MovieProbe {
 
-QJsonObject streams(const QString& path)
+QJsonObject streams(const QString& path, bool packets)
 {
+    QStringList arguments {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-print_format"), QStringLiteral("json"),
+        QStringLiteral("-show_streams"), QStringLiteral("-show_format")};
+    if (packets)
+        arguments << QStringLiteral("-show_packets");
     QProcess process;
-    process.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-print_format"), QStringLiteral("json"),
-                                                 QStringLiteral("-show_streams"), QStringLiteral("-show_format"), path});
-    if (!process.waitForFinished(20000) || process.exitCode() != 0)
+    process.start(QStringLiteral("ffprobe"), arguments << path);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
         return {};
     return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+}
+
+QJsonArray streamsOfType(const QJsonObject& probe, const QString& type)
+{
+    QJsonArray result;
+    for (const auto& stream : probe.value(QStringLiteral("streams")).toArray())
+        if (stream.toObject().value(QStringLiteral("codec_type")).toString() == type)
+            result.append(stream);
+    return result;
+}
+
+std::vector<QJsonObject> packetsOf(const QJsonObject& probe, int streamIndex)
+{
+    std::vector<QJsonObject> result;
+    for (const auto& packet : probe.value(QStringLiteral("packets")).toArray())
+        if (packet.toObject().value(QStringLiteral("stream_index")).toInt() == streamIndex)
+            result.push_back(packet.toObject());
+    return result;
+}
+
+double number(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue value = object.value(key);
+    return value.isString() ? value.toString().toDouble() : value.toDouble();
+}
+
+void expectFields(const QJsonObject& object, const std::vector<std::pair<QString, QString>>& expected)
+{
+    for (const auto& [key, text] : expected) {
+        const QJsonValue value = object.value(key);
+        EXPECT_EQ((value.isString() ? value.toString() : QString::number(value.toDouble())).toStdString(), text.toStdString()) << key.toStdString();
+    }
 }
 
 bool decodeVideo(const QString& path, const std::function<void(double, const QImage&)>& onFrame)

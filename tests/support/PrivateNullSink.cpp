@@ -1,8 +1,20 @@
 #include "support/PrivateNullSink.h"
 
+#include "platform/audio/PulseAudioCatalog.h"
+
 #include <QProcess>
 
 #include <unistd.h>
+
+bool PrivateNullSink::testServerRunning()
+{
+    const auto state = PulseAudioCatalog().query();
+    if (state)
+        for (const auto& source : state->sources)
+            if (source.name == QLatin1String("olvennar_mic.monitor"))
+                return true;
+    return false;
+}
 
 std::unique_ptr<PrivateNullSink> PrivateNullSink::load(const QString& purpose)
 {

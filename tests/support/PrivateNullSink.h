@@ -8,6 +8,8 @@
 // hear each other. Its monitor "<name>.monitor" serves as a microphone. Unloaded on destruction.
 class PrivateNullSink {
 public:
+    // Whether the test sound server (with its "olvennar_mic" sink) answers.
+    static bool testServerRunning();
     // Nothing when pactl cannot load the module.
     static std::unique_ptr<PrivateNullSink> load(const QString& purpose);
     ~PrivateNullSink();
