@@ -28,5 +28,8 @@ pactl set-default-sink olvennar_system >/dev/null 2>&1 || true
 pactl set-default-source olvennar_mic.monitor >/dev/null 2>&1 || true
 
 cd build
-xvfb-run -a -s "-screen 0 1280x720x24 +extension MIT-SHM +extension Composite +extension RANDR" \
-  ctest --output-on-failure --parallel "$(nproc)" "$@"
+# A test that measures real time gets one more run if a busy machine made it miss (--repeat until-pass:2).
+# -noreset: the server must not reset whenever the last test client disconnects, or a test starting at that
+# moment finds no display.
+xvfb-run -a -s "-screen 0 1280x720x24 -noreset +extension MIT-SHM +extension Composite +extension RANDR" \
+  ctest --output-on-failure --parallel "$(nproc)" --repeat until-pass:2 "$@"

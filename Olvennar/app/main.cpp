@@ -1,5 +1,4 @@
 #include "core/FestrinApp.h"
-#include "platform/system/LinuxAccessProbe.h"
 #include "platform/system/Settings.h"
 
 #include <QApplication>
@@ -11,8 +10,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(OLVENNAR_VERSION));
     QApplication::setQuitOnLastWindowClosed(false); // the main window's close goes through the quit guard
 
-    LinuxAccessProbe access;
-    FestrinApp festrin(Settings::standard(), access);
+    FestrinApp festrin(Settings::standard());
     festrin.showMainWindow();
     return app.exec();
 }

@@ -39,11 +39,13 @@ FocusPath::FocusPath(const std::vector<std::vector<double>>& windows)
     }
 }
 
-QRectF FocusPath::rect(double t) const
+QRectF FocusPath::rect(double t) const { return rect(t, keys.size()); }
+
+QRectF FocusPath::rect(double t, size_t keyCount) const
 {
     const Key* key = nullptr;
     size_t index = 0;
-    for (size_t i = 0; i < keys.size(); ++i) {
+    for (size_t i = 0; i < keyCount; ++i) {
         if (keys[i].time > t)
             break;
         key = &keys[i];
@@ -56,7 +58,9 @@ QRectF FocusPath::rect(double t) const
     const double u = (t - key->time) / blendSeconds;
     if (u >= 1)
         return key->rect;
-    const QRectF previous = rect(key->time - 0.000001);
+    // The rectangle just before the key, itself possibly still blending. Only earlier keys are asked, so a
+    // key time too large to step back from by a microsecond cannot recurse forever.
+    const QRectF previous = rect(key->time - 0.000001, index);
     const double s = smootherstep(std::clamp(u, 0.0, 1.0));
     return QRectF(previous.x() + s * (key->rect.x() - previous.x()), previous.y() + s * (key->rect.y() - previous.y()),
         previous.width() + s * (key->rect.width() - previous.width()),

@@ -21,4 +21,8 @@ struct FocusPath {
     // Records are [t, x, y, w, h]; the first key is always (−∞, unit rectangle).
     explicit FocusPath(const std::vector<std::vector<double>>& windows = {});
     QRectF rect(double t) const;
+
+private:
+    // rect(t) as if only the first `keyCount` keys existed.
+    QRectF rect(double t, size_t keyCount) const;
 };

@@ -84,8 +84,13 @@ std::optional<PointerPath> PointerPath::fromSamples(const std::vector<std::vecto
 
 std::optional<PointerPath> PointerPath::fromClicks(const std::vector<Click>& clicks)
 {
+    return fromSamples(clickSamples(clicks));
+}
+
+std::vector<std::vector<double>> PointerPath::clickSamples(const std::vector<Click>& clicks)
+{
     if (clicks.empty())
-        return std::nullopt;
+        return {};
     std::vector<Click> sorted = clicks;
     std::stable_sort(sorted.begin(), sorted.end(), [](const Click& a, const Click& b) { return a.time < b.time; });
     std::vector<std::vector<double>> samples;
@@ -104,7 +109,7 @@ std::optional<PointerPath> PointerPath::fromClicks(const std::vector<Click>& cli
         }
         samples.push_back({c.time, c.x, c.y});
     }
-    return fromSamples(samples);
+    return samples;
 }
 
 std::optional<QPointF> PointerPath::position(double t) const

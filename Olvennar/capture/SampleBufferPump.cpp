@@ -28,7 +28,10 @@ QFuture<void> SampleBufferPump::run(SampleSink& input, SampleSource& output, Dis
         auto finish = [&] {
             self->finished_ = true;
             input.markAsFinished();
-            promise->finish();
+            // Whoever waits on the future may free the input, and this block with it, as soon as finish()
+            // wakes it; finish() itself goes on touching the promise, so it must not die with the block.
+            const auto keepAlive = promise;
+            keepAlive->finish();
         };
         while (input.isReadyForMoreMediaData()) {
             while (self->gate_.isPaused())

@@ -1,11 +1,13 @@
 #include "core/FestrinApp.h"
 
+#include "core/PlatformServices.h"
 #include "core/RecordingController.h"
+#include "takes/LinuxTakeServices.h"
+#include "takes/SaveJobHandover.h"
 #include "ui/MainWindow.h"
 
-FestrinApp::FestrinApp(Settings& settings, AccessProbe& access)
-    : settings_(settings)
-    , access_(access)
+FestrinApp::FestrinApp(Settings& settings)
+    : services_(std::make_unique<PlatformServices>(settings))
 {
 }
 
@@ -13,8 +15,12 @@ FestrinApp::~FestrinApp() = default;
 
 RecordingController& FestrinApp::controller()
 {
-    if (!controller_)
-        controller_ = std::make_unique<RecordingController>(Platform{settings_, access_});
+    if (!controller_) {
+        controller_ = std::make_unique<RecordingController>(services_->platform());
+        // A stopped screen take's save job joins the controller's finish queue.
+        RecordingController* owner = controller_.get();
+        services_->takes().setSaveJobSink([owner](const SaveJobHandover& job) { owner->runSaveJob(job); });
+    }
     return *controller_;
 }
 

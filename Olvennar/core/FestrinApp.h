@@ -8,8 +8,8 @@
 
 #include <qcorotask.h>
 
-class AccessProbe;
 class MainWindow;
+class PlatformServices;
 class RecordingController;
 class Settings;
 
@@ -19,7 +19,7 @@ class FestrinApp : public QObject {
     Q_OBJECT
 
 public:
-    FestrinApp(Settings& settings, AccessProbe& access);
+    explicit FestrinApp(Settings& settings);
     ~FestrinApp() override;
 
     void showMainWindow();
@@ -29,8 +29,7 @@ public:
 private:
     QCoro::Task<> startUp();
 
-    Settings& settings_;
-    AccessProbe& access_;
+    std::unique_ptr<PlatformServices> services_;
     QuitGuard quitGuard_;
     std::unique_ptr<RecordingController> controller_;
     std::unique_ptr<MainWindow> window_;

@@ -1,9 +1,17 @@
 #pragma once
 
 class AccessProbe;
+class HotKeyCenter;
+class RemoteButton;
+class Scheduler;
+class SleepWatcher;
+class SoundPlayer;
+class TeleprompterStepper;
+class ZoomMarker;
 class ControllerHooks;
 class Settings;
 class SpeechBusySink;
+class TakeServices;
 
 // The platform services the controller reaches, injected once: the real Linux backends in the app,
 // deterministic fakes in tests. Later services join this bundle as they arrive.
@@ -14,4 +22,16 @@ struct Platform {
     SpeechBusySink* speechBusy = nullptr;
     // Panels, framing routing and camera-only recorder reactions; none runs no reaction.
     ControllerHooks* hooks = nullptr;
+    // Global hot keys, the learned clicker, feedback sounds and wake notices; none: not wired.
+    HotKeyCenter* hotKeys = nullptr;
+    RemoteButton* remoteButton = nullptr;
+    SoundPlayer* sounds = nullptr;
+    SleepWatcher* sleepWatcher = nullptr;
+    // Delays of the remote reactions (re-arm after wake); none: the main loop's own timers.
+    Scheduler* scheduler = nullptr;
+    // The pointer tracker's zoom marks and the teleprompter's box stepping.
+    ZoomMarker* zoomMarker = nullptr;
+    TeleprompterStepper* teleprompter = nullptr;
+    // Displays, capture devices, recorders and the finish queue of screen takes; none: no take can start.
+    TakeServices* takes = nullptr;
 };

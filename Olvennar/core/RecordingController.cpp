@@ -1,6 +1,15 @@
 #include "core/RecordingController.h"
 
+#include "capture/ClickTracker.h"
+#include "capture/PointerTracker.h"
+#include "capture/ScreenRecorder.h"
 #include "core/ControllerHooks.h"
+#include "core/RecordingClock.h"
+#include "core/TakeControls.h"
+#include "framing/CameraBubbleWindow.h"
+#include "framing/CountdownWindow.h"
+#include "takes/PointerTrackerMarker.h"
+#include "takes/TakeServices.h"
 #include "core/Diagnostics.h"
 #include "core/Permissions.h"
 #include "core/ProjectFolder.h"
@@ -17,18 +26,33 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     , platform_(platform)
     , lastTakeEndedAt_(QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC))
 {
-    mainLoopScheduler_ = std::make_unique<MainLoopScheduler>();
-    scheduler_ = mainLoopScheduler_.get();
+    if (!platform_.scheduler)
+        mainLoopScheduler_ = std::make_unique<MainLoopScheduler>();
+    scheduler_ = platform_.scheduler ? platform_.scheduler : mainLoopScheduler_.get();
     readSettings();
     lastShortURL_ = ProjectFolder::latestShortTake(platform_.settings);
+    clock_ = std::make_shared<RecordingClock>();
+    if (TakeServices* takes = platform_.takes) {
+        clickTracker_ = std::make_unique<ClickTracker>(takes->input(), takes->pointer());
+        pointerTracker_ = std::make_unique<PointerTracker>(takes->input(), takes->pointer(), takes->frontWindow());
+        // The hot keys' zoom marks land in this controller's pointer log unless the bundle brings its own.
+        if (!platform_.zoomMarker) {
+            ownZoomMarker_ = std::make_unique<PointerTrackerMarker>(*pointerTracker_);
+            platform_.zoomMarker = ownZoomMarker_.get();
+        }
+    }
+    countdown_ = std::make_unique<CountdownWindow>();
     refreshDestinationName();
     writeLaunchLine();
+    registerHotKeys();
+    registerRemoteButton();
     // The first handoff refresh runs on a later turn of the main loop, never inside the constructor.
     QPointer<RecordingController> weak(this);
     QTimer::singleShot(0, this, [weak] {
         if (weak)
             weak->watchNextTake(true);
     });
+    watchDeviceChanges();
 }
 
 RecordingController::~RecordingController() = default;
@@ -39,7 +63,6 @@ ControllerHooks& RecordingController::hooks()
     return platform_.hooks ? *platform_.hooks : none;
 }
 
-QCoro::Task<> RecordingController::checkPermissionAndLoadDisplays() { co_return; }
 
 QString RecordingController::launchLine(const QString& version, const QString& screen, const QString& microphone, const QString& camera)
 {

@@ -13,13 +13,18 @@
 #include "finishing/LayoutMode.h"
 #include "finishing/ZoomMode.h"
 #include "framing/BubbleShape.h"
+#include "compositing/FaceCardFraming.h"
+#include "finishing/ClipSegment.h"
+#include "platform/x11/ScreenDisplay.h"
 #include "takes/NextRecording.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <QJsonObject>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
@@ -32,16 +37,27 @@
 
 #include <qcorotask.h>
 
+class CameraBubbleWindow;
+class ClickTracker;
 class ControllerHooks;
 class FinishingTools;
-class QTimer;
 class Scheduler;
-struct ClipSegment;
-struct SaveJob;
-struct ZoomTimeline;
+struct SaveJobHandover;
 namespace Mixdown {
 struct Request;
 }
+class CancelToken;
+class CountdownWindow;
+struct ErrorInfo;
+class OverlayRecorder;
+class PointerTracker;
+class QTimer;
+class RecordingClock;
+class ScreenRecorder;
+class TakeServices;
+class ZoomMarker;
+struct ZoomTimeline;
+struct FramingReport;
 
 // The one controller of the process: owns every recorder, tracker, panel and job queue and publishes the
 // state every view shows. Lives on the GUI thread from first need to the end of the process.
@@ -110,6 +126,23 @@ public:
     int finishingCount() const;
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
+
+    // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
+    QCoro::Task<> start();
+    QCoro::Task<> stop();
+    QCoro::Task<> discard();
+    void togglePause();
+
+    // Global hot keys and the remote button.
+    void registerHotKeys();
+    void markZoom(bool zoomIn);
+    void registerRemoteButton();
+    QCoro::Task<> remoteToggle();
+    void remoteLongPress();
+    bool hasPendingRemoteStop() const { return pendingRemoteStop_ != nullptr; }
+    // Set just before a stop the remote asked for; the stop reads and clears it to trim the take's tail.
+    bool stopCameFromRemote() const { return stopCameFromRemote_; }
+    void setStopCameFromRemote(bool fromRemote) { stopCameFromRemote_ = fromRemote; }
 
     // Back to idle after a take: the phase observer runs, elapsed is cleared, the destination recomputed.
     void reset();
@@ -270,11 +303,10 @@ public:
     void dismissFinishJob(const QUuid& id);
 
     // Save and render jobs (RecordingControllerFinish.cpp). The media work goes through the finishing
-    // tools; waits and the break clock through the scheduler.
+    // tools; waits and the break clock through the platform's scheduler.
     void setFinishingTools(std::shared_ptr<FinishingTools> tools);
-    void setSchedulerForTesting(Scheduler* scheduler);
     // Starts the save of a stopped screen take on the row job.id (already listed); returns at once.
-    void runSaveJob(const SaveJob& job);
+    void runSaveJob(const SaveJobHandover& job);
     // Adds a render row and queues its job at the end of the chain; returns at once.
     void startFinishJob(const QString& title, const Mixdown::Request& request, const QString& finalURL, const QString& stopSidecar,
         bool byRemote, const QString& summary);
@@ -288,12 +320,7 @@ public:
     bool hasFinishRetry(const QUuid& id) const { return finishRetries_.contains(id); }
     // The ownCursor setting as it was when the current (or last) screen take started.
     bool takeDrawsOwnCursor() const { return takeDrawsOwnCursor_; }
-    void setTakeDrawsOwnCursor(bool draws) { takeDrawsOwnCursor_ = draws; }
-    // The take description's "look" object, from the current settings.
-    QJsonObject harnessLook() const;
-    static void saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path);
-    static QString describe(const std::vector<ClipSegment>& segments);
-    static void deleteTakeFiles(const QString& folder, const QString& suffix);
+    // Moves a finished take's pieces into "Raw/" beside its final movie.
     static void moveTakePiecesToRaw(const QString& finalPath);
 
     // Devices.
@@ -317,6 +344,73 @@ public:
 
     static QString launchLine(const QString& version, const QString& screen, const QString& microphone, const QString& camera);
 
+    // Permissions, device lists and the two floating panels.
+    void refreshPermissions();
+    void refreshDevices();
+    // Make the bubble and the phone panel match their switches and the devices present.
+    void reconcileCamera();
+    void reconcilePhone();
+    QCoro::Task<> enableCamera();
+    // The 2.0 s poll for a phone while the phone panel waits for one.
+    void watchForPhone(bool on);
+    bool isWatchingForPhone() const { return phoneWatch_ != nullptr; }
+    void showBubbleWindow();
+    void showPhoneWindow();
+    CameraBubbleWindow* bubbleWindow() const { return bubbleWindow_.get(); }
+    CameraBubbleWindow* phoneWindow() const { return phoneWindow_.get(); }
+    // The screen a take records and the panels stand on, in desktop coordinates (origin top-left), with
+    // the part not covered by panels and docks.
+    struct ScreenPlace {
+        ScreenDisplay display;
+        QRect visibleFrame;
+    };
+    // The selected display's screen; the primary (else first) one when none is selected or none matches.
+    std::optional<ScreenPlace> selectedScreen() const;
+    const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
+    std::optional<FaceCardFraming> studioBubbleFraming() const;
+    QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const { return bubbleWindowSize(bubbleSize_, framing); }
+    static QSizeF bubbleWindowSize(double bubbleSize, const std::optional<FaceCardFraming>& framing);
+    static QSizeF phoneWindowSize(double phoneHeight, QSize frameSize);
+
+    // Reactions to the panel switches and the look.
+    void cameraEnabledChanged();
+    void phoneEnabledChanged();
+    void applyBubbleLayout(bool reanchor);
+    void applyPhoneLayout();
+    void refreshCameraFormatForLayout();
+    // The desk camera's framing verdict as the bubble's pill, while hints are on in a screen take and the
+    // desk monitor analyses; hidden otherwise.
+    void showFramingOnBubble(const FramingReport& report, bool monitorRunning);
+
+    // The running take.
+    const std::optional<QString>& projectFolder() const { return projectFolder_; }
+    const QString& takeSuffix() const { return takeSuffix_; }
+    bool createdProjectFolder() const { return createdProjectFolder_; }
+    bool isTickerRunning() const { return ticker_ != nullptr; }
+    bool hasScreenRecorder() const { return screenRecorder_ != nullptr; }
+    CountdownWindow& countdown() { return *countdown_; }
+    ClickTracker* clickTracker() const { return clickTracker_.get(); }
+    PointerTracker* pointerTracker() const { return pointerTracker_.get(); }
+    // Shared take helpers of every capture mode.
+    void startTicker();
+    void discardEmptyProjectFolder();
+    void settleOverlayWindows();
+    // The part of a display a screen take films (the largest centred 16:9 rectangle), in desktop
+    // coordinates with the origin at the bottom left of a root window `rootHeight` high.
+    static QRectF captureRect(const QRect& displayFrame, int rootHeight);
+    // "none", else "start-end" per span with one decimal, joined by ",".
+    static QString describe(const std::vector<ClipSegment>& segments);
+    // {"mode", "zooms": [{start, fullFrom, fullTo, end, scale, x, y, reason}]} pretty-printed with sorted
+    // keys through a hidden sibling; a failure is logged.
+    static void saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path);
+    // The take description's "look" object, in its own lower-case words, from the current settings.
+    QJsonObject harnessLook() const;
+    // Removes the take's movie and sidecar files with the suffix, each on its own, ignoring failures.
+    static void deleteTakeFiles(const QString& folder, const QString& suffix);
+    // Removes a folder whose successful listing shows only ".DS_Store" or zero-byte files of the take with
+    // this suffix (deleting those by name first); true when the folder went.
+    static bool removeFolderIfOnlyLeftovers(const QString& folder, const QString& suffix);
+
 Q_SIGNALS:
     void changed();
 
@@ -332,7 +426,7 @@ private:
     std::shared_ptr<FinishingTools> finishingTools();
     // Returns once no take is filming and 5 s have passed since the last one ended, looking every 2 s.
     static QCoro::Task<> waitForRecordingBreak(QPointer<RecordingController> weak);
-    static QCoro::Task<> saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJob job);
+    static QCoro::Task<> saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJobHandover job);
     static QCoro::Task<> renderTask(QPointer<RecordingController> weak, QCoro::Task<> previous, std::shared_ptr<FinishingTools> tools,
         QUuid id, Mixdown::Request request, QString finalURL, QString stopSidecar, bool byRemote, QString summary);
 
@@ -341,6 +435,11 @@ private:
     void writeLaunchLine();
 
     Platform platform_;
+    void playSound(const QString& name);
+    void cancelPendingRemoteStop();
+    QCoro::Task<> delayedRemoteStop(CancelToken* token);
+    CancelToken* pendingRemoteStop_ = nullptr;
+    bool stopCameFromRemote_ = false;
 
     CaptureMode captureMode_ = CaptureMode::screen;
     Phase phase_;
@@ -423,8 +522,44 @@ private:
     std::shared_ptr<FinishingTools> finishingTools_;
     std::unique_ptr<Scheduler> mainLoopScheduler_;
     Scheduler* scheduler_ = nullptr;
-    bool takeDrawsOwnCursor_ = false;
 
     QTimer* nextTakeWatch_ = nullptr;
     int handoffRefreshCount_ = 0;
+
+    // Devices and panels.
+    TakeServices* takeServices() const { return platform_.takes; }
+    OverlayRecorder* cameraRecorder() const;
+    OverlayRecorder* phoneRecorder() const;
+    void watchDeviceChanges();
+    std::unique_ptr<CameraBubbleWindow> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
+    std::vector<ScreenDisplay> screenDisplays_;
+    std::unique_ptr<CameraBubbleWindow> bubbleWindow_;
+    std::unique_ptr<CameraBubbleWindow> phoneWindow_;
+    QTimer* phoneWatch_ = nullptr;
+    bool preferredMicWasPresent_ = false;
+    bool modeSettingsRestoredOnce_ = false;
+
+    // The screen take.
+    QCoro::Task<> startScreen();
+    QCoro::Task<> stopScreen(bool byRemote);
+    QCoro::Task<> failDuringTake(ErrorInfo error);
+    bool resolveProjectFolder(QString& folder, ErrorInfo& error);
+    void stopInputs();
+    std::unique_ptr<CountdownWindow> countdown_;
+    std::unique_ptr<ClickTracker> clickTracker_;
+    std::unique_ptr<PointerTracker> pointerTracker_;
+    std::unique_ptr<ZoomMarker> ownZoomMarker_;
+    std::shared_ptr<RecordingClock> clock_;
+    std::unique_ptr<ScreenRecorder> screenRecorder_;
+    std::optional<QString> projectFolder_;
+    QString takeSuffix_;
+    bool createdProjectFolder_ = false;
+    bool takeDrawsOwnCursor_ = false;
+    QTimer* ticker_ = nullptr;
+    QDateTime tickerStartedAt_;
+    // A start is between its guard and its recording phase (awaiting access or the countdown).
+    bool startInFlight_ = false;
+    CancelToken* countdownToken_ = nullptr;
+    // The take that failed mid-way is being wound down.
+    bool windingDown_ = false;
 };

@@ -8,6 +8,7 @@
 #include "finishing/SaveJob.h"
 #include "finishing/TakeDescription.h"
 #include "finishing/TakePieces.h"
+#include "takes/SaveJobHandover.h"
 #include "platform/system/MainThread.h"
 #include "platform/system/Scheduler.h"
 
@@ -70,8 +71,6 @@ std::shared_ptr<FinishingTools> RecordingController::finishingTools()
     return finishingTools_;
 }
 
-void RecordingController::setSchedulerForTesting(Scheduler* scheduler) { scheduler_ = scheduler ? scheduler : mainLoopScheduler_.get(); }
-
 void RecordingController::setFinishState(const QUuid& id, const FinishJob::State& state)
 {
     const auto row = std::find_if(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; });
@@ -89,13 +88,13 @@ void RecordingController::retryFinishJob(const QUuid& id)
         retry();
 }
 
-void RecordingController::runSaveJob(const SaveJob& job)
+void RecordingController::runSaveJob(const SaveJobHandover& job)
 {
     setFinishState(job.id, working(0));
     saveTask(QPointer<RecordingController>(this), finishingTools(), job);
 }
 
-QCoro::Task<> RecordingController::saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJob job)
+QCoro::Task<> RecordingController::saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJobHandover job)
 {
     // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
     SaveJob::Outcome outcome;
@@ -125,11 +124,11 @@ QCoro::Task<> RecordingController::saveTask(QPointer<RecordingController> weak, 
     Diagnostics::log(job.summary + QStringLiteral(" saved:raw+")
         + (outcome.facePath ? QFileInfo(*outcome.facePath).fileName() : QStringLiteral("no camera")));
     showFinished(*weak, doneURL);
-    if (job.previewURL) {
+    if (!job.previewURL.isEmpty()) {
         // The face file carries the camera and the raw file's microphone; the tail is already cut.
         Mixdown::Request render = job.request;
         render.cameraURL = outcome.facePath;
-        weak->startFinishJob(job.title + QStringLiteral(" video"), render, *job.previewURL, job.stopSidecar, false,
+        weak->startFinishJob(job.title + QStringLiteral(" video"), render, job.previewURL, job.stopSidecar, false,
             QStringLiteral("video ") + job.title);
     }
 }
@@ -245,9 +244,5 @@ void RecordingController::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mod
 {
     TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode));
 }
-
-QString RecordingController::describe(const std::vector<ClipSegment>& segments) { return TakeDescription::describe(segments); }
-
-void RecordingController::deleteTakeFiles(const QString& folder, const QString& suffix) { TakePieces::deleteTakeFiles(folder, suffix); }
 
 void RecordingController::moveTakePiecesToRaw(const QString& finalPath) { TakePieces::moveTakePiecesToRaw(finalPath); }

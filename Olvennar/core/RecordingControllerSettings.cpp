@@ -99,6 +99,8 @@ void RecordingController::setScreenLayout(ScreenLayout layout)
     screenLayout_ = layout;
     platform_.settings.setString(Keys::screenLayout(), StudioLook::rawText(layout));
     if (layout != old) {
+        refreshCameraFormatForLayout();
+        applyBubbleLayout(true);
         hooks().refreshCameraFormatForLayout();
         hooks().applyBubbleLayout(true);
     }
@@ -110,8 +112,10 @@ void RecordingController::setFaceLayout(FaceLayout layout)
     const FaceLayout old = faceLayout_;
     faceLayout_ = layout;
     platform_.settings.setString(Keys::faceLayout(), StudioLook::rawText(layout));
-    if (layout != old)
+    if (layout != old) {
+        applyBubbleLayout(true);
         hooks().applyBubbleLayout(true);
+    }
     Q_EMIT changed();
 }
 
@@ -123,6 +127,7 @@ void RecordingController::setStudioBackground(StudioBackground background)
     if (background != old) {
         // The dark room has its own geometry: only a move into or out of it re-anchors the bubble.
         const bool reanchor = (old == StudioBackground::darkRoom) != (background == StudioBackground::darkRoom);
+        applyBubbleLayout(reanchor);
         hooks().applyBubbleLayout(reanchor);
     }
     Q_EMIT changed();

@@ -8,6 +8,9 @@
 #include "core/ProjectFolder.h"
 #include "core/SaveLocation.h"
 #include "core/SpeechBusySink.h"
+#include "framing/CameraBubbleWindow.h"
+#include "platform/system/CancelToken.h"
+#include "takes/OverlayRecorder.h"
 #include "platform/system/Paths.h"
 #include "platform/system/Scheduler.h"
 #include "platform/system/Settings.h"
@@ -49,6 +52,9 @@ void RecordingController::setPhase(const Phase& phase)
 {
     const Phase old = phase_;
     phase_ = phase;
+    // A countdown whose phase was changed under it must not go on into a take.
+    if (countdownToken_ && phase.kind() != Phase::Kind::countingDown)
+        countdownToken_->cancel();
     if (platform_.speechBusy)
         platform_.speechBusy->setBusy(phase.isBusy());
     const bool filming = phase.isFilming();
@@ -121,42 +127,51 @@ RecordingChannel RecordingController::shortHeaderChannel() const
 void RecordingController::setCameraEnabled(bool on)
 {
     publish(cameraEnabled_, on);
+    cameraEnabledChanged();
     hooks().cameraEnabledChanged();
 }
 
 void RecordingController::setPhoneEnabled(bool on)
 {
     publish(phoneEnabled_, on);
+    phoneEnabledChanged();
     hooks().phoneEnabledChanged();
 }
 
 void RecordingController::setBubbleShape(BubbleShape shape)
 {
     publish(bubbleShape_, shape);
+    applyBubbleLayout(false);
     hooks().applyBubbleLayout(false);
 }
 
 void RecordingController::setBubbleSize(double size)
 {
     publish(bubbleSize_, size);
+    applyBubbleLayout(false);
     hooks().applyBubbleLayout(false);
 }
 
 void RecordingController::setMirrorCamera(bool mirrored)
 {
     publish(mirrorCamera_, mirrored);
+    if (OverlayRecorder* recorder = cameraRecorder())
+        recorder->setMirrored(mirrored);
     hooks().applyCameraMirroring(mirrored);
 }
 
 void RecordingController::setPhoneShowsFrame(bool showsFrame)
 {
     publish(phoneShowsFrame_, showsFrame);
+    if (phoneWindow_)
+        phoneWindow_->setShowsPhoneFrame(showsFrame);
     hooks().phoneShowsFrameChanged(showsFrame);
 }
 
 void RecordingController::setPhoneHeight(double height)
 {
     publish(phoneHeight_, height);
+    applyPhoneLayout();
     hooks().applyPhoneLayout();
 }
 

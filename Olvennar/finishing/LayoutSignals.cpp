@@ -1,5 +1,7 @@
 #include "finishing/LayoutSignals.h"
 
+#include "finishing/MovieLayoutSignalsSource.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,6 +11,12 @@ namespace {
 constexpr double longestTake = 24.0 * 3600.0;
 
 } // namespace
+
+LayoutSignals LayoutSignals::load(const QString& rawPath)
+{
+    MovieLayoutSignalsSource movie(rawPath);
+    return load(movie);
+}
 
 LayoutSignals LayoutSignals::load(LayoutSignalsMovieSource& movie)
 {

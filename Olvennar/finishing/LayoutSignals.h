@@ -2,6 +2,8 @@
 
 #include "finishing/LayoutSignalsMovieSource.h"
 
+#include <QString>
+
 #include <cstddef>
 #include <optional>
 #include <vector>
@@ -19,6 +21,8 @@ struct LayoutSignals {
     std::optional<std::vector<bool>> speech; // one flag per speechStep from 0: the speaker talks
     double speechStep = defaultSpeechStep;
 
+    // Measures the screen recording at `rawPath`; never fails, a signal that cannot be read is absent.
+    static LayoutSignals load(const QString& rawPath);
     static LayoutSignals load(LayoutSignalsMovieSource& movie);
 
     // Share of talking steps in [from, to); absent without a speech signal or for an empty span.

@@ -14,13 +14,15 @@ constexpr double remoteTailSeconds = 1.5;
 
 } // namespace
 
-double SaveJob::describedDuration(double duration, std::optional<FinishingTools::TrimResult> trim)
+namespace SaveJob {
+
+double describedDuration(double duration, std::optional<FinishingTools::TrimResult> trim)
 {
     const double left = duration - (trim ? trim->trimmed : 0.0);
     return std::isfinite(left) ? std::max(left, 0.0) : 0.0;
 }
 
-QCoro::Task<SaveJob::Outcome> SaveJob::saveFiles(std::shared_ptr<FinishingTools> tools, SaveJob job, std::function<QDateTime()> now)
+QCoro::Task<Outcome> saveFiles(std::shared_ptr<FinishingTools> tools, SaveJobHandover job, std::function<QDateTime()> now)
 {
     Outcome outcome;
     if (job.faceURL && job.request.cameraURL) {
@@ -61,8 +63,10 @@ QCoro::Task<SaveJob::Outcome> SaveJob::saveFiles(std::shared_ptr<FinishingTools>
         fields.faceName = QFileInfo(*outcome.facePath).fileName();
     if (job.request.phoneURL)
         fields.phoneName = QFileInfo(*job.request.phoneURL).fileName();
-    if (job.previewURL)
-        fields.previewName = QFileInfo(*job.previewURL).fileName();
+    if (!job.previewURL.isEmpty())
+        fields.previewName = QFileInfo(job.previewURL).fileName();
     TakeDescription::write(job.takeJSON, TakeDescription::object(fields));
     co_return outcome;
 }
+
+} // namespace SaveJob

@@ -109,16 +109,6 @@ QJsonObject zoomObject(const ZoomTimeline& zoom, ZoomMode mode)
     return QJsonObject{{QStringLiteral("mode"), ZoomModes::rawText(mode)}, {QStringLiteral("zooms"), zooms}};
 }
 
-QString describe(const std::vector<ClipSegment>& segments)
-{
-    if (segments.empty())
-        return QStringLiteral("none");
-    QStringList parts;
-    for (const ClipSegment& segment : segments)
-        parts << QString::asprintf("%.1f-%.1f", segment.start, segment.end);
-    return parts.join(QLatin1Char(','));
-}
-
 bool write(const QString& path, const QJsonObject& object)
 {
     const QString name = QFileInfo(path).fileName();

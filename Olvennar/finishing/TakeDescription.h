@@ -53,9 +53,6 @@ QJsonObject object(const Fields& fields);
 // {"mode": raw text, "zooms": [{start, fullFrom, fullTo, end, scale, x, y, reason}]}.
 QJsonObject zoomObject(const ZoomTimeline& zoom, ZoomMode mode);
 
-// "none", or "start-end" with one decimal per segment, joined by ",".
-QString describe(const std::vector<ClipSegment>& segments);
-
 // Pretty-printed with sorted keys through a hidden sibling; a failure is logged and gives false.
 bool write(const QString& path, const QJsonObject& object);
 

@@ -67,16 +67,4 @@ void moveTakePiecesToRaw(const QString& finalPath)
     Diagnostics::log(QStringLiteral("tidy: moved ") + QString::number(moved) + QStringLiteral(" take piece(s) to Raw/ beside ") + final.fileName());
 }
 
-void deleteTakeFiles(const QString& folder, const QString& suffix)
-{
-    const QDir dir(folder);
-    const QStringList names = named({QStringLiteral("raw"), QStringLiteral("camera"), QStringLiteral("iphone")}, suffix, QStringLiteral(".mov"))
-        + named({QStringLiteral("clicks"), QStringLiteral("cursor")}, suffix, QStringLiteral(".json"))
-        + named({QStringLiteral("final"), QStringLiteral("face"), QStringLiteral("preview")}, suffix, QStringLiteral(".mov"))
-        + named({QStringLiteral("take")}, suffix, QStringLiteral(".json")) + named({QStringLiteral("short")}, suffix, QStringLiteral(".mov"))
-        + named({QStringLiteral("crop")}, suffix, QStringLiteral(".json"));
-    for (const QString& name : names)
-        QFile::remove(dir.filePath(name));
-}
-
 } // namespace TakePieces

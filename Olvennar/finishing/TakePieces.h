@@ -14,7 +14,4 @@ QStringList rawPieceNames(const QString& suffix);
 // name does not begin with "final". Each failure is logged and skipped; one summary line at the end.
 void moveTakePiecesToRaw(const QString& finalPath);
 
-// Removes a discarded take's files from its folder; missing or stubborn files are skipped silently.
-void deleteTakeFiles(const QString& folder, const QString& suffix);
-
 } // namespace TakePieces

@@ -12,9 +12,10 @@
 MainWindow::MainWindow(RecordingController& controller, QuitGuard& quitGuard, QWidget* parent)
     : QMainWindow(parent)
     , quitGuard_(quitGuard)
+    , content_(new ContentView(controller, this))
 {
     setWindowTitle(Edition::appName());
-    setCentralWidget(new ContentView(controller, this));
+    setCentralWidget(content_);
     // The window takes its size from its content; the file menu offers no second window.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+class ContentView;
 class QuitGuard;
 class RecordingController;
 
@@ -11,6 +12,9 @@ class MainWindow : public QMainWindow {
 
 public:
     MainWindow(RecordingController& controller, QuitGuard& quitGuard, QWidget* parent = nullptr);
+
+    // Where other areas place their sections.
+    ContentView* content() const { return content_; }
 
 Q_SIGNALS:
     // Emitted the first time the content is shown; the app runs its start-up task then.
@@ -24,5 +28,6 @@ private:
     void requestQuit();
 
     QuitGuard& quitGuard_;
+    ContentView* content_;
     bool quitApproved_ = false;
 };

@@ -25,21 +25,20 @@ protected:
     }
 };
 
-TEST_F(ControllerModeTest, ModeKeyUsesTheCurrentModesRawText)
+TEST_F(ControllerModeTest, ModeKeyUsesTheCurrentModesExactRawText)
 {
     const struct {
         CaptureMode mode;
-        const char* key;
-    } cases[] = {
-        {CaptureMode::screen, "modeSetting.mic.Screen"},
-        {CaptureMode::cameraOnly, "modeSetting.mic.Just me"},
-        {CaptureMode::voice, "modeSetting.mic.Voice only"},
-        {CaptureMode::short_, "modeSetting.mic.Short"},
-    };
+        const char* text;
+    } cases[] = {{CaptureMode::screen, "Screen"}, {CaptureMode::cameraOnly, "Just me"}, {CaptureMode::voice, "Voice only"}, {CaptureMode::short_, "Short"}};
     for (const auto& c : cases) {
+        EXPECT_EQ(CaptureModes::fromRawText(QString::fromLatin1(c.text)), c.mode) << c.text;
         controller().setCaptureMode(c.mode);
-        EXPECT_EQ(controller().modeKey(QStringLiteral("mic")), QString::fromLatin1(c.key));
+        EXPECT_EQ(controller().modeKey(QStringLiteral("mic")), QStringLiteral("modeSetting.mic.") + QString::fromLatin1(c.text));
     }
+    EXPECT_FALSE(CaptureModes::fromRawText(QStringLiteral("just me")));
+    EXPECT_FALSE(CameraQualities::fromRawText(QStringLiteral("best")));
+    EXPECT_FALSE(ScreenQualities::fromRawText(QStringLiteral("native")));
 }
 
 TEST_F(ControllerModeTest, EachModeRemembersItsMicrophoneAndCameraQuality)

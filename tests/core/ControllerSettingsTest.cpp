@@ -83,28 +83,17 @@ TEST_F(ControllerTest, BoolSettingsOfAnotherTypeTakeTheirDefault)
 TEST_F(ControllerTest, ChoiceSettingsRoundTrip)
 {
     Controller& c = controller();
-    for (ZoomMode mode : {ZoomMode::manual, ZoomMode::off, ZoomMode::smart}) {
-        c.setZoomMode(mode);
-        EXPECT_EQ(relaunch()->zoomMode(), mode);
-    }
-    for (ScreenLayout layout : StudioLook::screenLayouts) {
-        c.setScreenLayout(layout);
-        EXPECT_EQ(relaunch()->screenLayout(), layout);
-    }
-    for (FaceLayout layout : StudioLook::faceLayouts) {
-        c.setFaceLayout(layout);
-        EXPECT_EQ(relaunch()->faceLayout(), layout);
-    }
-    for (StudioBackground background : StudioLook::backgrounds) {
-        c.setStudioBackground(background);
-        EXPECT_EQ(relaunch()->studioBackground(), background);
-    }
-    for (LayoutMode mode : LayoutModes::allCases) {
-        c.setLayoutMode(mode);
-        EXPECT_EQ(relaunch()->layoutMode(), mode);
-    }
-    c.setShortPosition({0.25, 0.8});
-    EXPECT_EQ(relaunch()->shortPosition(), (Controller::ShortPosition{0.25, 0.8}));
+    const auto roundTrip = [&](const auto& values, auto set, auto get) {
+        for (const auto value : values) {
+            (c.*set)(value);
+            EXPECT_EQ((*relaunch().*get)(), value);
+        }
+    };
+    roundTrip(std::vector{ZoomMode::manual, ZoomMode::off, ZoomMode::smart}, &Controller::setZoomMode, &Controller::zoomMode);
+    roundTrip(StudioLook::screenLayouts, &Controller::setScreenLayout, &Controller::screenLayout);
+    roundTrip(StudioLook::faceLayouts, &Controller::setFaceLayout, &Controller::faceLayout);
+    roundTrip(StudioLook::backgrounds, &Controller::setStudioBackground, &Controller::studioBackground);
+    roundTrip(LayoutModes::allCases, &Controller::setLayoutMode, &Controller::layoutMode);
 }
 
 TEST_F(ControllerTest, EveryClickIsStoredButComesBackAsSmart)
@@ -172,6 +161,7 @@ TEST_F(ControllerTest, ShortPositionIsWrittenOnlyWhenItMoves)
     c.setShortPosition({0.5, 0.7});
     EXPECT_EQ(settings->doubleValue(Keys::shortCropX()), 0.5);
     EXPECT_EQ(settings->doubleValue(Keys::shortCropY()), 0.7);
+    EXPECT_EQ(relaunch()->shortPosition(), (Controller::ShortPosition{0.5, 0.7}));
 }
 
 TEST_F(ControllerTest, LookObserversReLayTheBubbleOnlyOnChange)

@@ -59,19 +59,6 @@ TEST(RecordingController, TimeString)
     EXPECT_FALSE(Controller::timeString(1e300).isEmpty());
 }
 
-TEST(CaptureModes, RawTextsAreExactAndCaseSensitive)
-{
-    const struct {
-        CaptureMode mode;
-        const char* text;
-    } cases[] = {{CaptureMode::screen, "Screen"}, {CaptureMode::cameraOnly, "Just me"}, {CaptureMode::voice, "Voice only"}, {CaptureMode::short_, "Short"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(CaptureModes::fromRawText(QString::fromLatin1(c.text)), c.mode) << c.text;
-    EXPECT_FALSE(CaptureModes::fromRawText(QStringLiteral("just me")));
-    EXPECT_FALSE(CameraQualities::fromRawText(QStringLiteral("best")));
-    EXPECT_FALSE(ScreenQualities::fromRawText(QStringLiteral("native")));
-}
-
 TEST_F(ControllerTest, TheExportGateIsRaisedExactlyWhileFilming)
 {
     Controller& c = controller();
@@ -282,13 +269,6 @@ TEST_F(ControllerTest, AnIgnoredHandoffIsLoggedOnceNotOnEveryPoll)
     for (int poll = 0; poll < 3; ++poll)
         EXPECT_FALSE(c.loadNextRecording());
     EXPECT_EQ(readLog().count(QStringLiteral("not an absolute path")), 1);
-
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(R"({"video_folder":"~/video 1"})");
-    file.close();
-    const auto record = c.loadNextRecording();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->videoFolder, QDir::homePath() + QStringLiteral("/video 1"));
 }
 
 } // namespace

@@ -132,7 +132,6 @@ TEST_F(ProjectFolderTest, ChannelRoots)
     EXPECT_EQ(ProjectFolder::recordingsRoot(*settings, RecordingChannel::ai), recordings());
     EXPECT_EQ(ProjectFolder::shortsRoot(*settings, RecordingChannel::ai), recordings() + QStringLiteral("/Shorts"));
     EXPECT_EQ(ProjectFolder::shortsRoot(*settings, RecordingChannel::dorvelTalk), path(QStringLiteral("Brain/PROJECTS/DORVEL-TALK/tiktok")));
-    EXPECT_EQ(ProjectFolder::shortsRoot(*settings, RecordingChannel::branchline), path(QStringLiteral("Brain/PROJECTS/BRANCHLINE/shorts")));
     EXPECT_EQ(ProjectFolder::recordingsRoot(*settings, RecordingChannel::inkwell), path(QStringLiteral("Brain/PROJECTS/INKWELL-CHANNEL/recordings")));
 }
 

@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(RecordingChannel, RawTextsAreExact)
+TEST(RecordingChannel, RawTextsAreExactAndHandoffValuesLenient)
 {
     for (RecordingChannel channel : RecordingChannels::allCases)
         EXPECT_EQ(RecordingChannels::fromRawText(RecordingChannels::rawText(channel)), channel);
@@ -12,10 +12,8 @@ TEST(RecordingChannel, RawTextsAreExact)
     EXPECT_FALSE(RecordingChannels::fromRawText(QStringLiteral("Dorvel-Talk")));
     EXPECT_FALSE(RecordingChannels::fromRawText(QStringLiteral(" inkwell")));
     EXPECT_FALSE(RecordingChannels::fromRawText(QString()));
-}
 
-TEST(RecordingChannel, HandoffValuesAreLenient)
-{
+    // Handoff values are lenient.
     const struct {
         const char* text;
         RecordingChannel channel;

@@ -61,6 +61,12 @@ public:
 // Ready for a few samples at a time, like a writer with a small buffer; can refuse the n-th append.
 class RecordingSink : public SampleSink {
 public:
+    // The pump's future completes inside the queued block, which still reads this sink afterwards.
+    ~RecordingSink() override
+    {
+        if (queue_)
+            queue_->sync([] {});
+    }
     bool isReadyForMoreMediaData() const override { return readyBudget > 0; }
     bool append(const MediaSample& sample) override
     {

@@ -126,24 +126,6 @@ TEST(LayoutSignalsTest, ScreenFlagsCompareFrameBytesWithASyncFrame)
     EXPECT_FALSE(LayoutSignals::screenFlags({}, {1000}));
 }
 
-TEST(LayoutSignalsTest, ScreenMeterSkipsPacketsWithBadTimes)
-{
-    LayoutSignals::ScreenMeter meter(0.5, 11.0);
-    meter.add({0.2, 100, false});
-    meter.add({0.7, 50, false});
-    meter.add({0.9, 50, false});
-    meter.add({-0.1, 999, false});
-    meter.add({-3.0, 999, true});
-    meter.add({NAN, 999, false});
-    meter.add({1e18, 999, false});
-    meter.add({11.5, 999, false});
-    meter.add({1.0, 4000, true});
-    EXPECT_EQ(meter.buckets(), (std::vector<double>{100, 100}));
-    EXPECT_EQ(meter.syncSizes(), (std::vector<double>{4000}));
-    meter.add({10.9, 30, false});
-    EXPECT_EQ(meter.buckets().size(), 22u);
-}
-
 TEST(LayoutSignalsTest, LoadMeasuresToneAndBusyScreen)
 {
     FakeMovieSource movie;
@@ -195,17 +177,24 @@ TEST(LayoutSignalsTest, LoadIgnoresPacketsStampedFarPastTheEnd)
     FakeMovieSource movie;
     movie.length = 8;
     movie.packets = screenPackets(4, 4);
-    movie.packets->push_back({9.2, 100000, false}); // beyond the duration + 1 s
+    movie.packets->push_back({8.9, 100, false}); // within the duration + 1 s: grows the list by two steps
+    movie.packets->push_back({9.2, 100000, false}); // beyond it
     movie.packets->push_back({-5, 100000, false});
+    movie.packets->push_back({-5, 1, true}); // would drag the median sync frame down
+    movie.packets->push_back({-5, 1, true});
+    movie.packets->push_back({NAN, 100000, false});
     movie.packets->push_back({1e300, 100000, false});
     LayoutSignals signals = LayoutSignals::load(movie);
     ASSERT_TRUE(signals.screen);
-    EXPECT_EQ(signals.screen->size(), 16u);
+    ASSERT_EQ(signals.screen->size(), 18u);
+    for (size_t i = 0; i < 18; ++i)
+        EXPECT_EQ((*signals.screen)[i], i >= 8 && i < 16) << i;
     // Without a known duration a day's worth of take time is the limit.
     movie.length.reset();
     movie.packets->push_back({30.0, 100000, false});
     signals = LayoutSignals::load(movie);
     EXPECT_EQ(signals.screen->size(), 61u);
+    EXPECT_TRUE(signals.screen->back());
 }
 
 TEST(LayoutSignalsTest, TalkingFractionOverASpan)

@@ -266,15 +266,12 @@ TEST(ZoomTimelineTest, ClickCandidatesNeedEnoughClicksOrTypingInOnePlace)
     EXPECT_TRUE(ZoomTimeline::clickCandidates(ZoomTimeline::smartEvents(activity), &away).empty());
     const PointerPath near = stillPath(30, {0.53, 0.5});
     EXPECT_EQ(ZoomTimeline::clickCandidates(ZoomTimeline::smartEvents(activity), &near).size(), 1u);
-}
 
-TEST(ZoomTimelineTest, CandidateReasonListsWhatHappened)
-{
-    ZoomTimeline::Candidate c{2, 8.5, QRectF(0.1, 0.2, 0.12, 0.05), 3, 7, true, {}};
-    EXPECT_EQ(c.reason(), "3 clicks + typing 7 keys + pointing in 0.12x0.05 over 6.5s");
-    c.clicks = 0;
-    c.keys = 0;
-    EXPECT_EQ(c.reason(), "pointing in 0.12x0.05 over 6.5s");
+    // Every kind of evidence is named; pointing alone too.
+    ZoomTimeline::Candidate mixed{2, 8.5, QRectF(0.1, 0.2, 0.12, 0.05), 3, 7, true, {}};
+    EXPECT_EQ(mixed.reason(), "3 clicks + typing 7 keys + pointing in 0.12x0.05 over 6.5s");
+    mixed.clicks = mixed.keys = 0;
+    EXPECT_EQ(mixed.reason(), "pointing in 0.12x0.05 over 6.5s");
 }
 
 TEST(ZoomTimelineTest, HoverFindsAPointerThatRestsButMoves)
@@ -293,15 +290,10 @@ TEST(ZoomTimelineTest, HoverFindsAPointerThatRestsButMoves)
 
     // A pointer at rest does not count: nothing moves.
     EXPECT_TRUE(ZoomTimeline::hoverCandidates(stillPath(20, {0.5, 0.5}), events).empty());
-}
-
-TEST(ZoomTimelineTest, HoverScanEndsWhenTheSpotLastsToThePathsEnd)
-{
-    const PointerPath path = pathOf(0, 30, [](double t) { return QPointF(0.4 + 0.02 * std::cos(2.5 * t), 0.6 + 0.02 * std::sin(2.5 * t)); });
-    const auto candidates = ZoomTimeline::hoverCandidates(path, {});
-    ASSERT_EQ(candidates.size(), 1u);
-    EXPECT_EQ(candidates[0].t0, 0);
-    EXPECT_NEAR(candidates[0].t1, 30, 1e-9);
+    // A spot that lasts to the path's end ends the scan there.
+    const auto lasting = ZoomTimeline::hoverCandidates(pathOf(0, 30, circling), {});
+    ASSERT_EQ(lasting.size(), 1u);
+    EXPECT_NEAR(lasting[0].t1, 30, 1e-9);
 }
 
 // The hover scan written out step by step: a fresh box from every start, t moving on by 0.5 s.
@@ -419,13 +411,11 @@ TEST(ZoomTimelineTest, SmartSegmentsRampHoldAndSpaceOut)
     segments = ZoomTimeline::smartSegments(activity, 2.0);
     ASSERT_EQ(segments.size(), 1u);
     EXPECT_NEAR(segments[0].rampOutStart, 14.95, 1e-9); // outside from 15.0, for 0.5 s by 15.45
-}
 
-TEST(ZoomTimelineTest, SmartScaleFollowsTheBoxBetweenFloorAndCap)
-{
-    ZoomActivity activity;
+    // The scale follows the box between floor and cap.
+    activity = {};
     activity.clicks = {{10, 0.3, 0.3}, {11.5, 0.4, 0.35}, {13, 0.45, 0.45}, {14.5, 0.3, 0.3}}; // box 0.15 × 0.15
-    auto segments = ZoomTimeline::smartSegments(activity, 3.0);
+    segments = ZoomTimeline::smartSegments(activity, 3.0);
     ASSERT_EQ(segments.size(), 1u);
     EXPECT_NEAR(segments[0].keys[0].scale, 1.8, 1e-12); // 0.45 / 0.25
     segments = ZoomTimeline::smartSegments(activity, 1.3);

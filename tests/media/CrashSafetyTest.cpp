@@ -1,6 +1,5 @@
 #include "MediaTestSupport.h"
 
-#include "platform/media/MovieAsset.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -18,10 +17,8 @@ namespace {
 // Writes a capture file in real time (30 fps pictures, 20 ms sound blocks) until killed.
 [[noreturn]] void captureUntilKilled(const QString& target)
 {
-    MovieRecipe recipe;
-    recipe.codec = VideoSettings::Codec::hevc;
     MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
-    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(recipe));
+    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor({.codec = VideoSettings::Codec::hevc}));
     MovieWriterInput* audio = writer.addAudioInput(AudioSettings {48000, 2, 192000});
     if (!video || !audio || !writer.startWriting())
         _exit(3);
@@ -52,9 +49,7 @@ TEST(CrashSafetyTest, KilledCaptureWriterLeavesAPlayableFileWithTheFirstSeconds)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << "exit code " << WEXITSTATUS(status);
 
-    auto opened = MovieAsset::open(target);
-    ASSERT_TRUE(std::holds_alternative<MovieAsset>(opened)) << std::get<MediaError>(opened).description.toStdString();
-    const MovieAsset& asset = std::get<MovieAsset>(opened);
+    const MovieAsset asset = assetOf(target);
     const MovieTrack* video = asset.firstTrack(MovieTrack::MediaType::video);
     const MovieTrack* audio = asset.firstTrack(MovieTrack::MediaType::audio);
     ASSERT_TRUE(video && audio);

@@ -2,8 +2,8 @@
 
 #include "platform/media/PixelBuffer.h"
 
-#include <QJsonDocument>
-#include <QProcess>
+#include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -89,7 +89,7 @@ void writeMovie(const QString& path, const MovieRecipe& recipe)
     for (int f = 0; f < frames || audioFrame < audioFrames; ++f) {
         const MediaTime videoTime = MediaTime(std::llround(recipe.videoStart * 600), 600) + MediaTime(f, recipe.frameRate);
         if (video && f < frames) {
-            ASSERT_TRUE(video->append(MediaSample::video(movingNoise(recipe.width, recipe.height, f), videoTime, MediaTime(1, recipe.frameRate))));
+            ASSERT_TRUE(video->append(MediaSample::video(recipe.picture(recipe.width, recipe.height, f), videoTime, MediaTime(1, recipe.frameRate))));
         }
         while (audioFrame < audioFrames && MediaTime(audioFrame + audioOffset, recipe.audioRate) <= videoTime + MediaTime(1, recipe.frameRate)) {
             const int n = static_cast<int>(std::min<int64_t>(blockFrames, audioFrames - audioFrame));
@@ -108,37 +108,59 @@ void writeMovie(const QString& path, const MovieRecipe& recipe)
     ASSERT_TRUE(writer.finishWriting()) << writer.error().value_or(MediaError {}).description.toStdString();
 }
 
-QJsonObject probe(const QString& path, bool packets)
+std::unique_ptr<MovieReader> openReader(const QString& path)
 {
-    QStringList arguments {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-print_format"), QStringLiteral("json"),
-        QStringLiteral("-show_streams"), QStringLiteral("-show_format")};
-    if (packets)
-        arguments << QStringLiteral("-show_packets");
-    arguments << path;
-    QProcess process;
-    process.start(QStringLiteral("ffprobe"), arguments);
-    process.waitForFinished(60000);
-    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    auto opened = MovieReader::open(path);
+    if (auto* failure = std::get_if<MediaError>(&opened)) {
+        ADD_FAILURE() << failure->description.toStdString();
+        return nullptr;
+    }
+    return std::move(std::get<0>(opened));
 }
 
-QJsonArray streamsOfType(const QJsonObject& probe, const QString& type)
+MovieAsset assetOf(const QString& path)
 {
-    QJsonArray result;
-    for (const auto& stream : probe.value(QStringLiteral("streams")).toArray()) {
-        if (stream.toObject().value(QStringLiteral("codec_type")).toString() == type)
-            result.append(stream);
+    auto opened = MovieAsset::open(path);
+    if (auto* failure = std::get_if<MediaError>(&opened)) {
+        ADD_FAILURE() << failure->description.toStdString();
+        return {};
     }
-    return result;
+    return std::get<MovieAsset>(opened);
 }
 
-std::vector<QJsonObject> packetsOf(const QJsonObject& probe, int streamIndex)
+std::vector<MediaSample> drain(SampleSource& source)
 {
-    std::vector<QJsonObject> result;
-    for (const auto& packet : probe.value(QStringLiteral("packets")).toArray()) {
-        if (packet.toObject().value(QStringLiteral("stream_index")).toInt() == streamIndex)
-            result.push_back(packet.toObject());
-    }
-    return result;
+    std::vector<MediaSample> samples;
+    while (auto sample = source.copyNextSample())
+        samples.push_back(std::move(*sample));
+    return samples;
+}
+
+std::vector<MediaSample> packetsOfTrack(const QString& path, int track)
+{
+    auto reader = openReader(path);
+    MovieReaderOutput* output = reader ? reader->addPacketOutput(track) : nullptr;
+    if (!output || !reader->startReading())
+        return {};
+    return drain(*output);
+}
+
+QStringList hiddenFiles(const QString& folder)
+{
+    return QDir(folder).entryList(QStringList {QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
+}
+
+void writeText(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+QByteArray readText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace MediaTestSupport

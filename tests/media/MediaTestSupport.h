@@ -1,11 +1,15 @@
 #pragma once
 
 #include "platform/media/MediaSample.h"
+#include "platform/media/MovieAsset.h"
+#include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
+#include "support/MovieProbe.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 #include <memory>
 #include <vector>
@@ -34,14 +38,27 @@ struct MovieRecipe {
     MovieWriteMode mode = MovieWriteMode::finishing;
     MovieFileType type = MovieFileType::quickTimeMovie;
     bool video = true;
+    std::shared_ptr<PixelBuffer> (*picture)(int width, int height, int frameIndex) = movingNoise;
 };
 VideoSettings videoSettingsFor(const MovieRecipe& recipe);
 // Writes a whole movie through MovieWriter, feeding tracks interleaved; fails the test on any refusal.
 void writeMovie(const QString& path, const MovieRecipe& recipe);
 
-// ffprobe's JSON for the file (streams and format; packets when asked).
-QJsonObject probe(const QString& path, bool packets = false);
-QJsonArray streamsOfType(const QJsonObject& probe, const QString& type);
-std::vector<QJsonObject> packetsOf(const QJsonObject& probe, int streamIndex);
+// ffprobe's view of the file.
+using MovieProbe::number;
+using MovieProbe::packetsOf;
+using MovieProbe::streamsOfType;
+inline QJsonObject probe(const QString& path, bool packets = false) { return MovieProbe::streams(path, packets); }
+
+// Opening fails the test with the reader's reason.
+std::unique_ptr<MovieReader> openReader(const QString& path);
+MovieAsset assetOf(const QString& path);
+std::vector<MediaSample> drain(SampleSource& source);
+// The stored packets of one track, as the reader hands them out.
+std::vector<MediaSample> packetsOfTrack(const QString& path, int track);
+// Hidden siblings (".name-…") left in a folder.
+QStringList hiddenFiles(const QString& folder);
+void writeText(const QString& path, const QByteArray& text);
+QByteArray readText(const QString& path);
 
 } // namespace MediaTestSupport

@@ -3,8 +3,6 @@
 #include "capture/ExportGate.h"
 #include "capture/SampleBufferPump.h"
 #include "platform/media/AudioMix.h"
-#include "platform/media/MovieAsset.h"
-#include "platform/media/MovieReader.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/media/PixelBufferPool.h"
 #include "platform/media/PixelBufferViews.h"
@@ -20,24 +18,6 @@
 using namespace MediaTestSupport;
 
 namespace {
-
-std::unique_ptr<MovieReader> openReader(const QString& path)
-{
-    auto opened = MovieReader::open(path);
-    if (auto* failure = std::get_if<MediaError>(&opened)) {
-        ADD_FAILURE() << failure->description.toStdString();
-        return nullptr;
-    }
-    return std::move(std::get<0>(opened));
-}
-
-std::vector<MediaSample> drain(SampleSource& source)
-{
-    std::vector<MediaSample> samples;
-    while (auto sample = source.copyNextSample())
-        samples.push_back(std::move(*sample));
-    return samples;
-}
 
 // Left half red, right half blue, with the frame number in a green level so frames can be told apart.
 std::shared_ptr<PixelBuffer> splitFrame(int width, int height, int index)
@@ -58,31 +38,31 @@ std::shared_ptr<PixelBuffer> splitFrame(int width, int height, int index)
 
 class MovieReaderTest : public SandboxTest {
 protected:
-    void writeSplitMovie(const QString& target, int frames)
+    void writeSplitMovie(const QString& target)
     {
-        MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
-        VideoSettings settings = videoSettingsFor(MovieRecipe {});
-        settings.averageBitRate = 2'000'000;
-        MovieWriterInput* video = writer.addVideoInput(settings);
-        ASSERT_TRUE(writer.startWriting());
+        writeMovie(target, {.seconds = 1.0, .audioTracks = 0, .picture = splitFrame});
+    }
+
+    // Runs both pumps of a mixdown to the end and finishes the file.
+    void pump(MovieWriter& writer, MovieWriterInput& video, SampleSource& pictures, MovieWriterInput& audio, SampleSource& sound,
+        std::function<void(const MediaTime&)> onVideo = {})
+    {
         writer.startSession(MediaTime::zero());
-        for (int f = 0; f < frames; ++f)
-            ASSERT_TRUE(video->append(MediaSample::video(splitFrame(320, 180, f), MediaTime(f, 30), MediaTime(1, 30))));
-        ASSERT_TRUE(writer.finishWriting());
+        DispatchQueue videoQueue("mixdown.video");
+        DispatchQueue audioQueue("mixdown.audio");
+        ExportGate gate;
+        QFuture<void> videoDone = SampleBufferPump::make(gate)->run(video, pictures, videoQueue, std::move(onVideo));
+        QFuture<void> audioDone = SampleBufferPump::make(gate)->run(audio, sound, audioQueue);
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return videoDone.isFinished() && audioDone.isFinished(); }, 30000));
+        ASSERT_TRUE(writer.finishWriting()) << writer.error().value_or(MediaError {}).description.toStdString();
     }
 };
 
-TEST_F(MovieReaderTest, AssetListsTracksWithSizesRatesAndDurations)
+TEST_F(MovieReaderTest, AssetListsTracksAndPacketOutputMatchesTheStoredPackets)
 {
     const QString target = path(QStringLiteral("raw.mov"));
-    MovieRecipe recipe;
-    recipe.codec = VideoSettings::Codec::hevc;
-    recipe.audioTracks = 2;
-    recipe.audioChannels = 1;
-    writeMovie(target, recipe);
-    auto opened = MovieAsset::open(target);
-    ASSERT_TRUE(std::holds_alternative<MovieAsset>(opened));
-    const MovieAsset& asset = std::get<MovieAsset>(opened);
+    writeMovie(target, {.codec = VideoSettings::Codec::hevc, .audioTracks = 2, .audioChannels = 1});
+    const MovieAsset asset = assetOf(target);
     ASSERT_EQ(asset.tracks().size(), 3u);
     const MovieTrack& video = asset.tracks()[0];
     EXPECT_EQ(video.mediaType, MovieTrack::MediaType::video);
@@ -102,17 +82,9 @@ TEST_F(MovieReaderTest, AssetListsTracksWithSizesRatesAndDurations)
     }
     EXPECT_NEAR(asset.duration().seconds(), 2.0, 0.03);
     EXPECT_TRUE(std::holds_alternative<MediaError>(MovieAsset::open(path(QStringLiteral("missing.mov")))));
-}
 
-TEST_F(MovieReaderTest, PacketOutputMatchesTheStoredSizesAndKeyFlags)
-{
-    const QString target = path(QStringLiteral("raw.mov"));
-    MovieRecipe recipe;
-    recipe.codec = VideoSettings::Codec::hevc;
-    recipe.seconds = 3.0;
-    writeMovie(target, recipe);
+    // Packet output matches the stored sizes, key flags and times.
     auto reader = openReader(target);
-    ASSERT_TRUE(reader);
     MovieReaderOutput* packets = reader->addPacketOutput(0);
     ASSERT_TRUE(packets && reader->startReading());
     const auto samples = drain(*packets);
@@ -122,14 +94,14 @@ TEST_F(MovieReaderTest, PacketOutputMatchesTheStoredSizesAndKeyFlags)
     for (size_t i = 0; i < samples.size(); ++i) {
         EXPECT_EQ(static_cast<qint64>(samples[i].packet->data.size()), stored[i].value(QStringLiteral("size")).toString().toLongLong());
         EXPECT_EQ(samples[i].packet->keyFrame, stored[i].value(QStringLiteral("flags")).toString().startsWith(u'K'));
-        EXPECT_NEAR(samples[i].presentationTime().seconds(), stored[i].value(QStringLiteral("pts_time")).toString().toDouble(), 1e-6);
+        EXPECT_NEAR(samples[i].presentationTime().seconds(), number(stored[i], "pts_time"), 1e-6);
     }
 }
 
-TEST_F(MovieReaderTest, DecodedPicturesAreBgraAtTheirTimesAndCropScaleInOnePass)
+TEST_F(MovieReaderTest, DecodedPicturesAreBgraAtTheirTimesCropScaleInOnePassAndStartMidRange)
 {
-    const QString target = path(QStringLiteral("short-raw.mov"));
-    writeSplitMovie(target, 30);
+    const QString target = path(QStringLiteral("raw.mov"));
+    writeSplitMovie(target);
     {
         auto reader = openReader(target);
         MovieReaderOutput* output = reader->addVideoOutput(0);
@@ -170,30 +142,23 @@ TEST_F(MovieReaderTest, DecodedPicturesAreBgraAtTheirTimesAndCropScaleInOnePass)
         EXPECT_GT(mean[0], 200) << "blue";
         EXPECT_LT(mean[2], 20) << "no red from the left half";
     }
-}
-
-TEST_F(MovieReaderTest, RangeStartingBetweenPicturesBeginsWithThePictureShowingThen)
-{
-    const QString target = path(QStringLiteral("raw.mov"));
-    writeSplitMovie(target, 30);
-    auto reader = openReader(target);
-    MovieReaderOutput* output = reader->addVideoOutput(0);
-    reader->setTimeRange(MediaTime::fromSeconds(0.51, 600), MediaTime::invalid());
-    ASSERT_TRUE(output && reader->startReading());
-    const auto frames = drain(*output);
-    ASSERT_FALSE(frames.empty());
-    EXPECT_EQ(frames.front().presentationTime(), MediaTime(15, 30));
-    EXPECT_EQ(frames[1].presentationTime(), MediaTime(16, 30));
-    EXPECT_EQ(frames.size(), 15u);
+    {
+        // A range starting between pictures begins with the picture showing then.
+        auto reader = openReader(target);
+        MovieReaderOutput* output = reader->addVideoOutput(0);
+        reader->setTimeRange(MediaTime::fromSeconds(0.51, 600), MediaTime::invalid());
+        ASSERT_TRUE(output && reader->startReading());
+        const auto frames = drain(*output);
+        ASSERT_EQ(frames.size(), 15u);
+        EXPECT_EQ(frames.front().presentationTime(), MediaTime(15, 30));
+        EXPECT_EQ(frames[1].presentationTime(), MediaTime(16, 30));
+    }
 }
 
 TEST_F(MovieReaderTest, AudioOfAnyTrackComesAsMono8kFloatCutToTheRange)
 {
     const QString target = path(QStringLiteral("raw.mov"));
-    MovieRecipe recipe;
-    recipe.audioTracks = 2;
-    recipe.seconds = 3.0;
-    writeMovie(target, recipe);
+    writeMovie(target, {.seconds = 3.0, .audioTracks = 2});
     auto reader = openReader(target);
     MovieReaderOutput* speech = reader->addAudioOutput(2, AudioOutputSettings {8000, 1});
     reader->setTimeRange(MediaTime(1, 2), MediaTime(2, 1));
@@ -217,12 +182,7 @@ TEST_F(MovieReaderTest, AudioOfAnyTrackComesAsMono8kFloatCutToTheRange)
 TEST_F(MovieReaderTest, AudioMixSumsEveryTrackTo48kStereoWithClipping)
 {
     const QString target = path(QStringLiteral("raw.mov"));
-    MovieRecipe recipe;
-    recipe.audioTracks = 2;
-    recipe.audioChannels = 1;
-    recipe.audioAmplitude = 0.8f;
-    recipe.sameToneOnEveryTrack = true;
-    writeMovie(target, recipe);
+    writeMovie(target, {.audioTracks = 2, .audioChannels = 1, .audioAmplitude = 0.8f, .sameToneOnEveryTrack = true});
     auto reader = openReader(target);
     AudioMix mix(*reader, {1, 2});
     ASSERT_FALSE(mix.isEmpty());
@@ -247,80 +207,38 @@ TEST_F(MovieReaderTest, AudioMixSumsEveryTrackTo48kStereoWithClipping)
     EXPECT_GT(clipped, frames / 4);
 }
 
-TEST_F(MovieReaderTest, PumpTranscodesAFileThroughTheWriterAtItsPace)
+// A mixdown pumps the reader into the writer at its pace, re-encoding the pictures or passing their packets.
+TEST_F(MovieReaderTest, PumpTranscodesOrPassesThroughAndMixesTheSound)
 {
     const QString source = path(QStringLiteral("raw.mov"));
-    MovieRecipe recipe;
-    recipe.audioTracks = 2;
-    recipe.seconds = 2.0;
-    writeMovie(source, recipe);
-    const QString target = path(QStringLiteral("final.mov"));
-    auto reader = openReader(source);
-    MovieReaderOutput* pictures = reader->addVideoOutput(0);
-    AudioMix mix(*reader, {1, 2});
-    MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing, QStringLiteral("mixdown"));
-    VideoSettings settings = videoSettingsFor(recipe);
-    settings.averageBitRate = static_cast<int64_t>(320 * 180 * 5.0);
-    MovieWriterInput* videoInput = writer.addVideoInput(settings);
-    MovieWriterInput* audioInput = writer.addAudioInput(AudioSettings {48000, 2, 256000});
-    ASSERT_TRUE(reader->startReading());
-    ASSERT_TRUE(writer.startWriting());
-    writer.startSession(MediaTime::zero());
-    DispatchQueue videoQueue("mixdown.video");
-    DispatchQueue audioQueue("mixdown.audio");
-    ExportGate gate;
-    int videoSamples = 0;
-    QFuture<void> video = SampleBufferPump::make(gate)->run(*videoInput, *pictures, videoQueue, [&](const MediaTime&) { ++videoSamples; });
-    QFuture<void> audio = SampleBufferPump::make(gate)->run(*audioInput, mix, audioQueue);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return video.isFinished() && audio.isFinished(); }, 30000));
-    ASSERT_TRUE(writer.finishWriting()) << writer.error().value_or(MediaError {}).description.toStdString();
-    EXPECT_EQ(videoSamples, 60);
-    const QJsonObject info = probe(target);
-    ASSERT_EQ(streamsOfType(info, QStringLiteral("audio")).size(), 1);
-    const QJsonObject sound = streamsOfType(info, QStringLiteral("audio")).at(0).toObject();
-    const QJsonObject picture = streamsOfType(info, QStringLiteral("video")).at(0).toObject();
-    EXPECT_EQ(sound.value(QStringLiteral("channels")).toInt(), 2);
-    EXPECT_NEAR(sound.value(QStringLiteral("duration")).toString().toDouble(), picture.value(QStringLiteral("duration")).toString().toDouble(), 1.0 / 30);
-}
+    writeMovie(source, {.codec = VideoSettings::Codec::hevc, .audioTracks = 2});
+    for (bool passthrough : {false, true}) {
+        SCOPED_TRACE(passthrough ? "passthrough" : "transcode");
+        const QString target = path(passthrough ? QStringLiteral("copy.mov") : QStringLiteral("final.mov"));
+        auto reader = openReader(source);
+        MovieReaderOutput* pictures = passthrough ? reader->addPacketOutput(0) : reader->addVideoOutput(0);
+        AudioMix mix(*reader, {1, 2});
+        MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing, QStringLiteral("mixdown"));
+        MovieWriterInput* videoInput = passthrough ? writer.addPassthroughInput(reader->asset().tracks()[0].format)
+                                                   : writer.addVideoInput(videoSettingsFor(MovieRecipe {}));
+        MovieWriterInput* audioInput = writer.addAudioInput(AudioSettings {48000, 2, 256000});
+        ASSERT_TRUE(videoInput && audioInput && reader->startReading() && writer.startWriting());
+        int videoSamples = 0;
+        pump(writer, *videoInput, *pictures, *audioInput, mix, [&](const MediaTime&) { ++videoSamples; });
+        EXPECT_EQ(videoSamples, 60);
 
-TEST_F(MovieReaderTest, PassthroughCopyKeepsTheScreenPacketsAndMixesTheSound)
-{
-    const QString source = path(QStringLiteral("raw.mov"));
-    MovieRecipe recipe;
-    recipe.codec = VideoSettings::Codec::hevc;
-    recipe.audioTracks = 2;
-    writeMovie(source, recipe);
-    const QString target = path(QStringLiteral("final.mov"));
-    auto reader = openReader(source);
-    MovieReaderOutput* packets = reader->addPacketOutput(0);
-    AudioMix mix(*reader, {1, 2});
-    MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
-    MovieWriterInput* videoInput = writer.addPassthroughInput(reader->asset().tracks()[0].format);
-    MovieWriterInput* audioInput = writer.addAudioInput(AudioSettings {48000, 2, 256000});
-    ASSERT_TRUE(videoInput && audioInput);
-    ASSERT_TRUE(reader->startReading());
-    ASSERT_TRUE(writer.startWriting());
-    writer.startSession(MediaTime::zero());
-    DispatchQueue videoQueue("mixdown.video");
-    DispatchQueue audioQueue("mixdown.audio");
-    ExportGate gate;
-    QFuture<void> video = SampleBufferPump::make(gate)->run(*videoInput, *packets, videoQueue);
-    QFuture<void> audio = SampleBufferPump::make(gate)->run(*audioInput, mix, audioQueue);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return video.isFinished() && audio.isFinished(); }, 30000));
-    ASSERT_TRUE(writer.finishWriting()) << writer.error().value_or(MediaError {}).description.toStdString();
-
-    const QJsonObject info = probe(target, true);
-    const QJsonObject picture = streamsOfType(info, QStringLiteral("video")).at(0).toObject();
-    EXPECT_EQ(picture.value(QStringLiteral("codec_tag_string")).toString(), QStringLiteral("hvc1"));
-    EXPECT_EQ(streamsOfType(info, QStringLiteral("audio")).size(), 1);
-    auto copyReader = openReader(target);
-    MovieReaderOutput* copied = copyReader->addPacketOutput(0);
-    ASSERT_TRUE(copyReader->startReading());
-    auto originalReader = openReader(source);
-    MovieReaderOutput* original = originalReader->addPacketOutput(0);
-    ASSERT_TRUE(originalReader->startReading());
-    const auto a = drain(*copied);
-    const auto b = drain(*original);
+        const QJsonObject info = probe(target);
+        ASSERT_EQ(streamsOfType(info, QStringLiteral("audio")).size(), 1);
+        const QJsonObject sound = streamsOfType(info, QStringLiteral("audio")).at(0).toObject();
+        const QJsonObject picture = streamsOfType(info, QStringLiteral("video")).at(0).toObject();
+        EXPECT_EQ(sound.value(QStringLiteral("channels")).toInt(), 2);
+        EXPECT_NEAR(number(sound, "duration"), number(picture, "duration"), 1.0 / 30);
+        EXPECT_EQ(picture.value(QStringLiteral("codec_name")).toString(), passthrough ? QStringLiteral("hevc") : QStringLiteral("h264"));
+    }
+    MovieProbe::expectFields(streamsOfType(probe(path(QStringLiteral("copy.mov"))), QStringLiteral("video")).at(0).toObject(),
+        {{"codec_tag_string", "hvc1"}});
+    const auto a = packetsOfTrack(path(QStringLiteral("copy.mov")), 0);
+    const auto b = packetsOfTrack(source, 0);
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); ++i) {
         EXPECT_EQ(a[i].packet->data, b[i].packet->data);

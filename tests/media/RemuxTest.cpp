@@ -1,40 +1,13 @@
 #include "MediaTestSupport.h"
 
-#include "platform/media/MovieAsset.h"
-#include "platform/media/MovieReader.h"
 #include "platform/media/Remux.h"
 #include "support/TestEnvironment.h"
-
-#include <QDir>
-#include <QFile>
 
 #include <gtest/gtest.h>
 
 using namespace MediaTestSupport;
 
 namespace {
-
-// The stored packets of one track: bytes, key flags and times.
-std::vector<MediaSample> packetsOfTrack(const QString& path, int track)
-{
-    auto opened = MovieReader::open(path);
-    if (!std::holds_alternative<std::unique_ptr<MovieReader>>(opened))
-        return {};
-    auto& reader = std::get<0>(opened);
-    MovieReaderOutput* output = reader->addPacketOutput(track);
-    reader->startReading();
-    std::vector<MediaSample> packets;
-    while (auto sample = output->copyNextSample())
-        packets.push_back(std::move(*sample));
-    return packets;
-}
-
-MovieAsset assetOf(const QString& path)
-{
-    auto opened = MovieAsset::open(path);
-    EXPECT_TRUE(std::holds_alternative<MovieAsset>(opened));
-    return std::holds_alternative<MovieAsset>(opened) ? std::get<MovieAsset>(opened) : MovieAsset {};
-}
 
 void expectSameBytes(const std::vector<MediaSample>& copy, const std::vector<MediaSample>& source, size_t count)
 {
@@ -48,7 +21,7 @@ void expectSameBytes(const std::vector<MediaSample>& copy, const std::vector<Med
 
 class RemuxTest : public SandboxTest {
 protected:
-    QStringList hiddenFiles() const { return QDir(folder->path()).entryList(QStringList {QStringLiteral(".*-*")}, QDir::Files | QDir::Hidden); }
+    QStringList hidden() const { return hiddenFiles(folder->path()); }
 };
 
 // A 90° display matrix (rotation stored as the other platform's preferred transform).
@@ -69,14 +42,11 @@ TEST_F(RemuxTest, FaceFileKeepsCameraBytesTimingMatrixAndAddsTheMicrophone)
         ASSERT_TRUE(writer.finishWriting());
     }
     const QString raw = path(QStringLiteral("raw.mov"));
-    MovieRecipe recipe;
-    recipe.codec = VideoSettings::Codec::hevc;
-    recipe.seconds = 2.5;
-    writeMovie(raw, recipe);
+    writeMovie(raw, {.codec = VideoSettings::Codec::hevc, .seconds = 2.5});
 
     const QString face = path(QStringLiteral("face.mov"));
     ASSERT_FALSE(Remux::write(face, {Remux::Insert {camera, 0}, Remux::Insert {raw, 1}}, {MovieFileType::quickTimeMovie, QStringLiteral("facemux")}));
-    EXPECT_TRUE(hiddenFiles().isEmpty());
+    EXPECT_TRUE(hidden().isEmpty());
 
     const MovieAsset asset = assetOf(face);
     ASSERT_EQ(asset.tracks().size(), 2u);
@@ -96,9 +66,7 @@ TEST_F(RemuxTest, FaceFileKeepsCameraBytesTimingMatrixAndAddsTheMicrophone)
 TEST_F(RemuxTest, OffsetMovesATrackAndOpensItWithAnEmptyEdit)
 {
     const QString source = path(QStringLiteral("camera.mov"));
-    MovieRecipe recipe;
-    recipe.audioTracks = 0;
-    writeMovie(source, recipe);
+    writeMovie(source, {.audioTracks = 0});
     const QString target = path(QStringLiteral("moved.mov"));
     ASSERT_FALSE(Remux::write(target, {Remux::Insert {source, 0, MediaTime::zero(), MediaTime::invalid(), MediaTime(3, 4)}}));
     const MovieAsset asset = assetOf(target);
@@ -113,16 +81,14 @@ TEST_F(RemuxTest, OffsetMovesATrackAndOpensItWithAnEmptyEdit)
 TEST_F(RemuxTest, TailTrimInPlaceKeepsTheLeadingPacketsByteForByte)
 {
     const QString take = path(QStringLiteral("final.mov"));
-    MovieRecipe recipe;
-    recipe.seconds = 6.0;
-    writeMovie(take, recipe);
+    writeMovie(take, {.seconds = 6.0});
     const auto videoBefore = packetsOfTrack(take, 0);
     const auto audioBefore = packetsOfTrack(take, 1);
     const MediaTime kept = MediaTime::fromSeconds(4.5, 600);
     ASSERT_FALSE(Remux::write(take,
         {Remux::Insert {take, 0, MediaTime::zero(), kept}, Remux::Insert {take, 1, MediaTime::zero(), kept}},
         {MovieFileType::quickTimeMovie, QStringLiteral("tailtrim")}));
-    EXPECT_TRUE(hiddenFiles().isEmpty());
+    EXPECT_TRUE(hidden().isEmpty());
     const MovieAsset asset = assetOf(take);
     EXPECT_NEAR(asset.duration().seconds(), 4.5, 0.03);
     expectSameBytes(packetsOfTrack(take, 0), videoBefore, 135);
@@ -134,10 +100,7 @@ TEST_F(RemuxTest, TailTrimInPlaceKeepsTheLeadingPacketsByteForByte)
 TEST_F(RemuxTest, RangeStartingMidGopCopiesFromTheKeyFrameBefore)
 {
     const QString source = path(QStringLiteral("raw.mov"));
-    MovieRecipe recipe;
-    recipe.audioTracks = 0;
-    recipe.seconds = 4.0;
-    writeMovie(source, recipe);
+    writeMovie(source, {.seconds = 4.0, .audioTracks = 0});
     const auto all = packetsOfTrack(source, 0);
     // The key frame at or before 2.5 s.
     size_t key = 0;
@@ -158,23 +121,15 @@ TEST_F(RemuxTest, RangeStartingMidGopCopiesFromTheKeyFrameBefore)
 TEST_F(RemuxTest, FailedCopyLeavesTheOldFileAndNoSibling)
 {
     const QString target = path(QStringLiteral("face.mov"));
-    {
-        QFile old(target);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("old face");
-    }
+    writeText(target, "old face");
     const auto failure = Remux::write(target, {Remux::Insert {path(QStringLiteral("missing.mov")), 0}});
     ASSERT_TRUE(failure);
     EXPECT_FALSE(failure->description.isEmpty());
     const QString source = path(QStringLiteral("camera.mov"));
-    MovieRecipe recipe;
-    recipe.audioTracks = 0;
-    writeMovie(source, recipe);
+    writeMovie(source, {.audioTracks = 0});
     EXPECT_TRUE(Remux::write(target, {Remux::Insert {source, 4}})) << "no such track";
-    EXPECT_TRUE(hiddenFiles().isEmpty());
-    QFile old(target);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("old face"));
+    EXPECT_TRUE(hidden().isEmpty());
+    EXPECT_EQ(readText(target), QByteArray("old face"));
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "capture/ExportGate.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
-#include "finishing/SaveJob.h"
+#include "takes/SaveJobHandover.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeFinishingTools.h"
 #include "support/FakeScheduler.h"
@@ -28,8 +28,9 @@ protected:
         settings->setString(QString::fromLatin1(SaveLocation::settingsKey), path(QStringLiteral("Recordings")));
         settings->setString(QStringLiteral("projectsRoot"), path(QStringLiteral("Brain")));
         tools = std::make_shared<FakeFinishingTools>();
-        controller = std::make_unique<RecordingController>(Platform{*settings, access});
-        controller->setSchedulerForTesting(&clock);
+        Platform platform{*settings, access};
+        platform.scheduler = &clock;
+        controller = std::make_unique<RecordingController>(platform);
         controller->setFinishingTools(tools);
         QDir().mkpath(take());
     }
@@ -56,9 +57,9 @@ protected:
     QJsonObject readJson(const QString& file) const { return QJsonDocument::fromJson(read(file)).object(); }
 
     // The stop's hand-over for take `suffix`, with a camera movie when asked.
-    SaveJob saveJob(const QString& suffix, bool withCamera, bool byRemote = false)
+    SaveJobHandover saveJob(const QString& suffix, bool withCamera, bool byRemote = false)
     {
-        SaveJob job;
+        SaveJobHandover job;
         job.id = QUuid::createUuid();
         job.title = QStringLiteral("video 1 · take ") + (suffix.isEmpty() ? QStringLiteral("1") : suffix.mid(1));
         job.request.rawURL = take(QStringLiteral("raw") + suffix + QStringLiteral(".mov"));
@@ -78,7 +79,7 @@ protected:
         return job;
     }
     // What the stop does: lists the row, then hands over.
-    void stopTake(const SaveJob& job)
+    void stopTake(const SaveJobHandover& job)
     {
         auto rows = controller->finishJobs();
         rows.push_back(FinishJob{job.id, job.title, {}});

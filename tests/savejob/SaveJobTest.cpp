@@ -37,7 +37,7 @@ TEST_F(Save, TakeDescriptionMatchesItsSchemaExactly)
     touch(QStringLiteral("raw-2.mov"));
     touch(QStringLiteral("camera-2.mov"));
     tools->holdRenders = true;
-    SaveJob job = saveJob(QStringLiteral("-2"), true);
+    SaveJobHandover job = saveJob(QStringLiteral("-2"), true);
     job.request.phoneURL = take(QStringLiteral("iphone-2.mov")); // no file: the key is still written
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
     stopTake(job);
@@ -90,7 +90,7 @@ TEST_F(Save, FaceMuxFailureLeavesAFailedRowWhoseRetryRunsOnceFromTheTop)
     touch(QStringLiteral("raw.mov"));
     touch(QStringLiteral("camera.mov"));
     tools->failFaceMux = 1;
-    const SaveJob job = saveJob(QString(), true, true);
+    const SaveJobHandover job = saveJob(QString(), true, true);
     stopTake(job);
 
     ASSERT_EQ(controller->finishJobs().size(), 1u) << "no render job for a failed save";
@@ -147,7 +147,7 @@ TEST_F(Save, RemoteStopTrimsRawAndFaceOnceAndRecordsWhatWasReallyCut)
         tools->calls.clear();
         tools->renders.clear();
         tools->trimResult = c.trim;
-        SaveJob job = saveJob(QString(), true, true);
+        SaveJobHandover job = saveJob(QString(), true, true);
         job.duration = c.duration;
         stopTake(job);
 

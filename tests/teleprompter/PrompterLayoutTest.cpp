@@ -40,7 +40,6 @@ TEST(PrompterLayoutTest, NoCards)
     EXPECT_TRUE(layout.boxes.empty());
     EXPECT_EQ(layout.totalHeight, 0);
     EXPECT_DOUBLE_EQ(layout.lineHeight, 45.44);
-    EXPECT_EQ(layout.fontSize, 32);
     EXPECT_EQ(layout.readY(0, 0), 0);
     EXPECT_EQ(layout.readY(-1, 5), 0);
 }
@@ -124,16 +123,12 @@ TEST(PrompterLayoutTest, ReadingLineSitsOnTheLineOfTheNextWord)
 {
     const PrompterLayout layout = PrompterLayout::build(
         {spoken(twoLines, u"BIG"_qs), unspoken(FollowBox::Kind::action(u"SHOW"_qs), u"chart"_qs)}, 32, 600);
-    const double y0 = 0;
-    const double head = 19.84;
-    const double half = 22.72;
-    EXPECT_DOUBLE_EQ(layout.readY(0, 0), y0 + head + half);
-    EXPECT_DOUBLE_EQ(layout.readY(0, 4), y0 + head + half);
-    EXPECT_DOUBLE_EQ(layout.readY(0, 5), y0 + head + 45.44 + half);
-    EXPECT_DOUBLE_EQ(layout.readY(0, 11), y0 + head + 45.44 + half); // all read: stays on the last line
-    EXPECT_DOUBLE_EQ(layout.readY(0, 500), y0 + head + 45.44 + half);
-    EXPECT_DOUBLE_EQ(layout.readY(0, -7), y0 + head + half);
-    EXPECT_DOUBLE_EQ(layout.readY(1, 3), layout.boxes[1].y + half);
+    const double first = 19.84 + 22.72; // below the gesture head, half a line down
+    const double second = first + 45.44;
+    // All read (11 and past): stays on the last line.
+    for (auto [word, y] : {std::pair{0, first}, {4, first}, {5, second}, {11, second}, {500, second}, {-7, first}})
+        EXPECT_DOUBLE_EQ(layout.readY(0, word), y) << word;
+    EXPECT_DOUBLE_EQ(layout.readY(1, 3), layout.boxes[1].y + 22.72);
     EXPECT_EQ(layout.readY(2, 0), 0);
 }
 

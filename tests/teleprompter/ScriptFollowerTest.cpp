@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 namespace {
 
@@ -28,6 +29,14 @@ QStringList syntheticWords(int count)
     return words;
 }
 
+// A script of distinct words, so every match has one place.
+class SyntheticScriptTest : public ::testing::Test {
+protected:
+    void SetUp() override { follower.load(words.join(u' '), Style::script); }
+    const QStringList words = syntheticWords(100);
+    ScriptFollower follower;
+};
+
 TEST(ScriptFollowerTest, TokenLikeness)
 {
     struct Case {
@@ -46,14 +55,11 @@ TEST(ScriptFollowerTest, TokenLikeness)
     for (const Case& c : cases)
         EXPECT_EQ(ScriptFollower::alike(c.script, c.heard), c.expected) << c.script.toStdString() << "/" << c.heard.toStdString();
 
-    EXPECT_TRUE(ScriptFollower::lev1(u"abc", u"abcd"));
-    EXPECT_TRUE(ScriptFollower::lev1(u"abcx", u"abc"));
-    EXPECT_TRUE(ScriptFollower::lev1(u"xbc", u"abc"));
-    EXPECT_TRUE(ScriptFollower::lev1(u"", u"a"));
-    EXPECT_TRUE(ScriptFollower::lev1(u"abc", u"abc"));
-    EXPECT_FALSE(ScriptFollower::lev1(u"abc", u"abcde"));
-    EXPECT_FALSE(ScriptFollower::lev1(u"ab", u"ba"));
-    EXPECT_FALSE(ScriptFollower::lev1(u"abcd", u"xbcdy"));
+    const std::tuple<const char16_t*, const char16_t*, bool> edits[] = {{u"abc", u"abcd", true}, {u"abcx", u"abc", true},
+        {u"xbc", u"abc", true}, {u"", u"a", true}, {u"abc", u"abc", true}, {u"abc", u"abcde", false}, {u"ab", u"ba", false},
+        {u"abcd", u"xbcdy", false}};
+    for (const auto& [a, b, expected] : edits)
+        EXPECT_EQ(ScriptFollower::lev1(a, b), expected) << QString::fromUtf16(a).toStdString() << "/" << QString::fromUtf16(b).toStdString();
 }
 
 TEST(ScriptFollowerTest, NothingToFollowOrNothingHeard)
@@ -92,11 +98,8 @@ TEST(ScriptFollowerTest, AcceptanceScoresNearTheCursor)
     EXPECT_EQ(follower.misses(), 1);
 }
 
-TEST(ScriptFollowerTest, FarAndBackwardMovesNeedStrongerEvidence)
+TEST_F(SyntheticScriptTest, FarAndBackwardMovesNeedStrongerEvidence)
 {
-    const QStringList words = syntheticWords(40);
-    ScriptFollower follower;
-    follower.load(words.join(u' '), Style::script);
     // Ending 10 ahead needs 2.6: two words (2.0) are not enough, three (3.0) are.
     EXPECT_FALSE(follower.hear(words.mid(8, 2).join(u' ')));
     EXPECT_TRUE(follower.hear(words.mid(7, 3).join(u' ')));
@@ -110,11 +113,8 @@ TEST(ScriptFollowerTest, FarAndBackwardMovesNeedStrongerEvidence)
     EXPECT_EQ(follower.cursor(), 12);
 }
 
-TEST(ScriptFollowerTest, MatchAtTheCursorResetsMisses)
+TEST_F(SyntheticScriptTest, MatchAtTheCursorResetsMisses)
 {
-    const QStringList words = syntheticWords(20);
-    ScriptFollower follower;
-    follower.load(words.join(u' '), Style::script);
     ASSERT_TRUE(follower.hear(words.mid(0, 3).join(u' ')));
     EXPECT_FALSE(follower.hear(u"zzzz yyyy"_qs));
     EXPECT_FALSE(follower.hear(u"zzzz yyyy xxxx"_qs));
@@ -124,11 +124,8 @@ TEST(ScriptFollowerTest, MatchAtTheCursorResetsMisses)
     EXPECT_EQ(follower.cursor(), 3);
 }
 
-TEST(ScriptFollowerTest, FourMissesSearchTheWholeScript)
+TEST_F(SyntheticScriptTest, FourMissesSearchTheWholeScript)
 {
-    const QStringList words = syntheticWords(100);
-    ScriptFollower follower;
-    follower.load(words.join(u' '), Style::script);
     // The speaker skipped to word 80, far outside the window around the cursor.
     QString transcript;
     for (int i = 80; i < 83; ++i) {
@@ -143,11 +140,8 @@ TEST(ScriptFollowerTest, FourMissesSearchTheWholeScript)
     EXPECT_EQ(follower.misses(), 0);
 }
 
-TEST(ScriptFollowerTest, WholeScriptSearchNeedsStrongEvidenceAndKeepsSearching)
+TEST_F(SyntheticScriptTest, WholeScriptSearchNeedsStrongEvidenceAndKeepsSearching)
 {
-    const QStringList words = syntheticWords(100);
-    ScriptFollower follower;
-    follower.load(words.join(u' '), Style::script);
     const QString far = words.mid(70, 3).join(u' '); // 3.0 < 3.4 even when searched everywhere
     for (int i = 0; i < 6; ++i)
         EXPECT_FALSE(follower.hear(far + u" noise"_qs + QString::number(i)));
@@ -172,11 +166,8 @@ TEST(ScriptFollowerTest, TiesGoToTheMatchNearestTheCursor)
     EXPECT_EQ(follower.bestMatch({u"bax"_qs, u"dek"_qs}, 0, 6), (ScriptFollower::Match{5, 2.0}));
 }
 
-TEST(ScriptFollowerTest, AnUnmatchedLastWordFallsBackToTheShorterQuery)
+TEST_F(SyntheticScriptTest, AnUnmatchedLastWordFallsBackToTheShorterQuery)
 {
-    const QStringList words = syntheticWords(10);
-    ScriptFollower follower;
-    follower.load(words.join(u' '), Style::script);
     const auto match = follower.bestMatch({words[0], words[1], words[2], u"zzz"_qs}, 0, 9);
     ASSERT_TRUE(match);
     EXPECT_EQ(match->end, 3);
@@ -232,12 +223,8 @@ TEST_F(FollowerCardsTest, WordsReadCountsWordsUpToTheCursor)
 {
     follower.step(2); // cursor at card 2's start
     ASSERT_TRUE(follower.hear(u"more words"_qs));
-    EXPECT_EQ(follower.wordsRead(0), 3);
-    EXPECT_EQ(follower.wordsRead(1), 0);
-    EXPECT_EQ(follower.wordsRead(2), 2);
-    EXPECT_EQ(follower.wordsRead(3), 0);
-    EXPECT_EQ(follower.wordsRead(4), 0);
-    EXPECT_EQ(follower.wordsRead(-1), 0);
+    for (auto [card, words] : {std::pair{0, 3}, {1, 0}, {2, 2}, {3, 0}, {4, 0}, {-1, 0}})
+        EXPECT_EQ(follower.wordsRead(card), words) << card;
 }
 
 TEST_F(FollowerCardsTest, RestartResetsReadingButKeepsCards)

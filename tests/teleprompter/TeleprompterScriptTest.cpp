@@ -15,13 +15,6 @@ TEST(TeleprompterScriptTest, StyleRawTextsRoundTripAndUnknownTextGivesNoStyle)
     EXPECT_FALSE(styleFromRawText(QString()));
 }
 
-TEST(TeleprompterScriptTest, EmptyTextGivesNothing)
-{
-    EXPECT_TRUE(segments(QString()).empty());
-    EXPECT_TRUE(blocks(QString(), Style::mixed).empty());
-    EXPECT_TRUE(contextualWords(QString()).isEmpty());
-}
-
 TEST(TeleprompterScriptTest, SegmentsSplitSpokenAndOrbPieces)
 {
     struct Case {
@@ -30,6 +23,7 @@ TEST(TeleprompterScriptTest, SegmentsSplitSpokenAndOrbPieces)
         std::vector<Segment> expected;
     };
     const Case cases[] = {
+        {"empty", QString(), {}},
         {"orb between spoken lines", u"Hello there\n[ORB]\n  pause here  \n[/ORB]\nGoodbye"_qs,
          {{u"Hello there"_qs, false}, {u"pause here"_qs, true}, {u"Goodbye"_qs, false}}},
         {"blank orb vanishes", u"[ORB]  \n \t [/ORB]"_qs, {}},
@@ -118,6 +112,7 @@ TEST(TeleprompterScriptTest, BlocksFollowTheStyle)
         std::vector<Block> expected;
     };
     const Case cases[] = {
+        {"empty", QString(), Style::mixed, {}},
         {"script never makes cue blocks", u"SAY hello\nworld"_qs, Style::script,
          {Block::paragraph(u"SAY hello\nworld"_qs)}},
         {"cues: each prose line its own paragraph", u"one\n  two  \n\n"_qs, Style::cues,
@@ -143,6 +138,7 @@ TEST(TeleprompterScriptTest, ContextualWordsKeepLongWordsAndAcronymsOnce)
               (QStringList{u"NASA"_qs, u"AI"_qs, u"hello\u2019s"_qs, u"wonderful"_qs, u"Example"_qs}));
     // Five user-perceived characters with a combining accent: a short lower-case word, not six.
     EXPECT_TRUE(contextualWords(u"cafe\u0301s"_qs).isEmpty());
+    EXPECT_TRUE(contextualWords(QString()).isEmpty());
     EXPECT_EQ(contextualWords(u"na\u00EFvet\u00E9"_qs), QStringList{u"na\u00EFvet\u00E9"_qs});
 
     QStringList many;

@@ -81,6 +81,12 @@ MovieWriter::~MovieWriter()
     std::lock_guard guard(d->lock);
     if (d->status == Status::writing || d->status == Status::unknown)
         d->muxer->abandon();
+    // A track owns its input and the input shares the track: break the cycle, or every writer would keep
+    // its encoders (hundreds of MB at 1080p) for the life of the process.
+    for (auto& track : d->tracks) {
+        track->block = nullptr;
+        track->input.reset();
+    }
 }
 
 MovieWriterInput* MovieWriter::addVideoInput(const VideoSettings& settings)
@@ -260,14 +266,13 @@ void MovieWriter::wakeWaitingInputs()
             strongTrack->block();
             if (alive.expired())
                 return;
-            bool again = false;
             {
                 std::lock_guard inner(d->lock);
                 strongTrack->scheduled = false;
-                again = isTrackReady(*strongTrack);
             }
-            if (again)
-                wakeWaitingInputs();
+            // Not only this track: what it appended may have let a sibling that waited on the interleaving
+            // window go on, and nothing else would wake that one.
+            wakeWaitingInputs();
         });
     }
 }

@@ -1,0 +1,139 @@
+#include "capture/AudioOnlyRecorder.h"
+
+#include "capture/SpeechAudioSink.h"
+#include "core/Diagnostics.h"
+#include "platform/media/MovieWriter.h"
+
+#include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
+
+AudioOnlyRecorder::AudioOnlyRecorder(std::unique_ptr<AudioCapture> capture, SpeechAudioSink* speech) : capture_(std::move(capture)), speech_(speech) {}
+
+AudioOnlyRecorder::~AudioOnlyRecorder()
+{
+    if (capture_)
+        capture_->stop();
+    queue_.sync([this] {
+        if (writer_)
+            writer_->cancelWriting();
+    });
+}
+
+std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const Microphone& microphone, const QString& path)
+{
+    if (recording_.load())
+        stop().waitForFinished();
+    const QString name = microphone.localizedName.isEmpty() ? microphone.uniqueID.value_or(QStringLiteral("default")) : microphone.localizedName;
+    // An existing file is someone's earlier take: refuse rather than replace it.
+    if (QFileInfo::exists(path))
+        return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't record right now: a file already exists at ") + path + QLatin1Char('.'));
+    std::optional<RecorderError> setUpError;
+    queue_.sync([&] {
+        writer_ = std::make_unique<MovieWriter>(path, MovieFileType::appleM4A, MovieWriteMode::capture);
+        input_ = writer_->addAudioInput({48000, 1, 128000});
+        sessionOpen_ = blocksWritten_ = failureReported_ = false;
+        if (!input_) {
+            writer_.reset();
+            setUpError = RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't record right now."));
+            return;
+        }
+        input_->setExpectsMediaDataInRealTime(true);
+    });
+    if (setUpError)
+        return setUpError;
+    if (!capture_)
+        return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't record right now."));
+    AudioCapture::Request request;
+    request.source = microphone.uniqueID ? AudioCapture::Source::named : AudioCapture::Source::defaultMicrophone;
+    request.sourceName = microphone.uniqueID.value_or(QString());
+    request.sampleRate = 48000;
+    request.channels = 1;
+    const auto error = capture_->start(
+        request, [this](const MediaSample& block) { queue_.async([this, block] { handle(block); }); },
+        [this](const QString& reason) { queue_.async([this, reason] { fail({QStringLiteral("PulseAudio"), 1, reason}); }); });
+    if (error) {
+        queue_.sync([this] { writer_.reset(); });
+        return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't be opened: ") + *error);
+    }
+    url_ = path;
+    microphoneName_ = capture_->sourceDescription().isEmpty() ? name : capture_->sourceDescription();
+    recording_ = true;
+    return std::nullopt;
+}
+
+void AudioOnlyRecorder::handle(const MediaSample& block)
+{
+    if (speech_)
+        speech_->feed(block);
+    if (!writer_ || !input_)
+        return;
+    if (!sessionOpen_) {
+        if (!writer_->startWriting()) {
+            const auto error = writer_->error();
+            fail(error ? error->info() : ErrorInfo{QStringLiteral("Media"), 0, QStringLiteral("the writer could not start")});
+            writer_.reset();
+            input_ = nullptr;
+            return;
+        }
+        // The first block is the file's zero.
+        writer_->startSession(block.presentationTime());
+        sessionOpen_ = true;
+    }
+    if (!input_->isReadyForMoreMediaData())
+        return;
+    if (input_->append(block)) {
+        blocksWritten_ = true;
+    } else if (const auto error = writer_->error()) {
+        fail(error->info());
+    }
+}
+
+void AudioOnlyRecorder::fail(const ErrorInfo& error)
+{
+    if (failureReported_)
+        return;
+    failureReported_ = true;
+    Diagnostics::log(error, QStringLiteral("voice track recording"));
+    if (onFailure)
+        onFailure(error);
+}
+
+QFuture<std::optional<QString>> AudioOnlyRecorder::stop()
+{
+    const bool wasRecording = recording_.exchange(false);
+    if (!wasRecording) {
+        const QString url = url_;
+        return QtConcurrent::run([url]() -> std::optional<QString> {
+            if (!url.isEmpty() && QFileInfo::exists(url))
+                return url;
+            return std::nullopt;
+        });
+    }
+    return QtConcurrent::run([this] {
+        if (capture_)
+            capture_->stop();
+        std::optional<QString> result;
+        queue_.sync([&] { result = finishOnQueue(); });
+        return result;
+    });
+}
+
+std::optional<QString> AudioOnlyRecorder::finishOnQueue()
+{
+    std::unique_ptr<MovieWriter> writer = std::move(writer_);
+    MovieWriterInput* input = std::exchange(input_, nullptr);
+    if (!writer || !sessionOpen_) {
+        // No sound ever arrived: nothing was written, and an unstarted writer left no file.
+        if (writer)
+            writer->cancelWriting();
+        fail({QStringLiteral("AudioOnlyRecorder"), 1, QStringLiteral("no sound arrived from the microphone")});
+        return std::nullopt;
+    }
+    input->markAsFinished();
+    if (writer->finishWriting() && writer->status() == MovieWriter::Status::completed)
+        return QFileInfo::exists(url_) ? std::optional<QString>(url_) : std::nullopt;
+    const auto error = writer->error();
+    fail(error ? error->info() : ErrorInfo{QStringLiteral("Media"), 0, QStringLiteral("unknown writer failure")});
+    // The capture file is fragmented: the sound written before the failure stays readable.
+    return blocksWritten_ && QFileInfo::exists(url_) ? std::optional<QString>(url_) : std::nullopt;
+}

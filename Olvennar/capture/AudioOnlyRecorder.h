@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/audio/AudioCapture.h"
+#include "platform/system/DispatchQueue.h"
+#include "platform/system/ErrorInfo.h"
+
+#include <QFuture>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class MovieWriter;
+class MovieWriterInput;
+class SpeechAudioSink;
+
+// Records one microphone into a mono AAC .m4a (48 kHz, 128 kbit/s) for voice takes, and hands the same
+// blocks to voice follow while it records. No take clock, no pause: the file runs from the first block to
+// the stop. One recorder is reused for every voice take.
+//
+// Threading: start and stop from the GUI thread; blocks are fed and written on the "voice-track.audio"
+// queue. `onFailure` is called on that queue.
+class AudioOnlyRecorder {
+public:
+    class RecorderError {
+    public:
+        static RecorderError cannotUse(QString text) { return RecorderError(std::move(text)); }
+        const QString& errorDescription() const { return text_; }
+        ErrorInfo info() const { return {QStringLiteral("AudioOnlyRecorder.RecorderError"), 0, text_}; }
+
+    private:
+        explicit RecorderError(QString text) : text_(std::move(text)) {}
+        QString text_;
+    };
+
+    // The microphone to use: a source name (nothing: the default input) and the name people see.
+    struct Microphone {
+        std::optional<QString> uniqueID;
+        QString localizedName;
+    };
+
+    AudioOnlyRecorder(std::unique_ptr<AudioCapture> capture, SpeechAudioSink* speech);
+    ~AudioOnlyRecorder();
+    AudioOnlyRecorder(const AudioOnlyRecorder&) = delete;
+    AudioOnlyRecorder& operator=(const AudioOnlyRecorder&) = delete;
+
+    std::optional<RecorderError> start(const Microphone& microphone, const QString& path);
+    // The file, or nothing when no usable file exists. A failure after sound was written keeps the file
+    // and is reported through onFailure.
+    QFuture<std::optional<QString>> stop();
+
+    bool isRecording() const { return recording_.load(); }
+    const QString& microphoneName() const { return microphoneName_; }
+    std::function<void(const ErrorInfo&)> onFailure;
+
+private:
+    void handle(const MediaSample& block);
+    std::optional<QString> finishOnQueue();
+    void fail(const ErrorInfo& error);
+
+    std::unique_ptr<AudioCapture> capture_;
+    SpeechAudioSink* speech_;
+    DispatchQueue queue_{"voice-track.audio"};
+
+    // Queue only.
+    std::unique_ptr<MovieWriter> writer_;
+    MovieWriterInput* input_ = nullptr;
+    bool sessionOpen_ = false;
+    bool blocksWritten_ = false;
+    bool failureReported_ = false;
+
+    std::atomic<bool> recording_{false};
+    QString url_;
+    QString microphoneName_;
+};

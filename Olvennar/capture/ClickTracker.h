@@ -1,0 +1,49 @@
+#pragma once
+
+#include "capture/Click.h"
+#include "platform/input/InputEvents.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QRectF>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class PointerState;
+class RecordingClock;
+
+// Logs the left and right clicks of a screen take against the take clock, as fractions of the capture
+// rectangle. Lives on the main thread; the record list may be read from anywhere.
+class ClickTracker : public QObject {
+public:
+    using Click = ::Click;
+
+    ClickTracker(InputEvents& input, PointerState& pointer, QObject* parent = nullptr);
+    ~ClickTracker() override;
+
+    // Arms the tracker for a take (replacing any monitor). The capture rectangle is in desktop
+    // coordinates, origin bottom-left.
+    void start(std::shared_ptr<RecordingClock> clock, const QRectF& captureRect);
+    // Removes the monitor; safe to call again. The recorded clicks stay until clearRecorded().
+    void stop();
+    bool isMonitoring() const { return monitor_ != nullptr; }
+
+    std::vector<Click> recorded() const;
+    void clearRecorded();
+
+    // The "clicks" sidecar: an indented JSON array of {"time", "x", "y"}; nothing when a value is not
+    // a finite number.
+    static std::optional<QByteArray> encoded(const std::vector<Click>& clicks);
+
+private:
+    void mouseDown(const RecordingClock& clock, const QRectF& captureRect);
+
+    InputEvents& input_;
+    PointerState& pointer_;
+    std::unique_ptr<InputEvents::Monitor> monitor_;
+    mutable std::mutex lock_;
+    std::vector<Click> recorded_;
+};

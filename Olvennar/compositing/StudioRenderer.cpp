@@ -1,0 +1,294 @@
+#include "compositing/StudioRenderer.h"
+
+#include "compositing/RasterFlip.h"
+#include "compositing/ShapeMasking.h"
+#include "compositing/StudioCamera.h"
+#include "compositing/StudioPalette.h"
+#include "compositing/StudioRendererScratch.h"
+#include "platform/image/ImageCompositing.h"
+#include "platform/image/ImageResampling.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The parts of `area` outside `hole`: up to four bands (above, below, left, right).
+std::vector<QRect> bandsAround(const QRect& area, const QRect& hole)
+{
+    const QRect cut = hole.intersected(area);
+    if (cut.isEmpty())
+        return {area};
+    std::vector<QRect> bands;
+    const auto add = [&](const QRect& r) {
+        if (!r.isEmpty())
+            bands.push_back(r);
+    };
+    add(QRect(QPoint(area.left(), area.top()), QPoint(area.right(), cut.top() - 1)));
+    add(QRect(QPoint(area.left(), cut.bottom() + 1), QPoint(area.right(), area.bottom())));
+    add(QRect(QPoint(area.left(), cut.top()), QPoint(cut.left() - 1, cut.bottom())));
+    add(QRect(QPoint(cut.right() + 1, cut.top()), QPoint(area.right(), cut.bottom())));
+    return bands;
+}
+
+cv::Mat view(cv::Mat& mat, const QRect& r) { return mat(cv::Rect(r.x(), r.y(), r.width(), r.height())); }
+
+double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
+
+// Values from files and timelines may be broken; a frame never computes with NaN or infinities.
+ZoomTimeline::State sanitized(const ZoomTimeline::State& zoom)
+{
+    return {finiteOr(zoom.amount, 0), finiteOr(zoom.scale, 1), QPointF(finiteOr(zoom.center.x(), 0.5), finiteOr(zoom.center.y(), 0.5))};
+}
+
+std::optional<LayoutBlend> sanitized(std::optional<LayoutBlend> layout)
+{
+    if (layout)
+        layout->t = finiteOr(layout->t, 1);
+    return layout;
+}
+
+QRectF sanitized(const QRectF& region)
+{
+    const bool finite = std::isfinite(region.x()) && std::isfinite(region.y()) && std::isfinite(region.width()) && std::isfinite(region.height());
+    return finite ? region : QRectF(0, 0, 1, 1);
+}
+
+} // namespace
+
+StudioRenderer::StudioRenderer(QSize renderSize, QSizeF screenSize, FaceLayout face, StudioBackground background)
+    : renderSize_(renderSize)
+    , geometry_(QSizeF(renderSize), screenSize.width() / std::max(screenSize.height(), 1.0), face, background)
+    , screenSize_(screenSize)
+    , scratch_(std::make_unique<Scratch>())
+{
+    room_ = geometry_.isDarkRoom() ? makeRoom(geometry_) : StudioBackdrop::makeLightPlate(background, renderSize, 1.1);
+    windowShadow_ = makeShadow(geometry_.windowRect, geometry_.windowRadius, true, false, std::nullopt);
+    const double rim = geometry_.cardRim;
+    cardShadow_ = makeShadow(geometry_.cardRect.adjusted(-rim, -rim, rim, rim), geometry_.cardRadius + rim, false,
+        face == FaceLayout::tallLeft, std::nullopt);
+    cardMask_ = ShapeMasking::alphaMask(QSizeF(renderSize), ShapeMasking::roundedRectPath(geometry_.cardRect, geometry_.cardRadius));
+    bakeCardEdge();
+    for (CursorShape shape : {CursorShape::arrow, CursorShape::iBeam, CursorShape::hand})
+        sprites_[shape] = makeCursor(shape);
+    ripple_ = makeRipple();
+}
+
+StudioRenderer::~StudioRenderer() = default;
+
+const StudioRenderer::CursorSprite* StudioRenderer::sprite(CursorShape shape) const
+{
+    auto found = sprites_.find(shape);
+    if (found == sprites_.end())
+        found = sprites_.find(CursorShape::arrow);
+    return found == sprites_.end() ? nullptr : &found->second;
+}
+
+bool StudioRenderer::isHome(const StudioLayoutFrame& frame) const
+{
+    return frame.windowRect == geometry_.windowRect && frame.windowRadius == geometry_.windowRadius && frame.cardRect == geometry_.cardRect
+        && frame.cardRadius == geometry_.cardRadius && frame.cardRim == geometry_.cardRim;
+}
+
+std::optional<StudioLayoutFrame> StudioRenderer::layoutFrame(std::optional<LayoutBlend> blend) const
+{
+    if (!blend)
+        return std::nullopt;
+    if (blend->from == blend->to || blend->t >= 1)
+        return geometry_.layoutFrame(blend->to);
+    if (blend->t <= 0)
+        return geometry_.layoutFrame(blend->from);
+    return StudioLayoutFrame::lerp(geometry_.layoutFrame(blend->from), geometry_.layoutFrame(blend->to), blend->t);
+}
+
+bool StudioRenderer::render(const Frame& frame, PixelBuffer& out)
+{
+    if (!frame.screen)
+        return false;
+    static const std::vector<Click> noClicks;
+    if (!drawBase(*frame.screen, frame.time, frame.zoom, frame.region, frame.pointer, frame.clicks ? *frame.clicks : noClicks,
+            frame.showClicks, frame.layout, out))
+        return false;
+    if (frame.camera)
+        drawCard(*frame.camera, frame.cardAlpha, frame.grade, frame.layout, out);
+    return true;
+}
+
+bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+    const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout, PixelBuffer& out)
+{
+    if (out.width() != renderSize_.width() || out.height() != renderSize_.height() || out.isEmpty())
+        return false;
+    return drawSafeBase(screen, finiteOr(time, 0), sanitized(zoom), sanitized(region), pointer, clicks, showClicks, sanitized(layout), out);
+}
+
+bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+    const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout, PixelBuffer& out)
+{
+    const double W = renderSize_.width();
+    const double H = renderSize_.height();
+
+    std::optional<StudioLayoutFrame> frame = layoutFrame(layout);
+    if (frame && isHome(*frame))
+        frame.reset();
+    const double radius = frame ? frame->windowRadius : geometry_.windowRadius;
+    const double aspect = screenSize_.width() / std::max(screenSize_.height(), 1.0);
+    const QRectF overview = geometry_.overviewRect(region, aspect, frame ? std::optional<QRectF>(frame->windowRect) : std::nullopt);
+
+    // While the window morphs, the zoom keeps its size relative to the home window.
+    ZoomTimeline::State zoomState = zoom;
+    if (frame && zoom.amount > 0 && frame->windowRect.width() > 1)
+        zoomState.scale = std::max(zoom.scale * geometry_.windowRect.width() / frame->windowRect.width(), 1.02);
+    const StudioCamera camera = StudioCamera::at(zoomState, geometry_, screenSize_, region, overview);
+
+    const QRectF windowRect = camera.roomTransform.mapRect(overview);
+    const bool covers = windowRect.adjusted(1, 1, -1, -1).contains(QRectF(0, 0, W, H));
+
+    cv::Mat canvas = PixelBufferViews::mat(out);
+    // Room and shadow under the opaque middle of the window would be painted over: skip them.
+    QRect hidden;
+    if (!covers && ImageCompositing::isOpaque(PixelBufferViews::mat(screen))) {
+        const double H_ = H;
+        const double sw = std::max(screenSize_.width(), 1.0), sh = std::max(screenSize_.height(), 1.0);
+        const QRectF picture = RasterFlip::rect(camera.transform.mapRect(QRectF(0, 0, sw, sh)), H_);
+        hidden = RasterFlip::pixelsInside(RasterFlip::rect(windowRect, H_), radius * camera.roomTransform.m11())
+                     .intersected(RasterFlip::pixelsInside(picture, 0));
+    }
+    if (covers) {
+        out.fill(0, 0, 0, 255);
+    } else {
+        drawRoom(time, zoom.amount, hidden, out);
+        if (!frame || !layout) {
+            drawShadowMapped(windowShadow_, geometry_.windowRect, overview, camera.roomTransform, 1, canvas, {}, hidden);
+        } else {
+            const double w = layout->from == layout->to ? 1.0 : std::clamp(layout->t, 0.0, 1.0);
+            const std::pair<LayoutState, double> pairs[] = {{layout->from, 1 - w}, {layout->to, w}};
+            for (const auto& [state, weight] : pairs) {
+                if (weight <= 0.001)
+                    continue;
+                const ImageLayer& shadow = windowShadow(state);
+                drawShadowMapped(shadow, geometry_.layoutFrame(state).windowRect, overview, camera.roomTransform, weight, canvas, {}, hidden);
+            }
+        }
+    }
+
+    const double roomScale = camera.roomTransform.m11();
+    drawScreen(screen, camera, windowRect, radius * roomScale, covers, hidden, out);
+    if (!covers)
+        drawWindowEdge(windowRect, radius * roomScale, out);
+    if (showClicks && !clicks.empty())
+        drawRipples(time, camera, clicks, windowRect, covers, out);
+    if (pointer)
+        drawPointer(time, camera, *pointer, clicks, windowRect, covers, out);
+    return true;
+}
+
+void StudioRenderer::drawRoom(double time, double zoomWeight, const QRect& hidden, PixelBuffer& out) const
+{
+    const double W = renderSize_.width();
+    const double H = renderSize_.height();
+    cv::Mat target = PixelBufferViews::mat(out);
+    if (room_.isEmpty()) {
+        out.fill(0, 0, 0, 255);
+        return;
+    }
+    const double k = geometry_.isDarkRoom() ? 1 + 0.07 * zoomWeight : 1.0;
+    const double a = 2 * M_PI * time;
+    const double dx = 0.006 * W * std::sin(a / 29);
+    const double dy = 0.005 * H * std::sin(a / 37 + 1.3);
+    // p → (W/2 + dx, H/2 + dy) + k·(p − (W/2, H/2)), in render space.
+    const QTransform drift(k, 0, 0, k, W / 2 + dx - k * W / 2, H / 2 + dy - k * H / 2);
+    // Plate pixels → render space (the plate's own rows are raster rows of its extent).
+    const QTransform plateToRender = RasterFlip::flip(room_.extent.height()) * QTransform::fromTranslate(room_.extent.x(), room_.extent.y());
+    const QTransform toCanvas = plateToRender * drift * RasterFlip::flip(H);
+    for (const QRect& band : bandsAround(QRect(0, 0, out.width(), out.height()), hidden)) {
+        cv::Mat part = view(target, band);
+        ImageResampling::draw(PixelBufferViews::mat(room_.pixels), toCanvas, band, part, ImageResampling::Filter::linear, true);
+    }
+}
+
+void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
+    double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden)
+{
+    if (shadow.isEmpty() || weight <= 0.001)
+        return;
+    const double alpha = weight < 0.999 ? weight : 1.0;
+    const QRect targetRect(targetOrigin.x(), targetOrigin.y(), target.cols, target.rows);
+    if (from == to && room.isIdentity()) {
+        cv::Mat pixels = shadow.mat();
+        for (const QRect& band : bandsAround(shadow.rect().intersected(targetRect), hidden)) {
+            cv::Mat part = view(pixels, band.translated(-shadow.origin));
+            ImageCompositing::over(target, part, band.topLeft() - targetOrigin, alpha);
+        }
+        return;
+    }
+    if (!(from.width() > 0) || !(from.height() > 0))
+        return;
+    const QTransform renderMap = QTransform::fromTranslate(-from.x(), -from.y())
+        * QTransform::fromScale(to.width() / from.width(), to.height() / from.height()) * QTransform::fromTranslate(to.x(), to.y()) * room;
+    const double H = renderSize_.height();
+    const QTransform toCanvas = QTransform::fromTranslate(shadow.origin.x(), shadow.origin.y()) * RasterFlip::transform(renderMap, H, H);
+    const QRect area = ImageResampling::mappedBounds(shadow.mat().size(), toCanvas).intersected(targetRect);
+    for (const QRect& band : bandsAround(area, hidden)) {
+        cv::Mat part = Scratch::area(scratch_->layer, band.size());
+        ImageResampling::draw(shadow.mat(), toCanvas, band, part, ImageResampling::Filter::linear);
+        ImageCompositing::over(target, part, band.topLeft() - targetOrigin, alpha);
+    }
+}
+
+void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
+    bool covers, const QRect& hidden, PixelBuffer& out)
+{
+    if (screen.isEmpty())
+        return;
+    const double H = renderSize_.height();
+    const double sw = std::max(screenSize_.width(), 1.0);
+    const double sh = std::max(screenSize_.height(), 1.0);
+    // A frame of another size than the recording's is stretched onto it.
+    const QTransform bufferToScreen = QTransform::fromScale(sw / screen.width(), sh / screen.height());
+    const QTransform toCanvas = bufferToScreen * RasterFlip::transform(camera.transform, sh, H);
+    QRect area = ImageResampling::mappedBounds(PixelBufferViews::mat(screen).size(), toCanvas).intersected(QRect(0, 0, out.width(), out.height()));
+    const RoundedRectShape mask = RoundedRectShape::make(RasterFlip::rect(windowRect, H), radius);
+    if (!covers)
+        area = area.intersected(mask.pixelBounds());
+    if (area.isEmpty())
+        return;
+    cv::Mat target = PixelBufferViews::mat(out);
+    // The opaque middle of the window is written straight into the frame; only its edges are blended.
+    const QRect middle = hidden.intersected(area);
+    if (!middle.isEmpty()) {
+        cv::Mat part = view(target, middle);
+        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, middle, part, ImageResampling::Filter::linear);
+    }
+    for (const QRect& band : bandsAround(area, middle)) {
+        cv::Mat part = Scratch::area(scratch_->screen, band.size());
+        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, band, part, ImageResampling::Filter::linear);
+        if (covers)
+            ImageCompositing::over(target, part, band.topLeft());
+        else
+            ImageCompositing::overMasked(target, part, band.topLeft(), mask);
+    }
+}
+
+void StudioRenderer::drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const
+{
+    const double H = renderSize_.height();
+    const double width = geometry_.edgeWidth;
+    const QRectF raster = RasterFlip::rect(windowRect, H);
+    cv::Mat target = PixelBufferViews::mat(out);
+    if (!geometry_.isDarkRoom()) {
+        const double h = width / 2;
+        ImageShapes::strokeRoundedRect(target, {}, raster.adjusted(h, h, -h, -h), std::max(radius - h, 0.0), width,
+            StudioPalette::withAlpha(StudioPalette::white, 0.55));
+        return;
+    }
+    // Dark room: a cream rim that fades from the window's top downward (smooth gradient 0.62 → 0.16 over 0.9 H).
+    const double top = std::min(windowRect.y() + windowRect.height(), H);
+    const auto fade = [top, H](double rasterY) {
+        const double y = H - rasterY;
+        const double t = std::clamp((top - y) / (0.9 * H), 0.0, 1.0);
+        const double s = t * t * (3 - 2 * t);
+        return 0.62 + (0.16 - 0.62) * s;
+    };
+    ImageShapes::strokeRoundedRect(target, {}, raster, radius, width, StudioPalette::cream, fade);
+}

@@ -1,0 +1,170 @@
+#pragma once
+
+#include "capture/Click.h"
+#include "capture/CursorShape.h"
+#include "capture/PointerPath.h"
+#include "compositing/StudioBackdrop.h"
+#include "compositing/StudioGeometry.h"
+#include "compositing/StudioLayoutFrame.h"
+#include "compositing/StudioLook.h"
+#include "finishing/LayoutBlend.h"
+#include "finishing/ZoomTimeline.h"
+#include "platform/image/ImageLayer.h"
+#include "platform/media/PixelBuffer.h"
+
+#include <QPainterPath>
+#include <QPointF>
+#include <QRectF>
+#include <QSize>
+#include <QSizeF>
+#include <QTransform>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct StudioCamera;
+
+// Paints the studio look of one output frame: the room, the screen as a floating window with shadow and
+// rim, the zoom camera and layout morphs, click ripples and the pointer, then the camera card.
+// Everything that stays the same from frame to frame (room, shadows, masks, rims, sprites, ripple) is
+// baked once in the constructor; a frame only transforms and composites.
+//
+// Geometry is render space (origin bottom-left, y up, pixels of the render size); pixel buffers are raster
+// (row 0 on top). The flip happens once where geometry meets pixels.
+//
+// Threading: one thread at a time per renderer (the per-state shadow caches fill on first use). Output
+// buffers are BGRA premultiplied PixelBuffers of exactly the render size.
+class StudioRenderer {
+public:
+    // A pre-baked pointer picture. `hotspot` is the sprite pixel on the pointer's tip, measured from the
+    // sprite's bottom-left corner; `unit` sprite pixels per path unit.
+    struct CursorSprite {
+        ImageLayer image;
+        QPointF hotspot;
+        double unit = 14;
+    };
+
+    // A pointer outline in path units, the tip at the origin, y growing downward on the sprite.
+    struct CursorOutline {
+        QPainterPath body;
+        std::optional<QPainterPath> detail;
+    };
+
+    // Everything one output frame needs. Pointers are borrowed for the call only.
+    struct Frame {
+        const PixelBuffer* screen = nullptr; // the screen recording's frame, screen pixels
+        double time = 0; // take seconds
+        ZoomTimeline::State zoom;
+        QRectF region{0, 0, 1, 1}; // shown part of the screen, fractions (origin bottom-left)
+        const PointerPath* pointer = nullptr;
+        const std::vector<Click>* clicks = nullptr;
+        bool showClicks = false;
+        std::optional<LayoutBlend> layout;
+        const PixelBuffer* camera = nullptr; // nothing: no card
+        double cardAlpha = 1; // the card's opacity this frame
+        bool grade = true; // colour-grade the camera picture
+    };
+
+    StudioRenderer(QSize renderSize, QSizeF screenSize, FaceLayout face, StudioBackground background);
+    ~StudioRenderer();
+    StudioRenderer(const StudioRenderer&) = delete;
+    StudioRenderer& operator=(const StudioRenderer&) = delete;
+
+    const StudioGeometry& geometry() const { return geometry_; }
+    QSizeF screenSize() const { return screenSize_; }
+    QSize renderSize() const { return renderSize_; }
+
+    // The whole frame: drawBase, then drawCard when a camera frame is given. False (output untouched)
+    // when `out` is not of the render size or no screen frame is given.
+    bool render(const Frame& frame, PixelBuffer& out);
+
+    // Room, window shadow, screen window and rim, click ripples and pointer; overwrites every pixel of `out`.
+    bool drawBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+        const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
+        PixelBuffer& out);
+    // The camera card over a base frame drawn by drawBase (in place). A camera picture without a card
+    // framing leaves the frame as it is.
+    void drawCard(const PixelBuffer& camera, double alpha, bool grade, std::optional<LayoutBlend> layout, PixelBuffer& over);
+
+    // The blended window and card of a layout blend; nothing for no blend.
+    std::optional<StudioLayoutFrame> layoutFrame(std::optional<LayoutBlend> blend) const;
+
+    // Per-state shadows, baked into the window's or card's neighbourhood on first use.
+    const ImageLayer& windowShadow(LayoutState state);
+    const ImageLayer& cardShadow(LayoutState state);
+
+    // Baked pieces, exposed for inspection.
+    const StudioBackdrop::Plate& room() const { return room_; }
+    const ImageLayer& homeWindowShadow() const { return windowShadow_; }
+    const ImageLayer& homeCardShadow() const { return cardShadow_; }
+    const ImageLayer& cardMask() const { return cardMask_; }
+    const ImageLayer& cardEdge() const { return cardEdge_; }
+    const ImageLayer& ripple() const { return ripple_; }
+    const CursorSprite* sprite(CursorShape shape) const;
+
+    // The pointer outline of a shape (`other` has the arrow's) and its baked sprite.
+    static CursorOutline cursorPath(CursorShape shape);
+    static CursorSprite makeCursor(CursorShape shape);
+
+    // Camera picture helpers: the colour grade (light: every backdrop but the dark room) and the scale
+    // (Lanczos up, sharpened above 1.3; area down).
+    static void grade(PixelBuffer& picture, bool light);
+    static PixelBuffer scaleCamera(const PixelBuffer& picture, double scale);
+
+    // The dark room plate: canvas in the middle, overscan on every side.
+    static StudioBackdrop::Plate makeRoom(const StudioGeometry& geometry);
+    // The 512 × 512 click ring: warm glow, alpha peaking at 0.82 of the radius.
+    static ImageLayer makeRipple();
+
+    // A click's ring `age` seconds after it: drawn from 0 to 0.55 s, growing while it fades.
+    struct ClickRipple {
+        double radius = 0; // render pixels
+        double alpha = 0;
+    };
+    static std::optional<ClickRipple> clickRipple(double age, double magnification, double height);
+    // The pointer's press dip at a time: 1, or down to 0.84 around a click.
+    static double pressScale(double time, const std::vector<Click>& clicks);
+
+private:
+    struct Scratch;
+
+    bool drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+        const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
+        PixelBuffer& out);
+    void bakeCardEdge();
+    ImageLayer makeShadow(const QRectF& rect, double radius, bool heavy, bool tall, std::optional<QRectF> bakeIn) const;
+    void drawRoom(double time, double zoomWeight, const QRect& hidden, PixelBuffer& out) const;
+    void drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
+        double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden = {});
+    // The camera picture scaled by `scale` with its centre at `centre` (render space), covering `card`;
+    // written for the raster `area` into the card scratch.
+    void coverCard(const PixelBuffer& camera, bool grade, double scale, QPointF centre, const QRectF& card, const QRect& area);
+    template <typename Draw>
+    void composeLayer(PixelBuffer& out, double alpha, const QRect& bounds, const Draw& draw);
+    void drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
+        bool covers, const QRect& hidden, PixelBuffer& out);
+    void drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const;
+    void drawRipples(double time, const StudioCamera& camera, const std::vector<Click>& clicks, const QRectF& windowRect,
+        bool covers, PixelBuffer& out);
+    void drawPointer(double time, const StudioCamera& camera, const PointerPath& pointer, const std::vector<Click>& clicks,
+        const QRectF& windowRect, bool covers, PixelBuffer& out);
+    void drawMovingCard(const PixelBuffer& camera, double alpha, bool grade, const StudioLayoutFrame& frame,
+        const LayoutBlend& blend, PixelBuffer& over);
+    bool isHome(const StudioLayoutFrame& frame) const;
+
+    QSize renderSize_;
+    StudioGeometry geometry_;
+    QSizeF screenSize_;
+    StudioBackdrop::Plate room_;
+    ImageLayer windowShadow_;
+    ImageLayer cardShadow_;
+    ImageLayer cardMask_;
+    ImageLayer cardEdge_;
+    std::map<CursorShape, CursorSprite> sprites_;
+    ImageLayer ripple_;
+    std::map<LayoutState, ImageLayer> stateCardShadows_;
+    std::map<LayoutState, ImageLayer> stateWindowShadows_;
+    std::unique_ptr<Scratch> scratch_;
+};

@@ -1,0 +1,242 @@
+#include "compositing/FaceCardFraming.h"
+#include "compositing/RasterFlip.h"
+#include "compositing/RenderRect.h"
+#include "compositing/StudioPalette.h"
+#include "compositing/StudioRenderer.h"
+#include "compositing/StudioRendererScratch.h"
+#include "platform/image/ImageBlur.h"
+#include "platform/image/ImageColor.h"
+#include "platform/image/ImageCompositing.h"
+#include "platform/image/ImageResampling.h"
+#include "platform/image/ImageShapes.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace RenderRect;
+
+namespace {
+
+
+// Share of a box [a, b] left after a Gaussian blur of sigma, at v.
+double blurredBox(double v, double a, double b, double sigma)
+{
+    const double k = 1 / (sigma * std::sqrt(2.0));
+    return 0.5 * (std::erf((v - a) * k) - std::erf((v - b) * k));
+}
+
+// Exposure, then warmer white (6500 K seen as 5800 K), then a little contrast and saturation.
+void gradeMat(cv::Mat& picture, bool light)
+{
+    ImageColor::Grade grade;
+    grade.ev = light ? -0.12 : -0.3;
+    grade.neutral = QPointF(6500, 0);
+    grade.targetNeutral = QPointF(5800, 0);
+    grade.contrast = 1.06;
+    grade.saturation = 1.03;
+    ImageColor::applyGrade(picture, grade);
+}
+
+// The pixels a card surely paints opaque: inside the rounded corners, by a pixel.
+QRect opaqueInside(const PixelBuffer& camera, const QRectF& cardRaster, double radius)
+{
+    if (!ImageCompositing::isOpaque(PixelBufferViews::mat(camera)))
+        return {};
+    return RasterFlip::pixelsInside(cardRaster, radius);
+}
+
+} // namespace
+
+void StudioRenderer::grade(PixelBuffer& picture, bool light)
+{
+    cv::Mat mat = PixelBufferViews::mat(picture);
+    gradeMat(mat, light);
+}
+
+PixelBuffer StudioRenderer::scaleCamera(const PixelBuffer& picture, double scale)
+{
+    const int w = static_cast<int>(std::lround(picture.width() * scale));
+    const int h = static_cast<int>(std::lround(picture.height() * scale));
+    PixelBuffer scaled(w, h);
+    if (scaled.isEmpty() || picture.isEmpty())
+        return scaled;
+    cv::Mat out = PixelBufferViews::mat(scaled);
+    ImageResampling::draw(PixelBufferViews::mat(picture), QTransform::fromScale(scale, scale), QRect(0, 0, w, h), out,
+        ImageResampling::Filter::lanczos, true);
+    if (scale > 1.3)
+        ImageColor::sharpenLuminance(out, 0.35, 1.4);
+    return scaled;
+}
+
+void StudioRenderer::coverCard(const PixelBuffer& camera, bool grade, double scale, QPointF centre, const QRectF& card, const QRect& area)
+{
+    const double H = renderSize_.height();
+    const double cw = camera.width(), ch = camera.height();
+    const bool light = !geometry_.isDarkRoom();
+    // Camera rows → canvas rows: scaled, centred on `centre`.
+    const auto placement = [&](double s, QPointF c) {
+        return QTransform::fromScale(s, s) * QTransform::fromTranslate(c.x() - s * cw / 2, H - c.y() - s * ch / 2);
+    };
+    cv::Mat source = PixelBufferViews::mat(camera);
+    QTransform toCanvas = placement(scale, centre);
+    const QRectF picture(centre.x() - scale * cw / 2, centre.y() - scale * ch / 2, scale * cw, scale * ch);
+    const bool covered = picture.adjusted(-0.5, -0.5, 0.5, 0.5).contains(card);
+
+    cv::Mat graded = source;
+    // The grade works per pixel: when the card shows fewer pixels than it reads, grade the card instead.
+    const bool gradeAfter = grade && covered && scale < 1;
+    if (grade && !gradeAfter) {
+        // Grading is per pixel: only the camera pixels the card shows are graded (all of them for a backfill).
+        cv::Rect window(0, 0, source.cols, source.rows);
+        if (covered) {
+            const QRectF needed = toCanvas.inverted().mapRect(QRectF(area));
+            const QRect grown = RasterFlip::pixelsTouched(needed).adjusted(-6, -6, 6, 6).intersected(QRect(0, 0, source.cols, source.rows));
+            window = cv::Rect(grown.x(), grown.y(), grown.width(), grown.height());
+        }
+        if (window.width <= 0 || window.height <= 0)
+            window = cv::Rect(0, 0, source.cols, source.rows);
+        cv::Mat copy = Scratch::area(scratch_->camera, QSize(window.width, window.height));
+        source(window).copyTo(copy);
+        gradeMat(copy, light);
+        graded = copy;
+        toCanvas = QTransform::fromTranslate(window.x, window.y) * toCanvas;
+        if (!covered)
+            toCanvas = placement(scale, centre);
+    }
+    scratch_->cardView = Scratch::area(scratch_->cardView, area.size());
+    cv::Mat& out = scratch_->cardView;
+    ImageResampling::draw(graded, toCanvas, area, out, ImageResampling::Filter::lanczos, covered);
+    if (gradeAfter)
+        gradeMat(out, light);
+    if (scale > 1.3)
+        ImageColor::sharpenLuminance(out, 0.35, 1.4);
+    if (covered)
+        return;
+
+    // The picture leaves part of the card bare: a blurred, paler cover of the whole frame fills in
+    // behind it, and the picture fades into it over its left, right and top edges.
+    const double backScale = std::max(card.width() / cw, card.height() / ch);
+    cv::Mat back;
+    ImageResampling::draw(graded, placement(backScale, QPointF(midX(card), midY(card))), area, back, ImageResampling::Filter::lanczos, true);
+    ImageBlur::gaussian(back, 220, true);
+    ImageColor::colorControls(back, 1, 0.35, 0);
+    const QRectF E = picture;
+    const QRectF inner = E.adjusted(70, 70, -70, -70);
+    const double y0 = minY(E) - 280;
+    for (int y = 0; y < out.rows; ++y) {
+        const double ry = H - (area.y() + y + 0.5);
+        uint8_t* row = out.ptr<uint8_t>(y);
+        const double my = (ry < minY(E) || ry > maxY(E)) ? 0 : blurredBox(ry, y0, maxY(inner), 35);
+        for (int x = 0; x < out.cols; ++x) {
+            const double rx = area.x() + x + 0.5;
+            const double m = (rx < minX(E) || rx > maxX(E)) ? 0 : my * blurredBox(rx, minX(inner), maxX(inner), 35);
+            for (int c = 0; c < 4; ++c)
+                row[4 * x + c] = static_cast<uint8_t>(row[4 * x + c] * m + 0.5);
+        }
+    }
+    ImageCompositing::over(back, out, {});
+    back.copyTo(out);
+}
+
+template <typename Draw>
+void StudioRenderer::composeLayer(PixelBuffer& out, double alpha, const QRect& bounds, const Draw& draw)
+{
+    cv::Mat canvas = PixelBufferViews::mat(out);
+    if (alpha >= 0.999) {
+        draw(canvas, QPoint());
+        return;
+    }
+    const QRect area = bounds.intersected(QRect(0, 0, out.width(), out.height()));
+    if (area.isEmpty() || alpha <= 0)
+        return;
+    // Faded as one layer, so the card's own pieces do not show through each other.
+    cv::Mat layer = Scratch::area(scratch_->cardLayer, area.size());
+    layer.setTo(cv::Scalar::all(0));
+    draw(layer, area.topLeft());
+    ImageCompositing::over(canvas, layer, area.topLeft(), alpha);
+}
+
+void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grade, std::optional<LayoutBlend> layout, PixelBuffer& over)
+{
+    if (over.width() != renderSize_.width() || over.height() != renderSize_.height() || over.isEmpty())
+        return;
+    if (layout && !std::isfinite(layout->t))
+        layout->t = 1;
+    if (!std::isfinite(alpha))
+        return;
+    const std::optional<StudioLayoutFrame> frame = layoutFrame(layout);
+    if (frame && !isHome(*frame)) {
+        drawMovingCard(camera, alpha, grade, *frame, *layout, over);
+        return;
+    }
+    const std::optional<FaceCardFraming> framing = FaceCardFraming::make(geometry_, QSizeF(camera.width(), camera.height()));
+    if (!framing || camera.isEmpty())
+        return;
+    const double H = renderSize_.height();
+    const QRect canvas(0, 0, over.width(), over.height());
+    const QRect area = RasterFlip::pixelsTouched(RasterFlip::rect(geometry_.cardRect, H)).intersected(canvas);
+    if (area.isEmpty())
+        return;
+    const QPointF centre(midX(framing->cameraRect), midY(framing->cameraRect));
+    coverCard(camera, grade, framing->scale, centre, geometry_.cardRect, area);
+    ImageCompositing::blendWithAlphaMask(scratch_->cardView, cardMask_.mat(), cardMask_.origin - area.topLeft());
+    const QRect bounds = cardShadow_.rect().united(area).united(cardEdge_.rect());
+    const QRect hidden = opaqueInside(camera, RasterFlip::rect(geometry_.cardRect, H), geometry_.cardRadius);
+    composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
+        drawShadowMapped(cardShadow_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, hidden);
+        ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
+        ImageCompositing::over(target, cardEdge_.mat(), cardEdge_.origin - origin);
+    });
+}
+
+void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, bool grade, const StudioLayoutFrame& frame,
+    const LayoutBlend& blend, PixelBuffer& over)
+{
+    const QRectF K = frame.cardRect;
+    const double cw = camera.width(), ch = camera.height();
+    if (!(cw > 0) || !(ch > 0) || !(K.width() > 0) || !(K.height() > 0))
+        return;
+    const double W = renderSize_.width();
+    const double H = renderSize_.height();
+    const double s = std::max(K.width() / cw, K.height() / ch) * FaceCardFraming::wide;
+    const double sw = cw * s, sh = ch * s;
+    QRectF visible = intersection(K, QRectF(0, 0, W, H));
+    if (visible.isEmpty())
+        visible = K;
+    const double slack = std::max((sw - K.width()) / 2, 0.0);
+    const double dx = std::clamp(midX(visible) - midX(K), -slack, slack);
+    const QPointF centre(midX(K) + dx, K.height() <= sh ? midY(K) - 0.06 * (sh - K.height()) : minY(K) + sh / 2);
+
+    const QRect canvas(0, 0, over.width(), over.height());
+    const QRectF cardRaster = RasterFlip::rect(K, H);
+    const QRect area = RasterFlip::pixelsTouched(cardRaster).intersected(canvas);
+    const double rim = frame.cardRim;
+    const QRectF O = K.adjusted(-rim, -rim, rim, rim);
+    if (!area.isEmpty()) {
+        coverCard(camera, grade, s, centre, K, area);
+        ImageShapes::maskToRoundedRect(scratch_->cardView, area.topLeft(), RoundedRectShape::make(cardRaster, frame.cardRadius));
+    }
+
+    const double w = blend.from == blend.to ? 1.0 : std::clamp(blend.t, 0.0, 1.0);
+    const std::pair<LayoutState, double> shadows[] = {{blend.to, w}, {blend.from, 1 - w}};
+    const double reach = 0.25 * H;
+    const QRect bounds = RasterFlip::pixelsTouched(RasterFlip::rect(O, H).adjusted(-reach, -reach, reach, reach));
+    const QRect hidden = opaqueInside(camera, cardRaster, frame.cardRadius);
+    composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
+        for (const auto& [state, weight] : shadows) {
+            if (weight <= 0.001)
+                continue;
+            const StudioLayoutFrame own = geometry_.layoutFrame(state);
+            const QRectF S = own.cardRect.adjusted(-own.cardRim, -own.cardRim, own.cardRim, own.cardRim);
+            drawShadowMapped(cardShadow(state), S, O, QTransform(), weight, target, origin, hidden);
+        }
+        if (!area.isEmpty())
+            ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
+        if (!geometry_.isDarkRoom() && rim > 0.1) {
+            const RoundedRectShape outer = RoundedRectShape::make(RasterFlip::rect(O, H), frame.cardRadius + rim);
+            const RoundedRectShape inner = RoundedRectShape::make(cardRaster.adjusted(0.5, 0.5, -0.5, -0.5), frame.cardRadius);
+            const double rimAlpha = geometry_.face == FaceLayout::tallLeft ? 0.9 : 1.0;
+            ImageShapes::fillRing(target, origin, outer, inner, StudioPalette::withAlpha(StudioPalette::rimCream, rimAlpha));
+        }
+    });
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "compositing/StudioRenderer.h"
+
+#include <QSize>
+
+#include <opencv2/core/mat.hpp>
+
+#include <algorithm>
+
+// Working pictures reused from frame to frame. Stores only grow, and each use takes a view of the size it
+// needs, so sizes that change every frame (morphs, zooms) allocate nothing once the largest was seen.
+struct StudioRenderer::Scratch {
+    cv::Mat screen;
+    cv::Mat layer;
+    cv::Mat sprite;
+    cv::Mat card;
+    cv::Mat cardLayer;
+    cv::Mat camera;
+    cv::Mat cardView; // the covered card picture of the current frame, a view into `card`
+
+    static cv::Mat area(cv::Mat& store, QSize size)
+    {
+        const int rows = std::max(size.height(), 0), cols = std::max(size.width(), 0);
+        if (store.rows < rows || store.cols < cols)
+            store.create(std::max(store.rows, rows), std::max(store.cols, cols), CV_8UC4);
+        return store(cv::Rect(0, 0, cols, rows));
+    }
+};

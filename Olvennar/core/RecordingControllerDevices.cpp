@@ -1,0 +1,352 @@
+// What the studio may use and what is plugged in: permissions, the display and device lists, and the two
+// floating panels kept in step with the devices, also during a take.
+#include "core/RecordingController.h"
+
+#include "capture/ScreenRecorder.h"
+#include "compositing/StudioGeometry.h"
+#include "core/ControllerHooks.h"
+#include "core/Diagnostics.h"
+#include "framing/CameraBubbleWindow.h"
+#include "platform/system/AccessProbe.h"
+#include "takes/OverlayRecorder.h"
+#include "takes/TakeServices.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+bool recordingOrPaused(const RecordingPhase& phase)
+{
+    return phase.kind() == RecordingPhase::Kind::recording || phase.kind() == RecordingPhase::Kind::paused;
+}
+
+const CaptureDeviceInfo* findDevice(const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& id)
+{
+    if (id) {
+        for (const CaptureDeviceInfo& device : devices)
+            if (device.uniqueID == *id)
+                return &device;
+    }
+    return devices.empty() ? nullptr : &devices.front();
+}
+
+bool listed(const std::vector<CaptureDeviceInfo>& devices, const QString& id)
+{
+    return std::any_of(devices.begin(), devices.end(), [&id](const CaptureDeviceInfo& device) { return device.uniqueID == id; });
+}
+
+} // namespace
+
+OverlayRecorder* RecordingController::cameraRecorder() const { return platform_.takes ? &platform_.takes->cameraRecorder() : nullptr; }
+OverlayRecorder* RecordingController::phoneRecorder() const { return platform_.takes ? &platform_.takes->phoneRecorder() : nullptr; }
+
+void RecordingController::refreshPermissions()
+{
+    AccessProbe& access = platform_.access;
+    setHasScreenPermission(access.screen() == Permissions::State::granted);
+    setMicPermission(access.microphone());
+    setCameraPermission(access.camera());
+}
+
+QCoro::Task<> RecordingController::checkPermissionAndLoadDisplays()
+{
+    refreshPermissions();
+    if (!hasScreenPermission_ || !platform_.takes) {
+        setDisplays({});
+        co_return;
+    }
+    const auto listedDisplays = platform_.takes->availableDisplays();
+    if (!listedDisplays) {
+        setPhase(Phase::failed(ScreenRecorder::RecorderError::screenPermissionStale().errorDescription()));
+        refreshDevices();
+        co_return;
+    }
+    screenDisplays_ = *listedDisplays;
+    std::vector<DisplayInfo> infos;
+    for (const ScreenDisplay& display : screenDisplays_)
+        infos.push_back({display.id, display.frame.width(), display.frame.height(), display.name});
+    const bool keep = selectedDisplayID_ && std::any_of(infos.begin(), infos.end(), [this](const DisplayInfo& d) { return d.displayID == *selectedDisplayID_; });
+    setDisplays(std::move(infos));
+    if (!keep)
+        setSelectedDisplayID(displays_.empty() ? std::nullopt : std::optional<quint32>(displays_.front().displayID));
+    refreshDevices();
+}
+
+void RecordingController::refreshDevices()
+{
+    TakeServices* takes = platform_.takes;
+    if (!takes)
+        return;
+    setCameras(takes->cameras());
+    setPhones(takes->phoneScreens());
+    setMicrophones(takes->microphones());
+
+    const auto settle = [](const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& current) -> std::optional<QString> {
+        if (current && listed(devices, *current))
+            return current;
+        return devices.empty() ? std::nullopt : std::optional<QString>(devices.front().uniqueID);
+    };
+    setSelectedCameraID(settle(cameras_, selectedCameraID_));
+    setSelectedPhoneID(settle(phones_, selectedPhoneID_));
+    if (!selectedMicrophoneID_ || !listed(microphones_, *selectedMicrophoneID_)) {
+        std::optional<QString> choice;
+        if (const auto best = takes->bestMicrophone(); best && listed(microphones_, best->uniqueID))
+            choice = best->uniqueID;
+        else if (!microphones_.empty())
+            choice = microphones_.front().uniqueID;
+        setSelectedMicrophoneID(choice);
+    }
+    if (!phase_.isBusy() && !modeSettingsRestoredOnce_ && !microphones_.empty()) {
+        modeSettingsRestoredOnce_ = true;
+        restoreModeSettings();
+    }
+    const auto preferred = preferredMicrophone();
+    if (!preferred) {
+        preferredMicWasPresent_ = false;
+    } else if (!preferredMicWasPresent_) {
+        // Plugged in during a take it is noted but never taken: the take keeps its microphone.
+        if (!phase_.isBusy() && selectedMicrophoneID_ != preferred->uniqueID) {
+            setSelectedMicrophoneID(preferred->uniqueID);
+            Diagnostics::log(QStringLiteral("microphone: ") + preferred->localizedName + QStringLiteral(" is plugged in, using it as the default"));
+        }
+        preferredMicWasPresent_ = true;
+    }
+}
+
+void RecordingController::watchDeviceChanges()
+{
+    TakeServices* takes = platform_.takes;
+    if (!takes)
+        return;
+    QPointer<RecordingController> weak(this);
+    connect(takes, &TakeServices::devicesChanged, this, [weak] {
+        QTimer::singleShot(0, weak.data(), [weak] {
+            if (!weak)
+                return;
+            weak->refreshDevices();
+            weak->reconcilePhone();
+            weak->reconcileCamera();
+        });
+    });
+}
+
+void RecordingController::reconcileCamera()
+{
+    OverlayRecorder* recorder = cameraRecorder();
+    if (!cameraEnabled_ || !recorder)
+        return;
+    const CaptureDeviceInfo* camera = findDevice(cameras_, selectedCameraID_);
+    if (!camera) {
+        recorder->detach();
+        if (!recordingOrPaused(phase_))
+            bubbleWindow_.reset();
+        return;
+    }
+    if (recorder->isAttached()) {
+        // A camera that is still here stays; one that went is let go so the selection can take its place.
+        if (listed(cameras_, recorder->attachedDeviceID()))
+            return;
+        recorder->detach();
+    }
+    const QString id = camera->uniqueID;
+    setSelectedCameraID(id);
+    recorder->setPreferTallFormat(screenLayout_ == ScreenLayout::studio);
+    if (const auto error = recorder->configure(id, mirrorCamera_)) {
+        setPhase(Phase::failed(*error));
+        return;
+    }
+    QPointer<RecordingController> weak(this);
+    recorder->onFrameSizeKnown = [weak](QSize) {
+        QTimer::singleShot(0, weak.data(), [weak] {
+            if (weak)
+                weak->applyBubbleLayout(false);
+        });
+    };
+    recorder->startPreview();
+    showBubbleWindow();
+    Diagnostics::log(recordingOrPaused(phase_) ? QStringLiteral("camera attached mid-take") : QStringLiteral("camera attached"));
+}
+
+void RecordingController::reconcilePhone()
+{
+    OverlayRecorder* recorder = phoneRecorder();
+    if (!phoneEnabled_ || !recorder)
+        return;
+    const CaptureDeviceInfo* phone = findDevice(phones_, selectedPhoneID_);
+    if (!phone) {
+        setPhoneWaiting(true);
+        recorder->detach();
+        if (!recordingOrPaused(phase_))
+            phoneWindow_.reset();
+        watchForPhone(true);
+        return;
+    }
+    setPhoneWaiting(false);
+    watchForPhone(false);
+    if (recorder->isAttached()) {
+        if (listed(phones_, recorder->attachedDeviceID()))
+            return;
+        recorder->detach();
+    }
+    const QString id = phone->uniqueID;
+    setSelectedPhoneID(id);
+    if (const auto error = recorder->configure(id, false)) {
+        setPhase(Phase::failed(*error));
+        return;
+    }
+    QPointer<RecordingController> weak(this);
+    recorder->onFrameSizeKnown = [weak](QSize) {
+        QTimer::singleShot(0, weak.data(), [weak] {
+            if (weak)
+                weak->applyPhoneLayout();
+        });
+    };
+    recorder->startPreview();
+    showPhoneWindow();
+    Diagnostics::log(recordingOrPaused(phase_) ? QStringLiteral("iPhone attached mid-take") : QStringLiteral("iPhone attached"));
+}
+
+void RecordingController::watchForPhone(bool on)
+{
+    if (!on) {
+        delete phoneWatch_;
+        phoneWatch_ = nullptr;
+        return;
+    }
+    if (phoneWatch_)
+        return;
+    phoneWatch_ = new QTimer(this);
+    phoneWatch_->setTimerType(Qt::PreciseTimer);
+    phoneWatch_->setInterval(2000);
+    QPointer<RecordingController> weak(this);
+    connect(phoneWatch_, &QTimer::timeout, this, [weak] {
+        if (!weak || !weak->phoneEnabled_ || !weak->platform_.takes)
+            return;
+        OverlayRecorder* recorder = weak->phoneRecorder();
+        if (recorder->isAttached())
+            return;
+        auto phones = weak->platform_.takes->phoneScreens();
+        if (phones.empty())
+            return;
+        weak->setPhones(std::move(phones));
+        weak->reconcilePhone();
+    });
+    phoneWatch_->start();
+}
+
+QCoro::Task<> RecordingController::enableCamera()
+{
+    QPointer<RecordingController> weak(this);
+    const bool granted = co_await Permissions::requestCamera(platform_.access);
+    if (!weak)
+        co_return;
+    if (granted && !cameras_.empty()) {
+        reconcileCamera();
+        co_return;
+    }
+    setCameraEnabled(false);
+    setPhase(Phase::failed(granted ? QStringLiteral("No camera found.")
+                                   : QStringLiteral("Camera access was denied. Grant it by adding your user to the \"video\" group, then log out and in again.")));
+}
+
+std::optional<RecordingController::ScreenPlace> RecordingController::selectedScreen() const
+{
+    if (screenDisplays_.empty())
+        return std::nullopt;
+    const ScreenDisplay* chosen = nullptr;
+    if (selectedDisplayID_) {
+        for (const ScreenDisplay& display : screenDisplays_)
+            if (display.id == *selectedDisplayID_)
+                chosen = &display;
+    }
+    if (!chosen) {
+        const auto primary = std::find_if(screenDisplays_.begin(), screenDisplays_.end(), [](const ScreenDisplay& d) { return d.primary; });
+        chosen = primary != screenDisplays_.end() ? &*primary : &screenDisplays_.front();
+    }
+    ScreenPlace place{*chosen, chosen->frame};
+    // The desktop's panels and docks are known only for the screen the GUI shows on.
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen->geometry() == chosen->frame)
+            place.visibleFrame = screen->availableGeometry();
+    }
+    return place;
+}
+
+std::optional<FaceCardFraming> RecordingController::studioBubbleFraming() const
+{
+    if (screenLayout_ != ScreenLayout::studio)
+        return std::nullopt;
+    QSizeF cameraSize(1920, 1080);
+    if (const OverlayRecorder* recorder = cameraRecorder()) {
+        const QSize size = recorder->frameSize();
+        if (size.width() > 0 && size.height() > 0)
+            cameraSize = QSizeF(size);
+    }
+    const StudioGeometry geometry(QSizeF(1920, 1080), 16.0 / 9.0, faceLayout_, studioBackground_);
+    return FaceCardFraming::make(geometry, cameraSize);
+}
+
+QSizeF RecordingController::bubbleWindowSize(double s, const std::optional<FaceCardFraming>& framing)
+{
+    if (!framing)
+        return QSizeF(s, s);
+    const QRectF visible = framing->visibleRect;
+    const double a = std::max(0.05, visible.height() > 1.0 ? visible.width() / visible.height() : visible.width());
+    // std::round rounds half away from zero.
+    return QSizeF(std::round(s * std::sqrt(a)), std::round(s / std::sqrt(a)));
+}
+
+QSizeF RecordingController::phoneWindowSize(double h, QSize frameSize)
+{
+    const double aspect = frameSize.height() > 0 ? static_cast<double>(frameSize.width()) / frameSize.height() : 6.0 / 13.0;
+    return QSizeF(std::max(80.0, aspect * h), h);
+}
+
+std::unique_ptr<CameraBubbleWindow> RecordingController::makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius)
+{
+    return std::make_unique<CameraBubbleWindow>(recorder.createPreview(nullptr), size, cornerRadius);
+}
+
+void RecordingController::showBubbleWindow()
+{
+    OverlayRecorder* recorder = cameraRecorder();
+    const auto screen = selectedScreen();
+    if (bubbleWindow_ || !screen || !recorder)
+        return;
+    const auto framing = studioBubbleFraming();
+    const QSizeF size = bubbleWindowSize(framing);
+    const double radius = std::min(size.width(), size.height()) * (bubbleShape_ == BubbleShape::square ? 0.22 : 0.5);
+    auto panel = makePanel(*recorder, size, radius);
+    panel->setShape(bubbleShape_, bubbleTilt_);
+    panel->setStudioFraming(framing);
+    if (!framing) {
+        const QRect frame = screen->display.frame;
+        panel->move(frame.x() + frame.width() - panel->width() - 40, frame.y() + frame.height() - panel->height() - 40);
+    } else {
+        panel->moveToStudioSlot(screen->visibleFrame, faceLayout_);
+        panel->flashGuide(5.0);
+    }
+    panel->orderFront();
+    bubbleWindow_ = std::move(panel);
+    hooks().updateFramingRouting();
+}
+
+void RecordingController::showPhoneWindow()
+{
+    OverlayRecorder* recorder = phoneRecorder();
+    const auto screen = selectedScreen();
+    if (phoneWindow_ || !screen || !recorder)
+        return;
+    auto panel = makePanel(*recorder, phoneWindowSize(phoneHeight_, recorder->frameSize()), 22);
+    panel->setShowsPhoneFrame(phoneShowsFrame_);
+    const QRect frame = screen->display.frame;
+    panel->move(frame.x() + 40, frame.y() + frame.height() - panel->height() - 40);
+    panel->orderFront();
+    phoneWindow_ = std::move(panel);
+}

@@ -1,0 +1,118 @@
+// The panels' reactions to their switches, the bubble's shape and size, the look, and the camera format.
+#include "core/RecordingController.h"
+
+#include "framing/CameraBubbleWindow.h"
+#include "framing/FramingReport.h"
+#include "takes/OverlayRecorder.h"
+
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+bool recordingOrPaused(const RecordingPhase& phase)
+{
+    return phase.kind() == RecordingPhase::Kind::recording || phase.kind() == RecordingPhase::Kind::paused;
+}
+} // namespace
+
+void RecordingController::cameraEnabledChanged()
+{
+    if (cameraEnabled_) {
+        QPointer<RecordingController> weak(this);
+        QTimer::singleShot(0, this, [weak] {
+            if (weak)
+                weak->enableCamera();
+        });
+        return;
+    }
+    if (OverlayRecorder* recorder = cameraRecorder()) {
+        recorder->detach();
+        recorder->stopPreview();
+    }
+    if (bubbleWindow_)
+        bubbleWindow_->hide();
+    // During a take the hidden panel stays, so the stop can still measure where it stood.
+    if (!recordingOrPaused(phase_))
+        bubbleWindow_.reset();
+}
+
+void RecordingController::phoneEnabledChanged()
+{
+    if (phoneEnabled_) {
+        refreshDevices();
+        reconcilePhone();
+        return;
+    }
+    setPhoneWaiting(false);
+    watchForPhone(false);
+    if (OverlayRecorder* recorder = phoneRecorder()) {
+        recorder->detach();
+        recorder->stopPreview();
+    }
+    if (phoneWindow_)
+        phoneWindow_->hide();
+    if (!recordingOrPaused(phase_))
+        phoneWindow_.reset();
+}
+
+void RecordingController::applyBubbleLayout(bool reanchor)
+{
+    if (!bubbleWindow_)
+        return;
+    const auto framing = studioBubbleFraming();
+    const QSizeF size = bubbleWindowSize(framing);
+    bubbleWindow_->setStudioFraming(framing);
+    const double radius = std::min(size.width(), size.height()) * (bubbleShape_ == BubbleShape::square ? 0.22 : 0.5);
+    bubbleWindow_->resizeTo(size, radius);
+    bubbleWindow_->setShape(bubbleShape_, bubbleTilt_);
+    if (!reanchor)
+        return;
+    const auto screen = selectedScreen();
+    if (!screen)
+        return;
+    if (!framing) {
+        const QRect frame = screen->display.frame;
+        bubbleWindow_->move(frame.x() + frame.width() - bubbleWindow_->width() - 40, frame.y() + frame.height() - bubbleWindow_->height() - 40);
+    } else {
+        bubbleWindow_->moveToStudioSlot(screen->visibleFrame, faceLayout_);
+        bubbleWindow_->flashGuide(5.0);
+    }
+}
+
+void RecordingController::applyPhoneLayout()
+{
+    if (!phoneWindow_)
+        return;
+    const OverlayRecorder* recorder = phoneRecorder();
+    phoneWindow_->resizeTo(phoneWindowSize(phoneHeight_, recorder ? recorder->frameSize() : QSize()), 22);
+}
+
+void RecordingController::refreshCameraFormatForLayout()
+{
+    OverlayRecorder* recorder = cameraRecorder();
+    // In the middle of a take the format never changes.
+    if (recordingOrPaused(phase_) || !recorder || !recorder->isAttached())
+        return;
+    const bool tall = screenLayout_ == ScreenLayout::studio;
+    if (tall == recorder->preferTallFormat())
+        return;
+    recorder->setPreferTallFormat(tall);
+    recorder->refreshFormat();
+}
+
+void RecordingController::showFramingOnBubble(const FramingReport& report, bool monitorRunning)
+{
+    if (!bubbleWindow_)
+        return;
+    if (!framingHintsOnBubble_ || captureMode_ != CaptureMode::screen || !monitorRunning) {
+        bubbleWindow_->setPill(std::nullopt, QString(), 1);
+        return;
+    }
+    // The pill has room for the hint itself, not its explanation.
+    QString hint = report.overall.hints.isEmpty() ? QString() : report.overall.hints.first();
+    hint = hint.left(hint.indexOf(QStringLiteral(" (")));
+    hint = hint.left(hint.indexOf(QStringLiteral(" — ")));
+    bubbleWindow_->setPill(report.overall.status, hint, bubbleWindow_->devicePixelRatioF());
+}

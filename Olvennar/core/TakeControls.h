@@ -1,0 +1,18 @@
+#pragma once
+
+// What the hot keys and the remote button reach besides the take operations: the pointer tracker's zoom
+// marks and the teleprompter. Supplied by their owners; absent services do nothing.
+class ZoomMarker {
+public:
+    virtual ~ZoomMarker() = default;
+    // Stores a mark at the pointer's position and take time when it can.
+    virtual void addMark(bool zoomIn) = 0;
+    virtual int markCount() const = 0;
+};
+
+class TeleprompterStepper {
+public:
+    virtual ~TeleprompterStepper() = default;
+    virtual void stepBox(int delta) = 0;
+    virtual bool isPanelShown() const = 0;
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "finishing/MixdownOverlayPlacement.h"
+#include "finishing/OverlayFrameRenderer.h"
+#include "platform/media/MovieReader.h"
+#include "platform/media/SampleSource.h"
+
+#include <QSize>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class DispatchQueue;
+class ExportGate;
+
+namespace Mixdown {
+
+template <typename T> class BoundedQueue;
+
+// Our own frame clock for an overlay export: one output frame every 1/frameRate s from the session start,
+// pipelined decode → render → encode. Each source decodes ahead on its own thread into a short queue; one
+// render thread picks, for every output time, the frame each source shows then and hands it to the renderer;
+// the writer's video pump pulls the rendered frames through copyNextSample() and encodes them on its queue.
+// Short queues keep memory flat whatever the take's length.
+//
+// Threading: start() once; copyNextSample() from one consumer thread. The destructor stops and joins every
+// thread, also mid-export.
+class FrameScheduler : public SampleSource {
+public:
+    struct Source {
+        MovieReaderOutput* output = nullptr; // decoded BGRA pictures
+        std::optional<OverlayPlacement> placement; // overlays only; the screen shows throughout
+    };
+    struct Plan {
+        MediaTime start = MediaTime::zero();
+        MediaTime duration = MediaTime::zero();
+        int frameRate = 30;
+        QSize renderSize;
+    };
+
+    FrameScheduler(Plan plan, Source screen, std::optional<Source> camera, std::optional<Source> phone,
+        OverlayFrameRenderer& renderer, ExportGate& gate, double gatePollSeconds);
+    ~FrameScheduler() override;
+
+    void start();
+    std::optional<MediaSample> copyNextSample() override;
+    // The renderer's error, once one frame failed.
+    std::optional<QString> failure() const;
+    int64_t framesRendered() const { return rendered_.load(); }
+
+    // Output frames of a span at a frame rate: every frame time start + k/rate that falls inside it.
+    static int64_t frameCount(const MediaTime& duration, int frameRate);
+
+private:
+    struct Feed;
+    void renderLoop();
+
+    Plan plan_;
+    OverlayFrameRenderer& renderer_;
+    ExportGate& gate_;
+    double gatePollSeconds_;
+    std::unique_ptr<Feed> screen_;
+    std::unique_ptr<Feed> camera_;
+    std::unique_ptr<Feed> phone_;
+    std::unique_ptr<BoundedQueue<MediaSample>> output_;
+    std::unique_ptr<DispatchQueue> renderQueue_;
+    std::atomic<bool> cancelled_ {false};
+    std::atomic<int64_t> rendered_ {0};
+    mutable std::mutex lock_;
+    std::optional<QString> failure_;
+};
+
+} // namespace Mixdown

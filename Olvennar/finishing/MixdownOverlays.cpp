@@ -1,0 +1,195 @@
+#include "finishing/Mixdown.h"
+
+#include "capture/ExportGate.h"
+#include "finishing/MixdownFrameScheduler.h"
+#include "platform/media/AudioMix.h"
+#include "platform/media/MovieWriter.h"
+
+#include <QFile>
+
+#include <cmath>
+
+namespace Mixdown {
+namespace {
+
+// x264 preset of the finished movie. The bit rate is fixed at 5 bits per pixel, so slower presets buy
+// little visible quality on screen content while costing 2-3x the encode time; "veryfast" keeps a 1080p60
+// export well ahead of real time on an ordinary desktop CPU.
+constexpr const char* finishingPreset = "veryfast";
+// Largest side an encoder is asked for.
+constexpr double largestSide = 16384;
+
+// A camera or iPhone recording opened for decoding and placed on the take's timeline; left out (nothing)
+// when there is no file, no video or no media before the screen recording's end.
+struct Overlay {
+    std::unique_ptr<MovieReader> reader;
+    FrameScheduler::Source source;
+};
+
+std::variant<std::optional<Overlay>, MixdownError> openOverlay(const std::optional<QString>& url, const MediaTime& limit,
+    const MediaTime& exportStart)
+{
+    if (!url || !QFile::exists(*url))
+        return std::optional<Overlay> {};
+    auto opened = MovieReader::open(*url);
+    if (auto* failure = std::get_if<MediaError>(&opened))
+        return MixdownError {MixdownError::Kind::failed, failure->description};
+    Overlay overlay;
+    overlay.reader = std::move(std::get<0>(opened));
+    const MovieTrack* track = overlay.reader->asset().firstTrack(MovieTrack::MediaType::video);
+    if (!track)
+        return std::optional<Overlay> {};
+    std::optional<OverlayPlacement> placement = OverlayPlacement::place(track->mediaStart(), track->end(), limit);
+    if (!placement)
+        return std::optional<Overlay> {};
+    // Decode only what can show: from the frame due at the export's start to the end of the placement.
+    MediaTime readFrom = placement->sourceTime(exportStart).value_or(placement->liveStart);
+    if (exportStart >= placement->liveEnd)
+        return std::optional<Overlay> {};
+    overlay.reader->setTimeRange(readFrom, placement->liveEnd - readFrom);
+    overlay.source.output = overlay.reader->addVideoOutput(track->index);
+    if (!overlay.source.output)
+        return std::optional<Overlay> {};
+    overlay.source.placement = placement;
+    return std::optional<Overlay> {std::move(overlay)};
+}
+
+int evenPixels(double value) { return std::max(2, static_cast<int>(value) / 2 * 2); }
+
+} // namespace
+
+QSize renderSize(const Request& request, QSize screenSize)
+{
+    double width = screenSize.width();
+    double height = screenSize.height();
+    if (request.layout == ScreenLayout::studio && request.outputSize) {
+        width = request.outputSize->width();
+        height = request.outputSize->height();
+    }
+    if (!std::isfinite(width) || !std::isfinite(height) || width < 1 || height < 1 || width > largestSide || height > largestSide)
+        return {};
+    // 4:2:0 video needs even sides.
+    return {evenPixels(std::round(width)), evenPixels(std::round(height))};
+}
+
+VideoSettings finishingVideoSettings(QSize renderSize, int frameRate)
+{
+    VideoSettings settings;
+    settings.codec = VideoSettings::Codec::h264;
+    settings.width = renderSize.width();
+    settings.height = renderSize.height();
+    settings.averageBitRate = static_cast<int64_t>(static_cast<double>(settings.width) * settings.height * 5.0);
+    settings.maxKeyFrameInterval = 2 * frameRate;
+    settings.allowFrameReordering = false;
+    settings.expectedFrameRate = frameRate;
+    settings.preset = finishingPreset;
+    return settings;
+}
+
+std::optional<MixdownError> composeWithOverlays(const Request& request, const QString& to, const Progress& progress,
+    const OverlayRendererFactory& makeRenderer, const Options& options)
+{
+    auto opened = MovieReader::open(request.rawURL);
+    if (auto* failure = std::get_if<MediaError>(&opened))
+        return MixdownError {MixdownError::Kind::readerRefused, failure->description};
+    std::unique_ptr<MovieReader> screenReader = std::move(std::get<0>(opened));
+    const MovieAsset& asset = screenReader->asset();
+    const MovieTrack* screen = asset.firstTrack(MovieTrack::MediaType::video);
+    if (!screen)
+        return MixdownError {MixdownError::Kind::noVideoTrack, {}};
+    const MediaTime duration = asset.duration();
+
+    // What is exported: the export range cut to the take, else all of it. The timeline stays the take's own.
+    MediaTime sessionStart = MediaTime::zero();
+    MediaTime exportDuration = duration;
+    if (request.exportRange) {
+        const MediaTime start = std::clamp(request.exportRange->start, MediaTime::zero(), duration);
+        const MediaTime end = std::clamp(request.exportRange->start + request.exportRange->duration, start, duration);
+        sessionStart = start;
+        exportDuration = end - start;
+    }
+
+    const QSize size = renderSize(request, QSize(screen->width, screen->height));
+    if (size.isEmpty() || request.frameRate <= 0)
+        return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("video track rejected")};
+
+    screenReader->setTimeRange(sessionStart, exportDuration);
+    MovieReaderOutput* screenOutput = screenReader->addVideoOutput(screen->index);
+    if (!screenOutput)
+        return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
+
+    std::optional<Overlay> overlays[2];
+    const std::optional<QString>* urls[2] = {&request.cameraURL, &request.phoneURL};
+    for (int i = 0; i < 2; ++i) {
+        auto result = openOverlay(*urls[i], duration, sessionStart);
+        if (auto* failure = std::get_if<MixdownError>(&result))
+            return *failure;
+        overlays[i] = std::move(std::get<0>(result));
+    }
+    std::optional<Overlay>& camera = overlays[0];
+    std::optional<Overlay>& phone = overlays[1];
+
+    std::vector<int> audioTracks;
+    for (const MovieTrack* track : asset.tracks(MovieTrack::MediaType::audio))
+        audioTracks.push_back(track->index);
+    std::unique_ptr<MovieReader> audioReader;
+    std::unique_ptr<AudioMix> mix;
+    if (!audioTracks.empty()) {
+        auto audioOpened = MovieReader::open(request.rawURL);
+        if (auto* failure = std::get_if<MediaError>(&audioOpened))
+            return MixdownError {MixdownError::Kind::readerRefused, failure->description};
+        audioReader = std::move(std::get<0>(audioOpened));
+        audioReader->setTimeRange(sessionStart, exportDuration);
+        mix = std::make_unique<AudioMix>(*audioReader, audioTracks, pcmSettings());
+        // Sound the take has but that cannot be decoded fails the job instead of leaving a silent final.
+        if (mix->isEmpty() || audioReader->error())
+            return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("audio track rejected")};
+    }
+
+    MovieWriter writer(to, MovieFileType::quickTimeMovie, MovieWriteMode::finishing, QStringLiteral("mixdown"));
+    MovieWriterInput* videoInput = writer.addVideoInput(finishingVideoSettings(size, request.frameRate));
+    if (!videoInput)
+        return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("video track rejected")};
+    videoInput->setExpectsMediaDataInRealTime(false);
+    std::optional<Pair> audioPair;
+    if (mix) {
+        MovieWriterInput* audioInput = writer.addAudioInput(aacSettings());
+        if (!audioInput)
+            return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("audio track rejected")};
+        audioInput->setExpectsMediaDataInRealTime(false);
+        audioPair = Pair {audioInput, mix.get()};
+    }
+
+    OverlayFrameRenderer::Setup setup {request, size, QSize(screen->width, screen->height), camera.has_value(), phone.has_value(),
+        request.showClickHighlight ? request.clicks : std::vector<Click> {}};
+    std::unique_ptr<OverlayFrameRenderer> renderer = makeRenderer ? makeRenderer(setup) : nullptr;
+    if (!renderer)
+        return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
+
+    std::vector<MovieReader*> readers {screenReader.get(), audioReader.get()};
+    for (auto& overlay : overlays)
+        readers.push_back(overlay ? overlay->reader.get() : nullptr);
+    for (MovieReader* reader : readers) {
+        if (reader && !reader->startReading()) {
+            return MixdownError {MixdownError::Kind::readerRefused,
+                reader->error() ? reader->error()->description : QStringLiteral("startReading refused")};
+        }
+    }
+
+    FrameScheduler scheduler({sessionStart, exportDuration, request.frameRate, size}, {screenOutput, std::nullopt},
+        camera ? std::optional(camera->source) : std::nullopt, phone ? std::optional(phone->source) : std::nullopt, *renderer,
+        options.gate ? *options.gate : ExportGate::shared(), options.gatePollSeconds);
+    scheduler.start();
+    auto readFailure = [&]() -> std::optional<QString> {
+        if (auto failure = scheduler.failure())
+            return failure;
+        for (const MovieReader* reader : readers) {
+            if (reader && reader->status() == MovieReader::Status::failed)
+                return reader->error() ? reader->error()->description : QStringLiteral("reader failed");
+        }
+        return std::nullopt;
+    };
+    return run(writer, Pair {videoInput, &scheduler}, audioPair, sessionStart, progress, exportDuration, readFailure, options);
+}
+
+} // namespace Mixdown

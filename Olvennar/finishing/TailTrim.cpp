@@ -1,0 +1,69 @@
+#include "finishing/TailTrim.h"
+
+#include "core/Diagnostics.h"
+#include "platform/media/MovieAsset.h"
+#include "platform/media/Remux.h"
+#include "platform/system/AtomicFile.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace TailTrim {
+
+std::optional<Result> trim(const QString& path, double seconds)
+{
+    if (!(seconds > 0))
+        return std::nullopt;
+    auto opened = MovieAsset::open(path);
+    if (!std::holds_alternative<MovieAsset>(opened))
+        return std::nullopt;
+    const MovieAsset& asset = std::get<MovieAsset>(opened);
+    const double duration = asset.duration().seconds();
+    if (!std::isfinite(duration) || !(duration > seconds + 3.0))
+        return std::nullopt;
+
+    const QString name = QFileInfo(path).fileName();
+    const QString extension = QFileInfo(path).suffix().toLower();
+    // Only the two containers the studio writes are cut; anything else would come back in the wrong container.
+    MovieFileType type = MovieFileType::quickTimeMovie;
+    if (extension == QLatin1String("m4a")) {
+        type = MovieFileType::appleM4A;
+    } else if (extension != QLatin1String("mov")) {
+        Diagnostics::log(QStringLiteral("tail trim: no export session for ") + name);
+        return std::nullopt;
+    }
+
+    const MediaTime kept = MediaTime::fromSeconds(duration - seconds, 600);
+    std::vector<Remux::Insert> inserts;
+    for (const MovieTrack& track : asset.tracks()) {
+        if (track.mediaType != MovieTrack::MediaType::other)
+            inserts.push_back({path, track.index, MediaTime::zero(), kept, MediaTime::zero()});
+    }
+    // Remux writes a hidden ".tailtrim-<UUID>" sibling and renames it over the file only when it is complete.
+    if (auto failure = Remux::write(path, inserts, {type, QStringLiteral("tailtrim")})) {
+        Diagnostics::log(failure->info(), QStringLiteral("tail trim ") + name);
+        return std::nullopt;
+    }
+    Diagnostics::log(QString::asprintf("tail trim: %s %.1fs -> %.1fs (cut %.1fs)", qUtf8Printable(name), duration,
+        duration - seconds, seconds));
+    return Result {seconds, duration - seconds};
+}
+
+void writeSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration)
+{
+    QJsonObject record;
+    record.insert(QStringLiteral("stoppedBy"), stoppedBy);
+    record.insert(QStringLiteral("tailTrimmedSeconds"), trimmed);
+    record.insert(QStringLiteral("stoppedAt"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+    if (duration)
+        record.insert(QStringLiteral("durationSeconds"), *duration);
+    const QByteArray bytes = QJsonDocument(record).toJson(QJsonDocument::Indented);
+    if (auto failure = AtomicFile::write(path, bytes, QStringLiteral("stop")))
+        Diagnostics::log(ErrorInfo {QStringLiteral("File"), 0, *failure}, QStringLiteral("write ") + QFileInfo(path).fileName());
+}
+
+} // namespace TailTrim

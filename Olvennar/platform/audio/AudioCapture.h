@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/media/MediaSample.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Records one sound source as interleaved float blocks stamped on the host clock (the time of each block's
+// first frame). Blocks arrive on the backend's own thread; handlers must return quickly.
+class AudioCapture {
+public:
+    enum class Source { named, defaultMicrophone, systemAudio };
+    struct Request {
+        Source source = Source::defaultMicrophone;
+        QString sourceName; // for Source::named
+        int sampleRate = 48000;
+        int channels = 2;
+    };
+    using BlockHandler = std::function<void(const MediaSample&)>;
+    using FailureHandler = std::function<void(const QString& reason)>;
+
+    virtual ~AudioCapture() = default;
+    // The error sentence, or nothing once blocks flow.
+    virtual std::optional<QString> start(const Request& request, BlockHandler onBlock, FailureHandler onFailure = {}) = 0;
+    // Returns when no more blocks will be delivered.
+    virtual void stop() = 0;
+    // The human name of the source in use (empty before start).
+    virtual QString sourceDescription() const = 0;
+};

@@ -1,0 +1,153 @@
+#include "platform/audio/PulseAudioCapture.h"
+
+#include "core/Edition.h"
+#include "platform/audio/PulseAudioCatalog.h"
+#include "platform/audio/PulseConnection.h"
+#include "platform/system/HostClock.h"
+
+#include <pulse/channelmap.h>
+#include <pulse/error.h>
+
+#include <cstring>
+
+PulseAudioCapture::PulseAudioCapture() = default;
+
+PulseAudioCapture::~PulseAudioCapture() { stop(); }
+
+std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHandler onBlock, FailureHandler onFailure)
+{
+    stop();
+    stopping_ = false;
+    connection_ = PulseConnection::open(Edition::appName());
+    if (!connection_)
+        return QStringLiteral("the sound server could not be reached");
+    sampleRate_ = request.sampleRate > 0 ? request.sampleRate : 48000;
+    channels_ = request.channels > 0 ? request.channels : 2;
+    onBlock_ = std::move(onBlock);
+    onFailure_ = std::move(onFailure);
+    timestamper_ = std::make_unique<AudioTimestamper>(sampleRate_);
+
+    PulseConnection::Lock lock(*connection_);
+    const auto state = PulseAudioCatalog::query(*connection_);
+    if (!state)
+        return QStringLiteral("the sound server did not list its sources");
+    QString name;
+    switch (request.source) {
+    case Source::named:
+        name = request.sourceName;
+        break;
+    case Source::defaultMicrophone:
+        name = state->defaultSource;
+        break;
+    case Source::systemAudio:
+        // The default output's monitor carries what the computer plays.
+        name = state->defaultSink + QStringLiteral(".monitor");
+        break;
+    }
+    const AudioDeviceInfo* device = nullptr;
+    for (const AudioDeviceInfo& source : state->sources) {
+        if (source.name == name)
+            device = &source;
+    }
+    if (!device)
+        return QStringLiteral("the sound source %1 is not available").arg(name.isEmpty() ? QStringLiteral("(default)") : name);
+    sourceName_ = device->name;
+    description_ = device->description;
+    monitor_ = device->isMonitor;
+
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), static_cast<uint8_t>(channels_)};
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
+    stream_ = pa_stream_new(connection_->context(), "capture", &sampleFormat, &map);
+    if (!stream_)
+        return QStringLiteral("the sound stream could not be created");
+    pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->streamStateChanged(); }, this);
+    pa_stream_set_read_callback(stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseAudioCapture*>(self)->readAvailable(); }, this);
+    pa_buffer_attr attributes;
+    std::memset(&attributes, 0xFF, sizeof attributes);
+    attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, &sampleFormat));
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
+    const QByteArray deviceName = name.toUtf8();
+    if (pa_stream_connect_record(stream_, deviceName.constData(), &attributes, flags) < 0)
+        return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
+    for (;;) {
+        const pa_stream_state_t streamState = pa_stream_get_state(stream_);
+        if (streamState == PA_STREAM_READY) {
+            running_ = true;
+            return std::nullopt;
+        }
+        if (!PA_STREAM_IS_GOOD(streamState))
+            return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
+        pa_threaded_mainloop_wait(connection_->mainloop());
+    }
+}
+
+void PulseAudioCapture::stop()
+{
+    if (!connection_)
+        return;
+    stopping_ = true;
+    running_ = false;
+    {
+        PulseConnection::Lock lock(*connection_);
+        if (stream_) {
+            pa_stream_set_read_callback(stream_, nullptr, nullptr);
+            pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+            stream_ = nullptr;
+        }
+    }
+    connection_.reset();
+}
+
+void PulseAudioCapture::streamStateChanged()
+{
+    connection_->signal();
+    const pa_stream_state_t state = pa_stream_get_state(stream_);
+    // Only a stream that was running reports; a refused connect is start()'s error.
+    if ((state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) && running_ && !stopping_ && onFailure_)
+        onFailure_(QStringLiteral("the sound source %1 stopped").arg(sourceName_));
+}
+
+void PulseAudioCapture::readAvailable()
+{
+    const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
+    const pa_sample_spec* sampleFormat = pa_stream_get_sample_spec(stream_);
+    while (pa_stream_readable_size(stream_) > 0) {
+        const size_t readable = pa_stream_readable_size(stream_);
+        const void* data = nullptr;
+        size_t bytes = 0;
+        if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0)
+            return;
+        if (!data) {
+            // A hole: nothing recorded here. The next block's stamp jumps past it.
+            pa_stream_drop(stream_);
+            continue;
+        }
+        const int64_t frames = static_cast<int64_t>(bytes / frameBytes);
+        // Time from the block's end to now. A microphone block ended when the source captured its last
+        // frame: source latency plus what is queued behind it. A monitor block is rendered all at once and
+        // starts sounding when it reaches the monitor, so its start is its arrival (no source latency).
+        const int64_t queued = static_cast<int64_t>(pa_bytes_to_usec(readable, sampleFormat)) * 1000;
+        const int64_t queuedAfter = static_cast<int64_t>(pa_bytes_to_usec(readable - bytes, sampleFormat)) * 1000;
+        int64_t latency = queuedAfter;
+        if (monitor_) {
+            latency -= queued - queuedAfter;
+        } else {
+            pa_usec_t total = 0;
+            int negative = 0;
+            if (pa_stream_get_latency(stream_, &total, &negative) == 0 && !negative)
+                latency += std::max<int64_t>(0, static_cast<int64_t>(total) * 1000 - queued);
+        }
+        const int64_t pts = timestamper_->stamp(HostClock::nowNanoseconds(), latency, frames);
+        auto block = std::make_shared<AudioBlock>();
+        block->sampleRate = sampleRate_;
+        block->channels = channels_;
+        block->samples.resize(static_cast<size_t>(frames) * static_cast<size_t>(channels_));
+        std::memcpy(block->samples.data(), data, block->samples.size() * sizeof(float));
+        pa_stream_drop(stream_);
+        if (onBlock_ && !stopping_)
+            onBlock_(MediaSample::sound(std::move(block), MediaTime::fromNanoseconds(pts)));
+    }
+}

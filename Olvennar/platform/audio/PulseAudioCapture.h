@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/audio/AudioCapture.h"
+#include "platform/audio/AudioTimestamper.h"
+
+#include <pulse/stream.h>
+
+#include <atomic>
+#include <memory>
+
+class PulseConnection;
+
+// One PulseAudio record stream on its own connection and mainloop thread. Blocks of about 10 ms are stamped
+// on the host clock; a monitor source (system audio) is stamped without the source latency: its samples
+// reach the monitor as the output renders them, which is when the application meant them to sound.
+class PulseAudioCapture final : public AudioCapture {
+public:
+    PulseAudioCapture();
+    ~PulseAudioCapture() override;
+
+    std::optional<QString> start(const Request& request, BlockHandler onBlock, FailureHandler onFailure = {}) override;
+    void stop() override;
+    QString sourceDescription() const override { return description_; }
+    QString sourceName() const { return sourceName_; }
+    bool isMonitor() const { return monitor_; }
+
+private:
+    void readAvailable();
+    void streamStateChanged();
+
+    std::unique_ptr<PulseConnection> connection_;
+    pa_stream* stream_ = nullptr;
+    BlockHandler onBlock_;
+    FailureHandler onFailure_;
+    std::unique_ptr<AudioTimestamper> timestamper_;
+    int sampleRate_ = 48000;
+    int channels_ = 2;
+    bool monitor_ = false;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> running_{false};
+    QString description_;
+    QString sourceName_;
+};

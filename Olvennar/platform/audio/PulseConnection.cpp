@@ -1,0 +1,58 @@
+#include "platform/audio/PulseConnection.h"
+
+#include <pulse/operation.h>
+#include <pulse/proplist.h>
+
+std::unique_ptr<PulseConnection> PulseConnection::open(const QString& clientName)
+{
+    std::unique_ptr<PulseConnection> connection(new PulseConnection);
+    connection->mainloop_ = pa_threaded_mainloop_new();
+    if (!connection->mainloop_)
+        return nullptr;
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, clientName.toUtf8().constData());
+    connection->context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(connection->mainloop_), clientName.toUtf8().constData(), properties);
+    pa_proplist_free(properties);
+    if (!connection->context_)
+        return nullptr;
+    pa_context_set_state_callback(
+        connection->context_, [](pa_context*, void* self) { static_cast<PulseConnection*>(self)->signal(); }, connection.get());
+    if (pa_context_connect(connection->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return nullptr;
+    if (pa_threaded_mainloop_start(connection->mainloop_) < 0)
+        return nullptr;
+    Lock lock(*connection);
+    for (;;) {
+        const pa_context_state_t state = pa_context_get_state(connection->context_);
+        if (state == PA_CONTEXT_READY)
+            return connection;
+        if (!PA_CONTEXT_IS_GOOD(state))
+            return nullptr; // the lock is released before the connection is torn down
+        pa_threaded_mainloop_wait(connection->mainloop_);
+    }
+}
+
+PulseConnection::~PulseConnection()
+{
+    if (mainloop_)
+        pa_threaded_mainloop_stop(mainloop_);
+    if (context_) {
+        pa_context_set_state_callback(context_, nullptr, nullptr);
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+    }
+    if (mainloop_)
+        pa_threaded_mainloop_free(mainloop_);
+}
+
+bool PulseConnection::wait(pa_operation* operation) const
+{
+    if (!operation)
+        return false;
+    while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
+        pa_threaded_mainloop_wait(mainloop_);
+    pa_operation_unref(operation);
+    return true;
+}
+
+bool PulseConnection::isReady() const { return pa_context_get_state(context_) == PA_CONTEXT_READY; }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <pulse/context.h>
+#include <pulse/thread-mainloop.h>
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// A PulseAudio client: a threaded mainloop and a connected context, both owned. Callbacks run on the
+// mainloop's thread; every other use of the context holds `Lock`.
+class PulseConnection {
+public:
+    // Nothing when the server cannot be reached (never autospawns a daemon).
+    static std::unique_ptr<PulseConnection> open(const QString& clientName);
+    ~PulseConnection();
+    PulseConnection(const PulseConnection&) = delete;
+    PulseConnection& operator=(const PulseConnection&) = delete;
+
+    pa_threaded_mainloop* mainloop() const { return mainloop_; }
+    pa_context* context() const { return context_; }
+
+    class Lock {
+    public:
+        explicit Lock(const PulseConnection& connection) : mainloop_(connection.mainloop_) { pa_threaded_mainloop_lock(mainloop_); }
+        ~Lock() { pa_threaded_mainloop_unlock(mainloop_); }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+    private:
+        pa_threaded_mainloop* mainloop_;
+    };
+
+    // With the lock held: waits until the operation is done (its callback must call signal()), then releases it.
+    // False when the operation could not be started.
+    bool wait(pa_operation* operation) const;
+    // From a callback: wakes wait().
+    void signal() const { pa_threaded_mainloop_signal(mainloop_, 0); }
+    bool isReady() const;
+
+private:
+    PulseConnection() = default;
+    pa_threaded_mainloop* mainloop_ = nullptr;
+    pa_context* context_ = nullptr;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QRect>
+#include <QTransform>
+
+#include <opencv2/core/mat.hpp>
+
+// Scaled and moved copies of premultiplied BGRA pictures.
+namespace ImageResampling {
+
+enum class Filter { linear, lanczos };
+
+// Draws `source` mapped by `toTarget` (an axis-aligned scale and offset in continuous pixel coordinates,
+// pixel (i, j) spanning [i, i+1] × [j, j+1]) and writes the target rectangle `area` into `out` (resized
+// to the area). Shrinking averages the covered area, so downsampling does not alias; enlarging is linear,
+// or Lanczos with Filter::lanczos. Target
+// pixels mapped from outside the source are transparent, or repeat the nearest edge pixel with
+// `clampEdges`. Only the part of the source under `area` is read.
+void draw(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, Filter filter,
+    bool clampEdges = false);
+
+// The target pixels a mapped source can touch (its mapped rectangle, rounded outward).
+QRect mappedBounds(const cv::Size& sourceSize, const QTransform& toTarget);
+
+} // namespace ImageResampling

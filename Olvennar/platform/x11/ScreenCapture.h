@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/media/MediaSample.h"
+#include "platform/x11/ScreenDisplay.h"
+#include "platform/x11/WindowInfo.h"
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The screen grabber a take uses: frames of one rectangle of the screen at a fixed rate, stamped on the host
+// clock at grab, with excluded windows painted over by what lies beneath them.
+class ScreenCapture {
+public:
+    struct Configuration {
+        QRect sourceRect;  // root pixels
+        QSize outputSize;  // scaled when it differs from the source rectangle
+        int frameRate = 60;
+        bool showsCursor = true;
+        // Asked for every viewable window each time the window list is refreshed.
+        std::function<bool(const WindowInfo&)> excludes;
+        double windowRefreshSeconds = 1.0;
+        // Called on the grabber thread when capture ends on its own (the X server went away).
+        std::function<void(const QString& reason)> onStopped;
+    };
+    struct Statistics {
+        int64_t framesDelivered = 0;
+        int64_t framesMissed = 0; // ticks that passed while a grab was still running
+    };
+    using FrameHandler = std::function<void(const MediaSample&)>;
+
+    virtual ~ScreenCapture() = default;
+    // Nothing when the screen cannot be reached.
+    virtual std::optional<std::vector<ScreenDisplay>> availableDisplays() = 0;
+    // The error sentence, or nothing once the grabber runs. Frames arrive on the grabber's own thread.
+    virtual std::optional<QString> start(const Configuration& configuration, FrameHandler onFrame) = 0;
+    // Returns when no more frames will be delivered.
+    virtual void stop() = 0;
+    virtual Statistics statistics() const = 0;
+};

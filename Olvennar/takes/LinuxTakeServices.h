@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/video/CameraHubRegistry.h"
+#include "takes/TakeServices.h"
+
+#include <functional>
+#include <memory>
+
+class DeviceOverlayRecorder;
+class EwmhFrontWindow;
+class VideoDeviceCatalog;
+class PulseDeviceMonitor;
+class VideoHotplugMonitor;
+class X11PointerState;
+class XInputEvents;
+
+// The running studio's take services: RandR displays and the XShm grabber, PulseAudio sources, V4L2
+// cameras, XInput 2 clicks and keys, the pointer and the front window, and udev and PulseAudio hot-plug
+// notices, and the desk camera and phone recorders over one hub per camera. The finish queue is handed in
+// by its owner; until then a stopped take is only logged.
+class LinuxTakeServices final : public TakeServices {
+public:
+    // Tests may list and open their own cameras; by default the V4L2 nodes.
+    struct Devices {
+        VideoDeviceCatalog* catalog = nullptr;
+        CameraHubRegistry::Opener opener;
+    };
+    LinuxTakeServices();
+    explicit LinuxTakeServices(Devices devices);
+    ~LinuxTakeServices() override;
+
+    std::optional<std::vector<ScreenDisplay>> availableDisplays() override;
+    std::unique_ptr<ScreenRecorder> makeScreenRecorder(RecordingClock& clock) override;
+    std::vector<CaptureDeviceInfo> cameras() override;
+    std::vector<CaptureDeviceInfo> phoneScreens() override;
+    std::vector<CaptureDeviceInfo> microphones() override;
+    std::optional<CaptureDeviceInfo> bestMicrophone() override;
+    OverlayRecorder& cameraRecorder() override;
+    OverlayRecorder& phoneRecorder() override;
+    InputEvents& input() override;
+    PointerState& pointer() override;
+    FrontWindowSource& frontWindow() override;
+    void queueSaveJob(const SaveJobHandover& job) override;
+
+    // The finish queue's owner plugs it in here.
+    void setSaveJobSink(std::function<void(const SaveJobHandover&)> sink) { saveJobSink_ = std::move(sink); }
+
+private:
+    class Inert;
+    std::unique_ptr<Inert> inert_;
+    std::unique_ptr<XInputEvents> input_;
+    std::unique_ptr<X11PointerState> pointer_;
+    std::unique_ptr<EwmhFrontWindow> frontWindow_;
+    std::unique_ptr<VideoHotplugMonitor> videoMonitor_;
+    std::unique_ptr<PulseDeviceMonitor> soundMonitor_;
+    VideoDeviceCatalog* catalog_;
+    std::unique_ptr<VideoDeviceCatalog> ownCatalog_;
+    CameraHubRegistry hubs_;
+    std::unique_ptr<DeviceOverlayRecorder> camera_;
+    std::unique_ptr<DeviceOverlayRecorder> phone_;
+    std::function<void(const SaveJobHandover&)> saveJobSink_;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// Shows a file or folder selected in the desktop's file manager: org.freedesktop.FileManager1.ShowItems
+// over the session bus, else (no bus, no such service, or an error reply) the containing folder opened with
+// the desktop's default handler. Never blocks the caller on the bus.
+namespace FileManagerReveal {
+
+void reveal(const QString& path);
+// The folder the fallback opens: the item's parent, or the item itself when it is a folder.
+QString fallbackFolder(const QString& path);
+
+} // namespace FileManagerReveal

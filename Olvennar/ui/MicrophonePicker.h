@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/CaptureDeviceInfo.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class PickerRow;
+class QLabel;
+class RecordingController;
+class WarningRow;
+
+// The microphone choice: a pop-up with two or more microphones, else the one name; below it at most one
+// warning (the preferred receiver is not plugged in, or a better microphone is).
+class MicrophonePicker : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit MicrophonePicker(RecordingController& controller, QWidget* parent = nullptr);
+
+    void sync();
+
+    // The listed microphone that ranks best; the first listed among equals. The ranks come from device
+    // discovery, where built-in sits alone on its rank, so this is its best microphone too.
+    static std::optional<CaptureDeviceInfo> bestMicrophone(const RecordingController& controller);
+    // The warning to show, empty for none.
+    static QString warning(RecordingController& controller);
+
+private:
+    RecordingController& controller_;
+    PickerRow* picker_;
+    QWidget* plainRow_;
+    QLabel* plainName_;
+    WarningRow* warning_;
+};

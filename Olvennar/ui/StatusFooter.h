@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+class IconLabel;
+class QLabel;
+class QPushButton;
+class RecordingController;
+
+// The status line under the transport, one of four forms by phase: where the finished file was saved
+// (with Reveal, and Play in "Short"), a failure with Dismiss, the pause note, or where the next take goes
+// with the hot keys.
+class StatusFooter : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Form { saved, failure, paused, destination };
+
+    explicit StatusFooter(RecordingController& controller, QWidget* parent = nullptr);
+
+    void sync();
+
+    static Form form(const RecordingController& controller);
+    // "→ " + the next take's folder, and "  ·  N zoom mark(s)" once a mark is set.
+    static QString destinationLine(const RecordingController& controller);
+    static QString keyLine();
+    // "Saved to " + the finished file's folder, home as "~".
+    static QString savedText(const QString& finishedFile);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // The key line stands beside the destination when both fit, else under it.
+    void placeKeyLine();
+
+    RecordingController& controller_;
+    QWidget* saved_;
+    IconLabel* savedLabel_;
+    QPushButton* play_;
+    QWidget* failure_;
+    IconLabel* failureLabel_;
+    IconLabel* pauseNote_;
+    QWidget* destination_;
+    QLabel* destinationLabel_;
+    QLabel* keys_;
+    bool keysBeside_ = true;
+};

@@ -1,0 +1,63 @@
+#include "ui/WindowActions.h"
+
+#include "core/Permissions.h"
+#include "core/RecordingController.h"
+#include "core/SaveLocation.h"
+#include "platform/system/AccessProbe.h"
+#include "ui/FileManagerReveal.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace {
+
+// Fire and forget: the outcome shows through the controller's published values.
+QCoro::Task<> grant(QPointer<RecordingController> controller, QCoro::Task<bool> (*request)(AccessProbe&))
+{
+    if (!controller)
+        co_return;
+    co_await request(controller->platform().access);
+    if (controller)
+        controller->refreshPermissions();
+}
+
+} // namespace
+
+WindowActions WindowActions::forController(RecordingController& controller, QWidget* dialogParent)
+{
+    QPointer<RecordingController> weak(&controller);
+    QPointer<QWidget> parent(dialogParent);
+    WindowActions actions;
+    actions.start = [weak] {
+        if (weak)
+            weak->start();
+    };
+    actions.stop = [weak] {
+        if (weak)
+            weak->stop();
+    };
+    actions.discard = [weak] {
+        if (weak)
+            weak->discard();
+    };
+    actions.togglePause = [weak] {
+        if (weak)
+            weak->togglePause();
+    };
+    actions.chooseSaveFolder = [weak, parent] { return weak && SaveLocation::choose(weak->platform().settings, parent); };
+    actions.revealInFileManager = [](const QString& path) { FileManagerReveal::reveal(path); };
+    actions.requestScreenPermission = [weak, parent] {
+        if (!weak)
+            return;
+        // Linux cannot grant screen access from inside the app: look again, and say what to change when it
+        // is still missing. Then list the displays as after a grant.
+        weak->refreshPermissions();
+        if (!weak->hasScreenPermission())
+            Permissions::openSettings(QString::fromLatin1(Permissions::screenCapturePane), parent);
+        weak->checkPermissionAndLoadDisplays();
+    };
+    actions.grantMicrophone = [weak] { grant(weak, &Permissions::requestMicrophone); };
+    actions.grantCamera = [weak] { grant(weak, &Permissions::requestCamera); };
+    actions.openFramingCheck = [] {};
+    return actions;
+}

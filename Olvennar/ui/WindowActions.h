@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+class RecordingController;
+
+// Everything the window's controls set off besides writing a published value: the take operations, the
+// folder chooser, the file-manager reveal and the access requests. The defaults act on the controller and
+// the desktop; tests replace single entries to watch them.
+struct WindowActions {
+    std::function<void()> start;
+    std::function<void()> stop;
+    std::function<void()> discard;
+    std::function<void()> togglePause;
+    // Shows the "Save here" chooser; true when a new recordings folder was stored.
+    std::function<bool()> chooseSaveFolder;
+    std::function<void(const QString& path)> revealInFileManager;
+    std::function<void()> requestScreenPermission;
+    std::function<void()> grantMicrophone;
+    std::function<void()> grantCamera;
+    // Opens the framing check; no window exists for it yet, so by default it does nothing.
+    std::function<void()> openFramingCheck;
+
+    // `dialogParent` is where the chooser and the access instructions appear.
+    static WindowActions forController(RecordingController& controller, QWidget* dialogParent);
+};

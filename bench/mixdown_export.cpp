@@ -1,0 +1,197 @@
+// A screen take with a camera (1080p60 HEVC screen with two sound tracks, 720p30 camera starting 0.5 s late)
+// exported in the studio look through Mixdown's pipeline, and in the same run through an ffmpeg filter graph
+// doing the same work (screen scaled onto a still backdrop, camera scaled onto a card, sound mixed, same x264
+// settings). Prints both wall times, their ratio, our speed against real time and peak memory for a short and
+// the full export (flat when the pipeline's memory does not grow with the take).
+//
+// Usage: mixdown_export [seconds, default 60]. The renderer here stands in for the compositor: a backdrop
+// copy and two area-scaled pictures per frame.
+
+#include "capture/ExportGate.h"
+#include "finishing/Mixdown.h"
+#include "platform/media/PixelBufferViews.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <opencv2/imgproc.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int width = 1920;
+constexpr int height = 1080;
+const cv::Rect windowRect(192, 108, 1536, 864);
+const cv::Rect cardRect(1488, 816, 384, 216);
+
+struct ChildRun {
+    bool ok = false;
+    double seconds = 0;
+    double cpuSeconds = 0;
+    long peakKilobytes = 0;
+};
+
+double cpuSecondsOf(const rusage& usage)
+{
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double selfCpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return cpuSecondsOf(usage);
+}
+
+// Runs a program, waits for it and reports its wall time and its own peak memory.
+ChildRun runChild(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto begin = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return {};
+    int status = 0;
+    rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return {};
+    ChildRun run;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    run.peakKilobytes = usage.ru_maxrss;
+    run.cpuSeconds = cpuSecondsOf(usage);
+    return run;
+}
+
+long selfPeakKilobytes()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+class BackdropRenderer : public OverlayFrameRenderer {
+public:
+    BackdropRenderer()
+        : backdrop_(width, height)
+    {
+        cv::Mat plate = PixelBufferViews::mat(backdrop_);
+        for (int y = 0; y < height; ++y)
+            plate.row(y).setTo(cv::Scalar(90 + y / 12, 60 + y / 20, 70, 255));
+    }
+
+    std::optional<ErrorInfo> render(const Frame& frame, PixelBuffer& output) override
+    {
+        if (!frame.screen)
+            return ErrorInfo {QStringLiteral("Bench"), 1, QStringLiteral("A screen frame was missing during export.")};
+        cv::Mat target = PixelBufferViews::mat(output);
+        PixelBufferViews::mat(backdrop_).copyTo(target);
+        cv::Mat window = target(windowRect);
+        cv::resize(PixelBufferViews::mat(*frame.screen), window, window.size(), 0, 0, cv::INTER_LINEAR);
+        if (frame.camera) {
+            cv::Mat card = target(cardRect);
+            cv::resize(PixelBufferViews::mat(*frame.camera), card, card.size(), 0, 0, cv::INTER_LINEAR);
+        }
+        return std::nullopt;
+    }
+
+private:
+    PixelBuffer backdrop_;
+};
+
+bool makeInputs(const QString& folder, int seconds)
+{
+    const std::string duration = std::to_string(seconds);
+    const std::string raw = (folder + QStringLiteral("/raw.mov")).toStdString();
+    const std::string camera = (folder + QStringLiteral("/face.mov")).toStdString();
+    const ChildRun screen = runChild({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=s=1920x1080:r=60:d=" + duration, "-f", "lavfi",
+        "-i", "sine=f=440:d=" + duration, "-f", "lavfi", "-i", "sine=f=660:d=" + duration, "-map", "0", "-map", "1", "-map", "2",
+        "-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error:bframes=0", "-tag:v", "hvc1", "-c:a", "aac", raw});
+    // The camera's first frame lands at 0.5 s behind an empty edit, as a late camera's capture file does.
+    const ChildRun face = runChild({"ffmpeg", "-v", "error", "-y", "-itsoffset", "0.5", "-f", "lavfi", "-i",
+        "testsrc=s=1280x720:r=30:d=" + std::to_string(seconds - 0.5), "-c:v", "libx264", "-preset", "ultrafast", "-bf", "0", camera});
+    return screen.ok && face.ok;
+}
+
+double exportOurs(const QString& folder, int seconds, int rangeSeconds, bool& ok)
+{
+    Mixdown::Request request;
+    request.rawURL = folder + QStringLiteral("/raw.mov");
+    request.cameraURL = folder + QStringLiteral("/face.mov");
+    request.layout = ScreenLayout::studio;
+    request.outputSize = QSizeF(width, height);
+    request.frameRate = 60;
+    if (rangeSeconds < seconds)
+        request.exportRange = Mixdown::Request::TimeRange {MediaTime::zero(), MediaTime(rangeSeconds, 1)};
+    ExportGate gate;
+    const auto begin = std::chrono::steady_clock::now();
+    const auto failure = Mixdown::composeWithOverlays(request, folder + QStringLiteral("/final.mov"), {},
+        [](const OverlayFrameRenderer::Setup&) { return std::make_unique<BackdropRenderer>(); }, Mixdown::Options {&gate, 0.25});
+    ok = !failure;
+    if (failure)
+        std::fprintf(stderr, "export failed: %s\n", qUtf8Printable(failure->description()));
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+ChildRun exportWithFfmpeg(const QString& folder)
+{
+    const VideoSettings settings = Mixdown::finishingVideoSettings(QSize(width, height), 60);
+    const std::string graph = "color=c=0x46463c:s=1920x1080:r=60[bg];[0:v]scale=1536:864:flags=bilinear[s];"
+                              "[bg][s]overlay=192:108:shortest=1[b];[1:v]scale=384:216:flags=bilinear[c];"
+                              "[b][c]overlay=1488:816:eof_action=pass[v];[0:a:0][0:a:1]amix=inputs=2[a]";
+    return runChild({"ffmpeg", "-v", "error", "-y", "-i", (folder + QStringLiteral("/raw.mov")).toStdString(), "-i",
+        (folder + QStringLiteral("/face.mov")).toStdString(), "-filter_complex", graph, "-map", "[v]", "-map", "[a]", "-c:v", "libx264",
+        "-preset", settings.preset, "-profile:v", "high", "-x264-params", "8x8dct=1", "-b:v", std::to_string(settings.averageBitRate),
+        "-g", std::to_string(settings.maxKeyFrameInterval), "-bf", "0", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "256k", "-ar",
+        "48000", "-ac", "2", (folder + QStringLiteral("/ffmpeg.mov")).toStdString()});
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(12, std::atoi(argv[1])) : 60;
+    QTemporaryDir folder;
+    std::printf("mixdown_export: %d s 1080p60 screen + 720p camera, studio look at 1920x1080, x264 %s\n", seconds,
+        Mixdown::finishingVideoSettings(QSize(width, height), 60).preset.c_str());
+    if (!makeInputs(folder.path(), seconds)) {
+        std::fprintf(stderr, "could not generate the inputs with ffmpeg\n");
+        return 1;
+    }
+    // ffmpeg first: a spawned child starts with its parent's peak memory on its account.
+    const ChildRun ffmpeg = exportWithFfmpeg(folder.path());
+    if (!ffmpeg.ok) {
+        std::fprintf(stderr, "the ffmpeg export failed\n");
+        return 1;
+    }
+    const long before = selfPeakKilobytes();
+    bool ok = false;
+    const int shortRange = 10;
+    exportOurs(folder.path(), seconds, shortRange, ok);
+    const long shortPeak = selfPeakKilobytes();
+    const double cpuBefore = selfCpuSeconds();
+    const double ours = exportOurs(folder.path(), seconds, seconds, ok);
+    const double oursCpu = selfCpuSeconds() - cpuBefore;
+    const long fullPeak = selfPeakKilobytes();
+    if (!ok)
+        return 1;
+    std::printf("ours:   %7.2f s wall, %7.2f s CPU, %5.2fx real time\n", ours, oursCpu, seconds / ours);
+    std::printf("ffmpeg: %7.2f s wall, %7.2f s CPU, %5.2fx real time\n", ffmpeg.seconds, ffmpeg.cpuSeconds, seconds / ffmpeg.seconds);
+    std::printf("ratio ours / ffmpeg: %.2f wall, %.2f CPU (goal: at most 1.2)\n", ours / ffmpeg.seconds, oursCpu / ffmpeg.cpuSeconds);
+    std::printf("peak memory: %ld MB before, %ld MB after a %d s export, %ld MB after the %d s export (ffmpeg: %ld MB)\n",
+        before / 1024, shortPeak / 1024, shortRange, fullPeak / 1024, seconds, ffmpeg.peakKilobytes / 1024);
+    return 0;
+}

@@ -1,0 +1,221 @@
+// Renders a scripted studio sequence (zoom ramp, FACE → SPLIT → SCREEN morph, pointer with click ripples,
+// every backdrop including the dark room), writes review PNGs, and prints the render cost per frame at
+// 1920×1080 and 3840×2160, single-threaded and threaded, next to the cost per frame of encoding the same
+// frames with libx264 at the finishing settings (H.264 High, W·H·5 bit/s, key frame every 2·fps, no
+// B-frames), measured in the same run.
+//
+// Usage: studio_render [folder for PNGs]   (default: a "studio_render" folder in the temp directory)
+
+#include "capture/PointerPath.h"
+#include "compositing/StudioRenderer.h"
+#include "platform/media/MovieWriter.h"
+#include "platform/media/PixelBufferViews.h"
+
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <opencv2/core/utility.hpp>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int frameRate = 30;
+
+// A desktop-like screen: panels, text-like stripes and a moving block, different every frame.
+PixelBuffer makeScreen(int width, int height, int frame)
+{
+    PixelBuffer screen(width, height);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = screen.row(y);
+        const bool textLine = (y / std::max(height / 90, 1)) % 3 == 0;
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = row + 4 * x;
+            const bool panel = x < width / 6;
+            uint8_t v = panel ? 46 : 238;
+            if (!panel && textLine && ((x * 7 + y * 3 + frame * 5) / 11) % 5 != 0 && x % (width / 3) < width / 4)
+                v = 60;
+            const bool block = std::abs(x - (width / 3 + frame * width / 300)) < width / 12 && std::abs(y - height / 2) < height / 10;
+            p[0] = block ? 200 : v;
+            p[1] = block ? 120 : v;
+            p[2] = block ? 40 : static_cast<uint8_t>(std::min(255, v + 6));
+            p[3] = 255;
+        }
+    }
+    return screen;
+}
+
+// A camera picture: a warm backdrop with a lit face-like ellipse.
+PixelBuffer makeCamera(int width, int height)
+{
+    PixelBuffer camera(width, height);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = camera.row(y);
+        for (int x = 0; x < width; ++x) {
+            const double dx = (x - width / 2.0) / (width * 0.14), dy = (y - height * 0.42) / (height * 0.3);
+            const bool face = dx * dx + dy * dy < 1;
+            uint8_t* p = row + 4 * x;
+            p[0] = face ? 120 : static_cast<uint8_t>(60 + y * 60 / height);
+            p[1] = face ? 150 : static_cast<uint8_t>(70 + x * 40 / width);
+            p[2] = face ? 205 : 90;
+            p[3] = 255;
+        }
+    }
+    return camera;
+}
+
+struct Script {
+    std::vector<Click> clicks;
+    std::optional<PointerPath> pointer;
+};
+
+Script makeScript()
+{
+    Script script;
+    script.clicks = {{0.3, 0.3, 0.6}, {0.9, 0.55, 0.45}, {1.5, 0.7, 0.3}, {2.2, 0.45, 0.7}};
+    script.pointer = PointerPath::fromClicks(script.clicks);
+    return script;
+}
+
+// The scripted state of frame f of n: zoom ramp in the first half, the morph FACE → SPLIT → SCREEN in
+// the second.
+StudioRenderer::Frame scripted(int f, int n, const Script& script)
+{
+    StudioRenderer::Frame frame;
+    const double progress = n > 1 ? static_cast<double>(f) / (n - 1) : 0;
+    frame.time = f / static_cast<double>(frameRate);
+    const double ramp = std::clamp(progress * 2, 0.0, 1.0);
+    frame.zoom.amount = ramp < 1 ? ramp : std::max(0.0, 1 - (progress - 0.5) * 4);
+    frame.zoom.scale = 1 + ramp;
+    frame.zoom.center = QPointF(0.4 + 0.2 * progress, 0.5);
+    if (progress >= 0.5) {
+        const double m = (progress - 0.5) * 2;
+        frame.layout = m < 0.5 ? LayoutBlend{LayoutState::face, LayoutState::split, m * 2} : LayoutBlend{LayoutState::split, LayoutState::screen, (m - 0.5) * 2};
+    }
+    frame.pointer = script.pointer ? &*script.pointer : nullptr;
+    frame.clicks = &script.clicks;
+    frame.showClicks = true;
+    return frame;
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point begin)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+}
+
+void savePng(const PixelBuffer& frame, const QString& path)
+{
+    PixelBufferViews::image(frame).convertToFormat(QImage::Format_RGB32).save(path);
+}
+
+struct Timing {
+    double singleThreaded = 0;
+    double threaded = 0;
+    double encode = 0;
+};
+
+Timing measure(int width, int height, int frames, const QString& reviewFolder)
+{
+    const Script script = makeScript();
+    std::vector<PixelBuffer> screens;
+    for (int i = 0; i < 4; ++i)
+        screens.push_back(makeScreen(width, height, i * 8));
+    const PixelBuffer camera = makeCamera(1920, 1080);
+    StudioRenderer renderer(QSize(width, height), QSizeF(width, height), FaceLayout::tallLeft, StudioBackground::blushMesh);
+    std::vector<std::shared_ptr<PixelBuffer>> rendered;
+    for (int f = 0; f < frames; ++f)
+        rendered.push_back(std::make_shared<PixelBuffer>(width, height));
+
+    const auto run = [&](int threads) {
+        cv::setNumThreads(threads);
+        // Unmeasured frames bake the per-state shadows (once per renderer) and settle the scratch sizes.
+        for (int f : {frames / 2, frames * 3 / 4, frames - 1}) {
+            StudioRenderer::Frame warm = scripted(f, frames, script);
+            warm.screen = &screens[0];
+            warm.camera = &camera;
+            renderer.render(warm, *rendered[0]);
+        }
+        const auto begin = std::chrono::steady_clock::now();
+        for (int f = 0; f < frames; ++f) {
+            StudioRenderer::Frame frame = scripted(f, frames, script);
+            frame.screen = &screens[static_cast<size_t>(f) % screens.size()];
+            frame.camera = &camera;
+            renderer.render(frame, *rendered[static_cast<size_t>(f)]);
+        }
+        return millisecondsSince(begin) / frames;
+    };
+    Timing timing;
+    timing.singleThreaded = run(1);
+    timing.threaded = run(-1);
+    if (!reviewFolder.isEmpty()) {
+        for (int f = 0; f < frames; f += std::max(frames / 6, 1))
+            savePng(*rendered[static_cast<size_t>(f)], QStringLiteral("%1/sequence-%2x%3-%4.png").arg(reviewFolder).arg(width).arg(height).arg(f, 3, 10, QChar('0')));
+    }
+
+    QTemporaryDir folder;
+    MovieWriter writer(folder.filePath(QStringLiteral("final.mov")), MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
+    VideoSettings settings;
+    settings.codec = VideoSettings::Codec::h264;
+    settings.width = width;
+    settings.height = height;
+    settings.averageBitRate = static_cast<int64_t>(width) * height * 5;
+    settings.maxKeyFrameInterval = frameRate * 2;
+    settings.allowFrameReordering = false;
+    settings.expectedFrameRate = frameRate;
+    MovieWriterInput* input = writer.addVideoInput(settings);
+    if (!input || !writer.startWriting())
+        return timing;
+    writer.startSession(MediaTime::zero());
+    const auto begin = std::chrono::steady_clock::now();
+    for (int f = 0; f < frames; ++f)
+        input->append(MediaSample::video(rendered[static_cast<size_t>(f)], MediaTime(f, frameRate), MediaTime(1, frameRate)));
+    input->markAsFinished();
+    if (writer.finishWriting())
+        timing.encode = millisecondsSince(begin) / frames;
+    return timing;
+}
+
+void renderBackdrops(const QString& folder)
+{
+    const Script script = makeScript();
+    const PixelBuffer screen = makeScreen(1920, 1080, 0);
+    const PixelBuffer camera = makeCamera(1280, 720);
+    for (StudioBackground background : StudioLook::backgrounds) {
+        for (FaceLayout face : StudioLook::faceLayouts) {
+            StudioRenderer renderer(QSize(1920, 1080), QSizeF(1920, 1080), face, background);
+            PixelBuffer out(1920, 1080);
+            StudioRenderer::Frame frame;
+            frame.screen = &screen;
+            frame.camera = &camera;
+            frame.time = 0.95;
+            frame.pointer = script.pointer ? &*script.pointer : nullptr;
+            frame.clicks = &script.clicks;
+            frame.showClicks = true;
+            renderer.render(frame, out);
+            const QString name = StudioLook::rawText(background).replace(' ', '-').toLower() + "-" + StudioLook::rawText(face).replace(' ', '-').toLower();
+            savePng(out, QStringLiteral("%1/%2.png").arg(folder, name));
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::temp().filePath(QStringLiteral("studio_render"));
+    QDir().mkpath(folder);
+    renderBackdrops(folder);
+    std::printf("review PNGs in %s\n", qPrintable(folder));
+    std::printf("%-10s %8s %12s %12s %14s %16s\n", "size", "frames", "render 1T", "render MT", "x264 encode", "render MT/encode");
+    for (const auto& [w, h, n] : {std::tuple{1920, 1080, 60}, std::tuple{3840, 2160, 20}}) {
+        const Timing t = measure(w, h, n, folder);
+        std::printf("%4dx%-5d %8d %9.2f ms %9.2f ms %11.2f ms %15.2f\n", w, h, n, t.singleThreaded, t.threaded, t.encode,
+            t.encode > 0 ? t.threaded / t.encode : 0.0);
+    }
+    return 0;
+}

@@ -1,0 +1,158 @@
+#include "capture/ScreenRecorder.h"
+#include "core/RecordingClock.h"
+#include "platform/audio/PulseAudioCapture.h"
+#include "platform/x11/X11ScreenCapture.h"
+#include "support/FlashToneClient.h"
+#include "support/MovieProbe.h"
+#include "support/PrivateNullSink.h"
+#include "support/TestEnvironment.h"
+#include "support/ToneFile.h"
+#include "support/XvfbServer.h"
+
+#include <QJsonArray>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+namespace {
+
+class ScreenTake : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        if (!PrivateNullSink::testServerRunning())
+            GTEST_SKIP() << "the test PulseAudio server is not running";
+        server = XvfbServer::start(640, 360);
+        if (!server)
+            GTEST_SKIP() << "Xvfb could not start";
+    }
+
+    // The real screen grabber and sound sources, both sounds asked for.
+    std::unique_ptr<ScreenRecorder> recorder()
+    {
+        ScreenRecorder::Sources sources;
+        sources.screen = std::make_unique<X11ScreenCapture>(server->displayName());
+        sources.microphone = std::make_unique<PulseAudioCapture>();
+        sources.systemAudio = std::make_unique<PulseAudioCapture>();
+        return std::make_unique<ScreenRecorder>(clock, std::move(sources));
+    }
+
+    static ScreenRecorder::Options options()
+    {
+        ScreenRecorder::Options o;
+        o.display = {1, QStringLiteral("test"), QRect(0, 0, 640, 360), true};
+        o.targetHeight = 1080;
+        o.frameRate = 60;
+        o.showsCursor = false;
+        return o;
+    }
+
+    static ScreenRecorder::StopResult stop(ScreenRecorder& recorder)
+    {
+        auto future = recorder.stop();
+        future.waitForFinished();
+        return future.result();
+    }
+
+    RecordingClock clock;
+    std::unique_ptr<XvfbServer> server;
+};
+
+
+} // namespace
+
+TEST_F(ScreenTake, fiveSecondsWithBothSoundsMakeAnHevcMovieWithTwoStereoAacTracksFromZero)
+{
+    auto microphoneSink = PrivateNullSink::load(QStringLiteral("take_mic"));
+    ASSERT_TRUE(microphoneSink);
+    const QString tone = path(QStringLiteral("tone.wav"));
+    ASSERT_TRUE(ToneFile::write(tone, 7.0, 440));
+    QProcess microphoneTone, systemTone;
+    microphoneTone.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + microphoneSink->name(), tone});
+    systemTone.start(QStringLiteral("paplay"), {QStringLiteral("--device=olvennar_system"), tone});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // paplay fills its buffer first
+
+    auto take = recorder();
+    const QString raw = path(QStringLiteral("raw.mov"));
+    auto o = options();
+    o.microphoneDeviceID = microphoneSink->monitor();
+    ASSERT_FALSE(take->start(o, raw));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5000));
+    const auto result = stop(*take);
+    microphoneTone.kill();
+    systemTone.kill();
+    microphoneTone.waitForFinished();
+    systemTone.waitForFinished();
+    ASSERT_FALSE(result.error) << result.error->errorDescription().toStdString();
+    ASSERT_EQ(result.url, raw);
+    EXPECT_EQ(take->statistics().framesDropped, 0);
+
+    const QJsonObject probe = MovieProbe::streams(raw);
+    const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
+    ASSERT_EQ(streams.size(), 3);
+    MovieProbe::expectFields(streams[0].toObject(), {{"codec_name", "hevc"}, {"width", "640"}, {"height", "360"}});
+    EXPECT_NEAR(MovieProbe::number(streams[0].toObject(), QStringLiteral("start_time")), 0.0, 1e-6);
+    for (int i : {1, 2}) {
+        MovieProbe::expectFields(streams[i].toObject(), {{"codec_name", "aac"}, {"sample_rate", "48000"}, {"channels", "2"}});
+        // AAC carries its 1024 priming samples ahead of 0.
+        EXPECT_NEAR(MovieProbe::number(streams[i].toObject(), QStringLiteral("start_time")), -1024.0 / 48000, 1e-3) << "stream " << i;
+    }
+    EXPECT_NEAR(MovieProbe::number(probe[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 5.0, 0.2);
+    for (int track : {0, 1}) {
+        MovieProbe::Sound sound;
+        ASSERT_TRUE(MovieProbe::decodeAudio(raw, track, sound));
+        float peak = 0;
+        for (float s : sound.mono)
+            peak = std::max(peak, std::fabs(s));
+        EXPECT_GT(peak, 0.2f) << "audio track " << track << " carries its tone";
+    }
+}
+
+TEST_F(ScreenTake, aFlashAndItsToneLandWithinOneFrameOfEachOtherInTheMovie)
+{
+    auto sink = PrivateNullSink::load(QStringLiteral("take_sync"));
+    ASSERT_TRUE(sink);
+    auto take = recorder();
+    auto o = options();
+    o.captureSystemAudio = false;
+    o.microphoneDeviceID = sink->monitor();
+    const QString raw = path(QStringLiteral("raw.mov"));
+    ASSERT_FALSE(take->start(o, raw));
+    auto client = FlashToneClient::start(server->displayName(), QRect(270, 130, 100, 100), sink->name(), 4.0);
+    ASSERT_TRUE(client);
+    ASSERT_TRUE(client->waitUntilDone(10));
+    client.reset();
+    const auto result = stop(*take);
+    ASSERT_EQ(result.url, raw);
+
+    std::vector<double> flashes;
+    bool white = false;
+    ASSERT_TRUE(MovieProbe::decodeVideo(raw, [&](double t, const QImage& picture) {
+        const bool now = qGray(picture.pixel(320, 180)) > 200;
+        if (now && !white)
+            flashes.push_back(t);
+        white = now;
+    }));
+    MovieProbe::Sound sound;
+    ASSERT_TRUE(MovieProbe::decodeAudio(raw, 0, sound));
+    std::vector<double> tones;
+    double lastLoud = -1;
+    for (size_t i = 0; i < sound.mono.size(); ++i) {
+        const double t = sound.startSeconds + static_cast<double>(i) / sound.sampleRate;
+        if (std::fabs(sound.mono[i]) > 0.05) {
+            if (t - lastLoud > 0.5)
+                tones.push_back(t);
+            lastLoud = t;
+        }
+    }
+    ASSERT_EQ(flashes.size(), 2u);
+    ASSERT_EQ(tones.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        std::printf("raw.mov flash %zu: picture - sound = %+.1f ms\n", i, (flashes[i] - tones[i]) * 1000);
+        EXPECT_LE(std::fabs(flashes[i] - tones[i]), 1.0 / 60 + 1e-6);
+    }
+}

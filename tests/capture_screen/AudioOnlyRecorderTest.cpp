@@ -1,0 +1,121 @@
+#include "capture/AudioOnlyRecorder.h"
+#include "support/FakeAudioCapture.h"
+#include "support/FakeSpeechAudioSink.h"
+#include "support/MovieProbe.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class VoiceRecording : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        source = std::make_shared<FakeAudioCapture::State>();
+        recorder = std::make_unique<AudioOnlyRecorder>(std::make_unique<FakeAudioCapture>(source), &speech);
+        recorder->onFailure = [this](const ErrorInfo& error) {
+            std::lock_guard guard(lock);
+            failures.push_back(error.description);
+        };
+    }
+    void TearDown() override
+    {
+        recorder.reset();
+        SandboxTest::TearDown();
+    }
+    std::optional<QString> stop()
+    {
+        auto future = recorder->stop();
+        future.waitForFinished();
+        return future.result();
+    }
+    size_t failureCount()
+    {
+        std::lock_guard guard(lock);
+        return failures.size();
+    }
+
+    std::shared_ptr<FakeAudioCapture::State> source;
+    FakeSpeechAudioSink speech;
+    std::unique_ptr<AudioOnlyRecorder> recorder;
+    std::mutex lock;
+    std::vector<QString> failures;
+};
+
+} // namespace
+
+TEST_F(VoiceRecording, writesMonoAacFromTheFirstBlockAndFeedsVoiceFollow)
+{
+    const QString file = path(QStringLiteral("voice.m4a"));
+    ASSERT_FALSE(recorder->start({QStringLiteral("usb-mic"), QStringLiteral("USB Mic")}, file));
+    EXPECT_EQ(source->request.source, AudioCapture::Source::named);
+    EXPECT_EQ(source->request.sourceName, QStringLiteral("usb-mic"));
+    EXPECT_EQ(source->request.channels, 1);
+    EXPECT_EQ(recorder->microphoneName(), QStringLiteral("Fake Microphone"));
+    for (int i = 0; i < 150; ++i)
+        FakeAudioCapture::push(*source, 50.0 + i * 0.01);
+    EXPECT_EQ(stop(), file);
+    EXPECT_EQ(speech.fed().size(), 150u);
+    const QJsonObject probe = MovieProbe::streams(file);
+    const QJsonArray streams = probe.value(QStringLiteral("streams")).toArray();
+    ASSERT_EQ(streams.size(), 1);
+    MovieProbe::expectFields(streams[0].toObject(), {{"codec_name", "aac"}, {"sample_rate", "48000"}, {"channels", "1"}});
+    EXPECT_TRUE(probe[QStringLiteral("format")][QStringLiteral("format_name")].toString().contains(QStringLiteral("m4a")));
+    EXPECT_NEAR(MovieProbe::number(probe[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 1.5, 0.05);
+    // Voice follow hears nothing once the recording stopped.
+    FakeAudioCapture::push(*source, 60.0);
+    EXPECT_EQ(speech.fed().size(), 150u);
+    // Asking again returns the same file.
+    EXPECT_EQ(stop(), file);
+}
+
+TEST_F(VoiceRecording, aMicrophoneThatCannotOpenOrAnEarlierTakeStopsTheStartAndTouchesNoFile)
+{
+    source->startError = QStringLiteral("the sound source usb-mic is not available");
+    const QString file = path(QStringLiteral("voice.m4a"));
+    const auto error = recorder->start({QStringLiteral("usb-mic"), QStringLiteral("USB Mic")}, file);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->errorDescription(), QStringLiteral("The microphone USB Mic can't be opened: the sound source usb-mic is not available"));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_FALSE(stop());
+
+    // An earlier take at the same path is never replaced.
+    source->startError.reset();
+    QFile earlier(file);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier voice take");
+    earlier.close();
+    const auto refused = recorder->start({std::nullopt, QStringLiteral("Built-in")}, file);
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->errorDescription().startsWith(QStringLiteral("The microphone Built-in can't record right now")));
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), QByteArray("earlier voice take"));
+}
+
+TEST_F(VoiceRecording, aMicrophoneLostMidTakeIsReportedAndKeepsWhatWasRecorded)
+{
+    const QString file = path(QStringLiteral("voice.m4a"));
+    ASSERT_FALSE(recorder->start({std::nullopt, QStringLiteral("Built-in")}, file));
+    EXPECT_EQ(source->request.source, AudioCapture::Source::defaultMicrophone);
+    for (int i = 0; i < 100; ++i)
+        FakeAudioCapture::push(*source, 7.0 + i * 0.01);
+    source->onFailure(QStringLiteral("the sound source alsa_input stopped"));
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return failureCount() == 1; }, 2000));
+    EXPECT_EQ(stop(), file);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [voice track recording] the sound source alsa_input stopped")));
+    EXPECT_NEAR(MovieProbe::streams(file)[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 1.0, 0.05);
+}
+
+TEST_F(VoiceRecording, aTakeWithoutSoundLeavesNoFileAndSaysSo)
+{
+    const QString file = path(QStringLiteral("voice.m4a"));
+    ASSERT_FALSE(recorder->start({std::nullopt, QStringLiteral("Built-in")}, file));
+    EXPECT_FALSE(stop());
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(failureCount(), 1u);
+}

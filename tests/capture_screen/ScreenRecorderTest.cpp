@@ -1,0 +1,276 @@
+#include "capture/ScreenRecorder.h"
+#include "core/RecordingClock.h"
+#include "support/FakeAudioCapture.h"
+#include "support/FakeScreenCapture.h"
+#include "support/FakeSpeechAudioSink.h"
+#include "support/ManualClock.h"
+#include "support/MovieProbe.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cmath>
+#include <sys/resource.h>
+
+namespace {
+
+class ScreenRecording : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        screen = std::make_shared<FakeScreenCapture::State>();
+        microphone = std::make_shared<FakeAudioCapture::State>();
+        system = std::make_shared<FakeAudioCapture::State>();
+        rawPath = path(QStringLiteral("raw.mov"));
+    }
+
+    std::unique_ptr<ScreenRecorder> makeRecorder()
+    {
+        ScreenRecorder::Sources sources;
+        sources.screen = std::make_unique<FakeScreenCapture>(screen);
+        sources.microphone = std::make_unique<FakeAudioCapture>(microphone);
+        sources.systemAudio = std::make_unique<FakeAudioCapture>(system);
+        sources.speech = &speech;
+        auto recorder = std::make_unique<ScreenRecorder>(clock, std::move(sources));
+        recorder->onFailure = [this](const ErrorInfo& error) {
+            std::lock_guard guard(failureLock);
+            failures.push_back(error.description);
+        };
+        return recorder;
+    }
+
+    ScreenRecorder::Options options() const
+    {
+        ScreenRecorder::Options o;
+        o.display = {1, QStringLiteral("fake"), QRect(0, 0, 320, 180), true};
+        o.frameRate = 30;
+        o.targetHeight = 1080;
+        return o;
+    }
+
+    // Pushes a frame and waits until the writer took it, as a grabber at real pace would.
+    void frame(ScreenRecorder& recorder, double seconds)
+    {
+        const int64_t before = recorder.statistics().framesWritten;
+        FakeScreenCapture::push(*screen, seconds);
+        TestEnvironment::waitUntil([&] { return recorder.statistics().framesWritten > before; }, 3000);
+    }
+
+    static ScreenRecorder::StopResult stop(ScreenRecorder& recorder)
+    {
+        auto stopped = recorder.stop();
+        stopped.waitForFinished();
+        return stopped.result();
+    }
+
+    std::vector<QString> failureList()
+    {
+        std::lock_guard guard(failureLock);
+        return failures;
+    }
+
+    RecordingClock clock;
+    std::shared_ptr<FakeScreenCapture::State> screen;
+    std::shared_ptr<FakeAudioCapture::State> microphone;
+    std::shared_ptr<FakeAudioCapture::State> system;
+    FakeSpeechAudioSink speech;
+    QString rawPath;
+    std::mutex failureLock;
+    std::vector<QString> failures;
+};
+
+double rms(const std::vector<float>& samples)
+{
+    double sum = 0;
+    for (float s : samples)
+        sum += static_cast<double>(s) * s;
+    return samples.empty() ? 0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+} // namespace
+
+TEST_F(ScreenRecording, writesVideoThenMicrophoneThenSystemFromTheFirstFrameAndFeedsVoiceFollowAlways)
+{
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->start(options(), rawPath));
+    EXPECT_EQ(recorder->pixelSize(), QSize(320, 180));
+    EXPECT_EQ(screen->configuration.sourceRect, QRect(0, 0, 320, 180));
+    EXPECT_EQ(microphone->request.source, AudioCapture::Source::defaultMicrophone);
+    EXPECT_EQ(system->request.source, AudioCapture::Source::systemAudio);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("capture started 320x180 @30 mic:true micDevice:system default system:true")));
+    // Window exclusion is part of every take: the own process's windows and private Korvath boards go.
+    WindowInfo own, board;
+    own.pid = getpid();
+    board.wmInstance = QStringLiteral("korvath");
+    board.wmClass = QStringLiteral("Korvath");
+    board.title = QStringLiteral("x \u00B7 private");
+    EXPECT_TRUE(screen->configuration.excludes(own));
+    EXPECT_TRUE(screen->configuration.excludes(board));
+    board.title = QStringLiteral("Launch board");
+    EXPECT_FALSE(screen->configuration.excludes(board));
+
+    // Sound before the first frame: voice follow hears it, the file never gets it.
+    FakeAudioCapture::push(*microphone, 99.90);
+    FakeAudioCapture::push(*system, 99.90);
+    // The system track is quieter than the microphone so the order can be told apart.
+    system->amplitude = 0.1f;
+    for (int i = 0; i < 60; ++i) {
+        const double t = 100.0 + i / 30.0;
+        for (int k = 0; k < 3; ++k) {
+            FakeAudioCapture::push(*microphone, t + k * 0.01);
+            FakeAudioCapture::push(*system, t + k * 0.01);
+        }
+        frame(*recorder, t);
+    }
+    const auto result = stop(*recorder);
+    ASSERT_FALSE(result.error) << result.error->errorDescription().toStdString();
+    ASSERT_EQ(result.url, rawPath);
+    const auto fed = speech.fed();
+    ASSERT_FALSE(fed.empty());
+    EXPECT_EQ(fed.front(), MediaTime::fromSeconds(99.90));
+    EXPECT_EQ(fed.size(), 181u);
+
+    const QJsonArray streams = MovieProbe::streams(rawPath).value(QStringLiteral("streams")).toArray();
+    ASSERT_EQ(streams.size(), 3);
+    MovieProbe::expectFields(streams[0].toObject(), {{"codec_name", "hevc"}, {"width", "320"}});
+    for (int i : {1, 2})
+        MovieProbe::expectFields(streams[i].toObject(), {{"codec_name", "aac"}, {"sample_rate", "48000"}, {"channels", "2"}});
+    std::vector<double> times;
+    ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double t, const QImage&) { times.push_back(t); }));
+    ASSERT_EQ(times.size(), 60u);
+    EXPECT_DOUBLE_EQ(times.front(), 0.0);
+    EXPECT_NEAR(times.back(), 59.0 / 30, 1e-3);
+    MovieProbe::Sound mic, sys;
+    ASSERT_TRUE(MovieProbe::decodeAudio(rawPath, 0, mic));
+    ASSERT_TRUE(MovieProbe::decodeAudio(rawPath, 1, sys));
+    EXPECT_NEAR(rms(mic.mono), 0.4 / std::sqrt(2.0), 0.06);
+    EXPECT_NEAR(rms(sys.mono), 0.1 / std::sqrt(2.0), 0.02);
+    EXPECT_NEAR(mic.startSeconds, 0.0, 0.03);
+}
+
+TEST_F(ScreenRecording, aRepeatedFrameTimeIsDroppedWithALogLineAndPausesAreCutOut)
+{
+    ManualClock host(200.0);
+    auto recorder = makeRecorder();
+    auto o = options();
+    o.captureMicrophone = false;
+    o.captureSystemAudio = false;
+    ASSERT_FALSE(recorder->start(o, rawPath));
+    for (int i = 0; i < 30; ++i)
+        frame(*recorder, 200.0 + i / 30.0);
+    FakeScreenCapture::push(*screen, 200.0 + 29 / 30.0);
+    ASSERT_TRUE(TestEnvironment::waitUntil(
+        [&] { return readLog().contains(QStringLiteral("dropped a non-advancing screen sample (0.9667s after 0.9667s)")); }, 3000));
+    host.set(201.0);
+    clock.pause();
+    for (int i = 0; i < 30; ++i) {
+        FakeScreenCapture::push(*screen, 201.0 + i / 30.0); // inside the pause: never written
+        TestEnvironment::waitUntil([] { return false; }, 5);
+    }
+    host.set(203.0);
+    clock.resume();
+    for (int i = 0; i < 30; ++i)
+        frame(*recorder, 203.0 + i / 30.0);
+    ASSERT_EQ(stop(*recorder).url, rawPath);
+    std::vector<double> times;
+    ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double t, const QImage&) { times.push_back(t); }));
+    ASSERT_EQ(times.size(), 60u);
+    EXPECT_NEAR(times[30], 1.0, 1e-3); // the 2 s pause is gone
+    EXPECT_NEAR(clock.elapsedSeconds(), 1.0 + 29 / 30.0, 1e-6);
+}
+
+TEST_F(ScreenRecording, aStopBeforeAnyFrameLeavesNoFileAndSaysWhy)
+{
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->start(options(), rawPath));
+    FakeAudioCapture::push(*microphone, 5.0);
+    const auto result = stop(*recorder);
+    EXPECT_FALSE(result.url);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->kind(), ScreenRecorder::RecorderError::Kind::writerFailed);
+    EXPECT_EQ(result.error->errorDescription(), QStringLiteral("Nothing was recorded — no frames ever arrived from the screen"));
+    EXPECT_FALSE(QFile::exists(rawPath));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("stop: writer status 0, sessionOpen false — discarding partial file. no frames ever arrived from the screen")));
+    EXPECT_FALSE(screen->running);
+    EXPECT_FALSE(microphone->running);
+    // A second stop has nothing left to finish.
+    EXPECT_EQ(stop(*recorder).error->detail(), QStringLiteral("no active recording"));
+}
+
+TEST_F(ScreenRecording, startFailuresNameTheirCauseAndLeaveNothingBehind)
+{
+    QFile existing(rawPath);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("earlier take");
+    existing.close();
+    auto refused = makeRecorder();
+    auto error = refused->start(options(), rawPath);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->errorDescription(), QStringLiteral("Nothing was recorded — a file already exists at ") + rawPath);
+    EXPECT_FALSE(screen->running);
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), QByteArray("earlier take"));
+    existing.close();
+    ASSERT_TRUE(existing.remove());
+
+    screen->displays.reset();
+    auto noScreen = makeRecorder();
+    error = noScreen->start(options(), rawPath);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), ScreenRecorder::RecorderError::Kind::screenPermissionStale);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [XDisplay]")));
+
+    screen->displays = std::vector<ScreenDisplay>{};
+    microphone->startError = QStringLiteral("the sound source usb-mic is not available");
+    auto noMicrophone = makeRecorder();
+    auto o = options();
+    o.microphoneDeviceID = QStringLiteral("usb-mic");
+    error = noMicrophone->start(o, rawPath);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->errorDescription(), QStringLiteral("Capture could not start: the sound source usb-mic is not available"));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [startCapture] the sound source usb-mic is not available")));
+    EXPECT_FALSE(QFile::exists(rawPath));
+    EXPECT_FALSE(screen->running);
+}
+
+TEST_F(ScreenRecording, aWriterFailureAfterFramesKeepsTheFileAndIsReportedOnce)
+{
+    auto recorder = makeRecorder();
+    auto o = options();
+    o.captureSystemAudio = false;
+    ASSERT_FALSE(recorder->start(o, rawPath));
+    for (int i = 0; i < 45; ++i) {
+        FakeAudioCapture::push(*microphone, 10.0 + i / 30.0);
+        frame(*recorder, 10.0 + i / 30.0);
+    }
+    // The disk fills up: no write may grow the file any more.
+    const qint64 size = QFileInfo(rawPath).size();
+    ASSERT_GT(size, 0);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = static_cast<rlim_t>(size + 512);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    for (int i = 45; i < 150; ++i) {
+        FakeAudioCapture::push(*microphone, 10.0 + i / 30.0);
+        FakeScreenCapture::push(*screen, 10.0 + i / 30.0);
+        TestEnvironment::waitUntil([] { return false; }, 5);
+    }
+    const auto result = stop(*recorder);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->kind(), ScreenRecorder::RecorderError::Kind::writerFailed);
+    ASSERT_EQ(result.url, rawPath) << "frames were written: the file stays";
+    EXPECT_EQ(failureList().size(), 1u);
+    EXPECT_EQ(readLog().count(QStringLiteral("FATAL: ")), 1);
+    // Fragments of at most a second: of the 45 frames written before the disk filled, at most 30 are lost.
+    int frames = 0;
+    ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double, const QImage&) { ++frames; }));
+    EXPECT_GE(frames, 15);
+}

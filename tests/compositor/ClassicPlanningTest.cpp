@@ -1,0 +1,120 @@
+#include "compositing/FestrinCompositor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+const QSizeF frame(1920, 1080);
+
+PointerPath still(double x, double y)
+{
+    PointerPath path;
+    path.xs.assign(240, x);
+    path.ys.assign(240, y);
+    return path;
+}
+
+} // namespace
+
+TEST(ClassicPlanningTest, RingsGrowAndFadeForFourtyFiveHundredthsOfASecond)
+{
+    const Click click{1.0, 0.25, 0.75};
+    struct Case {
+        double t;
+        double radius;
+        double opacity;
+    };
+    for (const Case& c : {Case{1.0, 16.1, 0.55}, Case{1.225, 31.05, 0.275}, Case{1.45, 46, 0}}) {
+        const auto ring = FestrinCompositor::classicRing(click, c.t, frame);
+        ASSERT_TRUE(ring) << c.t;
+        EXPECT_NEAR(ring->radius, c.radius, 1e-9) << c.t;
+        EXPECT_NEAR(ring->opacity, c.opacity, 1e-9) << c.t;
+        EXPECT_EQ(ring->centre, QPointF(480, 810));
+    }
+    EXPECT_FALSE(FestrinCompositor::classicRing(click, 1.46, frame));
+    EXPECT_FALSE(FestrinCompositor::classicRing(click, 0.999, frame));
+    EXPECT_FALSE(FestrinCompositor::classicRing(click, std::nan(""), frame));
+}
+
+TEST(ClassicPlanningTest, ZoomScalesAboutItsCentreOnlyAboveAThousandth)
+{
+    EXPECT_TRUE(FestrinCompositor::classicZoom({0, 3, {0.2, 0.2}}, frame).isIdentity());
+    EXPECT_TRUE(FestrinCompositor::classicZoom({1, 1, {0.2, 0.2}}, frame).isIdentity());
+    EXPECT_TRUE(FestrinCompositor::classicZoom({1, 1.001, {0.2, 0.2}}, frame).isIdentity());
+    EXPECT_TRUE(FestrinCompositor::classicZoom({std::nan(""), 2, {0.2, 0.2}}, frame).isIdentity());
+
+    // Weight 0.5 of scale 3: factor 2 about (W·0.25, H·0.75), which stays put.
+    const QTransform zoom = FestrinCompositor::classicZoom({0.5, 3, {0.25, 0.75}}, frame);
+    EXPECT_NEAR(zoom.m11(), 2, 1e-12);
+    EXPECT_EQ(zoom.map(QPointF(480, 810)), QPointF(480, 810));
+}
+
+TEST(ClassicPlanningTest, CursorIsDrawnOnlyNearTheFrameAndFollowsTheZoom)
+{
+    const QTransform none;
+    EXPECT_TRUE(FestrinCompositor::classicCursorPoint(still(1.005, 0.5), 1, frame, none));
+    EXPECT_FALSE(FestrinCompositor::classicCursorPoint(still(1.006, 0.5), 1, frame, none));
+    EXPECT_TRUE(FestrinCompositor::classicCursorPoint(still(0.5, -0.005), 1, frame, none));
+    EXPECT_FALSE(FestrinCompositor::classicCursorPoint(still(0.5, -0.006), 1, frame, none));
+    EXPECT_FALSE(FestrinCompositor::classicCursorPoint(PointerPath{}, 1, frame, none));
+
+}
+
+TEST(ClassicPlanningTest, CursorScaleFollowsFrameHeightPressAndRootOfZoom)
+{
+    const double base = 1080 * 0.046 / (14 * 19.3);
+    EXPECT_NEAR(FestrinCompositor::classicCursorScale(1, QTransform(), 1080, 14), base, 1e-12);
+    EXPECT_NEAR(FestrinCompositor::classicCursorScale(0.84, QTransform::fromScale(2, 2), 1080, 14), 0.84 * std::sqrt(2.0) * base, 1e-12);
+    // Zoom factors below 0.3 count as 0.3.
+    EXPECT_NEAR(FestrinCompositor::classicCursorScale(1, QTransform::fromScale(0.1, 0.1), 1080, 14), std::sqrt(0.3) * base, 1e-12);
+}
+
+TEST(ClassicPlanningTest, PlaceFitsOrFillsAroundTheRectCentre)
+{
+    const QRectF rect(100, 50, 200, 100);
+    // A 400 × 400 image: fit scales by 0.25, fill by 0.5; both centred on (200, 100).
+    const auto fit = FestrinCompositor::place(QSizeF(400, 400), rect, FestrinCompositor::FitMode::fit);
+    ASSERT_TRUE(fit);
+    EXPECT_EQ(fit->mapRect(QRectF(0, 0, 400, 400)), QRectF(150, 50, 100, 100));
+    const auto fill = FestrinCompositor::place(QSizeF(400, 400), rect, FestrinCompositor::FitMode::fill);
+    ASSERT_TRUE(fill);
+    EXPECT_EQ(fill->mapRect(QRectF(0, 0, 400, 400)), QRectF(100, 0, 200, 200));
+    EXPECT_FALSE(FestrinCompositor::place(QSizeF(0, 400), rect, FestrinCompositor::FitMode::fit));
+    EXPECT_FALSE(FestrinCompositor::place(QSizeF(400, -1), rect, FestrinCompositor::FitMode::fill));
+}
+
+TEST(ClassicPlanningTest, PhoneFrameOfAHundredPixelWidePhone)
+{
+    const auto phone = FestrinCompositor::phoneFrame(QRectF(10, 20, 100, 200));
+    EXPECT_NEAR(phone.bezel, 3, 1e-12);
+    EXPECT_NEAR(phone.outerRadius, 15.5, 1e-12);
+    EXPECT_NEAR(phone.innerRadius, 12.5, 1e-12);
+    EXPECT_EQ(phone.screen, QRectF(13, 23, 94, 194));
+    EXPECT_NEAR(phone.pill.width(), 30, 1e-12);
+    EXPECT_NEAR(phone.pill.height(), 8.5, 1e-12);
+    EXPECT_NEAR(phone.pill.x(), 45, 1e-12);
+    // Bottom edge: top of the phone − bezel − 2.8 − pill height.
+    EXPECT_NEAR(phone.pill.y(), 220 - 3 - 2.8 - 8.5, 1e-9);
+    // A tiny phone keeps an inner radius of 2.
+    EXPECT_NEAR(FestrinCompositor::phoneFrame(QRectF(0, 0, 10, 20)).innerRadius, 2, 1e-12);
+}
+
+TEST(ClassicPlanningTest, MaskKeysTruncateAndNameTheShape)
+{
+    using C = FestrinCompositor;
+    EXPECT_EQ(C::shapeMaskKey(QSizeF(300.4, 300.9), BubbleShape::circle, 0), QStringLiteral("shapeCircle300x300t0"));
+    EXPECT_EQ(C::shapeMaskKey(QSizeF(300, 300), BubbleShape::circle, 0), QStringLiteral("shapeCircle300x300t0"));
+    EXPECT_EQ(C::shapeMaskKey(QSizeF(240, 180.5), BubbleShape::square, -12.7), QStringLiteral("shapeRounded240x180t-12"));
+    EXPECT_EQ(C::roundedMaskKey(QSizeF(94, 194), 12.5), QStringLiteral("rounded94x194r12"));
+    EXPECT_EQ(C::solidRoundedKey(QSizeF(100, 200), 15.5, 0.055), QStringLiteral("solid100x200r15g55"));
+    EXPECT_EQ(C::solidRoundedKey(QSizeF(30, 8.5), 4.25, 0.02), QStringLiteral("solid30x8r4g20"));
+
+    // Values a key cannot hold make no mask; a tilt the outline cannot use counts as none.
+    EXPECT_FALSE(C::shapeMaskKey(QSizeF(std::nan(""), 10), BubbleShape::circle, 0));
+    EXPECT_FALSE(C::shapeMaskKey(QSizeF(1e9, 10), BubbleShape::circle, 0));
+    EXPECT_FALSE(C::roundedMaskKey(QSizeF(10, 10), INFINITY));
+    EXPECT_FALSE(C::solidRoundedKey(QSizeF(10, 10), 2, std::nan("")));
+    EXPECT_EQ(C::shapeMaskKey(QSizeF(10, 10), BubbleShape::circle, std::nan("")), QStringLiteral("shapeCircle10x10t0"));
+}

@@ -1,0 +1,141 @@
+#include "CompositorFixture.h"
+
+#include "compositing/FestrinCompositorRenderer.h"
+#include "compositing/StudioGeometry.h"
+#include "finishing/Mixdown.h"
+#include "platform/media/MovieReader.h"
+#include "platform/media/MovieWriter.h"
+#include "support/TestEnvironment.h"
+
+#include <cmath>
+
+using namespace CompositorTesting;
+
+namespace {
+
+constexpr int fps = 30;
+
+// A flat one-second movie: the screen recording or a camera recording.
+void writeFlatMovie(const QString& path, int w, int h, const Pixel& color)
+{
+    MovieWriter writer(path, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
+    VideoSettings settings;
+    settings.width = w;
+    settings.height = h;
+    settings.averageBitRate = 1'000'000;
+    settings.expectedFrameRate = fps;
+    settings.preset = "ultrafast";
+    MovieWriterInput* video = writer.addVideoInput(settings);
+    ASSERT_NE(video, nullptr);
+    ASSERT_TRUE(writer.startWriting());
+    writer.startSession(MediaTime::zero());
+    const auto picture = solid(w, h, color);
+    for (int f = 0; f < fps; ++f)
+        ASSERT_TRUE(video->append(MediaSample::video(picture, MediaTime(f, fps), MediaTime(1, fps))));
+    ASSERT_TRUE(writer.finishWriting());
+}
+
+// The finished movie's frame count and its middle picture, decoded by the studio's own reader (which
+// honours the colour tags the writer sets).
+struct Probe {
+    std::shared_ptr<const PixelBuffer> picture;
+    int frames = 0;
+    Pixel at(double x, double y) const { return CompositorTesting::at(*picture, x, y); }
+};
+
+Probe probe(const QString& path)
+{
+    Probe result;
+    auto opened = MovieReader::open(path);
+    EXPECT_TRUE(std::holds_alternative<std::unique_ptr<MovieReader>>(opened));
+    if (!std::holds_alternative<std::unique_ptr<MovieReader>>(opened))
+        return result;
+    MovieReader& reader = *std::get<std::unique_ptr<MovieReader>>(opened);
+    MovieReaderOutput* output = reader.addVideoOutput(0);
+    EXPECT_NE(output, nullptr);
+    if (!output || !reader.startReading())
+        return result;
+    while (const std::optional<MediaSample> sample = output->copyNextSample()) {
+        ++result.frames;
+        if (std::abs(sample->presentationTime().seconds() - 0.5) < 0.5 / fps)
+            result.picture = sample->pixels;
+    }
+    return result;
+}
+
+class OverlayExportTest : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        writeFlatMovie(path(QStringLiteral("raw.mov")), width, height, screenColor);
+        writeFlatMovie(path(QStringLiteral("camera.mov")), 320, 180, cameraColor);
+        request.rawURL = path(QStringLiteral("raw.mov"));
+        request.cameraURL = path(QStringLiteral("camera.mov"));
+        request.frameRate = fps;
+    }
+
+    Probe exported(const QString& name)
+    {
+        const QString target = path(name);
+        const auto error = Mixdown::composeWithOverlays(request, target, {}, FestrinCompositorRenderer::factory());
+        EXPECT_FALSE(error.has_value()) << (error ? error->description().toStdString() : std::string());
+        return probe(target);
+    }
+
+    Mixdown::Request request;
+};
+
+} // namespace
+
+TEST_F(OverlayExportTest, StudioExportShowsTheCameraCardWhereTheGeometrySays)
+{
+    request.layout = ScreenLayout::studio;
+    request.faceLayout = FaceLayout::bottomRight;
+    request.background = StudioBackground::linen;
+    const Probe out = exported(QStringLiteral("final.mov"));
+    EXPECT_EQ(out.frames, fps);
+    ASSERT_TRUE(out.picture);
+    ASSERT_EQ(QSize(out.picture->width(), out.picture->height()), QSize(width, height));
+    const StudioGeometry geometry(QSizeF(width, height), 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::linen);
+    const QRectF card = geometry.cardRect;
+    const QPointF c(card.x() + card.width() / 2, card.y() + card.height() / 2);
+    EXPECT_TRUE(out.at(c.x(), c.y()).near(cameraColor, 12)) << out.at(c.x(), c.y());
+    const QRectF window = geometry.windowRect;
+    EXPECT_TRUE(out.at(window.x() + window.width() / 2, window.y() + window.height() / 2).near(screenColor, 12));
+    // Flipped, the card's middle lands on the window or the room: no camera there.
+    EXPECT_FALSE(out.at(c.x(), height - c.y()).near(cameraColor, 60));
+}
+
+TEST_F(OverlayExportTest, ClassicExportMasksTheCameraIntoTheBubble)
+{
+    request.layout = ScreenLayout::classic;
+    request.outputSize = QSizeF(1920, 1080); // the classic look keeps the screen's size
+    request.bubbleRect = QRectF(340, 20, 120, 120);
+    const Probe out = exported(QStringLiteral("final.mov"));
+    EXPECT_EQ(out.frames, fps);
+    ASSERT_TRUE(out.picture);
+    ASSERT_EQ(QSize(out.picture->width(), out.picture->height()), QSize(width, height));
+    EXPECT_TRUE(out.at(400, 80).near(cameraColor, 12)) << out.at(400, 80);
+    EXPECT_TRUE(out.at(344, 24).near(screenColor, 12)) << out.at(344, 24); // outside the circle
+    EXPECT_TRUE(out.at(400, height - 80).near(screenColor, 12));
+}
+
+TEST(FestrinCompositorRendererTest, ReportsAMissingScreenAndIgnoresTracksTheExportDoesNotHave)
+{
+    Mixdown::Request request;
+    request.bubbleRect = QRectF(300, 100, 120, 120);
+    const OverlayFrameRenderer::Setup setup{request, QSize(width, height), QSize(width, height), false, false, {}};
+    FestrinCompositorRenderer renderer(setup);
+    EXPECT_EQ(renderer.instruction().requiredSourceTrackIDs(), std::vector<int32_t>{1});
+    PixelBuffer out(width, height);
+    OverlayFrameRenderer::Frame frame;
+    const std::optional<ErrorInfo> missing = renderer.render(frame, out);
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->description, QStringLiteral("A screen frame was missing during export."));
+
+    frame.screen = solid(width, height, screenColor);
+    frame.camera = solid(64, 64, cameraColor);
+    EXPECT_FALSE(renderer.render(frame, out));
+    EXPECT_TRUE(at(out, 360, 160).near(screenColor, 0));
+}

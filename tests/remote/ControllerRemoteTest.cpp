@@ -1,0 +1,167 @@
+#include "capture/RemoteButton.h"
+#include "core/HotKeyCenter.h"
+#include "core/RecordingController.h"
+#include "core/TakeControls.h"
+#include "platform/audio/SoundPlayer.h"
+#include "support/FakeAccessProbe.h"
+#include "support/FakeHidManager.h"
+#include "support/FakeScheduler.h"
+#include "support/TestEnvironment.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordedSounds final : public SoundPlayer {
+public:
+    void play(const QString& name) override { played.append(name); }
+    QStringList played;
+};
+
+class CountingMarker final : public ZoomMarker {
+public:
+    void addMark(bool zoomIn) override { marks.push_back(zoomIn); }
+    int markCount() const override { return static_cast<int>(marks.size()); }
+    std::vector<bool> marks;
+};
+
+class RecordedPrompter final : public TeleprompterStepper {
+public:
+    void stepBox(int delta) override { steps.push_back(delta); }
+    bool isPanelShown() const override { return shown; }
+    std::vector<int> steps;
+    bool shown = true;
+};
+
+class ControllerRemoteTest : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        remote = std::make_unique<RemoteButton>(*settings, hid, access, scheduler);
+        Platform platform{*settings, access};
+        platform.hotKeys = &hotKeys;
+        platform.remoteButton = remote.get();
+        platform.sounds = &sounds;
+        platform.zoomMarker = &marker;
+        platform.teleprompter = &prompter;
+        platform.scheduler = &scheduler;
+        controller = std::make_unique<RecordingController>(platform);
+    }
+    void settle(int ms = 0)
+    {
+        QThread::msleep(static_cast<unsigned long>(ms));
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    FakeAccessProbe access;
+    FakeHidManagerFactory hid;
+    FakeScheduler scheduler;
+    HotKeyCenter hotKeys{nullptr};
+    std::unique_ptr<RemoteButton> remote;
+    RecordedSounds sounds;
+    CountingMarker marker;
+    RecordedPrompter prompter;
+    std::unique_ptr<RecordingController> controller;
+};
+
+TEST_F(ControllerRemoteTest, SixHotKeysAreRegisteredInOrder)
+{
+    // Without X11 every key is refused, which lists them all in registration order.
+    EXPECT_EQ(hotKeys.refusedKeys(), (QStringList{QStringLiteral("Ctrl+R"), QStringLiteral("Ctrl+P"), QStringLiteral("Super+Alt+Z"),
+                                         QStringLiteral("Super+Alt+X"), QStringLiteral("Super+Alt+Left"), QStringLiteral("Super+Alt+Right")}));
+}
+
+TEST_F(ControllerRemoteTest, TeleprompterKeysStepInAnyPhaseEvenWithThePanelHidden)
+{
+    prompter.shown = false;
+    hotKeys.keyPressed(0xff53, 0x0040 | 0x0008);
+    hotKeys.keyPressed(0xff51, 0x0040 | 0x0008);
+    settle();
+    EXPECT_EQ(prompter.steps, (std::vector<int>{1, -1}));
+}
+
+TEST_F(ControllerRemoteTest, ZoomMarksOnlyWhileAScreenTakeRecords)
+{
+    controller->markZoom(true); // idle
+    controller->setPhase(RecordingPhase::recording());
+    controller->markZoom(true);
+    controller->markZoom(true);
+    EXPECT_EQ(controller->zoomMarkCount(), 2);
+    controller->setPhase(RecordingPhase::paused());
+    controller->markZoom(false);
+    EXPECT_EQ(marker.marks.size(), 2u);
+    const QString log = readLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("zoom mark in (1 this take)")));
+    EXPECT_TRUE(log.contains(QStringLiteral("zoom mark in (2 this take)")));
+    EXPECT_FALSE(log.contains(QStringLiteral("zoom mark out")));
+}
+
+TEST_F(ControllerRemoteTest, APressWhileBusyIsIgnoredWithFunk)
+{
+    for (const auto& [phase, name] : {std::pair{RecordingPhase::countingDown(), "countingDown"},
+             std::pair{RecordingPhase::preparing(), "preparing"}, std::pair{RecordingPhase::finishing(), "finishing"}}) {
+        controller->setPhase(phase);
+        controller->remoteToggle();
+        EXPECT_TRUE(readLog().contains(QStringLiteral("remote button: press ignored, studio busy (") + QString::fromLatin1(name) + QLatin1Char(')')));
+    }
+    EXPECT_EQ(sounds.played, (QStringList{QStringLiteral("Funk"), QStringLiteral("Funk"), QStringLiteral("Funk")}));
+    EXPECT_FALSE(controller->hasPendingRemoteStop());
+}
+
+TEST_F(ControllerRemoteTest, OnePressStopsAfterTheWaitAsARemoteStop)
+{
+    controller->setPhase(RecordingPhase::recording());
+    controller->remoteToggle();
+    EXPECT_TRUE(controller->hasPendingRemoteStop());
+    settle(300);
+    EXPECT_FALSE(controller->stopCameFromRemote()); // still waiting for a second press
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->hasPendingRemoteStop(); }, 2000));
+    settle();
+    // The stop consumed the flag (a take's save job receives it); "Pop" confirms the stop.
+    EXPECT_FALSE(controller->stopCameFromRemote());
+    EXPECT_EQ(sounds.played, QStringList{QStringLiteral("Pop")});
+}
+
+TEST_F(ControllerRemoteTest, ASecondPressWithinTheWaitDiscardsInstead)
+{
+    controller->setPhase(RecordingPhase::recording());
+    controller->remoteToggle();
+    settle(100);
+    controller->remoteToggle();
+    settle(900);
+    EXPECT_FALSE(controller->stopCameFromRemote());
+    EXPECT_EQ(sounds.played, QStringList{QStringLiteral("Basso")});
+    EXPECT_TRUE(readLog().contains(QStringLiteral("remote button: double press -> discard")));
+}
+
+TEST_F(ControllerRemoteTest, ALongPressWithThePanelOpenStepsInsteadOfStopping)
+{
+    controller->setPhase(RecordingPhase::recording());
+    controller->remoteToggle();
+    controller->remoteLongPress();
+    EXPECT_FALSE(controller->hasPendingRemoteStop());
+    settle(900);
+    EXPECT_FALSE(controller->stopCameFromRemote());
+    EXPECT_EQ(prompter.steps, std::vector<int>{1});
+    EXPECT_EQ(sounds.played, QStringList{QStringLiteral("Tink")});
+
+    prompter.shown = false; // with the panel closed the hold does nothing and the stop goes on
+    controller->remoteToggle();
+    controller->remoteLongPress();
+    EXPECT_TRUE(controller->hasPendingRemoteStop());
+}
+
+TEST_F(ControllerRemoteTest, ButtonStatusReachesThePublishedMirror)
+{
+    remote->store({7511, 44291, QStringLiteral("AB Shutter3")});
+    hid.present = {{7511, 44291, QStringLiteral("AB Shutter3"), QStringLiteral("Bluetooth"), false}};
+    remote->arm();
+    settle();
+    EXPECT_EQ(controller->remoteStatus().kind, RemoteButton::Status::Kind::ready);
+}
+
+} // namespace

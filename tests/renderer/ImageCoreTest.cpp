@@ -1,0 +1,156 @@
+#include "platform/image/ImageBlur.h"
+#include "platform/image/ImageColor.h"
+#include "platform/image/ImageCompositing.h"
+#include "platform/image/ImageResampling.h"
+#include "platform/image/ImageShapes.h"
+#include "platform/image/RoundedRectShape.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+
+namespace {
+
+cv::Mat solid(int w, int h, cv::Vec4b bgra) { return cv::Mat(h, w, CV_8UC4, cv::Scalar(bgra[0], bgra[1], bgra[2], bgra[3])); }
+cv::Vec4b at(const cv::Mat& m, int x, int y) { return m.at<cv::Vec4b>(y, x); }
+
+TEST(ImageCoreTest, RoundedRectCoverageIsAnalytic)
+{
+    const RoundedRectShape shape = RoundedRectShape::make(QRectF(10, 10, 40, 20), 8);
+    EXPECT_FLOAT_EQ(shape.coverage(30.5, 20.5), 1.0f);
+    EXPECT_FLOAT_EQ(shape.coverage(5.5, 20.5), 0.0f);
+    // A pixel centre on the straight edge is half covered.
+    EXPECT_NEAR(shape.coverage(10.0, 20.5), 0.5f, 1e-6);
+    // The exact corner of the bounding box lies outside the arc.
+    EXPECT_FLOAT_EQ(shape.coverage(10.5, 10.5), 0.0f);
+    EXPECT_FLOAT_EQ(shape.coverage(18, 18), 1.0f);
+    // The radius is kept within half the shorter side; a negative size is empty.
+    EXPECT_DOUBLE_EQ(RoundedRectShape::make(QRectF(0, 0, 10, 4), 50).radius, 2.0);
+    EXPECT_TRUE(RoundedRectShape::make(QRectF(0, 0, -3, 4), 1).isEmpty());
+}
+
+TEST(ImageCoreTest, AreaResamplingAveragesAndPlacesAtSubpixelPositions)
+{
+    // A checkerboard halved becomes its mean.
+    cv::Mat board(8, 8, CV_8UC4);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            board.at<cv::Vec4b>(y, x) = ((x + y) % 2) ? cv::Vec4b(200, 200, 200, 255) : cv::Vec4b(0, 0, 0, 255);
+    cv::Mat out;
+    ImageResampling::draw(board, QTransform::fromScale(0.5, 0.5), QRect(0, 0, 4, 4), out, ImageResampling::Filter::linear);
+    EXPECT_EQ(at(out, 1, 2), cv::Vec4b(100, 100, 100, 255));
+
+    // One opaque pixel moved by (3, 1) lands on (3 + x, 1 + y); by half a pixel it spreads over two.
+    cv::Mat dot = solid(5, 5, {0, 0, 0, 0});
+    dot.at<cv::Vec4b>(2, 2) = cv::Vec4b(255, 255, 255, 255);
+    ImageResampling::draw(dot, QTransform::fromTranslate(3, 1), QRect(0, 0, 10, 10), out, ImageResampling::Filter::linear);
+    EXPECT_EQ(at(out, 5, 3)[3], 255);
+    EXPECT_EQ(at(out, 4, 3)[3], 0);
+    ImageResampling::draw(dot, QTransform::fromTranslate(3.5, 1), QRect(0, 0, 10, 10), out, ImageResampling::Filter::linear);
+    EXPECT_NEAR(at(out, 5, 3)[3], 128, 1);
+    EXPECT_NEAR(at(out, 6, 3)[3], 128, 1);
+    // Outside the source is transparent, or the nearest edge with clamped edges.
+    ImageResampling::draw(solid(4, 4, {10, 20, 30, 255}), QTransform(), QRect(-2, 0, 8, 4), out, ImageResampling::Filter::linear);
+    EXPECT_EQ(at(out, 0, 1)[3], 0);
+    ImageResampling::draw(solid(4, 4, {10, 20, 30, 255}), QTransform(), QRect(-2, 0, 8, 4), out, ImageResampling::Filter::linear, true);
+    EXPECT_EQ(at(out, 0, 1), cv::Vec4b(10, 20, 30, 255));
+}
+
+TEST(ImageCoreTest, UpscalingKeepsPremultipliedColourWithinAlpha)
+{
+    cv::Mat edge = solid(6, 6, {0, 0, 0, 0});
+    edge(cv::Rect(3, 0, 3, 6)).setTo(cv::Scalar(255, 255, 255, 255));
+    cv::Mat out;
+    ImageResampling::draw(edge, QTransform::fromScale(3.3, 3.3), QRect(0, 0, 19, 19), out, ImageResampling::Filter::lanczos);
+    for (int y = 0; y < out.rows; ++y)
+        for (int x = 0; x < out.cols; ++x)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_LE(at(out, x, y)[c], at(out, x, y)[3]);
+}
+
+TEST(ImageCoreTest, LargeBlurKeepsMassAndSpreads)
+{
+    cv::Mat image = solid(200, 200, {0, 0, 0, 0});
+    image(cv::Rect(80, 80, 40, 40)).setTo(cv::Scalar(255, 255, 255, 255));
+    const double before = cv::sum(image)[3];
+    ImageBlur::gaussian(image, 20, false);
+    EXPECT_NEAR(cv::sum(image)[3] / before, 1.0, 0.03);
+    EXPECT_GT(at(image, 100, 100)[3], 100);
+    EXPECT_GT(at(image, 100, 135)[3], 10); // spread past the square
+    EXPECT_LT(at(image, 100, 100)[3], 255);
+}
+
+TEST(ImageCoreTest, CompositingOverWithAlphaAndMask)
+{
+    cv::Mat dst = solid(4, 4, {0, 0, 200, 255});
+    ImageCompositing::over(dst, solid(2, 2, {100, 0, 0, 128}), QPoint(1, 1));
+    EXPECT_EQ(at(dst, 0, 0), cv::Vec4b(0, 0, 200, 255));
+    const cv::Vec4b mixed = at(dst, 1, 1);
+    EXPECT_EQ(mixed[0], 100);
+    EXPECT_NEAR(mixed[2], 200 * 127 / 255.0, 1);
+    EXPECT_EQ(mixed[3], 255);
+    // A layer alpha of 0.5 halves the source; placing partly outside clips.
+    cv::Mat clear = solid(4, 4, {0, 0, 0, 0});
+    ImageCompositing::over(clear, solid(3, 3, {200, 200, 200, 255}), QPoint(2, -1), 0.5);
+    EXPECT_NEAR(at(clear, 3, 0)[3], 128, 1);
+    EXPECT_EQ(at(clear, 1, 0)[3], 0);
+
+    cv::Mat masked = solid(20, 20, {0, 0, 0, 0});
+    ImageCompositing::overMasked(masked, solid(20, 20, {255, 255, 255, 255}), {}, RoundedRectShape::make(QRectF(2, 2, 16, 16), 6));
+    EXPECT_EQ(at(masked, 10, 10)[3], 255);
+    EXPECT_EQ(at(masked, 2, 2)[3], 0);
+    EXPECT_EQ(at(masked, 0, 10)[3], 0);
+
+    cv::Mat image = solid(4, 1, {100, 100, 100, 200});
+    cv::Mat mask = solid(2, 1, {255, 255, 255, 255});
+    cv::Mat cut = image.clone();
+    ImageCompositing::blendWithAlphaMask(image, mask, QPoint(1, 0));
+    EXPECT_EQ(at(image, 0, 0)[3], 0);
+    EXPECT_EQ(at(image, 1, 0)[3], 200);
+    ImageCompositing::sourceOut(cut, mask, QPoint(1, 0));
+    EXPECT_EQ(at(cut, 0, 0)[3], 200);
+    EXPECT_EQ(at(cut, 2, 0)[3], 0);
+    EXPECT_EQ(ImageCompositing::contentBounds(image), QRect(1, 0, 2, 1));
+    EXPECT_TRUE(ImageCompositing::contentBounds(solid(3, 3, {0, 0, 0, 0})).isEmpty());
+}
+
+TEST(ImageCoreTest, RingsCoverOnlyTheBandBetweenTheirShapes)
+{
+    cv::Mat image = solid(40, 40, {0, 0, 0, 0});
+    ImageShapes::strokeRoundedRect(image, {}, QRectF(5, 5, 30, 30), 4, 2, {1, 1, 1, 1});
+    EXPECT_EQ(at(image, 20, 20)[3], 0); // the middle stays clear
+    EXPECT_EQ(at(image, 20, 5)[3], 255); // on the outline
+    EXPECT_EQ(at(image, 20, 1)[3], 0);
+    // A vertical fade scales the ring row by row.
+    cv::Mat faded = solid(40, 40, {0, 0, 0, 0});
+    ImageShapes::strokeRoundedRect(faded, {}, QRectF(5, 5, 30, 30), 4, 2, {1, 1, 1, 1}, [](double y) { return y < 20 ? 1.0 : 0.25; });
+    EXPECT_EQ(at(faded, 20, 5)[3], 255);
+    EXPECT_NEAR(at(faded, 20, 34)[3], 64, 1);
+}
+
+TEST(ImageCoreTest, ColourControlsAdjustWithoutBreakingAlpha)
+{
+    cv::Mat picture = solid(3, 3, {40, 120, 200, 255});
+    ImageColor::colorControls(picture, 1, 0, 0);
+    const cv::Vec4b grey = at(picture, 1, 1);
+    EXPECT_NEAR(grey[0], grey[1], 1);
+    EXPECT_NEAR(grey[1], grey[2], 1);
+
+    cv::Mat darker = solid(2, 2, {128, 128, 128, 255});
+    ImageColor::exposure(darker, -1);
+    EXPECT_LT(at(darker, 0, 0)[1], 100);
+    cv::Mat warmer = solid(2, 2, {128, 128, 128, 255});
+    ImageColor::temperatureAndTint(warmer, QPointF(6500, 0), QPointF(5800, 0));
+    EXPECT_GT(at(warmer, 0, 0)[2], at(warmer, 0, 0)[0]); // red above blue
+
+    cv::Mat flat = solid(8, 8, {90, 90, 90, 255});
+    ImageColor::sharpenLuminance(flat, 0.35, 1.4);
+    EXPECT_EQ(at(flat, 4, 4), cv::Vec4b(90, 90, 90, 255));
+
+    cv::Mat translucent = solid(2, 2, {100, 100, 100, 100});
+    ImageColor::colorControls(translucent, 1.5, 1.2, 0.2);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_LE(at(translucent, 0, 0)[c], 100);
+}
+
+} // namespace

@@ -1,0 +1,341 @@
+#include "compositing/RasterFlip.h"
+#include "compositing/StudioCamera.h"
+#include "compositing/StudioRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace {
+
+constexpr int W = 480;
+constexpr int H = 270;
+
+PixelBuffer solid(int w, int h, uint8_t b, uint8_t g, uint8_t r)
+{
+    PixelBuffer buffer(w, h);
+    buffer.fill(b, g, r, 255);
+    return buffer;
+}
+
+const uint8_t* pixel(const PixelBuffer& buffer, int x, int y) { return buffer.row(y) + 4 * x; }
+
+QRect boundsWhere(const PixelBuffer& buffer, const std::function<bool(const uint8_t*)>& test, QRect within = {})
+{
+    if (within.isEmpty())
+        within = QRect(0, 0, buffer.width(), buffer.height());
+    QRect found;
+    for (int y = within.top(); y <= within.bottom(); ++y)
+        for (int x = within.left(); x <= within.right(); ++x)
+            if (test(pixel(buffer, x, y)))
+                found = found.united(QRect(x, y, 1, 1));
+    return found;
+}
+
+bool isRed(const uint8_t* p) { return p[2] > 180 && p[1] < 70 && p[0] < 70; }
+bool isBlue(const uint8_t* p) { return p[0] > 230 && p[2] < 30; }
+
+void expectNear(const QRect& actual, const QRectF& expected, double slack, const char* what)
+{
+    SCOPED_TRACE(what);
+    EXPECT_NEAR(actual.left(), expected.left(), slack);
+    EXPECT_NEAR(actual.top(), expected.top(), slack);
+    EXPECT_NEAR(actual.right() + 1, expected.right(), slack);
+    EXPECT_NEAR(actual.bottom() + 1, expected.bottom(), slack);
+}
+
+struct Render {
+    PixelBuffer out{W, H};
+    PixelBuffer screen = solid(W, H, 255, 0, 0);
+    PixelBuffer camera = solid(320, 180, 0, 0, 255);
+    StudioRenderer::Frame frame;
+    Render() { frame.screen = &screen; }
+    PixelBuffer& run(StudioRenderer& renderer)
+    {
+        EXPECT_TRUE(renderer.render(frame, out));
+        return out;
+    }
+};
+
+TEST(StudioRendererTest, WindowLandsWithTheScreenUprightAndRoundedCorners)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    Render r;
+    // Top half of the screen's rows green, bottom half blue: the top must stay on top.
+    for (int y = 0; y < H / 2; ++y)
+        for (int x = 0; x < W; ++x)
+            std::memcpy(r.screen.row(y) + 4 * x, "\x00\xff\x00\xff", 4);
+    const PixelBuffer& out = r.run(renderer);
+    const QRectF window = RasterFlip::rect(renderer.geometry().windowRect, H);
+    const int midX = static_cast<int>(window.center().x());
+    EXPECT_EQ(pixel(out, midX, static_cast<int>(window.top()) + 3)[1], 255);
+    EXPECT_TRUE(isBlue(pixel(out, midX, static_cast<int>(window.bottom()) - 3)));
+    EXPECT_FALSE(isBlue(pixel(out, midX, static_cast<int>(window.bottom()) + 3)));
+    EXPECT_LT(pixel(out, midX, static_cast<int>(window.top()) - 3)[1], 250);
+    // The window's bottom-left corner pixel lies outside the rounded clip; a radius in, the screen shows.
+    const uint8_t* corner = pixel(out, static_cast<int>(window.left()), static_cast<int>(window.bottom()));
+    EXPECT_GT(corner[2], corner[0]);
+    const double radius = renderer.geometry().windowRadius;
+    EXPECT_TRUE(isBlue(pixel(out, static_cast<int>(window.left() + radius), static_cast<int>(window.bottom() - radius))));
+}
+
+TEST(StudioRendererTest, FullZoomInTheDarkRoomCoversTheCanvasWithTheScreenAlone)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::darkRoom);
+    Render r;
+    r.frame.zoom = {1, 4, QPointF(0.5, 0.5)};
+    const PixelBuffer& out = r.run(renderer);
+    // No room, no mask, no rim: every pixel is the screen.
+    EXPECT_EQ(boundsWhere(out, [](const uint8_t* p) { return !isBlue(p); }), QRect());
+}
+
+TEST(StudioRendererTest, ShadowsAreBakedAroundWhatTheyShade)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::clay);
+    const QRect window = RasterFlip::rect(renderer.geometry().windowRect, H).toAlignedRect();
+    const QRect shadow = renderer.homeWindowShadow().rect();
+    EXPECT_TRUE(shadow.contains(window.adjusted(1, 1, -1, -1)));
+    // Offset downward: it reaches further below the window than above, and no further up than its blur.
+    const double u = H / 1080.0;
+    EXPECT_GT(shadow.bottom() - window.bottom(), window.top() - shadow.top());
+    EXPECT_LE(window.top() - shadow.top(), std::ceil(3 * 55 * u) + 3);
+    EXPECT_TRUE(QRect(0, 0, W, H).contains(shadow));
+
+    const double rim = renderer.geometry().cardRim;
+    const QRect outer = RasterFlip::rect(renderer.geometry().cardRect.adjusted(-rim, -rim, rim, rim), H).toAlignedRect();
+    EXPECT_TRUE(renderer.homeCardShadow().rect().contains(outer.adjusted(1, 1, -1, -1)));
+
+    // Per-state shadows stay within their window grown by a quarter of the height.
+    for (LayoutState state : StudioLook::layoutStates) {
+        const QRectF face = renderer.geometry().layoutFrame(state).windowRect;
+        const QRect limit = RasterFlip::rect(face.adjusted(-0.25 * H, -0.25 * H, 0.25 * H, 0.25 * H), H).toAlignedRect().adjusted(-1, -1, 1, 1);
+        EXPECT_TRUE(limit.contains(renderer.windowShadow(state).rect())) << qPrintable(StudioLook::rawText(state));
+        EXPECT_FALSE(renderer.cardShadow(state).isEmpty());
+    }
+    // Cached: the same picture on a second ask.
+    EXPECT_EQ(&renderer.windowShadow(LayoutState::face), &renderer.windowShadow(LayoutState::face));
+}
+
+TEST(StudioRendererTest, CardSitsOnItsLayoutFramePerStateAndFaceLayout)
+{
+    for (FaceLayout face : StudioLook::faceLayouts) {
+        StudioRenderer renderer(QSize(W, H), QSizeF(W, H), face, StudioBackground::blushMesh);
+        const std::optional<LayoutState> states[] = {std::nullopt, LayoutState::face, LayoutState::split, LayoutState::focus};
+        for (const auto& state : states) {
+            Render r;
+            r.frame.camera = &r.camera;
+            r.frame.grade = false;
+            if (state)
+                r.frame.layout = LayoutBlend{*state, *state, 1};
+            const QRectF card = state ? renderer.geometry().layoutFrame(*state).cardRect : renderer.geometry().cardRect;
+            const std::string what = StudioLook::rawText(face).toStdString() + " " + (state ? StudioLook::rawText(*state).toStdString() : "home");
+            expectNear(boundsWhere(r.run(renderer), isRed), RasterFlip::rect(card, H), 1.5, what.c_str());
+        }
+        // Half way from FACE to SPLIT the card is the mix of both.
+        Render r;
+        r.frame.camera = &r.camera;
+        r.frame.grade = false;
+        r.frame.layout = LayoutBlend{LayoutState::face, LayoutState::split, 0.5};
+        const QRectF mixed = StudioLayoutFrame::lerp(renderer.geometry().layoutFrame(LayoutState::face),
+            renderer.geometry().layoutFrame(LayoutState::split), 0.5).cardRect;
+        expectNear(boundsWhere(r.run(renderer), isRed), RasterFlip::rect(mixed, H), 1.5, "moving card");
+    }
+    // The dark room's tall-left card bleeds off the left edge.
+    StudioRenderer dark(QSize(W, H), QSizeF(W, H), FaceLayout::tallLeft, StudioBackground::darkRoom);
+    Render r;
+    r.frame.camera = &r.camera;
+    r.frame.grade = false;
+    const QRectF card = RasterFlip::rect(dark.geometry().cardRect, H).intersected(QRectF(0, 0, W, H));
+    expectNear(boundsWhere(r.run(dark), isRed), card, 1.5, "dark room tall left");
+}
+
+TEST(StudioRendererTest, CardFadesAsOneLayerAndNeedsAPicture)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    Render base, full, almost, half, none, empty;
+    base.run(renderer);
+    for (Render* r : {&full, &almost, &half, &none, &empty})
+        r->frame.camera = &r->camera;
+    almost.frame.cardAlpha = 0.9995;
+    half.frame.cardAlpha = 0.5;
+    none.frame.cardAlpha = 0;
+    empty.camera = PixelBuffer(0, 0);
+    full.run(renderer);
+    almost.run(renderer);
+    half.run(renderer);
+    none.run(renderer);
+    empty.run(renderer);
+    const auto same = [](const PixelBuffer& a, const PixelBuffer& b) { return std::memcmp(a.data(), b.data(), a.byteCount()) == 0; };
+    EXPECT_TRUE(same(full.out, almost.out));
+    EXPECT_TRUE(same(base.out, none.out));
+    EXPECT_TRUE(same(base.out, empty.out));
+    const QPoint centre = RasterFlip::rect(renderer.geometry().cardRect, H).center().toPoint();
+    const int baseRed = pixel(base.out, centre.x(), centre.y())[2];
+    const int fullRed = pixel(full.out, centre.x(), centre.y())[2];
+    EXPECT_NEAR(pixel(half.out, centre.x(), centre.y())[2], (baseRed + fullRed) / 2.0, 3);
+}
+
+TEST(StudioRendererTest, LayoutBlendsResolveToTheirFrames)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::tallLeft, StudioBackground::silkWaves);
+    const StudioGeometry& g = renderer.geometry();
+    EXPECT_FALSE(renderer.layoutFrame(std::nullopt));
+    EXPECT_EQ(*renderer.layoutFrame(LayoutBlend{LayoutState::face, LayoutState::face, 0.2}), g.layoutFrame(LayoutState::face));
+    EXPECT_EQ(*renderer.layoutFrame(LayoutBlend{LayoutState::face, LayoutState::split, 1.5}), g.layoutFrame(LayoutState::split));
+    EXPECT_EQ(*renderer.layoutFrame(LayoutBlend{LayoutState::face, LayoutState::split, -1}), g.layoutFrame(LayoutState::face));
+
+    const auto draw = [&](std::optional<LayoutBlend> layout) {
+        Render r;
+        r.frame.camera = &r.camera;
+        r.frame.layout = layout;
+        r.run(renderer);
+        return r.out;
+    };
+    const auto same = [](const PixelBuffer& a, const PixelBuffer& b) { return std::memcmp(a.data(), b.data(), a.byteCount()) == 0; };
+    // The home frame draws exactly like no layout; a finished blend exactly like its to-state.
+    EXPECT_TRUE(same(draw(std::nullopt), draw(LayoutBlend{LayoutState::screen, LayoutState::screen, 1})));
+    EXPECT_TRUE(same(draw(LayoutBlend{LayoutState::face, LayoutState::split, 1}), draw(LayoutBlend{LayoutState::split, LayoutState::split, 0.3})));
+    EXPECT_FALSE(same(draw(LayoutBlend{LayoutState::face, LayoutState::split, 0.5}), draw(LayoutBlend{LayoutState::split, LayoutState::split, 1})));
+}
+
+TEST(StudioRendererTest, CursorSpritesKeepTheirTipOnTheHotspot)
+{
+    const StudioRenderer::CursorSprite arrow = StudioRenderer::makeCursor(CursorShape::arrow);
+    EXPECT_EQ(arrow.image.pixels.width(), 312);
+    EXPECT_EQ(arrow.image.pixels.height(), 410);
+    EXPECT_EQ(arrow.hotspot, QPointF(70, 340));
+    EXPECT_DOUBLE_EQ(arrow.unit, 14);
+    EXPECT_GT(arrow.image.pixels.row(71)[4 * 71 + 3], 200); // just inside the tip
+    EXPECT_EQ(arrow.image.pixels.row(20)[4 * 290 + 3], 0);
+    for (CursorShape shape : {CursorShape::iBeam, CursorShape::hand}) {
+        const StudioRenderer::CursorSprite sprite = StudioRenderer::makeCursor(shape);
+        const QRectF bb = StudioRenderer::cursorPath(shape).body.boundingRect();
+        EXPECT_EQ(sprite.hotspot, QPointF(70 - 14 * bb.left(), sprite.image.pixels.height() - 70 + 14 * bb.top()));
+    }
+    EXPECT_TRUE(StudioRenderer::cursorPath(CursorShape::hand).detail.has_value());
+    EXPECT_FALSE(StudioRenderer::cursorPath(CursorShape::arrow).detail.has_value());
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    EXPECT_EQ(renderer.sprite(CursorShape::other), renderer.sprite(CursorShape::arrow));
+}
+
+TEST(StudioRendererTest, PointerIsDrawnAtItsPositionAndScale)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    const auto drawAt = [&](double x, double y) {
+        const std::vector<Click> clicks{{0, x, y}, {10, x, y}};
+        const auto path = PointerPath::fromClicks(clicks);
+        Render r;
+        r.screen = solid(W, H, 255, 255, 255);
+        r.frame.pointer = path ? &*path : nullptr;
+        r.frame.time = 5;
+        r.run(renderer);
+        return r.out;
+    };
+    const PixelBuffer out = drawAt(0.5, 0.5);
+    const QRectF window = renderer.geometry().windowRect;
+    const QPointF tip = RasterFlip::point(window.center(), H);
+    // The cream body and brown outline take blue out of the white screen; the soft shadow falls down-right.
+    const QRect near = QRectF(tip.x() - 10, tip.y() - 10, 40, 40).toAlignedRect();
+    const QRect sprite = boundsWhere(out, [](const uint8_t* p) { return p[0] < 235; }, near);
+    const double m = window.width() / W; // magnification with the screen fitted into the window
+    const double body = 0.046 * H * std::sqrt(m); // 19.3 path units
+    EXPECT_NEAR(sprite.left(), tip.x(), 1.5);
+    EXPECT_NEAR(sprite.top(), tip.y(), 1.5);
+    EXPECT_GE(sprite.height(), body - 1);
+    EXPECT_LE(sprite.height(), body * 1.4);
+
+    // The range test: 1.004 still draws (within the window's 2-pixel margin), 1.006 does not.
+    const PixelBuffer plain = drawAt(-1, -1);
+    const auto differs = [&](const PixelBuffer& a) { return std::memcmp(a.data(), plain.data(), a.byteCount()) != 0; };
+    EXPECT_TRUE(differs(drawAt(1.004, 0.5)));
+    EXPECT_FALSE(differs(drawAt(1.006, 0.5)));
+
+    // The press dip: full size outside −0.04…0.2 s around a click, 84 % at its deepest.
+    const std::vector<Click> click{{1.0, 0.5, 0.5}};
+    EXPECT_DOUBLE_EQ(StudioRenderer::pressScale(0.95, click), 1.0);
+    EXPECT_DOUBLE_EQ(StudioRenderer::pressScale(0.96, click), 1.0);
+    EXPECT_NEAR(StudioRenderer::pressScale(1.08, click), 0.84, 1e-9);
+    EXPECT_DOUBLE_EQ(StudioRenderer::pressScale(1.21, click), 1.0);
+}
+
+TEST(StudioRendererTest, RipplesGrowAndFadeOverHalfASecond)
+{
+    const auto start = StudioRenderer::clickRipple(0, 1, 1080);
+    ASSERT_TRUE(start);
+    EXPECT_NEAR(start->radius, 0.046 * 1080 * 0.45, 1e-9);
+    EXPECT_NEAR(start->alpha, 0.75, 1e-9);
+    const auto last = StudioRenderer::clickRipple(0.55, 1, 1080);
+    ASSERT_TRUE(last);
+    EXPECT_NEAR(last->radius, 0.046 * 1080 * 1.3, 1e-9);
+    EXPECT_NEAR(last->alpha, 0, 1e-12);
+    EXPECT_FALSE(StudioRenderer::clickRipple(0.56, 1, 1080));
+    EXPECT_FALSE(StudioRenderer::clickRipple(-0.01, 1, 1080));
+    EXPECT_DOUBLE_EQ(StudioRenderer::clickRipple(0.2, 0.1, 1080)->radius, StudioRenderer::clickRipple(0.2, 0.3, 1080)->radius);
+    EXPECT_GT(StudioRenderer::clickRipple(0.2, 4, 1080)->radius, StudioRenderer::clickRipple(0.2, 1, 1080)->radius);
+
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    Render r;
+    r.screen = solid(W, H, 255, 255, 255);
+    const std::vector<Click> clicks{{1.0, 0.5, 0.5}};
+    r.frame.clicks = &clicks;
+    r.frame.showClicks = true;
+    r.frame.time = 1.3;
+    const PixelBuffer& out = r.run(renderer);
+    const double m = renderer.geometry().windowRect.width() / W;
+    const double R = StudioRenderer::clickRipple(0.3, m, H)->radius;
+    const QPointF centre = RasterFlip::point(renderer.geometry().windowRect.center(), H);
+    const QRect ring = boundsWhere(out, [](const uint8_t* p) { return p[0] < 245; },
+        QRectF(centre.x() - 2 * R, centre.y() - 2 * R, 4 * R, 4 * R).toAlignedRect());
+    EXPECT_NEAR(ring.center().x(), centre.x(), 1.5);
+    EXPECT_GT(ring.width() / 2.0, 0.75 * R);
+    EXPECT_LT(ring.width() / 2.0, 1.05 * R);
+    // Without showClicks nothing is drawn.
+    Render quiet;
+    quiet.screen = solid(W, H, 255, 255, 255);
+    quiet.frame.clicks = &clicks;
+    quiet.frame.time = 1.3;
+    quiet.run(renderer);
+    EXPECT_TRUE(boundsWhere(quiet.out, [](const uint8_t* p) { return p[0] < 245; }, ring).isEmpty());
+}
+
+TEST(StudioRendererTest, RenderRefusesAWrongOutputSizeOrAMissingScreen)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    Render r;
+    PixelBuffer small(W / 2, H);
+    EXPECT_FALSE(renderer.render(r.frame, small));
+    r.frame.screen = nullptr;
+    EXPECT_FALSE(renderer.render(r.frame, r.out));
+    // A screen frame of another size is stretched onto the recording's size.
+    Render odd;
+    odd.screen = solid(W / 2, H / 2, 255, 0, 0);
+    const PixelBuffer& out = odd.run(renderer);
+    EXPECT_TRUE(isBlue(pixel(out, static_cast<int>(RasterFlip::rect(renderer.geometry().windowRect, H).center().x()), H / 2)));
+}
+
+TEST(StudioRendererTest, BrokenNumbersAndSizesDrawSafely)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::tallLeft, StudioBackground::darkRoom);
+    Render r;
+    const std::vector<Click> clicks{{0.1, nan, 0.5}, {nan, 0.5, 0.5}};
+    r.frame.time = nan;
+    r.frame.zoom = {nan, std::numeric_limits<double>::infinity(), QPointF(nan, 0.5)};
+    r.frame.region = QRectF(nan, 0, 1, 1);
+    r.frame.layout = LayoutBlend{LayoutState::face, LayoutState::split, nan};
+    r.frame.clicks = &clicks;
+    r.frame.showClicks = true;
+    r.frame.camera = &r.camera;
+    r.frame.cardAlpha = nan;
+    r.run(renderer);
+    EXPECT_TRUE(isBlue(pixel(r.out, W / 2, H / 2)));
+
+    // Degenerate sizes build an inert renderer.
+    StudioRenderer empty(QSize(0, 0), QSizeF(0, 0), FaceLayout::bottomRight, StudioBackground::linen);
+    PixelBuffer none(0, 0);
+    EXPECT_FALSE(empty.render(r.frame, none));
+}
+
+} // namespace

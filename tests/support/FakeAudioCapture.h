@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/audio/AudioCapture.h"
+
+#include <cmath>
+
+// A sound source the test drives: blocks of a sine tone stamped where the test says.
+class FakeAudioCapture final : public AudioCapture {
+public:
+    struct State {
+        std::optional<QString> startError;
+        Request request;
+        BlockHandler onBlock;
+        FailureHandler onFailure;
+        bool running = false;
+        QString description = QStringLiteral("Fake Microphone");
+        float amplitude = 0.4f;
+    };
+    explicit FakeAudioCapture(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+    std::optional<QString> start(const Request& request, BlockHandler onBlock, FailureHandler onFailure) override
+    {
+        if (state_->startError)
+            return state_->startError;
+        state_->request = request;
+        state_->onBlock = std::move(onBlock);
+        state_->onFailure = std::move(onFailure);
+        state_->running = true;
+        return std::nullopt;
+    }
+    void stop() override { state_->running = false; }
+    QString sourceDescription() const override { return state_->running || state_->onBlock ? state_->description : QString(); }
+
+    // `frames` frames of a 440 Hz tone at the requested rate and channel count, starting at `seconds`.
+    static void push(State& state, double seconds, int frames = 480)
+    {
+        if (!state.running || !state.onBlock)
+            return;
+        auto block = std::make_shared<AudioBlock>();
+        block->sampleRate = state.request.sampleRate;
+        block->channels = state.request.channels;
+        block->samples.resize(static_cast<size_t>(frames * block->channels));
+        for (int i = 0; i < frames; ++i)
+            for (int c = 0; c < block->channels; ++c)
+                block->samples[static_cast<size_t>(i * block->channels + c)] = state.amplitude * std::sin(2.0f * 3.14159265f * 440.0f * static_cast<float>(seconds + static_cast<double>(i) / block->sampleRate));
+        state.onBlock(MediaSample::sound(std::move(block), MediaTime::fromSeconds(seconds)));
+    }
+
+private:
+    std::shared_ptr<State> state_;
+};

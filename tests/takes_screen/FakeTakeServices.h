@@ -1,0 +1,128 @@
+#pragma once
+
+#include "capture/ScreenRecorder.h"
+#include "takes/OverlayRecorder.h"
+#include "takes/SaveJobHandover.h"
+#include "takes/TakeServices.h"
+#include "support/FakeAudioCapture.h"
+#include "support/FakeFrontWindow.h"
+#include "support/FakeInputEvents.h"
+#include "support/FakePointerState.h"
+#include "support/FakeScreenCapture.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <QWidget>
+
+// A camera or phone that films when told: its movie is a small file written at stop.
+class FakeOverlayRecorder final : public OverlayRecorder {
+public:
+    QStringList calls;
+    bool attached = false;
+    QString device;
+    QSize size{640, 360};
+    bool tall = false;
+    std::optional<QString> configureError;
+    bool filmsFrames = true;
+    std::vector<ClipSegment> segments;
+    QString recordingPath;
+    int stops = 0;
+
+    std::optional<QString> configure(const QString& id, bool mirrored) override
+    {
+        calls << QStringLiteral("configure %1 mirrored %2").arg(id).arg(mirrored);
+        if (configureError)
+            return configureError;
+        attached = true;
+        device = id;
+        return std::nullopt;
+    }
+    void detach() override
+    {
+        calls << QStringLiteral("detach");
+        attached = false;
+        device.clear();
+    }
+    bool isAttached() const override { return attached; }
+    QString attachedDeviceID() const override { return device; }
+    void startPreview() override { calls << QStringLiteral("preview"); }
+    void stopPreview() override { calls << QStringLiteral("stop preview"); }
+    void setMirrored(bool mirrored) override { calls << QStringLiteral("mirror %1").arg(mirrored); }
+    bool preferTallFormat() const override { return tall; }
+    void setPreferTallFormat(bool preferTall) override { tall = preferTall; }
+    void refreshFormat() override { calls << QStringLiteral("format tall %1").arg(tall); }
+    QSize frameSize() const override { return size; }
+    void startRecording(const QString& path, std::shared_ptr<RecordingClock>) override
+    {
+        calls << QStringLiteral("record ") + QFileInfo(path).fileName();
+        recordingPath = path;
+    }
+    QCoro::Task<std::optional<QString>> stopRecording() override
+    {
+        ++stops;
+        calls << QStringLiteral("stop recording");
+        const QString path = recordingPath;
+        recordingPath.clear();
+        if (path.isEmpty() || !filmsFrames)
+            co_return std::nullopt;
+        QFile movie(path);
+        if (movie.open(QIODevice::WriteOnly))
+            movie.write("camera frames");
+        co_return path;
+    }
+    std::vector<ClipSegment> recordedSegments() override { return segments; }
+    QWidget* createPreview(QWidget* parent) override { return new QWidget(parent); }
+};
+
+// Displays, devices and recorders of a machine the test builds: one 320 × 180 display whose frames the test
+// pushes, scripted sound sources, pointer and clicks, and a save queue that keeps what it is handed.
+class FakeTakeServices final : public TakeServices {
+public:
+    std::shared_ptr<FakeScreenCapture::State> screen = std::make_shared<FakeScreenCapture::State>();
+    std::shared_ptr<FakeAudioCapture::State> microphone = std::make_shared<FakeAudioCapture::State>();
+    std::shared_ptr<FakeAudioCapture::State> system = std::make_shared<FakeAudioCapture::State>();
+    std::optional<std::vector<ScreenDisplay>> displays = std::vector<ScreenDisplay>{{7, QStringLiteral("fake"), QRect(0, 0, 320, 180), true}};
+    std::vector<CaptureDeviceInfo> cameraList;
+    std::vector<CaptureDeviceInfo> phoneList;
+    std::vector<CaptureDeviceInfo> microphoneList;
+    FakeOverlayRecorder camera;
+    FakeOverlayRecorder phone;
+    FakeInputEvents inputEvents;
+    FakePointerState pointerState;
+    FakeFrontWindow front;
+    std::vector<SaveJobHandover> jobs;
+
+    std::optional<std::vector<ScreenDisplay>> availableDisplays() override { return displays; }
+    std::unique_ptr<ScreenRecorder> makeScreenRecorder(RecordingClock& clock) override
+    {
+        ScreenRecorder::Sources sources;
+        sources.screen = std::make_unique<FakeScreenCapture>(screen);
+        sources.microphone = std::make_unique<FakeAudioCapture>(microphone);
+        sources.systemAudio = std::make_unique<FakeAudioCapture>(system);
+        return std::make_unique<ScreenRecorder>(clock, std::move(sources));
+    }
+    std::vector<CaptureDeviceInfo> cameras() override { return cameraList; }
+    std::vector<CaptureDeviceInfo> phoneScreens() override { return phoneList; }
+    std::vector<CaptureDeviceInfo> microphones() override { return microphoneList; }
+    std::optional<CaptureDeviceInfo> bestMicrophone() override
+    {
+        return microphoneList.empty() ? std::nullopt : std::optional<CaptureDeviceInfo>(microphoneList.front());
+    }
+    OverlayRecorder& cameraRecorder() override { return camera; }
+    OverlayRecorder& phoneRecorder() override { return phone; }
+    InputEvents& input() override { return inputEvents; }
+    PointerState& pointer() override { return pointerState; }
+    FrontWindowSource& frontWindow() override { return front; }
+    void queueSaveJob(const SaveJobHandover& job) override { jobs.push_back(job); }
+
+    void announceDeviceChange() { Q_EMIT devicesChanged(); }
+};
+
+inline CaptureDeviceInfo device(const QString& id)
+{
+    CaptureDeviceInfo info;
+    info.uniqueID = id;
+    info.localizedName = id;
+    return info;
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "FakeTakeServices.h"
+#include "core/RecordingController.h"
+#include "core/SaveLocation.h"
+#include "platform/system/HostClock.h"
+#include "support/FakeAccessProbe.h"
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QThread>
+
+#include <qcorotask.h>
+
+#include <memory>
+#include <vector>
+
+// A controller over fake displays, devices and recorders, with the phases it went through.
+class ScreenTakeFlow : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        settings->setString(QString::fromLatin1(SaveLocation::settingsKey), path(QStringLiteral("Recordings")));
+        settings->setString(QStringLiteral("projectsRoot"), path(QStringLiteral("Brain")));
+        services.microphoneList = {device(QStringLiteral("mic"))};
+        Platform platform{*settings, access};
+        platform.takes = &services;
+        controller = std::make_unique<RecordingController>(platform);
+        QObject::connect(controller.get(), &RecordingController::changed, [this] {
+            const auto kind = controller->phase().kind();
+            if (kind != lastPhase)
+                phases.push_back(kind);
+            lastPhase = kind;
+        });
+        controller->setCountdownSeconds(0);
+        controller->setCaptureMicrophone(false);
+        controller->setCaptureSystemAudio(false);
+        QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
+        clearPhases();
+    }
+
+    void clearPhases()
+    {
+        phases.clear();
+        lastPhase = controller->phase().kind();
+    }
+
+    // Plugs the desk camera in and switches the bubble on, as the main window would.
+    void plugInCamera()
+    {
+        services.cameraList = {device(QStringLiteral("desk"))};
+        controller->refreshDevices();
+        controller->setCameraEnabled(true);
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        SandboxTest::TearDown();
+    }
+
+    // Screen frames (and microphone blocks when asked) at the host clock's now, about 50 a second, with
+    // the main loop turning in between so the trackers sample.
+    void film(int frames, bool withSound = false)
+    {
+        for (int i = 0; i < frames; ++i) {
+            const double now = HostClock::nowSeconds();
+            if (withSound)
+                FakeAudioCapture::push(*services.microphone, now, 960);
+            FakeScreenCapture::push(*services.screen, now);
+            QThread::msleep(20);
+            QCoreApplication::processEvents();
+        }
+    }
+
+    void startTake()
+    {
+        QCoro::waitFor(controller->start());
+        ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << controller->phase().payload().toStdString();
+    }
+
+    QString folderPath(const QString& name) const { return QDir(path(QStringLiteral("Recordings"))).filePath(name); }
+    QStringList folderEntries(const QString& name) const
+    {
+        return QDir(folderPath(name)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    using Kind = RecordingPhase::Kind;
+    FakeAccessProbe access;
+    FakeTakeServices services;
+    std::unique_ptr<RecordingController> controller;
+    std::vector<Kind> phases;
+    Kind lastPhase = Kind::idle;
+};

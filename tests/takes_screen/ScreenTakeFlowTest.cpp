@@ -1,0 +1,311 @@
+#include "ScreenTakeFixture.h"
+
+#include "capture/ClickTracker.h"
+#include "capture/PointerLog.h"
+#include "framing/CameraBubbleWindow.h"
+#include "framing/CountdownWindow.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray contents(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST_F(ScreenTakeFlow, aTakeGoesThroughEveryPhaseAndLeavesItsMovieAndSidecarsInANewFolder)
+{
+    startTake();
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording}));
+    ASSERT_TRUE(controller->projectFolder());
+    EXPECT_EQ(*controller->projectFolder(), folderPath(QStringLiteral("video 1")));
+    EXPECT_EQ(controller->takeSuffix(), QString());
+    EXPECT_TRUE(controller->createdProjectFolder());
+    EXPECT_TRUE(controller->isTickerRunning());
+    film(20);
+    controller->togglePause();
+    film(5);
+    controller->togglePause();
+    film(10);
+    QCoro::waitFor(controller->stop());
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::paused, Kind::recording, Kind::finishing, Kind::idle}));
+    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(controller->hasScreenRecorder());
+    EXPECT_FALSE(controller->projectFolder());
+    // No click, so no click file; the pointer log and the zoom plan are always written.
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("zoom.json")}));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("start -> video 1 take ''")));
+    // The folder the take created becomes the destination: the next take lands beside it.
+    EXPECT_EQ(controller->destinationFolder(), folderPath(QStringLiteral("video 1")));
+    ASSERT_EQ(services.jobs.size(), 1u);
+    ASSERT_EQ(controller->finishJobs().size(), 1u);
+    EXPECT_EQ(controller->finishJobs()[0].id, services.jobs[0].id);
+    EXPECT_EQ(services.jobs[0].title, QStringLiteral("video 1 · take 1"));
+    EXPECT_GT(services.jobs[0].duration, 0.3);
+
+    const QJsonObject zoom = QJsonDocument::fromJson(contents(folderPath(QStringLiteral("video 1/zoom.json")))).object();
+    EXPECT_EQ(zoom[QStringLiteral("mode")].toString(), QStringLiteral("Smart"));
+    EXPECT_TRUE(zoom[QStringLiteral("zooms")].isArray());
+    const auto cursor = PointerLog::decoded(contents(folderPath(QStringLiteral("video 1/cursor.json"))));
+    ASSERT_TRUE(cursor);
+    EXPECT_FALSE(cursor->systemCursorInCapture) << "the finished video draws its own cursor by default";
+    EXPECT_FALSE(cursor->samples.empty());
+}
+
+TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheRequestAndTheSummary)
+{
+    startTake();
+    film(10);
+    QCoro::waitFor(controller->stop());
+    services.jobs.clear();
+
+    plugInCamera();
+    ASSERT_TRUE(controller->bubbleWindow());
+    services.camera.segments = {{1.8, 3.0}, {4.0, 5.0}};
+    services.pointerState.pointer = QPointF(80, 135); // a quarter across, three quarters up
+    startTake();
+    EXPECT_EQ(controller->takeSuffix(), QStringLiteral("-2"));
+    EXPECT_FALSE(controller->createdProjectFolder());
+    EXPECT_TRUE(services.camera.calls.contains(QStringLiteral("record camera-2.mov")));
+    film(15);
+    services.inputEvents.press();
+    film(15);
+    QCoro::waitFor(controller->stop());
+    ASSERT_EQ(controller->phase().kind(), Kind::idle) << controller->phase().payload().toStdString();
+
+    for (const char* name : {"raw-2.mov", "camera-2.mov", "clicks-2.json", "cursor-2.json", "zoom-2.json"})
+        EXPECT_TRUE(QFile::exists(folderPath(QStringLiteral("video 1/")) + QLatin1String(name))) << name;
+    const std::vector<Click> clicks = controller->clickTracker()->recorded();
+    ASSERT_EQ(clicks.size(), 1u);
+    EXPECT_DOUBLE_EQ(clicks[0].x, 0.25);
+    EXPECT_DOUBLE_EQ(clicks[0].y, 0.75);
+    EXPECT_EQ(contents(folderPath(QStringLiteral("video 1/clicks-2.json"))), *ClickTracker::encoded(clicks));
+
+    ASSERT_EQ(services.jobs.size(), 1u);
+    const SaveJobHandover& job = services.jobs[0];
+    const Mixdown::Request& request = job.request;
+    EXPECT_EQ(job.title, QStringLiteral("video 1 · take 2"));
+    EXPECT_EQ(request.rawURL, folderPath(QStringLiteral("video 1/raw-2.mov")));
+    EXPECT_EQ(request.cameraURL, folderPath(QStringLiteral("video 1/camera-2.mov")));
+    EXPECT_FALSE(request.phoneURL);
+    EXPECT_EQ(job.faceURL, folderPath(QStringLiteral("video 1/face-2.mov")));
+    EXPECT_EQ(job.takeJSON, folderPath(QStringLiteral("video 1/take-2.json")));
+    EXPECT_EQ(job.previewURL, folderPath(QStringLiteral("video 1/final-2.mov")));
+    EXPECT_EQ(job.stopSidecar, folderPath(QStringLiteral("video 1/stop-2.json")));
+    // The camera's late first span is stretched back to the take's start.
+    EXPECT_EQ(request.cameraSegments, (std::vector<ClipSegment>{{0.0, 3.0}, {4.0, 5.0}}));
+    EXPECT_EQ(job.cameraSegments, request.cameraSegments);
+    EXPECT_EQ(request.clicks.size(), 1u);
+    EXPECT_EQ(request.frameRate, 60);
+    EXPECT_EQ(request.layout, ScreenLayout::studio);
+    EXPECT_EQ(request.outputSize, QSizeF(1920, 1080));
+    EXPECT_TRUE(request.pointer) << "the studio draws its own pointer";
+    EXPECT_FALSE(request.focus);
+    EXPECT_FALSE(job.byRemote);
+    EXPECT_FALSE(request.bubbleRect.isEmpty());
+    EXPECT_EQ(request.bubbleShape, BubbleShape::circle);
+    // The render is as tall as the screen: one render pixel per point.
+    EXPECT_DOUBLE_EQ(request.bubbleCornerRadius, 0.5 * 260);
+    EXPECT_TRUE(request.phoneRect.isNull());
+    EXPECT_EQ(job.summary,
+        QStringLiteral("finished video 1 — camera:true phone:false phoneSegments:none clicks:1 pointer:%1 layout:Studio/Tall left/Blush mesh "
+                       "ownCursor:true zoom:Smart=%2 layoutMode:Dynamic=%3 moves keys:0 marks:0")
+            .arg(PointerLog::decoded(contents(folderPath(QStringLiteral("video 1/cursor-2.json"))))->samples.size())
+            .arg(request.zoom.segments.size())
+            .arg(std::max<int>(0, static_cast<int>(request.layoutTimeline.stops.size()) - 1)));
+}
+
+TEST_F(ScreenTakeFlow, aRemoteStopHandsTheFlagToTheSaveJobAndClearsIt)
+{
+    controller->setScreenLayout(ScreenLayout::classic);
+    startTake();
+    film(10);
+    controller->setStopCameFromRemote(true);
+    QCoro::waitFor(controller->stop());
+    EXPECT_FALSE(controller->stopCameFromRemote());
+    ASSERT_EQ(services.jobs.size(), 1u);
+    EXPECT_TRUE(services.jobs[0].byRemote);
+    EXPECT_FALSE(services.jobs[0].request.outputSize) << "the classic look keeps the screen's size";
+}
+
+TEST_F(ScreenTakeFlow, startsThatCannotGoOnSayWhyAndTouchNoFolder)
+{
+    controller->setSelectedDisplayID(99);
+    QCoro::waitFor(controller->start());
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("Pick a display first.")));
+
+    controller->setSelectedDisplayID(7);
+    controller->setCaptureMicrophone(true);
+    controller->setCameraEnabled(true);
+    access.microphoneState = Permissions::State::denied;
+    access.cameraState = Permissions::State::denied;
+    QCoro::waitFor(controller->start());
+    EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("Microphone access is off, so the take would have no voice.")));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("start aborted: microphone permission denied")));
+    EXPECT_FALSE(readLog().contains(QStringLiteral("camera permission denied"))) << "a refused microphone ends the start first";
+    EXPECT_EQ(controller->micPermission(), Permissions::State::denied);
+
+    access.microphoneState = Permissions::State::granted;
+    QCoro::waitFor(controller->start());
+    EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("Camera access is off.")));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("start aborted: camera permission denied")));
+    EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
+}
+
+TEST_F(ScreenTakeFlow, aScreenThatWillNotStartLeavesNoEmptyFolderBehind)
+{
+    services.screen->startError = QStringLiteral("the grabber is gone");
+    QCoro::waitFor(controller->start());
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("Capture could not start: the grabber is gone")));
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::failed}));
+    EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("discarded empty folder video 1")));
+    EXPECT_FALSE(controller->projectFolder());
+    EXPECT_FALSE(controller->hasScreenRecorder());
+}
+
+TEST_F(ScreenTakeFlow, aCountdownRunsBeforeTheTakeAndOneCutShortByAPhaseChangeStartsNothing)
+{
+    controller->setCountdownSeconds(1);
+    startTake();
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::countingDown, Kind::preparing, Kind::recording}));
+    film(5);
+    QCoro::waitFor(controller->stop());
+    clearPhases();
+
+    auto first = controller->start();
+    ASSERT_EQ(controller->phase().kind(), Kind::countingDown);
+    // The phase is changed under the countdown; a second start in the same turn finds the first still in flight.
+    controller->setPhase(RecordingPhase::idle());
+    auto second = controller->start();
+    QCoro::waitFor(second);
+    QCoro::waitFor(first);
+    EXPECT_EQ(controller->phase().kind(), Kind::idle);
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::countingDown, Kind::idle}));
+    EXPECT_FALSE(controller->hasScreenRecorder());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("start abandoned: the countdown was interrupted")));
+}
+
+TEST_F(ScreenTakeFlow, operationsOutOfTurnChangeNothing)
+{
+    QCoro::waitFor(controller->stop());
+    QCoro::waitFor(controller->discard());
+    controller->togglePause();
+    EXPECT_TRUE(phases.empty());
+    startTake();
+    clearPhases();
+    QCoro::waitFor(controller->start());
+    EXPECT_TRUE(phases.empty()) << "a start while recording does nothing";
+    QCoro::waitFor(controller->discard());
+}
+
+TEST_F(ScreenTakeFlow, discardingTheFirstTakeRemovesTheFolderItMade)
+{
+    startTake();
+    film(10);
+    controller->togglePause();
+    QFile junk(folderPath(QStringLiteral("video 1/.DS_Store")));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("x");
+    junk.close();
+    QCoro::waitFor(controller->discard());
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::paused, Kind::finishing, Kind::idle}));
+    EXPECT_EQ(controller->elapsed(), 0.0);
+    EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("discarded take in video 1")));
+    EXPECT_TRUE(services.jobs.empty());
+}
+
+TEST_F(ScreenTakeFlow, discardingALaterTakeKeepsTheFolderAndTheEarlierTake)
+{
+    startTake();
+    film(10);
+    QCoro::waitFor(controller->stop());
+    startTake();
+    EXPECT_EQ(controller->takeSuffix(), QStringLiteral("-2"));
+    film(10);
+    QCoro::waitFor(controller->discard());
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("zoom.json")}));
+    // The number is free again.
+    startTake();
+    EXPECT_EQ(controller->takeSuffix(), QStringLiteral("-2"));
+    QCoro::waitFor(controller->discard());
+}
+
+TEST_F(ScreenTakeFlow, aFolderHoldingAnythingElseSurvivesTheDiscard)
+{
+    startTake();
+    film(5);
+    QFile other(folderPath(QStringLiteral("video 1/notes.txt")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close(); // zero bytes, but not this take's
+    QCoro::waitFor(controller->discard());
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), QStringList{QStringLiteral("notes.txt")});
+}
+
+TEST_F(ScreenTakeFlow, aCameraUnpluggedMidTakeKeepsItsBubbleUntilTheStopAndTheTakeSucceeds)
+{
+    plugInCamera();
+    ASSERT_TRUE(controller->bubbleWindow());
+    startTake();
+    film(10);
+    services.cameraList.clear();
+    services.announceDeviceChange();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(services.camera.attached);
+    ASSERT_TRUE(controller->bubbleWindow()) << "the panel stays so the stop can measure it";
+    film(10);
+    QCoro::waitFor(controller->stop());
+    EXPECT_EQ(controller->phase().kind(), Kind::idle);
+    ASSERT_EQ(services.jobs.size(), 1u);
+    EXPECT_FALSE(services.jobs[0].request.bubbleRect.isEmpty());
+    EXPECT_TRUE(services.jobs[0].request.cameraURL);
+    EXPECT_FALSE(controller->bubbleWindow()) << "after the take the panel of a gone camera goes";
+    EXPECT_TRUE(controller->cameraEnabled());
+}
+
+TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndShowsTheFailure)
+{
+    controller->setCaptureMicrophone(true);
+    plugInCamera();
+    startTake();
+    film(20, true);
+    services.microphone->onFailure(QStringLiteral("the microphone went away"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller->phase().kind() == Kind::failed;
+    }, 5000));
+    EXPECT_EQ(controller->phase().payload(), QStringLiteral("the microphone went away"));
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::finishing, Kind::failed}));
+    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(controller->hasScreenRecorder());
+    EXPECT_FALSE(services.screen->running);
+    EXPECT_EQ(services.camera.stops, 1);
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("camera.mov"), QStringLiteral("raw.mov")}));
+    EXPECT_GT(QFileInfo(folderPath(QStringLiteral("video 1/raw.mov"))).size(), 0);
+    EXPECT_TRUE(services.jobs.empty());
+}
+
+TEST_F(ScreenTakeFlow, aScreenStopThatFailsStillClosesTheCameraAndKeepsItsFile)
+{
+    plugInCamera();
+    startTake();
+    // No screen frame ever arrives: the screen movie cannot be finished.
+    QCoro::waitFor(controller->stop());
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("Nothing was recorded — no frames ever arrived from the screen")));
+    EXPECT_EQ(services.camera.stops, 1);
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), QStringList{QStringLiteral("camera.mov")});
+    EXPECT_TRUE(services.jobs.empty());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [stop] Nothing was recorded")));
+}
+
+} // namespace

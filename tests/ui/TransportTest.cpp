@@ -1,0 +1,194 @@
+#include "WindowTest.h"
+
+#include "ui/HeaderBar.h"
+#include "ui/TransportRow.h"
+#include "ui/WindowStyle.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+class TransportTest : public WindowTest {
+protected:
+    QMessageBox* confirmation() const { return view->transport()->discardConfirmation(); }
+    void answer(const QString& buttonName)
+    {
+        ASSERT_NE(confirmation(), nullptr);
+        auto* button = confirmation()->findChild<QPushButton*>(buttonName);
+        ASSERT_NE(button, nullptr);
+        button->click();
+        settle();
+    }
+};
+
+struct PhaseRow {
+    RecordingPhase phase;
+    QStringList shown; // of record, busy, pause, discard, stop
+    QString busyLabel;
+    QString pauseFace;
+};
+
+TEST_F(TransportTest, eachPhaseShowsItsRowAndBusyLabel)
+{
+    const std::vector<PhaseRow> rows{
+        {RecordingPhase::idle(), {"record"}, "", "Pause"},
+        {RecordingPhase::countingDown(), {"busy"}, "Get ready…", "Pause"},
+        {RecordingPhase::preparing(), {"busy"}, "Starting…", "Pause"},
+        {RecordingPhase::recording(), {"pause", "discard", "stop"}, "", "Pause"},
+        {RecordingPhase::paused(), {"pause", "discard", "stop"}, "", "Resume"},
+        {RecordingPhase::finishing(), {"busy"}, "Finishing — painting in the overlays…", "Pause"},
+        {RecordingPhase::finished(path("final.mov")), {"record"}, "", "Pause"},
+        {RecordingPhase::failed(QStringLiteral("Could not start.")), {"record"}, "", "Pause"},
+    };
+    for (const PhaseRow& row : rows) {
+        setPhase(row.phase);
+        QStringList shown;
+        for (const auto& [name, widget] : std::vector<std::pair<QString, QString>>{{"record", "recordButton"}, {"busy", "busyIndicator"},
+                 {"pause", "pauseButton"}, {"discard", "discardButton"}, {"stop", "stopButton"}}) {
+            if (shows(widget))
+                shown << name;
+        }
+        EXPECT_EQ(shown, row.shown) << "phase " << static_cast<int>(row.phase.kind());
+        EXPECT_EQ(TransportRow::busyLabel(*controller), row.busyLabel);
+        if (row.shown.contains(QStringLiteral("busy"))) {
+            EXPECT_EQ(text(QStringLiteral("busyLabel")), row.busyLabel);
+        }
+        if (row.shown.contains(QStringLiteral("pause"))) {
+            EXPECT_EQ(find<QPushButton>(QStringLiteral("pauseButton"))->text(), row.pauseFace);
+        }
+    }
+}
+
+TEST_F(TransportTest, buttonsCallTheTakeOperations)
+{
+    click(QStringLiteral("recordButton"));
+    setPhase(RecordingPhase::recording());
+    click(QStringLiteral("pauseButton"));
+    click(QStringLiteral("stopButton"));
+    // A finished or failed take leaves Record pressable for the next one.
+    setPhase(RecordingPhase::finished(path("final.mov")));
+    click(QStringLiteral("recordButton"));
+    setPhase(RecordingPhase::failed(QStringLiteral("No display.")));
+    click(QStringLiteral("recordButton"));
+    EXPECT_EQ(taken, QStringList({"start", "pause", "stop", "start", "start"}));
+}
+
+TEST_F(TransportTest, pauseIsDisabledOnlyForAVoiceTake)
+{
+    for (CaptureMode mode : CaptureModes::allCases) {
+        controller->setCaptureMode(mode);
+        setPhase(RecordingPhase::recording());
+        EXPECT_EQ(find<QPushButton>(QStringLiteral("pauseButton"))->isEnabled(), mode != CaptureMode::voice)
+            << CaptureModes::rawText(mode).toStdString();
+        // Stop and Discard stay usable in every mode.
+        EXPECT_TRUE(find<QPushButton>(QStringLiteral("stopButton"))->isEnabled());
+        EXPECT_TRUE(find<QPushButton>(QStringLiteral("discardButton"))->isEnabled());
+        setPhase(RecordingPhase::idle());
+    }
+}
+
+TEST_F(TransportTest, discardAsksFirstAndCancelKeepsTheTake)
+{
+    setPhase(RecordingPhase::recording());
+    EXPECT_EQ(find<QPushButton>(QStringLiteral("discardButton"))->toolTip(), QStringLiteral("Discard this take — deletes it without saving"));
+    click(QStringLiteral("discardButton"));
+    ASSERT_NE(confirmation(), nullptr);
+    EXPECT_EQ(confirmation()->text(), QStringLiteral("Discard this take?"));
+    EXPECT_EQ(confirmation()->informativeText(), QStringLiteral("Nothing recorded so far will be saved. This can't be undone."));
+    EXPECT_TRUE(taken.isEmpty()) << "opening the dialog neither pauses nor stops";
+
+    answer(QStringLiteral("cancelDiscardButton"));
+    EXPECT_EQ(confirmation(), nullptr);
+    EXPECT_TRUE(taken.isEmpty());
+    EXPECT_EQ(controller->phase(), RecordingPhase::recording());
+
+    // Paused takes can be discarded too.
+    setPhase(RecordingPhase::paused());
+    click(QStringLiteral("discardButton"));
+    answer(QStringLiteral("confirmDiscardButton"));
+    EXPECT_EQ(taken, QStringList({"discard"}));
+    EXPECT_EQ(confirmation(), nullptr);
+}
+
+TEST_F(TransportTest, aStopWhileTheDialogIsOpenClosesItAndALaterTakeIsNeverDiscarded)
+{
+    setPhase(RecordingPhase::recording());
+    click(QStringLiteral("discardButton"));
+    QPointer<QMessageBox> box = confirmation();
+    ASSERT_FALSE(box.isNull());
+
+    // A hot key stops the take: the dialog goes at once, before the window even redraws.
+    controller->setPhase(RecordingPhase::finishing());
+    EXPECT_FALSE(view->transport()->showingDiscardConfirmation());
+    settle();
+    EXPECT_TRUE(box.isNull() || !box->isVisible());
+
+    // The next take starts; nothing of the old dialog can throw it away.
+    setPhase(RecordingPhase::idle());
+    setPhase(RecordingPhase::recording());
+    EXPECT_EQ(confirmation(), nullptr);
+    EXPECT_TRUE(taken.isEmpty());
+    EXPECT_EQ(controller->phase(), RecordingPhase::recording());
+
+    // Pausing and resuming is the same take: the dialog stays.
+    click(QStringLiteral("discardButton"));
+    setPhase(RecordingPhase::paused());
+    setPhase(RecordingPhase::recording());
+    EXPECT_NE(confirmation(), nullptr);
+    answer(QStringLiteral("confirmDiscardButton"));
+    EXPECT_EQ(taken, QStringList({"discard"}));
+}
+
+TEST_F(TransportTest, headerShowsTheDotAndTimerByPhase)
+{
+    auto* dot = find<StatusDot>(QStringLiteral("statusDot"));
+    ASSERT_NE(dot, nullptr);
+    controller->setElapsed(83.9);
+    for (RecordingPhase phase : {RecordingPhase::idle(), RecordingPhase::countingDown(), RecordingPhase::preparing(), RecordingPhase::recording(),
+             RecordingPhase::paused(), RecordingPhase::finishing(), RecordingPhase::finished(path("final.mov")), RecordingPhase::failed("x")}) {
+        setPhase(phase);
+        const bool recording = phase.kind() == RecordingPhase::Kind::recording;
+        const bool timing = recording || phase.kind() == RecordingPhase::Kind::paused;
+        EXPECT_EQ(dot->color(), recording ? WindowStyle::recordingDot() : WindowStyle::gold());
+        EXPECT_EQ(text(QStringLiteral("timer")), timing ? QStringLiteral("01:23") : QString());
+    }
+    setPhase(RecordingPhase::recording());
+    controller->setElapsed(3600);
+    settle();
+    EXPECT_EQ(text(QStringLiteral("timer")), QStringLiteral("1:00:00"));
+    controller->setElapsed(std::numeric_limits<double>::quiet_NaN());
+    settle();
+    EXPECT_EQ(text(QStringLiteral("timer")), QStringLiteral("00:00"));
+}
+
+TEST_F(TransportTest, timerToneWarnsOnlyDuringLongShorts)
+{
+    struct Case {
+        CaptureMode mode;
+        RecordingPhase phase;
+        double elapsed;
+        const char* tone;
+    };
+    const std::vector<Case> cases{
+        {CaptureMode::short_, RecordingPhase::recording(), 39.9, "primary"},
+        {CaptureMode::short_, RecordingPhase::recording(), 40, "orange"},
+        {CaptureMode::short_, RecordingPhase::recording(), 59.9, "orange"},
+        {CaptureMode::short_, RecordingPhase::recording(), 60, "red"},
+        {CaptureMode::short_, RecordingPhase::paused(), 75, "secondary"},
+        {CaptureMode::screen, RecordingPhase::recording(), 4000, "primary"},
+        {CaptureMode::cameraOnly, RecordingPhase::recording(), 65, "primary"},
+        {CaptureMode::voice, RecordingPhase::recording(), 65, "primary"},
+        {CaptureMode::screen, RecordingPhase::paused(), 10, "secondary"},
+    };
+    for (const Case& c : cases) {
+        controller->setCaptureMode(c.mode);
+        controller->setPhase(c.phase);
+        controller->setElapsed(c.elapsed);
+        settle();
+        EXPECT_EQ(find(QStringLiteral("timer"))->property("tone").toString(), QString::fromLatin1(c.tone))
+            << CaptureModes::rawText(c.mode).toStdString() << " " << c.elapsed;
+    }
+}
+
+} // namespace

@@ -1,0 +1,133 @@
+// A real screen take started and stopped by clicking the window's buttons: the X screen and the test
+// sound server are recorded into the chosen folder and handed to finishing.
+#include "XPointer.h"
+
+#include "core/RecordingController.h"
+#include "core/SaveLocation.h"
+#include "platform/audio/PulseAudioCatalog.h"
+#include "support/FakeAccessProbe.h"
+#include "support/FakeVideoDeviceCatalog.h"
+#include "support/MovieProbe.h"
+#include "support/TestEnvironment.h"
+#include "takes/LinuxTakeServices.h"
+#include "takes/SaveJobHandover.h"
+#include "ui/ContentView.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QWindow>
+
+#include <qcorotask.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool testSoundServer()
+{
+    const auto state = PulseAudioCatalog().query();
+    return state && std::any_of(state->sources.begin(), state->sources.end(),
+                        [](const AudioDeviceInfo& source) { return source.name == QLatin1String("olvennar_mic.monitor"); });
+}
+
+class WindowTakeTest : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "needs an X server";
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_SKIP() << "needs xdotool";
+        if (!testSoundServer())
+            GTEST_SKIP() << "the test PulseAudio server is not running";
+        // No camera: the take is the screen with the microphone and the system sound.
+        services = std::make_unique<LinuxTakeServices>(LinuxTakeServices::Devices{&cameras, [](const QString&) { return CameraHubRegistry::Result{}; }});
+        services->setSaveJobSink([this](const SaveJobHandover& job) { jobs.push_back(job); });
+        Platform platform{*settings, access};
+        platform.takes = services.get();
+        controller = std::make_unique<RecordingController>(platform);
+        controller->setCountdownSeconds(0);
+        QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
+        ASSERT_FALSE(controller->displays().empty());
+        view = std::make_unique<ContentView>(*controller);
+        view->actions().chooseSaveFolder = [this] {
+            settings->setString(QString::fromLatin1(SaveLocation::settingsKey), chosen());
+            return true;
+        };
+        view->move(860, 20);
+        view->show();
+        ASSERT_TRUE(TestEnvironment::waitUntil([this] { return view->windowHandle() && view->windowHandle()->isExposed(); }, 3000));
+    }
+
+    void TearDown() override
+    {
+        view.reset();
+        controller.reset();
+        services.reset();
+        SandboxTest::TearDown();
+    }
+
+    QString chosen() const { return path(QStringLiteral("Chosen")); }
+    QWidget* shown(const QString& name) const
+    {
+        for (QWidget* widget : view->findChildren<QWidget*>(name)) {
+            if (widget->isVisibleTo(view.get()))
+                return widget;
+        }
+        return nullptr;
+    }
+    void press(const QString& name)
+    {
+        QWidget* button = shown(name);
+        ASSERT_NE(button, nullptr) << name.toStdString();
+        ASSERT_TRUE(XPointer::click(button)) << "another window covers " << name.toStdString();
+    }
+
+    FakeAccessProbe access;
+    FakeVideoDeviceCatalog cameras;
+    std::unique_ptr<LinuxTakeServices> services;
+    std::vector<SaveJobHandover> jobs;
+    std::unique_ptr<RecordingController> controller;
+    std::unique_ptr<ContentView> view;
+};
+
+TEST_F(WindowTakeTest, recordAndStopClickedInTheWindowFilmTheScreenIntoTheChosenFolder)
+{
+    press(QStringLiteral("changeSaveFolderButton"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return SaveLocation::current(*settings) == chosen(); }, 3000));
+
+    press(QStringLiteral("recordButton"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->phase().kind() == RecordingPhase::Kind::recording; }, 8000))
+        << controller->phase().payload().toStdString();
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return shown(QStringLiteral("stopButton")) != nullptr; }, 2000));
+    EXPECT_EQ(qobject_cast<QLabel*>(shown(QStringLiteral("timer")))->text().left(3), QStringLiteral("00:"));
+    TestEnvironment::waitUntil([] { return false; }, 2500);
+
+    press(QStringLiteral("stopButton"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->phase().kind() == RecordingPhase::Kind::idle; }, 15000))
+        << controller->phase().payload().toStdString();
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return shown(QStringLiteral("recordButton")) != nullptr; }, 2000));
+
+    // The take's folder in the chosen recordings folder holds the screen movie with both sounds.
+    const QDir folder(QDir(chosen()).filePath(QStringLiteral("video 1")));
+    const QString raw = folder.filePath(QStringLiteral("raw.mov"));
+    ASSERT_TRUE(QFileInfo::exists(raw));
+    const QJsonObject probe = MovieProbe::streams(raw);
+    const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
+    ASSERT_EQ(streams.size(), 3);
+    EXPECT_EQ(streams[0][QStringLiteral("codec_name")].toString(), QStringLiteral("hevc"));
+    EXPECT_NEAR(probe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 2.5, 1.0);
+
+    // Finishing takes it over; the footer names where the next take goes: the same folder, as take 2.
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].request.rawURL, raw);
+    EXPECT_EQ(qobject_cast<QLabel*>(shown(QStringLiteral("destinationLine")))->text(),
+        QStringLiteral("→ ") + folder.path() + QStringLiteral("  (take 2)"));
+}
+
+} // namespace
