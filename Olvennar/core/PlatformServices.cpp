@@ -9,6 +9,7 @@
 #include "platform/system/SleepWatcher.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "takes/LinuxTakeServices.h"
+#include "ui/DesktopHooks.h"
 
 PlatformServices::PlatformServices(Settings& settings)
     : settings_(settings)
@@ -21,6 +22,7 @@ PlatformServices::PlatformServices(Settings& settings)
     , sounds_(std::make_unique<PulseSoundPlayer>())
     , sleepWatcher_(std::make_unique<SleepWatcher>())
     , takes_(std::make_unique<LinuxTakeServices>())
+    , hooks_(std::make_unique<DesktopHooks>())
 {
 }
 
@@ -35,5 +37,6 @@ Platform PlatformServices::platform()
     platform.sleepWatcher = sleepWatcher_.get();
     platform.scheduler = scheduler_.get();
     platform.takes = takes_.get();
+    platform.hooks = hooks_.get();
     return platform;
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class DesktopHooks;
 class EvdevHidManagerFactory;
 class LinuxTakeServices;
 class LinuxAccessProbe;
@@ -34,4 +35,5 @@ private:
     std::unique_ptr<PulseSoundPlayer> sounds_;
     std::unique_ptr<SleepWatcher> sleepWatcher_;
     std::unique_ptr<LinuxTakeServices> takes_;
+    std::unique_ptr<DesktopHooks> hooks_;
 };

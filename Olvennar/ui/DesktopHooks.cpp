@@ -1,0 +1,5 @@
+#include "ui/DesktopHooks.h"
+
+#include "ui/FileManagerReveal.h"
+
+void DesktopHooks::revealFile(const QString& path) { FileManagerReveal::reveal(path); }
