@@ -3,7 +3,9 @@
 #include "core/RecordingController.h"
 
 #include "core/Diagnostics.h"
+#include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/FinishingTools.h"
+#include "finishing/MixdownFinishingTools.h"
 #include "finishing/ProgressThrottle.h"
 #include "finishing/SaveJob.h"
 #include "finishing/TakeDescription.h"
@@ -45,8 +47,6 @@ private:
     double seconds_;
 };
 
-ErrorInfo missingTools() { return {QStringLiteral("Olvennar.Finishing"), 0, QStringLiteral("Mixdown failed: the finishing tools are missing")}; }
-
 FinishJob::State working(double progress) { return {FinishJob::State::Kind::working, progress, {}, {}}; }
 FinishJob::State done(const QString& path) { return {FinishJob::State::Kind::done, 0, path, {}}; }
 FinishJob::State failed(const QString& message) { return {FinishJob::State::Kind::failed, 0, {}, message}; }
@@ -67,7 +67,9 @@ void RecordingController::setFinishingTools(std::shared_ptr<FinishingTools> tool
 
 std::shared_ptr<FinishingTools> RecordingController::finishingTools()
 {
-    // The app hands the tools over at start-up; without them every job fails with a sentence.
+    // The real face mux, trim and mixdown, drawing overlay exports through the studio compositor.
+    if (!finishingTools_)
+        finishingTools_ = std::make_shared<MixdownFinishingTools>(FestrinCompositorRenderer::factory());
     return finishingTools_;
 }
 
@@ -97,13 +99,8 @@ void RecordingController::runSaveJob(const SaveJobHandover& job)
 QCoro::Task<> RecordingController::saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJobHandover job)
 {
     // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
-    SaveJob::Outcome outcome;
-    if (tools) {
-        QCoro::Task<SaveJob::Outcome> saving = SaveJob::saveFiles(tools, job, [] { return QDateTime::currentDateTimeUtc(); });
-        outcome = co_await saving;
-    } else {
-        outcome.failure = missingTools();
-    }
+    QCoro::Task<SaveJob::Outcome> saving = SaveJob::saveFiles(tools, job, [] { return QDateTime::currentDateTimeUtc(); });
+    const SaveJob::Outcome outcome = co_await saving;
     if (outcome.failure) {
         Diagnostics::log(*outcome.failure, QStringLiteral("save take"));
         if (!weak)
@@ -177,13 +174,9 @@ QCoro::Task<> RecordingController::renderTask(QPointer<RecordingController> weak
                 weak->setFinishState(id, working(fraction));
         });
     };
-    std::optional<ErrorInfo> failure = missingTools();
-    if (tools) {
-        QCoro::Task<std::optional<ErrorInfo>> compose = request.isPassthrough()
-            ? tools->composePassthrough(request.rawURL, finalURL, progress)
-            : tools->composeWithOverlays(request, finalURL, progress);
-        failure = co_await compose;
-    }
+    QCoro::Task<std::optional<ErrorInfo>> compose = request.isPassthrough() ? tools->composePassthrough(request.rawURL, finalURL, progress)
+                                                                            : tools->composeWithOverlays(request, finalURL, progress);
+    const std::optional<ErrorInfo> failure = co_await compose;
 
     if (failure) {
         Diagnostics::log(*failure, QStringLiteral("finish"));

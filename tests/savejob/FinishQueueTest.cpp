@@ -290,19 +290,3 @@ TEST_F(Queue, ATakeStartedDuringARenderHoldsTheExportThroughTheGate)
 
 } // namespace
 
-namespace {
-
-TEST_F(Queue, WithoutToolsBothJobsFailWithASentenceInsteadOfCrashing)
-{
-    controller->setFinishingTools(nullptr);
-    touch(QStringLiteral("raw.mov"));
-    stopTake(saveJob(QString(), false));
-    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
-        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
-    ASSERT_EQ(controller->finishJobs().size(), 2u);
-    for (const FinishJob& job : controller->finishJobs())
-        EXPECT_EQ(job.state, (FinishJob::State{Kind::failed, 0, {}, QStringLiteral("Mixdown failed: the finishing tools are missing")}));
-    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("raw.mov"))));
-}
-
-} // namespace

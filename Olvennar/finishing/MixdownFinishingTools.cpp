@@ -1,0 +1,73 @@
+#include "finishing/MixdownFinishingTools.h"
+
+#include "finishing/FaceMux.h"
+#include "finishing/TailTrim.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <qcorofuture.h>
+
+// Every awaited operation is made in a statement of its own and awaited by name: g++ 12 may destroy the
+// temporaries of a full expression that holds a co_await twice.
+namespace {
+
+std::optional<ErrorInfo> infoOf(const std::optional<Mixdown::MixdownError>& failure)
+{
+    return failure ? std::optional<ErrorInfo>(failure->info()) : std::nullopt;
+}
+
+} // namespace
+
+MixdownFinishingTools::MixdownFinishingTools(OverlayRendererFactory makeRenderer, Mixdown::Options options)
+    : makeRenderer_(std::move(makeRenderer))
+    , options_(options)
+{
+}
+
+QCoro::Task<std::optional<ErrorInfo>> MixdownFinishingTools::faceMux(QString cameraPath, QString rawPath, QString facePath)
+{
+    QFuture<FaceMux::Outcome> muxed = QtConcurrent::run([cameraPath, rawPath, facePath] {
+        return FaceMux::write(cameraPath, rawPath, facePath, false);
+    });
+    const FaceMux::Outcome outcome = co_await muxed;
+    if (const auto* failure = std::get_if<FaceMux::Failure>(&outcome))
+        co_return failure->info();
+    if (const auto* error = std::get_if<MediaError>(&outcome))
+        co_return error->info();
+    co_return std::nullopt;
+}
+
+QCoro::Task<std::optional<FinishingTools::TrimResult>> MixdownFinishingTools::tailTrim(QString path, double seconds)
+{
+    QFuture<std::optional<TailTrim::Result>> trimmed = QtConcurrent::run([path, seconds] { return TailTrim::trim(path, seconds); });
+    const std::optional<TailTrim::Result> cut = co_await trimmed;
+    if (!cut)
+        co_return std::nullopt;
+    co_return TrimResult{cut->trimmed, cut->duration};
+}
+
+void MixdownFinishingTools::writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration)
+{
+    TailTrim::writeSidecar(path, stoppedBy, trimmed, duration);
+}
+
+QCoro::Task<std::optional<ErrorInfo>> MixdownFinishingTools::composePassthrough(QString rawPath, QString finalPath, Progress progress)
+{
+    const Mixdown::Options options = options_;
+    QFuture<std::optional<Mixdown::MixdownError>> copied = QtConcurrent::run([rawPath, finalPath, progress, options] {
+        return Mixdown::composePassthrough(rawPath, finalPath, progress, options);
+    });
+    const std::optional<Mixdown::MixdownError> failure = co_await copied;
+    co_return infoOf(failure);
+}
+
+QCoro::Task<std::optional<ErrorInfo>> MixdownFinishingTools::composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress)
+{
+    const Mixdown::Options options = options_;
+    const OverlayRendererFactory makeRenderer = makeRenderer_;
+    QFuture<std::optional<Mixdown::MixdownError>> rendered = QtConcurrent::run([request, finalPath, progress, makeRenderer, options] {
+        return Mixdown::composeWithOverlays(request, finalPath, progress, makeRenderer, options);
+    });
+    const std::optional<Mixdown::MixdownError> failure = co_await rendered;
+    co_return infoOf(failure);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "finishing/FinishingTools.h"
+#include "finishing/Mixdown.h"
+#include "finishing/OverlayFrameRenderer.h"
+
+// The finishing tools over the real face mux, tail trim and mixdown. Each blocking call runs on the thread
+// pool while the awaiting job waits on the GUI thread.
+class MixdownFinishingTools final : public FinishingTools {
+public:
+    // The factory draws every frame of an overlay export (the studio compositor in the app).
+    explicit MixdownFinishingTools(OverlayRendererFactory makeRenderer, Mixdown::Options options = {});
+
+    QCoro::Task<std::optional<ErrorInfo>> faceMux(QString cameraPath, QString rawPath, QString facePath) override;
+    QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds) override;
+    void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) override;
+    QCoro::Task<std::optional<ErrorInfo>> composePassthrough(QString rawPath, QString finalPath, Progress progress) override;
+    QCoro::Task<std::optional<ErrorInfo>> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override;
+
+private:
+    OverlayRendererFactory makeRenderer_;
+    Mixdown::Options options_;
+};
