@@ -1,19 +1,9 @@
 #include "FinishFixture.h"
 
-#include "capture/ExportGate.h"
-#include "capture/SampleBufferPump.h"
 #include "core/Diagnostics.h"
 #include "finishing/ProgressThrottle.h"
-#include "platform/media/SampleSink.h"
-#include "platform/media/SampleSource.h"
-#include "platform/system/DispatchQueue.h"
 
-#include <QThread>
-
-#include <atomic>
 #include <thread>
-
-#include <qcorofuture.h>
 
 #include <gtest/gtest.h>
 
@@ -38,23 +28,6 @@ TEST(ProgressThrottle, PassesTheFirstReportEachHundredthAndTheEnd)
     };
     for (const auto& [fraction, passes] : reports)
         EXPECT_EQ(throttle.pass(fraction), passes) << fraction;
-}
-
-TEST(ProgressThrottle, AFloodFromSeveralThreadsPassesAboutAHundred)
-{
-    ProgressThrottle throttle;
-    std::atomic<int> passed = 0;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i <= 10000; ++i)
-                passed += throttle.pass(i / 10000.0) ? 1 : 0;
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
-    EXPECT_GE(passed.load(), 101);
-    EXPECT_LE(passed.load(), 101 + 3 * 4 + 4) << "each hundredth once per winner, and every 1.0";
 }
 
 TEST_F(Queue, RendersRunOneAtATimeInQueueOrder)
@@ -214,78 +187,6 @@ TEST_F(Queue, WithTheControllerGoneAQueuedJobStillRendersAndTidies)
     ASSERT_EQ(tools->renders.size(), 2u);
     tools->complete(1);
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("Raw/raw-2.mov"))));
-}
-
-// A reader of `count` tiny samples and a writer that counts what it takes, for the real pump.
-class CountingSource final : public SampleSource {
-public:
-    explicit CountingSource(int count) : left_(count) { }
-    std::optional<MediaSample> copyNextSample() override
-    {
-        if (left_ == 0)
-            return std::nullopt;
-        --left_;
-        return MediaSample{};
-    }
-
-private:
-    int left_;
-};
-
-class CountingSink final : public SampleSink {
-public:
-    std::atomic<int> appended = 0;
-    bool isReadyForMoreMediaData() const override { return !finished_; }
-    bool append(const MediaSample&) override
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ++appended;
-        return true;
-    }
-    void markAsFinished() override { finished_ = true; }
-    void requestMediaDataWhenReady(DispatchQueue& queue, std::function<void()> block) override
-    {
-        queue.async([this, &queue, block = std::move(block)] {
-            block();
-            if (!finished_)
-                requestMediaDataWhenReady(queue, block);
-        });
-    }
-
-private:
-    std::atomic<bool> finished_ = false;
-};
-
-TEST_F(Queue, ATakeStartedDuringARenderHoldsTheExportThroughTheGate)
-{
-    static constexpr int samples = 600;
-    CountingSink sink;
-    DispatchQueue queue("mixdown.video");
-    tools->renderWork = [&](FakeFinishingTools::Render& render) -> QCoro::Task<std::optional<ErrorInfo>> {
-        CountingSource source(samples);
-        auto pump = SampleBufferPump::make(ExportGate::shared());
-        pump->setGatePollInterval(0.005);
-        const FinishingTools::Progress progress = render.progress;
-        QFuture<void> pumped = pump->run(sink, source, queue, [&progress, &sink](const MediaTime&) { progress(sink.appended.load() / double(samples)); });
-        co_await pumped;
-        co_return std::nullopt;
-    };
-    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
-        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return sink.appended.load() > 30; }));
-
-    controller->setPhase(RecordingPhase::recording());
-    EXPECT_TRUE(ExportGate::shared().isPaused());
-    QThread::msleep(50);
-    const int held = sink.appended.load();
-    QThread::msleep(200);
-    EXPECT_LE(sink.appended.load() - held, 1) << "the export moved on while a take was filming";
-    EXPECT_LT(sink.appended.load(), samples);
-    EXPECT_EQ(row(0).state.kind, Kind::working);
-
-    controller->setPhase(RecordingPhase::idle());
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return row(0).state.kind == Kind::done; }, 10000));
-    EXPECT_EQ(sink.appended.load(), samples);
 }
 
 } // namespace

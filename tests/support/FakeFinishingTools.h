@@ -33,8 +33,6 @@ public:
     int failFaceMux = 0;
     int failRenders = 0;
     std::optional<TrimResult> trimResult;
-    // Replaces the render's own work (the test's pump, for example).
-    std::function<QCoro::Task<std::optional<ErrorInfo>>(Render&)> renderWork;
 
     QStringList calls;
     std::vector<std::shared_ptr<Render>> renders;
@@ -121,11 +119,7 @@ private:
         held->progress = std::move(progress);
         renders.push_back(held);
         calls << QStringLiteral("render ") + name(held->finalPath);
-        if (renderWork) {
-            QCoro::Task<std::optional<ErrorInfo>> work = renderWork(*held);
-            held->result = co_await work;
-            held->finished = true;
-        } else if (failRenders > 0) {
+        if (failRenders > 0) {
             --failRenders;
             held->result = error(QStringLiteral("Mixdown failed: forced"));
             held->finished = true;
