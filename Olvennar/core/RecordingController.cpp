@@ -1,5 +1,7 @@
 #include "core/RecordingController.h"
 
+#include "finishing/EnhanceQueue.h"
+
 #include "capture/ClickTracker.h"
 #include "capture/PointerTracker.h"
 #include "capture/ScreenRecorder.h"
@@ -42,6 +44,9 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
         }
     }
     countdown_ = std::make_unique<CountdownWindow>();
+    enhanceQueue_ = new EnhanceQueue(
+        [](const QString& source, const QString& output) { return EnhancePipeline::run(EnhancePipeline::standardTools(), source, output); }, this);
+    connect(enhanceQueue_, &EnhanceQueue::changed, this, &RecordingController::changed);
     refreshDestinationName();
     writeLaunchLine();
     registerHotKeys();
@@ -98,3 +103,5 @@ void RecordingController::watchNextTake(bool watch)
 }
 
 void RecordingController::refreshNextTake() { ++handoffRefreshCount_; }
+
+void RecordingController::retryEnhance(const QUuid& id) { enhanceQueue_->retryEnhance(id); }

@@ -47,6 +47,7 @@ namespace Mixdown {
 struct Request;
 }
 class CancelToken;
+class EnhanceQueue;
 class CountdownWindow;
 struct ErrorInfo;
 class OverlayRecorder;
@@ -297,7 +298,11 @@ public:
     const RemoteButton::Status& remoteStatus() const { return remoteStatus_; }
     void setRemoteStatus(const RemoteButton::Status& status) { publish(remoteStatus_, status); }
 
-    // Finish queue (the voice-enhancement rows are EnhanceQueue's).
+    // Voice-enhancement rows and their one worker; a listed row is put back in line by retryEnhance.
+    EnhanceQueue& enhanceQueue() { return *enhanceQueue_; }
+    void retryEnhance(const QUuid& id);
+
+    // Finish queue.
     const std::vector<FinishJob>& finishJobs() const { return finishJobs_; }
     void setFinishJobs(std::vector<FinishJob> jobs) { publish(finishJobs_, std::move(jobs)); }
     void dismissFinishJob(const QUuid& id);
@@ -439,6 +444,7 @@ private:
     void cancelPendingRemoteStop();
     QCoro::Task<> delayedRemoteStop(CancelToken* token);
     CancelToken* pendingRemoteStop_ = nullptr;
+    EnhanceQueue* enhanceQueue_ = nullptr; // child object
     bool stopCameFromRemote_ = false;
 
     CaptureMode captureMode_ = CaptureMode::screen;

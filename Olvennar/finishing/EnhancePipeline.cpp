@@ -38,10 +38,12 @@ std::optional<ErrorInfo> runProcess(const QString& program, const QStringList& a
     process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
     process.start(program, arguments);
     if (!process.waitForStarted(-1))
-        return enhanceError(-1, QStringLiteral("Could not start ") + program + QStringLiteral(": ") + process.errorString());
+        return enhanceError(-1, process.errorString());
     QByteArray errorText;
-    while (!process.waitForFinished(200))
+    while (process.state() != QProcess::NotRunning) {
+        process.waitForFinished(200);
         errorText += process.readAllStandardError();
+    }
     errorText += process.readAllStandardError();
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
         return std::nullopt;

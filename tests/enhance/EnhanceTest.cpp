@@ -73,6 +73,14 @@ TEST_F(EnhanceTest, AFailingToolReportsItsTrimmedErrorText)
     EXPECT_FALSE(EnhancePipeline::runProcess(script(QStringLiteral("ok.sh"), QStringLiteral("exit 0")), {}));
 }
 
+TEST_F(EnhanceTest, AToolThatCannotStartFailsWithTheLaunchError)
+{
+    const auto error = EnhancePipeline::runProcess(path(QStringLiteral("no-such-tool")), {});
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain, QStringLiteral("AudioEnhance"));
+    EXPECT_FALSE(error->description.isEmpty());
+}
+
 TEST_F(EnhanceTest, AToolThatWritesALotToStandardErrorDoesNotStall)
 {
     const QString chatty = script(QStringLiteral("chatty.sh"), QStringLiteral("i=0; while [ $i -lt 20000 ]; do echo \"line $i\" >&2; i=$((i+1)); done; exit 0"));
