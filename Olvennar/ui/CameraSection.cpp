@@ -82,7 +82,10 @@ CameraSection::CameraSection(RecordingController& controller, WindowActions& act
 
     connect(enabled_, &QCheckBox::toggled, this, [this](bool on) { controller_.setCameraEnabled(on); });
     connect(camera_, &PickerRow::activated, this, [this](const QVariant& value) {
-        controller_.setSelectedCameraID(value.isValid() ? std::optional<QString>(value.toString()) : std::nullopt);
+        std::optional<QString> id; // spelled out: g++ 12 -O3 warns falsely on the conditional form
+        if (value.isValid())
+            id = value.toString();
+        controller_.setSelectedCameraID(id);
     });
     connect(shape_, &SegmentedControl::activated, this, [this](int index) {
         if (index >= 0 && index < static_cast<int>(shapes.size()))

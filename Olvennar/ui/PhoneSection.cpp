@@ -72,7 +72,10 @@ PhoneSection::PhoneSection(RecordingController& controller, QWidget* parent)
 
     connect(enabled_, &QCheckBox::toggled, this, [this](bool on) { controller_.setPhoneEnabled(on); });
     connect(device_, &PickerRow::activated, this, [this](const QVariant& value) {
-        controller_.setSelectedPhoneID(value.isValid() ? std::optional<QString>(value.toString()) : std::nullopt);
+        std::optional<QString> id; // spelled out: g++ 12 -O3 warns falsely on the conditional form
+        if (value.isValid())
+            id = value.toString();
+        controller_.setSelectedPhoneID(id);
     });
     connect(height_, &LabelledSlider::valueEdited, this, [this](double height) { controller_.setPhoneHeight(height); });
     connect(showsFrame_, &QCheckBox::toggled, this, [this](bool on) { controller_.setPhoneShowsFrame(on); });
