@@ -41,21 +41,6 @@ TEST(BubbleShapePath, TiltTurnsCounterClockwiseAboutTheCentre)
     const QPointF upRight(100 + 90 * std::cos(M_PI / 6), 50 + 90 * std::sin(M_PI / 6));
     EXPECT_TRUE(small.contains(upRight));
     EXPECT_FALSE(small.contains(QPointF(upRight.x(), 50 - 90 * std::sin(M_PI / 6))));
-
-    // A square turned 90° is the same rounded square.
-    const QRectF square(0, 0, 100, 100);
-    const QPainterPath quarter = BubbleShapePath::path(BubbleShape::square, square, 90);
-    for (const QPointF& probe : {QPointF(1, 1), QPointF(50, 1), QPointF(12, 12), QPointF(99, 50)})
-        EXPECT_EQ(quarter.contains(probe), BubbleShapePath::path(BubbleShape::square, square, 0).contains(probe));
-}
-
-TEST(BubbleShapePath, ZeroOrUnusableTiltGivesTheUntiltedOutline)
-{
-    const QRectF rect(5, 5, 120, 80);
-    const QPainterPath plain = BubbleShapePath::path(BubbleShape::square, rect, 0);
-    EXPECT_EQ(BubbleShapePath::path(BubbleShape::square, rect, std::nan("")), plain);
-    EXPECT_EQ(BubbleShapePath::path(BubbleShape::square, rect, INFINITY), plain);
-    EXPECT_NE(BubbleShapePath::path(BubbleShape::square, rect, 10), plain);
 }
 
 } // namespace

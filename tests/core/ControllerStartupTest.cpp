@@ -18,8 +18,6 @@ TEST_F(ControllerStartupTest, LaunchLineCarriesVersionAndProbeStates)
 {
     EXPECT_EQ(RecordingController::launchLine(QStringLiteral("0.1.0"), QStringLiteral("granted"), QStringLiteral("notAsked"), QStringLiteral("denied")),
         QStringLiteral("launch 0.1.0: permissions screen=granted mic=notAsked camera=denied"));
-    EXPECT_EQ(RecordingController::launchLine(QString(), QStringLiteral("denied"), QStringLiteral("granted"), QStringLiteral("granted")),
-        QStringLiteral("launch ?: permissions screen=denied mic=granted camera=granted"));
 }
 
 TEST_F(ControllerStartupTest, ConstructionLogsTheRealProbeStatesAndTheScreenIsNeverNotAsked)

@@ -15,29 +15,15 @@
 
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
-// Records every reaction the controller starts, in order, as short texts.
+// Records the camera height caps the controller asks for.
 class RecordingHooks final : public ControllerHooks {
 public:
     QStringList calls;
 
-    void updateFramingRouting() override { calls << QStringLiteral("routing"); }
-    void applyBubbleLayout(bool reanchor) override { calls << (reanchor ? QStringLiteral("bubble reanchor") : QStringLiteral("bubble")); }
-    void refreshCameraFormatForLayout() override { calls << QStringLiteral("camera format"); }
-    void cameraEnabledChanged() override { calls << QStringLiteral("camera enabled"); }
-    void phoneEnabledChanged() override { calls << QStringLiteral("phone enabled"); }
-    void applyPhoneLayout() override { calls << QStringLiteral("phone layout"); }
-    void phoneShowsFrameChanged(bool showsFrame) override { calls << QStringLiteral("phone frame %1").arg(showsFrame); }
-    void applyCameraMirroring(bool mirrored) override { calls << QStringLiteral("mirror %1").arg(mirrored); }
-    void applyShortMirroring() override { calls << QStringLiteral("short mirroring"); }
-    void setShortProfile(bool on) override { calls << QStringLiteral("short profile %1").arg(on); }
     void setCameraOnlyMaxHeight(std::optional<int> height) override
     {
         calls << QStringLiteral("max height ") + (height ? QString::number(*height) : QStringLiteral("none"));
     }
-    void openShortPreview() override { calls << QStringLiteral("open short preview"); }
-    void closeShortWindows() override { calls << QStringLiteral("close short windows"); }
-    void playShort(const QString& path) override { calls << QStringLiteral("play ") + path; }
-    void revealFile(const QString& path) override { calls << QStringLiteral("reveal ") + path; }
 };
 
 class RecordingSpeechBusy final : public SpeechBusySink {

@@ -28,20 +28,6 @@ TEST_F(DiagnosticsTest, ErrorLineNamesContextDomainAndCode)
         QStringLiteral("ERROR [finish] Could not write the finished file: disk full (domain: Olvennar.Mixdown, code: 3)"));
 }
 
-TEST_F(DiagnosticsTest, CreatesTheFolderAndAppendsWithoutRewriting)
-{
-    QFile::remove(logPath);
-    Diagnostics::log(QStringLiteral("first"));
-    Diagnostics::log(QStringLiteral("second"));
-    const QString text = readLog();
-    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 2);
-    const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  (first|second)$"));
-    EXPECT_TRUE(shape.match(lines[0]).hasMatch()) << lines[0].toStdString();
-    EXPECT_TRUE(lines[0].endsWith(QLatin1String("first")));
-    EXPECT_TRUE(lines[1].endsWith(QLatin1String("second")));
-}
-
 TEST_F(DiagnosticsTest, LinesFromManyThreadsNeverInterleave)
 {
     std::vector<std::thread> threads;
@@ -61,23 +47,6 @@ TEST_F(DiagnosticsTest, LinesFromManyThreadsNeverInterleave)
 }
 
 class SaveLocationTest : public SandboxTest { };
-
-TEST_F(SaveLocationTest, DefaultIsVideosPlusAppNameAndEmptyStoredTextMeansDefault)
-{
-    EXPECT_EQ(SaveLocation::current(*settings), QDir(TestEnvironment::home()).filePath(QStringLiteral("Videos/Olvennar")));
-    settings->setString(QStringLiteral("publicSaveFolder.v1"), QString());
-    EXPECT_EQ(SaveLocation::current(*settings), SaveLocation::defaultPath());
-}
-
-TEST_F(SaveLocationTest, NamingTheRootCreatesNothingAndATakeCreatesIt)
-{
-    const QString root = path(QStringLiteral("Recordings"));
-    settings->setString(QStringLiteral("publicSaveFolder.v1"), root);
-    EXPECT_EQ(SaveLocation::current(*settings), root);
-    EXPECT_FALSE(QDir(root).exists());
-    EXPECT_FALSE(SaveLocation::ensureCurrent(*settings));
-    EXPECT_TRUE(QDir(root).exists());
-}
 
 TEST_F(SaveLocationTest, AnUnmountedDriveIsNotRecreatedAndTheFactIsLogged)
 {

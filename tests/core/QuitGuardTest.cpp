@@ -4,17 +4,6 @@
 
 namespace {
 
-TEST(QuitGuardTest, NoWorkingJobQuitsAtOnceWithoutAnAlert)
-{
-    QuitGuard guard;
-    int alerts = 0;
-    guard.runAlert = [&](const QuitGuard::Alert&) { return ++alerts, 1; };
-    EXPECT_EQ(guard.applicationShouldTerminate(), QuitGuard::Reply::terminateNow); // count not installed yet
-    guard.finishingCount = [] { return 0; };
-    EXPECT_EQ(guard.applicationShouldTerminate(), QuitGuard::Reply::terminateNow);
-    EXPECT_EQ(alerts, 0);
-}
-
 TEST(QuitGuardTest, AlertTextsAndButtonOrder)
 {
     const auto one = QuitGuard::alertFor(1);

@@ -17,21 +17,11 @@ TEST_F(RecordingClockTest, NothingBelongsToTheTakeBeforeTheFirstWrittenSample)
     EXPECT_FALSE(clock.nowSeconds());
     clock.pause(); // ignored before the zero
     clock.begin(host.at(100.0));
+    clock.begin(host.at(105.0)); // only the first begin sets the zero
     ASSERT_TRUE(clock.nowSeconds());
     EXPECT_DOUBLE_EQ(*clock.nowSeconds(), 0.0);
-}
-
-TEST_F(RecordingClockTest, FirstBeginSetsTheZeroAndLaterOnesAreIgnored)
-{
-    clock.begin(host.at(100.0));
-    clock.begin(host.at(105.0));
     EXPECT_DOUBLE_EQ(clock.adjust(host.at(101.5), false)->seconds(), 1.5);
-}
-
-TEST_F(RecordingClockTest, SampleBeforeTheZeroIsDropped)
-{
-    clock.begin(host.at(100.0));
-    EXPECT_FALSE(clock.adjust(host.at(99.99), false));
+    EXPECT_FALSE(clock.adjust(host.at(99.99), false)); // before the zero
     EXPECT_FALSE(clock.adjust(MediaTime::invalid(), false));
 }
 

@@ -1,6 +1,5 @@
 #include "capture/ExportGate.h"
 #include "capture/SampleBufferPump.h"
-#include "capture/SampleBufferRetiming.h"
 #include "platform/media/SampleSink.h"
 #include "platform/media/SampleSource.h"
 #include "platform/system/DispatchQueue.h"
@@ -17,28 +16,6 @@ namespace {
 MediaSample sampleAt(double seconds)
 {
     return MediaSample::video(std::make_shared<PixelBuffer>(2, 2), MediaTime::fromSeconds(seconds, 600), MediaTime(20, 600));
-}
-
-TEST(SampleBufferRetimingTest, ShiftsEveryValidTimeAndSharesThePayload)
-{
-    MediaSample sample = sampleAt(10.0);
-    sample.timing.push_back({MediaTime(1, 600), MediaTime::fromSeconds(10.5, 600), MediaTime::fromSeconds(10.4, 600)});
-    const auto copy = SampleBufferRetiming::retimed(sample, MediaTime::fromSeconds(9.0, 600));
-    ASSERT_TRUE(copy);
-    ASSERT_EQ(copy->timing.size(), 2u);
-    EXPECT_EQ(copy->timing[0].presentationTime, MediaTime::fromSeconds(1.0, 600));
-    EXPECT_FALSE(copy->timing[0].decodeTime.isValid()); // invalid stays invalid
-    EXPECT_EQ(copy->timing[0].duration, MediaTime(20, 600));
-    EXPECT_EQ(copy->timing[1].presentationTime, MediaTime::fromSeconds(1.5, 600));
-    EXPECT_EQ(copy->timing[1].decodeTime, MediaTime::fromSeconds(1.4, 600));
-    EXPECT_EQ(copy->pixels.get(), sample.pixels.get());
-}
-
-TEST(SampleBufferRetimingTest, ASampleWithoutTimingGivesNothing)
-{
-    MediaSample sample = sampleAt(1.0);
-    sample.timing.clear();
-    EXPECT_FALSE(SampleBufferRetiming::retimed(sample, MediaTime(1, 1)));
 }
 
 class ListSource : public SampleSource {
@@ -114,29 +91,6 @@ protected:
     DispatchQueue queue{"com.quorrel.festrin.mixdown.video"};
 };
 
-TEST_F(SampleBufferPumpTest, CopiesEverySampleInOrderAndFinishesOnce)
-{
-    ListSource source(10);
-    RecordingSink sink;
-    std::vector<MediaTime> seen;
-    auto pump = SampleBufferPump::make(gate);
-    pump->run(sink, source, queue, [&](const MediaTime& t) { seen.push_back(t); }).waitForFinished();
-    EXPECT_EQ(sink.appendedCount(), 10u);
-    EXPECT_EQ(seen, sink.appended);
-    queue.sync([] {});
-    EXPECT_EQ(sink.finishedCount, 1);
-}
-
-TEST_F(SampleBufferPumpTest, AnEmptyOutputFinishesWithoutCallingBack)
-{
-    ListSource source(0);
-    RecordingSink sink;
-    int calls = 0;
-    SampleBufferPump::make(gate)->run(sink, source, queue, [&](const MediaTime&) { ++calls; }).waitForFinished();
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(sink.finishedCount, 1);
-}
-
 TEST_F(SampleBufferPumpTest, ARefusedAppendEndsThePumpWithoutCallingBackForIt)
 {
     ListSource source(10);
@@ -165,11 +119,6 @@ TEST_F(SampleBufferPumpTest, ARaisedGateHoldsTheExportAndLoweringItResumesWithNo
     ASSERT_EQ(sink.appendedCount(), 60u);
     for (size_t i = 0; i < 60; ++i)
         EXPECT_EQ(sink.appended[i], source.samples[i].presentationTime());
-}
-
-TEST(ExportGateTest, SharedGateStartsLowered)
-{
-    EXPECT_FALSE(ExportGate::shared().isPaused());
 }
 
 } // namespace

@@ -98,15 +98,6 @@ protected:
         return record->frames.size();
     }
 
-    QString rows() const
-    {
-        QStringList lines;
-        for (const FinishJob& job : controller->finishJobs())
-            lines << job.title + QStringLiteral(": ") + QString::number(static_cast<int>(job.state.kind)) + QLatin1Char(' ')
-                    + QString::number(job.state.progress) + QLatin1Char(' ') + job.state.message;
-        return lines.join(QLatin1Char('\n'));
-    }
-
     std::shared_ptr<Record> record;
 };
 
@@ -140,7 +131,7 @@ TEST_F(EndToEnd, TakesQueueBehindARenderThatHoldsForATakeAndWaitsForTheBreak)
     // That take stops with the remote button and saves at once; its render queues behind take 1's.
     controller->setPhase(RecordingPhase::idle()); // filming ended at 1000 on the manual clock
     stopTake(studioJob(QStringLiteral("-2"), 6.0, true));
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return rowIs(first, Kind::done); }, 30000)) << rows().toStdString();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return rowIs(first, Kind::done); }, 30000));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return rowTitled(second).has_value(); }, 20000));
     EXPECT_TRUE(rowIs(QStringLiteral("video 1 · take 2"), Kind::done)) << "the save job does not wait for a break";
 
@@ -156,7 +147,7 @@ TEST_F(EndToEnd, TakesQueueBehindARenderThatHoldsForATakeAndWaitsForTheBreak)
     EXPECT_EQ(framesRendered(), framesOfFirst) << "rendered before the break";
     EXPECT_TRUE(controller->finishWaitingForBreak());
     clock.advance(0.1);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return rowIs(second, Kind::done); }, 30000)) << rows().toStdString();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return rowIs(second, Kind::done); }, 30000));
     EXPECT_FALSE(controller->finishWaitingForBreak());
 
     // Progress of take 1 reached its row in steps of at least a hundredth, ending at 1.

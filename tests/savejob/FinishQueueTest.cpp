@@ -30,40 +30,6 @@ TEST(ProgressThrottle, PassesTheFirstReportEachHundredthAndTheEnd)
         EXPECT_EQ(throttle.pass(fraction), passes) << fraction;
 }
 
-TEST_F(Queue, RendersRunOneAtATimeInQueueOrder)
-{
-    tools->holdRenders = true;
-    for (const char* final : {"final.mov", "final-2.mov", "final-3.mov"})
-        controller->startFinishJob(QString::fromLatin1(final), passthrough(take(QStringLiteral("raw.mov"))), take(QString::fromLatin1(final)),
-            take(QStringLiteral("stop.json")), false, QString::fromLatin1(final));
-    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov"})) << "the first render after launch does not wait";
-    EXPECT_EQ(controller->finishingCount(), 3);
-    tools->complete(0);
-    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov", "final-2.mov"}));
-    EXPECT_EQ(row(0).state.kind, Kind::done);
-    EXPECT_EQ(row(1).state, (FinishJob::State{Kind::working, 0, {}, {}}));
-    tools->complete(1, FakeFinishingTools::error(QStringLiteral("Mixdown failed: no disk")));
-    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov", "final-2.mov", "final-3.mov"})) << "a failure does not stop the line";
-    tools->complete(2);
-    EXPECT_EQ(controller->finishingCount(), 0);
-    EXPECT_EQ(tools->renders[0]->kind, QStringLiteral("passthrough"));
-}
-
-TEST_F(Queue, ARenderWaitsForFiveSecondsAfterTheLastTakeLookingEveryTwo)
-{
-    endTake(); // at 1000
-    clock.advance(3);
-    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
-        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
-    EXPECT_TRUE(tools->renders.empty());
-    EXPECT_TRUE(controller->finishWaitingForBreak());
-    clock.advance(1.99);
-    EXPECT_TRUE(tools->renders.empty());
-    clock.advance(0.01); // 1005: 5 s after the take
-    EXPECT_EQ(tools->renders.size(), 1u);
-    EXPECT_FALSE(controller->finishWaitingForBreak());
-}
-
 TEST_F(Queue, ATakeStartedDuringTheWaitHoldsTheRenderUntilFiveSecondsAfterItEnds)
 {
     endTake(); // at 1000
@@ -84,34 +50,6 @@ TEST_F(Queue, ATakeStartedDuringTheWaitHoldsTheRenderUntilFiveSecondsAfterItEnds
     clock.advance(0.01); // 1015
     EXPECT_EQ(tools->renders.size(), 1u);
     EXPECT_FALSE(controller->finishWaitingForBreak());
-}
-
-TEST_F(Queue, ProgressReachesTheRowThrottledAndNeverAfterTheEnd)
-{
-    tools->holdRenders = true;
-    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
-        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
-    std::vector<double> seen;
-    QObject::connect(controller.get(), &RecordingController::changed, [&] {
-        const FinishJob::State& state = row(0).state;
-        if (state.kind == Kind::working && (seen.empty() || seen.back() != state.progress))
-            seen.push_back(state.progress);
-    });
-    // From the mixdown's queue, as the real writer reports.
-    const FinishingTools::Progress progress = tools->renders[0]->progress;
-    std::thread writer([&progress] {
-        for (double p : {0.004, 0.012, 0.018, 0.023, 0.5, 0.501, 0.999, 1.0})
-            progress(p);
-    });
-    writer.join();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !seen.empty() && seen.back() == 1.0; }));
-    EXPECT_EQ(seen, (std::vector<double>{0.004, 0.018, 0.5, 0.999, 1.0}));
-
-    tools->complete(0);
-    EXPECT_EQ(row(0).state.kind, Kind::done);
-    progress(1.0); // a straggler from the writer
-    QCoreApplication::processEvents();
-    EXPECT_EQ(row(0).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final.mov")), {}}));
 }
 
 TEST_F(Queue, AFailedRenderKeepsItsPiecesAndItsRetryRunsOnce)
@@ -140,38 +78,6 @@ TEST_F(Queue, AFailedRenderKeepsItsPiecesAndItsRetryRunsOnce)
 
     controller->retryFinishJob(id);
     EXPECT_EQ(tools->renders.size(), 2u) << "a second retry does nothing";
-}
-
-TEST_F(Queue, ARetriedRenderGoesToTheBackOfTheLineAndDismissDropsTheRetry)
-{
-    tools->failRenders = 1;
-    controller->startFinishJob(QStringLiteral("a"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
-        take(QStringLiteral("stop.json")), false, QStringLiteral("a"));
-    tools->holdRenders = true;
-    controller->startFinishJob(QStringLiteral("b"), passthrough(take(QStringLiteral("raw-2.mov"))), take(QStringLiteral("final-2.mov")),
-        take(QStringLiteral("stop-2.json")), false, QStringLiteral("b"));
-    controller->retryFinishJob(row(0).id);
-    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov", "final-2.mov"})) << "b renders first, a waits behind it";
-    tools->complete(1);
-    EXPECT_EQ(tools->renderedNames(), QStringList({"final.mov", "final-2.mov", "final.mov"}));
-    tools->complete(2, FakeFinishingTools::error(QStringLiteral("Mixdown failed: again")));
-    const QUuid id = row(0).id;
-    ASSERT_TRUE(controller->hasFinishRetry(id));
-    controller->dismissFinishJob(id);
-    EXPECT_FALSE(controller->hasFinishRetry(id));
-    EXPECT_EQ(controller->finishJobs().size(), 1u);
-}
-
-TEST_F(Queue, ARenderEndingDuringATakeLeavesThePhaseAlone)
-{
-    tools->holdRenders = true;
-    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
-        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
-    controller->setPhase(RecordingPhase::recording());
-    tools->complete(0);
-    EXPECT_EQ(row(0).state.kind, Kind::done);
-    EXPECT_EQ(controller->phase(), RecordingPhase::recording());
-    EXPECT_FALSE(controller->lastFinalURL());
 }
 
 TEST_F(Queue, WithTheControllerGoneAQueuedJobStillRendersAndTidies)

@@ -22,11 +22,7 @@ TEST_F(Save, TakeWithoutCameraEndsOnTheRawFileAndRendersWithoutCamera)
     EXPECT_EQ(row(1).title, QStringLiteral("video 1 · take 2 video"));
     ASSERT_EQ(tools->renders.size(), 1u);
     EXPECT_FALSE(tools->renders[0]->request.cameraURL);
-    EXPECT_FALSE(tools->calls.join(QLatin1Char('|')).contains(QStringLiteral("face mux")));
-
-    const QJsonObject description = readJson(take(QStringLiteral("Raw/take-2.json")));
-    EXPECT_FALSE(description.contains(QStringLiteral("face")));
-    EXPECT_EQ(description[QStringLiteral("preview")].toString(), QStringLiteral("final-2.mov"));
+    EXPECT_FALSE(readJson(take(QStringLiteral("Raw/take-2.json"))).contains(QStringLiteral("face")));
     Diagnostics::flush();
     EXPECT_TRUE(readLog().contains(QStringLiteral("take-2 saved:raw+no camera")));
     EXPECT_TRUE(readLog().contains(QStringLiteral("  video video 1 · take 2\n")));
@@ -42,22 +38,13 @@ TEST_F(Save, TakeDescriptionMatchesItsSchemaExactly)
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
     stopTake(job);
 
-    const QJsonObject d = readJson(take(QStringLiteral("take-2.json")));
-    EXPECT_EQ(d.keys(),
-        QStringList({"camera_segments", "duration", "face", "look", "note", "phone", "preview", "recorded_at", "schema", "screen"}));
-    EXPECT_EQ(d[QStringLiteral("schema")].toString(), QStringLiteral("studio-take/v1"));
-    EXPECT_EQ(d[QStringLiteral("screen")].toString(), QStringLiteral("raw-2.mov"));
-    EXPECT_EQ(d[QStringLiteral("face")].toString(), QStringLiteral("face-2.mov"));
-    EXPECT_EQ(d[QStringLiteral("phone")].toString(), QStringLiteral("iphone-2.mov"));
-    EXPECT_EQ(d[QStringLiteral("preview")].toString(), QStringLiteral("final-2.mov"));
-    EXPECT_TRUE(d[QStringLiteral("duration")].isDouble());
-    EXPECT_DOUBLE_EQ(d[QStringLiteral("duration")].toDouble(), 62.0);
-    EXPECT_EQ(d[QStringLiteral("camera_segments")].toArray(), (QJsonArray{QJsonArray{0.0, 12.4}, QJsonArray{15.0, 60.2}}));
-    EXPECT_EQ(d[QStringLiteral("look")].toObject(), controller->harnessLook());
-    EXPECT_EQ(d[QStringLiteral("note")].toString(),
-        QStringLiteral("screen = screen video + mic; face = camera video + the same mic (track 1 of screen). The edit decides the "
-                       "layout: VIDEO/scripts/longform/layout_pass"));
-    const QString recordedAt = d[QStringLiteral("recorded_at")].toString();
+    QJsonObject d = readJson(take(QStringLiteral("take-2.json")));
+    const QString recordedAt = d.take(QStringLiteral("recorded_at")).toString();
+    EXPECT_EQ(d, (QJsonObject{{"schema", "studio-take/v1"}, {"screen", "raw-2.mov"}, {"face", "face-2.mov"}, {"phone", "iphone-2.mov"},
+                     {"preview", "final-2.mov"}, {"duration", 62.0}, {"camera_segments", QJsonArray{QJsonArray{0.0, 12.4}, QJsonArray{15.0, 60.2}}},
+                     {"look", controller->harnessLook()},
+                     {"note", "screen = screen video + mic; face = camera video + the same mic (track 1 of screen). The edit decides the "
+                              "layout: VIDEO/scripts/longform/layout_pass"}}));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$")).match(recordedAt).hasMatch()) << recordedAt.toStdString();
     const QDateTime stamp = QDateTime::fromString(recordedAt, Qt::ISODate);
     EXPECT_GE(stamp, before);
@@ -65,55 +52,6 @@ TEST_F(Save, TakeDescriptionMatchesItsSchemaExactly)
     // Pretty-printed with sorted keys.
     const QByteArray bytes = read(take(QStringLiteral("take-2.json")));
     EXPECT_TRUE(bytes.startsWith("{\n    \"camera_segments\""));
-}
-
-TEST_F(Save, CameraTakeMuxesTheFaceFileAndRendersFromIt)
-{
-    touch(QStringLiteral("raw-2.mov"));
-    touch(QStringLiteral("camera-2.mov"), "camera");
-    tools->holdRenders = true;
-    stopTake(saveJob(QStringLiteral("-2"), true));
-
-    EXPECT_EQ(tools->calls.first(), QStringLiteral("face mux camera-2.mov + raw-2.mov -> face-2.mov"));
-    EXPECT_EQ(row(0).state.path, take(QStringLiteral("face-2.mov")));
-    ASSERT_EQ(tools->renders.size(), 1u);
-    EXPECT_EQ(tools->renders[0]->request.cameraURL, take(QStringLiteral("face-2.mov")));
-    EXPECT_EQ(tools->renders[0]->kind, QStringLiteral("overlays"));
-    EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("face-2.mov"))));
-    EXPECT_EQ(controller->lastFinalURL(), take(QStringLiteral("face-2.mov")));
-    Diagnostics::flush();
-    EXPECT_TRUE(readLog().contains(QStringLiteral("take-2 saved:raw+face-2.mov")));
-}
-
-TEST_F(Save, FaceMuxFailureLeavesAFailedRowWhoseRetryRunsOnceFromTheTop)
-{
-    touch(QStringLiteral("raw.mov"));
-    touch(QStringLiteral("camera.mov"));
-    tools->failFaceMux = 1;
-    const SaveJobHandover job = saveJob(QString(), true, true);
-    stopTake(job);
-
-    ASSERT_EQ(controller->finishJobs().size(), 1u) << "no render job for a failed save";
-    EXPECT_EQ(row(0).state.kind, Kind::failed);
-    EXPECT_EQ(row(0).state.message, QStringLiteral("face.mov export failed: forced"));
-    EXPECT_EQ(tools->calls, QStringList({"face mux camera.mov + raw.mov -> face.mov"})) << "no trim after a failed mux";
-    EXPECT_FALSE(QFileInfo::exists(take(QStringLiteral("take.json"))));
-    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("camera.mov"))));
-    EXPECT_EQ(controller->phase(), RecordingPhase::idle());
-    Diagnostics::flush();
-    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [save take] face.mov export failed: forced")));
-
-    ASSERT_TRUE(controller->hasFinishRetry(job.id));
-    controller->retryFinishJob(job.id);
-    EXPECT_EQ(row(0).state.kind, Kind::done);
-    EXPECT_EQ(row(0).id, job.id) << "a retry reuses the row";
-    EXPECT_EQ(controller->finishJobs().size(), 2u);
-    EXPECT_EQ(tools->calls.count(QStringLiteral("face mux camera.mov + raw.mov -> face.mov")), 2);
-
-    const int calls = tools->calls.size();
-    controller->retryFinishJob(job.id);
-    EXPECT_EQ(tools->calls.size(), calls) << "a second retry does nothing";
-    EXPECT_EQ(controller->finishJobs().size(), 2u);
 }
 
 TEST_F(Save, RetryAfterTheCameraWasConsumedUsesTheFaceFileAlreadyThere)

@@ -50,31 +50,6 @@ TEST_F(Tidy, FirstTakeHasNoSuffixAndOtherTakesInRawAreNeverTouched)
     EXPECT_EQ(read(take(QStringLiteral("Raw/raw.mov"))), "take one");
 }
 
-TEST_F(Tidy, AnEarlierRenderOfTheSameTakeIsReplaced)
-{
-    QDir().mkpath(take(QStringLiteral("Raw")));
-    touch(QStringLiteral("Raw/raw-2.mov"), "old");
-    touch(QStringLiteral("raw-2.mov"), "new");
-    RecordingController::moveTakePiecesToRaw(take(QStringLiteral("final-2.mov")));
-    EXPECT_EQ(read(take(QStringLiteral("Raw/raw-2.mov"))), "new");
-    EXPECT_FALSE(QFileInfo::exists(take(QStringLiteral("raw-2.mov"))));
-}
-
-TEST_F(Tidy, NoPiecesNoFolderAndOtherNamesAreLeftAlone)
-{
-    RecordingController::moveTakePiecesToRaw(take(QStringLiteral("final-4.mov")));
-    EXPECT_FALSE(QFileInfo::exists(take(QStringLiteral("Raw"))));
-
-    touch(QStringLiteral("raw.mov"));
-    RecordingController::moveTakePiecesToRaw(take(QStringLiteral("short.mov")));
-    RecordingController::moveTakePiecesToRaw(take(QStringLiteral("preview.mov")));
-    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("raw.mov"))));
-    EXPECT_FALSE(QFileInfo::exists(take(QStringLiteral("Raw"))));
-    Diagnostics::flush();
-    EXPECT_TRUE(readLog().contains(QStringLiteral("tidy: moved 0 take piece(s) to Raw/ beside final-4.mov")));
-    EXPECT_FALSE(readLog().contains(QStringLiteral("beside short.mov")));
-}
-
 TEST_F(Tidy, AFailedMoveIsLoggedAndTheRestStillMove)
 {
     // A folder named like a piece sits in Raw/: that one move fails, the others go on.

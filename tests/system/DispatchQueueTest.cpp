@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <pthread.h>
 #include <vector>
 
@@ -28,20 +27,6 @@ TEST(DispatchQueueTest, RunsItemsInOrderOnOneNamedThread)
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(order[static_cast<size_t>(i)], i);
     EXPECT_STREQ(name, "com.quorrel.fes"); // Linux keeps 15 bytes
-}
-
-TEST(DispatchQueueTest, DelayedWorkRunsAfterImmediateWork)
-{
-    DispatchQueue queue("delay");
-    std::vector<int> order;
-    queue.asyncAfter(0.05, [&] { order.push_back(2); });
-    queue.async([&] { order.push_back(1); });
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
-        int size = 0;
-        queue.sync([&] { size = static_cast<int>(order.size()); });
-        return size == 2;
-    }));
-    EXPECT_EQ(order, (std::vector<int>{1, 2}));
 }
 
 class AtomicFileTest : public SandboxTest { };

@@ -39,20 +39,8 @@ TEST_F(SettingsTest, ValuesOfAnotherTypeAreAbsentSoCallersFallBack)
     EXPECT_FALSE(settings->doubleValue(QStringLiteral("list")));
     EXPECT_FALSE(settings->boolValue(QStringLiteral("missing")));
     EXPECT_DOUBLE_EQ(settings->doubleValue(QStringLiteral("missing"), 260), 260);
-}
-
-TEST_F(SettingsTest, ANumberStoredAsTextWithSpacesStillParses)
-{
     settings->setString(QStringLiteral("size"), QStringLiteral(" 260 "));
     EXPECT_EQ(settings->doubleValue(QStringLiteral("size")), 260);
-}
-
-TEST_F(SettingsTest, RemovedKeysAreGone)
-{
-    settings->setBool(QStringLiteral("k"), false);
-    EXPECT_TRUE(settings->contains(QStringLiteral("k")));
-    settings->remove(QStringLiteral("k"));
-    EXPECT_FALSE(settings->contains(QStringLiteral("k")));
 }
 
 } // namespace
