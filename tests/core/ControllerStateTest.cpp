@@ -68,17 +68,11 @@ TEST_F(ControllerTest, DestinationName)
     c.refreshDestinationName();
     EXPECT_EQ(c.destinationName(), recordings + QStringLiteral("/video 2  (take 2)"));
 
-    // A folder chosen elsewhere stays pickable, at the front.
-    const QString elsewhere = path(QStringLiteral("Elsewhere"));
-    QDir().mkpath(elsewhere);
-    c.setDestinationFolder(elsewhere);
-    EXPECT_EQ(c.existingFolders(), (QStringList{elsewhere, recordings + QStringLiteral("/video 2")}));
-
     // A vanished folder is dropped.
-    QDir(elsewhere).removeRecursively();
+    QDir(recordings + QStringLiteral("/video 2")).removeRecursively();
     c.refreshDestinationName();
     EXPECT_FALSE(c.destinationFolder());
-    EXPECT_EQ(c.destinationName(), recordings + QStringLiteral("/video 3"));
+    EXPECT_EQ(c.destinationName(), recordings + QStringLiteral("/video 1"));
 }
 
 TEST_F(ControllerTest, AnIgnoredHandoffIsLoggedOnceNotOnEveryPoll)

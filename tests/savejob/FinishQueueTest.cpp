@@ -1,6 +1,5 @@
 #include "FinishFixture.h"
 
-#include "core/Diagnostics.h"
 #include "finishing/ProgressThrottle.h"
 
 #include <thread>
@@ -65,16 +64,12 @@ TEST_F(Queue, AFailedRenderKeepsItsPiecesAndItsRetryRunsOnce)
     EXPECT_EQ(row(0).state, (FinishJob::State{Kind::failed, 0, {}, QStringLiteral("Mixdown failed: forced")}));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("raw-2.mov")))) << "nothing is tidied after a failure";
     EXPECT_FALSE(QFileInfo::exists(take(QStringLiteral("Raw"))));
-    Diagnostics::flush();
-    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [finish] Mixdown failed: forced (domain: Olvennar.Fake, code: 7)")));
 
     controller->retryFinishJob(id);
     ASSERT_EQ(tools->renders.size(), 2u);
     EXPECT_EQ(tools->renders[1]->request.cameraURL, take(QStringLiteral("face-2.mov"))) << "the retry renders the same request";
     EXPECT_EQ(row(0).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final-2.mov")), {}}));
-    EXPECT_EQ(controller->finishJobs().size(), 1u);
     EXPECT_EQ(QDir(take(QStringLiteral("Raw"))).entryList(QDir::Files, QDir::Name), QStringList({"face-2.mov", "raw-2.mov", "take-2.json"}));
-    EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final-2.mov"))));
 
     controller->retryFinishJob(id);
     EXPECT_EQ(tools->renders.size(), 2u) << "a second retry does nothing";
