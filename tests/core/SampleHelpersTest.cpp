@@ -1,5 +1,6 @@
 #include "capture/ExportGate.h"
 #include "capture/SampleBufferPump.h"
+#include "capture/SampleBufferRetiming.h"
 #include "platform/media/SampleSink.h"
 #include "platform/media/SampleSource.h"
 #include "platform/system/DispatchQueue.h"
@@ -16,6 +17,28 @@ namespace {
 MediaSample sampleAt(double seconds)
 {
     return MediaSample::video(std::make_shared<PixelBuffer>(2, 2), MediaTime::fromSeconds(seconds, 600), MediaTime(20, 600));
+}
+
+TEST(SampleBufferRetimingTest, ShiftsEveryValidTimeAndSharesThePayload)
+{
+    MediaSample sample = sampleAt(10.0);
+    sample.timing.push_back({MediaTime(1, 600), MediaTime::fromSeconds(10.5, 600), MediaTime::fromSeconds(10.4, 600)});
+    const auto copy = SampleBufferRetiming::retimed(sample, MediaTime::fromSeconds(9.0, 600));
+    ASSERT_TRUE(copy);
+    ASSERT_EQ(copy->timing.size(), 2u);
+    EXPECT_EQ(copy->timing[0].presentationTime, MediaTime::fromSeconds(1.0, 600));
+    EXPECT_FALSE(copy->timing[0].decodeTime.isValid()); // invalid stays invalid
+    EXPECT_EQ(copy->timing[0].duration, MediaTime(20, 600));
+    EXPECT_EQ(copy->timing[1].presentationTime, MediaTime::fromSeconds(1.5, 600));
+    EXPECT_EQ(copy->timing[1].decodeTime, MediaTime::fromSeconds(1.4, 600));
+    EXPECT_EQ(copy->pixels.get(), sample.pixels.get());
+}
+
+TEST(SampleBufferRetimingTest, ASampleWithoutTimingGivesNothing)
+{
+    MediaSample sample = sampleAt(1.0);
+    sample.timing.clear();
+    EXPECT_FALSE(SampleBufferRetiming::retimed(sample, MediaTime(1, 1)));
 }
 
 class ListSource : public SampleSource {

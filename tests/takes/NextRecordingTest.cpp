@@ -49,6 +49,37 @@ TEST_F(NextRecordingTest, ReadsEveryFieldWithItsKeyText)
     EXPECT_EQ(record->token(), QStringLiteral("/work/video 4|2026-12-05T11:00:00Z"));
 }
 
+TEST_F(NextRecordingTest, KeyTextsOfOtherTypes)
+{
+    const auto record = load(R"({"video_folder":"/v","title":false,"mode":["screen"],"board":{"a":1},"variant":null,"video_type":-7})");
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->title, QStringLiteral("0"));
+    EXPECT_EQ(record->mode, QString());
+    EXPECT_EQ(record->board, QString());
+    EXPECT_EQ(record->variant, QString());
+    EXPECT_EQ(record->videoType, QStringLiteral("-7"));
+    EXPECT_EQ(record->style, NextRecording::Style::script);
+    EXPECT_EQ(record->channel, RecordingChannel::ai);
+}
+
+TEST(NextRecordingMode, EveryCaptureModeAlias)
+{
+    const struct {
+        const char* mode;
+        std::optional<CaptureMode> captureMode;
+    } cases[] = {
+        {"just_me", CaptureMode::cameraOnly}, {"Just Me", CaptureMode::cameraOnly}, {"CAMERA_ONLY", CaptureMode::cameraOnly},
+        {"screen", CaptureMode::screen}, {"Screen", CaptureMode::screen},
+        {"voice", CaptureMode::voice}, {"voice_only", CaptureMode::voice}, {"VoiceOver", CaptureMode::voice},
+        {"short", std::nullopt}, {"just-me", std::nullopt}, {" screen", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        NextRecording record;
+        record.mode = QString::fromLatin1(c.mode);
+        EXPECT_EQ(record.captureMode(), c.captureMode) << c.mode;
+    }
+}
+
 TEST_F(NextRecordingTest, RejectsWhatIsNotACurrentHandoff)
 {
     const struct {
