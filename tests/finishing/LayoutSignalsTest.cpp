@@ -62,19 +62,6 @@ std::vector<Packet> screenPackets(double staticSeconds, double busySeconds)
     return packets;
 }
 
-TEST(LayoutSignalsTest, SpeechNeedsEnoughSoundAndContrast)
-{
-    EXPECT_FALSE(LayoutSignals::speechFlags(std::vector<double>(20, -20.0)));
-    std::vector<double> levels(40, -60.0);
-    EXPECT_FALSE(LayoutSignals::speechFlags(levels));
-    levels[38] = -20; // one loud window: the 95th percentile is still quiet
-    EXPECT_FALSE(LayoutSignals::speechFlags(levels));
-    std::vector<double> noise(40, -60.0);
-    for (size_t i = 0; i < noise.size(); i += 2)
-        noise[i] = -51; // 9 dB of contrast is not enough
-    EXPECT_FALSE(LayoutSignals::speechFlags(noise));
-}
-
 TEST(LayoutSignalsTest, OneSignalFailingLeavesTheOther)
 {
     FakeMovieSource movie;

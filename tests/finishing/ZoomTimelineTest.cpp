@@ -259,41 +259,6 @@ TEST(ZoomTimelineTest, SmartSegmentsRampHoldAndSpaceOut)
     EXPECT_NEAR(segments[0].keys[0].scale, 1.3, 1e-12); // floor capped by the amount
 }
 
-TEST(ZoomTimelineTest, SmartPlanYieldsToManualZoomsAndZoomOutMarks)
-{
-    ZoomActivity activity;
-    activity.clicks = clickRun(10);
-    activity.marks = {{12, false, 0.5, 0.5}}; // a zoom-out with no zoom-in: no manual segment, but it cuts
-    ZoomTimeline timeline = ZoomTimeline::build(ZoomMode::smart, activity, 2.0);
-    ASSERT_EQ(timeline.segments.size(), 1u);
-    expectTimes(timeline.segments[0], 8.65, 10.25, 12.0, 13.6);
-    EXPECT_TRUE(timeline.segments[0].reason.endsWith(" (cut by manual zoom-out)"));
-
-    // A cut right after the start keeps 0.2 s of hold.
-    activity.marks = {{8.7, false, 0.5, 0.5}};
-    timeline = ZoomTimeline::build(ZoomMode::smart, activity, 2.0);
-    expectTimes(timeline.segments[0], 8.65, 8.85, 8.85, 10.45);
-
-    // A smart zoom starting within 9 s after a zoom-out mark is dropped.
-    activity.marks = {{5, false, 0.5, 0.5}};
-    EXPECT_TRUE(ZoomTimeline::build(ZoomMode::smart, activity, 2.0).segments.empty());
-    activity.marks = {{8.65, false, 0.5, 0.5}};
-    EXPECT_TRUE(ZoomTimeline::build(ZoomMode::smart, activity, 2.0).segments.empty());
-
-    // Manual zooms win over smart ones nearby and stand first; far-off smart zooms are kept.
-    activity.clicks = joined(clickRun(10), clickRun(60));
-    activity.marks = {{3, true, 0.2, 0.2}, {7, false, 0.2, 0.2}};
-    timeline = ZoomTimeline::build(ZoomMode::smart, activity, 2.0);
-    ASSERT_EQ(timeline.segments.size(), 2u);
-    EXPECT_EQ(timeline.segments[0].reason, "manual");
-    EXPECT_NEAR(timeline.segments[1].start, 58.65, 1e-9);
-    activity.marks = {{40, true, 0.2, 0.2}, {44, false, 0.2, 0.2}};
-    timeline = ZoomTimeline::build(ZoomMode::smart, activity, 2.0);
-    ASSERT_EQ(timeline.segments.size(), 3u);
-    EXPECT_NEAR(timeline.segments[0].start, 8.65, 1e-9);
-    EXPECT_EQ(timeline.segments[1].reason, "manual");
-}
-
 TEST(ZoomTimelineTest, StateEasesInHoldsAndEasesOut)
 {
     ZoomTimeline timeline;

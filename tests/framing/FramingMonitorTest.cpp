@@ -115,27 +115,6 @@ TEST_F(FramingMonitorTest, PublishesTheReportOnlyWhenItChangesAndTheThumbnailEve
     EXPECT_EQ(monitor->thumbnail().size(), QSize(64, 36));
 }
 
-TEST_F(FramingMonitorTest, SameTapKeepsTheLoopAndTheCoachUnlessTheSpecsChange)
-{
-    const auto tap = tapWithFrame();
-    monitor->update(fullFrame, false, tap, true);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return monitor->coach().face().has_value(); }));
-    const int calls = analyzer->calls;
-    // Equal specs, same tap: no restart (a restart would analyse at once), no reset.
-    monitor->update(fullFrame, true, tap, true);
-    EXPECT_TRUE(monitor->mirrored());
-    EXPECT_TRUE(monitor->coach().face());
-    spin(150);
-    EXPECT_EQ(analyzer->calls, calls);
-
-    // New specs reset the coach even with the same tap.
-    SignalCount specs(monitor.get(), &FramingMonitor::specsChanged);
-    monitor->update({FramingCropSpec::shape(BubbleShape::circle)}, true, tap, true);
-    EXPECT_EQ(specs.count(), 1);
-    EXPECT_FALSE(monitor->coach().face());
-    EXPECT_TRUE(monitor->isRunning());
-}
-
 TEST_F(FramingMonitorTest, NoSourceStopsPublishesIdleOnceAndAlwaysClearsTheThumbnail)
 {
     monitor->update(fullFrame, false, tapWithFrame(), false);

@@ -56,21 +56,6 @@ TEST(FollowTextTest, ChunksMergeSentencesAndCutLongOnesAfterCommas)
     EXPECT_EQ(pieces, (QStringList{eight.mid(0, 3).join(u' '), eight.mid(3, 3).join(u' '), eight.mid(6).join(u' ')}));
 }
 
-TEST(FollowTextTest, NormalisationAndNumberWords)
-{
-    EXPECT_EQ(FollowText::norm(u"Don't"_qs), u"dont");
-    EXPECT_EQ(FollowText::norm(u"H\u00C9LLO!"_qs), u"h\u00E9llo");
-    EXPECT_EQ(FollowText::norm(u"He\u0301llo"_qs), u"h\u00E9llo"); // combining accent composes
-    EXPECT_EQ(FollowText::norm(u"na\u00EFve\u2019s"_qs), u"na\u00EFves");
-    EXPECT_EQ(FollowText::norm(u"\u65E5\u672C"_qs), QString());
-    EXPECT_EQ(FollowText::numberWords(0), QStringList{u"zero"_qs});
-    EXPECT_EQ(FollowText::numberWords(19), QStringList{u"nineteen"_qs});
-    EXPECT_EQ(FollowText::numberWords(42), (QStringList{u"forty"_qs, u"two"_qs}));
-    EXPECT_EQ(FollowText::numberWords(70), QStringList{u"seventy"_qs});
-    EXPECT_TRUE(FollowText::numberWords(100).isEmpty());
-    EXPECT_TRUE(FollowText::numberWords(-1).isEmpty());
-}
-
 TEST(FollowTextTest, TokensSplitHyphensAndSpellSmallNumbers)
 {
     struct Case {
