@@ -55,13 +55,6 @@ TEST(StudioGeometryTest, RestGeometryOfEveryLookAtDesignSize)
     }
 }
 
-TEST(StudioGeometryTest, EdgeWidthHasAFloorForSmallFrames)
-{
-    EXPECT_DOUBLE_EQ(StudioGeometry(QSizeF(1800, 1012.5), 0, FaceLayout::tallLeft, StudioBackground::linen).edgeWidth, 1.5);
-    EXPECT_DOUBLE_EQ(StudioGeometry(QSizeF(640, 360), 0, FaceLayout::tallLeft, StudioBackground::linen).edgeWidth, 1.5);
-    EXPECT_DOUBLE_EQ(StudioGeometry(QSizeF(3840, 2160), 0, FaceLayout::tallLeft, StudioBackground::linen).edgeWidth, 3.2);
-}
-
 TEST(StudioGeometryTest, NonPositiveScreenAspectTakesTheFramesAspect)
 {
     const QSizeF square(1000, 1000);
@@ -93,38 +86,6 @@ TEST(StudioGeometryTest, LayoutFramesOfBothFaceLayouts)
         SCOPED_TRACE(c.name);
         expectFrame(StudioGeometry(hd, 16.0 / 9.0, c.face, StudioBackground::linen).layoutFrame(c.state), c.frame);
     }
-}
-
-TEST(StudioGeometryTest, FocusWindowIsWidthLimitedOnATallScreen)
-{
-    // A 4:3 screen in a 16:9 frame is height-limited; a very wide screen is width-limited.
-    const StudioLayoutFrame tall = StudioGeometry(hd, 4.0 / 3.0, FaceLayout::bottomRight, StudioBackground::linen).layoutFrame(LayoutState::focus);
-    EXPECT_NEAR(tall.windowRect.height(), 1012, 1e-6);
-    const StudioLayoutFrame wide = StudioGeometry(hd, 3.0, FaceLayout::bottomRight, StudioBackground::linen).layoutFrame(LayoutState::focus);
-    EXPECT_NEAR(wide.windowRect.width(), 1852, 1e-6);
-    EXPECT_NEAR(wide.windowRect.height(), 1852 / 3.0, 1e-6);
-    EXPECT_NEAR(wide.windowRect.y() + wide.windowRect.height() / 2, 540, 1e-6);
-}
-
-TEST(StudioGeometryTest, DarkRoomKeepsItsRestGeometryInEveryState)
-{
-    for (FaceLayout face : StudioLook::faceLayouts) {
-        const StudioGeometry g(hd, 16.0 / 9.0, face, StudioBackground::darkRoom);
-        const StudioLayoutFrame rest{g.windowRect, g.windowRadius, g.cardRect, g.cardRadius, g.cardRim};
-        for (LayoutState state : StudioLook::layoutStates)
-            EXPECT_EQ(g.layoutFrame(state), rest);
-    }
-}
-
-TEST(StudioGeometryTest, LerpMixesEveryFieldAndExtrapolates)
-{
-    const StudioLayoutFrame a{{0, 0, 100, 50}, 10, {10, 20, 30, 40}, 4, 2};
-    const StudioLayoutFrame b{{100, 50, 300, 150}, 20, {20, 40, 60, 80}, 8, 6};
-    EXPECT_EQ(StudioLayoutFrame::lerp(a, b, 0), a);
-    EXPECT_EQ(StudioLayoutFrame::lerp(a, b, 1), b);
-    expectFrame(StudioLayoutFrame::lerp(a, b, 0.5), {{50, 25, 200, 100}, 15, {15, 30, 45, 60}, 6, 4});
-    expectFrame(StudioLayoutFrame::lerp(a, b, 2), {{200, 100, 500, 250}, 30, {30, 60, 90, 120}, 12, 10});
-    EXPECT_DOUBLE_EQ(StudioLayoutFrame::lerp(a, b, -1).cardRim, -2);
 }
 
 TEST(StudioGeometryTest, OverviewIsTheWindowOrFitsARegionIntoItsVisiblePart)
@@ -174,31 +135,6 @@ TEST(StudioGeometryTest, CardFramingCoversTheCardAndKeepsHeadroom)
     ASSERT_TRUE(portrait);
     const double height = 1920 * (360.0 / 1080.0);
     EXPECT_NEAR(portrait->cameraRect.y() + height / 2, 225 - 0.06 * (height - 330), 1e-9);
-}
-
-TEST(StudioGeometryTest, CardFramingLeansTowardTheVisiblePartOfABleedingCard)
-{
-    const StudioGeometry g(hd, 16.0 / 9.0, FaceLayout::tallLeft, StudioBackground::darkRoom);
-    const QRectF card = g.cardRect;
-
-    // A wide camera has slack: the picture moves right by the whole shift of the visible part (24.3 px).
-    const auto wide = FaceCardFraming::make(g, QSizeF(1920, 1080));
-    ASSERT_TRUE(wide);
-    expectRect(wide->visibleRect, {0, 275.4, 393.6, 691.2}, "visible");
-    EXPECT_NEAR(wide->cameraRect.x() + wide->cameraRect.width() / 2, card.x() + card.width() / 2 + 24.3, 1e-9);
-
-    // A camera of the card's own aspect has no slack and stays centred on the card.
-    const auto exact = FaceCardFraming::make(g, card.size());
-    ASSERT_TRUE(exact);
-    EXPECT_NEAR(exact->cameraRect.x(), card.x(), 1e-9);
-    EXPECT_NEAR(exact->cameraRect.y(), card.y(), 1e-9);
-
-    // Slack smaller than the shift caps the move.
-    const auto slight = FaceCardFraming::make(g, QSizeF(card.width() * 1.04, card.height()));
-    ASSERT_TRUE(slight);
-    const double slack = (slight->cameraRect.width() - card.width()) / 2;
-    EXPECT_LT(slack, 24.3);
-    EXPECT_NEAR(slight->cameraRect.x() + slight->cameraRect.width() / 2, card.x() + card.width() / 2 + slack, 1e-9);
 }
 
 TEST(StudioGeometryTest, CardFramingRefusesEmptyPicturesAndCards)

@@ -62,91 +62,6 @@ std::vector<Packet> screenPackets(double staticSeconds, double busySeconds)
     return packets;
 }
 
-TEST(LayoutSignalsTest, SpeechMeterAveragesWholeWindowsAcrossPieces)
-{
-    LayoutSignals::SpeechMeter meter;
-    const std::vector<float> half(1000, 0.5f);
-    meter.add(half.data(), 500);
-    meter.add(half.data(), 1000); // 1500 samples: one whole window, 700 left over
-    ASSERT_EQ(meter.levels().size(), 1u);
-    EXPECT_NEAR(meter.levels()[0], 10 * std::log10(0.25), 1e-9);
-    const std::vector<float> silence(900, 0.0f);
-    meter.add(silence.data(), silence.size()); // completes a mixed window, then 800 silent samples
-    ASSERT_EQ(meter.levels().size(), 3u);
-    EXPECT_NEAR(meter.levels()[1], 10 * std::log10(700 * 0.25 / 800), 1e-9);
-    EXPECT_NEAR(meter.levels()[2], -120, 1e-9);
-    const std::vector<float> broken{NAN, INFINITY};
-    meter.add(broken.data(), broken.size());
-    meter.add(silence.data(), 798);
-    ASSERT_EQ(meter.levels().size(), 4u);
-    EXPECT_NEAR(meter.levels()[3], -120, 1e-9);
-}
-
-TEST(LayoutSignalsTest, SpeechNeedsEnoughSoundAndContrast)
-{
-    EXPECT_FALSE(LayoutSignals::speechFlags(std::vector<double>(20, -20.0)));
-    std::vector<double> levels(40, -60.0);
-    EXPECT_FALSE(LayoutSignals::speechFlags(levels));
-    levels[38] = -20; // one loud window: the 95th percentile is still quiet
-    EXPECT_FALSE(LayoutSignals::speechFlags(levels));
-    std::vector<double> noise(40, -60.0);
-    for (size_t i = 0; i < noise.size(); i += 2)
-        noise[i] = -51; // 9 dB of contrast is not enough
-    EXPECT_FALSE(LayoutSignals::speechFlags(noise));
-}
-
-TEST(LayoutSignalsTest, EachLoudWindowWidensToSevenSteps)
-{
-    std::vector<double> levels(60, -60.0);
-    levels[0] = levels[20] = levels[40] = levels[59] = -20;
-    const auto flags = LayoutSignals::speechFlags(levels);
-    ASSERT_TRUE(flags);
-    for (size_t i = 0; i < levels.size(); ++i) {
-        const bool expected = i <= 3 || (i >= 17 && i <= 23) || (i >= 37 && i <= 43) || i >= 56;
-        EXPECT_EQ((*flags)[i], expected) << i;
-    }
-    // Neighbouring loud windows join: the widening reads the unwidened flags.
-    levels[22] = -20;
-    const auto joined = LayoutSignals::speechFlags(levels);
-    EXPECT_EQ(std::count(joined->begin() + 10, joined->begin() + 30, true), 9);
-}
-
-TEST(LayoutSignalsTest, ScreenFlagsCompareFrameBytesWithASyncFrame)
-{
-    // Buckets relative to the median sync frame (1000); the 20th percentile sets the bar.
-    auto flags = LayoutSignals::screenFlags({10, 10, 10, 10, 10, 50, 500}, {900, 1000, 5000});
-    ASSERT_TRUE(flags);
-    EXPECT_EQ(*flags, (std::vector<bool>{false, false, false, false, false, false, true}));
-    // A busy base raises the bar to four times it.
-    flags = LayoutSignals::screenFlags({100, 100, 100, 100, 100, 350, 450}, {1000});
-    EXPECT_EQ(*flags, (std::vector<bool>{false, false, false, false, false, false, true}));
-    // Without sync frames the largest bucket is the reference.
-    flags = LayoutSignals::screenFlags({1, 1, 1, 1, 100}, {});
-    EXPECT_EQ(*flags, (std::vector<bool>{false, false, false, false, true}));
-    EXPECT_FALSE(LayoutSignals::screenFlags({}, {1000}));
-}
-
-TEST(LayoutSignalsTest, LoadMeasuresToneAndBusyScreen)
-{
-    FakeMovieSource movie;
-    movie.length = 8;
-    movie.sound = toneThenSilence(4, 4);
-    movie.packets = screenPackets(4, 4);
-    const LayoutSignals signals = LayoutSignals::load(movie);
-    ASSERT_TRUE(signals.speech);
-    ASSERT_EQ(signals.speech->size(), 80u);
-    // Talking through the tone and 3 steps past it.
-    for (size_t i = 0; i < 80; ++i)
-        EXPECT_EQ((*signals.speech)[i], i < 43) << i;
-    ASSERT_TRUE(signals.screen);
-    ASSERT_EQ(signals.screen->size(), 16u);
-    for (size_t i = 0; i < 16; ++i)
-        EXPECT_EQ((*signals.screen)[i], i >= 8) << i;
-    EXPECT_EQ(signals.screenStep, 0.5);
-    EXPECT_EQ(signals.speechStep, 0.1);
-    EXPECT_NEAR(*signals.talkingFraction(0, 8), 0.5375, 1e-12);
-}
-
 TEST(LayoutSignalsTest, OneSignalFailingLeavesTheOther)
 {
     FakeMovieSource movie;
@@ -195,20 +110,6 @@ TEST(LayoutSignalsTest, LoadIgnoresPacketsStampedFarPastTheEnd)
     signals = LayoutSignals::load(movie);
     EXPECT_EQ(signals.screen->size(), 61u);
     EXPECT_TRUE(signals.screen->back());
-}
-
-TEST(LayoutSignalsTest, TalkingFractionOverASpan)
-{
-    LayoutSignals signals;
-    EXPECT_FALSE(signals.talkingFraction(0, 1));
-    signals.speech = std::vector<bool>{true, false, true, false, true, false, true, false, true, false, true, true};
-    EXPECT_DOUBLE_EQ(*signals.talkingFraction(0.0, 1.0), 0.5);
-    EXPECT_FALSE(signals.talkingFraction(5.0, 5.0));
-    EXPECT_FALSE(signals.talkingFraction(6.0, 5.0));
-    EXPECT_FALSE(signals.talkingFraction(2.0, 3.0)); // wholly beyond the flags
-    EXPECT_DOUBLE_EQ(*signals.talkingFraction(-4.0, 0.2), 0.5);
-    EXPECT_DOUBLE_EQ(*signals.talkingFraction(1.0, 50.0), 1.0);
-    EXPECT_DOUBLE_EQ(*signals.talkingFraction(0.05, 0.35), 2.0 / 3.0);
 }
 
 } // namespace

@@ -132,26 +132,6 @@ TEST(LayoutTimelineTest, ActivityMapMarksEverySource)
     EXPECT_EQ(std::count(wild.begin(), wild.end(), true), 0);
 }
 
-TEST(LayoutTimelineTest, ZoomHeldSixSecondsWantsFocus)
-{
-    const auto focusWants = [](double hold) {
-        ZoomTimeline zoom;
-        zoom.segments = {{20, 21, 21 + hold, 22.6 + hold, {}, "manual"}};
-        const auto activity = LayoutTimeline::activityMap(120, {}, {}, std::nullopt, zoom, {});
-        return LayoutTimeline::wants(120, activity, zoom, {});
-    };
-    EXPECT_EQ(findWant(focusWants(5.9), 2), nullptr);
-    const auto wants = focusWants(6.0);
-    const Want* focus = findWant(wants, 2);
-    ASSERT_NE(focus, nullptr);
-    EXPECT_EQ(focus->state, FOCUS);
-    EXPECT_EQ(focus->from, 20);
-    EXPECT_EQ(focus->to, 27);
-    EXPECT_EQ(focus->rampIn, 1);
-    EXPECT_NEAR(focus->rampOut, 1.6, 1e-9);
-    EXPECT_EQ(focus->reason, "zoom held 6.0s: manual");
-}
-
 TEST(LayoutTimelineTest, StillStretchesPickFaceOrSplitByTalking)
 {
     struct Case {
@@ -190,66 +170,6 @@ TEST(LayoutTimelineTest, StillStretchesPickFaceOrSplitByTalking)
         EXPECT_EQ(still->rampIn, 0.85);
         EXPECT_EQ(still->rampOut, 0.85);
     }
-}
-
-TEST(LayoutTimelineTest, CameraSpansMustCoverAWantAlone)
-{
-    const std::vector<Want> wants{{FACE, 0, 6, 0, 0.85, "intro", 3}, {SPLIT, 20, 40, 0.85, 0.85, "still", 1},
-        {FACE, 55, 61, 0.85, 0, "outro", 3}};
-    EXPECT_EQ(LayoutTimeline::coveredByCamera(wants, {}, 60).size(), 3u);
-    // A camera that starts at 3 s cannot show the intro; one span must cover the whole wish.
-    auto kept = LayoutTimeline::coveredByCamera(wants, {{3, 30}, {30, 60}}, 60);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].reason, "outro");
-    kept = LayoutTimeline::coveredByCamera(wants, {{0.005, 59.995}}, 60);
-    EXPECT_EQ(kept.size(), 3u);
-
-    const LayoutTimeline timeline = LayoutTimeline::build(60, {{12, 0.5, 0.5}}, {}, std::nullopt, ZoomTimeline::none(), {}, {{3, 60}});
-    ASSERT_FALSE(timeline.stops.empty());
-    EXPECT_EQ(timeline.stops[0].state, SCREEN);
-    EXPECT_EQ(timeline.stops[0].reason, "start");
-}
-
-TEST(LayoutTimelineTest, OverlapsFavourHigherPriorities)
-{
-    // A still stretch cut by a zoom hold keeps its head.
-    auto resolved = LayoutTimeline::resolvedOverlaps({{SPLIT, 10, 30, 0.85, 0.85, "still", 1}, {FOCUS, 20, 28, 1, 1.6, "zoom", 2}});
-    ASSERT_EQ(resolved.size(), 2u);
-    EXPECT_EQ(resolved[0].to, 20);
-    EXPECT_EQ(resolved[1].from, 20);
-
-    // An equal or higher accepted want makes the newcomer start later; too little left drops it.
-    resolved = LayoutTimeline::resolvedOverlaps({{FACE, 0, 6, 0, 0.85, "intro", 3}, {FOCUS, 5.0, 6.4, 1, 1, "zoom", 2}});
-    ASSERT_EQ(resolved.size(), 1u);
-    EXPECT_EQ(resolved[0].reason, "intro");
-    resolved = LayoutTimeline::resolvedOverlaps({{FACE, 0, 6, 0, 0.85, "intro", 3}, {SPLIT, 1, 20, 0.85, 0.85, "still", 1}});
-    ASSERT_EQ(resolved.size(), 2u);
-    EXPECT_EQ(resolved[1].from, 6);
-
-    // A cut that leaves an accepted want under 0.5 s removes it.
-    resolved = LayoutTimeline::resolvedOverlaps({{SPLIT, 10, 30, 0.85, 0.85, "still", 1}, {FOCUS, 10.3, 28, 1, 1, "zoom", 2}});
-    ASSERT_EQ(resolved.size(), 1u);
-    EXPECT_EQ(resolved[0].reason, "zoom");
-
-    // The full plan drops a still stretch cut below 7 s.
-    ZoomTimeline zoom;
-    zoom.segments = {{16, 17, 40, 41.6, {}, "manual"}};
-    LayoutSignals quietScreen;
-    const LayoutTimeline timeline = LayoutTimeline::build(80, {{1.5, 0.5, 0.5}}, {}, std::nullopt, zoom, quietScreen, {});
-    for (const Stop& stop : timeline.stops)
-        EXPECT_NE(stop.state, SPLIT) << stop.reason.toStdString();
-}
-
-TEST(LayoutTimelineTest, StopsFollowTheWantsWithScreenInBetween)
-{
-    auto stops = LayoutTimeline::stopsFrom({}, 60);
-    ASSERT_EQ(stops.size(), 1u);
-    EXPECT_EQ(stops[0], (Stop{SCREEN, 0, 0, "start", 0}));
-
-    stops = LayoutTimeline::stopsFrom({{SPLIT, 10, 30, 0.85, 0.85, "still", 1}, {FACE, 55, 61, 0.85, 0, "outro", 3}}, 60);
-    const std::vector<Stop> expected{{SCREEN, 0, 0, "start", 0}, {SPLIT, 10, 0.85, "still", 1},
-        {SCREEN, 30, 0.85, "screen activity", 0}, {FACE, 55, 0.85, "outro", 3}};
-    EXPECT_EQ(stops, expected);
 }
 
 TEST(LayoutTimelineTest, CleanUpLengthensOrRemovesShortScreenStops)
@@ -297,27 +217,6 @@ TEST(LayoutTimelineTest, CleanUpLengthensOrRemovesShortScreenStops)
             EXPECT_NEAR(cleaned[i].start, c.expected[i].second, 1e-9) << i;
         }
     }
-}
-
-TEST(LayoutTimelineTest, BlendEasesIntoEachStop)
-{
-    LayoutTimeline timeline;
-    timeline.stops = {{FACE, 2, 0, "intro", 3}, {SCREEN, 6, 0.85, "screen activity", 0}, {FOCUS, 20, 0, "zoom", 2}};
-    EXPECT_EQ(timeline.blend(0), (LayoutBlend{FACE, FACE, 1}));
-    EXPECT_EQ(timeline.blend(4), (LayoutBlend{FACE, FACE, 1}));
-    EXPECT_EQ(timeline.blend(6), (LayoutBlend{FACE, SCREEN, 0}));
-    const auto half = timeline.blend(6.425);
-    ASSERT_TRUE(half);
-    EXPECT_NEAR(half->t, 0.5, 1e-12);
-    const auto early = timeline.blend(6.085); // a tenth of the ramp: 0.1³ × (0.1 × (0.6 − 15) + 10)
-    ASSERT_TRUE(early);
-    EXPECT_NEAR(early->t, 0.00856, 1e-12);
-    EXPECT_EQ(timeline.blend(6.85), (LayoutBlend{SCREEN, SCREEN, 1}));
-    EXPECT_EQ(timeline.blend(20), (LayoutBlend{FOCUS, FOCUS, 1}));
-
-    timeline.stops = {{SCREEN, 0, 0, "start", 0}, {SCREEN, 10, 0.85, "screen activity", 0}};
-    EXPECT_FALSE(timeline.blend(5));
-    EXPECT_FALSE(LayoutTimeline::fixed().blend(0));
 }
 
 TEST(LayoutTimelineTest, SharesAndReportOfAPlan)

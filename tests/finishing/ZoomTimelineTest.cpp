@@ -4,8 +4,6 @@
 
 #include <cmath>
 #include <functional>
-#include <optional>
-#include <random>
 #include <vector>
 
 namespace {
@@ -107,32 +105,6 @@ TEST(ZoomTimelineTest, EveryClickClustersAndMergesSegments)
     EXPECT_EQ(merged.segments.front().keys[1].time, 13);
 }
 
-TEST(ZoomTimelineTest, KeysForAClusterFitTheSpreadOrFollowEachClick)
-{
-    // Close clicks: one key at the first click's time on the box centre, scale at least min(cap, 1.35).
-    auto keys = ZoomTimeline::keysFor({{1, 0.4, 0.4}, {2, 0.5, 0.6}}, 3.0);
-    ASSERT_EQ(keys.size(), 1u);
-    EXPECT_EQ(keys[0].time, 1);
-    EXPECT_NEAR(keys[0].center.x(), 0.45, 1e-12);
-    EXPECT_NEAR(keys[0].center.y(), 0.5, 1e-12);
-    EXPECT_NEAR(keys[0].scale, 3.0, 1e-12); // fit 3.75 capped at 3.0
-
-    keys = ZoomTimeline::keysFor({{1, 0.5, 0.5}}, 2.0);
-    ASSERT_EQ(keys.size(), 1u);
-    EXPECT_EQ(keys[0].scale, 2.0); // a single spot zooms to the cap
-
-    keys = ZoomTimeline::keysFor({{1, 0.2, 0.5}, {2, 0.5, 0.5}}, 2.0);
-    ASSERT_EQ(keys.size(), 1u);
-    EXPECT_NEAR(keys[0].scale, 2.0, 1e-12); // spread 0.3 fits at 2.5, capped at 2.0
-
-    // Spread too wide for the floor scale: a key per click, skipping clicks that barely moved.
-    keys = ZoomTimeline::keysFor({{1, 0.1, 0.5}, {2, 0.9, 0.5}, {3, 0.92, 0.5}, {4, 0.1, 0.2}}, 2.0);
-    ASSERT_EQ(keys.size(), 3u);
-    EXPECT_NEAR(keys[0].scale, 1.35, 1e-12);
-    EXPECT_EQ(keys[1].time, 2);
-    EXPECT_EQ(keys[2].time, 4);
-}
-
 TEST(ZoomTimelineTest, ManualMarksOpenHoldAndCloseSegments)
 {
     struct Case {
@@ -168,67 +140,6 @@ TEST(ZoomTimelineTest, ManualMarksOpenHoldAndCloseSegments)
                 EXPECT_EQ(key.scale, 1.9); // manual keys never pass 1.9
         }
     }
-}
-
-TEST(ZoomTimelineTest, ManualHoldEndsWhenThePointerLeavesTheSpot)
-{
-    ZoomActivity activity;
-    activity.marks = {{10, true, 0.5, 0.5}};
-    // Half side of the box: 0.5 / 1.9 × 0.9 ≈ 0.2368. The pointer leaves at 15.5 s.
-    activity.pointer = pathOf(0, 30, [](double t) { return t < 15.5 ? QPointF(0.5, 0.5) : QPointF(0.9, 0.5); });
-    ZoomTimeline timeline = ZoomTimeline::build(ZoomMode::manual, activity, 2.0);
-    ASSERT_EQ(timeline.segments.size(), 1u);
-    EXPECT_NEAR(timeline.segments[0].rampOutStart, 15.5, 1e-9);
-
-    // Leaving before the minimum hold still holds until start + 1.6 + 3.0.
-    activity.pointer = pathOf(0, 30, [](double t) { return t < 13.05 ? QPointF(0.5, 0.5) : QPointF(0.9, 0.5); });
-    timeline = ZoomTimeline::build(ZoomMode::manual, activity, 2.0);
-    EXPECT_NEAR(timeline.segments[0].rampOutStart, 14.25, 1e-9);
-
-    // A pointer that stays holds the full 8 s; a zoom-out mark ignores the pointer.
-    activity.pointer = stillPath(30, {0.5, 0.5});
-    EXPECT_NEAR(ZoomTimeline::build(ZoomMode::manual, activity, 2.0).segments[0].rampOutStart, 18, 1e-9);
-    activity.pointer = pathOf(0, 30, [](double) { return QPointF(0.1, 0.1); });
-    activity.marks.push_back({16, false, 0, 0});
-    EXPECT_NEAR(ZoomTimeline::build(ZoomMode::manual, activity, 2.0).segments[0].rampOutStart, 16, 1e-9);
-}
-
-TEST(ZoomTimelineTest, SmartEventsFoldRepeatsAndNeedRealTyping)
-{
-    ZoomActivity activity;
-    // A triple click (each within 0.45 s and 0.015 of the one before) is one event.
-    activity.clicks = {{10.0, 0.5, 0.5}, {10.4, 0.51, 0.5}, {10.8, 0.52, 0.51}, {11.5, 0.52, 0.51}, {11.6, 0.6, 0.5}};
-    // 5 keys over 0.7 s: no burst. 4 keys over 0.9 s: a burst placed at the latest click before it.
-    activity.keys = {20.0, 20.2, 20.4, 20.6, 20.7, 25.0, 25.3, 25.6, 25.9};
-    auto events = ZoomTimeline::smartEvents(activity);
-    ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(events[0].t0, 10.0);
-    EXPECT_EQ(events[1].t0, 11.5);
-    EXPECT_EQ(events[2].t0, 11.6);
-    EXPECT_EQ(events[3].keys, 4);
-    EXPECT_EQ(events[3].t1, 25.9);
-    EXPECT_EQ(events[3].x, 0.6);
-
-    // A click 15 s before still places the burst; one 16 s before does not, and without a pointer
-    // path the burst has no place.
-    activity.clicks = {{10.0, 0.5, 0.5}};
-    EXPECT_EQ(ZoomTimeline::smartEvents(activity).size(), 2u);
-    activity.clicks = {{9.0, 0.5, 0.5}};
-    events = ZoomTimeline::smartEvents(activity);
-    EXPECT_EQ(events.size(), 1u);
-    // With a path it takes the pointer position, unless that lies off screen.
-    activity.pointer = stillPath(40, {0.25, 0.75});
-    events = ZoomTimeline::smartEvents(activity);
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[1].x, 0.25);
-    activity.pointer = stillPath(40, {1.2, 0.75});
-    EXPECT_EQ(ZoomTimeline::smartEvents(activity).size(), 1u);
-
-    // The hot key that set a mark is not typing: dropping it leaves too few keys.
-    activity.clicks = {{24.5, 0.5, 0.5}};
-    EXPECT_EQ(ZoomTimeline::smartEvents(activity).size(), 2u);
-    activity.marks = {{25.05, true, 0.5, 0.5}};
-    EXPECT_EQ(ZoomTimeline::smartEvents(activity).size(), 1u);
 }
 
 TEST(ZoomTimelineTest, ClickCandidatesNeedEnoughClicksOrTypingInOnePlace)
@@ -296,80 +207,6 @@ TEST(ZoomTimelineTest, HoverFindsAPointerThatRestsButMoves)
     EXPECT_NEAR(lasting[0].t1, 30, 1e-9);
 }
 
-// The hover scan written out step by step: a fresh box from every start, t moving on by 0.5 s.
-std::vector<ZoomTimeline::Candidate> literalHoverScan(const PointerPath& path, const std::vector<ZoomTimeline::Activity>& events)
-{
-    std::vector<ZoomTimeline::Candidate> found;
-    const double pathEnd = path.start + (path.xs.size() - 1) / PointerPath::rate;
-    double t = path.start;
-    while (t < pathEnd) {
-        const QPointF origin = *path.position(t);
-        double x0 = origin.x(), x1 = origin.x(), y0 = origin.y(), y1 = origin.y();
-        QPointF previous = origin;
-        double distance = 0, lastFit = t;
-        std::optional<double> firstOut;
-        for (int k = 1; t + k * 0.1 <= pathEnd; ++k) {
-            const QPointF p = *path.position(t + k * 0.1);
-            if (std::max(x1, p.x()) - std::min(x0, p.x()) > 0.1 || std::max(y1, p.y()) - std::min(y0, p.y()) > 0.12) {
-                firstOut = t + k * 0.1;
-                break;
-            }
-            x0 = std::min(x0, p.x()), x1 = std::max(x1, p.x()), y0 = std::min(y0, p.y()), y1 = std::max(y1, p.y());
-            distance += std::hypot(p.x() - previous.x(), p.y() - previous.y());
-            previous = p;
-            lastFit = t + k * 0.1;
-        }
-        const double dwell = lastFit - t;
-        if (dwell >= 5.0 && distance >= 0.12 && distance / dwell >= 0.02) {
-            int clicks = 0;
-            for (const auto& e : events)
-                clicks += t <= e.t0 && e.t0 <= firstOut.value_or(pathEnd) ? e.clicks : 0;
-            found.push_back({t, lastFit, QRectF(x0, y0, x1 - x0, y1 - y0), clicks, 0, true, {}});
-            if (!firstOut)
-                break;
-            t = *firstOut;
-        } else {
-            t += 0.5;
-        }
-    }
-    return found;
-}
-
-TEST(ZoomTimelineTest, HoverScanMatchesTheStepByStepScan)
-{
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> unit(0, 1);
-    size_t total = 0;
-    for (int round = 0; round < 20; ++round) {
-        // Wandering between spots where the pointer circles, rests or jitters.
-        std::vector<std::vector<double>> samples;
-        double t = 0;
-        while (t < 120) {
-            const double cx = unit(random), cy = unit(random), radius = 0.05 * unit(random), speed = 3 * unit(random);
-            const double span = 2 + 15 * unit(random);
-            for (double s = 0; s < span; s += 1.0 / 60)
-                samples.push_back({t + s, cx + radius * std::cos(speed * s), cy + radius * std::sin(speed * s)});
-            t += span;
-        }
-        const PointerPath path = *PointerPath::fromSamples(samples);
-        std::vector<ZoomTimeline::Activity> events;
-        for (double e = 1; e < 120; e += 3 * unit(random))
-            events.push_back({e, e, 0.5, 0.5, 1, 0});
-        const auto fast = ZoomTimeline::hoverCandidates(path, events);
-        const auto slow = literalHoverScan(path, events);
-        ASSERT_EQ(fast.size(), slow.size()) << round;
-        total += fast.size();
-        for (size_t i = 0; i < fast.size(); ++i) {
-            EXPECT_NEAR(fast[i].t0, slow[i].t0, 1e-9);
-            EXPECT_NEAR(fast[i].t1, slow[i].t1, 1e-9);
-            EXPECT_NEAR(fast[i].box.width(), slow[i].box.width(), 1e-9);
-            EXPECT_NEAR(fast[i].box.y(), slow[i].box.y(), 1e-9);
-            EXPECT_EQ(fast[i].clicks, slow[i].clicks);
-        }
-    }
-    EXPECT_GT(total, 20u);
-}
-
 TEST(ZoomTimelineTest, SmartSegmentsRampHoldAndSpaceOut)
 {
     ZoomActivity activity;
@@ -422,41 +259,6 @@ TEST(ZoomTimelineTest, SmartSegmentsRampHoldAndSpaceOut)
     EXPECT_NEAR(segments[0].keys[0].scale, 1.3, 1e-12); // floor capped by the amount
 }
 
-TEST(ZoomTimelineTest, SmartPlanYieldsToManualZoomsAndZoomOutMarks)
-{
-    ZoomActivity activity;
-    activity.clicks = clickRun(10);
-    activity.marks = {{12, false, 0.5, 0.5}}; // a zoom-out with no zoom-in: no manual segment, but it cuts
-    ZoomTimeline timeline = ZoomTimeline::build(ZoomMode::smart, activity, 2.0);
-    ASSERT_EQ(timeline.segments.size(), 1u);
-    expectTimes(timeline.segments[0], 8.65, 10.25, 12.0, 13.6);
-    EXPECT_TRUE(timeline.segments[0].reason.endsWith(" (cut by manual zoom-out)"));
-
-    // A cut right after the start keeps 0.2 s of hold.
-    activity.marks = {{8.7, false, 0.5, 0.5}};
-    timeline = ZoomTimeline::build(ZoomMode::smart, activity, 2.0);
-    expectTimes(timeline.segments[0], 8.65, 8.85, 8.85, 10.45);
-
-    // A smart zoom starting within 9 s after a zoom-out mark is dropped.
-    activity.marks = {{5, false, 0.5, 0.5}};
-    EXPECT_TRUE(ZoomTimeline::build(ZoomMode::smart, activity, 2.0).segments.empty());
-    activity.marks = {{8.65, false, 0.5, 0.5}};
-    EXPECT_TRUE(ZoomTimeline::build(ZoomMode::smart, activity, 2.0).segments.empty());
-
-    // Manual zooms win over smart ones nearby and stand first; far-off smart zooms are kept.
-    activity.clicks = joined(clickRun(10), clickRun(60));
-    activity.marks = {{3, true, 0.2, 0.2}, {7, false, 0.2, 0.2}};
-    timeline = ZoomTimeline::build(ZoomMode::smart, activity, 2.0);
-    ASSERT_EQ(timeline.segments.size(), 2u);
-    EXPECT_EQ(timeline.segments[0].reason, "manual");
-    EXPECT_NEAR(timeline.segments[1].start, 58.65, 1e-9);
-    activity.marks = {{40, true, 0.2, 0.2}, {44, false, 0.2, 0.2}};
-    timeline = ZoomTimeline::build(ZoomMode::smart, activity, 2.0);
-    ASSERT_EQ(timeline.segments.size(), 3u);
-    EXPECT_NEAR(timeline.segments[0].start, 8.65, 1e-9);
-    EXPECT_EQ(timeline.segments[1].reason, "manual");
-}
-
 TEST(ZoomTimelineTest, StateEasesInHoldsAndEasesOut)
 {
     ZoomTimeline timeline;
@@ -475,31 +277,6 @@ TEST(ZoomTimelineTest, StateEasesInHoldsAndEasesOut)
     // Where segments overlap the earlier one decides.
     EXPECT_EQ(timeline.state(15.7).center, QPointF(0.5, 0.5));
     EXPECT_EQ(timeline.state(16.5).center, QPointF(0.2, 0.8));
-}
-
-TEST(ZoomTimelineTest, FocusMovesBetweenKeysWithGeometricScale)
-{
-    ZoomTimeline timeline;
-    timeline.maxScale = 2.0;
-    const Segment segment{0, 1, 20, 21, {{2, QPointF(0.2, 0.2), 1.5}, {10, QPointF(0.6, 0.4), 2.0}, {10.5, QPointF(0.8, 0.8), 2.0}}, "x"};
-    // The move to the second key runs from 10.12 − 1.3 to 10.12.
-    const double moveStart = 8.82;
-    const double moveEnd = 10.12;
-    auto [center, scale] = timeline.focus(segment, moveStart);
-    EXPECT_EQ(center, QPointF(0.2, 0.2));
-    EXPECT_EQ(scale, 1.5);
-    std::tie(center, scale) = timeline.focus(segment, (moveStart + moveEnd) / 2);
-    EXPECT_NEAR(scale, 1.5 * std::sqrt(2.0 / 1.5), 1e-12);
-    EXPECT_NEAR(center.x(), 0.4, 1e-12);
-    // The third key comes soon after: its move starts at the second key's time, not 1.3 s before.
-    std::tie(center, scale) = timeline.focus(segment, 10.1199);
-    EXPECT_NEAR(center.x(), 0.6, 1e-6);
-    std::tie(center, scale) = timeline.focus(segment, (10 + 10.62) / 2);
-    EXPECT_NEAR(center.x(), 0.7, 1e-12);
-    std::tie(center, scale) = timeline.focus(segment, 10.62);
-    EXPECT_EQ(center, QPointF(0.8, 0.8));
-    std::tie(center, scale) = timeline.focus(segment, 100);
-    EXPECT_EQ(center, QPointF(0.8, 0.8));
 }
 
 } // namespace

@@ -73,61 +73,6 @@ TEST_F(FramingCoachTest, GoodFaceGivesTheGoodAdviceAndAReadinglessStepIsIdle)
     EXPECT_TRUE(coach.face());
 }
 
-TEST_F(FramingCoachTest, FirstFaceIsTakenAsIsThenBlended)
-{
-    const FaceMeasurement first = faceAt(0.5, 0.2);
-    const FaceMeasurement second = faceAt(0.6, 0.3);
-    step(readingOf(first), 0);
-    EXPECT_EQ(*coach.face(), first);
-    step(readingOf(second), 0.2);
-    EXPECT_NEAR(coach.face()->face.height(), 0.2 + 0.1 * 0.35, 1e-12);
-    EXPECT_NEAR(coach.face()->eyes->first.y(), first.eyes->first.y() + (second.eyes->first.y() - first.eyes->first.y()) * 0.35, 1e-12);
-    // After a reset, unsmoothed again.
-    coach.reset();
-    step(readingOf(second), 0.4);
-    EXPECT_EQ(*coach.face(), second);
-    // Instant never smooths.
-    step(readingOf(first), 0.5, true);
-    EXPECT_EQ(*coach.face(), first);
-}
-
-TEST_F(FramingCoachTest, LostFaceIsKeptForTheGraceThenNoFace)
-{
-    step(readingOf(deskFace()), 10.0);
-    FramingReport report = step(readingOf(std::nullopt), 11.0);
-    EXPECT_TRUE(report.face);
-    EXPECT_TRUE(report.metrics[0]);
-    EXPECT_EQ(report.overall.status, FramingStatus::good);
-
-    // Undebounced, the verdict shows as soon as the grace is over.
-    report = step(readingOf(std::nullopt), 11.21, true);
-    EXPECT_FALSE(report.face);
-    EXPECT_FALSE(report.metrics[0]);
-    EXPECT_EQ(report.overall.status, FramingStatus::fix);
-    EXPECT_EQ(report.overall.hints, QStringList{"Can't see your face — sit in front of the camera"});
-    EXPECT_EQ(report.perCrop[0].status, FramingStatus::fix);
-}
-
-TEST_F(FramingCoachTest, FaceRunningOutOfACropNamesTheWayOrTooClose)
-{
-    // Half as wide as the bubble and running out at its right edge: a major offRight, no outOfCrop.
-    const std::vector<FramingCropSpec> bubble{FramingCropSpec::shape(BubbleShape::circle)};
-    // Circle region spans x 0.21875...0.78125 (0.5625 wide); a face 0.28125 wide, its right edge at 0.8.
-    FaceMeasurement face = faceAt(0.8 - 0.140625, 0.5, 0.25);
-    FramingReport report = step(readingOf(face), 0, true, bubble);
-    ASSERT_EQ(report.perCrop.size(), 1u);
-    EXPECT_EQ(report.perCrop[0].status, FramingStatus::fix);
-    EXPECT_EQ(report.perCrop[0].hints.front(), "Move to your right");
-    EXPECT_NEAR(report.metrics[0]->faceWidth, 0.5, 1e-9);
-
-    // 0.85 of the bubble wide: too close, never too far.
-    face = faceAt(0.5 + 0.1, 0.85, 0.05);
-    report = step(readingOf(face), 0, true, bubble);
-    EXPECT_TRUE(report.overall.hints.contains("Move back — too close"));
-    for (const QString& hint : report.overall.hints)
-        EXPECT_FALSE(hint.contains("closer"));
-}
-
 TEST_F(FramingCoachTest, MergedOppositesKeepTheLargerExcessAndNameTheCrop)
 {
     const std::vector<FramingCropSpec> both{FramingCropSpec::fullFrame(), FramingCropSpec::shape(BubbleShape::circle)};
@@ -193,16 +138,6 @@ TEST_F(FramingCoachTest, DebounceShowsANewAdviceAfterSettleAndMinimumShowTime)
         EXPECT_EQ(step(readingOf(off), tenth / 10.0).overall, adviceA) << tenth;
     EXPECT_EQ(step(readingOf(off), 1.6).overall, adviceB);
     EXPECT_EQ(step(readingOf(off), 1.7).overall, adviceB);
-}
-
-TEST_F(FramingCoachTest, DebounceDropsAPendingAdviceWhenTheShownOneReturns)
-{
-    const FramingAdvice adviceA = startDebounce();
-    step(readingOf(off), 0.5);
-    EXPECT_EQ(step(readingOf(desk), 1.0).overall, adviceA); // B dropped
-    for (int tenth = 11; tenth <= 20; ++tenth)
-        EXPECT_EQ(step(readingOf(off), tenth / 10.0).overall, adviceA) << tenth; // pending again from 1.1
-    EXPECT_NE(step(readingOf(off), 2.1).overall, adviceA);
 }
 
 TEST_F(FramingCoachTest, NothingToJudgeIsUnknownNotGood)

@@ -107,60 +107,6 @@ TEST(FramingCropSpecTest, StudioCardPlacementAndAspectBands)
     EXPECT_FALSE(cropSpec.resolveCard(QRectF(100, 100, 300, 300), 0, QSizeF(0, 480)));
 }
 
-// The studio look's own cards on a 1280x720 camera.
-TEST(FramingCropSpecTest, StudioStatesResolveAgainstTheStudioGeometry)
-{
-    // FACE: the big card (56, 56, 1808, 968). Scale 1808/1280 = 1.4125 -> 1808 x 1017, centre y
-    // 540 - 0.06 x 49 = 537.06, so the picture's top edge is 1045.56 and the card's 1024.
-    auto crop = FramingCropSpec::studio(FaceLayout::bottomRight, StudioBackground::linen, LayoutState::face)
-                    .resolve(QSizeF(1280, 720));
-    ASSERT_TRUE(crop);
-    expectRect(crop->region, 0, (1045.56 - 1024) / 1017, 1, 968.0 / 1017, 1e-9);
-    EXPECT_NEAR(crop->aspect, 1808.0 / 968, 1e-12);
-    expectRect(crop->mask.card, 0, 0, 1808.0 / 968, 1, 1e-12);
-    EXPECT_NEAR(crop->mask.radius, 38.0 / 968, 1e-12);
-    EXPECT_EQ(crop->target.faceHeight, (FramingBand{0.26, 0.40})); // wide card
-    EXPECT_EQ(crop->name(), "Face");
-
-    // The tall left card of the screen state takes the tall band, the split card the middle one.
-    crop = FramingCropSpec::studio(FaceLayout::tallLeft, StudioBackground::linen, LayoutState::screen).resolve(QSizeF(1280, 720));
-    ASSERT_TRUE(crop);
-    EXPECT_NEAR(crop->aspect, 318.0 / 600, 1e-12);
-    EXPECT_EQ(crop->target.centreTolerance, 0.14);
-    crop = FramingCropSpec::studio(FaceLayout::tallLeft, StudioBackground::linen, LayoutState::split).resolve(QSizeF(1280, 720));
-    ASSERT_TRUE(crop);
-    EXPECT_NEAR(crop->aspect, 0.9, 1e-12);
-    EXPECT_EQ(crop->target.centreTolerance, 0.12);
-
-    // Dark room, tall left: the card bleeds off the canvas's left edge; only its visible part is judged and
-    // the mask's card starts left of the crop.
-    crop = FramingCropSpec::studio(FaceLayout::tallLeft, StudioBackground::darkRoom, LayoutState::focus).resolve(QSizeF(1280, 720));
-    ASSERT_TRUE(crop);
-    EXPECT_LT(crop->mask.card.x(), 0);
-    EXPECT_NEAR(crop->mask.card.right(), crop->aspect, 1e-9); // the card's right edge is the crop's
-    EXPECT_LT(crop->aspect, 0.8);
-    EXPECT_GE(crop->region.x(), 0);
-    EXPECT_LE(crop->region.right(), 1 + 1e-12);
-
-    EXPECT_FALSE(FramingCropSpec::studio(FaceLayout::tallLeft, StudioBackground::linen, LayoutState::face).resolve(QSizeF(0, 720)));
-}
-
-TEST(FramingCropSpecTest, MaskPathNeverRoundsPastHalfTheCard)
-{
-    ResolvedFramingCrop crop{FramingCropSpec::fullFrame(), QRectF(0, 0, 1, 1), 1, ResolvedFramingCrop::Mask::cardIn(QRectF(0.1, 0.2, 1.0, 0.5), 5.0), {}};
-    const QPainterPath path = crop.maskPath(QRectF(10, 20, 300, 100));
-    // Card (20, 40, 100, 50); radius capped at 25, so the rounded outline still spans the full card.
-    expectRect(path.boundingRect(), 20, 40, 100, 50, 1e-6);
-    EXPECT_TRUE(path.contains(QPointF(90, 65)));
-    EXPECT_FALSE(path.contains(QPointF(21, 41)));
-    EXPECT_TRUE(path.contains(QPointF(45, 41))); // 25, not 500: the top edge is straight past the corner
-
-    crop.mask = ResolvedFramingCrop::Mask::ellipse();
-    EXPECT_FALSE(crop.maskPath(QRectF(0, 0, 100, 100)).contains(QPointF(5, 5)));
-    crop.mask = ResolvedFramingCrop::Mask::rect();
-    EXPECT_TRUE(crop.maskPath(QRectF(0, 0, 100, 100)).contains(QPointF(5, 5)));
-}
-
 TEST(FramingCropSpecTest, StudioCropsCaptionsNamesAndHashing)
 {
     const auto one = FramingCropSpec::studioCrops(FaceLayout::tallLeft, StudioBackground::clay, false);
@@ -202,15 +148,6 @@ TEST(FramingCropSpecTest, StudioCropsCaptionsNamesAndHashing)
     keys.insert(FramingCropSpec::fullFrame());
     keys.insert(FramingCropSpec::short_());
     EXPECT_EQ(keys.size(), 10u);
-}
-
-TEST(FramingCropSpecTest, IssueKindsRoundTripTheirRawValues)
-{
-    for (int raw = 0; raw < 14; ++raw)
-        EXPECT_EQ(FramingIssueKinds::rawValue(*FramingIssueKinds::fromRawValue(raw)), raw);
-    EXPECT_FALSE(FramingIssueKinds::fromRawValue(14));
-    EXPECT_FALSE(FramingIssueKinds::fromRawValue(-1));
-    EXPECT_LT(FramingIssueKind::noFace, FramingIssueKind::tilted);
 }
 
 struct CropCase {

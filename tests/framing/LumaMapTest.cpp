@@ -56,28 +56,4 @@ TEST(LumaMapTest, CellsOfEightPixelsWithRec709WeightsAndPartialCellsLeftOut)
     EXPECT_NEAR(narrow.values[0], 0.0722f, 1e-6);
 }
 
-TEST(LumaMapTest, StatsSelectCellCentresAndTakeTheNinetiethPercentile)
-{
-    LumaMap map{10, 2, {}};
-    for (int index = 0; index < 20; ++index)
-        map.values.push_back(static_cast<float>(index) / 20.0f);
-    // All 20 cells: bright is index 18.
-    LumaMap::Stats all = map.stats(QRectF(0, 0, 1, 1));
-    EXPECT_EQ(all.count, 20);
-    EXPECT_FLOAT_EQ(all.bright, 18.0f / 20.0f);
-    EXPECT_NEAR(all.mean, 9.5f / 20.0f, 1e-6);
-    // The top row: 10 cells, bright is the largest (index 9).
-    LumaMap::Stats top = map.stats(QRectF(0, 0, 1, 0.5));
-    EXPECT_EQ(top.count, 10);
-    EXPECT_FLOAT_EQ(top.bright, 9.0f / 20.0f);
-    // Edges count for the rect (centre x 0.05 on the left edge), not for the upper edges of the exclusion.
-    EXPECT_EQ(map.stats(QRectF(0.05, 0.25, 0.1, 0)).count, 2); // centres 0.05 and 0.15 of row 0
-    EXPECT_EQ(map.stats(QRectF(0, 0, 1, 1), QRectF(0, 0, 0.15, 0.75)).count, 19); // excludes (0.05, 0.25) only
-    // Nothing selected.
-    const LumaMap::Stats none = map.stats(QRectF(0.01, 0.01, 0.02, 0.02));
-    EXPECT_EQ(none.count, 0);
-    EXPECT_EQ(none.mean, 0.0f);
-    EXPECT_EQ(none.bright, 0.0f);
-}
-
 } // namespace

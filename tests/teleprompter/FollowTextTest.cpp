@@ -56,21 +56,6 @@ TEST(FollowTextTest, ChunksMergeSentencesAndCutLongOnesAfterCommas)
     EXPECT_EQ(pieces, (QStringList{eight.mid(0, 3).join(u' '), eight.mid(3, 3).join(u' '), eight.mid(6).join(u' ')}));
 }
 
-TEST(FollowTextTest, NormalisationAndNumberWords)
-{
-    EXPECT_EQ(FollowText::norm(u"Don't"_qs), u"dont");
-    EXPECT_EQ(FollowText::norm(u"H\u00C9LLO!"_qs), u"h\u00E9llo");
-    EXPECT_EQ(FollowText::norm(u"He\u0301llo"_qs), u"h\u00E9llo"); // combining accent composes
-    EXPECT_EQ(FollowText::norm(u"na\u00EFve\u2019s"_qs), u"na\u00EFves");
-    EXPECT_EQ(FollowText::norm(u"\u65E5\u672C"_qs), QString());
-    EXPECT_EQ(FollowText::numberWords(0), QStringList{u"zero"_qs});
-    EXPECT_EQ(FollowText::numberWords(19), QStringList{u"nineteen"_qs});
-    EXPECT_EQ(FollowText::numberWords(42), (QStringList{u"forty"_qs, u"two"_qs}));
-    EXPECT_EQ(FollowText::numberWords(70), QStringList{u"seventy"_qs});
-    EXPECT_TRUE(FollowText::numberWords(100).isEmpty());
-    EXPECT_TRUE(FollowText::numberWords(-1).isEmpty());
-}
-
 TEST(FollowTextTest, TokensSplitHyphensAndSpellSmallNumbers)
 {
     struct Case {
@@ -91,22 +76,6 @@ TEST(FollowTextTest, TokensSplitHyphensAndSpellSmallNumbers)
     };
     for (const Case& c : cases)
         EXPECT_EQ(FollowText::tokens(c.text), c.expected) << c.text.toStdString();
-}
-
-TEST(FollowTextTest, LastTokensEqualsTheTailOfAllTokens)
-{
-    const QString texts[] = {
-        QString(), u"   "_qs, u"one"_qs, u"one two three four five six seven eight nine"_qs,
-        u"  twenty-one and/or 42 apples...  "_qs, u"a \u2014 b \u2014 c"_qs, u"end\n"_qs, u"x-y-z-w-v-u-t-s-r"_qs,
-    };
-    for (const QString& text : texts) {
-        const QStringList all = FollowText::tokens(text);
-        for (int count : {0, 1, 2, 5, 7, 20}) {
-            const QStringList expected = all.mid(std::max<qsizetype>(all.size() - count, 0));
-            EXPECT_EQ(FollowText::lastTokens(text, count), count == 0 ? QStringList() : expected)
-                << text.toStdString() << " / " << count;
-        }
-    }
 }
 
 // Cards are in order, spoken token ranges are contiguous and cover the tokens, other cards are empty.
@@ -193,28 +162,6 @@ TEST(FollowCardsTest, ScriptsBecomeCards)
         follower.load(c.text, c.style);
         expectShapes(follower, c.expected, c.name);
     }
-}
-
-TEST(FollowCardsTest, WordsCarryTokenEnds)
-{
-    ScriptFollower follower;
-    follower.load(u"Hello \u2014 twenty-one 7 days"_qs, Style::script);
-    ASSERT_EQ(follower.boxes().size(), 1u);
-    const std::vector<FollowWord> expected{{u"Hello"_qs, 1}, {u"\u2014"_qs, 1}, {u"twenty-one"_qs, 3}, {u"7"_qs, 4},
-                                           {u"days"_qs, 5}};
-    EXPECT_EQ(follower.boxes()[0].words, expected);
-    EXPECT_EQ(follower.tokens(), (QStringList{u"hello"_qs, u"twenty"_qs, u"one"_qs, u"seven"_qs, u"days"_qs}));
-}
-
-TEST(FollowCardsTest, ActionCardsTakeNoPartInTokens)
-{
-    ScriptFollower follower;
-    follower.load(u"First words.\nSHOW the big chart\nSecond words."_qs, Style::mixed);
-    ASSERT_EQ(follower.boxes().size(), 3u);
-    EXPECT_EQ(follower.tokens(), (QStringList{u"first"_qs, u"words"_qs, u"second"_qs, u"words"_qs}));
-    EXPECT_EQ(follower.boxes()[1].tokenStart, 2);
-    EXPECT_EQ(follower.boxes()[1].tokenEnd, 2);
-    EXPECT_EQ(follower.tokenBox(), (std::vector<int>{0, 0, 2, 2}));
 }
 
 } // namespace

@@ -34,16 +34,6 @@ using Range = BoxLayout::WordRange;
 const QString twoLines = u"I went to the shop, and then we walked home together"_qs; // breaks before "and" at 34
 const QString thirtyFour = u"abcd efgh ijkl mnop qrst uvwx yzab"_qs;
 
-TEST(PrompterLayoutTest, NoCards)
-{
-    const PrompterLayout layout = PrompterLayout::build({}, 32, 600);
-    EXPECT_TRUE(layout.boxes.empty());
-    EXPECT_EQ(layout.totalHeight, 0);
-    EXPECT_DOUBLE_EQ(layout.lineHeight, 45.44);
-    EXPECT_EQ(layout.readY(0, 0), 0);
-    EXPECT_EQ(layout.readY(-1, 5), 0);
-}
-
 TEST(PrompterLayoutTest, SpokenCardsAtThirtyTwoPointsInSixHundred)
 {
     const PrompterLayout layout = PrompterLayout::build({spoken(twoLines), spoken(twoLines, u"PINCH"_qs)}, 32, 600);
@@ -82,41 +72,6 @@ TEST(PrompterLayoutTest, CharactersPerLineFollowWidthAndFontSize)
     ASSERT_GT(expected.size(), 2u);
     EXPECT_EQ(PrompterLayout::build({card}, 32, 50).boxes[0].lines, expected);
     EXPECT_EQ(PrompterLayout::build({card}, 32, -100).boxes[0].lines, expected);
-}
-
-TEST(PrompterLayoutTest, CardHeightsAtTwentyPoints)
-{
-    const PrompterLayout layout = PrompterLayout::build(
-        {spoken(u"One line."_qs), unspoken(FollowBox::Kind::action(u"SHOW"_qs), u"the chart"_qs),
-         unspoken(FollowBox::Kind::orb(), u"breathe"_qs)},
-        20, 600);
-    ASSERT_EQ(layout.boxes.size(), 3u);
-    EXPECT_DOUBLE_EQ(layout.boxes[0].height, 44.4);
-    const BoxLayout& action = layout.boxes[1];
-    EXPECT_DOUBLE_EQ(action.cardHeight, 65.48288);
-    EXPECT_DOUBLE_EQ(action.height, 81.48288);
-    EXPECT_EQ(action.head, 14);
-    EXPECT_TRUE(action.lines.empty());
-    EXPECT_DOUBLE_EQ(action.y, 44.4);
-    const BoxLayout& orb = layout.boxes[2];
-    EXPECT_DOUBLE_EQ(orb.cardHeight, 12.4 + 28 + 16 * 1.42 * 0.96);
-    EXPECT_DOUBLE_EQ(orb.y, 44.4 + 81.48288);
-    EXPECT_DOUBLE_EQ(layout.totalHeight, orb.y + 16 + orb.cardHeight);
-}
-
-TEST(PrompterLayoutTest, CardTextIsSetNarrowerThanTheColumn)
-{
-    // 100 - 36 points at 18.4-point text: 6.3 characters, raised to 14; 20 characters take two lines.
-    const PrompterLayout layout = PrompterLayout::build(
-        {unspoken(FollowBox::Kind::action(u"DO"_qs), u"abcdefghi abcdefghij"_qs)}, 20, 100);
-    EXPECT_DOUBLE_EQ(layout.boxes[0].cardHeight, 12.4 + 28 + 18.4 * 2 * 1.42 * 0.96);
-    // 600 - 36 points at 16-point orb text: 64 characters.
-    const QString sixtyFour = QStringList(13, u"abcd"_qs).join(u' ');
-    ASSERT_EQ(sixtyFour.size(), 64);
-    const PrompterLayout fits = PrompterLayout::build({unspoken(FollowBox::Kind::orb(), sixtyFour)}, 20, 600);
-    EXPECT_DOUBLE_EQ(fits.boxes[0].cardHeight, 12.4 + 28 + 16 * 1 * 1.42 * 0.96);
-    const PrompterLayout over = PrompterLayout::build({unspoken(FollowBox::Kind::orb(), sixtyFour + u'e')}, 20, 600);
-    EXPECT_DOUBLE_EQ(over.boxes[0].cardHeight, 12.4 + 28 + 16 * 2 * 1.42 * 0.96);
 }
 
 TEST(PrompterLayoutTest, ReadingLineSitsOnTheLineOfTheNextWord)

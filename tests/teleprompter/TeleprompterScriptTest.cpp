@@ -6,15 +6,6 @@ namespace {
 
 using namespace TeleprompterScript;
 
-TEST(TeleprompterScriptTest, StyleRawTextsRoundTripAndUnknownTextGivesNoStyle)
-{
-    for (Style style : allStyles)
-        EXPECT_EQ(styleFromRawText(rawText(style)), style);
-    EXPECT_EQ(rawText(Style::cues), u"cues");
-    EXPECT_FALSE(styleFromRawText(QStringLiteral("Script")));
-    EXPECT_FALSE(styleFromRawText(QString()));
-}
-
 TEST(TeleprompterScriptTest, SegmentsSplitSpokenAndOrbPieces)
 {
     struct Case {
@@ -39,44 +30,6 @@ TEST(TeleprompterScriptTest, SegmentsSplitSpokenAndOrbPieces)
     };
     for (const Case& c : cases)
         EXPECT_EQ(segments(c.text), c.expected) << c.name;
-}
-
-TEST(TeleprompterScriptTest, GestureNamesFollowCaseLengthAndCharacterRules)
-{
-    struct Case {
-        QString name;
-        bool expected;
-    };
-    const Case cases[] = {
-        {u"pinch"_qs, true},                     // listed, any case
-        {u"To You"_qs, true},
-        {u"1-2-3"_qs, true},
-        {u"LOOK UP-LEFT"_qs, true},
-        {u"Wave"_qs, false},                     // mixed case, not listed
-        {u"orb"_qs, false},
-        {u"/ORB"_qs, false},
-        {u"!!! ..."_qs, false},                  // no letter or number
-        {QString(), false},
-        {QString(24, u'A'), true},
-        {QString(25, u'A'), false},
-        // 24 user-perceived characters, 25 code units: the decomposed É counts once.
-        {QString(23, u'B') + u"E\u0301"_qs, true},
-        {u"\u00C9T\u00C9"_qs, true},
-        {u"LOOK_UP"_qs, false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(isGestureName(c.name), c.expected) << c.name.toStdString();
-}
-
-TEST(TeleprompterScriptTest, LeadingGestureSplitsTagFromRest)
-{
-    EXPECT_EQ(leadingGesture(u"  [pinch] some words "_qs), (LeadingGesture{u"PINCH"_qs, u"some words"_qs}));
-    EXPECT_EQ(leadingGesture(u"[ 1-2-3 ]"_qs), (LeadingGesture{u"1-2-3"_qs, QString()}));
-    EXPECT_EQ(leadingGesture(u"\t[BIG]SMILE"_qs), (LeadingGesture{u"BIG"_qs, u"SMILE"_qs}));
-    EXPECT_FALSE(leadingGesture(u"[Wave] hello"_qs));
-    EXPECT_FALSE(leadingGesture(u"[ORB]"_qs));
-    EXPECT_FALSE(leadingGesture(u"[PINCH no close"_qs));
-    EXPECT_FALSE(leadingGesture(u"text [PINCH]"_qs));
 }
 
 TEST(TeleprompterScriptTest, CueLinesNeedKeywordWhiteSpaceAndText)
