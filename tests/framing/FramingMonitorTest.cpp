@@ -115,6 +115,50 @@ TEST_F(FramingMonitorTest, PublishesTheReportOnlyWhenItChangesAndTheThumbnailEve
     EXPECT_EQ(monitor->thumbnail().size(), QSize(64, 36));
 }
 
+TEST_F(FramingMonitorTest, TapWithoutAFrameStepsWithoutAReading)
+{
+    SignalCount reports(monitor.get(), &FramingMonitor::reportChanged);
+    SignalCount thumbnails(monitor.get(), &FramingMonitor::thumbnailChanged);
+    monitor->update(fullFrame, false, std::make_shared<CameraFrameTap>(), false);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return thumbnails.count() >= 2; }));
+    EXPECT_EQ(analyzer->calls, 0);
+    EXPECT_EQ(reports.count(), 0);
+    EXPECT_EQ(monitor->report(), FramingReport::idle());
+    EXPECT_TRUE(monitor->thumbnail().isNull());
+}
+
+TEST_F(FramingMonitorTest, SameTapKeepsTheLoopAndTheCoachUnlessTheSpecsChange)
+{
+    const auto tap = tapWithFrame();
+    monitor->update(fullFrame, false, tap, true);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return monitor->coach().face().has_value(); }));
+    const int calls = analyzer->calls;
+    // Equal specs, same tap: no restart (a restart would analyse at once), no reset.
+    monitor->update(fullFrame, true, tap, true);
+    EXPECT_TRUE(monitor->mirrored());
+    EXPECT_TRUE(monitor->coach().face());
+    spin(150);
+    EXPECT_EQ(analyzer->calls, calls);
+
+    // New specs reset the coach even with the same tap.
+    SignalCount specs(monitor.get(), &FramingMonitor::specsChanged);
+    monitor->update({FramingCropSpec::shape(BubbleShape::circle)}, true, tap, true);
+    EXPECT_EQ(specs.count(), 1);
+    EXPECT_FALSE(monitor->coach().face());
+    EXPECT_TRUE(monitor->isRunning());
+}
+
+TEST_F(FramingMonitorTest, AnotherTapRestartsAtOnce)
+{
+    monitor->update(fullFrame, false, tapWithFrame(), true);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return analyzer->calls >= 1; }));
+    spin(50);
+    const int calls = analyzer->calls;
+    monitor->update(fullFrame, false, tapWithFrame(), true);
+    EXPECT_FALSE(monitor->coach().face());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return analyzer->calls > calls; }, 300));
+}
+
 TEST_F(FramingMonitorTest, NoSourceStopsPublishesIdleOnceAndAlwaysClearsTheThumbnail)
 {
     monitor->update(fullFrame, false, tapWithFrame(), false);
@@ -153,6 +197,66 @@ TEST_F(FramingMonitorTest, AnalysisFinishingAfterCancelIsNeverPublished)
     EXPECT_EQ(thumbnails.count(), 0);
     EXPECT_EQ(monitor->report(), FramingReport::idle());
     EXPECT_EQ(analyzer->calls, 1);
+}
+
+TEST_F(FramingMonitorTest, SlowingDownTakesEffectWithoutARestart)
+{
+    const auto tap = tapWithFrame();
+    monitor->update(fullFrame, false, tap, false);
+    EXPECT_DOUBLE_EQ(monitor->interval(), 0.17);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return analyzer->calls >= 1; }));
+    monitor->update(fullFrame, false, tap, true);
+    EXPECT_DOUBLE_EQ(monitor->interval(), 0.5);
+    EXPECT_TRUE(monitor->coach().face() || analyzer->calls == 1);
+    // At one pass per half second, 0.6 s hold at most two more passes.
+    spin(100);
+    const int calls = analyzer->calls;
+    spin(600);
+    EXPECT_LE(analyzer->calls - calls, 2);
+    EXPECT_GE(analyzer->calls - calls, 1);
+}
+
+TEST_F(FramingMonitorTest, ReleasedMonitorPublishesNothingMore)
+{
+    monitor->update(fullFrame, false, tapWithFrame(), false);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return analyzer->calls >= 1; }));
+    monitor.reset();
+    const int calls = analyzer->calls;
+    spin(400);
+    EXPECT_EQ(analyzer->calls, calls);
+}
+
+TEST(CameraFrameTapTest, NewestFrameReplacesTheOldAndClearing)
+{
+    CameraFrameTap tap;
+    EXPECT_FALSE(tap.newest());
+    auto first = std::make_shared<const PixelBuffer>(4, 4);
+    auto second = std::make_shared<const PixelBuffer>(8, 8);
+    tap.store(first);
+    tap.store(second);
+    EXPECT_EQ(tap.newest(), second);
+    std::weak_ptr<const PixelBuffer> released = first;
+    first.reset();
+    EXPECT_TRUE(released.expired()); // the tap let go of the replaced frame
+    tap.clear();
+    EXPECT_FALSE(tap.newest());
+
+    // A capture thread storing while a reader copies: every copy is a whole frame.
+    std::atomic<int> reads{0};
+    std::thread writer([&] {
+        for (int index = 0; reads < 500; ++index) {
+            auto frame = std::make_shared<PixelBuffer>(16, 16);
+            frame->fill(static_cast<uint8_t>(index), 0, 0, 255);
+            tap.store(std::move(frame));
+        }
+    });
+    while (reads < 500) {
+        if (const auto frame = tap.newest()) {
+            EXPECT_EQ(frame->row(15)[60], frame->row(0)[0]);
+            ++reads;
+        }
+    }
+    writer.join();
 }
 
 } // namespace

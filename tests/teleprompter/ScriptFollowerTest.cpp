@@ -113,6 +113,17 @@ TEST_F(SyntheticScriptTest, FarAndBackwardMovesNeedStrongerEvidence)
     EXPECT_EQ(follower.cursor(), 12);
 }
 
+TEST_F(SyntheticScriptTest, MatchAtTheCursorResetsMisses)
+{
+    ASSERT_TRUE(follower.hear(words.mid(0, 3).join(u' ')));
+    EXPECT_FALSE(follower.hear(u"zzzz yyyy"_qs));
+    EXPECT_FALSE(follower.hear(u"zzzz yyyy xxxx"_qs));
+    EXPECT_EQ(follower.misses(), 2);
+    EXPECT_FALSE(follower.hear(words.mid(0, 3).join(u' ')));
+    EXPECT_EQ(follower.misses(), 0);
+    EXPECT_EQ(follower.cursor(), 3);
+}
+
 TEST_F(SyntheticScriptTest, FourMissesSearchTheWholeScript)
 {
     // The speaker skipped to word 80, far outside the window around the cursor.
@@ -138,6 +149,31 @@ TEST_F(SyntheticScriptTest, WholeScriptSearchNeedsStrongEvidenceAndKeepsSearchin
     EXPECT_EQ(follower.misses(), 6);
     EXPECT_TRUE(follower.hear(words.mid(60, 5).join(u' ')));
     EXPECT_EQ(follower.cursor(), 65);
+}
+
+TEST(ScriptFollowerTest, TiesGoToTheMatchNearestTheCursor)
+{
+    ScriptFollower follower;
+    follower.load(u"bax dek fim bax dek fim gol"_qs, Style::script);
+    EXPECT_EQ(follower.bestMatch({u"bax"_qs, u"dek"_qs}, 0, 6), (ScriptFollower::Match{2, 2.0}));
+    ASSERT_TRUE(follower.hear(u"bax dek fim bax"_qs));
+    EXPECT_EQ(follower.cursor(), 4);
+    // From 4: "dek fim" ends at 3 (distance 1) and at 6 (distance 2); the nearer one ties best but lies behind.
+    EXPECT_EQ(follower.bestMatch({u"dek"_qs, u"fim"_qs}, 0, 6), (ScriptFollower::Match{3, 2.0}));
+    // At the end the later copy is nearer, though the scan meets the earlier one first.
+    ASSERT_TRUE(follower.hear(u"bax dek fim gol"_qs));
+    ASSERT_EQ(follower.cursor(), 7);
+    EXPECT_EQ(follower.bestMatch({u"bax"_qs, u"dek"_qs}, 0, 6), (ScriptFollower::Match{5, 2.0}));
+}
+
+TEST_F(SyntheticScriptTest, AnUnmatchedLastWordFallsBackToTheShorterQuery)
+{
+    const auto match = follower.bestMatch({words[0], words[1], words[2], u"zzz"_qs}, 0, 9);
+    ASSERT_TRUE(match);
+    EXPECT_EQ(match->end, 3);
+    EXPECT_DOUBLE_EQ(match->score, 2.7);
+    EXPECT_FALSE(follower.bestMatch({u"zzz"_qs}, 0, 9));
+    EXPECT_FALSE(follower.bestMatch({words[0]}, 5, 4));
 }
 
 class FollowerCardsTest : public ::testing::Test {
@@ -181,6 +217,45 @@ TEST_F(FollowerCardsTest, SteppingMovesFocusAndCursor)
     EXPECT_EQ(follower.focus(), 0);
     follower.step(INT_MAX);
     EXPECT_EQ(follower.focus(), 3);
+}
+
+TEST_F(FollowerCardsTest, WordsReadCountsWordsUpToTheCursor)
+{
+    follower.step(2); // cursor at card 2's start
+    ASSERT_TRUE(follower.hear(u"more words"_qs));
+    for (auto [card, words] : {std::pair{0, 3}, {1, 0}, {2, 2}, {3, 0}, {4, 0}, {-1, 0}})
+        EXPECT_EQ(follower.wordsRead(card), words) << card;
+}
+
+TEST_F(FollowerCardsTest, RestartResetsReadingButKeepsCards)
+{
+    follower.hear(u"intro words here more"_qs);
+    follower.hear(u"nothing like it"_qs);
+    ASSERT_GT(follower.misses(), 0);
+    follower.restart();
+    EXPECT_EQ(follower.cursor(), 0);
+    EXPECT_EQ(follower.focus(), 0);
+    EXPECT_EQ(follower.misses(), 0);
+    EXPECT_TRUE(follower.heardTail().isEmpty());
+    EXPECT_TRUE(follower.lastKey().isEmpty());
+    EXPECT_EQ(follower.boxes().size(), 4u);
+    EXPECT_EQ(follower.tokens().size(), 8);
+    // The same words heard again after a restart count again.
+    EXPECT_TRUE(follower.hear(u"intro words here more"_qs));
+}
+
+TEST(ScriptFollowerTest, FocusAtTheEndIsTheLastCard)
+{
+    ScriptFollower follower;
+    follower.load(u"Only words.\nSHOW the end"_qs, Style::mixed);
+    ASSERT_TRUE(follower.hear(u"only words"_qs));
+    EXPECT_EQ(follower.cursor(), 2);
+    EXPECT_EQ(follower.focus(), 1);
+    follower.load(u"[ORB]silence[/ORB]"_qs, Style::script);
+    EXPECT_EQ(follower.focus(), 0);
+    EXPECT_FALSE(follower.hear(u"silence"_qs));
+    follower.step(1);
+    EXPECT_EQ(follower.cursor(), 0);
 }
 
 } // namespace
