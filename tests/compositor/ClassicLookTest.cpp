@@ -33,41 +33,7 @@ int changedPixels(const PixelBuffer& buffer, const Pixel& expected)
     return changed;
 }
 
-const Pixel red{0, 0, 230, 255};
-const Pixel blue{230, 0, 0, 255};
-
 } // namespace
-
-TEST_F(CompositorTest, ClassicScreenPassesThroughAndZoomsAboutAYUpCentre)
-{
-    // Raster rows on top are red: in render space that is the upper half (y ≥ 135).
-    auto split = std::make_shared<PixelBuffer>(width, height);
-    split->fill(230, 0, 0, 255);
-    for (int row = 0; row < height / 2; ++row)
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = split->row(row) + 4 * x;
-            p[0] = 0, p[2] = 230;
-        }
-    CompositorSettings settings = classicSettings();
-    const PixelBuffer plain = render(settings, 1, split);
-    EXPECT_TRUE(at(plain, 240, 260).near(red, 0));
-    EXPECT_TRUE(at(plain, 240, 10).near(blue, 0));
-
-    // ×4 about (0.5, 0.9), near the top: only red stays in view.
-    settings.zoom = heldZoom({0.5, 0.9}, 4);
-    const PixelBuffer zoomed = render(settings, 1, split);
-    for (const QPointF& probe : {QPointF(240, 10), QPointF(240, 260), QPointF(5, 135), QPointF(475, 5)})
-        EXPECT_TRUE(at(zoomed, probe.x(), probe.y()).near(red, 2)) << probe.x() << "," << probe.y();
-}
-
-TEST_F(CompositorTest, ClassicScreenKeepsItsOwnPixelSizeFromTheBottomLeftCorner)
-{
-    const PixelBuffer out = render(classicSettings(), 1, solid(width / 2, height / 2, screenColor));
-    EXPECT_TRUE(at(out, 10, 10).near(screenColor, 0));
-    EXPECT_TRUE(at(out, width / 2 - 1, height / 2 - 1).near(screenColor, 0));
-    EXPECT_TRUE(at(out, 10, height - 10).near({0, 0, 0, 0}, 0));
-    EXPECT_TRUE(at(out, width - 10, 10).near({0, 0, 0, 0}, 0));
-}
 
 TEST_F(CompositorTest, ClassicRingsAppearAtTheClickAndZoomWithTheScreen)
 {
@@ -123,26 +89,6 @@ TEST_F(CompositorTest, ClassicCursorHangsBelowItsTipAndLeavesTheFrameWithThePoin
     EXPECT_EQ(compositor.cacheState().studioRendererBuilds, 1);
 }
 
-TEST_F(CompositorTest, ClassicBubbleIsTheCameraInsideItsOutline)
-{
-    CompositorSettings settings = classicSettings();
-    settings.cameraTrackID = cameraTrack;
-    settings.bubbleRect = QRectF(300, 100, 120, 120);
-    const auto camera = solid(640, 480, cameraColor);
-
-    const PixelBuffer circle = render(settings, 1, grayScreen, camera);
-    EXPECT_TRUE(at(circle, 360, 160).near(cameraColor, 0));
-    EXPECT_TRUE(at(circle, 302, 160).near(cameraColor, 0)); // filled edge to edge
-    EXPECT_TRUE(at(circle, 303, 103).near(screenColor, 0)); // the rect's corner, outside the circle
-    EXPECT_TRUE(at(circle, 310, 118).near(screenColor, 0));
-    EXPECT_TRUE(at(circle, 360, 97).near(screenColor, 0));
-
-    settings.bubbleShape = BubbleShape::square;
-    const PixelBuffer rounded = render(settings, 1, grayScreen, camera);
-    EXPECT_TRUE(at(rounded, 310, 118).near(cameraColor, 0));
-    EXPECT_TRUE(at(rounded, 301, 101).near(screenColor, 0));
-}
-
 TEST_F(CompositorTest, ClassicBubbleTiltTurnsCounterClockwiseInRenderSpace)
 {
     CompositorSettings settings = classicSettings();
@@ -162,27 +108,6 @@ TEST_F(CompositorTest, ClassicBubbleTiltTurnsCounterClockwiseInRenderSpace)
     EXPECT_TRUE(at(tilted, lowerRight.x(), lowerRight.y()).near(screenColor, 0));
     EXPECT_EQ(compositor.cacheState().maskKeys,
         (std::vector<QString>{QStringLiteral("shapeRounded160x80t0"), QStringLiteral("shapeRounded160x80t30")}));
-}
-
-TEST_F(CompositorTest, ClassicBubbleFadesWithTheCameraSpansAndNeedsACameraTrack)
-{
-    CompositorSettings settings = classicSettings();
-    settings.cameraTrackID = cameraTrack;
-    settings.bubbleRect = QRectF(300, 100, 120, 120);
-    settings.cameraSegments = {{1.0, 5.0}};
-    const auto camera = solid(640, 480, cameraColor);
-
-    EXPECT_TRUE(at(render(settings, 1.15, grayScreen, camera), 360, 160).near({30, 130, 30, 255}, 2));
-    EXPECT_TRUE(at(render(settings, 2, grayScreen, camera), 360, 160).near(cameraColor, 0));
-    EXPECT_TRUE(at(render(settings, 0.5, grayScreen, camera), 360, 160).near(screenColor, 0));
-    EXPECT_TRUE(at(render(settings, 5.15, grayScreen, camera), 360, 160).near({30, 130, 30, 255}, 2));
-
-    // No spans: shown throughout, but never without a camera track or a frame.
-    settings.cameraSegments.clear();
-    EXPECT_TRUE(at(render(settings, 0, grayScreen, camera), 360, 160).near(cameraColor, 0));
-    EXPECT_TRUE(at(render(settings, 0, grayScreen), 360, 160).near(screenColor, 0));
-    settings.cameraTrackID = 0;
-    EXPECT_EQ(changedPixels(render(settings, 0, grayScreen, camera), screenColor), 0);
 }
 
 TEST_F(CompositorTest, BrokenBubbleRectanglesLeaveTheBubbleOut)

@@ -8,14 +8,6 @@ namespace {
 
 const QSizeF frame(1920, 1080);
 
-PointerPath still(double x, double y)
-{
-    PointerPath path;
-    path.xs.assign(240, x);
-    path.ys.assign(240, y);
-    return path;
-}
-
 } // namespace
 
 TEST(ClassicPlanningTest, RingsGrowAndFadeForFourtyFiveHundredthsOfASecond)
@@ -38,30 +30,6 @@ TEST(ClassicPlanningTest, RingsGrowAndFadeForFourtyFiveHundredthsOfASecond)
     EXPECT_FALSE(FestrinCompositor::classicRing(click, std::nan(""), frame));
 }
 
-TEST(ClassicPlanningTest, ZoomScalesAboutItsCentreOnlyAboveAThousandth)
-{
-    EXPECT_TRUE(FestrinCompositor::classicZoom({0, 3, {0.2, 0.2}}, frame).isIdentity());
-    EXPECT_TRUE(FestrinCompositor::classicZoom({1, 1, {0.2, 0.2}}, frame).isIdentity());
-    EXPECT_TRUE(FestrinCompositor::classicZoom({1, 1.001, {0.2, 0.2}}, frame).isIdentity());
-    EXPECT_TRUE(FestrinCompositor::classicZoom({std::nan(""), 2, {0.2, 0.2}}, frame).isIdentity());
-
-    // Weight 0.5 of scale 3: factor 2 about (W·0.25, H·0.75), which stays put.
-    const QTransform zoom = FestrinCompositor::classicZoom({0.5, 3, {0.25, 0.75}}, frame);
-    EXPECT_NEAR(zoom.m11(), 2, 1e-12);
-    EXPECT_EQ(zoom.map(QPointF(480, 810)), QPointF(480, 810));
-}
-
-TEST(ClassicPlanningTest, CursorIsDrawnOnlyNearTheFrameAndFollowsTheZoom)
-{
-    const QTransform none;
-    EXPECT_TRUE(FestrinCompositor::classicCursorPoint(still(1.005, 0.5), 1, frame, none));
-    EXPECT_FALSE(FestrinCompositor::classicCursorPoint(still(1.006, 0.5), 1, frame, none));
-    EXPECT_TRUE(FestrinCompositor::classicCursorPoint(still(0.5, -0.005), 1, frame, none));
-    EXPECT_FALSE(FestrinCompositor::classicCursorPoint(still(0.5, -0.006), 1, frame, none));
-    EXPECT_FALSE(FestrinCompositor::classicCursorPoint(PointerPath{}, 1, frame, none));
-
-}
-
 TEST(ClassicPlanningTest, CursorScaleFollowsFrameHeightPressAndRootOfZoom)
 {
     const double base = 1080 * 0.046 / (14 * 19.3);
@@ -69,20 +37,6 @@ TEST(ClassicPlanningTest, CursorScaleFollowsFrameHeightPressAndRootOfZoom)
     EXPECT_NEAR(FestrinCompositor::classicCursorScale(0.84, QTransform::fromScale(2, 2), 1080, 14), 0.84 * std::sqrt(2.0) * base, 1e-12);
     // Zoom factors below 0.3 count as 0.3.
     EXPECT_NEAR(FestrinCompositor::classicCursorScale(1, QTransform::fromScale(0.1, 0.1), 1080, 14), std::sqrt(0.3) * base, 1e-12);
-}
-
-TEST(ClassicPlanningTest, PlaceFitsOrFillsAroundTheRectCentre)
-{
-    const QRectF rect(100, 50, 200, 100);
-    // A 400 × 400 image: fit scales by 0.25, fill by 0.5; both centred on (200, 100).
-    const auto fit = FestrinCompositor::place(QSizeF(400, 400), rect, FestrinCompositor::FitMode::fit);
-    ASSERT_TRUE(fit);
-    EXPECT_EQ(fit->mapRect(QRectF(0, 0, 400, 400)), QRectF(150, 50, 100, 100));
-    const auto fill = FestrinCompositor::place(QSizeF(400, 400), rect, FestrinCompositor::FitMode::fill);
-    ASSERT_TRUE(fill);
-    EXPECT_EQ(fill->mapRect(QRectF(0, 0, 400, 400)), QRectF(100, 0, 200, 200));
-    EXPECT_FALSE(FestrinCompositor::place(QSizeF(0, 400), rect, FestrinCompositor::FitMode::fit));
-    EXPECT_FALSE(FestrinCompositor::place(QSizeF(400, -1), rect, FestrinCompositor::FitMode::fill));
 }
 
 TEST(ClassicPlanningTest, PhoneFrameOfAHundredPixelWidePhone)

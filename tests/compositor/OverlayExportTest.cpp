@@ -107,20 +107,6 @@ TEST_F(OverlayExportTest, StudioExportShowsTheCameraCardWhereTheGeometrySays)
     EXPECT_FALSE(out.at(c.x(), height - c.y()).near(cameraColor, 60));
 }
 
-TEST_F(OverlayExportTest, ClassicExportMasksTheCameraIntoTheBubble)
-{
-    request.layout = ScreenLayout::classic;
-    request.outputSize = QSizeF(1920, 1080); // the classic look keeps the screen's size
-    request.bubbleRect = QRectF(340, 20, 120, 120);
-    const Probe out = exported(QStringLiteral("final.mov"));
-    EXPECT_EQ(out.frames, fps);
-    ASSERT_TRUE(out.picture);
-    ASSERT_EQ(QSize(out.picture->width(), out.picture->height()), QSize(width, height));
-    EXPECT_TRUE(out.at(400, 80).near(cameraColor, 12)) << out.at(400, 80);
-    EXPECT_TRUE(out.at(344, 24).near(screenColor, 12)) << out.at(344, 24); // outside the circle
-    EXPECT_TRUE(out.at(400, height - 80).near(screenColor, 12));
-}
-
 TEST(FestrinCompositorRendererTest, ReportsAMissingScreenAndIgnoresTracksTheExportDoesNotHave)
 {
     Mixdown::Request request;

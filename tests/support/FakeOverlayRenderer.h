@@ -28,7 +28,6 @@ public:
     struct Record {
         std::mutex lock;
         std::vector<Seen> frames;
-        QSize renderSize;
         bool hasCamera = false;
         bool hasPhone = false;
         size_t clicks = 0;

@@ -38,11 +38,6 @@ protected:
         controller->setCaptureMicrophone(false);
         controller->setCaptureSystemAudio(false);
         QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
-        clearPhases();
-    }
-
-    void clearPhases()
-    {
         phases.clear();
         lastPhase = controller->phase().kind();
     }
