@@ -59,6 +59,13 @@ TEST_F(FaceMuxTest, LateCameraKeepsItsPlaceAndGainsTheMicrophone)
     EXPECT_TRUE(readLog().contains(QStringLiteral("face.mov: face-2.mov camera from 0.50s, 1.5s + mic (camera.mov removed)")));
 }
 
+TEST_F(FaceMuxTest, KeepCameraLeavesTheCameraMovieAndSaysSo)
+{
+    ASSERT_TRUE(std::holds_alternative<QString>(FaceMux::write(camera, raw, face, true)));
+    EXPECT_TRUE(QFile::exists(camera));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("(camera.mov kept)")));
+}
+
 TEST_F(FaceMuxTest, ScreenRecordingWithoutMicrophoneFailsAndTouchesNothing)
 {
     SyntheticTake::ScreenRecipe silent;
@@ -77,6 +84,19 @@ TEST_F(FaceMuxTest, ScreenRecordingWithoutMicrophoneFailsAndTouchesNothing)
     EXPECT_TRUE(leftovers().isEmpty());
 }
 
+TEST_F(FaceMuxTest, CameraWithoutVideoAndUnreadableFilesFail)
+{
+    const QString soundOnly = path(QStringLiteral("sound.mov"));
+    SyntheticTake::writeSound(soundOnly, 1.0, MovieFileType::quickTimeMovie);
+    FaceMux::Outcome outcome = FaceMux::write(soundOnly, raw, face, false);
+    ASSERT_TRUE(std::holds_alternative<FaceMux::Failure>(outcome));
+    EXPECT_EQ(std::get<FaceMux::Failure>(outcome).description(), QStringLiteral("camera.mov has no video track"));
+
+    outcome = FaceMux::write(path(QStringLiteral("missing.mov")), raw, face, false);
+    EXPECT_TRUE(std::holds_alternative<MediaError>(outcome));
+    EXPECT_FALSE(QFile::exists(face));
+}
+
 TEST_F(FaceMuxTest, ExistingFaceFileIsReplacedByTheCheckedOne)
 {
     QFile stale(face);
@@ -86,6 +106,26 @@ TEST_F(FaceMuxTest, ExistingFaceFileIsReplacedByTheCheckedOne)
     ASSERT_TRUE(std::holds_alternative<QString>(FaceMux::write(camera, raw, face, false)));
     EXPECT_NE(assetOf(face).firstTrack(MovieTrack::MediaType::video), nullptr);
     EXPECT_TRUE(leftovers().isEmpty());
+}
+
+TEST(FaceMuxSpanTest, SpansMatchOnlyWithinOneFrameAt24)
+{
+    const FaceMux::MediaSpan camera {MediaTime(1, 2), MediaTime(3, 2)};
+    struct Case {
+        const char* name;
+        MediaTime start;
+        MediaTime length;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"same", MediaTime(1, 2), MediaTime(3, 2), true},
+        {"start off by 0.04 s", MediaTime(54, 100), MediaTime(3, 2), true},
+        {"start off by exactly 1/24 s", MediaTime(1, 2) + MediaTime(1, 24), MediaTime(3, 2), false},
+        {"length off by exactly 1/24 s", MediaTime(1, 2), MediaTime(3, 2) - MediaTime(1, 24), false},
+        {"length off by 0.04 s", MediaTime(1, 2), MediaTime(146, 100), true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FaceMux::spansMatch({c.start, c.length}, camera), c.matches) << c.name;
 }
 
 TEST(FaceMuxSpanTest, SpanStartsAfterTheEmptyEditAndNeverBeforeZero)

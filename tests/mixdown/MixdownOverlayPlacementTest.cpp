@@ -1,3 +1,4 @@
+#include "finishing/MixdownFrameScheduler.h"
 #include "finishing/MixdownOverlayPlacement.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,42 @@ TEST(MixdownOverlayPlacementTest, LateStartsHoldTheFrameFromPointTwoSecondsIn)
         EXPECT_NEAR(placement->liveStart.seconds(), c.liveStart, 1e-5) << c.name;
         EXPECT_NEAR(placement->liveEnd.seconds(), c.liveEnd, 1e-5) << c.name;
     }
+}
+
+TEST(MixdownOverlayPlacementTest, NothingWhenNoMediaFallsInsideTheTake)
+{
+    EXPECT_FALSE(OverlayPlacement::place(s(10), s(12), s(10))) << "starts at the screen's end";
+    EXPECT_FALSE(OverlayPlacement::place(s(2), s(2), s(10))) << "no media";
+    EXPECT_FALSE(OverlayPlacement::place(s(2), s(1), s(10))) << "ends before it starts";
+    EXPECT_FALSE(OverlayPlacement::place(MediaTime::invalid(), s(1), s(10)));
+    const auto early = OverlayPlacement::place(s(-0.5), s(2), s(10));
+    ASSERT_TRUE(early);
+    EXPECT_EQ(early->liveStart, MediaTime::zero()) << "media before the take starts at 0";
+}
+
+TEST(MixdownOverlayPlacementTest, SourceTimeHoldsThenFollowsTheTakeThenStops)
+{
+    const auto placement = OverlayPlacement::place(s(1.0), s(3.0), s(10));
+    ASSERT_TRUE(placement);
+    EXPECT_EQ(placement->sourceTime(s(0)), s(1.2));
+    EXPECT_EQ(placement->sourceTime(s(1.1)), s(1.2));
+    EXPECT_EQ(placement->sourceTime(s(1.2)), s(1.2));
+    EXPECT_EQ(placement->sourceTime(s(2.5)), s(2.5));
+    EXPECT_FALSE(placement->sourceTime(s(3.0)));
+
+    const auto late = OverlayPlacement::place(s(3.0), s(5.0), s(10));
+    EXPECT_FALSE(late->sourceTime(s(2.99)));
+    EXPECT_EQ(late->sourceTime(s(3.0)), s(3.0));
+}
+
+TEST(MixdownFrameCountTest, OneFramePerStepThatStartsInsideTheSpan)
+{
+    EXPECT_EQ(Mixdown::FrameScheduler::frameCount(MediaTime(2, 1), 30), 60);
+    EXPECT_EQ(Mixdown::FrameScheduler::frameCount(MediaTime(2021, 1000), 30), 61);
+    EXPECT_EQ(Mixdown::FrameScheduler::frameCount(MediaTime(1, 60), 60), 1);
+    EXPECT_EQ(Mixdown::FrameScheduler::frameCount(MediaTime::zero(), 30), 0);
+    EXPECT_EQ(Mixdown::FrameScheduler::frameCount(MediaTime::invalid(), 30), 0);
+    EXPECT_EQ(Mixdown::FrameScheduler::frameCount(MediaTime(2, 1), 0), 0);
 }
 
 } // namespace

@@ -80,6 +80,10 @@ TEST_F(MixdownOverlayTest, StudioExportWritesTheFinishingFormatWithEveryOverlayI
     ASSERT_FALSE(failure) << failure->description().toStdString();
     EXPECT_TRUE(leftovers().isEmpty());
 
+    // What the compositor was set up with.
+    EXPECT_EQ(record->renderSize, QSize(640, 360));
+    EXPECT_TRUE(record->hasCamera);
+    EXPECT_TRUE(record->hasPhone);
     EXPECT_EQ(record->clicks, 2u);
 
     // Format: H.264 High without B-frames at the asked size, 5 bits per pixel, a key frame every 2 s.
@@ -94,6 +98,7 @@ TEST_F(MixdownOverlayTest, StudioExportWritesTheFinishingFormatWithEveryOverlayI
     const auto packets = SyntheticTake::packets(final, video->index);
     const MediaTime rawDuration = assetOf(raw).duration();
     EXPECT_EQ(static_cast<int64_t>(packets.size()), Mixdown::FrameScheduler::frameCount(rawDuration, 30));
+    EXPECT_NEAR(static_cast<double>(packets.size()), rawDuration.seconds() * 30, 1.0);
     int sinceKey = 0;
     size_t bytes = 0;
     for (size_t i = 0; i < packets.size(); ++i) {
@@ -142,6 +147,70 @@ TEST_F(MixdownOverlayTest, StudioExportWritesTheFinishingFormatWithEveryOverlayI
     EXPECT_EQ(SyntheticTake::pictureNumber(*pictures.back().pixels, 520, 280), -1);
 }
 
+TEST_F(MixdownOverlayTest, RenderSizeFollowsTheLook)
+{
+    SyntheticTake::writeScreen(raw, {});
+    struct Case {
+        const char* name;
+        ScreenLayout layout;
+        std::optional<QSizeF> outputSize;
+        QSize expected;
+    };
+    const Case cases[] = {
+        {"classic with an output size keeps the screen's size", ScreenLayout::classic, QSizeF(640, 360), QSize(320, 180)},
+        {"studio without an output size uses the screen's", ScreenLayout::studio, std::nullopt, QSize(320, 180)},
+        {"studio with an output size uses it", ScreenLayout::studio, QSizeF(480, 270), QSize(480, 270)},
+    };
+    for (const Case& c : cases) {
+        Mixdown::Request request;
+        request.rawURL = raw;
+        request.layout = c.layout;
+        request.outputSize = c.outputSize;
+        request.pointer = PointerPath {}; // something to draw, so the classic look is rendered too
+        request.clicks = {{0.5, 0.5, 0.5}};
+        request.showClickHighlight = false;
+        request.frameRate = 30;
+        auto record = std::make_shared<Record>();
+        ASSERT_FALSE(compose(request, record)) << c.name;
+        EXPECT_EQ(record->renderSize, c.expected) << c.name;
+        EXPECT_EQ(record->clicks, 0u) << "highlight off: no clicks for the compositor";
+        const MovieTrack* video = assetOf(final).firstTrack(MovieTrack::MediaType::video);
+        ASSERT_NE(video, nullptr);
+        EXPECT_EQ(QSize(video->width, video->height), c.expected) << c.name;
+    }
+    EXPECT_EQ(Mixdown::finishingVideoSettings(QSize(1280, 720), 30).averageBitRate, 4'608'000);
+    EXPECT_EQ(Mixdown::finishingVideoSettings(QSize(1920, 1080), 60).averageBitRate, 10'368'000);
+    EXPECT_EQ(Mixdown::finishingVideoSettings(QSize(1920, 1080), 30).maxKeyFrameInterval, 60);
+    EXPECT_FALSE(Mixdown::finishingVideoSettings(QSize(1920, 1080), 30).allowFrameReordering);
+}
+
+TEST_F(MixdownOverlayTest, ExportRangeStartsTheFileAtItsStartAndKeepsTheTakeTimeline)
+{
+    SyntheticTake::writeScreen(raw, {});
+    SyntheticTake::writeOverlay(camera, {});
+    Mixdown::Request request = studioRequest();
+    request.phoneURL.reset();
+    request.exportRange = Mixdown::Request::TimeRange {MediaTime(1, 2), MediaTime(10, 1)}; // runs past the end: cut
+    auto record = std::make_shared<Record>();
+    std::vector<double> reports;
+    ASSERT_FALSE(compose(request, record, [&](double p) { reports.push_back(p); }));
+
+    ASSERT_FALSE(record->frames.empty());
+    EXPECT_EQ(record->frames.front().time, MediaTime(1, 2));
+    EXPECT_EQ(record->frames.front().cameraPicture, 6) << "the held frame is still due at 0.5 s";
+    const MediaTime rawDuration = assetOf(raw).duration();
+    EXPECT_EQ(static_cast<int64_t>(record->frames.size()), Mixdown::FrameScheduler::frameCount(rawDuration - MediaTime(1, 2), 30));
+    EXPECT_DOUBLE_EQ(reports.front(), 0.0);
+    EXPECT_DOUBLE_EQ(reports.back(), 1.0);
+
+    double soundStart = 0;
+    const auto sound = SyntheticTake::sound(final, &soundStart);
+    EXPECT_NEAR(SyntheticTake::firstLoudTime(sound, soundStart, 0.3f), 0.5, 1.0 / 30) << "the beep at take time 1.0 s";
+    const auto packets = SyntheticTake::packets(final, 0);
+    ASSERT_FALSE(packets.empty());
+    EXPECT_EQ(packets.front().pts, MediaTime::zero());
+}
+
 TEST_F(MixdownOverlayTest, ScreenStartingJustAfterZeroIsHeldFromZeroAndMissingOverlaysAreLeftOut)
 {
     SyntheticTake::ScreenRecipe screen;
@@ -156,6 +225,19 @@ TEST_F(MixdownOverlayTest, ScreenStartingJustAfterZeroIsHeldFromZeroAndMissingOv
     ASSERT_FALSE(record->frames.empty());
     EXPECT_EQ(record->frames.front().time, MediaTime::zero());
     EXPECT_TRUE(record->frames.front().screen) << "the first screen frame is held from 0";
+}
+
+TEST_F(MixdownOverlayTest, ScreenTrackWithoutAnyPictureFailsAsMissingScreenFrame)
+{
+    SyntheticTake::ScreenRecipe recipe;
+    recipe.pictures = false;
+    SyntheticTake::writeScreen(raw, recipe);
+    auto record = std::make_shared<Record>();
+    const auto failure = compose(studioRequest(), record);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->description(), QStringLiteral("Mixdown failed: A screen frame was missing during export."));
+    EXPECT_FALSE(QFile::exists(final));
+    EXPECT_TRUE(leftovers().isEmpty());
 }
 
 TEST_F(MixdownOverlayTest, AFailedFrameKeepsTheOldFinalAndLeavesNoSibling)

@@ -1,4 +1,5 @@
 #include "finishing/Mixdown.h"
+#include "finishing/MixdownProgress.h"
 #include "platform/media/MovieAsset.h"
 #include "support/SyntheticTake.h"
 #include "support/TestEnvironment.h"
@@ -8,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -66,7 +66,32 @@ TEST_F(MixdownPassthroughTest, CopiesEveryScreenPacketAndMixesBothTracksIntoOneS
     ASSERT_FALSE(reports.empty());
     EXPECT_DOUBLE_EQ(reports.back(), 1.0);
     EXPECT_LE(reports.size(), 101u) << "throttled to rises of 0.01";
-    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    for (size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_GE(reports[i], 0.0);
+        EXPECT_LE(reports[i], 1.0);
+        if (i > 0) {
+            EXPECT_GT(reports[i], reports[i - 1]);
+        }
+    }
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+TEST_F(MixdownPassthroughTest, ReplacesAnExistingFinalAndWorksWithoutSound)
+{
+    const QString raw = path(QStringLiteral("raw.mov"));
+    SyntheticTake::ScreenRecipe recipe;
+    recipe.audioTracks = 0;
+    recipe.firstFrame = 0.02;
+    SyntheticTake::writeScreen(raw, recipe);
+    const QString final = path(QStringLiteral("final.mov"));
+    QFile old(final);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older final");
+    old.close();
+    ASSERT_FALSE(Mixdown::composePassthrough(raw, final, {}));
+    const MovieAsset asset = assetOf(final);
+    EXPECT_EQ(asset.tracks(MovieTrack::MediaType::audio).size(), 0u);
+    EXPECT_EQ(asset.tracks(MovieTrack::MediaType::video).size(), 1u);
     EXPECT_TRUE(leftovers().isEmpty());
 }
 
@@ -90,6 +115,39 @@ TEST_F(MixdownPassthroughTest, RawWithoutVideoFailsAndKeepsTheOldFinal)
     EXPECT_TRUE(leftovers().isEmpty());
 
     EXPECT_TRUE(Mixdown::composePassthrough(path(QStringLiteral("missing.mov")), final, {}));
+}
+
+void expectFractions(const std::vector<double>& actual, const std::vector<double>& expected)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    for (size_t i = 0; i < actual.size(); ++i)
+        EXPECT_NEAR(actual[i], expected[i], 1e-9) << "report " << i;
+}
+
+TEST(MixdownProgressTest, ClampsThrottlesAndEndsAtOne)
+{
+    std::vector<double> reports;
+    Mixdown::ProgressThrottle throttle([&](double p) { reports.push_back(p); }, 10.0, 20.0);
+    for (double t : {9.0, 10.0, 10.1, 10.3, 20.0, 20.1, 29.9, 30.0, 31.0})
+        throttle.sampleAppended(t);
+    expectFractions(reports, {0.0, 0.015, 0.5, 0.995, 1.0});
+    throttle.finish();
+    EXPECT_EQ(reports.size(), 5u) << "1.0 is reported once";
+
+    // The last picture starts before the end of the take: a finished movie still reports 1.0.
+    std::vector<double> tail;
+    Mixdown::ProgressThrottle shortOfTheEnd([&](double p) { tail.push_back(p); }, 0, 2.0);
+    shortOfTheEnd.sampleAppended(1.95);
+    shortOfTheEnd.finish();
+    expectFractions(tail, {0.975, 1.0});
+
+    std::vector<double> none;
+    Mixdown::ProgressThrottle zero([&](double p) { none.push_back(p); }, 0, 0);
+    Mixdown::ProgressThrottle invalid([&](double p) { none.push_back(p); }, 0, std::nan(""));
+    zero.sampleAppended(1);
+    invalid.sampleAppended(1);
+    zero.finish();
+    EXPECT_TRUE(none.empty()) << "no duration, no progress";
 }
 
 } // namespace

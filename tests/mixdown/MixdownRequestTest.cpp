@@ -13,9 +13,13 @@ Mixdown::Request plainCopy()
     return request;
 }
 
-TEST(MixdownRequestTest, AnythingToDrawSendsItToTheOverlayExport)
+TEST(MixdownRequestTest, NothingDrawnMeansACopy)
 {
     EXPECT_TRUE(plainCopy().isPassthrough());
+}
+
+TEST(MixdownRequestTest, AnythingToDrawSendsItToTheOverlayExport)
+{
     const std::vector<std::pair<const char*, std::function<void(Mixdown::Request&)>>> drawing = {
         {"camera", [](auto& r) { r.cameraURL = QStringLiteral("/takes/face.mov"); }},
         {"phone", [](auto& r) { r.phoneURL = QStringLiteral("/takes/iphone.mov"); }},
@@ -29,6 +33,23 @@ TEST(MixdownRequestTest, AnythingToDrawSendsItToTheOverlayExport)
         Mixdown::Request request = plainCopy();
         change(request);
         EXPECT_FALSE(request.isPassthrough()) << name;
+    }
+}
+
+TEST(MixdownRequestTest, SettingsThatDrawNothingStillCopy)
+{
+    const std::vector<std::pair<const char*, std::function<void(Mixdown::Request&)>>> ignored = {
+        {"clicks without rings", [](auto& r) { r.clicks = {{1, 0.5, 0.5}}; }},
+        {"output size", [](auto& r) { r.outputSize = QSizeF(3840, 2160); }},
+        {"focus", [](auto& r) { r.focus = FocusPath({{0, 0.1, 0.1, 0.5, 0.5}}); }},
+        {"face layout", [](auto& r) { r.faceLayout = FaceLayout::bottomRight; }},
+        {"background", [](auto& r) { r.background = StudioBackground::darkRoom; }},
+        {"grade", [](auto& r) { r.cameraGrade = true; }},
+    };
+    for (const auto& [name, change] : ignored) {
+        Mixdown::Request request = plainCopy();
+        change(request);
+        EXPECT_TRUE(request.isPassthrough()) << name;
     }
 }
 

@@ -80,6 +80,19 @@ protected:
     ExportGate gate;
 };
 
+TEST_F(MixdownRunTest, SlowPicturesAndQuickSoundTakeTurnsUntilTheEnd)
+{
+    // The sound runs a second ahead and waits; the pictures must wake it again when they catch up.
+    SlowPictures pictures(150);
+    QuickSound sound(5.0);
+    const QString target = path(QStringLiteral("final.mov"));
+    const auto failure = runWith(pictures, sound, target);
+    ASSERT_FALSE(failure) << failure->description().toStdString();
+    auto opened = MovieAsset::open(target);
+    ASSERT_TRUE(std::holds_alternative<MovieAsset>(opened));
+    EXPECT_NEAR(std::get<MovieAsset>(opened).duration().seconds(), 5.0, 0.05);
+}
+
 TEST_F(MixdownRunTest, AFailingTrackEndsTheRunWithTheWritersError)
 {
     SlowPictures pictures(150, 20);

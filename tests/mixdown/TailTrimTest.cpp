@@ -67,6 +67,39 @@ TEST_F(TailTrimTest, MovieKeepsItsTracksAndContainer)
     EXPECT_EQ(SyntheticTake::probeField(final, QStringLiteral("video"), QStringLiteral("codec_name")), QStringLiteral("hevc"));
 }
 
+TEST_F(TailTrimTest, ShortFilesAndNothingToCutKeepTheirTail)
+{
+    const QString voice = path(QStringLiteral("voice.m4a"));
+    SyntheticTake::writeSound(voice, 4.5, MovieFileType::appleM4A);
+    const QByteArray before = bytesOf(voice);
+    EXPECT_FALSE(TailTrim::trim(voice, 1.5)) << "4.5 s is not more than 1.5 + 3 s";
+    EXPECT_FALSE(TailTrim::trim(voice, 0));
+    EXPECT_FALSE(TailTrim::trim(voice, -1));
+    EXPECT_FALSE(TailTrim::trim(path(QStringLiteral("missing.m4a")), 1.5));
+    EXPECT_EQ(bytesOf(voice), before);
+    EXPECT_TRUE(readLog().isEmpty()) << "these stay silent";
+}
+
+TEST_F(TailTrimTest, UnknownTypeIsLoggedAndLeftUntouched)
+{
+    const QString wav = path(QStringLiteral("voice.wav"));
+    SyntheticTake::writeSound(wav, 6.0, MovieFileType::appleM4A);
+    const QByteArray before = bytesOf(wav);
+    EXPECT_FALSE(TailTrim::trim(wav, 1.5));
+    EXPECT_EQ(bytesOf(wav), before);
+    EXPECT_TRUE(leftovers().isEmpty());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("tail trim: no export session for voice.wav")));
+}
+
+TEST_F(TailTrimTest, UpperCaseM4AStaysAudio)
+{
+    const QString voice = path(QStringLiteral("VOICE.M4A"));
+    SyntheticTake::writeSound(voice, 6.0, MovieFileType::appleM4A);
+    ASSERT_TRUE(TailTrim::trim(voice, 1.5));
+    EXPECT_NEAR(durationOf(voice), 4.5, 0.05);
+    EXPECT_TRUE(SyntheticTake::probeField(voice, QStringLiteral("audio"), QStringLiteral("codec_name")) == QStringLiteral("aac"));
+}
+
 TEST_F(TailTrimTest, RecordAfterAFailedTrimHasThreeKeys)
 {
     const QString stop = path(QStringLiteral("stop-3.json"));
@@ -75,6 +108,12 @@ TEST_F(TailTrimTest, RecordAfterAFailedTrimHasThreeKeys)
     EXPECT_EQ(record.keys(), (QStringList {"stoppedAt", "stoppedBy", "tailTrimmedSeconds"}));
     EXPECT_EQ(record.value(QStringLiteral("tailTrimmedSeconds")).toDouble(-1), 0.0);
     EXPECT_TRUE(QDir(folder->path()).entryList({QStringLiteral(".stop-*")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(TailTrimTest, RecordThatCannotBeWrittenIsLogged)
+{
+    TailTrim::writeSidecar(path(QStringLiteral("no-such-folder/stop.json")), QStringLiteral("remote-button"), 0, std::nullopt);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [write stop.json]")));
 }
 
 } // namespace

@@ -1,5 +1,8 @@
+#include "platform/image/ImageBlur.h"
+#include "platform/image/ImageColor.h"
 #include "platform/image/ImageCompositing.h"
 #include "platform/image/ImageResampling.h"
+#include "platform/image/ImageShapes.h"
 #include "platform/image/RoundedRectShape.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +56,30 @@ TEST(ImageCoreTest, AreaResamplingAveragesAndPlacesAtSubpixelPositions)
     EXPECT_EQ(at(out, 0, 1), cv::Vec4b(10, 20, 30, 255));
 }
 
+TEST(ImageCoreTest, UpscalingKeepsPremultipliedColourWithinAlpha)
+{
+    cv::Mat edge = solid(6, 6, {0, 0, 0, 0});
+    edge(cv::Rect(3, 0, 3, 6)).setTo(cv::Scalar(255, 255, 255, 255));
+    cv::Mat out;
+    ImageResampling::draw(edge, QTransform::fromScale(3.3, 3.3), QRect(0, 0, 19, 19), out, ImageResampling::Filter::lanczos);
+    for (int y = 0; y < out.rows; ++y)
+        for (int x = 0; x < out.cols; ++x)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_LE(at(out, x, y)[c], at(out, x, y)[3]);
+}
+
+TEST(ImageCoreTest, LargeBlurKeepsMassAndSpreads)
+{
+    cv::Mat image = solid(200, 200, {0, 0, 0, 0});
+    image(cv::Rect(80, 80, 40, 40)).setTo(cv::Scalar(255, 255, 255, 255));
+    const double before = cv::sum(image)[3];
+    ImageBlur::gaussian(image, 20, false);
+    EXPECT_NEAR(cv::sum(image)[3] / before, 1.0, 0.03);
+    EXPECT_GT(at(image, 100, 100)[3], 100);
+    EXPECT_GT(at(image, 100, 135)[3], 10); // spread past the square
+    EXPECT_LT(at(image, 100, 100)[3], 255);
+}
+
 TEST(ImageCoreTest, CompositingOverWithAlphaAndMask)
 {
     cv::Mat dst = solid(4, 4, {0, 0, 200, 255});
@@ -85,6 +112,45 @@ TEST(ImageCoreTest, CompositingOverWithAlphaAndMask)
     EXPECT_EQ(at(cut, 2, 0)[3], 0);
     EXPECT_EQ(ImageCompositing::contentBounds(image), QRect(1, 0, 2, 1));
     EXPECT_TRUE(ImageCompositing::contentBounds(solid(3, 3, {0, 0, 0, 0})).isEmpty());
+}
+
+TEST(ImageCoreTest, RingsCoverOnlyTheBandBetweenTheirShapes)
+{
+    cv::Mat image = solid(40, 40, {0, 0, 0, 0});
+    ImageShapes::strokeRoundedRect(image, {}, QRectF(5, 5, 30, 30), 4, 2, {1, 1, 1, 1});
+    EXPECT_EQ(at(image, 20, 20)[3], 0); // the middle stays clear
+    EXPECT_EQ(at(image, 20, 5)[3], 255); // on the outline
+    EXPECT_EQ(at(image, 20, 1)[3], 0);
+    // A vertical fade scales the ring row by row.
+    cv::Mat faded = solid(40, 40, {0, 0, 0, 0});
+    ImageShapes::strokeRoundedRect(faded, {}, QRectF(5, 5, 30, 30), 4, 2, {1, 1, 1, 1}, [](double y) { return y < 20 ? 1.0 : 0.25; });
+    EXPECT_EQ(at(faded, 20, 5)[3], 255);
+    EXPECT_NEAR(at(faded, 20, 34)[3], 64, 1);
+}
+
+TEST(ImageCoreTest, ColourControlsAdjustWithoutBreakingAlpha)
+{
+    cv::Mat picture = solid(3, 3, {40, 120, 200, 255});
+    ImageColor::colorControls(picture, 1, 0, 0);
+    const cv::Vec4b grey = at(picture, 1, 1);
+    EXPECT_NEAR(grey[0], grey[1], 1);
+    EXPECT_NEAR(grey[1], grey[2], 1);
+
+    cv::Mat darker = solid(2, 2, {128, 128, 128, 255});
+    ImageColor::exposure(darker, -1);
+    EXPECT_LT(at(darker, 0, 0)[1], 100);
+    cv::Mat warmer = solid(2, 2, {128, 128, 128, 255});
+    ImageColor::temperatureAndTint(warmer, QPointF(6500, 0), QPointF(5800, 0));
+    EXPECT_GT(at(warmer, 0, 0)[2], at(warmer, 0, 0)[0]); // red above blue
+
+    cv::Mat flat = solid(8, 8, {90, 90, 90, 255});
+    ImageColor::sharpenLuminance(flat, 0.35, 1.4);
+    EXPECT_EQ(at(flat, 4, 4), cv::Vec4b(90, 90, 90, 255));
+
+    cv::Mat translucent = solid(2, 2, {100, 100, 100, 100});
+    ImageColor::colorControls(translucent, 1.5, 1.2, 0.2);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_LE(at(translucent, 0, 0)[c], 100);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "compositing/RasterFlip.h"
+#include "compositing/ShapeMasking.h"
 #include "compositing/StudioBackdrop.h"
 #include "compositing/StudioRenderer.h"
 
@@ -15,6 +16,8 @@ QByteArray hash(const PixelBuffer& pixels)
         h.addData(QByteArrayView(reinterpret_cast<const char*>(pixels.row(y)), pixels.width() * 4));
     return h.result();
 }
+
+int luma(const uint8_t* p) { return (p[0] * 18 + p[1] * 183 + p[2] * 54) >> 8; }
 
 TEST(StudioBackdropTest, PlateExtentsCentreTheFrame)
 {
@@ -49,6 +52,72 @@ TEST(StudioBackdropTest, PlatesAreOpaqueDeterministicAndDistinct)
     }
     const StudioGeometry geometry(QSizeF(240, 135), 16.0 / 9, FaceLayout::bottomRight, StudioBackground::darkRoom);
     EXPECT_EQ(hash(StudioRenderer::makeRoom(geometry).pixels), hash(StudioRenderer::makeRoom(geometry).pixels));
+}
+
+TEST(StudioBackdropTest, GrainIsSeededSmallAndLeansDark)
+{
+    PixelBuffer flat(64, 64);
+    flat.fill(128, 128, 128, 255);
+    PixelBuffer again = flat;
+    StudioBackdrop::addGrain(flat, 1142437, 5, 0.55);
+    StudioBackdrop::addGrain(again, 1142437, 5, 0.55);
+    EXPECT_EQ(hash(flat), hash(again));
+    long sum = 0;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const uint8_t* p = flat.row(y) + 4 * x;
+            ASSERT_GE(p[0], 126);
+            ASSERT_LE(p[0], 130);
+            ASSERT_EQ(p[0], p[2]); // the same offset on every colour
+            ASSERT_EQ(p[3], 255);
+            sum += p[0] - 128;
+        }
+    }
+    EXPECT_LT(sum, 0);
+    // The first draw of the stream: the top-left pixel.
+    StudioBackdrop::SplitMix64 random(1142437);
+    PixelBuffer one(1, 1);
+    one.fill(128, 128, 128, 255);
+    StudioBackdrop::addGrain(one, 1142437, 5, 0.55);
+    EXPECT_EQ(one.row(0)[1], 128 + static_cast<int>(5 * (random.fraction() - 0.55)));
+}
+
+TEST(StudioBackdropTest, DotPaperGridIsSpacedAndUngrained)
+{
+    const StudioBackdrop::Plate plate = StudioBackdrop::makeLightPlate(StudioBackground::dotPaper, QSize(1920, 1080), 1.1);
+    ASSERT_EQ(plate.extent, QRectF(-96, -54, 2112, 1188));
+    const auto frame = [&](int x, int y) { return plate.pixels.row(y + 54) + 4 * (x + 96); };
+    // Dots every 34 px from (17, 17) of the frame, paper between them.
+    for (const auto& [x, y] : {std::pair{17, 17}, {51, 17}, {17, 51}, {1003, 527}})
+        EXPECT_LT(luma(frame(x, y)) + 15, luma(frame(x + 17, y))) << x << "," << y;
+    // No grain: neighbouring paper pixels away from dots are equal.
+    EXPECT_EQ(luma(frame(800, 600)), luma(frame(801, 600)));
+}
+
+TEST(StudioBackdropTest, AlphaMasksFollowThePathInRenderSpace)
+{
+    QPainterPath square;
+    square.addRect(QRectF(10, 5, 20, 10));
+    const ImageLayer mask = ShapeMasking::alphaMask(QSizeF(50, 40), square);
+    const auto alphaAt = [&](int x, int y) {
+        const QPoint local = QPoint(x, y) - mask.origin;
+        if (!QRect(QPoint(), QSize(mask.pixels.width(), mask.pixels.height())).contains(local))
+            return 0;
+        return static_cast<int>(mask.pixels.row(local.y())[4 * local.x() + 3]);
+    };
+    // Render y 5…15 is raster rows 25…35 of a 40-row canvas.
+    EXPECT_EQ(alphaAt(20, 30), 255);
+    EXPECT_EQ(alphaAt(20, 10), 0);
+    EXPECT_EQ(alphaAt(20, 24), 0);
+    EXPECT_EQ(alphaAt(20, 34), 255);
+    EXPECT_EQ(mask.pixels.row(30 - mask.origin.y())[4 * (20 - mask.origin.x())], 255); // white
+
+    QPainterPath outside;
+    outside.addRect(QRectF(100, 100, 5, 5));
+    const ImageLayer none = ShapeMasking::alphaMask(QSizeF(50, 40), outside);
+    EXPECT_EQ(none.pixels.width(), 1);
+    EXPECT_EQ(none.pixels.row(0)[3], 0);
+    EXPECT_EQ(ShapeMasking::alphaMask(QSizeF(0, 0), square).pixels.width(), 1);
 }
 
 TEST(StudioBackdropTest, RasterFlipMapsRenderSpaceOnce)

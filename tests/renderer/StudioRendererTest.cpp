@@ -1,10 +1,10 @@
 #include "compositing/RasterFlip.h"
+#include "compositing/StudioCamera.h"
 #include "compositing/StudioRenderer.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <limits>
 
@@ -81,6 +81,43 @@ TEST(StudioRendererTest, WindowLandsWithTheScreenUprightAndRoundedCorners)
     EXPECT_TRUE(isBlue(pixel(out, static_cast<int>(window.left() + radius), static_cast<int>(window.bottom() - radius))));
 }
 
+TEST(StudioRendererTest, FullZoomInTheDarkRoomCoversTheCanvasWithTheScreenAlone)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::darkRoom);
+    Render r;
+    r.frame.zoom = {1, 4, QPointF(0.5, 0.5)};
+    const PixelBuffer& out = r.run(renderer);
+    // No room, no mask, no rim: every pixel is the screen.
+    EXPECT_EQ(boundsWhere(out, [](const uint8_t* p) { return !isBlue(p); }), QRect());
+}
+
+TEST(StudioRendererTest, ShadowsAreBakedAroundWhatTheyShade)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::clay);
+    const QRect window = RasterFlip::rect(renderer.geometry().windowRect, H).toAlignedRect();
+    const QRect shadow = renderer.homeWindowShadow().rect();
+    EXPECT_TRUE(shadow.contains(window.adjusted(1, 1, -1, -1)));
+    // Offset downward: it reaches further below the window than above, and no further up than its blur.
+    const double u = H / 1080.0;
+    EXPECT_GT(shadow.bottom() - window.bottom(), window.top() - shadow.top());
+    EXPECT_LE(window.top() - shadow.top(), std::ceil(3 * 55 * u) + 3);
+    EXPECT_TRUE(QRect(0, 0, W, H).contains(shadow));
+
+    const double rim = renderer.geometry().cardRim;
+    const QRect outer = RasterFlip::rect(renderer.geometry().cardRect.adjusted(-rim, -rim, rim, rim), H).toAlignedRect();
+    EXPECT_TRUE(renderer.homeCardShadow().rect().contains(outer.adjusted(1, 1, -1, -1)));
+
+    // Per-state shadows stay within their window grown by a quarter of the height.
+    for (LayoutState state : StudioLook::layoutStates) {
+        const QRectF face = renderer.geometry().layoutFrame(state).windowRect;
+        const QRect limit = RasterFlip::rect(face.adjusted(-0.25 * H, -0.25 * H, 0.25 * H, 0.25 * H), H).toAlignedRect().adjusted(-1, -1, 1, 1);
+        EXPECT_TRUE(limit.contains(renderer.windowShadow(state).rect())) << qPrintable(StudioLook::rawText(state));
+        EXPECT_FALSE(renderer.cardShadow(state).isEmpty());
+    }
+    // Cached: the same picture on a second ask.
+    EXPECT_EQ(&renderer.windowShadow(LayoutState::face), &renderer.windowShadow(LayoutState::face));
+}
+
 TEST(StudioRendererTest, CardSitsOnItsLayoutFramePerStateAndFaceLayout)
 {
     for (FaceLayout face : StudioLook::faceLayouts) {
@@ -96,6 +133,14 @@ TEST(StudioRendererTest, CardSitsOnItsLayoutFramePerStateAndFaceLayout)
             const std::string what = StudioLook::rawText(face).toStdString() + " " + (state ? StudioLook::rawText(*state).toStdString() : "home");
             expectNear(boundsWhere(r.run(renderer), isRed), RasterFlip::rect(card, H), 1.5, what.c_str());
         }
+        // Half way from FACE to SPLIT the card is the mix of both.
+        Render r;
+        r.frame.camera = &r.camera;
+        r.frame.grade = false;
+        r.frame.layout = LayoutBlend{LayoutState::face, LayoutState::split, 0.5};
+        const QRectF mixed = StudioLayoutFrame::lerp(renderer.geometry().layoutFrame(LayoutState::face),
+            renderer.geometry().layoutFrame(LayoutState::split), 0.5).cardRect;
+        expectNear(boundsWhere(r.run(renderer), isRed), RasterFlip::rect(mixed, H), 1.5, "moving card");
     }
     // The dark room's tall-left card bleeds off the left edge.
     StudioRenderer dark(QSize(W, H), QSizeF(W, H), FaceLayout::tallLeft, StudioBackground::darkRoom);
@@ -104,6 +149,155 @@ TEST(StudioRendererTest, CardSitsOnItsLayoutFramePerStateAndFaceLayout)
     r.frame.grade = false;
     const QRectF card = RasterFlip::rect(dark.geometry().cardRect, H).intersected(QRectF(0, 0, W, H));
     expectNear(boundsWhere(r.run(dark), isRed), card, 1.5, "dark room tall left");
+}
+
+TEST(StudioRendererTest, CardFadesAsOneLayerAndNeedsAPicture)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    Render base, full, almost, half, none, empty;
+    base.run(renderer);
+    for (Render* r : {&full, &almost, &half, &none, &empty})
+        r->frame.camera = &r->camera;
+    almost.frame.cardAlpha = 0.9995;
+    half.frame.cardAlpha = 0.5;
+    none.frame.cardAlpha = 0;
+    empty.camera = PixelBuffer(0, 0);
+    full.run(renderer);
+    almost.run(renderer);
+    half.run(renderer);
+    none.run(renderer);
+    empty.run(renderer);
+    const auto same = [](const PixelBuffer& a, const PixelBuffer& b) { return std::memcmp(a.data(), b.data(), a.byteCount()) == 0; };
+    EXPECT_TRUE(same(full.out, almost.out));
+    EXPECT_TRUE(same(base.out, none.out));
+    EXPECT_TRUE(same(base.out, empty.out));
+    const QPoint centre = RasterFlip::rect(renderer.geometry().cardRect, H).center().toPoint();
+    const int baseRed = pixel(base.out, centre.x(), centre.y())[2];
+    const int fullRed = pixel(full.out, centre.x(), centre.y())[2];
+    EXPECT_NEAR(pixel(half.out, centre.x(), centre.y())[2], (baseRed + fullRed) / 2.0, 3);
+}
+
+TEST(StudioRendererTest, LayoutBlendsResolveToTheirFrames)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::tallLeft, StudioBackground::silkWaves);
+    const StudioGeometry& g = renderer.geometry();
+    EXPECT_FALSE(renderer.layoutFrame(std::nullopt));
+    EXPECT_EQ(*renderer.layoutFrame(LayoutBlend{LayoutState::face, LayoutState::face, 0.2}), g.layoutFrame(LayoutState::face));
+    EXPECT_EQ(*renderer.layoutFrame(LayoutBlend{LayoutState::face, LayoutState::split, 1.5}), g.layoutFrame(LayoutState::split));
+    EXPECT_EQ(*renderer.layoutFrame(LayoutBlend{LayoutState::face, LayoutState::split, -1}), g.layoutFrame(LayoutState::face));
+
+    const auto draw = [&](std::optional<LayoutBlend> layout) {
+        Render r;
+        r.frame.camera = &r.camera;
+        r.frame.layout = layout;
+        r.run(renderer);
+        return r.out;
+    };
+    const auto same = [](const PixelBuffer& a, const PixelBuffer& b) { return std::memcmp(a.data(), b.data(), a.byteCount()) == 0; };
+    // The home frame draws exactly like no layout; a finished blend exactly like its to-state.
+    EXPECT_TRUE(same(draw(std::nullopt), draw(LayoutBlend{LayoutState::screen, LayoutState::screen, 1})));
+    EXPECT_TRUE(same(draw(LayoutBlend{LayoutState::face, LayoutState::split, 1}), draw(LayoutBlend{LayoutState::split, LayoutState::split, 0.3})));
+    EXPECT_FALSE(same(draw(LayoutBlend{LayoutState::face, LayoutState::split, 0.5}), draw(LayoutBlend{LayoutState::split, LayoutState::split, 1})));
+}
+
+TEST(StudioRendererTest, CursorSpritesKeepTheirTipOnTheHotspot)
+{
+    const StudioRenderer::CursorSprite arrow = StudioRenderer::makeCursor(CursorShape::arrow);
+    EXPECT_EQ(arrow.image.pixels.width(), 312);
+    EXPECT_EQ(arrow.image.pixels.height(), 410);
+    EXPECT_EQ(arrow.hotspot, QPointF(70, 340));
+    EXPECT_DOUBLE_EQ(arrow.unit, 14);
+    EXPECT_GT(arrow.image.pixels.row(71)[4 * 71 + 3], 200); // just inside the tip
+    EXPECT_EQ(arrow.image.pixels.row(20)[4 * 290 + 3], 0);
+    for (CursorShape shape : {CursorShape::iBeam, CursorShape::hand}) {
+        const StudioRenderer::CursorSprite sprite = StudioRenderer::makeCursor(shape);
+        const QRectF bb = StudioRenderer::cursorPath(shape).body.boundingRect();
+        EXPECT_EQ(sprite.hotspot, QPointF(70 - 14 * bb.left(), sprite.image.pixels.height() - 70 + 14 * bb.top()));
+    }
+    EXPECT_TRUE(StudioRenderer::cursorPath(CursorShape::hand).detail.has_value());
+    EXPECT_FALSE(StudioRenderer::cursorPath(CursorShape::arrow).detail.has_value());
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    EXPECT_EQ(renderer.sprite(CursorShape::other), renderer.sprite(CursorShape::arrow));
+}
+
+TEST(StudioRendererTest, PointerIsDrawnAtItsPositionAndScale)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    const auto drawAt = [&](double x, double y) {
+        const std::vector<Click> clicks{{0, x, y}, {10, x, y}};
+        const auto path = PointerPath::fromClicks(clicks);
+        Render r;
+        r.screen = solid(W, H, 255, 255, 255);
+        r.frame.pointer = path ? &*path : nullptr;
+        r.frame.time = 5;
+        r.run(renderer);
+        return r.out;
+    };
+    const PixelBuffer out = drawAt(0.5, 0.5);
+    const QRectF window = renderer.geometry().windowRect;
+    const QPointF tip = RasterFlip::point(window.center(), H);
+    // The cream body and brown outline take blue out of the white screen; the soft shadow falls down-right.
+    const QRect near = QRectF(tip.x() - 10, tip.y() - 10, 40, 40).toAlignedRect();
+    const QRect sprite = boundsWhere(out, [](const uint8_t* p) { return p[0] < 235; }, near);
+    const double m = window.width() / W; // magnification with the screen fitted into the window
+    const double body = 0.046 * H * std::sqrt(m); // 19.3 path units
+    EXPECT_NEAR(sprite.left(), tip.x(), 1.5);
+    EXPECT_NEAR(sprite.top(), tip.y(), 1.5);
+    EXPECT_GE(sprite.height(), body - 1);
+    EXPECT_LE(sprite.height(), body * 1.4);
+
+    // The range test: 1.004 still draws (within the window's 2-pixel margin), 1.006 does not.
+    const PixelBuffer plain = drawAt(-1, -1);
+    const auto differs = [&](const PixelBuffer& a) { return std::memcmp(a.data(), plain.data(), a.byteCount()) != 0; };
+    EXPECT_TRUE(differs(drawAt(1.004, 0.5)));
+    EXPECT_FALSE(differs(drawAt(1.006, 0.5)));
+
+    // The press dip: full size outside −0.04…0.2 s around a click, 84 % at its deepest.
+    const std::vector<Click> click{{1.0, 0.5, 0.5}};
+    EXPECT_DOUBLE_EQ(StudioRenderer::pressScale(0.95, click), 1.0);
+    EXPECT_DOUBLE_EQ(StudioRenderer::pressScale(0.96, click), 1.0);
+    EXPECT_NEAR(StudioRenderer::pressScale(1.08, click), 0.84, 1e-9);
+    EXPECT_DOUBLE_EQ(StudioRenderer::pressScale(1.21, click), 1.0);
+}
+
+TEST(StudioRendererTest, RipplesGrowAndFadeOverHalfASecond)
+{
+    const auto start = StudioRenderer::clickRipple(0, 1, 1080);
+    ASSERT_TRUE(start);
+    EXPECT_NEAR(start->radius, 0.046 * 1080 * 0.45, 1e-9);
+    EXPECT_NEAR(start->alpha, 0.75, 1e-9);
+    const auto last = StudioRenderer::clickRipple(0.55, 1, 1080);
+    ASSERT_TRUE(last);
+    EXPECT_NEAR(last->radius, 0.046 * 1080 * 1.3, 1e-9);
+    EXPECT_NEAR(last->alpha, 0, 1e-12);
+    EXPECT_FALSE(StudioRenderer::clickRipple(0.56, 1, 1080));
+    EXPECT_FALSE(StudioRenderer::clickRipple(-0.01, 1, 1080));
+    EXPECT_DOUBLE_EQ(StudioRenderer::clickRipple(0.2, 0.1, 1080)->radius, StudioRenderer::clickRipple(0.2, 0.3, 1080)->radius);
+    EXPECT_GT(StudioRenderer::clickRipple(0.2, 4, 1080)->radius, StudioRenderer::clickRipple(0.2, 1, 1080)->radius);
+
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    Render r;
+    r.screen = solid(W, H, 255, 255, 255);
+    const std::vector<Click> clicks{{1.0, 0.5, 0.5}};
+    r.frame.clicks = &clicks;
+    r.frame.showClicks = true;
+    r.frame.time = 1.3;
+    const PixelBuffer& out = r.run(renderer);
+    const double m = renderer.geometry().windowRect.width() / W;
+    const double R = StudioRenderer::clickRipple(0.3, m, H)->radius;
+    const QPointF centre = RasterFlip::point(renderer.geometry().windowRect.center(), H);
+    const QRect ring = boundsWhere(out, [](const uint8_t* p) { return p[0] < 245; },
+        QRectF(centre.x() - 2 * R, centre.y() - 2 * R, 4 * R, 4 * R).toAlignedRect());
+    EXPECT_NEAR(ring.center().x(), centre.x(), 1.5);
+    EXPECT_GT(ring.width() / 2.0, 0.75 * R);
+    EXPECT_LT(ring.width() / 2.0, 1.05 * R);
+    // Without showClicks nothing is drawn.
+    Render quiet;
+    quiet.screen = solid(W, H, 255, 255, 255);
+    quiet.frame.clicks = &clicks;
+    quiet.frame.time = 1.3;
+    quiet.run(renderer);
+    EXPECT_TRUE(boundsWhere(quiet.out, [](const uint8_t* p) { return p[0] < 245; }, ring).isEmpty());
 }
 
 TEST(StudioRendererTest, RenderRefusesAWrongOutputSizeOrAMissingScreen)

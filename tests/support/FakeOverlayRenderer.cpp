@@ -52,6 +52,7 @@ OverlayRendererFactory FakeOverlayRenderer::factory(std::shared_ptr<Record> reco
     return [record](const Setup& setup) {
         {
             std::lock_guard guard(record->lock);
+            record->renderSize = setup.renderSize;
             record->hasCamera = setup.hasCamera;
             record->hasPhone = setup.hasPhone;
             record->clicks = setup.clicks.size();

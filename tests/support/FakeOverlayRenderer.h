@@ -28,6 +28,7 @@ public:
     struct Record {
         std::mutex lock;
         std::vector<Seen> frames;
+        QSize renderSize;
         bool hasCamera = false;
         bool hasPhone = false;
         size_t clicks = 0;

@@ -98,7 +98,7 @@ void writeScreen(const QString& path, const ScreenRecipe& recipe)
     int64_t written = 0;
     for (int f = 0; written < soundFrames || (video && f < std::lround(recipe.seconds * recipe.frameRate)); ++f) {
         const MediaTime time = MediaTime::fromSeconds(recipe.firstFrame, 600) + MediaTime(f, recipe.frameRate);
-        if (video && time < MediaTime::fromSeconds(recipe.seconds, 600)) {
+        if (video && recipe.pictures && time < MediaTime::fromSeconds(recipe.seconds, 600)) {
             ASSERT_TRUE(video->append(MediaSample::video(busyPicture(recipe.width, recipe.height, f), time, MediaTime(1, recipe.frameRate))));
         }
         if (written < soundFrames) {

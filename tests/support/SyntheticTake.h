@@ -22,6 +22,7 @@ struct ScreenRecipe {
     int audioTracks = 2; // 0: none; 1: microphone; 2: microphone and system sound
     double beepAt = 1.0; // the microphone is silent but for a 50 ms beep here
     bool video = true;
+    bool pictures = true; // false: a video track that never got a picture
 };
 // Busy, slowly moving pictures (so rate control has something to spend its bits on); the system-sound
 // track is a quiet 660 Hz tone.

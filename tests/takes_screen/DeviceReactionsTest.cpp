@@ -6,6 +6,12 @@
 
 namespace {
 
+void turns(int count = 3)
+{
+    for (int i = 0; i < count; ++i)
+        QCoreApplication::processEvents();
+}
+
 TEST_F(ScreenTakeFlow, aPhoneIsAwaitedByThePollAndAttachedWithinTwoSecondsOfAppearing)
 {
     services.phone.size = QSize(); // no picture yet
@@ -29,6 +35,71 @@ TEST_F(ScreenTakeFlow, aPhoneIsAwaitedByThePollAndAttachedWithinTwoSecondsOfAppe
     controller->setPhoneEnabled(false);
     EXPECT_FALSE(controller->phoneWindow());
     EXPECT_FALSE(services.phone.attached);
+}
+
+TEST_F(ScreenTakeFlow, switchingTheBubbleOffDuringATakeHidesItButKeepsThePanelForTheStop)
+{
+    plugInCamera();
+    startTake();
+    film(5);
+    controller->setCameraEnabled(false);
+    ASSERT_TRUE(controller->bubbleWindow());
+    EXPECT_FALSE(controller->bubbleWindow()->isVisible());
+    QCoro::waitFor(controller->stop());
+    EXPECT_FALSE(controller->bubbleWindow());
+    ASSERT_EQ(services.jobs.size(), 1u);
+    EXPECT_FALSE(services.jobs[0].request.bubbleRect.isEmpty()) << "measured where it stood";
+}
+
+TEST_F(ScreenTakeFlow, aCameraAttachedMidTakeIsLoggedSoAndNoCameraFailsTheSwitch)
+{
+    controller->setCameraEnabled(true);
+    turns();
+    EXPECT_FALSE(controller->cameraEnabled());
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("No camera found.")));
+
+    startTake();
+    services.cameraList = {device(QStringLiteral("desk"))};
+    controller->refreshDevices();
+    controller->setCameraEnabled(true);
+    turns();
+    EXPECT_TRUE(controller->bubbleWindow());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("camera attached mid-take")));
+    QCoro::waitFor(controller->discard());
+}
+
+TEST_F(ScreenTakeFlow, thePreferredMicrophoneIsTakenWhenItArrivesBetweenTakesOnly)
+{
+    services.microphoneList.push_back(device(QStringLiteral("Wireless Mic Rx 2")));
+    startTake();
+    controller->refreshDevices();
+    EXPECT_EQ(controller->selectedMicrophoneID(), QStringLiteral("mic")) << "a take keeps its microphone";
+    QCoro::waitFor(controller->discard());
+    controller->refreshDevices();
+    EXPECT_EQ(controller->selectedMicrophoneID(), QStringLiteral("mic")) << "noticed during the take, not taken later";
+
+    services.microphoneList.pop_back();
+    controller->refreshDevices();
+    services.microphoneList.push_back(device(QStringLiteral("Wireless Mic Rx 2")));
+    controller->refreshDevices();
+    EXPECT_EQ(controller->selectedMicrophoneID(), QStringLiteral("Wireless Mic Rx 2"));
+    EXPECT_EQ(readLog().count(QStringLiteral("microphone: Wireless Mic Rx 2 is plugged in, using it as the default")), 1);
+}
+
+TEST_F(ScreenTakeFlow, theTickerFollowsTheTakeClockAndStandsStillWhilePaused)
+{
+    startTake();
+    film(25);
+    EXPECT_GT(controller->elapsed(), 0.1);
+    controller->togglePause();
+    film(15); // the ticker publishes the last filmed moment
+    const double held = controller->elapsed();
+    film(15);
+    EXPECT_DOUBLE_EQ(controller->elapsed(), held);
+    controller->togglePause();
+    film(20);
+    EXPECT_GT(controller->elapsed(), held);
+    QCoro::waitFor(controller->discard());
 }
 
 TEST_F(ScreenTakeFlow, aSidecarThatCannotBeWrittenIsLoggedAndTheTakeStillGoesToTheSaveJob)

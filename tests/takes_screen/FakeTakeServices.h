@@ -23,6 +23,8 @@ public:
     QString device;
     QSize size{640, 360};
     bool tall = false;
+    std::optional<QString> configureError;
+    bool filmsFrames = true;
     std::vector<ClipSegment> segments;
     QString recordingPath;
     int stops = 0;
@@ -30,6 +32,8 @@ public:
     std::optional<QString> configure(const QString& id, bool mirrored) override
     {
         calls << QStringLiteral("configure %1 mirrored %2").arg(id).arg(mirrored);
+        if (configureError)
+            return configureError;
         attached = true;
         device = id;
         return std::nullopt;
@@ -60,7 +64,7 @@ public:
         calls << QStringLiteral("stop recording");
         const QString path = recordingPath;
         recordingPath.clear();
-        if (path.isEmpty())
+        if (path.isEmpty() || !filmsFrames)
             co_return std::nullopt;
         QFile movie(path);
         if (movie.open(QIODevice::WriteOnly))
@@ -111,6 +115,8 @@ public:
     PointerState& pointer() override { return pointerState; }
     FrontWindowSource& frontWindow() override { return front; }
     void queueSaveJob(const SaveJobHandover& job) override { jobs.push_back(job); }
+
+    void announceDeviceChange() { Q_EMIT devicesChanged(); }
 };
 
 inline CaptureDeviceInfo device(const QString& id)

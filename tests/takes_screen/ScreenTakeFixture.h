@@ -38,6 +38,11 @@ protected:
         controller->setCaptureMicrophone(false);
         controller->setCaptureSystemAudio(false);
         QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
+        clearPhases();
+    }
+
+    void clearPhases()
+    {
         phases.clear();
         lastPhase = controller->phase().kind();
     }

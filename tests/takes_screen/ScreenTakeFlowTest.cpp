@@ -2,10 +2,14 @@
 
 #include "capture/ClickTracker.h"
 #include "capture/PointerLog.h"
+#include "framing/CameraBubbleWindow.h"
+#include "framing/CountdownWindow.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -119,6 +123,19 @@ TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheReq
             .arg(std::max<int>(0, static_cast<int>(request.layoutTimeline.stops.size()) - 1)));
 }
 
+TEST_F(ScreenTakeFlow, aRemoteStopHandsTheFlagToTheSaveJobAndClearsIt)
+{
+    controller->setScreenLayout(ScreenLayout::classic);
+    startTake();
+    film(10);
+    controller->setStopCameFromRemote(true);
+    QCoro::waitFor(controller->stop());
+    EXPECT_FALSE(controller->stopCameFromRemote());
+    ASSERT_EQ(services.jobs.size(), 1u);
+    EXPECT_TRUE(services.jobs[0].byRemote);
+    EXPECT_FALSE(services.jobs[0].request.outputSize) << "the classic look keeps the screen's size";
+}
+
 TEST_F(ScreenTakeFlow, startsThatCannotGoOnSayWhyAndTouchNoFolder)
 {
     controller->setSelectedDisplayID(99);
@@ -143,6 +160,53 @@ TEST_F(ScreenTakeFlow, startsThatCannotGoOnSayWhyAndTouchNoFolder)
     EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
 }
 
+TEST_F(ScreenTakeFlow, aScreenThatWillNotStartLeavesNoEmptyFolderBehind)
+{
+    services.screen->startError = QStringLiteral("the grabber is gone");
+    QCoro::waitFor(controller->start());
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("Capture could not start: the grabber is gone")));
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::failed}));
+    EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("discarded empty folder video 1")));
+    EXPECT_FALSE(controller->projectFolder());
+    EXPECT_FALSE(controller->hasScreenRecorder());
+}
+
+TEST_F(ScreenTakeFlow, aCountdownRunsBeforeTheTakeAndOneCutShortByAPhaseChangeStartsNothing)
+{
+    controller->setCountdownSeconds(1);
+    startTake();
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::countingDown, Kind::preparing, Kind::recording}));
+    film(5);
+    QCoro::waitFor(controller->stop());
+    clearPhases();
+
+    auto first = controller->start();
+    ASSERT_EQ(controller->phase().kind(), Kind::countingDown);
+    // The phase is changed under the countdown; a second start in the same turn finds the first still in flight.
+    controller->setPhase(RecordingPhase::idle());
+    auto second = controller->start();
+    QCoro::waitFor(second);
+    QCoro::waitFor(first);
+    EXPECT_EQ(controller->phase().kind(), Kind::idle);
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::countingDown, Kind::idle}));
+    EXPECT_FALSE(controller->hasScreenRecorder());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("start abandoned: the countdown was interrupted")));
+}
+
+TEST_F(ScreenTakeFlow, operationsOutOfTurnChangeNothing)
+{
+    QCoro::waitFor(controller->stop());
+    QCoro::waitFor(controller->discard());
+    controller->togglePause();
+    EXPECT_TRUE(phases.empty());
+    startTake();
+    clearPhases();
+    QCoro::waitFor(controller->start());
+    EXPECT_TRUE(phases.empty()) << "a start while recording does nothing";
+    QCoro::waitFor(controller->discard());
+}
+
 TEST_F(ScreenTakeFlow, discardingTheFirstTakeRemovesTheFolderItMade)
 {
     startTake();
@@ -158,6 +222,55 @@ TEST_F(ScreenTakeFlow, discardingTheFirstTakeRemovesTheFolderItMade)
     EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
     EXPECT_TRUE(readLog().contains(QStringLiteral("discarded take in video 1")));
     EXPECT_TRUE(services.jobs.empty());
+}
+
+TEST_F(ScreenTakeFlow, discardingALaterTakeKeepsTheFolderAndTheEarlierTake)
+{
+    startTake();
+    film(10);
+    QCoro::waitFor(controller->stop());
+    startTake();
+    EXPECT_EQ(controller->takeSuffix(), QStringLiteral("-2"));
+    film(10);
+    QCoro::waitFor(controller->discard());
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("zoom.json")}));
+    // The number is free again.
+    startTake();
+    EXPECT_EQ(controller->takeSuffix(), QStringLiteral("-2"));
+    QCoro::waitFor(controller->discard());
+}
+
+TEST_F(ScreenTakeFlow, aFolderHoldingAnythingElseSurvivesTheDiscard)
+{
+    startTake();
+    film(5);
+    QFile other(folderPath(QStringLiteral("video 1/notes.txt")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close(); // zero bytes, but not this take's
+    QCoro::waitFor(controller->discard());
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), QStringList{QStringLiteral("notes.txt")});
+}
+
+TEST_F(ScreenTakeFlow, aCameraUnpluggedMidTakeKeepsItsBubbleUntilTheStopAndTheTakeSucceeds)
+{
+    plugInCamera();
+    ASSERT_TRUE(controller->bubbleWindow());
+    startTake();
+    film(10);
+    services.cameraList.clear();
+    services.announceDeviceChange();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(services.camera.attached);
+    ASSERT_TRUE(controller->bubbleWindow()) << "the panel stays so the stop can measure it";
+    film(10);
+    QCoro::waitFor(controller->stop());
+    EXPECT_EQ(controller->phase().kind(), Kind::idle);
+    ASSERT_EQ(services.jobs.size(), 1u);
+    EXPECT_FALSE(services.jobs[0].request.bubbleRect.isEmpty());
+    EXPECT_TRUE(services.jobs[0].request.cameraURL);
+    EXPECT_FALSE(controller->bubbleWindow()) << "after the take the panel of a gone camera goes";
+    EXPECT_TRUE(controller->cameraEnabled());
 }
 
 TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndShowsTheFailure)
@@ -180,6 +293,19 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
     EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("camera.mov"), QStringLiteral("raw.mov")}));
     EXPECT_GT(QFileInfo(folderPath(QStringLiteral("video 1/raw.mov"))).size(), 0);
     EXPECT_TRUE(services.jobs.empty());
+}
+
+TEST_F(ScreenTakeFlow, aScreenStopThatFailsStillClosesTheCameraAndKeepsItsFile)
+{
+    plugInCamera();
+    startTake();
+    // No screen frame ever arrives: the screen movie cannot be finished.
+    QCoro::waitFor(controller->stop());
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("Nothing was recorded — no frames ever arrived from the screen")));
+    EXPECT_EQ(services.camera.stops, 1);
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), QStringList{QStringLiteral("camera.mov")});
+    EXPECT_TRUE(services.jobs.empty());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [stop] Nothing was recorded")));
 }
 
 } // namespace
