@@ -3,12 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 namespace {
-
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double infinity = std::numeric_limits<double>::infinity();
 
 // The Gaussian the path is smoothed with: 35 taps, sigma 5.4 points.
 double weight(int k) { return std::exp(-(k * k) / (2 * 5.4 * 5.4)); }

@@ -5,9 +5,6 @@
 #include "support/FakeInputEvents.h"
 #include "support/FakePointerState.h"
 #include "support/ManualClock.h"
-#include "support/TestEnvironment.h"
-
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 

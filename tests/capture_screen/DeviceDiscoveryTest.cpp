@@ -1,9 +1,5 @@
 #include "capture/DeviceDiscovery.h"
-#include "platform/audio/PulseAudioCatalog.h"
-#include "platform/video/V4L2DeviceCatalog.h"
 #include "support/FakeAudioDeviceCatalog.h"
-#include "support/FakeVideoDeviceCatalog.h"
-#include "support/PrivateNullSink.h"
 
 #include <algorithm>
 

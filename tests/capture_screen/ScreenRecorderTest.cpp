@@ -104,7 +104,6 @@ TEST_F(ScreenRecording, writesVideoThenMicrophoneThenSystemFromTheFirstFrameAndF
     EXPECT_EQ(system->request.source, AudioCapture::Source::systemAudio);
     EXPECT_TRUE(readLog().contains(QStringLiteral("capture started 320x180 @30 mic:true micDevice:system default system:true")));
 
-
     // Sound before the first frame: voice follow hears it, the file never gets it.
     FakeAudioCapture::push(*microphone, 99.90);
     FakeAudioCapture::push(*system, 99.90);
