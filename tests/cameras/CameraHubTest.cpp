@@ -56,54 +56,6 @@ TEST_F(CameraHubTest, TwoSubscribersBothGetEveryFrameInOrder)
     EXPECT_EQ(hub->streamStarts(), 1);
 }
 
-TEST(CameraHubFanOut, MirroringIsPerSubscriberAndComputedOncePerFrame)
-{
-    auto hub = FakeCameraHub::make();
-    Collector plain, mirroredA, mirroredB;
-    mirroredA.mirrored = mirroredB.mirrored = true;
-    auto p = hub->subscribe(plain.handlers());
-    auto m1 = hub->subscribe(mirroredA.handlers(), true);
-    auto m2 = hub->subscribe(mirroredB.handlers(), true);
-    p->start();
-    m1->start();
-    m2->start();
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(hub->emitFrame(10.0 + i / 30.0));
-    EXPECT_EQ(plain.counters, (std::vector<int64_t>{0, 1, 2}));
-    EXPECT_EQ(mirroredA.counters, (std::vector<int64_t>{0, 1, 2})); // read back through the mirror
-    EXPECT_EQ(mirroredA.payloads, mirroredB.payloads);
-    EXPECT_NE(mirroredA.payloads.front(), plain.payloads.front());
-    m1->setMirrored(false);
-    mirroredA.mirrored = false;
-    hub->emitFrame(11.0);
-    EXPECT_EQ(mirroredA.counters.back(), 3);
-    EXPECT_EQ(mirroredA.payloads.back(), plain.payloads.back());
-}
-
-TEST_F(CameraHubTest, StreamRunsWhileAnySubscriptionIsStarted)
-{
-    EXPECT_FALSE(hub->isStreaming());
-    EXPECT_FALSE(hub->emitFrame(1.0)); // subscribed but not started: no stream
-    a->start();
-    b->start();
-    EXPECT_TRUE(hub->isStreaming());
-    a->stop();
-    EXPECT_TRUE(hub->isStreaming());
-    EXPECT_TRUE(hub->emitFrame(1.0));
-    EXPECT_TRUE(first.counters.empty()); // a stopped subscription hears nothing
-    EXPECT_EQ(second.counters.size(), 1u);
-    b.reset();
-    EXPECT_FALSE(hub->isStreaming());
-    EXPECT_EQ(hub->streamStarts(), 1);
-
-    // A refused stream leaves the subscription stopped.
-    hub->refuseStreaming = true;
-    EXPECT_FALSE(a->start());
-    EXPECT_FALSE(a->isStarted());
-    hub->refuseStreaming = false;
-    EXPECT_TRUE(a->start());
-}
-
 TEST_F(CameraHubTest, EverySubscriberHearsADisconnectOnceAndTheHubCannotRestart)
 {
     a->start();
@@ -132,32 +84,6 @@ TEST(CameraHubDisconnect, SubscriberMayStopItselfFromItsCallback)
     hub->emitFrame(1.1);
     EXPECT_EQ(frames, 1);
     EXPECT_FALSE(hub->isStreaming());
-}
-
-TEST(CameraHubRegistry, SameDeviceSharesOneHubUntilItIsGone)
-{
-    int opens = 0;
-    CameraHubRegistry registry([&](const QString& id) {
-        ++opens;
-        if (id == QStringLiteral("missing"))
-            return CameraHubRegistry::Result{nullptr, CameraHub::Error{CameraHub::Error::Code::cannotOpen, id}};
-        return CameraHubRegistry::Result{FakeCameraHub::make({}, id), std::nullopt};
-    });
-    auto first = registry.hub(QStringLiteral("desk")).hub;
-    auto again = registry.hub(QStringLiteral("desk")).hub;
-    EXPECT_EQ(first, again);
-    EXPECT_NE(registry.hub(QStringLiteral("phone")).hub, first);
-    EXPECT_EQ(opens, 2);
-
-    std::static_pointer_cast<FakeCameraHub>(first)->disconnect(); // unplugged and plugged back in
-    auto replugged = registry.hub(QStringLiteral("desk")).hub;
-    EXPECT_NE(replugged, first);
-    EXPECT_TRUE(replugged->isConnected());
-
-    const auto failed = registry.hub(QStringLiteral("missing"));
-    EXPECT_FALSE(failed.hub);
-    ASSERT_TRUE(failed.error);
-    EXPECT_EQ(registry.hub(QStringLiteral("missing")).error->code, CameraHub::Error::Code::cannotOpen);
 }
 
 } // namespace

@@ -65,21 +65,6 @@ TEST_F(CameraMovieTest, ThreeSecondTakeIsHighProfileH264WithoutReorderingOnTakeT
     EXPECT_NEAR(spans[0].end, 89 / 30.0, 1e-6);
 }
 
-TEST_F(CameraMovieTest, LateCameraKeepsTakeTimeAndShowsAsTheFirstSpanStart)
-{
-    frames(101.2, 103.0); // the camera's first picture comes 1.2 s into the take
-    ASSERT_EQ(QCoro::waitFor(recorder.stopRecording()), file);
-    // The first picture is held from take time 0, so the late frames stay where the take had them.
-    const auto times = packetTimes(MovieProbe::streams(file, true));
-    ASSERT_EQ(times.size(), 55u);
-    EXPECT_NEAR(times[0], 0.0, 1e-3);
-    EXPECT_NEAR(times[1], 1.2, 1e-3);
-    EXPECT_NEAR(times.back(), 1.2 + 53 / 30.0, 1e-3);
-    const auto spans = recorder.recordedSegments();
-    ASSERT_EQ(spans.size(), 1u);
-    EXPECT_NEAR(spans[0].start, 1.2, 1e-6);
-}
-
 TEST_F(CameraMovieTest, DisconnectMidTakeKeepsThePlayableFile)
 {
     frames(100.0, 102.5);

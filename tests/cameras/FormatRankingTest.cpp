@@ -48,16 +48,6 @@ TEST(FormatRankingEdges, DeviceWithoutFormatsHasNoWinner)
     EXPECT_FALSE(DeviceVideoRecorder::bestFormatIndex({}, true));
 }
 
-TEST(FrameDuration, TopRateIsCappedAtSixtyAndRounded)
-{
-    EXPECT_EQ(DeviceVideoRecorder::frameDurationFor(120), MediaTime(1, 60));
-    EXPECT_EQ(DeviceVideoRecorder::frameDurationFor(59.94), MediaTime(1, 60));
-    EXPECT_EQ(DeviceVideoRecorder::frameDurationFor(29.97), MediaTime(1, 30));
-    EXPECT_EQ(DeviceVideoRecorder::frameDurationFor(15), MediaTime(1, 15));
-    EXPECT_FALSE(DeviceVideoRecorder::frameDurationFor(0).isValid());
-    EXPECT_FALSE(DeviceVideoRecorder::frameDurationFor(0.3).isValid()); // rounds to no frame rate at all
-}
-
 TEST(SelectBestFormat, AppliesTheWinnerAtItsRateOnceAndPrintsOneLine)
 {
     auto hub = FakeCameraHub::make({format(640, 480, 30), format(1920, 1080, 120), format(1280, 720, 30)}, QStringLiteral("Desk Cam"));
@@ -71,41 +61,6 @@ TEST(SelectBestFormat, AppliesTheWinnerAtItsRateOnceAndPrintsOneLine)
     ASSERT_EQ(hub->formatChanges(), 1);
     DeviceVideoRecorder::selectBestFormat(*hub, false);
     EXPECT_EQ(hub->formatChanges(), 1);
-}
-
-TEST(SelectBestFormat, DeviceThatCannotBeConfiguredStaysUnchangedSilently)
-{
-    auto hub = FakeCameraHub::make({format(640, 480, 30), format(1920, 1080, 30)});
-    hub->refuseConfiguration = true;
-    ::testing::internal::CaptureStdout();
-    DeviceVideoRecorder::selectBestFormat(*hub, false);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(hub->activeFormatIndex(), 0u);
-}
-
-// The list a camera gives must let the quality picker find 30 fps landscape heights: discrete intervals
-// become single-rate ranges in the device's order, stepwise ones span their slowest to fastest rate.
-TEST(V4l2FrameRates, IntervalsBecomeRateRangesInDeviceOrder)
-{
-    using Entry = V4l2CameraHub::IntervalEntry;
-    const auto ranges = V4l2CameraHub::frameRateRanges({Entry{true, 1, 60}, Entry{true, 1001, 30000}, Entry{true, 0, 30},
-        Entry{false, 1, 30, 1, 5}});
-    ASSERT_EQ(ranges.size(), 3u);
-    EXPECT_DOUBLE_EQ(ranges[0].minFrameRate, 60);
-    EXPECT_DOUBLE_EQ(ranges[0].maxFrameRate, 60);
-    EXPECT_NEAR(ranges[1].maxFrameRate, 29.97, 0.001);
-    EXPECT_DOUBLE_EQ(ranges[2].minFrameRate, 5);
-    EXPECT_DOUBLE_EQ(ranges[2].maxFrameRate, 30);
-    EXPECT_TRUE(V4l2CameraHub::frameRateRanges({Entry{false, 1, 30, 0, 0}}).empty());
-}
-
-TEST(V4l2PixelFormats, OnlyDecodableFormatsAreListedCompressedFirst)
-{
-    EXPECT_EQ(V4l2CameraHub::pixelFormatFor(V4l2CameraHub::fourccFor(CameraHub::PixelFormat::mjpeg)), CameraHub::PixelFormat::mjpeg);
-    EXPECT_EQ(V4l2CameraHub::pixelFormatFor(V4l2CameraHub::fourccFor(CameraHub::PixelFormat::yuyv)), CameraHub::PixelFormat::yuyv);
-    EXPECT_EQ(V4l2CameraHub::pixelFormatFor(V4l2CameraHub::fourccFor(CameraHub::PixelFormat::nv12)), CameraHub::PixelFormat::nv12);
-    EXPECT_FALSE(V4l2CameraHub::pixelFormatFor(0x34363248)); // H264 is not read
-    EXPECT_LT(V4l2CameraHub::listingRank(CameraHub::PixelFormat::mjpeg), V4l2CameraHub::listingRank(CameraHub::PixelFormat::yuyv));
 }
 
 TEST(V4l2Open, MissingOrNonCameraNodeIsAnErrorValue)

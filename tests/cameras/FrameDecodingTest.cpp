@@ -91,24 +91,6 @@ QByteArray jpegOf(const QImage& image)
     return bytes;
 }
 
-TEST(FrameDecoding, MotionJpegDecodesFullRangeColours)
-{
-    QImage image(96, 64, QImage::Format_RGB32);
-    image.fill(QColor(255, 255, 255));
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 48; ++x)
-            image.setPixelColor(x, y, QColor(200, 30, 40));
-    const QByteArray jpeg = jpegOf(image);
-    ASSERT_FALSE(jpeg.isEmpty());
-    V4l2FrameDecoder decoder;
-    auto pixels = decoder.decode(CameraHub::PixelFormat::mjpeg, reinterpret_cast<const uint8_t*>(jpeg.constData()), jpeg.size(), 96, 64);
-    ASSERT_TRUE(pixels);
-    EXPECT_EQ(pixels->width(), 96);
-    EXPECT_EQ(pixels->height(), 64);
-    expectNear(pixelAt(*pixels, 10, 30), {40, 30, 200, 255}, 10);
-    expectNear(pixelAt(*pixels, 80, 30), {255, 255, 255, 255}, 4);
-}
-
 TEST(FrameDecoding, BrokenJpegIsDroppedAndTheNextGoodOneStillDecodes)
 {
     QImage image(64, 32, QImage::Format_RGB32);

@@ -100,43 +100,4 @@ TEST(PointerLog, ReadingNeedsTheFirstSixKeysOnly)
         EXPECT_FALSE(PointerLog::decoded(broken)) << broken;
 }
 
-TEST(PointerLog, ZoomMarksFromEntriesOfAtLeastFourValues)
-{
-    PointerLog log;
-    log.zoomMarks = PointerLog::Records{{1.0, 1, 0.25, 0.75}, {2.0, 0.4, 0.1, 0.2}, {3.0, 1, 0.5}, {4.0, 0.6, 0.3, 0.3, 9}};
-    const std::vector<ZoomMark> marks = log.marks();
-    ASSERT_EQ(marks.size(), 3u);
-    EXPECT_EQ(marks[0], (ZoomMark{1.0, true, 0.25, 0.75}));
-    EXPECT_EQ(marks[1], (ZoomMark{2.0, false, 0.1, 0.2}));
-    EXPECT_EQ(marks[2], (ZoomMark{4.0, true, 0.3, 0.3}));
-}
-
-TEST(PointerLog, ShapeKeysUseTheStoredKindElseTheHotSpot)
-{
-    PointerLog log;
-    log.shapes = {
-        {0.0, 0.1, 0.1, 24},         // hot spot only: arrow
-        {1.0, 0.45, 0.3, 24},        // hand
-        {2.0, 0.5, 0.5, 24},         // iBeam
-        {3.0, 0.9, 0.9, 24},         // other
-        {4.0, 0.1, 0.1, 24, 2},      // stored kind wins over an arrow-like hot spot
-        {5.0, 0.5, 0.5, 24, 7},      // out of range: the hot spot decides
-        {6.0, 0.1, 0.1, 24, -1.5},   // truncated toward zero: other
-        {7.0, 0.5, 0.5, 24, 2.9},    // hand
-        {8.0, 0.45, 0.3, 24, 1e300}, // absurd, never written: the hot spot decides
-        {9.0, 0.29, 0.21, 24},       // arrow up to 0.3 across
-        {10.0, 0.3, 0.1, 24},        // other from there
-        {11.0, 0.1, 0.1},            // too short: skipped
-    };
-    const auto keys = log.shapeKeys();
-    const std::vector<CursorShape> expected{CursorShape::arrow, CursorShape::hand, CursorShape::iBeam, CursorShape::other,
-        CursorShape::hand, CursorShape::iBeam, CursorShape::other, CursorShape::hand, CursorShape::hand, CursorShape::arrow,
-        CursorShape::other};
-    ASSERT_EQ(keys.size(), expected.size());
-    for (size_t i = 0; i < keys.size(); ++i) {
-        EXPECT_DOUBLE_EQ(keys[i].time, static_cast<double>(i));
-        EXPECT_EQ(keys[i].shape, expected[i]) << "entry " << i;
-    }
-}
-
 } // namespace

@@ -3,35 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double infinity = std::numeric_limits<double>::infinity();
-
 // The Gaussian the path is smoothed with: 35 taps, sigma 5.4 points.
 double weight(int k) { return std::exp(-(k * k) / (2 * 5.4 * 5.4)); }
-
-TEST(PointerPath, NothingWithoutAUsableSample)
-{
-    EXPECT_FALSE(PointerPath::fromSamples({}));
-    EXPECT_FALSE(PointerPath::fromSamples({{nan, 0.5, 0.5}, {0.0, infinity, 0.5}, {0.0, 0.5, -infinity}, {1.0, 0.5}}));
-    EXPECT_FALSE(PointerPath::fromClicks({}));
-    EXPECT_FALSE(PointerPath().position(1.0));
-}
-
-TEST(PointerPath, SingleSampleHoldsAtEveryTime)
-{
-    const auto path = PointerPath::fromSamples({{nan, 0.9, 0.9}, {2.5, 0.3, 0.4, 7.0}});
-    ASSERT_TRUE(path);
-    EXPECT_DOUBLE_EQ(path->start, 2.5);
-    ASSERT_EQ(path->xs.size(), 1u);
-    for (double t : {-100.0, 2.5, 2.6, 1e9}) {
-        EXPECT_DOUBLE_EQ(path->position(t)->x(), 0.3);
-        EXPECT_DOUBLE_EQ(path->position(t)->y(), 0.4);
-    }
-}
 
 TEST(PointerPath, OneSecondGives121PointsAndSmoothingKeepsARampStraightInside)
 {
@@ -55,29 +31,6 @@ TEST(PointerPath, OneSecondGives121PointsAndSmoothingKeepsARampStraightInside)
     EXPECT_NEAR(path->ys[0], 1.0 - sum / total, 1e-12);
 }
 
-TEST(PointerPath, PositionClampsAndBlendsNeighbours)
-{
-    const auto path = PointerPath::fromSamples({{10.0, 0.0, 0.0}, {11.0, 1.0, 0.5}});
-    ASSERT_TRUE(path);
-    EXPECT_EQ(path->position(5.0), QPointF(path->xs.front(), path->ys.front()));
-    EXPECT_EQ(path->position(10.0), QPointF(path->xs.front(), path->ys.front()));
-    EXPECT_EQ(path->position(11.0), QPointF(path->xs.back(), path->ys.back()));
-    EXPECT_EQ(path->position(50.0), QPointF(path->xs.back(), path->ys.back()));
-    const QPointF between = *path->position(10.0 + 30.25 / 120);
-    EXPECT_NEAR(between.x(), path->xs[30] + 0.25 * (path->xs[31] - path->xs[30]), 1e-12);
-    EXPECT_NEAR(between.y(), path->ys[30] + 0.25 * (path->ys[31] - path->ys[30]), 1e-12);
-}
-
-TEST(PointerPath, EqualTimesKeepTheirOrder)
-{
-    // The first of two samples at 1 s is what the ramp before it heads for.
-    const auto low = PointerPath::fromSamples({{0.0, 0.0, 0.0}, {1.0, 0.2, 0.0}, {1.0, 0.8, 0.0}});
-    const auto high = PointerPath::fromSamples({{0.0, 0.0, 0.0}, {1.0, 0.8, 0.0}, {1.0, 0.2, 0.0}});
-    ASSERT_TRUE(low && high);
-    EXPECT_NEAR(low->xs[60], 0.1, 1e-12);
-    EXPECT_NEAR(high->xs[60], 0.4, 1e-12);
-}
-
 TEST(PointerPath, AbsurdSampleTimesDoNotBlowUpTheResampling)
 {
     const auto path = PointerPath::fromSamples({{0.0, 0.1, 0.1}, {1e15, 0.9, 0.9}, {-1e12, 0.5, 0.5}, {0.5, 0.2, 0.2}});
@@ -87,19 +40,6 @@ TEST(PointerPath, AbsurdSampleTimesDoNotBlowUpTheResampling)
     // Two hours are a long take, not an absurd one; a day and a second is.
     EXPECT_EQ(PointerPath::fromSamples({{0.0, 0.0, 0.0}, {7200.0, 1.0, 1.0}})->xs.size(), 7200u * 120 + 1);
     EXPECT_EQ(PointerPath::fromSamples({{0.0, 0.0, 0.0}, {24.0 * 3600 + 1, 1.0, 1.0}})->xs.size(), 1u);
-}
-
-TEST(PointerPath, ShapeFollowsKeysAndDrawsOtherAsArrow)
-{
-    PointerPath path = *PointerPath::fromSamples({{0.0, 0.5, 0.5}});
-    EXPECT_EQ(path.shape(3.0), CursorShape::arrow);
-    path.shapeKeys = {{1.0, CursorShape::iBeam}, {2.0, CursorShape::other}, {3.0, CursorShape::hand}};
-    EXPECT_EQ(path.shape(0.5), CursorShape::arrow);
-    EXPECT_EQ(path.shape(1.0), CursorShape::iBeam);
-    EXPECT_EQ(path.shape(1.99), CursorShape::iBeam);
-    EXPECT_EQ(path.shape(2.5), CursorShape::arrow);
-    EXPECT_EQ(path.shape(3.0), CursorShape::hand);
-    EXPECT_EQ(path.shape(99.0), CursorShape::hand);
 }
 
 TEST(PointerPathFromClicks, LongGapTravels07SecondsArrivingBeforeTheClick)
@@ -132,21 +72,6 @@ TEST(PointerPathFromClicks, TravelIsSixTenthsOfTheGapBetweenItsLimits)
         EXPECT_NEAR(samples[1][0], 10.0 + c.departure, 1e-9) << "gap " << c.gap;
         EXPECT_NEAR(samples[13][0], 10.0 + c.gap - 0.08, 1e-9) << "gap " << c.gap;
     }
-}
-
-TEST(PointerPathFromClicks, PathRestsOnEachClickAndMovesBetween)
-{
-    const auto path = PointerPath::fromClicks({{0.0, 0.1, 0.2}, {2.0, 0.9, 0.8}, {4.0, 0.3, 0.3}});
-    ASSERT_TRUE(path);
-    EXPECT_DOUBLE_EQ(path->start, 0.0);
-    EXPECT_EQ(path->xs.size(), 4u * 120 + 1);
-    EXPECT_NEAR(path->position(0.0)->x(), 0.1, 1e-9);
-    EXPECT_NEAR(path->position(1.0)->x(), 0.1, 1e-9); // still resting before the departure at 1.22 s
-    EXPECT_NEAR(path->position(2.0)->x(), 0.9, 1e-3);
-    EXPECT_NEAR(path->position(4.0)->y(), 0.3, 1e-3);
-    const double middle = path->position(1.57)->x();
-    EXPECT_GT(middle, 0.4);
-    EXPECT_LT(middle, 0.6);
 }
 
 } // namespace

@@ -74,29 +74,6 @@ TEST_F(VoiceRecording, writesMonoAacFromTheFirstBlockAndFeedsVoiceFollow)
     EXPECT_EQ(stop(), file);
 }
 
-TEST_F(VoiceRecording, aMicrophoneThatCannotOpenOrAnEarlierTakeStopsTheStartAndTouchesNoFile)
-{
-    source->startError = QStringLiteral("the sound source usb-mic is not available");
-    const QString file = path(QStringLiteral("voice.m4a"));
-    const auto error = recorder->start({QStringLiteral("usb-mic"), QStringLiteral("USB Mic")}, file);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->errorDescription(), QStringLiteral("The microphone USB Mic can't be opened: the sound source usb-mic is not available"));
-    EXPECT_FALSE(QFile::exists(file));
-    EXPECT_FALSE(stop());
-
-    // An earlier take at the same path is never replaced.
-    source->startError.reset();
-    QFile earlier(file);
-    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-    earlier.write("earlier voice take");
-    earlier.close();
-    const auto refused = recorder->start({std::nullopt, QStringLiteral("Built-in")}, file);
-    ASSERT_TRUE(refused);
-    EXPECT_TRUE(refused->errorDescription().startsWith(QStringLiteral("The microphone Built-in can't record right now")));
-    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
-    EXPECT_EQ(earlier.readAll(), QByteArray("earlier voice take"));
-}
-
 TEST_F(VoiceRecording, aMicrophoneLostMidTakeIsReportedAndKeepsWhatWasRecorded)
 {
     const QString file = path(QStringLiteral("voice.m4a"));
@@ -109,13 +86,4 @@ TEST_F(VoiceRecording, aMicrophoneLostMidTakeIsReportedAndKeepsWhatWasRecorded)
     EXPECT_EQ(stop(), file);
     EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [voice track recording] the sound source alsa_input stopped")));
     EXPECT_NEAR(MovieProbe::streams(file)[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 1.0, 0.05);
-}
-
-TEST_F(VoiceRecording, aTakeWithoutSoundLeavesNoFileAndSaysSo)
-{
-    const QString file = path(QStringLiteral("voice.m4a"));
-    ASSERT_FALSE(recorder->start({std::nullopt, QStringLiteral("Built-in")}, file));
-    EXPECT_FALSE(stop());
-    EXPECT_FALSE(QFile::exists(file));
-    EXPECT_EQ(failureCount(), 1u);
 }

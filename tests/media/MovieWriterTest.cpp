@@ -100,39 +100,6 @@ TEST_F(MovieWriterTest, LateFirstPictureOpensTheTrackWithAnEmptyEdit)
     }
 }
 
-TEST_F(MovieWriterTest, StartWritingIntoAMissingFolderFailsWithAReason)
-{
-    MovieWriter writer(path(QStringLiteral("no/such/folder/raw.mov")), MovieFileType::quickTimeMovie, MovieWriteMode::capture);
-    ASSERT_NE(writer.addVideoInput(videoSettingsFor(MovieRecipe {})), nullptr);
-    EXPECT_FALSE(writer.startWriting());
-    EXPECT_EQ(writer.status(), MovieWriter::Status::failed);
-    ASSERT_TRUE(writer.error());
-    EXPECT_TRUE(writer.error()->description.contains(QStringLiteral("No such file or directory")));
-}
-
-TEST_F(MovieWriterTest, NonAdvancingPictureIsRefusedAndWritingGoesOn)
-{
-    const QString target = path(QStringLiteral("camera.mov"));
-    MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
-    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieRecipe {}));
-    ASSERT_TRUE(writer.startWriting());
-    EXPECT_FALSE(video->isReadyForMoreMediaData()) << "nothing is taken before the session starts";
-    writer.startSession(MediaTime(5, 1));
-    const auto picture = [&](int f, MediaTime t) { return video->append(MediaSample::video(movingNoise(320, 180, f), t)); };
-    EXPECT_TRUE(picture(0, MediaTime(4, 1))) << "before the session: trimmed";
-    EXPECT_TRUE(picture(1, MediaTime(5, 1)));
-    EXPECT_FALSE(picture(2, MediaTime(5, 1)));
-    EXPECT_EQ(writer.status(), MovieWriter::Status::writing);
-    EXPECT_TRUE(picture(3, MediaTime(51, 10)));
-    video->markAsFinished();
-    EXPECT_FALSE(picture(4, MediaTime(52, 10))) << "finished inputs take nothing";
-    ASSERT_TRUE(writer.finishWriting());
-    EXPECT_EQ(writer.status(), MovieWriter::Status::completed);
-    const auto packets = packetsOf(probe(target, true), 0);
-    ASSERT_EQ(packets.size(), 2u);
-    EXPECT_DOUBLE_EQ(number(packets[0], "pts_time"), 0.0) << "the session start is file time 0";
-}
-
 // A cancelled finishing write and one that runs out of space both leave the old target and no sibling.
 TEST_F(MovieWriterTest, CancelledOrFailedFinishingWriteLeavesTheOldTargetAndNoSibling)
 {
@@ -176,25 +143,6 @@ TEST_F(MovieWriterTest, CancelledOrFailedFinishingWriteLeavesTheOldTargetAndNoSi
     EXPECT_EQ(readText(target), QByteArray("old final"));
 }
 
-TEST_F(MovieWriterTest, NonRealTimeTrackWaitsWhileItRunsASecondAheadOfItsSibling)
-{
-    MovieWriter writer(path(QStringLiteral("final.mov")), MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
-    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieRecipe {}));
-    MovieWriterInput* audio = writer.addAudioInput(AudioSettings {});
-    ASSERT_TRUE(writer.startWriting());
-    writer.startSession(MediaTime::zero());
-    int frame = 0;
-    for (; video->isReadyForMoreMediaData() && frame < 100; ++frame)
-        ASSERT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, frame), MediaTime(frame, 30))));
-    EXPECT_EQ(frame, 32) << "stops just past one second ahead of the silent audio track";
-    EXPECT_TRUE(audio->isReadyForMoreMediaData());
-    ASSERT_TRUE(audio->append(MediaSample::sound(tone(48000, 2, 24000, 0), MediaTime::zero())));
-    EXPECT_TRUE(video->isReadyForMoreMediaData()) << "the sibling caught up";
-    audio->markAsFinished();
-    video->markAsFinished();
-    EXPECT_TRUE(writer.finishWriting());
-}
-
 TEST_F(MovieWriterTest, SoundWithAGapIsPaddedIntoAMonoM4a)
 {
     const QString target = path(QStringLiteral("voice.m4a"));
@@ -228,25 +176,6 @@ TEST_F(MovieWriterTest, SoundWithAGapIsPaddedIntoAMonoM4a)
     }
     EXPECT_LT(hole / 300, 0.01);
     EXPECT_GT(sound / 300, 0.1);
-}
-
-TEST_F(MovieWriterTest, HardwarePreferenceFallsBackToSoftwareWhenNoVaapiDeviceEncodes)
-{
-    VideoSettings settings = videoSettingsFor(MovieRecipe {});
-    settings.preferHardware = true;
-    const QString target = path(QStringLiteral("camera.mov"));
-    MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
-    MovieWriterInput* video = writer.addVideoInput(settings);
-    ASSERT_NE(video, nullptr);
-    const std::string encoder = writer.videoEncoderNames().at(0);
-    EXPECT_TRUE(encoder == "libx264" || (encoder == "h264_vaapi" && QFile::exists(QStringLiteral("/dev/dri")))) << encoder;
-    ASSERT_TRUE(writer.startWriting());
-    writer.startSession(MediaTime::zero());
-    for (int f = 0; f < 10; ++f)
-        ASSERT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, f), MediaTime(f, 30))));
-    video->markAsFinished();
-    ASSERT_TRUE(writer.finishWriting());
-    MovieProbe::expectFields(streamsOfType(probe(target), QStringLiteral("video")).at(0).toObject(), {{"codec_name", "h264"}});
 }
 
 } // namespace

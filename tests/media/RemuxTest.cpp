@@ -63,21 +63,6 @@ TEST_F(RemuxTest, FaceFileKeepsCameraBytesTimingMatrixAndAddsTheMicrophone)
     expectSameBytes(packetsOfTrack(face, 1), micPackets, micPackets.size());
 }
 
-TEST_F(RemuxTest, OffsetMovesATrackAndOpensItWithAnEmptyEdit)
-{
-    const QString source = path(QStringLiteral("camera.mov"));
-    writeMovie(source, {.audioTracks = 0});
-    const QString target = path(QStringLiteral("moved.mov"));
-    ASSERT_FALSE(Remux::write(target, {Remux::Insert {source, 0, MediaTime::zero(), MediaTime::invalid(), MediaTime(3, 4)}}));
-    const MovieAsset asset = assetOf(target);
-    EXPECT_NEAR(asset.tracks()[0].emptyEditDuration.seconds(), 0.75, 1e-3);
-    EXPECT_NEAR(asset.tracks()[0].end().seconds(), 2.75, 1.0 / 30);
-    const auto original = packetsOfTrack(source, 0);
-    const auto moved = packetsOfTrack(target, 0);
-    expectSameBytes(moved, original, original.size());
-    EXPECT_EQ(moved.front().presentationTime(), MediaTime(3, 4));
-}
-
 TEST_F(RemuxTest, TailTrimInPlaceKeepsTheLeadingPacketsByteForByte)
 {
     const QString take = path(QStringLiteral("final.mov"));
