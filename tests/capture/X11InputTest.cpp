@@ -123,6 +123,45 @@ protected:
     std::unique_ptr<EwmhFrontWindow> windows;
 };
 
+TEST(XInputEventsOpen, UnreachableDisplayGivesNothing)
+{
+    EXPECT_FALSE(XInputEvents::open(":9876"));
+    EXPECT_FALSE(X11PointerState::open(":9876"));
+    EXPECT_FALSE(EwmhFrontWindow::open(":9876"));
+}
+
+TEST_F(X11InputTest, LeftAndRightPressesReachTheMonitorButWheelAndMiddleDoNot)
+{
+    int presses = 0;
+    auto monitor = input->addMouseDownMonitor([&] { ++presses; });
+    ASSERT_TRUE(monitor);
+    click(1);
+    click(3);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return presses == 2; }));
+    for (int button : {4, 5, 2, 6, 7})
+        click(button);
+    click(1); // events arrive in order: once this one is seen, the others were read and ignored
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return presses >= 3; }));
+    EXPECT_EQ(presses, 3);
+
+    monitor.reset();
+    click(1);
+    TestEnvironment::waitUntil([] { return false; }, 200);
+    EXPECT_EQ(presses, 3);
+}
+
+TEST_F(X11InputTest, KeyCounterCountsPressesAndNotRepeatsOfAHeldKey)
+{
+    const uint32_t start = input->keyDownCount();
+    ASSERT_TRUE(server.xdotool({"key", "a", "b", "Return"}));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return input->keyDownCount() == start + 3; }));
+    // Held well past the auto-repeat delay.
+    ASSERT_TRUE(server.xdotool({"keydown", "x", "sleep", "0.8", "keyup", "x", "key", "y"}));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return input->keyDownCount() >= start + 5; }));
+    TestEnvironment::waitUntil([] { return false; }, 100);
+    EXPECT_EQ(input->keyDownCount(), start + 5);
+}
+
 TEST_F(X11InputTest, ClickTrackerLogsLeftAndRightClicksInsideTheCaptureAsBottomLeftFractions)
 {
     // 800 × 400 with its bottom-left corner 100 px from the root's left and bottom edges: root rows
@@ -239,6 +278,25 @@ TEST_F(X11InputTest, FrontWindowIsTheActiveWindowOfAnotherProcessFlippedToBottom
     // A compositing manager's decoration widens the frame.
     desktop.setProperty(editor, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, {2, 2, 30, 2});
     EXPECT_EQ(windows->frontWindowBounds(), QRectF(198, 720 - 402, 404, 332));
+}
+
+TEST_F(X11InputTest, SmallActiveWindowHandsOverToItsApplicationsNextWindow)
+{
+    const uint32_t otherPid = static_cast<uint32_t>(getpid()) + 1;
+    const xcb_window_t palette = desktop.window(10, 10, 200, 400);
+    const xcb_window_t document = desktop.window(300, 200, 640, 480);
+    const xcb_window_t stranger = desktop.window(0, 0, 1000, 700);
+    const xcb_window_t hidden = desktop.window(50, 50, 900, 600, XCB_CURSOR_NONE, false);
+    desktop.setPid(palette, otherPid);
+    desktop.setPid(document, otherPid);
+    desktop.setPid(hidden, otherPid);
+    desktop.setPid(stranger, otherPid + 1);
+    desktop.activate(palette);
+    EXPECT_FALSE(windows->frontWindowBounds()); // 200 wide is too small, and no stacking list names others
+
+    // Bottom to top.
+    desktop.setProperty(desktop.root(), "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, {document, stranger, hidden, palette});
+    EXPECT_EQ(windows->frontWindowBounds(), QRectF(300, 720 - 680, 640, 480));
 }
 
 } // namespace

@@ -1,5 +1,9 @@
 #include "capture/DeviceDiscovery.h"
+#include "platform/audio/PulseAudioCatalog.h"
+#include "platform/video/V4L2DeviceCatalog.h"
 #include "support/FakeAudioDeviceCatalog.h"
+#include "support/FakeVideoDeviceCatalog.h"
+#include "support/PrivateNullSink.h"
 
 #include <algorithm>
 
@@ -50,4 +54,61 @@ TEST(DeviceDiscovery, bestMicrophonePrefersExternalThenBuiltInAndTakesBluetoothO
     EXPECT_FALSE(DeviceDiscovery::bestMicrophone(catalog));
     catalog.reachable = false;
     EXPECT_TRUE(DeviceDiscovery::microphones(catalog).empty());
+}
+
+TEST(DeviceDiscovery, monitorsAreNotMicrophonesUnlessMadeTheDefaultInput)
+{
+    FakeAudioDeviceCatalog catalog;
+    using F = FakeAudioDeviceCatalog;
+    catalog.state.sources = {F::source(QStringLiteral("speakers.monitor"), {}, true), F::source(QStringLiteral("laptop"), builtIn),
+        F::source(QStringLiteral("loopback.monitor"), {}, true)};
+    catalog.state.defaultSource = QStringLiteral("loopback.monitor");
+    const auto microphones = DeviceDiscovery::microphones(catalog);
+    ASSERT_EQ(microphones.size(), 2u);
+    EXPECT_EQ(microphones[0].name, QStringLiteral("laptop"));
+    EXPECT_EQ(microphones[1].name, QStringLiteral("loopback.monitor"));
+}
+
+TEST(DeviceDiscovery, videoDevicesAreListedOnceAndPhoneScreensSplitFromCameras)
+{
+    FakeVideoDeviceCatalog catalog;
+    using F = FakeVideoDeviceCatalog;
+    catalog.list = {F::device(QStringLiteral("cam"), QStringLiteral("HD Webcam C920")), F::device(QStringLiteral("cam"), QStringLiteral("HD Webcam C920")),
+        F::device(QStringLiteral("mirror"), QStringLiteral("scrcpy mirror")), F::device(QStringLiteral("ios"), QStringLiteral("Ada's IPHONE")),
+        F::device(QStringLiteral("pro"), QStringLiteral("Studio Cam"))};
+    ASSERT_EQ(DeviceDiscovery::videoDevices(catalog).size(), 4u);
+    const auto cameras = DeviceDiscovery::cameras(catalog);
+    ASSERT_EQ(cameras.size(), 2u);
+    EXPECT_EQ(cameras[0].uniqueID, QStringLiteral("cam"));
+    EXPECT_EQ(cameras[1].uniqueID, QStringLiteral("pro"));
+    const auto phones = DeviceDiscovery::phoneScreens(catalog);
+    ASSERT_EQ(phones.size(), 2u);
+    EXPECT_EQ(phones[0].uniqueID, QStringLiteral("mirror"));
+    EXPECT_EQ(phones[1].uniqueID, QStringLiteral("ios"));
+    // A custom pattern list replaces the default one.
+    EXPECT_EQ(DeviceDiscovery::phoneScreens(catalog, {QStringLiteral("Studio")}).size(), 1u);
+    EXPECT_TRUE(DeviceDiscovery::phoneScreens(catalog, {QString()}).empty());
+}
+
+TEST(DeviceDiscoveryIntegration, listsTheSoundServersTestSources)
+{
+    if (!PrivateNullSink::testServerRunning())
+        GTEST_SKIP() << "the test PulseAudio server is not running";
+    PulseAudioCatalog catalog;
+    const auto state = catalog.query();
+    ASSERT_TRUE(state);
+    EXPECT_TRUE(std::any_of(state->sources.begin(), state->sources.end(),
+        [](const auto& source) { return source.name == QLatin1String("olvennar_system.monitor"); }));
+    EXPECT_EQ(state->defaultSink, QStringLiteral("olvennar_system"));
+    const auto microphones = DeviceDiscovery::microphones(catalog);
+    ASSERT_EQ(microphones.size(), 1u); // the default input, although a monitor
+    EXPECT_EQ(microphones[0].name, QStringLiteral("olvennar_mic.monitor"));
+    EXPECT_EQ(DeviceDiscovery::microphoneRank(microphones[0]), 2);
+}
+
+TEST(DeviceDiscoveryIntegration, videoListingNeverFailsWithoutCameras)
+{
+    EXPECT_NO_THROW(V4L2DeviceCatalog().devices());
+    EXPECT_FALSE(V4L2DeviceCatalog::probe(QStringLiteral("/dev/null")));
+    EXPECT_FALSE(V4L2DeviceCatalog::probe(QStringLiteral("/nonexistent/video9")));
 }
