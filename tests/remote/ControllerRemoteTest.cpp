@@ -20,13 +20,6 @@ public:
     QStringList played;
 };
 
-class CountingMarker final : public ZoomMarker {
-public:
-    void addMark(bool zoomIn) override { marks.push_back(zoomIn); }
-    int markCount() const override { return static_cast<int>(marks.size()); }
-    std::vector<bool> marks;
-};
-
 class RecordedPrompter final : public TeleprompterStepper {
 public:
     void stepBox(int delta) override { steps.push_back(delta); }
@@ -45,7 +38,6 @@ protected:
         platform.hotKeys = &hotKeys;
         platform.remoteButton = remote.get();
         platform.sounds = &sounds;
-        platform.zoomMarker = &marker;
         platform.teleprompter = &prompter;
         platform.scheduler = &scheduler;
         controller = std::make_unique<RecordingController>(platform);
@@ -63,7 +55,6 @@ protected:
     HotKeyCenter hotKeys{nullptr};
     std::unique_ptr<RemoteButton> remote;
     RecordedSounds sounds;
-    CountingMarker marker;
     RecordedPrompter prompter;
     std::unique_ptr<RecordingController> controller;
 };

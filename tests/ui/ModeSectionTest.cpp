@@ -89,7 +89,7 @@ TEST_F(ModeSectionTest, destinationPickerListsProjectsAndMarksHooks)
     find<QAbstractButton>(QStringLiteral("refreshFoldersButton"))->click();
     settle();
     EXPECT_FALSE(controller->destinationFolder().has_value());
-    EXPECT_EQ(entries(), QStringList({"New folder", "video 12"}));
+    EXPECT_EQ(entries(), QStringList({"New folder", "video 12 — has a hook"}));
     EXPECT_EQ(saveTo()->currentIndex(), 0);
 }
 
