@@ -20,13 +20,6 @@ public:
     QStringList played;
 };
 
-class CountingMarker final : public ZoomMarker {
-public:
-    void addMark(bool zoomIn) override { marks.push_back(zoomIn); }
-    int markCount() const override { return static_cast<int>(marks.size()); }
-    std::vector<bool> marks;
-};
-
 class RecordedPrompter final : public TeleprompterStepper {
 public:
     void stepBox(int delta) override { steps.push_back(delta); }
@@ -45,7 +38,6 @@ protected:
         platform.hotKeys = &hotKeys;
         platform.remoteButton = remote.get();
         platform.sounds = &sounds;
-        platform.zoomMarker = &marker;
         platform.teleprompter = &prompter;
         platform.scheduler = &scheduler;
         controller = std::make_unique<RecordingController>(platform);
@@ -63,42 +55,9 @@ protected:
     HotKeyCenter hotKeys{nullptr};
     std::unique_ptr<RemoteButton> remote;
     RecordedSounds sounds;
-    CountingMarker marker;
     RecordedPrompter prompter;
     std::unique_ptr<RecordingController> controller;
 };
-
-TEST_F(ControllerRemoteTest, SixHotKeysAreRegisteredInOrder)
-{
-    // Without X11 every key is refused, which lists them all in registration order.
-    EXPECT_EQ(hotKeys.refusedKeys(), (QStringList{QStringLiteral("Ctrl+R"), QStringLiteral("Ctrl+P"), QStringLiteral("Super+Alt+Z"),
-                                         QStringLiteral("Super+Alt+X"), QStringLiteral("Super+Alt+Left"), QStringLiteral("Super+Alt+Right")}));
-}
-
-TEST_F(ControllerRemoteTest, TeleprompterKeysStepInAnyPhaseEvenWithThePanelHidden)
-{
-    prompter.shown = false;
-    hotKeys.keyPressed(0xff53, 0x0040 | 0x0008);
-    hotKeys.keyPressed(0xff51, 0x0040 | 0x0008);
-    settle();
-    EXPECT_EQ(prompter.steps, (std::vector<int>{1, -1}));
-}
-
-TEST_F(ControllerRemoteTest, ZoomMarksOnlyWhileAScreenTakeRecords)
-{
-    controller->markZoom(true); // idle
-    controller->setPhase(RecordingPhase::recording());
-    controller->markZoom(true);
-    controller->markZoom(true);
-    EXPECT_EQ(controller->zoomMarkCount(), 2);
-    controller->setPhase(RecordingPhase::paused());
-    controller->markZoom(false);
-    EXPECT_EQ(marker.marks.size(), 2u);
-    const QString log = readLog();
-    EXPECT_TRUE(log.contains(QStringLiteral("zoom mark in (1 this take)")));
-    EXPECT_TRUE(log.contains(QStringLiteral("zoom mark in (2 this take)")));
-    EXPECT_FALSE(log.contains(QStringLiteral("zoom mark out")));
-}
 
 TEST_F(ControllerRemoteTest, APressWhileBusyIsIgnoredWithFunk)
 {
@@ -153,15 +112,6 @@ TEST_F(ControllerRemoteTest, ALongPressWithThePanelOpenStepsInsteadOfStopping)
     controller->remoteToggle();
     controller->remoteLongPress();
     EXPECT_TRUE(controller->hasPendingRemoteStop());
-}
-
-TEST_F(ControllerRemoteTest, ButtonStatusReachesThePublishedMirror)
-{
-    remote->store({7511, 44291, QStringLiteral("AB Shutter3")});
-    hid.present = {{7511, 44291, QStringLiteral("AB Shutter3"), QStringLiteral("Bluetooth"), false}};
-    remote->arm();
-    settle();
-    EXPECT_EQ(controller->remoteStatus().kind, RemoteButton::Status::Kind::ready);
 }
 
 } // namespace

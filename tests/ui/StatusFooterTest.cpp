@@ -33,43 +33,13 @@ TEST_F(StatusFooterTest, destinationLineCountsZoomMarksAndNamesTheKeys)
     controller->setZoomMarkCount(1);
     settle();
     EXPECT_EQ(text(QStringLiteral("destinationLine")), QStringLiteral("→ ") + destination + QStringLiteral("  ·  1 zoom mark(s)"));
-    controller->setZoomMarkCount(12);
-    settle();
-    EXPECT_TRUE(text(QStringLiteral("destinationLine")).endsWith(QStringLiteral("  ·  12 zoom mark(s)")));
-
-    // A short goes to the next short folder instead.
-    controller->setZoomMarkCount(0);
-    controller->setCaptureMode(CaptureMode::short_);
-    settle();
-    EXPECT_EQ(text(QStringLiteral("destinationLine")), QStringLiteral("→ ") + controller->shortDestinationName());
-    EXPECT_NE(controller->shortDestinationName(), destination);
-}
-
-TEST_F(StatusFooterTest, destinationNamesTheNextTakeOfAChosenFolder)
-{
-    const QString folder = path(QStringLiteral("Recordings/video 3"));
-    QDir().mkpath(folder);
-    QFile final(QDir(folder).filePath(QStringLiteral("final.mov")));
-    ASSERT_TRUE(final.open(QIODevice::WriteOnly));
-    final.close();
-    controller->setDestinationFolder(folder);
-    settle();
-    EXPECT_TRUE(text(QStringLiteral("destinationLine")).endsWith(QStringLiteral("video 3  (take 2)")));
 }
 
 TEST_F(StatusFooterTest, eachPhaseShowsOneForm)
 {
-    for (RecordingPhase phase : {RecordingPhase::idle(), RecordingPhase::countingDown(), RecordingPhase::preparing(), RecordingPhase::recording(),
-             RecordingPhase::finishing()}) {
-        setPhase(phase);
-        EXPECT_EQ(form(), QStringLiteral("destinationRow")) << static_cast<int>(phase.kind());
-    }
     setPhase(RecordingPhase::paused());
     EXPECT_EQ(form(), QStringLiteral("pauseNote"));
     EXPECT_EQ(iconText(QStringLiteral("pauseNote")), QStringLiteral("Paused — the finished video will have no gap"));
-    // Resuming brings the destination back.
-    setPhase(RecordingPhase::recording());
-    EXPECT_EQ(form(), QStringLiteral("destinationRow"));
 }
 
 TEST_F(StatusFooterTest, savedRowNamesTheFolderAndRevealsTheFile)
@@ -79,7 +49,6 @@ TEST_F(StatusFooterTest, savedRowNamesTheFolderAndRevealsTheFile)
     setPhase(RecordingPhase::finished(final));
     EXPECT_EQ(form(), QStringLiteral("savedRow"));
     EXPECT_EQ(iconText(QStringLiteral("savedLabel")), QStringLiteral("Saved to ~/Videos/Olvennar/video 4"));
-    EXPECT_EQ(find(QStringLiteral("savedLabel"))->property("tone").toString(), QStringLiteral("green"));
     EXPECT_FALSE(shows(QStringLiteral("playButton")));
     click(QStringLiteral("revealButton"));
     EXPECT_EQ(hooks.calls, QStringList({QStringLiteral("reveal ") + final}));
@@ -110,9 +79,6 @@ TEST_F(StatusFooterTest, failureShowsTheWholeMessageUntilDismissed)
     setPhase(RecordingPhase::failed(message));
     EXPECT_EQ(form(), QStringLiteral("failureBlock"));
     EXPECT_EQ(iconText(QStringLiteral("failureMessage")), message);
-    auto* label = find<IconLabel>(QStringLiteral("failureMessage"));
-    EXPECT_TRUE(label->textLabel()->wordWrap());
-    EXPECT_EQ(label->property("tone").toString(), QStringLiteral("red"));
 
     click(QStringLiteral("dismissButton"));
     EXPECT_EQ(controller->phase(), RecordingPhase::idle());
