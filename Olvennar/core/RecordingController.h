@@ -400,6 +400,9 @@ public:
     void startTicker();
     void discardEmptyProjectFolder();
     void settleOverlayWindows();
+    // Stops the screen recorder (when one runs), then the desk camera and the iPhone recorder, letting each
+    // finish its file. False when the controller went away meanwhile.
+    QCoro::Task<bool> stopTakeRecorders();
     // The part of a display a screen take films (the largest centred 16:9 rectangle), in desktop
     // coordinates with the origin at the bottom left of a root window `rootHeight` high.
     static QRectF captureRect(const QRect& displayFrame, int rootHeight);

@@ -24,19 +24,8 @@ QCoro::Task<> RecordingController::discard()
     setPhase(Phase::finishing());
 
     if (captureMode_ == CaptureMode::screen) {
-        if (std::unique_ptr<ScreenRecorder> recorder = std::move(screenRecorder_)) {
-            QFuture<ScreenRecorder::StopResult> stopping = recorder->stop();
-            co_await stopping;
-            if (!weak)
-                co_return;
-        }
-        if (OverlayRecorder* camera = cameraRecorder())
-            co_await camera->stopRecording();
-        if (!weak)
-            co_return;
-        if (OverlayRecorder* phone = phoneRecorder())
-            co_await phone->stopRecording();
-        if (!weak)
+        QCoro::Task<bool> stopping = stopTakeRecorders();
+        if (!co_await std::move(stopping))
             co_return;
     }
 

@@ -247,19 +247,8 @@ QCoro::Task<> RecordingController::failDuringTake(ErrorInfo error)
     setPhase(Phase::finishing());
     const QString folder = projectFolder_.value_or(QString());
     // Everything the recorders hold is finished into their files, which all stay.
-    std::unique_ptr<ScreenRecorder> recorder = std::move(screenRecorder_);
-    QFuture<ScreenRecorder::StopResult> stopping = recorder->stop();
-    co_await stopping;
-    if (!weak)
-        co_return;
-    recorder.reset();
-    if (OverlayRecorder* camera = cameraRecorder())
-        co_await camera->stopRecording();
-    if (!weak)
-        co_return;
-    if (OverlayRecorder* phone = phoneRecorder())
-        co_await phone->stopRecording();
-    if (!weak)
+    QCoro::Task<bool> stopping = stopTakeRecorders();
+    if (!co_await std::move(stopping))
         co_return;
     Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder).fileName());
     projectFolder_.reset();

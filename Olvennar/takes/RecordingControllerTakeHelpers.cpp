@@ -2,18 +2,23 @@
 // small texts and sidecars of the stop.
 #include "core/RecordingController.h"
 
+#include "capture/ScreenRecorder.h"
 #include "core/Diagnostics.h"
 #include "finishing/ZoomTimeline.h"
 #include "framing/CameraBubbleWindow.h"
 #include "platform/system/AtomicFile.h"
+#include "takes/OverlayRecorder.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cstdio>
+
+#include <qcorofuture.h>
 
 namespace {
 
@@ -98,4 +103,26 @@ QString RecordingController::describe(const std::vector<ClipSegment>& segments)
         parts << QString::fromLatin1(text);
     }
     return parts.join(QLatin1Char(','));
+}
+
+QCoro::Task<bool> RecordingController::stopTakeRecorders()
+{
+    QPointer<RecordingController> weak(this);
+    if (std::unique_ptr<ScreenRecorder> recorder = std::move(screenRecorder_)) {
+        QFuture<ScreenRecorder::StopResult> stopping = recorder->stop();
+        co_await stopping;
+        if (!weak)
+            co_return false;
+    }
+    if (OverlayRecorder* camera = cameraRecorder()) {
+        QCoro::Task<std::optional<QString>> cameraStop = camera->stopRecording();
+        co_await std::move(cameraStop);
+    }
+    if (!weak)
+        co_return false;
+    if (OverlayRecorder* phone = phoneRecorder()) {
+        QCoro::Task<std::optional<QString>> phoneStop = phone->stopRecording();
+        co_await std::move(phoneStop);
+    }
+    co_return static_cast<bool>(weak);
 }
