@@ -50,6 +50,10 @@ struct Pair {
     MovieWriterInput* input = nullptr;
     SampleSource* output = nullptr;
 };
+// The finished file's inputs: the video input the caller added (refused when null) and, when a sound mix
+// is given, an AAC input paired with it. Neither expects real-time data.
+std::optional<MixdownError> prepareInputs(MovieWriter& writer, MovieWriterInput* videoInput, SampleSource* mix, std::optional<Pair>& audioPair);
+
 std::optional<MixdownError> run(MovieWriter& writer, Pair video, std::optional<Pair> audio, const MediaTime& sessionStart,
     const Progress& progress, const MediaTime& duration, const std::function<std::optional<QString>()>& sourceFailure,
     const Options& options = {});

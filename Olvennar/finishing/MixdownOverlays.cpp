@@ -148,17 +148,9 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
 
     MovieWriter writer(to, MovieFileType::quickTimeMovie, MovieWriteMode::finishing, QStringLiteral("mixdown"));
     MovieWriterInput* videoInput = writer.addVideoInput(finishingVideoSettings(size, request.frameRate));
-    if (!videoInput)
-        return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("video track rejected")};
-    videoInput->setExpectsMediaDataInRealTime(false);
     std::optional<Pair> audioPair;
-    if (mix) {
-        MovieWriterInput* audioInput = writer.addAudioInput(aacSettings());
-        if (!audioInput)
-            return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("audio track rejected")};
-        audioInput->setExpectsMediaDataInRealTime(false);
-        audioPair = Pair {audioInput, mix.get()};
-    }
+    if (auto refused = prepareInputs(writer, videoInput, mix.get(), audioPair))
+        return refused;
 
     OverlayFrameRenderer::Setup setup {request, size, QSize(screen->width, screen->height), camera.has_value(), phone.has_value(),
         request.showClickHighlight ? request.clicks : std::vector<Click> {}};

@@ -56,17 +56,9 @@ std::optional<MixdownError> composePassthrough(const QString& raw, const QString
 
     MovieWriter writer(to, MovieFileType::quickTimeMovie, MovieWriteMode::finishing, QStringLiteral("mixdown"));
     MovieWriterInput* videoInput = writer.addPassthroughInput(screen->format, screen->displayMatrix);
-    if (!videoInput)
-        return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("video track rejected")};
-    videoInput->setExpectsMediaDataInRealTime(false);
     std::optional<Pair> audioPair;
-    if (mix) {
-        MovieWriterInput* audioInput = writer.addAudioInput(aacSettings());
-        if (!audioInput)
-            return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("audio track rejected")};
-        audioInput->setExpectsMediaDataInRealTime(false);
-        audioPair = Pair {audioInput, mix.get()};
-    }
+    if (auto refused = prepareInputs(writer, videoInput, mix.get(), audioPair))
+        return refused;
 
     if (!videoReader->startReading() || (audioReader && !audioReader->startReading())) {
         const MovieReader& refused = videoReader->status() == MovieReader::Status::reading ? *audioReader : *videoReader;

@@ -25,6 +25,21 @@ AudioOutputSettings pcmSettings() { return AudioOutputSettings {48000, 2}; }
 
 AudioSettings aacSettings() { return AudioSettings {48000, 2, 256000}; }
 
+std::optional<MixdownError> prepareInputs(MovieWriter& writer, MovieWriterInput* videoInput, SampleSource* mix, std::optional<Pair>& audioPair)
+{
+    if (!videoInput)
+        return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("video track rejected")};
+    videoInput->setExpectsMediaDataInRealTime(false);
+    if (mix) {
+        MovieWriterInput* audioInput = writer.addAudioInput(aacSettings());
+        if (!audioInput)
+            return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("audio track rejected")};
+        audioInput->setExpectsMediaDataInRealTime(false);
+        audioPair = Pair {audioInput, mix};
+    }
+    return std::nullopt;
+}
+
 std::optional<MixdownError> run(MovieWriter& writer, Pair video, std::optional<Pair> audio, const MediaTime& sessionStart,
     const Progress& progress, const MediaTime& duration, const std::function<std::optional<QString>()>& sourceFailure,
     const Options& options)

@@ -7,6 +7,7 @@
 #include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeVideoDeviceCatalog.h"
+#include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "takes/LinuxTakeServices.h"
 #include "takes/SaveJobHandover.h"
@@ -22,13 +23,6 @@
 
 namespace {
 
-bool testSoundServer()
-{
-    const auto state = PulseAudioCatalog().query();
-    return state && std::any_of(state->sources.begin(), state->sources.end(),
-                        [](const AudioDeviceInfo& source) { return source.name == QLatin1String("olvennar_mic.monitor"); });
-}
-
 void press(const char* keys) { ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(keys)}), 0); }
 
 class HotKeyTakeTest : public SandboxTest {
@@ -40,7 +34,7 @@ protected:
             GTEST_SKIP() << "needs an X server";
         if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             GTEST_SKIP() << "needs xdotool";
-        if (!testSoundServer())
+        if (!PrivateNullSink::testServerRunning())
             GTEST_SKIP() << "the test PulseAudio server is not running";
         grabber = XcbGlobalKeyGrabber::create();
         ASSERT_TRUE(grabber);

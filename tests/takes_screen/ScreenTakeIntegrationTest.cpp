@@ -8,6 +8,7 @@
 #include "support/FakeCameraHub.h"
 #include "support/FakeVideoDeviceCatalog.h"
 #include "support/MovieProbe.h"
+#include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "support/X11TestWindow.h"
 #include "takes/LinuxTakeServices.h"
@@ -27,15 +28,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-bool testSoundServer()
-{
-    const auto state = PulseAudioCatalog().query();
-    if (!state)
-        return false;
-    return std::any_of(state->sources.begin(), state->sources.end(),
-        [](const AudioDeviceInfo& source) { return source.name == QLatin1String("olvennar_mic.monitor"); });
-}
 
 // Lets the main loop run (panels paint, the pointer sampler ticks) for the given time.
 void spin(int milliseconds)
@@ -60,7 +52,7 @@ protected:
         SandboxTest::SetUp();
         if (qgetenv("DISPLAY").isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
             GTEST_SKIP() << "needs an X display";
-        if (!testSoundServer())
+        if (!PrivateNullSink::testServerRunning())
             GTEST_SKIP() << "the test PulseAudio server is not running";
         if (Paths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             GTEST_SKIP() << "xdotool is not installed";

@@ -8,6 +8,7 @@
 #include "support/FakeAccessProbe.h"
 #include "support/FakeVideoDeviceCatalog.h"
 #include "support/MovieProbe.h"
+#include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "takes/LinuxTakeServices.h"
 #include "takes/SaveJobHandover.h"
@@ -27,13 +28,6 @@
 
 namespace {
 
-bool testSoundServer()
-{
-    const auto state = PulseAudioCatalog().query();
-    return state && std::any_of(state->sources.begin(), state->sources.end(),
-                        [](const AudioDeviceInfo& source) { return source.name == QLatin1String("olvennar_mic.monitor"); });
-}
-
 class WindowTakeTest : public SandboxTest {
 protected:
     void SetUp() override
@@ -43,7 +37,7 @@ protected:
             GTEST_SKIP() << "needs an X server";
         if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             GTEST_SKIP() << "needs xdotool";
-        if (!testSoundServer())
+        if (!PrivateNullSink::testServerRunning())
             GTEST_SKIP() << "the test PulseAudio server is not running";
         // No camera: the take is the screen with the microphone and the system sound.
         services = std::make_unique<LinuxTakeServices>(LinuxTakeServices::Devices{&cameras, [](const QString&) { return CameraHubRegistry::Result{}; }});
