@@ -7,9 +7,9 @@
 // Usage: mixdown_export [seconds, default 60]. The renderer here stands in for the compositor: a backdrop
 // copy and two area-scaled pictures per frame.
 
-#include "capture/ExportGate.h"
 #include "finishing/Mixdown.h"
 #include "platform/media/PixelBufferViews.h"
+#include "takedata/ExportGate.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

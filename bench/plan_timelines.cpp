@@ -1,7 +1,7 @@
 // Plans the zoom and layout timelines of a synthetic one-hour take and compares the time with merely
 // copying and reading that telemetry once.
-#include "finishing/LayoutTimeline.h"
-#include "finishing/ZoomTimeline.h"
+#include "plans/LayoutTimeline.h"
+#include "plans/ZoomTimeline.h"
 
 #include <algorithm>
 #include <chrono>

@@ -4,9 +4,9 @@
 // seconds per captured second for both, and the CPU ratio (goal: no dropped frames, ratio at most 1.0).
 // The pattern is animated by a child process so neither side pays for it.
 #include "capture/ScreenRecorder.h"
-#include "core/RecordingClock.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/XcbConnection.h"
+#include "takedata/RecordingClock.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -6,10 +6,10 @@
 //
 // Usage: studio_render [folder for PNGs]   (default: a "studio_render" folder in the temp directory)
 
-#include "capture/PointerPath.h"
 #include "compositing/StudioRenderer.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/PixelBufferViews.h"
+#include "takedata/PointerPath.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "core/FestrinApp.h"
+#include "app/FestrinApp.h"
 #include "platform/system/Settings.h"
 
 #include <QApplication>

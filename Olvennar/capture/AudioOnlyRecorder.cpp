@@ -1,8 +1,8 @@
 #include "capture/AudioOnlyRecorder.h"
 
 #include "capture/SpeechAudioSink.h"
-#include "core/Diagnostics.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>

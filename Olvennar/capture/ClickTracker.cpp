@@ -1,7 +1,7 @@
 #include "capture/ClickTracker.h"
 
-#include "core/RecordingClock.h"
 #include "platform/input/PointerState.h"
+#include "takedata/RecordingClock.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

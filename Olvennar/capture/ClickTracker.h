@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/Click.h"
 #include "platform/input/InputEvents.h"
+#include "takedata/Click.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/CursorShape.h"
 #include "platform/input/CursorImage.h"
+#include "takedata/CursorShape.h"
 
 #include <optional>
 

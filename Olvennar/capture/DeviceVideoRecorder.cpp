@@ -1,9 +1,9 @@
 #include "capture/DeviceVideoRecorder.h"
 
 #include "capture/SampleBufferRetiming.h"
-#include "core/Diagnostics.h"
-#include "core/RecordingClock.h"
-#include "framing/CameraFrameTap.h"
+#include "platform/system/Diagnostics.h"
+#include "takedata/CameraFrameTap.h"
+#include "takedata/RecordingClock.h"
 
 #include <QFileInfo>
 #include <QPromise>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "finishing/ClipSegment.h"
 #include "platform/system/DispatchQueue.h"
 #include "platform/system/ErrorInfo.h"
 #include "platform/video/CameraHub.h"
+#include "takedata/ClipSegment.h"
 
 #include <QFuture>
 #include <QSize>

@@ -1,6 +1,6 @@
 #include "capture/PendingAudioQueue.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/PointerPath.h"
-#include "finishing/ZoomMode.h"
+#include "takedata/PointerPath.h"
+#include "takedata/ZoomMode.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,10 +1,10 @@
 #include "capture/PointerTracker.h"
 
 #include "capture/CursorShapes.h"
-#include "core/RecordingClock.h"
 #include "platform/input/FrontWindowSource.h"
 #include "platform/input/InputEvents.h"
 #include "platform/input/PointerState.h"
+#include "takedata/RecordingClock.h"
 
 #include <QTimer>
 

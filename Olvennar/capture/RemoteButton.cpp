@@ -1,8 +1,8 @@
 #include "capture/RemoteButton.h"
 
-#include "core/Diagnostics.h"
-#include "core/Permissions.h"
 #include "platform/system/AccessProbe.h"
+#include "platform/system/Diagnostics.h"
+#include "platform/system/Permissions.h"
 #include "platform/system/Scheduler.h"
 #include "platform/system/Settings.h"
 
@@ -123,7 +123,7 @@ void RemoteButton::arm()
 void RemoteButton::startLearning()
 {
     if (access_.inputMonitoring() != Permissions::State::granted) {
-        Permissions::openSettings(QString::fromLatin1(Permissions::inputMonitoringPane));
+        access_.showInstruction(QString::fromLatin1(Permissions::inputMonitoringPane));
         setStatus(Status::of(Status::Kind::needsPermission));
         return;
     }

@@ -4,9 +4,9 @@
 #include "capture/ScreenGeometry.h"
 #include "capture/SpeechAudioSink.h"
 #include "capture/WindowFilter.h"
-#include "core/Diagnostics.h"
-#include "core/Edition.h"
-#include "core/RecordingClock.h"
+#include "platform/system/Diagnostics.h"
+#include "platform/system/Edition.h"
+#include "takedata/RecordingClock.h"
 #include "platform/media/MovieWriter.h"
 
 #include <QFile>
@@ -125,7 +125,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
         if (error)
             return failStart(*error);
     }
-    if (const auto error = sources_.screen->start(configuration, [this](const MediaSample& frame) { deliverFrame(frame); }))
+    if (const auto error = sources_.screen->start(configuration, [this](const MediaSample& sample) { deliverFrame(sample); }))
         return failStart(*error);
     started_ = true;
 

@@ -1,6 +1,6 @@
 #include "compositing/CompositorSettings.h"
 
-#include "finishing/MixdownRequest.h"
+#include "plans/MixdownRequest.h"
 
 CompositorSettings CompositorSettings::forExport(const Mixdown::Request& request, QSizeF renderSize, int32_t screenTrackID,
     int32_t cameraTrackID, int32_t phoneTrackID)

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "capture/Click.h"
-#include "capture/FocusPath.h"
-#include "capture/PointerPath.h"
-#include "compositing/StudioLook.h"
-#include "finishing/ClipSegment.h"
-#include "finishing/LayoutTimeline.h"
-#include "finishing/ZoomTimeline.h"
-#include "framing/BubbleShape.h"
+#include "plans/LayoutTimeline.h"
+#include "plans/ZoomTimeline.h"
+#include "takedata/BubbleShape.h"
+#include "takedata/Click.h"
+#include "takedata/ClipSegment.h"
+#include "takedata/FocusPath.h"
+#include "takedata/PointerPath.h"
+#include "takedata/StudioLook.h"
 
 #include <QRectF>
 #include <QSizeF>

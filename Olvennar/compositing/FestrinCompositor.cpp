@@ -3,10 +3,10 @@
 #include "compositing/FestrinInstruction.h"
 #include "compositing/RasterFlip.h"
 #include "compositing/StudioRenderer.h"
-#include "finishing/ClipSegment.h"
 #include "platform/image/ImageCompositing.h"
 #include "platform/image/ImageResampling.h"
 #include "platform/media/PixelBufferViews.h"
+#include "takedata/ClipSegment.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "compositing/CompositorSettings.h"
-#include "framing/BubbleShape.h"
 #include "platform/image/ImageLayer.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/system/DispatchQueue.h"
 #include "platform/system/ErrorInfo.h"
 #include "platform/system/MediaTime.h"
+#include "takedata/BubbleShape.h"
 
 #include <QPointF>
 #include <QRectF>

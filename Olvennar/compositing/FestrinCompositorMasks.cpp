@@ -1,7 +1,7 @@
 #include "compositing/FestrinCompositor.h"
 
+#include "compositing/BubbleShapePath.h"
 #include "compositing/ShapeMasking.h"
-#include "framing/BubbleShapePath.h"
 #include "platform/media/PixelBufferViews.h"
 
 #include <QPainter>

@@ -2,7 +2,7 @@
 
 #include "compositing/FestrinCompositor.h"
 #include "compositing/FestrinInstruction.h"
-#include "finishing/MixdownRequest.h"
+#include "plans/MixdownRequest.h"
 
 namespace {
 constexpr int32_t screenTrack = 1;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "finishing/OverlayFrameRenderer.h"
+#include "plans/OverlayFrameRenderer.h"
 
 #include <memory>
 

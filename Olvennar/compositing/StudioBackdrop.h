@@ -1,7 +1,7 @@
 #pragma once
 
-#include "compositing/StudioLook.h"
 #include "platform/media/PixelBuffer.h"
+#include "takedata/StudioLook.h"
 
 #include <QRectF>
 #include <QSize>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "compositing/StudioGeometry.h"
-#include "finishing/ZoomTimeline.h"
+#include "plans/ZoomTimeline.h"
 
 #include <QRectF>
 #include <QSizeF>

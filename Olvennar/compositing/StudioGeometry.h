@@ -1,7 +1,7 @@
 #pragma once
 
 #include "compositing/StudioLayoutFrame.h"
-#include "compositing/StudioLook.h"
+#include "takedata/StudioLook.h"
 
 #include <QRectF>
 #include <QSizeF>

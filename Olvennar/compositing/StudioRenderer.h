@@ -1,16 +1,16 @@
 #pragma once
 
-#include "capture/Click.h"
-#include "capture/CursorShape.h"
-#include "capture/PointerPath.h"
 #include "compositing/StudioBackdrop.h"
 #include "compositing/StudioGeometry.h"
 #include "compositing/StudioLayoutFrame.h"
-#include "compositing/StudioLook.h"
-#include "finishing/LayoutBlend.h"
-#include "finishing/ZoomTimeline.h"
+#include "plans/LayoutBlend.h"
+#include "plans/ZoomTimeline.h"
 #include "platform/image/ImageLayer.h"
 #include "platform/media/PixelBuffer.h"
+#include "takedata/Click.h"
+#include "takedata/CursorShape.h"
+#include "takedata/PointerPath.h"
+#include "takedata/StudioLook.h"
 
 #include <QPainterPath>
 #include <QPointF>

@@ -1,6 +1,6 @@
 #include "core/HotKeyCenter.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 #include "platform/x11/GlobalKeyGrabber.h"
 
 #include <QPointer>

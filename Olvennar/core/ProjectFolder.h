@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/RecordingChannel.h"
 #include "platform/system/ErrorInfo.h"
+#include "takedata/RecordingChannel.h"
 
 #include <QDateTime>
 #include <QString>

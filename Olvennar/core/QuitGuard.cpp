@@ -1,8 +1,5 @@
 #include "core/QuitGuard.h"
 
-#include <QMessageBox>
-#include <QPushButton>
-
 std::optional<QuitGuard::Alert> QuitGuard::alertFor(int workingJobs)
 {
     if (workingJobs < 1)
@@ -15,27 +12,11 @@ std::optional<QuitGuard::Alert> QuitGuard::alertFor(int workingJobs)
     return alert;
 }
 
-namespace {
-int runMessageBox(const QuitGuard::Alert& alert, QWidget* parent)
-{
-    QMessageBox box(parent);
-    box.setIcon(QMessageBox::Warning);
-    box.setText(alert.messageText);
-    box.setInformativeText(alert.informativeText);
-    QPushButton* keep = box.addButton(alert.buttons.value(0), QMessageBox::RejectRole);
-    QPushButton* quit = box.addButton(alert.buttons.value(1), QMessageBox::DestructiveRole);
-    box.setDefaultButton(keep);
-    box.setEscapeButton(keep);
-    box.exec();
-    return box.clickedButton() == quit ? 1 : 0;
-}
-} // namespace
-
-QuitGuard::Reply QuitGuard::applicationShouldTerminate(QWidget* parent)
+QuitGuard::Reply QuitGuard::applicationShouldTerminate()
 {
     const auto alert = alertFor(finishingCount ? finishingCount() : 0);
     if (!alert)
         return Reply::terminateNow;
-    const int chosen = runAlert ? runAlert(*alert) : runMessageBox(*alert, parent);
-    return replyFor(chosen);
+    // Nobody to ask: keep the application running rather than lose the finishing takes.
+    return runAlert ? replyFor(runAlert(*alert)) : Reply::terminateCancel;
 }

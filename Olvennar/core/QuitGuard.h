@@ -6,8 +6,6 @@
 #include <functional>
 #include <optional>
 
-class QWidget;
-
 // Asked before the application ends: while takes are still being finished it asks the user first.
 class QuitGuard {
 public:
@@ -26,8 +24,9 @@ public:
 
     // Counts the working finish jobs; 0 until the start-up task installs the controller's count.
     std::function<int()> finishingCount = [] { return 0; };
-    // Runs the alert modally and returns the chosen button's index; a message box unless tests replace it.
+    // Runs the alert modally and returns the chosen button's index; the application installs the window
+    // layer's message box.
     std::function<int(const Alert&)> runAlert;
 
-    Reply applicationShouldTerminate(QWidget* parent = nullptr);
+    Reply applicationShouldTerminate();
 };

@@ -1,22 +1,22 @@
 #pragma once
 
 #include "capture/RemoteButton.h"
-#include "compositing/StudioLook.h"
+#include "takedata/StudioLook.h"
 #include "core/CaptureDeviceInfo.h"
-#include "core/CaptureMode.h"
+#include "takedata/CaptureMode.h"
 #include "core/FinishJob.h"
-#include "core/Permissions.h"
+#include "platform/system/Permissions.h"
 #include "core/Platform.h"
-#include "core/RecordingChannel.h"
-#include "core/RecordingPhase.h"
+#include "takedata/RecordingChannel.h"
+#include "takedata/RecordingPhase.h"
 #include "core/RecordingQuality.h"
-#include "finishing/LayoutMode.h"
-#include "finishing/ZoomMode.h"
-#include "framing/BubbleShape.h"
+#include "takedata/LayoutMode.h"
+#include "takedata/ZoomMode.h"
+#include "takedata/BubbleShape.h"
 #include "compositing/FaceCardFraming.h"
-#include "finishing/ClipSegment.h"
+#include "takedata/ClipSegment.h"
 #include "platform/x11/ScreenDisplay.h"
-#include "takes/NextRecording.h"
+#include "takedata/NextRecording.h"
 
 #include <QDateTime>
 #include <QJsonObject>

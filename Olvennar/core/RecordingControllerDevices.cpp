@@ -5,7 +5,7 @@
 #include "capture/ScreenRecorder.h"
 #include "compositing/StudioGeometry.h"
 #include "core/ControllerHooks.h"
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 #include "framing/CameraBubbleWindow.h"
 #include "platform/system/AccessProbe.h"
 #include "takes/OverlayRecorder.h"

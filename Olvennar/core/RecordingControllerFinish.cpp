@@ -2,7 +2,7 @@
 // for a recording break, throttled progress, retries, and the take's sidecar helpers.
 #include "core/RecordingController.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 #include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/FinishingTools.h"
 #include "finishing/MixdownFinishingTools.h"
@@ -10,7 +10,7 @@
 #include "finishing/SaveJob.h"
 #include "finishing/TakeDescription.h"
 #include "finishing/TakePieces.h"
-#include "takes/SaveJobHandover.h"
+#include "finishing/SaveJobHandover.h"
 #include "platform/system/MainThread.h"
 #include "platform/system/Scheduler.h"
 

@@ -1,7 +1,7 @@
 #include "core/RecordingController.h"
 
 #include "capture/RemoteButton.h"
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 #include "core/HotKeyCenter.h"
 #include "core/TakeControls.h"
 #include "platform/audio/SoundPlayer.h"

@@ -2,9 +2,9 @@
 // device helpers and the main window's small actions.
 #include "core/RecordingController.h"
 
-#include "capture/ExportGate.h"
+#include "takedata/ExportGate.h"
 #include "core/ControllerHooks.h"
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
 #include "core/SaveLocation.h"
 #include "core/SpeechBusySink.h"

@@ -1,7 +1,7 @@
 #include "core/SaveLocation.h"
 
-#include "core/Diagnostics.h"
-#include "core/Edition.h"
+#include "platform/system/Diagnostics.h"
+#include "platform/system/Edition.h"
 #include "platform/system/Paths.h"
 #include "platform/system/Settings.h"
 

@@ -1,7 +1,7 @@
 #include "finishing/EnhancePipeline.h"
 
-#include "core/Diagnostics.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/Diagnostics.h"
 #include "platform/system/Paths.h"
 
 #include <QDir>

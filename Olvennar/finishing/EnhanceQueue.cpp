@@ -1,6 +1,6 @@
 #include "finishing/EnhanceQueue.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,9 +1,9 @@
 #include "finishing/FaceMux.h"
 
-#include "core/Diagnostics.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/media/Remux.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "finishing/MixdownRequest.h"
+#include "plans/MixdownRequest.h"
 #include "platform/system/ErrorInfo.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "finishing/MixdownRequest.h"
-#include "finishing/OverlayFrameRenderer.h"
+#include "plans/MixdownRequest.h"
+#include "plans/OverlayFrameRenderer.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/VideoSettings.h"
 

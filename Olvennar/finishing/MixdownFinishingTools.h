@@ -2,7 +2,7 @@
 
 #include "finishing/FinishingTools.h"
 #include "finishing/Mixdown.h"
-#include "finishing/OverlayFrameRenderer.h"
+#include "plans/OverlayFrameRenderer.h"
 
 // The finishing tools over the real face mux, tail trim and mixdown. Each blocking call runs on the thread
 // pool while the awaiting job waits on the GUI thread.

@@ -1,9 +1,9 @@
 #include "finishing/MixdownFrameScheduler.h"
 
-#include "capture/ExportGate.h"
 #include "finishing/MixdownBoundedQueue.h"
 #include "platform/media/PixelBufferPool.h"
 #include "platform/system/DispatchQueue.h"
+#include "takedata/ExportGate.h"
 
 #include <chrono>
 #include <thread>
@@ -20,7 +20,7 @@ constexpr size_t renderedAhead = 3;
 
 // One source: a decoding thread filling a short queue, and the render thread's forward-only cursor over it.
 struct FrameScheduler::Feed {
-    Feed(std::string label, Source source) : source(source), frames(decodedAhead), queue(std::make_unique<DispatchQueue>(std::move(label))) {}
+    Feed(std::string label, Source from) : source(from), frames(decodedAhead), queue(std::make_unique<DispatchQueue>(std::move(label))) {}
 
     void start()
     {

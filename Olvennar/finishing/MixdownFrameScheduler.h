@@ -1,7 +1,7 @@
 #pragma once
 
 #include "finishing/MixdownOverlayPlacement.h"
-#include "finishing/OverlayFrameRenderer.h"
+#include "plans/OverlayFrameRenderer.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/SampleSource.h"
 

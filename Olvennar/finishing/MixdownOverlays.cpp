@@ -1,9 +1,9 @@
 #include "finishing/Mixdown.h"
 
-#include "capture/ExportGate.h"
 #include "finishing/MixdownFrameScheduler.h"
 #include "platform/media/AudioMix.h"
 #include "platform/media/MovieWriter.h"
+#include "takedata/ExportGate.h"
 
 #include <QFile>
 

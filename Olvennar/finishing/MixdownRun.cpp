@@ -1,6 +1,6 @@
 #include "finishing/Mixdown.h"
 
-#include "capture/ExportGate.h"
+#include "takedata/ExportGate.h"
 #include "capture/SampleBufferPump.h"
 #include "finishing/MixdownProgress.h"
 #include "platform/media/MovieWriter.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "finishing/FinishingTools.h"
-#include "takes/SaveJobHandover.h"
+#include "finishing/SaveJobHandover.h"
 
 #include <QDateTime>
 #include <QString>

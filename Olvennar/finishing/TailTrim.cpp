@@ -1,9 +1,9 @@
 #include "finishing/TailTrim.h"
 
-#include "core/Diagnostics.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/media/Remux.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "finishing/TakeDescription.h"
 
-#include "core/Diagnostics.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "compositing/StudioLook.h"
-#include "finishing/ClipSegment.h"
-#include "finishing/LayoutMode.h"
-#include "finishing/ZoomMode.h"
-#include "finishing/ZoomTimeline.h"
+#include "plans/ZoomTimeline.h"
+#include "takedata/ClipSegment.h"
+#include "takedata/LayoutMode.h"
+#include "takedata/StudioLook.h"
+#include "takedata/ZoomMode.h"
 
 #include <QDateTime>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #include "finishing/TakePieces.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QDir>
 #include <QFile>

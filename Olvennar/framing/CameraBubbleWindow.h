@@ -1,8 +1,8 @@
 #pragma once
 
 #include "compositing/FaceCardFraming.h"
-#include "compositing/StudioLook.h"
 #include "framing/OverlayHostView.h"
+#include "takedata/StudioLook.h"
 
 #include <QPoint>
 #include <QRect>

@@ -101,10 +101,10 @@ FramingReport FramingCoach::step(const std::optional<FrameReading>& reading, con
             const std::set<FramingIssueKind> before = instant ? std::set<FramingIssueKind>{} : active_[crop.cropSpec];
             FramingRules::Evaluation evaluation = FramingRules::evaluate(
                 *reading, *face_, crop, [&before](FramingIssueKind kind) { return before.count(kind) > 0; });
-            std::set<FramingIssueKind> now;
+            std::set<FramingIssueKind> held;
             for (const FramingIssue& issue : evaluation.issues)
-                now.insert(issue.kind);
-            active_[crop.cropSpec] = now;
+                held.insert(issue.kind);
+            active_[crop.cropSpec] = std::move(held);
             issues = std::move(evaluation.issues);
             metrics = evaluation.metrics;
             replaceOutOfCrop(issues, *metrics);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "compositing/StudioLook.h"
-#include "framing/BubbleShape.h"
+#include "takedata/BubbleShape.h"
+#include "takedata/StudioLook.h"
 
 #include <QRectF>
 #include <QSizeF>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "framing/CameraFrameTap.h"
 #include "framing/FramingAnalyzer.h"
 #include "framing/FramingCoach.h"
 #include "framing/FramingCropSpec.h"
 #include "framing/FramingReport.h"
 #include "framing/FramingRules.h"
 #include "platform/system/DispatchQueue.h"
+#include "takedata/CameraFrameTap.h"
 
 #include <QImage>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "framing/OverlayHostView.h"
 
-#include "framing/BubbleShapePath.h"
+#include "compositing/BubbleShapePath.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

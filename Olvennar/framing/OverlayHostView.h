@@ -1,8 +1,8 @@
 #pragma once
 
 #include "compositing/FaceCardFraming.h"
-#include "framing/BubbleShape.h"
 #include "framing/FramingReport.h"
+#include "takedata/BubbleShape.h"
 
 #include <QPainterPath>
 #include <QPointer>

@@ -2,11 +2,14 @@
 
 #include "capture/DeviceVideoRecorder.h"
 #include "platform/video/CameraHubRegistry.h"
-#include "ui/CameraPreview.h"
 
-DeviceOverlayRecorder::DeviceOverlayRecorder(CameraHubRegistry& hubs, std::unique_ptr<DeviceVideoRecorder> recorder)
+#include <QWidget>
+
+DeviceOverlayRecorder::DeviceOverlayRecorder(CameraHubRegistry& hubs, std::unique_ptr<DeviceVideoRecorder> recorder,
+                                             PreviewFactory makePreview)
     : hubs_(hubs)
     , recorder_(std::move(recorder))
+    , makePreview_(std::move(makePreview))
 {
     // The size callback comes from the writer queue; the owner hops to its own thread.
     recorder_->onFrameSizeKnown = [this](QSize size) {
@@ -52,8 +55,5 @@ std::vector<ClipSegment> DeviceOverlayRecorder::recordedSegments() { return reco
 
 QWidget* DeviceOverlayRecorder::createPreview(QWidget* parent)
 {
-    auto* preview = new CameraPreview(parent);
-    preview->setTap(recorder_->frameTap());
-    preview->setGravity(CameraPreview::Gravity::fill);
-    return preview;
+    return makePreview_ ? makePreview_(recorder_->frameTap(), parent) : new QWidget(parent);
 }

@@ -2,8 +2,10 @@
 
 #include "takes/OverlayRecorder.h"
 
+#include <functional>
 #include <memory>
 
+class CameraFrameTap;
 class CameraHubRegistry;
 class DeviceVideoRecorder;
 
@@ -11,7 +13,10 @@ class DeviceVideoRecorder;
 // per camera, with a live preview widget on its frame tap.
 class DeviceOverlayRecorder final : public OverlayRecorder {
 public:
-    DeviceOverlayRecorder(CameraHubRegistry& hubs, std::unique_ptr<DeviceVideoRecorder> recorder);
+    // Makes the live picture widget over a frame tap, owned by the parent; the window layer provides it.
+    using PreviewFactory = std::function<QWidget*(std::shared_ptr<CameraFrameTap> tap, QWidget* parent)>;
+
+    DeviceOverlayRecorder(CameraHubRegistry& hubs, std::unique_ptr<DeviceVideoRecorder> recorder, PreviewFactory makePreview);
     ~DeviceOverlayRecorder() override;
 
     std::optional<QString> configure(const QString& deviceID, bool mirrored) override;
@@ -35,4 +40,5 @@ public:
 private:
     CameraHubRegistry& hubs_;
     std::unique_ptr<DeviceVideoRecorder> recorder_;
+    PreviewFactory makePreview_;
 };

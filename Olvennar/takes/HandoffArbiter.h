@@ -1,6 +1,6 @@
 #pragma once
 
-#include "takes/NextRecording.h"
+#include "takedata/NextRecording.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "finishing/ClipSegment.h"
+#include "takedata/ClipSegment.h"
 
 #include <QSize>
 #include <QString>

@@ -5,7 +5,7 @@
 #include "capture/ClickTracker.h"
 #include "capture/PointerTracker.h"
 #include "capture/ScreenRecorder.h"
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 #include "takes/OverlayRecorder.h"
 
 #include <QFileInfo>

@@ -3,8 +3,8 @@
 #include "core/RecordingController.h"
 
 #include "capture/ScreenRecorder.h"
-#include "core/Diagnostics.h"
-#include "finishing/ZoomTimeline.h"
+#include "platform/system/Diagnostics.h"
+#include "plans/ZoomTimeline.h"
 #include "framing/CameraBubbleWindow.h"
 #include "platform/system/AtomicFile.h"
 #include "takes/OverlayRecorder.h"

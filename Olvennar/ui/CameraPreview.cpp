@@ -1,7 +1,7 @@
 #include "ui/CameraPreview.h"
 
-#include "framing/CameraFrameTap.h"
 #include "platform/media/PixelBuffer.h"
+#include "takedata/CameraFrameTap.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "ui/DestinationPicker.h"
 
-#include "core/Edition.h"
 #include "core/RecordingController.h"
+#include "platform/system/Edition.h"
 #include "ui/PickerRow.h"
 #include "ui/ThemeIcon.h"
 #include "ui/WindowStyle.h"

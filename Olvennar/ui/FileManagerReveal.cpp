@@ -1,6 +1,6 @@
 #include "ui/FileManagerReveal.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,7 +1,7 @@
 #include "ui/HeaderBar.h"
 
-#include "core/Edition.h"
 #include "core/RecordingController.h"
+#include "platform/system/Edition.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "ui/MainWindow.h"
 
-#include "core/Edition.h"
 #include "core/QuitGuard.h"
+#include "platform/system/Edition.h"
 #include "ui/ContentView.h"
 
 #include <QApplication>
@@ -26,7 +26,7 @@ MainWindow::MainWindow(RecordingController& controller, QuitGuard& quitGuard, QW
 
 void MainWindow::requestQuit()
 {
-    if (quitGuard_.applicationShouldTerminate(this) != QuitGuard::Reply::terminateNow)
+    if (quitGuard_.applicationShouldTerminate() != QuitGuard::Reply::terminateNow)
         return;
     quitApproved_ = true;
     QApplication::quit();
@@ -34,7 +34,7 @@ void MainWindow::requestQuit()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (quitApproved_ || quitGuard_.applicationShouldTerminate(this) == QuitGuard::Reply::terminateNow) {
+    if (quitApproved_ || quitGuard_.applicationShouldTerminate() == QuitGuard::Reply::terminateNow) {
         quitApproved_ = true;
         event->accept();
         QApplication::quit();

@@ -1,7 +1,7 @@
 #include "ui/PermissionNotice.h"
 
-#include "core/Edition.h"
 #include "core/RecordingController.h"
+#include "platform/system/Edition.h"
 #include "ui/IconLabel.h"
 #include "ui/WindowActions.h"
 #include "ui/WindowStyle.h"

@@ -1,6 +1,6 @@
 #include "ui/PermissionPrompt.h"
 
-#include "core/Edition.h"
+#include "platform/system/Edition.h"
 #include "ui/WindowActions.h"
 #include "ui/WindowStyle.h"
 

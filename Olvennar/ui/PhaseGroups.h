@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/RecordingPhase.h"
+#include "takedata/RecordingPhase.h"
 
 // The phase group the window uses beside filming and busy: a take is running (recording or paused).
 // The transport offers Pause, Discard and Stop then, and device choices are locked.

@@ -1,9 +1,9 @@
 #include "ui/WindowActions.h"
 
-#include "core/Permissions.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
 #include "platform/system/AccessProbe.h"
+#include "platform/system/Permissions.h"
 #include "ui/FileManagerReveal.h"
 
 #include <QPointer>
@@ -46,14 +46,14 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
     };
     actions.chooseSaveFolder = [weak, parent] { return weak && SaveLocation::choose(weak->platform().settings, parent); };
     actions.revealInFileManager = [](const QString& path) { FileManagerReveal::reveal(path); };
-    actions.requestScreenPermission = [weak, parent] {
+    actions.requestScreenPermission = [weak] {
         if (!weak)
             return;
         // Linux cannot grant screen access from inside the app: look again, and say what to change when it
         // is still missing. Then list the displays as after a grant.
         weak->refreshPermissions();
         if (!weak->hasScreenPermission())
-            Permissions::openSettings(QString::fromLatin1(Permissions::screenCapturePane), parent);
+            weak->platform().access.showInstruction(QString::fromLatin1(Permissions::screenCapturePane));
         weak->checkPermissionAndLoadDisplays();
     };
     actions.grantMicrophone = [weak] { grant(weak, &Permissions::requestMicrophone); };

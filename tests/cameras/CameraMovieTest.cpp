@@ -1,9 +1,9 @@
 #include "capture/DeviceVideoRecorder.h"
-#include "core/RecordingClock.h"
 #include "platform/system/Paths.h"
 #include "support/FakeCameraHub.h"
 #include "support/MovieProbe.h"
 #include "support/TestEnvironment.h"
+#include "takedata/RecordingClock.h"
 
 #include <QStandardPaths>
 

@@ -1,9 +1,9 @@
 #include "capture/DeviceVideoRecorder.h"
-#include "core/RecordingClock.h"
-#include "framing/CameraFrameTap.h"
 #include "support/FakeCameraHub.h"
 #include "support/ManualClock.h"
 #include "support/TestEnvironment.h"
+#include "takedata/CameraFrameTap.h"
+#include "takedata/RecordingClock.h"
 
 #include <QFile>
 

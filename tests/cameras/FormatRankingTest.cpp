@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FormatRanking,
         RankingCase{"closeness to 16:9 truncates 9w/16", {format(1000, 563, 30), format(1000, 562, 30)}, false, 1},
         RankingCase{"a format without rates ranks with rate 0", {{CameraHub::PixelFormat::yuyv, 1920, 1080, {}}, format(640, 360, 60)}, false,
             1}),
-    [](const ::testing::TestParamInfo<RankingCase>& info) { return "case" + std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<RankingCase>& param) { return "case" + std::to_string(param.index); });
 
 TEST(FormatRankingEdges, DeviceWithoutFormatsHasNoWinner)
 {

@@ -1,9 +1,9 @@
 #include "capture/ClickTracker.h"
 
-#include "core/RecordingClock.h"
 #include "support/FakeInputEvents.h"
 #include "support/FakePointerState.h"
 #include "support/ManualClock.h"
+#include "takedata/RecordingClock.h"
 
 #include <gtest/gtest.h>
 

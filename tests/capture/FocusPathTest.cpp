@@ -1,4 +1,4 @@
-#include "capture/FocusPath.h"
+#include "takedata/FocusPath.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "capture/PointerPath.h"
+#include "takedata/PointerPath.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "capture/PointerTracker.h"
 
-#include "core/RecordingClock.h"
 #include "support/FakeFrontWindow.h"
 #include "support/FakeInputEvents.h"
 #include "support/FakePointerState.h"
 #include "support/ManualClock.h"
+#include "takedata/RecordingClock.h"
 
 #include <gtest/gtest.h>
 

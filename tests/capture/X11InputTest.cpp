@@ -2,7 +2,6 @@
 #include "capture/ClickTracker.h"
 #include "capture/CursorShapes.h"
 #include "capture/PointerTracker.h"
-#include "core/RecordingClock.h"
 #include "platform/input/EwmhFrontWindow.h"
 #include "platform/input/X11PointerState.h"
 #include "platform/input/XInputEvents.h"
@@ -11,6 +10,7 @@
 #include "support/ManualClock.h"
 #include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
+#include "takedata/RecordingClock.h"
 
 #include <QThread>
 

@@ -1,5 +1,4 @@
 #include "capture/ScreenRecorder.h"
-#include "core/RecordingClock.h"
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "support/FlashToneClient.h"
@@ -8,6 +7,7 @@
 #include "support/TestEnvironment.h"
 #include "support/ToneFile.h"
 #include "support/XvfbServer.h"
+#include "takedata/RecordingClock.h"
 
 #include <QJsonArray>
 #include <QProcess>

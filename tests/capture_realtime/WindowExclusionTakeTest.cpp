@@ -1,5 +1,4 @@
 #include "capture/ScreenRecorder.h"
-#include "core/RecordingClock.h"
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/XcbConnection.h"
@@ -8,6 +7,7 @@
 #include "support/TestEnvironment.h"
 #include "support/X11TestWindow.h"
 #include "support/XvfbServer.h"
+#include "takedata/RecordingClock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "capture/ScreenRecorder.h"
-#include "core/RecordingClock.h"
+#include "takedata/RecordingClock.h"
 #include "support/FakeAudioCapture.h"
 #include "support/FakeScreenCapture.h"
 #include "support/FakeSpeechAudioSink.h"

@@ -1,4 +1,4 @@
-#include "framing/BubbleShapePath.h"
+#include "compositing/BubbleShapePath.h"
 
 #include <gtest/gtest.h>
 

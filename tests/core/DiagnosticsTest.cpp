@@ -1,5 +1,5 @@
-#include "core/Diagnostics.h"
 #include "core/SaveLocation.h"
+#include "platform/system/Diagnostics.h"
 #include "support/TestEnvironment.h"
 
 #include <QDateTime>

@@ -96,9 +96,9 @@ TEST_F(ProjectFolderTest, TakeSuffix)
     };
     int index = 0;
     for (const auto& c : cases) {
-        const QString folder = path(QStringLiteral("suffix-%1").arg(index++));
-        make(folder, c.entries);
-        EXPECT_EQ(ProjectFolder::nextTakeSuffix(folder), QString::fromLatin1(c.suffix)) << c.entries.join(QLatin1Char(',')).toStdString();
+        const QString takeFolder = path(QStringLiteral("suffix-%1").arg(index++));
+        make(takeFolder, c.entries);
+        EXPECT_EQ(ProjectFolder::nextTakeSuffix(takeFolder), QString::fromLatin1(c.suffix)) << c.entries.join(QLatin1Char(',')).toStdString();
     }
     EXPECT_EQ(ProjectFolder::nextTakeSuffix(path(QStringLiteral("missing"))), QString());
 }

@@ -1,5 +1,5 @@
-#include "core/RecordingClock.h"
 #include "support/ManualClock.h"
+#include "takedata/RecordingClock.h"
 
 #include <gtest/gtest.h>
 

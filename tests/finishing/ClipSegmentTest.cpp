@@ -1,4 +1,4 @@
-#include "finishing/ClipSegment.h"
+#include "takedata/ClipSegment.h"
 
 #include <gtest/gtest.h>
 

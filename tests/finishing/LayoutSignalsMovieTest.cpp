@@ -1,5 +1,5 @@
-#include "finishing/LayoutSignals.h"
-#include "finishing/MovieLayoutSignalsSource.h"
+#include "plans/LayoutSignals.h"
+#include "plans/MovieLayoutSignalsSource.h"
 #include "platform/system/Paths.h"
 
 #include <QProcess>

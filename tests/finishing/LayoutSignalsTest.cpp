@@ -1,4 +1,4 @@
-#include "finishing/LayoutSignals.h"
+#include "plans/LayoutSignals.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "finishing/LayoutTimeline.h"
+#include "plans/LayoutTimeline.h"
 
 #include <QJsonArray>
 

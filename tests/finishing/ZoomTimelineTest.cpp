@@ -1,4 +1,4 @@
-#include "finishing/ZoomTimeline.h"
+#include "plans/ZoomTimeline.h"
 
 #include <gtest/gtest.h>
 

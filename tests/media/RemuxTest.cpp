@@ -32,9 +32,9 @@ TEST_F(RemuxTest, FaceFileKeepsCameraBytesTimingMatrixAndAddsTheMicrophone)
     const QString camera = path(QStringLiteral("camera.mov"));
     {
         MovieWriter writer(camera, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
-        VideoSettings settings = videoSettingsFor(MovieRecipe {});
-        settings.displayMatrix = quarterTurn;
-        MovieWriterInput* video = writer.addVideoInput(settings);
+        VideoSettings videoSettings = videoSettingsFor(MovieRecipe {});
+        videoSettings.displayMatrix = quarterTurn;
+        MovieWriterInput* video = writer.addVideoInput(videoSettings);
         ASSERT_TRUE(writer.startWriting());
         writer.startSession(MediaTime::zero());
         for (int f = 15; f < 75; ++f)

@@ -1,4 +1,4 @@
-#include "finishing/MixdownRequest.h"
+#include "plans/MixdownRequest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "capture/ExportGate.h"
+#include "takedata/ExportGate.h"
 #include "finishing/Mixdown.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/media/MovieWriter.h"
@@ -61,9 +61,9 @@ protected:
     std::optional<Mixdown::MixdownError> runWith(SampleSource& pictures, SampleSource& sound, const QString& target)
     {
         MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::finishing, QStringLiteral("mixdown"));
-        VideoSettings settings = Mixdown::finishingVideoSettings(QSize(64, 64), 30);
-        settings.preset = "ultrafast";
-        MovieWriterInput* video = writer.addVideoInput(settings);
+        VideoSettings videoSettings = Mixdown::finishingVideoSettings(QSize(64, 64), 30);
+        videoSettings.preset = "ultrafast";
+        MovieWriterInput* video = writer.addVideoInput(videoSettings);
         MovieWriterInput* audio = writer.addAudioInput(Mixdown::aacSettings());
         EXPECT_TRUE(video && audio);
         auto done = std::async(std::launch::async, [&] {

@@ -1,16 +1,16 @@
 // The global keys drive a real screen take: Ctrl+R from another client starts it, Super+Alt+Z marks a zoom
 // only while it records, Ctrl+R stops it.
+#include "app/LinuxTakeServices.h"
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
 #include "core/TakeControls.h"
+#include "finishing/SaveJobHandover.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeVideoDeviceCatalog.h"
 #include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
-#include "takes/LinuxTakeServices.h"
-#include "takes/SaveJobHandover.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 #include "FinishFixture.h"
 
-#include "core/Diagnostics.h"
 #include "finishing/MixdownFinishingTools.h"
 #include "platform/media/MovieAsset.h"
+#include "platform/system/Diagnostics.h"
 #include "support/FakeOverlayRenderer.h"
 #include "support/SyntheticTake.h"
 

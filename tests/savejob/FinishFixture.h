@@ -1,13 +1,13 @@
 #pragma once
 
-#include "capture/ExportGate.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
-#include "takes/SaveJobHandover.h"
+#include "finishing/SaveJobHandover.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeFinishingTools.h"
 #include "support/FakeScheduler.h"
 #include "support/TestEnvironment.h"
+#include "takedata/ExportGate.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "FinishFixture.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QJsonArray>
 

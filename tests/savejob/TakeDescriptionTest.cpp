@@ -1,7 +1,7 @@
 #include "FinishFixture.h"
 
-#include "core/Diagnostics.h"
 #include "finishing/TakeDescription.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QDirIterator>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #include "FinishFixture.h"
 
-#include "core/Diagnostics.h"
 #include "finishing/TakePieces.h"
+#include "platform/system/Diagnostics.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@ class FakeHidManagerFactory final : public HidManagerFactory {
 public:
     class Manager final : public HidManager {
     public:
-        Manager(FakeHidManagerFactory& factory, std::optional<std::pair<int, int>> matching) : factory(factory), matching(matching) {}
+        Manager(FakeHidManagerFactory& owner, std::optional<std::pair<int, int>> wanted) : factory(owner), matching(wanted) {}
         ~Manager() override { factory.open = nullptr; }
         int open(bool seize) override
         {

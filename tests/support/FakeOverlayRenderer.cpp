@@ -1,6 +1,6 @@
 #include "support/FakeOverlayRenderer.h"
 
-#include "finishing/MixdownRequest.h"
+#include "plans/MixdownRequest.h"
 #include "platform/media/PixelBufferViews.h"
 #include "support/SyntheticTake.h"
 

@@ -1,6 +1,6 @@
 #include "support/TestEnvironment.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

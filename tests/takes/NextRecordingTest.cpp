@@ -1,5 +1,5 @@
-#include "takes/NextRecording.h"
 #include "support/TestEnvironment.h"
+#include "takedata/NextRecording.h"
 
 #include <QDir>
 #include <QFile>

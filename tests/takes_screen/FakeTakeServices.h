@@ -1,14 +1,14 @@
 #pragma once
 
 #include "capture/ScreenRecorder.h"
-#include "takes/OverlayRecorder.h"
-#include "takes/SaveJobHandover.h"
-#include "takes/TakeServices.h"
+#include "finishing/SaveJobHandover.h"
 #include "support/FakeAudioCapture.h"
 #include "support/FakeFrontWindow.h"
 #include "support/FakeInputEvents.h"
 #include "support/FakePointerState.h"
 #include "support/FakeScreenCapture.h"
+#include "takes/OverlayRecorder.h"
+#include "takes/TakeServices.h"
 
 #include <QFile>
 #include <QFileInfo>

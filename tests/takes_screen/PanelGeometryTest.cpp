@@ -79,24 +79,24 @@ class LeftoverFolder : public SandboxTest {
 protected:
     QString make(const QStringList& emptyFiles, const QStringList& filledFiles = {})
     {
-        const QString folder = path(QStringLiteral("video 1"));
-        QDir().mkpath(folder);
+        const QString takeFolder = path(QStringLiteral("video 1"));
+        QDir().mkpath(takeFolder);
         for (const QString& name : emptyFiles)
-            QFile(QDir(folder).filePath(name)).open(QIODevice::WriteOnly);
+            QFile(QDir(takeFolder).filePath(name)).open(QIODevice::WriteOnly);
         for (const QString& name : filledFiles) {
-            QFile file(QDir(folder).filePath(name));
+            QFile file(QDir(takeFolder).filePath(name));
             file.open(QIODevice::WriteOnly);
             file.write("data");
         }
-        return folder;
+        return takeFolder;
     }
 };
 
 TEST_F(LeftoverFolder, goesOnlyWhenNothingButFinderJunkAndEmptyFilesOfThisTakeRemain)
 {
-    const QString folder = make({QStringLiteral("raw-2.mov"), QStringLiteral("cursor-2.json")}, {QStringLiteral(".DS_Store")});
-    EXPECT_TRUE(RecordingController::removeFolderIfOnlyLeftovers(folder, QStringLiteral("-2")));
-    EXPECT_FALSE(QDir(folder).exists());
+    const QString takeFolder = make({QStringLiteral("raw-2.mov"), QStringLiteral("cursor-2.json")}, {QStringLiteral(".DS_Store")});
+    EXPECT_TRUE(RecordingController::removeFolderIfOnlyLeftovers(takeFolder, QStringLiteral("-2")));
+    EXPECT_FALSE(QDir(takeFolder).exists());
 }
 
 TEST_F(LeftoverFolder, staysForAnythingElse)
@@ -104,10 +104,10 @@ TEST_F(LeftoverFolder, staysForAnythingElse)
     for (const auto& [empty, filled] : {std::pair{QStringList{QStringLiteral("raw.mov")}, QStringList{}}, // another take's
              std::pair{QStringList{QStringLiteral("notes.txt")}, QStringList{}},
              std::pair{QStringList{}, QStringList{QStringLiteral("raw-2.mov")}}}) {
-        const QString folder = make(empty, filled);
-        EXPECT_FALSE(RecordingController::removeFolderIfOnlyLeftovers(folder, QStringLiteral("-2"))) << empty.join(',').toStdString();
-        EXPECT_TRUE(QDir(folder).exists());
-        QDir(folder).removeRecursively();
+        const QString takeFolder = make(empty, filled);
+        EXPECT_FALSE(RecordingController::removeFolderIfOnlyLeftovers(takeFolder, QStringLiteral("-2"))) << empty.join(',').toStdString();
+        EXPECT_TRUE(QDir(takeFolder).exists());
+        QDir(takeFolder).removeRecursively();
     }
     const QString sub = make({});
     QDir(sub).mkdir(QStringLiteral("Raw"));
@@ -119,11 +119,11 @@ TEST_F(LeftoverFolder, anUnreadableFolderIsKept)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "root reads every folder";
-    const QString folder = make({});
-    chmod(folder.toLocal8Bit().constData(), 0300);
-    EXPECT_FALSE(RecordingController::removeFolderIfOnlyLeftovers(folder, QString()));
-    chmod(folder.toLocal8Bit().constData(), 0700);
-    EXPECT_TRUE(QDir(folder).exists());
+    const QString takeFolder = make({});
+    chmod(takeFolder.toLocal8Bit().constData(), 0300);
+    EXPECT_FALSE(RecordingController::removeFolderIfOnlyLeftovers(takeFolder, QString()));
+    chmod(takeFolder.toLocal8Bit().constData(), 0700);
+    EXPECT_TRUE(QDir(takeFolder).exists());
 }
 
 TEST_F(ScreenTakeFlow, aVanishedCameraIsLetGoAndTheSelectionAttachedInstead)

@@ -1,5 +1,7 @@
+#include "app/LinuxTakeServices.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
+#include "finishing/SaveJobHandover.h"
 #include "framing/CameraBubbleWindow.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/system/Paths.h"
@@ -11,8 +13,6 @@
 #include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "support/X11TestWindow.h"
-#include "takes/LinuxTakeServices.h"
-#include "takes/SaveJobHandover.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -108,10 +108,10 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     hub->waitForScript();
     ASSERT_EQ(controller.phase().kind(), RecordingPhase::Kind::idle) << controller.phase().payload().toStdString();
 
-    const QDir folder(path(QStringLiteral("Recordings/video 1")));
+    const QDir takeFolder(path(QStringLiteral("Recordings/video 1")));
     for (const char* name : {"raw.mov", "camera.mov", "clicks.json", "cursor.json", "zoom.json"})
-        EXPECT_TRUE(folder.exists(QLatin1String(name))) << name;
-    const QString raw = folder.filePath(QStringLiteral("raw.mov"));
+        EXPECT_TRUE(takeFolder.exists(QLatin1String(name))) << name;
+    const QString raw = takeFolder.filePath(QStringLiteral("raw.mov"));
     const QJsonObject probe = MovieProbe::streams(raw);
     const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
     ASSERT_EQ(streams.size(), 3);
@@ -120,7 +120,7 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     EXPECT_EQ(streams[2][QStringLiteral("codec_name")].toString(), QStringLiteral("aac"));
     // Five seconds filmed, two of them paused.
     EXPECT_NEAR(probe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 4.0, 0.5);
-    const QJsonObject cameraProbe = MovieProbe::streams(folder.filePath(QStringLiteral("camera.mov")));
+    const QJsonObject cameraProbe = MovieProbe::streams(takeFolder.filePath(QStringLiteral("camera.mov")));
     const QJsonArray camera = cameraProbe[QStringLiteral("streams")].toArray();
     ASSERT_EQ(camera.size(), 1);
     EXPECT_EQ(camera[0][QStringLiteral("codec_name")].toString(), QStringLiteral("h264"));
@@ -129,7 +129,7 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     EXPECT_GT(cameraSeconds, 3.5);
     EXPECT_LT(cameraSeconds, 5.5);
 
-    QFile clicksFile(folder.filePath(QStringLiteral("clicks.json")));
+    QFile clicksFile(takeFolder.filePath(QStringLiteral("clicks.json")));
     ASSERT_TRUE(clicksFile.open(QIODevice::ReadOnly));
     const QJsonArray clicks = QJsonDocument::fromJson(clicksFile.readAll()).array();
     ASSERT_EQ(clicks.size(), 3);
@@ -142,9 +142,9 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     ASSERT_EQ(jobs.size(), 1u);
     const Mixdown::Request& request = jobs[0].request;
     EXPECT_EQ(request.rawURL, raw);
-    EXPECT_EQ(request.cameraURL, folder.filePath(QStringLiteral("camera.mov")));
+    EXPECT_EQ(request.cameraURL, takeFolder.filePath(QStringLiteral("camera.mov")));
     EXPECT_EQ(request.bubbleRect, CameraBubbleWindow::rectInRenderSpace(QRectF(bubbleFrame), QRectF(0, 0, 1280, 720), QSizeF(1280, 720)));
-    EXPECT_EQ(jobs[0].faceURL, folder.filePath(QStringLiteral("face.mov")));
+    EXPECT_EQ(jobs[0].faceURL, takeFolder.filePath(QStringLiteral("face.mov")));
     EXPECT_NEAR(jobs[0].duration, 4.0, 0.5);
 
     // The bubble is one of the studio's own windows: the movie shows the desktop where it stood.

@@ -23,9 +23,9 @@ protected:
     }
     QString project(int number) const
     {
-        const QString folder = QDir(path(QStringLiteral("Recordings"))).filePath(QStringLiteral("video %1").arg(number));
-        QDir().mkpath(folder);
-        return folder;
+        const QString takeFolder = QDir(path(QStringLiteral("Recordings"))).filePath(QStringLiteral("video %1").arg(number));
+        QDir().mkpath(takeFolder);
+        return takeFolder;
     }
     static void touch(const QString& file)
     {

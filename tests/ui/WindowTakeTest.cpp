@@ -2,16 +2,16 @@
 // sound server are recorded into the chosen folder and handed to finishing.
 #include "XPointer.h"
 
+#include "app/LinuxTakeServices.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
+#include "finishing/SaveJobHandover.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeVideoDeviceCatalog.h"
 #include "support/MovieProbe.h"
 #include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
-#include "takes/LinuxTakeServices.h"
-#include "takes/SaveJobHandover.h"
 #include "ui/ContentView.h"
 
 #include <QDir>
@@ -108,8 +108,8 @@ TEST_F(WindowTakeTest, recordAndStopClickedInTheWindowFilmTheScreenIntoTheChosen
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return shown(QStringLiteral("recordButton")) != nullptr; }, 2000));
 
     // The take's folder in the chosen recordings folder holds the screen movie with both sounds.
-    const QDir folder(QDir(chosen()).filePath(QStringLiteral("video 1")));
-    const QString raw = folder.filePath(QStringLiteral("raw.mov"));
+    const QDir takeFolder(QDir(chosen()).filePath(QStringLiteral("video 1")));
+    const QString raw = takeFolder.filePath(QStringLiteral("raw.mov"));
     ASSERT_TRUE(QFileInfo::exists(raw));
     const QJsonObject probe = MovieProbe::streams(raw);
     const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
@@ -117,11 +117,11 @@ TEST_F(WindowTakeTest, recordAndStopClickedInTheWindowFilmTheScreenIntoTheChosen
     EXPECT_EQ(streams[0][QStringLiteral("codec_name")].toString(), QStringLiteral("hevc"));
     EXPECT_NEAR(probe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 2.5, 1.0);
 
-    // Finishing takes it over; the footer names where the next take goes: the same folder, as take 2.
+    // Finishing takes it over; the footer names where the next take goes: the same takeFolder, as take 2.
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].request.rawURL, raw);
     EXPECT_EQ(qobject_cast<QLabel*>(shown(QStringLiteral("destinationLine")))->text(),
-        QStringLiteral("→ ") + folder.path() + QStringLiteral("  (take 2)"));
+        QStringLiteral("→ ") + takeFolder.path() + QStringLiteral("  (take 2)"));
 }
 
 } // namespace

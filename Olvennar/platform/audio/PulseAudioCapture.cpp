@@ -1,8 +1,8 @@
 #include "platform/audio/PulseAudioCapture.h"
 
-#include "core/Edition.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/audio/PulseConnection.h"
+#include "platform/system/Edition.h"
 #include "platform/system/HostClock.h"
 
 #include <pulse/channelmap.h>

@@ -1,7 +1,7 @@
 #include "platform/audio/PulseAudioCatalog.h"
 
-#include "core/Edition.h"
 #include "platform/audio/PulseConnection.h"
+#include "platform/system/Edition.h"
 
 #include <pulse/introspect.h>
 

@@ -1,7 +1,7 @@
 #include "platform/audio/PulseDeviceMonitor.h"
 
-#include "core/Edition.h"
 #include "platform/audio/PulseConnection.h"
+#include "platform/system/Edition.h"
 #include "platform/system/MainThread.h"
 
 #include <pulse/subscribe.h>

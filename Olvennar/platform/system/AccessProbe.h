@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Permissions.h"
+#include "platform/system/Permissions.h"
 
 // Which devices and services the user can reach, checked without recording anything.
 class AccessProbe {
@@ -16,4 +16,7 @@ public:
     virtual Permissions::State inputMonitoring() = 0;
     // Speech model files present.
     virtual Permissions::State speech() = 0;
+    // Tells the user how to grant the access behind the pane (Linux has no privacy pane to open); the running
+    // studio shows a dialog, probes without a window say nothing.
+    virtual void showInstruction(const QString& pane) { (void)pane; }
 };

@@ -85,3 +85,9 @@ Permissions::State LinuxAccessProbe::speech()
         && QFileInfo(QStringLiteral("/usr/share/pocketsphinx/model/en-us/en-us.lm.bin")).isFile();
     return present ? Permissions::State::granted : Permissions::State::denied;
 }
+
+void LinuxAccessProbe::showInstruction(const QString& pane)
+{
+    if (instructionView)
+        instructionView(pane);
+}

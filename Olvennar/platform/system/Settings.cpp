@@ -1,6 +1,6 @@
 #include "platform/system/Settings.h"
 
-#include "core/Edition.h"
+#include "platform/system/Edition.h"
 
 #include <QDir>
 #include <QSettings>

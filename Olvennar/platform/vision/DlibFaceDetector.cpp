@@ -1,6 +1,6 @@
 #include "platform/vision/DlibFaceDetector.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 #include "platform/vision/LandmarkFace.h"
 
 #include <dlib/image_processing.h>

@@ -1,0 +1,44 @@
+#include "app/FestrinApp.h"
+
+#include "app/LinuxTakeServices.h"
+#include "app/PlatformServices.h"
+#include "core/RecordingController.h"
+#include "finishing/SaveJobHandover.h"
+#include "ui/MainWindow.h"
+#include "ui/QuitAlertDialog.h"
+
+FestrinApp::FestrinApp(Settings& settings)
+    : services_(std::make_unique<PlatformServices>(settings))
+{
+    quitGuard_.runAlert = [this](const QuitGuard::Alert& alert) { return QuitAlertDialog::run(alert, window_.get()); };
+}
+
+FestrinApp::~FestrinApp() = default;
+
+RecordingController& FestrinApp::controller()
+{
+    if (!controller_) {
+        controller_ = std::make_unique<RecordingController>(services_->platform());
+        // A stopped screen take's save job joins the controller's finish queue.
+        RecordingController* owner = controller_.get();
+        services_->takes().setSaveJobSink([owner](const SaveJobHandover& job) { owner->runSaveJob(job); });
+    }
+    return *controller_;
+}
+
+void FestrinApp::showMainWindow()
+{
+    if (!window_) {
+        window_ = std::make_unique<MainWindow>(controller(), quitGuard_);
+        connect(window_.get(), &MainWindow::contentShown, this, [this] { startUp(); });
+    }
+    window_->show();
+    window_->raise();
+}
+
+QCoro::Task<> FestrinApp::startUp()
+{
+    RecordingController* controller = &this->controller();
+    quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
+    co_await controller->checkPermissionAndLoadDisplays();
+}

@@ -1,0 +1,46 @@
+#include "app/PlatformServices.h"
+
+#include "app/LinuxTakeServices.h"
+#include "capture/RemoteButton.h"
+#include "core/HotKeyCenter.h"
+#include "platform/audio/PulseSoundPlayer.h"
+#include "platform/input/EvdevHidManager.h"
+#include "platform/system/LinuxAccessProbe.h"
+#include "platform/system/Scheduler.h"
+#include "platform/system/SleepWatcher.h"
+#include "platform/x11/XcbGlobalKeyGrabber.h"
+#include "ui/AccessInstructionDialog.h"
+#include "ui/DesktopHooks.h"
+
+#include <QApplication>
+
+PlatformServices::PlatformServices(Settings& settings)
+    : settings_(settings)
+    , access_(std::make_unique<LinuxAccessProbe>())
+    , scheduler_(std::make_unique<MainLoopScheduler>())
+    , keyGrabber_(XcbGlobalKeyGrabber::create())
+    , hotKeys_(std::make_unique<HotKeyCenter>(keyGrabber_.get()))
+    , hid_(std::make_unique<EvdevHidManagerFactory>())
+    , remoteButton_(std::make_unique<RemoteButton>(settings, *hid_, *access_, *scheduler_))
+    , sounds_(std::make_unique<PulseSoundPlayer>())
+    , sleepWatcher_(std::make_unique<SleepWatcher>())
+    , takes_(std::make_unique<LinuxTakeServices>())
+    , hooks_(std::make_unique<DesktopHooks>())
+{
+    access_->instructionView = [](const QString& pane) { AccessInstructionDialog::open(pane, QApplication::activeWindow()); };
+}
+
+PlatformServices::~PlatformServices() = default;
+
+Platform PlatformServices::platform()
+{
+    Platform platform{settings_, *access_};
+    platform.hotKeys = hotKeys_.get();
+    platform.remoteButton = remoteButton_.get();
+    platform.sounds = sounds_.get();
+    platform.sleepWatcher = sleepWatcher_.get();
+    platform.scheduler = scheduler_.get();
+    platform.takes = takes_.get();
+    platform.hooks = hooks_.get();
+    return platform;
+}

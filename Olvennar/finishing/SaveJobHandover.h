@@ -1,0 +1,28 @@
+#pragma once
+
+#include "plans/MixdownRequest.h"
+#include "takedata/ClipSegment.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+#include <vector>
+
+// What a screen take's stop hands to the save job: the finished movie's request and the names the save
+// writes, all in the take's folder with the take's suffix.
+struct SaveJobHandover {
+    QUuid id;
+    QString title;
+    Mixdown::Request request;
+    std::optional<QString> faceURL;
+    QString takeJSON;
+    QString previewURL;
+    double duration = 0;
+    std::vector<ClipSegment> cameraSegments;
+    QJsonObject look;
+    QString stopSidecar;
+    bool byRemote = false;
+    QString summary;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/media/PixelBuffer.h"
+#include "platform/system/ErrorInfo.h"
+#include "platform/system/MediaTime.h"
+#include "takedata/Click.h"
+
+#include <QSize>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Mixdown {
+struct Request;
+}
+
+// Draws one output frame of an overlay export from the decoded source pictures. The mixdown's scheduler
+// places the camera and iPhone recordings on the take's timeline (empty edit, held late-start frame, cut at
+// the screen recording's end) and calls render() once per output frame, in order, always on the same thread.
+class OverlayFrameRenderer {
+public:
+    struct Setup {
+        const Mixdown::Request& request; // the look, timelines and rectangles; valid for the whole export
+        QSize renderSize; // output frame size in pixels
+        QSize screenSize; // the screen recording's own size
+        bool hasCamera = false; // false: no camera track (the compositor's camera track ID 0)
+        bool hasPhone = false;
+        std::vector<Click> clicks; // the request's clicks when the highlight is on, else none
+    };
+
+    struct Frame {
+        int64_t index = 0; // 0 for the first frame written
+        MediaTime time; // take time of the frame
+        // Null only when the screen recording has no frame at all.
+        std::shared_ptr<const PixelBuffer> screen;
+        // Null when that recording shows nothing at this time.
+        std::shared_ptr<const PixelBuffer> camera;
+        std::shared_ptr<const PixelBuffer> phone;
+    };
+
+    virtual ~OverlayFrameRenderer() = default;
+    // Draws every pixel of `output` (renderSize). An error fails the export with its description.
+    virtual std::optional<ErrorInfo> render(const Frame& frame, PixelBuffer& output) = 0;
+};
+
+// One renderer per export.
+using OverlayRendererFactory = std::function<std::unique_ptr<OverlayFrameRenderer>(const OverlayFrameRenderer::Setup&)>;

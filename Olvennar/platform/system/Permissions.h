@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <qcorotask.h>
+
+class AccessProbe;
+
+// Camera, microphone, screen and input access on Linux, and the instructions shown in place of a privacy pane.
+namespace Permissions {
+enum class State { granted, denied, notAsked };
+QString stateName(State state); // "granted", "denied", "notAsked"
+
+// Panes the studio names; each maps to a Linux instruction.
+inline constexpr const char* cameraPane = "Privacy_Camera";
+inline constexpr const char* microphonePane = "Privacy_Microphone";
+inline constexpr const char* screenCapturePane = "Privacy_ScreenCapture";
+inline constexpr const char* inputMonitoringPane = "Privacy_ListenEvent";
+
+// The sentence shown for a pane; empty for an unknown pane.
+QString instruction(const QString& pane);
+// Granted at once when the probe says so. Linux has no prompt, so "not asked" is settled by probing again;
+// denied has the probe show the instruction and gives false.
+QCoro::Task<bool> requestMicrophone(AccessProbe& probe);
+QCoro::Task<bool> requestCamera(AccessProbe& probe);
+}

@@ -1,0 +1,19 @@
+#include "takedata/ExportGate.h"
+
+ExportGate& ExportGate::shared()
+{
+    static ExportGate gate;
+    return gate;
+}
+
+void ExportGate::setPaused(bool paused)
+{
+    std::lock_guard guard(lock_);
+    paused_ = paused;
+}
+
+bool ExportGate::isPaused() const
+{
+    std::lock_guard guard(lock_);
+    return paused_;
+}
