@@ -2,6 +2,14 @@
 
 #include <cmath>
 
+namespace {
+
+// Frame times come as rounded doubles: a raw frame due exactly half an output frame after t (every other
+// frame of a 60 fps camera) must count as due whichever way the rounding went.
+constexpr double rounding = 1e-6;
+
+} // namespace
+
 ShortPacer::ShortPacer(double start, double end, int framesPerSecond)
     : start_(start)
     , end_(end)
@@ -23,7 +31,7 @@ ShortPacer::Decision ShortPacer::next()
         return Decision::readFrame;
     }
     const double t = start_ + d * static_cast<double>(framesWritten_);
-    if (upcoming_ && upcoming_->presentation <= t + d * 0.5) {
+    if (upcoming_ && upcoming_->presentation <= t + d * 0.5 + rounding) {
         held_ = upcoming_;
         heldIndex_ = readCount_ - 1;
         upcoming_.reset();

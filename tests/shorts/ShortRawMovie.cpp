@@ -42,9 +42,9 @@ void paint(PixelBuffer& picture, int frame, int frameRate, bool busy, bool flash
         }
         if (y < height / 4 || y >= height * 3 / 4)
             continue;
-        // Eight wide steps per channel survive compression and a decoder's other YUV matrix.
-        auto level = [](int digit) { return static_cast<uint8_t>(32 * digit + 16); };
-        const uint8_t colour[4] = {level((frame / 64) % 8), level((frame / 8) % 8), level(frame % 8), 255};
+        // Four wide steps per channel survive compression and a decoder's other YUV matrix.
+        auto level = [](int digit) { return static_cast<uint8_t>(64 * digit + 32); };
+        const uint8_t colour[4] = {level((frame / 16) % 4), level((frame / 4) % 4), level(frame % 4), 255};
         for (int x = width / 4; x < width * 3 / 4; ++x)
             std::memcpy(row + 4 * x, colour, 4);
     }
@@ -118,8 +118,8 @@ void write(const QString& path, const Recipe& recipe)
 int frameNumber(const QImage& picture)
 {
     const QColor centre = picture.pixelColor(picture.width() / 2, picture.height() / 2);
-    auto digit = [](int value) { return std::clamp(value / 32, 0, 7); };
-    return digit(centre.red()) + 8 * digit(centre.green()) + 64 * digit(centre.blue());
+    auto digit = [](int value) { return std::clamp(value / 64, 0, 3); };
+    return digit(centre.red()) + 4 * digit(centre.green()) + 16 * digit(centre.blue());
 }
 
 bool isFlash(const QImage& picture)

@@ -20,7 +20,7 @@ struct Recipe {
 };
 void write(const QString& path, const Recipe& recipe);
 
-// The frame number (below 512) a decoded picture's centre shows.
+// The frame number, modulo 64, that a decoded picture's centre shows.
 int frameNumber(const QImage& picture);
 // A flash picture: almost white on average.
 bool isFlash(const QImage& picture);
