@@ -3,6 +3,8 @@
 #include <QRect>
 #include <QSize>
 
+#include <opencv2/core/mat.hpp>
+
 #include <cstdint>
 #include <vector>
 
@@ -13,7 +15,7 @@ class PixelBuffer;
 // outwards. Bytes are filtered as they are: no colour conversion anywhere.
 //
 // The filter taps are worked out once for the export's fixed geometry. Threading: one export's video queue;
-// render() spreads its rows over the worker threads and keeps scratch rows between calls.
+// render() spreads its rows over the worker threads and keeps its scratch pictures between calls.
 class CropRenderer {
 public:
     // `crop` lies inside `frame` (pixels, top-left origin); sides of at least 1.
@@ -42,5 +44,7 @@ private:
     QSize output_;
     Taps columns_;
     Taps rows_;
-    std::vector<int16_t> scratch_; // the crop's rows scaled across, 6 fraction bits
+    cv::Mat tall_; // the crop at the output height
+    cv::Mat across_; // the same, transposed
+    cv::Mat turned_; // the output, transposed
 };

@@ -6,6 +6,7 @@
 #include "platform/media/MovieWriter.h"
 #include "platform/system/DispatchQueue.h"
 #include "shorts/CropRenderer.h"
+#include "shorts/FrameReadAhead.h"
 #include "shorts/ShortVideoRun.h"
 
 #include <algorithm>
@@ -188,7 +189,8 @@ std::variant<QString, ErrorInfo> exportShort(const Request& request, const QStri
         // The queues run their last items and join before the writer finishes.
         DispatchQueue videoQueue("com.quorrel.festrin.short.export.video");
         DispatchQueue audioQueue("com.quorrel.festrin.short.export.audio");
-        QFuture<VideoOutcome> videoDone = runVideo(*videoInput, *videoOutput, renderer, start, end, fps, videoQueue, gate, options.gatePollSeconds);
+        FrameReadAhead rawPictures(*videoOutput, gate, options.gatePollSeconds);
+        QFuture<VideoOutcome> videoDone = runVideo(*videoInput, rawPictures, renderer, start, end, fps, videoQueue, gate, options.gatePollSeconds);
         QFuture<void> audioDone;
         if (audioInput) {
             sound.emplace(*audioOutput);
