@@ -220,6 +220,9 @@ TEST_F(ShortExportTest, ACropOutsideTheFrameIsRefusedAndAFailedWriteKeepsTheEarl
     ShortExport::Request bad = smallRequest(rawURL, frame);
     bad.crop = QRectF(-0.5, 0, 60, 108);
     EXPECT_EQ(text(ShortExport::exportShort(bad, to)), "The 9:16 crop does not fit inside the recorded frame.");
+    ShortExport::Request still = smallRequest(rawURL, frame);
+    still.frameRate = 0;
+    EXPECT_EQ(text(ShortExport::exportShort(still, to)), "Short export failed: the frame rate 0 is not above 0");
 
     // A full disk, as far as this process can tell: the short's first megabyte does not fit.
     std::signal(SIGXFSZ, SIG_IGN);
