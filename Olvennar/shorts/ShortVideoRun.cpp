@@ -25,6 +25,7 @@ struct VideoRun {
         , start(from)
         , fps(rate)
         , pacer(from.seconds(), to.seconds(), rate)
+        , pool(PixelBufferPool::make(render.outputSize().width(), render.outputSize().height(), 4))
     {
     }
 
@@ -68,8 +69,6 @@ struct VideoRun {
     std::optional<QString> writeHeld()
     {
         const PixelBuffer& raw = *frames.front().second.pixels;
-        if (!pool)
-            pool = PixelBufferPool::make(outputWidth, outputHeight, 4);
         std::shared_ptr<PixelBuffer> picture = pool->take();
         if (!renderer.render(raw, *picture))
             return QStringLiteral("a raw picture of %1x%2 does not hold the crop").arg(raw.width()).arg(raw.height());
@@ -85,12 +84,10 @@ struct VideoRun {
     CropRenderer& renderer;
     MediaTime start;
     int fps;
-    int outputWidth = 0;
-    int outputHeight = 0;
     ShortPacer pacer;
+    std::shared_ptr<PixelBufferPool> pool; // output pictures
     std::deque<std::pair<int64_t, MediaSample>> frames; // the held frame first, then at most the upcoming one
     int64_t readCount = 0;
-    std::shared_ptr<PixelBufferPool> pool;
     bool done = false;
 };
 
@@ -100,8 +97,6 @@ QFuture<VideoOutcome> runVideo(MovieWriterInput& input, SampleSource& output, Cr
     const MediaTime& end, int fps, DispatchQueue& queue, ExportGate& gate, double gatePollSeconds)
 {
     auto run = std::make_shared<VideoRun>(input, output, renderer, start, end, fps);
-    run->outputWidth = renderer.outputSize().width();
-    run->outputHeight = renderer.outputSize().height();
     auto promise = std::make_shared<QPromise<VideoOutcome>>();
     QFuture<VideoOutcome> future = promise->future();
     promise->start();
