@@ -1,9 +1,16 @@
 #pragma once
 
+#include <QColor>
 #include <QRectF>
 #include <QSizeF>
+#include <QString>
 
-// Where the 9:16 short sits in a frame of the raw recording.
+#include <vector>
+
+enum class FramingStatus;
+
+// Where the 9:16 short sits in a frame of the raw recording, and the small facts the short's preview, finish
+// and sidecar share. Pure values and functions.
 namespace ShortFraming {
 
 // Along the crop's free travel: 0 = left/top edge, 1 = right/bottom edge, 0.5 = centred. Clamped where used.
@@ -17,5 +24,29 @@ struct Position {
 // The largest even-sided 9:16 rectangle that fits the frame, placed by the position; pixels, top-left origin,
 // whole numbers. A frame below 2x2 gives the zero rectangle.
 QRectF cropRect(const QSizeF& frame, const Position& position);
+
+// One caption line: what part of the camera feed becomes the 1080x1920 short, and at what scale.
+QString describe(const QSizeF& frame);
+
+// An area of the 1080x1920 output that a short-video platform covers with its own controls.
+struct SafeZone {
+    QString name;
+    QRectF rect; // output pixels, top-left origin
+    bool filled = false; // the preview fills it instead of outlining it
+};
+const std::vector<SafeZone>& safeZones();
+
+// The framing measured live while a short was filmed, against the centred reference crop.
+struct MeasuredFraming {
+    double eyeLine = 0; // fraction of the crop's height from its top
+    double faceHeight = 0; // fraction of the crop's height
+    int framesAnalyzed = 0;
+    int framesWithFace = 0;
+
+    bool operator==(const MeasuredFraming&) const = default;
+};
+
+// The short preview badge's colour for a framing status (sRGB with opacity).
+QColor shortColor(FramingStatus status);
 
 } // namespace ShortFraming

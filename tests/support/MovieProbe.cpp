@@ -125,11 +125,12 @@ bool decodeVideo(const QString& path, const std::function<void(double, const QIm
         [&](const AVStream* stream, const AVFrame* frame) {
             scaler = sws_getCachedContext(scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width, frame->height,
                 AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
-            QImage picture(frame->width, frame->height, QImage::Format_RGB32);
-            uint8_t* planes[] = {picture.bits()};
-            const int strides[] = {static_cast<int>(picture.bytesPerLine())};
+            // swscale writes whole vectors and may run past the last row's end: give it a spare row.
+            QImage padded(frame->width, frame->height + 1, QImage::Format_RGB32);
+            uint8_t* planes[] = {padded.bits()};
+            const int strides[] = {static_cast<int>(padded.bytesPerLine())};
             sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
-            onFrame(seconds(stream, frame->best_effort_timestamp), picture);
+            onFrame(seconds(stream, frame->best_effort_timestamp), padded.copy(0, 0, frame->width, frame->height));
         });
     sws_freeContext(scaler);
     return ok;

@@ -1,0 +1,84 @@
+#include "shorts/ShortTake.h"
+
+#include "core/Diagnostics.h"
+#include "platform/media/MovieAsset.h"
+#include "platform/system/AtomicFile.h"
+#include "shorts/ShortExport.h"
+#include "shorts/ShortFramingSidecar.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <qcorofuture.h>
+
+#include <cmath>
+
+namespace ShortTake {
+namespace {
+
+double durationSeconds(const QString& rawURL)
+{
+    auto opened = MovieAsset::open(rawURL);
+    if (!std::holds_alternative<MovieAsset>(opened))
+        return 0;
+    const double seconds = std::get<MovieAsset>(opened).duration().seconds();
+    return std::isfinite(seconds) && seconds > 0 ? seconds : 0;
+}
+
+void writeSidecar(const QString& path, const QJsonObject& json)
+{
+    const QByteArray bytes = QJsonDocument(json).toJson(QJsonDocument::Indented);
+    if (auto failure = AtomicFile::write(path, bytes, QStringLiteral("crop")))
+        Diagnostics::log(ErrorInfo {QStringLiteral("File"), 0, *failure}, QStringLiteral("write crop.json"));
+}
+
+} // namespace
+
+double effectiveTailTrim(double tailTrim, double rawDuration) { return tailTrim + 3 < rawDuration ? tailTrim : 0.0; }
+
+Outcome finishNow(const QString& folder, const QString& rawURL, const Settings& settings, const ShortExport::Options& options)
+{
+    const auto measured = ShortExport::frameSize(rawURL);
+    if (const auto* failure = std::get_if<ErrorInfo>(&measured))
+        return *failure;
+    const QSizeF feed = std::get<QSizeF>(measured);
+    const QRectF crop = ShortFraming::cropRect(feed, settings.filePosition);
+    // A sidecar describing a short that cannot be cut would only mislead.
+    const auto checked = ShortExport::checkCrop(crop, feed);
+    if (const auto* bad = std::get_if<ShortExport::ExportError>(&checked))
+        return bad->info();
+
+    const double rawDuration = durationSeconds(rawURL);
+    const double trim = effectiveTailTrim(settings.tailTrim, rawDuration);
+    const double duration = rawDuration - trim;
+
+    QJsonObject json = ShortFraming::sidecar(feed, crop, settings.filePosition, settings.previewPosition, settings.fileMirrored,
+        settings.previewMirrored, settings.rotation, settings.camera, duration, settings.script, settings.framing, settings.channel);
+    if (trim > 0) {
+        json.insert(QStringLiteral("tailTrimmedSeconds"), trim);
+        json.insert(QStringLiteral("rawDurationSeconds"), rawDuration);
+        json.insert(QStringLiteral("stoppedBy"), QStringLiteral("remote-button"));
+    }
+    const QDir dir(folder);
+    writeSidecar(dir.filePath(QStringLiteral("crop.json")), json);
+
+    ShortExport::Request request {rawURL, crop, QSizeF(1080, 1920), 30, std::nullopt};
+    if (trim > 0)
+        request.timeRange = ShortExport::Request::TimeRange {MediaTime::zero(), MediaTime::fromSeconds(duration, 600)};
+    const QString shortURL = dir.filePath(QStringLiteral("short.mov"));
+    const auto exported = ShortExport::exportShort(request, shortURL, options);
+    if (const auto* failure = std::get_if<ErrorInfo>(&exported))
+        return *failure;
+    return Result {shortURL, crop, feed, duration};
+}
+
+QCoro::Task<Outcome> finish(QString folder, QString rawURL, Settings settings, ShortExport::Options options)
+{
+    // Awaited by name: g++ 12 may destroy the temporaries of a full expression holding a co_await twice.
+    QFuture<Outcome> finished = QtConcurrent::run([folder, rawURL, settings, options] { return finishNow(folder, rawURL, settings, options); });
+    Outcome outcome = co_await finished;
+    co_return outcome;
+}
+
+} // namespace ShortTake

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/RecordingChannel.h"
+#include "platform/system/ErrorInfo.h"
+#include "shorts/NextTake.h"
+#include "shorts/ShortExportRequest.h"
+#include "shorts/ShortFraming.h"
+
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+#include <optional>
+#include <variant>
+
+#include <qcorotask.h>
+
+// The finish of a short take: the crop in pixels of raw.mov, the "crop.json" sidecar beside it, and the
+// 1080x1920 "short.mov".
+namespace ShortTake {
+
+// What the take flow knows about the take when it stops.
+struct Settings {
+    ShortFraming::Position filePosition; // cuts raw.mov
+    ShortFraming::Position previewPosition; // as the user placed it in the (maybe mirrored) preview
+    bool fileMirrored = false;
+    bool previewMirrored = false;
+    double rotation = 0; // degrees
+    QString camera;
+    std::optional<NextTake> script;
+    std::optional<ShortFraming::MeasuredFraming> framing;
+    RecordingChannel channel = RecordingChannel::ai;
+    double tailTrim = 0; // seconds the remote button's reach added at the end
+};
+
+struct Result {
+    QString shortURL;
+    QRectF crop; // pixels of raw.mov, top-left origin
+    QSizeF feed;
+    double duration = 0; // seconds of the short
+};
+
+using Outcome = std::variant<Result, ErrorInfo>;
+
+// The trim really applied: only when more than 3 s of the take would remain.
+double effectiveTailTrim(double tailTrim, double rawDuration);
+
+// Blocking; any thread. A crop that does not fit fails before anything is written; a sidecar that cannot be
+// written is logged and the export goes ahead.
+Outcome finishNow(const QString& folder, const QString& rawURL, const Settings& settings, const ShortExport::Options& options = {});
+
+// The same on a worker thread, resuming the awaiting coroutine on its own thread.
+QCoro::Task<Outcome> finish(QString folder, QString rawURL, Settings settings, ShortExport::Options options = {});
+
+} // namespace ShortTake
