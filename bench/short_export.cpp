@@ -5,8 +5,8 @@
 //
 // Usage: short_export [seconds, default 60]; pin it with taskset -c 0,1 to see a two-core machine.
 
-#include "capture/ExportGate.h"
-#include "shorts/ShortExport.h"
+#include "takedata/ExportGate.h"
+#include "shortexport/ShortExport.h"
 #include "shorts/ShortFraming.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/RecordingChannel.h"
+#include "takedata/RecordingChannel.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/RecordingChannel.h"
+#include "takedata/RecordingChannel.h"
 #include "shorts/NextTake.h"
 #include "shorts/ShortFraming.h"
 

@@ -1,7 +1,7 @@
 #include "ShortRawMovie.h"
-#include "capture/ExportGate.h"
-#include "shorts/ShortExport.h"
-#include "shorts/ShortTake.h"
+#include "takedata/ExportGate.h"
+#include "shortexport/ShortExport.h"
+#include "shortexport/ShortTake.h"
 #include "support/MovieProbe.h"
 #include "support/TestEnvironment.h"
 

@@ -1,5 +1,5 @@
 #include "shorts/ShortFramingSidecar.h"
-#include "shorts/ShortTake.h"
+#include "shortexport/ShortTake.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shorts/ShortExportRequest.h"
+#include "shortexport/ShortExportRequest.h"
 
 #include <QRect>
 

@@ -1,13 +1,13 @@
-#include "shorts/ShortExport.h"
+#include "shortexport/ShortExport.h"
 
-#include "capture/ExportGate.h"
+#include "takedata/ExportGate.h"
 #include "capture/SampleBufferPump.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/DispatchQueue.h"
 #include "shorts/CropRenderer.h"
-#include "shorts/FrameReadAhead.h"
-#include "shorts/ShortVideoRun.h"
+#include "shortexport/FrameReadAhead.h"
+#include "shortexport/ShortVideoRun.h"
 
 #include <algorithm>
 #include <cmath>

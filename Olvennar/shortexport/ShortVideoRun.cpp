@@ -1,6 +1,6 @@
-#include "shorts/ShortVideoRun.h"
+#include "shortexport/ShortVideoRun.h"
 
-#include "capture/ExportGate.h"
+#include "takedata/ExportGate.h"
 #include "platform/media/MovieWriterInput.h"
 #include "platform/media/PixelBufferPool.h"
 #include "platform/media/SampleSource.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/RecordingChannel.h"
+#include "takedata/RecordingChannel.h"
 #include "platform/system/ErrorInfo.h"
 #include "shorts/NextTake.h"
-#include "shorts/ShortExportRequest.h"
+#include "shortexport/ShortExportRequest.h"
 #include "shorts/ShortFraming.h"
 
 #include <QRectF>

@@ -1,6 +1,6 @@
-#include "shorts/FrameReadAhead.h"
+#include "shortexport/FrameReadAhead.h"
 
-#include "capture/ExportGate.h"
+#include "takedata/ExportGate.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,9 +1,9 @@
-#include "shorts/ShortTake.h"
+#include "shortexport/ShortTake.h"
 
-#include "core/Diagnostics.h"
+#include "platform/system/Diagnostics.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/system/AtomicFile.h"
-#include "shorts/ShortExport.h"
+#include "shortexport/ShortExport.h"
 #include "shorts/ShortFramingSidecar.h"
 
 #include <QDir>
