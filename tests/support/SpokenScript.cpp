@@ -5,12 +5,10 @@
 #include "teleprompter/SpeechFollowHub.h"
 
 #include <QCoreApplication>
-#include <QDataStream>
 #include <QFile>
 #include <QProcess>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace {
@@ -66,21 +64,13 @@ int SpokenScript::tokensBy(std::size_t sample) const
 
 bool SpokenScript::writeWav(const QString& path) const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    QFile raw(path + QStringLiteral(".f32"));
+    if (!raw.open(QIODevice::WriteOnly) || raw.write(reinterpret_cast<const char*>(samples.data()), qint64(samples.size() * sizeof(float))) < 0)
         return false;
-    const quint32 dataBytes = quint32(samples.size() * 2);
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataBytes);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << quint32(sampleRate) << quint32(sampleRate * 2) << quint16(2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << dataBytes;
-    for (float s : samples)
-        out << qint16(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f));
-    return out.status() == QDataStream::Ok;
+    raw.close();
+    return QProcess::execute(QStringLiteral("sox"), {QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-c"), QStringLiteral("1"),
+                                                    QStringLiteral("-e"), QStringLiteral("floating-point"), QStringLiteral("-b"), QStringLiteral("32"), raw.fileName(),
+                                                    QStringLiteral("-b"), QStringLiteral("16"), path}) == 0;
 }
 
 QString sampleScript()
