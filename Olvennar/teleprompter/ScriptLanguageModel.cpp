@@ -92,23 +92,20 @@ ScriptLanguageModel::Result ScriptLanguageModel::build(const QString& scriptText
         const QString word = written.toLower();
         if (const auto found = known.constFind(word); found != known.cend())
             return *found ? std::optional<QString>(word) : std::nullopt;
-        const auto existing = pronunciation(word);
-        bool keep = existing.has_value();
-        if (const auto letters = isAcronym(written) ? spelled(written) : std::nullopt) {
-            keep = true;
-            if (!existing) {
-                result.model.addedWords.emplace_back(word, *letters);
-            } else if (*existing != *letters) {
-                for (int alternative = 2;; ++alternative) {
-                    const QString name = word + QStringLiteral("(%1)").arg(alternative);
-                    const auto other = pronunciation(name);
-                    if (!other)
-                        result.model.addedWords.emplace_back(name, *letters);
-                    if (!other || *other == *letters)
-                        break;
-                }
-            }
+        auto& entries = result.model.pronunciations;
+        const auto firstEntry = entries.size();
+        QString name = word;
+        for (int alternative = 2; const auto phones = pronunciation(name); ++alternative) {
+            entries.emplace_back(name, *phones);
+            name = word + QStringLiteral("(%1)").arg(alternative);
         }
+        // `name` is now the first free alternative.
+        if (const auto letters = isAcronym(written) ? spelled(written) : std::nullopt) {
+            const bool listed = std::any_of(entries.begin() + long(firstEntry), entries.end(), [&](const auto& entry) { return entry.second == *letters; });
+            if (!listed)
+                entries.emplace_back(name, *letters);
+        }
+        const bool keep = entries.size() > firstEntry;
         known.insert(word, keep);
         if (!keep)
             ++result.droppedWords;

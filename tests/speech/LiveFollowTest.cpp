@@ -87,8 +87,7 @@ TEST_F(LiveFollowTest, FollowsTheMicrophoneWhenIdleAndTheRecorderDuringATake)
     hub.onHeard = [&](const QString& text) { follower.hear(text); };
     hub.onStatus = [&](const QString& text) { status = text; };
     hub.setWanted(true, TeleprompterScript::contextualWords(sampleScript()), sampleScript());
-    // The first utterance loads the decoder, which takes a while on a busy machine.
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return status == QStringLiteral("Listening (on this computer)"); }, 30000)) << status.toStdString();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return status == QStringLiteral("Listening (on this computer)"); }, 10000)) << status.toStdString();
     EXPECT_EQ(hubStreams(sink->monitor()), 1);
 
     ASSERT_TRUE(play(*idleSpeech, sink->name(), folder->path()));

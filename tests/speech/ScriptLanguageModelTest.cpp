@@ -98,11 +98,15 @@ TEST(ScriptLanguageModelTest, UnknownWordsAreDroppedOnceAndAcronymsAreSpelled)
         QStringLiteral("We record the XQZ take. We record Blorptastic today, Blorptastic! NASA and API."),
         {QStringLiteral("Blorptastic"), QStringLiteral("twenty-one")}, dictionary);
     EXPECT_EQ(result.droppedWords, 2); // "blorptastic" and "and"
-    // Missing acronyms are added; one with another pronunciation gets a spelled alternative; a spelled one
-    // already in the dictionary is left alone.
-    const std::vector<std::pair<QString, QString>> added{
-        {QStringLiteral("xqz"), QStringLiteral("EH K S K Y UW Z IY")}, {QStringLiteral("nasa(2)"), QStringLiteral("EH N EY EH S EY")}};
-    EXPECT_EQ(result.model.addedWords, added);
+    // A missing acronym is spelled; one said otherwise gets a spelled alternative; a spelled one is kept.
+    const std::map<QString, QString> pronunciations(result.model.pronunciations.begin(), result.model.pronunciations.end());
+    const std::map<QString, QString> expected{{QStringLiteral("we"), QStringLiteral("W IY")}, {QStringLiteral("record"), QStringLiteral("R EH K ER D")},
+        {QStringLiteral("the"), QStringLiteral("DH AH")}, {QStringLiteral("take"), QStringLiteral("T EY K")}, {QStringLiteral("today"), QStringLiteral("T AH D EY")},
+        {QStringLiteral("xqz"), QStringLiteral("EH K S K Y UW Z IY")}, {QStringLiteral("nasa"), QStringLiteral("N AE S AH")},
+        {QStringLiteral("nasa(2)"), QStringLiteral("EH N EY EH S EY")}, {QStringLiteral("api"), QStringLiteral("EY P IY AY")},
+        {QStringLiteral("twenty"), QStringLiteral("T W EH N T IY")}, {QStringLiteral("one"), QStringLiteral("W AH N")}};
+    EXPECT_EQ(pronunciations, expected);
+    EXPECT_EQ(result.model.pronunciations.size(), expected.size());
     const ArpaModel model(result.model.arpa);
     EXPECT_TRUE(model.probability.count(QStringLiteral("record the xqz")));
     EXPECT_TRUE(model.probability.count(QStringLiteral("twenty"))); // contextual words join as single words

@@ -63,13 +63,23 @@ bool PocketSphinxRecognizer::available()
         loadFailed_ = true;
         return fail(QStringLiteral("the speech model is not installed"));
     }
+    QFile dictionary(files_.dictionary);
+    if (dictionary.open(QIODevice::ReadOnly)) {
+        while (!dictionary.atEnd()) {
+            const QString line = QString::fromUtf8(dictionary.readLine()).trimmed();
+            const qsizetype space = line.indexOf(u' ');
+            if (space > 0)
+                dictionary_.insert(line.left(space), line.mid(space + 1).trimmed());
+        }
+    }
+    QTemporaryFile empty;
     const QByteArray hmm = files_.acousticModel.toLocal8Bit();
-    const QByteArray dict = files_.dictionary.toLocal8Bit();
+    const QByteArray dict = empty.open() ? QFile::encodeName(empty.fileName()) : QByteArray();
     // The decoder's own chatter goes nowhere; failures are reported through errorText().
     err_set_logfp(nullptr);
     // One fast pass: following needs the words as they come, not the slower second passes at each pause.
     config_.reset(cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict", dict.constData(), "-fwdflat", "no", "-bestpath", "no", nullptr));
-    if (config_)
+    if (config_ && !dictionary_.isEmpty())
         decoder_.reset(ps_init(config_.get()));
     if (!decoder_) {
         loadFailed_ = true;
@@ -82,12 +92,8 @@ std::optional<QString> PocketSphinxRecognizer::pronunciation(const QString& word
 {
     if (!available())
         return std::nullopt;
-    char* phones = ps_lookup_word(decoder_.get(), word.toUtf8().constData());
-    if (!phones)
-        return std::nullopt;
-    QString text = QString::fromLatin1(phones);
-    ckd_free(phones);
-    return text;
+    const auto found = dictionary_.constFind(word);
+    return found == dictionary_.cend() ? std::nullopt : std::optional<QString>(*found);
 }
 
 PocketSphinxRecognizer::Model PocketSphinxRecognizer::readArpa(const QByteArray& arpa)
@@ -111,8 +117,19 @@ bool PocketSphinxRecognizer::installLanguageModel(const LanguageModel& model)
         return false;
     if (utteranceOpen_)
         return fail(QStringLiteral("the language model cannot change within an utterance"));
-    for (const auto& [word, phones] : model.addedWords)
-        ps_add_word(decoder_.get(), word.toUtf8().constData(), phones.toLatin1().constData(), FALSE);
+    // The general model's words are the whole dictionary's.
+    if (model.generalWeight > 0 && !wholeDictionaryLoaded_) {
+        if (ps_load_dict(decoder_.get(), QFile::encodeName(files_.dictionary).constData(), nullptr, "dict") < 0)
+            return fail(QStringLiteral("the speech dictionary could not be read"));
+        wholeDictionaryLoaded_ = true;
+    }
+    for (const auto& [word, phones] : model.pronunciations) {
+        const QByteArray name = word.toUtf8();
+        if (char* known = ps_lookup_word(decoder_.get(), name.constData()))
+            ckd_free(known);
+        else
+            ps_add_word(decoder_.get(), name.constData(), phones.toLatin1().constData(), FALSE);
+    }
 
     Model chosen;
     if (model.arpa.isEmpty()) {

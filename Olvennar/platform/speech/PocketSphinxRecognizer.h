@@ -2,6 +2,8 @@
 
 #include "platform/speech/SpeechRecognizer.h"
 
+#include <QHash>
+
 #include <memory>
 
 struct cmd_ln_s;
@@ -9,7 +11,8 @@ struct ps_decoder_s;
 struct ngram_model_s;
 
 // PocketSphinx with the US English acoustic model and dictionary from the pocketsphinx-en-us package. The
-// decoder loads on first use; script models are read from ARPA text and swapped between utterances.
+// decoder loads on first use with an empty dictionary and learns each model's words as it is installed:
+// with the whole dictionary loaded, every model swap walks its 134,000 words and takes seconds.
 class PocketSphinxRecognizer final : public SpeechRecognizer {
 public:
     struct Files {
@@ -58,6 +61,8 @@ private:
     Config config_;
     Decoder decoder_;
     Model general_;
+    QHash<QString, QString> dictionary_;
+    bool wholeDictionaryLoaded_ = false;
     bool loadFailed_ = false;
     bool utteranceOpen_ = false;
     int searchNumber_ = 0; // searches alternate between two names so the active one is never replaced in place

@@ -15,11 +15,11 @@ class SpeechRecognizer {
 public:
     static constexpr int sampleRate = 16000;
 
-    // The words the next utterances may contain: an ARPA n-gram model, words to add to the dictionary
-    // (word, phones) and the weight of the general model mixed in (0: none).
+    // The words the next utterances may contain: an ARPA n-gram model, the pronunciation of every word it
+    // uses (word, phones; alternatives as "word(2)") and the weight of the general model mixed in (0: none).
     struct LanguageModel {
         QByteArray arpa;
-        std::vector<std::pair<QString, QString>> addedWords;
+        std::vector<std::pair<QString, QString>> pronunciations;
         double generalWeight = 0;
     };
 
