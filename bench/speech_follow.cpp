@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -108,8 +109,11 @@ int main(int argc, char** argv)
     std::vector<int16_t> pcm;
     SpeechSampleConverter().convert(whole, pcm);
 
-    const double baseline = direct(pcm, script);
-    const double hub = throughHub(samples, script);
+    // Each twice, alternating, best of two: a busy machine slows whichever runs at the wrong moment.
+    double baseline = direct(pcm, script);
+    double hub = throughHub(samples, script);
+    baseline = std::min(baseline, direct(pcm, script));
+    hub = std::min(hub, throughHub(samples, script));
     if (baseline <= 0) {
         std::printf("speech_follow: the decoder did not start\n");
         return 1;
