@@ -111,6 +111,7 @@ std::unique_ptr<ScreenRecorder> LinuxTakeServices::makeScreenRecorder(RecordingC
     sources.screen = std::make_unique<X11ScreenCapture>();
     sources.microphone = std::make_unique<PulseAudioCapture>();
     sources.systemAudio = std::make_unique<PulseAudioCapture>();
+    sources.speech = speechSink_;
     return std::make_unique<ScreenRecorder>(clock, std::move(sources));
 }
 

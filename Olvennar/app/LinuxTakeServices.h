@@ -10,6 +10,7 @@ class DeviceOverlayRecorder;
 class EwmhFrontWindow;
 class VideoDeviceCatalog;
 class PulseDeviceMonitor;
+class SpeechAudioSink;
 class VideoHotplugMonitor;
 class X11PointerState;
 class XInputEvents;
@@ -44,6 +45,8 @@ public:
 
     // The finish queue's owner plugs it in here.
     void setSaveJobSink(std::function<void(const SaveJobHandover&)> sink) { saveJobSink_ = std::move(sink); }
+    // Voice follow's feed of the recorders' microphone blocks.
+    void setSpeechSink(SpeechAudioSink* sink) { speechSink_ = sink; }
 
 private:
     class Inert;
@@ -59,4 +62,5 @@ private:
     std::unique_ptr<DeviceOverlayRecorder> camera_;
     std::unique_ptr<DeviceOverlayRecorder> phone_;
     std::function<void(const SaveJobHandover&)> saveJobSink_;
+    SpeechAudioSink* speechSink_ = nullptr;
 };

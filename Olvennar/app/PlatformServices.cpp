@@ -3,12 +3,16 @@
 #include "app/LinuxTakeServices.h"
 #include "capture/RemoteButton.h"
 #include "core/HotKeyCenter.h"
+#include "platform/audio/PulseAudioCapture.h"
 #include "platform/audio/PulseSoundPlayer.h"
 #include "platform/input/EvdevHidManager.h"
+#include "platform/speech/PocketSphinxRecognizer.h"
 #include "platform/system/LinuxAccessProbe.h"
 #include "platform/system/Scheduler.h"
 #include "platform/system/SleepWatcher.h"
+#include "platform/system/SteadyTimer.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"
+#include "teleprompter/SpeechFollowHub.h"
 #include "ui/AccessInstructionDialog.h"
 #include "ui/DesktopHooks.h"
 
@@ -24,10 +28,14 @@ PlatformServices::PlatformServices(Settings& settings)
     , remoteButton_(std::make_unique<RemoteButton>(settings, *hid_, *access_, *scheduler_))
     , sounds_(std::make_unique<PulseSoundPlayer>())
     , sleepWatcher_(std::make_unique<SleepWatcher>())
+    , speech_(std::make_unique<SpeechFollowHub>(SpeechFollowHub::Services{
+          std::make_unique<PocketSphinxRecognizer>(), std::make_unique<PulseAudioCapture>(), std::make_unique<SteadyTimer>("speech.timer"), access_.get()}))
     , takes_(std::make_unique<LinuxTakeServices>())
     , hooks_(std::make_unique<DesktopHooks>())
 {
     access_->instructionView = [](const QString& pane) { AccessInstructionDialog::open(pane, QApplication::activeWindow()); };
+    // The one hub hears every recorder's microphone.
+    takes_->setSpeechSink(speech_.get());
 }
 
 PlatformServices::~PlatformServices() = default;
@@ -35,6 +43,7 @@ PlatformServices::~PlatformServices() = default;
 Platform PlatformServices::platform()
 {
     Platform platform{settings_, *access_};
+    platform.speechBusy = speech_.get();
     platform.hotKeys = hotKeys_.get();
     platform.remoteButton = remoteButton_.get();
     platform.sounds = sounds_.get();

@@ -10,6 +10,7 @@ class LinuxTakeServices;
 class LinuxAccessProbe;
 class MainLoopScheduler;
 class PulseSoundPlayer;
+class SpeechFollowHub;
 class XcbGlobalKeyGrabber;
 
 // The real Linux backends of the running studio, owned for the whole run, handed to the controller as one
@@ -23,6 +24,7 @@ public:
 
     Platform platform();
     LinuxTakeServices& takes() { return *takes_; }
+    SpeechFollowHub& speech() { return *speech_; }
 
 private:
     Settings& settings_;
@@ -34,6 +36,7 @@ private:
     std::unique_ptr<RemoteButton> remoteButton_;
     std::unique_ptr<PulseSoundPlayer> sounds_;
     std::unique_ptr<SleepWatcher> sleepWatcher_;
+    std::unique_ptr<SpeechFollowHub> speech_;
     std::unique_ptr<LinuxTakeServices> takes_;
     std::unique_ptr<DesktopHooks> hooks_;
 };

@@ -1,6 +1,6 @@
 #include "capture/AudioOnlyRecorder.h"
 
-#include "capture/SpeechAudioSink.h"
+#include "takedata/SpeechAudioSink.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/Diagnostics.h"
 

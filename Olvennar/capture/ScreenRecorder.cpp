@@ -2,7 +2,7 @@
 
 #include "capture/SampleBufferRetiming.h"
 #include "capture/ScreenGeometry.h"
-#include "capture/SpeechAudioSink.h"
+#include "takedata/SpeechAudioSink.h"
 #include "capture/WindowFilter.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Edition.h"

@@ -7,7 +7,7 @@
 #include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
 #include "core/SaveLocation.h"
-#include "core/SpeechBusySink.h"
+#include "takedata/SpeechBusySink.h"
 #include "framing/CameraBubbleWindow.h"
 #include "platform/system/CancelToken.h"
 #include "takes/OverlayRecorder.h"

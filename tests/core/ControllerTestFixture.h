@@ -3,7 +3,7 @@
 #include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
-#include "core/SpeechBusySink.h"
+#include "takedata/SpeechBusySink.h"
 #include "support/FakeAccessProbe.h"
 #include "support/TestEnvironment.h"
 

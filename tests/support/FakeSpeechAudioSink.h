@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/SpeechAudioSink.h"
+#include "takedata/SpeechAudioSink.h"
 
 #include <mutex>
 #include <vector>
