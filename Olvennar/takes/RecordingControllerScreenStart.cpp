@@ -251,8 +251,8 @@ QCoro::Task<> RecordingController::failDuringTake(ErrorInfo error)
     if (!co_await std::move(stopping))
         co_return;
     Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder).fileName());
-    projectFolder_.reset();
-    refreshDestinationName();
+    // A take that failed before its first frame left nothing worth a folder.
+    discardEmptyProjectFolder();
     settleOverlayWindows();
     windingDown_ = false;
     setPhase(Phase::failed(error.description));

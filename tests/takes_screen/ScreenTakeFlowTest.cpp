@@ -295,6 +295,18 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
     EXPECT_TRUE(services.jobs.empty());
 }
 
+TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesNoFolderBehind)
+{
+    controller->setCaptureMicrophone(true);
+    startTake();
+    services.microphone->onFailure(QStringLiteral("the microphone went away"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller->phase().kind() == Kind::failed;
+    }, 5000));
+    EXPECT_FALSE(QFileInfo::exists(folderPath(QStringLiteral("video 1"))));
+}
+
 TEST_F(ScreenTakeFlow, aScreenStopThatFailsStillClosesTheCameraAndKeepsItsFile)
 {
     plugInCamera();
