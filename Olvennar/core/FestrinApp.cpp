@@ -2,6 +2,8 @@
 
 #include "core/PlatformServices.h"
 #include "core/RecordingController.h"
+#include "core/SaveLocation.h"
+#include "finishing/TakeRecovery.h"
 #include "takes/LinuxTakeServices.h"
 #include "takes/SaveJobHandover.h"
 #include "ui/MainWindow.h"
@@ -38,5 +40,7 @@ QCoro::Task<> FestrinApp::startUp()
 {
     RecordingController* controller = &this->controller();
     quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
+    // What an earlier run left half done when it was killed.
+    TakeRecovery::sweep(SaveLocation::current(services_->platform().settings));
     co_await controller->checkPermissionAndLoadDisplays();
 }
