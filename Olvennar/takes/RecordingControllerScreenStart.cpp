@@ -243,6 +243,15 @@ QCoro::Task<> RecordingController::failDuringTake(ErrorInfo error)
         co_return;
     QPointer<RecordingController> weak(this);
     windingDown_ = true;
+    if (error.domain == QStringLiteral("ScreenRecorder.RecorderError") && error.code == static_cast<int>(ScreenRecorder::RecorderError::Kind::diskFull)) {
+        // What reached the disk is a take: it is saved and finished like one, and the notice says what it holds.
+        co_await stopScreen(false, true);
+        if (!weak)
+            co_return;
+        windingDown_ = false;
+        setPhase(Phase::failed(error.description));
+        co_return;
+    }
     stopInputs();
     setPhase(Phase::finishing());
     const QString folder = projectFolder_.value_or(QString());
