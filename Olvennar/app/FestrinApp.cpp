@@ -4,6 +4,8 @@
 #include "app/PlatformServices.h"
 #include "core/RecordingController.h"
 #include "finishing/SaveJobHandover.h"
+#include "core/SaveLocation.h"
+#include "finishing/TakeRecovery.h"
 #include "ui/MainWindow.h"
 #include "ui/QuitAlertDialog.h"
 
@@ -40,5 +42,7 @@ QCoro::Task<> FestrinApp::startUp()
 {
     RecordingController* controller = &this->controller();
     quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
+    // What an earlier run left half done when it was killed.
+    TakeRecovery::sweep(SaveLocation::current(services_->platform().settings));
     co_await controller->checkPermissionAndLoadDisplays();
 }

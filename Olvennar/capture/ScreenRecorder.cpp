@@ -14,9 +14,28 @@
 #include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
 namespace {
 // Frames the writer may have queued before new ones are dropped, like a capture stream's queue depth.
 constexpr int queueDepth = 12;
+// Sound blocks (of both tracks) kept while the first frame is on its way: several seconds of 10 ms blocks.
+constexpr size_t soundHeldBeforeFirstFrame = 800;
+
+// The part of a sound block from `skipFrames` on, stamped where that part starts.
+std::optional<MediaSample> tailOf(const MediaSample& sample, int64_t skipFrames)
+{
+    const AudioBlock& block = *sample.audio;
+    if (skipFrames <= 0 || skipFrames >= block.frameCount())
+        return std::nullopt;
+    auto tail = std::make_shared<AudioBlock>();
+    tail->sampleRate = block.sampleRate;
+    tail->channels = block.channels;
+    tail->samples.assign(block.samples.begin() + skipFrames * block.channels, block.samples.end());
+    return MediaSample::sound(std::move(tail), sample.presentationTime() + MediaTime(skipFrames, block.sampleRate));
+}
 }
 
 QString ScreenRecorder::RecorderError::errorDescription() const
@@ -26,6 +45,8 @@ QString ScreenRecorder::RecorderError::errorDescription() const
         return QStringLiteral("Nothing was recorded — ") + detail_;
     case Kind::captureFailed:
         return QStringLiteral("Capture could not start: ") + detail_;
+    case Kind::diskFull:
+        return QStringLiteral("Recording stopped: the disk is full. Saved up to ") + detail_ + QLatin1Char('.');
     case Kind::screenPermissionStale:
         break;
     }
@@ -57,9 +78,12 @@ ScreenRecorder::ScreenRecorder(RecordingClock& clock, Sources sources) : clock_(
 ScreenRecorder::~ScreenRecorder()
 {
     stopSources();
+    // Blocks already on the microphone queue reach the writer queue, which then ignores them.
+    micQueue_.sync([] {});
     writerQueue_.sync([this] {
         if (writer_ && !stopRequested_)
             writer_->cancelWriting();
+        stopRequested_ = true;
     });
 }
 
@@ -82,6 +106,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
     configuration.sourceRect = QRect(frame.x() + qRound(source.x()), frame.y() + qRound(source.y()), qRound(source.width()), qRound(source.height()));
     configuration.outputSize = size;
     configuration.frameRate = options.frameRate > 0 ? options.frameRate : 60;
+    frameRate_ = configuration.frameRate;
     configuration.showsCursor = options.showsCursor;
     const WindowFilter filter = WindowFilter::forThisProcess();
     configuration.excludes = [filter](const WindowInfo& window) { return filter.excludes(window); };
@@ -211,9 +236,14 @@ void ScreenRecorder::handle(const MediaSample& sample, Kind kind)
     if (!pts.isNumeric())
         return;
     if (!sessionOpen_) {
-        // Sound before the first frame is never written.
-        if (kind != Kind::screen)
+        // Sound may arrive before the first frame that was grabbed ahead of it (a grab takes a while, more
+        // so on a busy machine): it waits for that frame, which decides what of it belongs to the take.
+        if (kind != Kind::screen) {
+            soundBeforeFirstFrame_.emplace_back(kind, sample);
+            if (soundBeforeFirstFrame_.size() > soundHeldBeforeFirstFrame)
+                soundBeforeFirstFrame_.pop_front();
             return;
+        }
         if (writer_->status() != MovieWriter::Status::unknown)
             return;
         if (!writer_->startWriting()) {
@@ -224,10 +254,23 @@ void ScreenRecorder::handle(const MediaSample& sample, Kind kind)
         writer_->startSession(MediaTime::zero());
         clock_.begin(pts);
         sessionOpen_ = true;
+        handle(sample, kind);
+        for (const auto& [heldKind, held] : std::exchange(soundBeforeFirstFrame_, {}))
+            handle(held, heldKind);
+        return;
     }
     const auto takeTime = clock_.adjust(pts, kind == Kind::screen);
-    if (!takeTime)
+    if (!takeTime) {
+        // The block that was sounding when the first picture came: its part from the picture on starts the track.
+        if (kind != Kind::screen && !lastWritten_.count(static_cast<int>(kind)) && sample.audio && sample.audio->sampleRate > 0) {
+            const auto end = clock_.adjust(pts + sample.duration(), false);
+            // One frame less than the rounded length, so the kept part never starts before the picture.
+            const int64_t kept = end ? end->valueIn(sample.audio->sampleRate).value_or(0) - 1 : 0;
+            if (const auto tail = tailOf(sample, sample.audio->frameCount() - kept))
+                handle(*tail, kind);
+        }
         return;
+    }
     const auto retimed = SampleBufferRetiming::retimed(sample, pts - *takeTime);
     if (!retimed)
         return;
@@ -274,9 +317,15 @@ bool ScreenRecorder::appendNow(MovieWriterInput& input, const MediaSample& sampl
         reportWriteFailure(key, takeTime);
         return false;
     }
-    lastWritten_[key] = takeTime;
-    if (kind == Kind::screen)
+    if (kind == Kind::screen) {
+        if (const auto last = lastWritten_.find(key); last != lastWritten_.end()) {
+            const double gap = (takeTime - last->second).seconds();
+            longestFrameGap_ = std::max(longestFrameGap_, gap);
+            frameGapsOver50ms_ += gap > 0.050 ? 1 : 0;
+        }
         framesWritten_.fetch_add(1);
+    }
+    lastWritten_[key] = takeTime;
     return true;
 }
 
@@ -288,6 +337,14 @@ void ScreenRecorder::reportWriteFailure(int kind, const MediaTime& at)
     const auto error = writer_ ? writer_->error() : std::nullopt;
     const QString reason = error ? error->description : QStringLiteral("the writer rejected a sample");
     Diagnostics::log(QString::asprintf("FATAL: %s append rejected at %.3fs — %s", qPrintable(kindName(kind)), at.seconds(), qPrintable(reason)));
+    const auto lastFrame = lastWritten_.find(static_cast<int>(Kind::screen));
+    if (error && error->isDiskFull() && lastFrame != lastWritten_.end()) {
+        const int seconds = static_cast<int>(lastFrame->second.seconds());
+        const QString kept = QString::asprintf("%02d:%02d in ", seconds / 60, seconds % 60) + QFileInfo(rawPath_).fileName();
+        if (onFailure)
+            onFailure(RecorderError::diskFull(kept).info());
+        return;
+    }
     if (onFailure)
         onFailure(RecorderError::writerFailed(reason).info());
 }
@@ -297,7 +354,7 @@ void ScreenRecorder::reportFailure(const ErrorInfo& error)
     if (error.description.isEmpty())
         return;
     writerQueue_.async([this, error] {
-        if (onFailure)
+        if (onFailure && !stopRequested_)
             onFailure(error);
     });
 }
@@ -324,9 +381,24 @@ QFuture<ScreenRecorder::StopResult> ScreenRecorder::stop()
     });
 }
 
+void ScreenRecorder::logFrameAccounting() const
+{
+    const auto last = lastWritten_.find(static_cast<int>(Kind::screen));
+    const int64_t expected = last == lastWritten_.end() ? 0 : std::llround(last->second.seconds() * frameRate_) + 1;
+    const Statistics counts = statistics();
+    Diagnostics::log(QStringLiteral("frames: written %1 of %2 expected, dropped %3, longest gap %4 ms")
+                         .arg(counts.framesWritten)
+                         .arg(expected)
+                         .arg(counts.framesDropped + counts.framesMissed)
+                         .arg(std::llround(longestFrameGap_ * 1000)));
+    if (frameGapsOver50ms_ > 0)
+        Diagnostics::log(QStringLiteral("frames: %1 gaps over 50 ms").arg(frameGapsOver50ms_));
+}
+
 ScreenRecorder::StopResult ScreenRecorder::finishOnWriterQueue()
 {
     stopRequested_ = true;
+    logFrameAccounting();
     if (!writer_ || rawPath_.isEmpty())
         return {std::nullopt, RecorderError::writerFailed(QStringLiteral("no active recording"))};
     std::unique_ptr<MovieWriter> writer = std::move(writer_);
@@ -358,9 +430,9 @@ ScreenRecorder::StopResult ScreenRecorder::finishOnWriterQueue()
     Diagnostics::log(QStringLiteral("stop: writer status %1, sessionOpen %2 — discarding partial file. %3")
                          .arg(status)
                          .arg(sessionOpen_ ? QStringLiteral("true") : QStringLiteral("false"), reason));
-    // Only a file this recorder opened and never wrote a frame into goes.
-    if (sessionOpen_)
-        QFile::remove(rawPath_);
+    // Only a file this recorder opened and never wrote a frame into goes (the writer refuses an existing
+    // file, so whatever lies at the path now came from this recorder, also when starting failed).
+    QFile::remove(rawPath_);
     return {std::nullopt, RecorderError::writerFailed(reason)};
 }
 

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -46,8 +47,10 @@ public:
 
     class RecorderError {
     public:
-        enum class Kind { writerFailed, captureFailed, screenPermissionStale };
+        enum class Kind { writerFailed, captureFailed, screenPermissionStale, diskFull };
         static RecorderError writerFailed(QString detail) { return {Kind::writerFailed, std::move(detail)}; }
+        // `kept`: "mm:ss in <file name>", what the movie holds up to the failure.
+        static RecorderError diskFull(QString kept) { return {Kind::diskFull, std::move(kept)}; }
         static RecorderError captureFailed(QString detail) { return {Kind::captureFailed, std::move(detail)}; }
         static RecorderError screenPermissionStale() { return {Kind::screenPermissionStale, {}}; }
 
@@ -111,12 +114,11 @@ private:
     void reportWriteFailure(int kind, const MediaTime& at);
     void reportFailure(const ErrorInfo& error);
     StopResult finishOnWriterQueue();
+    void logFrameAccounting() const;
     void stopSources();
 
     RecordingClock& clock_;
     Sources sources_;
-    DispatchQueue writerQueue_{"com.quorrel.festrin.writer"};
-    DispatchQueue micQueue_{"com.quorrel.festrin.mic"};
 
     // Writer queue only.
     std::unique_ptr<MovieWriter> writer_;
@@ -125,6 +127,10 @@ private:
     MovieWriterInput* systemInput_ = nullptr;
     bool sessionOpen_ = false;
     std::map<int, MediaTime> lastWritten_;
+    double longestFrameGap_ = 0; // seconds between two written pictures
+    int64_t frameGapsOver50ms_ = 0;
+    int frameRate_ = 60;
+    std::deque<std::pair<Kind, MediaSample>> soundBeforeFirstFrame_;
     bool failureReported_ = false;
     bool stopRequested_ = false;
     PendingAudioQueue pendingMicrophone_{QStringLiteral("microphone")};
@@ -136,4 +142,9 @@ private:
     std::atomic<int64_t> framesWritten_{0};
     std::atomic<int64_t> framesDropped_{0};
     bool started_ = false;
+
+    // Declared last so they are destroyed first, the microphone queue before the writer queue it feeds: what
+    // is still queued runs while the fields above are alive (the destructor drains both before that).
+    DispatchQueue writerQueue_{"com.quorrel.festrin.writer"};
+    DispatchQueue micQueue_{"com.quorrel.festrin.mic"};
 };

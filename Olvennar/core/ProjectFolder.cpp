@@ -181,8 +181,24 @@ Creation createFreshFolder(const QString& parent, const std::function<QString(qi
     return Creation{{}, folderError(child(parent, makeName(n)), EEXIST)};
 }
 
+namespace {
+// A folder under the save root is only made once the root is there: a root on a drive that is not mounted
+// must not reappear on the system disk.
+std::optional<ErrorInfo> saveRootUnavailable(const Settings& settings, const QString& folder)
+{
+    const QString root = SaveLocation::current(settings);
+    if (QDir::cleanPath(folder) != root && !isInside(folder, root))
+        return std::nullopt;
+    if (const auto error = SaveLocation::ensureCurrent(settings))
+        return ErrorInfo{QStringLiteral("POSIX"), ENOENT, *error};
+    return std::nullopt;
+}
+}
+
 Creation createNextProject(const Settings& settings, RecordingChannel channel)
 {
+    if (auto error = saveRootUnavailable(settings, recordingsRoot(settings, channel)))
+        return Creation{{}, std::move(error)};
     return createFreshFolder(recordingsRoot(settings, channel), projectName, following(highestUsedNumber(settings, channel)));
 }
 
@@ -237,6 +253,8 @@ QString nextShortURL(const Settings& settings, const QDateTime& date, const QStr
 Creation createNextShort(const Settings& settings, const QString& script, const QString& root, const QDateTime& now)
 {
     const QString folder = shortsRootOrDefault(settings, root);
+    if (auto error = saveRootUnavailable(settings, folder))
+        return Creation{{}, std::move(error)};
     const QString prefix = shortDayPrefix(now, script);
     return createFreshFolder(folder, [&prefix](qint64 n) { return prefix + QString::number(n); },
         following(highestShortNumber(folder, prefix)));

@@ -550,7 +550,8 @@ private:
 
     // The screen take.
     QCoro::Task<> startScreen();
-    QCoro::Task<> stopScreen(bool byRemote);
+    // `keepsFailedMovie`: a movie the recorder kept after its writer failed is saved like any take.
+    QCoro::Task<> stopScreen(bool byRemote, bool keepsFailedMovie = false);
     QCoro::Task<> failDuringTake(ErrorInfo error);
     bool resolveProjectFolder(QString& folder, ErrorInfo& error);
     void stopInputs();

@@ -243,6 +243,15 @@ QCoro::Task<> RecordingController::failDuringTake(ErrorInfo error)
         co_return;
     QPointer<RecordingController> weak(this);
     windingDown_ = true;
+    if (error.domain == QStringLiteral("ScreenRecorder.RecorderError") && error.code == static_cast<int>(ScreenRecorder::RecorderError::Kind::diskFull)) {
+        // What reached the disk is a take: it is saved and finished like one, and the notice says what it holds.
+        co_await stopScreen(false, true);
+        if (!weak)
+            co_return;
+        windingDown_ = false;
+        setPhase(Phase::failed(error.description));
+        co_return;
+    }
     stopInputs();
     setPhase(Phase::finishing());
     const QString folder = projectFolder_.value_or(QString());
@@ -251,8 +260,8 @@ QCoro::Task<> RecordingController::failDuringTake(ErrorInfo error)
     if (!co_await std::move(stopping))
         co_return;
     Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder).fileName());
-    projectFolder_.reset();
-    refreshDestinationName();
+    // A take that failed before its first frame left nothing worth a folder.
+    discardEmptyProjectFolder();
     settleOverlayWindows();
     windingDown_ = false;
     setPhase(Phase::failed(error.description));

@@ -65,7 +65,7 @@ QCoro::Task<> RecordingController::stop()
     co_await stopScreen(byRemote);
 }
 
-QCoro::Task<> RecordingController::stopScreen(bool byRemote)
+QCoro::Task<> RecordingController::stopScreen(bool byRemote, bool keepsFailedMovie)
 {
     if (!screenRecorder_ || !projectFolder_)
         co_return;
@@ -103,7 +103,9 @@ QCoro::Task<> RecordingController::stopScreen(bool byRemote)
     const ScreenRecorder::StopResult stopped = stopping.result();
     OverlayRecorder* camera = cameraRecorder();
     OverlayRecorder* phone = phoneRecorder();
-    if (stopped.error || !stopped.url) {
+    if (stopped.error && stopped.url && keepsFailedMovie)
+        Diagnostics::log(stopped.error->info(), QStringLiteral("stop: saving what was written"));
+    else if (stopped.error || !stopped.url) {
         const auto error = stopped.error.value_or(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("no movie")));
         Diagnostics::log(error.info(), QStringLiteral("stop"));
         // The other movies are closed all the same; every file of the take stays.

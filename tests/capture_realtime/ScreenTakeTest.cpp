@@ -156,3 +156,41 @@ TEST_F(ScreenTake, aFlashAndItsToneLandWithinOneFrameOfEachOtherInTheMovie)
         EXPECT_LE(std::fabs(flashes[i] - tones[i]), 1.0 / 60 + 1e-6);
     }
 }
+
+TEST_F(ScreenTake, twentySecondsOfSteadyToneOnBothTracksHaveNoBreaksAndStartWithThePicture)
+{
+    auto microphoneSink = PrivateNullSink::load(QStringLiteral("steady_mic"));
+    ASSERT_TRUE(microphoneSink);
+    const QString microphoneTone = path(QStringLiteral("mic.wav")), systemTone = path(QStringLiteral("system.wav"));
+    ASSERT_TRUE(ToneFile::write(microphoneTone, 24.0, 440));
+    ASSERT_TRUE(ToneFile::write(systemTone, 24.0, 660));
+    QProcess microphonePlayer, systemPlayer;
+    microphonePlayer.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + microphoneSink->name(), microphoneTone});
+    systemPlayer.start(QStringLiteral("paplay"), {QStringLiteral("--device=olvennar_system"), systemTone});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // both tones already sound when the take starts
+
+    auto take = recorder();
+    auto o = options();
+    o.microphoneDeviceID = microphoneSink->monitor();
+    const QString raw = path(QStringLiteral("raw.mov"));
+    ASSERT_FALSE(take->start(o, raw));
+    std::this_thread::sleep_for(std::chrono::seconds(20));
+    const auto result = stop(*take);
+    microphonePlayer.kill();
+    systemPlayer.kill();
+    microphonePlayer.waitForFinished();
+    systemPlayer.waitForFinished();
+    ASSERT_EQ(result.url, raw);
+
+    const double frequencies[] = {440, 660};
+    for (int track : {0, 1}) {
+        MovieProbe::Sound sound;
+        ASSERT_TRUE(MovieProbe::decodeAudio(raw, track, sound));
+        const ToneFile::Breaks breaks = ToneFile::breaksIn(sound.mono, sound.sampleRate, sound.startSeconds, frequencies[track]);
+        std::printf("track %d: tone from %+.1f ms, %d dropouts, %d phase jumps\n", track, breaks.firstLoudSeconds * 1000, breaks.dropouts, breaks.phaseJumps);
+        EXPECT_GE(breaks.firstLoudSeconds, -0.001) << "track " << track;
+        EXPECT_LE(breaks.firstLoudSeconds, 0.020) << "track " << track;
+        EXPECT_EQ(breaks.dropouts, 0) << "track " << track;
+        EXPECT_EQ(breaks.phaseJumps, 0) << "track " << track;
+    }
+}

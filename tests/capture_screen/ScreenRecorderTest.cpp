@@ -1,5 +1,6 @@
 #include "capture/ScreenRecorder.h"
 #include "takedata/RecordingClock.h"
+#include "finishing/Mixdown.h"
 #include "support/FakeAudioCapture.h"
 #include "support/FakeScreenCapture.h"
 #include "support/FakeSpeechAudioSink.h"
@@ -7,8 +8,12 @@
 #include "support/MovieProbe.h"
 #include "support/TestEnvironment.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +129,7 @@ TEST_F(ScreenRecording, writesVideoThenMicrophoneThenSystemFromTheFirstFrameAndF
     ASSERT_FALSE(fed.empty());
     EXPECT_EQ(fed.front(), MediaTime::fromSeconds(99.90));
     EXPECT_EQ(fed.size(), 181u);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("frames: written 60 of 60 expected, dropped 0, longest gap 33 ms")));
 
     const QJsonArray streams = MovieProbe::streams(rawPath).value(QStringLiteral("streams")).toArray();
     ASSERT_EQ(streams.size(), 3);
@@ -194,4 +200,77 @@ TEST_F(ScreenRecording, aWriterFailureAfterFramesKeepsTheFileAndIsReportedOnce)
     int frames = 0;
     ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double, const QImage&) { ++frames; }));
     EXPECT_GE(frames, 15);
+}
+
+TEST_F(ScreenRecording, destroyedWithoutStopWhileMicrophoneBlocksAreQueuedItFeedsThemAndReportsNothing)
+{
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->start(options(), rawPath));
+    frame(*recorder, 50.0);
+    for (int i = 0; i < 2000; ++i)
+        FakeAudioCapture::push(*microphone, 50.0 + i * 0.01);
+    recorder.reset();
+    EXPECT_EQ(speech.fed().size(), 2000u);
+    EXPECT_TRUE(failureList().empty());
+}
+
+// Run only by the test below, inside a user and mount namespace of its own with a small tmpfs at
+// OLVENNAR_FULL_DISK_FOLDER: the disk really fills up.
+TEST_F(ScreenRecording, DISABLED_onAFullDisk)
+{
+    const QString full = qEnvironmentVariable("OLVENNAR_FULL_DISK_FOLDER");
+    ASSERT_FALSE(full.isEmpty());
+    const QString raw = full + QStringLiteral("/raw.mov");
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->start(options(), raw));
+    int pushed = 0;
+    for (; pushed < 6000 && failureList().empty(); ++pushed) {
+        const double t = 10.0 + pushed / 30.0;
+        for (int k = 0; k < 4; ++k) {
+            FakeAudioCapture::push(*microphone, t + k * 0.01);
+            FakeAudioCapture::push(*system, t + k * 0.01);
+        }
+        const int64_t before = recorder->statistics().framesWritten;
+        FakeScreenCapture::push(*screen, t, 0xFF000000u | static_cast<uint32_t>(pushed * 2654435761u & 0xFFFFFFu));
+        TestEnvironment::waitUntil([&] { return recorder->statistics().framesWritten > before || !failureList().empty(); }, 3000);
+    }
+    const int64_t written = recorder->statistics().framesWritten;
+    const auto result = stop(*recorder);
+    ASSERT_EQ(failureList().size(), 1u);
+    const int savedSeconds = static_cast<int>((written - 1) / 30);
+    EXPECT_EQ(failureList().front(), QString::asprintf("Recording stopped: the disk is full. Saved up to %02d:%02d in raw.mov.", savedSeconds / 60, savedSeconds % 60));
+    ASSERT_EQ(result.url, raw);
+
+    // The kept part finishes like any take.
+    const QString finished = qEnvironmentVariable("OLVENNAR_FULL_DISK_FINAL");
+    const auto failure = Mixdown::composePassthrough(raw, finished, [](double) {});
+    ASSERT_FALSE(failure) << failure->info().description.toStdString();
+    int frames = 0;
+    ASSERT_TRUE(MovieProbe::decodeVideo(finished, [&](double, const QImage&) { ++frames; }));
+    std::printf("full disk: %lld frames written, %d in the finished movie\n", static_cast<long long>(written), frames);
+    EXPECT_GE(frames, written * 95 / 100);
+}
+
+TEST_F(ScreenRecording, aFullDiskStopsTheTakeSaysWhatWasKeptAndTheKeptPartFinishes)
+{
+    const QString full = path(QStringLiteral("small-disk"));
+    ASSERT_TRUE(QDir().mkpath(full));
+    QProcess inner;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("OLVENNAR_FULL_DISK_FOLDER"), full);
+    environment.insert(QStringLiteral("OLVENNAR_FULL_DISK_FINAL"), path(QStringLiteral("final.mov")));
+    inner.setProcessEnvironment(environment);
+    inner.setProcessChannelMode(QProcess::MergedChannels);
+    inner.start(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+        QStringLiteral("mount -t tmpfs -o size=1536k tmpfs \"$0\" || exit 77; exec \"$1\" --gtest_also_run_disabled_tests --gtest_filter=ScreenRecording.DISABLED_onAFullDisk"), full,
+        QCoreApplication::applicationFilePath()});
+    ASSERT_TRUE(inner.waitForFinished(120000));
+    const QString output = QString::fromLocal8Bit(inner.readAll());
+    if (inner.exitCode() == 77 || output.contains(QStringLiteral("unshare:")))
+        GTEST_SKIP() << "this system allows no private mount: " << output.toStdString();
+    const auto measured = QRegularExpression(QStringLiteral("full disk: [^\n]*")).match(output);
+    std::printf("%s\n", qPrintable(measured.captured()));
+    EXPECT_EQ(inner.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("final.mov"))));
 }

@@ -1,5 +1,6 @@
-#include "core/SaveLocation.h"
 #include "platform/system/Diagnostics.h"
+#include "core/ProjectFolder.h"
+#include "core/SaveLocation.h"
 #include "support/TestEnvironment.h"
 
 #include <QDateTime>
@@ -48,15 +49,50 @@ TEST_F(DiagnosticsTest, LinesFromManyThreadsNeverInterleave)
 
 class SaveLocationTest : public SandboxTest { };
 
-TEST_F(SaveLocationTest, AnUnmountedDriveIsNotRecreatedAndTheFactIsLogged)
+TEST_F(SaveLocationTest, AnUnmountedDriveIsNotRecreatedByATakeAndTheFactIsLogged)
 {
     const QString root = path(QStringLiteral("media/Drive/Recordings"));
     settings->setString(QStringLiteral("publicSaveFolder.v1"), root);
     const auto error = SaveLocation::ensureCurrent(*settings);
     ASSERT_TRUE(error);
-    EXPECT_TRUE(error->contains(root));
+    EXPECT_EQ(*error, QStringLiteral("The save folder ") + root + QStringLiteral(" is not available — is the drive connected?"));
+    const auto take = ProjectFolder::createNextProject(*settings, RecordingChannel::ai);
+    ASSERT_FALSE(take.ok());
+    EXPECT_EQ(take.error->description, *error);
+    const auto shortTake = ProjectFolder::createNextShort(*settings, QString(), QString(), QDateTime::currentDateTime());
+    EXPECT_FALSE(shortTake.ok());
     EXPECT_FALSE(QDir(path(QStringLiteral("media"))).exists());
     EXPECT_TRUE(readLog().contains(QStringLiteral("save location: parent of ") + root));
+}
+
+TEST_F(SaveLocationTest, OnlyAnAbsoluteRootIsUsed)
+{
+    settings->setString(QStringLiteral("publicSaveFolder.v1"), QStringLiteral("takes/here"));
+    EXPECT_EQ(SaveLocation::current(*settings), SaveLocation::defaultPath());
+    settings->setInteger(QStringLiteral("publicSaveFolder.v1"), 42);
+    EXPECT_EQ(SaveLocation::current(*settings), SaveLocation::defaultPath());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("save location: 42 is not an absolute path; using ") + SaveLocation::defaultPath()));
+    settings->setString(QStringLiteral("publicSaveFolder.v1"), QStringLiteral("~/Takes/"));
+    EXPECT_EQ(SaveLocation::current(*settings), QDir::homePath() + QStringLiteral("/Takes"));
+}
+
+TEST_F(DiagnosticsTest, AnUnwritableLogGoesToStandardErrorSayingWhyOnce)
+{
+    const QString blocked = path(QStringLiteral("blocked"));
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    // A plain file where the log's folder should be: the log can never be created.
+    Diagnostics::setLogPathForTesting(blocked + QStringLiteral("/Olvennar.log"));
+    testing::internal::CaptureStderr();
+    Diagnostics::log(QStringLiteral("first line"));
+    Diagnostics::log(QStringLiteral("second line"));
+    Diagnostics::flush();
+    const QString written = QString::fromStdString(testing::internal::GetCapturedStderr());
+    Diagnostics::setLogPathForTesting(logPath);
+    EXPECT_EQ(written.count(QStringLiteral("cannot write the log ") + blocked + QStringLiteral("/Olvennar.log (Not a directory)")), 1);
+    EXPECT_TRUE(written.contains(QStringLiteral("  first line\n")));
+    EXPECT_TRUE(written.contains(QStringLiteral("  second line\n")));
 }
 
 } // namespace

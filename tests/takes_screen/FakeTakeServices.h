@@ -92,6 +92,7 @@ public:
     FakePointerState pointerState;
     FakeFrontWindow front;
     std::vector<SaveJobHandover> jobs;
+    ScreenRecorder* recorder = nullptr; // the last one made
 
     std::optional<std::vector<ScreenDisplay>> availableDisplays() override { return displays; }
     std::unique_ptr<ScreenRecorder> makeScreenRecorder(RecordingClock& clock) override
@@ -100,7 +101,9 @@ public:
         sources.screen = std::make_unique<FakeScreenCapture>(screen);
         sources.microphone = std::make_unique<FakeAudioCapture>(microphone);
         sources.systemAudio = std::make_unique<FakeAudioCapture>(system);
-        return std::make_unique<ScreenRecorder>(clock, std::move(sources));
+        auto made = std::make_unique<ScreenRecorder>(clock, std::move(sources));
+        recorder = made.get();
+        return made;
     }
     std::vector<CaptureDeviceInfo> cameras() override { return cameraList; }
     std::vector<CaptureDeviceInfo> phoneScreens() override { return phoneList; }

@@ -295,6 +295,32 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
     EXPECT_TRUE(services.jobs.empty());
 }
 
+TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesNoFolderBehind)
+{
+    controller->setCaptureMicrophone(true);
+    startTake();
+    services.microphone->onFailure(QStringLiteral("the microphone went away"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller->phase().kind() == Kind::failed;
+    }, 5000));
+    EXPECT_FALSE(QFileInfo::exists(folderPath(QStringLiteral("video 1"))));
+}
+
+TEST_F(ScreenTakeFlow, aFullDiskSavesWhatWasWrittenAsATakeAndSaysWhatWasKept)
+{
+    startTake();
+    film(20);
+    services.recorder->onFailure(ScreenRecorder::RecorderError::diskFull(QStringLiteral("00:00 in raw.mov")).info());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller->phase().kind() == Kind::failed;
+    }, 5000));
+    EXPECT_EQ(controller->phase().payload(), QStringLiteral("Recording stopped: the disk is full. Saved up to 00:00 in raw.mov."));
+    ASSERT_EQ(services.jobs.size(), 1u);
+    EXPECT_EQ(services.jobs.front().request.rawURL, folderPath(QStringLiteral("video 1/raw.mov")));
+}
+
 TEST_F(ScreenTakeFlow, aScreenStopThatFailsStillClosesTheCameraAndKeepsItsFile)
 {
     plugInCamera();

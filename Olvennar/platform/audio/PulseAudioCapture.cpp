@@ -1,12 +1,14 @@
 #include "platform/audio/PulseAudioCapture.h"
 
+#include "platform/system/Diagnostics.h"
+#include "platform/system/Edition.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/audio/PulseConnection.h"
-#include "platform/system/Edition.h"
 #include "platform/system/HostClock.h"
 
 #include <pulse/channelmap.h>
 #include <pulse/error.h>
+#include <pulse/timeval.h>
 
 #include <cstring>
 
@@ -18,6 +20,7 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
 {
     stop();
     stopping_ = false;
+    firstBlockRead_ = false;
     connection_ = PulseConnection::open(Edition::appName());
     if (!connection_)
         return QStringLiteral("the sound server could not be reached");
@@ -63,6 +66,7 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
         return QStringLiteral("the sound stream could not be created");
     pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->streamStateChanged(); }, this);
     pa_stream_set_read_callback(stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseAudioCapture*>(self)->readAvailable(); }, this);
+    pa_stream_set_overflow_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->overflowed(); }, this);
     pa_buffer_attr attributes;
     std::memset(&attributes, 0xFF, sizeof attributes);
     attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, &sampleFormat));
@@ -72,14 +76,38 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
     for (;;) {
         const pa_stream_state_t streamState = pa_stream_get_state(stream_);
-        if (streamState == PA_STREAM_READY) {
-            running_ = true;
-            return std::nullopt;
-        }
+        if (streamState == PA_STREAM_READY)
+            break;
         if (!PA_STREAM_IS_GOOD(streamState))
             return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
         pa_threaded_mainloop_wait(connection_->mainloop());
     }
+    running_ = true;
+    waitForFirstBlock();
+    return std::nullopt;
+}
+
+void PulseAudioCapture::waitForFirstBlock()
+{
+    // A source that was idle (or a monitor whose output must first shorten its latency) may take most of a
+    // second to send its first block. Until it does, a take starting its picture would have no sound.
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(connection_->mainloop());
+    timeval deadline{};
+    pa_timeval_add(pa_gettimeofday(&deadline), firstBlockTimeoutMicroseconds);
+    firstBlockOverdue_ = false;
+    pa_time_event* timer = api->time_new(
+        api, &deadline,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+            auto* capture = static_cast<PulseAudioCapture*>(self);
+            capture->firstBlockOverdue_ = true;
+            capture->connection_->signal();
+        },
+        this);
+    while (!firstBlockRead_ && !firstBlockOverdue_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
+        pa_threaded_mainloop_wait(connection_->mainloop());
+    api->time_free(timer);
+    if (!firstBlockRead_)
+        Diagnostics::log(QStringLiteral("%1: no sound arrived within %2 s of opening the source").arg(sourceName_).arg(firstBlockTimeoutMicroseconds / 1e6));
 }
 
 void PulseAudioCapture::stop()
@@ -92,6 +120,7 @@ void PulseAudioCapture::stop()
         PulseConnection::Lock lock(*connection_);
         if (stream_) {
             pa_stream_set_read_callback(stream_, nullptr, nullptr);
+            pa_stream_set_overflow_callback(stream_, nullptr, nullptr);
             pa_stream_set_state_callback(stream_, nullptr, nullptr);
             pa_stream_disconnect(stream_);
             pa_stream_unref(stream_);
@@ -120,12 +149,14 @@ void PulseAudioCapture::readAvailable()
         size_t bytes = 0;
         if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0)
             return;
+        const int64_t frames = static_cast<int64_t>(bytes / frameBytes);
         if (!data) {
-            // A hole: nothing recorded here. The next block's stamp jumps past it.
+            // A hole the server reports: nothing was recorded there, and the timeline steps over it.
+            timestamper_->skip(frames);
+            Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(sourceName_).arg(frames * 1000.0 / sampleRate_, 0, 'f', 1));
             pa_stream_drop(stream_);
             continue;
         }
-        const int64_t frames = static_cast<int64_t>(bytes / frameBytes);
         // Time from the block's end to now. A microphone block ended when the source captured its last
         // frame: source latency plus what is queued behind it. A monitor block is rendered all at once and
         // starts sounding when it reaches the monitor, so its start is its arrival (no source latency).
@@ -141,6 +172,8 @@ void PulseAudioCapture::readAvailable()
                 latency += std::max<int64_t>(0, static_cast<int64_t>(total) * 1000 - queued);
         }
         const int64_t pts = timestamper_->stamp(HostClock::nowNanoseconds(), latency, frames);
+        if (const int64_t moved = timestamper_->lastRealignment())
+            Diagnostics::log(QStringLiteral("%1: sound timeline moved by %2 ms to follow the sound card").arg(sourceName_).arg(static_cast<double>(moved) / 1e6, 0, 'f', 1));
         auto block = std::make_shared<AudioBlock>();
         block->sampleRate = sampleRate_;
         block->channels = channels_;
@@ -149,5 +182,16 @@ void PulseAudioCapture::readAvailable()
         pa_stream_drop(stream_);
         if (onBlock_ && !stopping_)
             onBlock_(MediaSample::sound(std::move(block), MediaTime::fromNanoseconds(pts)));
+        if (!firstBlockRead_) {
+            firstBlockRead_ = true;
+            connection_->signal();
+        }
     }
+}
+
+void PulseAudioCapture::overflowed()
+{
+    // The server threw away sound this client did not read in time: start again from the clock.
+    timestamper_->resynchronize();
+    Diagnostics::log(QStringLiteral("%1: the sound server dropped sound that was not read in time").arg(sourceName_));
 }

@@ -10,9 +10,11 @@
 
 class PulseConnection;
 
-// One PulseAudio record stream on its own connection and mainloop thread. Blocks of about 10 ms are stamped
-// on the host clock; a monitor source (system audio) is stamped without the source latency: its samples
-// reach the monitor as the output renders them, which is when the application meant them to sound.
+// One PulseAudio record stream on its own connection and mainloop thread; start() returns once the first
+// block was delivered (or after two seconds without one, logged). Blocks of about 10 ms are stamped
+// on the host clock as one continuous stream (see AudioTimestamper); a monitor source (system audio) is
+// stamped without the source latency: its samples reach the monitor as the output renders them, which is
+// when the application meant them to sound.
 class PulseAudioCapture final : public AudioCapture {
 public:
     PulseAudioCapture();
@@ -26,6 +28,8 @@ public:
 
 private:
     void readAvailable();
+    void overflowed();
+    void waitForFirstBlock();
     void streamStateChanged();
 
     std::unique_ptr<PulseConnection> connection_;
@@ -38,6 +42,10 @@ private:
     bool monitor_ = false;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> running_{false};
+    static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 2'000'000;
+    // Mainloop thread, or start() with the mainloop lock held.
+    bool firstBlockRead_ = false;
+    bool firstBlockOverdue_ = false;
     QString description_;
     QString sourceName_;
 };

@@ -3,7 +3,10 @@
 #include "platform/media/LibavHandles.h"
 #include "platform/media/PixelBufferPool.h"
 
+#include "platform/system/Diagnostics.h"
+
 #include <QFile>
+#include <QFileInfo>
 
 #include <cmath>
 #include <deque>
@@ -26,6 +29,8 @@ struct MovieReader::Private {
     MediaTime end = MediaTime::positiveInfinity();
     std::map<int, std::deque<Libav::Packet>> queues; // by stream, for streams with an output
     bool endOfFile = false;
+    int64_t packetsRead = 0;
+    QString fileName; // for the log
     std::vector<std::unique_ptr<MovieReaderOutput>> outputs;
     int outputsDone = 0;
 
@@ -50,10 +55,24 @@ struct MovieReader::Private {
                 endOfFile = true;
                 continue;
             }
+            if (rc < 0 && packetsRead > 0) {
+                // A capture file cut short (a full disk, a crash) ends in a torn fragment: what came before
+                // it is good, so the movie ends there.
+                Diagnostics::log(QStringLiteral("%1: stopped reading after %2 packets, at a damaged end (%3)")
+                                     .arg(fileName).arg(packetsRead).arg(Libav::errorText(rc)));
+                endOfFile = true;
+                continue;
+            }
             if (rc < 0) {
                 status = Status::failed;
                 error = MediaError {QStringLiteral("could not read the movie: ") + Libav::errorText(rc), rc};
                 return -1;
+            }
+            ++packetsRead;
+            if (packet->flags & AV_PKT_FLAG_CORRUPT) {
+                // The last sample of a torn file may be cut off: only whole samples are decoded.
+                Diagnostics::log(QStringLiteral("%1: left out a cut-off sample of stream %2").arg(fileName).arg(packet->stream_index));
+                continue;
             }
             auto it = queues.find(packet->stream_index);
             if (it != queues.end())
@@ -478,6 +497,7 @@ std::variant<std::unique_ptr<MovieReader>, MediaError> MovieReader::open(const Q
         return MediaError {QStringLiteral("could not open ") + path + QStringLiteral(": ") + Libav::errorText(rc), rc};
     std::unique_ptr<MovieReader> reader(new MovieReader());
     reader->d->context.reset(raw);
+    reader->d->fileName = QFileInfo(path).fileName();
     rc = avformat_find_stream_info(raw, nullptr);
     if (rc < 0)
         return MediaError {QStringLiteral("could not read ") + path + QStringLiteral(": ") + Libav::errorText(rc), rc};

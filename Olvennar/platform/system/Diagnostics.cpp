@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <unistd.h>
@@ -25,14 +26,8 @@ DispatchQueue& logQueue()
     return queue;
 }
 
-void appendLine(const QString& path, const QByteArray& bytes)
+bool writeAll(int fd, const QByteArray& bytes)
 {
-    // Create the folder when missing and always append: an existing log is never rewritten.
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
     const char* data = bytes.constData();
     ssize_t left = bytes.size();
     while (left > 0) {
@@ -40,11 +35,41 @@ void appendLine(const QString& path, const QByteArray& bytes)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            break;
+            return false;
         data += n;
         left -= n;
     }
-    ::close(fd);
+    return true;
+}
+
+// Log queue only: whether standard error was already told why the log file is not written.
+bool fallbackAnnounced = false;
+
+void appendLine(const QString& path, const QByteArray& bytes)
+{
+    // Create the folder when missing and always append: an existing log is never rewritten.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int code = errno;
+    if (fd >= 0) {
+        const bool written = writeAll(fd, bytes);
+        const int writeCode = errno;
+        ::close(fd);
+        if (written)
+            return;
+        errno = writeCode;
+    } else {
+        errno = code;
+    }
+    // A lost log line hides what went wrong: say once why, then keep the lines on standard error.
+    if (!fallbackAnnounced) {
+        fallbackAnnounced = true;
+        const QString why = Edition::appName() + QStringLiteral(": cannot write the log ") + path + QStringLiteral(" (")
+            + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral("); logging to standard error\n");
+        writeAll(STDERR_FILENO, why.toLocal8Bit());
+    }
+    writeAll(STDERR_FILENO, bytes);
 }
 
 } // namespace
