@@ -1,0 +1,100 @@
+// The reader's YUV → BGRA conversion takes libswscale's fast paths; a colour chart keeps it honest: every
+// patch within 2 levels of an accurate decode of the same movie (ffmpeg with accurate rounding and full
+// chroma interpolation).
+
+#include "media/MediaTestSupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace {
+
+constexpr int patch = 48;
+constexpr int columns = 8;
+constexpr int rows = 4;
+
+// BGR patches: a grey ramp, primaries and secondaries, skin tones, darks and saturated mid tones.
+constexpr std::array<std::array<uint8_t, 3>, columns * rows> chart = {{
+    {0, 0, 0}, {36, 36, 36}, {73, 73, 73}, {109, 109, 109}, {146, 146, 146}, {182, 182, 182}, {219, 219, 219}, {255, 255, 255},
+    {0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {0, 255, 255}, {255, 0, 255}, {255, 255, 0}, {20, 20, 200}, {200, 40, 20},
+    {90, 130, 200}, {70, 105, 160}, {140, 170, 230}, {40, 60, 100}, {160, 190, 240}, {60, 90, 140}, {110, 150, 210}, {30, 45, 70},
+    {16, 8, 4}, {4, 16, 8}, {8, 4, 16}, {120, 60, 180}, {60, 180, 120}, {180, 120, 60}, {230, 200, 30}, {30, 200, 230},
+}};
+
+std::shared_ptr<PixelBuffer> chartPicture(int width, int height, int)
+{
+    auto picture = std::make_shared<PixelBuffer>(width, height);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = picture->row(y);
+        for (int x = 0; x < width; ++x) {
+            const auto& colour = chart[static_cast<size_t>(std::min(y / patch, rows - 1) * columns + std::min(x / patch, columns - 1))];
+            row[4 * x] = colour[0];
+            row[4 * x + 1] = colour[1];
+            row[4 * x + 2] = colour[2];
+            row[4 * x + 3] = 255;
+        }
+    }
+    return picture;
+}
+
+// The first picture decoded by ffmpeg, BGRA, converted with accurate rounding under the movie's BT.709 tags.
+QByteArray accurateDecode(const QString& path)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path, QStringLiteral("-frames:v"),
+                                               QStringLiteral("1"), QStringLiteral("-vf"),
+                                               QStringLiteral("scale=in_color_matrix=bt709:in_range=tv:out_range=pc:flags=bilinear+accurate_rnd+full_chroma_int"),
+                                               QStringLiteral("-pix_fmt"), QStringLiteral("bgra"), QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-")});
+    ffmpeg.waitForFinished(60000);
+    return ffmpeg.readAllStandardOutput();
+}
+
+void expectChartWithinTwoLevels(VideoSettings::Codec codec)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("chart.mov"));
+    MediaTestSupport::MovieRecipe recipe;
+    recipe.codec = codec;
+    recipe.width = columns * patch;
+    recipe.height = rows * patch;
+    recipe.seconds = 0.2;
+    recipe.audioTracks = 0;
+    recipe.picture = chartPicture;
+    MediaTestSupport::writeMovie(path, recipe);
+
+    const QByteArray accurate = accurateDecode(path);
+    ASSERT_EQ(accurate.size(), recipe.width * recipe.height * 4);
+    auto reader = MediaTestSupport::openReader(path);
+    MovieReaderOutput* output = reader->addVideoOutput(reader->asset().firstTrack(MovieTrack::MediaType::video)->index);
+    ASSERT_NE(output, nullptr);
+    ASSERT_TRUE(reader->startReading());
+    const std::optional<MediaSample> first = output->copyNextSample();
+    ASSERT_TRUE(first && first->pixels);
+    const PixelBuffer& ours = *first->pixels;
+
+    // Patch interiors: edges are where chroma interpolation and the codec's blocks legitimately differ.
+    const int inset = 12;
+    for (int p = 0; p < columns * rows; ++p) {
+        const int x0 = (p % columns) * patch, y0 = (p / columns) * patch;
+        int worst = 0;
+        for (int y = y0 + inset; y < y0 + patch - inset; ++y) {
+            const uint8_t* row = ours.row(y);
+            const auto* reference = reinterpret_cast<const uint8_t*>(accurate.constData()) + static_cast<ptrdiff_t>(y) * recipe.width * 4;
+            for (int x = x0 + inset; x < x0 + patch - inset; ++x) {
+                for (int c = 0; c < 3; ++c)
+                    worst = std::max(worst, std::abs(row[4 * x + c] - reference[4 * x + c]));
+            }
+        }
+        EXPECT_LE(worst, 2) << "patch " << p;
+    }
+}
+
+TEST(ColourChartTest, H264ChartDecodesWithinTwoLevelsOfTheAccuratePath) { expectChartWithinTwoLevels(VideoSettings::Codec::h264); }
+
+TEST(ColourChartTest, HevcChartDecodesWithinTwoLevelsOfTheAccuratePath) { expectChartWithinTwoLevels(VideoSettings::Codec::hevc); }
+
+} // namespace
