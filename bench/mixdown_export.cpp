@@ -15,13 +15,9 @@
 #include "capture/ExportGate.h"
 #include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/Mixdown.h"
-#include "platform/media/LibavHandles.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/PixelBufferViews.h"
-
-extern "C" {
-#include <libswscale/swscale.h>
-}
+#include "platform/media/YuvConversion.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -161,20 +157,15 @@ int64_t decodeToBgra(const QString& path, size_t keep, std::vector<std::shared_p
     return count;
 }
 
-// The writer's own conversion: BGRA → 4:2:0 BT.709 limited range, bicubic chroma.
+// The writer's own conversion: BGRA → 4:2:0 BT.709 limited range.
 void convertToYuv(const std::vector<std::shared_ptr<PixelBuffer>>& frames, int64_t count)
 {
-    Libav::Sws context(sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    sws_setColorspaceDetails(context.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1, sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
+    const YuvConversion conversion(true, false);
     std::vector<uint8_t> planes(static_cast<size_t>(width) * height * 3 / 2);
-    uint8_t* out[4] = {planes.data(), planes.data() + width * height, planes.data() + width * height * 5 / 4, nullptr};
-    const int outStride[4] = {width, width / 2, width / 2, 0};
-    for (int64_t k = 0; k < count; ++k) {
-        const PixelBuffer& frame = *frames[static_cast<size_t>(k) % frames.size()];
-        const uint8_t* in[4] = {frame.data(), nullptr, nullptr, nullptr};
-        const int inStride[4] = {static_cast<int>(frame.bytesPerRow()), 0, 0, 0};
-        sws_scale(context.get(), in, inStride, 0, height, out, outStride);
-    }
+    uint8_t* const out[3] = {planes.data(), planes.data() + width * height, planes.data() + width * height * 5 / 4};
+    const int strides[3] = {width, width / 2, width / 2};
+    for (int64_t k = 0; k < count; ++k)
+        conversion.toYuv420(*frames[static_cast<size_t>(k) % frames.size()], out, strides);
 }
 
 // The encoder's ceiling: rendered frames (cycled) through the writer at the finishing settings, video only.
