@@ -4,12 +4,20 @@
 // settings). Prints both wall times, their ratio, our speed against real time and peak memory for a short and
 // the full export (flat when the pipeline's memory does not grow with the take).
 //
-// Usage: mixdown_export [seconds, default 60]. The renderer here stands in for the compositor: a backdrop
-// copy and two area-scaled pictures per frame.
+// Then each stage alone over the same take and frame count, wall and CPU: decoding (ffmpeg, YUV out), decoding
+// with conversion to BGRA (our reader), rendering, BGRA → YUV conversion, and the encoder's ceiling: the same
+// number of already rendered frames through the writer at the finishing settings. Run it under
+// `taskset -c 0,1` for the 2-core figures; the cores it may use are printed.
+//
+// Usage: mixdown_export [seconds, default 60] [studio]. The renderer here stands in for the compositor (a
+// backdrop copy and two scaled pictures per frame); "studio" draws the real studio look instead.
 
-#include "finishing/Mixdown.h"
-#include "platform/media/PixelBufferViews.h"
 #include "takedata/ExportGate.h"
+#include "compositing/FestrinCompositorRenderer.h"
+#include "finishing/Mixdown.h"
+#include "platform/media/MovieWriter.h"
+#include "platform/media/PixelBufferViews.h"
+#include "platform/media/YuvConversion.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -18,6 +26,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <sched.h>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
@@ -111,6 +121,70 @@ private:
     PixelBuffer backdrop_;
 };
 
+struct Stage {
+    double seconds = 0;
+    double cpuSeconds = 0;
+};
+
+template <typename Body>
+Stage timed(const Body& body)
+{
+    const double cpuBefore = selfCpuSeconds();
+    const auto begin = std::chrono::steady_clock::now();
+    body();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count(), selfCpuSeconds() - cpuBefore};
+}
+
+Stage operator+(Stage a, const Stage& b) { return {a.seconds + b.seconds, a.cpuSeconds + b.cpuSeconds}; }
+
+// Decodes a movie's first video track through our reader (BGRA out) and keeps copies of its first `keep` pictures.
+int64_t decodeToBgra(const QString& path, size_t keep, std::vector<std::shared_ptr<PixelBuffer>>& kept)
+{
+    auto opened = MovieReader::open(path);
+    if (!std::holds_alternative<std::unique_ptr<MovieReader>>(opened))
+        return 0;
+    std::unique_ptr<MovieReader> reader = std::move(std::get<0>(opened));
+    const MovieTrack* track = reader->asset().firstTrack(MovieTrack::MediaType::video);
+    MovieReaderOutput* output = track ? reader->addVideoOutput(track->index) : nullptr;
+    if (!output || !reader->startReading())
+        return 0;
+    int64_t count = 0;
+    while (std::optional<MediaSample> sample = output->copyNextSample()) {
+        if (kept.size() < keep && sample->pixels)
+            kept.push_back(std::make_shared<PixelBuffer>(*sample->pixels));
+        ++count;
+    }
+    return count;
+}
+
+// The writer's own conversion: BGRA → 4:2:0 BT.709 limited range.
+void convertToYuv(const std::vector<std::shared_ptr<PixelBuffer>>& frames, int64_t count)
+{
+    const YuvConversion conversion(true, false);
+    std::vector<uint8_t> planes(static_cast<size_t>(width) * height * 3 / 2);
+    uint8_t* const out[3] = {planes.data(), planes.data() + width * height, planes.data() + width * height * 5 / 4};
+    const int strides[3] = {width, width / 2, width / 2};
+    for (int64_t k = 0; k < count; ++k)
+        conversion.toYuv420(*frames[static_cast<size_t>(k) % frames.size()], out, strides);
+}
+
+// The encoder's ceiling: rendered frames (cycled) through the writer at the finishing settings, video only.
+bool encodeRendered(const std::vector<std::shared_ptr<PixelBuffer>>& frames, int64_t count, const QString& path)
+{
+    MovieWriter writer(path, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
+    MovieWriterInput* input = writer.addVideoInput(Mixdown::finishingVideoSettings(QSize(width, height), 60));
+    if (!input || !writer.startWriting())
+        return false;
+    input->setExpectsMediaDataInRealTime(false);
+    writer.startSession(MediaTime::zero());
+    for (int64_t k = 0; k < count; ++k) {
+        if (!input->append(MediaSample::video(frames[static_cast<size_t>(k) % frames.size()], MediaTime(k, 60), MediaTime(1, 60))))
+            return false;
+    }
+    input->markAsFinished();
+    return writer.finishWriting() && writer.status() == MovieWriter::Status::completed;
+}
+
 bool makeInputs(const QString& folder, int seconds)
 {
     const std::string duration = std::to_string(seconds);
@@ -125,7 +199,14 @@ bool makeInputs(const QString& folder, int seconds)
     return screen.ok && face.ok;
 }
 
-double exportOurs(const QString& folder, int seconds, int rangeSeconds, bool& ok)
+std::unique_ptr<OverlayFrameRenderer> makeRenderer(const OverlayFrameRenderer::Setup& setup, bool studio)
+{
+    if (studio)
+        return std::make_unique<FestrinCompositorRenderer>(setup);
+    return std::make_unique<BackdropRenderer>();
+}
+
+double exportOurs(const QString& folder, int seconds, int rangeSeconds, bool studio, bool& ok)
 {
     Mixdown::Request request;
     request.rawURL = folder + QStringLiteral("/raw.mov");
@@ -138,7 +219,7 @@ double exportOurs(const QString& folder, int seconds, int rangeSeconds, bool& ok
     ExportGate gate;
     const auto begin = std::chrono::steady_clock::now();
     const auto failure = Mixdown::composeWithOverlays(request, folder + QStringLiteral("/final.mov"), {},
-        [](const OverlayFrameRenderer::Setup&) { return std::make_unique<BackdropRenderer>(); }, Mixdown::Options {&gate, 0.25});
+        [studio](const OverlayFrameRenderer::Setup& setup) { return makeRenderer(setup, studio); }, Mixdown::Options {&gate, 0.25});
     ok = !failure;
     if (failure)
         std::fprintf(stderr, "export failed: %s\n", qUtf8Printable(failure->description()));
@@ -158,15 +239,81 @@ ChildRun exportWithFfmpeg(const QString& folder)
         "48000", "-ac", "2", (folder + QStringLiteral("/ffmpeg.mov")).toStdString()});
 }
 
+// Each stage alone over the whole take, then the export against the encoder's ceiling.
+bool printStages(const QString& folder, int seconds, bool studio, const Stage& ours)
+{
+    const std::string raw = (folder + QStringLiteral("/raw.mov")).toStdString();
+    const std::string face = (folder + QStringLiteral("/face.mov")).toStdString();
+    Stage decode;
+    for (const std::string& input : {raw, face}) {
+        const ChildRun run = runChild({"ffmpeg", "-v", "error", "-i", input, "-map", "0:v", "-f", "null", "-"});
+        decode = decode + Stage {run.seconds, run.cpuSeconds};
+    }
+    std::vector<std::shared_ptr<PixelBuffer>> screens;
+    std::vector<std::shared_ptr<PixelBuffer>> cameras;
+    int64_t frames = 0;
+    const Stage decodeConvert = timed([&] { frames = decodeToBgra(folder + QStringLiteral("/raw.mov"), 12, screens); })
+        + timed([&] { decodeToBgra(folder + QStringLiteral("/face.mov"), 6, cameras); });
+    if (screens.empty() || cameras.empty())
+        return false;
+
+    // Rendered frames to feed the encoder: a couple dozen distinct ones, cycled.
+    Mixdown::Request request;
+    request.rawURL = folder + QStringLiteral("/raw.mov");
+    request.layout = ScreenLayout::studio;
+    request.outputSize = QSizeF(width, height);
+    request.frameRate = 60;
+    const OverlayFrameRenderer::Setup setup {request, QSize(width, height), QSize(width, height), true, false, {}};
+    std::unique_ptr<OverlayFrameRenderer> renderer = makeRenderer(setup, studio);
+    std::vector<std::shared_ptr<PixelBuffer>> rendered;
+    for (int i = 0; i < 24; ++i)
+        rendered.push_back(std::make_shared<PixelBuffer>(width, height));
+    const Stage render = timed([&] {
+        for (int64_t k = 0; k < frames; ++k) {
+            OverlayFrameRenderer::Frame frame;
+            frame.index = k;
+            frame.time = MediaTime(k, 60);
+            frame.screen = screens[static_cast<size_t>(k) % screens.size()];
+            frame.camera = cameras[static_cast<size_t>(k / 2) % cameras.size()];
+            renderer->render(frame, *rendered[static_cast<size_t>(k) % rendered.size()]);
+        }
+    });
+    const Stage convert = timed([&] { convertToYuv(rendered, frames); });
+    bool encoded = false;
+    const Stage ceiling = timed([&] { encoded = encodeRendered(rendered, frames, folder + QStringLiteral("/ceiling.mov")); });
+    if (!encoded)
+        return false;
+
+    const auto row = [frames](const char* name, const Stage& stage) {
+        std::printf("  %-34s %7.2f s wall %7.2f s CPU %7.2f ms CPU/frame\n", name, stage.seconds, stage.cpuSeconds,
+            1000 * stage.cpuSeconds / static_cast<double>(std::max<int64_t>(frames, 1)));
+    };
+    std::printf("stages alone over %lld frames:\n", static_cast<long long>(frames));
+    row("decode screen + camera (ffmpeg, YUV)", decode);
+    row("decode + convert to BGRA (ours)", decodeConvert);
+    row("  of which conversion", Stage {decodeConvert.seconds - decode.seconds, decodeConvert.cpuSeconds - decode.cpuSeconds});
+    row("render", render);
+    row("convert BGRA -> YUV", convert);
+    row("convert + encode + mux (ceiling)", ceiling);
+    row("  of which encode + mux", Stage {ceiling.seconds - convert.seconds, ceiling.cpuSeconds - convert.cpuSeconds});
+    std::printf("ours / encoder ceiling: %.2f wall (goal: at most 1.15); %.2fx real time (ceiling %.2fx)\n", ours.seconds / ceiling.seconds,
+        seconds / ours.seconds, seconds / ceiling.seconds);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(12, std::atoi(argv[1])) : 60;
+    const bool studio = argc > 2 && std::strcmp(argv[2], "studio") == 0;
     QTemporaryDir folder;
-    std::printf("mixdown_export: %d s 1080p60 screen + 720p camera, studio look at 1920x1080, x264 %s\n", seconds,
-        Mixdown::finishingVideoSettings(QSize(width, height), 60).preset.c_str());
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    sched_getaffinity(0, sizeof(cores), &cores);
+    std::printf("mixdown_export: %d s 1080p60 screen + 720p camera at 1920x1080, %s renderer, x264 %s, %d cores\n", seconds,
+        studio ? "studio look" : "stand-in", Mixdown::finishingVideoSettings(QSize(width, height), 60).preset.c_str(), CPU_COUNT(&cores));
     if (!makeInputs(folder.path(), seconds)) {
         std::fprintf(stderr, "could not generate the inputs with ffmpeg\n");
         return 1;
@@ -180,10 +327,10 @@ int main(int argc, char** argv)
     const long before = selfPeakKilobytes();
     bool ok = false;
     const int shortRange = 10;
-    exportOurs(folder.path(), seconds, shortRange, ok);
+    exportOurs(folder.path(), seconds, shortRange, studio, ok);
     const long shortPeak = selfPeakKilobytes();
     const double cpuBefore = selfCpuSeconds();
-    const double ours = exportOurs(folder.path(), seconds, seconds, ok);
+    const double ours = exportOurs(folder.path(), seconds, seconds, studio, ok);
     const double oursCpu = selfCpuSeconds() - cpuBefore;
     const long fullPeak = selfPeakKilobytes();
     if (!ok)
@@ -193,5 +340,5 @@ int main(int argc, char** argv)
     std::printf("ratio ours / ffmpeg: %.2f wall, %.2f CPU (goal: at most 1.2)\n", ours / ffmpeg.seconds, oursCpu / ffmpeg.cpuSeconds);
     std::printf("peak memory: %ld MB before, %ld MB after a %d s export, %ld MB after the %d s export (ffmpeg: %ld MB)\n",
         before / 1024, shortPeak / 1024, shortRange, fullPeak / 1024, seconds, ffmpeg.peakKilobytes / 1024);
-    return 0;
+    return printStages(folder.path(), seconds, studio, Stage {ours, oursCpu}) ? 0 : 1;
 }

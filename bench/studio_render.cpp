@@ -2,9 +2,11 @@
 // every backdrop including the dark room), writes review PNGs, and prints the render cost per frame at
 // 1920×1080 and 3840×2160, single-threaded and threaded, next to the cost per frame of encoding the same
 // frames with libx264 at the finishing settings (H.264 High, W·H·5 bit/s, key frame every 2·fps, no
-// B-frames), measured in the same run.
+// B-frames), measured in the same run. At 1080p it also prints a steady state (home layout, no zoom: only the
+// screen, pointer, ripples, drift and card change) and a morph alone.
 //
-// Usage: studio_render [folder for PNGs]   (default: a "studio_render" folder in the temp directory)
+// Usage: studio_render [folder for PNGs] [steady]   (default: a "studio_render" folder in the temp
+// directory; "steady" measures only the steady state, for profiling)
 
 #include "compositing/StudioRenderer.h"
 #include "platform/media/MovieWriter.h"
@@ -82,10 +84,21 @@ Script makeScript()
     return script;
 }
 
+enum class Motion { sequence, steady, morph };
+
 // The scripted state of frame f of n: zoom ramp in the first half, the morph FACE → SPLIT → SCREEN in
-// the second.
-StudioRenderer::Frame scripted(int f, int n, const Script& script)
+// the second; or the steady state only, or the morph only.
+StudioRenderer::Frame scripted(int f, int n, const Script& script, Motion motion = Motion::sequence)
 {
+    if (motion == Motion::steady || motion == Motion::morph) {
+        StudioRenderer::Frame frame = scripted(motion == Motion::steady ? 0 : n + f, 2 * n, script);
+        frame.time = f / static_cast<double>(frameRate);
+        if (motion == Motion::steady) {
+            frame.zoom = {};
+            frame.layout.reset();
+        }
+        return frame;
+    }
     StudioRenderer::Frame frame;
     const double progress = n > 1 ? static_cast<double>(f) / (n - 1) : 0;
     frame.time = f / static_cast<double>(frameRate);
@@ -119,7 +132,7 @@ struct Timing {
     double encode = 0;
 };
 
-Timing measure(int width, int height, int frames, const QString& reviewFolder)
+Timing measure(int width, int height, int frames, const QString& reviewFolder, Motion motion = Motion::sequence, bool encode = true)
 {
     const Script script = makeScript();
     std::vector<PixelBuffer> screens;
@@ -135,14 +148,14 @@ Timing measure(int width, int height, int frames, const QString& reviewFolder)
         cv::setNumThreads(threads);
         // Unmeasured frames bake the per-state shadows (once per renderer) and settle the scratch sizes.
         for (int f : {frames / 2, frames * 3 / 4, frames - 1}) {
-            StudioRenderer::Frame warm = scripted(f, frames, script);
+            StudioRenderer::Frame warm = scripted(f, frames, script, motion);
             warm.screen = &screens[0];
             warm.camera = &camera;
             renderer.render(warm, *rendered[0]);
         }
         const auto begin = std::chrono::steady_clock::now();
         for (int f = 0; f < frames; ++f) {
-            StudioRenderer::Frame frame = scripted(f, frames, script);
+            StudioRenderer::Frame frame = scripted(f, frames, script, motion);
             frame.screen = &screens[static_cast<size_t>(f) % screens.size()];
             frame.camera = &camera;
             renderer.render(frame, *rendered[static_cast<size_t>(f)]);
@@ -152,6 +165,8 @@ Timing measure(int width, int height, int frames, const QString& reviewFolder)
     Timing timing;
     timing.singleThreaded = run(1);
     timing.threaded = run(-1);
+    if (!encode)
+        return timing;
     if (!reviewFolder.isEmpty()) {
         for (int f = 0; f < frames; f += std::max(frames / 6, 1))
             savePng(*rendered[static_cast<size_t>(f)], QStringLiteral("%1/sequence-%2x%3-%4.png").arg(reviewFolder).arg(width).arg(height).arg(f, 3, 10, QChar('0')));
@@ -208,6 +223,10 @@ void renderBackdrops(const QString& folder)
 int main(int argc, char** argv)
 {
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::temp().filePath(QStringLiteral("studio_render"));
+    if (argc > 2 && QString::fromLocal8Bit(argv[2]) == QStringLiteral("steady")) {
+        std::printf("steady 1080p: %.2f ms per frame on one thread\n", measure(1920, 1080, 240, {}, Motion::steady, false).singleThreaded);
+        return 0;
+    }
     QDir().mkpath(folder);
     renderBackdrops(folder);
     std::printf("review PNGs in %s\n", qPrintable(folder));
@@ -216,6 +235,10 @@ int main(int argc, char** argv)
         const Timing t = measure(w, h, n, folder);
         std::printf("%4dx%-5d %8d %9.2f ms %9.2f ms %11.2f ms %15.2f\n", w, h, n, t.singleThreaded, t.threaded, t.encode,
             t.encode > 0 ? t.threaded / t.encode : 0.0);
+    }
+    for (const auto& [name, motion] : {std::pair {"steady", Motion::steady}, std::pair {"morph", Motion::morph}}) {
+        const Timing t = measure(1920, 1080, 60, {}, motion, false);
+        std::printf("1920x1080 %-7s %9.2f ms %9.2f ms\n", name, t.singleThreaded, t.threaded);
     }
     return 0;
 }

@@ -6,17 +6,38 @@
 #include "platform/media/MovieWriter.h"
 #include "platform/system/DispatchQueue.h"
 
-#include <chrono>
-#include <thread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 namespace Mixdown {
 namespace {
 
-// A pump whose sibling track failed the writer is never asked for more data; stop waiting for it then.
-void waitForPump(const QFuture<void>& future, const MovieWriter& writer)
+// Blocks until both pumps are done. A pump whose sibling track failed the writer is never asked for more
+// data and never finishes; the failing pump finishes though, and that wake-up finds the writer stopped.
+void waitForPumps(QFuture<void>& video, std::optional<QFuture<void>>& audio, const MovieWriter& writer)
 {
-    while (!future.isFinished() && writer.status() == MovieWriter::Status::writing)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    struct Wake {
+        std::mutex lock;
+        std::condition_variable changed;
+        int finished = 0;
+    };
+    auto wake = std::make_shared<Wake>();
+    const auto onFinished = [wake] {
+        {
+            std::lock_guard guard(wake->lock);
+            ++wake->finished;
+        }
+        wake->changed.notify_all();
+    };
+    video.then(QtFuture::Launch::Sync, onFinished);
+    if (audio)
+        audio->then(QtFuture::Launch::Sync, onFinished);
+    std::unique_lock guard(wake->lock);
+    wake->changed.wait(guard, [&] {
+        const bool allDone = video.isFinished() && (!audio || audio->isFinished());
+        return allDone || (wake->finished > 0 && writer.status() != MovieWriter::Status::writing);
+    });
 }
 
 } // namespace
@@ -65,12 +86,10 @@ std::optional<MixdownError> run(MovieWriter& writer, Pair video, std::optional<P
         DispatchQueue videoQueue("com.quorrel.festrin.mixdown.video");
         DispatchQueue audioQueue("com.quorrel.festrin.mixdown.audio");
         QFuture<void> videoDone = videoPump->run(*video.input, *video.output, videoQueue, onVideoSample);
-        QFuture<void> audioDone;
+        std::optional<QFuture<void>> audioDone;
         if (audio)
             audioDone = audioPump->run(*audio->input, *audio->output, audioQueue);
-        waitForPump(videoDone, writer);
-        if (audio)
-            waitForPump(audioDone, writer);
+        waitForPumps(videoDone, audioDone, writer);
     }
 
     // A failed read would leave a short or silent movie: abandon it so an earlier final stays in place.

@@ -2,6 +2,7 @@
 
 #include "platform/media/LibavHandles.h"
 #include "platform/media/PixelBufferPool.h"
+#include "platform/media/YuvConversion.h"
 
 #include "platform/system/Diagnostics.h"
 
@@ -98,6 +99,19 @@ struct MovieReader::Private {
 };
 
 namespace {
+
+bool isPlanarEightBit(AVPixelFormat format)
+{
+    switch (format) {
+    case AV_PIX_FMT_YUV420P:
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUV422P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUV444P:
+    case AV_PIX_FMT_YUVJ444P: return true;
+    default: return false;
+    }
+}
 
 class OutputBase : public MovieReaderOutput {
 public:
@@ -334,9 +348,15 @@ private:
             const int colorspace = f->colorspace == AVCOL_SPC_BT470BG || f->colorspace == AVCOL_SPC_SMPTE170M ? SWS_CS_ITU601
                 : f->colorspace == AVCOL_SPC_UNSPECIFIED && f->height < 720                                    ? SWS_CS_ITU601
                                                                                                                : SWS_CS_ITU709;
-            const int fullRange = f->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P;
+            const int fullRange = f->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P
+                || format == AV_PIX_FMT_YUVJ444P;
             sws_setColorspaceDetails(sws_.get(), sws_getCoefficients(colorspace), fullRange, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
                 1 << 16, 1 << 16);
+            // swscale's faster paths stray up to 3 levels from its accurate one; ours stays within 1, so
+            // unscaled 8-bit planar pictures take it.
+            conversion_.reset();
+            if (isPlanarEightBit(format) && outWidth == crop.width && outHeight == crop.height)
+                conversion_.emplace(colorspace == SWS_CS_ITU709, fullRange != 0);
             swsFormat_ = format;
             swsCrop_ = crop;
             pool_ = PixelBufferPool::make(outWidth, outHeight);
@@ -353,6 +373,17 @@ private:
             strides[p] = f->linesize[p];
         }
         std::shared_ptr<PixelBuffer> buffer = pool_->take();
+        if (conversion_) {
+            YuvConversion::Planes source;
+            for (int p = 0; p < 3; ++p) {
+                source.data[p] = planes[p];
+                source.stride[p] = strides[p];
+            }
+            source.chromaShiftX = descriptor->log2_chroma_w;
+            source.chromaShiftY = descriptor->log2_chroma_h;
+            conversion_->toBgra(source, *buffer);
+            return MediaSample::video(std::move(buffer), time, frameDuration_);
+        }
         uint8_t* destination[4] = {buffer->data(), nullptr, nullptr, nullptr};
         const int destinationStride[4] = {static_cast<int>(buffer->bytesPerRow()), 0, 0, 0};
         sws_scale(sws_.get(), planes, strides, 0, crop.height, destination, destinationStride);
@@ -362,6 +393,7 @@ private:
     VideoOutputSettings settings_;
     MediaTime frameDuration_ = MediaTime::invalid();
     Libav::Sws sws_;
+    std::optional<YuvConversion> conversion_;
     AVPixelFormat swsFormat_ = AV_PIX_FMT_NONE;
     VideoOutputSettings::Rect swsCrop_;
     std::shared_ptr<PixelBufferPool> pool_;

@@ -3,6 +3,7 @@
 #include "platform/media/LibavHandles.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/VideoSettings.h"
+#include "platform/media/YuvConversion.h"
 
 #include <functional>
 #include <memory>
@@ -12,7 +13,8 @@
 
 class PixelBuffer;
 
-// Internal: BGRA pictures → swscale → x265/x264 (or VAAPI) packets. One thread at a time.
+// Internal: BGRA pictures → YUV (our converter, or swscale when scaling) → x265/x264 (or VAAPI) packets. One
+// thread at a time.
 class VideoEncoder {
 public:
     using PacketSink = std::function<std::optional<MediaError>(AVPacket*)>;
@@ -34,6 +36,7 @@ private:
 
     Libav::CodecContext codec_;
     Libav::Sws sws_;
+    YuvConversion toYuv_ {true, false}; // what the encoders are told: BT.709, limited range
     Libav::Frame frame_;
     Libav::Packet packet_;
     Libav::Frame hardwareFrame_;
