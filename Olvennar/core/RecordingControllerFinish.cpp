@@ -8,7 +8,6 @@
 #include "finishing/MixdownFinishingTools.h"
 #include "finishing/ProgressThrottle.h"
 #include "finishing/SaveJob.h"
-#include "finishing/TakeDescription.h"
 #include "finishing/TakePieces.h"
 #include "takes/SaveJobHandover.h"
 #include "platform/system/MainThread.h"
@@ -189,7 +188,7 @@ QCoro::Task<> RecordingController::renderTask(QPointer<RecordingController> weak
         });
         co_return;
     }
-    moveTakePiecesToRaw(finalURL);
+    TakePieces::moveTakePiecesToRaw(finalURL);
     if (!weak)
         co_return;
     weak->setFinishState(id, done(finalURL));
@@ -215,27 +214,3 @@ QCoro::Task<> RecordingController::waitForRecordingBreak(QPointer<RecordingContr
         co_await SchedulerSleep(controller.scheduler(), breakLookSeconds);
     }
 }
-
-QJsonObject RecordingController::harnessLook() const
-{
-    TakeDescription::Look look;
-    look.layout = screenLayout_;
-    look.face = faceLayout_;
-    look.background = studioBackground_;
-    look.grade = cameraGrade_;
-    look.zoomMode = zoomMode_;
-    look.zoom = zoomAmount_;
-    look.fourK = export4K_;
-    look.ownCursor = takeDrawsOwnCursor_;
-    look.clickHighlight = clickHighlight_;
-    look.focusWindow = frameFocusedWindow_;
-    look.layoutMode = layoutMode_;
-    return TakeDescription::lookObject(look);
-}
-
-void RecordingController::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path)
-{
-    TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode));
-}
-
-void RecordingController::moveTakePiecesToRaw(const QString& finalPath) { TakePieces::moveTakePiecesToRaw(finalPath); }

@@ -126,35 +126,35 @@ RecordingChannel RecordingController::shortHeaderChannel() const
 
 void RecordingController::setCameraEnabled(bool on)
 {
-    publish(cameraEnabled_, on);
+    publish(bubble_.cameraEnabled, on);
     cameraEnabledChanged();
     hooks().cameraEnabledChanged();
 }
 
 void RecordingController::setPhoneEnabled(bool on)
 {
-    publish(phoneEnabled_, on);
+    publish(phone_.phoneEnabled, on);
     phoneEnabledChanged();
     hooks().phoneEnabledChanged();
 }
 
 void RecordingController::setBubbleShape(BubbleShape shape)
 {
-    publish(bubbleShape_, shape);
+    publish(bubble_.bubbleShape, shape);
     applyBubbleLayout(false);
     hooks().applyBubbleLayout(false);
 }
 
 void RecordingController::setBubbleSize(double size)
 {
-    publish(bubbleSize_, size);
+    publish(bubble_.bubbleSize, size);
     applyBubbleLayout(false);
     hooks().applyBubbleLayout(false);
 }
 
 void RecordingController::setMirrorCamera(bool mirrored)
 {
-    publish(mirrorCamera_, mirrored);
+    publish(bubble_.mirrorCamera, mirrored);
     if (OverlayRecorder* recorder = cameraRecorder())
         recorder->setMirrored(mirrored);
     hooks().applyCameraMirroring(mirrored);
@@ -162,7 +162,7 @@ void RecordingController::setMirrorCamera(bool mirrored)
 
 void RecordingController::setPhoneShowsFrame(bool showsFrame)
 {
-    publish(phoneShowsFrame_, showsFrame);
+    publish(phone_.phoneShowsFrame, showsFrame);
     if (phoneWindow_)
         phoneWindow_->setShowsPhoneFrame(showsFrame);
     hooks().phoneShowsFrameChanged(showsFrame);
@@ -170,7 +170,7 @@ void RecordingController::setPhoneShowsFrame(bool showsFrame)
 
 void RecordingController::setPhoneHeight(double height)
 {
-    publish(phoneHeight_, height);
+    publish(phone_.phoneHeight, height);
     applyPhoneLayout();
     hooks().applyPhoneLayout();
 }
@@ -178,7 +178,7 @@ void RecordingController::setPhoneHeight(double height)
 std::optional<CaptureDeviceInfo> RecordingController::preferredMicrophone() const
 {
     const QString wanted = platform_.settings.stringValue(Keys::preferredMicName(), QStringLiteral("Wireless Mic Rx"));
-    for (const CaptureDeviceInfo& microphone : microphones_) {
+    for (const CaptureDeviceInfo& microphone : screen_.microphones) {
         if (microphone.localizedName.contains(wanted, Qt::CaseInsensitive))
             return microphone;
     }
@@ -187,10 +187,10 @@ std::optional<CaptureDeviceInfo> RecordingController::preferredMicrophone() cons
 
 std::optional<QString> RecordingController::selectedMicrophoneName() const
 {
-    if (!selectedMicrophoneID_)
+    if (!screen_.selectedMicrophoneID)
         return std::nullopt;
-    for (const CaptureDeviceInfo& microphone : microphones_) {
-        if (microphone.uniqueID == *selectedMicrophoneID_)
+    for (const CaptureDeviceInfo& microphone : screen_.microphones) {
+        if (microphone.uniqueID == *screen_.selectedMicrophoneID)
             return microphone.localizedName;
     }
     return std::nullopt;
@@ -198,13 +198,13 @@ std::optional<QString> RecordingController::selectedMicrophoneName() const
 
 bool RecordingController::usingWorseMicrophoneThanAvailable() const
 {
-    if (!selectedMicrophoneID_)
+    if (!screen_.selectedMicrophoneID)
         return false;
-    const auto selected = std::find_if(microphones_.begin(), microphones_.end(),
-        [this](const CaptureDeviceInfo& microphone) { return microphone.uniqueID == *selectedMicrophoneID_; });
-    if (selected == microphones_.end())
+    const auto selected = std::find_if(screen_.microphones.begin(), screen_.microphones.end(),
+        [this](const CaptureDeviceInfo& microphone) { return microphone.uniqueID == *screen_.selectedMicrophoneID; });
+    if (selected == screen_.microphones.end())
         return false;
-    const auto best = std::max_element(microphones_.begin(), microphones_.end(),
+    const auto best = std::max_element(screen_.microphones.begin(), screen_.microphones.end(),
         [](const CaptureDeviceInfo& a, const CaptureDeviceInfo& b) { return a.rank < b.rank; });
     return selected->rank < best->rank;
 }
@@ -226,8 +226,8 @@ void RecordingController::dismissFinishJob(const QUuid& id)
 
 void RecordingController::replayLastShort()
 {
-    if (lastShortURL_ && QFileInfo::exists(*lastShortURL_))
-        hooks().playShort(*lastShortURL_);
+    if (short_.lastShortURL && QFileInfo::exists(*short_.lastShortURL))
+        hooks().playShort(*short_.lastShortURL);
 }
 
 void RecordingController::revealLastRecording()
@@ -250,6 +250,6 @@ std::optional<NextRecording> RecordingController::loadNextRecording()
 
 void RecordingController::markRecordingHandled(const NextRecording& record)
 {
-    handledNextRecording_ = record.token();
-    platform_.settings.setString(Keys::longformHandledNextRecording(), *handledNextRecording_);
+    handoff_.handledNextRecording = record.token();
+    platform_.settings.setString(Keys::longformHandledNextRecording(), *handoff_.handledNextRecording);
 }

@@ -2,7 +2,7 @@
 // only while it records, Ctrl+R stops it.
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
-#include "core/TakeControls.h"
+#include "takes/TakeControls.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "support/FakeAccessProbe.h"

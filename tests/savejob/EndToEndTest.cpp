@@ -5,6 +5,7 @@
 #include "platform/media/MovieAsset.h"
 #include "support/FakeOverlayRenderer.h"
 #include "support/SyntheticTake.h"
+#include "takes/ScreenStopPlan.h"
 
 #include <QThread>
 
@@ -63,7 +64,7 @@ protected:
         }
         for (const char* word : {"clicks", "cursor", "layout"})
             touch(QString::fromLatin1(word) + suffix + QStringLiteral(".json"), "{}");
-        RecordingController::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, take(QStringLiteral("zoom") + suffix + QStringLiteral(".json")));
+        ScreenStopPlan::writeZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, take(QStringLiteral("zoom") + suffix + QStringLiteral(".json")));
     }
 
     SaveJobHandover studioJob(const QString& suffix, double seconds, bool byRemote)
