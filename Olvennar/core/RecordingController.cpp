@@ -1,19 +1,18 @@
 #include "core/RecordingController.h"
 
-#include "finishing/EnhanceQueue.h"
-
 #include "capture/PointerTracker.h"
 #include "core/ControllerHooks.h"
-#include "framing/CameraBubbleWindow.h"
-#include "framing/CountdownWindow.h"
-#include "takes/PointerTrackerMarker.h"
-#include "takes/ScreenTake.h"
 #include "core/Diagnostics.h"
 #include "core/Permissions.h"
 #include "core/ProjectFolder.h"
+#include "finishing/EnhanceQueue.h"
 #include "finishing/FinishingTools.h"
+#include "framing/CameraBubbleWindow.h"
+#include "framing/CountdownWindow.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Scheduler.h"
+#include "takes/PointerTrackerMarker.h"
+#include "takes/ScreenTake.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "capture/RemoteButton.h"
 #include "compositing/FaceCardFraming.h"
 #include "core/CaptureMode.h"
 #include "core/FinishJob.h"
@@ -33,13 +32,11 @@
 
 class CameraBubbleWindow;
 class CancelToken;
-class ClickTracker;
 class ControllerHooks;
 class CountdownWindow;
 class EnhanceQueue;
 class FinishingTools;
 class OverlayRecorder;
-class PointerTracker;
 class QTimer;
 class Scheduler;
 class ScreenTake;
@@ -67,6 +64,7 @@ public:
     using CameraQuality = ::CameraQuality;
     using FinishJob = ::FinishJob;
     using Keys = RecordingControllerKeys;
+    using Devices = std::vector<CaptureDeviceInfo>;
     using ShortPosition = ShortSettings::Position;
 
     explicit RecordingController(Platform platform, QObject* parent = nullptr);
@@ -78,7 +76,7 @@ public:
     static bool isFilming(const Phase& phase) { return phase.isFilming(); }
     static bool isBusy(const Phase& phase) { return phase.isBusy(); }
     // A take is under way and not yet stopping.
-    static bool recordingOrPaused(const Phase& phase) { return phase.kind() == Phase::Kind::recording || phase.kind() == Phase::Kind::paused; }
+    static bool recordingOrPaused(const Phase& phase);
     // "mm:ss" below an hour, "h:mm:ss" from there; "00:00" for negative or non-finite input.
     static QString timeString(double seconds);
     // Center Stage does not exist on Linux cameras: the camera never follows or zooms on its own.
@@ -110,7 +108,7 @@ public:
     void remoteLongPress();
     bool hasPendingRemoteStop() const { return pendingRemoteStop_ != nullptr; }
     // Set just before a stop the remote asked for; the stop reads and clears it to trim the take's tail.
-    bool stopCameFromRemote() const { return stopCameFromRemote_; } void setStopCameFromRemote(bool fromRemote) { stopCameFromRemote_ = fromRemote; }
+    bool stopCameFromRemote() const { return stopCameFromRemote_; } void setStopCameFromRemote(bool fromRemote);
 
     // Back to idle after a take: the phase observer runs, elapsed is cleared, the destination recomputed.
     void reset() override;
@@ -118,56 +116,46 @@ public:
     // Take state.
     CaptureMode captureMode() const { return captureMode_; } void setCaptureMode(CaptureMode mode);
     const Phase& phase() const { return phase_; } void setPhase(const Phase& phase);
-    bool finishWaitingForBreak() const { return finishWaitingForBreak_; }
-    void setFinishWaitingForBreak(bool waiting) { publish(finishWaitingForBreak_, waiting); }
+    bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting);
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
     bool isRestoringModeSettings() const { return restoringModeSettings_; }
 
     // Screen and sound.
-    const std::vector<DisplayInfo>& displays() const { return screen_.displays; }
-    void setDisplays(std::vector<DisplayInfo> displays) { publish(screen_.displays, std::move(displays)); }
+    const std::vector<DisplayInfo>& displays() const { return screen_.displays; } void setDisplays(std::vector<DisplayInfo> displays);
     std::optional<quint32> selectedDisplayID() const { return screen_.selectedDisplayID; }
-    void setSelectedDisplayID(std::optional<quint32> id) { publish(screen_.selectedDisplayID, id); }
-    bool captureMicrophone() const { return screen_.captureMicrophone; }
-    void setCaptureMicrophone(bool on) { publish(screen_.captureMicrophone, on); }
-    bool captureSystemAudio() const { return screen_.captureSystemAudio; }
-    void setCaptureSystemAudio(bool on) { publish(screen_.captureSystemAudio, on); }
-    const std::vector<CaptureDeviceInfo>& microphones() const { return screen_.microphones; }
-    void setMicrophones(std::vector<CaptureDeviceInfo> microphones) { publish(screen_.microphones, std::move(microphones)); }
+    void setSelectedDisplayID(std::optional<quint32> id);
+    bool captureMicrophone() const { return screen_.captureMicrophone; } void setCaptureMicrophone(bool on);
+    bool captureSystemAudio() const { return screen_.captureSystemAudio; } void setCaptureSystemAudio(bool on);
+    const Devices& microphones() const { return screen_.microphones; } void setMicrophones(Devices microphones);
     const std::optional<QString>& selectedMicrophoneID() const { return screen_.selectedMicrophoneID; }
     void setSelectedMicrophoneID(const std::optional<QString>& id);
     Quality quality() const { return screen_.quality; } void setQuality(Quality quality) { publish(screen_.quality, quality); }
 
     // Permissions.
-    bool hasScreenPermission() const { return access_.hasScreenPermission; }
-    void setHasScreenPermission(bool granted) { publish(access_.hasScreenPermission, granted); }
-    Permissions::State micPermission() const { return access_.micPermission; }
-    void setMicPermission(Permissions::State state) { publish(access_.micPermission, state); }
-    Permissions::State cameraPermission() const { return access_.cameraPermission; }
-    void setCameraPermission(Permissions::State state) { publish(access_.cameraPermission, state); }
+    bool hasScreenPermission() const { return access_.hasScreenPermission; } void setHasScreenPermission(bool granted);
+    Permissions::State micPermission() const { return access_.micPermission; } void setMicPermission(Permissions::State state);
+    Permissions::State cameraPermission() const { return access_.cameraPermission; } void setCameraPermission(Permissions::State state);
 
     // Destination.
-    const QString& destinationName() const { return destinationName_; }
+    const QString& destinationName() const { return destination_.destinationName; }
     void refreshDestinationName() override;
-    const std::optional<QString>& lastFinalURL() const { return lastFinalURL_; }
-    void setLastFinalURL(const std::optional<QString>& path) override { publish(lastFinalURL_, path); }
-    const std::optional<QString>& destinationFolder() const { return destinationFolder_; }
+    const std::optional<QString>& lastFinalURL() const { return destination_.lastFinalURL; }
+    void setLastFinalURL(const std::optional<QString>& path) override;
+    const std::optional<QString>& destinationFolder() const { return destination_.destinationFolder; }
     void setDestinationFolder(const std::optional<QString>& folder) override;
-    RecordingChannel channel() const { return channel_; } void setChannel(RecordingChannel channel) { publish(channel_, channel); }
-    const QStringList& existingFolders() const { return existingFolders_; }
+    RecordingChannel channel() const { return destination_.channel; } void setChannel(RecordingChannel channel);
+    const QStringList& existingFolders() const { return destination_.existingFolders; }
     // The folder the next short take will create, "~" for the home folder.
     QString shortDestinationName() const;
-    RecordingChannel shortTakeChannel() const { return shortTakeChannel_; }
-    void setShortTakeChannel(RecordingChannel channel) { shortTakeChannel_ = channel; }
+    RecordingChannel shortTakeChannel() const { return destination_.shortTakeChannel; } void setShortTakeChannel(RecordingChannel channel);
     RecordingChannel shortHeaderChannel() const;
     bool shortCropLocked() const { return phase_.isBusy(); }
 
     // Camera bubble.
-    const std::vector<CaptureDeviceInfo>& cameras() const { return bubble_.cameras; }
-    void setCameras(std::vector<CaptureDeviceInfo> cameras) { publish(bubble_.cameras, std::move(cameras)); }
+    const Devices& cameras() const { return bubble_.cameras; } void setCameras(Devices cameras);
     const std::optional<QString>& selectedCameraID() const { return bubble_.selectedCameraID; }
-    void setSelectedCameraID(const std::optional<QString>& id) { publish(bubble_.selectedCameraID, id); }
+    void setSelectedCameraID(const std::optional<QString>& id);
     bool cameraEnabled() const { return bubble_.cameraEnabled; } void setCameraEnabled(bool on);
     BubbleShape bubbleShape() const { return bubble_.bubbleShape; } void setBubbleShape(BubbleShape shape);
     double bubbleTilt() const { return bubble_.bubbleTilt; } void setBubbleTilt(double degrees) { publish(bubble_.bubbleTilt, degrees); }
@@ -177,20 +165,20 @@ public:
     // The qualities the selected camera (else the first listed) offers.
     std::vector<CameraQuality> cameraQualityOptions() const;
     const std::optional<QString>& cameraOnlyPreviewCameraID() const { return bubble_.cameraOnlyPreviewCameraID; }
-    void setCameraOnlyPreviewCameraID(const std::optional<QString>& id) { bubble_.cameraOnlyPreviewCameraID = id; }
+    void setCameraOnlyPreviewCameraID(const std::optional<QString>& id);
 
     // Short mode.
     ShortPosition shortPosition() const { return short_.shortPosition; } void setShortPosition(ShortPosition position);
     bool shortSafeZones() const { return short_.shortSafeZones; } void setShortSafeZones(bool on);
     bool shortFramingGuide() const { return short_.shortFramingGuide; } void setShortFramingGuide(bool on);
     bool shortMirrorFile() const { return short_.shortMirrorFile; } void setShortMirrorFile(bool on);
-    QSizeF shortFrameSize() const { return short_.shortFrameSize; } void setShortFrameSize(QSizeF size) { publish(short_.shortFrameSize, size); }
+    QSizeF shortFrameSize() const { return short_.shortFrameSize; } void setShortFrameSize(QSizeF size);
     const std::optional<QString>& lastShortURL() const { return short_.lastShortURL; }
-    void setLastShortURL(const std::optional<QString>& path) { publish(short_.lastShortURL, path); }
+    void setLastShortURL(const std::optional<QString>& path);
 
     // Long-form handoff.
     const std::optional<NextRecording>& nextRecording() const { return nextRecording_; }
-    void setNextRecording(const std::optional<NextRecording>& record) { publish(nextRecording_, record); }
+    void setNextRecording(const std::optional<NextRecording>& record);
     // ".next_recording.json" in the recordings root, or nothing; a reason to ignore it is logged once.
     std::optional<NextRecording> loadNextRecording();
     void markRecordingHandled(const NextRecording& record);
@@ -205,10 +193,9 @@ public:
     bool isWatchingNextTake() const { return nextTakeWatch_ != nullptr; }
 
     // iPhone screen.
-    const std::vector<CaptureDeviceInfo>& phones() const { return phone_.phones; }
-    void setPhones(std::vector<CaptureDeviceInfo> phones) { publish(phone_.phones, std::move(phones)); }
+    const Devices& phones() const { return phone_.phones; } void setPhones(Devices phones) { publish(phone_.phones, std::move(phones)); }
     const std::optional<QString>& selectedPhoneID() const { return phone_.selectedPhoneID; }
-    void setSelectedPhoneID(const std::optional<QString>& id) { publish(phone_.selectedPhoneID, id); }
+    void setSelectedPhoneID(const std::optional<QString>& id);
     bool phoneEnabled() const { return phone_.phoneEnabled; } void setPhoneEnabled(bool on);
     bool phoneWaiting() const { return phone_.phoneWaiting; } void setPhoneWaiting(bool waiting) { publish(phone_.phoneWaiting, waiting); }
     bool phoneShowsFrame() const { return phone_.phoneShowsFrame; } void setPhoneShowsFrame(bool showsFrame);
@@ -230,12 +217,11 @@ public:
     LayoutMode layoutMode() const { return look_.layoutMode; } void setLayoutMode(LayoutMode mode);
 
     // Panels.
-    int countdownSeconds() const { return countdownSeconds_; } void setCountdownSeconds(int seconds) { publish(countdownSeconds_, seconds); }
-    bool teleprompterVisible() const { return teleprompterVisible_; }
-    void setTeleprompterVisible(bool visible) { publish(teleprompterVisible_, visible); }
-    bool framingHintsOnBubble() const { return framingHintsOnBubble_; } void setFramingHintsOnBubble(bool on);
-    const RemoteButton::Status& remoteStatus() const { return remoteStatus_; }
-    void setRemoteStatus(const RemoteButton::Status& status) { publish(remoteStatus_, status); }
+    int countdownSeconds() const { return panels_.countdownSeconds; } void setCountdownSeconds(int seconds);
+    bool teleprompterVisible() const { return panels_.teleprompterVisible; } void setTeleprompterVisible(bool visible);
+    bool framingHintsOnBubble() const { return panels_.framingHintsOnBubble; } void setFramingHintsOnBubble(bool on);
+    const RemoteButton::Status& remoteStatus() const { return panels_.remoteStatus; }
+    void setRemoteStatus(const RemoteButton::Status& status);
 
     // Voice-enhancement rows and their one worker; a listed row is put back in line by retryEnhance.
     EnhanceQueue& enhanceQueue() { return *enhanceQueue_; }
@@ -243,8 +229,7 @@ public:
 
     // Finish queue (RecordingControllerFinish.cpp). The media work goes through the finishing tools; waits
     // and the break clock through the platform's scheduler.
-    const std::vector<FinishJob>& finishJobs() const { return finishJobs_; }
-    void setFinishJobs(std::vector<FinishJob> jobs) { publish(finishJobs_, std::move(jobs)); }
+    const std::vector<FinishJob>& finishJobs() const { return finishJobs_; } void setFinishJobs(std::vector<FinishJob> jobs);
     void dismissFinishJob(const QUuid& id);
     void setFinishingTools(std::shared_ptr<FinishingTools> tools);
     // Starts the save of a stopped screen take on the row job.id (already listed); returns at once.
@@ -311,16 +296,9 @@ public:
     void settleOverlayWindows() override;
 
     // The running take.
-    std::optional<QString> projectFolder() const;
-    QString takeSuffix() const;
-    bool createdProjectFolder() const;
+    const ScreenTake& screenTake() const { return *screenTake_; }
     bool isTickerRunning() const { return ticker_ != nullptr; }
-    bool hasScreenRecorder() const;
     CountdownWindow& countdown() { return *countdown_; }
-    ClickTracker* clickTracker() const;
-    PointerTracker* pointerTracker() const;
-    // The ownCursor setting as it was when the current (or last) screen take started.
-    bool takeDrawsOwnCursor() const;
     void startTicker() override;
     // The take description's "look" object, in its own lower-case words, from the current settings.
     QJsonObject harnessLook() const;
@@ -329,12 +307,7 @@ Q_SIGNALS:
     void changed();
 
 private:
-    template <typename T>
-    void publish(T& field, T value)
-    {
-        field = std::move(value);
-        Q_EMIT changed();
-    }
+    template <typename T> void publish(T& field, T value) { field = std::move(value); Q_EMIT changed(); }
     void publishSetting(bool& field, bool value, const QString& key);
     Scheduler& scheduler() { return *scheduler_; }
     std::shared_ptr<FinishingTools> finishingTools();
@@ -344,7 +317,7 @@ private:
     static QCoro::Task<> renderTask(QPointer<RecordingController> weak, QCoro::Task<> previous, std::shared_ptr<FinishingTools> tools,
         QUuid id, Mixdown::Request request, QString finalURL, QString stopSidecar, bool byRemote, QString summary);
 
-    // What the takes reach (RecordingControllerTakeHost.cpp).
+    // What the takes reach (RecordingControllerTakes.cpp).
     void enter(TakeStep step) override;
     void fail(const QString& sentence) override;
     bool rolling() const override { return recordingOrPaused(phase_); }
@@ -372,22 +345,15 @@ private:
     CancelToken* pendingRemoteStop_ = nullptr;
     EnhanceQueue* enhanceQueue_ = nullptr; // child object
     bool stopCameFromRemote_ = false;
-
     CaptureMode captureMode_ = CaptureMode::screen;
     Phase phase_;
     bool finishWaitingForBreak_ = false;
     double elapsed_ = 0;
     QDateTime lastTakeEndedAt_;
     bool restoringModeSettings_ = false;
-
     ScreenAndSound screen_;
     AccessState access_;
-    QString destinationName_;
-    std::optional<QString> lastFinalURL_;
-    std::optional<QString> destinationFolder_;
-    RecordingChannel channel_ = RecordingChannel::ai;
-    RecordingChannel shortTakeChannel_ = RecordingChannel::ai;
-    QStringList existingFolders_;
+    DestinationState destination_;
     BubbleSettings bubble_;
     ShortSettings short_;
     std::optional<NextRecording> nextRecording_;
@@ -395,30 +361,22 @@ private:
     QString lastHandoffComplaint_;
     QTimer* nextTakeWatch_ = nullptr;
     int handoffRefreshCount_ = 0;
-
     PhoneSettings phone_;
     TakeLook look_;
     int zoomMarkCount_ = 0;
-
-    int countdownSeconds_ = 3;
-    bool teleprompterVisible_ = false;
-    bool framingHintsOnBubble_ = true;
-    RemoteButton::Status remoteStatus_;
-
+    PanelSwitches panels_;
     std::vector<FinishJob> finishJobs_;
     QCoro::Task<> finishTail_;
     QHash<QUuid, std::function<void()>> finishRetries_;
     std::shared_ptr<FinishingTools> finishingTools_;
     std::unique_ptr<Scheduler> mainLoopScheduler_;
     Scheduler* scheduler_ = nullptr;
-
     std::vector<ScreenDisplay> screenDisplays_;
     std::unique_ptr<CameraBubbleWindow> bubbleWindow_;
     std::unique_ptr<CameraBubbleWindow> phoneWindow_;
     QTimer* phoneWatch_ = nullptr;
     bool preferredMicWasPresent_ = false;
     bool modeSettingsRestoredOnce_ = false;
-
     // The takes and what they share: the countdown, the elapsed ticker and the start guard.
     std::unique_ptr<CountdownWindow> countdown_;
     std::unique_ptr<ScreenTake> screenTake_;

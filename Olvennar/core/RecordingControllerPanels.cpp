@@ -100,7 +100,7 @@ void RecordingController::showFramingOnBubble(const FramingReport& report, bool 
 {
     if (!bubbleWindow_)
         return;
-    if (!framingHintsOnBubble_ || captureMode_ != CaptureMode::screen || !monitorRunning) {
+    if (!panels_.framingHintsOnBubble || captureMode_ != CaptureMode::screen || !monitorRunning) {
         bubbleWindow_->setPill(std::nullopt, QString(), 1);
         return;
     }

@@ -46,7 +46,7 @@ void RecordingController::readSettings()
     look_.frameFocusedWindow = settings.boolValue(Keys::frameFocusedWindow(), false);
     look_.layoutMode = stored(Keys::layoutMode()) == QStringLiteral("Fixed") ? LayoutMode::fixed : LayoutMode::dynamic;
     look_.export4K = settings.boolValue(Keys::export4K(), false);
-    framingHintsOnBubble_ = settings.boolValue(Keys::framingHintsOnBubble(), true);
+    panels_.framingHintsOnBubble = settings.boolValue(Keys::framingHintsOnBubble(), true);
 }
 
 QString RecordingController::modeKey(const QString& name) const
@@ -64,7 +64,7 @@ void RecordingController::publishSetting(bool& field, bool value, const QString&
 
 void RecordingController::setShortSafeZones(bool on) { publishSetting(short_.shortSafeZones, on, Keys::shortSafeZones()); }
 void RecordingController::setShortFramingGuide(bool on) { publishSetting(short_.shortFramingGuide, on, Keys::shortFramingGuide()); }
-void RecordingController::setFramingHintsOnBubble(bool on) { publishSetting(framingHintsOnBubble_, on, Keys::framingHintsOnBubble()); }
+void RecordingController::setFramingHintsOnBubble(bool on) { publishSetting(panels_.framingHintsOnBubble, on, Keys::framingHintsOnBubble()); }
 void RecordingController::setCameraGrade(bool on) { publishSetting(look_.cameraGrade, on, Keys::cameraGrade()); }
 void RecordingController::setFrameFocusedWindow(bool on) { publishSetting(look_.frameFocusedWindow, on, Keys::frameFocusedWindow()); }
 void RecordingController::setExport4K(bool on) { publishSetting(look_.export4K, on, Keys::export4K()); }

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "capture/RemoteButton.h"
 #include "core/CaptureDeviceInfo.h"
 #include "core/Permissions.h"
+#include "core/RecordingChannel.h"
 #include "core/RecordingQuality.h"
 #include "framing/BubbleShape.h"
 #include "platform/x11/ScreenDisplay.h"
 
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -29,6 +32,25 @@ struct AccessState {
     bool hasScreenPermission = true;
     Permissions::State micPermission = Permissions::State::notAsked;
     Permissions::State cameraPermission = Permissions::State::notAsked;
+};
+
+// Where the next take goes.
+struct DestinationState {
+    // The folder (or new project) the next take writes to, "~" for the home folder, with its take number.
+    QString destinationName;
+    std::optional<QString> lastFinalURL;
+    std::optional<QString> destinationFolder;
+    RecordingChannel channel = RecordingChannel::ai;
+    RecordingChannel shortTakeChannel = RecordingChannel::ai;
+    QStringList existingFolders;
+};
+
+// The countdown, the teleprompter panel, the framing pill and the remote button's state.
+struct PanelSwitches {
+    int countdownSeconds = 3;
+    bool teleprompterVisible = false;
+    bool framingHintsOnBubble = true;
+    RemoteButton::Status remoteStatus;
 };
 
 // The desk camera's bubble and the camera-only takes' camera.

@@ -48,6 +48,11 @@ QString RecordingController::timeString(double seconds)
     return QString::asprintf("%lld:%02lld:%02lld", t / 3600, (t % 3600) / 60, t % 60);
 }
 
+bool RecordingController::recordingOrPaused(const Phase& phase)
+{
+    return phase.kind() == Phase::Kind::recording || phase.kind() == Phase::Kind::paused;
+}
+
 void RecordingController::setPhase(const Phase& phase)
 {
     const Phase old = phase_;
@@ -84,44 +89,44 @@ void RecordingController::reset()
 
 void RecordingController::setDestinationFolder(const std::optional<QString>& folder)
 {
-    destinationFolder_ = folder ? std::optional<QString>(QDir::cleanPath(*folder)) : std::nullopt;
+    destination_.destinationFolder = folder ? std::optional<QString>(QDir::cleanPath(*folder)) : std::nullopt;
     Q_EMIT changed();
     refreshDestinationName();
 }
 
 void RecordingController::refreshDestinationName()
 {
-    existingFolders_ = ProjectFolder::existingProjects(platform_.settings, channel_);
-    if (destinationFolder_) {
-        const bool exists = QFileInfo::exists(*destinationFolder_);
+    destination_.existingFolders = ProjectFolder::existingProjects(platform_.settings, destination_.channel);
+    if (destination_.destinationFolder) {
+        const bool exists = QFileInfo::exists(*destination_.destinationFolder);
         if (!exists) {
             // Its observer runs this refresh again.
             setDestinationFolder(std::nullopt);
             return;
         }
         // A folder chosen elsewhere stays pickable.
-        if (!existingFolders_.contains(*destinationFolder_))
-            existingFolders_.prepend(*destinationFolder_);
+        if (!destination_.existingFolders.contains(*destination_.destinationFolder))
+            destination_.existingFolders.prepend(*destination_.destinationFolder);
     }
-    const QString folder = destinationFolder_.value_or(ProjectFolder::nextProjectURL(platform_.settings, channel_));
+    const QString folder = destination_.destinationFolder.value_or(ProjectFolder::nextProjectURL(platform_.settings, destination_.channel));
     // A new folder's first take has no number.
-    const QString suffix = destinationFolder_ ? ProjectFolder::nextTakeSuffix(folder) : QString();
+    const QString suffix = destination_.destinationFolder ? ProjectFolder::nextTakeSuffix(folder) : QString();
     QString name = abbreviatedPath(folder);
     if (!suffix.isEmpty())
         name += QStringLiteral("  (take ") + suffix.mid(1) + QLatin1Char(')');
-    destinationName_ = name;
+    destination_.destinationName = name;
     Q_EMIT changed();
 }
 
 QString RecordingController::shortDestinationName() const
 {
-    const QString root = ProjectFolder::shortsRoot(platform_.settings, channel_);
+    const QString root = ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
     return abbreviatedPath(ProjectFolder::nextShortURL(platform_.settings, QDateTime::currentDateTime(), QString(), root));
 }
 
 RecordingChannel RecordingController::shortHeaderChannel() const
 {
-    return phase_.isBusy() ? shortTakeChannel_ : channel_;
+    return phase_.isBusy() ? destination_.shortTakeChannel : destination_.channel;
 }
 
 void RecordingController::setCameraEnabled(bool on)
@@ -232,8 +237,8 @@ void RecordingController::replayLastShort()
 
 void RecordingController::revealLastRecording()
 {
-    if (lastFinalURL_)
-        hooks().revealFile(*lastFinalURL_);
+    if (destination_.lastFinalURL)
+        hooks().revealFile(*destination_.lastFinalURL);
 }
 
 std::optional<NextRecording> RecordingController::loadNextRecording()
@@ -253,3 +258,29 @@ void RecordingController::markRecordingHandled(const NextRecording& record)
     handoff_.handledNextRecording = record.token();
     platform_.settings.setString(Keys::longformHandledNextRecording(), *handoff_.handledNextRecording);
 }
+
+// Published values that have no observer.
+void RecordingController::setStopCameFromRemote(bool fromRemote) { stopCameFromRemote_ = fromRemote; }
+void RecordingController::setFinishWaitingForBreak(bool waiting) { publish(finishWaitingForBreak_, waiting); }
+void RecordingController::setDisplays(std::vector<DisplayInfo> displays) { publish(screen_.displays, std::move(displays)); }
+void RecordingController::setSelectedDisplayID(std::optional<quint32> id) { publish(screen_.selectedDisplayID, id); }
+void RecordingController::setCaptureMicrophone(bool on) { publish(screen_.captureMicrophone, on); }
+void RecordingController::setCaptureSystemAudio(bool on) { publish(screen_.captureSystemAudio, on); }
+void RecordingController::setMicrophones(Devices microphones) { publish(screen_.microphones, std::move(microphones)); }
+void RecordingController::setHasScreenPermission(bool granted) { publish(access_.hasScreenPermission, granted); }
+void RecordingController::setMicPermission(Permissions::State state) { publish(access_.micPermission, state); }
+void RecordingController::setCameraPermission(Permissions::State state) { publish(access_.cameraPermission, state); }
+void RecordingController::setLastFinalURL(const std::optional<QString>& path) { publish(destination_.lastFinalURL, path); }
+void RecordingController::setShortTakeChannel(RecordingChannel channel) { destination_.shortTakeChannel = channel; }
+void RecordingController::setCameras(Devices cameras) { publish(bubble_.cameras, std::move(cameras)); }
+void RecordingController::setSelectedCameraID(const std::optional<QString>& id) { publish(bubble_.selectedCameraID, id); }
+void RecordingController::setCameraOnlyPreviewCameraID(const std::optional<QString>& id) { bubble_.cameraOnlyPreviewCameraID = id; }
+void RecordingController::setShortFrameSize(QSizeF size) { publish(short_.shortFrameSize, size); }
+void RecordingController::setLastShortURL(const std::optional<QString>& path) { publish(short_.lastShortURL, path); }
+void RecordingController::setNextRecording(const std::optional<NextRecording>& record) { publish(nextRecording_, record); }
+void RecordingController::setSelectedPhoneID(const std::optional<QString>& id) { publish(phone_.selectedPhoneID, id); }
+void RecordingController::setCountdownSeconds(int seconds) { publish(panels_.countdownSeconds, seconds); }
+void RecordingController::setTeleprompterVisible(bool visible) { publish(panels_.teleprompterVisible, visible); }
+void RecordingController::setRemoteStatus(const RemoteButton::Status& status) { publish(panels_.remoteStatus, status); }
+void RecordingController::setFinishJobs(std::vector<FinishJob> jobs) { publish(finishJobs_, std::move(jobs)); }
+void RecordingController::setChannel(RecordingChannel channel) { publish(destination_.channel, channel); }

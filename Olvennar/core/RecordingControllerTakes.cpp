@@ -123,14 +123,17 @@ void RecordingController::fail(const QString& sentence) { setPhase(Phase::failed
 QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camera)
 {
     QPointer<RecordingController> weak(this);
+    const auto refuse = [this](const QString& sentence, const QString& device) {
+        refreshPermissions();
+        setPhase(Phase::failed(sentence));
+        Diagnostics::log(QStringLiteral("start aborted: ") + device + QStringLiteral(" permission denied"));
+    };
     if (microphone) {
         const bool granted = co_await Permissions::requestMicrophone(platform_.access);
         if (!weak)
             co_return false;
         if (!granted) {
-            refreshPermissions();
-            setPhase(Phase::failed(microphoneRefused));
-            Diagnostics::log(QStringLiteral("start aborted: microphone permission denied"));
+            refuse(microphoneRefused, QStringLiteral("microphone"));
             co_return false;
         }
     }
@@ -139,9 +142,7 @@ QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camer
         if (!weak)
             co_return false;
         if (!granted) {
-            refreshPermissions();
-            setPhase(Phase::failed(cameraRefused));
-            Diagnostics::log(QStringLiteral("start aborted: camera permission denied"));
+            refuse(cameraRefused, QStringLiteral("camera"));
             co_return false;
         }
     }
@@ -151,13 +152,13 @@ QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camer
 
 QCoro::Task<bool> RecordingController::countDown(QRect frame)
 {
-    if (countdownSeconds_ <= 0)
+    if (panels_.countdownSeconds <= 0)
         co_return true;
     QPointer<RecordingController> weak(this);
     setPhase(Phase::countingDown());
     auto* token = new CancelToken(this);
     countdownToken_ = token;
-    const bool completed = co_await countdown_->run(frame, countdownSeconds_, token);
+    const bool completed = co_await countdown_->run(frame, panels_.countdownSeconds, token);
     if (!weak)
         co_return false;
     countdownToken_ = nullptr;
@@ -172,9 +173,9 @@ QCoro::Task<bool> RecordingController::countDown(QRect frame)
 
 std::variant<TakeFolder, ErrorInfo> RecordingController::openTakeFolder()
 {
-    if (destinationFolder_ && QFileInfo::exists(*destinationFolder_))
-        return TakeFolder{*destinationFolder_, ProjectFolder::nextTakeSuffix(*destinationFolder_), false};
-    const ProjectFolder::Creation created = ProjectFolder::createNextProject(platform_.settings, channel_);
+    if (destination_.destinationFolder && QFileInfo::exists(*destination_.destinationFolder))
+        return TakeFolder{*destination_.destinationFolder, ProjectFolder::nextTakeSuffix(*destination_.destinationFolder), false};
+    const ProjectFolder::Creation created = ProjectFolder::createNextProject(platform_.settings, destination_.channel);
     if (!created.ok())
         return *created.error;
     return TakeFolder{created.path, QString(), true};
@@ -239,18 +240,5 @@ void RecordingController::settleOverlayWindows()
     reconcilePhone();
     reconcileCamera();
 }
-
-std::optional<QString> RecordingController::projectFolder() const
-{
-    const auto& folder = screenTake_->folder();
-    return folder ? std::optional<QString>(folder->path) : std::nullopt;
-}
-
-QString RecordingController::takeSuffix() const { return screenTake_->folder() ? screenTake_->folder()->suffix : QString(); }
-bool RecordingController::createdProjectFolder() const { return screenTake_->folder() && screenTake_->folder()->created; }
-bool RecordingController::hasScreenRecorder() const { return screenTake_->isRunning(); }
-ClickTracker* RecordingController::clickTracker() const { return screenTake_->clickTracker(); }
-PointerTracker* RecordingController::pointerTracker() const { return screenTake_->pointerTracker(); }
-bool RecordingController::takeDrawsOwnCursor() const { return screenTake_->drawsOwnCursor(); }
 
 QJsonObject RecordingController::harnessLook() const { return ScreenStopPlan::lookObject(look_, screenTake_->drawsOwnCursor()); }
