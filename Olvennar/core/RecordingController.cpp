@@ -26,6 +26,8 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     if (!platform_.scheduler)
         mainLoopScheduler_ = std::make_unique<MainLoopScheduler>();
     scheduler_ = platform_.scheduler ? platform_.scheduler : mainLoopScheduler_.get();
+    finishQueue_ = std::make_unique<FinishQueue>(static_cast<FinishQueue::Studio&>(*this), *scheduler_);
+    connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
     readSettings();
     short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);
     screenTake_ = std::make_unique<ScreenTake>(static_cast<ScreenTakeHost&>(*this), platform_.takes);

@@ -3,6 +3,7 @@
 #include "compositing/FaceCardFraming.h"
 #include "core/CaptureMode.h"
 #include "core/FinishJob.h"
+#include "core/FinishQueue.h"
 #include "core/Platform.h"
 #include "core/RecordingChannel.h"
 #include "core/RecordingControllerKeys.h"
@@ -13,7 +14,6 @@
 #include "takes/TakeLook.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
@@ -23,7 +23,6 @@
 #include <QStringList>
 #include <QUuid>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -35,7 +34,6 @@ class CancelToken;
 class ControllerHooks;
 class CountdownWindow;
 class EnhanceQueue;
-class FinishingTools;
 class OverlayRecorder;
 class QTimer;
 class Scheduler;
@@ -54,7 +52,7 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private ScreenTakeHost {
+class RecordingController : public QObject, private ScreenTakeHost, private FinishQueue::Studio {
     Q_OBJECT
 
 public:
@@ -71,7 +69,6 @@ public:
     ~RecordingController() override;
 
     Platform& platform() { return platform_; }
-
     // Filming: counting down, preparing, recording or paused. Busy: filming or finishing.
     static bool isFilming(const Phase& phase) { return phase.isFilming(); }
     static bool isBusy(const Phase& phase) { return phase.isBusy(); }
@@ -82,16 +79,13 @@ public:
     // Center Stage does not exist on Linux cameras: the camera never follows or zooms on its own.
     static void applyCenterStagePolicy(CaptureMode mode) { (void)mode; }
     static QString launchLine(const QString& version, const QString& screen, const QString& microphone, const QString& camera);
-
     // "modeSetting." + name + "." + the current capture mode's raw text.
     QString modeKey(const QString& name) const;
     void restoreModeSettings();
-
     // Finish jobs still working (the quit guard asks).
-    int finishingCount() const;
+    int finishingCount() const { return finishQueue_->finishingCount(); }
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
-
     // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
     QCoro::Task<> start();
     QCoro::Task<> stop();
@@ -99,7 +93,6 @@ public:
     void togglePause();
     // The take of the current capture mode; none for a mode whose take is not built.
     Take* activeTake() const;
-
     // Global hot keys and the remote button.
     void registerHotKeys();
     void markZoom(bool zoomIn);
@@ -109,18 +102,15 @@ public:
     bool hasPendingRemoteStop() const { return pendingRemoteStop_ != nullptr; }
     // Set just before a stop the remote asked for; the stop reads and clears it to trim the take's tail.
     bool stopCameFromRemote() const { return stopCameFromRemote_; } void setStopCameFromRemote(bool fromRemote);
-
     // Back to idle after a take: the phase observer runs, elapsed is cleared, the destination recomputed.
     void reset() override;
-
     // Take state.
     CaptureMode captureMode() const { return captureMode_; } void setCaptureMode(CaptureMode mode);
     const Phase& phase() const { return phase_; } void setPhase(const Phase& phase);
-    bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting);
+    bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting) override;
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
     bool isRestoringModeSettings() const { return restoringModeSettings_; }
-
     // Screen and sound.
     const std::vector<DisplayInfo>& displays() const { return screen_.displays; } void setDisplays(std::vector<DisplayInfo> displays);
     std::optional<quint32> selectedDisplayID() const { return screen_.selectedDisplayID; }
@@ -131,12 +121,10 @@ public:
     const std::optional<QString>& selectedMicrophoneID() const { return screen_.selectedMicrophoneID; }
     void setSelectedMicrophoneID(const std::optional<QString>& id);
     Quality quality() const { return screen_.quality; } void setQuality(Quality quality) { publish(screen_.quality, quality); }
-
     // Permissions.
     bool hasScreenPermission() const { return access_.hasScreenPermission; } void setHasScreenPermission(bool granted);
     Permissions::State micPermission() const { return access_.micPermission; } void setMicPermission(Permissions::State state);
     Permissions::State cameraPermission() const { return access_.cameraPermission; } void setCameraPermission(Permissions::State state);
-
     // Destination.
     const QString& destinationName() const { return destination_.destinationName; }
     void refreshDestinationName() override;
@@ -151,7 +139,6 @@ public:
     RecordingChannel shortTakeChannel() const { return destination_.shortTakeChannel; } void setShortTakeChannel(RecordingChannel channel);
     RecordingChannel shortHeaderChannel() const;
     bool shortCropLocked() const { return phase_.isBusy(); }
-
     // Camera bubble.
     const Devices& cameras() const { return bubble_.cameras; } void setCameras(Devices cameras);
     const std::optional<QString>& selectedCameraID() const { return bubble_.selectedCameraID; }
@@ -166,7 +153,6 @@ public:
     std::vector<CameraQuality> cameraQualityOptions() const;
     const std::optional<QString>& cameraOnlyPreviewCameraID() const { return bubble_.cameraOnlyPreviewCameraID; }
     void setCameraOnlyPreviewCameraID(const std::optional<QString>& id);
-
     // Short mode.
     ShortPosition shortPosition() const { return short_.shortPosition; } void setShortPosition(ShortPosition position);
     bool shortSafeZones() const { return short_.shortSafeZones; } void setShortSafeZones(bool on);
@@ -175,7 +161,6 @@ public:
     QSizeF shortFrameSize() const { return short_.shortFrameSize; } void setShortFrameSize(QSizeF size);
     const std::optional<QString>& lastShortURL() const { return short_.lastShortURL; }
     void setLastShortURL(const std::optional<QString>& path);
-
     // Long-form handoff.
     const std::optional<NextRecording>& nextRecording() const { return nextRecording_; }
     void setNextRecording(const std::optional<NextRecording>& record);
@@ -191,7 +176,6 @@ public:
     void refreshNextTake();
     int handoffRefreshCount() const { return handoffRefreshCount_; }
     bool isWatchingNextTake() const { return nextTakeWatch_ != nullptr; }
-
     // iPhone screen.
     const Devices& phones() const { return phone_.phones; } void setPhones(Devices phones) { publish(phone_.phones, std::move(phones)); }
     const std::optional<QString>& selectedPhoneID() const { return phone_.selectedPhoneID; }
@@ -200,7 +184,6 @@ public:
     bool phoneWaiting() const { return phone_.phoneWaiting; } void setPhoneWaiting(bool waiting) { publish(phone_.phoneWaiting, waiting); }
     bool phoneShowsFrame() const { return phone_.phoneShowsFrame; } void setPhoneShowsFrame(bool showsFrame);
     double phoneHeight() const { return phone_.phoneHeight; } void setPhoneHeight(double height);
-
     // Zoom and look: one group, read whole by the screen take's stop.
     const TakeLook& look() const override { return look_; }
     ZoomMode zoomMode() const { return look_.zoomMode; } void setZoomMode(ZoomMode mode);
@@ -215,50 +198,29 @@ public:
     FaceLayout faceLayout() const { return look_.faceLayout; } void setFaceLayout(FaceLayout layout);
     StudioBackground studioBackground() const { return look_.studioBackground; } void setStudioBackground(StudioBackground background);
     LayoutMode layoutMode() const { return look_.layoutMode; } void setLayoutMode(LayoutMode mode);
-
     // Panels.
     int countdownSeconds() const { return panels_.countdownSeconds; } void setCountdownSeconds(int seconds);
     bool teleprompterVisible() const { return panels_.teleprompterVisible; } void setTeleprompterVisible(bool visible);
     bool framingHintsOnBubble() const { return panels_.framingHintsOnBubble; } void setFramingHintsOnBubble(bool on);
     const RemoteButton::Status& remoteStatus() const { return panels_.remoteStatus; }
     void setRemoteStatus(const RemoteButton::Status& status);
-
     // Voice-enhancement rows and their one worker; a listed row is put back in line by retryEnhance.
     EnhanceQueue& enhanceQueue() { return *enhanceQueue_; }
     void retryEnhance(const QUuid& id);
-
-    // Finish queue (RecordingControllerFinish.cpp). The media work goes through the finishing tools; waits
-    // and the break clock through the platform's scheduler.
-    const std::vector<FinishJob>& finishJobs() const { return finishJobs_; } void setFinishJobs(std::vector<FinishJob> jobs);
-    void dismissFinishJob(const QUuid& id);
-    void setFinishingTools(std::shared_ptr<FinishingTools> tools);
-    // Starts the save of a stopped screen take on the row job.id (already listed); returns at once.
+    // Save and render jobs; the take's row is listed at its stop.
+    FinishQueue& finishQueue() { return *finishQueue_; }
+    const std::vector<FinishJob>& finishJobs() const { return finishQueue_->finishJobs(); }
     void runSaveJob(const SaveJobHandover& job);
-    // Adds a render row and queues its job at the end of the chain; returns at once.
-    void startFinishJob(const QString& title, const Mixdown::Request& request, const QString& finalURL, const QString& stopSidecar,
-        bool byRemote, const QString& summary);
-    // Queues the render job of an existing row again (a retry).
-    void runFinishJob(const QUuid& id, const Mixdown::Request& request, const QString& finalURL, const QString& stopSidecar,
-        bool byRemote, const QString& summary);
-    // The one way rows change: replaces the state of the first row with that id.
-    void setFinishState(const QUuid& id, const FinishJob::State& state);
-    // The row's Retry: takes its retry action out and runs it once; nothing when there is none.
-    void retryFinishJob(const QUuid& id);
-    bool hasFinishRetry(const QUuid& id) const { return finishRetries_.contains(id); }
-
-    // Devices.
-    // The first listed microphone whose name contains the "preferredMicName" text (any letter case).
+    // Devices. The first listed microphone whose name contains the "preferredMicName" text (any letter case).
     std::optional<CaptureDeviceInfo> preferredMicrophone() const;
     std::optional<QString> selectedMicrophoneName() const;
     // The selected microphone ranks below the best listed one.
     bool usingWorseMicrophoneThanAvailable() const;
     // "<screen name> — W×H", or "Display <id> — W×H" when no screen matches.
     static QString displayName(const DisplayInfo& display);
-
     // Main-window actions.
     void replayLastShort();
     void revealLastRecording();
-
     // Permissions, device lists and the two floating panels (RecordingControllerDevices.cpp, …Panels.cpp).
     void refreshPermissions();
     void refreshDevices();
@@ -275,10 +237,7 @@ public:
     CameraBubbleWindow* phoneWindow() const { return phoneWindow_.get(); }
     // The screen a take records and the panels stand on, in desktop coordinates (origin top-left), with
     // the part not covered by panels and docks.
-    struct ScreenPlace {
-        ScreenDisplay display;
-        QRect visibleFrame;
-    };
+    struct ScreenPlace { ScreenDisplay display; QRect visibleFrame; };
     // The selected display's screen; the primary (else first) one when none is selected or none matches.
     std::optional<ScreenPlace> selectedScreen() const;
     const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
@@ -294,7 +253,6 @@ public:
     // desk monitor analyses; hidden otherwise.
     void showFramingOnBubble(const FramingReport& report, bool monitorRunning);
     void settleOverlayWindows() override;
-
     // The running take.
     const ScreenTake& screenTake() const { return *screenTake_; }
     bool isTickerRunning() const { return ticker_ != nullptr; }
@@ -310,12 +268,10 @@ private:
     template <typename T> void publish(T& field, T value) { field = std::move(value); Q_EMIT changed(); }
     void publishSetting(bool& field, bool value, const QString& key);
     Scheduler& scheduler() { return *scheduler_; }
-    std::shared_ptr<FinishingTools> finishingTools();
-    // Returns once no take is filming and 5 s have passed since the last one ended, looking every 2 s.
-    static QCoro::Task<> waitForRecordingBreak(QPointer<RecordingController> weak);
-    static QCoro::Task<> saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJobHandover job);
-    static QCoro::Task<> renderTask(QPointer<RecordingController> weak, QCoro::Task<> previous, std::shared_ptr<FinishingTools> tools,
-        QUuid id, Mixdown::Request request, QString finalURL, QString stopSidecar, bool byRemote, QString summary);
+    // What the finish queue reads and shows.
+    bool filming() const override { return phase_.isFilming(); }
+    double lastTakeEndedSeconds() const override;
+    void showFinished(const QString& path) override;
 
     // What the takes reach (RecordingControllerTakes.cpp).
     void enter(TakeStep step) override;
@@ -365,12 +321,9 @@ private:
     TakeLook look_;
     int zoomMarkCount_ = 0;
     PanelSwitches panels_;
-    std::vector<FinishJob> finishJobs_;
-    QCoro::Task<> finishTail_;
-    QHash<QUuid, std::function<void()>> finishRetries_;
-    std::shared_ptr<FinishingTools> finishingTools_;
     std::unique_ptr<Scheduler> mainLoopScheduler_;
     Scheduler* scheduler_ = nullptr;
+    std::unique_ptr<FinishQueue> finishQueue_;
     std::vector<ScreenDisplay> screenDisplays_;
     std::unique_ptr<CameraBubbleWindow> bubbleWindow_;
     std::unique_ptr<CameraBubbleWindow> phoneWindow_;

@@ -74,12 +74,6 @@ void RecordingController::setPhase(const Phase& phase)
     Q_EMIT changed();
 }
 
-int RecordingController::finishingCount() const
-{
-    return static_cast<int>(std::count_if(finishJobs_.begin(), finishJobs_.end(),
-        [](const FinishJob& job) { return job.state.kind == FinishJob::State::Kind::working; }));
-}
-
 void RecordingController::reset()
 {
     setPhase(Phase::idle());
@@ -222,12 +216,17 @@ QString RecordingController::displayName(const DisplayInfo& display)
     return QStringLiteral("Display ") + QString::number(display.displayID) + QStringLiteral(" — ") + size;
 }
 
-void RecordingController::dismissFinishJob(const QUuid& id)
+double RecordingController::lastTakeEndedSeconds() const { return static_cast<double>(lastTakeEndedAt_.toMSecsSinceEpoch()) / 1000.0; }
+
+void RecordingController::showFinished(const QString& path)
 {
-    finishRetries_.remove(id);
-    std::erase_if(finishJobs_, [&id](const FinishJob& job) { return job.id == id; });
-    Q_EMIT changed();
+    if (phase_.kind() != Phase::Kind::idle && phase_.kind() != Phase::Kind::finished)
+        return;
+    setLastFinalURL(path);
+    setPhase(Phase::finished(path));
 }
+
+void RecordingController::runSaveJob(const SaveJobHandover& job) { finishQueue_->runSaveJob(job); }
 
 void RecordingController::replayLastShort()
 {
@@ -282,5 +281,4 @@ void RecordingController::setSelectedPhoneID(const std::optional<QString>& id) {
 void RecordingController::setCountdownSeconds(int seconds) { publish(panels_.countdownSeconds, seconds); }
 void RecordingController::setTeleprompterVisible(bool visible) { publish(panels_.teleprompterVisible, visible); }
 void RecordingController::setRemoteStatus(const RemoteButton::Status& status) { publish(panels_.remoteStatus, status); }
-void RecordingController::setFinishJobs(std::vector<FinishJob> jobs) { publish(finishJobs_, std::move(jobs)); }
 void RecordingController::setChannel(RecordingChannel channel) { publish(destination_.channel, channel); }

@@ -225,8 +225,7 @@ OverlayPanels RecordingController::measurePanels(QSizeF renderSize) const
 
 void RecordingController::handOver(const SaveJobHandover& job)
 {
-    finishJobs_.push_back(FinishJob{job.id, job.title, FinishJob::State{}});
-    Q_EMIT changed();
+    finishQueue_->listSaveJob(job.id, job.title);
     if (platform_.takes)
         platform_.takes->queueSaveJob(job);
 }

@@ -42,7 +42,7 @@ protected:
         OverlayRendererFactory inner = FakeOverlayRenderer::factory(record);
         Mixdown::Options options;
         options.gatePollSeconds = 0.01;
-        controller->setFinishingTools(std::make_shared<MixdownFinishingTools>(
+        controller->finishQueue().setFinishingTools(std::make_shared<MixdownFinishingTools>(
             [inner](const OverlayFrameRenderer::Setup& setup) { return std::make_unique<SlowRenderer>(inner(setup)); }, options));
         controller->setPhase(RecordingPhase::idle());
     }
@@ -199,13 +199,13 @@ TEST_F(EndToEnd, AFailedRenderShowsItsErrorAndOneRetrySucceeds)
 
     SyntheticTake::ScreenRecipe screen;
     SyntheticTake::writeScreen(take(QStringLiteral("raw-3.mov")), screen);
-    controller->retryFinishJob(failed.id);
+    controller->finishQueue().retryFinishJob(failed.id);
     EXPECT_EQ(row(1).state.kind, Kind::working);
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return row(1).state.kind == Kind::done; }, 20000));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("final-3.mov"))));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("Raw/raw-3.mov"))));
 
-    controller->retryFinishJob(failed.id);
+    controller->finishQueue().retryFinishJob(failed.id);
     EXPECT_EQ(row(1).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final-3.mov")), {}})) << "a second retry does nothing";
     EXPECT_EQ(controller->finishJobs().size(), 2u);
 }
