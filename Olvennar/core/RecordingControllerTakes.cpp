@@ -240,4 +240,4 @@ void RecordingController::settleOverlayWindows()
     reconcileCamera();
 }
 
-QJsonObject RecordingController::harnessLook() const { return ScreenStopPlan::lookObject(look_, screenTake_->drawsOwnCursor()); }
+QJsonObject RecordingController::harnessLook() const { return ScreenStopPlan::lookObject(look_, screenTake_->takeDrawsOwnCursor()); }

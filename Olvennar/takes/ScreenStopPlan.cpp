@@ -71,7 +71,7 @@ Mixdown::Request ScreenStopPlan::mixdownRequest(const StoppedScreenTake& take, c
     }
     if (look.screenLayout == ScreenLayout::studio)
         request.outputSize = look.export4K && take.renderSize.width() >= 2560 ? QSizeF(3840, 2160) : QSizeF(1920, 1080);
-    if (take.drawsOwnCursor) {
+    if (take.takeDrawsOwnCursor) {
         std::optional<PointerPath> path = PointerPath::fromSamples(take.log.samples);
         if (!path)
             path = PointerPath::fromClicks(take.clicks);
@@ -101,7 +101,7 @@ void ScreenStopPlan::writeInputSidecars(const TakeFolder& folder, const StoppedS
     writeSidecar(folder.file(QStringLiteral("cursor"), QStringLiteral(".json")), take.log.encoded(), QStringLiteral("cursor"));
 }
 
-void ScreenStopPlan::writeZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path)
+void ScreenStopPlan::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path)
 {
     TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode));
 }
@@ -111,7 +111,7 @@ void ScreenStopPlan::writeLayoutSidecar(const QString& path, const LayoutTimelin
     writeSidecar(path, QJsonDocument(timeline.sidecar(mode, duration)).toJson(QJsonDocument::Indented), QStringLiteral("layout"));
 }
 
-QJsonObject ScreenStopPlan::lookObject(const TakeLook& look, bool drawsOwnCursor)
+QJsonObject ScreenStopPlan::lookObject(const TakeLook& look, bool takeDrawsOwnCursor)
 {
     TakeDescription::Look described;
     described.layout = look.screenLayout;
@@ -121,7 +121,7 @@ QJsonObject ScreenStopPlan::lookObject(const TakeLook& look, bool drawsOwnCursor
     described.zoomMode = look.zoomMode;
     described.zoom = look.zoomAmount;
     described.fourK = look.export4K;
-    described.ownCursor = drawsOwnCursor;
+    described.ownCursor = takeDrawsOwnCursor;
     described.clickHighlight = look.clickHighlight;
     described.focusWindow = look.frameFocusedWindow;
     described.layoutMode = look.layoutMode;
@@ -158,7 +158,7 @@ QString ScreenStopPlan::summary(const QString& folderName, const StoppedScreenTa
         + QLatin1Char(' ') + QStringLiteral("clicks:") + QString::number(take.clicks.size()) + QStringLiteral(" pointer:")
         + QString::number(take.log.samples.size()) + QLatin1Char(' ') + QStringLiteral("layout:") + StudioLook::rawText(look.screenLayout)
         + QLatin1Char('/') + StudioLook::rawText(look.faceLayout) + QLatin1Char('/') + StudioLook::rawText(look.studioBackground)
-        + QLatin1Char(' ') + QStringLiteral("ownCursor:") + yesNo(take.drawsOwnCursor) + QStringLiteral(" zoom:")
+        + QLatin1Char(' ') + QStringLiteral("ownCursor:") + yesNo(take.takeDrawsOwnCursor) + QStringLiteral(" zoom:")
         + ZoomModes::rawText(look.zoomMode) + QLatin1Char('=') + QString::number(request.zoom.segments.size()) + QLatin1Char(' ')
         + QStringLiteral("layoutMode:") + LayoutModes::rawText(look.layoutMode) + QLatin1Char('=') + QString::number(moves)
         + QStringLiteral(" moves ") + QStringLiteral("keys:") + QString::number(keysOf(take.log).size()) + QStringLiteral(" marks:")
@@ -177,7 +177,7 @@ SaveJobHandover ScreenStopPlan::saveJob(const TakeFolder& folder, const StoppedS
     job.previewURL = folder.file(QStringLiteral("final"), QStringLiteral(".mov"));
     job.duration = duration;
     job.cameraSegments = take.cameraSegments;
-    job.look = lookObject(look, take.drawsOwnCursor);
+    job.look = lookObject(look, take.takeDrawsOwnCursor);
     job.stopSidecar = folder.file(QStringLiteral("stop"), QStringLiteral(".json"));
     job.byRemote = byRemote;
     job.summary = summary(folderName, take, look, request);

@@ -45,7 +45,7 @@ struct StoppedScreenTake {
     std::vector<Click> clicks;
     PointerLog log;
     // The ownCursor setting as it was when the take started.
-    bool drawsOwnCursor = false;
+    bool takeDrawsOwnCursor = false;
 };
 
 // The plans, sidecars and hand-over a screen take's stop makes from what it gathered and the look then.
@@ -62,11 +62,11 @@ LayoutTimeline layoutTimeline(double duration, const StoppedScreenTake& take, co
 void writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take);
 // {"mode", "zooms": [{start, fullFrom, fullTo, end, scale, x, y, reason}]} pretty-printed with sorted keys
 // through a hidden sibling; a failure is logged.
-void writeZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path);
+void saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path);
 void writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration);
 
 // The take description's "look" object, in its own lower-case words.
-QJsonObject lookObject(const TakeLook& look, bool drawsOwnCursor);
+QJsonObject lookObject(const TakeLook& look, bool takeDrawsOwnCursor);
 // "none", else "start-end" per span with one decimal, joined by ",".
 QString describe(const std::vector<ClipSegment>& segments);
 // "<folder> · take N": a folder's first take is 1, "-2" is 2, a suffix that is no number counts as 1.

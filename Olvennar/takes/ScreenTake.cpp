@@ -63,8 +63,8 @@ QCoro::Task<> ScreenTake::startRecording(const ScreenTakeSettings& settings)
 {
     const TakeLook& look = host_.look();
     clock_ = std::make_shared<RecordingClock>();
-    recorder_ = services_->makeScreenRecorder(*clock_);
-    recorder_->onFailure = [this](const ErrorInfo& error) {
+    screenRecorder_ = services_->makeScreenRecorder(*clock_);
+    screenRecorder_->onFailure = [this](const ErrorInfo& error) {
         runOnMainThread(this, [error](ScreenTake* take) { take->failDuringTake(error); });
     };
     ScreenRecorder::Options options;
@@ -76,8 +76,8 @@ QCoro::Task<> ScreenTake::startRecording(const ScreenTakeSettings& settings)
     options.frameRate = 60;
     // The system cursor is filmed only when the finished video does not draw its own.
     options.showsCursor = !look.ownCursor;
-    drawsOwnCursor_ = look.ownCursor;
-    if (const auto error = recorder_->start(options, folder_->file(QStringLiteral("raw"), QStringLiteral(".mov")))) {
+    takeDrawsOwnCursor_ = look.ownCursor;
+    if (const auto error = screenRecorder_->start(options, folder_->file(QStringLiteral("raw"), QStringLiteral(".mov")))) {
         Diagnostics::log(error->info(), QStringLiteral("start"));
         abandon(error->errorDescription());
         co_return;
@@ -109,7 +109,7 @@ QCoro::Task<> ScreenTake::startRecording(const ScreenTakeSettings& settings)
 void ScreenTake::abandon(const QString& sentence)
 {
     host_.fail(sentence);
-    recorder_.reset();
+    screenRecorder_.reset();
     if (!folder_)
         return;
     if (folder_->created && TakeFiles::removeFolderIfOnlyLeftovers(folder_->path, folder_->suffix))
@@ -135,7 +135,7 @@ void ScreenTake::stopTrackers()
 QCoro::Task<bool> ScreenTake::stopRecorders()
 {
     QPointer<ScreenTake> weak(this);
-    if (std::unique_ptr<ScreenRecorder> recorder = std::move(recorder_)) {
+    if (std::unique_ptr<ScreenRecorder> recorder = std::move(screenRecorder_)) {
         QFuture<ScreenRecorder::StopResult> stopping = recorder->stop();
         co_await stopping;
         if (!weak)
@@ -175,7 +175,7 @@ QCoro::Task<> ScreenTake::discard()
 QCoro::Task<> ScreenTake::failDuringTake(ErrorInfo error)
 {
     // A stop already under way reports the failure itself; after the take there is nothing to wind down.
-    if (windingDown_ || !recorder_ || !host_.rolling())
+    if (windingDown_ || !screenRecorder_ || !host_.rolling())
         co_return;
     windingDown_ = true;
     stopTrackers();

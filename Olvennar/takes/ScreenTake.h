@@ -33,14 +33,18 @@ public:
     QCoro::Task<> discard() override;
     void pause() override;
     void resume() override;
-    bool isRunning() const override { return recorder_ != nullptr; }
+    bool isRunning() const override { return hasScreenRecorder(); }
+    bool hasScreenRecorder() const { return screenRecorder_ != nullptr; }
     double elapsedSeconds() const override;
     const std::optional<TakeFolder>& folder() const override { return folder_; }
+    std::optional<QString> projectFolder() const { return folder_ ? std::optional<QString>(folder_->path) : std::nullopt; }
+    QString takeSuffix() const { return folder_ ? folder_->suffix : QString(); }
+    bool createdProjectFolder() const { return folder_ && folder_->created; }
 
     // A recorder failed mid-take: everything stops, every file stays, and the failure is shown.
     QCoro::Task<> failDuringTake(ErrorInfo error);
     // The ownCursor setting as it was when the current (or last) take started.
-    bool drawsOwnCursor() const { return drawsOwnCursor_; }
+    bool takeDrawsOwnCursor() const { return takeDrawsOwnCursor_; }
     ClickTracker* clickTracker() const { return clickTracker_.get(); }
     PointerTracker* pointerTracker() const { return pointerTracker_.get(); }
 
@@ -61,9 +65,9 @@ private:
     std::unique_ptr<ClickTracker> clickTracker_;
     std::unique_ptr<PointerTracker> pointerTracker_;
     std::shared_ptr<RecordingClock> clock_;
-    std::unique_ptr<ScreenRecorder> recorder_;
+    std::unique_ptr<ScreenRecorder> screenRecorder_;
     std::optional<TakeFolder> folder_;
-    bool drawsOwnCursor_ = false;
+    bool takeDrawsOwnCursor_ = false;
     // The take that failed mid-way is being wound down.
     bool windingDown_ = false;
 };

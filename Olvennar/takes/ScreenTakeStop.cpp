@@ -34,7 +34,7 @@ double movieSeconds(const QString& path)
 
 QCoro::Task<> ScreenTake::stop(bool byRemote)
 {
-    if (!recorder_ || !folder_)
+    if (!screenRecorder_ || !folder_)
         co_return;
     QPointer<ScreenTake> weak(this);
     stopTrackers();
@@ -42,9 +42,9 @@ QCoro::Task<> ScreenTake::stop(bool byRemote)
 
     StoppedScreenTake stopped;
     // Measured before anything stops, while the panels still stand where they stood during the take.
-    stopped.renderSize = QSizeF(recorder_->pixelSize());
+    stopped.renderSize = QSizeF(screenRecorder_->pixelSize());
     stopped.panels = host_.measurePanels(stopped.renderSize);
-    QFuture<ScreenRecorder::StopResult> stopping = recorder_->stop();
+    QFuture<ScreenRecorder::StopResult> stopping = screenRecorder_->stop();
     co_await stopping;
     if (!weak)
         co_return;
@@ -53,7 +53,7 @@ QCoro::Task<> ScreenTake::stop(bool byRemote)
         const auto error = result.error.value_or(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("no movie")));
         Diagnostics::log(error.info(), QStringLiteral("stop"));
         // The other movies are closed all the same; every file of the take stays.
-        recorder_.reset();
+        screenRecorder_.reset();
         QCoro::Task<bool> closing = stopRecorders();
         if (!co_await std::move(closing))
             co_return;
@@ -66,8 +66,8 @@ QCoro::Task<> ScreenTake::stop(bool byRemote)
     if (!co_await std::move(closing))
         co_return;
     stopped.clicks = clickTracker_->recorded();
-    stopped.log = pointerTracker_->log(!drawsOwnCursor_);
-    stopped.drawsOwnCursor = drawsOwnCursor_;
+    stopped.log = pointerTracker_->log(!takeDrawsOwnCursor_);
+    stopped.takeDrawsOwnCursor = takeDrawsOwnCursor_;
     QCoro::Task<> finishing = finishStop(std::move(stopped), *folder_, byRemote);
     co_await std::move(finishing);
 }
@@ -96,7 +96,7 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     ScreenStopPlan::writeInputSidecars(folder, stopped);
     const ZoomTimeline zoom = ScreenStopPlan::zoom(stopped, look);
     Mixdown::Request request = ScreenStopPlan::mixdownRequest(stopped, look, zoom);
-    ScreenStopPlan::writeZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")));
+    ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")));
 
     QFuture<double> loadingDuration = QtConcurrent::run(movieSeconds, stopped.rawURL);
     co_await loadingDuration;
@@ -114,7 +114,7 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     }
     const SaveJobHandover job = ScreenStopPlan::saveJob(folder, stopped, look, std::move(request), duration, byRemote);
 
-    recorder_.reset();
+    screenRecorder_.reset();
     if (folder.created)
         host_.setDestinationFolder(folder.path);
     folder_.reset();

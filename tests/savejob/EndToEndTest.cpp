@@ -64,7 +64,7 @@ protected:
         }
         for (const char* word : {"clicks", "cursor", "layout"})
             touch(QString::fromLatin1(word) + suffix + QStringLiteral(".json"), "{}");
-        ScreenStopPlan::writeZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, take(QStringLiteral("zoom") + suffix + QStringLiteral(".json")));
+        ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, take(QStringLiteral("zoom") + suffix + QStringLiteral(".json")));
     }
 
     SaveJobHandover studioJob(const QString& suffix, double seconds, bool byRemote)

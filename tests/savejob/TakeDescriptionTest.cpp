@@ -67,7 +67,7 @@ using TakeFiles = FinishTest;
 TEST_F(TakeFiles, WritesPrettySortedThroughAHiddenSiblingAndLogsAFailure)
 {
     const QString file = take(QStringLiteral("zoom.json"));
-    ScreenStopPlan::writeZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, file);
+    ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, file);
     const QByteArray bytes = read(file);
     EXPECT_TRUE(bytes.contains("\n    \"mode\": \"Smart\""));
     EXPECT_LT(bytes.indexOf("\"mode\""), bytes.indexOf("\"zooms\""));

@@ -54,10 +54,10 @@ TEST(ScreenStopPlanTest, TheOwnPointerComesFromTheSamplesElseTheClicksAndOnlyWhe
 {
     StoppedScreenTake take = takeWithCamera();
     const TakeLook look;
-    take.drawsOwnCursor = false;
+    take.takeDrawsOwnCursor = false;
     EXPECT_FALSE(ScreenStopPlan::mixdownRequest(take, look, ZoomTimeline::none()).pointer);
 
-    take.drawsOwnCursor = true;
+    take.takeDrawsOwnCursor = true;
     const auto fromSamples = ScreenStopPlan::mixdownRequest(take, look, ZoomTimeline::none()).pointer;
     ASSERT_TRUE(fromSamples);
     EXPECT_EQ(fromSamples->xs, PointerPath::fromSamples(take.log.samples)->xs);
