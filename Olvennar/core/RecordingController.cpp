@@ -1,23 +1,18 @@
 #include "core/RecordingController.h"
 
-#include "finishing/EnhanceQueue.h"
-
-#include "capture/ClickTracker.h"
 #include "capture/PointerTracker.h"
-#include "capture/ScreenRecorder.h"
 #include "core/ControllerHooks.h"
-#include "takedata/RecordingClock.h"
-#include "core/TakeControls.h"
-#include "framing/CameraBubbleWindow.h"
-#include "framing/CountdownWindow.h"
-#include "takes/PointerTrackerMarker.h"
-#include "takes/TakeServices.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Permissions.h"
 #include "core/ProjectFolder.h"
+#include "finishing/EnhanceQueue.h"
 #include "finishing/FinishingTools.h"
+#include "framing/CameraBubbleWindow.h"
+#include "framing/CountdownWindow.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Scheduler.h"
+#include "takes/PointerTrackerMarker.h"
+#include "takes/ScreenTake.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -31,17 +26,15 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     if (!platform_.scheduler)
         mainLoopScheduler_ = std::make_unique<MainLoopScheduler>();
     scheduler_ = platform_.scheduler ? platform_.scheduler : mainLoopScheduler_.get();
+    finishQueue_ = std::make_unique<FinishQueue>(static_cast<FinishQueue::Studio&>(*this), *scheduler_);
+    connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
     readSettings();
-    lastShortURL_ = ProjectFolder::latestShortTake(platform_.settings);
-    clock_ = std::make_shared<RecordingClock>();
-    if (TakeServices* takes = platform_.takes) {
-        clickTracker_ = std::make_unique<ClickTracker>(takes->input(), takes->pointer());
-        pointerTracker_ = std::make_unique<PointerTracker>(takes->input(), takes->pointer(), takes->frontWindow());
-        // The hot keys' zoom marks land in this controller's pointer log unless the bundle brings its own.
-        if (!platform_.zoomMarker) {
-            ownZoomMarker_ = std::make_unique<PointerTrackerMarker>(*pointerTracker_);
-            platform_.zoomMarker = ownZoomMarker_.get();
-        }
+    short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);
+    screenTake_ = std::make_unique<ScreenTake>(static_cast<ScreenTakeHost&>(*this), platform_.takes);
+    // The hot keys' zoom marks land in the screen take's pointer log unless the bundle brings its own.
+    if (PointerTracker* tracker = screenTake_->pointerTracker(); tracker && !platform_.zoomMarker) {
+        ownZoomMarker_ = std::make_unique<PointerTrackerMarker>(*tracker);
+        platform_.zoomMarker = ownZoomMarker_.get();
     }
     countdown_ = std::make_unique<CountdownWindow>();
     enhanceQueue_ = new EnhanceQueue(

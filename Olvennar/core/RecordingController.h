@@ -1,36 +1,28 @@
 #pragma once
 
-#include "capture/RemoteButton.h"
-#include "takedata/StudioLook.h"
-#include "core/CaptureDeviceInfo.h"
+#include "compositing/FaceCardFraming.h"
 #include "takedata/CaptureMode.h"
 #include "core/FinishJob.h"
-#include "platform/system/Permissions.h"
+#include "core/FinishQueue.h"
 #include "core/Platform.h"
 #include "takedata/RecordingChannel.h"
+#include "core/RecordingControllerKeys.h"
+#include "core/RecordingControllerSettings.h"
 #include "takedata/RecordingPhase.h"
-#include "core/RecordingQuality.h"
-#include "takedata/LayoutMode.h"
-#include "takedata/ZoomMode.h"
-#include "takedata/BubbleShape.h"
-#include "compositing/FaceCardFraming.h"
-#include "takedata/ClipSegment.h"
-#include "platform/x11/ScreenDisplay.h"
 #include "takedata/NextRecording.h"
+#include "takes/ScreenTakeHost.h"
+#include "takes/TakeLook.h"
 
 #include <QDateTime>
 #include <QJsonObject>
-#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
-#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -38,34 +30,29 @@
 #include <qcorotask.h>
 
 class CameraBubbleWindow;
-class ClickTracker;
+class CancelToken;
 class ControllerHooks;
-class FinishingTools;
+class CountdownWindow;
+class EnhanceQueue;
+class OverlayRecorder;
+class QTimer;
 class Scheduler;
+class ScreenTake;
+class Take;
+class ZoomMarker;
+struct FramingReport;
 struct SaveJobHandover;
 namespace Mixdown {
 struct Request;
 }
-class CancelToken;
-class EnhanceQueue;
-class CountdownWindow;
-struct ErrorInfo;
-class OverlayRecorder;
-class PointerTracker;
-class QTimer;
-class RecordingClock;
-class ScreenRecorder;
-class TakeServices;
-class ZoomMarker;
-struct ZoomTimeline;
-struct FramingReport;
 
-// The one controller of the process: owns every recorder, tracker, panel and job queue and publishes the
-// state every view shows. Lives on the GUI thread from first need to the end of the process.
+// The one controller of the process: publishes the state every view shows, keeps the settings, and runs
+// each take through the take of the current capture mode. Owns the panels and job queue. Lives on the GUI
+// thread from first need to the end of the process.
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject {
+class RecordingController : public QObject, private ScreenTakeHost, private FinishQueue::Studio {
     Q_OBJECT
 
 public:
@@ -74,66 +61,38 @@ public:
     using Quality = ScreenQuality;
     using CameraQuality = ::CameraQuality;
     using FinishJob = ::FinishJob;
-    // The normalized centre of the 9:16 crop of a short, each 0...1.
-    struct ShortPosition {
-        double x = 0.5;
-        double y = 0.5;
-        friend bool operator==(const ShortPosition&, const ShortPosition&) = default;
-    };
-
-    // Settings keys the controller reads at construction and writes on change.
-    struct Keys {
-        static QString shortSafeZones() { return QStringLiteral("shortSafeZones"); }
-        static QString shortFramingGuide() { return QStringLiteral("shortFramingGuide"); }
-        static QString shortMirrorFile() { return QStringLiteral("shortMirrorFile"); }
-        static QString framingHintsOnBubble() { return QStringLiteral("framingHintsOnBubble"); }
-        static QString cameraGrade() { return QStringLiteral("cameraGrade.2026-10-22"); }
-        static QString frameFocusedWindow() { return QStringLiteral("frameFocusedWindow"); }
-        static QString export4K() { return QStringLiteral("export4K"); }
-        static QString clickHighlight() { return QStringLiteral("clickHighlight.2026-10-30"); }
-        static QString ownCursor() { return QStringLiteral("ownCursor"); }
-        static QString zoomMode() { return QStringLiteral("zoomMode"); }
-        static QString screenLayout() { return QStringLiteral("screenLayout"); }
-        static QString faceLayout() { return QStringLiteral("faceLayout"); }
-        static QString studioBackground() { return QStringLiteral("studioBackground"); }
-        static QString layoutMode() { return QStringLiteral("layoutMode"); }
-        static QString shortCropX() { return QStringLiteral("shortCropX"); }
-        static QString shortCropY() { return QStringLiteral("shortCropY"); }
-        static QString preferredMicName() { return QStringLiteral("preferredMicName"); }
-        static QString shortIgnoredNextTake() { return QStringLiteral("shortIgnoredNextTake"); }
-        static QString shortAutoSwitchedHandoff() { return QStringLiteral("shortAutoSwitchedHandoff"); }
-        static QString longformIgnoredNextRecording() { return QStringLiteral("longformIgnoredNextRecording"); }
-        static QString longformHandledNextRecording() { return QStringLiteral("longformHandledNextRecording"); }
-    };
+    using Keys = RecordingControllerKeys;
+    using Devices = std::vector<CaptureDeviceInfo>;
+    using ShortPosition = ShortSettings::Position;
 
     explicit RecordingController(Platform platform, QObject* parent = nullptr);
     ~RecordingController() override;
 
     Platform& platform() { return platform_; }
-
     // Filming: counting down, preparing, recording or paused. Busy: filming or finishing.
     static bool isFilming(const Phase& phase) { return phase.isFilming(); }
     static bool isBusy(const Phase& phase) { return phase.isBusy(); }
+    // A take is under way and not yet stopping.
+    static bool recordingOrPaused(const Phase& phase);
     // "mm:ss" below an hour, "h:mm:ss" from there; "00:00" for negative or non-finite input.
     static QString timeString(double seconds);
     // Center Stage does not exist on Linux cameras: the camera never follows or zooms on its own.
     static void applyCenterStagePolicy(CaptureMode mode) { (void)mode; }
-
+    static QString launchLine(const QString& version, const QString& screen, const QString& microphone, const QString& camera);
     // "modeSetting." + name + "." + the current capture mode's raw text.
     QString modeKey(const QString& name) const;
     void restoreModeSettings();
-
     // Finish jobs still working (the quit guard asks).
-    int finishingCount() const;
+    int finishingCount() const { return finishQueue_->finishingCount(); }
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
-
     // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
     QCoro::Task<> start();
     QCoro::Task<> stop();
     QCoro::Task<> discard();
     void togglePause();
-
+    // The take of the current capture mode; none for a mode whose take is not built.
+    Take* activeTake() const;
     // Global hot keys and the remote button.
     void registerHotKeys();
     void markZoom(bool zoomIn);
@@ -142,214 +101,127 @@ public:
     void remoteLongPress();
     bool hasPendingRemoteStop() const { return pendingRemoteStop_ != nullptr; }
     // Set just before a stop the remote asked for; the stop reads and clears it to trim the take's tail.
-    bool stopCameFromRemote() const { return stopCameFromRemote_; }
-    void setStopCameFromRemote(bool fromRemote) { stopCameFromRemote_ = fromRemote; }
-
+    bool stopCameFromRemote() const { return stopCameFromRemote_; } void setStopCameFromRemote(bool fromRemote);
     // Back to idle after a take: the phase observer runs, elapsed is cleared, the destination recomputed.
-    void reset();
-
+    void reset() override;
     // Take state.
-    CaptureMode captureMode() const { return captureMode_; }
-    void setCaptureMode(CaptureMode mode);
-    const Phase& phase() const { return phase_; }
-    void setPhase(const Phase& phase);
-    bool finishWaitingForBreak() const { return finishWaitingForBreak_; }
-    void setFinishWaitingForBreak(bool waiting) { publish(finishWaitingForBreak_, waiting); }
-    double elapsed() const { return elapsed_; }
-    void setElapsed(double seconds) { publish(elapsed_, seconds); }
+    CaptureMode captureMode() const { return captureMode_; } void setCaptureMode(CaptureMode mode);
+    const Phase& phase() const { return phase_; } void setPhase(const Phase& phase);
+    bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting) override;
+    double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
     bool isRestoringModeSettings() const { return restoringModeSettings_; }
-
     // Screen and sound.
-    const std::vector<DisplayInfo>& displays() const { return displays_; }
-    void setDisplays(std::vector<DisplayInfo> displays) { publish(displays_, std::move(displays)); }
-    std::optional<quint32> selectedDisplayID() const { return selectedDisplayID_; }
-    void setSelectedDisplayID(std::optional<quint32> id) { publish(selectedDisplayID_, id); }
-    bool captureMicrophone() const { return captureMicrophone_; }
-    void setCaptureMicrophone(bool on) { publish(captureMicrophone_, on); }
-    bool captureSystemAudio() const { return captureSystemAudio_; }
-    void setCaptureSystemAudio(bool on) { publish(captureSystemAudio_, on); }
-    const std::vector<CaptureDeviceInfo>& microphones() const { return microphones_; }
-    void setMicrophones(std::vector<CaptureDeviceInfo> microphones) { publish(microphones_, std::move(microphones)); }
-    const std::optional<QString>& selectedMicrophoneID() const { return selectedMicrophoneID_; }
+    const std::vector<DisplayInfo>& displays() const { return screen_.displays; } void setDisplays(std::vector<DisplayInfo> displays);
+    std::optional<quint32> selectedDisplayID() const { return screen_.selectedDisplayID; }
+    void setSelectedDisplayID(std::optional<quint32> id);
+    bool captureMicrophone() const { return screen_.captureMicrophone; } void setCaptureMicrophone(bool on);
+    bool captureSystemAudio() const { return screen_.captureSystemAudio; } void setCaptureSystemAudio(bool on);
+    const Devices& microphones() const { return screen_.microphones; } void setMicrophones(Devices microphones);
+    const std::optional<QString>& selectedMicrophoneID() const { return screen_.selectedMicrophoneID; }
     void setSelectedMicrophoneID(const std::optional<QString>& id);
-    Quality quality() const { return quality_; }
-    void setQuality(Quality quality) { publish(quality_, quality); }
-
+    Quality quality() const { return screen_.quality; } void setQuality(Quality quality) { publish(screen_.quality, quality); }
     // Permissions.
-    bool hasScreenPermission() const { return hasScreenPermission_; }
-    void setHasScreenPermission(bool granted) { publish(hasScreenPermission_, granted); }
-    Permissions::State micPermission() const { return micPermission_; }
-    void setMicPermission(Permissions::State state) { publish(micPermission_, state); }
-    Permissions::State cameraPermission() const { return cameraPermission_; }
-    void setCameraPermission(Permissions::State state) { publish(cameraPermission_, state); }
-
+    bool hasScreenPermission() const { return access_.hasScreenPermission; } void setHasScreenPermission(bool granted);
+    Permissions::State micPermission() const { return access_.micPermission; } void setMicPermission(Permissions::State state);
+    Permissions::State cameraPermission() const { return access_.cameraPermission; } void setCameraPermission(Permissions::State state);
     // Destination.
-    const QString& destinationName() const { return destinationName_; }
-    void refreshDestinationName();
-    const std::optional<QString>& lastFinalURL() const { return lastFinalURL_; }
-    void setLastFinalURL(const std::optional<QString>& path) { publish(lastFinalURL_, path); }
-    const std::optional<QString>& destinationFolder() const { return destinationFolder_; }
-    void setDestinationFolder(const std::optional<QString>& folder);
-    RecordingChannel channel() const { return channel_; }
-    void setChannel(RecordingChannel channel) { publish(channel_, channel); }
-    const QStringList& existingFolders() const { return existingFolders_; }
+    const QString& destinationName() const { return destination_.destinationName; }
+    void refreshDestinationName() override;
+    const std::optional<QString>& lastFinalURL() const { return destination_.lastFinalURL; }
+    void setLastFinalURL(const std::optional<QString>& path) override;
+    const std::optional<QString>& destinationFolder() const { return destination_.destinationFolder; }
+    void setDestinationFolder(const std::optional<QString>& folder) override;
+    RecordingChannel channel() const { return destination_.channel; } void setChannel(RecordingChannel channel);
+    const QStringList& existingFolders() const { return destination_.existingFolders; }
     // The folder the next short take will create, "~" for the home folder.
     QString shortDestinationName() const;
-    RecordingChannel shortTakeChannel() const { return shortTakeChannel_; }
-    void setShortTakeChannel(RecordingChannel channel) { shortTakeChannel_ = channel; }
+    RecordingChannel shortTakeChannel() const { return destination_.shortTakeChannel; } void setShortTakeChannel(RecordingChannel channel);
     RecordingChannel shortHeaderChannel() const;
     bool shortCropLocked() const { return phase_.isBusy(); }
-
     // Camera bubble.
-    const std::vector<CaptureDeviceInfo>& cameras() const { return cameras_; }
-    void setCameras(std::vector<CaptureDeviceInfo> cameras) { publish(cameras_, std::move(cameras)); }
-    const std::optional<QString>& selectedCameraID() const { return selectedCameraID_; }
-    void setSelectedCameraID(const std::optional<QString>& id) { publish(selectedCameraID_, id); }
-    bool cameraEnabled() const { return cameraEnabled_; }
-    void setCameraEnabled(bool on);
-    BubbleShape bubbleShape() const { return bubbleShape_; }
-    void setBubbleShape(BubbleShape shape);
-    double bubbleTilt() const { return bubbleTilt_; }
-    void setBubbleTilt(double degrees) { publish(bubbleTilt_, degrees); }
-    double bubbleSize() const { return bubbleSize_; }
-    void setBubbleSize(double size);
-    bool mirrorCamera() const { return mirrorCamera_; }
-    void setMirrorCamera(bool mirrored);
-    CameraQuality cameraQuality() const { return cameraQuality_; }
-    void setCameraQuality(CameraQuality quality);
+    const Devices& cameras() const { return bubble_.cameras; } void setCameras(Devices cameras);
+    const std::optional<QString>& selectedCameraID() const { return bubble_.selectedCameraID; }
+    void setSelectedCameraID(const std::optional<QString>& id);
+    bool cameraEnabled() const { return bubble_.cameraEnabled; } void setCameraEnabled(bool on);
+    BubbleShape bubbleShape() const { return bubble_.bubbleShape; } void setBubbleShape(BubbleShape shape);
+    double bubbleTilt() const { return bubble_.bubbleTilt; } void setBubbleTilt(double degrees) { publish(bubble_.bubbleTilt, degrees); }
+    double bubbleSize() const { return bubble_.bubbleSize; } void setBubbleSize(double size);
+    bool mirrorCamera() const { return bubble_.mirrorCamera; } void setMirrorCamera(bool mirrored);
+    CameraQuality cameraQuality() const { return bubble_.cameraQuality; } void setCameraQuality(CameraQuality quality);
     // The qualities the selected camera (else the first listed) offers.
     std::vector<CameraQuality> cameraQualityOptions() const;
-    const std::optional<QString>& cameraOnlyPreviewCameraID() const { return cameraOnlyPreviewCameraID_; }
-    void setCameraOnlyPreviewCameraID(const std::optional<QString>& id) { cameraOnlyPreviewCameraID_ = id; }
-
+    const std::optional<QString>& cameraOnlyPreviewCameraID() const { return bubble_.cameraOnlyPreviewCameraID; }
+    void setCameraOnlyPreviewCameraID(const std::optional<QString>& id);
     // Short mode.
-    ShortPosition shortPosition() const { return shortPosition_; }
-    void setShortPosition(ShortPosition position);
-    bool shortSafeZones() const { return shortSafeZones_; }
-    void setShortSafeZones(bool on);
-    bool shortFramingGuide() const { return shortFramingGuide_; }
-    void setShortFramingGuide(bool on);
-    bool shortMirrorFile() const { return shortMirrorFile_; }
-    void setShortMirrorFile(bool on);
-    QSizeF shortFrameSize() const { return shortFrameSize_; }
-    void setShortFrameSize(QSizeF size) { publish(shortFrameSize_, size); }
-    const std::optional<QString>& lastShortURL() const { return lastShortURL_; }
-    void setLastShortURL(const std::optional<QString>& path) { publish(lastShortURL_, path); }
-
+    ShortPosition shortPosition() const { return short_.shortPosition; } void setShortPosition(ShortPosition position);
+    bool shortSafeZones() const { return short_.shortSafeZones; } void setShortSafeZones(bool on);
+    bool shortFramingGuide() const { return short_.shortFramingGuide; } void setShortFramingGuide(bool on);
+    bool shortMirrorFile() const { return short_.shortMirrorFile; } void setShortMirrorFile(bool on);
+    QSizeF shortFrameSize() const { return short_.shortFrameSize; } void setShortFrameSize(QSizeF size);
+    const std::optional<QString>& lastShortURL() const { return short_.lastShortURL; }
+    void setLastShortURL(const std::optional<QString>& path);
     // Long-form handoff.
     const std::optional<NextRecording>& nextRecording() const { return nextRecording_; }
-    void setNextRecording(const std::optional<NextRecording>& record) { publish(nextRecording_, record); }
+    void setNextRecording(const std::optional<NextRecording>& record);
     // ".next_recording.json" in the recordings root, or nothing; a reason to ignore it is logged once.
     std::optional<NextRecording> loadNextRecording();
     void markRecordingHandled(const NextRecording& record);
-    const std::optional<QString>& handledNextRecording() const { return handledNextRecording_; }
-    const std::optional<QString>& ignoredNextRecording() const { return ignoredNextRecording_; }
-    const std::optional<QString>& handledNextTake() const { return handledNextTake_; }
-    const std::optional<QString>& ignoredNextTake() const { return ignoredNextTake_; }
-
+    const std::optional<QString>& handledNextRecording() const { return handoff_.handledNextRecording; }
+    const std::optional<QString>& ignoredNextRecording() const { return handoff_.ignoredNextRecording; }
+    const std::optional<QString>& handledNextTake() const { return handoff_.handledNextTake; }
+    const std::optional<QString>& ignoredNextTake() const { return handoff_.ignoredNextTake; }
+    // Refreshes the handoff now and keeps one 2.0 s poll running.
+    void watchNextTake(bool watch);
+    void refreshNextTake();
+    int handoffRefreshCount() const { return handoffRefreshCount_; }
+    bool isWatchingNextTake() const { return nextTakeWatch_ != nullptr; }
     // iPhone screen.
-    const std::vector<CaptureDeviceInfo>& phones() const { return phones_; }
-    void setPhones(std::vector<CaptureDeviceInfo> phones) { publish(phones_, std::move(phones)); }
-    const std::optional<QString>& selectedPhoneID() const { return selectedPhoneID_; }
-    void setSelectedPhoneID(const std::optional<QString>& id) { publish(selectedPhoneID_, id); }
-    bool phoneEnabled() const { return phoneEnabled_; }
-    void setPhoneEnabled(bool on);
-    bool phoneWaiting() const { return phoneWaiting_; }
-    void setPhoneWaiting(bool waiting) { publish(phoneWaiting_, waiting); }
-    bool phoneShowsFrame() const { return phoneShowsFrame_; }
-    void setPhoneShowsFrame(bool showsFrame);
-    double phoneHeight() const { return phoneHeight_; }
-    void setPhoneHeight(double height);
-
-    // Zoom and look.
-    ZoomMode zoomMode() const { return zoomMode_; }
-    void setZoomMode(ZoomMode mode);
-    double zoomAmount() const { return zoomAmount_; }
-    void setZoomAmount(double amount) { publish(zoomAmount_, amount); }
-    int zoomMarkCount() const { return zoomMarkCount_; }
-    void setZoomMarkCount(int count) { publish(zoomMarkCount_, count); }
-    bool clickHighlight() const { return clickHighlight_; }
-    void setClickHighlight(bool on);
-    bool ownCursor() const { return ownCursor_; }
-    void setOwnCursor(bool on);
-    bool cameraGrade() const { return cameraGrade_; }
-    void setCameraGrade(bool on);
-    bool frameFocusedWindow() const { return frameFocusedWindow_; }
-    void setFrameFocusedWindow(bool on);
-    bool export4K() const { return export4K_; }
-    void setExport4K(bool on);
-    ScreenLayout screenLayout() const { return screenLayout_; }
-    void setScreenLayout(ScreenLayout layout);
-    FaceLayout faceLayout() const { return faceLayout_; }
-    void setFaceLayout(FaceLayout layout);
-    StudioBackground studioBackground() const { return studioBackground_; }
-    void setStudioBackground(StudioBackground background);
-    LayoutMode layoutMode() const { return layoutMode_; }
-    void setLayoutMode(LayoutMode mode);
-
+    const Devices& phones() const { return phone_.phones; } void setPhones(Devices phones) { publish(phone_.phones, std::move(phones)); }
+    const std::optional<QString>& selectedPhoneID() const { return phone_.selectedPhoneID; }
+    void setSelectedPhoneID(const std::optional<QString>& id);
+    bool phoneEnabled() const { return phone_.phoneEnabled; } void setPhoneEnabled(bool on);
+    bool phoneWaiting() const { return phone_.phoneWaiting; } void setPhoneWaiting(bool waiting) { publish(phone_.phoneWaiting, waiting); }
+    bool phoneShowsFrame() const { return phone_.phoneShowsFrame; } void setPhoneShowsFrame(bool showsFrame);
+    double phoneHeight() const { return phone_.phoneHeight; } void setPhoneHeight(double height);
+    // Zoom and look: one group, read whole by the screen take's stop.
+    const TakeLook& look() const override { return look_; }
+    ZoomMode zoomMode() const { return look_.zoomMode; } void setZoomMode(ZoomMode mode);
+    double zoomAmount() const { return look_.zoomAmount; } void setZoomAmount(double amount) { publish(look_.zoomAmount, amount); }
+    int zoomMarkCount() const { return zoomMarkCount_; } void setZoomMarkCount(int count) override { publish(zoomMarkCount_, count); }
+    bool clickHighlight() const { return look_.clickHighlight; } void setClickHighlight(bool on);
+    bool ownCursor() const { return look_.ownCursor; } void setOwnCursor(bool on);
+    bool cameraGrade() const { return look_.cameraGrade; } void setCameraGrade(bool on);
+    bool frameFocusedWindow() const { return look_.frameFocusedWindow; } void setFrameFocusedWindow(bool on);
+    bool export4K() const { return look_.export4K; } void setExport4K(bool on);
+    ScreenLayout screenLayout() const { return look_.screenLayout; } void setScreenLayout(ScreenLayout layout);
+    FaceLayout faceLayout() const { return look_.faceLayout; } void setFaceLayout(FaceLayout layout);
+    StudioBackground studioBackground() const { return look_.studioBackground; } void setStudioBackground(StudioBackground background);
+    LayoutMode layoutMode() const { return look_.layoutMode; } void setLayoutMode(LayoutMode mode);
     // Panels.
-    int countdownSeconds() const { return countdownSeconds_; }
-    void setCountdownSeconds(int seconds) { publish(countdownSeconds_, seconds); }
-    bool teleprompterVisible() const { return teleprompterVisible_; }
-    void setTeleprompterVisible(bool visible) { publish(teleprompterVisible_, visible); }
-    bool framingHintsOnBubble() const { return framingHintsOnBubble_; }
-    void setFramingHintsOnBubble(bool on);
-    const RemoteButton::Status& remoteStatus() const { return remoteStatus_; }
-    void setRemoteStatus(const RemoteButton::Status& status) { publish(remoteStatus_, status); }
-
+    int countdownSeconds() const { return panels_.countdownSeconds; } void setCountdownSeconds(int seconds);
+    bool teleprompterVisible() const { return panels_.teleprompterVisible; } void setTeleprompterVisible(bool visible);
+    bool framingHintsOnBubble() const { return panels_.framingHintsOnBubble; } void setFramingHintsOnBubble(bool on);
+    const RemoteButton::Status& remoteStatus() const { return panels_.remoteStatus; }
+    void setRemoteStatus(const RemoteButton::Status& status);
     // Voice-enhancement rows and their one worker; a listed row is put back in line by retryEnhance.
     EnhanceQueue& enhanceQueue() { return *enhanceQueue_; }
     void retryEnhance(const QUuid& id);
-
-    // Finish queue.
-    const std::vector<FinishJob>& finishJobs() const { return finishJobs_; }
-    void setFinishJobs(std::vector<FinishJob> jobs) { publish(finishJobs_, std::move(jobs)); }
-    void dismissFinishJob(const QUuid& id);
-
-    // Save and render jobs (RecordingControllerFinish.cpp). The media work goes through the finishing
-    // tools; waits and the break clock through the platform's scheduler.
-    void setFinishingTools(std::shared_ptr<FinishingTools> tools);
-    // Starts the save of a stopped screen take on the row job.id (already listed); returns at once.
+    // Save and render jobs; the take's row is listed at its stop.
+    FinishQueue& finishQueue() { return *finishQueue_; }
+    const std::vector<FinishJob>& finishJobs() const { return finishQueue_->finishJobs(); }
     void runSaveJob(const SaveJobHandover& job);
-    // Adds a render row and queues its job at the end of the chain; returns at once.
-    void startFinishJob(const QString& title, const Mixdown::Request& request, const QString& finalURL, const QString& stopSidecar,
-        bool byRemote, const QString& summary);
-    // Queues the render job of an existing row again (a retry).
-    void runFinishJob(const QUuid& id, const Mixdown::Request& request, const QString& finalURL, const QString& stopSidecar,
-        bool byRemote, const QString& summary);
-    // The one way rows change: replaces the state of the first row with that id.
-    void setFinishState(const QUuid& id, const FinishJob::State& state);
-    // The row's Retry: takes its retry action out and runs it once; nothing when there is none.
-    void retryFinishJob(const QUuid& id);
-    bool hasFinishRetry(const QUuid& id) const { return finishRetries_.contains(id); }
-    // The ownCursor setting as it was when the current (or last) screen take started.
-    bool takeDrawsOwnCursor() const { return takeDrawsOwnCursor_; }
-    // Moves a finished take's pieces into "Raw/" beside its final movie.
-    static void moveTakePiecesToRaw(const QString& finalPath);
-
-    // Devices.
-    // The first listed microphone whose name contains the "preferredMicName" text (any letter case).
+    // Devices. The first listed microphone whose name contains the "preferredMicName" text (any letter case).
     std::optional<CaptureDeviceInfo> preferredMicrophone() const;
     std::optional<QString> selectedMicrophoneName() const;
     // The selected microphone ranks below the best listed one.
     bool usingWorseMicrophoneThanAvailable() const;
     // "<screen name> — W×H", or "Display <id> — W×H" when no screen matches.
     static QString displayName(const DisplayInfo& display);
-
     // Main-window actions.
     void replayLastShort();
     void revealLastRecording();
-
-    // Refreshes the handoff now and keeps one 2.0 s poll running.
-    void watchNextTake(bool watch);
-    void refreshNextTake();
-    int handoffRefreshCount() const { return handoffRefreshCount_; }
-    bool isWatchingNextTake() const { return nextTakeWatch_ != nullptr; }
-
-    static QString launchLine(const QString& version, const QString& screen, const QString& microphone, const QString& camera);
-
-    // Permissions, device lists and the two floating panels.
+    // Permissions, device lists and the two floating panels (RecordingControllerDevices.cpp, …Panels.cpp).
     void refreshPermissions();
     void refreshDevices();
     // Make the bubble and the phone panel match their switches and the devices present.
@@ -365,211 +237,105 @@ public:
     CameraBubbleWindow* phoneWindow() const { return phoneWindow_.get(); }
     // The screen a take records and the panels stand on, in desktop coordinates (origin top-left), with
     // the part not covered by panels and docks.
-    struct ScreenPlace {
-        ScreenDisplay display;
-        QRect visibleFrame;
-    };
+    struct ScreenPlace { ScreenDisplay display; QRect visibleFrame; };
     // The selected display's screen; the primary (else first) one when none is selected or none matches.
     std::optional<ScreenPlace> selectedScreen() const;
     const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
     std::optional<FaceCardFraming> studioBubbleFraming() const;
-    QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const { return bubbleWindowSize(bubbleSize_, framing); }
-    static QSizeF bubbleWindowSize(double bubbleSize, const std::optional<FaceCardFraming>& framing);
-    static QSizeF phoneWindowSize(double phoneHeight, QSize frameSize);
-
+    QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const;
     // Reactions to the panel switches and the look.
     void cameraEnabledChanged();
     void phoneEnabledChanged();
-    void applyBubbleLayout(bool reanchor);
+    void applyBubbleLayout(bool reanchor) override;
     void applyPhoneLayout();
     void refreshCameraFormatForLayout();
     // The desk camera's framing verdict as the bubble's pill, while hints are on in a screen take and the
     // desk monitor analyses; hidden otherwise.
     void showFramingOnBubble(const FramingReport& report, bool monitorRunning);
-
+    void settleOverlayWindows() override;
     // The running take.
-    const std::optional<QString>& projectFolder() const { return projectFolder_; }
-    const QString& takeSuffix() const { return takeSuffix_; }
-    bool createdProjectFolder() const { return createdProjectFolder_; }
+    const ScreenTake& screenTake() const { return *screenTake_; }
     bool isTickerRunning() const { return ticker_ != nullptr; }
-    bool hasScreenRecorder() const { return screenRecorder_ != nullptr; }
     CountdownWindow& countdown() { return *countdown_; }
-    ClickTracker* clickTracker() const { return clickTracker_.get(); }
-    PointerTracker* pointerTracker() const { return pointerTracker_.get(); }
-    // Shared take helpers of every capture mode.
-    void startTicker();
-    void discardEmptyProjectFolder();
-    void settleOverlayWindows();
-    // Stops the screen recorder (when one runs), then the desk camera and the iPhone recorder, letting each
-    // finish its file. False when the controller went away meanwhile.
-    QCoro::Task<bool> stopTakeRecorders();
-    // The part of a display a screen take films (the largest centred 16:9 rectangle), in desktop
-    // coordinates with the origin at the bottom left of a root window `rootHeight` high.
-    static QRectF captureRect(const QRect& displayFrame, int rootHeight);
-    // "none", else "start-end" per span with one decimal, joined by ",".
-    static QString describe(const std::vector<ClipSegment>& segments);
-    // {"mode", "zooms": [{start, fullFrom, fullTo, end, scale, x, y, reason}]} pretty-printed with sorted
-    // keys through a hidden sibling; a failure is logged.
-    static void saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path);
+    void startTicker() override;
     // The take description's "look" object, in its own lower-case words, from the current settings.
     QJsonObject harnessLook() const;
-    // Removes the take's movie and sidecar files with the suffix, each on its own, ignoring failures.
-    static void deleteTakeFiles(const QString& folder, const QString& suffix);
-    // Removes a folder whose successful listing shows only ".DS_Store" or zero-byte files of the take with
-    // this suffix (deleting those by name first); true when the folder went.
-    static bool removeFolderIfOnlyLeftovers(const QString& folder, const QString& suffix);
 
 Q_SIGNALS:
     void changed();
 
 private:
-    template <typename T>
-    void publish(T& field, T value)
-    {
-        field = std::move(value);
-        Q_EMIT changed();
-    }
+    template <typename T> void publish(T& field, T value) { field = std::move(value); Q_EMIT changed(); }
     void publishSetting(bool& field, bool value, const QString& key);
     Scheduler& scheduler() { return *scheduler_; }
-    std::shared_ptr<FinishingTools> finishingTools();
-    // Returns once no take is filming and 5 s have passed since the last one ended, looking every 2 s.
-    static QCoro::Task<> waitForRecordingBreak(QPointer<RecordingController> weak);
-    static QCoro::Task<> saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJobHandover job);
-    static QCoro::Task<> renderTask(QPointer<RecordingController> weak, QCoro::Task<> previous, std::shared_ptr<FinishingTools> tools,
-        QUuid id, Mixdown::Request request, QString finalURL, QString stopSidecar, bool byRemote, QString summary);
+    // What the finish queue reads and shows.
+    bool filming() const override { return phase_.isFilming(); }
+    double lastTakeEndedSeconds() const override;
+    void showFinished(const QString& path) override;
+
+    // What the takes reach (RecordingControllerTakes.cpp).
+    void enter(TakeStep step) override;
+    void fail(const QString& sentence) override;
+    bool rolling() const override { return recordingOrPaused(phase_); }
+    QCoro::Task<bool> requestAccess(bool microphone, bool camera) override;
+    QCoro::Task<bool> countDown(QRect frame) override;
+    std::variant<TakeFolder, ErrorInfo> openTakeFolder() override;
+    void stopTicker() override;
+    ScreenTakeSettings screenTakeSettings() const override;
+    OverlayPanels measurePanels(QSizeF renderSize) const override;
+    void handOver(const SaveJobHandover& job) override;
 
     ControllerHooks& hooks();
     void readSettings();
     void writeLaunchLine();
-
-    Platform platform_;
     void playSound(const QString& name);
     void cancelPendingRemoteStop();
     QCoro::Task<> delayedRemoteStop(CancelToken* token);
+    TakeServices* takeServices() const { return platform_.takes; }
+    OverlayRecorder* cameraRecorder() const;
+    OverlayRecorder* phoneRecorder() const;
+    void watchDeviceChanges();
+    std::unique_ptr<CameraBubbleWindow> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
+
+    Platform platform_;
     CancelToken* pendingRemoteStop_ = nullptr;
     EnhanceQueue* enhanceQueue_ = nullptr; // child object
     bool stopCameFromRemote_ = false;
-
     CaptureMode captureMode_ = CaptureMode::screen;
     Phase phase_;
     bool finishWaitingForBreak_ = false;
     double elapsed_ = 0;
     QDateTime lastTakeEndedAt_;
     bool restoringModeSettings_ = false;
-
-    std::vector<DisplayInfo> displays_;
-    std::optional<quint32> selectedDisplayID_;
-    bool captureMicrophone_ = true;
-    bool captureSystemAudio_ = true;
-    std::vector<CaptureDeviceInfo> microphones_;
-    std::optional<QString> selectedMicrophoneID_;
-    Quality quality_ = Quality::native;
-
-    bool hasScreenPermission_ = true;
-    Permissions::State micPermission_ = Permissions::State::notAsked;
-    Permissions::State cameraPermission_ = Permissions::State::notAsked;
-
-    QString destinationName_;
-    std::optional<QString> lastFinalURL_;
-    std::optional<QString> destinationFolder_;
-    RecordingChannel channel_ = RecordingChannel::ai;
-    RecordingChannel shortTakeChannel_ = RecordingChannel::ai;
-    QStringList existingFolders_;
-
-    std::vector<CaptureDeviceInfo> cameras_;
-    std::optional<QString> selectedCameraID_;
-    bool cameraEnabled_ = false;
-    BubbleShape bubbleShape_ = BubbleShape::circle;
-    double bubbleTilt_ = 0;
-    double bubbleSize_ = 260;
-    bool mirrorCamera_ = true;
-    CameraQuality cameraQuality_ = CameraQuality::best;
-    std::optional<QString> cameraOnlyPreviewCameraID_;
-
-    ShortPosition shortPosition_;
-    bool shortSafeZones_ = true;
-    bool shortFramingGuide_ = true;
-    bool shortMirrorFile_ = false;
-    QSizeF shortFrameSize_;
-    std::optional<QString> lastShortURL_;
-
+    ScreenAndSound screen_;
+    AccessState access_;
+    DestinationState destination_;
+    BubbleSettings bubble_;
+    ShortSettings short_;
     std::optional<NextRecording> nextRecording_;
-    std::optional<QString> ignoredNextTake_;
-    std::optional<QString> handledNextTake_;
-    std::optional<QString> ignoredNextRecording_;
-    std::optional<QString> handledNextRecording_;
+    HandoffMarks handoff_;
     QString lastHandoffComplaint_;
-
-    std::vector<CaptureDeviceInfo> phones_;
-    std::optional<QString> selectedPhoneID_;
-    bool phoneEnabled_ = false;
-    bool phoneWaiting_ = false;
-    bool phoneShowsFrame_ = true;
-    double phoneHeight_ = 460;
-
-    ZoomMode zoomMode_ = ZoomMode::smart;
-    double zoomAmount_ = 1.9;
-    int zoomMarkCount_ = 0;
-    bool clickHighlight_ = false;
-    bool ownCursor_ = true;
-    bool cameraGrade_ = false;
-    bool frameFocusedWindow_ = false;
-    bool export4K_ = false;
-    ScreenLayout screenLayout_ = ScreenLayout::studio;
-    FaceLayout faceLayout_ = FaceLayout::tallLeft;
-    StudioBackground studioBackground_ = StudioBackground::blushMesh;
-    LayoutMode layoutMode_ = LayoutMode::dynamic;
-
-    int countdownSeconds_ = 3;
-    bool teleprompterVisible_ = false;
-    bool framingHintsOnBubble_ = true;
-    RemoteButton::Status remoteStatus_;
-
-    std::vector<FinishJob> finishJobs_;
-    QCoro::Task<> finishTail_;
-    QHash<QUuid, std::function<void()>> finishRetries_;
-    std::shared_ptr<FinishingTools> finishingTools_;
-    std::unique_ptr<Scheduler> mainLoopScheduler_;
-    Scheduler* scheduler_ = nullptr;
-
     QTimer* nextTakeWatch_ = nullptr;
     int handoffRefreshCount_ = 0;
-
-    // Devices and panels.
-    TakeServices* takeServices() const { return platform_.takes; }
-    OverlayRecorder* cameraRecorder() const;
-    OverlayRecorder* phoneRecorder() const;
-    void watchDeviceChanges();
-    std::unique_ptr<CameraBubbleWindow> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
+    PhoneSettings phone_;
+    TakeLook look_;
+    int zoomMarkCount_ = 0;
+    PanelSwitches panels_;
+    std::unique_ptr<Scheduler> mainLoopScheduler_;
+    Scheduler* scheduler_ = nullptr;
+    std::unique_ptr<FinishQueue> finishQueue_;
     std::vector<ScreenDisplay> screenDisplays_;
     std::unique_ptr<CameraBubbleWindow> bubbleWindow_;
     std::unique_ptr<CameraBubbleWindow> phoneWindow_;
     QTimer* phoneWatch_ = nullptr;
     bool preferredMicWasPresent_ = false;
     bool modeSettingsRestoredOnce_ = false;
-
-    // The screen take.
-    QCoro::Task<> startScreen();
-    // `keepsFailedMovie`: a movie the recorder kept after its writer failed is saved like any take.
-    QCoro::Task<> stopScreen(bool byRemote, bool keepsFailedMovie = false);
-    QCoro::Task<> failDuringTake(ErrorInfo error);
-    bool resolveProjectFolder(QString& folder, ErrorInfo& error);
-    void stopInputs();
+    // The takes and what they share: the countdown, the elapsed ticker and the start guard.
     std::unique_ptr<CountdownWindow> countdown_;
-    std::unique_ptr<ClickTracker> clickTracker_;
-    std::unique_ptr<PointerTracker> pointerTracker_;
+    std::unique_ptr<ScreenTake> screenTake_;
     std::unique_ptr<ZoomMarker> ownZoomMarker_;
-    std::shared_ptr<RecordingClock> clock_;
-    std::unique_ptr<ScreenRecorder> screenRecorder_;
-    std::optional<QString> projectFolder_;
-    QString takeSuffix_;
-    bool createdProjectFolder_ = false;
-    bool takeDrawsOwnCursor_ = false;
     QTimer* ticker_ = nullptr;
-    QDateTime tickerStartedAt_;
     // A start is between its guard and its recording phase (awaiting access or the countdown).
     bool startInFlight_ = false;
     CancelToken* countdownToken_ = nullptr;
-    // The take that failed mid-way is being wound down.
-    bool windingDown_ = false;
 };

@@ -9,6 +9,7 @@
 #include "framing/CameraBubbleWindow.h"
 #include "platform/system/AccessProbe.h"
 #include "takes/OverlayRecorder.h"
+#include "takes/TakeGeometry.h"
 #include "takes/TakeServices.h"
 
 #include <QGuiApplication>
@@ -17,14 +18,9 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
-bool recordingOrPaused(const RecordingPhase& phase)
-{
-    return phase.kind() == RecordingPhase::Kind::recording || phase.kind() == RecordingPhase::Kind::paused;
-}
 
 const CaptureDeviceInfo* findDevice(const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& id)
 {
@@ -57,7 +53,7 @@ void RecordingController::refreshPermissions()
 QCoro::Task<> RecordingController::checkPermissionAndLoadDisplays()
 {
     refreshPermissions();
-    if (!hasScreenPermission_ || !platform_.takes) {
+    if (!access_.hasScreenPermission || !platform_.takes) {
         setDisplays({});
         co_return;
     }
@@ -71,10 +67,10 @@ QCoro::Task<> RecordingController::checkPermissionAndLoadDisplays()
     std::vector<DisplayInfo> infos;
     for (const ScreenDisplay& display : screenDisplays_)
         infos.push_back({display.id, display.frame.width(), display.frame.height(), display.name});
-    const bool keep = selectedDisplayID_ && std::any_of(infos.begin(), infos.end(), [this](const DisplayInfo& d) { return d.displayID == *selectedDisplayID_; });
+    const bool keep = screen_.selectedDisplayID && std::any_of(infos.begin(), infos.end(), [this](const DisplayInfo& d) { return d.displayID == *screen_.selectedDisplayID; });
     setDisplays(std::move(infos));
     if (!keep)
-        setSelectedDisplayID(displays_.empty() ? std::nullopt : std::optional<quint32>(displays_.front().displayID));
+        setSelectedDisplayID(screen_.displays.empty() ? std::nullopt : std::optional<quint32>(screen_.displays.front().displayID));
     refreshDevices();
 }
 
@@ -92,17 +88,17 @@ void RecordingController::refreshDevices()
             return current;
         return devices.empty() ? std::nullopt : std::optional<QString>(devices.front().uniqueID);
     };
-    setSelectedCameraID(settle(cameras_, selectedCameraID_));
-    setSelectedPhoneID(settle(phones_, selectedPhoneID_));
-    if (!selectedMicrophoneID_ || !listed(microphones_, *selectedMicrophoneID_)) {
+    setSelectedCameraID(settle(bubble_.cameras, bubble_.selectedCameraID));
+    setSelectedPhoneID(settle(phone_.phones, phone_.selectedPhoneID));
+    if (!screen_.selectedMicrophoneID || !listed(screen_.microphones, *screen_.selectedMicrophoneID)) {
         std::optional<QString> choice;
-        if (const auto best = takes->bestMicrophone(); best && listed(microphones_, best->uniqueID))
+        if (const auto best = takes->bestMicrophone(); best && listed(screen_.microphones, best->uniqueID))
             choice = best->uniqueID;
-        else if (!microphones_.empty())
-            choice = microphones_.front().uniqueID;
+        else if (!screen_.microphones.empty())
+            choice = screen_.microphones.front().uniqueID;
         setSelectedMicrophoneID(choice);
     }
-    if (!phase_.isBusy() && !modeSettingsRestoredOnce_ && !microphones_.empty()) {
+    if (!phase_.isBusy() && !modeSettingsRestoredOnce_ && !screen_.microphones.empty()) {
         modeSettingsRestoredOnce_ = true;
         restoreModeSettings();
     }
@@ -111,7 +107,7 @@ void RecordingController::refreshDevices()
         preferredMicWasPresent_ = false;
     } else if (!preferredMicWasPresent_) {
         // Plugged in during a take it is noted but never taken: the take keeps its microphone.
-        if (!phase_.isBusy() && selectedMicrophoneID_ != preferred->uniqueID) {
+        if (!phase_.isBusy() && screen_.selectedMicrophoneID != preferred->uniqueID) {
             setSelectedMicrophoneID(preferred->uniqueID);
             Diagnostics::log(QStringLiteral("microphone: ") + preferred->localizedName + QStringLiteral(" is plugged in, using it as the default"));
         }
@@ -139,9 +135,9 @@ void RecordingController::watchDeviceChanges()
 void RecordingController::reconcileCamera()
 {
     OverlayRecorder* recorder = cameraRecorder();
-    if (!cameraEnabled_ || !recorder)
+    if (!bubble_.cameraEnabled || !recorder)
         return;
-    const CaptureDeviceInfo* camera = findDevice(cameras_, selectedCameraID_);
+    const CaptureDeviceInfo* camera = findDevice(bubble_.cameras, bubble_.selectedCameraID);
     if (!camera) {
         recorder->detach();
         if (!recordingOrPaused(phase_))
@@ -150,14 +146,14 @@ void RecordingController::reconcileCamera()
     }
     if (recorder->isAttached()) {
         // A camera that is still here stays; one that went is let go so the selection can take its place.
-        if (listed(cameras_, recorder->attachedDeviceID()))
+        if (listed(bubble_.cameras, recorder->attachedDeviceID()))
             return;
         recorder->detach();
     }
     const QString id = camera->uniqueID;
     setSelectedCameraID(id);
-    recorder->setPreferTallFormat(screenLayout_ == ScreenLayout::studio);
-    if (const auto error = recorder->configure(id, mirrorCamera_)) {
+    recorder->setPreferTallFormat(look_.screenLayout == ScreenLayout::studio);
+    if (const auto error = recorder->configure(id, bubble_.mirrorCamera)) {
         setPhase(Phase::failed(*error));
         return;
     }
@@ -176,9 +172,9 @@ void RecordingController::reconcileCamera()
 void RecordingController::reconcilePhone()
 {
     OverlayRecorder* recorder = phoneRecorder();
-    if (!phoneEnabled_ || !recorder)
+    if (!phone_.phoneEnabled || !recorder)
         return;
-    const CaptureDeviceInfo* phone = findDevice(phones_, selectedPhoneID_);
+    const CaptureDeviceInfo* phone = findDevice(phone_.phones, phone_.selectedPhoneID);
     if (!phone) {
         setPhoneWaiting(true);
         recorder->detach();
@@ -190,7 +186,7 @@ void RecordingController::reconcilePhone()
     setPhoneWaiting(false);
     watchForPhone(false);
     if (recorder->isAttached()) {
-        if (listed(phones_, recorder->attachedDeviceID()))
+        if (listed(phone_.phones, recorder->attachedDeviceID()))
             return;
         recorder->detach();
     }
@@ -226,7 +222,7 @@ void RecordingController::watchForPhone(bool on)
     phoneWatch_->setInterval(2000);
     QPointer<RecordingController> weak(this);
     connect(phoneWatch_, &QTimer::timeout, this, [weak] {
-        if (!weak || !weak->phoneEnabled_ || !weak->platform_.takes)
+        if (!weak || !weak->phone_.phoneEnabled || !weak->platform_.takes)
             return;
         OverlayRecorder* recorder = weak->phoneRecorder();
         if (recorder->isAttached())
@@ -246,7 +242,7 @@ QCoro::Task<> RecordingController::enableCamera()
     const bool granted = co_await Permissions::requestCamera(platform_.access);
     if (!weak)
         co_return;
-    if (granted && !cameras_.empty()) {
+    if (granted && !bubble_.cameras.empty()) {
         reconcileCamera();
         co_return;
     }
@@ -260,9 +256,9 @@ std::optional<RecordingController::ScreenPlace> RecordingController::selectedScr
     if (screenDisplays_.empty())
         return std::nullopt;
     const ScreenDisplay* chosen = nullptr;
-    if (selectedDisplayID_) {
+    if (screen_.selectedDisplayID) {
         for (const ScreenDisplay& display : screenDisplays_)
-            if (display.id == *selectedDisplayID_)
+            if (display.id == *screen_.selectedDisplayID)
                 chosen = &display;
     }
     if (!chosen) {
@@ -280,7 +276,7 @@ std::optional<RecordingController::ScreenPlace> RecordingController::selectedScr
 
 std::optional<FaceCardFraming> RecordingController::studioBubbleFraming() const
 {
-    if (screenLayout_ != ScreenLayout::studio)
+    if (look_.screenLayout != ScreenLayout::studio)
         return std::nullopt;
     QSizeF cameraSize(1920, 1080);
     if (const OverlayRecorder* recorder = cameraRecorder()) {
@@ -288,24 +284,13 @@ std::optional<FaceCardFraming> RecordingController::studioBubbleFraming() const
         if (size.width() > 0 && size.height() > 0)
             cameraSize = QSizeF(size);
     }
-    const StudioGeometry geometry(QSizeF(1920, 1080), 16.0 / 9.0, faceLayout_, studioBackground_);
+    const StudioGeometry geometry(QSizeF(1920, 1080), 16.0 / 9.0, look_.faceLayout, look_.studioBackground);
     return FaceCardFraming::make(geometry, cameraSize);
 }
 
-QSizeF RecordingController::bubbleWindowSize(double s, const std::optional<FaceCardFraming>& framing)
+QSizeF RecordingController::bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const
 {
-    if (!framing)
-        return QSizeF(s, s);
-    const QRectF visible = framing->visibleRect;
-    const double a = std::max(0.05, visible.height() > 1.0 ? visible.width() / visible.height() : visible.width());
-    // std::round rounds half away from zero.
-    return QSizeF(std::round(s * std::sqrt(a)), std::round(s / std::sqrt(a)));
-}
-
-QSizeF RecordingController::phoneWindowSize(double h, QSize frameSize)
-{
-    const double aspect = frameSize.height() > 0 ? static_cast<double>(frameSize.width()) / frameSize.height() : 6.0 / 13.0;
-    return QSizeF(std::max(80.0, aspect * h), h);
+    return TakeGeometry::bubbleWindowSize(bubble_.bubbleSize, framing);
 }
 
 std::unique_ptr<CameraBubbleWindow> RecordingController::makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius)
@@ -321,15 +306,15 @@ void RecordingController::showBubbleWindow()
         return;
     const auto framing = studioBubbleFraming();
     const QSizeF size = bubbleWindowSize(framing);
-    const double radius = std::min(size.width(), size.height()) * (bubbleShape_ == BubbleShape::square ? 0.22 : 0.5);
+    const double radius = std::min(size.width(), size.height()) * (bubble_.bubbleShape == BubbleShape::square ? 0.22 : 0.5);
     auto panel = makePanel(*recorder, size, radius);
-    panel->setShape(bubbleShape_, bubbleTilt_);
+    panel->setShape(bubble_.bubbleShape, bubble_.bubbleTilt);
     panel->setStudioFraming(framing);
     if (!framing) {
         const QRect frame = screen->display.frame;
         panel->move(frame.x() + frame.width() - panel->width() - 40, frame.y() + frame.height() - panel->height() - 40);
     } else {
-        panel->moveToStudioSlot(screen->visibleFrame, faceLayout_);
+        panel->moveToStudioSlot(screen->visibleFrame, look_.faceLayout);
         panel->flashGuide(5.0);
     }
     panel->orderFront();
@@ -343,8 +328,8 @@ void RecordingController::showPhoneWindow()
     const auto screen = selectedScreen();
     if (phoneWindow_ || !screen || !recorder)
         return;
-    auto panel = makePanel(*recorder, phoneWindowSize(phoneHeight_, recorder->frameSize()), 22);
-    panel->setShowsPhoneFrame(phoneShowsFrame_);
+    auto panel = makePanel(*recorder, TakeGeometry::phoneWindowSize(phone_.phoneHeight, recorder->frameSize()), 22);
+    panel->setShowsPhoneFrame(phone_.phoneShowsFrame);
     const QRect frame = screen->display.frame;
     panel->move(frame.x() + 40, frame.y() + frame.height() - panel->height() - 40);
     panel->orderFront();

@@ -4,22 +4,16 @@
 #include "framing/CameraBubbleWindow.h"
 #include "framing/FramingReport.h"
 #include "takes/OverlayRecorder.h"
+#include "takes/TakeGeometry.h"
 
 #include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
 
-namespace {
-bool recordingOrPaused(const RecordingPhase& phase)
-{
-    return phase.kind() == RecordingPhase::Kind::recording || phase.kind() == RecordingPhase::Kind::paused;
-}
-} // namespace
-
 void RecordingController::cameraEnabledChanged()
 {
-    if (cameraEnabled_) {
+    if (bubble_.cameraEnabled) {
         QPointer<RecordingController> weak(this);
         QTimer::singleShot(0, this, [weak] {
             if (weak)
@@ -40,7 +34,7 @@ void RecordingController::cameraEnabledChanged()
 
 void RecordingController::phoneEnabledChanged()
 {
-    if (phoneEnabled_) {
+    if (phone_.phoneEnabled) {
         refreshDevices();
         reconcilePhone();
         return;
@@ -64,9 +58,9 @@ void RecordingController::applyBubbleLayout(bool reanchor)
     const auto framing = studioBubbleFraming();
     const QSizeF size = bubbleWindowSize(framing);
     bubbleWindow_->setStudioFraming(framing);
-    const double radius = std::min(size.width(), size.height()) * (bubbleShape_ == BubbleShape::square ? 0.22 : 0.5);
+    const double radius = std::min(size.width(), size.height()) * (bubble_.bubbleShape == BubbleShape::square ? 0.22 : 0.5);
     bubbleWindow_->resizeTo(size, radius);
-    bubbleWindow_->setShape(bubbleShape_, bubbleTilt_);
+    bubbleWindow_->setShape(bubble_.bubbleShape, bubble_.bubbleTilt);
     if (!reanchor)
         return;
     const auto screen = selectedScreen();
@@ -76,7 +70,7 @@ void RecordingController::applyBubbleLayout(bool reanchor)
         const QRect frame = screen->display.frame;
         bubbleWindow_->move(frame.x() + frame.width() - bubbleWindow_->width() - 40, frame.y() + frame.height() - bubbleWindow_->height() - 40);
     } else {
-        bubbleWindow_->moveToStudioSlot(screen->visibleFrame, faceLayout_);
+        bubbleWindow_->moveToStudioSlot(screen->visibleFrame, look_.faceLayout);
         bubbleWindow_->flashGuide(5.0);
     }
 }
@@ -86,7 +80,7 @@ void RecordingController::applyPhoneLayout()
     if (!phoneWindow_)
         return;
     const OverlayRecorder* recorder = phoneRecorder();
-    phoneWindow_->resizeTo(phoneWindowSize(phoneHeight_, recorder ? recorder->frameSize() : QSize()), 22);
+    phoneWindow_->resizeTo(TakeGeometry::phoneWindowSize(phone_.phoneHeight, recorder ? recorder->frameSize() : QSize()), 22);
 }
 
 void RecordingController::refreshCameraFormatForLayout()
@@ -95,7 +89,7 @@ void RecordingController::refreshCameraFormatForLayout()
     // In the middle of a take the format never changes.
     if (recordingOrPaused(phase_) || !recorder || !recorder->isAttached())
         return;
-    const bool tall = screenLayout_ == ScreenLayout::studio;
+    const bool tall = look_.screenLayout == ScreenLayout::studio;
     if (tall == recorder->preferTallFormat())
         return;
     recorder->setPreferTallFormat(tall);
@@ -106,7 +100,7 @@ void RecordingController::showFramingOnBubble(const FramingReport& report, bool 
 {
     if (!bubbleWindow_)
         return;
-    if (!framingHintsOnBubble_ || captureMode_ != CaptureMode::screen || !monitorRunning) {
+    if (!panels_.framingHintsOnBubble || captureMode_ != CaptureMode::screen || !monitorRunning) {
         bubbleWindow_->setPill(std::nullopt, QString(), 1);
         return;
     }

@@ -3,7 +3,7 @@
 #include "capture/RemoteButton.h"
 #include "platform/system/Diagnostics.h"
 #include "core/HotKeyCenter.h"
-#include "core/TakeControls.h"
+#include "takes/TakeControls.h"
 #include "platform/audio/SoundPlayer.h"
 #include "platform/system/CancelToken.h"
 #include "platform/system/Scheduler.h"
@@ -28,10 +28,6 @@ QString phaseCaseName(RecordingPhase::Kind kind)
     }
 }
 
-bool isRecordingOrPaused(const RecordingPhase& phase)
-{
-    return phase.kind() == RecordingPhase::Kind::recording || phase.kind() == RecordingPhase::Kind::paused;
-}
 } // namespace
 
 void RecordingController::playSound(const QString& name)
@@ -165,7 +161,7 @@ QCoro::Task<> RecordingController::delayedRemoteStop(CancelToken* token)
         weak->pendingRemoteStop_ = nullptr;
         token->deleteLater();
     }
-    if (!isRecordingOrPaused(weak->phase()))
+    if (!recordingOrPaused(weak->phase()))
         co_return;
     weak->setStopCameFromRemote(true);
     co_await weak->stop();
@@ -209,7 +205,7 @@ QCoro::Task<> RecordingController::remoteToggle()
 
 void RecordingController::remoteLongPress()
 {
-    if (!isRecordingOrPaused(phase()) || !platform_.teleprompter || !platform_.teleprompter->isPanelShown())
+    if (!recordingOrPaused(phase()) || !platform_.teleprompter || !platform_.teleprompter->isPanelShown())
         return;
     cancelPendingRemoteStop();
     platform_.teleprompter->stepBox(1);

@@ -22,31 +22,31 @@ double cropFraction(const Settings& settings, const QString& key)
 void RecordingController::readSettings()
 {
     const Settings& settings = platform_.settings;
-    shortPosition_ = ShortPosition{cropFraction(settings, Keys::shortCropX()), cropFraction(settings, Keys::shortCropY())};
-    shortSafeZones_ = settings.boolValue(Keys::shortSafeZones(), true);
-    shortFramingGuide_ = settings.boolValue(Keys::shortFramingGuide(), true);
-    shortMirrorFile_ = settings.boolValue(Keys::shortMirrorFile(), false);
-    ignoredNextTake_ = settings.stringValue(Keys::shortIgnoredNextTake());
-    handledNextTake_ = settings.stringValue(Keys::shortAutoSwitchedHandoff());
-    ignoredNextRecording_ = settings.stringValue(Keys::longformIgnoredNextRecording());
-    handledNextRecording_ = settings.stringValue(Keys::longformHandledNextRecording());
+    short_.shortPosition = ShortPosition{cropFraction(settings, Keys::shortCropX()), cropFraction(settings, Keys::shortCropY())};
+    short_.shortSafeZones = settings.boolValue(Keys::shortSafeZones(), true);
+    short_.shortFramingGuide = settings.boolValue(Keys::shortFramingGuide(), true);
+    short_.shortMirrorFile = settings.boolValue(Keys::shortMirrorFile(), false);
+    handoff_.ignoredNextTake = settings.stringValue(Keys::shortIgnoredNextTake());
+    handoff_.handledNextTake = settings.stringValue(Keys::shortAutoSwitchedHandoff());
+    handoff_.ignoredNextRecording = settings.stringValue(Keys::longformIgnoredNextRecording());
+    handoff_.handledNextRecording = settings.stringValue(Keys::longformHandledNextRecording());
 
     // "Every click" is stored but never restored: a new session starts with the smart plan.
     const auto zoom = ZoomModes::fromRawText(settings.stringValue(Keys::zoomMode(), QString()));
-    zoomMode_ = zoom && *zoom != ZoomMode::everyClick ? *zoom : ZoomMode::smart;
-    clickHighlight_ = settings.boolValue(Keys::clickHighlight(), false);
+    look_.zoomMode = zoom && *zoom != ZoomMode::everyClick ? *zoom : ZoomMode::smart;
+    look_.clickHighlight = settings.boolValue(Keys::clickHighlight(), false);
     // The non-default look choices come back only for their exact texts.
     const auto stored = [&settings](const QString& key) { return settings.stringValue(key); };
-    screenLayout_ = stored(Keys::screenLayout()) == QStringLiteral("Classic") ? ScreenLayout::classic : ScreenLayout::studio;
-    faceLayout_ = stored(Keys::faceLayout()) == QStringLiteral("Bottom-right") ? FaceLayout::bottomRight : FaceLayout::tallLeft;
-    ownCursor_ = settings.boolValue(Keys::ownCursor(), true);
-    cameraGrade_ = settings.boolValue(Keys::cameraGrade(), false);
-    studioBackground_ = StudioLook::backgroundFromRawText(settings.stringValue(Keys::studioBackground(), QString()))
+    look_.screenLayout = stored(Keys::screenLayout()) == QStringLiteral("Classic") ? ScreenLayout::classic : ScreenLayout::studio;
+    look_.faceLayout = stored(Keys::faceLayout()) == QStringLiteral("Bottom-right") ? FaceLayout::bottomRight : FaceLayout::tallLeft;
+    look_.ownCursor = settings.boolValue(Keys::ownCursor(), true);
+    look_.cameraGrade = settings.boolValue(Keys::cameraGrade(), false);
+    look_.studioBackground = StudioLook::backgroundFromRawText(settings.stringValue(Keys::studioBackground(), QString()))
                             .value_or(StudioBackground::blushMesh);
-    frameFocusedWindow_ = settings.boolValue(Keys::frameFocusedWindow(), false);
-    layoutMode_ = stored(Keys::layoutMode()) == QStringLiteral("Fixed") ? LayoutMode::fixed : LayoutMode::dynamic;
-    export4K_ = settings.boolValue(Keys::export4K(), false);
-    framingHintsOnBubble_ = settings.boolValue(Keys::framingHintsOnBubble(), true);
+    look_.frameFocusedWindow = settings.boolValue(Keys::frameFocusedWindow(), false);
+    look_.layoutMode = stored(Keys::layoutMode()) == QStringLiteral("Fixed") ? LayoutMode::fixed : LayoutMode::dynamic;
+    look_.export4K = settings.boolValue(Keys::export4K(), false);
+    panels_.framingHintsOnBubble = settings.boolValue(Keys::framingHintsOnBubble(), true);
 }
 
 QString RecordingController::modeKey(const QString& name) const
@@ -62,18 +62,18 @@ void RecordingController::publishSetting(bool& field, bool value, const QString&
     Q_EMIT changed();
 }
 
-void RecordingController::setShortSafeZones(bool on) { publishSetting(shortSafeZones_, on, Keys::shortSafeZones()); }
-void RecordingController::setShortFramingGuide(bool on) { publishSetting(shortFramingGuide_, on, Keys::shortFramingGuide()); }
-void RecordingController::setFramingHintsOnBubble(bool on) { publishSetting(framingHintsOnBubble_, on, Keys::framingHintsOnBubble()); }
-void RecordingController::setCameraGrade(bool on) { publishSetting(cameraGrade_, on, Keys::cameraGrade()); }
-void RecordingController::setFrameFocusedWindow(bool on) { publishSetting(frameFocusedWindow_, on, Keys::frameFocusedWindow()); }
-void RecordingController::setExport4K(bool on) { publishSetting(export4K_, on, Keys::export4K()); }
-void RecordingController::setClickHighlight(bool on) { publishSetting(clickHighlight_, on, Keys::clickHighlight()); }
-void RecordingController::setOwnCursor(bool on) { publishSetting(ownCursor_, on, Keys::ownCursor()); }
+void RecordingController::setShortSafeZones(bool on) { publishSetting(short_.shortSafeZones, on, Keys::shortSafeZones()); }
+void RecordingController::setShortFramingGuide(bool on) { publishSetting(short_.shortFramingGuide, on, Keys::shortFramingGuide()); }
+void RecordingController::setFramingHintsOnBubble(bool on) { publishSetting(panels_.framingHintsOnBubble, on, Keys::framingHintsOnBubble()); }
+void RecordingController::setCameraGrade(bool on) { publishSetting(look_.cameraGrade, on, Keys::cameraGrade()); }
+void RecordingController::setFrameFocusedWindow(bool on) { publishSetting(look_.frameFocusedWindow, on, Keys::frameFocusedWindow()); }
+void RecordingController::setExport4K(bool on) { publishSetting(look_.export4K, on, Keys::export4K()); }
+void RecordingController::setClickHighlight(bool on) { publishSetting(look_.clickHighlight, on, Keys::clickHighlight()); }
+void RecordingController::setOwnCursor(bool on) { publishSetting(look_.ownCursor, on, Keys::ownCursor()); }
 
 void RecordingController::setShortMirrorFile(bool on)
 {
-    publishSetting(shortMirrorFile_, on, Keys::shortMirrorFile());
+    publishSetting(short_.shortMirrorFile, on, Keys::shortMirrorFile());
     // The file's mirroring follows only in short mode and never during a take.
     if (captureMode_ == CaptureMode::short_ && !phase_.isBusy())
         hooks().applyShortMirroring();
@@ -81,22 +81,22 @@ void RecordingController::setShortMirrorFile(bool on)
 
 void RecordingController::setZoomMode(ZoomMode mode)
 {
-    zoomMode_ = mode;
+    look_.zoomMode = mode;
     platform_.settings.setString(Keys::zoomMode(), ZoomModes::rawText(mode));
     Q_EMIT changed();
 }
 
 void RecordingController::setLayoutMode(LayoutMode mode)
 {
-    layoutMode_ = mode;
+    look_.layoutMode = mode;
     platform_.settings.setString(Keys::layoutMode(), LayoutModes::rawText(mode));
     Q_EMIT changed();
 }
 
 void RecordingController::setScreenLayout(ScreenLayout layout)
 {
-    const ScreenLayout old = screenLayout_;
-    screenLayout_ = layout;
+    const ScreenLayout old = look_.screenLayout;
+    look_.screenLayout = layout;
     platform_.settings.setString(Keys::screenLayout(), StudioLook::rawText(layout));
     if (layout != old) {
         refreshCameraFormatForLayout();
@@ -109,8 +109,8 @@ void RecordingController::setScreenLayout(ScreenLayout layout)
 
 void RecordingController::setFaceLayout(FaceLayout layout)
 {
-    const FaceLayout old = faceLayout_;
-    faceLayout_ = layout;
+    const FaceLayout old = look_.faceLayout;
+    look_.faceLayout = layout;
     platform_.settings.setString(Keys::faceLayout(), StudioLook::rawText(layout));
     if (layout != old) {
         applyBubbleLayout(true);
@@ -121,8 +121,8 @@ void RecordingController::setFaceLayout(FaceLayout layout)
 
 void RecordingController::setStudioBackground(StudioBackground background)
 {
-    const StudioBackground old = studioBackground_;
-    studioBackground_ = background;
+    const StudioBackground old = look_.studioBackground;
+    look_.studioBackground = background;
     platform_.settings.setString(Keys::studioBackground(), StudioLook::rawText(background));
     if (background != old) {
         // The dark room has its own geometry: only a move into or out of it re-anchors the bubble.
@@ -135,8 +135,8 @@ void RecordingController::setStudioBackground(StudioBackground background)
 
 void RecordingController::setShortPosition(ShortPosition position)
 {
-    const ShortPosition old = shortPosition_;
-    shortPosition_ = position;
+    const ShortPosition old = short_.shortPosition;
+    short_.shortPosition = position;
     if (position.x != old.x || position.y != old.y) {
         platform_.settings.setDouble(Keys::shortCropX(), position.x);
         platform_.settings.setDouble(Keys::shortCropY(), position.y);
@@ -146,7 +146,7 @@ void RecordingController::setShortPosition(ShortPosition position)
 
 void RecordingController::setSelectedMicrophoneID(const std::optional<QString>& id)
 {
-    selectedMicrophoneID_ = id;
+    screen_.selectedMicrophoneID = id;
     if (!restoringModeSettings_) {
         if (id)
             platform_.settings.setString(modeKey(QStringLiteral("mic")), *id);
@@ -158,15 +158,15 @@ void RecordingController::setSelectedMicrophoneID(const std::optional<QString>& 
 
 void RecordingController::setCameraQuality(CameraQuality quality)
 {
-    const CameraQuality old = cameraQuality_;
-    cameraQuality_ = quality;
+    const CameraQuality old = bubble_.cameraQuality;
+    bubble_.cameraQuality = quality;
     if (quality != old) {
         if (!restoringModeSettings_)
             platform_.settings.setString(modeKey(QStringLiteral("cameraQuality")), CameraQualities::rawText(quality));
         hooks().setCameraOnlyMaxHeight(CameraQualities::heightCap(quality));
         // Outside a take the preview restarts in the new format; during one the cap waits for the next preview.
         if (!phase_.isBusy()) {
-            cameraOnlyPreviewCameraID_.reset();
+            bubble_.cameraOnlyPreviewCameraID.reset();
             hooks().updateFramingRouting();
         }
     }
@@ -205,7 +205,7 @@ void RecordingController::restoreModeSettings()
     if (const auto preferred = preferredMicrophone()) {
         setSelectedMicrophoneID(preferred->uniqueID);
     } else if (const auto stored = settings.stringValue(modeKey(QStringLiteral("mic")))) {
-        const bool listed = std::any_of(microphones_.begin(), microphones_.end(),
+        const bool listed = std::any_of(screen_.microphones.begin(), screen_.microphones.end(),
             [&stored](const CaptureDeviceInfo& microphone) { return microphone.uniqueID == *stored; });
         if (listed)
             setSelectedMicrophoneID(*stored);
@@ -225,13 +225,13 @@ void RecordingController::restoreModeSettings()
 std::vector<RecordingController::CameraQuality> RecordingController::cameraQualityOptions() const
 {
     const CaptureDeviceInfo* camera = nullptr;
-    if (selectedCameraID_) {
-        const auto match = std::find_if(cameras_.begin(), cameras_.end(),
-            [this](const CaptureDeviceInfo& device) { return device.uniqueID == *selectedCameraID_; });
-        if (match != cameras_.end())
+    if (bubble_.selectedCameraID) {
+        const auto match = std::find_if(bubble_.cameras.begin(), bubble_.cameras.end(),
+            [this](const CaptureDeviceInfo& device) { return device.uniqueID == *bubble_.selectedCameraID; });
+        if (match != bubble_.cameras.end())
             camera = &*match;
     }
-    if (!camera && !cameras_.empty())
-        camera = &cameras_.front();
+    if (!camera && !bubble_.cameras.empty())
+        camera = &bubble_.cameras.front();
     return CameraQualities::available(camera);
 }

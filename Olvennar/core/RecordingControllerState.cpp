@@ -48,6 +48,11 @@ QString RecordingController::timeString(double seconds)
     return QString::asprintf("%lld:%02lld:%02lld", t / 3600, (t % 3600) / 60, t % 60);
 }
 
+bool RecordingController::recordingOrPaused(const Phase& phase)
+{
+    return phase.kind() == Phase::Kind::recording || phase.kind() == Phase::Kind::paused;
+}
+
 void RecordingController::setPhase(const Phase& phase)
 {
     const Phase old = phase_;
@@ -69,12 +74,6 @@ void RecordingController::setPhase(const Phase& phase)
     Q_EMIT changed();
 }
 
-int RecordingController::finishingCount() const
-{
-    return static_cast<int>(std::count_if(finishJobs_.begin(), finishJobs_.end(),
-        [](const FinishJob& job) { return job.state.kind == FinishJob::State::Kind::working; }));
-}
-
 void RecordingController::reset()
 {
     setPhase(Phase::idle());
@@ -84,77 +83,77 @@ void RecordingController::reset()
 
 void RecordingController::setDestinationFolder(const std::optional<QString>& folder)
 {
-    destinationFolder_ = folder ? std::optional<QString>(QDir::cleanPath(*folder)) : std::nullopt;
+    destination_.destinationFolder = folder ? std::optional<QString>(QDir::cleanPath(*folder)) : std::nullopt;
     Q_EMIT changed();
     refreshDestinationName();
 }
 
 void RecordingController::refreshDestinationName()
 {
-    existingFolders_ = ProjectFolder::existingProjects(platform_.settings, channel_);
-    if (destinationFolder_) {
-        const bool exists = QFileInfo::exists(*destinationFolder_);
+    destination_.existingFolders = ProjectFolder::existingProjects(platform_.settings, destination_.channel);
+    if (destination_.destinationFolder) {
+        const bool exists = QFileInfo::exists(*destination_.destinationFolder);
         if (!exists) {
             // Its observer runs this refresh again.
             setDestinationFolder(std::nullopt);
             return;
         }
         // A folder chosen elsewhere stays pickable.
-        if (!existingFolders_.contains(*destinationFolder_))
-            existingFolders_.prepend(*destinationFolder_);
+        if (!destination_.existingFolders.contains(*destination_.destinationFolder))
+            destination_.existingFolders.prepend(*destination_.destinationFolder);
     }
-    const QString folder = destinationFolder_.value_or(ProjectFolder::nextProjectURL(platform_.settings, channel_));
+    const QString folder = destination_.destinationFolder.value_or(ProjectFolder::nextProjectURL(platform_.settings, destination_.channel));
     // A new folder's first take has no number.
-    const QString suffix = destinationFolder_ ? ProjectFolder::nextTakeSuffix(folder) : QString();
+    const QString suffix = destination_.destinationFolder ? ProjectFolder::nextTakeSuffix(folder) : QString();
     QString name = abbreviatedPath(folder);
     if (!suffix.isEmpty())
         name += QStringLiteral("  (take ") + suffix.mid(1) + QLatin1Char(')');
-    destinationName_ = name;
+    destination_.destinationName = name;
     Q_EMIT changed();
 }
 
 QString RecordingController::shortDestinationName() const
 {
-    const QString root = ProjectFolder::shortsRoot(platform_.settings, channel_);
+    const QString root = ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
     return abbreviatedPath(ProjectFolder::nextShortURL(platform_.settings, QDateTime::currentDateTime(), QString(), root));
 }
 
 RecordingChannel RecordingController::shortHeaderChannel() const
 {
-    return phase_.isBusy() ? shortTakeChannel_ : channel_;
+    return phase_.isBusy() ? destination_.shortTakeChannel : destination_.channel;
 }
 
 void RecordingController::setCameraEnabled(bool on)
 {
-    publish(cameraEnabled_, on);
+    publish(bubble_.cameraEnabled, on);
     cameraEnabledChanged();
     hooks().cameraEnabledChanged();
 }
 
 void RecordingController::setPhoneEnabled(bool on)
 {
-    publish(phoneEnabled_, on);
+    publish(phone_.phoneEnabled, on);
     phoneEnabledChanged();
     hooks().phoneEnabledChanged();
 }
 
 void RecordingController::setBubbleShape(BubbleShape shape)
 {
-    publish(bubbleShape_, shape);
+    publish(bubble_.bubbleShape, shape);
     applyBubbleLayout(false);
     hooks().applyBubbleLayout(false);
 }
 
 void RecordingController::setBubbleSize(double size)
 {
-    publish(bubbleSize_, size);
+    publish(bubble_.bubbleSize, size);
     applyBubbleLayout(false);
     hooks().applyBubbleLayout(false);
 }
 
 void RecordingController::setMirrorCamera(bool mirrored)
 {
-    publish(mirrorCamera_, mirrored);
+    publish(bubble_.mirrorCamera, mirrored);
     if (OverlayRecorder* recorder = cameraRecorder())
         recorder->setMirrored(mirrored);
     hooks().applyCameraMirroring(mirrored);
@@ -162,7 +161,7 @@ void RecordingController::setMirrorCamera(bool mirrored)
 
 void RecordingController::setPhoneShowsFrame(bool showsFrame)
 {
-    publish(phoneShowsFrame_, showsFrame);
+    publish(phone_.phoneShowsFrame, showsFrame);
     if (phoneWindow_)
         phoneWindow_->setShowsPhoneFrame(showsFrame);
     hooks().phoneShowsFrameChanged(showsFrame);
@@ -170,7 +169,7 @@ void RecordingController::setPhoneShowsFrame(bool showsFrame)
 
 void RecordingController::setPhoneHeight(double height)
 {
-    publish(phoneHeight_, height);
+    publish(phone_.phoneHeight, height);
     applyPhoneLayout();
     hooks().applyPhoneLayout();
 }
@@ -178,7 +177,7 @@ void RecordingController::setPhoneHeight(double height)
 std::optional<CaptureDeviceInfo> RecordingController::preferredMicrophone() const
 {
     const QString wanted = platform_.settings.stringValue(Keys::preferredMicName(), QStringLiteral("Wireless Mic Rx"));
-    for (const CaptureDeviceInfo& microphone : microphones_) {
+    for (const CaptureDeviceInfo& microphone : screen_.microphones) {
         if (microphone.localizedName.contains(wanted, Qt::CaseInsensitive))
             return microphone;
     }
@@ -187,10 +186,10 @@ std::optional<CaptureDeviceInfo> RecordingController::preferredMicrophone() cons
 
 std::optional<QString> RecordingController::selectedMicrophoneName() const
 {
-    if (!selectedMicrophoneID_)
+    if (!screen_.selectedMicrophoneID)
         return std::nullopt;
-    for (const CaptureDeviceInfo& microphone : microphones_) {
-        if (microphone.uniqueID == *selectedMicrophoneID_)
+    for (const CaptureDeviceInfo& microphone : screen_.microphones) {
+        if (microphone.uniqueID == *screen_.selectedMicrophoneID)
             return microphone.localizedName;
     }
     return std::nullopt;
@@ -198,13 +197,13 @@ std::optional<QString> RecordingController::selectedMicrophoneName() const
 
 bool RecordingController::usingWorseMicrophoneThanAvailable() const
 {
-    if (!selectedMicrophoneID_)
+    if (!screen_.selectedMicrophoneID)
         return false;
-    const auto selected = std::find_if(microphones_.begin(), microphones_.end(),
-        [this](const CaptureDeviceInfo& microphone) { return microphone.uniqueID == *selectedMicrophoneID_; });
-    if (selected == microphones_.end())
+    const auto selected = std::find_if(screen_.microphones.begin(), screen_.microphones.end(),
+        [this](const CaptureDeviceInfo& microphone) { return microphone.uniqueID == *screen_.selectedMicrophoneID; });
+    if (selected == screen_.microphones.end())
         return false;
-    const auto best = std::max_element(microphones_.begin(), microphones_.end(),
+    const auto best = std::max_element(screen_.microphones.begin(), screen_.microphones.end(),
         [](const CaptureDeviceInfo& a, const CaptureDeviceInfo& b) { return a.rank < b.rank; });
     return selected->rank < best->rank;
 }
@@ -217,23 +216,28 @@ QString RecordingController::displayName(const DisplayInfo& display)
     return QStringLiteral("Display ") + QString::number(display.displayID) + QStringLiteral(" — ") + size;
 }
 
-void RecordingController::dismissFinishJob(const QUuid& id)
+double RecordingController::lastTakeEndedSeconds() const { return static_cast<double>(lastTakeEndedAt_.toMSecsSinceEpoch()) / 1000.0; }
+
+void RecordingController::showFinished(const QString& path)
 {
-    finishRetries_.remove(id);
-    std::erase_if(finishJobs_, [&id](const FinishJob& job) { return job.id == id; });
-    Q_EMIT changed();
+    if (phase_.kind() != Phase::Kind::idle && phase_.kind() != Phase::Kind::finished)
+        return;
+    setLastFinalURL(path);
+    setPhase(Phase::finished(path));
 }
+
+void RecordingController::runSaveJob(const SaveJobHandover& job) { finishQueue_->runSaveJob(job); }
 
 void RecordingController::replayLastShort()
 {
-    if (lastShortURL_ && QFileInfo::exists(*lastShortURL_))
-        hooks().playShort(*lastShortURL_);
+    if (short_.lastShortURL && QFileInfo::exists(*short_.lastShortURL))
+        hooks().playShort(*short_.lastShortURL);
 }
 
 void RecordingController::revealLastRecording()
 {
-    if (lastFinalURL_)
-        hooks().revealFile(*lastFinalURL_);
+    if (destination_.lastFinalURL)
+        hooks().revealFile(*destination_.lastFinalURL);
 }
 
 std::optional<NextRecording> RecordingController::loadNextRecording()
@@ -250,6 +254,31 @@ std::optional<NextRecording> RecordingController::loadNextRecording()
 
 void RecordingController::markRecordingHandled(const NextRecording& record)
 {
-    handledNextRecording_ = record.token();
-    platform_.settings.setString(Keys::longformHandledNextRecording(), *handledNextRecording_);
+    handoff_.handledNextRecording = record.token();
+    platform_.settings.setString(Keys::longformHandledNextRecording(), *handoff_.handledNextRecording);
 }
+
+// Published values that have no observer.
+void RecordingController::setStopCameFromRemote(bool fromRemote) { stopCameFromRemote_ = fromRemote; }
+void RecordingController::setFinishWaitingForBreak(bool waiting) { publish(finishWaitingForBreak_, waiting); }
+void RecordingController::setDisplays(std::vector<DisplayInfo> displays) { publish(screen_.displays, std::move(displays)); }
+void RecordingController::setSelectedDisplayID(std::optional<quint32> id) { publish(screen_.selectedDisplayID, id); }
+void RecordingController::setCaptureMicrophone(bool on) { publish(screen_.captureMicrophone, on); }
+void RecordingController::setCaptureSystemAudio(bool on) { publish(screen_.captureSystemAudio, on); }
+void RecordingController::setMicrophones(Devices microphones) { publish(screen_.microphones, std::move(microphones)); }
+void RecordingController::setHasScreenPermission(bool granted) { publish(access_.hasScreenPermission, granted); }
+void RecordingController::setMicPermission(Permissions::State state) { publish(access_.micPermission, state); }
+void RecordingController::setCameraPermission(Permissions::State state) { publish(access_.cameraPermission, state); }
+void RecordingController::setLastFinalURL(const std::optional<QString>& path) { publish(destination_.lastFinalURL, path); }
+void RecordingController::setShortTakeChannel(RecordingChannel channel) { destination_.shortTakeChannel = channel; }
+void RecordingController::setCameras(Devices cameras) { publish(bubble_.cameras, std::move(cameras)); }
+void RecordingController::setSelectedCameraID(const std::optional<QString>& id) { publish(bubble_.selectedCameraID, id); }
+void RecordingController::setCameraOnlyPreviewCameraID(const std::optional<QString>& id) { bubble_.cameraOnlyPreviewCameraID = id; }
+void RecordingController::setShortFrameSize(QSizeF size) { publish(short_.shortFrameSize, size); }
+void RecordingController::setLastShortURL(const std::optional<QString>& path) { publish(short_.lastShortURL, path); }
+void RecordingController::setNextRecording(const std::optional<NextRecording>& record) { publish(nextRecording_, record); }
+void RecordingController::setSelectedPhoneID(const std::optional<QString>& id) { publish(phone_.selectedPhoneID, id); }
+void RecordingController::setCountdownSeconds(int seconds) { publish(panels_.countdownSeconds, seconds); }
+void RecordingController::setTeleprompterVisible(bool visible) { publish(panels_.teleprompterVisible, visible); }
+void RecordingController::setRemoteStatus(const RemoteButton::Status& status) { publish(panels_.remoteStatus, status); }
+void RecordingController::setChannel(RecordingChannel channel) { publish(destination_.channel, channel); }

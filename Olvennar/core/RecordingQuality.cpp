@@ -1,6 +1,6 @@
 #include "core/RecordingQuality.h"
 
-#include "core/CaptureDeviceInfo.h"
+#include "takedata/CaptureDeviceInfo.h"
 
 #include <algorithm>
 #include <set>

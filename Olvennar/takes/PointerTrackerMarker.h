@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TakeControls.h"
+#include "takes/TakeControls.h"
 
 class PointerTracker;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CaptureDeviceInfo.h"
+#include "takedata/CaptureDeviceInfo.h"
 #include "platform/x11/ScreenDisplay.h"
 
 #include <QObject>

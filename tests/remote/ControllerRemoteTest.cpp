@@ -1,7 +1,7 @@
 #include "capture/RemoteButton.h"
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
-#include "core/TakeControls.h"
+#include "takes/TakeControls.h"
 #include "platform/audio/SoundPlayer.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeHidManager.h"

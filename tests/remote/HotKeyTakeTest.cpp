@@ -3,7 +3,7 @@
 #include "app/LinuxTakeServices.h"
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
-#include "core/TakeControls.h"
+#include "takes/TakeControls.h"
 #include "finishing/SaveJobHandover.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"

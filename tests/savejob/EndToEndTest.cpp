@@ -5,6 +5,7 @@
 #include "platform/system/Diagnostics.h"
 #include "support/FakeOverlayRenderer.h"
 #include "support/SyntheticTake.h"
+#include "takes/ScreenStopPlan.h"
 
 #include <QThread>
 
@@ -41,7 +42,7 @@ protected:
         OverlayRendererFactory inner = FakeOverlayRenderer::factory(record);
         Mixdown::Options options;
         options.gatePollSeconds = 0.01;
-        controller->setFinishingTools(std::make_shared<MixdownFinishingTools>(
+        controller->finishQueue().setFinishingTools(std::make_shared<MixdownFinishingTools>(
             [inner](const OverlayFrameRenderer::Setup& setup) { return std::make_unique<SlowRenderer>(inner(setup)); }, options));
         controller->setPhase(RecordingPhase::idle());
     }
@@ -63,7 +64,7 @@ protected:
         }
         for (const char* word : {"clicks", "cursor", "layout"})
             touch(QString::fromLatin1(word) + suffix + QStringLiteral(".json"), "{}");
-        RecordingController::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, take(QStringLiteral("zoom") + suffix + QStringLiteral(".json")));
+        ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, take(QStringLiteral("zoom") + suffix + QStringLiteral(".json")));
     }
 
     SaveJobHandover studioJob(const QString& suffix, double seconds, bool byRemote)
@@ -198,13 +199,13 @@ TEST_F(EndToEnd, AFailedRenderShowsItsErrorAndOneRetrySucceeds)
 
     SyntheticTake::ScreenRecipe screen;
     SyntheticTake::writeScreen(take(QStringLiteral("raw-3.mov")), screen);
-    controller->retryFinishJob(failed.id);
+    controller->finishQueue().retryFinishJob(failed.id);
     EXPECT_EQ(row(1).state.kind, Kind::working);
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return row(1).state.kind == Kind::done; }, 20000));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("final-3.mov"))));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("Raw/raw-3.mov"))));
 
-    controller->retryFinishJob(failed.id);
+    controller->finishQueue().retryFinishJob(failed.id);
     EXPECT_EQ(row(1).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final-3.mov")), {}})) << "a second retry does nothing";
     EXPECT_EQ(controller->finishJobs().size(), 2u);
 }

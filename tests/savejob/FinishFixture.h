@@ -31,7 +31,7 @@ protected:
         Platform platform{*settings, access};
         platform.scheduler = &clock;
         controller = std::make_unique<RecordingController>(platform);
-        controller->setFinishingTools(tools);
+        controller->finishQueue().setFinishingTools(tools);
         QDir().mkpath(take());
     }
     void TearDown() override
@@ -83,7 +83,7 @@ protected:
     {
         auto rows = controller->finishJobs();
         rows.push_back(FinishJob{job.id, job.title, {}});
-        controller->setFinishJobs(rows);
+        controller->finishQueue().setFinishJobs(rows);
         controller->runSaveJob(job);
     }
     void endTake()

@@ -33,7 +33,7 @@ TEST_F(Queue, ATakeStartedDuringTheWaitHoldsTheRenderUntilFiveSecondsAfterItEnds
 {
     endTake(); // at 1000
     clock.advance(3);
-    controller->startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+    controller->finishQueue().startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
         take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
     clock.advance(1); // 1004
     controller->setPhase(RecordingPhase::countingDown());
@@ -58,20 +58,20 @@ TEST_F(Queue, AFailedRenderKeepsItsPiecesAndItsRetryRunsOnce)
     tools->failRenders = 1;
     Mixdown::Request request = passthrough(take(QStringLiteral("raw-2.mov")));
     request.cameraURL = take(QStringLiteral("face-2.mov"));
-    controller->startFinishJob(QStringLiteral("take 2 video"), request, take(QStringLiteral("final-2.mov")), take(QStringLiteral("stop-2.json")),
+    controller->finishQueue().startFinishJob(QStringLiteral("take 2 video"), request, take(QStringLiteral("final-2.mov")), take(QStringLiteral("stop-2.json")),
         false, QStringLiteral("video take 2"));
     const QUuid id = row(0).id;
     EXPECT_EQ(row(0).state, (FinishJob::State{Kind::failed, 0, {}, QStringLiteral("Mixdown failed: forced")}));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("raw-2.mov")))) << "nothing is tidied after a failure";
     EXPECT_FALSE(QFileInfo::exists(take(QStringLiteral("Raw"))));
 
-    controller->retryFinishJob(id);
+    controller->finishQueue().retryFinishJob(id);
     ASSERT_EQ(tools->renders.size(), 2u);
     EXPECT_EQ(tools->renders[1]->request.cameraURL, take(QStringLiteral("face-2.mov"))) << "the retry renders the same request";
     EXPECT_EQ(row(0).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final-2.mov")), {}}));
     EXPECT_EQ(QDir(take(QStringLiteral("Raw"))).entryList(QDir::Files, QDir::Name), QStringList({"face-2.mov", "raw-2.mov", "take-2.json"}));
 
-    controller->retryFinishJob(id);
+    controller->finishQueue().retryFinishJob(id);
     EXPECT_EQ(tools->renders.size(), 2u) << "a second retry does nothing";
 }
 
@@ -79,9 +79,9 @@ TEST_F(Queue, WithTheControllerGoneAQueuedJobStillRendersAndTidies)
 {
     tools->holdRenders = true;
     touch(QStringLiteral("raw-2.mov"));
-    controller->startFinishJob(QStringLiteral("a"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+    controller->finishQueue().startFinishJob(QStringLiteral("a"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
         take(QStringLiteral("stop.json")), false, QStringLiteral("a"));
-    controller->startFinishJob(QStringLiteral("b"), passthrough(take(QStringLiteral("raw-2.mov"))), take(QStringLiteral("final-2.mov")),
+    controller->finishQueue().startFinishJob(QStringLiteral("b"), passthrough(take(QStringLiteral("raw-2.mov"))), take(QStringLiteral("final-2.mov")),
         take(QStringLiteral("stop-2.json")), false, QStringLiteral("b"));
     controller.reset();
     tools->complete(0);

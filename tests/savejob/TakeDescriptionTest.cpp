@@ -2,6 +2,7 @@
 
 #include "finishing/TakeDescription.h"
 #include "platform/system/Diagnostics.h"
+#include "takes/ScreenStopPlan.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -14,9 +15,9 @@ using TakeDescription::Look;
 
 TEST(TakeDescription, DescribeSegments)
 {
-    EXPECT_EQ(RecordingController::describe({}), QStringLiteral("none"));
-    EXPECT_EQ(RecordingController::describe({{0.04, 12.46}}), QStringLiteral("0.0-12.5"));
-    EXPECT_EQ(RecordingController::describe({{0.0, 12.4}, {15.0, 60.2}}), QStringLiteral("0.0-12.4,15.0-60.2"));
+    EXPECT_EQ(ScreenStopPlan::describe({}), QStringLiteral("none"));
+    EXPECT_EQ(ScreenStopPlan::describe({{0.04, 12.46}}), QStringLiteral("0.0-12.5"));
+    EXPECT_EQ(ScreenStopPlan::describe({{0.0, 12.4}, {15.0, 60.2}}), QStringLiteral("0.0-12.4,15.0-60.2"));
 }
 
 TEST(TakeDescription, LookWordsAreTheirOwnNotTheSettingsRawTexts)
@@ -66,7 +67,7 @@ using TakeFiles = FinishTest;
 TEST_F(TakeFiles, WritesPrettySortedThroughAHiddenSiblingAndLogsAFailure)
 {
     const QString file = take(QStringLiteral("zoom.json"));
-    RecordingController::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, file);
+    ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, file);
     const QByteArray bytes = read(file);
     EXPECT_TRUE(bytes.contains("\n    \"mode\": \"Smart\""));
     EXPECT_LT(bytes.indexOf("\"mode\""), bytes.indexOf("\"zooms\""));

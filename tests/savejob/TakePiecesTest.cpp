@@ -2,6 +2,7 @@
 
 #include "finishing/TakePieces.h"
 #include "platform/system/Diagnostics.h"
+#include "takes/TakeFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ TEST_F(Tidy, MovesEveryPieceWithTheFinalsSuffixAndNothingElse)
     for (const char* other : {"final-3.mov", "raw.mov", "raw-2.mov", "take-30.json", "short-3.mov", "notes.txt"})
         touch(QString::fromLatin1(other));
 
-    RecordingController::moveTakePiecesToRaw(take(QStringLiteral("final-3.mov")));
+    TakePieces::moveTakePiecesToRaw(take(QStringLiteral("final-3.mov")));
 
     QStringList expectedRaw = pieces;
     expectedRaw.sort();
@@ -42,7 +43,7 @@ TEST_F(Tidy, FirstTakeHasNoSuffixAndOtherTakesInRawAreNeverTouched)
     touch(QStringLiteral("raw.mov"), "take one");
     touch(QStringLiteral("take.json"), "take one");
 
-    RecordingController::moveTakePiecesToRaw(take(QStringLiteral("final.mov")));
+    TakePieces::moveTakePiecesToRaw(take(QStringLiteral("final.mov")));
 
     EXPECT_EQ(entries(take(QStringLiteral("Raw"))), QStringList({"face-2.mov", "raw-2.mov", "raw.mov", "take-2.json", "take.json"}));
     for (const char* name : {"Raw/raw-2.mov", "Raw/face-2.mov", "Raw/take-2.json"})
@@ -57,7 +58,7 @@ TEST_F(Tidy, AFailedMoveIsLoggedAndTheRestStillMove)
     touch(QStringLiteral("Raw/raw.mov/keep"), "keep");
     touch(QStringLiteral("raw.mov"));
     touch(QStringLiteral("zoom.json"));
-    RecordingController::moveTakePiecesToRaw(take(QStringLiteral("final.mov")));
+    TakePieces::moveTakePiecesToRaw(take(QStringLiteral("final.mov")));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("raw.mov"))));
     EXPECT_EQ(read(take(QStringLiteral("Raw/raw.mov/keep"))), "keep");
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("Raw/zoom.json"))));
@@ -74,7 +75,7 @@ TEST_F(Tidy, DeleteTakeFilesRemovesOnlyTheDiscardedTakesFiles)
         touch(name);
     for (const char* kept : {"raw.mov", "take.json", "zoom-2.json", "voice-2.m4a"})
         touch(QString::fromLatin1(kept));
-    RecordingController::deleteTakeFiles(take(), QStringLiteral("-2"));
+    TakeFiles::deleteTakeFiles(take(), QStringLiteral("-2"));
     EXPECT_EQ(entries(take()), QStringList({"raw.mov", "take.json", "voice-2.m4a", "zoom-2.json"}));
 }
 

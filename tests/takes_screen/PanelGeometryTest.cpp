@@ -2,6 +2,9 @@
 
 #include "compositing/StudioGeometry.h"
 #include "framing/CameraBubbleWindow.h"
+#include "takes/ScreenStopPlan.h"
+#include "takes/TakeFiles.h"
+#include "takes/TakeGeometry.h"
 
 #include <QFile>
 
@@ -45,25 +48,25 @@ TEST(PanelSizes, keepTheBubblesAreaAndGiveThePhoneItsAspect)
 {
     FaceCardFraming fourByThree;
     fourByThree.visibleRect = QRectF(0, 0, 400, 300);
-    EXPECT_EQ(RecordingController::bubbleWindowSize(200, fourByThree), QSizeF(231, 173));
+    EXPECT_EQ(TakeGeometry::bubbleWindowSize(200, fourByThree), QSizeF(231, 173));
     FaceCardFraming sliver;
     sliver.visibleRect = QRectF(0, 0, 10, 1000);
-    const QSizeF narrow = RecordingController::bubbleWindowSize(200, sliver);
+    const QSizeF narrow = TakeGeometry::bubbleWindowSize(200, sliver);
     EXPECT_EQ(narrow, QSizeF(std::round(200 * std::sqrt(0.05)), std::round(200 / std::sqrt(0.05))));
-    EXPECT_EQ(RecordingController::bubbleWindowSize(260, std::nullopt), QSizeF(260, 260));
-    EXPECT_NEAR(RecordingController::phoneWindowSize(460, QSize()).width(), 460 * 6.0 / 13.0, 1e-9);
-    EXPECT_EQ(RecordingController::phoneWindowSize(100, QSize()).width(), 80) << "never narrower than 80";
-    EXPECT_EQ(RecordingController::phoneWindowSize(400, QSize(1080, 1920)), QSizeF(225, 400));
+    EXPECT_EQ(TakeGeometry::bubbleWindowSize(260, std::nullopt), QSizeF(260, 260));
+    EXPECT_NEAR(TakeGeometry::phoneWindowSize(460, QSize()).width(), 460 * 6.0 / 13.0, 1e-9);
+    EXPECT_EQ(TakeGeometry::phoneWindowSize(100, QSize()).width(), 80) << "never narrower than 80";
+    EXPECT_EQ(TakeGeometry::phoneWindowSize(400, QSize(1080, 1920)), QSizeF(225, 400));
 }
 
 TEST(CaptureRect, filmsTheLargestCentred16By9PartInBottomLeftDesktopCoordinates)
 {
-    const QRectF tall = RecordingController::captureRect(QRect(0, 0, 1728, 1117), 1117);
+    const QRectF tall = TakeGeometry::captureRect(QRect(0, 0, 1728, 1117), 1117);
     EXPECT_DOUBLE_EQ(tall.width(), 1728);
     EXPECT_DOUBLE_EQ(tall.height(), 972);
     EXPECT_DOUBLE_EQ(tall.y(), 72.5);
     // A wide display beside a taller one: cut at the sides, measured from the root's bottom edge.
-    const QRectF wide = RecordingController::captureRect(QRect(1728, 0, 2560, 1080), 1117);
+    const QRectF wide = TakeGeometry::captureRect(QRect(1728, 0, 2560, 1080), 1117);
     EXPECT_DOUBLE_EQ(wide.x(), 1728 + (2560 - 1920) / 2.0);
     EXPECT_DOUBLE_EQ(wide.y(), 37);
     EXPECT_DOUBLE_EQ(wide.width(), 1920);
@@ -71,8 +74,8 @@ TEST(CaptureRect, filmsTheLargestCentred16By9PartInBottomLeftDesktopCoordinates)
 
 TEST(SpanText, describesSpansWithOneDecimal)
 {
-    EXPECT_EQ(RecordingController::describe({}), QStringLiteral("none"));
-    EXPECT_EQ(RecordingController::describe({{0, 1.25}, {2.04, 3.96}}), QStringLiteral("0.0-1.2,2.0-4.0"));
+    EXPECT_EQ(ScreenStopPlan::describe({}), QStringLiteral("none"));
+    EXPECT_EQ(ScreenStopPlan::describe({{0, 1.25}, {2.04, 3.96}}), QStringLiteral("0.0-1.2,2.0-4.0"));
 }
 
 class LeftoverFolder : public SandboxTest {
@@ -94,9 +97,9 @@ protected:
 
 TEST_F(LeftoverFolder, goesOnlyWhenNothingButFinderJunkAndEmptyFilesOfThisTakeRemain)
 {
-    const QString takeFolder = make({QStringLiteral("raw-2.mov"), QStringLiteral("cursor-2.json")}, {QStringLiteral(".DS_Store")});
-    EXPECT_TRUE(RecordingController::removeFolderIfOnlyLeftovers(takeFolder, QStringLiteral("-2")));
-    EXPECT_FALSE(QDir(takeFolder).exists());
+    const QString folder = make({QStringLiteral("raw-2.mov"), QStringLiteral("cursor-2.json")}, {QStringLiteral(".DS_Store")});
+    EXPECT_TRUE(TakeFiles::removeFolderIfOnlyLeftovers(folder, QStringLiteral("-2")));
+    EXPECT_FALSE(QDir(folder).exists());
 }
 
 TEST_F(LeftoverFolder, staysForAnythingElse)
@@ -104,14 +107,14 @@ TEST_F(LeftoverFolder, staysForAnythingElse)
     for (const auto& [empty, filled] : {std::pair{QStringList{QStringLiteral("raw.mov")}, QStringList{}}, // another take's
              std::pair{QStringList{QStringLiteral("notes.txt")}, QStringList{}},
              std::pair{QStringList{}, QStringList{QStringLiteral("raw-2.mov")}}}) {
-        const QString takeFolder = make(empty, filled);
-        EXPECT_FALSE(RecordingController::removeFolderIfOnlyLeftovers(takeFolder, QStringLiteral("-2"))) << empty.join(',').toStdString();
-        EXPECT_TRUE(QDir(takeFolder).exists());
-        QDir(takeFolder).removeRecursively();
+        const QString folder = make(empty, filled);
+        EXPECT_FALSE(TakeFiles::removeFolderIfOnlyLeftovers(folder, QStringLiteral("-2"))) << empty.join(',').toStdString();
+        EXPECT_TRUE(QDir(folder).exists());
+        QDir(folder).removeRecursively();
     }
     const QString sub = make({});
     QDir(sub).mkdir(QStringLiteral("Raw"));
-    EXPECT_FALSE(RecordingController::removeFolderIfOnlyLeftovers(sub, QString()));
+    EXPECT_FALSE(TakeFiles::removeFolderIfOnlyLeftovers(sub, QString()));
     EXPECT_TRUE(QDir(sub + QStringLiteral("/Raw")).exists()) << "never recursive";
 }
 
@@ -119,11 +122,11 @@ TEST_F(LeftoverFolder, anUnreadableFolderIsKept)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "root reads every folder";
-    const QString takeFolder = make({});
-    chmod(takeFolder.toLocal8Bit().constData(), 0300);
-    EXPECT_FALSE(RecordingController::removeFolderIfOnlyLeftovers(takeFolder, QString()));
-    chmod(takeFolder.toLocal8Bit().constData(), 0700);
-    EXPECT_TRUE(QDir(takeFolder).exists());
+    const QString folder = make({});
+    chmod(folder.toLocal8Bit().constData(), 0300);
+    EXPECT_FALSE(TakeFiles::removeFolderIfOnlyLeftovers(folder, QString()));
+    chmod(folder.toLocal8Bit().constData(), 0700);
+    EXPECT_TRUE(QDir(folder).exists());
 }
 
 TEST_F(ScreenTakeFlow, aVanishedCameraIsLetGoAndTheSelectionAttachedInstead)

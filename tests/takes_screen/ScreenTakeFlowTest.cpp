@@ -4,6 +4,7 @@
 #include "capture/PointerLog.h"
 #include "framing/CameraBubbleWindow.h"
 #include "framing/CountdownWindow.h"
+#include "takes/ScreenTake.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -25,10 +26,10 @@ TEST_F(ScreenTakeFlow, aTakeGoesThroughEveryPhaseAndLeavesItsMovieAndSidecarsInA
 {
     startTake();
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording}));
-    ASSERT_TRUE(controller->projectFolder());
-    EXPECT_EQ(*controller->projectFolder(), folderPath(QStringLiteral("video 1")));
-    EXPECT_EQ(controller->takeSuffix(), QString());
-    EXPECT_TRUE(controller->createdProjectFolder());
+    ASSERT_TRUE(controller->screenTake().projectFolder());
+    EXPECT_EQ(*controller->screenTake().projectFolder(), folderPath(QStringLiteral("video 1")));
+    EXPECT_EQ(controller->screenTake().takeSuffix(), QString());
+    EXPECT_TRUE(controller->screenTake().createdProjectFolder());
     EXPECT_TRUE(controller->isTickerRunning());
     film(20);
     controller->togglePause();
@@ -38,8 +39,8 @@ TEST_F(ScreenTakeFlow, aTakeGoesThroughEveryPhaseAndLeavesItsMovieAndSidecarsInA
     QCoro::waitFor(controller->stop());
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::paused, Kind::recording, Kind::finishing, Kind::idle}));
     EXPECT_FALSE(controller->isTickerRunning());
-    EXPECT_FALSE(controller->hasScreenRecorder());
-    EXPECT_FALSE(controller->projectFolder());
+    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
+    EXPECT_FALSE(controller->screenTake().projectFolder());
     // No click, so no click file; the pointer log and the zoom plan are always written.
     EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("zoom.json")}));
     EXPECT_TRUE(readLog().contains(QStringLiteral("start -> video 1 take ''")));
@@ -72,8 +73,8 @@ TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheReq
     services.camera.segments = {{1.8, 3.0}, {4.0, 5.0}};
     services.pointerState.pointer = QPointF(80, 135); // a quarter across, three quarters up
     startTake();
-    EXPECT_EQ(controller->takeSuffix(), QStringLiteral("-2"));
-    EXPECT_FALSE(controller->createdProjectFolder());
+    EXPECT_EQ(controller->screenTake().takeSuffix(), QStringLiteral("-2"));
+    EXPECT_FALSE(controller->screenTake().createdProjectFolder());
     EXPECT_TRUE(services.camera.calls.contains(QStringLiteral("record camera-2.mov")));
     film(15);
     services.inputEvents.press();
@@ -83,7 +84,7 @@ TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheReq
 
     for (const char* name : {"raw-2.mov", "camera-2.mov", "clicks-2.json", "cursor-2.json", "zoom-2.json"})
         EXPECT_TRUE(QFile::exists(folderPath(QStringLiteral("video 1/")) + QLatin1String(name))) << name;
-    const std::vector<Click> clicks = controller->clickTracker()->recorded();
+    const std::vector<Click> clicks = controller->screenTake().clickTracker()->recorded();
     ASSERT_EQ(clicks.size(), 1u);
     EXPECT_DOUBLE_EQ(clicks[0].x, 0.25);
     EXPECT_DOUBLE_EQ(clicks[0].y, 0.75);
@@ -168,8 +169,8 @@ TEST_F(ScreenTakeFlow, aScreenThatWillNotStartLeavesNoEmptyFolderBehind)
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::failed}));
     EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
     EXPECT_TRUE(readLog().contains(QStringLiteral("discarded empty folder video 1")));
-    EXPECT_FALSE(controller->projectFolder());
-    EXPECT_FALSE(controller->hasScreenRecorder());
+    EXPECT_FALSE(controller->screenTake().projectFolder());
+    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
 }
 
 TEST_F(ScreenTakeFlow, aCountdownRunsBeforeTheTakeAndOneCutShortByAPhaseChangeStartsNothing)
@@ -190,7 +191,7 @@ TEST_F(ScreenTakeFlow, aCountdownRunsBeforeTheTakeAndOneCutShortByAPhaseChangeSt
     QCoro::waitFor(first);
     EXPECT_EQ(controller->phase().kind(), Kind::idle);
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::countingDown, Kind::idle}));
-    EXPECT_FALSE(controller->hasScreenRecorder());
+    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
     EXPECT_TRUE(readLog().contains(QStringLiteral("start abandoned: the countdown was interrupted")));
 }
 
@@ -230,13 +231,13 @@ TEST_F(ScreenTakeFlow, discardingALaterTakeKeepsTheFolderAndTheEarlierTake)
     film(10);
     QCoro::waitFor(controller->stop());
     startTake();
-    EXPECT_EQ(controller->takeSuffix(), QStringLiteral("-2"));
+    EXPECT_EQ(controller->screenTake().takeSuffix(), QStringLiteral("-2"));
     film(10);
     QCoro::waitFor(controller->discard());
     EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("zoom.json")}));
     // The number is free again.
     startTake();
-    EXPECT_EQ(controller->takeSuffix(), QStringLiteral("-2"));
+    EXPECT_EQ(controller->screenTake().takeSuffix(), QStringLiteral("-2"));
     QCoro::waitFor(controller->discard());
 }
 
@@ -287,7 +288,7 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
     EXPECT_EQ(controller->phase().payload(), QStringLiteral("the microphone went away"));
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::finishing, Kind::failed}));
     EXPECT_FALSE(controller->isTickerRunning());
-    EXPECT_FALSE(controller->hasScreenRecorder());
+    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
     EXPECT_FALSE(services.screen->running);
     EXPECT_EQ(services.camera.stops, 1);
     EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("camera.mov"), QStringLiteral("raw.mov")}));

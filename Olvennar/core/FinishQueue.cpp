@@ -1,6 +1,4 @@
-// The controller's save and render jobs: the rows of the finish queue, the one render chain with its wait
-// for a recording break, throttled progress, retries, and the take's sidecar helpers.
-#include "core/RecordingController.h"
+#include "core/FinishQueue.h"
 
 #include "platform/system/Diagnostics.h"
 #include "compositing/FestrinCompositorRenderer.h"
@@ -8,15 +6,15 @@
 #include "finishing/MixdownFinishingTools.h"
 #include "finishing/ProgressThrottle.h"
 #include "finishing/SaveJob.h"
-#include "finishing/TakeDescription.h"
 #include "finishing/TakePieces.h"
-#include "finishing/SaveJobHandover.h"
 #include "platform/system/MainThread.h"
 #include "platform/system/Scheduler.h"
+#include "finishing/SaveJobHandover.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <coroutine>
 
 namespace {
@@ -51,21 +49,45 @@ FinishJob::State working(double progress) { return {FinishJob::State::Kind::work
 FinishJob::State done(const QString& path) { return {FinishJob::State::Kind::done, 0, path, {}}; }
 FinishJob::State failed(const QString& message) { return {FinishJob::State::Kind::failed, 0, {}, message}; }
 
-// The finished file shows only while the studio shows no other take.
-void showFinished(RecordingController& controller, const QString& path)
-{
-    const auto kind = controller.phase().kind();
-    if (kind != RecordingPhase::Kind::idle && kind != RecordingPhase::Kind::finished)
-        return;
-    controller.setLastFinalURL(path);
-    controller.setPhase(RecordingPhase::finished(path));
-}
-
 } // namespace
 
-void RecordingController::setFinishingTools(std::shared_ptr<FinishingTools> tools) { finishingTools_ = std::move(tools); }
+FinishQueue::FinishQueue(Studio& studio, Scheduler& scheduler, QObject* parent)
+    : QObject(parent)
+    , studio_(studio)
+    , scheduler_(scheduler)
+{
+}
 
-std::shared_ptr<FinishingTools> RecordingController::finishingTools()
+FinishQueue::~FinishQueue() = default;
+
+void FinishQueue::setFinishJobs(std::vector<FinishJob> jobs)
+{
+    finishJobs_ = std::move(jobs);
+    Q_EMIT changed();
+}
+
+int FinishQueue::finishingCount() const
+{
+    return static_cast<int>(std::count_if(finishJobs_.begin(), finishJobs_.end(),
+        [](const FinishJob& job) { return job.state.kind == FinishJob::State::Kind::working; }));
+}
+
+void FinishQueue::listSaveJob(const QUuid& id, const QString& title)
+{
+    finishJobs_.push_back(FinishJob{id, title, FinishJob::State{}});
+    Q_EMIT changed();
+}
+
+void FinishQueue::dismissFinishJob(const QUuid& id)
+{
+    finishRetries_.remove(id);
+    std::erase_if(finishJobs_, [&id](const FinishJob& job) { return job.id == id; });
+    Q_EMIT changed();
+}
+
+void FinishQueue::setFinishingTools(std::shared_ptr<FinishingTools> tools) { finishingTools_ = std::move(tools); }
+
+std::shared_ptr<FinishingTools> FinishQueue::finishingTools()
 {
     // The real face mux, trim and mixdown, drawing overlay exports through the studio compositor.
     if (!finishingTools_)
@@ -73,7 +95,7 @@ std::shared_ptr<FinishingTools> RecordingController::finishingTools()
     return finishingTools_;
 }
 
-void RecordingController::setFinishState(const QUuid& id, const FinishJob::State& state)
+void FinishQueue::setFinishState(const QUuid& id, const FinishJob::State& state)
 {
     const auto row = std::find_if(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; });
     if (row == finishJobs_.end())
@@ -82,7 +104,7 @@ void RecordingController::setFinishState(const QUuid& id, const FinishJob::State
     Q_EMIT changed();
 }
 
-void RecordingController::retryFinishJob(const QUuid& id)
+void FinishQueue::retryFinishJob(const QUuid& id)
 {
     // Taken out before it runs: a second press finds nothing until the job fails again.
     const std::function<void()> retry = finishRetries_.take(id);
@@ -90,13 +112,13 @@ void RecordingController::retryFinishJob(const QUuid& id)
         retry();
 }
 
-void RecordingController::runSaveJob(const SaveJobHandover& job)
+void FinishQueue::runSaveJob(const SaveJobHandover& job)
 {
     setFinishState(job.id, working(0));
-    saveTask(QPointer<RecordingController>(this), finishingTools(), job);
+    saveTask(QPointer<FinishQueue>(this), finishingTools(), job);
 }
 
-QCoro::Task<> RecordingController::saveTask(QPointer<RecordingController> weak, std::shared_ptr<FinishingTools> tools, SaveJobHandover job)
+QCoro::Task<> FinishQueue::saveTask(QPointer<FinishQueue> weak, std::shared_ptr<FinishingTools> tools, SaveJobHandover job)
 {
     // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
     QCoro::Task<SaveJob::Outcome> saving = SaveJob::saveFiles(tools, job, [] { return QDateTime::currentDateTimeUtc(); });
@@ -120,7 +142,7 @@ QCoro::Task<> RecordingController::saveTask(QPointer<RecordingController> weak, 
     weak->setFinishState(job.id, done(doneURL));
     Diagnostics::log(job.summary + QStringLiteral(" saved:raw+")
         + (outcome.facePath ? QFileInfo(*outcome.facePath).fileName() : QStringLiteral("no camera")));
-    showFinished(*weak, doneURL);
+    weak->studio_.showFinished(doneURL);
     if (!job.previewURL.isEmpty()) {
         // The face file carries the camera and the raw file's microphone; the tail is already cut.
         Mixdown::Request render = job.request;
@@ -130,7 +152,7 @@ QCoro::Task<> RecordingController::saveTask(QPointer<RecordingController> weak, 
     }
 }
 
-void RecordingController::startFinishJob(const QString& title, const Mixdown::Request& request, const QString& finalURL,
+void FinishQueue::startFinishJob(const QString& title, const Mixdown::Request& request, const QString& finalURL,
     const QString& stopSidecar, bool byRemote, const QString& summary)
 {
     const QUuid id = QUuid::createUuid();
@@ -138,17 +160,17 @@ void RecordingController::startFinishJob(const QString& title, const Mixdown::Re
     runFinishJob(id, request, finalURL, stopSidecar, byRemote, summary);
 }
 
-void RecordingController::runFinishJob(const QUuid& id, const Mixdown::Request& request, const QString& finalURL,
+void FinishQueue::runFinishJob(const QUuid& id, const Mixdown::Request& request, const QString& finalURL,
     const QString& stopSidecar, bool byRemote, const QString& summary)
 {
     setFinishState(id, working(0));
     // Each render awaits the one queued before it, so renders run one at a time in queue order.
     QCoro::Task<> previous = std::move(finishTail_);
-    finishTail_ = renderTask(QPointer<RecordingController>(this), std::move(previous), finishingTools(), id, request, finalURL,
+    finishTail_ = renderTask(QPointer<FinishQueue>(this), std::move(previous), finishingTools(), id, request, finalURL,
         stopSidecar, byRemote, summary);
 }
 
-QCoro::Task<> RecordingController::renderTask(QPointer<RecordingController> weak, QCoro::Task<> previous,
+QCoro::Task<> FinishQueue::renderTask(QPointer<FinishQueue> weak, QCoro::Task<> previous,
     std::shared_ptr<FinishingTools> tools, QUuid id, Mixdown::Request request, QString finalURL, QString stopSidecar, bool byRemote,
     QString summary)
 {
@@ -189,53 +211,28 @@ QCoro::Task<> RecordingController::renderTask(QPointer<RecordingController> weak
         });
         co_return;
     }
-    moveTakePiecesToRaw(finalURL);
+    TakePieces::moveTakePiecesToRaw(finalURL);
     if (!weak)
         co_return;
     weak->setFinishState(id, done(finalURL));
     Diagnostics::log(summary);
-    showFinished(*weak, finalURL);
+    weak->studio_.showFinished(finalURL);
 }
 
-QCoro::Task<> RecordingController::waitForRecordingBreak(QPointer<RecordingController> weak)
+QCoro::Task<> FinishQueue::waitForRecordingBreak(QPointer<FinishQueue> weak)
 {
     for (;;) {
         if (!weak)
             co_return;
-        RecordingController& controller = *weak;
-        if (controller.phase().isFilming()) {
-            controller.setFinishWaitingForBreak(true);
+        Studio& studio = weak->studio_;
+        if (studio.filming()) {
+            studio.setFinishWaitingForBreak(true);
         } else {
-            const double since = controller.scheduler().now() - static_cast<double>(controller.lastTakeEndedAt_.toMSecsSinceEpoch()) / 1000.0;
-            const bool waiting = since < breakSeconds;
-            controller.setFinishWaitingForBreak(waiting);
+            const bool waiting = weak->scheduler_.now() - studio.lastTakeEndedSeconds() < breakSeconds;
+            studio.setFinishWaitingForBreak(waiting);
             if (!waiting)
                 co_return;
         }
-        co_await SchedulerSleep(controller.scheduler(), breakLookSeconds);
+        co_await SchedulerSleep(weak->scheduler_, breakLookSeconds);
     }
 }
-
-QJsonObject RecordingController::harnessLook() const
-{
-    TakeDescription::Look look;
-    look.layout = screenLayout_;
-    look.face = faceLayout_;
-    look.background = studioBackground_;
-    look.grade = cameraGrade_;
-    look.zoomMode = zoomMode_;
-    look.zoom = zoomAmount_;
-    look.fourK = export4K_;
-    look.ownCursor = takeDrawsOwnCursor_;
-    look.clickHighlight = clickHighlight_;
-    look.focusWindow = frameFocusedWindow_;
-    look.layoutMode = layoutMode_;
-    return TakeDescription::lookObject(look);
-}
-
-void RecordingController::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path)
-{
-    TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode));
-}
-
-void RecordingController::moveTakePiecesToRaw(const QString& finalPath) { TakePieces::moveTakePiecesToRaw(finalPath); }

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "capture/RemoteButton.h"
+#include "takedata/CaptureDeviceInfo.h"
+#include "platform/system/Permissions.h"
+#include "takedata/RecordingChannel.h"
+#include "core/RecordingQuality.h"
+#include "takedata/BubbleShape.h"
+#include "platform/x11/ScreenDisplay.h"
+
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// The controller's published settings, one group per section of the window. Defaults are a first launch's.
+
+// What a screen take films and hears.
+struct ScreenAndSound {
+    std::vector<DisplayInfo> displays;
+    std::optional<quint32> selectedDisplayID;
+    bool captureMicrophone = true;
+    bool captureSystemAudio = true;
+    std::vector<CaptureDeviceInfo> microphones;
+    std::optional<QString> selectedMicrophoneID;
+    ScreenQuality quality = ScreenQuality::native;
+};
+
+struct AccessState {
+    bool hasScreenPermission = true;
+    Permissions::State micPermission = Permissions::State::notAsked;
+    Permissions::State cameraPermission = Permissions::State::notAsked;
+};
+
+// Where the next take goes.
+struct DestinationState {
+    // The folder (or new project) the next take writes to, "~" for the home folder, with its take number.
+    QString destinationName;
+    std::optional<QString> lastFinalURL;
+    std::optional<QString> destinationFolder;
+    RecordingChannel channel = RecordingChannel::ai;
+    RecordingChannel shortTakeChannel = RecordingChannel::ai;
+    QStringList existingFolders;
+};
+
+// The countdown, the teleprompter panel, the framing pill and the remote button's state.
+struct PanelSwitches {
+    int countdownSeconds = 3;
+    bool teleprompterVisible = false;
+    bool framingHintsOnBubble = true;
+    RemoteButton::Status remoteStatus;
+};
+
+// The desk camera's bubble and the camera-only takes' camera.
+struct BubbleSettings {
+    std::vector<CaptureDeviceInfo> cameras;
+    std::optional<QString> selectedCameraID;
+    bool cameraEnabled = false;
+    BubbleShape bubbleShape = BubbleShape::circle;
+    double bubbleTilt = 0;
+    double bubbleSize = 260;
+    bool mirrorCamera = true;
+    CameraQuality cameraQuality = CameraQuality::best;
+    std::optional<QString> cameraOnlyPreviewCameraID;
+};
+
+// The tethered phone's screen panel.
+struct PhoneSettings {
+    std::vector<CaptureDeviceInfo> phones;
+    std::optional<QString> selectedPhoneID;
+    bool phoneEnabled = false;
+    bool phoneWaiting = false;
+    bool phoneShowsFrame = true;
+    double phoneHeight = 460;
+};
+
+// The short mode's crop and guides.
+struct ShortSettings {
+    // The normalized centre of the 9:16 crop of a short, each 0...1.
+    struct Position {
+        double x = 0.5;
+        double y = 0.5;
+        friend bool operator==(const Position&, const Position&) = default;
+    };
+    Position shortPosition;
+    bool shortSafeZones = true;
+    bool shortFramingGuide = true;
+    bool shortMirrorFile = false;
+    QSizeF shortFrameSize;
+    std::optional<QString> lastShortURL;
+};
+
+// Which handoff records were already acted on or turned down, by their tokens.
+struct HandoffMarks {
+    std::optional<QString> ignoredNextTake;
+    std::optional<QString> handledNextTake;
+    std::optional<QString> ignoredNextRecording;
+    std::optional<QString> handledNextRecording;
+};

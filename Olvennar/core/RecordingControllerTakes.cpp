@@ -1,0 +1,243 @@
+// The take operations every caller goes through, and what the takes reach in the studio: the published
+// phase, access, the countdown, the take folder, the elapsed ticker and the panels after a take.
+#include "core/RecordingController.h"
+
+#include "platform/system/Diagnostics.h"
+#include "core/ProjectFolder.h"
+#include "framing/CameraBubbleWindow.h"
+#include "framing/CountdownWindow.h"
+#include "platform/system/CancelToken.h"
+#include "finishing/SaveJobHandover.h"
+#include "takes/ScreenStopPlan.h"
+#include "takes/ScreenTake.h"
+#include "takes/TakeServices.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+const QString microphoneRefused = QStringLiteral(
+    "Microphone access is off, so the take would have no voice. Make sure PulseAudio or PipeWire runs for your session, then reopen "
+    "the app. Or switch Microphone off to record without it.");
+const QString cameraRefused = QStringLiteral(
+    "Camera access is off. Add your user to the \"video\" group and log out and in again, then reopen the app. Or switch the camera "
+    "bubble off.");
+
+} // namespace
+
+Take* RecordingController::activeTake() const
+{
+    // The camera-only and voice takes join here as their classes arrive.
+    return captureMode_ == CaptureMode::screen ? screenTake_.get() : nullptr;
+}
+
+QCoro::Task<> RecordingController::start()
+{
+    // A second start while the first still awaits access or its countdown would begin a second take.
+    Take* take = activeTake();
+    if (phase_.isBusy() || startInFlight_ || !take)
+        co_return;
+    QPointer<RecordingController> weak(this);
+    startInFlight_ = true;
+    co_await take->start();
+    if (weak)
+        weak->startInFlight_ = false;
+}
+
+QCoro::Task<> RecordingController::stop()
+{
+    if (!recordingOrPaused(phase_))
+        co_return;
+    const bool byRemote = stopCameFromRemote_;
+    stopCameFromRemote_ = false;
+    if (Take* take = activeTake())
+        co_await take->stop(byRemote);
+}
+
+QCoro::Task<> RecordingController::discard()
+{
+    if (!recordingOrPaused(phase_))
+        co_return;
+    cancelPendingRemoteStop();
+    if (Take* take = activeTake()) {
+        co_await take->discard();
+        co_return;
+    }
+    // A mode without its take has no recorder and no files to clear.
+    stopTicker();
+    setPhase(Phase::finishing());
+    Diagnostics::log(QStringLiteral("discarded take"));
+    reset();
+    settleOverlayWindows();
+}
+
+void RecordingController::togglePause()
+{
+    Take* take = activeTake();
+    if (!take || !take->isRunning())
+        return;
+    if (phase_.kind() == Phase::Kind::paused) {
+        take->resume();
+        setPhase(Phase::recording());
+    } else if (phase_.kind() == Phase::Kind::recording) {
+        take->pause();
+        setPhase(Phase::paused());
+    }
+}
+
+void RecordingController::startTicker()
+{
+    delete ticker_;
+    ticker_ = new QTimer(this);
+    ticker_->setTimerType(Qt::PreciseTimer);
+    ticker_->setInterval(200);
+    connect(ticker_, &QTimer::timeout, this, [this] {
+        if (const Take* take = activeTake())
+            setElapsed(take->elapsedSeconds());
+    });
+    ticker_->start();
+}
+
+void RecordingController::stopTicker()
+{
+    delete ticker_;
+    ticker_ = nullptr;
+}
+
+void RecordingController::enter(TakeStep step)
+{
+    switch (step) {
+    case TakeStep::preparing: setPhase(Phase::preparing()); break;
+    case TakeStep::recording: setPhase(Phase::recording()); break;
+    case TakeStep::paused: setPhase(Phase::paused()); break;
+    case TakeStep::finishing: setPhase(Phase::finishing()); break;
+    case TakeStep::idle: setPhase(Phase::idle()); break;
+    }
+}
+
+void RecordingController::fail(const QString& sentence) { setPhase(Phase::failed(sentence)); }
+
+QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camera)
+{
+    QPointer<RecordingController> weak(this);
+    const auto refuse = [this](const QString& sentence, const QString& device) {
+        refreshPermissions();
+        setPhase(Phase::failed(sentence));
+        Diagnostics::log(QStringLiteral("start aborted: ") + device + QStringLiteral(" permission denied"));
+    };
+    if (microphone) {
+        const bool granted = co_await Permissions::requestMicrophone(platform_.access);
+        if (!weak)
+            co_return false;
+        if (!granted) {
+            refuse(microphoneRefused, QStringLiteral("microphone"));
+            co_return false;
+        }
+    }
+    if (camera) {
+        const bool granted = co_await Permissions::requestCamera(platform_.access);
+        if (!weak)
+            co_return false;
+        if (!granted) {
+            refuse(cameraRefused, QStringLiteral("camera"));
+            co_return false;
+        }
+    }
+    refreshPermissions();
+    co_return true;
+}
+
+QCoro::Task<bool> RecordingController::countDown(QRect frame)
+{
+    if (panels_.countdownSeconds <= 0)
+        co_return true;
+    QPointer<RecordingController> weak(this);
+    setPhase(Phase::countingDown());
+    auto* token = new CancelToken(this);
+    countdownToken_ = token;
+    const bool completed = co_await countdown_->run(frame, panels_.countdownSeconds, token);
+    if (!weak)
+        co_return false;
+    countdownToken_ = nullptr;
+    token->deleteLater();
+    // Something else changed the phase while the numbers ran: that change stands, no take begins.
+    if (!completed || phase_.kind() != Phase::Kind::countingDown) {
+        Diagnostics::log(QStringLiteral("start abandoned: the countdown was interrupted"));
+        co_return false;
+    }
+    co_return true;
+}
+
+std::variant<TakeFolder, ErrorInfo> RecordingController::openTakeFolder()
+{
+    if (destination_.destinationFolder && QFileInfo::exists(*destination_.destinationFolder))
+        return TakeFolder{*destination_.destinationFolder, ProjectFolder::nextTakeSuffix(*destination_.destinationFolder), false};
+    const ProjectFolder::Creation created = ProjectFolder::createNextProject(platform_.settings, destination_.channel);
+    if (!created.ok())
+        return *created.error;
+    return TakeFolder{created.path, QString(), true};
+}
+
+ScreenTakeSettings RecordingController::screenTakeSettings() const
+{
+    ScreenTakeSettings settings;
+    const auto screen = selectedScreen();
+    const bool displayListed = screen_.selectedDisplayID
+        && std::any_of(screen_.displays.begin(), screen_.displays.end(),
+            [this](const DisplayInfo& display) { return display.displayID == *screen_.selectedDisplayID; });
+    if (displayListed && screen && screen->display.id == *screen_.selectedDisplayID)
+        settings.display = screen->display;
+    for (const ScreenDisplay& display : screenDisplays_)
+        settings.rootHeight = std::max(settings.rootHeight, display.frame.y() + display.frame.height());
+    settings.captureMicrophone = screen_.captureMicrophone;
+    settings.captureSystemAudio = screen_.captureSystemAudio;
+    settings.microphoneID = screen_.selectedMicrophoneID;
+    settings.targetHeight = ScreenQualities::heightCap(screen_.quality);
+    settings.cameraEnabled = bubble_.cameraEnabled;
+    settings.phoneEnabled = phone_.phoneEnabled;
+    return settings;
+}
+
+OverlayPanels RecordingController::measurePanels(QSizeF renderSize) const
+{
+    OverlayPanels panels;
+    panels.bubbleShape = bubble_.bubbleShape;
+    panels.bubbleTilt = bubble_.bubbleTilt;
+    panels.phoneShowsFrame = phone_.phoneShowsFrame;
+    const auto screen = selectedScreen();
+    if (!screen)
+        return panels;
+    const double screenHeight = screen->display.frame.height();
+    const double scale = screenHeight > 0 ? renderSize.height() / screenHeight : 1;
+    if (bubbleWindow_) {
+        panels.bubbleRect = bubbleWindow_->rectInRenderSpace(screen->display.frame, renderSize);
+        panels.bubbleCornerRadius = scale * (bubble_.bubbleShape == BubbleShape::square ? 0.22 : 0.5) * bubble_.bubbleSize;
+    }
+    if (phoneWindow_) {
+        panels.phoneRect = phoneWindow_->rectInRenderSpace(screen->display.frame, renderSize);
+        panels.phoneCornerRadius = scale * 22;
+    }
+    return panels;
+}
+
+void RecordingController::handOver(const SaveJobHandover& job)
+{
+    finishQueue_->listSaveJob(job.id, job.title);
+    if (platform_.takes)
+        platform_.takes->queueSaveJob(job);
+}
+
+void RecordingController::settleOverlayWindows()
+{
+    if (!phone_.phoneEnabled)
+        phoneWindow_.reset();
+    if (!bubble_.cameraEnabled)
+        bubbleWindow_.reset();
+    reconcilePhone();
+    reconcileCamera();
+}
+
+QJsonObject RecordingController::harnessLook() const { return ScreenStopPlan::lookObject(look_, screenTake_->takeDrawsOwnCursor()); }

@@ -1,0 +1,186 @@
+#include "takes/ScreenStopPlan.h"
+
+#include "capture/ClickTracker.h"
+#include "takedata/FocusPath.h"
+#include "platform/system/Diagnostics.h"
+#include "plans/LayoutSignals.h"
+#include "finishing/TakeDescription.h"
+#include "plans/ZoomActivity.h"
+#include "platform/system/AtomicFile.h"
+
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QStringList>
+#include <QUuid>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+QString yesNo(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+
+// Replaced whole or not at all; a failed write is logged and the stop goes on.
+void writeSidecar(const QString& path, const std::optional<QByteArray>& bytes, const QString& purpose)
+{
+    const auto error = bytes ? AtomicFile::write(path, *bytes, purpose) : std::optional<QString>(QStringLiteral("a value could not be encoded"));
+    if (error)
+        Diagnostics::log(QStringLiteral("stop: could not write ") + QFileInfo(path).fileName() + QStringLiteral(": ") + *error);
+}
+
+std::vector<double> keysOf(const PointerLog& log) { return log.keys.value_or(std::vector<double>{}); }
+
+} // namespace
+
+ZoomTimeline ScreenStopPlan::zoom(const StoppedScreenTake& take, const TakeLook& look)
+{
+    const ZoomActivity activity{take.clicks, keysOf(take.log), PointerPath::fromSamples(take.log.samples), take.log.marks()};
+    return ZoomTimeline::build(look.zoomMode, activity, look.zoomAmount);
+}
+
+Mixdown::Request ScreenStopPlan::mixdownRequest(const StoppedScreenTake& take, const TakeLook& look, const ZoomTimeline& zoom)
+{
+    Mixdown::Request request;
+    request.rawURL = take.rawURL;
+    request.cameraURL = take.cameraURL;
+    request.phoneURL = take.phoneURL;
+    request.bubbleRect = take.panels.bubbleRect;
+    request.bubbleCornerRadius = take.panels.bubbleCornerRadius;
+    request.bubbleShape = take.panels.bubbleShape;
+    request.bubbleTilt = take.panels.bubbleTilt;
+    request.phoneRect = take.panels.phoneRect;
+    request.phoneCornerRadius = take.panels.phoneCornerRadius;
+    request.phoneShowsFrame = take.panels.phoneShowsFrame;
+    request.cameraSegments = take.cameraSegments;
+    request.phoneSegments = take.phoneSegments;
+    request.clicks = take.clicks;
+    request.showClickHighlight = look.clickHighlight;
+    request.frameRate = 60;
+    request.layout = look.screenLayout;
+    request.faceLayout = look.faceLayout;
+    request.cameraGrade = look.cameraGrade;
+    request.background = look.studioBackground;
+    request.zoom = zoom;
+    request.layoutTimeline = LayoutTimeline::fixed();
+    if (look.frameFocusedWindow && take.log.windows) {
+        const FocusPath path(*take.log.windows);
+        // A path that only ever shows the whole screen frames nothing.
+        const bool framesSomething = std::any_of(path.keys.begin(), path.keys.end(), [](const FocusPath::Key& key) { return key.rect != QRectF(0, 0, 1, 1); });
+        if (framesSomething)
+            request.focus = path;
+    }
+    if (look.screenLayout == ScreenLayout::studio)
+        request.outputSize = look.export4K && take.renderSize.width() >= 2560 ? QSizeF(3840, 2160) : QSizeF(1920, 1080);
+    if (take.takeDrawsOwnCursor) {
+        std::optional<PointerPath> path = PointerPath::fromSamples(take.log.samples);
+        if (!path)
+            path = PointerPath::fromClicks(take.clicks);
+        if (path) {
+            path->shapeKeys = take.log.shapeKeys();
+            request.pointer = path;
+        }
+    }
+    return request;
+}
+
+bool ScreenStopPlan::movesLayout(const TakeLook& look, bool hasCamera)
+{
+    return look.layoutMode == LayoutMode::dynamic && look.screenLayout == ScreenLayout::studio
+        && look.studioBackground != StudioBackground::darkRoom && hasCamera;
+}
+
+LayoutTimeline ScreenStopPlan::layoutTimeline(double duration, const StoppedScreenTake& take, const ZoomTimeline& zoom, const LayoutSignals& signals)
+{
+    return LayoutTimeline::build(duration, take.clicks, keysOf(take.log), PointerPath::fromSamples(take.log.samples), zoom, signals, take.cameraSegments);
+}
+
+void ScreenStopPlan::writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take)
+{
+    if (!take.clicks.empty())
+        writeSidecar(folder.file(QStringLiteral("clicks"), QStringLiteral(".json")), ClickTracker::encoded(take.clicks), QStringLiteral("clicks"));
+    writeSidecar(folder.file(QStringLiteral("cursor"), QStringLiteral(".json")), take.log.encoded(), QStringLiteral("cursor"));
+}
+
+void ScreenStopPlan::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path)
+{
+    TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode));
+}
+
+void ScreenStopPlan::writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration)
+{
+    writeSidecar(path, QJsonDocument(timeline.sidecar(mode, duration)).toJson(QJsonDocument::Indented), QStringLiteral("layout"));
+}
+
+QJsonObject ScreenStopPlan::lookObject(const TakeLook& look, bool takeDrawsOwnCursor)
+{
+    TakeDescription::Look described;
+    described.layout = look.screenLayout;
+    described.face = look.faceLayout;
+    described.background = look.studioBackground;
+    described.grade = look.cameraGrade;
+    described.zoomMode = look.zoomMode;
+    described.zoom = look.zoomAmount;
+    described.fourK = look.export4K;
+    described.ownCursor = takeDrawsOwnCursor;
+    described.clickHighlight = look.clickHighlight;
+    described.focusWindow = look.frameFocusedWindow;
+    described.layoutMode = look.layoutMode;
+    return TakeDescription::lookObject(described);
+}
+
+QString ScreenStopPlan::describe(const std::vector<ClipSegment>& segments)
+{
+    if (segments.empty())
+        return QStringLiteral("none");
+    QStringList parts;
+    for (const ClipSegment& segment : segments) {
+        // The C library's rounding (QString::asprintf rounds its own way).
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1f-%.1f", segment.start, segment.end);
+        parts << QString::fromLatin1(text);
+    }
+    return parts.join(QLatin1Char(','));
+}
+
+QString ScreenStopPlan::title(const QString& folderName, const QString& suffix)
+{
+    bool numbered = false;
+    const int number = suffix.isEmpty() ? 1 : suffix.mid(1).toInt(&numbered);
+    const int takeNumber = suffix.isEmpty() || numbered ? number : 1;
+    return folderName + QStringLiteral(" · take ") + QString::number(takeNumber);
+}
+
+QString ScreenStopPlan::summary(const QString& folderName, const StoppedScreenTake& take, const TakeLook& look, const Mixdown::Request& request)
+{
+    const int moves = std::max(0, static_cast<int>(request.layoutTimeline.stops.size()) - 1);
+    return QStringLiteral("finished ") + folderName + QStringLiteral(" — camera:") + yesNo(take.cameraURL.has_value()) + QLatin1Char(' ')
+        + QStringLiteral("phone:") + yesNo(take.phoneURL.has_value()) + QStringLiteral(" phoneSegments:") + describe(take.phoneSegments)
+        + QLatin1Char(' ') + QStringLiteral("clicks:") + QString::number(take.clicks.size()) + QStringLiteral(" pointer:")
+        + QString::number(take.log.samples.size()) + QLatin1Char(' ') + QStringLiteral("layout:") + StudioLook::rawText(look.screenLayout)
+        + QLatin1Char('/') + StudioLook::rawText(look.faceLayout) + QLatin1Char('/') + StudioLook::rawText(look.studioBackground)
+        + QLatin1Char(' ') + QStringLiteral("ownCursor:") + yesNo(take.takeDrawsOwnCursor) + QStringLiteral(" zoom:")
+        + ZoomModes::rawText(look.zoomMode) + QLatin1Char('=') + QString::number(request.zoom.segments.size()) + QLatin1Char(' ')
+        + QStringLiteral("layoutMode:") + LayoutModes::rawText(look.layoutMode) + QLatin1Char('=') + QString::number(moves)
+        + QStringLiteral(" moves ") + QStringLiteral("keys:") + QString::number(keysOf(take.log).size()) + QStringLiteral(" marks:")
+        + QString::number(take.log.marks().size());
+}
+
+SaveJobHandover ScreenStopPlan::saveJob(const TakeFolder& folder, const StoppedScreenTake& take, const TakeLook& look,
+    Mixdown::Request request, double duration, bool byRemote)
+{
+    const QString folderName = QFileInfo(folder.path).fileName();
+    SaveJobHandover job;
+    job.id = QUuid::createUuid();
+    job.title = title(folderName, folder.suffix);
+    job.faceURL = take.cameraURL ? std::optional<QString>(folder.file(QStringLiteral("face"), QStringLiteral(".mov"))) : std::nullopt;
+    job.takeJSON = folder.file(QStringLiteral("take"), QStringLiteral(".json"));
+    job.previewURL = folder.file(QStringLiteral("final"), QStringLiteral(".mov"));
+    job.duration = duration;
+    job.cameraSegments = take.cameraSegments;
+    job.look = lookObject(look, take.takeDrawsOwnCursor);
+    job.stopSidecar = folder.file(QStringLiteral("stop"), QStringLiteral(".json"));
+    job.byRemote = byRemote;
+    job.summary = summary(folderName, take, look, request);
+    job.request = std::move(request);
+    return job;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "takedata/Click.h"
+#include "capture/PointerLog.h"
+#include "takedata/ClipSegment.h"
+#include "plans/LayoutTimeline.h"
+#include "plans/MixdownRequest.h"
+#include "plans/ZoomTimeline.h"
+#include "takedata/BubbleShape.h"
+#include "finishing/SaveJobHandover.h"
+#include "takes/TakeFolder.h"
+#include "takes/TakeLook.h"
+
+#include <QJsonObject>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+struct LayoutSignals;
+
+// The floating panels as they stood during the take, in render space (origin bottom-left); empty
+// rectangles for a panel that was not shown.
+struct OverlayPanels {
+    QRectF bubbleRect;
+    double bubbleCornerRadius = 0;
+    BubbleShape bubbleShape = BubbleShape::circle;
+    double bubbleTilt = 0;
+    QRectF phoneRect;
+    double phoneCornerRadius = 0;
+    bool phoneShowsFrame = true;
+};
+
+// What a screen take's stop gathered from its recorders and trackers once they all stopped.
+struct StoppedScreenTake {
+    QString rawURL;
+    std::optional<QString> cameraURL;
+    std::optional<QString> phoneURL;
+    QSizeF renderSize;
+    OverlayPanels panels;
+    std::vector<ClipSegment> cameraSegments;
+    std::vector<ClipSegment> phoneSegments;
+    std::vector<Click> clicks;
+    PointerLog log;
+    // The ownCursor setting as it was when the take started.
+    bool takeDrawsOwnCursor = false;
+};
+
+// The plans, sidecars and hand-over a screen take's stop makes from what it gathered and the look then.
+namespace ScreenStopPlan {
+
+ZoomTimeline zoom(const StoppedScreenTake& take, const TakeLook& look);
+// The finished movie's request with the fixed layout; the moving one is added once the movie is measured.
+Mixdown::Request mixdownRequest(const StoppedScreenTake& take, const TakeLook& look, const ZoomTimeline& zoom);
+// The layout moves only in the dynamic studio look over a background that is not the dark room, with a camera.
+bool movesLayout(const TakeLook& look, bool hasCamera);
+LayoutTimeline layoutTimeline(double duration, const StoppedScreenTake& take, const ZoomTimeline& zoom, const LayoutSignals& signals);
+
+// clicks.json (when there were clicks) and cursor.json; a failed write is logged and the stop goes on.
+void writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take);
+// {"mode", "zooms": [{start, fullFrom, fullTo, end, scale, x, y, reason}]} pretty-printed with sorted keys
+// through a hidden sibling; a failure is logged.
+void saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path);
+void writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration);
+
+// The take description's "look" object, in its own lower-case words.
+QJsonObject lookObject(const TakeLook& look, bool takeDrawsOwnCursor);
+// "none", else "start-end" per span with one decimal, joined by ",".
+QString describe(const std::vector<ClipSegment>& segments);
+// "<folder> · take N": a folder's first take is 1, "-2" is 2, a suffix that is no number counts as 1.
+QString title(const QString& folderName, const QString& suffix);
+// The log line of a finished take: what it had and how it will be finished.
+QString summary(const QString& folderName, const StoppedScreenTake& take, const TakeLook& look, const Mixdown::Request& request);
+// The save job of the stopped take, with its files named in the take's folder.
+SaveJobHandover saveJob(const TakeFolder& folder, const StoppedScreenTake& take, const TakeLook& look, Mixdown::Request request,
+    double duration, bool byRemote);
+
+} // namespace ScreenStopPlan

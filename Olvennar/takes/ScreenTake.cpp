@@ -1,0 +1,210 @@
+// The screen take's start, pause, discard and failure reaction; its stop is in ScreenTakeStop.cpp.
+#include "takes/ScreenTake.h"
+
+#include "capture/ClickTracker.h"
+#include "capture/PointerTracker.h"
+#include "capture/ScreenRecorder.h"
+#include "platform/system/Diagnostics.h"
+#include "takedata/RecordingClock.h"
+#include "platform/system/MainThread.h"
+#include "takes/OverlayRecorder.h"
+#include "takes/ScreenTakeHost.h"
+#include "takes/TakeFiles.h"
+#include "takes/TakeGeometry.h"
+#include "takes/TakeServices.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+#include <qcorofuture.h>
+
+ScreenTake::ScreenTake(ScreenTakeHost& host, TakeServices* services)
+    : host_(host)
+    , services_(services)
+    , clock_(std::make_shared<RecordingClock>())
+{
+    if (services_) {
+        clickTracker_ = std::make_unique<ClickTracker>(services_->input(), services_->pointer());
+        pointerTracker_ = std::make_unique<PointerTracker>(services_->input(), services_->pointer(), services_->frontWindow());
+    }
+}
+
+ScreenTake::~ScreenTake() = default;
+
+QCoro::Task<> ScreenTake::start()
+{
+    QPointer<ScreenTake> weak(this);
+    const ScreenTakeSettings settings = host_.screenTakeSettings();
+    if (!settings.display || !services_) {
+        host_.fail(QStringLiteral("Pick a display first."));
+        co_return;
+    }
+    host_.setLastFinalURL(std::nullopt);
+    const bool granted = co_await host_.requestAccess(settings.captureMicrophone, settings.cameraEnabled);
+    if (!weak || !granted)
+        co_return;
+    const bool counted = co_await host_.countDown(settings.display->frame);
+    if (!weak || !counted)
+        co_return;
+    host_.enter(TakeStep::preparing);
+
+    auto opened = host_.openTakeFolder();
+    if (const ErrorInfo* error = std::get_if<ErrorInfo>(&opened)) {
+        Diagnostics::log(*error, QStringLiteral("start"));
+        host_.fail(error->description);
+        co_return;
+    }
+    folder_ = std::get<TakeFolder>(std::move(opened));
+    Diagnostics::log(QStringLiteral("start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" take '") + folder_->suffix + QLatin1Char('\''));
+    co_await startRecording(settings);
+}
+
+QCoro::Task<> ScreenTake::startRecording(const ScreenTakeSettings& settings)
+{
+    const TakeLook& look = host_.look();
+    clock_ = std::make_shared<RecordingClock>();
+    screenRecorder_ = services_->makeScreenRecorder(*clock_);
+    screenRecorder_->onFailure = [this](const ErrorInfo& error) {
+        runOnMainThread(this, [error](ScreenTake* take) { take->failDuringTake(error); });
+    };
+    ScreenRecorder::Options options;
+    options.display = *settings.display;
+    options.captureMicrophone = settings.captureMicrophone;
+    options.captureSystemAudio = settings.captureSystemAudio;
+    options.microphoneDeviceID = settings.microphoneID;
+    options.targetHeight = settings.targetHeight;
+    options.frameRate = 60;
+    // The system cursor is filmed only when the finished video does not draw its own.
+    options.showsCursor = !look.ownCursor;
+    takeDrawsOwnCursor_ = look.ownCursor;
+    if (const auto error = screenRecorder_->start(options, folder_->file(QStringLiteral("raw"), QStringLiteral(".mov")))) {
+        Diagnostics::log(error->info(), QStringLiteral("start"));
+        abandon(error->errorDescription());
+        co_return;
+    }
+
+    if (OverlayRecorder& camera = services_->cameraRecorder(); settings.cameraEnabled) {
+        camera.setPreferTallFormat(look.screenLayout == ScreenLayout::studio);
+        camera.refreshFormat();
+        host_.applyBubbleLayout(false);
+        camera.startRecording(folder_->file(QStringLiteral("camera"), QStringLiteral(".mov")), clock_);
+    }
+    if (settings.phoneEnabled)
+        services_->phoneRecorder().startRecording(folder_->file(QStringLiteral("iphone"), QStringLiteral(".mov")), clock_);
+
+    const QRectF capture = TakeGeometry::captureRect(settings.display->frame, settings.rootHeight);
+    clickTracker_->clearRecorded();
+    host_.setZoomMarkCount(0);
+    if (look.zoomMode != ZoomMode::off || look.clickHighlight || look.ownCursor)
+        clickTracker_->start(clock_, capture);
+    else
+        clickTracker_->stop();
+    pointerTracker_->reset();
+    pointerTracker_->start(clock_, capture);
+
+    host_.enter(TakeStep::recording);
+    host_.startTicker();
+}
+
+void ScreenTake::abandon(const QString& sentence)
+{
+    host_.fail(sentence);
+    screenRecorder_.reset();
+    discardEmptyFolder();
+}
+
+void ScreenTake::discardEmptyFolder()
+{
+    if (!folder_)
+        return;
+    if (folder_->created && TakeFiles::removeFolderIfOnlyLeftovers(folder_->path, folder_->suffix))
+        Diagnostics::log(QStringLiteral("discarded empty folder ") + QFileInfo(folder_->path).fileName());
+    folder_.reset();
+    host_.refreshDestinationName();
+}
+
+// Every recorder and tracker keeps running; the shared clock cuts the paused span from all of them.
+void ScreenTake::pause() { clock_->pause(); }
+void ScreenTake::resume() { clock_->resume(); }
+double ScreenTake::elapsedSeconds() const { return clock_->elapsedSeconds(); }
+
+void ScreenTake::stopTrackers()
+{
+    host_.stopTicker();
+    if (clickTracker_)
+        clickTracker_->stop();
+    if (pointerTracker_)
+        pointerTracker_->stop();
+}
+
+QCoro::Task<bool> ScreenTake::stopRecorders()
+{
+    QPointer<ScreenTake> weak(this);
+    if (std::unique_ptr<ScreenRecorder> recorder = std::move(screenRecorder_)) {
+        QFuture<ScreenRecorder::StopResult> stopping = recorder->stop();
+        co_await stopping;
+        if (!weak)
+            co_return false;
+    }
+    if (!services_)
+        co_return true;
+    QCoro::Task<std::optional<QString>> cameraStop = services_->cameraRecorder().stopRecording();
+    co_await std::move(cameraStop);
+    if (!weak)
+        co_return false;
+    QCoro::Task<std::optional<QString>> phoneStop = services_->phoneRecorder().stopRecording();
+    co_await std::move(phoneStop);
+    co_return static_cast<bool>(weak);
+}
+
+QCoro::Task<> ScreenTake::discard()
+{
+    QPointer<ScreenTake> weak(this);
+    stopTrackers();
+    const std::optional<TakeFolder> folder = folder_;
+    host_.enter(TakeStep::finishing);
+    QCoro::Task<bool> stopping = stopRecorders();
+    if (!co_await std::move(stopping))
+        co_return;
+    if (folder) {
+        TakeFiles::deleteTakeFiles(folder->path, folder->suffix);
+        if (folder->created)
+            TakeFiles::removeFolderIfOnlyLeftovers(folder->path, folder->suffix);
+    }
+    Diagnostics::log(folder ? QStringLiteral("discarded take in ") + QFileInfo(folder->path).fileName() : QStringLiteral("discarded take"));
+    folder_.reset();
+    host_.reset();
+    host_.settleOverlayWindows();
+}
+
+QCoro::Task<> ScreenTake::failDuringTake(ErrorInfo error)
+{
+    // A stop already under way reports the failure itself; after the take there is nothing to wind down.
+    if (windingDown_ || !screenRecorder_ || !host_.rolling())
+        co_return;
+    windingDown_ = true;
+    if (error.domain == QStringLiteral("ScreenRecorder.RecorderError") && error.code == static_cast<int>(ScreenRecorder::RecorderError::Kind::diskFull)) {
+        // What reached the disk is a take: it is saved and finished like one, and the notice says what it holds.
+        QPointer<ScreenTake> weak(this);
+        QCoro::Task<> saving = stopScreen(false, true);
+        co_await std::move(saving);
+        if (!weak)
+            co_return;
+        windingDown_ = false;
+        host_.fail(error.description);
+        co_return;
+    }
+    stopTrackers();
+    host_.enter(TakeStep::finishing);
+    const QString folder = folder_ ? folder_->path : QString();
+    // Everything the recorders hold is finished into their files, which all stay.
+    QCoro::Task<bool> stopping = stopRecorders();
+    if (!co_await std::move(stopping))
+        co_return;
+    Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder).fileName());
+    // A take that failed before its first frame left nothing worth a folder.
+    discardEmptyFolder();
+    host_.settleOverlayWindows();
+    windingDown_ = false;
+    host_.fail(error.description);
+}

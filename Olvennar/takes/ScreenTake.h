@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/system/ErrorInfo.h"
+#include "takes/Take.h"
+
+#include <memory>
+#include <optional>
+
+class ClickTracker;
+class PointerTracker;
+class RecordingClock;
+class ScreenRecorder;
+class ScreenTakeHost;
+class TakeServices;
+struct ScreenTakeSettings;
+struct StoppedScreenTake;
+
+// A take of one display with its microphone and system sound, the desk camera and phone panels filmed
+// beside it, and the clicks and pointer that plan its zooms and layout. One object serves every screen
+// take of the studio; its trackers outlive a take so the hot keys can mark zooms.
+//
+// Main thread only. The recorder's failure report arrives on its writer queue and hops here.
+class ScreenTake final : public Take {
+    Q_OBJECT
+
+public:
+    // Without services no take can start.
+    ScreenTake(ScreenTakeHost& host, TakeServices* services);
+    ~ScreenTake() override;
+
+    QCoro::Task<> start() override;
+    QCoro::Task<> stop(bool byRemote) override;
+    QCoro::Task<> discard() override;
+    void pause() override;
+    void resume() override;
+    bool isRunning() const override { return hasScreenRecorder(); }
+    bool hasScreenRecorder() const { return screenRecorder_ != nullptr; }
+    double elapsedSeconds() const override;
+    const std::optional<TakeFolder>& folder() const override { return folder_; }
+    std::optional<QString> projectFolder() const { return folder_ ? std::optional<QString>(folder_->path) : std::nullopt; }
+    QString takeSuffix() const { return folder_ ? folder_->suffix : QString(); }
+    bool createdProjectFolder() const { return folder_ && folder_->created; }
+
+    // A recorder failed mid-take: everything stops, every file stays, and the failure is shown.
+    QCoro::Task<> failDuringTake(ErrorInfo error);
+    // The ownCursor setting as it was when the current (or last) take started.
+    bool takeDrawsOwnCursor() const { return takeDrawsOwnCursor_; }
+    ClickTracker* clickTracker() const { return clickTracker_.get(); }
+    PointerTracker* pointerTracker() const { return pointerTracker_.get(); }
+
+private:
+    QCoro::Task<> startRecording(const ScreenTakeSettings& settings);
+    // `keepsFailedMovie`: a movie the recorder kept after its writer failed is saved like any take.
+    QCoro::Task<> stopScreen(bool byRemote, bool keepsFailedMovie);
+    // Stops the screen recorder (when one runs), then the desk camera and the phone recorder, letting each
+    // finish its file. False when the take went away meanwhile.
+    QCoro::Task<bool> stopRecorders();
+    // Closes the panels' movies after a good screen movie; false when the take went away meanwhile.
+    QCoro::Task<bool> stopOverlays(StoppedScreenTake& stopped);
+    QCoro::Task<> finishStop(StoppedScreenTake stopped, TakeFolder folder, bool byRemote);
+    void stopTrackers();
+    // Ends a take whose start or stop failed: the failure shows and a folder the take made goes when empty.
+    void abandon(const QString& sentence);
+    // Forgets the take's folder, removing it when the take made it and left nothing in it.
+    void discardEmptyFolder();
+
+    ScreenTakeHost& host_;
+    TakeServices* services_;
+    std::unique_ptr<ClickTracker> clickTracker_;
+    std::unique_ptr<PointerTracker> pointerTracker_;
+    std::shared_ptr<RecordingClock> clock_;
+    std::unique_ptr<ScreenRecorder> screenRecorder_;
+    std::optional<TakeFolder> folder_;
+    bool takeDrawsOwnCursor_ = false;
+    // The take that failed mid-way is being wound down.
+    bool windingDown_ = false;
+};

@@ -1,0 +1,132 @@
+// The screen take's stop: halt the inputs, measure the panels, close the movies one after another, write
+// the sidecars, plan the zooms and layout, and hand the take to the save job.
+#include "takes/ScreenTake.h"
+
+#include "capture/ClickTracker.h"
+#include "capture/PointerTracker.h"
+#include "capture/ScreenRecorder.h"
+#include "platform/system/Diagnostics.h"
+#include "plans/LayoutSignals.h"
+#include "platform/media/MovieAsset.h"
+#include "takes/OverlayRecorder.h"
+#include "finishing/SaveJobHandover.h"
+#include "takes/ScreenStopPlan.h"
+#include "takes/ScreenTakeHost.h"
+#include "takes/TakeServices.h"
+
+#include <QFileInfo>
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <qcorofuture.h>
+
+namespace {
+
+double movieSeconds(const QString& path)
+{
+    const auto asset = MovieAsset::open(path);
+    if (const auto* movie = std::get_if<MovieAsset>(&asset))
+        return movie->duration().seconds();
+    return 0;
+}
+
+} // namespace
+
+QCoro::Task<> ScreenTake::stop(bool byRemote)
+{
+    return stopScreen(byRemote, false);
+}
+
+QCoro::Task<> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
+{
+    if (!screenRecorder_ || !folder_)
+        co_return;
+    QPointer<ScreenTake> weak(this);
+    stopTrackers();
+    host_.enter(TakeStep::finishing);
+
+    StoppedScreenTake stopped;
+    // Measured before anything stops, while the panels still stand where they stood during the take.
+    stopped.renderSize = QSizeF(screenRecorder_->pixelSize());
+    stopped.panels = host_.measurePanels(stopped.renderSize);
+    QFuture<ScreenRecorder::StopResult> stopping = screenRecorder_->stop();
+    co_await stopping;
+    if (!weak)
+        co_return;
+    const ScreenRecorder::StopResult result = stopping.result();
+    if (result.error && result.url && keepsFailedMovie)
+        Diagnostics::log(result.error->info(), QStringLiteral("stop: saving what was written"));
+    else if (result.error || !result.url) {
+        const auto error = result.error.value_or(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("no movie")));
+        Diagnostics::log(error.info(), QStringLiteral("stop"));
+        // The other movies are closed all the same; every file of the take stays.
+        screenRecorder_.reset();
+        QCoro::Task<bool> closing = stopRecorders();
+        if (!co_await std::move(closing))
+            co_return;
+        abandon(error.errorDescription());
+        host_.settleOverlayWindows();
+        co_return;
+    }
+    stopped.rawURL = *result.url;
+    QCoro::Task<bool> closing = stopOverlays(stopped);
+    if (!co_await std::move(closing))
+        co_return;
+    stopped.clicks = clickTracker_->recorded();
+    stopped.log = pointerTracker_->log(!takeDrawsOwnCursor_);
+    stopped.takeDrawsOwnCursor = takeDrawsOwnCursor_;
+    QCoro::Task<> finishing = finishStop(std::move(stopped), *folder_, byRemote);
+    co_await std::move(finishing);
+}
+
+QCoro::Task<bool> ScreenTake::stopOverlays(StoppedScreenTake& stopped)
+{
+    QPointer<ScreenTake> weak(this);
+    OverlayRecorder& camera = services_->cameraRecorder();
+    OverlayRecorder& phone = services_->phoneRecorder();
+    stopped.cameraURL = co_await camera.stopRecording();
+    if (!weak)
+        co_return false;
+    stopped.phoneURL = co_await phone.stopRecording();
+    if (!weak)
+        co_return false;
+    // A camera that came up a little late still covers the take from its start.
+    stopped.cameraSegments = ClipSegment::coveringLateStart(camera.recordedSegments(), 2.5);
+    stopped.phoneSegments = phone.recordedSegments();
+    co_return true;
+}
+
+QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folder, bool byRemote)
+{
+    QPointer<ScreenTake> weak(this);
+    const TakeLook look = host_.look();
+    ScreenStopPlan::writeInputSidecars(folder, stopped);
+    const ZoomTimeline zoom = ScreenStopPlan::zoom(stopped, look);
+    Mixdown::Request request = ScreenStopPlan::mixdownRequest(stopped, look, zoom);
+    ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")));
+
+    QFuture<double> loadingDuration = QtConcurrent::run(movieSeconds, stopped.rawURL);
+    co_await loadingDuration;
+    if (!weak)
+        co_return;
+    const double duration = loadingDuration.result();
+    if (ScreenStopPlan::movesLayout(look, stopped.cameraURL.has_value())) {
+        QFuture<LayoutSignals> loadingSignals = QtConcurrent::run([rawURL = stopped.rawURL] { return LayoutSignals::load(rawURL); });
+        co_await loadingSignals;
+        if (!weak)
+            co_return;
+        request.layoutTimeline = ScreenStopPlan::layoutTimeline(duration, stopped, zoom, loadingSignals.result());
+        ScreenStopPlan::writeLayoutSidecar(folder.file(QStringLiteral("layout"), QStringLiteral(".json")), request.layoutTimeline, look.layoutMode, duration);
+        Diagnostics::log(request.layoutTimeline.report(duration));
+    }
+    const SaveJobHandover job = ScreenStopPlan::saveJob(folder, stopped, look, std::move(request), duration, byRemote);
+
+    screenRecorder_.reset();
+    if (folder.created)
+        host_.setDestinationFolder(folder.path);
+    folder_.reset();
+    host_.refreshDestinationName();
+    host_.settleOverlayWindows();
+    host_.enter(TakeStep::idle);
+    host_.handOver(job);
+}

@@ -1,0 +1,56 @@
+#include "takes/TakeFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+const QStringList movieWords{QStringLiteral("raw"), QStringLiteral("camera"), QStringLiteral("iphone"), QStringLiteral("final"),
+    QStringLiteral("face"), QStringLiteral("preview"), QStringLiteral("short")};
+const QStringList sidecarWords{QStringLiteral("clicks"), QStringLiteral("cursor"), QStringLiteral("take"), QStringLiteral("crop")};
+
+// Every file name a take with this suffix may leave: its movies and all of its sidecars.
+QStringList takeFileNames(const QString& suffix)
+{
+    QStringList names;
+    for (const QString& word : movieWords)
+        names << word + suffix + QStringLiteral(".mov");
+    for (const QString& word : sidecarWords + QStringList{QStringLiteral("zoom"), QStringLiteral("layout"), QStringLiteral("stop")})
+        names << word + suffix + QStringLiteral(".json");
+    return names;
+}
+
+} // namespace
+
+void TakeFiles::deleteTakeFiles(const QString& folder, const QString& suffix)
+{
+    const QDir dir(folder);
+    for (const QString& word : movieWords)
+        QFile::remove(dir.filePath(word + suffix + QStringLiteral(".mov")));
+    for (const QString& word : sidecarWords)
+        QFile::remove(dir.filePath(word + suffix + QStringLiteral(".json")));
+}
+
+bool TakeFiles::removeFolderIfOnlyLeftovers(const QString& folder, const QString& suffix)
+{
+    QDir dir(folder);
+    // Only a listing that worked may send a folder away; an unreadable one is kept.
+    if (!dir.exists() || !QFileInfo(folder).isReadable())
+        return false;
+    const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList ours = takeFileNames(suffix);
+    QStringList leftovers;
+    for (const QFileInfo& entry : entries) {
+        const bool junk = entry.fileName() == QLatin1String(".DS_Store");
+        const bool emptyOfThisTake = entry.isFile() && !entry.isSymLink() && entry.size() == 0 && ours.contains(entry.fileName());
+        if (!junk && !emptyOfThisTake)
+            return false;
+        leftovers << entry.fileName();
+    }
+    for (const QString& name : leftovers)
+        QFile::remove(dir.filePath(name));
+    // Never recursive: a folder that gained anything meanwhile stays.
+    return QDir().rmdir(folder);
+}

@@ -1,0 +1,181 @@
+#include "takes/ScreenStopPlan.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A take of a 4K screen movie with a camera, two clicks and three pointer samples.
+StoppedScreenTake takeWithCamera()
+{
+    StoppedScreenTake take;
+    take.rawURL = QStringLiteral("/v/raw-2.mov");
+    take.cameraURL = QStringLiteral("/v/camera-2.mov");
+    take.renderSize = QSizeF(3840, 2160);
+    take.panels.bubbleRect = QRectF(100, 80, 260, 260);
+    take.panels.bubbleCornerRadius = 130;
+    take.panels.bubbleTilt = 4;
+    take.cameraSegments = {{0, 6.5}};
+    take.phoneSegments = {{0.04, 2.46}, {3, 4}};
+    take.clicks = {Click{1.0, 0.25, 0.75}, Click{2.0, 0.5, 0.5}};
+    take.log.samples = {{0.0, 0.2, 0.2}, {0.5, 0.3, 0.3}, {1.0, 0.4, 0.4}};
+    take.log.keys = std::vector<double>{1.5};
+    return take;
+}
+
+TEST(ScreenStopPlanTest, TheStudioExportSizeFollowsTheLookAndTheScreenWidth)
+{
+    struct Case {
+        ScreenLayout layout;
+        bool export4K;
+        double screenWidth;
+        std::optional<QSizeF> expected;
+    };
+    const Case cases[] = {
+        {ScreenLayout::studio, false, 3840, QSizeF(1920, 1080)},
+        {ScreenLayout::studio, true, 2560, QSizeF(3840, 2160)},
+        {ScreenLayout::studio, true, 2559, QSizeF(1920, 1080)},
+        {ScreenLayout::classic, true, 3840, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        StoppedScreenTake take = takeWithCamera();
+        take.renderSize = QSizeF(c.screenWidth, 1080);
+        TakeLook look;
+        look.screenLayout = c.layout;
+        look.export4K = c.export4K;
+        EXPECT_EQ(ScreenStopPlan::mixdownRequest(take, look, ZoomTimeline::none()).outputSize, c.expected) << c.screenWidth;
+    }
+}
+
+TEST(ScreenStopPlanTest, TheOwnPointerComesFromTheSamplesElseTheClicksAndOnlyWhenTheTakeDrawsIt)
+{
+    StoppedScreenTake take = takeWithCamera();
+    const TakeLook look;
+    take.takeDrawsOwnCursor = false;
+    EXPECT_FALSE(ScreenStopPlan::mixdownRequest(take, look, ZoomTimeline::none()).pointer);
+
+    take.takeDrawsOwnCursor = true;
+    const auto fromSamples = ScreenStopPlan::mixdownRequest(take, look, ZoomTimeline::none()).pointer;
+    ASSERT_TRUE(fromSamples);
+    EXPECT_EQ(fromSamples->xs, PointerPath::fromSamples(take.log.samples)->xs);
+
+    take.log.samples.clear();
+    const auto fromClicks = ScreenStopPlan::mixdownRequest(take, look, ZoomTimeline::none()).pointer;
+    ASSERT_TRUE(fromClicks);
+    EXPECT_EQ(fromClicks->xs, PointerPath::fromClicks(take.clicks)->xs);
+
+    take.clicks.clear();
+    EXPECT_FALSE(ScreenStopPlan::mixdownRequest(take, look, ZoomTimeline::none()).pointer);
+}
+
+TEST(ScreenStopPlanTest, AFocusPathIsKeptOnlyWhenItFramesLessThanTheWholeScreen)
+{
+    struct Case {
+        bool frameFocusedWindow;
+        std::optional<PointerLog::Records> windows;
+        bool expected;
+    };
+    const Case cases[] = {
+        {true, PointerLog::Records{{1.0, 0.1, 0.1, 0.5, 0.5}}, true},
+        {true, PointerLog::Records{{1.0, 0.0, 0.0, 1.0, 1.0}}, false},
+        {true, std::nullopt, false},
+        {false, PointerLog::Records{{1.0, 0.1, 0.1, 0.5, 0.5}}, false},
+    };
+    for (const Case& c : cases) {
+        StoppedScreenTake take = takeWithCamera();
+        take.log.windows = c.windows;
+        TakeLook look;
+        look.frameFocusedWindow = c.frameFocusedWindow;
+        EXPECT_EQ(ScreenStopPlan::mixdownRequest(take, look, ZoomTimeline::none()).focus.has_value(), c.expected);
+    }
+}
+
+TEST(ScreenStopPlanTest, AClassicTakeWithNothingDrawnIsCopiedAsItIs)
+{
+    StoppedScreenTake take;
+    take.rawURL = QStringLiteral("/v/raw.mov");
+    take.clicks = {Click{1.0, 0.5, 0.5}};
+    TakeLook look;
+    look.screenLayout = ScreenLayout::classic;
+    look.zoomMode = ZoomMode::off;
+    EXPECT_TRUE(ScreenStopPlan::mixdownRequest(take, look, ScreenStopPlan::zoom(take, look)).isPassthrough());
+    look.clickHighlight = true;
+    EXPECT_FALSE(ScreenStopPlan::mixdownRequest(take, look, ScreenStopPlan::zoom(take, look)).isPassthrough());
+}
+
+TEST(ScreenStopPlanTest, OnlyADynamicStudioTakeWithACameraOverAMovingBackgroundMovesItsLayout)
+{
+    struct Case {
+        LayoutMode mode;
+        ScreenLayout layout;
+        StudioBackground background;
+        bool hasCamera;
+        bool expected;
+    };
+    const Case cases[] = {
+        {LayoutMode::dynamic, ScreenLayout::studio, StudioBackground::blushMesh, true, true},
+        {LayoutMode::fixed, ScreenLayout::studio, StudioBackground::blushMesh, true, false},
+        {LayoutMode::dynamic, ScreenLayout::classic, StudioBackground::blushMesh, true, false},
+        {LayoutMode::dynamic, ScreenLayout::studio, StudioBackground::darkRoom, true, false},
+        {LayoutMode::dynamic, ScreenLayout::studio, StudioBackground::blushMesh, false, false},
+    };
+    for (const Case& c : cases) {
+        TakeLook look;
+        look.layoutMode = c.mode;
+        look.screenLayout = c.layout;
+        look.studioBackground = c.background;
+        EXPECT_EQ(ScreenStopPlan::movesLayout(look, c.hasCamera), c.expected);
+    }
+}
+
+TEST(ScreenStopPlanTest, TheTitleCountsTakesFromTheSuffix)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "video 4 · take 1"}, {"-2", "video 4 · take 2"}, {"-12", "video 4 · take 12"}, {"-x", "video 4 · take 1"}};
+    for (const auto& [suffix, title] : cases)
+        EXPECT_EQ(ScreenStopPlan::title(QStringLiteral("video 4"), QString::fromUtf8(suffix)), QString::fromUtf8(title));
+}
+
+TEST(ScreenStopPlanTest, TheSaveJobNamesEveryFileWithTheSuffixAndSaysWhatTheTakeHad)
+{
+    const StoppedScreenTake take = takeWithCamera();
+    TakeLook look;
+    look.zoomMode = ZoomMode::off;
+    const TakeFolder folder{QStringLiteral("/v/video 4"), QStringLiteral("-2"), false};
+    const SaveJobHandover job = ScreenStopPlan::saveJob(folder, take, look,
+        ScreenStopPlan::mixdownRequest(take, look, ZoomTimeline::none()), 6.5, true);
+    EXPECT_EQ(job.title, QStringLiteral("video 4 · take 2"));
+    EXPECT_EQ(job.faceURL, QStringLiteral("/v/video 4/face-2.mov"));
+    EXPECT_EQ(job.takeJSON, QStringLiteral("/v/video 4/take-2.json"));
+    EXPECT_EQ(job.previewURL, QStringLiteral("/v/video 4/final-2.mov"));
+    EXPECT_EQ(job.stopSidecar, QStringLiteral("/v/video 4/stop-2.json"));
+    EXPECT_TRUE(job.byRemote);
+    EXPECT_EQ(job.request.bubbleRect, take.panels.bubbleRect);
+    EXPECT_EQ(job.request.bubbleTilt, 4);
+    EXPECT_EQ(job.summary,
+        QStringLiteral("finished video 4 — camera:true phone:false phoneSegments:0.0-2.5,3.0-4.0 clicks:2 pointer:3 "
+                       "layout:Studio/Tall left/Blush mesh ownCursor:false zoom:Off=0 layoutMode:Dynamic=0 moves keys:1 marks:0"));
+
+    StoppedScreenTake withoutCamera = take;
+    withoutCamera.cameraURL.reset();
+    EXPECT_FALSE(ScreenStopPlan::saveJob(folder, withoutCamera, look, {}, 6.5, false).faceURL);
+}
+
+class ScreenStopSidecarsTest : public SandboxTest { };
+
+TEST_F(ScreenStopSidecarsTest, ClicksAreWrittenOnlyWhenThereWereAnyAndTheCursorAlways)
+{
+    const TakeFolder folder{path(QStringLiteral("video 1")), QStringLiteral("-3"), true};
+    ASSERT_TRUE(QDir().mkpath(folder.path));
+    StoppedScreenTake take = takeWithCamera();
+    take.clicks.clear();
+    ScreenStopPlan::writeInputSidecars(folder, take);
+    EXPECT_EQ(QDir(folder.path).entryList(QDir::Files), QStringList{QStringLiteral("cursor-3.json")});
+    ScreenStopPlan::writeInputSidecars(folder, takeWithCamera());
+    EXPECT_EQ(QDir(folder.path).entryList(QDir::Files), (QStringList{QStringLiteral("clicks-3.json"), QStringLiteral("cursor-3.json")}));
+}
+
+} // namespace
