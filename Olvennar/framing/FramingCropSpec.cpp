@@ -1,7 +1,7 @@
 #include "framing/FramingCropSpec.h"
 
 #include "framing/ResolvedFramingCrop.h"
-#include "shorts/ShortFraming.h"
+#include "framing/ShortCrop.h"
 
 #include <QHash>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framing/ShortCrop.h"
+
 #include <QColor>
 #include <QRectF>
 #include <QSizeF>
@@ -9,21 +11,9 @@
 
 enum class FramingStatus;
 
-// Where the 9:16 short sits in a frame of the raw recording, and the small facts the short's preview, finish
+// The small facts the short's preview, finish
 // and sidecar share. Pure values and functions.
 namespace ShortFraming {
-
-// Along the crop's free travel: 0 = left/top edge, 1 = right/bottom edge, 0.5 = centred. Clamped where used.
-struct Position {
-    double x = 0.5;
-    double y = 0.5;
-
-    bool operator==(const Position&) const = default;
-};
-
-// The largest even-sided 9:16 rectangle that fits the frame, placed by the position; pixels, top-left origin,
-// whole numbers. A frame below 2x2 gives the zero rectangle.
-QRectF cropRect(const QSizeF& frame, const Position& position);
 
 // One caption line: what part of the camera feed becomes the 1080x1920 short, and at what scale.
 QString describe(const QSizeF& frame);

@@ -65,10 +65,10 @@ QString written(const std::variant<QString, ErrorInfo>& outcome)
 TEST_F(ShortExportTest, FinishingATenSecondTakeWritesItsSidecarAndItsShort)
 {
     const QString rawURL = raw({1920, 1080, 30, 10.0, true, true, true});
-    ShortTake::Settings settings;
-    settings.filePosition = {0.25, 0.5};
-    settings.tailTrim = 1.5;
-    const ShortTake::Outcome outcome = QCoro::waitFor(ShortTake::finish(folder->path(), rawURL, settings));
+    ShortTake::Settings shortSettings;
+    shortSettings.filePosition = {0.25, 0.5};
+    shortSettings.tailTrim = 1.5;
+    const ShortTake::Outcome outcome = QCoro::waitFor(ShortTake::finish(folder->path(), rawURL, shortSettings));
     ASSERT_TRUE(std::holds_alternative<ShortTake::Result>(outcome)) << std::get<ErrorInfo>(outcome).description.toStdString();
     const ShortTake::Result result = std::get<ShortTake::Result>(outcome);
     EXPECT_EQ(result.shortURL, path(QStringLiteral("short.mov")));

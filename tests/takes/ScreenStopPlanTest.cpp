@@ -168,14 +168,14 @@ class ScreenStopSidecarsTest : public SandboxTest { };
 
 TEST_F(ScreenStopSidecarsTest, ClicksAreWrittenOnlyWhenThereWereAnyAndTheCursorAlways)
 {
-    const TakeFolder folder{path(QStringLiteral("video 1")), QStringLiteral("-3"), true};
-    ASSERT_TRUE(QDir().mkpath(folder.path));
+    const TakeFolder takeFolder{path(QStringLiteral("video 1")), QStringLiteral("-3"), true};
+    ASSERT_TRUE(QDir().mkpath(takeFolder.path));
     StoppedScreenTake take = takeWithCamera();
     take.clicks.clear();
-    ScreenStopPlan::writeInputSidecars(folder, take);
-    EXPECT_EQ(QDir(folder.path).entryList(QDir::Files), QStringList{QStringLiteral("cursor-3.json")});
-    ScreenStopPlan::writeInputSidecars(folder, takeWithCamera());
-    EXPECT_EQ(QDir(folder.path).entryList(QDir::Files), (QStringList{QStringLiteral("clicks-3.json"), QStringLiteral("cursor-3.json")}));
+    ScreenStopPlan::writeInputSidecars(takeFolder, take);
+    EXPECT_EQ(QDir(takeFolder.path).entryList(QDir::Files), QStringList{QStringLiteral("cursor-3.json")});
+    ScreenStopPlan::writeInputSidecars(takeFolder, takeWithCamera());
+    EXPECT_EQ(QDir(takeFolder.path).entryList(QDir::Files), (QStringList{QStringLiteral("clicks-3.json"), QStringLiteral("cursor-3.json")}));
 }
 
 } // namespace

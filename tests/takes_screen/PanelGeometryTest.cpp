@@ -97,9 +97,9 @@ protected:
 
 TEST_F(LeftoverFolder, goesOnlyWhenNothingButFinderJunkAndEmptyFilesOfThisTakeRemain)
 {
-    const QString folder = make({QStringLiteral("raw-2.mov"), QStringLiteral("cursor-2.json")}, {QStringLiteral(".DS_Store")});
-    EXPECT_TRUE(TakeFiles::removeFolderIfOnlyLeftovers(folder, QStringLiteral("-2")));
-    EXPECT_FALSE(QDir(folder).exists());
+    const QString takeFolder = make({QStringLiteral("raw-2.mov"), QStringLiteral("cursor-2.json")}, {QStringLiteral(".DS_Store")});
+    EXPECT_TRUE(TakeFiles::removeFolderIfOnlyLeftovers(takeFolder, QStringLiteral("-2")));
+    EXPECT_FALSE(QDir(takeFolder).exists());
 }
 
 TEST_F(LeftoverFolder, staysForAnythingElse)
@@ -107,10 +107,10 @@ TEST_F(LeftoverFolder, staysForAnythingElse)
     for (const auto& [empty, filled] : {std::pair{QStringList{QStringLiteral("raw.mov")}, QStringList{}}, // another take's
              std::pair{QStringList{QStringLiteral("notes.txt")}, QStringList{}},
              std::pair{QStringList{}, QStringList{QStringLiteral("raw-2.mov")}}}) {
-        const QString folder = make(empty, filled);
-        EXPECT_FALSE(TakeFiles::removeFolderIfOnlyLeftovers(folder, QStringLiteral("-2"))) << empty.join(',').toStdString();
-        EXPECT_TRUE(QDir(folder).exists());
-        QDir(folder).removeRecursively();
+        const QString takeFolder = make(empty, filled);
+        EXPECT_FALSE(TakeFiles::removeFolderIfOnlyLeftovers(takeFolder, QStringLiteral("-2"))) << empty.join(',').toStdString();
+        EXPECT_TRUE(QDir(takeFolder).exists());
+        QDir(takeFolder).removeRecursively();
     }
     const QString sub = make({});
     QDir(sub).mkdir(QStringLiteral("Raw"));
@@ -121,12 +121,12 @@ TEST_F(LeftoverFolder, staysForAnythingElse)
 TEST_F(LeftoverFolder, anUnreadableFolderIsKept)
 {
     if (geteuid() == 0)
-        GTEST_SKIP() << "root reads every folder";
-    const QString folder = make({});
-    chmod(folder.toLocal8Bit().constData(), 0300);
-    EXPECT_FALSE(TakeFiles::removeFolderIfOnlyLeftovers(folder, QString()));
-    chmod(folder.toLocal8Bit().constData(), 0700);
-    EXPECT_TRUE(QDir(folder).exists());
+        GTEST_SKIP() << "root reads every takeFolder";
+    const QString takeFolder = make({});
+    chmod(takeFolder.toLocal8Bit().constData(), 0300);
+    EXPECT_FALSE(TakeFiles::removeFolderIfOnlyLeftovers(takeFolder, QString()));
+    chmod(takeFolder.toLocal8Bit().constData(), 0700);
+    EXPECT_TRUE(QDir(takeFolder).exists());
 }
 
 TEST_F(ScreenTakeFlow, aVanishedCameraIsLetGoAndTheSelectionAttachedInstead)
