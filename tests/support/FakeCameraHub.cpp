@@ -48,7 +48,7 @@ MediaTime FakeCameraHub::activeFrameDuration() const
 bool FakeCameraHub::setActiveFormat(size_t index, const MediaTime& frameDuration)
 {
     std::lock_guard control(controlLock_);
-    if (refuseConfiguration.load() || index >= formats_.size())
+    if (index >= formats_.size())
         return false;
     active_ = index;
     frameDuration_ = frameDuration;
@@ -58,8 +58,6 @@ bool FakeCameraHub::setActiveFormat(size_t index, const MediaTime& frameDuration
 
 bool FakeCameraHub::startStreaming()
 {
-    if (refuseStreaming.load())
-        return false;
     ++streamStarts_;
     streaming_ = true;
     return true;

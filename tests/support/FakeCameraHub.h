@@ -35,9 +35,7 @@ public:
     MediaTime activeFrameDuration() const override;
     bool setActiveFormat(size_t index, const MediaTime& frameDuration) override;
 
-    // Test switches.
-    std::atomic<bool> refuseConfiguration{false}; // setActiveFormat fails as a locked device would
-    std::atomic<bool> refuseStreaming{false};
+    // What the hub was asked to do.
     int formatChanges() const { return formatChanges_.load(); }
     int streamStarts() const { return streamStarts_.load(); }
 
