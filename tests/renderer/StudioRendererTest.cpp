@@ -214,8 +214,6 @@ TEST(StudioRendererTest, CursorSpritesKeepTheirTipOnTheHotspot)
     }
     EXPECT_TRUE(StudioRenderer::cursorPath(CursorShape::hand).detail.has_value());
     EXPECT_FALSE(StudioRenderer::cursorPath(CursorShape::arrow).detail.has_value());
-    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
-    EXPECT_EQ(renderer.sprite(CursorShape::other), renderer.sprite(CursorShape::arrow));
 }
 
 TEST(StudioRendererTest, PointerIsDrawnAtItsPositionAndScale)

@@ -93,11 +93,11 @@ bool FakeCameraHub::emitFrame(double captureSeconds)
     return true;
 }
 
-void FakeCameraHub::play(std::vector<Run> runs, bool disconnectAtEnd)
+void FakeCameraHub::play(std::vector<Run> runs)
 {
     waitForScript();
     stopPlayer_ = false;
-    player_ = std::thread([this, runs = std::move(runs), disconnectAtEnd] {
+    player_ = std::thread([this, runs = std::move(runs)] {
         using Clock = std::chrono::steady_clock;
         for (const Run& run : runs) {
             const double period = 1.0 / rate();
@@ -109,8 +109,6 @@ void FakeCameraHub::play(std::vector<Run> runs, bool disconnectAtEnd)
             }
             std::this_thread::sleep_until(start + std::chrono::duration<double>(frames * period + run.stallAfter));
         }
-        if (disconnectAtEnd && !stopPlayer_.load())
-            reportDisconnect();
     });
 }
 
