@@ -8,11 +8,12 @@
 #include "platform/x11/XcbConnection.h"
 #include "support/FakeFrontWindow.h"
 #include "support/ManualClock.h"
-#include "support/PrivateXServer.h"
 #include "support/TestEnvironment.h"
 #include "takedata/RecordingClock.h"
+#include "support/XvfbServer.h"
 
-#include <QThread>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <xcb/xfixes.h>
 
@@ -92,32 +93,51 @@ private:
     std::unique_ptr<XcbConnection> x_;
 };
 
+// An X server of the test's own, so moving the pointer and typing keys neither disturbs nor is disturbed by
+// tests running in parallel on the shared display.
 class X11InputTest : public ::testing::Test {
 protected:
+    static constexpr int screenWidth = 1280;
+    static constexpr int screenHeight = 720;
+
     void SetUp() override
     {
-        if (!server.isRunning())
-            GTEST_SKIP() << server.problem().toStdString();
-        input = XInputEvents::open(server.display());
-        pointer = X11PointerState::open(server.display());
-        windows = EwmhFrontWindow::open(server.display());
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_SKIP() << "xdotool is not installed";
+        server = XvfbServer::start(screenWidth, screenHeight);
+        if (!server)
+            GTEST_SKIP() << "Xvfb did not start";
+        const QByteArray display = server->displayName();
+        input = XInputEvents::open(display.constData());
+        pointer = X11PointerState::open(display.constData());
+        windows = EwmhFrontWindow::open(display.constData());
         ASSERT_TRUE(input && pointer && windows);
-        ASSERT_TRUE(desktop.isOpen());
+        desktop = std::make_unique<Desktop>(display.constData());
+        ASSERT_TRUE(desktop->isOpen());
     }
 
+    bool xdotool(const QStringList& arguments) const
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(server->displayName()));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral("xdotool"), arguments);
+        return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
     // Root position, top-left origin, as xdotool takes it.
     void moveTo(int x, int y)
     {
-        ASSERT_TRUE(server.xdotool({"mousemove", QString::number(x), QString::number(y)}));
+        ASSERT_TRUE(xdotool({"mousemove", QString::number(x), QString::number(y)}));
         ASSERT_TRUE(TestEnvironment::waitUntil([&] {
             const auto at = pointer->location();
-            return at && *at == QPointF(x, server.height() - 1 - y);
+            return at && *at == QPointF(x, screenHeight - 1 - y);
         }));
     }
-    void click(int button) { ASSERT_TRUE(server.xdotool({"click", QString::number(button)})); }
+    void click(int button) { ASSERT_TRUE(xdotool({"click", QString::number(button)})); }
 
-    PrivateXServer server;
-    Desktop desktop{server.display()};
+    std::unique_ptr<XvfbServer> server;
+    std::unique_ptr<Desktop> desktop;
     std::unique_ptr<XInputEvents> input;
     std::unique_ptr<X11PointerState> pointer;
     std::unique_ptr<EwmhFrontWindow> windows;
@@ -153,10 +173,10 @@ TEST_F(X11InputTest, LeftAndRightPressesReachTheMonitorButWheelAndMiddleDoNot)
 TEST_F(X11InputTest, KeyCounterCountsPressesAndNotRepeatsOfAHeldKey)
 {
     const uint32_t start = input->keyDownCount();
-    ASSERT_TRUE(server.xdotool({"key", "a", "b", "Return"}));
+    ASSERT_TRUE(xdotool({"key", "a", "b", "Return"}));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return input->keyDownCount() == start + 3; }));
     // Held well past the auto-repeat delay.
-    ASSERT_TRUE(server.xdotool({"keydown", "x", "sleep", "0.8", "keyup", "x", "key", "y"}));
+    ASSERT_TRUE(xdotool({"keydown", "x", "sleep", "0.8", "keyup", "x", "key", "y"}));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return input->keyDownCount() >= start + 5; }));
     TestEnvironment::waitUntil([] { return false; }, 100);
     EXPECT_EQ(input->keyDownCount(), start + 5);
@@ -203,11 +223,11 @@ TEST_F(X11InputTest, ClickTrackerLogsLeftAndRightClicksInsideTheCaptureAsBottomL
 
 TEST_F(X11InputTest, CursorNamesMapToArrowIBeamAndHandAndThePointerTrackerRecordsOnTheTakeClock)
 {
-    desktop.window(0, 0, 200, 200, desktop.cursor(24, 4, 4, "left_ptr"));
-    desktop.window(200, 0, 200, 200, desktop.cursor(24, 2, 2, "xterm"));
-    desktop.window(400, 0, 200, 200, desktop.cursor(24, 20, 20, "hand2"));
-    desktop.window(600, 0, 200, 200, desktop.cursor(24, 11, 12)); // unnamed: judged by its hot spot
-    desktop.window(800, 0, 200, 200, desktop.cursor(24, 12, 12, "watch"));
+    desktop->window(0, 0, 200, 200, desktop->cursor(24, 4, 4, "left_ptr"));
+    desktop->window(200, 0, 200, 200, desktop->cursor(24, 2, 2, "xterm"));
+    desktop->window(400, 0, 200, 200, desktop->cursor(24, 20, 20, "hand2"));
+    desktop->window(600, 0, 200, 200, desktop->cursor(24, 11, 12)); // unnamed: judged by its hot spot
+    desktop->window(800, 0, 200, 200, desktop->cursor(24, 12, 12, "watch"));
 
     struct Case {
         int x;
@@ -232,12 +252,12 @@ TEST_F(X11InputTest, CursorNamesMapToArrowIBeamAndHandAndThePointerTrackerRecord
     clock->begin(host.now());
     FakeFrontWindow noWindow;
     PointerTracker tracker(*input, *pointer, noWindow);
-    const QRectF screen(0, 0, server.width(), server.height());
+    const QRectF screen(0, 0, screenWidth, screenHeight);
     moveTo(640, 360);
     host.advance(0.5);
     tracker.poll(clock, screen);
     const uint32_t before = input->keyDownCount();
-    ASSERT_TRUE(server.xdotool({"key", "h", "i"}));
+    ASSERT_TRUE(xdotool({"key", "h", "i"}));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return input->keyDownCount() == before + 2; }));
     moveTo(320, 540);
     host.advance(0.75);
@@ -261,41 +281,41 @@ TEST_F(X11InputTest, FrontWindowIsTheActiveWindowOfAnotherProcessFlippedToBottom
     const uint32_t otherPid = static_cast<uint32_t>(getpid()) + 1;
     EXPECT_FALSE(windows->frontWindowBounds()); // no window manager hints at all
 
-    const xcb_window_t editor = desktop.window(200, 100, 400, 300);
-    desktop.setPid(editor, otherPid);
-    desktop.activate(editor);
+    const xcb_window_t editor = desktop->window(200, 100, 400, 300);
+    desktop->setPid(editor, otherPid);
+    desktop->activate(editor);
     EXPECT_EQ(windows->frontWindowBounds(), QRectF(200, 720 - 400, 400, 300));
 
-    desktop.setPid(editor, static_cast<uint32_t>(getpid())); // this application in front
+    desktop->setPid(editor, static_cast<uint32_t>(getpid())); // this application in front
     EXPECT_FALSE(windows->frontWindowBounds());
 
-    desktop.setPid(editor, otherPid);
-    desktop.setProperty(editor, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {desktop.atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+    desktop->setPid(editor, otherPid);
+    desktop->setProperty(editor, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {desktop->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
     EXPECT_FALSE(windows->frontWindowBounds());
-    desktop.setProperty(editor, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {desktop.atom("_NET_WM_WINDOW_TYPE_NORMAL")});
+    desktop->setProperty(editor, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {desktop->atom("_NET_WM_WINDOW_TYPE_NORMAL")});
     EXPECT_TRUE(windows->frontWindowBounds());
 
     // A compositing manager's decoration widens the frame.
-    desktop.setProperty(editor, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, {2, 2, 30, 2});
+    desktop->setProperty(editor, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, {2, 2, 30, 2});
     EXPECT_EQ(windows->frontWindowBounds(), QRectF(198, 720 - 402, 404, 332));
 }
 
 TEST_F(X11InputTest, SmallActiveWindowHandsOverToItsApplicationsNextWindow)
 {
     const uint32_t otherPid = static_cast<uint32_t>(getpid()) + 1;
-    const xcb_window_t palette = desktop.window(10, 10, 200, 400);
-    const xcb_window_t document = desktop.window(300, 200, 640, 480);
-    const xcb_window_t stranger = desktop.window(0, 0, 1000, 700);
-    const xcb_window_t hidden = desktop.window(50, 50, 900, 600, XCB_CURSOR_NONE, false);
-    desktop.setPid(palette, otherPid);
-    desktop.setPid(document, otherPid);
-    desktop.setPid(hidden, otherPid);
-    desktop.setPid(stranger, otherPid + 1);
-    desktop.activate(palette);
+    const xcb_window_t palette = desktop->window(10, 10, 200, 400);
+    const xcb_window_t document = desktop->window(300, 200, 640, 480);
+    const xcb_window_t stranger = desktop->window(0, 0, 1000, 700);
+    const xcb_window_t hidden = desktop->window(50, 50, 900, 600, XCB_CURSOR_NONE, false);
+    desktop->setPid(palette, otherPid);
+    desktop->setPid(document, otherPid);
+    desktop->setPid(hidden, otherPid);
+    desktop->setPid(stranger, otherPid + 1);
+    desktop->activate(palette);
     EXPECT_FALSE(windows->frontWindowBounds()); // 200 wide is too small, and no stacking list names others
 
     // Bottom to top.
-    desktop.setProperty(desktop.root(), "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, {document, stranger, hidden, palette});
+    desktop->setProperty(desktop->root(), "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, {document, stranger, hidden, palette});
     EXPECT_EQ(windows->frontWindowBounds(), QRectF(300, 720 - 680, 640, 480));
 }
 

@@ -55,20 +55,3 @@ TEST(ClassicPlanningTest, PhoneFrameOfAHundredPixelWidePhone)
     EXPECT_NEAR(FestrinCompositor::phoneFrame(QRectF(0, 0, 10, 20)).innerRadius, 2, 1e-12);
 }
 
-TEST(ClassicPlanningTest, MaskKeysTruncateAndNameTheShape)
-{
-    using C = FestrinCompositor;
-    EXPECT_EQ(C::shapeMaskKey(QSizeF(300.4, 300.9), BubbleShape::circle, 0), QStringLiteral("shapeCircle300x300t0"));
-    EXPECT_EQ(C::shapeMaskKey(QSizeF(300, 300), BubbleShape::circle, 0), QStringLiteral("shapeCircle300x300t0"));
-    EXPECT_EQ(C::shapeMaskKey(QSizeF(240, 180.5), BubbleShape::square, -12.7), QStringLiteral("shapeRounded240x180t-12"));
-    EXPECT_EQ(C::roundedMaskKey(QSizeF(94, 194), 12.5), QStringLiteral("rounded94x194r12"));
-    EXPECT_EQ(C::solidRoundedKey(QSizeF(100, 200), 15.5, 0.055), QStringLiteral("solid100x200r15g55"));
-    EXPECT_EQ(C::solidRoundedKey(QSizeF(30, 8.5), 4.25, 0.02), QStringLiteral("solid30x8r4g20"));
-
-    // Values a key cannot hold make no mask; a tilt the outline cannot use counts as none.
-    EXPECT_FALSE(C::shapeMaskKey(QSizeF(std::nan(""), 10), BubbleShape::circle, 0));
-    EXPECT_FALSE(C::shapeMaskKey(QSizeF(1e9, 10), BubbleShape::circle, 0));
-    EXPECT_FALSE(C::roundedMaskKey(QSizeF(10, 10), INFINITY));
-    EXPECT_FALSE(C::solidRoundedKey(QSizeF(10, 10), 2, std::nan("")));
-    EXPECT_EQ(C::shapeMaskKey(QSizeF(10, 10), BubbleShape::circle, std::nan("")), QStringLiteral("shapeCircle10x10t0"));
-}

@@ -63,16 +63,10 @@ TEST_F(MixdownPassthroughTest, CopiesEveryScreenPacketAndMixesBothTracksIntoOneS
         quietPeak = std::max(quietPeak, std::abs(mixed[i]));
     EXPECT_NEAR(quietPeak, 0.1f, 0.03f) << "system sound present";
 
+    // The throttle's rules are pinned below; here only that the copy reports through it to the end.
     ASSERT_FALSE(reports.empty());
     EXPECT_DOUBLE_EQ(reports.back(), 1.0);
-    EXPECT_LE(reports.size(), 101u) << "throttled to rises of 0.01";
-    for (size_t i = 0; i < reports.size(); ++i) {
-        EXPECT_GE(reports[i], 0.0);
-        EXPECT_LE(reports[i], 1.0);
-        if (i > 0) {
-            EXPECT_GT(reports[i], reports[i - 1]);
-        }
-    }
+    EXPECT_LE(reports.size(), 101u);
     EXPECT_TRUE(leftovers().isEmpty());
 }
 

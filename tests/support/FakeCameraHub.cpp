@@ -48,7 +48,7 @@ MediaTime FakeCameraHub::activeFrameDuration() const
 bool FakeCameraHub::setActiveFormat(size_t index, const MediaTime& frameDuration)
 {
     std::lock_guard control(controlLock_);
-    if (refuseConfiguration.load() || index >= formats_.size())
+    if (index >= formats_.size())
         return false;
     active_ = index;
     frameDuration_ = frameDuration;
@@ -58,8 +58,6 @@ bool FakeCameraHub::setActiveFormat(size_t index, const MediaTime& frameDuration
 
 bool FakeCameraHub::startStreaming()
 {
-    if (refuseStreaming.load())
-        return false;
     ++streamStarts_;
     streaming_ = true;
     return true;
@@ -95,11 +93,11 @@ bool FakeCameraHub::emitFrame(double captureSeconds)
     return true;
 }
 
-void FakeCameraHub::play(std::vector<Run> runs, bool disconnectAtEnd)
+void FakeCameraHub::play(std::vector<Run> runs)
 {
     waitForScript();
     stopPlayer_ = false;
-    player_ = std::thread([this, runs = std::move(runs), disconnectAtEnd] {
+    player_ = std::thread([this, runs = std::move(runs)] {
         using Clock = std::chrono::steady_clock;
         for (const Run& run : runs) {
             const double period = 1.0 / rate();
@@ -111,8 +109,6 @@ void FakeCameraHub::play(std::vector<Run> runs, bool disconnectAtEnd)
             }
             std::this_thread::sleep_until(start + std::chrono::duration<double>(frames * period + run.stallAfter));
         }
-        if (disconnectAtEnd && !stopPlayer_.load())
-            reportDisconnect();
     });
 }
 

@@ -13,7 +13,7 @@
 
 // A deterministic camera: a test pattern (colour ramp plus the frame counter as 32 black/white blocks in the
 // top rows) at the active format's size. Frames come either one by one at given host times (emitFrame) or
-// from a paced thread following a script of runs, stalls and a disconnect (play), stamped with HostClock.
+// from a paced thread following a script of runs and stalls (play), stamped with HostClock.
 class FakeCameraHub final : public CameraHub {
 public:
     struct Run {
@@ -35,17 +35,15 @@ public:
     MediaTime activeFrameDuration() const override;
     bool setActiveFormat(size_t index, const MediaTime& frameDuration) override;
 
-    // Test switches.
-    std::atomic<bool> refuseConfiguration{false}; // setActiveFormat fails as a locked device would
-    std::atomic<bool> refuseStreaming{false};
+    // What the hub was asked to do.
     int formatChanges() const { return formatChanges_.load(); }
     int streamStarts() const { return streamStarts_.load(); }
 
     // Delivers one frame stamped at the given host seconds; false when nobody streams.
     bool emitFrame(double captureSeconds);
-    // Plays the runs on a thread in real time (frames at the active rate, stamped with HostClock::now()),
-    // then disconnects when asked. waitForScript() blocks until the script is done.
-    void play(std::vector<Run> runs, bool disconnectAtEnd = false);
+    // Plays the runs on a thread in real time (frames at the active rate, stamped with HostClock::now()).
+    // waitForScript() blocks until the script is done.
+    void play(std::vector<Run> runs);
     void waitForScript();
     void disconnect() { reportDisconnect(); }
     int64_t framesDelivered() const { return counter_.load(); }

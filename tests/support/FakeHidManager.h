@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <vector>
 
-// Devices "present" are listed by the test; open() succeeds when one matches, and a seize can be refused.
+// Devices "present" are listed by the test; open() succeeds when one matches.
 class FakeHidManagerFactory final : public HidManagerFactory {
 public:
     class Manager final : public HidManager {
@@ -15,10 +15,6 @@ public:
         int open(bool seize) override
         {
             factory.opens.push_back({matching, seize});
-            if (factory.openError != 0)
-                return factory.openError;
-            if (seize && factory.refuseSeize)
-                return -EBUSY;
             bool any = false;
             for (const HidDeviceInfo& device : factory.present) {
                 if (!matching || (device.vendorID == matching->first && device.productID == matching->second)) {
@@ -52,6 +48,4 @@ public:
     std::vector<HidDeviceInfo> present;
     std::vector<Open> opens;
     Manager* open = nullptr;
-    bool refuseSeize = false;
-    int openError = 0;
 };

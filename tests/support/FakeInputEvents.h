@@ -10,12 +10,9 @@
 class FakeInputEvents final : public InputEvents {
 public:
     std::uint32_t keyCount = 0;
-    bool refusesMonitors = false;
 
     std::unique_ptr<Monitor> addMouseDownMonitor(std::function<void()> handler) override
     {
-        if (refusesMonitors)
-            return nullptr;
         const int id = nextId_++;
         (*handlers_)[id] = std::move(handler);
         return std::make_unique<Token>(handlers_, id);
@@ -28,7 +25,6 @@ public:
         for (const auto& entry : handlers)
             entry.second();
     }
-    size_t monitorCount() const { return handlers_->size(); }
 
 private:
     using Handlers = std::map<int, std::function<void()>>;

@@ -14,7 +14,6 @@ public:
         Configuration configuration;
         FrameHandler onFrame;
         bool running = false;
-        int64_t missed = 0;
     };
     // Shared so the test keeps a handle after the recorder took ownership.
     explicit FakeScreenCapture(std::shared_ptr<State> state) : state_(std::move(state)) {}
@@ -30,7 +29,7 @@ public:
         return std::nullopt;
     }
     void stop() override { state_->running = false; }
-    Statistics statistics() const override { return {0, state_->missed}; }
+    Statistics statistics() const override { return {}; }
 
     // A frame of the configured output size in one colour, stamped at `seconds` on the host clock.
     static void push(State& state, double seconds, uint32_t bgra = 0xFF336699u)

@@ -53,9 +53,3 @@ void X11TestWindow::unmap()
     sync();
 }
 
-void X11TestWindow::setColor(uint32_t rgb)
-{
-    xcb_change_window_attributes(connection_.get(), window_, XCB_CW_BACK_PIXEL, &rgb);
-    xcb_clear_area(connection_.get(), 0, window_, 0, 0, 0, 0);
-    sync();
-}

@@ -27,7 +27,6 @@ public:
     xcb_window_t id() const { return window_; }
     void map();
     void unmap();
-    void setColor(uint32_t rgb);
 
 private:
     void sync();

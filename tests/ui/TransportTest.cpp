@@ -2,6 +2,7 @@
 
 #include "ui/TransportRow.h"
 
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -88,6 +89,15 @@ TEST_F(TransportTest, discardAsksFirstAndCancelKeepsTheTake)
     EXPECT_EQ(confirmation(), nullptr);
     EXPECT_TRUE(taken.isEmpty());
     EXPECT_EQ(controller->phase(), RecordingPhase::recording());
+
+    // Escape answers like Cancel.
+    click(QStringLiteral("discardButton"));
+    ASSERT_NE(confirmation(), nullptr);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(confirmation(), &escape);
+    settle();
+    EXPECT_EQ(confirmation(), nullptr);
+    EXPECT_TRUE(taken.isEmpty());
 }
 
 TEST_F(TransportTest, aStopWhileTheDialogIsOpenClosesItAndALaterTakeIsNeverDiscarded)

@@ -1,12 +1,16 @@
-// A real screen take started and stopped by clicking the window's buttons: the X screen and the test
-// sound server are recorded into the chosen folder and handed to finishing.
+// A real screen take driven as a user would: the save folder and Record are clicked in the window, the global
+// keys from another client mark a zoom only while recording, pause, and Ctrl+R stops it. The X screen and the
+// test sound server are recorded into the chosen folder and handed to finishing.
 #include "XPointer.h"
 
 #include "app/LinuxTakeServices.h"
+#include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
+#include "takes/TakeControls.h"
 #include "core/SaveLocation.h"
 #include "finishing/SaveJobHandover.h"
 #include "platform/audio/PulseAudioCatalog.h"
+#include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeVideoDeviceCatalog.h"
 #include "support/MovieProbe.h"
@@ -15,9 +19,11 @@
 #include "ui/ContentView.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QWindow>
@@ -27,6 +33,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+void press(const char* keys) { ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(keys)}), 0); }
 
 class WindowTakeTest : public SandboxTest {
 protected:
@@ -39,15 +47,20 @@ protected:
             GTEST_SKIP() << "needs xdotool";
         if (!PrivateNullSink::testServerRunning())
             GTEST_SKIP() << "the test PulseAudio server is not running";
+        grabber = XcbGlobalKeyGrabber::create();
+        ASSERT_TRUE(grabber);
+        hotKeys = std::make_unique<HotKeyCenter>(grabber.get());
         // No camera: the take is the screen with the microphone and the system sound.
         services = std::make_unique<LinuxTakeServices>(LinuxTakeServices::Devices{&cameras, [](const QString&) { return CameraHubRegistry::Result{}; }});
         services->setSaveJobSink([this](const SaveJobHandover& job) { jobs.push_back(job); });
         Platform platform{*settings, access};
         platform.takes = services.get();
+        platform.hotKeys = hotKeys.get();
         controller = std::make_unique<RecordingController>(platform);
         controller->setCountdownSeconds(0);
         QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
         ASSERT_FALSE(controller->displays().empty());
+        ASSERT_TRUE(hotKeys->refusedKeys().isEmpty()) << hotKeys->refusedKeys().join(QLatin1Char(' ')).toStdString();
         view = std::make_unique<ContentView>(*controller);
         view->actions().chooseSaveFolder = [this] {
             settings->setString(QString::fromLatin1(SaveLocation::settingsKey), chosen());
@@ -63,6 +76,8 @@ protected:
         view.reset();
         controller.reset();
         services.reset();
+        hotKeys.reset();
+        grabber.reset();
         SandboxTest::TearDown();
     }
 
@@ -75,7 +90,7 @@ protected:
         }
         return nullptr;
     }
-    void press(const QString& name)
+    void click(const QString& name)
     {
         QWidget* button = shown(name);
         ASSERT_NE(button, nullptr) << name.toStdString();
@@ -84,44 +99,59 @@ protected:
 
     FakeAccessProbe access;
     FakeVideoDeviceCatalog cameras;
+    std::unique_ptr<XcbGlobalKeyGrabber> grabber;
+    std::unique_ptr<HotKeyCenter> hotKeys;
     std::unique_ptr<LinuxTakeServices> services;
     std::vector<SaveJobHandover> jobs;
     std::unique_ptr<RecordingController> controller;
     std::unique_ptr<ContentView> view;
 };
 
-TEST_F(WindowTakeTest, recordAndStopClickedInTheWindowFilmTheScreenIntoTheChosenFolder)
+TEST_F(WindowTakeTest, clickedRecordAndHotKeysFilmTheScreenIntoTheChosenFolder)
 {
-    press(QStringLiteral("changeSaveFolderButton"));
+    click(QStringLiteral("changeSaveFolderButton"));
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return SaveLocation::current(*settings) == chosen(); }, 3000));
 
-    press(QStringLiteral("recordButton"));
+    click(QStringLiteral("recordButton"));
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->phase().kind() == RecordingPhase::Kind::recording; }, 8000))
         << controller->phase().payload().toStdString();
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return shown(QStringLiteral("stopButton")) != nullptr; }, 2000));
     EXPECT_EQ(qobject_cast<QLabel*>(shown(QStringLiteral("timer")))->text().left(3), QStringLiteral("00:"));
-    TestEnvironment::waitUntil([] { return false; }, 2500);
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->elapsed() > 2.0; }, 5000));
+    press("super+alt+z");
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return readLog().contains(QStringLiteral("zoom mark in (")); }, 3000));
 
-    press(QStringLiteral("stopButton"));
+    press("ctrl+p");
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->phase().kind() == RecordingPhase::Kind::paused; }, 3000));
+    EXPECT_EQ(controller->zoomMarkCount(), 1);
+    press("super+alt+x"); // paused: ignored
+    TestEnvironment::waitUntil([] { return false; }, 300);
+    EXPECT_EQ(controller->zoomMarkCount(), 1);
+    EXPECT_FALSE(readLog().contains(QStringLiteral("zoom mark out")));
+    const double recorded = controller->elapsed();
+
+    press("ctrl+r");
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->phase().kind() == RecordingPhase::Kind::idle; }, 15000))
         << controller->phase().payload().toStdString();
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return shown(QStringLiteral("recordButton")) != nullptr; }, 2000));
 
-    // The take's folder in the chosen recordings folder holds the screen movie with both sounds.
+    // The take's folder in the chosen recordings folder holds the screen movie with both sounds, as long as
+    // the take ran before its pause.
     const QDir takeFolder(QDir(chosen()).filePath(QStringLiteral("video 1")));
     const QString raw = takeFolder.filePath(QStringLiteral("raw.mov"));
-    ASSERT_TRUE(QFileInfo::exists(raw));
+    ASSERT_TRUE(QFile::exists(raw));
     const QJsonObject probe = MovieProbe::streams(raw);
     const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
     ASSERT_EQ(streams.size(), 3);
     EXPECT_EQ(streams[0][QStringLiteral("codec_name")].toString(), QStringLiteral("hevc"));
-    EXPECT_NEAR(probe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 2.5, 1.0);
+    EXPECT_NEAR(probe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), recorded, 1.0);
 
-    // Finishing takes it over; the footer names where the next take goes: the same takeFolder, as take 2.
+    // Finishing takes it over; the footer names where the next take goes (the same folder, as take 2) and
+    // the zoom mark of the take just made.
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].request.rawURL, raw);
     EXPECT_EQ(qobject_cast<QLabel*>(shown(QStringLiteral("destinationLine")))->text(),
-        QStringLiteral("→ ") + takeFolder.path() + QStringLiteral("  (take 2)"));
+        QStringLiteral("→ ") + takeFolder.path() + QStringLiteral("  (take 2)  ·  1 zoom mark(s)"));
 }
 
 } // namespace

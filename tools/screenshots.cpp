@@ -1,0 +1,120 @@
+// Writes the main window's pictures for the docs into the folder given as the first argument. Run it under
+// an X server (scripts/screenshots.sh uses xvfb-run) so fonts and styles are the desktop's. It works in a
+// private HOME, so the user's own settings and recordings are never touched.
+#include "core/ProjectFolder.h"
+#include "core/QuitGuard.h"
+#include "core/RecordingController.h"
+#include "core/SaveLocation.h"
+#include "platform/system/AccessProbe.h"
+#include "platform/system/Settings.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+class EveryAccess final : public AccessProbe {
+public:
+    Permissions::State screen() override { return Permissions::State::granted; }
+    Permissions::State microphone() override { return Permissions::State::granted; }
+    Permissions::State camera() override { return Permissions::State::granted; }
+    Permissions::State inputMonitoring() override { return Permissions::State::granted; }
+    Permissions::State speech() override { return Permissions::State::granted; }
+};
+
+CaptureDeviceInfo device(const QString& id, const QString& name, int rank = 0)
+{
+    CaptureDeviceInfo info;
+    info.uniqueID = id;
+    info.localizedName = name;
+    info.rank = rank;
+    return info;
+}
+
+void settle()
+{
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: olvennar_screenshots <folder>\n");
+        return 2;
+    }
+    const QTemporaryDir home;
+    if (!home.isValid())
+        return 1;
+    setenv("HOME", QFile::encodeName(home.path()).constData(), 1);
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        unsetenv(name);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Olvennar"));
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    QDir().mkpath(out.path());
+
+    Settings settings(home.filePath(QStringLiteral("settings.conf")));
+    // Where a user's recordings go by default, so the paths read "~/Videos/...".
+    settings.setString(QString::fromLatin1(SaveLocation::settingsKey), home.filePath(QStringLiteral("Videos/Olvennar")));
+    settings.setString(QStringLiteral("projectsRoot"), home.filePath(QStringLiteral("Projects")));
+    EveryAccess access;
+    RecordingController controller(Platform{settings, access});
+    controller.setHasScreenPermission(true);
+    controller.setMicPermission(Permissions::State::granted);
+    controller.setCameraPermission(Permissions::State::granted);
+    controller.refreshDestinationName();
+    QuitGuard guard;
+    MainWindow window(controller, guard);
+    controller.setDisplays({{1, 1920, 1080, QStringLiteral("Built-in screen")}});
+    controller.setSelectedDisplayID(1);
+    controller.setMicrophones({device(QStringLiteral("usb"), QStringLiteral("USB Condenser Mic"), 2),
+        device(QStringLiteral("builtin"), QStringLiteral("Built-in Audio Analog Stereo"), 1)});
+    controller.setSelectedMicrophoneID(QStringLiteral("usb"));
+    settings.setString(RecordingController::Keys::preferredMicName(), QStringLiteral("USB Condenser"));
+    controller.setCameras({device(QStringLiteral("cam"), QStringLiteral("HD Webcam C920"))});
+    controller.setSelectedCameraID(QStringLiteral("cam"));
+    controller.setCameraEnabled(true);
+    window.show();
+
+    bool saved = true;
+    const auto save = [&](const char* name) {
+        settle();
+        window.adjustSize();
+        settle();
+        const QString file = out.filePath(QString::fromLatin1(name));
+        if (!window.grab().toImage().save(file)) {
+            std::fprintf(stderr, "could not write %s\n", qPrintable(file));
+            saved = false;
+        }
+    };
+
+    save("main-window-idle.png");
+
+    controller.setPhase(RecordingPhase::recording());
+    controller.setElapsed(83.4);
+    controller.setZoomMarkCount(2);
+    save("main-window-recording.png");
+
+    const QString project = ProjectFolder::nextProjectURL(settings, RecordingChannel::ai);
+    controller.setZoomMarkCount(0);
+    controller.setPhase(RecordingPhase::finished(QDir(project).filePath(QStringLiteral("final.mov"))));
+    save("main-window-finished.png");
+
+    // Without screen access the prompt stands in for the settings.
+    controller.reset();
+    controller.setHasScreenPermission(false);
+    save("main-window-screen-access.png");
+    controller.setCaptureMode(CaptureMode::voice);
+    save("main-window-voice.png");
+    return saved ? 0 : 1;
+}
