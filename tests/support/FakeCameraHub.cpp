@@ -48,7 +48,7 @@ MediaTime FakeCameraHub::activeFrameDuration() const
 bool FakeCameraHub::setActiveFormat(size_t index, const MediaTime& frameDuration)
 {
     std::lock_guard control(controlLock_);
-    if (index >= formats_.size())
+    if (refuseConfiguration.load() || index >= formats_.size())
         return false;
     active_ = index;
     frameDuration_ = frameDuration;

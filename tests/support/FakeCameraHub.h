@@ -35,6 +35,8 @@ public:
     MediaTime activeFrameDuration() const override;
     bool setActiveFormat(size_t index, const MediaTime& frameDuration) override;
 
+    std::atomic<bool> refuseConfiguration{false}; // setActiveFormat fails as a locked device would
+
     // What the hub was asked to do.
     int formatChanges() const { return formatChanges_.load(); }
     int streamStarts() const { return streamStarts_.load(); }
