@@ -6,7 +6,6 @@
 #include "platform/system/Settings.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 
 namespace SaveLocation {
@@ -41,21 +40,6 @@ std::optional<QString> ensureCurrent(const Settings& settings)
     if (!QDir().mkpath(root))
         return QStringLiteral("Could not create the save folder: ") + root;
     return std::nullopt;
-}
-
-bool choose(Settings& settings, QWidget* parent)
-{
-    QFileDialog dialog(parent);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Save here"));
-    dialog.setWindowTitle(QStringLiteral("Choose where ") + Edition::appName() + QStringLiteral(" saves your recordings."));
-    const QString start = current(settings);
-    dialog.setDirectory(QFileInfo(start).isDir() ? start : Paths::homeFolder());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    settings.setString(QString::fromLatin1(settingsKey), QDir::cleanPath(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath()));
-    return true;
 }
 
 } // namespace SaveLocation

@@ -4,7 +4,6 @@
 
 #include <optional>
 
-class QWidget;
 class Settings;
 
 // The recordings root: the folder stored under "publicSaveFolder.v1", else ~/Videos/Olvennar.
@@ -17,6 +16,4 @@ QString current(const Settings& settings);
 // Creates the root for a take that needs it. When the stored root's parent is missing (a drive that is not
 // mounted) nothing is created, the fact is logged and an error sentence returned.
 std::optional<QString> ensureCurrent(const Settings& settings);
-// Folder chooser labelled "Save here"; stores the choice and returns true, or false on cancel.
-bool choose(Settings& settings, QWidget* parent = nullptr);
 }

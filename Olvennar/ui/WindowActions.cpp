@@ -1,10 +1,10 @@
 #include "ui/WindowActions.h"
 
 #include "core/RecordingController.h"
-#include "core/SaveLocation.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Permissions.h"
 #include "ui/FileManagerReveal.h"
+#include "ui/SaveFolderDialog.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -44,7 +44,7 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
         if (weak)
             weak->togglePause();
     };
-    actions.chooseSaveFolder = [weak, parent] { return weak && SaveLocation::choose(weak->platform().settings, parent); };
+    actions.chooseSaveFolder = [weak, parent] { return weak && SaveFolderDialog::choose(weak->platform().settings, parent); };
     actions.revealInFileManager = [](const QString& path) { FileManagerReveal::reveal(path); };
     actions.requestScreenPermission = [weak] {
         if (!weak)
