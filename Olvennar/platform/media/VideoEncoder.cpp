@@ -157,11 +157,6 @@ VideoEncoder::~VideoEncoder() { av_buffer_unref(&hardwareDevice_); }
 
 std::optional<MediaError> VideoEncoder::convert(const PixelBuffer& picture, AVFrame* frame)
 {
-    // Same-size 4:2:0 (every software encode) takes the vectorised converter; scaling and NV12 take swscale.
-    if (frame->format == AV_PIX_FMT_YUV420P && picture.width() == frame->width && picture.height() == frame->height) {
-        toYuv_.toYuv420(picture, frame->data, frame->linesize);
-        return std::nullopt;
-    }
     if (!sws_ || picture.width() != sourceWidth_ || picture.height() != sourceHeight_) {
         sourceWidth_ = picture.width();
         sourceHeight_ = picture.height();

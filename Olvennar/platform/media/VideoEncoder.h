@@ -3,7 +3,6 @@
 #include "platform/media/LibavHandles.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/VideoSettings.h"
-#include "platform/media/YuvConversion.h"
 
 #include <functional>
 #include <memory>
@@ -36,7 +35,6 @@ private:
 
     Libav::CodecContext codec_;
     Libav::Sws sws_;
-    YuvConversion toYuv_ {true, false}; // what the encoders are told: BT.709, limited range
     Libav::Frame frame_;
     Libav::Packet packet_;
     Libav::Frame hardwareFrame_;
