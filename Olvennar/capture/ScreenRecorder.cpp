@@ -150,6 +150,11 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
         if (error)
             return failStart(*error);
     }
+    // Both sound sources open at once, so their first blocks are awaited together before the picture starts.
+    if (options.captureMicrophone)
+        sources_.microphone->waitUntilFlowing();
+    if (options.captureSystemAudio)
+        sources_.systemAudio->waitUntilFlowing();
     if (const auto error = sources_.screen->start(configuration, [this](const MediaSample& sample) { deliverFrame(sample); }))
         return failStart(*error);
     started_ = true;

@@ -22,8 +22,11 @@ public:
     using FailureHandler = std::function<void(const QString& reason)>;
 
     virtual ~AudioCapture() = default;
-    // The error sentence, or nothing once blocks flow.
+    // The error sentence, or nothing once the source is open.
     virtual std::optional<QString> start(const Request& request, BlockHandler onBlock, FailureHandler onFailure = {}) = 0;
+    // Returns once the first block arrived (or the backend gave up waiting), so a take that starts its picture
+    // after this has no silent head. Sources started together wait here together.
+    virtual void waitUntilFlowing() { }
     // Returns when no more blocks will be delivered.
     virtual void stop() = 0;
     // The human name of the source in use (empty before start).

@@ -83,8 +83,15 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
         pa_threaded_mainloop_wait(connection_->mainloop());
     }
     running_ = true;
-    waitForFirstBlock();
     return std::nullopt;
+}
+
+void PulseAudioCapture::waitUntilFlowing()
+{
+    if (!connection_ || !stream_)
+        return;
+    PulseConnection::Lock lock(*connection_);
+    waitForFirstBlock();
 }
 
 void PulseAudioCapture::waitForFirstBlock()

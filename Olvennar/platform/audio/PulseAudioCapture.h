@@ -10,8 +10,8 @@
 
 class PulseConnection;
 
-// One PulseAudio record stream on its own connection and mainloop thread; start() returns once the first
-// block was delivered (or after two seconds without one, logged). Blocks of about 10 ms are stamped
+// One PulseAudio record stream on its own connection and mainloop thread; waitUntilFlowing() returns once
+// the first block was delivered (or after two seconds without one, logged). Blocks of about 10 ms are stamped
 // on the host clock as one continuous stream (see AudioTimestamper); a monitor source (system audio) is
 // stamped without the source latency: its samples reach the monitor as the output renders them, which is
 // when the application meant them to sound.
@@ -21,6 +21,7 @@ public:
     ~PulseAudioCapture() override;
 
     std::optional<QString> start(const Request& request, BlockHandler onBlock, FailureHandler onFailure = {}) override;
+    void waitUntilFlowing() override;
     void stop() override;
     QString sourceDescription() const override { return description_; }
     QString sourceName() const { return sourceName_; }
@@ -43,7 +44,7 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<bool> running_{false};
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 2'000'000;
-    // Mainloop thread, or start() with the mainloop lock held.
+    // Mainloop thread, or start()/waitUntilFlowing() with the mainloop lock held.
     bool firstBlockRead_ = false;
     bool firstBlockOverdue_ = false;
     QString description_;
