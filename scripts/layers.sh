@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Prints the layer targets (layer: folders -> the layer it links), checks the thread map in docs/threads.md
 # against them and the sources, and checks that no two source folders include each other. Exits 1 on a problem.
+# With a build folder as its argument (as the test suite runs it) it reads that build's layer table instead of
+# configuring build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${OLVENNAR_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+build=${1:-build}
+if [ $# -eq 0 ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${OLVENNAR_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+fi
 echo "layers, bottom first (target: folders -> links):"
-sed 's/^/  /' build/layers.txt
+sed 's/^/  /' "$build/layers.txt"
+export OLVENNAR_LAYERS_FILE="$build/layers.txt"
 python3 - <<'PY'
 import os, re, sys
 layer_of = {}
-for line in open("build/layers.txt"):
+for line in open(os.environ["OLVENNAR_LAYERS_FILE"]):
     target, rest = line.split(":", 1)
     for folder in rest.split("->")[0].split():
         layer_of[folder] = target.removeprefix("olvennar_")
