@@ -14,12 +14,6 @@ protected:
     FakeAccessProbe access;
 };
 
-TEST_F(ControllerStartupTest, LaunchLineCarriesVersionAndProbeStates)
-{
-    EXPECT_EQ(RecordingController::launchLine(QStringLiteral("0.1.0"), QStringLiteral("granted"), QStringLiteral("notAsked"), QStringLiteral("denied")),
-        QStringLiteral("launch 0.1.0: permissions screen=granted mic=notAsked camera=denied"));
-}
-
 TEST_F(ControllerStartupTest, ConstructionLogsTheRealProbeStatesAndTheScreenIsNeverNotAsked)
 {
     access.screenState = Permissions::State::notAsked;

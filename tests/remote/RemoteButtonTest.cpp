@@ -112,13 +112,10 @@ TEST_F(RemoteButtonTest, LongPressNeedsADeviceThatReportsReleases)
 TEST_F(RemoteButtonTest, OnlyKeyboardButtonAndConsumerPagesCount)
 {
     learnClicker();
-    hid.send(1, 1, clicker);
-    scheduler.advance(1);
-    hid.send(13, 1, clicker);
-    scheduler.advance(1);
-    hid.send(9, 1, clicker);
-    scheduler.advance(1);
-    hid.send(7, 1, clicker);
+    for (int page : {1, 13, 9, 7}) {
+        hid.send(page, 1, clicker);
+        scheduler.advance(1);
+    }
     EXPECT_EQ(events.size(), 2u);
 }
 

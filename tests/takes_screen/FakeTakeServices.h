@@ -15,25 +15,22 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <utility>
+
 // A camera or phone that films when told: its movie is a small file written at stop.
 class FakeOverlayRecorder final : public OverlayRecorder {
 public:
-    QStringList calls;
+    QStringList calls; // detaches and recordings
     bool attached = false;
     QString device;
     QSize size{640, 360};
     bool tall = false;
-    std::optional<QString> configureError;
-    bool filmsFrames = true;
     std::vector<ClipSegment> segments;
     QString recordingPath;
     int stops = 0;
 
-    std::optional<QString> configure(const QString& id, bool mirrored) override
+    std::optional<QString> configure(const QString& id, bool) override
     {
-        calls << QStringLiteral("configure %1 mirrored %2").arg(id).arg(mirrored);
-        if (configureError)
-            return configureError;
         attached = true;
         device = id;
         return std::nullopt;
@@ -46,12 +43,12 @@ public:
     }
     bool isAttached() const override { return attached; }
     QString attachedDeviceID() const override { return device; }
-    void startPreview() override { calls << QStringLiteral("preview"); }
-    void stopPreview() override { calls << QStringLiteral("stop preview"); }
-    void setMirrored(bool mirrored) override { calls << QStringLiteral("mirror %1").arg(mirrored); }
+    void startPreview() override { }
+    void stopPreview() override { }
+    void setMirrored(bool) override { }
     bool preferTallFormat() const override { return tall; }
     void setPreferTallFormat(bool preferTall) override { tall = preferTall; }
-    void refreshFormat() override { calls << QStringLiteral("format tall %1").arg(tall); }
+    void refreshFormat() override { }
     QSize frameSize() const override { return size; }
     void startRecording(const QString& path, std::shared_ptr<RecordingClock>) override
     {
@@ -61,10 +58,8 @@ public:
     QCoro::Task<std::optional<QString>> stopRecording() override
     {
         ++stops;
-        calls << QStringLiteral("stop recording");
-        const QString path = recordingPath;
-        recordingPath.clear();
-        if (path.isEmpty() || !filmsFrames)
+        const QString path = std::exchange(recordingPath, QString());
+        if (path.isEmpty())
             co_return std::nullopt;
         QFile movie(path);
         if (movie.open(QIODevice::WriteOnly))

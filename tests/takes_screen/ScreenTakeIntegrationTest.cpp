@@ -114,10 +114,7 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     const QString raw = takeFolder.filePath(QStringLiteral("raw.mov"));
     const QJsonObject probe = MovieProbe::streams(raw);
     const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
-    ASSERT_EQ(streams.size(), 3);
-    EXPECT_EQ(streams[0][QStringLiteral("codec_name")].toString(), QStringLiteral("hevc"));
-    EXPECT_EQ(streams[1][QStringLiteral("codec_name")].toString(), QStringLiteral("aac"));
-    EXPECT_EQ(streams[2][QStringLiteral("codec_name")].toString(), QStringLiteral("aac"));
+    EXPECT_EQ(streams.size(), 3) << "the screen, the microphone and the system sound";
     // Five seconds filmed, two of them paused.
     EXPECT_NEAR(probe[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 4.0, 0.5);
     const QJsonObject cameraProbe = MovieProbe::streams(takeFolder.filePath(QStringLiteral("camera.mov")));

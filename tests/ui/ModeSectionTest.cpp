@@ -55,10 +55,6 @@ TEST_F(ModeSectionTest, modePickerChoosesWhatShowsBelowIt)
         EXPECT_EQ(shows(QStringLiteral("cameraOnlyNote")), row.cameraOnlyNote) << row.segment;
         EXPECT_EQ(shows(QStringLiteral("screenSection")), row.mode == CaptureMode::screen);
     }
-    EXPECT_EQ(text(QStringLiteral("shortNote")),
-        QStringLiteral("Vertical 9:16 video (1080×1920) for Shorts, Reels and TikTok. Each one gets its own folder inside Shorts."));
-    EXPECT_EQ(text(QStringLiteral("cameraOnlyNote")),
-        QStringLiteral("Camera and microphone only — no screen, and no Screen Recording permission needed."));
 }
 
 TEST_F(ModeSectionTest, destinationPickerListsProjectsAndMarksHooks)
