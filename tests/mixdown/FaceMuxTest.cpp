@@ -59,13 +59,6 @@ TEST_F(FaceMuxTest, LateCameraKeepsItsPlaceAndGainsTheMicrophone)
     EXPECT_TRUE(readLog().contains(QStringLiteral("face.mov: face-2.mov camera from 0.50s, 1.5s + mic (camera.mov removed)")));
 }
 
-TEST_F(FaceMuxTest, KeepCameraLeavesTheCameraMovieAndSaysSo)
-{
-    ASSERT_TRUE(std::holds_alternative<QString>(FaceMux::write(camera, raw, face, true)));
-    EXPECT_TRUE(QFile::exists(camera));
-    EXPECT_TRUE(readLog().contains(QStringLiteral("(camera.mov kept)")));
-}
-
 TEST_F(FaceMuxTest, ScreenRecordingWithoutMicrophoneFailsAndTouchesNothing)
 {
     SyntheticTake::ScreenRecipe silent;
@@ -97,15 +90,17 @@ TEST_F(FaceMuxTest, CameraWithoutVideoAndUnreadableFilesFail)
     EXPECT_FALSE(QFile::exists(face));
 }
 
-TEST_F(FaceMuxTest, ExistingFaceFileIsReplacedByTheCheckedOne)
+TEST_F(FaceMuxTest, ExistingFaceFileIsReplacedAndKeepCameraLeavesTheCameraMovie)
 {
     QFile stale(face);
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.write("stale");
     stale.close();
-    ASSERT_TRUE(std::holds_alternative<QString>(FaceMux::write(camera, raw, face, false)));
+    ASSERT_TRUE(std::holds_alternative<QString>(FaceMux::write(camera, raw, face, true)));
     EXPECT_NE(assetOf(face).firstTrack(MovieTrack::MediaType::video), nullptr);
     EXPECT_TRUE(leftovers().isEmpty());
+    EXPECT_TRUE(QFile::exists(camera));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("(camera.mov kept)")));
 }
 
 TEST(FaceMuxSpanTest, SpansMatchOnlyWithinOneFrameAt24)

@@ -11,9 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 namespace {
 
 using Record = FakeOverlayRenderer::Record;
@@ -282,41 +279,6 @@ TEST_F(MixdownOverlayTest, SoundThatCannotBeDecodedFailsTheJobInsteadOfASilentFi
         EXPECT_EQ(failure->description(), QStringLiteral("Could not read the raw recording: audio track rejected"));
         EXPECT_FALSE(QFile::exists(final));
     }
-}
-
-TEST_F(MixdownOverlayTest, RaisedGateStallsTheExportAndLoweringResumesIt)
-{
-    SyntheticTake::writeScreen(raw, {});
-    SyntheticTake::writeOverlay(camera, {});
-    auto record = std::make_shared<Record>();
-    std::atomic<double> progress {0};
-    std::atomic<bool> raised {false};
-    std::optional<Mixdown::MixdownError> failure;
-    std::thread exporter([&] {
-        failure = compose(studioRequest(), record, [&](double p) {
-            progress = p;
-            if (p >= 0.3 && !raised.exchange(true))
-                gate.setPaused(true);
-        }, Mixdown::Options {&gate, 0.02});
-    });
-    auto framesSeen = [&] {
-        std::lock_guard guard(record->lock);
-        return record->frames.size();
-    };
-    while (!raised)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const double heldProgress = progress;
-    const size_t heldFrames = framesSeen();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    EXPECT_EQ(progress.load(), heldProgress) << "nothing is written while the gate is up";
-    EXPECT_EQ(framesSeen(), heldFrames) << "nothing is rendered while the gate is up";
-    EXPECT_LT(heldProgress, 0.6);
-    gate.setPaused(false);
-    exporter.join();
-    ASSERT_FALSE(failure) << failure->description().toStdString();
-    EXPECT_DOUBLE_EQ(progress.load(), 1.0);
-    EXPECT_EQ(static_cast<int64_t>(framesSeen()), Mixdown::FrameScheduler::frameCount(assetOf(raw).duration(), 30));
 }
 
 } // namespace

@@ -16,6 +16,12 @@ namespace {
 class MixdownPassthroughTest : public SandboxTest {
 protected:
     QStringList leftovers() const { return QDir(folder->path()).entryList({QStringLiteral(".mixdown-*")}, QDir::Files | QDir::Hidden); }
+    static void writeFile(const QString& file, const QByteArray& bytes)
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
     static MovieAsset assetOf(const QString& file)
     {
         auto opened = MovieAsset::open(file);
@@ -78,10 +84,7 @@ TEST_F(MixdownPassthroughTest, ReplacesAnExistingFinalAndWorksWithoutSound)
     recipe.firstFrame = 0.02;
     SyntheticTake::writeScreen(raw, recipe);
     const QString final = path(QStringLiteral("final.mov"));
-    QFile old(final);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("an older final");
-    old.close();
+    writeFile(final, "an older final");
     ASSERT_FALSE(Mixdown::composePassthrough(raw, final, {}));
     const MovieAsset asset = assetOf(final);
     EXPECT_EQ(asset.tracks(MovieTrack::MediaType::audio).size(), 0u);
@@ -96,10 +99,7 @@ TEST_F(MixdownPassthroughTest, RawWithoutVideoFailsAndKeepsTheOldFinal)
     recipe.video = false;
     SyntheticTake::writeScreen(raw, recipe);
     const QString final = path(QStringLiteral("final.mov"));
-    QFile old(final);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("a good final");
-    old.close();
+    writeFile(final, "a good final");
     const auto failure = Mixdown::composePassthrough(raw, final, {});
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->description(), QStringLiteral("The raw recording has no video track."));

@@ -13,11 +13,6 @@ Mixdown::Request plainCopy()
     return request;
 }
 
-TEST(MixdownRequestTest, NothingDrawnMeansACopy)
-{
-    EXPECT_TRUE(plainCopy().isPassthrough());
-}
-
 TEST(MixdownRequestTest, AnythingToDrawSendsItToTheOverlayExport)
 {
     const std::vector<std::pair<const char*, std::function<void(Mixdown::Request&)>>> drawing = {
@@ -39,6 +34,7 @@ TEST(MixdownRequestTest, AnythingToDrawSendsItToTheOverlayExport)
 TEST(MixdownRequestTest, SettingsThatDrawNothingStillCopy)
 {
     const std::vector<std::pair<const char*, std::function<void(Mixdown::Request&)>>> ignored = {
+        {"nothing at all", [](auto&) {}},
         {"clicks without rings", [](auto& r) { r.clicks = {{1, 0.5, 0.5}}; }},
         {"output size", [](auto& r) { r.outputSize = QSizeF(3840, 2160); }},
         {"focus", [](auto& r) { r.focus = FocusPath({{0, 0.1, 0.1, 0.5, 0.5}}); }},
@@ -55,11 +51,9 @@ TEST(MixdownRequestTest, SettingsThatDrawNothingStillCopy)
 
 TEST(MixdownRequestTest, ErrorSentences)
 {
+    // The reader's, the run's and the missing video's sentences are pinned by the export tests.
     using E = Mixdown::MixdownError;
-    EXPECT_EQ((E{E::Kind::readerRefused, QStringLiteral("video track rejected")}).description(), QStringLiteral("Could not read the raw recording: video track rejected"));
     EXPECT_EQ((E{E::Kind::writerRefused, QStringLiteral("x")}).description(), QStringLiteral("Could not write the finished file: x"));
-    EXPECT_EQ((E{E::Kind::failed, QStringLiteral("writer status 3")}).description(), QStringLiteral("Mixdown failed: writer status 3"));
-    EXPECT_EQ((E{E::Kind::noVideoTrack, {}}).description(), QStringLiteral("The raw recording has no video track."));
 }
 
 } // namespace

@@ -100,7 +100,7 @@ TEST_F(TailTrimTest, UpperCaseM4AStaysAudio)
     EXPECT_TRUE(SyntheticTake::probeField(voice, QStringLiteral("audio"), QStringLiteral("codec_name")) == QStringLiteral("aac"));
 }
 
-TEST_F(TailTrimTest, RecordAfterAFailedTrimHasThreeKeys)
+TEST_F(TailTrimTest, RecordAfterAFailedTrimHasThreeKeysAndAFailedWriteIsLogged)
 {
     const QString stop = path(QStringLiteral("stop-3.json"));
     TailTrim::writeSidecar(stop, QStringLiteral("remote-button"), 0, std::nullopt);
@@ -108,10 +108,8 @@ TEST_F(TailTrimTest, RecordAfterAFailedTrimHasThreeKeys)
     EXPECT_EQ(record.keys(), (QStringList {"stoppedAt", "stoppedBy", "tailTrimmedSeconds"}));
     EXPECT_EQ(record.value(QStringLiteral("tailTrimmedSeconds")).toDouble(-1), 0.0);
     EXPECT_TRUE(QDir(folder->path()).entryList({QStringLiteral(".stop-*")}, QDir::Files | QDir::Hidden).isEmpty());
-}
 
-TEST_F(TailTrimTest, RecordThatCannotBeWrittenIsLogged)
-{
+    // A record that cannot be written is logged.
     TailTrim::writeSidecar(path(QStringLiteral("no-such-folder/stop.json")), QStringLiteral("remote-button"), 0, std::nullopt);
     EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [write stop.json]")));
 }

@@ -132,7 +132,7 @@ TEST_F(ShortExportTest, FinishingATenSecondTakeWritesItsSidecarAndItsShort)
     }
 }
 
-TEST_F(ShortExportTest, ExportsOnlyTheAskedRangeWithItsSound)
+TEST_F(ShortExportTest, ExportsOnlyTheAskedRangeWithItsSoundAndWaitsForTheGate)
 {
     const QString rawURL = raw({192, 108, 30, 20.0, true, true, false});
     ShortExport::Request request = smallRequest(rawURL, {192, 108});
@@ -152,10 +152,18 @@ TEST_F(ShortExportTest, ExportsOnlyTheAskedRangeWithItsSound)
     ASSERT_TRUE(MovieProbe::decodeAudio(to, 0, sound));
     EXPECT_NEAR(sound.mono.size() / 48000.0, 12.5, 0.05);
 
-    // Without sound the short has pictures only.
+    // Without sound the short has pictures only; a raised gate holds that export until it falls.
     const QString silent = raw({192, 108, 30, 1.0, false, true, false}, QStringLiteral("silent.mov"));
     const QString silentShort = path(QStringLiteral("silent-short.mov"));
-    ASSERT_EQ(written(ShortExport::exportShort(smallRequest(silent, {192, 108}), silentShort)), silentShort);
+    ExportGate gate;
+    gate.setPaused(true);
+    auto running = std::async(std::launch::async, [&] { return ShortExport::exportShort(smallRequest(silent, {192, 108}), silentShort, {&gate, 0.01}); });
+    EXPECT_EQ(running.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
+    EXPECT_FALSE(QFile::exists(silentShort));
+    gate.setPaused(false);
+    ASSERT_EQ(running.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    ASSERT_EQ(written(running.get()), silentShort);
+    EXPECT_EQ(pictures(silentShort).size(), 30u);
     const QJsonObject probe = MovieProbe::streams(silentShort);
     EXPECT_EQ(MovieProbe::streamsOfType(probe, QStringLiteral("video")).size(), 1);
     EXPECT_EQ(MovieProbe::streamsOfType(probe, QStringLiteral("audio")).size(), 0);
@@ -240,21 +248,6 @@ TEST_F(ShortExportTest, ACropOutsideTheFrameIsRefusedAndAFailedWriteKeepsTheEarl
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), QByteArray("an earlier short"));
     EXPECT_TRUE(hiddenFiles().isEmpty()) << hiddenFiles().join(',').toStdString();
-}
-
-TEST_F(ShortExportTest, ARaisedGateHoldsTheExportUntilItFalls)
-{
-    const QString rawURL = raw({192, 108, 30, 1.0, true, true, false});
-    const QString to = path(QStringLiteral("short.mov"));
-    ExportGate gate;
-    gate.setPaused(true);
-    auto running = std::async(std::launch::async, [&] { return ShortExport::exportShort(smallRequest(rawURL, {192, 108}), to, {&gate, 0.01}); });
-    EXPECT_EQ(running.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
-    EXPECT_FALSE(QFile::exists(to));
-    gate.setPaused(false);
-    ASSERT_EQ(running.wait_for(std::chrono::seconds(60)), std::future_status::ready);
-    EXPECT_EQ(written(running.get()), to);
-    EXPECT_EQ(pictures(to).size(), 30u);
 }
 
 } // namespace

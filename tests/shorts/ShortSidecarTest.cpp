@@ -2,8 +2,6 @@
 #include "shortexport/ShortTake.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -79,24 +77,6 @@ TEST(ShortSidecarTest, AddsScriptChannelAndFramingOnlyWhenThereAreAny)
     EXPECT_EQ(measured[QStringLiteral("note")].toString(),
         QStringLiteral("measured live by the framing guide against the centred reference crop; vertical_cut.py re-crops raw.mov "
                        "independently and does not read this"));
-}
-
-TEST(ShortSidecarTest, WritesSortedKeysAndWholeIntegers)
-{
-    const QByteArray text = QJsonDocument(sidecarFor({1920, 1080}, {0.25, 0.5}, RecordingChannel::ai)).toJson(QJsonDocument::Indented);
-    const QString written = QString::fromUtf8(text);
-    EXPECT_TRUE(written.contains(QStringLiteral("\"width\": 608,")));
-    EXPECT_TRUE(written.contains(QStringLiteral("\"x\": 328,")));
-    EXPECT_FALSE(written.contains(QRegularExpression(QStringLiteral("\"(width|height|fps)\": -?\\d+\\.\\d"))));
-    // Top-level keys come out in ascending order.
-    QStringList topLevel;
-    QRegularExpression key(QStringLiteral("^    \"([^\"]+)\":"), QRegularExpression::MultilineOption);
-    for (auto it = key.globalMatch(written); it.hasNext();)
-        topLevel << it.next().captured(1);
-    QStringList sorted = topLevel;
-    sorted.sort();
-    EXPECT_EQ(topLevel.size(), 12);
-    EXPECT_EQ(topLevel, sorted);
 }
 
 TEST(ShortSidecarTest, TrimsTheTailOnlyWhenMoreThanThreeSecondsRemain)

@@ -20,7 +20,7 @@ struct FollowRun {
 
 // The spoken script fed to the hub as a recorder would during a take: 10 ms blocks of 48 kHz float, the
 // hub's clock moving with the sound.
-FollowRun follow(const SpokenScript& spoken, double generalWeight)
+FollowRun follow(const SpokenScript& spoken)
 {
     auto timer = std::make_unique<ManualTimer>();
     ManualTimer* clock = timer.get();
@@ -28,7 +28,6 @@ FollowRun follow(const SpokenScript& spoken, double generalWeight)
     services.recognizer = std::make_unique<PocketSphinxRecognizer>();
     services.microphone = std::make_unique<FakeAudioCapture>(std::make_shared<FakeAudioCapture::State>());
     services.timer = std::move(timer);
-    services.generalModelWeight = generalWeight;
     SpeechFollowHub hub(std::move(services));
     clock->settle = [&] { hub.waitUntilIdle(); };
 
@@ -60,15 +59,10 @@ TEST_F(SpokenFollowTest, ASpokenScriptMovesTheFollowerThroughItWithoutRunningAhe
     if (!spoken)
         GTEST_SKIP() << "espeak-ng or sox is missing";
 
-    const FollowRun run = follow(*spoken, SpeechFollowHub::defaultGeneralModelWeight);
+    const FollowRun run = follow(*spoken);
     std::printf("script model: %.0f %% of the tokens reached, at most %d ahead (%.1f s of speech)\n", run.reached * 100, run.aheadBy, spoken->seconds());
     EXPECT_GE(run.reached, 0.8);
     EXPECT_LE(run.aheadBy, 0);
-
-    // The figure that keeps the general model out (see defaultGeneralModelWeight).
-    const double generalWeight = 0.1;
-    const FollowRun blended = follow(*spoken, generalWeight);
-    std::printf("with the general model mixed in at %.1f: %.0f %% reached, at most %d ahead\n", generalWeight, blended.reached * 100, blended.aheadBy);
 }
 
 } // namespace
