@@ -90,15 +90,6 @@ public:
             waiting.resume();
     }
 
-    // Renders begun so far, by the final file's name.
-    QStringList renderedNames() const
-    {
-        QStringList names;
-        for (const auto& held : renders)
-            names << name(held->finalPath);
-        return names;
-    }
-
 private:
     // Holds a plain pointer: g++ 12 may destroy a co_await operand twice, so it must be trivially destructible.
     struct Hold {

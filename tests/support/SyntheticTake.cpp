@@ -1,13 +1,8 @@
 #include "support/SyntheticTake.h"
 
 #include "platform/media/AudioMix.h"
-#include "platform/media/MovieReader.h"
-#include "platform/media/MovieWriter.h"
+#include "support/MovieProbe.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -51,88 +46,136 @@ std::shared_ptr<AudioBlock> screenSound(int track, int64_t firstFrame, int frame
     return block;
 }
 
-VideoSettings quickSettings(VideoSettings::Codec codec, int width, int height, int frameRate)
+} // namespace
+
+std::shared_ptr<PixelBuffer> movingNoise(int width, int height, int frameIndex)
+{
+    static std::vector<uint8_t> texture = [] {
+        std::vector<uint8_t> t(4096 * 4096 / 4);
+        std::mt19937 random(7);
+        for (auto& v : t)
+            v = static_cast<uint8_t>(random());
+        return t;
+    }();
+    auto buffer = std::make_shared<PixelBuffer>(width, height);
+    const int shift = frameIndex * 2;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = buffer->row(y);
+        for (int x = 0; x < width; ++x) {
+            const uint8_t v = texture[(static_cast<size_t>(y) * 2048 + static_cast<size_t>(x + shift)) % texture.size()];
+            row[x * 4 + 0] = v;
+            row[x * 4 + 1] = static_cast<uint8_t>(v / 2 + y);
+            row[x * 4 + 2] = static_cast<uint8_t>(255 - v);
+            row[x * 4 + 3] = 255;
+        }
+    }
+    return buffer;
+}
+
+std::shared_ptr<AudioBlock> tone(int sampleRate, int channels, int frames, int64_t firstFrame, double hertz, float amplitude)
+{
+    auto block = std::make_shared<AudioBlock>();
+    block->sampleRate = sampleRate;
+    block->channels = channels;
+    block->samples.resize(static_cast<size_t>(frames) * static_cast<size_t>(channels));
+    for (int i = 0; i < frames; ++i) {
+        const float v = amplitude * static_cast<float>(std::sin(2.0 * M_PI * hertz * static_cast<double>(firstFrame + i) / sampleRate));
+        for (int c = 0; c < channels; ++c)
+            block->samples[static_cast<size_t>(i) * static_cast<size_t>(channels) + static_cast<size_t>(c)] = v;
+    }
+    return block;
+}
+
+VideoSettings videoSettingsFor(const MovieRecipe& recipe)
 {
     VideoSettings settings;
-    settings.codec = codec;
-    settings.width = width;
-    settings.height = height;
-    settings.averageBitRate = static_cast<int64_t>(width) * height * 8;
-    settings.maxKeyFrameInterval = frameRate;
-    settings.expectedFrameRate = frameRate;
+    settings.codec = recipe.codec;
+    settings.width = recipe.width;
+    settings.height = recipe.height;
+    settings.averageBitRate = static_cast<int64_t>(static_cast<double>(recipe.width) * recipe.height * recipe.bitsPerPixel);
+    settings.maxKeyFrameInterval = recipe.frameRate * recipe.keyFrameSeconds;
+    settings.expectedFrameRate = recipe.frameRate;
     settings.preset = "ultrafast";
     return settings;
 }
 
-std::unique_ptr<MovieReader> openReader(const QString& path)
+void writeMovie(const QString& path, const MovieRecipe& recipe)
 {
-    auto opened = MovieReader::open(path);
-    if (!std::holds_alternative<std::unique_ptr<MovieReader>>(opened)) {
-        ADD_FAILURE() << "cannot open " << path.toStdString();
-        return nullptr;
-    }
-    return std::move(std::get<0>(opened));
-}
-
-} // namespace
-
-void writeScreen(const QString& path, const ScreenRecipe& recipe)
-{
-    MovieWriter writer(path, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
+    MovieWriter writer(path, recipe.type, recipe.mode);
     MovieWriterInput* video = nullptr;
     if (recipe.video) {
-        video = writer.addVideoInput(quickSettings(VideoSettings::Codec::hevc, recipe.width, recipe.height, recipe.frameRate));
-        ASSERT_NE(video, nullptr);
+        video = writer.addVideoInput(videoSettingsFor(recipe));
+        ASSERT_NE(video, nullptr) << writer.lastInputError().value_or(MediaError {}).description.toStdString();
         video->setExpectsMediaDataInRealTime(true);
     }
     std::vector<MovieWriterInput*> audio;
-    for (int t = 0; t < recipe.audioTracks; ++t) {
-        audio.push_back(writer.addAudioInput(AudioSettings {48000, 2, 128000}));
+    for (int i = 0; i < recipe.audioTracks; ++i) {
+        audio.push_back(writer.addAudioInput(AudioSettings {recipe.audioRate, recipe.audioChannels, recipe.audioBitRate}));
         ASSERT_NE(audio.back(), nullptr);
         audio.back()->setExpectsMediaDataInRealTime(true);
     }
-    ASSERT_TRUE(writer.startWriting());
+    ASSERT_TRUE(writer.startWriting()) << writer.error().value_or(MediaError {}).description.toStdString();
     writer.startSession(MediaTime::zero());
-    const int64_t soundFrames = std::llround(recipe.seconds * 48000);
-    const int blockFrames = 48000 / recipe.frameRate;
-    int64_t written = 0;
-    for (int f = 0; written < soundFrames || (video && f < std::lround(recipe.seconds * recipe.frameRate)); ++f) {
-        const MediaTime time = MediaTime::fromSeconds(recipe.firstFrame, 600) + MediaTime(f, recipe.frameRate);
-        if (video && recipe.pictures && time < MediaTime::fromSeconds(recipe.seconds, 600)) {
-            ASSERT_TRUE(video->append(MediaSample::video(busyPicture(recipe.width, recipe.height, f), time, MediaTime(1, recipe.frameRate))));
+    const MediaTime end = MediaTime::fromSeconds(recipe.seconds, 600);
+    const int blockFrames = recipe.audioRate / 50;
+    int64_t audioFrame = 0;
+    const int64_t audioFrames = std::llround((recipe.seconds - recipe.audioStart) * recipe.audioRate);
+    const int64_t audioOffset = std::llround(recipe.audioStart * recipe.audioRate);
+    for (int f = 0;; ++f) {
+        const MediaTime videoTime = MediaTime::fromSeconds(recipe.videoStart, 600) + MediaTime(f, recipe.frameRate);
+        if (videoTime >= end && audioFrame >= audioFrames)
+            break;
+        if (video && recipe.picture && videoTime < end) {
+            ASSERT_TRUE(video->append(MediaSample::video(recipe.picture(recipe.width, recipe.height, f), videoTime, MediaTime(1, recipe.frameRate))));
         }
-        if (written < soundFrames) {
-            const int n = static_cast<int>(std::min<int64_t>(blockFrames, soundFrames - written));
-            for (size_t t = 0; t < audio.size(); ++t)
-                ASSERT_TRUE(audio[t]->append(MediaSample::sound(screenSound(static_cast<int>(t), written, n, recipe.beepAt), MediaTime(written, 48000))));
-            written += n;
+        while (audioFrame < audioFrames && MediaTime(audioFrame + audioOffset, recipe.audioRate) <= videoTime + MediaTime(1, recipe.frameRate)) {
+            const int n = static_cast<int>(std::min<int64_t>(blockFrames, audioFrames - audioFrame));
+            for (size_t t = 0; t < audio.size(); ++t) {
+                auto block = recipe.sound ? recipe.sound(static_cast<int>(t), audioFrame, n)
+                                          : tone(recipe.audioRate, recipe.audioChannels, n, audioFrame,
+                                                440.0 * (recipe.sameToneOnEveryTrack ? 1.0 : static_cast<double>(t + 1)), recipe.audioAmplitude);
+                ASSERT_TRUE(audio[t]->append(MediaSample::sound(block, MediaTime(audioFrame + audioOffset, recipe.audioRate))));
+            }
+            audioFrame += n;
         }
     }
     if (video)
         video->markAsFinished();
     for (auto* input : audio)
         input->markAsFinished();
-    ASSERT_TRUE(writer.finishWriting());
+    ASSERT_TRUE(writer.finishWriting()) << writer.error().value_or(MediaError {}).description.toStdString();
+}
+
+std::unique_ptr<MovieReader> openReader(const QString& path)
+{
+    auto opened = MovieReader::open(path);
+    if (auto* failure = std::get_if<MediaError>(&opened)) {
+        ADD_FAILURE() << failure->description.toStdString();
+        return nullptr;
+    }
+    return std::move(std::get<0>(opened));
+}
+
+void writeScreen(const QString& path, const ScreenRecipe& recipe)
+{
+    writeMovie(path, {.codec = VideoSettings::Codec::hevc, .width = recipe.width, .height = recipe.height, .frameRate = recipe.frameRate,
+                         .seconds = recipe.seconds, .videoStart = recipe.firstFrame, .audioTracks = recipe.audioTracks,
+                         .mode = MovieWriteMode::capture, .video = recipe.video,
+                         .picture = recipe.pictures ? std::function(busyPicture) : nullptr,
+                         .sound = [beepAt = recipe.beepAt](int track, int64_t first, int frames) { return screenSound(track, first, frames, beepAt); },
+                         .bitsPerPixel = 8, .keyFrameSeconds = 1});
 }
 
 void writeOverlay(const QString& path, const OverlayRecipe& recipe)
 {
-    const int width = recipe.portrait ? recipe.height : recipe.width;
-    const int height = recipe.portrait ? recipe.width : recipe.height;
-    MovieWriter writer(path, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
-    MovieWriterInput* video = writer.addVideoInput(quickSettings(VideoSettings::Codec::h264, width, height, recipe.frameRate));
-    ASSERT_NE(video, nullptr);
-    ASSERT_TRUE(writer.startWriting());
-    writer.startSession(MediaTime::zero());
-    const MediaTime start = MediaTime::fromSeconds(recipe.start, 600);
-    const MediaTime end = MediaTime::fromSeconds(recipe.end, 600);
-    for (int f = 0; start + MediaTime(f, recipe.frameRate) < end; ++f) {
+    const auto flat = [](int width, int height, int f) {
         auto picture = std::make_shared<PixelBuffer>(width, height);
         picture->fill(40, 200, static_cast<uint8_t>(20 + 4 * (f % 55)), 255);
-        ASSERT_TRUE(video->append(MediaSample::video(picture, start + MediaTime(f, recipe.frameRate), MediaTime(1, recipe.frameRate))));
-    }
-    video->markAsFinished();
-    ASSERT_TRUE(writer.finishWriting());
+        return picture;
+    };
+    writeMovie(path, {.width = recipe.portrait ? recipe.height : recipe.width, .height = recipe.portrait ? recipe.width : recipe.height,
+                         .frameRate = recipe.frameRate, .seconds = recipe.end, .videoStart = recipe.start, .audioTracks = 0,
+                         .mode = MovieWriteMode::capture, .picture = flat, .bitsPerPixel = 8, .keyFrameSeconds = 1});
 }
 
 int pictureNumber(const PixelBuffer& picture, int x, int y)
@@ -145,31 +188,32 @@ int pictureNumber(const PixelBuffer& picture, int x, int y)
 
 void writeSound(const QString& path, double seconds, MovieFileType type)
 {
-    MovieWriter writer(path, type, MovieWriteMode::finishing);
-    MovieWriterInput* input = writer.addAudioInput(AudioSettings {48000, 2, 64000});
-    ASSERT_NE(input, nullptr);
-    ASSERT_TRUE(writer.startWriting());
-    writer.startSession(MediaTime::zero());
-    const int64_t total = std::llround(seconds * 48000);
-    for (int64_t at = 0; at < total; at += 4800) {
-        const int n = static_cast<int>(std::min<int64_t>(4800, total - at));
-        ASSERT_TRUE(input->append(MediaSample::sound(screenSound(1, at, n, -1), MediaTime(at, 48000))));
-    }
-    input->markAsFinished();
-    ASSERT_TRUE(writer.finishWriting());
+    writeMovie(path, {.seconds = seconds, .type = type, .video = false,
+                         .sound = [](int, int64_t first, int frames) { return screenSound(1, first, frames, -1); }, .audioBitRate = 64000});
+}
+
+std::vector<MediaSample> drain(SampleSource& source)
+{
+    std::vector<MediaSample> samples;
+    while (auto sample = source.copyNextSample())
+        samples.push_back(std::move(*sample));
+    return samples;
+}
+
+std::vector<MediaSample> packetsOfTrack(const QString& path, int track)
+{
+    auto reader = openReader(path);
+    MovieReaderOutput* output = reader ? reader->addPacketOutput(track) : nullptr;
+    if (!output || !reader->startReading())
+        return {};
+    return drain(*output);
 }
 
 std::vector<Packet> packets(const QString& path, int trackIndex)
 {
     std::vector<Packet> result;
-    auto reader = openReader(path);
-    if (!reader)
-        return result;
-    MovieReaderOutput* output = reader->addPacketOutput(trackIndex);
-    if (!output || !reader->startReading())
-        return result;
-    while (auto sample = output->copyNextSample())
-        result.push_back({sample->presentationTime(), sample->timing.front().decodeTime, sample->packet->keyFrame, sample->packet->data});
+    for (const MediaSample& sample : packetsOfTrack(path, trackIndex))
+        result.push_back({sample.presentationTime(), sample.timing.front().decodeTime, sample.packet->keyFrame, sample.packet->data});
     return result;
 }
 
@@ -224,17 +268,8 @@ double firstLoudTime(const std::vector<float>& samples, double startSeconds, flo
 
 QString probeField(const QString& path, const QString& type, const QString& field)
 {
-    QProcess process;
-    process.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-print_format"),
-        QStringLiteral("json"), QStringLiteral("-show_streams"), path});
-    process.waitForFinished(60000);
-    const QJsonArray streams = QJsonDocument::fromJson(process.readAllStandardOutput()).object().value(QStringLiteral("streams")).toArray();
-    for (const auto& stream : streams) {
-        const QJsonObject object = stream.toObject();
-        if (object.value(QStringLiteral("codec_type")).toString() == type)
-            return object.value(field).toVariant().toString();
-    }
-    return {};
+    const QJsonArray streams = MovieProbe::streamsOfType(MovieProbe::streams(path), type);
+    return streams.isEmpty() ? QString() : streams.first().toObject().value(field).toVariant().toString();
 }
 
 } // namespace SyntheticTake

@@ -2,16 +2,55 @@
 
 #include "platform/media/MediaSample.h"
 #include "platform/media/MovieFileType.h"
+#include "platform/media/MovieReader.h"
+#include "platform/media/MovieWriter.h"
 #include "platform/system/MediaTime.h"
 
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 // The pieces of a screen take, generated: the screen recording (HEVC with a microphone and a system-sound
 // track, written fragmented like a capture), late-starting camera and iPhone movies, plain sound files, and
 // the libavformat look-ups the finishing tests check them with.
 namespace SyntheticTake {
+
+// A fixed noise texture shifted a little every frame: costly enough for rate control, no scene cuts.
+std::shared_ptr<PixelBuffer> movingNoise(int width, int height, int frameIndex);
+// A sine tone block starting at `firstFrame` (so consecutive blocks join seamlessly).
+std::shared_ptr<AudioBlock> tone(int sampleRate, int channels, int frames, int64_t firstFrame, double hertz = 440.0, float amplitude = 0.5f);
+
+struct MovieRecipe {
+    VideoSettings::Codec codec = VideoSettings::Codec::h264;
+    int width = 320;
+    int height = 180;
+    int frameRate = 30;
+    double seconds = 2.0;
+    double videoStart = 0.0; // take time of the first picture
+    int audioTracks = 1;
+    int audioChannels = 2;
+    int audioRate = 48000;
+    double audioStart = 0.0;
+    float audioAmplitude = 0.5f;
+    bool sameToneOnEveryTrack = false; // else track n plays 440 × (n + 1) Hz
+    MovieWriteMode mode = MovieWriteMode::finishing;
+    MovieFileType type = MovieFileType::quickTimeMovie;
+    bool video = true;
+    // Null: a video track that never gets a picture.
+    std::function<std::shared_ptr<PixelBuffer>(int width, int height, int frameIndex)> picture = movingNoise;
+    // Null: the tones above.
+    std::function<std::shared_ptr<AudioBlock>(int track, int64_t firstFrame, int frames)> sound {};
+    double bitsPerPixel = 6.0;
+    int keyFrameSeconds = 2;
+    int audioBitRate = 128000;
+};
+VideoSettings videoSettingsFor(const MovieRecipe& recipe);
+// Writes a whole movie through MovieWriter, feeding tracks interleaved; fails the test on any refusal.
+void writeMovie(const QString& path, const MovieRecipe& recipe);
+// Opening fails the test with the reader's reason.
+std::unique_ptr<MovieReader> openReader(const QString& path);
 
 struct ScreenRecipe {
     int width = 320;
@@ -51,6 +90,9 @@ struct Packet {
     std::vector<uint8_t> bytes;
 };
 std::vector<Packet> packets(const QString& path, int trackIndex);
+std::vector<MediaSample> drain(SampleSource& source);
+// The stored packets of one track, as the reader hands them out.
+std::vector<MediaSample> packetsOfTrack(const QString& path, int track);
 // Decoded pictures of the first video track (BGRA) and the whole mixed sound (48 kHz stereo).
 std::vector<MediaSample> pictures(const QString& path);
 std::vector<float> sound(const QString& path, double* startSeconds = nullptr);
