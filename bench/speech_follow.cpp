@@ -3,7 +3,6 @@
 // with the same sound already at 16 kHz. Prints both real-time factors and their ratio.
 #include "platform/speech/PocketSphinxRecognizer.h"
 #include "platform/speech/SpeechSampleConverter.h"
-#include "support/FakeAudioCapture.h"
 #include "support/ManualTimer.h"
 #include "support/SpokenScript.h"
 #include "teleprompter/ScriptLanguageModel.h"
@@ -55,14 +54,9 @@ double direct(const std::vector<int16_t>& pcm, const QString& script)
 
 double throughHub(const std::vector<float>& samples, const QString& script)
 {
-    auto timer = std::make_unique<ManualTimer>();
-    ManualTimer* clock = timer.get();
-    SpeechFollowHub::Services services;
-    services.recognizer = std::make_unique<PocketSphinxRecognizer>();
-    services.microphone = std::make_unique<FakeAudioCapture>(std::make_shared<FakeAudioCapture::State>());
-    services.timer = std::move(timer);
-    SpeechFollowHub hub(std::move(services));
-    clock->settle = [&] { hub.waitUntilIdle(); };
+    ManualTimer* clock = nullptr;
+    const std::unique_ptr<SpeechFollowHub> offlineHub = makeOfflineHub(clock);
+    SpeechFollowHub& hub = *offlineHub;
     int texts = 0;
     hub.onHeard = [&](const QString&) { ++texts; };
     // Loads the decoder and the script's model before the clock starts.

@@ -1,5 +1,4 @@
 #include "platform/speech/PocketSphinxRecognizer.h"
-#include "support/FakeAudioCapture.h"
 #include "support/ManualTimer.h"
 #include "support/SpokenScript.h"
 #include "support/TestEnvironment.h"
@@ -22,14 +21,9 @@ struct FollowRun {
 // hub's clock moving with the sound.
 FollowRun follow(const SpokenScript& spoken)
 {
-    auto timer = std::make_unique<ManualTimer>();
-    ManualTimer* clock = timer.get();
-    SpeechFollowHub::Services services;
-    services.recognizer = std::make_unique<PocketSphinxRecognizer>();
-    services.microphone = std::make_unique<FakeAudioCapture>(std::make_shared<FakeAudioCapture::State>());
-    services.timer = std::move(timer);
-    SpeechFollowHub hub(std::move(services));
-    clock->settle = [&] { hub.waitUntilIdle(); };
+    ManualTimer* clock = nullptr;
+    const std::unique_ptr<SpeechFollowHub> offlineHub = makeOfflineHub(clock);
+    SpeechFollowHub& hub = *offlineHub;
 
     const QString script = sampleScript();
     ScriptFollower follower;

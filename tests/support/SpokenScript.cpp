@@ -1,5 +1,7 @@
 #include "support/SpokenScript.h"
 
+#include "platform/speech/PocketSphinxRecognizer.h"
+#include "support/FakeAudioCapture.h"
 #include "support/ManualTimer.h"
 #include "teleprompter/FollowText.h"
 #include "teleprompter/SpeechFollowHub.h"
@@ -99,4 +101,17 @@ void feedAsRecorder(SpeechFollowHub& hub, ManualTimer& clock, const std::vector<
         QCoreApplication::processEvents();
         clock.advance(double(blockFrames) / SpokenScript::sampleRate);
     }
+}
+
+std::unique_ptr<SpeechFollowHub> makeOfflineHub(ManualTimer*& clock)
+{
+    auto timer = std::make_unique<ManualTimer>();
+    clock = timer.get();
+    SpeechFollowHub::Services services;
+    services.recognizer = std::make_unique<PocketSphinxRecognizer>();
+    services.microphone = std::make_unique<FakeAudioCapture>(std::make_shared<FakeAudioCapture::State>());
+    services.timer = std::move(timer);
+    auto hub = std::make_unique<SpeechFollowHub>(std::move(services));
+    clock->settle = [target = hub.get()] { target->waitUntilIdle(); };
+    return hub;
 }

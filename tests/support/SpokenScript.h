@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,3 +37,7 @@ QString sampleScript();
 // clock moving with the sound and its main-thread deliveries run after each block. `fed` counts the
 // samples handed over so far.
 void feedAsRecorder(SpeechFollowHub& hub, ManualTimer& clock, const std::vector<float>& samples, std::size_t& fed);
+
+// A hub with the real recognizer, no microphone of its own and a manual clock that settles the hub's queue,
+// as the spoken-script tests and the benchmark drive it. `clock` points into the hub's services.
+std::unique_ptr<SpeechFollowHub> makeOfflineHub(ManualTimer*& clock);
