@@ -30,7 +30,9 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
     readSettings();
     short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);
-    screenTake_ = std::make_unique<ScreenTake>(static_cast<ScreenTakeHost&>(*this), platform_.takes);
+    auto screenTake = std::make_unique<ScreenTake>(static_cast<ScreenTakeHost&>(*this), platform_.takes);
+    screenTake_ = screenTake.get();
+    takes_[CaptureMode::screen] = std::move(screenTake);
     // The hot keys' zoom marks land in the screen take's pointer log unless the bundle brings its own.
     if (PointerTracker* tracker = screenTake_->pointerTracker(); tracker && !platform_.zoomMarker) {
         ownZoomMarker_ = std::make_unique<PointerTrackerMarker>(*tracker);

@@ -23,6 +23,7 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -332,7 +333,9 @@ private:
     bool modeSettingsRestoredOnce_ = false;
     // The takes and what they share: the countdown, the elapsed ticker and the start guard.
     std::unique_ptr<CountdownWindow> countdown_;
-    std::unique_ptr<ScreenTake> screenTake_;
+    // One take per capture mode that records; a mode without a row cannot start.
+    std::map<CaptureMode, std::unique_ptr<Take>> takes_;
+    ScreenTake* screenTake_ = nullptr;
     std::unique_ptr<ZoomMarker> ownZoomMarker_;
     QTimer* ticker_ = nullptr;
     // A start is between its guard and its recording phase (awaiting access or the countdown).

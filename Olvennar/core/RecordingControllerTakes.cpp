@@ -30,8 +30,8 @@ const QString cameraRefused = QStringLiteral(
 
 Take* RecordingController::activeTake() const
 {
-    // The camera-only and voice takes join here as their classes arrive.
-    return captureMode_ == CaptureMode::screen ? screenTake_.get() : nullptr;
+    const auto row = takes_.find(captureMode_);
+    return row == takes_.end() ? nullptr : row->second.get();
 }
 
 QCoro::Task<> RecordingController::start()
