@@ -25,6 +25,7 @@ public:
     Platform platform();
     LinuxTakeServices& takes() { return *takes_; }
     SpeechFollowHub& speech() { return *speech_; }
+    DesktopHooks& hooks() { return *hooks_; }
 
 private:
     Settings& settings_;

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QSlider>
-#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -18,6 +17,24 @@
 namespace {
 
 constexpr int sliderSteps = 1000;
+
+// White on the dark bar whatever the desktop's icon theme.
+QIcon controlIcon(bool pause)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    if (pause) {
+        painter.drawRect(QRectF(8, 6, 6, 20));
+        painter.drawRect(QRectF(18, 6, 6, 20));
+    } else {
+        painter.drawPolygon(QPolygonF({QPointF(9, 5), QPointF(26, 16), QPointF(9, 27)}));
+    }
+    return QIcon(pixmap);
+}
 
 QString clockText(double seconds)
 {
@@ -99,7 +116,7 @@ QRect ShortReplayWindow::pictureRect() const
 
 void ShortReplayWindow::refreshControls()
 {
-    playButton_->setIcon(style()->standardIcon(player_.isPlaying() ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    playButton_->setIcon(controlIcon(player_.isPlaying()));
     playButton_->setToolTip(player_.isPlaying() ? QStringLiteral("Pause") : QStringLiteral("Play"));
     playButton_->setEnabled(failure_.isEmpty() && !player_.path().isEmpty());
     const double duration = player_.duration();

@@ -1,5 +1,26 @@
 #include "ui/DesktopHooks.h"
 
 #include "ui/FileManagerReveal.h"
+#include "ui/ShortWindows.h"
 
 void DesktopHooks::revealFile(const QString& path) { FileManagerReveal::reveal(path); }
+
+void DesktopHooks::openShortPreview()
+{
+    if (shortWindows_)
+        shortWindows_->openPreview();
+}
+
+bool DesktopHooks::shortWindowOpen() const { return shortWindows_ && shortWindows_->previewOpen(); }
+
+void DesktopHooks::closeShortWindows()
+{
+    if (shortWindows_)
+        shortWindows_->closeAll();
+}
+
+void DesktopHooks::playShort(const QString& path)
+{
+    if (shortWindows_)
+        shortWindows_->play(path);
+}
