@@ -301,21 +301,35 @@ TEST_F(ShortPreviewWindowTest, LastTakeReplaysAnExistingShortInTheOneReplayWindo
     EXPECT_FALSE(replay->isVisible()) << "leaving the Short mode closes the replay";
 }
 
-// Under the test X server with a camera pattern, a real drag from another client.
-TEST_F(ShortPreviewWindowTest, PointerDragMovesTheCropByTheStageScale)
+// Under the test X server with the fake camera streaming into the tap, a real drag from another client.
+TEST_F(ShortPreviewWindowTest, LivePictureAndAPointerDragThatMovesTheCropByTheStageScale)
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() != QLatin1String("xcb"))
         GTEST_SKIP() << "needs an X server";
     if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         GTEST_SKIP() << "needs xdotool";
+    const auto hub = FakeCameraHub::make({FakeCameraHub::landscape(1920, 1080, 30)});
+    ASSERT_TRUE(hub->setActiveFormat(0, MediaTime(1, 30)));
+    const auto subscription = hub->subscribe({[tap = sources.tap](const MediaSample& frame) { tap->store(frame.pixels); }, {}});
+    ASSERT_TRUE(subscription->start());
+    hub->play({{2.5}});
     controller->setShortFrameSize(QSizeF(1920, 1080));
-    sources.tap->store(FakeCameraHub::pattern(1920, 1080, 3));
     ShortPreviewWindow* window = enterShortMode();
     ASSERT_NE(window, nullptr);
     for (int i = 0; i < 50 && !window->windowHandle()->isExposed(); ++i) {
         QThread::msleep(20);
         settle();
     }
+    auto* picture = qobject_cast<CameraPreview*>(window->stage().picture());
+    ASSERT_NE(picture, nullptr);
+    // The pattern's frame counter sits in its top rows: two looks a moment apart differ there.
+    auto topRows = [&] { return picture->grab().toImage().copy(0, 0, picture->width(), 12); };
+    QThread::msleep(100);
+    settle();
+    const QImage early = topRows();
+    QThread::msleep(300);
+    settle();
+    EXPECT_NE(topRows(), early) << "the picture is live";
     ShortFrameStage& stage = window->stage();
     const double scale = stage.layout().scale;
     const QPoint start = stage.mapToGlobal(stage.layout().crop.center().toPoint());
@@ -332,6 +346,8 @@ TEST_F(ShortPreviewWindowTest, PointerDragMovesTheCropByTheStageScale)
     EXPECT_NEAR(controller->shortPosition().x, 0.5 + 40 / scale / 1312, 1e-9) << "the crop follows the pointer one to one";
     EXPECT_EQ(controller->shortPosition().y, 0.5) << "no vertical travel on a landscape camera";
     EXPECT_EQ(settings->doubleValue(QStringLiteral("shortCropX")), controller->shortPosition().x);
+    subscription->stop();
+    hub->waitForScript();
 }
 
 } // namespace
