@@ -1,6 +1,5 @@
 #include "app/FestrinApp.h"
 
-#include "app/AppShortPreviewSources.h"
 #include "app/LinuxTakeServices.h"
 #include "app/PlatformServices.h"
 #include "core/RecordingController.h"
@@ -8,6 +7,7 @@
 #include "core/SaveLocation.h"
 #include "finishing/TakeRecovery.h"
 #include "platform/audio/PulseAudioPlayback.h"
+#include "ui/ControllerShortPreviewSources.h"
 #include "ui/DesktopHooks.h"
 #include "ui/MainWindow.h"
 #include "ui/QuitAlertDialog.h"
@@ -32,7 +32,7 @@ RecordingController& FestrinApp::controller()
         // A stopped screen take's save job joins the controller's finish queue.
         RecordingController* owner = controller_.get();
         services_->takes().setSaveJobSink([owner](const SaveJobHandover& job) { owner->runSaveJob(job); });
-        shortSources_ = std::make_unique<AppShortPreviewSources>();
+        shortSources_ = std::make_unique<ControllerShortPreviewSources>(*controller_);
         shortWindows_ = std::make_unique<ShortWindows>(*controller_, *shortSources_,
             [] { return std::make_unique<PulseAudioPlayback>(QStringLiteral("Last take")); });
         services_->hooks().attachShortWindows(shortWindows_.get());

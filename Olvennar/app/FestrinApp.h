@@ -8,11 +8,11 @@
 
 #include <qcorotask.h>
 
-class AppShortPreviewSources;
 class MainWindow;
 class PlatformServices;
 class RecordingController;
 class Settings;
+class ShortPreviewSources;
 class ShortWindows;
 
 // The application: the quit guard, the one controller (made when the window first needs it) and the one
@@ -33,8 +33,8 @@ private:
 
     std::unique_ptr<PlatformServices> services_;
     QuitGuard quitGuard_;
-    std::unique_ptr<AppShortPreviewSources> shortSources_;
     std::unique_ptr<RecordingController> controller_;
+    std::unique_ptr<ShortPreviewSources> shortSources_;
     std::unique_ptr<ShortWindows> shortWindows_; // goes before the controller: its windows read it
     std::unique_ptr<MainWindow> window_;
 };

@@ -29,7 +29,6 @@ public:
     virtual void setCameraOnlyMaxHeight(std::optional<int> maxHeight) { (void)maxHeight; }
     // Build the "Short frame" window, or bring the open one to the front.
     virtual void openShortPreview() { }
-    virtual bool shortWindowOpen() const { return false; }
     // Close the short preview and pause and close the short replay.
     virtual void closeShortWindows() { }
     virtual void playShort(const QString& path) { (void)path; }

@@ -227,9 +227,6 @@ public:
     static QString displayName(const DisplayInfo& display);
     // Asks for camera access, then opens the "Short frame" window or brings it forward (Short mode only).
     QCoro::Task<> openShortPreview();
-    bool shortWindowOpen();
-    // The short window reports its closing: the framing routing follows and the views re-read.
-    void shortWindowClosed();
     // Main-window actions.
     void replayLastShort();
     void revealLastRecording();

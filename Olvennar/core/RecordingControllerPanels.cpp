@@ -38,15 +38,7 @@ QCoro::Task<> RecordingController::openShortPreview()
         co_return;
     hooks().openShortPreview();
     Q_EMIT changed();
-    hooks().updateFramingRouting();
-}
-
-bool RecordingController::shortWindowOpen() { return hooks().shortWindowOpen(); }
-
-void RecordingController::shortWindowClosed()
-{
-    Q_EMIT changed();
-    hooks().updateFramingRouting();
+    updateFramingRouting();
 }
 
 void RecordingController::cameraEnabledChanged()

@@ -11,8 +11,6 @@ void DesktopHooks::openShortPreview()
         shortWindows_->openPreview();
 }
 
-bool DesktopHooks::shortWindowOpen() const { return shortWindows_ && shortWindows_->previewOpen(); }
-
 void DesktopHooks::closeShortWindows()
 {
     if (shortWindows_)

@@ -12,7 +12,6 @@ public:
 
     void revealFile(const QString& path) override;
     void openShortPreview() override;
-    bool shortWindowOpen() const override;
     void closeShortWindows() override;
     void playShort(const QString& path) override;
 

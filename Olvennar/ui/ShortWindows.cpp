@@ -31,6 +31,7 @@ void ShortWindows::openPreview()
         preview_ = new ShortPreviewWindow(*controller_, sources_);
         new WindowFrameAutosave(*preview_, controller_->platform().settings, QStringLiteral("ShortFrameWindow"));
         preview_->onClose = [this] { previewClosed(); };
+        controller_->setShortWindowOpen(true);
     }
     preview_->show();
     preview_->raise();
@@ -46,8 +47,10 @@ void ShortWindows::previewClosed()
         closed->deleteLater();
     }
     sources_.setViewerView(false);
-    if (controller_)
-        controller_->shortWindowClosed();
+    if (controller_) {
+        controller_->setShortWindowOpen(false);
+        Q_EMIT controller_->changed();
+    }
 }
 
 void ShortWindows::closeAll()

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/ShortPreviewSources.h"
+
+#include <QPointer>
+
+class CameraPreview;
+class RecordingController;
+
+// The short preview's inputs from the controller: the camera-only recorder's frame tap as the live picture
+// (flipped whenever the shown side differs from the file's), the controller's short framing monitor and its
+// viewer-view display. Main thread only.
+class ControllerShortPreviewSources final : public ShortPreviewSources {
+public:
+    explicit ControllerShortPreviewSources(RecordingController& controller);
+
+    QWidget* createPicture(QWidget* parent) override;
+    FramingMonitor& framing() override;
+    std::optional<NextTake> headerScript() override { return std::nullopt; }
+    void ignoreNextTake() override { }
+    void setViewerView(bool viewerView) override;
+
+private:
+    void followMirroring();
+
+    RecordingController& controller_;
+    QPointer<CameraPreview> picture_;
+};

@@ -1,0 +1,91 @@
+// The "Short frame" window as the app wires it: the controller's camera-only recorder films a fake camera,
+// and the window's picture and frame size come from it.
+#include "capture/CameraOnlyRecorder.h"
+#include "core/RecordingController.h"
+#include "core/SaveLocation.h"
+#include "shorts/ShortFrameStage.h"
+#include "support/FakeAccessProbe.h"
+#include "support/FakeAudioPlayback.h"
+#include "support/TestEnvironment.h"
+#include "takedata/CameraFrameTap.h"
+#include "takes_screen/FakeTakeServices.h"
+#include "ui/CameraPreview.h"
+#include "ui/ControllerShortPreviewSources.h"
+#include "ui/DesktopHooks.h"
+#include "ui/ElidedLabel.h"
+#include "ui/SegmentedControl.h"
+#include "ui/ShortPreviewWindow.h"
+#include "ui/ShortWindows.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < milliseconds) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return condition();
+}
+
+class ShortPreviewLiveTest : public SandboxTest { };
+
+TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndTheViewersSide)
+{
+    settings->setString(QString::fromLatin1(SaveLocation::settingsKey), path(QStringLiteral("Recordings")));
+    FakeAccessProbe access;
+    DesktopHooks hooks;
+    FakeTakeServices services;
+    const auto desk = FakeCameraHub::make({FakeCameraHub::landscape(1920, 1080, 30)}, QStringLiteral("Desk"));
+    services.cameraOnly.cameras = {desk};
+    CaptureDeviceInfo listed;
+    listed.uniqueID = desk->uniqueID();
+    listed.localizedName = desk->localizedName();
+    services.cameraList = {listed};
+    Platform platform {*settings, access, nullptr, &hooks};
+    platform.takes = &services;
+    RecordingController controller(platform);
+    controller.refreshDevices();
+    ControllerShortPreviewSources sources(controller);
+    auto output = std::make_shared<FakeAudioPlayback::State>();
+    ShortWindows windows(controller, sources, [output] { return std::make_unique<FakeAudioPlayback>(output); });
+    hooks.attachShortWindows(&windows);
+    controller.setMirrorCamera(true);
+    controller.setShortMirrorFile(false);
+
+    controller.setCaptureMode(CaptureMode::short_);
+    ASSERT_TRUE(waitUntil([&] { return windows.preview() != nullptr; }));
+    ShortPreviewWindow& window = *windows.preview();
+    EXPECT_TRUE(controller.shortWindowOpen());
+    auto* picture = qobject_cast<CameraPreview*>(window.stage().picture());
+    ASSERT_NE(picture, nullptr) << "the camera-only recorder's picture";
+    desk->play({{2.0}});
+    CameraOnlyRecorder& recorder = *controller.cameraOnlyRecorder();
+    ASSERT_TRUE(waitUntil([&] { return recorder.frameTap()->newest() != nullptr; })) << "the preview runs: " << readLog().toStdString();
+    // The pattern's frame counter sits in the picture's top rows: two looks a moment apart differ there.
+    auto topRows = [&] { return picture->grab().toImage().copy(0, 0, picture->width(), 12); };
+    const QImage early = topRows();
+    EXPECT_TRUE(waitUntil([&] { return topRows() != early; })) << "the picture is live";
+    EXPECT_TRUE(waitUntil([&] { return controller.shortFrameSize() == QSizeF(1920, 1080); }));
+    EXPECT_TRUE(waitUntil([&] { return window.frameText().text() == QStringLiteral("608×1080 of the 1920×1080 feed → 1080×1920 (×1.78)"); }));
+    EXPECT_TRUE(picture->isMirrored()) << "the whole camera as the mirror setting shows it; the tap holds the unmirrored file";
+
+    Q_EMIT window.viewChoice().activated(1);
+    EXPECT_TRUE(controller.shortViewerView());
+    EXPECT_FALSE(picture->isMirrored()) << "the viewer view shows the file's side";
+    window.close();
+    EXPECT_TRUE(waitUntil([&] { return !controller.shortWindowOpen(); }));
+    EXPECT_FALSE(controller.shortViewerView());
+    hooks.attachShortWindows(nullptr);
+    desk->waitForScript();
+}
+
+} // namespace
