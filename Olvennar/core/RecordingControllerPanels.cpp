@@ -31,7 +31,8 @@ QCoro::Task<> RecordingController::openShortPreview()
             Diagnostics::log(QStringLiteral("short: camera access refused while a take runs; the short frame window stays closed"));
             co_return;
         }
-        setPhase(Phase::failed(shortCameraRefused));
+        // Without any camera there is nothing to allow: say so instead of blaming access.
+        setPhase(Phase::failed(bubble_.cameras.empty() ? QStringLiteral("No camera found.") : shortCameraRefused));
         co_return;
     }
     if (captureMode_ != CaptureMode::short_)

@@ -134,6 +134,13 @@ TEST_F(ShortPreviewWindowTest, OneWindowRaisedAgainAndRebuiltInItsSavedPlace)
 
 TEST_F(ShortPreviewWindowTest, RefusedCameraFailsAnIdleStudioButNeverARunningTake)
 {
+    access.cameraState = Permissions::State::notAsked; // no camera node at all
+    open();
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("No camera found.")));
+    CaptureDeviceInfo camera;
+    camera.uniqueID = camera.localizedName = QStringLiteral("Desk");
+    controller->setCameras({camera});
+    controller->setPhase(RecordingPhase::idle());
     access.cameraState = Permissions::State::denied;
     open();
     EXPECT_EQ(controller->phase(),
