@@ -127,6 +127,8 @@ const PrompterLayout& FollowPage::layout(const TeleprompterModel& model, double 
     const auto& boxes = model.follower().boxes();
     if (layoutFont_ != model.fontSize() || layoutWidth_ != columnWidth || layoutBoxes_ != boxes) {
         layout_ = PrompterLayout::build(boxes, model.fontSize(), columnWidth);
+        if (layoutBoxes_ != boxes)
+            cards_.clear();
         layoutBoxes_ = boxes;
         layoutFont_ = model.fontSize();
         layoutWidth_ = columnWidth;
@@ -277,7 +279,10 @@ void FollowPage::paint(QPainter& painter, QSizeF page, const TeleprompterModel& 
 
     // The column, drawn into its own layer so the fade at the top can mask it.
     const PrompterLayout& column = layout(model, m.columnWidth);
-    QImage layer(static_cast<int>(std::ceil(page.width())), static_cast<int>(std::ceil(m.viewHeight)), QImage::Format_ARGB32_Premultiplied);
+    const QSize layerSize(static_cast<int>(std::ceil(page.width())), static_cast<int>(std::ceil(m.viewHeight)));
+    if (layer_.size() != layerSize)
+        layer_ = QImage(layerSize, QImage::Format_ARGB32_Premultiplied);
+    QImage& layer = layer_;
     layer.fill(Qt::transparent);
     {
         QPainter columnPainter(&layer);

@@ -66,5 +66,6 @@ private:
     double layoutFont_ = -1;
     double layoutWidth_ = -1;
     std::map<int, Card> cards_;
+    QImage layer_; // the column before its fade, reused frame to frame
     int renders_ = 0;
 };

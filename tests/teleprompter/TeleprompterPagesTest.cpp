@@ -7,6 +7,8 @@
 #include "teleprompter/TeleprompterView.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QWheelEvent>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -123,6 +125,10 @@ TEST_F(TeleprompterPagesTest, FollowPageBandReadingLineAndEndLabel)
     const QRect bandProbe(767, bandMiddle - 2, 8, 4); // inside the band, right of every card
     QImage empty = grab();
     EXPECT_EQ(inked(empty, QRect(700, 5, 60, 60), page), 0) << "no band, line or pointer without cards";
+    EXPECT_EQ(empty.pixel(400, 200), page) << "an opaque page at bgOpacity 1";
+    model->setBgOpacity(0);
+    EXPECT_EQ(grab().pixel(400, 200), qRgb(0, 0, 0)) << "what lies behind shows through at bgOpacity 0";
+    model->setBgOpacity(1);
     keep(*view, QStringLiteral("follow-empty.png"));
 
     model->setStyle(TeleprompterScript::Style::cues);
@@ -187,6 +193,16 @@ TEST_F(TeleprompterPagesTest, AutoPageScrollsToItsEndAndStops)
     EXPECT_EQ(model->offset(), 0);
 
     EXPECT_DOUBLE_EQ(TeleprompterView::wheelAmount(1, false), -10);
+    model->setContentHeight(1000);
+    model->setScrolling(true);
+    QWheelEvent precise(QPointF(100, 100), QPointF(100, 100), QPoint(0, -3), QPoint(0, -24), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.get(), &precise);
+    EXPECT_DOUBLE_EQ(model->offset(), 3) << "pixel deltas as they are";
+    EXPECT_FALSE(model->isScrolling());
+    QWheelEvent line(QPointF(100, 100), QPointF(100, 100), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.get(), &line);
+    EXPECT_DOUBLE_EQ(model->offset(), 13) << "one line is ten points";
+    model->restart();
     EXPECT_DOUBLE_EQ(TeleprompterView::wheelAmount(-3.5, true), 3.5);
     model->setSpeed(14.9);
     EXPECT_EQ(view->speedLabel()->text(), QStringLiteral("14"));
