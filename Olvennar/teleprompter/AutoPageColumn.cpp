@@ -50,6 +50,16 @@ struct TextBlock {
         height = y;
     }
 
+    // The widest laid-out line.
+    double naturalWidth() const
+    {
+        double widest = 0;
+        for (const auto& layout : lines)
+            for (int i = 0; i < layout->lineCount(); ++i)
+                widest = std::max(widest, layout->lineAt(i).naturalTextWidth());
+        return widest;
+    }
+
     void paint(QPainter& painter, QPointF at) const
     {
         painter.setPen(colour);
@@ -131,7 +141,7 @@ void AutoPageColumn::layOut()
             QColor heading = TeleprompterPalette::orbGreen();
             heading.setAlphaF(0.9f);
             item->label = std::make_unique<TextBlock>(QStringLiteral("DON'T SAY THIS — PAUSE, THE ORB SPEAKS"),
-                prompterFont(std::max(0.36 * f, 10.0), QFont::Bold, 0.8), width - 36 - 15, 0, Qt::AlignHCenter, heading);
+                prompterFont(std::max(0.36 * f, 10.0), QFont::Bold, 0.8), width - 36 - 15, 0, Qt::AlignLeft, heading);
             item->body = std::make_unique<TextBlock>(segment.text, prompterFont(0.74 * f, QFont::DemiBold), width - 36, 5, Qt::AlignHCenter,
                 TeleprompterPalette::orbGreen());
             item->height = 12 + item->label->height + 8 + item->body->height + 12;
@@ -169,7 +179,7 @@ void AutoPageColumn::layOut()
             }
             case TeleprompterScript::Block::Kind::gesture:
                 item->kind = Item::Kind::gesture;
-                item->label = std::make_unique<TextBlock>(QStringLiteral("✋ ") + block.text, prompterFont(smallSize, QFont::Bold, 1.4), width, 0,
+                item->label = std::make_unique<TextBlock>(QStringLiteral("☝ ") + block.text, prompterFont(smallSize, QFont::Bold, 1.4), width, 0,
                     textAlignment, dimWhite);
                 item->height = item->label->height;
                 break;
@@ -216,11 +226,13 @@ const QImage& AutoPageColumn::tile(int index)
                 pen.setDashPattern({5, 4});
                 painter.strokePath(path, pen);
                 const double headingTop = item->y + 12;
-                // The green dot leads the heading.
+                // The green dot leads the centred heading.
+                const double headingWidth = item->label->naturalWidth();
+                const double headingLeft = (item->width - headingWidth - 15) / 2;
                 painter.setPen(Qt::NoPen);
                 painter.setBrush(TeleprompterPalette::orbGreen());
-                painter.drawEllipse(QPointF(18 + 4, headingTop + item->label->height / 2), 4, 4);
-                item->label->paint(painter, QPointF(18 + 15, headingTop));
+                painter.drawEllipse(QPointF(headingLeft + 4, headingTop + item->label->height / 2), 4, 4);
+                item->label->paint(painter, QPointF(headingLeft + 15, headingTop));
                 item->body->paint(painter, QPointF(18, headingTop + item->label->height + 8));
                 break;
             }

@@ -169,7 +169,7 @@ QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
         if (card.gesture) {
             painter.setFont(prompterFont(std::max(0.36 * f, 10.0), QFont::Bold, 1.2));
             painter.setPen(withAlpha(palette.ink, 0.5));
-            painter.drawText(QRectF(textX, 0, colW, box.head), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("✋ ") + *card.gesture);
+            painter.drawText(QRectF(textX, 0, colW, box.head), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("☝ ") + *card.gesture);
         }
         const QFont lineFont = prompterFont(f, QFont::Medium, 0.005 * f);
         painter.setFont(lineFont);

@@ -238,6 +238,14 @@ TEST_F(TeleprompterPagesTest, TheColumnIsLaidOutOnceAndAShorterOneIsNeverLeftBla
     model->setText(script);
     EXPECT_LE(model->offset(), std::max(model->contentHeight() - 40, 0.0));
     EXPECT_GT(inked(grab(), QRect(28, 0, 724, 250), qRgb(0, 0, 0)), 200);
+
+    // Cue rows, a gesture tag and an orb block.
+    model->setStyle(TeleprompterScript::Style::mixed);
+    model->setFontSize(28);
+    model->setText(QStringLiteral("Welcome back to the studio.\n[PINCH] SHOW the finished movie\nSAY this is the take we made\n"
+                                  "[ORB] The orb explains the timeline here. [/ORB]\nAnd on we go."));
+    model->restart();
+    keep(*view, QStringLiteral("auto-blocks.png"));
 }
 
 TEST_F(TeleprompterPagesTest, MenusMarkTheCurrentChoices)
