@@ -1,3 +1,4 @@
+#include "platform/system/Edition.h"
 #include "support/TestEnvironment.h"
 #include "teleprompter/AutoPageColumn.h"
 #include "teleprompter/FollowPage.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QSlider>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -273,6 +275,12 @@ TEST_F(TeleprompterPagesTest, MenusMarkTheCurrentChoices)
     model->beginCameraSpot = [&spots] { ++spots; };
     view->positionMenu()->actions().last()->trigger();
     EXPECT_EQ(spots, 1) << "Set camera spot… does nothing without the owner's callback";
+    model->setFontSize(80);
+    EXPECT_EQ(view->fontSlider()->value(), view->fontSlider()->maximum());
+    EXPECT_EQ(model->fontSize(), 80) << "the follow bar's slider at its end does not rewrite 80 to 54";
+    EXPECT_EQ(FollowPage::emptyText(),
+        QStringLiteral("No script yet. Paste one in the %1 window, or press Record on a video in Quillet.").arg(Edition::appName()));
+
     QAction* darkPage = view->modeMenu()->actions()[4];
     darkPage->trigger();
     EXPECT_EQ(model->theme(), QStringLiteral("dark"));
