@@ -6,9 +6,9 @@
 #include "teleprompter/RectNotation.h"
 #include "teleprompter/TeleprompterPanel.h"
 #include "teleprompter/TeleprompterWindow.h"
+#include "ui/XPointer.h"
 
 #include <QGuiApplication>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 
@@ -16,25 +16,17 @@
 
 namespace {
 
-QString xdotool(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    process.waitForFinished(5000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
 // A press on `from`, a move in steps to `to` and a release, as a hand on the mouse would do it.
 void drag(QPoint from, QPoint to)
 {
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(from.x()), QString::number(from.y())});
-    xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+    XPointer::xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(from.x()), QString::number(from.y())});
+    XPointer::xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
     for (int step = 1; step <= 5; ++step) {
         const QPoint at = from + (to - from) * step / 5;
-        xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()), QString::number(at.y())});
+        XPointer::xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()), QString::number(at.y())});
         TestEnvironment::waitUntil([] { return false; }, 30);
     }
-    xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    XPointer::xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
 }
 
 bool onDisplay() { return QGuiApplication::platformName() == u"xcb"; }
