@@ -18,7 +18,7 @@ class QTextLayout;
 class AutoPageColumn {
 public:
     static constexpr int tileHeight = 512;
-    static constexpr int keptTiles = 12;
+    static constexpr int keptTiles = 6;
     static constexpr double sideInset = 28;
 
     struct Key {

@@ -13,11 +13,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 constexpr double columnInset = 18;
 constexpr double haloMargin = 24;
+constexpr int keptAround = 4;
 
 QColor withAlpha(QColor colour, double opacity)
 {
@@ -288,17 +290,22 @@ void FollowPage::paint(QPainter& painter, QSizeF page, const TeleprompterModel& 
         QPainter columnPainter(&layer);
         const int focus = follower.focus();
         const int read = follower.wordsRead(focus);
+        int firstDrawn = std::numeric_limits<int>::max(), lastDrawn = -1;
         for (const BoxLayout& box : column.boxes) {
             const double top = box.y + shift;
             const double height = std::max(box.height, box.cardHeight);
             if (top + height + haloMargin < 0 || top - haloMargin > m.viewHeight)
                 continue;
+            firstDrawn = std::min(firstDrawn, box.index);
+            lastDrawn = std::max(lastDrawn, box.index);
             const FollowBox& card = follower.boxes()[static_cast<size_t>(box.index)];
             const Relation relation = box.index == focus ? Relation::focused : (box.index < focus ? Relation::before : Relation::after);
             const CardKey key{card, box, relation, relation == Relation::focused ? read : 0, f, m.columnWidth, model.bgOpacity(), model.theme()};
             columnPainter.setOpacity(cardOpacity(card.kind.tag(), relation, model.bgOpacity()));
             columnPainter.drawImage(QPointF(columnInset - haloMargin, std::round(top) - haloMargin), this->card(box, key));
         }
+        // Cards far from the page are drawn again when they come back; a long script keeps a few in memory.
+        std::erase_if(cards_, [&](const auto& entry) { return entry.first < firstDrawn - keptAround || entry.first > lastDrawn + keptAround; });
         const double viewH = std::max(m.viewHeight, 1.0);
         QLinearGradient fade(0, 0, 0, m.viewHeight);
         fade.setColorAt(0, Qt::transparent);

@@ -162,6 +162,20 @@ TEST_F(TeleprompterPagesTest, FollowPageBandReadingLineAndEndLabel)
     EXPECT_FALSE(FollowPage::showsEndLabel(*model)) << "stepping back hides the end label";
 }
 
+TEST_F(TeleprompterPagesTest, AHeardWordDrawsOnlyTheFocusedCardAgain)
+{
+    model->setMode(PrompterMode::follow);
+    model->setText(script);
+    grab();
+    const int first = view->followPage().cardRenders();
+    ASSERT_GE(first, 2);
+    grab();
+    EXPECT_EQ(view->followPage().cardRenders(), first) << "an unchanged page blits its cards";
+    model->hear(QStringLiteral("welcome back to"));
+    grab();
+    EXPECT_EQ(view->followPage().cardRenders(), first + 1);
+}
+
 TEST_F(TeleprompterPagesTest, AutoPageScrollsToItsEndAndStops)
 {
     EXPECT_EQ(AutoPageColumn::lineLength(780, 32), 41);
