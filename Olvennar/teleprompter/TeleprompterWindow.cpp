@@ -27,7 +27,7 @@ QRect pixels(const QRectF& rect)
 
 void TeleprompterWindow::LaterDeleter::operator()(QObject* object) const
 {
-    // Done and the menus run inside these objects' own handlers.
+    // The marker's Done runs inside the marker's own handler.
     if (object)
         object->deleteLater();
 }
@@ -55,6 +55,9 @@ TeleprompterWindow::TeleprompterWindow(Settings& settings, VoiceFollowSwitch* sp
 
 TeleprompterWindow::~TeleprompterWindow()
 {
+    if (spotMarker_)
+        spotMarker_->close();
+    panel_.reset();
     if (speech_)
         speech_->setWanted(false, {}, {});
 }

@@ -61,7 +61,8 @@ private:
     Settings& settings_;
     VoiceFollowSwitch* speech_;
     TeleprompterModel model_;
-    std::unique_ptr<TeleprompterPanel, LaterDeleter> panel_;
+    // After the model, so it goes first: its page reads the model to the end.
+    std::unique_ptr<TeleprompterPanel> panel_;
     QPointer<QScreen> screen_;
     bool applying_ = false;
     std::unique_ptr<CameraSpotMarker, LaterDeleter> spotMarker_;
