@@ -3,11 +3,17 @@
 #include "ui/IconLabel.h"
 #include "ui/SegmentedControl.h"
 #include "ui/TeleprompterSection.h"
+#include "ui/XPointer.h"
+#include "support/FakeVoiceFollowSwitch.h"
+#include "teleprompter/TeleprompterPanel.h"
+#include "teleprompter/TeleprompterView.h"
+#include "teleprompter/TeleprompterWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
@@ -125,6 +131,53 @@ TEST_F(TeleprompterSectionTest, TheButtonShowsOrHidesThroughTheToggleOnly)
     section->show();
     QDir().mkpath(QStringLiteral(OLVENNAR_BINARY_DIR "/teleprompter-pages"));
     section->grab().save(QStringLiteral(OLVENNAR_BINARY_DIR "/teleprompter-pages/section.png"));
+}
+
+// The section in a window of its own, as the main window will hold it, driving the real panel: the user
+// clicks Show, types a script and clicks Hide.
+TEST_F(TeleprompterSectionTest, AUserShowsThePanelTypesAScriptAndHidesIt)
+{
+    if (QGuiApplication::platformName() != u"xcb")
+        GTEST_SKIP() << "needs an X display";
+    FakeVoiceFollowSwitch speech;
+    TeleprompterWindow window(*settings, &speech);
+    TeleprompterSection* shown = nullptr;
+    TeleprompterSection section(window.model(), false, [&] {
+        if (window.isShown())
+            window.hide();
+        else
+            window.show(QGuiApplication::primaryScreen());
+        shown->setPanelVisible(window.isShown());
+    });
+    shown = &section;
+    section.setFixedWidth(400);
+    section.adjustSize();
+    section.move(840, 360);
+    section.show();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return section.isVisible(); }));
+    TestEnvironment::waitUntil([] { return false; }, 200);
+
+    ASSERT_TRUE(XPointer::click(section.toggleButton()));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return window.isShown() && window.panel()->isVisible(); }));
+    EXPECT_EQ(section.toggleButton()->text(), QStringLiteral("Hide"));
+    EXPECT_TRUE(speech.last && speech.last->wanted) << "follow mode listens while the panel shows";
+
+    ASSERT_TRUE(XPointer::click(section.editor()));
+    XPointer::xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("Welcome back to the studio.")});
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return window.model().text() == QStringLiteral("Welcome back to the studio."); }));
+    EXPECT_EQ(speech.last->scriptText, QStringLiteral("Welcome back to the studio.")) << "every edit hands the hub the new script";
+    EXPECT_EQ(window.model().follower().boxes().size(), 1u);
+    TestEnvironment::waitUntil([] { return false; }, 300);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(OLVENNAR_BINARY_DIR "/teleprompter-pages/desktop.png"));
+
+    ASSERT_TRUE(XPointer::click(section.modePicker()->segment(1)));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return window.model().mode() == PrompterMode::auto_; }));
+    EXPECT_FALSE(speech.last->wanted);
+    EXPECT_GT(window.model().contentHeight(), 0) << "the auto page measured its column";
+
+    ASSERT_TRUE(XPointer::click(section.toggleButton()));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !window.isShown(); }));
+    EXPECT_EQ(section.toggleButton()->text(), QStringLiteral("Show"));
 }
 
 } // namespace
