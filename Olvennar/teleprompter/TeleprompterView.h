@@ -43,6 +43,7 @@ public:
     const AutoPageColumn& column() const { return column_; }
     const FollowPage& followPage() const { return followPage_; }
     double columnShift() const { return shift_; }
+    const QVariantAnimation& slide() const { return *slide_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QSlider>
 #include <QToolButton>
+#include <QVariantAnimation>
 
 #include <gtest/gtest.h>
 
@@ -174,6 +175,36 @@ TEST_F(TeleprompterPagesTest, AHeardWordDrawsOnlyTheFocusedCardAgain)
     model->hear(QStringLiteral("welcome back to"));
     grab();
     EXPECT_EQ(view->followPage().cardRenders(), first + 1);
+}
+
+TEST_F(TeleprompterPagesTest, TheColumnSlidesToTheLineBeingRead)
+{
+    model->setMode(PrompterMode::follow);
+    model->setFontSize(54);
+    model->setText(script);
+    view->show();
+    view->settle();
+    const double start = view->columnShift();
+    EXPECT_NEAR(start, 0.71 * 54 + 16 - 1.42 * 54 / 2, 1e-9) << "the first line sits on the reading line";
+
+    model->stepBox(1);
+    const QVariantAnimation& slide = view->slide();
+    EXPECT_EQ(slide.state(), QAbstractAnimation::Running);
+    EXPECT_EQ(slide.duration(), 250) << "a new card slides in 0.25 s";
+    EXPECT_LT(slide.endValue().toDouble(), start);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return slide.state() == QAbstractAnimation::Stopped; }, 2000));
+    EXPECT_EQ(view->columnShift(), slide.endValue().toDouble());
+
+    // Words read down the focused card move the reading position a line at a time.
+    const FollowBox& card = model->follower().boxes()[1];
+    QStringList words;
+    for (const FollowWord& word : card.words)
+        words << word.text;
+    model->hear(words.mid(0, words.size() - 1).join(u' '));
+    EXPECT_EQ(model->follower().focus(), 1);
+    EXPECT_EQ(slide.state(), QAbstractAnimation::Running);
+    EXPECT_EQ(slide.duration(), 380) << "reading on within a card slides in 0.38 s";
+    view->hide();
 }
 
 TEST_F(TeleprompterPagesTest, AutoPageScrollsToItsEndAndStops)
