@@ -142,27 +142,27 @@ TEST_F(TeleprompterSectionTest, AUserShowsThePanelTypesAScriptAndHidesIt)
     FakeVoiceFollowSwitch speech;
     TeleprompterWindow window(*settings, &speech);
     TeleprompterSection* shown = nullptr;
-    TeleprompterSection section(window.model(), false, [&] {
+    TeleprompterSection ownSection(window.model(), false, [&] {
         if (window.isShown())
             window.hide();
         else
             window.show(QGuiApplication::primaryScreen());
         shown->setPanelVisible(window.isShown());
     });
-    shown = &section;
-    section.setFixedWidth(400);
-    section.adjustSize();
-    section.move(840, 360);
-    section.show();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return section.isVisible(); }));
+    shown = &ownSection;
+    ownSection.setFixedWidth(400);
+    ownSection.adjustSize();
+    ownSection.move(840, 360);
+    ownSection.show();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return ownSection.isVisible(); }));
     TestEnvironment::waitUntil([] { return false; }, 200);
 
-    ASSERT_TRUE(XPointer::click(section.toggleButton()));
+    ASSERT_TRUE(XPointer::click(ownSection.toggleButton()));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return window.isShown() && window.panel()->isVisible(); }));
-    EXPECT_EQ(section.toggleButton()->text(), QStringLiteral("Hide"));
+    EXPECT_EQ(ownSection.toggleButton()->text(), QStringLiteral("Hide"));
     EXPECT_TRUE(speech.last && speech.last->wanted) << "follow mode listens while the panel shows";
 
-    ASSERT_TRUE(XPointer::click(section.editor()));
+    ASSERT_TRUE(XPointer::click(ownSection.editor()));
     XPointer::xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("Welcome back to the studio.")});
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return window.model().text() == QStringLiteral("Welcome back to the studio."); }));
     EXPECT_EQ(speech.last->scriptText, QStringLiteral("Welcome back to the studio.")) << "every edit hands the hub the new script";
@@ -170,14 +170,14 @@ TEST_F(TeleprompterSectionTest, AUserShowsThePanelTypesAScriptAndHidesIt)
     TestEnvironment::waitUntil([] { return false; }, 300);
     QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(OLVENNAR_BINARY_DIR "/teleprompter-pages/desktop.png"));
 
-    ASSERT_TRUE(XPointer::click(section.modePicker()->segment(1)));
+    ASSERT_TRUE(XPointer::click(ownSection.modePicker()->segment(1)));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return window.model().mode() == PrompterMode::auto_; }));
     EXPECT_FALSE(speech.last->wanted);
     EXPECT_GT(window.model().contentHeight(), 0) << "the auto page measured its column";
 
-    ASSERT_TRUE(XPointer::click(section.toggleButton()));
+    ASSERT_TRUE(XPointer::click(ownSection.toggleButton()));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !window.isShown(); }));
-    EXPECT_EQ(section.toggleButton()->text(), QStringLiteral("Show"));
+    EXPECT_EQ(ownSection.toggleButton()->text(), QStringLiteral("Show"));
 }
 
 } // namespace
