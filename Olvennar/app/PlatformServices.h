@@ -11,6 +11,8 @@ class LinuxAccessProbe;
 class MainLoopScheduler;
 class PulseSoundPlayer;
 class SpeechFollowHub;
+class SpeechFollowHubSwitch;
+class TeleprompterWindow;
 class XcbGlobalKeyGrabber;
 
 // The real Linux backends of the running studio, owned for the whole run, handed to the controller as one
@@ -26,6 +28,7 @@ public:
     LinuxTakeServices& takes() { return *takes_; }
     SpeechFollowHub& speech() { return *speech_; }
     DesktopHooks& hooks() { return *hooks_; }
+    TeleprompterWindow& teleprompter() { return *teleprompter_; }
 
 private:
     Settings& settings_;
@@ -38,6 +41,8 @@ private:
     std::unique_ptr<PulseSoundPlayer> sounds_;
     std::unique_ptr<SleepWatcher> sleepWatcher_;
     std::unique_ptr<SpeechFollowHub> speech_;
+    std::unique_ptr<SpeechFollowHubSwitch> speechSwitch_;
+    std::unique_ptr<TeleprompterWindow> teleprompter_;
     std::unique_ptr<LinuxTakeServices> takes_;
     std::unique_ptr<DesktopHooks> hooks_;
 };
