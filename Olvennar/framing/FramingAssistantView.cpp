@@ -121,10 +121,11 @@ protected:
 // The stage with the selected crop's verdict in its lower left corner.
 class FramingAssistantView::StageArea final : public QWidget {
 public:
-    StageArea(FramingStage* stage, QWidget* corner, QWidget* parent)
+    StageArea(FramingStage* stage, QWidget* corner, FramingStatusBadge* badge, QWidget* parent)
         : QWidget(parent)
         , stage_(stage)
         , corner_(corner)
+        , badge_(badge)
     {
         stage->setParent(this);
         corner->setParent(this);
@@ -134,9 +135,10 @@ public:
 
     void placeCorner()
     {
-        corner_->adjustSize();
-        const QSize size = corner_->sizeHint().boundedTo(QSize(std::max(0, width() - 24), height()));
-        corner_->setGeometry(12, height() - 12 - size.height(), size.width(), size.height());
+        // As wide as the verdict's longest line, as tall as its lines need at that width.
+        const int width = std::min(badge_->idealWidth() + 20, std::max(0, this->width() - 24));
+        const int height = corner_->layout()->hasHeightForWidth() ? corner_->layout()->totalHeightForWidth(width) : corner_->sizeHint().height();
+        corner_->setGeometry(12, this->height() - 12 - height, width, height);
         corner_->raise();
     }
 
@@ -150,6 +152,7 @@ protected:
 private:
     FramingStage* stage_;
     QWidget* corner_;
+    FramingStatusBadge* badge_;
 };
 
 namespace {
@@ -197,8 +200,8 @@ FramingAssistantView::FramingAssistantView(FramingMonitor& monitor, QImage still
     auto* headerRow = new QHBoxLayout(header);
     headerRow->setContentsMargins(16, 10, 16, 10);
     headerRow->setSpacing(12);
-    headerRow->addWidget(headerBadge_, 0, Qt::AlignVCenter);
-    headerRow->addStretch(1);
+    // The verdict takes the room the note and the toggle leave.
+    headerRow->addWidget(headerBadge_, 1, Qt::AlignVCenter);
     countNote_->setFont(FramingStyle::font(11));
     FramingStyle::setTextColour(countNote_, FramingStyle::cream(0.55));
     headerRow->addWidget(countNote_, 0, Qt::AlignVCenter);
@@ -214,7 +217,7 @@ FramingAssistantView::FramingAssistantView(FramingMonitor& monitor, QImage still
     auto* plate = new QHBoxLayout(corner_);
     plate->setContentsMargins(10, 7, 10, 7);
     plate->addWidget(cornerStatus_);
-    auto* area = new StageArea(stage_, corner_, this);
+    auto* area = new StageArea(stage_, corner_, cornerStatus_, this);
     column->addWidget(area, 1);
 
     auto* stripRow = new QHBoxLayout(strip_);

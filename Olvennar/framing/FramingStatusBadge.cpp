@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 class FramingStatusBadge::Dot final : public QWidget {
 public:
     Dot(double diameter, QWidget* parent)
@@ -76,4 +78,12 @@ void FramingStatusBadge::setAdvice(const FramingAdvice& advice, const std::optio
         // At most two lines each.
         label->setMaximumHeight(QFontMetrics(label->font()).lineSpacing() * 2);
     }
+}
+
+int FramingStatusBadge::idealWidth() const
+{
+    int text = title_->isHidden() ? 0 : QFontMetrics(title_->font()).horizontalAdvance(title_->text());
+    for (const QLabel* line : lines_)
+        text = std::max(text, QFontMetrics(line->font()).horizontalAdvance(line->text()));
+    return dot_->width() + 8 + text + 1;
 }

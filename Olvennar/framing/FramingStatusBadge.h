@@ -24,6 +24,8 @@ public:
     const FramingAdvice& advice() const { return advice_; }
     bool isProminent() const { return prominent_; }
     double dotDiameter() const { return prominent_ ? 12 : 8; }
+    // As wide as its longest line unbroken; narrower offers wrap the lines.
+    int idealWidth() const;
     // The title label (hidden without a title) and one label per hint line, in order.
     QLabel* titleLabel() const { return title_; }
     const std::vector<QLabel*>& lineLabels() const { return lines_; }
