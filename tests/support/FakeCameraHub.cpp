@@ -148,6 +148,9 @@ void FakeCameraHub::play(std::vector<Run> runs)
                 std::this_thread::sleep_until(start + std::chrono::duration<double>(i * period));
                 emitFrame(HostClock::nowSeconds());
             }
+            // A hub going away ends the script at once.
+            if (stopPlayer_.load())
+                return;
             std::this_thread::sleep_until(start + std::chrono::duration<double>(frames * period + run.stallAfter));
         }
     });

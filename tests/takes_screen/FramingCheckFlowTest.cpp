@@ -1,12 +1,14 @@
 // The framing check and the bubble's pill in Screen mode, on the real desk-camera recorder over a fake camera
 // that shows the portrait, and the check's opening in the other modes.
 #include "app/LinuxTakeServices.h"
+#include "capture/CameraOnlyRecorder.h"
 #include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
 #include "framing/CameraBubbleWindow.h"
 #include "framing/FramingAssistantView.h"
 #include "framing/FramingMonitor.h"
 #include "framing/FramingWindow.h"
+#include "framing/LivePreviewSource.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeCameraHub.h"
 #include "support/FakeVideoDeviceCatalog.h"
@@ -160,6 +162,17 @@ TEST_F(FramingCheckFlow, shortModeOpensTheShortPreviewAndJustMeNeedsTheCamera)
     EXPECT_EQ(controller->framingWindow(), nullptr);
     EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::failed);
     EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("Camera access is off. Add your user to the \"video\" group")));
+
+    // Granted, the window shows the camera-only preview, the very picture the desk monitor reads.
+    access.cameraState = Permissions::State::granted;
+    QCoro::waitFor(controller->openFramingCheck());
+    ASSERT_NE(controller->framingWindow(), nullptr);
+    ASSERT_NE(controller->cameraOnlyRecorder(), nullptr);
+    ASSERT_TRUE(controller->framing().livePreview());
+    EXPECT_EQ(controller->framing().livePreview()->tap, controller->cameraOnlyRecorder()->frameTap());
+    EXPECT_TRUE(controller->framing().isRunning());
+    closeCheck();
+    EXPECT_FALSE(controller->framing().isRunning());
 }
 
 } // namespace
