@@ -294,9 +294,12 @@ void FramingAssistantView::refresh()
     toggle_->setIcon(QIcon::fromTheme(sensor_ ? QStringLiteral("transform-crop") : QStringLiteral("camera-photo")));
     // The capsule is stronger while the whole picture shows.
     const double capsule = sensor_ ? 0.22 : 0.1;
-    toggle_->setProperty("capsuleOpacity", capsule);
-    toggle_->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: none; border-radius: 12px; padding: 5px 10px; }")
-                               .arg(rgba(FramingStyle::cream(capsule)), rgba(FramingStyle::cream())));
+    // Restyling re-polishes the button, so only when the view changed (reports come several times a second).
+    if (toggle_->property("capsuleOpacity").toDouble() != capsule) {
+        toggle_->setProperty("capsuleOpacity", capsule);
+        toggle_->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: none; border-radius: 12px; padding: 5px 10px; }")
+                                   .arg(rgba(FramingStyle::cream(capsule)), rgba(FramingStyle::cream())));
+    }
     const bool wholeAlready = !crops.empty() && crops.front().cropSpec.kind() == FramingCropSpec::Kind::fullFrame;
     toggle_->setEnabled(!wholeAlready);
     static_cast<QGraphicsOpacityEffect*>(toggle_->graphicsEffect())->setOpacity(wholeAlready ? 0.35 : 1.0);
