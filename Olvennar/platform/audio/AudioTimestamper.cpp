@@ -6,11 +6,12 @@
 namespace {
 constexpr int64_t second = 1'000'000'000;
 constexpr int64_t millisecond = 1'000'000;
-// Settling: windows of a tenth of a second; four in a row within this of each other, at a latency no
-// real device has at start-up.
-constexpr size_t steadyWindows = 4;
+// Settling: windows of a tenth of a second; the two halves of the last second agree within this, at a
+// latency a wired microphone has. A stream's wrong start-up latency sticks for most of a second, at anything from
+// 150 to 700 ms, before it falls to the real one.
+constexpr size_t steadyWindows = 10;
 constexpr int64_t steadyWithin = 2 * millisecond;
-constexpr int64_t plausibleLatency = 200 * millisecond;
+constexpr int64_t plausibleLatency = 100 * millisecond;
 // The follower: proportional and integral gains (per second, per second²), critically damped around a
 // time constant of 40 s, so measurement jitter of a millisecond stretches by no more than 50 ppm.
 constexpr double proportionalGain = 0.05;
@@ -51,16 +52,12 @@ AudioTimestamper::Fed AudioTimestamper::feed(int64_t nowNanoseconds, int64_t lat
             firstReadAt_ = nowNanoseconds;
         hold(measured, latencyNanoseconds, samples, frames);
         if (windowFrames_ >= sampleRate_ / 10) {
-            windows_.push_back(windowEarliest_);
+            windows_.push_back({windowEarliest_, windowLatency_});
             if (windows_.size() > steadyWindows)
                 windows_.pop_front();
-            bool steady = windows_.size() == steadyWindows;
-            for (size_t i = 1; steady && i < windows_.size(); ++i)
-                steady = std::llabs(windows_[i] - windows_[i - 1]) <= steadyWithin;
-            const int64_t latency = windowLatency_;
             windowFrames_ = 0;
-            if (steady && latency <= plausibleLatency)
-                return settle(nowNanoseconds, latency, false);
+            if (steady())
+                return settle(nowNanoseconds, windowLatency_, false);
         }
         if (nowNanoseconds - firstReadAt_ >= settleLimit)
             return settle(nowNanoseconds, latencyNanoseconds, true);
@@ -99,12 +96,35 @@ void AudioTimestamper::hold(int64_t measuredStart, int64_t latency, const float*
     outputFrames_ += outFrames;
 }
 
+bool AudioTimestamper::steady() const
+{
+    if (windows_.size() < steadyWindows)
+        return false;
+    // A wrong start-up latency is steady too, but implausibly high: every window of the second must be plausible.
+    for (const Window& window : windows_) {
+        if (window.latency > plausibleLatency)
+            return false;
+    }
+    // The earliest reading of each half of the last second: jitter only delays readings, so these agree on a
+    // steady stream however late single reads come, and differ while the latency still falls.
+    const auto half = windows_.begin() + steadyWindows / 2;
+    const auto earliest = [](auto from, auto to) {
+        return std::min_element(from, to, [](const Window& a, const Window& b) { return a.earliest < b.earliest; })->earliest;
+    };
+    return std::llabs(earliest(windows_.begin(), half) - earliest(half, windows_.end())) <= steadyWithin;
+}
+
 AudioTimestamper::Fed AudioTimestamper::settle(int64_t nowNanoseconds, int64_t latency, bool forced)
 {
     Fed fed;
     settled_ = true;
-    // Every held block is placed by count back from the latest measurement.
-    const int64_t origin = windowFrames_ > 0 || windows_.empty() ? windowEarliest_ : windows_.back();
+    // Every held block is placed by count back from the latest half second's earliest measurement.
+    int64_t origin = windowEarliest_;
+    if (!windows_.empty()) {
+        origin = windows_.back().earliest;
+        for (auto window = windows_.size() > steadyWindows / 2 ? windows_.end() - steadyWindows / 2 : windows_.begin(); window != windows_.end(); ++window)
+            origin = std::min(origin, window->earliest);
+    }
     for (Held& held : held_) {
         if (!held.samples.empty())
             fed.blocks.push_back(place(std::move(held.samples), origin + held.outputFrame * second / sampleRate_));

@@ -55,6 +55,11 @@ private:
         std::vector<float> samples;
         int64_t outputFrame = 0; // frames (and holes) before it
     };
+    struct Window {
+        int64_t earliest = 0; // earliest (measured start − counted start) of a tenth of a second
+        int64_t latency = 0; // its largest reported latency
+    };
+    bool steady() const;
     void hold(int64_t measuredStart, int64_t latency, const float* samples, int64_t frames);
     Fed settle(int64_t nowNanoseconds, int64_t latency, bool forced);
     MediaSample place(std::vector<float> samples, int64_t startNanoseconds) const;
@@ -74,7 +79,7 @@ private:
     int64_t windowFrames_ = 0;
     int64_t windowEarliest_ = 0; // earliest (measured start − counted start) of the window
     int64_t windowLatency_ = 0; // largest latency of the window
-    std::deque<int64_t> windows_; // earliest offsets of the last windows
+    std::deque<Window> windows_; // the last second's windows
 
     // Settled.
     int64_t next_ = 0; // where the next output frame starts
