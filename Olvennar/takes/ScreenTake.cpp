@@ -147,8 +147,7 @@ void ScreenTake::discardEmptyFolder()
 {
     if (!folder_)
         return;
-    if (folder_->created && TakeFiles::removeFolderIfOnlyLeftovers(folder_->path, folder_->suffix))
-        Diagnostics::log(QStringLiteral("discarded empty folder ") + QFileInfo(folder_->path).fileName());
+    TakeFiles::removeEmptyTakeFolder(*folder_);
     folder_.reset();
     host_.refreshDestinationName();
 }
@@ -196,12 +195,7 @@ QCoro::Task<> ScreenTake::discard()
     QCoro::Task<bool> stopping = stopRecorders();
     if (!co_await std::move(stopping))
         co_return;
-    if (folder) {
-        TakeFiles::deleteTakeFiles(folder->path, folder->suffix);
-        if (folder->created)
-            TakeFiles::removeFolderIfOnlyLeftovers(folder->path, folder->suffix);
-    }
-    Diagnostics::log(folder ? QStringLiteral("discarded take in ") + QFileInfo(folder->path).fileName() : QStringLiteral("discarded take"));
+    TakeFiles::discardTake(folder);
     folder_.reset();
     host_.reset();
     host_.settleOverlayWindows();
