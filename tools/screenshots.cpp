@@ -14,7 +14,6 @@
 #include "platform/media/PixelBufferViews.h"
 #include "shorts/ShortReplayWindow.h"
 #include "takedata/CameraFrameTap.h"
-#include "ui/CameraPreview.h"
 #include "ui/MainWindow.h"
 #include "ui/ShortPreviewSources.h"
 #include "ui/ShortPreviewWindow.h"
@@ -26,7 +25,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
-#include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -96,28 +94,25 @@ public:
         monitor_.setGoodAdvice({FramingStatus::good, {QStringLiteral("Framing looks good")}});
         monitor_.update({FramingCropSpec::short_()}, false, tap_, false);
     }
-    QWidget* createPicture(QWidget* parent) override
+    std::shared_ptr<const LivePreviewSource> livePreview() override
     {
-        preview_ = new CameraPreview(parent);
-        preview_->setTap(tap_);
-        return preview_;
+        if (!live_ || live_->mirrored != flipped_)
+            live_ = std::make_shared<const LivePreviewSource>(LivePreviewSource {tap_, flipped_});
+        return live_;
     }
     FramingMonitor& framing() override { return monitor_; }
     std::optional<NextTake> headerScript() override { return script; }
     void ignoreNextTake() override { script.reset(); }
     // The tap holds the file's picture; the whole-camera view shows it as the mirror setting says.
-    void setViewerView(bool viewerView) override
-    {
-        if (preview_)
-            preview_->setMirrored(!viewerView && controller_.mirrorCamera() != controller_.shortMirrorFile());
-    }
+    void setViewerView(bool viewerView) override { flipped_ = !viewerView && controller_.mirrorCamera() != controller_.shortMirrorFile(); }
 
     std::optional<NextTake> script;
 
 private:
     const RecordingController& controller_;
     std::shared_ptr<CameraFrameTap> tap_;
-    QPointer<CameraPreview> preview_;
+    std::shared_ptr<const LivePreviewSource> live_;
+    bool flipped_ = false;
     FramingMonitor monitor_;
 };
 

@@ -1,5 +1,6 @@
 #include "shorts/ShortFrameStage.h"
 
+#include "framing/LivePreviewView.h"
 #include "shorts/ShortFraming.h"
 #include "shorts/ShortStageOverlay.h"
 
@@ -96,6 +97,7 @@ void paintGuide(QPainter& painter, const ShortStageLayout& layout, const ShortFr
 
 ShortFrameStage::ShortFrameStage(QWidget* parent)
     : QWidget(parent)
+    , live_(new LivePreviewView(this))
     , overlay_(new ShortStageOverlay([this](QPainter& painter) { paintOverlay(painter, layout_, look_); }, this))
 {
     setMinimumHeight(280);
@@ -103,18 +105,11 @@ ShortFrameStage::ShortFrameStage(QWidget* parent)
     relayout();
 }
 
-void ShortFrameStage::setPicture(QWidget* picture)
+void ShortFrameStage::setLive(std::shared_ptr<const LivePreviewSource> source)
 {
-    if (picture_ == picture)
+    if (source == source_)
         return;
-    delete picture_;
-    picture_ = picture;
-    if (picture_) {
-        picture_->setParent(this);
-        picture_->setAttribute(Qt::WA_TransparentForMouseEvents);
-        picture_->show();
-        overlay_->raise();
-    }
+    source_ = std::move(source);
     relayout();
 }
 
@@ -156,11 +151,10 @@ void ShortFrameStage::relayout()
 {
     layout_ = ShortStageLayout::compute(size(), frameSize_, position_, look_.viewerView);
     overlay_->setGeometry(rect());
-    if (picture_) {
-        const QRect camera = layout_.camera.toAlignedRect();
-        picture_->setGeometry(camera);
-        picture_->setMask(QRegion(layout_.visible.translated(-camera.topLeft()).toAlignedRect()));
-    }
+    live_->setGeometry(rect());
+    QPainterPath visible;
+    visible.addRect(layout_.visible);
+    live_->set(source_, layout_.camera, visible);
     overlay_->update();
     update();
 }

@@ -1,14 +1,16 @@
 #pragma once
 
 #include "framing/FramingReport.h"
+#include "framing/LivePreviewSource.h"
 #include "shorts/ShortStageLayout.h"
 
 #include <QColor>
-#include <QPointer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
+class LivePreviewView;
 class QPainter;
 class ShortStageOverlay;
 
@@ -33,9 +35,10 @@ public:
 
     explicit ShortFrameStage(QWidget* parent = nullptr);
 
-    // The live picture, laid out over the whole camera rectangle and masked to the visible part; owned here.
-    void setPicture(QWidget* picture);
-    QWidget* picture() const { return picture_; }
+    // The live camera picture, placed over the whole camera rectangle and seen only through the visible part;
+    // none leaves the placeholder area. The same source again keeps the picture running.
+    void setLive(std::shared_ptr<const LivePreviewSource> source);
+    LivePreviewView& liveView() const { return *live_; }
 
     void setFrameSize(const QSizeF& frameSize);
     void setPosition(const ShortFraming::Position& position);
@@ -66,7 +69,8 @@ private:
     bool locked_ = false;
     Look look_;
     ShortStageLayout layout_;
-    QPointer<QWidget> picture_;
+    std::shared_ptr<const LivePreviewSource> source_;
+    LivePreviewView* live_ = nullptr;      // child, under the overlay
     ShortStageOverlay* overlay_ = nullptr; // child
     std::optional<QPointF> pressPoint_;
     std::optional<ShortFraming::Position> dragStart_;

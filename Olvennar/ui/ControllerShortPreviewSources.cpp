@@ -3,29 +3,27 @@
 #include "capture/CameraOnlyRecorder.h"
 #include "core/RecordingController.h"
 #include "framing/FramingMonitor.h"
-#include "ui/CameraPreview.h"
 
 ControllerShortPreviewSources::ControllerShortPreviewSources(RecordingController& controller)
     : controller_(controller)
 {
+    // The short monitor's first verdict means frames flow: routing then copies their size into the controller.
+    RecordingController* owner = &controller_;
+    QObject::connect(&controller_.shortFraming(), &FramingMonitor::reportChanged, owner, [owner] {
+        if (owner->shortWindowOpen() && owner->shortFrameSize().width() < 2)
+            owner->updateFramingRouting();
+    });
 }
 
-QWidget* ControllerShortPreviewSources::createPicture(QWidget* parent)
+std::shared_ptr<const LivePreviewSource> ControllerShortPreviewSources::livePreview()
 {
     CameraOnlyRecorder* recorder = controller_.cameraOnlyRecorder();
     if (!recorder)
         return nullptr;
-    picture_ = new CameraPreview(parent);
-    picture_->setTap(recorder->frameTap());
-    followMirroring();
-    RecordingController* controller = &controller_;
-    QObject::connect(controller, &RecordingController::changed, picture_, [this] { followMirroring(); });
-    // The monitor's first verdict means frames flow: routing then copies their size into the controller.
-    QObject::connect(&controller_.shortFraming(), &FramingMonitor::reportChanged, picture_, [controller] {
-        if (controller->shortFrameSize().width() < 2)
-            controller->updateFramingRouting();
-    });
-    return picture_;
+    const bool flipped = recorder->previewFlipsTap();
+    if (!live_ || live_->tap != recorder->frameTap() || live_->mirrored != flipped)
+        live_ = std::make_shared<const LivePreviewSource>(LivePreviewSource {recorder->frameTap(), flipped});
+    return live_;
 }
 
 FramingMonitor& ControllerShortPreviewSources::framing() { return controller_.shortFraming(); }
@@ -36,11 +34,4 @@ void ControllerShortPreviewSources::setViewerView(bool viewerView)
         controller_.setShortViewerView(viewerView);
     else
         controller_.applyShortViewerDisplay();
-    followMirroring();
-}
-
-void ControllerShortPreviewSources::followMirroring()
-{
-    if (CameraOnlyRecorder* recorder = controller_.cameraOnlyRecorder(); recorder && picture_)
-        picture_->setMirrored(recorder->previewFlipsTap());
 }

@@ -2,9 +2,6 @@
 
 #include "ui/ShortPreviewSources.h"
 
-#include <QPointer>
-
-class CameraPreview;
 class RecordingController;
 
 // The short preview's inputs from the controller: the camera-only recorder's frame tap as the live picture
@@ -14,15 +11,13 @@ class ControllerShortPreviewSources final : public ShortPreviewSources {
 public:
     explicit ControllerShortPreviewSources(RecordingController& controller);
 
-    QWidget* createPicture(QWidget* parent) override;
+    std::shared_ptr<const LivePreviewSource> livePreview() override;
     FramingMonitor& framing() override;
     std::optional<NextTake> headerScript() override { return std::nullopt; }
     void ignoreNextTake() override { }
     void setViewerView(bool viewerView) override;
 
 private:
-    void followMirroring();
-
     RecordingController& controller_;
-    QPointer<CameraPreview> picture_;
+    std::shared_ptr<const LivePreviewSource> live_; // wrapped once per tap and side
 };

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "framing/LivePreviewSource.h"
 #include "shorts/NextTake.h"
 
+#include <memory>
 #include <optional>
 
 class FramingMonitor;
-class QWidget;
 
 // What the "Short frame" window shows beyond the controller's own settings: the camera-only live picture, the
 // short framing monitor, the header's script and the viewer-view display. The app answers them from the
@@ -13,8 +14,9 @@ class QWidget;
 class ShortPreviewSources {
 public:
     virtual ~ShortPreviewSources() = default;
-    // The camera-only recorder's live picture, owned by the parent; none leaves the stage's placeholder.
-    virtual QWidget* createPicture(QWidget* parent) = 0;
+    // The camera-only recorder's live picture and whether the window flips it; none leaves the placeholder.
+    // The same object while nothing changed, so the picture keeps running.
+    virtual std::shared_ptr<const LivePreviewSource> livePreview() = 0;
     // The short-mode framing monitor whose report the window shows.
     virtual FramingMonitor& framing() = 0;
     // The running take's script while a take is under way, else the current channel's pending handoff.

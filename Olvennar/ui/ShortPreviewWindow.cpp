@@ -163,7 +163,6 @@ QWidget* ShortPreviewWindow::buildScriptRow()
 QWidget* ShortPreviewWindow::buildStage()
 {
     stage_ = new ShortFrameStage(this);
-    stage_->setPicture(sources_.createPicture(stage_));
     badge_ = new ShortFramingBadge(stage_);
     badge_->setCream(cream);
     stage_->installEventFilter(this);
@@ -248,6 +247,7 @@ void ShortPreviewWindow::refresh()
     look.framing = report;
     look.cream = cream;
     look.rose = rose;
+    stage_->setLive(sources_.livePreview());
     stage_->setFrameSize(state.frameSize);
     stage_->setPosition(shown.stagePosition);
     stage_->setLocked(shown.locked);

@@ -9,7 +9,7 @@
 #include "support/TestEnvironment.h"
 #include "takedata/CameraFrameTap.h"
 #include "takes_screen/FakeTakeServices.h"
-#include "ui/CameraPreview.h"
+#include "framing/LivePreviewView.h"
 #include "ui/ControllerShortPreviewSources.h"
 #include "ui/DesktopHooks.h"
 #include "ui/ElidedLabel.h"
@@ -29,11 +29,12 @@ bool waitUntil(const std::function<bool()>& condition, int milliseconds = 5000)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!condition() && clock.elapsed() < milliseconds) {
+    bool met = false;
+    while (!(met = condition()) && clock.elapsed() < milliseconds) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(5);
     }
-    return condition();
+    return met;
 }
 
 class ShortPreviewLiveTest : public SandboxTest { };
@@ -65,13 +66,17 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     ASSERT_TRUE(waitUntil([&] { return windows.preview() != nullptr; }));
     ShortPreviewWindow& window = *windows.preview();
     EXPECT_TRUE(controller.shortWindowOpen());
-    auto* picture = qobject_cast<CameraPreview*>(window.stage().picture());
-    ASSERT_NE(picture, nullptr) << "the camera-only recorder's picture";
+    LivePreviewView* picture = &window.stage().liveView();
+    ASSERT_TRUE(picture->source() && picture->source()->tap == controller.cameraOnlyRecorder()->frameTap())
+        << "the camera-only recorder's picture";
     desk->play({{2.0}});
     CameraOnlyRecorder& recorder = *controller.cameraOnlyRecorder();
     ASSERT_TRUE(waitUntil([&] { return recorder.frameTap()->newest() != nullptr; })) << "the preview runs: " << readLog().toStdString();
     // The pattern's frame counter sits in the picture's top rows: two looks a moment apart differ there.
-    auto topRows = [&] { return picture->grab().toImage().copy(0, 0, picture->width(), 12); };
+    auto topRows = [&] {
+        const QRect top = window.stage().layout().camera.toAlignedRect();
+        return picture->grab(top).toImage().copy(0, 0, top.width(), 12);
+    };
     const QImage early = topRows();
     EXPECT_TRUE(waitUntil([&] { return topRows() != early; })) << "the picture is live";
     EXPECT_TRUE(waitUntil([&] { return controller.shortFrameSize() == QSizeF(1920, 1080); }));

@@ -14,7 +14,7 @@
 #include "support/FakeCameraHub.h"
 #include "support/TestEnvironment.h"
 #include "takedata/CameraFrameTap.h"
-#include "ui/CameraPreview.h"
+#include "framing/LivePreviewView.h"
 #include "ui/ChannelChip.h"
 #include "ui/DesktopHooks.h"
 #include "ui/ElidedLabel.h"
@@ -41,19 +41,14 @@ namespace {
 // The camera-only picture over a frame tap, and the rest as plain values the test sets.
 class FakeShortSources final : public ShortPreviewSources {
 public:
-    QWidget* createPicture(QWidget* parent) override
-    {
-        auto* preview = new CameraPreview(parent);
-        preview->setTap(tap);
-        preview->setGravity(CameraPreview::Gravity::fill);
-        return preview;
-    }
+    std::shared_ptr<const LivePreviewSource> livePreview() override { return live; }
     FramingMonitor& framing() override { return monitor; }
     std::optional<NextTake> headerScript() override { return script; }
     void ignoreNextTake() override { ++ignored; }
     void setViewerView(bool on) override { viewerViews.push_back(on); }
 
     std::shared_ptr<CameraFrameTap> tap = std::make_shared<CameraFrameTap>();
+    std::shared_ptr<const LivePreviewSource> live = std::make_shared<const LivePreviewSource>(LivePreviewSource {tap, false});
     FramingMonitor monitor;
     std::optional<NextTake> script;
     int ignored = 0;
@@ -267,9 +262,9 @@ TEST_F(ShortPreviewWindowTest, StageComposesThePictureUnderTheOverlay)
     ShortPreviewWindow* window = enterShortMode();
     ASSERT_NE(window, nullptr);
     ShortFrameStage& stage = window->stage();
-    auto* picture = qobject_cast<CameraPreview*>(stage.picture());
-    ASSERT_NE(picture, nullptr);
-    picture->pollTap();
+    LivePreviewView& picture = stage.liveView();
+    ASSERT_EQ(picture.source(), sources.live);
+    picture.pollTap();
     const QImage shown = stage.grab().toImage();
     const QImage camera = PixelBufferViews::image(*pattern);
     const ShortStageLayout& layout = stage.layout();
@@ -327,10 +322,10 @@ TEST_F(ShortPreviewWindowTest, LivePictureAndAPointerDragThatMovesTheCropByTheSt
         QThread::msleep(20);
         settle();
     }
-    auto* picture = qobject_cast<CameraPreview*>(window->stage().picture());
-    ASSERT_NE(picture, nullptr);
+    LivePreviewView* picture = &window->stage().liveView();
     // The pattern's frame counter sits in its top rows: two looks a moment apart differ there.
-    auto topRows = [&] { return picture->grab().toImage().copy(0, 0, picture->width(), 12); };
+    const QRect top = window->stage().layout().camera.toAlignedRect().adjusted(0, 0, 0, -200);
+    auto topRows = [&] { return picture->grab(top).toImage().copy(0, 0, top.width(), 12); };
     QThread::msleep(100);
     settle();
     const QImage early = topRows();
