@@ -13,6 +13,7 @@
 #include "platform/system/Scheduler.h"
 #include "takes/PointerTrackerMarker.h"
 #include "takes/ScreenTake.h"
+#include "takes/VoiceTake.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -33,6 +34,7 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     auto screenTake = std::make_unique<ScreenTake>(static_cast<ScreenTakeHost&>(*this), platform_.takes);
     screenTake_ = screenTake.get();
     takes_[CaptureMode::screen] = std::move(screenTake);
+    takes_[CaptureMode::voice] = std::make_unique<VoiceTake>(static_cast<VoiceTakeHost&>(*this), platform_.takes);
     // The hot keys' zoom marks land in the screen take's pointer log unless the bundle brings its own.
     if (PointerTracker* tracker = screenTake_->pointerTracker(); tracker && !platform_.zoomMarker) {
         ownZoomMarker_ = std::make_unique<PointerTrackerMarker>(*tracker);
@@ -78,25 +80,5 @@ void RecordingController::writeLaunchLine()
     Diagnostics::log(launchLine(QCoreApplication::applicationVersion(), Permissions::stateName(screen),
         Permissions::stateName(access.microphone()), Permissions::stateName(access.camera())));
 }
-
-void RecordingController::watchNextTake(bool watch)
-{
-    if (!watch)
-        return;
-    refreshNextTake();
-    if (nextTakeWatch_)
-        return;
-    nextTakeWatch_ = new QTimer(this);
-    nextTakeWatch_->setTimerType(Qt::PreciseTimer);
-    nextTakeWatch_->setInterval(2000);
-    QPointer<RecordingController> weak(this);
-    connect(nextTakeWatch_, &QTimer::timeout, this, [weak] {
-        if (weak)
-            weak->refreshNextTake();
-    });
-    nextTakeWatch_->start();
-}
-
-void RecordingController::refreshNextTake() { ++handoffRefreshCount_; }
 
 void RecordingController::retryEnhance(const QUuid& id) { enhanceQueue_->retryEnhance(id); }

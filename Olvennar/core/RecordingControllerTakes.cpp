@@ -77,7 +77,7 @@ QCoro::Task<> RecordingController::discard()
 void RecordingController::togglePause()
 {
     Take* take = activeTake();
-    if (!take || !take->isRunning())
+    if (!take || !take->isRunning() || !take->canPause())
         return;
     if (phase_.kind() == Phase::Kind::paused) {
         take->resume();
@@ -120,34 +120,65 @@ void RecordingController::enter(TakeStep step)
 
 void RecordingController::fail(const QString& sentence) { setPhase(Phase::failed(sentence)); }
 
+QCoro::Task<bool> RecordingController::requestMicrophone(const QString& refusedSentence, const QString& area)
+{
+    QPointer<RecordingController> weak(this);
+    const bool granted = co_await Permissions::requestMicrophone(platform_.access);
+    if (!weak)
+        co_return false;
+    if (!granted) {
+        refreshPermissions();
+        setPhase(Phase::failed(refusedSentence));
+        Diagnostics::log((area.isEmpty() ? QString() : area + QLatin1Char(' ')) + QStringLiteral("start aborted: microphone permission denied"));
+    }
+    co_return granted;
+}
+
 QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camera)
 {
     QPointer<RecordingController> weak(this);
-    const auto refuse = [this](const QString& sentence, const QString& device) {
-        refreshPermissions();
-        setPhase(Phase::failed(sentence));
-        Diagnostics::log(QStringLiteral("start aborted: ") + device + QStringLiteral(" permission denied"));
-    };
     if (microphone) {
-        const bool granted = co_await Permissions::requestMicrophone(platform_.access);
-        if (!weak)
+        const bool granted = co_await requestMicrophone(microphoneRefused, QString());
+        if (!weak || !granted)
             co_return false;
-        if (!granted) {
-            refuse(microphoneRefused, QStringLiteral("microphone"));
-            co_return false;
-        }
     }
     if (camera) {
         const bool granted = co_await Permissions::requestCamera(platform_.access);
         if (!weak)
             co_return false;
         if (!granted) {
-            refuse(cameraRefused, QStringLiteral("camera"));
+            refreshPermissions();
+            setPhase(Phase::failed(cameraRefused));
+            Diagnostics::log(QStringLiteral("start aborted: camera permission denied"));
             co_return false;
         }
     }
     refreshPermissions();
     co_return true;
+}
+
+VoiceTakeSettings RecordingController::voiceTakeSettings()
+{
+    refreshPermissions();
+    refreshDevices();
+    VoiceTakeSettings settings;
+    const auto& microphones = screen_.microphones;
+    const auto selected = std::find_if(microphones.begin(), microphones.end(),
+        [this](const CaptureDeviceInfo& microphone) { return screen_.selectedMicrophoneID && microphone.uniqueID == *screen_.selectedMicrophoneID; });
+    if (selected != microphones.end())
+        settings.microphone = *selected;
+    else if (!microphones.empty())
+        settings.microphone = microphones.front();
+    settings.channel = destination_.channel;
+    if (const auto screen = selectedScreen())
+        settings.countdownFrame = screen->display.frame;
+    return settings;
+}
+
+void RecordingController::showFinishedFile(const QString& path)
+{
+    setLastFinalURL(path);
+    setPhase(Phase::finished(path));
 }
 
 QCoro::Task<bool> RecordingController::countDown(QRect frame)
