@@ -1,6 +1,7 @@
 #include "app/LinuxTakeServices.h"
 
 #include "capture/AudioOnlyRecorder.h"
+#include "capture/CameraOnlyRecorder.h"
 #include "capture/DeviceDiscovery.h"
 #include "capture/DeviceVideoRecorder.h"
 #include "capture/ScreenRecorder.h"
@@ -119,6 +120,20 @@ std::unique_ptr<ScreenRecorder> LinuxTakeServices::makeScreenRecorder(RecordingC
 std::unique_ptr<AudioOnlyRecorder> LinuxTakeServices::makeVoiceRecorder()
 {
     return std::make_unique<AudioOnlyRecorder>(std::make_unique<PulseAudioCapture>(), speechSink_);
+}
+
+std::unique_ptr<CameraOnlyRecorder> LinuxTakeServices::makeCameraOnlyRecorder()
+{
+    CameraOnlyRecorder::Sources sources;
+    sources.openCamera = [this](const QString& id) -> std::variant<std::shared_ptr<CameraHub>, CameraHub::Error> {
+        CameraHubRegistry::Result opened = hubs_.hub(id);
+        if (opened.error)
+            return *opened.error;
+        return opened.hub;
+    };
+    sources.makeMicrophone = [] { return std::make_unique<PulseAudioCapture>(); };
+    sources.speech = speechSink_;
+    return std::make_unique<CameraOnlyRecorder>(std::move(sources));
 }
 
 std::vector<CaptureDeviceInfo> LinuxTakeServices::cameras()

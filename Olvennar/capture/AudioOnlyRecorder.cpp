@@ -7,6 +7,13 @@
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
+namespace {
+QString shownName(const AudioOnlyRecorder::Microphone& microphone)
+{
+    return microphone.localizedName.isEmpty() ? microphone.uniqueID.value_or(QStringLiteral("default")) : microphone.localizedName;
+}
+}
+
 AudioOnlyRecorder::AudioOnlyRecorder(std::unique_ptr<AudioCapture> capture, SpeechAudioSink* speech) : capture_(std::move(capture)), speech_(speech) {}
 
 AudioOnlyRecorder::~AudioOnlyRecorder()
@@ -23,7 +30,7 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
 {
     if (recording_.load())
         stop().waitForFinished();
-    const QString name = microphone.localizedName.isEmpty() ? microphone.uniqueID.value_or(QStringLiteral("default")) : microphone.localizedName;
+    const QString name = shownName(microphone);
     // An existing file is someone's earlier take: refuse rather than replace it.
     if (QFileInfo::exists(path))
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't record right now: a file already exists at ") + path + QLatin1Char('.'));
@@ -41,6 +48,40 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
     });
     if (setUpError)
         return setUpError;
+    if (!captureOpen_) {
+        if (auto error = openCapture(microphone, name)) {
+            queue_.sync([this] { writer_.reset(); });
+            return error;
+        }
+    }
+    url_ = path;
+    microphoneName_ = capture_->sourceDescription().isEmpty() ? name : capture_->sourceDescription();
+    recording_ = true;
+    return std::nullopt;
+}
+
+std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openMicrophone(const Microphone& microphone)
+{
+    if (recording_.load())
+        return RecorderError::cannotUse(QStringLiteral("The microphone ") + shownName(microphone) + QStringLiteral(" is already recording."));
+    if (!captureOpen_) {
+        if (auto error = openCapture(microphone, shownName(microphone)))
+            return error;
+    }
+    capture_->waitUntilFlowing();
+    return std::nullopt;
+}
+
+void AudioOnlyRecorder::closeMicrophone()
+{
+    if (recording_.load() || !captureOpen_)
+        return;
+    capture_->stop();
+    captureOpen_ = false;
+}
+
+std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openCapture(const Microphone& microphone, const QString& name)
+{
     if (!capture_)
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't record right now."));
     AudioCapture::Request request;
@@ -51,13 +92,9 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
     const auto error = capture_->start(
         request, [this](const MediaSample& block) { queue_.async([this, block] { handle(block); }); },
         [this](const QString& reason) { queue_.async([this, reason] { fail({QStringLiteral("PulseAudio"), 1, reason}); }); });
-    if (error) {
-        queue_.sync([this] { writer_.reset(); });
+    if (error)
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't be opened: ") + *error);
-    }
-    url_ = path;
-    microphoneName_ = capture_->sourceDescription().isEmpty() ? name : capture_->sourceDescription();
-    recording_ = true;
+    captureOpen_ = true;
     return std::nullopt;
 }
 
@@ -112,6 +149,7 @@ QFuture<std::optional<QString>> AudioOnlyRecorder::stop()
     return QtConcurrent::run([this] {
         if (capture_)
             capture_->stop();
+        captureOpen_ = false;
         std::optional<QString> result;
         queue_.sync([&] { result = finishOnQueue(); });
         return result;

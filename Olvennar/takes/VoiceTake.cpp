@@ -71,16 +71,16 @@ QCoro::Task<> VoiceTake::start()
         host_.fail(QStringLiteral("No microphone found."));
         co_return;
     }
-    // No camera is asked for or touched.
-    if (settings.countdownFrame) {
-        const bool counted = co_await host_.countDown(*settings.countdownFrame);
-        if (!weak || !counted)
-            co_return;
-    }
+    // No camera is asked for or touched. The microphone opens while the numbers run.
+    microphone_ = *settings.microphone;
+    const bool counted = co_await host_.countDown(settings.countdownFrame.value_or(QRect()), *this);
+    if (!weak || !counted)
+        co_return;
     host_.enter(TakeStep::preparing);
     auto opened = host_.openTakeFolder();
     if (const ErrorInfo* error = std::get_if<ErrorInfo>(&opened)) {
         Diagnostics::log(*error, QStringLiteral("voice-only start"));
+        releaseDevices();
         host_.fail(error->description);
         co_return;
     }
@@ -97,6 +97,7 @@ QCoro::Task<> VoiceTake::start()
     voice->onFailure = [this](const ErrorInfo& error) { runOnMainThread(this, [error](VoiceTake* take) { take->failDuringTake(error); }); };
     if (const auto error = voice->start({settings.microphone->uniqueID, settings.microphone->localizedName}, audio)) {
         Diagnostics::log(error->info(), QStringLiteral("voice-only start"));
+        releaseDevices();
         abandon(error->errorDescription());
         co_return;
     }
@@ -105,6 +106,28 @@ QCoro::Task<> VoiceTake::start()
     sinceStart_.start();
     host_.enter(TakeStep::recording);
     host_.startTicker();
+}
+
+QCoro::Task<std::optional<QString>> VoiceTake::prepareDevices()
+{
+    AudioOnlyRecorder* voice = recorder();
+    // Without a recorder the start itself says so.
+    if (!voice)
+        co_return std::nullopt;
+    const AudioOnlyRecorder::Microphone microphone{microphone_.uniqueID, microphone_.localizedName};
+    QFuture<std::optional<AudioOnlyRecorder::RecorderError>> opening = QtConcurrent::run([voice, microphone] { return voice->openMicrophone(microphone); });
+    co_await opening;
+    if (const auto error = opening.result()) {
+        Diagnostics::log(error->info(), QStringLiteral("voice-only start"));
+        co_return error->errorDescription();
+    }
+    co_return std::nullopt;
+}
+
+void VoiceTake::releaseDevices()
+{
+    if (recorder_)
+        recorder_->closeMicrophone();
 }
 
 QCoro::Task<std::optional<QString>> VoiceTake::stopRecorder()

@@ -2,6 +2,7 @@
 
 #include "platform/system/ErrorInfo.h"
 #include "shorts/NextTake.h"
+#include "takedata/CaptureDeviceInfo.h"
 #include "takes/Take.h"
 
 #include <QDateTime>
@@ -40,6 +41,9 @@ public:
     ~VoiceTake() override;
 
     QCoro::Task<> start() override;
+    // The microphone opens while the countdown runs and flows when it ends.
+    QCoro::Task<std::optional<QString>> prepareDevices() override;
+    void releaseDevices() override;
     QCoro::Task<> stop(bool byRemote) override;
     QCoro::Task<> discard() override;
     void pause() override {}
@@ -66,5 +70,7 @@ private:
     std::unique_ptr<AudioOnlyRecorder> recorder_;
     std::optional<TakeFolder> folder_;
     std::optional<Running> running_;
+    // The microphone of the take being started.
+    CaptureDeviceInfo microphone_;
     QElapsedTimer sinceStart_;
 };

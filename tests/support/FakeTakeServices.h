@@ -4,6 +4,7 @@
 #include "capture/ScreenRecorder.h"
 #include "finishing/SaveJobHandover.h"
 #include "support/FakeAudioCapture.h"
+#include "support/FakeCameraOnlySources.h"
 #include "support/FakeFrontWindow.h"
 #include "support/FakeInputEvents.h"
 #include "support/FakePointerState.h"
@@ -95,6 +96,8 @@ public:
     std::shared_ptr<FakeAudioCapture::State> voiceMicrophone = std::make_shared<FakeAudioCapture::State>();
     std::function<std::unique_ptr<AudioCapture>()> voiceCapture;
     SpeechAudioSink* voiceSpeech = nullptr;
+    FakeCameraOnlySources cameraOnly; // what the camera-only recorder films from
+    CameraOnlyRecorder* cameraOnlyRecorder = nullptr;
 
     std::optional<std::vector<ScreenDisplay>> availableDisplays() override { return displays; }
     std::unique_ptr<ScreenRecorder> makeScreenRecorder(RecordingClock& clock) override
@@ -111,6 +114,12 @@ public:
     {
         std::unique_ptr<AudioCapture> capture = voiceCapture ? voiceCapture() : std::make_unique<FakeAudioCapture>(voiceMicrophone);
         return std::make_unique<AudioOnlyRecorder>(std::move(capture), voiceSpeech);
+    }
+    std::unique_ptr<CameraOnlyRecorder> makeCameraOnlyRecorder() override
+    {
+        auto made = std::make_unique<CameraOnlyRecorder>(cameraOnly.sources());
+        cameraOnlyRecorder = made.get();
+        return made;
     }
     std::vector<CaptureDeviceInfo> cameras() override { return cameraList; }
     std::vector<CaptureDeviceInfo> phoneScreens() override { return phoneList; }
