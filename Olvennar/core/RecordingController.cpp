@@ -48,7 +48,10 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     auto shortTake = std::make_unique<ShortFilmTake>(static_cast<CameraOnlyTakeHost&>(*this));
     shortTake_ = shortTake.get();
     takes_[CaptureMode::short_] = std::move(shortTake);
-    takes_[CaptureMode::voice] = std::make_unique<VoiceTake>(static_cast<VoiceTakeHost&>(*this), platform_.takes);
+    // The voice take also records a short's voice track, filming the desk camera through the camera-only host.
+    auto voiceTake = std::make_unique<VoiceTake>(static_cast<VoiceTakeHost&>(*this), static_cast<CameraOnlyTakeHost*>(this), platform_.takes);
+    voiceTake_ = voiceTake.get();
+    takes_[CaptureMode::voice] = std::move(voiceTake);
     // The hot keys' zoom marks land in the screen take's pointer log unless the bundle brings its own.
     if (PointerTracker* tracker = screenTake_->pointerTracker(); tracker && !platform_.zoomMarker) {
         ownZoomMarker_ = std::make_unique<PointerTrackerMarker>(*tracker);

@@ -47,6 +47,7 @@ class OverlayRecorder;
 class QTimer;
 class Scheduler;
 class ScreenTake;
+class VoiceTake;
 class Take;
 class ZoomMarker;
 struct FramingCropSpec;
@@ -101,8 +102,11 @@ public:
     QCoro::Task<> stop();
     QCoro::Task<> discard();
     void togglePause();
-    // The take of the current capture mode; none for a mode whose take is not built.
+    // The take of the current capture mode (the voice take while it records a short's voice track); none
+    // for a mode whose take is not built.
     Take* activeTake() const;
+    // The pending short handoff of this channel asks for a voice track instead of a filmed short.
+    bool shortWantsVoiceTrack();
     // Global hot keys and the remote button.
     void registerHotKeys();
     void markZoom(bool zoomIn);
@@ -341,6 +345,7 @@ private:
     void handOver(const SaveJobHandover& job) override;
     VoiceTakeSettings voiceTakeSettings() override;
     QCoro::Task<bool> requestMicrophone(const QString& refusedSentence, const QString& area) override;
+    QCoro::Task<bool> cameraAllowed() override;
     void showFinishedFile(const QString& path) override;
     // What the camera-only takes reach.
     CameraOnlyTakeSettings cameraOnlyTakeSettings() override;
@@ -424,6 +429,7 @@ private:
     // One take per capture mode that records; a mode without a row cannot start.
     std::map<CaptureMode, std::unique_ptr<Take>> takes_;
     ScreenTake* screenTake_ = nullptr;
+    VoiceTake* voiceTake_ = nullptr;
     CameraOnlyTake* justMeTake_ = nullptr;
     CameraOnlyTake* shortTake_ = nullptr;
     // Framing routing and the camera-only preview.

@@ -11,6 +11,7 @@
 #include "takes/ScreenStopPlan.h"
 #include "takes/ScreenTake.h"
 #include "takes/TakeServices.h"
+#include "takes/VoiceTake.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -31,6 +32,8 @@ const QString cameraRefused = QStringLiteral(
 
 Take* RecordingController::activeTake() const
 {
+    if (voiceTake_ && captureMode_ == CaptureMode::short_ && voiceTake_->isRunning())
+        return voiceTake_;
     const auto row = takes_.find(captureMode_);
     return row == takes_.end() ? nullptr : row->second.get();
 }
@@ -43,9 +46,30 @@ QCoro::Task<> RecordingController::start()
         co_return;
     QPointer<RecordingController> weak(this);
     startInFlight_ = true;
-    co_await take->start();
+    if (captureMode_ == CaptureMode::short_ && voiceTake_ && shortWantsVoiceTrack()) {
+        QCoro::Task<> track = voiceTake_->startTrack();
+        co_await std::move(track);
+    } else {
+        co_await take->start();
+    }
     if (weak)
         weak->startInFlight_ = false;
+}
+
+bool RecordingController::shortWantsVoiceTrack()
+{
+    const auto handoff = loadNextTake();
+    const auto pending = channelNextTake();
+    return handoff && handoff->channel == destination_.channel && pending && pending->voiceTrack;
+}
+
+QCoro::Task<bool> RecordingController::cameraAllowed()
+{
+    QPointer<RecordingController> weak(this);
+    const bool granted = co_await Permissions::requestCamera(platform_.access);
+    if (weak)
+        refreshPermissions();
+    co_return granted;
 }
 
 QCoro::Task<> RecordingController::stop()

@@ -4,21 +4,29 @@
 #include "shorts/NextTake.h"
 #include "takedata/CaptureDeviceInfo.h"
 #include "takes/Take.h"
+#include "takes/VoiceTakeHost.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QString>
 
 #include <memory>
 #include <optional>
 
 class AudioOnlyRecorder;
+class CameraOnlyTakeHost;
+class RecordingClock;
 class TakeServices;
 class VoiceTakeHost;
 
 // A "Voice only" take: the microphone alone into "voice" + suffix + ".m4a" in the project folder, beside
 // the folder's video takes and numbered with them, and a JSON sidecar of the same stem written at stop.
-// No camera, no pause, no finish job: the stop trims a remote stop's tail, writes the sidecar and shows
-// the audio file at once. The recorder comes from the take services and is reused for every voice take.
+// No pause, no finish job: the stop trims a remote stop's tail, writes the sidecar and shows the audio file
+// at once. The recorder comes from the take services and is reused for every voice take.
+//
+// The same take records a short's voice track when the short's handoff asks for one: "voice.m4a" and
+// "voice.json" in a new short folder, and the desk camera filmed beside it into "desk-camera.mov" by the
+// camera-only recorder (its own microphone stream; only the voice recorder feeds voice follow).
 //
 // Main thread only. The recorder reports a failure on its queue; the take hops here.
 class VoiceTake final : public Take {
@@ -37,10 +45,17 @@ public:
         bool longForm = true;
     };
 
-    VoiceTake(VoiceTakeHost& host, TakeServices* services);
+    // `desk` reaches the camera-only recorder that films the desk camera during a voice track.
+    VoiceTake(VoiceTakeHost& host, CameraOnlyTakeHost* desk, TakeServices* services);
     ~VoiceTake() override;
 
+    // The long-form take.
     QCoro::Task<> start() override;
+    // A short's voice track, with the desk camera when it is allowed and present.
+    QCoro::Task<> startTrack();
+    // Stops the desk camera when it films; a second call does nothing.
+    QCoro::Task<> stopDeskCameraIfRunning();
+    bool deskCameraActive() const { return deskCameraActive_; }
     // The microphone opens while the countdown runs and flows when it ends.
     QCoro::Task<std::optional<QString>> prepareDevices() override;
     void releaseDevices() override;
@@ -58,6 +73,12 @@ public:
     QCoro::Task<> failDuringTake(ErrorInfo error);
 
 private:
+    // Asks for the microphone and picks it; nothing when refused or none is listed (shown).
+    QCoro::Task<std::optional<VoiceTakeSettings>> openMicrophoneStep(QString refusedSentence, QString area);
+    // Starts the voice recorder into the folder's audio file; false when it failed (shown).
+    bool startRecorder(const VoiceTakeSettings& settings, const std::optional<NextTake>& script, bool longForm, const QString& context);
+    // Films the desk camera beside a voice track; a failure only logs.
+    QCoro::Task<> startDeskCamera(CaptureDeviceInfo camera, CaptureDeviceInfo microphone, bool mirrored);
     AudioOnlyRecorder* recorder();
     // Ends a start that failed: the failure shows and a folder the take made goes when empty.
     void abandon(const QString& sentence);
@@ -66,11 +87,15 @@ private:
     QCoro::Task<std::optional<QString>> stopRecorder();
 
     VoiceTakeHost& host_;
+    CameraOnlyTakeHost* desk_;
     TakeServices* services_;
     std::unique_ptr<AudioOnlyRecorder> recorder_;
     std::optional<TakeFolder> folder_;
     std::optional<Running> running_;
     // The microphone of the take being started.
     CaptureDeviceInfo microphone_;
+    // A voice track's own take clock, which the desk camera records on.
+    std::shared_ptr<RecordingClock> clock_;
+    bool deskCameraActive_ = false;
     QElapsedTimer sinceStart_;
 };

@@ -26,6 +26,8 @@ public:
     virtual VoiceTakeSettings voiceTakeSettings() = 0;
     // Asks for the microphone; a refusal shows `refusedSentence` and logs `area` + " start aborted: …".
     virtual QCoro::Task<bool> requestMicrophone(const QString& refusedSentence, const QString& area) = 0;
+    // Whether the desk camera may film; a refusal is no failure.
+    virtual QCoro::Task<bool> cameraAllowed() = 0;
     virtual void setLastFinalURL(const std::optional<QString>& path) = 0;
     virtual void showFinishedFile(const QString& path) = 0;
     virtual void playSound(const QString& name) = 0;
