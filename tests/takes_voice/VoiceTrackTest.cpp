@@ -57,7 +57,7 @@ protected:
                        .toUtf8());
     }
     // Both microphones and the desk camera deliver in real time: 10 ms blocks, about 30 frames a second.
-    void record(double seconds)
+    void record(double seconds, bool frames = true)
     {
         const double end = HostClock::nowSeconds() + seconds;
         int tick = 0;
@@ -66,7 +66,7 @@ protected:
             FakeAudioCapture::push(*services.voiceMicrophone, now);
             FakeAudioCapture::push(*services.cameraOnly.microphone, now);
             ++voiceBlocks;
-            if (tick++ % 3 == 0)
+            if (frames && tick++ % 3 == 0)
                 desk->emitFrame(now);
             QThread::msleep(10);
             QCoreApplication::processEvents();
@@ -117,6 +117,24 @@ TEST_F(VoiceTrackFlow, AVoiceTrackRecordsTheVoiceAndTheDeskCameraIntoTheShortFol
     EXPECT_TRUE(log.contains(QStringLiteral("voice track (audio + desk camera), mic mic, script ep 9")));
     EXPECT_TRUE(log.contains(QStringLiteral("voice track: also filming the desk camera -> desk-camera.mov")));
     EXPECT_TRUE(log.contains(QStringLiteral("voice track: desk camera saved desk-camera.mov")));
+}
+
+TEST_F(VoiceTrackFlow, ADeskCameraLostMidTrackIsOnlyLogged)
+{
+    handOff(true);
+    desk->play({{5.0, 0}});
+    QCoro::waitFor(controller->start());
+    ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << controller->phase().payload().toStdString();
+    record(0.6, false);
+    desk->disconnect();
+    record(0.6, false);
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("desk camera failed, the voice track keeps recording: ")));
+    QCoro::waitFor(controller->stop());
+    const QString audio = shortFolder() + QStringLiteral("/voice.m4a");
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(audio)) << controller->phase().payload().toStdString();
+    EXPECT_NEAR(MovieProbe::number(MovieProbe::streams(audio)[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 1.2, 0.3);
+    desk->waitForScript();
 }
 
 TEST_F(VoiceTrackFlow, WithoutCameraAccessTheVoiceRecordsAlone)
