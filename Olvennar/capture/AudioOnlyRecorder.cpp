@@ -3,9 +3,12 @@
 #include "takedata/SpeechAudioSink.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/HostClock.h"
 
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <cmath>
 
 namespace {
 QString shownName(const AudioOnlyRecorder::Microphone& microphone)
@@ -35,7 +38,9 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
     if (QFileInfo::exists(path))
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't record right now: a file already exists at ") + path + QLatin1Char('.'));
     std::optional<RecorderError> setUpError;
+    const bool openedAhead = captureOpen_;
     queue_.sync([&] {
+        startAnchor_ = openedAhead ? std::optional<MediaTime>(HostClock::now()) : std::nullopt;
         writer_ = std::make_unique<MovieWriter>(path, MovieFileType::appleM4A, MovieWriteMode::capture);
         input_ = writer_->addAudioInput({48000, 1, 128000});
         sessionOpen_ = blocksWritten_ = failureReported_ = false;
@@ -58,6 +63,22 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
     microphoneName_ = capture_->sourceDescription().isEmpty() ? name : capture_->sourceDescription();
     recording_ = true;
     return std::nullopt;
+}
+
+std::optional<MediaSample> AudioOnlyRecorder::partFrom(const MediaSample& block, const MediaTime& start)
+{
+    const AudioBlock& audio = *block.audio;
+    const double late = (start - block.presentationTime()).seconds();
+    if (late <= 0)
+        return block;
+    const int64_t skipped = std::llround(late * audio.sampleRate);
+    if (skipped >= audio.frameCount())
+        return std::nullopt;
+    auto tail = std::make_shared<AudioBlock>();
+    tail->sampleRate = audio.sampleRate;
+    tail->channels = audio.channels;
+    tail->samples.assign(audio.samples.begin() + skipped * audio.channels, audio.samples.end());
+    return MediaSample::sound(std::move(tail), block.presentationTime() + MediaTime(skipped, audio.sampleRate));
 }
 
 std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openMicrophone(const Microphone& microphone)
@@ -98,12 +119,21 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openCapture(c
     return std::nullopt;
 }
 
-void AudioOnlyRecorder::handle(const MediaSample& block)
+void AudioOnlyRecorder::handle(const MediaSample& delivered)
 {
     if (speech_)
-        speech_->feed(block);
+        speech_->feed(delivered);
     if (!writer_ || !input_)
         return;
+    MediaSample block = delivered;
+    if (!sessionOpen_ && startAnchor_) {
+        // The microphone was open before the take began: what it heard before the start is left out, even
+        // when the sound server hands it over late.
+        std::optional<MediaSample> fromStart = partFrom(delivered, *startAnchor_);
+        if (!fromStart)
+            return;
+        block = std::move(*fromStart);
+    }
     if (!sessionOpen_) {
         if (!writer_->startWriting()) {
             const auto error = writer_->error();

@@ -67,6 +67,8 @@ private:
     std::optional<QString> finishOnQueue();
     void fail(const ErrorInfo& error);
     std::optional<RecorderError> openCapture(const Microphone& microphone, const QString& name);
+    // The part of a block from `start` on; nothing when the whole block lies before it.
+    static std::optional<MediaSample> partFrom(const MediaSample& block, const MediaTime& start);
 
     std::unique_ptr<AudioCapture> capture_;
     SpeechAudioSink* speech_;
@@ -78,6 +80,8 @@ private:
     bool sessionOpen_ = false;
     bool blocksWritten_ = false;
     bool failureReported_ = false;
+    // When the microphone was opened ahead of the take: the take's start on the host clock.
+    std::optional<MediaTime> startAnchor_;
 
     std::atomic<bool> recording_{false};
     // The capture runs (opened ahead of a take or by start()); GUI thread, or the worker of openMicrophone().

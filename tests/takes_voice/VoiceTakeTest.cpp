@@ -2,6 +2,7 @@
 #include "core/SaveLocation.h"
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/audio/SoundPlayer.h"
+#include "platform/system/HostClock.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeTakeServices.h"
 #include "support/MovieProbe.h"
@@ -102,12 +103,12 @@ protected:
         services.microphoneList = {device(tone.microphone())};
         startTake();
     }
-    // `seconds` of tone blocks from the fake microphone, stamped back to back.
+    // `seconds` of tone blocks from the fake microphone, stamped back to back from now on.
     void speak(double seconds)
     {
+        const double from = HostClock::nowSeconds();
         for (int i = 0; i < static_cast<int>(seconds * 100); ++i)
-            FakeAudioCapture::push(*services.voiceMicrophone, spoken + i * 0.01);
-        spoken += seconds;
+            FakeAudioCapture::push(*services.voiceMicrophone, from + i * 0.01);
     }
     void stopTake(bool byRemote = false)
     {
@@ -126,7 +127,6 @@ protected:
     FakeTakeServices services;
     RecordedSounds sounds;
     std::unique_ptr<RecordingController> controller;
-    double spoken = 100;
 };
 
 TEST_F(VoiceTakeFlow, ATakeUnderTheSoundServerWritesMonoAacAndItsSidecar)
