@@ -358,10 +358,11 @@ TEST_F(HandoffWatcherTest, HostileShortHandoffsAndScriptsAreRefused)
     QDir().mkpath(videoFolder);
     ASSERT_EQ(::mkfifo(QFile::encodeName(videoFolder + QStringLiteral("/fifo.md")).constData(), 0600), 0);
     writeFile(videoFolder + QStringLiteral("/latin1.md"), "caf\xe9");
+    writeFile(videoFolder + QStringLiteral("/huge.md"), QByteArray(HandoffReader::maximumScriptBytes + 1, 'a'));
     QTemporaryDir elsewhere(QStringLiteral("/var/tmp/olv-script-XXXXXX"));
     writeFile(elsewhere.filePath(QStringLiteral("s.md")), "secret");
     int age = 60;
-    for (const QString& script : {QStringLiteral("/etc/shadow"), QStringLiteral("fifo.md"), QStringLiteral("latin1.md"), elsewhere.filePath(QStringLiteral("s.md"))}) {
+    for (const QString& script : {QStringLiteral("/etc/shadow"), QStringLiteral("fifo.md"), QStringLiteral("latin1.md"), QStringLiteral("huge.md"), elsewhere.filePath(QStringLiteral("s.md"))}) {
         writeRecording(recordingJson(videoFolder, isoSecondsAgo(--age), QStringLiteral(R"(,"teleprompter_file":"%1","mode":"screen")").arg(script)));
         poll();
         EXPECT_EQ(logCount(QStringLiteral("longform: teleprompter file not readable: ")), 60 - age) << script.toStdString();
