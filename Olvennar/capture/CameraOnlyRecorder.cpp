@@ -282,7 +282,7 @@ void CameraOnlyRecorder::deliver(const MediaSample& sample, bool counted)
     }
     if (video)
         frameTap_->store(sample.pixels);
-    else if (sources_.speech)
+    else if (sources_.speech && feedsSpeech.load())
         sources_.speech->feed(sample);
     writerQueue_.async([this, sample, video, counted] {
         write(sample, video);

@@ -112,6 +112,8 @@ public:
     std::optional<bool> fileMirrorOverride;
     // Called on the writer queue, once per take.
     std::function<void(const Failure&)> onFailure;
+    // Microphone blocks go to voice follow; off while another recorder feeds it the same microphone.
+    std::atomic<bool> feedsSpeech{true};
 
     const std::shared_ptr<CameraFrameTap>& frameTap() const { return frameTap_; }
     // Camera attached and its stream asked to run.

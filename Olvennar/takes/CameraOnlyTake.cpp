@@ -102,41 +102,11 @@ QCoro::Task<> CameraOnlyTake::start()
         starting_ = false;
 }
 
-QCoro::Task<bool> CameraOnlyTake::warmUp(const CaptureDeviceInfo& camera)
-{
-    if (host_.cameraOnlyPreviewIsWarm(camera.uniqueID))
-        co_return true;
-    QPointer<CameraOnlyTake> weak(this);
-    host_.startCameraOnlyPreview(camera);
-    CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
-    QElapsedTimer since;
-    since.start();
-    std::deque<double> readings;
-    std::shared_ptr<const PixelBuffer> seen;
-    while (since.elapsed() < CameraWarmUp::longestSeconds * 1000) {
-        QCoro::Task<> sleeping = QCoro::sleepFor(std::chrono::milliseconds(static_cast<int>(CameraWarmUp::pollSeconds * 1000)));
-        co_await std::move(sleeping);
-        if (!weak)
-            co_return false;
-        // Only new frames count as readings.
-        if (auto frame = recorder->frameTap()->newest(); frame && frame != seen) {
-            seen = frame;
-            readings.push_back(CameraWarmUp::meanLuma(*frame));
-            if (readings.size() > 3)
-                readings.pop_front();
-        }
-        if (since.elapsed() > CameraWarmUp::shortestSeconds * 1000 && CameraWarmUp::settled(readings))
-            break;
-    }
-    Diagnostics::log(QStringLiteral("camera-only: cold camera warmed up for %1 s before Record").arg(since.elapsed() / 1000.0, 0, 'f', 1));
-    co_return true;
-}
-
 QCoro::Task<> CameraOnlyTake::film(const CaptureDeviceInfo& camera, CameraOnlyRecorder::Microphone microphone, bool mirrored)
 {
     QPointer<CameraOnlyTake> weak(this);
     CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
-    QCoro::Task<bool> warming = warmUp(camera);
+    QCoro::Task<bool> warming = CameraWarmUp::warmUp(host_, camera, this, QStringLiteral("camera-only"));
     if (!co_await std::move(warming) || !weak)
         co_return;
     const std::shared_ptr<const PixelBuffer> previewFrame = recorder->frameTap()->newest();

@@ -55,7 +55,6 @@ protected:
     CameraOnlyTakeHost& host_;
 
 private:
-    QCoro::Task<bool> warmUp(const CaptureDeviceInfo& camera);
     QCoro::Task<> film(const CaptureDeviceInfo& camera, CameraOnlyRecorder::Microphone microphone, bool mirrored);
     void failDuringTake(const CameraOnlyRecorder::Failure& failure);
     // A start that failed after the camera was set up: the failure shows and what it made goes.
