@@ -184,6 +184,7 @@ private:
     MediaTime latestAudioPTS_;
     MediaTime gateCandidatePTS_;
     MediaTime gateFirstPTS_;
+    MediaTime anchorPTS_; // capture time of the frame that opened the gate: take time 0
     int gateSkipped_ = 0;
     double armedAt_ = 0;
     bool failureReported_ = false;

@@ -275,7 +275,7 @@ public:
     bool shortWindowOpen() const { return shortWindowOpen_; } void setShortWindowOpen(bool open);
     // Starts the preview when it does not run on the right camera and profile (idle, finished, failed only).
     void ensureCameraOnlyPreview();
-    void startCameraOnlyPreview(const CaptureDeviceInfo& camera) override;
+    void startCameraOnlyPreview(const CaptureDeviceInfo& camera);
     void setShortProfile(bool shortProfile) override;
     void settleCameraOnlyPreview() override;
     bool cameraOnlyPreviewShort() const { return cameraOnlyPreviewShort_; }

@@ -102,12 +102,9 @@ QCoro::Task<> CameraOnlyTake::start()
         starting_ = false;
 }
 
-QCoro::Task<bool> CameraOnlyTake::warmUp(const CaptureDeviceInfo& camera)
+QCoro::Task<> CameraOnlyTake::warmUp()
 {
-    if (host_.cameraOnlyPreviewIsWarm(camera.uniqueID))
-        co_return true;
     QPointer<CameraOnlyTake> weak(this);
-    host_.startCameraOnlyPreview(camera);
     CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
     QElapsedTimer since;
     since.start();
@@ -117,7 +114,7 @@ QCoro::Task<bool> CameraOnlyTake::warmUp(const CaptureDeviceInfo& camera)
         QCoro::Task<> sleeping = QCoro::sleepFor(std::chrono::milliseconds(static_cast<int>(CameraWarmUp::pollSeconds * 1000)));
         co_await std::move(sleeping);
         if (!weak)
-            co_return false;
+            co_return;
         // Only new frames count as readings.
         if (auto frame = recorder->frameTap()->newest(); frame && frame != seen) {
             seen = frame;
@@ -129,20 +126,18 @@ QCoro::Task<bool> CameraOnlyTake::warmUp(const CaptureDeviceInfo& camera)
             break;
     }
     Diagnostics::log(QStringLiteral("camera-only: cold camera warmed up for %1 s before Record").arg(since.elapsed() / 1000.0, 0, 'f', 1));
-    co_return true;
 }
 
 QCoro::Task<> CameraOnlyTake::film(const CaptureDeviceInfo& camera, CameraOnlyRecorder::Microphone microphone, bool mirrored)
 {
     QPointer<CameraOnlyTake> weak(this);
     CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
-    QCoro::Task<bool> warming = warmUp(camera);
-    if (!co_await std::move(warming) || !weak)
-        co_return;
+    const bool warm = host_.cameraOnlyPreviewIsWarm(camera.uniqueID);
     const std::shared_ptr<const PixelBuffer> previewFrame = recorder->frameTap()->newest();
     const std::optional<QSize> previewDelivered = previewFrame ? std::optional(QSize(previewFrame->width(), previewFrame->height())) : std::nullopt;
 
-    // The microphone opens before the countdown, off the main thread, so its sound flows when the count ends.
+    // The microphone opens first, off the main thread: its sound is flowing and its timing settled by the
+    // time the camera has warmed up and the countdown has run.
     host_.setShortProfile(filmsShort());
     QFuture<std::optional<ErrorInfo>> configuring = QtConcurrent::run([recorder, id = camera.uniqueID, microphone, mirrored] {
         return recorder->configure(id, microphone, mirrored);
@@ -155,6 +150,12 @@ QCoro::Task<> CameraOnlyTake::film(const CaptureDeviceInfo& camera, CameraOnlyRe
         co_return;
     }
     recorder->startPreview();
+    if (!warm) {
+        QCoro::Task<> warming = warmUp();
+        co_await std::move(warming);
+        if (!weak)
+            co_return;
+    }
 
     if (const std::optional<QRect> frame = host_.cameraOnlyTakeSettings().countdownFrame) {
         QCoro::Task<bool> counting = host_.countDown(*frame);

@@ -55,7 +55,8 @@ protected:
     CameraOnlyTakeHost& host_;
 
 private:
-    QCoro::Task<bool> warmUp(const CaptureDeviceInfo& camera);
+    // A cold camera films only once its exposure has settled: more than 1.2 s and at most 3 s.
+    QCoro::Task<> warmUp();
     QCoro::Task<> film(const CaptureDeviceInfo& camera, CameraOnlyRecorder::Microphone microphone, bool mirrored);
     void failDuringTake(const CameraOnlyRecorder::Failure& failure);
     // A start that failed after the camera was set up: the failure shows and what it made goes.

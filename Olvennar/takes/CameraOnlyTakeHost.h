@@ -55,7 +55,6 @@ public:
 
     // The preview runs on this camera with the current profile, so filming needs no warm-up.
     virtual bool cameraOnlyPreviewIsWarm(const QString& cameraID) const = 0;
-    virtual void startCameraOnlyPreview(const CaptureDeviceInfo& camera) = 0;
     virtual void setShortProfile(bool shortProfile) = 0;
     // After a take: the preview restarts for an open window, else the camera stops.
     virtual void settleCameraOnlyPreview() = 0;

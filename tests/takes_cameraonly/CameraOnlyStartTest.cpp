@@ -77,7 +77,7 @@ TEST_F(CameraOnlyStart, AMicrophoneThatWillNotOpenFailsTheStartAndLetsTheCameraG
     QCoro::waitFor(controller->start());
     EXPECT_EQ(failure(), QStringLiteral("The camera or microphone could not be opened."));
     EXPECT_TRUE(readLog().contains(QStringLiteral("[camera-only start]")));
-    EXPECT_TRUE(readLog().contains(QStringLiteral("camera-only: cold camera warmed up for")));
+    EXPECT_FALSE(readLog().contains(QStringLiteral("camera-only: cold camera warmed up for"))) << "the microphone opens first";
     EXPECT_FALSE(recorder().isRunning()) << "no window wants the preview";
 }
 
