@@ -309,7 +309,7 @@ private:
     void fail(const QString& sentence) override;
     bool rolling() const override { return recordingOrPaused(phase_); }
     QCoro::Task<bool> requestAccess(bool microphone, bool camera) override;
-    QCoro::Task<bool> countDown(QRect frame) override;
+    QCoro::Task<bool> countDown(QRect frame, Take& take) override;
     std::variant<TakeFolder, ErrorInfo> openTakeFolder() override;
     void stopTicker() override;
     ScreenTakeSettings screenTakeSettings() const override;

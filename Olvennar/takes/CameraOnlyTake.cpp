@@ -158,7 +158,7 @@ QCoro::Task<> CameraOnlyTake::film(const CaptureDeviceInfo& camera, CameraOnlyRe
     }
 
     if (const std::optional<QRect> frame = host_.cameraOnlyTakeSettings().countdownFrame) {
-        QCoro::Task<bool> counting = host_.countDown(*frame);
+        QCoro::Task<bool> counting = host_.countDown(*frame, *this);
         const bool counted = co_await std::move(counting);
         if (!weak)
             co_return;
