@@ -132,8 +132,8 @@ public:
     // Frames dropped because the writer queue lagged, this take.
     int64_t droppedFrames() const { return droppedFrames_.load(); }
 
-    // A frame waiting longer than this many frames behind on the writer queue is dropped.
-    static constexpr int writerBacklogFrames = 4;
+    // A frame arriving while this many wait for the writer is dropped (about a quarter second at 30 fps).
+    static constexpr int writerBacklogFrames = 8;
 
 private:
     void deliver(const MediaSample& sample, bool counted);
