@@ -102,6 +102,8 @@ QCoro::Task<std::optional<QString>> CameraOnlyRecorder::stopRecording()
     promise->start();
     writerQueue_.async([this, promise] {
         std::optional<QString> result;
+        if (const int64_t dropped = droppedFrames_.load(); recording_ && dropped > 0)
+            Diagnostics::log(QStringLiteral("camera-only: %1 frames dropped while the writer lagged").arg(dropped));
         if (recording_) {
             recording_ = false;
             if (sessionOpen_ && writer_ && writer_->status() == MovieWriter::Status::writing) {
