@@ -94,6 +94,9 @@ public:
     void stopPreview();
     // Blocks until the microphone delivers (or its backend gave up); call off the main thread.
     void waitUntilFlowing();
+    // The microphone's first stamped block has reached the recorder (a fresh source may hold its first
+    // blocks while its timing settles).
+    bool hasSoundArrived() const { return soundArrived_.load(); }
 
     // Arms a take into `path`; refuses (writerFailed) when a file is already there: nothing is ever removed.
     std::optional<RecorderError> startRecording(const QString& path, std::shared_ptr<RecordingClock> clock);
@@ -170,6 +173,7 @@ private:
     QSize frameSize_;
 
     std::atomic<int> pendingFrames_{0};
+    std::atomic<bool> soundArrived_{false};
     std::atomic<int64_t> droppedFrames_{0};
 
     // Writer queue only.

@@ -21,6 +21,9 @@
 
 namespace {
 
+// Longer than the sound backend takes to settle a fresh source.
+constexpr int soundWaitMilliseconds = 5000;
+
 const CaptureDeviceInfo* pick(const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& selectedID)
 {
     for (const CaptureDeviceInfo& device : devices)
@@ -159,6 +162,14 @@ QCoro::Task<std::optional<QString>> CameraOnlyTake::prepareDevices()
     }
     QFuture<void> flowing = QtConcurrent::run([recorder] { recorder->waitUntilFlowing(); });
     co_await flowing;
+    // A fresh source holds its first blocks until its timing settles; the take starts once sound arrives,
+    // so the start gate finds it at once (past the limit the gate copes without).
+    QElapsedTimer waiting;
+    waiting.start();
+    while (weak && !recorder->hasSoundArrived() && waiting.elapsed() < soundWaitMilliseconds) {
+        QCoro::Task<> sleeping = QCoro::sleepFor(std::chrono::milliseconds(50));
+        co_await std::move(sleeping);
+    }
     co_return std::nullopt;
 }
 

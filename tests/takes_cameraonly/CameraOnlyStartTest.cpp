@@ -2,6 +2,7 @@
 #include "CameraOnlyFixture.h"
 
 #include "framing/CountdownWindow.h"
+#include "platform/system/HostClock.h"
 #include "takes/CameraOnlyTake.h"
 
 #include <QDir>
@@ -91,6 +92,7 @@ TEST_F(CameraOnlyStart, AnInterruptedCountdownNeverFilms)
     QCoro::Task<> starting = startThenMark(*controller, done);
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->phase().kind() == Kind::countingDown; }, 5000));
     EXPECT_TRUE(TestEnvironment::waitUntil([&] { return recorder().hasMicrophone(); }, 2000)) << "the microphone opens while the numbers run";
+    FakeAudioCapture::push(*services.cameraOnly.microphone, HostClock::now().seconds());
     // A second start while the first counts down does nothing.
     QCoro::waitFor(controller->start());
     controller->setPhase(RecordingPhase::idle());
