@@ -214,7 +214,10 @@ void CameraOnlyRecorder::startPreview()
     if (!subscription_ || running_)
         return;
     running_ = true;
-    streamTask_ = streamTask_.then(QtFuture::Launch::Async, [subscription = subscription_] {
+    // Each start or stop waits for the one before it on a pool thread; Qt 6.4's future continuations crashed
+    // here when a start and a stop followed each other quickly.
+    streamTask_ = QtConcurrent::run([previous = streamTask_, subscription = subscription_]() mutable {
+        previous.waitForFinished();
         if (!subscription->start())
             Diagnostics::log(QStringLiteral("camera-only: the camera would not stream"));
     });
@@ -227,7 +230,10 @@ void CameraOnlyRecorder::stopPreview()
     if (!subscription_ || !running_)
         return;
     running_ = false;
-    streamTask_ = streamTask_.then(QtFuture::Launch::Async, [subscription = subscription_] { subscription->stop(); });
+    streamTask_ = QtConcurrent::run([previous = streamTask_, subscription = subscription_]() mutable {
+        previous.waitForFinished();
+        subscription->stop();
+    });
 }
 
 void CameraOnlyRecorder::waitUntilFlowing()

@@ -128,7 +128,7 @@ TEST_F(WindowTakeTest, clickedRecordAndHotKeysFilmTheScreenIntoTheChosenFolder)
     const double recorded = controller->elapsed();
 
     press("ctrl+r");
-    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->phase().kind() == RecordingPhase::Kind::idle; }, 15000))
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return TestEnvironment::savedTheTake(controller->phase()); }, 15000))
         << controller->phase().payload().toStdString();
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return shown(QStringLiteral("recordButton")) != nullptr; }, 2000));
 
