@@ -180,6 +180,7 @@ std::optional<ErrorInfo> CameraOnlyRecorder::configure(const QString& cameraID, 
     if (!sources_.makeMicrophone)
         return RecorderError{RecorderError::Kind::cannotAddInput, {}}.info();
     std::unique_ptr<AudioCapture> capture = sources_.makeMicrophone();
+    soundArrived_ = false;
     AudioCapture::Request request;
     request.source = microphone.uniqueID.isEmpty() ? AudioCapture::Source::defaultMicrophone : AudioCapture::Source::named;
     request.sourceName = microphone.uniqueID;
@@ -280,10 +281,13 @@ void CameraOnlyRecorder::deliver(const MediaSample& sample, bool counted)
             --pendingFrames_;
         return;
     }
-    if (video)
+    if (video) {
         frameTap_->store(sample.pixels);
-    else if (sources_.speech && feedsSpeech.load())
-        sources_.speech->feed(sample);
+    } else {
+        soundArrived_ = true;
+        if (sources_.speech && feedsSpeech.load())
+            sources_.speech->feed(sample);
+    }
     writerQueue_.async([this, sample, video, counted] {
         write(sample, video);
         if (counted)

@@ -46,12 +46,8 @@ bool settled(const std::deque<double>& lastReadings)
     return (*high - *low) / *high < settledSpread;
 }
 
-QCoro::Task<bool> warmUp(CameraOnlyTakeHost& host, CaptureDeviceInfo camera, QPointer<QObject> owner, QString area)
+QCoro::Task<bool> waitUntilSettled(CameraOnlyRecorder& recorder, QPointer<QObject> owner, QString area)
 {
-    if (host.cameraOnlyPreviewIsWarm(camera.uniqueID))
-        co_return true;
-    host.startCameraOnlyPreview(camera);
-    CameraOnlyRecorder* recorder = host.cameraOnlyRecorder();
     QElapsedTimer since;
     since.start();
     std::deque<double> readings;
@@ -62,7 +58,7 @@ QCoro::Task<bool> warmUp(CameraOnlyTakeHost& host, CaptureDeviceInfo camera, QPo
         if (!owner)
             co_return false;
         // Only new frames count as readings.
-        if (auto frame = recorder->frameTap()->newest(); frame && frame != seen) {
+        if (auto frame = recorder.frameTap()->newest(); frame && frame != seen) {
             seen = frame;
             readings.push_back(meanLuma(*frame));
             if (readings.size() > 3)
@@ -73,6 +69,15 @@ QCoro::Task<bool> warmUp(CameraOnlyTakeHost& host, CaptureDeviceInfo camera, QPo
     }
     Diagnostics::log(area + QStringLiteral(": cold camera warmed up for %1 s before Record").arg(since.elapsed() / 1000.0, 0, 'f', 1));
     co_return true;
+}
+
+QCoro::Task<bool> warmUp(CameraOnlyTakeHost& host, CaptureDeviceInfo camera, QPointer<QObject> owner, QString area)
+{
+    if (host.cameraOnlyPreviewIsWarm(camera.uniqueID))
+        co_return true;
+    host.startCameraOnlyPreview(camera);
+    QCoro::Task<bool> settling = waitUntilSettled(*host.cameraOnlyRecorder(), owner, area);
+    co_return co_await std::move(settling);
 }
 
 } // namespace CameraWarmUp
