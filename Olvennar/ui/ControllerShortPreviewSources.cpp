@@ -28,6 +28,10 @@ std::shared_ptr<const LivePreviewSource> ControllerShortPreviewSources::livePrev
 
 FramingMonitor& ControllerShortPreviewSources::framing() { return controller_.shortFraming(); }
 
+std::optional<NextTake> ControllerShortPreviewSources::headerScript() { return controller_.shortHeaderScript(); }
+
+void ControllerShortPreviewSources::ignoreNextTake() { controller_.ignoreNextTake(); }
+
 void ControllerShortPreviewSources::setViewerView(bool viewerView)
 {
     if (controller_.shortViewerView() != viewerView)

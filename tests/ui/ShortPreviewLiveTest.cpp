@@ -8,7 +8,7 @@
 #include "support/FakeAudioPlayback.h"
 #include "support/TestEnvironment.h"
 #include "takedata/CameraFrameTap.h"
-#include "takes_screen/FakeTakeServices.h"
+#include "support/FakeTakeServices.h"
 #include "framing/LivePreviewView.h"
 #include "ui/ControllerShortPreviewSources.h"
 #include "ui/DesktopHooks.h"
@@ -18,6 +18,10 @@
 #include "ui/ShortWindows.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -61,6 +65,14 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     hooks.attachShortWindows(&windows);
     controller.setMirrorCamera(true);
     controller.setShortMirrorFile(false);
+    // A script tool handed off the next short.
+    QDir().mkpath(path(QStringLiteral("Recordings/Shorts")));
+    QFile handoff(path(QStringLiteral("Recordings/Shorts/.next_take.json")));
+    ASSERT_TRUE(handoff.open(QIODevice::WriteOnly));
+    handoff.write(QStringLiteral(R"({"script_id":"s12","title":"Morning light","written_at":"%1"})")
+                      .arg(QDateTime::currentDateTimeUtc().addSecs(-30).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ")))
+                      .toUtf8());
+    handoff.close();
 
     controller.setCaptureMode(CaptureMode::short_);
     ASSERT_TRUE(waitUntil([&] { return windows.preview() != nullptr; }));
@@ -82,6 +94,11 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     EXPECT_TRUE(waitUntil([&] { return controller.shortFrameSize() == QSizeF(1920, 1080); }));
     EXPECT_TRUE(waitUntil([&] { return window.frameText().text() == QStringLiteral("608×1080 of the 1920×1080 feed → 1080×1920 (×1.78)"); }));
     EXPECT_TRUE(picture->isMirrored()) << "the whole camera as the mirror setting shows it; the tap holds the unmirrored file";
+    ASSERT_TRUE(waitUntil([&] { return window.scriptRow().isVisibleTo(&window); })) << "the handoff reaches the header";
+    EXPECT_EQ(window.scriptTitle().text(), QStringLiteral("Recording: s12 · Morning light"));
+    window.clearScript().click();
+    EXPECT_TRUE(waitUntil([&] { return !window.scriptRow().isVisibleTo(&window); })) << "\"Not this one\" drops the script";
+    EXPECT_FALSE(controller.shortHeaderScript());
 
     Q_EMIT window.viewChoice().activated(1);
     EXPECT_TRUE(controller.shortViewerView());
