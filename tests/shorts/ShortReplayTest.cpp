@@ -116,6 +116,21 @@ TEST_F(ShortReplayTest, PicturesFollowTheSoundClockAndEveryPlayStartsAtTheBeginn
     ASSERT_TRUE(waitUntil([&] { return window.player().frameTime() == 0 && bright(window.player().frame()); }));
 }
 
+TEST_F(ShortReplayTest, PicturesRunOnOnceTheOutputHasTakenTheLastSound)
+{
+    auto output = std::make_shared<FakeAudioPlayback::State>();
+    ShortReplayWindow window(*settings, [output] { return std::make_unique<FakeAudioPlayback>(output); });
+    window.play(moviePath);
+    output->playedSeconds = 0.5;
+    int64_t taken = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        taken += output->pull(48000);
+        return taken >= 12 * 48000;
+    })) << "all the sound, as an output far ahead would take it";
+    // The sound's clock stands still at 0.5 s; the pictures must not.
+    EXPECT_TRUE(waitUntil([&] { return window.player().frameTime() > 0.9; }, 3000)) << window.player().frameTime();
+}
+
 TEST_F(ShortReplayTest, KeepsTheShortsShapeAndShowsAnUnreadableFileAsSuch)
 {
     ShortReplayWindow window(*settings, nullptr);

@@ -71,6 +71,7 @@ void MoviePlayer::play()
         }
     }
     hostClock_.start();
+    soundDrained_ = false;
     playing_ = true;
     ticker_.start();
     Q_EMIT playingChanged(true);
@@ -105,14 +106,23 @@ double MoviePlayer::position() const
 {
     if (!playing_)
         return startedAt_;
-    const double elapsed = playback_ ? playback_->playedSeconds() : hostClock_.nsecsElapsed() / 1e9;
-    return startedAt_ + elapsed;
+    const double host = hostClock_.nsecsElapsed() / 1e9;
+    if (!playback_)
+        return startedAt_ + host;
+    return startedAt_ + (soundDrained_ ? drainedAt_ + host : playback_->playedSeconds());
 }
 
 void MoviePlayer::tick()
 {
     if (!run_)
         return;
+    // Once the output has taken the last sound, the host clock carries on from the sound's clock, so pictures
+    // that outlast the sound still come on time.
+    if (playback_ && !soundDrained_ && run_->soundEnded()) {
+        drainedAt_ = playback_->playedSeconds();
+        hostClock_.restart();
+        soundDrained_ = true;
+    }
     const double clock = position();
     if (auto due = run_->takeFrameDue(clock))
         show(due->pixels, due->time);

@@ -16,7 +16,8 @@ class PixelBuffer;
 
 // Plays one movie file: a decode run (its own thread) fills short picture and sound queues, an audio playback
 // stream pulls the sound and is the clock, and a timer at the display's rate takes the picture due at that clock.
-// Without sound, or when the sound output cannot open, the host's monotonic clock runs instead. Pausing ends
+// Without sound, when the sound output cannot open, and after the last sound, the host's monotonic clock runs
+// instead. Pausing ends
 // the sound stream and the decode run; playing again starts both afresh at the paused position.
 //
 // Main thread only; the sound is pulled on the playback's own thread straight from the run's queue.
@@ -69,6 +70,8 @@ private:
     QImage frame_;
     double frameTime_ = 0;
     QElapsedTimer hostClock_;
+    bool soundDrained_ = false; // the output took the last sound: the host clock runs on from drainedAt_
+    double drainedAt_ = 0;
     QTimer ticker_;
     std::unique_ptr<MovieDecodeRun> run_;
     std::unique_ptr<AudioPlayback> playback_; // after run_: stopped first, so the pull never outlives the run
