@@ -17,8 +17,8 @@ class PixelBuffer;
 // Plays one movie file: a decode run (its own thread) fills short picture and sound queues, an audio playback
 // stream pulls the sound and is the clock, and a timer at the display's rate takes the picture due at that clock.
 // Without sound, when the sound output cannot open, and after the last sound, the host's monotonic clock runs
-// instead. Pausing ends
-// the sound stream and the decode run; playing again starts both afresh at the paused position.
+// instead. Pausing ends the sound stream and the decode run; playing again starts both afresh at the paused
+// position.
 //
 // Main thread only; the sound is pulled on the playback's own thread straight from the run's queue.
 class MoviePlayer : public QObject {
