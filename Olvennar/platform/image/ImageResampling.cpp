@@ -4,6 +4,7 @@
 #include "platform/image/ImageResampling.h"
 
 #include "platform/image/ImageCompositing.h"
+#include "platform/image/WideVectors.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -122,6 +123,20 @@ void horizontalPassWide(const uint16_t* sum, int c0, const Taps& columns, const 
     }
 }
 
+// One source row, weighted, into the 16-bit channel sums of a target row.
+OLVENNAR_WIDE_VECTORS void accumulateRow(uint16_t* __restrict into, const uint8_t* __restrict line, int count, uint16_t weight)
+{
+    for (int i = 0; i < count; ++i)
+        into[i] = static_cast<uint16_t>(into[i] + weight * line[i]);
+}
+
+// The two-tap column sums of a pure shift: each channel mixes itself with the same channel one pixel on.
+OLVENNAR_WIDE_VECTORS void shiftRow(uint8_t* __restrict into, const uint16_t* __restrict from, int count, uint32_t w0, uint32_t w1)
+{
+    for (int i = 0; i < count; ++i)
+        into[i] = static_cast<uint8_t>((w0 * from[i] + w1 * from[i + 4] + 32768) >> 16);
+}
+
 // A pure shift: every target pixel mixes the same two neighbours with the same weights.
 bool isShift(const Taps& columns, const std::vector<uint16_t>& weights, int stride)
 {
@@ -185,20 +200,11 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
                 const uint16_t weight = wy[k];
                 if (weight == 0)
                     continue;
-                const uint8_t* __restrict line = source.ptr<uint8_t>(rows.first[static_cast<size_t>(r)] + k) + 4 * c0;
-                uint16_t* __restrict into = acc;
-                const int count = 4 * span;
-                for (int i = 0; i < count; ++i)
-                    into[i] = static_cast<uint16_t>(into[i] + weight * line[i]);
+                accumulateRow(acc, source.ptr<uint8_t>(rows.first[static_cast<size_t>(r)] + k) + 4 * c0, 4 * span, weight);
             }
-            if (shift) {
-                const uint32_t w0 = columnWeights[0], w1 = columnWeights[1];
-                const uint16_t* __restrict from = acc + 4 * (columns.first[0] - c0);
-                uint8_t* __restrict into = target;
-                const int count = 4 * area.width();
-                for (int i = 0; i < count; ++i)
-                    into[i] = static_cast<uint8_t>((w0 * from[i] + w1 * from[i + 4] + 32768) >> 16);
-            } else if (fixedTaps)
+            if (shift)
+                shiftRow(target, acc + 4 * (columns.first[0] - c0), 4 * area.width(), columnWeights[0], columnWeights[1]);
+            else if (fixedTaps)
                 horizontalPassWide(acc, c0, columns, columnWeights, T, area.width(), target);
             else {
                 for (int c = 0; c < area.width(); ++c) {
