@@ -143,6 +143,9 @@ private:
     void coverCard(const PixelBuffer& camera, bool grade, double scale, QPointF centre, const QRectF& card, const QRect& area);
     template <typename Draw>
     void composeLayer(PixelBuffer& out, double alpha, const QRect& bounds, const Draw& draw);
+    QTransform screenToCanvas(const PixelBuffer& screen, const StudioCamera& camera) const;
+    // Whether every pixel `picture` (mapped by `toCanvas`) paints into the canvas `area` is opaque.
+    static bool opaqueUnder(const PixelBuffer& picture, const QTransform& toCanvas, const QRect& area);
     void drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
         bool covers, const QRect& hidden, PixelBuffer& out);
     void drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const;
