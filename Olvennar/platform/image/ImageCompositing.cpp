@@ -2,7 +2,7 @@
 #pragma GCC optimize("O3")
 
 #include "platform/image/ImageCompositing.h"
-#include "platform/image/WideVectors.h"
+#include "platform/system/WideVectors.h"
 
 #include <algorithm>
 #include <atomic>

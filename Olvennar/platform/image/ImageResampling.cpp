@@ -4,7 +4,7 @@
 #include "platform/image/ImageResampling.h"
 
 #include "platform/image/ImageCompositing.h"
-#include "platform/image/WideVectors.h"
+#include "platform/system/WideVectors.h"
 
 #include <opencv2/imgproc.hpp>
 
