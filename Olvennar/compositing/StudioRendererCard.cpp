@@ -167,6 +167,19 @@ void StudioRenderer::composeLayer(PixelBuffer& out, double alpha, const QRect& b
 
 void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grade, std::optional<LayoutBlend> layout, PixelBuffer& over)
 {
+    drawCardOnce(camera, nullptr, alpha, grade, layout, over);
+}
+
+void StudioRenderer::drawCard(const std::shared_ptr<const PixelBuffer>& camera, double alpha, bool grade, std::optional<LayoutBlend> layout,
+    PixelBuffer& over)
+{
+    if (camera)
+        drawCardOnce(*camera, camera, alpha, grade, layout, over);
+}
+
+void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_ptr<const PixelBuffer>& shared, double alpha, bool grade,
+    std::optional<LayoutBlend> layout, PixelBuffer& over)
+{
     if (over.width() != renderSize_.width() || over.height() != renderSize_.height() || over.isEmpty())
         return;
     if (layout && !std::isfinite(layout->t))
@@ -187,8 +200,14 @@ void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grad
     if (area.isEmpty())
         return;
     const QPointF centre(midX(framing->cameraRect), midY(framing->cameraRect));
-    coverCard(camera, grade, framing->scale, centre, geometry_.cardRect, area);
-    ImageCompositing::blendWithAlphaMask(scratch_->cardView, cardMask_.mat(), cardMask_.origin - area.topLeft());
+    const bool repeated = shared && restingCard_ && restingCard_->camera == shared && restingCard_->grade == grade && restingCard_->area == area;
+    if (!repeated) {
+        restingCard_.reset();
+        coverCard(camera, grade, framing->scale, centre, geometry_.cardRect, area);
+        ImageCompositing::blendWithAlphaMask(scratch_->cardView, cardMask_.mat(), cardMask_.origin - area.topLeft());
+        if (shared)
+            restingCard_ = RestingCard {shared, grade, area};
+    }
     const QRect bounds = cardShadow_.rect().united(area).united(cardEdge_.rect());
     const QRect hidden = opaqueInside(camera, cameraPlacement(camera, framing->scale, centre, H), RasterFlip::rect(geometry_.cardRect, H),
         geometry_.cardRadius);
@@ -223,6 +242,7 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
     const double rim = frame.cardRim;
     const QRectF O = K.adjusted(-rim, -rim, rim, rim);
     if (!area.isEmpty()) {
+        restingCard_.reset();
         coverCard(camera, grade, s, centre, K, area);
         ImageShapes::maskToRoundedRect(scratch_->cardView, area.topLeft(), RoundedRectShape::make(cardRaster, frame.cardRadius));
     }
