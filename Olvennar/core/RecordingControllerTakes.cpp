@@ -13,6 +13,7 @@
 #include "takes/TakeServices.h"
 
 #include <QFileInfo>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -150,22 +151,55 @@ QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camer
     co_return true;
 }
 
-QCoro::Task<bool> RecordingController::countDown(QRect frame)
+namespace {
+
+// The take's preparation, cancelling the countdown as soon as a device fails so the failure shows at once.
+QCoro::Task<std::optional<QString>> prepareBeside(QPointer<Take> take, QPointer<CancelToken> token)
 {
-    if (panels_.countdownSeconds <= 0)
-        co_return true;
+    std::optional<QString> failure = co_await take->prepareDevices();
+    if (failure && token)
+        token->cancel();
+    co_return failure;
+}
+
+} // namespace
+
+QCoro::Task<bool> RecordingController::countDown(QRect frame, Take& take)
+{
     QPointer<RecordingController> weak(this);
-    setPhase(Phase::countingDown());
-    auto* token = new CancelToken(this);
-    countdownToken_ = token;
-    const bool completed = co_await countdown_->run(frame, panels_.countdownSeconds, token);
-    if (!weak)
+    QPointer<Take> weakTake(&take);
+    QPointer<CancelToken> token = new CancelToken(this);
+    const bool counting = panels_.countdownSeconds > 0;
+    // The countdown's phase comes first: the token cancels the numbers when the phase changes from it.
+    setPhase(counting ? Phase::countingDown() : Phase::preparing());
+    if (counting)
+        countdownToken_ = token;
+    QCoro::Task<std::optional<QString>> preparing = prepareBeside(weakTake, token);
+    bool completed = true;
+    if (counting)
+        completed = co_await countdown_->run(frame, panels_.countdownSeconds, token);
+    if (weak && counting)
+        Diagnostics::log(completed ? QStringLiteral("countdown ended") : QStringLiteral("countdown interrupted"));
+    const std::optional<QString> failure = co_await std::move(preparing);
+    if (!weak) {
+        if (weakTake)
+            weakTake->releaseDevices();
         co_return false;
+    }
     countdownToken_ = nullptr;
-    token->deleteLater();
-    // Something else changed the phase while the numbers ran: that change stands, no take begins.
-    if (!completed || phase_.kind() != Phase::Kind::countingDown) {
-        Diagnostics::log(QStringLiteral("start abandoned: the countdown was interrupted"));
+    if (token)
+        token->deleteLater();
+    const bool interrupted = !completed || phase_.kind() != (counting ? Phase::Kind::countingDown : Phase::Kind::preparing);
+    if (failure || interrupted || !weakTake) {
+        if (weakTake)
+            weakTake->releaseDevices();
+        if (failure) {
+            Diagnostics::log(QStringLiteral("start abandoned: ") + *failure);
+            setPhase(Phase::failed(*failure));
+        } else {
+            // Something else changed the phase while the numbers ran: that change stands, no take begins.
+            Diagnostics::log(QStringLiteral("start abandoned: the countdown was interrupted"));
+        }
         co_return false;
     }
     co_return true;
