@@ -4,6 +4,7 @@
 #include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/FinishingTools.h"
 #include "finishing/MixdownFinishingTools.h"
+#include "finishing/PendingRender.h"
 #include "finishing/ProgressThrottle.h"
 #include "finishing/SaveJob.h"
 #include "finishing/TakePieces.h"
@@ -142,13 +143,16 @@ QCoro::Task<> FinishQueue::saveTask(QPointer<FinishQueue> weak, std::shared_ptr<
     weak->setFinishState(job.id, done(doneURL));
     Diagnostics::log(job.summary + QStringLiteral(" saved:raw+")
         + (outcome.facePath ? QFileInfo(*outcome.facePath).fileName() : QStringLiteral("no camera")));
-    weak->studio_.showFinished(doneURL);
+    weak->studio_.showFinished(doneURL, {});
     if (!job.previewURL.isEmpty()) {
         // The face file carries the camera and the raw file's microphone; the tail is already cut.
         Mixdown::Request render = job.request;
         render.cameraURL = outcome.facePath;
-        weak->startFinishJob(job.title + QStringLiteral(" video"), render, job.previewURL, job.stopSidecar, false,
-            QStringLiteral("video ") + job.title);
+        // Noted beside the final until it is in place, so a crash before then is finished at the next launch.
+        const PendingRender::Job pending{job.title + QStringLiteral(" video"), QStringLiteral("video ") + job.title, job.previewURL,
+            job.stopSidecar, render, 0};
+        PendingRender::write(pending);
+        weak->startFinishJob(pending.title, pending.request, pending.finalURL, pending.stopSidecar, false, pending.summary);
     }
 }
 
@@ -209,14 +213,16 @@ QCoro::Task<> FinishQueue::renderTask(QPointer<FinishQueue> weak, QCoro::Task<> 
             if (weak)
                 weak->runFinishJob(id, request, finalURL, stopSidecar, byRemote, summary);
         });
+        weak->studio_.showFinishFailed(id, failure->description);
         co_return;
     }
     TakePieces::moveTakePiecesToRaw(finalURL);
+    PendingRender::remove(finalURL);
     if (!weak)
         co_return;
     weak->setFinishState(id, done(finalURL));
     Diagnostics::log(summary);
-    weak->studio_.showFinished(finalURL);
+    weak->studio_.showFinished(finalURL, {});
 }
 
 QCoro::Task<> FinishQueue::waitForRecordingBreak(QPointer<FinishQueue> weak)

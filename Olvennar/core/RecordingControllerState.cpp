@@ -58,6 +58,9 @@ void RecordingController::setPhase(const Phase& phase)
 {
     const Phase old = phase_;
     phase_ = phase;
+    // What the footer showed of the last finish job belongs to that phase only.
+    failedFinish_.reset();
+    finishNote_.clear();
     // A countdown whose phase was changed under it must not go on into a take.
     if (countdownToken_ && phase.kind() != Phase::Kind::countingDown)
         countdownToken_->cancel();
@@ -223,12 +226,40 @@ QString RecordingController::displayName(const DisplayInfo& display)
 
 double RecordingController::lastTakeEndedSeconds() const { return static_cast<double>(lastTakeEndedAt_.toMSecsSinceEpoch()) / 1000.0; }
 
-void RecordingController::showFinished(const QString& path)
+void RecordingController::showFinished(const QString& path, const QString& note)
 {
     if (phase_.kind() != Phase::Kind::idle && phase_.kind() != Phase::Kind::finished)
         return;
     setLastFinalURL(path);
     setPhase(Phase::finished(path));
+    finishNote_ = note;
+    Q_EMIT changed();
+}
+
+void RecordingController::showFinishFailed(const QUuid& id, const QString& message)
+{
+    // A take's own failure (a full disk's sentence) stays above the render's.
+    const Phase::Kind shown = phase_.kind();
+    if (shown != Phase::Kind::idle && shown != Phase::Kind::finished && shown != Phase::Kind::failed)
+        return;
+    const QString sentence = shown == Phase::Kind::failed && !failedFinish_ ? phase_.payload() + QLatin1Char('\n') + message : message;
+    setPhase(Phase::failed(sentence));
+    failedFinish_ = id;
+    Q_EMIT changed();
+}
+
+bool RecordingController::canRetryFinish() const
+{
+    return phase_.kind() == Phase::Kind::failed && failedFinish_ && finishQueue_->hasFinishRetry(*failedFinish_);
+}
+
+void RecordingController::retryFinish()
+{
+    if (!canRetryFinish())
+        return;
+    const QUuid id = *failedFinish_;
+    reset();
+    finishQueue_->retryFinishJob(id);
 }
 
 void RecordingController::runSaveJob(const SaveJobHandover& job) { finishQueue_->runSaveJob(job); }
