@@ -97,6 +97,8 @@ public:
     bool canRetryFinish() const;
     // Runs the shown failed finish job again, back to idle meanwhile.
     void retryFinish();
+    // The failure shown, with the failed render's sentence under it while its Retry waits.
+    QString failureText() const;
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
     // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
@@ -380,8 +382,9 @@ private:
     std::unique_ptr<Scheduler> mainLoopScheduler_;
     Scheduler* scheduler_ = nullptr;
     std::unique_ptr<FinishQueue> finishQueue_;
-    // The finish job whose failure the phase shows, and the note of the finished file it shows.
+    // The last failed finish job whose Retry waits, and the note of the finished file shown.
     std::optional<QUuid> failedFinish_;
+    QString failedFinishMessage_;
     QString finishNote_;
     std::vector<ScreenDisplay> screenDisplays_;
     std::unique_ptr<CameraBubbleWindow> bubbleWindow_;

@@ -181,6 +181,8 @@ QString markerPath(const QString& finalURL)
     return final.absoluteDir().filePath(QLatin1Char('.') + final.completeBaseName() + QStringLiteral(".pending"));
 }
 
+std::optional<Job> read(const QString& path);
+
 bool write(const Job& pending)
 {
     QSaveFile file(markerPath(pending.finalURL));
@@ -190,9 +192,12 @@ bool write(const Job& pending)
         stream << magic << version;
         Job copy = pending;
         job(stream, copy, false);
-        if (stream.status() == QDataStream::Ok && file.commit())
+        // Read back: on a full disk the commit may report success over an empty file.
+        if (stream.status() == QDataStream::Ok && file.commit() && read(file.fileName()))
             return true;
     }
+    // A note that could not be written whole is no note.
+    QFile::remove(markerPath(pending.finalURL));
     Diagnostics::log(QStringLiteral("could not note the render of ") + QFileInfo(pending.finalURL).fileName() + QStringLiteral(" as pending: ")
         + file.errorString());
     return false;

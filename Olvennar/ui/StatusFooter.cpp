@@ -134,7 +134,7 @@ void StatusFooter::sync()
     if (shown == Form::saved)
         savedLabel_->setText(savedText(payload, controller_.finishNote()));
     if (shown == Form::failure)
-        failureLabel_->setText(payload);
+        failureLabel_->setText(controller_.failureText());
     retry_->setVisible(shown == Form::failure && controller_.canRetryFinish());
     play_->setVisible(controller_.captureMode() == CaptureMode::short_);
     destinationLabel_->setText(destinationLine(controller_));

@@ -84,17 +84,23 @@ TEST_F(Queue, AFailedRenderShowsItsSentenceUnderTheTakesOwnAndItsRetryFinishesTh
     controller->setPhase(RecordingPhase::failed(full));
     controller->finishQueue().startFinishJob(QStringLiteral("take video"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
         take(QStringLiteral("stop.json")), false, QStringLiteral("video take"));
-    EXPECT_EQ(controller->phase(), RecordingPhase::failed(full + QStringLiteral("\nMixdown failed: forced")));
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(full));
+    EXPECT_EQ(controller->failureText(), full + QStringLiteral("\nMixdown failed: forced"));
     EXPECT_TRUE(controller->canRetryFinish());
+    // The next take's failure keeps the render's Retry in reach.
+    controller->setPhase(RecordingPhase::idle());
+    controller->setPhase(RecordingPhase::failed(QStringLiteral("Nothing was recorded — the disk is full.")));
+    EXPECT_EQ(controller->failureText(), QStringLiteral("Nothing was recorded — the disk is full.\nMixdown failed: forced"));
 
     controller->retryFinish();
     EXPECT_EQ(row(0).state.kind, Kind::done);
     EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final.mov"))));
     EXPECT_FALSE(controller->canRetryFinish());
 
-    // A take's own failure has no Retry.
+    // Once used, a take's own failure shows no Retry.
     controller->setPhase(RecordingPhase::failed(full));
     EXPECT_FALSE(controller->canRetryFinish());
+    EXPECT_EQ(controller->failureText(), full);
 }
 
 TEST_F(Queue, ASavedTakesRenderIsNotedAsPendingUntilItsFinalIsInPlace)
