@@ -161,6 +161,7 @@ void request(QDataStream& stream, Mixdown::Request& request, bool reading)
         mediaTime(s, range.start, r);
         mediaTime(s, range.duration, r);
     });
+    plain(stream, request.recordedSeconds, reading);
 }
 
 void job(QDataStream& stream, Job& job, bool reading)
