@@ -58,6 +58,9 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
     };
     actions.grantMicrophone = [weak] { grant(weak, &Permissions::requestMicrophone); };
     actions.grantCamera = [weak] { grant(weak, &Permissions::requestCamera); };
-    actions.openFramingCheck = [] {};
+    actions.openFramingCheck = [weak] {
+        if (weak)
+            weak->openFramingCheck();
+    };
     return actions;
 }

@@ -21,7 +21,7 @@ struct WindowActions {
     std::function<void()> requestScreenPermission;
     std::function<void()> grantMicrophone;
     std::function<void()> grantCamera;
-    // Opens the framing check; no window exists for it yet, so by default it does nothing.
+    // Opens the "Check framing" window (the short preview in Short mode).
     std::function<void()> openFramingCheck;
 
     // `dialogParent` is where the chooser and the access instructions appear.
