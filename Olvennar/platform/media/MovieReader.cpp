@@ -234,10 +234,18 @@ protected:
     {
         for (;;) {
             int rc = avcodec_receive_frame(decoder_.get(), frame_.get());
-            if (rc == 0)
+            if (rc == 0) {
+                errorsInARow_ = 0;
                 return true;
+            }
             if (rc == AVERROR_EOF)
                 return false;
+            if (rc == AVERROR_INVALIDDATA && ++errorsInARow_ < maximumErrorsInARow) {
+                // Damaged data inside the file: what decodes after it is still the take.
+                if (lastSent_ != AV_NOPTS_VALUE && (!damagedFrom_ || lastSent_ < *damagedFrom_))
+                    damagedFrom_ = lastSent_;
+                continue;
+            }
             if (rc != AVERROR(EAGAIN)) {
                 reader_.fail(MediaError {QStringLiteral("could not decode: ") + Libav::errorText(rc), rc});
                 return false;
@@ -248,6 +256,8 @@ protected:
             const int got = reader_.nextPacket(stream_->index, packet);
             if (got < 0)
                 return false;
+            if (got == 1)
+                lastSent_ = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
             rc = avcodec_send_packet(decoder_.get(), got == 1 ? packet.get() : nullptr);
             if (got == 0)
                 draining_ = true;
@@ -273,6 +283,10 @@ protected:
     bool draining_ = false;
     // The stream time of the first damaged packet not yet followed by a clean key frame.
     std::optional<int64_t> damagedFrom_;
+    int64_t lastSent_ = AV_NOPTS_VALUE;
+    // A decoder that reports nothing but damage this many times running is given up on.
+    static constexpr int maximumErrorsInARow = 64;
+    int errorsInARow_ = 0;
 };
 
 class VideoOutput final : public DecodingOutput {
