@@ -151,6 +151,23 @@ const QHash<QString, Drawing>& drawings()
              p.drawRoundedRect(QRectF(4.5, 1.5, 7, 13), 1.8, 1.8);
              p.drawLine(QPointF(7, 3.2), QPointF(9, 3.2));
          }},
+        {QStringLiteral("lock.fill"), [](QPainter& p, const QColor& tint) {
+             p.setPen(QPen(tint, 1.6));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(4.5, 2, 7, 8), 0, 180 * 16);
+             p.drawLine(QPointF(4.5, 6), QPointF(4.5, 8));
+             p.drawLine(QPointF(11.5, 6), QPointF(11.5, 8));
+             p.setPen(Qt::NoPen);
+             p.setBrush(tint);
+             p.drawRoundedRect(QRectF(3, 7.5, 10, 7), 1.5, 1.5);
+         }},
+        {QStringLiteral("arrow.left.and.right"), [](QPainter& p, const QColor& tint) {
+             p.setPen(QPen(tint, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+             p.setBrush(Qt::NoBrush);
+             p.drawLine(QPointF(2, 8), QPointF(14, 8));
+             p.drawPolyline(QPolygonF({QPointF(5, 5), QPointF(2, 8), QPointF(5, 11)}));
+             p.drawPolyline(QPolygonF({QPointF(11, 5), QPointF(14, 8), QPointF(11, 11)}));
+         }},
     };
     return table;
 }
@@ -173,6 +190,8 @@ const QHash<QString, QString>& themeNames()
         {QStringLiteral("person.crop.circle"), QStringLiteral("camera-web")},
         {QStringLiteral("person.crop.rectangle"), QStringLiteral("camera-photo")},
         {QStringLiteral("iphone"), QStringLiteral("phone")},
+        {QStringLiteral("lock.fill"), QStringLiteral("object-locked")},
+        {QStringLiteral("arrow.left.and.right"), QStringLiteral("object-flip-horizontal")},
     };
     return table;
 }
