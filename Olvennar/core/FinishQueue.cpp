@@ -203,9 +203,10 @@ QCoro::Task<> FinishQueue::renderTask(QPointer<FinishQueue> weak, QCoro::Task<> 
                 weak->setFinishState(id, working(fraction));
         });
     };
-    QCoro::Task<std::optional<ErrorInfo>> compose = request.isPassthrough() ? tools->composePassthrough(request.rawURL, finalURL, progress)
-                                                                            : tools->composeWithOverlays(request, finalURL, progress);
-    const std::optional<ErrorInfo> failure = co_await compose;
+    QCoro::Task<FinishingTools::RenderResult> compose = request.isPassthrough() ? tools->composePassthrough(request.rawURL, finalURL, progress)
+                                                                                : tools->composeWithOverlays(request, finalURL, progress);
+    const FinishingTools::RenderResult rendered = co_await compose;
+    const std::optional<ErrorInfo>& failure = rendered.failure;
 
     if (failure) {
         Diagnostics::log(*failure, QStringLiteral("finish"));
@@ -219,10 +220,11 @@ QCoro::Task<> FinishQueue::renderTask(QPointer<FinishQueue> weak, QCoro::Task<> 
         weak->studio_.showFinishFailed(id, failure->description);
         co_return;
     }
-    // A final that holds less than the take says so, in the row and under the window.
+    // A final that holds less than the take, or left damaged pictures out, says so in the row and under the window.
+    const QString rawName = QFileInfo(request.rawURL).fileName();
     const std::optional<double> finished = MovieAsset::durationSeconds(finalURL);
-    const QString note = finished ? FinishOutcome::shortNote(*finished, request.recordedSeconds, QFileInfo(request.rawURL).fileName()).value_or(QString())
-                                  : QString();
+    const QString note = FinishOutcome::joined(finished ? FinishOutcome::shortNote(*finished, request.recordedSeconds, rawName) : std::nullopt,
+        FinishOutcome::damagedNote(rendered.damagedPictures, rawName));
     TakePieces::moveTakePiecesToRaw(finalURL);
     PendingRender::remove(finalURL);
     if (!note.isEmpty())

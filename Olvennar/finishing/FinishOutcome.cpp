@@ -26,4 +26,21 @@ std::optional<QString> shortNote(double finishedSeconds, double recordedSeconds,
         + QStringLiteral(" — the rest of ") + rawName + QStringLiteral(" could not be read");
 }
 
+std::optional<QString> damagedNote(int damagedPictures, const QString& rawName)
+{
+    if (damagedPictures <= 0)
+        return std::nullopt;
+    if (damagedPictures == 1)
+        return QStringLiteral("1 damaged picture in ") + rawName + QStringLiteral(" was left out; the picture before it holds");
+    return QString::number(damagedPictures) + QStringLiteral(" damaged pictures in ") + rawName
+        + QStringLiteral(" were left out; the picture before each one holds");
+}
+
+QString joined(const std::optional<QString>& first, const std::optional<QString>& second)
+{
+    if (first && second)
+        return *first + QStringLiteral(". ") + *second;
+    return first.value_or(second.value_or(QString()));
+}
+
 } // namespace FinishOutcome

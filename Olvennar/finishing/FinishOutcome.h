@@ -12,4 +12,11 @@ namespace FinishOutcome {
 // there or the recorded length is unknown (0).
 std::optional<QString> shortNote(double finishedSeconds, double recordedSeconds, const QString& rawName);
 
+// Pictures the render could not decode and left out:
+// "3 damaged pictures in raw.mov were left out; the picture before each one holds". Nothing when none were.
+std::optional<QString> damagedNote(int damagedPictures, const QString& rawName);
+
+// The notes that apply, one sentence after the other as the footer joins its own.
+QString joined(const std::optional<QString>& first, const std::optional<QString>& second);
+
 } // namespace FinishOutcome

@@ -19,6 +19,11 @@ public:
         double trimmed = 0;
         double duration = 0;
     };
+    // How a render ended: its failure, or what the finished movie left out of the raw.
+    struct RenderResult {
+        std::optional<ErrorInfo> failure;
+        int damagedPictures = 0; // the picture before each one holds instead
+    };
     // Called from the mixdown's video queue with a fraction 0...1.
     using Progress = std::function<void(double)>;
 
@@ -31,7 +36,7 @@ public:
     // The stop record beside the take; best effort.
     virtual void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) = 0;
     // The screen video copied into the finished movie.
-    virtual QCoro::Task<std::optional<ErrorInfo>> composePassthrough(QString rawPath, QString finalPath, Progress progress) = 0;
+    virtual QCoro::Task<RenderResult> composePassthrough(QString rawPath, QString finalPath, Progress progress) = 0;
     // Every frame rendered through the studio compositor.
-    virtual QCoro::Task<std::optional<ErrorInfo>> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) = 0;
+    virtual QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) = 0;
 };

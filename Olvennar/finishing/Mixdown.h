@@ -39,9 +39,14 @@ QSize renderSize(const Request& request, QSize screenSize);
 // The screen video copied packet for packet; every audio track mixed into one stereo AAC track.
 std::optional<MixdownError> composePassthrough(const QString& raw, const QString& to, const Progress& progress, const Options& options = {});
 
+// What a finished movie left out of the raw's screen video, filled in when the render succeeds.
+struct LeftOut {
+    int damagedPictures = 0; // the picture before each one holds instead
+};
+
 // Every frame drawn by a renderer the factory makes for this export, encoded to H.264 with AAC sound.
 std::optional<MixdownError> composeWithOverlays(const Request& request, const QString& to, const Progress& progress,
-    const OverlayRendererFactory& makeRenderer, const Options& options = {});
+    const OverlayRendererFactory& makeRenderer, const Options& options = {}, LeftOut* leftOut = nullptr);
 
 // The shared run: starts the writer, pumps both pairs on "com.quorrel.festrin.mixdown.video" / ".audio" while
 // honouring the export gate, reports progress from the video pump, and finishes the file. `sourceFailure`

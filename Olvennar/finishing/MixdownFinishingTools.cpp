@@ -56,7 +56,7 @@ void MixdownFinishingTools::writeStopSidecar(const QString& path, const QString&
     TailTrim::writeSidecar(path, stoppedBy, trimmed, duration);
 }
 
-QCoro::Task<std::optional<ErrorInfo>> MixdownFinishingTools::composePassthrough(QString rawPath, QString finalPath, Progress progress)
+QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composePassthrough(QString rawPath, QString finalPath, Progress progress)
 {
     const Mixdown::Options options = options_;
     QFuture<std::optional<Mixdown::MixdownError>> copied = QtConcurrent::run([rawPath, finalPath, progress, options] {
@@ -64,17 +64,20 @@ QCoro::Task<std::optional<ErrorInfo>> MixdownFinishingTools::composePassthrough(
     });
     const std::optional<Mixdown::MixdownError> failure = co_await copied;
     returnFreedMemory();
-    co_return infoOf(failure);
+    co_return RenderResult{infoOf(failure), 0};
 }
 
-QCoro::Task<std::optional<ErrorInfo>> MixdownFinishingTools::composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress)
+QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress)
 {
     const Mixdown::Options options = options_;
     const OverlayRendererFactory makeRenderer = makeRenderer_;
-    QFuture<std::optional<Mixdown::MixdownError>> rendered = QtConcurrent::run([request, finalPath, progress, makeRenderer, options] {
-        return Mixdown::composeWithOverlays(request, finalPath, progress, makeRenderer, options);
+    QFuture<RenderResult> rendered = QtConcurrent::run([request, finalPath, progress, makeRenderer, options] {
+        Mixdown::LeftOut leftOut;
+        const std::optional<Mixdown::MixdownError> failure =
+            Mixdown::composeWithOverlays(request, finalPath, progress, makeRenderer, options, &leftOut);
+        return RenderResult{infoOf(failure), leftOut.damagedPictures};
     });
-    const std::optional<Mixdown::MixdownError> failure = co_await rendered;
+    const RenderResult result = co_await rendered;
     returnFreedMemory();
-    co_return infoOf(failure);
+    co_return result;
 }

@@ -14,8 +14,8 @@ public:
     QCoro::Task<std::optional<ErrorInfo>> faceMux(QString cameraPath, QString rawPath, QString facePath) override;
     QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds) override;
     void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) override;
-    QCoro::Task<std::optional<ErrorInfo>> composePassthrough(QString rawPath, QString finalPath, Progress progress) override;
-    QCoro::Task<std::optional<ErrorInfo>> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override;
+    QCoro::Task<RenderResult> composePassthrough(QString rawPath, QString finalPath, Progress progress) override;
+    QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override;
 
 private:
     OverlayRendererFactory makeRenderer_;

@@ -114,7 +114,7 @@ VideoSettings finishingVideoSettings(QSize renderSize, int frameRate)
 }
 
 std::optional<MixdownError> composeWithOverlays(const Request& request, const QString& to, const Progress& progress,
-    const OverlayRendererFactory& makeRenderer, const Options& options)
+    const OverlayRendererFactory& makeRenderer, const Options& options, LeftOut* leftOut)
 {
     auto opened = MovieReader::open(request.rawURL);
     if (auto* failure = std::get_if<MediaError>(&opened))
@@ -208,7 +208,11 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
         }
         return std::nullopt;
     };
-    return run(writer, Pair {videoInput, &scheduler}, audioPair, sessionStart, progress, exportDuration, readFailure, options);
+    std::optional<MixdownError> failure =
+        run(writer, Pair {videoInput, &scheduler}, audioPair, sessionStart, progress, exportDuration, readFailure, options);
+    if (!failure && leftOut)
+        leftOut->damagedPictures = screenReader->damagedPictures();
+    return failure;
 }
 
 } // namespace Mixdown

@@ -7,38 +7,13 @@
 #include "takedata/ExportGate.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// Byte offsets of the top-level boxes of a movie file, by type.
-std::vector<std::pair<QByteArray, qint64>> boxes(const QByteArray& bytes)
-{
-    std::vector<std::pair<QByteArray, qint64>> found;
-    for (qint64 at = 0; at + 8 <= bytes.size();) {
-        const auto* p = reinterpret_cast<const uchar*>(bytes.constData() + at);
-        const qint64 size = (qint64(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-        found.emplace_back(bytes.mid(at + 4, 4), at);
-        if (size < 8)
-            break;
-        at += size;
-    }
-    return found;
-}
-
-// The offset of the first top-level box of this type at or after `from`.
-qint64 boxAfter(const QByteArray& bytes, const char* type, qint64 from)
-{
-    for (const auto& [found, at] : boxes(bytes)) {
-        if (found == type && at >= from)
-            return at;
-    }
-    ADD_FAILURE() << "no " << type << " box after " << from;
-    return 0;
-}
+using SyntheticTake::boxAfter;
 
 class DamagedRawTest : public SandboxTest {
 protected:
@@ -82,7 +57,7 @@ protected:
         }
         return {count, grey};
     }
-    std::optional<Mixdown::MixdownError> compose(const QString& movie, const QString& final)
+    std::optional<Mixdown::MixdownError> compose(const QString& movie, const QString& final, Mixdown::LeftOut* leftOut = nullptr)
     {
         Mixdown::Request request;
         request.rawURL = movie;
@@ -91,7 +66,8 @@ protected:
         request.frameRate = 30;
         Mixdown::Options options;
         options.gate = &gate;
-        return Mixdown::composeWithOverlays(request, final, {}, FakeOverlayRenderer::factory(std::make_shared<FakeOverlayRenderer::Record>()), options);
+        return Mixdown::composeWithOverlays(request, final, {}, FakeOverlayRenderer::factory(std::make_shared<FakeOverlayRenderer::Record>()), options,
+            leftOut);
     }
     static double seconds(const QString& movie)
     {
@@ -125,6 +101,29 @@ TEST(FinishOutcome, aShortFinalSaysWhatItKept)
     }
 }
 
+TEST(FinishOutcome, leftOutDamagedPicturesAreCountedAfterAShortNote)
+{
+    const struct {
+        int damaged;
+        const char* note;
+    } cases[] = {
+        {0, nullptr},
+        {-1, nullptr},
+        {1, "1 damaged picture in raw.mov was left out; the picture before it holds"},
+        {42, "42 damaged pictures in raw.mov were left out; the picture before each one holds"},
+    };
+    for (const auto& c : cases) {
+        const auto note = FinishOutcome::damagedNote(c.damaged, QStringLiteral("raw.mov"));
+        EXPECT_EQ(note.value_or(QString()), c.note ? QString::fromUtf8(c.note) : QString()) << c.damaged;
+    }
+    EXPECT_EQ(FinishOutcome::joined(FinishOutcome::shortNote(12.15, 20.03, QStringLiteral("raw.mov")), FinishOutcome::damagedNote(2, QStringLiteral("raw.mov"))),
+        QStringLiteral("Finished the first 0:12 of 0:20 — the rest of raw.mov could not be read. "
+                       "2 damaged pictures in raw.mov were left out; the picture before each one holds"));
+    EXPECT_EQ(FinishOutcome::joined(std::nullopt, FinishOutcome::damagedNote(1, QStringLiteral("raw.mov"))),
+        QStringLiteral("1 damaged picture in raw.mov was left out; the picture before it holds"));
+    EXPECT_EQ(FinishOutcome::joined(std::nullopt, std::nullopt), QString());
+}
+
 TEST_F(DamagedRawTest, aCutRawFinishesWhatWasReadAndSaysHowMuch)
 {
     const QString cut = damaged(QStringLiteral("cut.mov"), bytes.left(bytes.size() * 6 / 10));
@@ -142,11 +141,7 @@ TEST_F(DamagedRawTest, randomBytesInThePicturesAreLeftOutAndCountedNeverDrawnGre
     const auto [whole, wholeGrey] = pictures(raw);
     EXPECT_EQ(whole, 300);
     EXPECT_EQ(wholeGrey, 0);
-    QByteArray noisy = bytes;
-    const qint64 at = boxAfter(bytes, "mdat", bytes.size() * 4 / 10) + 16;
-    QRandomGenerator random(7);
-    for (qint64 i = at; i < std::min<qint64>(at + 30000, bytes.size()); ++i)
-        noisy[i] = static_cast<char>(random.bounded(256));
+    const QByteArray noisy = SyntheticTake::withRandomBytes(bytes, boxAfter(bytes, "mdat", bytes.size() * 4 / 10) + 16, 30000, 7);
     const QString damagedRaw = damaged(QStringLiteral("random.mov"), noisy);
 
     const auto [count, grey] = pictures(damagedRaw);
@@ -159,18 +154,16 @@ TEST_F(DamagedRawTest, randomBytesInThePicturesAreLeftOutAndCountedNeverDrawnGre
     EXPECT_LE(counted.captured(1).toInt(), 300 - count);
 
     const QString final = path(QStringLiteral("final.mov"));
-    const auto failure = compose(damagedRaw, final);
+    Mixdown::LeftOut leftOut;
+    const auto failure = compose(damagedRaw, final, &leftOut);
     ASSERT_FALSE(failure) << failure->description().toStdString();
     EXPECT_NEAR(seconds(final), 10.0, 0.1) << "the picture before each left-out one shows instead";
+    EXPECT_EQ(leftOut.damagedPictures, counted.captured(1).toInt()) << "the render counts what the reader logged as left out";
 }
 
 TEST_F(DamagedRawTest, aDamagedFragmentHeaderKeepsTheReadablePartBeforeIt)
 {
-    QByteArray broken = bytes;
-    const qint64 moof = boxAfter(bytes, "moof", bytes.size() / 2);
-    QRandomGenerator random(11);
-    for (qint64 i = moof - 100; i < moof + 400; ++i)
-        broken[i] = static_cast<char>(random.bounded(256));
+    const QByteArray broken = SyntheticTake::withRandomBytes(bytes, boxAfter(bytes, "moof", bytes.size() / 2) - 100, 500, 11);
     const QString damagedRaw = damaged(QStringLiteral("header.mov"), broken);
     const QString final = path(QStringLiteral("final.mov"));
     const auto failure = compose(damagedRaw, final);

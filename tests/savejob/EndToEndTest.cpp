@@ -7,6 +7,7 @@
 #include "support/SyntheticTake.h"
 #include "takes/ScreenStopPlan.h"
 
+#include <QRegularExpression>
 #include <QThread>
 
 #include <chrono>
@@ -227,6 +228,36 @@ TEST_F(EndToEnd, AFinalShorterThanItsTakeSaysWhatItKeptInTheRowAndUnderTheWindow
     EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final-4.mov"))));
     EXPECT_EQ(controller->finishNote(), note);
     EXPECT_TRUE(readLog().contains(QStringLiteral("final-4.mov: ") + note));
+}
+
+TEST_F(EndToEnd, DamagedPicturesLeftOutOfARenderAreCountedInTheRowAndUnderTheWindow)
+{
+    SyntheticTake::ScreenRecipe screen;
+    screen.seconds = 10.0;
+    const QString raw = take(QStringLiteral("raw-5.mov"));
+    SyntheticTake::writeScreen(raw, screen);
+    QFile file(raw);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray bytes = file.readAll();
+    file.seek(0);
+    file.write(SyntheticTake::withRandomBytes(bytes, SyntheticTake::boxAfter(bytes, "mdat", bytes.size() * 4 / 10) + 16, 30000, 7));
+    file.close();
+    SaveJobHandover job = saveJob(QStringLiteral("-5"), false);
+    job.request.layout = ScreenLayout::studio; // drawn, so every picture is decoded
+    job.request.outputSize = QSizeF(320, 180);
+    job.request.frameRate = 30;
+    job.duration = 10.0;
+    stopTake(job);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->finishJobs().size() == 2 && row(1).state.kind != Kind::working; }, 30000));
+    ASSERT_EQ(row(1).state.kind, Kind::done) << row(1).state.message.toStdString();
+
+    const auto logged = QRegularExpression(QStringLiteral("raw-5.mov: left out (\\d+) damaged picture")).match(readLog());
+    ASSERT_TRUE(logged.hasMatch()) << qPrintable(readLog());
+    const QString note = logged.captured(1) + QStringLiteral(" damaged pictures in raw-5.mov were left out; the picture before each one holds");
+    EXPECT_EQ(row(1).state.message, note) << "the whole take is there, so the count is all the row says";
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final-5.mov"))));
+    EXPECT_EQ(controller->finishNote(), note);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("final-5.mov: ") + note));
 }
 
 } // namespace

@@ -68,14 +68,14 @@ public:
             file.write(QJsonDocument(record).toJson());
     }
 
-    QCoro::Task<std::optional<ErrorInfo>> composePassthrough(QString rawPath, QString finalPath, Progress progress) override
+    QCoro::Task<RenderResult> composePassthrough(QString rawPath, QString finalPath, Progress progress) override
     {
         Mixdown::Request request;
         request.rawURL = rawPath;
         return render(QStringLiteral("passthrough"), std::move(request), std::move(finalPath), std::move(progress));
     }
 
-    QCoro::Task<std::optional<ErrorInfo>> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override
+    QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override
     {
         return render(QStringLiteral("overlays"), std::move(request), std::move(finalPath), std::move(progress));
     }
@@ -101,7 +101,7 @@ private:
 
     static QString name(const QString& path) { return QFileInfo(path).fileName(); }
 
-    QCoro::Task<std::optional<ErrorInfo>> render(QString kind, Mixdown::Request request, QString finalPath, Progress progress)
+    QCoro::Task<RenderResult> render(QString kind, Mixdown::Request request, QString finalPath, Progress progress)
     {
         auto held = std::make_shared<Render>();
         held->kind = std::move(kind);
@@ -123,6 +123,6 @@ private:
             if (file.open(QIODevice::WriteOnly))
                 file.write("final");
         }
-        co_return held->result;
+        co_return RenderResult{held->result, 0};
     }
 };

@@ -3,6 +3,8 @@
 #include "platform/media/AudioMix.h"
 #include "support/MovieProbe.h"
 
+#include <QRandomGenerator>
+
 
 #include <gtest/gtest.h>
 
@@ -270,6 +272,29 @@ QString probeField(const QString& path, const QString& type, const QString& fiel
 {
     const QJsonArray streams = MovieProbe::streamsOfType(MovieProbe::streams(path), type);
     return streams.isEmpty() ? QString() : streams.first().toObject().value(field).toVariant().toString();
+}
+
+qint64 boxAfter(const QByteArray& movie, const char* type, qint64 from)
+{
+    for (qint64 at = 0; at + 8 <= movie.size();) {
+        const auto* p = reinterpret_cast<const uchar*>(movie.constData() + at);
+        const qint64 size = (qint64(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+        if (movie.mid(at + 4, 4) == type && at >= from)
+            return at;
+        if (size < 8)
+            break;
+        at += size;
+    }
+    ADD_FAILURE() << "no " << type << " box after " << from;
+    return 0;
+}
+
+QByteArray withRandomBytes(QByteArray movie, qint64 at, qint64 count, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    for (qint64 i = std::max<qint64>(at, 0); i < std::min<qint64>(at + count, movie.size()); ++i)
+        movie[i] = static_cast<char>(random.bounded(256));
+    return movie;
 }
 
 } // namespace SyntheticTake

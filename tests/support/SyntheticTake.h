@@ -6,6 +6,7 @@
 #include "platform/media/MovieWriter.h"
 #include "platform/system/MediaTime.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -100,5 +101,11 @@ std::vector<float> sound(const QString& path, double* startSeconds = nullptr);
 double firstLoudTime(const std::vector<float>& samples, double startSeconds, float threshold);
 // One ffprobe field of the first stream of a type ("video", "audio").
 QString probeField(const QString& path, const QString& type, const QString& field);
+
+// The offset of the first top-level box of this type ("mdat", "moof") at or after byte `from` of a movie
+// file; fails the test when there is none.
+qint64 boxAfter(const QByteArray& movie, const char* type, qint64 from);
+// The movie with `count` random bytes (seeded) written over it from byte `at`: damage a reader must survive.
+QByteArray withRandomBytes(QByteArray movie, qint64 at, qint64 count, quint32 seed);
 
 } // namespace SyntheticTake

@@ -314,7 +314,11 @@ protected:
                 continue;
             if (isDamaged()) {
                 // Left out: whoever shows pictures keeps showing the one before, never the decoder's grey.
-                ++damaged_;
+                // Counted at once, so a reader stopped before its end still knows what it left out.
+                if (time >= startTime() && time < endTime()) {
+                    ++damaged_;
+                    reader_.addDamagedPictures(1);
+                }
                 continue;
             }
             if (time >= endTime())
@@ -368,7 +372,6 @@ private:
         if (damaged_ == 0 || damageReported_)
             return;
         damageReported_ = true;
-        reader_.addDamagedPictures(damaged_);
         Diagnostics::log(QStringLiteral("%1: left out %2 damaged picture(s) of stream %3; the picture before shows instead")
                              .arg(reader_.fileName).arg(damaged_).arg(stream_->index));
     }

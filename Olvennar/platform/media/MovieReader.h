@@ -66,7 +66,7 @@ public:
     void cancelReading();
     Status status() const;
     std::optional<MediaError> error() const;
-    // Pictures the video outputs left out as damaged (counted when an output ends; each output logs its own).
+    // Pictures of the time range the video outputs left out as damaged so far (each output logs its own at its end).
     int damagedPictures() const;
 
     struct Private;
