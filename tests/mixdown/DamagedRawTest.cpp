@@ -173,3 +173,15 @@ TEST_F(DamagedRawTest, aDamagedFragmentHeaderKeepsTheReadablePartBeforeIt)
     EXPECT_TRUE(FinishOutcome::shortNote(finished, 10.0, QStringLiteral("header.mov")));
     EXPECT_EQ(pictures(final).second, 0);
 }
+
+// A take of a still screen (tiny pictures, many fragments) with 30000 random bytes over several of them, as the
+// studio recorded it: its decoder refuses the final drain, which once read a packet that was not there.
+TEST_F(DamagedRawTest, aDecoderThatRefusesItsDrainEndsTheRenderWithWhatItRead)
+{
+    const QString final = path(QStringLiteral("final.mov"));
+    Mixdown::LeftOut leftOut;
+    const auto failure = compose(QStringLiteral(OLVENNAR_TEST_DATA "/damaged-still-screen.mov"), final, &leftOut);
+    ASSERT_FALSE(failure) << failure->description().toStdString();
+    EXPECT_GT(seconds(final), 4.0);
+    EXPECT_EQ(pictures(final).second, 0);
+}

@@ -263,10 +263,9 @@ protected:
                 draining_ = true;
             if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF) {
                 // A damaged packet (the torn tail of a killed capture) is skipped, not fatal; what is decoded
-                // from it on may be damaged too.
-                const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-                if (pts != AV_NOPTS_VALUE && (!damagedFrom_ || pts < *damagedFrom_))
-                    damagedFrom_ = pts;
+                // from it on may be damaged too. A refused drain has no packet: the decoder just ends.
+                if (got == 1 && lastSent_ != AV_NOPTS_VALUE && (!damagedFrom_ || lastSent_ < *damagedFrom_))
+                    damagedFrom_ = lastSent_;
                 continue;
             }
         }
