@@ -4,6 +4,7 @@
 
 #include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
+#include "core/StartRefusal.h"
 #include "framing/CameraBubbleWindow.h"
 #include "framing/CountdownWindow.h"
 #include "platform/system/CancelToken.h"
@@ -38,8 +39,14 @@ QCoro::Task<> RecordingController::start()
 {
     // A second start while the first still awaits access or its countdown would begin a second take.
     Take* take = activeTake();
-    if (phase_.isBusy() || startInFlight_ || !take)
+    if (phase_.isBusy() || startInFlight_)
         co_return;
+    const auto refusal = StartRefusal::reason({captureMode_, take != nullptr, !bubble_.cameras.empty(), !screen_.microphones.empty()});
+    if (refusal) {
+        Diagnostics::log(QStringLiteral("start refused: ") + *refusal);
+        setPhase(Phase::failed(*refusal));
+        co_return;
+    }
     QPointer<RecordingController> weak(this);
     startInFlight_ = true;
     co_await take->start();

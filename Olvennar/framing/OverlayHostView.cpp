@@ -1,6 +1,7 @@
 #include "framing/OverlayHostView.h"
 
 #include "compositing/BubbleShapePath.h"
+#include "framing/PanelShape.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -193,7 +194,7 @@ void OverlayHostView::applyMasks()
     }
     // Without a compositor the panel's transparency is not drawn: the window itself takes the outline.
     if (QWidget* panel = window(); panel && panel != this && !bounds.isEmpty())
-        panel->setMask(QRegion(visible.translated(mapTo(panel, QPoint(0, 0))).toFillPolygon().toPolygon()));
+        PanelShape::apply(*panel, visible.translated(mapTo(panel, QPoint(0, 0))));
 }
 
 void OverlayHostView::paintEvent(QPaintEvent*)
