@@ -40,6 +40,9 @@ public:
         virtual void showFinished(const QString& path) = 0;
     };
 
+    // A recording break: nothing filming for this long after the last take, before a render starts.
+    static constexpr double breakSeconds = 5.0;
+
     FinishQueue(Studio& studio, Scheduler& scheduler, QObject* parent = nullptr);
     ~FinishQueue() override;
 

@@ -57,3 +57,5 @@ QWidget* DeviceOverlayRecorder::createPreview(QWidget* parent)
 {
     return makePreview_ ? makePreview_(recorder_->frameTap(), parent) : new QWidget(parent);
 }
+
+std::shared_ptr<CameraFrameTap> DeviceOverlayRecorder::frameTap() const { return recorder_->frameTap(); }

@@ -34,6 +34,7 @@ public:
     QCoro::Task<std::optional<QString>> stopRecording() override;
     std::vector<ClipSegment> recordedSegments() override;
     QWidget* createPreview(QWidget* parent) override;
+    std::shared_ptr<CameraFrameTap> frameTap() const override;
 
     DeviceVideoRecorder& recorder() { return *recorder_; }
 

@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class CameraFrameTap;
 class QWidget;
 class RecordingClock;
 
@@ -48,6 +49,8 @@ public:
 
     // The live picture for the floating panel, owned by the parent.
     virtual QWidget* createPreview(QWidget* parent) = 0;
+    // The device's newest frame, for whoever looks at the live picture; none for a recorder without one.
+    virtual std::shared_ptr<CameraFrameTap> frameTap() const { return nullptr; }
 
     std::function<void(QSize)> onFrameSizeKnown;
 };

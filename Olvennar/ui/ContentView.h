@@ -7,14 +7,17 @@
 class CameraSection;
 class DividedColumn;
 class HeaderBar;
+class JobQueuePanel;
 class MicrophoneNotice;
 class ModeSection;
+class MotionSection;
 class PermissionNotice;
 class PermissionPrompt;
 class PhoneSection;
 class QScrollArea;
 class QVBoxLayout;
 class RecordingController;
+class RemoteSection;
 class ScreenSection;
 class SectionSlot;
 class StatusFooter;
@@ -24,8 +27,8 @@ class TransportRow;
 // transport with the status line. Every part shows the controller's published state; a change redraws
 // once per turn of the event loop, and a redraw never writes a setting back.
 //
-// Sections of other areas (look and motion, teleprompter, remote button, the camera-only, voice and
-// short sections, the job queues) are placed into their slots with slot(...)->setSection(...).
+// Every section stands in its slot (slot(...)->setSection(...)); a slot shows only in its mode and only
+// while it holds a section.
 class ContentView : public QWidget {
     Q_OBJECT
 
@@ -44,6 +47,8 @@ public:
     bool showsPermissionPrompt() const;
     QScrollArea* scrollArea() const { return scroll_; }
     TransportRow* transport() const { return transport_; }
+    JobQueuePanel* finishQueuePanel() const { return finishPanel_; }
+    JobQueuePanel* enhanceQueuePanel() const { return enhancePanel_; }
 
     // Redraws now (normally the coalesced redraw does this).
     void sync();
@@ -58,6 +63,8 @@ protected:
 private:
     void scheduleSync();
     void fitScrollArea();
+    void placeQueuePanels();
+    void revealFile(const QString& path);
 
     RecordingController& controller_;
     WindowActions actions_;
@@ -80,6 +87,10 @@ private:
     CameraSection* camera_;
     PhoneSection* phone_;
     std::vector<SectionSlot*> slots_;
+    MotionSection* motion_;
+    RemoteSection* remote_;
+    JobQueuePanel* finishPanel_;
+    JobQueuePanel* enhancePanel_;
     TransportRow* transport_;
     StatusFooter* footer_;
 };

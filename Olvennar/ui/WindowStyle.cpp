@@ -109,4 +109,10 @@ void makeSmall(QPushButton* button)
     button->setFixedHeight(22);
 }
 
+void makeMini(QPushButton* button)
+{
+    button->setFont(font(10));
+    button->setFixedHeight(18);
+}
+
 } // namespace WindowStyle
