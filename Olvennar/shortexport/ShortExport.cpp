@@ -44,6 +44,7 @@ VideoSettings shortVideoSettings(int width, int height, int frameRate)
     settings.allowFrameReordering = false;
     settings.expectedFrameRate = frameRate;
     settings.preset = shortPreset;
+    settings.scaling = VideoSettings::Scaling::lanczos;
     return settings;
 }
 

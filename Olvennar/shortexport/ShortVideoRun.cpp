@@ -25,7 +25,7 @@ struct VideoRun {
         , start(from)
         , fps(rate)
         , pacer(from.seconds(), to.seconds(), rate)
-        , pool(PixelBufferPool::make(render.outputSize().width(), render.outputSize().height(), 4))
+        , pool(PixelBufferPool::make(render.cutSize().width(), render.cutSize().height(), 4))
     {
     }
 

@@ -103,7 +103,7 @@ void feedAsRecorder(SpeechFollowHub& hub, ManualTimer& clock, const std::vector<
     }
 }
 
-std::unique_ptr<SpeechFollowHub> makeOfflineHub(ManualTimer*& clock)
+std::unique_ptr<SpeechFollowHub> makeOfflineHub(ManualTimer*& clock, double generalModelWeight)
 {
     auto timer = std::make_unique<ManualTimer>();
     clock = timer.get();
@@ -111,6 +111,8 @@ std::unique_ptr<SpeechFollowHub> makeOfflineHub(ManualTimer*& clock)
     services.recognizer = std::make_unique<PocketSphinxRecognizer>();
     services.microphone = std::make_unique<FakeAudioCapture>(std::make_shared<FakeAudioCapture::State>());
     services.timer = std::move(timer);
+    if (generalModelWeight >= 0)
+        services.generalModelWeight = generalModelWeight;
     auto hub = std::make_unique<SpeechFollowHub>(std::move(services));
     clock->settle = [target = hub.get()] { target->waitUntilIdle(); };
     return hub;

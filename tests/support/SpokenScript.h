@@ -39,5 +39,6 @@ QString sampleScript();
 void feedAsRecorder(SpeechFollowHub& hub, ManualTimer& clock, const std::vector<float>& samples, std::size_t& fed);
 
 // A hub with the real recognizer, no microphone of its own and a manual clock that settles the hub's queue,
-// as the spoken-script tests and the benchmark drive it. `clock` points into the hub's services.
-std::unique_ptr<SpeechFollowHub> makeOfflineHub(ManualTimer*& clock);
+// as the spoken-script tests and the benchmark drive it. `clock` points into the hub's services. A negative
+// weight keeps the hub's default share of the general model.
+std::unique_ptr<SpeechFollowHub> makeOfflineHub(ManualTimer*& clock, double generalModelWeight = -1);

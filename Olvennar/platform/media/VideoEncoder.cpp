@@ -143,6 +143,7 @@ std::variant<std::unique_ptr<VideoEncoder>, MediaError> VideoEncoder::open(const
         if (auto failure = openSoftware(encoder->codec_, encoder->name_, settings, globalHeader))
             return *failure;
     }
+    encoder->scaling_ = settings.scaling;
     encoder->frame_ = Libav::makeFrame();
     encoder->frame_->format = hardware ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P;
     encoder->frame_->width = settings.width;
@@ -161,7 +162,8 @@ std::optional<MediaError> VideoEncoder::convert(const PixelBuffer& picture, AVFr
         sourceWidth_ = picture.width();
         sourceHeight_ = picture.height();
         sws_.reset(sws_getContext(sourceWidth_, sourceHeight_, AV_PIX_FMT_BGRA, frame->width, frame->height,
-            static_cast<AVPixelFormat>(frame->format), SWS_BICUBIC, nullptr, nullptr, nullptr));
+            static_cast<AVPixelFormat>(frame->format), scaling_ == VideoSettings::Scaling::lanczos ? SWS_LANCZOS : SWS_BICUBIC, nullptr, nullptr,
+            nullptr));
         if (!sws_)
             return MediaError {QStringLiteral("could not convert %1x%2 pictures").arg(sourceWidth_).arg(sourceHeight_), 0};
         const int* rgb = sws_getCoefficients(SWS_CS_DEFAULT);

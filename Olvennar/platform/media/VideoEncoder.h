@@ -42,4 +42,5 @@ private:
     std::string name_;
     int sourceWidth_ = 0;
     int sourceHeight_ = 0;
+    VideoSettings::Scaling scaling_ = VideoSettings::Scaling::bicubic;
 };

@@ -8,6 +8,9 @@
 // What a video writer input encodes to.
 struct VideoSettings {
     enum class Codec { hevc, h264 };
+    // How a picture of another size than the track's is scaled on its way into the encoder, in the same
+    // pass that converts it to the encoder's YUV.
+    enum class Scaling { bicubic, lanczos };
 
     Codec codec = Codec::h264;
     int width = 0;
@@ -20,6 +23,7 @@ struct VideoSettings {
     std::string tune; // e.g. "zerolatency"; empty = none
     // Try hevc_vaapi / h264_vaapi first; falls back to x265/x264 when no VAAPI device encodes.
     bool preferHardware = false;
+    Scaling scaling = Scaling::bicubic;
     // Display matrix (16.16 / 2.30 fixed point, as stored in the file); nothing = identity.
     std::optional<std::array<int32_t, 9>> displayMatrix;
 };
