@@ -3,6 +3,7 @@
 #include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
 #include "finishing/EnhanceQueue.h"
+#include "ui/CameraOnlySection.h"
 #include "ui/CameraSection.h"
 #include "ui/DividedColumn.h"
 #include "ui/Divider.h"
@@ -17,9 +18,11 @@
 #include "ui/QueueRows.h"
 #include "ui/RemoteSection.h"
 #include "ui/ScreenSection.h"
+#include "ui/ShortSection.h"
 #include "ui/SectionSlot.h"
 #include "ui/StatusFooter.h"
 #include "ui/TransportRow.h"
+#include "ui/VoiceOnlySection.h"
 #include "ui/WheelGuard.h"
 
 #include <QEvent>
@@ -93,6 +96,12 @@ ContentView::ContentView(RecordingController& controller, QWidget* parent)
     screen_ = new ScreenSection(controller, sections_);
     camera_ = new CameraSection(controller, actions_, sections_);
     phone_ = new PhoneSection(controller, sections_);
+    cameraOnly_ = new CameraOnlySection(controller, actions_);
+    short_ = new ShortSection(controller, actions_);
+    voiceOnly_ = new VoiceOnlySection(controller);
+    slot(Slot::cameraOnly)->setSection(cameraOnly_);
+    slot(Slot::short_)->setSection(short_);
+    slot(Slot::voiceOnly)->setSection(voiceOnly_);
     motion_ = new MotionSection(controller);
     remote_ = new RemoteSection(controller);
     slot(Slot::motion)->setSection(motion_);
@@ -232,6 +241,12 @@ void ContentView::sync()
     showSlot(Slot::remote, true);
     if (screen)
         motion_->sync();
+    if (mode == CaptureMode::cameraOnly)
+        cameraOnly_->sync();
+    if (mode == CaptureMode::short_)
+        short_->sync();
+    if (mode == CaptureMode::voice)
+        voiceOnly_->sync();
     remote_->sync();
     std::vector<JobRow> finishRows;
     for (const FinishJob& job : controller_.finishJobs())

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class CameraOnlySection;
 class CameraSection;
 class DividedColumn;
 class HeaderBar;
@@ -19,9 +20,11 @@ class QVBoxLayout;
 class RecordingController;
 class RemoteSection;
 class ScreenSection;
+class ShortSection;
 class SectionSlot;
 class StatusFooter;
 class TransportRow;
+class VoiceOnlySection;
 
 // The main window's content: one 400-wide column of header, settings (scrolling beyond 430 px) and the
 // transport with the status line. Every part shows the controller's published state; a change redraws
@@ -87,6 +90,9 @@ private:
     CameraSection* camera_;
     PhoneSection* phone_;
     std::vector<SectionSlot*> slots_;
+    CameraOnlySection* cameraOnly_;
+    ShortSection* short_;
+    VoiceOnlySection* voiceOnly_;
     MotionSection* motion_;
     RemoteSection* remote_;
     JobQueuePanel* finishPanel_;

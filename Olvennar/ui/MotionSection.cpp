@@ -4,6 +4,7 @@
 #include "core/RecordingController.h"
 #include "ui/LabelledSlider.h"
 #include "ui/PickerRow.h"
+#include "ui/SectionNote.h"
 #include "ui/SectionTitle.h"
 #include "ui/SegmentedControl.h"
 #include "ui/SegmentedRow.h"
@@ -50,17 +51,6 @@ void onSegment(SegmentedRow* row, QObject* context, const std::array<Enum, N>& c
     });
 }
 
-QLabel* explanationLabel(const QString& name, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setFont(WindowStyle::font(11));
-    label->setWordWrap(true);
-    label->setTextFormat(Qt::PlainText);
-    WindowStyle::setTone(label, WindowStyle::Tone::secondary);
-    return label;
-}
-
 QCheckBox* toggle(const QString& title, const QString& name, QWidget* parent)
 {
     auto* box = new QCheckBox(title, parent);
@@ -79,7 +69,7 @@ MotionSection::MotionSection(RecordingController& controller, QWidget* parent)
     , face_(new SegmentedRow(QStringLiteral("Face card"), titles(StudioLook::faceLayouts, [](FaceLayout v) { return StudioLook::rawText(v); }), 170, studio_))
     , background_(new PickerRow(QStringLiteral("Background"), 170, studio_))
     , layout_(new SegmentedRow(QStringLiteral("Layout"), titles(LayoutModes::allCases, [](LayoutMode v) { return LayoutModes::rawText(v); }), 170, studio_))
-    , layoutHelp_(explanationLabel(QStringLiteral("layoutHelp"), studio_))
+    , layoutHelp_(SectionNote::make(QStringLiteral("layoutHelp"), QString(), studio_))
     , preview_(new StudioLayoutPreview(studio_))
     , grade_(toggle(QStringLiteral("Warm camera grade"), QStringLiteral("gradeToggle"), studio_))
     , focusedWindow_(toggle(QStringLiteral("Frame the focused window"), QStringLiteral("focusedWindowToggle"), studio_))
@@ -87,11 +77,11 @@ MotionSection::MotionSection(RecordingController& controller, QWidget* parent)
     , zoom_(new SegmentedRow(QStringLiteral("Zoom"), titles(offeredZoomModes, [](ZoomMode v) { return ZoomModes::rawText(v); }), 170, this))
     , zoomDetails_(new QWidget(this))
     , zoomAmount_(new LabelledSlider(QStringLiteral("Max zoom"), 1.5, 3.0, QStringLiteral("×"), 2, zoomDetails_))
-    , zoomHint_(explanationLabel(QStringLiteral("zoomHint"), zoomDetails_))
+    , zoomHint_(SectionNote::make(QStringLiteral("zoomHint"), QString(), zoomDetails_))
     , clickHighlight_(toggle(QStringLiteral("Highlight clicks"), QStringLiteral("clickHighlightToggle"), this))
     , ownCursor_(toggle(QStringLiteral("Our cursor (bigger, smoothed)"), QStringLiteral("ownCursorToggle"), this))
     , countdown_(new SegmentedRow(QStringLiteral("Countdown"), {QStringLiteral("Off"), QStringLiteral("3s"), QStringLiteral("5s")}, 150, this))
-    , clicksHint_(explanationLabel(QStringLiteral("clicksHint"), this))
+    , clicksHint_(SectionNote::make(QStringLiteral("clicksHint"), QString(), this))
 {
     setObjectName(QStringLiteral("motionSection"));
     look_->setObjectName(QStringLiteral("lookRow"));

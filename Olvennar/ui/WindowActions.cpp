@@ -1,5 +1,6 @@
 #include "ui/WindowActions.h"
 
+#include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Permissions.h"
@@ -59,5 +60,16 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
     actions.grantMicrophone = [weak] { grant(weak, &Permissions::requestMicrophone); };
     actions.grantCamera = [weak] { grant(weak, &Permissions::requestCamera); };
     actions.openFramingCheck = [] {};
+    actions.openShortPreview = [weak] {
+        if (weak && weak->platform().hooks)
+            weak->platform().hooks->openShortPreview();
+    };
+    actions.closeShortPreview = [weak] {
+        if (weak && weak->platform().hooks)
+            weak->platform().hooks->closeShortWindows();
+    };
+    actions.shortPreviewShown = [] { return false; };
+    actions.nextTake = [] { return std::optional<NextTake>(); };
+    actions.ignoreNextTake = [] {};
     return actions;
 }

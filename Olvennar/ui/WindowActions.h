@@ -1,8 +1,11 @@
 #pragma once
 
+#include "shorts/NextTake.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 class RecordingController;
@@ -23,6 +26,14 @@ struct WindowActions {
     std::function<void()> grantCamera;
     // Opens the framing check; no window exists for it yet, so by default it does nothing.
     std::function<void()> openFramingCheck;
+    // The short preview window, through the controller's hooks; whether it is open (none yet: false).
+    std::function<void()> openShortPreview;
+    std::function<void()> closeShortPreview;
+    std::function<bool()> shortPreviewShown;
+    // The handed-off script the next short records, and "Not this one"; until the controller publishes
+    // the handoff, none is shown.
+    std::function<std::optional<NextTake>()> nextTake;
+    std::function<void()> ignoreNextTake;
 
     // `dialogParent` is where the chooser and the access instructions appear.
     static WindowActions forController(RecordingController& controller, QWidget* dialogParent);
