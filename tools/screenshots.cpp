@@ -7,12 +7,17 @@
 #include "core/SaveLocation.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Settings.h"
+#include "ui/ContentView.h"
 #include "ui/MainWindow.h"
+#include "ui/MotionSection.h"
+#include "ui/StudioLayoutPreview.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QElapsedTimer>
 #include <QPixmap>
+#include <QScrollArea>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -99,6 +104,36 @@ int main(int argc, char** argv)
     };
 
     save("main-window-idle.png");
+
+    // The look and motion section with its export preview (the camera's stand-in in the card).
+    auto* motion = window.content()->findChild<MotionSection*>();
+    window.content()->scrollArea()->ensureWidgetVisible(motion->preview(), 0, 0);
+    QElapsedTimer waited;
+    waited.start();
+    while (motion->preview()->framesShown() < 1 && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    save("main-window-motion.png");
+    window.content()->scrollArea()->ensureWidgetVisible(window.content()->findChild<QWidget*>(QStringLiteral("remoteExplanation")), 0, 0);
+    save("main-window-remote.png");
+    window.content()->scrollArea()->ensureVisible(0, 0);
+
+    // The job rows under the transport: one render waiting for a break, one ready, one failed.
+    const QString videos = home.filePath(QStringLiteral("Videos/Olvennar"));
+    controller.finishQueue().setFinishJobs({
+        {QUuid::createUuid(), QStringLiteral("video 3 · take 1 video"), {FinishJob::State::Kind::done, 1, videos + QStringLiteral("/video 3/final.mov"), {}}},
+        {QUuid::createUuid(), QStringLiteral("video 4 · take 1 video"), {FinishJob::State::Kind::failed, 0, {}, QStringLiteral("Mixdown failed: no screen movie")}},
+        {QUuid::createUuid(), QStringLiteral("video 4 · take 2 video"), {FinishJob::State::Kind::working, 0.426, {}, {}}},
+    });
+    controller.setFinishWaitingForBreak(true);
+    save("main-window-queues.png");
+    controller.finishQueue().setFinishJobs({});
+    controller.setFinishWaitingForBreak(false);
+
+    controller.setCaptureMode(CaptureMode::cameraOnly);
+    save("main-window-just-me.png");
+    controller.setCaptureMode(CaptureMode::short_);
+    save("main-window-short.png");
+    controller.setCaptureMode(CaptureMode::screen);
 
     controller.setPhase(RecordingPhase::recording());
     controller.setElapsed(83.4);

@@ -92,6 +92,8 @@ QWidget* JobQueuePanel::makeRow(const JobRow& row)
         text->setTextFormat(Qt::PlainText);
         text->setFont(font);
         text->setWordWrap(true);
+        // The first lines show; a longer message is cut below them.
+        text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         text->setMaximumHeight(QFontMetrics(font).lineSpacing() * row.maximumLines + 2);
         WindowStyle::setTone(text, row.textTone);
         line->addWidget(text, 1);
