@@ -1,5 +1,6 @@
 #include "app/LinuxTakeServices.h"
 
+#include "capture/CameraOnlyRecorder.h"
 #include "capture/DeviceDiscovery.h"
 #include "capture/DeviceVideoRecorder.h"
 #include "capture/ScreenRecorder.h"
@@ -113,6 +114,20 @@ std::unique_ptr<ScreenRecorder> LinuxTakeServices::makeScreenRecorder(RecordingC
     sources.systemAudio = std::make_unique<PulseAudioCapture>();
     sources.speech = speechSink_;
     return std::make_unique<ScreenRecorder>(clock, std::move(sources));
+}
+
+std::unique_ptr<CameraOnlyRecorder> LinuxTakeServices::makeCameraOnlyRecorder()
+{
+    CameraOnlyRecorder::Sources sources;
+    sources.openCamera = [this](const QString& id) -> std::variant<std::shared_ptr<CameraHub>, CameraHub::Error> {
+        CameraHubRegistry::Result opened = hubs_.hub(id);
+        if (opened.error)
+            return *opened.error;
+        return opened.hub;
+    };
+    sources.makeMicrophone = [] { return std::make_unique<PulseAudioCapture>(); };
+    sources.speech = speechSink_;
+    return std::make_unique<CameraOnlyRecorder>(std::move(sources));
 }
 
 std::vector<CaptureDeviceInfo> LinuxTakeServices::cameras()

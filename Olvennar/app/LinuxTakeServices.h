@@ -32,6 +32,7 @@ public:
 
     std::optional<std::vector<ScreenDisplay>> availableDisplays() override;
     std::unique_ptr<ScreenRecorder> makeScreenRecorder(RecordingClock& clock) override;
+    std::unique_ptr<CameraOnlyRecorder> makeCameraOnlyRecorder() override;
     std::vector<CaptureDeviceInfo> cameras() override;
     std::vector<CaptureDeviceInfo> phoneScreens() override;
     std::vector<CaptureDeviceInfo> microphones() override;

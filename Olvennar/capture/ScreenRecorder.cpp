@@ -6,6 +6,7 @@
 #include "capture/WindowFilter.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Edition.h"
+#include "platform/system/HostClock.h"
 #include "takedata/RecordingClock.h"
 #include "platform/media/MovieWriter.h"
 
@@ -114,21 +115,38 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
     configuration.onStopped = [this](const QString& reason) { reportFailure({QStringLiteral("X11"), 1, reason}); };
 
     std::optional<RecorderError> setUpError;
-    writerQueue_.sync([&] { setUpError = setUpWriter(rawPath, size.width(), size.height(), options); });
+    writerQueue_.sync([&] {
+        anchor_ = HostClock::now();
+        setUpError = setUpWriter(rawPath, size.width(), size.height(), options);
+    });
     if (setUpError)
         return setUpError;
+    if (!soundOpen_) {
+        if (auto error = openSound(options)) {
+            stopSources();
+            cancelWriter();
+            return error;
+        }
+    }
+    if (const auto error = sources_.screen->start(configuration, [this](const MediaSample& sample) { deliverFrame(sample); })) {
+        const RecorderError failure = failStart(*error);
+        cancelWriter();
+        return failure;
+    }
+    started_ = true;
 
-    auto failStart = [&](const QString& reason) {
-        Diagnostics::log(ErrorInfo{QStringLiteral("Capture"), 1, reason}, QStringLiteral("startCapture"));
-        stopSources();
-        writerQueue_.sync([this] {
-            if (writer_)
-                writer_->cancelWriting();
-            writer_.reset();
-            videoInput_ = micInput_ = systemInput_ = nullptr;
-        });
-        return RecorderError::captureFailed(reason);
-    };
+    auto yesNo = [](bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); };
+    Diagnostics::log(QStringLiteral("capture started %1x%2 @%3 mic:%4 micDevice:%5 system:%6")
+                         .arg(size.width())
+                         .arg(size.height())
+                         .arg(configuration.frameRate)
+                         .arg(yesNo(options.captureMicrophone), options.microphoneDeviceID.value_or(QStringLiteral("system default")),
+                             yesNo(options.captureSystemAudio)));
+    return std::nullopt;
+}
+
+std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openSound(const Options& options)
+{
     if (options.captureMicrophone) {
         if (!sources_.microphone)
             return failStart(QStringLiteral("no microphone capture is available"));
@@ -150,23 +168,30 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
         if (error)
             return failStart(*error);
     }
-    // Both sound sources open at once, so their first blocks are awaited together before the picture starts.
+    // Both sound sources open at once, so their first blocks are awaited together.
     if (options.captureMicrophone)
         sources_.microphone->waitUntilFlowing();
     if (options.captureSystemAudio)
         sources_.systemAudio->waitUntilFlowing();
-    if (const auto error = sources_.screen->start(configuration, [this](const MediaSample& sample) { deliverFrame(sample); }))
-        return failStart(*error);
-    started_ = true;
-
-    auto yesNo = [](bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); };
-    Diagnostics::log(QStringLiteral("capture started %1x%2 @%3 mic:%4 micDevice:%5 system:%6")
-                         .arg(size.width())
-                         .arg(size.height())
-                         .arg(configuration.frameRate)
-                         .arg(yesNo(options.captureMicrophone), options.microphoneDeviceID.value_or(QStringLiteral("system default")),
-                             yesNo(options.captureSystemAudio)));
+    soundOpen_ = true;
     return std::nullopt;
+}
+
+ScreenRecorder::RecorderError ScreenRecorder::failStart(const QString& reason)
+{
+    Diagnostics::log(ErrorInfo{QStringLiteral("Capture"), 1, reason}, QStringLiteral("startCapture"));
+    stopSources();
+    return RecorderError::captureFailed(reason);
+}
+
+void ScreenRecorder::cancelWriter()
+{
+    writerQueue_.sync([this] {
+        if (writer_)
+            writer_->cancelWriting();
+        writer_.reset();
+        videoInput_ = micInput_ = systemInput_ = nullptr;
+    });
 }
 
 std::optional<ScreenRecorder::RecorderError> ScreenRecorder::setUpWriter(const QString& path, int width, int height, const Options& options)
@@ -258,6 +283,7 @@ void ScreenRecorder::handle(const MediaSample& sample, Kind kind)
         }
         writer_->startSession(MediaTime::zero());
         clock_.begin(pts);
+        Diagnostics::log(QStringLiteral("first picture %1 ms after the start").arg((pts - anchor_).seconds() * 1000, 0, 'f', 1));
         sessionOpen_ = true;
         handle(sample, kind);
         for (const auto& [heldKind, held] : std::exchange(soundBeforeFirstFrame_, {}))

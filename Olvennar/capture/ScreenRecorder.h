@@ -96,6 +96,12 @@ public:
     // The displays the controller lists; nothing when the screen cannot be reached.
     static std::optional<std::vector<ScreenDisplay>> availableDisplays(ScreenCapture& screen);
 
+    // Opens the sound sources the options ask for and returns once they deliver (or one failed). Blocks for
+    // as long as the devices need: call it off the main thread, before start(), which then keeps them. What
+    // they deliver before start() goes only to voice follow.
+    std::optional<RecorderError> openSound(const Options& options);
+    // Starts the picture now; this moment is the take's start: sound from before it is left out. Opens the
+    // sound sources itself when openSound() was not called.
     std::optional<RecorderError> start(const Options& options, const QString& rawPath);
     // Stops the sources, then finishes the movie behind every sample already delivered. The recorder must
     // outlive the future.
@@ -116,6 +122,8 @@ private:
     StopResult finishOnWriterQueue();
     void logFrameAccounting() const;
     void stopSources();
+    RecorderError failStart(const QString& reason);
+    void cancelWriter();
 
     RecordingClock& clock_;
     Sources sources_;
@@ -126,6 +134,8 @@ private:
     MovieWriterInput* micInput_ = nullptr;
     MovieWriterInput* systemInput_ = nullptr;
     bool sessionOpen_ = false;
+    // Host time start() was called, for the log of when the first picture came.
+    MediaTime anchor_;
     std::map<int, MediaTime> lastWritten_;
     double longestFrameGap_ = 0; // seconds between two written pictures
     int64_t frameGapsOver50ms_ = 0;
@@ -142,6 +152,7 @@ private:
     std::atomic<int64_t> framesWritten_{0};
     std::atomic<int64_t> framesDropped_{0};
     bool started_ = false;
+    bool soundOpen_ = false;
 
     // Declared last so they are destroyed first, the microphone queue before the writer queue it feeds: what
     // is still queued runs while the fields above are alive (the destructor drains both before that).

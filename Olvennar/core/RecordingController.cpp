@@ -11,8 +11,13 @@
 #include "framing/CountdownWindow.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Scheduler.h"
+#include "capture/CameraOnlyRecorder.h"
+#include "framing/FramingMonitor.h"
+#include "takes/JustMeTake.h"
 #include "takes/PointerTrackerMarker.h"
 #include "takes/ScreenTake.h"
+#include "takes/ShortFilmTake.h"
+#include "takes/TakeServices.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -33,6 +38,15 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     auto screenTake = std::make_unique<ScreenTake>(static_cast<ScreenTakeHost&>(*this), platform_.takes);
     screenTake_ = screenTake.get();
     takes_[CaptureMode::screen] = std::move(screenTake);
+    // One camera-only recorder films "Just me" and short takes and runs their preview between takes.
+    if (platform_.takes)
+        cameraOnlyRecorder_ = platform_.takes->makeCameraOnlyRecorder();
+    auto justMeTake = std::make_unique<JustMeTake>(static_cast<CameraOnlyTakeHost&>(*this));
+    justMeTake_ = justMeTake.get();
+    takes_[CaptureMode::cameraOnly] = std::move(justMeTake);
+    auto shortTake = std::make_unique<ShortFilmTake>(static_cast<CameraOnlyTakeHost&>(*this));
+    shortTake_ = shortTake.get();
+    takes_[CaptureMode::short_] = std::move(shortTake);
     // The hot keys' zoom marks land in the screen take's pointer log unless the bundle brings its own.
     if (PointerTracker* tracker = screenTake_->pointerTracker(); tracker && !platform_.zoomMarker) {
         ownZoomMarker_ = std::make_unique<PointerTrackerMarker>(*tracker);
@@ -53,9 +67,14 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
             weak->watchNextTake(true);
     });
     watchDeviceChanges();
+    watchFramingInputs();
 }
 
-RecordingController::~RecordingController() = default;
+RecordingController::~RecordingController()
+{
+    // The takes reach the recorder and the monitors while they wind down.
+    takes_.clear();
+}
 
 ControllerHooks& RecordingController::hooks()
 {

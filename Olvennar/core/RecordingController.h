@@ -10,6 +10,8 @@
 #include "core/RecordingControllerSettings.h"
 #include "takedata/RecordingPhase.h"
 #include "takedata/NextRecording.h"
+#include "shorts/ShortFramingAccumulator.h"
+#include "takes/CameraOnlyTakeHost.h"
 #include "takes/ScreenTakeHost.h"
 #include "takes/TakeLook.h"
 
@@ -32,16 +34,20 @@
 
 class CameraBubbleWindow;
 class CameraFrameTap;
+class CameraOnlyRecorder;
+class CameraOnlyTake;
 class CancelToken;
 class ControllerHooks;
 class CountdownWindow;
 class EnhanceQueue;
+class FramingMonitor;
 class OverlayRecorder;
 class QTimer;
 class Scheduler;
 class ScreenTake;
 class Take;
 class ZoomMarker;
+struct FramingCropSpec;
 struct FramingReport;
 struct SaveJobHandover;
 namespace Mixdown {
@@ -54,7 +60,7 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private ScreenTakeHost, private FinishQueue::Studio {
+class RecordingController : public QObject, private ScreenTakeHost, private CameraOnlyTakeHost, private FinishQueue::Studio {
     Q_OBJECT
 
 public:
@@ -160,9 +166,9 @@ public:
     bool shortSafeZones() const { return short_.shortSafeZones; } void setShortSafeZones(bool on);
     bool shortFramingGuide() const { return short_.shortFramingGuide; } void setShortFramingGuide(bool on);
     bool shortMirrorFile() const { return short_.shortMirrorFile; } void setShortMirrorFile(bool on);
-    QSizeF shortFrameSize() const { return short_.shortFrameSize; } void setShortFrameSize(QSizeF size);
+    QSizeF shortFrameSize() const { return short_.shortFrameSize; } void setShortFrameSize(QSizeF size) override;
     const std::optional<QString>& lastShortURL() const { return short_.lastShortURL; }
-    void setLastShortURL(const std::optional<QString>& path);
+    void setLastShortURL(const std::optional<QString>& path) override;
     // Long-form handoff.
     const std::optional<NextRecording>& nextRecording() const { return nextRecording_; }
     void setNextRecording(const std::optional<NextRecording>& record);
@@ -224,8 +230,8 @@ public:
     void replayLastShort();
     void revealLastRecording();
     // Permissions, device lists and the two floating panels (RecordingControllerDevices.cpp, …Panels.cpp).
-    void refreshPermissions();
-    void refreshDevices();
+    void refreshPermissions() override;
+    void refreshDevices() override;
     // Make the bubble and the phone panel match their switches and the devices present.
     void reconcileCamera();
     void reconcilePhone();
@@ -257,6 +263,30 @@ public:
     // desk monitor analyses; hidden otherwise.
     void showFramingOnBubble(const FramingReport& report, bool monitorRunning);
     void settleOverlayWindows() override;
+    // Framing routing and the camera-only preview (RecordingControllerFraming.cpp). Routing runs after every
+    // published change; it is idempotent and cheap.
+    void updateFramingRouting();
+    // The crops the desk monitor judges in the current mode and look.
+    std::vector<FramingCropSpec> framingSpecs() const;
+    // The desk camera's (or the "Just me" camera's) monitor and the short picture's monitor.
+    FramingMonitor& framing() { return *framing_; }
+    FramingMonitor& shortFraming() { return *shortFraming_; }
+    // The one camera-only recorder; none when the studio has no take services.
+    CameraOnlyRecorder* cameraOnlyRecorder() override { return cameraOnlyRecorder_.get(); }
+    // The framing-check and short preview windows say when they open and close.
+    bool framingWindowOpen() const { return framingWindowOpen_; } void setFramingWindowOpen(bool open);
+    bool shortWindowOpen() const { return shortWindowOpen_; } void setShortWindowOpen(bool open);
+    // Starts the preview when it does not run on the right camera and profile (idle, finished, failed only).
+    void ensureCameraOnlyPreview();
+    void startCameraOnlyPreview(const CaptureDeviceInfo& camera) override;
+    void setShortProfile(bool shortProfile) override;
+    void settleCameraOnlyPreview() override;
+    bool cameraOnlyPreviewShort() const { return cameraOnlyPreviewShort_; }
+    // The short preview shows the file's side while shortViewerView is on, else the mirror setting.
+    bool shortViewerView() const { return shortViewerView_; } void setShortViewerView(bool fileSide);
+    void applyShortViewerDisplay() override;
+    void applyShortMirroring();
+    const ShortFramingAccumulator& shortFramingTotals() const { return shortFramingAccum_; }
     // The running take.
     const ScreenTake& screenTake() const { return *screenTake_; }
     bool isTickerRunning() const { return ticker_ != nullptr; }
@@ -282,12 +312,30 @@ private:
     void fail(const QString& sentence) override;
     bool rolling() const override { return recordingOrPaused(phase_); }
     QCoro::Task<bool> requestAccess(bool microphone, bool camera) override;
-    QCoro::Task<bool> countDown(QRect frame) override;
+    QCoro::Task<bool> countDown(QRect frame, Take& take) override;
     std::variant<TakeFolder, ErrorInfo> openTakeFolder() override;
     void stopTicker() override;
     ScreenTakeSettings screenTakeSettings() const override;
     OverlayPanels measurePanels(QSizeF renderSize) const override;
     void handOver(const SaveJobHandover& job) override;
+    // What the camera-only takes reach.
+    CameraOnlyTakeSettings cameraOnlyTakeSettings() override;
+    QCoro::Task<bool> requestCameraAccess() override;
+    QCoro::Task<bool> requestMicrophoneAccess() override;
+    // Asks for one device; a refusal fails the phase with the camera-only sentence and is logged.
+    QCoro::Task<bool> askCameraOnlyAccess(bool camera);
+    bool cameraOnlyPreviewIsWarm(const QString& cameraID) const override;
+    void forgetCameraOnlyPreview() override { bubble_.cameraOnlyPreviewCameraID.reset(); }
+    std::variant<ShortFolder, ErrorInfo> resolveShortFolder() override;
+    ShortFramingAccumulator& shortFramingAccum() override { return shortFramingAccum_; }
+    void showFinishedTake(const QString& path) override { setPhase(Phase::finished(path)); }
+    void alarmTakeFailed() override;
+    // The preview camera: the selected one, else the first listed.
+    const CaptureDeviceInfo* previewCamera() const;
+    // A camera-only take is between its start and filming, or filming: the preview belongs to it.
+    bool cameraOnlyTakeOwnsPreview() const;
+    void stopCameraOnlyPreview();
+    void watchFramingInputs();
 
     ControllerHooks& hooks();
     void readSettings();
@@ -339,6 +387,18 @@ private:
     // One take per capture mode that records; a mode without a row cannot start.
     std::map<CaptureMode, std::unique_ptr<Take>> takes_;
     ScreenTake* screenTake_ = nullptr;
+    CameraOnlyTake* justMeTake_ = nullptr;
+    CameraOnlyTake* shortTake_ = nullptr;
+    // Framing routing and the camera-only preview.
+    std::unique_ptr<CameraOnlyRecorder> cameraOnlyRecorder_;
+    std::unique_ptr<FramingMonitor> framing_;
+    std::unique_ptr<FramingMonitor> shortFraming_;
+    ShortFramingAccumulator shortFramingAccum_;
+    bool cameraOnlyPreviewShort_ = false;
+    bool framingWindowOpen_ = false;
+    bool shortWindowOpen_ = false;
+    bool shortViewerView_ = false;
+    bool routingQueued_ = false;
     std::unique_ptr<ZoomMarker> ownZoomMarker_;
     QTimer* ticker_ = nullptr;
     // A start is between its guard and its recording phase (awaiting access or the countdown).

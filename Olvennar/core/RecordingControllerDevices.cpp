@@ -245,7 +245,13 @@ void RecordingController::watchForPhone(bool on)
 QCoro::Task<> RecordingController::enableCamera()
 {
     QPointer<RecordingController> weak(this);
-    const bool granted = co_await Permissions::requestCamera(platform_.access);
+    // No camera device at all is not a refusal: there is nothing to grant.
+    const bool noCamera = bubble_.cameras.empty() && platform_.access.camera() == Permissions::State::notAsked;
+    bool granted = true;
+    if (!noCamera) {
+        QCoro::Task<bool> asking = Permissions::requestCamera(platform_.access);
+        granted = co_await std::move(asking);
+    }
     if (!weak)
         co_return;
     if (granted && !bubble_.cameras.empty()) {
@@ -325,7 +331,7 @@ void RecordingController::showBubbleWindow()
     }
     panel->orderFront();
     bubbleWindow_ = std::move(panel);
-    hooks().updateFramingRouting();
+    updateFramingRouting();
 }
 
 void RecordingController::showPhoneWindow()

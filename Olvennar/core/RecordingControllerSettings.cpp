@@ -75,8 +75,10 @@ void RecordingController::setShortMirrorFile(bool on)
 {
     publishSetting(short_.shortMirrorFile, on, Keys::shortMirrorFile());
     // The file's mirroring follows only in short mode and never during a take.
-    if (captureMode_ == CaptureMode::short_ && !phase_.isBusy())
+    if (captureMode_ == CaptureMode::short_ && !phase_.isBusy()) {
+        applyShortMirroring();
         hooks().applyShortMirroring();
+    }
 }
 
 void RecordingController::setZoomMode(ZoomMode mode)
@@ -167,7 +169,7 @@ void RecordingController::setCameraQuality(CameraQuality quality)
         // Outside a take the preview restarts in the new format; during one the cap waits for the next preview.
         if (!phase_.isBusy()) {
             bubble_.cameraOnlyPreviewCameraID.reset();
-            hooks().updateFramingRouting();
+            updateFramingRouting();
         }
     }
     Q_EMIT changed();
@@ -182,6 +184,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
         if (!phase_.isBusy())
             restoreModeSettings();
         if (mode == CaptureMode::short_) {
+            setShortProfile(true);
             hooks().setShortProfile(true);
             watchNextTake(true);
             QPointer<RecordingController> weak(this);
@@ -191,9 +194,10 @@ void RecordingController::setCaptureMode(CaptureMode mode)
             });
         } else if (old == CaptureMode::short_) {
             hooks().closeShortWindows();
+            setShortProfile(false);
             hooks().setShortProfile(false);
         }
-        hooks().updateFramingRouting();
+        updateFramingRouting();
     }
     Q_EMIT changed();
 }

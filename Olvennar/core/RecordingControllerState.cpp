@@ -2,6 +2,7 @@
 // device helpers and the main window's small actions.
 #include "core/RecordingController.h"
 
+#include "capture/CameraOnlyRecorder.h"
 #include "takedata/ExportGate.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
@@ -156,6 +157,10 @@ void RecordingController::setMirrorCamera(bool mirrored)
     publish(bubble_.mirrorCamera, mirrored);
     if (OverlayRecorder* recorder = cameraRecorder())
         recorder->setMirrored(mirrored);
+    // A camera-only file keeps the side it started with.
+    if (cameraOnlyRecorder_ && !cameraOnlyTakeOwnsPreview())
+        cameraOnlyRecorder_->setMirrored(mirrored);
+    applyShortViewerDisplay();
     hooks().applyCameraMirroring(mirrored);
 }
 

@@ -4,7 +4,6 @@
 
 #include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
-#include "core/StartRefusal.h"
 #include "framing/CameraBubbleWindow.h"
 #include "framing/CountdownWindow.h"
 #include "platform/system/CancelToken.h"
@@ -14,6 +13,7 @@
 #include "takes/TakeServices.h"
 
 #include <QFileInfo>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -41,10 +41,9 @@ QCoro::Task<> RecordingController::start()
     Take* take = activeTake();
     if (phase_.isBusy() || startInFlight_)
         co_return;
-    const auto refusal = StartRefusal::reason({captureMode_, take != nullptr, !bubble_.cameras.empty(), !screen_.microphones.empty()});
-    if (refusal) {
-        Diagnostics::log(QStringLiteral("start refused: ") + *refusal);
-        setPhase(Phase::failed(*refusal));
+    if (!take) {
+        // Never silent: a mode without its take says so.
+        fail(QLatin1Char('"') + CaptureModes::rawText(captureMode_) + QStringLiteral("\" cannot record in this version. Switch to Screen to record."));
         co_return;
     }
     QPointer<RecordingController> weak(this);
@@ -125,7 +124,12 @@ void RecordingController::enter(TakeStep step)
     }
 }
 
-void RecordingController::fail(const QString& sentence) { setPhase(Phase::failed(sentence)); }
+void RecordingController::fail(const QString& sentence)
+{
+    // What the status line says is in the log too.
+    Diagnostics::log(QStringLiteral("take failed: ") + sentence);
+    setPhase(Phase::failed(sentence));
+}
 
 QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camera)
 {
@@ -157,22 +161,55 @@ QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camer
     co_return true;
 }
 
-QCoro::Task<bool> RecordingController::countDown(QRect frame)
+namespace {
+
+// The take's preparation, cancelling the countdown as soon as a device fails so the failure shows at once.
+QCoro::Task<std::optional<QString>> prepareBeside(QPointer<Take> take, QPointer<CancelToken> token)
 {
-    if (panels_.countdownSeconds <= 0)
-        co_return true;
+    std::optional<QString> failure = co_await take->prepareDevices();
+    if (failure && token)
+        token->cancel();
+    co_return failure;
+}
+
+} // namespace
+
+QCoro::Task<bool> RecordingController::countDown(QRect frame, Take& take)
+{
     QPointer<RecordingController> weak(this);
-    setPhase(Phase::countingDown());
-    auto* token = new CancelToken(this);
-    countdownToken_ = token;
-    const bool completed = co_await countdown_->run(frame, panels_.countdownSeconds, token);
-    if (!weak)
+    QPointer<Take> weakTake(&take);
+    QPointer<CancelToken> token = new CancelToken(this);
+    const bool counting = panels_.countdownSeconds > 0;
+    // The countdown's phase comes first: the token cancels the numbers when the phase changes from it.
+    setPhase(counting ? Phase::countingDown() : Phase::preparing());
+    if (counting)
+        countdownToken_ = token;
+    QCoro::Task<std::optional<QString>> preparing = prepareBeside(weakTake, token);
+    bool completed = true;
+    if (counting)
+        completed = co_await countdown_->run(frame, panels_.countdownSeconds, token);
+    if (weak && counting)
+        Diagnostics::log(completed ? QStringLiteral("countdown ended") : QStringLiteral("countdown interrupted"));
+    const std::optional<QString> failure = co_await std::move(preparing);
+    if (!weak) {
+        if (weakTake)
+            weakTake->releaseDevices();
         co_return false;
+    }
     countdownToken_ = nullptr;
-    token->deleteLater();
-    // Something else changed the phase while the numbers ran: that change stands, no take begins.
-    if (!completed || phase_.kind() != Phase::Kind::countingDown) {
-        Diagnostics::log(QStringLiteral("start abandoned: the countdown was interrupted"));
+    if (token)
+        token->deleteLater();
+    const bool interrupted = !completed || phase_.kind() != (counting ? Phase::Kind::countingDown : Phase::Kind::preparing);
+    if (failure || interrupted || !weakTake) {
+        if (weakTake)
+            weakTake->releaseDevices();
+        if (failure) {
+            Diagnostics::log(QStringLiteral("start abandoned: ") + *failure);
+            setPhase(Phase::failed(*failure));
+        } else {
+            // Something else changed the phase while the numbers ran: that change stands, no take begins.
+            Diagnostics::log(QStringLiteral("start abandoned: the countdown was interrupted"));
+        }
         co_return false;
     }
     co_return true;

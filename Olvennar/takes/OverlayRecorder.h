@@ -49,7 +49,7 @@ public:
 
     // The live picture for the floating panel, owned by the parent.
     virtual QWidget* createPreview(QWidget* parent) = 0;
-    // The device's newest frame, for whoever looks at the live picture; none for a recorder without one.
+    // The newest frame, for the framing monitor and the export preview; none when the device offers no live frames.
     virtual std::shared_ptr<CameraFrameTap> frameTap() const { return nullptr; }
 
     std::function<void(QSize)> onFrameSizeKnown;

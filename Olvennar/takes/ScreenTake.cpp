@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <QtConcurrent/QtConcurrentRun>
+
 #include <qcorofuture.h>
 
 ScreenTake::ScreenTake(ScreenTakeHost& host, TakeServices* services)
@@ -43,13 +45,15 @@ QCoro::Task<> ScreenTake::start()
     const bool granted = co_await host_.requestAccess(settings.captureMicrophone, settings.cameraEnabled);
     if (!weak || !granted)
         co_return;
-    const bool counted = co_await host_.countDown(settings.display->frame);
+    settings_ = settings;
+    const bool counted = co_await host_.countDown(settings.display->frame, *this);
     if (!weak || !counted)
         co_return;
     host_.enter(TakeStep::preparing);
 
     auto opened = host_.openTakeFolder();
     if (const ErrorInfo* error = std::get_if<ErrorInfo>(&opened)) {
+        releaseDevices();
         Diagnostics::log(*error, QStringLiteral("start"));
         host_.fail(error->description);
         co_return;
@@ -59,14 +63,8 @@ QCoro::Task<> ScreenTake::start()
     co_await startRecording(settings);
 }
 
-QCoro::Task<> ScreenTake::startRecording(const ScreenTakeSettings& settings)
+ScreenRecorder::Options ScreenTake::recorderOptions(const ScreenTakeSettings& settings) const
 {
-    const TakeLook& look = host_.look();
-    clock_ = std::make_shared<RecordingClock>();
-    screenRecorder_ = services_->makeScreenRecorder(*clock_);
-    screenRecorder_->onFailure = [this](const ErrorInfo& error) {
-        runOnMainThread(this, [error](ScreenTake* take) { take->failDuringTake(error); });
-    };
     ScreenRecorder::Options options;
     options.display = *settings.display;
     options.captureMicrophone = settings.captureMicrophone;
@@ -75,7 +73,39 @@ QCoro::Task<> ScreenTake::startRecording(const ScreenTakeSettings& settings)
     options.targetHeight = settings.targetHeight;
     options.frameRate = 60;
     // The system cursor is filmed only when the finished video does not draw its own.
-    options.showsCursor = !look.ownCursor;
+    options.showsCursor = !host_.look().ownCursor;
+    return options;
+}
+
+QCoro::Task<std::optional<QString>> ScreenTake::prepareDevices()
+{
+    QPointer<ScreenTake> weak(this);
+    clock_ = std::make_shared<RecordingClock>();
+    std::shared_ptr<ScreenRecorder> recorder = services_->makeScreenRecorder(*clock_);
+    recorder->onFailure = [this](const ErrorInfo& error) {
+        runOnMainThread(this, [error](ScreenTake* take) { take->failDuringTake(error); });
+    };
+    preparedRecorder_ = recorder;
+    const ScreenRecorder::Options options = recorderOptions(settings_);
+    // The worker holds the recorder too, so a take that goes away meanwhile never pulls it from under it.
+    QFuture<std::optional<ScreenRecorder::RecorderError>> opening = QtConcurrent::run([recorder, options] { return recorder->openSound(options); });
+    const std::optional<ScreenRecorder::RecorderError> error = co_await opening;
+    if (!weak)
+        co_return QString();
+    if (error) {
+        Diagnostics::log(error->info(), QStringLiteral("start"));
+        co_return error->errorDescription();
+    }
+    co_return std::nullopt;
+}
+
+void ScreenTake::releaseDevices() { preparedRecorder_.reset(); }
+
+QCoro::Task<> ScreenTake::startRecording(const ScreenTakeSettings& settings)
+{
+    const TakeLook& look = host_.look();
+    screenRecorder_ = std::move(preparedRecorder_);
+    const ScreenRecorder::Options options = recorderOptions(settings);
     takeDrawsOwnCursor_ = look.ownCursor;
     if (const auto error = screenRecorder_->start(options, folder_->file(QStringLiteral("raw"), QStringLiteral(".mov")))) {
         Diagnostics::log(error->info(), QStringLiteral("start"));
@@ -117,8 +147,7 @@ void ScreenTake::discardEmptyFolder()
 {
     if (!folder_)
         return;
-    if (folder_->created && TakeFiles::removeFolderIfOnlyLeftovers(folder_->path, folder_->suffix))
-        Diagnostics::log(QStringLiteral("discarded empty folder ") + QFileInfo(folder_->path).fileName());
+    TakeFiles::removeEmptyTakeFolder(*folder_);
     folder_.reset();
     host_.refreshDestinationName();
 }
@@ -140,7 +169,7 @@ void ScreenTake::stopTrackers()
 QCoro::Task<bool> ScreenTake::stopRecorders()
 {
     QPointer<ScreenTake> weak(this);
-    if (std::unique_ptr<ScreenRecorder> recorder = std::move(screenRecorder_)) {
+    if (std::shared_ptr<ScreenRecorder> recorder = std::move(screenRecorder_)) {
         QFuture<ScreenRecorder::StopResult> stopping = recorder->stop();
         co_await stopping;
         if (!weak)
@@ -166,12 +195,7 @@ QCoro::Task<> ScreenTake::discard()
     QCoro::Task<bool> stopping = stopRecorders();
     if (!co_await std::move(stopping))
         co_return;
-    if (folder) {
-        TakeFiles::deleteTakeFiles(folder->path, folder->suffix);
-        if (folder->created)
-            TakeFiles::removeFolderIfOnlyLeftovers(folder->path, folder->suffix);
-    }
-    Diagnostics::log(folder ? QStringLiteral("discarded take in ") + QFileInfo(folder->path).fileName() : QStringLiteral("discarded take"));
+    TakeFiles::discardTake(folder);
     folder_.reset();
     host_.reset();
     host_.settleOverlayWindows();

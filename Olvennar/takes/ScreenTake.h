@@ -1,6 +1,8 @@
 #pragma once
 
+#include "capture/ScreenRecorder.h"
 #include "platform/system/ErrorInfo.h"
+#include "takes/ScreenTakeHost.h"
 #include "takes/Take.h"
 
 #include <memory>
@@ -9,10 +11,7 @@
 class ClickTracker;
 class PointerTracker;
 class RecordingClock;
-class ScreenRecorder;
-class ScreenTakeHost;
 class TakeServices;
-struct ScreenTakeSettings;
 struct StoppedScreenTake;
 
 // A take of one display with its microphone and system sound, the desk camera and phone panels filmed
@@ -29,6 +28,9 @@ public:
     ~ScreenTake() override;
 
     QCoro::Task<> start() override;
+    // Opens the microphone and the system sound on a worker while the countdown runs.
+    QCoro::Task<std::optional<QString>> prepareDevices() override;
+    void releaseDevices() override;
     QCoro::Task<> stop(bool byRemote) override;
     QCoro::Task<> discard() override;
     void pause() override;
@@ -50,6 +52,7 @@ public:
 
 private:
     QCoro::Task<> startRecording(const ScreenTakeSettings& settings);
+    ScreenRecorder::Options recorderOptions(const ScreenTakeSettings& settings) const;
     // `keepsFailedMovie`: a movie the recorder kept after its writer failed is saved like any take.
     QCoro::Task<> stopScreen(bool byRemote, bool keepsFailedMovie);
     // Stops the screen recorder (when one runs), then the desk camera and the phone recorder, letting each
@@ -69,7 +72,11 @@ private:
     std::unique_ptr<ClickTracker> clickTracker_;
     std::unique_ptr<PointerTracker> pointerTracker_;
     std::shared_ptr<RecordingClock> clock_;
-    std::unique_ptr<ScreenRecorder> screenRecorder_;
+    // Shared with the worker that opens its sound while the countdown runs.
+    std::shared_ptr<ScreenRecorder> preparedRecorder_;
+    std::shared_ptr<ScreenRecorder> screenRecorder_;
+    // The settings of the take being started.
+    ScreenTakeSettings settings_;
     std::optional<TakeFolder> folder_;
     bool takeDrawsOwnCursor_ = false;
     // The take that failed mid-way is being wound down.

@@ -1,5 +1,7 @@
 #include "takes/TakeFiles.h"
 
+#include "platform/system/Diagnostics.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -53,4 +55,20 @@ bool TakeFiles::removeFolderIfOnlyLeftovers(const QString& folder, const QString
         QFile::remove(dir.filePath(name));
     // Never recursive: a folder that gained anything meanwhile stays.
     return QDir().rmdir(folder);
+}
+
+void TakeFiles::removeEmptyTakeFolder(const TakeFolder& folder)
+{
+    if (folder.created && removeFolderIfOnlyLeftovers(folder.path, folder.suffix))
+        Diagnostics::log(QStringLiteral("discarded empty folder ") + QFileInfo(folder.path).fileName());
+}
+
+void TakeFiles::discardTake(const std::optional<TakeFolder>& folder)
+{
+    if (folder) {
+        deleteTakeFiles(folder->path, folder->suffix);
+        if (folder->created)
+            removeFolderIfOnlyLeftovers(folder->path, folder->suffix);
+    }
+    Diagnostics::log(folder ? QStringLiteral("discarded take in ") + QFileInfo(folder->path).fileName() : QStringLiteral("discarded take"));
 }

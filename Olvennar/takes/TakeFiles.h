@@ -1,6 +1,10 @@
 #pragma once
 
+#include "takes/TakeFolder.h"
+
 #include <QString>
+
+#include <optional>
 
 // Clearing away what a take left in its folder. Failures are ignored: what cannot go stays.
 namespace TakeFiles {
@@ -10,5 +14,11 @@ void deleteTakeFiles(const QString& folder, const QString& suffix);
 // Removes a folder whose successful listing shows only ".DS_Store" or zero-byte files of the take with this
 // suffix (deleting those by name first); true when the folder went.
 bool removeFolderIfOnlyLeftovers(const QString& folder, const QString& suffix);
+
+// After a failed start or take: removes a folder the take made when nothing of content is left in it
+// (logged as "discarded empty folder <name>"); a folder it did not make stays.
+void removeEmptyTakeFolder(const TakeFolder& folder);
+// A discarded take: its files go, then a folder it made when only leftovers remain; logs "discarded take".
+void discardTake(const std::optional<TakeFolder>& folder);
 
 } // namespace TakeFiles

@@ -8,6 +8,8 @@
 
 #include <variant>
 
+class Take;
+
 #include <qcorotask.h>
 
 // The steps of a take the studio shows; failures carry their sentence through fail().
@@ -25,8 +27,11 @@ public:
     virtual bool rolling() const = 0;
     // Asks for the devices the take records; false when one was refused (the failure is shown and logged).
     virtual QCoro::Task<bool> requestAccess(bool microphone, bool camera) = 0;
-    // Counts down over the frame when a countdown is set; false when something interrupted it.
-    virtual QCoro::Task<bool> countDown(QRect frame) = 0;
+    // Counts down over the frame when a countdown is set while take.prepareDevices() opens the take's
+    // devices; true once both are done and the devices flow: the countdown's end is the take's start. False
+    // when something interrupted the countdown or a device failed (shown and logged); the take's devices
+    // are then released.
+    virtual QCoro::Task<bool> countDown(QRect frame, Take& take) = 0;
     // The chosen folder with its next take suffix, else a new project folder.
     virtual std::variant<TakeFolder, ErrorInfo> openTakeFolder() = 0;
     // The elapsed time follows the take from here until stopTicker().

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CameraOnlyRecorder.h"
 #include "takedata/CaptureDeviceInfo.h"
 #include "platform/x11/ScreenDisplay.h"
 
@@ -17,9 +18,9 @@ class RecordingClock;
 class ScreenRecorder;
 struct SaveJobHandover;
 
-// What a screen take needs from the machine: the displays and a recorder for one of them, the capture
-// devices, the two overlay recorders, the pointer and button sources, and the finish queue that takes
-// over a stopped take. The running studio hands the Linux backends; tests hand fakes.
+// What a take needs from the machine: the displays and a recorder for one of them, the camera-only
+// recorder, the capture devices, the two overlay recorders, the pointer and button sources, and the finish
+// queue that takes over a stopped take. The running studio hands the Linux backends; tests hand fakes.
 class TakeServices : public QObject {
     Q_OBJECT
 
@@ -31,6 +32,9 @@ public:
     virtual std::optional<std::vector<ScreenDisplay>> availableDisplays() = 0;
     // A recorder for one take, writing on the given clock.
     virtual std::unique_ptr<ScreenRecorder> makeScreenRecorder(RecordingClock& clock) = 0;
+    // The one recorder of "Just me" and short takes and their live preview, made once by the studio;
+    // none: those takes cannot start.
+    virtual std::unique_ptr<CameraOnlyRecorder> makeCameraOnlyRecorder() { return nullptr; }
 
     virtual std::vector<CaptureDeviceInfo> cameras() = 0;
     virtual std::vector<CaptureDeviceInfo> phoneScreens() = 0;

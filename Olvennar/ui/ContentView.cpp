@@ -150,6 +150,9 @@ ContentView::ContentView(RecordingController& controller, QWidget* parent)
 
 ContentView::~ContentView() = default;
 
+JobQueuePanel* ContentView::finishQueuePanel() const { return finishPanel_; }
+JobQueuePanel* ContentView::enhanceQueuePanel() const { return enhancePanel_; }
+
 void ContentView::revealFile(const QString& path)
 {
     if (ControllerHooks* hooks = controller_.platform().hooks)
@@ -239,26 +242,29 @@ void ContentView::sync()
     showSlot(Slot::short_, mode == CaptureMode::short_);
     showSlot(Slot::teleprompter, true);
     showSlot(Slot::remote, true);
-    if (screen)
+    if (screen && motion_)
         motion_->sync();
-    if (mode == CaptureMode::cameraOnly)
+    if (mode == CaptureMode::cameraOnly && cameraOnly_)
         cameraOnly_->sync();
-    if (mode == CaptureMode::short_)
+    if (mode == CaptureMode::short_ && short_)
         short_->sync();
-    if (mode == CaptureMode::voice)
+    if (mode == CaptureMode::voice && voiceOnly_)
         voiceOnly_->sync();
-    remote_->sync();
+    if (remote_)
+        remote_->sync();
     std::vector<JobRow> finishRows;
     for (const FinishJob& job : controller_.finishJobs())
         finishRows.push_back(QueueRows::finish(job, controller_.finishWaitingForBreak()));
-    finishPanel_->setRows(std::move(finishRows));
     std::vector<JobRow> enhanceRows;
     for (const EnhanceQueue::EnhanceJob& job : controller_.enhanceQueue().enhanceJobs())
         enhanceRows.push_back(QueueRows::enhance(job));
-    enhancePanel_->setRows(std::move(enhanceRows));
+    if (finishPanel_)
+        finishPanel_->setRows(std::move(finishRows));
+    if (enhancePanel_)
+        enhancePanel_->setRows(std::move(enhanceRows));
     // An empty list takes no room in the bottom block.
-    showSlot(Slot::finishQueue, !finishPanel_->isEmpty());
-    showSlot(Slot::enhanceQueue, !enhancePanel_->isEmpty());
+    showSlot(Slot::finishQueue, !finishPanel_ || !finishPanel_->isEmpty());
+    showSlot(Slot::enhanceQueue, !enhancePanel_ || !enhancePanel_->isEmpty());
     sections_->updateDividers();
 
     transport_->sync();

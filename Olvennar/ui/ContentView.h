@@ -2,6 +2,7 @@
 
 #include "ui/WindowActions.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class CameraOnlySection;
@@ -50,8 +51,8 @@ public:
     bool showsPermissionPrompt() const;
     QScrollArea* scrollArea() const { return scroll_; }
     TransportRow* transport() const { return transport_; }
-    JobQueuePanel* finishQueuePanel() const { return finishPanel_; }
-    JobQueuePanel* enhanceQueuePanel() const { return enhancePanel_; }
+    JobQueuePanel* finishQueuePanel() const;
+    JobQueuePanel* enhanceQueuePanel() const;
 
     // Redraws now (normally the coalesced redraw does this).
     void sync();
@@ -90,13 +91,14 @@ private:
     CameraSection* camera_;
     PhoneSection* phone_;
     std::vector<SectionSlot*> slots_;
-    CameraOnlySection* cameraOnly_;
-    ShortSection* short_;
-    VoiceOnlySection* voiceOnly_;
-    MotionSection* motion_;
-    RemoteSection* remote_;
-    JobQueuePanel* finishPanel_;
-    JobQueuePanel* enhancePanel_;
+    // The sections this view placed; a slot given another section drops its own.
+    QPointer<CameraOnlySection> cameraOnly_;
+    QPointer<ShortSection> short_;
+    QPointer<VoiceOnlySection> voiceOnly_;
+    QPointer<MotionSection> motion_;
+    QPointer<RemoteSection> remote_;
+    QPointer<JobQueuePanel> finishPanel_;
+    QPointer<JobQueuePanel> enhancePanel_;
     TransportRow* transport_;
     StatusFooter* footer_;
 };

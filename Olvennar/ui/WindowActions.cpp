@@ -68,7 +68,7 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
         if (weak && weak->platform().hooks)
             weak->platform().hooks->closeShortWindows();
     };
-    actions.shortPreviewShown = [] { return false; };
+    actions.shortPreviewShown = [weak] { return weak && weak->shortWindowOpen(); };
     actions.nextTake = [] { return std::optional<NextTake>(); };
     actions.ignoreNextTake = [] {};
     return actions;

@@ -26,7 +26,7 @@ struct WindowActions {
     std::function<void()> grantCamera;
     // Opens the framing check; no window exists for it yet, so by default it does nothing.
     std::function<void()> openFramingCheck;
-    // The short preview window, through the controller's hooks; whether it is open (none yet: false).
+    // The short preview window, through the controller's hooks, and whether the controller holds it open.
     std::function<void()> openShortPreview;
     std::function<void()> closeShortPreview;
     std::function<bool()> shortPreviewShown;

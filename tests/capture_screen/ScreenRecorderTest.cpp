@@ -149,6 +149,32 @@ TEST_F(ScreenRecording, writesVideoThenMicrophoneThenSystemFromTheFirstFrameAndF
     EXPECT_NEAR(mic.startSeconds, 0.0, 0.03);
 }
 
+TEST_F(ScreenRecording, soundOpenedAheadFeedsOnlyVoiceFollowUntilThePictureStartsAndIsNotReopened)
+{
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->openSound(options()));
+    EXPECT_TRUE(microphone->running);
+    EXPECT_TRUE(system->running);
+    EXPECT_FALSE(screen->running);
+    for (int i = 0; i < 20; ++i)
+        FakeAudioCapture::push(*microphone, 99.0 + i * 0.01);
+    // The sources flow already: start() keeps them instead of opening them again.
+    microphone->startError = QStringLiteral("opened twice");
+    ASSERT_FALSE(recorder->start(options(), rawPath));
+    for (int i = 0; i < 15; ++i) {
+        const double t = 100.0 + i / 30.0;
+        for (int k = 0; k < 3; ++k)
+            FakeAudioCapture::push(*microphone, t + k * 0.01);
+        frame(*recorder, t);
+    }
+    ASSERT_FALSE(stop(*recorder).error);
+    EXPECT_EQ(speech.fed().size(), 65u);
+    MovieProbe::Sound mic;
+    ASSERT_TRUE(MovieProbe::decodeAudio(rawPath, 0, mic));
+    EXPECT_NEAR(mic.startSeconds, 0.0, 0.03);
+    EXPECT_NEAR(mic.mono.size() / 48000.0, 15 / 30.0, 0.05);
+}
+
 TEST_F(ScreenRecording, anExistingFileRefusesTheStartAndStaysUntouched)
 {
     QFile existing(rawPath);

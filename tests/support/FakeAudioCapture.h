@@ -2,7 +2,9 @@
 
 #include "platform/audio/AudioCapture.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 // A sound source the test drives: blocks of a sine tone stamped where the test says.
 class FakeAudioCapture final : public AudioCapture {
@@ -15,6 +17,8 @@ public:
         bool running = false;
         QString description = QStringLiteral("Fake Microphone");
         float amplitude = 0.4f;
+        // How long the source takes to deliver its first block once started.
+        std::chrono::milliseconds firstBlockDelay{0};
     };
     explicit FakeAudioCapture(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
@@ -28,6 +32,7 @@ public:
         state_->running = true;
         return std::nullopt;
     }
+    void waitUntilFlowing() override { std::this_thread::sleep_for(state_->firstBlockDelay); }
     void stop() override { state_->running = false; }
     QString sourceDescription() const override { return state_->running || state_->onBlock ? state_->description : QString(); }
 

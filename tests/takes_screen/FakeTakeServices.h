@@ -3,6 +3,7 @@
 #include "capture/ScreenRecorder.h"
 #include "finishing/SaveJobHandover.h"
 #include "support/FakeAudioCapture.h"
+#include "support/FakeCameraOnlySources.h"
 #include "support/FakeFrontWindow.h"
 #include "support/FakeInputEvents.h"
 #include "support/FakePointerState.h"
@@ -88,6 +89,8 @@ public:
     FakeFrontWindow front;
     std::vector<SaveJobHandover> jobs;
     ScreenRecorder* recorder = nullptr; // the last one made
+    FakeCameraOnlySources cameraOnly; // what the camera-only recorder films from
+    CameraOnlyRecorder* cameraOnlyRecorder = nullptr;
 
     std::optional<std::vector<ScreenDisplay>> availableDisplays() override { return displays; }
     std::unique_ptr<ScreenRecorder> makeScreenRecorder(RecordingClock& clock) override
@@ -98,6 +101,12 @@ public:
         sources.systemAudio = std::make_unique<FakeAudioCapture>(system);
         auto made = std::make_unique<ScreenRecorder>(clock, std::move(sources));
         recorder = made.get();
+        return made;
+    }
+    std::unique_ptr<CameraOnlyRecorder> makeCameraOnlyRecorder() override
+    {
+        auto made = std::make_unique<CameraOnlyRecorder>(cameraOnly.sources());
+        cameraOnlyRecorder = made.get();
         return made;
     }
     std::vector<CaptureDeviceInfo> cameras() override { return cameraList; }

@@ -77,6 +77,15 @@ protected:
         }
     }
 
+    // Turns the main loop until a take's start opened the microphone (on a worker), or a quarter second passed.
+    void waitForMicrophone()
+    {
+        for (int i = 0; i < 50 && !services.microphone->running; ++i) {
+            QThread::msleep(5);
+            QCoreApplication::processEvents();
+        }
+    }
+
     void startTake()
     {
         QCoro::waitFor(controller->start());

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,63 @@ TEST_F(ScreenTakeFlow, aCountdownRunsBeforeTheTakeAndOneCutShortByAPhaseChangeSt
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::countingDown, Kind::idle}));
     EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
     EXPECT_TRUE(readLog().contains(QStringLiteral("start abandoned: the countdown was interrupted")));
+}
+
+TEST_F(ScreenTakeFlow, theSoundOpensWhileTheCountdownRunsAndAFailingDeviceEndsItAtOnce)
+{
+    controller->setCaptureMicrophone(true);
+    controller->setCountdownSeconds(1);
+    auto start = controller->start();
+    waitForMicrophone();
+    EXPECT_TRUE(services.microphone->running) << "the microphone flows before the countdown ends";
+    EXPECT_EQ(controller->phase().kind(), Kind::countingDown);
+    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
+    QCoro::waitFor(start);
+    ASSERT_EQ(controller->phase().kind(), Kind::recording);
+    film(5, true);
+    QCoro::waitFor(controller->stop());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("countdown ended")));
+
+    // System sound that will not open fails the start well before the numbers would have ended.
+    clearPhases();
+    controller->setCountdownSeconds(3);
+    controller->setCaptureSystemAudio(true);
+    services.system->startError = QStringLiteral("the system sound is gone");
+    const double began = HostClock::nowSeconds();
+    QCoro::waitFor(controller->start());
+    EXPECT_LT(HostClock::nowSeconds() - began, 2.0);
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("Capture could not start: the system sound is gone")));
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::countingDown, Kind::failed}));
+    EXPECT_FALSE(services.microphone->running) << "what was opened is released";
+    EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 2"))).exists());
+}
+
+TEST_F(ScreenTakeFlow, aCancelledCountdownReleasesTheSoundItOpened)
+{
+    controller->setCaptureMicrophone(true);
+    controller->setCountdownSeconds(2);
+    auto start = controller->start();
+    waitForMicrophone();
+    ASSERT_TRUE(services.microphone->running);
+    controller->setPhase(RecordingPhase::idle());
+    QCoro::waitFor(start);
+    EXPECT_FALSE(services.microphone->running);
+    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
+}
+
+TEST_F(ScreenTakeFlow, theWindowKeepsTurningWhileASlowMicrophoneOpensWithoutACountdown)
+{
+    controller->setCaptureMicrophone(true);
+    services.microphone->firstBlockDelay = std::chrono::milliseconds(400);
+    int turns = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&turns] { ++turns; });
+    ticker.start(20);
+    startTake();
+    EXPECT_GE(turns, 8) << "the main loop waited for the microphone";
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording}));
+    film(5, true);
+    QCoro::waitFor(controller->stop());
 }
 
 TEST_F(ScreenTakeFlow, operationsOutOfTurnChangeNothing)

@@ -1,0 +1,293 @@
+// The camera-only recorder's devices: camera format, mirroring, preview and sample delivery. What happens to a
+// sample on the writer queue is in CameraOnlyRecorderWriter.cpp.
+#include "capture/CameraOnlyRecorder.h"
+
+#include "capture/DeviceVideoRecorder.h"
+#include "platform/media/MovieWriter.h"
+#include "platform/system/Diagnostics.h"
+#include "shorts/ShortFramingFormat.h"
+#include "takedata/CameraFrameTap.h"
+#include "takedata/SpeechAudioSink.h"
+
+#include <QtConcurrent/QtConcurrent>
+
+#include <cmath>
+
+namespace {
+
+bool isSixteenByNine(const CameraHub::Format& format) { return format.width * 9 == format.height * 16; }
+
+} // namespace
+
+QString CameraOnlyRecorder::RecorderError::description() const
+{
+    switch (kind) {
+    case Kind::writerFailed:
+        return QStringLiteral("Could not write the recording: ") + detail;
+    case Kind::cannotAddInput:
+        return QStringLiteral("The camera or microphone could not be opened.");
+    case Kind::cannotAddOutput:
+        return QStringLiteral("The camera or microphone would not provide data.");
+    }
+    return detail;
+}
+
+ErrorInfo CameraOnlyRecorder::RecorderError::info() const
+{
+    return {QStringLiteral("CameraOnlyRecorder.RecorderError"), static_cast<int>(kind), description()};
+}
+
+CameraOnlyRecorder::CameraOnlyRecorder(Sources sources)
+    : sources_(std::move(sources))
+    , frameTap_(std::make_shared<CameraFrameTap>())
+    , streamTask_(QtFuture::makeReadyFuture())
+{
+}
+
+CameraOnlyRecorder::~CameraOnlyRecorder()
+{
+    // No sample may reach the queues once teardown starts; an open take keeps a complete file.
+    detachMicrophone();
+    dropSubscription();
+    videoQueue_.sync([] { });
+    audioQueue_.sync([] { });
+    writerQueue_.sync([this] { closeWriter(); });
+}
+
+// MARK: - Formats
+
+CameraOnlyRecorder::FormatChoice CameraOnlyRecorder::chooseFormat(const std::vector<CameraHub::Format>& formats, bool shortProfile, std::optional<int> maxHeight)
+{
+    if (shortProfile)
+        return {FormatRule::shortFormat, ShortFraming::selectFormat(formats, maxHeight)};
+    if (maxHeight)
+        return {FormatRule::cappedFormat, ShortFraming::selectFormat(formats, maxHeight)};
+    const bool hasTall = std::any_of(formats.begin(), formats.end(), [](const CameraHub::Format& f) { return f.width == 1920 && f.height > 1080; });
+    if (hasTall)
+        return {FormatRule::tallFormat, DeviceVideoRecorder::bestFormatIndex(formats, true)};
+    // The high preset: the largest 16:9 format no wider than 1920, first listed on a tie.
+    std::optional<size_t> best;
+    for (size_t i = 0; i < formats.size(); ++i) {
+        const CameraHub::Format& format = formats[i];
+        if (!isSixteenByNine(format) || format.width > 1920)
+            continue;
+        if (!best || format.width > formats[*best].width)
+            best = i;
+    }
+    return {FormatRule::highPreset, best};
+}
+
+QString CameraOnlyRecorder::setupKey(const QString& cameraID, bool shortProfile, std::optional<int> maxHeight)
+{
+    return cameraID + QLatin1Char('|') + (shortProfile ? QStringLiteral("true") : QStringLiteral("false")) + QLatin1Char('|')
+        + QString::number(maxHeight.value_or(0));
+}
+
+void CameraOnlyRecorder::applyFormatProfile(CameraHub& camera)
+{
+    const std::vector<CameraHub::Format> formats = camera.formats();
+    const FormatChoice choice = chooseFormat(formats, shortProfile, maxHeight);
+    const QString name = camera.localizedName();
+    const auto size = [](const CameraHub::Format& f) { return QStringLiteral("%1x%2").arg(f.width).arg(f.height); };
+    switch (choice.rule) {
+    case FormatRule::shortFormat: {
+        const std::optional<QSize> applied = ShortFraming::selectFormat(camera, maxHeight);
+        Diagnostics::log(QStringLiteral("short format: ")
+            + (applied ? QStringLiteral("%1x%2@30").arg(applied->width()).arg(applied->height()) : QStringLiteral("unchanged"))
+            + QStringLiteral(" on ") + name);
+        return;
+    }
+    case FormatRule::cappedFormat: {
+        const std::optional<QSize> applied = ShortFraming::selectFormat(camera, maxHeight);
+        Diagnostics::log(QStringLiteral("just me format: ")
+            + (applied ? QStringLiteral("%1x%2").arg(applied->width()).arg(applied->height()) : QStringLiteral("unchanged"))
+            + QStringLiteral(" (cap %1p) on ").arg(*maxHeight) + name);
+        return;
+    }
+    case FormatRule::tallFormat: {
+        DeviceVideoRecorder::selectBestFormat(camera, true);
+        if (const auto active = camera.activeFormat())
+            Diagnostics::log(QStringLiteral("just me format: ") + size(*active) + QStringLiteral(" (tall, hands and desk) on ") + name);
+        return;
+    }
+    case FormatRule::highPreset: {
+        if (!choice.index || camera.activeFormatIndex() == choice.index)
+            return;
+        const double rate = formats[*choice.index].topRate();
+        camera.setActiveFormat(*choice.index, rate >= 30 ? MediaTime(1, 30) : DeviceVideoRecorder::frameDurationFor(rate));
+        return;
+    }
+    }
+}
+
+// MARK: - Configuration
+
+std::optional<ErrorInfo> CameraOnlyRecorder::attachCamera(const QString& cameraID)
+{
+    dropSubscription();
+    camera_.reset();
+    cameraSetupKey_.reset();
+    running_ = false;
+    if (!sources_.openCamera)
+        return RecorderError{RecorderError::Kind::cannotAddInput, {}}.info();
+    auto opened = sources_.openCamera(cameraID);
+    if (const CameraHub::Error* error = std::get_if<CameraHub::Error>(&opened))
+        return error->info();
+    std::shared_ptr<CameraHub> camera = std::get<std::shared_ptr<CameraHub>>(std::move(opened));
+    if (!camera || !camera->isConnected())
+        return RecorderError{RecorderError::Kind::cannotAddInput, {}}.info();
+    applyFormatProfile(*camera);
+    cameraSetupKey_ = setupKey(camera->uniqueID(), shortProfile, maxHeight);
+    if (!camera->activeFormat())
+        return RecorderError{RecorderError::Kind::cannotAddOutput, {}}.info();
+    CameraHub::Handlers handlers;
+    handlers.frame = [this](const MediaSample& sample) {
+        // A writer that lags loses frames here rather than piling them up.
+        if (pendingFrames_.load() >= writerBacklogFrames) {
+            ++droppedFrames_;
+            return;
+        }
+        ++pendingFrames_;
+        videoQueue_.async([this, sample] { deliver(sample, true); });
+    };
+    handlers.disconnected = [this] { writerQueue_.async([this] { cameraDisconnected(); }); };
+    subscription_ = std::shared_ptr<CameraHub::Subscription>(camera->subscribe(std::move(handlers), fileMirrored_).release());
+    camera_ = std::move(camera);
+    const auto format = camera_->activeFormat();
+    setFrameSize(QSize(format->width, format->height));
+    return std::nullopt;
+}
+
+std::optional<ErrorInfo> CameraOnlyRecorder::configurePreview(const QString& cameraID, bool mirrored)
+{
+    detachMicrophone();
+    const auto error = attachCamera(cameraID);
+    setMirrored(mirrored);
+    return error;
+}
+
+std::optional<ErrorInfo> CameraOnlyRecorder::configure(const QString& cameraID, const Microphone& microphone, bool mirrored)
+{
+    detachMicrophone();
+    const bool keep = running_ && subscription_ && camera_ && camera_->uniqueID() == cameraID
+        && cameraSetupKey_ == setupKey(cameraID, shortProfile, maxHeight);
+    if (keep) {
+        Diagnostics::log(QStringLiteral("camera-only: camera already running, keeping it (no reconfigure at Record)"));
+    } else if (auto error = attachCamera(cameraID)) {
+        setMirrored(mirrored);
+        return error;
+    }
+    if (!sources_.makeMicrophone)
+        return RecorderError{RecorderError::Kind::cannotAddInput, {}}.info();
+    std::unique_ptr<AudioCapture> capture = sources_.makeMicrophone();
+    AudioCapture::Request request;
+    request.source = microphone.uniqueID.isEmpty() ? AudioCapture::Source::defaultMicrophone : AudioCapture::Source::named;
+    request.sourceName = microphone.uniqueID;
+    request.sampleRate = 48000;
+    request.channels = 1;
+    const auto refused = capture->start(request, [this](const MediaSample& block) {
+        audioQueue_.async([this, block] { captureOutput(block); });
+    });
+    if (refused) {
+        Diagnostics::log(QStringLiteral("camera-only microphone ") + microphone.localizedName + QStringLiteral(": ") + *refused);
+        setMirrored(mirrored);
+        return RecorderError{RecorderError::Kind::cannotAddInput, *refused}.info();
+    }
+    microphone_ = std::move(capture);
+    setMirrored(mirrored);
+    return std::nullopt;
+}
+
+void CameraOnlyRecorder::setMirrored(bool mirrored)
+{
+    fileMirrored_ = fileMirrorOverride.value_or(mirrored);
+    previewMirrored_ = mirrored;
+    previewDisplayMirrored_ = mirrored;
+    // The file's side is applied where frames enter; a preview flips the tap when it shows the other side.
+    if (subscription_)
+        subscription_->setMirrored(fileMirrored_);
+}
+
+void CameraOnlyRecorder::startPreview()
+{
+    if (!subscription_ || running_)
+        return;
+    running_ = true;
+    streamTask_ = streamTask_.then(QtFuture::Launch::Async, [subscription = subscription_] {
+        if (!subscription->start())
+            Diagnostics::log(QStringLiteral("camera-only: the camera would not stream"));
+    });
+}
+
+void CameraOnlyRecorder::stopPreview()
+{
+    frameTap_->clear();
+    detachMicrophone();
+    if (!subscription_ || !running_)
+        return;
+    running_ = false;
+    streamTask_ = streamTask_.then(QtFuture::Launch::Async, [subscription = subscription_] { subscription->stop(); });
+}
+
+void CameraOnlyRecorder::waitUntilFlowing()
+{
+    if (microphone_)
+        microphone_->waitUntilFlowing();
+}
+
+void CameraOnlyRecorder::detachMicrophone()
+{
+    if (std::unique_ptr<AudioCapture> microphone = std::move(microphone_))
+        microphone->stop();
+}
+
+void CameraOnlyRecorder::dropSubscription()
+{
+    // A pending start must not revive a stream whose frames would reach a session that moved on.
+    streamTask_.waitForFinished();
+    subscription_.reset();
+    running_ = false;
+}
+
+QSize CameraOnlyRecorder::frameSize() const
+{
+    std::lock_guard guard(sizeLock_);
+    return frameSize_;
+}
+
+void CameraOnlyRecorder::setFrameSize(QSize size)
+{
+    std::lock_guard guard(sizeLock_);
+    frameSize_ = size;
+}
+
+// MARK: - Delivery
+
+void CameraOnlyRecorder::captureOutput(const MediaSample& sample) { deliver(sample, false); }
+
+void CameraOnlyRecorder::deliver(const MediaSample& sample, bool counted)
+{
+    const bool video = sample.kind == MediaSample::Kind::video;
+    // A sample without data reaches neither the tap, the speech feed nor the writer.
+    if (video ? !sample.pixels || sample.pixels->isEmpty() : !sample.audio || sample.audio->frameCount() == 0) {
+        if (counted)
+            --pendingFrames_;
+        return;
+    }
+    if (video)
+        frameTap_->store(sample.pixels);
+    else if (sources_.speech)
+        sources_.speech->feed(sample);
+    writerQueue_.async([this, sample, video, counted] {
+        write(sample, video);
+        if (counted)
+            --pendingFrames_;
+    });
+}
+
+void CameraOnlyRecorder::drainForTesting()
+{
+    videoQueue_.sync([] { });
+    audioQueue_.sync([] { });
+    writerQueue_.sync([] { });
+}

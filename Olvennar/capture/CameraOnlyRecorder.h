@@ -1,0 +1,199 @@
+#pragma once
+
+#include "platform/audio/AudioCapture.h"
+#include "platform/system/DispatchQueue.h"
+#include "platform/system/ErrorInfo.h"
+#include "platform/video/CameraHub.h"
+
+#include <QFuture>
+#include <QSize>
+#include <QString>
+
+#include <qcorotask.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <variant>
+#include <vector>
+
+class CameraFrameTap;
+class MovieWriter;
+class MovieWriterInput;
+class RecordingClock;
+class SpeechAudioSink;
+
+// Films the takes without a screen ("Just me", shorts): one camera through its hub and, during a take only,
+// one mono 48 kHz microphone, into a fragmented QuickTime movie (H.264 High, AAC). Between takes the same
+// camera subscription runs as the live preview (no microphone). The file opens only when the start gate
+// accepts a steady frame that agrees with the microphone; that frame is take time 0.
+//
+// Threading: configuration, mirroring and preview calls come from the main thread (or one worker the main
+// thread awaits). Frames hop from the hub's capture thread to the video queue, microphone blocks from the
+// sound backend to the audio queue; there they only feed the tap or the speech sink and post to the writer
+// queue. Every field under "writer queue
+// only" is touched there alone; `onFailure` runs there.
+class CameraOnlyRecorder {
+public:
+    struct RecorderError {
+        enum class Kind { writerFailed = 1, cannotAddInput, cannotAddOutput };
+        Kind kind = Kind::writerFailed;
+        QString detail;
+        QString description() const;
+        ErrorInfo info() const;
+    };
+
+    // A take that ended on its own: what was kept of it, if anything.
+    struct Failure {
+        RecorderError error;
+        std::optional<QString> keptFile;
+        double keptSeconds = 0;
+    };
+
+    struct Sources {
+        // The hub of a camera by unique ID; the hub's error when it cannot be opened.
+        std::function<std::variant<std::shared_ptr<CameraHub>, CameraHub::Error>(const QString& uniqueID)> openCamera;
+        std::function<std::unique_ptr<AudioCapture>()> makeMicrophone;
+        SpeechAudioSink* speech = nullptr;
+    };
+
+    struct Microphone {
+        QString uniqueID;
+        QString localizedName;
+    };
+
+    // How the camera format was chosen for a profile.
+    enum class FormatRule { shortFormat, cappedFormat, tallFormat, highPreset };
+    struct FormatChoice {
+        FormatRule rule = FormatRule::highPreset;
+        std::optional<size_t> index; // nothing: the format stays as it is
+    };
+    static FormatChoice chooseFormat(const std::vector<CameraHub::Format>& formats, bool shortProfile, std::optional<int> maxHeight);
+    // "<unique ID>|<true|false>|<cap or 0>".
+    static QString setupKey(const QString& cameraID, bool shortProfile, std::optional<int> maxHeight);
+    // "no writer error", or the error's sentence with its domain and code.
+    static QString describe(const std::optional<ErrorInfo>& error);
+    // Four characters of a pixel format code, most significant byte first; the number when not printable.
+    static QString fourCC(uint32_t code);
+
+    explicit CameraOnlyRecorder(Sources sources);
+    ~CameraOnlyRecorder();
+    CameraOnlyRecorder(const CameraOnlyRecorder&) = delete;
+    CameraOnlyRecorder& operator=(const CameraOnlyRecorder&) = delete;
+
+    // The camera alone, for the preview. Errors leave the recorder without a camera.
+    std::optional<ErrorInfo> configurePreview(const QString& cameraID, bool mirrored);
+    // Camera and microphone for a take; the running camera is kept when nothing about it changed.
+    std::optional<ErrorInfo> configure(const QString& cameraID, const Microphone& microphone, bool mirrored);
+    void setMirrored(bool mirrored);
+    // Stream start and stop run off the caller's thread, in the order asked.
+    void startPreview();
+    // Empties the tap at once, detaches the microphone and stops the stream.
+    void stopPreview();
+    // Blocks until the microphone delivers (or its backend gave up); call off the main thread.
+    void waitUntilFlowing();
+
+    // Arms a take into `path`; refuses (writerFailed) when a file is already there: nothing is ever removed.
+    std::optional<RecorderError> startRecording(const QString& path, std::shared_ptr<RecordingClock> clock);
+    // The complete file, or nothing when the gate never opened (no file is left) or the take already failed.
+    QCoro::Task<std::optional<QString>> stopRecording();
+
+    // The delivery of both sources, on the video or audio queue: frames feed the tap, blocks the speech sink,
+    // both go to the writer queue. Tests call it directly.
+    void captureOutput(const MediaSample& sample);
+    // Blocks until every sample delivered before the call has passed the writer step (tests).
+    void drainForTesting();
+
+    // Set before a configuration; they enter the setup key and the format choice.
+    bool shortProfile = false;
+    std::optional<int> maxHeight;
+    std::optional<bool> fileMirrorOverride;
+    // Called on the writer queue, once per take.
+    std::function<void(const Failure&)> onFailure;
+
+    const std::shared_ptr<CameraFrameTap>& frameTap() const { return frameTap_; }
+    // Camera attached and its stream asked to run.
+    bool isRunning() const { return running_; }
+    bool hasMicrophone() const { return microphone_ != nullptr; }
+    QString cameraID() const { return camera_ ? camera_->uniqueID() : QString(); }
+    std::shared_ptr<CameraHub> camera() const { return camera_; }
+    QSize frameSize() const;
+    QSize formatSize() const { return frameSize(); }
+    // Linux cameras have no orientation source: frames are never turned.
+    double rotationAngle() const { return 0; }
+    bool fileMirrored() const { return fileMirrored_; }
+    bool previewMirrored() const { return previewMirrored_; }
+    // What a preview of the tap shows mirrored (the short viewer may show the file's side instead).
+    void setPreviewDisplayMirrored(bool mirrored) { previewDisplayMirrored_ = mirrored; }
+    // The tap carries the file's picture; a preview flips it when it should look the other way.
+    bool previewFlipsTap() const { return previewDisplayMirrored_ != fileMirrored_; }
+    // Frames dropped because the writer queue lagged, this take.
+    int64_t droppedFrames() const { return droppedFrames_.load(); }
+
+    // A frame waiting longer than this many frames behind on the writer queue is dropped.
+    static constexpr int writerBacklogFrames = 4;
+
+private:
+    void deliver(const MediaSample& sample, bool counted);
+    void applyFormatProfile(CameraHub& camera);
+    std::optional<ErrorInfo> attachCamera(const QString& cameraID);
+    void detachMicrophone();
+    void dropSubscription();
+    void setFrameSize(QSize size);
+    // Writer queue.
+    void write(const MediaSample& sample, bool video);
+    bool runGate(const MediaTime& pts);
+    void skipLeadingFrame(const MediaTime& pts, const QString& reason);
+    bool openGate(const MediaSample& sample, const MediaTime& pts);
+    std::optional<ErrorInfo> openWriter(const PixelBuffer& firstFrame);
+    void failTake(const QString& reason);
+    void cameraDisconnected();
+    void closeWriter();
+
+    Sources sources_;
+    std::shared_ptr<CameraFrameTap> frameTap_;
+
+    // Main thread.
+    std::shared_ptr<CameraHub> camera_;
+    std::shared_ptr<CameraHub::Subscription> subscription_;
+    std::unique_ptr<AudioCapture> microphone_;
+    QFuture<void> streamTask_;
+    std::optional<QString> cameraSetupKey_;
+    bool running_ = false;
+    bool fileMirrored_ = false;
+    bool previewMirrored_ = false;
+    bool previewDisplayMirrored_ = false;
+
+    mutable std::mutex sizeLock_;
+    QSize frameSize_;
+
+    std::atomic<int> pendingFrames_{0};
+    std::atomic<int64_t> droppedFrames_{0};
+
+    // Writer queue only.
+    std::unique_ptr<MovieWriter> writer_;
+    MovieWriterInput* videoInput_ = nullptr;
+    MovieWriterInput* audioInput_ = nullptr;
+    std::shared_ptr<RecordingClock> clock_;
+    bool sessionOpen_ = false;
+    bool recording_ = false;
+    MediaTime lastVideoWritten_;
+    MediaTime lastAudioWritten_;
+    MediaTime latestAudioPTS_;
+    MediaTime gateCandidatePTS_;
+    MediaTime gateFirstPTS_;
+    int gateSkipped_ = 0;
+    double armedAt_ = 0;
+    bool failureReported_ = false;
+    QSize pendingSize_;
+    QSize writtenSize_;
+    QString outputURL_;
+
+    // Declared last so they are destroyed first (the delivery queues before the writer queue they post to):
+    // what is still queued runs while the fields above are alive.
+    DispatchQueue writerQueue_{"com.quorrel.festrin.cameraonly.writer"};
+    DispatchQueue videoQueue_{"com.quorrel.festrin.cameraonly.video"};
+    DispatchQueue audioQueue_{"com.quorrel.festrin.cameraonly.audio"};
+};

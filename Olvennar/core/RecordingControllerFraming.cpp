@@ -1,0 +1,295 @@
+// Which picture each framing monitor reads, the camera-only preview between takes, and what the camera-only
+// takes reach in the studio.
+#include "core/RecordingController.h"
+
+#include "capture/CameraOnlyRecorder.h"
+#include "core/ControllerHooks.h"
+#include "core/ProjectFolder.h"
+#include "framing/CameraBubbleWindow.h"
+#include "framing/FramingMonitor.h"
+#include "framing/FramingRules.h"
+#include "platform/system/AccessProbe.h"
+#include "platform/system/Diagnostics.h"
+#include "takes/CameraOnlyTake.h"
+#include "takes/OverlayRecorder.h"
+#include "takes/TakeServices.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+const QString cameraOnlyCameraRefused = QStringLiteral(
+    "Camera access is off. Add your user to the \"video\" group and log out and in again, then reopen the app.");
+const QString cameraOnlyMicrophoneRefused = QStringLiteral(
+    "Microphone access is off, so the take would have no voice. Make sure PulseAudio or PipeWire runs for your session, then reopen "
+    "the app.");
+
+} // namespace
+
+void RecordingController::watchFramingInputs()
+{
+    framing_ = std::make_unique<FramingMonitor>();
+    shortFraming_ = std::make_unique<FramingMonitor>();
+    shortFraming_->setMessageProvider(&FramingRules::phoneMessage);
+    shortFraming_->setGoodAdvice({FramingStatus::good, {QStringLiteral("Framing looks good")}});
+    // Every published change re-routes, once per turn of the main loop however many changes it brought.
+    connect(this, &RecordingController::changed, this, [this] {
+        if (routingQueued_)
+            return;
+        routingQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            routingQueued_ = false;
+            updateFramingRouting();
+        });
+    });
+    connect(framing_.get(), &FramingMonitor::reportChanged, this, [this] { showFramingOnBubble(framing_->report(), framing_->isRunning()); });
+    connect(shortFraming_.get(), &FramingMonitor::reportChanged, this, [this] {
+        if (recordingOrPaused(phase_))
+            shortFramingAccum_.add(shortFraming_->report());
+    });
+}
+
+const CaptureDeviceInfo* RecordingController::previewCamera() const
+{
+    for (const CaptureDeviceInfo& camera : bubble_.cameras)
+        if (bubble_.selectedCameraID && camera.uniqueID == *bubble_.selectedCameraID)
+            return &camera;
+    return bubble_.cameras.empty() ? nullptr : &bubble_.cameras.front();
+}
+
+bool RecordingController::cameraOnlyTakeOwnsPreview() const
+{
+    return phase_.isBusy() || (justMeTake_ && (justMeTake_->isStarting() || justMeTake_->isRunning()))
+        || (shortTake_ && (shortTake_->isStarting() || shortTake_->isRunning()));
+}
+
+void RecordingController::stopCameraOnlyPreview()
+{
+    if (!bubble_.cameraOnlyPreviewCameraID || cameraOnlyTakeOwnsPreview())
+        return;
+    if (cameraOnlyRecorder_)
+        cameraOnlyRecorder_->stopPreview();
+    bubble_.cameraOnlyPreviewCameraID.reset();
+}
+
+void RecordingController::updateFramingRouting()
+{
+    const CaptureMode mode = captureMode_;
+    const bool slow = recordingOrPaused(phase_);
+    std::shared_ptr<CameraFrameTap> deskSource;
+    bool shortWanted = false;
+    if (mode == CaptureMode::short_) {
+        if (shortWindowOpen_) {
+            ensureCameraOnlyPreview();
+            shortWanted = true;
+        } else {
+            stopCameraOnlyPreview();
+        }
+        if (cameraOnlyRecorder_) {
+            const QSize size = cameraOnlyRecorder_->frameSize();
+            if (size.width() >= 2 && QSizeF(size) != short_.shortFrameSize)
+                setShortFrameSize(QSizeF(size));
+        }
+    } else if (mode == CaptureMode::cameraOnly && framingWindowOpen_) {
+        ensureCameraOnlyPreview();
+        if (cameraOnlyRecorder_)
+            deskSource = cameraOnlyRecorder_->frameTap();
+    } else {
+        stopCameraOnlyPreview();
+        if (mode != CaptureMode::cameraOnly && bubble_.cameraEnabled) {
+            if (OverlayRecorder* recorder = cameraRecorder(); recorder && recorder->isAttached())
+                deskSource = recorder->frameTap();
+        }
+    }
+    const bool bubbleShown = bubbleWindow_ && bubbleWindow_->isVisible();
+    const bool deskWanted = framingWindowOpen_ || (mode == CaptureMode::screen && bubbleShown && panels_.framingHintsOnBubble);
+    framing_->update(framingSpecs(), bubble_.mirrorCamera, deskWanted ? deskSource : nullptr, slow);
+    shortFraming_->update(shortWanted ? std::vector<FramingCropSpec>{FramingCropSpec::short_()} : std::vector<FramingCropSpec>{},
+        bubble_.mirrorCamera, shortWanted && cameraOnlyRecorder_ ? cameraOnlyRecorder_->frameTap() : nullptr, slow);
+    showFramingOnBubble(framing_->report(), framing_->isRunning());
+    hooks().updateFramingRouting();
+}
+
+std::vector<FramingCropSpec> RecordingController::framingSpecs() const
+{
+    if (captureMode_ != CaptureMode::screen)
+        return {FramingCropSpec::fullFrame()};
+    if (look_.screenLayout == ScreenLayout::classic)
+        return {FramingCropSpec::shape(bubble_.bubbleShape)};
+    const bool dynamic = look_.layoutMode == LayoutMode::dynamic && look_.studioBackground != StudioBackground::darkRoom;
+    return FramingCropSpec::studioCrops(look_.faceLayout, look_.studioBackground, dynamic);
+}
+
+void RecordingController::setFramingWindowOpen(bool open)
+{
+    framingWindowOpen_ = open;
+    updateFramingRouting();
+}
+
+void RecordingController::setShortWindowOpen(bool open)
+{
+    shortWindowOpen_ = open;
+    updateFramingRouting();
+}
+
+// MARK: - Camera-only preview
+
+void RecordingController::ensureCameraOnlyPreview()
+{
+    if (cameraOnlyTakeOwnsPreview() || !cameraOnlyRecorder_)
+        return;
+    const CaptureDeviceInfo* camera = previewCamera();
+    if (!camera)
+        return;
+    if (bubble_.cameraOnlyPreviewCameraID == camera->uniqueID && cameraOnlyPreviewShort_ == (captureMode_ == CaptureMode::short_))
+        return;
+    startCameraOnlyPreview(*camera);
+}
+
+void RecordingController::startCameraOnlyPreview(const CaptureDeviceInfo& camera)
+{
+    if (!cameraOnlyRecorder_)
+        return;
+    // Stored first: a configuration that failed is not tried again until the camera or mode changes.
+    bubble_.cameraOnlyPreviewCameraID = camera.uniqueID;
+    cameraOnlyPreviewShort_ = captureMode_ == CaptureMode::short_;
+    setShortProfile(cameraOnlyPreviewShort_);
+    if (const auto error = cameraOnlyRecorder_->configurePreview(camera.uniqueID, bubble_.mirrorCamera)) {
+        Diagnostics::log(*error, QStringLiteral("framing preview"));
+        return;
+    }
+    cameraOnlyRecorder_->startPreview();
+    if (cameraOnlyPreviewShort_) {
+        setShortFrameSize(QSizeF(cameraOnlyRecorder_->frameSize()));
+        applyShortViewerDisplay();
+    }
+    Diagnostics::log(QStringLiteral("framing preview (") + (cameraOnlyPreviewShort_ ? QStringLiteral("short") : QStringLiteral("just me"))
+        + QStringLiteral(") on ") + camera.localizedName);
+}
+
+void RecordingController::setShortProfile(bool shortProfile)
+{
+    if (!cameraOnlyRecorder_)
+        return;
+    cameraOnlyRecorder_->shortProfile = shortProfile;
+    cameraOnlyRecorder_->maxHeight = CameraQualities::heightCap(bubble_.cameraQuality);
+    cameraOnlyRecorder_->fileMirrorOverride = shortProfile ? std::optional<bool>(short_.shortMirrorFile) : std::nullopt;
+}
+
+void RecordingController::settleCameraOnlyPreview()
+{
+    bubble_.cameraOnlyPreviewCameraID.reset();
+    const bool wanted = (framingWindowOpen_ && captureMode_ == CaptureMode::cameraOnly) || (shortWindowOpen_ && captureMode_ == CaptureMode::short_);
+    if (wanted) {
+        if (const CaptureDeviceInfo* camera = previewCamera()) {
+            startCameraOnlyPreview(*camera);
+            return;
+        }
+    }
+    if (cameraOnlyRecorder_)
+        cameraOnlyRecorder_->stopPreview();
+}
+
+void RecordingController::setShortViewerView(bool fileSide)
+{
+    publish(shortViewerView_, fileSide);
+    applyShortViewerDisplay();
+}
+
+void RecordingController::applyShortViewerDisplay()
+{
+    if (captureMode_ != CaptureMode::short_ || !cameraOnlyRecorder_)
+        return;
+    cameraOnlyRecorder_->setPreviewDisplayMirrored(shortViewerView_ ? cameraOnlyRecorder_->fileMirrored() : bubble_.mirrorCamera);
+}
+
+void RecordingController::applyShortMirroring()
+{
+    // The file's mirroring never changes during a take.
+    if (captureMode_ != CaptureMode::short_ || phase_.isBusy() || !cameraOnlyRecorder_)
+        return;
+    cameraOnlyRecorder_->fileMirrorOverride = short_.shortMirrorFile;
+    cameraOnlyRecorder_->setMirrored(bubble_.mirrorCamera);
+    applyShortViewerDisplay();
+}
+
+// MARK: - What the camera-only takes reach
+
+CameraOnlyTakeSettings RecordingController::cameraOnlyTakeSettings()
+{
+    CameraOnlyTakeSettings settings;
+    settings.cameras = bubble_.cameras;
+    settings.selectedCameraID = bubble_.selectedCameraID;
+    settings.microphones = screen_.microphones;
+    settings.selectedMicrophoneID = screen_.selectedMicrophoneID;
+    settings.mirrorCamera = bubble_.mirrorCamera;
+    settings.shortPosition = {short_.shortPosition.x, short_.shortPosition.y};
+    if (panels_.countdownSeconds >= 1)
+        if (const auto screen = selectedScreen())
+            settings.countdownFrame = screen->display.frame;
+    return settings;
+}
+
+QCoro::Task<bool> RecordingController::requestCameraAccess()
+{
+    // A machine with no camera at all refuses nothing: the start says that no camera was found.
+    if (bubble_.cameras.empty() && platform_.access.camera() == Permissions::State::notAsked)
+        co_return true;
+    QCoro::Task<bool> asking = askCameraOnlyAccess(true);
+    co_return co_await std::move(asking);
+}
+
+QCoro::Task<bool> RecordingController::requestMicrophoneAccess()
+{
+    QCoro::Task<bool> asking = askCameraOnlyAccess(false);
+    co_return co_await std::move(asking);
+}
+
+QCoro::Task<bool> RecordingController::askCameraOnlyAccess(bool camera)
+{
+    QPointer<RecordingController> weak(this);
+    QCoro::Task<bool> asking = camera ? Permissions::requestCamera(platform_.access) : Permissions::requestMicrophone(platform_.access);
+    const bool granted = co_await std::move(asking);
+    if (!weak)
+        co_return false;
+    if (!granted) {
+        refreshPermissions();
+        setPhase(Phase::failed(camera ? cameraOnlyCameraRefused : cameraOnlyMicrophoneRefused));
+        Diagnostics::log(QStringLiteral("camera-only start aborted: ") + (camera ? QStringLiteral("camera") : QStringLiteral("microphone"))
+            + QStringLiteral(" permission denied"));
+    }
+    co_return granted;
+}
+
+bool RecordingController::cameraOnlyPreviewIsWarm(const QString& cameraID) const
+{
+    return cameraOnlyRecorder_ && cameraOnlyRecorder_->isRunning() && bubble_.cameraOnlyPreviewCameraID == cameraID;
+}
+
+std::variant<ShortFolder, ErrorInfo> RecordingController::resolveShortFolder()
+{
+    // Short folders are named by the day; a script handed over for the short joins the name later.
+    setShortTakeChannel(destination_.channel);
+    const QString root = ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
+    const ProjectFolder::Creation created = ProjectFolder::createNextShort(platform_.settings, QString(), root);
+    if (!created.ok())
+        return *created.error;
+    return ShortFolder{TakeFolder{created.path, QString(), true}, std::nullopt, destination_.channel};
+}
+
+void RecordingController::alarmTakeFailed()
+{
+    playSound(QStringLiteral("Basso"));
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+        return;
+    QApplication::beep();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+            return;
+        }
+    }
+}

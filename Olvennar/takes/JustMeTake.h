@@ -1,0 +1,24 @@
+#pragma once
+
+#include "takes/CameraOnlyTake.h"
+
+// A "Just me" take: camera and microphone written straight to the finished "final" movie of a project
+// folder. After a good stop the fragmented capture file is rewritten with its index at the front, so every
+// editor opens it like any finished movie; a stop by the remote then loses its last 1.5 s.
+class JustMeTake final : public CameraOnlyTake {
+    Q_OBJECT
+
+public:
+    using CameraOnlyTake::CameraOnlyTake;
+
+    // Rewrites a capture movie with its index at the front (a hidden sibling renamed over it); false leaves
+    // the fragmented file as it was. Blocking.
+    static bool moveIndexToFront(const QString& path);
+
+protected:
+    bool filmsShort() const override { return false; }
+    QString logWord() const override { return QStringLiteral("camera-only"); }
+    QString fileWord() const override { return QStringLiteral("final"); }
+    std::variant<TakeFolder, ErrorInfo> openFolder() override;
+    QCoro::Task<std::optional<QString>> finish(QString file, TakeFolder folder, bool byRemote) override;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "shortexport/ShortTake.h"
+#include "takes/CameraOnlyTake.h"
+
+// A "Short" take: the camera filmed into "raw.mov" of a new dated short folder, then cropped and exported to
+// the vertical short within the stop.
+class ShortFilmTake final : public CameraOnlyTake {
+    Q_OBJECT
+
+public:
+    using CameraOnlyTake::CameraOnlyTake;
+
+    const std::optional<ShortTake::Settings>& shortTakeSettings() const { return settings_; }
+    // ", framing: no face found", or the measured eye line and face height with their frame counts.
+    static QString framingText(const std::optional<ShortFraming::MeasuredFraming>& framing, int framesAnalyzed);
+
+protected:
+    bool filmsShort() const override { return true; }
+    QString logWord() const override { return QStringLiteral("short"); }
+    QString fileWord() const override { return QStringLiteral("raw"); }
+    std::variant<TakeFolder, ErrorInfo> openFolder() override;
+    void prepareFilming(const CaptureDeviceInfo& camera, const std::optional<QSize>& previewDelivered) override;
+    QCoro::Task<std::optional<QString>> finish(QString file, TakeFolder folder, bool byRemote) override;
+    void forgetTake() override { settings_.reset(); }
+
+private:
+    std::optional<NextTake> script_;
+    RecordingChannel channel_ = RecordingChannel::ai;
+    std::optional<ShortTake::Settings> settings_;
+};
