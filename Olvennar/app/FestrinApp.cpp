@@ -6,6 +6,7 @@
 #include "finishing/SaveJobHandover.h"
 #include "core/SaveLocation.h"
 #include "finishing/TakeRecovery.h"
+#include "ui/ContentView.h"
 #include "ui/MainWindow.h"
 #include "ui/QuitAlertDialog.h"
 
@@ -32,6 +33,7 @@ void FestrinApp::showMainWindow()
 {
     if (!window_) {
         window_ = std::make_unique<MainWindow>(controller(), quitGuard_);
+        window_->content()->placeTeleprompter(services_->teleprompter());
         connect(window_.get(), &MainWindow::contentShown, this, [this] { startUp(); });
     }
     window_->show();

@@ -18,7 +18,7 @@
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/XcbConnection.h"
 #include "takes/DeviceOverlayRecorder.h"
-#include "ui/CameraPreview.h"
+#include "framing/CameraPreview.h"
 
 
 namespace {

@@ -13,6 +13,8 @@
 #include "platform/system/SteadyTimer.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "teleprompter/SpeechFollowHub.h"
+#include "teleprompter/SpeechFollowHubSwitch.h"
+#include "teleprompter/TeleprompterWindow.h"
 #include "ui/AccessInstructionDialog.h"
 #include "ui/DesktopHooks.h"
 
@@ -30,6 +32,8 @@ PlatformServices::PlatformServices(Settings& settings)
     , sleepWatcher_(std::make_unique<SleepWatcher>())
     , speech_(std::make_unique<SpeechFollowHub>(SpeechFollowHub::Services{
           std::make_unique<PocketSphinxRecognizer>(), std::make_unique<PulseAudioCapture>(), std::make_unique<SteadyTimer>("speech.timer"), access_.get()}))
+    , speechSwitch_(std::make_unique<SpeechFollowHubSwitch>(*speech_))
+    , teleprompter_(std::make_unique<TeleprompterWindow>(settings, speechSwitch_.get()))
     , takes_(std::make_unique<LinuxTakeServices>())
     , hooks_(std::make_unique<DesktopHooks>())
 {
@@ -51,5 +55,6 @@ Platform PlatformServices::platform()
     platform.scheduler = scheduler_.get();
     platform.takes = takes_.get();
     platform.hooks = hooks_.get();
+    platform.teleprompter = teleprompter_.get();
     return platform;
 }

@@ -11,6 +11,8 @@ class LinuxAccessProbe;
 class MainLoopScheduler;
 class PulseSoundPlayer;
 class SpeechFollowHub;
+class SpeechFollowHubSwitch;
+class TeleprompterWindow;
 class XcbGlobalKeyGrabber;
 
 // The real Linux backends of the running studio, owned for the whole run, handed to the controller as one
@@ -25,6 +27,7 @@ public:
     Platform platform();
     LinuxTakeServices& takes() { return *takes_; }
     SpeechFollowHub& speech() { return *speech_; }
+    TeleprompterWindow& teleprompter() { return *teleprompter_; }
 
 private:
     Settings& settings_;
@@ -37,6 +40,8 @@ private:
     std::unique_ptr<PulseSoundPlayer> sounds_;
     std::unique_ptr<SleepWatcher> sleepWatcher_;
     std::unique_ptr<SpeechFollowHub> speech_;
+    std::unique_ptr<SpeechFollowHubSwitch> speechSwitch_;
+    std::unique_ptr<TeleprompterWindow> teleprompter_;
     std::unique_ptr<LinuxTakeServices> takes_;
     std::unique_ptr<DesktopHooks> hooks_;
 };

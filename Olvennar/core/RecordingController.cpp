@@ -13,6 +13,7 @@
 #include "platform/system/Scheduler.h"
 #include "capture/CameraOnlyRecorder.h"
 #include "framing/FramingMonitor.h"
+#include "framing/FramingWindow.h"
 #include "takes/JustMeTake.h"
 #include "takes/PointerTrackerMarker.h"
 #include "takes/ScreenTake.h"

@@ -41,6 +41,8 @@ class ControllerHooks;
 class CountdownWindow;
 class EnhanceQueue;
 class FramingMonitor;
+class FramingWindow;
+struct LivePreviewSource;
 class OverlayRecorder;
 class QTimer;
 class Scheduler;
@@ -275,6 +277,11 @@ public:
     CameraOnlyRecorder* cameraOnlyRecorder() override { return cameraOnlyRecorder_.get(); }
     // The framing-check and short preview windows say when they open and close.
     bool framingWindowOpen() const { return framingWindowOpen_; } void setFramingWindowOpen(bool open);
+    // The main window's "Check framing": "Short" opens the short preview instead; "Just me" asks for the camera
+    // first, the other modes switch the bubble camera on. An open window is only brought forward.
+    QCoro::Task<> openFramingCheck();
+    // The open "Check framing" window; none once it closed.
+    FramingWindow* framingWindow() const { return framingWindow_.get(); }
     bool shortWindowOpen() const { return shortWindowOpen_; } void setShortWindowOpen(bool open);
     // Starts the preview when it does not run on the right camera and profile (idle, finished, failed only).
     void ensureCameraOnlyPreview();
@@ -336,6 +343,10 @@ private:
     bool cameraOnlyTakeOwnsPreview() const;
     void stopCameraOnlyPreview();
     void watchFramingInputs();
+    // The check window's close, on a later turn: forgets the window (unless it was shown again) and re-routes.
+    void framingCheckClosed(FramingWindow* window);
+    // What the check window shows live: the picture the desk monitor reads, wrapped once per recorder.
+    void routeFramingCheckPreview();
 
     ControllerHooks& hooks();
     void readSettings();
@@ -396,6 +407,9 @@ private:
     ShortFramingAccumulator shortFramingAccum_;
     bool cameraOnlyPreviewShort_ = false;
     bool framingWindowOpen_ = false;
+    std::unique_ptr<FramingWindow> framingWindow_;
+    std::shared_ptr<const LivePreviewSource> framingCameraPreview_;
+    std::shared_ptr<const LivePreviewSource> cameraOnlyFramingPreview_;
     bool shortWindowOpen_ = false;
     bool shortViewerView_ = false;
     bool routingQueued_ = false;

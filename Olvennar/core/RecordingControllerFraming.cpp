@@ -1,15 +1,19 @@
-// Which picture each framing monitor reads, the camera-only preview between takes, and what the camera-only
-// takes reach in the studio.
+// Which picture each framing monitor reads, the "Check framing" window and its live picture, the camera-only
+// preview between takes, and what the camera-only takes reach in the studio.
 #include "core/RecordingController.h"
 
 #include "capture/CameraOnlyRecorder.h"
 #include "core/ControllerHooks.h"
 #include "core/ProjectFolder.h"
 #include "framing/CameraBubbleWindow.h"
+#include "framing/FramingAssistantView.h"
 #include "framing/FramingMonitor.h"
 #include "framing/FramingRules.h"
+#include "framing/FramingWindow.h"
+#include "framing/LivePreviewSource.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/Permissions.h"
 #include "takes/CameraOnlyTake.h"
 #include "takes/OverlayRecorder.h"
 #include "takes/TakeServices.h"
@@ -108,6 +112,7 @@ void RecordingController::updateFramingRouting()
     framing_->update(framingSpecs(), bubble_.mirrorCamera, deskWanted ? deskSource : nullptr, slow);
     shortFraming_->update(shortWanted ? std::vector<FramingCropSpec>{FramingCropSpec::short_()} : std::vector<FramingCropSpec>{},
         bubble_.mirrorCamera, shortWanted && cameraOnlyRecorder_ ? cameraOnlyRecorder_->frameTap() : nullptr, slow);
+    routeFramingCheckPreview();
     showFramingOnBubble(framing_->report(), framing_->isRunning());
     hooks().updateFramingRouting();
 }
@@ -132,6 +137,72 @@ void RecordingController::setShortWindowOpen(bool open)
 {
     shortWindowOpen_ = open;
     updateFramingRouting();
+}
+
+// MARK: - The framing check window
+
+QCoro::Task<> RecordingController::openFramingCheck()
+{
+    if (captureMode_ == CaptureMode::short_) {
+        hooks().openShortPreview();
+        co_return;
+    }
+    QPointer<RecordingController> weak(this);
+    if (captureMode_ == CaptureMode::cameraOnly) {
+        const bool granted = co_await Permissions::requestCamera(platform_.access);
+        if (!weak)
+            co_return;
+        refreshPermissions();
+        if (!granted) {
+            setPhase(Phase::failed(cameraOnlyCameraRefused));
+            co_return;
+        }
+    } else if (!bubble_.cameraEnabled) {
+        setCameraEnabled(true);
+    }
+    if (!framingWindow_) {
+        framingWindow_ = std::make_unique<FramingWindow>(new FramingAssistantView(*framing_));
+        FramingWindow* window = framingWindow_.get();
+        // Handled once the close has run its course; a controller that is gone by then hears nothing.
+        window->onClose = [this, window] {
+            QMetaObject::invokeMethod(this, [this, window] { framingCheckClosed(window); }, Qt::QueuedConnection);
+        };
+        window->centreOnScreen();
+    }
+    framingWindow_->show();
+    framingWindow_->raise();
+    framingWindow_->activateWindow();
+    setFramingWindowOpen(true);
+}
+
+void RecordingController::framingCheckClosed(FramingWindow* window)
+{
+    // Reopened before this turn came: the window stays.
+    if (framingWindow_.get() != window || window->isVisible())
+        return;
+    framingWindow_.reset();
+    setFramingWindowOpen(false);
+}
+
+void RecordingController::routeFramingCheckPreview()
+{
+    // Each recorder's picture is wrapped once, so the stage keeps what it shows across routings.
+    const auto wrapped = [](std::shared_ptr<const LivePreviewSource>& made, std::shared_ptr<CameraFrameTap> tap, bool flipped) {
+        if (!made || made->tap != tap || made->mirrored != flipped)
+            made = std::make_shared<const LivePreviewSource>(LivePreviewSource{std::move(tap), flipped});
+        return made;
+    };
+    std::shared_ptr<const LivePreviewSource> live;
+    if (framingWindowOpen_) {
+        if (captureMode_ == CaptureMode::cameraOnly) {
+            if (cameraOnlyRecorder_)
+                live = wrapped(cameraOnlyFramingPreview_, cameraOnlyRecorder_->frameTap(), cameraOnlyRecorder_->previewFlipsTap());
+        } else if (captureMode_ != CaptureMode::short_ && bubble_.cameraEnabled) {
+            if (OverlayRecorder* recorder = cameraRecorder())
+                live = wrapped(framingCameraPreview_, recorder->frameTap(), false);
+        }
+    }
+    framing_->setLivePreview(std::move(live));
 }
 
 // MARK: - Camera-only preview

@@ -98,6 +98,15 @@ void FramingMonitor::publishReport(const FramingReport& report)
     Q_EMIT changed();
 }
 
+void FramingMonitor::setLivePreview(std::shared_ptr<const LivePreviewSource> source)
+{
+    if (source == livePreview_)
+        return;
+    livePreview_ = std::move(source);
+    Q_EMIT livePreviewChanged();
+    Q_EMIT changed();
+}
+
 void FramingMonitor::publishThumbnail(const QImage& thumbnail)
 {
     thumbnail_ = thumbnail;

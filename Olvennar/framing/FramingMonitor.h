@@ -5,6 +5,7 @@
 #include "framing/FramingCropSpec.h"
 #include "framing/FramingReport.h"
 #include "framing/FramingRules.h"
+#include "framing/LivePreviewSource.h"
 #include "platform/system/DispatchQueue.h"
 #include "takedata/CameraFrameTap.h"
 
@@ -37,6 +38,10 @@ public:
     double interval() const { return interval_; }
     bool isRunning() const { return loop_ != 0; }
     const FramingCoach& coach() const { return coach_; }
+    // The live picture the framing check shows. Only the controller's routing sets it (an object other than
+    // the one held is news); the monitor itself never reads it and never opens a camera for it.
+    const std::shared_ptr<const LivePreviewSource>& livePreview() const { return livePreview_; }
+    void setLivePreview(std::shared_ptr<const LivePreviewSource> source);
 
     // Hint wording; none means the coach's desk wording. The owner may replace both at any time.
     void setMessageProvider(FramingMessageProvider provider) { messageProvider_ = std::move(provider); }
@@ -53,6 +58,7 @@ Q_SIGNALS:
     void specsChanged();
     void mirroredChanged();
     void thumbnailChanged(); // every pass, changed or not
+    void livePreviewChanged();
     void changed();
 
 private:
@@ -68,6 +74,7 @@ private:
     std::vector<FramingCropSpec> specs_;
     bool mirrored_ = true;
     QImage thumbnail_;
+    std::shared_ptr<const LivePreviewSource> livePreview_;
     std::shared_ptr<CameraFrameTap> source_;
     double interval_ = normalInterval;
     FramingMessageProvider messageProvider_;

@@ -1,6 +1,7 @@
 #include "framing/OverlayHostView.h"
 
 #include "compositing/BubbleShapePath.h"
+#include "framing/FramingStyle.h"
 #include "framing/PanelShape.h"
 
 #include <QFontMetricsF>
@@ -56,7 +57,7 @@ protected:
         }
         if (host_.guideOpacity_ > 0) {
             painter.setOpacity(host_.guideOpacity_);
-            QPen pen(QColor::fromRgbF(0.961f, 0.929f, 0.847f, 0.75f));
+            QPen pen(FramingStyle::cream(0.75));
             pen.setWidthF(1);
             pen.setDashPattern({5, 4});
             painter.setPen(pen);
@@ -224,16 +225,7 @@ void OverlayHostView::flashGuide(double seconds)
     guideHide_->start(static_cast<int>(std::lround(std::max(0.0, seconds) * 1000)));
 }
 
-QColor OverlayHostView::pillDotColor() const
-{
-    switch (pillStatus_.value_or(FramingStatus::unknown)) {
-    case FramingStatus::good: return QColor(52, 199, 89);
-    case FramingStatus::adjust: return QColor(255, 149, 0);
-    case FramingStatus::fix: return QColor(255, 59, 48);
-    case FramingStatus::unknown: break;
-    }
-    return QColor(142, 142, 147);
-}
+QColor OverlayHostView::pillDotColor() const { return FramingStyle::status(pillStatus_.value_or(FramingStatus::unknown)); }
 
 void OverlayHostView::setPill(std::optional<FramingStatus> status, const QString& text, double scale)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "teleprompter/TeleprompterStepper.h"
+
 // What the hot keys and the remote button reach besides the take operations: the pointer tracker's zoom
 // marks and the teleprompter. Supplied by their owners; absent services do nothing.
 class ZoomMarker {
@@ -10,9 +12,3 @@ public:
     virtual int markCount() const = 0;
 };
 
-class TeleprompterStepper {
-public:
-    virtual ~TeleprompterStepper() = default;
-    virtual void stepBox(int delta) = 0;
-    virtual bool isPanelShown() const = 0;
-};

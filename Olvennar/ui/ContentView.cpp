@@ -3,6 +3,7 @@
 #include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
 #include "finishing/EnhanceQueue.h"
+#include "teleprompter/TeleprompterWindow.h"
 #include "ui/CameraOnlySection.h"
 #include "ui/CameraSection.h"
 #include "ui/DividedColumn.h"
@@ -21,6 +22,8 @@
 #include "ui/ShortSection.h"
 #include "ui/SectionSlot.h"
 #include "ui/StatusFooter.h"
+#include "ui/TeleprompterSection.h"
+#include "ui/TeleprompterToggle.h"
 #include "ui/TransportRow.h"
 #include "ui/VoiceOnlySection.h"
 #include "ui/WheelGuard.h"
@@ -161,6 +164,24 @@ void ContentView::revealFile(const QString& path)
         actions_.revealInFileManager(path);
 }
 
+void ContentView::placeTeleprompter(TeleprompterWindow& teleprompter)
+{
+    QPointer<TeleprompterWindow> window(&teleprompter);
+    const TeleprompterToggle::Panel panel{[window] { return window && window->isShown(); },
+        [window](QScreen* screen) {
+            if (window)
+                window->show(screen);
+        },
+        [window] {
+            if (window)
+                window->hide();
+        }};
+    teleprompter_ = new TeleprompterSection(teleprompter.model(), controller_.teleprompterVisible(),
+        [this, panel] { TeleprompterToggle::press(controller_, panel); });
+    slot(Slot::teleprompter)->setSection(teleprompter_);
+    sync();
+}
+
 void ContentView::placeQueuePanels()
 {
     finishPanel_ = new JobQueuePanel;
@@ -252,6 +273,8 @@ void ContentView::sync()
         voiceOnly_->sync();
     if (remote_)
         remote_->sync();
+    if (teleprompter_)
+        teleprompter_->setPanelVisible(controller_.teleprompterVisible());
     std::vector<JobRow> finishRows;
     for (const FinishJob& job : controller_.finishJobs())
         finishRows.push_back(QueueRows::finish(job, controller_.finishWaitingForBreak()));

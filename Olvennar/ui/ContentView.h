@@ -24,6 +24,8 @@ class ScreenSection;
 class ShortSection;
 class SectionSlot;
 class StatusFooter;
+class TeleprompterSection;
+class TeleprompterWindow;
 class TransportRow;
 class VoiceOnlySection;
 
@@ -53,6 +55,10 @@ public:
     TransportRow* transport() const { return transport_; }
     JobQueuePanel* finishQueuePanel() const;
     JobQueuePanel* enhanceQueuePanel() const;
+
+    // The teleprompter's section, over the one teleprompter of the run; its switch shows the panel on the
+    // selected display's screen.
+    void placeTeleprompter(TeleprompterWindow& teleprompter);
 
     // Redraws now (normally the coalesced redraw does this).
     void sync();
@@ -96,6 +102,7 @@ private:
     QPointer<ShortSection> short_;
     QPointer<VoiceOnlySection> voiceOnly_;
     QPointer<MotionSection> motion_;
+    QPointer<TeleprompterSection> teleprompter_;
     QPointer<RemoteSection> remote_;
     QPointer<JobQueuePanel> finishPanel_;
     QPointer<JobQueuePanel> enhancePanel_;

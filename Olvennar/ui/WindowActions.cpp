@@ -59,7 +59,10 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
     };
     actions.grantMicrophone = [weak] { grant(weak, &Permissions::requestMicrophone); };
     actions.grantCamera = [weak] { grant(weak, &Permissions::requestCamera); };
-    actions.openFramingCheck = [] {};
+    actions.openFramingCheck = [weak] {
+        if (weak)
+            weak->openFramingCheck();
+    };
     actions.openShortPreview = [weak] {
         if (weak && weak->platform().hooks)
             weak->platform().hooks->openShortPreview();

@@ -24,7 +24,7 @@ struct WindowActions {
     std::function<void()> requestScreenPermission;
     std::function<void()> grantMicrophone;
     std::function<void()> grantCamera;
-    // Opens the framing check; no window exists for it yet, so by default it does nothing.
+    // Opens the "Check framing" window (the short preview in Short mode).
     std::function<void()> openFramingCheck;
     // The short preview window, through the controller's hooks, and whether the controller holds it open.
     std::function<void()> openShortPreview;

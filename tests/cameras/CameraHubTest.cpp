@@ -87,3 +87,33 @@ TEST(CameraHubDisconnect, SubscriberMayStopItselfFromItsCallback)
 }
 
 } // namespace
+
+TEST(FakeCameraHubStill, AStillIsFittedOnBlackInEveryFrameUntilThePatternComesBack)
+{
+    auto hub = FakeCameraHub::make({FakeCameraHub::landscape(320, 180, 30)});
+    std::mutex lock;
+    std::vector<std::shared_ptr<const PixelBuffer>> frames;
+    auto subscription = hub->subscribe({[&](const MediaSample& sample) {
+                                            std::lock_guard guard(lock);
+                                            frames.push_back(sample.pixels);
+                                        },
+        [] {}});
+    ASSERT_TRUE(subscription->start());
+    QImage still(100, 100, QImage::Format_RGB32);
+    still.fill(QColor(200, 40, 10));
+    hub->setStill(still);
+    EXPECT_EQ(hub->stillRect(QSizeF(100, 100)), QRectF(70, 0, 180, 180));
+    ASSERT_TRUE(hub->emitFrame(1.0));
+    ASSERT_TRUE(hub->emitFrame(1.1));
+    hub->setStill(QImage());
+    ASSERT_TRUE(hub->emitFrame(1.2));
+    std::lock_guard guard(lock);
+    ASSERT_EQ(frames.size(), 3u);
+    const auto pixel = [](const PixelBuffer& frame, int x, int y) { return frame.row(y) + x * 4; };
+    const uint8_t* inside = pixel(*frames[0], 160, 90);
+    EXPECT_EQ(inside[2], 200); // BGRA
+    EXPECT_EQ(inside[0], 10);
+    EXPECT_EQ(pixel(*frames[0], 30, 90)[2], 0); // the bars beside it
+    EXPECT_EQ(frames[0], frames[1]) << "the same picture is handed out again, not redrawn";
+    EXPECT_EQ(FakeCameraHub::readCounter(*frames[2]), 2);
+}

@@ -1,5 +1,6 @@
 #include "framing/FramingMonitor.h"
 
+#include "FramingCheckSupport.h"
 #include "QtPrinters.h"
 #include "support/TestEnvironment.h"
 
@@ -26,17 +27,7 @@ public:
         wake_.notify_all();
         wake_.wait(guard, [this] { return !holding_; });
         running_ = false;
-        FrameReading reading;
-        reading.cameraSize = QSizeF(frame.width(), frame.height());
-        reading.luma = {10, 10, std::vector<float>(100, 0.5f)};
-        FaceMeasurement face;
-        face.face = QRectF(0.44, 0.26, 0.12, 0.21);
-        face.eyes = std::make_pair(QPointF(0.47, 0.33), QPointF(0.53, 0.33));
-        reading.face = face;
-        reading.faceCount = 1;
-        QImage thumbnail(frame.width(), frame.height(), QImage::Format_ARGB32_Premultiplied);
-        thumbnail.fill(Qt::gray);
-        return Result{reading, thumbnail};
+        return centredFaceResult(frame);
     }
 
     void hold()

@@ -134,6 +134,51 @@ TEST(FramingRulesTest, EveryRuleRaisesKeepsAndTurnsMajorAtItsThresholds)
 
 // The wording rules, not the sentences: which hints name the crops, which have a stronger major form, that a
 // mirrored preview swaps the sides, that the phone never names crops and the whole frame only rewords too close.
+struct Wording {
+    Kind kind;
+    const char* plain;
+    const char* major;
+    bool suffix;
+};
+
+TEST(FramingRulesTest, DeskWordingTable)
+{
+    const Wording table[] = {
+        {Kind::noFace, "Can't see your face — sit in front of the camera", nullptr, false},
+        {Kind::headCut, "Your head is cut off — tilt the camera up", nullptr, true},
+        {Kind::chinCut, "Your chin is cut off — move back", nullptr, true},
+        {Kind::outOfCrop, "You're running out of the frame", nullptr, true},
+        {Kind::tooDark, "Too dark — add a light in front of you", nullptr, false},
+        {Kind::backlit, "Too much light behind you — face the window or lamp", nullptr, false},
+        {Kind::washedOut, "Too bright on your face — soften the light", nullptr, false},
+        {Kind::tooClose, "Move back a little — too close", "Move back — too close", true},
+        {Kind::tooFar, "Move a little closer", "Move closer — too far", true},
+        {Kind::eyesLow, "Tilt the camera down a little", "Tilt the camera down", true},
+        {Kind::eyesHigh, "Tilt the camera up a little", "Tilt the camera up", true},
+        {Kind::offLeft, "Move a little to your left", "Move to your left", true},
+        {Kind::offRight, "Move a little to your right", "Move to your right", true},
+        {Kind::tilted, "Straighten the camera (or your head)", nullptr, false},
+    };
+    for (const Wording& w : table) {
+        const QString plain = QString::fromUtf8(w.plain);
+        const QString major = w.major ? QString::fromUtf8(w.major) : plain;
+        EXPECT_EQ(FramingRules::message(w.kind, false, false, std::nullopt), plain);
+        EXPECT_EQ(FramingRules::message(w.kind, true, false, std::nullopt), major);
+        const QString named = FramingRules::message(w.kind, true, false, QStringLiteral("Card, Corner"));
+        EXPECT_EQ(named, w.suffix ? major + " (Card, Corner)" : major);
+        // The full-frame wording differs only for too close.
+        if (w.kind != Kind::tooClose) {
+            EXPECT_EQ(FramingRules::fullFrameMessage(w.kind, true, false, QStringLiteral("Face")),
+                FramingRules::message(w.kind, true, false, QStringLiteral("Face")));
+        }
+    }
+    EXPECT_EQ(FramingRules::message(Kind::offLeft, false, true, std::nullopt), "Move a little to your right");
+    EXPECT_EQ(FramingRules::message(Kind::offRight, true, true, std::nullopt), "Move to your left");
+    EXPECT_EQ(FramingRules::fullFrameMessage(Kind::tooClose, false, false, std::nullopt), "Move back a little — let your hands show");
+    EXPECT_EQ(FramingRules::fullFrameMessage(Kind::tooClose, true, false, QStringLiteral("Full frame")),
+        "Move back — show your hands and the desk (Full frame)");
+}
+
 TEST(FramingRulesTest, WordingNamesCropsStrengthensMajorsAndMirrorsSides)
 {
     const std::set<Kind> namesCrops = {Kind::headCut, Kind::chinCut, Kind::outOfCrop, Kind::tooClose, Kind::tooFar,

@@ -187,4 +187,29 @@ TEST_F(EndToEnd, TakesQueueBehindARenderThatHoldsForATakeAndWaitsForTheBreak)
     EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final-2.mov"))));
 }
 
+TEST_F(EndToEnd, AFailedRenderShowsItsErrorAndOneRetrySucceeds)
+{
+    touch(QStringLiteral("raw-3.mov"), "not a movie");
+    SaveJobHandover job = saveJob(QStringLiteral("-3"), false);
+    job.request.layout = ScreenLayout::classic; // nothing drawn: the screen video is copied
+    stopTake(job);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->finishJobs().size() == 2 && row(1).state.kind == Kind::failed; }, 20000));
+    const FinishJob failed = row(1);
+    EXPECT_TRUE(failed.state.message.startsWith(QStringLiteral("Could not read the raw recording: "))) << failed.state.message.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("raw-3.mov"))));
+    EXPECT_FALSE(QFileInfo::exists(take(QStringLiteral("final-3.mov"))));
+
+    SyntheticTake::ScreenRecipe screen;
+    SyntheticTake::writeScreen(take(QStringLiteral("raw-3.mov")), screen);
+    controller->finishQueue().retryFinishJob(failed.id);
+    EXPECT_EQ(row(1).state.kind, Kind::working);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return row(1).state.kind == Kind::done; }, 20000));
+    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("final-3.mov"))));
+    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("Raw/raw-3.mov"))));
+
+    controller->finishQueue().retryFinishJob(failed.id);
+    EXPECT_EQ(row(1).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final-3.mov")), {}})) << "a second retry does nothing";
+    EXPECT_EQ(controller->finishJobs().size(), 2u);
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/speech/PocketSphinxRecognizer.h"
 #include "platform/system/SteadyTimer.h"
+#include "support/PrivateMicrophone.h"
 #include "support/PrivateNullSink.h"
 #include "support/SpokenScript.h"
 #include "support/TestEnvironment.h"
@@ -12,25 +13,6 @@
 #include <QProcess>
 
 namespace {
-
-// The hub's "default microphone" is this test's own null sink, so parallel tests never talk into it.
-class PrivateMicrophone final : public AudioCapture {
-public:
-    explicit PrivateMicrophone(QString source) : source_(std::move(source)) {}
-    std::optional<QString> start(const Request& request, BlockHandler onBlock, FailureHandler onFailure) override
-    {
-        Request routed = request;
-        routed.source = Source::named;
-        routed.sourceName = source_;
-        return capture_.start(routed, std::move(onBlock), std::move(onFailure));
-    }
-    void stop() override { capture_.stop(); }
-    QString sourceDescription() const override { return capture_.sourceDescription(); }
-
-private:
-    QString source_;
-    PulseAudioCapture capture_;
-};
 
 QString pactl(const QStringList& arguments)
 {

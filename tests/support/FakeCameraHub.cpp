@@ -2,6 +2,8 @@
 
 #include "platform/system/HostClock.h"
 
+#include <QPainter>
+
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -89,8 +91,47 @@ bool FakeCameraHub::emitFrame(double captureSeconds)
         height = formats_[*active_].height;
     }
     const int64_t counter = counter_++;
-    deliver(pattern(width, height, counter), MediaTime::fromSeconds(captureSeconds), MediaTime::fromSeconds(1.0 / rate()));
+    std::shared_ptr<const PixelBuffer> frame;
+    {
+        std::lock_guard still(stillLock_);
+        if (!still_.isNull()) {
+            if (!stillFrame_ || stillFrame_->width() != width || stillFrame_->height() != height) {
+                auto made = std::make_shared<PixelBuffer>(width, height);
+                QImage canvas(made->row(0), width, height, static_cast<qsizetype>(made->bytesPerRow()), QImage::Format_ARGB32_Premultiplied);
+                canvas.fill(Qt::black);
+                QPainter painter(&canvas);
+                painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                painter.drawImage(stillRect(QSizeF(still_.size())), still_);
+                stillFrame_ = std::move(made);
+            }
+            frame = stillFrame_;
+        }
+    }
+    if (!frame)
+        frame = pattern(width, height, counter);
+    deliver(std::move(frame), MediaTime::fromSeconds(captureSeconds), MediaTime::fromSeconds(1.0 / rate()));
     return true;
+}
+
+void FakeCameraHub::setStill(const QImage& image)
+{
+    std::lock_guard still(stillLock_);
+    still_ = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    stillFrame_.reset();
+}
+
+QRectF FakeCameraHub::stillRect(QSizeF image) const
+{
+    QSizeF frame;
+    {
+        std::lock_guard control(controlLock_);
+        if (active_)
+            frame = QSizeF(formats_[*active_].width, formats_[*active_].height);
+    }
+    if (image.isEmpty() || frame.isEmpty())
+        return {};
+    const QSizeF fitted = image.scaled(frame, Qt::KeepAspectRatio);
+    return QRectF((frame.width() - fitted.width()) / 2, (frame.height() - fitted.height()) / 2, fitted.width(), fitted.height());
 }
 
 void FakeCameraHub::play(std::vector<Run> runs)
@@ -107,6 +148,9 @@ void FakeCameraHub::play(std::vector<Run> runs)
                 std::this_thread::sleep_until(start + std::chrono::duration<double>(i * period));
                 emitFrame(HostClock::nowSeconds());
             }
+            // A hub going away ends the script at once.
+            if (stopPlayer_.load())
+                return;
             std::this_thread::sleep_until(start + std::chrono::duration<double>(frames * period + run.stallAfter));
         }
     });

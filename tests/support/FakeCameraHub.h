@@ -2,6 +2,8 @@
 
 #include "platform/video/CameraHub.h"
 
+#include <QImage>
+#include <QRectF>
 #include <QString>
 
 #include <atomic>
@@ -12,7 +14,7 @@
 #include <vector>
 
 // A deterministic camera: a test pattern (colour ramp plus the frame counter as 32 black/white blocks in the
-// top rows) at the active format's size. Frames come either one by one at given host times (emitFrame) or
+// top rows) at the active format's size, or a still picture fitted into that size on black. Frames come either one by one at given host times (emitFrame) or
 // from a paced thread following a script of runs and stalls (play), stamped with HostClock.
 class FakeCameraHub final : public CameraHub {
 public:
@@ -50,6 +52,12 @@ public:
     void disconnect() { reportDisconnect(); }
     int64_t framesDelivered() const { return counter_.load(); }
 
+    // From now on every frame shows the picture (aspect kept, centred on black); a null image brings the
+    // pattern back.
+    void setStill(const QImage& image);
+    // Where a still of this size lands in a frame of the active format, in frame pixels.
+    QRectF stillRect(QSizeF image) const;
+
     // The counter a pattern frame carries; -1 when the blocks are not a clean pattern.
     static int64_t readCounter(const PixelBuffer& frame, bool mirrored = false);
     static std::shared_ptr<PixelBuffer> pattern(int width, int height, int64_t counter);
@@ -68,6 +76,9 @@ private:
     std::atomic<int64_t> counter_{0};
     std::atomic<int> formatChanges_{0};
     std::atomic<int> streamStarts_{0};
+    mutable std::mutex stillLock_;
+    QImage still_;
+    std::shared_ptr<const PixelBuffer> stillFrame_; // the still at the active size, made once per size
     std::thread player_;
     std::atomic<bool> stopPlayer_{false};
 };

@@ -96,6 +96,8 @@ TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheReq
     EXPECT_EQ(request.cameraURL, folderPath(QStringLiteral("video 1/camera-2.mov")));
     // The camera's late first span is stretched back to the take's start.
     EXPECT_EQ(request.cameraSegments, (std::vector<ClipSegment>{{0.0, 3.0}, {4.0, 5.0}}));
+    EXPECT_EQ(job.cameraSegments, request.cameraSegments);
+    EXPECT_EQ(request.layout, ScreenLayout::studio);
     EXPECT_EQ(request.frameRate, 60);
     EXPECT_FALSE(request.bubbleRect.isEmpty());
     EXPECT_EQ(request.bubbleShape, BubbleShape::circle);
@@ -257,6 +259,17 @@ TEST_F(ScreenTakeFlow, discardingTheFirstTakeRemovesTheFolderItMade)
     EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
     EXPECT_TRUE(readLog().contains(QStringLiteral("discarded take in video 1")));
     EXPECT_TRUE(services.jobs.empty());
+}
+
+TEST_F(ScreenTakeFlow, aFolderHoldingAnythingElseSurvivesTheDiscard)
+{
+    startTake();
+    film(5);
+    QFile other(folderPath(QStringLiteral("video 1/notes.txt")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close(); // zero bytes, but not this take's
+    QCoro::waitFor(controller->discard());
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), QStringList{QStringLiteral("notes.txt")});
 }
 
 TEST_F(ScreenTakeFlow, discardingALaterTakeKeepsTheFolderAndTheEarlierTake)

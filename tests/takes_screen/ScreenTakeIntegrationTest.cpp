@@ -13,6 +13,8 @@
 #include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "support/X11TestWindow.h"
+#include "teleprompter/TeleprompterPanel.h"
+#include "teleprompter/TeleprompterWindow.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -152,6 +154,50 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
         clean += isRed(picture.pixel(inside));
     }));
     EXPECT_GT(frames, 100);
+    EXPECT_EQ(clean, frames);
+}
+
+TEST_F(ScreenTakeOnX11, theTeleprompterPanelNeverReachesTheMovie)
+{
+    X11TestWindow backdrop(*connection, QRect(0, 0, 1280, 720), 0xFF0000, {QStringLiteral("canvas"), QStringLiteral("Canvas"), QStringLiteral("red"), 0});
+    backdrop.map();
+    FakeVideoDeviceCatalog catalog;
+    LinuxTakeServices services(LinuxTakeServices::Devices{&catalog, [](const QString&) { return CameraHubRegistry::Result{}; }});
+    services.setSaveJobSink([](const SaveJobHandover&) {});
+    FakeAccessProbe access;
+    TeleprompterWindow prompter(*settings, nullptr);
+    prompter.model().setMode(PrompterMode::auto_);
+    prompter.model().setText(QStringLiteral("Welcome back to the studio. Today we look at how a take becomes a movie."));
+    Platform platform{*settings, access};
+    platform.takes = &services;
+    platform.teleprompter = &prompter;
+    RecordingController controller(platform);
+    controller.setCountdownSeconds(0);
+    QCoro::waitFor(controller.checkPermissionAndLoadDisplays());
+    ASSERT_FALSE(controller.displays().empty());
+    controller.setCameraEnabled(false);
+    prompter.show(QGuiApplication::primaryScreen());
+    spin(300);
+    const QRect panel = prompter.panel()->geometry();
+    ASSERT_TRUE(prompter.panel()->isVisible());
+
+    QCoro::waitFor(controller.start());
+    ASSERT_EQ(controller.phase().kind(), RecordingPhase::Kind::recording) << controller.phase().payload().toStdString();
+    prompter.model().setScrolling(true);
+    spin(1500);
+    QCoro::waitFor(controller.stop());
+    const QString raw = path(QStringLiteral("Recordings/video 1/raw.mov"));
+    // The panel's page and its bar: every probe shows the red desktop in every frame.
+    const std::vector<QPoint> probes{panel.center(), panel.topLeft() + QPoint(40, 40), QPoint(panel.center().x(), panel.bottom() - 20)};
+    int frames = 0, clean = 0;
+    ASSERT_TRUE(MovieProbe::decodeVideo(raw, [&](double, const QImage& picture) {
+        ++frames;
+        bool red = true;
+        for (const QPoint& probe : probes)
+            red = red && isRed(picture.pixel(probe));
+        clean += red;
+    }));
+    EXPECT_GT(frames, 20);
     EXPECT_EQ(clean, frames);
 }
 

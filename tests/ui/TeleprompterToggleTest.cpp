@@ -54,3 +54,32 @@ TEST(TeleprompterScreenTest, theSelectedDisplaysScreenElseTheMainOne)
 }
 
 } // namespace
+
+#include "teleprompter/TeleprompterWindow.h"
+#include "ui/SectionSlot.h"
+#include "ui/TeleprompterSection.h"
+
+#include <QPushButton>
+
+namespace {
+
+TEST_F(TeleprompterToggleTest, theSectionsSwitchShowsThenHidesTheRealPanel)
+{
+    TeleprompterWindow teleprompter(*settings, nullptr);
+    view->placeTeleprompter(teleprompter);
+    controller->setCaptureMode(CaptureMode::voice);
+    settle();
+    auto* section = view->findChild<TeleprompterSection*>();
+    ASSERT_NE(section, nullptr);
+    EXPECT_TRUE(view->slot(ContentView::Slot::teleprompter)->isVisibleTo(view.get()));
+    section->toggleButton()->click();
+    settle();
+    EXPECT_TRUE(teleprompter.isShown());
+    EXPECT_TRUE(controller->teleprompterVisible());
+    section->toggleButton()->click();
+    settle();
+    EXPECT_FALSE(teleprompter.isShown());
+    EXPECT_FALSE(controller->teleprompterVisible());
+}
+
+} // namespace

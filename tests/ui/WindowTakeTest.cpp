@@ -26,7 +26,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QWindow>
 
 #include <qcorotask.h>
 
@@ -66,9 +65,7 @@ protected:
             settings->setString(QString::fromLatin1(SaveLocation::settingsKey), chosen());
             return true;
         };
-        view->move(860, 20);
-        view->show();
-        ASSERT_TRUE(TestEnvironment::waitUntil([this] { return view->windowHandle() && view->windowHandle()->isExposed(); }, 3000));
+        ASSERT_TRUE(XPointer::showAt(*view, QPoint(860, 20)));
     }
 
     void TearDown() override

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <QWindow>
 
 // Real pointer clicks from another X client (xdotool), as a user would make them.
 namespace XPointer {
@@ -17,6 +18,14 @@ inline QString xdotool(const QStringList& arguments)
     process.start(QStringLiteral("xdotool"), arguments);
     process.waitForFinished(5000);
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Shows the window at the place on the shared display; true once the server shows it.
+inline bool showAt(QWidget& window, QPoint place)
+{
+    window.move(place);
+    window.show();
+    return TestEnvironment::waitUntil([&window] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 3000);
 }
 
 // Moves the pointer onto the widget's centre and clicks. Other tests may map windows on the shared

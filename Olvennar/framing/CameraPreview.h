@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QPainterPath>
+#include <QRectF>
 #include <QTimer>
 #include <QWidget>
 
@@ -30,10 +32,15 @@ public:
     bool isMirrored() const { return mirrored_; }
     // Outline in widget coordinates; an empty path shows the whole widget.
     void setClipPath(const QPainterPath& path);
+    // Where the whole frame is drawn, stretched, in widget coordinates; it may reach past the widget's edges.
+    // An empty rectangle places the frame by gravity.
+    void setPlacement(const QRectF& placement);
+    // What shows where no picture is: behind a letterboxed frame and while no frame has come.
+    void setBackground(const QColor& colour);
 
     // Takes the tap's newest frame now; true when it is a new one.
     bool pollTap();
-    // Where the frame lands in the widget for the current gravity.
+    // Where the frame lands in the widget: the placement, else by gravity.
     QRectF frameRect() const;
     static QRectF frameRect(const QSizeF& frame, const QRectF& bounds, Gravity gravity);
 
@@ -50,5 +57,7 @@ private:
     Gravity gravity_ = Gravity::fill;
     bool mirrored_ = false;
     QPainterPath clipPath_;
+    QRectF placement_;
+    QColor background_ = Qt::black;
     QTimer timer_;
 };

@@ -1,4 +1,4 @@
-#include "ui/CameraPreview.h"
+#include "framing/CameraPreview.h"
 
 #include "platform/media/PixelBuffer.h"
 #include "takedata/CameraFrameTap.h"
@@ -57,6 +57,18 @@ bool CameraPreview::pollTap()
     return true;
 }
 
+void CameraPreview::setPlacement(const QRectF& placement)
+{
+    placement_ = placement;
+    update();
+}
+
+void CameraPreview::setBackground(const QColor& colour)
+{
+    background_ = colour;
+    update();
+}
+
 QRectF CameraPreview::frameRect(const QSizeF& frame, const QRectF& bounds, Gravity gravity)
 {
     if (frame.width() <= 0 || frame.height() <= 0 || bounds.isEmpty())
@@ -70,6 +82,8 @@ QRectF CameraPreview::frameRect(const QSizeF& frame, const QRectF& bounds, Gravi
 
 QRectF CameraPreview::frameRect() const
 {
+    if (!placement_.isEmpty())
+        return placement_;
     if (!frame_)
         return {};
     return frameRect(QSizeF(frame_->width(), frame_->height()), QRectF(rect()), gravity_);
@@ -83,17 +97,18 @@ void CameraPreview::paintEvent(QPaintEvent*)
     if (!clipPath_.isEmpty())
         painter.setClipPath(clipPath_);
     if (!frame_ || frame_->isEmpty()) {
-        painter.fillRect(rect(), Qt::black);
+        painter.fillRect(rect(), background_);
         return;
     }
     // Wraps the shared frame without copying; the shared pointer keeps it alive while we paint.
     const QImage image(frame_->data(), frame_->width(), frame_->height(), static_cast<qsizetype>(frame_->bytesPerRow()),
         QImage::Format_ARGB32_Premultiplied);
     const QRectF target = frameRect();
-    if (gravity_ == Gravity::fit)
-        painter.fillRect(rect(), Qt::black);
+    if (placement_.isEmpty() && gravity_ == Gravity::fit)
+        painter.fillRect(rect(), background_);
     if (mirrored_) {
-        painter.translate(width(), 0);
+        // About the frame's own centre, so a placed frame stays where it was put.
+        painter.translate(2 * target.center().x(), 0);
         painter.scale(-1, 1);
     }
     painter.drawImage(target, image);

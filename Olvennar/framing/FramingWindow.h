@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+// The "Check framing" window: 960×760 (at least 560×520), above other windows, kept when closed so its owner
+// decides when it goes. It only reports its closing, once per showing, through onClose.
+class FramingWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // `content` becomes the window's only child, filling it.
+    explicit FramingWindow(QWidget* content);
+
+    std::function<void()> onClose;
+
+    QWidget* content() const { return content_; }
+    // Puts the window in the middle of the screen it is on (the primary one before it is shown).
+    void centreOnScreen();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* content_;
+    bool closeReported_ = false;
+};

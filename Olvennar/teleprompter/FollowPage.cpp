@@ -1,0 +1,326 @@
+#include "teleprompter/FollowPage.h"
+
+#include "platform/system/Edition.h"
+#include "teleprompter/TeleprompterModel.h"
+#include "teleprompter/PrompterFont.h"
+#include "teleprompter/TeleprompterPalette.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double columnInset = 18;
+constexpr double haloMargin = 24;
+constexpr int keptAround = 4;
+
+QColor withAlpha(QColor colour, double opacity)
+{
+    colour.setAlphaF(static_cast<float>(std::clamp(colour.alphaF() * opacity, 0.0, 1.0)));
+    return colour;
+}
+
+void roundedFill(QPainter& painter, const QRectF& rect, double radius, const QColor& colour)
+{
+    QPainterPath path;
+    path.addRoundedRect(rect, radius, radius);
+    painter.fillPath(path, colour);
+}
+
+// The top of a heading and a wrapped text stacked and centred in a card.
+double stackTop(const QRectF& card, double headHeight, double gap, const QFont& textFont, const QString& text)
+{
+    const QRectF bounds = QFontMetricsF(textFont).boundingRect(card.adjusted(18, 0, -18, 0), Qt::TextWordWrap | Qt::AlignHCenter, text);
+    return card.top() + (card.height() - headHeight - gap - std::min(bounds.height(), card.height())) / 2;
+}
+
+// Three soft shadows of the content's own shape, under the content: a rim and two glows.
+QImage withHalo(const QImage& content, double t, bool dark)
+{
+    const int w = content.width(), h = content.height();
+    cv::Mat alpha(h, w, CV_8UC1);
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(content.constScanLine(y));
+        auto* out = alpha.ptr<uint8_t>(y);
+        for (int x = 0; x < w; ++x)
+            out[x] = static_cast<uint8_t>(qAlpha(row[x]));
+    }
+    const struct { double opacity, radius; } passes[] = {
+        {0.35 + 0.65 * t, 1 + 2 * t}, {0.95 * t, 3 + 6 * t}, {0.8 * t, 6 + 10 * t}};
+    cv::Mat halo(h, w, CV_32FC1, cv::Scalar(0));
+    for (const auto& pass : passes) {
+        if (pass.opacity <= 0)
+            continue;
+        cv::Mat blurred;
+        cv::GaussianBlur(alpha, blurred, cv::Size(), pass.radius / 2, pass.radius / 2);
+        cv::Mat scaled;
+        blurred.convertTo(scaled, CV_32F, pass.opacity / 255.0);
+        // Stacked shadows: each covers what is left uncovered by the ones before.
+        halo = halo + scaled.mul(1 - halo);
+    }
+    const QColor colour = TeleprompterPalette::halo(dark);
+    QImage result(w, h, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y) {
+        auto* out = reinterpret_cast<QRgb*>(result.scanLine(y));
+        const float* a = halo.ptr<float>(y);
+        for (int x = 0; x < w; ++x) {
+            const int alphaValue = std::clamp(static_cast<int>(std::lround(a[x] * 255)), 0, 255);
+            out[x] = qPremultiply(qRgba(colour.red(), colour.green(), colour.blue(), alphaValue));
+        }
+    }
+    QPainter painter(&result);
+    painter.drawImage(0, 0, content);
+    return result;
+}
+
+} // namespace
+
+FollowPage::Metrics FollowPage::Metrics::of(QSizeF page, double f)
+{
+    Metrics m;
+    m.columnWidth = std::max(page.width() - 60, 200.0);
+    m.lineHeight = TeleprompterModel::lineFactor * f;
+    m.lineY = m.lineHeight / 2 + 16;
+    m.bandTop = m.lineY - m.lineHeight / 2 - 5;
+    m.viewHeight = std::max(page.height() - 46, 60.0);
+    return m;
+}
+
+double FollowPage::cardOpacity(FollowBox::Kind::Tag kind, Relation relation, double bgOpacity)
+{
+    if (relation == Relation::focused)
+        return 1;
+    switch (kind) {
+    case FollowBox::Kind::Tag::spoken: return relation == Relation::before ? 0.22 : 0.58 + 0.27 * (1 - bgOpacity);
+    case FollowBox::Kind::Tag::action: return relation == Relation::before ? 0.3 : 0.8;
+    case FollowBox::Kind::Tag::orb: return 0.7;
+    }
+    return 1;
+}
+
+bool FollowPage::bandFilled(const TeleprompterModel& model)
+{
+    const auto& boxes = model.follower().boxes();
+    const int focus = model.follower().focus();
+    return focus >= 0 && focus < static_cast<int>(boxes.size()) && boxes[static_cast<size_t>(focus)].kind.isSpoken();
+}
+
+bool FollowPage::showsEndLabel(const TeleprompterModel& model)
+{
+    const ScriptFollower& follower = model.follower();
+    const int tokens = static_cast<int>(follower.tokens().size());
+    return tokens > 0 && follower.cursor() >= tokens && follower.focus() == static_cast<int>(follower.boxes().size()) - 1;
+}
+
+QString FollowPage::emptyText()
+{
+    return QStringLiteral("No script yet. Paste one in the %1 window, or press Record on a video in Quillet.").arg(Edition::appName());
+}
+
+const PrompterLayout& FollowPage::layout(const TeleprompterModel& model, double columnWidth)
+{
+    const auto& boxes = model.follower().boxes();
+    if (layoutFont_ != model.fontSize() || layoutWidth_ != columnWidth || layoutBoxes_ != boxes) {
+        layout_ = PrompterLayout::build(boxes, model.fontSize(), columnWidth);
+        if (layoutBoxes_ != boxes)
+            cards_.clear();
+        layoutBoxes_ = boxes;
+        layoutFont_ = model.fontSize();
+        layoutWidth_ = columnWidth;
+    }
+    return layout_;
+}
+
+double FollowPage::targetShift(QSizeF page, const TeleprompterModel& model)
+{
+    const Metrics m = Metrics::of(page, model.fontSize());
+    const ScriptFollower& follower = model.follower();
+    const int focus = follower.focus();
+    return m.lineY - layout(model, m.columnWidth).readY(focus, follower.wordsRead(focus));
+}
+
+QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
+{
+    const FollowBox& card = key.box;
+    const TeleprompterPalette& palette = TeleprompterPalette::forTheme(key.theme);
+    const double f = key.fontSize;
+    const double lh = TeleprompterModel::lineFactor * f;
+    const double colW = key.columnWidth;
+    const double bg = key.bgOpacity;
+    const double height = card.kind.isSpoken() ? box.height : box.cardHeight;
+    QImage content(static_cast<int>(std::ceil(colW + 25 + 2 * haloMargin)), static_cast<int>(std::ceil(height + 2 * haloMargin)),
+        QImage::Format_ARGB32_Premultiplied);
+    content.fill(Qt::transparent);
+    QPainter painter(&content);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.translate(haloMargin, haloMargin);
+    const bool focused = key.relation == Relation::focused;
+    switch (card.kind.tag()) {
+    case FollowBox::Kind::Tag::spoken: {
+        const double barHeight = std::max(0.0, box.height - 0.8 * f - 4);
+        roundedFill(painter, QRectF(0, 2, 5, barHeight), 2.5, focused ? palette.accent : withAlpha(palette.ink, 0.16));
+        const double textX = 5 + 15;
+        if (card.gesture) {
+            painter.setFont(prompterFont(std::max(0.36 * f, 10.0), QFont::Bold, 1.2));
+            painter.setPen(withAlpha(palette.ink, 0.5));
+            painter.drawText(QRectF(textX, 0, colW, box.head), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("☝ ") + *card.gesture);
+        }
+        const QFont lineFont = prompterFont(f, QFont::Medium, 0.005 * f);
+        painter.setFont(lineFont);
+        const QFontMetricsF metrics(lineFont);
+        for (size_t line = 0; line < box.lines.size(); ++line) {
+            const BoxLayout::WordRange range = box.lines[line];
+            const double top = box.head + static_cast<double>(line) * lh;
+            const double baseline = top + (lh - metrics.height()) / 2 + metrics.ascent();
+            double x = textX;
+            for (int i = range.lower; i < range.upper && i < static_cast<int>(card.words.size()); ++i) {
+                const QString word = card.words[static_cast<size_t>(i)].text + (i + 1 < range.upper ? QStringLiteral(" ") : QString());
+                painter.setPen(focused && i < key.wordsRead ? withAlpha(palette.ink, 0.5) : palette.ink);
+                painter.drawText(QPointF(x, baseline), word);
+                x += metrics.horizontalAdvance(word);
+            }
+        }
+        break;
+    }
+    case FollowBox::Kind::Tag::action: {
+        const QRectF rect(5, 0, colW + 20, box.cardHeight);
+        roundedFill(painter, rect, 12, withAlpha(TeleprompterPalette::actionYellow(), 0.8 + 0.2 * bg));
+        const QFont labelFont = prompterFont(std::max(0.4 * f, 10.0), QFont::Black, 1.6);
+        const QFont textFont = prompterFont(0.92 * f, QFont::DemiBold);
+        const double labelHeight = QFontMetricsF(labelFont).height();
+        const QRectF textArea = rect.adjusted(18, 0, -18, 0);
+        const double top = stackTop(rect, labelHeight, 2, textFont, card.text);
+        painter.setFont(labelFont);
+        painter.setPen(QColor(0, 0, 0, 153));
+        painter.drawText(QRectF(textArea.left(), top, textArea.width(), labelHeight), Qt::AlignHCenter, card.kind.keyword());
+        painter.setFont(textFont);
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(textArea.left(), top + labelHeight + 2, textArea.width(), rect.bottom() - top - labelHeight - 2),
+            Qt::TextWordWrap | Qt::AlignHCenter, card.text);
+        break;
+    }
+    case FollowBox::Kind::Tag::orb: {
+        const QRectF rect(5, 0, colW + 20, box.cardHeight);
+        roundedFill(painter, rect, 12, withAlpha(TeleprompterPalette::orbGreen(), 0.18 + 0.5 * (1 - bg)));
+        const QFont headFont = prompterFont(std::max(0.36 * f, 10.0), QFont::Bold, 0.8);
+        const QFont textFont = prompterFont(0.8 * f, QFont::DemiBold);
+        const double headHeight = QFontMetricsF(headFont).height();
+        const QRectF textArea = rect.adjusted(18, 0, -18, 0);
+        const double top = stackTop(rect, headHeight, 4, textFont, card.text);
+        const QString heading = QStringLiteral("DON'T SAY THIS. PAUSE, THE ORB SPEAKS");
+        const double headWidth = QFontMetricsF(headFont).horizontalAdvance(heading) + 9 + 7;
+        const double headLeft = rect.center().x() - headWidth / 2;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(TeleprompterPalette::orbGreen());
+        painter.drawEllipse(QRectF(headLeft, top + headHeight / 2 - 4.5, 9, 9));
+        painter.setFont(headFont);
+        painter.setPen(TeleprompterPalette::orbGreen());
+        painter.drawText(QPointF(headLeft + 16, top + QFontMetricsF(headFont).ascent()), heading);
+        painter.setFont(textFont);
+        painter.drawText(QRectF(textArea.left(), top + headHeight + 4, textArea.width(), rect.bottom() - top - headHeight - 4),
+            Qt::TextWordWrap | Qt::AlignHCenter, card.text);
+        break;
+    }
+    }
+    painter.end();
+    if (!card.kind.isSpoken())
+        return content;
+    return withHalo(content, 1 - bg, key.theme == u"dark");
+}
+
+const QImage& FollowPage::card(const BoxLayout& box, const CardKey& key)
+{
+    auto found = cards_.find(box.index);
+    if (found != cards_.end() && found->second.key == key)
+        return found->second.image;
+    ++renders_;
+    Card& slot = cards_[box.index];
+    slot.key = key;
+    slot.image = drawCard(box, key);
+    return slot.image;
+}
+
+void FollowPage::paint(QPainter& painter, QSizeF page, const TeleprompterModel& model, double shift)
+{
+    const TeleprompterPalette& palette = TeleprompterPalette::forTheme(model.theme());
+    const double f = model.fontSize();
+    const Metrics m = Metrics::of(page, f);
+    const QRectF bounds(QPointF(0, 0), page);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addRoundedRect(bounds, 14, 14);
+    painter.setClipPath(clip);
+    painter.fillPath(clip, withAlpha(palette.page, model.bgOpacity()));
+    const ScriptFollower& follower = model.follower();
+    if (follower.boxes().empty()) {
+        painter.setFont(prompterFont(15, QFont::Normal));
+        painter.setPen(withAlpha(palette.ink, 0.6));
+        painter.drawText(bounds.adjusted(28, 28, -28, -28), Qt::AlignCenter | Qt::TextWordWrap, emptyText());
+        painter.restore();
+        cards_.clear();
+        return;
+    }
+    if (bandFilled(model))
+        roundedFill(painter, QRectF(24, m.bandTop, page.width() - 24, m.lineHeight + 10), 10, palette.band);
+    painter.fillRect(QRectF(14, m.bandTop, page.width() - 28, 1.5), withAlpha(palette.accent, 0.7));
+    QPainterPath pointer;
+    pointer.moveTo(7, m.lineY - 9);
+    pointer.lineTo(7, m.lineY + 9);
+    pointer.lineTo(18, m.lineY);
+    pointer.closeSubpath();
+    painter.fillPath(pointer, palette.accent);
+
+    // The column, drawn into its own layer so the fade at the top can mask it.
+    const PrompterLayout& column = layout(model, m.columnWidth);
+    const QSize layerSize(static_cast<int>(std::ceil(page.width())), static_cast<int>(std::ceil(m.viewHeight)));
+    if (layer_.size() != layerSize)
+        layer_ = QImage(layerSize, QImage::Format_ARGB32_Premultiplied);
+    QImage& layer = layer_;
+    layer.fill(Qt::transparent);
+    {
+        QPainter columnPainter(&layer);
+        const int focus = follower.focus();
+        const int read = follower.wordsRead(focus);
+        int firstDrawn = std::numeric_limits<int>::max(), lastDrawn = -1;
+        for (const BoxLayout& box : column.boxes) {
+            const double top = box.y + shift;
+            const double height = std::max(box.height, box.cardHeight);
+            if (top + height + haloMargin < 0 || top - haloMargin > m.viewHeight)
+                continue;
+            firstDrawn = std::min(firstDrawn, box.index);
+            lastDrawn = std::max(lastDrawn, box.index);
+            const FollowBox& card = follower.boxes()[static_cast<size_t>(box.index)];
+            const Relation relation = box.index == focus ? Relation::focused : (box.index < focus ? Relation::before : Relation::after);
+            const CardKey key{card, box, relation, relation == Relation::focused ? read : 0, f, m.columnWidth, model.bgOpacity(), model.theme()};
+            columnPainter.setOpacity(cardOpacity(card.kind.tag(), relation, model.bgOpacity()));
+            columnPainter.drawImage(QPointF(columnInset - haloMargin, std::round(top) - haloMargin), this->card(box, key));
+        }
+        // Cards far from the page are drawn again when they come back; a long script keeps a few in memory.
+        std::erase_if(cards_, [&](const auto& entry) { return entry.first < firstDrawn - keptAround || entry.first > lastDrawn + keptAround; });
+        const double viewH = std::max(m.viewHeight, 1.0);
+        QLinearGradient fade(0, 0, 0, m.viewHeight);
+        fade.setColorAt(0, Qt::transparent);
+        fade.setColorAt(std::min(11 / viewH, 1.0), Qt::transparent);
+        fade.setColorAt(std::min(18 / viewH, 1.0), Qt::black);
+        fade.setColorAt(1, Qt::black);
+        columnPainter.setOpacity(1);
+        columnPainter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        columnPainter.fillRect(layer.rect(), fade);
+    }
+    painter.drawImage(QPointF(0, 0), layer);
+    if (showsEndLabel(model)) {
+        painter.setFont(prompterFont(13, QFont::Medium));
+        painter.setPen(withAlpha(palette.ink, 0.4));
+        painter.drawText(QRectF(0, m.lineY + m.lineHeight, page.width(), 24), Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("End of script"));
+    }
+    painter.restore();
+}

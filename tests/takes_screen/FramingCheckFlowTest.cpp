@@ -1,0 +1,178 @@
+// The framing check and the bubble's pill in Screen mode, on the real desk-camera recorder over a fake camera
+// that shows the portrait, and the check's opening in the other modes.
+#include "app/LinuxTakeServices.h"
+#include "capture/CameraOnlyRecorder.h"
+#include "core/ControllerHooks.h"
+#include "core/RecordingController.h"
+#include "framing/CameraBubbleWindow.h"
+#include "framing/FramingAssistantView.h"
+#include "framing/FramingMonitor.h"
+#include "framing/FramingWindow.h"
+#include "framing/LivePreviewSource.h"
+#include "support/FakeAccessProbe.h"
+#include "support/FakeCameraHub.h"
+#include "support/FakeVideoDeviceCatalog.h"
+#include "support/TestEnvironment.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ShortPreviewHooks final : public ControllerHooks {
+public:
+    int shortPreviewOpenings = 0;
+    void openShortPreview() override { ++shortPreviewOpenings; }
+};
+
+// The portrait at a quarter of its light: the face is still found, but too dark.
+QImage darkPortrait()
+{
+    QImage image = QImage(QStringLiteral(OLVENNAR_TEST_DATA "/portrait-astronaut.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.fillRect(image.rect(), QColor::fromRgbF(0, 0, 0, 0.75f));
+    return image;
+}
+
+class FramingCheckFlow : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "needs an X server: the pill shows only on a visible bubble";
+        cameras.list = {FakeVideoDeviceCatalog::device(QStringLiteral("fake:Desk"), QStringLiteral("Desk"))};
+        hub->setStill(darkPortrait());
+        services = std::make_unique<LinuxTakeServices>(
+            LinuxTakeServices::Devices{&cameras, [this](const QString&) { return CameraHubRegistry::Result{hub, std::nullopt}; }});
+        Platform platform{*settings, access};
+        platform.takes = services.get();
+        platform.hooks = &hooks;
+        controller = std::make_unique<RecordingController>(platform);
+        QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
+        hub->play({{30.0, 0.0}});
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        services.reset();
+        SandboxTest::TearDown();
+    }
+
+    bool pillReads(const QString& text)
+    {
+        return TestEnvironment::waitUntil([&] {
+            CameraBubbleWindow* bubble = controller->bubbleWindow();
+            return bubble && bubble->hostView().isPillShown() && bubble->hostView().pillText() == text;
+        }, 8000);
+    }
+    bool pillHidden()
+    {
+        return TestEnvironment::waitUntil([&] { return !controller->bubbleWindow()->hostView().isPillShown(); }, 2000);
+    }
+    void closeCheck()
+    {
+        controller->framingWindow()->close();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->framingWindow() == nullptr; }, 2000));
+    }
+
+    FakeAccessProbe access;
+    ShortPreviewHooks hooks;
+    FakeVideoDeviceCatalog cameras;
+    std::shared_ptr<FakeCameraHub> hub = FakeCameraHub::make({FakeCameraHub::landscape(640, 360, 30)}, QStringLiteral("Desk"));
+    std::unique_ptr<LinuxTakeServices> services;
+    std::unique_ptr<RecordingController> controller;
+};
+
+TEST_F(FramingCheckFlow, thePillFollowsTheHintsSwitchAndTheCheckWindowKeepsTheMonitorOnlyWhileOpen)
+{
+    controller->setFramingHintsOnBubble(true);
+    controller->setCameraEnabled(true);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->bubbleWindow() && controller->bubbleWindow()->isVisible(); }, 3000));
+    // "Too dark — add a light in front of you", cut before the dash.
+    ASSERT_TRUE(pillReads(QStringLiteral("Too dark"))) << controller->bubbleWindow()->hostView().pillText().toStdString();
+    EXPECT_TRUE(controller->framing().isRunning());
+
+    controller->setFramingHintsOnBubble(false);
+    EXPECT_TRUE(pillHidden());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->framing().isRunning(); }, 2000));
+
+    // The check window keeps the monitor going with the hints off, and the pill stays hidden.
+    QCoro::waitFor(controller->openFramingCheck());
+    ASSERT_NE(controller->framingWindow(), nullptr);
+    EXPECT_TRUE(controller->framing().isRunning());
+    EXPECT_TRUE(controller->framing().livePreview());
+    TestEnvironment::waitUntil([] { return false; }, 500);
+    EXPECT_FALSE(controller->bubbleWindow()->hostView().isPillShown());
+    closeCheck();
+    EXPECT_FALSE(controller->framing().isRunning());
+    EXPECT_FALSE(controller->framing().livePreview());
+
+    // With the hints on, closing the window leaves the monitor to the bubble.
+    controller->setFramingHintsOnBubble(true);
+    QCoro::waitFor(controller->openFramingCheck());
+    closeCheck();
+    EXPECT_TRUE(controller->framing().isRunning());
+    EXPECT_TRUE(pillReads(QStringLiteral("Too dark")));
+}
+
+TEST_F(FramingCheckFlow, openingTwiceBringsTheSameWindowAndReopeningStartsAFreshView)
+{
+    controller->setCameraEnabled(false);
+    QCoro::waitFor(controller->openFramingCheck());
+    EXPECT_TRUE(controller->cameraEnabled()) << "the check switches the camera on";
+    FramingWindow* first = controller->framingWindow();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    const auto preview = controller->framing().livePreview();
+    ASSERT_TRUE(preview);
+    auto* view = static_cast<FramingAssistantView*>(first->content());
+    view->select(2);
+    QCoro::waitFor(controller->openFramingCheck());
+    EXPECT_EQ(controller->framingWindow(), first);
+    EXPECT_EQ(controller->framing().livePreview(), preview) << "routing hands the same picture on";
+
+    closeCheck();
+    QCoro::waitFor(controller->openFramingCheck());
+    ASSERT_NE(controller->framingWindow(), nullptr);
+    auto* fresh = static_cast<FramingAssistantView*>(controller->framingWindow()->content());
+    EXPECT_EQ(fresh->selected(), 0);
+    EXPECT_FALSE(fresh->sensor());
+    EXPECT_EQ(controller->framing().livePreview(), preview) << "the desk picture is made once";
+
+    // The camera switched off leaves the window without a picture and the monitor idle.
+    controller->setCameraEnabled(false);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->framing().isRunning(); }, 2000));
+    EXPECT_FALSE(controller->framing().livePreview());
+}
+
+TEST_F(FramingCheckFlow, shortModeOpensTheShortPreviewAndJustMeNeedsTheCamera)
+{
+    controller->setCaptureMode(CaptureMode::short_);
+    QCoro::waitFor(controller->openFramingCheck());
+    EXPECT_EQ(hooks.shortPreviewOpenings, 1);
+    EXPECT_EQ(controller->framingWindow(), nullptr);
+
+    controller->setCaptureMode(CaptureMode::cameraOnly);
+    access.cameraState = Permissions::State::denied;
+    QCoro::waitFor(controller->openFramingCheck());
+    EXPECT_EQ(controller->framingWindow(), nullptr);
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::failed);
+    EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("Camera access is off. Add your user to the \"video\" group")));
+
+    // Granted, the window shows the camera-only preview, the very picture the desk monitor reads.
+    access.cameraState = Permissions::State::granted;
+    QCoro::waitFor(controller->openFramingCheck());
+    ASSERT_NE(controller->framingWindow(), nullptr);
+    ASSERT_NE(controller->cameraOnlyRecorder(), nullptr);
+    ASSERT_TRUE(controller->framing().livePreview());
+    EXPECT_EQ(controller->framing().livePreview()->tap, controller->cameraOnlyRecorder()->frameTap());
+    EXPECT_TRUE(controller->framing().isRunning());
+    closeCheck();
+    EXPECT_FALSE(controller->framing().isRunning());
+}
+
+} // namespace
