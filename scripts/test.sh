@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, then runs every test under a private X server and a private
-# PulseAudio daemon with two null sinks ("olvennar_mic" whose monitor stands in for a microphone, and
-# "olvennar_system" as the default output). Both are stopped when the tests end.
+# PulseAudio daemon with two null sinks ("olvennar_system" as the default output, and "olvennar_mic" under
+# the default input "olvennar_desk_mic": a source remapped over its monitor, which opens, settles and is
+# stamped like a desk microphone; a monitor itself is not). Both are stopped when the tests end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -22,10 +23,11 @@ pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit --system=false -n
   --load="module-native-protocol-unix" \
   --load="module-null-sink sink_name=olvennar_system rate=48000 sink_properties=device.description=Olvennar_System" \
   --load="module-null-sink sink_name=olvennar_mic rate=48000 sink_properties=device.description=Olvennar_Mic" \
+  --load="module-remap-source source_name=olvennar_desk_mic master=olvennar_mic.monitor source_properties=device.description=Olvennar_Desk_Mic" \
   --load="module-always-sink" >/dev/null 2>&1 || echo "test: PulseAudio could not start; sound tests will skip"
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl set-default-sink olvennar_system >/dev/null 2>&1 || true
-pactl set-default-source olvennar_mic.monitor >/dev/null 2>&1 || true
+pactl set-default-source olvennar_desk_mic >/dev/null 2>&1 || true
 
 cd build
 # A test that measures real time gets one more run if a busy machine made it miss (--repeat until-pass:2).

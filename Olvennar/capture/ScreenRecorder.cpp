@@ -21,7 +21,7 @@
 
 namespace {
 // Frames the writer may have queued before new ones are dropped, like a capture stream's queue depth.
-constexpr int queueDepth = 12;
+constexpr size_t queueDepth = 12;
 // Sound blocks (of both tracks) kept while the first frame is on its way: several seconds of 10 ms blocks.
 constexpr size_t soundHeldBeforeFirstFrame = 800;
 
@@ -233,15 +233,26 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::setUpWriter(const Q
 
 void ScreenRecorder::deliverFrame(const MediaSample& sample)
 {
-    // A writer that falls behind loses frames here instead of growing its queue without bound.
-    if (framesInFlight_.load() >= queueDepth) {
-        framesDropped_.fetch_add(1);
-        return;
+    {
+        std::lock_guard guard(framesLock_);
+        framesWaiting_.push_back(sample);
+        // A writer that falls behind loses the oldest waiting frame, so the movie keeps up with the screen
+        // instead of growing its queue without bound.
+        if (framesWaiting_.size() > queueDepth) {
+            framesWaiting_.pop_front();
+            framesDropped_.fetch_add(1);
+        }
     }
-    framesInFlight_.fetch_add(1);
-    writerQueue_.async([this, sample] {
-        handle(sample, Kind::screen);
-        framesInFlight_.fetch_sub(1);
+    writerQueue_.async([this] {
+        std::optional<MediaSample> next;
+        {
+            std::lock_guard guard(framesLock_);
+            if (framesWaiting_.empty())
+                return; // its frame was dropped
+            next = std::move(framesWaiting_.front());
+            framesWaiting_.pop_front();
+        }
+        handle(*next, Kind::screen);
     });
 }
 

@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -81,7 +82,7 @@ public:
 
     struct Statistics {
         int64_t framesWritten = 0;
-        int64_t framesDropped = 0; // the writer fell behind
+        int64_t framesDropped = 0; // the writer fell behind: the oldest waiting frames went
         int64_t framesMissed = 0; // the grabber was still busy when its tick came
     };
 
@@ -148,7 +149,9 @@ private:
 
     QString rawPath_;
     QSize pixelSize_;
-    std::atomic<int> framesInFlight_{0};
+    // Grabber thread and writer queue: frames waiting for the writer, oldest first.
+    std::mutex framesLock_;
+    std::deque<MediaSample> framesWaiting_;
     std::atomic<int64_t> framesWritten_{0};
     std::atomic<int64_t> framesDropped_{0};
     bool started_ = false;

@@ -6,9 +6,73 @@
 #include "platform/system/Settings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <mutex>
+#include <set>
+
+#include <sys/stat.h>
+
+namespace {
+
+// A bad root is named on every refresh of the window: its warning goes to the log once per launch.
+void warnOnce(const QString& message)
+{
+    static std::mutex lock;
+    static std::set<QString> warned;
+    {
+        std::lock_guard guard(lock);
+        if (!warned.insert(message).second)
+            return;
+    }
+    Diagnostics::log(message);
+}
+
+bool sameDeviceAsParent(const QString& folder)
+{
+    struct stat own {};
+    struct stat parent {};
+    const QByteArray path = QFile::encodeName(folder);
+    const QByteArray parentPath = QFile::encodeName(QFileInfo(folder).absolutePath());
+    return ::stat(path.constData(), &own) == 0 && ::stat(parentPath.constData(), &parent) == 0 && own.st_dev == parent.st_dev;
+}
+
+bool isDriveFolder(const QString& folder)
+{
+    const QString parent = QFileInfo(folder).absolutePath();
+    const QString grandparent = QFileInfo(parent).absolutePath();
+    return parent == QLatin1String("/media") || parent == QLatin1String("/mnt") || grandparent == QLatin1String("/media")
+        || grandparent == QLatin1String("/run/media");
+}
+
+} // namespace
+
 namespace SaveLocation {
+
+QStringList fstabMountPoints()
+{
+    QFile fstab(QStringLiteral("/etc/fstab"));
+    QStringList points;
+    if (!fstab.open(QIODevice::ReadOnly))
+        return points;
+    for (const QByteArray& line : fstab.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 2 && !fields[0].startsWith('#') && fields[1].startsWith('/') && fields[1] != "/")
+            points.append(QDir::cleanPath(QString::fromUtf8(fields[1]).replace(QStringLiteral("\\040"), QStringLiteral(" "))));
+    }
+    return points;
+}
+
+bool isUnmountedMountPoint(const QString& folder, const QStringList& mountPoints)
+{
+    const QString clean = QDir::cleanPath(folder);
+    if (clean == QLatin1String("/") || !QFileInfo(clean).isDir())
+        return false;
+    if (!mountPoints.contains(clean) && !isDriveFolder(clean))
+        return false;
+    return QDir(clean).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System) && sameDeviceAsParent(clean);
+}
 
 QString defaultPath() { return QDir(Paths::moviesFolder()).filePath(Edition::appName()); }
 
@@ -20,22 +84,30 @@ QString current(const Settings& settings)
     const QString expanded = Paths::expandTilde(stored);
     // A relative root would follow whatever the working directory happens to be.
     if (!QDir::isAbsolutePath(expanded)) {
-        Diagnostics::log(QStringLiteral("save location: ") + stored + QStringLiteral(" is not an absolute path; using ") + defaultPath());
+        warnOnce(QStringLiteral("save location: ") + stored + QStringLiteral(" is not an absolute path; using ") + defaultPath());
         return defaultPath();
     }
     return QDir::cleanPath(expanded);
 }
 
-std::optional<QString> ensureCurrent(const Settings& settings)
+std::optional<QString> ensureCurrent(const Settings& settings) { return ensureCurrent(settings, fstabMountPoints()); }
+
+std::optional<QString> ensureCurrent(const Settings& settings, const QStringList& mountPoints)
 {
     const QString root = current(settings);
+    const bool stored = root != defaultPath();
+    const QString unavailable = QStringLiteral("The save folder ") + root + QStringLiteral(" is not available — is the drive connected?");
+    const QString parent = QFileInfo(root).absolutePath();
+    // Folders made on an unmounted drive's empty mount point would land on the system disk.
+    if (stored && (isUnmountedMountPoint(root, mountPoints) || (!QFileInfo(root).isDir() && isUnmountedMountPoint(parent, mountPoints)))) {
+        Diagnostics::log(QStringLiteral("save location: ") + root + QStringLiteral(" is on a drive that is not mounted; not using it"));
+        return unavailable;
+    }
     if (QFileInfo(root).isDir())
         return std::nullopt;
-    const bool stored = root != defaultPath();
-    const QString parent = QFileInfo(root).absolutePath();
     if (stored && !QFileInfo(parent).isDir()) {
         Diagnostics::log(QStringLiteral("save location: parent of ") + root + QStringLiteral(" is missing; not creating it"));
-        return QStringLiteral("The save folder ") + root + QStringLiteral(" is not available — is the drive connected?");
+        return unavailable;
     }
     if (!QDir().mkpath(root))
         return QStringLiteral("Could not create the save folder: ") + root;

@@ -184,3 +184,15 @@ SaveJobHandover ScreenStopPlan::saveJob(const TakeFolder& folder, const StoppedS
     job.request = std::move(request);
     return job;
 }
+
+std::optional<QString> ScreenStopPlan::lostFramesNotice(int64_t written, int64_t lost)
+{
+    const int64_t expected = written + lost;
+    if (expected <= 0 || lost * 20 <= expected)
+        return std::nullopt;
+    const int64_t percent = std::max<int64_t>(6, (lost * 100 + expected / 2) / expected);
+    return QStringLiteral("The computer could not keep up: this take lost %1 % of its frames (%2 of %3), so its picture stutters. It was saved all the same.")
+        .arg(percent)
+        .arg(lost)
+        .arg(expected);
+}

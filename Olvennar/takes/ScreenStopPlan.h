@@ -73,6 +73,9 @@ QString describe(const std::vector<ClipSegment>& segments);
 QString title(const QString& folderName, const QString& suffix);
 // The log line of a finished take: what it had and how it will be finished.
 QString summary(const QString& folderName, const StoppedScreenTake& take, const TakeLook& look, const Mixdown::Request& request);
+// What the studio says after a take that lost more than 5 % of its frames (dropped behind the writer or
+// missed by the grabber); nothing for a take that kept up.
+std::optional<QString> lostFramesNotice(int64_t written, int64_t lost);
 // The save job of the stopped take, with its files named in the take's folder.
 SaveJobHandover saveJob(const TakeFolder& folder, const StoppedScreenTake& take, const TakeLook& look, Mixdown::Request request,
     double duration, bool byRemote);

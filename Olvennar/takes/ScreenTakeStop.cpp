@@ -121,6 +121,8 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     }
     const SaveJobHandover job = ScreenStopPlan::saveJob(folder, stopped, look, std::move(request), duration, byRemote);
 
+    const ScreenRecorder::Statistics counts = screenRecorder_ ? screenRecorder_->statistics() : ScreenRecorder::Statistics{};
+    const std::optional<QString> lostFrames = ScreenStopPlan::lostFramesNotice(counts.framesWritten, counts.framesDropped + counts.framesMissed);
     screenRecorder_.reset();
     if (folder.created)
         host_.setDestinationFolder(folder.path);
@@ -129,4 +131,9 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     host_.settleOverlayWindows();
     host_.enter(TakeStep::idle);
     host_.handOver(job);
+    // Said once the take is on its way to the save, like a disk-full take's notice.
+    if (lostFrames) {
+        Diagnostics::log(*lostFrames);
+        host_.fail(*lostFrames);
+    }
 }

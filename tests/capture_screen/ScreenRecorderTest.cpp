@@ -1,4 +1,5 @@
 #include "capture/ScreenRecorder.h"
+#include "platform/audio/AudioTimestamper.h"
 #include "takedata/RecordingClock.h"
 #include "finishing/Mixdown.h"
 #include "support/FakeAudioCapture.h"
@@ -6,6 +7,8 @@
 #include "support/FakeSpeechAudioSink.h"
 #include "support/ManualClock.h"
 #include "support/MovieProbe.h"
+#include "support/SimulatedSoundCard.h"
+#include "support/ToneFile.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -77,6 +80,51 @@ protected:
     {
         std::lock_guard guard(failureLock);
         return failures;
+    }
+
+    // The card's tone passes the real timestamper into the recorder as its microphone from the card's start;
+    // the picture starts `pictureFrom` seconds later and comes every `pictureEvery` seconds until `seconds`.
+    // Returns the last picture's take time.
+    double recordSimulated(ScreenRecorder& recorder, SimulatedSoundCard& card, double pictureFrom, double seconds, double pictureEvery)
+    {
+        AudioTimestamper stamper{SimulatedSoundCard::sampleRate, SimulatedSoundCard::channels};
+        const double start = static_cast<double>(card.start) / 1e9;
+        double nextPicture = start + pictureFrom, lastPicture = 0;
+        while (nextPicture <= start + seconds) {
+            const SimulatedSoundCard::Read read = card.next();
+            for (const MediaSample& block : stamper.feed(read.now, read.reportedLatency, read.samples.data(), read.frames).blocks)
+                microphone->onBlock(block);
+            // A picture goes out once the sound captured up to it was read.
+            while (static_cast<double>(card.nextFrameAt()) / 1e9 >= nextPicture && nextPicture <= start + seconds) {
+                frame(recorder, nextPicture);
+                lastPicture = nextPicture;
+                nextPicture += pictureEvery;
+            }
+        }
+        return lastPicture - (start + pictureFrom);
+    }
+
+    // A take of the simulated card (see recordSimulated) whose microphone track has no dropout and no phase
+    // jump, the tone from the picture's start, ending within one frame (at 60 a second) of the last picture.
+    void recordSteadyTone(SimulatedSoundCard& card, double pictureFrom, double seconds, double pictureEvery)
+    {
+        auto recorder = makeRecorder();
+        ASSERT_FALSE(recorder->start(options(), rawPath));
+        const double lastPicture = recordSimulated(*recorder, card, pictureFrom, seconds, pictureEvery);
+        ASSERT_FALSE(stop(*recorder).error);
+        MovieProbe::Sound mic;
+        ASSERT_TRUE(MovieProbe::decodeAudio(rawPath, 0, mic));
+        const ToneFile::Breaks breaks = ToneFile::breaksIn(mic.mono, mic.sampleRate, mic.startSeconds, 440);
+        EXPECT_EQ(breaks.dropouts, 0);
+        EXPECT_EQ(breaks.phaseJumps, 0);
+        EXPECT_LE(breaks.firstLoudSeconds, 0.020);
+        // The encoder pads its last packet with silence: the tone ends at its last loud sample.
+        size_t loud = mic.mono.size();
+        while (loud > 0 && std::abs(mic.mono[loud - 1]) < 0.2f)
+            --loud;
+        const double end = mic.startSeconds + static_cast<double>(loud) / mic.sampleRate;
+        EXPECT_NEAR(end, lastPicture, 1.0 / 60);
+        EXPECT_FALSE(readLog().contains(QStringLiteral("moved")));
     }
 
     RecordingClock clock;
@@ -173,6 +221,41 @@ TEST_F(ScreenRecording, soundOpenedAheadFeedsOnlyVoiceFollowUntilThePictureStart
     ASSERT_TRUE(MovieProbe::decodeAudio(rawPath, 0, mic));
     EXPECT_NEAR(mic.startSeconds, 0.0, 0.03);
     EXPECT_NEAR(mic.mono.size() / 48000.0, 15 / 30.0, 0.05);
+}
+
+TEST_F(ScreenRecording, aMicrophoneWhoseLatencySettlesAfterThePictureStartedKeepsASteadyToneOnThePicturesTime)
+{
+    SimulatedSoundCard card;
+    card.reportedLatency = SimulatedSoundCard::settling(330 * SimulatedSoundCard::millisecond, 10 * SimulatedSoundCard::millisecond, 0.6, 3.0);
+    card.jitter = 4 * SimulatedSoundCard::millisecond;
+    recordSteadyTone(card, 0.5, 20, 0.5);
+}
+
+TEST_F(ScreenRecording, aSoundCardDrifting100PartsPerMillionForTenMinutesIsStretchedOntoThePicturesTime)
+{
+    SimulatedSoundCard card;
+    card.driftPartsPerMillion = 100;
+    card.jitter = 4 * SimulatedSoundCard::millisecond;
+    recordSteadyTone(card, 1.0, 601, 5);
+}
+
+TEST_F(ScreenRecording, aWriterThatFallsBehindLosesTheOldestWaitingFramesAndCountsThem)
+{
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->start(options(), rawPath));
+    // The first frame opens the encoder; the burst behind it finds the writer busy. The last one is green.
+    for (int i = 0; i < 60; ++i)
+        FakeScreenCapture::push(*screen, 100.0 + i / 30.0, i == 59 ? 0xFF00C000u : 0xFF336699u);
+    ASSERT_FALSE(stop(*recorder).error);
+    const auto counts = recorder->statistics();
+    EXPECT_GT(counts.framesDropped, 0);
+    EXPECT_EQ(counts.framesWritten + counts.framesDropped, 60);
+    QImage last;
+    ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double, const QImage& image) { last = image; }));
+    // What was kept is the newest: the burst's last frame ends the movie.
+    const QColor middle = last.pixelColor(last.width() / 2, last.height() / 2);
+    EXPECT_GT(middle.green(), 150);
+    EXPECT_LT(middle.blue(), 80);
 }
 
 TEST_F(ScreenRecording, anExistingFileRefusesTheStartAndStaysUntouched)

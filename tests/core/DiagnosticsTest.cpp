@@ -65,10 +65,36 @@ TEST_F(SaveLocationTest, AnUnmountedDriveIsNotRecreatedByATakeAndTheFactIsLogged
     EXPECT_TRUE(readLog().contains(QStringLiteral("save location: parent of ") + root));
 }
 
-TEST_F(SaveLocationTest, OnlyAnAbsoluteRootIsUsed)
+TEST_F(SaveLocationTest, ARootOnAMountPointWithNothingMountedIsRefusedLikeAMissingDrive)
+{
+    // The drive's folder exists, empty, on the system disk: fstab names it, nothing is mounted there.
+    const QString drive = path(QStringLiteral("Drive"));
+    ASSERT_TRUE(QDir().mkpath(drive));
+    const QStringList mountPoints{QStringLiteral("/srv/other"), drive};
+    const QString unavailable = QStringLiteral(" is not available — is the drive connected?");
+
+    for (const QString& root : {drive, drive + QStringLiteral("/Recordings")}) {
+        settings->setString(QStringLiteral("publicSaveFolder.v1"), root);
+        EXPECT_EQ(SaveLocation::ensureCurrent(*settings, mountPoints).value_or(QString()), QStringLiteral("The save folder ") + root + unavailable);
+        EXPECT_TRUE(QDir(drive).isEmpty()) << "nothing is made on the system disk";
+        EXPECT_TRUE(readLog().contains(QStringLiteral("save location: ") + root + QStringLiteral(" is on a drive that is not mounted")));
+        // A folder that no mount names is an ordinary folder.
+        EXPECT_FALSE(SaveLocation::ensureCurrent(*settings, {}));
+        QDir(drive).removeRecursively();
+        QDir().mkpath(drive);
+    }
+    // A drive with something on it is used.
+    ASSERT_TRUE(QDir().mkpath(drive + QStringLiteral("/Old takes")));
+    settings->setString(QStringLiteral("publicSaveFolder.v1"), drive);
+    EXPECT_FALSE(SaveLocation::ensureCurrent(*settings, mountPoints));
+}
+
+TEST_F(SaveLocationTest, OnlyAnAbsoluteRootIsUsedAndABadOneIsWarnedAboutOnce)
 {
     settings->setString(QStringLiteral("publicSaveFolder.v1"), QStringLiteral("takes/here"));
-    EXPECT_EQ(SaveLocation::current(*settings), SaveLocation::defaultPath());
+    for (int refresh = 0; refresh < 5; ++refresh)
+        EXPECT_EQ(SaveLocation::current(*settings), SaveLocation::defaultPath());
+    EXPECT_EQ(readLog().count(QStringLiteral("save location: takes/here is not an absolute path")), 1);
     settings->setInteger(QStringLiteral("publicSaveFolder.v1"), 42);
     EXPECT_EQ(SaveLocation::current(*settings), SaveLocation::defaultPath());
     EXPECT_TRUE(readLog().contains(QStringLiteral("save location: 42 is not an absolute path; using ") + SaveLocation::defaultPath()));

@@ -16,20 +16,37 @@ bool PrivateNullSink::testServerRunning()
     return false;
 }
 
-std::unique_ptr<PrivateNullSink> PrivateNullSink::load(const QString& purpose)
+namespace {
+// The module's index, or nothing when pactl failed.
+QString loadModule(const QStringList& arguments)
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), QStringList{QStringLiteral("load-module")} + arguments);
+    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
+}
+}
+
+std::unique_ptr<PrivateNullSink> PrivateNullSink::load(const QString& purpose, bool withMicrophone)
 {
     std::unique_ptr<PrivateNullSink> sink(new PrivateNullSink);
     sink->name_ = QStringLiteral("olvennar_test_%1_%2").arg(purpose).arg(getpid());
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"),
-        {QStringLiteral("load-module"), QStringLiteral("module-null-sink"), QStringLiteral("sink_name=") + sink->name_, QStringLiteral("rate=48000")});
-    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+    sink->module_ = loadModule({QStringLiteral("module-null-sink"), QStringLiteral("sink_name=") + sink->name_, QStringLiteral("rate=48000")});
+    if (sink->module_.isEmpty())
         return nullptr;
-    sink->module_ = QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
+    if (withMicrophone) {
+        sink->microphoneModule_ = loadModule(
+            {QStringLiteral("module-remap-source"), QStringLiteral("source_name=") + sink->microphone(), QStringLiteral("master=") + sink->monitor()});
+        if (sink->microphoneModule_.isEmpty())
+            return nullptr;
+    }
     return sink;
 }
 
 PrivateNullSink::~PrivateNullSink()
 {
+    if (!microphoneModule_.isEmpty())
+        QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("unload-module"), microphoneModule_});
     QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("unload-module"), module_});
 }

@@ -26,7 +26,26 @@ TEST(DispatchQueueTest, RunsItemsInOrderOnOneNamedThread)
     ASSERT_EQ(order.size(), 100u);
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(order[static_cast<size_t>(i)], i);
-    EXPECT_STREQ(name, "com.quorrel.fes"); // Linux keeps 15 bytes
+    EXPECT_STREQ(name, "writer");
+}
+
+TEST(DispatchQueueTest, ThreadNamesKeepTheDistinctiveTailOfTheLabel)
+{
+    const std::pair<const char*, const char*> table[] = {
+        {"com.quorrel.festrin.writer", "writer"},
+        {"com.quorrel.festrin.mic", "mic"},
+        {"com.quorrel.festrin.device.writer", "device.writer"},
+        {"com.quorrel.festrin.mixdown.audio", "mixdown.audio"},
+        {"com.quorrel.festrin.short.export.video", "export.video"},
+        {"com.quorrel.festrin.speechfollow", "speechfollow"},
+        {"framing-analyze", "framing-analyze"},
+        {"voice-track.audio", "track.audio"},
+        {"a.really.long.label.without.domain", "without.domain"},
+    };
+    for (const auto& [label, name] : table) {
+        EXPECT_EQ(DispatchQueue::threadName(label), name) << label;
+        EXPECT_LE(DispatchQueue::threadName(label).size(), 15u);
+    }
 }
 
 class AtomicFileTest : public SandboxTest { };

@@ -179,3 +179,26 @@ TEST_F(ScreenStopSidecarsTest, ClicksAreWrittenOnlyWhenThereWereAnyAndTheCursorA
 }
 
 } // namespace
+
+TEST(ScreenStopPlan, aTakeThatLostMoreThanAOneInTwentyOfItsFramesIsToldSo)
+{
+    struct Row {
+        int64_t written, lost;
+        const char* notice; // nullptr: nothing said
+    };
+    const Row table[] = {
+        {0, 0, nullptr},
+        {1200, 0, nullptr},
+        {950, 50, nullptr}, // exactly 5 %
+        {949, 51, "The computer could not keep up: this take lost 6 % of its frames (51 of 1000), so its picture stutters. It was saved all the same."},
+        {600, 600, "The computer could not keep up: this take lost 50 % of its frames (600 of 1200), so its picture stutters. It was saved all the same."},
+        {0, 30, "The computer could not keep up: this take lost 100 % of its frames (30 of 30), so its picture stutters. It was saved all the same."},
+    };
+    for (const Row& row : table) {
+        const auto notice = ScreenStopPlan::lostFramesNotice(row.written, row.lost);
+        if (!row.notice)
+            EXPECT_FALSE(notice) << row.written << "/" << row.lost;
+        else
+            EXPECT_EQ(notice.value_or(QString()), QString::fromUtf8(row.notice)) << row.written << "/" << row.lost;
+    }
+}

@@ -1,40 +1,92 @@
 #pragma once
 
-#include <cstdint>
+#include "platform/media/MediaSample.h"
+#include "platform/media/SoundStretcher.h"
 
-// Host-clock time of each captured sound block. The first block is placed where it was measured
-// (now − latency − block duration); every later block starts where the previous one ended, by sample
-// count, so scheduling jitter never reaches the file. The timeline changes only when the server reports
-// a hole, after it dropped sound (an overflow), or when the earliest measurement over a second of sound
-// stays more than `driftBoundNanoseconds` away from the count twice in a row (the sound card's clock
-// drifting from the host's). Each change is reported by `lastRealignment` for the log.
+#include <QString>
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+// Host-clock time of captured sound, as one continuous timeline. Each block is measured when it is read
+// (now − latency − its duration); scheduling only ever delays a reading, so the earliest measurement of a
+// stretch of sound is the truest one.
+//
+// Settling: a stream that just opened reports a latency that is wrong for a few seconds (stuck high, then
+// falling to the real one) while its samples flow in real time. Until the measurements agree with each
+// other and the latency is plausible (or `settleLimit` passed) the blocks are held; then every held block is
+// placed by sample count back from the settled measurement and released, so start-up latency never reaches
+// a take as a gap.
+//
+// Settled: blocks follow each other by sample count; the sound card's clock drifting from the host's is
+// followed by stretching the sound (at most 0.1 %) with a small controller on the earliest measurement of
+// each second, never by inserting silence or dropping sound. Only a hole the server reports or an overflow
+// steps the timeline, and the step is said in `Fed::note`.
+//
+// One thread at a time (the capture's reading thread).
 class AudioTimestamper {
 public:
-    explicit AudioTimestamper(int sampleRate, int64_t driftBoundNanoseconds = 30'000'000);
+    struct Fed {
+        // Stamped (and stretched) blocks ready to deliver, oldest first.
+        std::vector<MediaSample> blocks;
+        // Something worth a log line (settling done, a step); empty otherwise.
+        QString note;
+    };
+    static constexpr int64_t settleLimit = 4'000'000'000; // nanoseconds after the first block
+    static constexpr double largestStretch = 0.001;
 
-    // Stamp (nanoseconds) of a block of `frames` frames read at `nowNanoseconds` with `latencyNanoseconds`
-    // between the block's end and now.
-    int64_t stamp(int64_t nowNanoseconds, int64_t latencyNanoseconds, int64_t frames);
-    // A hole of `frames` the server reported: the timeline steps over it.
+    AudioTimestamper(int sampleRate, int channels);
+
+    // A block of `frames` interleaved frames read at `nowNanoseconds`, `latencyNanoseconds` after its end.
+    Fed feed(int64_t nowNanoseconds, int64_t latencyNanoseconds, const float* samples, int64_t frames);
+    // A hole of `frames` the server reported: nothing was recorded there and the timeline steps over it.
     void skip(int64_t frames);
-    // The server lost sound it could not deliver: the next block starts where it is measured.
-    void resynchronize() { hasNext_ = false; }
-    // How far (nanoseconds, positive: later) the last stamp moved the timeline off the sample count; 0 when
-    // it continued the previous block.
-    int64_t lastRealignment() const { return lastRealignment_; }
+    // The server threw sound away: the next block starts where it is measured.
+    void resynchronize() { resynchronize_ = true; }
+    // Releases what is held as if it had settled now (the stream is closing).
+    Fed flush();
+    bool settled() const { return settled_; }
+    // Output frames per input frame now applied.
+    double stretchRatio() const { return ratio_; }
 
 private:
-    int64_t durationOf(int64_t frames);
+    struct Held {
+        std::vector<float> samples;
+        int64_t outputFrame = 0; // frames (and holes) before it
+    };
+    struct Window {
+        int64_t earliest = 0; // earliest (measured start − counted start) of a tenth of a second
+        int64_t latency = 0; // its largest reported latency
+    };
+    bool steady() const;
+    void hold(int64_t measuredStart, int64_t latency, const float* samples, int64_t frames);
+    Fed settle(int64_t nowNanoseconds, int64_t latency, bool forced);
+    MediaSample place(std::vector<float> samples, int64_t startNanoseconds) const;
+    // The duration of `frames` frames, carrying the sub-nanosecond rest so the stamps never drift by rounding.
+    int64_t advance(int64_t frames);
+    void follow(int64_t errorNanoseconds, int64_t frames);
 
     int sampleRate_;
-    int64_t driftBound_;
-    bool hasNext_ = false;
-    bool started_ = false;
-    int64_t next_ = 0;
-    int64_t remainder_ = 0; // sub-nanosecond frames carried so the stamps never drift by rounding
-    int64_t lastRealignment_ = 0;
-    // Scheduling only ever delays a reading, so the earliest difference of a window is the truest one.
+    int channels_;
+    SoundStretcher stretcher_;
+
+    // Settling.
+    bool settled_ = false;
+    int64_t firstReadAt_ = -1;
+    std::deque<Held> held_;
+    int64_t outputFrames_ = 0; // frames since the first block, holes included
     int64_t windowFrames_ = 0;
-    int64_t windowEarliest_ = 0;
-    int64_t previousWindowEarliest_ = 0;
+    int64_t windowEarliest_ = 0; // earliest (measured start − counted start) of the window
+    int64_t windowLatency_ = 0; // largest latency of the window
+    std::deque<Window> windows_; // the last second's windows
+
+    // Settled.
+    int64_t next_ = 0; // where the next output frame starts
+    int64_t remainder_ = 0;
+    bool resynchronize_ = false;
+    double ratio_ = 1.0;
+    double integral_ = 0; // seconds × seconds of error
+    int64_t errorFrames_ = 0;
+    int64_t errorEarliest_ = 0;
 };

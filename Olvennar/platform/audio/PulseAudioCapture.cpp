@@ -28,7 +28,7 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     channels_ = request.channels > 0 ? request.channels : 2;
     onBlock_ = std::move(onBlock);
     onFailure_ = std::move(onFailure);
-    timestamper_ = std::make_unique<AudioTimestamper>(sampleRate_);
+    timestamper_ = std::make_unique<AudioTimestamper>(sampleRate_, channels_);
 
     PulseConnection::Lock lock(*connection_);
     const auto state = PulseAudioCatalog::query(*connection_);
@@ -121,10 +121,15 @@ void PulseAudioCapture::stop()
 {
     if (!connection_)
         return;
-    stopping_ = true;
-    running_ = false;
     {
         PulseConnection::Lock lock(*connection_);
+        // Sound still held while its latency settled belongs to the take: it goes out before the stream closes.
+        if (timestamper_ && !stopping_) {
+            AudioTimestamper::Fed fed = timestamper_->flush();
+            deliver(fed);
+        }
+        stopping_ = true;
+        running_ = false;
         if (stream_) {
             pa_stream_set_read_callback(stream_, nullptr, nullptr);
             pa_stream_set_overflow_callback(stream_, nullptr, nullptr);
@@ -178,21 +183,23 @@ void PulseAudioCapture::readAvailable()
             if (pa_stream_get_latency(stream_, &total, &negative) == 0 && !negative)
                 latency += std::max<int64_t>(0, static_cast<int64_t>(total) * 1000 - queued);
         }
-        const int64_t pts = timestamper_->stamp(HostClock::nowNanoseconds(), latency, frames);
-        if (const int64_t moved = timestamper_->lastRealignment())
-            Diagnostics::log(QStringLiteral("%1: sound timeline moved by %2 ms to follow the sound card").arg(sourceName_).arg(static_cast<double>(moved) / 1e6, 0, 'f', 1));
-        auto block = std::make_shared<AudioBlock>();
-        block->sampleRate = sampleRate_;
-        block->channels = channels_;
-        block->samples.resize(static_cast<size_t>(frames) * static_cast<size_t>(channels_));
-        std::memcpy(block->samples.data(), data, block->samples.size() * sizeof(float));
+        AudioTimestamper::Fed fed = timestamper_->feed(HostClock::nowNanoseconds(), latency, static_cast<const float*>(data), frames);
         pa_stream_drop(stream_);
-        if (onBlock_ && !stopping_)
-            onBlock_(MediaSample::sound(std::move(block), MediaTime::fromNanoseconds(pts)));
+        deliver(fed);
         if (!firstBlockRead_) {
             firstBlockRead_ = true;
             connection_->signal();
         }
+    }
+}
+
+void PulseAudioCapture::deliver(AudioTimestamper::Fed& fed)
+{
+    if (!fed.note.isEmpty())
+        Diagnostics::log(sourceName_ + QStringLiteral(": ") + fed.note);
+    for (const MediaSample& block : fed.blocks) {
+        if (onBlock_ && !stopping_)
+            onBlock_(block);
     }
 }
 

@@ -11,8 +11,9 @@
 class PulseConnection;
 
 // One PulseAudio record stream on its own connection and mainloop thread; waitUntilFlowing() returns once
-// the first block was delivered (or after two seconds without one, logged). Blocks of about 10 ms are stamped
-// on the host clock as one continuous stream (see AudioTimestamper); a monitor source (system audio) is
+// the first block was read (or after three seconds without one, logged). Blocks of about 10 ms are stamped
+// on the host clock as one continuous stream (see AudioTimestamper: held while the stream's latency settles,
+// stretched to follow the host clock, flushed on stop); a monitor source (system audio) is
 // stamped without the source latency: its samples reach the monitor as the output renders them, which is
 // when the application meant them to sound.
 class PulseAudioCapture final : public AudioCapture {
@@ -30,6 +31,7 @@ public:
 private:
     void readAvailable();
     void overflowed();
+    void deliver(AudioTimestamper::Fed& fed);
     void waitForFirstBlock();
     void streamStateChanged();
 
@@ -43,7 +45,7 @@ private:
     bool monitor_ = false;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> running_{false};
-    static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 2'000'000;
+    static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
     // Mainloop thread, or start()/waitUntilFlowing() with the mainloop lock held.
     bool firstBlockRead_ = false;
     bool firstBlockOverdue_ = false;

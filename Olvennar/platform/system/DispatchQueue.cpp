@@ -56,9 +56,32 @@ void DispatchQueue::asyncAfter(double delaySeconds, std::function<void()> work)
     wake_.notify_one();
 }
 
+std::string DispatchQueue::threadName(const std::string& label)
+{
+    constexpr size_t longest = 15;
+    std::string name = label;
+    // "com.quorrel.festrin.device.writer": three segments of domain before the part that tells queues apart.
+    const auto first = name.find('.');
+    if (first >= 2 && first <= 3) {
+        size_t cut = first;
+        for (int segment = 0; segment < 2 && cut != std::string::npos; ++segment)
+            cut = name.find('.', cut + 1);
+        if (cut != std::string::npos && cut + 1 < name.size())
+            name = name.substr(cut + 1);
+    }
+    if (name.size() <= longest)
+        return name;
+    std::string tail = name.substr(name.size() - longest);
+    // Start at a word: "ice-track.audio" reads better as "track.audio".
+    if (const auto word = tail.find_first_of(".-_"); word != std::string::npos && word + 1 < tail.size() && name[name.size() - longest - 1] != '.'
+        && name[name.size() - longest - 1] != '-' && name[name.size() - longest - 1] != '_')
+        tail = tail.substr(word + 1);
+    return tail;
+}
+
 void DispatchQueue::run()
 {
-    pthread_setname_np(pthread_self(), label_.substr(0, 15).c_str());
+    pthread_setname_np(pthread_self(), threadName(label_).c_str());
     std::unique_lock guard(lock_);
     for (;;) {
         const auto now = std::chrono::steady_clock::now();

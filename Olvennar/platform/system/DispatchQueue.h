@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-// A serial queue: one worker thread runs submitted work items in order. The label becomes the thread name
-// (truncated to the 15 bytes Linux allows), so queues show up by purpose in gdb and top.
+// A serial queue: one worker thread runs submitted work items in order. The label's distinctive tail becomes
+// the thread name (see threadName), so queues show up by purpose in gdb and top -H.
 //
 // Threading contract: async() may be called from any thread; work items run one at a time on the worker;
 // sync() must not be called from the queue's own worker (it would wait for itself). The destructor runs
@@ -21,6 +21,9 @@ public:
     DispatchQueue& operator=(const DispatchQueue&) = delete;
 
     const std::string& label() const { return label_; }
+    // The name a queue's thread gets: the label without its reverse-domain prefix ("com.example.app."),
+    // and when that is still longer than the 15 bytes Linux keeps, its last 15 bytes from a word's start.
+    static std::string threadName(const std::string& label);
     void async(std::function<void()> work);
     // Runs the work on the queue and waits for it.
     void sync(const std::function<void()>& work);
