@@ -7,6 +7,7 @@
 #include "core/SaveLocation.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Settings.h"
+#include "teleprompter/TeleprompterWindow.h"
 #include "ui/ContentView.h"
 #include "ui/MainWindow.h"
 #include "ui/MotionSection.h"
@@ -80,6 +81,9 @@ int main(int argc, char** argv)
     controller.refreshDestinationName();
     QuitGuard guard;
     MainWindow window(controller, guard);
+    TeleprompterWindow teleprompter(settings, nullptr);
+    teleprompter.model().setText(QStringLiteral("Today we look at the export preview. It shows the card where the video will put it."));
+    window.content()->placeTeleprompter(teleprompter);
     controller.setDisplays({{1, 1920, 1080, QStringLiteral("Built-in screen")}});
     controller.setSelectedDisplayID(1);
     controller.setMicrophones({device(QStringLiteral("usb"), QStringLiteral("USB Condenser Mic"), 2),
@@ -131,6 +135,9 @@ int main(int argc, char** argv)
 
     controller.setCaptureMode(CaptureMode::cameraOnly);
     save("main-window-just-me.png");
+    window.content()->scrollArea()->ensureWidgetVisible(window.content()->findChild<QWidget*>(QStringLiteral("teleprompterSection"), Qt::FindChildrenRecursively), 0, 0);
+    save("main-window-just-me-teleprompter.png");
+    window.content()->scrollArea()->ensureVisible(0, 0);
     controller.setCaptureMode(CaptureMode::short_);
     save("main-window-short.png");
     controller.setCaptureMode(CaptureMode::screen);

@@ -6,6 +6,7 @@
 #include <QPixmap>
 
 #include <functional>
+#include <utility>
 
 namespace ThemeIcon {
 
@@ -151,6 +152,11 @@ const QHash<QString, Drawing>& drawings()
              p.drawRoundedRect(QRectF(4.5, 1.5, 7, 13), 1.8, 1.8);
              p.drawLine(QPointF(7, 3.2), QPointF(9, 3.2));
          }},
+        {QStringLiteral("text.alignleft"), [](QPainter& p, const QColor& tint) {
+             p.setPen(QPen(tint, 1.5, Qt::SolidLine, Qt::RoundCap));
+             for (const auto& [y, right] : {std::pair{3.5, 14.0}, {6.5, 10.5}, {9.5, 14.0}, {12.5, 9.0}})
+                 p.drawLine(QPointF(2, y), QPointF(right, y));
+         }},
         {QStringLiteral("clock"), [](QPainter& p, const QColor& tint) {
              p.setPen(QPen(tint, 1.3, Qt::SolidLine, Qt::RoundCap));
              p.setBrush(Qt::NoBrush);
@@ -230,6 +236,7 @@ const QHash<QString, QString>& themeNames()
         {QStringLiteral("person.crop.circle"), QStringLiteral("camera-web")},
         {QStringLiteral("person.crop.rectangle"), QStringLiteral("camera-photo")},
         {QStringLiteral("iphone"), QStringLiteral("phone")},
+        {QStringLiteral("text.alignleft"), QStringLiteral("format-justify-left")},
         {QStringLiteral("clock"), QStringLiteral("appointment-soon")},
         {QStringLiteral("person.crop.circle.fill"), QStringLiteral("avatar-default")},
         {QStringLiteral("rectangle.portrait"), QStringLiteral("phone")},
