@@ -1,5 +1,6 @@
 #include "app/LinuxTakeServices.h"
 
+#include "capture/AudioOnlyRecorder.h"
 #include "capture/CameraOnlyRecorder.h"
 #include "capture/DeviceDiscovery.h"
 #include "capture/DeviceVideoRecorder.h"
@@ -114,6 +115,11 @@ std::unique_ptr<ScreenRecorder> LinuxTakeServices::makeScreenRecorder(RecordingC
     sources.systemAudio = std::make_unique<PulseAudioCapture>();
     sources.speech = speechSink_;
     return std::make_unique<ScreenRecorder>(clock, std::move(sources));
+}
+
+std::unique_ptr<AudioOnlyRecorder> LinuxTakeServices::makeVoiceRecorder()
+{
+    return std::make_unique<AudioOnlyRecorder>(std::make_unique<PulseAudioCapture>(), speechSink_);
 }
 
 std::unique_ptr<CameraOnlyRecorder> LinuxTakeServices::makeCameraOnlyRecorder()

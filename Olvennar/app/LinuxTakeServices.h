@@ -37,6 +37,7 @@ public:
     std::vector<CaptureDeviceInfo> phoneScreens() override;
     std::vector<CaptureDeviceInfo> microphones() override;
     std::optional<CaptureDeviceInfo> bestMicrophone() override;
+    std::unique_ptr<AudioOnlyRecorder> makeVoiceRecorder() override;
     OverlayRecorder& cameraRecorder() override;
     OverlayRecorder& phoneRecorder() override;
     InputEvents& input() override;

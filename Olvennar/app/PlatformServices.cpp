@@ -15,6 +15,7 @@
 #include "teleprompter/SpeechFollowHub.h"
 #include "teleprompter/SpeechFollowHubSwitch.h"
 #include "teleprompter/TeleprompterWindow.h"
+#include "app/TeleprompterHandoff.h"
 #include "ui/AccessInstructionDialog.h"
 #include "ui/DesktopHooks.h"
 
@@ -34,6 +35,7 @@ PlatformServices::PlatformServices(Settings& settings)
           std::make_unique<PocketSphinxRecognizer>(), std::make_unique<PulseAudioCapture>(), std::make_unique<SteadyTimer>("speech.timer"), access_.get()}))
     , speechSwitch_(std::make_unique<SpeechFollowHubSwitch>(*speech_))
     , teleprompter_(std::make_unique<TeleprompterWindow>(settings, speechSwitch_.get()))
+    , teleprompterHandoff_(std::make_unique<TeleprompterHandoff>(*teleprompter_))
     , takes_(std::make_unique<LinuxTakeServices>())
     , hooks_(std::make_unique<DesktopHooks>())
 {
@@ -56,5 +58,6 @@ Platform PlatformServices::platform()
     platform.takes = takes_.get();
     platform.hooks = hooks_.get();
     platform.teleprompter = teleprompter_.get();
+    platform.prompter = teleprompterHandoff_.get();
     return platform;
 }

@@ -12,6 +12,7 @@ class MainLoopScheduler;
 class PulseSoundPlayer;
 class SpeechFollowHub;
 class SpeechFollowHubSwitch;
+class TeleprompterHandoff;
 class TeleprompterWindow;
 class XcbGlobalKeyGrabber;
 
@@ -42,6 +43,7 @@ private:
     std::unique_ptr<SpeechFollowHub> speech_;
     std::unique_ptr<SpeechFollowHubSwitch> speechSwitch_;
     std::unique_ptr<TeleprompterWindow> teleprompter_;
+    std::unique_ptr<TeleprompterHandoff> teleprompterHandoff_;
     std::unique_ptr<LinuxTakeServices> takes_;
     std::unique_ptr<DesktopHooks> hooks_;
 };

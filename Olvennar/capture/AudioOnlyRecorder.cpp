@@ -3,9 +3,19 @@
 #include "takedata/SpeechAudioSink.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/HostClock.h"
 
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <cmath>
+
+namespace {
+QString shownName(const AudioOnlyRecorder::Microphone& microphone)
+{
+    return microphone.localizedName.isEmpty() ? microphone.uniqueID.value_or(QStringLiteral("default")) : microphone.localizedName;
+}
+}
 
 AudioOnlyRecorder::AudioOnlyRecorder(std::unique_ptr<AudioCapture> capture, SpeechAudioSink* speech) : capture_(std::move(capture)), speech_(speech) {}
 
@@ -23,12 +33,14 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
 {
     if (recording_.load())
         stop().waitForFinished();
-    const QString name = microphone.localizedName.isEmpty() ? microphone.uniqueID.value_or(QStringLiteral("default")) : microphone.localizedName;
+    const QString name = shownName(microphone);
     // An existing file is someone's earlier take: refuse rather than replace it.
     if (QFileInfo::exists(path))
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't record right now: a file already exists at ") + path + QLatin1Char('.'));
     std::optional<RecorderError> setUpError;
+    const bool openedAhead = captureOpen_;
     queue_.sync([&] {
+        startAnchor_ = openedAhead ? std::optional<MediaTime>(HostClock::now()) : std::nullopt;
         writer_ = std::make_unique<MovieWriter>(path, MovieFileType::appleM4A, MovieWriteMode::capture);
         input_ = writer_->addAudioInput({48000, 1, 128000});
         sessionOpen_ = blocksWritten_ = failureReported_ = false;
@@ -41,6 +53,56 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
     });
     if (setUpError)
         return setUpError;
+    if (!captureOpen_) {
+        if (auto error = openCapture(microphone, name)) {
+            queue_.sync([this] { writer_.reset(); });
+            return error;
+        }
+    }
+    url_ = path;
+    microphoneName_ = capture_->sourceDescription().isEmpty() ? name : capture_->sourceDescription();
+    recording_ = true;
+    return std::nullopt;
+}
+
+std::optional<MediaSample> AudioOnlyRecorder::partFrom(const MediaSample& block, const MediaTime& start)
+{
+    const AudioBlock& audio = *block.audio;
+    const double late = (start - block.presentationTime()).seconds();
+    if (late <= 0)
+        return block;
+    const int64_t skipped = std::llround(late * audio.sampleRate);
+    if (skipped >= audio.frameCount())
+        return std::nullopt;
+    auto tail = std::make_shared<AudioBlock>();
+    tail->sampleRate = audio.sampleRate;
+    tail->channels = audio.channels;
+    tail->samples.assign(audio.samples.begin() + skipped * audio.channels, audio.samples.end());
+    return MediaSample::sound(std::move(tail), block.presentationTime() + MediaTime(skipped, audio.sampleRate));
+}
+
+std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openMicrophone(const Microphone& microphone)
+{
+    if (recording_.load())
+        return RecorderError::cannotUse(QStringLiteral("The microphone ") + shownName(microphone) + QStringLiteral(" is already recording."));
+    if (!captureOpen_) {
+        if (auto error = openCapture(microphone, shownName(microphone)))
+            return error;
+    }
+    capture_->waitUntilFlowing();
+    return std::nullopt;
+}
+
+void AudioOnlyRecorder::closeMicrophone()
+{
+    if (recording_.load() || !captureOpen_)
+        return;
+    capture_->stop();
+    captureOpen_ = false;
+}
+
+std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openCapture(const Microphone& microphone, const QString& name)
+{
     if (!capture_)
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't record right now."));
     AudioCapture::Request request;
@@ -51,22 +113,27 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
     const auto error = capture_->start(
         request, [this](const MediaSample& block) { queue_.async([this, block] { handle(block); }); },
         [this](const QString& reason) { queue_.async([this, reason] { fail({QStringLiteral("PulseAudio"), 1, reason}); }); });
-    if (error) {
-        queue_.sync([this] { writer_.reset(); });
+    if (error)
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't be opened: ") + *error);
-    }
-    url_ = path;
-    microphoneName_ = capture_->sourceDescription().isEmpty() ? name : capture_->sourceDescription();
-    recording_ = true;
+    captureOpen_ = true;
     return std::nullopt;
 }
 
-void AudioOnlyRecorder::handle(const MediaSample& block)
+void AudioOnlyRecorder::handle(const MediaSample& delivered)
 {
     if (speech_)
-        speech_->feed(block);
+        speech_->feed(delivered);
     if (!writer_ || !input_)
         return;
+    MediaSample block = delivered;
+    if (!sessionOpen_ && startAnchor_) {
+        // The microphone was open before the take began: what it heard before the start is left out, even
+        // when the sound server hands it over late.
+        std::optional<MediaSample> fromStart = partFrom(delivered, *startAnchor_);
+        if (!fromStart)
+            return;
+        block = std::move(*fromStart);
+    }
     if (!sessionOpen_) {
         if (!writer_->startWriting()) {
             const auto error = writer_->error();
@@ -112,6 +179,7 @@ QFuture<std::optional<QString>> AudioOnlyRecorder::stop()
     return QtConcurrent::run([this] {
         if (capture_)
             capture_->stop();
+        captureOpen_ = false;
         std::optional<QString> result;
         queue_.sync([&] { result = finishOnQueue(); });
         return result;

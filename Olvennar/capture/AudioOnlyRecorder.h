@@ -46,6 +46,13 @@ public:
     AudioOnlyRecorder(const AudioOnlyRecorder&) = delete;
     AudioOnlyRecorder& operator=(const AudioOnlyRecorder&) = delete;
 
+    // Opens the microphone and returns once it delivers (or failed). Blocks for as long as the device needs:
+    // call it off the main thread, before start(), which then keeps it. What it delivers before start() goes
+    // only to voice follow.
+    std::optional<RecorderError> openMicrophone(const Microphone& microphone);
+    // Closes a microphone opened for a take that did not start.
+    void closeMicrophone();
+    // Writes from the next block on; opens the microphone itself when openMicrophone() was not called.
     std::optional<RecorderError> start(const Microphone& microphone, const QString& path);
     // The file, or nothing when no usable file exists. A failure after sound was written keeps the file
     // and is reported through onFailure.
@@ -59,6 +66,9 @@ private:
     void handle(const MediaSample& block);
     std::optional<QString> finishOnQueue();
     void fail(const ErrorInfo& error);
+    std::optional<RecorderError> openCapture(const Microphone& microphone, const QString& name);
+    // The part of a block from `start` on; nothing when the whole block lies before it.
+    static std::optional<MediaSample> partFrom(const MediaSample& block, const MediaTime& start);
 
     std::unique_ptr<AudioCapture> capture_;
     SpeechAudioSink* speech_;
@@ -70,8 +80,12 @@ private:
     bool sessionOpen_ = false;
     bool blocksWritten_ = false;
     bool failureReported_ = false;
+    // When the microphone was opened ahead of the take: the take's start on the host clock.
+    std::optional<MediaTime> startAnchor_;
 
     std::atomic<bool> recording_{false};
+    // The capture runs (opened ahead of a take or by start()); GUI thread, or the worker of openMicrophone().
+    bool captureOpen_ = false;
     QString url_;
     QString microphoneName_;
 };

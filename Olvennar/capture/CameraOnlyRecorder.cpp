@@ -180,6 +180,7 @@ std::optional<ErrorInfo> CameraOnlyRecorder::configure(const QString& cameraID, 
     if (!sources_.makeMicrophone)
         return RecorderError{RecorderError::Kind::cannotAddInput, {}}.info();
     std::unique_ptr<AudioCapture> capture = sources_.makeMicrophone();
+    soundArrived_ = false;
     AudioCapture::Request request;
     request.source = microphone.uniqueID.isEmpty() ? AudioCapture::Source::defaultMicrophone : AudioCapture::Source::named;
     request.sourceName = microphone.uniqueID;
@@ -213,7 +214,10 @@ void CameraOnlyRecorder::startPreview()
     if (!subscription_ || running_)
         return;
     running_ = true;
-    streamTask_ = streamTask_.then(QtFuture::Launch::Async, [subscription = subscription_] {
+    // Each start or stop waits for the one before it on a pool thread; Qt 6.4's future continuations crashed
+    // here when a start and a stop followed each other quickly.
+    streamTask_ = QtConcurrent::run([previous = streamTask_, subscription = subscription_]() mutable {
+        previous.waitForFinished();
         if (!subscription->start())
             Diagnostics::log(QStringLiteral("camera-only: the camera would not stream"));
     });
@@ -226,7 +230,10 @@ void CameraOnlyRecorder::stopPreview()
     if (!subscription_ || !running_)
         return;
     running_ = false;
-    streamTask_ = streamTask_.then(QtFuture::Launch::Async, [subscription = subscription_] { subscription->stop(); });
+    streamTask_ = QtConcurrent::run([previous = streamTask_, subscription = subscription_]() mutable {
+        previous.waitForFinished();
+        subscription->stop();
+    });
 }
 
 void CameraOnlyRecorder::waitUntilFlowing()
@@ -274,10 +281,13 @@ void CameraOnlyRecorder::deliver(const MediaSample& sample, bool counted)
             --pendingFrames_;
         return;
     }
-    if (video)
+    if (video) {
         frameTap_->store(sample.pixels);
-    else if (sources_.speech)
-        sources_.speech->feed(sample);
+    } else {
+        soundArrived_ = true;
+        if (sources_.speech && feedsSpeech.load())
+            sources_.speech->feed(sample);
+    }
     writerQueue_.async([this, sample, video, counted] {
         write(sample, video);
         if (counted)

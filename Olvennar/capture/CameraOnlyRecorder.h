@@ -94,6 +94,9 @@ public:
     void stopPreview();
     // Blocks until the microphone delivers (or its backend gave up); call off the main thread.
     void waitUntilFlowing();
+    // The microphone's first stamped block has reached the recorder (a fresh source may hold its first
+    // blocks while its timing settles).
+    bool hasSoundArrived() const { return soundArrived_.load(); }
 
     // Arms a take into `path`; refuses (writerFailed) when a file is already there: nothing is ever removed.
     std::optional<RecorderError> startRecording(const QString& path, std::shared_ptr<RecordingClock> clock);
@@ -112,6 +115,8 @@ public:
     std::optional<bool> fileMirrorOverride;
     // Called on the writer queue, once per take.
     std::function<void(const Failure&)> onFailure;
+    // Microphone blocks go to voice follow; off while another recorder feeds it the same microphone.
+    std::atomic<bool> feedsSpeech{true};
 
     const std::shared_ptr<CameraFrameTap>& frameTap() const { return frameTap_; }
     // Camera attached and its stream asked to run.
@@ -132,8 +137,8 @@ public:
     // Frames dropped because the writer queue lagged, this take.
     int64_t droppedFrames() const { return droppedFrames_.load(); }
 
-    // A frame waiting longer than this many frames behind on the writer queue is dropped.
-    static constexpr int writerBacklogFrames = 4;
+    // A frame arriving while this many wait for the writer is dropped (about a quarter second at 30 fps).
+    static constexpr int writerBacklogFrames = 8;
 
 private:
     void deliver(const MediaSample& sample, bool counted);
@@ -170,6 +175,7 @@ private:
     QSize frameSize_;
 
     std::atomic<int> pendingFrames_{0};
+    std::atomic<bool> soundArrived_{false};
     std::atomic<int64_t> droppedFrames_{0};
 
     // Writer queue only.
@@ -184,6 +190,7 @@ private:
     MediaTime latestAudioPTS_;
     MediaTime gateCandidatePTS_;
     MediaTime gateFirstPTS_;
+    MediaTime anchorPTS_; // capture time of the frame that opened the gate: take time 0
     int gateSkipped_ = 0;
     double armedAt_ = 0;
     bool failureReported_ = false;

@@ -33,6 +33,20 @@ QSize evenSize(int width, int height) { return QSize(std::max(2, width & ~1), st
 
 QString secondsText(double seconds, int decimals) { return QString::number(seconds, 'f', decimals); }
 
+// The part of a sound block from `start` on, stamped there; nothing when the block ends before it.
+std::optional<MediaSample> soundFrom(const MediaSample& block, const MediaTime& start)
+{
+    const AudioBlock& audio = *block.audio;
+    const int64_t skipped = static_cast<int64_t>(std::ceil((start - block.presentationTime()).seconds() * audio.sampleRate));
+    if (skipped <= 0 || skipped >= audio.frameCount())
+        return std::nullopt;
+    auto tail = std::make_shared<AudioBlock>();
+    tail->sampleRate = audio.sampleRate;
+    tail->channels = audio.channels;
+    tail->samples.assign(audio.samples.begin() + skipped * audio.channels, audio.samples.end());
+    return MediaSample::sound(std::move(tail), block.presentationTime() + MediaTime(skipped, audio.sampleRate));
+}
+
 } // namespace
 
 QString CameraOnlyRecorder::describe(const std::optional<ErrorInfo>& error)
@@ -65,7 +79,7 @@ std::optional<CameraOnlyRecorder::RecorderError> CameraOnlyRecorder::startRecord
     droppedFrames_ = 0;
     writerQueue_.sync([&] {
         closeWriter();
-        lastVideoWritten_ = lastAudioWritten_ = gateCandidatePTS_ = gateFirstPTS_ = MediaTime::invalid();
+        lastVideoWritten_ = lastAudioWritten_ = gateCandidatePTS_ = gateFirstPTS_ = anchorPTS_ = MediaTime::invalid();
         gateSkipped_ = 0;
         armedAt_ = HostClock::now().seconds();
         failureReported_ = false;
@@ -88,6 +102,8 @@ QCoro::Task<std::optional<QString>> CameraOnlyRecorder::stopRecording()
     promise->start();
     writerQueue_.async([this, promise] {
         std::optional<QString> result;
+        if (const int64_t dropped = droppedFrames_.load(); recording_ && dropped > 0)
+            Diagnostics::log(QStringLiteral("camera-only: %1 frames dropped while the writer lagged").arg(dropped));
         if (recording_) {
             recording_ = false;
             if (sessionOpen_ && writer_ && writer_->status() == MovieWriter::Status::writing) {
@@ -152,6 +168,12 @@ void CameraOnlyRecorder::write(const MediaSample& sample, bool video)
             failTake(QStringLiteral("frame size changed mid-take: ") + sizeText(size) + QStringLiteral(" vs ") + sizeText(writtenSize_));
             return;
         }
+    }
+    if (!video && !lastAudioWritten_.isValid() && anchorPTS_.isValid() && pts < anchorPTS_) {
+        // The block sounding when the first frame was taken starts the sound track at 0 with that frame.
+        if (const std::optional<MediaSample> tail = soundFrom(sample, anchorPTS_))
+            write(*tail, false);
+        return;
     }
     const std::optional<MediaTime> adjusted = clock_->adjust(pts, video);
     if (!adjusted)
@@ -236,6 +258,7 @@ bool CameraOnlyRecorder::openGate(const MediaSample& sample, const MediaTime& pt
                              .arg(gateSkipped_)
                              .arg(secondsText(pts.seconds(), 3), secondsText(latestAudioPTS_.isValid() ? latestAudioPTS_.seconds() : -1.0, 3)));
     clock_->begin(pts);
+    anchorPTS_ = pts;
     if (auto error = openWriter(*sample.pixels)) {
         failTake(QStringLiteral("could not open the writer — ") + describe(error));
         return false;

@@ -9,6 +9,7 @@ class SoundPlayer;
 class TeleprompterStepper;
 class ZoomMarker;
 class ControllerHooks;
+class HandoffPrompter;
 class Settings;
 class SpeechBusySink;
 class TakeServices;
@@ -32,6 +33,8 @@ struct Platform {
     // The pointer tracker's zoom marks and the teleprompter's box stepping.
     ZoomMarker* zoomMarker = nullptr;
     TeleprompterStepper* teleprompter = nullptr;
+    // The teleprompter model and panel as a long-form handoff drives them; none: the script is only read.
+    HandoffPrompter* prompter = nullptr;
     // Displays, capture devices, recorders and the finish queue of screen takes; none: no take can start.
     TakeServices* takes = nullptr;
 };

@@ -114,20 +114,20 @@ QString shortsRoot(const Settings& settings, RecordingChannel channel)
 
 QString shortsRoot(const Settings& settings, RecordingChannel channel, const QString& requested)
 {
-    const auto root = channelRoot(settings, channel);
-    if (!root)
-        return child(SaveLocation::current(settings), QStringLiteral("Shorts"));
-    const QString fallback = shortsRoot(settings, channel);
-    const QString text = requested.trimmed();
-    if (text.isEmpty())
-        return fallback;
-    const QString expanded = Paths::expandTilde(text);
-    if (!expanded.startsWith(QLatin1Char('/')))
-        return fallback;
-    const QString candidate = QDir::cleanPath(expanded);
-    if (isInside(candidate, *root) && candidate != QDir::cleanPath(*root))
-        return candidate;
-    return fallback;
+    return handoffPlaces(settings).shortsRoot(channel, requested);
+}
+
+HandoffPlaces handoffPlaces(const Settings& settings)
+{
+    HandoffPlaces places;
+    places.homeFolder = Paths::homeFolder();
+    places.recordingsRoot = SaveLocation::current(settings);
+    for (const RecordingChannel channel : RecordingChannels::allCases) {
+        if (const auto root = channelRoot(settings, channel))
+            places.projectTrees[channel] = *root;
+        places.ownShortsRoots[channel] = shortsRoot(settings, channel);
+    }
+    return places;
 }
 
 std::optional<qint64> number(const QString& folderName)

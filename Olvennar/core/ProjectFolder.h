@@ -2,6 +2,7 @@
 
 #include "platform/system/ErrorInfo.h"
 #include "takedata/RecordingChannel.h"
+#include "takes/HandoffPlaces.h"
 
 #include <QDateTime>
 #include <QString>
@@ -33,8 +34,10 @@ QString brainRoot(const Settings& settings);
 std::optional<QString> channelRoot(const Settings& settings, RecordingChannel channel);
 QString recordingsRoot(const Settings& settings, RecordingChannel channel);
 QString shortsRoot(const Settings& settings, RecordingChannel channel);
-// A handoff's own shorts folder, accepted only strictly inside the channel's project tree.
+// A handoff's own shorts folder, accepted only when its real path lies strictly inside the channel's project tree.
 QString shortsRoot(const Settings& settings, RecordingChannel channel, const QString& requested);
+// The folders a handoff may lead into, read from the settings now.
+HandoffPlaces handoffPlaces(const Settings& settings);
 
 // N of "video N" ("Video12", "video 12 final"); none for "video", "videos", "video x".
 std::optional<qint64> number(const QString& folderName);

@@ -19,6 +19,7 @@
 #include "takes/ScreenTake.h"
 #include "takes/ShortFilmTake.h"
 #include "takes/TakeServices.h"
+#include "takes/VoiceTake.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -48,6 +49,10 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     auto shortTake = std::make_unique<ShortFilmTake>(static_cast<CameraOnlyTakeHost&>(*this));
     shortTake_ = shortTake.get();
     takes_[CaptureMode::short_] = std::move(shortTake);
+    // The voice take also records a short's voice track, filming the desk camera through the camera-only host.
+    auto voiceTake = std::make_unique<VoiceTake>(static_cast<VoiceTakeHost&>(*this), static_cast<CameraOnlyTakeHost*>(this), platform_.takes);
+    voiceTake_ = voiceTake.get();
+    takes_[CaptureMode::voice] = std::move(voiceTake);
     // The hot keys' zoom marks land in the screen take's pointer log unless the bundle brings its own.
     if (PointerTracker* tracker = screenTake_->pointerTracker(); tracker && !platform_.zoomMarker) {
         ownZoomMarker_ = std::make_unique<PointerTrackerMarker>(*tracker);
@@ -98,25 +103,5 @@ void RecordingController::writeLaunchLine()
     Diagnostics::log(launchLine(QCoreApplication::applicationVersion(), Permissions::stateName(screen),
         Permissions::stateName(access.microphone()), Permissions::stateName(access.camera())));
 }
-
-void RecordingController::watchNextTake(bool watch)
-{
-    if (!watch)
-        return;
-    refreshNextTake();
-    if (nextTakeWatch_)
-        return;
-    nextTakeWatch_ = new QTimer(this);
-    nextTakeWatch_->setTimerType(Qt::PreciseTimer);
-    nextTakeWatch_->setInterval(2000);
-    QPointer<RecordingController> weak(this);
-    connect(nextTakeWatch_, &QTimer::timeout, this, [weak] {
-        if (weak)
-            weak->refreshNextTake();
-    });
-    nextTakeWatch_->start();
-}
-
-void RecordingController::refreshNextTake() { ++handoffRefreshCount_; }
 
 void RecordingController::retryEnhance(const QUuid& id) { enhanceQueue_->retryEnhance(id); }

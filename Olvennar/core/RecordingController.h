@@ -10,9 +10,12 @@
 #include "core/RecordingControllerSettings.h"
 #include "takedata/RecordingPhase.h"
 #include "takedata/NextRecording.h"
+#include "shorts/NextTake.h"
+#include "takes/HandoffReader.h"
 #include "shorts/ShortFramingAccumulator.h"
 #include "takes/CameraOnlyTakeHost.h"
 #include "takes/ScreenTakeHost.h"
+#include "takes/VoiceTakeHost.h"
 #include "takes/TakeLook.h"
 
 #include <QDateTime>
@@ -47,6 +50,7 @@ class OverlayRecorder;
 class QTimer;
 class Scheduler;
 class ScreenTake;
+class VoiceTake;
 class Take;
 class ZoomMarker;
 struct FramingCropSpec;
@@ -62,7 +66,7 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private ScreenTakeHost, private CameraOnlyTakeHost, private FinishQueue::Studio {
+class RecordingController : public QObject, private ScreenTakeHost, private CameraOnlyTakeHost, private VoiceTakeHost, private FinishQueue::Studio {
     Q_OBJECT
 
 public:
@@ -101,8 +105,11 @@ public:
     QCoro::Task<> stop();
     QCoro::Task<> discard();
     void togglePause();
-    // The take of the current capture mode; none for a mode whose take is not built.
+    // The take of the current capture mode (the voice take while it records a short's voice track); none
+    // for a mode whose take is not built.
     Take* activeTake() const;
+    // The pending short handoff of this channel asks for a voice track instead of a filmed short.
+    bool shortWantsVoiceTrack();
     // Global hot keys and the remote button.
     void registerHotKeys();
     void markZoom(bool zoomIn);
@@ -171,20 +178,41 @@ public:
     QSizeF shortFrameSize() const { return short_.shortFrameSize; } void setShortFrameSize(QSizeF size) override;
     const std::optional<QString>& lastShortURL() const { return short_.lastShortURL; }
     void setLastShortURL(const std::optional<QString>& path) override;
-    // Long-form handoff.
+    // Handoffs: the pending short (".next_take.json") and long-form (".next_recording.json") records.
+    const std::optional<NextTake>& nextTake() const { return nextTake_; }
+    void setNextTake(const std::optional<NextTake>& take);
     const std::optional<NextRecording>& nextRecording() const { return nextRecording_; }
     void setNextRecording(const std::optional<NextRecording>& record);
-    // ".next_recording.json" in the recordings root, or nothing; a reason to ignore it is logged once.
+    // Read the file now (on this thread), drop a declined record, publish only a change. A reason to
+    // ignore a file is logged once, not on every poll.
+    std::optional<NextTake> loadNextTake();
     std::optional<NextRecording> loadNextRecording();
-    void markRecordingHandled(const NextRecording& record);
+    // Remember a handoff as applied (or superseded), also across launches.
+    void markHandoffHandled(const std::optional<NextTake>& take);
+    void markRecordingHandled(const std::optional<NextRecording>& record);
+    // Carries out a long-form win: mode, project folder, script.
+    QCoro::Task<> applyNextRecording(NextRecording record);
+    // The pending short of the current channel.
+    std::optional<NextTake> channelNextTake() const;
+    // While busy, the script of the short being filmed or finished; else the pending one.
+    std::optional<NextTake> shortHeaderScript() const;
+    const std::optional<NextTake>& shortTakeScript() const { return shortTakeScript_; }
+    void setShortTakeScript(const std::optional<NextTake>& script) { shortTakeScript_ = script; }
+    // "Not this one": the pending short handoff is declined until its file is rewritten.
+    void ignoreNextTake();
     const std::optional<QString>& handledNextRecording() const { return handoff_.handledNextRecording; }
     const std::optional<QString>& ignoredNextRecording() const { return handoff_.ignoredNextRecording; }
     const std::optional<QString>& handledNextTake() const { return handoff_.handledNextTake; }
     const std::optional<QString>& ignoredNextTake() const { return handoff_.ignoredNextTake; }
+    const std::optional<QString>& longformLoadedText() const { return longformLoadedText_; }
     // Refreshes the handoff now and keeps one 2.0 s poll running.
     void watchNextTake(bool watch);
+    // One poll: both files are read off the main thread, then decided and applied here. A poll that
+    // finds the last one still reading or applying is skipped.
     void refreshNextTake();
     int handoffRefreshCount() const { return handoffRefreshCount_; }
+    int handoffPollsCompleted() const { return handoffPollsCompleted_; }
+    bool isPollingHandoffs() const { return handoffPollReading_; }
     bool isWatchingNextTake() const { return nextTakeWatch_ != nullptr; }
     // iPhone screen.
     const Devices& phones() const { return phone_.phones; } void setPhones(Devices phones) { publish(phone_.phones, std::move(phones)); }
@@ -325,6 +353,10 @@ private:
     ScreenTakeSettings screenTakeSettings() const override;
     OverlayPanels measurePanels(QSizeF renderSize) const override;
     void handOver(const SaveJobHandover& job) override;
+    VoiceTakeSettings voiceTakeSettings() override;
+    QCoro::Task<bool> requestMicrophone(const QString& refusedSentence, const QString& area) override;
+    QCoro::Task<bool> cameraAllowed() override;
+    void showFinishedFile(const QString& path) override;
     // What the camera-only takes reach.
     CameraOnlyTakeSettings cameraOnlyTakeSettings() override;
     QCoro::Task<bool> requestCameraAccess() override;
@@ -351,9 +383,16 @@ private:
     ControllerHooks& hooks();
     void readSettings();
     void writeLaunchLine();
-    void playSound(const QString& name);
+    void playSound(const QString& name) override;
     void cancelPendingRemoteStop();
     QCoro::Task<> delayedRemoteStop(CancelToken* token);
+    // The handoff watcher (RecordingControllerHandoff.cpp).
+    QCoro::Task<> pollHandoffs();
+    std::optional<NextTake> acceptNextTake(std::optional<NextTake> take, const QString& complaint);
+    std::optional<NextRecording> acceptNextRecording(std::optional<NextRecording> record, const QString& complaint);
+    // Marks the winner handled; a long-form winner comes back for applying.
+    std::optional<NextRecording> decideHandoffs(const std::optional<NextTake>& take, const std::optional<NextRecording>& recording);
+    void applyScript(const NextRecording& record, const HandoffReader::Preparation& preparation);
     TakeServices* takeServices() const { return platform_.takes; }
     OverlayRecorder* cameraRecorder() const;
     OverlayRecorder* phoneRecorder() const;
@@ -375,11 +414,17 @@ private:
     DestinationState destination_;
     BubbleSettings bubble_;
     ShortSettings short_;
+    std::optional<NextTake> nextTake_;
     std::optional<NextRecording> nextRecording_;
+    std::optional<NextTake> shortTakeScript_;
     HandoffMarks handoff_;
+    std::optional<QString> longformLoadedText_;
+    QString lastTakeComplaint_;
     QString lastHandoffComplaint_;
     QTimer* nextTakeWatch_ = nullptr;
     int handoffRefreshCount_ = 0;
+    int handoffPollsCompleted_ = 0;
+    bool handoffPollReading_ = false;
     PhoneSettings phone_;
     TakeLook look_;
     int zoomMarkCount_ = 0;
@@ -398,6 +443,7 @@ private:
     // One take per capture mode that records; a mode without a row cannot start.
     std::map<CaptureMode, std::unique_ptr<Take>> takes_;
     ScreenTake* screenTake_ = nullptr;
+    VoiceTake* voiceTake_ = nullptr;
     CameraOnlyTake* justMeTake_ = nullptr;
     CameraOnlyTake* shortTake_ = nullptr;
     // Framing routing and the camera-only preview.

@@ -341,13 +341,17 @@ bool RecordingController::cameraOnlyPreviewIsWarm(const QString& cameraID) const
 
 std::variant<ShortFolder, ErrorInfo> RecordingController::resolveShortFolder()
 {
-    // Short folders are named by the day; a script handed over for the short joins the name later.
+    // The pending handoff of this channel is the short's script: it names the folder and may bring its root.
+    loadNextTake();
+    const std::optional<NextTake> script = channelNextTake();
+    setShortTakeScript(script);
     setShortTakeChannel(destination_.channel);
-    const QString root = ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
-    const ProjectFolder::Creation created = ProjectFolder::createNextShort(platform_.settings, QString(), root);
+    const QString root = script && !script->shortsRoot.isEmpty() ? script->shortsRoot : ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
+    const ProjectFolder::Creation created
+        = ProjectFolder::createNextShort(platform_.settings, script ? script->folderComponent() : QString(), root);
     if (!created.ok())
         return *created.error;
-    return ShortFolder{TakeFolder{created.path, QString(), true}, std::nullopt, destination_.channel};
+    return ShortFolder{TakeFolder{created.path, QString(), true}, script, destination_.channel};
 }
 
 void RecordingController::alarmTakeFailed()

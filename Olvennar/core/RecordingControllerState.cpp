@@ -115,8 +115,11 @@ void RecordingController::refreshDestinationName()
 
 QString RecordingController::shortDestinationName() const
 {
-    const QString root = ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
-    return abbreviatedPath(ProjectFolder::nextShortURL(platform_.settings, QDateTime::currentDateTime(), QString(), root));
+    // A pending handoff of this channel names the folder after its script and may bring its own root.
+    const auto pending = channelNextTake();
+    const QString script = pending ? pending->folderComponent() : QString();
+    const QString root = pending && !pending->shortsRoot.isEmpty() ? pending->shortsRoot : ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
+    return abbreviatedPath(ProjectFolder::nextShortURL(platform_.settings, QDateTime::currentDateTime(), script, root));
 }
 
 RecordingChannel RecordingController::shortHeaderChannel() const
@@ -245,24 +248,6 @@ void RecordingController::revealLastRecording()
         hooks().revealFile(*destination_.lastFinalURL);
 }
 
-std::optional<NextRecording> RecordingController::loadNextRecording()
-{
-    const QString path = QDir(SaveLocation::current(platform_.settings)).filePath(QStringLiteral(".next_recording.json"));
-    QString complaint;
-    auto record = NextRecording::load(path, QDateTime::currentDateTimeUtc(), &complaint);
-    // The poll runs every 2 s; say why a file is ignored once, not on every poll.
-    if (!complaint.isEmpty() && complaint != lastHandoffComplaint_)
-        Diagnostics::log(complaint);
-    lastHandoffComplaint_ = complaint;
-    return record;
-}
-
-void RecordingController::markRecordingHandled(const NextRecording& record)
-{
-    handoff_.handledNextRecording = record.token();
-    platform_.settings.setString(Keys::longformHandledNextRecording(), *handoff_.handledNextRecording);
-}
-
 // Published values that have no observer.
 void RecordingController::setStopCameFromRemote(bool fromRemote) { stopCameFromRemote_ = fromRemote; }
 void RecordingController::setFinishWaitingForBreak(bool waiting) { publish(finishWaitingForBreak_, waiting); }
@@ -281,7 +266,6 @@ void RecordingController::setSelectedCameraID(const std::optional<QString>& id) 
 void RecordingController::setCameraOnlyPreviewCameraID(const std::optional<QString>& id) { bubble_.cameraOnlyPreviewCameraID = id; }
 void RecordingController::setShortFrameSize(QSizeF size) { publish(short_.shortFrameSize, size); }
 void RecordingController::setLastShortURL(const std::optional<QString>& path) { publish(short_.lastShortURL, path); }
-void RecordingController::setNextRecording(const std::optional<NextRecording>& record) { publish(nextRecording_, record); }
 void RecordingController::setSelectedPhoneID(const std::optional<QString>& id) { publish(phone_.selectedPhoneID, id); }
 void RecordingController::setCountdownSeconds(int seconds) { publish(panels_.countdownSeconds, seconds); }
 void RecordingController::setTeleprompterVisible(bool visible) { publish(panels_.teleprompterVisible, visible); }

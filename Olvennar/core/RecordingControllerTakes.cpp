@@ -11,6 +11,7 @@
 #include "takes/ScreenStopPlan.h"
 #include "takes/ScreenTake.h"
 #include "takes/TakeServices.h"
+#include "takes/VoiceTake.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -31,6 +32,8 @@ const QString cameraRefused = QStringLiteral(
 
 Take* RecordingController::activeTake() const
 {
+    if (voiceTake_ && captureMode_ == CaptureMode::short_ && voiceTake_->isRunning())
+        return voiceTake_;
     const auto row = takes_.find(captureMode_);
     return row == takes_.end() ? nullptr : row->second.get();
 }
@@ -48,9 +51,30 @@ QCoro::Task<> RecordingController::start()
     }
     QPointer<RecordingController> weak(this);
     startInFlight_ = true;
-    co_await take->start();
+    if (captureMode_ == CaptureMode::short_ && voiceTake_ && shortWantsVoiceTrack()) {
+        QCoro::Task<> track = voiceTake_->startTrack();
+        co_await std::move(track);
+    } else {
+        co_await take->start();
+    }
     if (weak)
         weak->startInFlight_ = false;
+}
+
+bool RecordingController::shortWantsVoiceTrack()
+{
+    const auto handoff = loadNextTake();
+    const auto pending = channelNextTake();
+    return handoff && handoff->channel == destination_.channel && pending && pending->voiceTrack;
+}
+
+QCoro::Task<bool> RecordingController::cameraAllowed()
+{
+    QPointer<RecordingController> weak(this);
+    const bool granted = co_await Permissions::requestCamera(platform_.access);
+    if (weak)
+        refreshPermissions();
+    co_return granted;
 }
 
 QCoro::Task<> RecordingController::stop()
@@ -83,7 +107,7 @@ QCoro::Task<> RecordingController::discard()
 void RecordingController::togglePause()
 {
     Take* take = activeTake();
-    if (!take || !take->isRunning())
+    if (!take || !take->isRunning() || !take->canPause())
         return;
     if (phase_.kind() == Phase::Kind::paused) {
         take->resume();
@@ -131,34 +155,65 @@ void RecordingController::fail(const QString& sentence)
     setPhase(Phase::failed(sentence));
 }
 
+QCoro::Task<bool> RecordingController::requestMicrophone(const QString& refusedSentence, const QString& area)
+{
+    QPointer<RecordingController> weak(this);
+    const bool granted = co_await Permissions::requestMicrophone(platform_.access);
+    if (!weak)
+        co_return false;
+    if (!granted) {
+        refreshPermissions();
+        setPhase(Phase::failed(refusedSentence));
+        Diagnostics::log((area.isEmpty() ? QString() : area + QLatin1Char(' ')) + QStringLiteral("start aborted: microphone permission denied"));
+    }
+    co_return granted;
+}
+
 QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camera)
 {
     QPointer<RecordingController> weak(this);
-    const auto refuse = [this](const QString& sentence, const QString& device) {
-        refreshPermissions();
-        setPhase(Phase::failed(sentence));
-        Diagnostics::log(QStringLiteral("start aborted: ") + device + QStringLiteral(" permission denied"));
-    };
     if (microphone) {
-        const bool granted = co_await Permissions::requestMicrophone(platform_.access);
-        if (!weak)
+        const bool granted = co_await requestMicrophone(microphoneRefused, QString());
+        if (!weak || !granted)
             co_return false;
-        if (!granted) {
-            refuse(microphoneRefused, QStringLiteral("microphone"));
-            co_return false;
-        }
     }
     if (camera) {
         const bool granted = co_await Permissions::requestCamera(platform_.access);
         if (!weak)
             co_return false;
         if (!granted) {
-            refuse(cameraRefused, QStringLiteral("camera"));
+            refreshPermissions();
+            setPhase(Phase::failed(cameraRefused));
+            Diagnostics::log(QStringLiteral("start aborted: camera permission denied"));
             co_return false;
         }
     }
     refreshPermissions();
     co_return true;
+}
+
+VoiceTakeSettings RecordingController::voiceTakeSettings()
+{
+    refreshPermissions();
+    refreshDevices();
+    VoiceTakeSettings settings;
+    const auto& microphones = screen_.microphones;
+    const auto selected = std::find_if(microphones.begin(), microphones.end(),
+        [this](const CaptureDeviceInfo& microphone) { return screen_.selectedMicrophoneID && microphone.uniqueID == *screen_.selectedMicrophoneID; });
+    if (selected != microphones.end())
+        settings.microphone = *selected;
+    else if (!microphones.empty())
+        settings.microphone = microphones.front();
+    settings.channel = destination_.channel;
+    if (const auto screen = selectedScreen())
+        settings.countdownFrame = screen->display.frame;
+    return settings;
+}
+
+void RecordingController::showFinishedFile(const QString& path)
+{
+    setLastFinalURL(path);
+    setPhase(Phase::finished(path));
 }
 
 namespace {

@@ -1,36 +1,17 @@
 #include "takedata/NextRecording.h"
 
 #include "platform/system/Paths.h"
+#include "takedata/HandoffFile.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QRegularExpression>
-#include <QTimeZone>
 
-#include <cmath>
+#include <algorithm>
 
 namespace {
 
-// A value's text: a string unchanged, a number (a JSON bool counts as one) as its decimal text, else "".
-QString keyText(const QJsonObject& object, const char* key)
-{
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (value.isString())
-        return value.toString();
-    if (value.isBool())
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    if (value.isDouble()) {
-        const double number = value.toDouble();
-        if (std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 9.0e15)
-            return QString::number(static_cast<qint64>(number));
-        return QString::number(number, 'g', QLocale::FloatingPointShortest);
-    }
-    return {};
-}
+using HandoffFile::keyText;
 
 NextRecording::Style styleFromText(const QString& text)
 {
@@ -44,37 +25,6 @@ NextRecording::Style styleFromText(const QString& text)
 
 } // namespace
 
-namespace NextRecordingText {
-
-QDateTime parseInternetDate(const QString& text)
-{
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:\.(\d+))?(Z|[+-]\d{2}:\d{2})$)"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch())
-        return {};
-    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
-    int milliseconds = 0;
-    if (match.hasCaptured(7)) {
-        const QString fraction = (match.captured(7) + QStringLiteral("00")).left(3);
-        milliseconds = fraction.toInt();
-    }
-    const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt(), milliseconds);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    const QString zone = match.captured(8);
-    int offsetSeconds = 0;
-    if (zone != QLatin1String("Z")) {
-        const int hours = zone.mid(1, 2).toInt();
-        const int minutes = zone.mid(4, 2).toInt();
-        if (hours > 23 || minutes > 59)
-            return {};
-        offsetSeconds = (hours * 60 + minutes) * 60 * (zone.startsWith(QLatin1Char('-')) ? -1 : 1);
-    }
-    return QDateTime(date, time, QTimeZone(offsetSeconds)).toUTC();
-}
-
-} // namespace NextRecordingText
 
 std::optional<NextRecording> NextRecording::load(const QString& path, const QDateTime& now, QString* ignoredBecause)
 {
@@ -83,19 +33,10 @@ std::optional<NextRecording> NextRecording::load(const QString& path, const QDat
             *ignoredBecause = reason;
         return std::nullopt;
     };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const auto file = HandoffFile::readObject(path, maximumFileBytes, ignoredBecause);
+    if (!file)
         return std::nullopt;
-    // A handoff is a few hundred bytes; never pull a huge file into memory every poll.
-    if (file.size() > maximumFileBytes)
-        return ignore(QStringLiteral("handoff: ignoring ") + path + QStringLiteral(", larger than 1 MiB"));
-    const QByteArray bytes = file.read(maximumFileBytes + 1);
-    if (bytes.size() > maximumFileBytes)
-        return ignore(QStringLiteral("handoff: ignoring ") + path + QStringLiteral(", larger than 1 MiB"));
-    const QJsonDocument document = QJsonDocument::fromJson(bytes);
-    if (!document.isObject())
-        return std::nullopt;
-    const QJsonObject object = document.object();
+    const QJsonObject& object = file->object;
 
     const QString schema = keyText(object, "schema");
     if (!schema.isEmpty() && !schema.startsWith(QLatin1String("dorvel-next-recording/")))
@@ -104,18 +45,22 @@ std::optional<NextRecording> NextRecording::load(const QString& path, const QDat
     const QString folderText = keyText(object, "video_folder").trimmed();
     if (folderText.isEmpty())
         return std::nullopt;
+    // A NUL or a line break in a folder name is never a real project; such a path is a trap.
+    if (std::any_of(folderText.begin(), folderText.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+        return ignore(QStringLiteral("handoff: ignoring ") + HandoffFile::printable(path) + QStringLiteral(", video_folder holds control characters: ")
+            + HandoffFile::printable(folderText));
     const QString folder = Paths::expandTilde(folderText);
     // A relative folder would resolve against wherever the studio happens to run.
     if (!QDir::isAbsolutePath(folder))
-        return ignore(QStringLiteral("handoff: ignoring ") + path + QStringLiteral(", video_folder is not an absolute path: ") + folderText);
+        return ignore(QStringLiteral("handoff: ignoring ") + HandoffFile::printable(path) + QStringLiteral(", video_folder is not an absolute path: ") + HandoffFile::printable(folderText));
 
     NextRecording record;
     record.videoFolder = QDir::cleanPath(folder);
     record.writtenAtText = keyText(object, "written_at");
     if (!record.writtenAtText.isEmpty())
-        record.writtenAt = NextRecordingText::parseInternetDate(record.writtenAtText);
+        record.writtenAt = HandoffFile::parseInternetDate(record.writtenAtText);
     if (!record.writtenAt.isValid())
-        record.writtenAt = QFileInfo(path).lastModified().toUTC();
+        record.writtenAt = file->modified;
     if (!record.writtenAt.isValid())
         return std::nullopt;
     if (record.writtenAt.msecsTo(now) >= staleAfterSeconds * 1000)

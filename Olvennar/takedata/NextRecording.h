@@ -29,9 +29,10 @@ struct NextRecording {
     QString videoType;
     QString variant;
 
-    // Nothing when the file is missing, unreadable, larger than 1 MiB, not a JSON object, of a foreign
-    // schema, without an absolute video folder, without any date, or 6 h old or more. When `ignoredBecause`
-    // is given it receives a sentence for the cases worth a log line.
+    // Nothing when the file is missing, not a regular file, unreadable, larger than 1 MiB, not a JSON
+    // object, of a foreign schema, without an absolute video folder (or with control characters in it),
+    // without any date, or 6 h old or more. Opens without blocking. When `ignoredBecause` is given it
+    // receives a sentence for the cases worth a log line. Where the folder may lie is the caller's check.
     static std::optional<NextRecording> load(const QString& path, const QDateTime& now, QString* ignoredBecause = nullptr);
 
     // The capture mode `mode` names; no text names the short mode.
@@ -42,8 +43,3 @@ struct NextRecording {
 
     friend bool operator==(const NextRecording&, const NextRecording&) = default;
 };
-
-namespace NextRecordingText {
-// Internet date-time ("2026-12-05T10:00:00Z", "...+01:00"), with or without fractional seconds.
-QDateTime parseInternetDate(const QString& text);
-}

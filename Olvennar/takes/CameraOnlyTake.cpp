@@ -21,6 +21,9 @@
 
 namespace {
 
+// Longer than the sound backend takes to settle a fresh source.
+constexpr int soundWaitMilliseconds = 5000;
+
 const CaptureDeviceInfo* pick(const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& selectedID)
 {
     for (const CaptureDeviceInfo& device : devices)
@@ -96,81 +99,72 @@ QCoro::Task<> CameraOnlyTake::start()
         co_return;
     }
     Diagnostics::log(QStringLiteral("camera-only mic: ") + microphone->localizedName);
-    QCoro::Task<> filming = film(cameraInfo, {microphone->uniqueID, microphone->localizedName}, listed.mirrorCamera);
+    devices_ = Devices{cameraInfo, {microphone->uniqueID, microphone->localizedName}, listed.mirrorCamera};
+    QCoro::Task<> filming = film();
     co_await std::move(filming);
     if (weak)
         starting_ = false;
 }
 
-QCoro::Task<bool> CameraOnlyTake::warmUp(const CaptureDeviceInfo& camera)
-{
-    if (host_.cameraOnlyPreviewIsWarm(camera.uniqueID))
-        co_return true;
-    QPointer<CameraOnlyTake> weak(this);
-    host_.startCameraOnlyPreview(camera);
-    CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
-    QElapsedTimer since;
-    since.start();
-    std::deque<double> readings;
-    std::shared_ptr<const PixelBuffer> seen;
-    while (since.elapsed() < CameraWarmUp::longestSeconds * 1000) {
-        QCoro::Task<> sleeping = QCoro::sleepFor(std::chrono::milliseconds(static_cast<int>(CameraWarmUp::pollSeconds * 1000)));
-        co_await std::move(sleeping);
-        if (!weak)
-            co_return false;
-        // Only new frames count as readings.
-        if (auto frame = recorder->frameTap()->newest(); frame && frame != seen) {
-            seen = frame;
-            readings.push_back(CameraWarmUp::meanLuma(*frame));
-            if (readings.size() > 3)
-                readings.pop_front();
-        }
-        if (since.elapsed() > CameraWarmUp::shortestSeconds * 1000 && CameraWarmUp::settled(readings))
-            break;
-    }
-    Diagnostics::log(QStringLiteral("camera-only: cold camera warmed up for %1 s before Record").arg(since.elapsed() / 1000.0, 0, 'f', 1));
-    co_return true;
-}
-
-QCoro::Task<> CameraOnlyTake::film(const CaptureDeviceInfo& camera, CameraOnlyRecorder::Microphone microphone, bool mirrored)
+QCoro::Task<std::optional<QString>> CameraOnlyTake::prepareDevices()
 {
     QPointer<CameraOnlyTake> weak(this);
     CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
-    QCoro::Task<bool> warming = warmUp(camera);
-    if (!co_await std::move(warming) || !weak)
-        co_return;
-    const std::shared_ptr<const PixelBuffer> previewFrame = recorder->frameTap()->newest();
-    const std::optional<QSize> previewDelivered = previewFrame ? std::optional(QSize(previewFrame->width(), previewFrame->height())) : std::nullopt;
-
-    // The microphone opens before the countdown, off the main thread, so its sound flows when the count ends.
+    if (!recorder || !devices_)
+        co_return QStringLiteral("No camera found.");
+    const Devices devices = *devices_;
+    const bool warm = host_.cameraOnlyPreviewIsWarm(devices.camera.uniqueID);
+    // The microphone opens first, off the main thread: its sound flows and its timing has settled by the
+    // time the camera has warmed up and the countdown has run.
     host_.setShortProfile(filmsShort());
-    QFuture<std::optional<ErrorInfo>> configuring = QtConcurrent::run([recorder, id = camera.uniqueID, microphone, mirrored] {
-        return recorder->configure(id, microphone, mirrored);
+    QFuture<std::optional<ErrorInfo>> configuring = QtConcurrent::run([recorder, devices] {
+        return recorder->configure(devices.camera.uniqueID, devices.microphone, devices.mirrored);
     });
     const std::optional<ErrorInfo> configureError = co_await configuring;
     if (!weak)
-        co_return;
+        co_return QStringLiteral("The take went away.");
     if (configureError) {
-        abandonStart(*configureError);
-        co_return;
+        Diagnostics::log(*configureError, QStringLiteral("camera-only start"));
+        co_return configureError->description;
     }
     recorder->startPreview();
-
-    if (const std::optional<QRect> frame = host_.cameraOnlyTakeSettings().countdownFrame) {
-        QCoro::Task<bool> counting = host_.countDown(*frame, *this);
-        const bool counted = co_await std::move(counting);
-        if (!weak)
-            co_return;
-        // A countdown something else ended, or a start overtaken meanwhile, never begins filming.
-        if (!counted) {
-            host_.settleCameraOnlyPreview();
-            co_return;
-        }
+    if (!warm) {
+        QCoro::Task<bool> warming = CameraWarmUp::waitUntilSettled(*recorder, this, QStringLiteral("camera-only"));
+        if (!co_await std::move(warming) || !weak)
+            co_return QStringLiteral("The take went away.");
     }
     QFuture<void> flowing = QtConcurrent::run([recorder] { recorder->waitUntilFlowing(); });
     co_await flowing;
-    if (!weak)
+    // A fresh source holds its first blocks until its timing settles; the take starts once sound arrives,
+    // so the start gate finds it at once (past the limit the gate copes without).
+    QElapsedTimer waiting;
+    waiting.start();
+    while (weak && !recorder->hasSoundArrived() && waiting.elapsed() < soundWaitMilliseconds) {
+        QCoro::Task<> sleeping = QCoro::sleepFor(std::chrono::milliseconds(50));
+        co_await std::move(sleeping);
+    }
+    co_return std::nullopt;
+}
+
+void CameraOnlyTake::releaseDevices()
+{
+    // The microphone goes; the camera stays only for a window that shows it.
+    host_.settleCameraOnlyPreview();
+}
+
+QCoro::Task<> CameraOnlyTake::film()
+{
+    QPointer<CameraOnlyTake> weak(this);
+    CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
+    const std::shared_ptr<const PixelBuffer> previewFrame = recorder->frameTap()->newest();
+    const std::optional<QSize> previewDelivered = previewFrame ? std::optional(QSize(previewFrame->width(), previewFrame->height())) : std::nullopt;
+    // Devices open beside the countdown; a countdown something else ended, or a device that failed, never
+    // begins filming (the host has let the devices go).
+    QCoro::Task<bool> counting = host_.countDown(host_.cameraOnlyTakeSettings().countdownFrame.value_or(QRect()), *this);
+    const bool counted = co_await std::move(counting);
+    if (!weak || !counted)
         co_return;
+    const CaptureDeviceInfo camera = devices_->camera;
     host_.enter(TakeStep::preparing);
 
     auto opened = openFolder();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/CameraOnlyRecorder.h"
+#include "takedata/CaptureDeviceInfo.h"
 #include "takes/Take.h"
 
 #include <QElapsedTimer>
@@ -10,7 +11,6 @@
 
 class CameraOnlyTakeHost;
 class RecordingClock;
-struct CaptureDeviceInfo;
 
 // The flow every take filmed by the camera-only recorder shares: access, devices, warm-up, the microphone
 // opened before the countdown, the folder, the recorder's start, the stop and the failure reaction. The
@@ -25,6 +25,9 @@ public:
     ~CameraOnlyTake() override;
 
     QCoro::Task<> start() override;
+    // Camera and microphone open beside the countdown: the microphone first, then a cold camera warms up.
+    QCoro::Task<std::optional<QString>> prepareDevices() override;
+    void releaseDevices() override;
     QCoro::Task<> stop(bool byRemote) override;
     QCoro::Task<> discard() override;
     void pause() override;
@@ -55,14 +58,20 @@ protected:
     CameraOnlyTakeHost& host_;
 
 private:
-    QCoro::Task<bool> warmUp(const CaptureDeviceInfo& camera);
-    QCoro::Task<> film(const CaptureDeviceInfo& camera, CameraOnlyRecorder::Microphone microphone, bool mirrored);
+    QCoro::Task<> film();
     void failDuringTake(const CameraOnlyRecorder::Failure& failure);
     // A start that failed after the camera was set up: the failure shows and what it made goes.
     void abandonStart(const ErrorInfo& error);
     // Forgets the take's folder, removing it when the take made it and nothing with content is in it.
     void discardEmptyFolder();
 
+    // What the start chose, for the preparation.
+    struct Devices {
+        CaptureDeviceInfo camera;
+        CameraOnlyRecorder::Microphone microphone;
+        bool mirrored = true;
+    };
+    std::optional<Devices> devices_;
     std::shared_ptr<RecordingClock> clock_;
     std::optional<TakeFolder> folder_;
     QElapsedTimer filming_;

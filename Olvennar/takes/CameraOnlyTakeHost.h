@@ -55,6 +55,7 @@ public:
 
     // The preview runs on this camera with the current profile, so filming needs no warm-up.
     virtual bool cameraOnlyPreviewIsWarm(const QString& cameraID) const = 0;
+    // Brings the preview up on this camera with the current profile (a voice track's desk camera warms up so).
     virtual void startCameraOnlyPreview(const CaptureDeviceInfo& camera) = 0;
     virtual void setShortProfile(bool shortProfile) = 0;
     // After a take: the preview restarts for an open window, else the camera stops.

@@ -1,6 +1,16 @@
 #include "takes/CameraWarmUp.h"
 
+#include "capture/CameraOnlyRecorder.h"
 #include "platform/media/PixelBuffer.h"
+#include "platform/system/Diagnostics.h"
+#include "takedata/CameraFrameTap.h"
+#include "takes/CameraOnlyTakeHost.h"
+
+#include <QElapsedTimer>
+
+#include <qcorotimer.h>
+
+#include <chrono>
 
 #include <algorithm>
 
@@ -34,6 +44,40 @@ bool settled(const std::deque<double>& lastReadings)
     if (*high <= 0)
         return true; // a black picture does not change any more either
     return (*high - *low) / *high < settledSpread;
+}
+
+QCoro::Task<bool> waitUntilSettled(CameraOnlyRecorder& recorder, QPointer<QObject> owner, QString area)
+{
+    QElapsedTimer since;
+    since.start();
+    std::deque<double> readings;
+    std::shared_ptr<const PixelBuffer> seen;
+    while (since.elapsed() < longestSeconds * 1000) {
+        QCoro::Task<> sleeping = QCoro::sleepFor(std::chrono::milliseconds(static_cast<int>(pollSeconds * 1000)));
+        co_await std::move(sleeping);
+        if (!owner)
+            co_return false;
+        // Only new frames count as readings.
+        if (auto frame = recorder.frameTap()->newest(); frame && frame != seen) {
+            seen = frame;
+            readings.push_back(meanLuma(*frame));
+            if (readings.size() > 3)
+                readings.pop_front();
+        }
+        if (since.elapsed() > shortestSeconds * 1000 && settled(readings))
+            break;
+    }
+    Diagnostics::log(area + QStringLiteral(": cold camera warmed up for %1 s before Record").arg(since.elapsed() / 1000.0, 0, 'f', 1));
+    co_return true;
+}
+
+QCoro::Task<bool> warmUp(CameraOnlyTakeHost& host, CaptureDeviceInfo camera, QPointer<QObject> owner, QString area)
+{
+    if (host.cameraOnlyPreviewIsWarm(camera.uniqueID))
+        co_return true;
+    host.startCameraOnlyPreview(camera);
+    QCoro::Task<bool> settling = waitUntilSettled(*host.cameraOnlyRecorder(), owner, area);
+    co_return co_await std::move(settling);
 }
 
 } // namespace CameraWarmUp

@@ -1,7 +1,16 @@
 #pragma once
 
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
 #include <deque>
 
+#include <qcorotask.h>
+
+class CameraOnlyRecorder;
+class CameraOnlyTakeHost;
+struct CaptureDeviceInfo;
 class PixelBuffer;
 
 // When a cold camera is ready to film. V4L2 does not say whether a camera still adjusts its exposure, so the
@@ -17,5 +26,14 @@ constexpr double settledSpread = 0.02;
 double meanLuma(const PixelBuffer& frame);
 // The last three readings (oldest first) lie within 2 % of the brightest; false with fewer than three.
 bool settled(const std::deque<double>& lastReadings);
+
+// Waits until the recorder's camera settled (at least 1.2 s, at most 3 s, in 0.1 s steps). False when
+// `owner` went meanwhile. `area` begins the log line.
+QCoro::Task<bool> waitUntilSettled(CameraOnlyRecorder& recorder, QPointer<QObject> owner, QString area);
+
+// Brings the camera-only preview up on a cold camera and waits until it settled (at least 1.2 s, at most
+// 3 s, in 0.1 s steps); at once when the preview already runs on it. False when `owner` went meanwhile.
+// `area` begins the log line.
+QCoro::Task<bool> warmUp(CameraOnlyTakeHost& host, CaptureDeviceInfo camera, QPointer<QObject> owner, QString area);
 
 } // namespace CameraWarmUp

@@ -45,6 +45,8 @@ public:
     virtual QCoro::Task<> discard() = 0;
     virtual void pause() = 0;
     virtual void resume() = 0;
+    // A take without a take clock to pause says so; the pause key then does nothing.
+    virtual bool canPause() const { return true; }
     // Between its start and its end.
     virtual bool isRunning() const = 0;
     // Take time so far, pauses cut.

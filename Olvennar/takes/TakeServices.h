@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+class AudioOnlyRecorder;
 class FrontWindowSource;
 class InputEvents;
 class OverlayRecorder;
@@ -18,9 +19,10 @@ class RecordingClock;
 class ScreenRecorder;
 struct SaveJobHandover;
 
-// What a take needs from the machine: the displays and a recorder for one of them, the camera-only
-// recorder, the capture devices, the two overlay recorders, the pointer and button sources, and the finish
-// queue that takes over a stopped take. The running studio hands the Linux backends; tests hand fakes.
+// What the takes need from the machine: the displays and a recorder for one of them, the camera-only
+// recorder, the voice recorder, the capture devices, the two overlay recorders, the pointer and button
+// sources, and the finish queue that takes over a stopped take. The running studio hands the Linux
+// backends; tests hand fakes.
 class TakeServices : public QObject {
     Q_OBJECT
 
@@ -41,6 +43,9 @@ public:
     // Best ranked first is not promised: the order is the sound server's.
     virtual std::vector<CaptureDeviceInfo> microphones() = 0;
     virtual std::optional<CaptureDeviceInfo> bestMicrophone() = 0;
+
+    // The recorder of voice takes: one microphone into an .m4a, feeding voice follow as it records.
+    virtual std::unique_ptr<AudioOnlyRecorder> makeVoiceRecorder() = 0;
 
     virtual OverlayRecorder& cameraRecorder() = 0;
     virtual OverlayRecorder& phoneRecorder() = 0;

@@ -72,7 +72,10 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
             weak->platform().hooks->closeShortWindows();
     };
     actions.shortPreviewShown = [weak] { return weak && weak->shortWindowOpen(); };
-    actions.nextTake = [] { return std::optional<NextTake>(); };
-    actions.ignoreNextTake = [] {};
+    actions.nextTake = [weak] { return weak ? weak->channelNextTake() : std::optional<NextTake>(); };
+    actions.ignoreNextTake = [weak] {
+        if (weak)
+            weak->ignoreNextTake();
+    };
     return actions;
 }

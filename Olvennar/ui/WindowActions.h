@@ -30,8 +30,7 @@ struct WindowActions {
     std::function<void()> openShortPreview;
     std::function<void()> closeShortPreview;
     std::function<bool()> shortPreviewShown;
-    // The handed-off script the next short records, and "Not this one"; until the controller publishes
-    // the handoff, none is shown.
+    // The handed-off script the next short records, and "Not this one".
     std::function<std::optional<NextTake>()> nextTake;
     std::function<void()> ignoreNextTake;
 

@@ -2,6 +2,7 @@
 #include "support/FakeAudioCapture.h"
 #include "support/FakeSpeechAudioSink.h"
 #include "support/MovieProbe.h"
+#include "platform/system/HostClock.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -86,4 +87,26 @@ TEST_F(VoiceRecording, aMicrophoneLostMidTakeIsReportedAndKeepsWhatWasRecorded)
     EXPECT_EQ(stop(), file);
     EXPECT_TRUE(readLog().contains(QStringLiteral("ERROR [voice track recording] the sound source alsa_input stopped")));
     EXPECT_NEAR(MovieProbe::streams(file)[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 1.0, 0.05);
+}
+
+// A microphone opened during the countdown: what it heard before the take's start stays out of the file,
+// even when it arrives after the start, and a block across the start keeps only its part after it.
+TEST_F(VoiceRecording, soundFromBeforeTheStartOfAMicrophoneOpenedAheadIsLeftOut)
+{
+    ASSERT_FALSE(recorder->openMicrophone({QStringLiteral("usb-mic"), QStringLiteral("USB Mic")}));
+    const QString file = path(QStringLiteral("voice.m4a"));
+    const double before = HostClock::nowSeconds();
+    ASSERT_FALSE(recorder->start({QStringLiteral("usb-mic"), QStringLiteral("USB Mic")}, file));
+    const double start = HostClock::nowSeconds();
+    // Handed over late: a second from before the start, then a block across it, then one second after it.
+    for (int i = 0; i < 100; ++i)
+        FakeAudioCapture::push(*source, before - 1.0 + i * 0.01);
+    FakeAudioCapture::push(*source, start - 0.005, 960); // 20 ms, about 15 ms of it after the start
+    for (int i = 0; i < 100; ++i)
+        FakeAudioCapture::push(*source, start + 0.015 + i * 0.01);
+    EXPECT_EQ(stop(), file);
+    const double duration = MovieProbe::number(MovieProbe::streams(file)[QStringLiteral("format")].toObject(), QStringLiteral("duration"));
+    EXPECT_NEAR(duration, 1.015, 0.03); // AAC ends on a whole frame
+    // Voice follow heard all of it.
+    EXPECT_EQ(speech.fed().size(), 201u);
 }

@@ -13,6 +13,7 @@
 struct FakeCameraOnlySources {
     std::vector<std::shared_ptr<FakeCameraHub>> cameras;
     std::shared_ptr<FakeAudioCapture::State> microphone = std::make_shared<FakeAudioCapture::State>();
+    SpeechAudioSink* speech = nullptr;
 
     CameraOnlyRecorder::Sources sources() const
     {
@@ -24,6 +25,7 @@ struct FakeCameraOnlySources {
             return CameraHub::Error{CameraHub::Error::Code::cannotOpen, id};
         };
         made.makeMicrophone = [microphone = microphone] { return std::make_unique<FakeAudioCapture>(microphone); };
+        made.speech = speech;
         return made;
     }
 };

@@ -32,6 +32,12 @@ void isolateProcess()
 
 QString home() { return processHome; }
 
+bool savedTheTake(const RecordingPhase& phase)
+{
+    return phase.kind() == RecordingPhase::Kind::idle
+        || (phase.kind() == RecordingPhase::Kind::failed && phase.payload().startsWith(QStringLiteral("The computer could not keep up")));
+}
+
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);

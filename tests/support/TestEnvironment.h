@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/system/Settings.h"
+#include "takedata/RecordingPhase.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -16,6 +17,9 @@ void isolateProcess();
 QString home();
 // Runs the main event loop until the predicate holds or the timeout (ms) passes; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
+// A real-time take's stop that saved it: idle, or the notice, said once the take is saved, that a busy
+// machine made it lose frames.
+bool savedTheTake(const RecordingPhase& phase);
 }
 
 // A per-test folder plus its own settings file and log file; the log is restored when the test ends.

@@ -5,7 +5,7 @@
 #include "core/SaveLocation.h"
 #include "support/FakeAccessProbe.h"
 #include "support/TestEnvironment.h"
-#include "takes_screen/FakeTakeServices.h"
+#include "support/FakeTakeServices.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FakeTakeServices.h"
+#include "support/FakeTakeServices.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
 #include "platform/system/HostClock.h"

@@ -195,3 +195,37 @@ TEST_F(CameraOnlySectionsTest, theFourCheckFramingTooltips)
 }
 
 } // namespace
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+class ScriptCardTest : public WindowTest { };
+
+TEST_F(ScriptCardTest, aHandedOffScriptShowsOnTheCardUntilNotThisOne)
+{
+    const QString shorts = path(QStringLiteral("Recordings/Shorts"));
+    QDir().mkpath(shorts);
+    QFile file(shorts + QStringLiteral("/.next_take.json"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral(R"({"script_id":"ep 7","title":"Tabs","written_at":"%1"})")
+                   .arg(QDateTime::currentDateTimeUtc().addSecs(-60).toString(Qt::ISODate))
+                   .toUtf8());
+    file.close();
+    const int before = controller->handoffPollsCompleted();
+    controller->refreshNextTake();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->handoffPollsCompleted() > before; }, 5000));
+    controller->setCaptureMode(CaptureMode::short_);
+    settle();
+    auto* section = view->findChild<ShortSection*>();
+    ASSERT_TRUE(section->findChild<QWidget*>(QStringLiteral("scriptCard"))->isVisibleTo(section));
+    EXPECT_EQ(section->findChild<ElidedLabel*>(QStringLiteral("scriptText"))->text(), QStringLiteral("Script: ep 7 · Tabs"));
+    section->findChild<QPushButton*>(QStringLiteral("notThisOneButton"))->click();
+    settle();
+    EXPECT_FALSE(controller->channelNextTake());
+    EXPECT_FALSE(section->findChild<QWidget*>(QStringLiteral("scriptCard"))->isVisibleTo(section));
+}
+
+} // namespace

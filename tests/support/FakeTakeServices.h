@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/AudioOnlyRecorder.h"
 #include "capture/ScreenRecorder.h"
 #include "finishing/SaveJobHandover.h"
 #include "support/FakeAudioCapture.h"
@@ -15,6 +16,8 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <QWidget>
+
+#include <functional>
 
 #include <utility>
 
@@ -71,7 +74,7 @@ public:
     QWidget* createPreview(QWidget* parent) override { return new QWidget(parent); }
 };
 
-// Displays, devices and recorders of a machine the test builds: one 320 × 180 display whose frames the test
+// Displays, devices and recorders of a machine the test builds (screen and voice takes): one 320 × 180 display whose frames the test
 // pushes, scripted sound sources, pointer and clicks, and a save queue that keeps what it is handed.
 class FakeTakeServices final : public TakeServices {
 public:
@@ -89,6 +92,10 @@ public:
     FakeFrontWindow front;
     std::vector<SaveJobHandover> jobs;
     ScreenRecorder* recorder = nullptr; // the last one made
+    // The voice recorder's microphone: blocks the test pushes, or a real PulseAudio source when set.
+    std::shared_ptr<FakeAudioCapture::State> voiceMicrophone = std::make_shared<FakeAudioCapture::State>();
+    std::function<std::unique_ptr<AudioCapture>()> voiceCapture;
+    SpeechAudioSink* voiceSpeech = nullptr;
     FakeCameraOnlySources cameraOnly; // what the camera-only recorder films from
     CameraOnlyRecorder* cameraOnlyRecorder = nullptr;
 
@@ -102,6 +109,11 @@ public:
         auto made = std::make_unique<ScreenRecorder>(clock, std::move(sources));
         recorder = made.get();
         return made;
+    }
+    std::unique_ptr<AudioOnlyRecorder> makeVoiceRecorder() override
+    {
+        std::unique_ptr<AudioCapture> capture = voiceCapture ? voiceCapture() : std::make_unique<FakeAudioCapture>(voiceMicrophone);
+        return std::make_unique<AudioOnlyRecorder>(std::move(capture), voiceSpeech);
     }
     std::unique_ptr<CameraOnlyRecorder> makeCameraOnlyRecorder() override
     {

@@ -1,0 +1,322 @@
+#include "core/RecordingController.h"
+#include "core/SaveLocation.h"
+#include "platform/audio/PulseAudioCapture.h"
+#include "platform/audio/SoundPlayer.h"
+#include "platform/system/HostClock.h"
+#include "support/FakeAccessProbe.h"
+#include "support/FakeTakeServices.h"
+#include "support/MovieProbe.h"
+#include "support/PrivateNullSink.h"
+#include "support/TestEnvironment.h"
+#include "support/ToneFile.h"
+#include "takes/VoiceSidecar.h"
+#include "takes/VoiceTake.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <qcorotask.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+class RecordedSounds final : public SoundPlayer {
+public:
+    void play(const QString& name) override { played.append(name); }
+    QStringList played;
+};
+
+// A tone played into a private sink the voice recorder listens to, for as long as the test runs.
+class TonePlayer {
+public:
+    bool start(const QString& videoFolder)
+    {
+        sink_ = PrivateNullSink::load(QStringLiteral("voice_take"));
+        const QString tone = QDir(videoFolder).filePath(QStringLiteral("tone.wav"));
+        if (!sink_ || !ToneFile::write(tone, 30.0, 440))
+            return false;
+        player_.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + sink_->name(), tone});
+        if (!player_.waitForStarted())
+            return false;
+        // The tone already sounds when the take starts.
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        return true;
+    }
+    QString microphone() const { return sink_->monitor(); }
+    ~TonePlayer()
+    {
+        player_.kill();
+        player_.waitForFinished();
+    }
+
+private:
+    std::unique_ptr<PrivateNullSink> sink_;
+    QProcess player_;
+};
+
+// A controller in "Voice only" over fake devices; the voice recorder hears what the test pushes, or a real
+// PulseAudio source when the test asks for one.
+class VoiceTakeFlow : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        settings->setString(QString::fromLatin1(SaveLocation::settingsKey), path(QStringLiteral("Recordings")));
+        services.microphoneList = {device(QStringLiteral("mic"))};
+    }
+    RecordingController& studio()
+    {
+        if (!controller) {
+            Platform platform{*settings, access};
+            platform.takes = &services;
+            platform.sounds = &sounds;
+            controller = std::make_unique<RecordingController>(platform);
+            controller->setCountdownSeconds(0);
+            controller->setCaptureMode(CaptureMode::voice);
+            QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
+        }
+        return *controller;
+    }
+    void TearDown() override
+    {
+        controller.reset();
+        SandboxTest::TearDown();
+    }
+    void startTake()
+    {
+        QCoro::waitFor(studio().start());
+        ASSERT_EQ(studio().phase().kind(), RecordingPhase::Kind::recording) << studio().phase().payload().toStdString();
+    }
+    // The voice recorder hears the tone through the sound server; the take starts.
+    void listenTo(TonePlayer& tone)
+    {
+        QDir().mkpath(path(QStringLiteral("tone")));
+        ASSERT_TRUE(tone.start(path(QStringLiteral("tone"))));
+        services.voiceCapture = [] { return std::make_unique<PulseAudioCapture>(); };
+        services.microphoneList = {device(tone.microphone())};
+        startTake();
+    }
+    // `seconds` of tone blocks from the fake microphone, stamped back to back from now on.
+    void speak(double seconds)
+    {
+        const double from = HostClock::nowSeconds();
+        for (int i = 0; i < static_cast<int>(seconds * 100); ++i)
+            FakeAudioCapture::push(*services.voiceMicrophone, from + i * 0.01);
+    }
+    void stopTake(bool byRemote = false)
+    {
+        studio().setStopCameFromRemote(byRemote);
+        QCoro::waitFor(studio().stop());
+    }
+    const VoiceTake& voiceTake() { return static_cast<const VoiceTake&>(*studio().activeTake()); }
+    QString recordings(const QString& name) const { return QDir(path(QStringLiteral("Recordings"))).filePath(name); }
+    static QJsonObject readJson(const QString& file)
+    {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(in.readAll()).object() : QJsonObject();
+    }
+
+    FakeAccessProbe access;
+    FakeTakeServices services;
+    RecordedSounds sounds;
+    std::unique_ptr<RecordingController> controller;
+};
+
+TEST_F(VoiceTakeFlow, ATakeUnderTheSoundServerWritesMonoAacAndItsSidecar)
+{
+    if (!PrivateNullSink::testServerRunning())
+        GTEST_SKIP() << "no test sound server";
+    TonePlayer tone;
+    listenTo(tone);
+    EXPECT_EQ(studio().elapsed(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    stopTake();
+    const QString audio = recordings(QStringLiteral("video 1/voice.m4a"));
+    ASSERT_EQ(studio().phase(), RecordingPhase::finished(audio)) << studio().phase().payload().toStdString();
+    EXPECT_EQ(studio().lastFinalURL(), audio);
+
+    const QJsonObject probe = MovieProbe::streams(audio);
+    const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
+    ASSERT_EQ(streams.size(), 1);
+    MovieProbe::expectFields(streams[0].toObject(), {{"codec_name", "aac"}, {"sample_rate", "48000"}, {"channels", "1"}});
+    MovieProbe::Sound sound;
+    ASSERT_TRUE(MovieProbe::decodeAudio(audio, 0, sound));
+    const ToneFile::Breaks breaks = ToneFile::breaksIn(sound.mono, sound.sampleRate, sound.startSeconds, 440);
+    EXPECT_EQ(breaks.dropouts, 0);
+    EXPECT_EQ(breaks.phaseJumps, 0);
+
+    const QJsonObject sidecar = readJson(recordings(QStringLiteral("video 1/voice.json")));
+    EXPECT_EQ(sidecar.keys(), (QStringList{"channel", "durationSeconds", "file", "long_form", "microphone", "mode", "recordedAt", "script_id",
+                                  "script_written_at", "source", "stoppedBy", "tailTrimmedSeconds", "video_folder", "voice_track"}));
+    EXPECT_EQ(sidecar[QStringLiteral("voice_track")], QJsonValue(true));
+    EXPECT_EQ(sidecar[QStringLiteral("mode")], QJsonValue(QStringLiteral("voice")));
+    EXPECT_EQ(sidecar[QStringLiteral("script_id")], QJsonValue(QString()));
+    EXPECT_EQ(sidecar[QStringLiteral("script_written_at")], QJsonValue(QString()));
+    EXPECT_EQ(sidecar[QStringLiteral("channel")], QJsonValue(QStringLiteral("ai")));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$)")).match(sidecar[QStringLiteral("recordedAt")].toString()).hasMatch());
+    EXPECT_FALSE(sidecar[QStringLiteral("microphone")].toString().isEmpty());
+    EXPECT_EQ(sidecar[QStringLiteral("stoppedBy")], QJsonValue(QStringLiteral("app")));
+    EXPECT_EQ(sidecar[QStringLiteral("tailTrimmedSeconds")], QJsonValue(0));
+    EXPECT_EQ(sidecar[QStringLiteral("file")], QJsonValue(QStringLiteral("voice.m4a")));
+    EXPECT_EQ(sidecar[QStringLiteral("source")], QJsonValue(QStringLiteral("telmira-voice")));
+    // The microphone flows when the take starts, so the file runs from start to stop.
+    const double duration = MovieProbe::number(probe[QStringLiteral("format")].toObject(), QStringLiteral("duration"));
+    EXPECT_NEAR(duration, 1.5, 0.2);
+    EXPECT_NEAR(sidecar[QStringLiteral("durationSeconds")].toDouble(-1), duration, 0.05);
+    EXPECT_EQ(sidecar[QStringLiteral("long_form")], QJsonValue(true));
+    EXPECT_EQ(sidecar[QStringLiteral("video_folder")], QJsonValue(QStringLiteral("video 1")));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("voice-only start -> video 1 take '', mic ") + tone.microphone()));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("voice track finished video 1: %1s, script none").arg(sidecar[QStringLiteral("durationSeconds")].toDouble(), 0, 'f', 1)));
+}
+
+TEST_F(VoiceTakeFlow, ARemoteStopUnderTheSoundServerLosesItsLastSecondAndAHalf)
+{
+    if (!PrivateNullSink::testServerRunning())
+        GTEST_SKIP() << "no test sound server";
+    TonePlayer tone;
+    listenTo(tone);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5000));
+    stopTake(true);
+    const QString audio = recordings(QStringLiteral("video 1/voice.m4a"));
+    ASSERT_EQ(studio().phase(), RecordingPhase::finished(audio)) << studio().phase().payload().toStdString();
+    const double duration = MovieProbe::number(MovieProbe::streams(audio)[QStringLiteral("format")].toObject(), QStringLiteral("duration"));
+    EXPECT_NEAR(duration, 5.0 - 1.5, 0.2);
+    const QJsonObject sidecar = readJson(recordings(QStringLiteral("video 1/voice.json")));
+    EXPECT_EQ(sidecar[QStringLiteral("stoppedBy")], QJsonValue(QStringLiteral("remote-button")));
+    EXPECT_NEAR(sidecar[QStringLiteral("tailTrimmedSeconds")].toDouble(), 1.5, 0.05);
+    EXPECT_NEAR(sidecar[QStringLiteral("durationSeconds")].toDouble(), duration, 0.05);
+    EXPECT_FALSE(QFileInfo::exists(recordings(QStringLiteral("video 1/stop.json"))));
+}
+
+TEST_F(VoiceTakeFlow, VoiceTakesShareTheFoldersNumberingWithVideoTakes)
+{
+    startTake();
+    speak(0.5);
+    stopTake();
+    const QString videoFolder = recordings(QStringLiteral("video 1"));
+    EXPECT_TRUE(QFileInfo::exists(videoFolder + QStringLiteral("/voice.m4a")));
+    studio().setDestinationFolder(videoFolder);
+    startTake();
+    speak(0.5);
+    stopTake();
+    EXPECT_EQ(studio().lastFinalURL(), videoFolder + QStringLiteral("/voice-2.m4a"));
+    const QJsonObject second = readJson(videoFolder + QStringLiteral("/voice-2.json"));
+    EXPECT_EQ(second[QStringLiteral("file")], QJsonValue(QStringLiteral("voice-2.m4a")));
+
+    const QString videos = recordings(QStringLiteral("video 9"));
+    QDir().mkpath(videos);
+    for (const char* name : {"raw.mov", "raw-2.mov"}) {
+        QFile file(videos + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    studio().setDestinationFolder(videos);
+    startTake();
+    speak(0.5);
+    stopTake();
+    EXPECT_EQ(studio().lastFinalURL(), videos + QStringLiteral("/voice-3.m4a"));
+    EXPECT_TRUE(QFileInfo::exists(videos + QStringLiteral("/voice-3.json")));
+}
+
+TEST_F(VoiceTakeFlow, AMicrophoneLostMidTakeKeepsTheSoundAndSaysSo)
+{
+    startTake();
+    speak(1.0);
+    services.voiceMicrophone->onFailure(QStringLiteral("the device went away"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studio().phase().kind() == RecordingPhase::Kind::failed; }));
+    const QString audio = recordings(QStringLiteral("video 1/voice.m4a"));
+    EXPECT_EQ(studio().phase().payload(),
+        QStringLiteral("VOICE TAKE FAILED — the sound up to the failure was kept in voice.m4a. Press Record again. (the device went away)"));
+    EXPECT_EQ(sounds.played, QStringList{QStringLiteral("Basso")});
+    EXPECT_FALSE(studio().isTickerRunning());
+    EXPECT_FALSE(voiceTake().isRunning());
+    EXPECT_NEAR(MovieProbe::number(MovieProbe::streams(audio)[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 1.0, 0.1);
+    EXPECT_TRUE(QFileInfo::exists(recordings(QStringLiteral("video 1/voice.json"))));
+    // The studio is free for the next take.
+    startTake();
+}
+
+TEST_F(VoiceTakeFlow, AStopThatGetsNoFileSaysNothingWasSavedAndTheFailureReactionStaysOut)
+{
+    startTake();
+    stopTake(); // no sound ever arrived: the recorder's stop reports it
+    QCoreApplication::processEvents();
+    EXPECT_EQ(studio().phase(), RecordingPhase::failed(QStringLiteral("VOICE TRACK FAILED — nothing was saved. Press Record again.")));
+    EXPECT_TRUE(sounds.played.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(recordings(QStringLiteral("video 1"))));
+}
+
+TEST_F(VoiceTakeFlow, DiscardRemovesTheTakesFilesAndTheFolderItMade)
+{
+    startTake();
+    speak(0.5);
+    QCoro::waitFor(studio().discard());
+    EXPECT_EQ(studio().phase().kind(), RecordingPhase::Kind::idle);
+    EXPECT_FALSE(QFileInfo::exists(recordings(QStringLiteral("video 1"))));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("discarded take in video 1")));
+
+    // In a folder of the user's the other take stays.
+    const QString videoFolder = recordings(QStringLiteral("video 4"));
+    QDir().mkpath(videoFolder);
+    QFile(videoFolder + QStringLiteral("/final.mov")).open(QIODevice::WriteOnly);
+    studio().setDestinationFolder(videoFolder);
+    startTake();
+    speak(0.5);
+    QCoro::waitFor(studio().discard());
+    EXPECT_EQ(QDir(videoFolder).entryList(QDir::Files), QStringList{QStringLiteral("final.mov")});
+}
+
+TEST_F(VoiceTakeFlow, NoPauseAndTheStartsRefusals)
+{
+    startTake();
+    studio().togglePause();
+    EXPECT_EQ(studio().phase().kind(), RecordingPhase::Kind::recording);
+    speak(0.3);
+    stopTake();
+
+    services.microphoneList.clear();
+    QCoro::waitFor(studio().start());
+    EXPECT_EQ(studio().phase(), RecordingPhase::failed(QStringLiteral("No microphone found.")));
+
+    access.microphoneState = Permissions::State::denied;
+    QCoro::waitFor(studio().start());
+    EXPECT_TRUE(studio().phase().payload().startsWith(QStringLiteral("Microphone access is off, so the voice take would be silent.")));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("voice-only start aborted: microphone permission denied")));
+}
+
+TEST(VoiceSidecarTest, AShortsVoiceTrackNamesItsScriptAndNoFolder)
+{
+    NextTake script;
+    script.scriptID = QStringLiteral("ep-3");
+    script.writtenAtText = QStringLiteral("2026-01-31T09:15:00.250+01:00");
+    script.channel = RecordingChannel::dorvelTalk;
+    VoiceSidecar::Facts facts;
+    facts.script = script;
+    facts.channel = RecordingChannel::inkwell;
+    facts.startedAt = QDateTime(QDate(2026, 1, 31), QTime(10, 0, 5, 700), Qt::OffsetFromUTC, 3600);
+    facts.audioPath = QStringLiteral("/x/2026-01-31-ep-3-short-1/voice.m4a");
+    const QJsonObject object = VoiceSidecar::object(facts);
+    EXPECT_EQ(object[QStringLiteral("script_id")], QJsonValue(QStringLiteral("ep-3")));
+    EXPECT_EQ(object[QStringLiteral("channel")], QJsonValue(QStringLiteral("dorvel-talk")));
+    EXPECT_EQ(object[QStringLiteral("script_written_at")], QJsonValue(script.writtenAtText));
+    EXPECT_EQ(object[QStringLiteral("recordedAt")], QJsonValue(QStringLiteral("2026-01-31T09:00:05Z")));
+    EXPECT_FALSE(object.contains(QStringLiteral("durationSeconds")));
+    EXPECT_FALSE(object.contains(QStringLiteral("long_form")));
+    EXPECT_FALSE(object.contains(QStringLiteral("video_folder")));
+
+    // Written whole or not at all: a folder that cannot take the file keeps nothing half-written.
+    QTemporaryDir folder;
+    const QString sidecar = folder.filePath(QStringLiteral("voice.json"));
+    VoiceSidecar::write(sidecar, facts);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("voice.json")});
+    VoiceSidecar::write(folder.filePath(QStringLiteral("missing/voice.json")), facts);
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("missing"))));
+}
+
+} // namespace

@@ -1,0 +1,175 @@
+#include "core/RecordingController.h"
+#include "core/SaveLocation.h"
+#include "platform/system/HostClock.h"
+#include "support/FakeAccessProbe.h"
+#include "support/FakeSpeechAudioSink.h"
+#include "support/FakeTakeServices.h"
+#include "support/MovieProbe.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <qcorotask.h>
+
+namespace {
+
+// A short whose handoff asks for a voice track, over a fake desk camera whose hub the test drives, with
+// both microphones scripted and one voice-follow feed shared by every recorder.
+class VoiceTrackFlow : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        settings->setString(QString::fromLatin1(SaveLocation::settingsKey), path(QStringLiteral("Recordings")));
+        services.cameraOnly.cameras = {desk};
+        services.cameraOnly.speech = &speech;
+        services.voiceSpeech = &speech;
+        CaptureDeviceInfo camera;
+        camera.uniqueID = desk->uniqueID();
+        camera.localizedName = desk->localizedName();
+        services.cameraList = {camera};
+        services.microphoneList = {device(QStringLiteral("mic"))};
+        Platform platform{*settings, access};
+        platform.takes = &services;
+        controller = std::make_unique<RecordingController>(platform);
+        controller->setCountdownSeconds(0);
+        controller->refreshDevices();
+        controller->setCaptureMode(CaptureMode::short_);
+    }
+    void TearDown() override
+    {
+        controller.reset();
+        SandboxTest::TearDown();
+    }
+    void handOff(bool voiceTrack, const QString& channel = QStringLiteral("ai"))
+    {
+        QDir().mkpath(path(QStringLiteral("Recordings/Shorts")));
+        QFile file(path(QStringLiteral("Recordings/Shorts/.next_take.json")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        written = QDateTime::currentDateTimeUtc().addSecs(-30).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+        file.write(QStringLiteral(R"({"script_id":"ep 9","voice_track":%1,"channel":"%2","written_at":"%3"})")
+                       .arg(voiceTrack ? QStringLiteral("true") : QStringLiteral("false"), channel, written)
+                       .toUtf8());
+    }
+    // Both microphones and the desk camera deliver in real time: 10 ms blocks, about 30 frames a second.
+    void record(double seconds, bool frames = true)
+    {
+        const double end = HostClock::nowSeconds() + seconds;
+        int tick = 0;
+        while (HostClock::nowSeconds() < end) {
+            const double now = HostClock::nowSeconds();
+            FakeAudioCapture::push(*services.voiceMicrophone, now);
+            FakeAudioCapture::push(*services.cameraOnly.microphone, now);
+            ++voiceBlocks;
+            if (frames && tick++ % 3 == 0)
+                desk->emitFrame(now);
+            QThread::msleep(10);
+            QCoreApplication::processEvents();
+        }
+    }
+    QString shortFolder() const
+    {
+        const QStringList made = QDir(path(QStringLiteral("Recordings/Shorts"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        return made.size() == 1 ? path(QStringLiteral("Recordings/Shorts/")) + made.front() : QString();
+    }
+
+    std::shared_ptr<FakeCameraHub> desk = FakeCameraHub::make({FakeCameraHub::landscape(640, 360, 30)}, QStringLiteral("Desk"));
+    FakeAccessProbe access;
+    FakeTakeServices services;
+    FakeSpeechAudioSink speech;
+    std::unique_ptr<RecordingController> controller;
+    QString written;
+    int voiceBlocks = 0;
+};
+
+TEST_F(VoiceTrackFlow, AVoiceTrackRecordsTheVoiceAndTheDeskCameraIntoTheShortFolder)
+{
+    handOff(true);
+    QCoro::waitFor(controller->start());
+    ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << controller->phase().payload().toStdString();
+    const QString trackFolder = shortFolder();
+    ASSERT_TRUE(trackFolder.endsWith(QStringLiteral("-ep-9-short-1"))) << trackFolder.toStdString();
+    record(1.5);
+    QCoro::waitFor(controller->stop());
+    const QString audio = trackFolder + QStringLiteral("/voice.m4a");
+    ASSERT_EQ(controller->phase(), RecordingPhase::finished(audio)) << controller->phase().payload().toStdString();
+    EXPECT_EQ(controller->lastFinalURL(), audio);
+    EXPECT_EQ(QDir(trackFolder).entryList(QDir::Files), (QStringList{"desk-camera.mov", "voice.json", "voice.m4a"}));
+    const QJsonObject movie = MovieProbe::streams(trackFolder + QStringLiteral("/desk-camera.mov"));
+    EXPECT_FALSE(movie[QStringLiteral("streams")].toArray().isEmpty());
+    // Voice follow heard each block once: the desk camera's own microphone stream never reached it.
+    EXPECT_EQ(static_cast<int>(speech.fed().size()), voiceBlocks);
+
+    QFile file(trackFolder + QStringLiteral("/voice.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject sidecar = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(sidecar[QStringLiteral("script_id")], QJsonValue(QStringLiteral("ep 9")));
+    EXPECT_EQ(sidecar[QStringLiteral("script_written_at")], QJsonValue(written));
+    EXPECT_EQ(sidecar[QStringLiteral("file")], QJsonValue(QStringLiteral("voice.m4a")));
+    EXPECT_FALSE(sidecar.contains(QStringLiteral("long_form")));
+    EXPECT_FALSE(sidecar.contains(QStringLiteral("video_folder")));
+    const QString log = readLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("voice track (audio + desk camera), mic mic, script ep 9")));
+    EXPECT_TRUE(log.contains(QStringLiteral("voice track: also filming the desk camera -> desk-camera.mov")));
+    EXPECT_TRUE(log.contains(QStringLiteral("voice track: desk camera saved desk-camera.mov")));
+}
+
+TEST_F(VoiceTrackFlow, ADeskCameraLostMidTrackIsOnlyLogged)
+{
+    handOff(true);
+    desk->play({{5.0, 0}});
+    QCoro::waitFor(controller->start());
+    ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << controller->phase().payload().toStdString();
+    record(0.6, false);
+    desk->disconnect();
+    record(0.6, false);
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("desk camera failed, the voice track keeps recording: ")));
+    QCoro::waitFor(controller->stop());
+    const QString audio = shortFolder() + QStringLiteral("/voice.m4a");
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(audio)) << controller->phase().payload().toStdString();
+    EXPECT_NEAR(MovieProbe::number(MovieProbe::streams(audio)[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 1.2, 0.3);
+    desk->waitForScript();
+}
+
+TEST_F(VoiceTrackFlow, WithoutCameraAccessTheVoiceRecordsAlone)
+{
+    access.cameraState = Permissions::State::denied;
+    handOff(true);
+    QCoro::waitFor(controller->start());
+    ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << controller->phase().payload().toStdString();
+    record(0.5);
+    QCoro::waitFor(controller->stop());
+    const QString trackFolder = shortFolder();
+    EXPECT_EQ(QDir(trackFolder).entryList(QDir::Files), (QStringList{"voice.json", "voice.m4a"}));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("voice track (audio + desk camera), mic mic, script ep 9")));
+}
+
+TEST_F(VoiceTrackFlow, DiscardTakesTheTrackAndItsFolderAway)
+{
+    access.cameraState = Permissions::State::denied;
+    handOff(true);
+    QCoro::waitFor(controller->start());
+    ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording);
+    record(0.3);
+    QCoro::waitFor(controller->discard());
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::idle);
+    EXPECT_TRUE(shortFolder().isEmpty());
+}
+
+TEST_F(VoiceTrackFlow, AHandoffWithoutTheFlagOrForAnotherChannelFilmsAnOrdinaryShort)
+{
+    for (const auto& [flag, channel] : {std::pair{false, QStringLiteral("ai")}, std::pair{true, QStringLiteral("inkwell")}}) {
+        handOff(flag, channel);
+        EXPECT_FALSE(controller->shortWantsVoiceTrack()) << flag << channel.toStdString();
+    }
+    handOff(true);
+    EXPECT_TRUE(controller->shortWantsVoiceTrack());
+}
+
+} // namespace
