@@ -6,9 +6,13 @@
 #include "finishing/SaveJobHandover.h"
 #include "core/SaveLocation.h"
 #include "finishing/TakeRecovery.h"
+#include "platform/audio/PulseAudioPlayback.h"
 #include "ui/ContentView.h"
+#include "ui/ControllerShortPreviewSources.h"
+#include "ui/DesktopHooks.h"
 #include "ui/MainWindow.h"
 #include "ui/QuitAlertDialog.h"
+#include "ui/ShortWindows.h"
 
 FestrinApp::FestrinApp(Settings& settings)
     : services_(std::make_unique<PlatformServices>(settings))
@@ -16,7 +20,11 @@ FestrinApp::FestrinApp(Settings& settings)
     quitGuard_.runAlert = [this](const QuitGuard::Alert& alert) { return QuitAlertDialog::run(alert, window_.get()); };
 }
 
-FestrinApp::~FestrinApp() = default;
+FestrinApp::~FestrinApp()
+{
+    if (services_)
+        services_->hooks().attachShortWindows(nullptr);
+}
 
 RecordingController& FestrinApp::controller()
 {
@@ -25,6 +33,10 @@ RecordingController& FestrinApp::controller()
         // A stopped screen take's save job joins the controller's finish queue.
         RecordingController* owner = controller_.get();
         services_->takes().setSaveJobSink([owner](const SaveJobHandover& job) { owner->runSaveJob(job); });
+        shortSources_ = std::make_unique<ControllerShortPreviewSources>(*controller_);
+        shortWindows_ = std::make_unique<ShortWindows>(*controller_, *shortSources_,
+            [] { return std::make_unique<PulseAudioPlayback>(QStringLiteral("Last take")); });
+        services_->hooks().attachShortWindows(shortWindows_.get());
     }
     return *controller_;
 }

@@ -12,6 +12,8 @@ class MainWindow;
 class PlatformServices;
 class RecordingController;
 class Settings;
+class ShortPreviewSources;
+class ShortWindows;
 
 // The application: the quit guard, the one controller (made when the window first needs it) and the one
 // main window.
@@ -32,5 +34,7 @@ private:
     std::unique_ptr<PlatformServices> services_;
     QuitGuard quitGuard_;
     std::unique_ptr<RecordingController> controller_;
+    std::unique_ptr<ShortPreviewSources> shortSources_;
+    std::unique_ptr<ShortWindows> shortWindows_; // goes before the controller: its windows read it
     std::unique_ptr<MainWindow> window_;
 };

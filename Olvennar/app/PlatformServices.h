@@ -28,6 +28,7 @@ public:
     Platform platform();
     LinuxTakeServices& takes() { return *takes_; }
     SpeechFollowHub& speech() { return *speech_; }
+    DesktopHooks& hooks() { return *hooks_; }
     TeleprompterWindow& teleprompter() { return *teleprompter_; }
 
 private:

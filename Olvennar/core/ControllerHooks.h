@@ -27,6 +27,7 @@ public:
     virtual void applyShortMirroring() { }
     virtual void setShortProfile(bool shortProfile) { (void)shortProfile; }
     virtual void setCameraOnlyMaxHeight(std::optional<int> maxHeight) { (void)maxHeight; }
+    // Build the "Short frame" window, or bring the open one to the front.
     virtual void openShortPreview() { }
     // Close the short preview and pause and close the short replay.
     virtual void closeShortWindows() { }

@@ -256,6 +256,8 @@ public:
     bool usingWorseMicrophoneThanAvailable() const;
     // "<screen name> — W×H", or "Display <id> — W×H" when no screen matches.
     static QString displayName(const DisplayInfo& display);
+    // Asks for camera access, then opens the "Short frame" window or brings it forward (Short mode only).
+    QCoro::Task<> openShortPreview();
     // Main-window actions.
     void replayLastShort();
     void revealLastRecording();

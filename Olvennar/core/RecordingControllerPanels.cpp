@@ -1,6 +1,9 @@
 // The panels' reactions to their switches, the bubble's shape and size, the look, and the camera format.
 #include "core/RecordingController.h"
 
+#include "core/ControllerHooks.h"
+#include "platform/system/Diagnostics.h"
+
 #include "framing/CameraBubbleWindow.h"
 #include "framing/FramingReport.h"
 #include "takes/OverlayRecorder.h"
@@ -10,6 +13,34 @@
 #include <QTimer>
 
 #include <algorithm>
+
+namespace {
+const QString shortCameraRefused = QStringLiteral("Camera access is off. Add your user to the \"video\" group, then log out and in again.");
+}
+
+QCoro::Task<> RecordingController::openShortPreview()
+{
+    QPointer<RecordingController> weak(this);
+    const bool granted = co_await Permissions::requestCamera(platform_.access);
+    if (!weak)
+        co_return;
+    refreshPermissions();
+    if (!granted) {
+        // A refusal must not end a take that is filming or finishing: it only costs the window.
+        if (phase_.isBusy()) {
+            Diagnostics::log(QStringLiteral("short: camera access refused while a take runs; the short frame window stays closed"));
+            co_return;
+        }
+        // Without any camera there is nothing to allow: say so instead of blaming access.
+        setPhase(Phase::failed(bubble_.cameras.empty() ? QStringLiteral("No camera found.") : shortCameraRefused));
+        co_return;
+    }
+    if (captureMode_ != CaptureMode::short_)
+        co_return;
+    hooks().openShortPreview();
+    Q_EMIT changed();
+    updateFramingRouting();
+}
 
 void RecordingController::cameraEnabledChanged()
 {

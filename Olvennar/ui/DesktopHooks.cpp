@@ -1,5 +1,24 @@
 #include "ui/DesktopHooks.h"
 
 #include "ui/FileManagerReveal.h"
+#include "ui/ShortWindows.h"
 
 void DesktopHooks::revealFile(const QString& path) { FileManagerReveal::reveal(path); }
+
+void DesktopHooks::openShortPreview()
+{
+    if (shortWindows_)
+        shortWindows_->openPreview();
+}
+
+void DesktopHooks::closeShortWindows()
+{
+    if (shortWindows_)
+        shortWindows_->closeAll();
+}
+
+void DesktopHooks::playShort(const QString& path)
+{
+    if (shortWindows_)
+        shortWindows_->play(path);
+}

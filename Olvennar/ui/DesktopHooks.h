@@ -2,8 +2,19 @@
 
 #include "core/ControllerHooks.h"
 
-// The controller's reactions that the desktop itself answers in the running app (the file manager).
+class ShortWindows;
+
+// The controller's reactions that the desktop itself answers in the running app: the file manager and the
+// short windows (once they are attached).
 class DesktopHooks final : public ControllerHooks {
 public:
+    void attachShortWindows(ShortWindows* windows) { shortWindows_ = windows; }
+
     void revealFile(const QString& path) override;
+    void openShortPreview() override;
+    void closeShortWindows() override;
+    void playShort(const QString& path) override;
+
+private:
+    ShortWindows* shortWindows_ = nullptr;
 };

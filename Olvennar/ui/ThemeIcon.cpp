@@ -214,6 +214,23 @@ const QHash<QString, Drawing>& drawings()
              p.drawArc(QRectF(1, 1, 14, 14), 130 * 16, 100 * 16);
              p.drawArc(QRectF(1, 1, 14, 14), -50 * 16, 100 * 16);
          }},
+        {QStringLiteral("lock.fill"), [](QPainter& p, const QColor& tint) {
+             p.setPen(QPen(tint, 1.6));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(4.5, 2, 7, 8), 0, 180 * 16);
+             p.drawLine(QPointF(4.5, 6), QPointF(4.5, 8));
+             p.drawLine(QPointF(11.5, 6), QPointF(11.5, 8));
+             p.setPen(Qt::NoPen);
+             p.setBrush(tint);
+             p.drawRoundedRect(QRectF(3, 7.5, 10, 7), 1.5, 1.5);
+         }},
+        {QStringLiteral("arrow.left.and.right"), [](QPainter& p, const QColor& tint) {
+             p.setPen(QPen(tint, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+             p.setBrush(Qt::NoBrush);
+             p.drawLine(QPointF(2, 8), QPointF(14, 8));
+             p.drawPolyline(QPolygonF({QPointF(5, 5), QPointF(2, 8), QPointF(5, 11)}));
+             p.drawPolyline(QPolygonF({QPointF(11, 5), QPointF(14, 8), QPointF(11, 11)}));
+         }},
     };
     return table;
 }
@@ -244,6 +261,8 @@ const QHash<QString, QString>& themeNames()
         {QStringLiteral("mic.fill"), QStringLiteral("audio-input-microphone")},
         {QStringLiteral("cursorarrow.click.2"), QStringLiteral("input-mouse")},
         {QStringLiteral("dot.radiowaves.left.and.right"), QStringLiteral("network-wireless")},
+        {QStringLiteral("lock.fill"), QStringLiteral("object-locked")},
+        {QStringLiteral("arrow.left.and.right"), QStringLiteral("object-flip-horizontal")},
     };
     return table;
 }

@@ -64,8 +64,8 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
             weak->openFramingCheck();
     };
     actions.openShortPreview = [weak] {
-        if (weak && weak->platform().hooks)
-            weak->platform().hooks->openShortPreview();
+        if (weak)
+            weak->openShortPreview();
     };
     actions.closeShortPreview = [weak] {
         if (weak && weak->platform().hooks)

@@ -26,7 +26,8 @@ struct WindowActions {
     std::function<void()> grantCamera;
     // Opens the "Check framing" window (the short preview in Short mode).
     std::function<void()> openFramingCheck;
-    // The short preview window, through the controller's hooks, and whether the controller holds it open.
+    // The short preview window: opened by the controller (it asks for the camera first), closed through its
+    // hooks; open while the controller says so.
     std::function<void()> openShortPreview;
     std::function<void()> closeShortPreview;
     std::function<bool()> shortPreviewShown;

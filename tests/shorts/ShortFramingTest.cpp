@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using Format = CameraHub::Format;
@@ -71,16 +73,22 @@ TEST(ShortFramingTest, DescribesTheFeedAndItsScale)
         EXPECT_EQ(ShortFraming::describe(frame), text) << frame.width() << "x" << frame.height();
 }
 
-TEST(ShortFramingTest, SafeZonesLieInsideTheOutputAndOnlyTheCaptionsAreFilled)
+TEST(ShortFramingTest, SafeZonesCoverTheOutputInTheirFixedOrder)
 {
-    QStringList filled;
-    for (const ShortFraming::SafeZone& zone : ShortFraming::safeZones()) {
-        EXPECT_TRUE(QRectF(0, 0, 1080, 1920).contains(zone.rect)) << zone.name.toStdString();
-        if (zone.filled)
-            filled << zone.name;
+    const auto& zones = ShortFraming::safeZones();
+    ASSERT_EQ(zones.size(), 4u);
+    const std::vector<std::tuple<QString, QRectF, bool>> expected {
+        {QStringLiteral("top bar"), QRectF(0, 0, 1080, 290), false},
+        {QStringLiteral("buttons"), QRectF(880, 290, 200, 1050), false},
+        {QStringLiteral("captions"), QRectF(0, 1200, 880, 140), true},
+        {QStringLiteral("caption + sound"), QRectF(0, 1340, 1080, 580), false},
+    };
+    for (size_t i = 0; i < zones.size(); ++i) {
+        EXPECT_EQ(zones[i].name, std::get<0>(expected[i]));
+        EXPECT_EQ(zones[i].rect, std::get<1>(expected[i]));
+        EXPECT_EQ(zones[i].filled, std::get<2>(expected[i]));
+        EXPECT_TRUE(QRectF(0, 0, 1080, 1920).contains(zones[i].rect));
     }
-    EXPECT_EQ(ShortFraming::safeZones().size(), 4u);
-    EXPECT_EQ(filled, QStringList {QStringLiteral("captions")});
 }
 
 FramingReport reportWith(std::vector<std::optional<CropMetrics>> metrics)

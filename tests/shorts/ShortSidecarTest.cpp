@@ -24,6 +24,8 @@ TEST(ShortSidecarTest, RecordsTheCropInPixelsOfTheRawMovie)
     EXPECT_EQ(json[QStringLiteral("position")].toObject()[QStringLiteral("x")].toDouble(), 0.25);
     EXPECT_EQ(json[QStringLiteral("previewPosition")].toObject(), (QJsonObject {{"x", 0.75}, {"y", 0.5}}));
     EXPECT_EQ(json[QStringLiteral("recordedAt")].toString(), QStringLiteral("2026-01-31T09:15:00Z"));
+    EXPECT_TRUE(json[QStringLiteral("mirrored")].toBool());
+    EXPECT_FALSE(json[QStringLiteral("previewMirrored")].toBool());
     EXPECT_EQ(json[QStringLiteral("durationSeconds")].toDouble(), 8.5);
     const QJsonArray zones = json[QStringLiteral("safeZones")].toArray();
     ASSERT_EQ(zones.size(), 4);

@@ -1,6 +1,7 @@
 #include "WindowTest.h"
 
 #include "core/QuitGuard.h"
+#include "ui/ChannelChip.h"
 #include "ui/MainWindow.h"
 #include "ui/SectionSlot.h"
 
@@ -65,6 +66,37 @@ TEST_F(WindowLayoutTest, wrappedTextsGetTheirWholeHeight)
         }
         EXPECT_GE(checked, prompt ? 2 : 4);
     }
+}
+
+TEST(ChannelChipTest, labelsAndColoursPerChannel)
+{
+    const QPalette palette;
+    struct Row {
+        RecordingChannel channel;
+        const char* label;
+        QColor text, capsule;
+    };
+    const std::vector<Row> rows{
+        {RecordingChannel::dorvelTalk, "Dorvel Talk", QColor(0x22, 0x30, 0x5A), QColor(0xFB, 0xE2, 0x7A)},
+        {RecordingChannel::branchline, "Branchline", QColor(0xB4, 0x55, 0x2D), QColor(0xEF, 0xE2, 0xD4)},
+        {RecordingChannel::inkwell, "Inkwell Hour", QColor(0x54, 0x13, 0x08), QColor(0xF2, 0xED, 0xE2)},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ChannelChip::label(row.channel), QString::fromLatin1(row.label));
+        EXPECT_EQ(ChannelChip::textColor(row.channel, palette), row.text);
+        EXPECT_EQ(ChannelChip::capsuleColor(row.channel, palette), row.capsule);
+        EXPECT_EQ(ChannelChip::capsuleColor(row.channel, palette).alpha(), 255);
+    }
+    EXPECT_EQ(ChannelChip::label(RecordingChannel::ai), QStringLiteral("AI channel"));
+    const QColor secondary = ChannelChip::textColor(RecordingChannel::ai, palette);
+    const QColor capsule = ChannelChip::capsuleColor(RecordingChannel::ai, palette);
+    EXPECT_EQ(capsule.rgb(), secondary.rgb());
+    EXPECT_NEAR(capsule.alphaF(), secondary.alphaF() * 0.15, 0.01);
+
+    // Never squeezed: its minimum is the whole label.
+    ChannelChip chip(RecordingChannel::inkwell);
+    EXPECT_EQ(chip.minimumSizeHint(), chip.sizeHint());
+    EXPECT_GT(chip.sizeHint().width(), chip.fontMetrics().horizontalAdvance(QStringLiteral("Inkwell Hour")));
 }
 
 } // namespace

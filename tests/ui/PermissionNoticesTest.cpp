@@ -69,6 +69,8 @@ TEST_F(PermissionNoticesTest, permissionNoticeListsExactlyTheAccessTheNextTakeNe
         {CaptureMode::voice, false, false, State::notAsked, State::denied, true, false},
     };
     for (const AccessCase& c : cases) {
+        // Entering the Short mode opens the short window, which re-reads the camera access the probe reports.
+        access.cameraState = c.mode == CaptureMode::short_ ? c.camera : State::granted;
         controller->setCaptureMode(c.mode);
         controller->setCaptureMicrophone(c.microphoneSwitch);
         controller->setCameraEnabled(c.cameraSwitch);
