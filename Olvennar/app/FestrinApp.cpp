@@ -2,6 +2,7 @@
 
 #include "app/LinuxTakeServices.h"
 #include "app/PlatformServices.h"
+#include "core/FinishQueue.h"
 #include "core/RecordingController.h"
 #include "finishing/SaveJobHandover.h"
 #include "core/SaveLocation.h"
@@ -13,6 +14,12 @@
 #include "ui/MainWindow.h"
 #include "ui/QuitAlertDialog.h"
 #include "ui/ShortWindows.h"
+#include "platform/system/Settings.h"
+
+namespace {
+// The launch sweep's findings already logged, so each is logged once.
+const QString recoveryNotedKey = QStringLiteral("recoveryNoted");
+}
 
 FestrinApp::FestrinApp(Settings& settings)
     : services_(std::make_unique<PlatformServices>(settings))
@@ -52,11 +59,24 @@ void FestrinApp::showMainWindow()
     window_->raise();
 }
 
+void FestrinApp::bringForward()
+{
+    showMainWindow();
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->activateWindow();
+}
+
 QCoro::Task<> FestrinApp::startUp()
 {
     RecordingController* controller = &this->controller();
     quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
-    // What an earlier run left half done when it was killed.
-    TakeRecovery::sweep(SaveLocation::current(services_->platform().settings));
+    // What an earlier run left half done when it was killed: cut-short renders run again, the rest is
+    // logged once (the findings already logged are remembered across launches).
+    Settings& settings = services_->platform().settings;
+    const TakeRecovery::Findings found = TakeRecovery::sweep(SaveLocation::current(settings),
+        settings.stringListValue(recoveryNotedKey).value_or(QStringList{}));
+    settings.setStringList(recoveryNotedKey, found.noted);
+    for (const PendingRender::Job& render : found.renders)
+        controller->finishQueue().startFinishJob(render.title, render.request, render.finalURL, render.stopSidecar, false, render.summary);
     co_await controller->checkPermissionAndLoadDisplays();
 }

@@ -25,6 +25,8 @@ public:
     ~FestrinApp() override;
 
     void showMainWindow();
+    // Shows the window, restored if minimised, above the others and focused.
+    void bringForward();
     RecordingController& controller();
     QuitGuard& quitGuard() { return quitGuard_; }
 

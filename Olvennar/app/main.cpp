@@ -1,7 +1,9 @@
 #include "app/FestrinApp.h"
+#include "app/StudioInstance.h"
 #include "platform/system/Settings.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 int main(int argc, char* argv[])
 {
@@ -10,7 +12,13 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(OLVENNAR_VERSION));
     QApplication::setQuitOnLastWindowClosed(false); // the main window's close goes through the quit guard
 
+    // A second launch brings the running studio forward and leaves its files alone.
+    StudioInstance instance(QFileInfo(Settings::standardFilePath()).absolutePath());
+    if (!instance.claim())
+        return 0;
+
     FestrinApp festrin(Settings::standard());
+    QObject::connect(&instance, &StudioInstance::knocked, &festrin, [&festrin] { festrin.bringForward(); });
     festrin.showMainWindow();
     return app.exec();
 }

@@ -120,7 +120,7 @@ std::optional<FestrinCompositor::CompositorError> FestrinCompositor::render(cons
     const std::shared_ptr<const PixelBuffer> camera = settings.cameraTrackID != 0 ? request.sourceFrame(settings.cameraTrackID) : nullptr;
     if (camera && cameraAlpha > 0.001) {
         if (studio)
-            studioRenderer(settings, QSizeF(screen->width(), screen->height())).drawCard(*camera, cameraAlpha, settings.cameraGrade, blend, out);
+            studioRenderer(settings, QSizeF(screen->width(), screen->height())).drawCard(camera, cameraAlpha, settings.cameraGrade, blend, out);
         else if (isDrawable(settings.bubbleRect))
             drawClassicBubble(*camera, settings, cameraAlpha, out);
     }

@@ -16,6 +16,8 @@ public:
     ~FestrinCompositorRenderer() override;
 
     std::optional<ErrorInfo> render(const Frame& frame, PixelBuffer& output) override;
+    // The compositor keeps only caches and the last screen frame, and an export's frames always carry one.
+    bool drawsFramesIndependently() const override { return true; }
     const FestrinInstruction& instruction() const { return *instruction_; }
 
     static OverlayRendererFactory factory();

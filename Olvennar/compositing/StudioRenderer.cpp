@@ -147,12 +147,13 @@ bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const 
     cv::Mat canvas = PixelBufferViews::mat(out);
     // Room and shadow under the opaque middle of the window would be painted over: skip them.
     QRect hidden;
-    if (!covers && ImageCompositing::isOpaque(PixelBufferViews::mat(screen))) {
-        const double H_ = H;
+    if (!covers) {
         const double sw = std::max(screenSize_.width(), 1.0), sh = std::max(screenSize_.height(), 1.0);
-        const QRectF picture = RasterFlip::rect(camera.transform.mapRect(QRectF(0, 0, sw, sh)), H_);
-        hidden = RasterFlip::pixelsInside(RasterFlip::rect(windowRect, H_), radius * camera.roomTransform.m11())
+        const QRectF picture = RasterFlip::rect(camera.transform.mapRect(QRectF(0, 0, sw, sh)), H);
+        hidden = RasterFlip::pixelsInside(RasterFlip::rect(windowRect, H), radius * camera.roomTransform.m11())
                      .intersected(RasterFlip::pixelsInside(picture, 0));
+        if (!hidden.isEmpty() && !opaqueUnder(screen, screenToCanvas(screen, camera), hidden))
+            hidden = QRect();
     }
     if (covers) {
         out.fill(0, 0, 0, 255);
@@ -236,17 +237,32 @@ void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& fr
     }
 }
 
+QTransform StudioRenderer::screenToCanvas(const PixelBuffer& screen, const StudioCamera& camera) const
+{
+    const double sw = std::max(screenSize_.width(), 1.0);
+    const double sh = std::max(screenSize_.height(), 1.0);
+    // A frame of another size than the recording's is stretched onto it.
+    const QTransform bufferToScreen = QTransform::fromScale(sw / std::max(screen.width(), 1), sh / std::max(screen.height(), 1));
+    return bufferToScreen * RasterFlip::transform(camera.transform, sh, renderSize_.height());
+}
+
+bool StudioRenderer::opaqueUnder(const PixelBuffer& picture, const QTransform& toCanvas, const QRect& area)
+{
+    // Only the pixels drawn into the area count; a picture that does not reach over all of it is not opaque there.
+    const cv::Mat pixels = PixelBufferViews::mat(picture);
+    const std::optional<QRect> read = ImageResampling::readBounds(pixels.size(), toCanvas, area);
+    if (!read || read->isEmpty())
+        return false;
+    return ImageCompositing::isOpaque(pixels(cv::Rect(read->x(), read->y(), read->width(), read->height())));
+}
+
 void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
     bool covers, const QRect& hidden, PixelBuffer& out)
 {
     if (screen.isEmpty())
         return;
     const double H = renderSize_.height();
-    const double sw = std::max(screenSize_.width(), 1.0);
-    const double sh = std::max(screenSize_.height(), 1.0);
-    // A frame of another size than the recording's is stretched onto it.
-    const QTransform bufferToScreen = QTransform::fromScale(sw / screen.width(), sh / screen.height());
-    const QTransform toCanvas = bufferToScreen * RasterFlip::transform(camera.transform, sh, H);
+    const QTransform toCanvas = screenToCanvas(screen, camera);
     QRect area = ImageResampling::mappedBounds(PixelBufferViews::mat(screen).size(), toCanvas).intersected(QRect(0, 0, out.width(), out.height()));
     const RoundedRectShape mask = RoundedRectShape::make(RasterFlip::rect(windowRect, H), radius);
     if (!covers)

@@ -87,6 +87,10 @@ public:
     // The camera card over a base frame drawn by drawBase (in place). A camera picture without a card
     // framing leaves the frame as it is.
     void drawCard(const PixelBuffer& camera, double alpha, bool grade, std::optional<LayoutBlend> layout, PixelBuffer& over);
+    // The same for a shared picture, which nobody writes while it is shared: when the same one comes again
+    // (a camera slower than the export's frame rate), the card at rest reuses the picture it made of it.
+    void drawCard(const std::shared_ptr<const PixelBuffer>& camera, double alpha, bool grade, std::optional<LayoutBlend> layout,
+        PixelBuffer& over);
 
     // The blended window and card of a layout blend; nothing for no blend.
     std::optional<StudioLayoutFrame> layoutFrame(std::optional<LayoutBlend> blend) const;
@@ -143,6 +147,9 @@ private:
     void coverCard(const PixelBuffer& camera, bool grade, double scale, QPointF centre, const QRectF& card, const QRect& area);
     template <typename Draw>
     void composeLayer(PixelBuffer& out, double alpha, const QRect& bounds, const Draw& draw);
+    QTransform screenToCanvas(const PixelBuffer& screen, const StudioCamera& camera) const;
+    // Whether every pixel `picture` (mapped by `toCanvas`) paints into the canvas `area` is opaque.
+    static bool opaqueUnder(const PixelBuffer& picture, const QTransform& toCanvas, const QRect& area);
     void drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
         bool covers, const QRect& hidden, PixelBuffer& out);
     void drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const;
@@ -150,6 +157,8 @@ private:
         bool covers, PixelBuffer& out);
     void drawPointer(double time, const StudioCamera& camera, const PointerPath& pointer, const std::vector<Click>& clicks,
         const QRectF& windowRect, bool covers, PixelBuffer& out);
+    void drawCardOnce(const PixelBuffer& camera, const std::shared_ptr<const PixelBuffer>& shared, double alpha, bool grade,
+        std::optional<LayoutBlend> layout, PixelBuffer& over);
     void drawMovingCard(const PixelBuffer& camera, double alpha, bool grade, const StudioLayoutFrame& frame,
         const LayoutBlend& blend, PixelBuffer& over);
     bool isHome(const StudioLayoutFrame& frame) const;
@@ -167,4 +176,12 @@ private:
     std::map<LayoutState, ImageLayer> stateCardShadows_;
     std::map<LayoutState, ImageLayer> stateWindowShadows_;
     std::unique_ptr<Scratch> scratch_;
+    // The shared camera picture the card at rest last showed (held, so it cannot be recycled), and how:
+    // what scratch_->cardView holds while it is set.
+    struct RestingCard {
+        std::shared_ptr<const PixelBuffer> camera;
+        bool grade = true;
+        QRect area;
+    };
+    std::optional<RestingCard> restingCard_;
 };

@@ -37,12 +37,24 @@ void gradeMat(cv::Mat& picture, bool light)
     ImageColor::applyGrade(picture, grade);
 }
 
-// The pixels a card surely paints opaque: inside the rounded corners, by a pixel.
-QRect opaqueInside(const PixelBuffer& camera, const QRectF& cardRaster, double radius)
+// Camera rows → canvas rows: scaled by `scale`, centred on `centre` (render space).
+QTransform cameraPlacement(const PixelBuffer& camera, double scale, QPointF centre, double canvasHeight)
 {
-    if (!ImageCompositing::isOpaque(PixelBufferViews::mat(camera)))
+    return QTransform::fromScale(scale, scale)
+        * QTransform::fromTranslate(centre.x() - scale * camera.width() / 2, canvasHeight - centre.y() - scale * camera.height() / 2);
+}
+
+// The pixels a card surely paints opaque: inside the rounded corners, by a pixel. The camera pixels shown
+// there decide; a picture that leaves part of the card bare fills it from all of its pixels.
+QRect opaqueInside(const PixelBuffer& camera, const QTransform& toCanvas, const QRectF& cardRaster, double radius)
+{
+    const QRect inside = RasterFlip::pixelsInside(cardRaster, radius);
+    if (inside.isEmpty())
         return {};
-    return RasterFlip::pixelsInside(cardRaster, radius);
+    const cv::Mat pixels = PixelBufferViews::mat(camera);
+    const std::optional<QRect> read = ImageResampling::readBounds(pixels.size(), toCanvas, inside);
+    const cv::Mat shown = read ? pixels(cv::Rect(read->x(), read->y(), read->width(), read->height())) : pixels;
+    return ImageCompositing::isOpaque(shown) ? inside : QRect();
 }
 
 } // namespace
@@ -73,10 +85,7 @@ void StudioRenderer::coverCard(const PixelBuffer& camera, bool grade, double sca
     const double H = renderSize_.height();
     const double cw = camera.width(), ch = camera.height();
     const bool light = !geometry_.isDarkRoom();
-    // Camera rows → canvas rows: scaled, centred on `centre`.
-    const auto placement = [&](double s, QPointF c) {
-        return QTransform::fromScale(s, s) * QTransform::fromTranslate(c.x() - s * cw / 2, H - c.y() - s * ch / 2);
-    };
+    const auto placement = [&](double s, QPointF c) { return cameraPlacement(camera, s, c, H); };
     cv::Mat source = PixelBufferViews::mat(camera);
     QTransform toCanvas = placement(scale, centre);
     const QRectF picture(centre.x() - scale * cw / 2, centre.y() - scale * ch / 2, scale * cw, scale * ch);
@@ -158,6 +167,19 @@ void StudioRenderer::composeLayer(PixelBuffer& out, double alpha, const QRect& b
 
 void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grade, std::optional<LayoutBlend> layout, PixelBuffer& over)
 {
+    drawCardOnce(camera, nullptr, alpha, grade, layout, over);
+}
+
+void StudioRenderer::drawCard(const std::shared_ptr<const PixelBuffer>& camera, double alpha, bool grade, std::optional<LayoutBlend> layout,
+    PixelBuffer& over)
+{
+    if (camera)
+        drawCardOnce(*camera, camera, alpha, grade, layout, over);
+}
+
+void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_ptr<const PixelBuffer>& shared, double alpha, bool grade,
+    std::optional<LayoutBlend> layout, PixelBuffer& over)
+{
     if (over.width() != renderSize_.width() || over.height() != renderSize_.height() || over.isEmpty())
         return;
     if (layout && !std::isfinite(layout->t))
@@ -178,10 +200,17 @@ void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grad
     if (area.isEmpty())
         return;
     const QPointF centre(midX(framing->cameraRect), midY(framing->cameraRect));
-    coverCard(camera, grade, framing->scale, centre, geometry_.cardRect, area);
-    ImageCompositing::blendWithAlphaMask(scratch_->cardView, cardMask_.mat(), cardMask_.origin - area.topLeft());
+    const bool repeated = shared && restingCard_ && restingCard_->camera == shared && restingCard_->grade == grade && restingCard_->area == area;
+    if (!repeated) {
+        restingCard_.reset();
+        coverCard(camera, grade, framing->scale, centre, geometry_.cardRect, area);
+        ImageCompositing::blendWithAlphaMask(scratch_->cardView, cardMask_.mat(), cardMask_.origin - area.topLeft());
+        if (shared)
+            restingCard_ = RestingCard {shared, grade, area};
+    }
     const QRect bounds = cardShadow_.rect().united(area).united(cardEdge_.rect());
-    const QRect hidden = opaqueInside(camera, RasterFlip::rect(geometry_.cardRect, H), geometry_.cardRadius);
+    const QRect hidden = opaqueInside(camera, cameraPlacement(camera, framing->scale, centre, H), RasterFlip::rect(geometry_.cardRect, H),
+        geometry_.cardRadius);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
         drawShadowMapped(cardShadow_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, hidden);
         ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
@@ -213,6 +242,7 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
     const double rim = frame.cardRim;
     const QRectF O = K.adjusted(-rim, -rim, rim, rim);
     if (!area.isEmpty()) {
+        restingCard_.reset();
         coverCard(camera, grade, s, centre, K, area);
         ImageShapes::maskToRoundedRect(scratch_->cardView, area.topLeft(), RoundedRectShape::make(cardRaster, frame.cardRadius));
     }
@@ -221,7 +251,7 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
     const std::pair<LayoutState, double> shadows[] = {{blend.to, w}, {blend.from, 1 - w}};
     const double reach = 0.25 * H;
     const QRect bounds = RasterFlip::pixelsTouched(RasterFlip::rect(O, H).adjusted(-reach, -reach, reach, reach));
-    const QRect hidden = opaqueInside(camera, cardRaster, frame.cardRadius);
+    const QRect hidden = opaqueInside(camera, cameraPlacement(camera, s, centre, H), cardRaster, frame.cardRadius);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
         for (const auto& [state, weight] : shadows) {
             if (weight <= 0.001)

@@ -10,7 +10,7 @@ struct FinishJob {
         Kind kind = Kind::working;
         double progress = 0; // working
         QString path; // done: the finished file
-        QString message; // failed
+        QString message; // failed: why; done: what of the take the file holds, when not all of it
         friend bool operator==(const State&, const State&) = default;
     };
 

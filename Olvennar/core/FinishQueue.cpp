@@ -3,10 +3,13 @@
 #include "platform/system/Diagnostics.h"
 #include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/FinishingTools.h"
+#include "finishing/FinishOutcome.h"
 #include "finishing/MixdownFinishingTools.h"
+#include "finishing/PendingRender.h"
 #include "finishing/ProgressThrottle.h"
 #include "finishing/SaveJob.h"
 #include "finishing/TakePieces.h"
+#include "platform/media/MovieAsset.h"
 #include "platform/system/MainThread.h"
 #include "platform/system/Scheduler.h"
 #include "finishing/SaveJobHandover.h"
@@ -44,7 +47,7 @@ private:
 };
 
 FinishJob::State working(double progress) { return {FinishJob::State::Kind::working, progress, {}, {}}; }
-FinishJob::State done(const QString& path) { return {FinishJob::State::Kind::done, 0, path, {}}; }
+FinishJob::State done(const QString& path, const QString& note = {}) { return {FinishJob::State::Kind::done, 0, path, note}; }
 FinishJob::State failed(const QString& message) { return {FinishJob::State::Kind::failed, 0, {}, message}; }
 
 } // namespace
@@ -140,13 +143,17 @@ QCoro::Task<> FinishQueue::saveTask(QPointer<FinishQueue> weak, std::shared_ptr<
     weak->setFinishState(job.id, done(doneURL));
     Diagnostics::log(job.summary + QStringLiteral(" saved:raw+")
         + (outcome.facePath ? QFileInfo(*outcome.facePath).fileName() : QStringLiteral("no camera")));
-    weak->studio_.showFinished(doneURL);
+    weak->studio_.showFinished(doneURL, {});
     if (!job.previewURL.isEmpty()) {
         // The face file carries the camera and the raw file's microphone; the tail is already cut.
         Mixdown::Request render = job.request;
         render.cameraURL = outcome.facePath;
-        weak->startFinishJob(job.title + QStringLiteral(" video"), render, job.previewURL, job.stopSidecar, false,
-            QStringLiteral("video ") + job.title);
+        render.recordedSeconds = outcome.duration;
+        // Noted beside the final until it is in place, so a crash before then is finished at the next launch.
+        const PendingRender::Job pending{job.title + QStringLiteral(" video"), QStringLiteral("video ") + job.title, job.previewURL,
+            job.stopSidecar, render, 0};
+        PendingRender::write(pending);
+        weak->startFinishJob(pending.title, pending.request, pending.finalURL, pending.stopSidecar, false, pending.summary);
     }
 }
 
@@ -207,14 +214,22 @@ QCoro::Task<> FinishQueue::renderTask(QPointer<FinishQueue> weak, QCoro::Task<> 
             if (weak)
                 weak->runFinishJob(id, request, finalURL, stopSidecar, byRemote, summary);
         });
+        weak->studio_.showFinishFailed(id, failure->description);
         co_return;
     }
+    // A final that holds less than the take says so, in the row and under the window.
+    const std::optional<double> finished = MovieAsset::durationSeconds(finalURL);
+    const QString note = finished ? FinishOutcome::shortNote(*finished, request.recordedSeconds, QFileInfo(request.rawURL).fileName()).value_or(QString())
+                                  : QString();
     TakePieces::moveTakePiecesToRaw(finalURL);
+    PendingRender::remove(finalURL);
+    if (!note.isEmpty())
+        Diagnostics::log(QFileInfo(finalURL).fileName() + QStringLiteral(": ") + note);
     if (!weak)
         co_return;
-    weak->setFinishState(id, done(finalURL));
+    weak->setFinishState(id, done(finalURL, note));
     Diagnostics::log(summary);
-    weak->studio_.showFinished(finalURL);
+    weak->studio_.showFinished(finalURL, note);
 }
 
 QCoro::Task<> FinishQueue::waitForRecordingBreak(QPointer<FinishQueue> weak)

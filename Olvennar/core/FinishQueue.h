@@ -36,8 +36,11 @@ public:
         // The scheduler's seconds when the last take stopped filming.
         virtual double lastTakeEndedSeconds() const = 0;
         virtual void setFinishWaitingForBreak(bool waiting) = 0;
-        // A finished file shows only while the studio shows no other take.
-        virtual void showFinished(const QString& path) = 0;
+        // A finished file shows only while the studio shows no other take; `note` says what of the take it
+        // holds when not all of it.
+        virtual void showFinished(const QString& path, const QString& note) = 0;
+        // A failed job's sentence shows, with its Retry, while the studio shows no take.
+        virtual void showFinishFailed(const QUuid& id, const QString& message) = 0;
     };
 
     // A recording break: nothing filming for this long after the last take, before a render starts.

@@ -98,6 +98,14 @@ public:
     void restoreModeSettings();
     // Finish jobs still working (the quit guard asks).
     int finishingCount() const { return finishQueue_->finishingCount(); }
+    // What of the take the shown finished file holds, when not all of it; empty otherwise.
+    const QString& finishNote() const { return finishNote_; }
+    // The shown failure is a finish job's, and its Retry has not been used.
+    bool canRetryFinish() const;
+    // Runs the shown failed finish job again, back to idle meanwhile.
+    void retryFinish();
+    // The failure shown, with the failed render's sentence under it while its Retry waits.
+    QString failureText() const;
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
     // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
@@ -342,7 +350,8 @@ private:
     // What the finish queue reads and shows.
     bool filming() const override { return phase_.isFilming(); }
     double lastTakeEndedSeconds() const override;
-    void showFinished(const QString& path) override;
+    void showFinished(const QString& path, const QString& note) override;
+    void showFinishFailed(const QUuid& id, const QString& message) override;
 
     // What the takes reach (RecordingControllerTakes.cpp).
     void enter(TakeStep step) override;
@@ -434,6 +443,10 @@ private:
     std::unique_ptr<Scheduler> mainLoopScheduler_;
     Scheduler* scheduler_ = nullptr;
     std::unique_ptr<FinishQueue> finishQueue_;
+    // The last failed finish job whose Retry waits, and the note of the finished file shown.
+    std::optional<QUuid> failedFinish_;
+    QString failedFinishMessage_;
+    QString finishNote_;
     std::vector<ScreenDisplay> screenDisplays_;
     std::unique_ptr<CameraBubbleWindow> bubbleWindow_;
     std::unique_ptr<CameraBubbleWindow> phoneWindow_;

@@ -5,7 +5,10 @@
 #include "platform/system/DispatchQueue.h"
 #include "takedata/ExportGate.h"
 
+#include <algorithm>
 #include <chrono>
+#include <future>
+#include <sched.h>
 #include <thread>
 
 namespace Mixdown {
@@ -16,7 +19,26 @@ namespace {
 constexpr size_t decodedAhead = 4;
 constexpr size_t renderedAhead = 3;
 
+void waitWhilePaused(const ExportGate& gate, const std::atomic<bool>& cancelled, double pollSeconds)
+{
+    while (gate.isPaused() && !cancelled)
+        std::this_thread::sleep_for(std::chrono::duration<double>(pollSeconds));
+}
+
 } // namespace
+
+// One renderer and the thread it draws on.
+struct FrameScheduler::Worker {
+    explicit Worker(OverlayFrameRenderer& drawing) : renderer(drawing), queue("mixdown.render") {}
+    OverlayFrameRenderer& renderer;
+    DispatchQueue queue;
+};
+
+// A frame handed to a renderer: its sample, and the renderer's error (nothing when it was drawn) once done.
+struct FrameScheduler::Pending {
+    std::future<std::optional<QString>> done;
+    MediaSample sample;
+};
 
 // One source: a decoding thread filling a short queue, and the render thread's forward-only cursor over it.
 struct FrameScheduler::Feed {
@@ -59,13 +81,16 @@ struct FrameScheduler::Feed {
 };
 
 FrameScheduler::FrameScheduler(Plan plan, Source screen, std::optional<Source> camera, std::optional<Source> phone,
-    OverlayFrameRenderer& renderer, ExportGate& gate, double gatePollSeconds)
+    std::vector<OverlayFrameRenderer*> renderers, ExportGate& gate, double gatePollSeconds)
     : plan_(plan)
-    , renderer_(renderer)
     , gate_(gate)
     , gatePollSeconds_(gatePollSeconds)
-    , output_(std::make_unique<BoundedQueue<MediaSample>>(renderedAhead))
+    , output_(std::make_unique<BoundedQueue<Pending>>(renderedAhead + renderers.size()))
 {
+    for (OverlayFrameRenderer* renderer : renderers) {
+        if (renderer)
+            workers_.push_back(std::make_unique<Worker>(*renderer));
+    }
     screen_ = std::make_unique<Feed>("mixdown.screen", screen);
     if (camera)
         camera_ = std::make_unique<Feed>("mixdown.camera", *camera);
@@ -81,7 +106,9 @@ FrameScheduler::~FrameScheduler()
         if (feed)
             feed->frames.cancel();
     }
-    renderQueue_.reset();
+    pickQueue_.reset();
+    // Frames already handed out are skipped, and their threads joined before the renderers can go.
+    workers_.clear();
     screen_.reset();
     camera_.reset();
     phone_.reset();
@@ -109,26 +136,35 @@ void FrameScheduler::start()
         if (feed)
             feed->start();
     }
-    // The renderer's state lives on this one thread for the whole export.
-    renderQueue_ = std::make_unique<DispatchQueue>("com.quorrel.festrin.compositor");
-    renderQueue_->async([this] { renderLoop(); });
+    pickQueue_ = std::make_unique<DispatchQueue>("com.quorrel.festrin.compositor");
+    pickQueue_->async([this] { pickLoop(); });
 }
 
-void FrameScheduler::renderLoop()
+int FrameScheduler::rendererCount(int cores) { return std::clamp(cores / 4, 1, 3); }
+
+int FrameScheduler::availableCores()
+{
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    if (sched_getaffinity(0, sizeof(cores), &cores) != 0)
+        return static_cast<int>(std::max(std::thread::hardware_concurrency(), 1u));
+    return std::max(CPU_COUNT(&cores), 1);
+}
+
+void FrameScheduler::pickLoop()
 {
     const int64_t frames = frameCount(plan_.duration, plan_.frameRate);
     const MediaTime frameDuration(1, plan_.frameRate);
-    auto pool = PixelBufferPool::make(plan_.renderSize.width(), plan_.renderSize.height(), renderedAhead + 3);
+    auto pool = PixelBufferPool::make(plan_.renderSize.width(), plan_.renderSize.height(), renderedAhead + workers_.size() + 3);
     auto overlayAt = [](Feed* feed, const MediaTime& t) -> std::shared_ptr<const PixelBuffer> {
         if (!feed || !feed->source.placement)
             return nullptr;
         const std::optional<MediaTime> sourceTime = feed->source.placement->sourceTime(t);
         return sourceTime ? feed->frameAt(*sourceTime) : nullptr;
     };
-    for (int64_t k = 0; k < frames && !cancelled_; ++k) {
-        // A raised gate holds the renderer too, so no frame is drawn while a take is filming.
-        while (gate_.isPaused() && !cancelled_)
-            std::this_thread::sleep_for(std::chrono::duration<double>(gatePollSeconds_));
+    for (int64_t k = 0; k < frames && !cancelled_ && !failed_ && !workers_.empty(); ++k) {
+        // A raised gate holds the renderers too, so no frame is drawn while a take is filming.
+        waitWhilePaused(gate_, cancelled_, gatePollSeconds_);
         OverlayFrameRenderer::Frame frame;
         frame.index = k;
         frame.time = plan_.start + MediaTime(k, plan_.frameRate);
@@ -136,19 +172,44 @@ void FrameScheduler::renderLoop()
         frame.camera = overlayAt(camera_.get(), frame.time);
         frame.phone = overlayAt(phone_.get(), frame.time);
         std::shared_ptr<PixelBuffer> target = pool->take();
-        if (std::optional<ErrorInfo> error = renderer_.render(frame, *target)) {
-            std::lock_guard guard(lock_);
-            failure_ = error->description;
-            break;
-        }
-        ++rendered_;
-        if (!output_->push(MediaSample::video(std::move(target), frame.time, frameDuration)))
+        auto done = std::make_shared<std::promise<std::optional<QString>>>();
+        Pending pending {done->get_future(), MediaSample::video(target, frame.time, frameDuration)};
+        Worker& worker = *workers_[static_cast<size_t>(k) % workers_.size()];
+        worker.queue.async([this, &worker, frame = std::move(frame), target = std::move(target), done] {
+            waitWhilePaused(gate_, cancelled_, gatePollSeconds_);
+            if (cancelled_) {
+                done->set_value(QStringLiteral("The export was cancelled."));
+                return;
+            }
+            const std::optional<ErrorInfo> error = worker.renderer.render(frame, *target);
+            if (error)
+                failed_ = true;
+            else
+                ++rendered_;
+            done->set_value(error ? std::optional<QString>(error->description) : std::nullopt);
+        });
+        if (!output_->push(std::move(pending)))
             return;
     }
     output_->close();
 }
 
-std::optional<MediaSample> FrameScheduler::copyNextSample() { return output_->pop(); }
+std::optional<MediaSample> FrameScheduler::copyNextSample()
+{
+    std::optional<Pending> next = output_->pop();
+    if (!next)
+        return std::nullopt;
+    // Frames leave in order: this one waits for its renderer while the later ones are drawn.
+    if (std::optional<QString> error = next->done.get()) {
+        {
+            std::lock_guard guard(lock_);
+            failure_ = std::move(error);
+        }
+        output_->cancel();
+        return std::nullopt;
+    }
+    return std::move(next->sample);
+}
 
 std::optional<QString> FrameScheduler::failure() const
 {

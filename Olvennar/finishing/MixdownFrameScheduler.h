@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class DispatchQueue;
 class ExportGate;
@@ -21,8 +22,10 @@ template <typename T> class BoundedQueue;
 
 // Our own frame clock for an overlay export: one output frame every 1/frameRate s from the session start,
 // pipelined decode → render → encode. Each source decodes ahead on its own thread into a short queue; one
-// render thread picks, for every output time, the frame each source shows then and hands it to the renderer;
-// the writer's video pump pulls the rendered frames through copyNextSample() and encodes them on its queue.
+// thread picks, for every output time, the frame each source shows then and hands the frame to a renderer;
+// the writer's video pump pulls the rendered frames through copyNextSample(), in order, and encodes them on
+// its queue. With several renderers, frame k goes to renderer k mod n, each drawing on its own thread, so
+// whole frames are drawn side by side while each renderer still sees its frames in order on one thread.
 // Short queues keep memory flat whatever the take's length.
 //
 // Threading: start() once; copyNextSample() from one consumer thread. The destructor stops and joins every
@@ -40,8 +43,9 @@ public:
         QSize renderSize;
     };
 
+    // `renderers`: at least one, borrowed for the scheduler's lifetime.
     FrameScheduler(Plan plan, Source screen, std::optional<Source> camera, std::optional<Source> phone,
-        OverlayFrameRenderer& renderer, ExportGate& gate, double gatePollSeconds);
+        std::vector<OverlayFrameRenderer*> renderers, ExportGate& gate, double gatePollSeconds);
     ~FrameScheduler() override;
 
     void start();
@@ -52,21 +56,29 @@ public:
 
     // Output frames of a span at a frame rate: every frame time start + k/rate that falls inside it.
     static int64_t frameCount(const MediaTime& duration, int frameRate);
+    // How many renderers draw side by side on `cores` cores: the encoder takes most of them, and each
+    // renderer keeps its own baked layers, so one per four cores, at most three.
+    static int rendererCount(int cores);
+    // The cores this process may run on.
+    static int availableCores();
 
 private:
     struct Feed;
-    void renderLoop();
+    struct Worker;
+    struct Pending;
+    void pickLoop();
 
     Plan plan_;
-    OverlayFrameRenderer& renderer_;
+    std::vector<std::unique_ptr<Worker>> workers_;
     ExportGate& gate_;
     double gatePollSeconds_;
     std::unique_ptr<Feed> screen_;
     std::unique_ptr<Feed> camera_;
     std::unique_ptr<Feed> phone_;
-    std::unique_ptr<BoundedQueue<MediaSample>> output_;
-    std::unique_ptr<DispatchQueue> renderQueue_;
+    std::unique_ptr<BoundedQueue<Pending>> output_;
+    std::unique_ptr<DispatchQueue> pickQueue_;
     std::atomic<bool> cancelled_ {false};
+    std::atomic<bool> failed_ {false}; // a renderer failed: no more frames are handed out
     std::atomic<int64_t> rendered_ {0};
     mutable std::mutex lock_;
     std::optional<QString> failure_;

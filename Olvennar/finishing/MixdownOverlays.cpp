@@ -54,6 +54,33 @@ std::variant<std::optional<Overlay>, MixdownError> openOverlay(const std::option
     return std::optional<Overlay> {std::move(overlay)};
 }
 
+// The export's renderers: several side by side when frames can be drawn independently and there are cores
+// to spare, else one. None when the factory makes none.
+std::vector<std::unique_ptr<OverlayFrameRenderer>> makeRenderers(const OverlayRendererFactory& makeRenderer, const OverlayFrameRenderer::Setup& setup)
+{
+    std::vector<std::unique_ptr<OverlayFrameRenderer>> renderers;
+    std::unique_ptr<OverlayFrameRenderer> first = makeRenderer ? makeRenderer(setup) : nullptr;
+    if (!first)
+        return renderers;
+    const int count = first->drawsFramesIndependently() ? FrameScheduler::rendererCount(FrameScheduler::availableCores()) : 1;
+    renderers.push_back(std::move(first));
+    while (static_cast<int>(renderers.size()) < count) {
+        std::unique_ptr<OverlayFrameRenderer> more = makeRenderer(setup);
+        if (!more)
+            break;
+        renderers.push_back(std::move(more));
+    }
+    return renderers;
+}
+
+std::vector<OverlayFrameRenderer*> borrowed(const std::vector<std::unique_ptr<OverlayFrameRenderer>>& renderers)
+{
+    std::vector<OverlayFrameRenderer*> pointers;
+    for (const auto& renderer : renderers)
+        pointers.push_back(renderer.get());
+    return pointers;
+}
+
 int evenPixels(double value) { return std::max(2, static_cast<int>(value) / 2 * 2); }
 
 } // namespace
@@ -154,8 +181,8 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
 
     OverlayFrameRenderer::Setup setup {request, size, QSize(screen->width, screen->height), camera.has_value(), phone.has_value(),
         request.showClickHighlight ? request.clicks : std::vector<Click> {}};
-    std::unique_ptr<OverlayFrameRenderer> renderer = makeRenderer ? makeRenderer(setup) : nullptr;
-    if (!renderer)
+    std::vector<std::unique_ptr<OverlayFrameRenderer>> renderers = makeRenderers(makeRenderer, setup);
+    if (renderers.empty())
         return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
 
     std::vector<MovieReader*> readers {screenReader.get(), audioReader.get()};
@@ -169,7 +196,7 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
     }
 
     FrameScheduler scheduler({sessionStart, exportDuration, request.frameRate, size}, {screenOutput, std::nullopt},
-        camera ? std::optional(camera->source) : std::nullopt, phone ? std::optional(phone->source) : std::nullopt, *renderer,
+        camera ? std::optional(camera->source) : std::nullopt, phone ? std::optional(phone->source) : std::nullopt, borrowed(renderers),
         options.gate ? *options.gate : ExportGate::shared(), options.gatePollSeconds);
     scheduler.start();
     auto readFailure = [&]() -> std::optional<QString> {

@@ -49,6 +49,7 @@ QCoro::Task<Outcome> saveFiles(std::shared_ptr<FinishingTools> tools, SaveJobHan
     TakeDescription::Fields fields;
     fields.screenName = QFileInfo(job.request.rawURL).fileName();
     fields.duration = describedDuration(job.duration, trim);
+    outcome.duration = fields.duration;
     fields.cameraSegments = job.cameraSegments;
     fields.look = job.look;
     fields.recordedAt = now();

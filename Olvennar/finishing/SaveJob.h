@@ -21,6 +21,8 @@ struct Outcome {
     std::optional<QString> facePath;
     // The face mux failed: nothing else was done.
     std::optional<ErrorInfo> failure;
+    // The take's length as its description gives it.
+    double duration = 0;
 };
 
 // In order: the face file, the tail trim of a remote stop with its stop record, and the take description.

@@ -18,46 +18,117 @@ QString suffixOf(const QString& name, const QString& base)
     return QFileInfo(name).completeBaseName().mid(base.size());
 }
 
-void sweepFolder(const QDir& folder, Findings& findings)
-{
-    for (const QFileInfo& sibling : folder.entryInfoList({QStringLiteral(".mixdown-*")}, QDir::Files | QDir::Hidden)) {
-        if (QFile::remove(sibling.filePath())) {
-            findings.removedSiblings << sibling.filePath();
-            Diagnostics::log(QStringLiteral("recovery: removed the unfinished render ") + sibling.filePath());
+class Sweep {
+public:
+    explicit Sweep(const QStringList& noted)
+        : earlier_(noted)
+    {
+    }
+
+    void folder(const QDir& folder)
+    {
+        removeSiblings(folder);
+        pendingRenders(folder);
+        descriptions(folder);
+        raws(folder);
+    }
+
+    Findings findings;
+
+private:
+    // Logs a lasting finding the first time it is seen; `key` names it across launches.
+    void note(const QString& key, const QString& line)
+    {
+        findings.noted << key;
+        if (!earlier_.contains(key))
+            Diagnostics::log(QStringLiteral("recovery: ") + line);
+    }
+
+    void removeSiblings(const QDir& folder)
+    {
+        for (const QFileInfo& sibling : folder.entryInfoList({QStringLiteral(".mixdown-*")}, QDir::Files | QDir::Hidden)) {
+            if (QFile::remove(sibling.filePath())) {
+                findings.removedSiblings << sibling.filePath();
+                Diagnostics::log(QStringLiteral("recovery: removed the unfinished render ") + sibling.filePath());
+            }
         }
     }
-    for (const QFileInfo& description : folder.entryInfoList({QStringLiteral("take*.json")}, QDir::Files)) {
-        QFile file(description.filePath());
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QString preview = QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("preview")).toString();
-        if (preview.isEmpty() || preview.contains(QLatin1Char('/')) || folder.exists(preview))
-            continue;
-        findings.missingFinals << folder.filePath(preview);
-        Diagnostics::log(QStringLiteral("recovery: ") + description.filePath() + QStringLiteral(" names ") + preview
-            + QStringLiteral(", which was never finished"));
+
+    void pendingRenders(const QDir& folder)
+    {
+        for (const QFileInfo& marker : folder.entryInfoList({QStringLiteral(".final*.pending")}, QDir::Files | QDir::Hidden)) {
+            const QString finalName = marker.completeBaseName().mid(1) + QStringLiteral(".mov");
+            if (folder.exists(finalName)) {
+                // The render finished; only its note was left behind.
+                QFile::remove(marker.filePath());
+                continue;
+            }
+            std::optional<PendingRender::Job> job = PendingRender::read(marker.filePath());
+            if (!job) {
+                note(marker.filePath(), marker.filePath() + QStringLiteral(" could not be read; ") + finalName + QStringLiteral(" is not finished again"));
+                continue;
+            }
+            if (job->relaunches > 0) {
+                note(marker.filePath(), QStringLiteral("the render of ") + folder.filePath(finalName)
+                        + QStringLiteral(" was cut short again after a relaunch; the take's files stay"));
+                continue;
+            }
+            // Counted before the render runs: a render that kills the studio is not retried forever.
+            ++job->relaunches;
+            job->finalURL = folder.filePath(finalName);
+            if (!PendingRender::write(*job))
+                continue;
+            findings.renders.push_back(*job);
+            Diagnostics::log(QStringLiteral("recovery: finishing ") + job->finalURL + QStringLiteral(" again, its render was cut short"));
+        }
     }
-    for (const QFileInfo& raw : folder.entryInfoList({QStringLiteral("raw*.mov")}, QDir::Files)) {
-        if (folder.exists(QStringLiteral("take") + suffixOf(raw.fileName(), QStringLiteral("raw")) + QStringLiteral(".json")))
-            continue;
-        findings.unsavedRaws << raw.filePath();
-        Diagnostics::log(QStringLiteral("recovery: ") + raw.filePath() + QStringLiteral(" was recorded but its take was never saved; it stays where it is"));
+
+    void descriptions(const QDir& folder)
+    {
+        for (const QFileInfo& description : folder.entryInfoList({QStringLiteral("take*.json")}, QDir::Files)) {
+            QFile file(description.filePath());
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const QString preview = QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("preview")).toString();
+            if (preview.isEmpty() || preview.contains(QLatin1Char('/')) || folder.exists(preview)
+                || folder.exists(QLatin1Char('.') + QFileInfo(preview).completeBaseName() + QStringLiteral(".pending")))
+                continue;
+            findings.missingFinals << folder.filePath(preview);
+            note(folder.filePath(preview), description.filePath() + QStringLiteral(" names ") + preview + QStringLiteral(", which was never finished"));
+        }
     }
-}
+
+    void raws(const QDir& folder)
+    {
+        for (const QFileInfo& raw : folder.entryInfoList({QStringLiteral("raw*.mov")}, QDir::Files)) {
+            if (folder.exists(QStringLiteral("take") + suffixOf(raw.fileName(), QStringLiteral("raw")) + QStringLiteral(".json")))
+                continue;
+            findings.unsavedRaws << raw.filePath();
+            note(raw.filePath(), raw.filePath() + QStringLiteral(" was recorded but its take was never saved; it stays where it is"));
+        }
+    }
+
+    const QStringList& earlier_;
+};
+
+// A finished take's pieces, tidied away beside its final: nothing there is left to do.
+bool isTidiedPieces(const QFileInfo& folder) { return folder.fileName() == QLatin1String("Raw"); }
 
 } // namespace
 
-Findings sweep(const QString& saveRoot)
+Findings sweep(const QString& saveRoot, const QStringList& noted)
 {
-    Findings findings;
+    Sweep sweep(noted);
     const QDir root(saveRoot);
     for (const QFileInfo& folder : root.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QDir take(folder.filePath());
-        sweepFolder(take, findings);
-        for (const QFileInfo& inner : take.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
-            sweepFolder(QDir(inner.filePath()), findings);
+        sweep.folder(take);
+        for (const QFileInfo& inner : take.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (!isTidiedPieces(inner))
+                sweep.folder(QDir(inner.filePath()));
+        }
     }
-    return findings;
+    return std::move(sweep.findings);
 }
 
 } // namespace TakeRecovery

@@ -77,8 +77,21 @@ std::optional<FrameReading> FramingAnalyzer::analyze(const QImage& image, const 
     const cv::Mat colour(height, width, CV_8UC4, const_cast<uchar*>(pixels.constBits()), bytesPerRow);
     cv::Mat grey;
     cv::cvtColor(colour, grey, cv::COLOR_BGRA2GRAY);
-    const FaceDetector::Detection detection
-        = detector_ ? detector_->detect({grey.data, grey.cols, grey.rows, grey.step[0]}) : FaceDetector::Detection{{}, false};
+    const FaceDetector::GreyImage greyImage {grey.data, grey.cols, grey.rows, grey.step[0]};
+    FaceDetector::Detection detection {{}, false};
+    bool nearby = false;
+    if (detector_) {
+        if (const std::optional<QRectF> region = searchRegion(QSize(width, height))) {
+            detection = detector_->detectAround(greyImage, *region);
+            nearby = detection.available && detection.faces.size() == 1;
+        }
+        if (!nearby)
+            detection = detector_->detect(greyImage);
+    }
+    if (followsFace_ && detection.available && detection.faces.size() == 1)
+        followed_ = Followed {detection.faces.front().boundingBox, QSize(width, height), nearby ? followed_->looksSinceFull + 1 : 0};
+    else
+        followed_.reset();
     reading.faceCheckAvailable = detection.available;
     reading.faceCount = static_cast<int>(detection.faces.size());
     const FaceObservation* largest = nullptr;
@@ -90,6 +103,21 @@ std::optional<FrameReading> FramingAnalyzer::analyze(const QImage& image, const 
     if (largest)
         reading.face = measure(*largest, static_cast<double>(width) / height);
     return reading;
+}
+
+void FramingAnalyzer::setFollowsFace(bool follows)
+{
+    followsFace_ = follows;
+    followed_.reset();
+}
+
+std::optional<QRectF> FramingAnalyzer::searchRegion(QSize pictureSize) const
+{
+    if (!followsFace_ || !followed_ || followed_->pictureSize != pictureSize || followed_->looksSinceFull + 1 >= fullLookEvery)
+        return std::nullopt;
+    const QRectF& f = followed_->face;
+    const QRectF face(f.x() * pictureSize.width(), f.y() * pictureSize.height(), f.width() * pictureSize.width(), f.height() * pictureSize.height());
+    return face.adjusted(-face.width(), -face.height(), face.width(), face.height());
 }
 
 FaceMeasurement FramingAnalyzer::measure(const FaceObservation& face, double aspect)

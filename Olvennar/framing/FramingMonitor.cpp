@@ -6,7 +6,19 @@
 #include <QPointer>
 #include <QTimer>
 
-FramingMonitor::FramingMonitor(QObject* parent) : FramingMonitor(std::make_shared<FramingAnalyzer>(), parent) {}
+namespace {
+
+// The monitor looks at one camera again and again: its analyser follows the face between whole-picture looks.
+std::shared_ptr<FramingAnalyzer> followingAnalyzer()
+{
+    auto analyzer = std::make_shared<FramingAnalyzer>();
+    analyzer->setFollowsFace(true);
+    return analyzer;
+}
+
+} // namespace
+
+FramingMonitor::FramingMonitor(QObject* parent) : FramingMonitor(followingAnalyzer(), parent) {}
 
 FramingMonitor::FramingMonitor(std::shared_ptr<FramingAnalyzer> analyzer, QObject* parent)
     : QObject(parent), analyzer_(std::move(analyzer))

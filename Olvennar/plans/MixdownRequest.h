@@ -53,6 +53,8 @@ struct Request {
     std::optional<QSizeF> outputSize;
     std::optional<PointerPath> pointer;
     std::optional<TimeRange> exportRange;
+    // The take's length as its stop measured it (0: unknown): a shorter final says what it kept.
+    double recordedSeconds = 0;
 
     // Nothing is drawn: the screen video can be copied as it is. Output size, focus, face layout,
     // background, grade and layout plan play no part.

@@ -19,6 +19,8 @@ struct Request;
 // Draws one output frame of an overlay export from the decoded source pictures. The mixdown's scheduler
 // places the camera and iPhone recordings on the take's timeline (empty edit, held late-start frame, cut at
 // the screen recording's end) and calls render() once per output frame, in order, always on the same thread.
+// A renderer whose frames do not depend on the frames before it may get company: then the export makes
+// several, and each draws every n-th frame (still in order, on its own thread).
 class OverlayFrameRenderer {
 public:
     struct Setup {
@@ -43,7 +45,10 @@ public:
     virtual ~OverlayFrameRenderer() = default;
     // Draws every pixel of `output` (renderSize). An error fails the export with its description.
     virtual std::optional<ErrorInfo> render(const Frame& frame, PixelBuffer& output) = 0;
+    // True when a frame's pixels depend only on that frame, so renderers made by the same factory may
+    // share an export's frames between them.
+    virtual bool drawsFramesIndependently() const { return false; }
 };
 
-// One renderer per export.
+// Makes the renderers of one export: one, or several for a renderer that draws frames independently.
 using OverlayRendererFactory = std::function<std::unique_ptr<OverlayFrameRenderer>(const OverlayFrameRenderer::Setup&)>;

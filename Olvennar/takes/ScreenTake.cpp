@@ -210,12 +210,12 @@ QCoro::Task<> ScreenTake::failDuringTake(ErrorInfo error)
     if (error.domain == QStringLiteral("ScreenRecorder.RecorderError") && error.code == static_cast<int>(ScreenRecorder::RecorderError::Kind::diskFull)) {
         // What reached the disk is a take: it is saved and finished like one, and the notice says what it holds.
         QPointer<ScreenTake> weak(this);
-        QCoro::Task<> saving = stopScreen(false, true);
-        co_await std::move(saving);
+        QCoro::Task<bool> saving = stopScreen(false, true);
+        const bool kept = co_await std::move(saving);
         if (!weak)
             co_return;
         windingDown_ = false;
-        host_.fail(error.description);
+        host_.fail(kept ? error.description : ScreenRecorder::RecorderError::writerFailed(QStringLiteral("the disk is full.")).errorDescription());
         co_return;
     }
     stopTrackers();

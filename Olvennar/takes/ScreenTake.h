@@ -53,8 +53,9 @@ public:
 private:
     QCoro::Task<> startRecording(const ScreenTakeSettings& settings);
     ScreenRecorder::Options recorderOptions(const ScreenTakeSettings& settings) const;
-    // `keepsFailedMovie`: a movie the recorder kept after its writer failed is saved like any take.
-    QCoro::Task<> stopScreen(bool byRemote, bool keepsFailedMovie);
+    // `keepsFailedMovie`: a movie the recorder kept after its writer failed is saved like any take, unless
+    // it holds no picture. True when the take was handed to its save.
+    QCoro::Task<bool> stopScreen(bool byRemote, bool keepsFailedMovie);
     // Stops the screen recorder (when one runs), then the desk camera and the phone recorder, letting each
     // finish its file. False when the take went away meanwhile.
     QCoro::Task<bool> stopRecorders();

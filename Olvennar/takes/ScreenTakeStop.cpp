@@ -12,6 +12,7 @@
 #include "finishing/SaveJobHandover.h"
 #include "takes/ScreenStopPlan.h"
 #include "takes/ScreenTakeHost.h"
+#include "takes/TakeFiles.h"
 #include "takes/TakeServices.h"
 
 #include <QFileInfo>
@@ -34,13 +35,14 @@ double movieSeconds(const QString& path)
 
 QCoro::Task<> ScreenTake::stop(bool byRemote)
 {
-    return stopScreen(byRemote, false);
+    QCoro::Task<bool> stopping = stopScreen(byRemote, false);
+    co_await std::move(stopping);
 }
 
-QCoro::Task<> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
+QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
 {
     if (!screenRecorder_ || !folder_)
-        co_return;
+        co_return false;
     QPointer<ScreenTake> weak(this);
     stopTrackers();
     host_.enter(TakeStep::finishing);
@@ -52,31 +54,48 @@ QCoro::Task<> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
     QFuture<ScreenRecorder::StopResult> stopping = screenRecorder_->stop();
     co_await stopping;
     if (!weak)
-        co_return;
+        co_return false;
     const ScreenRecorder::StopResult result = stopping.result();
-    if (result.error && result.url && keepsFailedMovie)
+    if (result.error && result.url && keepsFailedMovie) {
         Diagnostics::log(result.error->info(), QStringLiteral("stop: saving what was written"));
-    else if (result.error || !result.url) {
+        QFuture<double> probing = QtConcurrent::run(movieSeconds, *result.url);
+        co_await probing;
+        if (!weak)
+            co_return false;
+        if (probing.result() <= 0) {
+            // Not one picture reached the disk: nothing is a take, so none of its files or a folder it made stay.
+            screenRecorder_.reset();
+            QCoro::Task<bool> closing = stopRecorders();
+            if (!co_await std::move(closing))
+                co_return false;
+            TakeFiles::discardTake(folder_);
+            folder_.reset();
+            host_.refreshDestinationName();
+            host_.settleOverlayWindows();
+            co_return false;
+        }
+    } else if (result.error || !result.url) {
         const auto error = result.error.value_or(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("no movie")));
         Diagnostics::log(error.info(), QStringLiteral("stop"));
         // The other movies are closed all the same; every file of the take stays.
         screenRecorder_.reset();
         QCoro::Task<bool> closing = stopRecorders();
         if (!co_await std::move(closing))
-            co_return;
+            co_return false;
         abandon(error.errorDescription());
         host_.settleOverlayWindows();
-        co_return;
+        co_return false;
     }
     stopped.rawURL = *result.url;
     QCoro::Task<bool> closing = stopOverlays(stopped);
     if (!co_await std::move(closing))
-        co_return;
+        co_return false;
     stopped.clicks = clickTracker_->recorded();
     stopped.log = pointerTracker_->log(!takeDrawsOwnCursor_);
     stopped.takeDrawsOwnCursor = takeDrawsOwnCursor_;
     QCoro::Task<> finishing = finishStop(std::move(stopped), *folder_, byRemote);
     co_await std::move(finishing);
+    co_return true;
 }
 
 QCoro::Task<bool> ScreenTake::stopOverlays(StoppedScreenTake& stopped)

@@ -58,11 +58,16 @@ StatusFooter::StatusFooter(RecordingController& controller, QWidget* parent)
     failureLabel_->setWordWrap(true);
     failureLabel_->textLabel()->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* dismiss = smallButton(QStringLiteral("Dismiss"), QStringLiteral("dismissButton"), failure_);
+    retry_ = smallButton(QStringLiteral("Retry"), QStringLiteral("retryButton"), failure_);
     auto* failureColumn = new QVBoxLayout(failure_);
     failureColumn->setContentsMargins(0, 0, 0, 0);
     failureColumn->setSpacing(6);
     failureColumn->addWidget(failureLabel_);
-    failureColumn->addWidget(dismiss, 0, Qt::AlignLeft);
+    auto* failureButtons = new QHBoxLayout();
+    failureButtons->addWidget(dismiss);
+    failureButtons->addWidget(retry_);
+    failureButtons->addStretch(1);
+    failureColumn->addLayout(failureButtons);
 
     destinationLabel_->setFont(WindowStyle::font(11));
     destinationLabel_->setTextFormat(Qt::PlainText);
@@ -84,6 +89,7 @@ StatusFooter::StatusFooter(RecordingController& controller, QWidget* parent)
     connect(play_, &QPushButton::clicked, this, [this] { controller_.replayLastShort(); });
     connect(reveal, &QPushButton::clicked, this, [this] { controller_.revealLastRecording(); });
     connect(dismiss, &QPushButton::clicked, this, [this] { controller_.reset(); });
+    connect(retry_, &QPushButton::clicked, this, [this] { controller_.retryFinish(); });
     sync();
 }
 
@@ -113,9 +119,10 @@ QString StatusFooter::keyLine()
             QString::fromLatin1(HotKeyNames::zoomIn), QString::fromLatin1(HotKeyNames::zoomOut));
 }
 
-QString StatusFooter::savedText(const QString& finishedFile)
+QString StatusFooter::savedText(const QString& finishedFile, const QString& note)
 {
-    return QStringLiteral("Saved to %1").arg(HomePath::abbreviated(QFileInfo(finishedFile).path()));
+    const QString saved = QStringLiteral("Saved to %1").arg(HomePath::abbreviated(QFileInfo(finishedFile).path()));
+    return note.isEmpty() ? saved : saved + QStringLiteral(". ") + note;
 }
 
 void StatusFooter::sync()
@@ -127,9 +134,10 @@ void StatusFooter::sync()
     destination_->setVisible(shown == Form::destination);
     const QString& payload = controller_.phase().payload();
     if (shown == Form::saved)
-        savedLabel_->setText(savedText(payload));
+        savedLabel_->setText(savedText(payload, controller_.finishNote()));
     if (shown == Form::failure)
-        failureLabel_->setText(payload);
+        failureLabel_->setText(controller_.failureText());
+    retry_->setVisible(shown == Form::failure && controller_.canRetryFinish());
     play_->setVisible(controller_.captureMode() == CaptureMode::short_);
     destinationLabel_->setText(destinationLine(controller_));
     placeKeyLine();

@@ -8,7 +8,8 @@ class QPushButton;
 class RecordingController;
 
 // The status line under the transport, one of four forms by phase: where the finished file was saved
-// (with Reveal, and Play in "Short"), a failure with Dismiss, the pause note, or where the next take goes
+// (with Reveal, and Play in "Short", and what of the take it holds when not all of it), a failure with
+// Dismiss (and Retry for a failed render), the pause note, or where the next take goes
 // with the hot keys.
 class StatusFooter : public QWidget {
     Q_OBJECT
@@ -24,8 +25,8 @@ public:
     // "→ " + the next take's folder, and "  ·  N zoom mark(s)" once a mark is set.
     static QString destinationLine(const RecordingController& controller);
     static QString keyLine();
-    // "Saved to " + the finished file's folder, home as "~".
-    static QString savedText(const QString& finishedFile);
+    // "Saved to " + the finished file's folder, home as "~", then the note of a partly finished take.
+    static QString savedText(const QString& finishedFile, const QString& note = {});
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -40,6 +41,7 @@ private:
     QPushButton* play_;
     QWidget* failure_;
     IconLabel* failureLabel_;
+    QPushButton* retry_;
     IconLabel* pauseNote_;
     QWidget* destination_;
     QLabel* destinationLabel_;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -175,6 +176,54 @@ TEST(StudioRendererTest, CardFadesAsOneLayerAndNeedsAPicture)
     const int baseRed = pixel(base.out, centre.x(), centre.y())[2];
     const int fullRed = pixel(full.out, centre.x(), centre.y())[2];
     EXPECT_NEAR(pixel(half.out, centre.x(), centre.y())[2], (baseRed + fullRed) / 2.0, 3);
+}
+
+// A camera picture with a gradient, so a stale card would show.
+std::shared_ptr<const PixelBuffer> gradientCamera(uint8_t tone)
+{
+    auto camera = std::make_shared<PixelBuffer>(320, 180);
+    for (int y = 0; y < camera->height(); ++y)
+        for (int x = 0; x < camera->width(); ++x) {
+            uint8_t* p = camera->row(y) + 4 * x;
+            p[0] = static_cast<uint8_t>(x * 255 / 319);
+            p[1] = static_cast<uint8_t>(y * 255 / 179);
+            p[2] = tone;
+            p[3] = 255;
+        }
+    return camera;
+}
+
+TEST(StudioRendererTest, SharedCameraPictureThatRepeatsDrawsTheSameCard)
+{
+    StudioRenderer reused(QSize(W, H), QSizeF(W, H), FaceLayout::tallLeft, StudioBackground::clay);
+    const PixelBuffer screen = solid(W, H, 255, 0, 0);
+    const auto first = gradientCamera(40);
+    const auto second = gradientCamera(200);
+    // Each step: the shared picture, its grade, its layout; the reused renderer must match a fresh one.
+    struct Step {
+        std::shared_ptr<const PixelBuffer> camera;
+        bool grade;
+        std::optional<LayoutBlend> layout;
+        double time;
+    };
+    const Step steps[] = {
+        {first, true, std::nullopt, 0.0},
+        {first, true, std::nullopt, 0.5}, // repeated: drawn from the kept card picture
+        {second, true, std::nullopt, 0.6}, // a new picture
+        {second, false, std::nullopt, 0.7}, // the same picture, ungraded
+        {second, false, LayoutBlend {LayoutState::face, LayoutState::split, 0.5}, 0.8}, // the moving card
+        {second, false, std::nullopt, 0.9}, // back at rest
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.time);
+        PixelBuffer ours(W, H), fresh(W, H);
+        ASSERT_TRUE(reused.drawBase(screen, step.time, {}, QRectF(0, 0, 1, 1), nullptr, {}, false, step.layout, ours));
+        reused.drawCard(step.camera, 1, step.grade, step.layout, ours);
+        StudioRenderer once(QSize(W, H), QSizeF(W, H), FaceLayout::tallLeft, StudioBackground::clay);
+        ASSERT_TRUE(once.drawBase(screen, step.time, {}, QRectF(0, 0, 1, 1), nullptr, {}, false, step.layout, fresh));
+        once.drawCard(*step.camera, 1, step.grade, step.layout, fresh);
+        EXPECT_TRUE(same(ours, fresh));
+    }
 }
 
 TEST(StudioRendererTest, LayoutBlendsResolveToTheirFrames)

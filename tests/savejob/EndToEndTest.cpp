@@ -192,6 +192,7 @@ TEST_F(EndToEnd, AFailedRenderShowsItsErrorAndOneRetrySucceeds)
     touch(QStringLiteral("raw-3.mov"), "not a movie");
     SaveJobHandover job = saveJob(QStringLiteral("-3"), false);
     job.request.layout = ScreenLayout::classic; // nothing drawn: the screen video is copied
+    job.duration = 2.0; // the length of the screen written below: a longer take would finish with a note
     stopTake(job);
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->finishJobs().size() == 2 && row(1).state.kind == Kind::failed; }, 20000));
     const FinishJob failed = row(1);
@@ -210,6 +211,22 @@ TEST_F(EndToEnd, AFailedRenderShowsItsErrorAndOneRetrySucceeds)
     controller->finishQueue().retryFinishJob(failed.id);
     EXPECT_EQ(row(1).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final-3.mov")), {}})) << "a second retry does nothing";
     EXPECT_EQ(controller->finishJobs().size(), 2u);
+}
+
+TEST_F(EndToEnd, AFinalShorterThanItsTakeSaysWhatItKeptInTheRowAndUnderTheWindow)
+{
+    SyntheticTake::ScreenRecipe screen;
+    SyntheticTake::writeScreen(take(QStringLiteral("raw-4.mov")), screen);
+    SaveJobHandover job = saveJob(QStringLiteral("-4"), false);
+    job.request.layout = ScreenLayout::classic;
+    job.duration = 5.0; // the stop measured more than the raw file holds now
+    stopTake(job);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->finishJobs().size() == 2 && row(1).state.kind == Kind::done; }, 20000));
+    const QString note = QStringLiteral("Finished the first 0:02 of 0:05 — the rest of raw-4.mov could not be read");
+    EXPECT_EQ(row(1).state.message, note);
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final-4.mov"))));
+    EXPECT_EQ(controller->finishNote(), note);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("final-4.mov: ") + note));
 }
 
 } // namespace

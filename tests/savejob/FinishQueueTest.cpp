@@ -1,5 +1,6 @@
 #include "FinishFixture.h"
 
+#include "finishing/PendingRender.h"
 #include "finishing/ProgressThrottle.h"
 
 #include <thread>
@@ -73,6 +74,55 @@ TEST_F(Queue, AFailedRenderKeepsItsPiecesAndItsRetryRunsOnce)
 
     controller->finishQueue().retryFinishJob(id);
     EXPECT_EQ(tools->renders.size(), 2u) << "a second retry does nothing";
+}
+
+TEST_F(Queue, AFailedRenderShowsItsSentenceUnderTheTakesOwnAndItsRetryFinishesTheTake)
+{
+    touch(QStringLiteral("raw.mov"));
+    tools->failRenders = 1;
+    const QString full = QStringLiteral("Recording stopped: the disk is full. Saved up to 00:40 in raw.mov.");
+    controller->setPhase(RecordingPhase::failed(full));
+    controller->finishQueue().startFinishJob(QStringLiteral("take video"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
+        take(QStringLiteral("stop.json")), false, QStringLiteral("video take"));
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(full));
+    EXPECT_EQ(controller->failureText(), full + QStringLiteral("\nMixdown failed: forced"));
+    EXPECT_TRUE(controller->canRetryFinish());
+    // The next take's failure keeps the render's Retry in reach.
+    controller->setPhase(RecordingPhase::idle());
+    controller->setPhase(RecordingPhase::failed(QStringLiteral("Nothing was recorded — the disk is full.")));
+    EXPECT_EQ(controller->failureText(), QStringLiteral("Nothing was recorded — the disk is full.\nMixdown failed: forced"));
+
+    controller->retryFinish();
+    EXPECT_EQ(row(0).state.kind, Kind::done);
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final.mov"))));
+    EXPECT_FALSE(controller->canRetryFinish());
+
+    // Once used, a take's own failure shows no Retry.
+    controller->setPhase(RecordingPhase::failed(full));
+    EXPECT_FALSE(controller->canRetryFinish());
+    EXPECT_EQ(controller->failureText(), full);
+}
+
+TEST_F(Queue, ASavedTakesRenderIsNotedAsPendingUntilItsFinalIsInPlace)
+{
+    touch(QStringLiteral("raw-2.mov"));
+    tools->holdRenders = true;
+    stopTake(saveJob(QStringLiteral("-2"), false));
+    const QString note = PendingRender::markerPath(take(QStringLiteral("final-2.mov")));
+    EXPECT_EQ(note, take(QStringLiteral(".final-2.pending")));
+    const std::optional<PendingRender::Job> pending = PendingRender::read(note);
+    ASSERT_TRUE(pending);
+    EXPECT_EQ(pending->title, row(1).title);
+    EXPECT_EQ(pending->request.rawURL, take(QStringLiteral("raw-2.mov")));
+    EXPECT_EQ(pending->relaunches, 0);
+
+    tools->complete(0, tools->error(QStringLiteral("Mixdown failed: forced")));
+    EXPECT_TRUE(QFileInfo::exists(note)) << "a failed render is still to be finished";
+    controller->retryFinish();
+    ASSERT_EQ(tools->renders.size(), 2u);
+    tools->complete(1);
+    EXPECT_FALSE(QFileInfo::exists(note));
+    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("final-2.mov"))));
 }
 
 TEST_F(Queue, WithTheControllerGoneAQueuedJobStillRendersAndTidies)

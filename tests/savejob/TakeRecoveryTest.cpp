@@ -1,3 +1,4 @@
+#include "finishing/PendingRender.h"
 #include "finishing/TakeRecovery.h"
 #include "support/TestEnvironment.h"
 
@@ -43,4 +44,76 @@ TEST_F(TakeRecoveryTest, aKilledRenderAndAKilledTakeAreFoundAndOnlyTheRenderSibl
         EXPECT_TRUE(QFile::exists(path(QStringLiteral("Takes/video 4/") + QLatin1String(kept)))) << kept;
     EXPECT_TRUE(readLog().contains(QStringLiteral("recovery: removed the unfinished render ")));
     EXPECT_TRUE(readLog().contains(QStringLiteral("names final-2.mov, which was never finished")));
+
+    // The next launch finds the same two, and says nothing more about them.
+    const qsizetype logged = readLog().size();
+    const TakeRecovery::Findings again = TakeRecovery::sweep(path(QStringLiteral("Takes")), found.noted);
+    EXPECT_EQ(again.noted, found.noted);
+    EXPECT_EQ(readLog().size(), logged);
+}
+
+TEST_F(TakeRecoveryTest, finishedTakesTidiedIntoRawAreNeverReported)
+{
+    for (const char* suffix : {"", "-2"}) {
+        const QString s = QLatin1String(suffix);
+        write(QStringLiteral("Takes/video 4/final") + s + QStringLiteral(".mov"), "final");
+        write(QStringLiteral("Takes/video 4/Raw/raw") + s + QStringLiteral(".mov"), "raw");
+        write(QStringLiteral("Takes/video 4/Raw/take") + s + QStringLiteral(".json"),
+            QStringLiteral(R"({"screen": "raw%1.mov", "preview": "final%1.mov"})").arg(s).toUtf8());
+    }
+    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    EXPECT_TRUE(found.missingFinals.isEmpty());
+    EXPECT_TRUE(found.unsavedRaws.isEmpty());
+    EXPECT_TRUE(found.noted.isEmpty());
+    EXPECT_FALSE(readLog().contains(QStringLiteral("recovery:")));
+}
+
+TEST_F(TakeRecoveryTest, aCutShortRenderIsHandedBackOnceAndAFinishedOnesNoteGoes)
+{
+    Mixdown::Request request;
+    request.rawURL = path(QStringLiteral("Takes/video 4/raw-2.mov"));
+    request.cameraURL = path(QStringLiteral("Takes/video 4/face-2.mov"));
+    request.layout = ScreenLayout::studio;
+    request.bubbleRect = QRectF(10, 20, 300, 400);
+    request.zoom.maxScale = 1.9;
+    request.zoom.segments.push_back({1, 1.5, 3, 3.5, {{1.2, QPointF(0.25, 0.75), 1.9}}, QStringLiteral("click")});
+    request.clicks = {{1.2, 0.25, 0.75}};
+    request.layoutTimeline.stops = {{LayoutState::face, 0, 0, QStringLiteral("opening"), 2}};
+    request.pointer = PointerPath{0.5, {0.1, 0.2}, {0.3, 0.4}, {{0.5, CursorShape::hand}}};
+    request.exportRange = Mixdown::Request::TimeRange{MediaTime(1, 2), MediaTime(9, 1)};
+    write(QStringLiteral("Takes/video 4/raw-2.mov"), "raw two");
+    write(QStringLiteral("Takes/video 4/take-2.json"), R"({"screen": "raw-2.mov", "preview": "final-2.mov"})");
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("4 video"), QStringLiteral("video 4"), path(QStringLiteral("Takes/video 4/final-2.mov")),
+        QString(), request, 0}));
+    // Take one's render finished, but the crash came before its note was removed.
+    write(QStringLiteral("Takes/video 4/final.mov"), "final one");
+    write(QStringLiteral("Takes/video 4/.final.pending"), "stale");
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    ASSERT_EQ(found.renders.size(), 1u);
+    const PendingRender::Job& job = found.renders.front();
+    EXPECT_EQ(job.finalURL, path(QStringLiteral("Takes/video 4/final-2.mov")));
+    EXPECT_EQ(job.title, QStringLiteral("4 video"));
+    EXPECT_EQ(job.relaunches, 1);
+    EXPECT_EQ(job.request.cameraURL, request.cameraURL);
+    EXPECT_EQ(job.request.bubbleRect, request.bubbleRect);
+    EXPECT_EQ(job.request.zoom.segments, request.zoom.segments);
+    EXPECT_EQ(job.request.clicks, request.clicks);
+    EXPECT_EQ(job.request.layoutTimeline.stops, request.layoutTimeline.stops);
+    ASSERT_TRUE(job.request.pointer);
+    EXPECT_EQ(job.request.pointer->ys, request.pointer->ys);
+    EXPECT_EQ(job.request.pointer->shapeKeys.front().shape, CursorShape::hand);
+    EXPECT_EQ(job.request.exportRange->start, request.exportRange->start);
+    EXPECT_EQ(job.request.isPassthrough(), request.isPassthrough());
+    EXPECT_TRUE(found.missingFinals.isEmpty()) << "a final about to be finished again is not also reported";
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("Takes/video 4/.final.pending"))));
+
+    // Cut short again: the next launch leaves it, says so once, and the launch after says nothing.
+    const TakeRecovery::Findings second = TakeRecovery::sweep(path(QStringLiteral("Takes")), found.noted);
+    EXPECT_TRUE(second.renders.empty());
+    EXPECT_EQ(readLog().count(QStringLiteral("was cut short again")), 1);
+    const TakeRecovery::Findings third = TakeRecovery::sweep(path(QStringLiteral("Takes")), second.noted);
+    EXPECT_TRUE(third.renders.empty());
+    EXPECT_EQ(readLog().count(QStringLiteral("was cut short again")), 1);
+    EXPECT_EQ(readLog().count(QStringLiteral("finishing ")), 1);
 }

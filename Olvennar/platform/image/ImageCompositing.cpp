@@ -2,6 +2,7 @@
 #pragma GCC optimize("O3")
 
 #include "platform/image/ImageCompositing.h"
+#include "platform/system/WideVectors.h"
 
 #include <algorithm>
 #include <atomic>
@@ -53,7 +54,7 @@ inline uint32_t scalePixel(uint32_t p, uint32_t f)
 
 // Source over destination for a row of pixels, branch-free so the compiler vectorises it; `f` (0…255)
 // scales the source first.
-void overRow(uint32_t* __restrict d, const uint32_t* __restrict s, int count, uint32_t f)
+OLVENNAR_WIDE_VECTORS void overRow(uint32_t* __restrict d, const uint32_t* __restrict s, int count, uint32_t f)
 {
     if (f >= 255) {
         for (int x = 0; x < count; ++x)
@@ -64,6 +65,15 @@ void overRow(uint32_t* __restrict d, const uint32_t* __restrict s, int count, ui
             d[x] = source + scalePixel(d[x], 255 - (source >> 24));
         }
     }
+}
+
+// Whether every pixel of a row has full alpha.
+OLVENNAR_WIDE_VECTORS bool opaqueRow(const uint32_t* __restrict row, int count)
+{
+    uint32_t all = 0xFF000000u;
+    for (int x = 0; x < count; ++x)
+        all &= row[x];
+    return (all & 0xFF000000u) == 0xFF000000u;
 }
 
 // The part of src (placed at `at`) that lands on dst: destination rectangle.
@@ -195,12 +205,7 @@ bool ImageCompositing::isOpaque(const cv::Mat& image)
     std::atomic<bool> opaque{true};
     forRows(image.rows, image.cols, [&](int y0, int y1) {
         for (int y = y0; y < y1 && opaque.load(std::memory_order_relaxed); ++y) {
-            const uint32_t* __restrict row = image.ptr<uint32_t>(y);
-            const int count = image.cols;
-            uint32_t all = 0xFF000000u;
-            for (int x = 0; x < count; ++x)
-                all &= row[x];
-            if ((all & 0xFF000000u) != 0xFF000000u)
+            if (!opaqueRow(image.ptr<uint32_t>(y), image.cols))
                 opaque.store(false, std::memory_order_relaxed);
         }
     });

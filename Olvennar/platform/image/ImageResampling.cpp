@@ -4,10 +4,11 @@
 #include "platform/image/ImageResampling.h"
 
 #include "platform/image/ImageCompositing.h"
+#include "platform/system/WideVectors.h"
 
 #include <opencv2/imgproc.hpp>
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -122,6 +123,85 @@ void horizontalPassWide(const uint16_t* sum, int c0, const Taps& columns, const 
     }
 }
 
+// Column weights laid out for two target pixels per 256-bit register: for each pair of taps p and pixel c,
+// eight words [w(2p) × 4, w(2p + 1) × 4] at (p · width + c) · 8.
+struct WidePairs {
+    std::vector<uint16_t> weights;
+    std::vector<int> offsets; // first source column of each pixel, from the row's first summed column
+    int pairs = 0;
+};
+
+WidePairs widePairs(const Taps& columns, const std::vector<uint16_t>& weights, int taps, int c0)
+{
+    WidePairs wide;
+    const size_t width = columns.first.size();
+    wide.pairs = taps > 2 ? 2 : 1;
+    wide.weights.assign(static_cast<size_t>(wide.pairs) * width * 8, 0);
+    wide.offsets.resize(width);
+    for (size_t c = 0; c < width; ++c) {
+        wide.offsets[c] = columns.first[c] - c0;
+        for (int k = 0; k < taps; ++k) {
+            uint16_t* pair = &wide.weights[(static_cast<size_t>(k / 2) * width + c) * 8];
+            std::fill(pair + 4 * (k % 2), pair + 4 * (k % 2) + 4, weights[c * static_cast<size_t>(taps) + static_cast<size_t>(k)]);
+        }
+    }
+    return wide;
+}
+
+// One or two pixels' column sums with AVX2, rounded to bytes (pixel c in the low half, c + 1 in the high).
+__attribute__((target("avx2"))) inline __m256i pixelSumsAvx2(const uint16_t* sum, const WidePairs& wide, int width, int c, int count)
+{
+    const __m256i half = _mm256_set1_epi32(32768);
+    __m256i v = _mm256_setzero_si256();
+    for (int p = 0; p < wide.pairs; ++p) {
+        const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sum + 4 * wide.offsets[static_cast<size_t>(c)] + 8 * p));
+        const __m128i a1 = count > 1 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(sum + 4 * wide.offsets[static_cast<size_t>(c) + 1] + 8 * p))
+                                     : _mm_setzero_si128();
+        const __m256i a = _mm256_inserti128_si256(_mm256_castsi128_si256(a0), a1, 1);
+        const uint16_t* w = &wide.weights[(static_cast<size_t>(p) * static_cast<size_t>(width) + static_cast<size_t>(c)) * 8];
+        const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+        const __m128i w1 = count > 1 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8)) : _mm_setzero_si128();
+        const __m256i weights = _mm256_inserti128_si256(_mm256_castsi128_si256(w0), w1, 1);
+        const __m256i low = _mm256_mullo_epi16(a, weights);
+        const __m256i high = _mm256_mulhi_epu16(a, weights);
+        v = _mm256_add_epi32(v, _mm256_add_epi32(_mm256_unpacklo_epi16(low, high), _mm256_unpackhi_epi16(low, high)));
+    }
+    v = _mm256_srli_epi32(_mm256_add_epi32(v, half), 16);
+    const __m256i words = _mm256_packs_epi32(v, v);
+    return _mm256_packus_epi16(words, words);
+}
+
+// horizontalPassWide two pixels at a time with AVX2: the same products and sums, so the same bytes.
+__attribute__((target("avx2"))) void horizontalPassAvx2(const uint16_t* sum, const WidePairs& wide, int width, uint8_t* target)
+{
+    int c = 0;
+    for (; c + 2 <= width; c += 2) {
+        const __m256i bytes = pixelSumsAvx2(sum, wide, width, c, 2);
+        const int first = _mm256_extract_epi32(bytes, 0);
+        const int second = _mm256_extract_epi32(bytes, 4);
+        std::memcpy(target + 4 * c, &first, 4);
+        std::memcpy(target + 4 * c + 4, &second, 4);
+    }
+    if (c < width) {
+        const int last = _mm256_extract_epi32(pixelSumsAvx2(sum, wide, width, c, 1), 0);
+        std::memcpy(target + 4 * c, &last, 4);
+    }
+}
+
+// One source row, weighted, into the 16-bit channel sums of a target row.
+OLVENNAR_WIDE_VECTORS void accumulateRow(uint16_t* __restrict into, const uint8_t* __restrict line, int count, uint16_t weight)
+{
+    for (int i = 0; i < count; ++i)
+        into[i] = static_cast<uint16_t>(into[i] + weight * line[i]);
+}
+
+// The two-tap column sums of a pure shift: each channel mixes itself with the same channel one pixel on.
+OLVENNAR_WIDE_VECTORS void shiftRow(uint8_t* __restrict into, const uint16_t* __restrict from, int count, uint32_t w0, uint32_t w1)
+{
+    for (int i = 0; i < count; ++i)
+        into[i] = static_cast<uint8_t>((w0 * from[i] + w1 * from[i + 4] + 32768) >> 16);
+}
+
 // A pure shift: every target pixel mixes the same two neighbours with the same weights.
 bool isShift(const Taps& columns, const std::vector<uint16_t>& weights, int stride)
 {
@@ -168,6 +248,8 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
     const std::vector<uint16_t> columnWeights = fixedWeights(columns, fixedTaps ? T : columns.stride);
     const std::vector<uint16_t> rowWeights = fixedWeights(rows, rows.stride);
     const bool shift = fixedTaps && isShift(columns, columnWeights, T);
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const WidePairs wide = avx2 && fixedTaps && !shift ? widePairs(columns, columnWeights, T, c0) : WidePairs {};
     ImageCompositing::forRows(area.height(), std::max(span, area.width()), [&](int r0, int r1) {
         // Padded so a T-wide read past the last column stays inside.
         std::vector<uint16_t> sum(static_cast<size_t>(std::max(span, 1) + 4) * 4, 0);
@@ -185,20 +267,13 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
                 const uint16_t weight = wy[k];
                 if (weight == 0)
                     continue;
-                const uint8_t* __restrict line = source.ptr<uint8_t>(rows.first[static_cast<size_t>(r)] + k) + 4 * c0;
-                uint16_t* __restrict into = acc;
-                const int count = 4 * span;
-                for (int i = 0; i < count; ++i)
-                    into[i] = static_cast<uint16_t>(into[i] + weight * line[i]);
+                accumulateRow(acc, source.ptr<uint8_t>(rows.first[static_cast<size_t>(r)] + k) + 4 * c0, 4 * span, weight);
             }
-            if (shift) {
-                const uint32_t w0 = columnWeights[0], w1 = columnWeights[1];
-                const uint16_t* __restrict from = acc + 4 * (columns.first[0] - c0);
-                uint8_t* __restrict into = target;
-                const int count = 4 * area.width();
-                for (int i = 0; i < count; ++i)
-                    into[i] = static_cast<uint8_t>((w0 * from[i] + w1 * from[i + 4] + 32768) >> 16);
-            } else if (fixedTaps)
+            if (shift)
+                shiftRow(target, acc + 4 * (columns.first[0] - c0), 4 * area.width(), columnWeights[0], columnWeights[1]);
+            else if (fixedTaps && wide.pairs > 0)
+                horizontalPassAvx2(acc, wide, area.width(), target);
+            else if (fixedTaps)
                 horizontalPassWide(acc, c0, columns, columnWeights, T, area.width(), target);
             else {
                 for (int c = 0; c < area.width(); ++c) {
@@ -243,6 +318,19 @@ QRect ImageResampling::mappedBounds(const cv::Size& sourceSize, const QTransform
     const int x1 = static_cast<int>(std::ceil(mapped.right()));
     const int y1 = static_cast<int>(std::ceil(mapped.bottom()));
     return {x0, y0, x1 - x0, y1 - y0};
+}
+
+std::optional<QRect> ImageResampling::readBounds(const cv::Size& sourceSize, const QTransform& toTarget, const QRect& area)
+{
+    if (!toTarget.isInvertible())
+        return std::nullopt;
+    // Lanczos reads four pixels either side; the other filters fewer.
+    const double reach = 4;
+    const QRectF needed = toTarget.inverted().mapRect(QRectF(area));
+    if (needed.left() < 0 || needed.top() < 0 || needed.right() > sourceSize.width || needed.bottom() > sourceSize.height)
+        return std::nullopt;
+    const cv::Rect window = sourceWindow(sourceSize, toTarget, area, reach);
+    return QRect(window.x, window.y, window.width, window.height);
 }
 
 void ImageResampling::draw(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, Filter filter,

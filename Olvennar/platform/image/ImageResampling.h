@@ -5,6 +5,8 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include <optional>
+
 // Scaled and moved copies of premultiplied BGRA pictures.
 namespace ImageResampling {
 
@@ -21,5 +23,9 @@ void draw(const cv::Mat& source, const QTransform& toTarget, const QRect& area, 
 
 // The target pixels a mapped source can touch (its mapped rectangle, rounded outward).
 QRect mappedBounds(const cv::Size& sourceSize, const QTransform& toTarget);
+
+// The source pixels that drawing the target rectangle `area` may read, the filters' reach included, kept
+// inside the source. Null when part of the area maps beside the source.
+std::optional<QRect> readBounds(const cv::Size& sourceSize, const QTransform& toTarget, const QRect& area);
 
 } // namespace ImageResampling

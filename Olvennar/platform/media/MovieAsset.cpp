@@ -16,6 +16,14 @@ MediaTime MovieTrack::mediaStart() const
     return result;
 }
 
+std::optional<double> MovieAsset::durationSeconds(const QString& path)
+{
+    const auto opened = open(path);
+    if (const auto* movie = std::get_if<MovieAsset>(&opened))
+        return movie->duration().seconds();
+    return std::nullopt;
+}
+
 std::variant<MovieAsset, MediaError> MovieAsset::open(const QString& path)
 {
     Libav::quietLogs();

@@ -45,6 +45,8 @@ struct MovieTrack {
 class MovieAsset {
 public:
     static std::variant<MovieAsset, MediaError> open(const QString& path);
+    // The movie's length; nothing when it cannot be opened.
+    static std::optional<double> durationSeconds(const QString& path);
 
     const QString& path() const { return path_; }
     MediaTime duration() const { return duration_; }

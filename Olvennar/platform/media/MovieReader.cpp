@@ -34,6 +34,7 @@ struct MovieReader::Private {
     QString fileName; // for the log
     std::vector<std::unique_ptr<MovieReaderOutput>> outputs;
     int outputsDone = 0;
+    int damagedPictures = 0;
 
     // 1 with a packet of `stream`, 0 at the end, -1 after an error (status failed).
     int nextPacket(int stream, Libav::Packet& out)
@@ -79,6 +80,12 @@ struct MovieReader::Private {
             if (it != queues.end())
                 it->second.push_back(std::move(packet));
         }
+    }
+
+    void addDamagedPictures(int count)
+    {
+        std::lock_guard guard(lock);
+        damagedPictures += count;
     }
 
     void outputEnded()
@@ -227,10 +234,18 @@ protected:
     {
         for (;;) {
             int rc = avcodec_receive_frame(decoder_.get(), frame_.get());
-            if (rc == 0)
+            if (rc == 0) {
+                errorsInARow_ = 0;
                 return true;
+            }
             if (rc == AVERROR_EOF)
                 return false;
+            if (rc == AVERROR_INVALIDDATA && ++errorsInARow_ < maximumErrorsInARow) {
+                // Damaged data inside the file: what decodes after it is still the take.
+                if (lastSent_ != AV_NOPTS_VALUE && (!damagedFrom_ || lastSent_ < *damagedFrom_))
+                    damagedFrom_ = lastSent_;
+                continue;
+            }
             if (rc != AVERROR(EAGAIN)) {
                 reader_.fail(MediaError {QStringLiteral("could not decode: ") + Libav::errorText(rc), rc});
                 return false;
@@ -241,11 +256,17 @@ protected:
             const int got = reader_.nextPacket(stream_->index, packet);
             if (got < 0)
                 return false;
+            if (got == 1)
+                lastSent_ = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
             rc = avcodec_send_packet(decoder_.get(), got == 1 ? packet.get() : nullptr);
             if (got == 0)
                 draining_ = true;
             if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF) {
-                // A damaged packet (the torn tail of a killed capture) is skipped, not fatal.
+                // A damaged packet (the torn tail of a killed capture) is skipped, not fatal; what is decoded
+                // from it on may be damaged too.
+                const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+                if (pts != AV_NOPTS_VALUE && (!damagedFrom_ || pts < *damagedFrom_))
+                    damagedFrom_ = pts;
                 continue;
             }
         }
@@ -260,6 +281,12 @@ protected:
     Libav::CodecContext decoder_;
     Libav::Frame frame_;
     bool draining_ = false;
+    // The stream time of the first damaged packet not yet followed by a clean key frame.
+    std::optional<int64_t> damagedFrom_;
+    int64_t lastSent_ = AV_NOPTS_VALUE;
+    // A decoder that reports nothing but damage this many times running is given up on.
+    static constexpr int maximumErrorsInARow = 64;
+    int errorsInARow_ = 0;
 };
 
 class VideoOutput final : public DecodingOutput {
@@ -285,6 +312,11 @@ protected:
             const MediaTime time = frameTime();
             if (!time.isValid())
                 continue;
+            if (isDamaged()) {
+                // Left out: whoever shows pictures keeps showing the one before, never the decoder's grey.
+                ++damaged_;
+                continue;
+            }
             if (time >= endTime())
                 return std::nullopt;
             if (time < startTime()) {
@@ -307,10 +339,40 @@ protected:
             beforeStart_.reset();
             return last;
         }
+        reportDamage();
         return std::nullopt;
     }
 
 private:
+    // A picture the decoder flags, or one after a damaged packet up to the next clean key frame.
+    bool isDamaged()
+    {
+        const bool flagged = (frame_->flags & AV_FRAME_FLAG_CORRUPT) || frame_->decode_error_flags != 0;
+        const int64_t pts = frame_->best_effort_timestamp != AV_NOPTS_VALUE ? frame_->best_effort_timestamp : frame_->pts;
+        if (flagged) {
+            if (!damagedFrom_ || pts < *damagedFrom_)
+                damagedFrom_ = pts;
+            return true;
+        }
+        if (!damagedFrom_ || pts < *damagedFrom_)
+            return false;
+        if (frame_->key_frame && pts > *damagedFrom_) {
+            damagedFrom_.reset();
+            return false;
+        }
+        return true;
+    }
+
+    void reportDamage()
+    {
+        if (damaged_ == 0 || damageReported_)
+            return;
+        damageReported_ = true;
+        reader_.addDamagedPictures(damaged_);
+        Diagnostics::log(QStringLiteral("%1: left out %2 damaged picture(s) of stream %3; the picture before shows instead")
+                             .arg(reader_.fileName).arg(damaged_).arg(stream_->index));
+    }
+
     std::optional<MediaSample> convert(const AVFrame* f, const MediaTime& time)
     {
         const auto format = static_cast<AVPixelFormat>(f->format);
@@ -391,6 +453,8 @@ private:
     }
 
     VideoOutputSettings settings_;
+    int damaged_ = 0;
+    bool damageReported_ = false;
     MediaTime frameDuration_ = MediaTime::invalid();
     Libav::Sws sws_;
     std::optional<YuvConversion> conversion_;
@@ -622,6 +686,12 @@ MovieReader::Status MovieReader::status() const
 {
     std::lock_guard guard(d->lock);
     return d->status;
+}
+
+int MovieReader::damagedPictures() const
+{
+    std::lock_guard guard(d->lock);
+    return d->damagedPictures;
 }
 
 std::optional<MediaError> MovieReader::error() const

@@ -66,6 +66,8 @@ public:
     void cancelReading();
     Status status() const;
     std::optional<MediaError> error() const;
+    // Pictures the video outputs left out as damaged (counted when an output ends; each output logs its own).
+    int damagedPictures() const;
 
     struct Private;
 

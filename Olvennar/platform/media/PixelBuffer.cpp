@@ -4,7 +4,22 @@
 #include <cstring>
 #include <new>
 
-void PixelBuffer::AlignedFree::operator()(uint8_t* p) const { std::free(p); }
+#include <sys/mman.h>
+
+namespace {
+
+// From this size on, pictures are mapped pages (a 640 × 400 picture and up).
+constexpr size_t mappedFrom = size_t(1) << 20;
+
+} // namespace
+
+void PixelBuffer::AlignedFree::operator()(uint8_t* p) const
+{
+    if (mappedBytes > 0)
+        munmap(p, mappedBytes);
+    else
+        std::free(p);
+}
 
 PixelBuffer::PixelBuffer(int width, int height)
 {
@@ -14,6 +29,14 @@ PixelBuffer::PixelBuffer(int width, int height)
     height_ = height;
     const size_t raw = static_cast<size_t>(width) * bytesPerPixel;
     bytesPerRow_ = (raw + rowAlignment - 1) / rowAlignment * rowAlignment;
+    if (byteCount() >= mappedFrom) {
+        // Fresh pages read as zeros; page alignment covers the row alignment.
+        void* memory = mmap(nullptr, byteCount(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
+            throw std::bad_alloc();
+        data_ = std::unique_ptr<uint8_t[], AlignedFree>(static_cast<uint8_t*>(memory), AlignedFree {byteCount()});
+        return;
+    }
     void* memory = std::aligned_alloc(rowAlignment, byteCount());
     if (!memory)
         throw std::bad_alloc();

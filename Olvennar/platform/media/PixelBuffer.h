@@ -32,7 +32,10 @@ public:
     void fill(uint8_t blue, uint8_t green, uint8_t red, uint8_t alpha);
 
 private:
+    // Frames are large and are freed on other threads than the ones that made them: they are mapped straight
+    // from the system, so a freed frame goes back at once instead of staying in one thread's heap.
     struct AlignedFree {
+        size_t mappedBytes; // 0 (value-initialised): from the heap
         void operator()(uint8_t* p) const;
     };
     int width_ = 0;

@@ -3,6 +3,8 @@
 
 #include "platform/media/YuvConversion.h"
 
+#include "platform/system/WideVectors.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -33,6 +35,16 @@ inline uint32_t channel(float value)
 }
 
 inline float byteOf(uint32_t pixel, int shift) { return static_cast<float>((pixel >> shift) & 0xFFu); }
+
+// One row of pixels from its luma and the chroma terms already spread to every pixel.
+OLVENNAR_WIDE_VECTORS void bgraRow(uint32_t* __restrict out, const uint8_t* __restrict luma, const float* __restrict r, const float* __restrict g,
+    const float* __restrict b, int width, float lumaOffset, float lumaScale)
+{
+    for (int x = 0; x < width; ++x) {
+        const float l = (luma[x] - lumaOffset) * lumaScale;
+        out[x] = channel(l + b[x]) | channel(l + g[x]) << 8 | channel(l + r[x]) << 16 | 0xFF000000u;
+    }
+}
 
 } // namespace
 
@@ -66,14 +78,8 @@ bool YuvConversion::toBgra(const Planes& source, PixelBuffer& destination) const
                 blueRow[static_cast<size_t>(x)] = blue[c];
             }
         }
-        auto* __restrict out = reinterpret_cast<uint32_t*>(destination.row(y));
-        const float* __restrict r = redRow.data();
-        const float* __restrict g = greenRow.data();
-        const float* __restrict b = blueRow.data();
-        for (int x = 0; x < width; ++x) {
-            const float l = (luma[x] - lumaOffset_) * lumaScale_;
-            out[x] = channel(l + b[x]) | channel(l + g[x]) << 8 | channel(l + r[x]) << 16 | 0xFF000000u;
-        }
+        bgraRow(reinterpret_cast<uint32_t*>(destination.row(y)), luma, redRow.data(), greenRow.data(), blueRow.data(), width, lumaOffset_,
+            lumaScale_);
     }
     return true;
 }

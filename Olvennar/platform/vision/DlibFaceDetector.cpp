@@ -65,11 +65,10 @@ DlibFaceDetector::DlibFaceDetector(QString modelPath) : modelPath_(std::move(mod
 
 DlibFaceDetector::~DlibFaceDetector() = default;
 
-FaceDetector::Detection DlibFaceDetector::detect(const GreyImage& image)
+bool DlibFaceDetector::ready()
 {
-    std::lock_guard guard(lock_);
     if (failed_)
-        return {{}, false};
+        return false;
     if (!engine_) {
         QString failure;
         auto model = loadModel(modelPath_, failure);
@@ -78,31 +77,56 @@ FaceDetector::Detection DlibFaceDetector::detect(const GreyImage& image)
             failed_ = true;
             if (firstFailureOf(modelPath_))
                 Diagnostics::log(ErrorInfo{QStringLiteral("FaceDetector"), 1, failure}, QStringLiteral("framing"));
-            return {{}, false};
+            return false;
         }
         engine_ = std::make_unique<Engine>();
         engine_->landmarks = std::move(model);
     }
+    return true;
+}
+
+FaceDetector::Detection DlibFaceDetector::detect(const GreyImage& image)
+{
+    std::lock_guard guard(lock_);
+    if (!ready())
+        return {{}, false};
+    return scan(image, {}, QSizeF(image.width, image.height));
+}
+
+FaceDetector::Detection DlibFaceDetector::detectAround(const GreyImage& image, const QRectF& region)
+{
+    std::lock_guard guard(lock_);
+    if (!ready())
+        return {{}, false};
+    const QRect window = region.toAlignedRect().intersected(QRect(0, 0, image.width, image.height));
+    if (!image.pixels || window.isEmpty())
+        return {};
+    const GreyImage part {image.pixels + static_cast<size_t>(window.y()) * image.bytesPerRow + static_cast<size_t>(window.x()), window.width(),
+        window.height(), image.bytesPerRow};
+    return scan(part, window.topLeft(), QSizeF(image.width, image.height));
+}
+
+FaceDetector::Detection DlibFaceDetector::scan(const GreyImage& image, QPoint offset, QSizeF whole)
+{
     if (!image.pixels || image.width < 1 || image.height < 1)
         return {};
 
     const cv::Mat grey(image.height, image.width, CV_8UC1, const_cast<uint8_t*>(image.pixels), image.bytesPerRow);
     cv::resize(grey, engine_->enlarged, cv::Size(), upsampling, upsampling, cv::INTER_LINEAR);
-    const dlib::cv_image<unsigned char> scan(engine_->enlarged);
+    const dlib::cv_image<unsigned char> picture(engine_->enlarged);
     std::vector<std::pair<double, dlib::rectangle>> hits;
-    engine_->detector(scan, hits, minimumScore);
+    engine_->detector(picture, hits, minimumScore);
 
     Detection detection;
-    const QSizeF size(image.width, image.height);
     for (const auto& hit : hits) {
-        const dlib::full_object_detection shape = (*engine_->landmarks)(scan, hit.second);
+        const dlib::full_object_detection shape = (*engine_->landmarks)(picture, hit.second);
         std::array<QPointF, LandmarkFace::pointCount> points;
         for (int index = 0; index < LandmarkFace::pointCount; ++index) {
             const dlib::point& point = shape.part(static_cast<unsigned long>(index));
             // Pixel centres: +0.5 before scaling back, -0.5 after.
-            points[index] = QPointF((point.x() + 0.5) / upsampling - 0.5, (point.y() + 0.5) / upsampling - 0.5);
+            points[index] = QPointF((point.x() + 0.5) / upsampling - 0.5, (point.y() + 0.5) / upsampling - 0.5) + QPointF(offset);
         }
-        detection.faces.push_back(LandmarkFace::observation(points, size));
+        detection.faces.push_back(LandmarkFace::observation(points, whole));
     }
     return detection;
 }

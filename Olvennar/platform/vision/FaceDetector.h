@@ -2,6 +2,8 @@
 
 #include "platform/vision/FaceObservation.h"
 
+#include <QRectF>
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -22,4 +24,11 @@ public:
 
     virtual ~FaceDetector() = default;
     virtual Detection detect(const GreyImage& image) = 0;
+    // Looks only inside `region` (image pixels) and reports the faces found there, normalised to the whole
+    // image as detect() does. A detector without a cheaper way looks at the whole image.
+    virtual Detection detectAround(const GreyImage& image, const QRectF& region)
+    {
+        static_cast<void>(region);
+        return detect(image);
+    }
 };

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+// One studio per user: the first copy holds a lock file beside its settings (a killed copy's lock is stale
+// and taken over) and listens on a local socket named after it; a later copy knocks on that socket, which
+// asks the first to come forward, and then leaves without touching anything. Main thread only.
+class StudioInstance : public QObject {
+    Q_OBJECT
+
+public:
+    // `folder` holds the lock; two copies that share it are the same studio.
+    explicit StudioInstance(const QString& folder, QObject* parent = nullptr);
+    ~StudioInstance() override;
+
+    // True when this copy is the studio; false when another copy holds it (it was asked to come forward).
+    bool claim();
+
+Q_SIGNALS:
+    // Another copy was launched while this one runs.
+    void knocked();
+
+private:
+    bool knock() const;
+
+    QString lockPath_;
+    QString socketName_;
+    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<QLocalServer> server_;
+};

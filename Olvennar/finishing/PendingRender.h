@@ -1,0 +1,33 @@
+#pragma once
+
+#include "plans/MixdownRequest.h"
+
+#include <QString>
+
+#include <optional>
+
+// A saved take's render that has not finished yet, kept as a hidden file beside the final it makes
+// (".final-2.pending" for "final-2.mov") from the moment the save hands the render over until the final is
+// in place. A crash leaves it behind, and the next launch finishes the take from it.
+namespace PendingRender {
+
+struct Job {
+    QString title;
+    QString summary;
+    QString finalURL;
+    QString stopSidecar;
+    Mixdown::Request request;
+    // Launches that queued this render again after it was cut short.
+    int relaunches = 0;
+};
+
+// The hidden file of the final at `finalURL`.
+QString markerPath(const QString& finalURL);
+// Written through a hidden sibling and renamed into place; a failure is logged and gives false.
+bool write(const Job& job);
+// Nothing when the file is missing, unreadable or of another version.
+std::optional<Job> read(const QString& markerPath);
+// Removes the final's hidden file, if any.
+void remove(const QString& finalURL);
+
+} // namespace PendingRender

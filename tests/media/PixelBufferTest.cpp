@@ -1,0 +1,61 @@
+#include "platform/media/PixelBuffer.h"
+#include "platform/media/PixelBufferPool.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+bool allZero(const PixelBuffer& buffer)
+{
+    for (int y = 0; y < buffer.height(); ++y)
+        for (size_t i = 0; i < static_cast<size_t>(buffer.width()) * 4; ++i)
+            if (buffer.row(y)[i] != 0)
+                return false;
+    return true;
+}
+
+// Small pictures come from the heap, frames from mapped pages: both start transparent, align their rows,
+// and copy, move and recycle alike.
+TEST(PixelBufferTest, SmallPicturesAndFramesBehaveAlike)
+{
+    for (const auto& [width, height] : {std::pair {17, 9}, std::pair {1920, 1080}}) {
+        SCOPED_TRACE(width);
+        PixelBuffer picture(width, height);
+        EXPECT_TRUE(allZero(picture));
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(picture.data()) % PixelBuffer::rowAlignment, 0u);
+        EXPECT_EQ(picture.bytesPerRow() % PixelBuffer::rowAlignment, 0u);
+        picture.fill(1, 2, 3, 255);
+        picture.row(height - 1)[4 * (width - 1)] = 99;
+
+        const PixelBuffer copy(picture);
+        EXPECT_EQ(std::memcmp(copy.data(), picture.data(), picture.byteCount()), 0);
+        PixelBuffer moved(std::move(picture));
+        EXPECT_EQ(moved.row(height - 1)[4 * (width - 1)], 99);
+        PixelBuffer assigned(1, 1);
+        assigned = copy;
+        EXPECT_EQ(assigned.row(0)[2], 3);
+        assigned = PixelBuffer(2, 2); // the old frame goes back to the system here
+        EXPECT_TRUE(allZero(assigned));
+    }
+    EXPECT_TRUE(PixelBuffer(0, 5).isEmpty());
+}
+
+TEST(PixelBufferTest, PoolHandsARecycledFrameBack)
+{
+    auto pool = PixelBufferPool::make(1280, 720, 2);
+    const PixelBuffer* first = nullptr;
+    {
+        auto frame = pool->take();
+        first = frame.get();
+        frame->fill(9, 9, 9, 255);
+    }
+    EXPECT_EQ(pool->idleCount(), 1u);
+    auto again = pool->take();
+    EXPECT_EQ(again.get(), first);
+    EXPECT_EQ(again->row(719)[0], 9) << "reused buffers keep their contents";
+}
+
+} // namespace

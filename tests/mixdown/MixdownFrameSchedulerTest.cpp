@@ -1,0 +1,130 @@
+#include "finishing/MixdownFrameScheduler.h"
+#include "support/SyntheticTake.h"
+#include "support/TestEnvironment.h"
+#include "takedata/ExportGate.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// Writes its frame's index into the first pixel and remembers which frames it drew on which thread.
+class IndexRenderer final : public OverlayFrameRenderer {
+public:
+    std::optional<ErrorInfo> render(const Frame& frame, PixelBuffer& output) override
+    {
+        if (frame.index == failAt)
+            return ErrorInfo {QStringLiteral("Test"), 1, QStringLiteral("frame %1 failed").arg(frame.index)};
+        output.fill(0, 0, 0, 255);
+        output.row(0)[0] = static_cast<uint8_t>(frame.index);
+        std::lock_guard guard(lock);
+        indices.push_back(frame.index);
+        threads.push_back(std::this_thread::get_id());
+        return std::nullopt;
+    }
+    bool drawsFramesIndependently() const override { return true; }
+
+    int64_t failAt = -1;
+    std::mutex lock;
+    std::vector<int64_t> indices;
+    std::vector<std::thread::id> threads;
+};
+
+class MixdownFrameSchedulerTest : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        SyntheticTake::ScreenRecipe recipe;
+        recipe.seconds = 1.0;
+        recipe.audioTracks = 0;
+        SyntheticTake::writeScreen(path(QStringLiteral("raw.mov")), recipe);
+        reader = SyntheticTake::openReader(path(QStringLiteral("raw.mov")));
+        ASSERT_TRUE(reader);
+        output = reader->addVideoOutput(reader->asset().firstTrack(MovieTrack::MediaType::video)->index);
+        ASSERT_TRUE(output);
+        ASSERT_TRUE(reader->startReading());
+    }
+
+    std::unique_ptr<Mixdown::FrameScheduler> scheduler(std::vector<IndexRenderer>& renderers)
+    {
+        std::vector<OverlayFrameRenderer*> borrowed;
+        for (IndexRenderer& renderer : renderers)
+            borrowed.push_back(&renderer);
+        const Mixdown::FrameScheduler::Plan plan {MediaTime::zero(), MediaTime(1, 1), 30, QSize(64, 36)};
+        return std::make_unique<Mixdown::FrameScheduler>(plan, Mixdown::FrameScheduler::Source {output, std::nullopt}, std::nullopt,
+            std::nullopt, std::move(borrowed), gate, 0.01);
+    }
+
+    std::unique_ptr<MovieReader> reader;
+    MovieReaderOutput* output = nullptr;
+    ExportGate gate;
+};
+
+TEST_F(MixdownFrameSchedulerTest, FramesSharedBetweenRenderersLeaveInOrder)
+{
+    std::vector<IndexRenderer> renderers(3);
+    auto frames = scheduler(renderers);
+    frames->start();
+    int64_t expected = 0;
+    while (std::optional<MediaSample> sample = frames->copyNextSample()) {
+        ASSERT_TRUE(sample->pixels);
+        EXPECT_EQ(sample->presentationTime(), MediaTime(expected, 30));
+        EXPECT_EQ(sample->pixels->row(0)[0], expected) << "the frame's own picture, not a neighbour's";
+        ++expected;
+    }
+    EXPECT_EQ(expected, 30);
+    EXPECT_FALSE(frames->failure());
+    EXPECT_EQ(frames->framesRendered(), 30);
+    frames.reset();
+    // Each renderer drew every third frame, in order, always on one thread of its own.
+    for (size_t r = 0; r < renderers.size(); ++r) {
+        ASSERT_EQ(renderers[r].indices.size(), 10u) << r;
+        for (size_t i = 0; i < renderers[r].indices.size(); ++i) {
+            EXPECT_EQ(renderers[r].indices[i], static_cast<int64_t>(3 * i + r));
+            EXPECT_EQ(renderers[r].threads[i], renderers[r].threads[0]);
+        }
+    }
+    EXPECT_NE(renderers[0].threads[0], renderers[1].threads[0]);
+}
+
+TEST_F(MixdownFrameSchedulerTest, AFailedFrameEndsTheFramesBeforeItAndNamesTheError)
+{
+    std::vector<IndexRenderer> renderers(2);
+    for (IndexRenderer& renderer : renderers)
+        renderer.failAt = 7;
+    auto frames = scheduler(renderers);
+    frames->start();
+    int64_t delivered = 0;
+    while (std::optional<MediaSample> sample = frames->copyNextSample()) {
+        EXPECT_EQ(sample->pixels->row(0)[0], delivered);
+        ++delivered;
+    }
+    EXPECT_EQ(delivered, 7) << "frames after the failed one never reach the writer";
+    ASSERT_TRUE(frames->failure());
+    EXPECT_EQ(*frames->failure(), QStringLiteral("frame 7 failed"));
+    EXPECT_FALSE(frames->copyNextSample());
+}
+
+TEST_F(MixdownFrameSchedulerTest, DestroyedMidExportJoinsEveryThread)
+{
+    std::vector<IndexRenderer> renderers(3);
+    auto frames = scheduler(renderers);
+    frames->start();
+    ASSERT_TRUE(frames->copyNextSample());
+    frames.reset(); // must neither hang nor touch the renderers afterwards
+    for (IndexRenderer& renderer : renderers)
+        EXPECT_LE(renderer.indices.size(), 10u);
+}
+
+TEST(MixdownRendererCountTest, OneRendererPerFourCoresAtMostThree)
+{
+    const std::pair<int, int> table[] = {{1, 1}, {2, 1}, {4, 1}, {7, 1}, {8, 2}, {12, 3}, {64, 3}};
+    for (const auto& [cores, renderers] : table)
+        EXPECT_EQ(Mixdown::FrameScheduler::rendererCount(cores), renderers) << cores << " cores";
+    EXPECT_GE(Mixdown::FrameScheduler::availableCores(), 1);
+}
+
+} // namespace
