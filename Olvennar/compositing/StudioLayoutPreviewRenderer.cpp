@@ -6,6 +6,8 @@
 #include <QPainterPath>
 
 #include <array>
+#include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -48,17 +50,30 @@ StudioLayoutPreviewRenderer::StudioLayoutPreviewRenderer(FaceLayout face, Studio
     , background_(background)
     , renderer_(size, QSizeF(screenSize), face, background)
     , base_(size.width(), size.height())
+    , frame_(size.width(), size.height())
 {
     // The screen at rest fills its window: no zoom, no pointer, no clicks, the room at time 0.
     const PixelBuffer screen = placeholderScreen(screenSize);
     renderer_.drawBase(screen, 0.0, ZoomTimeline::State{}, QRectF(0, 0, 1, 1), nullptr, {}, false, std::nullopt, base_);
+    frame_ = base_;
+    // The card and its soft shadow (blur and drop stay within 0.15 H of the card), flipped to raster rows.
+    const QRectF card = renderer_.geometry().cardRect;
+    const double margin = 0.15 * size.height();
+    const QRectF area = card.adjusted(-margin, -margin, margin, margin);
+    cardArea_ = QRect(QPoint(int(std::floor(area.left())), int(std::floor(size.height() - area.bottom()))),
+        QPoint(int(std::ceil(area.right())), int(std::ceil(size.height() - area.top()))))
+                    .intersected(QRect(QPoint(0, 0), size));
 }
 
 QImage StudioLayoutPreviewRenderer::render(const PixelBuffer* camera, bool grade)
 {
-    PixelBuffer frame = base_;
-    renderer_.drawCard(camera ? *camera : placeholderCamera(), 1.0, grade, std::nullopt, frame);
-    return PixelBufferViews::image(frame).copy();
+    // Only the card's neighbourhood differs from the base after a card: put it back.
+    const size_t offset = static_cast<size_t>(cardArea_.left()) * PixelBuffer::bytesPerPixel;
+    const size_t bytes = static_cast<size_t>(cardArea_.width()) * PixelBuffer::bytesPerPixel;
+    for (int y = cardArea_.top(); y <= cardArea_.bottom(); ++y)
+        std::memcpy(frame_.row(y) + offset, base_.row(y) + offset, bytes);
+    renderer_.drawCard(camera ? *camera : placeholderCamera(), 1.0, grade, std::nullopt, frame_);
+    return PixelBufferViews::image(frame_).copy();
 }
 
 const PixelBuffer& StudioLayoutPreviewRenderer::placeholderCamera()

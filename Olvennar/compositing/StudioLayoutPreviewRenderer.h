@@ -5,6 +5,7 @@
 #include "takedata/StudioLook.h"
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 
 // The live export preview's pictures: the studio look at a small size with a drawn stand-in screen, the
@@ -37,4 +38,8 @@ private:
     StudioBackground background_;
     StudioRenderer renderer_;
     PixelBuffer base_;
+    // The frame drawn into: the base, with the card's neighbourhood put back before each card.
+    PixelBuffer frame_;
+    // Raster rectangle that a card (with its shadow) can change.
+    QRect cardArea_;
 };

@@ -72,6 +72,11 @@ TEST(PreviewPlaceholdersTest, theCardLandsWhereTheGeometryPutsItOverAnUnchangedB
         const QPointF away = face == FaceLayout::tallLeft ? QPointF(window.right() - 20, window.bottom() - 20) : QPointF(window.left() + 20, window.bottom() - 20);
         EXPECT_FALSE(card.adjusted(-40, -40, 40, 40).contains(away));
         EXPECT_EQ(pixel(frame, away), pixel(base, away)) << StudioLook::rawText(face).toStdString();
+        // Frames drawn one after another leave nothing of the earlier card behind.
+        PixelBuffer bright(1280, 720);
+        bright.fill(40, 200, 250, 255);
+        EXPECT_NE(preview.render(&bright, true), frame);
+        EXPECT_EQ(preview.render(nullptr, false), frame);
     }
 }
 
