@@ -14,18 +14,24 @@
 #include "platform/media/PixelBufferViews.h"
 #include "shorts/ShortReplayWindow.h"
 #include "takedata/CameraFrameTap.h"
+#include "teleprompter/TeleprompterWindow.h"
+#include "ui/ContentView.h"
 #include "ui/MainWindow.h"
+#include "ui/MotionSection.h"
 #include "ui/ShortPreviewSources.h"
 #include "ui/ShortPreviewWindow.h"
 #include "ui/ShortWindows.h"
+#include "ui/StudioLayoutPreview.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
+#include <QScrollArea>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -147,6 +153,9 @@ int main(int argc, char** argv)
     controller.refreshDestinationName();
     QuitGuard guard;
     MainWindow window(controller, guard);
+    TeleprompterWindow teleprompter(settings, nullptr);
+    teleprompter.model().setText(QStringLiteral("Today we look at the export preview. It shows the card where the video will put it."));
+    window.content()->placeTeleprompter(teleprompter);
     controller.setDisplays({{1, 1920, 1080, QStringLiteral("Built-in screen")}});
     controller.setSelectedDisplayID(1);
     controller.setMicrophones({device(QStringLiteral("usb"), QStringLiteral("USB Condenser Mic"), 2),
@@ -171,6 +180,39 @@ int main(int argc, char** argv)
     };
 
     save("main-window-idle.png");
+
+    // The look and motion section with its export preview (the camera's stand-in in the card).
+    auto* motion = window.content()->findChild<MotionSection*>();
+    window.content()->scrollArea()->ensureWidgetVisible(motion->preview(), 0, 0);
+    QElapsedTimer previewWait;
+    previewWait.start();
+    while (motion->preview()->framesShown() < 1 && previewWait.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    save("main-window-motion.png");
+    window.content()->scrollArea()->ensureWidgetVisible(window.content()->findChild<QWidget*>(QStringLiteral("remoteExplanation")), 0, 0);
+    save("main-window-remote.png");
+    window.content()->scrollArea()->ensureVisible(0, 0);
+
+    // The job rows under the transport: one render waiting for a break, one ready, one failed.
+    const QString videos = home.filePath(QStringLiteral("Videos/Olvennar"));
+    controller.finishQueue().setFinishJobs({
+        {QUuid::createUuid(), QStringLiteral("video 3 · take 1 video"), {FinishJob::State::Kind::done, 1, videos + QStringLiteral("/video 3/final.mov"), {}}},
+        {QUuid::createUuid(), QStringLiteral("video 4 · take 1 video"), {FinishJob::State::Kind::failed, 0, {}, QStringLiteral("Mixdown failed: no screen movie")}},
+        {QUuid::createUuid(), QStringLiteral("video 4 · take 2 video"), {FinishJob::State::Kind::working, 0.426, {}, {}}},
+    });
+    controller.setFinishWaitingForBreak(true);
+    save("main-window-queues.png");
+    controller.finishQueue().setFinishJobs({});
+    controller.setFinishWaitingForBreak(false);
+
+    controller.setCaptureMode(CaptureMode::cameraOnly);
+    save("main-window-just-me.png");
+    window.content()->scrollArea()->ensureWidgetVisible(window.content()->findChild<QWidget*>(QStringLiteral("teleprompterSection"), Qt::FindChildrenRecursively), 0, 0);
+    save("main-window-just-me-teleprompter.png");
+    window.content()->scrollArea()->ensureVisible(0, 0);
+    controller.setCaptureMode(CaptureMode::short_);
+    save("main-window-short.png");
+    controller.setCaptureMode(CaptureMode::screen);
 
     controller.setPhase(RecordingPhase::recording());
     controller.setElapsed(83.4);

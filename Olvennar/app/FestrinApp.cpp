@@ -8,6 +8,7 @@
 #include "core/SaveLocation.h"
 #include "finishing/TakeRecovery.h"
 #include "platform/audio/PulseAudioPlayback.h"
+#include "ui/ContentView.h"
 #include "ui/ControllerShortPreviewSources.h"
 #include "ui/DesktopHooks.h"
 #include "ui/MainWindow.h"
@@ -51,6 +52,7 @@ void FestrinApp::showMainWindow()
 {
     if (!window_) {
         window_ = std::make_unique<MainWindow>(controller(), quitGuard_);
+        window_->content()->placeTeleprompter(services_->teleprompter());
         connect(window_.get(), &MainWindow::contentShown, this, [this] { startUp(); });
     }
     window_->show();

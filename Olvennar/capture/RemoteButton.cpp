@@ -53,7 +53,7 @@ std::optional<RemoteButton::Device> RemoteButton::learned()
     const QString name = settings_.stringValue(QString::fromLatin1(nameKey), QString());
     if (!looksLikeMacKeyboard(vendor, name))
         return Device{vendor, static_cast<int>(settings_.integerValue(QString::fromLatin1(productKey)).value_or(0)), name};
-    Diagnostics::log(QStringLiteral("remote button: stored device is a Mac keyboard, forgetting it"));
+    Diagnostics::log(QStringLiteral("remote button: stored device is a computer keyboard, forgetting it"));
     settings_.remove(vendorKeyText);
     settings_.remove(QString::fromLatin1(productKey));
     settings_.remove(QString::fromLatin1(nameKey));

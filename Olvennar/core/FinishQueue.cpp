@@ -22,8 +22,6 @@
 
 namespace {
 
-// A recording break: nothing filming for this long after the last take.
-constexpr double breakSeconds = 5.0;
 // How often a waiting render looks again.
 constexpr double breakLookSeconds = 2.0;
 

@@ -43,6 +43,9 @@ public:
         virtual void showFinishFailed(const QUuid& id, const QString& message) = 0;
     };
 
+    // A recording break: nothing filming for this long after the last take, before a render starts.
+    static constexpr double breakSeconds = 5.0;
+
     FinishQueue(Studio& studio, Scheduler& scheduler, QObject* parent = nullptr);
     ~FinishQueue() override;
 

@@ -10,6 +10,16 @@
 
 class GlobalKeyGrabber;
 
+// The studio's global keys as the user sees them; texts that name a key show these.
+namespace HotKeyNames {
+inline constexpr const char* startStop = "Ctrl+R";
+inline constexpr const char* pause = "Ctrl+P";
+inline constexpr const char* zoomIn = "Super+Alt+Z";
+inline constexpr const char* zoomOut = "Super+Alt+X";
+inline constexpr const char* previousBox = "Super+Alt+Left";
+inline constexpr const char* nextBox = "Super+Alt+Right";
+} // namespace HotKeyNames
+
 // The process's global hot keys. Actions run on a later turn of the main loop, never inside the key event.
 // A key another application already holds is logged by name and listed in refusedKeys() for the window.
 class HotKeyCenter : public QObject {

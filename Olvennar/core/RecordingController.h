@@ -36,6 +36,7 @@
 #include <qcorotask.h>
 
 class CameraBubbleWindow;
+class CameraFrameTap;
 class CameraOnlyRecorder;
 class CameraOnlyTake;
 class CancelToken;
@@ -281,6 +282,8 @@ public:
     void showBubbleWindow();
     void showPhoneWindow();
     CameraBubbleWindow* bubbleWindow() const { return bubbleWindow_.get(); }
+    // The desk camera's newest frame (the export preview's card); none without a camera recorder.
+    std::shared_ptr<CameraFrameTap> deskCameraFrameTap() const;
     CameraBubbleWindow* phoneWindow() const { return phoneWindow_.get(); }
     // The screen a take records and the panels stand on, in desktop coordinates (origin top-left), with
     // the part not covered by panels and docks.

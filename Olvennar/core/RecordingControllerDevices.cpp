@@ -40,6 +40,12 @@ bool listed(const std::vector<CaptureDeviceInfo>& devices, const QString& id)
 } // namespace
 
 OverlayRecorder* RecordingController::cameraRecorder() const { return platform_.takes ? &platform_.takes->cameraRecorder() : nullptr; }
+std::shared_ptr<CameraFrameTap> RecordingController::deskCameraFrameTap() const
+{
+    const OverlayRecorder* recorder = cameraRecorder();
+    return recorder ? recorder->frameTap() : nullptr;
+}
+
 OverlayRecorder* RecordingController::phoneRecorder() const { return platform_.takes ? &platform_.takes->phoneRecorder() : nullptr; }
 
 void RecordingController::refreshPermissions()

@@ -43,7 +43,7 @@ void RecordingController::registerHotKeys()
         return;
     QPointer<RecordingController> weak(this);
     // Each action starts its work on the main loop holding the controller weakly.
-    center->registerKey({keyR, command, QStringLiteral("Ctrl+R")}, [weak] {
+    center->registerKey({keyR, command, QString::fromLatin1(HotKeyNames::startStop)}, [weak] {
         if (!weak)
             return;
         switch (weak->phase().kind()) {
@@ -60,23 +60,23 @@ void RecordingController::registerHotKeys()
             break;
         }
     });
-    center->registerKey({keyP, command, QStringLiteral("Ctrl+P")}, [weak] {
+    center->registerKey({keyP, command, QString::fromLatin1(HotKeyNames::pause)}, [weak] {
         if (weak)
             weak->togglePause();
     });
-    center->registerKey({keyZ, controlOption, QStringLiteral("Super+Alt+Z")}, [weak] {
+    center->registerKey({keyZ, controlOption, QString::fromLatin1(HotKeyNames::zoomIn)}, [weak] {
         if (weak)
             weak->markZoom(true);
     });
-    center->registerKey({keyX, controlOption, QStringLiteral("Super+Alt+X")}, [weak] {
+    center->registerKey({keyX, controlOption, QString::fromLatin1(HotKeyNames::zoomOut)}, [weak] {
         if (weak)
             weak->markZoom(false);
     });
-    center->registerKey({keyLeft, controlOption, QStringLiteral("Super+Alt+Left")}, [weak] {
+    center->registerKey({keyLeft, controlOption, QString::fromLatin1(HotKeyNames::previousBox)}, [weak] {
         if (weak && weak->platform_.teleprompter)
             weak->platform_.teleprompter->stepBox(-1);
     });
-    center->registerKey({keyRight, controlOption, QStringLiteral("Super+Alt+Right")}, [weak] {
+    center->registerKey({keyRight, controlOption, QString::fromLatin1(HotKeyNames::nextBox)}, [weak] {
         if (weak && weak->platform_.teleprompter)
             weak->platform_.teleprompter->stepBox(1);
     });

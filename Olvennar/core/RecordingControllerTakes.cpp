@@ -42,8 +42,13 @@ QCoro::Task<> RecordingController::start()
 {
     // A second start while the first still awaits access or its countdown would begin a second take.
     Take* take = activeTake();
-    if (phase_.isBusy() || startInFlight_ || !take)
+    if (phase_.isBusy() || startInFlight_)
         co_return;
+    if (!take) {
+        // Never silent: a mode without its take says so.
+        fail(QLatin1Char('"') + CaptureModes::rawText(captureMode_) + QStringLiteral("\" cannot record in this version. Switch to Screen to record."));
+        co_return;
+    }
     QPointer<RecordingController> weak(this);
     startInFlight_ = true;
     if (captureMode_ == CaptureMode::short_ && voiceTake_ && shortWantsVoiceTrack()) {
@@ -143,7 +148,12 @@ void RecordingController::enter(TakeStep step)
     }
 }
 
-void RecordingController::fail(const QString& sentence) { setPhase(Phase::failed(sentence)); }
+void RecordingController::fail(const QString& sentence)
+{
+    // What the status line says is in the log too.
+    Diagnostics::log(QStringLiteral("take failed: ") + sentence);
+    setPhase(Phase::failed(sentence));
+}
 
 QCoro::Task<bool> RecordingController::requestMicrophone(const QString& refusedSentence, const QString& area)
 {

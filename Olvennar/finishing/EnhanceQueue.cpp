@@ -43,6 +43,13 @@ void EnhanceQueue::retryEnhance(const QUuid& id)
     runEnhanceQueueIfIdle();
 }
 
+void EnhanceQueue::removeEnhanceJob(const QUuid& id)
+{
+    // A queued id whose row is gone is skipped when its turn comes.
+    if (std::erase_if(jobs_, [&id](const EnhanceJob& job) { return job.id == id; }) > 0)
+        Q_EMIT changed();
+}
+
 void EnhanceQueue::runEnhanceQueueIfIdle()
 {
     while (!workerBusy_ && !queue_.empty()) {

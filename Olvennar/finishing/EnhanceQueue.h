@@ -36,6 +36,8 @@ public:
     QUuid enqueue(const QString& sourcePath);
     // Puts a listed row back at the end of the queue.
     void retryEnhance(const QUuid& id);
+    // Drops every row with this id (a dismissed row); the other rows keep their order.
+    void removeEnhanceJob(const QUuid& id);
 
 Q_SIGNALS:
     void changed();

@@ -7,13 +7,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// Seconds the remote button's reach takes off a take's tail.
-constexpr double remoteTailSeconds = 1.5;
-
-} // namespace
-
 namespace SaveJob {
 
 double describedDuration(double duration, std::optional<FinishingTools::TrimResult> trim)

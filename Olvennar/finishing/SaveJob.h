@@ -13,6 +13,9 @@
 // The file work of a stopped screen take's save, apart from the rows and the render queue it feeds.
 namespace SaveJob {
 
+// Seconds the remote button's reach takes off a take's tail.
+inline constexpr double remoteTailSeconds = 1.5;
+
 struct Outcome {
     // The face file after step one: muxed now, or left by an earlier attempt.
     std::optional<QString> facePath;

@@ -1,8 +1,10 @@
 #include "framing/CountdownWindow.h"
 
+#include "framing/PanelShape.h"
 #include "platform/system/CancelToken.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QWidget>
 
 namespace {
@@ -21,6 +23,13 @@ public:
     }
 
 protected:
+    void resizeEvent(QResizeEvent*) override
+    {
+        QPainterPath circle;
+        circle.addEllipse(QRectF(rect()));
+        PanelShape::apply(*this, circle);
+    }
+
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);

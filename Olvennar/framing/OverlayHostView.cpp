@@ -2,6 +2,7 @@
 
 #include "compositing/BubbleShapePath.h"
 #include "framing/FramingStyle.h"
+#include "framing/PanelShape.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -194,7 +195,7 @@ void OverlayHostView::applyMasks()
     }
     // Without a compositor the panel's transparency is not drawn: the window itself takes the outline.
     if (QWidget* panel = window(); panel && panel != this && !bounds.isEmpty())
-        panel->setMask(QRegion(visible.translated(mapTo(panel, QPoint(0, 0))).toFillPolygon().toPolygon()));
+        PanelShape::apply(*panel, visible.translated(mapTo(panel, QPoint(0, 0))));
 }
 
 void OverlayHostView::paintEvent(QPaintEvent*)

@@ -49,7 +49,7 @@ public:
 
     // The live picture for the floating panel, owned by the parent.
     virtual QWidget* createPreview(QWidget* parent) = 0;
-    // The newest frame, for the framing monitor; none when the device offers no live frames.
+    // The newest frame, for the framing monitor and the export preview; none when the device offers no live frames.
     virtual std::shared_ptr<CameraFrameTap> frameTap() const { return nullptr; }
 
     std::function<void(QSize)> onFrameSizeKnown;

@@ -1,6 +1,7 @@
 #include "ui/CameraSection.h"
 
 #include "core/RecordingController.h"
+#include "ui/CameraPicker.h"
 #include "ui/CheckFramingRow.h"
 #include "ui/LabelledSlider.h"
 #include "ui/PhaseGroups.h"
@@ -27,7 +28,7 @@ CameraSection::CameraSection(RecordingController& controller, WindowActions& act
     , controller_(controller)
     , enabled_(new TitleToggle(QStringLiteral("Camera bubble"), QStringLiteral("person.crop.circle"), this))
     , controls_(new QWidget(this))
-    , camera_(new PickerRow(QStringLiteral("Camera"), 170, controls_))
+    , camera_(new CameraPicker(controller, controls_))
     , shapeRow_(new QWidget(controls_))
     , shape_(new SegmentedControl(shapeRow_))
     , size_(new LabelledSlider(QStringLiteral("Size"), 140, 460, QStringLiteral("px"), 0, controls_))
@@ -81,12 +82,6 @@ CameraSection::CameraSection(RecordingController& controller, WindowActions& act
     column->addWidget(checkFraming_);
 
     connect(enabled_, &QCheckBox::toggled, this, [this](bool on) { controller_.setCameraEnabled(on); });
-    connect(camera_, &PickerRow::activated, this, [this](const QVariant& value) {
-        std::optional<QString> id; // spelled out: g++ 12 -O3 warns falsely on the conditional form
-        if (value.isValid())
-            id = value.toString();
-        controller_.setSelectedCameraID(id);
-    });
     connect(shape_, &SegmentedControl::activated, this, [this](int index) {
         if (index >= 0 && index < static_cast<int>(shapes.size()))
             controller_.setBubbleShape(shapes[static_cast<size_t>(index)]);
@@ -128,11 +123,7 @@ void CameraSection::sync()
         framingTips_->setChecked(controller_.framingHintsOnBubble());
     }
     controls_->setVisible(on);
-    std::vector<PickerRow::Entry> cameras;
-    for (const CaptureDeviceInfo& camera : controller_.cameras())
-        cameras.push_back({camera.localizedName, camera.uniqueID});
-    const auto& selected = controller_.selectedCameraID();
-    camera_->setEntries(cameras, selected ? QVariant(*selected) : QVariant());
+    camera_->sync();
     // Switching cameras mid-take would cut the bubble's file.
     camera_->setEnabled(!isTakeRunning(controller_.phase()));
     const bool classic = controller_.screenLayout() == ScreenLayout::classic;

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class CameraPicker;
 class CheckFramingRow;
 class LabelledSlider;
 class PickerRow;
@@ -29,7 +30,7 @@ private:
     RecordingController& controller_;
     TitleToggle* enabled_;
     QWidget* controls_;
-    PickerRow* camera_;
+    CameraPicker* camera_;
     QWidget* shapeRow_;
     SegmentedControl* shape_;
     LabelledSlider* size_;

@@ -1,19 +1,32 @@
 #include "ui/ContentView.h"
 
+#include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
+#include "finishing/EnhanceQueue.h"
+#include "teleprompter/TeleprompterWindow.h"
+#include "ui/CameraOnlySection.h"
 #include "ui/CameraSection.h"
 #include "ui/DividedColumn.h"
 #include "ui/Divider.h"
 #include "ui/HeaderBar.h"
+#include "ui/JobQueuePanel.h"
 #include "ui/MicrophoneNotice.h"
 #include "ui/ModeSection.h"
+#include "ui/MotionSection.h"
 #include "ui/PermissionNotice.h"
 #include "ui/PermissionPrompt.h"
 #include "ui/PhoneSection.h"
+#include "ui/QueueRows.h"
+#include "ui/RemoteSection.h"
 #include "ui/ScreenSection.h"
+#include "ui/ShortSection.h"
 #include "ui/SectionSlot.h"
 #include "ui/StatusFooter.h"
+#include "ui/TeleprompterSection.h"
+#include "ui/TeleprompterToggle.h"
 #include "ui/TransportRow.h"
+#include "ui/VoiceOnlySection.h"
+#include "ui/WheelGuard.h"
 
 #include <QEvent>
 #include <QScrollArea>
@@ -86,6 +99,16 @@ ContentView::ContentView(RecordingController& controller, QWidget* parent)
     screen_ = new ScreenSection(controller, sections_);
     camera_ = new CameraSection(controller, actions_, sections_);
     phone_ = new PhoneSection(controller, sections_);
+    cameraOnly_ = new CameraOnlySection(controller, actions_);
+    short_ = new ShortSection(controller, actions_);
+    voiceOnly_ = new VoiceOnlySection(controller);
+    slot(Slot::cameraOnly)->setSection(cameraOnly_);
+    slot(Slot::short_)->setSection(short_);
+    slot(Slot::voiceOnly)->setSection(voiceOnly_);
+    motion_ = new MotionSection(controller);
+    remote_ = new RemoteSection(controller);
+    slot(Slot::motion)->setSection(motion_);
+    slot(Slot::remote)->setSection(remote_);
     sections_->addMember(mode_);
     sections_->addMember(screen_);
     sections_->addMember(camera_);
@@ -97,6 +120,7 @@ ContentView::ContentView(RecordingController& controller, QWidget* parent)
     scrollLayout_->addWidget(sections_);
     scrollLayout_->addStretch(1);
     scroll_->setWidget(scrollContent_);
+    new WheelGuard(scroll_);
     scrollContent_->installEventFilter(this);
 
     // Bottom block: transport, status line and the job queues, in every mode and phase.
@@ -111,6 +135,7 @@ ContentView::ContentView(RecordingController& controller, QWidget* parent)
     bottomLayout->addWidget(footer_);
     bottomLayout->addWidget(slot(Slot::finishQueue));
     bottomLayout->addWidget(slot(Slot::enhanceQueue));
+    placeQueuePanels();
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -127,6 +152,59 @@ ContentView::ContentView(RecordingController& controller, QWidget* parent)
 }
 
 ContentView::~ContentView() = default;
+
+JobQueuePanel* ContentView::finishQueuePanel() const { return finishPanel_; }
+JobQueuePanel* ContentView::enhanceQueuePanel() const { return enhancePanel_; }
+
+void ContentView::revealFile(const QString& path)
+{
+    if (ControllerHooks* hooks = controller_.platform().hooks)
+        hooks->revealFile(path);
+    else
+        actions_.revealInFileManager(path);
+}
+
+void ContentView::placeTeleprompter(TeleprompterWindow& teleprompter)
+{
+    QPointer<TeleprompterWindow> window(&teleprompter);
+    const TeleprompterToggle::Panel panel{[window] { return window && window->isShown(); },
+        [window](QScreen* screen) {
+            if (window)
+                window->show(screen);
+        },
+        [window] {
+            if (window)
+                window->hide();
+        }};
+    teleprompter_ = new TeleprompterSection(teleprompter.model(), controller_.teleprompterVisible(),
+        [this, panel] { TeleprompterToggle::press(controller_, panel); });
+    slot(Slot::teleprompter)->setSection(teleprompter_);
+    sync();
+}
+
+void ContentView::placeQueuePanels()
+{
+    finishPanel_ = new JobQueuePanel;
+    finishPanel_->setObjectName(QStringLiteral("finishQueuePanel"));
+    enhancePanel_ = new JobQueuePanel;
+    enhancePanel_->setObjectName(QStringLiteral("enhanceQueuePanel"));
+    slot(Slot::finishQueue)->setSection(finishPanel_);
+    slot(Slot::enhanceQueue)->setSection(enhancePanel_);
+    finishPanel_->onPress = [this](const JobRow& row, JobRow::Button button) {
+        switch (button) {
+        case JobRow::Button::reveal: revealFile(row.revealPath); break;
+        case JobRow::Button::retry: controller_.finishQueue().retryFinishJob(row.id); break;
+        case JobRow::Button::dismiss: controller_.finishQueue().dismissFinishJob(row.id); break;
+        }
+    };
+    enhancePanel_->onPress = [this](const JobRow& row, JobRow::Button button) {
+        switch (button) {
+        case JobRow::Button::reveal: revealFile(row.revealPath); break;
+        case JobRow::Button::retry: controller_.retryEnhance(row.id); break;
+        case JobRow::Button::dismiss: controller_.enhanceQueue().removeEnhanceJob(row.id); break;
+        }
+    };
+}
 
 SectionSlot* ContentView::slot(Slot slot) const
 {
@@ -185,8 +263,31 @@ void ContentView::sync()
     showSlot(Slot::short_, mode == CaptureMode::short_);
     showSlot(Slot::teleprompter, true);
     showSlot(Slot::remote, true);
-    showSlot(Slot::finishQueue, true);
-    showSlot(Slot::enhanceQueue, true);
+    if (screen && motion_)
+        motion_->sync();
+    if (mode == CaptureMode::cameraOnly && cameraOnly_)
+        cameraOnly_->sync();
+    if (mode == CaptureMode::short_ && short_)
+        short_->sync();
+    if (mode == CaptureMode::voice && voiceOnly_)
+        voiceOnly_->sync();
+    if (remote_)
+        remote_->sync();
+    if (teleprompter_)
+        teleprompter_->setPanelVisible(controller_.teleprompterVisible());
+    std::vector<JobRow> finishRows;
+    for (const FinishJob& job : controller_.finishJobs())
+        finishRows.push_back(QueueRows::finish(job, controller_.finishWaitingForBreak()));
+    std::vector<JobRow> enhanceRows;
+    for (const EnhanceQueue::EnhanceJob& job : controller_.enhanceQueue().enhanceJobs())
+        enhanceRows.push_back(QueueRows::enhance(job));
+    if (finishPanel_)
+        finishPanel_->setRows(std::move(finishRows));
+    if (enhancePanel_)
+        enhancePanel_->setRows(std::move(enhanceRows));
+    // An empty list takes no room in the bottom block.
+    showSlot(Slot::finishQueue, !finishPanel_ || !finishPanel_->isEmpty());
+    showSlot(Slot::enhanceQueue, !enhancePanel_ || !enhancePanel_->isEmpty());
     sections_->updateDividers();
 
     transport_->sync();

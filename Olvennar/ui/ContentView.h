@@ -2,30 +2,39 @@
 
 #include "ui/WindowActions.h"
 
+#include <QPointer>
 #include <QWidget>
 
+class CameraOnlySection;
 class CameraSection;
 class DividedColumn;
 class HeaderBar;
+class JobQueuePanel;
 class MicrophoneNotice;
 class ModeSection;
+class MotionSection;
 class PermissionNotice;
 class PermissionPrompt;
 class PhoneSection;
 class QScrollArea;
 class QVBoxLayout;
 class RecordingController;
+class RemoteSection;
 class ScreenSection;
+class ShortSection;
 class SectionSlot;
 class StatusFooter;
+class TeleprompterSection;
+class TeleprompterWindow;
 class TransportRow;
+class VoiceOnlySection;
 
 // The main window's content: one 400-wide column of header, settings (scrolling beyond 430 px) and the
 // transport with the status line. Every part shows the controller's published state; a change redraws
 // once per turn of the event loop, and a redraw never writes a setting back.
 //
-// Sections of other areas (look and motion, teleprompter, remote button, the camera-only, voice and
-// short sections, the job queues) are placed into their slots with slot(...)->setSection(...).
+// Every section stands in its slot (slot(...)->setSection(...)); a slot shows only in its mode and only
+// while it holds a section.
 class ContentView : public QWidget {
     Q_OBJECT
 
@@ -44,6 +53,12 @@ public:
     bool showsPermissionPrompt() const;
     QScrollArea* scrollArea() const { return scroll_; }
     TransportRow* transport() const { return transport_; }
+    JobQueuePanel* finishQueuePanel() const;
+    JobQueuePanel* enhanceQueuePanel() const;
+
+    // The teleprompter's section, over the one teleprompter of the run; its switch shows the panel on the
+    // selected display's screen.
+    void placeTeleprompter(TeleprompterWindow& teleprompter);
 
     // Redraws now (normally the coalesced redraw does this).
     void sync();
@@ -58,6 +73,8 @@ protected:
 private:
     void scheduleSync();
     void fitScrollArea();
+    void placeQueuePanels();
+    void revealFile(const QString& path);
 
     RecordingController& controller_;
     WindowActions actions_;
@@ -80,6 +97,15 @@ private:
     CameraSection* camera_;
     PhoneSection* phone_;
     std::vector<SectionSlot*> slots_;
+    // The sections this view placed; a slot given another section drops its own.
+    QPointer<CameraOnlySection> cameraOnly_;
+    QPointer<ShortSection> short_;
+    QPointer<VoiceOnlySection> voiceOnly_;
+    QPointer<MotionSection> motion_;
+    QPointer<TeleprompterSection> teleprompter_;
+    QPointer<RemoteSection> remote_;
+    QPointer<JobQueuePanel> finishPanel_;
+    QPointer<JobQueuePanel> enhancePanel_;
     TransportRow* transport_;
     StatusFooter* footer_;
 };

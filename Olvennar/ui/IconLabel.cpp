@@ -41,6 +41,14 @@ void IconLabel::setTone(WindowStyle::Tone tone)
     paintIcon();
 }
 
+void IconLabel::setSymbol(const QString& symbol)
+{
+    if (symbol == symbol_)
+        return;
+    symbol_ = symbol;
+    paintIcon();
+}
+
 void IconLabel::paintIcon()
 {
     // The symbol matches the first line's cap height.

@@ -18,6 +18,7 @@ public:
     QString text() const;
     void setWordWrap(bool wrap);
     void setTone(WindowStyle::Tone tone);
+    void setSymbol(const QString& symbol);
     QLabel* textLabel() const { return text_; }
 
 private:

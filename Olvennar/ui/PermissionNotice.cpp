@@ -75,8 +75,10 @@ bool PermissionNotice::cameraMissing(const RecordingController& controller)
 
 QString PermissionNotice::footnote()
 {
-    return QStringLiteral("If Linux does not ask, let ") + Edition::appName()
-        + QStringLiteral(" reach the sound server and add your user to the \"video\" group, then quit and reopen the app.");
+    // Linux never asks: say what to change by hand.
+    return QStringLiteral("Linux does not ask for this: make sure the sound server runs for your session and add your user to the "
+                          "\"video\" group, then log in again and reopen ")
+        + Edition::appName() + QLatin1Char('.');
 }
 
 void PermissionNotice::sync()

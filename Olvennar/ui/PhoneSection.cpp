@@ -48,7 +48,7 @@ PhoneSection::PhoneSection(RecordingController& controller, QWidget* parent)
     showsFrame_->setObjectName(QStringLiteral("phoneFrameToggle"));
     note_->setObjectName(QStringLiteral("phoneNote"));
     showsFrame_->setFont(WindowStyle::font(12));
-    note_->setText(QStringLiteral("This is your phone's screen, mirrored over the cable. Your phone's camera is a different device — "
+    note_->setText(QStringLiteral("This is your phone's screen, mirrored to this computer. Your phone's camera is a different device — "
                                   "when it works as a webcam it shows up in the Camera list above."));
 
     auto* waitingRow = new QHBoxLayout(waiting_);
@@ -85,8 +85,10 @@ PhoneSection::PhoneSection(RecordingController& controller, QWidget* parent)
 QString PhoneSection::waitingText(const RecordingController& controller)
 {
     if (isTakeRunning(controller.phase()))
-        return QStringLiteral("Waiting for your iPhone — plug it in and it joins this recording.");
-    return QStringLiteral("Waiting for your iPhone. Connect it with a cable, unlock it, tap Trust.");
+        return QStringLiteral("Waiting for your iPhone — start its screen mirror and it joins this recording.");
+    // A phone here is a mirror that shows up as a video device, found by its name.
+    return QStringLiteral("Waiting for your iPhone. Start its screen mirror (scrcpy or a phone webcam app) so it shows up as a video "
+                          "device whose name contains \"iPhone\", \"phone\" or \"scrcpy\".");
 }
 
 void PhoneSection::sync()

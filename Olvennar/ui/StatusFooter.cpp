@@ -1,5 +1,6 @@
 #include "ui/StatusFooter.h"
 
+#include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
 #include "ui/HomePath.h"
 #include "ui/IconLabel.h"
@@ -114,7 +115,8 @@ QString StatusFooter::destinationLine(const RecordingController& controller)
 QString StatusFooter::keyLine()
 {
     return QStringLiteral("%1 record   %2 pause   %3/%4 zoom")
-        .arg(QStringLiteral("Ctrl+R"), QStringLiteral("Ctrl+P"), QStringLiteral("Super+Alt+Z"), QStringLiteral("Super+Alt+X"));
+        .arg(QString::fromLatin1(HotKeyNames::startStop), QString::fromLatin1(HotKeyNames::pause),
+            QString::fromLatin1(HotKeyNames::zoomIn), QString::fromLatin1(HotKeyNames::zoomOut));
 }
 
 QString StatusFooter::savedText(const QString& finishedFile, const QString& note)

@@ -6,6 +6,7 @@
 #include <QPixmap>
 
 #include <functional>
+#include <utility>
 
 namespace ThemeIcon {
 
@@ -151,6 +152,68 @@ const QHash<QString, Drawing>& drawings()
              p.drawRoundedRect(QRectF(4.5, 1.5, 7, 13), 1.8, 1.8);
              p.drawLine(QPointF(7, 3.2), QPointF(9, 3.2));
          }},
+        {QStringLiteral("text.alignleft"), [](QPainter& p, const QColor& tint) {
+             p.setPen(QPen(tint, 1.5, Qt::SolidLine, Qt::RoundCap));
+             for (const auto& [y, right] : {std::pair{3.5, 14.0}, {6.5, 10.5}, {9.5, 14.0}, {12.5, 9.0}})
+                 p.drawLine(QPointF(2, y), QPointF(right, y));
+         }},
+        {QStringLiteral("clock"), [](QPainter& p, const QColor& tint) {
+             p.setPen(QPen(tint, 1.3, Qt::SolidLine, Qt::RoundCap));
+             p.setBrush(Qt::NoBrush);
+             p.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+             p.drawPolyline(QPolygonF({QPointF(8, 4), QPointF(8, 8), QPointF(10.8, 9.6)}));
+         }},
+        {QStringLiteral("person.crop.circle.fill"), [](QPainter& p, const QColor& tint) {
+             p.setBrush(tint);
+             p.setPen(Qt::NoPen);
+             p.drawEllipse(QPointF(8, 8), 7, 7);
+             p.setClipRegion(QRegion(QRect(1, 1, 14, 14), QRegion::Ellipse));
+             person(p, Qt::white, 0.85);
+         }},
+        {QStringLiteral("rectangle.portrait"), [](QPainter& p, const QColor& tint) {
+             p.setPen(QPen(tint, 1.3));
+             p.setBrush(Qt::NoBrush);
+             p.drawRoundedRect(QRectF(4, 1.5, 8, 13), 1.5, 1.5);
+         }},
+        {QStringLiteral("rectangle.portrait.on.rectangle.portrait"), [](QPainter& p, const QColor& tint) {
+             p.setPen(QPen(tint, 1.3));
+             p.setBrush(Qt::NoBrush);
+             p.drawRoundedRect(QRectF(2.5, 3.5, 7, 11), 1.5, 1.5);
+             p.drawPolyline(QPolygonF({QPointF(5.5, 3.5), QPointF(5.5, 1.5), QPointF(13.5, 1.5), QPointF(13.5, 12.5), QPointF(9.5, 12.5)}));
+         }},
+        {QStringLiteral("mic.fill"), [](QPainter& p, const QColor& tint) {
+             p.setBrush(tint);
+             p.setPen(Qt::NoPen);
+             p.drawRoundedRect(QRectF(5.5, 1.5, 5, 8.5), 2.5, 2.5);
+             p.setPen(QPen(tint, 1.3, Qt::SolidLine, Qt::RoundCap));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(3.5, 4, 9, 9), 180 * 16, 180 * 16);
+             p.drawLine(QPointF(8, 13), QPointF(8, 15));
+         }},
+        {QStringLiteral("cursorarrow.click.2"), [](QPainter& p, const QColor& tint) {
+             QPainterPath arrow;
+             arrow.moveTo(6, 5);
+             arrow.lineTo(14, 10);
+             arrow.lineTo(10, 10.8);
+             arrow.lineTo(8.4, 14.5);
+             arrow.closeSubpath();
+             p.fillPath(arrow, tint);
+             p.setPen(QPen(tint, 1.2, Qt::SolidLine, Qt::RoundCap));
+             p.drawLine(QPointF(4, 1.5), QPointF(4.6, 3.4));
+             p.drawLine(QPointF(1.5, 4), QPointF(3.4, 4.6));
+             p.drawLine(QPointF(7.5, 1.8), QPointF(6.8, 3.4));
+         }},
+        {QStringLiteral("dot.radiowaves.left.and.right"), [](QPainter& p, const QColor& tint) {
+             p.setBrush(tint);
+             p.setPen(Qt::NoPen);
+             p.drawEllipse(QPointF(8, 8), 1.8, 1.8);
+             p.setPen(QPen(tint, 1.3, Qt::SolidLine, Qt::RoundCap));
+             p.setBrush(Qt::NoBrush);
+             p.drawArc(QRectF(3.5, 3.5, 9, 9), 120 * 16, 120 * 16);
+             p.drawArc(QRectF(3.5, 3.5, 9, 9), -60 * 16, 120 * 16);
+             p.drawArc(QRectF(1, 1, 14, 14), 130 * 16, 100 * 16);
+             p.drawArc(QRectF(1, 1, 14, 14), -50 * 16, 100 * 16);
+         }},
         {QStringLiteral("lock.fill"), [](QPainter& p, const QColor& tint) {
              p.setPen(QPen(tint, 1.6));
              p.setBrush(Qt::NoBrush);
@@ -190,6 +253,14 @@ const QHash<QString, QString>& themeNames()
         {QStringLiteral("person.crop.circle"), QStringLiteral("camera-web")},
         {QStringLiteral("person.crop.rectangle"), QStringLiteral("camera-photo")},
         {QStringLiteral("iphone"), QStringLiteral("phone")},
+        {QStringLiteral("text.alignleft"), QStringLiteral("format-justify-left")},
+        {QStringLiteral("clock"), QStringLiteral("appointment-soon")},
+        {QStringLiteral("person.crop.circle.fill"), QStringLiteral("avatar-default")},
+        {QStringLiteral("rectangle.portrait"), QStringLiteral("phone")},
+        {QStringLiteral("rectangle.portrait.on.rectangle.portrait"), QStringLiteral("view-fullscreen")},
+        {QStringLiteral("mic.fill"), QStringLiteral("audio-input-microphone")},
+        {QStringLiteral("cursorarrow.click.2"), QStringLiteral("input-mouse")},
+        {QStringLiteral("dot.radiowaves.left.and.right"), QStringLiteral("network-wireless")},
         {QStringLiteral("lock.fill"), QStringLiteral("object-locked")},
         {QStringLiteral("arrow.left.and.right"), QStringLiteral("object-flip-horizontal")},
     };

@@ -1,5 +1,6 @@
 #include "ui/WindowActions.h"
 
+#include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Permissions.h"
@@ -61,6 +62,20 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
     actions.openFramingCheck = [weak] {
         if (weak)
             weak->openFramingCheck();
+    };
+    actions.openShortPreview = [weak] {
+        if (weak)
+            weak->openShortPreview();
+    };
+    actions.closeShortPreview = [weak] {
+        if (weak && weak->platform().hooks)
+            weak->platform().hooks->closeShortWindows();
+    };
+    actions.shortPreviewShown = [weak] { return weak && weak->shortWindowOpen(); };
+    actions.nextTake = [weak] { return weak ? weak->channelNextTake() : std::optional<NextTake>(); };
+    actions.ignoreNextTake = [weak] {
+        if (weak)
+            weak->ignoreNextTake();
     };
     return actions;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "shorts/NextTake.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 class RecordingController;
@@ -23,6 +26,14 @@ struct WindowActions {
     std::function<void()> grantCamera;
     // Opens the "Check framing" window (the short preview in Short mode).
     std::function<void()> openFramingCheck;
+    // The short preview window: opened by the controller (it asks for the camera first), closed through its
+    // hooks; open while the controller says so.
+    std::function<void()> openShortPreview;
+    std::function<void()> closeShortPreview;
+    std::function<bool()> shortPreviewShown;
+    // The handed-off script the next short records, and "Not this one".
+    std::function<std::optional<NextTake>()> nextTake;
+    std::function<void()> ignoreNextTake;
 
     // `dialogParent` is where the chooser and the access instructions appear.
     static WindowActions forController(RecordingController& controller, QWidget* dialogParent);

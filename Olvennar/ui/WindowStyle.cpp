@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QPalette>
+#include <QFontMetrics>
 #include <QPushButton>
 #include <QVariant>
 
@@ -107,6 +108,14 @@ void makeSmall(QPushButton* button)
 {
     button->setFont(font(11));
     button->setFixedHeight(22);
+}
+
+void makeMini(QPushButton* button)
+{
+    button->setFont(font(10));
+    button->setFixedHeight(18);
+    // As wide as the title: the style's minimum push-button width is meant for dialog buttons.
+    button->setFixedWidth(QFontMetrics(button->font()).horizontalAdvance(button->text()) + 14);
 }
 
 } // namespace WindowStyle

@@ -34,5 +34,7 @@ void makeBordered(QPushButton* button, const QColor& tint);
 // Large buttons stand 32 px tall, small ones 22 px with an 11 px label.
 void makeLarge(QPushButton* button);
 void makeSmall(QPushButton* button);
+// Mini buttons (the job rows' Reveal, Retry and ✕) stand 18 px tall with a 10 px label.
+void makeMini(QPushButton* button);
 
 } // namespace WindowStyle

@@ -2,15 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 TEST(QuitGuardTest, AlertTextsAndButtonOrder)
 {
     const auto one = QuitGuard::alertFor(1);
     ASSERT_TRUE(one);
-    EXPECT_EQ(one->messageText, QStringLiteral("A take is still being finished"));
+    // What the alert says, one row per text.
+    const std::vector<std::pair<QString, QString>> texts{
+        {one->messageText, QStringLiteral("A take is still being finished")},
+        {one->informativeText, QStringLiteral("If you quit now their final.mov files will not be written. The raw files stay in the folder.")},
+        {QuitGuard::alertFor(2)->messageText, QStringLiteral("2 takes are still being finished")},
+        {QuitGuard::alertFor(1234)->messageText, QStringLiteral("1234 takes are still being finished")},
+    };
+    for (const auto& [shown, expected] : texts)
+        EXPECT_EQ(shown, expected);
     EXPECT_EQ(one->buttons, (QStringList{QStringLiteral("Keep open"), QStringLiteral("Quit anyway")}));
-    EXPECT_EQ(QuitGuard::alertFor(2)->messageText, QStringLiteral("2 takes are still being finished"));
 }
 
 TEST(QuitGuardTest, OnlyQuitAnywayEndsTheApplication)

@@ -1,4 +1,6 @@
 #include "core/HotKeyCenter.h"
+#include "core/RecordingController.h"
+#include "support/FakeAccessProbe.h"
 #include "platform/x11/XcbConnection.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "support/TestEnvironment.h"
@@ -36,6 +38,29 @@ TEST_F(HotKeyCenterTest, ActionsRunOnALaterTurnAndOnlyForTheirExactModifiers)
     grabber.onPressed(keyR, GlobalKeyGrabber::control | GlobalKeyGrabber::alt);
     QCoreApplication::processEvents();
     EXPECT_EQ(starts, 1);
+}
+
+TEST_F(HotKeyCenterTest, CtrlRStartsATakeFromIdleNotOnlyStopsOne)
+{
+    ScriptedGrabber grabber;
+    HotKeyCenter center(&grabber);
+    FakeAccessProbe access;
+    Platform platform{*settings, access};
+    platform.hotKeys = &center;
+    RecordingController controller(platform);
+    // No display is listed, so the screen take's start ends at once with its sentence: proof it ran.
+    for (const RecordingPhase& from : {RecordingPhase::idle(), RecordingPhase::finished(path("final.mov"))}) {
+        controller.setPhase(from);
+        grabber.onPressed(keyR, GlobalKeyGrabber::control);
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller.phase().kind() == RecordingPhase::Kind::failed; }, 3000))
+            << static_cast<int>(from.kind());
+    }
+    // Counting down, Ctrl+R does nothing.
+    controller.setPhase(RecordingPhase::countingDown());
+    grabber.onPressed(keyR, GlobalKeyGrabber::control);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(controller.phase(), RecordingPhase::countingDown());
+    controller.setPhase(RecordingPhase::idle());
 }
 
 class XcbHotKeyTest : public SandboxTest {

@@ -74,7 +74,7 @@ TEST_F(RemoteButtonTest, AStoredMacKeyboardIsForgotten)
     EXPECT_FALSE(settings->contains(QStringLiteral("remoteButtonVendorID")));
     button->store({99, 1, QStringLiteral("Apple Internal Keyboard")});
     EXPECT_FALSE(button->learned());
-    EXPECT_TRUE(readLog().contains(QStringLiteral("remote button: stored device is a Mac keyboard, forgetting it")));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("remote button: stored device is a computer keyboard, forgetting it")));
 }
 
 TEST_F(RemoteButtonTest, PressesAreDebouncedAt150Milliseconds)

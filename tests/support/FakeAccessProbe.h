@@ -2,6 +2,8 @@
 
 #include "platform/system/AccessProbe.h"
 
+#include <QStringList>
+
 // Reports whatever the test sets.
 class FakeAccessProbe final : public AccessProbe {
 public:
@@ -16,4 +18,7 @@ public:
     Permissions::State camera() override { return cameraState; }
     Permissions::State inputMonitoring() override { return inputState; }
     Permissions::State speech() override { return speechState; }
+    // The panes whose instruction was shown, in order.
+    QStringList instructionsShown;
+    void showInstruction(const QString& pane) override { instructionsShown << pane; }
 };

@@ -3,6 +3,7 @@
 #include "core/QuitGuard.h"
 #include "ui/ChannelChip.h"
 #include "ui/MainWindow.h"
+#include "ui/SectionSlot.h"
 
 #include <QLabel>
 
@@ -14,6 +15,9 @@ TEST_F(WindowLayoutTest, mainWindowTakesItsSizeFromItsContent)
 {
     QuitGuard guard;
     MainWindow window(*controller, guard);
+    // A column short enough to be shown whole: "Voice only" without its section and the remote one.
+    window.content()->slot(ContentView::Slot::voiceOnly)->setSection(nullptr);
+    window.content()->slot(ContentView::Slot::remote)->setSection(nullptr);
     controller->setCaptureMode(CaptureMode::voice);
     window.show();
     settle();

@@ -61,9 +61,10 @@ TEST_F(SourceSectionsTest, phoneSectionWaitsForAPhoneThenOffersItsControls)
     settle();
     EXPECT_TRUE(shows(QStringLiteral("phoneWaitingRow")));
     EXPECT_FALSE(shows(QStringLiteral("phoneControls")));
-    EXPECT_EQ(text(QStringLiteral("phoneWaitingText")), QStringLiteral("Waiting for your iPhone. Connect it with a cable, unlock it, tap Trust."));
+    EXPECT_EQ(text(QStringLiteral("phoneWaitingText")), QStringLiteral("Waiting for your iPhone. Start its screen mirror (scrcpy or a phone webcam app) so it shows up as a "
+                                                                      "video device whose name contains \"iPhone\", \"phone\" or \"scrcpy\"."));
     setPhase(RecordingPhase::paused());
-    EXPECT_EQ(text(QStringLiteral("phoneWaitingText")), QStringLiteral("Waiting for your iPhone — plug it in and it joins this recording."));
+    EXPECT_EQ(text(QStringLiteral("phoneWaitingText")), QStringLiteral("Waiting for your iPhone — start its screen mirror and it joins this recording."));
 
     controller->setPhones({device("p1", "iPhone 15")});
     settle();

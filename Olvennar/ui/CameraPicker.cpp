@@ -1,0 +1,24 @@
+#include "ui/CameraPicker.h"
+
+#include "core/RecordingController.h"
+
+CameraPicker::CameraPicker(RecordingController& controller, QWidget* parent)
+    : PickerRow(QStringLiteral("Camera"), 170, parent)
+    , controller_(controller)
+{
+    connect(this, &PickerRow::activated, this, [this](const QVariant& value) {
+        std::optional<QString> id; // spelled out: g++ 12 -O3 warns falsely on the conditional form
+        if (value.isValid())
+            id = value.toString();
+        controller_.setSelectedCameraID(id);
+    });
+}
+
+void CameraPicker::sync()
+{
+    std::vector<Entry> cameras;
+    for (const CaptureDeviceInfo& camera : controller_.cameras())
+        cameras.push_back({camera.localizedName, camera.uniqueID});
+    const auto& selected = controller_.selectedCameraID();
+    setEntries(cameras, selected ? QVariant(*selected) : QVariant());
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+class QLabel;
+class QString;
+class QWidget;
+
+// A section's explanation: 11 px, secondary, wrapping to its full height.
+namespace SectionNote {
+
+QLabel* make(const QString& name, const QString& text, QWidget* parent);
+
+} // namespace SectionNote

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "takedata/StudioLook.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <memory>
+
+class CameraFrameTap;
+class QLabel;
+class StudioLayoutPreviewRenderer;
+class Spinner;
+
+// The live export preview: a 16:9 card of the studio look with the desk camera in the face card, and a
+// caption. A change of face, backdrop, grade, pause or camera switch builds a new renderer on a worker; a
+// generation number drops whatever older work still comes back. While the camera is live and the preview
+// is not paused, the next frame is drawn 0.2 s after the previous one finished; otherwise one frame is
+// drawn and stays as a still.
+class StudioLayoutPreview : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int refreshMilliseconds = 200;
+
+    explicit StudioLayoutPreview(QWidget* parent = nullptr);
+    ~StudioLayoutPreview() override;
+
+    void setFace(FaceLayout face);
+    void setBackground(StudioBackground background);
+    void setGrade(bool grade);
+    void setPaused(bool paused);
+    void setCameraLive(bool live);
+    void setFrameTap(std::shared_ptr<CameraFrameTap> tap);
+
+    // "Export preview — <where the card is>. <what the card shows>"
+    static QString caption(FaceLayout face, bool cameraLive);
+
+    const QImage& image() const { return image_; }
+    QString captionText() const;
+    // Frames shown and renderers built since creation (the live rhythm and the rebuilds show in these).
+    int framesShown() const { return framesShown_; }
+    int renderersBuilt() const { return renderersBuilt_; }
+    // The picture's box inside the widget.
+    QRect pictureRect() const;
+
+    QSize sizeHint() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Key {
+        FaceLayout face = FaceLayout::tallLeft;
+        StudioBackground background = StudioBackground::blushMesh;
+        bool grade = false;
+        bool paused = false;
+        bool cameraLive = false;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+
+    template <typename T>
+    void changeField(T Key::*field, T value)
+    {
+        Key key = key_;
+        key.*field = value;
+        changeKey(key);
+    }
+    void changeKey(const Key& key);
+    void restart();
+    void renderNext(quint64 generation);
+    void placeSpinner();
+
+    Key key_;
+    // The key the current generation was started with.
+    Key activeKey_;
+    std::shared_ptr<CameraFrameTap> tap_;
+    // The renderer of the current generation; a worker uses it while the main thread waits.
+    std::shared_ptr<StudioLayoutPreviewRenderer> renderer_;
+    quint64 generation_ = 0;
+    bool restartPending_ = false;
+    // A live preview that is not on screen stops drawing; showing it again goes on.
+    bool stalled_ = false;
+    QImage image_;
+    int framesShown_ = 0;
+    int renderersBuilt_ = 0;
+    QLabel* caption_;
+    Spinner* spinner_;
+};
