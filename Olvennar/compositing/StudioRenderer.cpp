@@ -31,6 +31,17 @@ std::vector<QRect> bandsAround(const QRect& area, const QRect& hole)
     return bands;
 }
 
+// The parts of `area` outside both holes.
+std::vector<QRect> bandsAround(const QRect& area, const QRect& hole, const QRect& otherHole)
+{
+    std::vector<QRect> bands;
+    for (const QRect& band : bandsAround(area, hole)) {
+        for (const QRect& part : bandsAround(band, otherHole))
+            bands.push_back(part);
+    }
+    return bands;
+}
+
 cv::Mat view(cv::Mat& mat, const QRect& r) { return mat(cv::Rect(r.x(), r.y(), r.width(), r.height())); }
 
 double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
@@ -106,8 +117,12 @@ bool StudioRenderer::render(const Frame& frame, PixelBuffer& out)
     if (!frame.screen)
         return false;
     static const std::vector<Click> noClicks;
-    if (!drawBase(*frame.screen, frame.time, frame.zoom, frame.region, frame.pointer, frame.clicks ? *frame.clicks : noClicks,
-            frame.showClicks, frame.layout, out))
+    if (out.width() != renderSize_.width() || out.height() != renderSize_.height() || out.isEmpty())
+        return false;
+    // Room and window shadow under the card's opaque middle would be painted over by the card.
+    const QRect underCard = frame.camera ? cardCover(*frame.camera, frame.cardAlpha, sanitized(frame.layout)) : QRect();
+    if (!drawSafeBase(*frame.screen, finiteOr(frame.time, 0), sanitized(frame.zoom), sanitized(frame.region), frame.pointer,
+            frame.clicks ? *frame.clicks : noClicks, frame.showClicks, sanitized(frame.layout), underCard, out))
         return false;
     if (frame.camera)
         drawCard(*frame.camera, frame.cardAlpha, frame.grade, frame.layout, out);
@@ -119,11 +134,12 @@ bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const Zoom
 {
     if (out.width() != renderSize_.width() || out.height() != renderSize_.height() || out.isEmpty())
         return false;
-    return drawSafeBase(screen, finiteOr(time, 0), sanitized(zoom), sanitized(region), pointer, clicks, showClicks, sanitized(layout), out);
+    return drawSafeBase(screen, finiteOr(time, 0), sanitized(zoom), sanitized(region), pointer, clicks, showClicks, sanitized(layout), {}, out);
 }
 
 bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
-    const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout, PixelBuffer& out)
+    const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout, const QRect& underCard,
+    PixelBuffer& out)
 {
     const double W = renderSize_.width();
     const double H = renderSize_.height();
@@ -158,9 +174,9 @@ bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const 
     if (covers) {
         out.fill(0, 0, 0, 255);
     } else {
-        drawRoom(time, zoom.amount, hidden, out);
+        drawRoom(time, zoom.amount, hidden, underCard, out);
         if (!frame || !layout) {
-            drawShadowMapped(windowShadow_, geometry_.windowRect, overview, camera.roomTransform, 1, canvas, {}, hidden);
+            drawShadowMapped(windowShadow_, geometry_.windowRect, overview, camera.roomTransform, 1, canvas, {}, hidden, underCard);
         } else {
             const double w = layout->from == layout->to ? 1.0 : std::clamp(layout->t, 0.0, 1.0);
             const std::pair<LayoutState, double> pairs[] = {{layout->from, 1 - w}, {layout->to, w}};
@@ -168,7 +184,7 @@ bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const 
                 if (weight <= 0.001)
                     continue;
                 const ImageLayer& shadow = windowShadow(state);
-                drawShadowMapped(shadow, geometry_.layoutFrame(state).windowRect, overview, camera.roomTransform, weight, canvas, {}, hidden);
+                drawShadowMapped(shadow, geometry_.layoutFrame(state).windowRect, overview, camera.roomTransform, weight, canvas, {}, hidden, underCard);
             }
         }
     }
@@ -184,7 +200,7 @@ bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const 
     return true;
 }
 
-void StudioRenderer::drawRoom(double time, double zoomWeight, const QRect& hidden, PixelBuffer& out) const
+void StudioRenderer::drawRoom(double time, double zoomWeight, const QRect& hidden, const QRect& underCard, PixelBuffer& out) const
 {
     const double W = renderSize_.width();
     const double H = renderSize_.height();
@@ -202,14 +218,14 @@ void StudioRenderer::drawRoom(double time, double zoomWeight, const QRect& hidde
     // Plate pixels → render space (the plate's own rows are raster rows of its extent).
     const QTransform plateToRender = RasterFlip::flip(room_.extent.height()) * QTransform::fromTranslate(room_.extent.x(), room_.extent.y());
     const QTransform toCanvas = plateToRender * drift * RasterFlip::flip(H);
-    for (const QRect& band : bandsAround(QRect(0, 0, out.width(), out.height()), hidden)) {
+    for (const QRect& band : bandsAround(QRect(0, 0, out.width(), out.height()), hidden, underCard)) {
         cv::Mat part = view(target, band);
         ImageResampling::draw(PixelBufferViews::mat(room_.pixels), toCanvas, band, part, ImageResampling::Filter::linear, true);
     }
 }
 
 void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
-    double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden)
+    double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden, const QRect& alsoHidden)
 {
     if (shadow.isEmpty() || weight <= 0.001)
         return;
@@ -217,7 +233,7 @@ void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& fr
     const QRect targetRect(targetOrigin.x(), targetOrigin.y(), target.cols, target.rows);
     if (from == to && room.isIdentity()) {
         cv::Mat pixels = shadow.mat();
-        for (const QRect& band : bandsAround(shadow.rect().intersected(targetRect), hidden)) {
+        for (const QRect& band : bandsAround(shadow.rect().intersected(targetRect), hidden, alsoHidden)) {
             cv::Mat part = view(pixels, band.translated(-shadow.origin));
             ImageCompositing::over(target, part, band.topLeft() - targetOrigin, alpha);
         }
@@ -230,7 +246,7 @@ void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& fr
     const double H = renderSize_.height();
     const QTransform toCanvas = QTransform::fromTranslate(shadow.origin.x(), shadow.origin.y()) * RasterFlip::transform(renderMap, H, H);
     const QRect area = ImageResampling::mappedBounds(shadow.mat().size(), toCanvas).intersected(targetRect);
-    for (const QRect& band : bandsAround(area, hidden)) {
+    for (const QRect& band : bandsAround(area, hidden, alsoHidden)) {
         cv::Mat part = Scratch::area(scratch_->layer, band.size());
         ImageResampling::draw(shadow.mat(), toCanvas, band, part, ImageResampling::Filter::linear);
         ImageCompositing::over(target, part, band.topLeft() - targetOrigin, alpha);

@@ -136,12 +136,14 @@ private:
 
     bool drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
         const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
-        PixelBuffer& out);
+        const QRect& underCard, PixelBuffer& out);
+    // The raster pixels a card at rest surely paints opaque over the base (empty when unsure: fading, moving).
+    QRect cardCover(const PixelBuffer& camera, double alpha, std::optional<LayoutBlend> layout) const;
     void bakeCardEdge();
     ImageLayer makeShadow(const QRectF& rect, double radius, bool heavy, bool tall, std::optional<QRectF> bakeIn) const;
-    void drawRoom(double time, double zoomWeight, const QRect& hidden, PixelBuffer& out) const;
+    void drawRoom(double time, double zoomWeight, const QRect& hidden, const QRect& underCard, PixelBuffer& out) const;
     void drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
-        double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden = {});
+        double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden = {}, const QRect& alsoHidden = {});
     // The camera picture scaled by `scale` with its centre at `centre` (render space), covering `card`;
     // written for the raster `area` into the card scratch.
     void coverCard(const PixelBuffer& camera, bool grade, double scale, QPointF centre, const QRectF& card, const QRect& area);

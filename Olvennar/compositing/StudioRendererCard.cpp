@@ -165,6 +165,23 @@ void StudioRenderer::composeLayer(PixelBuffer& out, double alpha, const QRect& b
     ImageCompositing::over(canvas, layer, area.topLeft(), alpha);
 }
 
+QRect StudioRenderer::cardCover(const PixelBuffer& camera, double alpha, std::optional<LayoutBlend> layout) const
+{
+    // The same choices drawCardOnce makes for a card at rest drawn as it is (not faded as a layer).
+    if (!(alpha >= 0.999) || camera.isEmpty())
+        return {};
+    const std::optional<StudioLayoutFrame> frame = layoutFrame(layout);
+    if (frame && !isHome(*frame))
+        return {};
+    const std::optional<FaceCardFraming> framing = FaceCardFraming::make(geometry_, QSizeF(camera.width(), camera.height()));
+    if (!framing)
+        return {};
+    const double H = renderSize_.height();
+    const QPointF centre(midX(framing->cameraRect), midY(framing->cameraRect));
+    return opaqueInside(camera, cameraPlacement(camera, framing->scale, centre, H), RasterFlip::rect(geometry_.cardRect, H), geometry_.cardRadius)
+        .intersected(QRect(QPoint(0, 0), renderSize_));
+}
+
 void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grade, std::optional<LayoutBlend> layout, PixelBuffer& over)
 {
     drawCardOnce(camera, nullptr, alpha, grade, layout, over);

@@ -9,6 +9,9 @@
 
 #include <opencv2/core.hpp>
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 
 cv::Mat solid(int w, int h, cv::Vec4b bgra) { return cv::Mat(h, w, CV_8UC4, cv::Scalar(bgra[0], bgra[1], bgra[2], bgra[3])); }
@@ -126,6 +129,84 @@ TEST(ImageCoreTest, RingsCoverOnlyTheBandBetweenTheirShapes)
     ImageShapes::strokeRoundedRect(faded, {}, QRectF(5, 5, 30, 30), 4, 2, {1, 1, 1, 1}, [](double y) { return y < 20 ? 1.0 : 0.25; });
     EXPECT_EQ(at(faded, 20, 5)[3], 255);
     EXPECT_NEAR(at(faded, 20, 34)[3], 64, 1);
+}
+
+// Rows between the corners take one coverage for their whole span; every pixel must still equal the
+// per-pixel rule, at fractional places, thin and wide strokes, offset canvases and a row fade.
+TEST(ImageCoreTest, RingsMatchThePerPixelCoverageEverywhere)
+{
+    struct Case {
+        QRectF rect;
+        double radius;
+        double width;
+        QPoint origin;
+        bool fade;
+    };
+    const Case cases[] = {
+        {QRectF(5.3, 6.7, 180.4, 90.2), 12.5, 2, {}, false},
+        {QRectF(10, 10, 150, 60), 0, 3, {}, false},
+        {QRectF(-20.5, 3.25, 260, 120.5), 30, 1.5, {7, -4}, true},
+        {QRectF(40.7, 20.1, 60, 8), 6, 4, {}, false},
+    };
+    for (const Case& c : cases) {
+        cv::Mat image = solid(220, 140, {0, 0, 0, 0});
+        const auto fade = [](double y) { return 0.3 + 0.005 * y; };
+        ImageShapes::strokeRoundedRect(image, c.origin, c.rect, c.radius, c.width, {1, 1, 1, 1},
+            c.fade ? std::function<double(double)>(fade) : std::function<double(double)>());
+        const double h = c.width / 2;
+        const RoundedRectShape outer = RoundedRectShape::make(c.rect.adjusted(-h, -h, h, h), c.radius + h);
+        const RoundedRectShape inner = RoundedRectShape::make(c.rect.adjusted(h, h, -h, -h), std::max(c.radius - h, 0.0));
+        int mismatches = 0;
+        for (int y = 0; y < image.rows; ++y) {
+            const double py = c.origin.y() + y + 0.5;
+            const float rowFade = c.fade ? static_cast<float>(std::clamp(fade(py), 0.0, 1.0)) : 1.0f;
+            for (int x = 0; x < image.cols; ++x) {
+                const double px = c.origin.x() + x + 0.5;
+                const float cover = outer.coverage(px, py) - inner.coverage(px, py);
+                const float a = 255.0f * (cover > 0 ? cover * rowFade : 0.0f);
+                const int expected = a > 0 ? static_cast<int>(std::min(255.0f, a + 0.5f)) : 0;
+                mismatches += at(image, x, y)[3] != expected;
+            }
+        }
+        EXPECT_EQ(mismatches, 0) << c.rect.x() << "," << c.rect.y();
+    }
+}
+
+// Rows are graded eight pixels at a time where the processor allows; a lone pixel takes the plain loop.
+// Both must give the same bytes, for every grade a camera card uses and for translucent pixels.
+TEST(ImageCoreTest, GradeGivesTheSameBytesWholeRowsAsPixelByPixel)
+{
+    cv::Mat picture(9, 37, CV_8UC4);
+    cv::randu(picture, cv::Scalar::all(0), cv::Scalar::all(256));
+    for (int y = 0; y < picture.rows; ++y) {
+        for (int x = 0; x < picture.cols; ++x) {
+            cv::Vec4b& p = picture.at<cv::Vec4b>(y, x);
+            p[3] = (x + y) % 3 == 0 ? 255 : std::max({p[0], p[1], p[2], p[3]}); // premultiplied
+        }
+    }
+    ImageColor::Grade cameraCard;
+    cameraCard.ev = -0.3;
+    cameraCard.targetNeutral = QPointF(5800, 0);
+    cameraCard.contrast = 1.06;
+    cameraCard.saturation = 1.03;
+    ImageColor::Grade strong = cameraCard;
+    strong.ev = 0.8;
+    strong.contrast = 1.5;
+    strong.saturation = 0.2;
+    strong.brightness = 0.1;
+    for (const ImageColor::Grade& grade : {cameraCard, strong}) {
+        cv::Mat whole = picture.clone();
+        ImageColor::applyGrade(whole, grade);
+        int mismatches = 0;
+        for (int y = 0; y < picture.rows; ++y) {
+            for (int x = 0; x < picture.cols; ++x) {
+                cv::Mat one = picture(cv::Rect(x, y, 1, 1)).clone();
+                ImageColor::applyGrade(one, grade);
+                mismatches += at(one, 0, 0) != at(whole, x, y);
+            }
+        }
+        EXPECT_EQ(mismatches, 0) << grade.ev;
+    }
 }
 
 TEST(ImageCoreTest, ColourControlsAdjustWithoutBreakingAlpha)

@@ -178,6 +178,39 @@ TEST(StudioRendererTest, CardFadesAsOneLayerAndNeedsAPicture)
     EXPECT_NEAR(pixel(half.out, centre.x(), centre.y())[2], (baseRed + fullRed) / 2.0, 3);
 }
 
+// The base leaves the room bare under an opaque card at rest; the card must then paint every one of those
+// pixels, whatever the output held before. A fading or moving card, or a see-through picture, gets its room.
+TEST(StudioRendererTest, WhatTheBaseLeavesUnderTheCardIsAllPaintedByIt)
+{
+    for (FaceLayout face : {FaceLayout::tallLeft, FaceLayout::bottomRight}) {
+        StudioRenderer renderer(QSize(W, H), QSizeF(W, H), face, StudioBackground::linen);
+        struct Case {
+            double alpha;
+            std::optional<LayoutBlend> layout;
+            uint8_t cameraAlpha;
+        };
+        const Case cases[] = {{1, std::nullopt, 255}, {0.6, std::nullopt, 255}, {1, LayoutBlend {LayoutState::face, LayoutState::split, 0.3}, 255},
+            {1, std::nullopt, 128}};
+        for (const Case& c : cases) {
+            Render clean, dirty;
+            for (Render* r : {&clean, &dirty}) {
+                r->camera = solid(320, 180, 0, 0, c.cameraAlpha);
+                for (int y = 0; y < 180; ++y)
+                    for (int x = 0; x < 320; ++x)
+                        r->camera.row(y)[4 * x + 3] = c.cameraAlpha;
+                r->frame.camera = &r->camera;
+                r->frame.cardAlpha = c.alpha;
+                r->frame.layout = c.layout;
+            }
+            clean.out.fill(0, 0, 0, 255);
+            dirty.out.fill(255, 0, 255, 255);
+            clean.run(renderer);
+            dirty.run(renderer);
+            EXPECT_TRUE(same(clean.out, dirty.out)) << c.alpha << " " << int(c.cameraAlpha);
+        }
+    }
+}
+
 // A camera picture with a gradient, so a stale card would show.
 std::shared_ptr<const PixelBuffer> gradientCamera(uint8_t tone)
 {
