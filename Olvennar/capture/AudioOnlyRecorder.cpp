@@ -1,5 +1,7 @@
 #include "capture/AudioOnlyRecorder.h"
 
+#include "capture/SampleBufferRetiming.h"
+
 #include "takedata/SpeechAudioSink.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/Diagnostics.h"
@@ -67,18 +69,10 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
 
 std::optional<MediaSample> AudioOnlyRecorder::partFrom(const MediaSample& block, const MediaTime& start)
 {
-    const AudioBlock& audio = *block.audio;
     const double late = (start - block.presentationTime()).seconds();
     if (late <= 0)
         return block;
-    const int64_t skipped = std::llround(late * audio.sampleRate);
-    if (skipped >= audio.frameCount())
-        return std::nullopt;
-    auto tail = std::make_shared<AudioBlock>();
-    tail->sampleRate = audio.sampleRate;
-    tail->channels = audio.channels;
-    tail->samples.assign(audio.samples.begin() + skipped * audio.channels, audio.samples.end());
-    return MediaSample::sound(std::move(tail), block.presentationTime() + MediaTime(skipped, audio.sampleRate));
+    return SampleBufferRetiming::withoutLeadingFrames(block, std::llround(late * block.audio->sampleRate));
 }
 
 std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openMicrophone(const Microphone& microphone)

@@ -36,15 +36,10 @@ QString secondsText(double seconds, int decimals) { return QString::number(secon
 // The part of a sound block from `start` on, stamped there; nothing when the block ends before it.
 std::optional<MediaSample> soundFrom(const MediaSample& block, const MediaTime& start)
 {
-    const AudioBlock& audio = *block.audio;
-    const int64_t skipped = static_cast<int64_t>(std::ceil((start - block.presentationTime()).seconds() * audio.sampleRate));
-    if (skipped <= 0 || skipped >= audio.frameCount())
+    const int64_t skipped = static_cast<int64_t>(std::ceil((start - block.presentationTime()).seconds() * block.audio->sampleRate));
+    if (skipped <= 0)
         return std::nullopt;
-    auto tail = std::make_shared<AudioBlock>();
-    tail->sampleRate = audio.sampleRate;
-    tail->channels = audio.channels;
-    tail->samples.assign(audio.samples.begin() + skipped * audio.channels, audio.samples.end());
-    return MediaSample::sound(std::move(tail), block.presentationTime() + MediaTime(skipped, audio.sampleRate));
+    return SampleBufferRetiming::withoutLeadingFrames(block, skipped);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "takes/JustMeTake.h"
 
+#include "finishing/SaveJob.h"
 #include "finishing/TailTrim.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/media/Remux.h"
@@ -37,7 +38,7 @@ QCoro::Task<std::optional<QString>> JustMeTake::finish(QString file, TakeFolder 
         moveIndexToFront(file);
         if (!byRemote)
             return;
-        const std::optional<TailTrim::Result> trimmed = TailTrim::trim(file, 1.5);
+        const std::optional<TailTrim::Result> trimmed = TailTrim::trim(file, SaveJob::remoteTailSeconds);
         TailTrim::writeSidecar(sidecar, QStringLiteral("remote-button"), trimmed ? trimmed->trimmed : 0,
             trimmed ? std::optional<double>(trimmed->duration) : std::nullopt);
     });

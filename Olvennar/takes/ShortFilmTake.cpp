@@ -1,5 +1,6 @@
 #include "takes/ShortFilmTake.h"
 
+#include "finishing/SaveJob.h"
 #include "platform/system/Diagnostics.h"
 #include "shorts/ShortFramingAccumulator.h"
 #include "takes/CameraOnlyTakeHost.h"
@@ -80,7 +81,7 @@ QCoro::Task<std::optional<QString>> ShortFilmTake::finish(QString file, TakeFold
     }
     ShortFramingAccumulator& accum = host_.shortFramingAccum();
     settings_->framing = accum.measured();
-    settings_->tailTrim = byRemote ? 1.5 : 0;
+    settings_->tailTrim = byRemote ? SaveJob::remoteTailSeconds : 0;
     const ShortTake::Settings settings = *settings_;
     QCoro::Task<ShortTake::Outcome> finishing = ShortTake::finish(folder.path, file, settings);
     const ShortTake::Outcome outcome = co_await std::move(finishing);

@@ -1,5 +1,6 @@
 #include "takes/VoiceTake.h"
 
+#include "finishing/SaveJob.h"
 #include "capture/AudioOnlyRecorder.h"
 #include "capture/CameraOnlyRecorder.h"
 #include "finishing/TailTrim.h"
@@ -42,7 +43,7 @@ Trimmed trimAndMeasure(const QString& path, bool byRemote)
 {
     Trimmed result;
     if (byRemote) {
-        if (const auto cut = TailTrim::trim(path, 1.5))
+        if (const auto cut = TailTrim::trim(path, SaveJob::remoteTailSeconds))
             result.seconds = cut->trimmed;
     }
     const auto asset = MovieAsset::open(path);
