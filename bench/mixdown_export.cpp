@@ -16,6 +16,7 @@
 #include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/Mixdown.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/media/PictureConversion.h"
 #include "platform/media/PixelBufferViews.h"
 #include "platform/media/LibavHandles.h"
 
@@ -157,21 +158,19 @@ int64_t decodeToBgra(const QString& path, size_t keep, std::vector<std::shared_p
     return count;
 }
 
-// The encoder's own conversion, as it sets it up: swscale, bicubic chroma, BGRA → 4:2:0 BT.709 limited range.
+// The encoder's own conversion: BGRA → 4:2:0 BT.709 limited range, in slices on as many threads as it takes.
 void convertToYuv(const std::vector<std::shared_ptr<PixelBuffer>>& frames, int64_t count)
 {
-    Libav::Sws context(sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!context)
+    PictureConversion conversion(VideoSettings::Scaling::bicubic);
+    Libav::Frame planes = Libav::makeFrame();
+    planes->format = AV_PIX_FMT_YUV420P;
+    planes->width = width;
+    planes->height = height;
+    if (av_frame_get_buffer(planes.get(), 0) < 0)
         return;
-    sws_setColorspaceDetails(context.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1, sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
-    std::vector<uint8_t> planes(static_cast<size_t>(width) * height * 3 / 2);
-    uint8_t* const out[4] = {planes.data(), planes.data() + width * height, planes.data() + width * height * 5 / 4, nullptr};
-    const int strides[4] = {width, width / 2, width / 2, 0};
     for (int64_t k = 0; k < count; ++k) {
-        const PixelBuffer& frame = *frames[static_cast<size_t>(k) % frames.size()];
-        const uint8_t* in[4] = {frame.data(), nullptr, nullptr, nullptr};
-        const int inStride[4] = {static_cast<int>(frame.bytesPerRow()), 0, 0, 0};
-        sws_scale(context.get(), in, inStride, 0, height, out, strides);
+        if (conversion.convert(*frames[static_cast<size_t>(k) % frames.size()], planes.get()))
+            return;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/media/LibavHandles.h"
 #include "platform/media/MediaError.h"
+#include "platform/media/PictureConversion.h"
 #include "platform/media/VideoSettings.h"
 
 #include <functional>
@@ -12,8 +13,7 @@
 
 class PixelBuffer;
 
-// Internal: BGRA pictures → YUV (our converter, or swscale when scaling) → x265/x264 (or VAAPI) packets. One
-// thread at a time.
+// Internal: BGRA pictures → YUV (PictureConversion) → x265/x264 (or VAAPI) packets. One thread at a time.
 class VideoEncoder {
 public:
     using PacketSink = std::function<std::optional<MediaError>(AVPacket*)>;
@@ -31,16 +31,12 @@ public:
 private:
     VideoEncoder() = default;
     std::optional<MediaError> drain(const PacketSink& sink);
-    std::optional<MediaError> convert(const PixelBuffer& picture, AVFrame* frame);
 
     Libav::CodecContext codec_;
-    Libav::Sws sws_;
+    std::unique_ptr<PictureConversion> conversion_;
     Libav::Frame frame_;
     Libav::Packet packet_;
     Libav::Frame hardwareFrame_;
     AVBufferRef* hardwareDevice_ = nullptr;
     std::string name_;
-    int sourceWidth_ = 0;
-    int sourceHeight_ = 0;
-    VideoSettings::Scaling scaling_ = VideoSettings::Scaling::bicubic;
 };
