@@ -1,6 +1,7 @@
 #include "platform/media/VideoEncoder.h"
 
 #include "platform/media/PixelBuffer.h"
+#include "platform/media/PlanarPicture.h"
 
 #include <QFile>
 
@@ -181,6 +182,24 @@ std::optional<MediaError> VideoEncoder::encode(const PixelBuffer& picture, int64
         toSend = hardwareFrame_.get();
     }
     rc = avcodec_send_frame(codec_.get(), toSend);
+    if (rc < 0)
+        return Libav::failure(QStringLiteral("the video encoder refused a frame"), rc);
+    return drain(sink);
+}
+
+std::optional<MediaError> VideoEncoder::encode(const PlanarPicture& picture, int64_t pts, const PacketSink& sink)
+{
+    const AVFrame* planar = picture.frame();
+    if (!planar || codec_->hw_frames_ctx || planar->format != frame_->format || planar->width != frame_->width || planar->height != frame_->height)
+        return MediaError {QStringLiteral("a planar picture of another size or format than the track's"), 0};
+    if (!planarFrame_)
+        planarFrame_ = Libav::makeFrame();
+    int rc = av_frame_ref(planarFrame_.get(), planar);
+    if (rc < 0)
+        return Libav::failure(QStringLiteral("no video frame"), rc);
+    planarFrame_->pts = pts;
+    rc = avcodec_send_frame(codec_.get(), planarFrame_.get());
+    av_frame_unref(planarFrame_.get());
     if (rc < 0)
         return Libav::failure(QStringLiteral("the video encoder refused a frame"), rc);
     return drain(sink);

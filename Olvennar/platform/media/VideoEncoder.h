@@ -12,6 +12,7 @@
 #include <variant>
 
 class PixelBuffer;
+class PlanarPicture;
 
 // Internal: BGRA pictures → YUV (PictureConversion) → x265/x264 (or VAAPI) packets. One thread at a time.
 class VideoEncoder {
@@ -26,6 +27,8 @@ public:
     const std::string& encoderName() const { return name_; }
     // `pts` in `timeBase`. Pictures of another size are scaled to the encoder's size.
     std::optional<MediaError> encode(const PixelBuffer& picture, int64_t pts, const PacketSink& sink);
+    // A picture already converted to the encoder's own format and size is sent as it is.
+    std::optional<MediaError> encode(const PlanarPicture& picture, int64_t pts, const PacketSink& sink);
     std::optional<MediaError> flush(const PacketSink& sink);
 
 private:
@@ -37,6 +40,7 @@ private:
     Libav::Frame frame_;
     Libav::Packet packet_;
     Libav::Frame hardwareFrame_;
+    Libav::Frame planarFrame_;
     AVBufferRef* hardwareDevice_ = nullptr;
     std::string name_;
 };
