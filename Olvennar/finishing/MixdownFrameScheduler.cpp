@@ -1,6 +1,7 @@
 #include "finishing/MixdownFrameScheduler.h"
 
 #include "finishing/MixdownBoundedQueue.h"
+#include "platform/image/SerialRows.h"
 #include "platform/media/PixelBufferPool.h"
 #include "platform/media/PlanarPictureConverter.h"
 #include "platform/system/DispatchQueue.h"
@@ -150,7 +151,7 @@ void FrameScheduler::start()
     pickQueue_->async([this] { pickLoop(); });
 }
 
-int FrameScheduler::rendererCount(int cores) { return std::clamp(cores / 4, 1, 3); }
+int FrameScheduler::rendererCount(int cores) { return std::clamp((cores + 1) / 3, 1, 4); }
 
 int FrameScheduler::availableCores()
 {
@@ -198,6 +199,10 @@ void FrameScheduler::pickLoop()
 
 FrameScheduler::Drawn FrameScheduler::draw(Worker& worker, const OverlayFrameRenderer::Frame& frame, PixelBufferPool& pool, MediaTime duration)
 {
+    // Side by side, each renderer keeps its rows to itself.
+    std::optional<SerialRows> serial;
+    if (workers_.size() > 1)
+        serial.emplace();
     std::shared_ptr<PixelBuffer> target = pool.take();
     Drawn drawn;
     if (const std::optional<ErrorInfo> error = worker.renderer.render(frame, *target))

@@ -26,7 +26,8 @@ template <typename T> class BoundedQueue;
 // thread picks, for every output time, the frame each source shows then and hands the frame to a renderer;
 // the writer's video pump pulls the rendered frames through copyNextSample(), in order, and encodes them on
 // its queue. With several renderers, frame k goes to renderer k mod n, each drawing on its own thread, so
-// whole frames are drawn side by side while each renderer still sees its frames in order on one thread.
+// whole frames are drawn side by side while each renderer still sees its frames in order on one thread (its
+// rows then stay on that thread too).
 // Short queues keep memory flat whatever the take's length.
 //
 // Threading: start() once; copyNextSample() from one consumer thread. The destructor stops and joins every
@@ -60,8 +61,9 @@ public:
 
     // Output frames of a span at a frame rate: every frame time start + k/rate that falls inside it.
     static int64_t frameCount(const MediaTime& duration, int frameRate);
-    // How many renderers draw side by side on `cores` cores: the encoder takes most of them, and each
-    // renderer keeps its own baked layers, so one per four cores, at most three.
+    // How many renderers draw side by side on `cores` cores: one per three cores (at most four), enough that
+    // drawing and converting keep ahead of the encoder, which takes most cores; each renderer keeps its own
+    // baked layers (some 30 MB at 1080p).
     static int rendererCount(int cores);
     // The cores this process may run on.
     static int availableCores();

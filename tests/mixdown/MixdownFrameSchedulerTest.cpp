@@ -142,9 +142,9 @@ TEST_F(MixdownFrameSchedulerTest, DestroyedMidExportJoinsEveryThread)
         EXPECT_LE(renderer.indices.size(), 10u);
 }
 
-TEST(MixdownRendererCountTest, OneRendererPerFourCoresAtMostThree)
+TEST(MixdownRendererCountTest, OneRendererPerThreeCoresAtMostFour)
 {
-    const std::pair<int, int> table[] = {{1, 1}, {2, 1}, {4, 1}, {7, 1}, {8, 2}, {12, 3}, {64, 3}};
+    const std::pair<int, int> table[] = {{1, 1}, {2, 1}, {4, 1}, {5, 2}, {8, 3}, {11, 4}, {64, 4}};
     for (const auto& [cores, renderers] : table)
         EXPECT_EQ(Mixdown::FrameScheduler::rendererCount(cores), renderers) << cores << " cores";
     EXPECT_GE(Mixdown::FrameScheduler::availableCores(), 1);
@@ -155,8 +155,8 @@ TEST(MixdownThreadBudgetTest, TheEncoderTakesWhatTheRenderersLeaveAndDecodersGet
     struct Row {
         int cores, renderers, encoder, screen, overlay;
     };
-    // A 2-core laptop still encodes on two threads; 8 cores: two renderers, six x264 threads instead of twelve.
-    const Row table[] = {{0, 1, 2, 1, 1}, {1, 1, 2, 1, 1}, {2, 1, 2, 1, 1}, {4, 1, 3, 2, 1}, {8, 2, 6, 4, 2}, {16, 3, 13, 4, 2}};
+    // A 2-core laptop still encodes on two threads; 8 cores: three renderers, five x264 threads instead of twelve.
+    const Row table[] = {{0, 1, 2, 1, 1}, {1, 1, 2, 1, 1}, {2, 1, 2, 1, 1}, {4, 1, 3, 2, 1}, {8, 3, 5, 4, 2}, {16, 4, 12, 4, 2}};
     for (const Row& row : table) {
         const Mixdown::ThreadBudget budget = Mixdown::ThreadBudget::forCores(row.cores);
         EXPECT_EQ(budget.renderers, row.renderers) << row.cores;

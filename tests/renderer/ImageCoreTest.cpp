@@ -10,6 +10,8 @@
 #include <opencv2/core.hpp>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <functional>
 
 namespace {
@@ -235,3 +237,29 @@ TEST(ImageCoreTest, ColourControlsAdjustWithoutBreakingAlpha)
 }
 
 } // namespace
+
+TEST(ImageCoreTest, SerialRowsKeepLargeRowWorkOnItsThreadUntilTheScopeEnds)
+{
+    const auto pieces = [] {
+        std::atomic<int> calls {0};
+        std::atomic<bool> elsewhere {false};
+        const std::thread::id caller = std::this_thread::get_id();
+        ImageCompositing::forRows(2160, 3840, [&](int, int) {
+            ++calls;
+            if (std::this_thread::get_id() != caller)
+                elsewhere = true;
+        });
+        return std::pair {calls.load(), elsewhere.load()};
+    };
+    {
+        SerialRows serial;
+        {
+            SerialRows nested;
+        }
+        // Still inside the outer scope after the nested one ends.
+        EXPECT_EQ(pieces(), std::pair(1, false));
+    }
+    EXPECT_FALSE(SerialRows::active());
+    // On a thread of its own the scope does not apply.
+    std::thread([] { EXPECT_FALSE(SerialRows::active()); }).join();
+}

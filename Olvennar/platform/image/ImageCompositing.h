@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/image/RoundedRectShape.h"
+#include "platform/image/SerialRows.h"
 
 #include <QPoint>
 #include <QRect>
@@ -49,7 +50,7 @@ void ImageCompositing::forRows(int rows, int pixelsPerRow, const Body& body)
     if (rows <= 0)
         return;
     // Small pieces (sprites, ripples) are not worth waking the pool for.
-    if (static_cast<long long>(rows) * pixelsPerRow < 32768) {
+    if (static_cast<long long>(rows) * pixelsPerRow < 32768 || SerialRows::active()) {
         body(0, rows);
         return;
     }
