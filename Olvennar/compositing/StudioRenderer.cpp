@@ -269,6 +269,8 @@ bool StudioRenderer::opaqueUnder(const PixelBuffer& picture, const QTransform& t
     const std::optional<QRect> read = ImageResampling::readBounds(pixels.size(), toCanvas, area);
     if (!read || read->isEmpty())
         return false;
+    if (picture.isKnownOpaque())
+        return true;
     return ImageCompositing::isOpaque(pixels(cv::Rect(read->x(), read->y(), read->width(), read->height())));
 }
 

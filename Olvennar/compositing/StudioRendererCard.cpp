@@ -51,6 +51,8 @@ QRect opaqueInside(const PixelBuffer& camera, const QTransform& toCanvas, const 
     const QRect inside = RasterFlip::pixelsInside(cardRaster, radius);
     if (inside.isEmpty())
         return {};
+    if (camera.isKnownOpaque())
+        return inside;
     const cv::Mat pixels = PixelBufferViews::mat(camera);
     const std::optional<QRect> read = ImageResampling::readBounds(pixels.size(), toCanvas, inside);
     const cv::Mat shown = read ? pixels(cv::Rect(read->x(), read->y(), read->width(), read->height())) : pixels;

@@ -1,0 +1,205 @@
+// Hot per-pixel loops: let the compiler vectorise them whatever the build type.
+#pragma GCC optimize("O3")
+
+#include "platform/image/AreaPasses.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int groupSize = 4;
+
+void sumPixel(const uint8_t* line, const AreaPasses::Columns& columns, int c, uint16_t* sums)
+{
+    const uint16_t* w = &columns.weights[static_cast<size_t>(c) * static_cast<size_t>(columns.taps)];
+    const uint8_t* p = line + 4 * columns.first[static_cast<size_t>(c)];
+    uint32_t s[4] = {0, 0, 0, 0};
+    for (int k = 0; k < columns.taps; ++k) {
+        for (int ch = 0; ch < 4; ++ch)
+            s[ch] += static_cast<uint32_t>(w[k]) * p[4 * k + ch];
+    }
+    for (int ch = 0; ch < 4; ++ch)
+        sums[4 * c + ch] = static_cast<uint16_t>(s[ch]);
+}
+
+// Byte shuffles for every group shape: in each lane, the four channels of the lane's first pixel (bytes
+// 0…3 of its load) and of its second (d pixels on) as words, the high bytes zeroed.
+struct GroupShuffles {
+    alignas(32) uint8_t bytes[16][32];
+    GroupShuffles()
+    {
+        for (int shape = 0; shape < 16; ++shape) {
+            for (int lane = 0; lane < 2; ++lane) {
+                const int d = lane == 0 ? shape % 4 : shape / 4;
+                for (int word = 0; word < 8; ++word) {
+                    const int source = word < 4 ? word : 4 * d + word - 4;
+                    bytes[shape][16 * lane + 2 * word] = static_cast<uint8_t>(source);
+                    bytes[shape][16 * lane + 2 * word + 1] = 0x80;
+                }
+            }
+        }
+    }
+};
+
+// Four pixels per step, two per lane; products and sums stay below 65536, so 16-bit lanes hold them
+// exactly.
+template <int taps>
+__attribute__((target("avx2"))) void sumColumnsAvx2(const uint8_t* line, const AreaPasses::Columns& columns, uint16_t* sums)
+{
+    static const GroupShuffles shuffles;
+    const int width = static_cast<int>(columns.first.size());
+    const int groups = width / groupSize;
+    for (int g = 0; g < groups; ++g) {
+        const int c = g * groupSize;
+        if (!columns.groupFits[static_cast<size_t>(g)]) {
+            for (int i = 0; i < groupSize; ++i)
+                sumPixel(line, columns, c + i, sums);
+            continue;
+        }
+        const __m256i pick = _mm256_load_si256(reinterpret_cast<const __m256i*>(shuffles.bytes[columns.groupShapes[static_cast<size_t>(g)]]));
+        const uint8_t* low = line + 4 * columns.groupStarts[2 * static_cast<size_t>(g)];
+        const uint8_t* high = line + 4 * columns.groupStarts[2 * static_cast<size_t>(g) + 1];
+        const uint16_t* w = &columns.groupWeights[static_cast<size_t>(g) * static_cast<size_t>(taps) * 16];
+        __m256i sum = _mm256_setzero_si256();
+        for (int k = 0; k < taps; ++k) {
+            const __m256i pixels = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low + 4 * k))),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(high + 4 * k)), 1);
+            const __m256i words = _mm256_shuffle_epi8(pixels, pick);
+            const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 16 * k));
+            sum = _mm256_add_epi16(sum, _mm256_mullo_epi16(words, weights));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 4 * c), sum);
+    }
+    for (int c = groups * groupSize; c < width; ++c)
+        sumPixel(line, columns, c, sums);
+}
+
+void mixRowsPlain(const uint16_t* const* rows, const uint16_t* weights, int count, int from, int length, uint8_t* out)
+{
+    for (int i = from; i < length; ++i) {
+        uint32_t v = 32768;
+        for (int j = 0; j < count; ++j)
+            v += static_cast<uint32_t>(weights[j]) * rows[j][i];
+        out[i] = static_cast<uint8_t>(v >> 16);
+    }
+}
+
+// Sixteen words of two rows at a time through madd: the words, unsigned, are taken less 32768 to fit the
+// signed multiply, and 32768 · Σ weights comes back in the starting sum, so the total is exact.
+__attribute__((target("avx2"))) __m256i mixSixteen(const uint16_t* const* rows, const __m256i* pairs, int count, int i, __m256i start)
+{
+    const __m256i flip = _mm256_set1_epi16(static_cast<short>(0x8000));
+    __m256i low = start, high = start;
+    for (int j = 0; j < count; j += 2) {
+        const __m256i a = _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[j] + i)), flip);
+        const __m256i b = j + 1 < count ? _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[j + 1] + i)), flip)
+                                        : _mm256_setzero_si256();
+        low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), pairs[j / 2]));
+        high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), pairs[j / 2]));
+    }
+    // The unpacks split each 128-bit lane in halves; the pack puts them back in order.
+    return _mm256_packs_epi32(_mm256_srli_epi32(low, 16), _mm256_srli_epi32(high, 16));
+}
+
+__attribute__((target("avx2"))) void mixRowsAvx2(const uint16_t* const* rows, const uint16_t* weights, int count, int length, uint8_t* out)
+{
+    constexpr int maxRows = 64;
+    if (count > maxRows) {
+        mixRowsPlain(rows, weights, count, 0, length, out);
+        return;
+    }
+    __m256i pairs[maxRows / 2];
+    uint32_t total = 0;
+    for (int j = 0; j < count; j += 2) {
+        const uint32_t second = j + 1 < count ? weights[j + 1] : 0;
+        pairs[j / 2] = _mm256_set1_epi32(static_cast<int>(weights[j] | second << 16));
+        total += weights[j] + second;
+    }
+    const __m256i start = _mm256_set1_epi32(static_cast<int>(32768 * total + 32768));
+    int i = 0;
+    for (; i + 32 <= length; i += 32) {
+        const __m256i first = mixSixteen(rows, pairs, count, i, start);
+        const __m256i second = mixSixteen(rows, pairs, count, i + 16, start);
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
+    }
+    mixRowsPlain(rows, weights, count, i, length, out);
+}
+
+} // namespace
+
+AreaPasses::Columns AreaPasses::columns(std::vector<int> first, std::vector<uint16_t> weights, int taps, int sourceWidth)
+{
+    Columns result;
+    result.taps = taps;
+    const size_t width = first.size();
+    for (size_t c = 0; c < width; ++c) {
+        const int past = first[c] + taps - sourceWidth;
+        if (past <= 0)
+            continue;
+        uint16_t* w = &weights[c * static_cast<size_t>(taps)];
+        std::copy_backward(w, w + taps - past, w + taps);
+        std::fill(w, w + past, uint16_t(0));
+        first[c] -= past;
+    }
+    const size_t groups = width / groupSize;
+    result.groupStarts.assign(2 * groups, 0);
+    result.groupShapes.assign(groups, 0);
+    result.groupWeights.assign(groups * static_cast<size_t>(taps) * 16, 0);
+    result.groupFits.assign(groups, 0);
+    for (size_t g = 0; g < groups; ++g) {
+        bool fits = true;
+        int shape = 0;
+        for (size_t lane = 0; lane < 2; ++lane) {
+            const int start = first[g * groupSize + 2 * lane];
+            const int d = first[g * groupSize + 2 * lane + 1] - start;
+            // The lane reads four pixels from start + tap.
+            fits = fits && d >= 0 && d < 4 && start + taps - 1 + 4 <= sourceWidth;
+            result.groupStarts[2 * g + lane] = start;
+            shape += static_cast<int>(1 + 3 * lane) * std::clamp(d, 0, 3);
+        }
+        result.groupShapes[g] = static_cast<uint8_t>(shape);
+        for (size_t i = 0; i < groupSize; ++i) {
+            const size_t c = g * groupSize + i;
+            for (int k = 0; k < taps; ++k)
+                std::fill_n(&result.groupWeights[(g * static_cast<size_t>(taps) + static_cast<size_t>(k)) * 16 + 4 * i], 4,
+                    weights[c * static_cast<size_t>(taps) + static_cast<size_t>(k)]);
+        }
+        result.groupFits[g] = fits ? 1 : 0;
+    }
+    result.first = std::move(first);
+    result.weights = std::move(weights);
+    return result;
+}
+
+void AreaPasses::sumColumns(const uint8_t* line, const Columns& columns, uint16_t* sums, bool wide)
+{
+    if (wide && wideAvailable()) {
+        switch (columns.taps) {
+        case 1: sumColumnsAvx2<1>(line, columns, sums); return;
+        case 2: sumColumnsAvx2<2>(line, columns, sums); return;
+        case 3: sumColumnsAvx2<3>(line, columns, sums); return;
+        case 4: sumColumnsAvx2<4>(line, columns, sums); return;
+        default: break;
+        }
+    }
+    for (int c = 0; c < static_cast<int>(columns.first.size()); ++c)
+        sumPixel(line, columns, c, sums);
+}
+
+void AreaPasses::mixRows(const uint16_t* const* rows, const uint16_t* weights, int count, int length, uint8_t* out, bool wide)
+{
+    if (wide && wideAvailable())
+        mixRowsAvx2(rows, weights, count, length, out);
+    else
+        mixRowsPlain(rows, weights, count, 0, length, out);
+}
+
+bool AreaPasses::wideAvailable()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
