@@ -43,38 +43,61 @@ struct GroupShuffles {
     }
 };
 
+// How a group of four pixels is summed.
+enum GroupPath : uint8_t {
+    scalarGroup, // pixels beside the source, whose starts go back
+    directGroup, // the loads stay inside the row
+    copiedGroup, // the loads would run past the row's end: from a zero-padded copy of its last pixels
+};
+constexpr int copiedPixels = 16;
+
 // Four pixels per step, two per lane; products and sums stay below 65536, so 16-bit lanes hold them
 // exactly.
 template <int taps>
-__attribute__((target("avx2"))) void sumColumnsAvx2(const uint8_t* line, const AreaPasses::Columns& columns, uint16_t* sums)
+__attribute__((target("avx2"))) void sumColumnsAvx2(const uint8_t* line, int sourceWidth, const AreaPasses::Columns& columns, uint16_t* sums)
 {
     static const GroupShuffles shuffles;
     const int width = static_cast<int>(columns.first.size());
-    const int groups = width / groupSize;
+    const int groups = (width + groupSize - 1) / groupSize;
     for (int g = 0; g < groups; ++g) {
         const int c = g * groupSize;
-        if (!columns.groupFits[static_cast<size_t>(g)]) {
-            for (int i = 0; i < groupSize; ++i)
+        const int pixels = std::min(groupSize, width - c);
+        const GroupPath path = static_cast<GroupPath>(columns.groupPaths[static_cast<size_t>(g)]);
+        if (path == scalarGroup) {
+            for (int i = 0; i < pixels; ++i)
                 sumPixel(line, columns, c + i, sums);
             continue;
         }
         const __m256i pick = _mm256_load_si256(reinterpret_cast<const __m256i*>(shuffles.bytes[columns.groupShapes[static_cast<size_t>(g)]]));
-        const uint8_t* low = line + 4 * columns.groupStarts[2 * static_cast<size_t>(g)];
-        const uint8_t* high = line + 4 * columns.groupStarts[2 * static_cast<size_t>(g) + 1];
+        const int lowStart = columns.groupStarts[2 * static_cast<size_t>(g)];
+        const int highStart = columns.groupStarts[2 * static_cast<size_t>(g) + 1];
+        const uint8_t* low = line + 4 * lowStart;
+        const uint8_t* high = line + 4 * highStart;
+        alignas(32) uint8_t copied[4 * copiedPixels];
+        if (path == copiedGroup) {
+            const int available = std::min(sourceWidth - lowStart, copiedPixels);
+            std::fill(std::copy(low, low + 4 * available, copied), copied + sizeof(copied), uint8_t(0));
+            low = copied;
+            high = copied + 4 * (highStart - lowStart);
+        }
         const uint16_t* w = &columns.groupWeights[static_cast<size_t>(g) * static_cast<size_t>(taps) * 16];
         __m256i sum = _mm256_setzero_si256();
         for (int k = 0; k < taps; ++k) {
-            const __m256i pixels = _mm256_inserti128_si256(
+            const __m256i bytes = _mm256_inserti128_si256(
                 _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low + 4 * k))),
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(high + 4 * k)), 1);
-            const __m256i words = _mm256_shuffle_epi8(pixels, pick);
+            const __m256i words = _mm256_shuffle_epi8(bytes, pick);
             const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 16 * k));
             sum = _mm256_add_epi16(sum, _mm256_mullo_epi16(words, weights));
         }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 4 * c), sum);
+        if (pixels == groupSize) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 4 * c), sum);
+        } else {
+            alignas(32) uint16_t last[4 * groupSize];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(last), sum);
+            std::copy(last, last + 4 * pixels, sums + 4 * c);
+        }
     }
-    for (int c = groups * groupSize; c < width; ++c)
-        sumPixel(line, columns, c, sums);
 }
 
 void mixRowsPlain(const uint16_t* const* rows, const uint16_t* weights, int count, int from, int length, uint8_t* out)
@@ -135,6 +158,7 @@ AreaPasses::Columns AreaPasses::columns(std::vector<int> first, std::vector<uint
 {
     Columns result;
     result.taps = taps;
+    result.sourceWidth = sourceWidth;
     const size_t width = first.size();
     for (size_t c = 0; c < width; ++c) {
         const int past = first[c] + taps - sourceWidth;
@@ -145,30 +169,37 @@ AreaPasses::Columns AreaPasses::columns(std::vector<int> first, std::vector<uint
         std::fill(w, w + past, uint16_t(0));
         first[c] -= past;
     }
-    const size_t groups = width / groupSize;
+    // The last group is padded with pixels of no weight that start where the last real one does.
+    const size_t groups = (width + groupSize - 1) / groupSize;
+    const auto startOf = [&](size_t c) { return first[std::min(c, width - 1)]; };
     result.groupStarts.assign(2 * groups, 0);
     result.groupShapes.assign(groups, 0);
     result.groupWeights.assign(groups * static_cast<size_t>(taps) * 16, 0);
-    result.groupFits.assign(groups, 0);
+    result.groupPaths.assign(groups, scalarGroup);
     for (size_t g = 0; g < groups; ++g) {
-        bool fits = true;
+        bool inRange = true, insideRow = true;
         int shape = 0;
         for (size_t lane = 0; lane < 2; ++lane) {
-            const int start = first[g * groupSize + 2 * lane];
-            const int d = first[g * groupSize + 2 * lane + 1] - start;
+            const int start = startOf(g * groupSize + 2 * lane);
+            const int d = startOf(g * groupSize + 2 * lane + 1) - start;
+            inRange = inRange && d >= 0 && d < 4;
             // The lane reads four pixels from start + tap.
-            fits = fits && d >= 0 && d < 4 && start + taps - 1 + 4 <= sourceWidth;
+            insideRow = insideRow && start + taps - 1 + 4 <= sourceWidth;
             result.groupStarts[2 * g + lane] = start;
             shape += static_cast<int>(1 + 3 * lane) * std::clamp(d, 0, 3);
         }
+        const int spread = result.groupStarts[2 * g + 1] - result.groupStarts[2 * g];
         result.groupShapes[g] = static_cast<uint8_t>(shape);
-        for (size_t i = 0; i < groupSize; ++i) {
+        if (inRange && insideRow)
+            result.groupPaths[g] = directGroup;
+        else if (inRange && spread >= 0 && spread + taps - 1 + 4 <= copiedPixels)
+            result.groupPaths[g] = copiedGroup;
+        for (size_t i = 0; i < groupSize && g * groupSize + i < width; ++i) {
             const size_t c = g * groupSize + i;
             for (int k = 0; k < taps; ++k)
                 std::fill_n(&result.groupWeights[(g * static_cast<size_t>(taps) + static_cast<size_t>(k)) * 16 + 4 * i], 4,
                     weights[c * static_cast<size_t>(taps) + static_cast<size_t>(k)]);
         }
-        result.groupFits[g] = fits ? 1 : 0;
     }
     result.first = std::move(first);
     result.weights = std::move(weights);
@@ -179,10 +210,10 @@ void AreaPasses::sumColumns(const uint8_t* line, const Columns& columns, uint16_
 {
     if (wide && wideAvailable()) {
         switch (columns.taps) {
-        case 1: sumColumnsAvx2<1>(line, columns, sums); return;
-        case 2: sumColumnsAvx2<2>(line, columns, sums); return;
-        case 3: sumColumnsAvx2<3>(line, columns, sums); return;
-        case 4: sumColumnsAvx2<4>(line, columns, sums); return;
+        case 1: sumColumnsAvx2<1>(line, columns.sourceWidth, columns, sums); return;
+        case 2: sumColumnsAvx2<2>(line, columns.sourceWidth, columns, sums); return;
+        case 3: sumColumnsAvx2<3>(line, columns.sourceWidth, columns, sums); return;
+        case 4: sumColumnsAvx2<4>(line, columns.sourceWidth, columns, sums); return;
         default: break;
         }
     }

@@ -15,15 +15,17 @@ struct Columns {
     int taps = 0;
     std::vector<int> first;
     std::vector<uint16_t> weights;
+    int sourceWidth = 0;
     // The AVX2 pass takes four pixels at a time, two per 128-bit lane: each lane loads four source pixels
     // from its first pixel's first tap (plus the tap) and a byte shuffle picks both pixels' channels as
     // words. Per group: each lane's first source pixel, the shape (how far each lane's second pixel starts
     // after its first, 0…3, as first + 4 · second), the weights spread over the channels (16 words per
-    // tap), and whether the group fits (shape in range, loads inside the row).
+    // tap), and how the group is read (straight from the row, from a padded copy of the row's end, or
+    // pixel by pixel).
     std::vector<int32_t> groupStarts;
     std::vector<uint8_t> groupShapes;
     std::vector<uint16_t> groupWeights;
-    std::vector<uint8_t> groupFits;
+    std::vector<uint8_t> groupPaths;
 };
 
 // `first` and `weights` as above; a pixel whose taps would run past the end of the row (`sourceWidth`

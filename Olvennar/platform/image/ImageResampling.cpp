@@ -131,6 +131,8 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
         const int taps = std::max(1, *std::max_element(columns.count.begin(), columns.count.end()));
         const AreaPasses::Columns sums = AreaPasses::columns(columns.first, fixedWeights(columns, taps), taps, source.cols);
         const int length = 4 * area.width();
+        const bool narrow = columns.high - columns.low <= 512;
+        constexpr int prefetchRows = 3;
         ImageCompositing::forRows(area.height(), area.width(), [&](int r0, int r1) {
             // The column sums of the last source rows, source row j in slot j % slotCount: a target row's
             // rows are consecutive and fewer than the slots, and the next target row reuses most of them.
@@ -151,6 +153,13 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
                     if (held[slot] != j) {
                         AreaPasses::sumColumns(source.ptr<uint8_t>(j), sums, line, true);
                         held[slot] = j;
+                        // A narrow band reads a few cache lines per source row, too few for the hardware
+                        // to see a stream: ask for the rows ahead.
+                        if (narrow && j + prefetchRows < source.rows) {
+                            const uint8_t* ahead = source.ptr<uint8_t>(j + prefetchRows);
+                            for (int at = 4 * columns.low; at < 4 * columns.high; at += 64)
+                                __builtin_prefetch(ahead + at);
+                        }
                     }
                     picked[count] = line;
                     pickedWeights[count++] = wy[k];
