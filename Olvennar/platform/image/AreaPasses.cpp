@@ -24,24 +24,19 @@ void sumPixel(const uint8_t* line, const AreaPasses::Columns& columns, int c, ui
         sums[4 * c + ch] = static_cast<uint16_t>(s[ch]);
 }
 
-// Byte shuffles for every group shape: in each lane, the four channels of the lane's first pixel (bytes
+// The byte shuffle of a group shape: in each lane, the four channels of the lane's first pixel (bytes
 // 0…3 of its load) and of its second (d pixels on) as words, the high bytes zeroed.
-struct GroupShuffles {
-    alignas(32) uint8_t bytes[16][32];
-    GroupShuffles()
-    {
-        for (int shape = 0; shape < 16; ++shape) {
-            for (int lane = 0; lane < 2; ++lane) {
-                const int d = lane == 0 ? shape % 4 : shape / 4;
-                for (int word = 0; word < 8; ++word) {
-                    const int source = word < 4 ? word : 4 * d + word - 4;
-                    bytes[shape][16 * lane + 2 * word] = static_cast<uint8_t>(source);
-                    bytes[shape][16 * lane + 2 * word + 1] = 0x80;
-                }
-            }
+void writeShuffle(int firstSpread, int secondSpread, uint8_t* bytes)
+{
+    for (int lane = 0; lane < 2; ++lane) {
+        const int d = lane == 0 ? firstSpread : secondSpread;
+        for (int word = 0; word < 8; ++word) {
+            const int source = word < 4 ? word : 4 * d + word - 4;
+            bytes[16 * lane + 2 * word] = static_cast<uint8_t>(source);
+            bytes[16 * lane + 2 * word + 1] = 0x80;
         }
     }
-};
+}
 
 // How a group of four pixels is summed.
 enum GroupPath : uint8_t {
@@ -51,15 +46,42 @@ enum GroupPath : uint8_t {
 };
 constexpr int copiedPixels = 16;
 
-// Four pixels per step, two per lane; products and sums stay below 65536, so 16-bit lanes hold them
-// exactly.
+// One group's four pixels, two per lane, each lane's taps loaded from `low` and `high`; products and sums
+// stay below 65536, so 16-bit lanes hold them exactly.
 template <int taps>
-__attribute__((target("avx2"))) void sumColumnsAvx2(const uint8_t* line, int sourceWidth, const AreaPasses::Columns& columns, uint16_t* sums)
+__attribute__((target("avx2"))) inline __m256i groupSums(const uint8_t* low, const uint8_t* high, const uint8_t* shuffle, const uint16_t* w)
 {
-    static const GroupShuffles shuffles;
+    const __m256i pick = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shuffle));
+    __m256i sum = _mm256_setzero_si256();
+    for (int k = 0; k < taps; ++k) {
+        const __m256i bytes = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low + 4 * k))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(high + 4 * k)), 1);
+        const __m256i words = _mm256_shuffle_epi8(bytes, pick);
+        const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 16 * k));
+        sum = _mm256_add_epi16(sum, _mm256_mullo_epi16(words, weights));
+    }
+    return sum;
+}
+
+template <int taps>
+__attribute__((target("avx2"))) void sumColumnsAvx2(const uint8_t* line, const AreaPasses::Columns& columns, uint16_t* sums)
+{
     const int width = static_cast<int>(columns.first.size());
     const int groups = (width + groupSize - 1) / groupSize;
+    const int32_t* starts = columns.groupStarts.data();
+    const uint8_t* shuffles = columns.groupShuffles.data();
+    const uint16_t* weights = columns.groupWeights.data();
+    // The run of groups in the middle of the row, with nothing to decide per group.
+    for (int g = columns.directBegin; g < columns.directEnd; ++g) {
+        const __m256i sum = groupSums<taps>(line + 4 * starts[2 * g], line + 4 * starts[2 * g + 1], shuffles + 32 * static_cast<size_t>(g),
+            weights + static_cast<size_t>(g) * taps * 16);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 16 * static_cast<size_t>(g)), sum);
+    }
     for (int g = 0; g < groups; ++g) {
+        if (g == columns.directBegin && columns.directEnd > g)
+            g = columns.directEnd;
+        if (g >= groups)
+            break;
         const int c = g * groupSize;
         const int pixels = std::min(groupSize, width - c);
         const GroupPath path = static_cast<GroupPath>(columns.groupPaths[static_cast<size_t>(g)]);
@@ -68,35 +90,19 @@ __attribute__((target("avx2"))) void sumColumnsAvx2(const uint8_t* line, int sou
                 sumPixel(line, columns, c + i, sums);
             continue;
         }
-        const __m256i pick = _mm256_load_si256(reinterpret_cast<const __m256i*>(shuffles.bytes[columns.groupShapes[static_cast<size_t>(g)]]));
-        const int lowStart = columns.groupStarts[2 * static_cast<size_t>(g)];
-        const int highStart = columns.groupStarts[2 * static_cast<size_t>(g) + 1];
-        const uint8_t* low = line + 4 * lowStart;
-        const uint8_t* high = line + 4 * highStart;
+        const uint8_t* low = line + 4 * starts[2 * g];
+        const uint8_t* high = line + 4 * starts[2 * g + 1];
         alignas(32) uint8_t copied[4 * copiedPixels];
         if (path == copiedGroup) {
-            const int available = std::min(sourceWidth - lowStart, copiedPixels);
+            const int available = std::min(columns.sourceWidth - starts[2 * g], copiedPixels);
             std::fill(std::copy(low, low + 4 * available, copied), copied + sizeof(copied), uint8_t(0));
+            high = copied + (high - low);
             low = copied;
-            high = copied + 4 * (highStart - lowStart);
         }
-        const uint16_t* w = &columns.groupWeights[static_cast<size_t>(g) * static_cast<size_t>(taps) * 16];
-        __m256i sum = _mm256_setzero_si256();
-        for (int k = 0; k < taps; ++k) {
-            const __m256i bytes = _mm256_inserti128_si256(
-                _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low + 4 * k))),
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(high + 4 * k)), 1);
-            const __m256i words = _mm256_shuffle_epi8(bytes, pick);
-            const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 16 * k));
-            sum = _mm256_add_epi16(sum, _mm256_mullo_epi16(words, weights));
-        }
-        if (pixels == groupSize) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 4 * c), sum);
-        } else {
-            alignas(32) uint16_t last[4 * groupSize];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(last), sum);
-            std::copy(last, last + 4 * pixels, sums + 4 * c);
-        }
+        const __m256i sum = groupSums<taps>(low, high, shuffles + 32 * static_cast<size_t>(g), weights + static_cast<size_t>(g) * taps * 16);
+        alignas(32) uint16_t last[4 * groupSize];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(last), sum);
+        std::copy(last, last + 4 * pixels, sums + 4 * c);
     }
 }
 
@@ -173,12 +179,12 @@ AreaPasses::Columns AreaPasses::columns(std::vector<int> first, std::vector<uint
     const size_t groups = (width + groupSize - 1) / groupSize;
     const auto startOf = [&](size_t c) { return first[std::min(c, width - 1)]; };
     result.groupStarts.assign(2 * groups, 0);
-    result.groupShapes.assign(groups, 0);
+    result.groupShuffles.assign(groups * 32, 0);
     result.groupWeights.assign(groups * static_cast<size_t>(taps) * 16, 0);
     result.groupPaths.assign(groups, scalarGroup);
     for (size_t g = 0; g < groups; ++g) {
         bool inRange = true, insideRow = true;
-        int shape = 0;
+        int spreads[2] = {0, 0};
         for (size_t lane = 0; lane < 2; ++lane) {
             const int start = startOf(g * groupSize + 2 * lane);
             const int d = startOf(g * groupSize + 2 * lane + 1) - start;
@@ -186,10 +192,10 @@ AreaPasses::Columns AreaPasses::columns(std::vector<int> first, std::vector<uint
             // The lane reads four pixels from start + tap.
             insideRow = insideRow && start + taps - 1 + 4 <= sourceWidth;
             result.groupStarts[2 * g + lane] = start;
-            shape += static_cast<int>(1 + 3 * lane) * std::clamp(d, 0, 3);
+            spreads[lane] = std::clamp(d, 0, 3);
         }
         const int spread = result.groupStarts[2 * g + 1] - result.groupStarts[2 * g];
-        result.groupShapes[g] = static_cast<uint8_t>(shape);
+        writeShuffle(spreads[0], spreads[1], &result.groupShuffles[32 * g]);
         if (inRange && insideRow)
             result.groupPaths[g] = directGroup;
         else if (inRange && spread >= 0 && spread + taps - 1 + 4 <= copiedPixels)
@@ -201,6 +207,17 @@ AreaPasses::Columns AreaPasses::columns(std::vector<int> first, std::vector<uint
                     weights[c * static_cast<size_t>(taps) + static_cast<size_t>(k)]);
         }
     }
+    // The longest run of whole groups read straight from the row.
+    for (size_t g = 0, runStart = 0; g <= groups; ++g) {
+        const bool direct = g < groups && result.groupPaths[g] == directGroup && (g + 1) * groupSize <= width;
+        if (direct)
+            continue;
+        if (static_cast<int>(g - runStart) > result.directEnd - result.directBegin) {
+            result.directBegin = static_cast<int>(runStart);
+            result.directEnd = static_cast<int>(g);
+        }
+        runStart = g + 1;
+    }
     result.first = std::move(first);
     result.weights = std::move(weights);
     return result;
@@ -210,10 +227,10 @@ void AreaPasses::sumColumns(const uint8_t* line, const Columns& columns, uint16_
 {
     if (wide && wideAvailable()) {
         switch (columns.taps) {
-        case 1: sumColumnsAvx2<1>(line, columns.sourceWidth, columns, sums); return;
-        case 2: sumColumnsAvx2<2>(line, columns.sourceWidth, columns, sums); return;
-        case 3: sumColumnsAvx2<3>(line, columns.sourceWidth, columns, sums); return;
-        case 4: sumColumnsAvx2<4>(line, columns.sourceWidth, columns, sums); return;
+        case 1: sumColumnsAvx2<1>(line, columns, sums); return;
+        case 2: sumColumnsAvx2<2>(line, columns, sums); return;
+        case 3: sumColumnsAvx2<3>(line, columns, sums); return;
+        case 4: sumColumnsAvx2<4>(line, columns, sums); return;
         default: break;
         }
     }

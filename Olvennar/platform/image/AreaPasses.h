@@ -18,14 +18,16 @@ struct Columns {
     int sourceWidth = 0;
     // The AVX2 pass takes four pixels at a time, two per 128-bit lane: each lane loads four source pixels
     // from its first pixel's first tap (plus the tap) and a byte shuffle picks both pixels' channels as
-    // words. Per group: each lane's first source pixel, the shape (how far each lane's second pixel starts
-    // after its first, 0…3, as first + 4 · second), the weights spread over the channels (16 words per
-    // tap), and how the group is read (straight from the row, from a padded copy of the row's end, or
-    // pixel by pixel).
+    // words. Per group: each lane's first source pixel, the shuffle (32 bytes), the weights spread over
+    // the channels (16 words per tap), and how the group is read (straight from the row, from a padded
+    // copy of the row's end, or pixel by pixel); [directBegin, directEnd) is the longest run of whole
+    // groups read straight.
     std::vector<int32_t> groupStarts;
-    std::vector<uint8_t> groupShapes;
+    std::vector<uint8_t> groupShuffles;
     std::vector<uint16_t> groupWeights;
     std::vector<uint8_t> groupPaths;
+    int directBegin = 0;
+    int directEnd = 0;
 };
 
 // `first` and `weights` as above; a pixel whose taps would run past the end of the row (`sourceWidth`
