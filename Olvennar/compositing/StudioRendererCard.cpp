@@ -233,7 +233,7 @@ void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_p
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
         drawShadowMapped(cardShadow_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, hidden);
         ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
-        ImageCompositing::over(target, cardEdge_.mat(), cardEdge_.origin - origin);
+        drawShadowMapped(cardEdge_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, cardEdgeClear_);
     });
 }
 
