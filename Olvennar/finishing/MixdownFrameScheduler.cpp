@@ -2,6 +2,7 @@
 
 #include "finishing/MixdownBoundedQueue.h"
 #include "platform/media/PixelBufferPool.h"
+#include "platform/media/PlanarPictureConverter.h"
 #include "platform/system/DispatchQueue.h"
 #include "takedata/ExportGate.h"
 
@@ -27,17 +28,23 @@ void waitWhilePaused(const ExportGate& gate, const std::atomic<bool>& cancelled,
 
 } // namespace
 
-// One renderer and the thread it draws on.
+// One renderer, the thread it draws on, and its converter when frames leave planar.
 struct FrameScheduler::Worker {
     explicit Worker(OverlayFrameRenderer& drawing) : renderer(drawing), queue("mixdown.render") {}
     OverlayFrameRenderer& renderer;
+    std::unique_ptr<PlanarPictureConverter> converter;
     DispatchQueue queue;
 };
 
-// A frame handed to a renderer: its sample, and the renderer's error (nothing when it was drawn) once done.
-struct FrameScheduler::Pending {
-    std::future<std::optional<QString>> done;
+// A drawn frame's sample, or the renderer's error.
+struct FrameScheduler::Drawn {
+    std::optional<QString> error;
     MediaSample sample;
+};
+
+// A frame handed to a renderer, until it is drawn.
+struct FrameScheduler::Pending {
+    std::future<Drawn> done;
 };
 
 // One source: a decoding thread filling a short queue, and the render thread's forward-only cursor over it.
@@ -88,8 +95,11 @@ FrameScheduler::FrameScheduler(Plan plan, Source screen, std::optional<Source> c
     , output_(std::make_unique<BoundedQueue<Pending>>(renderedAhead + renderers.size()))
 {
     for (OverlayFrameRenderer* renderer : renderers) {
-        if (renderer)
-            workers_.push_back(std::make_unique<Worker>(*renderer));
+        if (!renderer)
+            continue;
+        workers_.push_back(std::make_unique<Worker>(*renderer));
+        if (plan_.planarOutput)
+            workers_.back()->converter = std::make_unique<PlanarPictureConverter>(plan_.renderSize.width(), plan_.renderSize.height());
     }
     screen_ = std::make_unique<Feed>("mixdown.screen", screen);
     if (camera)
@@ -155,7 +165,9 @@ void FrameScheduler::pickLoop()
 {
     const int64_t frames = frameCount(plan_.duration, plan_.frameRate);
     const MediaTime frameDuration(1, plan_.frameRate);
-    auto pool = PixelBufferPool::make(plan_.renderSize.width(), plan_.renderSize.height(), renderedAhead + workers_.size() + 3);
+    // Planar frames leave their drawing buffer behind as soon as they are converted.
+    const size_t drawing = plan_.planarOutput ? workers_.size() + 1 : renderedAhead + workers_.size() + 3;
+    auto pool = PixelBufferPool::make(plan_.renderSize.width(), plan_.renderSize.height(), drawing);
     auto overlayAt = [](Feed* feed, const MediaTime& t) -> std::shared_ptr<const PixelBuffer> {
         if (!feed || !feed->source.placement)
             return nullptr;
@@ -171,27 +183,39 @@ void FrameScheduler::pickLoop()
         frame.screen = screen_->frameAt(frame.time);
         frame.camera = overlayAt(camera_.get(), frame.time);
         frame.phone = overlayAt(phone_.get(), frame.time);
-        std::shared_ptr<PixelBuffer> target = pool->take();
-        auto done = std::make_shared<std::promise<std::optional<QString>>>();
-        Pending pending {done->get_future(), MediaSample::video(target, frame.time, frameDuration)};
+        auto done = std::make_shared<std::promise<Drawn>>();
+        Pending pending {done->get_future()};
         Worker& worker = *workers_[static_cast<size_t>(k) % workers_.size()];
-        worker.queue.async([this, &worker, frame = std::move(frame), target = std::move(target), done] {
+        worker.queue.async([this, &worker, frame = std::move(frame), pool, frameDuration, done] {
             waitWhilePaused(gate_, cancelled_, gatePollSeconds_);
-            if (cancelled_) {
-                done->set_value(QStringLiteral("The export was cancelled."));
-                return;
-            }
-            const std::optional<ErrorInfo> error = worker.renderer.render(frame, *target);
-            if (error)
-                failed_ = true;
-            else
-                ++rendered_;
-            done->set_value(error ? std::optional<QString>(error->description) : std::nullopt);
+            done->set_value(cancelled_ ? Drawn {QStringLiteral("The export was cancelled."), {}} : draw(worker, frame, *pool, frameDuration));
         });
         if (!output_->push(std::move(pending)))
             return;
     }
     output_->close();
+}
+
+FrameScheduler::Drawn FrameScheduler::draw(Worker& worker, const OverlayFrameRenderer::Frame& frame, PixelBufferPool& pool, MediaTime duration)
+{
+    std::shared_ptr<PixelBuffer> target = pool.take();
+    Drawn drawn;
+    if (const std::optional<ErrorInfo> error = worker.renderer.render(frame, *target))
+        drawn.error = error->description;
+    else if (!worker.converter)
+        drawn.sample = MediaSample::video(std::move(target), frame.time, duration);
+    else {
+        auto converted = worker.converter->convert(*target);
+        if (auto* failure = std::get_if<MediaError>(&converted))
+            drawn.error = failure->description;
+        else
+            drawn.sample = MediaSample::video(std::get<0>(std::move(converted)), frame.time, duration);
+    }
+    if (drawn.error)
+        failed_ = true;
+    else
+        ++rendered_;
+    return drawn;
 }
 
 std::optional<MediaSample> FrameScheduler::copyNextSample()
@@ -200,15 +224,16 @@ std::optional<MediaSample> FrameScheduler::copyNextSample()
     if (!next)
         return std::nullopt;
     // Frames leave in order: this one waits for its renderer while the later ones are drawn.
-    if (std::optional<QString> error = next->done.get()) {
+    Drawn drawn = next->done.get();
+    if (drawn.error) {
         {
             std::lock_guard guard(lock_);
-            failure_ = std::move(error);
+            failure_ = std::move(drawn.error);
         }
         output_->cancel();
         return std::nullopt;
     }
-    return std::move(next->sample);
+    return std::move(drawn.sample);
 }
 
 std::optional<QString> FrameScheduler::failure() const

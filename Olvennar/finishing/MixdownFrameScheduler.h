@@ -14,6 +14,7 @@
 #include <vector>
 
 class DispatchQueue;
+class PixelBufferPool;
 class ExportGate;
 
 namespace Mixdown {
@@ -41,6 +42,9 @@ public:
         MediaTime duration = MediaTime::zero();
         int frameRate = 30;
         QSize renderSize;
+        // Frames leave as PlanarPictures converted on the drawing threads (what a software encoder takes),
+        // instead of BGRA: the encoder's thread only encodes, and waiting frames take 3/8 of the memory.
+        bool planarOutput = false;
     };
 
     // `renderers`: at least one, borrowed for the scheduler's lifetime.
@@ -65,8 +69,10 @@ public:
 private:
     struct Feed;
     struct Worker;
+    struct Drawn;
     struct Pending;
     void pickLoop();
+    Drawn draw(Worker& worker, const OverlayFrameRenderer::Frame& frame, PixelBufferPool& pool, MediaTime duration);
 
     Plan plan_;
     std::vector<std::unique_ptr<Worker>> workers_;

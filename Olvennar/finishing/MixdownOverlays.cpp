@@ -1,6 +1,7 @@
 #include "finishing/Mixdown.h"
 
 #include "finishing/MixdownFrameScheduler.h"
+#include "finishing/MixdownThreadBudget.h"
 #include "platform/media/AudioMix.h"
 #include "platform/media/MovieWriter.h"
 #include "takedata/ExportGate.h"
@@ -47,7 +48,9 @@ std::variant<std::optional<Overlay>, MixdownError> openOverlay(const std::option
     if (exportStart >= placement->liveEnd)
         return std::optional<Overlay> {};
     overlay.reader->setTimeRange(readFrom, placement->liveEnd - readFrom);
-    overlay.source.output = overlay.reader->addVideoOutput(track->index);
+    VideoOutputSettings decoding;
+    decoding.decoderThreads = ThreadBudget::forCores(FrameScheduler::availableCores()).overlayDecoderThreads;
+    overlay.source.output = overlay.reader->addVideoOutput(track->index, decoding);
     if (!overlay.source.output)
         return std::optional<Overlay> {};
     overlay.source.placement = placement;
@@ -62,7 +65,7 @@ std::vector<std::unique_ptr<OverlayFrameRenderer>> makeRenderers(const OverlayRe
     std::unique_ptr<OverlayFrameRenderer> first = makeRenderer ? makeRenderer(setup) : nullptr;
     if (!first)
         return renderers;
-    const int count = first->drawsFramesIndependently() ? FrameScheduler::rendererCount(FrameScheduler::availableCores()) : 1;
+    const int count = first->drawsFramesIndependently() ? ThreadBudget::forCores(FrameScheduler::availableCores()).renderers : 1;
     renderers.push_back(std::move(first));
     while (static_cast<int>(renderers.size()) < count) {
         std::unique_ptr<OverlayFrameRenderer> more = makeRenderer(setup);
@@ -110,6 +113,7 @@ VideoSettings finishingVideoSettings(QSize renderSize, int frameRate)
     settings.allowFrameReordering = false;
     settings.expectedFrameRate = frameRate;
     settings.preset = finishingPreset;
+    settings.encoderThreads = ThreadBudget::forCores(FrameScheduler::availableCores()).encoderThreads;
     return settings;
 }
 
@@ -141,7 +145,9 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
         return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("video track rejected")};
 
     screenReader->setTimeRange(sessionStart, exportDuration);
-    MovieReaderOutput* screenOutput = screenReader->addVideoOutput(screen->index);
+    VideoOutputSettings decoding;
+    decoding.decoderThreads = ThreadBudget::forCores(FrameScheduler::availableCores()).screenDecoderThreads;
+    MovieReaderOutput* screenOutput = screenReader->addVideoOutput(screen->index, decoding);
     if (!screenOutput)
         return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
 
@@ -195,7 +201,8 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
         }
     }
 
-    FrameScheduler scheduler({sessionStart, exportDuration, request.frameRate, size}, {screenOutput, std::nullopt},
+    // The finishing encoder is software x264 at the render size: it takes planar frames as they are.
+    FrameScheduler scheduler({sessionStart, exportDuration, request.frameRate, size, true}, {screenOutput, std::nullopt},
         camera ? std::optional(camera->source) : std::nullopt, phone ? std::optional(phone->source) : std::nullopt, borrowed(renderers),
         options.gate ? *options.gate : ExportGate::shared(), options.gatePollSeconds);
     scheduler.start();

@@ -1,4 +1,5 @@
 #include "finishing/MixdownFrameScheduler.h"
+#include "finishing/MixdownThreadBudget.h"
 #include "support/SyntheticTake.h"
 #include "support/TestEnvironment.h"
 #include "takedata/ExportGate.h"
@@ -17,7 +18,8 @@ public:
     {
         if (frame.index == failAt)
             return ErrorInfo {QStringLiteral("Test"), 1, QStringLiteral("frame %1 failed").arg(frame.index)};
-        output.fill(0, 0, 0, 255);
+        const auto grey = static_cast<uint8_t>(8 * frame.index);
+        output.fill(grey, grey, grey, 255);
         output.row(0)[0] = static_cast<uint8_t>(frame.index);
         std::lock_guard guard(lock);
         indices.push_back(frame.index);
@@ -48,12 +50,12 @@ protected:
         ASSERT_TRUE(reader->startReading());
     }
 
-    std::unique_ptr<Mixdown::FrameScheduler> scheduler(std::vector<IndexRenderer>& renderers)
+    std::unique_ptr<Mixdown::FrameScheduler> scheduler(std::vector<IndexRenderer>& renderers, bool planar = false)
     {
         std::vector<OverlayFrameRenderer*> borrowed;
         for (IndexRenderer& renderer : renderers)
             borrowed.push_back(&renderer);
-        const Mixdown::FrameScheduler::Plan plan {MediaTime::zero(), MediaTime(1, 1), 30, QSize(64, 36)};
+        const Mixdown::FrameScheduler::Plan plan {MediaTime::zero(), MediaTime(1, 1), 30, QSize(64, 36), planar};
         return std::make_unique<Mixdown::FrameScheduler>(plan, Mixdown::FrameScheduler::Source {output, std::nullopt}, std::nullopt,
             std::nullopt, std::move(borrowed), gate, 0.01);
     }
@@ -88,6 +90,27 @@ TEST_F(MixdownFrameSchedulerTest, FramesSharedBetweenRenderersLeaveInOrder)
         }
     }
     EXPECT_NE(renderers[0].threads[0], renderers[1].threads[0]);
+}
+
+TEST_F(MixdownFrameSchedulerTest, PlanarFramesAreConvertedOnTheDrawingThreadsAndLeaveInOrder)
+{
+    std::vector<IndexRenderer> renderers(2);
+    auto frames = scheduler(renderers, true);
+    frames->start();
+    int64_t expected = 0;
+    while (std::optional<MediaSample> sample = frames->copyNextSample()) {
+        ASSERT_TRUE(sample->planar);
+        EXPECT_FALSE(sample->pixels) << "the drawing buffer stays behind";
+        EXPECT_EQ(sample->presentationTime(), MediaTime(expected, 30));
+        EXPECT_EQ(sample->duration(), MediaTime(1, 30));
+        ASSERT_EQ(sample->planar->width(), 64);
+        // The frame's own grey, in limited-range luma.
+        const double grey = 8.0 * static_cast<double>(expected);
+        EXPECT_NEAR(sample->planar->plane(0)[10 * sample->planar->stride(0) + 10], 16 + 219 * grey / 255, 1) << expected;
+        ++expected;
+    }
+    EXPECT_EQ(expected, 30);
+    EXPECT_FALSE(frames->failure());
 }
 
 TEST_F(MixdownFrameSchedulerTest, AFailedFrameEndsTheFramesBeforeItAndNamesTheError)
@@ -125,6 +148,22 @@ TEST(MixdownRendererCountTest, OneRendererPerFourCoresAtMostThree)
     for (const auto& [cores, renderers] : table)
         EXPECT_EQ(Mixdown::FrameScheduler::rendererCount(cores), renderers) << cores << " cores";
     EXPECT_GE(Mixdown::FrameScheduler::availableCores(), 1);
+}
+
+TEST(MixdownThreadBudgetTest, TheEncoderTakesWhatTheRenderersLeaveAndDecodersGetAFew)
+{
+    struct Row {
+        int cores, renderers, encoder, screen, overlay;
+    };
+    // A 2-core laptop still encodes on two threads; 8 cores: two renderers, six x264 threads instead of twelve.
+    const Row table[] = {{0, 1, 2, 1, 1}, {1, 1, 2, 1, 1}, {2, 1, 2, 1, 1}, {4, 1, 3, 2, 1}, {8, 2, 6, 4, 2}, {16, 3, 13, 4, 2}};
+    for (const Row& row : table) {
+        const Mixdown::ThreadBudget budget = Mixdown::ThreadBudget::forCores(row.cores);
+        EXPECT_EQ(budget.renderers, row.renderers) << row.cores;
+        EXPECT_EQ(budget.encoderThreads, row.encoder) << row.cores;
+        EXPECT_EQ(budget.screenDecoderThreads, row.screen) << row.cores;
+        EXPECT_EQ(budget.overlayDecoderThreads, row.overlay) << row.cores;
+    }
 }
 
 } // namespace

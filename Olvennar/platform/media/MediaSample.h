@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/media/PixelBuffer.h"
+#include "platform/media/PlanarPicture.h"
 #include "platform/system/MediaTime.h"
 
 #include <cstdint>
@@ -27,7 +28,8 @@ struct SampleTiming {
     MediaTime decodeTime;
 };
 
-// A timed sample: a picture, a block of sound or an encoded packet. Copies share the payload; retiming
+// A timed sample: a picture (BGRA, or already in the encoders' planar format), a block of sound or an encoded
+// packet. Copies share the payload; retiming
 // copies only the timing entries.
 struct MediaSample {
     enum class Kind { video, audio, packet };
@@ -35,6 +37,7 @@ struct MediaSample {
     Kind kind = Kind::video;
     std::vector<SampleTiming> timing;
     std::shared_ptr<const PixelBuffer> pixels;
+    std::shared_ptr<const PlanarPicture> planar; // a video sample has pixels or planar
     std::shared_ptr<const AudioBlock> audio;
     std::shared_ptr<const EncodedPacket> packet;
 
@@ -43,10 +46,14 @@ struct MediaSample {
 
     static MediaSample video(std::shared_ptr<const PixelBuffer> pixels, MediaTime pts, MediaTime duration = MediaTime::invalid())
     {
-        MediaSample s;
-        s.kind = Kind::video;
-        s.timing = {{duration, pts, MediaTime::invalid()}};
+        MediaSample s = timedPicture(pts, duration);
         s.pixels = std::move(pixels);
+        return s;
+    }
+    static MediaSample video(std::shared_ptr<const PlanarPicture> planar, MediaTime pts, MediaTime duration = MediaTime::invalid())
+    {
+        MediaSample s = timedPicture(pts, duration);
+        s.planar = std::move(planar);
         return s;
     }
     static MediaSample sound(std::shared_ptr<const AudioBlock> audio, MediaTime pts)
@@ -56,6 +63,15 @@ struct MediaSample {
         const int rate = audio && audio->sampleRate > 0 ? audio->sampleRate : 1;
         s.timing = {{MediaTime(audio ? audio->frameCount() : 0, rate), pts, MediaTime::invalid()}};
         s.audio = std::move(audio);
+        return s;
+    }
+
+private:
+    static MediaSample timedPicture(MediaTime pts, MediaTime duration)
+    {
+        MediaSample s;
+        s.kind = Kind::video;
+        s.timing = {{duration, pts, MediaTime::invalid()}};
         return s;
     }
 };

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <map>
@@ -212,7 +213,7 @@ class DecodingOutput : public OutputBase {
 public:
     DecodingOutput(MovieReader::Private& reader, AVStream* stream) : OutputBase(reader, stream) {}
 
-    std::optional<MediaError> openDecoder()
+    std::optional<MediaError> openDecoder(int threads = 0)
     {
         const AVCodec* codec = avcodec_find_decoder(stream_->codecpar->codec_id);
         if (!codec)
@@ -220,7 +221,7 @@ public:
         decoder_.reset(avcodec_alloc_context3(codec));
         avcodec_parameters_to_context(decoder_.get(), stream_->codecpar);
         decoder_->pkt_timebase = stream_->time_base;
-        decoder_->thread_count = 0;
+        decoder_->thread_count = std::max(threads, 0);
         const int rc = avcodec_open2(decoder_.get(), codec, nullptr);
         if (rc < 0)
             return MediaError {QStringLiteral("could not open the decoder: ") + Libav::errorText(rc), rc};
@@ -633,7 +634,7 @@ MovieReaderOutput* MovieReader::addVideoOutput(int trackIndex, const VideoOutput
         || d->context->streams[trackIndex]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
         return nullptr;
     auto output = std::make_unique<VideoOutput>(*d, d->context->streams[trackIndex], settings);
-    if (auto failure = output->openDecoder()) {
+    if (auto failure = output->openDecoder(settings.decoderThreads)) {
         d->error = failure;
         return nullptr;
     }

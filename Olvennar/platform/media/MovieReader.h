@@ -22,6 +22,8 @@ struct VideoOutputSettings {
     int width = 0; // output size; 0 keeps the crop's (or the frame's) size
     int height = 0;
     Scaling scaling = Scaling::bilinear;
+    // Decoder threads; 0 leaves the decoder's choice (one per core and one more, each holding frames).
+    int decoderThreads = 0;
 };
 
 // How an audio output hands out sound: interleaved float AudioBlocks at this rate and channel count.

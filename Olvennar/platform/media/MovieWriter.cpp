@@ -306,7 +306,7 @@ bool MovieWriter::appendTo(MovieWriterTrack& track, const MediaSample& sample)
     double endSeconds = relative.seconds();
     switch (track.kind) {
     case MovieWriterTrack::Kind::video: {
-        if (!sample.pixels)
+        if (!sample.pixels && !sample.planar)
             return false;
         const int64_t ticks = Libav::ticksOf(relative, track.sourceTimeBase);
         if (ticks < 0)
@@ -318,7 +318,7 @@ bool MovieWriter::appendTo(MovieWriterTrack& track, const MediaSample& sample)
         }
         const MediaTime duration = sample.duration();
         track.pendingDurations[ticks] = duration.isNumeric() && duration > MediaTime::zero() ? Libav::ticksOf(duration, track.sourceTimeBase) : track.nominalDuration;
-        failure = track.video->encode(*sample.pixels, ticks, sink);
+        failure = sample.planar ? track.video->encode(*sample.planar, ticks, sink) : track.video->encode(*sample.pixels, ticks, sink);
         if (!failure) {
             std::lock_guard guard(d->lock);
             track.lastPts = ticks;

@@ -7,8 +7,8 @@
 class MovieWriter;
 struct MovieWriterTrack;
 
-// One track of a MovieWriter. Video inputs take BGRA PixelBuffer samples (or encoded packet samples when the
-// input passes a stored format through); audio inputs take AudioBlock samples. Sample times are on the
+// One track of a MovieWriter. Video inputs take BGRA PixelBuffer samples or PlanarPicture samples of the
+// track's size (or encoded packet samples when the input passes a stored format through); audio inputs take AudioBlock samples. Sample times are on the
 // writer's session timeline (the session start maps to file time 0).
 //
 // Threading: every member may be called from any thread; appends of one input must come from one thread at

@@ -1,6 +1,7 @@
 #include "platform/media/VideoEncoder.h"
 
 #include "platform/media/PixelBuffer.h"
+#include "platform/media/PlanarPicture.h"
 
 #include <QFile>
 
@@ -60,6 +61,8 @@ std::optional<MediaError> openSoftware(Libav::CodecContext& out, std::string& na
     Libav::CodecContext c(avcodec_alloc_context3(codec));
     applyCommon(c.get(), s, globalHeader);
     c->pix_fmt = AV_PIX_FMT_YUV420P;
+    if (s.encoderThreads > 0)
+        c->thread_count = s.encoderThreads;
     AVDictionary* options = nullptr;
     if (!s.preset.empty())
         av_dict_set(&options, "preset", s.preset.c_str(), 0);
@@ -143,7 +146,7 @@ std::variant<std::unique_ptr<VideoEncoder>, MediaError> VideoEncoder::open(const
         if (auto failure = openSoftware(encoder->codec_, encoder->name_, settings, globalHeader))
             return *failure;
     }
-    encoder->scaling_ = settings.scaling;
+    encoder->conversion_ = std::make_unique<PictureConversion>(settings.scaling);
     encoder->frame_ = Libav::makeFrame();
     encoder->frame_->format = hardware ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P;
     encoder->frame_->width = settings.width;
@@ -156,26 +159,6 @@ std::variant<std::unique_ptr<VideoEncoder>, MediaError> VideoEncoder::open(const
 
 VideoEncoder::~VideoEncoder() { av_buffer_unref(&hardwareDevice_); }
 
-std::optional<MediaError> VideoEncoder::convert(const PixelBuffer& picture, AVFrame* frame)
-{
-    if (!sws_ || picture.width() != sourceWidth_ || picture.height() != sourceHeight_) {
-        sourceWidth_ = picture.width();
-        sourceHeight_ = picture.height();
-        sws_.reset(sws_getContext(sourceWidth_, sourceHeight_, AV_PIX_FMT_BGRA, frame->width, frame->height,
-            static_cast<AVPixelFormat>(frame->format), scaling_ == VideoSettings::Scaling::lanczos ? SWS_LANCZOS : SWS_BICUBIC, nullptr, nullptr,
-            nullptr));
-        if (!sws_)
-            return MediaError {QStringLiteral("could not convert %1x%2 pictures").arg(sourceWidth_).arg(sourceHeight_), 0};
-        const int* rgb = sws_getCoefficients(SWS_CS_DEFAULT);
-        const int* yuv = sws_getCoefficients(SWS_CS_ITU709);
-        sws_setColorspaceDetails(sws_.get(), rgb, 1, yuv, 0, 0, 1 << 16, 1 << 16);
-    }
-    const uint8_t* source[4] = {picture.data(), nullptr, nullptr, nullptr};
-    const int sourceStride[4] = {static_cast<int>(picture.bytesPerRow()), 0, 0, 0};
-    sws_scale(sws_.get(), source, sourceStride, 0, sourceHeight_, frame->data, frame->linesize);
-    return std::nullopt;
-}
-
 std::optional<MediaError> VideoEncoder::encode(const PixelBuffer& picture, int64_t pts, const PacketSink& sink)
 {
     if (picture.isEmpty())
@@ -184,7 +167,7 @@ std::optional<MediaError> VideoEncoder::encode(const PixelBuffer& picture, int64
     int rc = av_frame_make_writable(frame_.get());
     if (rc < 0)
         return Libav::failure(QStringLiteral("no writable video frame"), rc);
-    if (auto failure = convert(picture, frame_.get()))
+    if (auto failure = conversion_->convert(picture, frame_.get()))
         return failure;
     frame_->pts = pts;
     AVFrame* toSend = frame_.get();
@@ -199,6 +182,24 @@ std::optional<MediaError> VideoEncoder::encode(const PixelBuffer& picture, int64
         toSend = hardwareFrame_.get();
     }
     rc = avcodec_send_frame(codec_.get(), toSend);
+    if (rc < 0)
+        return Libav::failure(QStringLiteral("the video encoder refused a frame"), rc);
+    return drain(sink);
+}
+
+std::optional<MediaError> VideoEncoder::encode(const PlanarPicture& picture, int64_t pts, const PacketSink& sink)
+{
+    const AVFrame* planar = picture.frame();
+    if (!planar || codec_->hw_frames_ctx || planar->format != frame_->format || planar->width != frame_->width || planar->height != frame_->height)
+        return MediaError {QStringLiteral("a planar picture of another size or format than the track's"), 0};
+    if (!planarFrame_)
+        planarFrame_ = Libav::makeFrame();
+    int rc = av_frame_ref(planarFrame_.get(), planar);
+    if (rc < 0)
+        return Libav::failure(QStringLiteral("no video frame"), rc);
+    planarFrame_->pts = pts;
+    rc = avcodec_send_frame(codec_.get(), planarFrame_.get());
+    av_frame_unref(planarFrame_.get());
     if (rc < 0)
         return Libav::failure(QStringLiteral("the video encoder refused a frame"), rc);
     return drain(sink);

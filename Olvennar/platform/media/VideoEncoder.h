@@ -2,6 +2,7 @@
 
 #include "platform/media/LibavHandles.h"
 #include "platform/media/MediaError.h"
+#include "platform/media/PictureConversion.h"
 #include "platform/media/VideoSettings.h"
 
 #include <functional>
@@ -11,9 +12,9 @@
 #include <variant>
 
 class PixelBuffer;
+class PlanarPicture;
 
-// Internal: BGRA pictures → YUV (our converter, or swscale when scaling) → x265/x264 (or VAAPI) packets. One
-// thread at a time.
+// Internal: BGRA pictures → YUV (PictureConversion) → x265/x264 (or VAAPI) packets. One thread at a time.
 class VideoEncoder {
 public:
     using PacketSink = std::function<std::optional<MediaError>(AVPacket*)>;
@@ -26,21 +27,20 @@ public:
     const std::string& encoderName() const { return name_; }
     // `pts` in `timeBase`. Pictures of another size are scaled to the encoder's size.
     std::optional<MediaError> encode(const PixelBuffer& picture, int64_t pts, const PacketSink& sink);
+    // A picture already converted to the encoder's own format and size is sent as it is.
+    std::optional<MediaError> encode(const PlanarPicture& picture, int64_t pts, const PacketSink& sink);
     std::optional<MediaError> flush(const PacketSink& sink);
 
 private:
     VideoEncoder() = default;
     std::optional<MediaError> drain(const PacketSink& sink);
-    std::optional<MediaError> convert(const PixelBuffer& picture, AVFrame* frame);
 
     Libav::CodecContext codec_;
-    Libav::Sws sws_;
+    std::unique_ptr<PictureConversion> conversion_;
     Libav::Frame frame_;
     Libav::Packet packet_;
     Libav::Frame hardwareFrame_;
+    Libav::Frame planarFrame_;
     AVBufferRef* hardwareDevice_ = nullptr;
     std::string name_;
-    int sourceWidth_ = 0;
-    int sourceHeight_ = 0;
-    VideoSettings::Scaling scaling_ = VideoSettings::Scaling::bicubic;
 };

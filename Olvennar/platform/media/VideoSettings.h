@@ -24,6 +24,9 @@ struct VideoSettings {
     // Try hevc_vaapi / h264_vaapi first; falls back to x265/x264 when no VAAPI device encodes.
     bool preferHardware = false;
     Scaling scaling = Scaling::bicubic;
+    // Software encoder threads; 0 leaves the encoder's choice (x264: one and a half per core, each holding
+    // its own frames).
+    int encoderThreads = 0;
     // Display matrix (16.16 / 2.30 fixed point, as stored in the file); nothing = identity.
     std::optional<std::array<int32_t, 9>> displayMatrix;
 };

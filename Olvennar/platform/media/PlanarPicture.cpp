@@ -1,0 +1,15 @@
+#include "platform/media/PlanarPicture.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+void PlanarPicture::FrameFree::operator()(AVFrame* frame) const { av_frame_free(&frame); }
+
+int PlanarPicture::width() const { return frame_ ? frame_->width : 0; }
+
+int PlanarPicture::height() const { return frame_ ? frame_->height : 0; }
+
+const uint8_t* PlanarPicture::plane(int index) const { return frame_ && index >= 0 && index < 3 ? frame_->data[index] : nullptr; }
+
+int PlanarPicture::stride(int index) const { return frame_ && index >= 0 && index < 3 ? frame_->linesize[index] : 0; }

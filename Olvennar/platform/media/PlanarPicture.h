@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+struct AVFrame;
+
+// A picture in the software encoders' input format: 8-bit 4:2:0 planes (Y, Cb, Cr), BT.709 limited range.
+// Drawing threads make them (PlanarPictureConverter) so an encoder's thread only encodes; a video writer
+// input takes them as they are, without converting again.
+//
+// Threading: immutable once made; may be read and freed on any thread.
+class PlanarPicture {
+public:
+    int width() const;
+    int height() const;
+    // Plane 0 is luma; 1 and 2 are chroma at half the width and height (rounded up).
+    const uint8_t* plane(int index) const;
+    int stride(int index) const;
+    // The frame the encoder is handed (internal to the media layer).
+    const AVFrame* frame() const { return frame_.get(); }
+
+private:
+    friend class PlanarPictureConverter;
+    struct FrameFree {
+        void operator()(AVFrame* frame) const;
+    };
+    std::unique_ptr<AVFrame, FrameFree> frame_;
+};
