@@ -49,6 +49,7 @@ PixelBuffer makeScreen(int width, int height, int frame)
             p[3] = 255;
         }
     }
+    screen.markOpaque();
     return screen;
 }
 
@@ -68,6 +69,7 @@ PixelBuffer makeCamera(int width, int height)
             p[3] = 255;
         }
     }
+    camera.markOpaque();
     return camera;
 }
 

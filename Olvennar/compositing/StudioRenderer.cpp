@@ -269,6 +269,8 @@ bool StudioRenderer::opaqueUnder(const PixelBuffer& picture, const QTransform& t
     const std::optional<QRect> read = ImageResampling::readBounds(pixels.size(), toCanvas, area);
     if (!read || read->isEmpty())
         return false;
+    if (picture.isKnownOpaque())
+        return true;
     return ImageCompositing::isOpaque(pixels(cv::Rect(read->x(), read->y(), read->width(), read->height())));
 }
 
@@ -286,19 +288,38 @@ void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& c
     if (area.isEmpty())
         return;
     cv::Mat target = PixelBufferViews::mat(out);
-    // The opaque middle of the window is written straight into the frame; only its edges are blended.
-    const QRect middle = hidden.intersected(area);
-    if (!middle.isEmpty()) {
-        cv::Mat part = view(target, middle);
-        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, middle, part, ImageResampling::Filter::linear);
-    }
-    for (const QRect& band : bandsAround(area, middle)) {
-        cv::Mat part = Scratch::area(scratch_->screen, band.size());
-        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, band, part, ImageResampling::Filter::linear);
+    const auto blend = [&](const cv::Mat& part, const QRect& band) {
         if (covers)
             ImageCompositing::over(target, part, band.topLeft());
         else
             ImageCompositing::overMasked(target, part, band.topLeft(), mask);
+    };
+    // The opaque middle of the window is written straight into the frame; only its edges are blended.
+    // The edges beside the middle share its rows and come in the same pass (a narrow band alone would
+    // read each of its source rows for a few pixels): the frame under them is put aside first, and they
+    // are blended over it after.
+    const QRect middle = hidden.intersected(area);
+    std::vector<QRect> bands = bandsAround(area, middle);
+    if (!middle.isEmpty()) {
+        const QRect rows(area.left(), middle.top(), area.width(), middle.height());
+        std::vector<std::pair<QRect, cv::Mat>> beside;
+        for (const QRect& band : bands) {
+            if (rows.contains(band))
+                beside.emplace_back(band, view(target, band).clone());
+        }
+        cv::Mat part = view(target, rows);
+        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, rows, part, ImageResampling::Filter::linear);
+        for (auto& [band, under] : beside) {
+            cv::Mat drawn = view(target, band).clone();
+            under.copyTo(view(target, band));
+            blend(drawn, band);
+        }
+        std::erase_if(bands, [&](const QRect& band) { return rows.contains(band); });
+    }
+    for (const QRect& band : bands) {
+        cv::Mat part = Scratch::area(scratch_->screen, band.size());
+        ImageResampling::draw(PixelBufferViews::mat(screen), toCanvas, band, part, ImageResampling::Filter::linear);
+        blend(part, band);
     }
 }
 

@@ -173,6 +173,8 @@ private:
     ImageLayer cardShadow_;
     ImageLayer cardMask_;
     ImageLayer cardEdge_;
+    // Canvas pixels inside the card where the edge layer is wholly clear: blending it there changes nothing.
+    QRect cardEdgeClear_;
     std::map<CursorShape, CursorSprite> sprites_;
     ImageLayer ripple_;
     std::map<LayoutState, ImageLayer> stateCardShadows_;

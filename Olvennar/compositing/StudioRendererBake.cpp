@@ -114,9 +114,9 @@ void StudioRenderer::bakeCardEdge()
     const QRectF card = RasterFlip::rect(geometry_.cardRect, H);
     cv::Mat picture;
     QRect region;
+    const double width = geometry_.isDarkRoom() ? geometry_.edgeWidth * 1.15 : 0.0;
     if (geometry_.isDarkRoom()) {
         // A cream stroke (1.15 × the edge width) brightest at the card's top.
-        const double width = geometry_.edgeWidth * 1.15;
         region = RasterFlip::pixelsTouched(card.adjusted(-width, -width, width, width)).adjusted(-1, -1, 1, 1).intersected(canvas);
         if (region.isEmpty())
             return;
@@ -140,6 +140,15 @@ void StudioRenderer::bakeCardEdge()
         ImageShapes::fillRing(picture, region.topLeft(), outer, inner, StudioPalette::withAlpha(StudioPalette::rimCream, alpha));
     }
     cardEdge_ = trimmed(picture, region.topLeft());
+    // Inside the card, clear of the stroke's inner half; kept only if every pixel there is indeed clear.
+    const int inset = static_cast<int>(std::ceil(width / 2)) + 2;
+    cardEdgeClear_ = RasterFlip::pixelsInside(card, geometry_.cardRadius).adjusted(inset, inset, -inset, -inset).intersected(cardEdge_.rect());
+    const cv::Mat edge = cardEdge_.mat();
+    for (int y = cardEdgeClear_.top(); y <= cardEdgeClear_.bottom() && !cardEdgeClear_.isEmpty(); ++y) {
+        const auto* row = edge.ptr<uint32_t>(y - cardEdge_.origin.y()) + (cardEdgeClear_.left() - cardEdge_.origin.x());
+        if (std::any_of(row, row + cardEdgeClear_.width(), [](uint32_t pixel) { return pixel != 0; }))
+            cardEdgeClear_ = QRect();
+    }
 }
 
 ImageLayer StudioRenderer::makeRipple()

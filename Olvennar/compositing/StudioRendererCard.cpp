@@ -51,6 +51,8 @@ QRect opaqueInside(const PixelBuffer& camera, const QTransform& toCanvas, const 
     const QRect inside = RasterFlip::pixelsInside(cardRaster, radius);
     if (inside.isEmpty())
         return {};
+    if (camera.isKnownOpaque())
+        return inside;
     const cv::Mat pixels = PixelBufferViews::mat(camera);
     const std::optional<QRect> read = ImageResampling::readBounds(pixels.size(), toCanvas, inside);
     const cv::Mat shown = read ? pixels(cv::Rect(read->x(), read->y(), read->width(), read->height())) : pixels;
@@ -231,7 +233,7 @@ void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_p
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
         drawShadowMapped(cardShadow_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, hidden);
         ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
-        ImageCompositing::over(target, cardEdge_.mat(), cardEdge_.origin - origin);
+        drawShadowMapped(cardEdge_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, cardEdgeClear_);
     });
 }
 

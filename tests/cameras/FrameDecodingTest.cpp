@@ -66,6 +66,7 @@ TEST(FrameDecoding, UncompressedFormatsDecodeToFullRangeBgra)
         SCOPED_TRACE(c.name);
         auto pixels = decoder.decode(c.format, c.data.data(), c.data.size(), c.width, c.height, c.bytesPerLine);
         ASSERT_TRUE(pixels);
+        EXPECT_TRUE(pixels->isKnownOpaque()) << "the renderer trusts this instead of scanning the picture";
         EXPECT_EQ(pixels->width(), c.width);
         expectNear(pixelAt(*pixels, c.x, c.y), c.bgra, c.tolerance);
     }
@@ -101,6 +102,7 @@ TEST(FrameDecoding, BrokenJpegIsDroppedAndTheNextGoodOneStillDecodes)
     EXPECT_FALSE(decoder.decode(CameraHub::PixelFormat::mjpeg, garbage.data(), garbage.size(), 64, 32));
     auto pixels = decoder.decode(CameraHub::PixelFormat::mjpeg, reinterpret_cast<const uint8_t*>(jpeg.constData()), jpeg.size(), 64, 32);
     ASSERT_TRUE(pixels);
+    EXPECT_TRUE(pixels->isKnownOpaque());
     expectNear(pixelAt(*pixels, 30, 15), {10, 200, 10, 255}, 10);
 }
 

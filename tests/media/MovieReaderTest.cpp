@@ -72,6 +72,33 @@ TEST_F(MovieReaderTest, AssetListsTracksAndPacketOutputMatchesTheStoredPackets)
     }
 }
 
+// Decoded pictures come marked opaque, so the renderer does not scan them; and they are.
+TEST_F(MovieReaderTest, DecodedPicturesAreMarkedOpaque)
+{
+    const QString target = path(QStringLiteral("opaque.mov"));
+    MovieRecipe recipe;
+    recipe.seconds = 0.2;
+    recipe.audioTracks = 0;
+    writeMovie(target, recipe);
+    for (const int width : {0, 160}) {
+        SCOPED_TRACE(width);
+        VideoOutputSettings size;
+        size.width = width;
+        size.height = width / 2;
+        auto reader = openReader(target);
+        MovieReaderOutput* output = reader->addVideoOutput(0, size);
+        ASSERT_NE(output, nullptr);
+        ASSERT_TRUE(reader->startReading());
+        const std::optional<MediaSample> first = output->copyNextSample();
+        ASSERT_TRUE(first && first->pixels);
+        const PixelBuffer& picture = *first->pixels;
+        EXPECT_TRUE(picture.isKnownOpaque());
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                ASSERT_EQ(picture.row(y)[4 * x + 3], 255) << x << ", " << y;
+    }
+}
+
 // A mixdown pumps the reader into the writer at its pace, re-encoding the pictures or passing their packets.
 TEST_F(MovieReaderTest, PumpTranscodesOrPassesThroughAndMixesTheSound)
 {

@@ -58,4 +58,44 @@ TEST(PixelBufferTest, PoolHandsARecycledFrameBack)
     EXPECT_EQ(again->row(719)[0], 9) << "reused buffers keep their contents";
 }
 
+// Readers skip the opacity scan of a marked picture, so a mark that outlived a write would let a
+// transparent pixel pass as opaque.
+TEST(PixelBufferTest, OpaqueMarkLastsUntilTheNextWriteAccess)
+{
+    PixelBuffer picture(64, 32);
+    EXPECT_FALSE(picture.isKnownOpaque()) << "fresh pictures are transparent";
+    picture.fill(1, 2, 3, 128);
+    EXPECT_FALSE(picture.isKnownOpaque());
+    picture.fill(1, 2, 3, 255);
+    EXPECT_TRUE(picture.isKnownOpaque());
+    const PixelBuffer& reader = picture;
+    EXPECT_EQ(reader.row(5)[3], 255);
+    EXPECT_EQ(reader.data()[3], 255);
+    EXPECT_TRUE(picture.isKnownOpaque()) << "reading keeps the mark";
+
+    const PixelBuffer whole(picture);
+    EXPECT_TRUE(whole.isKnownOpaque()) << "a whole copy is as opaque";
+    PixelBuffer assigned(2, 2);
+    assigned = whole;
+    EXPECT_TRUE(assigned.isKnownOpaque());
+
+    picture.row(31)[4 * 63 + 3] = 0;
+    EXPECT_FALSE(picture.isKnownOpaque()) << "a row handed out for writing";
+    EXPECT_TRUE(whole.isKnownOpaque()) << "copies are their own pictures";
+    assigned = picture;
+    EXPECT_FALSE(assigned.isKnownOpaque()) << "a copy of an unmarked picture";
+
+    PixelBuffer marked(whole);
+    marked.data();
+    EXPECT_FALSE(marked.isKnownOpaque()) << "the whole buffer handed out for writing";
+    marked.markOpaque();
+    PixelBuffer moved(std::move(marked));
+    EXPECT_TRUE(moved.isKnownOpaque());
+    EXPECT_FALSE(marked.isKnownOpaque()); // NOLINT(bugprone-use-after-move): a moved-from picture is empty
+    EXPECT_TRUE(marked.isEmpty()); // NOLINT(bugprone-use-after-move)
+    PixelBuffer empty(0, 0);
+    empty.markOpaque();
+    EXPECT_FALSE(empty.isKnownOpaque());
+}
+
 } // namespace

@@ -211,6 +211,38 @@ TEST(StudioRendererTest, WhatTheBaseLeavesUnderTheCardIsAllPaintedByIt)
     }
 }
 
+// Pictures marked opaque skip the scan under the window and the card: the frame stays the same as for
+// the same pixels unmarked, and an unmarked screen with a transparent hole shows the room through it.
+TEST(StudioRendererTest, OpaqueMarkOnlySkipsTheScanAndAHoleShowsTheRoom)
+{
+    StudioRenderer renderer(QSize(W, H), QSizeF(W, H), FaceLayout::bottomRight, StudioBackground::linen);
+    Render marked, unmarked;
+    for (Render* r : {&marked, &unmarked}) {
+        r->frame.camera = &r->camera;
+        r->out.fill(255, 0, 255, 255);
+    }
+    unmarked.screen.row(0);
+    unmarked.camera.row(0);
+    ASSERT_TRUE(marked.screen.isKnownOpaque() && marked.camera.isKnownOpaque());
+    ASSERT_FALSE(unmarked.screen.isKnownOpaque() || unmarked.camera.isKnownOpaque());
+    EXPECT_TRUE(same(marked.run(renderer), unmarked.run(renderer)));
+
+    Render clean, dirty;
+    for (Render* r : {&clean, &dirty}) {
+        for (int y = H / 2 - 20; y < H / 2 + 20; ++y)
+            std::memset(r->screen.row(y) + 4 * (W / 2 - 30), 0, 4 * 60);
+    }
+    clean.out.fill(0, 0, 0, 255);
+    dirty.out.fill(255, 0, 255, 255);
+    clean.run(renderer);
+    dirty.run(renderer);
+    EXPECT_TRUE(same(clean.out, dirty.out)) << "the room is painted under the hole";
+    const QPointF middle = RasterFlip::rect(renderer.geometry().windowRect, H).center();
+    const uint8_t* seen = pixel(clean.out, static_cast<int>(middle.x()), static_cast<int>(middle.y()));
+    EXPECT_FALSE(isRed(seen));
+    EXPECT_EQ(seen[3], 255);
+}
+
 // A camera picture with a gradient, so a stale card would show.
 std::shared_ptr<const PixelBuffer> gradientCamera(uint8_t tone)
 {

@@ -3,16 +3,14 @@
 
 #include "platform/image/ImageResampling.h"
 
+#include "platform/image/AreaPasses.h"
 #include "platform/image/ImageCompositing.h"
 #include "platform/system/WideVectors.h"
 
 #include <opencv2/imgproc.hpp>
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -97,123 +95,11 @@ Taps areaTaps(int targets, int origin, double scale, double offset, int sourceLe
     return taps;
 }
 
-// The same sums with SSE2, bit for bit: each tap's four 16-bit channel sums times its weight as 32-bit
-// products (low and high halves), two taps per register. Up to four taps; `weights` holds `taps` per pixel.
-void horizontalPassWide(const uint16_t* sum, int c0, const Taps& columns, const std::vector<uint16_t>& weights, int taps, int width,
-    uint8_t* target)
-{
-    const __m128i half = _mm_set1_epi32(32768);
-    const auto tapPair = [](const uint16_t* acc, uint16_t w0, uint16_t w1) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc));
-        const __m128i w = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(w0)), _mm_set1_epi16(static_cast<short>(w1)));
-        const __m128i low = _mm_mullo_epi16(a, w);
-        const __m128i high = _mm_mulhi_epu16(a, w);
-        return _mm_add_epi32(_mm_unpacklo_epi16(low, high), _mm_unpackhi_epi16(low, high));
-    };
-    for (int c = 0; c < width; ++c) {
-        const uint16_t* w = &weights[static_cast<size_t>(c) * static_cast<size_t>(taps)];
-        const uint16_t* acc = sum + 4 * (columns.first[static_cast<size_t>(c)] - c0);
-        __m128i v = tapPair(acc, w[0], w[1]);
-        if (taps > 2)
-            v = _mm_add_epi32(v, tapPair(acc + 8, w[2], taps > 3 ? w[3] : 0));
-        v = _mm_srli_epi32(_mm_add_epi32(v, half), 16);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v, v), v);
-        const int pixel = _mm_cvtsi128_si32(bytes);
-        std::memcpy(target + 4 * c, &pixel, 4);
-    }
-}
-
-// Column weights laid out for two target pixels per 256-bit register: for each pair of taps p and pixel c,
-// eight words [w(2p) × 4, w(2p + 1) × 4] at (p · width + c) · 8.
-struct WidePairs {
-    std::vector<uint16_t> weights;
-    std::vector<int> offsets; // first source column of each pixel, from the row's first summed column
-    int pairs = 0;
-};
-
-WidePairs widePairs(const Taps& columns, const std::vector<uint16_t>& weights, int taps, int c0)
-{
-    WidePairs wide;
-    const size_t width = columns.first.size();
-    wide.pairs = taps > 2 ? 2 : 1;
-    wide.weights.assign(static_cast<size_t>(wide.pairs) * width * 8, 0);
-    wide.offsets.resize(width);
-    for (size_t c = 0; c < width; ++c) {
-        wide.offsets[c] = columns.first[c] - c0;
-        for (int k = 0; k < taps; ++k) {
-            uint16_t* pair = &wide.weights[(static_cast<size_t>(k / 2) * width + c) * 8];
-            std::fill(pair + 4 * (k % 2), pair + 4 * (k % 2) + 4, weights[c * static_cast<size_t>(taps) + static_cast<size_t>(k)]);
-        }
-    }
-    return wide;
-}
-
-// One or two pixels' column sums with AVX2, rounded to bytes (pixel c in the low half, c + 1 in the high).
-__attribute__((target("avx2"))) inline __m256i pixelSumsAvx2(const uint16_t* sum, const WidePairs& wide, int width, int c, int count)
-{
-    const __m256i half = _mm256_set1_epi32(32768);
-    __m256i v = _mm256_setzero_si256();
-    for (int p = 0; p < wide.pairs; ++p) {
-        const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sum + 4 * wide.offsets[static_cast<size_t>(c)] + 8 * p));
-        const __m128i a1 = count > 1 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(sum + 4 * wide.offsets[static_cast<size_t>(c) + 1] + 8 * p))
-                                     : _mm_setzero_si128();
-        const __m256i a = _mm256_inserti128_si256(_mm256_castsi128_si256(a0), a1, 1);
-        const uint16_t* w = &wide.weights[(static_cast<size_t>(p) * static_cast<size_t>(width) + static_cast<size_t>(c)) * 8];
-        const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
-        const __m128i w1 = count > 1 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8)) : _mm_setzero_si128();
-        const __m256i weights = _mm256_inserti128_si256(_mm256_castsi128_si256(w0), w1, 1);
-        const __m256i low = _mm256_mullo_epi16(a, weights);
-        const __m256i high = _mm256_mulhi_epu16(a, weights);
-        v = _mm256_add_epi32(v, _mm256_add_epi32(_mm256_unpacklo_epi16(low, high), _mm256_unpackhi_epi16(low, high)));
-    }
-    v = _mm256_srli_epi32(_mm256_add_epi32(v, half), 16);
-    const __m256i words = _mm256_packs_epi32(v, v);
-    return _mm256_packus_epi16(words, words);
-}
-
-// horizontalPassWide two pixels at a time with AVX2: the same products and sums, so the same bytes.
-__attribute__((target("avx2"))) void horizontalPassAvx2(const uint16_t* sum, const WidePairs& wide, int width, uint8_t* target)
-{
-    int c = 0;
-    for (; c + 2 <= width; c += 2) {
-        const __m256i bytes = pixelSumsAvx2(sum, wide, width, c, 2);
-        const int first = _mm256_extract_epi32(bytes, 0);
-        const int second = _mm256_extract_epi32(bytes, 4);
-        std::memcpy(target + 4 * c, &first, 4);
-        std::memcpy(target + 4 * c + 4, &second, 4);
-    }
-    if (c < width) {
-        const int last = _mm256_extract_epi32(pixelSumsAvx2(sum, wide, width, c, 1), 0);
-        std::memcpy(target + 4 * c, &last, 4);
-    }
-}
-
 // One source row, weighted, into the 16-bit channel sums of a target row.
 OLVENNAR_WIDE_VECTORS void accumulateRow(uint16_t* __restrict into, const uint8_t* __restrict line, int count, uint16_t weight)
 {
     for (int i = 0; i < count; ++i)
         into[i] = static_cast<uint16_t>(into[i] + weight * line[i]);
-}
-
-// The two-tap column sums of a pure shift: each channel mixes itself with the same channel one pixel on.
-OLVENNAR_WIDE_VECTORS void shiftRow(uint8_t* __restrict into, const uint16_t* __restrict from, int count, uint32_t w0, uint32_t w1)
-{
-    for (int i = 0; i < count; ++i)
-        into[i] = static_cast<uint8_t>((w0 * from[i] + w1 * from[i + 4] + 32768) >> 16);
-}
-
-// A pure shift: every target pixel mixes the same two neighbours with the same weights.
-bool isShift(const Taps& columns, const std::vector<uint16_t>& weights, int stride)
-{
-    for (size_t c = 0; c < columns.first.size(); ++c) {
-        if (columns.first[c] != columns.first[0] + static_cast<int>(c) || columns.count[c] > 2)
-            return false;
-        for (int k = 0; k < stride; ++k) {
-            if (weights[c * static_cast<size_t>(stride) + static_cast<size_t>(k)] != weights[static_cast<size_t>(k)])
-                return false;
-        }
-    }
-    return !columns.first.empty() && (stride < 3 || weights[2] == 0);
 }
 
 std::vector<uint16_t> fixedWeights(const Taps& taps, int stride)
@@ -234,25 +120,60 @@ std::vector<uint16_t> fixedWeights(const Taps& taps, int stride)
 }
 
 // One pass of resampling for an axis-aligned scale and offset (area when shrinking, linear when enlarging, per
-// axis): rows are mixed
-// byte by byte (vectorised), then each target pixel sums its few columns.
+// axis). Down to half size, each source row is summed across its few columns once and the target rows mix
+// those sums; smaller scales mix the rows byte by byte first, then sum each target pixel's many columns.
 void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges)
 {
     const Taps columns = areaTaps(area.width(), area.x(), sx, tx, source.cols, clampEdges);
     const Taps rows = areaTaps(area.height(), area.y(), sy, ty, source.rows, clampEdges);
+    const std::vector<uint16_t> rowWeights = fixedWeights(rows, rows.stride);
+    if (columns.stride <= 4) {
+        const int taps = std::max(1, *std::max_element(columns.count.begin(), columns.count.end()));
+        const AreaPasses::Columns sums = AreaPasses::columns(columns.first, fixedWeights(columns, taps), taps, source.cols);
+        const int length = 4 * area.width();
+        const bool narrow = columns.high - columns.low <= 512;
+        constexpr int prefetchRows = 3;
+        ImageCompositing::forRows(area.height(), area.width(), [&](int r0, int r1) {
+            // The column sums of the last source rows, source row j in slot j % slotCount: a target row's
+            // rows are consecutive and fewer than the slots, and the next target row reuses most of them.
+            const int slotCount = rows.stride;
+            std::vector<uint16_t> cache(static_cast<size_t>(slotCount) * static_cast<size_t>(length));
+            std::vector<int> held(static_cast<size_t>(slotCount), -1);
+            const uint16_t* picked[64];
+            uint16_t pickedWeights[64];
+            for (int r = r0; r < r1; ++r) {
+                const uint16_t* wy = &rowWeights[static_cast<size_t>(r) * static_cast<size_t>(rows.stride)];
+                int count = 0;
+                for (int k = 0; k < rows.count[static_cast<size_t>(r)]; ++k) {
+                    if (wy[k] == 0)
+                        continue;
+                    const int j = rows.first[static_cast<size_t>(r)] + k;
+                    const size_t slot = static_cast<size_t>(j % slotCount);
+                    uint16_t* line = &cache[slot * static_cast<size_t>(length)];
+                    if (held[slot] != j) {
+                        AreaPasses::sumColumns(source.ptr<uint8_t>(j), sums, line, true);
+                        held[slot] = j;
+                        // A narrow band reads a few cache lines per source row, too few for the hardware
+                        // to see a stream: ask for the rows ahead.
+                        if (narrow && j + prefetchRows < source.rows) {
+                            const uint8_t* ahead = source.ptr<uint8_t>(j + prefetchRows);
+                            for (int at = 4 * columns.low; at < 4 * columns.high; at += 64)
+                                __builtin_prefetch(ahead + at);
+                        }
+                    }
+                    picked[count] = line;
+                    pickedWeights[count++] = wy[k];
+                }
+                AreaPasses::mixRows(picked, pickedWeights, count, length, out.ptr<uint8_t>(r), true);
+            }
+        });
+        return;
+    }
     const int c0 = columns.low;
     const int span = columns.high - columns.low;
-    const int T = std::min(columns.stride, 4) <= 2 ? 2 : (columns.stride <= 3 ? 3 : 4);
-    // Columns are summed T at a time; the few wider ones (scales below 1/2) use the general loop.
-    const bool fixedTaps = columns.stride <= 4;
-    const std::vector<uint16_t> columnWeights = fixedWeights(columns, fixedTaps ? T : columns.stride);
-    const std::vector<uint16_t> rowWeights = fixedWeights(rows, rows.stride);
-    const bool shift = fixedTaps && isShift(columns, columnWeights, T);
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    const WidePairs wide = avx2 && fixedTaps && !shift ? widePairs(columns, columnWeights, T, c0) : WidePairs {};
+    const std::vector<uint16_t> columnWeights = fixedWeights(columns, columns.stride);
     ImageCompositing::forRows(area.height(), std::max(span, area.width()), [&](int r0, int r1) {
-        // Padded so a T-wide read past the last column stays inside.
-        std::vector<uint16_t> sum(static_cast<size_t>(std::max(span, 1) + 4) * 4, 0);
+        std::vector<uint16_t> sum(static_cast<size_t>(std::max(span, 1)) * 4, 0);
         for (int r = r0; r < r1; ++r) {
             uint8_t* target = out.ptr<uint8_t>(r);
             const int n = rows.count[static_cast<size_t>(r)];
@@ -269,24 +190,16 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
                     continue;
                 accumulateRow(acc, source.ptr<uint8_t>(rows.first[static_cast<size_t>(r)] + k) + 4 * c0, 4 * span, weight);
             }
-            if (shift)
-                shiftRow(target, acc + 4 * (columns.first[0] - c0), 4 * area.width(), columnWeights[0], columnWeights[1]);
-            else if (fixedTaps && wide.pairs > 0)
-                horizontalPassAvx2(acc, wide, area.width(), target);
-            else if (fixedTaps)
-                horizontalPassWide(acc, c0, columns, columnWeights, T, area.width(), target);
-            else {
-                for (int c = 0; c < area.width(); ++c) {
-                    const uint16_t* w = &columnWeights[static_cast<size_t>(c) * static_cast<size_t>(columns.stride)];
-                    const uint16_t* a = acc + 4 * (columns.first[static_cast<size_t>(c)] - c0);
-                    uint32_t v[4] = {0, 0, 0, 0};
-                    for (int k = 0; k < columns.count[static_cast<size_t>(c)]; ++k)
-                        for (int ch = 0; ch < 4; ++ch)
-                            v[ch] += static_cast<uint32_t>(w[k]) * a[4 * k + ch];
-                    uint8_t* p = target + 4 * c;
+            for (int c = 0; c < area.width(); ++c) {
+                const uint16_t* w = &columnWeights[static_cast<size_t>(c) * static_cast<size_t>(columns.stride)];
+                const uint16_t* a = acc + 4 * (columns.first[static_cast<size_t>(c)] - c0);
+                uint32_t v[4] = {0, 0, 0, 0};
+                for (int k = 0; k < columns.count[static_cast<size_t>(c)]; ++k)
                     for (int ch = 0; ch < 4; ++ch)
-                        p[ch] = static_cast<uint8_t>((v[ch] + 32768) >> 16);
-                }
+                        v[ch] += static_cast<uint32_t>(w[k]) * a[4 * k + ch];
+                uint8_t* p = target + 4 * c;
+                for (int ch = 0; ch < 4; ++ch)
+                    p[ch] = static_cast<uint8_t>((v[ch] + 32768) >> 16);
             }
         }
     });

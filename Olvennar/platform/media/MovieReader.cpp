@@ -452,6 +452,8 @@ private:
         uint8_t* destination[4] = {buffer->data(), nullptr, nullptr, nullptr};
         const int destinationStride[4] = {static_cast<int>(buffer->bytesPerRow()), 0, 0, 0};
         sws_scale(sws_.get(), planes, strides, 0, crop.height, destination, destinationStride);
+        if (!(descriptor->flags & AV_PIX_FMT_FLAG_ALPHA))
+            buffer->markOpaque();
         return MediaSample::video(std::move(buffer), time, frameDuration_);
     }
 

@@ -49,6 +49,34 @@ PixelBuffer::PixelBuffer(const PixelBuffer& other)
 {
     if (!isEmpty())
         std::memcpy(data_.get(), other.data_.get(), byteCount());
+    knownOpaque_.store(other.isKnownOpaque(), std::memory_order_relaxed);
+}
+
+PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept
+    : width_(other.width_)
+    , height_(other.height_)
+    , bytesPerRow_(other.bytesPerRow_)
+    , data_(std::move(other.data_))
+    , knownOpaque_(other.isKnownOpaque())
+{
+    other.width_ = other.height_ = 0;
+    other.bytesPerRow_ = 0;
+    other.knownOpaque_.store(false, std::memory_order_relaxed);
+}
+
+PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept
+{
+    if (this != &other) {
+        width_ = other.width_;
+        height_ = other.height_;
+        bytesPerRow_ = other.bytesPerRow_;
+        data_ = std::move(other.data_);
+        knownOpaque_.store(other.isKnownOpaque(), std::memory_order_relaxed);
+        other.width_ = other.height_ = 0;
+        other.bytesPerRow_ = 0;
+        other.knownOpaque_.store(false, std::memory_order_relaxed);
+    }
+    return *this;
 }
 
 PixelBuffer& PixelBuffer::operator=(const PixelBuffer& other)
@@ -67,4 +95,6 @@ void PixelBuffer::fill(uint8_t blue, uint8_t green, uint8_t red, uint8_t alpha)
         for (int x = 0; x < width_; ++x)
             p[x] = pixel;
     }
+    if (alpha == 255)
+        markOpaque();
 }

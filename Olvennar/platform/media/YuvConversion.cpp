@@ -81,6 +81,7 @@ bool YuvConversion::toBgra(const Planes& source, PixelBuffer& destination) const
         bgraRow(reinterpret_cast<uint32_t*>(destination.row(y)), luma, redRow.data(), greenRow.data(), blueRow.data(), width, lumaOffset_,
             lumaScale_);
     }
+    destination.markOpaque();
     return true;
 }
 

@@ -138,5 +138,7 @@ std::shared_ptr<PixelBuffer> V4l2FrameDecoder::convert(int sourceFormat, bool fu
     const int destinationStrides[4] = {static_cast<int>(pixels->bytesPerRow()), 0, 0, 0};
     if (sws_scale(scale_.get(), planes, strides, 0, height, destination, destinationStrides) != height)
         return nullptr;
+    // Camera pictures come as YUV, without alpha: every pixel is opaque.
+    pixels->markOpaque();
     return pixels;
 }

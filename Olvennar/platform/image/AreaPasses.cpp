@@ -1,0 +1,253 @@
+// Hot per-pixel loops: let the compiler vectorise them whatever the build type.
+#pragma GCC optimize("O3")
+
+#include "platform/image/AreaPasses.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int groupSize = 4;
+
+void sumPixel(const uint8_t* line, const AreaPasses::Columns& columns, int c, uint16_t* sums)
+{
+    const uint16_t* w = &columns.weights[static_cast<size_t>(c) * static_cast<size_t>(columns.taps)];
+    const uint8_t* p = line + 4 * columns.first[static_cast<size_t>(c)];
+    uint32_t s[4] = {0, 0, 0, 0};
+    for (int k = 0; k < columns.taps; ++k) {
+        for (int ch = 0; ch < 4; ++ch)
+            s[ch] += static_cast<uint32_t>(w[k]) * p[4 * k + ch];
+    }
+    for (int ch = 0; ch < 4; ++ch)
+        sums[4 * c + ch] = static_cast<uint16_t>(s[ch]);
+}
+
+// The byte shuffle of a group shape: in each lane, the four channels of the lane's first pixel (bytes
+// 0…3 of its load) and of its second (d pixels on) as words, the high bytes zeroed.
+void writeShuffle(int firstSpread, int secondSpread, uint8_t* bytes)
+{
+    for (int lane = 0; lane < 2; ++lane) {
+        const int d = lane == 0 ? firstSpread : secondSpread;
+        for (int word = 0; word < 8; ++word) {
+            const int source = word < 4 ? word : 4 * d + word - 4;
+            bytes[16 * lane + 2 * word] = static_cast<uint8_t>(source);
+            bytes[16 * lane + 2 * word + 1] = 0x80;
+        }
+    }
+}
+
+// How a group of four pixels is summed.
+enum GroupPath : uint8_t {
+    scalarGroup, // pixels beside the source, whose starts go back
+    directGroup, // the loads stay inside the row
+    copiedGroup, // the loads would run past the row's end: from a zero-padded copy of its last pixels
+};
+constexpr int copiedPixels = 16;
+
+// One group's four pixels, two per lane, each lane's taps loaded from `low` and `high`; products and sums
+// stay below 65536, so 16-bit lanes hold them exactly.
+template <int taps>
+__attribute__((target("avx2"))) inline __m256i groupSums(const uint8_t* low, const uint8_t* high, const uint8_t* shuffle, const uint16_t* w)
+{
+    const __m256i pick = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shuffle));
+    __m256i sum = _mm256_setzero_si256();
+    for (int k = 0; k < taps; ++k) {
+        const __m256i bytes = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low + 4 * k))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(high + 4 * k)), 1);
+        const __m256i words = _mm256_shuffle_epi8(bytes, pick);
+        const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 16 * k));
+        sum = _mm256_add_epi16(sum, _mm256_mullo_epi16(words, weights));
+    }
+    return sum;
+}
+
+template <int taps>
+__attribute__((target("avx2"))) void sumColumnsAvx2(const uint8_t* line, const AreaPasses::Columns& columns, uint16_t* sums)
+{
+    const int width = static_cast<int>(columns.first.size());
+    const int groups = (width + groupSize - 1) / groupSize;
+    const int32_t* starts = columns.groupStarts.data();
+    const uint8_t* shuffles = columns.groupShuffles.data();
+    const uint16_t* weights = columns.groupWeights.data();
+    // The run of groups in the middle of the row, with nothing to decide per group.
+    for (int g = columns.directBegin; g < columns.directEnd; ++g) {
+        const __m256i sum = groupSums<taps>(line + 4 * starts[2 * g], line + 4 * starts[2 * g + 1], shuffles + 32 * static_cast<size_t>(g),
+            weights + static_cast<size_t>(g) * taps * 16);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 16 * static_cast<size_t>(g)), sum);
+    }
+    for (int g = 0; g < groups; ++g) {
+        if (g == columns.directBegin && columns.directEnd > g)
+            g = columns.directEnd;
+        if (g >= groups)
+            break;
+        const int c = g * groupSize;
+        const int pixels = std::min(groupSize, width - c);
+        const GroupPath path = static_cast<GroupPath>(columns.groupPaths[static_cast<size_t>(g)]);
+        if (path == scalarGroup) {
+            for (int i = 0; i < pixels; ++i)
+                sumPixel(line, columns, c + i, sums);
+            continue;
+        }
+        const uint8_t* low = line + 4 * starts[2 * g];
+        const uint8_t* high = line + 4 * starts[2 * g + 1];
+        alignas(32) uint8_t copied[4 * copiedPixels];
+        if (path == copiedGroup) {
+            const int available = std::min(columns.sourceWidth - starts[2 * g], copiedPixels);
+            std::fill(std::copy(low, low + 4 * available, copied), copied + sizeof(copied), uint8_t(0));
+            high = copied + (high - low);
+            low = copied;
+        }
+        const __m256i sum = groupSums<taps>(low, high, shuffles + 32 * static_cast<size_t>(g), weights + static_cast<size_t>(g) * taps * 16);
+        alignas(32) uint16_t last[4 * groupSize];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(last), sum);
+        std::copy(last, last + 4 * pixels, sums + 4 * c);
+    }
+}
+
+void mixRowsPlain(const uint16_t* const* rows, const uint16_t* weights, int count, int from, int length, uint8_t* out)
+{
+    for (int i = from; i < length; ++i) {
+        uint32_t v = 32768;
+        for (int j = 0; j < count; ++j)
+            v += static_cast<uint32_t>(weights[j]) * rows[j][i];
+        out[i] = static_cast<uint8_t>(v >> 16);
+    }
+}
+
+// Sixteen words of two rows at a time through madd: the words, unsigned, are taken less 32768 to fit the
+// signed multiply, and 32768 · Σ weights comes back in the starting sum, so the total is exact.
+__attribute__((target("avx2"))) __m256i mixSixteen(const uint16_t* const* rows, const __m256i* pairs, int count, int i, __m256i start)
+{
+    const __m256i flip = _mm256_set1_epi16(static_cast<short>(0x8000));
+    __m256i low = start, high = start;
+    for (int j = 0; j < count; j += 2) {
+        const __m256i a = _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[j] + i)), flip);
+        const __m256i b = j + 1 < count ? _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[j + 1] + i)), flip)
+                                        : _mm256_setzero_si256();
+        low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), pairs[j / 2]));
+        high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), pairs[j / 2]));
+    }
+    // The unpacks split each 128-bit lane in halves; the pack puts them back in order.
+    return _mm256_packs_epi32(_mm256_srli_epi32(low, 16), _mm256_srli_epi32(high, 16));
+}
+
+__attribute__((target("avx2"))) void mixRowsAvx2(const uint16_t* const* rows, const uint16_t* weights, int count, int length, uint8_t* out)
+{
+    constexpr int maxRows = 64;
+    if (count > maxRows) {
+        mixRowsPlain(rows, weights, count, 0, length, out);
+        return;
+    }
+    __m256i pairs[maxRows / 2];
+    uint32_t total = 0;
+    for (int j = 0; j < count; j += 2) {
+        const uint32_t second = j + 1 < count ? weights[j + 1] : 0;
+        pairs[j / 2] = _mm256_set1_epi32(static_cast<int>(weights[j] | second << 16));
+        total += weights[j] + second;
+    }
+    const __m256i start = _mm256_set1_epi32(static_cast<int>(32768 * total + 32768));
+    int i = 0;
+    for (; i + 32 <= length; i += 32) {
+        const __m256i first = mixSixteen(rows, pairs, count, i, start);
+        const __m256i second = mixSixteen(rows, pairs, count, i + 16, start);
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
+    }
+    mixRowsPlain(rows, weights, count, i, length, out);
+}
+
+} // namespace
+
+AreaPasses::Columns AreaPasses::columns(std::vector<int> first, std::vector<uint16_t> weights, int taps, int sourceWidth)
+{
+    Columns result;
+    result.taps = taps;
+    result.sourceWidth = sourceWidth;
+    const size_t width = first.size();
+    for (size_t c = 0; c < width; ++c) {
+        const int past = first[c] + taps - sourceWidth;
+        if (past <= 0)
+            continue;
+        uint16_t* w = &weights[c * static_cast<size_t>(taps)];
+        std::copy_backward(w, w + taps - past, w + taps);
+        std::fill(w, w + past, uint16_t(0));
+        first[c] -= past;
+    }
+    // The last group is padded with pixels of no weight that start where the last real one does.
+    const size_t groups = (width + groupSize - 1) / groupSize;
+    const auto startOf = [&](size_t c) { return first[std::min(c, width - 1)]; };
+    result.groupStarts.assign(2 * groups, 0);
+    result.groupShuffles.assign(groups * 32, 0);
+    result.groupWeights.assign(groups * static_cast<size_t>(taps) * 16, 0);
+    result.groupPaths.assign(groups, scalarGroup);
+    for (size_t g = 0; g < groups; ++g) {
+        bool inRange = true, insideRow = true;
+        int spreads[2] = {0, 0};
+        for (size_t lane = 0; lane < 2; ++lane) {
+            const int start = startOf(g * groupSize + 2 * lane);
+            const int d = startOf(g * groupSize + 2 * lane + 1) - start;
+            inRange = inRange && d >= 0 && d < 4;
+            // The lane reads four pixels from start + tap.
+            insideRow = insideRow && start + taps - 1 + 4 <= sourceWidth;
+            result.groupStarts[2 * g + lane] = start;
+            spreads[lane] = std::clamp(d, 0, 3);
+        }
+        const int spread = result.groupStarts[2 * g + 1] - result.groupStarts[2 * g];
+        writeShuffle(spreads[0], spreads[1], &result.groupShuffles[32 * g]);
+        if (inRange && insideRow)
+            result.groupPaths[g] = directGroup;
+        else if (inRange && spread >= 0 && spread + taps - 1 + 4 <= copiedPixels)
+            result.groupPaths[g] = copiedGroup;
+        for (size_t i = 0; i < groupSize && g * groupSize + i < width; ++i) {
+            const size_t c = g * groupSize + i;
+            for (int k = 0; k < taps; ++k)
+                std::fill_n(&result.groupWeights[(g * static_cast<size_t>(taps) + static_cast<size_t>(k)) * 16 + 4 * i], 4,
+                    weights[c * static_cast<size_t>(taps) + static_cast<size_t>(k)]);
+        }
+    }
+    // The longest run of whole groups read straight from the row.
+    for (size_t g = 0, runStart = 0; g <= groups; ++g) {
+        const bool direct = g < groups && result.groupPaths[g] == directGroup && (g + 1) * groupSize <= width;
+        if (direct)
+            continue;
+        if (static_cast<int>(g - runStart) > result.directEnd - result.directBegin) {
+            result.directBegin = static_cast<int>(runStart);
+            result.directEnd = static_cast<int>(g);
+        }
+        runStart = g + 1;
+    }
+    result.first = std::move(first);
+    result.weights = std::move(weights);
+    return result;
+}
+
+void AreaPasses::sumColumns(const uint8_t* line, const Columns& columns, uint16_t* sums, bool wide)
+{
+    if (wide && wideAvailable()) {
+        switch (columns.taps) {
+        case 1: sumColumnsAvx2<1>(line, columns, sums); return;
+        case 2: sumColumnsAvx2<2>(line, columns, sums); return;
+        case 3: sumColumnsAvx2<3>(line, columns, sums); return;
+        case 4: sumColumnsAvx2<4>(line, columns, sums); return;
+        default: break;
+        }
+    }
+    for (int c = 0; c < static_cast<int>(columns.first.size()); ++c)
+        sumPixel(line, columns, c, sums);
+}
+
+void AreaPasses::mixRows(const uint16_t* const* rows, const uint16_t* weights, int count, int length, uint8_t* out, bool wide)
+{
+    if (wide && wideAvailable())
+        mixRowsAvx2(rows, weights, count, length, out);
+    else
+        mixRowsPlain(rows, weights, count, 0, length, out);
+}
+
+bool AreaPasses::wideAvailable()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// The two integer passes of the area resample, columns first: each source row is summed across its columns
+// once (16-bit sums of 8-bit channels times weights out of 256), then each target row mixes the column sums
+// of its source rows with its row weights and rounds, (sum + 32768) >> 16. Every sum is exact, so the
+// order of the passes and the AVX2 or plain code give the same bytes.
+namespace AreaPasses {
+
+// The column taps of one target row: pixel c sums `taps` source pixels from first[c], weighted by
+// weights[c · taps + k]. Built by `columns`, which keeps every read inside the source row.
+struct Columns {
+    int taps = 0;
+    std::vector<int> first;
+    std::vector<uint16_t> weights;
+    int sourceWidth = 0;
+    // The AVX2 pass takes four pixels at a time, two per 128-bit lane: each lane loads four source pixels
+    // from its first pixel's first tap (plus the tap) and a byte shuffle picks both pixels' channels as
+    // words. Per group: each lane's first source pixel, the shuffle (32 bytes), the weights spread over
+    // the channels (16 words per tap), and how the group is read (straight from the row, from a padded
+    // copy of the row's end, or pixel by pixel); [directBegin, directEnd) is the longest run of whole
+    // groups read straight.
+    std::vector<int32_t> groupStarts;
+    std::vector<uint8_t> groupShuffles;
+    std::vector<uint16_t> groupWeights;
+    std::vector<uint8_t> groupPaths;
+    int directBegin = 0;
+    int directEnd = 0;
+};
+
+// `first` and `weights` as above; a pixel whose taps would run past the end of the row (`sourceWidth`
+// pixels) starts earlier with its weights moved along. Needs taps ≤ sourceWidth.
+Columns columns(std::vector<int> first, std::vector<uint16_t> weights, int taps, int sourceWidth);
+
+// Column sums of one BGRA row into 4 words per target pixel.
+void sumColumns(const uint8_t* line, const Columns& columns, uint16_t* sums, bool wide);
+
+// out[i] = (Σ weights[j] · rows[j][i] + 32768) >> 16 for `length` words; the weights add up to 256 at most.
+void mixRows(const uint16_t* const* rows, const uint16_t* weights, int count, int length, uint8_t* out, bool wide);
+
+// Whether this processor runs the AVX2 paths.
+bool wideAvailable();
+
+} // namespace AreaPasses
