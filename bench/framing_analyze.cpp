@@ -21,8 +21,11 @@ namespace {
 // A desk framing: the portrait fills the height of a 1280x720 frame, so the face is ~120 px (60 px analysed).
 PixelBuffer makeFrame()
 {
-    const auto path = std::filesystem::path(__FILE__).parent_path() / "../tests/data/portrait-astronaut.png";
+    // The source folder, not __FILE__: a cached build may name this file relative to wherever it was built.
+    const auto path = std::filesystem::path(OLVENNAR_SOURCE_DIR) / "tests/data/portrait-astronaut.png";
     const QImage portrait(QString::fromStdString(path.string()));
+    if (portrait.isNull())
+        std::fprintf(stderr, "the portrait %s could not be read: no face to find\n", path.c_str());
     QImage canvas(1280, 720, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(QColor(120, 110, 100));
     if (!portrait.isNull()) {
