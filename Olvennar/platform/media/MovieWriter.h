@@ -16,7 +16,7 @@
 #include <vector>
 
 // Writes a QuickTime movie or an M4A file from per-track inputs: HEVC or H.264 High video (BGRA converted
-// with swscale), AAC audio, or packets passed through unchanged.
+// with swscale, or planar pictures taken as they are), AAC audio, or packets passed through unchanged.
 //
 // Life: create → add inputs → startWriting() → startSession(t) → appends → markAsFinished each input →
 // finishWriting(). The session start is file time 0; samples before it are dropped.

@@ -56,7 +56,6 @@ private:
             knownOpaque_.store(false, std::memory_order_relaxed);
     }
 
-
     // Frames are large and are freed on other threads than the ones that made them: they are mapped straight
     // from the system, so a freed frame goes back at once instead of staying in one thread's heap.
     struct AlignedFree {
