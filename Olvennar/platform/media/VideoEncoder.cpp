@@ -94,7 +94,7 @@ std::optional<MediaError> openSoftware(Libav::CodecContext& out, std::string& na
 
 bool openHardware(Libav::CodecContext& out, std::string& name, AVBufferRef*& device, const VideoSettings& s, bool globalHeader)
 {
-    name = s.codec == VideoSettings::Codec::hevc ? "hevc_vaapi" : "h264_vaapi";
+    name = std::string(s.codec == VideoSettings::Codec::hevc ? "hevc" : "h264") + "_vaapi";
     const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str());
     if (!codec)
         return false;
