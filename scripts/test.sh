@@ -15,7 +15,10 @@ export PULSE_STATE_PATH="$runtime/pulse-state"
 mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
 cleanup() {
   pulseaudio --kill >/dev/null 2>&1 || true
-  rm -rf "$runtime"
+  # The daemon may still be writing its files while it exits: retry, and never let tidying up decide the
+  # run's verdict (a failing command here would exit with its status under set -e).
+  for _ in $(seq 30); do rm -rf "$runtime" 2>/dev/null && break; sleep 0.1; done
+  true
 }
 trap cleanup EXIT
 
