@@ -1,5 +1,6 @@
 #include "app/FestrinApp.h"
 #include "app/StudioInstance.h"
+#include "platform/system/ProcessMemory.h"
 #include "platform/system/Settings.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 
 int main(int argc, char* argv[])
 {
+    ProcessMemory::mapLargeBlocks();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Olvennar"));
     QApplication::setApplicationVersion(QStringLiteral(OLVENNAR_VERSION));

@@ -2,10 +2,9 @@
 
 #include "finishing/FaceMux.h"
 #include "finishing/TailTrim.h"
+#include "platform/system/ProcessMemory.h"
 
 #include <QtConcurrent/QtConcurrentRun>
-
-#include <malloc.h>
 
 #include <qcorofuture.h>
 
@@ -18,8 +17,6 @@ std::optional<ErrorInfo> infoOf(const std::optional<Mixdown::MixdownError>& fail
     return failure ? std::optional<ErrorInfo>(failure->info()) : std::nullopt;
 }
 
-// A render frees hundreds of megabytes of frames into its threads' arenas; an idle studio gives them back.
-void returnFreedMemory() { malloc_trim(0); }
 
 } // namespace
 
@@ -63,7 +60,8 @@ QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composePassthro
         return Mixdown::composePassthrough(rawPath, finalPath, progress, options);
     });
     const std::optional<Mixdown::MixdownError> failure = co_await copied;
-    returnFreedMemory();
+    // An idle studio gives back what the render freed.
+    ProcessMemory::returnFreedMemory();
     co_return RenderResult{infoOf(failure), 0};
 }
 
@@ -78,6 +76,6 @@ QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composeWithOver
         return RenderResult{infoOf(failure), leftOut.damagedPictures};
     });
     const RenderResult result = co_await rendered;
-    returnFreedMemory();
+    ProcessMemory::returnFreedMemory();
     co_return result;
 }
