@@ -87,22 +87,6 @@ ChildRun runChild(const std::vector<std::string>& arguments)
     return run;
 }
 
-// What the process holds now (resident), in kilobytes.
-long selfResidentKilobytes()
-{
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return 0;
-    char line[256];
-    long kilobytes = 0;
-    while (std::fgets(line, sizeof line, status)) {
-        if (std::sscanf(line, "VmRSS: %ld", &kilobytes) == 1)
-            break;
-    }
-    std::fclose(status);
-    return kilobytes;
-}
-
 long selfPeakKilobytes()
 {
     rusage usage {};
@@ -364,7 +348,7 @@ int main(int argc, char** argv)
         if (again > 0)
             exportOurs(folder.path(), seconds, shortRange, studio, ok);
         ProcessMemory::returnFreedMemory();
-        afterwards.push_back(selfResidentKilobytes() / 1024);
+        afterwards.push_back(ProcessMemory::residentKilobytes() / 1024);
     }
     if (!ok)
         return 1;

@@ -28,7 +28,7 @@ struct Overlay {
 };
 
 std::variant<std::optional<Overlay>, MixdownError> openOverlay(const std::optional<QString>& url, const MediaTime& limit,
-    const MediaTime& exportStart)
+    const MediaTime& exportStart, int decoderThreads)
 {
     if (!url || !QFile::exists(*url))
         return std::optional<Overlay> {};
@@ -49,7 +49,7 @@ std::variant<std::optional<Overlay>, MixdownError> openOverlay(const std::option
         return std::optional<Overlay> {};
     overlay.reader->setTimeRange(readFrom, placement->liveEnd - readFrom);
     VideoOutputSettings decoding;
-    decoding.decoderThreads = ThreadBudget::forCores(FrameScheduler::availableCores()).overlayDecoderThreads;
+    decoding.decoderThreads = decoderThreads;
     overlay.source.output = overlay.reader->addVideoOutput(track->index, decoding);
     if (!overlay.source.output)
         return std::optional<Overlay> {};
@@ -59,13 +59,14 @@ std::variant<std::optional<Overlay>, MixdownError> openOverlay(const std::option
 
 // The export's renderers: several side by side when frames can be drawn independently and there are cores
 // to spare, else one. None when the factory makes none.
-std::vector<std::unique_ptr<OverlayFrameRenderer>> makeRenderers(const OverlayRendererFactory& makeRenderer, const OverlayFrameRenderer::Setup& setup)
+std::vector<std::unique_ptr<OverlayFrameRenderer>> makeRenderers(const OverlayRendererFactory& makeRenderer, const OverlayFrameRenderer::Setup& setup,
+    int sideBySide)
 {
     std::vector<std::unique_ptr<OverlayFrameRenderer>> renderers;
     std::unique_ptr<OverlayFrameRenderer> first = makeRenderer ? makeRenderer(setup) : nullptr;
     if (!first)
         return renderers;
-    const int count = first->drawsFramesIndependently() ? ThreadBudget::forCores(FrameScheduler::availableCores()).renderers : 1;
+    const int count = first->drawsFramesIndependently() ? sideBySide : 1;
     renderers.push_back(std::move(first));
     while (static_cast<int>(renderers.size()) < count) {
         std::unique_ptr<OverlayFrameRenderer> more = makeRenderer(setup);
@@ -144,9 +145,11 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
     if (size.isEmpty() || request.frameRate <= 0)
         return MixdownError {MixdownError::Kind::writerRefused, QStringLiteral("video track rejected")};
 
+    // How this export shares the cores between its decoders, renderers and encoder.
+    const ThreadBudget budget = ThreadBudget::forCores(FrameScheduler::availableCores());
     screenReader->setTimeRange(sessionStart, exportDuration);
     VideoOutputSettings decoding;
-    decoding.decoderThreads = ThreadBudget::forCores(FrameScheduler::availableCores()).screenDecoderThreads;
+    decoding.decoderThreads = budget.screenDecoderThreads;
     MovieReaderOutput* screenOutput = screenReader->addVideoOutput(screen->index, decoding);
     if (!screenOutput)
         return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
@@ -154,7 +157,7 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
     std::optional<Overlay> overlays[2];
     const std::optional<QString>* urls[2] = {&request.cameraURL, &request.phoneURL};
     for (int i = 0; i < 2; ++i) {
-        auto result = openOverlay(*urls[i], duration, sessionStart);
+        auto result = openOverlay(*urls[i], duration, sessionStart, budget.overlayDecoderThreads);
         if (auto* failure = std::get_if<MixdownError>(&result))
             return *failure;
         overlays[i] = std::move(std::get<0>(result));
@@ -187,7 +190,7 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
 
     OverlayFrameRenderer::Setup setup {request, size, QSize(screen->width, screen->height), camera.has_value(), phone.has_value(),
         request.showClickHighlight ? request.clicks : std::vector<Click> {}};
-    std::vector<std::unique_ptr<OverlayFrameRenderer>> renderers = makeRenderers(makeRenderer, setup);
+    std::vector<std::unique_ptr<OverlayFrameRenderer>> renderers = makeRenderers(makeRenderer, setup, budget.renderers);
     if (renderers.empty())
         return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
 

@@ -222,6 +222,12 @@ protected:
         microphone = DeskMicrophone::load(QStringLiteral("just_me"));
         ASSERT_TRUE(microphone);
         catalog.list = {FakeVideoDeviceCatalog::device(camera->uniqueID(), camera->localizedName())};
+        makeController();
+        controller->setSelectedCameraID(camera->uniqueID());
+    }
+    // A fresh studio whose camera is `camera`, with no countdown and the test microphone chosen.
+    void makeController()
+    {
         services = std::make_unique<LinuxTakeServices>(
             LinuxTakeServices::Devices{&catalog, [hub = camera](const QString&) { return CameraHubRegistry::Result{hub, std::nullopt}; }});
         Platform platform{*settings, access};
@@ -230,7 +236,6 @@ protected:
         controller->setCountdownSeconds(0);
         controller->refreshDevices();
         controller->setSelectedMicrophoneID(microphone->source());
-        controller->setSelectedCameraID(camera->uniqueID());
     }
     void TearDown() override
     {
@@ -382,16 +387,8 @@ TEST_F(CameraOnlyTakeOnX11, AnUnpluggedCameraKeepsWhatWasFilmedAndADiscardLeaves
 
     // A fresh camera for a take that is thrown away: its project folder goes with it.
     controller->setDestinationFolder(std::nullopt);
-    auto second = DisplayCamera::make();
-    camera = second;
-    services = std::make_unique<LinuxTakeServices>(
-        LinuxTakeServices::Devices{&catalog, [hub = second](const QString&) { return CameraHubRegistry::Result{hub, std::nullopt}; }});
-    Platform platform{*settings, access};
-    platform.takes = services.get();
-    controller = std::make_unique<RecordingController>(platform);
-    controller->setCountdownSeconds(0);
-    controller->refreshDevices();
-    controller->setSelectedMicrophoneID(microphone->source());
+    camera = DisplayCamera::make();
+    makeController();
     controller->setCaptureMode(CaptureMode::cameraOnly);
     startTake();
     spin(1500);

@@ -1,11 +1,14 @@
 #include "support/TestEnvironment.h"
 
 #include "platform/system/Diagnostics.h"
+#include "support/PrivateNullSink.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <cstdlib>
@@ -36,6 +39,17 @@ bool savedTheTake(const RecordingPhase& phase)
 {
     return phase.kind() == RecordingPhase::Kind::idle
         || (phase.kind() == RecordingPhase::Kind::failed && phase.payload().startsWith(QStringLiteral("The computer could not keep up")));
+}
+
+QString missingForDrivenTakes()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return QStringLiteral("needs an X server");
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        return QStringLiteral("needs xdotool");
+    if (!PrivateNullSink::testServerRunning())
+        return QStringLiteral("the test PulseAudio server is not running");
+    return {};
 }
 
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs)

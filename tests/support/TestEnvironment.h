@@ -20,6 +20,9 @@ bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 // A real-time take's stop that saved it: idle, or the notice, said once the take is saved, that a busy
 // machine made it lose frames.
 bool savedTheTake(const RecordingPhase& phase);
+// What a test that drives the studio's windows with xdotool through real takes lacks here (an X server
+// under xcb, xdotool, the test PulseAudio server); empty when nothing.
+QString missingForDrivenTakes();
 }
 
 // A per-test folder plus its own settings file and log file; the log is restored when the test ends.

@@ -2,28 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
 
 namespace {
-
-long residentKilobytes()
-{
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return -1;
-    char line[256];
-    long kilobytes = -1;
-    while (std::fgets(line, sizeof line, status)) {
-        if (std::sscanf(line, "VmRSS: %ld", &kilobytes) == 1)
-            break;
-    }
-    std::fclose(status);
-    return kilobytes;
-}
 
 // A frame-sized block made, written and freed on a thread of its own, as a decoder's frame is, while a small
 // allocation made after it lives on (as the thread's bookkeeping does) and pins the arena behind it.
@@ -47,12 +31,12 @@ TEST(ProcessMemoryTest, FreedFrameSizedBlocksGoBackAtOnceWhateverCameBefore)
     // stay in the threads' arenas.
     std::vector<void*> livingOn;
     frameOnAThread(24 << 20, livingOn);
-    const long before = residentKilobytes();
+    const long before = ProcessMemory::residentKilobytes();
     ASSERT_GT(before, 0);
     for (int frame = 0; frame < 8; ++frame)
         frameOnAThread(12 << 20, livingOn);
     // Given back as they were freed, without a trim.
-    EXPECT_LT(residentKilobytes() - before, 8 << 10) << "eight 12 MB frames freed, at most 8 MB may stay";
+    EXPECT_LT(ProcessMemory::residentKilobytes() - before, 8 << 10) << "eight 12 MB frames freed, at most 8 MB may stay";
     for (void* small : livingOn)
         std::free(small);
 }

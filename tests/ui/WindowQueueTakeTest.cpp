@@ -9,16 +9,13 @@
 #include "finishing/SaveJobHandover.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeVideoDeviceCatalog.h"
-#include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "ui/ContentView.h"
 #include "ui/JobQueuePanel.h"
 
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QWindow>
 
 #include <qcorotask.h>
@@ -32,12 +29,8 @@ protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
-        if (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() != QLatin1String("xcb"))
-            GTEST_SKIP() << "needs an X server";
-        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            GTEST_SKIP() << "needs xdotool";
-        if (!PrivateNullSink::testServerRunning())
-            GTEST_SKIP() << "the test PulseAudio server is not running";
+        if (const QString missing = TestEnvironment::missingForDrivenTakes(); !missing.isEmpty())
+            GTEST_SKIP() << qUtf8Printable(missing);
         settings->setString(QString::fromLatin1(SaveLocation::settingsKey), path(QStringLiteral("Takes")));
         services = std::make_unique<LinuxTakeServices>(LinuxTakeServices::Devices{&cameras, [](const QString&) { return CameraHubRegistry::Result{}; }});
         Platform platform{*settings, access};

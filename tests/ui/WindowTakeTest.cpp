@@ -14,18 +14,15 @@
 #include "support/FakeAccessProbe.h"
 #include "support/FakeVideoDeviceCatalog.h"
 #include "support/MovieProbe.h"
-#include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "ui/ContentView.h"
 
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 
 #include <qcorotask.h>
 
@@ -40,12 +37,8 @@ protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
-        if (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() != QLatin1String("xcb"))
-            GTEST_SKIP() << "needs an X server";
-        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            GTEST_SKIP() << "needs xdotool";
-        if (!PrivateNullSink::testServerRunning())
-            GTEST_SKIP() << "the test PulseAudio server is not running";
+        if (const QString missing = TestEnvironment::missingForDrivenTakes(); !missing.isEmpty())
+            GTEST_SKIP() << qUtf8Printable(missing);
         grabber = XcbGlobalKeyGrabber::create();
         ASSERT_TRUE(grabber);
         hotKeys = std::make_unique<HotKeyCenter>(grabber.get());

@@ -1,5 +1,6 @@
 #include "platform/system/ProcessMemory.h"
 
+#include <cstdio>
 #include <malloc.h>
 
 namespace {
@@ -15,3 +16,18 @@ void ProcessMemory::mapLargeBlocks()
 }
 
 void ProcessMemory::returnFreedMemory() { malloc_trim(0); }
+
+long ProcessMemory::residentKilobytes()
+{
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return -1;
+    char line[256];
+    long kilobytes = -1;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmRSS: %ld", &kilobytes) == 1)
+            break;
+    }
+    std::fclose(status);
+    return kilobytes;
+}

@@ -12,4 +12,7 @@ void mapLargeBlocks();
 // Returns freed memory the allocator still holds (after a render, say).
 void returnFreedMemory();
 
+// What the process holds in memory now (resident), in kilobytes; -1 when it cannot be read.
+long residentKilobytes();
+
 } // namespace ProcessMemory
