@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-// 8-bit planar YUV (4:2:0, 4:2:2 or 4:4:4) → opaque BGRA of the same size, and BGRA → 4:2:0, BT.601 or
-// BT.709, limited or full range. Single precision with rounding: within a level of swscale's accurate path on
-// flat colour, several times faster, because the loops vectorise. Decoding takes chroma from the nearest
-// sample, as swscale's fast converter does; encoding low-passes chroma before halving it.
+// 8-bit planar YUV (4:2:0, 4:2:2 or 4:4:4), BT.601 or BT.709, limited or full range → opaque BGRA of the
+// same size. Single precision with rounding: within a level of swscale's accurate path on flat colour,
+// several times faster, because the loops vectorise. Chroma comes from the nearest sample, as swscale's fast
+// converter does. (The other way, the encoders use PictureConversion.)
 //
 // Threading: stateless apart from its coefficients; one converter may serve several threads.
 class YuvConversion {
@@ -23,12 +23,8 @@ public:
 
     // False (nothing written) when `destination` is empty or a plane is missing.
     bool toBgra(const Planes& source, PixelBuffer& destination) const;
-    // Into three planes of the picture's size (chroma halved, rounded up). False for an empty picture.
-    bool toYuv420(const PixelBuffer& source, uint8_t* const planes[3], const int strides[3]) const;
 
 private:
-    float redWeight_; // luma weights of red and blue
-    float blueWeight_;
     float lumaScale_;
     float lumaOffset_;
     float chromaScale_;
