@@ -290,6 +290,9 @@ public:
     struct ScreenPlace { ScreenDisplay display; QRect visibleFrame; };
     // The selected display's screen; the primary (else first) one when none is selected or none matches.
     std::optional<ScreenPlace> selectedScreen() const;
+    // Where a "Just me", short or voice countdown shows: the selected screen while its display is listed
+    // and the countdown is at least a second; none means the take starts without counting.
+    std::optional<QRect> countdownFrame() const;
     const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
     std::optional<FaceCardFraming> studioBubbleFraming() const;
     QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const;
@@ -347,6 +350,7 @@ private:
     template <typename T> void publish(T& field, T value) { field = std::move(value); Q_EMIT changed(); }
     void publishSetting(bool& field, bool value, const QString& key);
     Scheduler& scheduler() { return *scheduler_; }
+    bool selectedDisplayListed() const;
     // What the finish queue reads and shows.
     bool filming() const override { return phase_.isFilming(); }
     double lastTakeEndedSeconds() const override;

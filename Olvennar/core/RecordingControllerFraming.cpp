@@ -297,9 +297,7 @@ CameraOnlyTakeSettings RecordingController::cameraOnlyTakeSettings()
     settings.selectedMicrophoneID = screen_.selectedMicrophoneID;
     settings.mirrorCamera = bubble_.mirrorCamera;
     settings.shortPosition = {short_.shortPosition.x, short_.shortPosition.y};
-    if (panels_.countdownSeconds >= 1)
-        if (const auto screen = selectedScreen())
-            settings.countdownFrame = screen->display.frame;
+    settings.countdownFrame = countdownFrame();
     return settings;
 }
 
