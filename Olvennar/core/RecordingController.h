@@ -293,6 +293,9 @@ public:
     // Where a "Just me", short or voice countdown shows: the selected screen while its display is listed
     // and the countdown is at least a second; none means the take starts without counting.
     std::optional<QRect> countdownFrame() const;
+    // Where a "Just me", short or voice countdown shows: the selected screen while its display is listed
+    // and the countdown is at least a second; none means the take starts without counting.
+    std::optional<QRect> countdownFrame() const;
     const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
     std::optional<FaceCardFraming> studioBubbleFraming() const;
     QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const;
@@ -351,6 +354,7 @@ private:
     void publishSetting(bool& field, bool value, const QString& key);
     Scheduler& scheduler() { return *scheduler_; }
     bool selectedDisplayListed() const;
+    bool selectedDisplayListed() const;
     // What the finish queue reads and shows.
     bool filming() const override { return phase_.isFilming(); }
     double lastTakeEndedSeconds() const override;
@@ -382,7 +386,7 @@ private:
     void forgetCameraOnlyPreview() override { bubble_.cameraOnlyPreviewCameraID.reset(); }
     std::variant<ShortFolder, ErrorInfo> resolveShortFolder() override;
     ShortFramingAccumulator& shortFramingAccum() override { return shortFramingAccum_; }
-    void showFinishedTake(const QString& path) override { setPhase(Phase::finished(path)); }
+    void showFinishedTake(const QString& path, const QString& note) override;
     void alarmTakeFailed() override;
     // The preview camera: the selected one, else the first listed.
     const CaptureDeviceInfo* previewCamera() const;
