@@ -293,9 +293,6 @@ public:
     // Where a "Just me", short or voice countdown shows: the selected screen while its display is listed
     // and the countdown is at least a second; none means the take starts without counting.
     std::optional<QRect> countdownFrame() const;
-    // Where a "Just me", short or voice countdown shows: the selected screen while its display is listed
-    // and the countdown is at least a second; none means the take starts without counting.
-    std::optional<QRect> countdownFrame() const;
     const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
     std::optional<FaceCardFraming> studioBubbleFraming() const;
     QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const;
@@ -354,7 +351,9 @@ private:
     void publishSetting(bool& field, bool value, const QString& key);
     Scheduler& scheduler() { return *scheduler_; }
     bool selectedDisplayListed() const;
-    bool selectedDisplayListed() const;
+    // Asks for the camera a window shows; a refusal fails the phase with the sentence (or "No camera found."
+    // without any camera), except during a take, which only loses the window (logged under `window`).
+    QCoro::Task<bool> askCameraForWindow(QString window, QString refusedSentence);
     // What the finish queue reads and shows.
     bool filming() const override { return phase_.isFilming(); }
     double lastTakeEndedSeconds() const override;
