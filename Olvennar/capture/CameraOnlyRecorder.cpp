@@ -12,6 +12,7 @@
 #include <QtConcurrent/QtConcurrent>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -65,13 +66,15 @@ CameraOnlyRecorder::FormatChoice CameraOnlyRecorder::chooseFormat(const std::vec
     const bool hasTall = std::any_of(formats.begin(), formats.end(), [](const CameraHub::Format& f) { return f.width == 1920 && f.height > 1080; });
     if (hasTall)
         return {FormatRule::tallFormat, DeviceVideoRecorder::bestFormatIndex(formats, true)};
-    // The high preset: the largest 16:9 format no wider than 1920, first listed on a tie.
+    // The high preset: a 16:9 format no wider than 1920 that runs at 30 fps before one that does not (a 1080p
+    // mode at 5 fps would film at 5 fps), then the widest, first listed on a tie.
     std::optional<size_t> best;
+    const auto rank = [&](size_t i) { return std::pair(ShortFraming::runsAtThirty(formats[i]), formats[i].width); };
     for (size_t i = 0; i < formats.size(); ++i) {
         const CameraHub::Format& format = formats[i];
         if (!isSixteenByNine(format) || format.width > 1920)
             continue;
-        if (!best || format.width > formats[*best].width)
+        if (!best || rank(i) > rank(*best))
             best = i;
     }
     return {FormatRule::highPreset, best};
@@ -113,8 +116,8 @@ void CameraOnlyRecorder::applyFormatProfile(CameraHub& camera)
     case FormatRule::highPreset: {
         if (!choice.index || camera.activeFormatIndex() == choice.index)
             return;
-        const double rate = formats[*choice.index].topRate();
-        camera.setActiveFormat(*choice.index, rate >= 30 ? MediaTime(1, 30) : DeviceVideoRecorder::frameDurationFor(rate));
+        const CameraHub::Format& format = formats[*choice.index];
+        camera.setActiveFormat(*choice.index, ShortFraming::runsAtThirty(format) ? MediaTime(1, 30) : DeviceVideoRecorder::frameDurationFor(format.topRate()));
         return;
     }
     }

@@ -2,6 +2,7 @@
 
 #include "capture/SampleBufferRetiming.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/NumberedCopies.h"
 #include "takedata/CameraFrameTap.h"
 #include "takedata/RecordingClock.h"
 
@@ -27,20 +28,6 @@ QString shortest(double value)
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value);
     return QString::fromLatin1(text, static_cast<int>(result.ptr - text));
-}
-
-// The path itself when free, else "<stem> (2).<ext>", "<stem> (3).<ext>"... beside it.
-QString freePath(const QString& path)
-{
-    if (!QFileInfo::exists(path))
-        return path;
-    const QFileInfo info(path);
-    const QString suffix = info.suffix().isEmpty() ? QString() : QStringLiteral(".") + info.suffix();
-    for (int n = 2;; ++n) {
-        const QString candidate = info.dir().filePath(info.completeBaseName() + QStringLiteral(" (%1)").arg(n) + suffix);
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
 }
 
 } // namespace
@@ -250,7 +237,7 @@ MediaTime DeviceVideoRecorder::frameDuration() const { return device_ ? device_-
 
 void DeviceVideoRecorder::startRecording(const QString& path, std::shared_ptr<RecordingClock> clock)
 {
-    const QString target = freePath(path);
+    const QString target = NumberedCopies::freePath(path);
     if (target != path)
         Diagnostics::log(QStringLiteral("device recorder: ") + QFileInfo(path).fileName() + QStringLiteral(" already exists, writing ")
             + QFileInfo(target).fileName());

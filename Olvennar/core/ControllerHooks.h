@@ -29,6 +29,8 @@ public:
     virtual void setCameraOnlyMaxHeight(std::optional<int> maxHeight) { (void)maxHeight; }
     // Build the "Short frame" window, or bring the open one to the front.
     virtual void openShortPreview() { }
+    // Close the short preview only ("Hide frame"); the replay stays as it is.
+    virtual void closeShortPreview() { }
     // Close the short preview and pause and close the short replay.
     virtual void closeShortWindows() { }
     virtual void playShort(const QString& path) { (void)path; }

@@ -290,6 +290,9 @@ public:
     struct ScreenPlace { ScreenDisplay display; QRect visibleFrame; };
     // The selected display's screen; the primary (else first) one when none is selected or none matches.
     std::optional<ScreenPlace> selectedScreen() const;
+    // Where a "Just me", short or voice countdown shows: the selected screen while its display is listed
+    // and the countdown is at least a second; none means the take starts without counting.
+    std::optional<QRect> countdownFrame() const;
     const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
     std::optional<FaceCardFraming> studioBubbleFraming() const;
     QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const;
@@ -347,6 +350,10 @@ private:
     template <typename T> void publish(T& field, T value) { field = std::move(value); Q_EMIT changed(); }
     void publishSetting(bool& field, bool value, const QString& key);
     Scheduler& scheduler() { return *scheduler_; }
+    bool selectedDisplayListed() const;
+    // Asks for the camera a window shows; a refusal fails the phase with the sentence (or "No camera found."
+    // without any camera), except during a take, which only loses the window (logged under `window`).
+    QCoro::Task<bool> askCameraForWindow(QString window, QString refusedSentence);
     // What the finish queue reads and shows.
     bool filming() const override { return phase_.isFilming(); }
     double lastTakeEndedSeconds() const override;
@@ -378,7 +385,7 @@ private:
     void forgetCameraOnlyPreview() override { bubble_.cameraOnlyPreviewCameraID.reset(); }
     std::variant<ShortFolder, ErrorInfo> resolveShortFolder() override;
     ShortFramingAccumulator& shortFramingAccum() override { return shortFramingAccum_; }
-    void showFinishedTake(const QString& path) override { setPhase(Phase::finished(path)); }
+    void showFinishedTake(const QString& path, const QString& note) override;
     void alarmTakeFailed() override;
     // The preview camera: the selected one, else the first listed.
     const CaptureDeviceInfo* previewCamera() const;

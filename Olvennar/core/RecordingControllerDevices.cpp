@@ -286,6 +286,22 @@ std::optional<RecordingController::ScreenPlace> RecordingController::selectedScr
     return place;
 }
 
+std::optional<QRect> RecordingController::countdownFrame() const
+{
+    if (panels_.countdownSeconds < 1 || !selectedDisplayListed())
+        return std::nullopt;
+    if (const auto screen = selectedScreen())
+        return screen->display.frame;
+    return std::nullopt;
+}
+
+bool RecordingController::selectedDisplayListed() const
+{
+    return screen_.selectedDisplayID
+        && std::any_of(screen_.displays.begin(), screen_.displays.end(),
+            [this](const DisplayInfo& display) { return display.displayID == *screen_.selectedDisplayID; });
+}
+
 std::optional<FaceCardFraming> RecordingController::studioBubbleFraming() const
 {
     if (look_.screenLayout != ScreenLayout::studio)

@@ -144,22 +144,19 @@ void RecordingController::setShortWindowOpen(bool open)
 QCoro::Task<> RecordingController::openFramingCheck()
 {
     if (captureMode_ == CaptureMode::short_) {
-        hooks().openShortPreview();
+        // The short preview asks for the camera itself.
+        QCoro::Task<> opening = openShortPreview();
+        co_await std::move(opening);
         co_return;
     }
     QPointer<RecordingController> weak(this);
-    if (captureMode_ == CaptureMode::cameraOnly) {
-        const bool granted = co_await Permissions::requestCamera(platform_.access);
-        if (!weak)
-            co_return;
-        refreshPermissions();
-        if (!granted) {
-            setPhase(Phase::failed(cameraOnlyCameraRefused));
-            co_return;
-        }
-    } else if (!bubble_.cameraEnabled) {
+    // Every mode's check shows a camera, so every mode asks for it first.
+    QCoro::Task<bool> asking = askCameraForWindow(QStringLiteral("framing check"), cameraOnlyCameraRefused);
+    const bool granted = co_await std::move(asking);
+    if (!weak || !granted)
+        co_return;
+    if (captureMode_ != CaptureMode::cameraOnly && !bubble_.cameraEnabled)
         setCameraEnabled(true);
-    }
     if (!framingWindow_) {
         framingWindow_ = std::make_unique<FramingWindow>(new FramingAssistantView(*framing_));
         FramingWindow* window = framingWindow_.get();
@@ -297,9 +294,7 @@ CameraOnlyTakeSettings RecordingController::cameraOnlyTakeSettings()
     settings.selectedMicrophoneID = screen_.selectedMicrophoneID;
     settings.mirrorCamera = bubble_.mirrorCamera;
     settings.shortPosition = {short_.shortPosition.x, short_.shortPosition.y};
-    if (panels_.countdownSeconds >= 1)
-        if (const auto screen = selectedScreen())
-            settings.countdownFrame = screen->display.frame;
+    settings.countdownFrame = countdownFrame();
     return settings;
 }
 

@@ -252,7 +252,7 @@ void RecordingController::ignoreNextTake()
         return;
     handoff_.ignoredNextTake = nextTake_->token();
     platform_.settings.setString(Keys::shortIgnoredNextTake(), *handoff_.ignoredNextTake);
-    Diagnostics::log(QStringLiteral("short: ignoring handoff ") + nextTake_->scriptID + QStringLiteral(" (") + nextTake_->writtenAtText + QLatin1Char(')'));
+    Diagnostics::log(QStringLiteral("short: ignoring handoff ") + *handoff_.ignoredNextTake);
     setNextTake(std::nullopt);
 }
 

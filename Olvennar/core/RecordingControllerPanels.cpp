@@ -18,23 +18,32 @@ namespace {
 const QString shortCameraRefused = QStringLiteral("Camera access is off. Add your user to the \"video\" group, then log out and in again.");
 }
 
-QCoro::Task<> RecordingController::openShortPreview()
+QCoro::Task<bool> RecordingController::askCameraForWindow(QString window, QString refusedSentence)
 {
     QPointer<RecordingController> weak(this);
     const bool granted = co_await Permissions::requestCamera(platform_.access);
     if (!weak)
-        co_return;
+        co_return false;
     refreshPermissions();
-    if (!granted) {
-        // A refusal must not end a take that is filming or finishing: it only costs the window.
-        if (phase_.isBusy()) {
-            Diagnostics::log(QStringLiteral("short: camera access refused while a take runs; the short frame window stays closed"));
-            co_return;
-        }
-        // Without any camera there is nothing to allow: say so instead of blaming access.
-        setPhase(Phase::failed(bubble_.cameras.empty() ? QStringLiteral("No camera found.") : shortCameraRefused));
-        co_return;
+    if (granted)
+        co_return true;
+    // A refusal must not end a take that is filming or finishing: it only costs the window.
+    if (phase_.isBusy()) {
+        Diagnostics::log(window + QStringLiteral(": camera access refused while a take runs; the window stays closed"));
+        co_return false;
     }
+    // Without any camera there is nothing to allow: say so instead of blaming access.
+    setPhase(Phase::failed(bubble_.cameras.empty() ? QStringLiteral("No camera found.") : refusedSentence));
+    co_return false;
+}
+
+QCoro::Task<> RecordingController::openShortPreview()
+{
+    QPointer<RecordingController> weak(this);
+    QCoro::Task<bool> asking = askCameraForWindow(QStringLiteral("short frame"), shortCameraRefused);
+    const bool granted = co_await std::move(asking);
+    if (!weak || !granted)
+        co_return;
     if (captureMode_ != CaptureMode::short_)
         co_return;
     hooks().openShortPreview();

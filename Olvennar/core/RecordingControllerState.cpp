@@ -238,6 +238,16 @@ void RecordingController::showFinished(const QString& path, const QString& note)
     Q_EMIT changed();
 }
 
+void RecordingController::showFinishedTake(const QString& path, const QString& note)
+{
+    setPhase(Phase::finished(path));
+    finishNote_ = note;
+    if (!note.isEmpty()) {
+        Diagnostics::log(QFileInfo(path).fileName() + QStringLiteral(": ") + note);
+        Q_EMIT changed();
+    }
+}
+
 void RecordingController::showFinishFailed(const QUuid& id, const QString& message)
 {
     // Kept while a take runs, so the next failure shown offers the Retry.

@@ -205,8 +205,7 @@ VoiceTakeSettings RecordingController::voiceTakeSettings()
     else if (!microphones.empty())
         settings.microphone = microphones.front();
     settings.channel = destination_.channel;
-    if (const auto screen = selectedScreen())
-        settings.countdownFrame = screen->display.frame;
+    settings.countdownFrame = countdownFrame();
     return settings;
 }
 
@@ -234,7 +233,8 @@ QCoro::Task<bool> RecordingController::countDown(QRect frame, Take& take)
     QPointer<RecordingController> weak(this);
     QPointer<Take> weakTake(&take);
     QPointer<CancelToken> token = new CancelToken(this);
-    const bool counting = panels_.countdownSeconds > 0;
+    // No screen to show the numbers on means no countdown at all.
+    const bool counting = panels_.countdownSeconds > 0 && frame.isValid();
     // The countdown's phase comes first: the token cancels the numbers when the phase changes from it.
     setPhase(counting ? Phase::countingDown() : Phase::preparing());
     if (counting)
@@ -284,10 +284,7 @@ ScreenTakeSettings RecordingController::screenTakeSettings() const
 {
     ScreenTakeSettings settings;
     const auto screen = selectedScreen();
-    const bool displayListed = screen_.selectedDisplayID
-        && std::any_of(screen_.displays.begin(), screen_.displays.end(),
-            [this](const DisplayInfo& display) { return display.displayID == *screen_.selectedDisplayID; });
-    if (displayListed && screen && screen->display.id == *screen_.selectedDisplayID)
+    if (selectedDisplayListed() && screen && screen->display.id == *screen_.selectedDisplayID)
         settings.display = screen->display;
     for (const ScreenDisplay& display : screenDisplays_)
         settings.rootHeight = std::max(settings.rootHeight, display.frame.y() + display.frame.height());

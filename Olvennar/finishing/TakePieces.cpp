@@ -1,6 +1,7 @@
 #include "finishing/TakePieces.h"
 
 #include "platform/system/Diagnostics.h"
+#include "platform/system/NumberedCopies.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,8 +46,12 @@ void moveTakePiecesToRaw(const QString& finalPath)
     const QString suffix = stem.mid(5);
     const QDir folder = final.absoluteDir();
     const QString rawFolder = folder.filePath(QStringLiteral("Raw"));
+    QStringList names = rawPieceNames(suffix);
+    // A device recorder that found its name taken wrote a numbered copy beside it; that copy is this take's piece.
+    for (const QString& word : {QStringLiteral("camera"), QStringLiteral("iphone")})
+        names += NumberedCopies::existing(folder.filePath(word + suffix + QStringLiteral(".mov")));
     int moved = 0;
-    for (const QString& name : rawPieceNames(suffix)) {
+    for (const QString& name : names) {
         const QString source = folder.filePath(name);
         if (!QFileInfo::exists(source))
             continue;

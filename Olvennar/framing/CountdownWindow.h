@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framing/CountdownModel.h"
+#include "framing/SpringMotion.h"
 
 #include <QPointer>
 #include <QRect>
@@ -17,12 +18,16 @@ class QWidget;
 class CountdownWindow {
 public:
     static constexpr int panelSize = 260;
+    // Each new number springs in: response 0.25 s, damping fraction 0.85.
+    static constexpr SpringMotion numberSpring{0.25, 0.85};
 
     CountdownWindow();
     ~CountdownWindow();
 
     CountdownModel& model() { return model_; }
     QWidget* panel() const;
+    // How far the number on show has come in: from 0 as it changes to 1 once its spring settles.
+    double numberTransition() const;
 
     // Counts from..1 on the screen with the given geometry (X11 coordinates). True when it ran to the end;
     // false when the token was cancelled, in which case the remaining numbers flash by without waiting.
@@ -32,6 +37,8 @@ public:
     static QRect panelRect(const QRect& screenGeometry);
 
 private:
+    class View;
+
     CountdownModel model_;
-    std::unique_ptr<QWidget> panel_;
+    std::unique_ptr<View> panel_;
 };

@@ -4,6 +4,7 @@
 #include "capture/SampleBufferPump.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/system/Diagnostics.h"
 #include "platform/system/DispatchQueue.h"
 #include "shorts/CropRenderer.h"
 #include "shortexport/FrameReadAhead.h"
@@ -201,12 +202,12 @@ std::variant<QString, ErrorInfo> exportShort(const Request& request, const QStri
         }
         videoDone.waitForFinished();
         written = videoDone.result();
-        if (written.failure) {
-            // The sound pump may be waiting for a writer that will never want more: stop it here.
+        if (written.failure && writer.status() == MovieWriter::Status::failed) {
+            // A failed writer will never want more sound: stop the pump here.
             writer.cancelWriting();
         } else if (audioInput) {
-            // With the pictures done the sound is never held back by the interleaving, and a refused
-            // append finishes the pump: it always ends.
+            // With the pictures done (or ended early, their input marked finished) the sound is never held
+            // back by the interleaving, and a refused append finishes the pump: it always ends.
             audioDone.waitForFinished();
         }
     }
@@ -214,18 +215,20 @@ std::variant<QString, ErrorInfo> exportShort(const Request& request, const QStri
     std::optional<QString> failure = readerFailure(videoReader.get());
     if (!failure)
         failure = readerFailure(audioReader.get());
-    if (!failure && written.failure)
-        failure = writer.error() ? writer.error()->description : *written.failure;
+    // Without a single frame there is no short; an earlier short.mov stays in place.
     if (!failure && written.framesWritten < 1)
-        failure = QStringLiteral("no frames were written");
-    if (!failure && sound && !sound->ended())
-        failure = writerFailure(writer);
+        failure = written.failure && writer.error() ? writer.error()->description : QStringLiteral("no frames were written");
     if (failure) {
         writer.cancelWriting();
         return failed(*failure).info();
     }
+    // A half that stopped early still leaves a shorter short once the writer completes; the caller says so.
     if (!writer.finishWriting() || writer.status() != MovieWriter::Status::completed)
         return failed(writerFailure(writer)).info();
+    if (written.failure)
+        Diagnostics::log(QStringLiteral("short export: pictures stopped after %1 frames: ").arg(written.framesWritten) + *written.failure);
+    if (sound && !sound->ended())
+        Diagnostics::log(QStringLiteral("short export: sound stopped early"));
     return to;
 }
 

@@ -1,5 +1,6 @@
 #include "shortexport/ShortTake.h"
 
+#include "finishing/FinishOutcome.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/system/AtomicFile.h"
@@ -12,7 +13,9 @@
 
 #include <qcorofuture.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ShortTake {
 namespace {
@@ -24,6 +27,21 @@ double durationSeconds(const QString& rawURL)
         return 0;
     const double seconds = std::get<MovieAsset>(opened).duration().seconds();
     return std::isfinite(seconds) && seconds > 0 ? seconds : 0;
+}
+
+// A short whose picture or sound half stopped early is as long as its shorter track.
+double shortestTrackSeconds(const QString& path)
+{
+    auto opened = MovieAsset::open(path);
+    if (!std::holds_alternative<MovieAsset>(opened))
+        return 0;
+    const auto& tracks = std::get<MovieAsset>(opened).tracks();
+    if (tracks.empty())
+        return 0;
+    double shortest = std::numeric_limits<double>::infinity();
+    for (const MovieTrack& track : tracks)
+        shortest = std::min(shortest, track.end().seconds());
+    return std::isfinite(shortest) ? shortest : 0;
 }
 
 void writeSidecar(const QString& path, const QJsonObject& json)
@@ -42,13 +60,12 @@ Outcome finishNow(const QString& folder, const QString& rawURL, const Settings& 
     const auto measured = ShortExport::frameSize(rawURL);
     if (const auto* failure = std::get_if<ErrorInfo>(&measured))
         return *failure;
-    const QSizeF feed = std::get<QSizeF>(measured);
-    const QRectF crop = ShortFraming::cropRect(feed, settings.filePosition);
-    // A sidecar describing a short that cannot be cut would only mislead.
-    const auto checked = ShortExport::checkCrop(crop, feed);
-    if (const auto* bad = std::get_if<ShortExport::ExportError>(&checked))
-        return bad->info();
+    return finishMeasured(folder, rawURL, std::get<QSizeF>(measured), settings, options);
+}
 
+Outcome finishMeasured(const QString& folder, const QString& rawURL, QSizeF feed, const Settings& settings, const ShortExport::Options& options)
+{
+    const QRectF crop = ShortFraming::cropRect(feed, settings.filePosition);
     const double rawDuration = durationSeconds(rawURL);
     const double trim = effectiveTailTrim(settings.tailTrim, rawDuration);
     const double duration = rawDuration - trim;
@@ -70,7 +87,7 @@ Outcome finishNow(const QString& folder, const QString& rawURL, const Settings& 
     const auto exported = ShortExport::exportShort(request, shortURL, options);
     if (const auto* failure = std::get_if<ErrorInfo>(&exported))
         return *failure;
-    return Result {shortURL, crop, feed, duration};
+    return Result {shortURL, crop, feed, duration, FinishOutcome::shortNote(shortestTrackSeconds(shortURL), duration, QStringLiteral("raw.mov"))};
 }
 
 QCoro::Task<Outcome> finish(QString folder, QString rawURL, Settings settings, ShortExport::Options options)

@@ -38,6 +38,8 @@ struct Result {
     QRectF crop; // pixels of raw.mov, top-left origin
     QSizeF feed;
     double duration = 0; // seconds of the short
+    // Said with the finished short when it holds less than the take: "Finished the first 0:12 of 0:20 — ...".
+    std::optional<QString> note;
 };
 
 using Outcome = std::variant<Result, ErrorInfo>;
@@ -48,6 +50,9 @@ double effectiveTailTrim(double tailTrim, double rawDuration);
 // Blocking; any thread. A crop that does not fit fails before anything is written; a sidecar that cannot be
 // written is logged and the export goes ahead.
 Outcome finishNow(const QString& folder, const QString& rawURL, const Settings& settings, const ShortExport::Options& options = {});
+// The same once the raw's frame size is known: the sidecar is written with whatever crop that size gives (the
+// zero crop under 2 x 2), then the export runs and refuses a crop that cannot be cut.
+Outcome finishMeasured(const QString& folder, const QString& rawURL, QSizeF feed, const Settings& settings, const ShortExport::Options& options = {});
 
 // The same on a worker thread, resuming the awaiting coroutine on its own thread.
 QCoro::Task<Outcome> finish(QString folder, QString rawURL, Settings settings, ShortExport::Options options = {});

@@ -4,6 +4,15 @@
 
 namespace ShortFraming {
 
+bool runsAtThirty(const CameraHub::Format& format)
+{
+    if (format.frameRateRanges.empty() || format.topRate() < 29.5)
+        return false;
+    const auto slowest = std::min_element(format.frameRateRanges.begin(), format.frameRateRanges.end(),
+        [](const auto& a, const auto& b) { return a.minFrameRate < b.minFrameRate; });
+    return slowest->minFrameRate <= 30.5;
+}
+
 std::optional<size_t> selectFormat(const std::vector<CameraHub::Format>& formats, std::optional<int> maxHeight)
 {
     std::optional<size_t> best;
@@ -11,11 +20,7 @@ std::optional<size_t> selectFormat(const std::vector<CameraHub::Format>& formats
         const CameraHub::Format& format = formats[i];
         if (format.width < format.height || format.width > 1920 || (maxHeight && format.height > *maxHeight))
             continue;
-        if (format.frameRateRanges.empty() || format.topRate() < 29.5)
-            continue;
-        const auto slowest = std::min_element(format.frameRateRanges.begin(), format.frameRateRanges.end(),
-            [](const auto& a, const auto& b) { return a.minFrameRate < b.minFrameRate; });
-        if (slowest->minFrameRate > 30.5)
+        if (!runsAtThirty(format))
             continue;
         if (!best || format.height > formats[*best].height
             || (format.height == formats[*best].height && format.width > formats[*best].width))

@@ -11,6 +11,9 @@
 // 1920 that runs at 30 fps, first in the device's order on a tie.
 namespace ShortFraming {
 
+// A format that can be held at 30 fps: its top rate reaches 29.5 and its slowest range starts at 30.5 or below.
+bool runsAtThirty(const CameraHub::Format& format);
+
 // Index of the chosen format; nothing when none qualifies. `maxHeight` caps the height when given.
 std::optional<size_t> selectFormat(const std::vector<CameraHub::Format>& formats, std::optional<int> maxHeight);
 

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <deque>
+#include <utility>
 
 namespace {
 
@@ -246,7 +247,7 @@ QCoro::Task<> CameraOnlyTake::stop(bool byRemote)
         co_return;
     }
     host_.setLastFinalURL(*final);
-    host_.showFinishedTake(*final);
+    host_.showFinishedTake(*final, std::exchange(finishNote_, QString()));
     Diagnostics::log(QStringLiteral("camera-only finished ") + QFileInfo(*final).fileName());
     if (folder.created && !filmsShort()) {
         // The next take goes into the project this one made.

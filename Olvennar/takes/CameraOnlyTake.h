@@ -56,6 +56,8 @@ protected:
     virtual void forgetTake() { }
 
     CameraOnlyTakeHost& host_;
+    // What finish() found worth saying beside the finished file (a short that holds less than the take).
+    QString finishNote_;
 
 private:
     QCoro::Task<> film();

@@ -72,7 +72,8 @@ public:
     virtual void setLastFinalURL(const std::optional<QString>& path) = 0;
     virtual void setDestinationFolder(const std::optional<QString>& folder) = 0;
     // The phase shows the finished file.
-    virtual void showFinishedTake(const QString& path) = 0;
+    // `note` says what the file lacks, when it holds less than the take.
+    virtual void showFinishedTake(const QString& path, const QString& note) = 0;
     // The take failed while filming: the failure sound, the beep, and the studio comes to the front.
     virtual void alarmTakeFailed() = 0;
 };

@@ -95,6 +95,7 @@ QCoro::Task<std::optional<QString>> ShortFilmTake::finish(QString file, TakeFold
     }
     const ShortTake::Result& result = std::get<ShortTake::Result>(outcome);
     host_.setLastShortURL(result.shortURL);
+    finishNote_ = result.note.value_or(QString());
     Diagnostics::log(QStringLiteral("short finished %1: crop %2,%3 %4x%5 of %6x%7, %8s, script %9, channel ")
                          .arg(QFileInfo(folder.path).fileName())
                          .arg(static_cast<int>(result.crop.x()))

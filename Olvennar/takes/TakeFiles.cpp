@@ -1,6 +1,7 @@
 #include "takes/TakeFiles.h"
 
 #include "platform/system/Diagnostics.h"
+#include "platform/system/NumberedCopies.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,8 @@ namespace {
 
 const QStringList movieWords{QStringLiteral("raw"), QStringLiteral("camera"), QStringLiteral("iphone"), QStringLiteral("final"),
     QStringLiteral("face"), QStringLiteral("preview"), QStringLiteral("short")};
+// The device recorders never overwrite: beside an existing file they write a numbered copy, still this take's.
+const QStringList deviceMovieWords{QStringLiteral("camera"), QStringLiteral("iphone")};
 const QStringList sidecarWords{QStringLiteral("clicks"), QStringLiteral("cursor"), QStringLiteral("take"), QStringLiteral("crop")};
 
 // Every file name a take with this suffix may leave: its movies and all of its sidecars.
@@ -29,6 +32,10 @@ QStringList takeFileNames(const QString& suffix)
 void TakeFiles::deleteTakeFiles(const QString& folder, const QString& suffix)
 {
     const QDir dir(folder);
+    for (const QString& word : deviceMovieWords) {
+        for (const QString& copy : NumberedCopies::existing(dir.filePath(word + suffix + QStringLiteral(".mov"))))
+            QFile::remove(dir.filePath(copy));
+    }
     for (const QString& word : movieWords)
         QFile::remove(dir.filePath(word + suffix + QStringLiteral(".mov")));
     for (const QString& word : sidecarWords)

@@ -71,7 +71,7 @@ struct TextBlock {
 } // namespace
 
 struct AutoPageColumn::Item {
-    enum class Kind { paragraph, orb, cue, gesture };
+    using Kind = BlockKind;
     Kind kind = Kind::paragraph;
     double y = 0;
     double height = 0;
@@ -94,6 +94,14 @@ int AutoPageColumn::lineLength(double pageWidth, double fontSize)
     if (!(characters >= minimumLine))
         return minimumLine;
     return static_cast<int>(std::min(characters, 100000.0));
+}
+
+std::vector<AutoPageColumn::Placed> AutoPageColumn::placed() const
+{
+    std::vector<Placed> result;
+    for (const auto& item : items_)
+        result.push_back({item->kind, item->y, item->height, item->labelWidth, item->spokenCue});
+    return result;
 }
 
 bool AutoPageColumn::update(const Key& key)

@@ -43,6 +43,17 @@ public:
     // Characters per paragraph line: 40 without a size, else ⌊(width − 56) ÷ (0.55 × f)⌋, at least 14.
     static int lineLength(double pageWidth, double fontSize);
 
+    // Where each block of the column sits, top to bottom (column coordinates, y down).
+    enum class BlockKind { paragraph, orb, cue, gesture };
+    struct Placed {
+        BlockKind kind = BlockKind::paragraph;
+        double y = 0;
+        double height = 0;
+        double labelWidth = 0; // a cue's keyword column
+        bool spokenCue = false;
+    };
+    std::vector<Placed> placed() const;
+
     struct Item;
 
 private:

@@ -3,6 +3,7 @@
 #include "teleprompter/TeleprompterModel.h"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -15,6 +16,19 @@ namespace {
 constexpr int panelWidth = 250;
 constexpr int panelHeight = 156;
 constexpr int crossHeight = 44;
+constexpr int cardSidePadding = 12;
+
+// The instruction on one line inside the panel: a desktop font wider than the one the card was drawn for
+// steps down a pixel at a time, to 10 px; a line that still does not fit wraps.
+void fitTitle(QLabel& title)
+{
+    const int room = panelWidth - 2 * cardSidePadding;
+    QFont font = title.font();
+    while (font.pixelSize() > 10 && QFontMetrics(font).horizontalAdvance(title.text()) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    title.setFont(font);
+    title.setWordWrap(QFontMetrics(font).horizontalAdvance(title.text()) > room);
+}
 
 QString segmentTitle(CameraSide side)
 {
@@ -40,7 +54,8 @@ CameraSpotPanel::CameraSpotPanel(TeleprompterModel& model)
     column->setContentsMargins(0, crossHeight + 8, 0, 0);
     QWidget* card = card_;
     auto* cardColumn = new QVBoxLayout(card);
-    cardColumn->setContentsMargins(12, 8, 12, 8);
+    cardColumn->setContentsMargins(cardSidePadding, 8, cardSidePadding, 8);
+    card->setMaximumWidth(panelWidth);
     cardColumn->setSpacing(6);
     auto* title = new QLabel(QStringLiteral("Drag the cross onto your camera lens"), card);
     QFont titleFont = title->font();
@@ -49,6 +64,7 @@ CameraSpotPanel::CameraSpotPanel(TeleprompterModel& model)
     title->setFont(titleFont);
     title->setStyleSheet(QStringLiteral("color: white;"));
     title->setAlignment(Qt::AlignCenter);
+    fitTitle(*title);
     cardColumn->addWidget(title);
 
     auto* picker = new QWidget(card);

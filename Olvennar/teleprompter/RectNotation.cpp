@@ -11,11 +11,28 @@ namespace {
 
 QString number(double value) { return QString::number(value, 'g', 12); }
 
+// The braces a form opens with: two for a rectangle, one for a size or point; spaces between them are fine.
+bool opensWith(const QString& text, int braces)
+{
+    int seen = 0;
+    for (const QChar c : text) {
+        if (c.isSpace())
+            continue;
+        if (c != QLatin1Char('{'))
+            return false;
+        if (++seen == braces)
+            return true;
+    }
+    return false;
+}
+
 template <size_t N>
 std::array<double, N> numbers(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral(R"([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)"));
     std::array<double, N> values{};
+    if (!opensWith(text, N == 4 ? 2 : 1))
+        return values;
     size_t count = 0;
     for (auto it = pattern.globalMatch(text); it.hasNext() && count < N;) {
         const double value = it.next().captured().toDouble();

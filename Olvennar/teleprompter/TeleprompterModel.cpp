@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -20,7 +21,7 @@ double storedFontSize(const Settings& settings)
     const double stored = settings.doubleValue(fontSizeKey).value_or(0);
     if (!(stored >= TeleprompterModel::minimumStoredFontSize))
         return TeleprompterModel::defaultFontSize;
-    return std::min(stored, TeleprompterModel::maximumFontSize);
+    return TeleprompterModel::shownFontSize(stored);
 }
 
 double storedBgOpacity(const Settings& settings)
@@ -95,11 +96,16 @@ void TeleprompterModel::setSpeed(double speed)
     Q_EMIT changed();
 }
 
+double TeleprompterModel::shownFontSize(double size)
+{
+    return size > double(std::numeric_limits<int>::max()) ? maximumFontSize : size;
+}
+
 void TeleprompterModel::setFontSize(double size)
 {
     if (!std::isfinite(size))
         return;
-    size = std::min(size, maximumFontSize);
+    size = shownFontSize(size);
     const bool differs = size != fontSize_;
     fontSize_ = size;
     settings_.setDouble(fontSizeKey, size);

@@ -21,7 +21,8 @@ class TeleprompterModel : public QObject {
 public:
     static constexpr double defaultFontSize = 32;
     static constexpr double minimumStoredFontSize = 18;
-    // Beyond any slider; a larger stored size would only make the phrase layout and the glyphs absurd.
+    // Sizes beyond the sliders are kept as stored; only one past the whole-number range (which the size
+    // label cannot show) is replaced by this one.
     static constexpr double maximumFontSize = 200;
     static constexpr double defaultBgOpacity = 0.55;
     static constexpr double defaultSpeed = 14;
@@ -31,6 +32,8 @@ public:
     static constexpr double lineFactor = 1.42;
 
     explicit TeleprompterModel(Settings& settings, QObject* parent = nullptr);
+    // A finite size as the model keeps it: itself within the whole-number range, else maximumFontSize.
+    static double shownFontSize(double size);
 
     const QString& text() const { return text_; }
     void setText(const QString& text);

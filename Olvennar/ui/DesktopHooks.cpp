@@ -11,6 +11,12 @@ void DesktopHooks::openShortPreview()
         shortWindows_->openPreview();
 }
 
+void DesktopHooks::closeShortPreview()
+{
+    if (shortWindows_)
+        shortWindows_->closePreview();
+}
+
 void DesktopHooks::closeShortWindows()
 {
     if (shortWindows_)

@@ -12,6 +12,7 @@ public:
 
     void revealFile(const QString& path) override;
     void openShortPreview() override;
+    void closeShortPreview() override;
     void closeShortWindows() override;
     void playShort(const QString& path) override;
 

@@ -1,8 +1,7 @@
 #pragma once
 
-class QLabel;
-class QString;
-class QWidget;
+// Whole, so a caller can hand the note to a layout as the widget it is.
+#include <QLabel>
 
 // A section's explanation: 11 px, secondary, wrapping to its full height.
 namespace SectionNote {

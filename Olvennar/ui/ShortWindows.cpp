@@ -53,10 +53,15 @@ void ShortWindows::previewClosed()
     }
 }
 
-void ShortWindows::closeAll()
+void ShortWindows::closePreview()
 {
     if (preview_)
         preview_->close();
+}
+
+void ShortWindows::closeAll()
+{
+    closePreview();
     if (replay_)
         replay_->close();
 }

@@ -25,7 +25,9 @@ public:
     // Builds the window (in its saved place) or brings the open one to the front.
     void openPreview();
     bool previewOpen() const { return preview_ != nullptr; }
-    // Closes the preview (as its close button would) and pauses and closes the replay.
+    // Closes the preview as its close button would.
+    void closePreview();
+    // Closes the preview and pauses and closes the replay.
     void closeAll();
     // Shows the replay window and plays the file from its start.
     void play(const QString& path);

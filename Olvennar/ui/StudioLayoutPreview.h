@@ -44,6 +44,18 @@ public:
     // The picture's box inside the widget.
     QRect pictureRect() const;
 
+    // What the preview was last handed; a change of any of these restarts its renderer.
+    struct Key {
+        FaceLayout face = FaceLayout::tallLeft;
+        StudioBackground background = StudioBackground::blushMesh;
+        bool grade = false;
+        bool paused = false;
+        bool cameraLive = false;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+    const Key& key() const { return key_; }
+    const std::shared_ptr<CameraFrameTap>& frameTap() const { return tap_; }
+
     QSize sizeHint() const override;
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
@@ -54,15 +66,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    struct Key {
-        FaceLayout face = FaceLayout::tallLeft;
-        StudioBackground background = StudioBackground::blushMesh;
-        bool grade = false;
-        bool paused = false;
-        bool cameraLive = false;
-        friend bool operator==(const Key&, const Key&) = default;
-    };
-
     template <typename T>
     void changeField(T Key::*field, T value)
     {

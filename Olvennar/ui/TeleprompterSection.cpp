@@ -59,8 +59,14 @@ void ScriptEditor::insertFromMimeData(const QMimeData* source)
     if (!source || !source->hasText())
         return;
     const QString text = source->text();
-    if (!text.isEmpty())
-        Q_EMIT pasted(text);
+    if (text.isEmpty())
+        return;
+    // Added at the end through the document, as one edit, so Undo takes the paste back and keeps what came before.
+    const QString script = toPlainText();
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(appended(script, text).mid(script.size()));
+    setTextCursor(end);
 }
 
 TeleprompterSection::TeleprompterSection(TeleprompterModel& model, bool isVisible, std::function<void()> toggle, QWidget* parent)
@@ -98,7 +104,6 @@ TeleprompterSection::TeleprompterSection(TeleprompterModel& model, bool isVisibl
     editor_->setStyleSheet(QStringLiteral("QPlainTextEdit#scriptEditor { border: 1px solid rgba(128, 128, 128, 64); border-radius: 6px; padding: 4px; }"));
     column->addWidget(editor_);
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { model_.setText(editor_->toPlainText()); });
-    connect(editor_, &ScriptEditor::pasted, this, [this](const QString& text) { model_.setText(ScriptEditor::appended(model_.text(), text)); });
 
     auto* modeRow = row(column);
     modeRow->addWidget(rowTitle(QStringLiteral("Reads"), this));

@@ -24,9 +24,6 @@ public:
     // What pasting `pasted` into `script` gives.
     static QString appended(const QString& script, const QString& pasted);
 
-Q_SIGNALS:
-    void pasted(const QString& text);
-
 protected:
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;

@@ -100,8 +100,6 @@ void TransportRow::sync()
     const bool paused = phase.kind() == RecordingPhase::Kind::paused;
     pause_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
     pause_->setIcon(ThemeIcon::painted(paused ? QStringLiteral("play.fill") : QStringLiteral("pause.fill"), WindowStyle::color(WindowStyle::Tone::primary)));
-    // A voice take cannot pause; a button that does nothing would only mislead.
-    pause_->setEnabled(controller_.captureMode() != CaptureMode::voice);
 }
 
 void TransportRow::watchTake()

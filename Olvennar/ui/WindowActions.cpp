@@ -69,7 +69,7 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
     };
     actions.closeShortPreview = [weak] {
         if (weak && weak->platform().hooks)
-            weak->platform().hooks->closeShortWindows();
+            weak->platform().hooks->closeShortPreview();
     };
     actions.shortPreviewShown = [weak] { return weak && weak->shortWindowOpen(); };
     actions.nextTake = [weak] { return weak ? weak->channelNextTake() : std::optional<NextTake>(); };

@@ -23,6 +23,10 @@ TEST(CameraOnlyFormatTest, EachProfileChoosesItsFormat)
     const std::vector<Format> tall = {at(1280, 720), at(1920, 1080), at(1920, 1440), at(1920, 1920, 15)};
     const std::vector<Format> oddShapes = {at(640, 480), at(800, 600)};
     const std::vector<Format> slow = {at(1280, 720, 15)};
+    // Cheap webcams: 1080p only at 5 fps over USB 2, 720p at 30.
+    const std::vector<Format> slowFullHD = {at(640, 360), at(1920, 1080, 5), at(1280, 720), at(960, 540)};
+    const std::vector<Format> allSlow = {at(1280, 720, 10), at(1920, 1080, 5)};
+    const std::vector<Format> onlySixty = {at(1920, 1080, 60), at(1280, 720, 15)};
     struct Case {
         const char* name;
         const std::vector<Format>& formats;
@@ -37,6 +41,9 @@ TEST(CameraOnlyFormatTest, EachProfileChoosesItsFormat)
         {"just me, 1080p cap", webcam, false, 1080, Rule::cappedFormat, 2},
         {"just me, a 1920-wide tall format", tall, false, std::nullopt, Rule::tallFormat, 3},
         {"just me, no 16:9 format: unchanged", oddShapes, false, std::nullopt, Rule::highPreset, std::nullopt},
+        {"just me, 1080p at 5 fps loses to 720p at 30", slowFullHD, false, std::nullopt, Rule::highPreset, 2},
+        {"just me, nothing at 30 fps: the widest", allSlow, false, std::nullopt, Rule::highPreset, 1},
+        {"just me, a 60-only format cannot hold 30: the widest still", onlySixty, false, std::nullopt, Rule::highPreset, 0},
         {"short: tallest landscape at 30 fps", tall, true, std::nullopt, Rule::shortFormat, 2},
         {"short under a 720p cap", webcam, true, 720, Rule::shortFormat, 1},
         {"short with nothing at 30 fps", slow, true, std::nullopt, Rule::shortFormat, std::nullopt},

@@ -8,7 +8,10 @@
 #include "teleprompter/TeleprompterWindow.h"
 #include "ui/XPointer.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 
@@ -168,6 +171,35 @@ TEST_F(TeleprompterWindowTest, TheCameraSpotMarkerReportsOnlyTheUsersMovesAndClo
     ASSERT_NE(window->spotMarker(), nullptr);
     window->hide();
     EXPECT_EQ(window->spotMarker(), nullptr) << "hide closes the marker";
+}
+
+TEST_F(TeleprompterWindowTest, TheCameraSpotInstructionIsReadableWholeInsideItsPanel)
+{
+    // Whatever font the desktop gives, the instruction keeps inside the 250 pt panel, never cut at its sides.
+    const QFont original = QApplication::font();
+    for (const char* family : {"DejaVu Sans", "Liberation Sans", "FreeSans", "Noto Sans"}) {
+        SCOPED_TRACE(family);
+        QFont wide(QString::fromLatin1(family));
+        wide.setPixelSize(13);
+        QApplication::setFont(wide);
+        CameraSpotPanel panel(window->model());
+        panel.show();
+        TestEnvironment::waitUntil([] { return false; }, 50);
+        QLabel* title = nullptr;
+        for (QLabel* label : panel.findChildren<QLabel*>())
+            if (label->text() == QStringLiteral("Drag the cross onto your camera lens"))
+                title = label;
+        ASSERT_NE(title, nullptr);
+        const QRect inPanel(title->mapTo(&panel, QPoint(0, 0)), title->size());
+        EXPECT_TRUE(panel.rect().contains(inPanel)) << inPanel.x() << "," << inPanel.width();
+        if (!title->wordWrap()) {
+            EXPECT_LE(QFontMetrics(title->font()).horizontalAdvance(title->text()), title->contentsRect().width()) << "one whole line";
+        }
+        EXPECT_GE(title->font().pixelSize(), 10);
+        EXPECT_EQ(panel.size(), QSize(250, 156));
+        panel.close();
+    }
+    QApplication::setFont(original);
 }
 
 } // namespace

@@ -79,4 +79,27 @@ TEST_F(Tidy, DeleteTakeFilesRemovesOnlyTheDiscardedTakesFiles)
     EXPECT_EQ(entries(take()), QStringList({"raw.mov", "take.json", "voice-2.m4a", "zoom-2.json"}));
 }
 
+// A device recorder that found "camera-2.mov" taken wrote "camera-2 (2).mov": a discard and a tidy both take it.
+TEST_F(Tidy, NumberedCopiesOfTheDeviceMoviesBelongToTheTake)
+{
+    for (const char* name : {"camera-2.mov", "camera-2 (2).mov", "iphone-2 (3).mov", "raw-2.mov"})
+        touch(QString::fromLatin1(name));
+    // Not copies of take 2's device movies: another take's, another word's, and look-alikes.
+    const QStringList others{"camera (2).mov", "camera-20 (2).mov", "raw-2 (2).mov", "camera-2 (1).mov", "camera-2 (02).mov", "camera-2 (2).json",
+        "camera-2 (x).mov"};
+    for (const QString& name : others)
+        touch(name);
+    TakeFiles::deleteTakeFiles(take(), QStringLiteral("-2"));
+    QStringList kept = others;
+    kept.sort();
+    EXPECT_EQ(entries(take()), kept);
+
+    for (const char* name : {"final-2.mov", "camera-2 (2).mov", "camera-2 (10).mov", "iphone-2 (2).mov"})
+        touch(QString::fromLatin1(name));
+    TakePieces::moveTakePiecesToRaw(take(QStringLiteral("final-2.mov")));
+    EXPECT_EQ(entries(take(QStringLiteral("Raw"))), QStringList({"camera-2 (10).mov", "camera-2 (2).mov", "iphone-2 (2).mov"}));
+    Diagnostics::flush();
+    EXPECT_TRUE(readLog().contains(QStringLiteral("tidy: moved 3 take piece(s) to Raw/ beside final-2.mov")));
+}
+
 } // namespace

@@ -193,6 +193,42 @@ TEST_F(ShortExportTest, PacesTwentyFourAndSixtyFrameCamerasToThirty)
     }
 }
 
+TEST_F(ShortExportTest, AShortThatHoldsLessThanTheTakeIsKeptAndSaysSo)
+{
+    // The camera stopped after 1 s while the microphone ran on to 3 s: the short has the first second.
+    ShortRawMovie::Recipe recipe {192, 108, 30, 3.0, true, true, false};
+    recipe.pictureSeconds = 1.0;
+    const QString rawURL = raw(recipe);
+    const ShortTake::Outcome outcome = QCoro::waitFor(ShortTake::finish(folder->path(), rawURL, ShortTake::Settings {}));
+    ASSERT_TRUE(std::holds_alternative<ShortTake::Result>(outcome)) << std::get<ErrorInfo>(outcome).description.toStdString();
+    const ShortTake::Result& result = std::get<ShortTake::Result>(outcome);
+    EXPECT_TRUE(QFile::exists(result.shortURL));
+    EXPECT_EQ(result.note, QStringLiteral("Finished the first 0:01 of 0:03 — the rest of raw.mov could not be read"));
+
+    const QString whole = raw({192, 108, 30, 2.0, true, true, false});
+    const ShortTake::Outcome full = QCoro::waitFor(ShortTake::finish(folder->path(), whole, ShortTake::Settings {}));
+    ASSERT_TRUE(std::holds_alternative<ShortTake::Result>(full));
+    EXPECT_EQ(std::get<ShortTake::Result>(full).note, std::nullopt) << "a whole short says nothing more";
+}
+
+TEST_F(ShortExportTest, AnUnusableCropStillLeavesItsSidecarWithTheZeroCrop)
+{
+    const QString rawURL = raw({192, 108, 30, 1.0, true, true, false});
+    const ShortTake::Outcome outcome = ShortTake::finishMeasured(folder->path(), rawURL, QSizeF(1, 1), ShortTake::Settings {});
+    ASSERT_TRUE(std::holds_alternative<ErrorInfo>(outcome));
+    EXPECT_EQ(std::get<ErrorInfo>(outcome).description, QStringLiteral("The 9:16 crop does not fit inside the recorded frame."));
+    QFile sidecar(path(QStringLiteral("crop.json")));
+    ASSERT_TRUE(sidecar.open(QIODevice::ReadOnly)) << "the sidecar is written before the export refuses";
+    const QJsonObject json = QJsonDocument::fromJson(sidecar.readAll()).object();
+    const QJsonObject crop = json[QStringLiteral("crop")].toObject();
+    for (const char* key : {"x", "y", "width", "height"}) {
+        ASSERT_TRUE(crop.contains(QLatin1String(key))) << key;
+        EXPECT_EQ(crop[QLatin1String(key)].toInt(-1), 0) << key;
+    }
+    EXPECT_EQ(json[QStringLiteral("feed")].toObject()[QStringLiteral("width")].toInt(), 1);
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("short.mov"))));
+}
+
 TEST_F(ShortExportTest, ARawWithoutVideoIsRefusedByBothEntryPoints)
 {
     const QString rawURL = raw({192, 108, 30, 1.0, true, false, false});

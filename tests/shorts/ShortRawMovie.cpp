@@ -96,8 +96,11 @@ void write(const QString& path, const Recipe& recipe)
     writer.startSession(MediaTime::zero());
     const int frames = static_cast<int>(std::lround(recipe.seconds * recipe.frameRate));
     int64_t soundWritten = 0;
+    const int pictures = recipe.pictureSeconds < 0 ? frames : static_cast<int>(std::lround(recipe.pictureSeconds * recipe.frameRate));
     for (int frame = 0; frame < frames; ++frame) {
-        if (video) {
+        if (video && frame == pictures)
+            video->markAsFinished();
+        if (video && frame < pictures) {
             auto picture = std::make_shared<PixelBuffer>(recipe.width, recipe.height);
             paint(*picture, frame, recipe.frameRate, recipe.busy, recipe.flashes);
             ASSERT_TRUE(video->append(MediaSample::video(picture, MediaTime(frame, recipe.frameRate), MediaTime(1, recipe.frameRate))));
@@ -108,7 +111,7 @@ void write(const QString& path, const Recipe& recipe)
             soundWritten = soundDue;
         }
     }
-    if (video)
+    if (video && pictures >= frames)
         video->markAsFinished();
     if (audio)
         audio->markAsFinished();

@@ -17,6 +17,7 @@ struct Recipe {
     bool video = true;
     bool busy = false; // fine moving noise around the block, so rate control has bits to spend
     bool flashes = true;
+    double pictureSeconds = -1; // pictures stop here while the sound goes on to `seconds`; below 0: they do not
 };
 void write(const QString& path, const Recipe& recipe);
 

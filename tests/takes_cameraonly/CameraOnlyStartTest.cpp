@@ -104,6 +104,30 @@ TEST_F(CameraOnlyStart, AnInterruptedCountdownNeverFilms)
     EXPECT_FALSE(controller->activeTake()->isRunning());
 }
 
+TEST_F(CameraOnlyStart, WithNoDisplayListedTheTakeStartsWithoutCounting)
+{
+    QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
+    ASSERT_FALSE(controller->displays().empty());
+    // Screen access goes away: the display list empties although the desktop still has its screens.
+    access.screenState = Permissions::State::denied;
+    QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
+    ASSERT_TRUE(controller->displays().empty());
+    controller->setCountdownSeconds(3);
+    std::vector<Kind> phases;
+    QObject::connect(controller.get(), &RecordingController::changed, controller.get(), [&] {
+        if (phases.empty() || phases.back() != controller->phase().kind())
+            phases.push_back(controller->phase().kind());
+    });
+    bool done = false;
+    QCoro::Task<> starting = startThenMark(*controller, done);
+    // A cold camera warms up for up to 3 s first.
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return done; }, 20000));
+    EXPECT_EQ(controller->phase().kind(), Kind::recording) << controller->phase().payload().toStdString();
+    EXPECT_EQ(std::count(phases.begin(), phases.end(), Kind::countingDown), 0) << "no numbers without a screen";
+    EXPECT_EQ(std::count(phases.begin(), phases.end(), Kind::preparing), 1);
+    EXPECT_FALSE(readLog().contains(QStringLiteral("countdown ended")));
+}
+
 TEST_F(CameraOnlyStart, FailureSentencesSayWhatWasKept)
 {
     CameraOnlyRecorder::Failure kept{{CameraOnlyRecorder::RecorderError::Kind::writerFailed, QStringLiteral("the camera was disconnected")},

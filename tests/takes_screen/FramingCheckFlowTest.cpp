@@ -152,8 +152,10 @@ TEST_F(FramingCheckFlow, openingTwiceBringsTheSameWindowAndReopeningStartsAFresh
 TEST_F(FramingCheckFlow, shortModeOpensTheShortPreviewAndJustMeNeedsTheCamera)
 {
     controller->setCaptureMode(CaptureMode::short_);
+    TestEnvironment::waitUntil([] { return false; }, 200); // the mode's own opening of the short preview
+    int openings = hooks.shortPreviewOpenings;
     QCoro::waitFor(controller->openFramingCheck());
-    EXPECT_EQ(hooks.shortPreviewOpenings, 1);
+    EXPECT_EQ(hooks.shortPreviewOpenings, openings + 1);
     EXPECT_EQ(controller->framingWindow(), nullptr);
 
     controller->setCaptureMode(CaptureMode::cameraOnly);
@@ -173,6 +175,30 @@ TEST_F(FramingCheckFlow, shortModeOpensTheShortPreviewAndJustMeNeedsTheCamera)
     EXPECT_TRUE(controller->framing().isRunning());
     closeCheck();
     EXPECT_FALSE(controller->framing().isRunning());
+}
+
+TEST_F(FramingCheckFlow, everyModeAsksForTheCameraAndARefusalOpensNothing)
+{
+    access.cameraState = Permissions::State::denied;
+    for (CaptureMode mode : {CaptureMode::short_, CaptureMode::screen, CaptureMode::voice, CaptureMode::cameraOnly}) {
+        SCOPED_TRACE(CaptureModes::rawText(mode).toStdString());
+        controller->setCaptureMode(mode);
+        TestEnvironment::waitUntil([] { return false; }, 200);
+        controller->setPhase(RecordingPhase::idle());
+        const int openings = hooks.shortPreviewOpenings;
+        QCoro::waitFor(controller->openFramingCheck());
+        EXPECT_EQ(hooks.shortPreviewOpenings, openings);
+        EXPECT_EQ(controller->framingWindow(), nullptr);
+        EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::failed);
+        EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("Camera access is off."))) << controller->phase().payload().toStdString();
+    }
+    // During a take a refusal costs only the window, never the take.
+    controller->setCaptureMode(CaptureMode::screen);
+    controller->setPhase(RecordingPhase::recording());
+    QCoro::waitFor(controller->openFramingCheck());
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording);
+    EXPECT_EQ(controller->framingWindow(), nullptr);
+    controller->setPhase(RecordingPhase::idle());
 }
 
 } // namespace

@@ -84,6 +84,14 @@ TEST(PrompterPlacementTest, NotationRoundTripsAndReadsOtherTextsAsZero)
     EXPECT_EQ(RectNotation::point(QStringLiteral("{0.25, 1}")), QPointF(0.25, 1));
     EXPECT_EQ(RectNotation::rect(QStringLiteral("garbage")), QRectF());
     EXPECT_EQ(RectNotation::size(QString()), QSizeF(0, 0));
+    // Hand-edited texts in another form are not guessed at.
+    EXPECT_EQ(RectNotation::size(QStringLiteral("800x400")), QSizeF(0, 0));
+    EXPECT_EQ(RectNotation::size(QStringLiteral("800, 400")), QSizeF(0, 0));
+    EXPECT_EQ(RectNotation::rect(QStringLiteral("{800, 400}, {780, 300}")), QRectF()) << "a rectangle opens with two braces";
+    EXPECT_EQ(RectNotation::rect(QStringLiteral("10 20 780 300")), QRectF());
+    EXPECT_EQ(RectNotation::point(QStringLiteral("0.5;0.5")), QPointF(0, 0));
+    EXPECT_EQ(RectNotation::rect(QStringLiteral(" { {1, 2}, {780, 300}}")), QRectF(1, 2, 780, 300)) << "spaces between braces are fine";
+    EXPECT_EQ(RectNotation::size(QStringLiteral("{780}")), QSizeF(780, 0)) << "missing numbers are 0";
 }
 
 TEST(PrompterPlacementTest, SpotFractionsAndTheWindowSystemFlip)

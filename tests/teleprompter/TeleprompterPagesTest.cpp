@@ -159,6 +159,11 @@ TEST_F(TeleprompterPagesTest, FollowPageBandReadingLineAndEndLabel)
     model->setTheme(QStringLiteral("dark"));
     model->setBgOpacity(0);
     keep(*view, QStringLiteral("follow-dark-clear-end.png"));
+    // "End of script" in the dark ink, a line below the reading line, over whatever lies behind.
+    const int endTop = static_cast<int>(0.71 * 40 + 16 + 1.42 * 40);
+    const QRect endLabel(300, endTop, 180, 22);
+    const QImage ended = grab();
+    EXPECT_GT(inked(ended, endLabel, qRgb(0, 0, 0)), 20) << "the end label shows";
     model->stepBox(-1);
     EXPECT_FALSE(FollowPage::showsEndLabel(*model)) << "stepping back hides the end label";
 }
@@ -293,6 +298,64 @@ TEST_F(TeleprompterPagesTest, TheColumnIsLaidOutOnceAndAShorterOneIsNeverLeftBla
                                   "[ORB] The orb explains the timeline here. [/ORB]\nAnd on we go."));
     model->restart();
     keep(*view, QStringLiteral("auto-blocks.png"));
+
+    using Kind = AutoPageColumn::BlockKind;
+    const std::vector<AutoPageColumn::Placed> blocks = view->column().placed();
+    std::vector<Kind> kinds;
+    for (const auto& block : blocks)
+        kinds.push_back(block.kind);
+    EXPECT_EQ(kinds, (std::vector<Kind>{Kind::paragraph, Kind::gesture, Kind::cue, Kind::cue, Kind::orb, Kind::paragraph}));
+    ASSERT_EQ(blocks.size(), 6u);
+    EXPECT_FALSE(blocks[2].spokenCue) << "SHOW is an instruction";
+    EXPECT_TRUE(blocks[3].spokenCue) << "SAY is the spoken cue";
+    EXPECT_DOUBLE_EQ(blocks[2].labelWidth, 2.3 * 28) << "the keyword column follows the text size";
+    EXPECT_DOUBLE_EQ(blocks[0].y, 0);
+    for (size_t i = 1; i < blocks.size(); ++i) {
+        EXPECT_GT(blocks[i].height, 0) << i;
+        // Blocks of one segment stand 8 apart; the orb, a segment of its own, 0.7 f from its neighbours.
+        const bool segmentEdge = blocks[i].kind == Kind::orb || blocks[i - 1].kind == Kind::orb;
+        EXPECT_NEAR(blocks[i].y - (blocks[i - 1].y + blocks[i - 1].height), segmentEdge ? 0.7 * 28 : 8, 1e-9) << i;
+    }
+    // The dashed orb box holds its heading and the text, 12 above and below and 8 between.
+    EXPECT_GT(blocks[4].height, 12 + 10 + 8 + 0.74 * 28 + 12);
+    EXPECT_EQ(view->column().height(), std::ceil(blocks.back().y + blocks.back().height));
+
+    // Below about 24.3 pt the keyword column keeps its 56 pt.
+    model->setFontSize(20);
+    for (const auto& block : view->column().placed())
+        if (block.kind == Kind::cue)
+            EXPECT_DOUBLE_EQ(block.labelWidth, 56);
+}
+
+TEST(TeleprompterPaletteTest, TwoThemesAndOnlyExactlyDarkIsDark)
+{
+    const TeleprompterPalette& dark = TeleprompterPalette::dark();
+    const TeleprompterPalette& light = TeleprompterPalette::light();
+    struct Row {
+        QColor shown, wanted;
+        const char* what;
+    };
+    const std::vector<Row> rows{
+        {dark.page, QColor(14, 11, 9), "dark page"},
+        {dark.ink, QColor(255, 246, 234), "dark ink"},
+        {dark.band, QColor(231, 149, 196, qRound(0.16 * 255)), "dark band"},
+        {dark.accent, QColor(231, 149, 196), "dark accent"},
+        {dark.chrome, QColor(28, 22, 18, qRound(0.94 * 255)), "dark chrome"},
+        {dark.chromeInk, QColor(245, 237, 216), "dark chrome ink"},
+        {light.page, QColor(245, 237, 216), "cream page"},
+        {light.ink, QColor(20, 9, 3), "cream ink"},
+        {light.band, QColor(207, 148, 136, qRound(0.30 * 255)), "cream band"},
+        {light.accent, QColor(184, 103, 90), "cream accent"},
+        {light.chrome, QColor(245, 237, 216, qRound(0.94 * 255)), "cream chrome"},
+        {light.chromeInk, QColor(44, 21, 8), "cream chrome ink"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.shown.rgb(), row.wanted.rgb()) << row.what;
+        EXPECT_NEAR(row.shown.alphaF(), row.wanted.alphaF(), 0.5 / 255) << row.what;
+    }
+    for (const char* theme : {"light", "Dark", "DARK", "dark ", " dark", "", "night"})
+        EXPECT_EQ(&TeleprompterPalette::forTheme(QString::fromLatin1(theme)), &light) << '"' << theme << '"';
+    EXPECT_EQ(&TeleprompterPalette::forTheme(QStringLiteral("dark")), &dark);
 }
 
 TEST_F(TeleprompterPagesTest, MenusMarkTheCurrentChoices)

@@ -115,6 +115,48 @@ TEST_F(MotionSectionTest, everySectionFollowsTheBusyPhases)
     }
 }
 
+TEST_F(MotionSectionTest, thePreviewIsHandedTheControllersLookPauseAndCamera)
+{
+    struct Row {
+        FaceLayout face;
+        StudioBackground background;
+        bool grade;
+        bool camera;
+        RecordingPhase phase;
+        bool paused;
+    };
+    const std::vector<Row> rows{
+        {FaceLayout::tallLeft, StudioBackground::linen, false, false, RecordingPhase::idle(), false},
+        {FaceLayout::bottomRight, StudioBackground::darkRoom, true, true, RecordingPhase::idle(), false},
+        {FaceLayout::bottomRight, StudioBackground::clay, true, true, RecordingPhase::countingDown(), true},
+        {FaceLayout::tallLeft, StudioBackground::silkWaves, false, true, RecordingPhase::preparing(), true},
+        {FaceLayout::tallLeft, StudioBackground::dotPaper, true, false, RecordingPhase::recording(), true},
+        {FaceLayout::bottomRight, StudioBackground::sunlitStudio, false, true, RecordingPhase::paused(), true},
+        {FaceLayout::tallLeft, StudioBackground::blushMesh, true, true, RecordingPhase::finishing(), true},
+        {FaceLayout::bottomRight, StudioBackground::linen, false, false, RecordingPhase::finished(path("f.mov")), false},
+        {FaceLayout::tallLeft, StudioBackground::clay, true, true, RecordingPhase::failed(QStringLiteral("x")), false},
+    };
+    auto* preview = section()->findChild<StudioLayoutPreview*>();
+    ASSERT_NE(preview, nullptr);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.phase.kind()));
+        setPhase(RecordingPhase::idle()); // the look can only be changed between takes
+        controller->setFaceLayout(row.face);
+        controller->setStudioBackground(row.background);
+        controller->setCameraGrade(row.grade);
+        controller->setCameraEnabled(row.camera);
+        setPhase(row.phase);
+        const StudioLayoutPreview::Key& shown = preview->key();
+        EXPECT_EQ(shown.face, row.face);
+        EXPECT_EQ(shown.background, row.background);
+        EXPECT_EQ(shown.grade, row.grade);
+        EXPECT_EQ(shown.cameraLive, row.camera);
+        EXPECT_EQ(shown.paused, row.paused);
+        EXPECT_EQ(preview->frameTap(), controller->deskCameraFrameTap());
+        EXPECT_EQ(preview->captionText(), StudioLayoutPreview::caption(row.face, row.camera));
+    }
+}
+
 TEST_F(MotionSectionTest, theWheelScrollsTheColumnInsteadOfChangingAChoice)
 {
     controller->setCameraEnabled(true);

@@ -22,6 +22,7 @@
 #include "ui/ShortPreviewSources.h"
 #include "ui/ShortPreviewWindow.h"
 #include "ui/ShortWindows.h"
+#include "ui/WindowActions.h"
 #include "ui/WindowStyle.h"
 
 #include <QCheckBox>
@@ -87,6 +88,16 @@ protected:
     {
         controller->openShortPreview();
         settle();
+    }
+    // A "short.mov" in a short folder of that name; the replay opens it whatever it holds.
+    QString placeholderShort(const QString& folder)
+    {
+        const QString movie = path(folder + QStringLiteral("/short.mov"));
+        QDir().mkpath(QFileInfo(movie).path());
+        QFile file(movie);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        return movie;
     }
 
     FakeAccessProbe access;
@@ -283,13 +294,7 @@ TEST_F(ShortPreviewWindowTest, StageComposesThePictureUnderTheOverlay)
 
 TEST_F(ShortPreviewWindowTest, LastTakeReplaysAnExistingShortInTheOneReplayWindow)
 {
-    const QString movie = path(QStringLiteral("2026-05-01-s12-short-2/short.mov"));
-    QDir().mkpath(QFileInfo(movie).path());
-    QFile file(movie);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("x");
-    file.close();
-    controller->setLastShortURL(movie);
+    controller->setLastShortURL(placeholderShort(QStringLiteral("2026-05-01-s12-short-2")));
     ShortPreviewWindow* window = enterShortMode();
     ASSERT_NE(window, nullptr);
     window->lastTake().click();
@@ -301,6 +306,21 @@ TEST_F(ShortPreviewWindowTest, LastTakeReplaysAnExistingShortInTheOneReplayWindo
     controller->setCaptureMode(CaptureMode::screen);
     settle();
     EXPECT_FALSE(replay->isVisible()) << "leaving the Short mode closes the replay";
+}
+
+TEST_F(ShortPreviewWindowTest, HideFrameClosesTheFrameWindowAndLeavesTheReplayPlaying)
+{
+    controller->setLastShortURL(placeholderShort(QStringLiteral("2026-05-01-s12-short-1")));
+    ASSERT_NE(enterShortMode(), nullptr);
+    controller->replayLastShort();
+    settle();
+    ASSERT_NE(windows->replay(), nullptr);
+    ASSERT_TRUE(windows->replay()->isVisible());
+    WindowActions::forController(*controller, nullptr).closeShortPreview();
+    settle();
+    EXPECT_EQ(windows->preview(), nullptr);
+    EXPECT_FALSE(controller->shortWindowOpen());
+    EXPECT_TRUE(windows->replay()->isVisible()) << "only the frame window goes";
 }
 
 // Under the test X server with the fake camera streaming into the tap, a real drag from another client.

@@ -87,6 +87,25 @@ TEST_F(TeleprompterSectionTest, PastedTextIsAppendedAtTheEnd)
     EXPECT_TRUE(section->orbLabel()->isHidden()) << "lower case or a closing marker shows no notice";
 }
 
+TEST_F(TeleprompterSectionTest, APasteIsOneEditThatUndoTakesBack)
+{
+    make();
+    ScriptEditor* editor = section->editor();
+    editor->insertPlainText(QStringLiteral("Intro")); // typed
+    ASSERT_EQ(model->text(), QStringLiteral("Intro"));
+    pasteText(QStringLiteral("Second line"));
+    EXPECT_EQ(model->text(), QStringLiteral("Intro\nSecond line"));
+    ASSERT_TRUE(editor->document()->isUndoAvailable()) << "the paste keeps the history";
+    editor->undo();
+    EXPECT_EQ(model->text(), QStringLiteral("Intro")) << "one undo takes the whole paste back";
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Intro"));
+    editor->redo();
+    EXPECT_EQ(model->text(), QStringLiteral("Intro\nSecond line"));
+    editor->undo();
+    editor->undo();
+    EXPECT_EQ(model->text(), QString()) << "the typing before the paste is still undoable";
+}
+
 TEST_F(TeleprompterSectionTest, RowsFollowTheModelWithoutWritingItBack)
 {
     settings->setDouble(QStringLiteral("prompterFontSize"), 80);

@@ -61,18 +61,29 @@ TEST_F(TransportTest, eachPhaseShowsItsRowAndBusyLabel)
     }
 }
 
-TEST_F(TransportTest, pauseIsDisabledOnlyForAVoiceTake)
+TEST_F(TransportTest, noControlIsDisabledInAnyMode)
 {
     for (CaptureMode mode : CaptureModes::allCases) {
         controller->setCaptureMode(mode);
         setPhase(RecordingPhase::recording());
-        EXPECT_EQ(find<QPushButton>(QStringLiteral("pauseButton"))->isEnabled(), mode != CaptureMode::voice)
-            << CaptureModes::rawText(mode).toStdString();
+        EXPECT_TRUE(find<QPushButton>(QStringLiteral("pauseButton"))->isEnabled()) << CaptureModes::rawText(mode).toStdString();
+        setPhase(RecordingPhase::paused());
+        EXPECT_TRUE(find<QPushButton>(QStringLiteral("pauseButton"))->isEnabled()) << CaptureModes::rawText(mode).toStdString();
         // Stop and Discard stay usable in every mode.
         EXPECT_TRUE(find<QPushButton>(QStringLiteral("stopButton"))->isEnabled());
         EXPECT_TRUE(find<QPushButton>(QStringLiteral("discardButton"))->isEnabled());
         setPhase(RecordingPhase::idle());
     }
+}
+
+TEST_F(TransportTest, pauseInAVoiceTakeIsAPressThatDoesNothing)
+{
+    controller->setCaptureMode(CaptureMode::voice);
+    setPhase(RecordingPhase::recording());
+    find<QPushButton>(QStringLiteral("pauseButton"))->click();
+    settle();
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording);
+    EXPECT_TRUE(shows(QStringLiteral("stopButton")));
 }
 
 TEST_F(TransportTest, discardAsksFirstAndCancelKeepsTheTake)

@@ -1,0 +1,99 @@
+// How a "Just me" or short take ends, on fakes: a take with nothing filmed, a short whose export fails, and
+// a short filmed without any face in the picture.
+#include "CameraOnlyFixture.h"
+
+#include "platform/system/HostClock.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = RecordingPhase::Kind;
+
+class CameraOnlyStop : public CameraOnlyFixture {
+protected:
+    void start(CaptureMode mode)
+    {
+        controller->setCaptureMode(mode);
+        settle();
+        QCoro::waitFor(controller->start());
+        ASSERT_EQ(controller->phase().kind(), Kind::recording) << controller->phase().payload().toStdString();
+    }
+    // Frames from the desk camera and sound from the microphone, stamped as they would arrive, for `seconds`.
+    void film(double seconds)
+    {
+        const double begin = HostClock::now().seconds();
+        double nextFrame = begin;
+        double nextSound = begin;
+        for (double now = begin; now < begin + seconds; now = HostClock::now().seconds()) {
+            for (; nextSound <= now; nextSound += 0.01)
+                FakeAudioCapture::push(*services.cameraOnly.microphone, nextSound, 480);
+            for (; nextFrame <= now; nextFrame += 1.0 / 30)
+                desk->emitFrame(nextFrame);
+            QCoreApplication::processEvents();
+            QThread::msleep(4);
+        }
+    }
+    QDir shortFolder() const
+    {
+        return QDir(path(QStringLiteral("Recordings/Shorts/")) + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))
+            + QStringLiteral("-short-1"));
+    }
+};
+
+TEST_F(CameraOnlyStop, ATakeWithNothingFilmedFailsAndLeavesNoFolder)
+{
+    start(CaptureMode::cameraOnly);
+    QCoro::waitFor(controller->stop());
+    ASSERT_EQ(controller->phase().kind(), Kind::failed);
+    EXPECT_EQ(controller->phase().payload(), QStringLiteral("Could not write the recording: nothing was captured"));
+    const QString log = readLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("[camera-only stop]"))) << "the failure is logged with its context";
+    EXPECT_TRUE(log.contains(QStringLiteral("discarded empty folder "))) << "the folder this take made goes again";
+    EXPECT_FALSE(log.contains(QStringLiteral("camera-only finished")));
+}
+
+TEST_F(CameraOnlyStop, AShortWhoseExportFailsSaysWhyAndKeepsItsRawFile)
+{
+    start(CaptureMode::short_);
+    // A folder sits where the short would go: its export cannot put the file in place.
+    ASSERT_TRUE(shortFolder().mkpath(QStringLiteral("short.mov")));
+    QFile blocker(shortFolder().filePath(QStringLiteral("short.mov/keep")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    film(1.5);
+    QCoro::waitFor(controller->stop());
+    ASSERT_EQ(controller->phase().kind(), Kind::failed) << controller->phase().payload().toStdString();
+    EXPECT_FALSE(controller->phase().payload().isEmpty());
+    EXPECT_TRUE(readLog().contains(QStringLiteral("[camera-only stop]")));
+    EXPECT_GT(QFileInfo(shortFolder().filePath(QStringLiteral("raw.mov"))).size(), 0) << "what was filmed stays";
+    EXPECT_TRUE(shortFolder().exists(QStringLiteral("crop.json")));
+    EXPECT_TRUE(QFileInfo::exists(shortFolder().filePath(QStringLiteral("short.mov/keep"))));
+    EXPECT_FALSE(controller->lastShortURL().has_value());
+}
+
+TEST_F(CameraOnlyStop, AShortWithoutAFaceFinishesAndSaysNoFaceWasFound)
+{
+    start(CaptureMode::short_);
+    film(1.5);
+    QCoro::waitFor(controller->stop());
+    ASSERT_EQ(controller->phase().kind(), Kind::finished) << controller->phase().payload().toStdString();
+    EXPECT_EQ(controller->phase().payload(), shortFolder().filePath(QStringLiteral("short.mov")));
+    const QString log = readLog();
+    const qsizetype finished = log.indexOf(QStringLiteral("short finished ") + shortFolder().dirName() + QStringLiteral(": crop "));
+    ASSERT_GE(finished, 0);
+    const QString line = log.mid(finished, log.indexOf(QLatin1Char('\n'), finished) - finished);
+    EXPECT_TRUE(line.endsWith(QStringLiteral(", framing: no face found"))) << line.toStdString();
+    QFile sidecar(shortFolder().filePath(QStringLiteral("crop.json")));
+    ASSERT_TRUE(sidecar.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(QJsonDocument::fromJson(sidecar.readAll()).object().contains(QStringLiteral("framing"))) << "nothing measured, nothing written";
+}
+
+} // namespace
