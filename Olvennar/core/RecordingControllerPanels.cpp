@@ -2,6 +2,7 @@
 #include "core/RecordingController.h"
 
 #include "core/ControllerHooks.h"
+#include "platform/system/AccessProbe.h"
 #include "platform/system/Diagnostics.h"
 
 #include "framing/CameraBubbleWindow.h"
@@ -18,10 +19,14 @@ namespace {
 const QString shortCameraRefused = QStringLiteral("Camera access is off. Add your user to the \"video\" group, then log out and in again.");
 }
 
-QCoro::Task<> RecordingController::openShortPreview()
+QCoro::Task<> RecordingController::openShortPreview(bool askUser)
 {
     QPointer<RecordingController> weak(this);
-    const bool granted = co_await Permissions::requestCamera(platform_.access);
+    bool granted = platform_.access.camera() == Permissions::State::granted;
+    if (askUser) {
+        QCoro::Task<bool> asking = Permissions::requestCamera(platform_.access);
+        granted = co_await std::move(asking);
+    }
     if (!weak)
         co_return;
     refreshPermissions();
@@ -32,7 +37,7 @@ QCoro::Task<> RecordingController::openShortPreview()
             co_return;
         }
         // Without any camera there is nothing to allow: say so instead of blaming access.
-        setPhase(Phase::failed(bubble_.cameras.empty() ? QStringLiteral("No camera found.") : shortCameraRefused));
+        setPhase(Phase::failed(noCameraDevice() ? Permissions::noCameraFound : shortCameraRefused));
         co_return;
     }
     if (captureMode_ != CaptureMode::short_)

@@ -60,6 +60,31 @@ TEST_F(ScreenTakeFlow, aTakeGoesThroughEveryPhaseAndLeavesItsMovieAndSidecarsInA
     EXPECT_FALSE(cursor->samples.empty());
 }
 
+TEST_F(ScreenTakeFlow, aTakeThatLostFramesIsSavedAndSaysSoAsInformationNotFailure)
+{
+    startTake();
+    film(35);
+    // The grabber missed 15 of its ticks: some 30 % of the frames the take should have had.
+    services.screen->statistics.framesMissed = 15;
+    QCoro::waitFor(controller->stop());
+    EXPECT_EQ(controller->phase(), RecordingPhase::idle()) << controller->phase().payload().toStdString();
+    EXPECT_EQ(phases.back(), Kind::idle);
+    EXPECT_EQ(std::count(phases.begin(), phases.end(), Kind::failed), 0);
+    EXPECT_TRUE(controller->notice().startsWith(QStringLiteral("The computer could not keep up: this take lost 3"))) << controller->notice().toStdString();
+    EXPECT_TRUE(readLog().contains(controller->notice()));
+    EXPECT_FALSE(readLog().contains(QStringLiteral("take failed")));
+    // Handed to finishing like any other take; a finished file still shows after the notice.
+    ASSERT_EQ(services.jobs.size(), 1u);
+    controller->setPhase(RecordingPhase::finished(folderPath(QStringLiteral("video 1/final.mov"))));
+    EXPECT_FALSE(controller->notice().isEmpty());
+
+    // The next take starts without it.
+    startTake();
+    EXPECT_TRUE(controller->notice().isEmpty());
+    film(3);
+    QCoro::waitFor(controller->stop());
+}
+
 TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheRequestAndTheSummary)
 {
     startTake();
