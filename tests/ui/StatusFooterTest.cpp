@@ -4,6 +4,7 @@
 #include "takes/ScreenStopPlan.h"
 #include "ui/IconLabel.h"
 #include "ui/StatusFooter.h"
+#include "ui/WindowActions.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,6 +113,22 @@ TEST_F(StatusFooterTest, lostFramesAreInformationAndTheTakesRowGoesOnToReady)
     setPhase(RecordingPhase::recording());
     EXPECT_FALSE(shows(QStringLiteral("takeNotice")));
     EXPECT_TRUE(controller->notice().isEmpty());
+}
+
+TEST_F(StatusFooterTest, aRevealWithNothingToShowTheFileSaysSoWithItsFolder)
+{
+    // No file manager on the bus and no desktop opener on the PATH.
+    const QByteArray pathBefore = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(path("no-tools")));
+    WindowActions actions = WindowActions::forController(*controller, view.get());
+    actions.revealInFileManager(TestEnvironment::home() + QStringLiteral("/Videos/Olvennar/video 2/final.mov"));
+    const bool told = TestEnvironment::waitUntil([this] { return !controller->notice().isEmpty(); }, 6000);
+    qputenv("PATH", pathBefore);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(controller->notice(), QStringLiteral("No file manager could be opened. The file is in ~/Videos/Olvennar/video 2"));
+    settle();
+    EXPECT_TRUE(shows(QStringLiteral("takeNotice")));
+    EXPECT_EQ(form(), QStringLiteral("destinationRow"));
 }
 
 TEST_F(StatusFooterTest, failureShowsTheWholeMessageUntilDismissed)
