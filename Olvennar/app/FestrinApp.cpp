@@ -16,6 +16,8 @@
 #include "ui/ShortWindows.h"
 #include "platform/system/Settings.h"
 
+#include <QPointer>
+
 namespace {
 // The launch sweep's findings already logged, so each is logged once.
 const QString recoveryNotedKey = QStringLiteral("recoveryNoted");
@@ -44,6 +46,11 @@ RecordingController& FestrinApp::controller()
         shortWindows_ = std::make_unique<ShortWindows>(*controller_, *shortSources_,
             [] { return std::make_unique<PulseAudioPlayback>(QStringLiteral("Last take")); });
         services_->hooks().attachShortWindows(shortWindows_.get());
+        QPointer<RecordingController> weak(owner);
+        services_->hooks().onRevealFailed = [weak](const QString& sentence) {
+            if (weak)
+                weak->inform(sentence);
+        };
     }
     return *controller_;
 }

@@ -16,6 +16,7 @@
 #include "platform/video/V4L2DeviceCatalog.h"
 #include "platform/video/VideoHotplugMonitor.h"
 #include "platform/x11/X11Displays.h"
+#include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/XcbConnection.h"
 #include "takes/DeviceOverlayRecorder.h"
@@ -170,6 +171,13 @@ std::optional<CaptureDeviceInfo> LinuxTakeServices::bestMicrophone()
 
 OverlayRecorder& LinuxTakeServices::cameraRecorder() { return *camera_; }
 OverlayRecorder& LinuxTakeServices::phoneRecorder() { return *phone_; }
+
+void LinuxTakeServices::ignoreHotKeys(const XcbGlobalKeyGrabber* grabber)
+{
+    if (!input_ || !grabber)
+        return;
+    input_->setHotKeyFilter([grabber](std::uint32_t keySym, std::uint16_t modifiers) { return grabber->holds(keySym, modifiers); });
+}
 
 InputEvents& LinuxTakeServices::input() { return input_ ? static_cast<InputEvents&>(*input_) : *inert_; }
 PointerState& LinuxTakeServices::pointer() { return pointer_ ? static_cast<PointerState&>(*pointer_) : *inert_; }

@@ -19,6 +19,8 @@ class XInputEvents;
 // cameras, XInput 2 clicks and keys, the pointer and the front window, and udev and PulseAudio hot-plug
 // notices, and the desk camera and phone recorders over one hub per camera. The finish queue is handed in
 // by its owner; until then a stopped take is only logged.
+class XcbGlobalKeyGrabber;
+
 class LinuxTakeServices final : public TakeServices {
 public:
     // Tests may list and open their own cameras; by default the V4L2 nodes.
@@ -49,6 +51,8 @@ public:
     void setSaveJobSink(std::function<void(const SaveJobHandover&)> sink) { saveJobSink_ = std::move(sink); }
     // Voice follow's feed of the recorders' microphone blocks.
     void setSpeechSink(SpeechAudioSink* sink) { speechSink_ = sink; }
+    // The studio's hot keys are not counted as typing in a take's key telemetry.
+    void ignoreHotKeys(const XcbGlobalKeyGrabber* grabber);
 
 private:
     class Inert;

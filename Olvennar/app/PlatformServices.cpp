@@ -42,6 +42,7 @@ PlatformServices::PlatformServices(Settings& settings)
     access_->instructionView = [](const QString& pane) { AccessInstructionDialog::open(pane, QApplication::activeWindow()); };
     // The one hub hears every recorder's microphone.
     takes_->setSpeechSink(speech_.get());
+    takes_->ignoreHotKeys(keyGrabber_.get());
 }
 
 PlatformServices::~PlatformServices() = default;

@@ -102,8 +102,14 @@ void RemoteButton::arm()
         setStatus(Status::of(Status::Kind::notSet));
         return;
     }
-    if (access_.inputMonitoring() != Permissions::State::granted) {
+    const Permissions::State input = access_.inputMonitoring();
+    if (input == Permissions::State::denied) {
         setStatus(Status::of(Status::Kind::needsPermission));
+        return;
+    }
+    // No input device at all: the learned one is simply not here.
+    if (input != Permissions::State::granted) {
+        setStatus(Status::notConnected(*device));
         return;
     }
     const int result = start(std::make_pair(device->vendorID, device->productID), true);
@@ -122,9 +128,14 @@ void RemoteButton::arm()
 
 void RemoteButton::startLearning()
 {
-    if (access_.inputMonitoring() != Permissions::State::granted) {
+    const Permissions::State input = access_.inputMonitoring();
+    if (input == Permissions::State::denied) {
         access_.showInstruction(QString::fromLatin1(Permissions::inputMonitoringPane));
         setStatus(Status::of(Status::Kind::needsPermission));
+        return;
+    }
+    if (input != Permissions::State::granted) {
+        setStatus(Status::of(Status::Kind::noDevices));
         return;
     }
     closeManager();

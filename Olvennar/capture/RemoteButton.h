@@ -29,7 +29,8 @@ public:
 
     struct Status {
         // notConnected: a device is learned and access is there, but it is not plugged in or paired now.
-        enum class Kind { ready, notSet, learning, needsPermission, notConnected };
+        // noDevices: learning was asked for on a machine with no input device at all, which no group would fix.
+        enum class Kind { ready, notSet, learning, needsPermission, notConnected, noDevices };
         Kind kind = Kind::notSet;
         Device device; // ready and notConnected only
         static Status ready(Device d) { return {Kind::ready, std::move(d)}; }

@@ -100,6 +100,11 @@ public:
     int finishingCount() const { return finishQueue_->finishingCount(); }
     // What of the take the shown finished file holds, when not all of it; empty otherwise.
     const QString& finishNote() const { return finishNote_; }
+    // What the footer tells beside its form: a take's lost frames, a reveal that found no file manager.
+    // Empty once a new take starts.
+    const QString& notice() const { return notice_; }
+    // Logs the sentence and shows it as the footer's notice.
+    void inform(const QString& sentence) override;
     // The shown failure is a finish job's, and its Retry has not been used.
     bool canRetryFinish() const;
     // Runs the shown failed finish job again, back to idle meanwhile.
@@ -264,8 +269,11 @@ public:
     bool usingWorseMicrophoneThanAvailable() const;
     // "<screen name> — W×H", or "Display <id> — W×H" when no screen matches.
     static QString displayName(const DisplayInfo& display);
+    // No capture device exists (none listed and none refused for want of access): said as missing, never as access.
+    bool noCameraDevice() const;
     // Asks for camera access, then opens the "Short frame" window or brings it forward (Short mode only).
-    QCoro::Task<> openShortPreview();
+    // `askUser` false (a mode switch or a handoff) never puts a dialog up: the notice and the footer say it.
+    QCoro::Task<> openShortPreview(bool askUser = true);
     // Main-window actions.
     void replayLastShort();
     void revealLastRecording();
@@ -353,7 +361,7 @@ private:
     bool selectedDisplayListed() const;
     // Asks for the camera a window shows; a refusal fails the phase with the sentence (or "No camera found."
     // without any camera), except during a take, which only loses the window (logged under `window`).
-    QCoro::Task<bool> askCameraForWindow(QString window, QString refusedSentence);
+    QCoro::Task<bool> askCameraForWindow(QString window, QString refusedSentence, bool askUser = true);
     // What the finish queue reads and shows.
     bool filming() const override { return phase_.isFilming(); }
     double lastTakeEndedSeconds() const override;
@@ -454,6 +462,7 @@ private:
     std::optional<QUuid> failedFinish_;
     QString failedFinishMessage_;
     QString finishNote_;
+    QString notice_;
     std::vector<ScreenDisplay> screenDisplays_;
     std::unique_ptr<CameraBubbleWindow> bubbleWindow_;
     std::unique_ptr<CameraBubbleWindow> phoneWindow_;

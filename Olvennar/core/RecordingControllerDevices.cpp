@@ -48,6 +48,11 @@ std::shared_ptr<CameraFrameTap> RecordingController::deskCameraFrameTap() const
 
 OverlayRecorder* RecordingController::phoneRecorder() const { return platform_.takes ? &platform_.takes->phoneRecorder() : nullptr; }
 
+bool RecordingController::noCameraDevice() const
+{
+    return bubble_.cameras.empty() && platform_.access.camera() != Permissions::State::denied;
+}
+
 void RecordingController::refreshPermissions()
 {
     AccessProbe& access = platform_.access;
@@ -246,7 +251,7 @@ QCoro::Task<> RecordingController::enableCamera()
 {
     QPointer<RecordingController> weak(this);
     // No camera device at all is not a refusal: there is nothing to grant.
-    const bool noCamera = bubble_.cameras.empty() && platform_.access.camera() == Permissions::State::notAsked;
+    const bool noCamera = noCameraDevice();
     bool granted = true;
     if (!noCamera) {
         QCoro::Task<bool> asking = Permissions::requestCamera(platform_.access);
@@ -259,7 +264,7 @@ QCoro::Task<> RecordingController::enableCamera()
         co_return;
     }
     setCameraEnabled(false);
-    setPhase(Phase::failed(granted ? QStringLiteral("No camera found.")
+    setPhase(Phase::failed(granted ? Permissions::noCameraFound
                                    : QStringLiteral("Camera access was denied. Grant it by adding your user to the \"video\" group, then log out and in again.")));
 }
 

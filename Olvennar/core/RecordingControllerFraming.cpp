@@ -109,6 +109,7 @@ void RecordingController::updateFramingRouting()
     }
     const bool bubbleShown = bubbleWindow_ && bubbleWindow_->isVisible();
     const bool deskWanted = framingWindowOpen_ || (mode == CaptureMode::screen && bubbleShown && panels_.framingHintsOnBubble);
+    framing_->setCameraMissing(noCameraDevice());
     framing_->update(framingSpecs(), bubble_.mirrorCamera, deskWanted ? deskSource : nullptr, slow);
     shortFraming_->update(shortWanted ? std::vector<FramingCropSpec>{FramingCropSpec::short_()} : std::vector<FramingCropSpec>{},
         bubble_.mirrorCamera, shortWanted && cameraOnlyRecorder_ ? cameraOnlyRecorder_->frameTap() : nullptr, slow);
@@ -301,7 +302,7 @@ CameraOnlyTakeSettings RecordingController::cameraOnlyTakeSettings()
 QCoro::Task<bool> RecordingController::requestCameraAccess()
 {
     // A machine with no camera at all refuses nothing: the start says that no camera was found.
-    if (bubble_.cameras.empty() && platform_.access.camera() == Permissions::State::notAsked)
+    if (noCameraDevice())
         co_return true;
     QCoro::Task<bool> asking = askCameraOnlyAccess(true);
     co_return co_await std::move(asking);

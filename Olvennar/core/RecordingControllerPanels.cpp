@@ -2,6 +2,7 @@
 #include "core/RecordingController.h"
 
 #include "core/ControllerHooks.h"
+#include "platform/system/AccessProbe.h"
 #include "platform/system/Diagnostics.h"
 
 #include "framing/CameraBubbleWindow.h"
@@ -18,10 +19,14 @@ namespace {
 const QString shortCameraRefused = QStringLiteral("Camera access is off. Add your user to the \"video\" group, then log out and in again.");
 }
 
-QCoro::Task<bool> RecordingController::askCameraForWindow(QString window, QString refusedSentence)
+QCoro::Task<bool> RecordingController::askCameraForWindow(QString window, QString refusedSentence, bool askUser)
 {
     QPointer<RecordingController> weak(this);
-    const bool granted = co_await Permissions::requestCamera(platform_.access);
+    bool granted = platform_.access.camera() == Permissions::State::granted;
+    if (askUser) {
+        QCoro::Task<bool> asking = Permissions::requestCamera(platform_.access);
+        granted = co_await std::move(asking);
+    }
     if (!weak)
         co_return false;
     refreshPermissions();
@@ -33,14 +38,14 @@ QCoro::Task<bool> RecordingController::askCameraForWindow(QString window, QStrin
         co_return false;
     }
     // Without any camera there is nothing to allow: say so instead of blaming access.
-    setPhase(Phase::failed(bubble_.cameras.empty() ? QStringLiteral("No camera found.") : refusedSentence));
+    setPhase(Phase::failed(noCameraDevice() ? Permissions::noCameraFound : refusedSentence));
     co_return false;
 }
 
-QCoro::Task<> RecordingController::openShortPreview()
+QCoro::Task<> RecordingController::openShortPreview(bool askUser)
 {
     QPointer<RecordingController> weak(this);
-    QCoro::Task<bool> asking = askCameraForWindow(QStringLiteral("short frame"), shortCameraRefused);
+    QCoro::Task<bool> asking = askCameraForWindow(QStringLiteral("short frame"), shortCameraRefused, askUser);
     const bool granted = co_await std::move(asking);
     if (!weak || !granted)
         co_return;

@@ -190,7 +190,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
             QPointer<RecordingController> weak(this);
             QTimer::singleShot(0, this, [weak] {
                 if (weak)
-                    weak->openShortPreview();
+                    weak->openShortPreview(false);
             });
         } else if (old == CaptureMode::short_) {
             hooks().closeShortWindows();

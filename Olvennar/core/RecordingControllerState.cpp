@@ -60,6 +60,9 @@ void RecordingController::setPhase(const Phase& phase)
     phase_ = phase;
     // The note belongs to the finished file shown; a failed render's Retry stays until it is used.
     finishNote_.clear();
+    // A notice stays through the take's save and render, until the next take begins.
+    if (phase.kind() == Phase::Kind::countingDown || phase.kind() == Phase::Kind::preparing || phase.kind() == Phase::Kind::recording)
+        notice_.clear();
     // A countdown whose phase was changed under it must not go on into a take.
     if (countdownToken_ && phase.kind() != Phase::Kind::countingDown)
         countdownToken_->cancel();

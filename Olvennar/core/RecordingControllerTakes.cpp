@@ -155,6 +155,13 @@ void RecordingController::fail(const QString& sentence)
     setPhase(Phase::failed(sentence));
 }
 
+void RecordingController::inform(const QString& sentence)
+{
+    Diagnostics::log(sentence);
+    notice_ = sentence;
+    Q_EMIT changed();
+}
+
 QCoro::Task<bool> RecordingController::requestMicrophone(const QString& refusedSentence, const QString& area)
 {
     QPointer<RecordingController> weak(this);
@@ -183,8 +190,9 @@ QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camer
             co_return false;
         if (!granted) {
             refreshPermissions();
-            setPhase(Phase::failed(cameraRefused));
-            Diagnostics::log(QStringLiteral("start aborted: camera permission denied"));
+            const bool missing = noCameraDevice();
+            setPhase(Phase::failed(missing ? Permissions::noCameraFound : cameraRefused));
+            Diagnostics::log(missing ? QStringLiteral("start aborted: no camera found") : QStringLiteral("start aborted: camera permission denied"));
             co_return false;
         }
     }

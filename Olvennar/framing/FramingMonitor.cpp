@@ -53,8 +53,9 @@ void FramingMonitor::update(const std::vector<FramingCropSpec>& specs, bool mirr
         return;
     }
     loop_ = 0;
-    if (report_ != FramingReport::idle())
-        publishReport(FramingReport::idle());
+    const FramingReport idle = cameraMissing_ ? FramingReport::noCamera() : FramingReport::idle();
+    if (report_ != idle)
+        publishReport(idle);
     publishThumbnail(QImage());
     coach_.reset();
 }

@@ -52,6 +52,8 @@ public:
     // unless the specs changed); another tap restarts it; none stops it and shows the idle report.
     void update(const std::vector<FramingCropSpec>& specs, bool mirrored, std::shared_ptr<CameraFrameTap> source,
         bool slow);
+    // No capture device exists: the next update without a tap shows the no-camera report, not the waiting one.
+    void setCameraMissing(bool missing) { cameraMissing_ = missing; }
 
 Q_SIGNALS:
     void reportChanged();
@@ -73,6 +75,7 @@ private:
     FramingReport report_ = FramingReport::idle();
     std::vector<FramingCropSpec> specs_;
     bool mirrored_ = true;
+    bool cameraMissing_ = false;
     QImage thumbnail_;
     std::shared_ptr<const LivePreviewSource> livePreview_;
     std::shared_ptr<CameraFrameTap> source_;

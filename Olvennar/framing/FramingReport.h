@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/system/Permissions.h"
+
 #include "framing/CropMetrics.h"
 #include "framing/FaceMeasurement.h"
 #include "framing/ResolvedFramingCrop.h"
@@ -37,6 +39,14 @@ struct FramingReport {
         FramingReport report;
         report.overall = {FramingStatus::unknown, {QStringLiteral("Waiting for the camera…")}};
         report.cameraSize = QSizeF(0, 0);
+        return report;
+    }
+
+    // Published while no camera exists on the machine: said as missing instead of waited for.
+    static FramingReport noCamera()
+    {
+        FramingReport report = idle();
+        report.overall.hints = {Permissions::noCameraFound};
         return report;
     }
 };

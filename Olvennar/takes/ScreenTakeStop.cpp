@@ -150,9 +150,8 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     host_.settleOverlayWindows();
     host_.enter(TakeStep::idle);
     host_.handOver(job);
-    // Said once the take is on its way to the save, like a disk-full take's notice.
-    if (lostFrames) {
-        Diagnostics::log(*lostFrames);
-        host_.fail(*lostFrames);
-    }
+    // Said once the take is on its way to the save. The take was kept, so it is information, not a failure,
+    // and the finished file's row and note still show after it.
+    if (lostFrames)
+        host_.inform(*lostFrames);
 }

@@ -23,6 +23,9 @@ public:
 
     virtual void enter(TakeStep step) = 0;
     virtual void fail(const QString& sentence) = 0;
+    // Something the user should know about a take that was kept (frames lost on a busy machine): shown as
+    // information until the next take starts, never as a failure.
+    virtual void inform(const QString& sentence) = 0;
     // Recording or paused, as published.
     virtual bool rolling() const = 0;
     // Asks for the devices the take records; false when one was refused (the failure is shown and logged).

@@ -83,6 +83,7 @@ void CameraAudioControls::sync()
     quality_->setSegments(titles);
     quality_->setCurrentIndex(current);
     qualityPicker_->setVisible(choosable);
-    fixedQuality_->setVisible(!choosable);
+    // A single size is a fact about a camera; with none listed there is nothing to say about quality.
+    fixedQuality_->setVisible(!choosable && !controller_.cameras().empty());
     microphone_->sync();
 }

@@ -2,6 +2,8 @@
 
 #include "core/RecordingController.h"
 
+#include <QComboBox>
+
 CameraPicker::CameraPicker(RecordingController& controller, QWidget* parent)
     : PickerRow(QStringLiteral("Camera"), 170, parent)
     , controller_(controller)
@@ -21,4 +23,8 @@ void CameraPicker::sync()
         cameras.push_back({camera.localizedName, camera.uniqueID});
     const auto& selected = controller_.selectedCameraID();
     setEntries(cameras, selected ? QVariant(*selected) : QVariant());
+    // An empty list is said as missing hardware where the camera's name would stand.
+    const bool missing = controller_.noCameraDevice();
+    popup()->setPlaceholderText(missing ? Permissions::noCameraFound : QString());
+    popup()->setEnabled(!cameras.empty());
 }

@@ -3,7 +3,7 @@
 #include "ui/FileManagerReveal.h"
 #include "ui/ShortWindows.h"
 
-void DesktopHooks::revealFile(const QString& path) { FileManagerReveal::reveal(path); }
+void DesktopHooks::revealFile(const QString& path) { FileManagerReveal::reveal(path, onRevealFailed); }
 
 void DesktopHooks::openShortPreview()
 {

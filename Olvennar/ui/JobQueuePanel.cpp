@@ -4,10 +4,15 @@
 #include "ui/Spinner.h"
 #include "ui/ThemeIcon.h"
 
+#include <algorithm>
+#include <limits>
+
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -39,10 +44,31 @@ QString buttonName(JobRow::Button button)
 
 JobQueuePanel::JobQueuePanel(QWidget* parent)
     : QWidget(parent)
-    , column_(new QVBoxLayout(this))
+    , scroll_(new QScrollArea(this))
+    , content_(new QWidget(scroll_))
+    , column_(new QVBoxLayout(content_))
 {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll_);
+    scroll_->setObjectName(QStringLiteral("jobScroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->setWidgetResizable(true);
+    scroll_->viewport()->setAutoFillBackground(false);
+    content_->setAutoFillBackground(false);
+    scroll_->setWidget(content_);
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(6);
+    column_->setAlignment(Qt::AlignTop);
+    QScrollBar* bar = scroll_->verticalScrollBar();
+    // Rebuilding the rows shrinks the range for a moment, which would pull the view to the top.
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (wantedScroll_)
+            bar->setValue(std::min(*wantedScroll_, maximum));
+    });
+    connect(bar, &QScrollBar::actionTriggered, this, [this](int) { wantedScroll_.reset(); });
     hide();
 }
 
@@ -50,6 +76,10 @@ void JobQueuePanel::setRows(std::vector<JobRow> rows)
 {
     if (rows == rows_)
         return;
+    // A new row is the newest job: bring it into view; progress on the same rows keeps the user's scroll.
+    QScrollBar* bar = scroll_->verticalScrollBar();
+    const bool newest = rows.size() > rows_.size() || bar->value() >= bar->maximum();
+    wantedScroll_ = newest ? std::numeric_limits<int>::max() : bar->value();
     rows_ = std::move(rows);
     // The old rows go after this turn: the click that changed the list may still be on its way out.
     while (QLayoutItem* item = column_->takeAt(0)) {
@@ -62,11 +92,34 @@ void JobQueuePanel::setRows(std::vector<JobRow> rows)
     for (const JobRow& row : rows_)
         column_->addWidget(makeRow(row));
     setVisible(!rows_.empty());
+    fitHeight();
+    bar->setValue(std::min(*wantedScroll_, bar->maximum()));
+}
+
+void JobQueuePanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitHeight();
+}
+
+void JobQueuePanel::fitHeight()
+{
+    const int count = column_->count();
+    const int shown = std::min(count, visibleRows);
+    const int width = scroll_->viewport()->width() > 0 ? scroll_->viewport()->width() : 360;
+    int height = 0;
+    for (int i = count - shown; i < count; ++i) {
+        QWidget* row = column_->itemAt(i)->widget();
+        height += row->hasHeightForWidth() ? row->heightForWidth(width) : row->sizeHint().height();
+    }
+    height += column_->spacing() * std::max(0, shown - 1);
+    if (scroll_->height() != height || scroll_->minimumHeight() != height)
+        scroll_->setFixedHeight(height);
 }
 
 QWidget* JobQueuePanel::makeRow(const JobRow& row)
 {
-    auto* widget = new QWidget(this);
+    auto* widget = new QWidget(content_);
     widget->setObjectName(QStringLiteral("jobRow"));
     widget->setProperty("jobId", row.id.toString());
     auto* line = new QHBoxLayout(widget);

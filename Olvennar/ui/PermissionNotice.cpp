@@ -70,7 +70,8 @@ bool PermissionNotice::microphoneMissing(const RecordingController& controller)
 
 bool PermissionNotice::cameraMissing(const RecordingController& controller)
 {
-    return cameraNeeded(controller) && controller.cameraPermission() != Permissions::State::granted;
+    // A machine without any camera has nothing to grant: the camera picker says that none was found.
+    return cameraNeeded(controller) && controller.cameraPermission() != Permissions::State::granted && !controller.noCameraDevice();
 }
 
 QString PermissionNotice::footnote()

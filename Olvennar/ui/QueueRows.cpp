@@ -48,6 +48,11 @@ JobRow finish(const FinishJob& job, bool waitingForBreak)
         row.symbol = QStringLiteral("checkmark.circle.fill");
         row.symbolTone = Tone::green;
         row.text = job.title + QStringLiteral(" is ready");
+        // What of the take the file holds when not all of it: the row says it as the footer does.
+        if (!state.message.isEmpty()) {
+            row.text += QStringLiteral(". ") + state.message;
+            row.maximumLines = 2;
+        }
         row.textTone = Tone::primary;
         row.buttons = {Button::reveal, Button::dismiss};
         row.revealPath = state.path;

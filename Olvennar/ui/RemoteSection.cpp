@@ -102,7 +102,7 @@ void RemoteSection::allowInputAccess()
     // Linux asks nobody: look at /dev/input again and, while it stays closed, say how to open it.
     // The clicker is re-armed only by "I allowed it".
     AccessProbe& access = controller_.platform().access;
-    if (access.inputMonitoring() != Permissions::State::granted)
+    if (access.inputMonitoring() == Permissions::State::denied)
         access.showInstruction(QString::fromLatin1(Permissions::inputMonitoringPane));
 }
 
@@ -116,6 +116,7 @@ RemoteSection::Indicator RemoteSection::indicator(const RemoteButton::Status& st
     case Kind::notSet: return {QStringLiteral("Not set up"), QString(), Tone::secondary};
     case Kind::learning: return {QStringLiteral("Press your button…"), QStringLiteral("dot.radiowaves.left.and.right"), Tone::orange};
     case Kind::needsPermission: return {QStringLiteral("Needs permission"), QStringLiteral("exclamationmark.triangle.fill"), Tone::orange};
+    case Kind::noDevices: return {noInputDevices(), QStringLiteral("exclamationmark.triangle.fill"), Tone::orange};
     }
     return {};
 }
@@ -123,7 +124,8 @@ RemoteSection::Indicator RemoteSection::indicator(const RemoteButton::Status& st
 QStringList RemoteSection::buttons(const RemoteButton::Status& status)
 {
     switch (status.kind) {
-    case Kind::notSet: return {QStringLiteral("learnRemoteButton")};
+    case Kind::notSet:
+    case Kind::noDevices: return {QStringLiteral("learnRemoteButton")};
     case Kind::learning: return {QStringLiteral("cancelLearningButton")};
     case Kind::ready:
     case Kind::notConnected: return {QStringLiteral("forgetRemoteButton")};
@@ -131,6 +133,8 @@ QStringList RemoteSection::buttons(const RemoteButton::Status& status)
     }
     return {};
 }
+
+QString RemoteSection::noInputDevices() { return QStringLiteral("No input devices were found."); }
 
 QString RemoteSection::explanation()
 {

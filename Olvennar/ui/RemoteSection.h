@@ -32,6 +32,8 @@ public:
     static QStringList buttons(const RemoteButton::Status& status);
     // What a press does; the trim is the one a remote stop really cuts.
     static QString explanation();
+    // Said when learning finds no input device at all on the machine.
+    static QString noInputDevices();
 
 private:
     void allowInputAccess();

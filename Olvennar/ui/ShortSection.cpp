@@ -137,6 +137,8 @@ void ShortSection::sync()
         script_->setText(scriptText(next->scriptID, next->title));
     frame_->setText(actions_.shortPreviewShown() ? QStringLiteral("Hide frame") : QStringLiteral("Show frame"));
     lastTake_->setEnabled(controller_.lastShortURL().has_value() && !isTakeRunning(controller_.phase()));
-    framing_->setText(ShortFraming::describe(controller_.shortFrameSize()));
+    // Nothing to wait for when the machine has no camera.
+    const bool noCamera = controller_.shortFrameSize().width() < 2 && controller_.noCameraDevice();
+    framing_->setText(noCamera ? Permissions::noCameraFound : ShortFraming::describe(controller_.shortFrameSize()));
     note_->setText(lowerNote(locked));
 }

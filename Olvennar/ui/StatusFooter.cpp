@@ -31,6 +31,7 @@ StatusFooter::StatusFooter(RecordingController& controller, QWidget* parent)
     , play_(smallButton(QStringLiteral("Play"), QStringLiteral("playButton"), saved_))
     , failure_(new QWidget(this))
     , failureLabel_(new IconLabel(QStringLiteral("exclamationmark.triangle.fill"), {}, WindowStyle::font(11), WindowStyle::Tone::red, failure_))
+    , notice_(new IconLabel(QStringLiteral("info.circle"), {}, WindowStyle::font(11), WindowStyle::Tone::secondary, this))
     , pauseNote_(new IconLabel(QStringLiteral("pause.circle"), QStringLiteral("Paused — the finished video will have no gap"), WindowStyle::font(11),
           WindowStyle::Tone::secondary, this))
     , destination_(new QWidget(this))
@@ -43,6 +44,8 @@ StatusFooter::StatusFooter(RecordingController& controller, QWidget* parent)
     failure_->setObjectName(QStringLiteral("failureBlock"));
     failureLabel_->setObjectName(QStringLiteral("failureMessage"));
     pauseNote_->setObjectName(QStringLiteral("pauseNote"));
+    notice_->setObjectName(QStringLiteral("takeNotice"));
+    notice_->setWordWrap(true);
     destination_->setObjectName(QStringLiteral("destinationRow"));
     destinationLabel_->setObjectName(QStringLiteral("destinationLine"));
     keys_->setObjectName(QStringLiteral("keyLine"));
@@ -81,6 +84,7 @@ StatusFooter::StatusFooter(RecordingController& controller, QWidget* parent)
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(notice_);
     column->addWidget(saved_);
     column->addWidget(failure_);
     column->addWidget(pauseNote_);
@@ -137,6 +141,9 @@ void StatusFooter::sync()
         savedLabel_->setText(savedText(payload, controller_.finishNote()));
     if (shown == Form::failure)
         failureLabel_->setText(controller_.failureText());
+    // Information about the last take, kept above whatever the footer says next.
+    notice_->setVisible(!controller_.notice().isEmpty() && shown != Form::paused);
+    notice_->setText(controller_.notice());
     retry_->setVisible(shown == Form::failure && controller_.canRetryFinish());
     play_->setVisible(controller_.captureMode() == CaptureMode::short_);
     destinationLabel_->setText(destinationLine(controller_));

@@ -10,7 +10,7 @@ class RecordingController;
 // The status line under the transport, one of four forms by phase: where the finished file was saved
 // (with Reveal, and Play in "Short", and what of the take it holds when not all of it), a failure with
 // Dismiss (and Retry for a failed render), the pause note, or where the next take goes
-// with the hot keys.
+// with the hot keys; above it, information about the last take (frames lost) until the next one starts.
 class StatusFooter : public QWidget {
     Q_OBJECT
 
@@ -42,6 +42,7 @@ private:
     QWidget* failure_;
     IconLabel* failureLabel_;
     QPushButton* retry_;
+    IconLabel* notice_;
     IconLabel* pauseNote_;
     QWidget* destination_;
     QLabel* destinationLabel_;

@@ -15,6 +15,14 @@ namespace {
 using Drawing = std::function<void(QPainter&, const QColor&)>;
 
 // Every drawing works in a 16 x 16 box.
+// The outlined circle of the pause and information symbols.
+void ring(QPainter& p, const QColor& tint)
+{
+    p.setPen(QPen(tint, 1.3));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+}
+
 void warningTriangle(QPainter& p, const QColor& tint)
 {
     QPainterPath triangle;
@@ -120,11 +128,14 @@ const QHash<QString, Drawing>& drawings()
              p.drawPolyline(QPolygonF({QPointF(4.8, 8.3), QPointF(7, 10.5), QPointF(11.2, 5.8)}));
          }},
         {QStringLiteral("pause.circle"), [](QPainter& p, const QColor& tint) {
-             p.setPen(QPen(tint, 1.3));
-             p.setBrush(Qt::NoBrush);
-             p.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+             ring(p, tint);
              p.fillRect(QRectF(5.8, 5, 1.5, 6), tint);
              p.fillRect(QRectF(8.7, 5, 1.5, 6), tint);
+         }},
+        {QStringLiteral("info.circle"), [](QPainter& p, const QColor& tint) {
+             ring(p, tint);
+             p.fillRect(QRectF(7.25, 7, 1.5, 4.5), tint);
+             p.fillRect(QRectF(7.25, 4.4, 1.5, 1.5), tint);
          }},
         {QStringLiteral("display"), [](QPainter& p, const QColor& tint) {
              p.setPen(QPen(tint, 1.3));
@@ -249,6 +260,7 @@ const QHash<QString, QString>& themeNames()
         {QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning")},
         {QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok")},
         {QStringLiteral("pause.circle"), QStringLiteral("media-playback-pause")},
+        {QStringLiteral("info.circle"), QStringLiteral("dialog-information")},
         {QStringLiteral("display"), QStringLiteral("video-display")},
         {QStringLiteral("person.crop.circle"), QStringLiteral("camera-web")},
         {QStringLiteral("person.crop.rectangle"), QStringLiteral("camera-photo")},

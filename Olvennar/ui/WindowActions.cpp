@@ -46,7 +46,12 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
             weak->togglePause();
     };
     actions.chooseSaveFolder = [weak, parent] { return weak && SaveFolderDialog::choose(weak->platform().settings, parent); };
-    actions.revealInFileManager = [](const QString& path) { FileManagerReveal::reveal(path); };
+    actions.revealInFileManager = [weak](const QString& path) {
+        FileManagerReveal::reveal(path, [weak](const QString& sentence) {
+            if (weak)
+                weak->inform(sentence);
+        });
+    };
     actions.requestScreenPermission = [weak] {
         if (!weak)
             return;

@@ -5,6 +5,7 @@
 #include "platform/input/EwmhFrontWindow.h"
 #include "platform/input/X11PointerState.h"
 #include "platform/input/XInputEvents.h"
+#include "platform/x11/GlobalKeyGrabber.h"
 #include "platform/x11/XcbConnection.h"
 #include "support/FakeFrontWindow.h"
 #include "support/ManualClock.h"
@@ -180,6 +181,30 @@ TEST_F(X11InputTest, KeyCounterCountsPressesAndNotRepeatsOfAHeldKey)
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return input->keyDownCount() >= start + 5; }));
     TestEnvironment::waitUntil([] { return false; }, 100);
     EXPECT_EQ(input->keyDownCount(), start + 5);
+}
+
+TEST_F(X11InputTest, HotKeysAndTheModifiersThatMakeThemAreNotTyping)
+{
+    // The studio's bindings: Ctrl+R, Ctrl+P, Super+Alt+Z.
+    input->setHotKeyFilter([](std::uint32_t keySym, std::uint16_t modifiers) {
+        return ((keySym == 'r' || keySym == 'p') && modifiers == GlobalKeyGrabber::control)
+            || (keySym == 'z' && modifiers == (GlobalKeyGrabber::super | GlobalKeyGrabber::alt));
+    });
+    const uint32_t start = input->keyDownCount();
+    ASSERT_TRUE(xdotool({"key", "ctrl+r", "ctrl+p", "ctrl+p", "super+alt+z", "ctrl+r"}));
+    // One Ctrl held over two presses of P: both are the hot key.
+    ASSERT_TRUE(xdotool({"keydown", "ctrl", "key", "p", "key", "p", "keyup", "ctrl"}));
+    // Typing after them counts, with the Shift that made a capital and the Ctrl of a binding that is not ours.
+    ASSERT_TRUE(xdotool({"key", "a", "shift+b", "ctrl+x"}));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return input->keyDownCount() >= start + 5; }));
+    TestEnvironment::waitUntil([] { return false; }, 100);
+    EXPECT_EQ(input->keyDownCount(), start + 5);
+
+    // A modifier tapped alone is typing of its own; the same letter with another modifier is not the hot key.
+    ASSERT_TRUE(xdotool({"key", "shift", "alt+r"}));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return input->keyDownCount() >= start + 8; }));
+    TestEnvironment::waitUntil([] { return false; }, 100);
+    EXPECT_EQ(input->keyDownCount(), start + 8);
 }
 
 TEST_F(X11InputTest, ClickTrackerLogsLeftAndRightClicksInsideTheCaptureAsBottomLeftFractions)

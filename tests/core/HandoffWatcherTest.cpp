@@ -112,6 +112,32 @@ TEST_F(HandoffWatcherTest, AShortHandoffSwitchesToShortOnceAndIsRemembered)
     EXPECT_FALSE(c.shortDestinationName().contains(QStringLiteral("ep-7")));
 }
 
+TEST_F(HandoffWatcherTest, AHandoffIntoShortNeverPutsADialogUpWhateverTheCamera)
+{
+    // No camera on the machine: the switch says so, as missing hardware.
+    access.cameraState = Permissions::State::notAsked;
+    RecordingController& c = watcher();
+    writeTake(QStringLiteral(R"({"script_id":"ep 8","written_at":"%1"})").arg(isoSecondsAgo(60)).toUtf8());
+    poll();
+    ASSERT_EQ(c.captureMode(), CaptureMode::short_);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return c.phase().kind() == RecordingPhase::Kind::failed; }, 2000));
+    EXPECT_EQ(c.phase(), RecordingPhase::failed(QStringLiteral("No camera found.")));
+
+    // A camera the user may not open: the group advice in the footer, still no dialog.
+    c.reset();
+    c.setCaptureMode(CaptureMode::screen);
+    CaptureDeviceInfo camera;
+    camera.uniqueID = camera.localizedName = QStringLiteral("Desk");
+    c.setCameras({camera});
+    access.cameraState = Permissions::State::denied;
+    writeTake(QStringLiteral(R"({"script_id":"ep 9","written_at":"%1"})").arg(isoSecondsAgo(30)).toUtf8());
+    poll();
+    ASSERT_EQ(c.captureMode(), CaptureMode::short_);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return c.phase().kind() == RecordingPhase::Kind::failed; }, 2000));
+    EXPECT_TRUE(c.phase().payload().contains(QStringLiteral("\"video\" group"))) << c.phase().payload().toStdString();
+    EXPECT_TRUE(access.instructionsShown.isEmpty()) << access.instructionsShown.join(QLatin1Char(' ')).toStdString();
+}
+
 TEST_F(HandoffWatcherTest, InShortModeTheTokenIsStoredWithoutASwitch)
 {
     RecordingController& c = watcher();

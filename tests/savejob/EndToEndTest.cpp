@@ -6,6 +6,7 @@
 #include "support/FakeOverlayRenderer.h"
 #include "support/SyntheticTake.h"
 #include "takes/ScreenStopPlan.h"
+#include "ui/QueueRows.h"
 
 #include <QRegularExpression>
 #include <QThread>
@@ -225,6 +226,7 @@ TEST_F(EndToEnd, AFinalShorterThanItsTakeSaysWhatItKeptInTheRowAndUnderTheWindow
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->finishJobs().size() == 2 && row(1).state.kind == Kind::done; }, 20000));
     const QString note = QStringLiteral("Finished the first 0:02 of 0:05 — the rest of raw-4.mov could not be read");
     EXPECT_EQ(row(1).state.message, note);
+    EXPECT_EQ(QueueRows::finish(row(1), false).text, row(1).title + QStringLiteral(" is ready. ") + note);
     EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final-4.mov"))));
     EXPECT_EQ(controller->finishNote(), note);
     EXPECT_TRUE(readLog().contains(QStringLiteral("final-4.mov: ") + note));
@@ -255,6 +257,8 @@ TEST_F(EndToEnd, DamagedPicturesLeftOutOfARenderAreCountedInTheRowAndUnderTheWin
     ASSERT_TRUE(logged.hasMatch()) << qPrintable(readLog());
     const QString note = logged.captured(1) + QStringLiteral(" damaged pictures in raw-5.mov were left out; the picture before each one holds");
     EXPECT_EQ(row(1).state.message, note) << "the whole take is there, so the count is all the row says";
+    // The render's row says it where the user looks for the take, not only under the window.
+    EXPECT_EQ(QueueRows::finish(row(1), false).text, row(1).title + QStringLiteral(" is ready. ") + note);
     EXPECT_EQ(controller->phase(), RecordingPhase::finished(take(QStringLiteral("final-5.mov"))));
     EXPECT_EQ(controller->finishNote(), note);
     EXPECT_TRUE(readLog().contains(QStringLiteral("final-5.mov: ") + note));

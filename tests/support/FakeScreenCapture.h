@@ -14,6 +14,8 @@ public:
         Configuration configuration;
         FrameHandler onFrame;
         bool running = false;
+        // What the grabber reports, so a test can play a machine that could not keep up.
+        Statistics statistics;
     };
     // Shared so the test keeps a handle after the recorder took ownership.
     explicit FakeScreenCapture(std::shared_ptr<State> state) : state_(std::move(state)) {}
@@ -29,7 +31,7 @@ public:
         return std::nullopt;
     }
     void stop() override { state_->running = false; }
-    Statistics statistics() const override { return {}; }
+    Statistics statistics() const override { return state_->statistics; }
 
     // A frame of the configured output size in one colour, stamped at `seconds` on the host clock.
     static void push(State& state, double seconds, uint32_t bgra = 0xFF336699u)

@@ -17,8 +17,7 @@ void isolateProcess();
 QString home();
 // Runs the main event loop until the predicate holds or the timeout (ms) passes; returns the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
-// A real-time take's stop that saved it: idle, or the notice, said once the take is saved, that a busy
-// machine made it lose frames.
+// A real-time take's stop that saved it: idle (a busy machine's lost frames are a notice beside it).
 bool savedTheTake(const RecordingPhase& phase);
 // What a test that drives the studio's windows with xdotool through real takes lacks here (an X server
 // under xcb, xdotool, the test PulseAudio server); empty when nothing.

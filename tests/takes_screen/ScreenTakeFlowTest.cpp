@@ -60,6 +60,22 @@ TEST_F(ScreenTakeFlow, aTakeGoesThroughEveryPhaseAndLeavesItsMovieAndSidecarsInA
     EXPECT_FALSE(cursor->samples.empty());
 }
 
+TEST_F(ScreenTakeFlow, aTakeThatLostFramesIsSavedAndSaysSoAsInformationNotFailure)
+{
+    startTake();
+    film(35);
+    // The grabber missed 15 of its ticks: some 30 % of the frames the take should have had.
+    services.screen->statistics.framesMissed = 15;
+    QCoro::waitFor(controller->stop());
+    EXPECT_EQ(controller->phase(), RecordingPhase::idle()) << controller->phase().payload().toStdString();
+    EXPECT_EQ(phases.back(), Kind::idle);
+    EXPECT_EQ(std::count(phases.begin(), phases.end(), Kind::failed), 0);
+    EXPECT_TRUE(controller->notice().startsWith(QStringLiteral("The computer could not keep up: this take lost 3"))) << controller->notice().toStdString();
+    EXPECT_TRUE(readLog().contains(controller->notice()));
+    EXPECT_FALSE(readLog().contains(QStringLiteral("take failed")));
+    EXPECT_EQ(services.jobs.size(), 1u) << "handed to finishing like any other take";
+}
+
 TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheRequestAndTheSummary)
 {
     startTake();

@@ -6,6 +6,8 @@
 #include "ui/SectionSlot.h"
 
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <limits>
 
@@ -48,6 +50,10 @@ TEST(QueueRowsTest, finishRowsByState)
             "take 2 waits: it finishes when you stop recording for 5 s (42% so far)", Tone::secondary, 2, {}},
         {done("/t/final-2.mov"), false, false, "checkmark.circle.fill", "take 2 is ready", Tone::primary, 1,
             {Button::reveal, Button::dismiss}},
+        // A final that holds less than the take, or left damaged pictures out, says so in its own row.
+        {{FinishState::Kind::done, 0, "/t/final-2.mov", "Finished the first 0:02 of 0:05 — the rest of raw-2.mov could not be read"}, false,
+            false, "checkmark.circle.fill", "take 2 is ready. Finished the first 0:02 of 0:05 — the rest of raw-2.mov could not be read",
+            Tone::primary, 2, {Button::reveal, Button::dismiss}},
         // A second take's raw file is raw-2.mov: the row names no single file.
         {failed("Mixdown failed: disk full"), true, false, "exclamationmark.triangle.fill",
             "take 2: Mixdown failed: disk full (the raw files stay in the folder)", Tone::red, 2, {Button::retry, Button::dismiss}},
@@ -107,7 +113,7 @@ protected:
     static QList<QWidget*> rowWidgets(JobQueuePanel* panel)
     {
         QList<QWidget*> shown;
-        for (QWidget* row : panel->findChildren<QWidget*>(QStringLiteral("jobRow"), Qt::FindDirectChildrenOnly)) {
+        for (QWidget* row : panel->scrollArea()->widget()->findChildren<QWidget*>(QStringLiteral("jobRow"), Qt::FindDirectChildrenOnly)) {
             if (!row->isHidden())
                 shown << row;
         }
@@ -149,6 +155,58 @@ TEST_F(QueuePanelsTest, dismissRemovesOnlyItsOwnRowAndRevealShowsTheFile)
     rows = rowWidgets(finishPanel());
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0]->property("jobId").toString(), b.id.toString());
+}
+
+TEST_F(QueuePanelsTest, aLongSessionScrollsInsteadOfGrowingTheWindow)
+{
+    std::vector<FinishJob> jobs;
+    for (int i = 1; i <= 12; ++i)
+        jobs.push_back(job(QStringLiteral("video 1 · take %1").arg(i), i % 3 == 0 ? working(0.5) : done(path(QStringLiteral("f%1.mov").arg(i)))));
+    controller->finishQueue().setFinishJobs({jobs.begin(), jobs.begin() + 4});
+    settle();
+    const int fourRows = finishPanel()->sizeHint().height();
+    const int windowWithFour = view->sizeHint().height();
+    ASSERT_GT(fourRows, 0);
+    EXPECT_EQ(finishPanel()->scrollArea()->verticalScrollBar()->maximum(), 0) << "four rows fit without scrolling";
+
+    controller->finishQueue().setFinishJobs(jobs);
+    settle();
+    EXPECT_LE(finishPanel()->sizeHint().height(), fourRows);
+    EXPECT_LE(view->sizeHint().height(), windowWithFour);
+    QScrollBar* bar = finishPanel()->scrollArea()->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum()) << "the newest rows are the ones in view";
+    QList<QWidget*> rows = rowWidgets(finishPanel());
+    ASSERT_EQ(rows.size(), 12);
+    const QRect viewport = finishPanel()->scrollArea()->viewport()->rect();
+    const auto inView = [&](QWidget* row) {
+        return viewport.intersects(QRect(row->mapTo(finishPanel()->scrollArea()->viewport(), QPoint(0, 0)), row->size()));
+    };
+    EXPECT_TRUE(inView(rows.last()));
+    EXPECT_FALSE(inView(rows.first()));
+
+    // Scrolled to the top, the view stays there while a render's progress redraws the rows, and the first
+    // row can be dismissed with its ✕ like any other.
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    settle();
+    jobs[2].state.progress = 0.75;
+    controller->finishQueue().setFinishJobs(jobs);
+    settle();
+    EXPECT_EQ(bar->value(), 0);
+    rows = rowWidgets(finishPanel());
+    ASSERT_EQ(rows.size(), 12);
+    EXPECT_TRUE(inView(rows.first()));
+    button(rows.first(), QStringLiteral("dismissButton"))->click();
+    settle();
+    ASSERT_EQ(controller->finishJobs().size(), 11u);
+    EXPECT_EQ(controller->finishJobs().front().id, jobs[1].id);
+    EXPECT_EQ(rowWidgets(finishPanel()).size(), 11);
+
+    // Back to a few rows, the panel shrinks to them again.
+    controller->finishQueue().setFinishJobs({jobs[0], jobs[1]});
+    settle();
+    EXPECT_LT(finishPanel()->sizeHint().height(), fourRows);
+    EXPECT_EQ(finishPanel()->scrollArea()->verticalScrollBar()->maximum(), 0);
 }
 
 TEST_F(QueuePanelsTest, retryRunsTheStoredRetryOnceAndASecondPressDoesNothing)

@@ -3,6 +3,7 @@
 #include "capture/RemoteButton.h"
 #include "support/FakeHidManager.h"
 #include "support/FakeScheduler.h"
+#include "ui/IconLabel.h"
 #include "ui/RemoteSection.h"
 
 #include <QPushButton>
@@ -30,6 +31,7 @@ TEST(RemoteSectionRowsTest, indicatorAndButtonsFollowTheStatus)
         {Status::of(Kind::needsPermission), {"Needs permission", "exclamationmark.triangle.fill", Tone::orange},
             {"allowInputButton", "inputAllowedButton"}},
         {Status::notConnected(shutter), {"AB Shutter3", "", Tone::secondary}, {"forgetRemoteButton"}},
+        {Status::of(Kind::noDevices), {"No input devices were found.", "exclamationmark.triangle.fill", Tone::orange}, {"learnRemoteButton"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RemoteSection::indicator(c.status), c.indicator) << c.indicator.text.toStdString();
@@ -153,6 +155,42 @@ TEST_F(RemoteSectionTest, theSectionIsDeafWhileTheStudioIsBusy)
         settle();
         EXPECT_EQ(section->isEnabled(), !phase.isBusy()) << static_cast<int>(phase.kind());
     }
+}
+
+TEST_F(RemoteSectionTest, learningWithoutAnyInputDeviceSaysNoneWasFoundNotTheGroup)
+{
+    access.inputState = Permissions::State::notAsked; // no /dev/input/event* at all
+    press(QStringLiteral("learnRemoteButton"));
+    EXPECT_EQ(controller->remoteStatus().kind, Kind::noDevices);
+    EXPECT_FALSE(button->isLearning());
+    EXPECT_TRUE(access.instructionsShown.isEmpty()) << "no group would help";
+    auto* indicator = section->findChild<IconLabel*>(QStringLiteral("remoteIndicator"));
+    ASSERT_NE(indicator, nullptr);
+    EXPECT_TRUE(indicator->isVisibleTo(section.get()));
+    EXPECT_EQ(indicator->text(), QStringLiteral("No input devices were found."));
+    EXPECT_EQ(shown(QStringLiteral("allowInputButton")), nullptr);
+
+    // A learned clicker on such a machine is simply not connected.
+    button->store(shutter);
+    button->arm();
+    settle();
+    EXPECT_EQ(controller->remoteStatus(), Status::notConnected(shutter));
+
+    // Devices that exist but cannot be read: the group advice, once, and the Allow buttons.
+    button->forget();
+    settle();
+    access.inputState = Permissions::State::denied;
+    press(QStringLiteral("learnRemoteButton"));
+    EXPECT_EQ(controller->remoteStatus().kind, Kind::needsPermission);
+    EXPECT_EQ(access.instructionsShown, QStringList{QString::fromLatin1(Permissions::inputMonitoringPane)});
+    EXPECT_NE(shown(QStringLiteral("allowInputButton")), nullptr);
+
+    // Plugged in and readable, learning goes ahead.
+    button->forget();
+    settle();
+    access.inputState = Permissions::State::granted;
+    press(QStringLiteral("learnRemoteButton"));
+    EXPECT_EQ(controller->remoteStatus().kind, Kind::learning);
 }
 
 } // namespace

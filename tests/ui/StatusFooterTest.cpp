@@ -1,7 +1,10 @@
 #include "WindowTest.h"
 
+#include "support/FakeFinishingTools.h"
+#include "takes/ScreenStopPlan.h"
 #include "ui/IconLabel.h"
 #include "ui/StatusFooter.h"
+#include "ui/WindowActions.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,6 +71,64 @@ TEST_F(StatusFooterTest, savedRowNamesTheFolderAndRevealsTheFile)
     file.close();
     click(QStringLiteral("playButton"));
     EXPECT_EQ(hooks.calls.last(), QStringLiteral("play ") + shortFile);
+}
+
+TEST_F(StatusFooterTest, lostFramesAreInformationAndTheTakesRowGoesOnToReady)
+{
+    // 300 of 1000 frames lost: the take was saved, so the studio stays idle and says it plainly.
+    const std::optional<QString> lost = ScreenStopPlan::lostFramesNotice(700, 300);
+    ASSERT_TRUE(lost);
+    auto tools = std::make_shared<FakeFinishingTools>();
+    tools->holdRenders = true;
+    controller->finishQueue().setFinishingTools(tools);
+    controller->inform(*lost);
+    ASSERT_TRUE(QDir().mkpath(path("video 1")));
+    Mixdown::Request request;
+    request.rawURL = path("video 1/raw.mov");
+    const QString final = path("video 1/final.mov");
+    controller->finishQueue().startFinishJob(QStringLiteral("video 1 · take 1 video"), request, final, path("video 1/stop.json"), false,
+        QStringLiteral("t"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return tools->renders.size() == 1; }, 3000));
+    settle();
+    EXPECT_EQ(controller->phase(), RecordingPhase::idle());
+    EXPECT_EQ(form(), QStringLiteral("destinationRow"));
+    ASSERT_TRUE(shows(QStringLiteral("takeNotice")));
+    EXPECT_EQ(iconText(QStringLiteral("takeNotice")), *lost);
+    EXPECT_EQ(find(QStringLiteral("takeNotice"))->property("tone").toString(), QStringLiteral("secondary")) << "information, never red";
+    EXPECT_FALSE(readLog().contains(QStringLiteral("take failed")));
+    EXPECT_TRUE(readLog().contains(*lost));
+    ASSERT_EQ(controller->finishJobs().size(), 1u);
+    EXPECT_EQ(controller->finishJobs()[0].state.kind, FinishJob::State::Kind::working);
+
+    // The render finishes: its row is ready and the saved line shows under the notice, which stays until
+    // the next take.
+    tools->complete(0);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->finishJobs()[0].state.kind != FinishJob::State::Kind::working; }, 3000));
+    settle();
+    EXPECT_EQ(controller->finishJobs()[0].state.kind, FinishJob::State::Kind::done);
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(final));
+    EXPECT_EQ(form(), QStringLiteral("savedRow")) << "the notice hides no later note";
+    EXPECT_TRUE(shows(QStringLiteral("takeNotice")));
+
+    setPhase(RecordingPhase::recording());
+    EXPECT_FALSE(shows(QStringLiteral("takeNotice")));
+    EXPECT_TRUE(controller->notice().isEmpty());
+}
+
+TEST_F(StatusFooterTest, aRevealWithNothingToShowTheFileSaysSoWithItsFolder)
+{
+    // No file manager on the bus and no desktop opener on the PATH.
+    const QByteArray pathBefore = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(path("no-tools")));
+    WindowActions actions = WindowActions::forController(*controller, view.get());
+    actions.revealInFileManager(TestEnvironment::home() + QStringLiteral("/Videos/Olvennar/video 2/final.mov"));
+    const bool told = TestEnvironment::waitUntil([this] { return !controller->notice().isEmpty(); }, 6000);
+    qputenv("PATH", pathBefore);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(controller->notice(), QStringLiteral("No file manager could be opened. The file is in ~/Videos/Olvennar/video 2"));
+    settle();
+    EXPECT_TRUE(shows(QStringLiteral("takeNotice")));
+    EXPECT_EQ(form(), QStringLiteral("destinationRow"));
 }
 
 TEST_F(StatusFooterTest, failureShowsTheWholeMessageUntilDismissed)

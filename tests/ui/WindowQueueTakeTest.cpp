@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QWindow>
 
 #include <qcorotask.h>
@@ -109,7 +110,7 @@ protected:
     QWidget* rowWidget(int index) const
     {
         QList<QWidget*> rows;
-        for (QWidget* widget : view->finishQueuePanel()->findChildren<QWidget*>(QStringLiteral("jobRow"), Qt::FindDirectChildrenOnly)) {
+        for (QWidget* widget : view->finishQueuePanel()->scrollArea()->widget()->findChildren<QWidget*>(QStringLiteral("jobRow"), Qt::FindDirectChildrenOnly)) {
             if (!widget->isHidden())
                 rows << widget;
         }

@@ -7,6 +7,7 @@
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
 #include "takes/TakeControls.h"
+#include "capture/PointerLog.h"
 #include "core/SaveLocation.h"
 #include "finishing/SaveJobHandover.h"
 #include "platform/audio/PulseAudioCatalog.h"
@@ -20,6 +21,8 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -141,12 +144,40 @@ TEST_F(WindowTakeTest, clickedRecordAndHotKeysFilmTheScreenIntoTheChosenFolder)
     // the zoom mark of the take just made.
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].request.rawURL, raw);
-    // (A busy machine's lost-frames notice takes the footer's place.)
-    if (controller->phase().kind() != RecordingPhase::Kind::idle)
-        return;
+    // A busy machine's lost-frames notice stands beside the footer's rows, never in their place.
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return qobject_cast<QLabel*>(shown(QStringLiteral("destinationLine"))) != nullptr; }, 2000));
     EXPECT_EQ(qobject_cast<QLabel*>(shown(QStringLiteral("destinationLine")))->text(),
         QStringLiteral("→ ") + takeFolder.path() + QStringLiteral("  (take 2)  ·  1 zoom mark(s)"));
+}
+
+TEST_F(WindowTakeTest, aTakeDrivenOnlyByHotKeysHasNoTypingInItsTelemetry)
+{
+    services->ignoreHotKeys(grabber.get());
+    settings->setString(QString::fromLatin1(SaveLocation::settingsKey), chosen());
+    press("ctrl+r");
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->phase().kind() == RecordingPhase::Kind::recording; }, 8000))
+        << controller->phase().payload().toStdString();
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->elapsed() > 1.0; }, 5000));
+    press("ctrl+p");
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->phase().kind() == RecordingPhase::Kind::paused; }, 3000));
+    press("ctrl+p");
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->phase().kind() == RecordingPhase::Kind::recording; }, 3000));
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->elapsed() > 2.0; }, 5000));
+    press("ctrl+r");
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return TestEnvironment::savedTheTake(controller->phase()); }, 15000))
+        << controller->phase().payload().toStdString();
+
+    const QDir takeFolder(QDir(chosen()).filePath(QStringLiteral("video 1")));
+    QFile cursorFile(takeFolder.filePath(QStringLiteral("cursor.json")));
+    ASSERT_TRUE(cursorFile.open(QIODevice::ReadOnly));
+    const auto cursor = PointerLog::decoded(cursorFile.readAll());
+    ASSERT_TRUE(cursor);
+    EXPECT_TRUE(!cursor->keys || cursor->keys->empty()) << cursor->keys->size() << " keys";
+    QFile zoomFile(takeFolder.filePath(QStringLiteral("zoom.json")));
+    ASSERT_TRUE(zoomFile.open(QIODevice::ReadOnly));
+    const QByteArray zoom = zoomFile.readAll();
+    EXPECT_FALSE(zoom.contains("typing")) << zoom.constData();
+    EXPECT_TRUE(QJsonDocument::fromJson(zoom).object()[QStringLiteral("zooms")].toArray().isEmpty()) << zoom.constData();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 
+#include <xcb/xcb_keysyms.h>
 #include <xcb/xinput.h>
 
 #include <vector>
@@ -12,7 +13,11 @@
 namespace {
 constexpr std::uint32_t leftButton = 1;
 constexpr std::uint32_t rightButton = 3;
+// Caps Lock and Num Lock change no binding: the grabs hold with and without them.
+constexpr std::uint16_t lockModifiers = XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2;
 }
+
+void XInputEvents::KeySymbolsFree::operator()(_XCBKeySymbols* symbols) const { xcb_key_symbols_free(symbols); }
 
 class XInputEvents::Subscription final : public InputEvents::Monitor {
 public:
@@ -59,6 +64,19 @@ std::unique_ptr<XInputEvents> XInputEvents::open(const char* displayName)
 XInputEvents::XInputEvents(std::unique_ptr<XcbConnection> connection, std::uint8_t opcode)
     : connection_(std::move(connection)), opcode_(opcode)
 {
+    xcb_connection_t* c = connection_->get();
+    symbols_.reset(xcb_key_symbols_alloc(c));
+    XcbReply<xcb_get_modifier_mapping_reply_t> mapping(xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
+    if (mapping) {
+        const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping.get());
+        const int perModifier = mapping->keycodes_per_modifier;
+        for (int modifier = 0; modifier < 8; ++modifier) {
+            for (int i = 0; i < perModifier; ++i) {
+                if (const xcb_keycode_t code = codes[modifier * perModifier + i])
+                    modifierOfKey_[code] |= static_cast<std::uint16_t>(1u << modifier);
+            }
+        }
+    }
     notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_->get()), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
     // Events may already sit in xcb's queue after the replies above; the socket would not signal them.
@@ -85,6 +103,43 @@ std::uint32_t XInputEvents::keyDownCount()
     return keyCount_;
 }
 
+void XInputEvents::setHotKeyFilter(std::function<bool(std::uint32_t keySym, std::uint16_t modifiers)> isHotKey)
+{
+    isHotKey_ = std::move(isHotKey);
+}
+
+std::uint16_t XInputEvents::heldModifiers() const
+{
+    std::uint16_t held = 0;
+    for (std::size_t code = 0; code < modifierOfKey_.size(); ++code) {
+        if (modifierOfKey_[code] && heldKeys_.test(code))
+            held |= modifierOfKey_[code];
+    }
+    return held & static_cast<std::uint16_t>(~lockModifiers);
+}
+
+void XInputEvents::keyPressed(std::uint8_t code)
+{
+    // A modifier waits: the key after it says whether it was typing or half of a hot key.
+    if (modifierOfKey_[code]) {
+        ++pendingModifiers_;
+        return;
+    }
+    const bool hotKey = isHotKey_ && symbols_ && isHotKey_(xcb_key_symbols_get_keysym(symbols_.get(), code, 0), heldModifiers());
+    if (!hotKey)
+        keyCount_ += pendingModifiers_ + 1;
+    pendingModifiers_ = 0;
+}
+
+void XInputEvents::keyReleased(std::uint8_t code)
+{
+    // A modifier pressed and let go with no key between is typing of its own (Shift tapped, say).
+    if (modifierOfKey_[code]) {
+        keyCount_ += pendingModifiers_;
+        pendingModifiers_ = 0;
+    }
+}
+
 void XInputEvents::readEvents()
 {
     if (reading_)
@@ -109,12 +164,14 @@ void XInputEvents::readEvents()
             if (raw->detail < heldKeys_.size() && !heldKeys_.test(raw->detail)
                 && !(raw->flags & XCB_INPUT_KEY_EVENT_FLAGS_KEY_REPEAT)) {
                 heldKeys_.set(raw->detail);
-                ++keyCount_;
+                keyPressed(static_cast<std::uint8_t>(raw->detail));
             }
             break;
         case XCB_INPUT_RAW_KEY_RELEASE:
-            if (raw->detail < heldKeys_.size())
+            if (raw->detail < heldKeys_.size()) {
                 heldKeys_.reset(raw->detail);
+                keyReleased(static_cast<std::uint8_t>(raw->detail));
+            }
             break;
         default:
             break;

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,7 @@
 
 class QSocketNotifier;
 class XcbConnection;
+struct _XCBKeySymbols;
 
 // XInput 2 raw button and key presses on the root window of its own X connection, read on the main thread
 // as they arrive. Raw events reach us whichever window has the focus or holds a grab.
@@ -23,6 +25,11 @@ public:
 
     std::unique_ptr<Monitor> addMouseDownMonitor(std::function<void()> handler) override;
     std::uint32_t keyDownCount() override;
+    // Whether a key (its unshifted keysym) pressed with these modifiers held (X masks, lock keys left out) is
+    // one of the studio's hot keys. Hot-key presses, and the modifier presses that made them, are not typing:
+    // they are never counted. A modifier press is counted once a key that is not a hot key follows it, or
+    // when it is released alone.
+    void setHotKeyFilter(std::function<bool(std::uint32_t keySym, std::uint16_t modifiers)> isHotKey);
 
 private:
     class Subscription;
@@ -30,6 +37,12 @@ private:
     XInputEvents(std::unique_ptr<XcbConnection> connection, std::uint8_t opcode);
     void readEvents();
     void removeHandler(int id);
+    void keyPressed(std::uint8_t code);
+    void keyReleased(std::uint8_t code);
+    std::uint16_t heldModifiers() const;
+    struct KeySymbolsFree {
+        void operator()(_XCBKeySymbols* symbols) const;
+    };
 
     std::unique_ptr<XcbConnection> connection_;
     std::uint8_t opcode_;
@@ -38,5 +51,11 @@ private:
     int nextHandlerId_ = 1;
     std::uint32_t keyCount_ = 0;
     std::bitset<256> heldKeys_;
+    // The X modifier bit each keycode sets (0 for other keys), read once from the server's modifier map.
+    std::array<std::uint16_t, 256> modifierOfKey_{};
+    std::unique_ptr<_XCBKeySymbols, KeySymbolsFree> symbols_;
+    std::function<bool(std::uint32_t, std::uint16_t)> isHotKey_;
+    // Modifier presses not yet known to be typing or part of a hot key.
+    std::uint32_t pendingModifiers_ = 0;
     bool reading_ = false;
 };

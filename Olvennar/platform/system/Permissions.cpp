@@ -34,7 +34,9 @@ QCoro::Task<bool> request(State state, AccessProbe& probe, State (AccessProbe::*
         state = (probe.*reprobe)();
     if (state == State::granted)
         co_return true;
-    probe.showInstruction(QString::fromLatin1(pane));
+    // No device at all is nothing the user could grant: the caller says it is missing.
+    if (state == State::denied)
+        probe.showInstruction(QString::fromLatin1(pane));
     co_return false;
 }
 } // namespace

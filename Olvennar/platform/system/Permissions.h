@@ -19,8 +19,11 @@ inline constexpr const char* inputMonitoringPane = "Privacy_ListenEvent";
 
 // The sentence shown for a pane; empty for an unknown pane.
 QString instruction(const QString& pane);
+// Said where a camera is needed and no capture device exists.
+inline const QString noCameraFound = QStringLiteral("No camera found.");
 // Granted at once when the probe says so. Linux has no prompt, so "not asked" is settled by probing again;
-// denied has the probe show the instruction and gives false.
+// denied has the probe show the instruction and gives false; a device that does not exist (still notAsked) gives
+// false without an instruction, since no group would help.
 QCoro::Task<bool> requestMicrophone(AccessProbe& probe);
 QCoro::Task<bool> requestCamera(AccessProbe& probe);
 }

@@ -4,6 +4,8 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
+
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
@@ -61,7 +63,13 @@ std::optional<QString> XcbGlobalKeyGrabber::grab(uint32_t keySym, uint16_t modif
         }
     }
     xcb_flush(connection_);
+    held_.emplace_back(keySym, modifiers);
     return std::nullopt;
+}
+
+bool XcbGlobalKeyGrabber::holds(uint32_t keySym, uint16_t modifiers) const
+{
+    return std::find(held_.begin(), held_.end(), std::make_pair(keySym, modifiers)) != held_.end();
 }
 
 bool XcbGlobalKeyGrabber::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)

@@ -5,6 +5,8 @@
 #include <QAbstractNativeEventFilter>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 struct xcb_connection_t;
 struct _XCBKeySymbols;
@@ -20,6 +22,8 @@ public:
 
     std::optional<QString> grab(uint32_t keySym, uint16_t modifiers) override;
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+    // A grab taken for exactly this key and these modifiers (lock modifiers left out).
+    bool holds(uint32_t keySym, uint16_t modifiers) const;
 
 private:
     XcbGlobalKeyGrabber(xcb_connection_t* connection, uint32_t root);
@@ -27,4 +31,5 @@ private:
     xcb_connection_t* connection_;
     uint32_t root_;
     _XCBKeySymbols* symbols_;
+    std::vector<std::pair<uint32_t, uint16_t>> held_;
 };
