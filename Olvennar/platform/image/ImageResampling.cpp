@@ -205,6 +205,13 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
     });
 }
 
+// Two taps with the same weights for every pixel of a run: out[c] = (w0 · a[c] + w1 · a[c + 1] + 32768) >> 16.
+OLVENNAR_WIDE_VECTORS void mixTwoTaps(uint8_t* __restrict out, const uint16_t* __restrict a, int count, uint32_t w0, uint32_t w1)
+{
+    for (int c = 0; c < count; ++c)
+        out[c] = static_cast<uint8_t>((w0 * a[c] + w1 * a[c + 1] + 32768) >> 16);
+}
+
 // One plane, resampled as drawArea does: the weighted source rows summed over the columns read, then each
 // target pixel's column taps, with the same rounding.
 void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges)
@@ -215,8 +222,27 @@ void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, doubl
     const std::vector<uint16_t> columnWeights = fixedWeights(columns, columns.stride);
     const int c0 = columns.low;
     const int span = columns.high - columns.low;
+    // A move by a fraction of a pixel gives every column the same two weights on consecutive pixels: the
+    // longest such run [runBegin, runEnd) takes the vector loop.
+    const size_t stride = static_cast<size_t>(columns.stride);
+    const auto taps = [&](int c) {
+        const size_t i = static_cast<size_t>(c);
+        return std::pair<uint32_t, uint32_t>(columnWeights[i * stride], columns.count[i] < 2 ? 0 : columnWeights[i * stride + 1]);
+    };
+    const auto twoTaps = [&](int c) { return columns.count[static_cast<size_t>(c)] == 1 || columns.count[static_cast<size_t>(c)] == 2; };
+    int runBegin = 0, runEnd = 0;
+    for (int c = 0, start = 0; c < area.width(); ++c) {
+        const bool continues = twoTaps(c) && twoTaps(start) && taps(c) == taps(start)
+            && columns.first[static_cast<size_t>(c)] == columns.first[static_cast<size_t>(start)] + (c - start);
+        if (!continues)
+            start = c;
+        if (twoTaps(start) && c + 1 - start > runEnd - runBegin) {
+            runBegin = start;
+            runEnd = c + 1;
+        }
+    }
     ImageCompositing::forRows(area.height(), std::max(span, area.width()), [&](int r0, int r1) {
-        std::vector<uint16_t> acc(static_cast<size_t>(std::max(span, 1)), 0);
+        std::vector<uint16_t> acc(static_cast<size_t>(std::max(span, 1)) + 1, 0);
         for (int r = r0; r < r1; ++r) {
             uint8_t* target = out.ptr<uint8_t>(r);
             const int n = rows.count[static_cast<size_t>(r)];
@@ -230,14 +256,22 @@ void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, doubl
                 if (wy[k] != 0)
                     accumulateRow(acc.data(), source.ptr<uint8_t>(rows.first[static_cast<size_t>(r)] + k) + c0, span, wy[k]);
             }
-            for (int c = 0; c < area.width(); ++c) {
+            const auto mixColumn = [&](int c) {
                 const uint16_t* w = &columnWeights[static_cast<size_t>(c) * static_cast<size_t>(columns.stride)];
                 const uint16_t* a = acc.data() + (columns.first[static_cast<size_t>(c)] - c0);
                 uint32_t v = 0;
                 for (int k = 0; k < columns.count[static_cast<size_t>(c)]; ++k)
                     v += static_cast<uint32_t>(w[k]) * a[k];
                 target[c] = static_cast<uint8_t>((v + 32768) >> 16);
+            };
+            for (int c = 0; c < runBegin; ++c)
+                mixColumn(c);
+            if (runEnd > runBegin) {
+                const auto [w0, w1] = taps(runBegin);
+                mixTwoTaps(target + runBegin, acc.data() + (columns.first[static_cast<size_t>(runBegin)] - c0), runEnd - runBegin, w0, w1);
             }
+            for (int c = runEnd; c < area.width(); ++c)
+                mixColumn(c);
         }
     });
 }

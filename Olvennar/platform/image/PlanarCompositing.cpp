@@ -4,6 +4,7 @@
 #include "platform/image/PlanarCompositing.h"
 
 #include "platform/image/ImageCompositing.h"
+#include "platform/system/WideVectors.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,73 +24,111 @@ inline uint8_t toByte(float v) { return static_cast<uint8_t>(std::clamp(v + 0.5f
 // One plane's blend of a premultiplied value `p` (already carrying its offset) with alpha `a` (0…1).
 inline uint8_t blended(uint8_t under, float p, float a) { return toByte(p + under * (1 - a)); }
 
+// A component faded the way BGRA compositing fades it: times k/255, rounded.
+inline uint32_t fade(uint32_t v, uint32_t k)
+{
+    const uint32_t x = v * k + 128;
+    return (x + (x >> 8)) >> 8;
+}
+
+// A row of pixels over a luma row.
+OLVENNAR_WIDE_VECTORS void overLumaRow(uint8_t* __restrict d, const uint8_t* __restrict s, int count, uint32_t k)
+{
+    for (int i = 0; i < count; ++i) {
+        const float B = static_cast<float>(fade(s[4 * i], k)), G = static_cast<float>(fade(s[4 * i + 1], k));
+        const float R = static_cast<float>(fade(s[4 * i + 2], k)), A = static_cast<float>(fade(s[4 * i + 3], k));
+        const float value = yA * A + yR * R + yG * G + yB * B + d[i] * (1 - A * (1.0f / 255)) + 0.5f;
+        d[i] = static_cast<uint8_t>(std::clamp(value, 0.0f, 255.0f));
+    }
+}
+
+// Whole 2×2 blocks over a row of chroma samples: `top` and `bottom` are the blocks' two pixel rows.
+OLVENNAR_WIDE_VECTORS void overChromaRow(uint8_t* __restrict u, uint8_t* __restrict v, const uint8_t* __restrict top,
+    const uint8_t* __restrict bottom, int count, uint32_t k)
+{
+    for (int i = 0; i < count; ++i) {
+        const uint8_t* a = top + 8 * i;
+        const uint8_t* b = bottom + 8 * i;
+        const auto block = [&](int c) { return 0.25f * static_cast<float>(fade(a[c], k) + fade(a[c + 4], k) + fade(b[c], k) + fade(b[c + 4], k)); };
+        const float B = block(0), G = block(1), R = block(2), A = block(3);
+        const float keep = 1 - A * (1.0f / 255);
+        u[i] = static_cast<uint8_t>(std::clamp(cA * A + uR * R + uG * G + uB * B + u[i] * keep + 0.5f, 0.0f, 255.0f));
+        v[i] = static_cast<uint8_t>(std::clamp(cA * A + vR * R + vG * G + vB * B + v[i] * keep + 0.5f, 0.0f, 255.0f));
+    }
+}
+
 // The piece over the canvas, each pixel's premultiplied components weighed by weight(x, y) (canvas pixels)
-// and faded by `alpha` the way BGRA compositing fades them (each component times a factor out of 255,
-// rounded), so both ways round alike.
-template <typename Weight>
+// and faded by `alpha` the way BGRA compositing fades them, so both ways round alike. `Uniform`: the weight
+// is 1 everywhere, and whole rows and blocks take the vector loops.
+template <bool Uniform, typename Weight>
 void blendPiece(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, double alpha, const Weight& weight)
 {
     if (canvas.isEmpty() || piece.empty() || piece.type() != CV_8UC4 || !(alpha > 0))
         return;
     const uint32_t k = static_cast<uint32_t>(std::lround(std::min(alpha, 1.0) * 255));
-    const auto faded = [k](uint8_t v) {
-        const uint32_t x = v * k + 128;
-        return static_cast<float>((x + (x >> 8)) >> 8);
-    };
     const QRect clip = QRect(at.x(), at.y(), piece.cols, piece.rows).intersected(canvas.rect());
-    if (clip.isEmpty())
+    if (clip.isEmpty() || k == 0)
         return;
+    const auto source = [&](int x, int y) { return piece.ptr<uint8_t>(y - at.y()) + 4 * (x - at.x()); };
     // Luma, pixel by pixel.
     ImageCompositing::forRows(clip.height(), clip.width(), [&](int r0, int r1) {
-        std::vector<float> w(static_cast<size_t>(clip.width()));
         for (int r = r0; r < r1; ++r) {
             const int y = clip.top() + r;
-            const uint8_t* s = piece.ptr<uint8_t>(y - at.y()) + 4 * (clip.left() - at.x());
-            uint8_t* d = canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0] + clip.left();
-            for (int i = 0; i < clip.width(); ++i)
-                w[static_cast<size_t>(i)] = weight(clip.left() + i, y);
-            for (int i = 0; i < clip.width(); ++i) {
-                const uint8_t* p = s + 4 * i;
-                const float f = w[static_cast<size_t>(i)];
-                const float A = faded(p[3]);
-                d[i] = blended(d[i], f * (yA * A + yR * faded(p[2]) + yG * faded(p[1]) + yB * faded(p[0])), A * f * (1.0f / 255));
+            uint8_t* d = canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0];
+            if (Uniform) {
+                overLumaRow(d + clip.left(), source(clip.left(), y), clip.width(), k);
+                continue;
+            }
+            for (int x = clip.left(); x <= clip.right(); ++x) {
+                const uint8_t* p = source(x, y);
+                const float f = weight(x, y);
+                const float A = static_cast<float>(fade(p[3], k));
+                const float Y = yA * A + yR * static_cast<float>(fade(p[2], k)) + yG * static_cast<float>(fade(p[1], k)) + yB * static_cast<float>(fade(p[0], k));
+                d[x] = blended(d[x], f * Y, f * A * (1.0f / 255));
             }
         }
     });
-    // Chroma: the block sums of the weighed components over the block's pixels on the canvas (four, or fewer
-    // in the last column or row of an odd size).
+    // Chroma: a sample takes the average over its block's pixels on the canvas (four, or fewer in the last
+    // column or row of an odd size); pixels of the block outside the piece count as clear.
+    const auto sample = [&](int cx, int cy) {
+        float A = 0, R = 0, G = 0, B = 0;
+        for (int y = std::max(2 * cy, clip.top()); y <= std::min(2 * cy + 1, clip.bottom()); ++y) {
+            for (int x = std::max(2 * cx, clip.left()); x <= std::min(2 * cx + 1, clip.right()); ++x) {
+                const uint8_t* p = source(x, y);
+                const float f = weight(x, y);
+                A += f * static_cast<float>(fade(p[3], k));
+                R += f * static_cast<float>(fade(p[2], k));
+                G += f * static_cast<float>(fade(p[1], k));
+                B += f * static_cast<float>(fade(p[0], k));
+            }
+        }
+        const int pixels = (std::min(2 * cy + 1, canvas.height - 1) - 2 * cy + 1) * (std::min(2 * cx + 1, canvas.width - 1) - 2 * cx + 1);
+        const float share = 1.0f / static_cast<float>(pixels);
+        A *= share, R *= share, G *= share, B *= share;
+        uint8_t& u = canvas.data[1][static_cast<ptrdiff_t>(cy) * canvas.stride[1] + cx];
+        uint8_t& v = canvas.data[2][static_cast<ptrdiff_t>(cy) * canvas.stride[2] + cx];
+        u = blended(u, cA * A + uR * R + uG * G + uB * B, A * (1.0f / 255));
+        v = blended(v, cA * A + vR * R + vG * G + vB * B, A * (1.0f / 255));
+    };
     const QRect blocks = PlanarCompositing::chromaTouched(clip);
+    // The samples whose whole block lies in the piece's columns.
+    const int whole0 = (clip.left() + 1) >> 1, whole1 = ((clip.right() + 1) >> 1) - 1;
     ImageCompositing::forRows(blocks.height(), clip.width(), [&](int r0, int r1) {
-        const size_t n = static_cast<size_t>(blocks.width());
-        std::vector<float> sumA(n), sumR(n), sumG(n), sumB(n);
         for (int r = r0; r < r1; ++r) {
             const int cy = blocks.top() + r;
-            std::fill(sumA.begin(), sumA.end(), 0.0f);
-            std::fill(sumR.begin(), sumR.end(), 0.0f);
-            std::fill(sumG.begin(), sumG.end(), 0.0f);
-            std::fill(sumB.begin(), sumB.end(), 0.0f);
-            for (int y = std::max(2 * cy, clip.top()); y <= std::min(2 * cy + 1, clip.bottom()); ++y) {
-                const uint8_t* s = piece.ptr<uint8_t>(y - at.y());
-                for (int x = clip.left(); x <= clip.right(); ++x) {
-                    const uint8_t* p = s + 4 * (x - at.x());
-                    const float f = weight(x, y);
-                    const size_t i = static_cast<size_t>((x >> 1) - blocks.left());
-                    sumA[i] += f * faded(p[3]);
-                    sumR[i] += f * faded(p[2]);
-                    sumG[i] += f * faded(p[1]);
-                    sumB[i] += f * faded(p[0]);
-                }
+            const bool wholeRows = 2 * cy >= clip.top() && 2 * cy + 1 <= clip.bottom();
+            if (!Uniform || !wholeRows || whole1 < whole0) {
+                for (int cx = blocks.left(); cx <= blocks.right(); ++cx)
+                    sample(cx, cy);
+                continue;
             }
-            uint8_t* u = canvas.data[1] + static_cast<ptrdiff_t>(cy) * canvas.stride[1] + blocks.left();
-            uint8_t* v = canvas.data[2] + static_cast<ptrdiff_t>(cy) * canvas.stride[2] + blocks.left();
-            const float rowShare = 2 * cy + 1 < canvas.height ? 0.5f : 1.0f;
-            for (size_t i = 0; i < n; ++i) {
-                const float share = rowShare * (2 * (blocks.left() + static_cast<int>(i)) + 1 < canvas.width ? 0.5f : 1.0f);
-                const float A = share * sumA[i], R = share * sumR[i], G = share * sumG[i], B = share * sumB[i];
-                const float a = A * (1.0f / 255);
-                u[i] = blended(u[i], cA * A + uR * R + uG * G + uB * B, a);
-                v[i] = blended(v[i], cA * A + vR * R + vG * G + vB * B, a);
-            }
+            for (int cx = blocks.left(); cx < whole0; ++cx)
+                sample(cx, cy);
+            overChromaRow(canvas.data[1] + static_cast<ptrdiff_t>(cy) * canvas.stride[1] + whole0,
+                canvas.data[2] + static_cast<ptrdiff_t>(cy) * canvas.stride[2] + whole0, source(2 * whole0, 2 * cy),
+                source(2 * whole0, 2 * cy + 1), whole1 - whole0 + 1, k);
+            for (int cx = whole1 + 1; cx <= blocks.right(); ++cx)
+                sample(cx, cy);
         }
     });
 }
@@ -98,14 +137,14 @@ void blendPiece(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, dou
 
 void PlanarCompositing::over(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, double alpha)
 {
-    blendPiece(canvas, piece, at, alpha, [](int, int) { return 1.0f; });
+    blendPiece<true>(canvas, piece, at, alpha, [](int, int) { return 1.0f; });
 }
 
 void PlanarCompositing::overMasked(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, const RoundedRectShape& mask)
 {
     if (mask.isEmpty())
         return;
-    blendPiece(canvas, piece, at, 1.0, [&mask](int x, int y) { return mask.coverage(x + 0.5, y + 0.5); });
+    blendPiece<false>(canvas, piece, at, 1.0, [&mask](int x, int y) { return mask.coverage(x + 0.5, y + 0.5); });
 }
 
 PlanarImage PlanarCompositing::fromBgra(const cv::Mat& picture)
