@@ -101,9 +101,6 @@ public:
     // (a camera slower than the export's frame rate), the card at rest reuses the picture it made of it.
     void drawCard(const std::shared_ptr<const PixelBuffer>& camera, double alpha, bool grade, std::optional<LayoutBlend> layout,
         PixelBuffer& over);
-    // The camera card over planes drawn by render (in place).
-    void drawCard(const std::shared_ptr<const PixelBuffer>& camera, double alpha, bool grade, std::optional<LayoutBlend> layout,
-        const PlanarCanvas& over);
 
     // The blended window and card of a layout blend; nothing for no blend.
     std::optional<StudioLayoutFrame> layoutFrame(std::optional<LayoutBlend> blend) const;

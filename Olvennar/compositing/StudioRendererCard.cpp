@@ -203,13 +203,6 @@ void StudioRenderer::drawCard(const std::shared_ptr<const PixelBuffer>& camera, 
         drawCardOnce(*camera, camera, alpha, grade, layout, CardTarget {&over, nullptr});
 }
 
-void StudioRenderer::drawCard(const std::shared_ptr<const PixelBuffer>& camera, double alpha, bool grade, std::optional<LayoutBlend> layout,
-    const PlanarCanvas& over)
-{
-    if (camera && over.width == renderSize_.width() && over.height == renderSize_.height() && !over.isEmpty())
-        drawCardOnce(*camera, camera, alpha, grade, layout, CardTarget {nullptr, &over});
-}
-
 void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_ptr<const PixelBuffer>& shared, double alpha, bool grade,
     std::optional<LayoutBlend> layout, const CardTarget& over)
 {
