@@ -84,22 +84,42 @@ FestrinCompositor::CacheState FestrinCompositor::cacheState()
     return state;
 }
 
-std::optional<FestrinCompositor::CompositorError> FestrinCompositor::render(const Request& request)
+bool FestrinCompositor::drawsPlanar(const CompositorSettings& settings)
 {
-    if (!request.instruction || !request.output)
-        return CompositorError::noRenderBuffer;
-    const CompositorSettings& settings = request.instruction->settings();
-    const std::optional<QSize> size = frameSize(settings.renderSize);
-    PixelBuffer& out = *request.output;
-    if (!size || out.width() != size->width() || out.height() != size->height())
-        return CompositorError::noRenderBuffer;
-    const double t = request.compositionTime.seconds();
+    return settings.layout == ScreenLayout::studio && settings.phoneTrackID == 0 && frameSize(settings.renderSize).has_value();
+}
 
+std::shared_ptr<const PixelBuffer> FestrinCompositor::screenFrame(const Request& request, const CompositorSettings& settings)
+{
     std::shared_ptr<const PixelBuffer> screen = request.sourceFrame(settings.screenTrackID);
     if (screen)
         lastScreenBuffer_ = screen;
     else
         screen = lastScreenBuffer_;
+    return screen;
+}
+
+std::optional<FestrinCompositor::CompositorError> FestrinCompositor::render(const Request& request)
+{
+    if (!request.instruction || (!request.output && !request.planes))
+        return CompositorError::noRenderBuffer;
+    const CompositorSettings& settings = request.instruction->settings();
+    const std::optional<QSize> size = frameSize(settings.renderSize);
+    if (request.planes) {
+        if (!drawsPlanar(settings) || request.planes->width != size->width() || request.planes->height != size->height()
+            || request.planes->isEmpty())
+            return CompositorError::noRenderBuffer;
+        const std::shared_ptr<const PixelBuffer> screen = screenFrame(request, settings);
+        if (!screen)
+            return CompositorError::missingScreenFrame;
+        return renderPlanes(request, *screen);
+    }
+    PixelBuffer& out = *request.output;
+    if (!size || out.width() != size->width() || out.height() != size->height())
+        return CompositorError::noRenderBuffer;
+    const double t = request.compositionTime.seconds();
+
+    const std::shared_ptr<const PixelBuffer> screen = screenFrame(request, settings);
     if (!screen)
         return CompositorError::missingScreenFrame;
 
@@ -124,6 +144,32 @@ std::optional<FestrinCompositor::CompositorError> FestrinCompositor::render(cons
         else if (isDrawable(settings.bubbleRect))
             drawClassicBubble(*camera, settings, cameraAlpha, out);
     }
+    return std::nullopt;
+}
+
+std::optional<FestrinCompositor::CompositorError> FestrinCompositor::renderPlanes(const Request& request, const PixelBuffer& screen)
+{
+    const CompositorSettings& settings = request.instruction->settings();
+    const double t = request.compositionTime.seconds();
+    StudioRenderer::Frame frame;
+    frame.screen = &screen;
+    frame.time = t;
+    frame.zoom = settings.zoom.state(t);
+    frame.region = settings.focus ? settings.focus->rect(t) : QRectF(0, 0, 1, 1);
+    frame.pointer = settings.pointer ? &*settings.pointer : nullptr;
+    frame.clicks = &settings.clicks;
+    frame.showClicks = settings.showClickHighlight;
+    frame.layout = settings.layoutTimeline.blend(t);
+    const double cameraAlpha = ClipSegment::overlayAlpha(settings.cameraSegments, t, overlayFade);
+    const std::shared_ptr<const PixelBuffer> camera = settings.cameraTrackID != 0 ? request.sourceFrame(settings.cameraTrackID) : nullptr;
+    if (camera && cameraAlpha > 0.001) {
+        frame.camera = camera.get();
+        frame.sharedCamera = camera;
+        frame.cardAlpha = cameraAlpha;
+        frame.grade = settings.cameraGrade;
+    }
+    if (!studioRenderer(settings, QSizeF(screen.width(), screen.height())).render(frame, *request.planes))
+        return CompositorError::noRenderBuffer;
     return std::nullopt;
 }
 

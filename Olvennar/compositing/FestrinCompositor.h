@@ -2,6 +2,7 @@
 
 #include "compositing/CompositorSettings.h"
 #include "platform/image/ImageLayer.h"
+#include "platform/image/PlanarCanvas.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/system/DispatchQueue.h"
 #include "platform/system/ErrorInfo.h"
@@ -41,6 +42,8 @@ public:
     enum class CompositorError { noRenderBuffer, missingScreenFrame };
     static QString description(CompositorError error);
     static ErrorInfo info(CompositorError error);
+    // Whether frames of these settings can be drawn into planes: the studio look without a phone overlay.
+    static bool drawsPlanar(const CompositorSettings& settings);
 
     enum class FitMode { fit, fill };
 
@@ -53,6 +56,8 @@ public:
         std::map<int32_t, std::shared_ptr<const PixelBuffer>> sourceFrames;
         // Where the frame is drawn; it must be of the render size. Borrowed until the request finishes.
         PixelBuffer* output = nullptr;
+        // Instead of `output`: the frame drawn into 4:2:0 planes of the render size (only where drawsPlanar).
+        const PlanarCanvas* planes = nullptr;
 
         std::shared_ptr<const PixelBuffer> sourceFrame(int32_t trackID) const;
     };
@@ -131,6 +136,9 @@ private:
     };
 
     std::optional<CompositorError> render(const Request& request);
+    std::optional<CompositorError> renderPlanes(const Request& request, const PixelBuffer& screen);
+    // The request's screen picture, or the last one when it has none this time.
+    std::shared_ptr<const PixelBuffer> screenFrame(const Request& request, const CompositorSettings& settings);
     // A rectangle with finite corners and some area: anything else leaves its overlay out.
     static bool isDrawable(const QRectF& rect);
     QTransform drawClassicBase(const PixelBuffer& screen, const CompositorSettings& settings, double t,

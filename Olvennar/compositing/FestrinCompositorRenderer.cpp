@@ -22,23 +22,45 @@ FestrinCompositorRenderer::FestrinCompositorRenderer(const Setup& setup)
 
 FestrinCompositorRenderer::~FestrinCompositorRenderer() = default;
 
-std::optional<ErrorInfo> FestrinCompositorRenderer::render(const Frame& frame, PixelBuffer& output)
+namespace {
+
+// The compositor's request for an export frame: the sources by track.
+FestrinCompositor::Request requestFor(const std::shared_ptr<const FestrinInstruction>& instruction, const OverlayFrameRenderer::Frame& frame)
 {
     FestrinCompositor::Request request;
-    request.instruction = instruction_;
+    request.instruction = instruction;
     request.compositionTime = frame.time;
-    request.output = &output;
-    const CompositorSettings& settings = instruction_->settings();
+    const CompositorSettings& settings = instruction->settings();
     if (frame.screen)
         request.sourceFrames[screenTrack] = frame.screen;
     if (frame.camera && settings.cameraTrackID != 0)
         request.sourceFrames[cameraTrack] = frame.camera;
     if (frame.phone && settings.phoneTrackID != 0)
         request.sourceFrames[phoneTrack] = frame.phone;
-    const std::optional<FestrinCompositor::CompositorError> error = compositor_->renderRequest(request);
-    if (!error)
-        return std::nullopt;
-    return FestrinCompositor::info(*error);
+    return request;
+}
+
+std::optional<ErrorInfo> errorOf(std::optional<FestrinCompositor::CompositorError> error)
+{
+    return error ? std::optional(FestrinCompositor::info(*error)) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<ErrorInfo> FestrinCompositorRenderer::render(const Frame& frame, PixelBuffer& output)
+{
+    FestrinCompositor::Request drawn = requestFor(instruction_, frame);
+    drawn.output = &output;
+    return errorOf(compositor_->renderRequest(drawn));
+}
+
+bool FestrinCompositorRenderer::drawsPlanar() const { return FestrinCompositor::drawsPlanar(instruction_->settings()); }
+
+std::optional<ErrorInfo> FestrinCompositorRenderer::renderPlanar(const Frame& frame, const PlanarCanvas& output)
+{
+    FestrinCompositor::Request drawn = requestFor(instruction_, frame);
+    drawn.planes = &output;
+    return errorOf(compositor_->renderRequest(drawn));
 }
 
 OverlayRendererFactory FestrinCompositorRenderer::factory()

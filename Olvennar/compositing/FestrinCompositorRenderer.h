@@ -16,6 +16,9 @@ public:
     ~FestrinCompositorRenderer() override;
 
     std::optional<ErrorInfo> render(const Frame& frame, PixelBuffer& output) override;
+    // The studio look without a phone overlay draws straight into the encoder's planes.
+    bool drawsPlanar() const override;
+    std::optional<ErrorInfo> renderPlanar(const Frame& frame, const PlanarCanvas& output) override;
     // The compositor keeps only caches and the last screen frame, and an export's frames always carry one.
     bool drawsFramesIndependently() const override { return true; }
     const FestrinInstruction& instruction() const { return *instruction_; }

@@ -2,7 +2,9 @@
 
 #include "compositing/RasterFlip.h"
 #include "compositing/ShapeMasking.h"
+#include "compositing/RectBands.h"
 #include "compositing/StudioCamera.h"
+#include "compositing/StudioRendererBasePlan.h"
 #include "compositing/StudioPalette.h"
 #include "compositing/StudioRendererScratch.h"
 #include "platform/image/ImageCompositing.h"
@@ -11,36 +13,9 @@
 #include <algorithm>
 #include <cmath>
 
+using RectBands::bandsAround;
+
 namespace {
-
-// The parts of `area` outside `hole`: up to four bands (above, below, left, right).
-std::vector<QRect> bandsAround(const QRect& area, const QRect& hole)
-{
-    const QRect cut = hole.intersected(area);
-    if (cut.isEmpty())
-        return {area};
-    std::vector<QRect> bands;
-    const auto add = [&](const QRect& r) {
-        if (!r.isEmpty())
-            bands.push_back(r);
-    };
-    add(QRect(QPoint(area.left(), area.top()), QPoint(area.right(), cut.top() - 1)));
-    add(QRect(QPoint(area.left(), cut.bottom() + 1), QPoint(area.right(), area.bottom())));
-    add(QRect(QPoint(area.left(), cut.top()), QPoint(cut.left() - 1, cut.bottom())));
-    add(QRect(QPoint(cut.right() + 1, cut.top()), QPoint(area.right(), cut.bottom())));
-    return bands;
-}
-
-// The parts of `area` outside both holes.
-std::vector<QRect> bandsAround(const QRect& area, const QRect& hole, const QRect& otherHole)
-{
-    std::vector<QRect> bands;
-    for (const QRect& band : bandsAround(area, hole)) {
-        for (const QRect& part : bandsAround(band, otherHole))
-            bands.push_back(part);
-    }
-    return bands;
-}
 
 cv::Mat view(cv::Mat& mat, const QRect& r) { return mat(cv::Rect(r.x(), r.y(), r.width(), r.height())); }
 
@@ -129,6 +104,21 @@ bool StudioRenderer::render(const Frame& frame, PixelBuffer& out)
     return true;
 }
 
+bool StudioRenderer::render(const Frame& frame, const PlanarCanvas& out)
+{
+    if (!frame.screen || out.isEmpty() || out.width != renderSize_.width() || out.height != renderSize_.height())
+        return false;
+    static const std::vector<Click> noClicks;
+    const QRect underCard = frame.camera ? cardCover(*frame.camera, frame.cardAlpha, sanitized(frame.layout)) : QRect();
+    if (!drawPlanarBase(*frame.screen, finiteOr(frame.time, 0), sanitized(frame.zoom), sanitized(frame.region), frame.pointer,
+            frame.clicks ? *frame.clicks : noClicks, frame.showClicks, sanitized(frame.layout), underCard, out))
+        return false;
+    if (frame.camera)
+        drawCardOnce(*frame.camera, frame.sharedCamera.get() == frame.camera ? frame.sharedCamera : nullptr, frame.cardAlpha, frame.grade,
+            frame.layout, CardTarget {nullptr, &out});
+    return true;
+}
+
 bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
     const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout, PixelBuffer& out)
 {
@@ -137,78 +127,80 @@ bool StudioRenderer::drawBase(const PixelBuffer& screen, double time, const Zoom
     return drawSafeBase(screen, finiteOr(time, 0), sanitized(zoom), sanitized(region), pointer, clicks, showClicks, sanitized(layout), {}, out);
 }
 
+StudioRenderer::BasePlan StudioRenderer::planBase(const PixelBuffer* screen, QSize pictureSize, const ZoomTimeline::State& zoom,
+    const QRectF& region, std::optional<LayoutBlend> layout) const
+{
+    const double W = renderSize_.width();
+    const double H = renderSize_.height();
+    BasePlan plan;
+    plan.frame = layoutFrame(layout);
+    if (plan.frame && isHome(*plan.frame))
+        plan.frame.reset();
+    const double aspect = screenSize_.width() / std::max(screenSize_.height(), 1.0);
+    plan.overview = geometry_.overviewRect(region, aspect, plan.frame ? std::optional<QRectF>(plan.frame->windowRect) : std::nullopt);
+
+    // While the window morphs, the zoom keeps its size relative to the home window.
+    ZoomTimeline::State zoomState = zoom;
+    if (plan.frame && zoom.amount > 0 && plan.frame->windowRect.width() > 1)
+        zoomState.scale = std::max(zoom.scale * geometry_.windowRect.width() / plan.frame->windowRect.width(), 1.02);
+    plan.camera = StudioCamera::at(zoomState, geometry_, screenSize_, region, plan.overview);
+    plan.windowRect = plan.camera.roomTransform.mapRect(plan.overview);
+    plan.radius = (plan.frame ? plan.frame->windowRadius : geometry_.windowRadius) * plan.camera.roomTransform.m11();
+    plan.covers = plan.windowRect.adjusted(1, 1, -1, -1).contains(QRectF(0, 0, W, H));
+    // Room and shadow under the opaque middle of the window would be painted over: skip them.
+    if (!plan.covers) {
+        const double sw = std::max(screenSize_.width(), 1.0), sh = std::max(screenSize_.height(), 1.0);
+        const QRectF picture = RasterFlip::rect(plan.camera.transform.mapRect(QRectF(0, 0, sw, sh)), H);
+        plan.hidden = RasterFlip::pixelsInside(RasterFlip::rect(plan.windowRect, H), plan.radius)
+                          .intersected(RasterFlip::pixelsInside(picture, 0));
+        if (!plan.hidden.isEmpty() && screen && !opaqueUnder(*screen, screenToCanvas(pictureSize, plan.camera), plan.hidden))
+            plan.hidden = QRect();
+    }
+    return plan;
+}
+
+std::vector<StudioRenderer::ShadowUse> StudioRenderer::windowShadows(const BasePlan& plan, std::optional<LayoutBlend> layout)
+{
+    if (!plan.frame || !layout)
+        return {{&windowShadow_, geometry_.windowRect, 1}};
+    std::vector<ShadowUse> uses;
+    const double w = layout->from == layout->to ? 1.0 : std::clamp(layout->t, 0.0, 1.0);
+    const std::pair<LayoutState, double> pairs[] = {{layout->from, 1 - w}, {layout->to, w}};
+    for (const auto& [state, weight] : pairs) {
+        if (weight > 0.001)
+            uses.push_back({&windowShadow(state), geometry_.layoutFrame(state).windowRect, weight});
+    }
+    return uses;
+}
+
 bool StudioRenderer::drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
     const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout, const QRect& underCard,
     PixelBuffer& out)
 {
-    const double W = renderSize_.width();
-    const double H = renderSize_.height();
-
-    std::optional<StudioLayoutFrame> frame = layoutFrame(layout);
-    if (frame && isHome(*frame))
-        frame.reset();
-    const double radius = frame ? frame->windowRadius : geometry_.windowRadius;
-    const double aspect = screenSize_.width() / std::max(screenSize_.height(), 1.0);
-    const QRectF overview = geometry_.overviewRect(region, aspect, frame ? std::optional<QRectF>(frame->windowRect) : std::nullopt);
-
-    // While the window morphs, the zoom keeps its size relative to the home window.
-    ZoomTimeline::State zoomState = zoom;
-    if (frame && zoom.amount > 0 && frame->windowRect.width() > 1)
-        zoomState.scale = std::max(zoom.scale * geometry_.windowRect.width() / frame->windowRect.width(), 1.02);
-    const StudioCamera camera = StudioCamera::at(zoomState, geometry_, screenSize_, region, overview);
-
-    const QRectF windowRect = camera.roomTransform.mapRect(overview);
-    const bool covers = windowRect.adjusted(1, 1, -1, -1).contains(QRectF(0, 0, W, H));
-
+    const BasePlan plan = planBase(&screen, QSize(screen.width(), screen.height()), zoom, region, layout);
     cv::Mat canvas = PixelBufferViews::mat(out);
-    // Room and shadow under the opaque middle of the window would be painted over: skip them.
-    QRect hidden;
-    if (!covers) {
-        const double sw = std::max(screenSize_.width(), 1.0), sh = std::max(screenSize_.height(), 1.0);
-        const QRectF picture = RasterFlip::rect(camera.transform.mapRect(QRectF(0, 0, sw, sh)), H);
-        hidden = RasterFlip::pixelsInside(RasterFlip::rect(windowRect, H), radius * camera.roomTransform.m11())
-                     .intersected(RasterFlip::pixelsInside(picture, 0));
-        if (!hidden.isEmpty() && !opaqueUnder(screen, screenToCanvas(screen, camera), hidden))
-            hidden = QRect();
-    }
-    if (covers) {
+    if (plan.covers) {
         out.fill(0, 0, 0, 255);
     } else {
-        drawRoom(time, zoom.amount, hidden, underCard, out);
-        if (!frame || !layout) {
-            drawShadowMapped(windowShadow_, geometry_.windowRect, overview, camera.roomTransform, 1, canvas, {}, hidden, underCard);
-        } else {
-            const double w = layout->from == layout->to ? 1.0 : std::clamp(layout->t, 0.0, 1.0);
-            const std::pair<LayoutState, double> pairs[] = {{layout->from, 1 - w}, {layout->to, w}};
-            for (const auto& [state, weight] : pairs) {
-                if (weight <= 0.001)
-                    continue;
-                const ImageLayer& shadow = windowShadow(state);
-                drawShadowMapped(shadow, geometry_.layoutFrame(state).windowRect, overview, camera.roomTransform, weight, canvas, {}, hidden, underCard);
-            }
-        }
+        drawRoom(time, zoom.amount, plan.hidden, underCard, out);
+        for (const ShadowUse& use : windowShadows(plan, layout))
+            drawShadowMapped(*use.shadow, use.from, plan.overview, plan.camera.roomTransform, use.weight, canvas, {}, plan.hidden, underCard);
     }
-
-    const double roomScale = camera.roomTransform.m11();
-    drawScreen(screen, camera, windowRect, radius * roomScale, covers, hidden, out);
-    if (!covers)
-        drawWindowEdge(windowRect, radius * roomScale, out);
+    drawScreen(screen, plan.camera, plan.windowRect, plan.radius, plan.covers, plan.hidden, out);
+    if (!plan.covers)
+        drawWindowEdge(plan.windowRect, plan.radius, canvas, {});
+    const PieceSink sink = [&canvas](const cv::Mat& piece, QPoint at, double alpha) { ImageCompositing::over(canvas, piece, at, alpha); };
     if (showClicks && !clicks.empty())
-        drawRipples(time, camera, clicks, windowRect, covers, out);
+        drawRipples(time, plan.camera, clicks, plan.windowRect, plan.covers, sink);
     if (pointer)
-        drawPointer(time, camera, *pointer, clicks, windowRect, covers, out);
+        drawPointer(time, plan.camera, *pointer, clicks, plan.windowRect, plan.covers, sink);
     return true;
 }
 
-void StudioRenderer::drawRoom(double time, double zoomWeight, const QRect& hidden, const QRect& underCard, PixelBuffer& out) const
+QTransform StudioRenderer::roomToCanvas(double time, double zoomWeight) const
 {
     const double W = renderSize_.width();
     const double H = renderSize_.height();
-    cv::Mat target = PixelBufferViews::mat(out);
-    if (room_.isEmpty()) {
-        out.fill(0, 0, 0, 255);
-        return;
-    }
     const double k = geometry_.isDarkRoom() ? 1 + 0.07 * zoomWeight : 1.0;
     const double a = 2 * M_PI * time;
     const double dx = 0.006 * W * std::sin(a / 29);
@@ -217,7 +209,17 @@ void StudioRenderer::drawRoom(double time, double zoomWeight, const QRect& hidde
     const QTransform drift(k, 0, 0, k, W / 2 + dx - k * W / 2, H / 2 + dy - k * H / 2);
     // Plate pixels → render space (the plate's own rows are raster rows of its extent).
     const QTransform plateToRender = RasterFlip::flip(room_.extent.height()) * QTransform::fromTranslate(room_.extent.x(), room_.extent.y());
-    const QTransform toCanvas = plateToRender * drift * RasterFlip::flip(H);
+    return plateToRender * drift * RasterFlip::flip(H);
+}
+
+void StudioRenderer::drawRoom(double time, double zoomWeight, const QRect& hidden, const QRect& underCard, PixelBuffer& out) const
+{
+    cv::Mat target = PixelBufferViews::mat(out);
+    if (room_.isEmpty()) {
+        out.fill(0, 0, 0, 255);
+        return;
+    }
+    const QTransform toCanvas = roomToCanvas(time, zoomWeight);
     for (const QRect& band : bandsAround(QRect(0, 0, out.width(), out.height()), hidden, underCard)) {
         cv::Mat part = view(target, band);
         ImageResampling::draw(PixelBufferViews::mat(room_.pixels), toCanvas, band, part, ImageResampling::Filter::linear, true);
@@ -227,16 +229,22 @@ void StudioRenderer::drawRoom(double time, double zoomWeight, const QRect& hidde
 void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
     double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden, const QRect& alsoHidden)
 {
+    const QRect targetRect(targetOrigin.x(), targetOrigin.y(), target.cols, target.rows);
+    drawShadowPieces(shadow, from, to, room, weight, targetRect, hidden, alsoHidden, [&](const cv::Mat& piece, QPoint at, double alpha) {
+        ImageCompositing::over(target, piece, at - targetOrigin, alpha);
+    });
+}
+
+void StudioRenderer::drawShadowPieces(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
+    double weight, const QRect& targetRect, const QRect& hidden, const QRect& alsoHidden, const PieceSink& sink)
+{
     if (shadow.isEmpty() || weight <= 0.001)
         return;
     const double alpha = weight < 0.999 ? weight : 1.0;
-    const QRect targetRect(targetOrigin.x(), targetOrigin.y(), target.cols, target.rows);
     if (from == to && room.isIdentity()) {
         cv::Mat pixels = shadow.mat();
-        for (const QRect& band : bandsAround(shadow.rect().intersected(targetRect), hidden, alsoHidden)) {
-            cv::Mat part = view(pixels, band.translated(-shadow.origin));
-            ImageCompositing::over(target, part, band.topLeft() - targetOrigin, alpha);
-        }
+        for (const QRect& band : bandsAround(shadow.rect().intersected(targetRect), hidden, alsoHidden))
+            sink(view(pixels, band.translated(-shadow.origin)), band.topLeft(), alpha);
         return;
     }
     if (!(from.width() > 0) || !(from.height() > 0))
@@ -249,16 +257,16 @@ void StudioRenderer::drawShadowMapped(const ImageLayer& shadow, const QRectF& fr
     for (const QRect& band : bandsAround(area, hidden, alsoHidden)) {
         cv::Mat part = Scratch::area(scratch_->layer, band.size());
         ImageResampling::draw(shadow.mat(), toCanvas, band, part, ImageResampling::Filter::linear);
-        ImageCompositing::over(target, part, band.topLeft() - targetOrigin, alpha);
+        sink(part, band.topLeft(), alpha);
     }
 }
 
-QTransform StudioRenderer::screenToCanvas(const PixelBuffer& screen, const StudioCamera& camera) const
+QTransform StudioRenderer::screenToCanvas(QSize pictureSize, const StudioCamera& camera) const
 {
     const double sw = std::max(screenSize_.width(), 1.0);
     const double sh = std::max(screenSize_.height(), 1.0);
     // A frame of another size than the recording's is stretched onto it.
-    const QTransform bufferToScreen = QTransform::fromScale(sw / std::max(screen.width(), 1), sh / std::max(screen.height(), 1));
+    const QTransform bufferToScreen = QTransform::fromScale(sw / std::max(pictureSize.width(), 1), sh / std::max(pictureSize.height(), 1));
     return bufferToScreen * RasterFlip::transform(camera.transform, sh, renderSize_.height());
 }
 
@@ -280,7 +288,7 @@ void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& c
     if (screen.isEmpty())
         return;
     const double H = renderSize_.height();
-    const QTransform toCanvas = screenToCanvas(screen, camera);
+    const QTransform toCanvas = screenToCanvas(QSize(screen.width(), screen.height()), camera);
     QRect area = ImageResampling::mappedBounds(PixelBufferViews::mat(screen).size(), toCanvas).intersected(QRect(0, 0, out.width(), out.height()));
     const RoundedRectShape mask = RoundedRectShape::make(RasterFlip::rect(windowRect, H), radius);
     if (!covers)
@@ -323,15 +331,14 @@ void StudioRenderer::drawScreen(const PixelBuffer& screen, const StudioCamera& c
     }
 }
 
-void StudioRenderer::drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const
+void StudioRenderer::drawWindowEdge(const QRectF& windowRect, double radius, cv::Mat& target, QPoint origin) const
 {
     const double H = renderSize_.height();
     const double width = geometry_.edgeWidth;
     const QRectF raster = RasterFlip::rect(windowRect, H);
-    cv::Mat target = PixelBufferViews::mat(out);
     if (!geometry_.isDarkRoom()) {
         const double h = width / 2;
-        ImageShapes::strokeRoundedRect(target, {}, raster.adjusted(h, h, -h, -h), std::max(radius - h, 0.0), width,
+        ImageShapes::strokeRoundedRect(target, origin, raster.adjusted(h, h, -h, -h), std::max(radius - h, 0.0), width,
             StudioPalette::withAlpha(StudioPalette::white, 0.55));
         return;
     }
@@ -343,5 +350,5 @@ void StudioRenderer::drawWindowEdge(const QRectF& windowRect, double radius, Pix
         const double s = t * t * (3 - 2 * t);
         return 0.62 + (0.16 - 0.62) * s;
     };
-    ImageShapes::strokeRoundedRect(target, {}, raster, radius, width, StudioPalette::cream, fade);
+    ImageShapes::strokeRoundedRect(target, origin, raster, radius, width, StudioPalette::cream, fade);
 }

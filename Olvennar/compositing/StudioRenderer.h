@@ -6,6 +6,7 @@
 #include "plans/LayoutBlend.h"
 #include "plans/ZoomTimeline.h"
 #include "platform/image/ImageLayer.h"
+#include "platform/image/PlanarCanvas.h"
 #include "platform/media/PixelBuffer.h"
 #include "takedata/Click.h"
 #include "takedata/CursorShape.h"
@@ -19,6 +20,7 @@
 #include <QSizeF>
 #include <QTransform>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -34,8 +36,12 @@ struct StudioCamera;
 // Geometry is render space (origin bottom-left, y up, pixels of the render size); pixel buffers are raster
 // (row 0 on top). The flip happens once where geometry meets pixels.
 //
-// Threading: one thread at a time per renderer (the per-state shadow caches fill on first use). Output
-// buffers are BGRA premultiplied PixelBuffers of exactly the render size.
+// Frames are drawn in BGRA (previews) or straight into the encoder's 4:2:0 planes (the export): the same
+// layers, each composited per plane with the same coverage and alpha (PlanarCompositing), so no BGRA frame
+// exists on the way to the encoder.
+//
+// Threading: one thread at a time per renderer (the per-state shadow caches and the planar room fill on
+// first use). Output buffers are BGRA premultiplied PixelBuffers, or planes, of exactly the render size.
 class StudioRenderer {
 public:
     // A pre-baked pointer picture. `hotspot` is the sprite pixel on the pointer's tip, measured from the
@@ -65,6 +71,8 @@ public:
         const PixelBuffer* camera = nullptr; // nothing: no card
         double cardAlpha = 1; // the card's opacity this frame
         bool grade = true; // colour-grade the camera picture
+        // `camera` when it is shared: a card at rest reuses what it made of the same picture (planes only).
+        std::shared_ptr<const PixelBuffer> sharedCamera;
     };
 
     StudioRenderer(QSize renderSize, QSizeF screenSize, FaceLayout face, StudioBackground background);
@@ -79,6 +87,8 @@ public:
     // The whole frame: drawBase, then drawCard when a camera frame is given. False (output untouched)
     // when `out` is not of the render size or no screen frame is given.
     bool render(const Frame& frame, PixelBuffer& out);
+    // The same frame drawn into 4:2:0 planes of the render size.
+    bool render(const Frame& frame, const PlanarCanvas& out);
 
     // Room, window shadow, screen window and rim, click ripples and pointer; overwrites every pixel of `out`.
     bool drawBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
@@ -133,6 +143,29 @@ public:
 
 private:
     struct Scratch;
+    struct BasePlan;
+    // Takes a drawn piece (premultiplied BGRA) to the frame: its top-left canvas pixel and its opacity.
+    using PieceSink = std::function<void(const cv::Mat& piece, QPoint at, double alpha)>;
+    struct ShadowUse {
+        const ImageLayer* shadow;
+        QRectF from; // the rectangle the shadow was baked around
+        double weight;
+    };
+
+    // Where the window lands and what it hides. A screen picture given is checked for opaque pixels under the
+    // window's middle; none: the picture is known opaque (decoded planes).
+    BasePlan planBase(const PixelBuffer* screen, QSize pictureSize, const ZoomTimeline::State& zoom, const QRectF& region,
+        std::optional<LayoutBlend> layout) const;
+    // The window shadows of a frame: the home one, or the two states' of a morph, weighed.
+    std::vector<ShadowUse> windowShadows(const BasePlan& plan, std::optional<LayoutBlend> layout);
+    bool drawPlanarBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+        const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
+        const QRect& underCard, const PlanarCanvas& out);
+    void drawPlanarRoom(double time, double zoomWeight, const QRect& hidden, const QRect& underCard, const PlanarCanvas& out);
+    void drawPlanarScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
+        bool covers, const QRect& hidden, const PlanarCanvas& out);
+    void drawShadowPieces(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room, double weight,
+        const QRect& targetRect, const QRect& hidden, const QRect& alsoHidden, const PieceSink& sink);
 
     bool drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
         const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
@@ -141,28 +174,35 @@ private:
     QRect cardCover(const PixelBuffer& camera, double alpha, std::optional<LayoutBlend> layout) const;
     void bakeCardEdge();
     ImageLayer makeShadow(const QRectF& rect, double radius, bool heavy, bool tall, std::optional<QRectF> bakeIn) const;
+    // Room plate pixels → canvas pixels: the slow drift, and the dark room's push-in while zoomed.
+    QTransform roomToCanvas(double time, double zoomWeight) const;
     void drawRoom(double time, double zoomWeight, const QRect& hidden, const QRect& underCard, PixelBuffer& out) const;
     void drawShadowMapped(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room,
         double weight, cv::Mat& target, QPoint targetOrigin, const QRect& hidden = {}, const QRect& alsoHidden = {});
     // The camera picture scaled by `scale` with its centre at `centre` (render space), covering `card`;
     // written for the raster `area` into the card scratch.
     void coverCard(const PixelBuffer& camera, bool grade, double scale, QPointF centre, const QRectF& card, const QRect& area);
+    // Where a card lands: straight into a BGRA frame, or through a layer into planes.
+    struct CardTarget {
+        PixelBuffer* bgra = nullptr;
+        const PlanarCanvas* planes = nullptr;
+    };
     template <typename Draw>
-    void composeLayer(PixelBuffer& out, double alpha, const QRect& bounds, const Draw& draw);
-    QTransform screenToCanvas(const PixelBuffer& screen, const StudioCamera& camera) const;
+    void composeLayer(const CardTarget& out, double alpha, const QRect& bounds, const Draw& draw);
+    QTransform screenToCanvas(QSize pictureSize, const StudioCamera& camera) const;
     // Whether every pixel `picture` (mapped by `toCanvas`) paints into the canvas `area` is opaque.
     static bool opaqueUnder(const PixelBuffer& picture, const QTransform& toCanvas, const QRect& area);
     void drawScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
         bool covers, const QRect& hidden, PixelBuffer& out);
-    void drawWindowEdge(const QRectF& windowRect, double radius, PixelBuffer& out) const;
+    void drawWindowEdge(const QRectF& windowRect, double radius, cv::Mat& target, QPoint origin) const;
     void drawRipples(double time, const StudioCamera& camera, const std::vector<Click>& clicks, const QRectF& windowRect,
-        bool covers, PixelBuffer& out);
+        bool covers, const PieceSink& sink);
     void drawPointer(double time, const StudioCamera& camera, const PointerPath& pointer, const std::vector<Click>& clicks,
-        const QRectF& windowRect, bool covers, PixelBuffer& out);
+        const QRectF& windowRect, bool covers, const PieceSink& sink);
     void drawCardOnce(const PixelBuffer& camera, const std::shared_ptr<const PixelBuffer>& shared, double alpha, bool grade,
-        std::optional<LayoutBlend> layout, PixelBuffer& over);
+        std::optional<LayoutBlend> layout, const CardTarget& over);
     void drawMovingCard(const PixelBuffer& camera, double alpha, bool grade, const StudioLayoutFrame& frame,
-        const LayoutBlend& blend, PixelBuffer& over);
+        const LayoutBlend& blend, const CardTarget& over);
     bool isHome(const StudioLayoutFrame& frame) const;
 
     QSize renderSize_;
@@ -179,6 +219,7 @@ private:
     ImageLayer ripple_;
     std::map<LayoutState, ImageLayer> stateCardShadows_;
     std::map<LayoutState, ImageLayer> stateWindowShadows_;
+    PlanarImage roomPlanes_; // the room plate in planes, made on the first planar frame
     std::unique_ptr<Scratch> scratch_;
     // The shared camera picture the card at rest last showed (held, so it cannot be recycled), and how:
     // what scratch_->cardView holds while it is set.

@@ -9,6 +9,7 @@
 #include "platform/image/ImageCompositing.h"
 #include "platform/image/ImageResampling.h"
 #include "platform/image/ImageShapes.h"
+#include "platform/image/PlanarCompositing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -150,20 +151,25 @@ void StudioRenderer::coverCard(const PixelBuffer& camera, bool grade, double sca
 }
 
 template <typename Draw>
-void StudioRenderer::composeLayer(PixelBuffer& out, double alpha, const QRect& bounds, const Draw& draw)
+void StudioRenderer::composeLayer(const CardTarget& out, double alpha, const QRect& bounds, const Draw& draw)
 {
-    cv::Mat canvas = PixelBufferViews::mat(out);
-    if (alpha >= 0.999) {
+    if (out.bgra && alpha >= 0.999) {
+        cv::Mat canvas = PixelBufferViews::mat(*out.bgra);
         draw(canvas, QPoint());
         return;
     }
-    const QRect area = bounds.intersected(QRect(0, 0, out.width(), out.height()));
-    if (area.isEmpty() || alpha <= 0)
+    const QRect area = bounds.intersected(QRect(QPoint(0, 0), renderSize_));
+    if (area.isEmpty() || !(alpha > 0))
         return;
-    // Faded as one layer, so the card's own pieces do not show through each other.
+    // Faded as one layer, so the card's own pieces do not show through each other; in planes, one piece.
     cv::Mat layer = Scratch::area(scratch_->cardLayer, area.size());
     layer.setTo(cv::Scalar::all(0));
     draw(layer, area.topLeft());
+    if (out.planes) {
+        PlanarCompositing::over(*out.planes, layer, area.topLeft(), std::min(alpha, 1.0));
+        return;
+    }
+    cv::Mat canvas = PixelBufferViews::mat(*out.bgra);
     ImageCompositing::over(canvas, layer, area.topLeft(), alpha);
 }
 
@@ -186,21 +192,20 @@ QRect StudioRenderer::cardCover(const PixelBuffer& camera, double alpha, std::op
 
 void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grade, std::optional<LayoutBlend> layout, PixelBuffer& over)
 {
-    drawCardOnce(camera, nullptr, alpha, grade, layout, over);
+    if (over.width() == renderSize_.width() && over.height() == renderSize_.height() && !over.isEmpty())
+        drawCardOnce(camera, nullptr, alpha, grade, layout, CardTarget {&over, nullptr});
 }
 
 void StudioRenderer::drawCard(const std::shared_ptr<const PixelBuffer>& camera, double alpha, bool grade, std::optional<LayoutBlend> layout,
     PixelBuffer& over)
 {
-    if (camera)
-        drawCardOnce(*camera, camera, alpha, grade, layout, over);
+    if (camera && over.width() == renderSize_.width() && over.height() == renderSize_.height() && !over.isEmpty())
+        drawCardOnce(*camera, camera, alpha, grade, layout, CardTarget {&over, nullptr});
 }
 
 void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_ptr<const PixelBuffer>& shared, double alpha, bool grade,
-    std::optional<LayoutBlend> layout, PixelBuffer& over)
+    std::optional<LayoutBlend> layout, const CardTarget& over)
 {
-    if (over.width() != renderSize_.width() || over.height() != renderSize_.height() || over.isEmpty())
-        return;
     if (layout && !std::isfinite(layout->t))
         layout->t = 1;
     if (!std::isfinite(alpha))
@@ -214,7 +219,7 @@ void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_p
     if (!framing || camera.isEmpty())
         return;
     const double H = renderSize_.height();
-    const QRect canvas(0, 0, over.width(), over.height());
+    const QRect canvas(QPoint(0, 0), renderSize_);
     const QRect area = RasterFlip::pixelsTouched(RasterFlip::rect(geometry_.cardRect, H)).intersected(canvas);
     if (area.isEmpty())
         return;
@@ -238,7 +243,7 @@ void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_p
 }
 
 void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, bool grade, const StudioLayoutFrame& frame,
-    const LayoutBlend& blend, PixelBuffer& over)
+    const LayoutBlend& blend, const CardTarget& over)
 {
     const QRectF K = frame.cardRect;
     const double cw = camera.width(), ch = camera.height();
@@ -255,7 +260,7 @@ void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, boo
     const double dx = std::clamp(midX(visible) - midX(K), -slack, slack);
     const QPointF centre(midX(K) + dx, K.height() <= sh ? midY(K) - 0.06 * (sh - K.height()) : minY(K) + sh / 2);
 
-    const QRect canvas(0, 0, over.width(), over.height());
+    const QRect canvas(QPoint(0, 0), renderSize_);
     const QRectF cardRaster = RasterFlip::rect(K, H);
     const QRect area = RasterFlip::pixelsTouched(cardRaster).intersected(canvas);
     const double rim = frame.cardRim;

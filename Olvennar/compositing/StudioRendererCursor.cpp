@@ -169,12 +169,12 @@ double StudioRenderer::pressScale(double time, const std::vector<Click>& clicks)
 }
 
 void StudioRenderer::drawRipples(double time, const StudioCamera& camera, const std::vector<Click>& clicks, const QRectF& windowRect,
-    bool covers, PixelBuffer& out)
+    bool covers, const PieceSink& sink)
 {
     if (ripple_.isEmpty())
         return;
     const double H = renderSize_.height();
-    cv::Mat target = PixelBufferViews::mat(out);
+    const QRect canvas(QPoint(0, 0), renderSize_);
     for (const Click& click : clicks) {
         const std::optional<ClickRipple> ring = clickRipple(time - click.time, camera.magnification, H);
         if (!ring)
@@ -188,17 +188,17 @@ void StudioRenderer::drawRipples(double time, const StudioCamera& camera, const 
         const QPointF corner = RasterFlip::point(point, H) - QPointF(R, R);
         const QTransform place = QTransform::fromScale(2 * R / ripple_.pixels.width(), 2 * R / ripple_.pixels.width())
             * QTransform::fromTranslate(corner.x(), corner.y());
-        const QRect area = ImageResampling::mappedBounds(ripple_.mat().size(), place).intersected(QRect(0, 0, out.width(), out.height()));
+        const QRect area = ImageResampling::mappedBounds(ripple_.mat().size(), place).intersected(canvas);
         if (area.isEmpty())
             continue;
         cv::Mat part = Scratch::area(scratch_->sprite, area.size());
         ImageResampling::draw(ripple_.mat(), place, area, part, ImageResampling::Filter::linear);
-        ImageCompositing::over(target, part, area.topLeft(), ring->alpha);
+        sink(part, area.topLeft(), ring->alpha);
     }
 }
 
 void StudioRenderer::drawPointer(double time, const StudioCamera& camera, const PointerPath& pointer, const std::vector<Click>& clicks,
-    const QRectF& windowRect, bool covers, PixelBuffer& out)
+    const QRectF& windowRect, bool covers, const PieceSink& sink)
 {
     const std::optional<QPointF> position = pointer.position(time);
     if (!position)
@@ -220,11 +220,10 @@ void StudioRenderer::drawPointer(double time, const StudioCamera& camera, const 
     const QPointF raster = RasterFlip::point(point, H);
     const QTransform place = QTransform::fromScale(k, k)
         * QTransform::fromTranslate(raster.x() - chosen->hotspot.x() * k, raster.y() - (spriteHeight - chosen->hotspot.y()) * k);
-    const QRect area = ImageResampling::mappedBounds(chosen->image.mat().size(), place).intersected(QRect(0, 0, out.width(), out.height()));
+    const QRect area = ImageResampling::mappedBounds(chosen->image.mat().size(), place).intersected(QRect(QPoint(0, 0), renderSize_));
     if (area.isEmpty())
         return;
     cv::Mat part = Scratch::area(scratch_->sprite, area.size());
     ImageResampling::draw(chosen->image.mat(), place, area, part, ImageResampling::Filter::lanczos);
-    cv::Mat target = PixelBufferViews::mat(out);
-    ImageCompositing::over(target, part, area.topLeft());
+    sink(part, area.topLeft(), 1);
 }

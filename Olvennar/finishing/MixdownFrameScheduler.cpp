@@ -203,13 +203,21 @@ FrameScheduler::Drawn FrameScheduler::draw(Worker& worker, const OverlayFrameRen
     std::optional<SerialRows> serial;
     if (workers_.size() > 1)
         serial.emplace();
-    std::shared_ptr<PixelBuffer> target = pool.take();
     Drawn drawn;
-    if (const std::optional<ErrorInfo> error = worker.renderer.render(frame, *target))
+    if (worker.converter && worker.renderer.drawsPlanar()) {
+        // Straight into the encoder's planes.
+        auto made = worker.converter->blank();
+        if (auto* failure = std::get_if<MediaError>(&made))
+            drawn.error = failure->description;
+        else if (const std::optional<ErrorInfo> error = worker.renderer.renderPlanar(frame, std::get<0>(made)->canvas()))
+            drawn.error = error->description;
+        else
+            drawn.sample = MediaSample::video(std::shared_ptr<const PlanarPicture>(std::get<0>(std::move(made))), frame.time, duration);
+    } else if (std::shared_ptr<PixelBuffer> target = pool.take(); const std::optional<ErrorInfo> error = worker.renderer.render(frame, *target)) {
         drawn.error = error->description;
-    else if (!worker.converter)
+    } else if (!worker.converter) {
         drawn.sample = MediaSample::video(std::move(target), frame.time, duration);
-    else {
+    } else {
         auto converted = worker.converter->convert(*target);
         if (auto* failure = std::get_if<MediaError>(&converted))
             drawn.error = failure->description;

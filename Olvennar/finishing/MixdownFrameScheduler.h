@@ -43,8 +43,9 @@ public:
         MediaTime duration = MediaTime::zero();
         int frameRate = 30;
         QSize renderSize;
-        // Frames leave as PlanarPictures converted on the drawing threads (what a software encoder takes),
-        // instead of BGRA: the encoder's thread only encodes, and waiting frames take 3/8 of the memory.
+        // Frames leave as PlanarPictures (what a software encoder takes) instead of BGRA: drawn straight into
+        // the planes by a renderer that drawsPlanar(), else converted on the drawing threads. The encoder's
+        // thread only encodes, and waiting frames take 3/8 of the memory.
         bool planarOutput = false;
     };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/image/PlanarCanvas.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/system/ErrorInfo.h"
 #include "platform/system/MediaTime.h"
@@ -45,6 +46,14 @@ public:
     virtual ~OverlayFrameRenderer() = default;
     // Draws every pixel of `output` (renderSize). An error fails the export with its description.
     virtual std::optional<ErrorInfo> render(const Frame& frame, PixelBuffer& output) = 0;
+    // Whether renderPlanar draws this export's frames: then the export hands the renderer the encoder's own
+    // 4:2:0 planes (BT.709 limited range), and no BGRA frame is made or converted.
+    virtual bool drawsPlanar() const { return false; }
+    // Draws every pixel of the planes (renderSize). Only called when drawsPlanar().
+    virtual std::optional<ErrorInfo> renderPlanar(const Frame&, const PlanarCanvas&)
+    {
+        return ErrorInfo {QStringLiteral("Olvennar.OverlayFrameRenderer"), 1, QStringLiteral("This renderer draws BGRA frames only.")};
+    }
     // True when a frame's pixels depend only on that frame, so renderers made by the same factory may
     // share an export's frames between them.
     virtual bool drawsFramesIndependently() const { return false; }

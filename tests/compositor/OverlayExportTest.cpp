@@ -125,3 +125,43 @@ TEST(FestrinCompositorRendererTest, ReportsAMissingScreenAndIgnoresTracksTheExpo
     EXPECT_FALSE(renderer.render(frame, out));
     EXPECT_TRUE(at(out, 360, 160).near(screenColor, 0));
 }
+
+TEST(FestrinCompositorRendererTest, TheStudioLookWithoutAPhoneDrawsIntoTheEncodersPlanes)
+{
+    Mixdown::Request request;
+    request.layout = ScreenLayout::studio;
+    request.faceLayout = FaceLayout::bottomRight;
+    request.background = StudioBackground::clay;
+    const OverlayFrameRenderer::Setup setup {request, QSize(width, height), QSize(width, height), true, false, {}};
+    FestrinCompositorRenderer renderer(setup);
+    ASSERT_TRUE(renderer.drawsPlanar());
+    // A phone overlay or the classic look keeps the BGRA way.
+    EXPECT_FALSE(FestrinCompositorRenderer({request, QSize(width, height), QSize(width, height), true, true, {}}).drawsPlanar());
+    Mixdown::Request classic = request;
+    classic.layout = ScreenLayout::classic;
+    EXPECT_FALSE(FestrinCompositorRenderer({classic, QSize(width, height), QSize(width, height), true, false, {}}).drawsPlanar());
+
+    PlanarImage planes(width, height);
+    OverlayFrameRenderer::Frame frame;
+    const std::optional<ErrorInfo> missing = renderer.renderPlanar(frame, planes.canvas());
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->description, QStringLiteral("A screen frame was missing during export."));
+
+    frame.screen = solid(width, height, screenColor);
+    frame.camera = solid(320, 180, cameraColor);
+    frame.time = MediaTime(1, 2);
+    ASSERT_FALSE(renderer.renderPlanar(frame, planes.canvas()));
+    PixelBuffer bgra(width, height);
+    ASSERT_FALSE(renderer.render(frame, bgra));
+    // The window's and the card's middles, in the encoder's colour (BT.709 limited range) of what the BGRA way draws.
+    const StudioGeometry geometry(QSizeF(width, height), 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::clay);
+    const auto luma = [](const Pixel& p) { return 16 + 219.0 / 255 * (0.2126 * p.red + 0.7152 * p.green + 0.0722 * p.blue); };
+    for (const QRectF& rect : {geometry.windowRect, geometry.cardRect}) {
+        const double x = rect.x() + rect.width() / 2, y = rect.y() + rect.height() / 2;
+        const int row = height - 1 - static_cast<int>(y);
+        EXPECT_NEAR(planes.planes[0].at<uint8_t>(row, static_cast<int>(x)), luma(at(bgra, x, y)), 2);
+    }
+    const QRectF window = geometry.windowRect;
+    EXPECT_NEAR(planes.planes[0].at<uint8_t>(height - 1 - static_cast<int>(window.y() + window.height() / 2), static_cast<int>(window.x() + window.width() / 2)),
+        luma(screenColor), 2);
+}

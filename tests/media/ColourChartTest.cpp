@@ -4,6 +4,8 @@
 
 #include "media/MediaTestSupport.h"
 #include "platform/media/LibavHandles.h"
+#include "platform/image/PlanarCompositing.h"
+#include "platform/media/PixelBufferViews.h"
 #include "platform/media/PlanarPictureConverter.h"
 
 #include <QProcess>
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <vector>
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -104,31 +107,43 @@ void expectChartWithinTwoLevels(VideoSettings::Codec codec)
     }
 }
 
-TEST(ColourChartTest, ChartEncodesWithinTwoLevelsOfTheAccuratePath)
+// swscale's accurate BGRA → 4:2:0 BT.709 limited-range conversion of the chart, planes packed one after another.
+struct AccuratePlanes {
+    std::vector<uint8_t> bytes;
+    int width = 0;
+    int height = 0;
+    const uint8_t* plane(int index) const
+    {
+        const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
+        return bytes.data() + (index == 0 ? 0 : luma + (index == 2 ? luma / 4 : 0));
+    }
+    int stride(int index) const { return index == 0 ? width : width / 2; }
+};
+
+AccuratePlanes accurateEncode(const PixelBuffer& picture)
 {
-    const int width = columns * patch, height = rows * patch;
-    const std::shared_ptr<PixelBuffer> picture = chartPicture(width, height, 0);
-    // Ours: the conversion every encoder uses, as a drawing thread hands frames over.
-    PlanarPictureConverter converter(width, height);
-    auto converted = converter.convert(*picture);
-    ASSERT_TRUE(std::holds_alternative<std::shared_ptr<const PlanarPicture>>(converted));
-    const PlanarPicture& ours = *std::get<0>(converted);
-    std::vector<uint8_t> accurate(static_cast<size_t>(width) * height * 3 / 2);
-    const auto planesOf = [&](std::vector<uint8_t>& store) {
-        return std::array<uint8_t*, 3> {store.data(), store.data() + width * height, store.data() + width * height * 5 / 4};
-    };
-    const int strides[3] = {width, width / 2, width / 2};
-
-    Libav::Sws context(sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P, SWS_BICUBIC | SWS_ACCURATE_RND,
-        nullptr, nullptr, nullptr));
-    ASSERT_TRUE(context);
+    AccuratePlanes planes;
+    planes.width = picture.width();
+    planes.height = picture.height();
+    planes.bytes.resize(static_cast<size_t>(planes.width) * static_cast<size_t>(planes.height) * 3 / 2);
+    Libav::Sws context(sws_getContext(planes.width, planes.height, AV_PIX_FMT_BGRA, planes.width, planes.height, AV_PIX_FMT_YUV420P,
+        SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(context);
+    if (!context)
+        return planes;
     sws_setColorspaceDetails(context.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1, sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
-    const uint8_t* in[4] = {picture->data(), nullptr, nullptr, nullptr};
-    const int inStride[4] = {static_cast<int>(picture->bytesPerRow()), 0, 0, 0};
-    uint8_t* out[4] = {planesOf(accurate)[0], planesOf(accurate)[1], planesOf(accurate)[2], nullptr};
-    const int outStride[4] = {strides[0], strides[1], strides[2], 0};
-    sws_scale(context.get(), in, inStride, 0, height, out, outStride);
+    const uint8_t* in[4] = {picture.data(), nullptr, nullptr, nullptr};
+    const int inStride[4] = {static_cast<int>(picture.bytesPerRow()), 0, 0, 0};
+    uint8_t* out[4] = {const_cast<uint8_t*>(planes.plane(0)), const_cast<uint8_t*>(planes.plane(1)), const_cast<uint8_t*>(planes.plane(2)), nullptr};
+    const int outStride[4] = {planes.stride(0), planes.stride(1), planes.stride(2), 0};
+    sws_scale(context.get(), in, inStride, 0, planes.height, out, outStride);
+    return planes;
+}
 
+// Every patch's Y, U and V (away from its edges) within 2 levels of the accurate conversion.
+template <typename Planes>
+void expectPatchesNearAccurate(const Planes& ours, const AccuratePlanes& accurate)
+{
     const int inset = 12;
     for (int p = 0; p < columns * rows; ++p) {
         int worst = 0;
@@ -138,12 +153,35 @@ TEST(ColourChartTest, ChartEncodesWithinTwoLevelsOfTheAccuratePath)
             const int y0 = ((p / columns) * patch + inset) >> shift, y1 = ((p / columns + 1) * patch - inset) >> shift;
             for (int y = y0; y < y1; ++y) {
                 for (int x = x0; x < x1; ++x)
-                    worst = std::max(worst, std::abs(ours.plane(plane)[y * ours.stride(plane) + x]
-                                                - planesOf(accurate)[static_cast<size_t>(plane)][y * strides[plane] + x]));
+                    worst = std::max(worst, std::abs(ours.plane(plane)[y * ours.stride(plane) + x] - accurate.plane(plane)[y * accurate.stride(plane) + x]));
             }
         }
         EXPECT_LE(worst, 2) << "patch " << p;
     }
+}
+
+TEST(ColourChartTest, ChartEncodesWithinTwoLevelsOfTheAccuratePath)
+{
+    const int width = columns * patch, height = rows * patch;
+    const std::shared_ptr<PixelBuffer> picture = chartPicture(width, height, 0);
+    // Ours: the conversion every encoder uses, as a drawing thread hands frames over.
+    PlanarPictureConverter converter(width, height);
+    auto converted = converter.convert(*picture);
+    ASSERT_TRUE(std::holds_alternative<std::shared_ptr<const PlanarPicture>>(converted));
+    expectPatchesNearAccurate(*std::get<0>(converted), accurateEncode(*picture));
+}
+
+TEST(ColourChartTest, ChartDrawnIntoPlanesIsWithinTwoLevelsOfTheAccuratePath)
+{
+    // The studio's frames are drawn straight into the encoder's planes: the same matrix, the same bound.
+    const std::shared_ptr<PixelBuffer> picture = chartPicture(columns * patch, rows * patch, 0);
+    struct Drawn {
+        PlanarImage image;
+        const uint8_t* plane(int index) const { return image.planes[index].data; }
+        int stride(int index) const { return static_cast<int>(image.planes[index].step[0]); }
+    };
+    const Drawn drawn {PlanarCompositing::fromBgra(PixelBufferViews::mat(*picture))};
+    expectPatchesNearAccurate(drawn, accurateEncode(*picture));
 }
 
 TEST(ColourChartTest, H264ChartDecodesWithinTwoLevelsOfTheAccuratePath) { expectChartWithinTwoLevels(VideoSettings::Codec::h264); }

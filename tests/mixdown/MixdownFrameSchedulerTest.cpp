@@ -27,7 +27,19 @@ public:
         return std::nullopt;
     }
     bool drawsFramesIndependently() const override { return true; }
+    bool drawsPlanar() const override { return planar; }
+    // Luma = 100 + the frame's index, chroma neutral.
+    std::optional<ErrorInfo> renderPlanar(const Frame& frame, const PlanarCanvas& output) override
+    {
+        for (int i = 0; i < 3; ++i)
+            output.plane(i).setTo(i == 0 ? 100 + static_cast<int>(frame.index) : 128);
+        std::lock_guard guard(lock);
+        planarIndices.push_back(frame.index);
+        return std::nullopt;
+    }
 
+    bool planar = false;
+    std::vector<int64_t> planarIndices;
     int64_t failAt = -1;
     std::mutex lock;
     std::vector<int64_t> indices;
@@ -111,6 +123,31 @@ TEST_F(MixdownFrameSchedulerTest, PlanarFramesAreConvertedOnTheDrawingThreadsAnd
     }
     EXPECT_EQ(expected, 30);
     EXPECT_FALSE(frames->failure());
+}
+
+TEST_F(MixdownFrameSchedulerTest, RenderersThatDrawPlanesGetTheEncodersPlanesAndNoBgraFrame)
+{
+    std::vector<IndexRenderer> renderers(2);
+    for (IndexRenderer& renderer : renderers)
+        renderer.planar = true;
+    auto frames = scheduler(renderers, true);
+    frames->start();
+    int64_t expected = 0;
+    while (std::optional<MediaSample> sample = frames->copyNextSample()) {
+        ASSERT_TRUE(sample->planar);
+        EXPECT_EQ(sample->presentationTime(), MediaTime(expected, 30));
+        ASSERT_EQ(sample->planar->height(), 36);
+        EXPECT_EQ(sample->planar->plane(0)[35 * sample->planar->stride(0) + 63], 100 + expected);
+        EXPECT_EQ(sample->planar->plane(2)[17 * sample->planar->stride(2) + 31], 128);
+        ++expected;
+    }
+    EXPECT_EQ(expected, 30);
+    EXPECT_EQ(frames->framesRendered(), 30);
+    frames.reset();
+    for (IndexRenderer& renderer : renderers) {
+        EXPECT_EQ(renderer.planarIndices.size(), 15u);
+        EXPECT_TRUE(renderer.indices.empty()) << "no BGRA frame drawn";
+    }
 }
 
 TEST_F(MixdownFrameSchedulerTest, AFailedFrameEndsTheFramesBeforeItAndNamesTheError)

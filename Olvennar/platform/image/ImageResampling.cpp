@@ -205,6 +205,77 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
     });
 }
 
+// Two taps with the same weights for every pixel of a run: out[c] = (w0 · a[c] + w1 · a[c + 1] + 32768) >> 16.
+OLVENNAR_WIDE_VECTORS void mixTwoTaps(uint8_t* __restrict out, const uint16_t* __restrict a, int count, uint32_t w0, uint32_t w1)
+{
+    for (int c = 0; c < count; ++c)
+        out[c] = static_cast<uint8_t>((w0 * a[c] + w1 * a[c + 1] + 32768) >> 16);
+}
+
+// One plane, resampled as drawArea does: the weighted source rows summed over the columns read, then each
+// target pixel's column taps, with the same rounding.
+void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges)
+{
+    const Taps columns = areaTaps(area.width(), area.x(), sx, tx, source.cols, clampEdges);
+    const Taps rows = areaTaps(area.height(), area.y(), sy, ty, source.rows, clampEdges);
+    const std::vector<uint16_t> rowWeights = fixedWeights(rows, rows.stride);
+    const std::vector<uint16_t> columnWeights = fixedWeights(columns, columns.stride);
+    const int c0 = columns.low;
+    const int span = columns.high - columns.low;
+    // A move by a fraction of a pixel gives every column the same two weights on consecutive pixels: the
+    // longest such run [runBegin, runEnd) takes the vector loop.
+    const size_t stride = static_cast<size_t>(columns.stride);
+    const auto taps = [&](int c) {
+        const size_t i = static_cast<size_t>(c);
+        return std::pair<uint32_t, uint32_t>(columnWeights[i * stride], columns.count[i] < 2 ? 0 : columnWeights[i * stride + 1]);
+    };
+    const auto twoTaps = [&](int c) { return columns.count[static_cast<size_t>(c)] == 1 || columns.count[static_cast<size_t>(c)] == 2; };
+    int runBegin = 0, runEnd = 0;
+    for (int c = 0, start = 0; c < area.width(); ++c) {
+        const bool continues = twoTaps(c) && twoTaps(start) && taps(c) == taps(start)
+            && columns.first[static_cast<size_t>(c)] == columns.first[static_cast<size_t>(start)] + (c - start);
+        if (!continues)
+            start = c;
+        if (twoTaps(start) && c + 1 - start > runEnd - runBegin) {
+            runBegin = start;
+            runEnd = c + 1;
+        }
+    }
+    ImageCompositing::forRows(area.height(), std::max(span, area.width()), [&](int r0, int r1) {
+        std::vector<uint16_t> acc(static_cast<size_t>(std::max(span, 1)) + 1, 0);
+        for (int r = r0; r < r1; ++r) {
+            uint8_t* target = out.ptr<uint8_t>(r);
+            const int n = rows.count[static_cast<size_t>(r)];
+            if (n == 0 || span <= 0) {
+                std::fill(target, target + area.width(), uint8_t(0));
+                continue;
+            }
+            std::fill(acc.begin(), acc.end(), uint16_t(0));
+            const uint16_t* wy = &rowWeights[static_cast<size_t>(r) * static_cast<size_t>(rows.stride)];
+            for (int k = 0; k < n; ++k) {
+                if (wy[k] != 0)
+                    accumulateRow(acc.data(), source.ptr<uint8_t>(rows.first[static_cast<size_t>(r)] + k) + c0, span, wy[k]);
+            }
+            const auto mixColumn = [&](int c) {
+                const uint16_t* w = &columnWeights[static_cast<size_t>(c) * static_cast<size_t>(columns.stride)];
+                const uint16_t* a = acc.data() + (columns.first[static_cast<size_t>(c)] - c0);
+                uint32_t v = 0;
+                for (int k = 0; k < columns.count[static_cast<size_t>(c)]; ++k)
+                    v += static_cast<uint32_t>(w[k]) * a[k];
+                target[c] = static_cast<uint8_t>((v + 32768) >> 16);
+            };
+            for (int c = 0; c < runBegin; ++c)
+                mixColumn(c);
+            if (runEnd > runBegin) {
+                const auto [w0, w1] = taps(runBegin);
+                mixTwoTaps(target + runBegin, acc.data() + (columns.first[static_cast<size_t>(runBegin)] - c0), runEnd - runBegin, w0, w1);
+            }
+            for (int c = runEnd; c < area.width(); ++c)
+                mixColumn(c);
+        }
+    });
+}
+
 // The source pixels needed for a target area, grown by `margin` and kept inside the source.
 cv::Rect sourceWindow(const cv::Size& size, const QTransform& toTarget, const QRect& area, double margin)
 {
@@ -298,4 +369,28 @@ void ImageResampling::draw(const cv::Mat& source, const QTransform& toTarget, co
         // Lanczos rings past the alpha of premultiplied pixels; keep colour within alpha.
         ImageCompositing::keepColourWithinAlpha(out);
     }
+}
+
+void ImageResampling::drawPlane(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, bool clampEdges)
+{
+    if (area.isEmpty()) {
+        out.release();
+        return;
+    }
+    out.create(area.height(), area.width(), CV_8UC1);
+    const double sx = toTarget.m11(), sy = toTarget.m22();
+    if (source.empty() || source.type() != CV_8UC1 || !toTarget.isInvertible()) {
+        out.setTo(0);
+        return;
+    }
+    if (sx >= 1.0 / 60 && sy >= 1.0 / 60 && toTarget.m12() == 0 && toTarget.m21() == 0) {
+        drawPlaneArea(source, sx, sy, toTarget.dx(), toTarget.dy(), area, out, clampEdges);
+        return;
+    }
+    // Anything else (flips, tiny scales): linear, from pixel centres.
+    const QTransform indexMap = QTransform::fromTranslate(0.5, 0.5) * toTarget * QTransform::fromTranslate(-area.x() - 0.5, -area.y() - 0.5);
+    const QTransform back = indexMap.inverted();
+    const cv::Matx23d inverse(back.m11(), back.m21(), back.dx(), back.m12(), back.m22(), back.dy());
+    cv::warpAffine(source, out, inverse, out.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+        clampEdges ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT, cv::Scalar::all(0));
 }

@@ -13,3 +13,17 @@ int PlanarPicture::height() const { return frame_ ? frame_->height : 0; }
 const uint8_t* PlanarPicture::plane(int index) const { return frame_ && index >= 0 && index < 3 ? frame_->data[index] : nullptr; }
 
 int PlanarPicture::stride(int index) const { return frame_ && index >= 0 && index < 3 ? frame_->linesize[index] : 0; }
+
+PlanarCanvas PlanarPicture::canvas()
+{
+    PlanarCanvas canvas;
+    if (!frame_)
+        return canvas;
+    for (int i = 0; i < 3; ++i) {
+        canvas.data[i] = frame_->data[i];
+        canvas.stride[i] = frame_->linesize[i];
+    }
+    canvas.width = frame_->width;
+    canvas.height = frame_->height;
+    return canvas;
+}

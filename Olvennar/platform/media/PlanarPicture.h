@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/image/PlanarCanvas.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -9,7 +11,7 @@ struct AVFrame;
 // Drawing threads make them (PlanarPictureConverter) so an encoder's thread only encodes; a video writer
 // input takes them as they are, without converting again.
 //
-// Threading: immutable once made; may be read and freed on any thread.
+// Threading: immutable once shared (its maker may draw into canvas() first); may be read and freed on any thread.
 class PlanarPicture {
 public:
     int width() const;
@@ -17,6 +19,8 @@ public:
     // Plane 0 is luma; 1 and 2 are chroma at half the width and height (rounded up).
     const uint8_t* plane(int index) const;
     int stride(int index) const;
+    // The planes to draw into, for the thread that made the picture, before it shares it.
+    PlanarCanvas canvas();
     // The frame the encoder is handed (internal to the media layer).
     const AVFrame* frame() const { return frame_.get(); }
 

@@ -51,10 +51,21 @@ PlanarPictureConverter::~PlanarPictureConverter() = default;
 
 std::variant<std::shared_ptr<const PlanarPicture>, MediaError> PlanarPictureConverter::convert(const PixelBuffer& picture)
 {
-    if (!state_->pool)
-        return MediaError {QStringLiteral("invalid video size %1x%2").arg(state_->width).arg(state_->height), 0};
     if (picture.isEmpty())
         return MediaError {QStringLiteral("an empty picture"), 0};
+    auto made = blank();
+    if (auto* failure = std::get_if<MediaError>(&made))
+        return *failure;
+    std::shared_ptr<PlanarPicture> planes = std::get<0>(std::move(made));
+    if (auto failure = state_->conversion.convert(picture, planes->frame_.get()))
+        return *failure;
+    return std::shared_ptr<const PlanarPicture>(std::move(planes));
+}
+
+std::variant<std::shared_ptr<PlanarPicture>, MediaError> PlanarPictureConverter::blank()
+{
+    if (!state_->pool)
+        return MediaError {QStringLiteral("invalid video size %1x%2").arg(state_->width).arg(state_->height), 0};
     auto made = std::make_shared<PlanarPicture>();
     made->frame_.reset(av_frame_alloc());
     AVFrame* frame = made->frame_.get();
@@ -81,7 +92,5 @@ std::variant<std::shared_ptr<const PlanarPicture>, MediaError> PlanarPictureConv
     frame->color_trc = AVCOL_TRC_BT709;
     frame->colorspace = AVCOL_SPC_BT709;
     frame->color_range = AVCOL_RANGE_MPEG;
-    if (auto failure = state_->conversion.convert(picture, frame))
-        return *failure;
-    return std::shared_ptr<const PlanarPicture>(std::move(made));
+    return made;
 }

@@ -12,7 +12,7 @@ class PixelBuffer;
 // same arithmetic a video writer input uses for BGRA. Plane memory is recycled: a picture's planes return
 // for reuse when its last reference goes.
 //
-// Threading: convert() from one thread at a time (each drawing thread has its own converter); the pictures
+// Threading: convert() and blank() from one thread at a time (each drawing thread has its own converter); the pictures
 // may outlive the converter and be freed on any thread.
 class PlanarPictureConverter {
 public:
@@ -23,6 +23,9 @@ public:
     PlanarPictureConverter& operator=(const PlanarPictureConverter&) = delete;
 
     std::variant<std::shared_ptr<const PlanarPicture>, MediaError> convert(const PixelBuffer& picture);
+    // A picture of the converter's size from the same recycled memory, its planes left as they come, for a
+    // renderer that draws them itself.
+    std::variant<std::shared_ptr<PlanarPicture>, MediaError> blank();
 
 private:
     struct State;

@@ -1,0 +1,120 @@
+#include "compositing/RasterFlip.h"
+#include "compositing/RectBands.h"
+#include "compositing/StudioRenderer.h"
+#include "compositing/StudioRendererBasePlan.h"
+#include "compositing/StudioRendererScratch.h"
+#include "platform/image/ImageResampling.h"
+#include "platform/image/PlanarCompositing.h"
+
+#include <algorithm>
+
+// The frame drawn straight into 4:2:0 planes. Layers are the BGRA path's, each composited per plane; where a
+// layer is cut into pieces (bands around what the window or card hides), the cuts fall on even pixels, so no
+// chroma sample is blended from two pieces one after the other (which would not be the same as one blend).
+
+using RectBands::bandsAround;
+using RectBands::evenAround;
+using RectBands::evenInside;
+
+namespace {
+
+cv::Mat planeView(const PlanarCanvas& canvas, int index, const QRect& r)
+{
+    return canvas.plane(index)(cv::Rect(r.x(), r.y(), r.width(), r.height()));
+}
+
+// Luma pixels → chroma samples of the same plane geometry (a sample spans two pixels each way).
+QTransform chromaOf(const QTransform& lumaMap) { return QTransform::fromScale(2, 2) * lumaMap * QTransform::fromScale(0.5, 0.5); }
+
+} // namespace
+
+bool StudioRenderer::drawPlanarBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+    const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
+    const QRect& underCard, const PlanarCanvas& out)
+{
+    BasePlan plan = planBase(&screen, QSize(screen.width(), screen.height()), zoom, region, layout);
+    plan.hidden = evenInside(plan.hidden);
+    const QRect card = evenInside(underCard);
+    const PieceSink sink = [&out](const cv::Mat& piece, QPoint at, double alpha) { PlanarCompositing::over(out, piece, at, alpha); };
+    if (plan.covers) {
+        PlanarCompositing::fill(out, out.rect(), 0, 0, 0);
+    } else {
+        drawPlanarRoom(time, zoom.amount, plan.hidden, card, out);
+        for (const ShadowUse& use : windowShadows(plan, layout))
+            drawShadowPieces(*use.shadow, use.from, plan.overview, plan.camera.roomTransform, use.weight, out.rect(), plan.hidden, card, sink);
+    }
+    drawPlanarScreen(screen, plan.camera, plan.windowRect, plan.radius, plan.covers, plan.hidden, out);
+    if (!plan.covers) {
+        // The rim in pieces around the window's middle, where it draws nothing.
+        const double H = renderSize_.height();
+        const QRectF raster = RasterFlip::rect(plan.windowRect, H);
+        const double reach = geometry_.edgeWidth + 2;
+        const QRect bounds = evenAround(RasterFlip::pixelsTouched(raster.adjusted(-reach, -reach, reach, reach))).intersected(out.rect());
+        const double inset = std::max(plan.radius, 0.0) + reach;
+        const QRect middle = evenInside(RasterFlip::pixelsInside(raster.adjusted(inset, inset, -inset, -inset), 0));
+        for (const QRect& band : bandsAround(bounds, middle)) {
+            cv::Mat part = Scratch::area(scratch_->layer, band.size());
+            part.setTo(cv::Scalar::all(0));
+            drawWindowEdge(plan.windowRect, plan.radius, part, band.topLeft());
+            PlanarCompositing::over(out, part, band.topLeft());
+        }
+    }
+    if (showClicks && !clicks.empty())
+        drawRipples(time, plan.camera, clicks, plan.windowRect, plan.covers, sink);
+    if (pointer)
+        drawPointer(time, plan.camera, *pointer, clicks, plan.windowRect, plan.covers, sink);
+    return true;
+}
+
+void StudioRenderer::drawPlanarRoom(double time, double zoomWeight, const QRect& hidden, const QRect& underCard, const PlanarCanvas& out)
+{
+    if (room_.isEmpty()) {
+        PlanarCompositing::fill(out, out.rect(), 0, 0, 0);
+        return;
+    }
+    if (roomPlanes_.isEmpty())
+        roomPlanes_ = PlanarCompositing::fromBgra(PixelBufferViews::mat(room_.pixels));
+    const QTransform toCanvas = roomToCanvas(time, zoomWeight);
+    for (const QRect& band : bandsAround(out.rect(), hidden, underCard)) {
+        cv::Mat part = planeView(out, 0, band);
+        ImageResampling::drawPlane(roomPlanes_.planes[0], toCanvas, band, part, true);
+    }
+    const QTransform toChroma = chromaOf(toCanvas);
+    const QRect chroma(0, 0, out.chromaWidth(), out.chromaHeight());
+    for (const QRect& band : bandsAround(chroma, PlanarCompositing::chromaInside(hidden), PlanarCompositing::chromaInside(underCard))) {
+        for (int index : {1, 2}) {
+            cv::Mat part = planeView(out, index, band);
+            ImageResampling::drawPlane(roomPlanes_.planes[index], toChroma, band, part, true);
+        }
+    }
+}
+
+void StudioRenderer::drawPlanarScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
+    bool covers, const QRect& hidden, const PlanarCanvas& out)
+{
+    if (screen.isEmpty())
+        return;
+    const double H = renderSize_.height();
+    const QTransform toCanvas = screenToCanvas(QSize(screen.width(), screen.height()), camera);
+    const cv::Mat source = PixelBufferViews::mat(screen);
+    QRect area = ImageResampling::mappedBounds(source.size(), toCanvas).intersected(out.rect());
+    const RoundedRectShape mask = RoundedRectShape::make(RasterFlip::rect(windowRect, H), radius);
+    if (!covers)
+        area = area.intersected(mask.pixelBounds());
+    area = evenAround(area).intersected(out.rect());
+    if (area.isEmpty())
+        return;
+    // The opaque middle as one piece; the edges, masked, around it.
+    const QRect middle = hidden.intersected(area);
+    std::vector<QRect> pieces = bandsAround(area, middle);
+    if (!middle.isEmpty())
+        pieces.insert(pieces.begin(), middle);
+    for (const QRect& piece : pieces) {
+        cv::Mat part = Scratch::area(scratch_->screen, piece.size());
+        ImageResampling::draw(source, toCanvas, piece, part, ImageResampling::Filter::linear);
+        if (covers || piece == middle)
+            PlanarCompositing::over(out, part, piece.topLeft());
+        else
+            PlanarCompositing::overMasked(out, part, piece.topLeft(), mask);
+    }
+}

@@ -1,0 +1,202 @@
+// Hot per-pixel loops: let the compiler vectorise them whatever the build type.
+#pragma GCC optimize("O3")
+
+#include "platform/image/PlanarCompositing.h"
+
+#include "platform/image/ImageCompositing.h"
+#include "platform/system/WideVectors.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// BT.709, limited range, on 0…255 components: the encoders' conversion. Offsets apply per unit of alpha.
+constexpr float kr = 0.2126f, kb = 0.0722f, kg = 1 - kr - kb;
+constexpr float ys = 219.0f / 255, cs = 224.0f / 255;
+constexpr float yR = ys * kr, yG = ys * kg, yB = ys * kb, yA = 16.0f / 255;
+constexpr float uR = -cs * kr / (2 * (1 - kb)), uG = -cs * kg / (2 * (1 - kb)), uB = cs * 0.5f, cA = 128.0f / 255;
+constexpr float vR = cs * 0.5f, vG = -cs * kg / (2 * (1 - kr)), vB = -cs * kb / (2 * (1 - kr));
+
+inline uint8_t toByte(float v) { return static_cast<uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f)); }
+
+// One plane's blend of a premultiplied value `p` (already carrying its offset) with alpha `a` (0…1).
+inline uint8_t blended(uint8_t under, float p, float a) { return toByte(p + under * (1 - a)); }
+
+// A component faded the way BGRA compositing fades it: times k/255, rounded.
+inline uint32_t fade(uint32_t v, uint32_t k)
+{
+    const uint32_t x = v * k + 128;
+    return (x + (x >> 8)) >> 8;
+}
+
+// A row of pixels over a luma row.
+OLVENNAR_WIDE_VECTORS void overLumaRow(uint8_t* __restrict d, const uint8_t* __restrict s, int count, uint32_t k)
+{
+    for (int i = 0; i < count; ++i) {
+        const float B = static_cast<float>(fade(s[4 * i], k)), G = static_cast<float>(fade(s[4 * i + 1], k));
+        const float R = static_cast<float>(fade(s[4 * i + 2], k)), A = static_cast<float>(fade(s[4 * i + 3], k));
+        const float value = yA * A + yR * R + yG * G + yB * B + d[i] * (1 - A * (1.0f / 255)) + 0.5f;
+        d[i] = static_cast<uint8_t>(std::clamp(value, 0.0f, 255.0f));
+    }
+}
+
+// Whole 2×2 blocks over a row of chroma samples: `top` and `bottom` are the blocks' two pixel rows.
+OLVENNAR_WIDE_VECTORS void overChromaRow(uint8_t* __restrict u, uint8_t* __restrict v, const uint8_t* __restrict top,
+    const uint8_t* __restrict bottom, int count, uint32_t k)
+{
+    for (int i = 0; i < count; ++i) {
+        const uint8_t* a = top + 8 * i;
+        const uint8_t* b = bottom + 8 * i;
+        const auto block = [&](int c) { return 0.25f * static_cast<float>(fade(a[c], k) + fade(a[c + 4], k) + fade(b[c], k) + fade(b[c + 4], k)); };
+        const float B = block(0), G = block(1), R = block(2), A = block(3);
+        const float keep = 1 - A * (1.0f / 255);
+        u[i] = static_cast<uint8_t>(std::clamp(cA * A + uR * R + uG * G + uB * B + u[i] * keep + 0.5f, 0.0f, 255.0f));
+        v[i] = static_cast<uint8_t>(std::clamp(cA * A + vR * R + vG * G + vB * B + v[i] * keep + 0.5f, 0.0f, 255.0f));
+    }
+}
+
+// The piece over the canvas, each pixel's premultiplied components weighed by weight(x, y) (canvas pixels)
+// and faded by `alpha` the way BGRA compositing fades them, so both ways round alike. `Uniform`: the weight
+// is 1 everywhere, and whole rows and blocks take the vector loops.
+template <bool Uniform, typename Weight>
+void blendPiece(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, double alpha, const Weight& weight)
+{
+    if (canvas.isEmpty() || piece.empty() || piece.type() != CV_8UC4 || !(alpha > 0))
+        return;
+    const uint32_t k = static_cast<uint32_t>(std::lround(std::min(alpha, 1.0) * 255));
+    const QRect clip = QRect(at.x(), at.y(), piece.cols, piece.rows).intersected(canvas.rect());
+    if (clip.isEmpty() || k == 0)
+        return;
+    const auto source = [&](int x, int y) { return piece.ptr<uint8_t>(y - at.y()) + 4 * (x - at.x()); };
+    // Luma, pixel by pixel.
+    ImageCompositing::forRows(clip.height(), clip.width(), [&](int r0, int r1) {
+        for (int r = r0; r < r1; ++r) {
+            const int y = clip.top() + r;
+            uint8_t* d = canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0];
+            if (Uniform) {
+                overLumaRow(d + clip.left(), source(clip.left(), y), clip.width(), k);
+                continue;
+            }
+            for (int x = clip.left(); x <= clip.right(); ++x) {
+                const uint8_t* p = source(x, y);
+                const float f = weight(x, y);
+                const float A = static_cast<float>(fade(p[3], k));
+                const float Y = yA * A + yR * static_cast<float>(fade(p[2], k)) + yG * static_cast<float>(fade(p[1], k)) + yB * static_cast<float>(fade(p[0], k));
+                d[x] = blended(d[x], f * Y, f * A * (1.0f / 255));
+            }
+        }
+    });
+    // Chroma: a sample takes the average over its block's pixels on the canvas (four, or fewer in the last
+    // column or row of an odd size); pixels of the block outside the piece count as clear.
+    const auto sample = [&](int cx, int cy) {
+        float A = 0, R = 0, G = 0, B = 0;
+        for (int y = std::max(2 * cy, clip.top()); y <= std::min(2 * cy + 1, clip.bottom()); ++y) {
+            for (int x = std::max(2 * cx, clip.left()); x <= std::min(2 * cx + 1, clip.right()); ++x) {
+                const uint8_t* p = source(x, y);
+                const float f = weight(x, y);
+                A += f * static_cast<float>(fade(p[3], k));
+                R += f * static_cast<float>(fade(p[2], k));
+                G += f * static_cast<float>(fade(p[1], k));
+                B += f * static_cast<float>(fade(p[0], k));
+            }
+        }
+        const int pixels = (std::min(2 * cy + 1, canvas.height - 1) - 2 * cy + 1) * (std::min(2 * cx + 1, canvas.width - 1) - 2 * cx + 1);
+        const float share = 1.0f / static_cast<float>(pixels);
+        A *= share, R *= share, G *= share, B *= share;
+        uint8_t& u = canvas.data[1][static_cast<ptrdiff_t>(cy) * canvas.stride[1] + cx];
+        uint8_t& v = canvas.data[2][static_cast<ptrdiff_t>(cy) * canvas.stride[2] + cx];
+        u = blended(u, cA * A + uR * R + uG * G + uB * B, A * (1.0f / 255));
+        v = blended(v, cA * A + vR * R + vG * G + vB * B, A * (1.0f / 255));
+    };
+    const QRect blocks = PlanarCompositing::chromaTouched(clip);
+    // The samples whose whole block lies in the piece's columns.
+    const int whole0 = (clip.left() + 1) >> 1, whole1 = ((clip.right() + 1) >> 1) - 1;
+    ImageCompositing::forRows(blocks.height(), clip.width(), [&](int r0, int r1) {
+        for (int r = r0; r < r1; ++r) {
+            const int cy = blocks.top() + r;
+            const bool wholeRows = 2 * cy >= clip.top() && 2 * cy + 1 <= clip.bottom();
+            if (!Uniform || !wholeRows || whole1 < whole0) {
+                for (int cx = blocks.left(); cx <= blocks.right(); ++cx)
+                    sample(cx, cy);
+                continue;
+            }
+            for (int cx = blocks.left(); cx < whole0; ++cx)
+                sample(cx, cy);
+            overChromaRow(canvas.data[1] + static_cast<ptrdiff_t>(cy) * canvas.stride[1] + whole0,
+                canvas.data[2] + static_cast<ptrdiff_t>(cy) * canvas.stride[2] + whole0, source(2 * whole0, 2 * cy),
+                source(2 * whole0, 2 * cy + 1), whole1 - whole0 + 1, k);
+            for (int cx = whole1 + 1; cx <= blocks.right(); ++cx)
+                sample(cx, cy);
+        }
+    });
+}
+
+} // namespace
+
+void PlanarCompositing::over(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, double alpha)
+{
+    blendPiece<true>(canvas, piece, at, alpha, [](int, int) { return 1.0f; });
+}
+
+void PlanarCompositing::overMasked(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, const RoundedRectShape& mask)
+{
+    if (mask.isEmpty())
+        return;
+    blendPiece<false>(canvas, piece, at, 1.0, [&mask](int x, int y) { return mask.coverage(x + 0.5, y + 0.5); });
+}
+
+PlanarImage PlanarCompositing::fromBgra(const cv::Mat& picture)
+{
+    PlanarImage image(picture.cols, picture.rows);
+    if (image.isEmpty())
+        return image;
+    for (cv::Mat& plane : image.planes)
+        plane.setTo(0);
+    over(image.canvas(), picture, {});
+    return image;
+}
+
+void PlanarCompositing::fill(const PlanarCanvas& canvas, const QRect& area, uint8_t red, uint8_t green, uint8_t blue)
+{
+    const QRect clip = area.intersected(canvas.rect());
+    if (clip.isEmpty() || canvas.isEmpty())
+        return;
+    const float R = red, G = green, B = blue;
+    const uint8_t Y = toByte(16 + yR * R + yG * G + yB * B);
+    const uint8_t U = toByte(128 + uR * R + uG * G + uB * B);
+    const uint8_t V = toByte(128 + vR * R + vG * G + vB * B);
+    cv::Mat luma = canvas.plane(0);
+    luma(cv::Rect(clip.x(), clip.y(), clip.width(), clip.height())).setTo(Y);
+    // Blocks only partly inside take the colour in proportion to their pixels on the canvas.
+    const QRect blocks = chromaTouched(clip);
+    for (int cy = blocks.top(); cy <= blocks.bottom(); ++cy) {
+        const int rows = std::min(2 * cy + 1, clip.bottom()) - std::max(2 * cy, clip.top()) + 1;
+        const int blockRows = std::min(2 * cy + 1, canvas.height - 1) - 2 * cy + 1;
+        uint8_t* u = canvas.data[1] + static_cast<ptrdiff_t>(cy) * canvas.stride[1];
+        uint8_t* v = canvas.data[2] + static_cast<ptrdiff_t>(cy) * canvas.stride[2];
+        for (int cx = blocks.left(); cx <= blocks.right(); ++cx) {
+            const int cols = std::min(2 * cx + 1, clip.right()) - std::max(2 * cx, clip.left()) + 1;
+            const int blockCols = std::min(2 * cx + 1, canvas.width - 1) - 2 * cx + 1;
+            const float share = static_cast<float>(rows * cols) / static_cast<float>(blockRows * blockCols);
+            u[cx] = toByte(U * share + u[cx] * (1 - share));
+            v[cx] = toByte(V * share + v[cx] * (1 - share));
+        }
+    }
+}
+
+QRect PlanarCompositing::chromaInside(const QRect& area)
+{
+    if (area.isEmpty())
+        return {};
+    const int x0 = (area.left() + 1) >> 1, y0 = (area.top() + 1) >> 1;
+    const int x1 = ((area.right() + 1) >> 1) - 1, y1 = ((area.bottom() + 1) >> 1) - 1;
+    return x1 < x0 || y1 < y0 ? QRect() : QRect(QPoint(x0, y0), QPoint(x1, y1));
+}
+
+QRect PlanarCompositing::chromaTouched(const QRect& area)
+{
+    if (area.isEmpty())
+        return {};
+    return QRect(QPoint(area.left() >> 1, area.top() >> 1), QPoint(area.right() >> 1, area.bottom() >> 1));
+}

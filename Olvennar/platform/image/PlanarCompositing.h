@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/image/PlanarCanvas.h"
+#include "platform/image/RoundedRectShape.h"
+
+#include <QPoint>
+
+#include <opencv2/core/mat.hpp>
+
+// Premultiplied BGRA pieces composited straight into 4:2:0 planes, with the BT.709 limited-range matrix the
+// encoders' conversion uses. Over is linear, so a piece's premultiplied colour is carried into Y, Cb and Cr
+// (offsets scaled by its alpha) and each plane is blended with the same alpha: luma per pixel, chroma with
+// the colour and alpha averaged over each 2×2 block (pixels of the block outside the piece count as clear).
+// Drawing a frame this way gives what drawing it in BGRA and converting would, within rounding, except where
+// colour changes sharply inside a 2×2 block.
+namespace PlanarCompositing {
+
+// `piece` (CV_8UC4) over `canvas` with its top-left at `at`, its alpha multiplied by `alpha` first; clipped.
+void over(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, double alpha = 1.0);
+
+// The same, every pixel of the piece first multiplied by its coverage of `mask` (canvas pixels).
+void overMasked(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, const RoundedRectShape& mask);
+
+// An opaque BGRA picture in planes of its size.
+PlanarImage fromBgra(const cv::Mat& picture);
+
+// Every pixel of `area` (canvas pixels) set to one straight colour (components 0…255).
+void fill(const PlanarCanvas& canvas, const QRect& area, uint8_t red, uint8_t green, uint8_t blue);
+
+// The chroma samples whose whole luma block lies inside `area`: what an opaque piece over `area` replaces.
+QRect chromaInside(const QRect& area);
+// The chroma samples whose luma block touches `area`.
+QRect chromaTouched(const QRect& area);
+
+} // namespace PlanarCompositing

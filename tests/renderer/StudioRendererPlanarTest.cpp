@@ -1,0 +1,230 @@
+// The studio frame drawn straight into 4:2:0 planes against the same frame drawn in BGRA and converted the way
+// the encoder converted it: the planes may round differently, and chroma may differ where colour changes
+// sharply inside a 2×2 block (the two paths average a block differently), nowhere else.
+
+#include "renderer/ReviewFrameFixtures.h"
+#include "platform/image/ImageCompositing.h"
+#include "platform/image/PlanarCompositing.h"
+#include "platform/media/PixelBufferViews.h"
+#include "platform/media/PlanarPictureConverter.h"
+#include "platform/media/YuvConversion.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cmath>
+#include <variant>
+
+namespace {
+
+using namespace ReviewFrameFixtures;
+
+// OLVENNAR_WRITE_LOOK_COMPARISON=<folder> writes three looks side by side instead (left: BGRA through the
+// encoder's conversion, right: drawn into the planes), both shown as a player decodes them.
+
+// A BGRA picture in planes, through the encoder's conversion.
+PlanarImage encoderPlanes(const PixelBuffer& picture)
+{
+    PlanarPictureConverter converter(picture.width(), picture.height());
+    auto converted = converter.convert(picture);
+    EXPECT_TRUE(std::holds_alternative<std::shared_ptr<const PlanarPicture>>(converted));
+    PlanarImage planes(picture.width(), picture.height());
+    if (auto* made = std::get_if<std::shared_ptr<const PlanarPicture>>(&converted)) {
+        for (int i = 0; i < 3; ++i) {
+            const cv::Mat source(planes.planes[i].rows, planes.planes[i].cols, CV_8UC1, const_cast<uint8_t*>((*made)->plane(i)),
+                static_cast<size_t>((*made)->stride(i)));
+            source.copyTo(planes.planes[i]);
+        }
+    }
+    return planes;
+}
+
+// Full-resolution chroma of a BGRA picture (Cb, Cr), for telling where colour changes sharply.
+std::pair<cv::Mat, cv::Mat> fullChroma(const PixelBuffer& picture)
+{
+    cv::Mat cb(picture.height(), picture.width(), CV_32F), cr(picture.height(), picture.width(), CV_32F);
+    for (int y = 0; y < picture.height(); ++y) {
+        const uint8_t* p = picture.row(y);
+        for (int x = 0; x < picture.width(); ++x, p += 4) {
+            const double R = p[2], G = p[1], B = p[0];
+            cb.at<float>(y, x) = static_cast<float>(128 + 224.0 / 255 * (-0.1146 * R - 0.3854 * G + 0.5 * B));
+            cr.at<float>(y, x) = static_cast<float>(128 + 224.0 / 255 * (0.5 * R - 0.4542 * G - 0.0458 * B));
+        }
+    }
+    return {cb, cr};
+}
+
+PixelBuffer gradient(int width, int height, bool fadingPiece)
+{
+    PixelBuffer picture(width, height);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = picture.row(y);
+        for (int x = 0; x < width; ++x) {
+            // Fades to clear at the piece's border, so no sharp edge decides the result.
+            const double fx = std::min(x + 0.5, width - x - 0.5) / (width / 2.0), fy = std::min(y + 0.5, height - y - 0.5) / (height / 2.0);
+            const double alpha = fadingPiece ? std::clamp(std::min(fx, fy) * 1.6, 0.0, 1.0) : 1.0;
+            const double b = 40 + 150.0 * x / width, g = 200 - 120.0 * y / height, r = 90 + 100.0 * (x + y) / (width + height);
+            uint8_t* p = row + 4 * x;
+            p[0] = static_cast<uint8_t>(std::lround(b * alpha));
+            p[1] = static_cast<uint8_t>(std::lround(g * alpha));
+            p[2] = static_cast<uint8_t>(std::lround(r * alpha));
+            p[3] = static_cast<uint8_t>(std::lround(255 * alpha));
+        }
+    }
+    return picture;
+}
+
+int worstDifference(const cv::Mat& a, const cv::Mat& b)
+{
+    cv::Mat difference;
+    cv::absdiff(a, b, difference);
+    double worst = 0;
+    cv::minMaxLoc(difference, nullptr, &worst);
+    return static_cast<int>(worst);
+}
+
+TEST(PlanarCompositingTest, OverMatchesBlendingInBgraThenConverting)
+{
+    const PixelBuffer under = gradient(160, 120, false);
+    const PixelBuffer piece = gradient(91, 67, true);
+    // An odd place, partly off the canvas.
+    for (const QPoint at : {QPoint(37, 21), QPoint(-13, 71), QPoint(120, -9)}) {
+        PixelBuffer blended = under;
+        cv::Mat target = PixelBufferViews::mat(blended);
+        ImageCompositing::over(target, PixelBufferViews::mat(piece), at, 0.8);
+        const PlanarImage expected = encoderPlanes(blended);
+
+        PlanarImage planes = encoderPlanes(under);
+        PlanarCompositing::over(planes.canvas(), PixelBufferViews::mat(piece), at, 0.8);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_LE(worstDifference(planes.planes[i], expected.planes[i]), 2) << "plane " << i << " at " << at.x() << "," << at.y();
+    }
+}
+
+TEST(PlanarCompositingTest, ChromaTakesTheBlockAverage)
+{
+    PixelBuffer grey(8, 8);
+    grey.fill(128, 128, 128, 255);
+    PlanarImage planes = encoderPlanes(grey);
+    const PlanarImage before = encoderPlanes(grey);
+    PixelBuffer red(1, 1);
+    red.fill(0, 0, 255, 255);
+    PlanarCompositing::over(planes.canvas(), PixelBufferViews::mat(red), QPoint(3, 5));
+    // The pixel itself takes red's luma; its block's chroma moves a quarter of the way to red's.
+    EXPECT_NEAR(planes.planes[0].at<uint8_t>(5, 3), 63, 1); // 16 + 219 · 0.2126
+    EXPECT_EQ(planes.planes[0].at<uint8_t>(5, 2), before.planes[0].at<uint8_t>(5, 2));
+    EXPECT_NEAR(planes.planes[1].at<uint8_t>(2, 1), 128 + (102 - 128) / 4.0, 1);
+    EXPECT_NEAR(planes.planes[2].at<uint8_t>(2, 1), 128 + (240 - 128) / 4.0, 1);
+    int changed = 0;
+    for (int i = 1; i < 3; ++i)
+        changed += cv::countNonZero(planes.planes[i] != before.planes[i]);
+    EXPECT_EQ(changed, 2); // only that block's Cb and Cr
+}
+
+TEST(PlanarCompositingTest, OddCanvasesAndPiecesPastEveryEdge)
+{
+    // 7 × 5: the last chroma column and row stand for one luma column and row.
+    PlanarImage planes(7, 5);
+    for (cv::Mat& plane : planes.planes)
+        plane.setTo(0);
+    PixelBuffer white(11, 9);
+    white.fill(255, 255, 255, 255);
+    PlanarCompositing::over(planes.canvas(), PixelBufferViews::mat(white), QPoint(-3, -1));
+    EXPECT_EQ(cv::countNonZero(planes.planes[0] != 235), 0);
+    EXPECT_EQ(cv::countNonZero(planes.planes[1] != 128), 0);
+    EXPECT_EQ(cv::countNonZero(planes.planes[2] != 128), 0);
+
+    // The corner block holds one pixel of the canvas: filling that pixel fills the block.
+    PlanarCompositing::fill(planes.canvas(), QRect(6, 4, 5, 5), 255, 0, 0);
+    EXPECT_EQ(planes.planes[0].at<uint8_t>(4, 6), 63);
+    EXPECT_NEAR(planes.planes[2].at<uint8_t>(2, 3), 240, 1);
+    EXPECT_EQ(planes.planes[2].at<uint8_t>(1, 3), 128);
+    // A fill over part of a whole block moves its chroma in proportion.
+    PlanarCompositing::fill(planes.canvas(), QRect(1, 1, 1, 1), 255, 0, 0);
+    EXPECT_NEAR(planes.planes[2].at<uint8_t>(0, 0), 128 + (240 - 128) / 4.0, 1);
+    // Over, the same: the last column's blocks are two pixels high and one wide.
+    PixelBuffer red(1, 2);
+    red.fill(0, 0, 255, 255);
+    PlanarCompositing::over(planes.canvas(), PixelBufferViews::mat(red), QPoint(6, 0));
+    EXPECT_NEAR(planes.planes[2].at<uint8_t>(0, 3), 240, 1);
+}
+
+TEST(StudioRendererPlanarTest, ReviewFramesMatchTheEncodersConversion)
+{
+    for (const Review& review : reviews()) {
+        const PlanarImage expected = encoderPlanes(render(review));
+        PlanarImage planes(W, H);
+        PlanarCanvas canvas = planes.canvas();
+        drawReview(review, canvas);
+
+        cv::Mat difference;
+        cv::absdiff(planes.planes[0], expected.planes[0], difference);
+        double worst = 0;
+        cv::Point where;
+        cv::minMaxLoc(difference, nullptr, &worst, nullptr, &where);
+        EXPECT_LE(worst, 2) << review.name << ": luma at " << where.x << "," << where.y;
+        // Chroma: within 2 where the picture's colour is smooth over the block and the rows the encoder's
+        // vertical filter reads; up to 6 on sharp edges, which stay a small share of the frame.
+        const auto [cb, cr] = fullChroma(render(review));
+        int sharp = 0, worstSmooth = 0, worstSharp = 0;
+        for (int cy = 0; cy < H / 2; ++cy) {
+            for (int cx = 0; cx < W / 2; ++cx) {
+                const cv::Rect reach(2 * cx, std::max(2 * cy - 2, 0), 2, std::min(2 * cy + 4, H) - std::max(2 * cy - 2, 0));
+                double low = 0, high = 0, lowR = 0, highR = 0;
+                cv::minMaxLoc(cb(reach), &low, &high);
+                cv::minMaxLoc(cr(reach), &lowR, &highR);
+                const bool isSharp = std::max(high - low, highR - lowR) > 6;
+                sharp += isSharp;
+                for (int i = 1; i < 3; ++i) {
+                    const int d = std::abs(planes.planes[i].at<uint8_t>(cy, cx) - expected.planes[i].at<uint8_t>(cy, cx));
+                    (isSharp ? worstSharp : worstSmooth) = std::max(isSharp ? worstSharp : worstSmooth, d);
+                }
+            }
+        }
+        EXPECT_LE(worstSmooth, 2) << review.name;
+        EXPECT_LE(worstSharp, 6) << review.name;
+        EXPECT_LT(sharp, W * H / 4 / 20) << review.name << ": sharp chroma samples";
+    }
+}
+
+QImage shown(PlanarImage& planes)
+{
+    YuvConversion::Planes source;
+    for (int i = 0; i < 3; ++i) {
+        source.data[i] = planes.planes[i].data;
+        source.stride[i] = static_cast<int>(planes.planes[i].step[0]);
+    }
+    PixelBuffer picture(planes.width(), planes.height());
+    YuvConversion(true, false).toBgra(source, picture);
+    return PixelBufferViews::image(picture).convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(StudioRendererPlanarTest, WritesLooksSideBySideWhenAsked)
+{
+    const char* folder = std::getenv("OLVENNAR_WRITE_LOOK_COMPARISON");
+    if (!folder)
+        GTEST_SKIP() << "set OLVENNAR_WRITE_LOOK_COMPARISON to a folder";
+    QDir().mkpath(QString::fromLocal8Bit(folder));
+    for (const Review& review : reviews()) {
+        if (review.name != "steady-blush" && review.name != "steady-dark" && review.name != "morph-silk")
+            continue;
+        PlanarImage before = encoderPlanes(render(review));
+        PlanarImage after(W, H);
+        PlanarCanvas canvas = after.canvas();
+        drawReview(review, canvas);
+        QImage pair(W, H / 2, QImage::Format_RGB32);
+        QPainter painter(&pair);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(0, 0, W / 2, H / 2), shown(before));
+        painter.drawImage(QRect(W / 2, 0, W / 2, H / 2), shown(after));
+        painter.end();
+        ASSERT_TRUE(pair.save(QDir(QString::fromLocal8Bit(folder)).filePath(QStringLiteral("studio-look-planes-%1.png").arg(QString::fromStdString(review.name)))));
+    }
+}
+
+} // namespace
