@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 
 namespace {
@@ -16,10 +17,19 @@ constexpr int knockMilliseconds = 1000;
 StudioInstance::StudioInstance(const QString& folder, QObject* parent)
     : QObject(parent)
     , lockPath_(QDir(folder).filePath(QStringLiteral("studio.lock")))
-    // A short name (socket paths are limited) that differs for every studio folder.
-    , socketName_(QStringLiteral("olvennar-")
-          + QString::fromLatin1(QCryptographicHash::hash(QFile::encodeName(lockPath_), QCryptographicHash::Sha1).toHex().left(16)))
 {
+    // A short name (socket paths are limited) that differs for every studio folder.
+    const QString name = QStringLiteral("olvennar-")
+        + QString::fromLatin1(QCryptographicHash::hash(QFile::encodeName(lockPath_), QCryptographicHash::Sha1).toHex().left(16));
+    // A socket file is left behind by a studio that ends by a signal: it goes in the user's runtime folder
+    // (private, emptied at logout), never in /tmp; without one, in the abstract namespace, which leaves no file.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable()) {
+        socketName_ = QDir(runtime).filePath(name);
+    } else {
+        socketName_ = name;
+        abstract_ = true;
+    }
 }
 
 StudioInstance::~StudioInstance() = default;
@@ -38,9 +48,10 @@ bool StudioInstance::claim()
         return false;
     }
     // Holding the lock, a socket left by a killed copy is ours to replace.
-    QLocalServer::removeServer(socketName_);
+    if (!abstract_)
+        QLocalServer::removeServer(socketName_);
     server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    server_->setSocketOptions(abstract_ ? QLocalServer::AbstractNamespaceOption : QLocalServer::UserAccessOption);
     connect(server_.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -56,6 +67,8 @@ bool StudioInstance::claim()
 bool StudioInstance::knock() const
 {
     QLocalSocket socket;
+    if (abstract_)
+        socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(socketName_);
     if (!socket.waitForConnected(knockMilliseconds))
         return false;

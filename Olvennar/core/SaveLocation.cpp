@@ -38,14 +38,6 @@ bool sameDeviceAsParent(const QString& folder)
     return ::stat(path.constData(), &own) == 0 && ::stat(parentPath.constData(), &parent) == 0 && own.st_dev == parent.st_dev;
 }
 
-bool isDriveFolder(const QString& folder)
-{
-    const QString parent = QFileInfo(folder).absolutePath();
-    const QString grandparent = QFileInfo(parent).absolutePath();
-    return parent == QLatin1String("/media") || parent == QLatin1String("/mnt") || grandparent == QLatin1String("/media")
-        || grandparent == QLatin1String("/run/media");
-}
-
 } // namespace
 
 namespace SaveLocation {
@@ -64,12 +56,25 @@ QStringList fstabMountPoints()
     return points;
 }
 
-bool isUnmountedMountPoint(const QString& folder, const QStringList& mountPoints)
+MountTable MountTable::system() { return MountTable(fstabMountPoints()); }
+
+bool holdsDrives(const QString& folder, const MountTable& mounts)
+{
+    const QString clean = QDir::cleanPath(folder);
+    if (mounts.driveParents.contains(clean))
+        return true;
+    // A user's folder of drives, unless a drive is mounted there itself (an older layout mounts straight in /media).
+    return mounts.userParents.contains(QFileInfo(clean).absolutePath()) && QFileInfo(clean).isDir() && sameDeviceAsParent(clean);
+}
+
+bool isUnmountedMountPoint(const QString& folder, const MountTable& mounts)
 {
     const QString clean = QDir::cleanPath(folder);
     if (clean == QLatin1String("/") || !QFileInfo(clean).isDir())
         return false;
-    if (!mountPoints.contains(clean) && !isDriveFolder(clean))
+    const QString parent = QFileInfo(clean).absolutePath();
+    const bool driveFolder = mounts.driveParents.contains(parent) || mounts.userParents.contains(QFileInfo(parent).absolutePath());
+    if (!mounts.mountPoints.contains(clean) && !driveFolder)
         return false;
     return QDir(clean).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System) && sameDeviceAsParent(clean);
 }
@@ -90,16 +95,16 @@ QString current(const Settings& settings)
     return QDir::cleanPath(expanded);
 }
 
-std::optional<QString> ensureCurrent(const Settings& settings) { return ensureCurrent(settings, fstabMountPoints()); }
+std::optional<QString> ensureCurrent(const Settings& settings) { return ensureCurrent(settings, MountTable::system()); }
 
-std::optional<QString> ensureCurrent(const Settings& settings, const QStringList& mountPoints)
+std::optional<QString> ensureCurrent(const Settings& settings, const MountTable& mounts)
 {
     const QString root = current(settings);
     const bool stored = root != defaultPath();
     const QString unavailable = QStringLiteral("The save folder ") + root + QStringLiteral(" is not available — is the drive connected?");
     const QString parent = QFileInfo(root).absolutePath();
     // Folders made on an unmounted drive's empty mount point would land on the system disk.
-    if (stored && (isUnmountedMountPoint(root, mountPoints) || (!QFileInfo(root).isDir() && isUnmountedMountPoint(parent, mountPoints)))) {
+    if (stored && (isUnmountedMountPoint(root, mounts) || (!QFileInfo(root).isDir() && isUnmountedMountPoint(parent, mounts)))) {
         Diagnostics::log(QStringLiteral("save location: ") + root + QStringLiteral(" is on a drive that is not mounted; not using it"));
         return unavailable;
     }
@@ -107,6 +112,11 @@ std::optional<QString> ensureCurrent(const Settings& settings, const QStringList
         return std::nullopt;
     if (stored && !QFileInfo(parent).isDir()) {
         Diagnostics::log(QStringLiteral("save location: parent of ") + root + QStringLiteral(" is missing; not creating it"));
+        return unavailable;
+    }
+    // A missing drive folder (/mnt/DRIVE with nothing plugged in) would be made on the system disk.
+    if (stored && (mounts.mountPoints.contains(root) || holdsDrives(parent, mounts))) {
+        Diagnostics::log(QStringLiteral("save location: ") + root + QStringLiteral(" is on a drive that is not mounted; not using it"));
         return unavailable;
     }
     if (!QDir().mkpath(root))

@@ -335,8 +335,13 @@ void FramingAssistantView::refreshStrip(const FramingReport& report, int index)
     const std::vector<ResolvedFramingCrop>& crops = report.crops;
     const size_t shown = crops.size() >= 2 ? crops.size() : 0;
     while (cards_.size() > shown) {
-        delete cards_.back();
+        // The click that shortened the strip may be the one running inside this very card.
+        CropCard* card = cards_.back();
         cards_.pop_back();
+        card->disconnect(this);
+        card->hide();
+        strip_->layout()->removeWidget(card);
+        card->deleteLater();
     }
     while (cards_.size() < shown) {
         auto* card = new CropCard(strip_);

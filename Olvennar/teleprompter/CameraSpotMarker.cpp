@@ -54,8 +54,10 @@ void CameraSpotMarker::close()
 void CameraSpotMarker::done()
 {
     close();
-    if (onDone)
-        onDone();
+    // The owner may let the marker go inside onDone: the call runs on a copy and nothing of the marker is
+    // touched after it.
+    if (const std::function<void()> finished = onDone)
+        finished();
 }
 
 void CameraSpotMarker::panelMoved()

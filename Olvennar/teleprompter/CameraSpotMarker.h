@@ -12,7 +12,7 @@ class TeleprompterModel;
 // The small floating cross with which the user marks the camera lens: a 250 × 156 panel whose cross centre
 // sits 22 points below its top edge, placed so the cross covers `start` (desktop points, y up). After every
 // move by the user it reports the new cross point; placing it at the start reports nothing. Done closes it
-// and then calls onDone. Main thread only.
+// and then calls onDone, which may destroy the marker. Main thread only.
 class CameraSpotMarker : public QObject {
     Q_OBJECT
 

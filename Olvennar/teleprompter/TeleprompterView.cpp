@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSlider>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QVariantAnimation>
 #include <QWheelEvent>
@@ -116,6 +117,8 @@ TeleprompterView::TeleprompterView(TeleprompterModel& model, QWidget* parent)
     opacitySlider_->setToolTip(QStringLiteral("Background opacity: the text stays solid"));
     followRow->addWidget(opacitySlider_);
     statusLabel_ = new QLabel(followBar_);
+    // The status may carry what the recogniser heard.
+    statusLabel_->setTextFormat(Qt::PlainText);
     statusLabel_->setMaximumWidth(150);
     QFont statusFont = statusLabel_->font();
     statusFont.setPixelSize(10);
@@ -226,7 +229,7 @@ void TeleprompterView::refresh()
     if (status != shownStatus_ || statusLabel_->text().isEmpty() != status.isEmpty()) {
         shownStatus_ = status;
         statusLabel_->setVisible(!status.isEmpty());
-        statusLabel_->setToolTip(status);
+        statusLabel_->setToolTip(Qt::convertFromPlainText(status, Qt::WhiteSpaceNormal));
         statusLabel_->setText(statusLabel_->fontMetrics().elidedText(status, Qt::ElideRight, 150));
         statusLabel_->setStyleSheet(colourSheet(status.startsWith(QStringLiteral("Listening")) ? QColor::fromRgbF(0.20f, 0.55f, 0.30f) : QColor(255, 149, 0)));
     }

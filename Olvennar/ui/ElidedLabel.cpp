@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTextDocument>
 
 ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget* parent)
     : QWidget(parent)
@@ -43,4 +44,8 @@ void ElidedLabel::resizeEvent(QResizeEvent* event)
     updateToolTip();
 }
 
-void ElidedLabel::updateToolTip() { setToolTip(shownText() == text_ ? QString() : text_); }
+void ElidedLabel::updateToolTip()
+{
+    // Tooltips that look like markup are shown as rich text; the text here (titles, paths) comes from outside.
+    setToolTip(shownText() == text_ ? QString() : Qt::convertFromPlainText(text_, Qt::WhiteSpaceNormal));
+}

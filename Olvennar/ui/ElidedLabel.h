@@ -3,7 +3,7 @@
 #include <QWidget>
 
 // One line of text that gives up its middle (or end) with "…" when it is wider than its room, and shows
-// the full text as its tooltip while shortened.
+// the full text as its tooltip while shortened. The text is shown as it stands, never as markup.
 class ElidedLabel : public QWidget {
     Q_OBJECT
 

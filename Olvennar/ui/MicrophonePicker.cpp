@@ -29,6 +29,8 @@ MicrophonePicker::MicrophonePicker(RecordingController& controller, QWidget* par
     auto* caption = new QLabel(QStringLiteral("Input:"), plainRow_);
     caption->setFont(WindowStyle::font(12));
     WindowStyle::setTone(caption, WindowStyle::Tone::secondary);
+    // The microphone's name comes from the sound server.
+    plainName_->setTextFormat(Qt::PlainText);
     plainName_->setFont(WindowStyle::font(12));
     plain->addWidget(caption);
     plain->addWidget(plainName_, 1);

@@ -27,6 +27,8 @@ RemoteSection::RemoteSection(RecordingController& controller, QWidget* parent)
     setObjectName(QStringLiteral("remoteSection"));
     indicator_->setObjectName(QStringLiteral("remoteIndicator"));
     plainIndicator_->setObjectName(QStringLiteral("remotePlainIndicator"));
+    // The clicker's name comes from the device.
+    plainIndicator_->setTextFormat(Qt::PlainText);
     plainIndicator_->setFont(WindowStyle::font(11));
     WindowStyle::setTone(plainIndicator_, WindowStyle::Tone::secondary);
     learn_->setObjectName(QStringLiteral("learnRemoteButton"));

@@ -8,35 +8,53 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QThreadPool>
 
+#include <mutex>
+
 namespace {
 constexpr int captionGap = 6;
 constexpr double cornerRadius = 8;
-
-// Runs `work` on the shared pool and hands its result to `done` on the receiver's thread.
-template <typename Work, typename Done>
-void runThen(QObject* receiver, Work work, Done done)
-{
-    QPointer<QObject> guard(receiver);
-    QThreadPool::globalInstance()->start([guard, work = std::move(work), done = std::move(done)]() mutable {
-        auto result = work();
-        if (!guard)
-            return;
-        QMetaObject::invokeMethod(
-            guard.data(),
-            [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); }, Qt::QueuedConnection);
-    });
-}
 } // namespace
+
+// The preview's address for work finishing on the pool. A worker posts under the lock, and the preview
+// closes the box under the same lock before it goes, so no result is ever posted to a preview being
+// destroyed (a QPointer read on a worker would race with that destruction).
+struct StudioLayoutPreview::Mailbox {
+    std::mutex lock;
+    QObject* receiver;
+
+    explicit Mailbox(QObject* owner) : receiver(owner) {}
+
+    void close()
+    {
+        std::lock_guard guard(lock);
+        receiver = nullptr;
+    }
+
+    // Runs `work` on the shared pool and hands its result to `done` on the receiver's thread.
+    template <typename Work, typename Done>
+    static void runThen(const std::shared_ptr<Mailbox>& box, Work work, Done done)
+    {
+        QThreadPool::globalInstance()->start([box, work = std::move(work), done = std::move(done)]() mutable {
+            auto result = work();
+            std::lock_guard guard(box->lock);
+            if (!box->receiver)
+                return;
+            QMetaObject::invokeMethod(
+                box->receiver, [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); },
+                Qt::QueuedConnection);
+        });
+    }
+};
 
 StudioLayoutPreview::StudioLayoutPreview(QWidget* parent)
     : QWidget(parent)
     , caption_(new QLabel(this))
     , spinner_(new Spinner(16, this))
+    , mailbox_(std::make_shared<Mailbox>(this))
 {
     setObjectName(QStringLiteral("studioLayoutPreview"));
     caption_->setObjectName(QStringLiteral("previewCaption"));
@@ -48,7 +66,7 @@ StudioLayoutPreview::StudioLayoutPreview(QWidget* parent)
     restart();
 }
 
-StudioLayoutPreview::~StudioLayoutPreview() = default;
+StudioLayoutPreview::~StudioLayoutPreview() { mailbox_->close(); }
 
 QString StudioLayoutPreview::caption(FaceLayout face, bool cameraLive)
 {
@@ -89,13 +107,15 @@ void StudioLayoutPreview::changeKey(const Key& key)
 void StudioLayoutPreview::restart()
 {
     restartPending_ = false;
+    // The new generation runs a chain of its own; a stop of an older one is not its stop.
+    stalled_ = false;
     activeKey_ = key_;
     const quint64 generation = ++generation_;
     renderer_.reset();
     // The old picture stays until the new renderer's first frame arrives.
     const Key key = key_;
-    runThen(
-        this, [key] { return std::make_shared<StudioLayoutPreviewRenderer>(key.face, key.background); },
+    Mailbox::runThen(
+        mailbox_, [key] { return std::make_shared<StudioLayoutPreviewRenderer>(key.face, key.background); },
         [this, generation](std::shared_ptr<StudioLayoutPreviewRenderer> renderer) {
             if (generation != generation_)
                 return;
@@ -107,15 +127,19 @@ void StudioLayoutPreview::restart()
 
 void StudioLayoutPreview::renderNext(quint64 generation)
 {
-    if (generation != generation_ || !renderer_)
+    // A frame already on its way asks for the next one itself when it arrives.
+    if (generation != generation_ || !renderer_ || drawing_ == generation)
         return;
+    drawing_ = generation;
     // Only the frame reference is taken from the tap; a tap without a frame yet draws the stand-in.
     std::shared_ptr<const PixelBuffer> camera = key_.cameraLive && tap_ ? tap_->newest() : nullptr;
     const bool grade = key_.grade;
     std::shared_ptr<StudioLayoutPreviewRenderer> renderer = renderer_;
-    runThen(
-        this, [renderer, camera, grade] { return renderer->render(camera.get(), grade); },
+    Mailbox::runThen(
+        mailbox_, [renderer, camera, grade] { return renderer->render(camera.get(), grade); },
         [this, generation](QImage frame) {
+            if (drawing_ == generation)
+                drawing_ = 0;
             if (generation != generation_)
                 return;
             image_ = std::move(frame);

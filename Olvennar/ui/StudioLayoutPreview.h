@@ -17,6 +17,10 @@ class Spinner;
 // generation number drops whatever older work still comes back. While the camera is live and the preview
 // is not paused, the next frame is drawn 0.2 s after the previous one finished; otherwise one frame is
 // drawn and stays as a still.
+//
+// Threads: every field is the main thread's. A worker gets values (the key's face, backdrop and grade, a
+// frame reference) and a renderer, and hands its result back through the mailbox. A renderer draws one
+// frame at a time: a frame is only asked for when none of the renderer's generation is on its way.
 class StudioLayoutPreview : public QWidget {
     Q_OBJECT
 
@@ -73,6 +77,7 @@ private:
         key.*field = value;
         changeKey(key);
     }
+    struct Mailbox;
     void changeKey(const Key& key);
     void restart();
     void renderNext(quint64 generation);
@@ -85,6 +90,8 @@ private:
     // The renderer of the current generation; a worker uses it while the main thread waits.
     std::shared_ptr<StudioLayoutPreviewRenderer> renderer_;
     quint64 generation_ = 0;
+    // The generation whose frame is being drawn now, 0 when none is: its renderer is busy.
+    quint64 drawing_ = 0;
     bool restartPending_ = false;
     // A live preview that is not on screen stops drawing; showing it again goes on.
     bool stalled_ = false;
@@ -93,4 +100,6 @@ private:
     int renderersBuilt_ = 0;
     QLabel* caption_;
     Spinner* spinner_;
+    // Where workers post their results; closed before the preview goes.
+    std::shared_ptr<Mailbox> mailbox_;
 };

@@ -121,6 +121,8 @@ TeleprompterSection::TeleprompterSection(TeleprompterModel& model, bool isVisibl
     positionRow->addWidget(positionPicker_, 1);
     connect(positionPicker_, &QComboBox::activated, this, [this](int index) { model_.setPosition(allPrompterPositions[static_cast<size_t>(index)]); });
 
+    // The status may carry what the recogniser heard.
+    status_->setTextFormat(Qt::PlainText);
     status_->setFont(WindowStyle::font(11));
     WindowStyle::setTone(status_, WindowStyle::Tone::secondary);
     column->addWidget(status_);

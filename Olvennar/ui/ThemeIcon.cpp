@@ -290,6 +290,12 @@ QIcon painted(const QString& symbol, const QColor& tint)
     const auto found = drawings().constFind(symbol);
     if (found == drawings().constEnd())
         return {};
+    // One icon per symbol and tint for the whole run: every fresh icon's scaled pixmaps would go into the
+    // pixmap cache under new keys, and the window asks again on every refresh. Main thread only.
+    static QHash<QPair<QString, QRgb>, QIcon> made;
+    const QPair<QString, QRgb> key(symbol, tint.rgba());
+    if (const auto known = made.constFind(key); known != made.constEnd())
+        return *known;
     QIcon result;
     // Two scales so the drawing stays crisp at 1x and 2x.
     for (int size : {16, 32}) {
@@ -302,6 +308,7 @@ QIcon painted(const QString& symbol, const QColor& tint)
         painter.end();
         result.addPixmap(pixmap);
     }
+    made.insert(key, result);
     return result;
 }
 

@@ -12,7 +12,8 @@ namespace ThemeIcon {
 QString themeName(const QString& symbol);
 // Theme icon when available, else the painted one.
 QIcon icon(const QString& symbol, const QColor& tint);
-// Always the painted drawing (what shows on a desktop without an icon theme); null for an unknown symbol.
+// Always the painted drawing (what shows on a desktop without an icon theme), one icon per symbol and tint
+// for the whole run; null for an unknown symbol. Main thread only.
 QIcon painted(const QString& symbol, const QColor& tint);
 // Whether a painted drawing exists for the symbol.
 bool hasDrawing(const QString& symbol);

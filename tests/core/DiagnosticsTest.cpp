@@ -3,14 +3,18 @@
 #include "core/SaveLocation.h"
 #include "support/TestEnvironment.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -87,6 +91,55 @@ TEST_F(SaveLocationTest, ARootOnAMountPointWithNothingMountedIsRefusedLikeAMissi
     ASSERT_TRUE(QDir().mkpath(drive + QStringLiteral("/Old takes")));
     settings->setString(QStringLiteral("publicSaveFolder.v1"), drive);
     EXPECT_FALSE(SaveLocation::ensureCurrent(*settings, mountPoints));
+}
+
+TEST_F(SaveLocationTest, AMissingDriveFolderWhereDrivesAreMountedIsAnUnpluggedDrive)
+{
+    // A machine of its own: drives appear in mnt and media, each user has a folder of drives in media and
+    // run/media, and fstab names srv/data; nothing is plugged in.
+    SaveLocation::MountTable mounts({path(QStringLiteral("srv/data"))});
+    mounts.driveParents = {path(QStringLiteral("mnt")), path(QStringLiteral("media"))};
+    mounts.userParents = {path(QStringLiteral("media")), path(QStringLiteral("run/media"))};
+    for (const char* made : {"mnt", "media/alice", "run/media/alice", "srv", "Videos"})
+        ASSERT_TRUE(QDir().mkpath(path(QString::fromLatin1(made))));
+    const QString unavailable = QStringLiteral(" is not available — is the drive connected?");
+
+    for (const char* missing : {"mnt/DRIVE", "media/DRIVE", "media/alice/DRIVE", "run/media/alice/DRIVE", "srv/data"}) {
+        const QString root = path(QString::fromLatin1(missing));
+        SCOPED_TRACE(missing);
+        settings->setString(QStringLiteral("publicSaveFolder.v1"), root);
+        EXPECT_EQ(SaveLocation::ensureCurrent(*settings, mounts).value_or(QString()), QStringLiteral("The save folder ") + root + unavailable);
+        EXPECT_FALSE(QFileInfo::exists(root)) << "nothing is made on the system disk";
+        EXPECT_TRUE(readLog().contains(QStringLiteral("save location: ") + root + QStringLiteral(" is on a drive that is not mounted")));
+    }
+
+    // Folders inside a drive that holds files, and ordinary folders, are made as before.
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("mnt/DRIVE/Old takes"))));
+    for (const char* fresh : {"mnt/DRIVE/Olvennar", "Videos/Takes"}) {
+        SCOPED_TRACE(fresh);
+        const QString root = path(QString::fromLatin1(fresh));
+        settings->setString(QStringLiteral("publicSaveFolder.v1"), root);
+        EXPECT_FALSE(SaveLocation::ensureCurrent(*settings, mounts));
+        EXPECT_TRUE(QFileInfo(root).isDir());
+    }
+}
+
+TEST_F(SaveLocationTest, ADriveMountedStraightInAUsersFolderIsUsed)
+{
+    // /dev/shm is a mount of its own inside /dev: as a drive mounted straight in /media would be.
+    struct stat shm {};
+    struct stat dev {};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat("/dev", &dev) != 0 || shm.st_dev == dev.st_dev)
+        GTEST_SKIP() << "needs /dev/shm mounted on its own";
+    SaveLocation::MountTable mounts;
+    mounts.driveParents = {};
+    mounts.userParents = {QStringLiteral("/dev")};
+    EXPECT_FALSE(SaveLocation::holdsDrives(QStringLiteral("/dev/shm"), mounts));
+    const QString root = QStringLiteral("/dev/shm/olvennar-test-") + QString::number(QCoreApplication::applicationPid());
+    settings->setString(QStringLiteral("publicSaveFolder.v1"), root);
+    EXPECT_FALSE(SaveLocation::ensureCurrent(*settings, mounts));
+    EXPECT_TRUE(QFileInfo(root).isDir());
+    QDir(root).removeRecursively();
 }
 
 TEST_F(SaveLocationTest, OnlyAnAbsoluteRootIsUsedAndABadOneIsWarnedAboutOnce)

@@ -6,7 +6,11 @@
 #include "FramingCheckSupport.h"
 #include "QtPrinters.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QSignalBlocker>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -81,6 +85,48 @@ TEST_F(FramingCheckViewTest, ASelectionBeyondAShorterListShowsTheLastCropAndIsKe
     EXPECT_TRUE(view.cardHighlighted(1));
     EXPECT_FALSE(view.cardHighlighted(0));
     EXPECT_EQ(view.stage().model().status, judged.monitor.report().perCrop[1].status);
+}
+
+// A left click as the mouse gives it, through the widget's own press and release handlers.
+void clickWith(QWidget& widget)
+{
+    const QPointF centre = QRectF(widget.rect()).center();
+    const QPointF global = widget.mapToGlobal(centre);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&widget, &release);
+}
+
+TEST_F(FramingCheckViewTest, ACardClickedAfterTheListShrankGoesOnlyOnceItsClickIsOver)
+{
+    ASSERT_TRUE(judged.judge(studioFour));
+    FramingAssistantView view(judged.monitor);
+    view.resize(900, 700);
+    view.show();
+    QPointer<QWidget> last = view.cardThumbnail(3).parentWidget();
+    QPointer<QWidget> third = view.cardThumbnail(2).parentWidget();
+    {
+        // The shorter list is in the monitor; the view's deferred refresh has not run yet.
+        const QSignalBlocker quiet(judged.monitor);
+        ASSERT_TRUE(judged.judge({studioFour[0], studioFour[1]}));
+    }
+    ASSERT_EQ(view.cardCount(), 4);
+    clickWith(*last);
+    EXPECT_EQ(view.selected(), 3);
+    ASSERT_EQ(view.cardCount(), 2);
+    EXPECT_EQ(view.stage().model().crop, judged.monitor.report().crops[1]);
+    EXPECT_TRUE(view.cardHighlighted(1));
+    ASSERT_TRUE(last) << "not deleted inside its own click";
+    EXPECT_TRUE(last->isHidden());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(last);
+    EXPECT_FALSE(third);
+
+    // The cards that stay still select.
+    clickWith(*view.cardThumbnail(0).parentWidget());
+    EXPECT_EQ(view.selected(), 0);
+    EXPECT_TRUE(view.cardHighlighted(0));
 }
 
 TEST_F(FramingCheckViewTest, TheToggleSwitchesViewsAndSaysWhereItLeads)

@@ -4,6 +4,7 @@
 #include "ui/ChannelChip.h"
 #include "ui/MainWindow.h"
 #include "ui/SectionSlot.h"
+#include "ui/ThemeIcon.h"
 
 #include <QLabel>
 
@@ -97,6 +98,20 @@ TEST(ChannelChipTest, labelsAndColoursPerChannel)
     ChannelChip chip(RecordingChannel::inkwell);
     EXPECT_EQ(chip.minimumSizeHint(), chip.sizeHint());
     EXPECT_GT(chip.sizeHint().width(), chip.fontMetrics().horizontalAdvance(QStringLiteral("Inkwell Hour")));
+}
+
+TEST(ThemeIconTest, aPaintedSymbolIsOneIconPerTintSoItsScaledPixmapsAreReused)
+{
+    // Rows and buttons ask for their icons on every refresh; a fresh icon each time would leave a new scaled
+    // pixmap in the pixmap cache each time.
+    const QIcon first = ThemeIcon::painted(QStringLiteral("trash.fill"), Qt::red);
+    const QIcon again = ThemeIcon::painted(QStringLiteral("trash.fill"), Qt::red);
+    EXPECT_EQ(first.cacheKey(), again.cacheKey());
+    EXPECT_EQ(first.pixmap(14, 14).cacheKey(), again.pixmap(14, 14).cacheKey());
+    const QIcon other = ThemeIcon::painted(QStringLiteral("trash.fill"), Qt::white);
+    EXPECT_NE(other.cacheKey(), first.cacheKey());
+    EXPECT_NE(other.pixmap(14, 14).toImage(), first.pixmap(14, 14).toImage()) << "the tint is kept apart";
+    EXPECT_TRUE(ThemeIcon::painted(QStringLiteral("no.such.symbol"), Qt::red).isNull());
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -93,6 +95,15 @@ protected:
         while (timer.elapsed() < milliseconds)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
+    // The recorder previews the fake camera playing for `seconds`, and the preview shows its tap live.
+    void goLive(const std::shared_ptr<FakeCameraHub>& hub, DeviceVideoRecorder& recorder, double seconds)
+    {
+        ASSERT_FALSE(recorder.configure(hub, false).has_value());
+        recorder.startPreview();
+        hub->play({{seconds}});
+        preview.setFrameTap(recorder.frameTap());
+        preview.setCameraLive(true);
+    }
     bool waitForFrames(int count, int milliseconds = 5000)
     {
         return TestEnvironment::waitUntil([&] { return preview.framesShown() >= count; }, milliseconds);
@@ -116,11 +127,8 @@ TEST_F(StudioLayoutPreviewTest, aLiveCameraRefreshesAboutEveryFifthOfASecondUnti
 {
     auto hub = FakeCameraHub::make();
     DeviceVideoRecorder recorder;
-    ASSERT_FALSE(recorder.configure(hub, false).has_value());
-    recorder.startPreview();
-    hub->play({{4.0}});
-    preview.setFrameTap(recorder.frameTap());
-    preview.setCameraLive(true);
+    goLive(hub, recorder, 4.0);
+    ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(preview.captionText(),
         QStringLiteral("Export preview — tall card on the left. That is your camera, cropped exactly as the video will be."));
     ASSERT_TRUE(waitForFrames(1));
@@ -158,6 +166,67 @@ TEST_F(StudioLayoutPreviewTest, aFaceLayoutSwitchRebuildsTheRendererAndTheCaptio
     preview.setGrade(false);
     run(300);
     EXPECT_EQ(preview.renderersBuilt(), 2);
+}
+
+TEST_F(StudioLayoutPreviewTest, rapidKeyChangesEndOnTheLastKeysPictureAndAGonePreviewGetsNothing)
+{
+    ASSERT_TRUE(waitForFrames(1));
+    // One change per turn of the loop, so each starts a rebuild while older builds and frames are still out.
+    for (int change = 0; change < 12; ++change) {
+        preview.setFace(change % 2 == 0 ? FaceLayout::bottomRight : FaceLayout::tallLeft);
+        preview.setBackground(change % 3 == 0 ? StudioBackground::linen : StudioBackground::blushMesh);
+        preview.setGrade(change % 4 == 1);
+        run(5);
+    }
+    preview.setFace(FaceLayout::bottomRight);
+    preview.setBackground(StudioBackground::linen);
+    preview.setGrade(false);
+    StudioLayoutPreviewRenderer reference(FaceLayout::bottomRight, StudioBackground::linen);
+    const QImage expected = reference.render(nullptr, false);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return preview.image() == expected; }, 10000));
+    const int shown = preview.framesShown();
+    run(600);
+    EXPECT_EQ(preview.framesShown(), shown) << "no older work arrives after the last picture";
+    EXPECT_EQ(preview.image(), expected);
+
+    // A preview that goes while its work is out is never handed a result.
+    for (int round = 0; round < 5; ++round) {
+        auto doomed = std::make_unique<StudioLayoutPreview>();
+        doomed->setFace(FaceLayout::bottomRight);
+        run(2);
+        doomed->setGrade(true);
+        doomed.reset();
+        run(20);
+    }
+}
+
+TEST_F(StudioLayoutPreviewTest, aLivePreviewShownWhileItsFirstFrameIsOutDrawsOneFrameAtATime)
+{
+    auto hub = FakeCameraHub::make();
+    DeviceVideoRecorder recorder;
+    goLive(hub, recorder, 6.0);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(waitForFrames(1));
+    // Off screen it stops after its next frame.
+    preview.hide();
+    run(600);
+    // A rebuild while hidden, and the preview comes back the moment the new renderer's first frame is asked for.
+    const int built = preview.renderersBuilt();
+    preview.setGrade(true);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        if (preview.renderersBuilt() == built)
+            return false;
+        preview.show();
+        return true;
+    }, 5000));
+    ASSERT_TRUE(waitForFrames(preview.framesShown() + 1));
+    const int first = preview.framesShown();
+    run(1200);
+    const int shown = preview.framesShown() - first;
+    EXPECT_GE(shown, 3);
+    EXPECT_LE(shown, 7) << "one chain of frames, 0.2 s apart";
+    hub->waitForScript();
+    recorder.stopPreview();
 }
 
 } // namespace
