@@ -58,7 +58,7 @@ protected:
     CameraOnlyTakeHost& host_;
 
 private:
-    QCoro::Task<> film();
+    QCoro::Task<> film(Attempt attempt);
     void failDuringTake(const CameraOnlyRecorder::Failure& failure);
     // A start that failed after the camera was set up: the failure shows and what it made goes.
     void abandonStart(const ErrorInfo& error);
