@@ -196,6 +196,7 @@ TEST_F(CameraOnlyStart, QuittingDuringATakeWhoseRecorderFailsLeavesNothingBehind
 {
     desk->play({{12.0, 0}});
     ASSERT_TRUE(startFilming()) << controller->phase().payload().toStdString();
+    ASSERT_TRUE(speakUntil([&] { return readLog().contains(QStringLiteral("camera-only first frame")); }, 8000)) << "the file is open";
     // A backlog for the writer, then a frame of another size: the failure comes on the writer queue while
     // the studio is being torn down.
     const double now = HostClock::now().seconds();
@@ -204,7 +205,7 @@ TEST_F(CameraOnlyStart, QuittingDuringATakeWhoseRecorderFailsLeavesNothingBehind
     recorder().captureOutput(MediaSample::video(FakeCameraHub::pattern(640, 360, 0), MediaTime::fromSeconds(now + 2.1), MediaTime(1, 30)));
     controller.reset();
     // The failure was reported during the teardown and reached no take.
-    EXPECT_TRUE(readLog().contains(QStringLiteral("FATAL: camera-only frame size changed mid-take")));
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return readLog().contains(QStringLiteral("FATAL: camera-only frame size changed mid-take")); }, 5000));
     QCoreApplication::processEvents();
     desk->waitForScript();
 }

@@ -3,4 +3,11 @@
 // Marks a hot loop to be compiled twice, for AVX2 and for the baseline, the copy picked once when the program
 // loads. Only for loops of integer or element-wise float arithmetic (no fused multiply-add is enabled): they
 // compute the same bytes either way, only more of them per instruction.
+//
+// Under ThreadSanitizer the load-time chooser would run before the sanitizer's runtime and crash the
+// program at start: such a build keeps the baseline copy alone.
+#if defined(__SANITIZE_THREAD__)
+#define OLVENNAR_WIDE_VECTORS
+#else
 #define OLVENNAR_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+#endif
