@@ -130,7 +130,6 @@ std::optional<ErrorInfo> CameraOnlyRecorder::attachCamera(const QString& cameraI
     dropSubscription();
     camera_.reset();
     cameraSetupKey_.reset();
-    running_ = false;
     if (!sources_.openCamera)
         return RecorderError{RecorderError::Kind::cannotAddInput, {}}.info();
     auto opened = sources_.openCamera(cameraID);
@@ -143,8 +142,12 @@ std::optional<ErrorInfo> CameraOnlyRecorder::attachCamera(const QString& cameraI
     cameraSetupKey_ = setupKey(camera->uniqueID(), shortProfile, maxHeight);
     if (!camera->activeFormat())
         return RecorderError{RecorderError::Kind::cannotAddOutput, {}}.info();
+    const uint64_t number = ++subscriptionNumber_;
+    lost_ = false;
     CameraHub::Handlers handlers;
-    handlers.frame = [this](const MediaSample& sample) {
+    handlers.frame = [this, number](const MediaSample& sample) {
+        if (subscriptionNumber_.load() == number)
+            delivering_ = true;
         // A writer that lags loses frames here rather than piling them up.
         if (pendingFrames_.load() >= writerBacklogFrames) {
             ++droppedFrames_;
@@ -153,7 +156,11 @@ std::optional<ErrorInfo> CameraOnlyRecorder::attachCamera(const QString& cameraI
         ++pendingFrames_;
         videoQueue_.async([this, sample] { deliver(sample, true); });
     };
-    handlers.disconnected = [this] { writerQueue_.async([this] { cameraDisconnected(); }); };
+    handlers.disconnected = [this, number] {
+        if (subscriptionNumber_.load() == number)
+            streamLost(QStringLiteral("the camera was disconnected"));
+        writerQueue_.async([this] { cameraDisconnected(); });
+    };
     subscription_ = std::shared_ptr<CameraHub::Subscription>(camera->subscribe(std::move(handlers), fileMirrored_).release());
     camera_ = std::move(camera);
     const auto format = camera_->activeFormat();
@@ -172,7 +179,7 @@ std::optional<ErrorInfo> CameraOnlyRecorder::configurePreview(const QString& cam
 std::optional<ErrorInfo> CameraOnlyRecorder::configure(const QString& cameraID, const Microphone& microphone, bool mirrored)
 {
     detachMicrophone();
-    const bool keep = running_ && subscription_ && camera_ && camera_->uniqueID() == cameraID
+    const bool keep = isRunning() && subscription_ && camera_ && camera_->uniqueID() == cameraID
         && cameraSetupKey_ == setupKey(cameraID, shortProfile, maxHeight);
     if (keep) {
         Diagnostics::log(QStringLiteral("camera-only: camera already running, keeping it (no reconfigure at Record)"));
@@ -198,18 +205,20 @@ std::optional<ErrorInfo> CameraOnlyRecorder::configure(const QString& cameraID, 
         return RecorderError{RecorderError::Kind::cannotAddInput, *refused}.info();
     }
     microphone_ = std::move(capture);
+    hasMicrophone_ = true;
     setMirrored(mirrored);
     return std::nullopt;
 }
 
 void CameraOnlyRecorder::setMirrored(bool mirrored)
 {
-    fileMirrored_ = fileMirrorOverride.value_or(mirrored);
+    const bool fileSide = fileMirrorOverride.value_or(mirrored);
+    fileMirrored_ = fileSide;
     previewMirrored_ = mirrored;
     previewDisplayMirrored_ = mirrored;
     // The file's side is applied where frames enter; a preview flips the tap when it shows the other side.
     if (subscription_)
-        subscription_->setMirrored(fileMirrored_);
+        subscription_->setMirrored(fileSide);
 }
 
 void CameraOnlyRecorder::startPreview()
@@ -217,12 +226,13 @@ void CameraOnlyRecorder::startPreview()
     if (!subscription_ || running_)
         return;
     running_ = true;
+    delivering_ = false;
     // Each start or stop waits for the one before it on a pool thread; Qt 6.4's future continuations crashed
-    // here when a start and a stop followed each other quickly.
-    streamTask_ = QtConcurrent::run([previous = streamTask_, subscription = subscription_]() mutable {
+    // here when a start and a stop followed each other quickly. The destructor waits for the task.
+    streamTask_ = QtConcurrent::run([this, previous = streamTask_, subscription = subscription_, number = subscriptionNumber_.load()]() mutable {
         previous.waitForFinished();
-        if (!subscription->start())
-            Diagnostics::log(QStringLiteral("camera-only: the camera would not stream"));
+        if (!subscription->start() && subscriptionNumber_.load() == number)
+            streamLost(QStringLiteral("the camera would not stream"));
     });
 }
 
@@ -233,6 +243,7 @@ void CameraOnlyRecorder::stopPreview()
     if (!subscription_ || !running_)
         return;
     running_ = false;
+    delivering_ = false;
     streamTask_ = QtConcurrent::run([previous = streamTask_, subscription = subscription_]() mutable {
         previous.waitForFinished();
         subscription->stop();
@@ -247,6 +258,7 @@ void CameraOnlyRecorder::waitUntilFlowing()
 
 void CameraOnlyRecorder::detachMicrophone()
 {
+    hasMicrophone_ = false;
     if (std::unique_ptr<AudioCapture> microphone = std::move(microphone_))
         microphone->stop();
 }
@@ -257,6 +269,21 @@ void CameraOnlyRecorder::dropSubscription()
     streamTask_.waitForFinished();
     subscription_.reset();
     running_ = false;
+    delivering_ = false;
+}
+
+void CameraOnlyRecorder::streamLost(const QString& why)
+{
+    lost_ = true;
+    delivering_ = false;
+    Diagnostics::log(QStringLiteral("camera-only: the stream stopped: ") + why);
+    if (onStreamLost)
+        onStreamLost();
+}
+
+void CameraOnlyRecorder::setOnFailure(std::function<void(const Failure&)> reaction)
+{
+    writerQueue_.sync([this, &reaction] { onFailure_ = std::move(reaction); });
 }
 
 QSize CameraOnlyRecorder::frameSize() const

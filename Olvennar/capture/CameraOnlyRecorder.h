@@ -31,10 +31,15 @@ class SpeechAudioSink;
 // accepts a steady frame that agrees with the microphone; that frame is take time 0.
 //
 // Threading: configuration, mirroring and preview calls come from the main thread (or one worker the main
-// thread awaits). Frames hop from the hub's capture thread to the video queue, microphone blocks from the
-// sound backend to the audio queue; there they only feed the tap or the speech sink and post to the writer
-// queue. Every field under "writer queue
-// only" is touched there alone; `onFailure` runs there.
+// thread awaits); the fields under "configuring thread" are touched by those calls alone. What the main
+// thread reads while a worker configures (running, delivering, mirroring, microphone present) is atomic.
+// The profile fields are written by the main thread only while no configuration runs. Frames hop from the
+// hub's capture thread to the video queue, microphone blocks from the sound backend to the audio queue;
+// there they only feed the tap or the speech sink and post to the writer queue. Every field under "writer
+// queue only" is touched there alone; the failure reaction is set and called there.
+//
+// Running means the stream was started and has neither failed to start nor lost its camera; delivering
+// means frames of that stream have arrived. A lost stream is reported through `onStreamLost`.
 class CameraOnlyRecorder {
 public:
     struct RecorderError {
@@ -109,31 +114,38 @@ public:
     // Blocks until every sample delivered before the call has passed the writer step (tests).
     void drainForTesting();
 
+    // The take's failure reaction, called on the writer queue once per take. Set there: when this returns, a
+    // reaction replaced (or cleared) is never called again.
+    void setOnFailure(std::function<void(const Failure&)> reaction);
+
     // Set before a configuration; they enter the setup key and the format choice.
     bool shortProfile = false;
     std::optional<int> maxHeight;
     std::optional<bool> fileMirrorOverride;
-    // Called on the writer queue, once per take.
-    std::function<void(const Failure&)> onFailure;
+    // Called on a capture or pool thread when the stream would not start or its camera went away. Set once,
+    // before the first configuration.
+    std::function<void()> onStreamLost;
     // Microphone blocks go to voice follow; off while another recorder feeds it the same microphone.
     std::atomic<bool> feedsSpeech{true};
 
     const std::shared_ptr<CameraFrameTap>& frameTap() const { return frameTap_; }
-    // Camera attached and its stream asked to run.
-    bool isRunning() const { return running_; }
-    bool hasMicrophone() const { return microphone_ != nullptr; }
+    // The stream was started and has neither failed nor lost its camera.
+    bool isRunning() const { return running_.load() && !lost_.load(); }
+    // Frames of the running stream have arrived.
+    bool isDelivering() const { return isRunning() && delivering_.load(); }
+    bool hasMicrophone() const { return hasMicrophone_.load(); }
     QString cameraID() const { return camera_ ? camera_->uniqueID() : QString(); }
     std::shared_ptr<CameraHub> camera() const { return camera_; }
     QSize frameSize() const;
     QSize formatSize() const { return frameSize(); }
     // Linux cameras have no orientation source: frames are never turned.
     double rotationAngle() const { return 0; }
-    bool fileMirrored() const { return fileMirrored_; }
-    bool previewMirrored() const { return previewMirrored_; }
+    bool fileMirrored() const { return fileMirrored_.load(); }
+    bool previewMirrored() const { return previewMirrored_.load(); }
     // What a preview of the tap shows mirrored (the short viewer may show the file's side instead).
     void setPreviewDisplayMirrored(bool mirrored) { previewDisplayMirrored_ = mirrored; }
     // The tap carries the file's picture; a preview flips it when it should look the other way.
-    bool previewFlipsTap() const { return previewDisplayMirrored_ != fileMirrored_; }
+    bool previewFlipsTap() const { return previewDisplayMirrored_.load() != fileMirrored_.load(); }
     // Frames dropped because the writer queue lagged, this take.
     int64_t droppedFrames() const { return droppedFrames_.load(); }
 
@@ -155,21 +167,31 @@ private:
     std::optional<ErrorInfo> openWriter(const PixelBuffer& firstFrame);
     void failTake(const QString& reason);
     void cameraDisconnected();
+    // Capture or pool thread: the stream stopped delivering for good.
+    void streamLost(const QString& why);
     void closeWriter();
 
     Sources sources_;
     std::shared_ptr<CameraFrameTap> frameTap_;
 
-    // Main thread.
+    // Configuring thread.
     std::shared_ptr<CameraHub> camera_;
     std::shared_ptr<CameraHub::Subscription> subscription_;
     std::unique_ptr<AudioCapture> microphone_;
     QFuture<void> streamTask_;
     std::optional<QString> cameraSetupKey_;
-    bool running_ = false;
-    bool fileMirrored_ = false;
-    bool previewMirrored_ = false;
-    bool previewDisplayMirrored_ = false;
+
+    // Written by the configuring thread (running, mirroring, microphone) or the stream's threads (lost,
+    // delivering); read anywhere.
+    std::atomic<bool> running_{false};
+    std::atomic<bool> lost_{false};
+    std::atomic<bool> delivering_{false};
+    // Which subscription's frames count as delivering; a late frame of an earlier one does not.
+    std::atomic<uint64_t> subscriptionNumber_{0};
+    std::atomic<bool> hasMicrophone_{false};
+    std::atomic<bool> fileMirrored_{false};
+    std::atomic<bool> previewMirrored_{false};
+    std::atomic<bool> previewDisplayMirrored_{false};
 
     mutable std::mutex sizeLock_;
     QSize frameSize_;
@@ -179,6 +201,7 @@ private:
     std::atomic<int64_t> droppedFrames_{0};
 
     // Writer queue only.
+    std::function<void(const Failure&)> onFailure_;
     std::unique_ptr<MovieWriter> writer_;
     MovieWriterInput* videoInput_ = nullptr;
     MovieWriterInput* audioInput_ = nullptr;

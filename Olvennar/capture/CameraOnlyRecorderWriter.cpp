@@ -328,8 +328,8 @@ void CameraOnlyRecorder::failTake(const QString& reason)
     if (QFileInfo::exists(outputURL_))
         failure.keptFile = outputURL_;
     Diagnostics::log(QStringLiteral("FATAL: camera-only ") + reason);
-    if (onFailure)
-        onFailure(failure);
+    if (onFailure_)
+        onFailure_(failure);
 }
 
 void CameraOnlyRecorder::cameraDisconnected()

@@ -3,6 +3,7 @@
 #include "capture/PointerTracker.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/MainThread.h"
 #include "platform/system/Permissions.h"
 #include "core/ProjectFolder.h"
 #include "finishing/EnhanceQueue.h"
@@ -43,6 +44,8 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     // One camera-only recorder films "Just me" and short takes and runs their preview between takes.
     if (platform_.takes)
         cameraOnlyRecorder_ = platform_.takes->makeCameraOnlyRecorder();
+    if (cameraOnlyRecorder_)
+        cameraOnlyRecorder_->onStreamLost = [this] { runOnMainThread(this, [](RecordingController* controller) { controller->cameraOnlyStreamLost(); }); };
     auto justMeTake = std::make_unique<JustMeTake>(static_cast<CameraOnlyTakeHost&>(*this));
     justMeTake_ = justMeTake.get();
     takes_[CaptureMode::cameraOnly] = std::move(justMeTake);
@@ -78,7 +81,10 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
 
 RecordingController::~RecordingController()
 {
-    // The takes reach the recorder and the monitors while they wind down.
+    // The recorder's failure reaction points at a take: it goes first (a failure under way on the writer
+    // queue finishes before this returns), then the takes; the recorder, declared after them, goes later.
+    if (cameraOnlyRecorder_)
+        cameraOnlyRecorder_->setOnFailure({});
     takes_.clear();
 }
 

@@ -118,8 +118,8 @@ public:
     QCoro::Task<> stop();
     QCoro::Task<> discard();
     void togglePause();
-    // The take of the current capture mode (the voice take while it records a short's voice track); none
-    // for a mode whose take is not built.
+    // The take a start chose (the voice take for a short's voice track) until the studio is idle again, else
+    // the take of the current capture mode; none for a mode whose take is not built.
     Take* activeTake() const;
     // The pending short handoff of this channel asks for a voice track instead of a filmed short.
     bool shortWantsVoiceTrack();
@@ -134,8 +134,10 @@ public:
     bool stopCameFromRemote() const { return stopCameFromRemote_; } void setStopCameFromRemote(bool fromRemote);
     // Back to idle after a take: the phase observer runs, elapsed is cleared, the destination recomputed.
     void reset() override;
-    // Take state.
+    // Take state. A mode change is refused from a start request until the studio is idle again.
     CaptureMode captureMode() const { return captureMode_; } void setCaptureMode(CaptureMode mode);
+    // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
+    bool takeUnderWay() const;
     const Phase& phase() const { return phase_; } void setPhase(const Phase& phase);
     bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting) override;
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
@@ -419,6 +421,12 @@ private:
     // Marks the winner handled; a long-form winner comes back for applying.
     std::optional<NextRecording> decideHandoffs(const std::optional<NextTake>& take, const std::optional<NextRecording>& recording);
     void applyScript(const NextRecording& record, const HandoffReader::Preparation& preparation);
+    // The prepared folder and script of a long-form handoff, on the main thread while the studio is idle.
+    void applyPreparedHandoff(const NextRecording& record, const HandoffReader::Preparation& preparation);
+    // After a take or a start that made none: a handoff held back meanwhile applies on a later turn.
+    void studioMayBeIdle();
+    // Between takes the camera-only preview lost its stream: it is forgotten, to start afresh.
+    void cameraOnlyStreamLost();
     TakeServices* takeServices() const { return platform_.takes; }
     OverlayRecorder* cameraRecorder() const;
     OverlayRecorder* phoneRecorder() const;
@@ -494,5 +502,15 @@ private:
     QTimer* ticker_ = nullptr;
     // A start is between its guard and its recording phase (awaiting access or the countdown).
     bool startInFlight_ = false;
+    // The take the last start chose; stop, discard and pause reach it until the studio is idle again.
+    QPointer<Take> runningTake_;
+    // A long-form handoff prepared while a take was under way waits here for the studio to be idle.
+    struct HeldHandoff {
+        NextRecording record;
+        HandoffReader::Preparation preparation;
+    };
+    std::optional<HeldHandoff> heldHandoff_;
+    // The short handoff pending when the start began: the short's script, whatever is written meanwhile.
+    std::optional<NextTake> startShortScript_;
     CancelToken* countdownToken_ = nullptr;
 };

@@ -2,6 +2,7 @@
 // floating panels kept in step with the devices, also during a take.
 #include "core/RecordingController.h"
 
+#include "capture/CameraOnlyRecorder.h"
 #include "capture/ScreenRecorder.h"
 #include "compositing/StudioGeometry.h"
 #include "core/ControllerHooks.h"
@@ -139,6 +140,12 @@ void RecordingController::watchDeviceChanges()
             weak->refreshDevices();
             weak->reconcilePhone();
             weak->reconcileCamera();
+            // A camera-only preview that is not streaming (its camera went, or would not open) tries again.
+            if (CameraOnlyRecorder* recorder = weak->cameraOnlyRecorder_.get();
+                recorder && weak->bubble_.cameraOnlyPreviewCameraID && !recorder->isRunning() && !weak->cameraOnlyTakeOwnsPreview()) {
+                weak->bubble_.cameraOnlyPreviewCameraID.reset();
+                weak->updateFramingRouting();
+            }
         });
     });
 }

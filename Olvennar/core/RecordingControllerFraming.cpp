@@ -65,7 +65,8 @@ const CaptureDeviceInfo* RecordingController::previewCamera() const
 
 bool RecordingController::cameraOnlyTakeOwnsPreview() const
 {
-    return phase_.isBusy() || (justMeTake_ && (justMeTake_->isStarting() || justMeTake_->isRunning()))
+    // From the start request on: a voice track's desk camera warms up while the phase is still idle.
+    return takeUnderWay() || (justMeTake_ && (justMeTake_->isStarting() || justMeTake_->isRunning()))
         || (shortTake_ && (shortTake_->isStarting() || shortTake_->isRunning()));
 }
 
@@ -76,6 +77,18 @@ void RecordingController::stopCameraOnlyPreview()
     if (cameraOnlyRecorder_)
         cameraOnlyRecorder_->stopPreview();
     bubble_.cameraOnlyPreviewCameraID.reset();
+}
+
+void RecordingController::cameraOnlyStreamLost()
+{
+    // A take's own failure reaction covers a take; between takes the preview is forgotten, so the next
+    // routing or device change starts it afresh (a camera that is back is picked up again).
+    if (!cameraOnlyRecorder_ || cameraOnlyTakeOwnsPreview() || !bubble_.cameraOnlyPreviewCameraID || cameraOnlyRecorder_->isRunning())
+        return;
+    Diagnostics::log(QStringLiteral("framing preview lost its camera; it starts again when the camera is back"));
+    cameraOnlyRecorder_->stopPreview();
+    bubble_.cameraOnlyPreviewCameraID.reset();
+    updateFramingRouting();
 }
 
 void RecordingController::updateFramingRouting()
@@ -277,7 +290,7 @@ void RecordingController::applyShortViewerDisplay()
 void RecordingController::applyShortMirroring()
 {
     // The file's mirroring never changes during a take.
-    if (captureMode_ != CaptureMode::short_ || phase_.isBusy() || !cameraOnlyRecorder_)
+    if (captureMode_ != CaptureMode::short_ || takeUnderWay() || !cameraOnlyRecorder_)
         return;
     cameraOnlyRecorder_->fileMirrorOverride = short_.shortMirrorFile;
     cameraOnlyRecorder_->setMirrored(bubble_.mirrorCamera);
@@ -332,14 +345,16 @@ QCoro::Task<bool> RecordingController::askCameraOnlyAccess(bool camera)
 
 bool RecordingController::cameraOnlyPreviewIsWarm(const QString& cameraID) const
 {
-    return cameraOnlyRecorder_ && cameraOnlyRecorder_->isRunning() && bubble_.cameraOnlyPreviewCameraID == cameraID;
+    // Warm means its frames arrive: a preview whose camera went away or never streamed warms up afresh.
+    return cameraOnlyRecorder_ && cameraOnlyRecorder_->isDelivering() && bubble_.cameraOnlyPreviewCameraID == cameraID;
 }
 
 std::variant<ShortFolder, ErrorInfo> RecordingController::resolveShortFolder()
 {
-    // The pending handoff of this channel is the short's script: it names the folder and may bring its root.
+    // The handoff of this channel pending when Record was pressed is the short's script: it names the folder
+    // and may bring its root. One written since waits for the next short.
     loadNextTake();
-    const std::optional<NextTake> script = channelNextTake();
+    const std::optional<NextTake> script = startInFlight_ ? startShortScript_ : channelNextTake();
     setShortTakeScript(script);
     setShortTakeChannel(destination_.channel);
     const QString root = script && !script->shortsRoot.isEmpty() ? script->shortsRoot : ProjectFolder::shortsRoot(platform_.settings, destination_.channel);

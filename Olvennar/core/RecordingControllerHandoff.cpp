@@ -128,7 +128,8 @@ std::optional<NextRecording> RecordingController::acceptNextRecording(std::optio
 
 std::optional<NextRecording> RecordingController::decideHandoffs(const std::optional<NextTake>& take, const std::optional<NextRecording>& recording)
 {
-    const bool busy = phase_.isBusy();
+    // A start awaiting access, warm-up or its countdown counts as busy: its mode and folder are fixed.
+    const bool busy = takeUnderWay();
     const HandoffArbiter::Decision decision = HandoffArbiter::decide(take, handoff_.handledNextTake, recording, handoff_.handledNextRecording);
     switch (decision.choice) {
     case HandoffArbiter::Decision::Choice::none: return std::nullopt;
@@ -189,6 +190,17 @@ QCoro::Task<> RecordingController::applyNextRecording(NextRecording record)
     if (!weak)
         co_return;
     const HandoffReader::Preparation preparation = preparing.result();
+    if (takeUnderWay()) {
+        // A take started while the folder was made: its folder and script stay; this waits until it ends.
+        Diagnostics::log(QStringLiteral("longform: a take is under way; the handoff applies when the studio is idle"));
+        heldHandoff_ = HeldHandoff{std::move(record), preparation};
+        co_return;
+    }
+    applyPreparedHandoff(record, preparation);
+}
+
+void RecordingController::applyPreparedHandoff(const NextRecording& record, const HandoffReader::Preparation& preparation)
+{
     if (preparation.folderError) {
         Diagnostics::log(*preparation.folderError, QStringLiteral("longform: create ") + record.videoFolder);
     } else {
@@ -237,6 +249,21 @@ void RecordingController::applyScript(const NextRecording& record, const Handoff
     }
     prompter->syncSpeech();
     Diagnostics::log(QStringLiteral("longform: teleprompter opened in follow mode (") + record.videoType + QLatin1Char('/') + record.variant + QLatin1Char(')'));
+}
+
+void RecordingController::studioMayBeIdle()
+{
+    if (!heldHandoff_ || takeUnderWay())
+        return;
+    // Never inside the phase change that ended the take: on a later turn, if the studio is still idle.
+    QPointer<RecordingController> weak(this);
+    QTimer::singleShot(0, this, [weak] {
+        if (!weak || !weak->heldHandoff_ || weak->takeUnderWay())
+            return;
+        const HeldHandoff held = *std::exchange(weak->heldHandoff_, std::nullopt);
+        Diagnostics::log(QStringLiteral("longform: the studio is idle, applying the held handoff \"") + held.record.title + QLatin1Char('"'));
+        weak->applyPreparedHandoff(held.record, held.preparation);
+    });
 }
 
 std::optional<NextTake> RecordingController::channelNextTake() const

@@ -2,6 +2,8 @@
 // setters that write them back and run their observers.
 #include "core/RecordingController.h"
 
+#include "platform/system/Diagnostics.h"
+
 #include "core/ControllerHooks.h"
 #include "platform/system/Settings.h"
 
@@ -177,6 +179,12 @@ void RecordingController::setCameraQuality(CameraQuality quality)
 
 void RecordingController::setCaptureMode(CaptureMode mode)
 {
+    if (mode != captureMode_ && takeUnderWay()) {
+        // The running take was chosen by the mode at its start; the picker shows the mode that stands.
+        Diagnostics::log(QStringLiteral("mode change to ") + CaptureModes::rawText(mode) + QStringLiteral(" refused: a take is under way"));
+        Q_EMIT changed();
+        return;
+    }
     const CaptureMode old = captureMode_;
     captureMode_ = mode;
     if (mode != old) {

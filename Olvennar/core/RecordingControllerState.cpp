@@ -78,6 +78,8 @@ void RecordingController::setPhase(const Phase& phase)
     else if (finishingCount() > 0)
         finishWaitingForBreak_ = true;
     Q_EMIT changed();
+    if (old.isBusy() && !phase.isBusy())
+        studioMayBeIdle();
 }
 
 void RecordingController::reset()

@@ -32,18 +32,22 @@ const QString cameraRefused = QStringLiteral(
 
 Take* RecordingController::activeTake() const
 {
-    if (voiceTake_ && captureMode_ == CaptureMode::short_ && voiceTake_->isRunning())
-        return voiceTake_;
+    // The take a start chose stays the one every operation reaches until the studio is idle again.
+    if (runningTake_ && (takeUnderWay() || runningTake_->isRunning()))
+        return runningTake_;
     const auto row = takes_.find(captureMode_);
     return row == takes_.end() ? nullptr : row->second.get();
 }
 
+bool RecordingController::takeUnderWay() const { return startInFlight_ || phase_.isBusy(); }
+
 QCoro::Task<> RecordingController::start()
 {
     // A second start while the first still awaits access or its countdown would begin a second take.
-    Take* take = activeTake();
-    if (phase_.isBusy() || startInFlight_)
+    if (takeUnderWay())
         co_return;
+    const auto row = takes_.find(captureMode_);
+    Take* take = row == takes_.end() ? nullptr : row->second.get();
     if (!take) {
         // Never silent: a mode without its take says so.
         fail(QLatin1Char('"') + CaptureModes::rawText(captureMode_) + QStringLiteral("\" cannot record in this version. Switch to Screen to record."));
@@ -51,14 +55,25 @@ QCoro::Task<> RecordingController::start()
     }
     QPointer<RecordingController> weak(this);
     startInFlight_ = true;
+    Q_EMIT changed();
+    if (captureMode_ == CaptureMode::short_) {
+        loadNextTake();
+        startShortScript_ = channelNextTake();
+    }
     if (captureMode_ == CaptureMode::short_ && voiceTake_ && shortWantsVoiceTrack()) {
+        runningTake_ = voiceTake_;
         QCoro::Task<> track = voiceTake_->startTrack();
         co_await std::move(track);
     } else {
+        runningTake_ = take;
         co_await take->start();
     }
-    if (weak)
-        weak->startInFlight_ = false;
+    if (!weak)
+        co_return;
+    startInFlight_ = false;
+    Q_EMIT changed();
+    // A start that ended without a take frees the studio here; a handoff held back meanwhile applies.
+    studioMayBeIdle();
 }
 
 bool RecordingController::shortWantsVoiceTrack()
@@ -262,11 +277,13 @@ QCoro::Task<bool> RecordingController::countDown(QRect frame, Take& take)
     countdownToken_ = nullptr;
     if (token)
         token->deleteLater();
-    const bool interrupted = !completed || phase_.kind() != (counting ? Phase::Kind::countingDown : Phase::Kind::preparing);
+    // A phase something else set while the numbers ran stands, even over a device's failure.
+    const bool changedElsewhere = phase_.kind() != (counting ? Phase::Kind::countingDown : Phase::Kind::preparing);
+    const bool interrupted = !completed || changedElsewhere;
     if (failure || interrupted || !weakTake) {
         if (weakTake)
             weakTake->releaseDevices();
-        if (failure) {
+        if (failure && !changedElsewhere) {
             Diagnostics::log(QStringLiteral("start abandoned: ") + *failure);
             setPhase(Phase::failed(*failure));
         } else {

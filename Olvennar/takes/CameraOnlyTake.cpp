@@ -62,6 +62,7 @@ QString CameraOnlyTake::failureSentence(const CameraOnlyRecorder::Failure& failu
 
 QCoro::Task<> CameraOnlyTake::start()
 {
+    const Attempt attempt = beginAttempt();
     QPointer<CameraOnlyTake> weak(this);
     CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
     if (!recorder) {
@@ -75,7 +76,7 @@ QCoro::Task<> CameraOnlyTake::start()
     for (bool camera : {true, false}) {
         QCoro::Task<bool> asking = camera ? host_.requestCameraAccess() : host_.requestMicrophoneAccess();
         const bool granted = co_await std::move(asking);
-        if (!weak)
+        if (!attempt)
             co_return;
         if (!granted) {
             starting_ = false;
@@ -101,7 +102,7 @@ QCoro::Task<> CameraOnlyTake::start()
     }
     Diagnostics::log(QStringLiteral("camera-only mic: ") + microphone->localizedName);
     devices_ = Devices{cameraInfo, {microphone->uniqueID, microphone->localizedName}, listed.mirrorCamera};
-    QCoro::Task<> filming = film();
+    QCoro::Task<> filming = film(attempt);
     co_await std::move(filming);
     if (weak)
         starting_ = false;
@@ -134,6 +135,16 @@ QCoro::Task<std::optional<QString>> CameraOnlyTake::prepareDevices()
         if (!co_await std::move(warming) || !weak)
             co_return QStringLiteral("The take went away.");
     }
+    // A camera that gave no frame in its warm-up would film nothing: the take fails now, not at its stop.
+    // A warm camera the take reconfigured gets the warm-up's time for its first frame.
+    QCoro::Task<bool> delivering = CameraWarmUp::waitForFrames(*recorder, this, warm ? CameraWarmUp::longestSeconds : 0);
+    if (!co_await std::move(delivering)) {
+        if (!weak)
+            co_return QStringLiteral("The take went away.");
+        const CameraOnlyRecorder::RecorderError silent{CameraOnlyRecorder::RecorderError::Kind::cannotAddOutput, QStringLiteral("no frame in the warm-up")};
+        Diagnostics::log(silent.info(), QStringLiteral("camera-only start"));
+        co_return silent.description();
+    }
     QFuture<void> flowing = QtConcurrent::run([recorder] { recorder->waitUntilFlowing(); });
     co_await flowing;
     // A fresh source holds its first blocks until its timing settles; the take starts once sound arrives,
@@ -153,9 +164,8 @@ void CameraOnlyTake::releaseDevices()
     host_.settleCameraOnlyPreview();
 }
 
-QCoro::Task<> CameraOnlyTake::film()
+QCoro::Task<> CameraOnlyTake::film(Attempt attempt)
 {
-    QPointer<CameraOnlyTake> weak(this);
     CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
     const std::shared_ptr<const PixelBuffer> previewFrame = recorder->frameTap()->newest();
     const std::optional<QSize> previewDelivered = previewFrame ? std::optional(QSize(previewFrame->width(), previewFrame->height())) : std::nullopt;
@@ -163,7 +173,7 @@ QCoro::Task<> CameraOnlyTake::film()
     // begins filming (the host has let the devices go).
     QCoro::Task<bool> counting = host_.countDown(host_.cameraOnlyTakeSettings().countdownFrame.value_or(QRect()), *this);
     const bool counted = co_await std::move(counting);
-    if (!weak || !counted)
+    if (!attempt || !counted)
         co_return;
     const CaptureDeviceInfo camera = devices_->camera;
     host_.enter(TakeStep::preparing);
@@ -177,9 +187,9 @@ QCoro::Task<> CameraOnlyTake::film()
     Diagnostics::log(logWord() + QStringLiteral(" start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" take '") + folder_->suffix
         + QLatin1Char('\''));
     clock_ = std::make_shared<RecordingClock>();
-    recorder->onFailure = [this](const CameraOnlyRecorder::Failure& failure) {
+    recorder->setOnFailure([this](const CameraOnlyRecorder::Failure& failure) {
         runOnMainThread(this, [failure](CameraOnlyTake* take) { take->failDuringTake(failure); });
-    };
+    });
     host_.forgetCameraOnlyPreview();
     prepareFilming(camera, previewDelivered);
     if (const auto refused = recorder->startRecording(folder_->file(fileWord(), QStringLiteral(".mov")), clock_)) {
@@ -220,6 +230,7 @@ QCoro::Task<> CameraOnlyTake::stop(bool byRemote)
 {
     if (!running_)
         co_return;
+    endAttempt();
     QPointer<CameraOnlyTake> weak(this);
     host_.stopTicker();
     host_.enter(TakeStep::finishing);
@@ -261,6 +272,7 @@ QCoro::Task<> CameraOnlyTake::discard()
 {
     if (!running_)
         co_return;
+    endAttempt();
     QPointer<CameraOnlyTake> weak(this);
     host_.stopTicker();
     const std::optional<TakeFolder> folder = folder_;
@@ -284,6 +296,7 @@ void CameraOnlyTake::failDuringTake(const CameraOnlyRecorder::Failure& failure)
     // A stop or discard under way already ends the take.
     if (!running_ || !host_.rolling())
         return;
+    endAttempt();
     running_ = false;
     host_.fail(failureSentence(failure));
     host_.stopTicker();

@@ -60,7 +60,7 @@ protected:
     QString finishNote_;
 
 private:
-    QCoro::Task<> film();
+    QCoro::Task<> film(Attempt attempt);
     void failDuringTake(const CameraOnlyRecorder::Failure& failure);
     // A start that failed after the camera was set up: the failure shows and what it made goes.
     void abandonStart(const ErrorInfo& error);

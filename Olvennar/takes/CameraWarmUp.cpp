@@ -71,6 +71,19 @@ QCoro::Task<bool> waitUntilSettled(CameraOnlyRecorder& recorder, QPointer<QObjec
     co_return true;
 }
 
+QCoro::Task<bool> waitForFrames(CameraOnlyRecorder& recorder, QPointer<QObject> owner, double seconds)
+{
+    QElapsedTimer since;
+    since.start();
+    while (!recorder.isDelivering() && since.elapsed() < seconds * 1000) {
+        QCoro::Task<> sleeping = QCoro::sleepFor(std::chrono::milliseconds(static_cast<int>(pollSeconds * 1000)));
+        co_await std::move(sleeping);
+        if (!owner)
+            co_return false;
+    }
+    co_return owner && recorder.isDelivering();
+}
+
 QCoro::Task<bool> warmUp(CameraOnlyTakeHost& host, CaptureDeviceInfo camera, QPointer<QObject> owner, QString area)
 {
     if (host.cameraOnlyPreviewIsWarm(camera.uniqueID))

@@ -31,6 +31,10 @@ bool settled(const std::deque<double>& lastReadings);
 // `owner` went meanwhile. `area` begins the log line.
 QCoro::Task<bool> waitUntilSettled(CameraOnlyRecorder& recorder, QPointer<QObject> owner, QString area);
 
+// Waits up to `seconds` (in 0.1 s steps) until the recorder's stream delivers frames. False when none came
+// or `owner` went meanwhile.
+QCoro::Task<bool> waitForFrames(CameraOnlyRecorder& recorder, QPointer<QObject> owner, double seconds);
+
 // Brings the camera-only preview up on a cold camera and waits until it settled (at least 1.2 s, at most
 // 3 s, in 0.1 s steps); at once when the preview already runs on it. False when `owner` went meanwhile.
 // `area` begins the log line.

@@ -3,7 +3,7 @@
 #include "takes/TakeFolder.h"
 
 #include <QObject>
-
+#include <QPointer>
 #include <QString>
 
 #include <optional>
@@ -53,4 +53,26 @@ public:
     virtual double elapsedSeconds() const = 0;
     // Where the running take writes; nothing between takes.
     virtual const std::optional<TakeFolder>& folder() const = 0;
+
+protected:
+    // One start's hold on its take. While a start awaits (access, warm-up, countdown, a worker), the take may
+    // fail, be stopped or discarded, or go away; after every await the start checks its attempt before it
+    // changes the phase or arms a device, so an ended take is never revived.
+    class Attempt {
+    public:
+        explicit Attempt(Take& take) : take_(&take), number_(take.attempt_) {}
+        // The take still exists and nothing ended this attempt.
+        explicit operator bool() const { return take_ && take_->attempt_ == number_; }
+
+    private:
+        QPointer<Take> take_;
+        unsigned long long number_;
+    };
+    // A new start: any earlier start still awaiting finds itself ended.
+    Attempt beginAttempt() { ++attempt_; return Attempt(*this); }
+    // The take ended (stop, discard, failure): a start still awaiting gives up.
+    void endAttempt() { ++attempt_; }
+
+private:
+    unsigned long long attempt_ = 0;
 };

@@ -85,14 +85,14 @@ QCoro::Task<std::optional<VoiceTakeSettings>> VoiceTake::openMicrophoneStep(QStr
 
 QCoro::Task<> VoiceTake::start()
 {
-    QPointer<VoiceTake> weak(this);
+    const Attempt attempt = beginAttempt();
     QCoro::Task<std::optional<VoiceTakeSettings>> opening = openMicrophoneStep(longMicrophoneRefused, QStringLiteral("voice-only"));
     const std::optional<VoiceTakeSettings> settings = co_await std::move(opening);
-    if (!weak || !settings)
+    if (!attempt || !settings)
         co_return;
     // No camera is asked for or touched. The microphone opens while the numbers run.
     const bool counted = co_await host_.countDown(settings->countdownFrame.value_or(QRect()), *this);
-    if (!weak || !counted)
+    if (!attempt || !counted)
         co_return;
     host_.enter(TakeStep::preparing);
     auto opened = host_.openTakeFolder();
@@ -113,15 +113,15 @@ QCoro::Task<> VoiceTake::start()
 
 QCoro::Task<> VoiceTake::startTrack()
 {
-    QPointer<VoiceTake> weak(this);
+    const Attempt attempt = beginAttempt();
     QCoro::Task<std::optional<VoiceTakeSettings>> opening = openMicrophoneStep(trackMicrophoneRefused, QStringLiteral("voice track"));
     const std::optional<VoiceTakeSettings> settings = co_await std::move(opening);
-    if (!weak || !settings)
+    if (!attempt || !settings)
         co_return;
     // The desk camera is a bonus: refused access or no camera records the voice alone.
     std::optional<CaptureDeviceInfo> camera;
     const bool cameraAllowed = co_await host_.cameraAllowed();
-    if (!weak)
+    if (!attempt)
         co_return;
     if (cameraAllowed && desk_ && desk_->cameraOnlyRecorder()) {
         const CameraOnlyTakeSettings listed = desk_->cameraOnlyTakeSettings();
@@ -130,12 +130,12 @@ QCoro::Task<> VoiceTake::startTrack()
                 camera = device;
         if (camera) {
             QCoro::Task<bool> warming = CameraWarmUp::warmUp(*desk_, *camera, this, QStringLiteral("voice track"));
-            if (!co_await std::move(warming) || !weak)
+            if (!co_await std::move(warming) || !attempt)
                 co_return;
         }
     }
     const bool counted = co_await host_.countDown(settings->countdownFrame.value_or(QRect()), *this);
-    if (!weak || !counted)
+    if (!attempt || !counted)
         co_return;
     host_.enter(TakeStep::preparing);
     auto resolved = desk_ ? desk_->resolveShortFolder() : std::variant<ShortFolder, ErrorInfo>(ErrorInfo{QStringLiteral("VoiceTake"), 0, QStringLiteral("No short folder.")});
@@ -156,9 +156,10 @@ QCoro::Task<> VoiceTake::startTrack()
         co_return;
     clock_ = std::make_shared<RecordingClock>();
     if (camera) {
-        QCoro::Task<> filming = startDeskCamera(*camera, microphone_, desk_->cameraOnlyTakeSettings().mirrorCamera);
+        QCoro::Task<> filming = startDeskCamera(attempt, *camera, microphone_, desk_->cameraOnlyTakeSettings().mirrorCamera);
         co_await std::move(filming);
-        if (!weak)
+        // The voice may have failed while the desk camera was set up: that failure stands.
+        if (!attempt)
             co_return;
     }
     host_.enter(TakeStep::recording);
@@ -187,13 +188,13 @@ bool VoiceTake::startRecorder(const VoiceTakeSettings& settings, const std::opti
     return true;
 }
 
-QCoro::Task<> VoiceTake::startDeskCamera(CaptureDeviceInfo camera, CaptureDeviceInfo microphone, bool mirrored)
+QCoro::Task<> VoiceTake::startDeskCamera(Attempt attempt, CaptureDeviceInfo camera, CaptureDeviceInfo microphone, bool mirrored)
 {
     QPointer<VoiceTake> weak(this);
     CameraOnlyRecorder* recorder = desk_->cameraOnlyRecorder();
-    recorder->onFailure = [](const CameraOnlyRecorder::Failure& failure) {
+    recorder->setOnFailure([](const CameraOnlyRecorder::Failure& failure) {
         Diagnostics::log(QStringLiteral("desk camera failed, the voice track keeps recording: ") + failure.error.description());
-    };
+    });
     desk_->forgetCameraOnlyPreview();
     desk_->setShortProfile(true);
     // The voice recorder already feeds voice follow this microphone.
@@ -204,6 +205,13 @@ QCoro::Task<> VoiceTake::startDeskCamera(CaptureDeviceInfo camera, CaptureDevice
     const std::optional<ErrorInfo> configureError = co_await configuring;
     if (!weak)
         co_return;
+    if (!attempt) {
+        // The track ended meanwhile: the desk camera is let go, never armed.
+        Diagnostics::log(QStringLiteral("voice track ended while the desk camera was set up; the desk camera is not filmed"));
+        recorder->feedsSpeech = true;
+        desk_->settleCameraOnlyPreview();
+        co_return;
+    }
     std::optional<ErrorInfo> error = configureError;
     if (!error) {
         recorder->startPreview();
@@ -271,6 +279,7 @@ QCoro::Task<> VoiceTake::stop(bool byRemote)
 {
     if (!running_)
         co_return;
+    endAttempt();
     QPointer<VoiceTake> weak(this);
     host_.stopTicker();
     host_.enter(TakeStep::finishing);
@@ -308,6 +317,7 @@ QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
     // A failure the stop reports belongs to the stop.
     if (!running_)
         co_return;
+    endAttempt();
     QPointer<VoiceTake> weak(this);
     const Running take = *std::exchange(running_, std::nullopt);
     host_.stopTicker();
@@ -343,6 +353,7 @@ QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
 
 QCoro::Task<> VoiceTake::discard()
 {
+    endAttempt();
     QPointer<VoiceTake> weak(this);
     host_.stopTicker();
     const std::optional<TakeFolder> folder = folder_;

@@ -77,8 +77,8 @@ private:
     QCoro::Task<std::optional<VoiceTakeSettings>> openMicrophoneStep(QString refusedSentence, QString area);
     // Starts the voice recorder into the folder's audio file; false when it failed (shown).
     bool startRecorder(const VoiceTakeSettings& settings, const std::optional<NextTake>& script, bool longForm, const QString& context);
-    // Films the desk camera beside a voice track; a failure only logs.
-    QCoro::Task<> startDeskCamera(CaptureDeviceInfo camera, CaptureDeviceInfo microphone, bool mirrored);
+    // Films the desk camera beside a voice track; a failure only logs. Arms nothing once `attempt` ended.
+    QCoro::Task<> startDeskCamera(Attempt attempt, CaptureDeviceInfo camera, CaptureDeviceInfo microphone, bool mirrored);
     AudioOnlyRecorder* recorder();
     // Ends a start that failed: the failure shows and a folder the take made goes when empty.
     void abandon(const QString& sentence);

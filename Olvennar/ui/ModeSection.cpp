@@ -63,5 +63,6 @@ void ModeSection::sync()
     shortNote_->setVisible(mode == CaptureMode::short_);
     destination_->setVisible(mode != CaptureMode::short_);
     cameraOnlyNote_->setVisible(mode == CaptureMode::cameraOnly);
-    setEnabled(!controller_.phase().isBusy());
+    // Mode and destination stay as they are from a start request until the studio is idle again.
+    setEnabled(!controller_.takeUnderWay());
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <variant>
 
 namespace {
@@ -157,6 +158,36 @@ TEST_F(CameraOnlyRecorderTest, FramesReachTheTapUntilThePreviewStopsAndEmptySamp
     EXPECT_NE(recorder->frameTap()->newest(), nullptr);
     recorder->stopPreview(); // never started: the tap still empties at once
     EXPECT_EQ(recorder->frameTap()->newest(), nullptr);
+}
+
+TEST_F(CameraOnlyRecorderTest, RunningMeansFramesArriveAndALostCameraIsReportedOnceAndNotKept)
+{
+    std::atomic<int> lost{0};
+    recorder->onStreamLost = [&lost] { ++lost; };
+    ASSERT_FALSE(recorder->configurePreview(first->uniqueID(), false));
+    recorder->startPreview();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return first->streamStarts() == 1; }, 2000));
+    EXPECT_TRUE(recorder->isRunning());
+    EXPECT_FALSE(recorder->isDelivering()) << "no frame yet";
+    ASSERT_TRUE(first->emitFrame(1.0));
+    EXPECT_TRUE(recorder->isDelivering());
+
+    first->disconnect();
+    EXPECT_EQ(lost.load(), 1);
+    EXPECT_FALSE(recorder->isRunning());
+    EXPECT_FALSE(recorder->isDelivering());
+    // A take on the lost camera opens it again rather than keeping a stream that is gone.
+    ASSERT_TRUE(recorder->configure(first->uniqueID(), mic, false)) << "the same hub is gone for good";
+    EXPECT_EQ(opens, 2);
+    EXPECT_FALSE(readLog().contains(QStringLiteral("keeping it")));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("camera-only: the stream stopped: the camera was disconnected")));
+
+    // A working camera configured afresh runs again.
+    ASSERT_FALSE(recorder->configurePreview(second->uniqueID(), false));
+    recorder->startPreview();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder->isRunning() && second->streamStarts() == 1; }, 2000));
+    EXPECT_EQ(lost.load(), 1);
+    recorder.reset();
 }
 
 } // namespace

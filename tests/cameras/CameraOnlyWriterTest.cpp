@@ -49,7 +49,7 @@ protected:
         CameraOnlyRecorder::Sources sources;
         sources.openCamera = [this](const QString&) -> std::variant<std::shared_ptr<CameraHub>, CameraHub::Error> { return camera; };
         recorder = std::make_unique<CameraOnlyRecorder>(std::move(sources));
-        recorder->onFailure = [this](const CameraOnlyRecorder::Failure& failure) { failures.push_back(failure); };
+        recorder->setOnFailure([this](const CameraOnlyRecorder::Failure& failure) { failures.push_back(failure); });
         ASSERT_FALSE(recorder->configurePreview(camera->uniqueID(), false));
         movie = path(QStringLiteral("final.mov"));
     }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <thread>
 
 // A sound source the test drives: blocks of a sine tone stamped where the test says.
@@ -19,11 +20,14 @@ public:
         float amplitude = 0.4f;
         // How long the source takes to deliver its first block once started.
         std::chrono::milliseconds firstBlockDelay{0};
+        // A recorder may start or stop the source on a worker while the test pushes blocks.
+        std::mutex lock;
     };
     explicit FakeAudioCapture(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
     std::optional<QString> start(const Request& request, BlockHandler onBlock, FailureHandler onFailure) override
     {
+        std::lock_guard guard(state_->lock);
         if (state_->startError)
             return state_->startError;
         state_->request = request;
@@ -33,22 +37,33 @@ public:
         return std::nullopt;
     }
     void waitUntilFlowing() override { std::this_thread::sleep_for(state_->firstBlockDelay); }
-    void stop() override { state_->running = false; }
+    void stop() override
+    {
+        std::lock_guard guard(state_->lock);
+        state_->running = false;
+    }
     QString sourceDescription() const override { return state_->running || state_->onBlock ? state_->description : QString(); }
 
     // `frames` frames of a 440 Hz tone at the requested rate and channel count, starting at `seconds`.
     static void push(State& state, double seconds, int frames = 480)
     {
-        if (!state.running || !state.onBlock)
-            return;
+        BlockHandler deliver;
+        Request request;
+        {
+            std::lock_guard guard(state.lock);
+            if (!state.running || !state.onBlock)
+                return;
+            deliver = state.onBlock;
+            request = state.request;
+        }
         auto block = std::make_shared<AudioBlock>();
-        block->sampleRate = state.request.sampleRate;
-        block->channels = state.request.channels;
+        block->sampleRate = request.sampleRate;
+        block->channels = request.channels;
         block->samples.resize(static_cast<size_t>(frames * block->channels));
         for (int i = 0; i < frames; ++i)
             for (int c = 0; c < block->channels; ++c)
                 block->samples[static_cast<size_t>(i * block->channels + c)] = state.amplitude * std::sin(2.0f * 3.14159265f * 440.0f * static_cast<float>(seconds + static_cast<double>(i) / block->sampleRate));
-        state.onBlock(MediaSample::sound(std::move(block), MediaTime::fromSeconds(seconds)));
+        deliver(MediaSample::sound(std::move(block), MediaTime::fromSeconds(seconds)));
     }
 
 private:

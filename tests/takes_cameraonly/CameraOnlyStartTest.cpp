@@ -6,6 +6,10 @@
 #include "takes/CameraOnlyTake.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +32,25 @@ protected:
         controller->setCaptureMode(CaptureMode::cameraOnly);
     }
     QString failure() const { return controller->phase().kind() == Kind::failed ? controller->phase().payload() : QString(); }
+    // The take's microphone speaks in 10 ms blocks until `until` holds or the time runs out.
+    bool speakUntil(const std::function<bool()>& until, int timeoutMs)
+    {
+        QElapsedTimer since;
+        since.start();
+        while (!until() && since.elapsed() < timeoutMs) {
+            FakeAudioCapture::push(*services.cameraOnly.microphone, HostClock::now().seconds());
+            QThread::msleep(10);
+            QCoreApplication::processEvents();
+        }
+        return until();
+    }
+    // Starts a take while the microphone speaks; true once it films.
+    bool startFilming()
+    {
+        bool done = false;
+        QCoro::Task<> starting = startThenMark(*controller, done);
+        return speakUntil([&] { return done; }, 15000) && controller->phase().kind() == Kind::recording;
+    }
 };
 
 TEST_F(CameraOnlyStart, MissingOrRefusedDevicesFailWithTheirSentence)
@@ -137,6 +160,78 @@ TEST_F(CameraOnlyStart, FailureSentencesSayWhatWasKept)
     kept.keptFile.reset();
     EXPECT_EQ(CameraOnlyTake::failureSentence(kept),
         QStringLiteral("RECORDING FAILED — nothing was saved. Press Record again. (Could not write the recording: the camera was disconnected)"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CameraOnlyStart, ACameraThatGivesNoFrameInItsWarmUpFailsTheStartAtOnce)
+{
+    // The camera opens and streams, but not one frame comes.
+    QCoro::waitFor(controller->start());
+    EXPECT_EQ(failure(), QStringLiteral("The camera or microphone would not provide data."));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("[camera-only start]")));
+    EXPECT_FALSE(controller->takeUnderWay());
+    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(recorder().hasMicrophone());
+    EXPECT_FALSE(QDir(path(QStringLiteral("Brain"))).exists()) << "no folder is made for a take that cannot film";
+    QCoro::waitFor(controller->stop());
+    EXPECT_FALSE(controller->phase().isBusy());
+}
+
+TEST_F(CameraOnlyStart, AnUnpluggedAndRepluggedCameraUnderTheShortPreviewIsPickedUpAgain)
+{
+    controller->setCaptureMode(CaptureMode::short_);
+    controller->setShortWindowOpen(true);
+    settle();
+    ASSERT_TRUE(recorder().isRunning());
+    desk->play({{0.5, 0}});
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder().isDelivering(); }, 3000));
+    desk->waitForScript();
+
+    desk->disconnect();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return readLog().contains(QStringLiteral("framing preview lost its camera")); }, 3000));
+    EXPECT_FALSE(recorder().isRunning());
+    EXPECT_FALSE(recorder().isDelivering());
+
+    // Plugged in again: a new device under the same name, announced by the device watch.
+    const auto back = FakeCameraHub::make({FakeCameraHub::landscape(1280, 720, 30), FakeCameraHub::landscape(1920, 1080, 30)}, QStringLiteral("Desk"));
+    services.cameraOnly.replug(back);
+    services.announceDeviceChange();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return back->streamStarts() > 0 && recorder().isRunning(); }, 3000));
+    EXPECT_EQ(recorder().camera(), back);
+    back->play({{12.0, 0}});
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder().isDelivering(); }, 3000));
+
+    // Record films the camera that is back, and the stop finds a take.
+    ASSERT_TRUE(startFilming()) << controller->phase().payload().toStdString();
+    QElapsedTimer filming;
+    filming.start();
+    speakUntil([&] { return filming.elapsed() > 1500; }, 3000);
+    QCoro::waitFor(controller->stop());
+    EXPECT_EQ(controller->phase().kind(), Kind::finished) << controller->phase().payload().toStdString();
+    EXPECT_FALSE(readLog().contains(QStringLiteral("nothing was captured")));
+    EXPECT_FALSE(controller->takeUnderWay());
+    back->waitForScript();
+}
+
+TEST_F(CameraOnlyStart, QuittingDuringATakeWhoseRecorderFailsLeavesNothingBehind)
+{
+    desk->play({{12.0, 0}});
+    ASSERT_TRUE(startFilming()) << controller->phase().payload().toStdString();
+    ASSERT_TRUE(speakUntil([&] { return readLog().contains(QStringLiteral("camera-only first frame")); }, 8000)) << "the file is open";
+    // A backlog for the writer, then a frame of another size: the failure comes on the writer queue while
+    // the studio is being torn down.
+    const double now = HostClock::now().seconds();
+    for (int i = 1; i <= 60; ++i)
+        recorder().captureOutput(MediaSample::video(FakeCameraHub::pattern(1920, 1080, i), MediaTime::fromSeconds(now + i / 30.0), MediaTime(1, 30)));
+    recorder().captureOutput(MediaSample::video(FakeCameraHub::pattern(640, 360, 0), MediaTime::fromSeconds(now + 2.1), MediaTime(1, 30)));
+    controller.reset();
+    // The failure was reported during the teardown and reached no take.
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return readLog().contains(QStringLiteral("FATAL: camera-only frame size changed mid-take")); }, 5000));
+    QCoreApplication::processEvents();
+    desk->waitForScript();
 }
 
 } // namespace

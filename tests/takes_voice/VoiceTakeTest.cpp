@@ -9,6 +9,7 @@
 #include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "support/ToneFile.h"
+#include "takes/HandoffPrompter.h"
 #include "takes/VoiceSidecar.h"
 #include "takes/VoiceTake.h"
 
@@ -31,6 +32,21 @@ class RecordedSounds final : public SoundPlayer {
 public:
     void play(const QString& name) override { played.append(name); }
     QStringList played;
+};
+
+// The teleprompter as a handoff reaches it.
+class PrompterText final : public HandoffPrompter {
+public:
+    QString script;
+    QString text() const override { return script; }
+    void setText(const QString& text) override { script = text; }
+    void setStyle(TeleprompterScript::Style) override { }
+    void restart() override { }
+    void setFollowMode() override { }
+    bool isPanelOpen() const override { return false; }
+    bool show(const QRect&) override { return false; }
+    void hide() override { }
+    void syncSpeech() override { }
 };
 
 // A tone played into a private sink the voice recorder listens to, for as long as the test runs.
@@ -77,6 +93,7 @@ protected:
             Platform platform{*settings, access};
             platform.takes = &services;
             platform.sounds = &sounds;
+            platform.prompter = &prompter;
             controller = std::make_unique<RecordingController>(platform);
             controller->setCountdownSeconds(0);
             controller->setCaptureMode(CaptureMode::voice);
@@ -126,6 +143,7 @@ protected:
     FakeAccessProbe access;
     FakeTakeServices services;
     RecordedSounds sounds;
+    PrompterText prompter;
     std::unique_ptr<RecordingController> controller;
 };
 
@@ -317,6 +335,53 @@ TEST(VoiceSidecarTest, AShortsVoiceTrackNamesItsScriptAndNoFolder)
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("voice.json")});
     VoiceSidecar::write(folder.filePath(QStringLiteral("missing/voice.json")), facts);
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("missing"))));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(VoiceTakeFlow, AHandoffArrivingBetweenRecordAndTheTakeFolderWaitsForTheStudioToBeIdle)
+{
+    RecordingController& c = studio();
+    const QString mine = recordings(QStringLiteral("video 2"));
+    QDir().mkpath(mine);
+    c.setDestinationFolder(mine);
+    const QString handed = recordings(QStringLiteral("video 5"));
+    QDir().mkpath(handed);
+    QFile script(handed + QStringLiteral("/script.md"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("Words of the handoff.");
+    script.close();
+    QFile file(recordings(QStringLiteral(".next_recording.json")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral(R"({"video_folder":"%1","written_at":"%2","title":"Demo","teleprompter_file":"script.md"})")
+                   .arg(handed, QDateTime::currentDateTimeUtc().addSecs(-5).toString(Qt::ISODate))
+                   .toUtf8());
+    file.close();
+    const std::optional<NextRecording> record = c.loadNextRecording();
+    ASSERT_TRUE(record);
+    c.markRecordingHandled(record);
+
+    // The watcher makes the handoff's folder off the main thread; Record is pressed meanwhile.
+    QCoro::Task<> applying = c.applyNextRecording(*record);
+    QCoro::waitFor(c.start());
+    ASSERT_EQ(c.phase().kind(), RecordingPhase::Kind::recording) << c.phase().payload().toStdString();
+    QCoro::waitFor(std::move(applying));
+    // The take keeps the folder and script it started with.
+    ASSERT_TRUE(c.activeTake()->folder());
+    EXPECT_EQ(c.activeTake()->folder()->path, mine);
+    EXPECT_NE(c.destinationFolder(), std::optional<QString>(handed));
+    EXPECT_TRUE(prompter.script.isEmpty());
+    speak(0.5);
+    stopTake();
+    EXPECT_EQ(c.lastFinalURL(), mine + QStringLiteral("/voice.m4a"));
+    EXPECT_FALSE(c.takeUnderWay());
+
+    // Idle again: the held handoff applies.
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return c.destinationFolder() == std::optional<QString>(handed); }, 3000));
+    EXPECT_EQ(prompter.script, QStringLiteral("Words of the handoff."));
+    EXPECT_EQ(readLog().count(QStringLiteral("longform: the studio is idle, applying the held handoff \"Demo\"")), 1);
 }
 
 } // namespace

@@ -9,14 +9,24 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QThread>
+
+#include <atomic>
 
 #include <gtest/gtest.h>
 
 #include <qcorotask.h>
 
 namespace {
+
+QCoro::Task<> startThenMark(RecordingController& controller, bool& done)
+{
+    QCoro::Task<> starting = controller.start();
+    co_await std::move(starting);
+    done = true;
+}
 
 // A short whose handoff asks for a voice track, over a fake desk camera whose hub the test drives, with
 // both microphones scripted and one voice-follow feed shared by every recorder.
@@ -170,6 +180,96 @@ TEST_F(VoiceTrackFlow, AHandoffWithoutTheFlagOrForAnotherChannelFilmsAnOrdinaryS
     }
     handOff(true);
     EXPECT_TRUE(controller->shortWantsVoiceTrack());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(VoiceTrackFlow, AVoiceFailureWhileTheDeskCameraIsSetUpEndsTheTrackForGood)
+{
+    handOff(true);
+    desk->play({{6.0, 0}});
+    // The desk camera's take configuration opens its microphone on a worker: the voice source fails right
+    // then, and the failure reaches the main thread before the configuration ends.
+    std::atomic<bool> fired{false};
+    services.cameraOnly.openingMicrophone = [&] {
+        if (fired.exchange(true))
+            return;
+        services.voiceMicrophone->onFailure(QStringLiteral("the sound source mic stopped"));
+        QThread::msleep(400);
+    };
+    QCoro::waitFor(controller->start());
+    ASSERT_TRUE(fired.load());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->phase().isBusy(); }, 5000));
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::failed) << controller->phase().payload().toStdString();
+    EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("VOICE TRACK FAILED"))) << controller->phase().payload().toStdString();
+    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(controller->takeUnderWay());
+    // The desk camera was let go, never armed.
+    EXPECT_FALSE(controller->cameraOnlyRecorder()->hasMicrophone());
+    EXPECT_FALSE(readLog().contains(QStringLiteral("voice track: also filming the desk camera")));
+    const QString folder = shortFolder();
+    EXPECT_FALSE(!folder.isEmpty() && QFileInfo::exists(folder + QStringLiteral("/desk-camera.mov")));
+    QCoro::waitFor(controller->stop());
+    EXPECT_FALSE(controller->phase().isBusy());
+
+    // The studio is free: the next track records and its stop finishes it.
+    services.cameraOnly.openingMicrophone = nullptr;
+    controller->setPhase(RecordingPhase::idle());
+    handOff(true);
+    QCoro::waitFor(controller->start());
+    ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << controller->phase().payload().toStdString();
+    record(0.5, false);
+    QCoro::waitFor(controller->stop());
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::finished) << controller->phase().payload().toStdString();
+    desk->waitForScript();
+}
+
+TEST_F(VoiceTrackFlow, TheModeStaysFromTheStartRequestUntilTheStudioIsIdle)
+{
+    handOff(true);
+    desk->play({{8.0, 0}});
+    bool done = false;
+    QCoro::Task<> starting = startThenMark(*controller, done);
+    // One second into the desk camera's warm-up the phase is still idle, yet the start has begun.
+    TestEnvironment::waitUntil([] { return false; }, 1000);
+    ASSERT_FALSE(done);
+    ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::idle);
+    EXPECT_TRUE(controller->takeUnderWay());
+    controller->setCaptureMode(CaptureMode::screen);
+    EXPECT_EQ(controller->captureMode(), CaptureMode::short_);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("mode change to Screen refused: a take is under way")));
+    // The handoff watcher is held back alike: a long-form handoff naming another mode waits.
+    QFile file(path(QStringLiteral("Recordings/.next_recording.json")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral(R"({"video_folder":"%1","written_at":"%2","title":"Demo","mode":"screen"})")
+                   .arg(path(QStringLiteral("Recordings/video 3")), QDateTime::currentDateTimeUtc().addSecs(-5).toString(Qt::ISODate))
+                   .toUtf8());
+    file.close();
+    const int polls = controller->handoffPollsCompleted();
+    controller->refreshNextTake();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->handoffPollsCompleted() > polls; }, 5000));
+    EXPECT_EQ(controller->captureMode(), CaptureMode::short_);
+
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return done; }, 8000));
+    ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << controller->phase().payload().toStdString();
+    controller->setCaptureMode(CaptureMode::voice);
+    EXPECT_EQ(controller->captureMode(), CaptureMode::short_);
+    record(0.5, false);
+    // The stop reaches the voice track whatever was asked meanwhile.
+    QCoro::waitFor(controller->stop());
+    const QString audio = shortFolder() + QStringLiteral("/voice.m4a");
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(audio)) << controller->phase().payload().toStdString();
+    EXPECT_FALSE(controller->takeUnderWay());
+    // Idle again: the next poll applies the handoff and a mode change goes through.
+    const int later = controller->handoffPollsCompleted();
+    controller->refreshNextTake();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->handoffPollsCompleted() > later; }, 5000));
+    EXPECT_EQ(controller->captureMode(), CaptureMode::screen);
+    controller->setCaptureMode(CaptureMode::voice);
+    EXPECT_EQ(controller->captureMode(), CaptureMode::voice);
+    desk->waitForScript();
 }
 
 } // namespace

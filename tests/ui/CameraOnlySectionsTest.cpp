@@ -58,10 +58,13 @@ TEST_F(CameraOnlySectionsTest, eachSectionLocksWhatATakeMustKeepByPhase)
         const bool filming = phase.kind() == RecordingPhase::Kind::recording || phase.kind() == RecordingPhase::Kind::paused;
         const int kind = static_cast<int>(phase.kind());
 
+        // The mode stands while a take is under way: the next section is shown between takes.
+        setPhase(RecordingPhase::idle());
         controller->setCaptureMode(CaptureMode::cameraOnly);
         setPhase(phase);
         EXPECT_EQ(section<CameraOnlySection>()->isEnabled(), !busy) << kind;
 
+        setPhase(RecordingPhase::idle());
         controller->setCaptureMode(CaptureMode::short_);
         setPhase(phase);
         auto* shortSection = section<ShortSection>();
@@ -72,6 +75,7 @@ TEST_F(CameraOnlySectionsTest, eachSectionLocksWhatATakeMustKeepByPhase)
         EXPECT_EQ(in(shortSection, QStringLiteral("lastTakeButton"))->isEnabled(), !filming) << kind;
         EXPECT_EQ(text(QStringLiteral("shortLockNote")), ShortSection::lowerNote(busy)) << kind;
 
+        setPhase(RecordingPhase::idle());
         controller->setCaptureMode(CaptureMode::voice);
         setPhase(phase);
         EXPECT_TRUE(section<VoiceOnlySection>()->isEnabled()) << kind;

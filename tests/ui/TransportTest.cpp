@@ -154,6 +154,8 @@ TEST_F(TransportTest, timerWarnsOnlyDuringLongShortsAndReadsItsTime)
         {CaptureMode::screen, RecordingPhase::paused(), 10, "secondary"},
     };
     for (const Case& c : cases) {
+        // The mode stands while a take is under way: each case picks its mode between takes.
+        controller->setPhase(RecordingPhase::idle());
         controller->setCaptureMode(c.mode);
         controller->setPhase(c.phase);
         controller->setElapsed(c.elapsed);
