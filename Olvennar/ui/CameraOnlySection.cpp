@@ -9,6 +9,7 @@
 #include "ui/WindowStyle.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 

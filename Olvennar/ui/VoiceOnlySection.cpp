@@ -4,6 +4,7 @@
 #include "ui/SectionNote.h"
 #include "ui/SectionTitle.h"
 
+#include <QLabel>
 #include <QVBoxLayout>
 
 VoiceOnlySection::VoiceOnlySection(RecordingController& controller, QWidget* parent)
