@@ -111,7 +111,7 @@ struct Take {
 };
 
 // The child: our recorder on `display` with `source` as its microphone into `path` for `seconds`, then a stop.
-// Prints its counts and its resident memory growth from the second second on.
+// Prints its counts and its resident memory growth over the last two thirds of the take.
 int recordAsChild(const QString& display, const QString& source, const QString& path, double seconds)
 {
     RecordingClock clock;
@@ -135,7 +135,8 @@ int recordAsChild(const QString& display, const QString& source, const QString& 
     std::printf("recording\n");
     std::fflush(stdout);
     const auto started = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    // From a third of the take on: the encoder's pipeline and the pools have filled by then.
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds / 3));
     const long residentFrom = ProcessMemory::residentKilobytes();
     const auto from = std::chrono::steady_clock::now();
     std::this_thread::sleep_until(started + std::chrono::duration<double>(seconds));
@@ -153,12 +154,15 @@ int recordAsChild(const QString& display, const QString& source, const QString& 
 Take ours(const QString& display, const QString& source, const QString& path, double seconds, std::optional<double> killAfter)
 {
     QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--record"), display, source, path, QString::number(seconds)});
     child.waitForReadyRead(60000);
     Take take;
     if (killAfter) {
         std::this_thread::sleep_for(std::chrono::duration<double>(*killAfter));
-        kill(static_cast<pid_t>(child.processId()), SIGKILL);
+        // Never 0: that would be this whole process group.
+        if (const auto pid = static_cast<pid_t>(child.processId()); pid > 0)
+            kill(pid, SIGKILL);
         child.waitForFinished();
         return take;
     }
@@ -187,7 +191,8 @@ Take theirs(const QString& display, const QString& source, const QString& path, 
     Take take;
     if (killAfter) {
         std::this_thread::sleep_for(std::chrono::duration<double>(*killAfter));
-        kill(static_cast<pid_t>(ffmpeg.processId()), SIGKILL);
+        if (const auto pid = static_cast<pid_t>(ffmpeg.processId()); pid > 0)
+            kill(pid, SIGKILL);
         ffmpeg.waitForFinished();
         return take;
     }

@@ -16,6 +16,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <utility>
 
@@ -345,8 +346,10 @@ void ScreenRecorder::waitForSound()
     };
     if (caughtUp())
         return;
+    const auto from = std::chrono::steady_clock::now();
     std::unique_lock lock(soundWaitingLock_);
     soundCaughtUp_.wait(lock, caughtUp);
+    waitedForSoundSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
 bool ScreenRecorder::writerStopped(Kind kind, const MediaSample& sample)
@@ -559,6 +562,8 @@ void ScreenRecorder::logFrameAccounting() const
                          .arg(std::llround(longestFrameGap_ * 1000)));
     if (frameGapsOver50ms_ > 0)
         Diagnostics::log(QStringLiteral("frames: %1 gaps over 50 ms").arg(frameGapsOver50ms_));
+    if (waitedForSoundSeconds_ > 0)
+        Diagnostics::log(QStringLiteral("frames: the picture waited %1 s for the sound to be written").arg(waitedForSoundSeconds_, 0, 'f', 2));
 }
 
 ScreenRecorder::StopResult ScreenRecorder::finishWriting()

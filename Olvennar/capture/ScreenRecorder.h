@@ -188,6 +188,7 @@ private:
     std::optional<MediaTime> lastFrameWritten_;
     double longestFrameGap_ = 0; // seconds between two written pictures
     int64_t frameGapsOver50ms_ = 0;
+    double waitedForSoundSeconds_ = 0;
     int frameRate_ = 60;
 
     // Sound queue only: per track, the newest written block and what waits for the first picture.
