@@ -223,6 +223,14 @@ int main(int argc, char** argv)
                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     xvfb.waitForReadyRead(10000);
     const QString display = QLatin1Char(':') + QString::fromUtf8(xvfb.readLine()).trimmed();
+    // The number comes a moment before the server takes clients: wait until one gets through.
+    for (int tries = 0; tries < 50; ++tries) {
+        QProcess probe;
+        probe.start(QStringLiteral("xdpyinfo"), {QStringLiteral("-display"), display});
+        if (probe.waitForFinished(5000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     const QString sink = QStringLiteral("bench_tone_%1").arg(getpid());
     const QString module = run(QStringLiteral("pactl"), {QStringLiteral("load-module"), QStringLiteral("module-null-sink"), QStringLiteral("sink_name=") + sink});
     if (module.isEmpty() || xvfb.state() != QProcess::Running) {

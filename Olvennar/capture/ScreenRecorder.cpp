@@ -244,8 +244,11 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openWriter(const Op
     video.maxKeyFrameInterval = rate * 2;
     video.allowFrameReordering = false;
     video.expectedFrameRate = rate;
-    // Real time on a desktop CPU: the fastest x265 preset, or the GPU's encoder when one works.
+    // Real time on a desktop CPU: the fastest x265 preset, or the GPU's encoder when one works. No
+    // look-ahead and one frame in flight: each picture reaches the file as soon as it is encoded, so on a
+    // starved machine a kill costs a second of picture, not the several the encoder's pipeline would hold.
     video.preset = "ultrafast";
+    video.tune = "zerolatency";
     video.preferHardware = true;
     MovieWriterInput* videoInput = writer->addVideoInput(video);
     if (!videoInput)
