@@ -16,14 +16,23 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <utility>
 
 namespace {
 // Frames the writer may have queued before new ones are dropped, like a capture stream's queue depth.
 constexpr size_t queueDepth = 12;
-// Sound blocks (of both tracks) kept while the first frame is on its way: several seconds of 10 ms blocks.
-constexpr size_t soundHeldBeforeFirstFrame = 800;
+
+QSize outputSizeOf(const ScreenRecorder::Options& options)
+{
+    const QRect frame = options.display.frame;
+    const QRectF source = ScreenGeometry::sourceRect(frame.width(), frame.height());
+    // X11 pixels are the display's own units: a backing scale of 1.
+    return ScreenGeometry::outputSize(source, 1.0, options.targetHeight);
+}
+
+int frameRateOf(const ScreenRecorder::Options& options) { return options.frameRate > 0 ? options.frameRate : 60; }
 
 // The part of a sound block from `skipFrames` on, stamped where that part starts.
 std::optional<MediaSample> tailOf(const MediaSample& sample, int64_t skipFrames)
@@ -79,16 +88,36 @@ ScreenRecorder::ScreenRecorder(RecordingClock& clock, Sources sources) : clock_(
 ScreenRecorder::~ScreenRecorder()
 {
     stopSources();
-    // Blocks already on the microphone queue reach the writer queue, which then ignores them.
+    // Blocks already on the microphone queue reach the sound queue, which then ignores them.
     micQueue_.sync([] {});
-    writerQueue_.sync([this] {
-        if (writer_ && !stopRequested_)
-            writer_->cancelWriting();
+    {
+        // A picture waiting for the sound gives up.
+        std::lock_guard guard(soundWaitingLock_);
         stopRequested_ = true;
+    }
+    soundCaughtUp_.notify_all();
+    writerQueue_.sync([] {});
+    soundQueue_.sync([this] {
+        if (writer_ && accepting_.exchange(false))
+            writer_->cancelWriting();
     });
 }
 
 std::optional<std::vector<ScreenDisplay>> ScreenRecorder::availableDisplays(ScreenCapture& screen) { return screen.availableDisplays(); }
+
+std::optional<ScreenRecorder::RecorderError> ScreenRecorder::prepare(const Options& options)
+{
+    if (!soundOpen_) {
+        if (auto error = openSound(options))
+            return error;
+    }
+    if (auto error = openWriter(options, outputSizeOf(options))) {
+        stopSources();
+        soundOpen_ = false;
+        return error;
+    }
+    return std::nullopt;
+}
 
 std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options& options, const QString& rawPath)
 {
@@ -99,14 +128,13 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
     }
     const QRect frame = options.display.frame;
     const QRectF source = ScreenGeometry::sourceRect(frame.width(), frame.height());
-    // X11 pixels are the display's own units: a backing scale of 1.
-    const QSize size = ScreenGeometry::outputSize(source, 1.0, options.targetHeight);
+    const QSize size = outputSizeOf(options);
     pixelSize_ = size;
 
     ScreenCapture::Configuration configuration;
     configuration.sourceRect = QRect(frame.x() + qRound(source.x()), frame.y() + qRound(source.y()), qRound(source.width()), qRound(source.height()));
     configuration.outputSize = size;
-    configuration.frameRate = options.frameRate > 0 ? options.frameRate : 60;
+    configuration.frameRate = frameRateOf(options);
     frameRate_ = configuration.frameRate;
     configuration.showsCursor = options.showsCursor;
     const WindowFilter filter = WindowFilter::forThisProcess();
@@ -114,13 +142,18 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
     configuration.windowRefreshSeconds = 1.0;
     configuration.onStopped = [this](const QString& reason) { reportFailure({QStringLiteral("X11"), 1, reason}); };
 
-    std::optional<RecorderError> setUpError;
-    writerQueue_.sync([&] {
-        anchor_ = HostClock::now();
-        setUpError = setUpWriter(rawPath, size.width(), size.height(), options);
-    });
-    if (setUpError)
-        return setUpError;
+    // A file already at the target is someone's footage: refuse rather than delete it.
+    if (QFileInfo::exists(rawPath)) {
+        cancelWriter();
+        return RecorderError::writerFailed(QStringLiteral("a file already exists at ") + rawPath);
+    }
+    if (writer_ && writerSize_ != size)
+        cancelWriter();
+    if (!writer_) {
+        if (auto error = openWriter(options, size))
+            return error;
+    }
+    writer_->setPath(rawPath);
     if (!soundOpen_) {
         if (auto error = openSound(options)) {
             stopSources();
@@ -128,7 +161,10 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
             return error;
         }
     }
+    anchor_ = HostClock::now();
+    accepting_ = true;
     if (const auto error = sources_.screen->start(configuration, [this](const MediaSample& sample) { deliverFrame(sample); })) {
+        accepting_ = false;
         const RecorderError failure = failStart(*error);
         cancelWriter();
         return failure;
@@ -186,53 +222,62 @@ ScreenRecorder::RecorderError ScreenRecorder::failStart(const QString& reason)
 
 void ScreenRecorder::cancelWriter()
 {
-    writerQueue_.sync([this] {
-        if (writer_)
-            writer_->cancelWriting();
-        writer_.reset();
-        videoInput_ = micInput_ = systemInput_ = nullptr;
-    });
+    // Nothing is accepted yet, so neither queue touches the writer; let what they still hold pass first.
+    writerQueue_.sync([] {});
+    soundQueue_.sync([] {});
+    if (writer_)
+        writer_->cancelWriting();
+    writer_.reset();
+    videoInput_ = micInput_ = systemInput_ = nullptr;
 }
 
-std::optional<ScreenRecorder::RecorderError> ScreenRecorder::setUpWriter(const QString& path, int width, int height, const Options& options)
+std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openWriter(const Options& options, const QSize& size)
 {
-    // A file already at the target is someone's footage: refuse rather than delete it.
-    if (QFileInfo::exists(path))
-        return RecorderError::writerFailed(QStringLiteral("a file already exists at ") + path);
-    auto writer = std::make_unique<MovieWriter>(path, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
+    // The file is named by start(); until then the writer only holds its encoders.
+    auto writer = std::make_unique<MovieWriter>(rawPath_, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
     VideoSettings video;
     video.codec = VideoSettings::Codec::hevc;
-    video.width = width;
-    video.height = height;
-    video.averageBitRate = static_cast<int64_t>(static_cast<double>(width) * height * 6);
-    const int rate = options.frameRate > 0 ? options.frameRate : 60;
+    video.width = size.width();
+    video.height = size.height();
+    video.averageBitRate = static_cast<int64_t>(static_cast<double>(size.width()) * size.height() * 6);
+    const int rate = frameRateOf(options);
     video.maxKeyFrameInterval = rate * 2;
     video.allowFrameReordering = false;
     video.expectedFrameRate = rate;
-    // Real time on a desktop CPU: the fastest x265 preset, or the GPU's encoder when one works.
+    // Real time on a desktop CPU: the fastest x265 preset, or the GPU's encoder when one works. No
+    // look-ahead and one frame in flight: each picture reaches the file as soon as it is encoded, so on a
+    // starved machine a kill costs a second of picture, not the several the encoder's pipeline would hold.
     video.preset = "ultrafast";
+    video.tune = "zerolatency";
     video.preferHardware = true;
-    videoInput_ = writer->addVideoInput(video);
-    if (!videoInput_)
+    MovieWriterInput* videoInput = writer->addVideoInput(video);
+    if (!videoInput)
         return RecorderError::writerFailed(QStringLiteral("video track rejected"));
-    videoInput_->setExpectsMediaDataInRealTime(true);
+    videoInput->setExpectsMediaDataInRealTime(true);
+    MovieWriterInput* micInput = nullptr;
+    MovieWriterInput* systemInput = nullptr;
     const AudioSettings audio{48000, 2, 192000};
     if (options.captureMicrophone) {
-        micInput_ = writer->addAudioInput(audio);
-        if (micInput_)
-            micInput_->setExpectsMediaDataInRealTime(true);
+        micInput = writer->addAudioInput(audio);
+        if (micInput)
+            micInput->setExpectsMediaDataInRealTime(true);
     }
     if (options.captureSystemAudio) {
-        systemInput_ = writer->addAudioInput(audio);
-        if (systemInput_)
-            systemInput_->setExpectsMediaDataInRealTime(true);
+        systemInput = writer->addAudioInput(audio);
+        if (systemInput)
+            systemInput->setExpectsMediaDataInRealTime(true);
     }
     writer_ = std::move(writer);
+    videoInput_ = videoInput;
+    micInput_ = micInput;
+    systemInput_ = systemInput;
+    writerSize_ = size;
     return std::nullopt;
 }
 
 void ScreenRecorder::deliverFrame(const MediaSample& sample)
 {
+    bool schedule = false;
     {
         std::lock_guard guard(framesLock_);
         framesWaiting_.push_back(sample);
@@ -242,49 +287,96 @@ void ScreenRecorder::deliverFrame(const MediaSample& sample)
             framesWaiting_.pop_front();
             framesDropped_.fetch_add(1);
         }
+        schedule = !std::exchange(framesScheduled_, true);
     }
-    writerQueue_.async([this] {
+    if (schedule)
+        writerQueue_.async([this] { writeWaitingFrames(); });
+}
+
+void ScreenRecorder::writeWaitingFrames()
+{
+    for (;;) {
         std::optional<MediaSample> next;
         {
             std::lock_guard guard(framesLock_);
-            if (framesWaiting_.empty())
-                return; // its frame was dropped
+            if (framesWaiting_.empty()) {
+                framesScheduled_ = false;
+                return;
+            }
             next = std::move(framesWaiting_.front());
             framesWaiting_.pop_front();
         }
-        handle(*next, Kind::screen);
-    });
+        handleFrame(*next);
+    }
 }
 
 void ScreenRecorder::deliverAudio(const MediaSample& sample, Kind kind)
 {
+    countSoundWaiting(kind, sample, 1);
     if (kind == Kind::microphone) {
         micQueue_.async([this, sample] {
             if (sources_.speech)
                 sources_.speech->feed(sample);
-            writerQueue_.async([this, sample] { handle(sample, Kind::microphone); });
+            soundQueue_.async([this, sample] {
+                handleSound(sample, Kind::microphone);
+                countSoundWaiting(Kind::microphone, sample, -1);
+            });
         });
         return;
     }
-    writerQueue_.async([this, sample, kind] { handle(sample, kind); });
+    soundQueue_.async([this, sample, kind] {
+        handleSound(sample, kind);
+        countSoundWaiting(kind, sample, -1);
+    });
 }
 
-void ScreenRecorder::handle(const MediaSample& sample, Kind kind)
+void ScreenRecorder::countSoundWaiting(Kind kind, const MediaSample& sample, int sign)
 {
-    if (!writer_ || stopRequested_)
+    const auto duration = sample.duration().valueIn(1'000'000);
+    const int64_t microseconds = duration ? std::max<int64_t>(*duration, 0) : 0;
+    const int64_t waiting = soundWaitingMicroseconds_[kind == Kind::microphone ? 0 : 1].fetch_add(sign * microseconds) + sign * microseconds;
+    if (sign < 0 && waiting <= soundWaitingBoundMicroseconds) {
+        // Taken so a picture about to wait sees either the new figure or this wake-up.
+        { std::lock_guard guard(soundWaitingLock_); }
+        soundCaughtUp_.notify_all();
+    }
+}
+
+void ScreenRecorder::waitForSound()
+{
+    auto caughtUp = [this] {
+        return stopRequested_ || (soundWaitingMicroseconds_[0] <= soundWaitingBoundMicroseconds && soundWaitingMicroseconds_[1] <= soundWaitingBoundMicroseconds);
+    };
+    if (caughtUp())
+        return;
+    const auto from = std::chrono::steady_clock::now();
+    std::unique_lock lock(soundWaitingLock_);
+    soundCaughtUp_.wait(lock, caughtUp);
+    waitedForSoundSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+bool ScreenRecorder::writerStopped(Kind kind, const MediaSample& sample)
+{
+    if (writer_->status() == MovieWriter::Status::writing)
+        return false;
+    // The writer failed (a full disk, say): what comes after is counted and said once at the stop.
+    if (kind == Kind::screen) {
+        framesAfterFailure_.fetch_add(1);
+    } else {
+        const auto duration = sample.duration().valueIn(1'000'000);
+        soundAfterFailureMicroseconds_[kind == Kind::microphone ? 0 : 1].fetch_add(duration ? std::max<int64_t>(*duration, 0) : 0);
+    }
+    return true;
+}
+
+void ScreenRecorder::handleFrame(const MediaSample& sample)
+{
+    if (!accepting_ || stopRequested_ || !writer_)
         return;
     const MediaTime pts = sample.presentationTime();
     if (!pts.isNumeric())
         return;
     if (!sessionOpen_) {
-        // Sound may arrive before the first frame that was grabbed ahead of it (a grab takes a while, more
-        // so on a busy machine): it waits for that frame, which decides what of it belongs to the take.
-        if (kind != Kind::screen) {
-            soundBeforeFirstFrame_.emplace_back(kind, sample);
-            if (soundBeforeFirstFrame_.size() > soundHeldBeforeFirstFrame)
-                soundBeforeFirstFrame_.pop_front();
-            return;
-        }
         if (writer_->status() != MovieWriter::Status::unknown)
             return;
         if (!writer_->startWriting()) {
@@ -296,92 +388,126 @@ void ScreenRecorder::handle(const MediaSample& sample, Kind kind)
         clock_.begin(pts);
         Diagnostics::log(QStringLiteral("first picture %1 ms after the start").arg((pts - anchor_).seconds() * 1000, 0, 'f', 1));
         sessionOpen_ = true;
-        handle(sample, kind);
-        for (const auto& [heldKind, held] : std::exchange(soundBeforeFirstFrame_, {}))
-            handle(held, heldKind);
+        // The sound that waited for this picture goes now, even when no more sound comes.
+        soundQueue_.async([this] { writeHeldSound(); });
+    }
+    if (writerStopped(Kind::screen, sample))
+        return;
+    const auto takeTime = clock_.adjust(pts, true);
+    if (!takeTime)
+        return;
+    if (lastFrameWritten_ && *takeTime <= *lastFrameWritten_) {
+        Diagnostics::log(QString::asprintf("dropped a non-advancing screen sample (%.4fs after %.4fs)", takeTime->seconds(), lastFrameWritten_->seconds()));
         return;
     }
-    const auto takeTime = clock_.adjust(pts, kind == Kind::screen);
+    const auto retimed = SampleBufferRetiming::retimed(sample, pts - *takeTime);
+    if (!retimed || !videoInput_)
+        return;
+    // Sound first: a machine too busy for both loses pictures (the grabber's newest replace the waiting
+    // ones meanwhile), never sound.
+    waitForSound();
+    if (sources_.beforePictureEncode)
+        sources_.beforePictureEncode();
+    if (!videoInput_->append(*retimed)) {
+        reportWriteFailure(static_cast<int>(Kind::screen), *takeTime);
+        return;
+    }
+    if (lastFrameWritten_) {
+        const double gap = (*takeTime - *lastFrameWritten_).seconds();
+        longestFrameGap_ = std::max(longestFrameGap_, gap);
+        frameGapsOver50ms_ += gap > 0.050 ? 1 : 0;
+    }
+    lastFrameWritten_ = *takeTime;
+    lastFrameSeconds_ = takeTime->seconds();
+    framesWritten_.fetch_add(1);
+}
+
+void ScreenRecorder::writeHeldSound()
+{
+    for (Kind kind : {Kind::microphone, Kind::systemAudio}) {
+        PendingAudioQueue& held = kind == Kind::microphone ? beforeFirstFrameMicrophone_ : beforeFirstFrameSystem_;
+        held.drain([&](const MediaSample& block) {
+            writeSound(block, kind);
+            return true;
+        });
+    }
+}
+
+void ScreenRecorder::handleSound(const MediaSample& sample, Kind kind)
+{
+    if (!accepting_ || !writer_ || !sample.presentationTime().isNumeric())
+        return;
+    if (!sessionOpen_) {
+        // Sound may arrive before the first frame that was grabbed ahead of it (a grab takes a while, more
+        // so on a busy machine): it waits for that frame, which decides what of it belongs to the take.
+        (kind == Kind::microphone ? beforeFirstFrameMicrophone_ : beforeFirstFrameSystem_).push(sample);
+        return;
+    }
+    writeHeldSound();
+    writeSound(sample, kind);
+}
+
+void ScreenRecorder::writeSound(const MediaSample& sample, Kind kind)
+{
+    if (writerStopped(kind, sample))
+        return;
+    const MediaTime pts = sample.presentationTime();
+    const int key = static_cast<int>(kind);
+    const auto takeTime = clock_.adjust(pts, false);
     if (!takeTime) {
         // The block that was sounding when the first picture came: its part from the picture on starts the track.
-        if (kind != Kind::screen && !lastWritten_.count(static_cast<int>(kind)) && sample.audio && sample.audio->sampleRate > 0) {
+        if (!lastSoundWritten_.count(key) && sample.audio && sample.audio->sampleRate > 0) {
             const auto end = clock_.adjust(pts + sample.duration(), false);
             // One frame less than the rounded length, so the kept part never starts before the picture.
             const int64_t kept = end ? end->valueIn(sample.audio->sampleRate).value_or(0) - 1 : 0;
             if (const auto tail = tailOf(sample, sample.audio->frameCount() - kept))
-                handle(*tail, kind);
+                writeSound(*tail, kind);
         }
         return;
     }
     const auto retimed = SampleBufferRetiming::retimed(sample, pts - *takeTime);
-    if (!retimed)
+    MovieWriterInput* input = kind == Kind::systemAudio ? systemInput_ : micInput_;
+    if (!retimed || !input)
         return;
-    MovieWriterInput* input = kind == Kind::screen ? videoInput_ : kind == Kind::systemAudio ? systemInput_ : micInput_;
-    if (!input)
-        return;
-    if (kind == Kind::screen) {
-        if (input->isReadyForMoreMediaData())
-            appendNow(*input, *retimed, kind, *takeTime);
-        return;
-    }
     // Sound tracks start at take time 0 like the picture: silence up to the first block.
-    if (!lastWritten_.count(static_cast<int>(kind)) && *takeTime > MediaTime::zero() && retimed->audio) {
+    if (!lastSoundWritten_.count(key) && *takeTime > MediaTime::zero() && retimed->audio) {
         auto silence = std::make_shared<AudioBlock>();
         silence->sampleRate = retimed->audio->sampleRate;
         silence->channels = retimed->audio->channels;
         const auto frames = MediaTime(*takeTime).valueIn(silence->sampleRate).value_or(0);
         if (frames > 0) {
             silence->samples.assign(static_cast<size_t>(frames * silence->channels), 0.0f);
-            appendNow(*input, MediaSample::sound(std::move(silence), MediaTime::zero()), kind, MediaTime::zero());
+            appendSound(*input, MediaSample::sound(std::move(silence), MediaTime::zero()), kind, MediaTime::zero());
         }
     }
-    PendingAudioQueue& pending = kind == Kind::microphone ? pendingMicrophone_ : pendingSystem_;
-    if (!pending.isEmpty() && input->isReadyForMoreMediaData())
-        pending.drain([&](const MediaSample& held) {
-            return input->isReadyForMoreMediaData() && appendNow(*input, held, kind, held.presentationTime());
-        });
-    if (!pending.isEmpty() || !input->isReadyForMoreMediaData()) {
-        pending.push(*retimed);
-        return;
-    }
-    appendNow(*input, *retimed, kind, *takeTime);
+    appendSound(*input, *retimed, kind, *takeTime);
 }
 
-bool ScreenRecorder::appendNow(MovieWriterInput& input, const MediaSample& sample, Kind kind, const MediaTime& takeTime)
+void ScreenRecorder::appendSound(MovieWriterInput& input, const MediaSample& retimed, Kind kind, const MediaTime& takeTime)
 {
     const int key = static_cast<int>(kind);
-    if (const auto last = lastWritten_.find(key); last != lastWritten_.end() && takeTime <= last->second) {
+    if (const auto last = lastSoundWritten_.find(key); last != lastSoundWritten_.end() && takeTime <= last->second) {
         Diagnostics::log(QString::asprintf("dropped a non-advancing %s sample (%.4fs after %.4fs)", qPrintable(kindName(key)), takeTime.seconds(),
             last->second.seconds()));
-        return true; // consumed: a held block like this is never tried again
+        return;
     }
-    if (!input.append(sample)) {
+    if (!input.append(retimed)) {
         reportWriteFailure(key, takeTime);
-        return false;
+        return;
     }
-    if (kind == Kind::screen) {
-        if (const auto last = lastWritten_.find(key); last != lastWritten_.end()) {
-            const double gap = (takeTime - last->second).seconds();
-            longestFrameGap_ = std::max(longestFrameGap_, gap);
-            frameGapsOver50ms_ += gap > 0.050 ? 1 : 0;
-        }
-        framesWritten_.fetch_add(1);
-    }
-    lastWritten_[key] = takeTime;
-    return true;
+    lastSoundWritten_[key] = takeTime;
 }
 
 void ScreenRecorder::reportWriteFailure(int kind, const MediaTime& at)
 {
-    if (failureReported_)
+    if (failureReported_.exchange(true))
         return;
-    failureReported_ = true;
     const auto error = writer_ ? writer_->error() : std::nullopt;
     const QString reason = error ? error->description : QStringLiteral("the writer rejected a sample");
     Diagnostics::log(QString::asprintf("FATAL: %s append rejected at %.3fs — %s", qPrintable(kindName(kind)), at.seconds(), qPrintable(reason)));
-    const auto lastFrame = lastWritten_.find(static_cast<int>(Kind::screen));
-    if (error && error->isDiskFull() && lastFrame != lastWritten_.end()) {
-        const int seconds = static_cast<int>(lastFrame->second.seconds());
+    const double lastFrame = lastFrameSeconds_;
+    if (error && error->isDiskFull() && lastFrame >= 0) {
+        const int seconds = static_cast<int>(lastFrame);
         const QString kept = QString::asprintf("%02d:%02d in ", seconds / 60, seconds % 60) + QFileInfo(rawPath_).fileName();
         if (onFailure)
             onFailure(RecorderError::diskFull(kept).info());
@@ -415,18 +541,22 @@ QFuture<ScreenRecorder::StopResult> ScreenRecorder::stop()
 {
     return QtConcurrent::run([this] {
         stopSources();
-        // Microphone blocks pass through their own queue first; let them reach the writer queue.
+        // Microphone blocks pass through their own queue first; let them reach the sound queue.
         micQueue_.sync([] {});
+        // Every picture delivered so far is written, then every sound block behind it, then the file closes.
+        writerQueue_.sync([this] {
+            stopRequested_ = true;
+            logFrameAccounting();
+        });
         StopResult result;
-        writerQueue_.sync([&] { result = finishOnWriterQueue(); });
+        soundQueue_.sync([&] { result = finishWriting(); });
         return result;
     });
 }
 
 void ScreenRecorder::logFrameAccounting() const
 {
-    const auto last = lastWritten_.find(static_cast<int>(Kind::screen));
-    const int64_t expected = last == lastWritten_.end() ? 0 : std::llround(last->second.seconds() * frameRate_) + 1;
+    const int64_t expected = lastFrameWritten_ ? std::llround(lastFrameWritten_->seconds() * frameRate_) + 1 : 0;
     const Statistics counts = statistics();
     Diagnostics::log(QStringLiteral("frames: written %1 of %2 expected, dropped %3, longest gap %4 ms")
                          .arg(counts.framesWritten)
@@ -435,43 +565,52 @@ void ScreenRecorder::logFrameAccounting() const
                          .arg(std::llround(longestFrameGap_ * 1000)));
     if (frameGapsOver50ms_ > 0)
         Diagnostics::log(QStringLiteral("frames: %1 gaps over 50 ms").arg(frameGapsOver50ms_));
+    if (waitedForSoundSeconds_ > 0)
+        Diagnostics::log(QStringLiteral("frames: the picture waited %1 s for the sound to be written").arg(waitedForSoundSeconds_, 0, 'f', 2));
 }
 
-ScreenRecorder::StopResult ScreenRecorder::finishOnWriterQueue()
+ScreenRecorder::StopResult ScreenRecorder::finishWriting()
 {
-    stopRequested_ = true;
-    logFrameAccounting();
-    if (!writer_ || rawPath_.isEmpty())
+    const bool accepted = accepting_.exchange(false);
+    if (!writer_ || !accepted || rawPath_.isEmpty())
         return {std::nullopt, RecorderError::writerFailed(QStringLiteral("no active recording"))};
-    std::unique_ptr<MovieWriter> writer = std::move(writer_);
-    const bool framesWritten = lastWritten_.count(static_cast<int>(Kind::screen)) > 0;
+    const int64_t framesLost = framesAfterFailure_.load();
+    const double micLost = static_cast<double>(soundAfterFailureMicroseconds_[0].load()) / 1e6;
+    const double systemLost = static_cast<double>(soundAfterFailureMicroseconds_[1].load()) / 1e6;
+    if (framesLost > 0 || micLost > 0 || systemLost > 0)
+        Diagnostics::log(QStringLiteral("after the writer failed: %1 frames, %2 s of microphone and %3 s of system audio were not written")
+                             .arg(framesLost)
+                             .arg(micLost, 0, 'f', 2)
+                             .arg(systemLost, 0, 'f', 2));
+    const bool framesWritten = framesWritten_.load() > 0;
     auto errorText = [&](const QString& fallback) {
-        const auto error = writer->error();
+        const auto error = writer_->error();
         return error && !error->description.isEmpty() ? error->description : fallback;
     };
-    if (sessionOpen_ && writer->status() == MovieWriter::Status::writing) {
+    const bool sessionOpen = sessionOpen_;
+    if (sessionOpen && writer_->status() == MovieWriter::Status::writing) {
         for (MovieWriterInput* input : {videoInput_, micInput_, systemInput_}) {
             if (input)
                 input->markAsFinished();
         }
-        if (writer->finishWriting() && writer->status() == MovieWriter::Status::completed)
+        if (writer_->finishWriting() && writer_->status() == MovieWriter::Status::completed)
             return {rawPath_, std::nullopt};
         const RecorderError error = RecorderError::writerFailed(errorText(QStringLiteral("unknown writer failure")));
         // The capture file is fragmented: what was written up to the failure stays readable.
         return {framesWritten && QFileInfo::exists(rawPath_) ? std::optional<QString>(rawPath_) : std::nullopt, error};
     }
-    const QString reason = errorText(sessionOpen_ ? QStringLiteral("the recorder stopped unexpectedly") : QStringLiteral("no frames ever arrived from the screen"));
-    const int status = static_cast<int>(writer->status());
-    writer->cancelWriting();
+    const QString reason = errorText(sessionOpen ? QStringLiteral("the recorder stopped unexpectedly") : QStringLiteral("no frames ever arrived from the screen"));
+    const int status = static_cast<int>(writer_->status());
+    writer_->cancelWriting();
     if (framesWritten && QFileInfo::exists(rawPath_)) {
         Diagnostics::log(QStringLiteral("stop: writer status %1, sessionOpen %2 — keeping the partial file. %3")
                              .arg(status)
-                             .arg(sessionOpen_ ? QStringLiteral("true") : QStringLiteral("false"), reason));
+                             .arg(sessionOpen ? QStringLiteral("true") : QStringLiteral("false"), reason));
         return {rawPath_, RecorderError::writerFailed(reason)};
     }
     Diagnostics::log(QStringLiteral("stop: writer status %1, sessionOpen %2 — discarding partial file. %3")
                          .arg(status)
-                         .arg(sessionOpen_ ? QStringLiteral("true") : QStringLiteral("false"), reason));
+                         .arg(sessionOpen ? QStringLiteral("true") : QStringLiteral("false"), reason));
     // Only a file this recorder opened and never wrote a frame into goes (the writer refuses an existing
     // file, so whatever lies at the path now came from this recorder, also when starting failed).
     QFile::remove(rawPath_);

@@ -11,7 +11,9 @@
 #include <QSize>
 #include <QString>
 
+#include <array>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
@@ -27,13 +29,17 @@ class SpeechAudioSink;
 
 // Writes the raw movie of a screen take: one display as HEVC, and when asked the microphone and the system
 // audio as two AAC tracks (track order: video, microphone, system), all on the take clock. The first screen
-// frame opens the file and starts the clock; pauses are cut by the clock; every sample is retimed to take
-// time before it is appended. Microphone blocks also go to voice follow, whatever the writer's state.
+// frame starts the clock; pauses are cut by the clock; every sample is retimed to take time before it is
+// appended. Microphone blocks also go to voice follow, whatever the writer's state.
 // One recorder per take: one start, one stop.
 //
-// Threading: frames arrive on the grabber thread and sound on the sound server's threads; everything that
-// touches the writer runs on the serial writer queue. `onFailure` is called on the writer queue; the caller
-// hops to its own thread.
+// Sound never waits for the picture: it is encoded and muxed on its own queue as it arrives, so the file's
+// sound keeps pace with the clock however far the picture encoder falls behind. When the machine cannot keep
+// up, waiting pictures are dropped; sound is not.
+//
+// Threading: frames arrive on the grabber thread and sound on the sound server's threads. Pictures are
+// converted, encoded and appended on the writer queue, sound on the sound queue; the writer muxes both
+// under its own lock. `onFailure` is called on either queue; the caller hops to its own thread.
 class ScreenRecorder {
 public:
     struct Options {
@@ -78,6 +84,8 @@ public:
         std::unique_ptr<AudioCapture> microphone;
         std::unique_ptr<AudioCapture> systemAudio;
         SpeechAudioSink* speech = nullptr;
+        // Runs on the writer queue before each picture is encoded; tests make a slow encoder with it.
+        std::function<void()> beforePictureEncode;
     };
 
     struct Statistics {
@@ -101,8 +109,11 @@ public:
     // as long as the devices need: call it off the main thread, before start(), which then keeps them. What
     // they deliver before start() goes only to voice follow.
     std::optional<RecorderError> openSound(const Options& options);
+    // openSound(), then opens the encoders for the options' display, so start() only names the file and
+    // starts the picture. Blocks: call it off the main thread, while the countdown runs.
+    std::optional<RecorderError> prepare(const Options& options);
     // Starts the picture now; this moment is the take's start: sound from before it is left out. Opens the
-    // sound sources itself when openSound() was not called.
+    // sound sources and the encoders itself when they were not opened ahead.
     std::optional<RecorderError> start(const Options& options, const QString& rawPath);
     // Stops the sources, then finishes the movie behind every sample already delivered. The recorder must
     // outlive the future.
@@ -113,14 +124,27 @@ public:
     std::function<void(const ErrorInfo&)> onFailure;
 
 private:
-    std::optional<RecorderError> setUpWriter(const QString& path, int width, int height, const Options& options);
+    // Sound of each track kept while the first frame is on its way (the encoder is open by then, so it
+    // comes within a frame or two; a grab on a busy machine may take longer).
+    static constexpr double soundHeldBeforeFirstFrameSeconds = 4.0;
+    // Sound a track may have waiting to be written before the picture waits for it.
+    static constexpr int64_t soundWaitingBoundMicroseconds = 1'000'000;
+
+    std::optional<RecorderError> openWriter(const Options& options, const QSize& size);
     void deliverFrame(const MediaSample& sample);
     void deliverAudio(const MediaSample& sample, Kind kind);
-    void handle(const MediaSample& sample, Kind kind);
-    bool appendNow(MovieWriterInput& input, const MediaSample& sample, Kind kind, const MediaTime& takeTime);
+    void writeWaitingFrames();
+    void handleFrame(const MediaSample& sample);
+    void handleSound(const MediaSample& sample, Kind kind);
+    void writeHeldSound();
+    void writeSound(const MediaSample& sample, Kind kind);
+    void appendSound(MovieWriterInput& input, const MediaSample& retimed, Kind kind, const MediaTime& takeTime);
+    bool writerStopped(Kind kind, const MediaSample& sample);
+    void countSoundWaiting(Kind kind, const MediaSample& sample, int sign);
+    void waitForSound();
     void reportWriteFailure(int kind, const MediaTime& at);
     void reportFailure(const ErrorInfo& error);
-    StopResult finishOnWriterQueue();
+    StopResult finishWriting();
     void logFrameAccounting() const;
     void stopSources();
     RecorderError failStart(const QString& reason);
@@ -129,36 +153,58 @@ private:
     RecordingClock& clock_;
     Sources sources_;
 
-    // Writer queue only.
+    // Made by prepare() or start() before any sample is accepted, only read afterwards (the writer itself is
+    // thread-safe); start() and stop() come from one thread at a time.
     std::unique_ptr<MovieWriter> writer_;
     MovieWriterInput* videoInput_ = nullptr;
     MovieWriterInput* micInput_ = nullptr;
     MovieWriterInput* systemInput_ = nullptr;
-    bool sessionOpen_ = false;
-    // Host time start() was called, for the log of when the first picture came.
-    MediaTime anchor_;
-    std::map<int, MediaTime> lastWritten_;
-    double longestFrameGap_ = 0; // seconds between two written pictures
-    int64_t frameGapsOver50ms_ = 0;
-    int frameRate_ = 60;
-    std::deque<std::pair<Kind, MediaSample>> soundBeforeFirstFrame_;
-    bool failureReported_ = false;
-    bool stopRequested_ = false;
-    PendingAudioQueue pendingMicrophone_{QStringLiteral("microphone")};
-    PendingAudioQueue pendingSystem_{QStringLiteral("system audio")};
-
+    QSize writerSize_; // the picture size the encoder was opened for
     QString rawPath_;
     QSize pixelSize_;
-    // Grabber thread and writer queue: frames waiting for the writer, oldest first.
-    std::mutex framesLock_;
-    std::deque<MediaSample> framesWaiting_;
-    std::atomic<int64_t> framesWritten_{0};
-    std::atomic<int64_t> framesDropped_{0};
     bool started_ = false;
     bool soundOpen_ = false;
 
-    // Declared last so they are destroyed first, the microphone queue before the writer queue it feeds: what
-    // is still queued runs while the fields above are alive (the destructor drains both before that).
+    // Any thread.
+    std::atomic<bool> accepting_{false}; // start() named the file: samples now belong to the take
+    std::atomic<bool> sessionOpen_{false}; // the first picture started the clock and the session
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> failureReported_{false};
+    std::atomic<double> lastFrameSeconds_{-1}; // take time of the newest written picture, for the disk-full text
+    std::atomic<int64_t> framesWritten_{0};
+    std::atomic<int64_t> framesDropped_{0};
+    // Frames and sound that came after the writer failed: said in one line at the stop.
+    std::atomic<int64_t> framesAfterFailure_{0};
+    std::atomic<int64_t> soundAfterFailureMicroseconds_[2]{}; // microphone, system audio
+
+    // Sound delivered but not yet written, per track (microphone, system audio), in microseconds. While
+    // either holds more than a second the picture waits: sound never falls behind for the picture's sake.
+    std::array<std::atomic<int64_t>, 2> soundWaitingMicroseconds_{};
+    std::mutex soundWaitingLock_;
+    std::condition_variable soundCaughtUp_;
+
+    // Writer queue only.
+    MediaTime anchor_; // host time start() was called, for the log of when the first picture came
+    std::optional<MediaTime> lastFrameWritten_;
+    double longestFrameGap_ = 0; // seconds between two written pictures
+    int64_t frameGapsOver50ms_ = 0;
+    double waitedForSoundSeconds_ = 0;
+    int frameRate_ = 60;
+
+    // Sound queue only: per track, the newest written block and what waits for the first picture.
+    std::map<int, MediaTime> lastSoundWritten_;
+    PendingAudioQueue beforeFirstFrameMicrophone_{QStringLiteral("microphone"), soundHeldBeforeFirstFrameSeconds};
+    PendingAudioQueue beforeFirstFrameSystem_{QStringLiteral("system audio"), soundHeldBeforeFirstFrameSeconds};
+
+    // Grabber thread and writer queue: frames waiting for the writer, oldest first, and whether a writer
+    // queue item is on its way to take them.
+    std::mutex framesLock_;
+    std::deque<MediaSample> framesWaiting_;
+    bool framesScheduled_ = false;
+
+    // Declared last so they are destroyed first, the microphone queue before the sound queue it feeds: what
+    // is still queued runs while the fields above are alive (the destructor drains them before that).
     DispatchQueue writerQueue_{"com.quorrel.festrin.writer"};
+    DispatchQueue soundQueue_{"com.quorrel.festrin.sound"};
     DispatchQueue micQueue_{"com.quorrel.festrin.mic"};
 };

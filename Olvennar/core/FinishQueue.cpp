@@ -140,10 +140,11 @@ QCoro::Task<> FinishQueue::saveTask(QPointer<FinishQueue> weak, std::shared_ptr<
     if (!weak)
         co_return;
     const QString doneURL = outcome.facePath.value_or(job.request.rawURL);
-    weak->setFinishState(job.id, done(doneURL));
+    const QString note = outcome.note.value_or(QString());
+    weak->setFinishState(job.id, done(doneURL, note));
     Diagnostics::log(job.summary + QStringLiteral(" saved:raw+")
         + (outcome.facePath ? QFileInfo(*outcome.facePath).fileName() : QStringLiteral("no camera")));
-    weak->studio_.showFinished(doneURL, {});
+    weak->studio_.showFinished(doneURL, note);
     if (!job.previewURL.isEmpty()) {
         // The face file carries the camera and the raw file's microphone; the tail is already cut.
         Mixdown::Request render = job.request;
@@ -218,11 +219,12 @@ QCoro::Task<> FinishQueue::renderTask(QPointer<FinishQueue> weak, QCoro::Task<> 
         weak->studio_.showFinishFailed(id, failure->description);
         co_return;
     }
-    // A final that holds less than the take, or left damaged pictures out, says so in the row and under the window.
+    // A final that holds less than the take, less sound than picture, or left damaged pictures out, says so in
+    // the row and under the window.
     const QString rawName = QFileInfo(request.rawURL).fileName();
     const std::optional<double> finished = MovieAsset::durationSeconds(finalURL);
     const QString note = FinishOutcome::joined(finished ? FinishOutcome::shortNote(*finished, request.recordedSeconds, rawName) : std::nullopt,
-        FinishOutcome::damagedNote(rendered.damagedPictures, rawName));
+        FinishOutcome::shortSoundNoteFor(finalURL, request.recordedSeconds, rawName), FinishOutcome::damagedNote(rendered.damagedPictures, rawName));
     TakePieces::moveTakePiecesToRaw(finalURL);
     PendingRender::remove(finalURL);
     if (!note.isEmpty())

@@ -1,5 +1,8 @@
 #include "finishing/FinishOutcome.h"
 
+#include "platform/media/MovieAsset.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace FinishOutcome {
@@ -26,6 +29,33 @@ std::optional<QString> shortNote(double finishedSeconds, double recordedSeconds,
         + QStringLiteral(" — the rest of ") + rawName + QStringLiteral(" could not be read");
 }
 
+std::optional<QString> shortSoundNote(double soundSeconds, double pictureSeconds, const QString& rawName)
+{
+    if (!(pictureSeconds > 0) || !std::isfinite(pictureSeconds) || !(soundSeconds > 0) || !(soundSeconds < pictureSeconds - toleranceSeconds))
+        return std::nullopt;
+    return QStringLiteral("The sound stops at ") + clock(soundSeconds) + QStringLiteral(" of ") + clock(pictureSeconds)
+        + QStringLiteral(" — the rest of the sound in ") + rawName + QStringLiteral(" was lost");
+}
+
+std::optional<QString> shortSoundNoteFor(const QString& finalPath, double recordedSeconds, const QString& rawName)
+{
+    const auto opened = MovieAsset::open(finalPath);
+    const auto* movie = std::get_if<MovieAsset>(&opened);
+    if (!movie)
+        return std::nullopt;
+    double sound = 0, picture = 0;
+    for (const MovieTrack& track : movie->tracks()) {
+        const double end = track.end().seconds();
+        if (!std::isfinite(end))
+            continue;
+        if (track.mediaType == MovieTrack::MediaType::audio)
+            sound = std::max(sound, end);
+        else if (track.mediaType == MovieTrack::MediaType::video)
+            picture = std::max(picture, end);
+    }
+    return shortSoundNote(sound, picture > 0 ? picture : recordedSeconds, rawName);
+}
+
 std::optional<QString> damagedNote(int damagedPictures, const QString& rawName)
 {
     if (damagedPictures <= 0)
@@ -41,6 +71,12 @@ QString joined(const std::optional<QString>& first, const std::optional<QString>
     if (first && second)
         return *first + QStringLiteral(". ") + *second;
     return first.value_or(second.value_or(QString()));
+}
+
+QString joined(const std::optional<QString>& first, const std::optional<QString>& second, const std::optional<QString>& third)
+{
+    const QString head = joined(first, second);
+    return joined(head.isEmpty() ? std::nullopt : std::optional<QString>(head), third);
 }
 
 } // namespace FinishOutcome

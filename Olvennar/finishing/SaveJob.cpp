@@ -59,7 +59,8 @@ QCoro::Task<Outcome> saveFiles(std::shared_ptr<FinishingTools> tools, SaveJobHan
         fields.phoneName = QFileInfo(*job.request.phoneURL).fileName();
     if (!job.previewURL.isEmpty())
         fields.previewName = QFileInfo(job.previewURL).fileName();
-    TakeDescription::write(job.takeJSON, TakeDescription::object(fields));
+    if (!TakeDescription::write(job.takeJSON, TakeDescription::object(fields)))
+        outcome.note = QFileInfo(job.takeJSON).fileName() + QStringLiteral(" could not be written (is the disk full?) — the take's movies are kept");
     co_return outcome;
 }
 

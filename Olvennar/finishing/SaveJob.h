@@ -23,6 +23,8 @@ struct Outcome {
     std::optional<ErrorInfo> failure;
     // The take's length as its description gives it.
     double duration = 0;
+    // Said on the take's row when its description could not be written (a full disk): the movies stay.
+    std::optional<QString> note;
 };
 
 // In order: the face file, the tail trim of a remote stop with its stop record, and the take description.

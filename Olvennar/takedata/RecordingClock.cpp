@@ -11,18 +11,32 @@ void RecordingClock::begin(const MediaTime& time)
         firstPTS_ = time;
 }
 
+std::optional<MediaTime> RecordingClock::pausedBefore(const MediaTime& time) const
+{
+    MediaTime total = MediaTime::zero();
+    for (const Pause& pause : pauses_) {
+        if (time < pause.from)
+            break;
+        if (!pause.until.isValid() || time < pause.until)
+            return std::nullopt;
+        total = total + (pause.until - pause.from);
+    }
+    return total;
+}
+
 std::optional<MediaTime> RecordingClock::adjust(const MediaTime& time, bool drivesElapsed)
 {
     std::lock_guard guard(lock_);
-    if (!firstPTS_.isValid() || !time.isValid() || paused_)
+    if (!firstPTS_.isValid() || !time.isValid())
         return std::nullopt;
-    // A sample captured during the pause and delivered after the resume does not belong to the take.
-    if (resumedAt_.isValid() && time < resumedAt_)
+    const std::optional<MediaTime> paused = pausedBefore(time);
+    if (!paused)
         return std::nullopt;
-    const MediaTime r = (time - firstPTS_) - pausedTotal_;
+    const MediaTime r = (time - firstPTS_) - *paused;
     if (!r.isNumeric() || r < MediaTime::zero())
         return std::nullopt;
-    if (drivesElapsed)
+    // A late sample from before a pause never moves the elapsed time the ticker shows backwards.
+    if (drivesElapsed && r.seconds() > elapsedSeconds_)
         elapsedSeconds_ = r.seconds();
     return r;
 }
@@ -32,7 +46,11 @@ std::optional<double> RecordingClock::nowSeconds() const
     std::lock_guard guard(lock_);
     if (!firstPTS_.isValid() || paused_)
         return std::nullopt;
-    const double s = ((HostClock::now() - firstPTS_) - pausedTotal_).seconds();
+    const MediaTime now = HostClock::now();
+    const std::optional<MediaTime> paused = pausedBefore(now);
+    if (!paused)
+        return std::nullopt;
+    const double s = ((now - firstPTS_) - *paused).seconds();
     if (!std::isfinite(s) || s < 0)
         return std::nullopt;
     return s;
@@ -44,7 +62,7 @@ void RecordingClock::pause()
     if (!firstPTS_.isValid() || paused_)
         return;
     paused_ = true;
-    pauseStartedAt_ = HostClock::now();
+    pauses_.push_back({HostClock::now(), MediaTime::invalid()});
 }
 
 void RecordingClock::resume()
@@ -52,12 +70,10 @@ void RecordingClock::resume()
     std::lock_guard guard(lock_);
     if (!paused_)
         return;
-    const MediaTime now = HostClock::now();
-    if (pauseStartedAt_.isValid() && now > pauseStartedAt_)
-        pausedTotal_ = pausedTotal_ + (now - pauseStartedAt_);
-    pauseStartedAt_ = MediaTime::invalid();
-    resumedAt_ = now;
     paused_ = false;
+    Pause& pause = pauses_.back();
+    const MediaTime now = HostClock::now();
+    pause.until = now > pause.from ? now : pause.from;
 }
 
 double RecordingClock::elapsedSeconds() const

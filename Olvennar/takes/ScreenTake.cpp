@@ -88,7 +88,8 @@ QCoro::Task<std::optional<QString>> ScreenTake::prepareDevices()
     preparedRecorder_ = recorder;
     const ScreenRecorder::Options options = recorderOptions(settings_);
     // The worker holds the recorder too, so a take that goes away meanwhile never pulls it from under it.
-    QFuture<std::optional<ScreenRecorder::RecorderError>> opening = QtConcurrent::run([recorder, options] { return recorder->openSound(options); });
+    // Sound and encoders open while the countdown runs: the start then only names the file.
+    QFuture<std::optional<ScreenRecorder::RecorderError>> opening = QtConcurrent::run([recorder, options] { return recorder->prepare(options); });
     const std::optional<ScreenRecorder::RecorderError> error = co_await opening;
     if (!weak)
         co_return QString();

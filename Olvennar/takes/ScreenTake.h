@@ -28,7 +28,7 @@ public:
     ~ScreenTake() override;
 
     QCoro::Task<> start() override;
-    // Opens the microphone and the system sound on a worker while the countdown runs.
+    // Opens the microphone, the system sound and the encoders on a worker while the countdown runs.
     QCoro::Task<std::optional<QString>> prepareDevices() override;
     void releaseDevices() override;
     QCoro::Task<> stop(bool byRemote) override;

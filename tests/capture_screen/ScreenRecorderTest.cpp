@@ -20,8 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cmath>
+#include <thread>
 #include <sys/resource.h>
 
 namespace {
@@ -44,6 +46,11 @@ protected:
         sources.microphone = std::make_unique<FakeAudioCapture>(microphone);
         sources.systemAudio = std::make_unique<FakeAudioCapture>(system);
         sources.speech = &speech;
+        // A picture encoder the test can stall, as a starved machine would.
+        sources.beforePictureEncode = [this] {
+            while (pictureStalled)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
         auto recorder = std::make_unique<ScreenRecorder>(clock, std::move(sources));
         recorder->onFailure = [this](const ErrorInfo& error) {
             std::lock_guard guard(failureLock);
@@ -127,6 +134,16 @@ protected:
         EXPECT_FALSE(readLog().contains(QStringLiteral("moved")));
     }
 
+    // Seconds of the microphone track that can be read from the file as it stands.
+    double microphoneSecondsInFile() const
+    {
+        MovieProbe::Sound mic;
+        if (!MovieProbe::decodeAudio(rawPath, 0, mic))
+            return 0;
+        return mic.startSeconds + static_cast<double>(mic.mono.size()) / mic.sampleRate;
+    }
+
+    std::atomic<bool> pictureStalled{false};
     RecordingClock clock;
     std::shared_ptr<FakeScreenCapture::State> screen;
     std::shared_ptr<FakeAudioCapture::State> microphone;
@@ -258,6 +275,95 @@ TEST_F(ScreenRecording, aWriterThatFallsBehindLosesTheOldestWaitingFramesAndCoun
     EXPECT_LT(middle.blue(), 80);
 }
 
+TEST_F(ScreenRecording, aStalledPictureEncoderNeverHoldsTheSoundBackAndOnlyPicturesDrop)
+{
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->start(options(), rawPath));
+    // One second: 30 pictures and, up to each, its 10 ms sound blocks on both tracks. Stamps near zero keep
+    // the fake's single-precision tone continuous.
+    int pictures = 0, blocks = 0;
+    auto second = [&](bool waitForPictures) {
+        for (int i = 0; i < 30; ++i, ++pictures) {
+            const double t = 1.0 + pictures / 30.0;
+            for (; 1.0 + blocks * 0.01 < t + 1.0 / 30 - 1e-9; ++blocks) {
+                FakeAudioCapture::push(*microphone, 1.0 + blocks * 0.01);
+                FakeAudioCapture::push(*system, 1.0 + blocks * 0.01);
+            }
+            if (waitForPictures)
+                frame(*recorder, t);
+            else
+                FakeScreenCapture::push(*screen, t);
+        }
+    };
+    second(true);
+    // Three seconds of steady sound while the picture encoder is stuck on one frame.
+    pictureStalled = true;
+    for (int s = 0; s < 3; ++s)
+        second(false);
+    const double soundSeconds = blocks * 0.01;
+    // The file's sound keeps pace: what stays in memory is at most the fragment being filled.
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return microphoneSecondsInFile() >= soundSeconds - 1.0; }, 5000))
+        << "sound in the file: " << microphoneSecondsInFile() << " s of " << soundSeconds << " s";
+    const int64_t writtenWhileStalled = recorder->statistics().framesWritten;
+    EXPECT_LE(writtenWhileStalled, 31);
+    pictureStalled = false;
+    second(true);
+    ASSERT_FALSE(stop(*recorder).error);
+
+    const auto counts = recorder->statistics();
+    EXPECT_GT(counts.framesDropped, 60) << "the pictures behind the stuck one are what went";
+    EXPECT_EQ(counts.framesWritten + counts.framesDropped, 150);
+    for (int track : {0, 1}) {
+        MovieProbe::Sound sound;
+        ASSERT_TRUE(MovieProbe::decodeAudio(rawPath, track, sound));
+        const ToneFile::Breaks breaks = ToneFile::breaksIn(sound.mono, sound.sampleRate, sound.startSeconds, 440);
+        EXPECT_EQ(breaks.dropouts, 0) << "track " << track;
+        EXPECT_EQ(breaks.phaseJumps, 0) << "track " << track;
+        EXPECT_NEAR(sound.startSeconds + static_cast<double>(sound.mono.size()) / sound.sampleRate, 5.0, 0.05) << "track " << track;
+    }
+    EXPECT_FALSE(readLog().contains(QStringLiteral("audio: the writer was not ready")));
+}
+
+TEST_F(ScreenRecording, aPauseWritesEverySoundBlockStampedBeforeItAndNoneUntilTheResume)
+{
+    ManualClock host{0.5};
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->start(options(), rawPath));
+    frame(*recorder, 1.0);
+    // Two seconds of microphone sound stuck on their way (voice follow is slow) when the pause comes.
+    speech.held = true;
+    for (int i = 0; i < 200; ++i)
+        FakeAudioCapture::push(*microphone, 1.0 + i * 0.01);
+    host.set(3.0);
+    clock.pause();
+    // Captured while paused: none of it belongs to the take.
+    for (int i = 200; i < 500; ++i)
+        FakeAudioCapture::push(*microphone, 1.0 + i * 0.01);
+    speech.held = false;
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return speech.fed().size() == 500u; }));
+    host.set(6.0);
+    clock.resume();
+    for (int i = 500; i < 700; ++i) {
+        FakeAudioCapture::push(*microphone, 1.0 + i * 0.01);
+        if (i % 3 == 0)
+            frame(*recorder, 1.0 + i * 0.01);
+    }
+    ASSERT_FALSE(stop(*recorder).error);
+
+    MovieProbe::Sound mic;
+    ASSERT_TRUE(MovieProbe::decodeAudio(rawPath, 0, mic));
+    // Two seconds before the pause and two after it, back to back: the tone runs on without a break
+    // (three seconds of a 440 Hz tone is a whole number of cycles).
+    EXPECT_NEAR(mic.startSeconds + static_cast<double>(mic.mono.size()) / mic.sampleRate, 4.0, 0.03);
+    const ToneFile::Breaks breaks = ToneFile::breaksIn(mic.mono, mic.sampleRate, mic.startSeconds, 440);
+    EXPECT_EQ(breaks.dropouts, 0);
+    EXPECT_EQ(breaks.phaseJumps, 0);
+    const size_t beforePause = static_cast<size_t>((1.9 - mic.startSeconds) * mic.sampleRate);
+    ASSERT_LT(beforePause + 4800, mic.mono.size());
+    EXPECT_NEAR(rms(std::vector<float>(mic.mono.begin() + static_cast<long>(beforePause), mic.mono.begin() + static_cast<long>(beforePause) + 4800)), 0.4 / std::sqrt(2.0), 0.06)
+        << "the last tenth of a second before the pause is sound, not silence";
+}
+
 TEST_F(ScreenRecording, anExistingFileRefusesTheStartAndStaysUntouched)
 {
     QFile existing(rawPath);
@@ -332,23 +438,43 @@ TEST_F(ScreenRecording, DISABLED_onAFullDisk)
     const QString raw = full + QStringLiteral("/raw.mov");
     auto recorder = makeRecorder();
     ASSERT_FALSE(recorder->start(options(), raw));
-    int pushed = 0;
+    int pushed = 0, blocks = 0;
     for (; pushed < 6000 && failureList().empty(); ++pushed) {
         const double t = 10.0 + pushed / 30.0;
-        for (int k = 0; k < 4; ++k) {
-            FakeAudioCapture::push(*microphone, t + k * 0.01);
-            FakeAudioCapture::push(*system, t + k * 0.01);
+        // The sound up to the next picture, as a real take delivers it.
+        for (; 10.0 + blocks * 0.01 < t + 1.0 / 30 - 1e-9; ++blocks) {
+            FakeAudioCapture::push(*microphone, 10.0 + blocks * 0.01);
+            FakeAudioCapture::push(*system, 10.0 + blocks * 0.01);
         }
         const int64_t before = recorder->statistics().framesWritten;
         FakeScreenCapture::push(*screen, t, 0xFF000000u | static_cast<uint32_t>(pushed * 2654435761u & 0xFFFFFFu));
         TestEnvironment::waitUntil([&] { return recorder->statistics().framesWritten > before || !failureList().empty(); }, 3000);
     }
     const int64_t written = recorder->statistics().framesWritten;
+    // The sources run on until the take stops: a second more of each.
+    for (int i = 0; i < 30; ++i, ++pushed) {
+        for (int k = 0; k < 4; ++k, ++blocks) {
+            FakeAudioCapture::push(*microphone, 10.0 + blocks * 0.01);
+            FakeAudioCapture::push(*system, 10.0 + blocks * 0.01);
+        }
+        FakeScreenCapture::push(*screen, 10.0 + pushed / 30.0);
+    }
     const auto result = stop(*recorder);
     ASSERT_EQ(failureList().size(), 1u);
     const int savedSeconds = static_cast<int>((written - 1) / 30);
     EXPECT_EQ(failureList().front(), QString::asprintf("Recording stopped: the disk is full. Saved up to %02d:%02d in raw.mov.", savedSeconds / 60, savedSeconds % 60));
     ASSERT_EQ(result.url, raw);
+    // Sound and picture end together, and what could not be written is said once, not block by block.
+    double pictureEnd = 0;
+    ASSERT_TRUE(MovieProbe::decodeVideo(raw, [&](double time, const QImage&) { pictureEnd = time; }));
+    for (int track : {0, 1}) {
+        MovieProbe::Sound sound;
+        ASSERT_TRUE(MovieProbe::decodeAudio(raw, track, sound));
+        EXPECT_NEAR(sound.startSeconds + static_cast<double>(sound.mono.size()) / sound.sampleRate, pictureEnd, 1.0) << "track " << track;
+    }
+    const QString log = readLog();
+    EXPECT_EQ(log.count(QStringLiteral("after the writer failed: ")), 1) << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("audio: the writer was not ready")), 0);
 
     // The kept part finishes like any take.
     const QString finished = qEnvironmentVariable("OLVENNAR_FULL_DISK_FINAL");

@@ -30,7 +30,8 @@ TEST_F(RecordingClockTest, PauseCutsItsSpanAndDropsSamplesCapturedDuringIt)
     clock.begin(host.at(100.0));
     host.set(102.0);
     clock.pause();
-    EXPECT_FALSE(clock.adjust(host.at(101.0), true)); // nothing passes while paused
+    EXPECT_FALSE(clock.adjust(host.at(102.5), true)); // captured while paused
+    EXPECT_FALSE(clock.adjust(host.at(102.0), true)); // the pause instant itself is paused
     EXPECT_FALSE(clock.nowSeconds());
     host.set(105.0);
     clock.resume();
@@ -40,6 +41,33 @@ TEST_F(RecordingClockTest, PauseCutsItsSpanAndDropsSamplesCapturedDuringIt)
     EXPECT_DOUBLE_EQ(clock.adjust(host.at(106.0), true)->seconds(), 3.0);
     host.set(106.0);
     EXPECT_DOUBLE_EQ(*clock.nowSeconds(), 3.0);
+}
+
+TEST_F(RecordingClockTest, SamplesCapturedBeforeAPauseKeepTheirPlaceWhenTheyArriveDuringOrAfterIt)
+{
+    clock.begin(host.at(100.0));
+    host.set(104.0);
+    clock.pause();
+    // Still on its way when the pause came: it belongs to the take where it was captured.
+    ASSERT_TRUE(clock.adjust(host.at(103.99), true));
+    EXPECT_DOUBLE_EQ(clock.adjust(host.at(103.99), true)->seconds(), 3.99);
+    EXPECT_DOUBLE_EQ(clock.elapsedSeconds(), 3.99);
+    host.set(107.0);
+    clock.resume();
+    host.set(110.0);
+    clock.pause();
+    host.set(111.0);
+    clock.resume();
+    // After two pauses, a block from before the first, one between them, one in each pause, one after both.
+    EXPECT_DOUBLE_EQ(clock.adjust(host.at(103.5), false)->seconds(), 3.5);
+    EXPECT_DOUBLE_EQ(clock.adjust(host.at(108.0), false)->seconds(), 5.0);
+    EXPECT_FALSE(clock.adjust(host.at(105.0), false));
+    EXPECT_FALSE(clock.adjust(host.at(110.5), false));
+    EXPECT_DOUBLE_EQ(clock.adjust(host.at(111.0), false)->seconds(), 7.0);
+    // The late block never moves the ticker back.
+    clock.adjust(host.at(112.0), true);
+    clock.adjust(host.at(103.0), true);
+    EXPECT_DOUBLE_EQ(clock.elapsedSeconds(), 8.0);
 }
 
 TEST_F(RecordingClockTest, PausesAddUpAndRedundantCallsChangeNothing)

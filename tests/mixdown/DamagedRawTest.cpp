@@ -1,6 +1,7 @@
 #include "finishing/FinishOutcome.h"
 #include "finishing/Mixdown.h"
 #include "platform/media/MovieAsset.h"
+#include "platform/media/MovieWriter.h"
 #include "support/FakeOverlayRenderer.h"
 #include "support/SyntheticTake.h"
 #include "support/TestEnvironment.h"
@@ -122,6 +123,67 @@ TEST(FinishOutcome, leftOutDamagedPicturesAreCountedAfterAShortNote)
     EXPECT_EQ(FinishOutcome::joined(std::nullopt, FinishOutcome::damagedNote(1, QStringLiteral("raw.mov"))),
         QStringLiteral("1 damaged picture in raw.mov was left out; the picture before it holds"));
     EXPECT_EQ(FinishOutcome::joined(std::nullopt, std::nullopt), QString());
+}
+
+TEST(FinishOutcome, aFinalWhoseSoundStopsEarlySaysWhereAndNothingElseDoes)
+{
+    const struct {
+        double sound, picture;
+        const char* note;
+    } cases[] = {
+        {56.5, 282.0, "The sound stops at 0:56 of 4:42 — the rest of the sound in raw.mov was lost"},
+        {9.4, 10.0, "The sound stops at 0:09 of 0:10 — the rest of the sound in raw.mov was lost"},
+        {9.6, 10.0, nullptr}, // the last block and a frame of rounding: all of it
+        {10.3, 10.0, nullptr},
+        {0.0, 10.0, nullptr}, // no sound track: nothing was meant to be heard
+        {4.0, 0.0, nullptr}, // the picture's length is unknown
+    };
+    for (const auto& c : cases) {
+        const auto note = FinishOutcome::shortSoundNote(c.sound, c.picture, QStringLiteral("raw.mov"));
+        EXPECT_EQ(note.value_or(QString()), c.note ? QString::fromUtf8(c.note) : QString()) << c.sound << " of " << c.picture;
+    }
+    EXPECT_EQ(FinishOutcome::joined(FinishOutcome::shortNote(12.15, 20.03, QStringLiteral("raw.mov")), std::nullopt,
+                  FinishOutcome::damagedNote(1, QStringLiteral("raw.mov"))),
+        QStringLiteral("Finished the first 0:12 of 0:20 — the rest of raw.mov could not be read. "
+                       "1 damaged picture in raw.mov was left out; the picture before it holds"));
+    EXPECT_EQ(FinishOutcome::joined(std::nullopt, FinishOutcome::shortSoundNote(2.0, 4.0, QStringLiteral("raw.mov")), std::nullopt),
+        QStringLiteral("The sound stops at 0:02 of 0:04 — the rest of the sound in raw.mov was lost"));
+}
+
+TEST_F(DamagedRawTest, aRawWhoseSoundStopsEarlyFinishesAndItsFinalSaysSo)
+{
+    // Four seconds of picture with the sound of its first one and a half, as a full disk used to leave a take.
+    const QString shortSound = path(QStringLiteral("short-sound.mov"));
+    {
+        SyntheticTake::MovieRecipe recipe;
+        recipe.codec = VideoSettings::Codec::hevc;
+        MovieWriter writer(shortSound, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
+        MovieWriterInput* video = writer.addVideoInput(SyntheticTake::videoSettingsFor(recipe));
+        MovieWriterInput* audio = writer.addAudioInput(AudioSettings {48000, 2, 128000});
+        ASSERT_TRUE(video && audio);
+        video->setExpectsMediaDataInRealTime(true);
+        audio->setExpectsMediaDataInRealTime(true);
+        ASSERT_TRUE(writer.startWriting());
+        writer.startSession(MediaTime::zero());
+        for (int f = 0; f < 120; ++f) {
+            ASSERT_TRUE(video->append(MediaSample::video(SyntheticTake::movingNoise(320, 180, f), MediaTime(f, 30), MediaTime(1, 30))));
+            if (f < 45)
+                ASSERT_TRUE(audio->append(MediaSample::sound(SyntheticTake::tone(48000, 2, 1600, f * 1600), MediaTime(f * 1600, 48000))));
+        }
+        video->markAsFinished();
+        audio->markAsFinished();
+        ASSERT_TRUE(writer.finishWriting());
+    }
+    const QString final = path(QStringLiteral("final.mov"));
+    const auto failure = compose(shortSound, final);
+    ASSERT_FALSE(failure) << failure->description().toStdString();
+    EXPECT_EQ(FinishOutcome::shortSoundNoteFor(final, 4.0, QStringLiteral("raw.mov")).value_or(QString()),
+        QStringLiteral("The sound stops at 0:01 of 0:04 — the rest of the sound in raw.mov was lost"));
+    // A whole take's final and an unreadable file say nothing.
+    const QString whole = path(QStringLiteral("whole.mov"));
+    ASSERT_FALSE(compose(raw, whole));
+    EXPECT_FALSE(FinishOutcome::shortSoundNoteFor(whole, 10.0, QStringLiteral("raw.mov")));
+    EXPECT_FALSE(FinishOutcome::shortSoundNoteFor(path(QStringLiteral("missing.mov")), 4.0, QStringLiteral("raw.mov")));
 }
 
 TEST_F(DamagedRawTest, aCutRawFinishesWhatWasReadAndSaysHowMuch)

@@ -28,6 +28,23 @@ TEST_F(Save, TakeWithoutCameraEndsOnTheRawFileAndRendersWithoutCamera)
     EXPECT_TRUE(readLog().contains(QStringLiteral("  video video 1 · take 2\n")));
 }
 
+TEST_F(Save, ADescriptionThatCannotBeWrittenIsSaidOnTheRowAndUnderTheWindowWhileTheMoviesGoOn)
+{
+    touch(QStringLiteral("raw-2.mov"));
+    tools->holdRenders = true;
+    SaveJobHandover job = saveJob(QStringLiteral("-2"), false);
+    // Where it cannot go, as on a full disk.
+    job.takeJSON = take(QStringLiteral("gone/take-2.json"));
+    stopTake(job);
+    ASSERT_EQ(controller->finishJobs().size(), 2u);
+    EXPECT_EQ(row(0).state.kind, Kind::done);
+    const QString note = QStringLiteral("take-2.json could not be written (is the disk full?) — the take's movies are kept");
+    EXPECT_EQ(row(0).state.message, note);
+    EXPECT_EQ(controller->finishNote(), note);
+    EXPECT_EQ(tools->renders.size(), 1u) << "the final is still made";
+    EXPECT_FALSE(QFileInfo::exists(job.takeJSON));
+}
+
 TEST_F(Save, TakeDescriptionMatchesItsSchemaExactly)
 {
     touch(QStringLiteral("raw-2.mov"));

@@ -2,14 +2,19 @@
 
 #include "takedata/SpeechAudioSink.h"
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
-// Remembers the start time of every block it was fed.
+// Remembers the start time of every block it was fed. While `held`, a feed waits: the feeding queue backs up.
 class FakeSpeechAudioSink final : public SpeechAudioSink {
 public:
     void feed(const MediaSample& block) override
     {
+        while (held)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::lock_guard guard(lock_);
         fed_.push_back(block.presentationTime());
     }
@@ -18,6 +23,8 @@ public:
         std::lock_guard guard(lock_);
         return fed_;
     }
+
+    std::atomic<bool> held{false};
 
 private:
     mutable std::mutex lock_;

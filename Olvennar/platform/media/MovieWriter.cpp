@@ -64,6 +64,8 @@ struct MovieWriter::Private {
     std::vector<std::shared_ptr<MovieWriterTrack>> tracks;
     MediaTime sessionStart = MediaTime::invalid();
     MovieWriteMode mode = MovieWriteMode::finishing;
+    MovieFileType type = MovieFileType::quickTimeMovie;
+    QString siblingPurpose;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
 
@@ -72,7 +74,19 @@ MovieWriter::MovieWriter(QString path, MovieFileType type, MovieWriteMode mode, 
     , d(std::make_unique<Private>())
 {
     d->mode = mode;
+    d->type = type;
+    d->siblingPurpose = siblingPurpose;
     d->muxer = std::make_unique<MuxerFile>(path_, type, mode, siblingPurpose);
+}
+
+bool MovieWriter::setPath(QString path)
+{
+    std::lock_guard guard(d->lock);
+    if (d->status != Status::unknown)
+        return false;
+    path_ = std::move(path);
+    d->muxer = std::make_unique<MuxerFile>(path_, d->type, d->mode, d->siblingPurpose);
+    return true;
 }
 
 MovieWriter::~MovieWriter()

@@ -45,6 +45,9 @@ public:
     MovieWriterInput* addPassthroughInput(const TrackFormat& format, std::optional<std::array<int32_t, 9>> displayMatrix = {});
     std::optional<MediaError> lastInputError() const;
 
+    // Names the file to write, replacing the path given at construction, so a capture writer can open its
+    // encoders before its file is named. False once writing started.
+    bool setPath(QString path);
     // Opens the file and writes the header; false (status failed, error set) when it cannot.
     bool startWriting();
     void startSession(const MediaTime& sourceTime);

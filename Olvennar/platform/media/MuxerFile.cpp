@@ -77,10 +77,12 @@ std::optional<MediaError> MuxerFile::writeHeader()
 {
     AVDictionary* options = nullptr;
     if (mode_ == MovieWriteMode::capture) {
-        // Every fragment lands on disk as soon as it closes; at most one second stays in memory. The index
-        // waits for the first fragment so it can carry each track's start (an empty edit for a late camera).
+        // Every fragment lands on disk as soon as it closes; at most half a second of any track stays in
+        // memory, so a kill or a full disk costs no more, and sound that runs ahead of a late picture is on
+        // disk as soon as its own track fills a fragment. The index waits for the first fragment so it can
+        // carry each track's start (an empty edit for a late camera).
         av_dict_set(&options, "movflags", "+frag_keyframe+delay_moov+default_base_moof", 0);
-        av_dict_set(&options, "frag_duration", "1000000", 0);
+        av_dict_set(&options, "frag_duration", "500000", 0);
         av_dict_set(&options, "flush_packets", "1", 0);
     } else {
         av_dict_set(&options, "movflags", "+faststart", 0);
