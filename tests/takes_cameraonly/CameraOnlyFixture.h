@@ -7,11 +7,23 @@
 #include "support/TestEnvironment.h"
 #include "support/FakeTakeServices.h"
 
+#include "platform/system/HostClock.h"
+
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 
 #include <qcorotask.h>
 
 #include <memory>
+
+// Starts a take and marks when the start has run its course.
+inline QCoro::Task<> startThenMark(RecordingController& controller, bool& done)
+{
+    QCoro::Task<> starting = controller.start();
+    co_await std::move(starting);
+    done = true;
+}
 
 // A controller whose camera-only recorder films fake cameras ("Desk" 1920x1080 and 1280x720, "Side" 640x360)
 // and a scripted microphone.
@@ -54,6 +66,22 @@ protected:
             QCoreApplication::processEvents();
     }
     int previewStarts() { return readLog().count(QStringLiteral("framing preview (")); }
+    // Starts a take while the desk camera streams frames stamped before it: the start sees a live camera, and
+    // the take films nothing the test does not send. True once the start has run its course.
+    bool startWithTheCameraAlive()
+    {
+        bool done = false;
+        QCoro::Task<> starting = startThenMark(*controller, done);
+        const double beforeTheTake = HostClock::now().seconds() - 60;
+        QElapsedTimer since;
+        since.start();
+        while (!done && since.elapsed() < 20000) {
+            desk->emitFrame(beforeTheTake);
+            QThread::msleep(10);
+            QCoreApplication::processEvents();
+        }
+        return done;
+    }
 
     std::shared_ptr<FakeCameraHub> desk = FakeCameraHub::make({FakeCameraHub::landscape(1280, 720, 30), FakeCameraHub::landscape(1920, 1080, 30)}, QStringLiteral("Desk"));
     std::shared_ptr<FakeCameraHub> side = FakeCameraHub::make({FakeCameraHub::landscape(640, 360, 30)}, QStringLiteral("Side"));

@@ -17,13 +17,6 @@ namespace {
 
 using Kind = RecordingPhase::Kind;
 
-QCoro::Task<> startThenMark(RecordingController& controller, bool& done)
-{
-    QCoro::Task<> starting = controller.start();
-    co_await std::move(starting);
-    done = true;
-}
-
 class CameraOnlyStart : public CameraOnlyFixture {
 protected:
     void SetUp() override
@@ -141,10 +134,8 @@ TEST_F(CameraOnlyStart, WithNoDisplayListedTheTakeStartsWithoutCounting)
         if (phases.empty() || phases.back() != controller->phase().kind())
             phases.push_back(controller->phase().kind());
     });
-    bool done = false;
-    QCoro::Task<> starting = startThenMark(*controller, done);
     // A cold camera warms up for up to 3 s first.
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return done; }, 20000));
+    ASSERT_TRUE(startWithTheCameraAlive());
     EXPECT_EQ(controller->phase().kind(), Kind::recording) << controller->phase().payload().toStdString();
     EXPECT_EQ(std::count(phases.begin(), phases.end(), Kind::countingDown), 0) << "no numbers without a screen";
     EXPECT_EQ(std::count(phases.begin(), phases.end(), Kind::preparing), 1);

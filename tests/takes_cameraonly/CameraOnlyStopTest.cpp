@@ -23,7 +23,7 @@ protected:
     {
         controller->setCaptureMode(mode);
         settle();
-        QCoro::waitFor(controller->start());
+        ASSERT_TRUE(startWithTheCameraAlive());
         ASSERT_EQ(controller->phase().kind(), Kind::recording) << controller->phase().payload().toStdString();
     }
     // Frames from the desk camera and sound from the microphone, stamped as they would arrive, for `seconds`.
