@@ -5,11 +5,10 @@
 #include "capture/DeviceVideoRecorder.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/WorkerPool.h"
 #include "shorts/ShortFramingFormat.h"
 #include "takedata/CameraFrameTap.h"
 #include "takedata/SpeechAudioSink.h"
-
-#include <QtConcurrent/QtConcurrent>
 
 #include <cmath>
 
@@ -216,7 +215,7 @@ void CameraOnlyRecorder::startPreview()
     running_ = true;
     // Each start or stop waits for the one before it on a pool thread; Qt 6.4's future continuations crashed
     // here when a start and a stop followed each other quickly.
-    streamTask_ = QtConcurrent::run([previous = streamTask_, subscription = subscription_]() mutable {
+    streamTask_ = WorkerPool::takes().run([previous = streamTask_, subscription = subscription_]() mutable {
         previous.waitForFinished();
         if (!subscription->start())
             Diagnostics::log(QStringLiteral("camera-only: the camera would not stream"));
@@ -230,7 +229,7 @@ void CameraOnlyRecorder::stopPreview()
     if (!subscription_ || !running_)
         return;
     running_ = false;
-    streamTask_ = QtConcurrent::run([previous = streamTask_, subscription = subscription_]() mutable {
+    streamTask_ = WorkerPool::takes().run([previous = streamTask_, subscription = subscription_]() mutable {
         previous.waitForFinished();
         subscription->stop();
     });

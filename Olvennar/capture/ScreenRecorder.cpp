@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPromise>
-#include <QtConcurrent/QtConcurrentRun>
+#include "platform/system/WorkerPool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -413,7 +413,7 @@ void ScreenRecorder::stopSources()
 
 QFuture<ScreenRecorder::StopResult> ScreenRecorder::stop()
 {
-    return QtConcurrent::run([this] {
+    return WorkerPool::takes().run([this] {
         stopSources();
         // Microphone blocks pass through their own queue first; let them reach the writer queue.
         micQueue_.sync([] {});

@@ -16,7 +16,7 @@
 #include <QFileInfo>
 #include <QPointer>
 
-#include <QtConcurrent/QtConcurrentRun>
+#include "platform/system/WorkerPool.h"
 
 #include <qcorofuture.h>
 
@@ -88,7 +88,7 @@ QCoro::Task<std::optional<QString>> ScreenTake::prepareDevices()
     preparedRecorder_ = recorder;
     const ScreenRecorder::Options options = recorderOptions(settings_);
     // The worker holds the recorder too, so a take that goes away meanwhile never pulls it from under it.
-    QFuture<std::optional<ScreenRecorder::RecorderError>> opening = QtConcurrent::run([recorder, options] { return recorder->openSound(options); });
+    QFuture<std::optional<ScreenRecorder::RecorderError>> opening = WorkerPool::takes().run([recorder, options] { return recorder->openSound(options); });
     const std::optional<ScreenRecorder::RecorderError> error = co_await opening;
     if (!weak)
         co_return QString();

@@ -1,5 +1,6 @@
 // The screen take's stop: halt the inputs, measure the panels, close the movies one after another, write
 // the sidecars, plan the zooms and layout, and hand the take to the save job.
+#include "platform/system/WorkerPool.h"
 #include "takes/ScreenTake.h"
 
 #include "capture/ClickTracker.h"
@@ -17,7 +18,6 @@
 
 #include <QFileInfo>
 #include <QPointer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <qcorofuture.h>
 
@@ -58,7 +58,7 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
     const ScreenRecorder::StopResult result = stopping.result();
     if (result.error && result.url && keepsFailedMovie) {
         Diagnostics::log(result.error->info(), QStringLiteral("stop: saving what was written"));
-        QFuture<double> probing = QtConcurrent::run(movieSeconds, *result.url);
+        QFuture<double> probing = WorkerPool::takes().run(movieSeconds, *result.url);
         co_await probing;
         if (!weak)
             co_return false;
@@ -124,13 +124,13 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     Mixdown::Request request = ScreenStopPlan::mixdownRequest(stopped, look, zoom);
     ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")));
 
-    QFuture<double> loadingDuration = QtConcurrent::run(movieSeconds, stopped.rawURL);
+    QFuture<double> loadingDuration = WorkerPool::takes().run(movieSeconds, stopped.rawURL);
     co_await loadingDuration;
     if (!weak)
         co_return;
     const double duration = loadingDuration.result();
     if (ScreenStopPlan::movesLayout(look, stopped.cameraURL.has_value())) {
-        QFuture<LayoutSignals> loadingSignals = QtConcurrent::run([rawURL = stopped.rawURL] { return LayoutSignals::load(rawURL); });
+        QFuture<LayoutSignals> loadingSignals = WorkerPool::takes().run([rawURL = stopped.rawURL] { return LayoutSignals::load(rawURL); });
         co_await loadingSignals;
         if (!weak)
             co_return;

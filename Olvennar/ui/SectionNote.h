@@ -1,6 +1,8 @@
 #pragma once
 
-class QLabel;
+// Whole, not declared: callers add the note to layouts as a QWidget.
+#include <QLabel>
+
 class QString;
 class QWidget;
 

@@ -1,6 +1,7 @@
 #include "ui/StudioLayoutPreview.h"
 
 #include "compositing/StudioLayoutPreviewRenderer.h"
+#include "platform/system/WorkerPool.h"
 #include "takedata/CameraFrameTap.h"
 #include "ui/Spinner.h"
 #include "ui/WindowStyle.h"
@@ -11,18 +12,17 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QThreadPool>
 
 namespace {
 constexpr int captionGap = 6;
 constexpr double cornerRadius = 8;
 
-// Runs `work` on the shared pool and hands its result to `done` on the receiver's thread.
+// Runs `work` on the previews pool and hands its result to `done` on the receiver's thread.
 template <typename Work, typename Done>
 void runThen(QObject* receiver, Work work, Done done)
 {
     QPointer<QObject> guard(receiver);
-    QThreadPool::globalInstance()->start([guard, work = std::move(work), done = std::move(done)]() mutable {
+    WorkerPool::previews().start([guard, work = std::move(work), done = std::move(done)]() mutable {
         auto result = work();
         if (!guard)
             return;
