@@ -2,9 +2,11 @@
 #include "platform/system/GuiStallProbe.h"
 #include "platform/system/ThisThread.h"
 #include "platform/system/WorkerPool.h"
+#include "support/ProcessThreads.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -97,6 +99,24 @@ TEST(WorkerPoolTest, AWaiterThatRunsQueuedWorkItselfKeepsItsOwnNameAndShare)
     EXPECT_EQ(ran.name, self.name);
     EXPECT_EQ(self.nice, mainNice()) << "a waiter that picked up background work was lowered for good";
     EXPECT_NE(self.name, "test.bg");
+}
+
+TEST(WorkerPoolTest, QtsOwnPoolKeepsNormalPriorityThreadsWhenBackgroundWorkConvertsImages)
+{
+    WorkerPool::startQtPoolAtNormalPriority();
+    WorkerPool background("test.preview", WorkerPool::Priority::background);
+    // Large enough that Qt splits the conversion over its own pool.
+    const bool converted = onPool(background, [] {
+        QImage picture(1920, 1080, QImage::Format_ARGB32);
+        picture.fill(Qt::blue);
+        return !picture.convertToFormat(QImage::Format_RGB888).isNull() && !picture.scaled(960, 540, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).isNull();
+    });
+    EXPECT_TRUE(converted);
+    const auto helpers = ProcessThreads::named(QStringLiteral("qt.pool"));
+    EXPECT_EQ(static_cast<int>(helpers.size()), QThreadPool::globalInstance()->maxThreadCount());
+    for (const ProcessThreads::Thread& thread : helpers)
+        EXPECT_EQ(thread.nice, mainNice());
+    EXPECT_TRUE(ProcessThreads::named(QStringLiteral("Thread (pooled)")).empty()) << "a pool thread started by the background work";
 }
 
 TEST(GuiStallProbeTest, AWindowReportsTheLongestTimeTheEventLoopWasHeld)

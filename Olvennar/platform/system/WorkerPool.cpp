@@ -2,7 +2,10 @@
 
 #include "platform/system/ThisThread.h"
 
+#include <QSemaphore>
 #include <QThread>
+
+#include <memory>
 
 WorkerPool::WorkerPool(std::string name, Priority priority)
     : name_(std::move(name))
@@ -41,6 +44,24 @@ WorkerPool& WorkerPool::handoffs()
 {
     static WorkerPool pool("handoff.read", Priority::normal);
     return pool;
+}
+
+void WorkerPool::startQtPoolAtNormalPriority()
+{
+    QThreadPool* pool = QThreadPool::globalInstance();
+    pool->setExpiryTimeout(-1);
+    const int count = pool->maxThreadCount();
+    // Each item holds its thread until all have started, so the pool cannot hand two of them to one thread.
+    auto started = std::make_shared<QSemaphore>();
+    auto release = std::make_shared<QSemaphore>();
+    for (int i = 0; i < count; ++i)
+        pool->start([started, release] {
+            ThisThread::setName("qt.pool");
+            started->release();
+            release->acquire();
+        });
+    started->acquire(count);
+    release->release(count);
 }
 
 void WorkerPool::start(std::function<void()> work)

@@ -38,6 +38,12 @@ public:
     // The remote handoff's file reads and folder preparation. Normal priority: they lead to a take.
     static WorkerPool& handoffs();
 
+    // Qt's own pool, which QImage conversions and scaling fan out to from any thread but its own: every one
+    // of its threads is started now, from the calling (main) thread, named "qt.pool" and kept for good. Else
+    // a background thread would start them at its lower priority, and a take's or the GUI thread's
+    // conversions would then wait on them. Once, at launch, before any background work.
+    static void startQtPoolAtNormalPriority();
+
     const std::string& name() const { return name_; }
     Priority priority() const { return priority_; }
     // Tests force a pool to one thread to show that no pool waits on another.
