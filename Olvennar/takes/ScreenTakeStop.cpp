@@ -142,7 +142,9 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
 
     const ScreenRecorder::Statistics counts = screenRecorder_ ? screenRecorder_->statistics() : ScreenRecorder::Statistics{};
     const std::optional<QString> lostFrames = ScreenStopPlan::lostFramesNotice(counts.framesWritten, counts.framesDropped + counts.framesMissed);
-    screenRecorder_.reset();
+    // The recorder's queues join and its frame pools unmap on the take's pool, with the clock it reads.
+    std::shared_ptr<ScreenRecorder> finished = std::move(screenRecorder_);
+    std::shared_ptr<RecordingClock> finishedClock = clock_;
     if (folder.created)
         host_.setDestinationFolder(folder.path);
     folder_.reset();
@@ -155,4 +157,9 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
         Diagnostics::log(*lostFrames);
         host_.fail(*lostFrames);
     }
+    QFuture<void> releasing = WorkerPool::takes().run([finished = std::move(finished), finishedClock = std::move(finishedClock)]() mutable {
+        finished.reset();
+        finishedClock.reset();
+    });
+    co_await releasing;
 }

@@ -26,6 +26,8 @@ protected:
         // The controller measures its GUI thread's waits during the start and the stop.
         qputenv("OLVENNAR_GUI_STALLS", "1");
         ScreenTakeFlow::SetUp();
+        // As at launch: Qt's own pool threads (earlier tests' image conversions started some) are named.
+        WorkerPool::startQtPoolAtNormalPriority();
         globalThreads = QThreadPool::globalInstance()->maxThreadCount();
         takeThreads = WorkerPool::takes().maxThreadCount();
         renderThreads = WorkerPool::renders().maxThreadCount();

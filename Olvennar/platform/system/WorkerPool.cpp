@@ -2,19 +2,61 @@
 
 #include "platform/system/ThisThread.h"
 
+#include <QCoreApplication>
 #include <QSemaphore>
 #include <QThread>
 
 #include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+std::mutex& registryLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+std::vector<WorkerPool*>& registry()
+{
+    static std::vector<WorkerPool*> pools;
+    return pools;
+}
+
+// Work still running then (a preview's renderer build, say) paints with the GUI library.
+void waitForEveryPool()
+{
+    std::vector<WorkerPool*> pools;
+    {
+        std::lock_guard guard(registryLock());
+        pools = registry();
+    }
+    for (WorkerPool* pool : pools)
+        pool->waitForDone();
+}
+
+} // namespace
 
 WorkerPool::WorkerPool(std::string name, Priority priority)
     : name_(std::move(name))
     , priority_(priority)
 {
     pool_.setObjectName(QString::fromStdString(name_));
+    static const bool waitsAtTeardown = (qAddPostRoutine(waitForEveryPool), true);
+    Q_UNUSED(waitsAtTeardown);
+    std::lock_guard guard(registryLock());
+    registry().push_back(this);
 }
 
-WorkerPool::~WorkerPool() { pool_.waitForDone(); }
+WorkerPool::~WorkerPool()
+{
+    {
+        std::lock_guard guard(registryLock());
+        std::erase(registry(), this);
+    }
+    pool_.waitForDone();
+}
 
 WorkerPool& WorkerPool::takes()
 {

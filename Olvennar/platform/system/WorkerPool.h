@@ -16,7 +16,9 @@
 // Threading contract: run() and start() may be called from any thread; the work runs on one of the pool's
 // threads, which takes the pool's name and priority when it first picks up work. A background pool's
 // threads keep their lower priority for good (an unprivileged thread cannot raise it again), which is why
-// pools are never shared between take work and background work. The destructor waits for queued work.
+// pools are never shared between take work and background work. Every pool waits for its work when the
+// QCoreApplication goes (as Qt's global pool does), before the GUI library's globals go; the destructor
+// waits too.
 class WorkerPool {
 public:
     enum class Priority { normal, background };
@@ -60,6 +62,7 @@ public:
             });
     }
     void start(std::function<void()> work);
+    void waitForDone() { pool_.waitForDone(); }
 
 private:
     // Names the calling thread and sets its priority, once per thread, when it is one of this pool's (a
