@@ -2,6 +2,7 @@
 #include "app/StudioInstance.h"
 #include "platform/system/ProcessMemory.h"
 #include "platform/system/Settings.h"
+#include "platform/system/WorkerPool.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -18,6 +19,7 @@ int main(int argc, char* argv[])
     StudioInstance instance(QFileInfo(Settings::standardFilePath()).absolutePath());
     if (!instance.claim())
         return 0;
+    WorkerPool::startQtPoolAtNormalPriority();
 
     FestrinApp festrin(Settings::standard());
     QObject::connect(&instance, &StudioInstance::knocked, &festrin, [&festrin] { festrin.bringForward(); });

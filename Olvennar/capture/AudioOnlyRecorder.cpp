@@ -2,13 +2,13 @@
 
 #include "capture/SampleBufferRetiming.h"
 
+#include "platform/system/WorkerPool.h"
 #include "takedata/SpeechAudioSink.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/HostClock.h"
 
 #include <QFileInfo>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 
@@ -164,13 +164,13 @@ QFuture<std::optional<QString>> AudioOnlyRecorder::stop()
     const bool wasRecording = recording_.exchange(false);
     if (!wasRecording) {
         const QString url = url_;
-        return QtConcurrent::run([url]() -> std::optional<QString> {
+        return WorkerPool::takes().run([url]() -> std::optional<QString> {
             if (!url.isEmpty() && QFileInfo::exists(url))
                 return url;
             return std::nullopt;
         });
     }
-    return QtConcurrent::run([this] {
+    return WorkerPool::takes().run([this] {
         if (capture_)
             capture_->stop();
         captureOpen_ = false;

@@ -5,11 +5,10 @@
 #include "capture/DeviceVideoRecorder.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/WorkerPool.h"
 #include "shorts/ShortFramingFormat.h"
 #include "takedata/CameraFrameTap.h"
 #include "takedata/SpeechAudioSink.h"
-
-#include <QtConcurrent/QtConcurrent>
 
 #include <cmath>
 #include <utility>
@@ -229,7 +228,7 @@ void CameraOnlyRecorder::startPreview()
     delivering_ = false;
     // Each start or stop waits for the one before it on a pool thread; Qt 6.4's future continuations crashed
     // here when a start and a stop followed each other quickly. The destructor waits for the task.
-    streamTask_ = QtConcurrent::run([this, previous = streamTask_, subscription = subscription_, number = subscriptionNumber_.load()]() mutable {
+    streamTask_ = WorkerPool::takes().run([this, previous = streamTask_, subscription = subscription_, number = subscriptionNumber_.load()]() mutable {
         previous.waitForFinished();
         if (!subscription->start() && subscriptionNumber_.load() == number)
             streamLost(QStringLiteral("the camera would not stream"));
@@ -244,7 +243,7 @@ void CameraOnlyRecorder::stopPreview()
         return;
     running_ = false;
     delivering_ = false;
-    streamTask_ = QtConcurrent::run([previous = streamTask_, subscription = subscription_]() mutable {
+    streamTask_ = WorkerPool::takes().run([previous = streamTask_, subscription = subscription_]() mutable {
         previous.waitForFinished();
         subscription->stop();
     });

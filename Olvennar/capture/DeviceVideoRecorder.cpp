@@ -3,12 +3,13 @@
 #include "capture/SampleBufferRetiming.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/NumberedCopies.h"
+#include "platform/system/WorkerPool.h"
 #include "takedata/CameraFrameTap.h"
 #include "takedata/RecordingClock.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPromise>
-#include <QtConcurrent/QtConcurrent>
 
 #include <qcorofuture.h>
 
@@ -199,15 +200,21 @@ void DeviceVideoRecorder::startPreview()
     if (!subscription_ || subscription_->isStarted())
         return;
     // Opening a camera stream can take a moment; keep it off the caller's thread. Starts and stops run in
-    // the order asked.
-    previewTask_ = previewTask_.then(QtFuture::Launch::Async, [subscription = subscription_] { subscription->start(); });
+    // the order asked, each waiting for the one before it on the take's pool.
+    previewTask_ = WorkerPool::takes().run([previous = previewTask_, subscription = subscription_]() mutable {
+        previous.waitForFinished();
+        subscription->start();
+    });
 }
 
 void DeviceVideoRecorder::stopPreview()
 {
     if (!subscription_)
         return;
-    previewTask_ = previewTask_.then(QtFuture::Launch::Async, [subscription = subscription_] { subscription->stop(); });
+    previewTask_ = WorkerPool::takes().run([previous = previewTask_, subscription = subscription_]() mutable {
+        previous.waitForFinished();
+        subscription->stop();
+    });
 }
 
 void DeviceVideoRecorder::dropSubscription()
@@ -241,7 +248,8 @@ void DeviceVideoRecorder::startRecording(const QString& path, std::shared_ptr<Re
     if (target != path)
         Diagnostics::log(QStringLiteral("device recorder: ") + QFileInfo(path).fileName() + QStringLiteral(" already exists, writing ")
             + QFileInfo(target).fileName());
-    writerQueue_.sync([this, target, clock = std::move(clock)]() mutable {
+    // Posted, not waited for: the start's GUI thread never queues behind frames. Frames posted later come after.
+    writerQueue_.async([this, target, clock = std::move(clock)]() mutable {
         finishOpenWriter();
         clock_ = std::move(clock);
         outputPath_ = target;

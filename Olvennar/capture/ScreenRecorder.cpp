@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPromise>
-#include <QtConcurrent/QtConcurrentRun>
+#include "platform/system/WorkerPool.h"
 
 #include <algorithm>
 #include <chrono>
@@ -539,7 +539,7 @@ void ScreenRecorder::stopSources()
 
 QFuture<ScreenRecorder::StopResult> ScreenRecorder::stop()
 {
-    return QtConcurrent::run([this] {
+    return WorkerPool::takes().run([this] {
         stopSources();
         // Microphone blocks pass through their own queue first; let them reach the sound queue.
         micQueue_.sync([] {});

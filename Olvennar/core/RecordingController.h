@@ -8,6 +8,7 @@
 #include "takedata/RecordingChannel.h"
 #include "core/RecordingControllerKeys.h"
 #include "core/RecordingControllerSettings.h"
+#include "platform/system/GuiStallProbe.h"
 #include "takedata/RecordingPhase.h"
 #include "takedata/NextRecording.h"
 #include "shorts/NextTake.h"
@@ -359,6 +360,8 @@ Q_SIGNALS:
 private:
     template <typename T> void publish(T& field, T value) { field = std::move(value); Q_EMIT changed(); }
     void publishSetting(bool& field, bool value, const QString& key);
+    // Opens the stall probe's window when a start or stop begins, closes it when the phase moves on.
+    void measureStalls(const Phase& old, const Phase& phase);
     Scheduler& scheduler() { return *scheduler_; }
     bool selectedDisplayListed() const;
     // Asks for the camera a window shows; a refusal fails the phase with the sentence (or "No camera found."
@@ -500,6 +503,8 @@ private:
     bool routingQueued_ = false;
     std::unique_ptr<ZoomMarker> ownZoomMarker_;
     QTimer* ticker_ = nullptr;
+    // How long the GUI thread is held during a start (countdown's end to capture) and a stop (GUI thread).
+    GuiStallProbe stallProbe_{GuiStallProbe::enabledByEnvironment()};
     // A start is between its guard and its recording phase (awaiting access or the countdown).
     bool startInFlight_ = false;
     // The take the last start chose; stop, discard and pause reach it until the studio is idle again.

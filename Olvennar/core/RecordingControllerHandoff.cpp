@@ -7,6 +7,7 @@
 #include "core/SaveLocation.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Settings.h"
+#include "platform/system/WorkerPool.h"
 #include "takedata/HandoffFile.h"
 #include "takes/HandoffArbiter.h"
 #include "takes/HandoffPrompter.h"
@@ -15,7 +16,6 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <qcorofuture.h>
 
@@ -69,7 +69,7 @@ QCoro::Task<> RecordingController::pollHandoffs()
     HandoffReader::Request request{QDir(QDir(root).filePath(QStringLiteral("Shorts"))).filePath(QStringLiteral(".next_take.json")),
         QDir(root).filePath(QStringLiteral(".next_recording.json")), QDateTime::currentDateTimeUtc(), ProjectFolder::handoffPlaces(platform_.settings)};
     QPointer<RecordingController> weak(this);
-    QFuture<HandoffReader::Reading> reading = QtConcurrent::run([request] { return HandoffReader::read(request); });
+    QFuture<HandoffReader::Reading> reading = WorkerPool::handoffs().run([request] { return HandoffReader::read(request); });
     co_await reading;
     if (!weak)
         co_return;
@@ -185,7 +185,7 @@ QCoro::Task<> RecordingController::applyNextRecording(NextRecording record)
     // The folder is made and the script read off the main thread.
     QPointer<RecordingController> weak(this);
     const HandoffPlaces places = ProjectFolder::handoffPlaces(platform_.settings);
-    QFuture<HandoffReader::Preparation> preparing = QtConcurrent::run([record, places] { return HandoffReader::prepare(record, places); });
+    QFuture<HandoffReader::Preparation> preparing = WorkerPool::handoffs().run([record, places] { return HandoffReader::prepare(record, places); });
     co_await preparing;
     if (!weak)
         co_return;

@@ -68,6 +68,7 @@ void RecordingController::setPhase(const Phase& phase)
         countdownToken_->cancel();
     if (platform_.speechBusy)
         platform_.speechBusy->setBusy(phase.isBusy());
+    measureStalls(old, phase);
     const bool filming = phase.isFilming();
     // Background exports hold while a take is filmed, so capture keeps the machine.
     ExportGate::shared().setPaused(filming);
@@ -80,6 +81,18 @@ void RecordingController::setPhase(const Phase& phase)
     Q_EMIT changed();
     if (old.isBusy() && !phase.isBusy())
         studioMayBeIdle();
+}
+
+void RecordingController::measureStalls(const Phase& old, const Phase& phase)
+{
+    if (phase.kind() == old.kind())
+        return;
+    if (phase.kind() == Phase::Kind::preparing)
+        stallProbe_.begin(QStringLiteral("start"));
+    else if (phase.kind() == Phase::Kind::finishing)
+        stallProbe_.begin(QStringLiteral("stop"));
+    else if (old.kind() == Phase::Kind::preparing || old.kind() == Phase::Kind::finishing)
+        stallProbe_.end();
 }
 
 void RecordingController::reset()

@@ -1,10 +1,10 @@
 #include "finishing/EnhanceQueue.h"
 
 #include "platform/system/Diagnostics.h"
+#include "platform/system/WorkerPool.h"
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QThreadPool>
 
 EnhanceQueue::EnhanceQueue(Pipeline pipeline, QObject* parent)
     : QObject(parent)
@@ -65,7 +65,7 @@ void EnhanceQueue::runEnhanceQueueIfIdle()
         const QString output = EnhancePipeline::outputPath(source);
         QPointer<EnhanceQueue> self(this);
         Pipeline pipeline = pipeline_;
-        QThreadPool::globalInstance()->start([self, pipeline, id, source, output] {
+        WorkerPool::enhancement().start([self, pipeline, id, source, output] {
             const std::optional<ErrorInfo> error = pipeline(source, output);
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),

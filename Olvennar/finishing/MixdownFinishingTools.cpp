@@ -3,8 +3,7 @@
 #include "finishing/FaceMux.h"
 #include "finishing/TailTrim.h"
 #include "platform/system/ProcessMemory.h"
-
-#include <QtConcurrent/QtConcurrentRun>
+#include "platform/system/WorkerPool.h"
 
 #include <qcorofuture.h>
 
@@ -17,7 +16,6 @@ std::optional<ErrorInfo> infoOf(const std::optional<Mixdown::MixdownError>& fail
     return failure ? std::optional<ErrorInfo>(failure->info()) : std::nullopt;
 }
 
-
 } // namespace
 
 MixdownFinishingTools::MixdownFinishingTools(OverlayRendererFactory makeRenderer, Mixdown::Options options)
@@ -28,7 +26,7 @@ MixdownFinishingTools::MixdownFinishingTools(OverlayRendererFactory makeRenderer
 
 QCoro::Task<std::optional<ErrorInfo>> MixdownFinishingTools::faceMux(QString cameraPath, QString rawPath, QString facePath)
 {
-    QFuture<FaceMux::Outcome> muxed = QtConcurrent::run([cameraPath, rawPath, facePath] {
+    QFuture<FaceMux::Outcome> muxed = WorkerPool::renders().run([cameraPath, rawPath, facePath] {
         return FaceMux::write(cameraPath, rawPath, facePath, false);
     });
     const FaceMux::Outcome outcome = co_await muxed;
@@ -41,7 +39,7 @@ QCoro::Task<std::optional<ErrorInfo>> MixdownFinishingTools::faceMux(QString cam
 
 QCoro::Task<std::optional<FinishingTools::TrimResult>> MixdownFinishingTools::tailTrim(QString path, double seconds)
 {
-    QFuture<std::optional<TailTrim::Result>> trimmed = QtConcurrent::run([path, seconds] { return TailTrim::trim(path, seconds); });
+    QFuture<std::optional<TailTrim::Result>> trimmed = WorkerPool::renders().run([path, seconds] { return TailTrim::trim(path, seconds); });
     const std::optional<TailTrim::Result> cut = co_await trimmed;
     if (!cut)
         co_return std::nullopt;
@@ -56,7 +54,7 @@ void MixdownFinishingTools::writeStopSidecar(const QString& path, const QString&
 QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composePassthrough(QString rawPath, QString finalPath, Progress progress)
 {
     const Mixdown::Options options = options_;
-    QFuture<std::optional<Mixdown::MixdownError>> copied = QtConcurrent::run([rawPath, finalPath, progress, options] {
+    QFuture<std::optional<Mixdown::MixdownError>> copied = WorkerPool::renders().run([rawPath, finalPath, progress, options] {
         return Mixdown::composePassthrough(rawPath, finalPath, progress, options);
     });
     const std::optional<Mixdown::MixdownError> failure = co_await copied;
@@ -69,7 +67,7 @@ QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composeWithOver
 {
     const Mixdown::Options options = options_;
     const OverlayRendererFactory makeRenderer = makeRenderer_;
-    QFuture<RenderResult> rendered = QtConcurrent::run([request, finalPath, progress, makeRenderer, options] {
+    QFuture<RenderResult> rendered = WorkerPool::renders().run([request, finalPath, progress, makeRenderer, options] {
         Mixdown::LeftOut leftOut;
         const std::optional<Mixdown::MixdownError> failure =
             Mixdown::composeWithOverlays(request, finalPath, progress, makeRenderer, options, &leftOut);

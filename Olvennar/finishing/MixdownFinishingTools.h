@@ -4,8 +4,8 @@
 #include "finishing/Mixdown.h"
 #include "plans/OverlayFrameRenderer.h"
 
-// The finishing tools over the real face mux, tail trim and mixdown. Each blocking call runs on the thread
-// pool while the awaiting job waits on the GUI thread.
+// The finishing tools over the real face mux, tail trim and mixdown. Each blocking call runs on the
+// renders pool, below a take's threads, while the awaiting job waits on the GUI thread.
 class MixdownFinishingTools final : public FinishingTools {
 public:
     // The factory draws every frame of an overlay export (the studio compositor in the app).

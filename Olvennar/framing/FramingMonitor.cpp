@@ -1,6 +1,7 @@
 #include "framing/FramingMonitor.h"
 
 #include "platform/system/HostClock.h"
+#include "platform/system/ThisThread.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -23,6 +24,8 @@ FramingMonitor::FramingMonitor(QObject* parent) : FramingMonitor(followingAnalyz
 FramingMonitor::FramingMonitor(std::shared_ptr<FramingAnalyzer> analyzer, QObject* parent)
     : QObject(parent), analyzer_(std::move(analyzer))
 {
+    // Face analysis is background work: it yields to a take's capture and writers.
+    worker_.async([] { ThisThread::lowerPriority(); });
 }
 
 FramingMonitor::~FramingMonitor() = default;

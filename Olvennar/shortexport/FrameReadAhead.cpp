@@ -1,5 +1,6 @@
 #include "shortexport/FrameReadAhead.h"
 
+#include "platform/system/ThisThread.h"
 #include "takedata/ExportGate.h"
 
 #include <algorithm>
@@ -10,7 +11,10 @@ FrameReadAhead::FrameReadAhead(SampleSource& source, ExportGate& gate, double ga
     , gate_(gate)
     , gatePollSeconds_(gatePollSeconds)
     , depth_(std::max<size_t>(depth, 1))
-    , reader_([this] { readLoop(); })
+    , reader_([this] {
+        ThisThread::setName("frame.readahead");
+        readLoop();
+    })
 {
 }
 

@@ -4,12 +4,12 @@
 #include "platform/system/Diagnostics.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/system/AtomicFile.h"
+#include "platform/system/WorkerPool.h"
 #include "shortexport/ShortExport.h"
 #include "shorts/ShortFramingSidecar.h"
 
 #include <QDir>
 #include <QJsonDocument>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <qcorofuture.h>
 
@@ -93,7 +93,7 @@ Outcome finishMeasured(const QString& folder, const QString& rawURL, QSizeF feed
 QCoro::Task<Outcome> finish(QString folder, QString rawURL, Settings settings, ShortExport::Options options)
 {
     // Awaited by name: g++ 12 may destroy the temporaries of a full expression holding a co_await twice.
-    QFuture<Outcome> finished = QtConcurrent::run([folder, rawURL, settings, options] { return finishNow(folder, rawURL, settings, options); });
+    QFuture<Outcome> finished = WorkerPool::renders().run([folder, rawURL, settings, options] { return finishNow(folder, rawURL, settings, options); });
     Outcome outcome = co_await finished;
     co_return outcome;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/system/Diagnostics.h"
 #include "platform/system/MainThread.h"
+#include "platform/system/WorkerPool.h"
 #include "shorts/ShortFramingAccumulator.h"
 #include "takedata/CameraFrameTap.h"
 #include "takedata/RecordingClock.h"
@@ -11,7 +12,6 @@
 
 #include <QFileInfo>
 #include <QPointer>
-#include <QtConcurrent/QtConcurrent>
 
 #include <qcorofuture.h>
 #include <qcorotimer.h>
@@ -119,7 +119,7 @@ QCoro::Task<std::optional<QString>> CameraOnlyTake::prepareDevices()
     // The microphone opens first, off the main thread: its sound flows and its timing has settled by the
     // time the camera has warmed up and the countdown has run.
     host_.setShortProfile(filmsShort());
-    QFuture<std::optional<ErrorInfo>> configuring = QtConcurrent::run([recorder, devices] {
+    QFuture<std::optional<ErrorInfo>> configuring = WorkerPool::takes().run([recorder, devices] {
         return recorder->configure(devices.camera.uniqueID, devices.microphone, devices.mirrored);
     });
     const std::optional<ErrorInfo> configureError = co_await configuring;
@@ -145,7 +145,7 @@ QCoro::Task<std::optional<QString>> CameraOnlyTake::prepareDevices()
         Diagnostics::log(silent.info(), QStringLiteral("camera-only start"));
         co_return silent.description();
     }
-    QFuture<void> flowing = QtConcurrent::run([recorder] { recorder->waitUntilFlowing(); });
+    QFuture<void> flowing = WorkerPool::takes().run([recorder] { recorder->waitUntilFlowing(); });
     co_await flowing;
     // A fresh source holds its first blocks until its timing settles; the take starts once sound arrives,
     // so the start gate finds it at once (past the limit the gate copes without).

@@ -5,10 +5,10 @@
 #include "platform/media/MovieAsset.h"
 #include "platform/media/Remux.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/WorkerPool.h"
 #include "takes/CameraOnlyTakeHost.h"
 
 #include <QFileInfo>
-#include <QtConcurrent/QtConcurrent>
 
 #include <qcorofuture.h>
 
@@ -34,7 +34,7 @@ std::variant<TakeFolder, ErrorInfo> JustMeTake::openFolder() { return host_.open
 QCoro::Task<std::optional<QString>> JustMeTake::finish(QString file, TakeFolder folder, bool byRemote)
 {
     const QString sidecar = folder.file(QStringLiteral("stop"), QStringLiteral(".json"));
-    QFuture<void> finishing = QtConcurrent::run([file, sidecar, byRemote] {
+    QFuture<void> finishing = WorkerPool::takes().run([file, sidecar, byRemote] {
         moveIndexToFront(file);
         if (!byRemote)
             return;

@@ -16,7 +16,7 @@
 #include <QFileInfo>
 #include <QPointer>
 
-#include <QtConcurrent/QtConcurrentRun>
+#include "platform/system/WorkerPool.h"
 
 #include <qcorofuture.h>
 
@@ -89,7 +89,7 @@ QCoro::Task<std::optional<QString>> ScreenTake::prepareDevices()
     const ScreenRecorder::Options options = recorderOptions(settings_);
     // The worker holds the recorder too, so a take that goes away meanwhile never pulls it from under it.
     // Sound and encoders open while the countdown runs: the start then only names the file.
-    QFuture<std::optional<ScreenRecorder::RecorderError>> opening = QtConcurrent::run([recorder, options] { return recorder->prepare(options); });
+    QFuture<std::optional<ScreenRecorder::RecorderError>> opening = WorkerPool::takes().run([recorder, options] { return recorder->prepare(options); });
     const std::optional<ScreenRecorder::RecorderError> error = co_await opening;
     if (!weak)
         co_return QString();

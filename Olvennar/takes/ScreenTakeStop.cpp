@@ -1,5 +1,6 @@
 // The screen take's stop: halt the inputs, measure the panels, close the movies one after another, write
 // the sidecars, plan the zooms and layout, and hand the take to the save job.
+#include "platform/system/WorkerPool.h"
 #include "takes/ScreenTake.h"
 
 #include "capture/ClickTracker.h"
@@ -17,7 +18,6 @@
 
 #include <QFileInfo>
 #include <QPointer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <qcorofuture.h>
 
@@ -58,7 +58,7 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
     const ScreenRecorder::StopResult result = stopping.result();
     if (result.error && result.url && keepsFailedMovie) {
         Diagnostics::log(result.error->info(), QStringLiteral("stop: saving what was written"));
-        QFuture<double> probing = QtConcurrent::run(movieSeconds, *result.url);
+        QFuture<double> probing = WorkerPool::takes().run(movieSeconds, *result.url);
         co_await probing;
         if (!weak)
             co_return false;
@@ -124,13 +124,13 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     Mixdown::Request request = ScreenStopPlan::mixdownRequest(stopped, look, zoom);
     ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")));
 
-    QFuture<double> loadingDuration = QtConcurrent::run(movieSeconds, stopped.rawURL);
+    QFuture<double> loadingDuration = WorkerPool::takes().run(movieSeconds, stopped.rawURL);
     co_await loadingDuration;
     if (!weak)
         co_return;
     const double duration = loadingDuration.result();
     if (ScreenStopPlan::movesLayout(look, stopped.cameraURL.has_value())) {
-        QFuture<LayoutSignals> loadingSignals = QtConcurrent::run([rawURL = stopped.rawURL] { return LayoutSignals::load(rawURL); });
+        QFuture<LayoutSignals> loadingSignals = WorkerPool::takes().run([rawURL = stopped.rawURL] { return LayoutSignals::load(rawURL); });
         co_await loadingSignals;
         if (!weak)
             co_return;
@@ -142,7 +142,9 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
 
     const ScreenRecorder::Statistics counts = screenRecorder_ ? screenRecorder_->statistics() : ScreenRecorder::Statistics{};
     const std::optional<QString> lostFrames = ScreenStopPlan::lostFramesNotice(counts.framesWritten, counts.framesDropped + counts.framesMissed);
-    screenRecorder_.reset();
+    // The recorder's queues join and its frame pools unmap on the take's pool, with the clock it reads.
+    std::shared_ptr<ScreenRecorder> finished = std::move(screenRecorder_);
+    std::shared_ptr<RecordingClock> finishedClock = clock_;
     if (folder.created)
         host_.setDestinationFolder(folder.path);
     folder_.reset();
@@ -154,4 +156,9 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     // and the finished file's row and note still show after it.
     if (lostFrames)
         host_.inform(*lostFrames);
+    QFuture<void> releasing = WorkerPool::takes().run([finished = std::move(finished), finishedClock = std::move(finishedClock)]() mutable {
+        finished.reset();
+        finishedClock.reset();
+    });
+    co_await releasing;
 }

@@ -7,6 +7,7 @@
 #include "platform/media/MovieAsset.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/MainThread.h"
+#include "platform/system/WorkerPool.h"
 #include "takedata/RecordingClock.h"
 #include "takes/CameraOnlyTakeHost.h"
 #include "takes/CameraWarmUp.h"
@@ -19,7 +20,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <qcorofuture.h>
 
@@ -199,7 +199,7 @@ QCoro::Task<> VoiceTake::startDeskCamera(Attempt attempt, CaptureDeviceInfo came
     desk_->setShortProfile(true);
     // The voice recorder already feeds voice follow this microphone.
     recorder->feedsSpeech = false;
-    QFuture<std::optional<ErrorInfo>> configuring = QtConcurrent::run([recorder, id = camera.uniqueID, microphone, mirrored] {
+    QFuture<std::optional<ErrorInfo>> configuring = WorkerPool::takes().run([recorder, id = camera.uniqueID, microphone, mirrored] {
         return recorder->configure(id, CameraOnlyRecorder::Microphone{microphone.uniqueID, microphone.localizedName}, mirrored);
     });
     const std::optional<ErrorInfo> configureError = co_await configuring;
@@ -251,7 +251,7 @@ QCoro::Task<std::optional<QString>> VoiceTake::prepareDevices()
     if (!voice)
         co_return std::nullopt;
     const AudioOnlyRecorder::Microphone microphone{microphone_.uniqueID, microphone_.localizedName};
-    QFuture<std::optional<AudioOnlyRecorder::RecorderError>> opening = QtConcurrent::run([voice, microphone] { return voice->openMicrophone(microphone); });
+    QFuture<std::optional<AudioOnlyRecorder::RecorderError>> opening = WorkerPool::takes().run([voice, microphone] { return voice->openMicrophone(microphone); });
     co_await opening;
     if (const auto error = opening.result()) {
         Diagnostics::log(error->info(), QStringLiteral("voice-only start"));
@@ -298,7 +298,7 @@ QCoro::Task<> VoiceTake::stop(bool byRemote)
         discardEmptyFolder();
         co_return;
     }
-    QFuture<Trimmed> trimming = QtConcurrent::run(trimAndMeasure, *audio, byRemote);
+    QFuture<Trimmed> trimming = WorkerPool::takes().run(trimAndMeasure, *audio, byRemote);
     co_await trimming;
     if (!weak)
         co_return;
@@ -333,7 +333,7 @@ QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
     if (!weak)
         co_return;
     if (audio) {
-        QFuture<Trimmed> measuring = QtConcurrent::run(trimAndMeasure, *audio, false);
+        QFuture<Trimmed> measuring = WorkerPool::takes().run(trimAndMeasure, *audio, false);
         co_await measuring;
         if (!weak)
             co_return;

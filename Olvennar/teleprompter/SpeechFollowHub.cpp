@@ -7,6 +7,7 @@
 #include "platform/system/AccessProbe.h"
 #include "platform/system/MainThread.h"
 #include "platform/system/MonotonicTimer.h"
+#include "platform/system/ThisThread.h"
 #include "teleprompter/ScriptLanguageModel.h"
 
 #include <QObject>
@@ -39,6 +40,8 @@ SpeechFollowHub::SpeechFollowHub(Services services)
     , access_(services.access)
     , generalModelWeight_(services.generalModelWeight)
 {
+    // Recognition is background work: it yields to a take's capture and writers.
+    queue_.async([] { ThisThread::lowerPriority(); });
 }
 
 SpeechFollowHub::~SpeechFollowHub()

@@ -1,6 +1,7 @@
 #include "ui/StudioLayoutPreview.h"
 
 #include "compositing/StudioLayoutPreviewRenderer.h"
+#include "platform/system/WorkerPool.h"
 #include "takedata/CameraFrameTap.h"
 #include "ui/Spinner.h"
 #include "ui/WindowStyle.h"
@@ -10,7 +11,6 @@
 #include <QPainterPath>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QThreadPool>
 
 #include <mutex>
 
@@ -34,11 +34,11 @@ struct StudioLayoutPreview::Mailbox {
         receiver = nullptr;
     }
 
-    // Runs `work` on the shared pool and hands its result to `done` on the receiver's thread.
+    // Runs `work` on the previews pool and hands its result to `done` on the receiver's thread.
     template <typename Work, typename Done>
     static void runThen(const std::shared_ptr<Mailbox>& box, Work work, Done done)
     {
-        QThreadPool::globalInstance()->start([box, work = std::move(work), done = std::move(done)]() mutable {
+        WorkerPool::previews().start([box, work = std::move(work), done = std::move(done)]() mutable {
             auto result = work();
             std::lock_guard guard(box->lock);
             if (!box->receiver)

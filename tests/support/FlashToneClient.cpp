@@ -26,7 +26,7 @@ std::unique_ptr<FlashToneClient> FlashToneClient::start(const QByteArray& displa
     std::unique_ptr<FlashToneClient> client(new FlashToneClient);
     client->seconds_ = seconds;
     client->x_ = XcbConnection::open(displayName.constData());
-    client->pulse_ = PulseConnection::open(QStringLiteral("flash-tone"));
+    client->pulse_ = PulseConnection::open(QStringLiteral("flash-tone"), "flash-tone");
     if (!client->x_ || !client->pulse_)
         return nullptr;
     client->square_ = std::make_unique<X11TestWindow>(*client->x_, square, 0xFFFFFF, X11TestWindow::Identity{});

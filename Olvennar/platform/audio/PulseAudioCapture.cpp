@@ -21,7 +21,7 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     stop();
     stopping_ = false;
     firstBlockRead_ = false;
-    connection_ = PulseConnection::open(Edition::appName());
+    connection_ = PulseConnection::open(Edition::appName(), "pulse.capture");
     if (!connection_)
         return QStringLiteral("the sound server could not be reached");
     sampleRate_ = request.sampleRate > 0 ? request.sampleRate : 48000;

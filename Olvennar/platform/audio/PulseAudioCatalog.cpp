@@ -61,7 +61,7 @@ std::optional<AudioServerState> PulseAudioCatalog::query(const PulseConnection& 
 
 std::optional<AudioServerState> PulseAudioCatalog::query()
 {
-    auto connection = PulseConnection::open(Edition::appName());
+    auto connection = PulseConnection::open(Edition::appName(), "pulse.catalog");
     if (!connection)
         return std::nullopt;
     PulseConnection::Lock lock(*connection);

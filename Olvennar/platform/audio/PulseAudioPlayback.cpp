@@ -34,7 +34,7 @@ std::optional<QString> PulseAudioPlayback::open(int sampleRate, int channels, Pu
 {
     if (sampleRate <= 0 || channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX))
         return QStringLiteral("The sound has no playable format.");
-    connection_ = PulseConnection::open(QStringLiteral("Olvennar"));
+    connection_ = PulseConnection::open(QStringLiteral("Olvennar"), "pulse.playback");
     if (!connection_)
         return QStringLiteral("The sound server could not be reached, so the take plays without sound.");
     channels_ = channels;

@@ -3,12 +3,13 @@
 #include <pulse/operation.h>
 #include <pulse/proplist.h>
 
-std::unique_ptr<PulseConnection> PulseConnection::open(const QString& clientName)
+std::unique_ptr<PulseConnection> PulseConnection::open(const QString& clientName, const char* threadName)
 {
     std::unique_ptr<PulseConnection> connection(new PulseConnection);
     connection->mainloop_ = pa_threaded_mainloop_new();
     if (!connection->mainloop_)
         return nullptr;
+    pa_threaded_mainloop_set_name(connection->mainloop_, threadName);
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, clientName.toUtf8().constData());
     connection->context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(connection->mainloop_), clientName.toUtf8().constData(), properties);

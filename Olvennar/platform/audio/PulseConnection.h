@@ -12,8 +12,9 @@
 // mainloop's thread; every other use of the context holds `Lock`.
 class PulseConnection {
 public:
-    // Nothing when the server cannot be reached (never autospawns a daemon).
-    static std::unique_ptr<PulseConnection> open(const QString& clientName);
+    // Nothing when the server cannot be reached (never autospawns a daemon). The mainloop's thread is named
+    // `threadName` (at most 15 bytes), after what the connection serves.
+    static std::unique_ptr<PulseConnection> open(const QString& clientName, const char* threadName);
     ~PulseConnection();
     PulseConnection(const PulseConnection&) = delete;
     PulseConnection& operator=(const PulseConnection&) = delete;

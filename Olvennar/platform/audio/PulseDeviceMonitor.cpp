@@ -6,7 +6,7 @@
 
 #include <pulse/subscribe.h>
 
-PulseDeviceMonitor::PulseDeviceMonitor(QObject* parent) : QObject(parent), connection_(PulseConnection::open(Edition::appName()))
+PulseDeviceMonitor::PulseDeviceMonitor(QObject* parent) : QObject(parent), connection_(PulseConnection::open(Edition::appName(), "pulse.devices"))
 {
     if (!connection_)
         return;

@@ -1,6 +1,7 @@
 #include "platform/media/MovieDecodeRun.h"
 
 #include "platform/media/MovieReader.h"
+#include "platform/system/ThisThread.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,7 +29,10 @@ std::variant<std::unique_ptr<MovieDecodeRun>, MediaError> MovieDecodeRun::start(
     run->soundDone_ = run->soundOutput_ == nullptr;
     if (!run->videoOutput_ || !run->reader_->startReading())
         return run->reader_->error().value_or(MediaError{QStringLiteral("The movie could not be read.")});
-    run->thread_ = std::thread([raw = run.get()] { raw->decodeLoop(); });
+    run->thread_ = std::thread([raw = run.get()] {
+        ThisThread::setName("movie.decode");
+        raw->decodeLoop();
+    });
     return run;
 }
 

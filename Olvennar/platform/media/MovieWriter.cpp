@@ -7,7 +7,7 @@
 #include "platform/media/VideoEncoder.h"
 #include "platform/system/DispatchQueue.h"
 
-#include <QtConcurrent/QtConcurrentRun>
+#include "platform/system/WorkerPool.h"
 
 #include <cmath>
 #include <cstring>
@@ -442,7 +442,7 @@ bool MovieWriter::finishWriting()
 
 QFuture<bool> MovieWriter::finishWritingAsync()
 {
-    return QtConcurrent::run([this] { return finishWriting(); });
+    return WorkerPool::takes().run([this] { return finishWriting(); });
 }
 
 void MovieWriter::cancelWriting()
