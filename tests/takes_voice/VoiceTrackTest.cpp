@@ -209,8 +209,8 @@ TEST_F(VoiceTrackFlow, AVoiceFailureWhileTheDeskCameraIsSetUpEndsTheTrackForGood
     // The desk camera was let go, never armed.
     EXPECT_FALSE(controller->cameraOnlyRecorder()->hasMicrophone());
     EXPECT_FALSE(readLog().contains(QStringLiteral("voice track: also filming the desk camera")));
-    const QString folder = shortFolder();
-    EXPECT_FALSE(!folder.isEmpty() && QFileInfo::exists(folder + QStringLiteral("/desk-camera.mov")));
+    const QString shortTake = shortFolder();
+    EXPECT_FALSE(!shortTake.isEmpty() && QFileInfo::exists(shortTake + QStringLiteral("/desk-camera.mov")));
     QCoro::waitFor(controller->stop());
     EXPECT_FALSE(controller->phase().isBusy());
 

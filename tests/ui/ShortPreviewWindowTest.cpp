@@ -90,9 +90,9 @@ protected:
         settle();
     }
     // A "short.mov" in a short folder of that name; the replay opens it whatever it holds.
-    QString placeholderShort(const QString& folder)
+    QString placeholderShort(const QString& shortName)
     {
-        const QString movie = path(folder + QStringLiteral("/short.mov"));
+        const QString movie = path(shortName + QStringLiteral("/short.mov"));
         QDir().mkpath(QFileInfo(movie).path());
         QFile file(movie);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
