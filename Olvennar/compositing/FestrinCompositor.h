@@ -2,7 +2,7 @@
 
 #include "compositing/CompositorSettings.h"
 #include "platform/image/ImageLayer.h"
-#include "platform/image/PlanarCanvas.h"
+#include "platform/media/PlanarCanvas.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/system/DispatchQueue.h"
 #include "platform/system/ErrorInfo.h"

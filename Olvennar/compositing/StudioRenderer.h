@@ -6,7 +6,7 @@
 #include "plans/LayoutBlend.h"
 #include "plans/ZoomTimeline.h"
 #include "platform/image/ImageLayer.h"
-#include "platform/image/PlanarCanvas.h"
+#include "platform/media/PlanarCanvas.h"
 #include "platform/media/PixelBuffer.h"
 #include "takedata/Click.h"
 #include "takedata/CursorShape.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/image/PlanarCanvas.h"
+#include "platform/media/PlanarCanvas.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/system/ErrorInfo.h"
 #include "platform/system/MediaTime.h"

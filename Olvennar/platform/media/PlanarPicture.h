@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/image/PlanarCanvas.h"
+#include "platform/media/PlanarCanvas.h"
 
 #include <cstdint>
 #include <memory>
