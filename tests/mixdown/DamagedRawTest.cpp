@@ -167,8 +167,9 @@ TEST_F(DamagedRawTest, aRawWhoseSoundStopsEarlyFinishesAndItsFinalSaysSo)
         writer.startSession(MediaTime::zero());
         for (int f = 0; f < 120; ++f) {
             ASSERT_TRUE(video->append(MediaSample::video(SyntheticTake::movingNoise(320, 180, f), MediaTime(f, 30), MediaTime(1, 30))));
-            if (f < 45)
+            if (f < 45) {
                 ASSERT_TRUE(audio->append(MediaSample::sound(SyntheticTake::tone(48000, 2, 1600, f * 1600), MediaTime(f * 1600, 48000))));
+            }
         }
         video->markAsFinished();
         audio->markAsFinished();
