@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/media/MoviePlayer.h"
+#include "platform/audio/MoviePlayer.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "platform/media/MoviePlayer.h"
+#include "platform/audio/MoviePlayer.h"
 
 #include "platform/audio/AudioPlayback.h"
 #include "platform/media/MovieDecodeRun.h"
