@@ -110,6 +110,16 @@ struct Take {
     double residentGrowthMBPerMinute = 0;
 };
 
+// Lets `process` run for `seconds`, then kills it with SIGKILL and waits for it to end.
+void killAfterSeconds(QProcess& process, double seconds)
+{
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    // Never 0: that would be this whole process group.
+    if (const auto pid = static_cast<pid_t>(process.processId()); pid > 0)
+        kill(pid, SIGKILL);
+    process.waitForFinished();
+}
+
 // The child: our recorder on `display` with `source` as its microphone into `path` for `seconds`, then a stop.
 // Prints its counts and its resident memory growth over the last two thirds of the take.
 int recordAsChild(const QString& display, const QString& source, const QString& path, double seconds)
@@ -157,15 +167,11 @@ Take ours(const QString& display, const QString& source, const QString& path, do
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--record"), display, source, path, QString::number(seconds)});
     child.waitForReadyRead(60000);
-    Take take;
     if (killAfter) {
-        std::this_thread::sleep_for(std::chrono::duration<double>(*killAfter));
-        // Never 0: that would be this whole process group.
-        if (const auto pid = static_cast<pid_t>(child.processId()); pid > 0)
-            kill(pid, SIGKILL);
-        child.waitForFinished();
-        return take;
+        killAfterSeconds(child, *killAfter);
+        return {};
     }
+    Take take;
     child.waitForFinished(static_cast<int>(seconds * 1000) + 120000);
     const auto counts = QRegularExpression(QStringLiteral("frames (\\d+) (\\d+) (\\d+) growth (-?[\\d.]+)")).match(QString::fromUtf8(child.readAll()));
     take.frames = counts.captured(1).toLongLong();
@@ -188,14 +194,11 @@ Take theirs(const QString& display, const QString& source, const QString& path, 
             QStringLiteral("-b:v"), QString::number(width * height * 6), QStringLiteral("-x265-params"),
             QStringLiteral("bframes=0:keyint=%1:log-level=error").arg(frameRate * 2), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
             QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("192k"), path});
-    Take take;
     if (killAfter) {
-        std::this_thread::sleep_for(std::chrono::duration<double>(*killAfter));
-        if (const auto pid = static_cast<pid_t>(ffmpeg.processId()); pid > 0)
-            kill(pid, SIGKILL);
-        ffmpeg.waitForFinished();
-        return take;
+        killAfterSeconds(ffmpeg, *killAfter);
+        return {};
     }
+    Take take;
     ffmpeg.waitForFinished(static_cast<int>(seconds * 1000) + 60000);
     const QString log = QString::fromUtf8(ffmpeg.readAll());
     for (auto it = QRegularExpression(QStringLiteral("frame=\\s*(\\d+)")).globalMatch(log); it.hasNext();)
