@@ -126,7 +126,8 @@ private:
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 3) {
+    // An option where the folder goes would become a folder of that name.
+    if ((argc != 2 && argc != 3) || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: olvennar_screenshots <folder> [portrait]\n");
         return 2;
     }
