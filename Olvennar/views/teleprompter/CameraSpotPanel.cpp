@@ -1,4 +1,4 @@
-#include "teleprompter/CameraSpotPanel.h"
+#include "views/teleprompter/CameraSpotPanel.h"
 
 #include "teleprompter/TeleprompterModel.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "teleprompter/PanelDragger.h"
+#include "views/teleprompter/PanelDragger.h"
 
 #include <QTimer>
 #include <QWidget>

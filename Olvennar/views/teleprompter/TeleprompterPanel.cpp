@@ -1,7 +1,7 @@
-#include "teleprompter/TeleprompterPanel.h"
+#include "views/teleprompter/TeleprompterPanel.h"
 
 #include "teleprompter/PrompterPlacement.h"
-#include "teleprompter/TeleprompterView.h"
+#include "views/teleprompter/TeleprompterView.h"
 
 #include <QVBoxLayout>
 
