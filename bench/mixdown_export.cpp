@@ -14,7 +14,7 @@
 // Usage: mixdown_export [seconds, default 60] [studio]. The renderer here stands in for the compositor (a
 // backdrop copy and two scaled pictures per frame); "studio" draws the real studio look instead.
 
-#include "takedata/ExportGate.h"
+#include "platform/media/ExportGate.h"
 #include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/Mixdown.h"
 #include "platform/media/MovieWriter.h"

@@ -5,7 +5,7 @@
 //
 // Usage: short_export [seconds, default 60]; pin it with taskset -c 0,1 to see a two-core machine.
 
-#include "takedata/ExportGate.h"
+#include "platform/media/ExportGate.h"
 #include "shortexport/ShortExport.h"
 #include "shorts/ShortFraming.h"
 

@@ -1,6 +1,6 @@
 // The auto page's scroll tick on a 2,000-word script at 780 × 300: 30 ticks drawn from the column laid out
 // once, against laying the column out again on every tick (what a page rebuilt from the text each time does).
-#include "teleprompter/AutoPageColumn.h"
+#include "views/teleprompter/AutoPageColumn.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""folder-circles.py PROJECT: folder-level include graph of Olvennar/ (first folder level; each platform/* folder on its own); prints the
+"""folder-circles.py PROJECT: folder-level include graph of Olvennar/ (first folder level; each platform/* and views/* folder on its own); prints the
 cycles between folders and exits 1 when there is any."""
 import os, re, sys, itertools
 root = os.path.join(sys.argv[1], "Olvennar")
 def folder(path):
     parts = os.path.relpath(path, root).split(os.sep)
-    if parts[0] == "platform" and len(parts) > 2: return "platform/" + parts[1]
+    if parts[0] in ("platform", "views") and len(parts) > 2: return parts[0] + "/" + parts[1]
     return parts[0] if len(parts) > 1 else "."
 edges = {}
 for dirpath, _, files in os.walk(root):

@@ -12,9 +12,7 @@
 #include "framing/FramingRules.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/media/PixelBufferViews.h"
-#include "shorts/ShortReplayWindow.h"
 #include "takedata/CameraFrameTap.h"
-#include "teleprompter/TeleprompterWindow.h"
 #include "ui/ContentView.h"
 #include "ui/MainWindow.h"
 #include "ui/MotionSection.h"
@@ -22,6 +20,8 @@
 #include "ui/ShortPreviewWindow.h"
 #include "ui/ShortWindows.h"
 #include "ui/StudioLayoutPreview.h"
+#include "views/shorts/ShortReplayWindow.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QApplication>
 #include <QDir>

@@ -14,10 +14,10 @@
 #include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "teleprompter/SpeechFollowHub.h"
 #include "teleprompter/SpeechFollowHubSwitch.h"
-#include "teleprompter/TeleprompterWindow.h"
 #include "app/TeleprompterHandoff.h"
 #include "ui/AccessInstructionDialog.h"
 #include "ui/DesktopHooks.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QApplication>
 

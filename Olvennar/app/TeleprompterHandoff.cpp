@@ -2,7 +2,7 @@
 
 #include "teleprompter/PrompterChoices.h"
 #include "teleprompter/TeleprompterModel.h"
-#include "teleprompter/TeleprompterWindow.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QGuiApplication>
 #include <QScreen>

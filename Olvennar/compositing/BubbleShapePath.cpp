@@ -11,7 +11,7 @@ QPainterPath path(BubbleShape shape, const QRectF& rect, double tiltDegrees)
 {
     QPainterPath outline;
     if (shape == BubbleShape::square) {
-        const double radius = 0.22 * std::min(rect.width(), rect.height());
+        const double radius = cornerRadius(shape, std::min(rect.width(), rect.height()));
         outline.addRoundedRect(rect, radius, radius);
     } else {
         outline.addEllipse(rect);
@@ -25,6 +25,11 @@ QPainterPath path(BubbleShape shape, const QRectF& rect, double tiltDegrees)
     transform.rotate(tiltDegrees);
     transform.translate(-centre.x(), -centre.y());
     return transform.map(outline);
+}
+
+double cornerRadius(BubbleShape shape, double side, double scale)
+{
+    return scale * (shape == BubbleShape::square ? 0.22 : 0.5) * side;
 }
 
 } // namespace BubbleShapePath

@@ -11,7 +11,7 @@
 #include "platform/system/GuiStallProbe.h"
 #include "takedata/RecordingPhase.h"
 #include "takedata/NextRecording.h"
-#include "shorts/NextTake.h"
+#include "takedata/NextTake.h"
 #include "takes/HandoffReader.h"
 #include "shorts/ShortFramingAccumulator.h"
 #include "takes/CameraOnlyTakeHost.h"

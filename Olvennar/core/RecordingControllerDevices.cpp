@@ -4,6 +4,7 @@
 
 #include "capture/CameraOnlyRecorder.h"
 #include "capture/ScreenRecorder.h"
+#include "compositing/BubbleShapePath.h"
 #include "compositing/StudioGeometry.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
@@ -346,7 +347,7 @@ void RecordingController::showBubbleWindow()
         return;
     const auto framing = studioBubbleFraming();
     const QSizeF size = bubbleWindowSize(framing);
-    const double radius = std::min(size.width(), size.height()) * (bubble_.bubbleShape == BubbleShape::square ? 0.22 : 0.5);
+    const double radius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, std::min(size.width(), size.height()));
     auto panel = makePanel(*recorder, size, radius);
     panel->setShape(bubble_.bubbleShape, bubble_.bubbleTilt);
     panel->setStudioFraming(framing);

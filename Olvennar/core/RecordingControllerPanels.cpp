@@ -1,6 +1,7 @@
 // The panels' reactions to their switches, the bubble's shape and size, the look, and the camera format.
 #include "core/RecordingController.h"
 
+#include "compositing/BubbleShapePath.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Diagnostics.h"
@@ -103,7 +104,7 @@ void RecordingController::applyBubbleLayout(bool reanchor)
     const auto framing = studioBubbleFraming();
     const QSizeF size = bubbleWindowSize(framing);
     bubbleWindow_->setStudioFraming(framing);
-    const double radius = std::min(size.width(), size.height()) * (bubble_.bubbleShape == BubbleShape::square ? 0.22 : 0.5);
+    const double radius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, std::min(size.width(), size.height()));
     bubbleWindow_->resizeTo(size, radius);
     bubbleWindow_->setShape(bubble_.bubbleShape, bubble_.bubbleTilt);
     if (!reanchor)

@@ -3,7 +3,7 @@
 #include "core/RecordingController.h"
 
 #include "capture/CameraOnlyRecorder.h"
-#include "takedata/ExportGate.h"
+#include "platform/media/ExportGate.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"

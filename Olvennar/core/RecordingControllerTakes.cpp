@@ -2,6 +2,7 @@
 // phase, access, the countdown, the take folder, the elapsed ticker and the panels after a take.
 #include "core/RecordingController.h"
 
+#include "compositing/BubbleShapePath.h"
 #include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
 #include "framing/CameraBubbleWindow.h"
@@ -335,7 +336,7 @@ OverlayPanels RecordingController::measurePanels(QSizeF renderSize) const
     const double scale = screenHeight > 0 ? renderSize.height() / screenHeight : 1;
     if (bubbleWindow_) {
         panels.bubbleRect = bubbleWindow_->rectInRenderSpace(screen->display.frame, renderSize);
-        panels.bubbleCornerRadius = scale * (bubble_.bubbleShape == BubbleShape::square ? 0.22 : 0.5) * bubble_.bubbleSize;
+        panels.bubbleCornerRadius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, bubble_.bubbleSize, scale);
     }
     if (phoneWindow_) {
         panels.phoneRect = phoneWindow_->rectInRenderSpace(screen->display.frame, renderSize);

@@ -2,10 +2,10 @@
 
 #include "finishing/MixdownBoundedQueue.h"
 #include "platform/image/SerialRows.h"
+#include "platform/media/ExportGate.h"
 #include "platform/media/PixelBufferPool.h"
 #include "platform/media/PlanarPictureConverter.h"
 #include "platform/system/DispatchQueue.h"
-#include "takedata/ExportGate.h"
 
 #include <algorithm>
 #include <chrono>

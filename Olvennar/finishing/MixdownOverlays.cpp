@@ -3,8 +3,8 @@
 #include "finishing/MixdownFrameScheduler.h"
 #include "finishing/MixdownThreadBudget.h"
 #include "platform/media/AudioMix.h"
+#include "platform/media/ExportGate.h"
 #include "platform/media/MovieWriter.h"
-#include "takedata/ExportGate.h"
 
 #include <QFile>
 

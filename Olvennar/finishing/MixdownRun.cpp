@@ -1,7 +1,7 @@
 #include "finishing/Mixdown.h"
 
-#include "takedata/ExportGate.h"
-#include "capture/SampleBufferPump.h"
+#include "platform/media/ExportGate.h"
+#include "platform/media/SampleBufferPump.h"
 #include "finishing/MixdownProgress.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/DispatchQueue.h"

@@ -1,7 +1,7 @@
 #include "shortexport/FrameReadAhead.h"
 
+#include "platform/media/ExportGate.h"
 #include "platform/system/ThisThread.h"
-#include "takedata/ExportGate.h"
 
 #include <algorithm>
 #include <chrono>

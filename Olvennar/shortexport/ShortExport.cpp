@@ -1,7 +1,7 @@
 #include "shortexport/ShortExport.h"
 
-#include "takedata/ExportGate.h"
-#include "capture/SampleBufferPump.h"
+#include "platform/media/ExportGate.h"
+#include "platform/media/SampleBufferPump.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/Diagnostics.h"

@@ -2,7 +2,7 @@
 
 #include "takedata/RecordingChannel.h"
 #include "platform/system/ErrorInfo.h"
-#include "shorts/NextTake.h"
+#include "takedata/NextTake.h"
 #include "shortexport/ShortExportRequest.h"
 #include "shorts/ShortFraming.h"
 

@@ -1,6 +1,6 @@
 #include "shortexport/ShortVideoRun.h"
 
-#include "takedata/ExportGate.h"
+#include "platform/media/ExportGate.h"
 #include "platform/media/MovieWriterInput.h"
 #include "platform/media/PixelBufferPool.h"
 #include "platform/media/SampleSource.h"

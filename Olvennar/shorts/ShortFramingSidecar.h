@@ -1,7 +1,7 @@
 #pragma once
 
 #include "takedata/RecordingChannel.h"
-#include "shorts/NextTake.h"
+#include "takedata/NextTake.h"
 #include "shorts/ShortFraming.h"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "framing/ShortCrop.h"
-#include "shorts/NextTake.h"
+#include "takedata/NextTake.h"
 #include "takedata/RecordingChannel.h"
 #include "takedata/RecordingPhase.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/system/ErrorInfo.h"
-#include "shorts/NextTake.h"
 #include "shorts/ShortFraming.h"
 #include "takedata/CaptureDeviceInfo.h"
+#include "takedata/NextTake.h"
 #include "takedata/RecordingChannel.h"
 #include "takes/TakeFolder.h"
 #include "takes/TakeHost.h"

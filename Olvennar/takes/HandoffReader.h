@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/system/ErrorInfo.h"
-#include "shorts/NextTake.h"
 #include "takedata/NextRecording.h"
+#include "takedata/NextTake.h"
 #include "takes/HandoffPlaces.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shorts/NextTake.h"
+#include "takedata/NextTake.h"
 #include "takedata/RecordingChannel.h"
 
 #include <QDateTime>

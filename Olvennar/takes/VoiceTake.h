@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/system/ErrorInfo.h"
-#include "shorts/NextTake.h"
 #include "takedata/CaptureDeviceInfo.h"
+#include "takedata/NextTake.h"
 #include "takes/Take.h"
 #include "takes/VoiceTakeHost.h"
 

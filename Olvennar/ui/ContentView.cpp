@@ -3,7 +3,6 @@
 #include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
 #include "finishing/EnhanceQueue.h"
-#include "teleprompter/TeleprompterWindow.h"
 #include "ui/CameraOnlySection.h"
 #include "ui/CameraSection.h"
 #include "ui/DividedColumn.h"
@@ -27,6 +26,7 @@
 #include "ui/TransportRow.h"
 #include "ui/VoiceOnlySection.h"
 #include "ui/WheelGuard.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QEvent>
 #include <QScrollArea>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "framing/LivePreviewSource.h"
-#include "shorts/NextTake.h"
+#include "takedata/NextTake.h"
 
 #include <memory>
 #include <optional>

@@ -2,14 +2,14 @@
 
 #include "core/RecordingController.h"
 #include "framing/FramingMonitor.h"
-#include "shorts/ShortFrameStage.h"
-#include "shorts/ShortFramingBadge.h"
 #include "ui/ChannelChip.h"
 #include "ui/ElidedLabel.h"
 #include "ui/SegmentedControl.h"
 #include "ui/ShortPreviewSources.h"
 #include "ui/ThemeIcon.h"
 #include "ui/WindowStyle.h"
+#include "views/shorts/ShortFrameStage.h"
+#include "views/shorts/ShortFramingBadge.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -2,9 +2,9 @@
 
 #include "core/RecordingController.h"
 #include "platform/system/WindowFrameAutosave.h"
-#include "shorts/ShortReplayWindow.h"
 #include "ui/ShortPreviewSources.h"
 #include "ui/ShortPreviewWindow.h"
+#include "views/shorts/ShortReplayWindow.h"
 
 ShortWindows::ShortWindows(RecordingController& controller, ShortPreviewSources& sources, MoviePlayer::PlaybackFactory makePlayback,
     QObject* parent)

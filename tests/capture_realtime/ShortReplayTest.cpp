@@ -1,9 +1,9 @@
 #include "platform/audio/PulseAudioPlayback.h"
-#include "shorts/ShortReplayWindow.h"
 #include "support/FakeAudioPlayback.h"
 #include "support/PrivateNullSink.h"
 #include "support/SyntheticTake.h"
 #include "support/TestEnvironment.h"
+#include "views/shorts/ShortReplayWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -26,6 +26,23 @@ TEST(BubbleShapePath, RoundedCornersAreAFifthOfTheShorterSideAndTheCircleIsInscr
     EXPECT_FALSE(circle.contains(QPointF(190, 95)));
 }
 
+TEST(BubbleShapePath, TheCornerRadiusIsTheOneTheOutlineRoundsBy)
+{
+    EXPECT_DOUBLE_EQ(BubbleShapePath::cornerRadius(BubbleShape::square, 200), 44);
+    EXPECT_DOUBLE_EQ(BubbleShapePath::cornerRadius(BubbleShape::circle, 200), 100);
+    // A bubble of 260 points measured for a render twice the screen's height.
+    EXPECT_DOUBLE_EQ(BubbleShapePath::cornerRadius(BubbleShape::circle, 260, 2), 260);
+    EXPECT_DOUBLE_EQ(BubbleShapePath::cornerRadius(BubbleShape::square, 260, 0.5), 28.6);
+
+    // The rounded outline's arc has exactly that radius, on the shorter side of a tall rect too.
+    const QRectF tall(0, 0, 150, 400);
+    const double r = BubbleShapePath::cornerRadius(BubbleShape::square, 150);
+    const QPainterPath path = BubbleShapePath::path(BubbleShape::square, tall, 0);
+    const double diagonal = 1 / std::sqrt(2.0);
+    EXPECT_TRUE(path.contains(QPointF(r, r) + QPointF(-(r - 1) * diagonal, -(r - 1) * diagonal)));
+    EXPECT_FALSE(path.contains(QPointF(r, r) + QPointF(-(r + 1) * diagonal, -(r + 1) * diagonal)));
+}
+
 TEST(BubbleShapePath, TiltTurnsCounterClockwiseAboutTheCentre)
 {
     const QRectF rect(0, 0, 200, 100);

@@ -1,7 +1,7 @@
 #include "ControllerTestFixture.h"
 
+#include "platform/media/ExportGate.h"
 #include "platform/system/Settings.h"
-#include "takedata/ExportGate.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 #include "MediaTestSupport.h"
 
-#include "capture/SampleBufferPump.h"
 #include "platform/media/AudioMix.h"
+#include "platform/media/ExportGate.h"
 #include "platform/media/PixelBuffer.h"
+#include "platform/media/SampleBufferPump.h"
 #include "platform/system/DispatchQueue.h"
 #include "support/TestEnvironment.h"
-#include "takedata/ExportGate.h"
 
 #include <gtest/gtest.h>
 

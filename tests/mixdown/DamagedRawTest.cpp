@@ -1,11 +1,11 @@
 #include "finishing/FinishOutcome.h"
 #include "finishing/Mixdown.h"
+#include "platform/media/ExportGate.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/media/MovieWriter.h"
 #include "support/FakeOverlayRenderer.h"
 #include "support/SyntheticTake.h"
 #include "support/TestEnvironment.h"
-#include "takedata/ExportGate.h"
 
 #include <QFile>
 #include <QRegularExpression>

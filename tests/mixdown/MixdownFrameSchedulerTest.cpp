@@ -1,8 +1,8 @@
 #include "finishing/MixdownFrameScheduler.h"
 #include "finishing/MixdownThreadBudget.h"
+#include "platform/media/ExportGate.h"
 #include "support/SyntheticTake.h"
 #include "support/TestEnvironment.h"
-#include "takedata/ExportGate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "finishing/Mixdown.h"
 #include "finishing/MixdownFrameScheduler.h"
+#include "platform/media/ExportGate.h"
 #include "platform/media/MovieAsset.h"
 #include "support/FakeOverlayRenderer.h"
 #include "support/SyntheticTake.h"
 #include "support/TestEnvironment.h"
-#include "takedata/ExportGate.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "takedata/ExportGate.h"
+#include "platform/media/ExportGate.h"
 #include "finishing/Mixdown.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/media/MovieWriter.h"

@@ -1,12 +1,12 @@
 #include "support/FakeVoiceFollowSwitch.h"
 #include "support/TestEnvironment.h"
-#include "teleprompter/CameraSpotMarker.h"
-#include "teleprompter/CameraSpotPanel.h"
 #include "teleprompter/DesktopPoints.h"
 #include "teleprompter/RectNotation.h"
-#include "teleprompter/TeleprompterPanel.h"
-#include "teleprompter/TeleprompterWindow.h"
 #include "ui/XPointer.h"
+#include "views/teleprompter/CameraSpotMarker.h"
+#include "views/teleprompter/CameraSpotPanel.h"
+#include "views/teleprompter/TeleprompterPanel.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -8,7 +8,7 @@
 #include "support/FakeScheduler.h"
 #include "support/FakeVoiceFollowSwitch.h"
 #include "support/TestEnvironment.h"
-#include "teleprompter/TeleprompterWindow.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QGuiApplication>
 #include <QProcess>

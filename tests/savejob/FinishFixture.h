@@ -3,11 +3,11 @@
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
 #include "finishing/SaveJobHandover.h"
+#include "platform/media/ExportGate.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeFinishingTools.h"
 #include "support/FakeScheduler.h"
 #include "support/TestEnvironment.h"
-#include "takedata/ExportGate.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "ShortRawMovie.h"
-#include "takedata/ExportGate.h"
+#include "platform/media/ExportGate.h"
 #include "shortexport/ShortExport.h"
 #include "shortexport/ShortTake.h"
 #include "support/MovieProbe.h"

@@ -1,5 +1,5 @@
-#include "shorts/ShortFrameStage.h"
-#include "shorts/ShortFramingBadge.h"
+#include "views/shorts/ShortFrameStage.h"
+#include "views/shorts/ShortFramingBadge.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -6,7 +6,7 @@
 #include "support/TestEnvironment.h"
 #include "teleprompter/SpeechFollowHub.h"
 #include "teleprompter/SpeechFollowHubSwitch.h"
-#include "teleprompter/TeleprompterWindow.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QGuiApplication>
 #include <QProcess>

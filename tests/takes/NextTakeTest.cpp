@@ -1,6 +1,6 @@
-#include "shorts/NextTake.h"
 #include "support/TestEnvironment.h"
 #include "takedata/HandoffFile.h"
+#include "takedata/NextTake.h"
 
 #include <QDir>
 #include <QFile>

@@ -13,8 +13,8 @@
 #include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "support/X11TestWindow.h"
-#include "teleprompter/TeleprompterPanel.h"
-#include "teleprompter/TeleprompterWindow.h"
+#include "views/teleprompter/TeleprompterPanel.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QDir>
 #include <QEventLoop>

@@ -1,11 +1,11 @@
 #include "ScreenTakeFixture.h"
 
 #include "finishing/MixdownFinishingTools.h"
+#include "platform/media/ExportGate.h"
 #include "platform/system/ThisThread.h"
 #include "platform/system/WorkerPool.h"
 #include "support/ProcessThreads.h"
 #include "support/SyntheticTake.h"
-#include "takedata/ExportGate.h"
 
 #include <QFileInfo>
 #include <QThreadPool>

@@ -1,8 +1,8 @@
 #include "support/TestEnvironment.h"
-#include "teleprompter/CameraSpotMarker.h"
-#include "teleprompter/CameraSpotPanel.h"
 #include "teleprompter/TeleprompterModel.h"
-#include "teleprompter/TeleprompterWindow.h"
+#include "views/teleprompter/CameraSpotMarker.h"
+#include "views/teleprompter/CameraSpotPanel.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QCoreApplication>
 #include <QEvent>

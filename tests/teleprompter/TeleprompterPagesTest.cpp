@@ -1,11 +1,11 @@
 #include "platform/system/Edition.h"
 #include "support/TestEnvironment.h"
-#include "teleprompter/AutoPageColumn.h"
-#include "teleprompter/FollowPage.h"
 #include "teleprompter/PrompterMenus.h"
 #include "teleprompter/TeleprompterModel.h"
 #include "teleprompter/TeleprompterPalette.h"
-#include "teleprompter/TeleprompterView.h"
+#include "views/teleprompter/AutoPageColumn.h"
+#include "views/teleprompter/FollowPage.h"
+#include "views/teleprompter/TeleprompterView.h"
 
 #include <QAction>
 #include <QApplication>

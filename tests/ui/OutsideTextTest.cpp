@@ -2,10 +2,10 @@
 
 #include "capture/RemoteButton.h"
 #include "teleprompter/TeleprompterModel.h"
-#include "teleprompter/TeleprompterView.h"
 #include "ui/ElidedLabel.h"
 #include "ui/IconLabel.h"
 #include "ui/TeleprompterSection.h"
+#include "views/teleprompter/TeleprompterView.h"
 
 #include <QTextDocument>
 

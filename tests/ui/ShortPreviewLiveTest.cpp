@@ -3,7 +3,6 @@
 #include "capture/CameraOnlyRecorder.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
-#include "shorts/ShortFrameStage.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeAudioPlayback.h"
 #include "support/TestEnvironment.h"
@@ -16,6 +15,7 @@
 #include "ui/SegmentedControl.h"
 #include "ui/ShortPreviewWindow.h"
 #include "ui/ShortWindows.h"
+#include "views/shorts/ShortFrameStage.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -5,9 +5,6 @@
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
 #include "framing/FramingMonitor.h"
-#include "shorts/ShortFrameStage.h"
-#include "shorts/ShortFramingBadge.h"
-#include "shorts/ShortReplayWindow.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeAudioPlayback.h"
 #include "platform/media/PixelBufferViews.h"
@@ -24,6 +21,9 @@
 #include "ui/ShortWindows.h"
 #include "ui/WindowActions.h"
 #include "ui/WindowStyle.h"
+#include "views/shorts/ShortFrameStage.h"
+#include "views/shorts/ShortFramingBadge.h"
+#include "views/shorts/ShortReplayWindow.h"
 
 #include <QCheckBox>
 #include <QDir>

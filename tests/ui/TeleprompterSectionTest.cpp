@@ -5,9 +5,9 @@
 #include "ui/TeleprompterSection.h"
 #include "ui/XPointer.h"
 #include "support/FakeVoiceFollowSwitch.h"
-#include "teleprompter/TeleprompterPanel.h"
-#include "teleprompter/TeleprompterView.h"
-#include "teleprompter/TeleprompterWindow.h"
+#include "views/teleprompter/TeleprompterPanel.h"
+#include "views/teleprompter/TeleprompterView.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QApplication>
 #include <QClipboard>

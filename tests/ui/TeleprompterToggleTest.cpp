@@ -55,9 +55,9 @@ TEST(TeleprompterScreenTest, theSelectedDisplaysScreenElseTheMainOne)
 
 } // namespace
 
-#include "teleprompter/TeleprompterWindow.h"
 #include "ui/SectionSlot.h"
 #include "ui/TeleprompterSection.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include <QPushButton>
 

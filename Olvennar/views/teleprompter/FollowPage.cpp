@@ -1,4 +1,4 @@
-#include "teleprompter/FollowPage.h"
+#include "views/teleprompter/FollowPage.h"
 
 #include "platform/system/Edition.h"
 #include "teleprompter/TeleprompterModel.h"

@@ -1,4 +1,4 @@
-#include "shorts/NextTake.h"
+#include "takedata/NextTake.h"
 
 #include "takedata/HandoffFile.h"
 

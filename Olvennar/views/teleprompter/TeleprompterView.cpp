@@ -1,10 +1,10 @@
-#include "teleprompter/TeleprompterView.h"
+#include "views/teleprompter/TeleprompterView.h"
 
 #include "platform/system/Edition.h"
-#include "teleprompter/PrompterBar.h"
 #include "teleprompter/PrompterMenus.h"
 #include "teleprompter/TeleprompterModel.h"
 #include "teleprompter/TeleprompterPalette.h"
+#include "views/teleprompter/PrompterBar.h"
 
 #include <QEasingCurve>
 #include <QHBoxLayout>

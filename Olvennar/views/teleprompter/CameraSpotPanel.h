@@ -1,8 +1,6 @@
 #pragma once
 
-#include "teleprompter/PanelDragger.h"
-
-#include <QWidget>
+#include "views/teleprompter/FloatingPanel.h"
 
 #include <array>
 
@@ -10,8 +8,8 @@ class QPushButton;
 class TeleprompterModel;
 
 // The camera-spot marker's panel: a red cross at the top and a dark card with the instruction, the camera
-// side picker and Done. Dragged by its background; it never takes the focus.
-class CameraSpotPanel : public QWidget {
+// side picker and Done. Dragged by its background, never resized.
+class CameraSpotPanel : public FloatingPanel {
     Q_OBJECT
 
 public:
@@ -21,7 +19,6 @@ public:
     QPushButton* doneButton() const { return done_; }
 
 Q_SIGNALS:
-    void movedByUser();
     void doneClicked();
 
 protected:
@@ -31,7 +28,6 @@ private:
     void syncSides();
 
     TeleprompterModel& model_;
-    PanelDragger* dragger_;
     std::array<QPushButton*, 3> sides_{};
     QPushButton* done_;
     QWidget* card_;

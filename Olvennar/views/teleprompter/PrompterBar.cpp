@@ -1,4 +1,4 @@
-#include "teleprompter/PrompterBar.h"
+#include "views/teleprompter/PrompterBar.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

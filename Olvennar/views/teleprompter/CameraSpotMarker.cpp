@@ -1,8 +1,8 @@
-#include "teleprompter/CameraSpotMarker.h"
+#include "views/teleprompter/CameraSpotMarker.h"
 
-#include "teleprompter/CameraSpotPanel.h"
 #include "teleprompter/DesktopPoints.h"
 #include "teleprompter/PrompterPlacement.h"
+#include "views/teleprompter/CameraSpotPanel.h"
 
 #include <QPointer>
 

@@ -1,8 +1,8 @@
-#include "shorts/ShortFrameStage.h"
+#include "views/shorts/ShortFrameStage.h"
 
 #include "framing/LivePreviewView.h"
 #include "shorts/ShortFraming.h"
-#include "shorts/ShortStageOverlay.h"
+#include "views/shorts/ShortStageOverlay.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "shorts/ShortFramingBadge.h"
+#include "views/shorts/ShortFramingBadge.h"
 
 #include "shorts/ShortFraming.h"
 

@@ -1,9 +1,9 @@
-#include "capture/SampleBufferPump.h"
+#include "platform/media/SampleBufferPump.h"
 
+#include "platform/media/ExportGate.h"
 #include "platform/media/SampleSink.h"
 #include "platform/media/SampleSource.h"
 #include "platform/system/DispatchQueue.h"
-#include "takedata/ExportGate.h"
 
 #include <QPromise>
 

@@ -1,11 +1,11 @@
-#include "teleprompter/TeleprompterWindow.h"
+#include "views/teleprompter/TeleprompterWindow.h"
 
 #include "platform/system/Settings.h"
-#include "teleprompter/CameraSpotMarker.h"
 #include "teleprompter/DesktopPoints.h"
 #include "teleprompter/RectNotation.h"
-#include "teleprompter/TeleprompterPanel.h"
 #include "teleprompter/VoiceFollowSwitch.h"
+#include "views/teleprompter/CameraSpotMarker.h"
+#include "views/teleprompter/TeleprompterPanel.h"
 
 #include <QGuiApplication>
 

@@ -1,4 +1,4 @@
-#include "shorts/ShortReplayWindow.h"
+#include "views/shorts/ShortReplayWindow.h"
 
 #include "platform/system/WindowFrameAutosave.h"
 

@@ -1,4 +1,4 @@
-#include "takedata/ExportGate.h"
+#include "platform/media/ExportGate.h"
 
 ExportGate& ExportGate::shared()
 {

@@ -1,4 +1,4 @@
-#include "teleprompter/CameraSpotPanel.h"
+#include "views/teleprompter/CameraSpotPanel.h"
 
 #include "teleprompter/TeleprompterModel.h"
 
@@ -39,15 +39,11 @@ QString segmentTitle(CameraSide side)
 } // namespace
 
 CameraSpotPanel::CameraSpotPanel(TeleprompterModel& model)
-    : model_(model)
-    , dragger_(new PanelDragger(*this, false))
+    : FloatingPanel(QStringLiteral("Camera spot"), false)
+    , model_(model)
     , done_(new QPushButton(QStringLiteral("Done"), this))
     , card_(new QWidget(this))
 {
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    setWindowTitle(QStringLiteral("Camera spot"));
     setFixedSize(panelWidth, panelHeight);
 
     auto* column = new QVBoxLayout(this);
@@ -88,7 +84,6 @@ CameraSpotPanel::CameraSpotPanel(TeleprompterModel& model)
     column->addWidget(card, 0, Qt::AlignHCenter | Qt::AlignTop);
     column->addStretch();
     connect(done_, &QPushButton::clicked, this, &CameraSpotPanel::doneClicked);
-    dragger_->movedByUser = [this] { Q_EMIT movedByUser(); };
     connect(&model_, &TeleprompterModel::changed, this, &CameraSpotPanel::syncSides);
     syncSides();
     adjustSize();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "teleprompter/AutoPageColumn.h"
-#include "teleprompter/FollowPage.h"
+#include "views/teleprompter/AutoPageColumn.h"
+#include "views/teleprompter/FollowPage.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "teleprompter/PanelDragger.h"
+#include "views/teleprompter/PanelDragger.h"
 
 #include <QMouseEvent>
 #include <QWidget>

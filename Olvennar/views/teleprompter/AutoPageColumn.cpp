@@ -1,4 +1,4 @@
-#include "teleprompter/AutoPageColumn.h"
+#include "views/teleprompter/AutoPageColumn.h"
 
 #include "teleprompter/PrompterFont.h"
 #include "teleprompter/TeleprompterPalette.h"

@@ -1,18 +1,15 @@
-#include "teleprompter/TeleprompterPanel.h"
+#include "views/teleprompter/TeleprompterPanel.h"
 
 #include "teleprompter/PrompterPlacement.h"
-#include "teleprompter/TeleprompterView.h"
+#include "views/teleprompter/PanelDragger.h"
+#include "views/teleprompter/TeleprompterView.h"
 
 #include <QVBoxLayout>
 
 TeleprompterPanel::TeleprompterPanel(TeleprompterModel& model)
-    : view_(new TeleprompterView(model, this))
-    , dragger_(new PanelDragger(*this, true))
+    : FloatingPanel(QStringLiteral("Teleprompter"), true)
+    , view_(new TeleprompterView(model, this))
 {
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    setWindowTitle(QStringLiteral("Teleprompter"));
     setMinimumSize(PrompterPlacement::minimumSize.toSize());
     resize(PrompterPlacement::defaultSize.toSize());
     auto* layout = new QVBoxLayout(this);
@@ -22,14 +19,13 @@ TeleprompterPanel::TeleprompterPanel(TeleprompterModel& model)
     tick_.setInterval(tickMilliseconds);
     connect(&tick_, &QTimer::timeout, view_, &TeleprompterView::tick);
     tick_.start();
-    dragger_->movedByUser = [this] { Q_EMIT movedByUser(); };
 }
 
 TeleprompterPanel::~TeleprompterPanel() = default;
 
 void TeleprompterPanel::place(const QRect& geometry)
 {
-    dragger_->forgetPress();
+    dragger().forgetPress();
     setGeometry(geometry);
 }
 

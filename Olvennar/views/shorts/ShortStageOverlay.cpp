@@ -1,4 +1,4 @@
-#include "shorts/ShortStageOverlay.h"
+#include "views/shorts/ShortStageOverlay.h"
 
 #include <QPainter>
 
