@@ -447,7 +447,7 @@ private:
     CancelToken* pendingRemoteStop_ = nullptr;
     EnhanceQueue* enhanceQueue_ = nullptr; // child object
     bool stopCameFromRemote_ = false;
-    CaptureMode captureMode_ = CaptureMode::screen;
+    CaptureMode captureMode_ = CaptureModes::allCases.front();
     Phase phase_;
     bool finishWaitingForBreak_ = false;
     double elapsed_ = 0;
