@@ -1,6 +1,7 @@
 #include "app/PlatformServices.h"
 
 #include "app/LinuxTakeServices.h"
+#include "app/StudioTakeKinds.h"
 #include "capture/RemoteButton.h"
 #include "core/HotKeyCenter.h"
 #include "platform/audio/PulseAudioCapture.h"
@@ -60,5 +61,6 @@ Platform PlatformServices::platform()
     platform.hooks = hooks_.get();
     platform.teleprompter = teleprompter_.get();
     platform.prompter = teleprompterHandoff_.get();
+    platform.kinds = &StudioTakeKinds::standard();
     return platform;
 }

@@ -13,6 +13,7 @@ class HandoffPrompter;
 class Settings;
 class SpeechBusySink;
 class TakeServices;
+struct TakeKinds;
 
 // The platform services the controller reaches, injected once: the real Linux backends in the app,
 // deterministic fakes in tests. Later services join this bundle as they arrive.
@@ -37,4 +38,6 @@ struct Platform {
     HandoffPrompter* prompter = nullptr;
     // Displays, capture devices, recorders and the finish queue of screen takes; none: no take can start.
     TakeServices* takes = nullptr;
+    // The take kinds by capture mode; none: no mode can record.
+    const TakeKinds* kinds = nullptr;
 };

@@ -1,6 +1,5 @@
 #include "core/RecordingController.h"
 
-#include "capture/PointerTracker.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/MainThread.h"
@@ -15,12 +14,8 @@
 #include "capture/CameraOnlyRecorder.h"
 #include "framing/FramingMonitor.h"
 #include "framing/FramingWindow.h"
-#include "takes/JustMeTake.h"
-#include "takes/PointerTrackerMarker.h"
-#include "takes/ScreenTake.h"
-#include "takes/ShortFilmTake.h"
+#include "takes/Take.h"
 #include "takes/TakeServices.h"
-#include "takes/VoiceTake.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -38,29 +33,19 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
     readSettings();
     short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);
-    auto screenTake = std::make_unique<ScreenTake>(static_cast<ScreenTakeHost&>(*this), platform_.takes);
-    screenTake_ = screenTake.get();
-    takes_[CaptureMode::screen] = std::move(screenTake);
+    if (platform_.kinds)
+        kinds_ = *platform_.kinds;
     // One camera-only recorder films "Just me" and short takes and runs their preview between takes.
     if (platform_.takes)
         cameraOnlyRecorder_ = platform_.takes->makeCameraOnlyRecorder();
     if (cameraOnlyRecorder_)
         cameraOnlyRecorder_->onStreamLost = [this] { runOnMainThread(this, [](RecordingController* controller) { controller->cameraOnlyStreamLost(); }); };
-    auto justMeTake = std::make_unique<JustMeTake>(static_cast<CameraOnlyTakeHost&>(*this));
-    justMeTake_ = justMeTake.get();
-    takes_[CaptureMode::cameraOnly] = std::move(justMeTake);
-    auto shortTake = std::make_unique<ShortFilmTake>(static_cast<CameraOnlyTakeHost&>(*this));
-    shortTake_ = shortTake.get();
-    takes_[CaptureMode::short_] = std::move(shortTake);
-    // The voice take also records a short's voice track, filming the desk camera through the camera-only host.
-    auto voiceTake = std::make_unique<VoiceTake>(static_cast<VoiceTakeHost&>(*this), static_cast<CameraOnlyTakeHost*>(this), platform_.takes);
-    voiceTake_ = voiceTake.get();
-    takes_[CaptureMode::voice] = std::move(voiceTake);
-    // The hot keys' zoom marks land in the screen take's pointer log unless the bundle brings its own.
-    if (PointerTracker* tracker = screenTake_->pointerTracker(); tracker && !platform_.zoomMarker) {
-        ownZoomMarker_ = std::make_unique<PointerTrackerMarker>(*tracker);
-        platform_.zoomMarker = ownZoomMarker_.get();
-    }
+    const TakeKit kit{*this, platform_.takes, this};
+    for (const TakeKind& kind : kinds_.rows)
+        takes_[kind.mode] = kind.make(kit);
+    // The hot keys' zoom marks land in the marking take's pointer log unless the bundle brings its own.
+    if (const TakeKind* marking = kinds_.with(&TakeTraits::zoomMarks); marking && !platform_.zoomMarker)
+        platform_.zoomMarker = takes_[marking->mode]->zoomMarker();
     countdown_ = std::make_unique<CountdownWindow>();
     enhanceQueue_ = new EnhanceQueue(
         [](const QString& source, const QString& output) { return EnhancePipeline::run(EnhancePipeline::standardTools(), source, output); }, this);

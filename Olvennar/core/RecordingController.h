@@ -14,9 +14,9 @@
 #include "takedata/NextTake.h"
 #include "takes/HandoffReader.h"
 #include "shorts/ShortFramingAccumulator.h"
-#include "takes/CameraOnlyTakeHost.h"
-#include "takes/ScreenTakeHost.h"
-#include "takes/VoiceTakeHost.h"
+#include "takes/CameraOnlyPreview.h"
+#include "takes/TakeHost.h"
+#include "takes/TakeKinds.h"
 #include "takes/TakeLook.h"
 
 #include <QDateTime>
@@ -39,7 +39,6 @@
 class CameraBubbleWindow;
 class CameraFrameTap;
 class CameraOnlyRecorder;
-class CameraOnlyTake;
 class CancelToken;
 class ControllerHooks;
 class CountdownWindow;
@@ -50,8 +49,6 @@ struct LivePreviewSource;
 class OverlayRecorder;
 class QTimer;
 class Scheduler;
-class ScreenTake;
-class VoiceTake;
 class Take;
 class ZoomMarker;
 struct FramingCropSpec;
@@ -67,7 +64,7 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private ScreenTakeHost, private CameraOnlyTakeHost, private VoiceTakeHost, private FinishQueue::Studio {
+class RecordingController : public QObject, private TakeHost, private CameraOnlyPreview, private FinishQueue::Studio {
     Q_OBJECT
 
 public:
@@ -119,9 +116,13 @@ public:
     QCoro::Task<> stop();
     QCoro::Task<> discard();
     void togglePause();
-    // The take a start chose (the voice take for a short's voice track) until the studio is idle again, else
-    // the take of the current capture mode; none for a mode whose take is not built.
+    // The take a start chose (a short's voice track is recorded by the kind that records voice tracks) until
+    // the studio is idle again, else the take of the current capture mode; none for a mode without a take.
     Take* activeTake() const;
+    // The take of a capture mode; none for a mode without a row.
+    Take* takeOf(CaptureMode mode) const;
+    // What the current capture mode's take records and can do.
+    TakeTraits traits() const { return kinds_.traits(captureMode_); }
     // The pending short handoff of this channel asks for a voice track instead of a filmed short.
     bool shortWantsVoiceTrack();
     // Global hot keys and the remote button.
@@ -134,7 +135,7 @@ public:
     // Set just before a stop the remote asked for; the stop reads and clears it to trim the take's tail.
     bool stopCameFromRemote() const { return stopCameFromRemote_; } void setStopCameFromRemote(bool fromRemote);
     // Back to idle after a take: the phase observer runs, elapsed is cleared, the destination recomputed.
-    void reset() override;
+    void reset();
     // Take state. A mode change is refused from a start request until the studio is idle again.
     CaptureMode captureMode() const { return captureMode_; } void setCaptureMode(CaptureMode mode);
     // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
@@ -160,11 +161,11 @@ public:
     Permissions::State cameraPermission() const { return access_.cameraPermission; } void setCameraPermission(Permissions::State state);
     // Destination.
     const QString& destinationName() const { return destination_.destinationName; }
-    void refreshDestinationName() override;
+    void refreshDestinationName();
     const std::optional<QString>& lastFinalURL() const { return destination_.lastFinalURL; }
-    void setLastFinalURL(const std::optional<QString>& path) override;
+    void setLastFinalURL(const std::optional<QString>& path);
     const std::optional<QString>& destinationFolder() const { return destination_.destinationFolder; }
-    void setDestinationFolder(const std::optional<QString>& folder) override;
+    void setDestinationFolder(const std::optional<QString>& folder);
     RecordingChannel channel() const { return destination_.channel; } void setChannel(RecordingChannel channel);
     const QStringList& existingFolders() const { return destination_.existingFolders; }
     // The folder the next short take will create, "~" for the home folder.
@@ -191,9 +192,9 @@ public:
     bool shortSafeZones() const { return short_.shortSafeZones; } void setShortSafeZones(bool on);
     bool shortFramingGuide() const { return short_.shortFramingGuide; } void setShortFramingGuide(bool on);
     bool shortMirrorFile() const { return short_.shortMirrorFile; } void setShortMirrorFile(bool on);
-    QSizeF shortFrameSize() const { return short_.shortFrameSize; } void setShortFrameSize(QSizeF size) override;
+    QSizeF shortFrameSize() const { return short_.shortFrameSize; } void setShortFrameSize(QSizeF size);
     const std::optional<QString>& lastShortURL() const { return short_.lastShortURL; }
-    void setLastShortURL(const std::optional<QString>& path) override;
+    void setLastShortURL(const std::optional<QString>& path);
     // Handoffs: the pending short (".next_take.json") and long-form (".next_recording.json") records.
     const std::optional<NextTake>& nextTake() const { return nextTake_; }
     void setNextTake(const std::optional<NextTake>& take);
@@ -242,7 +243,7 @@ public:
     const TakeLook& look() const override { return look_; }
     ZoomMode zoomMode() const { return look_.zoomMode; } void setZoomMode(ZoomMode mode);
     double zoomAmount() const { return look_.zoomAmount; } void setZoomAmount(double amount) { publish(look_.zoomAmount, amount); }
-    int zoomMarkCount() const { return zoomMarkCount_; } void setZoomMarkCount(int count) override { publish(zoomMarkCount_, count); }
+    int zoomMarkCount() const { return zoomMarkCount_; } void setZoomMarkCount(int count) { publish(zoomMarkCount_, count); }
     bool clickHighlight() const { return look_.clickHighlight; } void setClickHighlight(bool on);
     bool ownCursor() const { return look_.ownCursor; } void setOwnCursor(bool on);
     bool cameraGrade() const { return look_.cameraGrade; } void setCameraGrade(bool on);
@@ -281,8 +282,8 @@ public:
     void replayLastShort();
     void revealLastRecording();
     // Permissions, device lists and the two floating panels (RecordingControllerDevices.cpp, …Panels.cpp).
-    void refreshPermissions() override;
-    void refreshDevices() override;
+    void refreshPermissions();
+    void refreshDevices();
     // Make the bubble and the phone panel match their switches and the devices present.
     void reconcileCamera();
     void reconcilePhone();
@@ -326,7 +327,7 @@ public:
     FramingMonitor& framing() { return *framing_; }
     FramingMonitor& shortFraming() { return *shortFraming_; }
     // The one camera-only recorder; none when the studio has no take services.
-    CameraOnlyRecorder* cameraOnlyRecorder() override { return cameraOnlyRecorder_.get(); }
+    CameraOnlyRecorder* cameraOnlyRecorder() { return cameraOnlyRecorder_.get(); }
     // The framing-check and short preview windows say when they open and close.
     bool framingWindowOpen() const { return framingWindowOpen_; } void setFramingWindowOpen(bool open);
     // The main window's "Check framing": "Short" opens the short preview instead; "Just me" asks for the camera
@@ -337,20 +338,19 @@ public:
     bool shortWindowOpen() const { return shortWindowOpen_; } void setShortWindowOpen(bool open);
     // Starts the preview when it does not run on the right camera and profile (idle, finished, failed only).
     void ensureCameraOnlyPreview();
-    void startCameraOnlyPreview(const CaptureDeviceInfo& camera) override;
+    void startCameraOnlyPreview(const CaptureDeviceInfo& camera);
     void setShortProfile(bool shortProfile) override;
-    void settleCameraOnlyPreview() override;
+    void settleCameraOnlyPreview();
     bool cameraOnlyPreviewShort() const { return cameraOnlyPreviewShort_; }
     // The short preview shows the file's side while shortViewerView is on, else the mirror setting.
     bool shortViewerView() const { return shortViewerView_; } void setShortViewerView(bool fileSide);
-    void applyShortViewerDisplay() override;
+    void applyShortViewerDisplay();
     void applyShortMirroring();
     const ShortFramingAccumulator& shortFramingTotals() const { return shortFramingAccum_; }
-    // The running take.
-    const ScreenTake& screenTake() const { return *screenTake_; }
     bool isTickerRunning() const { return ticker_ != nullptr; }
     CountdownWindow& countdown() { return *countdown_; }
-    void startTicker() override;
+    void startTicker();
+    void stopTicker();
     // The take description's "look" object, in its own lower-case words, from the current settings.
     QJsonObject harnessLook() const;
 
@@ -377,32 +377,39 @@ private:
     void enter(TakeStep step) override;
     void fail(const QString& sentence) override;
     bool rolling() const override { return recordingOrPaused(phase_); }
-    QCoro::Task<bool> requestAccess(bool microphone, bool camera) override;
-    QCoro::Task<bool> countDown(QRect frame, Take& take) override;
-    std::variant<TakeFolder, ErrorInfo> openTakeFolder() override;
-    void stopTicker() override;
-    ScreenTakeSettings screenTakeSettings() const override;
+    void ended(const TakeEnd& end) override;
     OverlayPanels measurePanels(QSizeF renderSize) const override;
     void handOver(const SaveJobHandover& job) override;
-    VoiceTakeSettings voiceTakeSettings() override;
-    QCoro::Task<bool> requestMicrophone(const QString& refusedSentence, const QString& area) override;
-    QCoro::Task<bool> cameraAllowed() override;
-    void showFinishedFile(const QString& path) override;
-    // What the camera-only takes reach.
-    CameraOnlyTakeSettings cameraOnlyTakeSettings() override;
-    QCoro::Task<bool> requestCameraAccess() override;
-    QCoro::Task<bool> requestMicrophoneAccess() override;
-    // Asks for one device; a refusal fails the phase with the camera-only sentence and is logged.
-    QCoro::Task<bool> askCameraOnlyAccess(bool camera);
-    bool cameraOnlyPreviewIsWarm(const QString& cameraID) const override;
-    void forgetCameraOnlyPreview() override { bubble_.cameraOnlyPreviewCameraID.reset(); }
-    std::variant<ShortFolder, ErrorInfo> resolveShortFolder() override;
-    ShortFramingAccumulator& shortFramingAccum() override { return shortFramingAccum_; }
-    void showFinishedTake(const QString& path, const QString& note) override;
-    void alarmTakeFailed() override;
+    // The steps every kind's start shares, from the start's guard to recording.
+    QCoro::Task<> runStart(Take& take, TakeTraits traits, bool voiceTrack);
+    // The settings a start hands its take.
+    TakeStart takeStart(bool voiceTrack) const;
+    // Asks for what the take needs; nothing when a refusal failed the start (shown and logged), else whether
+    // the camera was granted.
+    QCoro::Task<std::optional<bool>> askAccess(TakeAccess access);
+    // Counts down over the frame when a countdown is set while take.prepareDevices() opens the take's
+    // devices; true once both are done and the devices flow. False when something interrupted the countdown
+    // or a device failed (shown and logged); the take's devices are then released.
+    QCoro::Task<bool> countDown(QRect frame, Take& take);
+    // The chosen folder with its next take suffix, else a new project folder.
+    std::variant<TakeFolder, ErrorInfo> openTakeFolder();
+    // Prepares the controller for a new short and creates its dated folder; the start gets the script.
+    std::variant<TakeFolder, ErrorInfo> resolveShortFolder(TakeStart& start);
+    // What the camera-only takes reach: the recorder and its preview.
+    CameraOnlyRecorder* recorder() override { return cameraOnlyRecorder_.get(); }
+    bool isWarm(const QString& cameraID) const override;
+    void startPreview(const CaptureDeviceInfo& camera) override { startCameraOnlyPreview(camera); }
+    void settle() override { settleCameraOnlyPreview(); }
+    void forget() override { bubble_.cameraOnlyPreviewCameraID.reset(); }
+    ShortFramingAccumulator& framingTotals() override { return shortFramingAccum_; }
+    void showShortFeed(QSizeF size) override;
+    // The phase shows the finished file; `note` says what the file lacks, when it holds less than the take.
+    void showFinishedTake(const QString& path, const QString& note);
+    // The take failed while filming: the failure sound, the beep, and the studio comes to the front.
+    void alarmTakeFailed();
     // The preview camera: the selected one, else the first listed.
     const CaptureDeviceInfo* previewCamera() const;
-    // A camera-only take is between its start and filming, or filming: the preview belongs to it.
+    // A take is between its start and filming, or filming: the camera-only preview belongs to it.
     bool cameraOnlyTakeOwnsPreview() const;
     void stopCameraOnlyPreview();
     void watchFramingInputs();
@@ -414,7 +421,7 @@ private:
     ControllerHooks& hooks();
     void readSettings();
     void writeLaunchLine();
-    void playSound(const QString& name) override;
+    void playSound(const QString& name);
     void cancelPendingRemoteStop();
     QCoro::Task<> delayedRemoteStop(CancelToken* token);
     // The handoff watcher (RecordingControllerHandoff.cpp).
@@ -440,7 +447,7 @@ private:
     CancelToken* pendingRemoteStop_ = nullptr;
     EnhanceQueue* enhanceQueue_ = nullptr; // child object
     bool stopCameFromRemote_ = false;
-    CaptureMode captureMode_ = CaptureMode::screen;
+    CaptureMode captureMode_ = CaptureModes::allCases.front();
     Phase phase_;
     bool finishWaitingForBreak_ = false;
     double elapsed_ = 0;
@@ -482,12 +489,9 @@ private:
     bool modeSettingsRestoredOnce_ = false;
     // The takes and what they share: the countdown, the elapsed ticker and the start guard.
     std::unique_ptr<CountdownWindow> countdown_;
-    // One take per capture mode that records; a mode without a row cannot start.
+    // The kinds of take by capture mode and one take of each; a mode without a row cannot start.
+    TakeKinds kinds_;
     std::map<CaptureMode, std::unique_ptr<Take>> takes_;
-    ScreenTake* screenTake_ = nullptr;
-    VoiceTake* voiceTake_ = nullptr;
-    CameraOnlyTake* justMeTake_ = nullptr;
-    CameraOnlyTake* shortTake_ = nullptr;
     // Framing routing and the camera-only preview.
     std::unique_ptr<CameraOnlyRecorder> cameraOnlyRecorder_;
     std::unique_ptr<FramingMonitor> framing_;
@@ -501,7 +505,6 @@ private:
     bool shortWindowOpen_ = false;
     bool shortViewerView_ = false;
     bool routingQueued_ = false;
-    std::unique_ptr<ZoomMarker> ownZoomMarker_;
     QTimer* ticker_ = nullptr;
     // How long the GUI thread is held during a start (countdown's end to capture) and a stop (GUI thread).
     GuiStallProbe stallProbe_{GuiStallProbe::enabledByEnvironment()};

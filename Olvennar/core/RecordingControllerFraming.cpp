@@ -14,7 +14,7 @@
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Permissions.h"
-#include "takes/CameraOnlyTake.h"
+#include "takes/Take.h"
 #include "takes/OverlayRecorder.h"
 #include "takes/TakeServices.h"
 
@@ -26,9 +26,6 @@ namespace {
 
 const QString cameraOnlyCameraRefused = QStringLiteral(
     "Camera access is off. Add your user to the \"video\" group and log out and in again, then reopen the app.");
-const QString cameraOnlyMicrophoneRefused = QStringLiteral(
-    "Microphone access is off, so the take would have no voice. Make sure PulseAudio or PipeWire runs for your session, then reopen "
-    "the app.");
 
 } // namespace
 
@@ -66,8 +63,8 @@ const CaptureDeviceInfo* RecordingController::previewCamera() const
 bool RecordingController::cameraOnlyTakeOwnsPreview() const
 {
     // From the start request on: a voice track's desk camera warms up while the phase is still idle.
-    return takeUnderWay() || (justMeTake_ && (justMeTake_->isStarting() || justMeTake_->isRunning()))
-        || (shortTake_ && (shortTake_->isStarting() || shortTake_->isRunning()));
+    const Take* take = activeTake();
+    return takeUnderWay() || (take && take->isRunning());
 }
 
 void RecordingController::stopCameraOnlyPreview()
@@ -299,57 +296,19 @@ void RecordingController::applyShortMirroring()
 
 // MARK: - What the camera-only takes reach
 
-CameraOnlyTakeSettings RecordingController::cameraOnlyTakeSettings()
-{
-    CameraOnlyTakeSettings settings;
-    settings.cameras = bubble_.cameras;
-    settings.selectedCameraID = bubble_.selectedCameraID;
-    settings.microphones = screen_.microphones;
-    settings.selectedMicrophoneID = screen_.selectedMicrophoneID;
-    settings.mirrorCamera = bubble_.mirrorCamera;
-    settings.shortPosition = {short_.shortPosition.x, short_.shortPosition.y};
-    settings.countdownFrame = countdownFrame();
-    return settings;
-}
-
-QCoro::Task<bool> RecordingController::requestCameraAccess()
-{
-    // A machine with no camera at all refuses nothing: the start says that no camera was found.
-    if (noCameraDevice())
-        co_return true;
-    QCoro::Task<bool> asking = askCameraOnlyAccess(true);
-    co_return co_await std::move(asking);
-}
-
-QCoro::Task<bool> RecordingController::requestMicrophoneAccess()
-{
-    QCoro::Task<bool> asking = askCameraOnlyAccess(false);
-    co_return co_await std::move(asking);
-}
-
-QCoro::Task<bool> RecordingController::askCameraOnlyAccess(bool camera)
-{
-    QPointer<RecordingController> weak(this);
-    QCoro::Task<bool> asking = camera ? Permissions::requestCamera(platform_.access) : Permissions::requestMicrophone(platform_.access);
-    const bool granted = co_await std::move(asking);
-    if (!weak)
-        co_return false;
-    if (!granted) {
-        refreshPermissions();
-        setPhase(Phase::failed(camera ? cameraOnlyCameraRefused : cameraOnlyMicrophoneRefused));
-        Diagnostics::log(QStringLiteral("camera-only start aborted: ") + (camera ? QStringLiteral("camera") : QStringLiteral("microphone"))
-            + QStringLiteral(" permission denied"));
-    }
-    co_return granted;
-}
-
-bool RecordingController::cameraOnlyPreviewIsWarm(const QString& cameraID) const
+bool RecordingController::isWarm(const QString& cameraID) const
 {
     // Warm means its frames arrive: a preview whose camera went away or never streamed warms up afresh.
     return cameraOnlyRecorder_ && cameraOnlyRecorder_->isDelivering() && bubble_.cameraOnlyPreviewCameraID == cameraID;
 }
 
-std::variant<ShortFolder, ErrorInfo> RecordingController::resolveShortFolder()
+void RecordingController::showShortFeed(QSizeF size)
+{
+    setShortFrameSize(size);
+    applyShortViewerDisplay();
+}
+
+std::variant<TakeFolder, ErrorInfo> RecordingController::resolveShortFolder(TakeStart& start)
 {
     // The handoff of this channel pending when Record was pressed is the short's script: it names the folder
     // and may bring its root. One written since waits for the next short.
@@ -362,7 +321,9 @@ std::variant<ShortFolder, ErrorInfo> RecordingController::resolveShortFolder()
         = ProjectFolder::createNextShort(platform_.settings, script ? script->folderComponent() : QString(), root);
     if (!created.ok())
         return *created.error;
-    return ShortFolder{TakeFolder{created.path, QString(), true}, script, destination_.channel};
+    start.script = script;
+    start.channel = destination_.channel;
+    return TakeFolder{created.path, QString(), true};
 }
 
 void RecordingController::alarmTakeFailed()

@@ -138,10 +138,10 @@ std::optional<NextRecording> RecordingController::decideHandoffs(const std::opti
         if (busy || handoff_.handledNextTake == take->token())
             return std::nullopt;
         markHandoffHandled(take);
-        if (captureMode_ != CaptureMode::short_) {
+        if (const TakeKind* shorts = kinds_.with(&TakeTraits::filmsShort); shorts && captureMode_ != shorts->mode) {
             Diagnostics::log(QStringLiteral("short: auto-switched ") + CaptureModes::rawText(captureMode_) + QStringLiteral(" → Short for handoff ")
                 + take->scriptID + QStringLiteral(" (") + take->writtenAtText + QLatin1Char(')'));
-            setCaptureMode(CaptureMode::short_);
+            setCaptureMode(shorts->mode);
         }
         if (decision.recordingSuperseded)
             markRecordingHandled(recording);

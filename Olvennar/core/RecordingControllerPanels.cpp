@@ -50,7 +50,7 @@ QCoro::Task<> RecordingController::openShortPreview(bool askUser)
     const bool granted = co_await std::move(asking);
     if (!weak || !granted)
         co_return;
-    if (captureMode_ != CaptureMode::short_)
+    if (!traits().filmsShort)
         co_return;
     hooks().openShortPreview();
     Q_EMIT changed();
@@ -146,7 +146,7 @@ void RecordingController::showFramingOnBubble(const FramingReport& report, bool 
 {
     if (!bubbleWindow_)
         return;
-    if (!panels_.framingHintsOnBubble || captureMode_ != CaptureMode::screen || !monitorRunning) {
+    if (!panels_.framingHintsOnBubble || !traits().overlays || !monitorRunning) {
         bubbleWindow_->setPill(std::nullopt, QString(), 1);
         return;
     }

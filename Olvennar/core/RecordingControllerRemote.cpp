@@ -84,8 +84,8 @@ void RecordingController::registerHotKeys()
 
 void RecordingController::markZoom(bool zoomIn)
 {
-    // Only a recording screen take takes marks; anything else is ignored without a line.
-    if (phase().kind() != RecordingPhase::Kind::recording || captureMode() != CaptureMode::screen || !platform_.zoomMarker)
+    // Only a recording take of a kind with zoom marks takes marks; anything else is ignored without a line.
+    if (phase().kind() != RecordingPhase::Kind::recording || !traits().zoomMarks || !platform_.zoomMarker)
         return;
     platform_.zoomMarker->addMark(zoomIn);
     setZoomMarkCount(platform_.zoomMarker->markCount());

@@ -77,7 +77,7 @@ void RecordingController::setShortMirrorFile(bool on)
 {
     publishSetting(short_.shortMirrorFile, on, Keys::shortMirrorFile());
     // The file's mirroring follows only in short mode and never during a take.
-    if (captureMode_ == CaptureMode::short_ && !phase_.isBusy()) {
+    if (traits().filmsShort && !phase_.isBusy()) {
         applyShortMirroring();
         hooks().applyShortMirroring();
     }
@@ -191,7 +191,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
         applyCenterStagePolicy(mode);
         if (!phase_.isBusy())
             restoreModeSettings();
-        if (mode == CaptureMode::short_) {
+        if (kinds_.traits(mode).filmsShort) {
             setShortProfile(true);
             hooks().setShortProfile(true);
             watchNextTake(true);
@@ -200,7 +200,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
                 if (weak)
                     weak->openShortPreview(false);
             });
-        } else if (old == CaptureMode::short_) {
+        } else if (kinds_.traits(old).filmsShort) {
             hooks().closeShortWindows();
             setShortProfile(false);
             hooks().setShortProfile(false);
@@ -222,7 +222,7 @@ void RecordingController::restoreModeSettings()
         if (listed)
             setSelectedMicrophoneID(*stored);
     }
-    if (CaptureModes::usesCameraOnlyRecorder(captureMode_)) {
+    if (traits().cameraOnly) {
         CameraQuality quality = CameraQualities::fromRawText(settings.stringValue(modeKey(QStringLiteral("cameraQuality")), QString()))
                                     .value_or(CameraQuality::best);
         const auto options = cameraQualityOptions();

@@ -1,5 +1,5 @@
-// The take operations every caller goes through, and what the takes reach in the studio: the published
-// phase, access, the countdown, the take folder, the elapsed ticker and the panels after a take.
+// The take operations every caller goes through and the steps every kind shares: the start's guard, access,
+// the countdown, the take folder, the phases, the elapsed ticker, the discard and what a take's end shows.
 #include "core/RecordingController.h"
 
 #include "compositing/BubbleShapePath.h"
@@ -10,9 +10,9 @@
 #include "platform/system/CancelToken.h"
 #include "finishing/SaveJobHandover.h"
 #include "takes/ScreenStopPlan.h"
-#include "takes/ScreenTake.h"
+#include "takes/Take.h"
+#include "takes/TakeFiles.h"
 #include "takes/TakeServices.h"
-#include "takes/VoiceTake.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -20,23 +20,17 @@
 
 #include <algorithm>
 
-namespace {
-
-const QString microphoneRefused = QStringLiteral(
-    "Microphone access is off, so the take would have no voice. Make sure PulseAudio or PipeWire runs for your session, then reopen "
-    "the app. Or switch Microphone off to record without it.");
-const QString cameraRefused = QStringLiteral(
-    "Camera access is off. Add your user to the \"video\" group and log out and in again, then reopen the app. Or switch the camera "
-    "bubble off.");
-
-} // namespace
-
 Take* RecordingController::activeTake() const
 {
     // The take a start chose stays the one every operation reaches until the studio is idle again.
     if (runningTake_ && (takeUnderWay() || runningTake_->isRunning()))
         return runningTake_;
-    const auto row = takes_.find(captureMode_);
+    return takeOf(captureMode_);
+}
+
+Take* RecordingController::takeOf(CaptureMode mode) const
+{
+    const auto row = takes_.find(mode);
     return row == takes_.end() ? nullptr : row->second.get();
 }
 
@@ -47,8 +41,7 @@ QCoro::Task<> RecordingController::start()
     // A second start while the first still awaits access or its countdown would begin a second take.
     if (takeUnderWay())
         co_return;
-    const auto row = takes_.find(captureMode_);
-    Take* take = row == takes_.end() ? nullptr : row->second.get();
+    Take* take = takeOf(captureMode_);
     if (!take) {
         // Never silent: a mode without its take says so.
         fail(QLatin1Char('"') + CaptureModes::rawText(captureMode_) + QStringLiteral("\" cannot record in this version. Switch to Screen to record."));
@@ -57,24 +50,112 @@ QCoro::Task<> RecordingController::start()
     QPointer<RecordingController> weak(this);
     startInFlight_ = true;
     Q_EMIT changed();
-    if (captureMode_ == CaptureMode::short_) {
+    TakeTraits traits = kinds_.traits(captureMode_);
+    bool voiceTrack = false;
+    if (traits.filmsShort) {
         loadNextTake();
         startShortScript_ = channelNextTake();
+        // The pending short may ask for a voice track, which the kind that records voice tracks records.
+        const TakeKind* track = kinds_.with(&TakeTraits::voiceTrack);
+        if (track && shortWantsVoiceTrack()) {
+            take = takeOf(track->mode);
+            traits = track->traits;
+            voiceTrack = true;
+        }
     }
-    if (captureMode_ == CaptureMode::short_ && voiceTake_ && shortWantsVoiceTrack()) {
-        runningTake_ = voiceTake_;
-        QCoro::Task<> track = voiceTake_->startTrack();
-        co_await std::move(track);
-    } else {
-        runningTake_ = take;
-        co_await take->start();
-    }
+    runningTake_ = take;
+    QCoro::Task<> starting = runStart(*take, traits, voiceTrack);
+    co_await std::move(starting);
     if (!weak)
         co_return;
     startInFlight_ = false;
     Q_EMIT changed();
     // A start that ended without a take frees the studio here; a handoff held back meanwhile applies.
     studioMayBeIdle();
+}
+
+QCoro::Task<> RecordingController::runStart(Take& take, TakeTraits traits, bool voiceTrack)
+{
+    QPointer<RecordingController> weak(this);
+    const Take::Attempt attempt = take.beginAttempt();
+    TakeStart settings = takeStart(voiceTrack);
+    if (const std::optional<QString> refused = take.refusal(settings)) {
+        fail(*refused);
+        co_return;
+    }
+    setLastFinalURL(std::nullopt);
+    const TakeAccess access = take.access(settings);
+    QCoro::Task<std::optional<bool>> asking = askAccess(access);
+    const std::optional<bool> granted = co_await std::move(asking);
+    if (!weak || !attempt || !granted)
+        co_return;
+    refreshPermissions();
+    if (access.freshDevices)
+        refreshDevices();
+    settings = takeStart(voiceTrack);
+    settings.cameraAllowed = *granted;
+    QCoro::Task<std::optional<QString>> choosing = take.choose(settings);
+    const std::optional<QString> unfit = co_await std::move(choosing);
+    if (!weak || !attempt)
+        co_return;
+    if (unfit) {
+        fail(*unfit);
+        co_return;
+    }
+    QCoro::Task<bool> counting = countDown(take.countdownFrame(settings), take);
+    const bool counted = co_await std::move(counting);
+    if (!weak || !attempt || !counted)
+        co_return;
+    setPhase(Phase::preparing());
+    auto opened = traits.filmsShort || voiceTrack ? resolveShortFolder(settings) : openTakeFolder();
+    if (const ErrorInfo* error = std::get_if<ErrorInfo>(&opened)) {
+        Diagnostics::log(*error, access.context());
+        take.releaseDevices();
+        fail(error->description);
+        co_return;
+    }
+    const TakeFolder folder = std::get<TakeFolder>(std::move(opened));
+    QCoro::Task<std::optional<QString>> recording = take.record(settings, folder);
+    const std::optional<QString> failure = co_await std::move(recording);
+    if (!weak)
+        co_return;
+    if (failure) {
+        ended({.failure = *failure, .folder = folder});
+        co_return;
+    }
+    // The take may have failed while it began: that failure stands.
+    if (!attempt || !take.isRunning())
+        co_return;
+    if (traits.zoomMarks)
+        setZoomMarkCount(0);
+    setPhase(Phase::recording());
+    startTicker();
+}
+
+TakeStart RecordingController::takeStart(bool voiceTrack) const
+{
+    TakeStart settings;
+    const auto screen = selectedScreen();
+    if (selectedDisplayListed() && screen && screen->display.id == *screen_.selectedDisplayID)
+        settings.display = screen->display;
+    for (const ScreenDisplay& display : screenDisplays_)
+        settings.rootHeight = std::max(settings.rootHeight, display.frame.y() + display.frame.height());
+    settings.captureMicrophone = screen_.captureMicrophone;
+    settings.captureSystemAudio = screen_.captureSystemAudio;
+    settings.targetHeight = ScreenQualities::heightCap(screen_.quality);
+    settings.cameraEnabled = bubble_.cameraEnabled;
+    settings.phoneEnabled = phone_.phoneEnabled;
+    settings.cameras = bubble_.cameras;
+    settings.selectedCameraID = bubble_.selectedCameraID;
+    settings.microphones = screen_.microphones;
+    settings.selectedMicrophoneID = screen_.selectedMicrophoneID;
+    settings.mirrorCamera = bubble_.mirrorCamera;
+    settings.shortPosition = {short_.shortPosition.x, short_.shortPosition.y};
+    settings.look = look_;
+    settings.channel = destination_.channel;
+    settings.countdownFrame = countdownFrame();
+    settings.voiceTrack = voiceTrack;
+    return settings;
 }
 
 bool RecordingController::shortWantsVoiceTrack()
@@ -84,23 +165,17 @@ bool RecordingController::shortWantsVoiceTrack()
     return handoff && handoff->channel == destination_.channel && pending && pending->voiceTrack;
 }
 
-QCoro::Task<bool> RecordingController::cameraAllowed()
-{
-    QPointer<RecordingController> weak(this);
-    const bool granted = co_await Permissions::requestCamera(platform_.access);
-    if (weak)
-        refreshPermissions();
-    co_return granted;
-}
-
 QCoro::Task<> RecordingController::stop()
 {
     if (!recordingOrPaused(phase_))
         co_return;
     const bool byRemote = stopCameFromRemote_;
     stopCameFromRemote_ = false;
-    if (Take* take = activeTake())
-        co_await take->stop(byRemote);
+    Take* take = activeTake();
+    if (!take || !take->isRunning())
+        co_return;
+    enter(TakeStep::finishing);
+    co_await take->stop(byRemote);
 }
 
 QCoro::Task<> RecordingController::discard()
@@ -108,14 +183,19 @@ QCoro::Task<> RecordingController::discard()
     if (!recordingOrPaused(phase_))
         co_return;
     cancelPendingRemoteStop();
-    if (Take* take = activeTake()) {
-        co_await take->discard();
-        co_return;
-    }
+    QPointer<Take> take = activeTake();
+    const std::optional<TakeFolder> folder = take ? take->folder() : std::nullopt;
     // A mode without its take has no recorder and no files to clear.
-    stopTicker();
-    setPhase(Phase::finishing());
-    Diagnostics::log(QStringLiteral("discarded take"));
+    enter(TakeStep::finishing);
+    if (take) {
+        QCoro::Task<> discarding = take->discard();
+        co_await std::move(discarding);
+        if (!take)
+            co_return;
+        TakeFiles::discardTake(folder);
+    } else {
+        Diagnostics::log(QStringLiteral("discarded take"));
+    }
     reset();
     settleOverlayWindows();
 }
@@ -123,7 +203,7 @@ QCoro::Task<> RecordingController::discard()
 void RecordingController::togglePause()
 {
     Take* take = activeTake();
-    if (!take || !take->isRunning() || !take->canPause())
+    if (!take || !take->isRunning() || !kinds_.traits(captureMode_).pause)
         return;
     if (phase_.kind() == Phase::Kind::paused) {
         take->resume();
@@ -155,6 +235,9 @@ void RecordingController::stopTicker()
 
 void RecordingController::enter(TakeStep step)
 {
+    // The elapsed time follows the take until it finishes or fails.
+    if (step == TakeStep::finishing || step == TakeStep::idle)
+        stopTicker();
     switch (step) {
     case TakeStep::preparing: setPhase(Phase::preparing()); break;
     case TakeStep::recording: setPhase(Phase::recording()); break;
@@ -166,6 +249,7 @@ void RecordingController::enter(TakeStep step)
 
 void RecordingController::fail(const QString& sentence)
 {
+    stopTicker();
     // What the status line says is in the log too.
     Diagnostics::log(QStringLiteral("take failed: ") + sentence);
     setPhase(Phase::failed(sentence));
@@ -178,65 +262,62 @@ void RecordingController::inform(const QString& sentence)
     Q_EMIT changed();
 }
 
-QCoro::Task<bool> RecordingController::requestMicrophone(const QString& refusedSentence, const QString& area)
+void RecordingController::ended(const TakeEnd& end)
 {
-    QPointer<RecordingController> weak(this);
-    const bool granted = co_await Permissions::requestMicrophone(platform_.access);
-    if (!weak)
-        co_return false;
-    if (!granted) {
-        refreshPermissions();
-        setPhase(Phase::failed(refusedSentence));
-        Diagnostics::log((area.isEmpty() ? QString() : area + QLatin1Char(' ')) + QStringLiteral("start aborted: microphone permission denied"));
+    if (end.keptFile)
+        setLastFinalURL(*end.keptFile);
+    if (end.failure)
+        fail(*end.failure);
+    if (end.shortFile)
+        setLastShortURL(*end.shortFile);
+    if (end.file) {
+        setLastFinalURL(*end.file);
+        showFinishedTake(*end.file, end.note);
     }
-    co_return granted;
+    if (end.folder) {
+        if (!end.kept && !end.file)
+            TakeFiles::removeEmptyTakeFolder(*end.folder);
+        else if (end.folder->created && end.projectFolder)
+            // The next take goes into the project this one made.
+            setDestinationFolder(end.folder->path);
+    }
+    refreshDestinationName();
+    if (end.alarm == TakeEnd::Alarm::sound)
+        playSound(QStringLiteral("Basso"));
+    else if (end.alarm == TakeEnd::Alarm::front)
+        alarmTakeFailed();
 }
 
-QCoro::Task<bool> RecordingController::requestAccess(bool microphone, bool camera)
+QCoro::Task<std::optional<bool>> RecordingController::askAccess(TakeAccess access)
 {
     QPointer<RecordingController> weak(this);
-    if (microphone) {
-        const bool granted = co_await requestMicrophone(microphoneRefused, QString());
-        if (!weak || !granted)
-            co_return false;
-    }
-    if (camera) {
-        const bool granted = co_await Permissions::requestCamera(platform_.access);
-        if (!weak)
-            co_return false;
-        if (!granted) {
-            refreshPermissions();
-            const bool missing = noCameraDevice();
-            setPhase(Phase::failed(missing ? Permissions::noCameraFound : cameraRefused));
-            Diagnostics::log(missing ? QStringLiteral("start aborted: no camera found") : QStringLiteral("start aborted: camera permission denied"));
-            co_return false;
+    const QString aborted = (access.area.isEmpty() ? QString() : access.area + QLatin1Char(' ')) + QStringLiteral("start aborted: ");
+    bool cameraGranted = false;
+    for (const bool camera : access.cameraFirst ? std::vector<bool>{true, false} : std::vector<bool>{false, true}) {
+        if (!(camera ? access.camera : access.microphone))
+            continue;
+        // A machine with no camera at all refuses nothing: the start says that no camera was found.
+        if (camera && access.noCameraAsksNothing && noCameraDevice()) {
+            cameraGranted = true;
+            continue;
         }
+        QCoro::Task<bool> asking = camera ? Permissions::requestCamera(platform_.access) : Permissions::requestMicrophone(platform_.access);
+        const bool granted = co_await std::move(asking);
+        if (!weak)
+            co_return std::nullopt;
+        if (camera)
+            cameraGranted = granted;
+        if (granted)
+            continue;
+        refreshPermissions();
+        if (camera && access.cameraOptional)
+            continue;
+        const bool missing = camera && !access.noCameraAsksNothing && noCameraDevice();
+        setPhase(Phase::failed(!camera ? access.microphoneRefused : missing ? Permissions::noCameraFound : access.cameraRefused));
+        Diagnostics::log(aborted + (!camera ? QStringLiteral("microphone permission denied") : missing ? QStringLiteral("no camera found") : QStringLiteral("camera permission denied")));
+        co_return std::nullopt;
     }
-    refreshPermissions();
-    co_return true;
-}
-
-VoiceTakeSettings RecordingController::voiceTakeSettings()
-{
-    refreshPermissions();
-    refreshDevices();
-    VoiceTakeSettings settings;
-    const auto& microphones = screen_.microphones;
-    const auto selected = std::find_if(microphones.begin(), microphones.end(),
-        [this](const CaptureDeviceInfo& microphone) { return screen_.selectedMicrophoneID && microphone.uniqueID == *screen_.selectedMicrophoneID; });
-    if (selected != microphones.end())
-        settings.microphone = *selected;
-    else if (!microphones.empty())
-        settings.microphone = microphones.front();
-    settings.channel = destination_.channel;
-    settings.countdownFrame = countdownFrame();
-    return settings;
-}
-
-void RecordingController::showFinishedFile(const QString& path)
-{
-    setLastFinalURL(path);
-    setPhase(Phase::finished(path));
+    co_return cameraGranted;
 }
 
 namespace {
@@ -306,23 +387,6 @@ std::variant<TakeFolder, ErrorInfo> RecordingController::openTakeFolder()
     return TakeFolder{created.path, QString(), true};
 }
 
-ScreenTakeSettings RecordingController::screenTakeSettings() const
-{
-    ScreenTakeSettings settings;
-    const auto screen = selectedScreen();
-    if (selectedDisplayListed() && screen && screen->display.id == *screen_.selectedDisplayID)
-        settings.display = screen->display;
-    for (const ScreenDisplay& display : screenDisplays_)
-        settings.rootHeight = std::max(settings.rootHeight, display.frame.y() + display.frame.height());
-    settings.captureMicrophone = screen_.captureMicrophone;
-    settings.captureSystemAudio = screen_.captureSystemAudio;
-    settings.microphoneID = screen_.selectedMicrophoneID;
-    settings.targetHeight = ScreenQualities::heightCap(screen_.quality);
-    settings.cameraEnabled = bubble_.cameraEnabled;
-    settings.phoneEnabled = phone_.phoneEnabled;
-    return settings;
-}
-
 OverlayPanels RecordingController::measurePanels(QSizeF renderSize) const
 {
     OverlayPanels panels;
@@ -362,4 +426,8 @@ void RecordingController::settleOverlayWindows()
     reconcileCamera();
 }
 
-QJsonObject RecordingController::harnessLook() const { return ScreenStopPlan::lookObject(look_, screenTake_->takeDrawsOwnCursor()); }
+QJsonObject RecordingController::harnessLook() const
+{
+    const TakeKind* marking = kinds_.with(&TakeTraits::zoomMarks);
+    return marking ? takeOf(marking->mode)->lookObject(look_) : QJsonObject();
+}

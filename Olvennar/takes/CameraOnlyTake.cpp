@@ -6,7 +6,7 @@
 #include "shorts/ShortFramingAccumulator.h"
 #include "takedata/CameraFrameTap.h"
 #include "takedata/RecordingClock.h"
-#include "takes/CameraOnlyTakeHost.h"
+#include "takes/CameraOnlyPreview.h"
 #include "takes/CameraWarmUp.h"
 #include "takes/TakeFiles.h"
 
@@ -25,13 +25,11 @@ namespace {
 // Longer than the sound backend takes to settle a fresh source.
 constexpr int soundWaitMilliseconds = 5000;
 
-const CaptureDeviceInfo* pick(const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& selectedID)
-{
-    for (const CaptureDeviceInfo& device : devices)
-        if (selectedID && device.uniqueID == *selectedID)
-            return &device;
-    return devices.empty() ? nullptr : &devices.front();
-}
+const QString cameraRefused = QStringLiteral(
+    "Camera access is off. Add your user to the \"video\" group and log out and in again, then reopen the app.");
+const QString microphoneRefused = QStringLiteral(
+    "Microphone access is off, so the take would have no voice. Make sure PulseAudio or PipeWire runs for your session, then reopen "
+    "the app.");
 
 // "mm:ss", or "h:mm:ss" from an hour on.
 QString clockText(double seconds)
@@ -43,8 +41,9 @@ QString clockText(double seconds)
 
 } // namespace
 
-CameraOnlyTake::CameraOnlyTake(CameraOnlyTakeHost& host)
+CameraOnlyTake::CameraOnlyTake(TakeHost& host, CameraOnlyPreview& preview)
     : host_(host)
+    , preview_(preview)
     , clock_(std::make_shared<RecordingClock>())
 {
 }
@@ -60,65 +59,51 @@ QString CameraOnlyTake::failureSentence(const CameraOnlyRecorder::Failure& failu
     return QStringLiteral("RECORDING FAILED — nothing was saved. Press Record again. (") + reason + QLatin1Char(')');
 }
 
-QCoro::Task<> CameraOnlyTake::start()
+TakeAccess CameraOnlyTake::access(const TakeStart& start) const
 {
-    const Attempt attempt = beginAttempt();
-    QPointer<CameraOnlyTake> weak(this);
-    CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
-    if (!recorder) {
-        host_.fail(QStringLiteral("No camera found."));
-        co_return;
-    }
-    host_.setLastFinalURL(std::nullopt);
-    starting_ = true;
-    // Camera first: without it the microphone is not asked for. Awaited by name: g++ 12 may destroy the
-    // temporaries of a full expression holding a co_await twice.
-    for (bool camera : {true, false}) {
-        QCoro::Task<bool> asking = camera ? host_.requestCameraAccess() : host_.requestMicrophoneAccess();
-        const bool granted = co_await std::move(asking);
-        if (!attempt)
-            co_return;
-        if (!granted) {
-            starting_ = false;
-            co_return;
-        }
-    }
-    host_.refreshPermissions();
-    const CameraOnlyTakeSettings chosen = host_.cameraOnlyTakeSettings();
-    const CaptureDeviceInfo* camera = pick(chosen.cameras, chosen.selectedCameraID);
-    if (!camera) {
-        starting_ = false;
-        host_.fail(QStringLiteral("No camera found."));
-        co_return;
-    }
-    const CaptureDeviceInfo cameraInfo = *camera;
-    host_.refreshDevices();
-    const CameraOnlyTakeSettings listed = host_.cameraOnlyTakeSettings();
-    const CaptureDeviceInfo* microphone = pick(listed.microphones, listed.selectedMicrophoneID);
-    if (!microphone) {
-        starting_ = false;
-        host_.fail(QStringLiteral("No microphone found."));
-        co_return;
-    }
+    (void)start;
+    TakeAccess access;
+    access.microphone = access.camera = access.cameraFirst = access.noCameraAsksNothing = access.freshDevices = true;
+    access.cameraRefused = cameraRefused;
+    access.microphoneRefused = microphoneRefused;
+    access.area = QStringLiteral("camera-only");
+    return access;
+}
+
+std::optional<QString> CameraOnlyTake::refusal(const TakeStart& start) const
+{
+    (void)start;
+    if (!preview_.recorder())
+        return QStringLiteral("No camera found.");
+    return std::nullopt;
+}
+
+QCoro::Task<std::optional<QString>> CameraOnlyTake::choose(const TakeStart& start)
+{
+    const CaptureDeviceInfo* camera = start.camera();
+    if (!camera)
+        co_return QStringLiteral("No camera found.");
+    const CaptureDeviceInfo* microphone = start.microphone();
+    if (!microphone)
+        co_return QStringLiteral("No microphone found.");
     Diagnostics::log(QStringLiteral("camera-only mic: ") + microphone->localizedName);
-    devices_ = Devices{cameraInfo, {microphone->uniqueID, microphone->localizedName}, listed.mirrorCamera};
-    QCoro::Task<> filming = film(attempt);
-    co_await std::move(filming);
-    if (weak)
-        starting_ = false;
+    devices_ = Devices{*camera, {microphone->uniqueID, microphone->localizedName}, start.mirrorCamera};
+    const std::shared_ptr<const PixelBuffer> previewFrame = preview_.recorder()->frameTap()->newest();
+    previewDelivered_ = previewFrame ? std::optional(QSize(previewFrame->width(), previewFrame->height())) : std::nullopt;
+    co_return std::nullopt;
 }
 
 QCoro::Task<std::optional<QString>> CameraOnlyTake::prepareDevices()
 {
     QPointer<CameraOnlyTake> weak(this);
-    CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
+    CameraOnlyRecorder* recorder = preview_.recorder();
     if (!recorder || !devices_)
         co_return QStringLiteral("No camera found.");
     const Devices devices = *devices_;
-    const bool warm = host_.cameraOnlyPreviewIsWarm(devices.camera.uniqueID);
+    const bool warm = preview_.isWarm(devices.camera.uniqueID);
     // The microphone opens first, off the main thread: its sound flows and its timing has settled by the
     // time the camera has warmed up and the countdown has run.
-    host_.setShortProfile(filmsShort());
+    preview_.setShortProfile(filmsShort());
     QFuture<std::optional<ErrorInfo>> configuring = WorkerPool::takes().run([recorder, devices] {
         return recorder->configure(devices.camera.uniqueID, devices.microphone, devices.mirrored);
     });
@@ -161,64 +146,31 @@ QCoro::Task<std::optional<QString>> CameraOnlyTake::prepareDevices()
 void CameraOnlyTake::releaseDevices()
 {
     // The microphone goes; the camera stays only for a window that shows it.
-    host_.settleCameraOnlyPreview();
+    preview_.settle();
 }
 
-QCoro::Task<> CameraOnlyTake::film(Attempt attempt)
+QCoro::Task<std::optional<QString>> CameraOnlyTake::record(const TakeStart& start, const TakeFolder& folder)
 {
-    CameraOnlyRecorder* recorder = host_.cameraOnlyRecorder();
-    const std::shared_ptr<const PixelBuffer> previewFrame = recorder->frameTap()->newest();
-    const std::optional<QSize> previewDelivered = previewFrame ? std::optional(QSize(previewFrame->width(), previewFrame->height())) : std::nullopt;
-    // Devices open beside the countdown; a countdown something else ended, or a device that failed, never
-    // begins filming (the host has let the devices go).
-    QCoro::Task<bool> counting = host_.countDown(host_.cameraOnlyTakeSettings().countdownFrame.value_or(QRect()), *this);
-    const bool counted = co_await std::move(counting);
-    if (!attempt || !counted)
-        co_return;
+    CameraOnlyRecorder* recorder = preview_.recorder();
     const CaptureDeviceInfo camera = devices_->camera;
-    host_.enter(TakeStep::preparing);
-
-    auto opened = openFolder();
-    if (const ErrorInfo* error = std::get_if<ErrorInfo>(&opened)) {
-        abandonStart(*error);
-        co_return;
-    }
-    folder_ = std::get<TakeFolder>(std::move(opened));
+    folder_ = folder;
     Diagnostics::log(logWord() + QStringLiteral(" start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" take '") + folder_->suffix
         + QLatin1Char('\''));
     clock_ = std::make_shared<RecordingClock>();
     recorder->setOnFailure([this](const CameraOnlyRecorder::Failure& failure) {
         runOnMainThread(this, [failure](CameraOnlyTake* take) { take->failDuringTake(failure); });
     });
-    host_.forgetCameraOnlyPreview();
-    prepareFilming(camera, previewDelivered);
+    preview_.forget();
+    prepareFilming(start, camera, previewDelivered_);
     if (const auto refused = recorder->startRecording(folder_->file(fileWord(), QStringLiteral(".mov")), clock_)) {
-        abandonStart(refused->info());
-        co_return;
+        Diagnostics::log(refused->info(), QStringLiteral("camera-only start"));
+        folder_.reset();
+        preview_.settle();
+        co_return refused->info().description;
     }
     running_ = true;
-    starting_ = false;
     filming_.start();
-    host_.enter(TakeStep::recording);
-    host_.startTicker();
-}
-
-void CameraOnlyTake::abandonStart(const ErrorInfo& error)
-{
-    Diagnostics::log(error, QStringLiteral("camera-only start"));
-    host_.fail(error.description);
-    discardEmptyFolder();
-    starting_ = false;
-    host_.settleCameraOnlyPreview();
-}
-
-void CameraOnlyTake::discardEmptyFolder()
-{
-    if (!folder_)
-        return;
-    TakeFiles::removeEmptyTakeFolder(*folder_);
-    folder_.reset();
-    host_.refreshDestinationName();
+    co_return std::nullopt;
 }
 
 // The recorder has no pause: the take clock drops what comes while paused and closes the gap after.
@@ -232,10 +184,8 @@ QCoro::Task<> CameraOnlyTake::stop(bool byRemote)
         co_return;
     endAttempt();
     QPointer<CameraOnlyTake> weak(this);
-    host_.stopTicker();
-    host_.enter(TakeStep::finishing);
-    const TakeFolder folder = *folder_;
-    QCoro::Task<std::optional<QString>> stopping = host_.cameraOnlyRecorder()->stopRecording();
+    const TakeFolder folder = *std::exchange(folder_, std::nullopt);
+    QCoro::Task<std::optional<QString>> stopping = preview_.recorder()->stopRecording();
     const std::optional<QString> file = co_await std::move(stopping);
     if (!weak)
         co_return;
@@ -243,29 +193,20 @@ QCoro::Task<> CameraOnlyTake::stop(bool byRemote)
     if (!file) {
         const CameraOnlyRecorder::RecorderError nothing{CameraOnlyRecorder::RecorderError::Kind::writerFailed, QStringLiteral("nothing was captured")};
         Diagnostics::log(nothing.info(), QStringLiteral("camera-only stop"));
-        host_.fail(nothing.description());
-        host_.settleCameraOnlyPreview();
-        discardEmptyFolder();
+        preview_.settle();
+        host_.ended({.failure = nothing.description(), .folder = folder});
         co_return;
     }
-    host_.settleCameraOnlyPreview();
-    QCoro::Task<std::optional<QString>> finishing = finish(*file, folder, byRemote);
-    const std::optional<QString> final = co_await std::move(finishing);
+    preview_.settle();
+    QCoro::Task<TakeEnd> finishing = finish(*file, folder, byRemote);
+    TakeEnd end = co_await std::move(finishing);
     if (!weak)
         co_return;
-    if (!final) {
-        discardEmptyFolder();
-        co_return;
-    }
-    host_.setLastFinalURL(*final);
-    host_.showFinishedTake(*final, std::exchange(finishNote_, QString()));
-    Diagnostics::log(QStringLiteral("camera-only finished ") + QFileInfo(*final).fileName());
-    if (folder.created && !filmsShort()) {
-        // The next take goes into the project this one made.
-        host_.setDestinationFolder(folder.path);
-    }
-    folder_.reset();
-    host_.refreshDestinationName();
+    end.folder = folder;
+    end.projectFolder = !filmsShort();
+    host_.ended(end);
+    if (end.file)
+        Diagnostics::log(QStringLiteral("camera-only finished ") + QFileInfo(*end.file).fileName());
 }
 
 QCoro::Task<> CameraOnlyTake::discard()
@@ -274,21 +215,15 @@ QCoro::Task<> CameraOnlyTake::discard()
         co_return;
     endAttempt();
     QPointer<CameraOnlyTake> weak(this);
-    host_.stopTicker();
-    const std::optional<TakeFolder> folder = folder_;
-    host_.enter(TakeStep::finishing);
-    QCoro::Task<std::optional<QString>> stopping = host_.cameraOnlyRecorder()->stopRecording();
+    QCoro::Task<std::optional<QString>> stopping = preview_.recorder()->stopRecording();
     co_await std::move(stopping);
     if (!weak)
         co_return;
     running_ = false;
     forgetTake();
-    host_.shortFramingAccum().reset();
-    host_.settleCameraOnlyPreview();
-    TakeFiles::discardTake(folder);
+    preview_.framingTotals().reset();
+    preview_.settle();
     folder_.reset();
-    host_.reset();
-    host_.settleOverlayWindows();
 }
 
 void CameraOnlyTake::failDuringTake(const CameraOnlyRecorder::Failure& failure)
@@ -298,10 +233,7 @@ void CameraOnlyTake::failDuringTake(const CameraOnlyRecorder::Failure& failure)
         return;
     endAttempt();
     running_ = false;
-    host_.fail(failureSentence(failure));
-    host_.stopTicker();
-    discardEmptyFolder();
     // The camera and microphone are let go (or the preview restarted for an open window).
-    host_.settleCameraOnlyPreview();
-    host_.alarmTakeFailed();
+    preview_.settle();
+    host_.ended({.failure = failureSentence(failure), .folder = std::exchange(folder_, std::nullopt), .alarm = TakeEnd::Alarm::front});
 }

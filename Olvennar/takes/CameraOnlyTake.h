@@ -3,28 +3,33 @@
 #include "capture/CameraOnlyRecorder.h"
 #include "takedata/CaptureDeviceInfo.h"
 #include "takes/Take.h"
+#include "takes/TakeHost.h"
 
 #include <QElapsedTimer>
 
 #include <memory>
 #include <optional>
 
-class CameraOnlyTakeHost;
+class CameraOnlyPreview;
 class RecordingClock;
 
-// The flow every take filmed by the camera-only recorder shares: access, devices, warm-up, the microphone
-// opened before the countdown, the folder, the recorder's start, the stop and the failure reaction. The
-// kinds ("Just me", short) differ in their folder, file, what they log at the start and how they finish.
+// The flow every take filmed by the camera-only recorder shares: devices, warm-up, the microphone opened
+// before the countdown, the recorder's start, the stop and the failure reaction. The kinds ("Just me",
+// short) differ in their file, what they log at the start and how they finish.
 //
 // Main thread only. The recorder's failure report arrives on its writer queue and hops here.
 class CameraOnlyTake : public Take {
     Q_OBJECT
 
 public:
-    explicit CameraOnlyTake(CameraOnlyTakeHost& host);
+    CameraOnlyTake(TakeHost& host, CameraOnlyPreview& preview);
     ~CameraOnlyTake() override;
 
-    QCoro::Task<> start() override;
+    // The camera first, then the microphone; a machine without any camera asks for nothing.
+    TakeAccess access(const TakeStart& start) const override;
+    std::optional<QString> refusal(const TakeStart& start) const override;
+    QCoro::Task<std::optional<QString>> choose(const TakeStart& start) override;
+    QCoro::Task<std::optional<QString>> record(const TakeStart& start, const TakeFolder& folder) override;
     // Camera and microphone open beside the countdown: the microphone first, then a cold camera warms up.
     QCoro::Task<std::optional<QString>> prepareDevices() override;
     void releaseDevices() override;
@@ -36,8 +41,6 @@ public:
     // Wall-clock seconds since filming began.
     double elapsedSeconds() const override;
     const std::optional<TakeFolder>& folder() const override { return folder_; }
-    // Between the start's first await and filming (or its failure): the preview must be left alone.
-    bool isStarting() const { return starting_; }
 
     // The failure sentences, by whether anything of the take was kept.
     static QString failureSentence(const CameraOnlyRecorder::Failure& failure);
@@ -48,24 +51,22 @@ protected:
     virtual QString logWord() const = 0;
     // "final" or "raw".
     virtual QString fileWord() const = 0;
-    virtual std::variant<TakeFolder, ErrorInfo> openFolder() = 0;
     // Right before the recorder arms; `previewDelivered` is the size the live preview had delivered.
-    virtual void prepareFilming(const CaptureDeviceInfo& camera, const std::optional<QSize>& previewDelivered) { (void)camera; (void)previewDelivered; }
-    // Turns the closed file into the take's result; nothing when it failed (the failure is shown).
-    virtual QCoro::Task<std::optional<QString>> finish(QString file, TakeFolder folder, bool byRemote) = 0;
+    virtual void prepareFilming(const TakeStart& start, const CaptureDeviceInfo& camera, const std::optional<QSize>& previewDelivered)
+    {
+        (void)start;
+        (void)camera;
+        (void)previewDelivered;
+    }
+    // Turns the closed file into the take's end: its file, or the failure (logged).
+    virtual QCoro::Task<TakeEnd> finish(QString file, TakeFolder folder, bool byRemote) = 0;
     virtual void forgetTake() { }
 
-    CameraOnlyTakeHost& host_;
-    // What finish() found worth saying beside the finished file (a short that holds less than the take).
-    QString finishNote_;
+    TakeHost& host_;
+    CameraOnlyPreview& preview_;
 
 private:
-    QCoro::Task<> film(Attempt attempt);
     void failDuringTake(const CameraOnlyRecorder::Failure& failure);
-    // A start that failed after the camera was set up: the failure shows and what it made goes.
-    void abandonStart(const ErrorInfo& error);
-    // Forgets the take's folder, removing it when the take made it and nothing with content is in it.
-    void discardEmptyFolder();
 
     // What the start chose, for the preparation.
     struct Devices {
@@ -74,9 +75,10 @@ private:
         bool mirrored = true;
     };
     std::optional<Devices> devices_;
+    // The size the live preview had delivered when the countdown began.
+    std::optional<QSize> previewDelivered_;
     std::shared_ptr<RecordingClock> clock_;
     std::optional<TakeFolder> folder_;
     QElapsedTimer filming_;
     bool running_ = false;
-    bool starting_ = false;
 };

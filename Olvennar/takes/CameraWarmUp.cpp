@@ -4,7 +4,8 @@
 #include "platform/media/PixelBuffer.h"
 #include "platform/system/Diagnostics.h"
 #include "takedata/CameraFrameTap.h"
-#include "takes/CameraOnlyTakeHost.h"
+#include "takes/CameraOnlyPreview.h"
+#include "takedata/CaptureDeviceInfo.h"
 
 #include <QElapsedTimer>
 
@@ -84,12 +85,12 @@ QCoro::Task<bool> waitForFrames(CameraOnlyRecorder& recorder, QPointer<QObject> 
     co_return owner && recorder.isDelivering();
 }
 
-QCoro::Task<bool> warmUp(CameraOnlyTakeHost& host, CaptureDeviceInfo camera, QPointer<QObject> owner, QString area)
+QCoro::Task<bool> warmUp(CameraOnlyPreview& preview, CaptureDeviceInfo camera, QPointer<QObject> owner, QString area)
 {
-    if (host.cameraOnlyPreviewIsWarm(camera.uniqueID))
+    if (preview.isWarm(camera.uniqueID))
         co_return true;
-    host.startCameraOnlyPreview(camera);
-    QCoro::Task<bool> settling = waitUntilSettled(*host.cameraOnlyRecorder(), owner, area);
+    preview.startPreview(camera);
+    QCoro::Task<bool> settling = waitUntilSettled(*preview.recorder(), owner, area);
     co_return co_await std::move(settling);
 }
 

@@ -9,7 +9,7 @@
 #include <qcorotask.h>
 
 class CameraOnlyRecorder;
-class CameraOnlyTakeHost;
+class CameraOnlyPreview;
 struct CaptureDeviceInfo;
 class PixelBuffer;
 
@@ -38,6 +38,6 @@ QCoro::Task<bool> waitForFrames(CameraOnlyRecorder& recorder, QPointer<QObject> 
 // Brings the camera-only preview up on a cold camera and waits until it settled (at least 1.2 s, at most
 // 3 s, in 0.1 s steps); at once when the preview already runs on it. False when `owner` went meanwhile.
 // `area` begins the log line.
-QCoro::Task<bool> warmUp(CameraOnlyTakeHost& host, CaptureDeviceInfo camera, QPointer<QObject> owner, QString area);
+QCoro::Task<bool> warmUp(CameraOnlyPreview& preview, CaptureDeviceInfo camera, QPointer<QObject> owner, QString area);
 
 } // namespace CameraWarmUp

@@ -6,7 +6,6 @@
 #include "platform/media/Remux.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/WorkerPool.h"
-#include "takes/CameraOnlyTakeHost.h"
 
 #include <QFileInfo>
 
@@ -29,9 +28,7 @@ bool JustMeTake::moveIndexToFront(const QString& path)
     return true;
 }
 
-std::variant<TakeFolder, ErrorInfo> JustMeTake::openFolder() { return host_.openTakeFolder(); }
-
-QCoro::Task<std::optional<QString>> JustMeTake::finish(QString file, TakeFolder folder, bool byRemote)
+QCoro::Task<TakeEnd> JustMeTake::finish(QString file, TakeFolder folder, bool byRemote)
 {
     const QString sidecar = folder.file(QStringLiteral("stop"), QStringLiteral(".json"));
     QFuture<void> finishing = WorkerPool::takes().run([file, sidecar, byRemote] {
@@ -43,5 +40,5 @@ QCoro::Task<std::optional<QString>> JustMeTake::finish(QString file, TakeFolder 
             trimmed ? std::optional<double>(trimmed->duration) : std::nullopt);
     });
     co_await finishing;
-    co_return file;
+    co_return TakeEnd{.file = file};
 }

@@ -19,6 +19,5 @@ protected:
     bool filmsShort() const override { return false; }
     QString logWord() const override { return QStringLiteral("camera-only"); }
     QString fileWord() const override { return QStringLiteral("final"); }
-    std::variant<TakeFolder, ErrorInfo> openFolder() override;
-    QCoro::Task<std::optional<QString>> finish(QString file, TakeFolder folder, bool byRemote) override;
+    QCoro::Task<TakeEnd> finish(QString file, TakeFolder folder, bool byRemote) override;
 };

@@ -8,7 +8,8 @@
 #include "takedata/RecordingClock.h"
 #include "platform/system/MainThread.h"
 #include "takes/OverlayRecorder.h"
-#include "takes/ScreenTakeHost.h"
+#include "takes/PointerTrackerMarker.h"
+#include "takes/ScreenStopPlan.h"
 #include "takes/TakeFiles.h"
 #include "takes/TakeGeometry.h"
 #include "takes/TakeServices.h"
@@ -20,7 +21,18 @@
 
 #include <qcorofuture.h>
 
-ScreenTake::ScreenTake(ScreenTakeHost& host, TakeServices* services)
+namespace {
+
+const QString microphoneRefused = QStringLiteral(
+    "Microphone access is off, so the take would have no voice. Make sure PulseAudio or PipeWire runs for your session, then reopen "
+    "the app. Or switch Microphone off to record without it.");
+const QString cameraRefused = QStringLiteral(
+    "Camera access is off. Add your user to the \"video\" group and log out and in again, then reopen the app. Or switch the camera "
+    "bubble off.");
+
+} // namespace
+
+ScreenTake::ScreenTake(TakeHost& host, TakeServices* services)
     : host_(host)
     , services_(services)
     , clock_(std::make_shared<RecordingClock>())
@@ -28,52 +40,50 @@ ScreenTake::ScreenTake(ScreenTakeHost& host, TakeServices* services)
     if (services_) {
         clickTracker_ = std::make_unique<ClickTracker>(services_->input(), services_->pointer());
         pointerTracker_ = std::make_unique<PointerTracker>(services_->input(), services_->pointer(), services_->frontWindow());
+        zoomMarker_ = std::make_unique<PointerTrackerMarker>(*pointerTracker_);
     }
 }
 
 ScreenTake::~ScreenTake() = default;
 
-QCoro::Task<> ScreenTake::start()
-{
-    QPointer<ScreenTake> weak(this);
-    const ScreenTakeSettings settings = host_.screenTakeSettings();
-    if (!settings.display || !services_) {
-        host_.fail(QStringLiteral("Pick a display first."));
-        co_return;
-    }
-    host_.setLastFinalURL(std::nullopt);
-    const bool granted = co_await host_.requestAccess(settings.captureMicrophone, settings.cameraEnabled);
-    if (!weak || !granted)
-        co_return;
-    settings_ = settings;
-    const bool counted = co_await host_.countDown(settings.display->frame, *this);
-    if (!weak || !counted)
-        co_return;
-    host_.enter(TakeStep::preparing);
+ZoomMarker* ScreenTake::zoomMarker() { return zoomMarker_.get(); }
 
-    auto opened = host_.openTakeFolder();
-    if (const ErrorInfo* error = std::get_if<ErrorInfo>(&opened)) {
-        releaseDevices();
-        Diagnostics::log(*error, QStringLiteral("start"));
-        host_.fail(error->description);
-        co_return;
-    }
-    folder_ = std::get<TakeFolder>(std::move(opened));
-    Diagnostics::log(QStringLiteral("start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" take '") + folder_->suffix + QLatin1Char('\''));
-    co_await startRecording(settings);
+QJsonObject ScreenTake::lookObject(const TakeLook& look) const { return ScreenStopPlan::lookObject(look, takeDrawsOwnCursor_); }
+
+TakeAccess ScreenTake::access(const TakeStart& start) const
+{
+    TakeAccess access;
+    access.microphone = start.captureMicrophone;
+    access.camera = start.cameraEnabled;
+    access.microphoneRefused = microphoneRefused;
+    access.cameraRefused = cameraRefused;
+    return access;
 }
 
-ScreenRecorder::Options ScreenTake::recorderOptions(const ScreenTakeSettings& settings) const
+std::optional<QString> ScreenTake::refusal(const TakeStart& start) const
+{
+    if (!start.display || !services_)
+        return QStringLiteral("Pick a display first.");
+    return std::nullopt;
+}
+
+QCoro::Task<std::optional<QString>> ScreenTake::choose(const TakeStart& start)
+{
+    settings_ = start;
+    co_return std::nullopt;
+}
+
+ScreenRecorder::Options ScreenTake::recorderOptions(const TakeStart& settings) const
 {
     ScreenRecorder::Options options;
     options.display = *settings.display;
     options.captureMicrophone = settings.captureMicrophone;
     options.captureSystemAudio = settings.captureSystemAudio;
-    options.microphoneDeviceID = settings.microphoneID;
+    options.microphoneDeviceID = settings.selectedMicrophoneID;
     options.targetHeight = settings.targetHeight;
     options.frameRate = 60;
     // The system cursor is filmed only when the finished video does not draw its own.
-    options.showsCursor = !host_.look().ownCursor;
+    options.showsCursor = !settings.look.ownCursor;
     return options;
 }
 
@@ -102,16 +112,19 @@ QCoro::Task<std::optional<QString>> ScreenTake::prepareDevices()
 
 void ScreenTake::releaseDevices() { preparedRecorder_.reset(); }
 
-QCoro::Task<> ScreenTake::startRecording(const ScreenTakeSettings& settings)
+QCoro::Task<std::optional<QString>> ScreenTake::record(const TakeStart& settings, const TakeFolder& folder)
 {
-    const TakeLook& look = host_.look();
+    folder_ = folder;
+    Diagnostics::log(QStringLiteral("start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" take '") + folder_->suffix + QLatin1Char('\''));
+    const TakeLook& look = settings.look;
     screenRecorder_ = std::move(preparedRecorder_);
     const ScreenRecorder::Options options = recorderOptions(settings);
     takeDrawsOwnCursor_ = look.ownCursor;
     if (const auto error = screenRecorder_->start(options, folder_->file(QStringLiteral("raw"), QStringLiteral(".mov")))) {
         Diagnostics::log(error->info(), QStringLiteral("start"));
-        abandon(error->errorDescription());
-        co_return;
+        screenRecorder_.reset();
+        folder_.reset();
+        co_return error->errorDescription();
     }
 
     if (OverlayRecorder& camera = services_->cameraRecorder(); settings.cameraEnabled) {
@@ -125,32 +138,19 @@ QCoro::Task<> ScreenTake::startRecording(const ScreenTakeSettings& settings)
 
     const QRectF capture = TakeGeometry::captureRect(settings.display->frame, settings.rootHeight);
     clickTracker_->clearRecorded();
-    host_.setZoomMarkCount(0);
     if (look.zoomMode != ZoomMode::off || look.clickHighlight || look.ownCursor)
         clickTracker_->start(clock_, capture);
     else
         clickTracker_->stop();
     pointerTracker_->reset();
     pointerTracker_->start(clock_, capture);
-
-    host_.enter(TakeStep::recording);
-    host_.startTicker();
+    co_return std::nullopt;
 }
 
 void ScreenTake::abandon(const QString& sentence)
 {
-    host_.fail(sentence);
     screenRecorder_.reset();
-    discardEmptyFolder();
-}
-
-void ScreenTake::discardEmptyFolder()
-{
-    if (!folder_)
-        return;
-    TakeFiles::removeEmptyTakeFolder(*folder_);
-    folder_.reset();
-    host_.refreshDestinationName();
+    host_.ended({.failure = sentence, .folder = std::exchange(folder_, std::nullopt)});
 }
 
 // Every recorder and tracker keeps running; the shared clock cuts the paused span from all of them.
@@ -160,7 +160,6 @@ double ScreenTake::elapsedSeconds() const { return clock_->elapsedSeconds(); }
 
 void ScreenTake::stopTrackers()
 {
-    host_.stopTicker();
     if (clickTracker_)
         clickTracker_->stop();
     if (pointerTracker_)
@@ -191,15 +190,10 @@ QCoro::Task<> ScreenTake::discard()
 {
     QPointer<ScreenTake> weak(this);
     stopTrackers();
-    const std::optional<TakeFolder> folder = folder_;
-    host_.enter(TakeStep::finishing);
     QCoro::Task<bool> stopping = stopRecorders();
     if (!co_await std::move(stopping))
         co_return;
-    TakeFiles::discardTake(folder);
     folder_.reset();
-    host_.reset();
-    host_.settleOverlayWindows();
 }
 
 QCoro::Task<> ScreenTake::failDuringTake(ErrorInfo error)
@@ -211,6 +205,8 @@ QCoro::Task<> ScreenTake::failDuringTake(ErrorInfo error)
     if (error.domain == QStringLiteral("ScreenRecorder.RecorderError") && error.code == static_cast<int>(ScreenRecorder::RecorderError::Kind::diskFull)) {
         // What reached the disk is a take: it is saved and finished like one, and the notice says what it holds.
         QPointer<ScreenTake> weak(this);
+        stopTrackers();
+        host_.enter(TakeStep::finishing);
         QCoro::Task<bool> saving = stopScreen(false, true);
         const bool kept = co_await std::move(saving);
         if (!weak)
@@ -228,8 +224,8 @@ QCoro::Task<> ScreenTake::failDuringTake(ErrorInfo error)
         co_return;
     Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder).fileName());
     // A take that failed before its first frame left nothing worth a folder.
-    discardEmptyFolder();
+    const std::optional<TakeFolder> made = std::exchange(folder_, std::nullopt);
     host_.settleOverlayWindows();
     windingDown_ = false;
-    host_.fail(error.description);
+    host_.ended({.failure = error.description, .folder = made});
 }

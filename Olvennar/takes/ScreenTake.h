@@ -2,14 +2,15 @@
 
 #include "capture/ScreenRecorder.h"
 #include "platform/system/ErrorInfo.h"
-#include "takes/ScreenTakeHost.h"
 #include "takes/Take.h"
+#include "takes/TakeHost.h"
 
 #include <memory>
 #include <optional>
 
 class ClickTracker;
 class PointerTracker;
+class PointerTrackerMarker;
 class RecordingClock;
 class TakeServices;
 struct StoppedScreenTake;
@@ -24,10 +25,15 @@ class ScreenTake final : public Take {
 
 public:
     // Without services no take can start.
-    ScreenTake(ScreenTakeHost& host, TakeServices* services);
+    ScreenTake(TakeHost& host, TakeServices* services);
     ~ScreenTake() override;
 
-    QCoro::Task<> start() override;
+    // The microphone when its switch is on, the camera when the bubble is.
+    TakeAccess access(const TakeStart& start) const override;
+    std::optional<QString> refusal(const TakeStart& start) const override;
+    QCoro::Task<std::optional<QString>> choose(const TakeStart& start) override;
+    QRect countdownFrame(const TakeStart& start) const override { return start.display ? start.display->frame : QRect(); }
+    QCoro::Task<std::optional<QString>> record(const TakeStart& start, const TakeFolder& folder) override;
     // Opens the microphone, the system sound and the encoders on a worker while the countdown runs.
     QCoro::Task<std::optional<QString>> prepareDevices() override;
     void releaseDevices() override;
@@ -39,6 +45,8 @@ public:
     bool hasScreenRecorder() const { return screenRecorder_ != nullptr; }
     double elapsedSeconds() const override;
     const std::optional<TakeFolder>& folder() const override { return folder_; }
+    ZoomMarker* zoomMarker() override;
+    QJsonObject lookObject(const TakeLook& look) const override;
     std::optional<QString> projectFolder() const { return folder_ ? std::optional<QString>(folder_->path) : std::nullopt; }
     QString takeSuffix() const { return folder_ ? folder_->suffix : QString(); }
     bool createdProjectFolder() const { return folder_ && folder_->created; }
@@ -51,8 +59,7 @@ public:
     PointerTracker* pointerTracker() const { return pointerTracker_.get(); }
 
 private:
-    QCoro::Task<> startRecording(const ScreenTakeSettings& settings);
-    ScreenRecorder::Options recorderOptions(const ScreenTakeSettings& settings) const;
+    ScreenRecorder::Options recorderOptions(const TakeStart& settings) const;
     // `keepsFailedMovie`: a movie the recorder kept after its writer failed is saved like any take, unless
     // it holds no picture. True when the take was handed to its save.
     QCoro::Task<bool> stopScreen(bool byRemote, bool keepsFailedMovie);
@@ -63,21 +70,20 @@ private:
     QCoro::Task<bool> stopOverlays(StoppedScreenTake& stopped);
     QCoro::Task<> finishStop(StoppedScreenTake stopped, TakeFolder folder, bool byRemote);
     void stopTrackers();
-    // Ends a take whose start or stop failed: the failure shows and a folder the take made goes when empty.
+    // Ends a take whose stop or recording failed: the failure shows and a folder the take made goes when empty.
     void abandon(const QString& sentence);
-    // Forgets the take's folder, removing it when the take made it and left nothing in it.
-    void discardEmptyFolder();
 
-    ScreenTakeHost& host_;
+    TakeHost& host_;
     TakeServices* services_;
     std::unique_ptr<ClickTracker> clickTracker_;
     std::unique_ptr<PointerTracker> pointerTracker_;
+    std::unique_ptr<PointerTrackerMarker> zoomMarker_;
     std::shared_ptr<RecordingClock> clock_;
     // Shared with the worker that opens its sound while the countdown runs.
     std::shared_ptr<ScreenRecorder> preparedRecorder_;
     std::shared_ptr<ScreenRecorder> screenRecorder_;
     // The settings of the take being started.
-    ScreenTakeSettings settings_;
+    TakeStart settings_;
     std::optional<TakeFolder> folder_;
     bool takeDrawsOwnCursor_ = false;
     // The take that failed mid-way is being wound down.

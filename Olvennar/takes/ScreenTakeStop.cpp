@@ -12,7 +12,7 @@
 #include "takes/OverlayRecorder.h"
 #include "finishing/SaveJobHandover.h"
 #include "takes/ScreenStopPlan.h"
-#include "takes/ScreenTakeHost.h"
+#include "takes/TakeHost.h"
 #include "takes/TakeFiles.h"
 #include "takes/TakeServices.h"
 
@@ -45,7 +45,6 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
         co_return false;
     QPointer<ScreenTake> weak(this);
     stopTrackers();
-    host_.enter(TakeStep::finishing);
 
     StoppedScreenTake stopped;
     // Measured before anything stops, while the panels still stand where they stood during the take.
@@ -68,9 +67,8 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
             QCoro::Task<bool> closing = stopRecorders();
             if (!co_await std::move(closing))
                 co_return false;
-            TakeFiles::discardTake(folder_);
-            folder_.reset();
-            host_.refreshDestinationName();
+            TakeFiles::discardTake(std::exchange(folder_, std::nullopt));
+            host_.ended({});
             host_.settleOverlayWindows();
             co_return false;
         }
@@ -145,10 +143,8 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     // The recorder's queues join and its frame pools unmap on the take's pool, with the clock it reads.
     std::shared_ptr<ScreenRecorder> finished = std::move(screenRecorder_);
     std::shared_ptr<RecordingClock> finishedClock = clock_;
-    if (folder.created)
-        host_.setDestinationFolder(folder.path);
     folder_.reset();
-    host_.refreshDestinationName();
+    host_.ended({.folder = folder, .kept = true});
     host_.settleOverlayWindows();
     host_.enter(TakeStep::idle);
     host_.handOver(job);

@@ -3,27 +3,19 @@
 #include "finishing/SaveJob.h"
 #include "platform/system/Diagnostics.h"
 #include "shorts/ShortFramingAccumulator.h"
-#include "takes/CameraOnlyTakeHost.h"
+#include "takes/CameraOnlyPreview.h"
 
 #include <QFileInfo>
 #include <QPointer>
 
-std::variant<TakeFolder, ErrorInfo> ShortFilmTake::openFolder()
+void ShortFilmTake::prepareFilming(const TakeStart& start, const CaptureDeviceInfo& camera, const std::optional<QSize>& previewDelivered)
 {
-    auto resolved = host_.resolveShortFolder();
-    if (const ErrorInfo* error = std::get_if<ErrorInfo>(&resolved))
-        return *error;
-    ShortFolder made = std::get<ShortFolder>(std::move(resolved));
-    script_ = made.script;
-    channel_ = made.channel;
-    return made.folder;
-}
-
-void ShortFilmTake::prepareFilming(const CaptureDeviceInfo& camera, const std::optional<QSize>& previewDelivered)
-{
-    CameraOnlyRecorder& recorder = *host_.cameraOnlyRecorder();
-    host_.shortFramingAccum().reset();
-    const ShortFraming::Position position = host_.cameraOnlyTakeSettings().shortPosition;
+    CameraOnlyRecorder& recorder = *preview_.recorder();
+    preview_.framingTotals().reset();
+    script_ = start.script;
+    channel_ = start.channel;
+    position_ = start.shortPosition;
+    const ShortFraming::Position position = position_;
     ShortTake::Settings settings;
     // The crop was placed on the preview; a file mirrored the other way needs it from the other side.
     settings.filePosition = position;
@@ -37,8 +29,7 @@ void ShortFilmTake::prepareFilming(const CaptureDeviceInfo& camera, const std::o
     settings.script = script_;
     settings.channel = channel_;
     settings_ = settings;
-    host_.setShortFrameSize(recorder.frameSize());
-    host_.applyShortViewerDisplay();
+    preview_.showShortFeed(QSizeF(recorder.frameSize()));
     const QSize feed = recorder.frameSize();
     QString line = QStringLiteral("short take: feed %1x%2, rotation %3°, position x %4 y %5, file mirrored %6, preview mirrored %7, script %8")
                        .arg(feed.width())
@@ -65,13 +56,13 @@ QString ShortFilmTake::framingText(const std::optional<ShortFraming::MeasuredFra
         .arg(framesAnalyzed);
 }
 
-QCoro::Task<std::optional<QString>> ShortFilmTake::finish(QString file, TakeFolder folder, bool byRemote)
+QCoro::Task<TakeEnd> ShortFilmTake::finish(QString file, TakeFolder folder, bool byRemote)
 {
     QPointer<ShortFilmTake> weak(this);
-    CameraOnlyRecorder& recorder = *host_.cameraOnlyRecorder();
+    CameraOnlyRecorder& recorder = *preview_.recorder();
     if (!settings_) {
         ShortTake::Settings settings;
-        settings.filePosition = settings.previewPosition = host_.cameraOnlyTakeSettings().shortPosition;
+        settings.filePosition = settings.previewPosition = position_;
         settings.fileMirrored = recorder.fileMirrored();
         settings.previewMirrored = recorder.previewMirrored();
         settings.rotation = recorder.rotationAngle();
@@ -79,23 +70,20 @@ QCoro::Task<std::optional<QString>> ShortFilmTake::finish(QString file, TakeFold
         settings.channel = channel_;
         settings_ = settings;
     }
-    ShortFramingAccumulator& accum = host_.shortFramingAccum();
+    ShortFramingAccumulator& accum = preview_.framingTotals();
     settings_->framing = accum.measured();
     settings_->tailTrim = byRemote ? SaveJob::remoteTailSeconds : 0;
     const ShortTake::Settings settings = *settings_;
     QCoro::Task<ShortTake::Outcome> finishing = ShortTake::finish(folder.path, file, settings);
     const ShortTake::Outcome outcome = co_await std::move(finishing);
     if (!weak)
-        co_return std::nullopt;
+        co_return TakeEnd{};
     if (const ErrorInfo* error = std::get_if<ErrorInfo>(&outcome)) {
         Diagnostics::log(*error, QStringLiteral("camera-only stop"));
-        host_.fail(error->description);
-        host_.settleCameraOnlyPreview();
-        co_return std::nullopt;
+        preview_.settle();
+        co_return TakeEnd{.failure = error->description};
     }
     const ShortTake::Result& result = std::get<ShortTake::Result>(outcome);
-    host_.setLastShortURL(result.shortURL);
-    finishNote_ = result.note.value_or(QString());
     Diagnostics::log(QStringLiteral("short finished %1: crop %2,%3 %4x%5 of %6x%7, %8s, script %9, channel ")
                          .arg(QFileInfo(folder.path).fileName())
                          .arg(static_cast<int>(result.crop.x()))
@@ -108,5 +96,5 @@ QCoro::Task<std::optional<QString>> ShortFilmTake::finish(QString file, TakeFold
                          .arg(settings.script ? settings.script->scriptID : QStringLiteral("none"))
         + RecordingChannels::rawText(settings.channel) + framingText(settings.framing, accum.framesAnalyzed()));
     accum.reset();
-    co_return result.shortURL;
+    co_return TakeEnd{.file = result.shortURL, .note = result.note.value_or(QString()), .shortFile = result.shortURL};
 }

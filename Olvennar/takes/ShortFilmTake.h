@@ -19,13 +19,13 @@ protected:
     bool filmsShort() const override { return true; }
     QString logWord() const override { return QStringLiteral("short"); }
     QString fileWord() const override { return QStringLiteral("raw"); }
-    std::variant<TakeFolder, ErrorInfo> openFolder() override;
-    void prepareFilming(const CaptureDeviceInfo& camera, const std::optional<QSize>& previewDelivered) override;
-    QCoro::Task<std::optional<QString>> finish(QString file, TakeFolder folder, bool byRemote) override;
+    void prepareFilming(const TakeStart& start, const CaptureDeviceInfo& camera, const std::optional<QSize>& previewDelivered) override;
+    QCoro::Task<TakeEnd> finish(QString file, TakeFolder folder, bool byRemote) override;
     void forgetTake() override { settings_.reset(); }
 
 private:
     std::optional<NextTake> script_;
+    ShortFraming::Position position_;
     RecordingChannel channel_ = RecordingChannel::ai;
     std::optional<ShortTake::Settings> settings_;
 };

@@ -1,22 +1,45 @@
 #pragma once
 
-#include "platform/system/ErrorInfo.h"
 #include "takes/TakeFolder.h"
+#include "takes/TakeLook.h"
+#include "takes/TakeStart.h"
 
-#include <QRect>
+#include <QSizeF>
 #include <QString>
 
-#include <variant>
+#include <optional>
 
-class Take;
-
-#include <qcorotask.h>
+struct OverlayPanels;
+struct SaveJobHandover;
 
 // The steps of a take the studio shows; failures carry their sentence through fail().
 enum class TakeStep { preparing, recording, paused, finishing, idle };
 
-// What every take kind reaches in the studio that runs it: the published phase, access, the countdown,
-// the destination folder, the elapsed ticker and the panels after a take. Called on the main thread.
+// How a take ended, for the studio to show and tidy up after it.
+struct TakeEnd {
+    // The finished file (the phase shows it; it becomes the last finished file), with what it lacks when it
+    // holds less than the take.
+    std::optional<QString> file{};
+    QString note{};
+    // A finished short's vertical movie.
+    std::optional<QString> shortFile{};
+    // The take failed with this sentence; `keptFile` is what of it stays (then the last finished file).
+    std::optional<QString> failure{};
+    std::optional<QString> keptFile{};
+    // The take's folder. When something of the take was kept (`kept`, or a finished file) a project folder
+    // the take made becomes where the next take goes (unless `projectFolder` is off); otherwise a folder the
+    // take made goes again when nothing of content is in it.
+    std::optional<TakeFolder> folder{};
+    bool kept = false;
+    bool projectFolder = true;
+    // The failure sound; `front` also beeps and brings the studio forward.
+    enum class Alarm { none, sound, front };
+    Alarm alarm = Alarm::none;
+};
+
+// What every take kind reaches in the studio that runs it. The studio runs the steps all kinds share (start
+// guard, access, countdown, take folder, phases, ticker, discard); a take reports its phases and its end here.
+// A failure or the finishing step also stops the elapsed ticker. Called on the main thread.
 class TakeHost {
 public:
     virtual ~TakeHost() = default;
@@ -28,20 +51,14 @@ public:
     virtual void inform(const QString& sentence) = 0;
     // Recording or paused, as published.
     virtual bool rolling() const = 0;
-    // Asks for the devices the take records; false when one was refused (the failure is shown and logged).
-    virtual QCoro::Task<bool> requestAccess(bool microphone, bool camera) = 0;
-    // Counts down over the frame when a countdown is set while take.prepareDevices() opens the take's
-    // devices; true once both are done and the devices flow: the countdown's end is the take's start. False
-    // when something interrupted the countdown or a device failed (shown and logged); the take's devices
-    // are then released.
-    virtual QCoro::Task<bool> countDown(QRect frame, Take& take) = 0;
-    // The chosen folder with its next take suffix, else a new project folder.
-    virtual std::variant<TakeFolder, ErrorInfo> openTakeFolder() = 0;
-    // The elapsed time follows the take from here until stopTicker().
-    virtual void startTicker() = 0;
-    virtual void stopTicker() = 0;
-    virtual void refreshDestinationName() = 0;
+    virtual void ended(const TakeEnd& end) = 0;
+    // Lists the take's row and queues its save; returns at once.
+    virtual void handOver(const SaveJobHandover& job) = 0;
+    // The look as it stands now (a stop finishes with it).
+    virtual const TakeLook& look() const = 0;
+    // The floating panels: where they stand now scaled to a movie of renderSize pixels, and re-placing them.
+    virtual OverlayPanels measurePanels(QSizeF renderSize) const = 0;
+    virtual void applyBubbleLayout(bool reanchor) = 0;
+    // The panels match their switches again after a take.
     virtual void settleOverlayWindows() = 0;
-    // Back to idle with no elapsed time and the destination recomputed.
-    virtual void reset() = 0;
 };

@@ -9,12 +9,11 @@
 #include "platform/system/MainThread.h"
 #include "platform/system/WorkerPool.h"
 #include "takedata/RecordingClock.h"
-#include "takes/CameraOnlyTakeHost.h"
+#include "takes/CameraOnlyPreview.h"
 #include "takes/CameraWarmUp.h"
 #include "takes/TakeFiles.h"
 #include "takes/TakeServices.h"
 #include "takes/VoiceSidecar.h"
-#include "takes/VoiceTakeHost.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,7 +53,7 @@ Trimmed trimAndMeasure(const QString& path, bool byRemote)
 
 } // namespace
 
-VoiceTake::VoiceTake(VoiceTakeHost& host, CameraOnlyTakeHost* desk, TakeServices* services) : host_(host), desk_(desk), services_(services) {}
+VoiceTake::VoiceTake(TakeHost& host, CameraOnlyPreview* desk, TakeServices* services) : host_(host), desk_(desk), services_(services) {}
 
 VoiceTake::~VoiceTake() = default;
 
@@ -67,135 +66,90 @@ AudioOnlyRecorder* VoiceTake::recorder()
 
 double VoiceTake::elapsedSeconds() const { return running_ && sinceStart_.isValid() ? sinceStart_.elapsed() / 1000.0 : 0; }
 
-QCoro::Task<std::optional<VoiceTakeSettings>> VoiceTake::openMicrophoneStep(QString refusedSentence, QString area)
+TakeAccess VoiceTake::access(const TakeStart& start) const
+{
+    TakeAccess access;
+    access.microphone = access.freshDevices = true;
+    access.microphoneRefused = start.voiceTrack ? trackMicrophoneRefused : longMicrophoneRefused;
+    access.area = start.voiceTrack ? QStringLiteral("voice track") : QStringLiteral("voice-only");
+    // The desk camera is a bonus: refused access or no camera records the voice alone.
+    access.camera = access.cameraOptional = start.voiceTrack;
+    return access;
+}
+
+QCoro::Task<std::optional<QString>> VoiceTake::choose(const TakeStart& start)
 {
     QPointer<VoiceTake> weak(this);
-    host_.setLastFinalURL(std::nullopt);
-    const bool granted = co_await host_.requestMicrophone(refusedSentence, area);
-    if (!weak || !granted)
-        co_return std::nullopt;
-    VoiceTakeSettings settings = host_.voiceTakeSettings();
-    if (!settings.microphone) {
-        host_.fail(QStringLiteral("No microphone found."));
-        co_return std::nullopt;
-    }
-    microphone_ = *settings.microphone;
-    co_return settings;
-}
-
-QCoro::Task<> VoiceTake::start()
-{
-    const Attempt attempt = beginAttempt();
-    QCoro::Task<std::optional<VoiceTakeSettings>> opening = openMicrophoneStep(longMicrophoneRefused, QStringLiteral("voice-only"));
-    const std::optional<VoiceTakeSettings> settings = co_await std::move(opening);
-    if (!attempt || !settings)
-        co_return;
-    // No camera is asked for or touched. The microphone opens while the numbers run.
-    const bool counted = co_await host_.countDown(settings->countdownFrame.value_or(QRect()), *this);
-    if (!attempt || !counted)
-        co_return;
-    host_.enter(TakeStep::preparing);
-    auto opened = host_.openTakeFolder();
-    if (const ErrorInfo* error = std::get_if<ErrorInfo>(&opened)) {
-        Diagnostics::log(*error, QStringLiteral("voice-only start"));
-        releaseDevices();
-        host_.fail(error->description);
-        co_return;
-    }
-    folder_ = std::get<TakeFolder>(std::move(opened));
-    Diagnostics::log(QStringLiteral("voice-only start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" take '") + folder_->suffix
-        + QStringLiteral("', mic ") + microphone_.localizedName);
-    if (!startRecorder(*settings, std::nullopt, true, QStringLiteral("voice-only start")))
-        co_return;
-    host_.enter(TakeStep::recording);
-    host_.startTicker();
-}
-
-QCoro::Task<> VoiceTake::startTrack()
-{
-    const Attempt attempt = beginAttempt();
-    QCoro::Task<std::optional<VoiceTakeSettings>> opening = openMicrophoneStep(trackMicrophoneRefused, QStringLiteral("voice track"));
-    const std::optional<VoiceTakeSettings> settings = co_await std::move(opening);
-    if (!attempt || !settings)
-        co_return;
-    // The desk camera is a bonus: refused access or no camera records the voice alone.
-    std::optional<CaptureDeviceInfo> camera;
-    const bool cameraAllowed = co_await host_.cameraAllowed();
-    if (!attempt)
-        co_return;
-    if (cameraAllowed && desk_ && desk_->cameraOnlyRecorder()) {
-        const CameraOnlyTakeSettings listed = desk_->cameraOnlyTakeSettings();
-        for (const CaptureDeviceInfo& device : listed.cameras)
-            if (!camera || (listed.selectedCameraID && device.uniqueID == *listed.selectedCameraID))
-                camera = device;
-        if (camera) {
+    const CaptureDeviceInfo* microphone = start.microphone();
+    if (!microphone)
+        co_return QStringLiteral("No microphone found.");
+    microphone_ = *microphone;
+    deskCamera_.reset();
+    // No camera is asked for or touched for a long-form take.
+    if (start.voiceTrack && start.cameraAllowed && desk_ && desk_->recorder()) {
+        if (const CaptureDeviceInfo* camera = start.camera()) {
+            deskCamera_ = *camera;
             QCoro::Task<bool> warming = CameraWarmUp::warmUp(*desk_, *camera, this, QStringLiteral("voice track"));
-            if (!co_await std::move(warming) || !attempt)
-                co_return;
+            co_await std::move(warming);
         }
     }
-    const bool counted = co_await host_.countDown(settings->countdownFrame.value_or(QRect()), *this);
-    if (!attempt || !counted)
-        co_return;
-    host_.enter(TakeStep::preparing);
-    auto resolved = desk_ ? desk_->resolveShortFolder() : std::variant<ShortFolder, ErrorInfo>(ErrorInfo{QStringLiteral("VoiceTake"), 0, QStringLiteral("No short folder.")});
-    if (const ErrorInfo* error = std::get_if<ErrorInfo>(&resolved)) {
-        Diagnostics::log(*error, QStringLiteral("voice track start"));
-        releaseDevices();
-        host_.fail(error->description);
-        co_return;
-    }
-    ShortFolder made = std::get<ShortFolder>(std::move(resolved));
-    folder_ = made.folder;
-    // The words stand whether or not a desk camera was found.
-    Diagnostics::log(QStringLiteral("short start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" voice track (audio + desk camera), mic ")
-        + microphone_.localizedName + QStringLiteral(", script ") + (made.script ? made.script->scriptID : QStringLiteral("none")));
-    VoiceTakeSettings trackSettings = *settings;
-    trackSettings.channel = made.channel;
-    if (!startRecorder(trackSettings, made.script, false, QStringLiteral("voice track start")))
-        co_return;
-    clock_ = std::make_shared<RecordingClock>();
-    if (camera) {
-        QCoro::Task<> filming = startDeskCamera(attempt, *camera, microphone_, desk_->cameraOnlyTakeSettings().mirrorCamera);
-        co_await std::move(filming);
-        // The voice may have failed while the desk camera was set up: that failure stands.
-        if (!attempt)
-            co_return;
-    }
-    host_.enter(TakeStep::recording);
-    host_.startTicker();
+    co_return std::nullopt;
 }
 
-bool VoiceTake::startRecorder(const VoiceTakeSettings& settings, const std::optional<NextTake>& script, bool longForm, const QString& context)
+QCoro::Task<std::optional<QString>> VoiceTake::record(const TakeStart& start, const TakeFolder& folder)
+{
+    const Attempt attempt(*this);
+    folder_ = folder;
+    if (!start.voiceTrack) {
+        Diagnostics::log(QStringLiteral("voice-only start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" take '") + folder_->suffix
+            + QStringLiteral("', mic ") + microphone_.localizedName);
+        co_return startRecorder(start, true, QStringLiteral("voice-only start"));
+    }
+    // The words stand whether or not a desk camera was found.
+    Diagnostics::log(QStringLiteral("short start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" voice track (audio + desk camera), mic ")
+        + microphone_.localizedName + QStringLiteral(", script ") + (start.script ? start.script->scriptID : QStringLiteral("none")));
+    if (const auto failure = startRecorder(start, false, QStringLiteral("voice track start")))
+        co_return failure;
+    clock_ = std::make_shared<RecordingClock>();
+    if (deskCamera_) {
+        // The voice may fail while the desk camera is set up: that failure stands, and the studio sees the
+        // take no longer running.
+        QCoro::Task<> filming = startDeskCamera(attempt, *deskCamera_, microphone_, start.mirrorCamera);
+        co_await std::move(filming);
+    }
+    co_return std::nullopt;
+}
+
+std::optional<QString> VoiceTake::startRecorder(const TakeStart& settings, bool longForm, const QString& context)
 {
     const QString audio = folder_->file(QStringLiteral("voice"), QStringLiteral(".m4a"));
     AudioOnlyRecorder* voice = recorder();
     if (!voice) {
         Diagnostics::log(ErrorInfo{QStringLiteral("AudioOnlyRecorder"), 0, QStringLiteral("no voice recorder on this machine")}, context);
-        abandon(QStringLiteral("The microphone can't record right now."));
-        return false;
+        folder_.reset();
+        return QStringLiteral("The microphone can't record right now.");
     }
     voice->onFailure = [this](const ErrorInfo& error) { runOnMainThread(this, [error](VoiceTake* take) { take->failDuringTake(error); }); };
     if (const auto error = voice->start({microphone_.uniqueID, microphone_.localizedName}, audio)) {
         Diagnostics::log(error->info(), context);
         releaseDevices();
-        abandon(error->errorDescription());
-        return false;
+        folder_.reset();
+        return error->errorDescription();
     }
-    running_ = Running{*folder_, script, QDateTime::currentDateTimeUtc(), audio, folder_->file(QStringLiteral("voice"), QStringLiteral(".json")),
+    running_ = Running{*folder_, settings.script, QDateTime::currentDateTimeUtc(), audio, folder_->file(QStringLiteral("voice"), QStringLiteral(".json")),
         voice->microphoneName(), settings.channel, longForm};
     sinceStart_.start();
-    return true;
+    return std::nullopt;
 }
 
 QCoro::Task<> VoiceTake::startDeskCamera(Attempt attempt, CaptureDeviceInfo camera, CaptureDeviceInfo microphone, bool mirrored)
 {
     QPointer<VoiceTake> weak(this);
-    CameraOnlyRecorder* recorder = desk_->cameraOnlyRecorder();
+    CameraOnlyRecorder* recorder = desk_->recorder();
     recorder->setOnFailure([](const CameraOnlyRecorder::Failure& failure) {
         Diagnostics::log(QStringLiteral("desk camera failed, the voice track keeps recording: ") + failure.error.description());
     });
-    desk_->forgetCameraOnlyPreview();
+    desk_->forget();
     desk_->setShortProfile(true);
     // The voice recorder already feeds voice follow this microphone.
     recorder->feedsSpeech = false;
@@ -209,7 +163,7 @@ QCoro::Task<> VoiceTake::startDeskCamera(Attempt attempt, CaptureDeviceInfo came
         // The track ended meanwhile: the desk camera is let go, never armed.
         Diagnostics::log(QStringLiteral("voice track ended while the desk camera was set up; the desk camera is not filmed"));
         recorder->feedsSpeech = true;
-        desk_->settleCameraOnlyPreview();
+        desk_->settle();
         co_return;
     }
     std::optional<ErrorInfo> error = configureError;
@@ -221,7 +175,7 @@ QCoro::Task<> VoiceTake::startDeskCamera(Attempt attempt, CaptureDeviceInfo came
     if (error) {
         Diagnostics::log(*error, QStringLiteral("voice track desk camera (voice track continues without it)"));
         recorder->feedsSpeech = true;
-        desk_->settleCameraOnlyPreview();
+        desk_->settle();
         co_return;
     }
     deskCameraActive_ = true;
@@ -234,13 +188,13 @@ QCoro::Task<> VoiceTake::stopDeskCameraIfRunning()
         co_return;
     deskCameraActive_ = false;
     QPointer<VoiceTake> weak(this);
-    CameraOnlyRecorder* recorder = desk_->cameraOnlyRecorder();
+    CameraOnlyRecorder* recorder = desk_->recorder();
     QCoro::Task<std::optional<QString>> stopping = recorder->stopRecording();
     const std::optional<QString> movie = co_await std::move(stopping);
     if (!weak)
         co_return;
     recorder->feedsSpeech = true;
-    desk_->settleCameraOnlyPreview();
+    desk_->settle();
     Diagnostics::log(QStringLiteral("voice track: desk camera ") + (movie ? QStringLiteral("saved desk-camera.mov") : QStringLiteral("saved nothing")));
 }
 
@@ -281,8 +235,6 @@ QCoro::Task<> VoiceTake::stop(bool byRemote)
         co_return;
     endAttempt();
     QPointer<VoiceTake> weak(this);
-    host_.stopTicker();
-    host_.enter(TakeStep::finishing);
     // From here a failure the recorder reports belongs to this stop, not to the take.
     const Running take = *std::exchange(running_, std::nullopt);
     QCoro::Task<std::optional<QString>> stopping = stopRecorder();
@@ -294,8 +246,7 @@ QCoro::Task<> VoiceTake::stop(bool byRemote)
     if (!weak)
         co_return;
     if (!audio) {
-        host_.fail(nothingSaved);
-        discardEmptyFolder();
+        host_.ended({.failure = nothingSaved, .folder = std::exchange(folder_, std::nullopt)});
         co_return;
     }
     QFuture<Trimmed> trimming = WorkerPool::takes().run(trimAndMeasure, *audio, byRemote);
@@ -307,9 +258,7 @@ QCoro::Task<> VoiceTake::stop(bool byRemote)
                                           trimmed.duration, take.longForm ? std::optional<QString>(take.folder.path) : std::nullopt});
     Diagnostics::log(QStringLiteral("voice track finished ") + QFileInfo(take.folder.path).fileName() + QStringLiteral(": ")
         + QString::asprintf("%.1f", trimmed.duration.value_or(0)) + QStringLiteral("s, script ") + (take.script ? take.script->scriptID : QStringLiteral("none")));
-    folder_.reset();
-    host_.showFinishedFile(*audio);
-    host_.refreshDestinationName();
+    host_.ended({.file = *audio, .folder = std::exchange(folder_, std::nullopt), .projectFolder = false});
 }
 
 QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
@@ -320,7 +269,6 @@ QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
     endAttempt();
     QPointer<VoiceTake> weak(this);
     const Running take = *std::exchange(running_, std::nullopt);
-    host_.stopTicker();
     host_.enter(TakeStep::finishing);
     const QString what = take.longForm ? QStringLiteral("VOICE TAKE FAILED") : QStringLiteral("VOICE TRACK FAILED");
     QCoro::Task<> deskStop = stopDeskCameraIfRunning();
@@ -341,24 +289,20 @@ QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
                                               take.longForm ? std::optional<QString>(take.folder.path) : std::nullopt});
         Diagnostics::log(QStringLiteral("voice take stopped after a recorder failure; the sound so far stays in ") + QFileInfo(*audio).fileName());
         folder_.reset();
-        host_.setLastFinalURL(*audio);
-        host_.fail(what + QStringLiteral(" — the sound up to the failure was kept in ") + QFileInfo(*audio).fileName()
-            + QStringLiteral(". Press Record again. (") + error.description + QLatin1Char(')'));
+        host_.ended({.failure = what + QStringLiteral(" — the sound up to the failure was kept in ") + QFileInfo(*audio).fileName()
+                + QStringLiteral(". Press Record again. (") + error.description + QLatin1Char(')'),
+            .keptFile = *audio, .alarm = TakeEnd::Alarm::sound});
     } else {
-        discardEmptyFolder();
-        host_.fail(what + QStringLiteral(" — nothing was saved. Press Record again. (") + error.description + QLatin1Char(')'));
+        host_.ended({.failure = what + QStringLiteral(" — nothing was saved. Press Record again. (") + error.description + QLatin1Char(')'),
+            .folder = std::exchange(folder_, std::nullopt), .alarm = TakeEnd::Alarm::sound});
     }
-    host_.playSound(QStringLiteral("Basso"));
 }
 
 QCoro::Task<> VoiceTake::discard()
 {
     endAttempt();
     QPointer<VoiceTake> weak(this);
-    host_.stopTicker();
-    const std::optional<TakeFolder> folder = folder_;
     const std::optional<Running> take = std::exchange(running_, std::nullopt);
-    host_.enter(TakeStep::finishing);
     QCoro::Task<std::optional<QString>> stopping = stopRecorder();
     co_await std::move(stopping);
     if (!weak)
@@ -372,29 +316,5 @@ QCoro::Task<> VoiceTake::discard()
         QFile::remove(take->sidecar);
         QFile::remove(QDir(take->folder.path).filePath(QStringLiteral("desk-camera.mov")));
     }
-    if (folder) {
-        TakeFiles::deleteTakeFiles(folder->path, folder->suffix);
-        if (folder->created)
-            TakeFiles::removeFolderIfOnlyLeftovers(folder->path, folder->suffix);
-    }
-    Diagnostics::log(folder ? QStringLiteral("discarded take in ") + QFileInfo(folder->path).fileName() : QStringLiteral("discarded take"));
     folder_.reset();
-    host_.reset();
-    host_.settleOverlayWindows();
-}
-
-void VoiceTake::abandon(const QString& sentence)
-{
-    host_.fail(sentence);
-    discardEmptyFolder();
-}
-
-void VoiceTake::discardEmptyFolder()
-{
-    if (!folder_)
-        return;
-    if (folder_->created && TakeFiles::removeFolderIfOnlyLeftovers(folder_->path, folder_->suffix))
-        Diagnostics::log(QStringLiteral("discarded empty folder ") + QFileInfo(folder_->path).fileName());
-    folder_.reset();
-    host_.refreshDestinationName();
 }

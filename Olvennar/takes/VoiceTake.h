@@ -4,7 +4,7 @@
 #include "takedata/CaptureDeviceInfo.h"
 #include "takedata/NextTake.h"
 #include "takes/Take.h"
-#include "takes/VoiceTakeHost.h"
+#include "takes/TakeHost.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -14,10 +14,9 @@
 #include <optional>
 
 class AudioOnlyRecorder;
-class CameraOnlyTakeHost;
+class CameraOnlyPreview;
 class RecordingClock;
 class TakeServices;
-class VoiceTakeHost;
 
 // A "Voice only" take: the microphone alone into "voice" + suffix + ".m4a" in the project folder, beside
 // the folder's video takes and numbered with them, and a JSON sidecar of the same stem written at stop.
@@ -46,13 +45,14 @@ public:
     };
 
     // `desk` reaches the camera-only recorder that films the desk camera during a voice track.
-    VoiceTake(VoiceTakeHost& host, CameraOnlyTakeHost* desk, TakeServices* services);
+    VoiceTake(TakeHost& host, CameraOnlyPreview* desk, TakeServices* services);
     ~VoiceTake() override;
 
-    // The long-form take.
-    QCoro::Task<> start() override;
-    // A short's voice track, with the desk camera when it is allowed and present.
-    QCoro::Task<> startTrack();
+    // The microphone; a short's voice track also asks for the desk camera, which it may do without.
+    TakeAccess access(const TakeStart& start) const override;
+    // Picks the microphone; a voice track warms the desk camera up when it is allowed and present.
+    QCoro::Task<std::optional<QString>> choose(const TakeStart& start) override;
+    QCoro::Task<std::optional<QString>> record(const TakeStart& start, const TakeFolder& folder) override;
     // Stops the desk camera when it films; a second call does nothing.
     QCoro::Task<> stopDeskCameraIfRunning();
     bool deskCameraActive() const { return deskCameraActive_; }
@@ -63,7 +63,6 @@ public:
     QCoro::Task<> discard() override;
     void pause() override {}
     void resume() override {}
-    bool canPause() const override { return false; }
     bool isRunning() const override { return running_.has_value(); }
     double elapsedSeconds() const override;
     const std::optional<TakeFolder>& folder() const override { return folder_; }
@@ -73,27 +72,24 @@ public:
     QCoro::Task<> failDuringTake(ErrorInfo error);
 
 private:
-    // Asks for the microphone and picks it; nothing when refused or none is listed (shown).
-    QCoro::Task<std::optional<VoiceTakeSettings>> openMicrophoneStep(QString refusedSentence, QString area);
-    // Starts the voice recorder into the folder's audio file; false when it failed (shown).
-    bool startRecorder(const VoiceTakeSettings& settings, const std::optional<NextTake>& script, bool longForm, const QString& context);
+    // Starts the voice recorder into the folder's audio file; the sentence when it failed.
+    std::optional<QString> startRecorder(const TakeStart& settings, bool longForm, const QString& context);
     // Films the desk camera beside a voice track; a failure only logs. Arms nothing once `attempt` ended.
     QCoro::Task<> startDeskCamera(Attempt attempt, CaptureDeviceInfo camera, CaptureDeviceInfo microphone, bool mirrored);
     AudioOnlyRecorder* recorder();
-    // Ends a start that failed: the failure shows and a folder the take made goes when empty.
-    void abandon(const QString& sentence);
-    void discardEmptyFolder();
     // The recorder's stop, off the main thread; the file or nothing.
     QCoro::Task<std::optional<QString>> stopRecorder();
 
-    VoiceTakeHost& host_;
-    CameraOnlyTakeHost* desk_;
+    TakeHost& host_;
+    CameraOnlyPreview* desk_;
     TakeServices* services_;
     std::unique_ptr<AudioOnlyRecorder> recorder_;
     std::optional<TakeFolder> folder_;
     std::optional<Running> running_;
     // The microphone of the take being started.
     CaptureDeviceInfo microphone_;
+    // The desk camera a voice track films beside it.
+    std::optional<CaptureDeviceInfo> deskCamera_;
     // A voice track's own take clock, which the desk camera records on.
     std::shared_ptr<RecordingClock> clock_;
     bool deskCameraActive_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/StudioTakeKinds.h"
 #include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -44,12 +45,20 @@ protected:
 
     RecordingController& controller()
     {
-        if (!controller_)
-            controller_ = std::make_unique<RecordingController>(Platform{*settings, access, &speech, &hooks});
+        if (!controller_) {
+            Platform platform{*settings, access, &speech, &hooks};
+            platform.kinds = &StudioTakeKinds::standard();
+            controller_ = std::make_unique<RecordingController>(platform);
+        }
         return *controller_;
     }
     // A second controller over the same settings, as after a restart.
-    std::unique_ptr<RecordingController> relaunch() { return std::make_unique<RecordingController>(Platform{*settings, access}); }
+    std::unique_ptr<RecordingController> relaunch()
+    {
+        Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
+        return std::make_unique<RecordingController>(platform);
+    }
 
     static CaptureDeviceInfo microphone(const QString& id, const QString& name, int rank = 0)
     {

@@ -1,3 +1,4 @@
+#include "app/StudioTakeKinds.h"
 #include "ControllerTestFixture.h"
 
 #include "platform/system/Paths.h"
@@ -50,6 +51,7 @@ protected:
     {
         if (!controller_) {
             Platform platform{*settings, access, &speech, &hooks};
+            platform.kinds = &StudioTakeKinds::standard();
             platform.prompter = &prompter;
             controller_ = std::make_unique<RecordingController>(platform);
             // The first scheduled poll runs before the test writes anything.

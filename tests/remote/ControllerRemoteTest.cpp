@@ -1,3 +1,4 @@
+#include "app/StudioTakeKinds.h"
 #include "capture/RemoteButton.h"
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
@@ -35,6 +36,7 @@ protected:
         SandboxTest::SetUp();
         remote = std::make_unique<RemoteButton>(*settings, hid, access, scheduler);
         Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
         platform.hotKeys = &hotKeys;
         platform.remoteButton = remote.get();
         platform.sounds = &sounds;

@@ -1,3 +1,4 @@
+#include "app/StudioTakeKinds.h"
 #include "capture/RemoteButton.h"
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
@@ -39,6 +40,7 @@ protected:
         remote->store({clicker.vendorID, clicker.productID, clicker.product});
         hid.present = {clicker};
         Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
         platform.hotKeys = &keys;
         platform.remoteButton = remote.get();
         platform.sounds = &sounds;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/StudioTakeKinds.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
 #include "finishing/SaveJobHandover.h"
@@ -29,6 +30,7 @@ protected:
         settings->setString(QStringLiteral("projectsRoot"), path(QStringLiteral("Brain")));
         tools = std::make_shared<FakeFinishingTools>();
         Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
         platform.scheduler = &clock;
         controller = std::make_unique<RecordingController>(platform);
         controller->finishQueue().setFinishingTools(tools);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/StudioTakeKinds.h"
 #include "capture/CameraOnlyRecorder.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -38,6 +39,7 @@ protected:
         services.cameraList = {listed(*desk), listed(*side)};
         services.microphoneList = {device(QStringLiteral("mic"))};
         Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
         controller->setCountdownSeconds(0);

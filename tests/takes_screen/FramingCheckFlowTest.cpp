@@ -1,5 +1,6 @@
 // The framing check and the bubble's pill in Screen mode, on the real desk-camera recorder over a fake camera
 // that shows the portrait, and the check's opening in the other modes.
+#include "app/StudioTakeKinds.h"
 #include "app/LinuxTakeServices.h"
 #include "capture/CameraOnlyRecorder.h"
 #include "core/ControllerHooks.h"
@@ -48,6 +49,7 @@ protected:
         services = std::make_unique<LinuxTakeServices>(
             LinuxTakeServices::Devices{&cameras, [this](const QString&) { return CameraHubRegistry::Result{hub, std::nullopt}; }});
         Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
         platform.takes = services.get();
         platform.hooks = &hooks;
         controller = std::make_unique<RecordingController>(platform);

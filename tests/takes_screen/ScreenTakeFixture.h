@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/StudioTakeKinds.h"
 #include "support/FakeTakeServices.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -26,6 +27,7 @@ protected:
         settings->setString(QStringLiteral("projectsRoot"), path(QStringLiteral("Brain")));
         services.microphoneList = {device(QStringLiteral("mic"))};
         Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
         QObject::connect(controller.get(), &RecordingController::changed, [this] {

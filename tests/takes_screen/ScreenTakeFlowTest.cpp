@@ -17,6 +17,12 @@
 
 namespace {
 
+// The studio's screen take, as its table made it.
+const ScreenTake& screenTakeOf(const RecordingController& controller)
+{
+    return static_cast<const ScreenTake&>(*controller.takeOf(CaptureMode::screen));
+}
+
 QByteArray contents(const QString& file)
 {
     QFile f(file);
@@ -27,9 +33,9 @@ TEST_F(ScreenTakeFlow, aTakeGoesThroughEveryPhaseAndLeavesItsMovieAndSidecarsInA
 {
     startTake();
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording}));
-    ASSERT_TRUE(controller->screenTake().projectFolder());
-    EXPECT_EQ(*controller->screenTake().projectFolder(), folderPath(QStringLiteral("video 1")));
-    EXPECT_TRUE(controller->screenTake().createdProjectFolder());
+    ASSERT_TRUE(screenTakeOf(*controller).projectFolder());
+    EXPECT_EQ(*screenTakeOf(*controller).projectFolder(), folderPath(QStringLiteral("video 1")));
+    EXPECT_TRUE(screenTakeOf(*controller).createdProjectFolder());
     EXPECT_TRUE(controller->isTickerRunning());
     film(20);
     controller->togglePause();
@@ -39,8 +45,8 @@ TEST_F(ScreenTakeFlow, aTakeGoesThroughEveryPhaseAndLeavesItsMovieAndSidecarsInA
     QCoro::waitFor(controller->stop());
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::paused, Kind::recording, Kind::finishing, Kind::idle}));
     EXPECT_FALSE(controller->isTickerRunning());
-    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
-    EXPECT_FALSE(controller->screenTake().projectFolder());
+    EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
+    EXPECT_FALSE(screenTakeOf(*controller).projectFolder());
     // No click, so no click file; the pointer log and the zoom plan are always written.
     EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("zoom.json")}));
     EXPECT_TRUE(readLog().contains(QStringLiteral("start -> video 1 take ''")));
@@ -88,8 +94,8 @@ TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheReq
     services.camera.segments = {{1.8, 3.0}, {4.0, 5.0}};
     services.pointerState.pointer = QPointF(80, 135); // a quarter across, three quarters up
     startTake();
-    EXPECT_EQ(controller->screenTake().takeSuffix(), QStringLiteral("-2"));
-    EXPECT_FALSE(controller->screenTake().createdProjectFolder());
+    EXPECT_EQ(screenTakeOf(*controller).takeSuffix(), QStringLiteral("-2"));
+    EXPECT_FALSE(screenTakeOf(*controller).createdProjectFolder());
     EXPECT_TRUE(services.camera.calls.contains(QStringLiteral("record camera-2.mov")));
     film(15);
     services.inputEvents.press();
@@ -99,7 +105,7 @@ TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheReq
 
     for (const char* name : {"raw-2.mov", "camera-2.mov", "clicks-2.json", "cursor-2.json", "zoom-2.json"})
         EXPECT_TRUE(QFile::exists(folderPath(QStringLiteral("video 1/")) + QLatin1String(name))) << name;
-    const std::vector<Click> clicks = controller->screenTake().clickTracker()->recorded();
+    const std::vector<Click> clicks = screenTakeOf(*controller).clickTracker()->recorded();
     ASSERT_EQ(clicks.size(), 1u);
     EXPECT_DOUBLE_EQ(clicks[0].x, 0.25);
     EXPECT_DOUBLE_EQ(clicks[0].y, 0.75);
@@ -164,8 +170,8 @@ TEST_F(ScreenTakeFlow, aScreenThatWillNotStartLeavesNoEmptyFolderBehind)
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::failed}));
     EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
     EXPECT_TRUE(readLog().contains(QStringLiteral("discarded empty folder video 1")));
-    EXPECT_FALSE(controller->screenTake().projectFolder());
-    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
+    EXPECT_FALSE(screenTakeOf(*controller).projectFolder());
+    EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
 }
 
 TEST_F(ScreenTakeFlow, aCountdownRunsBeforeTheTakeAndOneCutShortByAPhaseChangeStartsNothing)
@@ -186,7 +192,7 @@ TEST_F(ScreenTakeFlow, aCountdownRunsBeforeTheTakeAndOneCutShortByAPhaseChangeSt
     QCoro::waitFor(first);
     EXPECT_EQ(controller->phase().kind(), Kind::idle);
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::countingDown, Kind::idle}));
-    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
+    EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
     EXPECT_TRUE(readLog().contains(QStringLiteral("start abandoned: the countdown was interrupted")));
 }
 
@@ -198,7 +204,7 @@ TEST_F(ScreenTakeFlow, theSoundOpensWhileTheCountdownRunsAndAFailingDeviceEndsIt
     waitForMicrophone();
     EXPECT_TRUE(services.microphone->running) << "the microphone flows before the countdown ends";
     EXPECT_EQ(controller->phase().kind(), Kind::countingDown);
-    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
+    EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
     QCoro::waitFor(start);
     ASSERT_EQ(controller->phase().kind(), Kind::recording);
     film(5, true);
@@ -229,7 +235,7 @@ TEST_F(ScreenTakeFlow, aCancelledCountdownReleasesTheSoundItOpened)
     controller->setPhase(RecordingPhase::idle());
     QCoro::waitFor(start);
     EXPECT_FALSE(services.microphone->running);
-    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
+    EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
 }
 
 TEST_F(ScreenTakeFlow, theWindowKeepsTurningWhileASlowMicrophoneOpensWithoutACountdown)
@@ -294,13 +300,13 @@ TEST_F(ScreenTakeFlow, discardingALaterTakeKeepsTheFolderAndTheEarlierTake)
     film(10);
     QCoro::waitFor(controller->stop());
     startTake();
-    EXPECT_EQ(controller->screenTake().takeSuffix(), QStringLiteral("-2"));
+    EXPECT_EQ(screenTakeOf(*controller).takeSuffix(), QStringLiteral("-2"));
     film(10);
     QCoro::waitFor(controller->discard());
     EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("zoom.json")}));
     // The number is free again.
     startTake();
-    EXPECT_EQ(controller->screenTake().takeSuffix(), QStringLiteral("-2"));
+    EXPECT_EQ(screenTakeOf(*controller).takeSuffix(), QStringLiteral("-2"));
     QCoro::waitFor(controller->discard());
 }
 
@@ -340,7 +346,7 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
     EXPECT_EQ(controller->phase().payload(), QStringLiteral("the microphone went away"));
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::finishing, Kind::failed}));
     EXPECT_FALSE(controller->isTickerRunning());
-    EXPECT_FALSE(controller->screenTake().hasScreenRecorder());
+    EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
     EXPECT_FALSE(services.screen->running);
     EXPECT_EQ(services.camera.stops, 1);
     EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("camera.mov"), QStringLiteral("raw.mov")}));

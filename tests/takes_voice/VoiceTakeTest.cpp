@@ -1,3 +1,4 @@
+#include "app/StudioTakeKinds.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
 #include "platform/audio/PulseAudioCapture.h"
@@ -91,6 +92,7 @@ protected:
     {
         if (!controller) {
             Platform platform{*settings, access};
+            platform.kinds = &StudioTakeKinds::standard();
             platform.takes = &services;
             platform.sounds = &sounds;
             platform.prompter = &prompter;

@@ -1,3 +1,4 @@
+#include "app/StudioTakeKinds.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
 #include "platform/system/HostClock.h"
@@ -45,6 +46,7 @@ protected:
         services.cameraList = {camera};
         services.microphoneList = {device(QStringLiteral("mic"))};
         Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
         controller->setCountdownSeconds(0);

@@ -1,6 +1,7 @@
 // The framing check as a user opens it: the camera (a fake one showing the portrait) is on in the studio look,
 // "Check framing" is clicked in the window, and the check window shows the live picture with the four studio
 // crops and an eye line through the portrait's eyes.
+#include "app/StudioTakeKinds.h"
 #include "XPointer.h"
 
 #include "app/LinuxTakeServices.h"
@@ -47,6 +48,7 @@ protected:
         services = std::make_unique<LinuxTakeServices>(
             LinuxTakeServices::Devices{&cameras, [this](const QString&) { return CameraHubRegistry::Result{hub, std::nullopt}; }});
         Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
         platform.takes = services.get();
         controller = std::make_unique<RecordingController>(platform);
         QCoro::waitFor(controller->checkPermissionAndLoadDisplays());

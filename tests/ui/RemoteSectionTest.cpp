@@ -1,3 +1,4 @@
+#include "app/StudioTakeKinds.h"
 #include "WindowTest.h"
 
 #include "capture/RemoteButton.h"
@@ -56,6 +57,7 @@ protected:
         SandboxTest::SetUp();
         button = std::make_unique<RemoteButton>(*settings, hid, access, scheduler);
         Platform platform{*settings, access};
+        platform.kinds = &StudioTakeKinds::standard();
         platform.remoteButton = button.get();
         platform.scheduler = &scheduler;
         controller = std::make_unique<RecordingController>(platform);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/StudioTakeKinds.h"
 #include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -34,7 +35,9 @@ protected:
         SandboxTest::SetUp();
         settings->setString(QString::fromLatin1(SaveLocation::settingsKey), path(QStringLiteral("Recordings")));
         settings->setString(QStringLiteral("projectsRoot"), path(QStringLiteral("Projects")));
-        controller = std::make_unique<RecordingController>(Platform{*settings, access, nullptr, &hooks});
+        Platform platform{*settings, access, nullptr, &hooks};
+        platform.kinds = &StudioTakeKinds::standard();
+        controller = std::make_unique<RecordingController>(platform);
         controller->setHasScreenPermission(true);
         controller->setMicPermission(Permissions::State::granted);
         controller->setCameraPermission(Permissions::State::granted);
