@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/x11/ScreenDisplay.h"
-#include "shorts/NextTake.h"
+#include "takedata/NextTake.h"
 #include "shorts/ShortFraming.h"
 #include "takedata/CaptureDeviceInfo.h"
 #include "takedata/RecordingChannel.h"
