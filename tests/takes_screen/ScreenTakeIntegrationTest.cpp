@@ -1,3 +1,4 @@
+#include "app/StudioTakeKinds.h"
 #include "app/LinuxTakeServices.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -80,6 +81,7 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     services.setSaveJobSink([&jobs](const SaveJobHandover& job) { jobs.push_back(job); });
     FakeAccessProbe access;
     Platform platform{*settings, access};
+    platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
     RecordingController controller(platform);
     controller.setCountdownSeconds(0);
@@ -169,6 +171,7 @@ TEST_F(ScreenTakeOnX11, theTeleprompterPanelNeverReachesTheMovie)
     prompter.model().setMode(PrompterMode::auto_);
     prompter.model().setText(QStringLiteral("Welcome back to the studio. Today we look at how a take becomes a movie."));
     Platform platform{*settings, access};
+    platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
     platform.teleprompter = &prompter;
     RecordingController controller(platform);

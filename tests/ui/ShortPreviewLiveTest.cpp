@@ -1,5 +1,6 @@
 // The "Short frame" window as the app wires it: the controller's camera-only recorder films a fake camera,
 // and the window's picture and frame size come from it.
+#include "app/StudioTakeKinds.h"
 #include "capture/CameraOnlyRecorder.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -56,6 +57,7 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     listed.localizedName = desk->localizedName();
     services.cameraList = {listed};
     Platform platform {*settings, access, nullptr, &hooks};
+    platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
     RecordingController controller(platform);
     controller.refreshDevices();
