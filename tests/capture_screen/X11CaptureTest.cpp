@@ -1,4 +1,5 @@
 #include "capture/WindowFilter.h"
+#include "platform/media/PlanarPicture.h"
 #include "platform/system/HostClock.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11ScreenCapture.h"
@@ -116,4 +117,39 @@ TEST_F(X11Capture, excludedWindowsShowWhatLiesBeneathThemAndOthersStay)
     const size_t stopped = frames.count();
     waitSeconds(0.1);
     EXPECT_EQ(frames.count(), stopped);
+}
+
+TEST_F(X11Capture, planarFramesComeInTheEncodersFormatAtTheOutputSizeScaledOrNot)
+{
+    // Red on the left half, blue on the right.
+    X11TestWindow left(*connection, QRect(0, 0, 320, 360), red, {});
+    X11TestWindow right(*connection, QRect(320, 0, 320, 360), blue, {});
+    left.map();
+    right.map();
+    for (const QSize output : {QSize(640, 360), QSize(320, 180)}) {
+        X11ScreenCapture capture(server->displayName());
+        std::mutex lock;
+        std::shared_ptr<const PlanarPicture> newest;
+        int withPixels = 0;
+        ScreenCapture::Configuration configuration = wholeScreen(output);
+        configuration.planar = true;
+        ASSERT_FALSE(capture.start(configuration, [&](const MediaSample& sample) {
+            std::lock_guard guard(lock);
+            newest = sample.planar;
+            withPixels += sample.pixels ? 1 : 0;
+        }));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { std::lock_guard guard(lock); return newest != nullptr; }, 3000));
+        capture.stop();
+        std::lock_guard guard(lock);
+        EXPECT_EQ(withPixels, 0);
+        ASSERT_EQ(newest->width(), output.width());
+        ASSERT_EQ(newest->height(), output.height());
+        // BT.709 limited range: red Y 63 Cr 240, blue Y 32 Cb 240.
+        const int y = output.height() / 2;
+        const int leftX = output.width() / 4, rightX = output.width() * 3 / 4;
+        EXPECT_NEAR(newest->plane(0)[y * newest->stride(0) + leftX], 63, 1) << output.width();
+        EXPECT_NEAR(newest->plane(2)[y / 2 * newest->stride(2) + leftX / 2], 240, 1) << output.width();
+        EXPECT_NEAR(newest->plane(0)[y * newest->stride(0) + rightX], 32, 1) << output.width();
+        EXPECT_NEAR(newest->plane(1)[y / 2 * newest->stride(1) + rightX / 2], 240, 1) << output.width();
+    }
 }
