@@ -23,10 +23,11 @@
 #include <utility>
 
 namespace {
-// Pictures the writer may have waiting before the oldest go: about half a second of the take, so the file's
-// picture lags the screen by little more than that on a starved machine, and never more than this much
-// memory (a 4K display's frames are large).
-constexpr double waitingSecondsBound = 0.5;
+// Pictures the writer may have waiting before the oldest go: a quarter of a second of the take, enough for a
+// hiccup of the writer, and never more than this much memory (a 4K display's frames are large). A writer that
+// stays behind finds the queue full and every picture it writes that old: a deeper queue would keep no more
+// pictures, only put the file's picture further behind the screen (and a kill's loss).
+constexpr double waitingSecondsBound = 0.25;
 constexpr size_t waitingBytesBound = size_t{96} << 20;
 
 size_t pictureBytes(const MediaSample& sample)
