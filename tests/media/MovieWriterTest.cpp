@@ -94,7 +94,9 @@ TEST_F(MovieWriterTest, LateFirstPictureOpensTheTrackWithAnEmptyEdit)
         SCOPED_TRACE(mode == MovieWriteMode::capture ? "capture" : "finishing");
         const QString target = path(mode == MovieWriteMode::capture ? QStringLiteral("camera.mov") : QStringLiteral("face.mov"));
         writeMovie(target, {.videoStart = 0.5, .audioTracks = 0, .mode = mode});
-        const MovieTrack* video = assetOf(target).firstTrack(MovieTrack::MediaType::video);
+        // The track lives in the asset: keep the asset for as long as the track is read.
+        const MovieAsset asset = assetOf(target);
+        const MovieTrack* video = asset.firstTrack(MovieTrack::MediaType::video);
         ASSERT_NE(video, nullptr);
         EXPECT_NEAR(video->emptyEditDuration.seconds(), 0.5, 1e-3);
         EXPECT_NEAR(video->mediaStart().seconds(), 0.5, 1e-3);
