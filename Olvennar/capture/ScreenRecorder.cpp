@@ -9,6 +9,8 @@
 #include "platform/system/HostClock.h"
 #include "takedata/RecordingClock.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/media/PixelBuffer.h"
+#include "platform/media/PlanarPicture.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -21,8 +23,19 @@
 #include <utility>
 
 namespace {
-// Frames the writer may have queued before new ones are dropped, like a capture stream's queue depth.
-constexpr size_t queueDepth = 12;
+// Pictures the writer may have waiting before the oldest go: a quarter of a second of the take, enough for a
+// hiccup of the writer, and never more than this much memory (a 4K display's frames are large). A writer that
+// stays behind finds the queue full and every picture it writes that old: a deeper queue would keep no more
+// pictures, only put the file's picture further behind the screen (and a kill's loss).
+constexpr double waitingSecondsBound = 0.25;
+constexpr size_t waitingBytesBound = size_t{96} << 20;
+
+size_t pictureBytes(const MediaSample& sample)
+{
+    if (sample.planar)
+        return static_cast<size_t>(sample.planar->width()) * static_cast<size_t>(sample.planar->height()) * 3 / 2;
+    return sample.pixels ? sample.pixels->byteCount() : 0;
+}
 
 QSize outputSizeOf(const ScreenRecorder::Options& options)
 {
@@ -154,6 +167,9 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
             return error;
     }
     writer_->setPath(rawPath);
+    // A software encoder takes the grabber's planes as they are; a GPU encoder uploads BGRA itself.
+    const auto encoders = writer_->videoEncoderNames();
+    configuration.planar = std::none_of(encoders.begin(), encoders.end(), [](const std::string& name) { return name.ends_with("_vaapi"); });
     if (!soundOpen_) {
         if (auto error = openSound(options)) {
             stopSources();
@@ -245,10 +261,13 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openWriter(const Op
     video.allowFrameReordering = false;
     video.expectedFrameRate = rate;
     // Real time on a desktop CPU: the fastest x265 preset, or the GPU's encoder when one works. No
-    // look-ahead and one frame in flight: each picture reaches the file as soon as it is encoded, so on a
-    // starved machine a kill costs a second of picture, not the several the encoder's pipeline would hold.
+    // look-ahead: each picture reaches the file as soon as it is encoded, so on a starved machine a kill
+    // costs a second of picture, not the several the encoder's pipeline would hold. A few frames side by
+    // side on threads of the writer's priority: x265's own pool lowers its workers' priority, and behind
+    // busy programs they got a tenth of the CPU the take needed.
     video.preset = "ultrafast";
     video.tune = "zerolatency";
+    video.frameThreads = -1;
     video.preferHardware = true;
     MovieWriterInput* videoInput = writer->addVideoInput(video);
     if (!videoInput)
@@ -281,9 +300,13 @@ void ScreenRecorder::deliverFrame(const MediaSample& sample)
     {
         std::lock_guard guard(framesLock_);
         framesWaiting_.push_back(sample);
-        // A writer that falls behind loses the oldest waiting frame, so the movie keeps up with the screen
+        framesWaitingBytes_ += pictureBytes(sample);
+        // A writer that falls behind loses the oldest waiting frames, so the movie keeps up with the screen
         // instead of growing its queue without bound.
-        if (framesWaiting_.size() > queueDepth) {
+        const MediaTime newest = sample.presentationTime();
+        while (framesWaiting_.size() > 1
+            && (framesWaitingBytes_ > waitingBytesBound || (newest - framesWaiting_.front().presentationTime()).seconds() > waitingSecondsBound)) {
+            framesWaitingBytes_ -= pictureBytes(framesWaiting_.front());
             framesWaiting_.pop_front();
             framesDropped_.fetch_add(1);
         }
@@ -305,6 +328,7 @@ void ScreenRecorder::writeWaitingFrames()
             }
             next = std::move(framesWaiting_.front());
             framesWaiting_.pop_front();
+            framesWaitingBytes_ -= pictureBytes(*next);
         }
         handleFrame(*next);
     }

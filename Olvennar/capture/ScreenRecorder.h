@@ -200,6 +200,7 @@ private:
     // queue item is on its way to take them.
     std::mutex framesLock_;
     std::deque<MediaSample> framesWaiting_;
+    size_t framesWaitingBytes_ = 0;
     bool framesScheduled_ = false;
 
     // Declared last so they are destroyed first, the microphone queue before the sound queue it feeds: what

@@ -48,6 +48,7 @@ protected:
         sources.speech = &speech;
         // A picture encoder the test can stall, as a starved machine would.
         sources.beforePictureEncode = [this] {
+            ++picturesAtEncoder;
             while (pictureStalled)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         };
@@ -144,6 +145,7 @@ protected:
     }
 
     std::atomic<bool> pictureStalled{false};
+    std::atomic<int> picturesAtEncoder{0}; // pictures that reached the encoder (stalled or not)
     RecordingClock clock;
     std::shared_ptr<FakeScreenCapture::State> screen;
     std::shared_ptr<FakeAudioCapture::State> microphone;
@@ -273,6 +275,32 @@ TEST_F(ScreenRecording, aWriterThatFallsBehindLosesTheOldestWaitingFramesAndCoun
     const QColor middle = last.pixelColor(last.width() / 2, last.height() / 2);
     EXPECT_GT(middle.green(), 150);
     EXPECT_LT(middle.blue(), 80);
+}
+
+TEST_F(ScreenRecording, aStarvedWriterKeepsOnlyTheNewestQuarterSecondOfPicturesWaiting)
+{
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->start(options(), rawPath));
+    frame(*recorder, 1.0);
+    // Two seconds of grabs while the encoder is stuck on the first of them.
+    pictureStalled = true;
+    FakeScreenCapture::push(*screen, 1.0 + 1 / 30.0);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return picturesAtEncoder == 2; }, 3000));
+    for (int i = 2; i <= 60; ++i)
+        FakeScreenCapture::push(*screen, 1.0 + i / 30.0);
+    pictureStalled = false;
+    ASSERT_FALSE(stop(*recorder).error);
+
+    std::vector<double> times;
+    ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double seconds, const QImage&) { times.push_back(seconds); }));
+    ASSERT_GE(times.size(), 3u);
+    // The first picture, the one the encoder was stuck on, then only what lay within a quarter of a second
+    // of the newest grab: the file's picture never lags the screen by more than that.
+    EXPECT_NEAR(times[1], 1.0 / 30, 1e-3);
+    EXPECT_GE(times[2], 2.0 - 0.25 - 1e-3);
+    EXPECT_NEAR(times.back(), 2.0, 1e-3);
+    EXPECT_LE(times.size(), 2u + 8u);
+    EXPECT_EQ(recorder->statistics().framesDropped + recorder->statistics().framesWritten, 61);
 }
 
 TEST_F(ScreenRecording, aStalledPictureEncoderNeverHoldsTheSoundBackAndOnlyPicturesDrop)

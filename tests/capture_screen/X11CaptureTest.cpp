@@ -1,4 +1,5 @@
 #include "capture/WindowFilter.h"
+#include "platform/media/PlanarPicture.h"
 #include "platform/system/HostClock.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11ScreenCapture.h"
@@ -116,4 +117,32 @@ TEST_F(X11Capture, excludedWindowsShowWhatLiesBeneathThemAndOthersStay)
     const size_t stopped = frames.count();
     waitSeconds(0.1);
     EXPECT_EQ(frames.count(), stopped);
+}
+
+TEST_F(X11Capture, planarFramesComeInTheEncodersFormatAtTheOutputSizeScaledOrNot)
+{
+    X11TestWindow left(*connection, QRect(0, 0, 320, 360), red, {});
+    X11TestWindow right(*connection, QRect(320, 0, 320, 360), blue, {});
+    left.map();
+    right.map();
+    for (const QSize output : {QSize(640, 360), QSize(320, 180)}) {
+        X11ScreenCapture capture(server->displayName());
+        std::mutex lock;
+        std::vector<MediaSample> frames;
+        ScreenCapture::Configuration configuration = wholeScreen(output);
+        configuration.planar = true;
+        ASSERT_FALSE(capture.start(configuration, [&](const MediaSample& sample) { std::lock_guard guard(lock); frames.push_back(sample); }));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { std::lock_guard guard(lock); return frames.size() >= 2; }, 3000));
+        capture.stop();
+        const MediaSample newest = frames.back();
+        ASSERT_TRUE(newest.planar && !newest.pixels);
+        ASSERT_EQ(QSize(newest.planar->width(), newest.planar->height()), output);
+        // BT.709 limited range: red Y 63 Cr 240 on the left, blue Y 32 Cb 240 on the right.
+        const PlanarPicture& p = *newest.planar;
+        const int y = output.height() / 2, leftX = output.width() / 4, rightX = output.width() * 3 / 4;
+        EXPECT_NEAR(p.plane(0)[y * p.stride(0) + leftX], 63, 1) << output.width();
+        EXPECT_NEAR(p.plane(2)[y / 2 * p.stride(2) + leftX / 2], 240, 1) << output.width();
+        EXPECT_NEAR(p.plane(0)[y * p.stride(0) + rightX], 32, 1) << output.width();
+        EXPECT_NEAR(p.plane(1)[y / 2 * p.stride(1) + rightX / 2], 240, 1) << output.width();
+    }
 }

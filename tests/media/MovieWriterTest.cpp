@@ -3,7 +3,9 @@
 #include "platform/media/PixelBuffer.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
 
 #include <gtest/gtest.h>
 
@@ -92,7 +94,9 @@ TEST_F(MovieWriterTest, LateFirstPictureOpensTheTrackWithAnEmptyEdit)
         SCOPED_TRACE(mode == MovieWriteMode::capture ? "capture" : "finishing");
         const QString target = path(mode == MovieWriteMode::capture ? QStringLiteral("camera.mov") : QStringLiteral("face.mov"));
         writeMovie(target, {.videoStart = 0.5, .audioTracks = 0, .mode = mode});
-        const MovieTrack* video = assetOf(target).firstTrack(MovieTrack::MediaType::video);
+        // The track lives in the asset: keep the asset for as long as the track is read.
+        const MovieAsset asset = assetOf(target);
+        const MovieTrack* video = asset.firstTrack(MovieTrack::MediaType::video);
         ASSERT_NE(video, nullptr);
         EXPECT_NEAR(video->emptyEditDuration.seconds(), 0.5, 1e-3);
         EXPECT_NEAR(video->mediaStart().seconds(), 0.5, 1e-3);
@@ -179,3 +183,42 @@ TEST_F(MovieWriterTest, SoundWithAGapIsPaddedIntoAMonoM4a)
 }
 
 } // namespace
+
+TEST_F(MovieWriterTest, HevcFrameThreadsKeepTheWritersPriorityWhereX265sPoolLowersIt)
+{
+    // Threads of this process at a lower priority than this one: behind busy programs at normal priority
+    // such threads get next to no CPU.
+    auto lowered = [] {
+        int count = 0;
+        for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QByteArray stat = readText(QStringLiteral("/proc/self/task/%1/stat").arg(task));
+            const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+            count += fields.size() > 16 && fields[16].toInt() > getpriority(PRIO_PROCESS, 0) ? 1 : 0;
+        }
+        return count;
+    };
+    for (const int frameThreads : {-1, 0}) {
+        const int before = lowered();
+        MovieWriter writer(path(QStringLiteral("raw-%1.mov").arg(frameThreads + 1)), MovieFileType::quickTimeMovie, MovieWriteMode::capture);
+        VideoSettings video;
+        video.codec = VideoSettings::Codec::hevc;
+        video.width = 320;
+        video.height = 180;
+        video.preset = "ultrafast";
+        video.tune = "zerolatency";
+        video.frameThreads = frameThreads;
+        MovieWriterInput* input = writer.addVideoInput(video);
+        ASSERT_TRUE(input && writer.startWriting());
+        writer.startSession(MediaTime::zero());
+        auto picture = std::make_shared<PixelBuffer>(320, 180);
+        for (int i = 0; i < 10; ++i)
+            ASSERT_TRUE(input->append(MediaSample::video(picture, MediaTime(i, 30), MediaTime(1, 30))));
+        const int loweredWhileEncoding = lowered() - before;
+        ASSERT_TRUE(writer.finishWriting());
+        if (frameThreads != 0)
+            EXPECT_EQ(loweredWhileEncoding, 0);
+        else
+            EXPECT_GT(loweredWhileEncoding, 0) << "x265's pool lowers its workers: why the capture writer does without it";
+        EXPECT_EQ(MovieProbe::streams(writer.path(), true).value(QStringLiteral("packets")).toArray().size(), 10);
+    }
+}

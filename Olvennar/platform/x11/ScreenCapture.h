@@ -14,7 +14,8 @@
 #include <vector>
 
 // The screen grabber a take uses: frames of one rectangle of the screen at a fixed rate, stamped on the host
-// clock at grab, with excluded windows painted over by what lies beneath them.
+// clock at grab, with excluded windows painted over by what lies beneath them. A handler that keeps a frame
+// keeps its memory from the grabber's pool: dropping it returns it.
 class ScreenCapture {
 public:
     struct Configuration {
@@ -25,6 +26,9 @@ public:
         // Asked for every viewable window each time the window list is refreshed.
         std::function<bool(const WindowInfo&)> excludes;
         double windowRefreshSeconds = 1.0;
+        // Frames as 4:2:0 PlanarPictures, converted on the grabber thread straight from the grab, for an
+        // encoder that takes them as they are; otherwise BGRA PixelBuffers.
+        bool planar = false;
         // Called on the grabber thread when capture ends on its own (the X server went away).
         std::function<void(const QString& reason)> onStopped;
     };

@@ -1,6 +1,8 @@
 #include "platform/x11/X11ScreenCapture.h"
 
+#include "platform/media/BgraToPlanar.h"
 #include "platform/media/PixelBufferPool.h"
+#include "platform/media/PlanarPictureConverter.h"
 #include "platform/system/HostClock.h"
 #include "platform/x11/CursorBlend.h"
 #include "platform/x11/ExclusionPlan.h"
@@ -21,7 +23,9 @@
 #include <atomic>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <thread>
+#include <variant>
 
 namespace {
 
@@ -168,8 +172,8 @@ private:
                 nextRefresh = monotonicNanoseconds() + static_cast<int64_t>(configuration_.windowRefreshSeconds * 1e9);
             }
             const MediaTime pts = HostClock::now();
-            if (auto frame = grabFrame()) {
-                onFrame_(MediaSample::video(std::move(frame), pts, frameDuration));
+            if (auto frame = grabFrame(pts, frameDuration)) {
+                onFrame_(*frame);
                 delivered_.fetch_add(1);
             }
             next += interval;
@@ -190,20 +194,49 @@ private:
         plan_ = ExclusionPlan::make(windows_, excluded, configuration_.sourceRect);
     }
 
-    std::shared_ptr<const PixelBuffer> grabFrame()
+    std::optional<MediaSample> grabFrame(const MediaTime& pts, const MediaTime& duration)
     {
         xcb_connection_t* c = connection_->get();
         const QRect& source = configuration_.sourceRect;
         if (!grabInto(c, connection_->root(), source, *frameSegment_))
-            return nullptr;
+            return std::nullopt;
         uint8_t* image = frameSegment_->data();
         const size_t stride = static_cast<size_t>(source.width()) * 4;
         if (!plan_.isEmpty())
             paintExclusions(image, stride);
         if (cursorAvailable_)
             drawCursor(image, stride);
-        return convert(image, stride);
+        if (configuration_.planar) {
+            if (auto planar = convertPlanar(image, stride))
+                return MediaSample::video(std::move(planar), pts, duration);
+            return std::nullopt;
+        }
+        return MediaSample::video(convert(image, stride), pts, duration);
     }
+
+    // Straight from the grab into the encoder's planes: one pass over the picture instead of a BGRA copy
+    // that the encoder's thread would convert again.
+    std::shared_ptr<const PlanarPicture> convertPlanar(const uint8_t* image, size_t stride)
+    {
+        const QRect& source = configuration_.sourceRect;
+        const QSize output = outputSize();
+        if (!planes_)
+            planes_ = std::make_unique<PlanarPictureConverter>(output.width(), output.height());
+        auto made = planes_->blank();
+        auto* picture = std::get_if<std::shared_ptr<PlanarPicture>>(&made);
+        if (!picture)
+            return nullptr;
+        if (output == source.size()) {
+            BgraToPlanar::convert(image, stride, (*picture)->canvas());
+        } else {
+            const cv::Mat in(source.height(), source.width(), CV_8UC4, const_cast<uint8_t*>(image), stride);
+            cv::resize(in, scaled_, cv::Size(output.width(), output.height()), 0, 0, cv::INTER_AREA);
+            BgraToPlanar::convert(scaled_.data, scaled_.step[0], (*picture)->canvas());
+        }
+        return std::move(*picture);
+    }
+
+    QSize outputSize() const { return configuration_.outputSize.isValid() ? configuration_.outputSize : configuration_.sourceRect.size(); }
 
     void paintExclusions(uint8_t* image, size_t stride)
     {
@@ -245,7 +278,7 @@ private:
     std::shared_ptr<const PixelBuffer> convert(const uint8_t* image, size_t stride)
     {
         const QRect& source = configuration_.sourceRect;
-        const QSize output = configuration_.outputSize.isValid() ? configuration_.outputSize : source.size();
+        const QSize output = outputSize();
         if (!pool_ || pool_->width() != output.width() || pool_->height() != output.height())
             pool_ = PixelBufferPool::make(output.width(), output.height(), 16);
         auto buffer = pool_->take();
@@ -278,6 +311,8 @@ private:
     std::vector<WindowInfo> windows_;
     ExclusionPlan plan_;
     std::shared_ptr<PixelBufferPool> pool_;
+    std::unique_ptr<PlanarPictureConverter> planes_;
+    cv::Mat scaled_; // a scaled grab on its way into the planes
     std::atomic<bool> stopping_{false};
     std::atomic<int64_t> delivered_{0};
     std::atomic<int64_t> missed_{0};
