@@ -171,7 +171,9 @@ TEST_F(MixdownOverlayTest, RenderSizeFollowsTheLook)
         ASSERT_FALSE(compose(request, record)) << c.name;
         EXPECT_EQ(record->renderSize, c.expected) << c.name;
         EXPECT_EQ(record->clicks, 0u) << "highlight off: no clicks for the compositor";
-        const MovieTrack* video = assetOf(final).firstTrack(MovieTrack::MediaType::video);
+        // The track lives in its asset: keep the asset for as long as the track is read.
+        const MovieAsset finalAsset = assetOf(final);
+        const MovieTrack* video = finalAsset.firstTrack(MovieTrack::MediaType::video);
         ASSERT_NE(video, nullptr);
         EXPECT_EQ(QSize(video->width, video->height), c.expected) << c.name;
     }
