@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -132,7 +133,80 @@ void blendPiece(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, dou
     });
 }
 
+// d = s·a + d·(1 − a), rounded, for a row of one plane.
+OLVENNAR_WIDE_VECTORS void mixRow(uint8_t* __restrict d, const uint8_t* __restrict s, const float* __restrict a, int count)
+{
+    for (int i = 0; i < count; ++i)
+        d[i] = static_cast<uint8_t>(static_cast<float>(s[i]) * a[i] + static_cast<float>(d[i]) * (1 - a[i]) + 0.5f);
+}
+
+// The average coverage of each block of two coverage rows (`bottom` null: the piece has one row of the block)
+// over the block's pixels on the canvas: `rowsInBlock` rows, two columns but `lastColumns` in the last block.
+void blockCoverage(const float* top, const float* bottom, int columns, int blocks, int rowsInBlock, int lastColumns, float* out)
+{
+    for (int i = 0; i < blocks; ++i) {
+        const int x = 2 * i;
+        const bool pair = x + 1 < columns;
+        float sum = top[x] + (pair ? top[x + 1] : 0);
+        if (bottom)
+            sum += bottom[x] + (pair ? bottom[x + 1] : 0);
+        out[i] = sum / static_cast<float>(rowsInBlock * (i == blocks - 1 ? lastColumns : 2));
+    }
+}
+
 } // namespace
+
+void PlanarCompositing::mixOpaque(const PlanarCanvas& canvas, const PlanarView& piece, QPoint at, const RowCoverage& coverage)
+{
+    if (canvas.isEmpty() || piece.isEmpty() || (at.x() & 1) || (at.y() & 1))
+        return;
+    const QRect clip = QRect(at, QSize(piece.width, piece.height)).intersected(canvas.rect());
+    if (clip.isEmpty())
+        return;
+    const int columns = clip.width();
+    const int blocks = (columns + 1) / 2;
+    const int sx = clip.left() - at.x(); // even
+    ImageCompositing::forRows((clip.height() + 1) / 2, columns, [&](int r0, int r1) {
+        std::vector<float> rows(static_cast<size_t>(3 * columns + blocks) + 2);
+        float* cover[2] = {rows.data(), rows.data() + columns};
+        float* chroma = rows.data() + 2 * columns;
+        for (int r = r0; r < r1; ++r) {
+            const int cy = clip.top() / 2 + r;
+            int lumaRows = 0;
+            for (int k = 0; k < 2; ++k) {
+                const int y = 2 * cy + k;
+                if (y > clip.bottom())
+                    break;
+                ++lumaRows;
+                const uint8_t* s = piece.data[0] + static_cast<ptrdiff_t>(y - at.y()) * piece.stride[0] + sx;
+                uint8_t* d = canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0] + clip.left();
+                if (!coverage) {
+                    std::copy(s, s + columns, d);
+                    continue;
+                }
+                coverage(y, clip.left(), columns, cover[k]);
+                mixRow(d, s, cover[k], columns);
+            }
+            const ptrdiff_t sourceRow = static_cast<ptrdiff_t>(cy - at.y() / 2);
+            for (int p = 1; p < 3; ++p) {
+                const uint8_t* s = piece.data[p] + sourceRow * piece.stride[p] + sx / 2;
+                uint8_t* d = canvas.data[p] + static_cast<ptrdiff_t>(cy) * canvas.stride[p] + clip.left() / 2;
+                if (!coverage) {
+                    std::copy(s, s + blocks, d);
+                    continue;
+                }
+                if (p == 1) {
+                    // A block on the canvas's last odd row or column holds fewer pixels.
+                    const int rowsInBlock = std::min(2 * cy + 1, canvas.height - 1) - 2 * cy + 1;
+                    const int lastX = clip.left() + 2 * (blocks - 1);
+                    const int lastColumns = std::min(lastX + 1, canvas.width - 1) - lastX + 1;
+                    blockCoverage(cover[0], lumaRows > 1 ? cover[1] : nullptr, columns, blocks, rowsInBlock, lastColumns, chroma);
+                }
+                mixRow(d, s, chroma, blocks);
+            }
+        }
+    });
+}
 
 void PlanarCompositing::over(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, double alpha)
 {

@@ -5,6 +5,8 @@
 
 #include <QPoint>
 
+#include <functional>
+
 #include <opencv2/core/mat.hpp>
 
 // Premultiplied BGRA pieces composited straight into 4:2:0 planes, with the BT.709 limited-range matrix the
@@ -20,6 +22,15 @@ void over(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, double al
 
 // The same, every pixel of the piece first multiplied by its coverage of `mask` (canvas pixels).
 void overMasked(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, const RoundedRectShape& mask);
+
+// The coverage (0…1) of each pixel of one canvas row: row `y`, columns [x0, x0 + count) into `out`.
+using RowCoverage = std::function<void(int y, int x0, int count, float* out)>;
+
+// An opaque piece already in planes (luma of the piece's size, chroma of its blocks) mixed into the canvas
+// at `at`, which lies on even pixels: each pixel weighed by its coverage, luma per pixel, chroma by the
+// coverage averaged over its block (pixels of the block outside the piece count as uncovered). No coverage:
+// the piece replaces what is under it. Clipped to the canvas.
+void mixOpaque(const PlanarCanvas& canvas, const PlanarView& piece, QPoint at, const RowCoverage& coverage = {});
 
 // An opaque BGRA picture in planes of its size.
 PlanarImage fromBgra(const cv::Mat& picture);
