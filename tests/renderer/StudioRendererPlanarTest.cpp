@@ -24,8 +24,9 @@ namespace {
 
 using namespace ReviewFrameFixtures;
 
-// OLVENNAR_WRITE_LOOK_COMPARISON=<folder> writes three looks side by side instead (left: BGRA through the
-// encoder's conversion, right: drawn into the planes), both shown as a player decodes them.
+// OLVENNAR_WRITE_LOOK_COMPARISON=<folder> writes three looks side by side instead (left: the screen as BGRA,
+// drawn in BGRA and through the encoder's conversion; right: the decoded screen drawn into the planes), both
+// shown as a player decodes them.
 
 // A BGRA picture in planes, through the encoder's conversion.
 PlanarImage encoderPlanes(const PixelBuffer& picture)
@@ -328,10 +329,20 @@ TEST(StudioRendererPlanarTest, WritesLooksSideBySideWhenAsked)
     for (const Review& review : reviews()) {
         if (review.name != "steady-blush" && review.name != "steady-dark" && review.name != "morph-silk")
             continue;
-        PlanarImage before = encoderPlanes(render(review));
+        // Before: the reader's BGRA screen drawn in BGRA and converted; after: the decoded planes drawn into planes.
+        const DecodedScreen screen = decoded(reviewScreen(review));
+        const PlanarView screenPlanes = screen.planes.view();
+        StudioRenderer::Frame frame = reviewFrame(review);
+        StudioRenderer bgraRenderer(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+        PixelBuffer bgra(W, H);
+        frame.screen = &screen.bgra;
+        ASSERT_TRUE(bgraRenderer.render(frame, bgra));
+        PlanarImage before = encoderPlanes(bgra);
+        StudioRenderer planarRenderer(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
         PlanarImage after(W, H);
-        PlanarCanvas canvas = after.canvas();
-        drawReview(review, canvas);
+        frame.screen = nullptr;
+        frame.screenPlanes = &screenPlanes;
+        ASSERT_TRUE(planarRenderer.render(frame, after.canvas()));
         QImage pair(W, H / 2, QImage::Format_RGB32);
         QPainter painter(&pair);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
