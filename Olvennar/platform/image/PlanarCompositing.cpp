@@ -31,25 +31,36 @@ inline uint32_t fade(uint32_t v, uint32_t k)
     return (x + (x >> 8)) >> 8;
 }
 
+// A component faded by k/255, or as it is for k = 255 (where the fade changes nothing).
+template <bool Faded>
+inline float faded(uint8_t v, uint32_t k)
+{
+    return static_cast<float>(Faded ? fade(v, k) : v);
+}
+
 // A row of pixels over a luma row.
+template <bool Faded>
 OLVENNAR_WIDE_VECTORS void overLumaRow(uint8_t* __restrict d, const uint8_t* __restrict s, int count, uint32_t k)
 {
     for (int i = 0; i < count; ++i) {
-        const float B = static_cast<float>(fade(s[4 * i], k)), G = static_cast<float>(fade(s[4 * i + 1], k));
-        const float R = static_cast<float>(fade(s[4 * i + 2], k)), A = static_cast<float>(fade(s[4 * i + 3], k));
+        const float B = faded<Faded>(s[4 * i], k), G = faded<Faded>(s[4 * i + 1], k);
+        const float R = faded<Faded>(s[4 * i + 2], k), A = faded<Faded>(s[4 * i + 3], k);
         const float value = yA * A + yR * R + yG * G + yB * B + d[i] * (1 - A * (1.0f / 255)) + 0.5f;
         d[i] = static_cast<uint8_t>(std::clamp(value, 0.0f, 255.0f));
     }
 }
 
 // Whole 2×2 blocks over a row of chroma samples: `top` and `bottom` are the blocks' two pixel rows.
+template <bool Faded>
 OLVENNAR_WIDE_VECTORS void overChromaRow(uint8_t* __restrict u, uint8_t* __restrict v, const uint8_t* __restrict top,
     const uint8_t* __restrict bottom, int count, uint32_t k)
 {
     for (int i = 0; i < count; ++i) {
         const uint8_t* a = top + 8 * i;
         const uint8_t* b = bottom + 8 * i;
-        const auto block = [&](int c) { return 0.25f * static_cast<float>(fade(a[c], k) + fade(a[c + 4], k) + fade(b[c], k) + fade(b[c + 4], k)); };
+        const auto block = [&](int c) {
+            return 0.25f * (faded<Faded>(a[c], k) + faded<Faded>(a[c + 4], k) + faded<Faded>(b[c], k) + faded<Faded>(b[c + 4], k));
+        };
         const float B = block(0), G = block(1), R = block(2), A = block(3);
         const float keep = 1 - A * (1.0f / 255);
         u[i] = static_cast<uint8_t>(std::clamp(cA * A + uR * R + uG * G + uB * B + u[i] * keep + 0.5f, 0.0f, 255.0f));
@@ -76,7 +87,10 @@ void blendPiece(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, dou
             const int y = clip.top() + r;
             uint8_t* d = canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0];
             if (Uniform) {
-                overLumaRow(d + clip.left(), source(clip.left(), y), clip.width(), k);
+                if (k == 255)
+                    overLumaRow<false>(d + clip.left(), source(clip.left(), y), clip.width(), k);
+                else
+                    overLumaRow<true>(d + clip.left(), source(clip.left(), y), clip.width(), k);
                 continue;
             }
             for (int x = clip.left(); x <= clip.right(); ++x) {
@@ -124,9 +138,12 @@ void blendPiece(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, dou
             }
             for (int cx = blocks.left(); cx < whole0; ++cx)
                 sample(cx, cy);
-            overChromaRow(canvas.data[1] + static_cast<ptrdiff_t>(cy) * canvas.stride[1] + whole0,
-                canvas.data[2] + static_cast<ptrdiff_t>(cy) * canvas.stride[2] + whole0, source(2 * whole0, 2 * cy),
-                source(2 * whole0, 2 * cy + 1), whole1 - whole0 + 1, k);
+            uint8_t* u = canvas.data[1] + static_cast<ptrdiff_t>(cy) * canvas.stride[1] + whole0;
+            uint8_t* v = canvas.data[2] + static_cast<ptrdiff_t>(cy) * canvas.stride[2] + whole0;
+            if (k == 255)
+                overChromaRow<false>(u, v, source(2 * whole0, 2 * cy), source(2 * whole0, 2 * cy + 1), whole1 - whole0 + 1, k);
+            else
+                overChromaRow<true>(u, v, source(2 * whole0, 2 * cy), source(2 * whole0, 2 * cy + 1), whole1 - whole0 + 1, k);
             for (int cx = whole1 + 1; cx <= blocks.right(); ++cx)
                 sample(cx, cy);
         }
