@@ -6,6 +6,7 @@
 #include "plans/LayoutBlend.h"
 #include "plans/ZoomTimeline.h"
 #include "platform/image/ImageLayer.h"
+#include "platform/image/PlanarCompositing.h"
 #include "platform/media/PlanarCanvas.h"
 #include "platform/media/PixelBuffer.h"
 #include "takedata/Click.h"
@@ -234,6 +235,7 @@ private:
     std::map<LayoutState, ImageLayer> stateCardShadows_;
     std::map<LayoutState, ImageLayer> stateWindowShadows_;
     PlanarImage roomPlanes_; // the room plate in planes, made on the first planar frame
+    PlanarCompositing::PreparedPiece windowShadowPlanes_; // the home window shadow in planes, likewise
     std::unique_ptr<Scratch> scratch_;
     // The shared camera picture the card at rest last showed (held, so it cannot be recycled), and how:
     // what scratch_->cardView holds while it is set.

@@ -41,8 +41,19 @@ bool StudioRenderer::drawPlanarBase(const ScreenPicture& screen, double time, co
         PlanarCompositing::fill(out, out.rect(), 0, 0, 0);
     } else {
         drawPlanarRoom(time, zoom.amount, plan.hidden, card, out);
-        for (const ShadowUse& use : windowShadows(plan, layout))
-            drawShadowPieces(*use.shadow, use.from, plan.overview, plan.camera.roomTransform, use.weight, out.rect(), plan.hidden, card, sink);
+        for (const ShadowUse& use : windowShadows(plan, layout)) {
+            // The home shadow where it was baked, on whole blocks: prepared once in planes.
+            const bool inPlace = use.shadow == &windowShadow_ && use.from == plan.overview && plan.camera.roomTransform.isIdentity()
+                && use.weight >= 0.999 && out.width % 2 == 0 && out.height % 2 == 0;
+            if (!inPlace) {
+                drawShadowPieces(*use.shadow, use.from, plan.overview, plan.camera.roomTransform, use.weight, out.rect(), plan.hidden, card, sink);
+                continue;
+            }
+            if (windowShadowPlanes_.isEmpty())
+                windowShadowPlanes_ = PlanarCompositing::prepare(windowShadow_.mat(), windowShadow_.origin);
+            for (const QRect& band : bandsAround(windowShadowPlanes_.rect.intersected(out.rect()), plan.hidden, card))
+                PlanarCompositing::over(out, windowShadowPlanes_, band);
+        }
     }
     drawPlanarScreen(screen, plan.camera, plan.windowRect, plan.radius, plan.covers, plan.hidden, out);
     if (!plan.covers) {

@@ -127,6 +127,31 @@ TEST(PlanarCompositingTest, OverMatchesBlendingInBgraThenConverting)
     }
 }
 
+TEST(PlanarCompositingTest, APreparedPieceDrawsWhatOverDraws)
+{
+    const PixelBuffer under = gradient(160, 120, false);
+    const PixelBuffer piece = gradient(91, 67, true);
+    // An odd place and size: the prepared piece grows to whole blocks of clear pixels.
+    for (const QPoint at : {QPoint(37, 21), QPoint(-13, 71)}) {
+        PlanarImage expected = encoderPlanes(under);
+        PlanarCompositing::over(expected.canvas(), PixelBufferViews::mat(piece), at);
+        PlanarImage planes = encoderPlanes(under);
+        const PlanarCompositing::PreparedPiece prepared = PlanarCompositing::prepare(PixelBufferViews::mat(piece), at);
+        EXPECT_EQ(prepared.rect.left() % 2, 0);
+        EXPECT_EQ(prepared.rect.width() % 2, 0);
+        // In two areas, as the renderer's bands come.
+        PlanarCompositing::over(planes.canvas(), prepared, QRect(0, 0, 160, 60));
+        PlanarCompositing::over(planes.canvas(), prepared, QRect(0, 60, 160, 60));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_LE(worstDifference(planes.planes[i], expected.planes[i]), 1) << "plane " << i << " at " << at.x() << "," << at.y();
+    }
+    // An area splitting blocks draws nothing.
+    PlanarImage planes = encoderPlanes(under);
+    const cv::Mat before = planes.planes[0].clone();
+    PlanarCompositing::over(planes.canvas(), PlanarCompositing::prepare(PixelBufferViews::mat(piece), QPoint(10, 10)), QRect(11, 10, 40, 40));
+    EXPECT_EQ(cv::countNonZero(planes.planes[0] != before), 0);
+}
+
 TEST(PlanarCompositingTest, ChromaTakesTheBlockAverage)
 {
     PixelBuffer grey(8, 8);

@@ -171,7 +171,81 @@ void blockCoverage(const float* top, const float* bottom, int columns, int block
     }
 }
 
+// d = value + d · keep, rounded, as the `over` loops compute it.
+OLVENNAR_WIDE_VECTORS void overPreparedRow(uint8_t* __restrict d, const float* __restrict value, const float* __restrict keep, int count)
+{
+    for (int i = 0; i < count; ++i)
+        d[i] = static_cast<uint8_t>(std::clamp(value[i] + d[i] * keep[i] + 0.5f, 0.0f, 255.0f));
+}
+
 } // namespace
+
+PlanarCompositing::PreparedPiece PlanarCompositing::prepare(const cv::Mat& piece, QPoint at)
+{
+    PreparedPiece prepared;
+    if (piece.empty() || piece.type() != CV_8UC4)
+        return prepared;
+    const QRect own(at, QSize(piece.cols, piece.rows));
+    const int x0 = own.left() & ~1, y0 = own.top() & ~1;
+    prepared.rect = QRect(QPoint(x0, y0), QPoint(own.right() | 1, own.bottom() | 1));
+    const int w = prepared.rect.width(), h = prepared.rect.height();
+    prepared.value[0].create(h, w, CV_32F);
+    prepared.keep[0].create(h, w, CV_32F);
+    for (int i : {1, 2})
+        prepared.value[i].create(h / 2, w / 2, CV_32F);
+    prepared.keep[1].create(h / 2, w / 2, CV_32F);
+    const auto pixel = [&](int x, int y) -> const uint8_t* {
+        static const uint8_t clear[4] = {0, 0, 0, 0};
+        return own.contains(x, y) ? piece.ptr<uint8_t>(y - at.y()) + 4 * (x - at.x()) : clear;
+    };
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = pixel(x0 + x, y0 + y);
+            const float B = p[0], G = p[1], R = p[2], A = p[3];
+            prepared.value[0].at<float>(y, x) = yA * A + yR * R + yG * G + yB * B;
+            prepared.keep[0].at<float>(y, x) = 1 - A * (1.0f / 255);
+        }
+    }
+    for (int cy = 0; cy < h / 2; ++cy) {
+        for (int cx = 0; cx < w / 2; ++cx) {
+            const uint8_t* a = pixel(x0 + 2 * cx, y0 + 2 * cy);
+            const uint8_t* b = pixel(x0 + 2 * cx + 1, y0 + 2 * cy);
+            const uint8_t* c = pixel(x0 + 2 * cx, y0 + 2 * cy + 1);
+            const uint8_t* d = pixel(x0 + 2 * cx + 1, y0 + 2 * cy + 1);
+            const auto block = [&](int k) { return 0.25f * static_cast<float>(a[k] + b[k] + c[k] + d[k]); };
+            const float B = block(0), G = block(1), R = block(2), A = block(3);
+            prepared.value[1].at<float>(cy, cx) = cA * A + uR * R + uG * G + uB * B;
+            prepared.value[2].at<float>(cy, cx) = cA * A + vR * R + vG * G + vB * B;
+            prepared.keep[1].at<float>(cy, cx) = 1 - A * (1.0f / 255);
+        }
+    }
+    return prepared;
+}
+
+void PlanarCompositing::over(const PlanarCanvas& canvas, const PreparedPiece& piece, const QRect& area)
+{
+    const QRect clip = area.intersected(piece.rect).intersected(canvas.rect());
+    if (clip.isEmpty() || canvas.isEmpty())
+        return;
+    // Only whole blocks (see the header).
+    if ((clip.left() & 1) || (clip.top() & 1) || (clip.width() & 1) || (clip.height() & 1))
+        return;
+    const int px = clip.left() - piece.rect.left(), py = clip.top() - piece.rect.top();
+    ImageCompositing::forRows(clip.height() / 2, clip.width(), [&](int r0, int r1) {
+        for (int r = r0; r < r1; ++r) {
+            for (int k = 0; k < 2; ++k) {
+                const int y = clip.top() + 2 * r + k;
+                overPreparedRow(canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0] + clip.left(),
+                    piece.value[0].ptr<float>(py + 2 * r + k) + px, piece.keep[0].ptr<float>(py + 2 * r + k) + px, clip.width());
+            }
+            const int cy = clip.top() / 2 + r;
+            for (int i : {1, 2}) {
+                overPreparedRow(canvas.data[i] + static_cast<ptrdiff_t>(cy) * canvas.stride[i] + clip.left() / 2,
+                    piece.value[i].ptr<float>(py / 2 + r) + px / 2, piece.keep[1].ptr<float>(py / 2 + r) + px / 2, clip.width() / 2);
+            }
+        }
+    });
+}
 
 void PlanarCompositing::mixOpaque(const PlanarCanvas& canvas, const PlanarView& piece, QPoint at, const RowCoverage& coverage)
 {
