@@ -8,9 +8,9 @@
 // planes turned into BGRA, drawn in BGRA and converted for the encoder) in the same run, with the goals:
 // steady 1080p ≤ 4 ms and a morph ≤ 12 ms on one thread, 4K ≤ 4× 1080p per frame.
 //
-// Usage: studio_render [folder for PNGs] [steady | steady-planes | morph-planes | planar]   (default: a "studio_render" folder in the temp
+// Usage: studio_render [folder for PNGs] [steady | steady-planes | steady-planes-4k | morph-planes | planar]   (default: a "studio_render" folder in the temp
 // directory; "steady" measures only the steady state, for profiling, "steady-planes" and "morph-planes" the
-// same drawn into planes; "planar" only the planes against BGRA)
+// same drawn into planes ("steady-planes-4k" at 3840×2160); "planar" only the planes against BGRA)
 
 #include "compositing/StudioRenderer.h"
 #include "platform/media/MovieWriter.h"
@@ -280,10 +280,13 @@ int main(int argc, char** argv)
         std::printf("steady 1080p: %.2f ms per frame on one thread\n", measure(1920, 1080, 240, {}, Motion::steady, false).singleThreaded);
         return 0;
     }
-    if (argc > 2 && (QString::fromLocal8Bit(argv[2]) == QStringLiteral("steady-planes") || QString::fromLocal8Bit(argv[2]) == QStringLiteral("morph-planes"))) {
-        const bool morph = QString::fromLocal8Bit(argv[2]).startsWith(QStringLiteral("morph"));
-        std::printf("%s 1080p into planes: %.2f ms per frame on one thread\n", morph ? "morph" : "steady",
-            measure(1920, 1080, 240, {}, morph ? Motion::morph : Motion::steady, false, Output::planes).singleThreaded);
+    const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    if (mode == QStringLiteral("steady-planes") || mode == QStringLiteral("morph-planes") || mode == QStringLiteral("steady-planes-4k")) {
+        const bool morph = mode.startsWith(QStringLiteral("morph"));
+        const bool large = mode.endsWith(QStringLiteral("4k"));
+        std::printf("%s %s into planes: %.2f ms per frame on one thread\n", morph ? "morph" : "steady", large ? "2160p" : "1080p",
+            measure(large ? 3840 : 1920, large ? 2160 : 1080, large ? 40 : 240, {}, morph ? Motion::morph : Motion::steady, false, Output::planes)
+                .singleThreaded);
         return 0;
     }
     const bool planarOnly = argc > 2 && QString::fromLocal8Bit(argv[2]) == QStringLiteral("planar");

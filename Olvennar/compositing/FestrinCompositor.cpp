@@ -5,6 +5,7 @@
 #include "compositing/StudioRenderer.h"
 #include "platform/image/ImageCompositing.h"
 #include "platform/image/ImageResampling.h"
+#include "platform/image/SerialRows.h"
 #include "platform/media/PixelBufferViews.h"
 #include "platform/media/YuvConversion.h"
 #include "takedata/ClipSegment.h"
@@ -68,7 +69,15 @@ void FestrinCompositor::startRequest(Request request, Finish finish)
 std::optional<FestrinCompositor::CompositorError> FestrinCompositor::renderRequest(const Request& request)
 {
     std::optional<CompositorError> error;
-    renderQueue_.sync([&] { error = render(request); });
+    // A caller that keeps its rows to its own thread (one of several renderers drawing side by side) keeps
+    // them on the render queue's thread too, which draws for it while it waits.
+    const bool serial = SerialRows::active();
+    renderQueue_.sync([&] {
+        std::optional<SerialRows> rows;
+        if (serial)
+            rows.emplace();
+        error = render(request);
+    });
     return error;
 }
 
