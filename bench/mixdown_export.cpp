@@ -5,8 +5,9 @@
 // the full export (flat when the pipeline's memory does not grow with the take).
 //
 // Then each stage alone over the same take and frame count, wall and CPU: decoding (ffmpeg, YUV out), decoding
-// with conversion to BGRA (our reader), rendering, BGRA → YUV conversion, rendering straight into the encoder's
-// planes (the studio look's export path, no conversion), and the encoder's ceiling: the same
+// with conversion to BGRA (our reader), decoding the screen to its own planes (the export's way), rendering,
+// BGRA → YUV conversion, rendering the decoded screen straight into the encoder's planes on one thread (the
+// studio look's export path, no conversion), and the encoder's ceiling: the same
 // number of already rendered and converted frames (as the export hands them over) through the writer at the
 // finishing settings. Run it under
 // `taskset -c 0,1` for the 2-core figures; the cores it may use are printed.
@@ -19,6 +20,7 @@
 #include "finishing/Mixdown.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/PlanarPictureConverter.h"
+#include "platform/image/SerialRows.h"
 #include "platform/media/PixelBufferViews.h"
 #include "platform/system/ProcessMemory.h"
 
@@ -140,6 +142,29 @@ Stage timed(const Body& body)
 }
 
 Stage operator+(Stage a, const Stage& b) { return {a.seconds + b.seconds, a.cpuSeconds + b.cpuSeconds}; }
+
+// Decodes a movie's first video track through our reader as the export does for a renderer that draws planes
+// (the decoder's own planes, no conversion) and keeps its first `keep` pictures.
+int64_t decodeToPlanes(const QString& path, size_t keep, std::vector<std::shared_ptr<const PlanarPicture>>& kept)
+{
+    auto opened = MovieReader::open(path);
+    if (!std::holds_alternative<std::unique_ptr<MovieReader>>(opened))
+        return 0;
+    std::unique_ptr<MovieReader> reader = std::move(std::get<0>(opened));
+    const MovieTrack* track = reader->asset().firstTrack(MovieTrack::MediaType::video);
+    VideoOutputSettings decoding;
+    decoding.encoderPlanesAsDecoded = true;
+    MovieReaderOutput* output = track ? reader->addVideoOutput(track->index, decoding) : nullptr;
+    if (!output || !reader->startReading())
+        return 0;
+    int64_t count = 0;
+    while (std::optional<MediaSample> sample = output->copyNextSample()) {
+        if (kept.size() < keep && sample->planar)
+            kept.push_back(sample->planar);
+        ++count;
+    }
+    return count;
+}
 
 // Decodes a movie's first video track through our reader (BGRA out) and keeps copies of its first `keep` pictures.
 int64_t decodeToBgra(const QString& path, size_t keep, std::vector<std::shared_ptr<PixelBuffer>>& kept)
@@ -266,6 +291,8 @@ bool printStages(const QString& folder, int seconds, bool studio, const Stage& o
         + timed([&] { decodeToBgra(folder + QStringLiteral("/face.mov"), 6, cameras); });
     if (screens.empty() || cameras.empty())
         return false;
+    std::vector<std::shared_ptr<const PlanarPicture>> screenPlanes;
+    const Stage decodePlanes = timed([&] { decodeToPlanes(folder + QStringLiteral("/raw.mov"), 12, screenPlanes); });
 
     // Rendered frames to feed the encoder: a couple dozen distinct ones, cycled.
     Mixdown::Request request;
@@ -296,9 +323,18 @@ bool printStages(const QString& folder, int seconds, bool studio, const Stage& o
         std::vector<PlanarImage> planes;
         for (int i = 0; i < 4; ++i)
             planes.emplace_back(width, height);
+        // The screen as the export hands it over: the decoder's planes; drawn on one thread, as each of the
+        // export's renderers draws.
+        SerialRows oneThread;
         planar = timed([&] {
-            for (int64_t k = 0; k < frames; ++k)
-                renderer->renderPlanar(frameAt(k), planes[static_cast<size_t>(k) % planes.size()].canvas());
+            for (int64_t k = 0; k < frames; ++k) {
+                OverlayFrameRenderer::Frame frame = frameAt(k);
+                if (!screenPlanes.empty()) {
+                    frame.screen.reset();
+                    frame.screenPlanes = screenPlanes[static_cast<size_t>(k) % screenPlanes.size()];
+                }
+                renderer->renderPlanar(frame, planes[static_cast<size_t>(k) % planes.size()].canvas());
+            }
         });
     }
     bool encoded = false;
@@ -307,17 +343,18 @@ bool printStages(const QString& folder, int seconds, bool studio, const Stage& o
         return false;
 
     const auto row = [frames](const char* name, const Stage& stage) {
-        std::printf("  %-34s %7.2f s wall %7.2f s CPU %7.2f ms CPU/frame\n", name, stage.seconds, stage.cpuSeconds,
+        std::printf("  %-44s %7.2f s wall %7.2f s CPU %7.2f ms CPU/frame\n", name, stage.seconds, stage.cpuSeconds,
             1000 * stage.cpuSeconds / static_cast<double>(std::max<int64_t>(frames, 1)));
     };
     std::printf("stages alone over %lld frames:\n", static_cast<long long>(frames));
     row("decode screen + camera (ffmpeg, YUV)", decode);
     row("decode + convert to BGRA (ours)", decodeConvert);
     row("  of which conversion", Stage {decodeConvert.seconds - decode.seconds, decodeConvert.cpuSeconds - decode.cpuSeconds});
+    row("decode screen to its planes (ours)", decodePlanes);
     row("render", render);
     row("convert BGRA -> YUV (one thread)", convert);
     if (planar)
-        row("render into YUV planes (export path)", *planar);
+        row("render decoded planes into YUV planes (export path, 1 thread)", *planar);
     row("encode + mux (ceiling)", ceiling);
     std::printf("ours / encoder ceiling: %.2f wall (goal: at most 1.4); %.2fx real time (ceiling %.2fx); the ffmpeg graph / ceiling: %.2f\n",
         ours.seconds / ceiling.seconds, seconds / ours.seconds, seconds / ceiling.seconds, ffmpegSeconds / ceiling.seconds);

@@ -3,17 +3,20 @@
 // 1920×1080 and 3840×2160, single-threaded and threaded, next to the cost per frame of encoding the same
 // frames with libx264 at the finishing settings (H.264 High, W·H·5 bit/s, key frame every 2·fps, no
 // B-frames), measured in the same run. At 1080p it also prints a steady state (home layout, no zoom: only the
-// screen, pointer, ripples, drift and card change) and a morph alone. Last, the export's way: frames drawn
-// straight into the encoder's 4:2:0 planes, against drawing BGRA and converting it (the way before) in the
-// same run, with the goals: steady 1080p ≤ 4 ms and a morph ≤ 12 ms on one thread, 4K ≤ 4× 1080p per frame.
+// screen, pointer, ripples, drift and card change) and a morph alone. Last, the export's way: the screen as
+// the decoder's planes drawn straight into the encoder's 4:2:0 planes, against the way before (the decoded
+// planes turned into BGRA, drawn in BGRA and converted for the encoder) in the same run, with the goals:
+// steady 1080p ≤ 4 ms and a morph ≤ 12 ms on one thread, 4K ≤ 4× 1080p per frame.
 //
-// Usage: studio_render [folder for PNGs] [steady | planar]   (default: a "studio_render" folder in the temp
-// directory; "steady" measures only the steady state, for profiling; "planar" only the planes against BGRA)
+// Usage: studio_render [folder for PNGs] [steady | steady-planes | steady-planes-4k | morph-planes | planar]   (default: a "studio_render" folder in the temp
+// directory; "steady" measures only the steady state, for profiling, "steady-planes" and "morph-planes" the
+// same drawn into planes ("steady-planes-4k" at 3840×2160); "planar" only the planes against BGRA)
 
 #include "compositing/StudioRenderer.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/PixelBufferViews.h"
 #include "platform/media/PlanarPictureConverter.h"
+#include "platform/media/YuvConversion.h"
 #include "takedata/PointerPath.h"
 
 #include <QDir>
@@ -159,10 +162,34 @@ Timing measure(int width, int height, int frames, const QString& reviewFolder, M
     for (int f = 0; f < 4 && output == Output::planes; ++f)
         planes.emplace_back(width, height);
     PlanarPictureConverter converter(width, height);
-    const auto draw = [&](const StudioRenderer::Frame& frame, int f) {
+    // The screens as a decoder hands them out, and the BGRA the reader made of them before.
+    PlanarPictureConverter decoder(width, height);
+    std::vector<std::shared_ptr<const PlanarPicture>> decoded;
+    std::vector<PlanarView> decodedViews;
+    if (output != Output::bgra) {
+        for (const PixelBuffer& screen : screens)
+            decoded.push_back(std::get<0>(decoder.convert(screen)));
+        for (const auto& picture : decoded)
+            decodedViews.push_back(picture->view());
+    }
+    PixelBuffer screenBgra(width, height);
+    const YuvConversion toBgra(true, false);
+    const auto draw = [&](StudioRenderer::Frame frame, int f) {
         if (output == Output::planes) {
+            frame.screenPlanes = &decodedViews[static_cast<size_t>(f) % decodedViews.size()];
             renderer.render(frame, planes[static_cast<size_t>(f) % planes.size()].canvas());
             return;
+        }
+        if (output == Output::bgraConverted) {
+            const PlanarView& view = decodedViews[static_cast<size_t>(f) % decodedViews.size()];
+            YuvConversion::Planes source;
+            for (int i = 0; i < 3; ++i) {
+                source.data[i] = view.data[i];
+                source.stride[i] = view.stride[i];
+            }
+            toBgra.toBgra(source, screenBgra);
+            screenBgra.markOpaque();
+            frame.screen = &screenBgra;
         }
         PixelBuffer& target = *rendered[static_cast<size_t>(f) % rendered.size()];
         renderer.render(frame, target);
@@ -253,6 +280,15 @@ int main(int argc, char** argv)
         std::printf("steady 1080p: %.2f ms per frame on one thread\n", measure(1920, 1080, 240, {}, Motion::steady, false).singleThreaded);
         return 0;
     }
+    const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    if (mode == QStringLiteral("steady-planes") || mode == QStringLiteral("morph-planes") || mode == QStringLiteral("steady-planes-4k")) {
+        const bool morph = mode.startsWith(QStringLiteral("morph"));
+        const bool large = mode.endsWith(QStringLiteral("4k"));
+        std::printf("%s %s into planes: %.2f ms per frame on one thread\n", morph ? "morph" : "steady", large ? "2160p" : "1080p",
+            measure(large ? 3840 : 1920, large ? 2160 : 1080, large ? 40 : 240, {}, morph ? Motion::morph : Motion::steady, false, Output::planes)
+                .singleThreaded);
+        return 0;
+    }
     const bool planarOnly = argc > 2 && QString::fromLocal8Bit(argv[2]) == QStringLiteral("planar");
     QDir().mkpath(folder);
     if (!planarOnly)
@@ -273,8 +309,8 @@ int main(int argc, char** argv)
         std::printf("1920x1080 %-7s %9.2f ms %9.2f ms\n", name, t.singleThreaded, t.threaded);
     }
 
-    std::printf("\ninto the encoder's planes (1T) against BGRA drawn and converted (1T), same run:\n");
-    std::printf("%-20s %12s %16s %8s %s\n", "frame", "planes", "BGRA + convert", "ratio", "goal");
+    std::printf("\ndecoded planes into the encoder's planes (1T) against decoded planes to BGRA, drawn and converted (1T), same run:\n");
+    std::printf("%-20s %12s %16s %8s %s\n", "frame", "planes", "via BGRA", "ratio", "goal");
     const auto planarRow = [](const char* name, int w, int h, int n, Motion motion, const char* goalText, double goal) {
         const double ours = measure(w, h, n, {}, motion, false, Output::planes).singleThreaded;
         const double before = measure(w, h, n, {}, motion, false, Output::bgraConverted).singleThreaded;

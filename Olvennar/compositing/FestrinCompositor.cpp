@@ -5,7 +5,9 @@
 #include "compositing/StudioRenderer.h"
 #include "platform/image/ImageCompositing.h"
 #include "platform/image/ImageResampling.h"
+#include "platform/image/SerialRows.h"
 #include "platform/media/PixelBufferViews.h"
+#include "platform/media/YuvConversion.h"
 #include "takedata/ClipSegment.h"
 
 #include <algorithm>
@@ -67,7 +69,15 @@ void FestrinCompositor::startRequest(Request request, Finish finish)
 std::optional<FestrinCompositor::CompositorError> FestrinCompositor::renderRequest(const Request& request)
 {
     std::optional<CompositorError> error;
-    renderQueue_.sync([&] { error = render(request); });
+    // A caller that keeps its rows to its own thread (one of several renderers drawing side by side) keeps
+    // them on the render queue's thread too, which draws for it while it waits.
+    const bool serial = SerialRows::active();
+    renderQueue_.sync([&] {
+        std::optional<SerialRows> rows;
+        if (serial)
+            rows.emplace();
+        error = render(request);
+    });
     return error;
 }
 
@@ -79,7 +89,7 @@ FestrinCompositor::CacheState FestrinCompositor::cacheState()
             state.maskKeys.push_back(entry.first);
         state.hasRingImage = ringImage_.has_value();
         state.studioRendererBuilds = studioRendererBuilds_;
-        state.hasLastScreenFrame = lastScreenBuffer_ != nullptr;
+        state.hasLastScreenFrame = !lastScreen_.isEmpty();
     });
     return state;
 }
@@ -89,13 +99,22 @@ bool FestrinCompositor::drawsPlanar(const CompositorSettings& settings)
     return settings.layout == ScreenLayout::studio && settings.phoneTrackID == 0 && frameSize(settings.renderSize).has_value();
 }
 
-std::shared_ptr<const PixelBuffer> FestrinCompositor::screenFrame(const Request& request, const CompositorSettings& settings)
+QSizeF FestrinCompositor::ScreenSource::size() const
 {
-    std::shared_ptr<const PixelBuffer> screen = request.sourceFrame(settings.screenTrackID);
-    if (screen)
-        lastScreenBuffer_ = screen;
+    if (pixels)
+        return QSizeF(pixels->width(), pixels->height());
+    return planes ? QSizeF(planes->width(), planes->height()) : QSizeF();
+}
+
+FestrinCompositor::ScreenSource FestrinCompositor::screenFrame(const Request& request, const CompositorSettings& settings)
+{
+    ScreenSource screen {request.sourceFrame(settings.screenTrackID), request.screenPlanes};
+    if (screen.pixels)
+        screen.planes.reset();
+    if (!screen.isEmpty())
+        lastScreen_ = screen;
     else
-        screen = lastScreenBuffer_;
+        screen = lastScreen_;
     return screen;
 }
 
@@ -109,19 +128,34 @@ std::optional<FestrinCompositor::CompositorError> FestrinCompositor::render(cons
         if (!drawsPlanar(settings) || request.planes->width != size->width() || request.planes->height != size->height()
             || request.planes->isEmpty())
             return CompositorError::noRenderBuffer;
-        const std::shared_ptr<const PixelBuffer> screen = screenFrame(request, settings);
-        if (!screen)
+        const ScreenSource screen = screenFrame(request, settings);
+        if (screen.isEmpty())
             return CompositorError::missingScreenFrame;
-        return renderPlanes(request, *screen);
+        return renderPlanes(request, screen);
     }
     PixelBuffer& out = *request.output;
     if (!size || out.width() != size->width() || out.height() != size->height())
         return CompositorError::noRenderBuffer;
     const double t = request.compositionTime.seconds();
 
-    const std::shared_ptr<const PixelBuffer> screen = screenFrame(request, settings);
-    if (!screen)
+    const ScreenSource source = screenFrame(request, settings);
+    if (source.isEmpty())
         return CompositorError::missingScreenFrame;
+    // BGRA frames of decoded planes: converted here, at the edge.
+    std::shared_ptr<const PixelBuffer> screen = source.pixels;
+    if (!screen) {
+        auto converted = std::make_shared<PixelBuffer>(source.planes->width(), source.planes->height());
+        const PlanarView planes = source.planes->view();
+        YuvConversion::Planes from;
+        for (int i = 0; i < 3; ++i) {
+            from.data[i] = planes.data[i];
+            from.stride[i] = planes.stride[i];
+        }
+        if (!YuvConversion(true, false).toBgra(from, *converted))
+            return CompositorError::missingScreenFrame;
+        converted->markOpaque();
+        screen = std::move(converted);
+    }
 
     const ZoomTimeline::State zoom = settings.zoom.state(t);
     const bool studio = settings.layout == ScreenLayout::studio;
@@ -147,12 +181,15 @@ std::optional<FestrinCompositor::CompositorError> FestrinCompositor::render(cons
     return std::nullopt;
 }
 
-std::optional<FestrinCompositor::CompositorError> FestrinCompositor::renderPlanes(const Request& request, const PixelBuffer& screen)
+std::optional<FestrinCompositor::CompositorError> FestrinCompositor::renderPlanes(const Request& request, const ScreenSource& screen)
 {
     const CompositorSettings& settings = request.instruction->settings();
     const double t = request.compositionTime.seconds();
     StudioRenderer::Frame frame;
-    frame.screen = &screen;
+    frame.screen = screen.pixels.get();
+    const PlanarView planes = screen.planes ? screen.planes->view() : PlanarView {};
+    if (!screen.pixels)
+        frame.screenPlanes = &planes;
     frame.time = t;
     frame.zoom = settings.zoom.state(t);
     frame.region = settings.focus ? settings.focus->rect(t) : QRectF(0, 0, 1, 1);
@@ -168,7 +205,7 @@ std::optional<FestrinCompositor::CompositorError> FestrinCompositor::renderPlane
         frame.cardAlpha = cameraAlpha;
         frame.grade = settings.cameraGrade;
     }
-    if (!studioRenderer(settings, QSizeF(screen.width(), screen.height())).render(frame, *request.planes))
+    if (!studioRenderer(settings, screen.size()).render(frame, *request.planes))
         return CompositorError::noRenderBuffer;
     return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include "compositing/CompositorSettings.h"
 #include "platform/image/ImageLayer.h"
 #include "platform/media/PlanarCanvas.h"
+#include "platform/media/PlanarPicture.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/system/DispatchQueue.h"
 #include "platform/system/ErrorInfo.h"
@@ -54,6 +55,8 @@ public:
         MediaTime compositionTime;
         // Source pictures by track ID; a track without a picture at this time is absent.
         std::map<int32_t, std::shared_ptr<const PixelBuffer>> sourceFrames;
+        // The screen's picture as decoded 4:2:0 planes (BT.709 limited range), in place of its track's entry.
+        std::shared_ptr<const PlanarPicture> screenPlanes;
         // Where the frame is drawn; it must be of the render size. Borrowed until the request finishes.
         PixelBuffer* output = nullptr;
         // Instead of `output`: the frame drawn into 4:2:0 planes of the render size (only where drawsPlanar).
@@ -136,9 +139,16 @@ private:
     };
 
     std::optional<CompositorError> render(const Request& request);
-    std::optional<CompositorError> renderPlanes(const Request& request, const PixelBuffer& screen);
+    // A screen picture: BGRA, or decoded planes.
+    struct ScreenSource {
+        std::shared_ptr<const PixelBuffer> pixels;
+        std::shared_ptr<const PlanarPicture> planes;
+        bool isEmpty() const { return !pixels && !planes; }
+        QSizeF size() const;
+    };
+    std::optional<CompositorError> renderPlanes(const Request& request, const ScreenSource& screen);
     // The request's screen picture, or the last one when it has none this time.
-    std::shared_ptr<const PixelBuffer> screenFrame(const Request& request, const CompositorSettings& settings);
+    ScreenSource screenFrame(const Request& request, const CompositorSettings& settings);
     // A rectangle with finite corners and some area: anything else leaves its overlay out.
     static bool isDrawable(const QRectF& rect);
     QTransform drawClassicBase(const PixelBuffer& screen, const CompositorSettings& settings, double t,
@@ -169,7 +179,7 @@ private:
     std::optional<ImageLayer> ringImage_;
     std::unique_ptr<StudioRenderer> studio_;
     int studioRendererBuilds_ = 0;
-    std::shared_ptr<const PixelBuffer> lastScreenBuffer_;
+    ScreenSource lastScreen_;
     Scratch scratch_;
     // Last: its destructor runs the queued requests while the state above still exists.
     DispatchQueue renderQueue_{"com.quorrel.festrin.compositor"};

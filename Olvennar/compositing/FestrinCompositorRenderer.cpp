@@ -33,6 +33,7 @@ FestrinCompositor::Request requestFor(const std::shared_ptr<const FestrinInstruc
     const CompositorSettings& settings = instruction->settings();
     if (frame.screen)
         request.sourceFrames[screenTrack] = frame.screen;
+    request.screenPlanes = frame.screenPlanes;
     if (frame.camera && settings.cameraTrackID != 0)
         request.sourceFrames[cameraTrack] = frame.camera;
     if (frame.phone && settings.phoneTrackID != 0)

@@ -106,11 +106,13 @@ bool StudioRenderer::render(const Frame& frame, PixelBuffer& out)
 
 bool StudioRenderer::render(const Frame& frame, const PlanarCanvas& out)
 {
-    if (!frame.screen || out.isEmpty() || out.width != renderSize_.width() || out.height != renderSize_.height())
+    const ScreenPicture screen {frame.screenPlanes ? nullptr : frame.screen, frame.screenPlanes};
+    if ((!screen.bgra && (!screen.planes || screen.planes->isEmpty())) || out.isEmpty() || out.width != renderSize_.width()
+        || out.height != renderSize_.height())
         return false;
     static const std::vector<Click> noClicks;
     const QRect underCard = frame.camera ? cardCover(*frame.camera, frame.cardAlpha, sanitized(frame.layout)) : QRect();
-    if (!drawPlanarBase(*frame.screen, finiteOr(frame.time, 0), sanitized(frame.zoom), sanitized(frame.region), frame.pointer,
+    if (!drawPlanarBase(screen, finiteOr(frame.time, 0), sanitized(frame.zoom), sanitized(frame.region), frame.pointer,
             frame.clicks ? *frame.clicks : noClicks, frame.showClicks, sanitized(frame.layout), underCard, out))
         return false;
     if (frame.camera)

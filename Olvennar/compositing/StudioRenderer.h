@@ -6,6 +6,7 @@
 #include "plans/LayoutBlend.h"
 #include "plans/ZoomTimeline.h"
 #include "platform/image/ImageLayer.h"
+#include "platform/image/PlanarCompositing.h"
 #include "platform/media/PlanarCanvas.h"
 #include "platform/media/PixelBuffer.h"
 #include "takedata/Click.h"
@@ -26,6 +27,7 @@
 #include <optional>
 #include <vector>
 
+struct RoundedRectShape;
 struct StudioCamera;
 
 // Paints the studio look of one output frame: the room, the screen as a floating window with shadow and
@@ -61,6 +63,9 @@ public:
     // Everything one output frame needs. Pointers are borrowed for the call only.
     struct Frame {
         const PixelBuffer* screen = nullptr; // the screen recording's frame, screen pixels
+        // Instead of `screen`, drawing into planes only: the frame as decoded, 4:2:0 planes (BT.709 limited
+        // range), resampled plane by plane and never turned into BGRA.
+        const PlanarView* screenPlanes = nullptr;
         double time = 0; // take seconds
         ZoomTimeline::State zoom;
         QRectF region{0, 0, 1, 1}; // shown part of the screen, fractions (origin bottom-left)
@@ -85,7 +90,7 @@ public:
     QSize renderSize() const { return renderSize_; }
 
     // The whole frame: drawBase, then drawCard when a camera frame is given. False (output untouched)
-    // when `out` is not of the render size or no screen frame is given.
+    // when `out` is not of the render size or no screen frame is given (a BGRA frame needs `screen`).
     bool render(const Frame& frame, PixelBuffer& out);
     // The same frame drawn into 4:2:0 planes of the render size.
     bool render(const Frame& frame, const PlanarCanvas& out);
@@ -158,12 +163,22 @@ private:
         std::optional<LayoutBlend> layout) const;
     // The window shadows of a frame: the home one, or the two states' of a morph, weighed.
     std::vector<ShadowUse> windowShadows(const BasePlan& plan, std::optional<LayoutBlend> layout);
-    bool drawPlanarBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+    // The screen's frame for the planar path: BGRA or decoded planes, one of them.
+    struct ScreenPicture {
+        const PixelBuffer* bgra = nullptr;
+        const PlanarView* planes = nullptr;
+        QSize size() const { return bgra ? QSize(bgra->width(), bgra->height()) : QSize(planes->width, planes->height); }
+    };
+    bool drawPlanarBase(const ScreenPicture& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
         const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
         const QRect& underCard, const PlanarCanvas& out);
     void drawPlanarRoom(double time, double zoomWeight, const QRect& hidden, const QRect& underCard, const PlanarCanvas& out);
-    void drawPlanarScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
+    void drawPlanarScreen(const ScreenPicture& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
         bool covers, const QRect& hidden, const PlanarCanvas& out);
+    // The decoded planes resampled plane by plane into `area` (on even pixels): the opaque middle written
+    // straight into the frame, the edges mixed by their coverage of the window's mask and of the picture.
+    void drawScreenPlanes(const PlanarView& screen, const QTransform& toCanvas, const RoundedRectShape& mask, bool covers,
+        const QRect& hidden, const QRect& area, const PlanarCanvas& out);
     void drawShadowPieces(const ImageLayer& shadow, const QRectF& from, const QRectF& to, const QTransform& room, double weight,
         const QRect& targetRect, const QRect& hidden, const QRect& alsoHidden, const PieceSink& sink);
 
@@ -220,6 +235,7 @@ private:
     std::map<LayoutState, ImageLayer> stateCardShadows_;
     std::map<LayoutState, ImageLayer> stateWindowShadows_;
     PlanarImage roomPlanes_; // the room plate in planes, made on the first planar frame
+    PlanarCompositing::PreparedPiece windowShadowPlanes_; // the home window shadow in planes, likewise
     std::unique_ptr<Scratch> scratch_;
     // The shared camera picture the card at rest last showed (held, so it cannot be recycled), and how:
     // what scratch_->cardView holds while it is set.

@@ -28,11 +28,12 @@ QTransform chromaOf(const QTransform& lumaMap) { return QTransform::fromScale(2,
 
 } // namespace
 
-bool StudioRenderer::drawPlanarBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
+bool StudioRenderer::drawPlanarBase(const ScreenPicture& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
     const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
     const QRect& underCard, const PlanarCanvas& out)
 {
-    BasePlan plan = planBase(&screen, QSize(screen.width(), screen.height()), zoom, region, layout);
+    // Decoded planes carry no alpha: the picture is opaque.
+    BasePlan plan = planBase(screen.bgra, screen.size(), zoom, region, layout);
     plan.hidden = evenInside(plan.hidden);
     const QRect card = evenInside(underCard);
     const PieceSink sink = [&out](const cv::Mat& piece, QPoint at, double alpha) { PlanarCompositing::over(out, piece, at, alpha); };
@@ -40,8 +41,19 @@ bool StudioRenderer::drawPlanarBase(const PixelBuffer& screen, double time, cons
         PlanarCompositing::fill(out, out.rect(), 0, 0, 0);
     } else {
         drawPlanarRoom(time, zoom.amount, plan.hidden, card, out);
-        for (const ShadowUse& use : windowShadows(plan, layout))
-            drawShadowPieces(*use.shadow, use.from, plan.overview, plan.camera.roomTransform, use.weight, out.rect(), plan.hidden, card, sink);
+        for (const ShadowUse& use : windowShadows(plan, layout)) {
+            // The home shadow where it was baked, on whole blocks: prepared once in planes.
+            const bool inPlace = use.shadow == &windowShadow_ && use.from == plan.overview && plan.camera.roomTransform.isIdentity()
+                && use.weight >= 0.999 && out.width % 2 == 0 && out.height % 2 == 0;
+            if (!inPlace) {
+                drawShadowPieces(*use.shadow, use.from, plan.overview, plan.camera.roomTransform, use.weight, out.rect(), plan.hidden, card, sink);
+                continue;
+            }
+            if (windowShadowPlanes_.isEmpty())
+                windowShadowPlanes_ = PlanarCompositing::prepare(windowShadow_.mat(), windowShadow_.origin);
+            for (const QRect& band : bandsAround(windowShadowPlanes_.rect.intersected(out.rect()), plan.hidden, card))
+                PlanarCompositing::over(out, windowShadowPlanes_, band);
+        }
     }
     drawPlanarScreen(screen, plan.camera, plan.windowRect, plan.radius, plan.covers, plan.hidden, out);
     if (!plan.covers) {
@@ -89,21 +101,26 @@ void StudioRenderer::drawPlanarRoom(double time, double zoomWeight, const QRect&
     }
 }
 
-void StudioRenderer::drawPlanarScreen(const PixelBuffer& screen, const StudioCamera& camera, const QRectF& windowRect, double radius,
+void StudioRenderer::drawPlanarScreen(const ScreenPicture& picture, const StudioCamera& camera, const QRectF& windowRect, double radius,
     bool covers, const QRect& hidden, const PlanarCanvas& out)
 {
-    if (screen.isEmpty())
+    const QSize size = picture.size();
+    if (size.isEmpty() || (picture.bgra && picture.bgra->isEmpty()))
         return;
     const double H = renderSize_.height();
-    const QTransform toCanvas = screenToCanvas(QSize(screen.width(), screen.height()), camera);
-    const cv::Mat source = PixelBufferViews::mat(screen);
-    QRect area = ImageResampling::mappedBounds(source.size(), toCanvas).intersected(out.rect());
+    const QTransform toCanvas = screenToCanvas(size, camera);
+    QRect area = ImageResampling::mappedBounds(cv::Size(size.width(), size.height()), toCanvas).intersected(out.rect());
     const RoundedRectShape mask = RoundedRectShape::make(RasterFlip::rect(windowRect, H), radius);
     if (!covers)
         area = area.intersected(mask.pixelBounds());
     area = evenAround(area).intersected(out.rect());
     if (area.isEmpty())
         return;
+    if (picture.planes) {
+        drawScreenPlanes(*picture.planes, toCanvas, mask, covers, hidden, area, out);
+        return;
+    }
+    const cv::Mat source = PixelBufferViews::mat(*picture.bgra);
     // The opaque middle as one piece; the edges, masked, around it.
     const QRect middle = hidden.intersected(area);
     std::vector<QRect> pieces = bandsAround(area, middle);
@@ -116,5 +133,54 @@ void StudioRenderer::drawPlanarScreen(const PixelBuffer& screen, const StudioCam
             PlanarCompositing::over(out, part, piece.topLeft());
         else
             PlanarCompositing::overMasked(out, part, piece.topLeft(), mask);
+    }
+}
+
+void StudioRenderer::drawScreenPlanes(const PlanarView& screen, const QTransform& toCanvas, const RoundedRectShape& mask, bool covers,
+    const QRect& hidden, const QRect& area, const PlanarCanvas& out)
+{
+    const QTransform toChroma = chromaOf(toCanvas);
+    const QRectF picture = toCanvas.mapRect(QRectF(0, 0, screen.width, screen.height));
+    const cv::Mat source[3] = {screen.plane(0), screen.plane(1), screen.plane(2)};
+    // Edge pixels repeat the picture's edge; what the picture leaves bare is its coverage's business.
+    const auto resample = [&](const QRect& piece, cv::Mat (&into)[3]) {
+        ImageResampling::drawPlane(source[0], toCanvas, piece, into[0], true);
+        const QRect chroma = PlanarCompositing::chromaTouched(piece);
+        for (int i : {1, 2})
+            ImageResampling::drawPlane(source[i], toChroma, chroma, into[i], true);
+    };
+    // The opaque middle straight into the frame.
+    const QRect middle = (covers ? evenInside(RasterFlip::pixelsInside(picture, 0).intersected(out.rect())) : hidden).intersected(area);
+    if (!middle.isEmpty()) {
+        const QRect chroma = PlanarCompositing::chromaTouched(middle);
+        cv::Mat views[3] = {planeView(out, 0, middle), planeView(out, 1, chroma), planeView(out, 2, chroma)};
+        resample(middle, views);
+    }
+    // A pixel's share of the picture, times its share of the window's rounded mask (as the BGRA path's
+    // transparent picture edge under the mask).
+    const auto share = [](double a0, double a1, double lo, double hi) { return std::clamp(std::min(a1, hi) - std::max(a0, lo), 0.0, 1.0); };
+    const PlanarCompositing::RowCoverage coverage = [&](int y, int x0, int count, float* into) {
+        const double fy = share(y, y + 1.0, picture.top(), picture.bottom());
+        for (int i = 0; i < count; ++i) {
+            const int x = x0 + i;
+            const double fx = share(x, x + 1.0, picture.left(), picture.right());
+            into[i] = static_cast<float>(fx * fy * (covers ? 1.0 : mask.coverage(x + 0.5, y + 0.5)));
+        }
+    };
+    for (const QRect& band : bandsAround(area, middle)) {
+        cv::Mat parts[3];
+        parts[0] = Scratch::area(scratch_->screenPlanes[0], band.size(), CV_8UC1);
+        const QSize chromaSize = PlanarCompositing::chromaTouched(band).size();
+        for (int i : {1, 2})
+            parts[i] = Scratch::area(scratch_->screenPlanes[i], chromaSize, CV_8UC1);
+        resample(band, parts);
+        PlanarView piece;
+        for (int i = 0; i < 3; ++i) {
+            piece.data[i] = parts[i].data;
+            piece.stride[i] = static_cast<int>(parts[i].step[0]);
+        }
+        piece.width = band.width();
+        piece.height = band.height();
+        PlanarCompositing::mixOpaque(out, piece, band.topLeft(), coverage);
     }
 }

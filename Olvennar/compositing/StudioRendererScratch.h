@@ -18,12 +18,15 @@ struct StudioRenderer::Scratch {
     cv::Mat cardLayer;
     cv::Mat camera;
     cv::Mat cardView; // the covered card picture of the current frame, a view into `card`
+    cv::Mat screenPlanes[3]; // the screen's edges resampled plane by plane
 
-    static cv::Mat area(cv::Mat& store, QSize size)
+    static cv::Mat area(cv::Mat& store, QSize size, int type = CV_8UC4)
     {
         const int rows = std::max(size.height(), 0), cols = std::max(size.width(), 0);
+        if (store.type() != type)
+            store.release();
         if (store.rows < rows || store.cols < cols)
-            store.create(std::max(store.rows, rows), std::max(store.cols, cols), CV_8UC4);
+            store.create(std::max(store.rows, rows), std::max(store.cols, cols), type);
         return store(cv::Rect(0, 0, cols, rows));
     }
 };

@@ -64,8 +64,8 @@ struct FrameScheduler::Feed {
     }
 
     // The picture showing at `time`: the last one that starts at or before it. Before the first picture the
-    // first one is held, so a stream that starts a little after 0 still has a picture at 0.
-    std::shared_ptr<const PixelBuffer> frameAt(const MediaTime& time)
+    // first one is held, so a stream that starts a little after 0 still has a picture at 0. Null at the end.
+    const MediaSample* sampleAt(const MediaTime& time)
     {
         if (!primed) {
             next = frames.pop();
@@ -76,8 +76,14 @@ struct FrameScheduler::Feed {
             next = frames.pop();
         }
         if (current)
-            return current->pixels;
-        return next ? next->pixels : nullptr;
+            return &*current;
+        return next ? &*next : nullptr;
+    }
+
+    std::shared_ptr<const PixelBuffer> frameAt(const MediaTime& time)
+    {
+        const MediaSample* sample = sampleAt(time);
+        return sample ? sample->pixels : nullptr;
     }
 
     Source source;
@@ -181,7 +187,10 @@ void FrameScheduler::pickLoop()
         OverlayFrameRenderer::Frame frame;
         frame.index = k;
         frame.time = plan_.start + MediaTime(k, plan_.frameRate);
-        frame.screen = screen_->frameAt(frame.time);
+        if (const MediaSample* screen = screen_->sampleAt(frame.time)) {
+            frame.screen = screen->pixels;
+            frame.screenPlanes = screen->planar;
+        }
         frame.camera = overlayAt(camera_.get(), frame.time);
         frame.phone = overlayAt(phone_.get(), frame.time);
         auto done = std::make_shared<std::promise<Drawn>>();

@@ -8,6 +8,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Mixdown {
@@ -147,12 +148,6 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
 
     // How this export shares the cores between its decoders, renderers and encoder.
     const ThreadBudget budget = ThreadBudget::forCores(FrameScheduler::availableCores());
-    screenReader->setTimeRange(sessionStart, exportDuration);
-    VideoOutputSettings decoding;
-    decoding.decoderThreads = budget.screenDecoderThreads;
-    MovieReaderOutput* screenOutput = screenReader->addVideoOutput(screen->index, decoding);
-    if (!screenOutput)
-        return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
 
     std::optional<Overlay> overlays[2];
     const std::optional<QString>* urls[2] = {&request.cameraURL, &request.phoneURL};
@@ -192,6 +187,16 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
         request.showClickHighlight ? request.clicks : std::vector<Click> {}};
     std::vector<std::unique_ptr<OverlayFrameRenderer>> renderers = makeRenderers(makeRenderer, setup, budget.renderers);
     if (renderers.empty())
+        return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
+
+    // Renderers that draw into the encoder's planes take the screen's decoded planes as they are.
+    screenReader->setTimeRange(sessionStart, exportDuration);
+    VideoOutputSettings decoding;
+    decoding.decoderThreads = budget.screenDecoderThreads;
+    decoding.encoderPlanesAsDecoded =
+        std::all_of(renderers.begin(), renderers.end(), [](const std::unique_ptr<OverlayFrameRenderer>& renderer) { return renderer->drawsPlanar(); });
+    MovieReaderOutput* screenOutput = screenReader->addVideoOutput(screen->index, decoding);
+    if (!screenOutput)
         return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
 
     std::vector<MovieReader*> readers {screenReader.get(), audioReader.get()};

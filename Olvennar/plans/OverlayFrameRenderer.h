@@ -2,6 +2,7 @@
 
 #include "platform/media/PlanarCanvas.h"
 #include "platform/media/PixelBuffer.h"
+#include "platform/media/PlanarPicture.h"
 #include "platform/system/ErrorInfo.h"
 #include "platform/system/MediaTime.h"
 #include "takedata/Click.h"
@@ -36,8 +37,10 @@ public:
     struct Frame {
         int64_t index = 0; // 0 for the first frame written
         MediaTime time; // take time of the frame
-        // Null only when the screen recording has no frame at all.
+        // Both null only when the screen recording has no frame at all. The screen comes as decoded planes
+        // (4:2:0, BT.709 limited range) only to a renderer that drawsPlanar(), and only when it was decoded so.
         std::shared_ptr<const PixelBuffer> screen;
+        std::shared_ptr<const PlanarPicture> screenPlanes;
         // Null when that recording shows nothing at this time.
         std::shared_ptr<const PixelBuffer> camera;
         std::shared_ptr<const PixelBuffer> phone;

@@ -5,6 +5,7 @@
 #include "finishing/Mixdown.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/media/PlanarPictureConverter.h"
 #include "support/TestEnvironment.h"
 
 #include <cmath>
@@ -124,6 +125,38 @@ TEST(FestrinCompositorRendererTest, ReportsAMissingScreenAndIgnoresTracksTheExpo
     frame.camera = solid(64, 64, cameraColor);
     EXPECT_FALSE(renderer.render(frame, out));
     EXPECT_TRUE(at(out, 360, 160).near(screenColor, 0));
+}
+
+TEST(FestrinCompositorRendererTest, AScreenDecodedAsPlanesIsDrawnWithoutBgraAndRepeatsWhenMissing)
+{
+    Mixdown::Request request;
+    request.layout = ScreenLayout::studio;
+    request.faceLayout = FaceLayout::tallLeft;
+    request.background = StudioBackground::linen;
+    FestrinCompositorRenderer renderer({request, QSize(width, height), QSize(width, height), false, false, {}});
+    ASSERT_TRUE(renderer.drawsPlanar());
+    PlanarPictureConverter decoder(width, height);
+    auto decoded = decoder.convert(*solid(width, height, screenColor));
+    ASSERT_TRUE(std::holds_alternative<std::shared_ptr<const PlanarPicture>>(decoded));
+    OverlayFrameRenderer::Frame frame;
+    frame.screenPlanes = std::get<0>(decoded);
+    frame.time = MediaTime(1, 2);
+    const StudioGeometry geometry(QSizeF(width, height), 16.0 / 9.0, FaceLayout::tallLeft, StudioBackground::linen);
+    const int row = height - 1 - static_cast<int>(geometry.windowRect.y() + geometry.windowRect.height() / 2);
+    const int column = static_cast<int>(geometry.windowRect.x() + geometry.windowRect.width() / 2);
+    const uint8_t screenLuma = frame.screenPlanes->plane(0)[row * frame.screenPlanes->stride(0) + column];
+    for (int repeat = 0; repeat < 2; ++repeat) {
+        PlanarImage planes(width, height);
+        ASSERT_FALSE(renderer.renderPlanar(frame, planes.canvas()));
+        EXPECT_EQ(planes.planes[0].at<uint8_t>(row, column), screenLuma) << repeat;
+        // A frame without a screen picture shows the last one.
+        frame.screenPlanes.reset();
+    }
+    // Drawn in BGRA (a preview), the planes are converted at the edge.
+    frame.screenPlanes = std::get<0>(decoded);
+    PixelBuffer bgra(width, height);
+    ASSERT_FALSE(renderer.render(frame, bgra));
+    EXPECT_NEAR(at(bgra, geometry.windowRect.center().x(), geometry.windowRect.center().y()).red, screenColor.red, 2);
 }
 
 TEST(FestrinCompositorRendererTest, TheStudioLookWithoutAPhoneDrawsIntoTheEncodersPlanes)

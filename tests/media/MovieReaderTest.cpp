@@ -4,12 +4,17 @@
 #include "platform/media/ExportGate.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/media/SampleBufferPump.h"
+#include "platform/media/YuvConversion.h"
 #include "platform/system/DispatchQueue.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStandardPaths>
+
 #include <cmath>
+#include <cstring>
 
 using namespace MediaTestSupport;
 
@@ -96,6 +101,79 @@ TEST_F(MovieReaderTest, DecodedPicturesAreMarkedOpaque)
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < picture.width(); ++x)
                 ASSERT_EQ(picture.row(y)[4 * x + 3], 255) << x << ", " << y;
+    }
+}
+
+TEST_F(MovieReaderTest, EncoderPlanesLeaveAsDecodedAndEverythingElseAsBgra)
+{
+    const QString target = path(QStringLiteral("planes.mov"));
+    MovieRecipe recipe;
+    recipe.seconds = 0.2;
+    recipe.audioTracks = 0;
+    recipe.width = 322; // chroma rows of an odd half width
+    recipe.height = 180;
+    writeMovie(target, recipe);
+    const auto first = [&](const VideoOutputSettings& output) {
+        auto reader = openReader(target);
+        MovieReaderOutput* pictures = reader->addVideoOutput(0, output);
+        EXPECT_NE(pictures, nullptr);
+        EXPECT_TRUE(pictures && reader->startReading());
+        std::optional<MediaSample> sample = pictures ? pictures->copyNextSample() : std::nullopt;
+        EXPECT_TRUE(sample.has_value());
+        return sample.value_or(MediaSample {});
+    };
+    VideoOutputSettings planar;
+    planar.encoderPlanesAsDecoded = true;
+    const MediaSample planes = first(planar);
+    ASSERT_TRUE(planes.planar);
+    EXPECT_FALSE(planes.pixels);
+    EXPECT_EQ(planes.planar->width(), 322);
+    EXPECT_EQ(planes.planar->height(), 180);
+    EXPECT_EQ(planes.presentationTime(), MediaTime::zero());
+    // The same picture as BGRA is these planes converted.
+    const MediaSample bgra = first({});
+    ASSERT_TRUE(bgra.pixels);
+    YuvConversion::Planes source;
+    for (int i = 0; i < 3; ++i) {
+        source.data[i] = planes.planar->plane(i);
+        source.stride[i] = planes.planar->stride(i);
+    }
+    PixelBuffer converted(322, 180);
+    ASSERT_TRUE(YuvConversion(true, false).toBgra(source, converted));
+    for (int y = 0; y < 180; ++y)
+        ASSERT_EQ(std::memcmp(converted.row(y), bgra.pixels->row(y), 4 * 322), 0) << "row " << y;
+    // Scaled or cropped pictures are not the decoder's: BGRA.
+    planar.width = 160;
+    planar.height = 90;
+    EXPECT_TRUE(first(planar).pixels);
+    planar.width = planar.height = 0;
+    planar.crop = VideoOutputSettings::Rect {0, 0, 100, 100};
+    EXPECT_TRUE(first(planar).pixels);
+}
+
+TEST_F(MovieReaderTest, FullRangeOrOtherLayoutsStayBgraWhenPlanesAreAsked)
+{
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty())
+        GTEST_SKIP() << "no ffmpeg";
+    for (const char* format : {"yuvj420p", "yuv444p", "yuv422p"}) {
+        SCOPED_TRACE(format);
+        const QString target = path(QStringLiteral("%1.mov").arg(QLatin1String(format)));
+        QProcess make;
+        make.start(ffmpeg, {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                               QStringLiteral("testsrc=size=320x180:rate=30"), QStringLiteral("-t"), QStringLiteral("0.2"), QStringLiteral("-pix_fmt"),
+                               QLatin1String(format), QStringLiteral("-c:v"), QStringLiteral("libx264"), target});
+        ASSERT_TRUE(make.waitForFinished(30000) && make.exitCode() == 0) << make.readAllStandardError().toStdString();
+        auto reader = openReader(target);
+        VideoOutputSettings planar;
+        planar.encoderPlanesAsDecoded = true;
+        MovieReaderOutput* output = reader->addVideoOutput(0, planar);
+        ASSERT_NE(output, nullptr);
+        ASSERT_TRUE(reader->startReading());
+        const std::optional<MediaSample> sample = output->copyNextSample();
+        ASSERT_TRUE(sample);
+        EXPECT_TRUE(sample->pixels);
+        EXPECT_FALSE(sample->planar);
     }
 }
 

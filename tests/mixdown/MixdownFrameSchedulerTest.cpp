@@ -35,11 +35,14 @@ public:
             output.plane(i).setTo(i == 0 ? 100 + static_cast<int>(frame.index) : 128);
         std::lock_guard guard(lock);
         planarIndices.push_back(frame.index);
+        if (frame.screenPlanes && !frame.screen)
+            screensAsPlanes.push_back(frame.screenPlanes);
         return std::nullopt;
     }
 
     bool planar = false;
     std::vector<int64_t> planarIndices;
+    std::vector<std::shared_ptr<const PlanarPicture>> screensAsPlanes;
     int64_t failAt = -1;
     std::mutex lock;
     std::vector<int64_t> indices;
@@ -62,13 +65,13 @@ protected:
         ASSERT_TRUE(reader->startReading());
     }
 
-    std::unique_ptr<Mixdown::FrameScheduler> scheduler(std::vector<IndexRenderer>& renderers, bool planar = false)
+    std::unique_ptr<Mixdown::FrameScheduler> scheduler(std::vector<IndexRenderer>& renderers, bool planar = false, MovieReaderOutput* screen = nullptr)
     {
         std::vector<OverlayFrameRenderer*> borrowed;
         for (IndexRenderer& renderer : renderers)
             borrowed.push_back(&renderer);
         const Mixdown::FrameScheduler::Plan plan {MediaTime::zero(), MediaTime(1, 1), 30, QSize(64, 36), planar};
-        return std::make_unique<Mixdown::FrameScheduler>(plan, Mixdown::FrameScheduler::Source {output, std::nullopt}, std::nullopt,
+        return std::make_unique<Mixdown::FrameScheduler>(plan, Mixdown::FrameScheduler::Source {screen ? screen : output, std::nullopt}, std::nullopt,
             std::nullopt, std::move(borrowed), gate, 0.01);
     }
 
@@ -147,6 +150,29 @@ TEST_F(MixdownFrameSchedulerTest, RenderersThatDrawPlanesGetTheEncodersPlanesAnd
     for (IndexRenderer& renderer : renderers) {
         EXPECT_EQ(renderer.planarIndices.size(), 15u);
         EXPECT_TRUE(renderer.indices.empty()) << "no BGRA frame drawn";
+    }
+}
+
+TEST_F(MixdownFrameSchedulerTest, TheScreenDecodedAsPlanesReachesTheRenderersAsItCame)
+{
+    auto planesReader = SyntheticTake::openReader(path(QStringLiteral("raw.mov")));
+    VideoOutputSettings decoding;
+    decoding.encoderPlanesAsDecoded = true;
+    MovieReaderOutput* planes = planesReader->addVideoOutput(planesReader->asset().firstTrack(MovieTrack::MediaType::video)->index, decoding);
+    ASSERT_TRUE(planes && planesReader->startReading());
+    std::vector<IndexRenderer> renderers(2);
+    for (IndexRenderer& renderer : renderers)
+        renderer.planar = true;
+    auto frames = scheduler(renderers, true, planes);
+    frames->start();
+    int64_t count = 0;
+    while (frames->copyNextSample())
+        ++count;
+    EXPECT_EQ(count, 30);
+    frames.reset();
+    for (IndexRenderer& renderer : renderers) {
+        ASSERT_EQ(renderer.screensAsPlanes.size(), 15u) << "every frame's screen came as planes, none as BGRA";
+        EXPECT_GT(renderer.screensAsPlanes.front()->width(), 0);
     }
 }
 

@@ -88,6 +88,44 @@ TEST(AreaPassesTest, ColumnSumsAreTheSameOnEveryPathForOddWidthsAndTheRowEnd)
     }
 }
 
+TEST(AreaPassesTest, PlaneColumnMixesAreTheSameOnEveryPathForAnyCountAndTaps)
+{
+    std::mt19937 random(41);
+    for (int taps = 1; taps <= 4; ++taps) {
+        for (const int width : {1, 7, 8, 9, 133}) {
+            SCOPED_TRACE(testing::Message() << taps << " taps, " << width << " pixels");
+            const int span = width * 2 + 4;
+            const RandomTaps given = randomTaps(random, width, taps, 0.6, span);
+            // Sums of a weighted row: any 16-bit value; the buffer holds taps + 1 words past every start.
+            std::vector<uint16_t> sums(static_cast<size_t>(span + 6));
+            for (uint16_t& sum : sums)
+                sum = static_cast<uint16_t>(random() % 65281);
+            // Pixels with fewer taps than the most: their count ends at the last weight they have.
+            std::vector<int> counts(static_cast<size_t>(width), taps);
+            if (width > 2)
+                counts[1] = 1;
+            std::vector<uint16_t> weights = given.weights;
+            for (int k = 1; k < taps && width > 2; ++k)
+                weights[static_cast<size_t>(taps + k)] = 0;
+            const AreaPasses::PlaneColumns columns = AreaPasses::planeColumns(given.first, weights, taps, counts);
+            ASSERT_EQ(columns.taps, taps);
+            std::vector<uint8_t> plain(static_cast<size_t>(width)), wide(static_cast<size_t>(width) + 8, 77);
+            AreaPasses::mixPlaneColumns(sums.data(), columns, plain.data(), false);
+            AreaPasses::mixPlaneColumns(sums.data(), columns, wide.data(), true);
+            for (int c = 0; c < width; ++c) {
+                uint32_t v = 32768;
+                for (int k = 0; k < counts[static_cast<size_t>(c)]; ++k)
+                    v += weights[static_cast<size_t>(c * taps + k)] * sums[static_cast<size_t>(given.first[static_cast<size_t>(c)] + k)];
+                ASSERT_EQ(plain[static_cast<size_t>(c)], static_cast<uint8_t>(v >> 16)) << c;
+                ASSERT_EQ(wide[static_cast<size_t>(c)], plain[static_cast<size_t>(c)]) << c;
+            }
+            EXPECT_EQ(wide[static_cast<size_t>(width)], 77) << "nothing written past the row";
+        }
+    }
+    // More than four taps a pixel: not for this pass.
+    EXPECT_EQ(AreaPasses::planeColumns({0}, {50, 50, 50, 50, 56}, 5, {5}).taps, 0);
+}
+
 TEST(AreaPassesTest, RowMixesRoundTheSameOnEveryPath)
 {
     std::mt19937 random(11);

@@ -81,18 +81,13 @@ inline const std::vector<Review>& reviews()
     return all;
 }
 
-// The review's frame drawn by a fresh renderer into `out` (a PixelBuffer or planes of W × H), after a
-// first frame at another time: what a renderer keeps between frames must not leak.
-template <typename Target>
-void drawReview(const Review& review, Target& out)
+// The review's frame without its screen picture: camera, time, zoom, layout, pointer and clicks.
+inline StudioRenderer::Frame reviewFrame(const Review& review)
 {
     static const PixelBuffer camera = face();
     static const std::vector<Click> clicks = {{0.8, 0.45, 0.55}, {0.95, 0.3, 0.4}, {2.5, 0.6, 0.5}};
     static const std::optional<PointerPath> pointer = PointerPath::fromClicks(clicks);
-    const PixelBuffer screen = desktop(static_cast<int>(review.time * 40));
-    StudioRenderer renderer(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
     StudioRenderer::Frame frame;
-    frame.screen = &screen;
     frame.camera = &camera;
     frame.time = review.time;
     frame.zoom = review.zoom;
@@ -100,6 +95,21 @@ void drawReview(const Review& review, Target& out)
     frame.pointer = pointer ? &*pointer : nullptr;
     frame.clicks = &clicks;
     frame.showClicks = true;
+    return frame;
+}
+
+// The screen the review shows.
+inline PixelBuffer reviewScreen(const Review& review) { return desktop(static_cast<int>(review.time * 40)); }
+
+// The review's frame drawn by a fresh renderer into `out` (a PixelBuffer or planes of W × H), after a
+// first frame at another time: what a renderer keeps between frames must not leak.
+template <typename Target>
+void drawReview(const Review& review, Target& out)
+{
+    const PixelBuffer screen = reviewScreen(review);
+    StudioRenderer renderer(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+    StudioRenderer::Frame frame = reviewFrame(review);
+    frame.screen = &screen;
     StudioRenderer::Frame earlier = frame;
     earlier.time = review.time + 0.4;
     EXPECT_TRUE(renderer.render(earlier, out));

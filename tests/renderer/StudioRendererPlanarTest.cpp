@@ -24,8 +24,9 @@ namespace {
 
 using namespace ReviewFrameFixtures;
 
-// OLVENNAR_WRITE_LOOK_COMPARISON=<folder> writes three looks side by side instead (left: BGRA through the
-// encoder's conversion, right: drawn into the planes), both shown as a player decodes them.
+// OLVENNAR_WRITE_LOOK_COMPARISON=<folder> writes three looks side by side instead (left: the screen as BGRA,
+// drawn in BGRA and through the encoder's conversion; right: the decoded screen drawn into the planes), both
+// shown as a player decodes them.
 
 // A BGRA picture in planes, through the encoder's conversion.
 PlanarImage encoderPlanes(const PixelBuffer& picture)
@@ -79,6 +80,26 @@ PixelBuffer gradient(int width, int height, bool fadingPiece)
     return picture;
 }
 
+// A screen picture as a decoder hands it out (the encoder's planes) and as the reader turned it into BGRA.
+struct DecodedScreen {
+    PlanarImage planes;
+    PixelBuffer bgra;
+};
+
+DecodedScreen decoded(const PixelBuffer& screen)
+{
+    DecodedScreen made {encoderPlanes(screen), PixelBuffer(screen.width(), screen.height())};
+    const PlanarView view = made.planes.view();
+    YuvConversion::Planes source;
+    for (int i = 0; i < 3; ++i) {
+        source.data[i] = view.data[i];
+        source.stride[i] = view.stride[i];
+    }
+    EXPECT_TRUE(YuvConversion(true, false).toBgra(source, made.bgra));
+    made.bgra.markOpaque();
+    return made;
+}
+
 int worstDifference(const cv::Mat& a, const cv::Mat& b)
 {
     cv::Mat difference;
@@ -104,6 +125,31 @@ TEST(PlanarCompositingTest, OverMatchesBlendingInBgraThenConverting)
         for (int i = 0; i < 3; ++i)
             EXPECT_LE(worstDifference(planes.planes[i], expected.planes[i]), 2) << "plane " << i << " at " << at.x() << "," << at.y();
     }
+}
+
+TEST(PlanarCompositingTest, APreparedPieceDrawsWhatOverDraws)
+{
+    const PixelBuffer under = gradient(160, 120, false);
+    const PixelBuffer piece = gradient(91, 67, true);
+    // An odd place and size: the prepared piece grows to whole blocks of clear pixels.
+    for (const QPoint at : {QPoint(37, 21), QPoint(-13, 71)}) {
+        PlanarImage expected = encoderPlanes(under);
+        PlanarCompositing::over(expected.canvas(), PixelBufferViews::mat(piece), at);
+        PlanarImage planes = encoderPlanes(under);
+        const PlanarCompositing::PreparedPiece prepared = PlanarCompositing::prepare(PixelBufferViews::mat(piece), at);
+        EXPECT_EQ(prepared.rect.left() % 2, 0);
+        EXPECT_EQ(prepared.rect.width() % 2, 0);
+        // In two areas, as the renderer's bands come.
+        PlanarCompositing::over(planes.canvas(), prepared, QRect(0, 0, 160, 60));
+        PlanarCompositing::over(planes.canvas(), prepared, QRect(0, 60, 160, 60));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_LE(worstDifference(planes.planes[i], expected.planes[i]), 1) << "plane " << i << " at " << at.x() << "," << at.y();
+    }
+    // An area splitting blocks draws nothing.
+    PlanarImage planes = encoderPlanes(under);
+    const cv::Mat before = planes.planes[0].clone();
+    PlanarCompositing::over(planes.canvas(), PlanarCompositing::prepare(PixelBufferViews::mat(piece), QPoint(10, 10)), QRect(11, 10, 40, 40));
+    EXPECT_EQ(cv::countNonZero(planes.planes[0] != before), 0);
 }
 
 TEST(PlanarCompositingTest, ChromaTakesTheBlockAverage)
@@ -152,6 +198,101 @@ TEST(PlanarCompositingTest, OddCanvasesAndPiecesPastEveryEdge)
     red.fill(0, 0, 255, 255);
     PlanarCompositing::over(planes.canvas(), PixelBufferViews::mat(red), QPoint(6, 0));
     EXPECT_NEAR(planes.planes[2].at<uint8_t>(0, 3), 240, 1);
+}
+
+TEST(PlanarCompositingTest, MixOpaqueWeighsLumaPerPixelAndChromaPerBlock)
+{
+    // 7 × 5 canvas (odd: its last blocks hold fewer pixels), grey; the piece is a flat colour.
+    PlanarImage canvas(7, 5);
+    canvas.planes[0].setTo(100);
+    canvas.planes[1].setTo(128);
+    canvas.planes[2].setTo(128);
+    PlanarImage piece(8, 6);
+    piece.planes[0].setTo(200);
+    piece.planes[1].setTo(60);
+    piece.planes[2].setTo(180);
+    // Columns 2 and 3 half covered, everything from column 4 on wholly, the rest bare.
+    const PlanarCompositing::RowCoverage coverage = [](int, int x0, int count, float* into) {
+        for (int i = 0; i < count; ++i)
+            into[i] = x0 + i >= 4 ? 1.0f : x0 + i >= 2 ? 0.5f : 0.0f;
+    };
+    PlanarCompositing::mixOpaque(canvas.canvas(), piece.view(), QPoint(0, 0), coverage);
+    EXPECT_EQ(canvas.planes[0].at<uint8_t>(1, 0), 100);
+    EXPECT_EQ(canvas.planes[0].at<uint8_t>(1, 2), 150);
+    EXPECT_EQ(canvas.planes[0].at<uint8_t>(4, 6), 200);
+    EXPECT_EQ(canvas.planes[1].at<uint8_t>(0, 0), 128);
+    EXPECT_EQ(canvas.planes[1].at<uint8_t>(1, 1), 94); // half the block: halfway to 60
+    EXPECT_EQ(canvas.planes[2].at<uint8_t>(2, 3), 180); // the corner block's one pixel, covered
+    EXPECT_EQ(canvas.planes[1].at<uint8_t>(2, 2), 60);
+
+    // Without coverage the piece replaces what is under it; placed past the canvas, it is clipped.
+    PlanarCompositing::mixOpaque(canvas.canvas(), piece.view(), QPoint(-2, 2));
+    EXPECT_EQ(canvas.planes[0].at<uint8_t>(3, 0), 200);
+    EXPECT_EQ(canvas.planes[0].at<uint8_t>(1, 0), 100); // row 1 lies above the piece
+    EXPECT_EQ(canvas.planes[0].at<uint8_t>(2, 5), 200);
+    EXPECT_EQ(canvas.planes[0].at<uint8_t>(2, 6), 200); // the first mix
+    EXPECT_EQ(canvas.planes[1].at<uint8_t>(0, 0), 128);
+    EXPECT_EQ(canvas.planes[1].at<uint8_t>(1, 0), 60);
+    // A piece off the chroma grid would split blocks: it is refused.
+    const cv::Mat before = canvas.planes[0].clone();
+    PlanarCompositing::mixOpaque(canvas.canvas(), piece.view(), QPoint(1, 0));
+    EXPECT_EQ(cv::countNonZero(canvas.planes[0] != before), 0);
+}
+
+TEST(StudioRendererPlanarTest, DecodedScreenPlanesMatchTodaysBgraScreen)
+{
+    // The screen as decoded planes, resampled plane by plane, against the same planes turned into BGRA by the
+    // reader, drawn in BGRA and converted for the encoder. Luma stays within 2 everywhere, chroma where colour
+    // is smooth; where it changes sharply (the window's antialiased edge mixes whole chroma blocks by their
+    // average coverage; text and coloured blocks) up to 6.
+    for (const Review& review : reviews()) {
+        SCOPED_TRACE(review.name);
+        const DecodedScreen screen = decoded(reviewScreen(review));
+        const PlanarView planesView = screen.planes.view();
+        StudioRenderer::Frame frame = reviewFrame(review);
+
+        StudioRenderer before(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+        PixelBuffer bgra(W, H);
+        frame.screen = &screen.bgra;
+        ASSERT_TRUE(before.render(frame, bgra));
+        const PlanarImage expected = encoderPlanes(bgra);
+
+        StudioRenderer after(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+        PlanarImage planes(W, H);
+        frame.screen = nullptr;
+        frame.screenPlanes = &planesView;
+        ASSERT_TRUE(after.render(frame, planes.canvas()));
+
+        const auto [cb, cr] = fullChroma(bgra);
+        int worstLuma = 0, worstChroma = 0, worstChromaAtEdges = 0, sharp = 0, beyondSix = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                worstLuma = std::max(worstLuma, std::abs(planes.planes[0].at<uint8_t>(y, x) - expected.planes[0].at<uint8_t>(y, x)));
+        for (int cy = 0; cy < H / 2; ++cy) {
+            for (int cx = 0; cx < W / 2; ++cx) {
+                // The block and the rows either side that the encoder's vertical filter reads.
+                const int y0 = std::max(2 * cy - 2, 0);
+                const cv::Rect block(2 * cx, y0, 2, std::min(2 * cy + 4, H) - y0);
+                double low = 0, high = 0, lowR = 0, highR = 0;
+                cv::minMaxLoc(cb(block), &low, &high);
+                cv::minMaxLoc(cr(block), &lowR, &highR);
+                const bool isSharp = std::max(high - low, highR - lowR) > 6;
+                sharp += isSharp;
+                for (int i = 1; i < 3; ++i) {
+                    const int d = std::abs(planes.planes[i].at<uint8_t>(cy, cx) - expected.planes[i].at<uint8_t>(cy, cx));
+                    (isSharp ? worstChromaAtEdges : worstChroma) = std::max(isSharp ? worstChromaAtEdges : worstChroma, d);
+                    beyondSix += d > 6;
+                }
+            }
+        }
+        EXPECT_LE(worstLuma, 2);
+        EXPECT_LE(worstChroma, 2);
+        // An enlarged screen spreads a chroma step over two samples where the reader's BGRA held it to one
+        // pixel: a few samples on such edges of a zoomed frame reach 8.
+        EXPECT_LE(worstChromaAtEdges, 8);
+        EXPECT_LT(beyondSix, W * H / 4 / 1000) << "chroma samples beyond 6";
+        EXPECT_LT(sharp, W * H / 4 / 20) << "sharp chroma samples";
+    }
 }
 
 TEST(StudioRendererPlanarTest, ReviewFramesMatchTheEncodersConversion)
@@ -213,10 +354,20 @@ TEST(StudioRendererPlanarTest, WritesLooksSideBySideWhenAsked)
     for (const Review& review : reviews()) {
         if (review.name != "steady-blush" && review.name != "steady-dark" && review.name != "morph-silk")
             continue;
-        PlanarImage before = encoderPlanes(render(review));
+        // Before: the reader's BGRA screen drawn in BGRA and converted; after: the decoded planes drawn into planes.
+        const DecodedScreen screen = decoded(reviewScreen(review));
+        const PlanarView screenPlanes = screen.planes.view();
+        StudioRenderer::Frame frame = reviewFrame(review);
+        StudioRenderer bgraRenderer(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+        PixelBuffer bgra(W, H);
+        frame.screen = &screen.bgra;
+        ASSERT_TRUE(bgraRenderer.render(frame, bgra));
+        PlanarImage before = encoderPlanes(bgra);
+        StudioRenderer planarRenderer(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
         PlanarImage after(W, H);
-        PlanarCanvas canvas = after.canvas();
-        drawReview(review, canvas);
+        frame.screen = nullptr;
+        frame.screenPlanes = &screenPlanes;
+        ASSERT_TRUE(planarRenderer.render(frame, after.canvas()));
         QImage pair(W, H / 2, QImage::Format_RGB32);
         QPainter painter(&pair);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);

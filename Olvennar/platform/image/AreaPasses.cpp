@@ -246,6 +246,80 @@ void AreaPasses::mixRows(const uint16_t* const* rows, const uint16_t* weights, i
         mixRowsPlain(rows, weights, count, 0, length, out);
 }
 
+namespace {
+
+uint8_t planePixel(const uint16_t* sums, const AreaPasses::PlaneColumns& columns, int c)
+{
+    const size_t group = static_cast<size_t>(c / 8), lane = static_cast<size_t>(c % 8);
+    const uint16_t* a = sums + columns.first[static_cast<size_t>(c)];
+    uint32_t v = 32768;
+    for (int k = 0; k < columns.taps; ++k)
+        v += columns.weights[(group * static_cast<size_t>(columns.taps) + static_cast<size_t>(k)) * 8 + lane] * a[k];
+    return static_cast<uint8_t>(v >> 16);
+}
+
+// Eight pixels at a time: each tap pair is one 32-bit gather of two neighbouring sums.
+__attribute__((target("avx2"))) void mixPlaneColumnsAvx2(const uint16_t* sums, const AreaPasses::PlaneColumns& columns, uint8_t* out)
+{
+    const int whole = columns.count / 8;
+    const __m256i low = _mm256_set1_epi32(0xFFFF);
+    const __m256i half = _mm256_set1_epi32(32768);
+    const int* base = reinterpret_cast<const int*>(sums);
+    for (int g = 0; g < whole; ++g) {
+        const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.first[static_cast<size_t>(g) * 8]));
+        const uint32_t* w = &columns.weights[static_cast<size_t>(g) * static_cast<size_t>(columns.taps) * 8];
+        __m256i v = half;
+        for (int k = 0; k < columns.taps; k += 2) {
+            // Scale 2: the index counts 16-bit sums; the 32-bit load takes sums k and k + 1.
+            const __m256i pair = _mm256_i32gather_epi32(base, _mm256_add_epi32(first, _mm256_set1_epi32(k)), 2);
+            const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * k));
+            v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_and_si256(pair, low), w0));
+            if (k + 1 < columns.taps) {
+                const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * (k + 1)));
+                v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_srli_epi32(pair, 16), w1));
+            }
+        }
+        v = _mm256_srli_epi32(v, 16);
+        const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 8 * g), _mm_packus_epi16(words, words));
+    }
+    for (int c = 8 * whole; c < columns.count; ++c)
+        out[c] = planePixel(sums, columns, c);
+}
+
+} // namespace
+
+AreaPasses::PlaneColumns AreaPasses::planeColumns(const std::vector<int>& first, const std::vector<uint16_t>& weights, int stride,
+    const std::vector<int>& counts)
+{
+    PlaneColumns columns;
+    const int most = counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
+    if (most > 4 || first.empty())
+        return columns;
+    columns.taps = std::max(most, 1);
+    columns.count = static_cast<int>(first.size());
+    const size_t groups = (first.size() + 7) / 8;
+    columns.first.assign(groups * 8, 0);
+    columns.weights.assign(groups * 8 * static_cast<size_t>(columns.taps), 0);
+    for (size_t c = 0; c < first.size(); ++c) {
+        columns.first[c] = first[c];
+        for (int k = 0; k < std::min(counts[c], columns.taps); ++k)
+            columns.weights[((c / 8) * static_cast<size_t>(columns.taps) + static_cast<size_t>(k)) * 8 + c % 8] =
+                weights[c * static_cast<size_t>(stride) + static_cast<size_t>(k)];
+    }
+    return columns;
+}
+
+void AreaPasses::mixPlaneColumns(const uint16_t* sums, const PlaneColumns& columns, uint8_t* out, bool wide)
+{
+    if (wide && wideAvailable()) {
+        mixPlaneColumnsAvx2(sums, columns, out);
+        return;
+    }
+    for (int c = 0; c < columns.count; ++c)
+        out[c] = planePixel(sums, columns, c);
+}
+
 bool AreaPasses::wideAvailable()
 {
     static const bool avx2 = __builtin_cpu_supports("avx2");

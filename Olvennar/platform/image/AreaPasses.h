@@ -40,6 +40,22 @@ void sumColumns(const uint8_t* line, const Columns& columns, uint16_t* sums, boo
 // out[i] = (Σ weights[j] · rows[j][i] + 32768) >> 16 for `length` words; the weights add up to 256 at most.
 void mixRows(const uint16_t* const* rows, const uint16_t* weights, int count, int length, uint8_t* out, bool wide);
 
+// The column taps of one plane's target row, up to four a pixel, for mixPlaneColumns: pixel c reads `taps`
+// sums from first[c]; its weights lie tap-major in groups of eight pixels (group g, tap k, pixel j of the group
+// at (g · taps + k) · 8 + j), zero past the pixel's own taps and for the padding pixels of the last group.
+struct PlaneColumns {
+    int taps = 0;
+    int count = 0;
+    std::vector<int32_t> first; // padded to whole groups
+    std::vector<uint32_t> weights;
+};
+// Nothing (taps 0) when a pixel has more than four taps. `first` and `weights` as Columns takes them.
+PlaneColumns planeColumns(const std::vector<int>& first, const std::vector<uint16_t>& weights, int stride, const std::vector<int>& counts);
+
+// out[c] = (Σ weights · sums[first[c] + k] + 32768) >> 16 for every pixel c; `sums` must be readable to
+// taps + 1 words past every first[c].
+void mixPlaneColumns(const uint16_t* sums, const PlaneColumns& columns, uint8_t* out, bool wide);
+
 // Whether this processor runs the AVX2 paths.
 bool wideAvailable();
 

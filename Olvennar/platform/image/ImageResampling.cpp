@@ -241,8 +241,14 @@ void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, doubl
             runEnd = c + 1;
         }
     }
+    // Columns with a few taps (shrinking to no less than a quarter) go eight at a time; the sums are padded
+    // so that the taps past a pixel's own read zeros inside the buffer.
+    std::vector<int> firstInSpan(columns.first.size());
+    for (size_t c = 0; c < columns.first.size(); ++c)
+        firstInSpan[c] = columns.first[c] - c0;
+    const AreaPasses::PlaneColumns fewTaps = AreaPasses::planeColumns(firstInSpan, columnWeights, columns.stride, columns.count);
     ImageCompositing::forRows(area.height(), std::max(span, area.width()), [&](int r0, int r1) {
-        std::vector<uint16_t> acc(static_cast<size_t>(std::max(span, 1)) + 1, 0);
+        std::vector<uint16_t> acc(static_cast<size_t>(std::max(span, 1)) + 6, 0);
         for (int r = r0; r < r1; ++r) {
             uint8_t* target = out.ptr<uint8_t>(r);
             const int n = rows.count[static_cast<size_t>(r)];
@@ -264,6 +270,10 @@ void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, doubl
                     v += static_cast<uint32_t>(w[k]) * a[k];
                 target[c] = static_cast<uint8_t>((v + 32768) >> 16);
             };
+            if (fewTaps.taps > 0 && runEnd - runBegin < area.width()) {
+                AreaPasses::mixPlaneColumns(acc.data(), fewTaps, target, true);
+                continue;
+            }
             for (int c = 0; c < runBegin; ++c)
                 mixColumn(c);
             if (runEnd > runBegin) {

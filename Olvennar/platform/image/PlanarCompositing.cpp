@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -30,25 +31,36 @@ inline uint32_t fade(uint32_t v, uint32_t k)
     return (x + (x >> 8)) >> 8;
 }
 
+// A component faded by k/255, or as it is for k = 255 (where the fade changes nothing).
+template <bool Faded>
+inline float faded(uint8_t v, uint32_t k)
+{
+    return static_cast<float>(Faded ? fade(v, k) : v);
+}
+
 // A row of pixels over a luma row.
+template <bool Faded>
 OLVENNAR_WIDE_VECTORS void overLumaRow(uint8_t* __restrict d, const uint8_t* __restrict s, int count, uint32_t k)
 {
     for (int i = 0; i < count; ++i) {
-        const float B = static_cast<float>(fade(s[4 * i], k)), G = static_cast<float>(fade(s[4 * i + 1], k));
-        const float R = static_cast<float>(fade(s[4 * i + 2], k)), A = static_cast<float>(fade(s[4 * i + 3], k));
+        const float B = faded<Faded>(s[4 * i], k), G = faded<Faded>(s[4 * i + 1], k);
+        const float R = faded<Faded>(s[4 * i + 2], k), A = faded<Faded>(s[4 * i + 3], k);
         const float value = yA * A + yR * R + yG * G + yB * B + d[i] * (1 - A * (1.0f / 255)) + 0.5f;
         d[i] = static_cast<uint8_t>(std::clamp(value, 0.0f, 255.0f));
     }
 }
 
 // Whole 2×2 blocks over a row of chroma samples: `top` and `bottom` are the blocks' two pixel rows.
+template <bool Faded>
 OLVENNAR_WIDE_VECTORS void overChromaRow(uint8_t* __restrict u, uint8_t* __restrict v, const uint8_t* __restrict top,
     const uint8_t* __restrict bottom, int count, uint32_t k)
 {
     for (int i = 0; i < count; ++i) {
         const uint8_t* a = top + 8 * i;
         const uint8_t* b = bottom + 8 * i;
-        const auto block = [&](int c) { return 0.25f * static_cast<float>(fade(a[c], k) + fade(a[c + 4], k) + fade(b[c], k) + fade(b[c + 4], k)); };
+        const auto block = [&](int c) {
+            return 0.25f * (faded<Faded>(a[c], k) + faded<Faded>(a[c + 4], k) + faded<Faded>(b[c], k) + faded<Faded>(b[c + 4], k));
+        };
         const float B = block(0), G = block(1), R = block(2), A = block(3);
         const float keep = 1 - A * (1.0f / 255);
         u[i] = static_cast<uint8_t>(std::clamp(cA * A + uR * R + uG * G + uB * B + u[i] * keep + 0.5f, 0.0f, 255.0f));
@@ -75,7 +87,10 @@ void blendPiece(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, dou
             const int y = clip.top() + r;
             uint8_t* d = canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0];
             if (Uniform) {
-                overLumaRow(d + clip.left(), source(clip.left(), y), clip.width(), k);
+                if (k == 255)
+                    overLumaRow<false>(d + clip.left(), source(clip.left(), y), clip.width(), k);
+                else
+                    overLumaRow<true>(d + clip.left(), source(clip.left(), y), clip.width(), k);
                 continue;
             }
             for (int x = clip.left(); x <= clip.right(); ++x) {
@@ -123,16 +138,166 @@ void blendPiece(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, dou
             }
             for (int cx = blocks.left(); cx < whole0; ++cx)
                 sample(cx, cy);
-            overChromaRow(canvas.data[1] + static_cast<ptrdiff_t>(cy) * canvas.stride[1] + whole0,
-                canvas.data[2] + static_cast<ptrdiff_t>(cy) * canvas.stride[2] + whole0, source(2 * whole0, 2 * cy),
-                source(2 * whole0, 2 * cy + 1), whole1 - whole0 + 1, k);
+            uint8_t* u = canvas.data[1] + static_cast<ptrdiff_t>(cy) * canvas.stride[1] + whole0;
+            uint8_t* v = canvas.data[2] + static_cast<ptrdiff_t>(cy) * canvas.stride[2] + whole0;
+            if (k == 255)
+                overChromaRow<false>(u, v, source(2 * whole0, 2 * cy), source(2 * whole0, 2 * cy + 1), whole1 - whole0 + 1, k);
+            else
+                overChromaRow<true>(u, v, source(2 * whole0, 2 * cy), source(2 * whole0, 2 * cy + 1), whole1 - whole0 + 1, k);
             for (int cx = whole1 + 1; cx <= blocks.right(); ++cx)
                 sample(cx, cy);
         }
     });
 }
 
+// d = s·a + d·(1 − a), rounded, for a row of one plane.
+OLVENNAR_WIDE_VECTORS void mixRow(uint8_t* __restrict d, const uint8_t* __restrict s, const float* __restrict a, int count)
+{
+    for (int i = 0; i < count; ++i)
+        d[i] = static_cast<uint8_t>(static_cast<float>(s[i]) * a[i] + static_cast<float>(d[i]) * (1 - a[i]) + 0.5f);
+}
+
+// The average coverage of each block of two coverage rows (`bottom` null: the piece has one row of the block)
+// over the block's pixels on the canvas: `rowsInBlock` rows, two columns but `lastColumns` in the last block.
+void blockCoverage(const float* top, const float* bottom, int columns, int blocks, int rowsInBlock, int lastColumns, float* out)
+{
+    for (int i = 0; i < blocks; ++i) {
+        const int x = 2 * i;
+        const bool pair = x + 1 < columns;
+        float sum = top[x] + (pair ? top[x + 1] : 0);
+        if (bottom)
+            sum += bottom[x] + (pair ? bottom[x + 1] : 0);
+        out[i] = sum / static_cast<float>(rowsInBlock * (i == blocks - 1 ? lastColumns : 2));
+    }
+}
+
+// d = value + d · keep, rounded, as the `over` loops compute it.
+OLVENNAR_WIDE_VECTORS void overPreparedRow(uint8_t* __restrict d, const float* __restrict value, const float* __restrict keep, int count)
+{
+    for (int i = 0; i < count; ++i)
+        d[i] = static_cast<uint8_t>(std::clamp(value[i] + d[i] * keep[i] + 0.5f, 0.0f, 255.0f));
+}
+
 } // namespace
+
+PlanarCompositing::PreparedPiece PlanarCompositing::prepare(const cv::Mat& piece, QPoint at)
+{
+    PreparedPiece prepared;
+    if (piece.empty() || piece.type() != CV_8UC4)
+        return prepared;
+    const QRect own(at, QSize(piece.cols, piece.rows));
+    const int x0 = own.left() & ~1, y0 = own.top() & ~1;
+    prepared.rect = QRect(QPoint(x0, y0), QPoint(own.right() | 1, own.bottom() | 1));
+    const int w = prepared.rect.width(), h = prepared.rect.height();
+    prepared.value[0].create(h, w, CV_32F);
+    prepared.keep[0].create(h, w, CV_32F);
+    for (int i : {1, 2})
+        prepared.value[i].create(h / 2, w / 2, CV_32F);
+    prepared.keep[1].create(h / 2, w / 2, CV_32F);
+    const auto pixel = [&](int x, int y) -> const uint8_t* {
+        static const uint8_t clear[4] = {0, 0, 0, 0};
+        return own.contains(x, y) ? piece.ptr<uint8_t>(y - at.y()) + 4 * (x - at.x()) : clear;
+    };
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = pixel(x0 + x, y0 + y);
+            const float B = p[0], G = p[1], R = p[2], A = p[3];
+            prepared.value[0].at<float>(y, x) = yA * A + yR * R + yG * G + yB * B;
+            prepared.keep[0].at<float>(y, x) = 1 - A * (1.0f / 255);
+        }
+    }
+    for (int cy = 0; cy < h / 2; ++cy) {
+        for (int cx = 0; cx < w / 2; ++cx) {
+            const uint8_t* a = pixel(x0 + 2 * cx, y0 + 2 * cy);
+            const uint8_t* b = pixel(x0 + 2 * cx + 1, y0 + 2 * cy);
+            const uint8_t* c = pixel(x0 + 2 * cx, y0 + 2 * cy + 1);
+            const uint8_t* d = pixel(x0 + 2 * cx + 1, y0 + 2 * cy + 1);
+            const auto block = [&](int k) { return 0.25f * static_cast<float>(a[k] + b[k] + c[k] + d[k]); };
+            const float B = block(0), G = block(1), R = block(2), A = block(3);
+            prepared.value[1].at<float>(cy, cx) = cA * A + uR * R + uG * G + uB * B;
+            prepared.value[2].at<float>(cy, cx) = cA * A + vR * R + vG * G + vB * B;
+            prepared.keep[1].at<float>(cy, cx) = 1 - A * (1.0f / 255);
+        }
+    }
+    return prepared;
+}
+
+void PlanarCompositing::over(const PlanarCanvas& canvas, const PreparedPiece& piece, const QRect& area)
+{
+    const QRect clip = area.intersected(piece.rect).intersected(canvas.rect());
+    if (clip.isEmpty() || canvas.isEmpty())
+        return;
+    // Only whole blocks (see the header).
+    if ((clip.left() & 1) || (clip.top() & 1) || (clip.width() & 1) || (clip.height() & 1))
+        return;
+    const int px = clip.left() - piece.rect.left(), py = clip.top() - piece.rect.top();
+    ImageCompositing::forRows(clip.height() / 2, clip.width(), [&](int r0, int r1) {
+        for (int r = r0; r < r1; ++r) {
+            for (int k = 0; k < 2; ++k) {
+                const int y = clip.top() + 2 * r + k;
+                overPreparedRow(canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0] + clip.left(),
+                    piece.value[0].ptr<float>(py + 2 * r + k) + px, piece.keep[0].ptr<float>(py + 2 * r + k) + px, clip.width());
+            }
+            const int cy = clip.top() / 2 + r;
+            for (int i : {1, 2}) {
+                overPreparedRow(canvas.data[i] + static_cast<ptrdiff_t>(cy) * canvas.stride[i] + clip.left() / 2,
+                    piece.value[i].ptr<float>(py / 2 + r) + px / 2, piece.keep[1].ptr<float>(py / 2 + r) + px / 2, clip.width() / 2);
+            }
+        }
+    });
+}
+
+void PlanarCompositing::mixOpaque(const PlanarCanvas& canvas, const PlanarView& piece, QPoint at, const RowCoverage& coverage)
+{
+    if (canvas.isEmpty() || piece.isEmpty() || (at.x() & 1) || (at.y() & 1))
+        return;
+    const QRect clip = QRect(at, QSize(piece.width, piece.height)).intersected(canvas.rect());
+    if (clip.isEmpty())
+        return;
+    const int columns = clip.width();
+    const int blocks = (columns + 1) / 2;
+    const int sx = clip.left() - at.x(); // even
+    ImageCompositing::forRows((clip.height() + 1) / 2, columns, [&](int r0, int r1) {
+        std::vector<float> rows(static_cast<size_t>(3 * columns + blocks) + 2);
+        float* cover[2] = {rows.data(), rows.data() + columns};
+        float* chroma = rows.data() + 2 * columns;
+        for (int r = r0; r < r1; ++r) {
+            const int cy = clip.top() / 2 + r;
+            int lumaRows = 0;
+            for (int k = 0; k < 2; ++k) {
+                const int y = 2 * cy + k;
+                if (y > clip.bottom())
+                    break;
+                ++lumaRows;
+                const uint8_t* s = piece.data[0] + static_cast<ptrdiff_t>(y - at.y()) * piece.stride[0] + sx;
+                uint8_t* d = canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0] + clip.left();
+                if (!coverage) {
+                    std::copy(s, s + columns, d);
+                    continue;
+                }
+                coverage(y, clip.left(), columns, cover[k]);
+                mixRow(d, s, cover[k], columns);
+            }
+            const ptrdiff_t sourceRow = static_cast<ptrdiff_t>(cy - at.y() / 2);
+            for (int p = 1; p < 3; ++p) {
+                const uint8_t* s = piece.data[p] + sourceRow * piece.stride[p] + sx / 2;
+                uint8_t* d = canvas.data[p] + static_cast<ptrdiff_t>(cy) * canvas.stride[p] + clip.left() / 2;
+                if (!coverage) {
+                    std::copy(s, s + blocks, d);
+                    continue;
+                }
+                if (p == 1) {
+                    // A block on the canvas's last odd row or column holds fewer pixels.
+                    const int rowsInBlock = std::min(2 * cy + 1, canvas.height - 1) - 2 * cy + 1;
+                    const int lastX = clip.left() + 2 * (blocks - 1);
+                    const int lastColumns = std::min(lastX + 1, canvas.width - 1) - lastX + 1;
+                    blockCoverage(cover[0], lumaRows > 1 ? cover[1] : nullptr, columns, blocks, rowsInBlock, lastColumns, chroma);
+                }
+                mixRow(d, s, chroma, blocks);
+            }
+        }
+    });
+}
 
 void PlanarCompositing::over(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, double alpha)
 {

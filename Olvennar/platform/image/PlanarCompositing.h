@@ -5,6 +5,8 @@
 
 #include <QPoint>
 
+#include <functional>
+
 #include <opencv2/core/mat.hpp>
 
 // Premultiplied BGRA pieces composited straight into 4:2:0 planes, with the BT.709 limited-range matrix the
@@ -20,6 +22,29 @@ void over(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, double al
 
 // The same, every pixel of the piece first multiplied by its coverage of `mask` (canvas pixels).
 void overMasked(const PlanarCanvas& canvas, const cv::Mat& piece, QPoint at, const RoundedRectShape& mask);
+
+// The coverage (0…1) of each pixel of one canvas row: row `y`, columns [x0, x0 + count) into `out`.
+using RowCoverage = std::function<void(int y, int x0, int count, float* out)>;
+
+// An opaque piece already in planes (luma of the piece's size, chroma of its blocks) mixed into the canvas
+// at `at`, which lies on even pixels: each pixel weighed by its coverage, luma per pixel, chroma by the
+// coverage averaged over its block (pixels of the block outside the piece count as uncovered). No coverage:
+// the piece replaces what is under it. Clipped to the canvas.
+void mixOpaque(const PlanarCanvas& canvas, const PlanarView& piece, QPoint at, const RowCoverage& coverage = {});
+
+// A premultiplied BGRA piece that never changes (a baked shadow), turned once into what compositing it puts in
+// each plane (its colour, offsets included) and what it keeps of the canvas there, on whole 2×2 blocks: then
+// compositing it costs one multiply-add a sample, and gives what `over` gives for the same piece.
+struct PreparedPiece {
+    QRect rect; // canvas pixels, on even pixels; pixels beyond the piece's own are clear
+    cv::Mat value[3]; // CV_32F: luma of rect's size, chroma of its blocks
+    cv::Mat keep[2]; // CV_32F: for luma, and for both chroma planes
+    bool isEmpty() const { return rect.isEmpty(); }
+};
+PreparedPiece prepare(const cv::Mat& piece, QPoint at);
+// The prepared piece over the canvas, only inside `area` (clipped to the piece and the canvas), which must
+// cover whole 2×2 blocks once clipped: even edges, on a canvas of even size. Anything else draws nothing.
+void over(const PlanarCanvas& canvas, const PreparedPiece& piece, const QRect& area);
 
 // An opaque BGRA picture in planes of its size.
 PlanarImage fromBgra(const cv::Mat& picture);

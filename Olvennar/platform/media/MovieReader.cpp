@@ -376,8 +376,23 @@ private:
                              .arg(reader_.fileName).arg(damaged_).arg(stream_->index));
     }
 
+    // Whether the picture is already in the encoders' format, read the way the BGRA conversion reads it
+    // (an untagged picture of 720 rows or more is BT.709).
+    static bool isEncoderPlanes(const AVFrame* f)
+    {
+        const bool bt709 = f->colorspace == AVCOL_SPC_BT709 || (f->colorspace == AVCOL_SPC_UNSPECIFIED && f->height >= 720);
+        return f->format == AV_PIX_FMT_YUV420P && bt709 && f->color_range != AVCOL_RANGE_JPEG && f->width > 0 && f->height > 0;
+    }
+
     std::optional<MediaSample> convert(const AVFrame* f, const MediaTime& time)
     {
+        if (settings_.encoderPlanesAsDecoded && !settings_.crop && (settings_.width <= 0 || settings_.width == f->width)
+            && (settings_.height <= 0 || settings_.height == f->height) && isEncoderPlanes(f)) {
+            if (std::shared_ptr<const PlanarPicture> planes = PlanarPicture::referencing(f))
+                return MediaSample::video(std::move(planes), time, frameDuration_);
+            reader_.fail(MediaError {QStringLiteral("out of memory for a video frame"), 0});
+            return std::nullopt;
+        }
         const auto format = static_cast<AVPixelFormat>(f->format);
         const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
         if (!descriptor) {

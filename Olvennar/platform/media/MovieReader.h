@@ -8,7 +8,8 @@
 #include <optional>
 #include <variant>
 
-// How a video output hands out pictures: BGRA PixelBuffers, optionally cropped and scaled in one swscale pass.
+// How a video output hands out pictures: BGRA PixelBuffers, optionally cropped and scaled in one swscale pass,
+// or the decoder's own planes where they are already what the encoders take.
 struct VideoOutputSettings {
     struct Rect {
         int x = 0;
@@ -24,6 +25,9 @@ struct VideoOutputSettings {
     Scaling scaling = Scaling::bilinear;
     // Decoder threads; 0 leaves the decoder's choice (one per core and one more, each holding frames).
     int decoderThreads = 0;
+    // Pictures decoded as 8-bit 4:2:0 BT.709 limited range, neither cropped nor scaled, leave as PlanarPictures
+    // sharing the decoder's planes (no conversion); any other picture still leaves as BGRA.
+    bool encoderPlanesAsDecoded = false;
 };
 
 // How an audio output hands out sound: interleaved float AudioBlocks at this rate and channel count.

@@ -6,11 +6,12 @@
 
 #include <cstdint>
 
-// 8-bit 4:2:0 planes (Y, Cb, Cr; BT.709 limited range) drawn in place: plane 0 of `width` × `height`, planes 1
-// and 2 at half the width and height, rounded up. Chroma sample (i, j) stands for the luma block
-// [2i, 2i + 2) × [2j, 2j + 2); what is drawn there is the average over the block. Borrows the bytes.
-struct PlanarCanvas {
-    uint8_t* data[3] = {};
+// 8-bit 4:2:0 planes (Y, Cb, Cr; BT.709 limited range): plane 0 of `width` × `height`, planes 1 and 2 at half
+// the width and height, rounded up. Chroma sample (i, j) stands for the luma block [2i, 2i + 2) × [2j, 2j + 2);
+// what is drawn there is the average over the block. Borrows the bytes: `Byte` is const for planes only read.
+template <typename Byte>
+struct PlanesOver {
+    Byte* data[3] = {};
     int stride[3] = {};
     int width = 0;
     int height = 0;
@@ -19,13 +20,18 @@ struct PlanarCanvas {
     int chromaHeight() const { return (height + 1) / 2; }
     bool isEmpty() const { return width <= 0 || height <= 0 || !data[0] || !data[1] || !data[2]; }
     QRect rect() const { return {0, 0, width, height}; }
-    // A plane as a one-channel matrix over the same bytes.
+    // A plane as a one-channel matrix over the same bytes (read only when `Byte` is const).
     cv::Mat plane(int index) const
     {
         const int w = index == 0 ? width : chromaWidth(), h = index == 0 ? height : chromaHeight();
-        return cv::Mat(h, w, CV_8UC1, data[index], static_cast<size_t>(stride[index]));
+        return cv::Mat(h, w, CV_8UC1, const_cast<uint8_t*>(data[index]), static_cast<size_t>(stride[index]));
     }
 };
+
+// Planes drawn in place.
+using PlanarCanvas = PlanesOver<uint8_t>;
+// A decoded picture's planes as they came from the decoder.
+using PlanarView = PlanesOver<const uint8_t>;
 
 // Planes that own their bytes: pictures baked once (a backdrop plate) or test frames.
 struct PlanarImage {
@@ -41,15 +47,20 @@ struct PlanarImage {
     int width() const { return planes[0].cols; }
     int height() const { return planes[0].rows; }
     bool isEmpty() const { return planes[0].empty(); }
-    PlanarCanvas canvas()
+    PlanarCanvas canvas() { return over<PlanarCanvas>(); }
+    PlanarView view() const { return over<PlanarView>(); }
+
+private:
+    template <typename Planes>
+    Planes over() const
     {
-        PlanarCanvas c;
+        Planes p;
         for (int i = 0; i < 3; ++i) {
-            c.data[i] = planes[i].data;
-            c.stride[i] = static_cast<int>(planes[i].step[0]);
+            p.data[i] = planes[i].data;
+            p.stride[i] = static_cast<int>(planes[i].step[0]);
         }
-        c.width = width();
-        c.height = height();
-        return c;
+        p.width = width();
+        p.height = height();
+        return p;
     }
 };

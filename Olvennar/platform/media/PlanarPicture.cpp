@@ -27,3 +27,28 @@ PlanarCanvas PlanarPicture::canvas()
     canvas.height = frame_->height;
     return canvas;
 }
+
+PlanarView PlanarPicture::view() const
+{
+    PlanarView view;
+    if (!frame_)
+        return view;
+    for (int i = 0; i < 3; ++i) {
+        view.data[i] = frame_->data[i];
+        view.stride[i] = frame_->linesize[i];
+    }
+    view.width = frame_->width;
+    view.height = frame_->height;
+    return view;
+}
+
+std::shared_ptr<const PlanarPicture> PlanarPicture::referencing(const AVFrame* frame)
+{
+    if (!frame)
+        return nullptr;
+    auto picture = std::make_shared<PlanarPicture>();
+    picture->frame_.reset(av_frame_clone(frame));
+    if (!picture->frame_)
+        return nullptr;
+    return picture;
+}

@@ -9,7 +9,8 @@ struct AVFrame;
 
 // A picture in the software encoders' input format: 8-bit 4:2:0 planes (Y, Cb, Cr), BT.709 limited range.
 // Drawing threads make them (PlanarPictureConverter) so an encoder's thread only encodes; a video writer
-// input takes them as they are, without converting again.
+// input takes them as they are, without converting again. A movie reader hands out decoded pictures of that
+// format the same way, sharing the decoder's planes.
 //
 // Threading: immutable once shared (its maker may draw into canvas() first); may be read and freed on any thread.
 class PlanarPicture {
@@ -21,6 +22,9 @@ public:
     int stride(int index) const;
     // The planes to draw into, for the thread that made the picture, before it shares it.
     PlanarCanvas canvas();
+    PlanarView view() const;
+    // A picture sharing a decoded frame's planes (internal to the media layer); nothing without a frame.
+    static std::shared_ptr<const PlanarPicture> referencing(const AVFrame* frame);
     // The frame the encoder is handed (internal to the media layer).
     const AVFrame* frame() const { return frame_.get(); }
 
