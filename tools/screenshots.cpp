@@ -2,6 +2,7 @@
 // argument; the second, optional, is a portrait that stands in for the camera of the "Short frame" window. Run
 // it under an X server (scripts/screenshots.sh uses xvfb-run) so fonts and styles are the desktop's. It works in
 // a private HOME, so the user's own settings and recordings are never touched.
+#include "app/StudioTakeKinds.h"
 #include "core/ProjectFolder.h"
 #include "core/QuitGuard.h"
 #include "core/RecordingController.h"
@@ -147,7 +148,9 @@ int main(int argc, char** argv)
     settings.setString(QString::fromLatin1(SaveLocation::settingsKey), home.filePath(QStringLiteral("Videos/Olvennar")));
     settings.setString(QStringLiteral("projectsRoot"), home.filePath(QStringLiteral("Projects")));
     EveryAccess access;
-    RecordingController controller(Platform{settings, access});
+    Platform platform{settings, access};
+    platform.kinds = &StudioTakeKinds::standard();
+    RecordingController controller(platform);
     controller.setHasScreenPermission(true);
     controller.setMicPermission(Permissions::State::granted);
     controller.setCameraPermission(Permissions::State::granted);

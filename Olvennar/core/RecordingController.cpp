@@ -36,11 +36,11 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     if (platform_.kinds)
         kinds_ = *platform_.kinds;
     // One camera-only recorder films "Just me" and short takes and runs their preview between takes.
-    if (platform_.takes)
-        cameraOnlyRecorder_ = platform_.takes->makeCameraOnlyRecorder();
-    if (cameraOnlyRecorder_)
-        cameraOnlyRecorder_->onStreamLost = [this] { runOnMainThread(this, [](RecordingController* controller) { controller->cameraOnlyStreamLost(); }); };
-    const TakeKit kit{*this, platform_.takes, this};
+    routing_ = std::make_unique<CameraRouting>(platform_.takes ? platform_.takes->makeCameraOnlyRecorder() : nullptr, [this] { return routingInputs(); });
+    routing_->onShortFrameSize = [this](QSizeF size) { setShortFrameSize(size); };
+    if (CameraOnlyRecorder* recorder = routing_->recorder())
+        recorder->onStreamLost = [this] { runOnMainThread(this, [](RecordingController* controller) { controller->routing_->streamLost(); }); };
+    const TakeKit kit{*this, platform_.takes, routing_.get()};
     for (const TakeKind& kind : kinds_.rows)
         takes_[kind.mode] = kind.make(kit);
     // The hot keys' zoom marks land in the marking take's pointer log unless the bundle brings its own.
@@ -68,8 +68,8 @@ RecordingController::~RecordingController()
 {
     // The recorder's failure reaction points at a take: it goes first (a failure under way on the writer
     // queue finishes before this returns), then the takes; the recorder, declared after them, goes later.
-    if (cameraOnlyRecorder_)
-        cameraOnlyRecorder_->setOnFailure({});
+    if (CameraOnlyRecorder* recorder = routing_->recorder())
+        recorder->setOnFailure({});
     takes_.clear();
 }
 

@@ -14,7 +14,7 @@
 #include "takedata/NextTake.h"
 #include "takes/HandoffReader.h"
 #include "shorts/ShortFramingAccumulator.h"
-#include "takes/CameraOnlyPreview.h"
+#include "takes/CameraRouting.h"
 #include "takes/TakeHost.h"
 #include "takes/TakeKinds.h"
 #include "takes/TakeLook.h"
@@ -64,7 +64,7 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private TakeHost, private CameraOnlyPreview, private FinishQueue::Studio {
+class RecordingController : public QObject, private TakeHost, private FinishQueue::Studio {
     Q_OBJECT
 
 public:
@@ -185,8 +185,7 @@ public:
     CameraQuality cameraQuality() const { return bubble_.cameraQuality; } void setCameraQuality(CameraQuality quality);
     // The qualities the selected camera (else the first listed) offers.
     std::vector<CameraQuality> cameraQualityOptions() const;
-    const std::optional<QString>& cameraOnlyPreviewCameraID() const { return bubble_.cameraOnlyPreviewCameraID; }
-    void setCameraOnlyPreviewCameraID(const std::optional<QString>& id);
+    const std::optional<QString>& cameraOnlyPreviewCameraID() const { return routing_->previewCameraID(); }
     // Short mode.
     ShortPosition shortPosition() const { return short_.shortPosition; } void setShortPosition(ShortPosition position);
     bool shortSafeZones() const { return short_.shortSafeZones; } void setShortSafeZones(bool on);
@@ -318,35 +317,29 @@ public:
     // desk monitor analyses; hidden otherwise.
     void showFramingOnBubble(const FramingReport& report, bool monitorRunning);
     void settleOverlayWindows() override;
-    // Framing routing and the camera-only preview (RecordingControllerFraming.cpp). Routing runs after every
-    // published change; it is idempotent and cheap.
+    // Camera routing (CameraRouting) runs after every published change; it is idempotent and cheap.
     void updateFramingRouting();
+    CameraRouting& routing() { return *routing_; }
     // The crops the desk monitor judges in the current mode and look.
     std::vector<FramingCropSpec> framingSpecs() const;
     // The desk camera's (or the "Just me" camera's) monitor and the short picture's monitor.
-    FramingMonitor& framing() { return *framing_; }
-    FramingMonitor& shortFraming() { return *shortFraming_; }
+    FramingMonitor& framing() { return routing_->framing(); }
+    FramingMonitor& shortFraming() { return routing_->shortFraming(); }
     // The one camera-only recorder; none when the studio has no take services.
-    CameraOnlyRecorder* cameraOnlyRecorder() { return cameraOnlyRecorder_.get(); }
+    CameraOnlyRecorder* cameraOnlyRecorder() { return routing_->recorder(); }
     // The framing-check and short preview windows say when they open and close.
-    bool framingWindowOpen() const { return framingWindowOpen_; } void setFramingWindowOpen(bool open);
+    bool framingWindowOpen() const { return routing_->framingWindowOpen(); } void setFramingWindowOpen(bool open);
     // The main window's "Check framing": "Short" opens the short preview instead; "Just me" asks for the camera
     // first, the other modes switch the bubble camera on. An open window is only brought forward.
     QCoro::Task<> openFramingCheck();
     // The open "Check framing" window; none once it closed.
     FramingWindow* framingWindow() const { return framingWindow_.get(); }
-    bool shortWindowOpen() const { return shortWindowOpen_; } void setShortWindowOpen(bool open);
-    // Starts the preview when it does not run on the right camera and profile (idle, finished, failed only).
-    void ensureCameraOnlyPreview();
-    void startCameraOnlyPreview(const CaptureDeviceInfo& camera);
-    void setShortProfile(bool shortProfile) override;
-    void settleCameraOnlyPreview();
-    bool cameraOnlyPreviewShort() const { return cameraOnlyPreviewShort_; }
+    bool shortWindowOpen() const { return routing_->shortWindowOpen(); } void setShortWindowOpen(bool open);
+    void settleCameraOnlyPreview() { routing_->settle(); }
+    bool cameraOnlyPreviewShort() const { return routing_->previewShort(); }
     // The short preview shows the file's side while shortViewerView is on, else the mirror setting.
-    bool shortViewerView() const { return shortViewerView_; } void setShortViewerView(bool fileSide);
-    void applyShortViewerDisplay();
-    void applyShortMirroring();
-    const ShortFramingAccumulator& shortFramingTotals() const { return shortFramingAccum_; }
+    bool shortViewerView() const { return routing_->viewerView(); } void setShortViewerView(bool fileSide);
+    void applyShortViewerDisplay() { routing_->applyViewerDisplay(); }
     bool isTickerRunning() const { return ticker_ != nullptr; }
     CountdownWindow& countdown() { return *countdown_; }
     void startTicker();
@@ -395,28 +388,17 @@ private:
     std::variant<TakeFolder, ErrorInfo> openTakeFolder();
     // Prepares the controller for a new short and creates its dated folder; the start gets the script.
     std::variant<TakeFolder, ErrorInfo> resolveShortFolder(TakeStart& start);
-    // What the camera-only takes reach: the recorder and its preview.
-    CameraOnlyRecorder* recorder() override { return cameraOnlyRecorder_.get(); }
-    bool isWarm(const QString& cameraID) const override;
-    void startPreview(const CaptureDeviceInfo& camera) override { startCameraOnlyPreview(camera); }
-    void settle() override { settleCameraOnlyPreview(); }
-    void forget() override { bubble_.cameraOnlyPreviewCameraID.reset(); }
-    ShortFramingAccumulator& framingTotals() override { return shortFramingAccum_; }
-    void showShortFeed(QSizeF size) override;
+    // What camera routing reads in the studio.
+    CameraRouting::Inputs routingInputs() const;
     // The phase shows the finished file; `note` says what the file lacks, when it holds less than the take.
     void showFinishedTake(const QString& path, const QString& note);
     // The take failed while filming: the failure sound, the beep, and the studio comes to the front.
     void alarmTakeFailed();
-    // The preview camera: the selected one, else the first listed.
-    const CaptureDeviceInfo* previewCamera() const;
     // A take is between its start and filming, or filming: the camera-only preview belongs to it.
     bool cameraOnlyTakeOwnsPreview() const;
-    void stopCameraOnlyPreview();
     void watchFramingInputs();
     // The check window's close, on a later turn: forgets the window (unless it was shown again) and re-routes.
     void framingCheckClosed(FramingWindow* window);
-    // What the check window shows live: the picture the desk monitor reads, wrapped once per recorder.
-    void routeFramingCheckPreview();
 
     ControllerHooks& hooks();
     void readSettings();
@@ -435,8 +417,6 @@ private:
     void applyPreparedHandoff(const NextRecording& record, const HandoffReader::Preparation& preparation);
     // After a take or a start that made none: a handoff held back meanwhile applies on a later turn.
     void studioMayBeIdle();
-    // Between takes the camera-only preview lost its stream: it is forgotten, to start afresh.
-    void cameraOnlyStreamLost();
     TakeServices* takeServices() const { return platform_.takes; }
     OverlayRecorder* cameraRecorder() const;
     OverlayRecorder* phoneRecorder() const;
@@ -489,22 +469,13 @@ private:
     bool modeSettingsRestoredOnce_ = false;
     // The takes and what they share: the countdown, the elapsed ticker and the start guard.
     std::unique_ptr<CountdownWindow> countdown_;
+    // Camera routing and the camera-only recorder; the takes filmed with it reach it, so it outlives them.
+    std::unique_ptr<CameraRouting> routing_;
+    std::unique_ptr<FramingWindow> framingWindow_;
+    bool routingQueued_ = false;
     // The kinds of take by capture mode and one take of each; a mode without a row cannot start.
     TakeKinds kinds_;
     std::map<CaptureMode, std::unique_ptr<Take>> takes_;
-    // Framing routing and the camera-only preview.
-    std::unique_ptr<CameraOnlyRecorder> cameraOnlyRecorder_;
-    std::unique_ptr<FramingMonitor> framing_;
-    std::unique_ptr<FramingMonitor> shortFraming_;
-    ShortFramingAccumulator shortFramingAccum_;
-    bool cameraOnlyPreviewShort_ = false;
-    bool framingWindowOpen_ = false;
-    std::unique_ptr<FramingWindow> framingWindow_;
-    std::shared_ptr<const LivePreviewSource> framingCameraPreview_;
-    std::shared_ptr<const LivePreviewSource> cameraOnlyFramingPreview_;
-    bool shortWindowOpen_ = false;
-    bool shortViewerView_ = false;
-    bool routingQueued_ = false;
     QTimer* ticker_ = nullptr;
     // How long the GUI thread is held during a start (countdown's end to capture) and a stop (GUI thread).
     GuiStallProbe stallProbe_{GuiStallProbe::enabledByEnvironment()};

@@ -142,11 +142,7 @@ void RecordingController::watchDeviceChanges()
             weak->reconcilePhone();
             weak->reconcileCamera();
             // A camera-only preview that is not streaming (its camera went, or would not open) tries again.
-            if (CameraOnlyRecorder* recorder = weak->cameraOnlyRecorder_.get();
-                recorder && weak->bubble_.cameraOnlyPreviewCameraID && !recorder->isRunning() && !weak->cameraOnlyTakeOwnsPreview()) {
-                weak->bubble_.cameraOnlyPreviewCameraID.reset();
-                weak->updateFramingRouting();
-            }
+            weak->routing_->retryStalledPreview();
         });
     });
 }

@@ -78,7 +78,7 @@ void RecordingController::setShortMirrorFile(bool on)
     publishSetting(short_.shortMirrorFile, on, Keys::shortMirrorFile());
     // The file's mirroring follows only in short mode and never during a take.
     if (traits().filmsShort && !phase_.isBusy()) {
-        applyShortMirroring();
+        routing_->applyShortMirroring();
         hooks().applyShortMirroring();
     }
 }
@@ -170,7 +170,7 @@ void RecordingController::setCameraQuality(CameraQuality quality)
         hooks().setCameraOnlyMaxHeight(CameraQualities::heightCap(quality));
         // Outside a take the preview restarts in the new format; during one the cap waits for the next preview.
         if (!phase_.isBusy()) {
-            bubble_.cameraOnlyPreviewCameraID.reset();
+            routing_->forget();
             updateFramingRouting();
         }
     }
@@ -192,7 +192,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
         if (!phase_.isBusy())
             restoreModeSettings();
         if (kinds_.traits(mode).filmsShort) {
-            setShortProfile(true);
+            routing_->setShortProfile(true);
             hooks().setShortProfile(true);
             watchNextTake(true);
             QPointer<RecordingController> weak(this);
@@ -202,7 +202,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
             });
         } else if (kinds_.traits(old).filmsShort) {
             hooks().closeShortWindows();
-            setShortProfile(false);
+            routing_->setShortProfile(false);
             hooks().setShortProfile(false);
         }
         updateFramingRouting();

@@ -63,7 +63,6 @@ struct BubbleSettings {
     double bubbleSize = 260;
     bool mirrorCamera = true;
     CameraQuality cameraQuality = CameraQuality::best;
-    std::optional<QString> cameraOnlyPreviewCameraID;
 };
 
 // The tethered phone's screen panel.

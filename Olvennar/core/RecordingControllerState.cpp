@@ -180,10 +180,7 @@ void RecordingController::setMirrorCamera(bool mirrored)
     publish(bubble_.mirrorCamera, mirrored);
     if (OverlayRecorder* recorder = cameraRecorder())
         recorder->setMirrored(mirrored);
-    // A camera-only file keeps the side it started with.
-    if (cameraOnlyRecorder_ && !cameraOnlyTakeOwnsPreview())
-        cameraOnlyRecorder_->setMirrored(mirrored);
-    applyShortViewerDisplay();
+    routing_->mirror(mirrored);
     hooks().applyCameraMirroring(mirrored);
 }
 
@@ -330,7 +327,6 @@ void RecordingController::setLastFinalURL(const std::optional<QString>& path) { 
 void RecordingController::setShortTakeChannel(RecordingChannel channel) { destination_.shortTakeChannel = channel; }
 void RecordingController::setCameras(Devices cameras) { publish(bubble_.cameras, std::move(cameras)); }
 void RecordingController::setSelectedCameraID(const std::optional<QString>& id) { publish(bubble_.selectedCameraID, id); }
-void RecordingController::setCameraOnlyPreviewCameraID(const std::optional<QString>& id) { bubble_.cameraOnlyPreviewCameraID = id; }
 void RecordingController::setShortFrameSize(QSizeF size) { publish(short_.shortFrameSize, size); }
 void RecordingController::setLastShortURL(const std::optional<QString>& path) { publish(short_.lastShortURL, path); }
 void RecordingController::setSelectedPhoneID(const std::optional<QString>& id) { publish(phone_.selectedPhoneID, id); }

@@ -1,3 +1,4 @@
+#include "app/StudioTakeKinds.h"
 #include "core/RecordingController.h"
 #include "support/FakeAccessProbe.h"
 #include "support/TestEnvironment.h"
@@ -20,14 +21,18 @@ TEST_F(ControllerStartupTest, ConstructionLogsTheRealProbeStatesAndTheScreenIsNe
     access.microphoneState = Permissions::State::notAsked;
     access.cameraState = Permissions::State::denied;
     QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
-    RecordingController controller(Platform{*settings, access});
+    Platform platform{*settings, access};
+    platform.kinds = &StudioTakeKinds::standard();
+    RecordingController controller(platform);
     EXPECT_TRUE(readLog().contains(QStringLiteral("  launch 9.8.7: permissions screen=denied mic=notAsked camera=denied\n")));
     QCoreApplication::setApplicationVersion(QString());
 }
 
 TEST_F(ControllerStartupTest, FirstHandoffRefreshComesOnALaterTurnAndOnlyOneTimerEverRuns)
 {
-    RecordingController controller(Platform{*settings, access});
+    Platform platform{*settings, access};
+    platform.kinds = &StudioTakeKinds::standard();
+    RecordingController controller(platform);
     EXPECT_EQ(controller.handoffRefreshCount(), 0); // never inside the constructor
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller.handoffRefreshCount() == 1; }, 1000));
     EXPECT_TRUE(controller.isWatchingNextTake());

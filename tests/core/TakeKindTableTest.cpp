@@ -104,6 +104,11 @@ protected:
     {
         SandboxTest::SetUp();
         settings->setString(QString::fromLatin1(SaveLocation::settingsKey), path(QStringLiteral("Recordings")));
+        makeController();
+    }
+    // A studio over the table as it stands, in the notebook's mode with no countdown.
+    void makeController()
+    {
         Platform platform{*settings, access};
         platform.kinds = &kinds;
         platform.takes = &services;
@@ -191,12 +196,7 @@ TEST_F(TakeKindTable, withoutPauseAmongItsTraitsThePauseKeyDoesNothing)
     for (TakeKind& row : kinds.rows)
         if (row.mode == CaptureMode::voice)
             row.traits.pause = false;
-    Platform platform{*settings, access};
-    platform.kinds = &kinds;
-    platform.takes = &services;
-    controller = std::make_unique<RecordingController>(platform);
-    controller->setCountdownSeconds(0);
-    controller->setCaptureMode(CaptureMode::voice);
+    makeController();
     QCoro::waitFor(controller->start());
     ASSERT_EQ(phase(), RecordingPhase::Kind::recording);
     controller->togglePause();

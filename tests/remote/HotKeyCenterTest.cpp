@@ -1,3 +1,4 @@
+#include "app/StudioTakeKinds.h"
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
 #include "support/FakeAccessProbe.h"
@@ -47,6 +48,7 @@ TEST_F(HotKeyCenterTest, CtrlRStartsATakeFromIdleNotOnlyStopsOne)
     FakeAccessProbe access;
     Platform platform{*settings, access};
     platform.hotKeys = &center;
+    platform.kinds = &StudioTakeKinds::standard();
     RecordingController controller(platform);
     // No display is listed, so the screen take's start ends at once with its sentence: proof it ran.
     for (const RecordingPhase& from : {RecordingPhase::idle(), RecordingPhase::finished(path("final.mov"))}) {

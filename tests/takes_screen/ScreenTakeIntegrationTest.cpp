@@ -83,6 +83,7 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     Platform platform{*settings, access};
     platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
+    platform.kinds = &StudioTakeKinds::standard();
     RecordingController controller(platform);
     controller.setCountdownSeconds(0);
     QCoro::waitFor(controller.checkPermissionAndLoadDisplays());
@@ -174,6 +175,7 @@ TEST_F(ScreenTakeOnX11, theTeleprompterPanelNeverReachesTheMovie)
     platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
     platform.teleprompter = &prompter;
+    platform.kinds = &StudioTakeKinds::standard();
     RecordingController controller(platform);
     controller.setCountdownSeconds(0);
     QCoro::waitFor(controller.checkPermissionAndLoadDisplays());

@@ -59,6 +59,7 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     Platform platform {*settings, access, nullptr, &hooks};
     platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
+    platform.kinds = &StudioTakeKinds::standard();
     RecordingController controller(platform);
     controller.refreshDevices();
     ControllerShortPreviewSources sources(controller);
