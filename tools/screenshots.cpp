@@ -2,6 +2,7 @@
 // argument; the second, optional, is a portrait that stands in for the camera of the "Short frame" window. Run
 // it under an X server (scripts/screenshots.sh uses xvfb-run) so fonts and styles are the desktop's. It works in
 // a private HOME, so the user's own settings and recordings are never touched.
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "core/ProjectFolder.h"
 #include "core/QuitGuard.h"
@@ -150,6 +151,7 @@ int main(int argc, char** argv)
     EveryAccess access;
     Platform platform{settings, access};
     platform.kinds = &StudioTakeKinds::standard();
+    platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
     controller.setHasScreenPermission(true);
     controller.setMicPermission(Permissions::State::granted);

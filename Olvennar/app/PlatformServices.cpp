@@ -1,5 +1,6 @@
 #include "app/PlatformServices.h"
 
+#include "app/DesktopWindows.h"
 #include "app/LinuxTakeServices.h"
 #include "app/StudioTakeKinds.h"
 #include "capture/RemoteButton.h"
@@ -62,5 +63,6 @@ Platform PlatformServices::platform()
     platform.teleprompter = teleprompter_.get();
     platform.prompter = teleprompterHandoff_.get();
     platform.kinds = &StudioTakeKinds::standard();
+    platform.windows = &DesktopWindows::shared();
     return platform;
 }

@@ -12,6 +12,7 @@ class ControllerHooks;
 class HandoffPrompter;
 class Settings;
 class SpeechBusySink;
+class StudioWindows;
 class TakeServices;
 struct TakeKinds;
 
@@ -40,4 +41,6 @@ struct Platform {
     TakeServices* takes = nullptr;
     // The take kinds by capture mode; none: no mode can record.
     const TakeKinds* kinds = nullptr;
+    // The windows the studio opens (the countdown, "Check framing"); none opens none and counts no numbers.
+    StudioWindows* windows = nullptr;
 };

@@ -8,12 +8,11 @@
 #include "finishing/EnhanceQueue.h"
 #include "finishing/FinishingTools.h"
 #include "framing/CameraBubbleWindow.h"
-#include "framing/CountdownWindow.h"
+#include "framing/StudioWindows.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Scheduler.h"
 #include "capture/CameraOnlyRecorder.h"
 #include "framing/FramingMonitor.h"
-#include "framing/FramingWindow.h"
 #include "takes/Take.h"
 #include "takes/TakeServices.h"
 
@@ -46,7 +45,8 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     // The hot keys' zoom marks land in the marking take's pointer log unless the bundle brings its own.
     if (const TakeKind* marking = kinds_.with(&TakeTraits::zoomMarks); marking && !platform_.zoomMarker)
         platform_.zoomMarker = takes_[marking->mode]->zoomMarker();
-    countdown_ = std::make_unique<CountdownWindow>();
+    if (platform_.windows)
+        countdown_ = platform_.windows->makeCountdown();
     enhanceQueue_ = new EnhanceQueue(
         [](const QString& source, const QString& output) { return EnhancePipeline::run(EnhancePipeline::standardTools(), source, output); }, this);
     connect(enhanceQueue_, &EnhanceQueue::changed, this, &RecordingController::changed);

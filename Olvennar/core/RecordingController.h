@@ -5,6 +5,8 @@
 #include "core/FinishJob.h"
 #include "core/FinishQueue.h"
 #include "core/Platform.h"
+#include "framing/CountdownDisplay.h"
+#include "framing/FramingCheckDisplay.h"
 #include "takedata/RecordingChannel.h"
 #include "core/RecordingControllerKeys.h"
 #include "core/RecordingControllerSettings.h"
@@ -41,10 +43,8 @@ class CameraFrameTap;
 class CameraOnlyRecorder;
 class CancelToken;
 class ControllerHooks;
-class CountdownWindow;
 class EnhanceQueue;
 class FramingMonitor;
-class FramingWindow;
 struct LivePreviewSource;
 class OverlayRecorder;
 class QTimer;
@@ -333,7 +333,7 @@ public:
     // first, the other modes switch the bubble camera on. An open window is only brought forward.
     QCoro::Task<> openFramingCheck();
     // The open "Check framing" window; none once it closed.
-    FramingWindow* framingWindow() const { return framingWindow_.get(); }
+    FramingCheckDisplay* framingWindow() const { return framingWindow_.get(); }
     bool shortWindowOpen() const { return routing_->shortWindowOpen(); } void setShortWindowOpen(bool open);
     void settleCameraOnlyPreview() { routing_->settle(); }
     bool cameraOnlyPreviewShort() const { return routing_->previewShort(); }
@@ -341,7 +341,6 @@ public:
     bool shortViewerView() const { return routing_->viewerView(); } void setShortViewerView(bool fileSide);
     void applyShortViewerDisplay() { routing_->applyViewerDisplay(); }
     bool isTickerRunning() const { return ticker_ != nullptr; }
-    CountdownWindow& countdown() { return *countdown_; }
     void startTicker();
     void stopTicker();
     // The take description's "look" object, in its own lower-case words, from the current settings.
@@ -398,7 +397,7 @@ private:
     bool cameraOnlyTakeOwnsPreview() const;
     void watchFramingInputs();
     // The check window's close, on a later turn: forgets the window (unless it was shown again) and re-routes.
-    void framingCheckClosed(FramingWindow* window);
+    void framingCheckClosed(FramingCheckDisplay* window);
 
     ControllerHooks& hooks();
     void readSettings();
@@ -468,10 +467,10 @@ private:
     bool preferredMicWasPresent_ = false;
     bool modeSettingsRestoredOnce_ = false;
     // The takes and what they share: the countdown, the elapsed ticker and the start guard.
-    std::unique_ptr<CountdownWindow> countdown_;
+    std::unique_ptr<CountdownDisplay> countdown_;
     // Camera routing and the camera-only recorder; the takes filmed with it reach it, so it outlives them.
     std::unique_ptr<CameraRouting> routing_;
-    std::unique_ptr<FramingWindow> framingWindow_;
+    std::unique_ptr<FramingCheckDisplay> framingWindow_;
     bool routingQueued_ = false;
     // The kinds of take by capture mode and one take of each; a mode without a row cannot start.
     TakeKinds kinds_;

@@ -6,10 +6,9 @@
 #include "core/ControllerHooks.h"
 #include "core/ProjectFolder.h"
 #include "framing/CameraBubbleWindow.h"
-#include "framing/FramingAssistantView.h"
 #include "framing/FramingMonitor.h"
 #include "framing/FramingRules.h"
-#include "framing/FramingWindow.h"
+#include "framing/StudioWindows.h"
 #include "framing/LivePreviewSource.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Diagnostics.h"
@@ -109,25 +108,25 @@ QCoro::Task<> RecordingController::openFramingCheck()
         co_return;
     if (!traits().cameraOnly && !bubble_.cameraEnabled)
         setCameraEnabled(true);
-    if (!framingWindow_) {
-        framingWindow_ = std::make_unique<FramingWindow>(new FramingAssistantView(framing()));
-        FramingWindow* window = framingWindow_.get();
+    if (!framingWindow_ && platform_.windows) {
+        framingWindow_ = platform_.windows->makeFramingCheck(framing());
+        FramingCheckDisplay* window = framingWindow_.get();
         // Handled once the close has run its course; a controller that is gone by then hears nothing.
-        window->onClose = [this, window] {
+        window->setOnClose([this, window] {
             QMetaObject::invokeMethod(this, [this, window] { framingCheckClosed(window); }, Qt::QueuedConnection);
-        };
+        });
         window->centreOnScreen();
     }
-    framingWindow_->show();
-    framingWindow_->raise();
-    framingWindow_->activateWindow();
+    if (!framingWindow_)
+        co_return;
+    framingWindow_->bringForward();
     setFramingWindowOpen(true);
 }
 
-void RecordingController::framingCheckClosed(FramingWindow* window)
+void RecordingController::framingCheckClosed(FramingCheckDisplay* window)
 {
     // Reopened before this turn came: the window stays.
-    if (framingWindow_.get() != window || window->isVisible())
+    if (framingWindow_.get() != window || window->isShown())
         return;
     framingWindow_.reset();
     setFramingWindowOpen(false);

@@ -6,7 +6,6 @@
 #include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
 #include "framing/CameraBubbleWindow.h"
-#include "framing/CountdownWindow.h"
 #include "platform/system/CancelToken.h"
 #include "finishing/SaveJobHandover.h"
 #include "takes/ScreenStopPlan.h"
@@ -339,7 +338,7 @@ QCoro::Task<bool> RecordingController::countDown(QRect frame, Take& take)
     QPointer<Take> weakTake(&take);
     QPointer<CancelToken> token = new CancelToken(this);
     // No screen to show the numbers on means no countdown at all.
-    const bool counting = panels_.countdownSeconds > 0 && frame.isValid();
+    const bool counting = countdown_ && panels_.countdownSeconds > 0 && frame.isValid();
     // The countdown's phase comes first: the token cancels the numbers when the phase changes from it.
     setPhase(counting ? Phase::countingDown() : Phase::preparing());
     if (counting)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framing/CountdownDisplay.h"
 #include "framing/CountdownModel.h"
 #include "framing/SpringMotion.h"
 
@@ -15,14 +16,14 @@ class QWidget;
 
 // The circular countdown in the middle of the recorded display, one step a second. Click-through,
 // always on top, never takes focus.
-class CountdownWindow {
+class CountdownWindow final : public CountdownDisplay {
 public:
     static constexpr int panelSize = 260;
     // Each new number springs in: response 0.25 s, damping fraction 0.85.
     static constexpr SpringMotion numberSpring{0.25, 0.85};
 
     CountdownWindow();
-    ~CountdownWindow();
+    ~CountdownWindow() override;
 
     CountdownModel& model() { return model_; }
     QWidget* panel() const;
@@ -31,7 +32,7 @@ public:
 
     // Counts from..1 on the screen with the given geometry (X11 coordinates). True when it ran to the end;
     // false when the token was cancelled, in which case the remaining numbers flash by without waiting.
-    QCoro::Task<bool> run(QRect screenGeometry, int from, CancelToken* token = nullptr);
+    QCoro::Task<bool> run(QRect screenGeometry, int from, CancelToken* token = nullptr) override;
 
     // The panel's rectangle centred on the screen.
     static QRect panelRect(const QRect& screenGeometry);

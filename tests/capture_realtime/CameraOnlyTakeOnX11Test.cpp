@@ -1,5 +1,6 @@
 // Real "Just me" and short takes: PulseAudio records a desk-style microphone (a remapped source over a
 // private null sink) and a camera films the test display, where a square flashes exactly while a tone plays.
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "app/LinuxTakeServices.h"
 #include "capture/CameraOnlyRecorder.h"
@@ -233,6 +234,7 @@ protected:
             LinuxTakeServices::Devices{&catalog, [hub = camera](const QString&) { return CameraHubRegistry::Result{hub, std::nullopt}; }});
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.takes = services.get();
         controller = std::make_unique<RecordingController>(platform);
         controller->setCountdownSeconds(0);

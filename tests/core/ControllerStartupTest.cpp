@@ -1,3 +1,4 @@
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "core/RecordingController.h"
 #include "support/FakeAccessProbe.h"
@@ -23,6 +24,7 @@ TEST_F(ControllerStartupTest, ConstructionLogsTheRealProbeStatesAndTheScreenIsNe
     QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
     Platform platform{*settings, access};
     platform.kinds = &StudioTakeKinds::standard();
+    platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
     EXPECT_TRUE(readLog().contains(QStringLiteral("  launch 9.8.7: permissions screen=denied mic=notAsked camera=denied\n")));
     QCoreApplication::setApplicationVersion(QString());
@@ -32,6 +34,7 @@ TEST_F(ControllerStartupTest, FirstHandoffRefreshComesOnALaterTurnAndOnlyOneTime
 {
     Platform platform{*settings, access};
     platform.kinds = &StudioTakeKinds::standard();
+    platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
     EXPECT_EQ(controller.handoffRefreshCount(), 0); // never inside the constructor
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller.handoffRefreshCount() == 1; }, 1000));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
@@ -48,6 +49,7 @@ protected:
         if (!controller_) {
             Platform platform{*settings, access, &speech, &hooks};
             platform.kinds = &StudioTakeKinds::standard();
+            platform.windows = &DesktopWindows::shared();
             controller_ = std::make_unique<RecordingController>(platform);
         }
         return *controller_;
@@ -57,6 +59,7 @@ protected:
     {
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         return std::make_unique<RecordingController>(platform);
     }
 

@@ -1,3 +1,4 @@
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "ControllerTestFixture.h"
 
@@ -52,6 +53,7 @@ protected:
         if (!controller_) {
             Platform platform{*settings, access, &speech, &hooks};
             platform.kinds = &StudioTakeKinds::standard();
+            platform.windows = &DesktopWindows::shared();
             platform.prompter = &prompter;
             controller_ = std::make_unique<RecordingController>(platform);
             // The first scheduled poll runs before the test writes anything.

@@ -1,3 +1,4 @@
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "capture/RemoteButton.h"
 #include "core/HotKeyCenter.h"
@@ -37,6 +38,7 @@ protected:
         remote = std::make_unique<RemoteButton>(*settings, hid, access, scheduler);
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.hotKeys = &hotKeys;
         platform.remoteButton = remote.get();
         platform.sounds = &sounds;

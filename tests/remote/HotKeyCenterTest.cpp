@@ -1,3 +1,4 @@
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
@@ -49,6 +50,7 @@ TEST_F(HotKeyCenterTest, CtrlRStartsATakeFromIdleNotOnlyStopsOne)
     Platform platform{*settings, access};
     platform.hotKeys = &center;
     platform.kinds = &StudioTakeKinds::standard();
+    platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
     // No display is listed, so the screen take's start ends at once with its sentence: proof it ran.
     for (const RecordingPhase& from : {RecordingPhase::idle(), RecordingPhase::finished(path("final.mov"))}) {

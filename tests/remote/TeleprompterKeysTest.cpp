@@ -1,3 +1,4 @@
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "capture/RemoteButton.h"
 #include "core/HotKeyCenter.h"
@@ -41,6 +42,7 @@ protected:
         hid.present = {clicker};
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.hotKeys = &keys;
         platform.remoteButton = remote.get();
         platform.sounds = &sounds;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -31,6 +32,7 @@ protected:
         tools = std::make_shared<FakeFinishingTools>();
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.scheduler = &clock;
         controller = std::make_unique<RecordingController>(platform);
         controller->finishQueue().setFinishingTools(tools);

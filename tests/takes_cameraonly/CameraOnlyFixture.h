@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "capture/CameraOnlyRecorder.h"
 #include "core/RecordingController.h"
@@ -40,6 +41,7 @@ protected:
         services.microphoneList = {device(QStringLiteral("mic"))};
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
         controller->setCountdownSeconds(0);

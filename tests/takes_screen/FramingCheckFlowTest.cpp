@@ -1,5 +1,6 @@
 // The framing check and the bubble's pill in Screen mode, on the real desk-camera recorder over a fake camera
 // that shows the portrait, and the check's opening in the other modes.
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "app/LinuxTakeServices.h"
 #include "capture/CameraOnlyRecorder.h"
@@ -50,6 +51,7 @@ protected:
             LinuxTakeServices::Devices{&cameras, [this](const QString&) { return CameraHubRegistry::Result{hub, std::nullopt}; }});
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.takes = services.get();
         platform.hooks = &hooks;
         controller = std::make_unique<RecordingController>(platform);
@@ -77,7 +79,7 @@ protected:
     }
     void closeCheck()
     {
-        controller->framingWindow()->close();
+        static_cast<FramingWindow*>(controller->framingWindow())->close();
         ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->framingWindow() == nullptr; }, 2000));
     }
 
@@ -126,7 +128,7 @@ TEST_F(FramingCheckFlow, openingTwiceBringsTheSameWindowAndReopeningStartsAFresh
     controller->setCameraEnabled(false);
     QCoro::waitFor(controller->openFramingCheck());
     EXPECT_TRUE(controller->cameraEnabled()) << "the check switches the camera on";
-    FramingWindow* first = controller->framingWindow();
+    auto* first = static_cast<FramingWindow*>(controller->framingWindow());
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->isVisible());
     const auto preview = controller->framing().livePreview();
@@ -140,7 +142,7 @@ TEST_F(FramingCheckFlow, openingTwiceBringsTheSameWindowAndReopeningStartsAFresh
     closeCheck();
     QCoro::waitFor(controller->openFramingCheck());
     ASSERT_NE(controller->framingWindow(), nullptr);
-    auto* fresh = static_cast<FramingAssistantView*>(controller->framingWindow()->content());
+    auto* fresh = static_cast<FramingAssistantView*>(static_cast<FramingWindow*>(controller->framingWindow())->content());
     EXPECT_EQ(fresh->selected(), 0);
     EXPECT_FALSE(fresh->sensor());
     EXPECT_EQ(controller->framing().livePreview(), preview) << "the desk picture is made once";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "support/FakeTakeServices.h"
 #include "core/RecordingController.h"
@@ -28,6 +29,7 @@ protected:
         services.microphoneList = {device(QStringLiteral("mic"))};
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
         QObject::connect(controller.get(), &RecordingController::changed, [this] {

@@ -1,3 +1,4 @@
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "app/LinuxTakeServices.h"
 #include "core/RecordingController.h"
@@ -84,6 +85,7 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
     platform.kinds = &StudioTakeKinds::standard();
+    platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
     controller.setCountdownSeconds(0);
     QCoro::waitFor(controller.checkPermissionAndLoadDisplays());
@@ -176,6 +178,7 @@ TEST_F(ScreenTakeOnX11, theTeleprompterPanelNeverReachesTheMovie)
     platform.takes = &services;
     platform.teleprompter = &prompter;
     platform.kinds = &StudioTakeKinds::standard();
+    platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
     controller.setCountdownSeconds(0);
     QCoro::waitFor(controller.checkPermissionAndLoadDisplays());

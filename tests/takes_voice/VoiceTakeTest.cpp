@@ -1,3 +1,4 @@
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -93,6 +94,7 @@ protected:
         if (!controller) {
             Platform platform{*settings, access};
             platform.kinds = &StudioTakeKinds::standard();
+            platform.windows = &DesktopWindows::shared();
             platform.takes = &services;
             platform.sounds = &sounds;
             platform.prompter = &prompter;

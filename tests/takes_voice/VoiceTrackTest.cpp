@@ -1,3 +1,4 @@
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -47,6 +48,7 @@ protected:
         services.microphoneList = {device(QStringLiteral("mic"))};
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
         controller->setCountdownSeconds(0);

@@ -1,6 +1,7 @@
 // The framing check as a user opens it: the camera (a fake one showing the portrait) is on in the studio look,
 // "Check framing" is clicked in the window, and the check window shows the live picture with the four studio
 // crops and an eye line through the portrait's eyes.
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "XPointer.h"
 
@@ -49,6 +50,7 @@ protected:
             LinuxTakeServices::Devices{&cameras, [this](const QString&) { return CameraHubRegistry::Result{hub, std::nullopt}; }});
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.takes = services.get();
         controller = std::make_unique<RecordingController>(platform);
         QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
@@ -84,8 +86,8 @@ TEST_F(FramingCheckWindowTest, checkFramingShowsTheLiveCameraWithTheStudioCropsA
     ASSERT_NE(button, nullptr);
     view->scrollArea()->ensureWidgetVisible(button);
     ASSERT_TRUE(XPointer::click(button)) << "another window covers the button";
-    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->framingWindow() && controller->framingWindow()->isVisible(); }));
-    FramingWindow* window = controller->framingWindow();
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->framingWindow() && controller->framingWindow()->isShown(); }));
+    auto* window = static_cast<FramingWindow*>(controller->framingWindow());
     auto* check = static_cast<FramingAssistantView*>(window->content());
     const FramingMonitor& monitor = controller->framing();
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return check->cardCount() == 4 && monitor.report().face.has_value(); }, 8000));

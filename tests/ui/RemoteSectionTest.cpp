@@ -1,3 +1,4 @@
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "WindowTest.h"
 
@@ -58,6 +59,7 @@ protected:
         button = std::make_unique<RemoteButton>(*settings, hid, access, scheduler);
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.remoteButton = button.get();
         platform.scheduler = &scheduler;
         controller = std::make_unique<RecordingController>(platform);

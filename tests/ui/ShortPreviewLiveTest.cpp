@@ -1,5 +1,6 @@
 // The "Short frame" window as the app wires it: the controller's camera-only recorder films a fake camera,
 // and the window's picture and frame size come from it.
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "capture/CameraOnlyRecorder.h"
 #include "core/RecordingController.h"
@@ -60,6 +61,7 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
     platform.kinds = &StudioTakeKinds::standard();
+    platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
     controller.refreshDevices();
     ControllerShortPreviewSources sources(controller);

@@ -1,5 +1,6 @@
 // The "Short frame" window and the replay through the controller, as the app wires them: the controller's
 // opening asks for the camera and calls its hook, the desktop hooks reach the short windows.
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "XPointer.h"
 
@@ -65,6 +66,7 @@ protected:
         settings->setString(QString::fromLatin1(SaveLocation::settingsKey), path(QStringLiteral("Recordings")));
         Platform platform{*settings, access, nullptr, &hooks};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         controller = std::make_unique<RecordingController>(platform);
         windows = std::make_unique<ShortWindows>(*controller, sources, [this] { return std::make_unique<FakeAudioPlayback>(output); });
         hooks.attachShortWindows(windows.get());

@@ -1,6 +1,7 @@
 // Two real screen takes in a row, clicked in the window: the first take's row finishes only after the
 // recording break (it waits while the second films) and then offers Reveal; the second, whose raw file is
 // gone before its render, fails and offers Retry.
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "XPointer.h"
 
@@ -37,6 +38,7 @@ protected:
         services = std::make_unique<LinuxTakeServices>(LinuxTakeServices::Devices{&cameras, [](const QString&) { return CameraHubRegistry::Result{}; }});
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.takes = services.get();
         controller = std::make_unique<RecordingController>(platform);
         RecordingController* owner = controller.get();

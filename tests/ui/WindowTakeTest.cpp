@@ -1,6 +1,7 @@
 // A real screen take driven as a user would: the save folder and Record are clicked in the window, the global
 // keys from another client mark a zoom only while recording, pause, and Ctrl+R stops it. The X screen and the
 // test sound server are recorded into the chosen folder and handed to finishing.
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "XPointer.h"
 
@@ -51,6 +52,7 @@ protected:
         services->setSaveJobSink([this](const SaveJobHandover& job) { jobs.push_back(job); });
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         platform.takes = services.get();
         platform.hotKeys = hotKeys.get();
         controller = std::make_unique<RecordingController>(platform);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
 #include "core/ControllerHooks.h"
 #include "core/RecordingController.h"
@@ -37,6 +38,7 @@ protected:
         settings->setString(QStringLiteral("projectsRoot"), path(QStringLiteral("Projects")));
         Platform platform{*settings, access, nullptr, &hooks};
         platform.kinds = &StudioTakeKinds::standard();
+        platform.windows = &DesktopWindows::shared();
         controller = std::make_unique<RecordingController>(platform);
         controller->setHasScreenPermission(true);
         controller->setMicPermission(Permissions::State::granted);

@@ -1,0 +1,18 @@
+#include "app/DesktopWindows.h"
+
+#include "framing/CountdownWindow.h"
+#include "framing/FramingAssistantView.h"
+#include "framing/FramingWindow.h"
+
+StudioWindows& DesktopWindows::shared()
+{
+    static DesktopWindows windows;
+    return windows;
+}
+
+std::unique_ptr<CountdownDisplay> DesktopWindows::makeCountdown() { return std::make_unique<CountdownWindow>(); }
+
+std::unique_ptr<FramingCheckDisplay> DesktopWindows::makeFramingCheck(FramingMonitor& monitor)
+{
+    return std::make_unique<FramingWindow>(new FramingAssistantView(monitor));
+}
