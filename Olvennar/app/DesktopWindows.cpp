@@ -1,5 +1,6 @@
 #include "app/DesktopWindows.h"
 
+#include "framing/CameraBubbleWindow.h"
 #include "framing/CountdownWindow.h"
 #include "framing/FramingAssistantView.h"
 #include "framing/FramingWindow.h"
@@ -15,4 +16,9 @@ std::unique_ptr<CountdownDisplay> DesktopWindows::makeCountdown() { return std::
 std::unique_ptr<FramingCheckDisplay> DesktopWindows::makeFramingCheck(FramingMonitor& monitor)
 {
     return std::make_unique<FramingWindow>(new FramingAssistantView(monitor));
+}
+
+std::unique_ptr<CameraPanel> DesktopWindows::makePanel(QWidget* preview, QSizeF size, double cornerRadius)
+{
+    return std::make_unique<CameraBubbleWindow>(preview, size, cornerRadius);
 }

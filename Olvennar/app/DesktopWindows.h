@@ -11,4 +11,5 @@ public:
 
     std::unique_ptr<CountdownDisplay> makeCountdown() override;
     std::unique_ptr<FramingCheckDisplay> makeFramingCheck(FramingMonitor& monitor) override;
+    std::unique_ptr<CameraPanel> makePanel(QWidget* preview, QSizeF size, double cornerRadius) override;
 };

@@ -7,7 +7,6 @@
 #include "core/ProjectFolder.h"
 #include "finishing/EnhanceQueue.h"
 #include "finishing/FinishingTools.h"
-#include "framing/CameraBubbleWindow.h"
 #include "framing/StudioWindows.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Scheduler.h"

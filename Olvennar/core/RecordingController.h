@@ -6,6 +6,7 @@
 #include "core/FinishQueue.h"
 #include "core/Platform.h"
 #include "framing/CountdownDisplay.h"
+#include "framing/CameraPanel.h"
 #include "framing/FramingCheckDisplay.h"
 #include "takedata/RecordingChannel.h"
 #include "core/RecordingControllerKeys.h"
@@ -38,7 +39,6 @@
 
 #include <qcorotask.h>
 
-class CameraBubbleWindow;
 class CameraFrameTap;
 class CameraOnlyRecorder;
 class CancelToken;
@@ -292,10 +292,10 @@ public:
     bool isWatchingForPhone() const { return phoneWatch_ != nullptr; }
     void showBubbleWindow();
     void showPhoneWindow();
-    CameraBubbleWindow* bubbleWindow() const { return bubbleWindow_.get(); }
+    CameraPanel* bubbleWindow() const { return bubbleWindow_.get(); }
     // The desk camera's newest frame (the export preview's card); none without a camera recorder.
     std::shared_ptr<CameraFrameTap> deskCameraFrameTap() const;
-    CameraBubbleWindow* phoneWindow() const { return phoneWindow_.get(); }
+    CameraPanel* phoneWindow() const { return phoneWindow_.get(); }
     // The screen a take records and the panels stand on, in desktop coordinates (origin top-left), with
     // the part not covered by panels and docks.
     struct ScreenPlace { ScreenDisplay display; QRect visibleFrame; };
@@ -420,7 +420,7 @@ private:
     OverlayRecorder* cameraRecorder() const;
     OverlayRecorder* phoneRecorder() const;
     void watchDeviceChanges();
-    std::unique_ptr<CameraBubbleWindow> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
+    std::unique_ptr<CameraPanel> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
 
     Platform platform_;
     CancelToken* pendingRemoteStop_ = nullptr;
@@ -461,8 +461,8 @@ private:
     QString finishNote_;
     QString notice_;
     std::vector<ScreenDisplay> screenDisplays_;
-    std::unique_ptr<CameraBubbleWindow> bubbleWindow_;
-    std::unique_ptr<CameraBubbleWindow> phoneWindow_;
+    std::unique_ptr<CameraPanel> bubbleWindow_;
+    std::unique_ptr<CameraPanel> phoneWindow_;
     QTimer* phoneWatch_ = nullptr;
     bool preferredMicWasPresent_ = false;
     bool modeSettingsRestoredOnce_ = false;

@@ -8,7 +8,7 @@
 #include "compositing/StudioGeometry.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
-#include "framing/CameraBubbleWindow.h"
+#include "framing/StudioWindows.h"
 #include "platform/system/AccessProbe.h"
 #include "takes/OverlayRecorder.h"
 #include "takes/TakeGeometry.h"
@@ -330,9 +330,9 @@ QSizeF RecordingController::bubbleWindowSize(const std::optional<FaceCardFraming
     return TakeGeometry::bubbleWindowSize(bubble_.bubbleSize, framing);
 }
 
-std::unique_ptr<CameraBubbleWindow> RecordingController::makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius)
+std::unique_ptr<CameraPanel> RecordingController::makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius)
 {
-    return std::make_unique<CameraBubbleWindow>(recorder.createPreview(nullptr), size, cornerRadius);
+    return platform_.windows ? platform_.windows->makePanel(recorder.createPreview(nullptr), size, cornerRadius) : nullptr;
 }
 
 void RecordingController::showBubbleWindow()
@@ -345,11 +345,13 @@ void RecordingController::showBubbleWindow()
     const QSizeF size = bubbleWindowSize(framing);
     const double radius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, std::min(size.width(), size.height()));
     auto panel = makePanel(*recorder, size, radius);
+    if (!panel)
+        return;
     panel->setShape(bubble_.bubbleShape, bubble_.bubbleTilt);
     panel->setStudioFraming(framing);
     if (!framing) {
         const QRect frame = screen->display.frame;
-        panel->move(frame.x() + frame.width() - panel->width() - 40, frame.y() + frame.height() - panel->height() - 40);
+        panel->placeAt({frame.x() + frame.width() - panel->panelSize().width() - 40, frame.y() + frame.height() - panel->panelSize().height() - 40});
     } else {
         panel->moveToStudioSlot(screen->visibleFrame, look_.faceLayout);
         panel->flashGuide(5.0);
@@ -366,9 +368,11 @@ void RecordingController::showPhoneWindow()
     if (phoneWindow_ || !screen || !recorder)
         return;
     auto panel = makePanel(*recorder, TakeGeometry::phoneWindowSize(phone_.phoneHeight, recorder->frameSize()), 22);
+    if (!panel)
+        return;
     panel->setShowsPhoneFrame(phone_.phoneShowsFrame);
     const QRect frame = screen->display.frame;
-    panel->move(frame.x() + 40, frame.y() + frame.height() - panel->height() - 40);
+    panel->placeAt({frame.x() + 40, frame.y() + frame.height() - panel->panelSize().height() - 40});
     panel->orderFront();
     phoneWindow_ = std::move(panel);
 }

@@ -5,11 +5,8 @@
 #include "capture/CameraOnlyRecorder.h"
 #include "core/ControllerHooks.h"
 #include "core/ProjectFolder.h"
-#include "framing/CameraBubbleWindow.h"
 #include "framing/FramingMonitor.h"
-#include "framing/FramingRules.h"
 #include "framing/StudioWindows.h"
-#include "framing/LivePreviewSource.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Permissions.h"
@@ -58,7 +55,7 @@ CameraRouting::Inputs RecordingController::routingInputs() const
     inputs.maxHeight = CameraQualities::heightCap(bubble_.cameraQuality);
     inputs.shortMirrorFile = short_.shortMirrorFile;
     inputs.shortFrameSize = short_.shortFrameSize;
-    inputs.bubbleShown = bubbleWindow_ && bubbleWindow_->isVisible();
+    inputs.bubbleShown = bubbleWindow_ && bubbleWindow_->isShown();
     inputs.framingHintsOnBubble = panels_.framingHintsOnBubble;
     inputs.cameraMissing = noCameraDevice();
     inputs.specs = framingSpecs();

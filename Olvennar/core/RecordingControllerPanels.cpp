@@ -6,7 +6,6 @@
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Diagnostics.h"
 
-#include "framing/CameraBubbleWindow.h"
 #include "framing/FramingReport.h"
 #include "takes/OverlayRecorder.h"
 #include "takes/TakeGeometry.h"
@@ -72,7 +71,7 @@ void RecordingController::cameraEnabledChanged()
         recorder->stopPreview();
     }
     if (bubbleWindow_)
-        bubbleWindow_->hide();
+        bubbleWindow_->hidePanel();
     // During a take the hidden panel stays, so the stop can still measure where it stood.
     if (!recordingOrPaused(phase_))
         bubbleWindow_.reset();
@@ -92,7 +91,7 @@ void RecordingController::phoneEnabledChanged()
         recorder->stopPreview();
     }
     if (phoneWindow_)
-        phoneWindow_->hide();
+        phoneWindow_->hidePanel();
     if (!recordingOrPaused(phase_))
         phoneWindow_.reset();
 }
@@ -114,7 +113,8 @@ void RecordingController::applyBubbleLayout(bool reanchor)
         return;
     if (!framing) {
         const QRect frame = screen->display.frame;
-        bubbleWindow_->move(frame.x() + frame.width() - bubbleWindow_->width() - 40, frame.y() + frame.height() - bubbleWindow_->height() - 40);
+        const QSize shown = bubbleWindow_->panelSize();
+        bubbleWindow_->placeAt({frame.x() + frame.width() - shown.width() - 40, frame.y() + frame.height() - shown.height() - 40});
     } else {
         bubbleWindow_->moveToStudioSlot(screen->visibleFrame, look_.faceLayout);
         bubbleWindow_->flashGuide(5.0);
@@ -154,5 +154,5 @@ void RecordingController::showFramingOnBubble(const FramingReport& report, bool 
     QString hint = report.overall.hints.isEmpty() ? QString() : report.overall.hints.first();
     hint = hint.left(hint.indexOf(QStringLiteral(" (")));
     hint = hint.left(hint.indexOf(QStringLiteral(" — ")));
-    bubbleWindow_->setPill(report.overall.status, hint, bubbleWindow_->devicePixelRatioF());
+    bubbleWindow_->setPill(report.overall.status, hint, bubbleWindow_->pixelRatio());
 }

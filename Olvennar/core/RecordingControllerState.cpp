@@ -9,7 +9,6 @@
 #include "core/ProjectFolder.h"
 #include "core/SaveLocation.h"
 #include "takedata/SpeechBusySink.h"
-#include "framing/CameraBubbleWindow.h"
 #include "platform/system/CancelToken.h"
 #include "takes/OverlayRecorder.h"
 #include "platform/system/Paths.h"

@@ -5,7 +5,6 @@
 #include "compositing/BubbleShapePath.h"
 #include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
-#include "framing/CameraBubbleWindow.h"
 #include "platform/system/CancelToken.h"
 #include "finishing/SaveJobHandover.h"
 #include "takes/ScreenStopPlan.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compositing/FaceCardFraming.h"
+#include "framing/CameraPanel.h"
 #include "framing/OverlayHostView.h"
 #include "takedata/StudioLook.h"
 
@@ -18,7 +19,7 @@
 // draws the camera where the panel stood.
 //
 // Screens are given as rectangles in desktop coordinates of the window system (origin top-left, y down).
-class CameraBubbleWindow : public QWidget {
+class CameraBubbleWindow : public QWidget, public CameraPanel {
     Q_OBJECT
 
 public:
@@ -28,26 +29,31 @@ public:
 
     OverlayHostView& hostView() { return *hostView_; }
 
-    void setStudioFraming(const std::optional<FaceCardFraming>& framing);
+    void setStudioFraming(const std::optional<FaceCardFraming>& framing) override;
     // The face slot of the studio layout within the screen's visible area: tall left 40 in from the left
     // edge and vertically centred; bottom right 40 in from the right and bottom edges.
-    void moveToStudioSlot(const QRect& visibleArea, FaceLayout face);
+    void moveToStudioSlot(const QRect& visibleArea, FaceLayout face) override;
     static QPoint studioSlotOrigin(const QRect& visibleArea, QSizeF panelSize, FaceLayout face);
 
     // The panel's frame relative to the screen, scaled to the render size, origin bottom-left; the zero
     // rectangle for a screen without size.
-    QRectF rectInRenderSpace(const QRect& screen, QSizeF renderSize) const;
+    QRectF rectInRenderSpace(const QRect& screen, QSizeF renderSize) const override;
     static QRectF rectInRenderSpace(const QRectF& panel, const QRectF& screen, QSizeF renderSize);
 
     // Keeps the centre.
-    void resizeTo(QSizeF size, double cornerRadius);
-    void setShape(BubbleShape shape, double tilt);
-    void setShowsPhoneFrame(bool shows);
-    void setPill(std::optional<FramingStatus> status, const QString& text, double scale);
-    void flashGuide(double seconds);
+    void resizeTo(QSizeF size, double cornerRadius) override;
+    void setShape(BubbleShape shape, double tilt) override;
+    void setShowsPhoneFrame(bool shows) override;
+    void setPill(std::optional<FramingStatus> status, const QString& text, double scale) override;
+    void flashGuide(double seconds) override;
 
     // Orders the panel in without activating anything.
-    void orderFront();
+    void orderFront() override;
+    void placeAt(QPoint topLeft) override { move(topLeft); }
+    QSize panelSize() const override { return size(); }
+    bool isShown() const override { return isVisible(); }
+    void hidePanel() override { hide(); }
+    double pixelRatio() const override { return devicePixelRatioF(); }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -28,8 +28,8 @@ TEST_F(ScreenTakeFlow, aPhoneIsAwaitedByThePollAndAttachedWithinTwoSecondsOfAppe
     EXPECT_FALSE(controller->isWatchingForPhone());
     EXPECT_EQ(services.phone.device, QStringLiteral("scrcpy"));
     // A phone whose picture size is not known yet gets a panel 6/13 as wide as high, 40 in from the corner.
-    EXPECT_EQ(controller->phoneWindow()->size(), QSize(212, 460));
-    EXPECT_EQ(controller->phoneWindow()->pos(), QPoint(40, 180 - 460 - 40));
+    EXPECT_EQ(controller->phoneWindow()->panelSize(), QSize(212, 460));
+    EXPECT_EQ(static_cast<CameraBubbleWindow*>(controller->phoneWindow())->pos(), QPoint(40, 180 - 460 - 40));
     EXPECT_TRUE(readLog().contains(QStringLiteral("iPhone attached")));
 
     controller->setPhoneEnabled(false);
@@ -44,7 +44,7 @@ TEST_F(ScreenTakeFlow, switchingTheBubbleOffDuringATakeHidesItButKeepsThePanelFo
     film(5);
     controller->setCameraEnabled(false);
     ASSERT_TRUE(controller->bubbleWindow());
-    EXPECT_FALSE(controller->bubbleWindow()->isVisible());
+    EXPECT_FALSE(controller->bubbleWindow()->isShown());
     QCoro::waitFor(controller->stop());
     EXPECT_FALSE(controller->bubbleWindow());
     ASSERT_EQ(services.jobs.size(), 1u);

@@ -146,7 +146,7 @@ TEST_F(ScreenTakeFlow, theBubbleStandsInItsStudioSlotOrAtTheBottomRightInTheClas
     QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
     controller->setFaceLayout(FaceLayout::bottomRight);
     plugInCamera();
-    CameraBubbleWindow* bubble = controller->bubbleWindow();
+    auto* bubble = static_cast<CameraBubbleWindow*>(controller->bubbleWindow());
     ASSERT_TRUE(bubble);
     const QSizeF size = controller->bubbleWindowSize(controller->studioBubbleFraming());
     EXPECT_EQ(bubble->size(), size.toSize());

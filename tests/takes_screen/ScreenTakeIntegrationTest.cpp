@@ -82,7 +82,6 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     services.setSaveJobSink([&jobs](const SaveJobHandover& job) { jobs.push_back(job); });
     FakeAccessProbe access;
     Platform platform{*settings, access};
-    platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
     platform.kinds = &StudioTakeKinds::standard();
     platform.windows = &DesktopWindows::shared();
@@ -92,7 +91,7 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     ASSERT_FALSE(controller.displays().empty());
     controller.setCameraEnabled(true);
     spin(300);
-    CameraBubbleWindow* bubble = controller.bubbleWindow();
+    auto* bubble = static_cast<CameraBubbleWindow*>(controller.bubbleWindow());
     ASSERT_TRUE(bubble) << controller.phase().payload().toStdString();
     ASSERT_TRUE(bubble->isVisible());
     const QRect bubbleFrame = bubble->geometry();

@@ -58,7 +58,6 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     listed.localizedName = desk->localizedName();
     services.cameraList = {listed};
     Platform platform {*settings, access, nullptr, &hooks};
-    platform.kinds = &StudioTakeKinds::standard();
     platform.takes = &services;
     platform.kinds = &StudioTakeKinds::standard();
     platform.windows = &DesktopWindows::shared();
