@@ -2,9 +2,9 @@
 
 #include "app/LinuxTakeServices.h"
 #include "app/PlatformServices.h"
-#include "core/FinishQueue.h"
+#include "finishing/FinishQueue.h"
 #include "core/RecordingController.h"
-#include "finishing/SaveJobHandover.h"
+#include "finishing/RenderWork.h"
 #include "core/SaveLocation.h"
 #include "finishing/TakeRecovery.h"
 #include "platform/audio/PulseAudioPlayback.h"
@@ -39,9 +39,7 @@ RecordingController& FestrinApp::controller()
 {
     if (!controller_) {
         controller_ = std::make_unique<RecordingController>(services_->platform());
-        // A stopped screen take's save job joins the controller's finish queue.
         RecordingController* owner = controller_.get();
-        services_->takes().setSaveJobSink([owner](const SaveJobHandover& job) { owner->runSaveJob(job); });
         shortSources_ = std::make_unique<ControllerShortPreviewSources>(*controller_);
         shortWindows_ = std::make_unique<ShortWindows>(*controller_, *shortSources_,
             [] { return std::make_unique<PulseAudioPlayback>(QStringLiteral("Last take")); });
@@ -84,6 +82,6 @@ QCoro::Task<> FestrinApp::startUp()
         settings.stringListValue(recoveryNotedKey).value_or(QStringList{}));
     settings.setStringList(recoveryNotedKey, found.noted);
     for (const PendingRender::Job& render : found.renders)
-        controller->finishQueue().startFinishJob(render.title, render.request, render.finalURL, render.stopSidecar, false, render.summary);
+        controller->finishQueue().submit(std::make_shared<RenderWork>(render));
     co_await controller->checkPermissionAndLoadDisplays();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/StudioTakeKinds.h"
+#include "support/HeldSaveJobs.h"
 #include "support/FakeTakeServices.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -30,6 +31,7 @@ protected:
         platform.kinds = &StudioTakeKinds::standard();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
+        holdSaveJobs(controller->finishQueue(), services.jobs);
         QObject::connect(controller.get(), &RecordingController::changed, [this] {
             const auto kind = controller->phase().kind();
             if (kind != lastPhase)
