@@ -263,7 +263,7 @@ public:
     EnhanceQueue& enhanceQueue() { return *enhanceQueue_; }
     void retryEnhance(const QUuid& id);
     // Save and render jobs; the take's row is listed at its stop.
-    FinishQueue& finishQueue() { return *finishQueue_; }
+    FinishQueue& finishQueue() override { return *finishQueue_; }
     const std::vector<FinishJob>& finishJobs() const { return finishQueue_->finishJobs(); }
     // Devices. The first listed microphone whose name contains the "preferredMicName" text (any letter case).
     std::optional<CaptureDeviceInfo> preferredMicrophone() const;

@@ -50,4 +50,30 @@ std::optional<QJsonObject> read(const QString& path)
 
 void remove(const QString& path) { QFile::remove(path); }
 
+QJsonObject scriptObject(const NextTake& script)
+{
+    return {{QStringLiteral("scriptID"), script.scriptID}, {QStringLiteral("batch"), script.batch}, {QStringLiteral("title"), script.title},
+        {QStringLiteral("board"), script.board}, {QStringLiteral("writtenAtText"), script.writtenAtText},
+        {QStringLiteral("writtenAt"), script.writtenAt.toUTC().toString(Qt::ISODateWithMs)}, {QStringLiteral("channel"), RecordingChannels::rawText(script.channel)},
+        {QStringLiteral("shortsRoot"), script.shortsRoot}, {QStringLiteral("voiceTrack"), script.voiceTrack}};
+}
+
+std::optional<NextTake> script(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject json = value.toObject();
+    NextTake script;
+    script.scriptID = json.value(QStringLiteral("scriptID")).toString();
+    script.batch = json.value(QStringLiteral("batch")).toString();
+    script.title = json.value(QStringLiteral("title")).toString();
+    script.board = json.value(QStringLiteral("board")).toString();
+    script.writtenAtText = json.value(QStringLiteral("writtenAtText")).toString();
+    script.writtenAt = QDateTime::fromString(json.value(QStringLiteral("writtenAt")).toString(), Qt::ISODateWithMs);
+    script.channel = RecordingChannels::fromRawText(json.value(QStringLiteral("channel")).toString()).value_or(RecordingChannel::ai);
+    script.shortsRoot = json.value(QStringLiteral("shortsRoot")).toString();
+    script.voiceTrack = json.value(QStringLiteral("voiceTrack")).toBool();
+    return script;
+}
+
 } // namespace PendingNote

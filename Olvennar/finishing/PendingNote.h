@@ -1,6 +1,7 @@
 #pragma once
 
 #include "finishing/FinishWork.h"
+#include "takedata/NextTake.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -20,5 +21,9 @@ bool write(const FinishWork::Note& note);
 // Nothing when the file is missing, unreadable or not a JSON object with a kind.
 std::optional<QJsonObject> read(const QString& path);
 void remove(const QString& path);
+
+// The script a take was filmed for, as a note carries it.
+QJsonObject scriptObject(const NextTake& script);
+std::optional<NextTake> script(const QJsonValue& value);
 
 } // namespace PendingNote
