@@ -5,6 +5,7 @@
 #include "finishing/FinishQueue.h"
 #include "core/RecordingController.h"
 #include "finishing/RenderWork.h"
+#include "takes/FinishKinds.h"
 #include "core/SaveLocation.h"
 #include "finishing/TakeRecovery.h"
 #include "platform/audio/PulseAudioPlayback.h"
@@ -75,7 +76,7 @@ QCoro::Task<> FestrinApp::startUp()
 {
     RecordingController* controller = &this->controller();
     quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
-    // What an earlier run left half done when it was killed: cut-short renders run again, the rest is
+    // What an earlier run left half done when it was killed: cut-short finish jobs run again, the rest is
     // logged once (the findings already logged are remembered across launches).
     Settings& settings = services_->platform().settings;
     const TakeRecovery::Findings found = TakeRecovery::sweep(SaveLocation::current(settings),
@@ -83,5 +84,9 @@ QCoro::Task<> FestrinApp::startUp()
     settings.setStringList(recoveryNotedKey, found.noted);
     for (const PendingRender::Job& render : found.renders)
         controller->finishQueue().submit(std::make_shared<RenderWork>(render));
+    for (const QJsonObject& note : found.finishes) {
+        if (std::shared_ptr<FinishWork> work = FinishKinds::resume(note))
+            controller->finishQueue().submit(std::move(work));
+    }
     co_await controller->checkPermissionAndLoadDisplays();
 }
