@@ -105,9 +105,9 @@ TEST_F(FinishResume, aJustMeTakeKilledInItsRemuxIsFinishedAtTheNextLaunchAndItsR
 
 TEST_F(FinishResume, aShortKilledInItsExportIsExportedAtTheNextLaunchWithWhatTheTakeKnew)
 {
-    const QString folder = takes(QStringLiteral("Shorts/2026-01-02-short-1"));
-    const QString raw = folder + QStringLiteral("/raw.mov");
-    QDir().mkpath(folder);
+    const QString shortFolder = takes(QStringLiteral("Shorts/2026-01-02-short-1"));
+    const QString raw = shortFolder + QStringLiteral("/raw.mov");
+    QDir().mkpath(shortFolder);
     SyntheticTake::MovieRecipe recipe;
     recipe.width = 640;
     recipe.height = 360;
@@ -115,18 +115,18 @@ TEST_F(FinishResume, aShortKilledInItsExportIsExportedAtTheNextLaunchWithWhatThe
     recipe.mode = MovieWriteMode::capture;
     SyntheticTake::writeMovie(raw, recipe);
 
-    ShortTake::Settings settings;
-    settings.filePosition = {0.25, 0.5};
-    settings.camera = QStringLiteral("Desk");
-    settings.channel = RecordingChannel::branchline;
-    settings.tailTrim = 1.5;
+    ShortTake::Settings stopped;
+    stopped.filePosition = {0.25, 0.5};
+    stopped.camera = QStringLiteral("Desk");
+    stopped.channel = RecordingChannel::branchline;
+    stopped.tailTrim = 1.5;
     NextTake script;
     script.scriptID = QStringLiteral("hook-7");
     script.batch = QString();
     script.writtenAtText = QStringLiteral("2026-01-02T09:00:00Z");
-    settings.script = script;
-    settings.framing = ShortFraming::MeasuredFraming{0.41, 0.3, 90, 88};
-    ASSERT_TRUE(PendingNote::write(*ShortExportWork({QStringLiteral("2026-01-02-short-1 · take 1"), folder, raw, settings, 0}).note()));
+    stopped.script = script;
+    stopped.framing = ShortFraming::MeasuredFraming{0.41, 0.3, 90, 88};
+    ASSERT_TRUE(PendingNote::write(*ShortExportWork({QStringLiteral("2026-01-02-short-1 · take 1"), shortFolder, raw, stopped, 0}).note()));
     // The export was cut short: the dead writer's hidden sibling is all there is of the short.
     write(takes(QStringLiteral("Shorts/2026-01-02-short-1/.mixdown-77.mov")), "half a short");
 
@@ -136,13 +136,13 @@ TEST_F(FinishResume, aShortKilledInItsExportIsExportedAtTheNextLaunchWithWhatThe
     ASSERT_EQ(outcomes.size(), 1u);
     ASSERT_FALSE(outcomes[0].failure) << outcomes[0].failure->description.toStdString();
     EXPECT_EQ(row(0).state.kind, FinishJob::State::Kind::done);
-    const QString made = folder + QStringLiteral("/short.mov");
+    const QString made = shortFolder + QStringLiteral("/short.mov");
     EXPECT_EQ(row(0).state.path, made);
     EXPECT_EQ(SyntheticTake::probeField(made, QStringLiteral("video"), QStringLiteral("width")), QStringLiteral("1080"));
     EXPECT_EQ(SyntheticTake::probeField(made, QStringLiteral("video"), QStringLiteral("height")), QStringLiteral("1920"));
     EXPECT_NEAR(seconds(made), 3.5, 0.1);
     // The sidecar carries what the take knew when it stopped, through the note.
-    const QJsonObject crop = readJson(folder + QStringLiteral("/crop.json"));
+    const QJsonObject crop = readJson(shortFolder + QStringLiteral("/crop.json"));
     EXPECT_EQ(crop.value(QStringLiteral("script_id")).toString(), QStringLiteral("hook-7"));
     EXPECT_TRUE(crop.contains(QStringLiteral("batch")));
     EXPECT_EQ(crop.value(QStringLiteral("channel")).toString(), QStringLiteral("branchline"));
