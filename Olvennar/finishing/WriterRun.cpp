@@ -1,6 +1,6 @@
 #include "finishing/WriterRun.h"
 
-#include "capture/SampleBufferPump.h"
+#include "platform/media/SampleBufferPump.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/system/DispatchQueue.h"
 

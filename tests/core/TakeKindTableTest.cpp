@@ -6,6 +6,7 @@
 #include "finishing/SaveJobHandover.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeTakeServices.h"
+#include "support/HeldSaveJobs.h"
 #include "support/TestEnvironment.h"
 #include "takes/Take.h"
 #include "takes/TakeHost.h"
@@ -108,6 +109,7 @@ protected:
         platform.kinds = &kinds;
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
+        holdSaveJobs(controller->finishQueue(), services.jobs);
         controller->setCountdownSeconds(0);
         controller->setCaptureMode(CaptureMode::voice);
     }
@@ -195,6 +197,7 @@ TEST_F(TakeKindTable, withoutPauseAmongItsTraitsThePauseKeyDoesNothing)
     platform.kinds = &kinds;
     platform.takes = &services;
     controller = std::make_unique<RecordingController>(platform);
+    holdSaveJobs(controller->finishQueue(), services.jobs);
     controller->setCountdownSeconds(0);
     controller->setCaptureMode(CaptureMode::voice);
     QCoro::waitFor(controller->start());
