@@ -2,9 +2,10 @@
 
 #include "app/LinuxTakeServices.h"
 #include "app/PlatformServices.h"
-#include "core/FinishQueue.h"
+#include "finishing/FinishQueue.h"
 #include "core/RecordingController.h"
-#include "finishing/SaveJobHandover.h"
+#include "finishing/RenderWork.h"
+#include "takes/FinishKinds.h"
 #include "core/SaveLocation.h"
 #include "finishing/TakeRecovery.h"
 #include "platform/audio/PulseAudioPlayback.h"
@@ -39,9 +40,7 @@ RecordingController& FestrinApp::controller()
 {
     if (!controller_) {
         controller_ = std::make_unique<RecordingController>(services_->platform());
-        // A stopped screen take's save job joins the controller's finish queue.
         RecordingController* owner = controller_.get();
-        services_->takes().setSaveJobSink([owner](const SaveJobHandover& job) { owner->runSaveJob(job); });
         shortSources_ = std::make_unique<ControllerShortPreviewSources>(*controller_);
         shortWindows_ = std::make_unique<ShortWindows>(*controller_, *shortSources_,
             [] { return std::make_unique<PulseAudioPlayback>(QStringLiteral("Last take")); });
@@ -77,13 +76,17 @@ QCoro::Task<> FestrinApp::startUp()
 {
     RecordingController* controller = &this->controller();
     quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
-    // What an earlier run left half done when it was killed: cut-short renders run again, the rest is
+    // What an earlier run left half done when it was killed: cut-short finish jobs run again, the rest is
     // logged once (the findings already logged are remembered across launches).
     Settings& settings = services_->platform().settings;
     const TakeRecovery::Findings found = TakeRecovery::sweep(SaveLocation::current(settings),
         settings.stringListValue(recoveryNotedKey).value_or(QStringList{}));
     settings.setStringList(recoveryNotedKey, found.noted);
     for (const PendingRender::Job& render : found.renders)
-        controller->finishQueue().startFinishJob(render.title, render.request, render.finalURL, render.stopSidecar, false, render.summary);
+        controller->finishQueue().submit(std::make_shared<RenderWork>(render));
+    for (const QJsonObject& note : found.finishes) {
+        if (std::shared_ptr<FinishWork> work = FinishKinds::resume(note))
+            controller->finishQueue().submit(std::move(work));
+    }
     co_await controller->checkPermissionAndLoadDisplays();
 }

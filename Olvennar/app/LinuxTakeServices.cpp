@@ -5,7 +5,6 @@
 #include "capture/DeviceDiscovery.h"
 #include "capture/DeviceVideoRecorder.h"
 #include "capture/ScreenRecorder.h"
-#include "finishing/SaveJobHandover.h"
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/audio/PulseDeviceMonitor.h"
@@ -183,11 +182,3 @@ InputEvents& LinuxTakeServices::input() { return input_ ? static_cast<InputEvent
 PointerState& LinuxTakeServices::pointer() { return pointer_ ? static_cast<PointerState&>(*pointer_) : *inert_; }
 FrontWindowSource& LinuxTakeServices::frontWindow() { return frontWindow_ ? static_cast<FrontWindowSource&>(*frontWindow_) : *inert_; }
 
-void LinuxTakeServices::queueSaveJob(const SaveJobHandover& job)
-{
-    if (saveJobSink_) {
-        saveJobSink_(job);
-        return;
-    }
-    Diagnostics::log(QStringLiteral("save job queued without a finish queue: ") + job.title);
-}

@@ -17,8 +17,7 @@ class XInputEvents;
 
 // The running studio's take services: RandR displays and the XShm grabber, PulseAudio sources, V4L2
 // cameras, XInput 2 clicks and keys, the pointer and the front window, and udev and PulseAudio hot-plug
-// notices, and the desk camera and phone recorders over one hub per camera. The finish queue is handed in
-// by its owner; until then a stopped take is only logged.
+// notices, and the desk camera and phone recorders over one hub per camera.
 class XcbGlobalKeyGrabber;
 
 class LinuxTakeServices final : public TakeServices {
@@ -45,10 +44,7 @@ public:
     InputEvents& input() override;
     PointerState& pointer() override;
     FrontWindowSource& frontWindow() override;
-    void queueSaveJob(const SaveJobHandover& job) override;
 
-    // The finish queue's owner plugs it in here.
-    void setSaveJobSink(std::function<void(const SaveJobHandover&)> sink) { saveJobSink_ = std::move(sink); }
     // Voice follow's feed of the recorders' microphone blocks.
     void setSpeechSink(SpeechAudioSink* sink) { speechSink_ = sink; }
     // The studio's hot keys are not counted as typing in a take's key telemetry.
@@ -67,6 +63,5 @@ private:
     CameraHubRegistry hubs_;
     std::unique_ptr<DeviceOverlayRecorder> camera_;
     std::unique_ptr<DeviceOverlayRecorder> phone_;
-    std::function<void(const SaveJobHandover&)> saveJobSink_;
     SpeechAudioSink* speechSink_ = nullptr;
 };

@@ -64,6 +64,12 @@ void ClickTracker::clearRecorded()
 
 std::optional<QByteArray> ClickTracker::encoded(const std::vector<Click>& clicks)
 {
+    const std::optional<QJsonArray> array = json(clicks);
+    return array ? std::optional(QJsonDocument(*array).toJson(QJsonDocument::Indented)) : std::nullopt;
+}
+
+std::optional<QJsonArray> ClickTracker::json(const std::vector<Click>& clicks)
+{
     QJsonArray array;
     for (const Click& click : clicks) {
         if (!std::isfinite(click.time) || !std::isfinite(click.x) || !std::isfinite(click.y))
@@ -74,5 +80,5 @@ std::optional<QByteArray> ClickTracker::encoded(const std::vector<Click>& clicks
         object.insert(QStringLiteral("y"), click.y);
         array.append(object);
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    return array;
 }

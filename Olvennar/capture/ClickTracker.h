@@ -4,6 +4,7 @@
 #include "takedata/Click.h"
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QObject>
 #include <QRectF>
 
@@ -37,6 +38,7 @@ public:
     // The "clicks" sidecar: an indented JSON array of {"time", "x", "y"}; nothing when a value is not
     // a finite number.
     static std::optional<QByteArray> encoded(const std::vector<Click>& clicks);
+    static std::optional<QJsonArray> json(const std::vector<Click>& clicks);
 
 private:
     void mouseDown(const RecordingClock& clock, const QRectF& captureRect);

@@ -93,6 +93,12 @@ double PointerLog::rounded(double value, int places)
 
 std::optional<QByteArray> PointerLog::encoded() const
 {
+    const std::optional<QJsonObject> object = json();
+    return object ? std::optional(QJsonDocument(*object).toJson(QJsonDocument::Compact)) : std::nullopt;
+}
+
+std::optional<QJsonObject> PointerLog::json() const
+{
     if (!allFinite(samples) || !allFinite(shapes) || (keys && !allFinite(*keys)) || (zoomMarks && !allFinite(*zoomMarks))
         || (windows && !allFinite(*windows)))
         return std::nullopt;
@@ -109,7 +115,7 @@ std::optional<QByteArray> PointerLog::encoded() const
         object.insert(QStringLiteral("zoomMarks"), toJson(*zoomMarks));
     if (windows)
         object.insert(QStringLiteral("windows"), toJson(*windows));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    return object;
 }
 
 std::optional<PointerLog> PointerLog::decoded(const QByteArray& json)

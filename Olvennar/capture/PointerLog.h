@@ -4,6 +4,7 @@
 #include "takedata/ZoomMode.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 #include <optional>
@@ -29,6 +30,7 @@ struct PointerLog {
 
     // Compact JSON with sorted keys; nothing when a value is not a finite number (JSON cannot carry it).
     std::optional<QByteArray> encoded() const;
+    std::optional<QJsonObject> json() const;
     // Needs the first six keys with their types; the three lists after them may be missing.
     static std::optional<PointerLog> decoded(const QByteArray& json);
 

@@ -2,8 +2,8 @@
 
 #include "compositing/FaceCardFraming.h"
 #include "takedata/CaptureMode.h"
-#include "core/FinishJob.h"
-#include "core/FinishQueue.h"
+#include "finishing/FinishJob.h"
+#include "finishing/FinishQueue.h"
 #include "core/Platform.h"
 #include "framing/CountdownDisplay.h"
 #include "framing/CameraPanel.h"
@@ -262,9 +262,8 @@ public:
     EnhanceQueue& enhanceQueue() { return *enhanceQueue_; }
     void retryEnhance(const QUuid& id);
     // Save and render jobs; the take's row is listed at its stop.
-    FinishQueue& finishQueue() { return *finishQueue_; }
+    FinishQueue& finishQueue() override { return *finishQueue_; }
     const std::vector<FinishJob>& finishJobs() const { return finishQueue_->finishJobs(); }
-    void runSaveJob(const SaveJobHandover& job);
     // Devices. The first listed microphone whose name contains the "preferredMicName" text (any letter case).
     std::optional<CaptureDeviceInfo> preferredMicrophone() const;
     std::optional<QString> selectedMicrophoneName() const;

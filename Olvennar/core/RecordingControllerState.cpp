@@ -297,7 +297,6 @@ void RecordingController::retryFinish()
     finishQueue_->retryFinishJob(id);
 }
 
-void RecordingController::runSaveJob(const SaveJobHandover& job) { finishQueue_->runSaveJob(job); }
 
 void RecordingController::replayLastShort()
 {

@@ -7,6 +7,7 @@
 #include "core/ProjectFolder.h"
 #include "platform/system/CancelToken.h"
 #include "finishing/SaveJobHandover.h"
+#include "finishing/SaveWork.h"
 #include "takes/ScreenStopPlan.h"
 #include "takes/Take.h"
 #include "takes/TakeFiles.h"
@@ -409,9 +410,7 @@ OverlayPanels RecordingController::measurePanels(QSizeF renderSize) const
 
 void RecordingController::handOver(const SaveJobHandover& job)
 {
-    finishQueue_->listSaveJob(job.id, job.title);
-    if (platform_.takes)
-        platform_.takes->queueSaveJob(job);
+    finishQueue_->submit(std::make_shared<SaveWork>(job), job.id);
 }
 
 void RecordingController::settleOverlayWindows()

@@ -1,15 +1,20 @@
 #pragma once
 
+#include "finishing/FinishWork.h"
 #include "plans/MixdownRequest.h"
 
+#include <QJsonObject>
 #include <QString>
 
 #include <optional>
 
-// A saved take's render that has not finished yet, kept as a hidden file beside the final it makes
-// (".final-2.pending" for "final-2.mov") from the moment the save hands the render over until the final is
-// in place. A crash leaves it behind, and the next launch finishes the take from it.
+// A saved take's render that has not finished yet, noted beside the final it makes (".final-2.pending" for
+// "final-2.mov") from the moment the save hands the render over until the final is in place. A crash leaves
+// it behind, and the next launch finishes the take from it.
 namespace PendingRender {
+
+// The note's kind.
+inline const QString kind = QStringLiteral("render");
 
 struct Job {
     QString title;
@@ -23,9 +28,12 @@ struct Job {
 
 // The hidden file of the final at `finalURL`.
 QString markerPath(const QString& finalURL);
-// Written through a hidden sibling and renamed into place; a failure is logged and gives false.
+FinishWork::Note note(const Job& job);
+// Nothing when the note is of another kind or not a render's.
+std::optional<Job> fromNote(const QJsonObject& note);
+// Written whole; a failure is logged and gives false.
 bool write(const Job& job);
-// Nothing when the file is missing, unreadable or of another version.
+// Nothing when the file is missing, unreadable or not a render's note.
 std::optional<Job> read(const QString& markerPath);
 // Removes the final's hidden file, if any.
 void remove(const QString& finalURL);

@@ -2,12 +2,11 @@
 
 #include "platform/media/MovieAsset.h"
 #include "platform/media/Remux.h"
-#include "platform/system/AtomicFile.h"
+#include "platform/system/JsonSidecar.h"
 #include "platform/system/Diagnostics.h"
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cmath>
@@ -61,8 +60,7 @@ void writeSidecar(const QString& path, const QString& stoppedBy, double trimmed,
     record.insert(QStringLiteral("stoppedAt"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
     if (duration)
         record.insert(QStringLiteral("durationSeconds"), *duration);
-    const QByteArray bytes = QJsonDocument(record).toJson(QJsonDocument::Indented);
-    if (auto failure = AtomicFile::write(path, bytes, QStringLiteral("stop")))
+    if (auto failure = JsonSidecar::write(path, record, QStringLiteral("stop")))
         Diagnostics::log(ErrorInfo {QStringLiteral("File"), 0, *failure}, QStringLiteral("write ") + QFileInfo(path).fileName());
 }
 

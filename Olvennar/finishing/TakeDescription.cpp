@@ -1,11 +1,10 @@
 #include "finishing/TakeDescription.h"
 
-#include "platform/system/AtomicFile.h"
+#include "platform/system/JsonSidecar.h"
 #include "platform/system/Diagnostics.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 
 namespace TakeDescription {
 
@@ -112,7 +111,7 @@ QJsonObject zoomObject(const ZoomTimeline& zoom, ZoomMode mode)
 bool write(const QString& path, const QJsonObject& object)
 {
     const QString name = QFileInfo(path).fileName();
-    if (const auto failure = AtomicFile::write(path, QJsonDocument(object).toJson(QJsonDocument::Indented), QFileInfo(path).completeBaseName())) {
+    if (const auto failure = JsonSidecar::write(path, object, QFileInfo(path).completeBaseName())) {
         Diagnostics::log(ErrorInfo{QStringLiteral("Olvennar.TakeDescription"), 1, *failure}, QStringLiteral("write ") + name);
         return false;
     }

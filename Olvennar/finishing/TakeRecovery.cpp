@@ -1,5 +1,6 @@
 #include "finishing/TakeRecovery.h"
 
+#include "finishing/PendingNote.h"
 #include "platform/system/Diagnostics.h"
 
 #include <QDir>
@@ -28,7 +29,7 @@ public:
     void folder(const QDir& folder)
     {
         removeSiblings(folder);
-        pendingRenders(folder);
+        pendingJobs(folder);
         descriptions(folder);
         raws(folder);
     }
@@ -54,32 +55,46 @@ private:
         }
     }
 
-    void pendingRenders(const QDir& folder)
+    void pendingJobs(const QDir& folder)
     {
-        for (const QFileInfo& marker : folder.entryInfoList({QStringLiteral(".final*.pending")}, QDir::Files | QDir::Hidden)) {
-            const QString finalName = marker.completeBaseName().mid(1) + QStringLiteral(".mov");
-            if (folder.exists(finalName)) {
+        for (const QFileInfo& marker : folder.entryInfoList({QStringLiteral(".*.pending")}, QDir::Files | QDir::Hidden)) {
+            const QString base = marker.completeBaseName().mid(1);
+            const std::optional<QJsonObject> found = PendingNote::read(marker.filePath());
+            if (!found) {
+                const QString name = base.startsWith(QLatin1String("final")) ? base + QStringLiteral(".mov") : base;
+                // A render's final in place: whatever its note held is done.
+                if (name != base && folder.exists(name)) {
+                    QFile::remove(marker.filePath());
+                    continue;
+                }
+                note(marker.filePath(), marker.filePath() + QStringLiteral(" could not be read; ") + name + QStringLiteral(" is not finished again"));
+                continue;
+            }
+            QJsonObject job = *found;
+            const bool render = job.value(QStringLiteral("kind")).toString() == PendingRender::kind;
+            const QString output = render ? folder.filePath(base + QStringLiteral(".mov")) : job.value(QStringLiteral("output")).toString();
+            if (render && QFileInfo::exists(output)) {
                 // The render finished; only its note was left behind.
                 QFile::remove(marker.filePath());
                 continue;
             }
-            std::optional<PendingRender::Job> job = PendingRender::read(marker.filePath());
-            if (!job) {
-                note(marker.filePath(), marker.filePath() + QStringLiteral(" could not be read; ") + finalName + QStringLiteral(" is not finished again"));
-                continue;
-            }
-            if (job->relaunches > 0) {
-                note(marker.filePath(), QStringLiteral("the render of ") + folder.filePath(finalName)
+            const QString what = render ? QStringLiteral("render") : QStringLiteral("finish");
+            if (job.value(QStringLiteral("relaunches")).toInt() > 0) {
+                note(marker.filePath(), QStringLiteral("the ") + what + QStringLiteral(" of ") + output
                         + QStringLiteral(" was cut short again after a relaunch; the take's files stay"));
                 continue;
             }
-            // Counted before the render runs: a render that kills the studio is not retried forever.
-            ++job->relaunches;
-            job->finalURL = folder.filePath(finalName);
-            if (!PendingRender::write(*job))
+            // Counted before the job runs: a job that kills the studio is not retried forever.
+            job.insert(QStringLiteral("relaunches"), job.value(QStringLiteral("relaunches")).toInt() + 1);
+            job.insert(QStringLiteral("output"), output);
+            const std::optional<PendingRender::Job> renderJob = render ? PendingRender::fromNote(job) : std::nullopt;
+            if ((render && !renderJob) || !PendingNote::write({marker.filePath(), job}))
                 continue;
-            findings.renders.push_back(*job);
-            Diagnostics::log(QStringLiteral("recovery: finishing ") + job->finalURL + QStringLiteral(" again, its render was cut short"));
+            if (renderJob)
+                findings.renders.push_back(*renderJob);
+            else
+                findings.finishes.push_back(job);
+            Diagnostics::log(QStringLiteral("recovery: finishing ") + output + QStringLiteral(" again, its ") + what + QStringLiteral(" was cut short"));
         }
     }
 

@@ -9,6 +9,7 @@
 #include "shorts/CropRenderer.h"
 #include "shortexport/FrameReadAhead.h"
 #include "shortexport/ShortVideoRun.h"
+#include "finishing/WriterRun.h"
 
 #include <algorithm>
 #include <cmath>
@@ -176,41 +177,24 @@ std::variant<QString, ErrorInfo> exportShort(const Request& request, const QStri
                 .info();
         }
     }
-    if (!writer.startWriting()) {
-        return ExportError {ExportError::Kind::writerRefused,
-            writer.error() ? writer.error()->description : QStringLiteral("startWriting refused")}
-            .info();
-    }
-    writer.startSession(start);
+    if (std::optional<QString> refused = WriterRun::start(writer, start))
+        return ExportError {ExportError::Kind::writerRefused, *refused}.info();
 
     CropRenderer renderer(region.size(), crop.translated(-region.topLeft()), QSize(width, height));
     ExportGate& gate = options.gate ? *options.gate : ExportGate::shared();
     std::optional<WatchedSource> sound;
-    VideoOutcome written;
-    {
-        // The queues run their last items and join before the writer finishes.
-        DispatchQueue videoQueue("com.quorrel.festrin.short.export.video");
-        DispatchQueue audioQueue("com.quorrel.festrin.short.export.audio");
-        FrameReadAhead rawPictures(*videoOutput, gate, options.gatePollSeconds);
-        QFuture<VideoOutcome> videoDone = runVideo(*videoInput, rawPictures, renderer, start, end, fps, videoQueue, gate, options.gatePollSeconds);
-        QFuture<void> audioDone;
-        if (audioInput) {
-            sound.emplace(*audioOutput);
-            auto pump = SampleBufferPump::make(gate);
-            pump->setGatePollInterval(options.gatePollSeconds);
-            audioDone = pump->run(*audioInput, *sound, audioQueue);
-        }
-        videoDone.waitForFinished();
-        written = videoDone.result();
-        if (written.failure && writer.status() == MovieWriter::Status::failed) {
-            // A failed writer will never want more sound: stop the pump here.
-            writer.cancelWriting();
-        } else if (audioInput) {
-            // With the pictures done (or ended early, their input marked finished) the sound is never held
-            // back by the interleaving, and a refused append finishes the pump: it always ends.
-            audioDone.waitForFinished();
-        }
-    }
+    if (audioInput)
+        sound.emplace(*audioOutput);
+    FrameReadAhead rawPictures(*videoOutput, gate, options.gatePollSeconds);
+    QFuture<VideoOutcome> videoDone;
+    WriterRun::run(writer, {"com.quorrel.festrin.short.export.video", "com.quorrel.festrin.short.export.audio"},
+        [&](DispatchQueue& queue) {
+            videoDone = runVideo(*videoInput, rawPictures, renderer, start, end, fps, queue, gate, options.gatePollSeconds);
+            return videoDone.then(QtFuture::Launch::Sync, [](const VideoOutcome&) {});
+        },
+        audioInput, sound ? &*sound : nullptr, gate, options.gatePollSeconds);
+    // A writer that failed under the pictures never asks for the rest of them.
+    const VideoOutcome written = videoDone.isFinished() ? videoDone.result() : VideoOutcome {0, QStringLiteral("the writer stopped")};
 
     std::optional<QString> failure = readerFailure(videoReader.get());
     if (!failure)

@@ -3,13 +3,12 @@
 #include "finishing/FinishOutcome.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/media/MovieAsset.h"
-#include "platform/system/AtomicFile.h"
+#include "platform/system/JsonSidecar.h"
 #include "platform/system/WorkerPool.h"
 #include "shortexport/ShortExport.h"
 #include "shorts/ShortFramingSidecar.h"
 
 #include <QDir>
-#include <QJsonDocument>
 
 #include <qcorofuture.h>
 
@@ -46,8 +45,7 @@ double shortestTrackSeconds(const QString& path)
 
 void writeSidecar(const QString& path, const QJsonObject& json)
 {
-    const QByteArray bytes = QJsonDocument(json).toJson(QJsonDocument::Indented);
-    if (auto failure = AtomicFile::write(path, bytes, QStringLiteral("crop")))
+    if (auto failure = JsonSidecar::write(path, json, QStringLiteral("crop")))
         Diagnostics::log(ErrorInfo {QStringLiteral("File"), 0, *failure}, QStringLiteral("write crop.json"));
 }
 

@@ -11,10 +11,6 @@ class JustMeTake final : public CameraOnlyTake {
 public:
     using CameraOnlyTake::CameraOnlyTake;
 
-    // Rewrites a capture movie with its index at the front (a hidden sibling renamed over it); false leaves
-    // the fragmented file as it was. Blocking.
-    static bool moveIndexToFront(const QString& path);
-
 protected:
     bool filmsShort() const override { return false; }
     QString logWord() const override { return QStringLiteral("camera-only"); }

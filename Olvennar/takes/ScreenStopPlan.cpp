@@ -6,10 +6,9 @@
 #include "plans/LayoutSignals.h"
 #include "finishing/TakeDescription.h"
 #include "plans/ZoomActivity.h"
-#include "platform/system/AtomicFile.h"
+#include "platform/system/JsonSidecar.h"
 
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QStringList>
 #include <QUuid>
 
@@ -21,9 +20,10 @@ namespace {
 QString yesNo(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
 
 // Replaced whole or not at all; a failed write is logged and the stop goes on.
-void writeSidecar(const QString& path, const std::optional<QByteArray>& bytes, const QString& purpose)
+template <typename Json>
+void writeSidecar(const QString& path, const std::optional<Json>& json, const QString& purpose, JsonSidecar::Layout layout = JsonSidecar::Layout::indented)
 {
-    const auto error = bytes ? AtomicFile::write(path, *bytes, purpose) : std::optional<QString>(QStringLiteral("a value could not be encoded"));
+    const auto error = json ? JsonSidecar::write(path, *json, purpose, layout) : std::optional<QString>(QStringLiteral("a value could not be encoded"));
     if (error)
         Diagnostics::log(QStringLiteral("stop: could not write ") + QFileInfo(path).fileName() + QStringLiteral(": ") + *error);
 }
@@ -97,8 +97,8 @@ LayoutTimeline ScreenStopPlan::layoutTimeline(double duration, const StoppedScre
 void ScreenStopPlan::writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take)
 {
     if (!take.clicks.empty())
-        writeSidecar(folder.file(QStringLiteral("clicks"), QStringLiteral(".json")), ClickTracker::encoded(take.clicks), QStringLiteral("clicks"));
-    writeSidecar(folder.file(QStringLiteral("cursor"), QStringLiteral(".json")), take.log.encoded(), QStringLiteral("cursor"));
+        writeSidecar(folder.file(QStringLiteral("clicks"), QStringLiteral(".json")), ClickTracker::json(take.clicks), QStringLiteral("clicks"));
+    writeSidecar(folder.file(QStringLiteral("cursor"), QStringLiteral(".json")), take.log.json(), QStringLiteral("cursor"), JsonSidecar::Layout::compact);
 }
 
 void ScreenStopPlan::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path)
@@ -108,7 +108,7 @@ void ScreenStopPlan::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, co
 
 void ScreenStopPlan::writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration)
 {
-    writeSidecar(path, QJsonDocument(timeline.sidecar(mode, duration)).toJson(QJsonDocument::Indented), QStringLiteral("layout"));
+    writeSidecar(path, std::optional(timeline.sidecar(mode, duration)), QStringLiteral("layout"));
 }
 
 QJsonObject ScreenStopPlan::lookObject(const TakeLook& look, bool takeDrawsOwnCursor)

@@ -1,12 +1,17 @@
 #include "takes/ShortFilmTake.h"
 
+#include "finishing/FinishQueue.h"
 #include "finishing/SaveJob.h"
+#include "shortexport/ShortExportWork.h"
 #include "platform/system/Diagnostics.h"
 #include "shorts/ShortFramingAccumulator.h"
 #include "takes/CameraOnlyPreview.h"
+#include "takes/ScreenStopPlan.h"
 
 #include <QFileInfo>
 #include <QPointer>
+
+#include <qcorofuture.h>
 
 void ShortFilmTake::prepareFilming(const TakeStart& start, const CaptureDeviceInfo& camera, const std::optional<QSize>& previewDelivered)
 {
@@ -74,16 +79,20 @@ QCoro::Task<TakeEnd> ShortFilmTake::finish(QString file, TakeFolder folder, bool
     settings_->framing = accum.measured();
     settings_->tailTrim = byRemote ? SaveJob::remoteTailSeconds : 0;
     const ShortTake::Settings settings = *settings_;
-    QCoro::Task<ShortTake::Outcome> finishing = ShortTake::finish(folder.path, file, settings);
-    const ShortTake::Outcome outcome = co_await std::move(finishing);
+    // The studio stays in "finishing" until the short exists; the queue logs a failure and keeps its Retry.
+    auto work = std::make_shared<ShortExportWork>(ShortExportWork::Job{ScreenStopPlan::title(QFileInfo(folder.path).fileName(), folder.suffix),
+        folder.path, file, settings, 0});
+    QFuture<FinishWork::Outcome> finishing = host_.finishQueue().submit(work);
+    co_await finishing;
     if (!weak)
         co_return TakeEnd{};
-    if (const ErrorInfo* error = std::get_if<ErrorInfo>(&outcome)) {
-        Diagnostics::log(*error, QStringLiteral("camera-only stop"));
+    if (!work->result()) {
         preview_.settle();
-        co_return TakeEnd{.failure = error->description};
+        if (finishing.resultCount() > 0 && finishing.result().failure)
+            co_return TakeEnd{.failure = finishing.result().failure->description};
+        co_return TakeEnd{};
     }
-    const ShortTake::Result& result = std::get<ShortTake::Result>(outcome);
+    const ShortTake::Result& result = *work->result();
     Diagnostics::log(QStringLiteral("short finished %1: crop %2,%3 %4x%5 of %6x%7, %8s, script %9, channel ")
                          .arg(QFileInfo(folder.path).fileName())
                          .arg(static_cast<int>(result.crop.x()))

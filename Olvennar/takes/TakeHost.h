@@ -9,6 +9,7 @@
 
 #include <optional>
 
+class FinishQueue;
 struct OverlayPanels;
 struct SaveJobHandover;
 
@@ -61,4 +62,6 @@ public:
     virtual void applyBubbleLayout(bool reanchor) = 0;
     // The panels match their switches again after a take.
     virtual void settleOverlayWindows() = 0;
+    // Where a stopped take's finishing runs, with its row, Retry and resume after a crash.
+    virtual FinishQueue& finishQueue() = 0;
 };

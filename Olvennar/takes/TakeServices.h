@@ -17,11 +17,10 @@ class OverlayRecorder;
 class PointerState;
 class RecordingClock;
 class ScreenRecorder;
-struct SaveJobHandover;
 
 // What the takes need from the machine: the displays and a recorder for one of them, the camera-only
 // recorder, the voice recorder, the capture devices, the two overlay recorders, the pointer and button
-// sources, and the finish queue that takes over a stopped take. The running studio hands the Linux
+// sources. The running studio hands the Linux
 // backends; tests hand fakes.
 class TakeServices : public QObject {
     Q_OBJECT
@@ -53,9 +52,6 @@ public:
     virtual InputEvents& input() = 0;
     virtual PointerState& pointer() = 0;
     virtual FrontWindowSource& frontWindow() = 0;
-
-    // Takes a stopped take over; returns at once.
-    virtual void queueSaveJob(const SaveJobHandover& job) = 0;
 
 Q_SIGNALS:
     // A camera or sound device came or went.

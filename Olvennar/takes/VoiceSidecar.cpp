@@ -1,10 +1,9 @@
 #include "takes/VoiceSidecar.h"
 
-#include "platform/system/AtomicFile.h"
+#include "platform/system/JsonSidecar.h"
 #include "platform/system/Diagnostics.h"
 
 #include <QFileInfo>
-#include <QJsonDocument>
 
 namespace VoiceSidecar {
 
@@ -33,8 +32,7 @@ QJsonObject object(const Facts& facts)
 
 void write(const QString& path, const Facts& facts)
 {
-    const QByteArray bytes = QJsonDocument(object(facts)).toJson(QJsonDocument::Indented);
-    if (const auto failure = AtomicFile::write(path, bytes, QStringLiteral("voice")))
+    if (const auto failure = JsonSidecar::write(path, object(facts), QStringLiteral("voice")))
         Diagnostics::log(ErrorInfo{QStringLiteral("File"), 0, *failure}, QStringLiteral("write ") + QFileInfo(path).fileName());
 }
 

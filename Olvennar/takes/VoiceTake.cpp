@@ -1,10 +1,8 @@
 #include "takes/VoiceTake.h"
 
-#include "finishing/SaveJob.h"
 #include "capture/AudioOnlyRecorder.h"
 #include "capture/CameraOnlyRecorder.h"
-#include "finishing/TailTrim.h"
-#include "platform/media/MovieAsset.h"
+#include "finishing/FinishQueue.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/MainThread.h"
 #include "platform/system/WorkerPool.h"
@@ -13,7 +11,8 @@
 #include "takes/CameraWarmUp.h"
 #include "takes/TakeFiles.h"
 #include "takes/TakeServices.h"
-#include "takes/VoiceSidecar.h"
+#include "takes/ScreenStopPlan.h"
+#include "takes/VoiceFinishWork.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,26 +31,18 @@ const QString trackMicrophoneRefused = QStringLiteral(
     "reopen the app.");
 const QString nothingSaved = QStringLiteral("VOICE TRACK FAILED — nothing was saved. Press Record again.");
 
-struct Trimmed {
-    double seconds = 0;
-    std::optional<double> duration;
-};
-
-// The remote stop's tail cut (when asked) and the file's duration after it. Blocking.
-Trimmed trimAndMeasure(const QString& path, bool byRemote)
-{
-    Trimmed result;
-    if (byRemote) {
-        if (const auto cut = TailTrim::trim(path, SaveJob::remoteTailSeconds))
-            result.seconds = cut->trimmed;
-    }
-    const auto asset = MovieAsset::open(path);
-    if (const auto* movie = std::get_if<MovieAsset>(&asset))
-        result.duration = movie->duration().seconds();
-    return result;
-}
-
 } // namespace
+
+QCoro::Task<std::optional<double>> VoiceTake::finishSound(Running take, QString audio, bool byRemote)
+{
+    VoiceSidecar::Facts facts{take.script, take.channel, take.startedAt, take.microphone, byRemote, 0, audio, std::nullopt,
+        take.longForm ? std::optional<QString>(take.folder.path) : std::nullopt};
+    auto work = std::make_shared<VoiceFinishWork>(VoiceFinishWork::Job{ScreenStopPlan::title(QFileInfo(take.folder.path).fileName(), take.folder.suffix),
+        take.sidecar, std::move(facts), false, 0});
+    QFuture<FinishWork::Outcome> finishing = host_.finishQueue().submit(work);
+    co_await finishing;
+    co_return work->durationSeconds();
+}
 
 VoiceTake::VoiceTake(TakeHost& host, CameraOnlyPreview* desk, TakeServices* services) : host_(host), desk_(desk), services_(services) {}
 
@@ -249,15 +240,12 @@ QCoro::Task<> VoiceTake::stop(bool byRemote)
         host_.ended({.failure = nothingSaved, .folder = std::exchange(folder_, std::nullopt)});
         co_return;
     }
-    QFuture<Trimmed> trimming = WorkerPool::takes().run(trimAndMeasure, *audio, byRemote);
-    co_await trimming;
+    QCoro::Task<std::optional<double>> finishing = finishSound(take, *audio, byRemote);
+    const std::optional<double> duration = co_await std::move(finishing);
     if (!weak)
         co_return;
-    const Trimmed trimmed = trimming.result();
-    VoiceSidecar::write(take.sidecar, {take.script, take.channel, take.startedAt, take.microphone, byRemote, trimmed.seconds, *audio,
-                                          trimmed.duration, take.longForm ? std::optional<QString>(take.folder.path) : std::nullopt});
     Diagnostics::log(QStringLiteral("voice track finished ") + QFileInfo(take.folder.path).fileName() + QStringLiteral(": ")
-        + QString::asprintf("%.1f", trimmed.duration.value_or(0)) + QStringLiteral("s, script ") + (take.script ? take.script->scriptID : QStringLiteral("none")));
+        + QString::asprintf("%.1f", duration.value_or(0)) + QStringLiteral("s, script ") + (take.script ? take.script->scriptID : QStringLiteral("none")));
     host_.ended({.file = *audio, .folder = std::exchange(folder_, std::nullopt), .projectFolder = false});
 }
 
@@ -281,12 +269,10 @@ QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
     if (!weak)
         co_return;
     if (audio) {
-        QFuture<Trimmed> measuring = WorkerPool::takes().run(trimAndMeasure, *audio, false);
-        co_await measuring;
+        QCoro::Task<std::optional<double>> finishing = finishSound(take, *audio, false);
+        co_await std::move(finishing);
         if (!weak)
             co_return;
-        VoiceSidecar::write(take.sidecar, {take.script, take.channel, take.startedAt, take.microphone, false, 0, *audio, measuring.result().duration,
-                                              take.longForm ? std::optional<QString>(take.folder.path) : std::nullopt});
         Diagnostics::log(QStringLiteral("voice take stopped after a recorder failure; the sound so far stays in ") + QFileInfo(*audio).fileName());
         folder_.reset();
         host_.ended({.failure = what + QStringLiteral(" — the sound up to the failure was kept in ") + QFileInfo(*audio).fileName()

@@ -79,6 +79,9 @@ private:
     AudioOnlyRecorder* recorder();
     // The recorder's stop, off the main thread; the file or nothing.
     QCoro::Task<std::optional<QString>> stopRecorder();
+    // Hands the sound file's finish (a remote stop's cut, its length, the sidecar) to the finish queue and
+    // awaits it; the length it measured.
+    QCoro::Task<std::optional<double>> finishSound(Running take, QString audio, bool byRemote);
 
     TakeHost& host_;
     CameraOnlyPreview* desk_;

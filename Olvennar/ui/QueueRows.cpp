@@ -1,6 +1,6 @@
 #include "ui/QueueRows.h"
 
-#include "core/FinishQueue.h"
+#include "finishing/FinishQueue.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/FinishJob.h"
+#include "finishing/FinishJob.h"
 #include "finishing/EnhanceQueue.h"
 #include "ui/JobRow.h"
 

@@ -6,6 +6,7 @@
 #include "finishing/SaveJobHandover.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeTakeServices.h"
+#include "support/HeldSaveJobs.h"
 #include "support/TestEnvironment.h"
 #include "takes/Take.h"
 #include "takes/TakeHost.h"
@@ -113,6 +114,7 @@ protected:
         platform.kinds = &kinds;
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
+        holdSaveJobs(controller->finishQueue(), services.jobs);
         controller->setCountdownSeconds(0);
         controller->setCaptureMode(CaptureMode::voice);
     }

@@ -6,6 +6,7 @@
 #include "core/SaveLocation.h"
 #include "finishing/SaveJobHandover.h"
 #include "platform/media/ExportGate.h"
+#include "finishing/SaveWork.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeFinishingTools.h"
 #include "support/FakeScheduler.h"
@@ -88,7 +89,7 @@ protected:
         auto rows = controller->finishJobs();
         rows.push_back(FinishJob{job.id, job.title, {}});
         controller->finishQueue().setFinishJobs(rows);
-        controller->runSaveJob(job);
+        controller->finishQueue().submit(std::make_shared<SaveWork>(job), job.id);
     }
     void endTake()
     {

@@ -1,6 +1,7 @@
 #include "FinishFixture.h"
 
 #include "finishing/PendingRender.h"
+#include "support/QueueRender.h"
 #include "finishing/ProgressThrottle.h"
 
 #include <thread>
@@ -34,8 +35,7 @@ TEST_F(Queue, ATakeStartedDuringTheWaitHoldsTheRenderUntilFiveSecondsAfterItEnds
 {
     endTake(); // at 1000
     clock.advance(3);
-    controller->finishQueue().startFinishJob(QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
-        take(QStringLiteral("stop.json")), false, QStringLiteral("t"));
+    queueRender(controller->finishQueue(), QStringLiteral("t"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")), take(QStringLiteral("stop.json")), QStringLiteral("t"));
     clock.advance(1); // 1004
     controller->setPhase(RecordingPhase::countingDown());
     controller->setPhase(RecordingPhase::recording());
@@ -59,8 +59,7 @@ TEST_F(Queue, AFailedRenderKeepsItsPiecesAndItsRetryRunsOnce)
     tools->failRenders = 1;
     Mixdown::Request request = passthrough(take(QStringLiteral("raw-2.mov")));
     request.cameraURL = take(QStringLiteral("face-2.mov"));
-    controller->finishQueue().startFinishJob(QStringLiteral("take 2 video"), request, take(QStringLiteral("final-2.mov")), take(QStringLiteral("stop-2.json")),
-        false, QStringLiteral("video take 2"));
+    queueRender(controller->finishQueue(), QStringLiteral("take 2 video"), request, take(QStringLiteral("final-2.mov")), take(QStringLiteral("stop-2.json")), QStringLiteral("video take 2"));
     const QUuid id = row(0).id;
     EXPECT_EQ(row(0).state, (FinishJob::State{Kind::failed, 0, {}, QStringLiteral("Mixdown failed: forced")}));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("raw-2.mov")))) << "nothing is tidied after a failure";
@@ -82,8 +81,7 @@ TEST_F(Queue, AFailedRenderShowsItsSentenceUnderTheTakesOwnAndItsRetryFinishesTh
     tools->failRenders = 1;
     const QString full = QStringLiteral("Recording stopped: the disk is full. Saved up to 00:40 in raw.mov.");
     controller->setPhase(RecordingPhase::failed(full));
-    controller->finishQueue().startFinishJob(QStringLiteral("take video"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
-        take(QStringLiteral("stop.json")), false, QStringLiteral("video take"));
+    queueRender(controller->finishQueue(), QStringLiteral("take video"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")), take(QStringLiteral("stop.json")), QStringLiteral("video take"));
     EXPECT_EQ(controller->phase(), RecordingPhase::failed(full));
     EXPECT_EQ(controller->failureText(), full + QStringLiteral("\nMixdown failed: forced"));
     EXPECT_TRUE(controller->canRetryFinish());
@@ -129,10 +127,8 @@ TEST_F(Queue, WithTheControllerGoneAQueuedJobStillRendersAndTidies)
 {
     tools->holdRenders = true;
     touch(QStringLiteral("raw-2.mov"));
-    controller->finishQueue().startFinishJob(QStringLiteral("a"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")),
-        take(QStringLiteral("stop.json")), false, QStringLiteral("a"));
-    controller->finishQueue().startFinishJob(QStringLiteral("b"), passthrough(take(QStringLiteral("raw-2.mov"))), take(QStringLiteral("final-2.mov")),
-        take(QStringLiteral("stop-2.json")), false, QStringLiteral("b"));
+    queueRender(controller->finishQueue(), QStringLiteral("a"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")), take(QStringLiteral("stop.json")), QStringLiteral("a"));
+    queueRender(controller->finishQueue(), QStringLiteral("b"), passthrough(take(QStringLiteral("raw-2.mov"))), take(QStringLiteral("final-2.mov")), take(QStringLiteral("stop-2.json")), QStringLiteral("b"));
     controller.reset();
     tools->complete(0);
     ASSERT_EQ(tools->renders.size(), 2u);

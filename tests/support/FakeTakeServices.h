@@ -133,7 +133,6 @@ public:
     InputEvents& input() override { return inputEvents; }
     PointerState& pointer() override { return pointerState; }
     FrontWindowSource& frontWindow() override { return front; }
-    void queueSaveJob(const SaveJobHandover& job) override { jobs.push_back(job); }
 
     void announceDeviceChange() { Q_EMIT devicesChanged(); }
 };
@@ -145,3 +144,4 @@ inline CaptureDeviceInfo device(const QString& id)
     info.localizedName = id;
     return info;
 }
+

@@ -5,6 +5,7 @@
 #include "capture/CameraOnlyRecorder.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
+#include "support/HeldSaveJobs.h"
 #include "support/FakeAccessProbe.h"
 #include "support/TestEnvironment.h"
 #include "support/FakeTakeServices.h"
@@ -44,6 +45,7 @@ protected:
         platform.windows = &DesktopWindows::shared();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
+        holdSaveJobs(controller->finishQueue(), services.jobs);
         controller->setCountdownSeconds(0);
         controller->refreshDevices();
         settle();

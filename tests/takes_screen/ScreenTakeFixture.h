@@ -2,6 +2,7 @@
 
 #include "app/DesktopWindows.h"
 #include "app/StudioTakeKinds.h"
+#include "support/HeldSaveJobs.h"
 #include "support/FakeTakeServices.h"
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
@@ -32,6 +33,7 @@ protected:
         platform.windows = &DesktopWindows::shared();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
+        holdSaveJobs(controller->finishQueue(), services.jobs);
         QObject::connect(controller.get(), &RecordingController::changed, [this] {
             const auto kind = controller->phase().kind();
             if (kind != lastPhase)

@@ -8,6 +8,7 @@
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/system/Paths.h"
 #include "platform/x11/XcbConnection.h"
+#include "support/HeldSaveJobs.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeCameraHub.h"
 #include "support/FakeVideoDeviceCatalog.h"
@@ -79,13 +80,13 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     auto hub = FakeCameraHub::make({FakeCameraHub::landscape(320, 180, 30)}, QStringLiteral("Desk"));
     LinuxTakeServices services(LinuxTakeServices::Devices{&catalog, [hub](const QString&) { return CameraHubRegistry::Result{hub, std::nullopt}; }});
     std::vector<SaveJobHandover> jobs;
-    services.setSaveJobSink([&jobs](const SaveJobHandover& job) { jobs.push_back(job); });
     FakeAccessProbe access;
     Platform platform{*settings, access};
     platform.takes = &services;
     platform.kinds = &StudioTakeKinds::standard();
     platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
+    holdSaveJobs(controller.finishQueue(), jobs);
     controller.setCountdownSeconds(0);
     QCoro::waitFor(controller.checkPermissionAndLoadDisplays());
     ASSERT_FALSE(controller.displays().empty());
@@ -167,7 +168,7 @@ TEST_F(ScreenTakeOnX11, theTeleprompterPanelNeverReachesTheMovie)
     backdrop.map();
     FakeVideoDeviceCatalog catalog;
     LinuxTakeServices services(LinuxTakeServices::Devices{&catalog, [](const QString&) { return CameraHubRegistry::Result{}; }});
-    services.setSaveJobSink([](const SaveJobHandover&) {});
+    std::vector<SaveJobHandover> jobs;
     FakeAccessProbe access;
     TeleprompterWindow prompter(*settings, nullptr);
     prompter.model().setMode(PrompterMode::auto_);
@@ -179,6 +180,7 @@ TEST_F(ScreenTakeOnX11, theTeleprompterPanelNeverReachesTheMovie)
     platform.kinds = &StudioTakeKinds::standard();
     platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
+    holdSaveJobs(controller.finishQueue(), jobs);
     controller.setCountdownSeconds(0);
     QCoro::waitFor(controller.checkPermissionAndLoadDisplays());
     ASSERT_FALSE(controller.displays().empty());

@@ -5,6 +5,7 @@
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/audio/SoundPlayer.h"
 #include "platform/system/HostClock.h"
+#include "support/HeldSaveJobs.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeTakeServices.h"
 #include "support/MovieProbe.h"
@@ -99,6 +100,7 @@ protected:
             platform.sounds = &sounds;
             platform.prompter = &prompter;
             controller = std::make_unique<RecordingController>(platform);
+            holdSaveJobs(controller->finishQueue(), services.jobs);
             controller->setCountdownSeconds(0);
             controller->setCaptureMode(CaptureMode::voice);
             QCoro::waitFor(controller->checkPermissionAndLoadDisplays());

@@ -3,6 +3,7 @@
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
 #include "platform/system/HostClock.h"
+#include "support/HeldSaveJobs.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeSpeechAudioSink.h"
 #include "support/FakeTakeServices.h"
@@ -51,6 +52,7 @@ protected:
         platform.windows = &DesktopWindows::shared();
         platform.takes = &services;
         controller = std::make_unique<RecordingController>(platform);
+        holdSaveJobs(controller->finishQueue(), services.jobs);
         controller->setCountdownSeconds(0);
         controller->refreshDevices();
         controller->setCaptureMode(CaptureMode::short_);

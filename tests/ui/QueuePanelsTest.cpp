@@ -1,5 +1,6 @@
 #include "WindowTest.h"
 
+#include "support/QueueRender.h"
 #include "support/FakeFinishingTools.h"
 #include "ui/JobQueuePanel.h"
 #include "ui/QueueRows.h"
@@ -216,7 +217,7 @@ TEST_F(QueuePanelsTest, retryRunsTheStoredRetryOnceAndASecondPressDoesNothing)
     controller->finishQueue().setFinishingTools(tools);
     Mixdown::Request request;
     request.rawURL = path("raw.mov");
-    controller->finishQueue().startFinishJob(QStringLiteral("video take"), request, path("final.mov"), path("stop.json"), false, QStringLiteral("t"));
+    queueRender(controller->finishQueue(), QStringLiteral("video take"), request, path("final.mov"), path("stop.json"), QStringLiteral("t"));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->finishJobs().empty() && controller->finishJobs()[0].state.kind == FinishState::Kind::failed; }, 3000));
     settle();
     QList<QWidget*> rows = rowWidgets(finishPanel());

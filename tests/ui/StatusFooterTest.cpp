@@ -1,5 +1,6 @@
 #include "WindowTest.h"
 
+#include "support/QueueRender.h"
 #include "support/FakeFinishingTools.h"
 #include "takes/ScreenStopPlan.h"
 #include "ui/IconLabel.h"
@@ -86,8 +87,7 @@ TEST_F(StatusFooterTest, lostFramesAreInformationAndTheTakesRowGoesOnToReady)
     Mixdown::Request request;
     request.rawURL = path("video 1/raw.mov");
     const QString final = path("video 1/final.mov");
-    controller->finishQueue().startFinishJob(QStringLiteral("video 1 · take 1 video"), request, final, path("video 1/stop.json"), false,
-        QStringLiteral("t"));
+    queueRender(controller->finishQueue(), QStringLiteral("video 1 · take 1 video"), request, final, path("video 1/stop.json"), QStringLiteral("t"));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return tools->renders.size() == 1; }, 3000));
     settle();
     EXPECT_EQ(controller->phase(), RecordingPhase::idle());

@@ -41,8 +41,6 @@ protected:
         platform.windows = &DesktopWindows::shared();
         platform.takes = services.get();
         controller = std::make_unique<RecordingController>(platform);
-        RecordingController* owner = controller.get();
-        services->setSaveJobSink([owner](const SaveJobHandover& job) { owner->runSaveJob(job); });
         controller->setCountdownSeconds(0);
         controller->setOwnCursor(true); // the cursor is drawn back: a real render
         QCoro::waitFor(controller->checkPermissionAndLoadDisplays());

@@ -14,6 +14,7 @@
 #include "finishing/SaveJobHandover.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"
+#include "support/HeldSaveJobs.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeVideoDeviceCatalog.h"
 #include "support/MovieProbe.h"
@@ -49,13 +50,13 @@ protected:
         hotKeys = std::make_unique<HotKeyCenter>(grabber.get());
         // No camera: the take is the screen with the microphone and the system sound.
         services = std::make_unique<LinuxTakeServices>(LinuxTakeServices::Devices{&cameras, [](const QString&) { return CameraHubRegistry::Result{}; }});
-        services->setSaveJobSink([this](const SaveJobHandover& job) { jobs.push_back(job); });
         Platform platform{*settings, access};
         platform.kinds = &StudioTakeKinds::standard();
         platform.windows = &DesktopWindows::shared();
         platform.takes = services.get();
         platform.hotKeys = hotKeys.get();
         controller = std::make_unique<RecordingController>(platform);
+        holdSaveJobs(controller->finishQueue(), jobs);
         controller->setCountdownSeconds(0);
         QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
         ASSERT_FALSE(controller->displays().empty());

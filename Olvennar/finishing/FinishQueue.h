@@ -1,7 +1,9 @@
 #pragma once
 
-#include "core/FinishJob.h"
+#include "finishing/FinishJob.h"
+#include "finishing/FinishWork.h"
 
+#include <QFuture>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -16,14 +18,11 @@
 
 class FinishingTools;
 class Scheduler;
-struct SaveJobHandover;
-namespace Mixdown {
-struct Request;
-}
 
-// The studio's save and render jobs: a row per job, one render chain that waits for a recording break,
-// throttled progress and one retry per failed row. Main thread only; the media work runs in the finishing
-// tools, waits on the studio's scheduler.
+// Where every stopped take's finishing runs: a row per job, one render chain that waits for a recording
+// break, throttled progress, one retry per failed row and a note beside the output that the next launch
+// resumes from after a crash. Main thread only; the media work runs in the jobs and the finishing tools,
+// waits on the studio's scheduler.
 class FinishQueue : public QObject {
     Q_OBJECT
 
@@ -42,6 +41,8 @@ public:
         // A failed job's sentence shows, with its Retry, while the studio shows no take.
         virtual void showFinishFailed(const QUuid& id, const QString& message) = 0;
     };
+    // Sees each submitted job once its row is listed; one that returns true keeps the job from running.
+    using Tap = std::function<bool(const std::shared_ptr<FinishWork>& work)>;
 
     // A recording break: nothing filming for this long after the last take, before a render starts.
     static constexpr double breakSeconds = 5.0;
@@ -49,23 +50,19 @@ public:
     FinishQueue(Studio& studio, Scheduler& scheduler, QObject* parent = nullptr);
     ~FinishQueue() override;
 
+    Studio& studio() { return studio_; }
     const std::vector<FinishJob>& finishJobs() const { return finishJobs_; }
     void setFinishJobs(std::vector<FinishJob> jobs);
     // Rows still working (the quit guard asks).
     int finishingCount() const;
-    // Lists a stopped take's row; its save starts when the job comes back through runSaveJob.
-    void listSaveJob(const QUuid& id, const QString& title);
     void dismissFinishJob(const QUuid& id);
     // The real mixdown and compositor unless set.
     void setFinishingTools(std::shared_ptr<FinishingTools> tools);
-    // Starts the save of a stopped screen take on the row job.id (already listed); returns at once.
-    void runSaveJob(const SaveJobHandover& job);
-    // Adds a render row and queues its job at the end of the chain; returns at once.
-    void startFinishJob(const QString& title, const Mixdown::Request& request, const QString& finalURL, const QString& stopSidecar,
-        bool byRemote, const QString& summary);
-    // Queues the render job of an existing row again (a retry).
-    void runFinishJob(const QUuid& id, const Mixdown::Request& request, const QString& finalURL, const QString& stopSidecar,
-        bool byRemote, const QString& summary);
+    void setTap(Tap tap) { tap_ = std::move(tap); }
+    // Lists the job's row under `id` (kept when a row of that id is listed already), notes it for a resume
+    // and starts it; returns at once. The future ends with the first attempt's outcome; a failed job's Retry
+    // runs it again on the same row.
+    QFuture<FinishWork::Outcome> submit(std::shared_ptr<FinishWork> work, const QUuid& id = QUuid::createUuid());
     // The one way rows change: replaces the state of the first row with that id.
     void setFinishState(const QUuid& id, const FinishJob::State& state);
     // The row's Retry: takes its retry action out and runs it once; nothing when there is none.
@@ -76,17 +73,19 @@ Q_SIGNALS:
     void changed();
 
 private:
+    struct Attempt;
     std::shared_ptr<FinishingTools> finishingTools();
+    void start(std::shared_ptr<Attempt> attempt);
     // Returns once no take is filming and 5 s have passed since the last one ended, looking every 2 s.
     static QCoro::Task<> waitForRecordingBreak(QPointer<FinishQueue> weak);
-    static QCoro::Task<> saveTask(QPointer<FinishQueue> weak, std::shared_ptr<FinishingTools> tools, SaveJobHandover job);
-    static QCoro::Task<> renderTask(QPointer<FinishQueue> weak, QCoro::Task<> previous, std::shared_ptr<FinishingTools> tools, QUuid id,
-        Mixdown::Request request, QString finalURL, QString stopSidecar, bool byRemote, QString summary);
+    static QCoro::Task<> runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> previous, std::shared_ptr<Attempt> attempt);
 
     Studio& studio_;
     Scheduler& scheduler_;
     std::vector<FinishJob> finishJobs_;
+    // The newest job that waits for a break; each such job awaits the one before it.
     QCoro::Task<> finishTail_;
     QHash<QUuid, std::function<void()>> finishRetries_;
     std::shared_ptr<FinishingTools> finishingTools_;
+    Tap tap_;
 };

@@ -1,0 +1,222 @@
+#include "finishing/FinishQueue.h"
+
+#include "compositing/FestrinCompositorRenderer.h"
+#include "finishing/FinishingTools.h"
+#include "finishing/MixdownFinishingTools.h"
+#include "finishing/PendingNote.h"
+#include "finishing/ProgressThrottle.h"
+#include "platform/system/Diagnostics.h"
+#include "platform/system/MainThread.h"
+#include "platform/system/Scheduler.h"
+
+#include <QCoreApplication>
+#include <QPromise>
+
+#include <algorithm>
+#include <coroutine>
+
+namespace {
+
+// How often a waiting render looks again.
+constexpr double breakLookSeconds = 2.0;
+
+// Resumes the awaiting coroutine on the GUI thread after a delay on the scheduler's clock. The wake-up
+// hangs on the application, so a job whose controller is gone still wakes and goes on.
+class SchedulerSleep {
+public:
+    SchedulerSleep(Scheduler& scheduler, double seconds)
+        : scheduler_(scheduler)
+        , seconds_(seconds)
+    {
+    }
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> waiting)
+    {
+        scheduler_.after(seconds_, QCoreApplication::instance(), [waiting] { waiting.resume(); });
+    }
+    void await_resume() const noexcept { }
+
+private:
+    Scheduler& scheduler_;
+    double seconds_;
+};
+
+FinishJob::State working(double progress) { return {FinishJob::State::Kind::working, progress, {}, {}}; }
+FinishJob::State done(const QString& path, const QString& note = {}) { return {FinishJob::State::Kind::done, 0, path, note}; }
+FinishJob::State failed(const QString& message) { return {FinishJob::State::Kind::failed, 0, {}, message}; }
+
+} // namespace
+
+// One run of a job on its row; the first one also answers the submitter.
+struct FinishQueue::Attempt {
+    std::shared_ptr<FinishWork> work;
+    QUuid id;
+    std::shared_ptr<QPromise<FinishWork::Outcome>> promise;
+    // Taken when the attempt starts: a job whose queue is gone still finishes its files.
+    std::shared_ptr<FinishingTools> tools;
+
+    void answer(const FinishWork::Outcome& outcome)
+    {
+        if (!promise)
+            return;
+        promise->addResult(outcome);
+        promise->finish();
+        promise.reset();
+    }
+};
+
+FinishQueue::FinishQueue(Studio& studio, Scheduler& scheduler, QObject* parent)
+    : QObject(parent)
+    , studio_(studio)
+    , scheduler_(scheduler)
+{
+}
+
+FinishQueue::~FinishQueue() = default;
+
+void FinishQueue::setFinishJobs(std::vector<FinishJob> jobs)
+{
+    finishJobs_ = std::move(jobs);
+    Q_EMIT changed();
+}
+
+int FinishQueue::finishingCount() const
+{
+    return static_cast<int>(std::count_if(finishJobs_.begin(), finishJobs_.end(),
+        [](const FinishJob& job) { return job.state.kind == FinishJob::State::Kind::working; }));
+}
+
+void FinishQueue::dismissFinishJob(const QUuid& id)
+{
+    finishRetries_.remove(id);
+    std::erase_if(finishJobs_, [&id](const FinishJob& job) { return job.id == id; });
+    Q_EMIT changed();
+}
+
+void FinishQueue::setFinishingTools(std::shared_ptr<FinishingTools> tools) { finishingTools_ = std::move(tools); }
+
+std::shared_ptr<FinishingTools> FinishQueue::finishingTools()
+{
+    // The real face mux, trim and mixdown, drawing overlay exports through the studio compositor.
+    if (!finishingTools_)
+        finishingTools_ = std::make_shared<MixdownFinishingTools>(FestrinCompositorRenderer::factory());
+    return finishingTools_;
+}
+
+void FinishQueue::setFinishState(const QUuid& id, const FinishJob::State& state)
+{
+    const auto row = std::find_if(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; });
+    if (row == finishJobs_.end())
+        return;
+    row->state = state;
+    Q_EMIT changed();
+}
+
+void FinishQueue::retryFinishJob(const QUuid& id)
+{
+    // Taken out before it runs: a second press finds nothing until the job fails again.
+    const std::function<void()> retry = finishRetries_.take(id);
+    if (retry)
+        retry();
+}
+
+QFuture<FinishWork::Outcome> FinishQueue::submit(std::shared_ptr<FinishWork> work, const QUuid& id)
+{
+    auto attempt = std::make_shared<Attempt>(Attempt{std::move(work), id, std::make_shared<QPromise<FinishWork::Outcome>>(), nullptr});
+    attempt->promise->start();
+    QFuture<FinishWork::Outcome> answer = attempt->promise->future();
+    if (std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
+        finishJobs_.push_back(FinishJob{id, attempt->work->title(), working(0)});
+    Q_EMIT changed();
+    if (tap_ && tap_(attempt->work))
+        return answer;
+    // Noted before it runs, so a crash from here on is finished at the next launch.
+    if (const std::optional<FinishWork::Note> note = attempt->work->note())
+        PendingNote::write(*note);
+    start(std::move(attempt));
+    return answer;
+}
+
+void FinishQueue::start(std::shared_ptr<Attempt> attempt)
+{
+    setFinishState(attempt->id, working(0));
+    attempt->tools = finishingTools();
+    if (!attempt->work->waitsForBreak()) {
+        runAttempt(QPointer<FinishQueue>(this), QCoro::Task<>(), std::move(attempt));
+        return;
+    }
+    // Each render awaits the one queued before it, so renders run one at a time in queue order.
+    QCoro::Task<> previous = std::move(finishTail_);
+    finishTail_ = runAttempt(QPointer<FinishQueue>(this), std::move(previous), std::move(attempt));
+}
+
+QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> previous, std::shared_ptr<Attempt> attempt)
+{
+    FinishWork& work = *attempt->work;
+    const QUuid id = attempt->id;
+    if (work.waitsForBreak()) {
+        // An empty task (the first job) counts as finished.
+        if (!previous.isReady())
+            co_await previous;
+        if (weak) {
+            QCoro::Task<> wait = waitForRecordingBreak(weak);
+            co_await wait;
+        }
+    }
+    auto throttle = std::make_shared<ProgressThrottle>();
+    FinishWork::Run run{attempt->tools, [throttle, weak, id](double fraction) {
+        if (!throttle->pass(fraction))
+            return;
+        runOnMainThread([weak, id, fraction] {
+            if (!weak)
+                return;
+            // A late hop never turns a finished or failed row back into a working one.
+            const auto& rows = weak->finishJobs();
+            const auto row = std::find_if(rows.begin(), rows.end(), [&id](const FinishJob& job) { return job.id == id; });
+            if (row != rows.end() && row->state.kind == FinishJob::State::Kind::working)
+                weak->setFinishState(id, working(fraction));
+        });
+    }};
+    // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
+    QCoro::Task<FinishWork::Outcome> running = work.run(std::move(run));
+    const FinishWork::Outcome outcome = co_await running;
+
+    if (outcome.failure) {
+        Diagnostics::log(*outcome.failure, work.failureContext());
+        if (weak) {
+            weak->setFinishState(id, failed(outcome.failure->description));
+            weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr})] {
+                if (weak)
+                    weak->start(attempt);
+            });
+            work.failed(*weak, id, *outcome.failure);
+        }
+        attempt->answer(outcome);
+        co_return;
+    }
+    if (const std::optional<FinishWork::Note> note = work.note())
+        PendingNote::remove(note->path);
+    if (weak) {
+        weak->setFinishState(id, done(outcome.path, outcome.note));
+        work.succeeded(*weak, outcome);
+    }
+    attempt->answer(outcome);
+}
+
+QCoro::Task<> FinishQueue::waitForRecordingBreak(QPointer<FinishQueue> weak)
+{
+    for (;;) {
+        if (!weak)
+            co_return;
+        Studio& studio = weak->studio_;
+        if (studio.filming()) {
+            studio.setFinishWaitingForBreak(true);
+        } else {
+            const bool waiting = weak->scheduler_.now() - studio.lastTakeEndedSeconds() < breakSeconds;
+            studio.setFinishWaitingForBreak(waiting);
+            if (!waiting)
+                co_return;
+        }
+        co_await SchedulerSleep(weak->scheduler_, breakLookSeconds);
+    }
+}

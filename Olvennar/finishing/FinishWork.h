@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/system/ErrorInfo.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QUuid>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <qcorotask.h>
+
+class FinishQueue;
+class FinishingTools;
+
+// One piece of finishing a stopped take hands to the finish queue: what to run, the row's title, and the
+// note that lets the next launch resume it after a crash. The queue gives every kind the same row, progress,
+// Retry and resume; the work does the files. Created and called on the main thread; run() may await workers.
+class FinishWork {
+public:
+    struct Outcome {
+        std::optional<ErrorInfo> failure;
+        QString path; // done: the file made
+        QString note; // done: what of the take the file holds, when not all of it
+    };
+    // What a run gets from the queue. `progress` may be called from any thread with a fraction 0...1.
+    struct Run {
+        std::shared_ptr<FinishingTools> tools;
+        std::function<void(double)> progress;
+    };
+    // A crash-resume note: the hidden file beside what the work makes, and what it holds.
+    struct Note {
+        QString path;
+        QJsonObject content;
+    };
+
+    virtual ~FinishWork() = default;
+
+    virtual QString title() const = 0;
+    // Renders take turns, each after a recording break; everything else starts at once.
+    virtual bool waitsForBreak() const { return false; }
+    // Nothing: a crash leaves nothing to resume.
+    virtual std::optional<Note> note() const { return std::nullopt; }
+    // What a failure is logged under.
+    virtual QString failureContext() const = 0;
+    // Does the work; a retry runs it again from the start with the same inputs.
+    virtual QCoro::Task<Outcome> run(Run run) = 0;
+    // After a success, the row done and the queue still there.
+    virtual void succeeded(FinishQueue& queue, const Outcome& outcome) { (void)queue, (void)outcome; }
+    // After a failure, the row failed with its Retry and the queue still there.
+    virtual void failed(FinishQueue& queue, const QUuid& id, const ErrorInfo& failure) { (void)queue, (void)id, (void)failure; }
+};

@@ -1,0 +1,79 @@
+#include "finishing/PendingNote.h"
+
+#include "platform/system/Diagnostics.h"
+#include "platform/system/JsonSidecar.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+
+namespace PendingNote {
+
+namespace {
+// A note is a handful of paths and a render plan; anything far larger is not one of ours.
+constexpr qint64 largestNoteBytes = 64 * 1024 * 1024;
+}
+
+QString pathFor(const QString& output)
+{
+    const QFileInfo file(output);
+    return file.absoluteDir().filePath(QLatin1Char('.') + file.completeBaseName() + QStringLiteral(".pending"));
+}
+
+bool write(const FinishWork::Note& note)
+{
+    std::optional<QString> failure = JsonSidecar::write(note.path, note.content, QStringLiteral("pending"), JsonSidecar::Layout::compact);
+    if (!failure && !read(note.path))
+        failure = QStringLiteral("the note did not read back");
+    if (!failure)
+        return true;
+    // A note that could not be written whole is no note.
+    QFile::remove(note.path);
+    const QString kind = note.content.value(QStringLiteral("kind")).toString();
+    Diagnostics::log(QStringLiteral("could not note the ") + (kind == QLatin1String("render") ? QStringLiteral("render") : QStringLiteral("finish"))
+        + QStringLiteral(" of ") + QFileInfo(note.content.value(QStringLiteral("output")).toString()).fileName() + QStringLiteral(" as pending: ")
+        + *failure);
+    return false;
+}
+
+std::optional<QJsonObject> read(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > largestNoteBytes)
+        return std::nullopt;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    if (!document.isObject() || !document.object().value(QStringLiteral("kind")).isString())
+        return std::nullopt;
+    return document.object();
+}
+
+void remove(const QString& path) { QFile::remove(path); }
+
+QJsonObject scriptObject(const NextTake& script)
+{
+    return {{QStringLiteral("scriptID"), script.scriptID}, {QStringLiteral("batch"), script.batch}, {QStringLiteral("title"), script.title},
+        {QStringLiteral("board"), script.board}, {QStringLiteral("writtenAtText"), script.writtenAtText},
+        {QStringLiteral("writtenAt"), script.writtenAt.toUTC().toString(Qt::ISODateWithMs)}, {QStringLiteral("channel"), RecordingChannels::rawText(script.channel)},
+        {QStringLiteral("shortsRoot"), script.shortsRoot}, {QStringLiteral("voiceTrack"), script.voiceTrack}};
+}
+
+std::optional<NextTake> script(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject json = value.toObject();
+    NextTake script;
+    script.scriptID = json.value(QStringLiteral("scriptID")).toString();
+    script.batch = json.value(QStringLiteral("batch")).toString();
+    script.title = json.value(QStringLiteral("title")).toString();
+    script.board = json.value(QStringLiteral("board")).toString();
+    script.writtenAtText = json.value(QStringLiteral("writtenAtText")).toString();
+    script.writtenAt = QDateTime::fromString(json.value(QStringLiteral("writtenAt")).toString(), Qt::ISODateWithMs);
+    script.channel = RecordingChannels::fromRawText(json.value(QStringLiteral("channel")).toString()).value_or(RecordingChannel::ai);
+    script.shortsRoot = json.value(QStringLiteral("shortsRoot")).toString();
+    script.voiceTrack = json.value(QStringLiteral("voiceTrack")).toBool();
+    return script;
+}
+
+} // namespace PendingNote

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "finishing/FinishWork.h"
+#include "takedata/NextTake.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <optional>
+
+// The hidden JSON file a finish job keeps beside what it makes (".final-2.pending" for "final-2.mov") from
+// the moment it is queued until its file is in place. A crash leaves it behind and the next launch resumes
+// the job from it. Every note names its "kind", its "output" and how often a launch already "relaunches" it.
+namespace PendingNote {
+
+// The note beside `output`.
+QString pathFor(const QString& output);
+// Written whole and read back (a full disk may report success over an empty file); a failure is logged, the
+// half-written note removed, and false returned.
+bool write(const FinishWork::Note& note);
+// Nothing when the file is missing, unreadable or not a JSON object with a kind.
+std::optional<QJsonObject> read(const QString& path);
+void remove(const QString& path);
+
+// The script a take was filmed for, as a note carries it.
+QJsonObject scriptObject(const NextTake& script);
+std::optional<NextTake> script(const QJsonValue& value);
+
+} // namespace PendingNote

@@ -1,0 +1,40 @@
+#include "finishing/RenderWork.h"
+
+#include "finishing/FinishOutcome.h"
+#include "finishing/FinishQueue.h"
+#include "finishing/FinishingTools.h"
+#include "finishing/TakePieces.h"
+#include "platform/media/MovieAsset.h"
+#include "platform/system/Diagnostics.h"
+
+#include <QFileInfo>
+
+QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
+{
+    const Mixdown::Request& request = job_.request;
+    const QString finalURL = job_.finalURL;
+    // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
+    QCoro::Task<FinishingTools::RenderResult> compose = request.isPassthrough() ? run.tools->composePassthrough(request.rawURL, finalURL, run.progress)
+                                                                                : run.tools->composeWithOverlays(request, finalURL, run.progress);
+    const FinishingTools::RenderResult rendered = co_await compose;
+    if (rendered.failure)
+        co_return Outcome{rendered.failure, {}, {}};
+    // A final that holds less than the take, less sound than picture, or left damaged pictures out, says so in
+    // the row and under the window.
+    const QString rawName = QFileInfo(request.rawURL).fileName();
+    const std::optional<double> finished = MovieAsset::durationSeconds(finalURL);
+    const QString note = FinishOutcome::joined(finished ? FinishOutcome::shortNote(*finished, request.recordedSeconds, rawName) : std::nullopt,
+        FinishOutcome::shortSoundNoteFor(finalURL, request.recordedSeconds, rawName), FinishOutcome::damagedNote(rendered.damagedPictures, rawName));
+    TakePieces::moveTakePiecesToRaw(finalURL);
+    if (!note.isEmpty())
+        Diagnostics::log(QFileInfo(finalURL).fileName() + QStringLiteral(": ") + note);
+    co_return Outcome{std::nullopt, finalURL, note};
+}
+
+void RenderWork::succeeded(FinishQueue& queue, const Outcome& outcome)
+{
+    Diagnostics::log(job_.summary);
+    queue.studio().showFinished(outcome.path, outcome.note);
+}
+
+void RenderWork::failed(FinishQueue& queue, const QUuid& id, const ErrorInfo& failure) { queue.studio().showFinishFailed(id, failure.description); }

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "finishing/FinishWork.h"
+#include "finishing/PendingRender.h"
+
+// The render of a saved screen take into its finished movie: waits its turn and a recording break, copies or
+// draws the movie, tidies the take's pieces into "Raw/" and shows the final.
+class RenderWork final : public FinishWork {
+public:
+    explicit RenderWork(PendingRender::Job job) : job_(std::move(job)) {}
+
+    const PendingRender::Job& job() const { return job_; }
+
+    QString title() const override { return job_.title; }
+    bool waitsForBreak() const override { return true; }
+    std::optional<Note> note() const override { return PendingRender::note(job_); }
+    QString failureContext() const override { return QStringLiteral("finish"); }
+    QCoro::Task<Outcome> run(Run run) override;
+    void succeeded(FinishQueue& queue, const Outcome& outcome) override;
+    void failed(FinishQueue& queue, const QUuid& id, const ErrorInfo& failure) override;
+
+private:
+    PendingRender::Job job_;
+};

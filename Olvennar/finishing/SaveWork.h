@@ -1,0 +1,24 @@
+#pragma once
+
+#include "finishing/FinishWork.h"
+#include "finishing/SaveJob.h"
+#include "finishing/SaveJobHandover.h"
+
+// A stopped screen take's save on its first row: the face file, a remote stop's trim and the take
+// description; once saved it shows the take and queues the render of its finished movie.
+class SaveWork final : public FinishWork {
+public:
+    explicit SaveWork(SaveJobHandover job) : job_(std::move(job)) {}
+
+    const SaveJobHandover& handover() const { return job_; }
+
+    QString title() const override { return job_.title; }
+    QString failureContext() const override { return QStringLiteral("save take"); }
+    QCoro::Task<Outcome> run(Run run) override;
+    void succeeded(FinishQueue& queue, const Outcome& outcome) override;
+
+private:
+    SaveJobHandover job_;
+    // What the last attempt saved, for the render it queues.
+    SaveJob::Outcome saved_;
+};

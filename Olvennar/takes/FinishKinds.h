@@ -1,0 +1,16 @@
+#pragma once
+
+#include "finishing/FinishWork.h"
+
+#include <QJsonObject>
+
+#include <memory>
+
+// Every kind of finish job a take hands to the queue, by the kind its resume note names: the table the
+// launch uses to resume a job a crash cut short.
+namespace FinishKinds {
+
+// Nothing for a note of a kind this studio does not know or cannot read.
+std::shared_ptr<FinishWork> resume(const QJsonObject& note);
+
+} // namespace FinishKinds
