@@ -1,9 +1,9 @@
 #include "app/DesktopWindows.h"
 
-#include "framing/CameraBubbleWindow.h"
-#include "framing/CountdownWindow.h"
-#include "framing/FramingAssistantView.h"
-#include "framing/FramingWindow.h"
+#include "views/framing/CameraBubbleWindow.h"
+#include "views/framing/CountdownWindow.h"
+#include "views/framing/FramingAssistantView.h"
+#include "views/framing/FramingWindow.h"
 
 StudioWindows& DesktopWindows::shared()
 {

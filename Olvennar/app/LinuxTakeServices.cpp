@@ -19,7 +19,7 @@
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/XcbConnection.h"
 #include "takes/DeviceOverlayRecorder.h"
-#include "framing/CameraPreview.h"
+#include "views/framing/CameraPreview.h"
 
 
 namespace {

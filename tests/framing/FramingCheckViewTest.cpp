@@ -1,7 +1,7 @@
-#include "framing/FramingAssistantView.h"
-#include "framing/FramingStage.h"
-#include "framing/FramingStatusBadge.h"
-#include "framing/FramingWindow.h"
+#include "views/framing/FramingAssistantView.h"
+#include "views/framing/FramingStage.h"
+#include "views/framing/FramingStatusBadge.h"
+#include "views/framing/FramingWindow.h"
 
 #include "FramingCheckSupport.h"
 #include "QtPrinters.h"

@@ -1,5 +1,5 @@
-#include "framing/FramingStage.h"
-#include "framing/LivePreviewView.h"
+#include "views/framing/FramingStage.h"
+#include "views/framing/LivePreviewView.h"
 
 #include <QPixmap>
 

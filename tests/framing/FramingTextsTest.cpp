@@ -1,6 +1,6 @@
 // What the framing views say and show when nothing is known yet, and the colour of "adjust".
 #include "framing/FramingReport.h"
-#include "framing/OverlayHostView.h"
+#include "views/framing/OverlayHostView.h"
 
 #include <gtest/gtest.h>
 

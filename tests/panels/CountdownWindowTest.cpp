@@ -1,4 +1,4 @@
-#include "framing/CountdownWindow.h"
+#include "views/framing/CountdownWindow.h"
 #include "platform/system/CancelToken.h"
 #include "support/TestEnvironment.h"
 

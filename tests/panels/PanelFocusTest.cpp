@@ -1,8 +1,8 @@
 // The floating panels on a plain X server (no window manager, no compositor), as on a bare desktop: they
 // never take or grab the keyboard, so what the user types right after the countdown reaches their own
 // window, and they take their round outline as window shape so no black square shows around them.
-#include "framing/CameraBubbleWindow.h"
-#include "framing/CountdownWindow.h"
+#include "views/framing/CameraBubbleWindow.h"
+#include "views/framing/CountdownWindow.h"
 #include "platform/x11/X11Compositor.h"
 #include "platform/x11/XcbConnection.h"
 #include "support/TestEnvironment.h"

@@ -1,7 +1,7 @@
 // How a "Just me" or short start ends when something is missing, refused or interrupted, on fakes.
 #include "CameraOnlyFixture.h"
 
-#include "framing/CountdownWindow.h"
+#include "views/framing/CountdownWindow.h"
 #include "platform/system/HostClock.h"
 #include "takes/CameraOnlyTake.h"
 

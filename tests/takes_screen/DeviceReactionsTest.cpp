@@ -1,6 +1,6 @@
 #include "ScreenTakeFixture.h"
 
-#include "framing/CameraBubbleWindow.h"
+#include "views/framing/CameraBubbleWindow.h"
 
 #include <gtest/gtest.h>
 

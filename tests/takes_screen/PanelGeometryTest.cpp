@@ -1,7 +1,7 @@
 #include "ScreenTakeFixture.h"
 
 #include "compositing/StudioGeometry.h"
-#include "framing/CameraBubbleWindow.h"
+#include "views/framing/CameraBubbleWindow.h"
 #include "takes/ScreenStopPlan.h"
 #include "takes/TakeFiles.h"
 #include "takes/TakeGeometry.h"

@@ -2,8 +2,8 @@
 
 #include "capture/ClickTracker.h"
 #include "capture/PointerLog.h"
-#include "framing/CameraBubbleWindow.h"
-#include "framing/CountdownWindow.h"
+#include "views/framing/CameraBubbleWindow.h"
+#include "views/framing/CountdownWindow.h"
 #include "takes/ScreenTake.h"
 
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "core/RecordingController.h"
 #include "core/SaveLocation.h"
 #include "finishing/SaveJobHandover.h"
-#include "framing/CameraBubbleWindow.h"
+#include "views/framing/CameraBubbleWindow.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/system/Paths.h"
 #include "platform/x11/XcbConnection.h"

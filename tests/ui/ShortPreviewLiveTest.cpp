@@ -10,7 +10,7 @@
 #include "support/TestEnvironment.h"
 #include "takedata/CameraFrameTap.h"
 #include "support/FakeTakeServices.h"
-#include "framing/LivePreviewView.h"
+#include "views/framing/LivePreviewView.h"
 #include "ui/ControllerShortPreviewSources.h"
 #include "ui/DesktopHooks.h"
 #include "ui/ElidedLabel.h"

@@ -13,7 +13,7 @@
 #include "support/FakeCameraHub.h"
 #include "support/TestEnvironment.h"
 #include "takedata/CameraFrameTap.h"
-#include "framing/LivePreviewView.h"
+#include "views/framing/LivePreviewView.h"
 #include "ui/ChannelChip.h"
 #include "ui/DesktopHooks.h"
 #include "ui/ElidedLabel.h"

@@ -1,6 +1,6 @@
 #include "views/shorts/ShortFrameStage.h"
 
-#include "framing/LivePreviewView.h"
+#include "views/framing/LivePreviewView.h"
 #include "shorts/ShortFraming.h"
 #include "views/shorts/ShortStageOverlay.h"
 

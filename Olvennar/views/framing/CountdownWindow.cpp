@@ -1,6 +1,6 @@
-#include "framing/CountdownWindow.h"
+#include "views/framing/CountdownWindow.h"
 
-#include "framing/PanelShape.h"
+#include "views/framing/PanelShape.h"
 #include "platform/system/CancelToken.h"
 
 #include <QElapsedTimer>

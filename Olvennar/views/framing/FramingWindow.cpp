@@ -1,4 +1,4 @@
-#include "framing/FramingWindow.h"
+#include "views/framing/FramingWindow.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
-#include "framing/FramingStage.h"
+#include "views/framing/FramingStage.h"
 
-#include "framing/FramingStyle.h"
-#include "framing/LivePreviewView.h"
+#include "views/framing/FramingStyle.h"
+#include "views/framing/LivePreviewView.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,9 +1,9 @@
-#include "framing/FramingAssistantView.h"
+#include "views/framing/FramingAssistantView.h"
 
-#include "framing/FramingStyle.h"
+#include "views/framing/FramingStyle.h"
 #include "framing/FramingMonitor.h"
-#include "framing/FramingStage.h"
-#include "framing/FramingStatusBadge.h"
+#include "views/framing/FramingStage.h"
+#include "views/framing/FramingStatusBadge.h"
 
 #include <QAbstractButton>
 #include <QEvent>

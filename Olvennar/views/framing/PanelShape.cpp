@@ -1,4 +1,4 @@
-#include "framing/PanelShape.h"
+#include "views/framing/PanelShape.h"
 
 #include "platform/x11/X11Compositor.h"
 

@@ -2,7 +2,7 @@
 
 #include "compositing/FaceCardFraming.h"
 #include "framing/CameraPanel.h"
-#include "framing/OverlayHostView.h"
+#include "views/framing/OverlayHostView.h"
 #include "takedata/StudioLook.h"
 
 #include <QPoint>

@@ -1,6 +1,6 @@
-#include "framing/FramingStatusBadge.h"
+#include "views/framing/FramingStatusBadge.h"
 
-#include "framing/FramingStyle.h"
+#include "views/framing/FramingStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

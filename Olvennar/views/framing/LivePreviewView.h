@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framing/CameraPreview.h"
+#include "views/framing/CameraPreview.h"
 #include "framing/LivePreviewSource.h"
 
 #include <QPainterPath>

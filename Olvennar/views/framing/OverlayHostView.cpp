@@ -1,8 +1,8 @@
-#include "framing/OverlayHostView.h"
+#include "views/framing/OverlayHostView.h"
 
 #include "compositing/BubbleShapePath.h"
-#include "framing/FramingStyle.h"
-#include "framing/PanelShape.h"
+#include "views/framing/FramingStyle.h"
+#include "views/framing/PanelShape.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

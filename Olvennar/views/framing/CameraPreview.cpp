@@ -1,4 +1,4 @@
-#include "framing/CameraPreview.h"
+#include "views/framing/CameraPreview.h"
 
 #include "platform/media/PixelBuffer.h"
 #include "takedata/CameraFrameTap.h"

@@ -1,4 +1,4 @@
-#include "framing/CameraBubbleWindow.h"
+#include "views/framing/CameraBubbleWindow.h"
 
 #include <QMouseEvent>
 #include <QVBoxLayout>

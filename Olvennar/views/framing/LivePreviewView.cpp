@@ -1,4 +1,4 @@
-#include "framing/LivePreviewView.h"
+#include "views/framing/LivePreviewView.h"
 
 LivePreviewView::LivePreviewView(QWidget* parent)
     : CameraPreview(parent)
