@@ -1,6 +1,7 @@
 #include "finishing/TakeRecovery.h"
 
 #include "finishing/PendingNote.h"
+#include "platform/system/AtomicFile.h"
 #include "platform/system/Diagnostics.h"
 
 #include <QDir>
@@ -47,7 +48,10 @@ private:
 
     void removeSiblings(const QDir& folder)
     {
-        for (const QFileInfo& sibling : folder.entryInfoList({QStringLiteral(".mixdown-*")}, QDir::Files | QDir::Hidden)) {
+        // Every writer's hidden sibling (a render's, a remux's, a short's, a face mux's), not only a render's.
+        for (const QFileInfo& sibling : folder.entryInfoList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden)) {
+            if (!sibling.fileName().startsWith(QLatin1String(".mixdown-")) && !AtomicFile::isHiddenSibling(sibling.fileName()))
+                continue;
             if (QFile::remove(sibling.filePath())) {
                 findings.removedSiblings << sibling.filePath();
                 Diagnostics::log(QStringLiteral("recovery: removed the unfinished render ") + sibling.filePath());

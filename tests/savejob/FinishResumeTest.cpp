@@ -1,4 +1,4 @@
-#include "FinishFixture.h"
+#include "FinishResumeFixture.h"
 
 #include "finishing/IndexToFrontWork.h"
 #include "finishing/PendingNote.h"
@@ -14,52 +14,7 @@
 
 namespace {
 
-// A studio killed in the middle of a finish job leaves the job's note and its half-made pieces; the next
-// launch sweeps the save root and resumes the job on a row of the queue, once.
-class FinishResume : public FinishTest {
-protected:
-    QString takes(const QString& name) const { return path(QStringLiteral("Takes/") + name); }
-    void write(const QString& file, const QByteArray& content) const
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(content);
-    }
-
-    static QCoro::Task<FinishWork::Outcome> answer(QFuture<FinishWork::Outcome> future)
-    {
-        co_await future;
-        co_return future.result();
-    }
-    // What the launch does with the sweep's findings; the rows' outcomes, in order.
-    std::vector<FinishWork::Outcome> resumeAll(const TakeRecovery::Findings& found)
-    {
-        std::vector<FinishWork::Outcome> outcomes;
-        for (const QJsonObject& note : found.finishes) {
-            std::shared_ptr<FinishWork> work = FinishKinds::resume(note);
-            EXPECT_TRUE(work) << note.value(QStringLiteral("kind")).toString().toStdString();
-            if (work)
-                outcomes.push_back(QCoro::waitFor(answer(controller->finishQueue().submit(work))));
-        }
-        return outcomes;
-    }
-
-    // A "Just me" final as the camera-only recorder leaves it: fragmented, index at the end of each fragment.
-    void captureMovie(const QString& file, double seconds)
-    {
-        QDir().mkpath(QFileInfo(file).absolutePath());
-        SyntheticTake::MovieRecipe recipe;
-        recipe.seconds = seconds;
-        recipe.mode = MovieWriteMode::capture;
-        SyntheticTake::writeMovie(file, recipe);
-    }
-    static QByteArray bytes(const QString& file)
-    {
-        QFile in(file);
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
-    static double seconds(const QString& file) { return SyntheticTake::probeField(file, QStringLiteral("video"), QStringLiteral("duration")).toDouble(); }
-};
+using FinishResume = FinishResumeBase;
 
 } // namespace
 

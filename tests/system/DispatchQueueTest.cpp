@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -69,6 +70,18 @@ TEST_F(AtomicFileTest, AFailedWriteKeepsTheOldFile)
     EXPECT_FALSE(error->isEmpty());
     EXPECT_TRUE(AtomicFile::hiddenSibling(path(QStringLiteral("face.mov")), QStringLiteral("facemux"))
                     .contains(QRegularExpression(QStringLiteral("/\\.facemux-[0-9A-F-]{36}\\.mov$"))));
+}
+
+TEST_F(AtomicFileTest, EveryWritersSiblingIsKnownAsOneAndNothingElseIs)
+{
+    for (const QString& purpose : {QStringLiteral("remux"), QStringLiteral("write"), QStringLiteral("facemux"), QStringLiteral("mixdown")}) {
+        const QString sibling = QFileInfo(AtomicFile::hiddenSibling(path(QStringLiteral("final.mov")), purpose)).fileName();
+        EXPECT_TRUE(AtomicFile::isHiddenSibling(sibling)) << sibling.toStdString();
+    }
+    EXPECT_TRUE(AtomicFile::isHiddenSibling(QFileInfo(AtomicFile::hiddenSibling(path(QStringLiteral("notes")), QStringLiteral("write"))).fileName()));
+    // A resume note, the user's own hidden files and a take's files are never swept.
+    for (const char* name : {".final.pending", ".final-2.pending", ".hidden", ".remux-notauuid.mov", "remux-0A1B2C3D-0000-0000-0000-000000000000.mov", ".Remux-0A1B2C3D-1111-2222-3333-444455556666.mov"})
+        EXPECT_FALSE(AtomicFile::isHiddenSibling(QString::fromLatin1(name))) << name;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include <cerrno>
@@ -19,6 +20,12 @@ QString hiddenSibling(const QString& targetPath, const QString& purpose)
     const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     return info.dir().filePath(QLatin1Char('.') + purpose + QLatin1Char('-') + uuid + suffix);
+}
+
+bool isHiddenSibling(const QString& fileName)
+{
+    static const QRegularExpression name(QStringLiteral("^\\.[a-z]+-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}(\\.[^.]+)?$"));
+    return name.match(fileName).hasMatch();
 }
 
 std::optional<QString> replace(const QString& siblingPath, const QString& targetPath)

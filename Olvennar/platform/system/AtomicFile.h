@@ -13,6 +13,8 @@ namespace AtomicFile {
 std::optional<QString> write(const QString& targetPath, const QByteArray& bytes, const QString& purpose = QStringLiteral("write"));
 // The hidden sibling path a writer should use: "<dir>/.<purpose>-<UUID><ext of target>".
 QString hiddenSibling(const QString& targetPath, const QString& purpose);
+// Whether a file name is such a sibling, whatever its purpose: what a killed writer leaves behind.
+bool isHiddenSibling(const QString& fileName);
 // rename(2) of a finished sibling over the target, with an fsync of the folder; error sentence on failure.
 std::optional<QString> replace(const QString& siblingPath, const QString& targetPath);
 }
