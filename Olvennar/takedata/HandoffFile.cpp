@@ -101,6 +101,18 @@ std::optional<Record> readObject(const QString& path, qint64 maximumBytes, QStri
     return Record{document.object(), file.modified};
 }
 
+std::optional<Written> freshWritten(const Record& record, const QDateTime& now, qint64 staleAfterSeconds)
+{
+    Written written{keyText(record.object, "written_at"), {}};
+    if (!written.text.isEmpty())
+        written.at = parseInternetDate(written.text);
+    if (!written.at.isValid())
+        written.at = record.modified;
+    if (!written.at.isValid() || written.at.msecsTo(now) >= staleAfterSeconds * 1000)
+        return std::nullopt;
+    return written;
+}
+
 QString keyText(const QJsonObject& object, const char* key)
 {
     const QJsonValue value = object.value(QLatin1String(key));

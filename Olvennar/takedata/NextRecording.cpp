@@ -56,15 +56,11 @@ std::optional<NextRecording> NextRecording::load(const QString& path, const QDat
 
     NextRecording record;
     record.videoFolder = QDir::cleanPath(folder);
-    record.writtenAtText = keyText(object, "written_at");
-    if (!record.writtenAtText.isEmpty())
-        record.writtenAt = HandoffFile::parseInternetDate(record.writtenAtText);
-    if (!record.writtenAt.isValid())
-        record.writtenAt = file->modified;
-    if (!record.writtenAt.isValid())
+    const auto written = HandoffFile::freshWritten(*file, now, staleAfterSeconds);
+    if (!written)
         return std::nullopt;
-    if (record.writtenAt.msecsTo(now) >= staleAfterSeconds * 1000)
-        return std::nullopt;
+    record.writtenAtText = written->text;
+    record.writtenAt = written->at;
 
     record.title = keyText(object, "title");
     record.mode = keyText(object, "mode");
