@@ -88,7 +88,7 @@ std::optional<Record> readObject(const QString& path, qint64 maximumBytes, QStri
 {
     const auto ignore = [&](const QString& reason) -> std::optional<Record> {
         if (complaint)
-            *complaint = QStringLiteral("handoff: ignoring ") + printable(path) + reason;
+            *complaint = ignoring(path, reason);
         return std::nullopt;
     };
     const auto contents = read(path, maximumBytes);
@@ -165,5 +165,7 @@ QString printable(const QString& path)
     }
     return path.size() > 300 ? shown + QStringLiteral("…") : shown;
 }
+
+QString ignoring(const QString& path, const QString& reason) { return QStringLiteral("handoff: ignoring ") + printable(path) + reason; }
 
 } // namespace HandoffFile

@@ -52,5 +52,7 @@ QDateTime parseInternetDate(const QString& text);
 
 // The path as a person reads it in a log line: control characters shown as "?", at most 300 characters.
 QString printable(const QString& path);
+// "handoff: ignoring <path>" followed by the reason (", not a regular file" and the like).
+QString ignoring(const QString& path, const QString& reason);
 
 } // namespace HandoffFile
