@@ -1,5 +1,6 @@
 #include "core/RecordingController.h"
 
+#include "core/ControllerHandoffStudio.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/MainThread.h"
@@ -33,6 +34,10 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);
     if (platform_.kinds)
         kinds_ = *platform_.kinds;
+    handoffStudio_ = std::make_unique<ControllerHandoffStudio>(*this);
+    const TakeKind* shorts = kinds_.with(&TakeTraits::filmsShort);
+    handoffs_ = std::make_unique<HandoffWatch>(*handoffStudio_, platform_.settings, platform_.prompter, shorts ? std::optional(shorts->mode) : std::nullopt);
+    connect(handoffs_.get(), &HandoffWatch::changed, this, &RecordingController::changed);
     // One camera-only recorder films "Just me" and short takes and runs their preview between takes.
     routing_ = std::make_unique<CameraRouting>(platform_.takes ? platform_.takes->makeCameraOnlyRecorder() : nullptr, [this] { return routingInputs(); });
     routing_->onShortFrameSize = [this](QSizeF size) { setShortFrameSize(size); };
@@ -57,7 +62,7 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     QPointer<RecordingController> weak(this);
     QTimer::singleShot(0, this, [weak] {
         if (weak)
-            weak->watchNextTake(true);
+            weak->handoffs_->watchNextTake(true);
     });
     watchDeviceChanges();
     watchFramingInputs();

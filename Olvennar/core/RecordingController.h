@@ -13,9 +13,7 @@
 #include "core/RecordingControllerSettings.h"
 #include "platform/system/GuiStallProbe.h"
 #include "takedata/RecordingPhase.h"
-#include "takedata/NextRecording.h"
-#include "takedata/NextTake.h"
-#include "takes/HandoffReader.h"
+#include "core/HandoffWatch.h"
 #include "shorts/ShortFramingAccumulator.h"
 #include "takes/CameraRouting.h"
 #include "takes/TakeHost.h"
@@ -42,6 +40,7 @@
 class CameraFrameTap;
 class CameraOnlyRecorder;
 class CancelToken;
+class ControllerHandoffStudio;
 class ControllerHooks;
 class EnhanceQueue;
 class FramingMonitor;
@@ -195,41 +194,8 @@ public:
     const std::optional<QString>& lastShortURL() const { return short_.lastShortURL; }
     void setLastShortURL(const std::optional<QString>& path);
     // Handoffs: the pending short (".next_take.json") and long-form (".next_recording.json") records.
-    const std::optional<NextTake>& nextTake() const { return nextTake_; }
-    void setNextTake(const std::optional<NextTake>& take);
-    const std::optional<NextRecording>& nextRecording() const { return nextRecording_; }
-    void setNextRecording(const std::optional<NextRecording>& record);
-    // Read the file now (on this thread), drop a declined record, publish only a change. A reason to
-    // ignore a file is logged once, not on every poll.
-    std::optional<NextTake> loadNextTake();
-    std::optional<NextRecording> loadNextRecording();
-    // Remember a handoff as applied (or superseded), also across launches.
-    void markHandoffHandled(const std::optional<NextTake>& take);
-    void markRecordingHandled(const std::optional<NextRecording>& record);
-    // Carries out a long-form win: mode, project folder, script.
-    QCoro::Task<> applyNextRecording(NextRecording record);
-    // The pending short of the current channel.
-    std::optional<NextTake> channelNextTake() const;
-    // While busy, the script of the short being filmed or finished; else the pending one.
-    std::optional<NextTake> shortHeaderScript() const;
-    const std::optional<NextTake>& shortTakeScript() const { return shortTakeScript_; }
-    void setShortTakeScript(const std::optional<NextTake>& script) { shortTakeScript_ = script; }
-    // "Not this one": the pending short handoff is declined until its file is rewritten.
-    void ignoreNextTake();
-    const std::optional<QString>& handledNextRecording() const { return handoff_.handledNextRecording; }
-    const std::optional<QString>& ignoredNextRecording() const { return handoff_.ignoredNextRecording; }
-    const std::optional<QString>& handledNextTake() const { return handoff_.handledNextTake; }
-    const std::optional<QString>& ignoredNextTake() const { return handoff_.ignoredNextTake; }
-    const std::optional<QString>& longformLoadedText() const { return longformLoadedText_; }
-    // Refreshes the handoff now and keeps one 2.0 s poll running.
-    void watchNextTake(bool watch);
-    // One poll: both files are read off the main thread, then decided and applied here. A poll that
-    // finds the last one still reading or applying is skipped.
-    void refreshNextTake();
-    int handoffRefreshCount() const { return handoffRefreshCount_; }
-    int handoffPollsCompleted() const { return handoffPollsCompleted_; }
-    bool isPollingHandoffs() const { return handoffPollReading_; }
-    bool isWatchingNextTake() const { return nextTakeWatch_ != nullptr; }
+    HandoffWatch& handoffs() { return *handoffs_; }
+    const HandoffWatch& handoffs() const { return *handoffs_; }
     // iPhone screen.
     const Devices& phones() const { return phone_.phones; } void setPhones(Devices phones) { publish(phone_.phones, std::move(phones)); }
     const std::optional<QString>& selectedPhoneID() const { return phone_.selectedPhoneID; }
@@ -404,17 +370,6 @@ private:
     void playSound(const QString& name);
     void cancelPendingRemoteStop();
     QCoro::Task<> delayedRemoteStop(CancelToken* token);
-    // The handoff watcher (RecordingControllerHandoff.cpp).
-    QCoro::Task<> pollHandoffs();
-    std::optional<NextTake> acceptNextTake(std::optional<NextTake> take, const QString& complaint);
-    std::optional<NextRecording> acceptNextRecording(std::optional<NextRecording> record, const QString& complaint);
-    // Marks the winner handled; a long-form winner comes back for applying.
-    std::optional<NextRecording> decideHandoffs(const std::optional<NextTake>& take, const std::optional<NextRecording>& recording);
-    void applyScript(const NextRecording& record, const HandoffReader::Preparation& preparation);
-    // The prepared folder and script of a long-form handoff, on the main thread while the studio is idle.
-    void applyPreparedHandoff(const NextRecording& record, const HandoffReader::Preparation& preparation);
-    // After a take or a start that made none: a handoff held back meanwhile applies on a later turn.
-    void studioMayBeIdle();
     TakeServices* takeServices() const { return platform_.takes; }
     OverlayRecorder* cameraRecorder() const;
     OverlayRecorder* phoneRecorder() const;
@@ -436,17 +391,9 @@ private:
     DestinationState destination_;
     BubbleSettings bubble_;
     ShortSettings short_;
-    std::optional<NextTake> nextTake_;
-    std::optional<NextRecording> nextRecording_;
-    std::optional<NextTake> shortTakeScript_;
-    HandoffMarks handoff_;
-    std::optional<QString> longformLoadedText_;
-    QString lastTakeComplaint_;
-    QString lastHandoffComplaint_;
-    QTimer* nextTakeWatch_ = nullptr;
-    int handoffRefreshCount_ = 0;
-    int handoffPollsCompleted_ = 0;
-    bool handoffPollReading_ = false;
+    // The handoff watch and the studio it sees; the watch goes first.
+    std::unique_ptr<ControllerHandoffStudio> handoffStudio_;
+    std::unique_ptr<HandoffWatch> handoffs_;
     PhoneSettings phone_;
     TakeLook look_;
     int zoomMarkCount_ = 0;
@@ -481,13 +428,5 @@ private:
     bool startInFlight_ = false;
     // The take the last start chose; stop, discard and pause reach it until the studio is idle again.
     QPointer<Take> runningTake_;
-    // A long-form handoff prepared while a take was under way waits here for the studio to be idle.
-    struct HeldHandoff {
-        NextRecording record;
-        HandoffReader::Preparation preparation;
-    };
-    std::optional<HeldHandoff> heldHandoff_;
-    // The short handoff pending when the start began: the short's script, whatever is written meanwhile.
-    std::optional<NextTake> startShortScript_;
     CancelToken* countdownToken_ = nullptr;
 };

@@ -151,9 +151,7 @@ std::variant<TakeFolder, ErrorInfo> RecordingController::resolveShortFolder(Take
 {
     // The handoff of this channel pending when Record was pressed is the short's script: it names the folder
     // and may bring its root. One written since waits for the next short.
-    loadNextTake();
-    const std::optional<NextTake> script = startInFlight_ ? startShortScript_ : channelNextTake();
-    setShortTakeScript(script);
+    const std::optional<NextTake> script = handoffs_->fixTakeScript(startInFlight_);
     setShortTakeChannel(destination_.channel);
     const QString root = script && !script->shortsRoot.isEmpty() ? script->shortsRoot : ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
     const ProjectFolder::Creation created

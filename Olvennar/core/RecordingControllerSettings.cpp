@@ -28,10 +28,6 @@ void RecordingController::readSettings()
     short_.shortSafeZones = settings.boolValue(Keys::shortSafeZones(), true);
     short_.shortFramingGuide = settings.boolValue(Keys::shortFramingGuide(), true);
     short_.shortMirrorFile = settings.boolValue(Keys::shortMirrorFile(), false);
-    handoff_.ignoredNextTake = settings.stringValue(Keys::shortIgnoredNextTake());
-    handoff_.handledNextTake = settings.stringValue(Keys::shortAutoSwitchedHandoff());
-    handoff_.ignoredNextRecording = settings.stringValue(Keys::longformIgnoredNextRecording());
-    handoff_.handledNextRecording = settings.stringValue(Keys::longformHandledNextRecording());
 
     // "Every click" is stored but never restored: a new session starts with the smart plan.
     const auto zoom = ZoomModes::fromRawText(settings.stringValue(Keys::zoomMode(), QString()));
@@ -194,7 +190,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
         if (kinds_.traits(mode).filmsShort) {
             routing_->setShortProfile(true);
             hooks().setShortProfile(true);
-            watchNextTake(true);
+            handoffs_->watchNextTake(true);
             QPointer<RecordingController> weak(this);
             QTimer::singleShot(0, this, [weak] {
                 if (weak)

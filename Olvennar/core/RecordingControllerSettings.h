@@ -90,11 +90,3 @@ struct ShortSettings {
     QSizeF shortFrameSize;
     std::optional<QString> lastShortURL;
 };
-
-// Which handoff records were already acted on or turned down, by their tokens.
-struct HandoffMarks {
-    std::optional<QString> ignoredNextTake;
-    std::optional<QString> handledNextTake;
-    std::optional<QString> ignoredNextRecording;
-    std::optional<QString> handledNextRecording;
-};

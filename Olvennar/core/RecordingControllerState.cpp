@@ -79,7 +79,7 @@ void RecordingController::setPhase(const Phase& phase)
         finishWaitingForBreak_ = true;
     Q_EMIT changed();
     if (old.isBusy() && !phase.isBusy())
-        studioMayBeIdle();
+        handoffs_->studioMayBeIdle();
 }
 
 void RecordingController::measureStalls(const Phase& old, const Phase& phase)
@@ -135,7 +135,7 @@ void RecordingController::refreshDestinationName()
 QString RecordingController::shortDestinationName() const
 {
     // A pending handoff of this channel names the folder after its script and may bring its own root.
-    const auto pending = channelNextTake();
+    const auto pending = handoffs_->channelNextTake();
     const QString script = pending ? pending->folderComponent() : QString();
     const QString root = pending && !pending->shortsRoot.isEmpty() ? pending->shortsRoot : ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
     return abbreviatedPath(ProjectFolder::nextShortURL(platform_.settings, QDateTime::currentDateTime(), script, root));

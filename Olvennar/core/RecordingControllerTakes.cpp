@@ -52,8 +52,7 @@ QCoro::Task<> RecordingController::start()
     TakeTraits traits = kinds_.traits(captureMode_);
     bool voiceTrack = false;
     if (traits.filmsShort) {
-        loadNextTake();
-        startShortScript_ = channelNextTake();
+        handoffs_->holdStartScript();
         // The pending short may ask for a voice track, which the kind that records voice tracks records.
         const TakeKind* track = kinds_.with(&TakeTraits::voiceTrack);
         if (track && shortWantsVoiceTrack()) {
@@ -70,7 +69,7 @@ QCoro::Task<> RecordingController::start()
     startInFlight_ = false;
     Q_EMIT changed();
     // A start that ended without a take frees the studio here; a handoff held back meanwhile applies.
-    studioMayBeIdle();
+    handoffs_->studioMayBeIdle();
 }
 
 QCoro::Task<> RecordingController::runStart(Take& take, TakeTraits traits, bool voiceTrack)
@@ -159,8 +158,8 @@ TakeStart RecordingController::takeStart(bool voiceTrack) const
 
 bool RecordingController::shortWantsVoiceTrack()
 {
-    const auto handoff = loadNextTake();
-    const auto pending = channelNextTake();
+    const auto handoff = handoffs_->loadNextTake();
+    const auto pending = handoffs_->channelNextTake();
     return handoff && handoff->channel == destination_.channel && pending && pending->voiceTrack;
 }
 

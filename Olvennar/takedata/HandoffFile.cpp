@@ -88,7 +88,7 @@ std::optional<Record> readObject(const QString& path, qint64 maximumBytes, QStri
 {
     const auto ignore = [&](const QString& reason) -> std::optional<Record> {
         if (complaint)
-            *complaint = QStringLiteral("handoff: ignoring ") + printable(path) + reason;
+            *complaint = ignoring(path, reason);
         return std::nullopt;
     };
     const auto contents = read(path, maximumBytes);
@@ -99,6 +99,18 @@ std::optional<Record> readObject(const QString& path, qint64 maximumBytes, QStri
     if (!document.isObject())
         return ignore(QStringLiteral(", not a JSON object"));
     return Record{document.object(), file.modified};
+}
+
+std::optional<Written> freshWritten(const Record& record, const QDateTime& now, qint64 staleAfterSeconds)
+{
+    Written written{keyText(record.object, "written_at"), {}};
+    if (!written.text.isEmpty())
+        written.at = parseInternetDate(written.text);
+    if (!written.at.isValid())
+        written.at = record.modified;
+    if (!written.at.isValid() || written.at.msecsTo(now) >= staleAfterSeconds * 1000)
+        return std::nullopt;
+    return written;
 }
 
 QString keyText(const QJsonObject& object, const char* key)
@@ -153,5 +165,7 @@ QString printable(const QString& path)
     }
     return path.size() > 300 ? shown + QStringLiteral("…") : shown;
 }
+
+QString ignoring(const QString& path, const QString& reason) { return QStringLiteral("handoff: ignoring ") + printable(path) + reason; }
 
 } // namespace HandoffFile

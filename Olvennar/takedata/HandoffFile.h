@@ -33,6 +33,15 @@ struct Record {
 // a readable object of at most maximumBytes, with "handoff: ignoring <path>, <why>" in `complaint`.
 std::optional<Record> readObject(const QString& path, qint64 maximumBytes, QString* complaint);
 
+// When a record was written: its "written_at" text as the file had it ("" when absent) and the moment it
+// names, else the file's modification time.
+struct Written {
+    QString text;
+    QDateTime at;
+};
+// Nothing when the record has no date at all or is `staleAfterSeconds` old or more at `now`.
+std::optional<Written> freshWritten(const Record& record, const QDateTime& now, qint64 staleAfterSeconds);
+
 // A key's value as text: a string unchanged, a number (a JSON boolean counts as 1 or 0) as its shortest
 // decimal text, anything else or a missing key "".
 QString keyText(const QJsonObject& object, const char* key);
@@ -43,5 +52,7 @@ QDateTime parseInternetDate(const QString& text);
 
 // The path as a person reads it in a log line: control characters shown as "?", at most 300 characters.
 QString printable(const QString& path);
+// "handoff: ignoring <path>" followed by the reason (", not a regular file" and the like).
+QString ignoring(const QString& path, const QString& reason);
 
 } // namespace HandoffFile

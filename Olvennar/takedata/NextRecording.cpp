@@ -47,24 +47,19 @@ std::optional<NextRecording> NextRecording::load(const QString& path, const QDat
         return std::nullopt;
     // A NUL or a line break in a folder name is never a real project; such a path is a trap.
     if (std::any_of(folderText.begin(), folderText.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
-        return ignore(QStringLiteral("handoff: ignoring ") + HandoffFile::printable(path) + QStringLiteral(", video_folder holds control characters: ")
-            + HandoffFile::printable(folderText));
+        return ignore(HandoffFile::ignoring(path, QStringLiteral(", video_folder holds control characters: ") + HandoffFile::printable(folderText)));
     const QString folder = Paths::expandTilde(folderText);
     // A relative folder would resolve against wherever the studio happens to run.
     if (!QDir::isAbsolutePath(folder))
-        return ignore(QStringLiteral("handoff: ignoring ") + HandoffFile::printable(path) + QStringLiteral(", video_folder is not an absolute path: ") + HandoffFile::printable(folderText));
+        return ignore(HandoffFile::ignoring(path, QStringLiteral(", video_folder is not an absolute path: ") + HandoffFile::printable(folderText)));
 
     NextRecording record;
     record.videoFolder = QDir::cleanPath(folder);
-    record.writtenAtText = keyText(object, "written_at");
-    if (!record.writtenAtText.isEmpty())
-        record.writtenAt = HandoffFile::parseInternetDate(record.writtenAtText);
-    if (!record.writtenAt.isValid())
-        record.writtenAt = file->modified;
-    if (!record.writtenAt.isValid())
+    const auto written = HandoffFile::freshWritten(*file, now, staleAfterSeconds);
+    if (!written)
         return std::nullopt;
-    if (record.writtenAt.msecsTo(now) >= staleAfterSeconds * 1000)
-        return std::nullopt;
+    record.writtenAtText = written->text;
+    record.writtenAt = written->at;
 
     record.title = keyText(object, "title");
     record.mode = keyText(object, "mode");

@@ -60,15 +60,11 @@ std::optional<NextTake> NextTake::load(const QString& path, const QDateTime& now
     take.scriptID = HandoffFile::keyText(object, "script_id").trimmed();
     if (take.scriptID.isEmpty())
         return std::nullopt;
-    take.writtenAtText = HandoffFile::keyText(object, "written_at");
-    if (!take.writtenAtText.isEmpty())
-        take.writtenAt = HandoffFile::parseInternetDate(take.writtenAtText);
-    if (!take.writtenAt.isValid())
-        take.writtenAt = record->modified;
-    if (!take.writtenAt.isValid())
+    const auto written = HandoffFile::freshWritten(*record, now, staleAfterSeconds);
+    if (!written)
         return std::nullopt;
-    if (take.writtenAt.msecsTo(now) >= staleAfterSeconds * 1000)
-        return std::nullopt;
+    take.writtenAtText = written->text;
+    take.writtenAt = written->at;
     take.channel = RecordingChannels::fromHandoffValue(HandoffFile::keyText(object, "channel"));
     take.batch = HandoffFile::keyText(object, "batch");
     take.title = HandoffFile::keyText(object, "title");

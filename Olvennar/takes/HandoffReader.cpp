@@ -36,7 +36,7 @@ std::optional<NextRecording> readRecording(const QString& path, const QDateTime&
     const auto folder = places.confineFolder(record->videoFolder, record->channel, &why);
     if (!folder) {
         if (complaint)
-            *complaint = QStringLiteral("handoff: ignoring ") + HandoffFile::printable(path) + why;
+            *complaint = HandoffFile::ignoring(path, why);
         return std::nullopt;
     }
     record->videoFolder = *folder;

@@ -28,9 +28,9 @@ std::shared_ptr<const LivePreviewSource> ControllerShortPreviewSources::livePrev
 
 FramingMonitor& ControllerShortPreviewSources::framing() { return controller_.shortFraming(); }
 
-std::optional<NextTake> ControllerShortPreviewSources::headerScript() { return controller_.shortHeaderScript(); }
+std::optional<NextTake> ControllerShortPreviewSources::headerScript() { return controller_.handoffs().shortHeaderScript(); }
 
-void ControllerShortPreviewSources::ignoreNextTake() { controller_.ignoreNextTake(); }
+void ControllerShortPreviewSources::ignoreNextTake() { controller_.handoffs().ignoreNextTake(); }
 
 void ControllerShortPreviewSources::setViewerView(bool viewerView)
 {

@@ -77,10 +77,10 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
             weak->platform().hooks->closeShortPreview();
     };
     actions.shortPreviewShown = [weak] { return weak && weak->shortWindowOpen(); };
-    actions.nextTake = [weak] { return weak ? weak->channelNextTake() : std::optional<NextTake>(); };
+    actions.nextTake = [weak] { return weak ? weak->handoffs().channelNextTake() : std::optional<NextTake>(); };
     actions.ignoreNextTake = [weak] {
         if (weak)
-            weak->ignoreNextTake();
+            weak->handoffs().ignoreNextTake();
     };
     return actions;
 }

@@ -36,14 +36,16 @@ TEST_F(ControllerStartupTest, FirstHandoffRefreshComesOnALaterTurnAndOnlyOneTime
     platform.kinds = &StudioTakeKinds::standard();
     platform.windows = &DesktopWindows::shared();
     RecordingController controller(platform);
-    EXPECT_EQ(controller.handoffRefreshCount(), 0); // never inside the constructor
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller.handoffRefreshCount() == 1; }, 1000));
-    EXPECT_TRUE(controller.isWatchingNextTake());
-    const QTimer* timer = controller.findChild<QTimer*>();
-    controller.watchNextTake(true); // refreshes at once, keeps the running timer
-    EXPECT_EQ(controller.handoffRefreshCount(), 2);
-    EXPECT_EQ(controller.findChildren<QTimer*>().size(), 1);
-    EXPECT_EQ(controller.findChild<QTimer*>(), timer);
+    EXPECT_EQ(controller.handoffs().handoffRefreshCount(), 0); // never inside the constructor
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller.handoffs().handoffRefreshCount() == 1; }, 1000));
+    EXPECT_TRUE(controller.handoffs().isWatchingNextTake());
+    // The watch's poll is the controller's only timer so far.
+    EXPECT_TRUE(controller.findChildren<QTimer*>().isEmpty());
+    const QTimer* timer = controller.handoffs().findChild<QTimer*>();
+    controller.handoffs().watchNextTake(true); // refreshes at once, keeps the running timer
+    EXPECT_EQ(controller.handoffs().handoffRefreshCount(), 2);
+    EXPECT_EQ(controller.handoffs().findChildren<QTimer*>().size(), 1);
+    EXPECT_EQ(controller.handoffs().findChild<QTimer*>(), timer);
     EXPECT_EQ(timer->interval(), 2000);
 }
 

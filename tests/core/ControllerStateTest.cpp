@@ -85,7 +85,7 @@ TEST_F(ControllerTest, AnIgnoredHandoffIsLoggedOnceNotOnEveryPoll)
     file.close();
     Controller& c = controller();
     for (int poll = 0; poll < 3; ++poll)
-        EXPECT_FALSE(c.loadNextRecording());
+        EXPECT_FALSE(c.handoffs().loadNextRecording());
     EXPECT_EQ(readLog().count(QStringLiteral("not an absolute path")), 1);
 }
 

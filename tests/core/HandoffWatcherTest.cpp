@@ -80,10 +80,10 @@ protected:
     {
         RecordingController& c = *controller_;
         // A poll already under way read the files before the test wrote them.
-        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !c.isPollingHandoffs(); }, 5000));
-        const int before = c.handoffPollsCompleted();
-        c.refreshNextTake();
-        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return c.handoffPollsCompleted() > before; }, 5000));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !c.handoffs().isPollingHandoffs(); }, 5000));
+        const int before = c.handoffs().handoffPollsCompleted();
+        c.handoffs().refreshNextTake();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return c.handoffs().handoffPollsCompleted() > before; }, 5000));
     }
     int logCount(const QString& text) const { return readLog().count(text); }
 
@@ -99,9 +99,9 @@ TEST_F(HandoffWatcherTest, AShortHandoffSwitchesToShortOnceAndIsRemembered)
     EXPECT_EQ(c.captureMode(), CaptureMode::short_);
     EXPECT_EQ(logCount(QStringLiteral("short: auto-switched Screen → Short for handoff ep 7 (") + written + QLatin1Char(')')), 1);
     EXPECT_EQ(settings->stringValue(QStringLiteral("shortAutoSwitchedHandoff")), QStringLiteral("ep 7|") + written);
-    ASSERT_TRUE(c.nextTake());
-    EXPECT_EQ(c.channelNextTake(), c.nextTake());
-    EXPECT_EQ(c.shortHeaderScript(), c.nextTake());
+    ASSERT_TRUE(c.handoffs().nextTake());
+    EXPECT_EQ(c.handoffs().channelNextTake(), c.handoffs().nextTake());
+    EXPECT_EQ(c.handoffs().shortHeaderScript(), c.handoffs().nextTake());
     // The short videoFolder is named after the script.
     EXPECT_TRUE(c.shortDestinationName().contains(QStringLiteral("-ep-7-short-1"))) << c.shortDestinationName().toStdString();
     // Switching back by hand is not undone by later polls.
@@ -112,7 +112,7 @@ TEST_F(HandoffWatcherTest, AShortHandoffSwitchesToShortOnceAndIsRemembered)
     EXPECT_EQ(logCount(QStringLiteral("short: auto-switched")), 1);
     // Another channel's handoff is not this channel's pending short.
     c.setChannel(RecordingChannel::inkwell);
-    EXPECT_FALSE(c.channelNextTake());
+    EXPECT_FALSE(c.handoffs().channelNextTake());
     EXPECT_FALSE(c.shortDestinationName().contains(QStringLiteral("ep-7")));
 }
 
@@ -176,7 +176,7 @@ TEST_F(HandoffWatcherTest, ATieGoesToTheShortAndALaterLongFormWins)
     writeRecording(recordingJson(videoFolder, at));
     poll();
     EXPECT_EQ(c.captureMode(), CaptureMode::short_);
-    EXPECT_EQ(c.handledNextRecording(), videoFolder + QLatin1Char('|') + at);
+    EXPECT_EQ(c.handoffs().handledNextRecording(), videoFolder + QLatin1Char('|') + at);
     EXPECT_FALSE(QFileInfo::exists(videoFolder));
 
     const QString later = isoSecondsAgo(10);
@@ -184,7 +184,7 @@ TEST_F(HandoffWatcherTest, ATieGoesToTheShortAndALaterLongFormWins)
     writeRecording(recordingJson(videoFolder, later, QStringLiteral(R"(,"mode":"screen")")));
     poll();
     EXPECT_EQ(c.captureMode(), CaptureMode::screen);
-    EXPECT_EQ(c.handledNextTake(), QStringLiteral("b|") + at);
+    EXPECT_EQ(c.handoffs().handledNextTake(), QStringLiteral("b|") + at);
     EXPECT_EQ(c.destinationFolder(), videoFolder);
     EXPECT_TRUE(QFileInfo(videoFolder).isDir());
 }
@@ -233,7 +233,7 @@ TEST_F(HandoffWatcherTest, ScriptsAreReadFromTheVideoFolderOrHomeAndAMissingOneC
     EXPECT_TRUE(prompter.follow);
     EXPECT_EQ(c.teleprompterVisible(), prompter.open);
     EXPECT_EQ(prompter.syncs, 1);
-    EXPECT_EQ(c.longformLoadedText(), QStringLiteral("Hello from the videoFolder."));
+    EXPECT_EQ(c.handoffs().longformLoadedText(), QStringLiteral("Hello from the videoFolder."));
 
     writeRecording(recordingJson(videoFolder, isoSecondsAgo(40), QStringLiteral(R"(,"teleprompter_file":"~/notes/s.md","video_type":"talk")")));
     poll();
@@ -261,7 +261,7 @@ TEST_F(HandoffWatcherTest, NoScriptClearsOnlyLoadedTextAndClosesThePanel)
     EXPECT_EQ(prompter.style, TeleprompterScript::Style::script);
     EXPECT_FALSE(prompter.open);
     EXPECT_EQ(logCount(QStringLiteral("longform: teleprompter closed, free/natural card (natural/free)")), 1);
-    EXPECT_FALSE(c.longformLoadedText());
+    EXPECT_FALSE(c.handoffs().longformLoadedText());
 
     // Text the user typed is never cleared.
     writeRecording(recordingJson(videoFolder, isoSecondsAgo(30), QStringLiteral(R"(,"teleprompter_file":"s.md")")));
@@ -279,17 +279,17 @@ TEST_F(HandoffWatcherTest, NotThisOneDeclinesUntilTheFileIsRewritten)
     const QString at = isoSecondsAgo(20);
     writeTake(QStringLiteral(R"({"script_id":"a","written_at":"%1"})").arg(at).toUtf8());
     poll();
-    ASSERT_TRUE(c.nextTake());
-    c.ignoreNextTake();
-    EXPECT_FALSE(c.nextTake());
+    ASSERT_TRUE(c.handoffs().nextTake());
+    c.handoffs().ignoreNextTake();
+    EXPECT_FALSE(c.handoffs().nextTake());
     EXPECT_EQ(settings->stringValue(QStringLiteral("shortIgnoredNextTake")), QStringLiteral("a|") + at);
     EXPECT_EQ(logCount(QStringLiteral("short: ignoring handoff a|") + at), 1) << "the log names the stored token";
-    EXPECT_FALSE(c.loadNextTake());
-    EXPECT_FALSE(relaunch()->loadNextTake());
+    EXPECT_FALSE(c.handoffs().loadNextTake());
+    EXPECT_FALSE(relaunch()->handoffs().loadNextTake());
     writeTake(QStringLiteral(R"({"script_id":"a","written_at":"%1"})").arg(isoSecondsAgo(10)).toUtf8());
-    EXPECT_TRUE(c.loadNextTake());
-    c.ignoreNextTake();
-    c.ignoreNextTake(); // nothing pending: nothing happens
+    EXPECT_TRUE(c.handoffs().loadNextTake());
+    c.handoffs().ignoreNextTake();
+    c.handoffs().ignoreNextTake(); // nothing pending: nothing happens
     EXPECT_EQ(logCount(QStringLiteral("short: ignoring handoff")), 2);
 }
 
@@ -348,11 +348,11 @@ TEST_F(HandoffWatcherTest, HostileHandoffFilesAreIgnoredWithOneLineEach)
         const int before = logCount(QStringLiteral("handoff: ignoring"));
         for (int i = 0; i < 3; ++i)
             poll();
-        EXPECT_FALSE(c.loadNextRecording());
+        EXPECT_FALSE(c.handoffs().loadNextRecording());
         const QString log = readLog();
         EXPECT_EQ(logCount(QStringLiteral("handoff: ignoring")), before + 1);
         EXPECT_TRUE(log.contains(hostile.complaint)) << hostile.complaint.toStdString();
-        EXPECT_FALSE(c.nextRecording());
+        EXPECT_FALSE(c.handoffs().nextRecording());
         EXPECT_FALSE(c.destinationFolder());
         // A line never breaks the log's one-line-per-message form.
         EXPECT_FALSE(log.contains(QStringLiteral("video\n1")));
@@ -372,7 +372,7 @@ TEST_F(HandoffWatcherTest, HostileShortHandoffsAndScriptsAreRefused)
     const QString fresh = isoSecondsAgo(5);
     for (const char* root : {"/etc", "~/../../etc", "Brain/PROJECTS/BRANCHLINE/../../../../etc"}) {
         writeTake(QStringLiteral(R"({"script_id":"s","channel":"branchline","shorts_root":"%1","written_at":"%2"})").arg(QString::fromLatin1(root), fresh).toUtf8());
-        const auto take = c.loadNextTake();
+        const auto take = c.handoffs().loadNextTake();
         ASSERT_TRUE(take) << root;
         EXPECT_EQ(take->shortsRoot, own) << root;
     }
@@ -380,7 +380,7 @@ TEST_F(HandoffWatcherTest, HostileShortHandoffsAndScriptsAreRefused)
     QFile::remove(takeFile);
     ASSERT_EQ(::mkfifo(QFile::encodeName(takeFile).constData(), 0600), 0);
     poll();
-    EXPECT_FALSE(c.loadNextTake());
+    EXPECT_FALSE(c.handoffs().loadNextTake());
     EXPECT_EQ(logCount(QStringLiteral("/Shorts/.next_take.json, not a regular file")), 1);
 
     // A script outside the home and studio folders, or not UTF-8, or a FIFO, is not read.

@@ -365,12 +365,12 @@ TEST_F(VoiceTakeFlow, AHandoffArrivingBetweenRecordAndTheTakeFolderWaitsForTheSt
                    .arg(handed, QDateTime::currentDateTimeUtc().addSecs(-5).toString(Qt::ISODate))
                    .toUtf8());
     file.close();
-    const std::optional<NextRecording> record = c.loadNextRecording();
+    const std::optional<NextRecording> record = c.handoffs().loadNextRecording();
     ASSERT_TRUE(record);
-    c.markRecordingHandled(record);
+    c.handoffs().markRecordingHandled(record);
 
     // The watcher makes the handoff's folder off the main thread; Record is pressed meanwhile.
-    QCoro::Task<> applying = c.applyNextRecording(*record);
+    QCoro::Task<> applying = c.handoffs().applyNextRecording(*record);
     QCoro::waitFor(c.start());
     ASSERT_EQ(c.phase().kind(), RecordingPhase::Kind::recording) << c.phase().payload().toStdString();
     QCoro::waitFor(std::move(applying));

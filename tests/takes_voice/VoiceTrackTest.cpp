@@ -253,9 +253,9 @@ TEST_F(VoiceTrackFlow, TheModeStaysFromTheStartRequestUntilTheStudioIsIdle)
                    .arg(path(QStringLiteral("Recordings/video 3")), QDateTime::currentDateTimeUtc().addSecs(-5).toString(Qt::ISODate))
                    .toUtf8());
     file.close();
-    const int polls = controller->handoffPollsCompleted();
-    controller->refreshNextTake();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->handoffPollsCompleted() > polls; }, 5000));
+    const int polls = controller->handoffs().handoffPollsCompleted();
+    controller->handoffs().refreshNextTake();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->handoffs().handoffPollsCompleted() > polls; }, 5000));
     EXPECT_EQ(controller->captureMode(), CaptureMode::short_);
 
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return done; }, 8000));
@@ -269,9 +269,9 @@ TEST_F(VoiceTrackFlow, TheModeStaysFromTheStartRequestUntilTheStudioIsIdle)
     EXPECT_EQ(controller->phase(), RecordingPhase::finished(audio)) << controller->phase().payload().toStdString();
     EXPECT_FALSE(controller->takeUnderWay());
     // Idle again: the next poll applies the handoff and a mode change goes through.
-    const int later = controller->handoffPollsCompleted();
-    controller->refreshNextTake();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->handoffPollsCompleted() > later; }, 5000));
+    const int later = controller->handoffs().handoffPollsCompleted();
+    controller->handoffs().refreshNextTake();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->handoffs().handoffPollsCompleted() > later; }, 5000));
     EXPECT_EQ(controller->captureMode(), CaptureMode::screen);
     controller->setCaptureMode(CaptureMode::voice);
     EXPECT_EQ(controller->captureMode(), CaptureMode::voice);

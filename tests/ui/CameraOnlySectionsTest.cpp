@@ -218,9 +218,9 @@ TEST_F(ScriptCardTest, aHandedOffScriptShowsOnTheCardUntilNotThisOne)
                    .arg(QDateTime::currentDateTimeUtc().addSecs(-60).toString(Qt::ISODate))
                    .toUtf8());
     file.close();
-    const int before = controller->handoffPollsCompleted();
-    controller->refreshNextTake();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->handoffPollsCompleted() > before; }, 5000));
+    const int before = controller->handoffs().handoffPollsCompleted();
+    controller->handoffs().refreshNextTake();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->handoffs().handoffPollsCompleted() > before; }, 5000));
     controller->setCaptureMode(CaptureMode::short_);
     settle();
     auto* section = view->findChild<ShortSection*>();
@@ -228,7 +228,7 @@ TEST_F(ScriptCardTest, aHandedOffScriptShowsOnTheCardUntilNotThisOne)
     EXPECT_EQ(section->findChild<ElidedLabel*>(QStringLiteral("scriptText"))->text(), QStringLiteral("Script: ep 7 · Tabs"));
     section->findChild<QPushButton*>(QStringLiteral("notThisOneButton"))->click();
     settle();
-    EXPECT_FALSE(controller->channelNextTake());
+    EXPECT_FALSE(controller->handoffs().channelNextTake());
     EXPECT_FALSE(section->findChild<QWidget*>(QStringLiteral("scriptCard"))->isVisibleTo(section));
 }
 

@@ -102,7 +102,7 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     EXPECT_EQ(window.scriptTitle().text(), QStringLiteral("Recording: s12 · Morning light"));
     window.clearScript().click();
     EXPECT_TRUE(waitUntil([&] { return !window.scriptRow().isVisibleTo(&window); })) << "\"Not this one\" drops the script";
-    EXPECT_FALSE(controller.shortHeaderScript());
+    EXPECT_FALSE(controller.handoffs().shortHeaderScript());
 
     Q_EMIT window.viewChoice().activated(1);
     EXPECT_TRUE(controller.shortViewerView());
