@@ -7,6 +7,7 @@
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Edition.h"
 #include "platform/system/HostClock.h"
+#include "takedata/ClockText.h"
 #include "takedata/RecordingClock.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/PixelBuffer.h"
@@ -531,8 +532,7 @@ void ScreenRecorder::reportWriteFailure(int kind, const MediaTime& at)
     Diagnostics::log(QString::asprintf("FATAL: %s append rejected at %.3fs — %s", qPrintable(kindName(kind)), at.seconds(), qPrintable(reason)));
     const double lastFrame = lastFrameSeconds_;
     if (error && error->isDiskFull() && lastFrame >= 0) {
-        const int seconds = static_cast<int>(lastFrame);
-        const QString kept = QString::asprintf("%02d:%02d in ", seconds / 60, seconds % 60) + QFileInfo(rawPath_).fileName();
+        const QString kept = ClockText::format(lastFrame, ClockText::Form::paddedMinutes) + QStringLiteral(" in ") + QFileInfo(rawPath_).fileName();
         if (onFailure)
             onFailure(RecorderError::diskFull(kept).info());
         return;
