@@ -46,7 +46,7 @@ QSize outputSizeOf(const ScreenRecorder::Options& options)
     return ScreenGeometry::outputSize(source, 1.0, options.targetHeight);
 }
 
-int frameRateOf(const ScreenRecorder::Options& options) { return options.frameRate > 0 ? options.frameRate : 60; }
+int frameRateOf(const ScreenRecorder::Options& options) { return options.frameRate > 0 ? options.frameRate : ScreenFrameRate::perSecond; }
 
 // The part of a sound block from `skipFrames` on, stamped where that part starts.
 std::optional<MediaSample> tailOf(const MediaSample& sample, int64_t skipFrames)

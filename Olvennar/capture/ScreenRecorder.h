@@ -6,6 +6,7 @@
 #include "platform/system/DispatchQueue.h"
 #include "platform/system/ErrorInfo.h"
 #include "platform/x11/ScreenCapture.h"
+#include "platform/x11/ScreenFrameRate.h"
 
 #include <QFuture>
 #include <QSize>
@@ -48,7 +49,7 @@ public:
         bool captureSystemAudio = true;
         std::optional<QString> microphoneDeviceID; // nothing: the default input
         std::optional<int> targetHeight;
-        int frameRate = 60;
+        int frameRate = ScreenFrameRate::perSecond;
         bool showsCursor = true;
     };
 
@@ -189,7 +190,7 @@ private:
     double longestFrameGap_ = 0; // seconds between two written pictures
     int64_t frameGapsOver50ms_ = 0;
     double waitedForSoundSeconds_ = 0;
-    int frameRate_ = 60;
+    int frameRate_ = ScreenFrameRate::perSecond;
 
     // Sound queue only: per track, the newest written block and what waits for the first picture.
     std::map<int, MediaTime> lastSoundWritten_;

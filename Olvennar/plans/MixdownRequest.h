@@ -4,6 +4,7 @@
 #include "plans/ZoomTimeline.h"
 #include "platform/system/ErrorInfo.h"
 #include "platform/system/MediaTime.h"
+#include "platform/x11/ScreenFrameRate.h"
 #include "takedata/BubbleShape.h"
 #include "takedata/Click.h"
 #include "takedata/ClipSegment.h"
@@ -43,7 +44,7 @@ struct Request {
     ZoomTimeline zoom;
     std::vector<Click> clicks;
     bool showClickHighlight = false;
-    int frameRate = 60;
+    int frameRate = ScreenFrameRate::perSecond;
     ScreenLayout layout = ScreenLayout::classic;
     FaceLayout faceLayout = FaceLayout::tallLeft;
     bool cameraGrade = false;

@@ -7,6 +7,7 @@
 #include "finishing/TakeDescription.h"
 #include "plans/ZoomActivity.h"
 #include "platform/system/JsonSidecar.h"
+#include "platform/x11/ScreenFrameRate.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -55,7 +56,7 @@ Mixdown::Request ScreenStopPlan::mixdownRequest(const StoppedScreenTake& take, c
     request.phoneSegments = take.phoneSegments;
     request.clicks = take.clicks;
     request.showClickHighlight = look.clickHighlight;
-    request.frameRate = 60;
+    request.frameRate = ScreenFrameRate::perSecond;
     request.layout = look.screenLayout;
     request.faceLayout = look.faceLayout;
     request.cameraGrade = look.cameraGrade;

@@ -7,6 +7,7 @@
 #include "platform/system/Diagnostics.h"
 #include "takedata/RecordingClock.h"
 #include "platform/system/MainThread.h"
+#include "platform/x11/ScreenFrameRate.h"
 #include "takes/OverlayRecorder.h"
 #include "takes/PointerTrackerMarker.h"
 #include "takes/ScreenStopPlan.h"
@@ -81,7 +82,7 @@ ScreenRecorder::Options ScreenTake::recorderOptions(const TakeStart& settings) c
     options.captureSystemAudio = settings.captureSystemAudio;
     options.microphoneDeviceID = settings.selectedMicrophoneID;
     options.targetHeight = settings.targetHeight;
-    options.frameRate = 60;
+    options.frameRate = ScreenFrameRate::perSecond;
     // The system cursor is filmed only when the finished video does not draw its own.
     options.showsCursor = !settings.look.ownCursor;
     return options;
