@@ -71,6 +71,8 @@ QString ScreenRecorder::RecorderError::errorDescription() const
         return QStringLiteral("Capture could not start: ") + detail_;
     case Kind::diskFull:
         return QStringLiteral("Recording stopped: the disk is full. Saved up to ") + detail_ + QLatin1Char('.');
+    case Kind::sourceStopped:
+        return detail_;
     case Kind::screenPermissionStale:
         break;
     }
@@ -154,7 +156,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
     const WindowFilter filter = WindowFilter::forThisProcess();
     configuration.excludes = [filter](const WindowInfo& window) { return filter.excludes(window); };
     configuration.windowRefreshSeconds = 1.0;
-    configuration.onStopped = [this](const QString& reason) { reportFailure({QStringLiteral("X11"), 1, reason}); };
+    configuration.onStopped = [this](const QString& reason) { reportFailure(RecorderError::sourceStopped(reason)); };
 
     // A file already at the target is someone's footage: refuse rather than delete it.
     if (QFileInfo::exists(rawPath)) {
@@ -208,7 +210,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openSound(const Opt
         request.sourceName = options.microphoneDeviceID.value_or(QString());
         const auto error = sources_.microphone->start(
             request, [this](const MediaSample& block) { deliverAudio(block, Kind::microphone); },
-            [this](const QString& reason) { reportFailure({QStringLiteral("PulseAudio"), 1, reason}); });
+            [this](const QString& reason) { reportFailure(RecorderError::sourceStopped(reason)); });
         if (error)
             return failStart(*error);
     }
@@ -217,7 +219,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openSound(const Opt
             return failStart(QStringLiteral("no system audio capture is available"));
         const auto error = sources_.systemAudio->start(
             {AudioCapture::Source::systemAudio, {}, 48000, 2}, [this](const MediaSample& block) { deliverAudio(block, Kind::systemAudio); },
-            [this](const QString& reason) { reportFailure({QStringLiteral("PulseAudio"), 1, reason}); });
+            [this](const QString& reason) { reportFailure(RecorderError::sourceStopped(reason)); });
         if (error)
             return failStart(*error);
     }
@@ -406,7 +408,7 @@ void ScreenRecorder::handleFrame(const MediaSample& sample)
             return;
         if (!writer_->startWriting()) {
             const auto error = writer_->error();
-            reportFailure(RecorderError::writerFailed(error ? error->description : QStringLiteral("startWriting refused")).info());
+            reportFailure(RecorderError::writerFailed(error ? error->description : QStringLiteral("startWriting refused")));
             return;
         }
         writer_->startSession(MediaTime::zero());
@@ -534,16 +536,16 @@ void ScreenRecorder::reportWriteFailure(int kind, const MediaTime& at)
     if (error && error->isDiskFull() && lastFrame >= 0) {
         const QString kept = ClockText::format(lastFrame, ClockText::Form::paddedMinutes) + QStringLiteral(" in ") + QFileInfo(rawPath_).fileName();
         if (onFailure)
-            onFailure(RecorderError::diskFull(kept).info());
+            onFailure(RecorderError::diskFull(kept));
         return;
     }
     if (onFailure)
-        onFailure(RecorderError::writerFailed(reason).info());
+        onFailure(RecorderError::writerFailed(reason));
 }
 
-void ScreenRecorder::reportFailure(const ErrorInfo& error)
+void ScreenRecorder::reportFailure(const RecorderError& error)
 {
-    if (error.description.isEmpty())
+    if (error.errorDescription().isEmpty())
         return;
     writerQueue_.async([this, error] {
         if (onFailure && !stopRequested_)
