@@ -45,13 +45,7 @@ Mixdown::Request ScreenStopPlan::mixdownRequest(const StoppedScreenTake& take, c
     request.rawURL = take.rawURL;
     request.cameraURL = take.cameraURL;
     request.phoneURL = take.phoneURL;
-    request.bubbleRect = take.panels.bubbleRect;
-    request.bubbleCornerRadius = take.panels.bubbleCornerRadius;
-    request.bubbleShape = take.panels.bubbleShape;
-    request.bubbleTilt = take.panels.bubbleTilt;
-    request.phoneRect = take.panels.phoneRect;
-    request.phoneCornerRadius = take.panels.phoneCornerRadius;
-    request.phoneShowsFrame = take.panels.phoneShowsFrame;
+    static_cast<OverlayPanels&>(request) = take.panels;
     request.cameraSegments = take.cameraSegments;
     request.phoneSegments = take.phoneSegments;
     request.clicks = take.clicks;
