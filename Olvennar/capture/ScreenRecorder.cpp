@@ -48,18 +48,6 @@ QSize outputSizeOf(const ScreenRecorder::Options& options)
 
 int frameRateOf(const ScreenRecorder::Options& options) { return options.frameRate > 0 ? options.frameRate : ScreenFrameRate::perSecond; }
 
-// The part of a sound block from `skipFrames` on, stamped where that part starts.
-std::optional<MediaSample> tailOf(const MediaSample& sample, int64_t skipFrames)
-{
-    const AudioBlock& block = *sample.audio;
-    if (skipFrames <= 0 || skipFrames >= block.frameCount())
-        return std::nullopt;
-    auto tail = std::make_shared<AudioBlock>();
-    tail->sampleRate = block.sampleRate;
-    tail->channels = block.channels;
-    tail->samples.assign(block.samples.begin() + skipFrames * block.channels, block.samples.end());
-    return MediaSample::sound(std::move(tail), sample.presentationTime() + MediaTime(skipFrames, block.sampleRate));
-}
 }
 
 QString ScreenRecorder::RecorderError::errorDescription() const
@@ -487,7 +475,8 @@ void ScreenRecorder::writeSound(const MediaSample& sample, Kind kind)
             const auto end = clock_.adjust(pts + sample.duration(), false);
             // One frame less than the rounded length, so the kept part never starts before the picture.
             const int64_t kept = end ? end->valueIn(sample.audio->sampleRate).value_or(0) - 1 : 0;
-            if (const auto tail = tailOf(sample, sample.audio->frameCount() - kept))
+            const int64_t skipped = sample.audio->frameCount() - kept;
+            if (const auto tail = skipped > 0 ? SampleBufferRetiming::withoutLeadingFrames(sample, skipped) : std::nullopt)
                 writeSound(*tail, kind);
         }
         return;
