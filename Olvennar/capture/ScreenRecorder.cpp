@@ -7,6 +7,7 @@
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Edition.h"
 #include "platform/system/HostClock.h"
+#include "takedata/ClockText.h"
 #include "takedata/RecordingClock.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/PixelBuffer.h"
@@ -45,20 +46,8 @@ QSize outputSizeOf(const ScreenRecorder::Options& options)
     return ScreenGeometry::outputSize(source, 1.0, options.targetHeight);
 }
 
-int frameRateOf(const ScreenRecorder::Options& options) { return options.frameRate > 0 ? options.frameRate : 60; }
+int frameRateOf(const ScreenRecorder::Options& options) { return options.frameRate > 0 ? options.frameRate : ScreenFrameRate::perSecond; }
 
-// The part of a sound block from `skipFrames` on, stamped where that part starts.
-std::optional<MediaSample> tailOf(const MediaSample& sample, int64_t skipFrames)
-{
-    const AudioBlock& block = *sample.audio;
-    if (skipFrames <= 0 || skipFrames >= block.frameCount())
-        return std::nullopt;
-    auto tail = std::make_shared<AudioBlock>();
-    tail->sampleRate = block.sampleRate;
-    tail->channels = block.channels;
-    tail->samples.assign(block.samples.begin() + skipFrames * block.channels, block.samples.end());
-    return MediaSample::sound(std::move(tail), sample.presentationTime() + MediaTime(skipFrames, block.sampleRate));
-}
 }
 
 QString ScreenRecorder::RecorderError::errorDescription() const
@@ -70,6 +59,8 @@ QString ScreenRecorder::RecorderError::errorDescription() const
         return QStringLiteral("Capture could not start: ") + detail_;
     case Kind::diskFull:
         return QStringLiteral("Recording stopped: the disk is full. Saved up to ") + detail_ + QLatin1Char('.');
+    case Kind::sourceStopped:
+        return detail_;
     case Kind::screenPermissionStale:
         break;
     }
@@ -153,7 +144,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
     const WindowFilter filter = WindowFilter::forThisProcess();
     configuration.excludes = [filter](const WindowInfo& window) { return filter.excludes(window); };
     configuration.windowRefreshSeconds = 1.0;
-    configuration.onStopped = [this](const QString& reason) { reportFailure({QStringLiteral("X11"), 1, reason}); };
+    configuration.onStopped = [this](const QString& reason) { reportFailure(RecorderError::sourceStopped(reason)); };
 
     // A file already at the target is someone's footage: refuse rather than delete it.
     if (QFileInfo::exists(rawPath)) {
@@ -207,7 +198,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openSound(const Opt
         request.sourceName = options.microphoneDeviceID.value_or(QString());
         const auto error = sources_.microphone->start(
             request, [this](const MediaSample& block) { deliverAudio(block, Kind::microphone); },
-            [this](const QString& reason) { reportFailure({QStringLiteral("PulseAudio"), 1, reason}); });
+            [this](const QString& reason) { reportFailure(RecorderError::sourceStopped(reason)); });
         if (error)
             return failStart(*error);
     }
@@ -216,7 +207,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openSound(const Opt
             return failStart(QStringLiteral("no system audio capture is available"));
         const auto error = sources_.systemAudio->start(
             {AudioCapture::Source::systemAudio, {}, 48000, 2}, [this](const MediaSample& block) { deliverAudio(block, Kind::systemAudio); },
-            [this](const QString& reason) { reportFailure({QStringLiteral("PulseAudio"), 1, reason}); });
+            [this](const QString& reason) { reportFailure(RecorderError::sourceStopped(reason)); });
         if (error)
             return failStart(*error);
     }
@@ -405,7 +396,7 @@ void ScreenRecorder::handleFrame(const MediaSample& sample)
             return;
         if (!writer_->startWriting()) {
             const auto error = writer_->error();
-            reportFailure(RecorderError::writerFailed(error ? error->description : QStringLiteral("startWriting refused")).info());
+            reportFailure(RecorderError::writerFailed(error ? error->description : QStringLiteral("startWriting refused")));
             return;
         }
         writer_->startSession(MediaTime::zero());
@@ -484,7 +475,8 @@ void ScreenRecorder::writeSound(const MediaSample& sample, Kind kind)
             const auto end = clock_.adjust(pts + sample.duration(), false);
             // One frame less than the rounded length, so the kept part never starts before the picture.
             const int64_t kept = end ? end->valueIn(sample.audio->sampleRate).value_or(0) - 1 : 0;
-            if (const auto tail = tailOf(sample, sample.audio->frameCount() - kept))
+            const int64_t skipped = sample.audio->frameCount() - kept;
+            if (const auto tail = skipped > 0 ? SampleBufferRetiming::withoutLeadingFrames(sample, skipped) : std::nullopt)
                 writeSound(*tail, kind);
         }
         return;
@@ -531,19 +523,18 @@ void ScreenRecorder::reportWriteFailure(int kind, const MediaTime& at)
     Diagnostics::log(QString::asprintf("FATAL: %s append rejected at %.3fs — %s", qPrintable(kindName(kind)), at.seconds(), qPrintable(reason)));
     const double lastFrame = lastFrameSeconds_;
     if (error && error->isDiskFull() && lastFrame >= 0) {
-        const int seconds = static_cast<int>(lastFrame);
-        const QString kept = QString::asprintf("%02d:%02d in ", seconds / 60, seconds % 60) + QFileInfo(rawPath_).fileName();
+        const QString kept = ClockText::format(lastFrame, ClockText::Form::paddedMinutes) + QStringLiteral(" in ") + QFileInfo(rawPath_).fileName();
         if (onFailure)
-            onFailure(RecorderError::diskFull(kept).info());
+            onFailure(RecorderError::diskFull(kept));
         return;
     }
     if (onFailure)
-        onFailure(RecorderError::writerFailed(reason).info());
+        onFailure(RecorderError::writerFailed(reason));
 }
 
-void ScreenRecorder::reportFailure(const ErrorInfo& error)
+void ScreenRecorder::reportFailure(const RecorderError& error)
 {
-    if (error.description.isEmpty())
+    if (error.errorDescription().isEmpty())
         return;
     writerQueue_.async([this, error] {
         if (onFailure && !stopRequested_)

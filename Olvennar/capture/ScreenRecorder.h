@@ -6,6 +6,7 @@
 #include "platform/system/DispatchQueue.h"
 #include "platform/system/ErrorInfo.h"
 #include "platform/x11/ScreenCapture.h"
+#include "platform/x11/ScreenFrameRate.h"
 
 #include <QFuture>
 #include <QSize>
@@ -48,18 +49,20 @@ public:
         bool captureSystemAudio = true;
         std::optional<QString> microphoneDeviceID; // nothing: the default input
         std::optional<int> targetHeight;
-        int frameRate = 60;
+        int frameRate = ScreenFrameRate::perSecond;
         bool showsCursor = true;
     };
 
     class RecorderError {
     public:
-        enum class Kind { writerFailed, captureFailed, screenPermissionStale, diskFull };
+        // `sourceStopped`: the screen or a sound source ended during the take; its reason is the sentence.
+        enum class Kind { writerFailed, captureFailed, screenPermissionStale, diskFull, sourceStopped };
         static RecorderError writerFailed(QString detail) { return {Kind::writerFailed, std::move(detail)}; }
         // `kept`: "mm:ss in <file name>", what the movie holds up to the failure.
         static RecorderError diskFull(QString kept) { return {Kind::diskFull, std::move(kept)}; }
         static RecorderError captureFailed(QString detail) { return {Kind::captureFailed, std::move(detail)}; }
         static RecorderError screenPermissionStale() { return {Kind::screenPermissionStale, {}}; }
+        static RecorderError sourceStopped(QString reason) { return {Kind::sourceStopped, std::move(reason)}; }
 
         Kind kind() const { return kind_; }
         const QString& detail() const { return detail_; }
@@ -121,7 +124,7 @@ public:
 
     QSize pixelSize() const { return pixelSize_; }
     Statistics statistics() const;
-    std::function<void(const ErrorInfo&)> onFailure;
+    std::function<void(const RecorderError&)> onFailure;
 
 private:
     // Sound of each track kept while the first frame is on its way (the encoder is open by then, so it
@@ -143,7 +146,7 @@ private:
     void countSoundWaiting(Kind kind, const MediaSample& sample, int sign);
     void waitForSound();
     void reportWriteFailure(int kind, const MediaTime& at);
-    void reportFailure(const ErrorInfo& error);
+    void reportFailure(const RecorderError& error);
     StopResult finishWriting();
     void logFrameAccounting() const;
     void stopSources();
@@ -189,7 +192,7 @@ private:
     double longestFrameGap_ = 0; // seconds between two written pictures
     int64_t frameGapsOver50ms_ = 0;
     double waitedForSoundSeconds_ = 0;
-    int frameRate_ = 60;
+    int frameRate_ = ScreenFrameRate::perSecond;
 
     // Sound queue only: per track, the newest written block and what waits for the first picture.
     std::map<int, MediaTime> lastSoundWritten_;

@@ -8,6 +8,7 @@
 #include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
 #include "core/SaveLocation.h"
+#include "takedata/ClockText.h"
 #include "takedata/SpeechBusySink.h"
 #include "platform/system/CancelToken.h"
 #include "takes/OverlayRecorder.h"
@@ -39,13 +40,7 @@ QString abbreviatedPath(const QString& path)
 
 QString RecordingController::timeString(double seconds)
 {
-    if (!std::isfinite(seconds) || seconds < 0)
-        return QStringLiteral("00:00");
-    // Beyond any real take; keeps the integer conversion defined.
-    const qint64 t = static_cast<qint64>(std::min(seconds, 9.0e15));
-    if (t < 3600)
-        return QString::asprintf("%02lld:%02lld", t / 60, t % 60);
-    return QString::asprintf("%lld:%02lld:%02lld", t / 3600, (t % 3600) / 60, t % 60);
+    return ClockText::format(seconds, ClockText::Form::hoursFromAnHour);
 }
 
 bool RecordingController::recordingOrPaused(const Phase& phase)

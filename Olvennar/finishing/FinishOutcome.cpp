@@ -1,6 +1,7 @@
 #include "finishing/FinishOutcome.h"
 
 #include "platform/media/MovieAsset.h"
+#include "takedata/ClockText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,12 +13,8 @@ namespace {
 // The shortfall a whole take never shows: a frame or two of rounding and the sound's last block.
 constexpr double toleranceSeconds = 0.5;
 
-// "0:12", "1:05", "61:00": whole seconds, rounded down.
-QString clock(double seconds)
-{
-    const int whole = static_cast<int>(std::floor(std::max(seconds, 0.0)));
-    return QString::asprintf("%d:%02d", whole / 60, whole % 60);
-}
+// "0:12", "1:05", "61:00".
+QString clock(double seconds) { return ClockText::format(seconds, ClockText::Form::minutes); }
 
 } // namespace
 

@@ -1,17 +1,17 @@
 #pragma once
 
 #include "plans/LayoutTimeline.h"
+#include "plans/OverlayPanels.h"
 #include "plans/ZoomTimeline.h"
 #include "platform/system/ErrorInfo.h"
 #include "platform/system/MediaTime.h"
-#include "takedata/BubbleShape.h"
+#include "platform/x11/ScreenFrameRate.h"
 #include "takedata/Click.h"
 #include "takedata/ClipSegment.h"
 #include "takedata/FocusPath.h"
 #include "takedata/PointerPath.h"
 #include "takedata/StudioLook.h"
 
-#include <QRectF>
 #include <QSizeF>
 #include <QString>
 
@@ -21,8 +21,9 @@
 namespace Mixdown {
 
 // Everything the finished movie of one screen take needs: built by the take's stop, carried by the save job,
-// handed over by the finish job. Rectangles are in render space (origin bottom-left).
-struct Request {
+// handed over by the finish job. Rectangles are in render space (origin bottom-left); the panels are those
+// the take measured.
+struct Request : OverlayPanels {
     struct TimeRange {
         MediaTime start;
         MediaTime duration;
@@ -31,19 +32,12 @@ struct Request {
     QString rawURL;
     std::optional<QString> cameraURL;
     std::optional<QString> phoneURL;
-    QRectF bubbleRect;
-    double bubbleCornerRadius = 0;
-    BubbleShape bubbleShape = BubbleShape::circle;
-    double bubbleTilt = 0;
-    QRectF phoneRect;
-    double phoneCornerRadius = 0;
-    bool phoneShowsFrame = true;
     std::vector<ClipSegment> cameraSegments;
     std::vector<ClipSegment> phoneSegments;
     ZoomTimeline zoom;
     std::vector<Click> clicks;
     bool showClickHighlight = false;
-    int frameRate = 60;
+    int frameRate = ScreenFrameRate::perSecond;
     ScreenLayout layout = ScreenLayout::classic;
     FaceLayout faceLayout = FaceLayout::tallLeft;
     bool cameraGrade = false;

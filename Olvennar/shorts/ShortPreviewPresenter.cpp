@@ -1,17 +1,14 @@
 #include "shorts/ShortPreviewPresenter.h"
 
 #include "shorts/ShortFraming.h"
+#include "takedata/ClockText.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace ShortPreviewPresenter {
 
-QString timerText(double seconds)
-{
-    const long long whole = seconds > 0 && std::isfinite(seconds) ? static_cast<long long>(seconds) : 0;
-    return QString::asprintf("%02lld:%02lld", (whole / 60) % 60, whole % 60);
-}
+QString timerText(double seconds) { return ClockText::format(seconds, ClockText::Form::minutesOfTheHour); }
 
 TimerTone timerTone(bool recording, double seconds)
 {

@@ -5,6 +5,7 @@
 #include "platform/system/WorkerPool.h"
 #include "shorts/ShortFramingAccumulator.h"
 #include "takedata/CameraFrameTap.h"
+#include "takedata/ClockText.h"
 #include "takedata/RecordingClock.h"
 #include "takes/CameraOnlyPreview.h"
 #include "takes/CameraWarmUp.h"
@@ -31,14 +32,6 @@ const QString microphoneRefused = QStringLiteral(
     "Microphone access is off, so the take would have no voice. Make sure PulseAudio or PipeWire runs for your session, then reopen "
     "the app.");
 
-// "mm:ss", or "h:mm:ss" from an hour on.
-QString clockText(double seconds)
-{
-    const long total = seconds > 0 ? static_cast<long>(seconds) : 0;
-    const QString minutesSeconds = QStringLiteral("%1:%2").arg(total / 60 % 60, 2, 10, QLatin1Char('0')).arg(total % 60, 2, 10, QLatin1Char('0'));
-    return total >= 3600 ? QString::number(total / 3600) + QLatin1Char(':') + minutesSeconds : minutesSeconds;
-}
-
 } // namespace
 
 CameraOnlyTake::CameraOnlyTake(TakeHost& host, CameraOnlyPreview& preview)
@@ -54,7 +47,7 @@ QString CameraOnlyTake::failureSentence(const CameraOnlyRecorder::Failure& failu
 {
     const QString reason = failure.error.description();
     if (failure.keptFile)
-        return QStringLiteral("RECORDING STOPPED — saved up to ") + clockText(failure.keptSeconds) + QStringLiteral(" in ")
+        return QStringLiteral("RECORDING STOPPED — saved up to ") + ClockText::format(failure.keptSeconds, ClockText::Form::hoursFromAnHour) + QStringLiteral(" in ")
             + QFileInfo(*failure.keptFile).fileName() + QStringLiteral(". (") + reason + QLatin1Char(')');
     return QStringLiteral("RECORDING FAILED — nothing was saved. Press Record again. (") + reason + QLatin1Char(')');
 }

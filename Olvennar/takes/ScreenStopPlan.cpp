@@ -7,6 +7,7 @@
 #include "finishing/TakeDescription.h"
 #include "plans/ZoomActivity.h"
 #include "platform/system/JsonSidecar.h"
+#include "platform/x11/ScreenFrameRate.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -44,18 +45,12 @@ Mixdown::Request ScreenStopPlan::mixdownRequest(const StoppedScreenTake& take, c
     request.rawURL = take.rawURL;
     request.cameraURL = take.cameraURL;
     request.phoneURL = take.phoneURL;
-    request.bubbleRect = take.panels.bubbleRect;
-    request.bubbleCornerRadius = take.panels.bubbleCornerRadius;
-    request.bubbleShape = take.panels.bubbleShape;
-    request.bubbleTilt = take.panels.bubbleTilt;
-    request.phoneRect = take.panels.phoneRect;
-    request.phoneCornerRadius = take.panels.phoneCornerRadius;
-    request.phoneShowsFrame = take.panels.phoneShowsFrame;
+    static_cast<OverlayPanels&>(request) = take.panels;
     request.cameraSegments = take.cameraSegments;
     request.phoneSegments = take.phoneSegments;
     request.clicks = take.clicks;
     request.showClickHighlight = look.clickHighlight;
-    request.frameRate = 60;
+    request.frameRate = ScreenFrameRate::perSecond;
     request.layout = look.screenLayout;
     request.faceLayout = look.faceLayout;
     request.cameraGrade = look.cameraGrade;

@@ -5,14 +5,13 @@
 #include "takedata/ClipSegment.h"
 #include "plans/LayoutTimeline.h"
 #include "plans/MixdownRequest.h"
+#include "plans/OverlayPanels.h"
 #include "plans/ZoomTimeline.h"
-#include "takedata/BubbleShape.h"
 #include "finishing/SaveJobHandover.h"
 #include "takes/TakeFolder.h"
 #include "takes/TakeLook.h"
 
 #include <QJsonObject>
-#include <QRectF>
 #include <QSizeF>
 #include <QString>
 
@@ -20,18 +19,6 @@
 #include <vector>
 
 struct LayoutSignals;
-
-// The floating panels as they stood during the take, in render space (origin bottom-left); empty
-// rectangles for a panel that was not shown.
-struct OverlayPanels {
-    QRectF bubbleRect;
-    double bubbleCornerRadius = 0;
-    BubbleShape bubbleShape = BubbleShape::circle;
-    double bubbleTilt = 0;
-    QRectF phoneRect;
-    double phoneCornerRadius = 0;
-    bool phoneShowsFrame = true;
-};
 
 // What a screen take's stop gathered from its recorders and trackers once they all stopped.
 struct StoppedScreenTake {

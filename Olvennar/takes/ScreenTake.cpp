@@ -7,6 +7,7 @@
 #include "platform/system/Diagnostics.h"
 #include "takedata/RecordingClock.h"
 #include "platform/system/MainThread.h"
+#include "platform/x11/ScreenFrameRate.h"
 #include "takes/OverlayRecorder.h"
 #include "takes/PointerTrackerMarker.h"
 #include "takes/ScreenStopPlan.h"
@@ -81,7 +82,7 @@ ScreenRecorder::Options ScreenTake::recorderOptions(const TakeStart& settings) c
     options.captureSystemAudio = settings.captureSystemAudio;
     options.microphoneDeviceID = settings.selectedMicrophoneID;
     options.targetHeight = settings.targetHeight;
-    options.frameRate = 60;
+    options.frameRate = ScreenFrameRate::perSecond;
     // The system cursor is filmed only when the finished video does not draw its own.
     options.showsCursor = !settings.look.ownCursor;
     return options;
@@ -92,7 +93,7 @@ QCoro::Task<std::optional<QString>> ScreenTake::prepareDevices()
     QPointer<ScreenTake> weak(this);
     clock_ = std::make_shared<RecordingClock>();
     std::shared_ptr<ScreenRecorder> recorder = services_->makeScreenRecorder(*clock_);
-    recorder->onFailure = [this](const ErrorInfo& error) {
+    recorder->onFailure = [this](const ScreenRecorder::RecorderError& error) {
         runOnMainThread(this, [error](ScreenTake* take) { take->failDuringTake(error); });
     };
     preparedRecorder_ = recorder;
@@ -196,13 +197,13 @@ QCoro::Task<> ScreenTake::discard()
     folder_.reset();
 }
 
-QCoro::Task<> ScreenTake::failDuringTake(ErrorInfo error)
+QCoro::Task<> ScreenTake::failDuringTake(ScreenRecorder::RecorderError error)
 {
     // A stop already under way reports the failure itself; after the take there is nothing to wind down.
     if (windingDown_ || !screenRecorder_ || !host_.rolling())
         co_return;
     windingDown_ = true;
-    if (error.domain == QStringLiteral("ScreenRecorder.RecorderError") && error.code == static_cast<int>(ScreenRecorder::RecorderError::Kind::diskFull)) {
+    if (error.kind() == ScreenRecorder::RecorderError::Kind::diskFull) {
         // What reached the disk is a take: it is saved and finished like one, and the notice says what it holds.
         QPointer<ScreenTake> weak(this);
         stopTrackers();
@@ -212,7 +213,7 @@ QCoro::Task<> ScreenTake::failDuringTake(ErrorInfo error)
         if (!weak)
             co_return;
         windingDown_ = false;
-        host_.fail(kept ? error.description : ScreenRecorder::RecorderError::writerFailed(QStringLiteral("the disk is full.")).errorDescription());
+        host_.fail(kept ? error.errorDescription() : ScreenRecorder::RecorderError::writerFailed(QStringLiteral("the disk is full.")).errorDescription());
         co_return;
     }
     stopTrackers();
@@ -227,5 +228,5 @@ QCoro::Task<> ScreenTake::failDuringTake(ErrorInfo error)
     const std::optional<TakeFolder> made = std::exchange(folder_, std::nullopt);
     host_.settleOverlayWindows();
     windingDown_ = false;
-    host_.ended({.failure = error.description, .folder = made});
+    host_.ended({.failure = error.errorDescription(), .folder = made});
 }

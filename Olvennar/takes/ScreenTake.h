@@ -1,7 +1,6 @@
 #pragma once
 
 #include "capture/ScreenRecorder.h"
-#include "platform/system/ErrorInfo.h"
 #include "takes/Take.h"
 #include "takes/TakeHost.h"
 
@@ -52,7 +51,7 @@ public:
     bool createdProjectFolder() const { return folder_ && folder_->created; }
 
     // A recorder failed mid-take: everything stops, every file stays, and the failure is shown.
-    QCoro::Task<> failDuringTake(ErrorInfo error);
+    QCoro::Task<> failDuringTake(ScreenRecorder::RecorderError error);
     // The ownCursor setting as it was when the current (or last) take started.
     bool takeDrawsOwnCursor() const { return takeDrawsOwnCursor_; }
     ClickTracker* clickTracker() const { return clickTracker_.get(); }

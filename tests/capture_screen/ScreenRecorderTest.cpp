@@ -53,9 +53,10 @@ protected:
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         };
         auto recorder = std::make_unique<ScreenRecorder>(clock, std::move(sources));
-        recorder->onFailure = [this](const ErrorInfo& error) {
+        recorder->onFailure = [this](const ScreenRecorder::RecorderError& error) {
             std::lock_guard guard(failureLock);
-            failures.push_back(error.description);
+            failures.push_back(error.errorDescription());
+            failureKinds.push_back(error.kind());
         };
         return recorder;
     }
@@ -154,6 +155,7 @@ protected:
     QString rawPath;
     std::mutex failureLock;
     std::vector<QString> failures;
+    std::vector<ScreenRecorder::RecorderError::Kind> failureKinds;
 };
 
 double rms(const std::vector<float>& samples)
@@ -489,6 +491,11 @@ TEST_F(ScreenRecording, DISABLED_onAFullDisk)
     }
     const auto result = stop(*recorder);
     ASSERT_EQ(failureList().size(), 1u);
+    {
+        // The take tells a full disk from other failures by this kind, not by the sentence.
+        std::lock_guard guard(failureLock);
+        EXPECT_EQ(failureKinds.front(), ScreenRecorder::RecorderError::Kind::diskFull);
+    }
     const int savedSeconds = static_cast<int>((written - 1) / 30);
     EXPECT_EQ(failureList().front(), QString::asprintf("Recording stopped: the disk is full. Saved up to %02d:%02d in raw.mov.", savedSeconds / 60, savedSeconds % 60));
     ASSERT_EQ(result.url, raw);

@@ -98,6 +98,18 @@ protected:
         ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << controller->phase().payload().toStdString();
     }
 
+    // A take filmed for a moment, then the recorder reports `error`; true once the studio shows the failure.
+    bool failsMidTake(const ScreenRecorder::RecorderError& error)
+    {
+        startTake();
+        film(20);
+        services.recorder->onFailure(error);
+        return TestEnvironment::waitUntil([&] {
+            QCoreApplication::processEvents();
+            return controller->phase().kind() == Kind::failed;
+        }, 5000);
+    }
+
     QString folderPath(const QString& name) const { return QDir(path(QStringLiteral("Recordings"))).filePath(name); }
     QStringList folderEntries(const QString& name) const
     {

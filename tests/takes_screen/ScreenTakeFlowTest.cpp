@@ -368,16 +368,18 @@ TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesNoFolderBehind)
 
 TEST_F(ScreenTakeFlow, aFullDiskSavesWhatWasWrittenAsATakeAndSaysWhatWasKept)
 {
-    startTake();
-    film(20);
-    services.recorder->onFailure(ScreenRecorder::RecorderError::diskFull(QStringLiteral("00:00 in raw.mov")).info());
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
-        QCoreApplication::processEvents();
-        return controller->phase().kind() == Kind::failed;
-    }, 5000));
+    ASSERT_TRUE(failsMidTake(ScreenRecorder::RecorderError::diskFull(QStringLiteral("00:00 in raw.mov"))));
     EXPECT_EQ(controller->phase().payload(), QStringLiteral("Recording stopped: the disk is full. Saved up to 00:00 in raw.mov."));
     ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_EQ(services.jobs.front().request.rawURL, folderPath(QStringLiteral("video 1/raw.mov")));
+}
+
+TEST_F(ScreenTakeFlow, aWriterFailureThatMentionsTheDiskIsNotTakenForAFullDisk)
+{
+    ASSERT_TRUE(failsMidTake(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("the disk is full"))));
+    EXPECT_EQ(controller->phase().payload(), QStringLiteral("Nothing was recorded — the disk is full"));
+    EXPECT_TRUE(services.jobs.empty());
+    EXPECT_TRUE(QFileInfo::exists(folderPath(QStringLiteral("video 1/raw.mov"))));
 }
 
 TEST_F(ScreenTakeFlow, aScreenStopThatFailsStillClosesTheCameraAndKeepsItsFile)

@@ -37,6 +37,22 @@ QRect pictureArea(const cv::Mat& image, QPoint origin, const RoundedRectShape& s
     return shape.pixelBounds().translated(-origin).intersected(QRect(0, 0, image.cols, image.rows));
 }
 
+// Calls `paint(area, y, py)` for each picture row `y` the shape's bounds touch, rows shared out across the
+// pool; `area` is those bounds in picture pixels and `py` the row's centre where the shape lies.
+template <typename Paint>
+void forShapeRows(const cv::Mat& image, QPoint origin, const RoundedRectShape& shape, const Paint& paint)
+{
+    const QRect area = pictureArea(image, origin, shape);
+    if (area.isEmpty() || shape.isEmpty())
+        return;
+    ImageCompositing::forRows(area.height(), area.width(), [&](int r0, int r1) {
+        for (int r = r0; r < r1; ++r) {
+            const int y = area.top() + r;
+            paint(area, y, origin.y() + y + 0.5);
+        }
+    });
+}
+
 // The picture columns of a row where the shape's coverage depends on the row alone (the pixel centre is no
 // further out than the straight top or bottom edge reaches), a pixel in from each end so rounding at the
 // ends cannot matter. Empty (from > to) when the row has no such span.
@@ -60,22 +76,15 @@ int flatSpanTo(const RoundedRectShape& shape, double py, int originX)
 
 void ImageShapes::fillRoundedRect(cv::Mat& image, QPoint origin, const RoundedRectShape& shape, const Color& color)
 {
-    const QRect area = pictureArea(image, origin, shape);
-    if (area.isEmpty() || shape.isEmpty())
-        return;
     const Premultiplied c = premultiply(color);
-    ImageCompositing::forRows(area.height(), area.width(), [&](int r0, int r1) {
-        for (int r = r0; r < r1; ++r) {
-            const int y = area.top() + r;
-            const double py = origin.y() + y + 0.5;
-            const bool straight = shape.isStraightRow(py);
-            uint8_t* row = image.ptr<uint8_t>(y);
-            for (int x = area.left(); x <= area.right(); ++x) {
-                const double px = origin.x() + x + 0.5;
-                const float cover = (straight && px >= shape.left() + 0.5 && px <= shape.right() - 0.5) ? 1.0f : shape.coverage(px, py);
-                if (cover > 0)
-                    blendColor(row + 4 * x, c, cover);
-            }
+    forShapeRows(image, origin, shape, [&](const QRect& area, int y, double py) {
+        const bool straight = shape.isStraightRow(py);
+        uint8_t* row = image.ptr<uint8_t>(y);
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const double px = origin.x() + x + 0.5;
+            const float cover = (straight && px >= shape.left() + 0.5 && px <= shape.right() - 0.5) ? 1.0f : shape.coverage(px, py);
+            if (cover > 0)
+                blendColor(row + 4 * x, c, cover);
         }
     });
 }
@@ -83,51 +92,44 @@ void ImageShapes::fillRoundedRect(cv::Mat& image, QPoint origin, const RoundedRe
 void ImageShapes::fillRing(cv::Mat& image, QPoint origin, const RoundedRectShape& outer, const RoundedRectShape& inner,
     const Color& color, const std::function<double(double)>& rowAlpha)
 {
-    const QRect area = pictureArea(image, origin, outer);
-    if (area.isEmpty() || outer.isEmpty())
-        return;
     const Premultiplied c = premultiply(color);
-    ImageCompositing::forRows(area.height(), area.width(), [&](int r0, int r1) {
-        for (int r = r0; r < r1; ++r) {
-            const int y = area.top() + r;
-            const double py = origin.y() + y + 0.5;
-            const float fade = rowAlpha ? static_cast<float>(std::clamp(rowAlpha(py), 0.0, 1.0)) : 1.0f;
-            if (fade <= 0)
+    forShapeRows(image, origin, outer, [&](const QRect& area, int y, double py) {
+        const float fade = rowAlpha ? static_cast<float>(std::clamp(rowAlpha(py), 0.0, 1.0)) : 1.0f;
+        if (fade <= 0)
+            return;
+        uint8_t* row = image.ptr<uint8_t>(y);
+        // Beside the inner shape's straight edges its middle is covered by both shapes: skip it.
+        int skipFrom = area.right() + 1, skipTo = area.right();
+        if (!inner.isEmpty() && inner.isStraightRow(py)) {
+            skipFrom = static_cast<int>(std::ceil(inner.left() + 0.5 - origin.x() - 0.5));
+            skipTo = static_cast<int>(std::floor(inner.right() - 0.5 - origin.x() - 0.5));
+        }
+        // Between the corners of a top or bottom row both coverages depend on the row alone: one value
+        // for the whole span, and nothing to do when it is zero (the inside of the inner shape).
+        int flatFrom = area.right() + 1, flatTo = area.right();
+        if (skipFrom > area.right()) {
+            flatFrom = std::max(flatSpanFrom(outer, py, origin.x()), inner.isEmpty() ? area.left() : flatSpanFrom(inner, py, origin.x()));
+            flatTo = std::min(flatSpanTo(outer, py, origin.x()), inner.isEmpty() ? area.right() : flatSpanTo(inner, py, origin.x()));
+            flatFrom = std::max(flatFrom, area.left());
+            flatTo = std::min(flatTo, area.right());
+        }
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (x >= skipFrom && x <= skipTo) {
+                x = skipTo;
                 continue;
-            uint8_t* row = image.ptr<uint8_t>(y);
-            // Beside the inner shape's straight edges its middle is covered by both shapes: skip it.
-            int skipFrom = area.right() + 1, skipTo = area.right();
-            if (!inner.isEmpty() && inner.isStraightRow(py)) {
-                skipFrom = static_cast<int>(std::ceil(inner.left() + 0.5 - origin.x() - 0.5));
-                skipTo = static_cast<int>(std::floor(inner.right() - 0.5 - origin.x() - 0.5));
             }
-            // Between the corners of a top or bottom row both coverages depend on the row alone: one value
-            // for the whole span, and nothing to do when it is zero (the inside of the inner shape).
-            int flatFrom = area.right() + 1, flatTo = area.right();
-            if (skipFrom > area.right()) {
-                flatFrom = std::max(flatSpanFrom(outer, py, origin.x()), inner.isEmpty() ? area.left() : flatSpanFrom(inner, py, origin.x()));
-                flatTo = std::min(flatSpanTo(outer, py, origin.x()), inner.isEmpty() ? area.right() : flatSpanTo(inner, py, origin.x()));
-                flatFrom = std::max(flatFrom, area.left());
-                flatTo = std::min(flatTo, area.right());
-            }
-            for (int x = area.left(); x <= area.right(); ++x) {
-                if (x >= skipFrom && x <= skipTo) {
-                    x = skipTo;
-                    continue;
+            const double px = origin.x() + x + 0.5;
+            const float cover = outer.coverage(px, py) - (inner.isEmpty() ? 0.0f : inner.coverage(px, py));
+            if (x == flatFrom && x < flatTo) {
+                if (cover > 0) {
+                    for (int f = x; f <= flatTo; ++f)
+                        blendColor(row + 4 * f, c, cover * fade);
                 }
-                const double px = origin.x() + x + 0.5;
-                const float cover = outer.coverage(px, py) - (inner.isEmpty() ? 0.0f : inner.coverage(px, py));
-                if (x == flatFrom && x < flatTo) {
-                    if (cover > 0) {
-                        for (int f = x; f <= flatTo; ++f)
-                            blendColor(row + 4 * f, c, cover * fade);
-                    }
-                    x = flatTo;
-                    continue;
-                }
-                if (cover > 0)
-                    blendColor(row + 4 * x, c, cover * fade);
+                x = flatTo;
+                continue;
             }
+            if (cover > 0)
+                blendColor(row + 4 * x, c, cover * fade);
         }
     });
 }

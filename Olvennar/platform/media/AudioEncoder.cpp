@@ -172,15 +172,5 @@ std::optional<MediaError> AudioEncoder::flush(const PacketSink& sink)
 
 std::optional<MediaError> AudioEncoder::drain(const PacketSink& sink)
 {
-    for (;;) {
-        const int rc = avcodec_receive_packet(codec_.get(), packet_.get());
-        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-            return std::nullopt;
-        if (rc < 0)
-            return Libav::failure(QStringLiteral("the AAC encoder failed"), rc);
-        auto failure = sink(packet_.get());
-        av_packet_unref(packet_.get());
-        if (failure)
-            return failure;
-    }
+    return Libav::drainPackets(codec_.get(), packet_.get(), sink, QStringLiteral("the AAC encoder failed"));
 }

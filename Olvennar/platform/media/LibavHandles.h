@@ -17,7 +17,9 @@ extern "C" {
 
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace Libav {
 
@@ -79,6 +81,11 @@ inline QString errorText(int code)
 }
 
 inline MediaError failure(const QString& what, int code) { return {what + QStringLiteral(": ") + errorText(code), code}; }
+
+// Hands each packet the encoder has ready to `sink` until it wants more input or has ended; an encoder error
+// reads `failed` and the libav reason. The packet is emptied after each hand-over.
+std::optional<MediaError> drainPackets(AVCodecContext* codec, AVPacket* packet,
+    const std::function<std::optional<MediaError>(AVPacket*)>& sink, const QString& failed);
 
 // Stream ticks ↔ exact media time. Time bases 1/N map exactly; others go through a 90 kHz scale.
 inline MediaTime timeOf(int64_t ticks, AVRational base)

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <variant>
 
 namespace {
 
@@ -67,6 +68,20 @@ struct MovieWriter::Private {
     MovieFileType type = MovieFileType::quickTimeMovie;
     QString siblingPurpose;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+
+    // Under the lock: the opened encoder of a new track, or nothing once writing began or when it failed to
+    // open (kept as the last input error).
+    template <typename Encoder>
+    std::unique_ptr<Encoder> encoderForNewTrack(std::variant<std::unique_ptr<Encoder>, MediaError>& opened)
+    {
+        if (status != Status::unknown)
+            return nullptr;
+        if (auto* failure = std::get_if<MediaError>(&opened)) {
+            lastInputError = *failure;
+            return nullptr;
+        }
+        return std::move(std::get<0>(opened));
+    }
 };
 
 MovieWriter::MovieWriter(QString path, MovieFileType type, MovieWriteMode mode, QString siblingPurpose)
@@ -107,40 +122,30 @@ MovieWriterInput* MovieWriter::addVideoInput(const VideoSettings& settings)
 {
     auto opened = VideoEncoder::open(settings, true);
     std::lock_guard guard(d->lock);
-    if (d->status != Status::unknown)
+    std::unique_ptr<VideoEncoder> encoder = d->encoderForNewTrack(opened);
+    if (!encoder)
         return nullptr;
-    if (auto* failure = std::get_if<MediaError>(&opened)) {
-        d->lastInputError = *failure;
-        return nullptr;
-    }
     auto track = std::make_shared<MovieWriterTrack>();
     track->kind = MovieWriterTrack::Kind::video;
-    track->video = std::move(std::get<0>(opened));
+    track->video = std::move(encoder);
     track->displayMatrix = settings.displayMatrix;
     track->sourceTimeBase = VideoEncoder::timeBase;
     track->nominalDuration = VideoEncoder::timeBase.den / std::max(settings.expectedFrameRate, 1);
-    track->input.reset(new MovieWriterInput(*this, track));
-    d->tracks.push_back(track);
-    return track->input.get();
+    return addTrack(std::move(track));
 }
 
 MovieWriterInput* MovieWriter::addAudioInput(const AudioSettings& settings)
 {
     auto opened = AudioEncoder::open(settings, true);
     std::lock_guard guard(d->lock);
-    if (d->status != Status::unknown)
+    std::unique_ptr<AudioEncoder> encoder = d->encoderForNewTrack(opened);
+    if (!encoder)
         return nullptr;
-    if (auto* failure = std::get_if<MediaError>(&opened)) {
-        d->lastInputError = *failure;
-        return nullptr;
-    }
     auto track = std::make_shared<MovieWriterTrack>();
     track->kind = MovieWriterTrack::Kind::audio;
-    track->audio = std::move(std::get<0>(opened));
+    track->audio = std::move(encoder);
     track->sourceTimeBase = AVRational {1, settings.sampleRate};
-    track->input.reset(new MovieWriterInput(*this, track));
-    d->tracks.push_back(track);
-    return track->input.get();
+    return addTrack(std::move(track));
 }
 
 MovieWriterInput* MovieWriter::addPassthroughInput(const TrackFormat& format, std::optional<std::array<int32_t, 9>> displayMatrix)
@@ -157,6 +162,11 @@ MovieWriterInput* MovieWriter::addPassthroughInput(const TrackFormat& format, st
     track->format = format;
     track->displayMatrix = displayMatrix ? displayMatrix : format.parameters()->displayMatrix;
     track->sourceTimeBase = format.parameters()->timeBase;
+    return addTrack(std::move(track));
+}
+
+MovieWriterInput* MovieWriter::addTrack(std::shared_ptr<MovieWriterTrack> track)
+{
     track->input.reset(new MovieWriterInput(*this, track));
     d->tracks.push_back(track);
     return track->input.get();

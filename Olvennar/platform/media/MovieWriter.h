@@ -67,6 +67,8 @@ private:
     friend class MovieWriterInput;
     struct Private;
 
+    // Under the lock.
+    MovieWriterInput* addTrack(std::shared_ptr<MovieWriterTrack> track);
     bool appendTo(MovieWriterTrack& track, const MediaSample& sample);
     void finishTrack(MovieWriterTrack& track);
     bool isTrackReady(const MovieWriterTrack& track) const;

@@ -2,6 +2,7 @@
 
 #include "platform/media/MediaSample.h"
 #include "platform/x11/ScreenDisplay.h"
+#include "platform/x11/ScreenFrameRate.h"
 #include "platform/x11/WindowInfo.h"
 
 #include <QRect>
@@ -21,7 +22,7 @@ public:
     struct Configuration {
         QRect sourceRect;  // root pixels
         QSize outputSize;  // scaled when it differs from the source rectangle
-        int frameRate = 60;
+        int frameRate = ScreenFrameRate::perSecond;
         bool showsCursor = true;
         // Asked for every viewable window each time the window list is refreshed.
         std::function<bool(const WindowInfo&)> excludes;

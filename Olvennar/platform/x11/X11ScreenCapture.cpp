@@ -153,7 +153,7 @@ private:
     void run()
     {
         pthread_setname_np(pthread_self(), "olvennar.grab");
-        const int rate = configuration_.frameRate > 0 ? configuration_.frameRate : 60;
+        const int rate = configuration_.frameRate > 0 ? configuration_.frameRate : ScreenFrameRate::perSecond;
         const int64_t interval = 1'000'000'000 / rate;
         const MediaTime frameDuration(1, rate);
         int64_t next = monotonicNanoseconds();

@@ -1,6 +1,7 @@
 #include "views/shorts/ShortReplayWindow.h"
 
 #include "platform/system/WindowFrameAutosave.h"
+#include "takedata/ClockText.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -36,11 +37,7 @@ QIcon controlIcon(bool pause)
     return QIcon(pixmap);
 }
 
-QString clockText(double seconds)
-{
-    const long long whole = seconds > 0 && std::isfinite(seconds) ? static_cast<long long>(seconds) : 0;
-    return QString::asprintf("%lld:%02lld", whole / 60, whole % 60);
-}
+QString clockText(double seconds) { return ClockText::format(seconds, ClockText::Form::minutes); }
 
 } // namespace
 
