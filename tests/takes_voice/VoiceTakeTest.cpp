@@ -5,6 +5,7 @@
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/audio/SoundPlayer.h"
 #include "platform/system/HostClock.h"
+#include "platform/system/WorkerPool.h"
 #include "support/HeldSaveJobs.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeTakeServices.h"
@@ -21,6 +22,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QSemaphore>
 
 #include <gtest/gtest.h>
 
@@ -369,9 +371,16 @@ TEST_F(VoiceTakeFlow, AHandoffArrivingBetweenRecordAndTheTakeFolderWaitsForTheSt
     ASSERT_TRUE(record);
     c.handoffs().markRecordingHandled(record);
 
-    // The watcher makes the handoff's folder off the main thread; Record is pressed meanwhile.
+    // The watcher makes the handoff's folder off the main thread; Record is pressed meanwhile. The reader's
+    // one thread is held until Record was pressed, so a fast reader cannot finish before it.
+    WorkerPool::handoffs().setMaxThreadCount(1);
+    QSemaphore reader;
+    QFuture<void> holding = WorkerPool::handoffs().run([&reader] { reader.acquire(); });
     QCoro::Task<> applying = c.handoffs().applyNextRecording(*record);
-    QCoro::waitFor(c.start());
+    QCoro::Task<> starting = c.start();
+    ASSERT_TRUE(c.takeUnderWay());
+    reader.release();
+    QCoro::waitFor(std::move(starting));
     ASSERT_EQ(c.phase().kind(), RecordingPhase::Kind::recording) << c.phase().payload().toStdString();
     QCoro::waitFor(std::move(applying));
     // The take keeps the folder and script it started with.
