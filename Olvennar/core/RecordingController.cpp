@@ -52,7 +52,9 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     refreshDestinationName();
     writeLaunchLine();
     registerHotKeys();
-    registerRemoteButton();
+    remote_ = std::make_unique<RemoteTakeControl>(static_cast<RemoteTakeControl::Studio&>(*this), platform_);
+    connect(remote_.get(), &RemoteTakeControl::changed, this, &RecordingController::changed);
+    remote_->registerButton();
     // The first handoff refresh runs on a later turn of the main loop, never inside the constructor.
     QPointer<RecordingController> weak(this);
     QTimer::singleShot(0, this, [weak] {

@@ -11,6 +11,7 @@
 #include "takedata/RecordingChannel.h"
 #include "core/RecordingControllerKeys.h"
 #include "core/RecordingControllerSettings.h"
+#include "core/RemoteTakeControl.h"
 #include "platform/system/GuiStallProbe.h"
 #include "takedata/RecordingPhase.h"
 #include "takedata/NextRecording.h"
@@ -64,7 +65,7 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private TakeHost, private FinishQueue::Studio {
+class RecordingController : public QObject, private TakeHost, private FinishQueue::Studio, private RemoteTakeControl::Studio {
     Q_OBJECT
 
 public:
@@ -112,9 +113,9 @@ public:
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
     // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
-    QCoro::Task<> start();
-    QCoro::Task<> stop();
-    QCoro::Task<> discard();
+    QCoro::Task<> start() override;
+    QCoro::Task<> stop() override;
+    QCoro::Task<> discard() override;
     void togglePause();
     // The take a start chose (a short's voice track is recorded by the kind that records voice tracks) until
     // the studio is idle again, else the take of the current capture mode; none for a mode without a take.
@@ -128,19 +129,14 @@ public:
     // Global hot keys and the remote button.
     void registerHotKeys();
     void markZoom(bool zoomIn);
-    void registerRemoteButton();
-    QCoro::Task<> remoteToggle();
-    void remoteLongPress();
-    bool hasPendingRemoteStop() const { return pendingRemoteStop_ != nullptr; }
-    // Set just before a stop the remote asked for; the stop reads and clears it to trim the take's tail.
-    bool stopCameFromRemote() const { return stopCameFromRemote_; } void setStopCameFromRemote(bool fromRemote);
+    RemoteTakeControl& remote() { return *remote_; }
     // Back to idle after a take: the phase observer runs, elapsed is cleared, the destination recomputed.
     void reset();
     // Take state. A mode change is refused from a start request until the studio is idle again.
     CaptureMode captureMode() const { return captureMode_; } void setCaptureMode(CaptureMode mode);
     // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
     bool takeUnderWay() const;
-    const Phase& phase() const { return phase_; } void setPhase(const Phase& phase);
+    const Phase& phase() const override { return phase_; } void setPhase(const Phase& phase);
     bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting) override;
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
@@ -256,8 +252,6 @@ public:
     int countdownSeconds() const { return panels_.countdownSeconds; } void setCountdownSeconds(int seconds);
     bool teleprompterVisible() const { return panels_.teleprompterVisible; } void setTeleprompterVisible(bool visible);
     bool framingHintsOnBubble() const { return panels_.framingHintsOnBubble; } void setFramingHintsOnBubble(bool on);
-    const RemoteButton::Status& remoteStatus() const { return panels_.remoteStatus; }
-    void setRemoteStatus(const RemoteButton::Status& status);
     // Voice-enhancement rows and their one worker; a listed row is put back in line by retryEnhance.
     EnhanceQueue& enhanceQueue() { return *enhanceQueue_; }
     void retryEnhance(const QUuid& id);
@@ -402,8 +396,6 @@ private:
     void readSettings();
     void writeLaunchLine();
     void playSound(const QString& name);
-    void cancelPendingRemoteStop();
-    QCoro::Task<> delayedRemoteStop(CancelToken* token);
     // The handoff watcher (RecordingControllerHandoff.cpp).
     QCoro::Task<> pollHandoffs();
     std::optional<NextTake> acceptNextTake(std::optional<NextTake> take, const QString& complaint);
@@ -422,9 +414,7 @@ private:
     std::unique_ptr<CameraPanel> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
 
     Platform platform_;
-    CancelToken* pendingRemoteStop_ = nullptr;
     EnhanceQueue* enhanceQueue_ = nullptr; // child object
-    bool stopCameFromRemote_ = false;
     CaptureMode captureMode_ = CaptureModes::allCases.front();
     Phase phase_;
     bool finishWaitingForBreak_ = false;
@@ -451,6 +441,7 @@ private:
     TakeLook look_;
     int zoomMarkCount_ = 0;
     PanelSwitches panels_;
+    std::unique_ptr<RemoteTakeControl> remote_;
     std::unique_ptr<Scheduler> mainLoopScheduler_;
     Scheduler* scheduler_ = nullptr;
     std::unique_ptr<FinishQueue> finishQueue_;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "capture/RemoteButton.h"
 #include "takedata/CaptureDeviceInfo.h"
 #include "platform/system/Permissions.h"
 #include "takedata/RecordingChannel.h"
@@ -45,12 +44,11 @@ struct DestinationState {
     QStringList existingFolders;
 };
 
-// The countdown, the teleprompter panel, the framing pill and the remote button's state.
+// The countdown, the teleprompter panel and the framing pill.
 struct PanelSwitches {
     int countdownSeconds = 3;
     bool teleprompterVisible = false;
     bool framingHintsOnBubble = true;
-    RemoteButton::Status remoteStatus;
 };
 
 // The desk camera's bubble and the camera-only takes' camera.

@@ -311,7 +311,6 @@ void RecordingController::revealLastRecording()
 }
 
 // Published values that have no observer.
-void RecordingController::setStopCameFromRemote(bool fromRemote) { stopCameFromRemote_ = fromRemote; }
 void RecordingController::setFinishWaitingForBreak(bool waiting) { publish(finishWaitingForBreak_, waiting); }
 void RecordingController::setDisplays(std::vector<DisplayInfo> displays) { publish(screen_.displays, std::move(displays)); }
 void RecordingController::setSelectedDisplayID(std::optional<quint32> id) { publish(screen_.selectedDisplayID, id); }
@@ -330,5 +329,4 @@ void RecordingController::setLastShortURL(const std::optional<QString>& path) { 
 void RecordingController::setSelectedPhoneID(const std::optional<QString>& id) { publish(phone_.selectedPhoneID, id); }
 void RecordingController::setCountdownSeconds(int seconds) { publish(panels_.countdownSeconds, seconds); }
 void RecordingController::setTeleprompterVisible(bool visible) { publish(panels_.teleprompterVisible, visible); }
-void RecordingController::setRemoteStatus(const RemoteButton::Status& status) { publish(panels_.remoteStatus, status); }
 void RecordingController::setChannel(RecordingChannel channel) { publish(destination_.channel, channel); }

@@ -168,8 +168,7 @@ QCoro::Task<> RecordingController::stop()
 {
     if (!recordingOrPaused(phase_))
         co_return;
-    const bool byRemote = stopCameFromRemote_;
-    stopCameFromRemote_ = false;
+    const bool byRemote = remote_->takeStopCameFromRemote();
     Take* take = activeTake();
     if (!take || !take->isRunning())
         co_return;
@@ -181,7 +180,7 @@ QCoro::Task<> RecordingController::discard()
 {
     if (!recordingOrPaused(phase_))
         co_return;
-    cancelPendingRemoteStop();
+    remote_->cancelPendingStop();
     QPointer<Take> take = activeTake();
     const std::optional<TakeFolder> folder = take ? take->folder() : std::nullopt;
     // A mode without its take has no recorder and no files to clear.

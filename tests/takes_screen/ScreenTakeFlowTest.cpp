@@ -131,9 +131,9 @@ TEST_F(ScreenTakeFlow, aRemoteStopHandsTheFlagToTheSaveJobAndClearsIt)
 {
     startTake();
     film(10);
-    controller->setStopCameFromRemote(true);
+    controller->remote().setStopCameFromRemote(true);
     QCoro::waitFor(controller->stop());
-    EXPECT_FALSE(controller->stopCameFromRemote());
+    EXPECT_FALSE(controller->remote().stopCameFromRemote());
     ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_TRUE(services.jobs[0].byRemote);
 }
