@@ -29,6 +29,8 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     scheduler_ = platform_.scheduler ? platform_.scheduler : mainLoopScheduler_.get();
     finishQueue_ = std::make_unique<FinishQueue>(static_cast<FinishQueue::Studio&>(*this), *scheduler_);
     connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
+    phone_ = std::make_unique<PhoneScreenPanel>(static_cast<PhoneScreenPanel::Studio&>(*this), platform_);
+    connect(phone_.get(), &PhoneScreenPanel::changed, this, &RecordingController::changed);
     readSettings();
     short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);
     if (platform_.kinds)

@@ -5,6 +5,7 @@
 #include "finishing/FinishJob.h"
 #include "finishing/FinishQueue.h"
 #include "core/Platform.h"
+#include "core/PhoneScreenPanel.h"
 #include "framing/CountdownDisplay.h"
 #include "framing/CameraPanel.h"
 #include "framing/FramingCheckDisplay.h"
@@ -65,7 +66,8 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private TakeHost, private FinishQueue::Studio, private RemoteTakeControl::Studio {
+class RecordingController : public QObject, private TakeHost, private FinishQueue::Studio, private RemoteTakeControl::Studio,
+                            private PhoneScreenPanel::Studio {
     Q_OBJECT
 
 public:
@@ -136,7 +138,7 @@ public:
     CaptureMode captureMode() const { return captureMode_; } void setCaptureMode(CaptureMode mode);
     // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
     bool takeUnderWay() const;
-    const Phase& phase() const override { return phase_; } void setPhase(const Phase& phase);
+    const Phase& phase() const override { return phase_; } void setPhase(const Phase& phase) override;
     bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting) override;
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
@@ -226,14 +228,9 @@ public:
     int handoffPollsCompleted() const { return handoffPollsCompleted_; }
     bool isPollingHandoffs() const { return handoffPollReading_; }
     bool isWatchingNextTake() const { return nextTakeWatch_ != nullptr; }
-    // iPhone screen.
-    const Devices& phones() const { return phone_.phones; } void setPhones(Devices phones) { publish(phone_.phones, std::move(phones)); }
-    const std::optional<QString>& selectedPhoneID() const { return phone_.selectedPhoneID; }
-    void setSelectedPhoneID(const std::optional<QString>& id);
-    bool phoneEnabled() const { return phone_.phoneEnabled; } void setPhoneEnabled(bool on);
-    bool phoneWaiting() const { return phone_.phoneWaiting; } void setPhoneWaiting(bool waiting) { publish(phone_.phoneWaiting, waiting); }
-    bool phoneShowsFrame() const { return phone_.phoneShowsFrame; } void setPhoneShowsFrame(bool showsFrame);
-    double phoneHeight() const { return phone_.phoneHeight; } void setPhoneHeight(double height);
+    // iPhone screen: its switch, settings, list and panel.
+    PhoneScreenPanel& phone() { return *phone_; }
+    const PhoneScreenPanel& phone() const { return *phone_; }
     // Zoom and look: one group, read whole by the screen take's stop.
     const TakeLook& look() const override { return look_; }
     ZoomMode zoomMode() const { return look_.zoomMode; } void setZoomMode(ZoomMode mode);
@@ -275,20 +272,14 @@ public:
     void revealLastRecording();
     // Permissions, device lists and the two floating panels (RecordingControllerDevices.cpp, …Panels.cpp).
     void refreshPermissions();
-    void refreshDevices();
-    // Make the bubble and the phone panel match their switches and the devices present.
+    void refreshDevices() override;
+    // Make the bubble match its switch and the cameras present.
     void reconcileCamera();
-    void reconcilePhone();
     QCoro::Task<> enableCamera();
-    // The 2.0 s poll for a phone while the phone panel waits for one.
-    void watchForPhone(bool on);
-    bool isWatchingForPhone() const { return phoneWatch_ != nullptr; }
     void showBubbleWindow();
-    void showPhoneWindow();
     CameraPanel* bubbleWindow() const { return bubbleWindow_.get(); }
     // The desk camera's newest frame (the export preview's card); none without a camera recorder.
     std::shared_ptr<CameraFrameTap> deskCameraFrameTap() const;
-    CameraPanel* phoneWindow() const { return phoneWindow_.get(); }
     // The screen a take records and the panels stand on, in desktop coordinates (origin top-left), with
     // the part not covered by panels and docks.
     struct ScreenPlace { ScreenDisplay display; QRect visibleFrame; };
@@ -302,9 +293,7 @@ public:
     QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const;
     // Reactions to the panel switches and the look.
     void cameraEnabledChanged();
-    void phoneEnabledChanged();
     void applyBubbleLayout(bool reanchor) override;
-    void applyPhoneLayout();
     void refreshCameraFormatForLayout();
     // The desk camera's framing verdict as the bubble's pill, while hints are on in a screen take and the
     // desk monitor analyses; hidden otherwise.
@@ -409,7 +398,7 @@ private:
     void studioMayBeIdle();
     TakeServices* takeServices() const { return platform_.takes; }
     OverlayRecorder* cameraRecorder() const;
-    OverlayRecorder* phoneRecorder() const;
+    std::optional<QRect> panelScreenFrame() const override;
     void watchDeviceChanges();
     std::unique_ptr<CameraPanel> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
 
@@ -437,7 +426,6 @@ private:
     int handoffRefreshCount_ = 0;
     int handoffPollsCompleted_ = 0;
     bool handoffPollReading_ = false;
-    PhoneSettings phone_;
     TakeLook look_;
     int zoomMarkCount_ = 0;
     PanelSwitches panels_;
@@ -452,8 +440,7 @@ private:
     QString notice_;
     std::vector<ScreenDisplay> screenDisplays_;
     std::unique_ptr<CameraPanel> bubbleWindow_;
-    std::unique_ptr<CameraPanel> phoneWindow_;
-    QTimer* phoneWatch_ = nullptr;
+    std::unique_ptr<PhoneScreenPanel> phone_;
     bool preferredMicWasPresent_ = false;
     bool modeSettingsRestoredOnce_ = false;
     // The takes and what they share: the countdown, the elapsed ticker and the start guard.

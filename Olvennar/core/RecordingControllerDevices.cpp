@@ -1,9 +1,10 @@
-// What the studio may use and what is plugged in: permissions, the display and device lists, and the two
-// floating panels kept in step with the devices, also during a take.
+// What the studio may use and what is plugged in: permissions, the display and device lists, and the camera
+// bubble kept in step with the cameras, also during a take.
 #include "core/RecordingController.h"
 
 #include "capture/CameraOnlyRecorder.h"
 #include "capture/ScreenRecorder.h"
+#include "core/CaptureDeviceChoice.h"
 #include "compositing/BubbleShapePath.h"
 #include "compositing/StudioGeometry.h"
 #include "core/ControllerHooks.h"
@@ -21,25 +22,7 @@
 
 #include <algorithm>
 
-namespace {
-
-
-const CaptureDeviceInfo* findDevice(const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& id)
-{
-    if (id) {
-        for (const CaptureDeviceInfo& device : devices)
-            if (device.uniqueID == *id)
-                return &device;
-    }
-    return devices.empty() ? nullptr : &devices.front();
-}
-
-bool listed(const std::vector<CaptureDeviceInfo>& devices, const QString& id)
-{
-    return std::any_of(devices.begin(), devices.end(), [&id](const CaptureDeviceInfo& device) { return device.uniqueID == id; });
-}
-
-} // namespace
+using CaptureDeviceChoice::listed;
 
 OverlayRecorder* RecordingController::cameraRecorder() const { return platform_.takes ? &platform_.takes->cameraRecorder() : nullptr; }
 std::shared_ptr<CameraFrameTap> RecordingController::deskCameraFrameTap() const
@@ -47,8 +30,6 @@ std::shared_ptr<CameraFrameTap> RecordingController::deskCameraFrameTap() const
     const OverlayRecorder* recorder = cameraRecorder();
     return recorder ? recorder->frameTap() : nullptr;
 }
-
-OverlayRecorder* RecordingController::phoneRecorder() const { return platform_.takes ? &platform_.takes->phoneRecorder() : nullptr; }
 
 bool RecordingController::noCameraDevice() const
 {
@@ -93,16 +74,10 @@ void RecordingController::refreshDevices()
     if (!takes)
         return;
     setCameras(takes->cameras());
-    setPhones(takes->phoneScreens());
+    phone_->setPhones(takes->phoneScreens());
     setMicrophones(takes->microphones());
-
-    const auto settle = [](const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& current) -> std::optional<QString> {
-        if (current && listed(devices, *current))
-            return current;
-        return devices.empty() ? std::nullopt : std::optional<QString>(devices.front().uniqueID);
-    };
-    setSelectedCameraID(settle(bubble_.cameras, bubble_.selectedCameraID));
-    setSelectedPhoneID(settle(phone_.phones, phone_.selectedPhoneID));
+    setSelectedCameraID(CaptureDeviceChoice::settled(bubble_.cameras, bubble_.selectedCameraID));
+    phone_->setSelectedPhoneID(CaptureDeviceChoice::settled(phone_->phones(), phone_->selectedPhoneID()));
     if (!screen_.selectedMicrophoneID || !listed(screen_.microphones, *screen_.selectedMicrophoneID)) {
         std::optional<QString> choice;
         if (const auto best = takes->bestMicrophone(); best && listed(screen_.microphones, best->uniqueID))
@@ -139,7 +114,7 @@ void RecordingController::watchDeviceChanges()
             if (!weak)
                 return;
             weak->refreshDevices();
-            weak->reconcilePhone();
+            weak->phone_->reconcile();
             weak->reconcileCamera();
             // A camera-only preview that is not streaming (its camera went, or would not open) tries again.
             weak->routing_->retryStalledPreview();
@@ -152,7 +127,7 @@ void RecordingController::reconcileCamera()
     OverlayRecorder* recorder = cameraRecorder();
     if (!bubble_.cameraEnabled || !recorder)
         return;
-    const CaptureDeviceInfo* camera = findDevice(bubble_.cameras, bubble_.selectedCameraID);
+    const CaptureDeviceInfo* camera = CaptureDeviceChoice::selectedOrFirst(bubble_.cameras, bubble_.selectedCameraID);
     if (!camera) {
         recorder->detach();
         if (!recordingOrPaused(phase_))
@@ -182,73 +157,6 @@ void RecordingController::reconcileCamera()
     recorder->startPreview();
     showBubbleWindow();
     Diagnostics::log(recordingOrPaused(phase_) ? QStringLiteral("camera attached mid-take") : QStringLiteral("camera attached"));
-}
-
-void RecordingController::reconcilePhone()
-{
-    OverlayRecorder* recorder = phoneRecorder();
-    if (!phone_.phoneEnabled || !recorder)
-        return;
-    const CaptureDeviceInfo* phone = findDevice(phone_.phones, phone_.selectedPhoneID);
-    if (!phone) {
-        setPhoneWaiting(true);
-        recorder->detach();
-        if (!recordingOrPaused(phase_))
-            phoneWindow_.reset();
-        watchForPhone(true);
-        return;
-    }
-    setPhoneWaiting(false);
-    watchForPhone(false);
-    if (recorder->isAttached()) {
-        if (listed(phone_.phones, recorder->attachedDeviceID()))
-            return;
-        recorder->detach();
-    }
-    const QString id = phone->uniqueID;
-    setSelectedPhoneID(id);
-    if (const auto error = recorder->configure(id, false)) {
-        setPhase(Phase::failed(*error));
-        return;
-    }
-    QPointer<RecordingController> weak(this);
-    recorder->onFrameSizeKnown = [weak](QSize) {
-        QTimer::singleShot(0, weak.data(), [weak] {
-            if (weak)
-                weak->applyPhoneLayout();
-        });
-    };
-    recorder->startPreview();
-    showPhoneWindow();
-    Diagnostics::log(recordingOrPaused(phase_) ? QStringLiteral("iPhone attached mid-take") : QStringLiteral("iPhone attached"));
-}
-
-void RecordingController::watchForPhone(bool on)
-{
-    if (!on) {
-        delete phoneWatch_;
-        phoneWatch_ = nullptr;
-        return;
-    }
-    if (phoneWatch_)
-        return;
-    phoneWatch_ = new QTimer(this);
-    phoneWatch_->setTimerType(Qt::PreciseTimer);
-    phoneWatch_->setInterval(2000);
-    QPointer<RecordingController> weak(this);
-    connect(phoneWatch_, &QTimer::timeout, this, [weak] {
-        if (!weak || !weak->phone_.phoneEnabled || !weak->platform_.takes)
-            return;
-        OverlayRecorder* recorder = weak->phoneRecorder();
-        if (recorder->isAttached())
-            return;
-        auto phones = weak->platform_.takes->phoneScreens();
-        if (phones.empty())
-            return;
-        weak->setPhones(std::move(phones));
-        weak->reconcilePhone();
-    });
-    phoneWatch_->start();
 }
 
 QCoro::Task<> RecordingController::enableCamera()
@@ -299,9 +207,13 @@ std::optional<QRect> RecordingController::countdownFrame() const
 {
     if (panels_.countdownSeconds < 1 || !selectedDisplayListed())
         return std::nullopt;
-    if (const auto screen = selectedScreen())
-        return screen->display.frame;
-    return std::nullopt;
+    return panelScreenFrame();
+}
+
+std::optional<QRect> RecordingController::panelScreenFrame() const
+{
+    const auto screen = selectedScreen();
+    return screen ? std::optional<QRect>(screen->display.frame) : std::nullopt;
 }
 
 bool RecordingController::selectedDisplayListed() const
@@ -359,20 +271,4 @@ void RecordingController::showBubbleWindow()
     panel->orderFront();
     bubbleWindow_ = std::move(panel);
     updateFramingRouting();
-}
-
-void RecordingController::showPhoneWindow()
-{
-    OverlayRecorder* recorder = phoneRecorder();
-    const auto screen = selectedScreen();
-    if (phoneWindow_ || !screen || !recorder)
-        return;
-    auto panel = makePanel(*recorder, TakeGeometry::phoneWindowSize(phone_.phoneHeight, recorder->frameSize()), 22);
-    if (!panel)
-        return;
-    panel->setShowsPhoneFrame(phone_.phoneShowsFrame);
-    const QRect frame = screen->display.frame;
-    panel->placeAt({frame.x() + 40, frame.y() + frame.height() - panel->panelSize().height() - 40});
-    panel->orderFront();
-    phoneWindow_ = std::move(panel);
 }

@@ -77,25 +77,6 @@ void RecordingController::cameraEnabledChanged()
         bubbleWindow_.reset();
 }
 
-void RecordingController::phoneEnabledChanged()
-{
-    if (phone_.phoneEnabled) {
-        refreshDevices();
-        reconcilePhone();
-        return;
-    }
-    setPhoneWaiting(false);
-    watchForPhone(false);
-    if (OverlayRecorder* recorder = phoneRecorder()) {
-        recorder->detach();
-        recorder->stopPreview();
-    }
-    if (phoneWindow_)
-        phoneWindow_->hidePanel();
-    if (!recordingOrPaused(phase_))
-        phoneWindow_.reset();
-}
-
 void RecordingController::applyBubbleLayout(bool reanchor)
 {
     if (!bubbleWindow_)
@@ -119,14 +100,6 @@ void RecordingController::applyBubbleLayout(bool reanchor)
         bubbleWindow_->moveToStudioSlot(screen->visibleFrame, look_.faceLayout);
         bubbleWindow_->flashGuide(5.0);
     }
-}
-
-void RecordingController::applyPhoneLayout()
-{
-    if (!phoneWindow_)
-        return;
-    const OverlayRecorder* recorder = phoneRecorder();
-    phoneWindow_->resizeTo(TakeGeometry::phoneWindowSize(phone_.phoneHeight, recorder ? recorder->frameSize() : QSize()), 22);
 }
 
 void RecordingController::refreshCameraFormatForLayout()

@@ -63,16 +63,6 @@ struct BubbleSettings {
     CameraQuality cameraQuality = CameraQuality::best;
 };
 
-// The tethered phone's screen panel.
-struct PhoneSettings {
-    std::vector<CaptureDeviceInfo> phones;
-    std::optional<QString> selectedPhoneID;
-    bool phoneEnabled = false;
-    bool phoneWaiting = false;
-    bool phoneShowsFrame = true;
-    double phoneHeight = 460;
-};
-
 // The short mode's crop and guides.
 struct ShortSettings {
     // The normalized centre of the 9:16 crop of a short, each 0...1.

@@ -143,7 +143,7 @@ TakeStart RecordingController::takeStart(bool voiceTrack) const
     settings.captureSystemAudio = screen_.captureSystemAudio;
     settings.targetHeight = ScreenQualities::heightCap(screen_.quality);
     settings.cameraEnabled = bubble_.cameraEnabled;
-    settings.phoneEnabled = phone_.phoneEnabled;
+    settings.phoneEnabled = phone_->phoneEnabled();
     settings.cameras = bubble_.cameras;
     settings.selectedCameraID = bubble_.selectedCameraID;
     settings.microphones = screen_.microphones;
@@ -390,7 +390,7 @@ OverlayPanels RecordingController::measurePanels(QSizeF renderSize) const
     OverlayPanels panels;
     panels.bubbleShape = bubble_.bubbleShape;
     panels.bubbleTilt = bubble_.bubbleTilt;
-    panels.phoneShowsFrame = phone_.phoneShowsFrame;
+    panels.phoneShowsFrame = phone_->phoneShowsFrame();
     const auto screen = selectedScreen();
     if (!screen)
         return panels;
@@ -400,9 +400,9 @@ OverlayPanels RecordingController::measurePanels(QSizeF renderSize) const
         panels.bubbleRect = bubbleWindow_->rectInRenderSpace(screen->display.frame, renderSize);
         panels.bubbleCornerRadius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, bubble_.bubbleSize, scale);
     }
-    if (phoneWindow_) {
-        panels.phoneRect = phoneWindow_->rectInRenderSpace(screen->display.frame, renderSize);
-        panels.phoneCornerRadius = scale * 22;
+    if (const CameraPanel* phoneWindow = phone_->window()) {
+        panels.phoneRect = phoneWindow->rectInRenderSpace(screen->display.frame, renderSize);
+        panels.phoneCornerRadius = scale * PhoneScreenPanel::cornerRadius;
     }
     return panels;
 }
@@ -414,11 +414,10 @@ void RecordingController::handOver(const SaveJobHandover& job)
 
 void RecordingController::settleOverlayWindows()
 {
-    if (!phone_.phoneEnabled)
-        phoneWindow_.reset();
+    phone_->dropWindowIfOff();
     if (!bubble_.cameraEnabled)
         bubbleWindow_.reset();
-    reconcilePhone();
+    phone_->reconcile();
     reconcileCamera();
 }
 
