@@ -25,12 +25,6 @@ PhoneScreenPanel::~PhoneScreenPanel() = default;
 
 OverlayRecorder* PhoneScreenPanel::recorder() const { return takes_ ? &takes_->phoneRecorder() : nullptr; }
 
-bool PhoneScreenPanel::rolling() const
-{
-    const RecordingPhase::Kind kind = studio_.phase().kind();
-    return kind == RecordingPhase::Kind::recording || kind == RecordingPhase::Kind::paused;
-}
-
 void PhoneScreenPanel::setPhones(std::vector<CaptureDeviceInfo> phones)
 {
     settings_.phones = std::move(phones);
@@ -92,7 +86,7 @@ void PhoneScreenPanel::enabledChanged()
     }
     if (window_)
         window_->hidePanel();
-    if (!rolling())
+    if (!studio_.phase().isRolling())
         window_.reset();
 }
 
@@ -111,7 +105,7 @@ void PhoneScreenPanel::reconcile()
     if (!phone) {
         setPhoneWaiting(true);
         phoneRecorder->detach();
-        if (!rolling())
+        if (!studio_.phase().isRolling())
             window_.reset();
         watchForPhone(true);
         return;
@@ -138,7 +132,7 @@ void PhoneScreenPanel::reconcile()
     };
     phoneRecorder->startPreview();
     showWindow();
-    Diagnostics::log(rolling() ? QStringLiteral("iPhone attached mid-take") : QStringLiteral("iPhone attached"));
+    Diagnostics::log(studio_.phase().isRolling() ? QStringLiteral("iPhone attached mid-take") : QStringLiteral("iPhone attached"));
 }
 
 void PhoneScreenPanel::watchForPhone(bool on)
@@ -171,7 +165,7 @@ void PhoneScreenPanel::watchForPhone(bool on)
 void PhoneScreenPanel::showWindow()
 {
     OverlayRecorder* phoneRecorder = recorder();
-    const auto screen = studio_.panelScreenFrame();
+    const auto screen = studio_.selectedScreen();
     if (window_ || !screen || !phoneRecorder || !windows_)
         return;
     const QSizeF size = TakeGeometry::phoneWindowSize(settings_.phoneHeight, phoneRecorder->frameSize());
@@ -179,7 +173,8 @@ void PhoneScreenPanel::showWindow()
     if (!panel)
         return;
     panel->setShowsPhoneFrame(settings_.phoneShowsFrame);
-    panel->placeAt({screen->x() + 40, screen->y() + screen->height() - panel->panelSize().height() - 40});
+    const QRect frame = screen->display.frame;
+    panel->placeAt({frame.x() + 40, frame.y() + frame.height() - panel->panelSize().height() - 40});
     panel->orderFront();
     window_ = std::move(panel);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/ScreenPlace.h"
 #include "framing/CameraPanel.h"
 #include "takedata/CaptureDeviceInfo.h"
 #include "takedata/RecordingPhase.h"
 
 #include <QObject>
-#include <QRect>
 #include <QString>
 
 #include <memory>
@@ -44,8 +44,7 @@ public:
     public:
         virtual const RecordingPhase& phase() const = 0;
         virtual void setPhase(const RecordingPhase& phase) = 0;
-        // The screen the panels stand on, in desktop coordinates; none while no screen is listed.
-        virtual std::optional<QRect> panelScreenFrame() const = 0;
+        virtual std::optional<ScreenPlace> selectedScreen() const = 0;
         // Reads every device list again.
         virtual void refreshDevices() = 0;
 
@@ -88,7 +87,6 @@ Q_SIGNALS:
 private:
     void enabledChanged();
     OverlayRecorder* recorder() const;
-    bool rolling() const;
 
     Studio& studio_;
     TakeServices* takes_;

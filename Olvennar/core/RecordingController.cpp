@@ -31,6 +31,7 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
     phone_ = std::make_unique<PhoneScreenPanel>(static_cast<PhoneScreenPanel::Studio&>(*this), platform_);
     connect(phone_.get(), &PhoneScreenPanel::changed, this, &RecordingController::changed);
+    bubblePanel_ = std::make_unique<CameraBubblePanel>(static_cast<CameraBubblePanel::Studio&>(*this), platform_);
     readSettings();
     short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);
     if (platform_.kinds)

@@ -4,6 +4,7 @@
 #include "takedata/CaptureMode.h"
 #include "finishing/FinishJob.h"
 #include "finishing/FinishQueue.h"
+#include "core/CameraBubblePanel.h"
 #include "core/Platform.h"
 #include "core/PhoneScreenPanel.h"
 #include "framing/CountdownDisplay.h"
@@ -67,7 +68,7 @@ struct Request;
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
 class RecordingController : public QObject, private TakeHost, private FinishQueue::Studio, private RemoteTakeControl::Studio,
-                            private PhoneScreenPanel::Studio {
+                            private PhoneScreenPanel::Studio, private CameraBubblePanel::Studio {
     Q_OBJECT
 
 public:
@@ -88,7 +89,7 @@ public:
     static bool isFilming(const Phase& phase) { return phase.isFilming(); }
     static bool isBusy(const Phase& phase) { return phase.isBusy(); }
     // A take is under way and not yet stopping.
-    static bool recordingOrPaused(const Phase& phase);
+    static bool recordingOrPaused(const Phase& phase) { return phase.isRolling(); }
     // "mm:ss" below an hour, "h:mm:ss" from there; "00:00" for negative or non-finite input.
     static QString timeString(double seconds);
     // Center Stage does not exist on Linux cameras: the camera never follows or zooms on its own.
@@ -174,7 +175,7 @@ public:
     // Camera bubble.
     const Devices& cameras() const { return bubble_.cameras; } void setCameras(Devices cameras);
     const std::optional<QString>& selectedCameraID() const { return bubble_.selectedCameraID; }
-    void setSelectedCameraID(const std::optional<QString>& id);
+    void setSelectedCameraID(const std::optional<QString>& id) override;
     bool cameraEnabled() const { return bubble_.cameraEnabled; } void setCameraEnabled(bool on);
     BubbleShape bubbleShape() const { return bubble_.bubbleShape; } void setBubbleShape(BubbleShape shape);
     double bubbleTilt() const { return bubble_.bubbleTilt; } void setBubbleTilt(double degrees) { publish(bubble_.bubbleTilt, degrees); }
@@ -273,34 +274,25 @@ public:
     // Permissions, device lists and the two floating panels (RecordingControllerDevices.cpp, …Panels.cpp).
     void refreshPermissions();
     void refreshDevices() override;
-    // Make the bubble match its switch and the cameras present.
-    void reconcileCamera();
     QCoro::Task<> enableCamera();
-    void showBubbleWindow();
-    CameraPanel* bubbleWindow() const { return bubbleWindow_.get(); }
+    // The desk camera's bubble: its recorder, window and layout.
+    CameraBubblePanel& bubblePanel() { return *bubblePanel_; }
+    const CameraBubblePanel& bubblePanel() const { return *bubblePanel_; }
     // The desk camera's newest frame (the export preview's card); none without a camera recorder.
     std::shared_ptr<CameraFrameTap> deskCameraFrameTap() const;
-    // The screen a take records and the panels stand on, in desktop coordinates (origin top-left), with
-    // the part not covered by panels and docks.
-    struct ScreenPlace { ScreenDisplay display; QRect visibleFrame; };
+    using ScreenPlace = ::ScreenPlace;
     // The selected display's screen; the primary (else first) one when none is selected or none matches.
-    std::optional<ScreenPlace> selectedScreen() const;
+    std::optional<ScreenPlace> selectedScreen() const override;
     // Where a "Just me", short or voice countdown shows: the selected screen while its display is listed
     // and the countdown is at least a second; none means the take starts without counting.
     std::optional<QRect> countdownFrame() const;
     const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
-    std::optional<FaceCardFraming> studioBubbleFraming() const;
-    QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const;
     // Reactions to the panel switches and the look.
     void cameraEnabledChanged();
-    void applyBubbleLayout(bool reanchor) override;
-    void refreshCameraFormatForLayout();
-    // The desk camera's framing verdict as the bubble's pill, while hints are on in a screen take and the
-    // desk monitor analyses; hidden otherwise.
-    void showFramingOnBubble(const FramingReport& report, bool monitorRunning);
+    void applyBubbleLayout(bool reanchor) override { bubblePanel_->applyLayout(reanchor); }
     void settleOverlayWindows() override;
     // Camera routing (CameraRouting) runs after every published change; it is idempotent and cheap.
-    void updateFramingRouting();
+    void updateFramingRouting() override;
     CameraRouting& routing() { return *routing_; }
     // The crops the desk monitor judges in the current mode and look.
     std::vector<FramingCropSpec> framingSpecs() const;
@@ -397,10 +389,11 @@ private:
     // After a take or a start that made none: a handoff held back meanwhile applies on a later turn.
     void studioMayBeIdle();
     TakeServices* takeServices() const { return platform_.takes; }
-    OverlayRecorder* cameraRecorder() const;
-    std::optional<QRect> panelScreenFrame() const override;
+    const BubbleSettings& bubbleSettings() const override { return bubble_; }
+    // The desk camera's framing verdict as the bubble's pill, while hints are on in a screen take and the
+    // desk monitor analyses; hidden otherwise.
+    void showFramingOnBubble();
     void watchDeviceChanges();
-    std::unique_ptr<CameraPanel> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
 
     Platform platform_;
     EnhanceQueue* enhanceQueue_ = nullptr; // child object
@@ -439,7 +432,7 @@ private:
     QString finishNote_;
     QString notice_;
     std::vector<ScreenDisplay> screenDisplays_;
-    std::unique_ptr<CameraPanel> bubbleWindow_;
+    std::unique_ptr<CameraBubblePanel> bubblePanel_;
     std::unique_ptr<PhoneScreenPanel> phone_;
     bool preferredMicWasPresent_ = false;
     bool modeSettingsRestoredOnce_ = false;

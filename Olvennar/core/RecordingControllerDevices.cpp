@@ -1,18 +1,13 @@
-// What the studio may use and what is plugged in: permissions, the display and device lists, and the camera
-// bubble kept in step with the cameras, also during a take.
+// What the studio may use and what is plugged in: permissions, the display and device lists, and the screen
+// the panels stand on.
 #include "core/RecordingController.h"
 
-#include "capture/CameraOnlyRecorder.h"
 #include "capture/ScreenRecorder.h"
 #include "core/CaptureDeviceChoice.h"
-#include "compositing/BubbleShapePath.h"
-#include "compositing/StudioGeometry.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
-#include "framing/StudioWindows.h"
 #include "platform/system/AccessProbe.h"
 #include "takes/OverlayRecorder.h"
-#include "takes/TakeGeometry.h"
 #include "takes/TakeServices.h"
 
 #include <QGuiApplication>
@@ -24,10 +19,9 @@
 
 using CaptureDeviceChoice::listed;
 
-OverlayRecorder* RecordingController::cameraRecorder() const { return platform_.takes ? &platform_.takes->cameraRecorder() : nullptr; }
 std::shared_ptr<CameraFrameTap> RecordingController::deskCameraFrameTap() const
 {
-    const OverlayRecorder* recorder = cameraRecorder();
+    const OverlayRecorder* recorder = bubblePanel_->recorder();
     return recorder ? recorder->frameTap() : nullptr;
 }
 
@@ -115,48 +109,11 @@ void RecordingController::watchDeviceChanges()
                 return;
             weak->refreshDevices();
             weak->phone_->reconcile();
-            weak->reconcileCamera();
+            weak->bubblePanel_->reconcile();
             // A camera-only preview that is not streaming (its camera went, or would not open) tries again.
             weak->routing_->retryStalledPreview();
         });
     });
-}
-
-void RecordingController::reconcileCamera()
-{
-    OverlayRecorder* recorder = cameraRecorder();
-    if (!bubble_.cameraEnabled || !recorder)
-        return;
-    const CaptureDeviceInfo* camera = CaptureDeviceChoice::selectedOrFirst(bubble_.cameras, bubble_.selectedCameraID);
-    if (!camera) {
-        recorder->detach();
-        if (!recordingOrPaused(phase_))
-            bubbleWindow_.reset();
-        return;
-    }
-    if (recorder->isAttached()) {
-        // A camera that is still here stays; one that went is let go so the selection can take its place.
-        if (listed(bubble_.cameras, recorder->attachedDeviceID()))
-            return;
-        recorder->detach();
-    }
-    const QString id = camera->uniqueID;
-    setSelectedCameraID(id);
-    recorder->setPreferTallFormat(look_.screenLayout == ScreenLayout::studio);
-    if (const auto error = recorder->configure(id, bubble_.mirrorCamera)) {
-        setPhase(Phase::failed(*error));
-        return;
-    }
-    QPointer<RecordingController> weak(this);
-    recorder->onFrameSizeKnown = [weak](QSize) {
-        QTimer::singleShot(0, weak.data(), [weak] {
-            if (weak)
-                weak->applyBubbleLayout(false);
-        });
-    };
-    recorder->startPreview();
-    showBubbleWindow();
-    Diagnostics::log(recordingOrPaused(phase_) ? QStringLiteral("camera attached mid-take") : QStringLiteral("camera attached"));
 }
 
 QCoro::Task<> RecordingController::enableCamera()
@@ -172,7 +129,7 @@ QCoro::Task<> RecordingController::enableCamera()
     if (!weak)
         co_return;
     if (granted && !bubble_.cameras.empty()) {
-        reconcileCamera();
+        bubblePanel_->reconcile();
         co_return;
     }
     setCameraEnabled(false);
@@ -207,13 +164,9 @@ std::optional<QRect> RecordingController::countdownFrame() const
 {
     if (panels_.countdownSeconds < 1 || !selectedDisplayListed())
         return std::nullopt;
-    return panelScreenFrame();
-}
-
-std::optional<QRect> RecordingController::panelScreenFrame() const
-{
-    const auto screen = selectedScreen();
-    return screen ? std::optional<QRect>(screen->display.frame) : std::nullopt;
+    if (const auto screen = selectedScreen())
+        return screen->display.frame;
+    return std::nullopt;
 }
 
 bool RecordingController::selectedDisplayListed() const
@@ -221,54 +174,4 @@ bool RecordingController::selectedDisplayListed() const
     return screen_.selectedDisplayID
         && std::any_of(screen_.displays.begin(), screen_.displays.end(),
             [this](const DisplayInfo& display) { return display.displayID == *screen_.selectedDisplayID; });
-}
-
-std::optional<FaceCardFraming> RecordingController::studioBubbleFraming() const
-{
-    if (look_.screenLayout != ScreenLayout::studio)
-        return std::nullopt;
-    QSizeF cameraSize(1920, 1080);
-    if (const OverlayRecorder* recorder = cameraRecorder()) {
-        const QSize size = recorder->frameSize();
-        if (size.width() > 0 && size.height() > 0)
-            cameraSize = QSizeF(size);
-    }
-    const StudioGeometry geometry(QSizeF(1920, 1080), 16.0 / 9.0, look_.faceLayout, look_.studioBackground);
-    return FaceCardFraming::make(geometry, cameraSize);
-}
-
-QSizeF RecordingController::bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const
-{
-    return TakeGeometry::bubbleWindowSize(bubble_.bubbleSize, framing);
-}
-
-std::unique_ptr<CameraPanel> RecordingController::makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius)
-{
-    return platform_.windows ? platform_.windows->makePanel(recorder.createPreview(nullptr), size, cornerRadius) : nullptr;
-}
-
-void RecordingController::showBubbleWindow()
-{
-    OverlayRecorder* recorder = cameraRecorder();
-    const auto screen = selectedScreen();
-    if (bubbleWindow_ || !screen || !recorder)
-        return;
-    const auto framing = studioBubbleFraming();
-    const QSizeF size = bubbleWindowSize(framing);
-    const double radius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, std::min(size.width(), size.height()));
-    auto panel = makePanel(*recorder, size, radius);
-    if (!panel)
-        return;
-    panel->setShape(bubble_.bubbleShape, bubble_.bubbleTilt);
-    panel->setStudioFraming(framing);
-    if (!framing) {
-        const QRect frame = screen->display.frame;
-        panel->placeAt({frame.x() + frame.width() - panel->panelSize().width() - 40, frame.y() + frame.height() - panel->panelSize().height() - 40});
-    } else {
-        panel->moveToStudioSlot(screen->visibleFrame, look_.faceLayout);
-        panel->flashGuide(5.0);
-    }
-    panel->orderFront();
-    bubbleWindow_ = std::move(panel);
-    updateFramingRouting();
 }

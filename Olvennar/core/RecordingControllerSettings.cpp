@@ -104,7 +104,7 @@ void RecordingController::setScreenLayout(ScreenLayout layout)
     look_.screenLayout = layout;
     platform_.settings.setString(Keys::screenLayout(), StudioLook::rawText(layout));
     if (layout != old) {
-        refreshCameraFormatForLayout();
+        bubblePanel_->refreshFormatForLayout();
         applyBubbleLayout(true);
         hooks().refreshCameraFormatForLayout();
         hooks().applyBubbleLayout(true);

@@ -51,18 +51,6 @@ struct PanelSwitches {
     bool framingHintsOnBubble = true;
 };
 
-// The desk camera's bubble and the camera-only takes' camera.
-struct BubbleSettings {
-    std::vector<CaptureDeviceInfo> cameras;
-    std::optional<QString> selectedCameraID;
-    bool cameraEnabled = false;
-    BubbleShape bubbleShape = BubbleShape::circle;
-    double bubbleTilt = 0;
-    double bubbleSize = 260;
-    bool mirrorCamera = true;
-    CameraQuality cameraQuality = CameraQuality::best;
-};
-
 // The short mode's crop and guides.
 struct ShortSettings {
     // The normalized centre of the 9:16 crop of a short, each 0...1.

@@ -49,11 +49,6 @@ QString RecordingController::timeString(double seconds)
     return QString::asprintf("%lld:%02lld:%02lld", t / 3600, (t % 3600) / 60, t % 60);
 }
 
-bool RecordingController::recordingOrPaused(const Phase& phase)
-{
-    return phase.kind() == Phase::Kind::recording || phase.kind() == Phase::Kind::paused;
-}
-
 void RecordingController::setPhase(const Phase& phase)
 {
     const Phase old = phase_;
@@ -171,7 +166,7 @@ void RecordingController::setBubbleSize(double size)
 void RecordingController::setMirrorCamera(bool mirrored)
 {
     publish(bubble_.mirrorCamera, mirrored);
-    if (OverlayRecorder* recorder = cameraRecorder())
+    if (OverlayRecorder* recorder = bubblePanel_->recorder())
         recorder->setMirrored(mirrored);
     routing_->mirror(mirrored);
     hooks().applyCameraMirroring(mirrored);

@@ -396,8 +396,8 @@ OverlayPanels RecordingController::measurePanels(QSizeF renderSize) const
         return panels;
     const double screenHeight = screen->display.frame.height();
     const double scale = screenHeight > 0 ? renderSize.height() / screenHeight : 1;
-    if (bubbleWindow_) {
-        panels.bubbleRect = bubbleWindow_->rectInRenderSpace(screen->display.frame, renderSize);
+    if (const CameraPanel* bubbleWindow = bubblePanel_->window()) {
+        panels.bubbleRect = bubbleWindow->rectInRenderSpace(screen->display.frame, renderSize);
         panels.bubbleCornerRadius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, bubble_.bubbleSize, scale);
     }
     if (const CameraPanel* phoneWindow = phone_->window()) {
@@ -415,10 +415,9 @@ void RecordingController::handOver(const SaveJobHandover& job)
 void RecordingController::settleOverlayWindows()
 {
     phone_->dropWindowIfOff();
-    if (!bubble_.cameraEnabled)
-        bubbleWindow_.reset();
+    bubblePanel_->dropWindowIfOff();
     phone_->reconcile();
-    reconcileCamera();
+    bubblePanel_->reconcile();
 }
 
 QJsonObject RecordingController::harnessLook() const

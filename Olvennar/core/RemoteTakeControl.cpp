@@ -23,11 +23,6 @@ QString phaseCaseName(RecordingPhase::Kind kind)
     }
 }
 
-bool recordingOrPaused(const RecordingPhase& phase)
-{
-    return phase.kind() == RecordingPhase::Kind::recording || phase.kind() == RecordingPhase::Kind::paused;
-}
-
 } // namespace
 
 RemoteTakeControl::RemoteTakeControl(Studio& studio, const Platform& platform, QObject* parent)
@@ -120,7 +115,7 @@ QCoro::Task<> RemoteTakeControl::delayedStop(CancelToken* token)
         weak->pendingStop_ = nullptr;
         token->deleteLater();
     }
-    if (!recordingOrPaused(weak->studio_.phase()))
+    if (!weak->studio_.phase().isRolling())
         co_return;
     weak->setStopCameFromRemote(true);
     co_await weak->studio_.stop();
@@ -164,7 +159,7 @@ QCoro::Task<> RemoteTakeControl::toggle()
 
 void RemoteTakeControl::longPress()
 {
-    if (!recordingOrPaused(studio_.phase()) || !teleprompter_ || !teleprompter_->isPanelShown())
+    if (!studio_.phase().isRolling() || !teleprompter_ || !teleprompter_->isPanelShown())
         return;
     cancelPendingStop();
     teleprompter_->stepBox(1);

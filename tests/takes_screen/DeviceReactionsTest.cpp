@@ -43,10 +43,10 @@ TEST_F(ScreenTakeFlow, switchingTheBubbleOffDuringATakeHidesItButKeepsThePanelFo
     startTake();
     film(5);
     controller->setCameraEnabled(false);
-    ASSERT_TRUE(controller->bubbleWindow());
-    EXPECT_FALSE(controller->bubbleWindow()->isShown());
+    ASSERT_TRUE(controller->bubblePanel().window());
+    EXPECT_FALSE(controller->bubblePanel().window()->isShown());
     QCoro::waitFor(controller->stop());
-    EXPECT_FALSE(controller->bubbleWindow());
+    EXPECT_FALSE(controller->bubblePanel().window());
     ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_FALSE(services.jobs[0].request.bubbleRect.isEmpty()) << "measured where it stood";
 }
@@ -63,7 +63,7 @@ TEST_F(ScreenTakeFlow, aCameraAttachedMidTakeIsLoggedSoAndNoCameraFailsTheSwitch
     controller->refreshDevices();
     controller->setCameraEnabled(true);
     turns();
-    EXPECT_TRUE(controller->bubbleWindow());
+    EXPECT_TRUE(controller->bubblePanel().window());
     EXPECT_TRUE(readLog().contains(QStringLiteral("camera attached mid-take")));
     QCoro::waitFor(controller->discard());
 }
