@@ -1,6 +1,5 @@
 #pragma once
 
-#include "compositing/FaceCardFraming.h"
 #include "takedata/CaptureMode.h"
 #include "finishing/FinishJob.h"
 #include "finishing/FinishQueue.h"
@@ -8,7 +7,6 @@
 #include "core/Platform.h"
 #include "core/PhoneScreenPanel.h"
 #include "framing/CountdownDisplay.h"
-#include "framing/CameraPanel.h"
 #include "framing/FramingCheckDisplay.h"
 #include "takedata/RecordingChannel.h"
 #include "core/RecordingControllerKeys.h"
@@ -49,13 +47,11 @@ class ControllerHooks;
 class EnhanceQueue;
 class FramingMonitor;
 struct LivePreviewSource;
-class OverlayRecorder;
 class QTimer;
 class Scheduler;
 class Take;
 class ZoomMarker;
 struct FramingCropSpec;
-struct FramingReport;
 struct SaveJobHandover;
 namespace Mixdown {
 struct Request;
@@ -271,7 +267,7 @@ public:
     // Main-window actions.
     void replayLastShort();
     void revealLastRecording();
-    // Permissions, device lists and the two floating panels (RecordingControllerDevices.cpp, …Panels.cpp).
+    // Permissions and device lists (RecordingControllerDevices.cpp).
     void refreshPermissions();
     void refreshDevices() override;
     QCoro::Task<> enableCamera();
