@@ -30,6 +30,9 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     scheduler_ = platform_.scheduler ? platform_.scheduler : mainLoopScheduler_.get();
     finishQueue_ = std::make_unique<FinishQueue>(static_cast<FinishQueue::Studio&>(*this), *scheduler_);
     connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
+    phone_ = std::make_unique<PhoneScreenPanel>(static_cast<PhoneScreenPanel::Studio&>(*this), platform_);
+    connect(phone_.get(), &PhoneScreenPanel::changed, this, &RecordingController::changed);
+    bubblePanel_ = std::make_unique<CameraBubblePanel>(static_cast<CameraBubblePanel::Studio&>(*this), platform_);
     readSettings();
     short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);
     if (platform_.kinds)
@@ -57,7 +60,9 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     refreshDestinationName();
     writeLaunchLine();
     registerHotKeys();
-    registerRemoteButton();
+    remote_ = std::make_unique<RemoteTakeControl>(static_cast<RemoteTakeControl::Studio&>(*this), platform_);
+    connect(remote_.get(), &RemoteTakeControl::changed, this, &RecordingController::changed);
+    remote_->registerButton();
     // The first handoff refresh runs on a later turn of the main loop, never inside the constructor.
     QPointer<RecordingController> weak(this);
     QTimer::singleShot(0, this, [weak] {

@@ -1,16 +1,17 @@
 #pragma once
 
-#include "compositing/FaceCardFraming.h"
 #include "takedata/CaptureMode.h"
 #include "finishing/FinishJob.h"
 #include "finishing/FinishQueue.h"
+#include "core/CameraBubblePanel.h"
 #include "core/Platform.h"
+#include "core/PhoneScreenPanel.h"
 #include "framing/CountdownDisplay.h"
-#include "framing/CameraPanel.h"
 #include "framing/FramingCheckDisplay.h"
 #include "takedata/RecordingChannel.h"
 #include "core/RecordingControllerKeys.h"
 #include "core/RecordingControllerSettings.h"
+#include "core/RemoteTakeControl.h"
 #include "platform/system/GuiStallProbe.h"
 #include "takedata/RecordingPhase.h"
 #include "core/HandoffWatch.h"
@@ -45,13 +46,11 @@ class ControllerHooks;
 class EnhanceQueue;
 class FramingMonitor;
 struct LivePreviewSource;
-class OverlayRecorder;
 class QTimer;
 class Scheduler;
 class Take;
 class ZoomMarker;
 struct FramingCropSpec;
-struct FramingReport;
 struct SaveJobHandover;
 namespace Mixdown {
 struct Request;
@@ -63,7 +62,8 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private TakeHost, private FinishQueue::Studio {
+class RecordingController : public QObject, private TakeHost, private FinishQueue::Studio, private RemoteTakeControl::Studio,
+                            private PhoneScreenPanel::Studio, private CameraBubblePanel::Studio {
     Q_OBJECT
 
 public:
@@ -84,7 +84,7 @@ public:
     static bool isFilming(const Phase& phase) { return phase.isFilming(); }
     static bool isBusy(const Phase& phase) { return phase.isBusy(); }
     // A take is under way and not yet stopping.
-    static bool recordingOrPaused(const Phase& phase);
+    static bool recordingOrPaused(const Phase& phase) { return phase.isRolling(); }
     // "mm:ss" below an hour, "h:mm:ss" from there; "00:00" for negative or non-finite input.
     static QString timeString(double seconds);
     // Center Stage does not exist on Linux cameras: the camera never follows or zooms on its own.
@@ -111,9 +111,9 @@ public:
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
     // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
-    QCoro::Task<> start();
-    QCoro::Task<> stop();
-    QCoro::Task<> discard();
+    QCoro::Task<> start() override;
+    QCoro::Task<> stop() override;
+    QCoro::Task<> discard() override;
     void togglePause();
     // The take a start chose (a short's voice track is recorded by the kind that records voice tracks) until
     // the studio is idle again, else the take of the current capture mode; none for a mode without a take.
@@ -127,19 +127,14 @@ public:
     // Global hot keys and the remote button.
     void registerHotKeys();
     void markZoom(bool zoomIn);
-    void registerRemoteButton();
-    QCoro::Task<> remoteToggle();
-    void remoteLongPress();
-    bool hasPendingRemoteStop() const { return pendingRemoteStop_ != nullptr; }
-    // Set just before a stop the remote asked for; the stop reads and clears it to trim the take's tail.
-    bool stopCameFromRemote() const { return stopCameFromRemote_; } void setStopCameFromRemote(bool fromRemote);
+    RemoteTakeControl& remote() { return *remote_; }
     // Back to idle after a take: the phase observer runs, elapsed is cleared, the destination recomputed.
     void reset();
     // Take state. A mode change is refused from a start request until the studio is idle again.
     CaptureMode captureMode() const { return captureMode_; } void setCaptureMode(CaptureMode mode);
     // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
     bool takeUnderWay() const;
-    const Phase& phase() const { return phase_; } void setPhase(const Phase& phase);
+    const Phase& phase() const override { return phase_; } void setPhase(const Phase& phase) override;
     bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting) override;
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
@@ -175,7 +170,7 @@ public:
     // Camera bubble.
     const Devices& cameras() const { return bubble_.cameras; } void setCameras(Devices cameras);
     const std::optional<QString>& selectedCameraID() const { return bubble_.selectedCameraID; }
-    void setSelectedCameraID(const std::optional<QString>& id);
+    void setSelectedCameraID(const std::optional<QString>& id) override;
     bool cameraEnabled() const { return bubble_.cameraEnabled; } void setCameraEnabled(bool on);
     BubbleShape bubbleShape() const { return bubble_.bubbleShape; } void setBubbleShape(BubbleShape shape);
     double bubbleTilt() const { return bubble_.bubbleTilt; } void setBubbleTilt(double degrees) { publish(bubble_.bubbleTilt, degrees); }
@@ -196,14 +191,9 @@ public:
     // Handoffs: the pending short (".next_take.json") and long-form (".next_recording.json") records.
     HandoffWatch& handoffs() { return *handoffs_; }
     const HandoffWatch& handoffs() const { return *handoffs_; }
-    // iPhone screen.
-    const Devices& phones() const { return phone_.phones; } void setPhones(Devices phones) { publish(phone_.phones, std::move(phones)); }
-    const std::optional<QString>& selectedPhoneID() const { return phone_.selectedPhoneID; }
-    void setSelectedPhoneID(const std::optional<QString>& id);
-    bool phoneEnabled() const { return phone_.phoneEnabled; } void setPhoneEnabled(bool on);
-    bool phoneWaiting() const { return phone_.phoneWaiting; } void setPhoneWaiting(bool waiting) { publish(phone_.phoneWaiting, waiting); }
-    bool phoneShowsFrame() const { return phone_.phoneShowsFrame; } void setPhoneShowsFrame(bool showsFrame);
-    double phoneHeight() const { return phone_.phoneHeight; } void setPhoneHeight(double height);
+    // iPhone screen: its switch, settings, list and panel.
+    PhoneScreenPanel& phone() { return *phone_; }
+    const PhoneScreenPanel& phone() const { return *phone_; }
     // Zoom and look: one group, read whole by the screen take's stop.
     const TakeLook& look() const override { return look_; }
     ZoomMode zoomMode() const { return look_.zoomMode; } void setZoomMode(ZoomMode mode);
@@ -222,8 +212,6 @@ public:
     int countdownSeconds() const { return panels_.countdownSeconds; } void setCountdownSeconds(int seconds);
     bool teleprompterVisible() const { return panels_.teleprompterVisible; } void setTeleprompterVisible(bool visible);
     bool framingHintsOnBubble() const { return panels_.framingHintsOnBubble; } void setFramingHintsOnBubble(bool on);
-    const RemoteButton::Status& remoteStatus() const { return panels_.remoteStatus; }
-    void setRemoteStatus(const RemoteButton::Status& status);
     // Voice-enhancement rows and their one worker; a listed row is put back in line by retryEnhance.
     EnhanceQueue& enhanceQueue() { return *enhanceQueue_; }
     void retryEnhance(const QUuid& id);
@@ -245,45 +233,28 @@ public:
     // Main-window actions.
     void replayLastShort();
     void revealLastRecording();
-    // Permissions, device lists and the two floating panels (RecordingControllerDevices.cpp, …Panels.cpp).
+    // Permissions and device lists (RecordingControllerDevices.cpp).
     void refreshPermissions();
-    void refreshDevices();
-    // Make the bubble and the phone panel match their switches and the devices present.
-    void reconcileCamera();
-    void reconcilePhone();
+    void refreshDevices() override;
     QCoro::Task<> enableCamera();
-    // The 2.0 s poll for a phone while the phone panel waits for one.
-    void watchForPhone(bool on);
-    bool isWatchingForPhone() const { return phoneWatch_ != nullptr; }
-    void showBubbleWindow();
-    void showPhoneWindow();
-    CameraPanel* bubbleWindow() const { return bubbleWindow_.get(); }
+    // The desk camera's bubble: its recorder, window and layout.
+    CameraBubblePanel& bubblePanel() { return *bubblePanel_; }
+    const CameraBubblePanel& bubblePanel() const { return *bubblePanel_; }
     // The desk camera's newest frame (the export preview's card); none without a camera recorder.
     std::shared_ptr<CameraFrameTap> deskCameraFrameTap() const;
-    CameraPanel* phoneWindow() const { return phoneWindow_.get(); }
-    // The screen a take records and the panels stand on, in desktop coordinates (origin top-left), with
-    // the part not covered by panels and docks.
-    struct ScreenPlace { ScreenDisplay display; QRect visibleFrame; };
+    using ScreenPlace = ::ScreenPlace;
     // The selected display's screen; the primary (else first) one when none is selected or none matches.
-    std::optional<ScreenPlace> selectedScreen() const;
+    std::optional<ScreenPlace> selectedScreen() const override;
     // Where a "Just me", short or voice countdown shows: the selected screen while its display is listed
     // and the countdown is at least a second; none means the take starts without counting.
     std::optional<QRect> countdownFrame() const;
     const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
-    std::optional<FaceCardFraming> studioBubbleFraming() const;
-    QSizeF bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const;
     // Reactions to the panel switches and the look.
     void cameraEnabledChanged();
-    void phoneEnabledChanged();
-    void applyBubbleLayout(bool reanchor) override;
-    void applyPhoneLayout();
-    void refreshCameraFormatForLayout();
-    // The desk camera's framing verdict as the bubble's pill, while hints are on in a screen take and the
-    // desk monitor analyses; hidden otherwise.
-    void showFramingOnBubble(const FramingReport& report, bool monitorRunning);
+    void applyBubbleLayout(bool reanchor) override { bubblePanel_->applyLayout(reanchor); }
     void settleOverlayWindows() override;
     // Camera routing (CameraRouting) runs after every published change; it is idempotent and cheap.
-    void updateFramingRouting();
+    void updateFramingRouting() override;
     CameraRouting& routing() { return *routing_; }
     // The crops the desk monitor judges in the current mode and look.
     std::vector<FramingCropSpec> framingSpecs() const;
@@ -368,18 +339,15 @@ private:
     void readSettings();
     void writeLaunchLine();
     void playSound(const QString& name);
-    void cancelPendingRemoteStop();
-    QCoro::Task<> delayedRemoteStop(CancelToken* token);
     TakeServices* takeServices() const { return platform_.takes; }
-    OverlayRecorder* cameraRecorder() const;
-    OverlayRecorder* phoneRecorder() const;
+    const BubbleSettings& bubbleSettings() const override { return bubble_; }
+    // The desk camera's framing verdict as the bubble's pill, while hints are on in a screen take and the
+    // desk monitor analyses; hidden otherwise.
+    void showFramingOnBubble();
     void watchDeviceChanges();
-    std::unique_ptr<CameraPanel> makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius);
 
     Platform platform_;
-    CancelToken* pendingRemoteStop_ = nullptr;
     EnhanceQueue* enhanceQueue_ = nullptr; // child object
-    bool stopCameFromRemote_ = false;
     CaptureMode captureMode_ = CaptureModes::allCases.front();
     Phase phase_;
     bool finishWaitingForBreak_ = false;
@@ -394,10 +362,10 @@ private:
     // The handoff watch and the studio it sees; the watch goes first.
     std::unique_ptr<ControllerHandoffStudio> handoffStudio_;
     std::unique_ptr<HandoffWatch> handoffs_;
-    PhoneSettings phone_;
     TakeLook look_;
     int zoomMarkCount_ = 0;
     PanelSwitches panels_;
+    std::unique_ptr<RemoteTakeControl> remote_;
     std::unique_ptr<Scheduler> mainLoopScheduler_;
     Scheduler* scheduler_ = nullptr;
     std::unique_ptr<FinishQueue> finishQueue_;
@@ -407,9 +375,8 @@ private:
     QString finishNote_;
     QString notice_;
     std::vector<ScreenDisplay> screenDisplays_;
-    std::unique_ptr<CameraPanel> bubbleWindow_;
-    std::unique_ptr<CameraPanel> phoneWindow_;
-    QTimer* phoneWatch_ = nullptr;
+    std::unique_ptr<CameraBubblePanel> bubblePanel_;
+    std::unique_ptr<PhoneScreenPanel> phone_;
     bool preferredMicWasPresent_ = false;
     bool modeSettingsRestoredOnce_ = false;
     // The takes and what they share: the countdown, the elapsed ticker and the start guard.

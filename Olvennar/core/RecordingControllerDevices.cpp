@@ -1,17 +1,13 @@
-// What the studio may use and what is plugged in: permissions, the display and device lists, and the two
-// floating panels kept in step with the devices, also during a take.
+// What the studio may use and what is plugged in: permissions, the display and device lists, and the screen
+// the panels stand on.
 #include "core/RecordingController.h"
 
-#include "capture/CameraOnlyRecorder.h"
 #include "capture/ScreenRecorder.h"
-#include "compositing/BubbleShapePath.h"
-#include "compositing/StudioGeometry.h"
+#include "core/CaptureDeviceChoice.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
-#include "framing/StudioWindows.h"
 #include "platform/system/AccessProbe.h"
 #include "takes/OverlayRecorder.h"
-#include "takes/TakeGeometry.h"
 #include "takes/TakeServices.h"
 
 #include <QGuiApplication>
@@ -21,34 +17,13 @@
 
 #include <algorithm>
 
-namespace {
+using CaptureDeviceChoice::listed;
 
-
-const CaptureDeviceInfo* findDevice(const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& id)
-{
-    if (id) {
-        for (const CaptureDeviceInfo& device : devices)
-            if (device.uniqueID == *id)
-                return &device;
-    }
-    return devices.empty() ? nullptr : &devices.front();
-}
-
-bool listed(const std::vector<CaptureDeviceInfo>& devices, const QString& id)
-{
-    return std::any_of(devices.begin(), devices.end(), [&id](const CaptureDeviceInfo& device) { return device.uniqueID == id; });
-}
-
-} // namespace
-
-OverlayRecorder* RecordingController::cameraRecorder() const { return platform_.takes ? &platform_.takes->cameraRecorder() : nullptr; }
 std::shared_ptr<CameraFrameTap> RecordingController::deskCameraFrameTap() const
 {
-    const OverlayRecorder* recorder = cameraRecorder();
+    const OverlayRecorder* recorder = bubblePanel_->recorder();
     return recorder ? recorder->frameTap() : nullptr;
 }
-
-OverlayRecorder* RecordingController::phoneRecorder() const { return platform_.takes ? &platform_.takes->phoneRecorder() : nullptr; }
 
 bool RecordingController::noCameraDevice() const
 {
@@ -93,16 +68,10 @@ void RecordingController::refreshDevices()
     if (!takes)
         return;
     setCameras(takes->cameras());
-    setPhones(takes->phoneScreens());
+    phone_->setPhones(takes->phoneScreens());
     setMicrophones(takes->microphones());
-
-    const auto settle = [](const std::vector<CaptureDeviceInfo>& devices, const std::optional<QString>& current) -> std::optional<QString> {
-        if (current && listed(devices, *current))
-            return current;
-        return devices.empty() ? std::nullopt : std::optional<QString>(devices.front().uniqueID);
-    };
-    setSelectedCameraID(settle(bubble_.cameras, bubble_.selectedCameraID));
-    setSelectedPhoneID(settle(phone_.phones, phone_.selectedPhoneID));
+    setSelectedCameraID(CaptureDeviceChoice::settled(bubble_.cameras, bubble_.selectedCameraID));
+    phone_->setSelectedPhoneID(CaptureDeviceChoice::settled(phone_->phones(), phone_->selectedPhoneID()));
     if (!screen_.selectedMicrophoneID || !listed(screen_.microphones, *screen_.selectedMicrophoneID)) {
         std::optional<QString> choice;
         if (const auto best = takes->bestMicrophone(); best && listed(screen_.microphones, best->uniqueID))
@@ -139,116 +108,12 @@ void RecordingController::watchDeviceChanges()
             if (!weak)
                 return;
             weak->refreshDevices();
-            weak->reconcilePhone();
-            weak->reconcileCamera();
+            weak->phone_->reconcile();
+            weak->bubblePanel_->reconcile();
             // A camera-only preview that is not streaming (its camera went, or would not open) tries again.
             weak->routing_->retryStalledPreview();
         });
     });
-}
-
-void RecordingController::reconcileCamera()
-{
-    OverlayRecorder* recorder = cameraRecorder();
-    if (!bubble_.cameraEnabled || !recorder)
-        return;
-    const CaptureDeviceInfo* camera = findDevice(bubble_.cameras, bubble_.selectedCameraID);
-    if (!camera) {
-        recorder->detach();
-        if (!recordingOrPaused(phase_))
-            bubbleWindow_.reset();
-        return;
-    }
-    if (recorder->isAttached()) {
-        // A camera that is still here stays; one that went is let go so the selection can take its place.
-        if (listed(bubble_.cameras, recorder->attachedDeviceID()))
-            return;
-        recorder->detach();
-    }
-    const QString id = camera->uniqueID;
-    setSelectedCameraID(id);
-    recorder->setPreferTallFormat(look_.screenLayout == ScreenLayout::studio);
-    if (const auto error = recorder->configure(id, bubble_.mirrorCamera)) {
-        setPhase(Phase::failed(*error));
-        return;
-    }
-    QPointer<RecordingController> weak(this);
-    recorder->onFrameSizeKnown = [weak](QSize) {
-        QTimer::singleShot(0, weak.data(), [weak] {
-            if (weak)
-                weak->applyBubbleLayout(false);
-        });
-    };
-    recorder->startPreview();
-    showBubbleWindow();
-    Diagnostics::log(recordingOrPaused(phase_) ? QStringLiteral("camera attached mid-take") : QStringLiteral("camera attached"));
-}
-
-void RecordingController::reconcilePhone()
-{
-    OverlayRecorder* recorder = phoneRecorder();
-    if (!phone_.phoneEnabled || !recorder)
-        return;
-    const CaptureDeviceInfo* phone = findDevice(phone_.phones, phone_.selectedPhoneID);
-    if (!phone) {
-        setPhoneWaiting(true);
-        recorder->detach();
-        if (!recordingOrPaused(phase_))
-            phoneWindow_.reset();
-        watchForPhone(true);
-        return;
-    }
-    setPhoneWaiting(false);
-    watchForPhone(false);
-    if (recorder->isAttached()) {
-        if (listed(phone_.phones, recorder->attachedDeviceID()))
-            return;
-        recorder->detach();
-    }
-    const QString id = phone->uniqueID;
-    setSelectedPhoneID(id);
-    if (const auto error = recorder->configure(id, false)) {
-        setPhase(Phase::failed(*error));
-        return;
-    }
-    QPointer<RecordingController> weak(this);
-    recorder->onFrameSizeKnown = [weak](QSize) {
-        QTimer::singleShot(0, weak.data(), [weak] {
-            if (weak)
-                weak->applyPhoneLayout();
-        });
-    };
-    recorder->startPreview();
-    showPhoneWindow();
-    Diagnostics::log(recordingOrPaused(phase_) ? QStringLiteral("iPhone attached mid-take") : QStringLiteral("iPhone attached"));
-}
-
-void RecordingController::watchForPhone(bool on)
-{
-    if (!on) {
-        delete phoneWatch_;
-        phoneWatch_ = nullptr;
-        return;
-    }
-    if (phoneWatch_)
-        return;
-    phoneWatch_ = new QTimer(this);
-    phoneWatch_->setTimerType(Qt::PreciseTimer);
-    phoneWatch_->setInterval(2000);
-    QPointer<RecordingController> weak(this);
-    connect(phoneWatch_, &QTimer::timeout, this, [weak] {
-        if (!weak || !weak->phone_.phoneEnabled || !weak->platform_.takes)
-            return;
-        OverlayRecorder* recorder = weak->phoneRecorder();
-        if (recorder->isAttached())
-            return;
-        auto phones = weak->platform_.takes->phoneScreens();
-        if (phones.empty())
-            return;
-        weak->setPhones(std::move(phones));
-        weak->reconcilePhone();
-    });
-    phoneWatch_->start();
 }
 
 QCoro::Task<> RecordingController::enableCamera()
@@ -264,7 +129,7 @@ QCoro::Task<> RecordingController::enableCamera()
     if (!weak)
         co_return;
     if (granted && !bubble_.cameras.empty()) {
-        reconcileCamera();
+        bubblePanel_->reconcile();
         co_return;
     }
     setCameraEnabled(false);
@@ -309,70 +174,4 @@ bool RecordingController::selectedDisplayListed() const
     return screen_.selectedDisplayID
         && std::any_of(screen_.displays.begin(), screen_.displays.end(),
             [this](const DisplayInfo& display) { return display.displayID == *screen_.selectedDisplayID; });
-}
-
-std::optional<FaceCardFraming> RecordingController::studioBubbleFraming() const
-{
-    if (look_.screenLayout != ScreenLayout::studio)
-        return std::nullopt;
-    QSizeF cameraSize(1920, 1080);
-    if (const OverlayRecorder* recorder = cameraRecorder()) {
-        const QSize size = recorder->frameSize();
-        if (size.width() > 0 && size.height() > 0)
-            cameraSize = QSizeF(size);
-    }
-    const StudioGeometry geometry(QSizeF(1920, 1080), 16.0 / 9.0, look_.faceLayout, look_.studioBackground);
-    return FaceCardFraming::make(geometry, cameraSize);
-}
-
-QSizeF RecordingController::bubbleWindowSize(const std::optional<FaceCardFraming>& framing) const
-{
-    return TakeGeometry::bubbleWindowSize(bubble_.bubbleSize, framing);
-}
-
-std::unique_ptr<CameraPanel> RecordingController::makePanel(OverlayRecorder& recorder, QSizeF size, double cornerRadius)
-{
-    return platform_.windows ? platform_.windows->makePanel(recorder.createPreview(nullptr), size, cornerRadius) : nullptr;
-}
-
-void RecordingController::showBubbleWindow()
-{
-    OverlayRecorder* recorder = cameraRecorder();
-    const auto screen = selectedScreen();
-    if (bubbleWindow_ || !screen || !recorder)
-        return;
-    const auto framing = studioBubbleFraming();
-    const QSizeF size = bubbleWindowSize(framing);
-    const double radius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, std::min(size.width(), size.height()));
-    auto panel = makePanel(*recorder, size, radius);
-    if (!panel)
-        return;
-    panel->setShape(bubble_.bubbleShape, bubble_.bubbleTilt);
-    panel->setStudioFraming(framing);
-    if (!framing) {
-        const QRect frame = screen->display.frame;
-        panel->placeAt({frame.x() + frame.width() - panel->panelSize().width() - 40, frame.y() + frame.height() - panel->panelSize().height() - 40});
-    } else {
-        panel->moveToStudioSlot(screen->visibleFrame, look_.faceLayout);
-        panel->flashGuide(5.0);
-    }
-    panel->orderFront();
-    bubbleWindow_ = std::move(panel);
-    updateFramingRouting();
-}
-
-void RecordingController::showPhoneWindow()
-{
-    OverlayRecorder* recorder = phoneRecorder();
-    const auto screen = selectedScreen();
-    if (phoneWindow_ || !screen || !recorder)
-        return;
-    auto panel = makePanel(*recorder, TakeGeometry::phoneWindowSize(phone_.phoneHeight, recorder->frameSize()), 22);
-    if (!panel)
-        return;
-    panel->setShowsPhoneFrame(phone_.phoneShowsFrame);
-    const QRect frame = screen->display.frame;
-    panel->placeAt({frame.x() + 40, frame.y() + frame.height() - panel->panelSize().height() - 40});
-    panel->orderFront();
-    phoneWindow_ = std::move(panel);
 }

@@ -38,7 +38,7 @@ void RecordingController::watchFramingInputs()
             updateFramingRouting();
         });
     });
-    connect(&routing_->framing(), &FramingMonitor::reportChanged, this, [this] { showFramingOnBubble(framing().report(), framing().isRunning()); });
+    connect(&routing_->framing(), &FramingMonitor::reportChanged, this, [this] { showFramingOnBubble(); });
 }
 
 CameraRouting::Inputs RecordingController::routingInputs() const
@@ -55,11 +55,11 @@ CameraRouting::Inputs RecordingController::routingInputs() const
     inputs.maxHeight = CameraQualities::heightCap(bubble_.cameraQuality);
     inputs.shortMirrorFile = short_.shortMirrorFile;
     inputs.shortFrameSize = short_.shortFrameSize;
-    inputs.bubbleShown = bubbleWindow_ && bubbleWindow_->isShown();
+    inputs.bubbleShown = bubblePanel_->window() && bubblePanel_->window()->isShown();
     inputs.framingHintsOnBubble = panels_.framingHintsOnBubble;
     inputs.cameraMissing = noCameraDevice();
     inputs.specs = framingSpecs();
-    inputs.deskCamera = cameraRecorder();
+    inputs.deskCamera = bubblePanel_->recorder();
     return inputs;
 }
 
@@ -73,8 +73,13 @@ bool RecordingController::cameraOnlyTakeOwnsPreview() const
 void RecordingController::updateFramingRouting()
 {
     routing_->route();
-    showFramingOnBubble(framing().report(), framing().isRunning());
+    showFramingOnBubble();
     hooks().updateFramingRouting();
+}
+
+void RecordingController::showFramingOnBubble()
+{
+    bubblePanel_->showFraming(framing().report(), panels_.framingHintsOnBubble && traits().overlays && framing().isRunning());
 }
 
 std::vector<FramingCropSpec> RecordingController::framingSpecs() const

@@ -1,19 +1,12 @@
-// The panels' reactions to their switches, the bubble's shape and size, the look, and the camera format.
+// The camera a window asks for, the short preview's opening and the bubble's switch.
 #include "core/RecordingController.h"
 
-#include "compositing/BubbleShapePath.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/AccessProbe.h"
 #include "platform/system/Diagnostics.h"
 
-#include "framing/FramingReport.h"
-#include "takes/OverlayRecorder.h"
-#include "takes/TakeGeometry.h"
-
 #include <QPointer>
 #include <QTimer>
-
-#include <algorithm>
 
 namespace {
 const QString shortCameraRefused = QStringLiteral("Camera access is off. Add your user to the \"video\" group, then log out and in again.");
@@ -66,93 +59,5 @@ void RecordingController::cameraEnabledChanged()
         });
         return;
     }
-    if (OverlayRecorder* recorder = cameraRecorder()) {
-        recorder->detach();
-        recorder->stopPreview();
-    }
-    if (bubbleWindow_)
-        bubbleWindow_->hidePanel();
-    // During a take the hidden panel stays, so the stop can still measure where it stood.
-    if (!recordingOrPaused(phase_))
-        bubbleWindow_.reset();
-}
-
-void RecordingController::phoneEnabledChanged()
-{
-    if (phone_.phoneEnabled) {
-        refreshDevices();
-        reconcilePhone();
-        return;
-    }
-    setPhoneWaiting(false);
-    watchForPhone(false);
-    if (OverlayRecorder* recorder = phoneRecorder()) {
-        recorder->detach();
-        recorder->stopPreview();
-    }
-    if (phoneWindow_)
-        phoneWindow_->hidePanel();
-    if (!recordingOrPaused(phase_))
-        phoneWindow_.reset();
-}
-
-void RecordingController::applyBubbleLayout(bool reanchor)
-{
-    if (!bubbleWindow_)
-        return;
-    const auto framing = studioBubbleFraming();
-    const QSizeF size = bubbleWindowSize(framing);
-    bubbleWindow_->setStudioFraming(framing);
-    const double radius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, std::min(size.width(), size.height()));
-    bubbleWindow_->resizeTo(size, radius);
-    bubbleWindow_->setShape(bubble_.bubbleShape, bubble_.bubbleTilt);
-    if (!reanchor)
-        return;
-    const auto screen = selectedScreen();
-    if (!screen)
-        return;
-    if (!framing) {
-        const QRect frame = screen->display.frame;
-        const QSize shown = bubbleWindow_->panelSize();
-        bubbleWindow_->placeAt({frame.x() + frame.width() - shown.width() - 40, frame.y() + frame.height() - shown.height() - 40});
-    } else {
-        bubbleWindow_->moveToStudioSlot(screen->visibleFrame, look_.faceLayout);
-        bubbleWindow_->flashGuide(5.0);
-    }
-}
-
-void RecordingController::applyPhoneLayout()
-{
-    if (!phoneWindow_)
-        return;
-    const OverlayRecorder* recorder = phoneRecorder();
-    phoneWindow_->resizeTo(TakeGeometry::phoneWindowSize(phone_.phoneHeight, recorder ? recorder->frameSize() : QSize()), 22);
-}
-
-void RecordingController::refreshCameraFormatForLayout()
-{
-    OverlayRecorder* recorder = cameraRecorder();
-    // In the middle of a take the format never changes.
-    if (recordingOrPaused(phase_) || !recorder || !recorder->isAttached())
-        return;
-    const bool tall = look_.screenLayout == ScreenLayout::studio;
-    if (tall == recorder->preferTallFormat())
-        return;
-    recorder->setPreferTallFormat(tall);
-    recorder->refreshFormat();
-}
-
-void RecordingController::showFramingOnBubble(const FramingReport& report, bool monitorRunning)
-{
-    if (!bubbleWindow_)
-        return;
-    if (!panels_.framingHintsOnBubble || !traits().overlays || !monitorRunning) {
-        bubbleWindow_->setPill(std::nullopt, QString(), 1);
-        return;
-    }
-    // The pill has room for the hint itself, not its explanation.
-    QString hint = report.overall.hints.isEmpty() ? QString() : report.overall.hints.first();
-    hint = hint.left(hint.indexOf(QStringLiteral(" (")));
-    hint = hint.left(hint.indexOf(QStringLiteral(" — ")));
-    bubbleWindow_->setPill(report.overall.status, hint, bubbleWindow_->pixelRatio());
+    bubblePanel_->switchedOff();
 }

@@ -4,6 +4,7 @@
 
 #include "platform/system/Diagnostics.h"
 
+#include "core/CaptureDeviceChoice.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Settings.h"
 
@@ -99,7 +100,7 @@ void RecordingController::setScreenLayout(ScreenLayout layout)
     look_.screenLayout = layout;
     platform_.settings.setString(Keys::screenLayout(), StudioLook::rawText(layout));
     if (layout != old) {
-        refreshCameraFormatForLayout();
+        bubblePanel_->refreshFormatForLayout();
         applyBubbleLayout(true);
         hooks().refreshCameraFormatForLayout();
         hooks().applyBubbleLayout(true);
@@ -213,9 +214,7 @@ void RecordingController::restoreModeSettings()
     if (const auto preferred = preferredMicrophone()) {
         setSelectedMicrophoneID(preferred->uniqueID);
     } else if (const auto stored = settings.stringValue(modeKey(QStringLiteral("mic")))) {
-        const bool listed = std::any_of(screen_.microphones.begin(), screen_.microphones.end(),
-            [&stored](const CaptureDeviceInfo& microphone) { return microphone.uniqueID == *stored; });
-        if (listed)
+        if (CaptureDeviceChoice::listed(screen_.microphones, *stored))
             setSelectedMicrophoneID(*stored);
     }
     if (traits().cameraOnly) {
@@ -232,14 +231,5 @@ void RecordingController::restoreModeSettings()
 
 std::vector<RecordingController::CameraQuality> RecordingController::cameraQualityOptions() const
 {
-    const CaptureDeviceInfo* camera = nullptr;
-    if (bubble_.selectedCameraID) {
-        const auto match = std::find_if(bubble_.cameras.begin(), bubble_.cameras.end(),
-            [this](const CaptureDeviceInfo& device) { return device.uniqueID == *bubble_.selectedCameraID; });
-        if (match != bubble_.cameras.end())
-            camera = &*match;
-    }
-    if (!camera && !bubble_.cameras.empty())
-        camera = &bubble_.cameras.front();
-    return CameraQualities::available(camera);
+    return CameraQualities::available(CaptureDeviceChoice::selectedOrFirst(bubble_.cameras, bubble_.selectedCameraID));
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "capture/RemoteButton.h"
 #include "takedata/CaptureDeviceInfo.h"
 #include "platform/system/Permissions.h"
 #include "takedata/RecordingChannel.h"
@@ -45,34 +44,11 @@ struct DestinationState {
     QStringList existingFolders;
 };
 
-// The countdown, the teleprompter panel, the framing pill and the remote button's state.
+// The countdown, the teleprompter panel and the framing pill.
 struct PanelSwitches {
     int countdownSeconds = 3;
     bool teleprompterVisible = false;
     bool framingHintsOnBubble = true;
-    RemoteButton::Status remoteStatus;
-};
-
-// The desk camera's bubble and the camera-only takes' camera.
-struct BubbleSettings {
-    std::vector<CaptureDeviceInfo> cameras;
-    std::optional<QString> selectedCameraID;
-    bool cameraEnabled = false;
-    BubbleShape bubbleShape = BubbleShape::circle;
-    double bubbleTilt = 0;
-    double bubbleSize = 260;
-    bool mirrorCamera = true;
-    CameraQuality cameraQuality = CameraQuality::best;
-};
-
-// The tethered phone's screen panel.
-struct PhoneSettings {
-    std::vector<CaptureDeviceInfo> phones;
-    std::optional<QString> selectedPhoneID;
-    bool phoneEnabled = false;
-    bool phoneWaiting = false;
-    bool phoneShowsFrame = true;
-    double phoneHeight = 460;
 };
 
 // The short mode's crop and guides.

@@ -4,6 +4,7 @@
 
 #include "capture/CameraOnlyRecorder.h"
 #include "platform/media/ExportGate.h"
+#include "core/CaptureDeviceChoice.h"
 #include "core/ControllerHooks.h"
 #include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
@@ -41,11 +42,6 @@ QString abbreviatedPath(const QString& path)
 QString RecordingController::timeString(double seconds)
 {
     return ClockText::format(seconds, ClockText::Form::hoursFromAnHour);
-}
-
-bool RecordingController::recordingOrPaused(const Phase& phase)
-{
-    return phase.kind() == Phase::Kind::recording || phase.kind() == Phase::Kind::paused;
 }
 
 void RecordingController::setPhase(const Phase& phase)
@@ -148,13 +144,6 @@ void RecordingController::setCameraEnabled(bool on)
     hooks().cameraEnabledChanged();
 }
 
-void RecordingController::setPhoneEnabled(bool on)
-{
-    publish(phone_.phoneEnabled, on);
-    phoneEnabledChanged();
-    hooks().phoneEnabledChanged();
-}
-
 void RecordingController::setBubbleShape(BubbleShape shape)
 {
     publish(bubble_.bubbleShape, shape);
@@ -172,59 +161,26 @@ void RecordingController::setBubbleSize(double size)
 void RecordingController::setMirrorCamera(bool mirrored)
 {
     publish(bubble_.mirrorCamera, mirrored);
-    if (OverlayRecorder* recorder = cameraRecorder())
+    if (OverlayRecorder* recorder = bubblePanel_->recorder())
         recorder->setMirrored(mirrored);
     routing_->mirror(mirrored);
     hooks().applyCameraMirroring(mirrored);
 }
 
-void RecordingController::setPhoneShowsFrame(bool showsFrame)
-{
-    publish(phone_.phoneShowsFrame, showsFrame);
-    if (phoneWindow_)
-        phoneWindow_->setShowsPhoneFrame(showsFrame);
-    hooks().phoneShowsFrameChanged(showsFrame);
-}
-
-void RecordingController::setPhoneHeight(double height)
-{
-    publish(phone_.phoneHeight, height);
-    applyPhoneLayout();
-    hooks().applyPhoneLayout();
-}
-
 std::optional<CaptureDeviceInfo> RecordingController::preferredMicrophone() const
 {
     const QString wanted = platform_.settings.stringValue(Keys::preferredMicName(), QStringLiteral("Wireless Mic Rx"));
-    for (const CaptureDeviceInfo& microphone : screen_.microphones) {
-        if (microphone.localizedName.contains(wanted, Qt::CaseInsensitive))
-            return microphone;
-    }
-    return std::nullopt;
+    return CaptureDeviceChoice::firstNamed(screen_.microphones, wanted);
 }
 
 std::optional<QString> RecordingController::selectedMicrophoneName() const
 {
-    if (!screen_.selectedMicrophoneID)
-        return std::nullopt;
-    for (const CaptureDeviceInfo& microphone : screen_.microphones) {
-        if (microphone.uniqueID == *screen_.selectedMicrophoneID)
-            return microphone.localizedName;
-    }
-    return std::nullopt;
+    return CaptureDeviceChoice::nameOf(screen_.microphones, screen_.selectedMicrophoneID);
 }
 
 bool RecordingController::usingWorseMicrophoneThanAvailable() const
 {
-    if (!screen_.selectedMicrophoneID)
-        return false;
-    const auto selected = std::find_if(screen_.microphones.begin(), screen_.microphones.end(),
-        [this](const CaptureDeviceInfo& microphone) { return microphone.uniqueID == *screen_.selectedMicrophoneID; });
-    if (selected == screen_.microphones.end())
-        return false;
-    const auto best = std::max_element(screen_.microphones.begin(), screen_.microphones.end(),
-        [](const CaptureDeviceInfo& a, const CaptureDeviceInfo& b) { return a.rank < b.rank; });
-    return selected->rank < best->rank;
+    return CaptureDeviceChoice::ranksBelowBest(screen_.microphones, screen_.selectedMicrophoneID);
 }
 
 QString RecordingController::displayName(const DisplayInfo& display)
@@ -306,7 +262,6 @@ void RecordingController::revealLastRecording()
 }
 
 // Published values that have no observer.
-void RecordingController::setStopCameFromRemote(bool fromRemote) { stopCameFromRemote_ = fromRemote; }
 void RecordingController::setFinishWaitingForBreak(bool waiting) { publish(finishWaitingForBreak_, waiting); }
 void RecordingController::setDisplays(std::vector<DisplayInfo> displays) { publish(screen_.displays, std::move(displays)); }
 void RecordingController::setSelectedDisplayID(std::optional<quint32> id) { publish(screen_.selectedDisplayID, id); }
@@ -322,8 +277,6 @@ void RecordingController::setCameras(Devices cameras) { publish(bubble_.cameras,
 void RecordingController::setSelectedCameraID(const std::optional<QString>& id) { publish(bubble_.selectedCameraID, id); }
 void RecordingController::setShortFrameSize(QSizeF size) { publish(short_.shortFrameSize, size); }
 void RecordingController::setLastShortURL(const std::optional<QString>& path) { publish(short_.lastShortURL, path); }
-void RecordingController::setSelectedPhoneID(const std::optional<QString>& id) { publish(phone_.selectedPhoneID, id); }
 void RecordingController::setCountdownSeconds(int seconds) { publish(panels_.countdownSeconds, seconds); }
 void RecordingController::setTeleprompterVisible(bool visible) { publish(panels_.teleprompterVisible, visible); }
-void RecordingController::setRemoteStatus(const RemoteButton::Status& status) { publish(panels_.remoteStatus, status); }
 void RecordingController::setChannel(RecordingChannel channel) { publish(destination_.channel, channel); }

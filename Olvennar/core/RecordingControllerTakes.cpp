@@ -142,7 +142,7 @@ TakeStart RecordingController::takeStart(bool voiceTrack) const
     settings.captureSystemAudio = screen_.captureSystemAudio;
     settings.targetHeight = ScreenQualities::heightCap(screen_.quality);
     settings.cameraEnabled = bubble_.cameraEnabled;
-    settings.phoneEnabled = phone_.phoneEnabled;
+    settings.phoneEnabled = phone_->phoneEnabled();
     settings.cameras = bubble_.cameras;
     settings.selectedCameraID = bubble_.selectedCameraID;
     settings.microphones = screen_.microphones;
@@ -167,8 +167,7 @@ QCoro::Task<> RecordingController::stop()
 {
     if (!recordingOrPaused(phase_))
         co_return;
-    const bool byRemote = stopCameFromRemote_;
-    stopCameFromRemote_ = false;
+    const bool byRemote = remote_->takeStopCameFromRemote();
     Take* take = activeTake();
     if (!take || !take->isRunning())
         co_return;
@@ -180,7 +179,7 @@ QCoro::Task<> RecordingController::discard()
 {
     if (!recordingOrPaused(phase_))
         co_return;
-    cancelPendingRemoteStop();
+    remote_->cancelPendingStop();
     QPointer<Take> take = activeTake();
     const std::optional<TakeFolder> folder = take ? take->folder() : std::nullopt;
     // A mode without its take has no recorder and no files to clear.
@@ -390,19 +389,19 @@ OverlayPanels RecordingController::measurePanels(QSizeF renderSize) const
     OverlayPanels panels;
     panels.bubbleShape = bubble_.bubbleShape;
     panels.bubbleTilt = bubble_.bubbleTilt;
-    panels.phoneShowsFrame = phone_.phoneShowsFrame;
+    panels.phoneShowsFrame = phone_->phoneShowsFrame();
     const auto screen = selectedScreen();
     if (!screen)
         return panels;
     const double screenHeight = screen->display.frame.height();
     const double scale = screenHeight > 0 ? renderSize.height() / screenHeight : 1;
-    if (bubbleWindow_) {
-        panels.bubbleRect = bubbleWindow_->rectInRenderSpace(screen->display.frame, renderSize);
+    if (const CameraPanel* bubbleWindow = bubblePanel_->window()) {
+        panels.bubbleRect = bubbleWindow->rectInRenderSpace(screen->display.frame, renderSize);
         panels.bubbleCornerRadius = BubbleShapePath::cornerRadius(bubble_.bubbleShape, bubble_.bubbleSize, scale);
     }
-    if (phoneWindow_) {
-        panels.phoneRect = phoneWindow_->rectInRenderSpace(screen->display.frame, renderSize);
-        panels.phoneCornerRadius = scale * 22;
+    if (const CameraPanel* phoneWindow = phone_->window()) {
+        panels.phoneRect = phoneWindow->rectInRenderSpace(screen->display.frame, renderSize);
+        panels.phoneCornerRadius = scale * PhoneScreenPanel::cornerRadius;
     }
     return panels;
 }
@@ -414,12 +413,10 @@ void RecordingController::handOver(const SaveJobHandover& job)
 
 void RecordingController::settleOverlayWindows()
 {
-    if (!phone_.phoneEnabled)
-        phoneWindow_.reset();
-    if (!bubble_.cameraEnabled)
-        bubbleWindow_.reset();
-    reconcilePhone();
-    reconcileCamera();
+    phone_->dropWindowIfOff();
+    bubblePanel_->dropWindowIfOff();
+    phone_->reconcile();
+    bubblePanel_->reconcile();
 }
 
 QJsonObject RecordingController::harnessLook() const

@@ -27,6 +27,8 @@ public:
     {
         return kind_ == Kind::countingDown || kind_ == Kind::preparing || kind_ == Kind::recording || kind_ == Kind::paused;
     }
+    // A take is under way and not yet stopping.
+    bool isRolling() const { return kind_ == Kind::recording || kind_ == Kind::paused; }
     // Filming or finishing: the studio cannot start another take.
     bool isBusy() const { return isFilming() || kind_ == Kind::finishing; }
 

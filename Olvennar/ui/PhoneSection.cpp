@@ -70,15 +70,15 @@ PhoneSection::PhoneSection(RecordingController& controller, QWidget* parent)
     column->addWidget(controls_);
     column->addWidget(note_);
 
-    connect(enabled_, &QCheckBox::toggled, this, [this](bool on) { controller_.setPhoneEnabled(on); });
+    connect(enabled_, &QCheckBox::toggled, this, [this](bool on) { controller_.phone().setPhoneEnabled(on); });
     connect(device_, &PickerRow::activated, this, [this](const QVariant& value) {
         std::optional<QString> id; // spelled out: g++ 12 -O3 warns falsely on the conditional form
         if (value.isValid())
             id = value.toString();
-        controller_.setSelectedPhoneID(id);
+        controller_.phone().setSelectedPhoneID(id);
     });
-    connect(height_, &LabelledSlider::valueEdited, this, [this](double height) { controller_.setPhoneHeight(height); });
-    connect(showsFrame_, &QCheckBox::toggled, this, [this](bool on) { controller_.setPhoneShowsFrame(on); });
+    connect(height_, &LabelledSlider::valueEdited, this, [this](double height) { controller_.phone().setPhoneHeight(height); });
+    connect(showsFrame_, &QCheckBox::toggled, this, [this](bool on) { controller_.phone().setPhoneShowsFrame(on); });
     sync();
 }
 
@@ -93,23 +93,23 @@ QString PhoneSection::waitingText(const RecordingController& controller)
 
 void PhoneSection::sync()
 {
-    const bool on = controller_.phoneEnabled();
-    const bool none = controller_.phones().empty();
+    const bool on = controller_.phone().phoneEnabled();
+    const bool none = controller_.phone().phones().empty();
     {
         const QSignalBlocker enabledBlocker(enabled_);
         const QSignalBlocker frameBlocker(showsFrame_);
         enabled_->setChecked(on);
-        showsFrame_->setChecked(controller_.phoneShowsFrame());
+        showsFrame_->setChecked(controller_.phone().phoneShowsFrame());
     }
     waiting_->setVisible(on && none);
     controls_->setVisible(on && !none);
     note_->setVisible(on);
     waitingText_->setText(waitingText(controller_));
     std::vector<PickerRow::Entry> phones;
-    for (const CaptureDeviceInfo& phone : controller_.phones())
+    for (const CaptureDeviceInfo& phone : controller_.phone().phones())
         phones.push_back({phone.localizedName, phone.uniqueID});
-    const auto& selected = controller_.selectedPhoneID();
+    const auto& selected = controller_.phone().selectedPhoneID();
     device_->setEntries(phones, selected ? QVariant(*selected) : QVariant());
     device_->setEnabled(!isTakeRunning(controller_.phase()));
-    height_->setValue(controller_.phoneHeight());
+    height_->setValue(controller_.phone().phoneHeight());
 }

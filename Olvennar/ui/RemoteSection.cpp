@@ -152,7 +152,7 @@ QString RemoteSection::explanation()
 
 void RemoteSection::sync()
 {
-    const RemoteButton::Status& status = controller_.remoteStatus();
+    const RemoteButton::Status& status = controller_.remote().status();
     const Indicator shown = indicator(status);
     const bool withSymbol = !shown.symbol.isEmpty();
     indicator_->setVisible(withSymbol);

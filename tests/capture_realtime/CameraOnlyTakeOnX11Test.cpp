@@ -268,7 +268,7 @@ protected:
     }
     void stopTake(bool byRemote = false)
     {
-        controller->setStopCameFromRemote(byRemote);
+        controller->remote().setStopCameFromRemote(byRemote);
         QCoro::waitFor(controller->stop());
     }
 

@@ -68,35 +68,35 @@ TEST_F(ControllerRemoteTest, APressWhileBusyIsIgnoredWithFunk)
     for (const auto& [phase, name] : {std::pair{RecordingPhase::countingDown(), "countingDown"},
              std::pair{RecordingPhase::preparing(), "preparing"}, std::pair{RecordingPhase::finishing(), "finishing"}}) {
         controller->setPhase(phase);
-        controller->remoteToggle();
+        controller->remote().toggle();
         EXPECT_TRUE(readLog().contains(QStringLiteral("remote button: press ignored, studio busy (") + QString::fromLatin1(name) + QLatin1Char(')')));
     }
     EXPECT_EQ(sounds.played, (QStringList{QStringLiteral("Funk"), QStringLiteral("Funk"), QStringLiteral("Funk")}));
-    EXPECT_FALSE(controller->hasPendingRemoteStop());
+    EXPECT_FALSE(controller->remote().hasPendingStop());
 }
 
 TEST_F(ControllerRemoteTest, OnePressStopsAfterTheWaitAsARemoteStop)
 {
     controller->setPhase(RecordingPhase::recording());
-    controller->remoteToggle();
-    EXPECT_TRUE(controller->hasPendingRemoteStop());
+    controller->remote().toggle();
+    EXPECT_TRUE(controller->remote().hasPendingStop());
     settle(300);
-    EXPECT_FALSE(controller->stopCameFromRemote()); // still waiting for a second press
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->hasPendingRemoteStop(); }, 2000));
+    EXPECT_FALSE(controller->remote().stopCameFromRemote()); // still waiting for a second press
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->remote().hasPendingStop(); }, 2000));
     settle();
     // The stop consumed the flag (a take's save job receives it); "Pop" confirms the stop.
-    EXPECT_FALSE(controller->stopCameFromRemote());
+    EXPECT_FALSE(controller->remote().stopCameFromRemote());
     EXPECT_EQ(sounds.played, QStringList{QStringLiteral("Pop")});
 }
 
 TEST_F(ControllerRemoteTest, ASecondPressWithinTheWaitDiscardsInstead)
 {
     controller->setPhase(RecordingPhase::recording());
-    controller->remoteToggle();
+    controller->remote().toggle();
     settle(100);
-    controller->remoteToggle();
+    controller->remote().toggle();
     settle(900);
-    EXPECT_FALSE(controller->stopCameFromRemote());
+    EXPECT_FALSE(controller->remote().stopCameFromRemote());
     EXPECT_EQ(sounds.played, QStringList{QStringLiteral("Basso")});
     EXPECT_TRUE(readLog().contains(QStringLiteral("remote button: double press -> discard")));
 }
@@ -104,18 +104,18 @@ TEST_F(ControllerRemoteTest, ASecondPressWithinTheWaitDiscardsInstead)
 TEST_F(ControllerRemoteTest, ALongPressWithThePanelOpenStepsInsteadOfStopping)
 {
     controller->setPhase(RecordingPhase::recording());
-    controller->remoteToggle();
-    controller->remoteLongPress();
-    EXPECT_FALSE(controller->hasPendingRemoteStop());
+    controller->remote().toggle();
+    controller->remote().longPress();
+    EXPECT_FALSE(controller->remote().hasPendingStop());
     settle(900);
-    EXPECT_FALSE(controller->stopCameFromRemote());
+    EXPECT_FALSE(controller->remote().stopCameFromRemote());
     EXPECT_EQ(prompter.steps, std::vector<int>{1});
     EXPECT_EQ(sounds.played, QStringList{QStringLiteral("Tink")});
 
     prompter.shown = false; // with the panel closed the hold does nothing and the stop goes on
-    controller->remoteToggle();
-    controller->remoteLongPress();
-    EXPECT_TRUE(controller->hasPendingRemoteStop());
+    controller->remote().toggle();
+    controller->remote().longPress();
+    EXPECT_TRUE(controller->remote().hasPendingStop());
 }
 
 } // namespace

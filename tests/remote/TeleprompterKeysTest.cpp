@@ -101,7 +101,7 @@ TEST_F(TeleprompterKeysTest, TheRemotesLongPressDuringATakeStepsAndTinks)
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return sounds.played.contains(QStringLiteral("Tink")); }, 2000));
     EXPECT_EQ(window->model().follower().focus(), 1);
     EXPECT_EQ(sounds.played, (QStringList{QStringLiteral("Funk"), QStringLiteral("Tink")}));
-    EXPECT_FALSE(controller->hasPendingRemoteStop()) << "the hold steps instead of stopping";
+    EXPECT_FALSE(controller->remote().hasPendingStop()) << "the hold steps instead of stopping";
 
     window->hide();
     hid.send(12, 1, clicker);

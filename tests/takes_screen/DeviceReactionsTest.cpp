@@ -15,25 +15,25 @@ void turns(int count = 3)
 TEST_F(ScreenTakeFlow, aPhoneIsAwaitedByThePollAndAttachedWithinTwoSecondsOfAppearing)
 {
     services.phone.size = QSize(); // no picture yet
-    controller->setPhoneEnabled(true);
-    EXPECT_TRUE(controller->phoneWaiting());
-    EXPECT_TRUE(controller->isWatchingForPhone());
-    EXPECT_FALSE(controller->phoneWindow());
+    controller->phone().setPhoneEnabled(true);
+    EXPECT_TRUE(controller->phone().phoneWaiting());
+    EXPECT_TRUE(controller->phone().isWatchingForPhone());
+    EXPECT_FALSE(controller->phone().window());
     services.phoneList = {device(QStringLiteral("scrcpy"))};
     ASSERT_TRUE(TestEnvironment::waitUntil([&] {
         QCoreApplication::processEvents();
-        return controller->phoneWindow() != nullptr;
+        return controller->phone().window() != nullptr;
     }, 3000));
-    EXPECT_FALSE(controller->phoneWaiting());
-    EXPECT_FALSE(controller->isWatchingForPhone());
+    EXPECT_FALSE(controller->phone().phoneWaiting());
+    EXPECT_FALSE(controller->phone().isWatchingForPhone());
     EXPECT_EQ(services.phone.device, QStringLiteral("scrcpy"));
     // A phone whose picture size is not known yet gets a panel 6/13 as wide as high, 40 in from the corner.
-    EXPECT_EQ(controller->phoneWindow()->panelSize(), QSize(212, 460));
-    EXPECT_EQ(static_cast<CameraBubbleWindow*>(controller->phoneWindow())->pos(), QPoint(40, 180 - 460 - 40));
+    EXPECT_EQ(controller->phone().window()->panelSize(), QSize(212, 460));
+    EXPECT_EQ(static_cast<CameraBubbleWindow*>(controller->phone().window())->pos(), QPoint(40, 180 - 460 - 40));
     EXPECT_TRUE(readLog().contains(QStringLiteral("iPhone attached")));
 
-    controller->setPhoneEnabled(false);
-    EXPECT_FALSE(controller->phoneWindow());
+    controller->phone().setPhoneEnabled(false);
+    EXPECT_FALSE(controller->phone().window());
     EXPECT_FALSE(services.phone.attached);
 }
 
@@ -43,10 +43,10 @@ TEST_F(ScreenTakeFlow, switchingTheBubbleOffDuringATakeHidesItButKeepsThePanelFo
     startTake();
     film(5);
     controller->setCameraEnabled(false);
-    ASSERT_TRUE(controller->bubbleWindow());
-    EXPECT_FALSE(controller->bubbleWindow()->isShown());
+    ASSERT_TRUE(controller->bubblePanel().window());
+    EXPECT_FALSE(controller->bubblePanel().window()->isShown());
     QCoro::waitFor(controller->stop());
-    EXPECT_FALSE(controller->bubbleWindow());
+    EXPECT_FALSE(controller->bubblePanel().window());
     ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_FALSE(services.jobs[0].request.bubbleRect.isEmpty()) << "measured where it stood";
 }
@@ -63,7 +63,7 @@ TEST_F(ScreenTakeFlow, aCameraAttachedMidTakeIsLoggedSoAndNoCameraFailsTheSwitch
     controller->refreshDevices();
     controller->setCameraEnabled(true);
     turns();
-    EXPECT_TRUE(controller->bubbleWindow());
+    EXPECT_TRUE(controller->bubblePanel().window());
     EXPECT_TRUE(readLog().contains(QStringLiteral("camera attached mid-take")));
     QCoro::waitFor(controller->discard());
 }

@@ -69,13 +69,13 @@ protected:
     bool pillReads(const QString& text)
     {
         return TestEnvironment::waitUntil([&] {
-            auto* bubble = static_cast<CameraBubbleWindow*>(controller->bubbleWindow());
+            auto* bubble = static_cast<CameraBubbleWindow*>(controller->bubblePanel().window());
             return bubble && bubble->hostView().isPillShown() && bubble->hostView().pillText() == text;
         }, 8000);
     }
     bool pillHidden()
     {
-        return TestEnvironment::waitUntil([&] { return !static_cast<CameraBubbleWindow*>(controller->bubbleWindow())->hostView().isPillShown(); }, 2000);
+        return TestEnvironment::waitUntil([&] { return !static_cast<CameraBubbleWindow*>(controller->bubblePanel().window())->hostView().isPillShown(); }, 2000);
     }
     void closeCheck()
     {
@@ -95,9 +95,9 @@ TEST_F(FramingCheckFlow, thePillFollowsTheHintsSwitchAndTheCheckWindowKeepsTheMo
 {
     controller->setFramingHintsOnBubble(true);
     controller->setCameraEnabled(true);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->bubbleWindow() && controller->bubbleWindow()->isShown(); }, 3000));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->bubblePanel().window() && controller->bubblePanel().window()->isShown(); }, 3000));
     // "Too dark — add a light in front of you", cut before the dash.
-    ASSERT_TRUE(pillReads(QStringLiteral("Too dark"))) << static_cast<CameraBubbleWindow*>(controller->bubbleWindow())->hostView().pillText().toStdString();
+    ASSERT_TRUE(pillReads(QStringLiteral("Too dark"))) << static_cast<CameraBubbleWindow*>(controller->bubblePanel().window())->hostView().pillText().toStdString();
     EXPECT_TRUE(controller->framing().isRunning());
 
     controller->setFramingHintsOnBubble(false);
@@ -110,7 +110,7 @@ TEST_F(FramingCheckFlow, thePillFollowsTheHintsSwitchAndTheCheckWindowKeepsTheMo
     EXPECT_TRUE(controller->framing().isRunning());
     EXPECT_TRUE(controller->framing().livePreview());
     TestEnvironment::waitUntil([] { return false; }, 500);
-    EXPECT_FALSE(static_cast<CameraBubbleWindow*>(controller->bubbleWindow())->hostView().isPillShown());
+    EXPECT_FALSE(static_cast<CameraBubbleWindow*>(controller->bubblePanel().window())->hostView().isPillShown());
     closeCheck();
     EXPECT_FALSE(controller->framing().isRunning());
     EXPECT_FALSE(controller->framing().livePreview());

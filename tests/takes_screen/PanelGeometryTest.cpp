@@ -136,7 +136,7 @@ TEST_F(ScreenTakeFlow, aVanishedCameraIsLetGoAndTheSelectionAttachedInstead)
     // A camera that stays listed is kept even when the selection changes.
     services.cameraList.push_back(device(QStringLiteral("other")));
     controller->setSelectedCameraID(QStringLiteral("other"));
-    controller->reconcileCamera();
+    controller->bubblePanel().reconcile();
     EXPECT_EQ(services.camera.device, QStringLiteral("usb"));
 }
 
@@ -146,9 +146,9 @@ TEST_F(ScreenTakeFlow, theBubbleStandsInItsStudioSlotOrAtTheBottomRightInTheClas
     QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
     controller->setFaceLayout(FaceLayout::bottomRight);
     plugInCamera();
-    auto* bubble = static_cast<CameraBubbleWindow*>(controller->bubbleWindow());
+    auto* bubble = static_cast<CameraBubbleWindow*>(controller->bubblePanel().window());
     ASSERT_TRUE(bubble);
-    const QSizeF size = controller->bubbleWindowSize(controller->studioBubbleFraming());
+    const QSizeF size = controller->bubblePanel().windowSize(controller->bubblePanel().studioFraming());
     EXPECT_EQ(bubble->size(), size.toSize());
     EXPECT_EQ(bubble->pos(), QPoint(1280 - bubble->width() - 40, 720 - bubble->height() - 40));
     EXPECT_EQ(bubble->hostView().guideOpacity(), 1.0) << "the studio slot flashes its guide";

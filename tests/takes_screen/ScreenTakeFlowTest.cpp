@@ -90,7 +90,7 @@ TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheReq
     services.jobs.clear();
 
     plugInCamera();
-    ASSERT_TRUE(controller->bubbleWindow());
+    ASSERT_TRUE(controller->bubblePanel().window());
     services.camera.segments = {{1.8, 3.0}, {4.0, 5.0}};
     services.pointerState.pointer = QPointF(80, 135); // a quarter across, three quarters up
     startTake();
@@ -131,9 +131,9 @@ TEST_F(ScreenTakeFlow, aRemoteStopHandsTheFlagToTheSaveJobAndClearsIt)
 {
     startTake();
     film(10);
-    controller->setStopCameFromRemote(true);
+    controller->remote().setStopCameFromRemote(true);
     QCoro::waitFor(controller->stop());
-    EXPECT_FALSE(controller->stopCameFromRemote());
+    EXPECT_FALSE(controller->remote().stopCameFromRemote());
     ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_TRUE(services.jobs[0].byRemote);
 }
@@ -313,7 +313,7 @@ TEST_F(ScreenTakeFlow, discardingALaterTakeKeepsTheFolderAndTheEarlierTake)
 TEST_F(ScreenTakeFlow, aCameraUnpluggedMidTakeKeepsItsBubbleUntilTheStopAndTheTakeSucceeds)
 {
     plugInCamera();
-    ASSERT_TRUE(controller->bubbleWindow());
+    ASSERT_TRUE(controller->bubblePanel().window());
     startTake();
     film(10);
     services.cameraList.clear();
@@ -321,14 +321,14 @@ TEST_F(ScreenTakeFlow, aCameraUnpluggedMidTakeKeepsItsBubbleUntilTheStopAndTheTa
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_FALSE(services.camera.attached);
-    ASSERT_TRUE(controller->bubbleWindow()) << "the panel stays so the stop can measure it";
+    ASSERT_TRUE(controller->bubblePanel().window()) << "the panel stays so the stop can measure it";
     film(10);
     QCoro::waitFor(controller->stop());
     EXPECT_EQ(controller->phase().kind(), Kind::idle);
     ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_FALSE(services.jobs[0].request.bubbleRect.isEmpty());
     EXPECT_TRUE(services.jobs[0].request.cameraURL);
-    EXPECT_FALSE(controller->bubbleWindow()) << "after the take the panel of a gone camera goes";
+    EXPECT_FALSE(controller->bubblePanel().window()) << "after the take the panel of a gone camera goes";
     EXPECT_TRUE(controller->cameraEnabled());
 }
 

@@ -92,7 +92,7 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     ASSERT_FALSE(controller.displays().empty());
     controller.setCameraEnabled(true);
     spin(300);
-    auto* bubble = static_cast<CameraBubbleWindow*>(controller.bubbleWindow());
+    auto* bubble = static_cast<CameraBubbleWindow*>(controller.bubblePanel().window());
     ASSERT_TRUE(bubble) << controller.phase().payload().toStdString();
     ASSERT_TRUE(bubble->isVisible());
     const QRect bubbleFrame = bubble->geometry();

@@ -137,7 +137,7 @@ protected:
     }
     void stopTake(bool byRemote = false)
     {
-        studio().setStopCameFromRemote(byRemote);
+        studio().remote().setStopCameFromRemote(byRemote);
         QCoro::waitFor(studio().stop());
     }
     const VoiceTake& voiceTake() { return static_cast<const VoiceTake&>(*studio().activeTake()); }

@@ -323,8 +323,9 @@ TEST_F(TeleprompterPagesTest, TheColumnIsLaidOutOnceAndAShorterOneIsNeverLeftBla
     // Below about 24.3 pt the keyword column keeps its 56 pt.
     model->setFontSize(20);
     for (const auto& block : view->column().placed()) {
-        if (block.kind == Kind::cue)
+        if (block.kind == Kind::cue) {
             EXPECT_DOUBLE_EQ(block.labelWidth, 56);
+        }
     }
 }
 

@@ -34,7 +34,7 @@ TEST_F(WindowLayoutTest, mainWindowTakesItsSizeFromItsContent)
     // "Screen" with every source open is taller than the limit: the settings scroll, the window stops growing.
     controller->setCaptureMode(CaptureMode::screen);
     controller->setCameraEnabled(true);
-    controller->setPhoneEnabled(true);
+    controller->phone().setPhoneEnabled(true);
     settle();
     const int tall = window.height();
     controller->setMicrophones({device("a", "A", 1), device("b", "B", 2)});

@@ -113,8 +113,8 @@ TEST_F(ModeSectionTest, changingTheRecordingsFolderResetsTheDestination)
 TEST_F(ModeSectionTest, sectionsLockWhileATakeRunsOrIsFinished)
 {
     controller->setCameraEnabled(true);
-    controller->setPhoneEnabled(true);
-    controller->setPhones({device("phone", "iPhone")});
+    controller->phone().setPhoneEnabled(true);
+    controller->phone().setPhones({device("phone", "iPhone")});
     struct Row {
         RecordingPhase phase;
         bool settingsUsable;  // mode section, screen section, check framing

@@ -160,7 +160,7 @@ TEST_F(MotionSectionTest, thePreviewIsHandedTheControllersLookPauseAndCamera)
 TEST_F(MotionSectionTest, theWheelScrollsTheColumnInsteadOfChangingAChoice)
 {
     controller->setCameraEnabled(true);
-    controller->setPhoneEnabled(true);
+    controller->phone().setPhoneEnabled(true);
     settle();
     QScrollArea* area = view->scrollArea();
     ASSERT_GT(area->verticalScrollBar()->maximum(), 0) << "the screen column is taller than its area";

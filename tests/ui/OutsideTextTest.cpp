@@ -62,11 +62,11 @@ protected:
                     return all;
                 }},
             {"the clicker's name, not connected", [this](const QString& text) {
-                 controller->setRemoteStatus(RemoteButton::Status::notConnected({1, 2, text}));
+                 controller->remote().setStatus(RemoteButton::Status::notConnected({1, 2, text}));
              },
                 [this] { return shown(*find<QLabel>(QStringLiteral("remotePlainIndicator"))); }},
             {"the clicker's name, ready", [this](const QString& text) {
-                 controller->setRemoteStatus(RemoteButton::Status::ready({1, 2, text}));
+                 controller->remote().setStatus(RemoteButton::Status::ready({1, 2, text}));
              },
                 [this] { return shown(*find<IconLabel>(QStringLiteral("remoteIndicator"))->textLabel()); }},
             {"the save folder's path, too long to fit", [this](const QString& text) {

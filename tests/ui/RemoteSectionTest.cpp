@@ -63,7 +63,7 @@ protected:
         platform.remoteButton = button.get();
         platform.scheduler = &scheduler;
         controller = std::make_unique<RecordingController>(platform);
-        controller->registerRemoteButton();
+        controller->remote().registerButton();
         section = std::make_unique<RemoteSection>(*controller);
         QObject::connect(controller.get(), &RecordingController::changed, section.get(), [this] { section->sync(); });
         section->show();
@@ -104,17 +104,17 @@ protected:
 
 TEST_F(RemoteSectionTest, learnCancelAndForgetMoveTheClickerThroughItsStates)
 {
-    EXPECT_EQ(controller->remoteStatus().kind, Kind::notSet);
+    EXPECT_EQ(controller->remote().status().kind, Kind::notSet);
     press(QStringLiteral("learnRemoteButton"));
-    EXPECT_EQ(controller->remoteStatus().kind, Kind::learning);
+    EXPECT_EQ(controller->remote().status().kind, Kind::learning);
     EXPECT_TRUE(button->isLearning());
 
     press(QStringLiteral("cancelLearningButton"));
     EXPECT_FALSE(button->isLearning());
-    EXPECT_EQ(controller->remoteStatus().kind, Kind::notSet) << "re-armed with nothing learned";
+    EXPECT_EQ(controller->remote().status().kind, Kind::notSet) << "re-armed with nothing learned";
 
     // Learning that already ended leaves Cancel nothing to do.
-    controller->setRemoteStatus(Status::of(Kind::learning));
+    controller->remote().setStatus(Status::of(Kind::learning));
     settle();
     const auto before = button->status();
     press(QStringLiteral("cancelLearningButton"));
@@ -124,9 +124,9 @@ TEST_F(RemoteSectionTest, learnCancelAndForgetMoveTheClickerThroughItsStates)
     hid.present = {HidDeviceInfo{shutter.vendorID, shutter.productID, shutter.name, QStringLiteral("Bluetooth"), false}};
     button->arm();
     settle();
-    ASSERT_EQ(controller->remoteStatus(), Status::ready(shutter));
+    ASSERT_EQ(controller->remote().status(), Status::ready(shutter));
     press(QStringLiteral("forgetRemoteButton"));
-    EXPECT_EQ(controller->remoteStatus().kind, Kind::notSet);
+    EXPECT_EQ(controller->remote().status().kind, Kind::notSet);
     EXPECT_FALSE(button->learned().has_value());
 }
 
@@ -136,18 +136,18 @@ TEST_F(RemoteSectionTest, allowLooksAtInputAccessAgainAndOnlyIAllowedItReArms)
     access.inputState = Permissions::State::denied;
     button->arm();
     settle();
-    ASSERT_EQ(controller->remoteStatus().kind, Kind::needsPermission);
+    ASSERT_EQ(controller->remote().status().kind, Kind::needsPermission);
 
     press(QStringLiteral("allowInputButton"));
     EXPECT_EQ(access.instructionsShown, QStringList({QString::fromLatin1(Permissions::inputMonitoringPane)}));
-    EXPECT_EQ(controller->remoteStatus().kind, Kind::needsPermission);
+    EXPECT_EQ(controller->remote().status().kind, Kind::needsPermission);
 
     access.inputState = Permissions::State::granted;
     press(QStringLiteral("allowInputButton"));
     EXPECT_EQ(access.instructionsShown.size(), 1) << "granted: nothing to explain";
-    EXPECT_EQ(controller->remoteStatus().kind, Kind::needsPermission) << "Allow does not re-arm";
+    EXPECT_EQ(controller->remote().status().kind, Kind::needsPermission) << "Allow does not re-arm";
     press(QStringLiteral("inputAllowedButton"));
-    EXPECT_EQ(controller->remoteStatus(), Status::notConnected(shutter));
+    EXPECT_EQ(controller->remote().status(), Status::notConnected(shutter));
 }
 
 TEST_F(RemoteSectionTest, theSectionIsDeafWhileTheStudioIsBusy)
@@ -165,7 +165,7 @@ TEST_F(RemoteSectionTest, learningWithoutAnyInputDeviceSaysNoneWasFoundNotTheGro
 {
     access.inputState = Permissions::State::notAsked; // no /dev/input/event* at all
     press(QStringLiteral("learnRemoteButton"));
-    EXPECT_EQ(controller->remoteStatus().kind, Kind::noDevices);
+    EXPECT_EQ(controller->remote().status().kind, Kind::noDevices);
     EXPECT_FALSE(button->isLearning());
     EXPECT_TRUE(access.instructionsShown.isEmpty()) << "no group would help";
     auto* indicator = section->findChild<IconLabel*>(QStringLiteral("remoteIndicator"));
@@ -178,14 +178,14 @@ TEST_F(RemoteSectionTest, learningWithoutAnyInputDeviceSaysNoneWasFoundNotTheGro
     button->store(shutter);
     button->arm();
     settle();
-    EXPECT_EQ(controller->remoteStatus(), Status::notConnected(shutter));
+    EXPECT_EQ(controller->remote().status(), Status::notConnected(shutter));
 
     // Devices that exist but cannot be read: the group advice, once, and the Allow buttons.
     button->forget();
     settle();
     access.inputState = Permissions::State::denied;
     press(QStringLiteral("learnRemoteButton"));
-    EXPECT_EQ(controller->remoteStatus().kind, Kind::needsPermission);
+    EXPECT_EQ(controller->remote().status().kind, Kind::needsPermission);
     EXPECT_EQ(access.instructionsShown, QStringList{QString::fromLatin1(Permissions::inputMonitoringPane)});
     EXPECT_NE(shown(QStringLiteral("allowInputButton")), nullptr);
 
@@ -194,7 +194,7 @@ TEST_F(RemoteSectionTest, learningWithoutAnyInputDeviceSaysNoneWasFoundNotTheGro
     settle();
     access.inputState = Permissions::State::granted;
     press(QStringLiteral("learnRemoteButton"));
-    EXPECT_EQ(controller->remoteStatus().kind, Kind::learning);
+    EXPECT_EQ(controller->remote().status().kind, Kind::learning);
 }
 
 } // namespace

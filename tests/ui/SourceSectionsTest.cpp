@@ -18,10 +18,10 @@ TEST_F(SourceSectionsTest, aRedrawNeverWritesASettingBack)
     controller->setSelectedMicrophoneID(QStringLiteral("a"));
     controller->setCameras({device("cam", "Camera")});
     controller->setCameraEnabled(true);
-    controller->setPhoneEnabled(true);
-    controller->setPhones({device("phone", "iPhone")});
+    controller->phone().setPhoneEnabled(true);
+    controller->phone().setPhones({device("phone", "iPhone")});
     controller->setBubbleSize(299.6);
-    controller->setPhoneHeight(1000); // beyond the slider's range: the handle stops at the end, the value stays
+    controller->phone().setPhoneHeight(1000); // beyond the slider's range: the handle stops at the end, the value stays
     settle();
     int changes = 0;
     QObject::connect(controller.get(), &RecordingController::changed, [&changes] { ++changes; });
@@ -30,7 +30,7 @@ TEST_F(SourceSectionsTest, aRedrawNeverWritesASettingBack)
     settle();
     EXPECT_EQ(changes, 1);
     EXPECT_DOUBLE_EQ(controller->bubbleSize(), 299.6);
-    EXPECT_DOUBLE_EQ(controller->phoneHeight(), 1000);
+    EXPECT_DOUBLE_EQ(controller->phone().phoneHeight(), 1000);
     EXPECT_EQ(find<LabelledSlider>(QStringLiteral("bubbleSizeSlider"))->valueText(), QStringLiteral("300px"));
     EXPECT_EQ(find<LabelledSlider>(QStringLiteral("phoneHeightSlider"))->valueText(), QStringLiteral("1000px"));
     EXPECT_EQ(find<LabelledSlider>(QStringLiteral("phoneHeightSlider"))->slider()->value(), 1000);
@@ -66,12 +66,12 @@ TEST_F(SourceSectionsTest, phoneSectionWaitsForAPhoneThenOffersItsControls)
     setPhase(RecordingPhase::paused());
     EXPECT_EQ(text(QStringLiteral("phoneWaitingText")), QStringLiteral("Waiting for your iPhone — start its screen mirror and it joins this recording."));
 
-    controller->setPhones({device("p1", "iPhone 15")});
+    controller->phone().setPhones({device("p1", "iPhone 15")});
     settle();
     EXPECT_FALSE(shows(QStringLiteral("phoneWaitingRow")));
     EXPECT_TRUE(shows(QStringLiteral("phoneControls")));
     // The list empties again: back to waiting.
-    controller->setPhones({});
+    controller->phone().setPhones({});
     settle();
     EXPECT_TRUE(shows(QStringLiteral("phoneWaitingRow")));
 }
