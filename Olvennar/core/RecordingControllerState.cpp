@@ -62,9 +62,7 @@ void RecordingController::setPhase(const Phase& phase)
     // A notice stays through the take's save and render, until the next take begins.
     if (phase.kind() == Phase::Kind::countingDown || phase.kind() == Phase::Kind::preparing || phase.kind() == Phase::Kind::recording)
         notice_.clear();
-    // A countdown whose phase was changed under it must not go on into a take.
-    if (countdownToken_ && phase.kind() != Phase::Kind::countingDown)
-        countdownToken_->cancel();
+    takes_->phaseChanged(phase);
     if (platform_.speechBusy)
         platform_.speechBusy->setBusy(phase.isBusy());
     measureStalls(old, phase);
