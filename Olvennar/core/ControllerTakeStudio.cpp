@@ -22,7 +22,7 @@ void ControllerTakeStudio::refreshDestinationName() { controller_.refreshDestina
 void ControllerTakeStudio::setShortTakeChannel(RecordingChannel channel) { controller_.setShortTakeChannel(channel); }
 void ControllerTakeStudio::setLastFinalURL(const std::optional<QString>& path) { controller_.setLastFinalURL(path); }
 void ControllerTakeStudio::setLastShortURL(const std::optional<QString>& path) { controller_.setLastShortURL(path); }
-void ControllerTakeStudio::showFinishedTake(const QString& path, const QString& note) { controller_.showFinishedTake(path, note); }
+void ControllerTakeStudio::showFinishedTake(const QString& path, const QString& note) { controller_.finish_->showFinishedTake(path, note); }
 void ControllerTakeStudio::inform(const QString& sentence) { controller_.inform(sentence); }
 void ControllerTakeStudio::playSound(const QString& name) { controller_.playSound(name); }
 void ControllerTakeStudio::alarmTakeFailed() { controller_.alarmTakeFailed(); }

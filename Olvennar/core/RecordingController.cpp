@@ -1,6 +1,7 @@
 #include "core/RecordingController.h"
 
 #include "core/ControllerHandoffStudio.h"
+#include "core/ControllerFinishStudio.h"
 #include "core/ControllerHooks.h"
 #include "core/ControllerTakeStudio.h"
 #include "platform/system/Diagnostics.h"
@@ -29,7 +30,10 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     if (!platform_.scheduler)
         mainLoopScheduler_ = std::make_unique<MainLoopScheduler>();
     scheduler_ = platform_.scheduler ? platform_.scheduler : mainLoopScheduler_.get();
-    finishQueue_ = std::make_unique<FinishQueue>(static_cast<FinishQueue::Studio&>(*this), *scheduler_);
+    finishStudio_ = std::make_unique<ControllerFinishStudio>(*this);
+    finish_ = std::make_unique<FinishDisplay>(*finishStudio_);
+    connect(finish_.get(), &FinishDisplay::changed, this, &RecordingController::changed);
+    finishQueue_ = std::make_unique<FinishQueue>(*finish_, *scheduler_);
     connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
     readSettings();
     short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);

@@ -3,6 +3,7 @@
 #include "compositing/FaceCardFraming.h"
 #include "takedata/CaptureMode.h"
 #include "finishing/FinishJob.h"
+#include "finishing/FinishDisplay.h"
 #include "finishing/FinishQueue.h"
 #include "core/Platform.h"
 #include "framing/CameraPanel.h"
@@ -40,6 +41,7 @@ class CameraFrameTap;
 class CameraOnlyRecorder;
 class CancelToken;
 class ControllerHandoffStudio;
+class ControllerFinishStudio;
 class ControllerHooks;
 class ControllerTakeStudio;
 class EnhanceQueue;
@@ -63,7 +65,7 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private FinishQueue::Studio {
+class RecordingController : public QObject {
     Q_OBJECT
 
 public:
@@ -96,18 +98,18 @@ public:
     // Finish jobs still working (the quit guard asks).
     int finishingCount() const { return finishQueue_->finishingCount(); }
     // What of the take the shown finished file holds, when not all of it; empty otherwise.
-    const QString& finishNote() const { return finishNote_; }
+    const QString& finishNote() const { return finish_->note(); }
     // What the footer tells beside its form: a take's lost frames, a reveal that found no file manager.
     // Empty once a new take starts.
     const QString& notice() const { return notice_; }
     // Logs the sentence and shows it as the footer's notice.
     void inform(const QString& sentence);
     // The shown failure is a finish job's, and its Retry has not been used.
-    bool canRetryFinish() const;
+    bool canRetryFinish() const { return finish_->canRetry(); }
     // Runs the shown failed finish job again, back to idle meanwhile.
-    void retryFinish();
+    void retryFinish() { finish_->retry(); }
     // The failure shown, with the failed render's sentence under it while its Retry waits.
-    QString failureText() const;
+    QString failureText() const { return finish_->failureText(); }
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
     // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
@@ -137,7 +139,7 @@ public:
     // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
     bool takeUnderWay() const { return takes_->takeUnderWay(); }
     const Phase& phase() const { return phase_; } void setPhase(const Phase& phase);
-    bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting) override;
+    bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting);
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
     bool isRestoringModeSettings() const { return restoringModeSettings_; }
@@ -319,17 +321,10 @@ private:
     // Asks for the camera a window shows; a refusal fails the phase with the sentence (or "No camera found."
     // without any camera), except during a take, which only loses the window (logged under `window`).
     QCoro::Task<bool> askCameraForWindow(QString window, QString refusedSentence, bool askUser = true);
-    // What the finish queue reads and shows.
-    bool filming() const override { return phase_.isFilming(); }
-    double lastTakeEndedSeconds() const override;
-    void showFinished(const QString& path, const QString& note) override;
-    void showFinishFailed(const QUuid& id, const QString& message) override;
     // The take sequence reads and changes the studio through the controller's own names and these.
     friend class ControllerTakeStudio;
     // What camera routing reads in the studio.
     CameraRouting::Inputs routingInputs() const;
-    // The phase shows the finished file; `note` says what the file lacks, when it holds less than the take.
-    void showFinishedTake(const QString& path, const QString& note);
     // The take failed while filming: the failure sound, the beep, and the studio comes to the front.
     void alarmTakeFailed();
     // A take is between its start and filming, or filming: the camera-only preview belongs to it.
@@ -374,11 +369,10 @@ private:
     PanelSwitches panels_;
     std::unique_ptr<Scheduler> mainLoopScheduler_;
     Scheduler* scheduler_ = nullptr;
+    // What the studio shows of finished takes and finish jobs, and the studio it sees; both outlive the queue.
+    std::unique_ptr<ControllerFinishStudio> finishStudio_;
+    std::unique_ptr<FinishDisplay> finish_;
     std::unique_ptr<FinishQueue> finishQueue_;
-    // The last failed finish job whose Retry waits, and the note of the finished file shown.
-    std::optional<QUuid> failedFinish_;
-    QString failedFinishMessage_;
-    QString finishNote_;
     QString notice_;
     std::vector<ScreenDisplay> screenDisplays_;
     std::unique_ptr<CameraPanel> bubbleWindow_;
