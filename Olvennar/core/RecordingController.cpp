@@ -1,7 +1,9 @@
 #include "core/RecordingController.h"
 
 #include "core/ControllerHandoffStudio.h"
+#include "core/ControllerFinishStudio.h"
 #include "core/ControllerHooks.h"
+#include "core/ControllerTakeStudio.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/MainThread.h"
 #include "platform/system/Permissions.h"
@@ -28,32 +30,33 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     if (!platform_.scheduler)
         mainLoopScheduler_ = std::make_unique<MainLoopScheduler>();
     scheduler_ = platform_.scheduler ? platform_.scheduler : mainLoopScheduler_.get();
-    finishQueue_ = std::make_unique<FinishQueue>(static_cast<FinishQueue::Studio&>(*this), *scheduler_);
+    finishStudio_ = std::make_unique<ControllerFinishStudio>(*this);
+    finish_ = std::make_unique<FinishDisplay>(*finishStudio_);
+    connect(finish_.get(), &FinishDisplay::changed, this, &RecordingController::changed);
+    finishQueue_ = std::make_unique<FinishQueue>(*finish_, *scheduler_);
     connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
     phone_ = std::make_unique<PhoneScreenPanel>(static_cast<PhoneScreenPanel::Studio&>(*this), platform_);
     connect(phone_.get(), &PhoneScreenPanel::changed, this, &RecordingController::changed);
     bubblePanel_ = std::make_unique<CameraBubblePanel>(static_cast<CameraBubblePanel::Studio&>(*this), platform_);
     readSettings();
     short_.lastShortURL = ProjectFolder::latestShortTake(platform_.settings);
-    if (platform_.kinds)
-        kinds_ = *platform_.kinds;
-    handoffStudio_ = std::make_unique<ControllerHandoffStudio>(*this);
-    const TakeKind* shorts = kinds_.with(&TakeTraits::filmsShort);
-    handoffs_ = std::make_unique<HandoffWatch>(*handoffStudio_, platform_.settings, platform_.prompter, shorts ? std::optional(shorts->mode) : std::nullopt);
-    connect(handoffs_.get(), &HandoffWatch::changed, this, &RecordingController::changed);
     // One camera-only recorder films "Just me" and short takes and runs their preview between takes.
     routing_ = std::make_unique<CameraRouting>(platform_.takes ? platform_.takes->makeCameraOnlyRecorder() : nullptr, [this] { return routingInputs(); });
     routing_->onShortFrameSize = [this](QSizeF size) { setShortFrameSize(size); };
     if (CameraOnlyRecorder* recorder = routing_->recorder())
         recorder->onStreamLost = [this] { runOnMainThread(this, [](RecordingController* controller) { controller->routing_->streamLost(); }); };
-    const TakeKit kit{*this, platform_.takes, routing_.get()};
-    for (const TakeKind& kind : kinds_.rows)
-        takes_[kind.mode] = kind.make(kit);
+    takeStudio_ = std::make_unique<ControllerTakeStudio>(*this);
+    takes_ = std::make_unique<TakeSequence>(*takeStudio_, platform_.kinds ? *platform_.kinds : TakeKinds{}, platform_.settings, platform_.access,
+        platform_.windows ? platform_.windows->makeCountdown() : nullptr, platform_.takes, routing_.get());
+    connect(takes_.get(), &TakeSequence::changed, this, &RecordingController::changed);
+    const TakeKinds& kinds = takes_->kinds();
+    handoffStudio_ = std::make_unique<ControllerHandoffStudio>(*this);
+    const TakeKind* shorts = kinds.with(&TakeTraits::filmsShort);
+    handoffs_ = std::make_unique<HandoffWatch>(*handoffStudio_, platform_.settings, platform_.prompter, shorts ? std::optional(shorts->mode) : std::nullopt);
+    connect(handoffs_.get(), &HandoffWatch::changed, this, &RecordingController::changed);
     // The hot keys' zoom marks land in the marking take's pointer log unless the bundle brings its own.
-    if (const TakeKind* marking = kinds_.with(&TakeTraits::zoomMarks); marking && !platform_.zoomMarker)
-        platform_.zoomMarker = takes_[marking->mode]->zoomMarker();
-    if (platform_.windows)
-        countdown_ = platform_.windows->makeCountdown();
+    if (const TakeKind* marking = kinds.with(&TakeTraits::zoomMarks); marking && !platform_.zoomMarker)
+        platform_.zoomMarker = takes_->takeOf(marking->mode)->zoomMarker();
     enhanceQueue_ = new EnhanceQueue(
         [](const QString& source, const QString& output) { return EnhancePipeline::run(EnhancePipeline::standardTools(), source, output); }, this);
     connect(enhanceQueue_, &EnhanceQueue::changed, this, &RecordingController::changed);
@@ -76,10 +79,10 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
 RecordingController::~RecordingController()
 {
     // The recorder's failure reaction points at a take: it goes first (a failure under way on the writer
-    // queue finishes before this returns), then the takes; the recorder, declared after them, goes later.
+    // queue finishes before this returns), then the take sequence with the takes (declared last); the
+    // recorder, declared before them, goes later.
     if (CameraOnlyRecorder* recorder = routing_->recorder())
         recorder->setOnFailure({});
-    takes_.clear();
 }
 
 ControllerHooks& RecordingController::hooks()

@@ -2,11 +2,12 @@
 
 #include "takedata/CaptureMode.h"
 #include "finishing/FinishJob.h"
+#include "finishing/FinishDisplay.h"
 #include "finishing/FinishQueue.h"
 #include "core/CameraBubblePanel.h"
 #include "core/Platform.h"
 #include "core/PhoneScreenPanel.h"
-#include "framing/CountdownDisplay.h"
+#include "framing/CameraPanel.h"
 #include "framing/FramingCheckDisplay.h"
 #include "takedata/RecordingChannel.h"
 #include "core/RecordingControllerKeys.h"
@@ -15,9 +16,9 @@
 #include "platform/system/GuiStallProbe.h"
 #include "takedata/RecordingPhase.h"
 #include "core/HandoffWatch.h"
+#include "core/TakeSequence.h"
 #include "shorts/ShortFramingAccumulator.h"
 #include "takes/CameraRouting.h"
-#include "takes/TakeHost.h"
 #include "takes/TakeKinds.h"
 #include "takes/TakeLook.h"
 
@@ -42,7 +43,9 @@ class CameraFrameTap;
 class CameraOnlyRecorder;
 class CancelToken;
 class ControllerHandoffStudio;
+class ControllerFinishStudio;
 class ControllerHooks;
+class ControllerTakeStudio;
 class EnhanceQueue;
 class FramingMonitor;
 struct LivePreviewSource;
@@ -62,8 +65,8 @@ struct Request;
 //
 // Each published property is a getter plus a setter that stores the value, runs its observer (persisting
 // its setting where it has one) and emits changed(). Views re-read on changed().
-class RecordingController : public QObject, private TakeHost, private FinishQueue::Studio, private RemoteTakeControl::Studio,
-                            private PhoneScreenPanel::Studio, private CameraBubblePanel::Studio {
+class RecordingController : public QObject, private RemoteTakeControl::Studio, private PhoneScreenPanel::Studio,
+                            private CameraBubblePanel::Studio {
     Q_OBJECT
 
 public:
@@ -96,34 +99,31 @@ public:
     // Finish jobs still working (the quit guard asks).
     int finishingCount() const { return finishQueue_->finishingCount(); }
     // What of the take the shown finished file holds, when not all of it; empty otherwise.
-    const QString& finishNote() const { return finishNote_; }
+    const QString& finishNote() const { return finish_->note(); }
     // What the footer tells beside its form: a take's lost frames, a reveal that found no file manager.
     // Empty once a new take starts.
     const QString& notice() const { return notice_; }
     // Logs the sentence and shows it as the footer's notice.
-    void inform(const QString& sentence) override;
+    void inform(const QString& sentence);
     // The shown failure is a finish job's, and its Retry has not been used.
-    bool canRetryFinish() const;
+    bool canRetryFinish() const { return finish_->canRetry(); }
     // Runs the shown failed finish job again, back to idle meanwhile.
-    void retryFinish();
+    void retryFinish() { finish_->retry(); }
     // The failure shown, with the failed render's sentence under it while its Retry waits.
-    QString failureText() const;
+    QString failureText() const { return finish_->failureText(); }
     // Checks access and lists displays and devices.
     QCoro::Task<> checkPermissionAndLoadDisplays();
     // Take operations: every take goes through these, whether a window button, a hot key or the remote asks.
-    QCoro::Task<> start() override;
+    QCoro::Task<> start() override { return takes_->start(); }
     QCoro::Task<> stop() override;
     QCoro::Task<> discard() override;
-    void togglePause();
-    // The take a start chose (a short's voice track is recorded by the kind that records voice tracks) until
-    // the studio is idle again, else the take of the current capture mode; none for a mode without a take.
-    Take* activeTake() const;
-    // The take of a capture mode; none for a mode without a row.
-    Take* takeOf(CaptureMode mode) const;
+    void togglePause() { takes_->togglePause(); }
+    // The shared take sequence: the takes, the one running, the ticker.
+    TakeSequence& takes() { return *takes_; }
+    Take* activeTake() const { return takes_->activeTake(); }
+    Take* takeOf(CaptureMode mode) const { return takes_->takeOf(mode); }
     // What the current capture mode's take records and can do.
-    TakeTraits traits() const { return kinds_.traits(captureMode_); }
-    // The pending short handoff of this channel asks for a voice track instead of a filmed short.
-    bool shortWantsVoiceTrack();
+    TakeTraits traits() const { return takes_->kinds().traits(captureMode_); }
     // Global hot keys and the remote button.
     void registerHotKeys();
     void markZoom(bool zoomIn);
@@ -133,9 +133,9 @@ public:
     // Take state. A mode change is refused from a start request until the studio is idle again.
     CaptureMode captureMode() const { return captureMode_; } void setCaptureMode(CaptureMode mode);
     // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
-    bool takeUnderWay() const;
+    bool takeUnderWay() const { return takes_->takeUnderWay(); }
     const Phase& phase() const override { return phase_; } void setPhase(const Phase& phase) override;
-    bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting) override;
+    bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting);
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
     bool isRestoringModeSettings() const { return restoringModeSettings_; }
@@ -195,7 +195,7 @@ public:
     PhoneScreenPanel& phone() { return *phone_; }
     const PhoneScreenPanel& phone() const { return *phone_; }
     // Zoom and look: one group, read whole by the screen take's stop.
-    const TakeLook& look() const override { return look_; }
+    const TakeLook& look() const { return look_; }
     ZoomMode zoomMode() const { return look_.zoomMode; } void setZoomMode(ZoomMode mode);
     double zoomAmount() const { return look_.zoomAmount; } void setZoomAmount(double amount) { publish(look_.zoomAmount, amount); }
     int zoomMarkCount() const { return zoomMarkCount_; } void setZoomMarkCount(int count) { publish(zoomMarkCount_, count); }
@@ -216,7 +216,7 @@ public:
     EnhanceQueue& enhanceQueue() { return *enhanceQueue_; }
     void retryEnhance(const QUuid& id);
     // Save and render jobs; the take's row is listed at its stop.
-    FinishQueue& finishQueue() override { return *finishQueue_; }
+    FinishQueue& finishQueue() { return *finishQueue_; }
     const std::vector<FinishJob>& finishJobs() const { return finishQueue_->finishJobs(); }
     // Devices. The first listed microphone whose name contains the "preferredMicName" text (any letter case).
     std::optional<CaptureDeviceInfo> preferredMicrophone() const;
@@ -251,8 +251,9 @@ public:
     const std::vector<ScreenDisplay>& screenDisplays() const { return screenDisplays_; }
     // Reactions to the panel switches and the look.
     void cameraEnabledChanged();
-    void applyBubbleLayout(bool reanchor) override { bubblePanel_->applyLayout(reanchor); }
-    void settleOverlayWindows() override;
+    void applyBubbleLayout(bool reanchor) { bubblePanel_->applyLayout(reanchor); }
+    // The panels match their switches again after a take.
+    void settleOverlayWindows();
     // Camera routing (CameraRouting) runs after every published change; it is idempotent and cheap.
     void updateFramingRouting() override;
     CameraRouting& routing() { return *routing_; }
@@ -276,9 +277,6 @@ public:
     // The short preview shows the file's side while shortViewerView is on, else the mirror setting.
     bool shortViewerView() const { return routing_->viewerView(); } void setShortViewerView(bool fileSide);
     void applyShortViewerDisplay() { routing_->applyViewerDisplay(); }
-    bool isTickerRunning() const { return ticker_ != nullptr; }
-    void startTicker();
-    void stopTicker();
     // The take description's "look" object, in its own lower-case words, from the current settings.
     QJsonObject harnessLook() const;
 
@@ -295,38 +293,10 @@ private:
     // Asks for the camera a window shows; a refusal fails the phase with the sentence (or "No camera found."
     // without any camera), except during a take, which only loses the window (logged under `window`).
     QCoro::Task<bool> askCameraForWindow(QString window, QString refusedSentence, bool askUser = true);
-    // What the finish queue reads and shows.
-    bool filming() const override { return phase_.isFilming(); }
-    double lastTakeEndedSeconds() const override;
-    void showFinished(const QString& path, const QString& note) override;
-    void showFinishFailed(const QUuid& id, const QString& message) override;
-
-    // What the takes reach (RecordingControllerTakes.cpp).
-    void enter(TakeStep step) override;
-    void fail(const QString& sentence) override;
-    bool rolling() const override { return recordingOrPaused(phase_); }
-    void ended(const TakeEnd& end) override;
-    OverlayPanels measurePanels(QSizeF renderSize) const override;
-    void handOver(const SaveJobHandover& job) override;
-    // The steps every kind's start shares, from the start's guard to recording.
-    QCoro::Task<> runStart(Take& take, TakeTraits traits, bool voiceTrack);
-    // The settings a start hands its take.
-    TakeStart takeStart(bool voiceTrack) const;
-    // Asks for what the take needs; nothing when a refusal failed the start (shown and logged), else whether
-    // the camera was granted.
-    QCoro::Task<std::optional<bool>> askAccess(TakeAccess access);
-    // Counts down over the frame when a countdown is set while take.prepareDevices() opens the take's
-    // devices; true once both are done and the devices flow. False when something interrupted the countdown
-    // or a device failed (shown and logged); the take's devices are then released.
-    QCoro::Task<bool> countDown(QRect frame, Take& take);
-    // The chosen folder with its next take suffix, else a new project folder.
-    std::variant<TakeFolder, ErrorInfo> openTakeFolder();
-    // Prepares the controller for a new short and creates its dated folder; the start gets the script.
-    std::variant<TakeFolder, ErrorInfo> resolveShortFolder(TakeStart& start);
+    // The take sequence reads and changes the studio through the controller's own names and these.
+    friend class ControllerTakeStudio;
     // What camera routing reads in the studio.
     CameraRouting::Inputs routingInputs() const;
-    // The phase shows the finished file; `note` says what the file lacks, when it holds less than the take.
-    void showFinishedTake(const QString& path, const QString& note);
     // The take failed while filming: the failure sound, the beep, and the studio comes to the front.
     void alarmTakeFailed();
     // A take is between its start and filming, or filming: the camera-only preview belongs to it.
@@ -368,32 +338,24 @@ private:
     std::unique_ptr<RemoteTakeControl> remote_;
     std::unique_ptr<Scheduler> mainLoopScheduler_;
     Scheduler* scheduler_ = nullptr;
+    // What the studio shows of finished takes and finish jobs, and the studio it sees; both outlive the queue.
+    std::unique_ptr<ControllerFinishStudio> finishStudio_;
+    std::unique_ptr<FinishDisplay> finish_;
     std::unique_ptr<FinishQueue> finishQueue_;
-    // The last failed finish job whose Retry waits, and the note of the finished file shown.
-    std::optional<QUuid> failedFinish_;
-    QString failedFinishMessage_;
-    QString finishNote_;
     QString notice_;
     std::vector<ScreenDisplay> screenDisplays_;
     std::unique_ptr<CameraBubblePanel> bubblePanel_;
     std::unique_ptr<PhoneScreenPanel> phone_;
     bool preferredMicWasPresent_ = false;
     bool modeSettingsRestoredOnce_ = false;
-    // The takes and what they share: the countdown, the elapsed ticker and the start guard.
-    std::unique_ptr<CountdownDisplay> countdown_;
     // Camera routing and the camera-only recorder; the takes filmed with it reach it, so it outlives them.
     std::unique_ptr<CameraRouting> routing_;
     std::unique_ptr<FramingCheckDisplay> framingWindow_;
     bool routingQueued_ = false;
-    // The kinds of take by capture mode and one take of each; a mode without a row cannot start.
-    TakeKinds kinds_;
-    std::map<CaptureMode, std::unique_ptr<Take>> takes_;
-    QTimer* ticker_ = nullptr;
     // How long the GUI thread is held during a start (countdown's end to capture) and a stop (GUI thread).
     GuiStallProbe stallProbe_{GuiStallProbe::enabledByEnvironment()};
-    // A start is between its guard and its recording phase (awaiting access or the countdown).
-    bool startInFlight_ = false;
-    // The take the last start chose; stop, discard and pause reach it until the studio is idle again.
-    QPointer<Take> runningTake_;
-    CancelToken* countdownToken_ = nullptr;
+    // The take sequence and the studio it sees; the sequence and its takes go first, before the camera
+    // routing whose recorder they film with.
+    std::unique_ptr<ControllerTakeStudio> takeStudio_;
+    std::unique_ptr<TakeSequence> takes_;
 };

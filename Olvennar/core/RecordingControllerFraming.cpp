@@ -1,10 +1,8 @@
-// What camera routing reads in the studio, the "Check framing" window, and the short folder a short's start
-// makes.
+// What camera routing reads in the studio, the "Check framing" window, and the alarm of a failed take.
 #include "core/RecordingController.h"
 
 #include "capture/CameraOnlyRecorder.h"
 #include "core/ControllerHooks.h"
-#include "core/ProjectFolder.h"
 #include "framing/FramingMonitor.h"
 #include "framing/StudioWindows.h"
 #include "platform/system/AccessProbe.h"
@@ -150,22 +148,6 @@ void RecordingController::setShortViewerView(bool fileSide)
 {
     routing_->setViewerView(fileSide);
     Q_EMIT changed();
-}
-
-std::variant<TakeFolder, ErrorInfo> RecordingController::resolveShortFolder(TakeStart& start)
-{
-    // The handoff of this channel pending when Record was pressed is the short's script: it names the folder
-    // and may bring its root. One written since waits for the next short.
-    const std::optional<NextTake> script = handoffs_->fixTakeScript(startInFlight_);
-    setShortTakeChannel(destination_.channel);
-    const QString root = script && !script->shortsRoot.isEmpty() ? script->shortsRoot : ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
-    const ProjectFolder::Creation created
-        = ProjectFolder::createNextShort(platform_.settings, script ? script->folderComponent() : QString(), root);
-    if (!created.ok())
-        return *created.error;
-    start.script = script;
-    start.channel = destination_.channel;
-    return TakeFolder{created.path, QString(), true};
 }
 
 void RecordingController::alarmTakeFailed()

@@ -188,7 +188,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
         applyCenterStagePolicy(mode);
         if (!phase_.isBusy())
             restoreModeSettings();
-        if (kinds_.traits(mode).filmsShort) {
+        if (takes_->kinds().traits(mode).filmsShort) {
             routing_->setShortProfile(true);
             hooks().setShortProfile(true);
             handoffs_->watchNextTake(true);
@@ -197,7 +197,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
                 if (weak)
                     weak->openShortPreview(false);
             });
-        } else if (kinds_.traits(old).filmsShort) {
+        } else if (takes_->kinds().traits(old).filmsShort) {
             hooks().closeShortWindows();
             routing_->setShortProfile(false);
             hooks().setShortProfile(false);

@@ -6,7 +6,6 @@
 #include "platform/media/ExportGate.h"
 #include "core/CaptureDeviceChoice.h"
 #include "core/ControllerHooks.h"
-#include "platform/system/Diagnostics.h"
 #include "core/ProjectFolder.h"
 #include "core/SaveLocation.h"
 #include "takedata/ClockText.h"
@@ -49,13 +48,11 @@ void RecordingController::setPhase(const Phase& phase)
     const Phase old = phase_;
     phase_ = phase;
     // The note belongs to the finished file shown; a failed render's Retry stays until it is used.
-    finishNote_.clear();
+    finish_->forgetNote();
     // A notice stays through the take's save and render, until the next take begins.
     if (phase.kind() == Phase::Kind::countingDown || phase.kind() == Phase::Kind::preparing || phase.kind() == Phase::Kind::recording)
         notice_.clear();
-    // A countdown whose phase was changed under it must not go on into a take.
-    if (countdownToken_ && phase.kind() != Phase::Kind::countingDown)
-        countdownToken_->cancel();
+    takes_->phaseChanged(phase);
     if (platform_.speechBusy)
         platform_.speechBusy->setBusy(phase.isBusy());
     measureStalls(old, phase);
@@ -190,64 +187,6 @@ QString RecordingController::displayName(const DisplayInfo& display)
         return display.screenName + QStringLiteral(" — ") + size;
     return QStringLiteral("Display ") + QString::number(display.displayID) + QStringLiteral(" — ") + size;
 }
-
-double RecordingController::lastTakeEndedSeconds() const { return static_cast<double>(lastTakeEndedAt_.toMSecsSinceEpoch()) / 1000.0; }
-
-void RecordingController::showFinished(const QString& path, const QString& note)
-{
-    if (phase_.kind() != Phase::Kind::idle && phase_.kind() != Phase::Kind::finished)
-        return;
-    setLastFinalURL(path);
-    setPhase(Phase::finished(path));
-    finishNote_ = note;
-    Q_EMIT changed();
-}
-
-void RecordingController::showFinishedTake(const QString& path, const QString& note)
-{
-    setPhase(Phase::finished(path));
-    finishNote_ = note;
-    if (!note.isEmpty()) {
-        Diagnostics::log(QFileInfo(path).fileName() + QStringLiteral(": ") + note);
-        Q_EMIT changed();
-    }
-}
-
-void RecordingController::showFinishFailed(const QUuid& id, const QString& message)
-{
-    // Kept while a take runs, so the next failure shown offers the Retry.
-    failedFinish_ = id;
-    failedFinishMessage_ = message;
-    // A take's own failure (a full disk's sentence) stays above the render's.
-    const Phase::Kind shown = phase_.kind();
-    if (shown != Phase::Kind::idle && shown != Phase::Kind::finished && shown != Phase::Kind::failed)
-        return;
-    setPhase(Phase::failed(shown == Phase::Kind::failed ? phase_.payload() : message));
-}
-
-bool RecordingController::canRetryFinish() const
-{
-    return phase_.kind() == Phase::Kind::failed && failedFinish_ && finishQueue_->hasFinishRetry(*failedFinish_);
-}
-
-QString RecordingController::failureText() const
-{
-    const QString& shown = phase_.payload();
-    if (!canRetryFinish() || shown.contains(failedFinishMessage_))
-        return shown;
-    return shown + QLatin1Char('\n') + failedFinishMessage_;
-}
-
-void RecordingController::retryFinish()
-{
-    if (!canRetryFinish())
-        return;
-    const QUuid id = *failedFinish_;
-    failedFinish_.reset();
-    reset();
-    finishQueue_->retryFinishJob(id);
-}
-
 
 void RecordingController::replayLastShort()
 {

@@ -143,7 +143,7 @@ TEST_F(TakeKindTable, aKindFromTheTableStartsPausesStopsAndHandsItsFinishToTheQu
     const TakeFolder made = *notebook().folder();
     EXPECT_TRUE(made.created);
     EXPECT_TRUE(QFile::exists(notebook().file()));
-    EXPECT_TRUE(controller->isTickerRunning());
+    EXPECT_TRUE(controller->takes().isTickerRunning());
 
     controller->togglePause();
     EXPECT_EQ(phase(), RecordingPhase::Kind::paused);
@@ -154,7 +154,7 @@ TEST_F(TakeKindTable, aKindFromTheTableStartsPausesStopsAndHandsItsFinishToTheQu
 
     QCoro::waitFor(controller->stop());
     EXPECT_EQ(notebook().phaseAtStop, QStringLiteral("finishing")) << "the studio enters finishing before the take stops";
-    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(controller->takes().isTickerRunning());
     EXPECT_EQ(phase(), RecordingPhase::Kind::idle);
     ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_EQ(services.jobs.front().title, QStringLiteral("Notebook"));
@@ -175,7 +175,7 @@ TEST_F(TakeKindTable, aDiscardedTakeOfTheKindLeavesNeitherFilesNorTheFolderItMad
     QCoro::waitFor(controller->discard());
     EXPECT_EQ(phase(), RecordingPhase::Kind::idle);
     EXPECT_FALSE(QDir(made.path).exists());
-    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(controller->takes().isTickerRunning());
     EXPECT_TRUE(services.jobs.empty());
     EXPECT_TRUE(controller->finishJobs().empty());
     EXPECT_TRUE(readLog().contains(QStringLiteral("discarded take in ")));

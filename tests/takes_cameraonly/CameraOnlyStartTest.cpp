@@ -164,7 +164,7 @@ TEST_F(CameraOnlyStart, ACameraThatGivesNoFrameInItsWarmUpFailsTheStartAtOnce)
     EXPECT_EQ(failure(), QStringLiteral("The camera or microphone would not provide data."));
     EXPECT_TRUE(readLog().contains(QStringLiteral("[camera-only start]")));
     EXPECT_FALSE(controller->takeUnderWay());
-    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(controller->takes().isTickerRunning());
     EXPECT_FALSE(recorder().hasMicrophone());
     EXPECT_FALSE(QDir(path(QStringLiteral("Brain"))).exists()) << "no folder is made for a take that cannot film";
     QCoro::waitFor(controller->stop());

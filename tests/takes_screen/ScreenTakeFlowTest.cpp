@@ -36,7 +36,7 @@ TEST_F(ScreenTakeFlow, aTakeGoesThroughEveryPhaseAndLeavesItsMovieAndSidecarsInA
     ASSERT_TRUE(screenTakeOf(*controller).projectFolder());
     EXPECT_EQ(*screenTakeOf(*controller).projectFolder(), folderPath(QStringLiteral("video 1")));
     EXPECT_TRUE(screenTakeOf(*controller).createdProjectFolder());
-    EXPECT_TRUE(controller->isTickerRunning());
+    EXPECT_TRUE(controller->takes().isTickerRunning());
     film(20);
     controller->togglePause();
     film(5);
@@ -44,7 +44,7 @@ TEST_F(ScreenTakeFlow, aTakeGoesThroughEveryPhaseAndLeavesItsMovieAndSidecarsInA
     film(10);
     QCoro::waitFor(controller->stop());
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::paused, Kind::recording, Kind::finishing, Kind::idle}));
-    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(controller->takes().isTickerRunning());
     EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
     EXPECT_FALSE(screenTakeOf(*controller).projectFolder());
     // No click, so no click file; the pointer log and the zoom plan are always written.
@@ -345,7 +345,7 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
     }, 5000));
     EXPECT_EQ(controller->phase().payload(), QStringLiteral("the microphone went away"));
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::finishing, Kind::failed}));
-    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(controller->takes().isTickerRunning());
     EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
     EXPECT_FALSE(services.screen->running);
     EXPECT_EQ(services.camera.stops, 1);

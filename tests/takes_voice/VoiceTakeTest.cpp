@@ -260,7 +260,7 @@ TEST_F(VoiceTakeFlow, AMicrophoneLostMidTakeKeepsTheSoundAndSaysSo)
     EXPECT_EQ(studio().phase().payload(),
         QStringLiteral("VOICE TAKE FAILED — the sound up to the failure was kept in voice.m4a. Press Record again. (the device went away)"));
     EXPECT_EQ(sounds.played, QStringList{QStringLiteral("Basso")});
-    EXPECT_FALSE(studio().isTickerRunning());
+    EXPECT_FALSE(studio().takes().isTickerRunning());
     EXPECT_FALSE(voiceTake().isRunning());
     EXPECT_NEAR(MovieProbe::number(MovieProbe::streams(audio)[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 1.0, 0.1);
     EXPECT_TRUE(QFileInfo::exists(recordings(QStringLiteral("video 1/voice.json"))));

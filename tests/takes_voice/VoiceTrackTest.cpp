@@ -182,10 +182,10 @@ TEST_F(VoiceTrackFlow, AHandoffWithoutTheFlagOrForAnotherChannelFilmsAnOrdinaryS
 {
     for (const auto& [flag, channel] : {std::pair{false, QStringLiteral("ai")}, std::pair{true, QStringLiteral("inkwell")}}) {
         handOff(flag, channel);
-        EXPECT_FALSE(controller->shortWantsVoiceTrack()) << flag << channel.toStdString();
+        EXPECT_FALSE(controller->takes().shortWantsVoiceTrack()) << flag << channel.toStdString();
     }
     handOff(true);
-    EXPECT_TRUE(controller->shortWantsVoiceTrack());
+    EXPECT_TRUE(controller->takes().shortWantsVoiceTrack());
 }
 
 } // namespace
@@ -210,7 +210,7 @@ TEST_F(VoiceTrackFlow, AVoiceFailureWhileTheDeskCameraIsSetUpEndsTheTrackForGood
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->phase().isBusy(); }, 5000));
     EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::failed) << controller->phase().payload().toStdString();
     EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("VOICE TRACK FAILED"))) << controller->phase().payload().toStdString();
-    EXPECT_FALSE(controller->isTickerRunning());
+    EXPECT_FALSE(controller->takes().isTickerRunning());
     EXPECT_FALSE(controller->takeUnderWay());
     // The desk camera was let go, never armed.
     EXPECT_FALSE(controller->cameraOnlyRecorder()->hasMicrophone());
