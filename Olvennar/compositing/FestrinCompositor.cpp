@@ -199,9 +199,15 @@ std::optional<FestrinCompositor::CompositorError> FestrinCompositor::renderPlane
     frame.layout = settings.layoutTimeline.blend(t);
     const double cameraAlpha = ClipSegment::overlayAlpha(settings.cameraSegments, t, overlayFade);
     const std::shared_ptr<const PixelBuffer> camera = settings.cameraTrackID != 0 ? request.sourceFrame(settings.cameraTrackID) : nullptr;
-    if (camera && cameraAlpha > 0.001) {
+    const std::shared_ptr<const PlanarPicture> cameraPlanes = settings.cameraTrackID != 0 && !camera ? request.cameraPlanes : nullptr;
+    const PlanarView cameraView = cameraPlanes ? cameraPlanes->view() : PlanarView {};
+    if ((camera || cameraPlanes) && cameraAlpha > 0.001) {
         frame.camera = camera.get();
         frame.sharedCamera = camera;
+        if (cameraPlanes) {
+            frame.cameraPlanes = &cameraView;
+            frame.sharedCameraPlanes = cameraPlanes;
+        }
         frame.cardAlpha = cameraAlpha;
         frame.grade = settings.cameraGrade;
     }

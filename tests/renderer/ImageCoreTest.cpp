@@ -61,6 +61,34 @@ TEST(ImageCoreTest, AreaResamplingAveragesAndPlacesAtSubpixelPositions)
     EXPECT_EQ(at(out, 0, 1), cv::Vec4b(10, 20, 30, 255));
 }
 
+TEST(ImageCoreTest, LanczosOnAPlaneIsTheSameAsOnAGreyPicture)
+{
+    cv::Mat plane(23, 31, CV_8UC1);
+    for (int y = 0; y < plane.rows; ++y)
+        for (int x = 0; x < plane.cols; ++x)
+            plane.at<uint8_t>(y, x) = static_cast<uint8_t>((x * 37 + y * 11) % 200 + 20);
+    cv::Mat grey;
+    cv::Mat channels[4] = {plane, plane, plane, cv::Mat(plane.size(), CV_8UC1, cv::Scalar(255))};
+    cv::merge(channels, 4, grey);
+    const QTransform enlarge = QTransform::fromScale(1.9, 1.9) * QTransform::fromTranslate(3.3, -2.6);
+    const QRect area(0, 0, 60, 40);
+    cv::Mat expected, drawn;
+    ImageResampling::draw(grey, enlarge, area, expected, ImageResampling::Filter::lanczos, true);
+    ImageResampling::drawPlane(plane, enlarge, area, drawn, true, ImageResampling::Filter::lanczos);
+    cv::Mat expectedPlane;
+    cv::extractChannel(expected, expectedPlane, 0);
+    cv::Mat difference;
+    cv::absdiff(drawn, expectedPlane, difference);
+    double worst = 0;
+    cv::minMaxLoc(difference, nullptr, &worst);
+    EXPECT_LE(worst, 0);
+    // Shrinking stays the area filter whatever the filter asked for.
+    cv::Mat shrunk, area2;
+    ImageResampling::drawPlane(plane, QTransform::fromScale(0.6, 0.6), QRect(0, 0, 18, 13), shrunk, true, ImageResampling::Filter::lanczos);
+    ImageResampling::drawPlane(plane, QTransform::fromScale(0.6, 0.6), QRect(0, 0, 18, 13), area2, true);
+    EXPECT_EQ(cv::countNonZero(shrunk != area2), 0);
+}
+
 TEST(ImageCoreTest, UpscalingKeepsPremultipliedColourWithinAlpha)
 {
     cv::Mat edge = solid(6, 6, {0, 0, 0, 0});

@@ -116,36 +116,106 @@ std::array<double, 3> whiteBalanceGains(QPointF neutral, QPointF targetNeutral)
 
 } // namespace
 
+namespace {
+
+// The grade as integer steps: per channel, exposure and white balance in linear light as a table (0…255
+// values scaled by 256); then saturation around luma, brightness and contrast in fixed point.
+struct GradeSteps {
+    std::array<std::array<int32_t, 256>, 3> gains; // blue, green, red
+    int saturation = 256;
+    int contrast = 256;
+    int shift = -32640;
+
+    explicit GradeSteps(const ImageColor::Grade& grade)
+    {
+        const std::array<double, 3> balance = whiteBalanceGains(grade.neutral, grade.targetNeutral);
+        const double exposureGain = std::exp2(grade.ev);
+        for (int c = 0; c < 3; ++c)
+            for (int v = 0; v < 256; ++v)
+                gains[static_cast<size_t>(c)][static_cast<size_t>(v)] = static_cast<int32_t>(std::lround(
+                    256 * 255 * toEncoded(std::clamp(toLinear(v / 255.0) * exposureGain * balance[static_cast<size_t>(c)], 0.0, 1.0))));
+        saturation = static_cast<int>(std::lround(grade.saturation * 256));
+        contrast = static_cast<int>(std::lround(grade.contrast * 256));
+        shift = static_cast<int>(std::lround(grade.brightness * 255 * 256)) - 32640;
+    }
+
+    // One opaque pixel, components 0…255, in place.
+    void apply(int& b, int& g, int& r) const
+    {
+        const int gb = gains[0][static_cast<size_t>(b)], gg = gains[1][static_cast<size_t>(g)], gr = gains[2][static_cast<size_t>(r)];
+        const int luma = (18 * gb + 183 * gg + 55 * gr) >> 8;
+        const auto out = [&](int c) { return std::clamp((((luma + (((c - luma) * saturation) >> 8) + shift) * contrast) >> 16) + 128, 0, 255); };
+        b = out(gb);
+        g = out(gg);
+        r = out(gr);
+    }
+};
+
+// BT.709 limited range, as the decoder's pictures and the encoder's planes hold it.
+constexpr float lumaScale = 255.0f / 219, chromaScale = 255.0f / 224;
+constexpr float redFromV = 2 * (1 - 0.2126f) * chromaScale, blueFromU = 2 * (1 - 0.0722f) * chromaScale;
+constexpr float greenFromU = -2 * 0.0722f * (1 - 0.0722f) / 0.7152f * chromaScale, greenFromV = -2 * 0.2126f * (1 - 0.2126f) / 0.7152f * chromaScale;
+constexpr float yR = 0.2126f * 219 / 255, yG = 0.7152f * 219 / 255, yB = 0.0722f * 219 / 255;
+constexpr float uR = -0.2126f / (2 * (1 - 0.0722f)) * 224 / 255, uG = -0.7152f / (2 * (1 - 0.0722f)) * 224 / 255, uB = 0.5f * 224 / 255;
+constexpr float vR = 0.5f * 224 / 255, vG = -0.7152f / (2 * (1 - 0.2126f)) * 224 / 255, vB = -0.0722f / (2 * (1 - 0.2126f)) * 224 / 255;
+
+inline int rounded(float v) { return std::clamp(static_cast<int>(v + 256.5f) - 256, 0, 255); }
+
+} // namespace
+
 void ImageColor::applyGrade(cv::Mat& image, const Grade& grade)
 {
-    const std::array<double, 3> balance = whiteBalanceGains(grade.neutral, grade.targetNeutral);
-    const double exposureGain = std::exp2(grade.ev);
-    // Per channel: exposure and white balance in linear light, as 0…255 values scaled by 256.
-    std::array<std::array<int32_t, 256>, 3> gains;
-    for (int c = 0; c < 3; ++c)
-        for (int v = 0; v < 256; ++v)
-            gains[static_cast<size_t>(c)][static_cast<size_t>(v)] = static_cast<int32_t>(std::lround(
-                256 * 255 * toEncoded(std::clamp(toLinear(v / 255.0) * exposureGain * balance[static_cast<size_t>(c)], 0.0, 1.0))));
-    // Brightness and contrast on the saturated value (0…255 × 256), in fixed point.
-    const int s = static_cast<int>(std::lround(grade.saturation * 256));
-    const int contrast = static_cast<int>(std::lround(grade.contrast * 256));
-    const int shift = static_cast<int>(std::lround(grade.brightness * 255 * 256)) - 32640;
+    const GradeSteps steps(grade);
     static const bool avx2 = __builtin_cpu_supports("avx2");
     ImageCompositing::forRows(image.rows, image.cols, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             uint8_t* p = image.ptr<uint8_t>(y);
-            const int done = avx2 ? gradeRowAvx2(p, image.cols, gains, s, contrast, shift) : 0;
+            const int done = avx2 ? gradeRowAvx2(p, image.cols, steps.gains, steps.saturation, steps.contrast, steps.shift) : 0;
             p += 4 * done;
             for (int x = done; x < image.cols; ++x, p += 4) {
-                const int b = gains[0][p[0]], g = gains[1][p[1]], r = gains[2][p[2]];
-                const int luma = (18 * b + 183 * g + 55 * r) >> 8;
-                const auto out = [&](int c) {
-                    const int saturated = luma + (((c - luma) * s) >> 8);
-                    return static_cast<uint8_t>(std::clamp((((saturated + shift) * contrast) >> 16) + 128, 0, 255));
-                };
-                p[0] = std::min(out(b), p[3]);
-                p[1] = std::min(out(g), p[3]);
-                p[2] = std::min(out(r), p[3]);
+                int b = p[0], g = p[1], r = p[2];
+                steps.apply(b, g, r);
+                p[0] = static_cast<uint8_t>(std::min<int>(b, p[3]));
+                p[1] = static_cast<uint8_t>(std::min<int>(g, p[3]));
+                p[2] = static_cast<uint8_t>(std::min<int>(r, p[3]));
+            }
+        }
+    });
+}
+
+void ImageColor::applyGrade(const PlanarCanvas& planes, const Grade& grade)
+{
+    if (planes.isEmpty())
+        return;
+    const GradeSteps steps(grade);
+    // Per 2×2 block: each pixel made RGB from its luma and the block's chroma (as a decoder's conversion reads
+    // them), graded, its luma written back; the block's chroma from the average of its graded pixels.
+    ImageCompositing::forRows(planes.chromaHeight(), planes.width * 2, [&](int c0, int c1) {
+        for (int cy = c0; cy < c1; ++cy) {
+            uint8_t* u = planes.data[1] + static_cast<ptrdiff_t>(cy) * planes.stride[1];
+            uint8_t* v = planes.data[2] + static_cast<ptrdiff_t>(cy) * planes.stride[2];
+            const int rows = std::min(2, planes.height - 2 * cy);
+            for (int cx = 0; cx < planes.chromaWidth(); ++cx) {
+                const float cb = u[cx] - 128.0f, cr = v[cx] - 128.0f;
+                const float red = redFromV * cr, green = greenFromU * cb + greenFromV * cr, blue = blueFromU * cb;
+                const int columns = std::min(2, planes.width - 2 * cx);
+                int sumB = 0, sumG = 0, sumR = 0;
+                for (int dy = 0; dy < rows; ++dy) {
+                    uint8_t* luma = planes.data[0] + static_cast<ptrdiff_t>(2 * cy + dy) * planes.stride[0] + 2 * cx;
+                    for (int dx = 0; dx < columns; ++dx) {
+                        const float l = (luma[dx] - 16.0f) * lumaScale;
+                        int b = rounded(l + blue), g = rounded(l + green), r = rounded(l + red);
+                        steps.apply(b, g, r);
+                        luma[dx] = static_cast<uint8_t>(std::clamp(16.0f + yR * r + yG * g + yB * b + 0.5f, 0.0f, 255.0f));
+                        sumB += b;
+                        sumG += g;
+                        sumR += r;
+                    }
+                }
+                const float share = 1.0f / static_cast<float>(rows * columns);
+                const float B = sumB * share, G = sumG * share, R = sumR * share;
+                u[cx] = static_cast<uint8_t>(std::clamp(128.0f + uR * R + uG * G + uB * B + 0.5f, 0.0f, 255.0f));
+                v[cx] = static_cast<uint8_t>(std::clamp(128.0f + vR * R + vG * G + vB * B + 0.5f, 0.0f, 255.0f));
             }
         }
     });
@@ -211,6 +281,24 @@ void ImageColor::sharpenLuminance(cv::Mat& image, double sharpness, double radiu
                 for (int c = 0; c < 3; ++c)
                     p[c] = static_cast<uint8_t>(std::clamp(p[c] + add, 0, static_cast<int>(p[3])));
             }
+        }
+    });
+}
+
+void ImageColor::sharpenLuma(cv::Mat& luma, double sharpness, double radius)
+{
+    if (luma.empty() || luma.type() != CV_8UC1 || !(sharpness > 0) || !(radius > 0))
+        return;
+    cv::Mat blurred;
+    cv::GaussianBlur(luma, blurred, cv::Size(0, 0), radius, radius, cv::BORDER_REPLICATE);
+    const int amount = static_cast<int>(std::lround(sharpness * 1024));
+    ImageCompositing::forRows(luma.rows, luma.cols, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            uint8_t* p = luma.ptr<uint8_t>(y);
+            const uint8_t* q = blurred.ptr<uint8_t>(y);
+            // Kept within the limited range, as the BGRA way keeps each channel within 0…255.
+            for (int x = 0; x < luma.cols; ++x)
+                p[x] = static_cast<uint8_t>(std::clamp(p[x] + ((p[x] - q[x]) * amount) / 1024, 16, 235));
         }
     });
 }

@@ -365,3 +365,19 @@ QRect PlanarCompositing::chromaTouched(const QRect& area)
         return {};
     return QRect(QPoint(area.left() >> 1, area.top() >> 1), QPoint(area.right() >> 1, area.bottom() >> 1));
 }
+
+QTransform PlanarCompositing::chromaMap(const QTransform& lumaMap)
+{
+    return QTransform::fromScale(2, 2) * lumaMap * QTransform::fromScale(0.5, 0.5);
+}
+
+PlanarView PlanarCompositing::part(const PlanarView& planes, const QRect& rect)
+{
+    PlanarView view = planes;
+    view.data[0] = planes.data[0] + static_cast<ptrdiff_t>(rect.y()) * planes.stride[0] + rect.x();
+    for (int i : {1, 2})
+        view.data[i] = planes.data[i] + static_cast<ptrdiff_t>(rect.y() / 2) * planes.stride[i] + rect.x() / 2;
+    view.width = rect.width();
+    view.height = rect.height();
+    return view;
+}

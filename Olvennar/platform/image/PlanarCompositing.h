@@ -4,6 +4,7 @@
 #include "platform/image/RoundedRectShape.h"
 
 #include <QPoint>
+#include <QTransform>
 
 #include <functional>
 
@@ -51,6 +52,12 @@ PlanarImage fromBgra(const cv::Mat& picture);
 
 // Every pixel of `area` (canvas pixels) set to one straight colour (components 0…255).
 void fill(const PlanarCanvas& canvas, const QRect& area, uint8_t red, uint8_t green, uint8_t blue);
+
+// A map of luma pixels turned into the same map of chroma samples (a sample spans two pixels each way).
+QTransform chromaMap(const QTransform& lumaMap);
+
+// The part `rect` (piece pixels, on even pixels) of opaque planes, sharing their bytes.
+PlanarView part(const PlanarView& planes, const QRect& rect);
 
 // The chroma samples whose whole luma block lies inside `area`: what an opaque piece over `area` replaces.
 QRect chromaInside(const QRect& area);
