@@ -68,12 +68,7 @@ void StudioRenderer::drawPlanarCard(const PlanarView& camera, const std::shared_
     if (!coversCard(size, plan->scale, plan->centre, plan->card)) {
         // The backfill (a blurred cover of the whole picture) is drawn the BGRA way only.
         PixelBuffer picture(camera.width, camera.height);
-        YuvConversion::Planes from;
-        for (int i = 0; i < 3; ++i) {
-            from.data[i] = camera.data[i];
-            from.stride[i] = camera.stride[i];
-        }
-        if (YuvConversion(true, false).toBgra(from, picture))
+        if (YuvConversion(true, false).toBgra(camera, picture))
             drawCardOnce(picture, nullptr, alpha, grade, layout, CardTarget {nullptr, &out});
         return;
     }

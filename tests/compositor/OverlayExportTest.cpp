@@ -210,6 +210,11 @@ TEST(FestrinCompositorRendererTest, TheStudioLookWithoutAPhoneDrawsIntoTheEncode
         const int r = i == 0 ? cardRow : cardRow / 2, c = i == 0 ? cardColumn : cardColumn / 2;
         EXPECT_NEAR(fromPlanes.planes[i].at<uint8_t>(r, c), planes.planes[i].at<uint8_t>(r, c), 2) << "plane " << i;
     }
+    // Drawn in BGRA (a preview), the planes are converted at the edge.
+    PixelBuffer bgraFromPlanes(width, height);
+    ASSERT_FALSE(renderer.render(frame, bgraFromPlanes));
+    const Pixel middle = at(bgraFromPlanes, card.x() + card.width() / 2, card.y() + card.height() / 2);
+    EXPECT_NEAR(luma(middle), planes.planes[0].at<uint8_t>(cardRow, cardColumn), 2);
     frame.cameraPlanes.reset();
     PlanarImage withoutCamera(width, height);
     ASSERT_FALSE(renderer.renderPlanar(frame, withoutCamera.canvas()));
