@@ -7,6 +7,8 @@
 #include "platform/image/PlanarCompositing.h"
 #include "platform/media/YuvConversion.h"
 
+#include <opencv2/imgproc.hpp>
+
 #include <algorithm>
 #include <cmath>
 
@@ -204,7 +206,17 @@ void StudioRenderer::coverCardPlanes(const PlanarView& camera, bool grade, const
     const QTransform toChroma = PlanarCompositing::chromaMap(toCanvas);
     for (int i = 0; i < 3; ++i) {
         cv::Mat into = Scratch::area(scratch_->cardPlanes[i], i == 0 ? area.size() : chroma.size(), CV_8UC1);
-        ImageResampling::drawPlane(source[i], i == 0 ? toCanvas : toChroma, i == 0 ? area : chroma, into, true, ImageResampling::Filter::lanczos);
+        if (i == 0 || plan.scale <= 1.001) {
+            ImageResampling::drawPlane(source[i], i == 0 ? toCanvas : toChroma, i == 0 ? area : chroma, into, true, ImageResampling::Filter::lanczos);
+            continue;
+        }
+        // Enlarged, chroma takes the BGRA way's steps: each sample spread over its block (as a decoder's
+        // conversion spreads it), enlarged with the luma, then averaged over each block again.
+        cv::Mat spread = Scratch::area(scratch_->cardChroma[0], QSize(2 * source[i].cols, 2 * source[i].rows), CV_8UC1);
+        cv::resize(source[i], spread, spread.size(), 0, 0, cv::INTER_NEAREST);
+        cv::Mat enlarged = Scratch::area(scratch_->cardChroma[1], area.size(), CV_8UC1);
+        ImageResampling::drawPlane(spread, toCanvas, area, enlarged, true, ImageResampling::Filter::lanczos);
+        cv::resize(enlarged, into, into.size(), 0, 0, cv::INTER_AREA);
     }
     const PlanarCanvas card = canvasOver(scratch_->cardPlanes, area.size());
     if (gradeAfter)

@@ -360,6 +360,60 @@ TEST(StudioRendererPlanarTest, DecodedScreenPlanesMatchTodaysBgraScreen)
     }
 }
 
+TEST(StudioRendererPlanarTest, AnEnlargedCameraCardMatchesTheBgraWay)
+{
+    // A small camera picture is enlarged onto the card: graded before it is enlarged, Lanczos, and its luma
+    // sharpened. Compared on the card where its colour is smooth, away from the mask's antialiased edge.
+    const DecodedPicture camera = decodedShared(StudioRenderer::scaleCamera(face(), 0.1));
+    for (const Review& review : reviews()) {
+        if (review.name != "steady-linen" && review.name != "steady-blush")
+            continue;
+        SCOPED_TRACE(review.name);
+        const DecodedScreen screen = decoded(reviewScreen(review));
+        const PlanarView screenPlanes = screen.planes.view();
+        StudioRenderer::Frame frame = reviewFrame(review);
+        StudioRenderer before(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+        PixelBuffer bgra(W, H);
+        frame.screen = &screen.bgra;
+        frame.camera = &camera.bgra;
+        ASSERT_TRUE(before.render(frame, bgra));
+        const PlanarImage expected = encoderPlanes(bgra);
+        StudioRenderer after(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+        PlanarImage planes(W, H);
+        frame.screen = nullptr;
+        frame.screenPlanes = &screenPlanes;
+        frame.camera = nullptr;
+        frame.cameraPlanes = &camera.view;
+        ASSERT_TRUE(after.render(frame, planes.canvas()));
+
+        const QRectF card = after.geometry().cardRect;
+        const QRect cardPixels(static_cast<int>(card.x()), static_cast<int>(H - card.y() - card.height()), static_cast<int>(card.width()),
+            static_cast<int>(card.height()));
+        const cv::Mat edge = maskEdgeBlocks(after, std::nullopt);
+        const auto [cb, cr] = fullChroma(bgra);
+        int worstLuma = 0, worstChroma = 0;
+        for (int y = std::max(cardPixels.top(), 0); y <= std::min(cardPixels.bottom(), H - 1); ++y) {
+            for (int x = std::max(cardPixels.left(), 0); x <= std::min(cardPixels.right(), W - 1); ++x) {
+                const int cx = x / 2, cy = y / 2;
+                if (edge.at<uint8_t>(cy, cx))
+                    continue;
+                worstLuma = std::max(worstLuma, std::abs(planes.planes[0].at<uint8_t>(y, x) - expected.planes[0].at<uint8_t>(y, x)));
+                const int y0 = std::max(2 * cy - 2, 0);
+                const cv::Rect block(2 * cx, y0, 2, std::min(2 * cy + 4, H) - y0);
+                double low = 0, high = 0, lowR = 0, highR = 0;
+                cv::minMaxLoc(cb(block), &low, &high);
+                cv::minMaxLoc(cr(block), &lowR, &highR);
+                if (std::max(high - low, highR - lowR) > 6)
+                    continue;
+                for (int i = 1; i < 3; ++i)
+                    worstChroma = std::max(worstChroma, std::abs(planes.planes[i].at<uint8_t>(cy, cx) - expected.planes[i].at<uint8_t>(cy, cx)));
+            }
+        }
+        EXPECT_LE(worstLuma, 2);
+        EXPECT_LE(worstChroma, 2);
+    }
+}
+
 TEST(StudioRendererPlanarTest, CameraGradeInPlanesMatchesGradingTheDecodedPicture)
 {
     // Smooth colour over the whole range, and flat skin, sky and near-black (sharp edges are the encoder
