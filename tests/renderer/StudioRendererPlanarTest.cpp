@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cmath>
+#include <memory>
 #include <tuple>
 #include <variant>
 
@@ -281,6 +282,37 @@ cv::Mat maskEdgeBlocks(const StudioRenderer& renderer, std::optional<LayoutBlend
     return edge;
 }
 
+// A review frame drawn today's way (the reader's BGRA screen and camera, drawn in BGRA, through the encoder's
+// conversion) and straight from the decoded planes, each by a renderer of its own.
+struct BothWays {
+    PixelBuffer bgra {W, H};
+    PlanarImage expected;
+    PlanarImage planes {W, H};
+    std::unique_ptr<StudioRenderer> after;
+    StudioRenderer::Frame planarFrame;
+};
+
+std::unique_ptr<BothWays> drawBothWays(const Review& review, StudioRenderer::Frame frame, const DecodedScreen& screen, const PlanarView& screenPlanes,
+    const DecodedPicture& camera, bool shared)
+{
+    auto drawn = std::make_unique<BothWays>();
+    StudioRenderer before(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+    frame.screen = &screen.bgra;
+    frame.camera = &camera.bgra;
+    EXPECT_TRUE(before.render(frame, drawn->bgra));
+    drawn->expected = encoderPlanes(drawn->bgra);
+    drawn->after = std::make_unique<StudioRenderer>(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+    frame.screen = nullptr;
+    frame.screenPlanes = &screenPlanes;
+    frame.camera = nullptr;
+    frame.cameraPlanes = &camera.view;
+    if (shared)
+        frame.sharedCameraPlanes = camera.shared;
+    EXPECT_TRUE(drawn->after->render(frame, drawn->planes.canvas()));
+    drawn->planarFrame = frame;
+    return drawn;
+}
+
 TEST(StudioRendererPlanarTest, DecodedScreenPlanesMatchTodaysBgraScreen)
 {
     // The screen and the camera as decoded planes, resampled (and the camera graded and masked) plane by plane,
@@ -298,25 +330,14 @@ TEST(StudioRendererPlanarTest, DecodedScreenPlanesMatchTodaysBgraScreen)
         const PlanarView planesView = screen.planes.view();
         StudioRenderer::Frame frame = reviewFrame(review);
         frame.cardAlpha = cardAlpha;
-
-        StudioRenderer before(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
-        PixelBuffer bgra(W, H);
-        frame.screen = &screen.bgra;
-        frame.camera = &camera.bgra;
-        ASSERT_TRUE(before.render(frame, bgra));
-        const PlanarImage expected = encoderPlanes(bgra);
-
-        StudioRenderer after(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
-        PlanarImage planes(W, H);
-        frame.screen = nullptr;
-        frame.screenPlanes = &planesView;
-        frame.camera = nullptr;
-        frame.cameraPlanes = &camera.view;
-        frame.sharedCameraPlanes = camera.shared;
-        ASSERT_TRUE(after.render(frame, planes.canvas()));
+        const std::unique_ptr<BothWays> drawn = drawBothWays(review, frame, screen, planesView, camera, true);
+        const PixelBuffer& bgra = drawn->bgra;
+        const PlanarImage& expected = drawn->expected;
+        const PlanarImage& planes = drawn->planes;
+        StudioRenderer& after = *drawn->after;
         // The same picture again: the card at rest reuses what it made of it, and draws the same.
         PlanarImage again(W, H);
-        ASSERT_TRUE(after.render(frame, again.canvas()));
+        ASSERT_TRUE(after.render(drawn->planarFrame, again.canvas()));
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(cv::countNonZero(again.planes[i] != planes.planes[i]), 0) << "plane " << i << " drawn again";
 
@@ -371,20 +392,11 @@ TEST(StudioRendererPlanarTest, AnEnlargedCameraCardMatchesTheBgraWay)
         SCOPED_TRACE(review.name);
         const DecodedScreen screen = decoded(reviewScreen(review));
         const PlanarView screenPlanes = screen.planes.view();
-        StudioRenderer::Frame frame = reviewFrame(review);
-        StudioRenderer before(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
-        PixelBuffer bgra(W, H);
-        frame.screen = &screen.bgra;
-        frame.camera = &camera.bgra;
-        ASSERT_TRUE(before.render(frame, bgra));
-        const PlanarImage expected = encoderPlanes(bgra);
-        StudioRenderer after(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
-        PlanarImage planes(W, H);
-        frame.screen = nullptr;
-        frame.screenPlanes = &screenPlanes;
-        frame.camera = nullptr;
-        frame.cameraPlanes = &camera.view;
-        ASSERT_TRUE(after.render(frame, planes.canvas()));
+        const std::unique_ptr<BothWays> drawn = drawBothWays(review, reviewFrame(review), screen, screenPlanes, camera, false);
+        const PixelBuffer& bgra = drawn->bgra;
+        const PlanarImage& expected = drawn->expected;
+        const PlanarImage& planes = drawn->planes;
+        const StudioRenderer& after = *drawn->after;
 
         const QRectF card = after.geometry().cardRect;
         const QRect cardPixels(static_cast<int>(card.x()), static_cast<int>(H - card.y() - card.height()), static_cast<int>(card.width()),
