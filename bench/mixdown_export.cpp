@@ -5,8 +5,8 @@
 // the full export (flat when the pipeline's memory does not grow with the take).
 //
 // Then each stage alone over the same take and frame count, wall and CPU: decoding (ffmpeg, YUV out), decoding
-// with conversion to BGRA (our reader), decoding the screen to its own planes (the export's way), rendering,
-// BGRA → YUV conversion, rendering the decoded screen straight into the encoder's planes on one thread (the
+// with conversion to BGRA (our reader), decoding the screen and camera to their own planes (the export's way), rendering,
+// BGRA → YUV conversion, rendering the decoded screen and camera straight into the encoder's planes on one thread (the
 // studio look's export path, no conversion), and the encoder's ceiling: the same
 // number of already rendered and converted frames (as the export hands them over) through the writer at the
 // finishing settings. Run it under
@@ -292,7 +292,9 @@ bool printStages(const QString& folder, int seconds, bool studio, const Stage& o
     if (screens.empty() || cameras.empty())
         return false;
     std::vector<std::shared_ptr<const PlanarPicture>> screenPlanes;
-    const Stage decodePlanes = timed([&] { decodeToPlanes(folder + QStringLiteral("/raw.mov"), 12, screenPlanes); });
+    std::vector<std::shared_ptr<const PlanarPicture>> cameraPlanes;
+    const Stage decodePlanes = timed([&] { decodeToPlanes(folder + QStringLiteral("/raw.mov"), 12, screenPlanes); })
+        + timed([&] { decodeToPlanes(folder + QStringLiteral("/face.mov"), 6, cameraPlanes); });
 
     // Rendered frames to feed the encoder: a couple dozen distinct ones, cycled.
     Mixdown::Request request;
@@ -333,6 +335,10 @@ bool printStages(const QString& folder, int seconds, bool studio, const Stage& o
                     frame.screen.reset();
                     frame.screenPlanes = screenPlanes[static_cast<size_t>(k) % screenPlanes.size()];
                 }
+                if (!cameraPlanes.empty()) {
+                    frame.camera.reset();
+                    frame.cameraPlanes = cameraPlanes[static_cast<size_t>(k / 2) % cameraPlanes.size()];
+                }
                 renderer->renderPlanar(frame, planes[static_cast<size_t>(k) % planes.size()].canvas());
             }
         });
@@ -350,7 +356,7 @@ bool printStages(const QString& folder, int seconds, bool studio, const Stage& o
     row("decode screen + camera (ffmpeg, YUV)", decode);
     row("decode + convert to BGRA (ours)", decodeConvert);
     row("  of which conversion", Stage {decodeConvert.seconds - decode.seconds, decodeConvert.cpuSeconds - decode.cpuSeconds});
-    row("decode screen to its planes (ours)", decodePlanes);
+    row("decode screen + camera to their planes (ours)", decodePlanes);
     row("render", render);
     row("convert BGRA -> YUV (one thread)", convert);
     if (planar)

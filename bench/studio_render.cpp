@@ -4,8 +4,9 @@
 // frames with libx264 at the finishing settings (H.264 High, W·H·5 bit/s, key frame every 2·fps, no
 // B-frames), measured in the same run. At 1080p it also prints a steady state (home layout, no zoom: only the
 // screen, pointer, ripples, drift and card change) and a morph alone. Last, the export's way: the screen as
-// the decoder's planes drawn straight into the encoder's 4:2:0 planes, against the way before (the decoded
-// planes turned into BGRA, drawn in BGRA and converted for the encoder) in the same run, with the goals:
+// the decoder's planes (and the camera as its decoder's planes) drawn straight into the encoder's 4:2:0 planes,
+// against the way before (the decoded planes turned into BGRA, drawn in BGRA and converted for the encoder) in the
+// same run, with the goals:
 // steady 1080p ≤ 4 ms and a morph ≤ 12 ms on one thread, 4K ≤ 4× 1080p per frame.
 //
 // Usage: studio_render [folder for PNGs] [steady | steady-planes | steady-planes-4k | morph-planes | planar]   (default: a "studio_render" folder in the temp
@@ -172,10 +173,21 @@ Timing measure(int width, int height, int frames, const QString& reviewFolder, M
         for (const auto& picture : decoded)
             decodedViews.push_back(picture->view());
     }
+    // The camera as the export hands it over too: the decoder's planes, one picture for a few frames.
+    PlanarPictureConverter cameraDecoder(camera.width(), camera.height());
+    std::shared_ptr<const PlanarPicture> cameraPlanes;
+    PlanarView cameraView;
+    if (output == Output::planes) {
+        cameraPlanes = std::get<0>(cameraDecoder.convert(camera));
+        cameraView = cameraPlanes->view();
+    }
     PixelBuffer screenBgra(width, height);
     const YuvConversion toBgra(true, false);
     const auto draw = [&](StudioRenderer::Frame frame, int f) {
         if (output == Output::planes) {
+            frame.camera = nullptr;
+            frame.cameraPlanes = &cameraView;
+            frame.sharedCameraPlanes = cameraPlanes;
             frame.screenPlanes = &decodedViews[static_cast<size_t>(f) % decodedViews.size()];
             renderer.render(frame, planes[static_cast<size_t>(f) % planes.size()].canvas());
             return;

@@ -31,6 +31,16 @@ std::optional<QSize> frameSize(QSizeF size)
     return QSize(static_cast<int>(w), static_cast<int>(h));
 }
 
+// A decoded picture's planes as the opaque BGRA picture the reader would have made of them; nothing when
+// they cannot be converted.
+std::shared_ptr<const PixelBuffer> bgraOf(const PlanarPicture& picture)
+{
+    auto converted = std::make_shared<PixelBuffer>(picture.width(), picture.height());
+    if (!YuvConversion(true, false).toBgra(picture.view(), *converted))
+        return nullptr;
+    return converted;
+}
+
 } // namespace
 
 QString FestrinCompositor::description(CompositorError error)
@@ -142,20 +152,9 @@ std::optional<FestrinCompositor::CompositorError> FestrinCompositor::render(cons
     if (source.isEmpty())
         return CompositorError::missingScreenFrame;
     // BGRA frames of decoded planes: converted here, at the edge.
-    std::shared_ptr<const PixelBuffer> screen = source.pixels;
-    if (!screen) {
-        auto converted = std::make_shared<PixelBuffer>(source.planes->width(), source.planes->height());
-        const PlanarView planes = source.planes->view();
-        YuvConversion::Planes from;
-        for (int i = 0; i < 3; ++i) {
-            from.data[i] = planes.data[i];
-            from.stride[i] = planes.stride[i];
-        }
-        if (!YuvConversion(true, false).toBgra(from, *converted))
-            return CompositorError::missingScreenFrame;
-        converted->markOpaque();
-        screen = std::move(converted);
-    }
+    const std::shared_ptr<const PixelBuffer> screen = source.pixels ? source.pixels : bgraOf(*source.planes);
+    if (!screen)
+        return CompositorError::missingScreenFrame;
 
     const ZoomTimeline::State zoom = settings.zoom.state(t);
     const bool studio = settings.layout == ScreenLayout::studio;
@@ -171,7 +170,9 @@ std::optional<FestrinCompositor::CompositorError> FestrinCompositor::render(cons
         drawPhoneOverlay(*phone, settings, phoneAlpha, out);
 
     const double cameraAlpha = ClipSegment::overlayAlpha(settings.cameraSegments, t, overlayFade);
-    const std::shared_ptr<const PixelBuffer> camera = settings.cameraTrackID != 0 ? request.sourceFrame(settings.cameraTrackID) : nullptr;
+    std::shared_ptr<const PixelBuffer> camera = settings.cameraTrackID != 0 ? request.sourceFrame(settings.cameraTrackID) : nullptr;
+    if (!camera && settings.cameraTrackID != 0 && request.cameraPlanes && cameraAlpha > 0.001)
+        camera = bgraOf(*request.cameraPlanes);
     if (camera && cameraAlpha > 0.001) {
         if (studio)
             studioRenderer(settings, QSizeF(screen->width(), screen->height())).drawCard(camera, cameraAlpha, settings.cameraGrade, blend, out);
@@ -199,9 +200,15 @@ std::optional<FestrinCompositor::CompositorError> FestrinCompositor::renderPlane
     frame.layout = settings.layoutTimeline.blend(t);
     const double cameraAlpha = ClipSegment::overlayAlpha(settings.cameraSegments, t, overlayFade);
     const std::shared_ptr<const PixelBuffer> camera = settings.cameraTrackID != 0 ? request.sourceFrame(settings.cameraTrackID) : nullptr;
-    if (camera && cameraAlpha > 0.001) {
+    const std::shared_ptr<const PlanarPicture> cameraPlanes = settings.cameraTrackID != 0 && !camera ? request.cameraPlanes : nullptr;
+    const PlanarView cameraView = cameraPlanes ? cameraPlanes->view() : PlanarView {};
+    if ((camera || cameraPlanes) && cameraAlpha > 0.001) {
         frame.camera = camera.get();
         frame.sharedCamera = camera;
+        if (cameraPlanes) {
+            frame.cameraPlanes = &cameraView;
+            frame.sharedCameraPlanes = cameraPlanes;
+        }
         frame.cardAlpha = cameraAlpha;
         frame.grade = settings.cameraGrade;
     }

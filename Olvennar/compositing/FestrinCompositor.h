@@ -57,6 +57,8 @@ public:
         std::map<int32_t, std::shared_ptr<const PixelBuffer>> sourceFrames;
         // The screen's picture as decoded 4:2:0 planes (BT.709 limited range), in place of its track's entry.
         std::shared_ptr<const PlanarPicture> screenPlanes;
+        // The camera's picture the same way (drawn into planes only).
+        std::shared_ptr<const PlanarPicture> cameraPlanes;
         // Where the frame is drawn; it must be of the render size. Borrowed until the request finishes.
         PixelBuffer* output = nullptr;
         // Instead of `output`: the frame drawn into 4:2:0 planes of the render size (only where drawsPlanar).

@@ -36,6 +36,8 @@ FestrinCompositor::Request requestFor(const std::shared_ptr<const FestrinInstruc
     request.screenPlanes = frame.screenPlanes;
     if (frame.camera && settings.cameraTrackID != 0)
         request.sourceFrames[cameraTrack] = frame.camera;
+    if (settings.cameraTrackID != 0)
+        request.cameraPlanes = frame.cameraPlanes;
     if (frame.phone && settings.phoneTrackID != 0)
         request.sourceFrames[phoneTrack] = frame.phone;
     return request;

@@ -95,7 +95,9 @@ bool StudioRenderer::render(const Frame& frame, PixelBuffer& out)
     if (out.width() != renderSize_.width() || out.height() != renderSize_.height() || out.isEmpty())
         return false;
     // Room and window shadow under the card's opaque middle would be painted over by the card.
-    const QRect underCard = frame.camera ? cardCover(*frame.camera, frame.cardAlpha, sanitized(frame.layout)) : QRect();
+    const QRect underCard = frame.camera
+        ? cardCover(frame.camera, QSize(frame.camera->width(), frame.camera->height()), frame.cardAlpha, sanitized(frame.layout))
+        : QRect();
     if (!drawSafeBase(*frame.screen, finiteOr(frame.time, 0), sanitized(frame.zoom), sanitized(frame.region), frame.pointer,
             frame.clicks ? *frame.clicks : noClicks, frame.showClicks, sanitized(frame.layout), underCard, out))
         return false;
@@ -111,11 +113,20 @@ bool StudioRenderer::render(const Frame& frame, const PlanarCanvas& out)
         || out.height != renderSize_.height())
         return false;
     static const std::vector<Click> noClicks;
-    const QRect underCard = frame.camera ? cardCover(*frame.camera, frame.cardAlpha, sanitized(frame.layout)) : QRect();
+    const PlanarView* cameraPlanes = frame.cameraPlanes && !frame.cameraPlanes->isEmpty() ? frame.cameraPlanes : nullptr;
+    QRect underCard;
+    if (cameraPlanes)
+        underCard = cardCover(nullptr, QSize(cameraPlanes->width, cameraPlanes->height), frame.cardAlpha, sanitized(frame.layout));
+    else if (frame.camera)
+        underCard = cardCover(frame.camera, QSize(frame.camera->width(), frame.camera->height()), frame.cardAlpha, sanitized(frame.layout));
     if (!drawPlanarBase(screen, finiteOr(frame.time, 0), sanitized(frame.zoom), sanitized(frame.region), frame.pointer,
             frame.clicks ? *frame.clicks : noClicks, frame.showClicks, sanitized(frame.layout), underCard, out))
         return false;
-    if (frame.camera)
+    if (cameraPlanes)
+        drawPlanarCard(*cameraPlanes, frame.sharedCameraPlanes && frame.sharedCameraPlanes->view().data[0] == cameraPlanes->data[0]
+                ? frame.sharedCameraPlanes : nullptr,
+            frame.cardAlpha, frame.grade, frame.layout, out);
+    else if (frame.camera)
         drawCardOnce(*frame.camera, frame.sharedCamera.get() == frame.camera ? frame.sharedCamera : nullptr, frame.cardAlpha, frame.grade,
             frame.layout, CardTarget {nullptr, &out});
     return true;

@@ -7,7 +7,10 @@
 #include "plans/ZoomTimeline.h"
 #include "platform/image/ImageLayer.h"
 #include "platform/image/PlanarCompositing.h"
+#include "platform/image/ImageShapes.h"
+#include "platform/image/RoundedRectShape.h"
 #include "platform/media/PlanarCanvas.h"
+#include "platform/media/PlanarPicture.h"
 #include "platform/media/PixelBuffer.h"
 #include "takedata/Click.h"
 #include "takedata/CursorShape.h"
@@ -78,6 +81,11 @@ public:
         bool grade = true; // colour-grade the camera picture
         // `camera` when it is shared: a card at rest reuses what it made of the same picture (planes only).
         std::shared_ptr<const PixelBuffer> sharedCamera;
+        // Instead of `camera`, drawing into planes only: the camera picture as decoded, 4:2:0 planes (BT.709
+        // limited range), resampled, graded and masked plane by plane. `sharedCameraPlanes` holds them when
+        // they are shared, so a card at rest reuses what it made of the same picture.
+        const PlanarView* cameraPlanes = nullptr;
+        std::shared_ptr<const PlanarPicture> sharedCameraPlanes;
     };
 
     StudioRenderer(QSize renderSize, QSizeF screenSize, FaceLayout face, StudioBackground background);
@@ -130,6 +138,8 @@ public:
     // Camera picture helpers: the colour grade (light: every backdrop but the dark room) and the scale
     // (Lanczos up, sharpened above 1.3; area down).
     static void grade(PixelBuffer& picture, bool light);
+    // The same grade on opaque planes (BT.709 limited range).
+    static void grade(const PlanarCanvas& planes, bool light);
     static PixelBuffer scaleCamera(const PixelBuffer& picture, double scale);
 
     // The dark room plate: canvas in the middle, overscan on every side.
@@ -185,8 +195,22 @@ private:
     bool drawSafeBase(const PixelBuffer& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
         const PointerPath* pointer, const std::vector<Click>& clicks, bool showClicks, std::optional<LayoutBlend> layout,
         const QRect& underCard, PixelBuffer& out);
+    // Where a camera picture of `camera` size lands this frame: the card (render space), its corners and rim,
+    // the picture's scale and centre, the raster pixels it covers; moving while the layout morphs.
+    struct CardPlan {
+        bool moving = false;
+        QRectF card;
+        double radius = 0;
+        double rim = 0;
+        double scale = 1;
+        QPointF centre;
+        QRect area;
+    };
+    std::optional<CardPlan> planCard(QSize camera, std::optional<LayoutBlend> layout) const;
+    static QTransform cameraPlacement(QSize camera, double scale, QPointF centre, double canvasHeight);
     // The raster pixels a card at rest surely paints opaque over the base (empty when unsure: fading, moving).
-    QRect cardCover(const PixelBuffer& camera, double alpha, std::optional<LayoutBlend> layout) const;
+    // No pixels: a picture known opaque.
+    QRect cardCover(const PixelBuffer* pixels, QSize camera, double alpha, std::optional<LayoutBlend> layout) const;
     void bakeCardEdge();
     ImageLayer makeShadow(const QRectF& rect, double radius, bool heavy, bool tall, std::optional<QRectF> bakeIn) const;
     // Room plate pixels → canvas pixels: the slow drift, and the dark room's push-in while zoomed.
@@ -216,8 +240,28 @@ private:
         const QRectF& windowRect, bool covers, const PieceSink& sink);
     void drawCardOnce(const PixelBuffer& camera, const std::shared_ptr<const PixelBuffer>& shared, double alpha, bool grade,
         std::optional<LayoutBlend> layout, const CardTarget& over);
-    void drawMovingCard(const PixelBuffer& camera, double alpha, bool grade, const StudioLayoutFrame& frame,
-        const LayoutBlend& blend, const CardTarget& over);
+    void drawMovingCard(const PixelBuffer& camera, double alpha, bool grade, const CardPlan& plan, const LayoutBlend& blend,
+        const CardTarget& over);
+    // A moving card's shadows: the two states' own, weighed by the blend, around `outer` (rim included).
+    static std::vector<std::pair<LayoutState, double>> cardShadowWeights(const LayoutBlend& blend);
+    void drawMovingCardShadows(const LayoutBlend& blend, const QRectF& outer, const QRect& hidden, const QRect& targetRect,
+        const PieceSink& sink);
+    // A moving card's rim on light backdrops; nothing in the dark room.
+    struct CardRim {
+        RoundedRectShape outer;
+        RoundedRectShape inner;
+        ImageShapes::Color colour;
+    };
+    std::optional<CardRim> movingCardRim(const CardPlan& plan) const;
+    // The card from the camera's decoded planes, straight into the frame's planes: shadow, the picture
+    // resampled, graded and mixed by the card's mask coverage plane by plane, then the rim or edge. Faded
+    // (alpha below 1) as one layer. A picture that leaves part of the card bare takes the BGRA way.
+    void drawPlanarCard(const PlanarView& camera, const std::shared_ptr<const PlanarPicture>& shared, double alpha, bool grade,
+        std::optional<LayoutBlend> layout, const PlanarCanvas& out);
+    void drawPlanarCardLayers(const PlanarView& camera, const std::shared_ptr<const PlanarPicture>& shared, bool grade, const CardPlan& plan,
+        const std::optional<LayoutBlend>& layout, const PlanarCanvas& out);
+    // The card picture, which covers the card, in planes for `area` (on even pixels) into scratch_->cardPlanes.
+    void coverCardPlanes(const PlanarView& camera, bool grade, const CardPlan& plan, const QRect& area);
     bool isHome(const StudioLayoutFrame& frame) const;
 
     QSize renderSize_;
@@ -245,4 +289,13 @@ private:
         QRect area;
     };
     std::optional<RestingCard> restingCard_;
+    PlanarCompositing::PreparedPiece cardShadowPlanes_; // the home card shadow and edge in planes, on first use
+    PlanarCompositing::PreparedPiece cardEdgePlanes_;
+    // The same for a card drawn from planes: what scratch_->cardPlanes holds while it is set.
+    struct RestingCardPlanes {
+        std::shared_ptr<const PlanarPicture> camera;
+        bool grade = true;
+        QRect area;
+    };
+    std::optional<RestingCardPlanes> restingCardPlanes_;
 };

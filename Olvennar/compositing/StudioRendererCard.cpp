@@ -27,7 +27,7 @@ double blurredBox(double v, double a, double b, double sigma)
 }
 
 // Exposure, then warmer white (6500 K seen as 5800 K), then a little contrast and saturation.
-void gradeMat(cv::Mat& picture, bool light)
+ImageColor::Grade cameraGrade(bool light)
 {
     ImageColor::Grade grade;
     grade.ev = light ? -0.12 : -0.3;
@@ -35,26 +35,22 @@ void gradeMat(cv::Mat& picture, bool light)
     grade.targetNeutral = QPointF(5800, 0);
     grade.contrast = 1.06;
     grade.saturation = 1.03;
-    ImageColor::applyGrade(picture, grade);
+    return grade;
 }
 
-// Camera rows → canvas rows: scaled by `scale`, centred on `centre` (render space).
-QTransform cameraPlacement(const PixelBuffer& camera, double scale, QPointF centre, double canvasHeight)
-{
-    return QTransform::fromScale(scale, scale)
-        * QTransform::fromTranslate(centre.x() - scale * camera.width() / 2, canvasHeight - centre.y() - scale * camera.height() / 2);
-}
+void gradeMat(cv::Mat& picture, bool light) { ImageColor::applyGrade(picture, cameraGrade(light)); }
 
 // The pixels a card surely paints opaque: inside the rounded corners, by a pixel. The camera pixels shown
-// there decide; a picture that leaves part of the card bare fills it from all of its pixels.
-QRect opaqueInside(const PixelBuffer& camera, const QTransform& toCanvas, const QRectF& cardRaster, double radius)
+// there decide; a picture that leaves part of the card bare fills it from all of its pixels. No pixels: a
+// picture known opaque (decoded planes).
+QRect opaqueInside(const PixelBuffer* camera, const QTransform& toCanvas, const QRectF& cardRaster, double radius)
 {
     const QRect inside = RasterFlip::pixelsInside(cardRaster, radius);
     if (inside.isEmpty())
         return {};
-    if (camera.isKnownOpaque())
+    if (!camera || camera->isKnownOpaque())
         return inside;
-    const cv::Mat pixels = PixelBufferViews::mat(camera);
+    const cv::Mat pixels = PixelBufferViews::mat(*camera);
     const std::optional<QRect> read = ImageResampling::readBounds(pixels.size(), toCanvas, inside);
     const cv::Mat shown = read ? pixels(cv::Rect(read->x(), read->y(), read->width(), read->height())) : pixels;
     return ImageCompositing::isOpaque(shown) ? inside : QRect();
@@ -62,11 +58,19 @@ QRect opaqueInside(const PixelBuffer& camera, const QTransform& toCanvas, const 
 
 } // namespace
 
+QTransform StudioRenderer::cameraPlacement(QSize camera, double scale, QPointF centre, double canvasHeight)
+{
+    return QTransform::fromScale(scale, scale)
+        * QTransform::fromTranslate(centre.x() - scale * camera.width() / 2, canvasHeight - centre.y() - scale * camera.height() / 2);
+}
+
 void StudioRenderer::grade(PixelBuffer& picture, bool light)
 {
     cv::Mat mat = PixelBufferViews::mat(picture);
     gradeMat(mat, light);
 }
+
+void StudioRenderer::grade(const PlanarCanvas& planes, bool light) { ImageColor::applyGrade(planes, cameraGrade(light)); }
 
 PixelBuffer StudioRenderer::scaleCamera(const PixelBuffer& picture, double scale)
 {
@@ -88,7 +92,7 @@ void StudioRenderer::coverCard(const PixelBuffer& camera, bool grade, double sca
     const double H = renderSize_.height();
     const double cw = camera.width(), ch = camera.height();
     const bool light = !geometry_.isDarkRoom();
-    const auto placement = [&](double s, QPointF c) { return cameraPlacement(camera, s, c, H); };
+    const auto placement = [&](double s, QPointF c) { return cameraPlacement(QSize(camera.width(), camera.height()), s, c, H); };
     cv::Mat source = PixelBufferViews::mat(camera);
     QTransform toCanvas = placement(scale, centre);
     const QRectF picture(centre.x() - scale * cw / 2, centre.y() - scale * ch / 2, scale * cw, scale * ch);
@@ -173,21 +177,60 @@ void StudioRenderer::composeLayer(const CardTarget& out, double alpha, const QRe
     ImageCompositing::over(canvas, layer, area.topLeft(), alpha);
 }
 
-QRect StudioRenderer::cardCover(const PixelBuffer& camera, double alpha, std::optional<LayoutBlend> layout) const
+QRect StudioRenderer::cardCover(const PixelBuffer* pixels, QSize camera, double alpha, std::optional<LayoutBlend> layout) const
 {
     // The same choices drawCardOnce makes for a card at rest drawn as it is (not faded as a layer).
     if (!(alpha >= 0.999) || camera.isEmpty())
         return {};
-    const std::optional<StudioLayoutFrame> frame = layoutFrame(layout);
-    if (frame && !isHome(*frame))
-        return {};
-    const std::optional<FaceCardFraming> framing = FaceCardFraming::make(geometry_, QSizeF(camera.width(), camera.height()));
-    if (!framing)
+    const std::optional<CardPlan> plan = planCard(camera, layout);
+    if (!plan || plan->moving)
         return {};
     const double H = renderSize_.height();
-    const QPointF centre(midX(framing->cameraRect), midY(framing->cameraRect));
-    return opaqueInside(camera, cameraPlacement(camera, framing->scale, centre, H), RasterFlip::rect(geometry_.cardRect, H), geometry_.cardRadius)
+    return opaqueInside(pixels, cameraPlacement(camera, plan->scale, plan->centre, H), RasterFlip::rect(plan->card, H), plan->radius)
         .intersected(QRect(QPoint(0, 0), renderSize_));
+}
+
+std::optional<StudioRenderer::CardPlan> StudioRenderer::planCard(QSize camera, std::optional<LayoutBlend> layout) const
+{
+    if (layout && !std::isfinite(layout->t))
+        layout->t = 1;
+    const double cw = camera.width(), ch = camera.height();
+    const double H = renderSize_.height();
+    const QRect canvas(QPoint(0, 0), renderSize_);
+    CardPlan plan;
+    const std::optional<StudioLayoutFrame> frame = layoutFrame(layout);
+    if (frame && !isHome(*frame)) {
+        // A moving card covers its rectangle and leans toward the part of it inside the frame.
+        const QRectF K = frame->cardRect;
+        if (!(cw > 0) || !(ch > 0) || !(K.width() > 0) || !(K.height() > 0))
+            return std::nullopt;
+        const double W = renderSize_.width();
+        const double s = std::max(K.width() / cw, K.height() / ch) * FaceCardFraming::wide;
+        const double sw = cw * s, sh = ch * s;
+        QRectF visible = intersection(K, QRectF(0, 0, W, H));
+        if (visible.isEmpty())
+            visible = K;
+        const double slack = std::max((sw - K.width()) / 2, 0.0);
+        const double dx = std::clamp(midX(visible) - midX(K), -slack, slack);
+        plan.moving = true;
+        plan.card = K;
+        plan.radius = frame->cardRadius;
+        plan.rim = frame->cardRim;
+        plan.scale = s;
+        plan.centre = QPointF(midX(K) + dx, K.height() <= sh ? midY(K) - 0.06 * (sh - K.height()) : minY(K) + sh / 2);
+        plan.area = RasterFlip::pixelsTouched(RasterFlip::rect(K, H)).intersected(canvas);
+        return plan;
+    }
+    const std::optional<FaceCardFraming> framing = FaceCardFraming::make(geometry_, QSizeF(cw, ch));
+    if (!framing)
+        return std::nullopt;
+    plan.card = geometry_.cardRect;
+    plan.radius = geometry_.cardRadius;
+    plan.rim = geometry_.cardRim;
+    plan.scale = framing->scale;
+    plan.centre = QPointF(midX(framing->cameraRect), midY(framing->cameraRect));
+    plan.area = RasterFlip::pixelsTouched(RasterFlip::rect(geometry_.cardRect, H)).intersected(canvas);
+    return plan;
 }
 
 void StudioRenderer::drawCard(const PixelBuffer& camera, double alpha, bool grade, std::optional<LayoutBlend> layout, PixelBuffer& over)
@@ -208,33 +251,30 @@ void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_p
 {
     if (layout && !std::isfinite(layout->t))
         layout->t = 1;
-    if (!std::isfinite(alpha))
+    if (!std::isfinite(alpha) || camera.isEmpty())
         return;
-    const std::optional<StudioLayoutFrame> frame = layoutFrame(layout);
-    if (frame && !isHome(*frame)) {
-        drawMovingCard(camera, alpha, grade, *frame, *layout, over);
+    const std::optional<CardPlan> plan = planCard(QSize(camera.width(), camera.height()), layout);
+    if (!plan)
+        return;
+    if (plan->moving) {
+        drawMovingCard(camera, alpha, grade, *plan, *layout, over);
         return;
     }
-    const std::optional<FaceCardFraming> framing = FaceCardFraming::make(geometry_, QSizeF(camera.width(), camera.height()));
-    if (!framing || camera.isEmpty())
-        return;
     const double H = renderSize_.height();
-    const QRect canvas(QPoint(0, 0), renderSize_);
-    const QRect area = RasterFlip::pixelsTouched(RasterFlip::rect(geometry_.cardRect, H)).intersected(canvas);
+    const QRect area = plan->area;
     if (area.isEmpty())
         return;
-    const QPointF centre(midX(framing->cameraRect), midY(framing->cameraRect));
     const bool repeated = shared && restingCard_ && restingCard_->camera == shared && restingCard_->grade == grade && restingCard_->area == area;
     if (!repeated) {
         restingCard_.reset();
-        coverCard(camera, grade, framing->scale, centre, geometry_.cardRect, area);
+        coverCard(camera, grade, plan->scale, plan->centre, plan->card, area);
         ImageCompositing::blendWithAlphaMask(scratch_->cardView, cardMask_.mat(), cardMask_.origin - area.topLeft());
         if (shared)
             restingCard_ = RestingCard {shared, grade, area};
     }
     const QRect bounds = cardShadow_.rect().united(area).united(cardEdge_.rect());
-    const QRect hidden = opaqueInside(camera, cameraPlacement(camera, framing->scale, centre, H), RasterFlip::rect(geometry_.cardRect, H),
-        geometry_.cardRadius);
+    const QRect hidden = opaqueInside(&camera, cameraPlacement(QSize(camera.width(), camera.height()), plan->scale, plan->centre, H),
+        RasterFlip::rect(plan->card, H), plan->radius);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
         drawShadowMapped(cardShadow_, geometry_.cardRect, geometry_.cardRect, QTransform(), 1, target, origin, hidden);
         ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
@@ -242,55 +282,63 @@ void StudioRenderer::drawCardOnce(const PixelBuffer& camera, const std::shared_p
     });
 }
 
-void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, bool grade, const StudioLayoutFrame& frame,
-    const LayoutBlend& blend, const CardTarget& over)
+std::vector<std::pair<LayoutState, double>> StudioRenderer::cardShadowWeights(const LayoutBlend& blend)
 {
-    const QRectF K = frame.cardRect;
-    const double cw = camera.width(), ch = camera.height();
-    if (!(cw > 0) || !(ch > 0) || !(K.width() > 0) || !(K.height() > 0))
-        return;
-    const double W = renderSize_.width();
-    const double H = renderSize_.height();
-    const double s = std::max(K.width() / cw, K.height() / ch) * FaceCardFraming::wide;
-    const double sw = cw * s, sh = ch * s;
-    QRectF visible = intersection(K, QRectF(0, 0, W, H));
-    if (visible.isEmpty())
-        visible = K;
-    const double slack = std::max((sw - K.width()) / 2, 0.0);
-    const double dx = std::clamp(midX(visible) - midX(K), -slack, slack);
-    const QPointF centre(midX(K) + dx, K.height() <= sh ? midY(K) - 0.06 * (sh - K.height()) : minY(K) + sh / 2);
+    const double w = blend.from == blend.to ? 1.0 : std::clamp(blend.t, 0.0, 1.0);
+    return {{blend.to, w}, {blend.from, 1 - w}};
+}
 
-    const QRect canvas(QPoint(0, 0), renderSize_);
+void StudioRenderer::drawMovingCardShadows(const LayoutBlend& blend, const QRectF& outer, const QRect& hidden, const QRect& targetRect,
+    const PieceSink& sink)
+{
+    for (const auto& [state, weight] : cardShadowWeights(blend)) {
+        if (weight <= 0.001)
+            continue;
+        const StudioLayoutFrame own = geometry_.layoutFrame(state);
+        const QRectF S = own.cardRect.adjusted(-own.cardRim, -own.cardRim, own.cardRim, own.cardRim);
+        drawShadowPieces(cardShadow(state), S, outer, QTransform(), weight, targetRect, hidden, {}, sink);
+    }
+}
+
+std::optional<StudioRenderer::CardRim> StudioRenderer::movingCardRim(const CardPlan& plan) const
+{
+    if (geometry_.isDarkRoom() || !(plan.rim > 0.1))
+        return std::nullopt;
+    const double H = renderSize_.height();
+    const QRectF cardRaster = RasterFlip::rect(plan.card, H);
+    const QRectF O = plan.card.adjusted(-plan.rim, -plan.rim, plan.rim, plan.rim);
+    return CardRim {RoundedRectShape::make(RasterFlip::rect(O, H), plan.radius + plan.rim),
+        RoundedRectShape::make(cardRaster.adjusted(0.5, 0.5, -0.5, -0.5), plan.radius),
+        StudioPalette::withAlpha(StudioPalette::rimCream, geometry_.face == FaceLayout::tallLeft ? 0.9 : 1.0)};
+}
+
+void StudioRenderer::drawMovingCard(const PixelBuffer& camera, double alpha, bool grade, const CardPlan& plan, const LayoutBlend& blend,
+    const CardTarget& over)
+{
+    const double H = renderSize_.height();
+    const QRectF K = plan.card;
     const QRectF cardRaster = RasterFlip::rect(K, H);
-    const QRect area = RasterFlip::pixelsTouched(cardRaster).intersected(canvas);
-    const double rim = frame.cardRim;
-    const QRectF O = K.adjusted(-rim, -rim, rim, rim);
+    const QRect area = plan.area;
+    const QRectF O = K.adjusted(-plan.rim, -plan.rim, plan.rim, plan.rim);
     if (!area.isEmpty()) {
         restingCard_.reset();
-        coverCard(camera, grade, s, centre, K, area);
-        ImageShapes::maskToRoundedRect(scratch_->cardView, area.topLeft(), RoundedRectShape::make(cardRaster, frame.cardRadius));
+        coverCard(camera, grade, plan.scale, plan.centre, K, area);
+        ImageShapes::maskToRoundedRect(scratch_->cardView, area.topLeft(), RoundedRectShape::make(cardRaster, plan.radius));
     }
 
-    const double w = blend.from == blend.to ? 1.0 : std::clamp(blend.t, 0.0, 1.0);
-    const std::pair<LayoutState, double> shadows[] = {{blend.to, w}, {blend.from, 1 - w}};
     const double reach = 0.25 * H;
     const QRect bounds = RasterFlip::pixelsTouched(RasterFlip::rect(O, H).adjusted(-reach, -reach, reach, reach));
-    const QRect hidden = opaqueInside(camera, cameraPlacement(camera, s, centre, H), cardRaster, frame.cardRadius);
+    const QRect hidden = opaqueInside(&camera, cameraPlacement(QSize(camera.width(), camera.height()), plan.scale, plan.centre, H), cardRaster,
+        plan.radius);
+    const std::optional<CardRim> rim = movingCardRim(plan);
     composeLayer(over, alpha, bounds, [&](cv::Mat& target, QPoint origin) {
-        for (const auto& [state, weight] : shadows) {
-            if (weight <= 0.001)
-                continue;
-            const StudioLayoutFrame own = geometry_.layoutFrame(state);
-            const QRectF S = own.cardRect.adjusted(-own.cardRim, -own.cardRim, own.cardRim, own.cardRim);
-            drawShadowMapped(cardShadow(state), S, O, QTransform(), weight, target, origin, hidden);
-        }
+        const QRect targetRect(origin.x(), origin.y(), target.cols, target.rows);
+        drawMovingCardShadows(blend, O, hidden, targetRect, [&](const cv::Mat& piece, QPoint at, double weight) {
+            ImageCompositing::over(target, piece, at - origin, weight);
+        });
         if (!area.isEmpty())
             ImageCompositing::over(target, scratch_->cardView, area.topLeft() - origin);
-        if (!geometry_.isDarkRoom() && rim > 0.1) {
-            const RoundedRectShape outer = RoundedRectShape::make(RasterFlip::rect(O, H), frame.cardRadius + rim);
-            const RoundedRectShape inner = RoundedRectShape::make(cardRaster.adjusted(0.5, 0.5, -0.5, -0.5), frame.cardRadius);
-            const double rimAlpha = geometry_.face == FaceLayout::tallLeft ? 0.9 : 1.0;
-            ImageShapes::fillRing(target, origin, outer, inner, StudioPalette::withAlpha(StudioPalette::rimCream, rimAlpha));
-        }
+        if (rim)
+            ImageShapes::fillRing(target, origin, rim->outer, rim->inner, rim->colour);
     });
 }

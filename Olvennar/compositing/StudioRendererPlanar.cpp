@@ -23,9 +23,6 @@ cv::Mat planeView(const PlanarCanvas& canvas, int index, const QRect& r)
     return canvas.plane(index)(cv::Rect(r.x(), r.y(), r.width(), r.height()));
 }
 
-// Luma pixels → chroma samples of the same plane geometry (a sample spans two pixels each way).
-QTransform chromaOf(const QTransform& lumaMap) { return QTransform::fromScale(2, 2) * lumaMap * QTransform::fromScale(0.5, 0.5); }
-
 } // namespace
 
 bool StudioRenderer::drawPlanarBase(const ScreenPicture& screen, double time, const ZoomTimeline::State& zoom, const QRectF& region,
@@ -91,7 +88,7 @@ void StudioRenderer::drawPlanarRoom(double time, double zoomWeight, const QRect&
         cv::Mat part = planeView(out, 0, band);
         ImageResampling::drawPlane(roomPlanes_.planes[0], toCanvas, band, part, true);
     }
-    const QTransform toChroma = chromaOf(toCanvas);
+    const QTransform toChroma = PlanarCompositing::chromaMap(toCanvas);
     const QRect chroma(0, 0, out.chromaWidth(), out.chromaHeight());
     for (const QRect& band : bandsAround(chroma, PlanarCompositing::chromaInside(hidden), PlanarCompositing::chromaInside(underCard))) {
         for (int index : {1, 2}) {
@@ -139,7 +136,7 @@ void StudioRenderer::drawPlanarScreen(const ScreenPicture& picture, const Studio
 void StudioRenderer::drawScreenPlanes(const PlanarView& screen, const QTransform& toCanvas, const RoundedRectShape& mask, bool covers,
     const QRect& hidden, const QRect& area, const PlanarCanvas& out)
 {
-    const QTransform toChroma = chromaOf(toCanvas);
+    const QTransform toChroma = PlanarCompositing::chromaMap(toCanvas);
     const QRectF picture = toCanvas.mapRect(QRectF(0, 0, screen.width, screen.height));
     const cv::Mat source[3] = {screen.plane(0), screen.plane(1), screen.plane(2)};
     // Edge pixels repeat the picture's edge; what the picture leaves bare is its coverage's business.

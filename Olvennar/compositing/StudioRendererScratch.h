@@ -19,6 +19,10 @@ struct StudioRenderer::Scratch {
     cv::Mat camera;
     cv::Mat cardView; // the covered card picture of the current frame, a view into `card`
     cv::Mat screenPlanes[3]; // the screen's edges resampled plane by plane
+    cv::Mat cardPlanes[3]; // the card picture in planes (luma of its area, chroma of its blocks)
+    cv::Mat cameraPlanes[3]; // camera planes graded before they are enlarged
+    cv::Mat cardChroma[2]; // an enlarged card's chroma, spread over its blocks and enlarged at full size
+    PlanarImage fade; // a faded card's frame drawn unfaded first
 
     static cv::Mat area(cv::Mat& store, QSize size, int type = CV_8UC4)
     {

@@ -80,12 +80,6 @@ struct FrameScheduler::Feed {
         return next ? &*next : nullptr;
     }
 
-    std::shared_ptr<const PixelBuffer> frameAt(const MediaTime& time)
-    {
-        const MediaSample* sample = sampleAt(time);
-        return sample ? sample->pixels : nullptr;
-    }
-
     Source source;
     BoundedQueue<MediaSample> frames;
     std::unique_ptr<DispatchQueue> queue;
@@ -175,11 +169,11 @@ void FrameScheduler::pickLoop()
     // Planar frames leave their drawing buffer behind as soon as they are converted.
     const size_t drawing = plan_.planarOutput ? workers_.size() + 1 : renderedAhead + workers_.size() + 3;
     auto pool = PixelBufferPool::make(plan_.renderSize.width(), plan_.renderSize.height(), drawing);
-    auto overlayAt = [](Feed* feed, const MediaTime& t) -> std::shared_ptr<const PixelBuffer> {
+    auto overlayAt = [](Feed* feed, const MediaTime& t) -> const MediaSample* {
         if (!feed || !feed->source.placement)
             return nullptr;
         const std::optional<MediaTime> sourceTime = feed->source.placement->sourceTime(t);
-        return sourceTime ? feed->frameAt(*sourceTime) : nullptr;
+        return sourceTime ? feed->sampleAt(*sourceTime) : nullptr;
     };
     for (int64_t k = 0; k < frames && !cancelled_ && !failed_ && !workers_.empty(); ++k) {
         // A raised gate holds the renderers too, so no frame is drawn while a take is filming.
@@ -191,8 +185,12 @@ void FrameScheduler::pickLoop()
             frame.screen = screen->pixels;
             frame.screenPlanes = screen->planar;
         }
-        frame.camera = overlayAt(camera_.get(), frame.time);
-        frame.phone = overlayAt(phone_.get(), frame.time);
+        if (const MediaSample* camera = overlayAt(camera_.get(), frame.time)) {
+            frame.camera = camera->pixels;
+            frame.cameraPlanes = camera->planar;
+        }
+        if (const MediaSample* phone = overlayAt(phone_.get(), frame.time))
+            frame.phone = phone->pixels;
         auto done = std::make_shared<std::promise<Drawn>>();
         Pending pending {done->get_future()};
         Worker& worker = *workers_[static_cast<size_t>(k) % workers_.size()];

@@ -35,7 +35,7 @@ template <typename T> class BoundedQueue;
 class FrameScheduler : public SampleSource {
 public:
     struct Source {
-        MovieReaderOutput* output = nullptr; // decoded pictures: BGRA, or for the screen also planes
+        MovieReaderOutput* output = nullptr; // decoded pictures: BGRA, or for the screen and camera also planes
         std::optional<OverlayPlacement> placement; // overlays only; the screen shows throughout
     };
     struct Plan {

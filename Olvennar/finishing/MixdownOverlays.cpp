@@ -25,11 +25,12 @@ constexpr double largestSide = 16384;
 // when there is no file, no video or no media before the screen recording's end.
 struct Overlay {
     std::unique_ptr<MovieReader> reader;
+    int track = 0;
     FrameScheduler::Source source;
 };
 
 std::variant<std::optional<Overlay>, MixdownError> openOverlay(const std::optional<QString>& url, const MediaTime& limit,
-    const MediaTime& exportStart, int decoderThreads)
+    const MediaTime& exportStart)
 {
     if (!url || !QFile::exists(*url))
         return std::optional<Overlay> {};
@@ -49,13 +50,23 @@ std::variant<std::optional<Overlay>, MixdownError> openOverlay(const std::option
     if (exportStart >= placement->liveEnd)
         return std::optional<Overlay> {};
     overlay.reader->setTimeRange(readFrom, placement->liveEnd - readFrom);
-    VideoOutputSettings decoding;
-    decoding.decoderThreads = decoderThreads;
-    overlay.source.output = overlay.reader->addVideoOutput(track->index, decoding);
-    if (!overlay.source.output)
-        return std::optional<Overlay> {};
+    overlay.track = track->index;
     overlay.source.placement = placement;
     return std::optional<Overlay> {std::move(overlay)};
+}
+
+// The overlay's decoded pictures: BGRA, or the decoder's planes as they are for renderers that draw planes.
+// Left out (nothing) when the reader refuses the output.
+void addOverlayOutput(std::optional<Overlay>& overlay, int decoderThreads, bool planes)
+{
+    if (!overlay)
+        return;
+    VideoOutputSettings decoding;
+    decoding.decoderThreads = decoderThreads;
+    decoding.encoderPlanesAsDecoded = planes;
+    overlay->source.output = overlay->reader->addVideoOutput(overlay->track, decoding);
+    if (!overlay->source.output)
+        overlay.reset();
 }
 
 // The export's renderers: several side by side when frames can be drawn independently and there are cores
@@ -152,7 +163,7 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
     std::optional<Overlay> overlays[2];
     const std::optional<QString>* urls[2] = {&request.cameraURL, &request.phoneURL};
     for (int i = 0; i < 2; ++i) {
-        auto result = openOverlay(*urls[i], duration, sessionStart, budget.overlayDecoderThreads);
+        auto result = openOverlay(*urls[i], duration, sessionStart);
         if (auto* failure = std::get_if<MixdownError>(&result))
             return *failure;
         overlays[i] = std::move(std::get<0>(result));
@@ -189,12 +200,15 @@ std::optional<MixdownError> composeWithOverlays(const Request& request, const QS
     if (renderers.empty())
         return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};
 
-    // Renderers that draw into the encoder's planes take the screen's decoded planes as they are.
+    // Renderers that draw into the encoder's planes take the screen's and the camera's decoded planes as they are.
+    const bool planes =
+        std::all_of(renderers.begin(), renderers.end(), [](const std::unique_ptr<OverlayFrameRenderer>& renderer) { return renderer->drawsPlanar(); });
+    addOverlayOutput(camera, budget.overlayDecoderThreads, planes);
+    addOverlayOutput(phone, budget.overlayDecoderThreads, false);
     screenReader->setTimeRange(sessionStart, exportDuration);
     VideoOutputSettings decoding;
     decoding.decoderThreads = budget.screenDecoderThreads;
-    decoding.encoderPlanesAsDecoded =
-        std::all_of(renderers.begin(), renderers.end(), [](const std::unique_ptr<OverlayFrameRenderer>& renderer) { return renderer->drawsPlanar(); });
+    decoding.encoderPlanesAsDecoded = planes;
     MovieReaderOutput* screenOutput = screenReader->addVideoOutput(screen->index, decoding);
     if (!screenOutput)
         return MixdownError {MixdownError::Kind::readerRefused, QStringLiteral("composited video rejected")};

@@ -41,8 +41,10 @@ public:
         // (4:2:0, BT.709 limited range) only to a renderer that drawsPlanar(), and only when it was decoded so.
         std::shared_ptr<const PixelBuffer> screen;
         std::shared_ptr<const PlanarPicture> screenPlanes;
-        // Null when that recording shows nothing at this time.
+        // Null when that recording shows nothing at this time. The camera comes as decoded planes the same
+        // way as the screen, in place of `camera`.
         std::shared_ptr<const PixelBuffer> camera;
+        std::shared_ptr<const PlanarPicture> cameraPlanes;
         std::shared_ptr<const PixelBuffer> phone;
     };
 

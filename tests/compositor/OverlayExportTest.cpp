@@ -197,4 +197,27 @@ TEST(FestrinCompositorRendererTest, TheStudioLookWithoutAPhoneDrawsIntoTheEncode
     const QRectF window = geometry.windowRect;
     EXPECT_NEAR(planes.planes[0].at<uint8_t>(height - 1 - static_cast<int>(window.y() + window.height() / 2), static_cast<int>(window.x() + window.width() / 2)),
         luma(screenColor), 2);
+
+    // The camera decoded as planes draws the same card.
+    PlanarPictureConverter cameraDecoder(320, 180);
+    frame.cameraPlanes = std::get<0>(cameraDecoder.convert(*frame.camera));
+    frame.camera.reset();
+    PlanarImage fromPlanes(width, height);
+    ASSERT_FALSE(renderer.renderPlanar(frame, fromPlanes.canvas()));
+    const QRectF card = geometry.cardRect;
+    const int cardRow = height - 1 - static_cast<int>(card.y() + card.height() / 2), cardColumn = static_cast<int>(card.x() + card.width() / 2);
+    for (int i = 0; i < 3; ++i) {
+        const int r = i == 0 ? cardRow : cardRow / 2, c = i == 0 ? cardColumn : cardColumn / 2;
+        EXPECT_NEAR(fromPlanes.planes[i].at<uint8_t>(r, c), planes.planes[i].at<uint8_t>(r, c), 2) << "plane " << i;
+    }
+    // Drawn in BGRA (a preview), the planes are converted at the edge.
+    PixelBuffer bgraFromPlanes(width, height);
+    ASSERT_FALSE(renderer.render(frame, bgraFromPlanes));
+    const Pixel middle = at(bgraFromPlanes, card.x() + card.width() / 2, card.y() + card.height() / 2);
+    EXPECT_NEAR(luma(middle), planes.planes[0].at<uint8_t>(cardRow, cardColumn), 2);
+    frame.cameraPlanes.reset();
+    PlanarImage withoutCamera(width, height);
+    ASSERT_FALSE(renderer.renderPlanar(frame, withoutCamera.canvas()));
+    EXPECT_GT(std::abs(withoutCamera.planes[0].at<uint8_t>(cardRow, cardColumn) - fromPlanes.planes[0].at<uint8_t>(cardRow, cardColumn)), 10)
+        << "the card came from the planes";
 }

@@ -37,12 +37,15 @@ public:
         planarIndices.push_back(frame.index);
         if (frame.screenPlanes && !frame.screen)
             screensAsPlanes.push_back(frame.screenPlanes);
+        if (frame.cameraPlanes && !frame.camera)
+            camerasAsPlanes.push_back(frame.cameraPlanes);
         return std::nullopt;
     }
 
     bool planar = false;
     std::vector<int64_t> planarIndices;
     std::vector<std::shared_ptr<const PlanarPicture>> screensAsPlanes;
+    std::vector<std::shared_ptr<const PlanarPicture>> camerasAsPlanes;
     int64_t failAt = -1;
     std::mutex lock;
     std::vector<int64_t> indices;
@@ -65,13 +68,14 @@ protected:
         ASSERT_TRUE(reader->startReading());
     }
 
-    std::unique_ptr<Mixdown::FrameScheduler> scheduler(std::vector<IndexRenderer>& renderers, bool planar = false, MovieReaderOutput* screen = nullptr)
+    std::unique_ptr<Mixdown::FrameScheduler> scheduler(std::vector<IndexRenderer>& renderers, bool planar = false, MovieReaderOutput* screen = nullptr,
+        std::optional<Mixdown::FrameScheduler::Source> camera = std::nullopt)
     {
         std::vector<OverlayFrameRenderer*> borrowed;
         for (IndexRenderer& renderer : renderers)
             borrowed.push_back(&renderer);
         const Mixdown::FrameScheduler::Plan plan {MediaTime::zero(), MediaTime(1, 1), 30, QSize(64, 36), planar};
-        return std::make_unique<Mixdown::FrameScheduler>(plan, Mixdown::FrameScheduler::Source {screen ? screen : output, std::nullopt}, std::nullopt,
+        return std::make_unique<Mixdown::FrameScheduler>(plan, Mixdown::FrameScheduler::Source {screen ? screen : output, std::nullopt}, camera,
             std::nullopt, std::move(borrowed), gate, 0.01);
     }
 
@@ -153,17 +157,23 @@ TEST_F(MixdownFrameSchedulerTest, RenderersThatDrawPlanesGetTheEncodersPlanesAnd
     }
 }
 
-TEST_F(MixdownFrameSchedulerTest, TheScreenDecodedAsPlanesReachesTheRenderersAsItCame)
+TEST_F(MixdownFrameSchedulerTest, TheScreenAndCameraDecodedAsPlanesReachTheRenderersAsTheyCame)
 {
     auto planesReader = SyntheticTake::openReader(path(QStringLiteral("raw.mov")));
     VideoOutputSettings decoding;
     decoding.encoderPlanesAsDecoded = true;
     MovieReaderOutput* planes = planesReader->addVideoOutput(planesReader->asset().firstTrack(MovieTrack::MediaType::video)->index, decoding);
     ASSERT_TRUE(planes && planesReader->startReading());
+    // The same movie standing in for a camera that shows throughout.
+    auto cameraReader = SyntheticTake::openReader(path(QStringLiteral("raw.mov")));
+    const MovieTrack* cameraTrack = cameraReader->asset().firstTrack(MovieTrack::MediaType::video);
+    Mixdown::FrameScheduler::Source camera {cameraReader->addVideoOutput(cameraTrack->index, decoding),
+        Mixdown::OverlayPlacement::place(cameraTrack->mediaStart(), cameraTrack->end(), MediaTime(1, 1))};
+    ASSERT_TRUE(camera.output && camera.placement && cameraReader->startReading());
     std::vector<IndexRenderer> renderers(2);
     for (IndexRenderer& renderer : renderers)
         renderer.planar = true;
-    auto frames = scheduler(renderers, true, planes);
+    auto frames = scheduler(renderers, true, planes, camera);
     frames->start();
     int64_t count = 0;
     while (frames->copyNextSample())
@@ -173,6 +183,8 @@ TEST_F(MixdownFrameSchedulerTest, TheScreenDecodedAsPlanesReachesTheRenderersAsI
     for (IndexRenderer& renderer : renderers) {
         ASSERT_EQ(renderer.screensAsPlanes.size(), 15u) << "every frame's screen came as planes, none as BGRA";
         EXPECT_GT(renderer.screensAsPlanes.front()->width(), 0);
+        ASSERT_EQ(renderer.camerasAsPlanes.size(), 15u) << "and its camera picture too";
+        EXPECT_GT(renderer.camerasAsPlanes.front()->height(), 0);
     }
 }
 

@@ -61,6 +61,34 @@ TEST(ImageCoreTest, AreaResamplingAveragesAndPlacesAtSubpixelPositions)
     EXPECT_EQ(at(out, 0, 1), cv::Vec4b(10, 20, 30, 255));
 }
 
+TEST(ImageCoreTest, LanczosOnAPlaneIsTheSameAsOnAGreyPicture)
+{
+    cv::Mat plane(23, 31, CV_8UC1);
+    for (int y = 0; y < plane.rows; ++y)
+        for (int x = 0; x < plane.cols; ++x)
+            plane.at<uint8_t>(y, x) = static_cast<uint8_t>((x * 37 + y * 11) % 200 + 20);
+    cv::Mat grey;
+    cv::Mat channels[4] = {plane, plane, plane, cv::Mat(plane.size(), CV_8UC1, cv::Scalar(255))};
+    cv::merge(channels, 4, grey);
+    const QTransform enlarge = QTransform::fromScale(1.9, 1.9) * QTransform::fromTranslate(3.3, -2.6);
+    const QRect area(0, 0, 60, 40);
+    cv::Mat expected, drawn;
+    ImageResampling::draw(grey, enlarge, area, expected, ImageResampling::Filter::lanczos, true);
+    ImageResampling::drawPlane(plane, enlarge, area, drawn, true, ImageResampling::Filter::lanczos);
+    cv::Mat expectedPlane;
+    cv::extractChannel(expected, expectedPlane, 0);
+    cv::Mat difference;
+    cv::absdiff(drawn, expectedPlane, difference);
+    double worst = 0;
+    cv::minMaxLoc(difference, nullptr, &worst);
+    EXPECT_LE(worst, 0);
+    // Shrinking stays the area filter whatever the filter asked for.
+    cv::Mat shrunk, area2;
+    ImageResampling::drawPlane(plane, QTransform::fromScale(0.6, 0.6), QRect(0, 0, 18, 13), shrunk, true, ImageResampling::Filter::lanczos);
+    ImageResampling::drawPlane(plane, QTransform::fromScale(0.6, 0.6), QRect(0, 0, 18, 13), area2, true);
+    EXPECT_EQ(cv::countNonZero(shrunk != area2), 0);
+}
+
 TEST(ImageCoreTest, UpscalingKeepsPremultipliedColourWithinAlpha)
 {
     cv::Mat edge = solid(6, 6, {0, 0, 0, 0});
@@ -209,6 +237,39 @@ TEST(ImageCoreTest, GradeGivesTheSameBytesWholeRowsAsPixelByPixel)
         }
         EXPECT_EQ(mismatches, 0) << grade.ev;
     }
+}
+
+TEST(ImageCoreTest, GradeInPlanesGivesTheSameBytesWholeRowsAsBlockByBlock)
+{
+    // 37 × 9: odd, so the last blocks hold fewer pixels; rows long enough for the eight-pixel steps.
+    PlanarImage picture(37, 9);
+    cv::randu(picture.planes[0], cv::Scalar::all(16), cv::Scalar::all(236));
+    cv::randu(picture.planes[1], cv::Scalar::all(16), cv::Scalar::all(241));
+    cv::randu(picture.planes[2], cv::Scalar::all(16), cv::Scalar::all(241));
+    ImageColor::Grade grade;
+    grade.ev = -0.12;
+    grade.targetNeutral = QPointF(5800, 0);
+    grade.contrast = 1.06;
+    grade.saturation = 1.03;
+    PlanarImage whole(37, 9);
+    for (int i = 0; i < 3; ++i)
+        picture.planes[i].copyTo(whole.planes[i]);
+    ImageColor::applyGrade(whole.canvas(), grade);
+    int mismatches = 0;
+    for (int cy = 0; cy < 5; ++cy) {
+        for (int cx = 0; cx < 19; ++cx) {
+            const cv::Rect block(2 * cx, 2 * cy, std::min(2, 37 - 2 * cx), std::min(2, 9 - 2 * cy));
+            PlanarImage one(block.width, block.height);
+            picture.planes[0](block).copyTo(one.planes[0]);
+            one.planes[1].setTo(picture.planes[1].at<uint8_t>(cy, cx));
+            one.planes[2].setTo(picture.planes[2].at<uint8_t>(cy, cx));
+            ImageColor::applyGrade(one.canvas(), grade);
+            mismatches += cv::countNonZero(one.planes[0] != whole.planes[0](block));
+            mismatches += one.planes[1].at<uint8_t>(0, 0) != whole.planes[1].at<uint8_t>(cy, cx);
+            mismatches += one.planes[2].at<uint8_t>(0, 0) != whole.planes[2].at<uint8_t>(cy, cx);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(ImageCoreTest, ColourControlsAdjustWithoutBreakingAlpha)

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -116,36 +117,190 @@ std::array<double, 3> whiteBalanceGains(QPointF neutral, QPointF targetNeutral)
 
 } // namespace
 
+namespace {
+
+// The grade as integer steps: per channel, exposure and white balance in linear light as a table (0…255
+// values scaled by 256); then saturation around luma, brightness and contrast in fixed point.
+struct GradeSteps {
+    std::array<std::array<int32_t, 256>, 3> gains; // blue, green, red
+    int saturation = 256;
+    int contrast = 256;
+    int shift = -32640;
+
+    explicit GradeSteps(const ImageColor::Grade& grade)
+    {
+        const std::array<double, 3> balance = whiteBalanceGains(grade.neutral, grade.targetNeutral);
+        const double exposureGain = std::exp2(grade.ev);
+        for (int c = 0; c < 3; ++c)
+            for (int v = 0; v < 256; ++v)
+                gains[static_cast<size_t>(c)][static_cast<size_t>(v)] = static_cast<int32_t>(std::lround(
+                    256 * 255 * toEncoded(std::clamp(toLinear(v / 255.0) * exposureGain * balance[static_cast<size_t>(c)], 0.0, 1.0))));
+        saturation = static_cast<int>(std::lround(grade.saturation * 256));
+        contrast = static_cast<int>(std::lround(grade.contrast * 256));
+        shift = static_cast<int>(std::lround(grade.brightness * 255 * 256)) - 32640;
+    }
+
+    // One opaque pixel, components 0…255, in place.
+    void apply(int& b, int& g, int& r) const
+    {
+        const int gb = gains[0][static_cast<size_t>(b)], gg = gains[1][static_cast<size_t>(g)], gr = gains[2][static_cast<size_t>(r)];
+        const int luma = (18 * gb + 183 * gg + 55 * gr) >> 8;
+        const auto out = [&](int c) { return std::clamp((((luma + (((c - luma) * saturation) >> 8) + shift) * contrast) >> 16) + 128, 0, 255); };
+        b = out(gb);
+        g = out(gg);
+        r = out(gr);
+    }
+};
+
+// BT.709 limited range, as the decoder's pictures and the encoder's planes hold it.
+constexpr float lumaScale = 255.0f / 219, chromaScale = 255.0f / 224;
+constexpr float redFromV = 2 * (1 - 0.2126f) * chromaScale, blueFromU = 2 * (1 - 0.0722f) * chromaScale;
+constexpr float greenFromU = -2 * 0.0722f * (1 - 0.0722f) / 0.7152f * chromaScale, greenFromV = -2 * 0.2126f * (1 - 0.2126f) / 0.7152f * chromaScale;
+constexpr float yR = 0.2126f * 219 / 255, yG = 0.7152f * 219 / 255, yB = 0.0722f * 219 / 255;
+constexpr float uR = -0.2126f / (2 * (1 - 0.0722f)) * 224 / 255, uG = -0.7152f / (2 * (1 - 0.0722f)) * 224 / 255, uB = 0.5f * 224 / 255;
+constexpr float vR = 0.5f * 224 / 255, vG = -0.7152f / (2 * (1 - 0.2126f)) * 224 / 255, vB = -0.0722f / (2 * (1 - 0.2126f)) * 224 / 255;
+
+inline int rounded(float v) { return std::clamp(static_cast<int>(v + 256.5f) - 256, 0, 255); }
+
+} // namespace
+
 void ImageColor::applyGrade(cv::Mat& image, const Grade& grade)
 {
-    const std::array<double, 3> balance = whiteBalanceGains(grade.neutral, grade.targetNeutral);
-    const double exposureGain = std::exp2(grade.ev);
-    // Per channel: exposure and white balance in linear light, as 0…255 values scaled by 256.
-    std::array<std::array<int32_t, 256>, 3> gains;
-    for (int c = 0; c < 3; ++c)
-        for (int v = 0; v < 256; ++v)
-            gains[static_cast<size_t>(c)][static_cast<size_t>(v)] = static_cast<int32_t>(std::lround(
-                256 * 255 * toEncoded(std::clamp(toLinear(v / 255.0) * exposureGain * balance[static_cast<size_t>(c)], 0.0, 1.0))));
-    // Brightness and contrast on the saturated value (0…255 × 256), in fixed point.
-    const int s = static_cast<int>(std::lround(grade.saturation * 256));
-    const int contrast = static_cast<int>(std::lround(grade.contrast * 256));
-    const int shift = static_cast<int>(std::lround(grade.brightness * 255 * 256)) - 32640;
+    const GradeSteps steps(grade);
     static const bool avx2 = __builtin_cpu_supports("avx2");
     ImageCompositing::forRows(image.rows, image.cols, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             uint8_t* p = image.ptr<uint8_t>(y);
-            const int done = avx2 ? gradeRowAvx2(p, image.cols, gains, s, contrast, shift) : 0;
+            const int done = avx2 ? gradeRowAvx2(p, image.cols, steps.gains, steps.saturation, steps.contrast, steps.shift) : 0;
             p += 4 * done;
             for (int x = done; x < image.cols; ++x, p += 4) {
-                const int b = gains[0][p[0]], g = gains[1][p[1]], r = gains[2][p[2]];
-                const int luma = (18 * b + 183 * g + 55 * r) >> 8;
-                const auto out = [&](int c) {
-                    const int saturated = luma + (((c - luma) * s) >> 8);
-                    return static_cast<uint8_t>(std::clamp((((saturated + shift) * contrast) >> 16) + 128, 0, 255));
-                };
-                p[0] = std::min(out(b), p[3]);
-                p[1] = std::min(out(g), p[3]);
-                p[2] = std::min(out(r), p[3]);
+                int b = p[0], g = p[1], r = p[2];
+                steps.apply(b, g, r);
+                p[0] = static_cast<uint8_t>(std::min<int>(b, p[3]));
+                p[1] = static_cast<uint8_t>(std::min<int>(g, p[3]));
+                p[2] = static_cast<uint8_t>(std::min<int>(r, p[3]));
+            }
+        }
+    });
+}
+
+namespace {
+
+// One row of luma graded in place: each pixel made RGB from its luma and its block's chroma terms (spread to
+// every pixel), graded, its luma written back and its graded components kept for the block's chroma.
+struct GradedRow {
+    int32_t* blue;
+    int32_t* green;
+    int32_t* red;
+};
+
+int gradedLuma(int b, int g, int r) { return static_cast<int>(std::clamp(16.0f + yR * r + yG * g + yB * b + 0.5f, 0.0f, 255.0f)); }
+
+// Eight pixels at a time, the same operations as the plain loop in the same order, so the same bytes. Returns
+// how many pixels of the row it did (a multiple of eight).
+__attribute__((target("avx2"))) int gradeLumaRowAvx2(uint8_t* luma, const float* red, const float* green, const float* blue, int count,
+    const GradeSteps& steps, const GradedRow& out)
+{
+    const __m256 lumaOffset = _mm256_set1_ps(16.0f), scale = _mm256_set1_ps(lumaScale), half = _mm256_set1_ps(0.5f);
+    const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(255), middle = _mm256_set1_epi32(128);
+    const __m256i saturation = _mm256_set1_epi32(steps.saturation), contrast = _mm256_set1_epi32(steps.contrast);
+    const __m256i shift = _mm256_set1_epi32(steps.shift);
+    const auto channel = [&](__m256 v) __attribute__((target("avx2"))) {
+        const __m256i rounded = _mm256_cvttps_epi32(_mm256_floor_ps(_mm256_add_ps(v, half)));
+        return _mm256_min_epi32(_mm256_max_epi32(rounded, zero), top);
+    };
+    int x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const __m256i y = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(luma + x)));
+        const __m256 l = _mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(y), lumaOffset), scale);
+        const __m256i b = _mm256_i32gather_epi32(steps.gains[0].data(), channel(_mm256_add_ps(l, _mm256_loadu_ps(blue + x))), 4);
+        const __m256i g = _mm256_i32gather_epi32(steps.gains[1].data(), channel(_mm256_add_ps(l, _mm256_loadu_ps(green + x))), 4);
+        const __m256i r = _mm256_i32gather_epi32(steps.gains[2].data(), channel(_mm256_add_ps(l, _mm256_loadu_ps(red + x))), 4);
+        const __m256i grey = _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(b, _mm256_set1_epi32(18)),
+                                                                   _mm256_mullo_epi32(g, _mm256_set1_epi32(183))),
+                                                   _mm256_mullo_epi32(r, _mm256_set1_epi32(55))),
+            8);
+        const auto graded = [&](__m256i c) __attribute__((target("avx2"))) {
+            const __m256i saturated = _mm256_add_epi32(grey, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(c, grey), saturation), 8));
+            const __m256i v = _mm256_add_epi32(_mm256_srai_epi32(_mm256_mullo_epi32(_mm256_add_epi32(saturated, shift), contrast), 16), middle);
+            return _mm256_min_epi32(_mm256_max_epi32(v, zero), top);
+        };
+        const __m256i B = graded(b), G = graded(g), R = graded(r);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.blue + x), B);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.green + x), G);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.red + x), R);
+        __m256 v = _mm256_add_ps(lumaOffset, _mm256_mul_ps(_mm256_set1_ps(yR), _mm256_cvtepi32_ps(R)));
+        v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_set1_ps(yG), _mm256_cvtepi32_ps(G)));
+        v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_set1_ps(yB), _mm256_cvtepi32_ps(B)));
+        v = _mm256_min_ps(_mm256_max_ps(_mm256_add_ps(v, half), _mm256_setzero_ps()), _mm256_set1_ps(255.0f));
+        const __m256i words = _mm256_packus_epi32(_mm256_cvttps_epi32(v), zero);
+        const __m256i bytes = _mm256_packus_epi16(words, zero);
+        const __m128i eight = _mm_unpacklo_epi32(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(luma + x), eight);
+    }
+    return x;
+}
+
+void gradeLumaRow(uint8_t* luma, const float* red, const float* green, const float* blue, int count, const GradeSteps& steps,
+    const GradedRow& out)
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    for (int x = avx2 ? gradeLumaRowAvx2(luma, red, green, blue, count, steps, out) : 0; x < count; ++x) {
+        const float l = (luma[x] - 16.0f) * lumaScale;
+        int b = rounded(l + blue[x]), g = rounded(l + green[x]), r = rounded(l + red[x]);
+        steps.apply(b, g, r);
+        luma[x] = static_cast<uint8_t>(gradedLuma(b, g, r));
+        out.blue[x] = b;
+        out.green[x] = g;
+        out.red[x] = r;
+    }
+}
+
+} // namespace
+
+void ImageColor::applyGrade(const PlanarCanvas& planes, const Grade& grade)
+{
+    if (planes.isEmpty())
+        return;
+    const GradeSteps steps(grade);
+    const int width = planes.width;
+    // Per 2×2 block: each pixel made RGB from its luma and the block's chroma (as a decoder's conversion reads
+    // them), graded, its luma written back; the block's chroma from the average of its graded pixels.
+    ImageCompositing::forRows(planes.chromaHeight(), width * 2, [&](int c0, int c1) {
+        const size_t n = static_cast<size_t>(width) + 1;
+        std::vector<float> terms(3 * n);
+        float* red = terms.data();
+        float* green = red + n;
+        float* blue = green + n;
+        std::vector<int32_t> graded(6 * n, 0);
+        const GradedRow rows[2] = {{graded.data(), graded.data() + n, graded.data() + 2 * n},
+            {graded.data() + 3 * n, graded.data() + 4 * n, graded.data() + 5 * n}};
+        for (int cy = c0; cy < c1; ++cy) {
+            uint8_t* u = planes.data[1] + static_cast<ptrdiff_t>(cy) * planes.stride[1];
+            uint8_t* v = planes.data[2] + static_cast<ptrdiff_t>(cy) * planes.stride[2];
+            for (int x = 0; x < width; ++x) {
+                const float cb = u[x >> 1] - 128.0f, cr = v[x >> 1] - 128.0f;
+                red[x] = redFromV * cr;
+                green[x] = greenFromU * cb + greenFromV * cr;
+                blue[x] = blueFromU * cb;
+            }
+            const int lumaRows = std::min(2, planes.height - 2 * cy);
+            for (int k = 0; k < lumaRows; ++k)
+                gradeLumaRow(planes.data[0] + static_cast<ptrdiff_t>(2 * cy + k) * planes.stride[0], red, green, blue, width, steps, rows[k]);
+            for (int cx = 0; cx < planes.chromaWidth(); ++cx) {
+                const int columns = std::min(2, width - 2 * cx);
+                int sumB = 0, sumG = 0, sumR = 0;
+                for (int k = 0; k < lumaRows; ++k) {
+                    for (int dx = 0; dx < columns; ++dx) {
+                        sumB += rows[k].blue[2 * cx + dx];
+                        sumG += rows[k].green[2 * cx + dx];
+                        sumR += rows[k].red[2 * cx + dx];
+                    }
+                }
+                const float share = 1.0f / static_cast<float>(lumaRows * columns);
+                const float B = sumB * share, G = sumG * share, R = sumR * share;
+                u[cx] = static_cast<uint8_t>(std::clamp(128.0f + uR * R + uG * G + uB * B + 0.5f, 0.0f, 255.0f));
+                v[cx] = static_cast<uint8_t>(std::clamp(128.0f + vR * R + vG * G + vB * B + 0.5f, 0.0f, 255.0f));
             }
         }
     });
@@ -211,6 +366,24 @@ void ImageColor::sharpenLuminance(cv::Mat& image, double sharpness, double radiu
                 for (int c = 0; c < 3; ++c)
                     p[c] = static_cast<uint8_t>(std::clamp(p[c] + add, 0, static_cast<int>(p[3])));
             }
+        }
+    });
+}
+
+void ImageColor::sharpenLuma(cv::Mat& luma, double sharpness, double radius)
+{
+    if (luma.empty() || luma.type() != CV_8UC1 || !(sharpness > 0) || !(radius > 0))
+        return;
+    cv::Mat blurred;
+    cv::GaussianBlur(luma, blurred, cv::Size(0, 0), radius, radius, cv::BORDER_REPLICATE);
+    const int amount = static_cast<int>(std::lround(sharpness * 1024));
+    ImageCompositing::forRows(luma.rows, luma.cols, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            uint8_t* p = luma.ptr<uint8_t>(y);
+            const uint8_t* q = blurred.ptr<uint8_t>(y);
+            // Kept within the limited range, as the BGRA way keeps each channel within 0…255.
+            for (int x = 0; x < luma.cols; ++x)
+                p[x] = static_cast<uint8_t>(std::clamp(p[x] + ((p[x] - q[x]) * amount) / 1024, 16, 235));
         }
     });
 }

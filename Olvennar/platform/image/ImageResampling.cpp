@@ -302,6 +302,47 @@ cv::Rect sourceWindow(const cv::Size& size, const QTransform& toTarget, const QR
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
+// The general way for any scale and offset (flips, tiny scales, Lanczos): shrunk by area first, then
+// warped from pixel centres. `out` already has the area's size and the source's type.
+void warp(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, ImageResampling::Filter filter, bool clampEdges)
+{
+    const double sx = std::abs(toTarget.m11());
+    const double sy = std::abs(toTarget.m22());
+    const double margin = 4 + 2 / std::min({sx, sy, 1.0});
+    cv::Rect window = sourceWindow(source.size(), toTarget, area, margin);
+    if (window.width <= 0 || window.height <= 0) {
+        if (!clampEdges) {
+            out.setTo(cv::Scalar::all(0));
+            return;
+        }
+        // Wholly beside the source: the nearest edge pixels repeat.
+        window = cv::Rect(0, 0, source.cols, source.rows);
+    }
+    // Continuous mapping from window coordinates to area coordinates.
+    QTransform map = QTransform::fromTranslate(window.x, window.y) * toTarget * QTransform::fromTranslate(-area.x(), -area.y());
+    cv::Mat input = source(window);
+    cv::Mat shrunk;
+    if (sx < 1 || sy < 1) {
+        const int w = std::max(1, static_cast<int>(std::lround(window.width * std::min(sx, 1.0))));
+        const int h = std::max(1, static_cast<int>(std::lround(window.height * std::min(sy, 1.0))));
+        cv::resize(input, shrunk, cv::Size(w, h), 0, 0, cv::INTER_AREA);
+        map = QTransform::fromScale(static_cast<double>(window.width) / w, static_cast<double>(window.height) / h) * map;
+        input = shrunk;
+    }
+    // Index mapping (pixel centres at i + 0.5), inverted for warpAffine.
+    const QTransform indexMap = QTransform::fromTranslate(0.5, 0.5) * map * QTransform::fromTranslate(-0.5, -0.5);
+    const QTransform back = indexMap.inverted();
+    const cv::Matx23d inverse(back.m11(), back.m21(), back.dx(), back.m12(), back.m22(), back.dy());
+    const bool upscaling = map.m11() > 1.001 || map.m22() > 1.001;
+    const int interpolation = (filter == ImageResampling::Filter::lanczos && upscaling) ? cv::INTER_LANCZOS4 : cv::INTER_LINEAR;
+    cv::warpAffine(input, out, inverse, out.size(), interpolation | cv::WARP_INVERSE_MAP,
+        clampEdges ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT, cv::Scalar::all(0));
+    if (interpolation == cv::INTER_LANCZOS4 && out.type() == CV_8UC4) {
+        // Lanczos rings past the alpha of premultiplied pixels; keep colour within alpha.
+        ImageCompositing::keepColourWithinAlpha(out);
+    }
+}
+
 } // namespace
 
 QRect ImageResampling::mappedBounds(const cv::Size& sourceSize, const QTransform& toTarget)
@@ -346,42 +387,11 @@ void ImageResampling::draw(const cv::Mat& source, const QTransform& toTarget, co
         drawArea(source, sx, sy, toTarget.dx(), toTarget.dy(), area, out, clampEdges);
         return;
     }
-    const double margin = 4 + 2 / std::min({sx, sy, 1.0});
-    cv::Rect window = sourceWindow(source.size(), toTarget, area, margin);
-    if (window.width <= 0 || window.height <= 0) {
-        if (!clampEdges) {
-            out.setTo(cv::Scalar::all(0));
-            return;
-        }
-        // Wholly beside the source: the nearest edge pixels repeat.
-        window = cv::Rect(0, 0, source.cols, source.rows);
-    }
-    // Continuous mapping from window coordinates to area coordinates.
-    QTransform map = QTransform::fromTranslate(window.x, window.y) * toTarget * QTransform::fromTranslate(-area.x(), -area.y());
-    cv::Mat input = source(window);
-    cv::Mat shrunk;
-    if (sx < 1 || sy < 1) {
-        const int w = std::max(1, static_cast<int>(std::lround(window.width * std::min(sx, 1.0))));
-        const int h = std::max(1, static_cast<int>(std::lround(window.height * std::min(sy, 1.0))));
-        cv::resize(input, shrunk, cv::Size(w, h), 0, 0, cv::INTER_AREA);
-        map = QTransform::fromScale(static_cast<double>(window.width) / w, static_cast<double>(window.height) / h) * map;
-        input = shrunk;
-    }
-    // Index mapping (pixel centres at i + 0.5), inverted for warpAffine.
-    const QTransform indexMap = QTransform::fromTranslate(0.5, 0.5) * map * QTransform::fromTranslate(-0.5, -0.5);
-    const QTransform back = indexMap.inverted();
-    const cv::Matx23d inverse(back.m11(), back.m21(), back.dx(), back.m12(), back.m22(), back.dy());
-    const bool upscaling = map.m11() > 1.001 || map.m22() > 1.001;
-    const int interpolation = (filter == Filter::lanczos && upscaling) ? cv::INTER_LANCZOS4 : cv::INTER_LINEAR;
-    cv::warpAffine(input, out, inverse, out.size(), interpolation | cv::WARP_INVERSE_MAP,
-        clampEdges ? cv::BORDER_REPLICATE : cv::BORDER_CONSTANT, cv::Scalar::all(0));
-    if (interpolation == cv::INTER_LANCZOS4) {
-        // Lanczos rings past the alpha of premultiplied pixels; keep colour within alpha.
-        ImageCompositing::keepColourWithinAlpha(out);
-    }
+    warp(source, toTarget, area, out, filter, clampEdges);
 }
 
-void ImageResampling::drawPlane(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, bool clampEdges)
+void ImageResampling::drawPlane(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, bool clampEdges,
+    Filter filter)
 {
     if (area.isEmpty()) {
         out.release();
@@ -391,6 +401,10 @@ void ImageResampling::drawPlane(const cv::Mat& source, const QTransform& toTarge
     const double sx = toTarget.m11(), sy = toTarget.m22();
     if (source.empty() || source.type() != CV_8UC1 || !toTarget.isInvertible()) {
         out.setTo(0);
+        return;
+    }
+    if (filter == Filter::lanczos && (sx > 1.001 || sy > 1.001)) {
+        warp(source, toTarget, area, out, filter, clampEdges);
         return;
     }
     if (sx >= 1.0 / 60 && sy >= 1.0 / 60 && toTarget.m12() == 0 && toTarget.m21() == 0) {

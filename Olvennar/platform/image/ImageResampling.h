@@ -21,9 +21,11 @@ enum class Filter { linear, lanczos };
 void draw(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, Filter filter,
     bool clampEdges = false);
 
-// The same for one 8-bit plane (CV_8UC1: a luma or chroma plane), always area when shrinking and linear
-// when enlarging. Pixels mapped from outside the source are 0, or repeat the nearest edge with `clampEdges`.
-void drawPlane(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, bool clampEdges = false);
+// The same for one 8-bit plane (CV_8UC1: a luma or chroma plane), always area when shrinking; enlarging is
+// linear, or Lanczos with Filter::lanczos. Pixels mapped from outside the source are 0, or repeat the nearest
+// edge with `clampEdges`.
+void drawPlane(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, bool clampEdges = false,
+    Filter filter = Filter::linear);
 
 // The target pixels a mapped source can touch (its mapped rectangle, rounded outward).
 QRect mappedBounds(const cv::Size& sourceSize, const QTransform& toTarget);

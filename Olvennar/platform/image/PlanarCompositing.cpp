@@ -171,12 +171,21 @@ void blockCoverage(const float* top, const float* bottom, int columns, int block
     }
 }
 
-// d = value + d · keep, rounded, as the `over` loops compute it.
-OLVENNAR_WIDE_VECTORS void overPreparedRow(uint8_t* __restrict d, const float* __restrict value, const float* __restrict keep, int count)
+// Prepared values are kept in 1/128 of a level and what is kept of the canvas in 1/32768: half the bytes of
+// floats to read per sample, within a hundredth of a level of them.
+constexpr float valueUnit = 128, keepUnit = 32768;
+
+// d = value + d · keep, rounded, as the `over` loops compute it (in fixed point).
+OLVENNAR_WIDE_VECTORS void overPreparedRow(uint8_t* __restrict d, const uint16_t* __restrict value, const uint16_t* __restrict keep, int count)
 {
-    for (int i = 0; i < count; ++i)
-        d[i] = static_cast<uint8_t>(std::clamp(value[i] + d[i] * keep[i] + 0.5f, 0.0f, 255.0f));
+    for (int i = 0; i < count; ++i) {
+        const uint32_t v = (static_cast<uint32_t>(value[i]) * 256u + static_cast<uint32_t>(d[i]) * keep[i] + 16384u) >> 15;
+        d[i] = static_cast<uint8_t>(v < 255u ? v : 255u);
+    }
 }
+
+uint16_t fixedValue(float value) { return static_cast<uint16_t>(std::lround(std::clamp(value, 0.0f, 255.0f) * valueUnit)); }
+uint16_t fixedKeep(float keep) { return static_cast<uint16_t>(std::lround(std::clamp(keep, 0.0f, 1.0f) * keepUnit)); }
 
 } // namespace
 
@@ -189,11 +198,11 @@ PlanarCompositing::PreparedPiece PlanarCompositing::prepare(const cv::Mat& piece
     const int x0 = own.left() & ~1, y0 = own.top() & ~1;
     prepared.rect = QRect(QPoint(x0, y0), QPoint(own.right() | 1, own.bottom() | 1));
     const int w = prepared.rect.width(), h = prepared.rect.height();
-    prepared.value[0].create(h, w, CV_32F);
-    prepared.keep[0].create(h, w, CV_32F);
+    prepared.value[0].create(h, w, CV_16U);
+    prepared.keep[0].create(h, w, CV_16U);
     for (int i : {1, 2})
-        prepared.value[i].create(h / 2, w / 2, CV_32F);
-    prepared.keep[1].create(h / 2, w / 2, CV_32F);
+        prepared.value[i].create(h / 2, w / 2, CV_16U);
+    prepared.keep[1].create(h / 2, w / 2, CV_16U);
     const auto pixel = [&](int x, int y) -> const uint8_t* {
         static const uint8_t clear[4] = {0, 0, 0, 0};
         return own.contains(x, y) ? piece.ptr<uint8_t>(y - at.y()) + 4 * (x - at.x()) : clear;
@@ -202,8 +211,8 @@ PlanarCompositing::PreparedPiece PlanarCompositing::prepare(const cv::Mat& piece
         for (int x = 0; x < w; ++x) {
             const uint8_t* p = pixel(x0 + x, y0 + y);
             const float B = p[0], G = p[1], R = p[2], A = p[3];
-            prepared.value[0].at<float>(y, x) = yA * A + yR * R + yG * G + yB * B;
-            prepared.keep[0].at<float>(y, x) = 1 - A * (1.0f / 255);
+            prepared.value[0].at<uint16_t>(y, x) = fixedValue(yA * A + yR * R + yG * G + yB * B);
+            prepared.keep[0].at<uint16_t>(y, x) = fixedKeep(1 - A * (1.0f / 255));
         }
     }
     for (int cy = 0; cy < h / 2; ++cy) {
@@ -214,9 +223,9 @@ PlanarCompositing::PreparedPiece PlanarCompositing::prepare(const cv::Mat& piece
             const uint8_t* d = pixel(x0 + 2 * cx + 1, y0 + 2 * cy + 1);
             const auto block = [&](int k) { return 0.25f * static_cast<float>(a[k] + b[k] + c[k] + d[k]); };
             const float B = block(0), G = block(1), R = block(2), A = block(3);
-            prepared.value[1].at<float>(cy, cx) = cA * A + uR * R + uG * G + uB * B;
-            prepared.value[2].at<float>(cy, cx) = cA * A + vR * R + vG * G + vB * B;
-            prepared.keep[1].at<float>(cy, cx) = 1 - A * (1.0f / 255);
+            prepared.value[1].at<uint16_t>(cy, cx) = fixedValue(cA * A + uR * R + uG * G + uB * B);
+            prepared.value[2].at<uint16_t>(cy, cx) = fixedValue(cA * A + vR * R + vG * G + vB * B);
+            prepared.keep[1].at<uint16_t>(cy, cx) = fixedKeep(1 - A * (1.0f / 255));
         }
     }
     return prepared;
@@ -236,12 +245,12 @@ void PlanarCompositing::over(const PlanarCanvas& canvas, const PreparedPiece& pi
             for (int k = 0; k < 2; ++k) {
                 const int y = clip.top() + 2 * r + k;
                 overPreparedRow(canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0] + clip.left(),
-                    piece.value[0].ptr<float>(py + 2 * r + k) + px, piece.keep[0].ptr<float>(py + 2 * r + k) + px, clip.width());
+                    piece.value[0].ptr<uint16_t>(py + 2 * r + k) + px, piece.keep[0].ptr<uint16_t>(py + 2 * r + k) + px, clip.width());
             }
             const int cy = clip.top() / 2 + r;
             for (int i : {1, 2}) {
                 overPreparedRow(canvas.data[i] + static_cast<ptrdiff_t>(cy) * canvas.stride[i] + clip.left() / 2,
-                    piece.value[i].ptr<float>(py / 2 + r) + px / 2, piece.keep[1].ptr<float>(py / 2 + r) + px / 2, clip.width() / 2);
+                    piece.value[i].ptr<uint16_t>(py / 2 + r) + px / 2, piece.keep[1].ptr<uint16_t>(py / 2 + r) + px / 2, clip.width() / 2);
             }
         }
     });
@@ -364,4 +373,20 @@ QRect PlanarCompositing::chromaTouched(const QRect& area)
     if (area.isEmpty())
         return {};
     return QRect(QPoint(area.left() >> 1, area.top() >> 1), QPoint(area.right() >> 1, area.bottom() >> 1));
+}
+
+QTransform PlanarCompositing::chromaMap(const QTransform& lumaMap)
+{
+    return QTransform::fromScale(2, 2) * lumaMap * QTransform::fromScale(0.5, 0.5);
+}
+
+PlanarView PlanarCompositing::part(const PlanarView& planes, const QRect& rect)
+{
+    PlanarView view = planes;
+    view.data[0] = planes.data[0] + static_cast<ptrdiff_t>(rect.y()) * planes.stride[0] + rect.x();
+    for (int i : {1, 2})
+        view.data[i] = planes.data[i] + static_cast<ptrdiff_t>(rect.y() / 2) * planes.stride[i] + rect.x() / 2;
+    view.width = rect.width();
+    view.height = rect.height();
+    return view;
 }

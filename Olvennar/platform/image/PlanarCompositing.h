@@ -4,6 +4,7 @@
 #include "platform/image/RoundedRectShape.h"
 
 #include <QPoint>
+#include <QTransform>
 
 #include <functional>
 
@@ -34,11 +35,11 @@ void mixOpaque(const PlanarCanvas& canvas, const PlanarView& piece, QPoint at, c
 
 // A premultiplied BGRA piece that never changes (a baked shadow), turned once into what compositing it puts in
 // each plane (its colour, offsets included) and what it keeps of the canvas there, on whole 2×2 blocks: then
-// compositing it costs one multiply-add a sample, and gives what `over` gives for the same piece.
+// compositing it costs one fixed-point multiply-add a sample, and gives what `over` gives for the same piece.
 struct PreparedPiece {
     QRect rect; // canvas pixels, on even pixels; pixels beyond the piece's own are clear
-    cv::Mat value[3]; // CV_32F: luma of rect's size, chroma of its blocks
-    cv::Mat keep[2]; // CV_32F: for luma, and for both chroma planes
+    cv::Mat value[3]; // CV_16U, in 1/128 of a level: luma of rect's size, chroma of its blocks
+    cv::Mat keep[2]; // CV_16U, in 1/32768: for luma, and for both chroma planes
     bool isEmpty() const { return rect.isEmpty(); }
 };
 PreparedPiece prepare(const cv::Mat& piece, QPoint at);
@@ -51,6 +52,12 @@ PlanarImage fromBgra(const cv::Mat& picture);
 
 // Every pixel of `area` (canvas pixels) set to one straight colour (components 0…255).
 void fill(const PlanarCanvas& canvas, const QRect& area, uint8_t red, uint8_t green, uint8_t blue);
+
+// A map of luma pixels turned into the same map of chroma samples (a sample spans two pixels each way).
+QTransform chromaMap(const QTransform& lumaMap);
+
+// The part `rect` (piece pixels, on even pixels) of opaque planes, sharing their bytes.
+PlanarView part(const PlanarView& planes, const QRect& rect);
 
 // The chroma samples whose whole luma block lies inside `area`: what an opaque piece over `area` replaces.
 QRect chromaInside(const QRect& area);

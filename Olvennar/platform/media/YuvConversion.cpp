@@ -80,3 +80,13 @@ bool YuvConversion::toBgra(const Planes& source, PixelBuffer& destination) const
     destination.markOpaque();
     return true;
 }
+
+bool YuvConversion::toBgra(const PlanarView& source, PixelBuffer& destination) const
+{
+    Planes planes;
+    for (int i = 0; i < 3; ++i) {
+        planes.data[i] = source.data[i];
+        planes.stride[i] = source.stride[i];
+    }
+    return toBgra(planes, destination);
+}

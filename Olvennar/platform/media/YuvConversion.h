@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/media/PixelBuffer.h"
+#include "platform/media/PlanarCanvas.h"
 
 #include <cstdint>
 
@@ -23,6 +24,8 @@ public:
 
     // False (nothing written) when `destination` is empty or a plane is missing.
     bool toBgra(const Planes& source, PixelBuffer& destination) const;
+    // The same for 4:2:0 planes of the destination's size.
+    bool toBgra(const PlanarView& source, PixelBuffer& destination) const;
 
 private:
     float lumaScale_;
