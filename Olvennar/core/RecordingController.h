@@ -83,9 +83,6 @@ public:
     ~RecordingController() override;
 
     Platform& platform() { return platform_; }
-    // Filming: counting down, preparing, recording or paused. Busy: filming or finishing.
-    static bool isFilming(const Phase& phase) { return phase.isFilming(); }
-    static bool isBusy(const Phase& phase) { return phase.isBusy(); }
     // A take is under way and not yet stopping.
     static bool recordingOrPaused(const Phase& phase) { return phase.isRolling(); }
     // "mm:ss" below an hour, "h:mm:ss" from there; "00:00" for negative or non-finite input.
@@ -138,7 +135,6 @@ public:
     bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting);
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
-    bool isRestoringModeSettings() const { return restoringModeSettings_; }
     // Screen and sound.
     const std::vector<DisplayInfo>& displays() const { return screen_.displays; } void setDisplays(std::vector<DisplayInfo> displays);
     std::optional<quint32> selectedDisplayID() const { return screen_.selectedDisplayID; }
@@ -179,7 +175,6 @@ public:
     CameraQuality cameraQuality() const { return bubble_.cameraQuality; } void setCameraQuality(CameraQuality quality);
     // The qualities the selected camera (else the first listed) offers.
     std::vector<CameraQuality> cameraQualityOptions() const;
-    const std::optional<QString>& cameraOnlyPreviewCameraID() const { return routing_->previewCameraID(); }
     // Short mode.
     ShortPosition shortPosition() const { return short_.shortPosition; } void setShortPosition(ShortPosition position);
     bool shortSafeZones() const { return short_.shortSafeZones; } void setShortSafeZones(bool on);
@@ -223,8 +218,6 @@ public:
     std::optional<QString> selectedMicrophoneName() const;
     // The selected microphone ranks below the best listed one.
     bool usingWorseMicrophoneThanAvailable() const;
-    // "<screen name> — W×H", or "Display <id> — W×H" when no screen matches.
-    static QString displayName(const DisplayInfo& display);
     // No capture device exists (none listed and none refused for want of access): said as missing, never as access.
     bool noCameraDevice() const;
     // Asks for camera access, then opens the "Short frame" window or brings it forward (Short mode only).
@@ -256,27 +249,21 @@ public:
     void settleOverlayWindows();
     // Camera routing (CameraRouting) runs after every published change; it is idempotent and cheap.
     void updateFramingRouting() override;
+    // Which picture each framing monitor reads, the camera-only preview and its recorder, the windows' state.
     CameraRouting& routing() { return *routing_; }
+    const CameraRouting& routing() const { return *routing_; }
     // The crops the desk monitor judges in the current mode and look.
     std::vector<FramingCropSpec> framingSpecs() const;
-    // The desk camera's (or the "Just me" camera's) monitor and the short picture's monitor.
-    FramingMonitor& framing() { return routing_->framing(); }
-    FramingMonitor& shortFraming() { return routing_->shortFraming(); }
-    // The one camera-only recorder; none when the studio has no take services.
-    CameraOnlyRecorder* cameraOnlyRecorder() { return routing_->recorder(); }
     // The framing-check and short preview windows say when they open and close.
-    bool framingWindowOpen() const { return routing_->framingWindowOpen(); } void setFramingWindowOpen(bool open);
+    void setFramingWindowOpen(bool open);
     // The main window's "Check framing": "Short" opens the short preview instead; "Just me" asks for the camera
     // first, the other modes switch the bubble camera on. An open window is only brought forward.
     QCoro::Task<> openFramingCheck();
     // The open "Check framing" window; none once it closed.
     FramingCheckDisplay* framingWindow() const { return framingWindow_.get(); }
-    bool shortWindowOpen() const { return routing_->shortWindowOpen(); } void setShortWindowOpen(bool open);
-    void settleCameraOnlyPreview() { routing_->settle(); }
-    bool cameraOnlyPreviewShort() const { return routing_->previewShort(); }
+    void setShortWindowOpen(bool open);
     // The short preview shows the file's side while shortViewerView is on, else the mirror setting.
-    bool shortViewerView() const { return routing_->viewerView(); } void setShortViewerView(bool fileSide);
-    void applyShortViewerDisplay() { routing_->applyViewerDisplay(); }
+    void setShortViewerView(bool fileSide);
     // The take description's "look" object, in its own lower-case words, from the current settings.
     QJsonObject harnessLook() const;
 

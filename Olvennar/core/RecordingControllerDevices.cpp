@@ -5,14 +5,13 @@
 #include "capture/ScreenRecorder.h"
 #include "core/CaptureDeviceChoice.h"
 #include "core/ControllerHooks.h"
+#include "core/ScreenChoice.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/AccessProbe.h"
 #include "takes/OverlayRecorder.h"
 #include "takes/TakeServices.h"
 
-#include <QGuiApplication>
 #include <QPointer>
-#include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
@@ -55,7 +54,7 @@ QCoro::Task<> RecordingController::checkPermissionAndLoadDisplays()
     std::vector<DisplayInfo> infos;
     for (const ScreenDisplay& display : screenDisplays_)
         infos.push_back({display.id, display.frame.width(), display.frame.height(), display.name});
-    const bool keep = screen_.selectedDisplayID && std::any_of(infos.begin(), infos.end(), [this](const DisplayInfo& d) { return d.displayID == *screen_.selectedDisplayID; });
+    const bool keep = ScreenChoice::listed(infos, screen_.selectedDisplayID);
     setDisplays(std::move(infos));
     if (!keep)
         setSelectedDisplayID(screen_.displays.empty() ? std::nullopt : std::optional<quint32>(screen_.displays.front().displayID));
@@ -139,25 +138,7 @@ QCoro::Task<> RecordingController::enableCamera()
 
 std::optional<RecordingController::ScreenPlace> RecordingController::selectedScreen() const
 {
-    if (screenDisplays_.empty())
-        return std::nullopt;
-    const ScreenDisplay* chosen = nullptr;
-    if (screen_.selectedDisplayID) {
-        for (const ScreenDisplay& display : screenDisplays_)
-            if (display.id == *screen_.selectedDisplayID)
-                chosen = &display;
-    }
-    if (!chosen) {
-        const auto primary = std::find_if(screenDisplays_.begin(), screenDisplays_.end(), [](const ScreenDisplay& d) { return d.primary; });
-        chosen = primary != screenDisplays_.end() ? &*primary : &screenDisplays_.front();
-    }
-    ScreenPlace place{*chosen, chosen->frame};
-    // The desktop's panels and docks are known only for the screen the GUI shows on.
-    for (QScreen* screen : QGuiApplication::screens()) {
-        if (screen->geometry() == chosen->frame)
-            place.visibleFrame = screen->availableGeometry();
-    }
-    return place;
+    return ScreenChoice::selected(screenDisplays_, screen_.selectedDisplayID);
 }
 
 std::optional<QRect> RecordingController::countdownFrame() const
@@ -169,9 +150,4 @@ std::optional<QRect> RecordingController::countdownFrame() const
     return std::nullopt;
 }
 
-bool RecordingController::selectedDisplayListed() const
-{
-    return screen_.selectedDisplayID
-        && std::any_of(screen_.displays.begin(), screen_.displays.end(),
-            [this](const DisplayInfo& display) { return display.displayID == *screen_.selectedDisplayID; });
-}
+bool RecordingController::selectedDisplayListed() const { return ScreenChoice::listed(screen_.displays, screen_.selectedDisplayID); }

@@ -77,7 +77,7 @@ void RecordingController::updateFramingRouting()
 
 void RecordingController::showFramingOnBubble()
 {
-    bubblePanel_->showFraming(framing().report(), panels_.framingHintsOnBubble && traits().overlays && framing().isRunning());
+    bubblePanel_->showFraming(routing_->framing().report(), panels_.framingHintsOnBubble && traits().overlays && routing_->framing().isRunning());
 }
 
 std::vector<FramingCropSpec> RecordingController::framingSpecs() const
@@ -109,7 +109,7 @@ QCoro::Task<> RecordingController::openFramingCheck()
     if (!traits().cameraOnly && !bubble_.cameraEnabled)
         setCameraEnabled(true);
     if (!framingWindow_ && platform_.windows) {
-        framingWindow_ = platform_.windows->makeFramingCheck(framing());
+        framingWindow_ = platform_.windows->makeFramingCheck(routing_->framing());
         FramingCheckDisplay* window = framingWindow_.get();
         // Handled once the close has run its course; a controller that is gone by then hears nothing.
         window->setOnClose([this, window] {

@@ -11,6 +11,7 @@
 #include "takedata/ClockText.h"
 #include "takedata/SpeechBusySink.h"
 #include "platform/system/CancelToken.h"
+#include "platform/system/HomePath.h"
 #include "takes/OverlayRecorder.h"
 #include "platform/system/Paths.h"
 #include "platform/system/Scheduler.h"
@@ -21,22 +22,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-// The path with the home folder shown as "~".
-QString abbreviatedPath(const QString& path)
-{
-    const QString clean = QDir::cleanPath(path);
-    const QString home = QDir::cleanPath(Paths::homeFolder());
-    if (clean == home)
-        return QStringLiteral("~");
-    if (clean.startsWith(home + QLatin1Char('/')))
-        return QLatin1Char('~') + clean.mid(home.size());
-    return clean;
-}
-
-} // namespace
 
 QString RecordingController::timeString(double seconds)
 {
@@ -113,7 +98,7 @@ void RecordingController::refreshDestinationName()
     const QString folder = destination_.destinationFolder.value_or(ProjectFolder::nextProjectURL(platform_.settings, destination_.channel));
     // A new folder's first take has no number.
     const QString suffix = destination_.destinationFolder ? ProjectFolder::nextTakeSuffix(folder) : QString();
-    QString name = abbreviatedPath(folder);
+    QString name = HomePath::abbreviated(folder);
     if (!suffix.isEmpty())
         name += QStringLiteral("  (take ") + suffix.mid(1) + QLatin1Char(')');
     destination_.destinationName = name;
@@ -126,7 +111,7 @@ QString RecordingController::shortDestinationName() const
     const auto pending = handoffs_->channelNextTake();
     const QString script = pending ? pending->folderComponent() : QString();
     const QString root = pending && !pending->shortsRoot.isEmpty() ? pending->shortsRoot : ProjectFolder::shortsRoot(platform_.settings, destination_.channel);
-    return abbreviatedPath(ProjectFolder::nextShortURL(platform_.settings, QDateTime::currentDateTime(), script, root));
+    return HomePath::abbreviated(ProjectFolder::nextShortURL(platform_.settings, QDateTime::currentDateTime(), script, root));
 }
 
 RecordingChannel RecordingController::shortHeaderChannel() const
@@ -178,14 +163,6 @@ std::optional<QString> RecordingController::selectedMicrophoneName() const
 bool RecordingController::usingWorseMicrophoneThanAvailable() const
 {
     return CaptureDeviceChoice::ranksBelowBest(screen_.microphones, screen_.selectedMicrophoneID);
-}
-
-QString RecordingController::displayName(const DisplayInfo& display)
-{
-    const QString size = QString::number(display.width) + QStringLiteral("×") + QString::number(display.height);
-    if (!display.screenName.isEmpty())
-        return display.screenName + QStringLiteral(" — ") + size;
-    return QStringLiteral("Display ") + QString::number(display.displayID) + QStringLiteral(" — ") + size;
 }
 
 void RecordingController::replayLastShort()

@@ -9,15 +9,15 @@ ControllerShortPreviewSources::ControllerShortPreviewSources(RecordingController
 {
     // The short monitor's first verdict means frames flow: routing then copies their size into the controller.
     RecordingController* owner = &controller_;
-    QObject::connect(&controller_.shortFraming(), &FramingMonitor::reportChanged, owner, [owner] {
-        if (owner->shortWindowOpen() && owner->shortFrameSize().width() < 2)
+    QObject::connect(&controller_.routing().shortFraming(), &FramingMonitor::reportChanged, owner, [owner] {
+        if (owner->routing().shortWindowOpen() && owner->shortFrameSize().width() < 2)
             owner->updateFramingRouting();
     });
 }
 
 std::shared_ptr<const LivePreviewSource> ControllerShortPreviewSources::livePreview()
 {
-    CameraOnlyRecorder* recorder = controller_.cameraOnlyRecorder();
+    CameraOnlyRecorder* recorder = controller_.routing().recorder();
     if (!recorder)
         return nullptr;
     const bool flipped = recorder->previewFlipsTap();
@@ -26,7 +26,7 @@ std::shared_ptr<const LivePreviewSource> ControllerShortPreviewSources::livePrev
     return live_;
 }
 
-FramingMonitor& ControllerShortPreviewSources::framing() { return controller_.shortFraming(); }
+FramingMonitor& ControllerShortPreviewSources::framing() { return controller_.routing().shortFraming(); }
 
 std::optional<NextTake> ControllerShortPreviewSources::headerScript() { return controller_.handoffs().shortHeaderScript(); }
 
@@ -34,8 +34,8 @@ void ControllerShortPreviewSources::ignoreNextTake() { controller_.handoffs().ig
 
 void ControllerShortPreviewSources::setViewerView(bool viewerView)
 {
-    if (controller_.shortViewerView() != viewerView)
+    if (controller_.routing().viewerView() != viewerView)
         controller_.setShortViewerView(viewerView);
     else
-        controller_.applyShortViewerDisplay();
+        controller_.routing().applyViewerDisplay();
 }

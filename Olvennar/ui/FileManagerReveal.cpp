@@ -1,7 +1,7 @@
 #include "ui/FileManagerReveal.h"
 
 #include "platform/system/Diagnostics.h"
-#include "ui/HomePath.h"
+#include "platform/system/HomePath.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

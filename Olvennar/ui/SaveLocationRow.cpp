@@ -4,7 +4,7 @@
 #include "core/SaveLocation.h"
 #include "platform/system/Settings.h"
 #include "ui/ElidedLabel.h"
-#include "ui/HomePath.h"
+#include "platform/system/HomePath.h"
 #include "ui/ThemeIcon.h"
 #include "ui/WindowActions.h"
 #include "ui/WindowStyle.h"

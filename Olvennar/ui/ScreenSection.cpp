@@ -1,6 +1,7 @@
 #include "ui/ScreenSection.h"
 
 #include "core/RecordingController.h"
+#include "core/ScreenChoice.h"
 #include "ui/MicrophonePicker.h"
 #include "ui/PickerRow.h"
 #include "ui/SectionTitle.h"
@@ -70,7 +71,7 @@ void ScreenSection::sync()
 {
     std::vector<PickerRow::Entry> displays;
     for (const DisplayInfo& display : controller_.displays())
-        displays.push_back({RecordingController::displayName(display), display.displayID});
+        displays.push_back({ScreenChoice::displayName(display), display.displayID});
     const auto selected = controller_.selectedDisplayID();
     display_->setEntries(displays, selected ? QVariant(*selected) : QVariant());
     const auto quality = std::find(ScreenQualities::allCases.begin(), ScreenQualities::allCases.end(), controller_.quality());

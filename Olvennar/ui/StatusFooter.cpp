@@ -2,7 +2,7 @@
 
 #include "core/HotKeyCenter.h"
 #include "core/RecordingController.h"
-#include "ui/HomePath.h"
+#include "platform/system/HomePath.h"
 #include "ui/IconLabel.h"
 #include "ui/WindowStyle.h"
 

@@ -76,7 +76,7 @@ WindowActions WindowActions::forController(RecordingController& controller, QWid
         if (weak && weak->platform().hooks)
             weak->platform().hooks->closeShortPreview();
     };
-    actions.shortPreviewShown = [weak] { return weak && weak->shortWindowOpen(); };
+    actions.shortPreviewShown = [weak] { return weak && weak->routing().shortWindowOpen(); };
     actions.nextTake = [weak] { return weak ? weak->handoffs().channelNextTake() : std::optional<NextTake>(); };
     actions.ignoreNextTake = [weak] {
         if (weak)

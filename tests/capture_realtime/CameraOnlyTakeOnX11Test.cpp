@@ -387,7 +387,7 @@ TEST_F(CameraOnlyTakeOnX11, AnUnpluggedCameraKeepsWhatWasFilmedAndADiscardLeaves
     const QString final = path(QStringLiteral("Recordings/video 1/final.mov"));
     const double seconds = MovieProbe::number(MovieProbe::streams(final).value(QStringLiteral("format")).toObject(), QStringLiteral("duration"));
     EXPECT_GT(seconds, 1.0);
-    EXPECT_FALSE(controller->cameraOnlyRecorder()->isRunning()) << "the camera and microphone are let go";
+    EXPECT_FALSE(controller->routing().recorder()->isRunning()) << "the camera and microphone are let go";
 
     // A fresh camera for a take that is thrown away: its project folder goes with it.
     controller->setDestinationFolder(std::nullopt);

@@ -64,7 +64,7 @@ protected:
         info.localizedName = camera.localizedName();
         return info;
     }
-    CameraOnlyRecorder& recorder() { return *controller->cameraOnlyRecorder(); }
+    CameraOnlyRecorder& recorder() { return *controller->routing().recorder(); }
     // Lets queued routing run.
     static void settle()
     {

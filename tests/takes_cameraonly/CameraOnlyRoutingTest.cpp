@@ -17,13 +17,13 @@ TEST_F(CameraOnlyRouting, JustMePreviewRunsOnlyWhileTheFramingWindowIsOpen)
     controller->setCaptureMode(CaptureMode::cameraOnly);
     settle();
     EXPECT_FALSE(recorder().isRunning());
-    EXPECT_FALSE(controller->framing().isRunning());
+    EXPECT_FALSE(controller->routing().framing().isRunning());
 
     controller->setFramingWindowOpen(true);
     EXPECT_TRUE(recorder().isRunning());
-    EXPECT_EQ(controller->cameraOnlyPreviewCameraID(), desk->uniqueID());
-    EXPECT_FALSE(controller->cameraOnlyPreviewShort());
-    EXPECT_TRUE(controller->framing().isRunning());
+    EXPECT_EQ(controller->routing().previewCameraID(), desk->uniqueID());
+    EXPECT_FALSE(controller->routing().previewShort());
+    EXPECT_TRUE(controller->routing().framing().isRunning());
     EXPECT_TRUE(readLog().contains(QStringLiteral("framing preview (just me) on Desk")));
     // Routing again with nothing changed starts nothing.
     controller->updateFramingRouting();
@@ -32,8 +32,8 @@ TEST_F(CameraOnlyRouting, JustMePreviewRunsOnlyWhileTheFramingWindowIsOpen)
 
     controller->setFramingWindowOpen(false);
     EXPECT_FALSE(recorder().isRunning());
-    EXPECT_FALSE(controller->cameraOnlyPreviewCameraID());
-    EXPECT_FALSE(controller->framing().isRunning());
+    EXPECT_FALSE(controller->routing().previewCameraID());
+    EXPECT_FALSE(controller->routing().framing().isRunning());
 }
 
 TEST_F(CameraOnlyRouting, ModeCameraAndProfileChangesRestartThePreviewAndTakesNeverSeeIt)
@@ -47,16 +47,16 @@ TEST_F(CameraOnlyRouting, ModeCameraAndProfileChangesRestartThePreviewAndTakesNe
     controller->setCaptureMode(CaptureMode::short_);
     settle();
     EXPECT_EQ(previewStarts(), 2);
-    EXPECT_TRUE(controller->cameraOnlyPreviewShort());
+    EXPECT_TRUE(controller->routing().previewShort());
     EXPECT_TRUE(recorder().shortProfile);
-    EXPECT_TRUE(controller->shortFraming().isRunning());
+    EXPECT_TRUE(controller->routing().shortFraming().isRunning());
     EXPECT_EQ(controller->framingSpecs(), std::vector<FramingCropSpec>{FramingCropSpec::fullFrame()});
     EXPECT_EQ(controller->shortFrameSize(), QSizeF(1920, 1080));
 
     controller->setSelectedCameraID(side->uniqueID());
     settle();
     EXPECT_EQ(previewStarts(), 3);
-    EXPECT_EQ(controller->cameraOnlyPreviewCameraID(), side->uniqueID());
+    EXPECT_EQ(controller->routing().previewCameraID(), side->uniqueID());
 
     // While a take counts down, prepares, films or finishes, routing leaves the preview alone.
     for (const Phase& phase : {Phase::countingDown(), Phase::preparing(), Phase::recording(), Phase::paused(), Phase::finishing()}) {
@@ -73,7 +73,7 @@ TEST_F(CameraOnlyRouting, ModeCameraAndProfileChangesRestartThePreviewAndTakesNe
     controller->setSelectedCameraID(QStringLiteral("unplugged"));
     settle();
     // A selection no camera matches falls back to the first listed camera.
-    EXPECT_EQ(controller->cameraOnlyPreviewCameraID(), desk->uniqueID());
+    EXPECT_EQ(controller->routing().previewCameraID(), desk->uniqueID());
 }
 
 TEST_F(CameraOnlyRouting, CameraQualityCapsBothProfilesAndTheShortFileMirroringOnlyTheShort)
@@ -108,7 +108,7 @@ TEST_F(CameraOnlyRouting, AfterATakeThePreviewReturnsForAnOpenWindowElseTheCamer
     controller->setShortWindowOpen(true);
     settle();
     ASSERT_TRUE(recorder().isRunning());
-    controller->settleCameraOnlyPreview();
+    controller->routing().settle();
     EXPECT_TRUE(recorder().isRunning());
     EXPECT_EQ(previewStarts(), 2) << "configured afresh";
 
@@ -118,7 +118,7 @@ TEST_F(CameraOnlyRouting, AfterATakeThePreviewReturnsForAnOpenWindowElseTheCamer
     controller->refreshDevices();
     controller->setShortWindowOpen(true);
     EXPECT_FALSE(recorder().isRunning()) << "no camera, no preview";
-    controller->settleCameraOnlyPreview();
+    controller->routing().settle();
     EXPECT_FALSE(recorder().isRunning());
 }
 
@@ -137,7 +137,7 @@ TEST_F(CameraOnlyRouting, DeskCropsFollowTheLook)
     // Screen mode without the bubble and without the window: the desk monitor stays idle.
     controller->setCaptureMode(CaptureMode::screen);
     settle();
-    EXPECT_FALSE(controller->framing().isRunning());
+    EXPECT_FALSE(controller->routing().framing().isRunning());
 }
 
 } // namespace

@@ -98,28 +98,28 @@ TEST_F(FramingCheckFlow, thePillFollowsTheHintsSwitchAndTheCheckWindowKeepsTheMo
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return controller->bubblePanel().window() && controller->bubblePanel().window()->isShown(); }, 3000));
     // "Too dark — add a light in front of you", cut before the dash.
     ASSERT_TRUE(pillReads(QStringLiteral("Too dark"))) << static_cast<CameraBubbleWindow*>(controller->bubblePanel().window())->hostView().pillText().toStdString();
-    EXPECT_TRUE(controller->framing().isRunning());
+    EXPECT_TRUE(controller->routing().framing().isRunning());
 
     controller->setFramingHintsOnBubble(false);
     EXPECT_TRUE(pillHidden());
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->framing().isRunning(); }, 2000));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->routing().framing().isRunning(); }, 2000));
 
     // The check window keeps the monitor going with the hints off, and the pill stays hidden.
     QCoro::waitFor(controller->openFramingCheck());
     ASSERT_NE(controller->framingWindow(), nullptr);
-    EXPECT_TRUE(controller->framing().isRunning());
-    EXPECT_TRUE(controller->framing().livePreview());
+    EXPECT_TRUE(controller->routing().framing().isRunning());
+    EXPECT_TRUE(controller->routing().framing().livePreview());
     TestEnvironment::waitUntil([] { return false; }, 500);
     EXPECT_FALSE(static_cast<CameraBubbleWindow*>(controller->bubblePanel().window())->hostView().isPillShown());
     closeCheck();
-    EXPECT_FALSE(controller->framing().isRunning());
-    EXPECT_FALSE(controller->framing().livePreview());
+    EXPECT_FALSE(controller->routing().framing().isRunning());
+    EXPECT_FALSE(controller->routing().framing().livePreview());
 
     // With the hints on, closing the window leaves the monitor to the bubble.
     controller->setFramingHintsOnBubble(true);
     QCoro::waitFor(controller->openFramingCheck());
     closeCheck();
-    EXPECT_TRUE(controller->framing().isRunning());
+    EXPECT_TRUE(controller->routing().framing().isRunning());
     EXPECT_TRUE(pillReads(QStringLiteral("Too dark")));
 }
 
@@ -131,13 +131,13 @@ TEST_F(FramingCheckFlow, openingTwiceBringsTheSameWindowAndReopeningStartsAFresh
     auto* first = static_cast<FramingWindow*>(controller->framingWindow());
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->isVisible());
-    const auto preview = controller->framing().livePreview();
+    const auto preview = controller->routing().framing().livePreview();
     ASSERT_TRUE(preview);
     auto* view = static_cast<FramingAssistantView*>(first->content());
     view->select(2);
     QCoro::waitFor(controller->openFramingCheck());
     EXPECT_EQ(controller->framingWindow(), first);
-    EXPECT_EQ(controller->framing().livePreview(), preview) << "routing hands the same picture on";
+    EXPECT_EQ(controller->routing().framing().livePreview(), preview) << "routing hands the same picture on";
 
     closeCheck();
     QCoro::waitFor(controller->openFramingCheck());
@@ -145,12 +145,12 @@ TEST_F(FramingCheckFlow, openingTwiceBringsTheSameWindowAndReopeningStartsAFresh
     auto* fresh = static_cast<FramingAssistantView*>(static_cast<FramingWindow*>(controller->framingWindow())->content());
     EXPECT_EQ(fresh->selected(), 0);
     EXPECT_FALSE(fresh->sensor());
-    EXPECT_EQ(controller->framing().livePreview(), preview) << "the desk picture is made once";
+    EXPECT_EQ(controller->routing().framing().livePreview(), preview) << "the desk picture is made once";
 
     // The camera switched off leaves the window without a picture and the monitor idle.
     controller->setCameraEnabled(false);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->framing().isRunning(); }, 2000));
-    EXPECT_FALSE(controller->framing().livePreview());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller->routing().framing().isRunning(); }, 2000));
+    EXPECT_FALSE(controller->routing().framing().livePreview());
 }
 
 TEST_F(FramingCheckFlow, shortModeOpensTheShortPreviewAndJustMeNeedsTheCamera)
@@ -173,12 +173,12 @@ TEST_F(FramingCheckFlow, shortModeOpensTheShortPreviewAndJustMeNeedsTheCamera)
     access.cameraState = Permissions::State::granted;
     QCoro::waitFor(controller->openFramingCheck());
     ASSERT_NE(controller->framingWindow(), nullptr);
-    ASSERT_NE(controller->cameraOnlyRecorder(), nullptr);
-    ASSERT_TRUE(controller->framing().livePreview());
-    EXPECT_EQ(controller->framing().livePreview()->tap, controller->cameraOnlyRecorder()->frameTap());
-    EXPECT_TRUE(controller->framing().isRunning());
+    ASSERT_NE(controller->routing().recorder(), nullptr);
+    ASSERT_TRUE(controller->routing().framing().livePreview());
+    EXPECT_EQ(controller->routing().framing().livePreview()->tap, controller->routing().recorder()->frameTap());
+    EXPECT_TRUE(controller->routing().framing().isRunning());
     closeCheck();
-    EXPECT_FALSE(controller->framing().isRunning());
+    EXPECT_FALSE(controller->routing().framing().isRunning());
 }
 
 TEST_F(FramingCheckFlow, everyModeAsksForTheCameraAndARefusalOpensNothing)

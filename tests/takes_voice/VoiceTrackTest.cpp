@@ -213,7 +213,7 @@ TEST_F(VoiceTrackFlow, AVoiceFailureWhileTheDeskCameraIsSetUpEndsTheTrackForGood
     EXPECT_FALSE(controller->takes().isTickerRunning());
     EXPECT_FALSE(controller->takeUnderWay());
     // The desk camera was let go, never armed.
-    EXPECT_FALSE(controller->cameraOnlyRecorder()->hasMicrophone());
+    EXPECT_FALSE(controller->routing().recorder()->hasMicrophone());
     EXPECT_FALSE(readLog().contains(QStringLiteral("voice track: also filming the desk camera")));
     const QString shortTake = shortFolder();
     EXPECT_FALSE(!shortTake.isEmpty() && QFileInfo::exists(shortTake + QStringLiteral("/desk-camera.mov")));

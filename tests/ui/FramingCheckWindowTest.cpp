@@ -89,7 +89,7 @@ TEST_F(FramingCheckWindowTest, checkFramingShowsTheLiveCameraWithTheStudioCropsA
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->framingWindow() && controller->framingWindow()->isShown(); }));
     auto* window = static_cast<FramingWindow*>(controller->framingWindow());
     auto* check = static_cast<FramingAssistantView*>(window->content());
-    const FramingMonitor& monitor = controller->framing();
+    const FramingMonitor& monitor = controller->routing().framing();
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return check->cardCount() == 4 && monitor.report().face.has_value(); }, 8000));
 
     // The live picture is the bubble camera's own frames, not a second capture.

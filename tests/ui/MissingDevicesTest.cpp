@@ -86,7 +86,7 @@ TEST_F(MissingDevicesTest, checkFramingWithoutACameraSaysSoInsteadOfWaiting)
     enter(CaptureMode::screen);
     QCoro::waitFor(controller->openFramingCheck());
     settle();
-    EXPECT_EQ(controller->framing().report().overall.hints, QStringList{noCamera});
+    EXPECT_EQ(controller->routing().framing().report().overall.hints, QStringList{noCamera});
     EXPECT_EQ(controller->phase(), RecordingPhase::failed(noCamera));
     EXPECT_TRUE(access.instructionsShown.isEmpty());
 
@@ -94,7 +94,7 @@ TEST_F(MissingDevicesTest, checkFramingWithoutACameraSaysSoInsteadOfWaiting)
     controller->setCameras({device(QStringLiteral("desk"), QStringLiteral("Desk camera"))});
     access.cameraState = State::granted;
     controller->updateFramingRouting();
-    EXPECT_EQ(controller->framing().report(), FramingReport::idle());
+    EXPECT_EQ(controller->routing().framing().report(), FramingReport::idle());
 }
 
 TEST_F(MissingDevicesTest, anUnreadableCameraGetsTheGroupAdviceButNeverADialogOnAModeSwitch)

@@ -81,12 +81,12 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     controller.setCaptureMode(CaptureMode::short_);
     ASSERT_TRUE(waitUntil([&] { return windows.preview() != nullptr; }));
     ShortPreviewWindow& window = *windows.preview();
-    EXPECT_TRUE(controller.shortWindowOpen());
+    EXPECT_TRUE(controller.routing().shortWindowOpen());
     LivePreviewView* picture = &window.stage().liveView();
-    ASSERT_TRUE(picture->source() && picture->source()->tap == controller.cameraOnlyRecorder()->frameTap())
+    ASSERT_TRUE(picture->source() && picture->source()->tap == controller.routing().recorder()->frameTap())
         << "the camera-only recorder's picture";
     desk->play({{2.0}});
-    CameraOnlyRecorder& recorder = *controller.cameraOnlyRecorder();
+    CameraOnlyRecorder& recorder = *controller.routing().recorder();
     ASSERT_TRUE(waitUntil([&] { return recorder.frameTap()->newest() != nullptr; })) << "the preview runs: " << readLog().toStdString();
     // The pattern's frame counter sits in the picture's top rows: two looks a moment apart differ there.
     auto topRows = [&] {
@@ -105,11 +105,11 @@ TEST_F(ShortPreviewLiveTest, EnteringShortShowsTheCameraOnlyPictureItsSizeAndThe
     EXPECT_FALSE(controller.handoffs().shortHeaderScript());
 
     Q_EMIT window.viewChoice().activated(1);
-    EXPECT_TRUE(controller.shortViewerView());
+    EXPECT_TRUE(controller.routing().viewerView());
     EXPECT_FALSE(picture->isMirrored()) << "the viewer view shows the file's side";
     window.close();
-    EXPECT_TRUE(waitUntil([&] { return !controller.shortWindowOpen(); }));
-    EXPECT_FALSE(controller.shortViewerView());
+    EXPECT_TRUE(waitUntil([&] { return !controller.routing().shortWindowOpen(); }));
+    EXPECT_FALSE(controller.routing().viewerView());
     hooks.attachShortWindows(nullptr);
     desk->waitForScript();
 }

@@ -121,7 +121,7 @@ TEST_F(ShortPreviewWindowTest, OneWindowRaisedAgainAndRebuiltInItsSavedPlace)
     EXPECT_EQ(first->size(), QSize(620, 560));
     EXPECT_EQ(first->minimumSize(), QSize(420, 380));
     EXPECT_TRUE(first->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(controller->shortWindowOpen());
+    EXPECT_TRUE(controller->routing().shortWindowOpen());
     EXPECT_EQ(sources.viewerViews, std::vector<bool> {false}) << "the view on screen is reported";
     open();
     EXPECT_EQ(windows->preview(), first) << "a second opening only raises it";
@@ -131,7 +131,7 @@ TEST_F(ShortPreviewWindowTest, OneWindowRaisedAgainAndRebuiltInItsSavedPlace)
     first->close();
     settle();
     EXPECT_EQ(windows->preview(), nullptr);
-    EXPECT_FALSE(controller->shortWindowOpen());
+    EXPECT_FALSE(controller->routing().shortWindowOpen());
     open();
     ASSERT_NE(windows->preview(), nullptr);
     EXPECT_EQ(windows->preview()->pos(), QPoint(140, 90)) << "rebuilt in its saved place";
@@ -324,7 +324,7 @@ TEST_F(ShortPreviewWindowTest, HideFrameClosesTheFrameWindowAndLeavesTheReplayPl
     WindowActions::forController(*controller, nullptr).closeShortPreview();
     settle();
     EXPECT_EQ(windows->preview(), nullptr);
-    EXPECT_FALSE(controller->shortWindowOpen());
+    EXPECT_FALSE(controller->routing().shortWindowOpen());
     EXPECT_TRUE(windows->replay()->isVisible()) << "only the frame window goes";
 }
 

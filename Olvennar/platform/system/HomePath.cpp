@@ -1,4 +1,4 @@
-#include "ui/HomePath.h"
+#include "platform/system/HomePath.h"
 
 #include "platform/system/Paths.h"
 
