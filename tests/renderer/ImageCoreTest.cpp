@@ -89,6 +89,32 @@ TEST(ImageCoreTest, LanczosOnAPlaneIsTheSameAsOnAGreyPicture)
     EXPECT_EQ(cv::countNonZero(shrunk != area2), 0);
 }
 
+TEST(ImageCoreTest, APlaneDrawnAgainAtTheSameGeometryGivesTheSameBytes)
+{
+    // What one geometry works out is kept for the next frames: drawing many other pieces in between, more
+    // than are kept, changes nothing.
+    cv::Mat plane(41, 57, CV_8UC1);
+    for (int y = 0; y < plane.rows; ++y)
+        for (int x = 0; x < plane.cols; ++x)
+            plane.at<uint8_t>(y, x) = static_cast<uint8_t>((x * 29 + y * 13) % 230 + 10);
+    const auto drawn = [&](double scale, double dx, const QRect& area) {
+        cv::Mat out;
+        ImageResampling::drawPlane(plane, QTransform::fromScale(scale, scale) * QTransform::fromTranslate(dx, 1.5), area, out, true);
+        return out;
+    };
+    const cv::Mat first = drawn(0.73, 2.25, QRect(1, 2, 38, 27));
+    const cv::Mat enlarged = drawn(1.6, -3.5, QRect(0, 0, 80, 60));
+    for (int i = 0; i < 40; ++i) {
+        const cv::Mat other = drawn(0.5 + 0.02 * i, 0.1 * i, QRect(i % 3, 0, 30 + i % 5, 20));
+        EXPECT_EQ(other.cols, 30 + i % 5);
+    }
+    EXPECT_EQ(cv::countNonZero(drawn(0.73, 2.25, QRect(1, 2, 38, 27)) != first), 0);
+    EXPECT_EQ(cv::countNonZero(drawn(1.6, -3.5, QRect(0, 0, 80, 60)) != enlarged), 0);
+    // A neighbouring area at the same scale is its own geometry.
+    const cv::Mat shifted = drawn(0.73, 2.25, QRect(2, 2, 38, 27));
+    EXPECT_EQ(cv::countNonZero(shifted(cv::Rect(0, 0, 37, 27)) != first(cv::Rect(1, 0, 37, 27))), 0);
+}
+
 TEST(ImageCoreTest, UpscalingKeepsPremultipliedColourWithinAlpha)
 {
     cv::Mat edge = solid(6, 6, {0, 0, 0, 0});

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -212,41 +213,94 @@ OLVENNAR_WIDE_VECTORS void mixTwoTaps(uint8_t* __restrict out, const uint16_t* _
         out[c] = static_cast<uint8_t>((w0 * a[c] + w1 * a[c + 1] + 32768) >> 16);
 }
 
-// One plane, resampled as drawArea does: the weighted source rows summed over the columns read, then each
-// target pixel's column taps, with the same rounding.
-void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges)
+// What one plane's resample needs besides the pixels: the taps, their fixed-point weights and the vector
+// passes' tables. A steady frame draws the same pieces at the same scale frame after frame, so each thread
+// keeps the last few instead of working them out again.
+struct PlaneTaps {
+    Taps columns;
+    Taps rows;
+    std::vector<uint16_t> rowWeights;
+    std::vector<uint16_t> columnWeights;
+    int runBegin = 0; // the longest run of columns with the same two taps on consecutive pixels
+    int runEnd = 0;
+    std::pair<uint32_t, uint32_t> runTaps; // the run's two weights
+    AreaPasses::PlaneColumns fewTaps;
+};
+
+struct PlaneGeometry {
+    QRect area;
+    cv::Size source;
+    double sx, sy, tx, ty;
+    bool clampEdges;
+    bool operator==(const PlaneGeometry&) const = default;
+};
+
+std::shared_ptr<const PlaneTaps> makePlaneTaps(const PlaneGeometry& g)
 {
-    const Taps columns = areaTaps(area.width(), area.x(), sx, tx, source.cols, clampEdges);
-    const Taps rows = areaTaps(area.height(), area.y(), sy, ty, source.rows, clampEdges);
-    const std::vector<uint16_t> rowWeights = fixedWeights(rows, rows.stride);
-    const std::vector<uint16_t> columnWeights = fixedWeights(columns, columns.stride);
-    const int c0 = columns.low;
-    const int span = columns.high - columns.low;
+    auto made = std::make_shared<PlaneTaps>();
+    const Taps& columns = made->columns = areaTaps(g.area.width(), g.area.x(), g.sx, g.tx, g.source.width, g.clampEdges);
+    made->rows = areaTaps(g.area.height(), g.area.y(), g.sy, g.ty, g.source.height, g.clampEdges);
+    made->rowWeights = fixedWeights(made->rows, made->rows.stride);
+    const std::vector<uint16_t>& columnWeights = made->columnWeights = fixedWeights(columns, columns.stride);
     // A move by a fraction of a pixel gives every column the same two weights on consecutive pixels: the
-    // longest such run [runBegin, runEnd) takes the vector loop.
+    // longest such run takes the vector loop.
     const size_t stride = static_cast<size_t>(columns.stride);
     const auto taps = [&](int c) {
         const size_t i = static_cast<size_t>(c);
         return std::pair<uint32_t, uint32_t>(columnWeights[i * stride], columns.count[i] < 2 ? 0 : columnWeights[i * stride + 1]);
     };
     const auto twoTaps = [&](int c) { return columns.count[static_cast<size_t>(c)] == 1 || columns.count[static_cast<size_t>(c)] == 2; };
-    int runBegin = 0, runEnd = 0;
-    for (int c = 0, start = 0; c < area.width(); ++c) {
+    for (int c = 0, start = 0; c < g.area.width(); ++c) {
         const bool continues = twoTaps(c) && twoTaps(start) && taps(c) == taps(start)
             && columns.first[static_cast<size_t>(c)] == columns.first[static_cast<size_t>(start)] + (c - start);
         if (!continues)
             start = c;
-        if (twoTaps(start) && c + 1 - start > runEnd - runBegin) {
-            runBegin = start;
-            runEnd = c + 1;
+        if (twoTaps(start) && c + 1 - start > made->runEnd - made->runBegin) {
+            made->runBegin = start;
+            made->runEnd = c + 1;
         }
     }
+    if (made->runEnd > made->runBegin)
+        made->runTaps = taps(made->runBegin);
     // Columns with a few taps (shrinking to no less than a quarter) go eight at a time; the sums are padded
     // so that the taps past a pixel's own read zeros inside the buffer.
     std::vector<int> firstInSpan(columns.first.size());
     for (size_t c = 0; c < columns.first.size(); ++c)
-        firstInSpan[c] = columns.first[c] - c0;
-    const AreaPasses::PlaneColumns fewTaps = AreaPasses::planeColumns(firstInSpan, columnWeights, columns.stride, columns.count);
+        firstInSpan[c] = columns.first[c] - columns.low;
+    made->fewTaps = AreaPasses::planeColumns(firstInSpan, columnWeights, columns.stride, columns.count);
+    return made;
+}
+
+std::shared_ptr<const PlaneTaps> planeTaps(const PlaneGeometry& geometry)
+{
+    // Most recent first; enough for a frame's pieces of every plane.
+    constexpr size_t kept = 24;
+    thread_local std::vector<std::pair<PlaneGeometry, std::shared_ptr<const PlaneTaps>>> recent;
+    const auto found = std::find_if(recent.begin(), recent.end(), [&](const auto& entry) { return entry.first == geometry; });
+    if (found != recent.end()) {
+        std::rotate(recent.begin(), found, found + 1);
+        return recent.front().second;
+    }
+    std::shared_ptr<const PlaneTaps> made = makePlaneTaps(geometry);
+    recent.insert(recent.begin(), {geometry, made});
+    if (recent.size() > kept)
+        recent.pop_back();
+    return made;
+}
+
+// One plane, resampled as drawArea does: the weighted source rows summed over the columns read, then each
+// target pixel's column taps, with the same rounding.
+void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges)
+{
+    const std::shared_ptr<const PlaneTaps> plan = planeTaps({area, source.size(), sx, sy, tx, ty, clampEdges});
+    const Taps& columns = plan->columns;
+    const Taps& rows = plan->rows;
+    const std::vector<uint16_t>& rowWeights = plan->rowWeights;
+    const std::vector<uint16_t>& columnWeights = plan->columnWeights;
+    const int c0 = columns.low;
+    const int span = columns.high - columns.low;
+    const int runBegin = plan->runBegin, runEnd = plan->runEnd;
+    const AreaPasses::PlaneColumns& fewTaps = plan->fewTaps;
     ImageCompositing::forRows(area.height(), std::max(span, area.width()), [&](int r0, int r1) {
         std::vector<uint16_t> acc(static_cast<size_t>(std::max(span, 1)) + 6, 0);
         for (int r = r0; r < r1; ++r) {
@@ -277,7 +331,7 @@ void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, doubl
             for (int c = 0; c < runBegin; ++c)
                 mixColumn(c);
             if (runEnd > runBegin) {
-                const auto [w0, w1] = taps(runBegin);
+                const auto [w0, w1] = plan->runTaps;
                 mixTwoTaps(target + runBegin, acc.data() + (columns.first[static_cast<size_t>(runBegin)] - c0), runEnd - runBegin, w0, w1);
             }
             for (int c = runEnd; c < area.width(); ++c)
