@@ -50,7 +50,7 @@ private:
     {
         // Every writer's hidden sibling (a render's, a remux's, a short's, a face mux's), not only a render's.
         for (const QFileInfo& sibling : folder.entryInfoList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden)) {
-            if (!sibling.fileName().startsWith(QLatin1String(".mixdown-")) && !AtomicFile::isHiddenSibling(sibling.fileName()))
+            if (!AtomicFile::isHiddenSibling(sibling.fileName()))
                 continue;
             if (QFile::remove(sibling.filePath())) {
                 findings.removedSiblings << sibling.filePath();

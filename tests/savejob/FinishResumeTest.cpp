@@ -26,7 +26,7 @@ TEST_F(FinishResume, aJustMeTakeKilledInItsRemuxIsFinishedAtTheNextLaunchAndItsR
     ASSERT_GE(SyntheticTake::boxAfter(bytes(final), "moof", 0), 0);
     // Killed with the note written and the remux under way: its hidden sibling is half written.
     ASSERT_TRUE(PendingNote::write(*IndexToFrontWork({QStringLiteral("video 4 · take 2"), final, stop, true, 0}).note()));
-    write(takes(QStringLiteral("video 4/.mixdown-0A1B.mov")), "half a remux");
+    write(takes(QStringLiteral("video 4/.mixdown-0A1B2C3D-0000-4000-8000-00000000001A.mov")), "half a remux");
 
     const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
     ASSERT_EQ(found.finishes.size(), 1u);
@@ -83,7 +83,7 @@ TEST_F(FinishResume, aShortKilledInItsExportIsExportedAtTheNextLaunchWithWhatThe
     stopped.framing = ShortFraming::MeasuredFraming{0.41, 0.3, 90, 88};
     ASSERT_TRUE(PendingNote::write(*ShortExportWork({QStringLiteral("2026-01-02-short-1 · take 1"), shortFolder, raw, stopped, 0}).note()));
     // The export was cut short: the dead writer's hidden sibling is all there is of the short.
-    write(takes(QStringLiteral("Shorts/2026-01-02-short-1/.mixdown-77.mov")), "half a short");
+    write(takes(QStringLiteral("Shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-000000000077.mov")), "half a short");
 
     const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
     ASSERT_EQ(found.finishes.size(), 1u);

@@ -30,14 +30,14 @@ TEST_F(TakeRecoveryTest, aKilledRenderAndAKilledTakeAreFoundAndOnlyTheRenderSibl
     write(QStringLiteral("Takes/video 4/final.mov"), "final one");
     write(QStringLiteral("Takes/video 4/raw-2.mov"), "raw two");
     write(QStringLiteral("Takes/video 4/take-2.json"), R"({"screen": "raw-2.mov", "preview": "final-2.mov"})");
-    write(QStringLiteral("Takes/video 4/.mixdown-0A1B.mov"), "half a render");
+    write(QStringLiteral("Takes/video 4/.mixdown-0A1B2C3D-0000-4000-8000-00000000001A.mov"), "half a render");
     write(QStringLiteral("Takes/video 4/raw-3.mov"), "raw three");
-    write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/.mixdown-77.mov"), "half a short");
+    write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-000000000077.mov"), "half a short");
 
     const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
     EXPECT_EQ(found.removedSiblings.size(), 2);
-    EXPECT_FALSE(QFile::exists(path(QStringLiteral("Takes/video 4/.mixdown-0A1B.mov"))));
-    EXPECT_FALSE(QFile::exists(path(QStringLiteral("Takes/Shorts/2026-01-02-short-1/.mixdown-77.mov"))));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("Takes/video 4/.mixdown-0A1B2C3D-0000-4000-8000-00000000001A.mov"))));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("Takes/Shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-000000000077.mov"))));
     EXPECT_EQ(found.missingFinals, QStringList{path(QStringLiteral("Takes/video 4/final-2.mov"))});
     EXPECT_EQ(found.unsavedRaws, QStringList{path(QStringLiteral("Takes/video 4/raw-3.mov"))});
     for (const char* kept : {"raw.mov", "final.mov", "raw-2.mov", "raw-3.mov", "take-2.json"})

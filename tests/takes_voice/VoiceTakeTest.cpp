@@ -23,12 +23,14 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSemaphore>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <qcorotask.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -373,13 +375,18 @@ TEST_F(VoiceTakeFlow, AHandoffArrivingBetweenRecordAndTheTakeFolderWaitsForTheSt
 
     // The watcher makes the handoff's folder off the main thread; Record is pressed meanwhile. The reader's
     // one thread is held until Record was pressed, so a fast reader cannot finish before it.
+    const auto reader = std::make_shared<QSemaphore>();
     WorkerPool::handoffs().setMaxThreadCount(1);
-    QSemaphore reader;
-    QFuture<void> holding = WorkerPool::handoffs().run([&reader] { reader.acquire(); });
+    WorkerPool::handoffs().run([reader] { reader->acquire(); });
+    // However the test ends, the held thread goes on and the process's pool gets its threads back.
+    const std::shared_ptr<void> restoring(nullptr, [reader](void*) {
+        reader->release();
+        WorkerPool::handoffs().setMaxThreadCount(QThread::idealThreadCount());
+    });
     QCoro::Task<> applying = c.handoffs().applyNextRecording(*record);
     QCoro::Task<> starting = c.start();
     ASSERT_TRUE(c.takeUnderWay());
-    reader.release();
+    reader->release();
     QCoro::waitFor(std::move(starting));
     ASSERT_EQ(c.phase().kind(), RecordingPhase::Kind::recording) << c.phase().payload().toStdString();
     QCoro::waitFor(std::move(applying));
