@@ -229,7 +229,9 @@ Timing measure(int width, int height, int frames, const QString& reviewFolder, M
     };
     Timing timing;
     timing.singleThreaded = run(1);
-    timing.threaded = run(-1);
+    // The planar rows report one thread only; skipping the threaded run keeps their profiles clean.
+    if (output == Output::bgra)
+        timing.threaded = run(-1);
     if (!encode)
         return timing;
     if (!reviewFolder.isEmpty()) {

@@ -158,10 +158,12 @@ void StudioRenderer::drawScreenPlanes(const PlanarView& screen, const QTransform
     const auto share = [](double a0, double a1, double lo, double hi) { return std::clamp(std::min(a1, hi) - std::max(a0, lo), 0.0, 1.0); };
     const PlanarCompositing::RowCoverage coverage = [&](int y, int x0, int count, float* into) {
         const double fy = share(y, y + 1.0, picture.top(), picture.bottom());
+        const RoundedRectShape::Span even = covers ? RoundedRectShape::Span{} : mask.evenSpan(y + 0.5);
         for (int i = 0; i < count; ++i) {
             const int x = x0 + i;
             const double fx = share(x, x + 1.0, picture.left(), picture.right());
-            into[i] = static_cast<float>(fx * fy * (covers ? 1.0 : mask.coverage(x + 0.5, y + 0.5)));
+            const double cover = covers ? 1.0 : (x >= even.from && x <= even.to ? even.value : mask.coverage(x + 0.5, y + 0.5));
+            into[i] = static_cast<float>(fx * fy * cover);
         }
     };
     for (const QRect& band : bandsAround(area, middle)) {

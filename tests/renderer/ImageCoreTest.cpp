@@ -34,6 +34,25 @@ TEST(ImageCoreTest, RoundedRectCoverageIsAnalytic)
     EXPECT_TRUE(RoundedRectShape::make(QRectF(0, 0, -3, 4), 1).isEmpty());
 }
 
+TEST(ImageCoreTest, ARowsEvenSpanHasTheCoverageOfEveryPixelInIt)
+{
+    // Fractional edges, a radius as large as it may be, none, and a sliver: every pixel of the span has the
+    // span's value, and the span reaches the middle of every row beside the straight edges.
+    for (const auto& [rect, radius] : {std::pair{QRectF(10.3, 7.6, 41.2, 23.7), 8.5}, std::pair{QRectF(0, 0, 30, 30), 15.0},
+             std::pair{QRectF(4.5, 2.25, 17, 9), 0.0}, std::pair{QRectF(3, 3, 0.6, 12), 0.2}}) {
+        const RoundedRectShape shape = RoundedRectShape::make(rect, radius);
+        const QRect bounds = shape.pixelBounds();
+        for (int y = bounds.top(); y <= bounds.bottom(); ++y) {
+            const RoundedRectShape::Span span = shape.evenSpan(y + 0.5);
+            for (int x = span.from; x <= span.to; ++x)
+                ASSERT_FLOAT_EQ(shape.coverage(x + 0.5, y + 0.5), span.value) << x << ", " << y;
+            const int middle = static_cast<int>(shape.centerX);
+            if (shape.isStraightRow(y + 0.5) && shape.halfWidth > 3)
+                EXPECT_TRUE(span.from <= middle && middle <= span.to) << y;
+        }
+    }
+}
+
 TEST(ImageCoreTest, AreaResamplingAveragesAndPlacesAtSubpixelPositions)
 {
     // A checkerboard halved becomes its mean.

@@ -258,30 +258,51 @@ uint8_t planePixel(const uint16_t* sums, const AreaPasses::PlaneColumns& columns
     return static_cast<uint8_t>(v >> 16);
 }
 
-// Eight pixels at a time: each tap pair is one 32-bit gather of two neighbouring sums.
+// Eight pixels at a time. A group whose halves read near their first pixel's start loads each half's sums
+// (eight words) once per tap pair and shuffles every pixel's pair of sums into place; the sums, made signed
+// by their offset, and the pair's weights go through one multiply-add, and the pixel's rounding puts the
+// offset back, so the result is the plain one. Other groups gather each tap pair of two neighbouring sums.
 __attribute__((target("avx2"))) void mixPlaneColumnsAvx2(const uint16_t* sums, const AreaPasses::PlaneColumns& columns, uint8_t* out)
 {
     const int whole = columns.count / 8;
+    const int pairs = (columns.taps + 1) / 2;
     const __m256i low = _mm256_set1_epi32(0xFFFF);
     const __m256i half = _mm256_set1_epi32(32768);
+    const __m256i offset = _mm256_set1_epi16(static_cast<short>(0x8000));
     const int* base = reinterpret_cast<const int*>(sums);
     for (int g = 0; g < whole; ++g) {
-        const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.first[static_cast<size_t>(g) * 8]));
-        const uint32_t* w = &columns.weights[static_cast<size_t>(g) * static_cast<size_t>(columns.taps) * 8];
-        __m256i v = half;
-        for (int k = 0; k < columns.taps; k += 2) {
-            // Scale 2: the index counts 16-bit sums; the 32-bit load takes sums k and k + 1.
-            const __m256i pair = _mm256_i32gather_epi32(base, _mm256_add_epi32(first, _mm256_set1_epi32(k)), 2);
-            const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * k));
-            v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_and_si256(pair, low), w0));
-            if (k + 1 < columns.taps) {
-                const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * (k + 1)));
-                v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_srli_epi32(pair, 16), w1));
+        const size_t at = static_cast<size_t>(g) * 8;
+        __m256i v;
+        if (columns.shuffled[static_cast<size_t>(g)]) {
+            const __m256i shuffle = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.shuffles[at * 4]));
+            const uint16_t* first = sums + columns.first[at];
+            const uint16_t* second = sums + columns.first[at + 4];
+            v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.rounding[at]));
+            for (int p = 0; p < pairs; ++p) {
+                const __m256i words = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(second + 2 * p),
+                    reinterpret_cast<const __m128i*>(first + 2 * p));
+                const __m256i signedPairs = _mm256_xor_si256(_mm256_shuffle_epi8(words, shuffle), offset);
+                const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.pairWeights[(at * static_cast<size_t>(pairs)) + 8 * static_cast<size_t>(p)]));
+                v = _mm256_add_epi32(v, _mm256_madd_epi16(signedPairs, w));
+            }
+        } else {
+            const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.first[at]));
+            const uint32_t* w = &columns.weights[at * static_cast<size_t>(columns.taps)];
+            v = half;
+            for (int k = 0; k < columns.taps; k += 2) {
+                // Scale 2: the index counts 16-bit sums; the 32-bit load takes sums k and k + 1.
+                const __m256i pair = _mm256_i32gather_epi32(base, _mm256_add_epi32(first, _mm256_set1_epi32(k)), 2);
+                const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * k));
+                v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_and_si256(pair, low), w0));
+                if (k + 1 < columns.taps) {
+                    const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * (k + 1)));
+                    v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_srli_epi32(pair, 16), w1));
+                }
             }
         }
         v = _mm256_srli_epi32(v, 16);
         const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 8 * g), _mm_packus_epi16(words, words));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + at), _mm_packus_epi16(words, words));
     }
     for (int c = 8 * whole; c < columns.count; ++c)
         out[c] = planePixel(sums, columns, c);
@@ -306,6 +327,36 @@ AreaPasses::PlaneColumns AreaPasses::planeColumns(const std::vector<int>& first,
         for (int k = 0; k < std::min(counts[c], columns.taps); ++k)
             columns.weights[((c / 8) * static_cast<size_t>(columns.taps) + static_cast<size_t>(k)) * 8 + c % 8] =
                 weights[c * static_cast<size_t>(stride) + static_cast<size_t>(k)];
+    }
+    // The shuffle's tables: a half's pixels must start at most six sums after its first, so that each
+    // pixel's pair lies in the half's eight loaded words.
+    const size_t pairs = static_cast<size_t>((columns.taps + 1) / 2);
+    columns.shuffled.assign(groups, 0);
+    columns.shuffles.assign(groups * 32, 0);
+    columns.pairWeights.assign(groups * 8 * pairs, 0);
+    columns.rounding.assign(groups * 8, 32768);
+    const auto weightOf = [&](size_t c, size_t k) {
+        return k < static_cast<size_t>(columns.taps) ? columns.weights[((c / 8) * static_cast<size_t>(columns.taps) + k) * 8 + c % 8] : 0u;
+    };
+    for (size_t g = 0; g < groups; ++g) {
+        bool fits = true;
+        for (size_t j = 0; j < 8; ++j) {
+            const int spread = columns.first[8 * g + j] - columns.first[8 * g + (j < 4 ? 0 : 4)];
+            fits = fits && spread >= 0 && spread <= 6;
+            for (int b = 0; b < 4; ++b)
+                columns.shuffles[32 * g + 4 * j + static_cast<size_t>(b)] = static_cast<uint8_t>(2 * std::max(spread, 0) + b);
+        }
+        columns.shuffled[g] = fits ? 1 : 0;
+        for (size_t j = 0; j < 8; ++j) {
+            const size_t c = 8 * g + j;
+            uint32_t total = 0;
+            for (size_t p = 0; p < pairs; ++p) {
+                const uint32_t w0 = weightOf(c, 2 * p), w1 = weightOf(c, 2 * p + 1);
+                columns.pairWeights[(g * pairs + p) * 8 + j] = w0 | (w1 << 16);
+                total += w0 + w1;
+            }
+            columns.rounding[c] = static_cast<int32_t>(32768 + 32768 * total);
+        }
     }
     return columns;
 }

@@ -48,12 +48,18 @@ struct PlaneColumns {
     int count = 0;
     std::vector<int32_t> first; // padded to whole groups
     std::vector<uint32_t> weights;
+    // For the AVX2 pass, per group: whether its halves take byte shuffles, the shuffle (32 bytes), each tap
+    // pair's weights as two words a pixel ((group · pairs + pair) · 8 + pixel), and each pixel's rounding.
+    std::vector<uint8_t> shuffled;
+    std::vector<uint8_t> shuffles;
+    std::vector<uint32_t> pairWeights;
+    std::vector<int32_t> rounding;
 };
 // Nothing (taps 0) when a pixel has more than four taps. `first` and `weights` as Columns takes them.
 PlaneColumns planeColumns(const std::vector<int>& first, const std::vector<uint16_t>& weights, int stride, const std::vector<int>& counts);
 
 // out[c] = (Σ weights · sums[first[c] + k] + 32768) >> 16 for every pixel c; `sums` must be readable to
-// taps + 1 words past every first[c].
+// ten words past every first[c].
 void mixPlaneColumns(const uint16_t* sums, const PlaneColumns& columns, uint8_t* out, bool wide);
 
 // Whether this processor runs the AVX2 paths.

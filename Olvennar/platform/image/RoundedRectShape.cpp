@@ -39,3 +39,15 @@ bool RoundedRectShape::isStraightRow(double py) const
 {
     return std::abs(py - centerY) <= halfHeight - radius - 0.5;
 }
+
+RoundedRectShape::Span RoundedRectShape::evenSpan(double py) const
+{
+    if (isEmpty() || 2 * halfWidth < 1 || 2 * halfHeight < 1)
+        return {};
+    if (isStraightRow(py))
+        return {static_cast<int>(std::ceil(left())) + 1, static_cast<int>(std::floor(right() - 1)) - 1, 1.0f};
+    // Between the corners the distance is the row's own.
+    const double reach = halfWidth - radius;
+    return {static_cast<int>(std::ceil(centerX - reach - 0.5)) + 1, static_cast<int>(std::floor(centerX + reach - 0.5)) - 1,
+        coverage(centerX, py)};
+}

@@ -23,6 +23,15 @@ struct RoundedRectShape {
     QRect pixelBounds() const;
     // Whether the row with centre py lies beside the straight left and right edges (no corner there).
     bool isStraightRow(double py) const;
+    // The pixels [from, to] of the row with centre py whose coverage is the one value `value` (beside the
+    // straight edges, or between the corners), a pixel in from each end so rounding there cannot matter;
+    // empty when from > to.
+    struct Span {
+        int from = 0;
+        int to = -1;
+        float value = 0;
+    };
+    Span evenSpan(double py) const;
     double left() const { return centerX - halfWidth; }
     double right() const { return centerX + halfWidth; }
 };
