@@ -280,6 +280,13 @@ private:
     std::map<LayoutState, ImageLayer> stateWindowShadows_;
     PlanarImage roomPlanes_; // the room plate in planes, made on the first planar frame
     PlanarCompositing::PreparedPiece windowShadowPlanes_; // the home window shadow in planes, likewise
+    // The window's rim in planes, a piece per band around its middle, once the window stood still for a frame.
+    struct WindowRimPlanes {
+        QRectF windowRect;
+        double radius = 0;
+        std::vector<PlanarCompositing::PreparedPiece> bands;
+    };
+    WindowRimPlanes windowRimPlanes_;
     std::unique_ptr<Scratch> scratch_;
     // The shared camera picture the card at rest last showed (held, so it cannot be recycled), and how:
     // what scratch_->cardView holds while it is set.

@@ -61,11 +61,26 @@ bool StudioRenderer::drawPlanarBase(const ScreenPicture& screen, double time, co
         const QRect bounds = evenAround(RasterFlip::pixelsTouched(raster.adjusted(-reach, -reach, reach, reach))).intersected(out.rect());
         const double inset = std::max(plan.radius, 0.0) + reach;
         const QRect middle = evenInside(RasterFlip::pixelsInside(raster.adjusted(inset, inset, -inset, -inset), 0));
-        for (const QRect& band : bandsAround(bounds, middle)) {
-            cv::Mat part = Scratch::area(scratch_->layer, band.size());
-            part.setTo(cv::Scalar::all(0));
-            drawWindowEdge(plan.windowRect, plan.radius, part, band.topLeft());
-            PlanarCompositing::over(out, part, band.topLeft());
+        // A window that stands where it stood last frame keeps its rim prepared in planes; a moving one draws
+        // it anew each frame.
+        WindowRimPlanes& kept = windowRimPlanes_;
+        const bool still = kept.windowRect == plan.windowRect && kept.radius == plan.radius;
+        if (!still)
+            kept = {plan.windowRect, plan.radius, {}};
+        // Prepared pieces draw whole chroma blocks only.
+        const bool prepare = still && kept.bands.empty() && out.width % 2 == 0 && out.height % 2 == 0;
+        if (still && !kept.bands.empty()) {
+            for (const PlanarCompositing::PreparedPiece& piece : kept.bands)
+                PlanarCompositing::over(out, piece, piece.rect);
+        } else {
+            for (const QRect& band : bandsAround(bounds, middle)) {
+                cv::Mat part = Scratch::area(scratch_->layer, band.size());
+                part.setTo(cv::Scalar::all(0));
+                drawWindowEdge(plan.windowRect, plan.radius, part, band.topLeft());
+                if (prepare)
+                    kept.bands.push_back(PlanarCompositing::prepare(part, band.topLeft()));
+                PlanarCompositing::over(out, part, band.topLeft());
+            }
         }
     }
     if (showClicks && !clicks.empty())

@@ -340,15 +340,20 @@ TEST(StudioRendererPlanarTest, DecodedScreenPlanesMatchTodaysBgraScreen)
         ASSERT_TRUE(after.render(drawn->planarFrame, again.canvas()));
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(cv::countNonZero(again.planes[i] != planes.planes[i]), 0) << "plane " << i << " drawn again";
+        // A third time the window has stood still for a frame: its rim comes from what was kept in planes.
+        PlanarImage third(W, H);
+        ASSERT_TRUE(after.render(drawn->planarFrame, third.canvas()));
 
         // On the card's antialiased edge the two ways average a block's coverage differently.
         const cv::Mat cardEdge = maskEdgeBlocks(after, review.layout);
 
         const auto [cb, cr] = fullChroma(bgra);
+        for (const PlanarImage* drawnPlanes : {&planes, static_cast<const PlanarImage*>(&third)}) {
+        SCOPED_TRACE(drawnPlanes == &third ? "third frame" : "first frame");
         int worstLuma = 0, worstChroma = 0, worstChromaAtEdges = 0, worstOnCardEdge = 0, sharp = 0, beyondSix = 0;
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)
-                worstLuma = std::max(worstLuma, std::abs(planes.planes[0].at<uint8_t>(y, x) - expected.planes[0].at<uint8_t>(y, x)));
+                worstLuma = std::max(worstLuma, std::abs(drawnPlanes->planes[0].at<uint8_t>(y, x) - expected.planes[0].at<uint8_t>(y, x)));
         for (int cy = 0; cy < H / 2; ++cy) {
             for (int cx = 0; cx < W / 2; ++cx) {
                 // The block and the rows either side that the encoder's vertical filter reads.
@@ -360,7 +365,7 @@ TEST(StudioRendererPlanarTest, DecodedScreenPlanesMatchTodaysBgraScreen)
                 const bool isSharp = std::max(high - low, highR - lowR) > 6;
                 sharp += isSharp;
                 for (int i = 1; i < 3; ++i) {
-                    const int d = std::abs(planes.planes[i].at<uint8_t>(cy, cx) - expected.planes[i].at<uint8_t>(cy, cx));
+                    const int d = std::abs(drawnPlanes->planes[i].at<uint8_t>(cy, cx) - expected.planes[i].at<uint8_t>(cy, cx));
                     if (cardEdge.at<uint8_t>(cy, cx))
                         worstOnCardEdge = std::max(worstOnCardEdge, d);
                     else
@@ -377,6 +382,21 @@ TEST(StudioRendererPlanarTest, DecodedScreenPlanesMatchTodaysBgraScreen)
         EXPECT_LE(worstOnCardEdge, 6);
         EXPECT_LT(beyondSix, W * H / 4 / 1000) << "chroma samples beyond 6";
         EXPECT_LT(sharp, W * H / 4 / 20) << "sharp chroma samples";
+        }
+
+        // Then the window moves (in the looks whose layouts move it): nothing kept for where it stood shows,
+        // frame for frame as a fresh renderer.
+        StudioRenderer::Frame moved = drawn->planarFrame;
+        moved.layout = LayoutBlend {LayoutState::face, LayoutState::split, 0.5};
+        const std::optional<StudioLayoutFrame> stood = after.layoutFrame(drawn->planarFrame.layout);
+        if (after.layoutFrame(moved.layout)->windowRect != (stood ? stood->windowRect : after.geometry().windowRect)) {
+            PlanarImage movedKept(W, H), movedFresh(W, H);
+            ASSERT_TRUE(after.render(moved, movedKept.canvas()));
+            StudioRenderer fresh(QSize(W, H), QSizeF(1920, 1080), review.faceLayout, review.background);
+            ASSERT_TRUE(fresh.render(moved, movedFresh.canvas()));
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ(cv::countNonZero(movedKept.planes[i] != movedFresh.planes[i]), 0) << "plane " << i << " after the window moved";
+        }
       }
     }
 }

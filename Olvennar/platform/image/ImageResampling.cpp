@@ -263,7 +263,10 @@ std::shared_ptr<const PlaneTaps> makePlaneTaps(const PlaneGeometry& g)
     if (made->runEnd > made->runBegin)
         made->runTaps = taps(made->runBegin);
     // Columns with a few taps (shrinking to no less than a quarter) go eight at a time; the sums are padded
-    // so that the taps past a pixel's own read zeros inside the buffer.
+    // so that the taps past a pixel's own read zeros inside the buffer. A row that is one run (a drifting
+    // backdrop, new taps every frame) needs none of it.
+    if (made->runBegin == 0 && made->runEnd == g.area.width())
+        return made;
     std::vector<int> firstInSpan(columns.first.size());
     for (size_t c = 0; c < columns.first.size(); ++c)
         firstInSpan[c] = columns.first[c] - columns.low;
