@@ -227,10 +227,13 @@ bool makeInputs(const QString& folder, int seconds)
     const std::string camera = (folder + QStringLiteral("/face.mov")).toStdString();
     const ChildRun screen = runChild({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=s=1920x1080:r=60:d=" + duration, "-f", "lavfi",
         "-i", "sine=f=440:d=" + duration, "-f", "lavfi", "-i", "sine=f=660:d=" + duration, "-map", "0", "-map", "1", "-map", "2",
-        "-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error:bframes=0", "-tag:v", "hvc1", "-c:a", "aac", raw});
-    // The camera's first frame lands at 0.5 s behind an empty edit, as a late camera's capture file does.
+        "-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error:bframes=0", "-tag:v", "hvc1", "-pix_fmt", "yuv420p", "-c:a",
+        "aac", raw});
+    // The camera's first frame lands at 0.5 s behind an empty edit, as a late camera's capture file does. Its
+    // pictures are 4:2:0 as the studio records them (testsrc alone would make x264 keep 4:4:4).
     const ChildRun face = runChild({"ffmpeg", "-v", "error", "-y", "-itsoffset", "0.5", "-f", "lavfi", "-i",
-        "testsrc=s=1280x720:r=30:d=" + std::to_string(seconds - 0.5), "-c:v", "libx264", "-preset", "ultrafast", "-bf", "0", camera});
+        "testsrc=s=1280x720:r=30:d=" + std::to_string(seconds - 0.5), "-c:v", "libx264", "-preset", "ultrafast", "-bf", "0", "-pix_fmt",
+        "yuv420p", camera});
     return screen.ok && face.ok;
 }
 
