@@ -103,6 +103,19 @@ OLVENNAR_WIDE_VECTORS void accumulateRow(uint16_t* __restrict into, const uint8_
         into[i] = static_cast<uint16_t>(into[i] + weight * line[i]);
 }
 
+// Two weighted rows summed in one pass, onto the sums or in their place.
+OLVENNAR_WIDE_VECTORS void sumTwoRows(uint16_t* __restrict into, const uint8_t* a, const uint8_t* b, int count, uint16_t wa, uint16_t wb,
+    bool onto)
+{
+    if (onto) {
+        for (int i = 0; i < count; ++i)
+            into[i] = static_cast<uint16_t>(into[i] + wa * a[i] + wb * b[i]);
+    } else {
+        for (int i = 0; i < count; ++i)
+            into[i] = static_cast<uint16_t>(wa * a[i] + wb * b[i]);
+    }
+}
+
 std::vector<uint16_t> fixedWeights(const Taps& taps, int stride)
 {
     std::vector<uint16_t> weights(taps.first.size() * static_cast<size_t>(stride), 0);
@@ -313,12 +326,28 @@ void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, doubl
                 std::fill(target, target + area.width(), uint8_t(0));
                 continue;
             }
-            std::fill(acc.begin(), acc.end(), uint16_t(0));
+            // The weighted rows, two at a time in one pass; the words past the span stay zero.
             const uint16_t* wy = &rowWeights[static_cast<size_t>(r) * static_cast<size_t>(rows.stride)];
+            int summed = 0;
+            const uint8_t* pending = nullptr;
+            uint16_t pendingWeight = 0;
             for (int k = 0; k < n; ++k) {
-                if (wy[k] != 0)
-                    accumulateRow(acc.data(), source.ptr<uint8_t>(rows.first[static_cast<size_t>(r)] + k) + c0, span, wy[k]);
+                if (wy[k] == 0)
+                    continue;
+                const uint8_t* line = source.ptr<uint8_t>(rows.first[static_cast<size_t>(r)] + k) + c0;
+                if (!pending) {
+                    pending = line;
+                    pendingWeight = wy[k];
+                    continue;
+                }
+                sumTwoRows(acc.data(), pending, line, span, pendingWeight, wy[k], summed > 0);
+                summed += 2;
+                pending = nullptr;
             }
+            if (pending)
+                sumTwoRows(acc.data(), pending, pending, span, pendingWeight, 0, summed > 0);
+            else if (summed == 0)
+                std::fill(acc.begin(), acc.begin() + span, uint16_t(0));
             const auto mixColumn = [&](int c) {
                 const uint16_t* w = &columnWeights[static_cast<size_t>(c) * static_cast<size_t>(columns.stride)];
                 const uint16_t* a = acc.data() + (columns.first[static_cast<size_t>(c)] - c0);
