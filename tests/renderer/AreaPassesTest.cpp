@@ -99,8 +99,8 @@ TEST(AreaPassesTest, PlaneColumnMixesAreTheSameOnEveryPathForAnyCountAndTaps)
             SCOPED_TRACE(testing::Message() << taps << " taps, " << width << " pixels, scale " << scale);
             const int span = static_cast<int>(width / scale) + 4;
             const RandomTaps given = randomTaps(random, width, taps, scale, span);
-            // Sums of a weighted row: any 16-bit value; the buffer holds ten words past every start.
-            std::vector<uint16_t> sums(static_cast<size_t>(span + 10));
+            // Sums of a weighted row: any 16-bit value; the buffer holds 32 words past every start.
+            std::vector<uint16_t> sums(static_cast<size_t>(span + 32));
             for (uint16_t& sum : sums)
                 sum = static_cast<uint16_t>(random() % 65281);
             // Pixels with fewer taps than the most: their count ends at the last weight they have.

@@ -258,54 +258,93 @@ uint8_t planePixel(const uint16_t* sums, const AreaPasses::PlaneColumns& columns
     return static_cast<uint8_t>(v >> 16);
 }
 
-// Eight pixels at a time. A group whose halves read near their first pixel's start loads each half's sums
+// Eight pixels, group g. A group whose halves read near their first pixel's start loads each half's sums
 // (eight words) once per tap pair and shuffles every pixel's pair of sums into place; the sums, made signed
 // by their offset, and the pair's weights go through one multiply-add, and the pixel's rounding puts the
 // offset back, so the result is the plain one. Other groups gather each tap pair of two neighbouring sums.
+__attribute__((target("avx2"))) inline void mixPlaneGroupAvx2(const uint16_t* sums, const AreaPasses::PlaneColumns& columns, int g, uint8_t* out)
+{
+    const int pairs = (columns.taps + 1) / 2;
+    const size_t at = static_cast<size_t>(g) * 8;
+    __m256i v;
+    if (columns.shuffled[static_cast<size_t>(g)]) {
+        const __m256i offset = _mm256_set1_epi16(static_cast<short>(0x8000));
+        const __m256i shuffle = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.shuffles[at * 4]));
+        const uint16_t* first = sums + columns.first[at];
+        const uint16_t* second = sums + columns.first[at + 4];
+        v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.rounding[at]));
+        for (int p = 0; p < pairs; ++p) {
+            const __m256i words = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(second + 2 * p),
+                reinterpret_cast<const __m128i*>(first + 2 * p));
+            const __m256i signedPairs = _mm256_xor_si256(_mm256_shuffle_epi8(words, shuffle), offset);
+            const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.pairWeights[(at * static_cast<size_t>(pairs)) + 8 * static_cast<size_t>(p)]));
+            v = _mm256_add_epi32(v, _mm256_madd_epi16(signedPairs, w));
+        }
+    } else {
+        const __m256i low = _mm256_set1_epi32(0xFFFF);
+        const int* base = reinterpret_cast<const int*>(sums);
+        const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.first[at]));
+        const uint32_t* w = &columns.weights[at * static_cast<size_t>(columns.taps)];
+        v = _mm256_set1_epi32(32768);
+        for (int k = 0; k < columns.taps; k += 2) {
+            // Scale 2: the index counts 16-bit sums; the 32-bit load takes sums k and k + 1.
+            const __m256i pair = _mm256_i32gather_epi32(base, _mm256_add_epi32(first, _mm256_set1_epi32(k)), 2);
+            const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * k));
+            v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_and_si256(pair, low), w0));
+            if (k + 1 < columns.taps) {
+                const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * (k + 1)));
+                v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_srli_epi32(pair, 16), w1));
+            }
+        }
+    }
+    v = _mm256_srli_epi32(v, 16);
+    const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + at), _mm_packus_epi16(words, words));
+}
+
 __attribute__((target("avx2"))) void mixPlaneColumnsAvx2(const uint16_t* sums, const AreaPasses::PlaneColumns& columns, uint8_t* out)
 {
     const int whole = columns.count / 8;
-    const int pairs = (columns.taps + 1) / 2;
-    const __m256i low = _mm256_set1_epi32(0xFFFF);
-    const __m256i half = _mm256_set1_epi32(32768);
-    const __m256i offset = _mm256_set1_epi16(static_cast<short>(0x8000));
-    const int* base = reinterpret_cast<const int*>(sums);
-    for (int g = 0; g < whole; ++g) {
-        const size_t at = static_cast<size_t>(g) * 8;
-        __m256i v;
-        if (columns.shuffled[static_cast<size_t>(g)]) {
-            const __m256i shuffle = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.shuffles[at * 4]));
-            const uint16_t* first = sums + columns.first[at];
-            const uint16_t* second = sums + columns.first[at + 4];
-            v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.rounding[at]));
-            for (int p = 0; p < pairs; ++p) {
-                const __m256i words = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(second + 2 * p),
-                    reinterpret_cast<const __m128i*>(first + 2 * p));
-                const __m256i signedPairs = _mm256_xor_si256(_mm256_shuffle_epi8(words, shuffle), offset);
-                const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.pairWeights[(at * static_cast<size_t>(pairs)) + 8 * static_cast<size_t>(p)]));
-                v = _mm256_add_epi32(v, _mm256_madd_epi16(signedPairs, w));
-            }
-        } else {
-            const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.first[at]));
-            const uint32_t* w = &columns.weights[at * static_cast<size_t>(columns.taps)];
-            v = half;
-            for (int k = 0; k < columns.taps; k += 2) {
-                // Scale 2: the index counts 16-bit sums; the 32-bit load takes sums k and k + 1.
-                const __m256i pair = _mm256_i32gather_epi32(base, _mm256_add_epi32(first, _mm256_set1_epi32(k)), 2);
-                const __m256i w0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * k));
-                v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_and_si256(pair, low), w0));
-                if (k + 1 < columns.taps) {
-                    const __m256i w1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * (k + 1)));
-                    v = _mm256_add_epi32(v, _mm256_mullo_epi32(_mm256_srli_epi32(pair, 16), w1));
-                }
-            }
-        }
-        v = _mm256_srli_epi32(v, 16);
-        const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + at), _mm_packus_epi16(words, words));
-    }
+    for (int g = 0; g < whole; ++g)
+        mixPlaneGroupAvx2(sums, columns, g, out);
     for (int c = 8 * whole; c < columns.count; ++c)
         out[c] = planePixel(sums, columns, c);
+}
+
+// Sixteen pixels at a time where their sums lie within 32 words of the first one's start: one load, and per
+// tap pair one word permute puts every pixel's pair in place for the multiply-add, as the shuffles above.
+__attribute__((target("avx512f,avx512bw"))) void mixPlaneColumnsAvx512(const uint16_t* sums, const AreaPasses::PlaneColumns& columns, uint8_t* out)
+{
+    const int whole = columns.count / 16;
+    const size_t pairs = static_cast<size_t>((columns.taps + 1) / 2);
+    const __m512i offset = _mm512_set1_epi16(static_cast<short>(0x8000));
+    for (int g = 0; g < whole; ++g) {
+        const size_t at = static_cast<size_t>(g) * 16;
+        if (!columns.wide[static_cast<size_t>(g)]) {
+            mixPlaneGroupAvx2(sums, columns, 2 * g, out);
+            mixPlaneGroupAvx2(sums, columns, 2 * g + 1, out);
+            continue;
+        }
+        const __m512i words = _mm512_loadu_si512(sums + columns.first[at]);
+        __m512i v = _mm512_loadu_si512(&columns.rounding[at]);
+        for (size_t p = 0; p < pairs; ++p) {
+            const size_t table = static_cast<size_t>(g) * pairs + p;
+            const __m512i index = _mm512_loadu_si512(&columns.wideIndex[table * 32]);
+            const __m512i signedPairs = _mm512_xor_si512(_mm512_permutexvar_epi16(index, words), offset);
+            v = _mm512_add_epi32(v, _mm512_madd_epi16(signedPairs, _mm512_loadu_si512(&columns.widePairWeights[table * 16])));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), _mm512_cvtepi32_epi8(_mm512_srli_epi32(v, 16)));
+    }
+    for (int g = 2 * whole; g < columns.count / 8; ++g)
+        mixPlaneGroupAvx2(sums, columns, g, out);
+    for (int c = 8 * (columns.count / 8); c < columns.count; ++c)
+        out[c] = planePixel(sums, columns, c);
+}
+
+bool widestAvailable()
+{
+    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return avx512;
 }
 
 } // namespace
@@ -358,11 +397,35 @@ AreaPasses::PlaneColumns AreaPasses::planeColumns(const std::vector<int>& first,
             columns.rounding[c] = static_cast<int32_t>(32768 + 32768 * total);
         }
     }
+    // The sixteen-pixel tables: each pixel's pair of words from the group's first start, for every pair.
+    const size_t wideGroups = first.size() / 16;
+    columns.wide.assign(wideGroups, 0);
+    columns.wideIndex.assign(wideGroups * pairs * 32, 0);
+    columns.widePairWeights.assign(wideGroups * pairs * 16, 0);
+    for (size_t g = 0; g < wideGroups; ++g) {
+        bool fits = true;
+        for (size_t j = 0; j < 16; ++j) {
+            const int spread = columns.first[16 * g + j] - columns.first[16 * g];
+            fits = fits && spread >= 0 && spread + 2 * static_cast<int>(pairs) <= 32;
+            for (size_t p = 0; p < pairs; ++p) {
+                const size_t table = g * pairs + p;
+                const int word = std::clamp(spread + 2 * static_cast<int>(p), 0, 30);
+                columns.wideIndex[table * 32 + 2 * j] = static_cast<uint16_t>(word);
+                columns.wideIndex[table * 32 + 2 * j + 1] = static_cast<uint16_t>(word + 1);
+                columns.widePairWeights[table * 16 + j] = columns.pairWeights[((2 * g + j / 8) * pairs + p) * 8 + j % 8];
+            }
+        }
+        columns.wide[g] = fits ? 1 : 0;
+    }
     return columns;
 }
 
 void AreaPasses::mixPlaneColumns(const uint16_t* sums, const PlaneColumns& columns, uint8_t* out, bool wide)
 {
+    if (wide && widestAvailable()) {
+        mixPlaneColumnsAvx512(sums, columns, out);
+        return;
+    }
     if (wide && wideAvailable()) {
         mixPlaneColumnsAvx2(sums, columns, out);
         return;

@@ -54,15 +54,20 @@ struct PlaneColumns {
     std::vector<uint8_t> shuffles;
     std::vector<uint32_t> pairWeights;
     std::vector<int32_t> rounding;
+    // For the AVX-512 pass, per sixteen pixels: whether their sums lie within 32 words of the first pixel's
+    // start, and per tap pair the words each pixel takes from there (two a pixel) and its two weights.
+    std::vector<uint8_t> wide;
+    std::vector<uint16_t> wideIndex;
+    std::vector<uint32_t> widePairWeights;
 };
 // Nothing (taps 0) when a pixel has more than four taps. `first` and `weights` as Columns takes them.
 PlaneColumns planeColumns(const std::vector<int>& first, const std::vector<uint16_t>& weights, int stride, const std::vector<int>& counts);
 
 // out[c] = (Σ weights · sums[first[c] + k] + 32768) >> 16 for every pixel c; `sums` must be readable to
-// ten words past every first[c].
+// 32 words past every first[c].
 void mixPlaneColumns(const uint16_t* sums, const PlaneColumns& columns, uint8_t* out, bool wide);
 
-// Whether this processor runs the AVX2 paths.
+// Whether this processor runs the AVX2 paths (mixPlaneColumns takes AVX-512 where there is).
 bool wideAvailable();
 
 } // namespace AreaPasses

@@ -318,7 +318,7 @@ void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, doubl
     const int runBegin = plan->runBegin, runEnd = plan->runEnd;
     const AreaPasses::PlaneColumns& fewTaps = plan->fewTaps;
     ImageCompositing::forRows(area.height(), std::max(span, area.width()), [&](int r0, int r1) {
-        std::vector<uint16_t> acc(static_cast<size_t>(std::max(span, 1)) + 10, 0);
+        std::vector<uint16_t> acc(static_cast<size_t>(std::max(span, 1)) + 32, 0);
         for (int r = r0; r < r1; ++r) {
             uint8_t* target = out.ptr<uint8_t>(r);
             const int n = rows.count[static_cast<size_t>(r)];

@@ -171,7 +171,7 @@ void blockCoverage(const float* top, const float* bottom, int columns, int block
     }
 }
 
-// Prepared values are kept in 1/128 of a level and what is kept of the canvas in 1/32768: half the bytes of
+// Chroma's prepared values are kept in 1/128 of a level and what is kept of the canvas in 1/32768: half the bytes of
 // floats to read per sample, within a hundredth of a level of them.
 constexpr float valueUnit = 128, keepUnit = 32768;
 
@@ -181,6 +181,17 @@ OLVENNAR_WIDE_VECTORS void overPreparedRow(uint8_t* __restrict d, const uint16_t
     for (int i = 0; i < count; ++i) {
         const uint32_t v = (static_cast<uint32_t>(value[i]) * 256u + static_cast<uint32_t>(d[i]) * keep[i] + 16384u) >> 15;
         d[i] = static_cast<uint8_t>(v < 255u ? v : 255u);
+    }
+}
+
+// d = value + d · (255 − alpha) / 255, each part rounded: 16-bit products only.
+OLVENNAR_WIDE_VECTORS void overPreparedLumaRow(uint8_t* __restrict d, const uint8_t* __restrict value, const uint8_t* __restrict alpha, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const uint16_t t = static_cast<uint16_t>(d[i] * (255 - alpha[i]) + 128);
+        const uint16_t kept = static_cast<uint16_t>((t + (t >> 8)) >> 8);
+        const uint16_t v = static_cast<uint16_t>(value[i] + kept);
+        d[i] = static_cast<uint8_t>(v < 255 ? v : 255);
     }
 }
 
@@ -198,8 +209,8 @@ PlanarCompositing::PreparedPiece PlanarCompositing::prepare(const cv::Mat& piece
     const int x0 = own.left() & ~1, y0 = own.top() & ~1;
     prepared.rect = QRect(QPoint(x0, y0), QPoint(own.right() | 1, own.bottom() | 1));
     const int w = prepared.rect.width(), h = prepared.rect.height();
-    prepared.value[0].create(h, w, CV_16U);
-    prepared.keep[0].create(h, w, CV_16U);
+    prepared.value[0].create(h, w, CV_8U);
+    prepared.keep[0].create(h, w, CV_8U);
     for (int i : {1, 2})
         prepared.value[i].create(h / 2, w / 2, CV_16U);
     prepared.keep[1].create(h / 2, w / 2, CV_16U);
@@ -211,8 +222,8 @@ PlanarCompositing::PreparedPiece PlanarCompositing::prepare(const cv::Mat& piece
         for (int x = 0; x < w; ++x) {
             const uint8_t* p = pixel(x0 + x, y0 + y);
             const float B = p[0], G = p[1], R = p[2], A = p[3];
-            prepared.value[0].at<uint16_t>(y, x) = fixedValue(yA * A + yR * R + yG * G + yB * B);
-            prepared.keep[0].at<uint16_t>(y, x) = fixedKeep(1 - A * (1.0f / 255));
+            prepared.value[0].at<uint8_t>(y, x) = static_cast<uint8_t>(std::lround(std::clamp(yA * A + yR * R + yG * G + yB * B, 0.0f, 255.0f)));
+            prepared.keep[0].at<uint8_t>(y, x) = p[3];
         }
     }
     for (int cy = 0; cy < h / 2; ++cy) {
@@ -244,8 +255,8 @@ void PlanarCompositing::over(const PlanarCanvas& canvas, const PreparedPiece& pi
         for (int r = r0; r < r1; ++r) {
             for (int k = 0; k < 2; ++k) {
                 const int y = clip.top() + 2 * r + k;
-                overPreparedRow(canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0] + clip.left(),
-                    piece.value[0].ptr<uint16_t>(py + 2 * r + k) + px, piece.keep[0].ptr<uint16_t>(py + 2 * r + k) + px, clip.width());
+                overPreparedLumaRow(canvas.data[0] + static_cast<ptrdiff_t>(y) * canvas.stride[0] + clip.left(),
+                    piece.value[0].ptr<uint8_t>(py + 2 * r + k) + px, piece.keep[0].ptr<uint8_t>(py + 2 * r + k) + px, clip.width());
             }
             const int cy = clip.top() / 2 + r;
             for (int i : {1, 2}) {

@@ -35,11 +35,12 @@ void mixOpaque(const PlanarCanvas& canvas, const PlanarView& piece, QPoint at, c
 
 // A premultiplied BGRA piece that never changes (a baked shadow), turned once into what compositing it puts in
 // each plane (its colour, offsets included) and what it keeps of the canvas there, on whole 2×2 blocks: then
-// compositing it costs one fixed-point multiply-add a sample, and gives what `over` gives for the same piece.
+// compositing it costs one multiply-add a sample, and gives what `over` gives for the same piece within a
+// level. Luma, read most, is kept in bytes: its value in whole levels and the pixel's own alpha.
 struct PreparedPiece {
     QRect rect; // canvas pixels, on even pixels; pixels beyond the piece's own are clear
-    cv::Mat value[3]; // CV_16U, in 1/128 of a level: luma of rect's size, chroma of its blocks
-    cv::Mat keep[2]; // CV_16U, in 1/32768: for luma, and for both chroma planes
+    cv::Mat value[3]; // luma of rect's size (CV_8U, levels), chroma of its blocks (CV_16U, in 1/128 of a level)
+    cv::Mat keep[2]; // luma: the alpha (CV_8U, 0…255); both chroma planes: what is kept (CV_16U, in 1/32768)
     bool isEmpty() const { return rect.isEmpty(); }
 };
 PreparedPiece prepare(const cv::Mat& piece, QPoint at);
