@@ -4,6 +4,7 @@
 #include "platform/image/ImageColor.h"
 
 #include "platform/image/ImageCompositing.h"
+#include "platform/system/WideVectors.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -196,11 +197,16 @@ struct GradedRow {
 
 int gradedLuma(int b, int g, int r) { return static_cast<int>(std::clamp(16.0f + yR * r + yG * g + yB * b + 0.5f, 0.0f, 255.0f)); }
 
-// Eight pixels at a time, the same operations as the plain loop in the same order, so the same bytes. Returns
-// how many pixels of the row it did (a multiple of eight).
+// Eight pixels at a time, the same operations as the plain loop in the same order, so the same bytes. The
+// chroma terms come per sample, each spread over its two pixels. Returns how many pixels of the row it did (a
+// multiple of eight).
 __attribute__((target("avx2"))) int gradeLumaRowAvx2(uint8_t* luma, const float* red, const float* green, const float* blue, int count,
     const GradeSteps& steps, const GradedRow& out)
 {
+    const __m256i spread = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    const auto terms = [&](const float* samples, int x) __attribute__((target("avx2"))) {
+        return _mm256_permutevar8x32_ps(_mm256_castps128_ps256(_mm_loadu_ps(samples + x / 2)), spread);
+    };
     const __m256 lumaOffset = _mm256_set1_ps(16.0f), scale = _mm256_set1_ps(lumaScale), half = _mm256_set1_ps(0.5f);
     const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(255), middle = _mm256_set1_epi32(128);
     const __m256i saturation = _mm256_set1_epi32(steps.saturation), contrast = _mm256_set1_epi32(steps.contrast);
@@ -213,9 +219,9 @@ __attribute__((target("avx2"))) int gradeLumaRowAvx2(uint8_t* luma, const float*
     for (; x + 8 <= count; x += 8) {
         const __m256i y = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(luma + x)));
         const __m256 l = _mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(y), lumaOffset), scale);
-        const __m256i b = _mm256_i32gather_epi32(steps.gains[0].data(), channel(_mm256_add_ps(l, _mm256_loadu_ps(blue + x))), 4);
-        const __m256i g = _mm256_i32gather_epi32(steps.gains[1].data(), channel(_mm256_add_ps(l, _mm256_loadu_ps(green + x))), 4);
-        const __m256i r = _mm256_i32gather_epi32(steps.gains[2].data(), channel(_mm256_add_ps(l, _mm256_loadu_ps(red + x))), 4);
+        const __m256i b = _mm256_i32gather_epi32(steps.gains[0].data(), channel(_mm256_add_ps(l, terms(blue, x))), 4);
+        const __m256i g = _mm256_i32gather_epi32(steps.gains[1].data(), channel(_mm256_add_ps(l, terms(green, x))), 4);
+        const __m256i r = _mm256_i32gather_epi32(steps.gains[2].data(), channel(_mm256_add_ps(l, terms(red, x))), 4);
         const __m256i grey = _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(b, _mm256_set1_epi32(18)),
                                                                    _mm256_mullo_epi32(g, _mm256_set1_epi32(183))),
                                                    _mm256_mullo_epi32(r, _mm256_set1_epi32(55))),
@@ -247,12 +253,38 @@ void gradeLumaRow(uint8_t* luma, const float* red, const float* green, const flo
     static const bool avx2 = __builtin_cpu_supports("avx2");
     for (int x = avx2 ? gradeLumaRowAvx2(luma, red, green, blue, count, steps, out) : 0; x < count; ++x) {
         const float l = (luma[x] - 16.0f) * lumaScale;
-        int b = rounded(l + blue[x]), g = rounded(l + green[x]), r = rounded(l + red[x]);
+        int b = rounded(l + blue[x >> 1]), g = rounded(l + green[x >> 1]), r = rounded(l + red[x >> 1]);
         steps.apply(b, g, r);
         luma[x] = static_cast<uint8_t>(gradedLuma(b, g, r));
         out.blue[x] = b;
         out.green[x] = g;
         out.red[x] = r;
+    }
+}
+
+// The chroma terms of a row of samples, as a decoder's conversion reads them.
+OLVENNAR_WIDE_VECTORS void chromaTerms(const uint8_t* __restrict u, const uint8_t* __restrict v, int count, float* __restrict red,
+    float* __restrict green, float* __restrict blue)
+{
+    for (int i = 0; i < count; ++i) {
+        const float cb = u[i] - 128.0f, cr = v[i] - 128.0f;
+        red[i] = redFromV * cr;
+        green[i] = greenFromU * cb + greenFromV * cr;
+        blue[i] = blueFromU * cb;
+    }
+}
+
+// A block's chroma from the average of its four graded pixels, for a row of whole blocks.
+OLVENNAR_WIDE_VECTORS void wholeBlocksChroma(const GradedRow& top, const GradedRow& bottom, int count, uint8_t* __restrict u,
+    uint8_t* __restrict v)
+{
+    for (int cx = 0; cx < count; ++cx) {
+        const int x = 2 * cx;
+        const float B = static_cast<float>(top.blue[x] + top.blue[x + 1] + bottom.blue[x] + bottom.blue[x + 1]) * 0.25f;
+        const float G = static_cast<float>(top.green[x] + top.green[x + 1] + bottom.green[x] + bottom.green[x + 1]) * 0.25f;
+        const float R = static_cast<float>(top.red[x] + top.red[x + 1] + bottom.red[x] + bottom.red[x + 1]) * 0.25f;
+        u[cx] = static_cast<uint8_t>(std::clamp(128.0f + uR * R + uG * G + uB * B + 0.5f, 0.0f, 255.0f));
+        v[cx] = static_cast<uint8_t>(std::clamp(128.0f + vR * R + vG * G + vB * B + 0.5f, 0.0f, 255.0f));
     }
 }
 
@@ -278,16 +310,13 @@ void ImageColor::applyGrade(const PlanarCanvas& planes, const Grade& grade)
         for (int cy = c0; cy < c1; ++cy) {
             uint8_t* u = planes.data[1] + static_cast<ptrdiff_t>(cy) * planes.stride[1];
             uint8_t* v = planes.data[2] + static_cast<ptrdiff_t>(cy) * planes.stride[2];
-            for (int x = 0; x < width; ++x) {
-                const float cb = u[x >> 1] - 128.0f, cr = v[x >> 1] - 128.0f;
-                red[x] = redFromV * cr;
-                green[x] = greenFromU * cb + greenFromV * cr;
-                blue[x] = blueFromU * cb;
-            }
+            chromaTerms(u, v, planes.chromaWidth(), red, green, blue);
             const int lumaRows = std::min(2, planes.height - 2 * cy);
             for (int k = 0; k < lumaRows; ++k)
                 gradeLumaRow(planes.data[0] + static_cast<ptrdiff_t>(2 * cy + k) * planes.stride[0], red, green, blue, width, steps, rows[k]);
-            for (int cx = 0; cx < planes.chromaWidth(); ++cx) {
+            const int whole = lumaRows == 2 ? width / 2 : 0;
+            wholeBlocksChroma(rows[0], rows[1], whole, u, v);
+            for (int cx = whole; cx < planes.chromaWidth(); ++cx) {
                 const int columns = std::min(2, width - 2 * cx);
                 int sumB = 0, sumG = 0, sumR = 0;
                 for (int k = 0; k < lumaRows; ++k) {
