@@ -289,8 +289,9 @@ std::shared_ptr<const PlaneTaps> makePlaneTaps(const PlaneGeometry& g)
 
 std::shared_ptr<const PlaneTaps> planeTaps(const PlaneGeometry& geometry)
 {
-    // Most recent first; enough for a frame's pieces of every plane.
-    constexpr size_t kept = 24;
+    // Most recent first; enough for a frame's pieces of every plane (about forty in a studio frame), with room
+    // for the drifting backdrop's, new every frame, to pass through without pushing out the ones that repeat.
+    constexpr size_t kept = 64;
     thread_local std::vector<std::pair<PlaneGeometry, std::shared_ptr<const PlaneTaps>>> recent;
     const auto found = std::find_if(recent.begin(), recent.end(), [&](const auto& entry) { return entry.first == geometry; });
     if (found != recent.end()) {
