@@ -154,6 +154,38 @@ TEST(PlanarCompositingTest, APreparedPieceDrawsWhatOverDraws)
     EXPECT_EQ(cv::countNonZero(planes.planes[0] != before), 0);
 }
 
+TEST(PlanarCompositingTest, WhatAPreparedPieceLeavesClearIsUntouched)
+{
+    // A shadow's clear pixels lie over most of the frame: they must not move a level through rounding, in any
+    // plane, whatever the level under them. Its opaque white and black keep their own levels.
+    PixelBuffer piece(16, 8);
+    piece.fill(0, 0, 0, 0);
+    for (int x = 8; x < 16; ++x)
+        for (int y = 0; y < 8; ++y)
+            std::fill(piece.row(y) + 4 * x, piece.row(y) + 4 * x + 4, static_cast<uint8_t>(x < 12 ? 255 : 0));
+    for (int x = 12; x < 16; ++x)
+        for (int y = 0; y < 8; ++y)
+            piece.row(y)[4 * x + 3] = 255;
+    PlanarImage canvas(16, 8);
+    for (int i = 0; i < 3; ++i)
+        for (int y = 0; y < canvas.planes[i].rows; ++y)
+            for (int x = 0; x < canvas.planes[i].cols; ++x)
+                canvas.planes[i].at<uint8_t>(y, x) = static_cast<uint8_t>((x * 97 + y * 31 + i * 50) % 256);
+    const PlanarImage before = [&] {
+        PlanarImage copy(16, 8);
+        for (int i = 0; i < 3; ++i)
+            canvas.planes[i].copyTo(copy.planes[i]);
+        return copy;
+    }();
+    PlanarCompositing::over(canvas.canvas(), PlanarCompositing::prepare(PixelBufferViews::mat(piece), QPoint(0, 0)), QRect(0, 0, 16, 8));
+    EXPECT_EQ(cv::countNonZero(canvas.planes[0](cv::Rect(0, 0, 8, 8)) != before.planes[0](cv::Rect(0, 0, 8, 8))), 0);
+    for (int i : {1, 2})
+        EXPECT_EQ(cv::countNonZero(canvas.planes[i](cv::Rect(0, 0, 4, 4)) != before.planes[i](cv::Rect(0, 0, 4, 4))), 0) << "plane " << i;
+    EXPECT_EQ(cv::countNonZero(canvas.planes[0](cv::Rect(8, 0, 4, 8)) != 235), 0) << "white";
+    EXPECT_EQ(cv::countNonZero(canvas.planes[0](cv::Rect(12, 0, 4, 8)) != 16), 0) << "black";
+    EXPECT_EQ(cv::countNonZero(canvas.planes[1](cv::Rect(4, 0, 4, 4)) != 128), 0) << "grey has no colour";
+}
+
 TEST(PlanarCompositingTest, ChromaTakesTheBlockAverage)
 {
     PixelBuffer grey(8, 8);
