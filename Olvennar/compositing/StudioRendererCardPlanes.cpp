@@ -30,30 +30,6 @@ bool coversCard(QSize camera, double scale, QPointF centre, const QRectF& card)
     return picture.adjusted(-0.5, -0.5, 0.5, 0.5).contains(card);
 }
 
-PlanarCanvas canvasOver(cv::Mat (&planes)[3], QSize size)
-{
-    PlanarCanvas canvas;
-    for (int i = 0; i < 3; ++i) {
-        canvas.data[i] = planes[i].data;
-        canvas.stride[i] = static_cast<int>(planes[i].step[0]);
-    }
-    canvas.width = size.width();
-    canvas.height = size.height();
-    return canvas;
-}
-
-PlanarView viewOf(const PlanarCanvas& canvas)
-{
-    PlanarView view;
-    for (int i = 0; i < 3; ++i) {
-        view.data[i] = canvas.data[i];
-        view.stride[i] = canvas.stride[i];
-    }
-    view.width = canvas.width;
-    view.height = canvas.height;
-    return view;
-}
-
 } // namespace
 
 void StudioRenderer::drawPlanarCard(const PlanarView& camera, const std::shared_ptr<const PlanarPicture>& shared, double alpha, bool grade,
@@ -123,7 +99,7 @@ void StudioRenderer::drawPlanarCardLayers(const PlanarView& camera, const std::s
             if (shared && !plan.moving)
                 restingCardPlanes_ = RestingCardPlanes {shared, grade, area};
         }
-        const PlanarView picture = viewOf(canvasOver(scratch_->cardPlanes, area.size()));
+        const PlanarView picture = PlanarView::over(scratch_->cardPlanes, area.width(), area.height());
         PlanarCompositing::RowCoverage coverage;
         const RoundedRectShape shape = RoundedRectShape::make(cardRaster, plan.radius);
         const cv::Mat mask = cardMask_.mat();
@@ -198,7 +174,7 @@ void StudioRenderer::coverCardPlanes(const PlanarView& camera, bool grade, const
                 source[i](cv::Rect(r.x(), r.y(), r.width(), r.height())).copyTo(copy);
                 source[i] = copy;
             }
-            StudioRenderer::grade(canvasOver(source, window.size()), light);
+            StudioRenderer::grade(PlanarCanvas::over(source, window.width(), window.height()), light);
             toCanvas = QTransform::fromTranslate(window.x(), window.y()) * toCanvas;
         }
     }
@@ -218,7 +194,7 @@ void StudioRenderer::coverCardPlanes(const PlanarView& camera, bool grade, const
         ImageResampling::drawPlane(spread, toCanvas, area, enlarged, true, ImageResampling::Filter::lanczos);
         cv::resize(enlarged, into, into.size(), 0, 0, cv::INTER_AREA);
     }
-    const PlanarCanvas card = canvasOver(scratch_->cardPlanes, area.size());
+    const PlanarCanvas card = PlanarCanvas::over(scratch_->cardPlanes, area.width(), area.height());
     if (gradeAfter)
         StudioRenderer::grade(card, light);
     if (plan.scale > 1.3) {

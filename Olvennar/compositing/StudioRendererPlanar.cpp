@@ -188,13 +188,6 @@ void StudioRenderer::drawScreenPlanes(const PlanarView& screen, const QTransform
         for (int i : {1, 2})
             parts[i] = Scratch::area(scratch_->screenPlanes[i], chromaSize, CV_8UC1);
         resample(band, parts);
-        PlanarView piece;
-        for (int i = 0; i < 3; ++i) {
-            piece.data[i] = parts[i].data;
-            piece.stride[i] = static_cast<int>(parts[i].step[0]);
-        }
-        piece.width = band.width();
-        piece.height = band.height();
-        PlanarCompositing::mixOpaque(out, piece, band.topLeft(), coverage);
+        PlanarCompositing::mixOpaque(out, PlanarView::over(parts, band.width(), band.height()), band.topLeft(), coverage);
     }
 }

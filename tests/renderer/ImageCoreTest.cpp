@@ -47,8 +47,9 @@ TEST(ImageCoreTest, ARowsEvenSpanHasTheCoverageOfEveryPixelInIt)
             for (int x = span.from; x <= span.to; ++x)
                 ASSERT_FLOAT_EQ(shape.coverage(x + 0.5, y + 0.5), span.value) << x << ", " << y;
             const int middle = static_cast<int>(shape.centerX);
-            if (shape.isStraightRow(y + 0.5) && shape.halfWidth > 3)
+            if (shape.isStraightRow(y + 0.5) && shape.halfWidth > 3) {
                 EXPECT_TRUE(span.from <= middle && middle <= span.to) << y;
+            }
         }
     }
 }

@@ -258,6 +258,13 @@ uint8_t planePixel(const uint16_t* sums, const AreaPasses::PlaneColumns& columns
     return static_cast<uint8_t>(v >> 16);
 }
 
+// Where group g's (eight pixels) weights of tap pair p start: sixteen pixels a block, pair by pair, so that
+// either eight or sixteen pixels load theirs at once.
+inline size_t pairWeightsAt(int g, int p, int pairs)
+{
+    return (static_cast<size_t>(g / 2) * static_cast<size_t>(pairs) + static_cast<size_t>(p)) * 16 + static_cast<size_t>(g % 2) * 8;
+}
+
 // Eight pixels, group g. A group whose halves read near their first pixel's start loads each half's sums
 // (eight words) once per tap pair and shuffles every pixel's pair of sums into place; the sums, made signed
 // by their offset, and the pair's weights go through one multiply-add, and the pixel's rounding puts the
@@ -277,7 +284,7 @@ __attribute__((target("avx2"))) inline void mixPlaneGroupAvx2(const uint16_t* su
             const __m256i words = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(second + 2 * p),
                 reinterpret_cast<const __m128i*>(first + 2 * p));
             const __m256i signedPairs = _mm256_xor_si256(_mm256_shuffle_epi8(words, shuffle), offset);
-            const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.pairWeights[(at * static_cast<size_t>(pairs)) + 8 * static_cast<size_t>(p)]));
+            const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&columns.pairWeights[pairWeightsAt(g, p, pairs)]));
             v = _mm256_add_epi32(v, _mm256_madd_epi16(signedPairs, w));
         }
     } else {
@@ -316,7 +323,7 @@ __attribute__((target("avx2"))) void mixPlaneColumnsAvx2(const uint16_t* sums, c
 __attribute__((target("avx512f,avx512bw"))) void mixPlaneColumnsAvx512(const uint16_t* sums, const AreaPasses::PlaneColumns& columns, uint8_t* out)
 {
     const int whole = columns.count / 16;
-    const size_t pairs = static_cast<size_t>((columns.taps + 1) / 2);
+    const int pairs = (columns.taps + 1) / 2;
     const __m512i offset = _mm512_set1_epi16(static_cast<short>(0x8000));
     for (int g = 0; g < whole; ++g) {
         const size_t at = static_cast<size_t>(g) * 16;
@@ -326,14 +333,15 @@ __attribute__((target("avx512f,avx512bw"))) void mixPlaneColumnsAvx512(const uin
             continue;
         }
         const __m512i words = _mm512_loadu_si512(sums + columns.first[at]);
+        const __m512i index = _mm512_loadu_si512(&columns.wideIndex[at * 2]);
         __m512i v = _mm512_loadu_si512(&columns.rounding[at]);
-        for (size_t p = 0; p < pairs; ++p) {
-            const size_t table = static_cast<size_t>(g) * pairs + p;
-            const __m512i index = _mm512_loadu_si512(&columns.wideIndex[table * 32]);
-            const __m512i signedPairs = _mm512_xor_si512(_mm512_permutexvar_epi16(index, words), offset);
-            v = _mm512_add_epi32(v, _mm512_madd_epi16(signedPairs, _mm512_loadu_si512(&columns.widePairWeights[table * 16])));
+        for (int p = 0; p < pairs; ++p) {
+            const __m512i pairIndex = _mm512_add_epi16(index, _mm512_set1_epi16(static_cast<short>(2 * p)));
+            const __m512i signedPairs = _mm512_xor_si512(_mm512_permutexvar_epi16(pairIndex, words), offset);
+            v = _mm512_add_epi32(v, _mm512_madd_epi16(signedPairs, _mm512_loadu_si512(&columns.pairWeights[pairWeightsAt(2 * g, p, pairs)])));
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), _mm512_cvtepi32_epi8(_mm512_srli_epi32(v, 16)));
+        // The masked forms (every lane kept) spare GCC 12's headers a false "uninitialized" warning.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), _mm512_maskz_cvtepi32_epi8(0xFFFF, _mm512_maskz_srli_epi32(0xFFFF, v, 16)));
     }
     for (int g = 2 * whole; g < columns.count / 8; ++g)
         mixPlaneGroupAvx2(sums, columns, g, out);
@@ -372,7 +380,7 @@ AreaPasses::PlaneColumns AreaPasses::planeColumns(const std::vector<int>& first,
     const size_t pairs = static_cast<size_t>((columns.taps + 1) / 2);
     columns.shuffled.assign(groups, 0);
     columns.shuffles.assign(groups * 32, 0);
-    columns.pairWeights.assign(groups * 8 * pairs, 0);
+    columns.pairWeights.assign((groups + 1) / 2 * 16 * pairs, 0);
     columns.rounding.assign(groups * 8, 32768);
     const auto weightOf = [&](size_t c, size_t k) {
         return k < static_cast<size_t>(columns.taps) ? columns.weights[((c / 8) * static_cast<size_t>(columns.taps) + k) * 8 + c % 8] : 0u;
@@ -391,29 +399,25 @@ AreaPasses::PlaneColumns AreaPasses::planeColumns(const std::vector<int>& first,
             uint32_t total = 0;
             for (size_t p = 0; p < pairs; ++p) {
                 const uint32_t w0 = weightOf(c, 2 * p), w1 = weightOf(c, 2 * p + 1);
-                columns.pairWeights[(g * pairs + p) * 8 + j] = w0 | (w1 << 16);
+                columns.pairWeights[pairWeightsAt(static_cast<int>(g), static_cast<int>(p), static_cast<int>(pairs)) + j] = w0 | (w1 << 16);
                 total += w0 + w1;
             }
             columns.rounding[c] = static_cast<int32_t>(32768 + 32768 * total);
         }
     }
-    // The sixteen-pixel tables: each pixel's pair of words from the group's first start, for every pair.
+    // The sixteen-pixel tables: the pair of words each pixel takes from the group's first start, for the first
+    // tap pair (the next pairs lie two words on).
     const size_t wideGroups = first.size() / 16;
     columns.wide.assign(wideGroups, 0);
-    columns.wideIndex.assign(wideGroups * pairs * 32, 0);
-    columns.widePairWeights.assign(wideGroups * pairs * 16, 0);
+    columns.wideIndex.assign(wideGroups * 32, 0);
     for (size_t g = 0; g < wideGroups; ++g) {
         bool fits = true;
         for (size_t j = 0; j < 16; ++j) {
             const int spread = columns.first[16 * g + j] - columns.first[16 * g];
             fits = fits && spread >= 0 && spread + 2 * static_cast<int>(pairs) <= 32;
-            for (size_t p = 0; p < pairs; ++p) {
-                const size_t table = g * pairs + p;
-                const int word = std::clamp(spread + 2 * static_cast<int>(p), 0, 30);
-                columns.wideIndex[table * 32 + 2 * j] = static_cast<uint16_t>(word);
-                columns.wideIndex[table * 32 + 2 * j + 1] = static_cast<uint16_t>(word + 1);
-                columns.widePairWeights[table * 16 + j] = columns.pairWeights[((2 * g + j / 8) * pairs + p) * 8 + j % 8];
-            }
+            const int word = std::clamp(spread, 0, 30);
+            columns.wideIndex[32 * g + 2 * j] = static_cast<uint16_t>(word);
+            columns.wideIndex[32 * g + 2 * j + 1] = static_cast<uint16_t>(word + 1);
         }
         columns.wide[g] = fits ? 1 : 0;
     }

@@ -48,17 +48,16 @@ struct PlaneColumns {
     int count = 0;
     std::vector<int32_t> first; // padded to whole groups
     std::vector<uint32_t> weights;
-    // For the AVX2 pass, per group: whether its halves take byte shuffles, the shuffle (32 bytes), each tap
-    // pair's weights as two words a pixel ((group · pairs + pair) · 8 + pixel), and each pixel's rounding.
+    // For the AVX2 pass, per group: whether its halves take byte shuffles and the shuffle (32 bytes); each tap
+    // pair's weights as two words a pixel, sixteen pixels a block, pair by pair; each pixel's rounding.
     std::vector<uint8_t> shuffled;
     std::vector<uint8_t> shuffles;
     std::vector<uint32_t> pairWeights;
     std::vector<int32_t> rounding;
     // For the AVX-512 pass, per sixteen pixels: whether their sums lie within 32 words of the first pixel's
-    // start, and per tap pair the words each pixel takes from there (two a pixel) and its two weights.
+    // start, and the words each pixel takes from there for the first tap pair (two a pixel).
     std::vector<uint8_t> wide;
     std::vector<uint16_t> wideIndex;
-    std::vector<uint32_t> widePairWeights;
 };
 // Nothing (taps 0) when a pixel has more than four taps. `first` and `weights` as Columns takes them.
 PlaneColumns planeColumns(const std::vector<int>& first, const std::vector<uint16_t>& weights, int stride, const std::vector<int>& counts);

@@ -53,25 +53,6 @@ void forShapeRows(const cv::Mat& image, QPoint origin, const RoundedRectShape& s
     });
 }
 
-// The picture columns of a row where the shape's coverage depends on the row alone (the pixel centre is no
-// further out than the straight top or bottom edge reaches), a pixel in from each end so rounding at the
-// ends cannot matter. Empty (from > to) when the row has no such span.
-double flatReach(const RoundedRectShape& shape, double py)
-{
-    const double qy = std::abs(py - shape.centerY) - (shape.halfHeight - shape.radius);
-    return shape.halfWidth - shape.radius + std::min(qy, 0.0);
-}
-
-int flatSpanFrom(const RoundedRectShape& shape, double py, int originX)
-{
-    return static_cast<int>(std::ceil(shape.centerX - flatReach(shape, py) - originX - 0.5)) + 1;
-}
-
-int flatSpanTo(const RoundedRectShape& shape, double py, int originX)
-{
-    return static_cast<int>(std::floor(shape.centerX + flatReach(shape, py) - originX - 0.5)) - 1;
-}
-
 } // namespace
 
 void ImageShapes::fillRoundedRect(cv::Mat& image, QPoint origin, const RoundedRectShape& shape, const Color& color)
@@ -104,14 +85,18 @@ void ImageShapes::fillRing(cv::Mat& image, QPoint origin, const RoundedRectShape
             skipFrom = static_cast<int>(std::ceil(inner.left() + 0.5 - origin.x() - 0.5));
             skipTo = static_cast<int>(std::floor(inner.right() - 0.5 - origin.x() - 0.5));
         }
-        // Between the corners of a top or bottom row both coverages depend on the row alone: one value
-        // for the whole span, and nothing to do when it is zero (the inside of the inner shape).
+        // Where both shapes' coverages are one value along the row (their even spans): one value for the
+        // whole span, and nothing to do when it is zero (the inside of the inner shape).
         int flatFrom = area.right() + 1, flatTo = area.right();
         if (skipFrom > area.right()) {
-            flatFrom = std::max(flatSpanFrom(outer, py, origin.x()), inner.isEmpty() ? area.left() : flatSpanFrom(inner, py, origin.x()));
-            flatTo = std::min(flatSpanTo(outer, py, origin.x()), inner.isEmpty() ? area.right() : flatSpanTo(inner, py, origin.x()));
-            flatFrom = std::max(flatFrom, area.left());
-            flatTo = std::min(flatTo, area.right());
+            RoundedRectShape::Span flat = outer.evenSpan(py);
+            if (!inner.isEmpty()) {
+                const RoundedRectShape::Span innerFlat = inner.evenSpan(py);
+                flat.from = std::max(flat.from, innerFlat.from);
+                flat.to = std::min(flat.to, innerFlat.to);
+            }
+            flatFrom = std::max(flat.from - origin.x(), area.left());
+            flatTo = std::min(flat.to - origin.x(), area.right());
         }
         for (int x = area.left(); x <= area.right(); ++x) {
             if (x >= skipFrom && x <= skipTo) {

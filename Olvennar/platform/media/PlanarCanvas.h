@@ -16,6 +16,19 @@ struct PlanesOver {
     int width = 0;
     int height = 0;
 
+    // Three one-channel matrices (luma, then both chroma planes) seen as planes of `width` × `height`.
+    static PlanesOver over(const cv::Mat (&planes)[3], int width, int height)
+    {
+        PlanesOver p;
+        for (int i = 0; i < 3; ++i) {
+            p.data[i] = planes[i].data;
+            p.stride[i] = static_cast<int>(planes[i].step[0]);
+        }
+        p.width = width;
+        p.height = height;
+        return p;
+    }
+
     int chromaWidth() const { return (width + 1) / 2; }
     int chromaHeight() const { return (height + 1) / 2; }
     bool isEmpty() const { return width <= 0 || height <= 0 || !data[0] || !data[1] || !data[2]; }
@@ -47,20 +60,6 @@ struct PlanarImage {
     int width() const { return planes[0].cols; }
     int height() const { return planes[0].rows; }
     bool isEmpty() const { return planes[0].empty(); }
-    PlanarCanvas canvas() { return over<PlanarCanvas>(); }
-    PlanarView view() const { return over<PlanarView>(); }
-
-private:
-    template <typename Planes>
-    Planes over() const
-    {
-        Planes p;
-        for (int i = 0; i < 3; ++i) {
-            p.data[i] = planes[i].data;
-            p.stride[i] = static_cast<int>(planes[i].step[0]);
-        }
-        p.width = width();
-        p.height = height();
-        return p;
-    }
+    PlanarCanvas canvas() { return PlanarCanvas::over(planes, width(), height()); }
+    PlanarView view() const { return PlanarView::over(planes, width(), height()); }
 };
