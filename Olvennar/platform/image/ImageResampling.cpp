@@ -281,8 +281,10 @@ std::shared_ptr<const PlaneTaps> makePlaneTaps(const PlaneGeometry& g)
     if (made->runBegin == 0 && made->runEnd == g.area.width())
         return made;
     std::vector<int> firstInSpan(columns.first.size());
+    // A pixel beside the source has no taps and starts at 0, which may lie before the span: it reads (at weight
+    // zero) from the span's start instead, so no read falls outside the sums.
     for (size_t c = 0; c < columns.first.size(); ++c)
-        firstInSpan[c] = columns.first[c] - columns.low;
+        firstInSpan[c] = columns.count[c] == 0 ? 0 : columns.first[c] - columns.low;
     made->fewTaps = AreaPasses::planeColumns(firstInSpan, columnWeights, columns.stride, columns.count);
     return made;
 }
