@@ -315,35 +315,39 @@ TEST(ImageCoreTest, GradeGivesTheSameBytesWholeRowsAsPixelByPixel)
 
 TEST(ImageCoreTest, GradeInPlanesGivesTheSameBytesWholeRowsAsBlockByBlock)
 {
-    // 37 × 9: odd, so the last blocks hold fewer pixels; rows long enough for the eight-pixel steps.
-    PlanarImage picture(37, 9);
-    cv::randu(picture.planes[0], cv::Scalar::all(16), cv::Scalar::all(236));
-    cv::randu(picture.planes[1], cv::Scalar::all(16), cv::Scalar::all(241));
-    cv::randu(picture.planes[2], cv::Scalar::all(16), cv::Scalar::all(241));
-    ImageColor::Grade grade;
-    grade.ev = -0.12;
-    grade.targetNeutral = QPointF(5800, 0);
-    grade.contrast = 1.06;
-    grade.saturation = 1.03;
-    PlanarImage whole(37, 9);
-    for (int i = 0; i < 3; ++i)
-        picture.planes[i].copyTo(whole.planes[i]);
-    ImageColor::applyGrade(whole.canvas(), grade);
-    int mismatches = 0;
-    for (int cy = 0; cy < 5; ++cy) {
-        for (int cx = 0; cx < 19; ++cx) {
-            const cv::Rect block(2 * cx, 2 * cy, std::min(2, 37 - 2 * cx), std::min(2, 9 - 2 * cy));
-            PlanarImage one(block.width, block.height);
-            picture.planes[0](block).copyTo(one.planes[0]);
-            one.planes[1].setTo(picture.planes[1].at<uint8_t>(cy, cx));
-            one.planes[2].setTo(picture.planes[2].at<uint8_t>(cy, cx));
-            ImageColor::applyGrade(one.canvas(), grade);
-            mismatches += cv::countNonZero(one.planes[0] != whole.planes[0](block));
-            mismatches += one.planes[1].at<uint8_t>(0, 0) != whole.planes[1].at<uint8_t>(cy, cx);
-            mismatches += one.planes[2].at<uint8_t>(0, 0) != whole.planes[2].at<uint8_t>(cy, cx);
+    // Odd widths, so the last blocks hold fewer pixels; rows long enough for the sixteen- and eight-pixel steps
+    // (61: three sixteens, an eight and five plain pixels).
+    for (const int width : {37, 61}) {
+        const int height = 9;
+        PlanarImage picture(width, height);
+        cv::randu(picture.planes[0], cv::Scalar::all(16), cv::Scalar::all(236));
+        cv::randu(picture.planes[1], cv::Scalar::all(16), cv::Scalar::all(241));
+        cv::randu(picture.planes[2], cv::Scalar::all(16), cv::Scalar::all(241));
+        ImageColor::Grade grade;
+        grade.ev = -0.12;
+        grade.targetNeutral = QPointF(5800, 0);
+        grade.contrast = 1.06;
+        grade.saturation = 1.03;
+        PlanarImage whole(width, height);
+        for (int i = 0; i < 3; ++i)
+            picture.planes[i].copyTo(whole.planes[i]);
+        ImageColor::applyGrade(whole.canvas(), grade);
+        int mismatches = 0;
+        for (int cy = 0; cy < (height + 1) / 2; ++cy) {
+            for (int cx = 0; cx < (width + 1) / 2; ++cx) {
+                const cv::Rect block(2 * cx, 2 * cy, std::min(2, width - 2 * cx), std::min(2, height - 2 * cy));
+                PlanarImage one(block.width, block.height);
+                picture.planes[0](block).copyTo(one.planes[0]);
+                one.planes[1].setTo(picture.planes[1].at<uint8_t>(cy, cx));
+                one.planes[2].setTo(picture.planes[2].at<uint8_t>(cy, cx));
+                ImageColor::applyGrade(one.canvas(), grade);
+                mismatches += cv::countNonZero(one.planes[0] != whole.planes[0](block));
+                mismatches += one.planes[1].at<uint8_t>(0, 0) != whole.planes[1].at<uint8_t>(cy, cx);
+                mismatches += one.planes[2].at<uint8_t>(0, 0) != whole.planes[2].at<uint8_t>(cy, cx);
+            }
         }
+        EXPECT_EQ(mismatches, 0) << width;
     }
-    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(ImageCoreTest, ColourControlsAdjustWithoutBreakingAlpha)

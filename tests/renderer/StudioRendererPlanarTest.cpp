@@ -129,6 +129,34 @@ TEST(PlanarCompositingTest, OverMatchesBlendingInBgraThenConverting)
     }
 }
 
+TEST(PlanarCompositingTest, WideRowsBlendToTheBytesOfNarrowOnes)
+{
+    // Rows of eight pixels or more take vector loops, strips two pixels wide the plain ones: every byte and alpha
+    // value, faded or not, must come out the same either way.
+    PixelBuffer piece(93, 6);
+    for (int y = 0; y < piece.height(); ++y)
+        for (int x = 0; x < piece.width(); ++x) {
+            uint8_t* p = piece.row(y) + 4 * x;
+            const int alpha = (x * 37 + y * 101) % 256;
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<uint8_t>(alpha * ((x * 13 + y * 7 + c * 89) % 256) / 255);
+            p[3] = static_cast<uint8_t>(alpha);
+        }
+    const PixelBuffer under = gradient(120, 10, false);
+    const QPoint at(6, 2);
+    for (const double alpha : {1.0, 0.61, 0.03}) {
+        PlanarImage wide = encoderPlanes(under);
+        PlanarCompositing::over(wide.canvas(), PixelBufferViews::mat(piece), at, alpha);
+        PlanarImage narrow = encoderPlanes(under);
+        for (int x = 0; x < piece.width(); x += 2) {
+            const int width = std::min(2, piece.width() - x);
+            PlanarCompositing::over(narrow.canvas(), PixelBufferViews::mat(piece)(cv::Rect(x, 0, width, piece.height())), at + QPoint(x, 0), alpha);
+        }
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(worstDifference(wide.planes[i], narrow.planes[i]), 0) << "plane " << i << " at alpha " << alpha;
+    }
+}
+
 TEST(PlanarCompositingTest, APreparedPieceDrawsWhatOverDraws)
 {
     const PixelBuffer under = gradient(160, 120, false);
