@@ -125,14 +125,17 @@ TEST(ImageCoreTest, AShrunkOrMovedPlaneIsTheSameAsTheGreyPictureShrunkOrMoved)
         for (const bool clampEdges : {true, false}) {
             SCOPED_TRACE(testing::Message() << "scale " << scale << (clampEdges ? ", edges repeated" : ", edges bare"));
             const QTransform map = QTransform::fromScale(scale, scale) * QTransform::fromTranslate(-3.37, 2.61);
-            const QRect area(1, 0, static_cast<int>(plane.cols * scale) + 2, static_cast<int>(plane.rows * scale) + 3);
-            cv::Mat expected, drawn;
-            ImageResampling::draw(grey, map, area, expected, ImageResampling::Filter::linear, clampEdges);
-            ImageResampling::drawPlane(plane, map, area, drawn, clampEdges);
-            cv::Mat expectedPlane;
-            cv::extractChannel(expected, expectedPlane, 0);
-            ASSERT_EQ(drawn.size(), expectedPlane.size());
-            EXPECT_EQ(cv::countNonZero(drawn != expectedPlane), 0);
+            // The whole picture and beyond, and an area inside it (where one run of taps spans every row).
+            const QRect whole(1, 0, static_cast<int>(plane.cols * scale) + 2, static_cast<int>(plane.rows * scale) + 3);
+            for (const QRect& area : {whole, whole.adjusted(6, 6, -12, -12)}) {
+                cv::Mat expected, drawn;
+                ImageResampling::draw(grey, map, area, expected, ImageResampling::Filter::linear, clampEdges);
+                ImageResampling::drawPlane(plane, map, area, drawn, clampEdges);
+                cv::Mat expectedPlane;
+                cv::extractChannel(expected, expectedPlane, 0);
+                ASSERT_EQ(drawn.size(), expectedPlane.size());
+                EXPECT_EQ(cv::countNonZero(drawn != expectedPlane), 0) << area.x() << "," << area.y();
+            }
         }
     }
 }

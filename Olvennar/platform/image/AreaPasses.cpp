@@ -3,6 +3,8 @@
 
 #include "platform/image/AreaPasses.h"
 
+#include "platform/system/WideVectors.h"
+
 #include <immintrin.h>
 
 #include <algorithm>
@@ -349,12 +351,6 @@ __attribute__((target("avx512f,avx512bw"))) void mixPlaneColumnsAvx512(const uin
         out[c] = planePixel(sums, columns, c);
 }
 
-bool widestAvailable()
-{
-    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-    return avx512;
-}
-
 } // namespace
 
 AreaPasses::PlaneColumns AreaPasses::planeColumns(const std::vector<int>& first, const std::vector<uint16_t>& weights, int stride,
@@ -426,7 +422,7 @@ AreaPasses::PlaneColumns AreaPasses::planeColumns(const std::vector<int>& first,
 
 void AreaPasses::mixPlaneColumns(const uint16_t* sums, const PlaneColumns& columns, uint8_t* out, bool wide)
 {
-    if (wide && widestAvailable()) {
+    if (wide && WideVectors::hasAvx512()) {
         mixPlaneColumnsAvx512(sums, columns, out);
         return;
     }
@@ -440,6 +436,5 @@ void AreaPasses::mixPlaneColumns(const uint16_t* sums, const PlaneColumns& colum
 
 bool AreaPasses::wideAvailable()
 {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
+    return WideVectors::hasAvx2();
 }

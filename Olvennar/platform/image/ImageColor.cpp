@@ -168,7 +168,7 @@ inline int rounded(float v) { return std::clamp(static_cast<int>(v + 256.5f) - 2
 void ImageColor::applyGrade(cv::Mat& image, const Grade& grade)
 {
     const GradeSteps steps(grade);
-    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const bool avx2 = WideVectors::hasAvx2();
     ImageCompositing::forRows(image.rows, image.cols, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             uint8_t* p = image.ptr<uint8_t>(y);
@@ -299,10 +299,8 @@ __attribute__((target("avx512f"))) int gradeLumaRowAvx512(uint8_t* luma, const f
 void gradeLumaRow(uint8_t* luma, const float* red, const float* green, const float* blue, int count, const GradeSteps& steps,
     const GradedRow& out)
 {
-    static const bool avx512 = __builtin_cpu_supports("avx512f");
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    int done = avx512 ? gradeLumaRowAvx512(luma, red, green, blue, count, steps, out) : 0;
-    if (avx2)
+    int done = WideVectors::hasAvx512() ? gradeLumaRowAvx512(luma, red, green, blue, count, steps, out) : 0;
+    if (WideVectors::hasAvx2())
         done += gradeLumaRowAvx2(luma + done, red + done / 2, green + done / 2, blue + done / 2, count - done, steps,
             {out.blue + done, out.green + done, out.red + done});
     for (int x = done; x < count; ++x) {

@@ -271,23 +271,11 @@ OLVENNAR_WIDE_VECTORS void overChromaRowPlain(uint8_t* __restrict u, uint8_t* __
     }
 }
 
-bool hasAvx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
-
-bool hasAvx512()
-{
-    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-    return avx512;
-}
-
 template <bool Faded>
 void overLumaRow(uint8_t* d, const uint8_t* s, int count, uint32_t k)
 {
-    int done = hasAvx512() ? overLumaRowAvx512<Faded>(d, s, count, k) : 0;
-    if (hasAvx2())
+    int done = WideVectors::hasAvx512() ? overLumaRowAvx512<Faded>(d, s, count, k) : 0;
+    if (WideVectors::hasAvx2())
         done += overLumaRowAvx2<Faded>(d + done, s + 4 * done, count - done, k);
     overLumaRowPlain<Faded>(d + done, s + 4 * done, count - done, k);
 }
@@ -295,8 +283,8 @@ void overLumaRow(uint8_t* d, const uint8_t* s, int count, uint32_t k)
 template <bool Faded>
 void overChromaRow(uint8_t* u, uint8_t* v, const uint8_t* top, const uint8_t* bottom, int count, uint32_t k)
 {
-    int done = hasAvx512() ? overChromaRowAvx512<Faded>(u, v, top, bottom, count, k) : 0;
-    if (hasAvx2())
+    int done = WideVectors::hasAvx512() ? overChromaRowAvx512<Faded>(u, v, top, bottom, count, k) : 0;
+    if (WideVectors::hasAvx2())
         done += overChromaRowAvx2<Faded>(u + done, v + done, top + 8 * done, bottom + 8 * done, count - done, k);
     overChromaRowPlain<Faded>(u + done, v + done, top + 8 * done, bottom + 8 * done, count - done, k);
 }

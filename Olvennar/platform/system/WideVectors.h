@@ -10,3 +10,21 @@
 #else
 #define OLVENNAR_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
 #endif
+
+// Whether the processor runs the hand-written vector loops: AVX2, and AVX-512 with its byte and word forms.
+// Asked once; the answer never changes while the program runs.
+namespace WideVectors {
+
+inline bool hasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+
+inline bool hasAvx512()
+{
+    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return avx512;
+}
+
+} // namespace WideVectors
