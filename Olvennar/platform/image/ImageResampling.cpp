@@ -253,7 +253,19 @@ __attribute__((target("avx512f,avx512bw"))) int sumTwoRowsAvx512(uint16_t* into,
             v = _mm512_add_epi16(_mm512_loadu_si512(into + i), v);
         _mm512_storeu_si512(into + i, v);
     }
-    return i;
+    if (i < count) {
+        // The last few under a mask: a masked load reads nothing past the row.
+        const __mmask64 bytes = (1ULL << (count - i)) - 1;
+        const auto masked = [bytes](const uint8_t* at) __attribute__((target("avx512f,avx512bw"))) {
+            return _mm512_cvtepu8_epi16(_mm512_castsi512_si256(_mm512_maskz_loadu_epi8(bytes, at)));
+        };
+        __m512i v = _mm512_add_epi16(_mm512_mullo_epi16(masked(a + i), A), _mm512_mullo_epi16(masked(b + i), B));
+        const __mmask32 words = static_cast<__mmask32>(bytes);
+        if (onto)
+            v = _mm512_add_epi16(_mm512_maskz_loadu_epi16(words, into + i), v);
+        _mm512_mask_storeu_epi16(into + i, words, v);
+    }
+    return count;
 }
 
 __attribute__((target("avx512f,avx512bw"))) int mixTwoTapsAvx512(uint8_t* out, const uint16_t* a, int count, uint32_t w0, uint32_t w1)
@@ -265,7 +277,15 @@ __attribute__((target("avx512f,avx512bw"))) int mixTwoTapsAvx512(uint8_t* out, c
         const __m512i v = _mm512_add_epi32(_mm512_add_epi32(_mm512_mullo_epi32(wordsAsInts(a + c), first), _mm512_mullo_epi32(wordsAsInts(a + c + 1), second)), half);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + c), _mm512_cvtepi32_epi8(_mm512_srli_epi32(v, 16)));
     }
-    return c;
+    if (c < count) {
+        const __mmask32 words = (1u << (count - c)) - 1;
+        const auto masked = [words](const uint16_t* at) __attribute__((target("avx512f,avx512bw"))) {
+            return _mm512_cvtepu16_epi32(_mm512_castsi512_si256(_mm512_maskz_loadu_epi16(words, at)));
+        };
+        const __m512i v = _mm512_add_epi32(_mm512_add_epi32(_mm512_mullo_epi32(masked(a + c), first), _mm512_mullo_epi32(masked(a + c + 1), second)), half);
+        _mm512_mask_cvtepi32_storeu_epi8(out + c, static_cast<__mmask16>(words), _mm512_srli_epi32(v, 16));
+    }
+    return count;
 }
 #pragma GCC diagnostic pop
 
