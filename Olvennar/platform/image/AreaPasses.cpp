@@ -135,22 +135,69 @@ __attribute__((target("avx2"))) __m256i mixSixteen(const uint16_t* const* rows, 
     return _mm256_packs_epi32(_mm256_srli_epi32(low, 16), _mm256_srli_epi32(high, 16));
 }
 
+// Rows mixed by madd take at most this many rows; more go the plain way.
+constexpr int maxMixedRows = 64;
+
+// Each pair of rows' two weights as one 32-bit word (the first low), and the starting sum that puts back the
+// offset the words were taken less.
+struct RowPairs {
+    uint32_t pairs[maxMixedRows / 2];
+    uint32_t start = 0;
+
+    RowPairs(const uint16_t* weights, int count)
+    {
+        uint32_t total = 0;
+        for (int j = 0; j < count; j += 2) {
+            const uint32_t second = j + 1 < count ? weights[j + 1] : 0;
+            pairs[j / 2] = weights[j] | second << 16;
+            total += weights[j] + second;
+        }
+        start = 32768 * total + 32768;
+    }
+};
+
+// mixSixteen at AVX-512's width: 32 words of two rows at a time, the same sums.
+__attribute__((target("avx512f,avx512bw"))) __m512i mixThirtyTwo(const uint16_t* const* rows, const RowPairs& weights, int count, int i)
+{
+    const __m512i flip = _mm512_set1_epi16(static_cast<short>(0x8000));
+    __m512i low = _mm512_set1_epi32(static_cast<int>(weights.start)), high = low;
+    for (int j = 0; j < count; j += 2) {
+        const __m512i pair = _mm512_set1_epi32(static_cast<int>(weights.pairs[j / 2]));
+        const __m512i a = _mm512_xor_si512(_mm512_loadu_si512(rows[j] + i), flip);
+        const __m512i b = j + 1 < count ? _mm512_xor_si512(_mm512_loadu_si512(rows[j + 1] + i), flip) : _mm512_setzero_si512();
+        low = _mm512_add_epi32(low, _mm512_madd_epi16(_mm512_unpacklo_epi16(a, b), pair));
+        high = _mm512_add_epi32(high, _mm512_madd_epi16(_mm512_unpackhi_epi16(a, b), pair));
+    }
+    return _mm512_packs_epi32(_mm512_maskz_srli_epi32(0xFFFF, low, 16), _mm512_maskz_srli_epi32(0xFFFF, high, 16));
+}
+
+// Sixty-four bytes of the mixed rows at a time; returns how many it did.
+__attribute__((target("avx512f,avx512bw"))) int mixRowsAvx512(const uint16_t* const* rows, const RowPairs& weights, int count, int length, uint8_t* out)
+{
+    // The packs and the pack of both halves interleave 128-bit lanes: eight bytes of the first, eight of the
+    // second, lane by lane; the permute puts them back in order.
+    const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
+    int i = 0;
+    for (; i + 64 <= length; i += 64) {
+        const __m512i first = mixThirtyTwo(rows, weights, count, i);
+        const __m512i second = mixThirtyTwo(rows, weights, count, i + 32);
+        _mm512_storeu_si512(out + i, _mm512_maskz_permutexvar_epi64(0xFF, order, _mm512_packus_epi16(first, second)));
+    }
+    return i;
+}
+
 __attribute__((target("avx2"))) void mixRowsAvx2(const uint16_t* const* rows, const uint16_t* weights, int count, int length, uint8_t* out)
 {
-    constexpr int maxRows = 64;
-    if (count > maxRows) {
+    if (count > maxMixedRows) {
         mixRowsPlain(rows, weights, count, 0, length, out);
         return;
     }
-    __m256i pairs[maxRows / 2];
-    uint32_t total = 0;
-    for (int j = 0; j < count; j += 2) {
-        const uint32_t second = j + 1 < count ? weights[j + 1] : 0;
-        pairs[j / 2] = _mm256_set1_epi32(static_cast<int>(weights[j] | second << 16));
-        total += weights[j] + second;
-    }
-    const __m256i start = _mm256_set1_epi32(static_cast<int>(32768 * total + 32768));
-    int i = 0;
+    const RowPairs rowPairs(weights, count);
+    __m256i pairs[maxMixedRows / 2];
+    for (int j = 0; j < count; j += 2)
+        pairs[j / 2] = _mm256_set1_epi32(static_cast<int>(rowPairs.pairs[j / 2]));
+    const __m256i start = _mm256_set1_epi32(static_cast<int>(rowPairs.start));
+    int i = WideVectors::hasAvx512() ? mixRowsAvx512(rows, rowPairs, count, length, out) : 0;
     for (; i + 32 <= length; i += 32) {
         const __m256i first = mixSixteen(rows, pairs, count, i, start);
         const __m256i second = mixSixteen(rows, pairs, count, i + 16, start);
