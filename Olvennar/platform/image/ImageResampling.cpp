@@ -127,7 +127,9 @@ std::vector<uint16_t> fixedWeights(const Taps& taps, int stride)
         int given = 0;
         for (int k = 0; k < std::min(taps.count[i], stride); ++k) {
             total += taps.weights[i * static_cast<size_t>(taps.stride) + static_cast<size_t>(k)] * 256;
-            const int next = std::min(static_cast<int>(std::lround(total)), 256);
+            // The total is never negative: adding a half and truncating rounds it as lround would, without
+            // lround's library call for every tap of every moving piece.
+            const int next = std::min(static_cast<int>(total + 0.5), 256);
             weights[i * static_cast<size_t>(stride) + static_cast<size_t>(k)] = static_cast<uint16_t>(next - given);
             given = next;
         }
