@@ -268,9 +268,10 @@ void StudioRenderer::drawShadowPieces(const ImageLayer& shadow, const QRectF& fr
     const QTransform toCanvas = QTransform::fromTranslate(shadow.origin.x(), shadow.origin.y()) * RasterFlip::transform(renderMap, H, H);
     const QRect area = ImageResampling::mappedBounds(shadow.mat().size(), toCanvas).intersected(targetRect);
     for (const QRect& band : bandsAround(area, hidden, alsoHidden)) {
-        cv::Mat part = Scratch::area(scratch_->layer, band.size());
-        ImageResampling::draw(shadow.mat(), toCanvas, band, part, ImageResampling::Filter::linear);
-        sink(part, band.topLeft(), alpha);
+        // A few rows at a time, composited while they are still in the cache.
+        cv::Mat part = Scratch::area(scratch_->layer, QSize(band.width(), std::min(band.height(), ImageResampling::chunkRows)));
+        ImageResampling::drawInRows(shadow.mat(), toCanvas, band, part, ImageResampling::Filter::linear, false,
+            [&](const cv::Mat& rows, int first) { sink(rows, band.topLeft() + QPoint(0, first), alpha); });
     }
 }
 

@@ -109,6 +109,40 @@ TEST(ImageCoreTest, LanczosOnAPlaneIsTheSameAsOnAGreyPicture)
     EXPECT_EQ(cv::countNonZero(shrunk != area2), 0);
 }
 
+TEST(ImageCoreTest, RowsHandedOverAFewAtATimeAreTheWholeDrawingsRows)
+{
+    // A piece drawn in chunks is composited chunk by chunk: together the chunks must be the whole drawing, in
+    // order, each ending on an even target row (a chroma block is never split between two), whatever the
+    // area's first row, scale or path (a tiny scale sums its columns another way; a flip warps).
+    cv::Mat picture(90, 140, CV_8UC4);
+    for (int y = 0; y < picture.rows; ++y)
+        for (int x = 0; x < picture.cols; ++x) {
+            const uint8_t alpha = static_cast<uint8_t>((x * 7 + y * 3) % 256);
+            picture.at<cv::Vec4b>(y, x) = cv::Vec4b(static_cast<uint8_t>(alpha * (x % 5) / 4), static_cast<uint8_t>(alpha / 2), 0, alpha);
+        }
+    const QTransform flip = QTransform::fromScale(-1.1, 1.1) * QTransform::fromTranslate(150, 3);
+    for (const QTransform& map : {QTransform::fromScale(1.37, 1.41) * QTransform::fromTranslate(2.3, -1.6),
+             QTransform::fromScale(0.71, 0.66) * QTransform::fromTranslate(-0.4, 5.2), QTransform::fromScale(0.2, 0.21), flip}) {
+        for (const QRect& area : {QRect(3, 7, 150, 101), QRect(0, 4, 61, 70), QRect(10, 1, 20, 3)}) {
+            SCOPED_TRACE(testing::Message() << "scale " << map.m11() << " area from row " << area.y());
+            cv::Mat whole;
+            ImageResampling::draw(picture, map, area, whole, ImageResampling::Filter::linear);
+            cv::Mat assembled(area.height(), area.width(), CV_8UC4, cv::Scalar::all(9));
+            int next = 0;
+            cv::Mat scratch;
+            ImageResampling::drawInRows(picture, map, area, scratch, ImageResampling::Filter::linear, false, [&](const cv::Mat& rows, int first) {
+                EXPECT_EQ(first, next);
+                const int end = first + rows.rows;
+                EXPECT_TRUE(end == area.height() || (area.y() + end) % 2 == 0) << "a chunk ends on target row " << area.y() + end;
+                rows.copyTo(assembled.rowRange(first, end));
+                next = end;
+            });
+            EXPECT_EQ(next, area.height());
+            EXPECT_EQ(cv::norm(whole, assembled, cv::NORM_INF), 0);
+        }
+    }
+}
+
 TEST(ImageCoreTest, AShrunkOrMovedPlaneIsTheSameAsTheGreyPictureShrunkOrMoved)
 {
     // The plane's own passes (rows summed two at a time, columns by byte shuffles, word permutes or gathers,

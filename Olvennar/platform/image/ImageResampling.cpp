@@ -140,7 +140,9 @@ std::vector<uint16_t> fixedWeights(const Taps& taps, int stride)
 // One pass of resampling for an axis-aligned scale and offset (area when shrinking, linear when enlarging, per
 // axis). Down to half size, each source row is summed across its few columns once and the target rows mix
 // those sums; smaller scales mix the rows byte by byte first, then sum each target pixel's many columns.
-void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges)
+// `drawn` given: the rows are drawn a chunk at a time into `out` (rows of one chunk) and handed over each.
+void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges,
+    const ImageResampling::RowsDrawn* drawn = nullptr)
 {
     const Taps columns = areaTaps(area.width(), area.x(), sx, tx, source.cols, clampEdges);
     const Taps rows = areaTaps(area.height(), area.y(), sy, ty, source.rows, clampEdges);
@@ -151,45 +153,62 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
         const int length = 4 * area.width();
         const bool narrow = columns.high - columns.low <= 512;
         constexpr int prefetchRows = 3;
-        ImageCompositing::forRows(area.height(), area.width(), [&](int r0, int r1) {
-            // The column sums of the last source rows, source row j in slot j % slotCount: a target row's
-            // rows are consecutive and fewer than the slots, and the next target row reuses most of them.
-            const int slotCount = rows.stride;
-            std::vector<uint16_t> cache(static_cast<size_t>(slotCount) * static_cast<size_t>(length));
-            std::vector<int> held(static_cast<size_t>(slotCount), -1);
-            const uint16_t* picked[64];
-            uint16_t pickedWeights[64];
-            for (int r = r0; r < r1; ++r) {
-                const uint16_t* wy = &rowWeights[static_cast<size_t>(r) * static_cast<size_t>(rows.stride)];
-                int count = 0;
-                for (int k = 0; k < rows.count[static_cast<size_t>(r)]; ++k) {
-                    if (wy[k] == 0)
-                        continue;
-                    const int j = rows.first[static_cast<size_t>(r)] + k;
-                    const size_t slot = static_cast<size_t>(j % slotCount);
-                    uint16_t* line = &cache[slot * static_cast<size_t>(length)];
-                    if (held[slot] != j) {
-                        AreaPasses::sumColumns(source.ptr<uint8_t>(j), sums, line, true);
-                        held[slot] = j;
-                        // A narrow band reads a few cache lines per source row, too few for the hardware
-                        // to see a stream: ask for the rows ahead.
-                        if (narrow && j + prefetchRows < source.rows) {
-                            const uint8_t* ahead = source.ptr<uint8_t>(j + prefetchRows);
-                            for (int at = 4 * columns.low; at < 4 * columns.high; at += 64)
-                                __builtin_prefetch(ahead + at);
+        // Target rows [from, to) into `into`, whose row 0 is target row `from`.
+        const auto drawRows = [&](int from, int to, cv::Mat& into) {
+            ImageCompositing::forRows(to - from, area.width(), [&](int r0, int r1) {
+                r0 += from;
+                r1 += from;
+                // The column sums of the last source rows, source row j in slot j % slotCount: a target row's
+                // rows are consecutive and fewer than the slots, and the next target row reuses most of them.
+                const int slotCount = rows.stride;
+                std::vector<uint16_t> cache(static_cast<size_t>(slotCount) * static_cast<size_t>(length));
+                std::vector<int> held(static_cast<size_t>(slotCount), -1);
+                const uint16_t* picked[64];
+                uint16_t pickedWeights[64];
+                for (int r = r0; r < r1; ++r) {
+                    const uint16_t* wy = &rowWeights[static_cast<size_t>(r) * static_cast<size_t>(rows.stride)];
+                    int count = 0;
+                    for (int k = 0; k < rows.count[static_cast<size_t>(r)]; ++k) {
+                        if (wy[k] == 0)
+                            continue;
+                        const int j = rows.first[static_cast<size_t>(r)] + k;
+                        const size_t slot = static_cast<size_t>(j % slotCount);
+                        uint16_t* line = &cache[slot * static_cast<size_t>(length)];
+                        if (held[slot] != j) {
+                            AreaPasses::sumColumns(source.ptr<uint8_t>(j), sums, line, true);
+                            held[slot] = j;
+                            // A narrow band reads a few cache lines per source row, too few for the hardware
+                            // to see a stream: ask for the rows ahead.
+                            if (narrow && j + prefetchRows < source.rows) {
+                                const uint8_t* ahead = source.ptr<uint8_t>(j + prefetchRows);
+                                for (int at = 4 * columns.low; at < 4 * columns.high; at += 64)
+                                    __builtin_prefetch(ahead + at);
+                            }
                         }
+                        picked[count] = line;
+                        pickedWeights[count++] = wy[k];
                     }
-                    picked[count] = line;
-                    pickedWeights[count++] = wy[k];
+                    AreaPasses::mixRows(picked, pickedWeights, count, length, into.ptr<uint8_t>(r - from), true);
                 }
-                AreaPasses::mixRows(picked, pickedWeights, count, length, out.ptr<uint8_t>(r), true);
-            }
-        });
+            });
+        };
+        if (!drawn) {
+            drawRows(0, area.height(), out);
+            return;
+        }
+        for (int from = 0; from < area.height();) {
+            const int to = ImageResampling::chunkEnd(area, from);
+            drawRows(from, to, out);
+            (*drawn)(out.rowRange(0, to - from), from);
+            from = to;
+        }
         return;
     }
     const int c0 = columns.low;
     const int span = columns.high - columns.low;
     const std::vector<uint16_t> columnWeights = fixedWeights(columns, columns.stride);
+    if (drawn)
+        out.create(area.height(), area.width(), CV_8UC4); // drawn whole, handed over at once
     ImageCompositing::forRows(area.height(), std::max(span, area.width()), [&](int r0, int r1) {
         std::vector<uint16_t> sum(static_cast<size_t>(std::max(span, 1)) * 4, 0);
         for (int r = r0; r < r1; ++r) {
@@ -221,6 +240,8 @@ void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty,
             }
         }
     });
+    if (drawn)
+        (*drawn)(out, 0);
 }
 
 // Two taps with the same weights for every pixel of a run: out[c] = (w0 · a[c] + w1 · a[c + 1] + 32768) >> 16.
@@ -554,6 +575,30 @@ void ImageResampling::draw(const cv::Mat& source, const QTransform& toTarget, co
         return;
     }
     warp(source, toTarget, area, out, filter, clampEdges);
+}
+
+int ImageResampling::chunkEnd(const QRect& area, int from)
+{
+    // Whole chunks end on even target rows.
+    const int end = area.y() + from + chunkRows;
+    return std::min(end - (end & 1) - area.y(), area.height());
+}
+
+void ImageResampling::drawInRows(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, Filter filter,
+    bool clampEdges, const RowsDrawn& drawn)
+{
+    if (area.isEmpty())
+        return;
+    const double sx = toTarget.m11(), sy = toTarget.m22();
+    const bool enlarging = sx > 1.001 || sy > 1.001;
+    const bool axisAligned = sx >= 1.0 / 60 && sy >= 1.0 / 60 && toTarget.m12() == 0 && toTarget.m21() == 0;
+    if (source.empty() || !toTarget.isInvertible() || (filter == Filter::lanczos && enlarging) || !axisAligned) {
+        draw(source, toTarget, area, out, filter, clampEdges);
+        drawn(out, 0);
+        return;
+    }
+    out.create(std::min(area.height(), chunkRows), area.width(), CV_8UC4);
+    drawArea(source, sx, sy, toTarget.dx(), toTarget.dy(), area, out, clampEdges, &drawn);
 }
 
 void ImageResampling::drawPlane(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, bool clampEdges,

@@ -5,6 +5,7 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include <functional>
 #include <optional>
 
 // Scaled and moved copies of premultiplied BGRA pictures.
@@ -20,6 +21,16 @@ enum class Filter { linear, lanczos };
 // `clampEdges`. Only the part of the source under `area` is read.
 void draw(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, Filter filter,
     bool clampEdges = false);
+
+// The same, handing the drawn rows over a chunk at a time while they are still in the cache: `rows` holds
+// target rows [first, first + rows.rows) of `area`. Chunks end on even target rows, so no 2×2 block of the
+// target falls in two of them. `out` is scratch, overwritten chunk by chunk.
+using RowsDrawn = std::function<void(const cv::Mat& rows, int first)>;
+void drawInRows(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, Filter filter, bool clampEdges,
+    const RowsDrawn& drawn);
+// Rows a chunk holds at most, and where the chunk that starts at row `from` of `area` ends.
+constexpr int chunkRows = 32;
+int chunkEnd(const QRect& area, int from);
 
 // The same for one 8-bit plane (CV_8UC1: a luma or chroma plane), always area when shrinking; enlarging is
 // linear, or Lanczos with Filter::lanczos. Pixels mapped from outside the source are 0, or repeat the nearest
