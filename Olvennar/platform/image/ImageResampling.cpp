@@ -269,25 +269,19 @@ __attribute__((target("avx512f,avx512bw"))) int sumTwoRowsAvx512(uint16_t* into,
     uint16_t wb, bool onto)
 {
     const __m512i A = _mm512_set1_epi16(static_cast<short>(wa)), B = _mm512_set1_epi16(static_cast<short>(wb));
-    int i = 0;
-    for (; i + 32 <= count; i += 32) {
-        __m512i v = _mm512_add_epi16(_mm512_mullo_epi16(bytesAsWords(a + i), A), _mm512_mullo_epi16(bytesAsWords(b + i), B));
-        if (onto)
-            v = _mm512_add_epi16(_mm512_loadu_si512(into + i), v);
-        _mm512_storeu_si512(into + i, v);
-    }
-    if (i < count) {
-        // The last few under a mask: a masked load reads nothing past the row.
-        const __mmask64 bytes = (1ULL << (count - i)) - 1;
-        const auto masked = [bytes](const uint8_t* at) __attribute__((target("avx512f,avx512bw"))) {
-            return _mm512_cvtepu8_epi16(_mm512_castsi512_si256(_mm512_maskz_loadu_epi8(bytes, at)));
-        };
-        __m512i v = _mm512_add_epi16(_mm512_mullo_epi16(masked(a + i), A), _mm512_mullo_epi16(masked(b + i), B));
-        const __mmask32 words = static_cast<__mmask32>(bytes);
-        if (onto)
-            v = _mm512_add_epi16(_mm512_maskz_loadu_epi16(words, into + i), v);
-        _mm512_mask_storeu_epi16(into + i, words, v);
-    }
+    if (count < 32)
+        return 0;
+    const auto sumAt = [&](int at) __attribute__((target("avx512f,avx512bw"))) {
+        const __m512i v = _mm512_add_epi16(_mm512_mullo_epi16(bytesAsWords(a + at), A), _mm512_mullo_epi16(bytesAsWords(b + at), B));
+        return onto ? _mm512_add_epi16(_mm512_loadu_si512(into + at), v) : v;
+    };
+    // The last 32 are summed first, from the sums as they were, and stored last over what the loop wrote
+    // there: the same values, and no load runs past the row (a masked one would, slowly, near a page's end).
+    const int last = count - 32;
+    const __m512i tail = sumAt(last);
+    for (int i = 0; i < last; i += 32)
+        _mm512_storeu_si512(into + i, sumAt(i));
+    _mm512_storeu_si512(into + last, tail);
     return count;
 }
 
@@ -295,19 +289,16 @@ __attribute__((target("avx512f,avx512bw"))) int mixTwoTapsAvx512(uint8_t* out, c
 {
     const __m512i first = _mm512_set1_epi32(static_cast<int>(w0)), second = _mm512_set1_epi32(static_cast<int>(w1));
     const __m512i half = _mm512_set1_epi32(32768);
-    int c = 0;
-    for (; c + 16 <= count; c += 16) {
-        const __m512i v = _mm512_add_epi32(_mm512_add_epi32(_mm512_mullo_epi32(wordsAsInts(a + c), first), _mm512_mullo_epi32(wordsAsInts(a + c + 1), second)), half);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + c), _mm512_cvtepi32_epi8(_mm512_srli_epi32(v, 16)));
-    }
-    if (c < count) {
-        const __mmask32 words = (1u << (count - c)) - 1;
-        const auto masked = [words](const uint16_t* at) __attribute__((target("avx512f,avx512bw"))) {
-            return _mm512_cvtepu16_epi32(_mm512_castsi512_si256(_mm512_maskz_loadu_epi16(words, at)));
-        };
-        const __m512i v = _mm512_add_epi32(_mm512_add_epi32(_mm512_mullo_epi32(masked(a + c), first), _mm512_mullo_epi32(masked(a + c + 1), second)), half);
-        _mm512_mask_cvtepi32_storeu_epi8(out + c, static_cast<__mmask16>(words), _mm512_srli_epi32(v, 16));
-    }
+    if (count < 16)
+        return 0;
+    const auto mixAt = [&](int at) __attribute__((target("avx512f,avx512bw"))) {
+        const __m512i v = _mm512_add_epi32(_mm512_add_epi32(_mm512_mullo_epi32(wordsAsInts(a + at), first), _mm512_mullo_epi32(wordsAsInts(a + at + 1), second)), half);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), _mm512_cvtepi32_epi8(_mm512_srli_epi32(v, 16)));
+    };
+    // The last sixteen again where they overlap the loop's: each pixel comes from the sums alone.
+    for (int c = 0; c + 16 <= count; c += 16)
+        mixAt(c);
+    mixAt(count - 16);
     return count;
 }
 #pragma GCC diagnostic pop
