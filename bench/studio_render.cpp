@@ -211,8 +211,9 @@ Timing measure(int width, int height, int frames, const QString& reviewFolder, M
 
     const auto run = [&](int threads) {
         cv::setNumThreads(threads);
-        // Unmeasured frames bake the per-state shadows (once per renderer) and settle the scratch sizes.
-        for (int f : {frames / 2, frames * 3 / 4, frames - 1}) {
+        // Unmeasured frames bake the per-state shadows (once per renderer: every state the frames pass
+        // through, the morph's first one included) and settle the scratch sizes.
+        for (int f : {0, frames / 2, frames * 3 / 4, frames - 1}) {
             StudioRenderer::Frame warm = scripted(f, frames, script, motion);
             warm.screen = &screens[0];
             warm.camera = &camera;
