@@ -105,9 +105,17 @@ void StudioRenderer::drawPlanarCardLayers(const PlanarView& camera, const std::s
         const cv::Mat mask = cardMask_.mat();
         const QPoint maskAt = cardMask_.origin;
         if (plan.moving) {
+            // Worked out per pixel only where the row is not one value.
             coverage = [&shape](int y, int x0, int count, float* into) {
-                for (int i = 0; i < count; ++i)
-                    into[i] = shape.isEmpty() ? 0.0f : shape.coverage(x0 + i + 0.5, y + 0.5);
+                if (shape.isEmpty()) {
+                    std::fill(into, into + count, 0.0f);
+                    return;
+                }
+                const RoundedRectShape::Span even = shape.evenSpan(y + 0.5);
+                for (int i = 0; i < count; ++i) {
+                    const int x = x0 + i;
+                    into[i] = x >= even.from && x <= even.to ? even.value : shape.coverage(x + 0.5, y + 0.5);
+                }
             };
         } else {
             // The baked mask's alpha, as the BGRA card is masked.
