@@ -546,6 +546,34 @@ std::optional<QRect> ImageResampling::readBounds(const cv::Size& sourceSize, con
     return QRect(window.x, window.y, window.width, window.height);
 }
 
+namespace {
+
+// One way to draw a picture, whole or (`drawn` given) handed over in chunks: the area passes where the map is an
+// axis-aligned scale and offset and the filter allows, else a warp.
+void drawPicture(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, ImageResampling::Filter filter,
+    bool clampEdges, const ImageResampling::RowsDrawn* drawn)
+{
+    const double sx = std::abs(toTarget.m11());
+    const double sy = std::abs(toTarget.m22());
+    const bool blank = source.empty() || !(sx > 0) || !(sy > 0) || !toTarget.isInvertible();
+    const bool enlarging = sx > 1.001 || sy > 1.001;
+    if (!blank && !(filter == ImageResampling::Filter::lanczos && enlarging) && sx >= 1.0 / 60 && sy >= 1.0 / 60 && toTarget.m11() > 0
+        && toTarget.m22() > 0 && toTarget.m12() == 0 && toTarget.m21() == 0) {
+        out.create(drawn ? std::min(area.height(), ImageResampling::chunkRows) : area.height(), area.width(), CV_8UC4);
+        drawArea(source, sx, sy, toTarget.dx(), toTarget.dy(), area, out, clampEdges, drawn);
+        return;
+    }
+    out.create(area.height(), area.width(), CV_8UC4);
+    if (blank)
+        out.setTo(cv::Scalar::all(0));
+    else
+        warp(source, toTarget, area, out, filter, clampEdges);
+    if (drawn)
+        (*drawn)(out, 0);
+}
+
+} // namespace
+
 void ImageResampling::draw(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, Filter filter,
     bool clampEdges)
 {
@@ -553,19 +581,7 @@ void ImageResampling::draw(const cv::Mat& source, const QTransform& toTarget, co
         out.release();
         return;
     }
-    out.create(area.height(), area.width(), CV_8UC4);
-    const double sx = std::abs(toTarget.m11());
-    const double sy = std::abs(toTarget.m22());
-    if (source.empty() || !(sx > 0) || !(sy > 0) || !toTarget.isInvertible()) {
-        out.setTo(cv::Scalar::all(0));
-        return;
-    }
-    const bool enlarging = sx > 1.001 || sy > 1.001;
-    if (!(filter == Filter::lanczos && enlarging) && sx >= 1.0 / 60 && sy >= 1.0 / 60 && toTarget.m11() > 0 && toTarget.m22() > 0 && toTarget.m12() == 0 && toTarget.m21() == 0) {
-        drawArea(source, sx, sy, toTarget.dx(), toTarget.dy(), area, out, clampEdges);
-        return;
-    }
-    warp(source, toTarget, area, out, filter, clampEdges);
+    drawPicture(source, toTarget, area, out, filter, clampEdges, nullptr);
 }
 
 int ImageResampling::chunkEnd(const QRect& area, int from)
@@ -578,18 +594,8 @@ int ImageResampling::chunkEnd(const QRect& area, int from)
 void ImageResampling::drawInRows(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, Filter filter,
     bool clampEdges, const RowsDrawn& drawn)
 {
-    if (area.isEmpty())
-        return;
-    const double sx = toTarget.m11(), sy = toTarget.m22();
-    const bool enlarging = sx > 1.001 || sy > 1.001;
-    const bool axisAligned = sx >= 1.0 / 60 && sy >= 1.0 / 60 && toTarget.m12() == 0 && toTarget.m21() == 0;
-    if (source.empty() || !toTarget.isInvertible() || (filter == Filter::lanczos && enlarging) || !axisAligned) {
-        draw(source, toTarget, area, out, filter, clampEdges);
-        drawn(out, 0);
-        return;
-    }
-    out.create(std::min(area.height(), chunkRows), area.width(), CV_8UC4);
-    drawArea(source, sx, sy, toTarget.dx(), toTarget.dy(), area, out, clampEdges, &drawn);
+    if (!area.isEmpty())
+        drawPicture(source, toTarget, area, out, filter, clampEdges, &drawn);
 }
 
 void ImageResampling::drawPlane(const cv::Mat& source, const QTransform& toTarget, const QRect& area, cv::Mat& out, bool clampEdges,
