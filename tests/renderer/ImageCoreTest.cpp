@@ -13,6 +13,7 @@
 #include <atomic>
 #include <thread>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -139,6 +140,53 @@ TEST(ImageCoreTest, RowsHandedOverAFewAtATimeAreTheWholeDrawingsRows)
             });
             EXPECT_EQ(next, area.height());
             EXPECT_EQ(cv::norm(whole, assembled, cv::NORM_INF), 0);
+        }
+    }
+}
+
+TEST(ImageCoreTest, APartDrawnAfterTheWholeIsThatPartOfIt)
+{
+    // The bands a drawing is cut into reuse the taps worked out for bands before them, or a part of them: each
+    // band must still be its part of the whole, picture and plane alike, drawn on a thread that has drawn the
+    // whole just before (reused) and on one that has drawn nothing (worked out afresh).
+    cv::Mat picture(80, 120, CV_8UC4);
+    cv::Mat plane(80, 120, CV_8UC1);
+    for (int y = 0; y < picture.rows; ++y)
+        for (int x = 0; x < picture.cols; ++x) {
+            const uint8_t alpha = static_cast<uint8_t>((x * 5 + y * 9) % 256);
+            picture.at<cv::Vec4b>(y, x) = cv::Vec4b(static_cast<uint8_t>(alpha / 3), static_cast<uint8_t>(alpha * (y % 3) / 2), 0, alpha);
+            plane.at<uint8_t>(y, x) = static_cast<uint8_t>((x * 13 + y * 7) % 251);
+        }
+    const QRect whole(2, 3, 150, 96);
+    // Above, below, beside and inside what a band goes around, and one reaching past the whole.
+    const std::vector<QRect> parts {QRect(2, 3, 150, 20), QRect(2, 80, 150, 19), QRect(2, 23, 31, 57), QRect(120, 23, 32, 57),
+        QRect(40, 40, 9, 9), QRect(100, 60, 80, 60)};
+    for (const QTransform& map : {QTransform::fromScale(1.29, 1.33) * QTransform::fromTranslate(1.7, -2.2),
+             QTransform::fromScale(0.83, 0.77) * QTransform::fromTranslate(0.35, 4.1), QTransform::fromTranslate(0.4, 0.6)}) {
+        SCOPED_TRACE(testing::Message() << "scale " << map.m11());
+        const auto drawBoth = [&](const QRect& area, cv::Mat& bgra, cv::Mat& grey) {
+            ImageResampling::draw(picture, map, area, bgra, ImageResampling::Filter::linear);
+            ImageResampling::drawPlane(plane, map, area, grey);
+        };
+        cv::Mat wholeBgra, wholeGrey;
+        drawBoth(whole, wholeBgra, wholeGrey);
+        for (const bool afterWhole : {true, false}) {
+            std::thread([&] {
+                if (afterWhole) {
+                    cv::Mat bgra, grey;
+                    drawBoth(whole, bgra, grey);
+                }
+                for (const QRect& part : parts) {
+                    SCOPED_TRACE(testing::Message() << (afterWhole ? "after the whole, " : "alone, ") << "part at " << part.x() << ", " << part.y());
+                    cv::Mat bgra, grey;
+                    drawBoth(part, bgra, grey);
+                    const QRect inside = part.intersected(whole).translated(-part.topLeft());
+                    const QRect inWhole = part.intersected(whole).translated(-whole.topLeft());
+                    const auto rect = [](const QRect& r) { return cv::Rect(r.x(), r.y(), r.width(), r.height()); };
+                    EXPECT_EQ(cv::norm(bgra(rect(inside)), wholeBgra(rect(inWhole)), cv::NORM_INF), 0);
+                    EXPECT_EQ(cv::norm(grey(rect(inside)), wholeGrey(rect(inWhole)), cv::NORM_INF), 0);
+                }
+            }).join();
         }
     }
 }

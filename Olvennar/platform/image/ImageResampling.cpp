@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -98,6 +99,66 @@ Taps areaTaps(int targets, int origin, double scale, double offset, int sourceLe
     return taps;
 }
 
+// Target pixels [from, from + targets) of taps worked out for more of them: each pixel's taps depend only on
+// where it lies, so they are the same.
+Taps sliced(const Taps& whole, int from, int targets)
+{
+    Taps part;
+    part.stride = whole.stride;
+    part.first.assign(whole.first.begin() + from, whole.first.begin() + from + targets);
+    part.count.assign(whole.count.begin() + from, whole.count.begin() + from + targets);
+    const size_t stride = static_cast<size_t>(whole.stride);
+    part.weights.assign(whole.weights.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(from) * stride),
+        whole.weights.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(from + targets) * stride));
+    part.low = std::numeric_limits<int>::max();
+    part.high = 0;
+    for (int i = 0; i < targets; ++i) {
+        if (part.count[static_cast<size_t>(i)] > 0) {
+            part.low = std::min(part.low, part.first[static_cast<size_t>(i)]);
+            part.high = std::max(part.high, part.first[static_cast<size_t>(i)] + part.count[static_cast<size_t>(i)]);
+        }
+    }
+    if (part.high <= part.low)
+        part.low = part.high = 0;
+    return part;
+}
+
+// The taps of one axis, kept a while: the bands one drawing is cut into share their columns (the bands above
+// and below what they go around, and those beside it take a part of them) or their rows, and a picture's two
+// chroma planes share both.
+std::shared_ptr<const Taps> axisTaps(int targets, int origin, double scale, double offset, int sourceLength, bool clampEdges)
+{
+    struct Axis {
+        double scale, offset;
+        int sourceLength;
+        bool clampEdges;
+        bool operator==(const Axis&) const = default;
+    };
+    struct Kept {
+        Axis axis;
+        int origin, targets;
+        std::shared_ptr<const Taps> taps;
+    };
+    constexpr size_t kept = 16;
+    thread_local std::vector<Kept> recent;
+    const Axis axis {scale, offset, sourceLength, clampEdges};
+    const auto found = std::find_if(recent.begin(), recent.end(), [&](const Kept& entry) {
+        return entry.axis == axis && entry.origin <= origin && origin + targets <= entry.origin + entry.targets;
+    });
+    if (found != recent.end()) {
+        std::rotate(recent.begin(), found, found + 1);
+        const Kept& entry = recent.front();
+        if (entry.origin == origin && entry.targets == targets)
+            return entry.taps;
+        return std::make_shared<const Taps>(sliced(*entry.taps, origin - entry.origin, targets));
+    }
+    auto made = std::make_shared<const Taps>(areaTaps(targets, origin, scale, offset, sourceLength, clampEdges));
+    recent.insert(recent.begin(), Kept {axis, origin, targets, made});
+    if (recent.size() > kept)
+        recent.pop_back();
+    return made;
+}
+
 // One source row, weighted, into the 16-bit channel sums of a target row.
 OLVENNAR_WIDE_VECTORS void accumulateRow(uint16_t* __restrict into, const uint8_t* __restrict line, int count, uint16_t weight)
 {
@@ -144,8 +205,10 @@ std::vector<uint16_t> fixedWeights(const Taps& taps, int stride)
 void drawArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges,
     const ImageResampling::RowsDrawn* drawn = nullptr)
 {
-    const Taps columns = areaTaps(area.width(), area.x(), sx, tx, source.cols, clampEdges);
-    const Taps rows = areaTaps(area.height(), area.y(), sy, ty, source.rows, clampEdges);
+    const std::shared_ptr<const Taps> columnTaps = axisTaps(area.width(), area.x(), sx, tx, source.cols, clampEdges);
+    const std::shared_ptr<const Taps> rowTaps = axisTaps(area.height(), area.y(), sy, ty, source.rows, clampEdges);
+    const Taps& columns = *columnTaps;
+    const Taps& rows = *rowTaps;
     const std::vector<uint16_t> rowWeights = fixedWeights(rows, rows.stride);
     if (columns.stride <= 4) {
         const int taps = std::max(1, *std::max_element(columns.count.begin(), columns.count.end()));
@@ -340,8 +403,8 @@ struct PlaneGeometry {
 std::shared_ptr<const PlaneTaps> makePlaneTaps(const PlaneGeometry& g)
 {
     auto made = std::make_shared<PlaneTaps>();
-    const Taps& columns = made->columns = areaTaps(g.area.width(), g.area.x(), g.sx, g.tx, g.source.width, g.clampEdges);
-    made->rows = areaTaps(g.area.height(), g.area.y(), g.sy, g.ty, g.source.height, g.clampEdges);
+    const Taps& columns = made->columns = *axisTaps(g.area.width(), g.area.x(), g.sx, g.tx, g.source.width, g.clampEdges);
+    made->rows = *axisTaps(g.area.height(), g.area.y(), g.sy, g.ty, g.source.height, g.clampEdges);
     made->rowWeights = fixedWeights(made->rows, made->rows.stride);
     const std::vector<uint16_t>& columnWeights = made->columnWeights = fixedWeights(columns, columns.stride);
     // A move by a fraction of a pixel gives every column the same two weights on consecutive pixels: the
