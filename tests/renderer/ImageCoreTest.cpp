@@ -193,8 +193,8 @@ TEST(ImageCoreTest, APartDrawnAfterTheWholeIsThatPartOfIt)
 
 TEST(ImageCoreTest, AShrunkOrMovedPlaneIsTheSameAsTheGreyPictureShrunkOrMoved)
 {
-    // The plane's own passes (rows summed two at a time, columns by byte shuffles, word permutes or gathers,
-    // a backdrop's one run of two taps) against the picture's, which work otherwise: every sum is exact, so
+    // The plane's own passes (rows summed two at a time, narrow ones too, columns by byte shuffles, word permutes
+    // or gathers, a backdrop's one run of two taps) against the picture's, which work otherwise: every sum is exact, so
     // the bytes are the same. Scales from a quarter to a move by a fraction, edges repeated or left bare.
     cv::Mat plane(97, 301, CV_8UC1);
     for (int y = 0; y < plane.rows; ++y)
@@ -207,9 +207,11 @@ TEST(ImageCoreTest, AShrunkOrMovedPlaneIsTheSameAsTheGreyPictureShrunkOrMoved)
         for (const bool clampEdges : {true, false}) {
             SCOPED_TRACE(testing::Message() << "scale " << scale << (clampEdges ? ", edges repeated" : ", edges bare"));
             const QTransform map = QTransform::fromScale(scale, scale) * QTransform::fromTranslate(-3.37, 2.61);
-            // The whole picture and beyond, and an area inside it (where one run of taps spans every row).
+            // The whole picture and beyond, an area inside it (where one run of taps spans every row), and strips
+            // that read from 5 to 30 columns.
             const QRect whole(1, 0, static_cast<int>(plane.cols * scale) + 2, static_cast<int>(plane.rows * scale) + 3);
-            for (const QRect& area : {whole, whole.adjusted(6, 6, -12, -12)}) {
+            for (const QRect& area : {whole, whole.adjusted(6, 6, -12, -12), QRect(7, 3, 4, 20), QRect(9, 2, 7, 20), QRect(3, 5, 12, 20),
+                     QRect(20, 4, 21, 15)}) {
                 cv::Mat expected, drawn;
                 ImageResampling::draw(grey, map, area, expected, ImageResampling::Filter::linear, clampEdges);
                 ImageResampling::drawPlane(plane, map, area, drawn, clampEdges);

@@ -328,12 +328,45 @@ __attribute__((target("avx512f,avx512bw"))) inline __m512i wordsAsInts(const uin
     return _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)));
 }
 
+// Narrow rows (the strips along a window's rounded edges), 8 to 31 words, sixteen or eight at a time, with the
+// same last step as below.
+__attribute__((target("avx512f,avx512bw"))) int sumTwoNarrowRows(uint16_t* into, const uint8_t* a, const uint8_t* b, int count, uint16_t wa,
+    uint16_t wb, bool onto)
+{
+    if (count >= 16) {
+        const __m256i A = _mm256_set1_epi16(static_cast<short>(wa)), B = _mm256_set1_epi16(static_cast<short>(wb));
+        const auto sumAt = [&](int at) __attribute__((target("avx512f,avx512bw"))) {
+            const __m256i v = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at))), A),
+                _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at))), B));
+            return onto ? _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(into + at)), v) : v;
+        };
+        const int last = count - 16;
+        const __m256i tail = sumAt(last);
+        for (int i = 0; i < last; i += 16)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(into + i), sumAt(i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(into + last), tail);
+        return count;
+    }
+    if (count < 8)
+        return 0;
+    const __m128i A = _mm_set1_epi16(static_cast<short>(wa)), B = _mm_set1_epi16(static_cast<short>(wb));
+    const auto sumAt = [&](int at) __attribute__((target("avx512f,avx512bw"))) {
+        const __m128i v = _mm_add_epi16(_mm_mullo_epi16(_mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + at))), A),
+            _mm_mullo_epi16(_mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + at))), B));
+        return onto ? _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(into + at)), v) : v;
+    };
+    const __m128i tail = sumAt(count - 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(into), sumAt(0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(into + count - 8), tail);
+    return count;
+}
+
 __attribute__((target("avx512f,avx512bw"))) int sumTwoRowsAvx512(uint16_t* into, const uint8_t* a, const uint8_t* b, int count, uint16_t wa,
     uint16_t wb, bool onto)
 {
     const __m512i A = _mm512_set1_epi16(static_cast<short>(wa)), B = _mm512_set1_epi16(static_cast<short>(wb));
     if (count < 32)
-        return 0;
+        return sumTwoNarrowRows(into, a, b, count, wa, wb, onto);
     const auto sumAt = [&](int at) __attribute__((target("avx512f,avx512bw"))) {
         const __m512i v = _mm512_add_epi16(_mm512_mullo_epi16(bytesAsWords(a + at), A), _mm512_mullo_epi16(bytesAsWords(b + at), B));
         return onto ? _mm512_add_epi16(_mm512_loadu_si512(into + at), v) : v;
