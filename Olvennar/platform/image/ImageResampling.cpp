@@ -415,8 +415,8 @@ void mixTwoTaps(uint8_t* out, const uint16_t* a, int count, uint32_t w0, uint32_
 // passes' tables. A steady frame draws the same pieces at the same scale frame after frame, so each thread
 // keeps the last few instead of working them out again.
 struct PlaneTaps {
-    Taps columns;
-    Taps rows;
+    std::shared_ptr<const Taps> columns; // shared with the axis cache, not copied
+    std::shared_ptr<const Taps> rows;
     std::vector<uint16_t> rowWeights;
     std::vector<uint16_t> columnWeights;
     int runBegin = 0; // the longest run of columns with the same two taps on consecutive pixels
@@ -436,9 +436,10 @@ struct PlaneGeometry {
 std::shared_ptr<const PlaneTaps> makePlaneTaps(const PlaneGeometry& g)
 {
     auto made = std::make_shared<PlaneTaps>();
-    const Taps& columns = made->columns = *axisTaps(g.area.width(), g.area.x(), g.sx, g.tx, g.source.width, g.clampEdges);
-    made->rows = *axisTaps(g.area.height(), g.area.y(), g.sy, g.ty, g.source.height, g.clampEdges);
-    made->rowWeights = fixedWeights(made->rows, made->rows.stride);
+    made->columns = axisTaps(g.area.width(), g.area.x(), g.sx, g.tx, g.source.width, g.clampEdges);
+    made->rows = axisTaps(g.area.height(), g.area.y(), g.sy, g.ty, g.source.height, g.clampEdges);
+    const Taps& columns = *made->columns;
+    made->rowWeights = fixedWeights(*made->rows, made->rows->stride);
     const std::vector<uint16_t>& columnWeights = made->columnWeights = fixedWeights(columns, columns.stride);
     // A move by a fraction of a pixel gives every column the same two weights on consecutive pixels: the
     // longest such run takes the vector loop.
@@ -497,8 +498,8 @@ std::shared_ptr<const PlaneTaps> planeTaps(const PlaneGeometry& geometry)
 void drawPlaneArea(const cv::Mat& source, double sx, double sy, double tx, double ty, const QRect& area, cv::Mat& out, bool clampEdges)
 {
     const std::shared_ptr<const PlaneTaps> plan = planeTaps({area, source.size(), sx, sy, tx, ty, clampEdges});
-    const Taps& columns = plan->columns;
-    const Taps& rows = plan->rows;
+    const Taps& columns = *plan->columns;
+    const Taps& rows = *plan->rows;
     const std::vector<uint16_t>& rowWeights = plan->rowWeights;
     const std::vector<uint16_t>& columnWeights = plan->columnWeights;
     const int c0 = columns.low;
