@@ -48,12 +48,10 @@ std::optional<MediaError> AudioEncoder::configureResampler(const AudioBlock& blo
 {
     if (swr_ && block.sampleRate == inputRate_ && block.channels == inputChannels_)
         return std::nullopt;
-    AVChannelLayout inLayout;
-    av_channel_layout_default(&inLayout, block.channels);
+    Libav::ChannelLayout inLayout(block.channels);
     SwrContext* raw = nullptr;
-    int rc = swr_alloc_set_opts2(&raw, &codec_->ch_layout, AV_SAMPLE_FMT_FLTP, codec_->sample_rate, &inLayout,
+    int rc = swr_alloc_set_opts2(&raw, &codec_->ch_layout, AV_SAMPLE_FMT_FLTP, codec_->sample_rate, inLayout.get(),
         AV_SAMPLE_FMT_FLT, block.sampleRate, 0, nullptr);
-    av_channel_layout_uninit(&inLayout);
     if (rc < 0 || !raw)
         return Libav::failure(QStringLiteral("could not set up audio conversion"), rc);
     Libav::Swr swr(raw);

@@ -7,6 +7,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -66,6 +67,26 @@ using Sws = std::unique_ptr<SwsContext, SwsFree>;
 using Swr = std::unique_ptr<SwrContext, SwrFree>;
 using AudioFifo = std::unique_ptr<AVAudioFifo, AudioFifoFree>;
 using CodecParameters = std::unique_ptr<AVCodecParameters, CodecParametersFree>;
+
+// A channel layout that always holds a defined value. libav's copy and uninit free what a custom layout points
+// at, so one left unset on the stack frees whatever the stack held.
+class ChannelLayout {
+public:
+    ChannelLayout() = default;
+    // The default layout for `channels` (an unspecified order when libav names none).
+    explicit ChannelLayout(int channels) { av_channel_layout_default(&layout_, channels); }
+    ~ChannelLayout() { av_channel_layout_uninit(&layout_); }
+    ChannelLayout(const ChannelLayout&) = delete;
+    ChannelLayout& operator=(const ChannelLayout&) = delete;
+
+    // A libav error code, or 0.
+    int copyFrom(const AVChannelLayout& source) { return av_channel_layout_copy(&layout_, &source); }
+    AVChannelLayout* get() { return &layout_; }
+    const AVChannelLayout* get() const { return &layout_; }
+
+private:
+    AVChannelLayout layout_ {};
+};
 
 // Encoders and muxers chat at info level on stderr; keep only errors. Process-wide, set on first use.
 void quietLogs();

@@ -546,18 +546,13 @@ private:
     {
         if (swr_)
             return true;
-        AVChannelLayout outLayout;
-        av_channel_layout_default(&outLayout, settings_.channels);
-        AVChannelLayout inLayout;
-        if (frame_->ch_layout.nb_channels > 0)
-            av_channel_layout_copy(&inLayout, &frame_->ch_layout);
-        else
-            av_channel_layout_default(&inLayout, decoder_->ch_layout.nb_channels);
+        Libav::ChannelLayout outLayout(settings_.channels);
+        Libav::ChannelLayout inLayout(decoder_->ch_layout.nb_channels);
+        int rc = frame_->ch_layout.nb_channels > 0 ? inLayout.copyFrom(frame_->ch_layout) : 0;
         SwrContext* raw = nullptr;
-        int rc = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, settings_.sampleRate, &inLayout,
-            static_cast<AVSampleFormat>(frame_->format), frame_->sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&outLayout);
-        av_channel_layout_uninit(&inLayout);
+        if (rc >= 0)
+            rc = swr_alloc_set_opts2(&raw, outLayout.get(), AV_SAMPLE_FMT_FLT, settings_.sampleRate, inLayout.get(),
+                static_cast<AVSampleFormat>(frame_->format), frame_->sample_rate, 0, nullptr);
         // Downmixes average the channels instead of adding them at -3 dB, so they never clip.
         if (rc >= 0 && raw) {
             av_opt_set_double(raw, "rematrix_maxval", 1.0, 0);

@@ -20,17 +20,15 @@ bool SoundStretcher::open()
 {
     if (swr_ || failed_)
         return static_cast<bool>(swr_);
-    AVChannelLayout layout;
-    av_channel_layout_default(&layout, channels_);
+    Libav::ChannelLayout layout(channels_);
     SwrContext* raw = nullptr;
-    int rc = swr_alloc_set_opts2(&raw, &layout, AV_SAMPLE_FMT_FLT, sampleRate_, &layout, AV_SAMPLE_FMT_FLT, sampleRate_, 0, nullptr);
+    int rc = swr_alloc_set_opts2(&raw, layout.get(), AV_SAMPLE_FMT_FLT, sampleRate_, layout.get(), AV_SAMPLE_FMT_FLT, sampleRate_, 0, nullptr);
     Libav::Swr swr(raw);
     if (rc >= 0) {
         // Same rate in and out: compensation needs the resampler on from the start.
         av_opt_set_int(swr.get(), "force_resampling", 1, 0);
         rc = swr_init(swr.get());
     }
-    av_channel_layout_uninit(&layout);
     if (rc < 0) {
         failed_ = true;
         Diagnostics::log(QStringLiteral("the sound stretcher could not start (%1); the sound goes on unstretched").arg(rc));

@@ -17,11 +17,10 @@ bool SpeechSampleConverter::convert(const AudioBlock& block, std::vector<int16_t
         return false;
     if (!swr_ || block.sampleRate != rate_ || block.channels != channels_) {
         swr_.reset();
-        AVChannelLayout inLayout;
-        av_channel_layout_default(&inLayout, block.channels);
-        AVChannelLayout outLayout = AV_CHANNEL_LAYOUT_MONO;
+        Libav::ChannelLayout inLayout(block.channels);
+        Libav::ChannelLayout outLayout(1);
         SwrContext* raw = nullptr;
-        if (swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, SpeechRecognizer::sampleRate, &inLayout, AV_SAMPLE_FMT_FLT, block.sampleRate, 0, nullptr) < 0)
+        if (swr_alloc_set_opts2(&raw, outLayout.get(), AV_SAMPLE_FMT_S16, SpeechRecognizer::sampleRate, inLayout.get(), AV_SAMPLE_FMT_FLT, block.sampleRate, 0, nullptr) < 0)
             return false;
         std::unique_ptr<SwrContext, SwrFree> swr(raw);
         if (swr_init(swr.get()) < 0)
