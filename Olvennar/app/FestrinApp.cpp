@@ -76,6 +76,7 @@ QCoro::Task<> FestrinApp::startUp()
 {
     RecordingController* controller = &this->controller();
     quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
+    quitGuard_.giveUpFinishing = [controller] { controller->giveUpFinishing(); };
     // What an earlier run left half done when it was killed: cut-short finish jobs run again, the rest is
     // logged once (the findings already logged are remembered across launches).
     Settings& settings = services_->platform().settings;

@@ -76,3 +76,11 @@ bool StudioInstance::knock() const
     socket.waitForDisconnected(knockMilliseconds);
     return true;
 }
+
+void StudioInstance::stopAnswering()
+{
+    if (!server_)
+        return;
+    server_->close();
+    server_.reset();
+}

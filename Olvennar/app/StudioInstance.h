@@ -21,6 +21,9 @@ public:
 
     // True when this copy is the studio; false when another copy holds it (it was asked to come forward).
     bool claim();
+    // The studio is ending: a later launch finds no answer and ends, while the lock stays held until this
+    // object goes.
+    void stopAnswering();
     // Where the studio listens: a path in the runtime folder, or an abstract name.
     const QString& socketName() const { return socketName_; }
 

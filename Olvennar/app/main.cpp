@@ -1,11 +1,20 @@
 #include "app/FestrinApp.h"
 #include "app/StudioInstance.h"
+#include "platform/media/ExportGate.h"
+#include "platform/system/Diagnostics.h"
 #include "platform/system/ProcessMemory.h"
 #include "platform/system/Settings.h"
 #include "platform/system/WorkerPool.h"
 
 #include <QApplication>
 #include <QFileInfo>
+
+#include <cstdlib>
+
+namespace {
+// How long the end of the application waits for background work to stop: a quit ends within 2 s.
+constexpr int quitWaitMilliseconds = 1500;
+}
 
 int main(int argc, char* argv[])
 {
@@ -21,8 +30,23 @@ int main(int argc, char* argv[])
         return 0;
     WorkerPool::startQtPoolAtNormalPriority();
 
-    FestrinApp festrin(Settings::standard());
-    QObject::connect(&instance, &StudioInstance::knocked, &festrin, [&festrin] { festrin.bringForward(); });
-    festrin.showMainWindow();
-    return app.exec();
+    int status = 0;
+    {
+        FestrinApp festrin(Settings::standard());
+        QObject::connect(&instance, &StudioInstance::knocked, &festrin, [&festrin] { festrin.bringForward(); });
+        festrin.showMainWindow();
+        status = app.exec();
+        // Nothing is left to bring forward; a launch from now on ends at once.
+        instance.stopAnswering();
+        // Exports under way (a render given up at "Quit anyway") stop at their next sample without writing.
+        ExportGate::shared().abandon();
+    }
+    // The lock is held until they have stopped, so a launch meanwhile never starts a second studio beside
+    // their files. A pool that does not stop in time is not waited for: the process ends without it.
+    if (!WorkerPool::waitForEveryPool(quitWaitMilliseconds)) {
+        Diagnostics::log(QStringLiteral("quit: background work did not stop in time; the studio ends without it"));
+        Diagnostics::flush();
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -18,5 +18,8 @@ QuitGuard::Reply QuitGuard::applicationShouldTerminate()
     if (!alert)
         return Reply::terminateNow;
     // Nobody to ask: keep the application running rather than lose the finishing takes.
-    return runAlert ? replyFor(runAlert(*alert)) : Reply::terminateCancel;
+    const Reply reply = runAlert ? replyFor(runAlert(*alert)) : Reply::terminateCancel;
+    if (reply == Reply::terminateNow && giveUpFinishing)
+        giveUpFinishing();
+    return reply;
 }

@@ -27,6 +27,8 @@ public:
     // Runs the alert modally and returns the chosen button's index; the application installs the window
     // layer's message box.
     std::function<int(const Alert&)> runAlert;
+    // Runs once "Quit anyway" is chosen, before the application ends: the finish jobs are given up.
+    std::function<void()> giveUpFinishing;
 
     Reply applicationShouldTerminate();
 };

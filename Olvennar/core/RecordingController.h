@@ -95,6 +95,8 @@ public:
     void restoreModeSettings();
     // Finish jobs still working (the quit guard asks).
     int finishingCount() const { return finishQueue_->finishingCount(); }
+    // "Quit anyway": the finish jobs are given up and every export under way stops without writing.
+    void giveUpFinishing();
     // What of the take the shown finished file holds, when not all of it; empty otherwise.
     const QString& finishNote() const { return finish_->note(); }
     // What the footer tells beside its form: a take's lost frames, a reveal that found no file manager.

@@ -55,6 +55,12 @@ void RecordingController::setPhase(const Phase& phase)
         handoffs_->studioMayBeIdle();
 }
 
+void RecordingController::giveUpFinishing()
+{
+    finishQueue_->giveUp();
+    ExportGate::shared().abandon();
+}
+
 void RecordingController::measureStalls(const Phase& old, const Phase& phase)
 {
     if (phase.kind() == old.kind())

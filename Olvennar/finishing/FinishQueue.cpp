@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QPromise>
+#include <QStringList>
 
 #include <algorithm>
 #include <coroutine>
@@ -44,6 +45,11 @@ private:
 FinishJob::State working(double progress) { return {FinishJob::State::Kind::working, progress, {}, {}}; }
 FinishJob::State done(const QString& path, const QString& note = {}) { return {FinishJob::State::Kind::done, 0, path, note}; }
 FinishJob::State failed(const QString& message) { return {FinishJob::State::Kind::failed, 0, {}, message}; }
+
+FinishWork::Outcome givenUpOutcome()
+{
+    return {ErrorInfo {QStringLiteral("Olvennar.FinishQueue"), 1, QStringLiteral("The studio quit before this take was finished.")}, {}, {}};
+}
 
 } // namespace
 
@@ -125,6 +131,11 @@ QFuture<FinishWork::Outcome> FinishQueue::submit(std::shared_ptr<FinishWork> wor
     auto attempt = std::make_shared<Attempt>(Attempt{std::move(work), id, std::make_shared<QPromise<FinishWork::Outcome>>(), nullptr});
     attempt->promise->start();
     QFuture<FinishWork::Outcome> answer = attempt->promise->future();
+    // The studio is quitting: nothing new is listed, noted or run.
+    if (givenUp_) {
+        attempt->answer(givenUpOutcome());
+        return answer;
+    }
     if (std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
         finishJobs_.push_back(FinishJob{id, attempt->work->title(), working(0)});
     Q_EMIT changed();
@@ -137,8 +148,34 @@ QFuture<FinishWork::Outcome> FinishQueue::submit(std::shared_ptr<FinishWork> wor
     return answer;
 }
 
+int FinishQueue::giveUp()
+{
+    givenUp_ = true;
+    QStringList given;
+    for (const FinishJob& job : finishJobs_) {
+        if (job.state.kind != FinishJob::State::Kind::working)
+            continue;
+        const std::shared_ptr<FinishWork> work = unfinished_.value(job.id);
+        const std::optional<FinishWork::Note> note = work ? work->note() : std::nullopt;
+        const QString output = note ? note->content.value(QStringLiteral("output")).toString() : QString();
+        given << (output.isEmpty() ? job.title : job.title + QStringLiteral(" (") + output + QLatin1Char(')'));
+    }
+    for (const std::shared_ptr<FinishWork>& work : std::as_const(unfinished_)) {
+        if (const std::optional<FinishWork::Note> note = work->note())
+            PendingNote::remove(note->path);
+    }
+    unfinished_.clear();
+    if (!given.isEmpty())
+        Diagnostics::log(QStringLiteral("quit: gave up finishing ") + given.join(QStringLiteral(", "))
+            + QStringLiteral("; the raw files stay and the next launch does not finish them"));
+    return static_cast<int>(given.size());
+}
+
 void FinishQueue::start(std::shared_ptr<Attempt> attempt)
 {
+    if (givenUp_)
+        return;
+    unfinished_.insert(attempt->id, attempt->work);
     setFinishState(attempt->id, working(0));
     attempt->tools = finishingTools();
     if (!attempt->work->waitsForBreak()) {
@@ -163,6 +200,11 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
             co_await wait;
         }
     }
+    // Given up while it waited: it never starts.
+    if (weak && weak->givenUp_) {
+        attempt->answer(givenUpOutcome());
+        co_return;
+    }
     auto throttle = std::make_shared<ProgressThrottle>();
     FinishWork::Run run{attempt->tools, [throttle, weak, id](double fraction) {
         if (!throttle->pass(fraction))
@@ -181,6 +223,13 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
     QCoro::Task<FinishWork::Outcome> running = work.run(std::move(run));
     const FinishWork::Outcome outcome = co_await running;
 
+    // Given up while it ran: its row, note and log line are settled already.
+    if (weak && weak->givenUp_) {
+        attempt->answer(outcome);
+        co_return;
+    }
+    if (weak)
+        weak->unfinished_.remove(id);
     if (outcome.failure) {
         Diagnostics::log(*outcome.failure, work.failureContext());
         if (weak) {

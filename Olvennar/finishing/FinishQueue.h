@@ -67,6 +67,10 @@ public:
     void setFinishState(const QUuid& id, const FinishJob::State& state);
     // The row's Retry: takes its retry action out and runs it once; nothing when there is none.
     void retryFinishJob(const QUuid& id);
+    // "Quit anyway": every working and waiting job is given up. Their resume notes go (a deliberate quit is
+    // not a crash), one log line names them, and no job starts or reports from now on. The caller stops the
+    // exports under way (the export gate). Returns how many rows were given up.
+    int giveUp();
     bool hasFinishRetry(const QUuid& id) const { return finishRetries_.contains(id); }
 
 Q_SIGNALS:
@@ -86,6 +90,9 @@ private:
     // The newest job that waits for a break; each such job awaits the one before it.
     QCoro::Task<> finishTail_;
     QHash<QUuid, std::function<void()>> finishRetries_;
+    // Every job started and not yet ended, by row: what a give-up removes the notes of.
+    QHash<QUuid, std::shared_ptr<FinishWork>> unfinished_;
+    bool givenUp_ = false;
     std::shared_ptr<FinishingTools> finishingTools_;
     Tap tap_;
 };

@@ -20,6 +20,8 @@ namespace {
 // stage busy, few enough that a 1080p export holds a bounded number of frames.
 constexpr size_t decodedAhead = 4;
 constexpr size_t renderedAhead = 3;
+// How often the encoder's wait for a frame looks whether the studio quit.
+constexpr std::chrono::milliseconds abandonLook {50};
 
 void waitWhilePaused(const ExportGate& gate, const std::atomic<bool>& cancelled, double pollSeconds)
 {
@@ -196,7 +198,8 @@ void FrameScheduler::pickLoop()
         Worker& worker = *workers_[static_cast<size_t>(k) % workers_.size()];
         worker.queue.async([this, &worker, frame = std::move(frame), pool, frameDuration, done] {
             waitWhilePaused(gate_, cancelled_, gatePollSeconds_);
-            done->set_value(cancelled_ ? Drawn {QStringLiteral("The export was cancelled."), {}} : draw(worker, frame, *pool, frameDuration));
+            done->set_value(cancelled_ || gate_.isAbandoned() ? Drawn {QStringLiteral("The export was cancelled."), {}}
+                                                              : draw(worker, frame, *pool, frameDuration));
         });
         if (!output_->push(std::move(pending)))
             return;
@@ -243,7 +246,14 @@ std::optional<MediaSample> FrameScheduler::copyNextSample()
     std::optional<Pending> next = output_->pop();
     if (!next)
         return std::nullopt;
-    // Frames leave in order: this one waits for its renderer while the later ones are drawn.
+    // Frames leave in order: this one waits for its renderer while the later ones are drawn. A studio that
+    // quits does not wait for a drawing under way (the first one bakes the look, which takes seconds).
+    while (next->done.wait_for(abandonLook) != std::future_status::ready) {
+        if (gate_.isAbandoned()) {
+            output_->cancel();
+            return std::nullopt;
+        }
+    }
     Drawn drawn = next->done.get();
     if (drawn.error) {
         {

@@ -47,6 +47,11 @@ std::optional<MixdownError> run(MovieWriter& writer, Pair video, std::optional<P
         [&](DispatchQueue& queue) { return videoPump->run(*video.input, *video.output, queue, onVideoSample); }, audio ? audio->input : nullptr,
         audio ? audio->output : nullptr, gate, options.gatePollSeconds);
 
+    // The studio quit under the export: its pumps stopped early, and a cut-short movie is never finished.
+    if (gate.isAbandoned()) {
+        writer.cancelWriting();
+        return MixdownError {MixdownError::Kind::failed, QStringLiteral("the studio quit before the movie was finished")};
+    }
     // A failed read would leave a short or silent movie: abandon it so an earlier final stays in place.
     if (std::optional<QString> failure = sourceFailure ? sourceFailure() : std::nullopt) {
         writer.cancelWriting();

@@ -196,7 +196,12 @@ std::variant<QString, ErrorInfo> exportShort(const Request& request, const QStri
     // A writer that failed under the pictures never asks for the rest of them.
     const VideoOutcome written = videoDone.isFinished() ? videoDone.result() : VideoOutcome {0, QStringLiteral("the writer stopped")};
 
-    std::optional<QString> failure = readerFailure(videoReader.get());
+    // The studio quit under the export: the pumps stopped early, and a cut-short short is never finished.
+    std::optional<QString> failure;
+    if (gate.isAbandoned())
+        failure = QStringLiteral("the studio quit before the short was finished");
+    if (!failure)
+        failure = readerFailure(videoReader.get());
     if (!failure)
         failure = readerFailure(audioReader.get());
     // Without a single frame there is no short; an earlier short.mov stays in place.

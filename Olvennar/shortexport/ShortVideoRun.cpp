@@ -115,7 +115,7 @@ QFuture<VideoOutcome> runVideo(MovieWriterInput& input, SampleSource& output, Cr
         while (run->input.isReadyForMoreMediaData()) {
             while (gate.isPaused())
                 std::this_thread::sleep_for(std::chrono::duration<double>(gatePollSeconds));
-            if (!run->advance()) {
+            if (gate.isAbandoned() || !run->advance()) {
                 finish(std::nullopt);
                 return;
             }

@@ -36,4 +36,25 @@ TEST(QuitGuardTest, OnlyQuitAnywayEndsTheApplication)
     EXPECT_EQ(guard.applicationShouldTerminate(), QuitGuard::Reply::terminateCancel);
 }
 
+TEST(QuitGuardTest, OnlyQuitAnywayGivesUpTheFinishingTakes)
+{
+    QuitGuard guard;
+    int working = 1;
+    guard.finishingCount = [&] { return working; };
+    int chosen = 0;
+    guard.runAlert = [&](const QuitGuard::Alert&) { return chosen; };
+    int givenUp = 0;
+    guard.giveUpFinishing = [&] { ++givenUp; };
+    guard.applicationShouldTerminate(); // "Keep open"
+    chosen = -1;
+    guard.applicationShouldTerminate();
+    EXPECT_EQ(givenUp, 0);
+    chosen = 1;
+    EXPECT_EQ(guard.applicationShouldTerminate(), QuitGuard::Reply::terminateNow);
+    EXPECT_EQ(givenUp, 1);
+    working = 0; // nothing to give up: the studio quits at once without asking
+    EXPECT_EQ(guard.applicationShouldTerminate(), QuitGuard::Reply::terminateNow);
+    EXPECT_EQ(givenUp, 1);
+}
+
 } // namespace

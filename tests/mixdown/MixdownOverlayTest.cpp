@@ -9,6 +9,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <atomic>
+#include <future>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -251,6 +255,50 @@ TEST_F(MixdownOverlayTest, AFailedFrameKeepsTheOldFinalAndLeavesNoSibling)
     const auto failure = compose(studioRequest(), record);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->description(), QStringLiteral("Mixdown failed: Could not allocate a frame to render into."));
+    QFile kept(final);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("a good final"));
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+TEST_F(MixdownOverlayTest, AQuitWhileAFrameIsStillBeingDrawnGivesTheFileUpWithoutWaitingForTheDrawing)
+{
+    // Without sound, so nothing but the held frame keeps the writer waiting.
+    SyntheticTake::ScreenRecipe screen;
+    screen.seconds = 3.0;
+    screen.audioTracks = 0;
+    SyntheticTake::writeScreen(raw, screen);
+    QFile old(final);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("a good final");
+    old.close();
+    // Frame 20 is held the way a first frame's bake holds its renderer, until the test lets it go.
+    std::promise<void> drawing;
+    std::promise<void> released;
+    std::shared_future<void> letGo = released.get_future().share();
+    auto record = std::make_shared<Record>();
+    record->beforeFrame = [&drawing, letGo](int64_t index) {
+        if (index != 20)
+            return;
+        drawing.set_value();
+        letGo.wait();
+    };
+    std::optional<Mixdown::MixdownError> failure;
+    std::atomic<double> progress {0};
+    std::thread exporting([&] { failure = compose(studioRequest(), record, [&progress](double fraction) { progress = fraction; }); });
+    drawing.get_future().wait();
+    ASSERT_FALSE(leftovers().isEmpty()) << "the render is writing its hidden sibling";
+    // Frame 19 (0.21 of the movie) is written, so the encoder now waits for frame 20.
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return progress >= 0.21; }, 10000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    gate.abandon();
+    // The sibling goes while the frame is still being drawn: a quitting studio need not wait for it.
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return leftovers().isEmpty(); }, 5000));
+    released.set_value();
+    exporting.join();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->description(), QStringLiteral("Mixdown failed: the studio quit before the movie was finished"));
     QFile kept(final);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("a good final"));

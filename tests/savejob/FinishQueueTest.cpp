@@ -136,5 +136,45 @@ TEST_F(Queue, WithTheControllerGoneAQueuedJobStillRendersAndTidies)
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("Raw/raw-2.mov"))));
 }
 
-} // namespace
+TEST_F(Queue, QuitAnywayGivesUpTheWorkingAndWaitingRendersWithTheirNotesAndStartsNothingMore)
+{
+    tools->holdRenders = true;
+    for (const char* raw : {"raw.mov", "raw-2.mov", "raw-3.mov"})
+        touch(QString::fromLatin1(raw));
+    FinishQueue& queue = controller->finishQueue();
+    queueRender(queue, QStringLiteral("take 1"), passthrough(take(QStringLiteral("raw.mov"))), take(QStringLiteral("final.mov")), take(QStringLiteral("stop.json")), QStringLiteral("a"));
+    tools->complete(0);
+    queueRender(queue, QStringLiteral("take 2"), passthrough(take(QStringLiteral("raw-2.mov"))), take(QStringLiteral("final-2.mov")), take(QStringLiteral("stop-2.json")), QStringLiteral("b"));
+    queueRender(queue, QStringLiteral("take 3"), passthrough(take(QStringLiteral("raw-3.mov"))), take(QStringLiteral("final-3.mov")), take(QStringLiteral("stop-3.json")), QStringLiteral("c"));
+    ASSERT_EQ(tools->renders.size(), 2u) << "take 2 renders, take 3 waits for it";
+    const QString renderingNote = PendingRender::markerPath(take(QStringLiteral("final-2.mov")));
+    const QString waitingNote = PendingRender::markerPath(take(QStringLiteral("final-3.mov")));
+    ASSERT_TRUE(QFileInfo::exists(renderingNote));
+    ASSERT_TRUE(QFileInfo::exists(waitingNote));
 
+    EXPECT_EQ(queue.giveUp(), 2) << "the done row is not given up";
+    EXPECT_FALSE(QFileInfo::exists(renderingNote)) << "a deliberate quit is not a crash: nothing resumes";
+    EXPECT_FALSE(QFileInfo::exists(waitingNote));
+    const QString log = readLog();
+    EXPECT_EQ(log.count(QStringLiteral("quit: gave up finishing")), 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("take 2 (") + take(QStringLiteral("final-2.mov")) + QLatin1Char(')')));
+    EXPECT_TRUE(log.contains(QStringLiteral("take 3 (") + take(QStringLiteral("final-3.mov")) + QLatin1Char(')')));
+
+    // The running render stops on its own (the export gate); whatever it reports changes nothing.
+    tools->complete(1, tools->error(QStringLiteral("Mixdown failed: the studio quit")));
+    clock.advance(20);
+    EXPECT_EQ(tools->renders.size(), 2u) << "the waiting render never starts";
+    EXPECT_FALSE(QFileInfo::exists(renderingNote));
+    EXPECT_FALSE(queue.hasFinishRetry(row(1).id));
+    EXPECT_FALSE(log.contains(QStringLiteral("ERROR")));
+
+    // Nothing new is listed, noted or run while the studio quits.
+    touch(QStringLiteral("raw-4.mov"));
+    const size_t rows = controller->finishJobs().size();
+    queueRender(queue, QStringLiteral("take 4"), passthrough(take(QStringLiteral("raw-4.mov"))), take(QStringLiteral("final-4.mov")), take(QStringLiteral("stop-4.json")), QStringLiteral("d"));
+    EXPECT_EQ(controller->finishJobs().size(), rows);
+    EXPECT_FALSE(QFileInfo::exists(PendingRender::markerPath(take(QStringLiteral("final-4.mov")))));
+    EXPECT_EQ(tools->renders.size(), 2u);
+}
+
+} // namespace

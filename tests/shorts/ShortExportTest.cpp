@@ -286,4 +286,26 @@ TEST_F(ShortExportTest, ACropOutsideTheFrameIsRefusedAndAFailedWriteKeepsTheEarl
     EXPECT_TRUE(hiddenFiles().isEmpty()) << hiddenFiles().join(',').toStdString();
 }
 
+TEST_F(ShortExportTest, AnExportHeldForATakeWhenTheStudioQuitsEndsAtOnceAndKeepsTheEarlierShort)
+{
+    const QString rawURL = raw({192, 108, 30, 2.0, true, true, false});
+    const QString to = path(QStringLiteral("short.mov"));
+    QFile earlier(to);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("an earlier short");
+    earlier.close();
+    ExportGate gate;
+    gate.setPaused(true);
+    auto running = std::async(std::launch::async, [&] { return ShortExport::exportShort(smallRequest(rawURL, {192, 108}), to, {&gate, 0.01}); });
+    ASSERT_EQ(running.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout) << "held while the take films";
+
+    gate.abandon();
+    EXPECT_FALSE(gate.isPaused()) << "nothing waits for the take once the studio quits";
+    ASSERT_EQ(running.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(text(running.get()), "Short export failed: the studio quit before the short was finished");
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), QByteArray("an earlier short"));
+    EXPECT_TRUE(hiddenFiles().isEmpty()) << hiddenFiles().join(',').toStdString();
+}
+
 } // namespace

@@ -27,6 +27,8 @@ std::optional<ErrorInfo> FakeOverlayRenderer::render(const Frame& frame, PixelBu
     Seen seen {frame.time, true, -1, frame.phone != nullptr};
     if (frame.camera)
         seen.cameraPicture = SyntheticTake::pictureNumber(*frame.camera, frame.camera->width() / 2, frame.camera->height() / 2);
+    if (record_ && record_->beforeFrame)
+        record_->beforeFrame(frame.index);
     if (record_) {
         std::lock_guard guard(record_->lock);
         if (frame.index == record_->failAtFrame)

@@ -5,6 +5,7 @@
 #include <QRect>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 // Stands in for the compositor: the screen stretched over the frame, the camera picture stretched into the
@@ -33,6 +34,8 @@ public:
         bool hasPhone = false;
         size_t clicks = 0;
         int64_t failAtFrame = -1; // this frame fails with an error
+        // Runs on the drawing thread before each frame is drawn (outside the lock): a test may hold it there.
+        std::function<void(int64_t index)> beforeFrame;
     };
     // A factory whose renderers write into `record`.
     static OverlayRendererFactory factory(std::shared_ptr<Record> record);

@@ -1,4 +1,5 @@
 #include "app/StudioInstance.h"
+#include "support/StudioHome.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -58,17 +59,7 @@ protected:
     void SetUp() override
     {
         SandboxTest::SetUp();
-        for (const char* made : {"home/.config", "home/.local/state", "home/.local/share", "home/.cache", "home/Videos", "run", "tmp"})
-            QDir().mkpath(path(QString::fromLatin1(made)));
-        QFile::setPermissions(path(QStringLiteral("run")), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("home/.config")));
-        environment.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("home/.local/state")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("home/.local/share")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("home/.cache")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("run")));
-        environment.insert(QStringLiteral("TMPDIR"), path(QStringLiteral("tmp")));
+        environment = StudioHome::make(folder->path());
         // Offscreen: no hot keys grabbed and no window on a display another test uses.
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     }

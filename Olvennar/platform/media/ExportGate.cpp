@@ -15,5 +15,17 @@ void ExportGate::setPaused(bool paused)
 bool ExportGate::isPaused() const
 {
     std::lock_guard guard(lock_);
-    return paused_;
+    return paused_ && !abandoned_;
+}
+
+void ExportGate::abandon()
+{
+    std::lock_guard guard(lock_);
+    abandoned_ = true;
+}
+
+bool ExportGate::isAbandoned() const
+{
+    std::lock_guard guard(lock_);
+    return abandoned_;
 }

@@ -36,6 +36,10 @@ QFuture<void> SampleBufferPump::run(SampleSink& input, SampleSource& output, Dis
         while (input.isReadyForMoreMediaData()) {
             while (self->gate_.isPaused())
                 std::this_thread::sleep_for(std::chrono::duration<double>(self->gatePollSeconds_));
+            if (self->gate_.isAbandoned()) {
+                finish();
+                return;
+            }
             std::optional<MediaSample> sample = output.copyNextSample();
             if (!sample) {
                 finish();

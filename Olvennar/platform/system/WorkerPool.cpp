@@ -3,9 +3,11 @@
 #include "platform/system/ThisThread.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QSemaphore>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -25,25 +27,30 @@ std::vector<WorkerPool*>& registry()
 }
 
 // Work still running then (a preview's renderer build, say) paints with the GUI library.
-void waitForEveryPool()
+void waitAtTeardown() { WorkerPool::waitForEveryPool(-1); }
+
+} // namespace
+
+bool WorkerPool::waitForEveryPool(int milliseconds)
 {
     std::vector<WorkerPool*> pools;
     {
         std::lock_guard guard(registryLock());
         pools = registry();
     }
+    QDeadlineTimer deadline(milliseconds < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(milliseconds));
+    bool done = true;
     for (WorkerPool* pool : pools)
-        pool->waitForDone();
+        done = pool->pool_.waitForDone(deadline.isForever() ? -1 : static_cast<int>(std::max<qint64>(0, deadline.remainingTime()))) && done;
+    return done;
 }
-
-} // namespace
 
 WorkerPool::WorkerPool(std::string name, Priority priority)
     : name_(std::move(name))
     , priority_(priority)
 {
     pool_.setObjectName(QString::fromStdString(name_));
-    static const bool waitsAtTeardown = (qAddPostRoutine(waitForEveryPool), true);
+    static const bool waitsAtTeardown = (qAddPostRoutine(waitAtTeardown), true);
     Q_UNUSED(waitsAtTeardown);
     std::lock_guard guard(registryLock());
     registry().push_back(this);

@@ -45,6 +45,10 @@ public:
     // a background thread would start them at its lower priority, and a take's or the GUI thread's
     // conversions would then wait on them. Once, at launch, before any background work.
     static void startQtPoolAtNormalPriority();
+    // Waits for the work of every pool that exists, for at most `milliseconds` in all (negative: without a
+    // bound); false when some was still running then. The application's end calls it before it lets go of
+    // the studio's lock.
+    static bool waitForEveryPool(int milliseconds);
 
     const std::string& name() const { return name_; }
     Priority priority() const { return priority_; }
