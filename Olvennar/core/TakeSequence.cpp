@@ -101,7 +101,7 @@ QCoro::Task<> TakeSequence::runStart(Take& take, TakeTraits traits, bool voiceTr
     const Take::Attempt attempt = take.beginAttempt();
     TakeStart settings = takeStart(voiceTrack);
     if (const std::optional<QString> refused = take.refusal(settings)) {
-        fail(*refused);
+        refuse(*refused);
         co_return;
     }
     studio_.setLastFinalURL(std::nullopt);
@@ -120,7 +120,7 @@ QCoro::Task<> TakeSequence::runStart(Take& take, TakeTraits traits, bool voiceTr
     if (!weak || !attempt)
         co_return;
     if (unfit) {
-        fail(*unfit);
+        refuse(*unfit);
         co_return;
     }
     QCoro::Task<bool> counting = countDown(take.countdownFrame(settings), take);
@@ -259,6 +259,15 @@ void TakeSequence::fail(const QString& sentence)
     // What the status line says is in the log too.
     Diagnostics::log(QStringLiteral("take failed: ") + sentence);
     studio_.setPhase(Phase::failed(sentence));
+}
+
+void TakeSequence::refuse(const QString& sentence)
+{
+    // A device that is not there is said, not logged as a failed take.
+    if (sentence == Permissions::noCameraFound || sentence == Permissions::noMicrophoneFound)
+        studio_.setPhase(Phase::failed(sentence));
+    else
+        fail(sentence);
 }
 
 void TakeSequence::ended(const TakeEnd& end)
