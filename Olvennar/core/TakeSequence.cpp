@@ -49,6 +49,14 @@ Take* TakeSequence::takeOf(CaptureMode mode) const
     return row == takes_.end() ? nullptr : row->second.get();
 }
 
+TakeTraits TakeSequence::traitsOf(const Take& take) const
+{
+    for (const auto& [mode, made] : takes_)
+        if (made.get() == &take)
+            return kinds_.traits(mode);
+    return TakeTraits{.pause = false};
+}
+
 bool TakeSequence::takeUnderWay() const { return startInFlight_ || studio_.phase().isBusy(); }
 
 bool TakeSequence::rolling() const
@@ -203,7 +211,8 @@ QCoro::Task<> TakeSequence::discard()
 void TakeSequence::togglePause()
 {
     Take* take = activeTake();
-    if (!take || !take->isRunning() || !kinds_.traits(studio_.captureMode()).pause)
+    // The running take's own row decides, not the mode: a short's voice track has no clock to pause.
+    if (!take || !take->isRunning() || !traitsOf(*take).pause)
         return;
     if (studio_.phase().kind() == Phase::Kind::paused) {
         take->resume();

@@ -101,6 +101,8 @@ public:
     Take* activeTake() const;
     // The take of a capture mode; none for a mode without a row.
     Take* takeOf(CaptureMode mode) const;
+    // What a take of the table records and can do, by its own row whatever the mode is now.
+    TakeTraits traitsOf(const Take& take) const;
     // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
     bool takeUnderWay() const;
     QCoro::Task<> start();
