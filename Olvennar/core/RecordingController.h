@@ -223,8 +223,9 @@ public:
     // No capture device exists (none listed and none refused for want of access): said as missing, never as access.
     bool noCameraDevice() const;
     // Asks for camera access, then opens the "Short frame" window or brings it forward (Short mode only).
-    // `askUser` false (a mode switch or a handoff) never puts a dialog up: the notice and the footer say it.
-    QCoro::Task<> openShortPreview(bool askUser = true);
+    // Entering Short runs it too, from the picker or a handoff. A camera that cannot be opened shows the access
+    // instruction; with no camera at all nothing is put up and the phase says none was found.
+    QCoro::Task<> openShortPreview();
     // Main-window actions.
     void replayLastShort();
     void revealLastRecording();
@@ -281,7 +282,7 @@ private:
     bool selectedDisplayListed() const;
     // Asks for the camera a window shows; a refusal fails the phase with the sentence (or "No camera found."
     // without any camera), except during a take, which only loses the window (logged under `window`).
-    QCoro::Task<bool> askCameraForWindow(QString window, QString refusedSentence, bool askUser = true);
+    QCoro::Task<bool> askCameraForWindow(QString window, QString refusedSentence);
     // The take sequence reads and changes the studio through the controller's own names and these.
     friend class ControllerTakeStudio;
     // What camera routing reads in the studio.

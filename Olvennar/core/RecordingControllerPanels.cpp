@@ -12,14 +12,11 @@ namespace {
 const QString shortCameraRefused = QStringLiteral("Camera access is off. Add your user to the \"video\" group, then log out and in again.");
 }
 
-QCoro::Task<bool> RecordingController::askCameraForWindow(QString window, QString refusedSentence, bool askUser)
+QCoro::Task<bool> RecordingController::askCameraForWindow(QString window, QString refusedSentence)
 {
     QPointer<RecordingController> weak(this);
-    bool granted = platform_.access.camera() == Permissions::State::granted;
-    if (askUser) {
-        QCoro::Task<bool> asking = Permissions::requestCamera(platform_.access);
-        granted = co_await std::move(asking);
-    }
+    QCoro::Task<bool> asking = Permissions::requestCamera(platform_.access);
+    const bool granted = co_await std::move(asking);
     if (!weak)
         co_return false;
     refreshPermissions();
@@ -35,10 +32,10 @@ QCoro::Task<bool> RecordingController::askCameraForWindow(QString window, QStrin
     co_return false;
 }
 
-QCoro::Task<> RecordingController::openShortPreview(bool askUser)
+QCoro::Task<> RecordingController::openShortPreview()
 {
     QPointer<RecordingController> weak(this);
-    QCoro::Task<bool> asking = askCameraForWindow(QStringLiteral("short frame"), shortCameraRefused, askUser);
+    QCoro::Task<bool> asking = askCameraForWindow(QStringLiteral("short frame"), shortCameraRefused);
     const bool granted = co_await std::move(asking);
     if (!weak || !granted)
         co_return;

@@ -195,7 +195,7 @@ void RecordingController::setCaptureMode(CaptureMode mode)
             QPointer<RecordingController> weak(this);
             QTimer::singleShot(0, this, [weak] {
                 if (weak)
-                    weak->openShortPreview(false);
+                    weak->openShortPreview();
             });
         } else if (takes_->kinds().traits(old).filmsShort) {
             hooks().closeShortWindows();

@@ -49,6 +49,14 @@ Take* TakeSequence::takeOf(CaptureMode mode) const
     return row == takes_.end() ? nullptr : row->second.get();
 }
 
+TakeTraits TakeSequence::traitsOf(const Take& take) const
+{
+    for (const auto& [mode, made] : takes_)
+        if (made.get() == &take)
+            return kinds_.traits(mode);
+    return TakeTraits{.pause = false};
+}
+
 bool TakeSequence::takeUnderWay() const { return startInFlight_ || studio_.phase().isBusy(); }
 
 bool TakeSequence::rolling() const
@@ -101,7 +109,7 @@ QCoro::Task<> TakeSequence::runStart(Take& take, TakeTraits traits, bool voiceTr
     const Take::Attempt attempt = take.beginAttempt();
     TakeStart settings = takeStart(voiceTrack);
     if (const std::optional<QString> refused = take.refusal(settings)) {
-        fail(*refused);
+        refuse(*refused);
         co_return;
     }
     studio_.setLastFinalURL(std::nullopt);
@@ -120,7 +128,7 @@ QCoro::Task<> TakeSequence::runStart(Take& take, TakeTraits traits, bool voiceTr
     if (!weak || !attempt)
         co_return;
     if (unfit) {
-        fail(*unfit);
+        refuse(*unfit);
         co_return;
     }
     QCoro::Task<bool> counting = countDown(take.countdownFrame(settings), take);
@@ -203,7 +211,8 @@ QCoro::Task<> TakeSequence::discard()
 void TakeSequence::togglePause()
 {
     Take* take = activeTake();
-    if (!take || !take->isRunning() || !kinds_.traits(studio_.captureMode()).pause)
+    // The running take's own row decides, not the mode: a short's voice track has no clock to pause.
+    if (!take || !take->isRunning() || !traitsOf(*take).pause)
         return;
     if (studio_.phase().kind() == Phase::Kind::paused) {
         take->resume();
@@ -259,6 +268,15 @@ void TakeSequence::fail(const QString& sentence)
     // What the status line says is in the log too.
     Diagnostics::log(QStringLiteral("take failed: ") + sentence);
     studio_.setPhase(Phase::failed(sentence));
+}
+
+void TakeSequence::refuse(const QString& sentence)
+{
+    // A device that is not there is said, not logged as a failed take.
+    if (sentence == Permissions::noCameraFound || sentence == Permissions::noMicrophoneFound)
+        studio_.setPhase(Phase::failed(sentence));
+    else
+        fail(sentence);
 }
 
 void TakeSequence::ended(const TakeEnd& end)

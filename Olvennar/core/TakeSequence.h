@@ -101,6 +101,8 @@ public:
     Take* activeTake() const;
     // The take of a capture mode; none for a mode without a row.
     Take* takeOf(CaptureMode mode) const;
+    // What a take of the table records and can do, by its own row whatever the mode is now.
+    TakeTraits traitsOf(const Take& take) const;
     // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
     bool takeUnderWay() const;
     QCoro::Task<> start();
@@ -125,6 +127,9 @@ private:
     // What the takes reach.
     void enter(TakeStep step) override;
     void fail(const QString& sentence) override;
+    // A start turned away before anything was opened: fails like fail(), except that a missing device is
+    // only shown.
+    void refuse(const QString& sentence);
     void inform(const QString& sentence) override { studio_.inform(sentence); }
     bool rolling() const override;
     void ended(const TakeEnd& end) override;

@@ -2,6 +2,7 @@
 
 #include "platform/system/Diagnostics.h"
 #include "platform/system/MainThread.h"
+#include "platform/system/Permissions.h"
 #include "platform/system/WorkerPool.h"
 #include "shorts/ShortFramingAccumulator.h"
 #include "takedata/CameraFrameTap.h"
@@ -67,7 +68,7 @@ std::optional<QString> CameraOnlyTake::refusal(const TakeStart& start) const
 {
     (void)start;
     if (!preview_.recorder())
-        return QStringLiteral("No camera found.");
+        return Permissions::noCameraFound;
     return std::nullopt;
 }
 
@@ -75,10 +76,10 @@ QCoro::Task<std::optional<QString>> CameraOnlyTake::choose(const TakeStart& star
 {
     const CaptureDeviceInfo* camera = start.camera();
     if (!camera)
-        co_return QStringLiteral("No camera found.");
+        co_return Permissions::noCameraFound;
     const CaptureDeviceInfo* microphone = start.microphone();
     if (!microphone)
-        co_return QStringLiteral("No microphone found.");
+        co_return Permissions::noMicrophoneFound;
     Diagnostics::log(QStringLiteral("camera-only mic: ") + microphone->localizedName);
     devices_ = Devices{*camera, {microphone->uniqueID, microphone->localizedName}, start.mirrorCamera};
     const std::shared_ptr<const PixelBuffer> previewFrame = preview_.recorder()->frameTap()->newest();
@@ -91,7 +92,7 @@ QCoro::Task<std::optional<QString>> CameraOnlyTake::prepareDevices()
     QPointer<CameraOnlyTake> weak(this);
     CameraOnlyRecorder* recorder = preview_.recorder();
     if (!recorder || !devices_)
-        co_return QStringLiteral("No camera found.");
+        co_return Permissions::noCameraFound;
     const Devices devices = *devices_;
     const bool warm = preview_.isWarm(devices.camera.uniqueID);
     // The microphone opens first, off the main thread: its sound flows and its timing has settled by the

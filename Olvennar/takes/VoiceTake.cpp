@@ -5,6 +5,7 @@
 #include "finishing/FinishQueue.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/MainThread.h"
+#include "platform/system/Permissions.h"
 #include "platform/system/WorkerPool.h"
 #include "takedata/RecordingClock.h"
 #include "takes/CameraOnlyPreview.h"
@@ -73,7 +74,7 @@ QCoro::Task<std::optional<QString>> VoiceTake::choose(const TakeStart& start)
     QPointer<VoiceTake> weak(this);
     const CaptureDeviceInfo* microphone = start.microphone();
     if (!microphone)
-        co_return QStringLiteral("No microphone found.");
+        co_return Permissions::noMicrophoneFound;
     microphone_ = *microphone;
     deskCamera_.reset();
     // No camera is asked for or touched for a long-form take.

@@ -88,6 +88,33 @@ TEST_F(CameraOnlyStart, MissingOrRefusedDevicesFailWithTheirSentence)
     }
 }
 
+TEST_F(CameraOnlyStart, AMissingCameraOrMicrophoneIsShownWithoutALogLine)
+{
+    const QString noCamera = QStringLiteral("No camera found.");
+    const QString noMicrophone = QStringLiteral("No microphone found.");
+    for (CaptureMode mode : {CaptureMode::cameraOnly, CaptureMode::short_}) {
+        for (const QString& sentence : {noCamera, noMicrophone}) {
+            SCOPED_TRACE(CaptureModes::rawText(mode).toStdString() + " " + sentence.toStdString());
+            const bool cameraMissing = sentence == noCamera;
+            access.cameraState = cameraMissing ? Permissions::State::notAsked : Permissions::State::granted;
+            services.cameraList = cameraMissing ? std::vector<CaptureDeviceInfo>{} : std::vector<CaptureDeviceInfo>{listed(*desk)};
+            services.microphoneList = cameraMissing ? std::vector<CaptureDeviceInfo>{device(QStringLiteral("mic"))} : std::vector<CaptureDeviceInfo>{};
+            controller->refreshDevices();
+            controller->setCaptureMode(mode);
+            settle();
+            controller->setPhase(RecordingPhase::idle());
+            QCoro::waitFor(controller->start());
+            EXPECT_EQ(failure(), sentence);
+        }
+        controller->setCaptureMode(CaptureMode::screen);
+        settle();
+    }
+    const QString log = readLog();
+    EXPECT_FALSE(log.contains(QStringLiteral("take failed"))) << log.toStdString();
+    EXPECT_FALSE(log.contains(noCamera));
+    EXPECT_FALSE(log.contains(noMicrophone));
+}
+
 TEST_F(CameraOnlyStart, AMicrophoneThatWillNotOpenFailsTheStartAndLetsTheCameraGo)
 {
     services.cameraOnly.microphone->startError = QStringLiteral("source busy");

@@ -166,6 +166,23 @@ TEST_F(VoiceTrackFlow, WithoutCameraAccessTheVoiceRecordsAlone)
     EXPECT_TRUE(readLog().contains(QStringLiteral("voice track (audio + desk camera), mic mic, script ep 9")));
 }
 
+TEST_F(VoiceTrackFlow, PauseNeverActsOnAVoiceTrackAlthoughTheModeIsShort)
+{
+    handOff(true);
+    QCoro::waitFor(controller->start());
+    ASSERT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << controller->phase().payload().toStdString();
+    // The microphone and the desk camera go on through every press, so nothing may say paused.
+    for (int press = 0; press < 2; ++press) {
+        controller->togglePause();
+        EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::recording) << "press " << press;
+        record(0.4);
+    }
+    QCoro::waitFor(controller->stop());
+    const QString audio = shortFolder() + QStringLiteral("/voice.m4a");
+    ASSERT_EQ(controller->phase(), RecordingPhase::finished(audio)) << controller->phase().payload().toStdString();
+    EXPECT_NEAR(MovieProbe::number(MovieProbe::streams(audio)[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 0.8, 0.3);
+}
+
 TEST_F(VoiceTrackFlow, DiscardTakesTheTrackAndItsFolderAway)
 {
     access.cameraState = Permissions::State::denied;

@@ -1,5 +1,6 @@
 // A machine without a camera is told so where a camera is needed, never sent to a group it need not join; a
-// camera that exists but cannot be opened gets the group advice. Neither ever puts a dialog up on a mode switch.
+// camera that exists but cannot be opened gets the group advice. A mode switch puts a dialog up only when
+// entering Short asks for a camera that exists.
 #include "WindowTest.h"
 
 #include "framing/FramingMonitor.h"
@@ -97,7 +98,7 @@ TEST_F(MissingDevicesTest, checkFramingWithoutACameraSaysSoInsteadOfWaiting)
     EXPECT_EQ(controller->routing().framing().report(), FramingReport::idle());
 }
 
-TEST_F(MissingDevicesTest, anUnreadableCameraGetsTheGroupAdviceButNeverADialogOnAModeSwitch)
+TEST_F(MissingDevicesTest, anUnreadableCameraGetsTheGroupAdviceAndADialogOnlyWhereShortAsks)
 {
     withCamera(State::denied);
 
@@ -106,18 +107,22 @@ TEST_F(MissingDevicesTest, anUnreadableCameraGetsTheGroupAdviceButNeverADialogOn
     EXPECT_TRUE(text(QStringLiteral("permissionFootnote")).contains(QStringLiteral("\"video\" group")));
     EXPECT_TRUE(pickerSays(QStringLiteral("cameraOnlyCameraPicker")).isEmpty()) << "the camera exists: access is the problem";
 
+    EXPECT_TRUE(access.instructionsShown.isEmpty()) << "entering Just me shows the notice, no dialog";
+
+    const QStringList cameraPane{QString::fromLatin1(Permissions::cameraPane)};
     enter(CaptureMode::short_);
     EXPECT_TRUE(controller->phase().payload().contains(QStringLiteral("\"video\" group"))) << controller->phase().payload().toStdString();
     EXPECT_NE(text(QStringLiteral("shortFramingText")), noCamera);
+    EXPECT_EQ(access.instructionsShown, cameraPane) << "entering Short asks for the camera";
     for (CaptureMode mode : allModes)
         enter(mode);
-    EXPECT_TRUE(access.instructionsShown.isEmpty()) << "a mode switch shows the notice, never a dialog";
+    EXPECT_EQ(access.instructionsShown, cameraPane + cameraPane) << "the other modes show the notice, never a dialog";
 
-    // Asked for by a click, the instruction may be shown.
+    // Asked for by a click, the instruction is shown.
     controller->reset();
     enter(CaptureMode::cameraOnly);
     click(QStringLiteral("checkFramingButton"));
-    EXPECT_EQ(access.instructionsShown, QStringList{QString::fromLatin1(Permissions::cameraPane)});
+    EXPECT_EQ(access.instructionsShown, cameraPane + cameraPane + cameraPane);
     EXPECT_TRUE(controller->phase().payload().contains(QStringLiteral("\"video\" group")));
 }
 

@@ -6,7 +6,7 @@ namespace {
 
 class RecordRefusalTest : public WindowTest { };
 
-TEST_F(RecordRefusalTest, recordWithoutACameraSaysWhyInTheFooterAndTheLog)
+TEST_F(RecordRefusalTest, recordWithoutACameraSaysWhyInTheFooterWithoutALogLine)
 {
     controller->setCaptureMode(CaptureMode::cameraOnly);
     controller->setCameras({});
@@ -19,7 +19,8 @@ TEST_F(RecordRefusalTest, recordWithoutACameraSaysWhyInTheFooterAndTheLog)
     settle();
     EXPECT_EQ(find<IconLabel>(QStringLiteral("failureMessage"))->text(), sentence);
     EXPECT_TRUE(shows(QStringLiteral("failureMessage")));
-    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return readLog().contains(QStringLiteral("take failed: ") + sentence); }, 3000));
+    // Missing hardware is said where the user looks; the log keeps failures.
+    EXPECT_FALSE(readLog().contains(sentence));
 }
 
 } // namespace

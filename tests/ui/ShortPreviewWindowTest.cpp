@@ -169,6 +169,34 @@ TEST_F(ShortPreviewWindowTest, RefusedCameraFailsAnIdleStudioButNeverARunningTak
     EXPECT_TRUE(readLog().contains(QStringLiteral("camera access refused while a take runs")));
 }
 
+TEST_F(ShortPreviewWindowTest, EnteringShortAsksForTheCameraAndShowsTheInstructionOnlyForOneThatExists)
+{
+    const QString refused = QStringLiteral("Camera access is off. Add your user to the \"video\" group, then log out and in again.");
+    CaptureDeviceInfo camera;
+    camera.uniqueID = camera.localizedName = QStringLiteral("Desk");
+    controller->setCameras({camera});
+    access.cameraState = Permissions::State::denied;
+    EXPECT_EQ(enterShortMode(), nullptr);
+    EXPECT_EQ(access.instructionsShown, QStringList{QString::fromLatin1(Permissions::cameraPane)}) << "the switch asks, as the window's button does";
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(refused));
+
+    // Every entry asks again; leaving Short asks nothing.
+    controller->setCaptureMode(CaptureMode::screen);
+    settle();
+    EXPECT_EQ(access.instructionsShown.size(), 1);
+    enterShortMode();
+    EXPECT_EQ(access.instructionsShown.size(), 2);
+
+    // No camera at all: nothing to grant, so nothing is put up.
+    controller->setCaptureMode(CaptureMode::screen);
+    controller->setCameras({});
+    controller->reset();
+    access.cameraState = Permissions::State::notAsked;
+    EXPECT_EQ(enterShortMode(), nullptr);
+    EXPECT_EQ(access.instructionsShown.size(), 2);
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("No camera found.")));
+}
+
 TEST_F(ShortPreviewWindowTest, TakePhasesLockTheFrameAndTheHeaderFollowsTheTake)
 {
     controller->setShortFrameSize(QSizeF(1920, 1080));

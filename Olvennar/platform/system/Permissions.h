@@ -21,6 +21,8 @@ inline constexpr const char* inputMonitoringPane = "Privacy_ListenEvent";
 QString instruction(const QString& pane);
 // Said where a camera is needed and no capture device exists.
 inline const QString noCameraFound = QStringLiteral("No camera found.");
+// Said where a microphone is needed and none is listed.
+inline const QString noMicrophoneFound = QStringLiteral("No microphone found.");
 // Granted at once when the probe says so. Linux has no prompt, so "not asked" is settled by probing again;
 // denied has the probe show the instruction and gives false; a device that does not exist (still notAsked) gives
 // false without an instruction, since no group would help.
