@@ -34,23 +34,33 @@ std::optional<QString> shortSoundNote(double soundSeconds, double pictureSeconds
         + QStringLiteral(" — the rest of the sound in ") + rawName + QStringLiteral(" was lost");
 }
 
-std::optional<QString> shortSoundNoteFor(const QString& finalPath, double recordedSeconds, const QString& rawName)
+MovieLengths measure(const QString& moviePath)
 {
-    const auto opened = MovieAsset::open(finalPath);
+    const auto opened = MovieAsset::open(moviePath);
     const auto* movie = std::get_if<MovieAsset>(&opened);
     if (!movie)
-        return std::nullopt;
-    double sound = 0, picture = 0;
+        return {};
+    MovieLengths lengths{movie->duration().seconds(), 0, 0};
     for (const MovieTrack& track : movie->tracks()) {
         const double end = track.end().seconds();
         if (!std::isfinite(end))
             continue;
         if (track.mediaType == MovieTrack::MediaType::audio)
-            sound = std::max(sound, end);
+            lengths.soundSeconds = std::max(lengths.soundSeconds, end);
         else if (track.mediaType == MovieTrack::MediaType::video)
-            picture = std::max(picture, end);
+            lengths.pictureSeconds = std::max(lengths.pictureSeconds, end);
     }
-    return shortSoundNote(sound, picture > 0 ? picture : recordedSeconds, rawName);
+    return lengths;
+}
+
+std::optional<QString> shortSoundNote(const MovieLengths& finished, double recordedSeconds, const QString& rawName)
+{
+    return shortSoundNote(finished.soundSeconds, finished.pictureSeconds > 0 ? finished.pictureSeconds : recordedSeconds, rawName);
+}
+
+std::optional<QString> shortSoundNoteFor(const QString& finalPath, double recordedSeconds, const QString& rawName)
+{
+    return shortSoundNote(measure(finalPath), recordedSeconds, rawName);
 }
 
 std::optional<QString> damagedNote(int damagedPictures, const QString& rawName)

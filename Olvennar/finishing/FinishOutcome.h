@@ -7,6 +7,16 @@
 // What a finished movie holds of its take, said when it is not all of it.
 namespace FinishOutcome {
 
+// What a finished movie lasts, read from the file once: its length, and where its longest sound and picture
+// tracks end.
+struct MovieLengths {
+    std::optional<double> seconds; // nothing when the movie cannot be opened
+    double soundSeconds = 0; // 0: no sound
+    double pictureSeconds = 0; // 0: no picture
+};
+// Opens and reads the movie; blocks on the file, so never on the GUI thread.
+MovieLengths measure(const QString& moviePath);
+
 // A final more than half a second shorter than the recorded take:
 // "Finished the first 0:12 of 0:20 — the rest of raw.mov could not be read". Nothing when all of it is
 // there or the recorded length is unknown (0).
@@ -16,8 +26,10 @@ std::optional<QString> shortNote(double finishedSeconds, double recordedSeconds,
 // "The sound stops at 0:56 of 4:42 — the rest of the sound in raw.mov was lost". Nothing when the sound
 // lasts, the picture's length is unknown (0) or the final has no sound at all.
 std::optional<QString> shortSoundNote(double soundSeconds, double pictureSeconds, const QString& rawName);
-// The same read from a finished movie: its longest sound track against its picture, or against the recorded
-// take when it has no picture.
+// The same for a finished movie: its longest sound track against its picture, or against the recorded take
+// when it has no picture.
+std::optional<QString> shortSoundNote(const MovieLengths& finished, double recordedSeconds, const QString& rawName);
+// The same read from the file.
 std::optional<QString> shortSoundNoteFor(const QString& finalPath, double recordedSeconds, const QString& rawName);
 
 // Pictures the render could not decode and left out:

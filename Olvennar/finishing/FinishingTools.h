@@ -1,5 +1,6 @@
 #pragma once
 
+#include "finishing/FinishOutcome.h"
 #include "plans/MixdownRequest.h"
 #include "platform/system/ErrorInfo.h"
 
@@ -39,4 +40,6 @@ public:
     virtual QCoro::Task<RenderResult> composePassthrough(QString rawPath, QString finalPath, Progress progress) = 0;
     // Every frame rendered through the studio compositor.
     virtual QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) = 0;
+    // The finished movie read back for what it holds.
+    virtual QCoro::Task<FinishOutcome::MovieLengths> measureFinal(QString finalPath) = 0;
 };

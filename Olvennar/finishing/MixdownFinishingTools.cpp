@@ -77,3 +77,10 @@ QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composeWithOver
     ProcessMemory::returnFreedMemory();
     co_return result;
 }
+
+QCoro::Task<FinishOutcome::MovieLengths> MixdownFinishingTools::measureFinal(QString finalPath)
+{
+    QFuture<FinishOutcome::MovieLengths> read = WorkerPool::renders().run([finalPath] { return FinishOutcome::measure(finalPath); });
+    const FinishOutcome::MovieLengths lengths = co_await read;
+    co_return lengths;
+}

@@ -16,6 +16,7 @@ public:
     void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) override;
     QCoro::Task<RenderResult> composePassthrough(QString rawPath, QString finalPath, Progress progress) override;
     QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override;
+    QCoro::Task<FinishOutcome::MovieLengths> measureFinal(QString finalPath) override;
 
 private:
     OverlayRendererFactory makeRenderer_;

@@ -4,7 +4,6 @@
 #include "finishing/FinishQueue.h"
 #include "finishing/FinishingTools.h"
 #include "finishing/TakePieces.h"
-#include "platform/media/MovieAsset.h"
 #include "platform/system/Diagnostics.h"
 
 #include <QFileInfo>
@@ -20,11 +19,14 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
     if (rendered.failure)
         co_return Outcome{rendered.failure, {}, {}};
     // A final that holds less than the take, less sound than picture, or left damaged pictures out, says so in
-    // the row and under the window.
+    // the row and under the window. The tools read the final on their own thread: opening a movie may wait on the disk.
+    QCoro::Task<FinishOutcome::MovieLengths> reading = run.tools->measureFinal(finalURL);
+    const FinishOutcome::MovieLengths finished = co_await reading;
     const QString rawName = QFileInfo(request.rawURL).fileName();
-    const std::optional<double> finished = MovieAsset::durationSeconds(finalURL);
-    const QString note = FinishOutcome::joined(finished ? FinishOutcome::shortNote(*finished, request.recordedSeconds, rawName) : std::nullopt,
-        FinishOutcome::shortSoundNoteFor(finalURL, request.recordedSeconds, rawName), FinishOutcome::damagedNote(rendered.damagedPictures, rawName));
+    const std::optional<QString> shortened =
+        finished.seconds ? FinishOutcome::shortNote(*finished.seconds, request.recordedSeconds, rawName) : std::nullopt;
+    const QString note = FinishOutcome::joined(shortened, FinishOutcome::shortSoundNote(finished, request.recordedSeconds, rawName),
+        FinishOutcome::damagedNote(rendered.damagedPictures, rawName));
     TakePieces::moveTakePiecesToRaw(finalURL);
     if (!note.isEmpty())
         Diagnostics::log(QFileInfo(finalURL).fileName() + QStringLiteral(": ") + note);

@@ -13,8 +13,10 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
+#include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -52,11 +54,21 @@ QString ScriptEditor::appended(const QString& script, const QString& pasted)
     return script + (script.endsWith(QLatin1Char('\n')) ? QString() : QStringLiteral("\n")) + pasted;
 }
 
-bool ScriptEditor::canInsertFromMimeData(const QMimeData* source) const { return source && source->hasText(); }
+bool ScriptEditor::isPlainText(const QMimeData* source)
+{
+    // Qt offers a copied file's address as text even without a text flavour, and a file manager may add its
+    // path as plain text beside the file itself: neither is script.
+    if (!source || !source->hasFormat(QStringLiteral("text/plain")))
+        return false;
+    const QList<QUrl> urls = source->urls();
+    return std::none_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+bool ScriptEditor::canInsertFromMimeData(const QMimeData* source) const { return isPlainText(source); }
 
 void ScriptEditor::insertFromMimeData(const QMimeData* source)
 {
-    if (!source || !source->hasText())
+    if (!isPlainText(source))
         return;
     const QString text = source->text();
     if (text.isEmpty())

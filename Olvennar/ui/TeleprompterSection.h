@@ -13,9 +13,9 @@ class QSlider;
 class SegmentedControl;
 class TeleprompterModel;
 
-// The script editor of the teleprompter section. Pasted text is appended at the end of the script (after a
-// line break when the script does not end with one), never inserted at the cursor; nothing is accepted by
-// dropping.
+// The script editor of the teleprompter section. Pasted plain text is appended at the end of the script
+// (after a line break when the script does not end with one), never inserted at the cursor; images and
+// files are not pasted, and nothing is accepted by dropping.
 class ScriptEditor : public QPlainTextEdit {
     Q_OBJECT
 
@@ -27,6 +27,10 @@ public:
 protected:
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    // Whether a paste carries script: a plain-text flavour that is no file reference.
+    static bool isPlainText(const QMimeData* source);
 };
 
 // The teleprompter's block in the main window: the show/hide button, the script, the reading mode, the

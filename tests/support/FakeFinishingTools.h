@@ -14,7 +14,8 @@
 #include <vector>
 
 // Finishing tools that do only what a test needs: the face mux renames the camera movie, the trim
-// answers with a set result, renders write a small final file, either at once or when the test says so.
+// answers with a set result, renders write a small final file, either at once or when the test says so,
+// and reading a final finds nothing known, as for that small file.
 class FakeFinishingTools final : public FinishingTools {
 public:
     struct Render {
@@ -78,6 +79,12 @@ public:
     QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override
     {
         return render(QStringLiteral("overlays"), std::move(request), std::move(finalPath), std::move(progress));
+    }
+
+    QCoro::Task<FinishOutcome::MovieLengths> measureFinal(QString finalPath) override
+    {
+        (void)finalPath;
+        co_return FinishOutcome::MovieLengths{};
     }
 
     // Ends a held render; the awaiting job resumes inside this call.

@@ -71,8 +71,10 @@ protected:
 
 TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidecars)
 {
+    // The display as it is: the clicks land inside any usual size, every measure follows it.
+    const QRect display(0, 0, connection->screen()->width_in_pixels, connection->screen()->height_in_pixels);
     // A red desktop, so anything of ours that reached the movie would show.
-    X11TestWindow backdrop(*connection, QRect(0, 0, 1280, 720), 0xFF0000, {QStringLiteral("canvas"), QStringLiteral("Canvas"), QStringLiteral("red"), 0});
+    X11TestWindow backdrop(*connection, display, 0xFF0000, {QStringLiteral("canvas"), QStringLiteral("Canvas"), QStringLiteral("red"), 0});
     backdrop.map();
 
     FakeVideoDeviceCatalog catalog;
@@ -137,9 +139,9 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     ASSERT_TRUE(clicksFile.open(QIODevice::ReadOnly));
     const QJsonArray clicks = QJsonDocument::fromJson(clicksFile.readAll()).array();
     ASSERT_EQ(clicks.size(), 3);
-    // (900, 300) on a 1280 × 720 screen, measured from the bottom left.
-    EXPECT_NEAR(clicks[0][QStringLiteral("x")].toDouble(), 900.0 / 1280, 0.01);
-    EXPECT_NEAR(clicks[0][QStringLiteral("y")].toDouble(), 1 - 300.0 / 720, 0.01);
+    // (900, 300) on the screen, measured from the bottom left.
+    EXPECT_NEAR(clicks[0][QStringLiteral("x")].toDouble(), 900.0 / display.width(), 0.01);
+    EXPECT_NEAR(clicks[0][QStringLiteral("y")].toDouble(), 1 - 300.0 / display.height(), 0.01);
     EXPECT_LT(clicks[1][QStringLiteral("time")].toDouble(), clicks[2][QStringLiteral("time")].toDouble() - 1.0);
     EXPECT_LT(clicks[2][QStringLiteral("time")].toDouble(), 4.2) << "the paused span is cut from the click times";
 
@@ -147,7 +149,13 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     const Mixdown::Request& request = jobs[0].request;
     EXPECT_EQ(request.rawURL, raw);
     EXPECT_EQ(request.cameraURL, takeFolder.filePath(QStringLiteral("camera.mov")));
-    EXPECT_EQ(request.bubbleRect, CameraBubbleWindow::rectInRenderSpace(QRectF(bubbleFrame), QRectF(0, 0, 1280, 720), QSizeF(1280, 720)));
+    // Render space is the screen movie's picture, which a quality cap may make smaller than the display.
+    QJsonObject screenStream;
+    for (const QJsonValue& stream : streams)
+        if (stream[QStringLiteral("codec_type")].toString() == QLatin1String("video"))
+            screenStream = stream.toObject();
+    const QSizeF rendered(screenStream[QStringLiteral("width")].toDouble(), screenStream[QStringLiteral("height")].toDouble());
+    EXPECT_EQ(request.bubbleRect, CameraBubbleWindow::rectInRenderSpace(QRectF(bubbleFrame), QRectF(display), rendered));
     EXPECT_EQ(jobs[0].faceURL, takeFolder.filePath(QStringLiteral("face.mov")));
     EXPECT_NEAR(jobs[0].duration, 4.0, 0.5);
 
@@ -156,7 +164,7 @@ TEST_F(ScreenTakeOnX11, aTakeWithClicksAPauseAndTheBubbleLeavesItsMoviesAndSidec
     int frames = 0, clean = 0;
     ASSERT_TRUE(MovieProbe::decodeVideo(raw, [&](double, const QImage& picture) {
         ++frames;
-        clean += isRed(picture.pixel(inside));
+        clean += isRed(picture.pixel(inside.x() * picture.width() / display.width(), inside.y() * picture.height() / display.height()));
     }));
     EXPECT_GT(frames, 100);
     EXPECT_EQ(clean, frames);

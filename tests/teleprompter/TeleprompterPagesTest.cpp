@@ -320,6 +320,34 @@ TEST_F(TeleprompterPagesTest, TheColumnIsLaidOutOnceAndAShorterOneIsNeverLeftBla
     EXPECT_GT(blocks[4].height, 12 + 10 + 8 + 0.74 * 28 + 12);
     EXPECT_EQ(view->column().height(), std::ceil(blocks.back().y + blocks.back().height));
 
+    // A cue's small keyword stands on the baseline of its text, not at the top of the row: the lowest ink of
+    // each (no descenders in "SHOW", "SAY" or their texts) lies on the same pixel row.
+    AutoPageColumn column;
+    column.update(view->column().key());
+    QImage drawn(view->column().key().pageWidth, static_cast<int>(column.height()), QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::black);
+    QPainter painter(&drawn);
+    column.paint(painter, 0, drawn.rect());
+    painter.end();
+    for (size_t i : {size_t(2), size_t(3)}) {
+        const AutoPageColumn::Placed& cue = blocks[i];
+        const int top = static_cast<int>(std::floor(cue.y));
+        const int bottom = static_cast<int>(std::ceil(cue.y + cue.height));
+        const int keywordLeft = static_cast<int>(AutoPageColumn::sideInset);
+        const int textLeft = keywordLeft + static_cast<int>(std::ceil(cue.labelWidth)) + 14;
+        auto lowestInk = [&](int left, int right) {
+            for (int y = bottom; y >= top; --y)
+                if (inked(drawn, QRect(left, y, right - left, 1), qRgb(0, 0, 0)) > 0)
+                    return y;
+            return -1;
+        };
+        const int keyword = lowestInk(keywordLeft, keywordLeft + static_cast<int>(cue.labelWidth));
+        const int text = lowestInk(textLeft, drawn.width() - keywordLeft);
+        ASSERT_GE(keyword, 0) << i;
+        ASSERT_GE(text, 0) << i;
+        EXPECT_NEAR(keyword, text, 1) << "cue " << i << ": the keyword sits on the text's baseline";
+    }
+
     // Below about 24.3 pt the keyword column keeps its 56 pt.
     model->setFontSize(20);
     for (const auto& block : view->column().placed()) {

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -85,6 +86,37 @@ TEST_F(TeleprompterSectionTest, PastedTextIsAppendedAtTheEnd)
     EXPECT_FALSE(section->orbLabel()->isHidden());
     model->setText(QStringLiteral("a [orb] and [/ORB]"));
     EXPECT_TRUE(section->orbLabel()->isHidden()) << "lower case or a closing marker shows no notice";
+}
+
+TEST_F(TeleprompterSectionTest, ACopiedFileIsNoScriptWhateverTextComesWithIt)
+{
+    make();
+    model->setText(QStringLiteral("hello"));
+    const QUrl file = QUrl::fromLocalFile(path(QStringLiteral("notes.txt")));
+
+    auto* bare = new QMimeData; // what Qt offers as text although no text flavour is there
+    bare->setUrls({file});
+    paste(bare);
+    EXPECT_FALSE(section->editor()->canPaste());
+    EXPECT_EQ(model->text(), QStringLiteral("hello")) << "a file's address is not pasted";
+
+    auto* withPath = new QMimeData; // a file manager's copy: the file and its path as plain text
+    withPath->setUrls({file});
+    withPath->setText(file.toLocalFile());
+    paste(withPath);
+    EXPECT_EQ(model->text(), QStringLiteral("hello"));
+
+    auto* html = new QMimeData;
+    html->setHtml(QStringLiteral("<b>rich</b>"));
+    paste(html);
+    EXPECT_EQ(model->text(), QStringLiteral("hello")) << "only plain text is script";
+
+    auto* link = new QMimeData; // a web link copied with its text is text
+    link->setUrls({QUrl(QStringLiteral("https://example.org/talk"))});
+    link->setText(QStringLiteral("the talk"));
+    paste(link);
+    EXPECT_TRUE(section->editor()->canPaste());
+    EXPECT_EQ(model->text(), QStringLiteral("hello\nthe talk"));
 }
 
 TEST_F(TeleprompterSectionTest, APasteIsOneEditThatUndoTakesBack)

@@ -50,6 +50,15 @@ struct TextBlock {
         height = y;
     }
 
+    // The first line's baseline below the block's top; 0 for a block without lines.
+    double firstBaseline() const
+    {
+        for (const auto& layout : lines)
+            if (layout->lineCount() > 0)
+                return layout->lineAt(0).y() + layout->lineAt(0).ascent();
+        return 0;
+    }
+
     // The widest laid-out line.
     double naturalWidth() const
     {
@@ -81,6 +90,9 @@ struct AutoPageColumn::Item {
     double labelWidth = 0;
     bool spokenCue = false;
     bool leading = false;
+    // How far the label and the body sit below the item's top (a cue's smaller keyword drops to the text's baseline).
+    double labelTop = 0;
+    double bodyTop = 0;
 };
 
 AutoPageColumn::AutoPageColumn() = default;
@@ -182,7 +194,11 @@ void AutoPageColumn::layOut()
                     Qt::AlignLeft, keyColour);
                 item->body = std::make_unique<TextBlock>(block.cue.text, prompterFont(f, item->spokenCue ? QFont::DemiBold : QFont::Medium),
                     std::max(1.0, width - item->labelWidth - 14), 6, Qt::AlignLeft, white);
-                item->height = std::max(item->label->height, item->body->height);
+                // The row is aligned on the first text baseline.
+                const double baseline = std::max(item->label->firstBaseline(), item->body->firstBaseline());
+                item->labelTop = baseline - item->label->firstBaseline();
+                item->bodyTop = baseline - item->body->firstBaseline();
+                item->height = std::max(item->labelTop + item->label->height, item->bodyTop + item->body->height);
                 break;
             }
             case TeleprompterScript::Block::Kind::gesture:
@@ -245,8 +261,8 @@ const QImage& AutoPageColumn::tile(int index)
                 break;
             }
             case Item::Kind::cue:
-                item->label->paint(painter, at);
-                item->body->paint(painter, at + QPointF(item->labelWidth + 14, 0));
+                item->label->paint(painter, at + QPointF(0, item->labelTop));
+                item->body->paint(painter, at + QPointF(item->labelWidth + 14, item->bodyTop));
                 break;
             case Item::Kind::gesture:
                 item->label->paint(painter, at);
