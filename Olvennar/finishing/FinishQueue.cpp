@@ -125,7 +125,7 @@ QFuture<FinishWork::Outcome> FinishQueue::submit(std::shared_ptr<FinishWork> wor
     auto attempt = std::make_shared<Attempt>(Attempt{std::move(work), id, std::make_shared<QPromise<FinishWork::Outcome>>(), nullptr});
     attempt->promise->start();
     QFuture<FinishWork::Outcome> answer = attempt->promise->future();
-    if (std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
+    if (attempt->work->listed() && std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
         finishJobs_.push_back(FinishJob{id, attempt->work->title(), working(0)});
     Q_EMIT changed();
     if (tap_ && tap_(attempt->work))
@@ -185,10 +185,13 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         Diagnostics::log(*outcome.failure, work.failureContext());
         if (weak) {
             weak->setFinishState(id, failed(outcome.failure->description));
-            weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr})] {
-                if (weak)
-                    weak->start(attempt);
-            });
+            // An unlisted job's failure is its take's: the take shows it, with no row to retry from.
+            if (work.listed()) {
+                weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr})] {
+                    if (weak)
+                        weak->start(attempt);
+                });
+            }
             work.failed(*weak, id, *outcome.failure);
         }
         attempt->answer(outcome);

@@ -79,7 +79,7 @@ QCoro::Task<TakeEnd> ShortFilmTake::finish(QString file, TakeFolder folder, bool
     settings_->framing = accum.measured();
     settings_->tailTrim = byRemote ? SaveJob::remoteTailSeconds : 0;
     const ShortTake::Settings settings = *settings_;
-    // The studio stays in "finishing" until the short exists; the queue logs a failure and keeps its Retry.
+    // The studio stays in "finishing" until the short exists; the queue logs a failure, which the phase shows.
     auto work = std::make_shared<ShortExportWork>(ShortExportWork::Job{ScreenStopPlan::title(QFileInfo(folder.path).fileName(), folder.suffix),
         folder.path, file, settings, 0});
     QFuture<FinishWork::Outcome> finishing = host_.finishQueue().submit(work);
