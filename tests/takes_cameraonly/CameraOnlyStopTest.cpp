@@ -4,6 +4,7 @@
 
 #include "finishing/PendingNote.h"
 #include "platform/system/HostClock.h"
+#include "takes/ShortFilmTake.h"
 
 #include <QDate>
 #include <QDir>
@@ -51,6 +52,7 @@ protected:
         });
         return submits;
     }
+    ShortFilmTake& shortTake() { return dynamic_cast<ShortFilmTake&>(*controller->takeOf(CaptureMode::short_)); }
     QDir shortFolder() const
     {
         return QDir(path(QStringLiteral("Recordings/Shorts/")) + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))
@@ -89,8 +91,9 @@ TEST_F(CameraOnlyStop, AShortWhoseExportFailsSaysWhyAndKeepsItsRawFile)
     EXPECT_TRUE(shortFolder().exists(QStringLiteral("crop.json")));
     EXPECT_TRUE(QFileInfo::exists(shortFolder().filePath(QStringLiteral("short.mov/keep"))));
     EXPECT_FALSE(controller->lastShortURL().has_value());
-    // The failure is the take's, shown by its phase: no row to retry from.
+    // The failure is the take's, shown by its phase: no row to retry from, no settings kept.
     EXPECT_TRUE(controller->finishJobs().empty());
+    EXPECT_FALSE(shortTake().shortTakeSettings());
 }
 
 TEST_F(CameraOnlyStop, AShortWithoutAFaceFinishesAndSaysNoFaceWasFound)
@@ -127,10 +130,18 @@ TEST_F(CameraOnlyStop, AJustMeTakeIsFinalWhenItsFileClosesAndListsNothingToFinis
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("Recordings/video 1/stop.json")))) << "the remote's cut is still made";
 }
 
-TEST_F(CameraOnlyStop, AShortListsNothingToFinish)
+TEST_F(CameraOnlyStop, AShortListsNothingToFinishAndTheStopTakesItsStoredSettings)
 {
+    controller->setMirrorCamera(true);
+    controller->setShortMirrorFile(false);
+    controller->setShortPosition({0.3, 0.6});
     start(CaptureMode::short_);
     const auto& seen = watchSubmits();
+    ASSERT_TRUE(shortTake().shortTakeSettings());
+    const ShortTake::Settings stored = *shortTake().shortTakeSettings();
+    ASSERT_NE(stored.fileMirrored, stored.previewMirrored);
+    EXPECT_DOUBLE_EQ(stored.filePosition.x, 0.7) << "the file is cut from the other side of the mirrored preview";
+    EXPECT_EQ(stored.camera, QStringLiteral("Desk"));
     film(1.5);
     QCoro::waitFor(controller->stop());
     const QString made = shortFolder().filePath(QStringLiteral("short.mov"));
@@ -138,6 +149,24 @@ TEST_F(CameraOnlyStop, AShortListsNothingToFinish)
     EXPECT_EQ(seen, (std::vector<std::pair<size_t, int>>{{0u, 0}}));
     EXPECT_TRUE(controller->finishJobs().empty());
     EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(made)));
+    EXPECT_FALSE(shortTake().shortTakeSettings()) << "a finished short keeps no settings for the next stop";
+
+    // With nothing stored a stop builds them: the crop where the take placed it on both sides, uncorrected,
+    // the recorder's picture, no camera name, and the take's script and channel.
+    const ShortTake::Settings built = shortTake().takeSettingsForStop(true);
+    EXPECT_DOUBLE_EQ(built.filePosition.x, 0.3);
+    EXPECT_DOUBLE_EQ(built.filePosition.y, 0.6);
+    EXPECT_DOUBLE_EQ(built.previewPosition.x, 0.3);
+    EXPECT_DOUBLE_EQ(built.previewPosition.y, 0.6);
+    EXPECT_EQ(built.fileMirrored, recorder().fileMirrored());
+    EXPECT_EQ(built.previewMirrored, recorder().previewMirrored());
+    EXPECT_DOUBLE_EQ(built.rotation, recorder().rotationAngle());
+    EXPECT_TRUE(built.camera.isEmpty());
+    EXPECT_FALSE(built.script);
+    EXPECT_EQ(built.channel, stored.channel);
+    EXPECT_FALSE(built.framing);
+    EXPECT_DOUBLE_EQ(built.tailTrim, 1.5);
+    EXPECT_DOUBLE_EQ(shortTake().takeSettingsForStop(false).tailTrim, 0.0);
 }
 
 } // namespace
