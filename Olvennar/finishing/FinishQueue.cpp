@@ -136,7 +136,7 @@ QFuture<FinishWork::Outcome> FinishQueue::submit(std::shared_ptr<FinishWork> wor
         attempt->answer(givenUpOutcome());
         return answer;
     }
-    if (std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
+    if (attempt->work->listed() && std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
         finishJobs_.push_back(FinishJob{id, attempt->work->title(), working(0)});
     Q_EMIT changed();
     if (tap_ && tap_(attempt->work))
@@ -160,7 +160,11 @@ int FinishQueue::giveUp()
         const QString output = note ? note->content.value(QStringLiteral("output")).toString() : QString();
         given << (output.isEmpty() ? job.title : job.title + QStringLiteral(" (") + output + QLatin1Char(')'));
     }
+    // Only what the alert counted is given up; work without a row (a short's export inside its stop) stops
+    // with the export gate and keeps its note, as after a crash.
     for (const std::shared_ptr<FinishWork>& work : std::as_const(unfinished_)) {
+        if (!work->listed())
+            continue;
         if (const std::optional<FinishWork::Note> note = work->note())
             PendingNote::remove(note->path);
     }
@@ -234,10 +238,13 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         Diagnostics::log(*outcome.failure, work.failureContext());
         if (weak) {
             weak->setFinishState(id, failed(outcome.failure->description));
-            weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr})] {
-                if (weak)
-                    weak->start(attempt);
-            });
+            // An unlisted job's failure is its take's: the take shows it, with no row to retry from.
+            if (work.listed()) {
+                weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr})] {
+                    if (weak)
+                        weak->start(attempt);
+                });
+            }
             work.failed(*weak, id, *outcome.failure);
         }
         attempt->answer(outcome);

@@ -19,7 +19,7 @@
 class FinishingTools;
 class Scheduler;
 
-// Where every stopped take's finishing runs: a row per job, one render chain that waits for a recording
+// Where every stopped take's finishing runs: a row per listed job, one render chain that waits for a recording
 // break, throttled progress, one retry per failed row and a note beside the output that the next launch
 // resumes from after a crash. Main thread only; the media work runs in the jobs and the finishing tools,
 // waits on the studio's scheduler.
@@ -41,7 +41,7 @@ public:
         // A failed job's sentence shows, with its Retry, while the studio shows no take.
         virtual void showFinishFailed(const QUuid& id, const QString& message) = 0;
     };
-    // Sees each submitted job once its row is listed; one that returns true keeps the job from running.
+    // Sees each submitted job once its row is listed (if it has one); one that returns true keeps the job from running.
     using Tap = std::function<bool(const std::shared_ptr<FinishWork>& work)>;
 
     // A recording break: nothing filming for this long after the last take, before a render starts.
@@ -59,9 +59,9 @@ public:
     // The real mixdown and compositor unless set.
     void setFinishingTools(std::shared_ptr<FinishingTools> tools);
     void setTap(Tap tap) { tap_ = std::move(tap); }
-    // Lists the job's row under `id` (kept when a row of that id is listed already), notes it for a resume
-    // and starts it; returns at once. The future ends with the first attempt's outcome; a failed job's Retry
-    // runs it again on the same row.
+    // Lists the job's row under `id` (kept when a row of that id is listed already; none for unlisted work),
+    // notes it for a resume and starts it; returns at once. The future ends with the first attempt's outcome;
+    // a failed listed job's Retry runs it again on the same row.
     QFuture<FinishWork::Outcome> submit(std::shared_ptr<FinishWork> work, const QUuid& id = QUuid::createUuid());
     // The one way rows change: replaces the state of the first row with that id.
     void setFinishState(const QUuid& id, const FinishJob::State& state);

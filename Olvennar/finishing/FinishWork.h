@@ -16,8 +16,9 @@ class FinishQueue;
 class FinishingTools;
 
 // One piece of finishing a stopped take hands to the finish queue: what to run, the row's title, and the
-// note that lets the next launch resume it after a crash. The queue gives every kind the same row, progress,
-// Retry and resume; the work does the files. Created and called on the main thread; run() may await workers.
+// note that lets the next launch resume it after a crash. The queue gives every listed kind the same row,
+// progress and Retry, and every noted kind its resume; the work does the files. Created and called on the main
+// thread; run() may await workers.
 class FinishWork {
 public:
     struct Outcome {
@@ -39,6 +40,9 @@ public:
     virtual ~FinishWork() = default;
 
     virtual QString title() const = 0;
+    // A row in the finish list, its Retry and a place in the finishing count. A take's own finishing that its
+    // stop awaits is not listed: the studio shows it as "finishing" and then its file or its failure.
+    virtual bool listed() const { return true; }
     // Renders take turns, each after a recording break; everything else starts at once.
     virtual bool waitsForBreak() const { return false; }
     // Nothing: a crash leaves nothing to resume.

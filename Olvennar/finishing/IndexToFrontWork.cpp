@@ -1,14 +1,11 @@
 #include "finishing/IndexToFrontWork.h"
 
-#include "finishing/PendingNote.h"
 #include "finishing/SaveJob.h"
 #include "finishing/TailTrim.h"
 #include "platform/media/MovieAsset.h"
 #include "platform/media/Remux.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/WorkerPool.h"
-
-#include <QFileInfo>
 
 #include <qcorofuture.h>
 
@@ -29,30 +26,13 @@ bool IndexToFrontWork::moveIndexToFront(const QString& path)
     return true;
 }
 
-std::optional<FinishWork::Note> IndexToFrontWork::note() const
-{
-    return Note{PendingNote::pathFor(job_.movie),
-        QJsonObject{{QStringLiteral("kind"), kind()}, {QStringLiteral("output"), job_.movie}, {QStringLiteral("relaunches"), job_.relaunches},
-            {QStringLiteral("title"), job_.title}, {QStringLiteral("stopSidecar"), job_.stopSidecar}, {QStringLiteral("byRemote"), job_.byRemote}}};
-}
-
-std::optional<IndexToFrontWork::Job> IndexToFrontWork::fromNote(const QJsonObject& note)
-{
-    if (note.value(QStringLiteral("kind")).toString() != kind() || !note.value(QStringLiteral("output")).isString())
-        return std::nullopt;
-    return Job{note.value(QStringLiteral("title")).toString(), note.value(QStringLiteral("output")).toString(),
-        note.value(QStringLiteral("stopSidecar")).toString(), note.value(QStringLiteral("byRemote")).toBool(), note.value(QStringLiteral("relaunches")).toInt()};
-}
-
 QCoro::Task<FinishWork::Outcome> IndexToFrontWork::run(Run run)
 {
     (void)run;
     const Job job = job_;
     QFuture<void> finishing = WorkerPool::takes().run([job] {
         moveIndexToFront(job.movie);
-        // The stop record is written right after the cut: with it in place the cut was made, so a resumed
-        // finish never cuts twice.
-        if (!job.byRemote || QFileInfo::exists(job.stopSidecar))
+        if (!job.byRemote)
             return;
         const std::optional<TailTrim::Result> trimmed = TailTrim::trim(job.movie, SaveJob::remoteTailSeconds);
         TailTrim::writeSidecar(job.stopSidecar, QStringLiteral("remote-button"), trimmed ? trimmed->trimmed : 0,

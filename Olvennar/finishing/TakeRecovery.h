@@ -18,8 +18,8 @@ namespace TakeRecovery {
 struct Findings {
     QStringList removedSiblings;
     std::vector<PendingRender::Job> renders; // to queue again, each counted as relaunched
-    // The notes of the other finish jobs cut short ("Just me" index, short export, voice sidecar), each
-    // counted as relaunched; the take table turns them back into jobs.
+    // The notes of the other finish jobs cut short (a short's export), each counted as relaunched; the take
+    // table turns them back into jobs.
     std::vector<QJsonObject> finishes;
     QStringList missingFinals; // the final movies take descriptions name, with nothing to finish them from
     QStringList unsavedRaws; // raw movies without a take description

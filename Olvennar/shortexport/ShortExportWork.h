@@ -4,7 +4,8 @@
 #include "shortexport/ShortTake.h"
 
 // The finish of a short take: the crop, "crop.json" and the vertical "short.mov" made from "raw.mov".
-// Resumed after a crash from its note, which carries what the take knew when it stopped.
+// The take's stop awaits it without a row in the finish list. Resumed after a crash from its note, which
+// carries what the take knew when it stopped; resumed at launch, with no stop to show it, it is listed.
 class ShortExportWork final : public FinishWork {
 public:
     struct Job {
@@ -26,6 +27,7 @@ public:
     const std::optional<ShortTake::Result>& result() const { return result_; }
 
     QString title() const override { return job_.title; }
+    bool listed() const override { return job_.relaunches > 0; }
     std::optional<Note> note() const override;
     QString failureContext() const override { return QStringLiteral("camera-only stop"); }
     QCoro::Task<Outcome> run(Run run) override;

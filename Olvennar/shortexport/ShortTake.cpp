@@ -12,9 +12,7 @@
 
 #include <qcorofuture.h>
 
-#include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace ShortTake {
 namespace {
@@ -28,19 +26,19 @@ double durationSeconds(const QString& rawURL)
     return std::isfinite(seconds) && seconds > 0 ? seconds : 0;
 }
 
-// A short whose picture or sound half stopped early is as long as its shorter track.
-double shortestTrackSeconds(const QString& path)
+// What of the take a short whose picture or sound half stopped early holds: its picture against the take,
+// and its sound against its picture.
+std::optional<QString> heldNote(const QString& shortURL, double takeSeconds)
 {
-    auto opened = MovieAsset::open(path);
-    if (!std::holds_alternative<MovieAsset>(opened))
-        return 0;
-    const auto& tracks = std::get<MovieAsset>(opened).tracks();
-    if (tracks.empty())
-        return 0;
-    double shortest = std::numeric_limits<double>::infinity();
-    for (const MovieTrack& track : tracks)
-        shortest = std::min(shortest, track.end().seconds());
-    return std::isfinite(shortest) ? shortest : 0;
+    const QString raw = QStringLiteral("raw.mov");
+    auto opened = MovieAsset::open(shortURL);
+    const auto* movie = std::get_if<MovieAsset>(&opened);
+    const MovieTrack* video = movie ? movie->firstTrack(MovieTrack::MediaType::video) : nullptr;
+    if (!video)
+        return std::nullopt;
+    const QString note = FinishOutcome::joined(FinishOutcome::shortNote(video->end().seconds(), takeSeconds, raw),
+        FinishOutcome::shortSoundNoteFor(shortURL, takeSeconds, raw));
+    return note.isEmpty() ? std::nullopt : std::optional<QString>(note);
 }
 
 void writeSidecar(const QString& path, const QJsonObject& json)
@@ -85,7 +83,7 @@ Outcome finishMeasured(const QString& folder, const QString& rawURL, QSizeF feed
     const auto exported = ShortExport::exportShort(request, shortURL, options);
     if (const auto* failure = std::get_if<ErrorInfo>(&exported))
         return *failure;
-    return Result {shortURL, crop, feed, duration, FinishOutcome::shortNote(shortestTrackSeconds(shortURL), duration, QStringLiteral("raw.mov"))};
+    return Result {shortURL, crop, feed, duration, heldNote(shortURL, duration)};
 }
 
 QCoro::Task<Outcome> finish(QString folder, QString rawURL, Settings settings, ShortExport::Options options)

@@ -38,7 +38,8 @@ struct Result {
     QRectF crop; // pixels of raw.mov, top-left origin
     QSizeF feed;
     double duration = 0; // seconds of the short
-    // Said with the finished short when it holds less than the take: "Finished the first 0:12 of 0:20 — ...".
+    // Said with the finished short when it holds less than the take: "Finished the first 0:12 of 0:20 — ...",
+    // and when its sound stops before its picture: "The sound stops at 0:05 of 0:20 — ...".
     std::optional<QString> note;
 };
 
@@ -47,8 +48,9 @@ using Outcome = std::variant<Result, ErrorInfo>;
 // The trim really applied: only when more than 3 s of the take would remain.
 double effectiveTailTrim(double tailTrim, double rawDuration);
 
-// Blocking; any thread. A crop that does not fit fails before anything is written; a sidecar that cannot be
-// written is logged and the export goes ahead.
+// Blocking; any thread. A raw whose frame cannot be measured fails before anything is written. A crop that
+// cannot be cut fails after "crop.json" records it and before "short.mov" is touched, so an earlier short stays
+// as it was; a sidecar that cannot be written is logged and the export goes ahead.
 Outcome finishNow(const QString& folder, const QString& rawURL, const Settings& settings, const ShortExport::Options& options = {});
 // The same once the raw's frame size is known: the sidecar is written with whatever crop that size gives (the
 // zero crop under 2 x 2), then the export runs and refuses a crop that cannot be cut.

@@ -1,9 +1,7 @@
 #include "takes/FinishKinds.h"
 
-#include "finishing/IndexToFrontWork.h"
 #include "finishing/RenderWork.h"
 #include "shortexport/ShortExportWork.h"
-#include "takes/VoiceFinishWork.h"
 
 #include <functional>
 #include <utility>
@@ -31,9 +29,7 @@ std::shared_ptr<FinishWork> resume(const QJsonObject& note)
 {
     static const std::pair<QString, std::function<std::shared_ptr<FinishWork>(const QJsonObject&)>> kinds[] = {
         {PendingRender::kind, render},
-        {IndexToFrontWork::kind(), made<IndexToFrontWork>},
         {ShortExportWork::kind(), made<ShortExportWork>},
-        {VoiceFinishWork::kind(), made<VoiceFinishWork>},
     };
     const QString kind = note.value(QStringLiteral("kind")).toString();
     for (const auto& [name, make] : kinds)

@@ -11,7 +11,7 @@
 QCoro::Task<TakeEnd> JustMeTake::finish(QString file, TakeFolder folder, bool byRemote)
 {
     const IndexToFrontWork::Job job{ScreenStopPlan::title(QFileInfo(folder.path).fileName(), folder.suffix), file,
-        folder.file(QStringLiteral("stop"), QStringLiteral(".json")), byRemote, 0};
+        folder.file(QStringLiteral("stop"), QStringLiteral(".json")), byRemote};
     // The studio stays in "finishing" until the movie is in its final form.
     QFuture<FinishWork::Outcome> finishing = host_.finishQueue().submit(std::make_shared<IndexToFrontWork>(job));
     co_await finishing;

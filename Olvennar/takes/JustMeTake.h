@@ -4,7 +4,8 @@
 
 // A "Just me" take: camera and microphone written straight to the finished "final" movie of a project
 // folder. After a good stop the fragmented capture file is rewritten with its index at the front, so every
-// editor opens it like any finished movie; a stop by the remote then loses its last 1.5 s.
+// editor opens it like any finished movie; a stop by the remote then loses its last 1.5 s. The stop awaits
+// both; the take is final then, with nothing in the finish list.
 class JustMeTake final : public CameraOnlyTake {
     Q_OBJECT
 

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <utility>
+
 #include <qcorofuture.h>
 
 void ShortFilmTake::prepareFilming(const TakeStart& start, const CaptureDeviceInfo& camera, const std::optional<QSize>& previewDelivered)
@@ -61,25 +63,31 @@ QString ShortFilmTake::framingText(const std::optional<ShortFraming::MeasuredFra
         .arg(framesAnalyzed);
 }
 
+ShortTake::Settings ShortFilmTake::takeSettingsForStop(bool byRemote)
+{
+    // Taken out: a later stop never finishes with this take's settings.
+    std::optional<ShortTake::Settings> settings = std::exchange(settings_, std::nullopt);
+    if (!settings) {
+        CameraOnlyRecorder& recorder = *preview_.recorder();
+        settings.emplace();
+        settings->filePosition = settings->previewPosition = position_;
+        settings->fileMirrored = recorder.fileMirrored();
+        settings->previewMirrored = recorder.previewMirrored();
+        settings->rotation = recorder.rotationAngle();
+        settings->script = script_;
+        settings->channel = channel_;
+    }
+    settings->framing = preview_.framingTotals().measured();
+    settings->tailTrim = byRemote ? SaveJob::remoteTailSeconds : 0;
+    return *settings;
+}
+
 QCoro::Task<TakeEnd> ShortFilmTake::finish(QString file, TakeFolder folder, bool byRemote)
 {
     QPointer<ShortFilmTake> weak(this);
-    CameraOnlyRecorder& recorder = *preview_.recorder();
-    if (!settings_) {
-        ShortTake::Settings settings;
-        settings.filePosition = settings.previewPosition = position_;
-        settings.fileMirrored = recorder.fileMirrored();
-        settings.previewMirrored = recorder.previewMirrored();
-        settings.rotation = recorder.rotationAngle();
-        settings.script = script_;
-        settings.channel = channel_;
-        settings_ = settings;
-    }
+    const ShortTake::Settings settings = takeSettingsForStop(byRemote);
     ShortFramingAccumulator& accum = preview_.framingTotals();
-    settings_->framing = accum.measured();
-    settings_->tailTrim = byRemote ? SaveJob::remoteTailSeconds : 0;
-    const ShortTake::Settings settings = *settings_;
-    // The studio stays in "finishing" until the short exists; the queue logs a failure and keeps its Retry.
+    // The studio stays in "finishing" until the short exists; the queue logs a failure, which the phase shows.
     auto work = std::make_shared<ShortExportWork>(ShortExportWork::Job{ScreenStopPlan::title(QFileInfo(folder.path).fileName(), folder.suffix),
         folder.path, file, settings, 0});
     QFuture<FinishWork::Outcome> finishing = host_.finishQueue().submit(work);

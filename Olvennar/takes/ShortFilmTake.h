@@ -11,7 +11,12 @@ class ShortFilmTake final : public CameraOnlyTake {
 public:
     using CameraOnlyTake::CameraOnlyTake;
 
+    // Stored when filming begins, until the stop takes them.
     const std::optional<ShortTake::Settings>& shortTakeSettings() const { return settings_; }
+    // What the stop hands the short's finish, taken out of the take: the stored settings, else (none stored)
+    // the crop where the take placed it for both positions, the recorder's mirroring and rotation, no camera
+    // name, and the take's script and channel; then the framing measured and a remote stop's cut.
+    ShortTake::Settings takeSettingsForStop(bool byRemote);
     // ", framing: no face found", or the measured eye line and face height with their frame counts.
     static QString framingText(const std::optional<ShortFraming::MeasuredFraming>& framing, int framesAnalyzed);
 

@@ -62,6 +62,6 @@ public:
     virtual void applyBubbleLayout(bool reanchor) = 0;
     // The panels match their switches again after a take.
     virtual void settleOverlayWindows() = 0;
-    // Where a stopped take's finishing runs, with its row, Retry and resume after a crash.
+    // Where a stopped take's finishing runs; listed work gets a row and a Retry, noted work a resume after a crash.
     virtual FinishQueue& finishQueue() = 0;
 };

@@ -39,7 +39,7 @@ QCoro::Task<std::optional<double>> VoiceTake::finishSound(Running take, QString 
     VoiceSidecar::Facts facts{take.script, take.channel, take.startedAt, take.microphone, byRemote, 0, audio, std::nullopt,
         take.longForm ? std::optional<QString>(take.folder.path) : std::nullopt};
     auto work = std::make_shared<VoiceFinishWork>(VoiceFinishWork::Job{ScreenStopPlan::title(QFileInfo(take.folder.path).fileName(), take.folder.suffix),
-        take.sidecar, std::move(facts), false, 0});
+        take.sidecar, std::move(facts)});
     QFuture<FinishWork::Outcome> finishing = host_.finishQueue().submit(work);
     co_await finishing;
     co_return work->durationSeconds();

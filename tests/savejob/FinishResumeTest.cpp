@@ -14,48 +14,50 @@
 
 namespace {
 
-using FinishResume = FinishResumeBase;
+class FinishResume : public FinishResumeBase {
+protected:
+    // Each submit as the queue's tap sees it: the rows listed and the finishing count at that moment.
+    using Seen = std::shared_ptr<std::vector<std::pair<size_t, int>>>;
+    Seen watchSubmits()
+    {
+        auto seen = std::make_shared<std::vector<std::pair<size_t, int>>>();
+        controller->finishQueue().setTap([this, seen](const std::shared_ptr<FinishWork>&) {
+            seen->emplace_back(controller->finishJobs().size(), controller->finishingCount());
+            return false;
+        });
+        return seen;
+    }
+};
 
 } // namespace
 
-TEST_F(FinishResume, aJustMeTakeKilledInItsRemuxIsFinishedAtTheNextLaunchAndItsRemoteCutMadeOnce)
+TEST_F(FinishResume, aJustMeFinishListsNoRowLeavesNoNoteAndLeavesTheNextLaunchNothingToDo)
 {
     const QString final = takes(QStringLiteral("video 4/final-2.mov"));
     const QString stop = takes(QStringLiteral("video 4/stop-2.json"));
     captureMovie(final, 6.0);
     ASSERT_GE(SyntheticTake::boxAfter(bytes(final), "moof", 0), 0);
-    // Killed with the note written and the remux under way: its hidden sibling is half written.
-    ASSERT_TRUE(PendingNote::write(*IndexToFrontWork({QStringLiteral("video 4 · take 2"), final, stop, true, 0}).note()));
-    write(takes(QStringLiteral("video 4/.mixdown-0A1B2C3D-0000-4000-8000-00000000001A.mov")), "half a remux");
+    const Seen seen = watchSubmits();
 
-    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
-    ASSERT_EQ(found.finishes.size(), 1u);
-    EXPECT_TRUE(found.renders.empty());
-    EXPECT_EQ(found.removedSiblings.size(), 1);
-    EXPECT_EQ(found.finishes.front().value(QStringLiteral("relaunches")).toInt(), 1);
-    EXPECT_TRUE(found.unsavedRaws.isEmpty());
-
-    const std::vector<FinishWork::Outcome> outcomes = resumeAll(found);
-    ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_FALSE(outcomes[0].failure);
-    ASSERT_EQ(controller->finishJobs().size(), 1u);
-    EXPECT_EQ(row(0).title, QStringLiteral("video 4 · take 2"));
-    EXPECT_EQ(row(0).state.kind, FinishJob::State::Kind::done);
-    EXPECT_EQ(row(0).state.path, final);
+    const FinishWork::Outcome outcome = answer(controller->finishQueue().submit(
+        std::make_shared<IndexToFrontWork>(IndexToFrontWork::Job{QStringLiteral("video 4 · take 2"), final, stop, true})));
+    EXPECT_FALSE(outcome.failure);
+    EXPECT_EQ(outcome.path, final);
+    // The stop that awaits it shows the take; the list, its Retry and the finishing count never see it.
+    EXPECT_EQ(*seen, (std::vector<std::pair<size_t, int>>{{0u, 0}}));
+    EXPECT_TRUE(controller->finishJobs().empty());
+    EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(final)));
     // The index is at the front now, the remote's 1.5 s are gone and the stop record says so.
     const QByteArray movie = bytes(final);
     EXPECT_LT(movie.indexOf("moov"), movie.indexOf("mdat"));
     EXPECT_EQ(movie.indexOf("moof"), -1);
     EXPECT_NEAR(seconds(final), 4.5, 0.1);
     EXPECT_EQ(readJson(stop).value(QStringLiteral("stoppedBy")).toString(), QStringLiteral("remote-button"));
-    EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(final)));
-    EXPECT_TRUE(readLog().contains(QStringLiteral("recovery: finishing ") + final + QStringLiteral(" again, its finish was cut short")));
 
-    // Killed again after the cut was recorded: the next resume rewrites the index but cuts nothing more.
-    ASSERT_TRUE(PendingNote::write(*IndexToFrontWork({QStringLiteral("video 4 · take 2"), final, stop, true, 0}).note()));
-    resumeAll(TakeRecovery::sweep(path(QStringLiteral("Takes"))));
-    EXPECT_NEAR(seconds(final), 4.5, 0.1);
-    EXPECT_TRUE(TakeRecovery::sweep(path(QStringLiteral("Takes"))).finishes.empty());
+    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    EXPECT_TRUE(found.finishes.empty());
+    EXPECT_TRUE(found.missingFinals.isEmpty());
+    EXPECT_TRUE(found.noted.isEmpty());
 }
 
 TEST_F(FinishResume, aShortKilledInItsExportIsExportedAtTheNextLaunchWithWhatTheTakeKnew)
@@ -110,23 +112,25 @@ TEST_F(FinishResume, aShortKilledInItsExportIsExportedAtTheNextLaunchWithWhatThe
 
 TEST_F(FinishResume, aJobCutShortAgainAfterItsRelaunchIsLeftAndSaidOnceAndAnUnknownNoteIsOnlyReported)
 {
-    const QString final = takes(QStringLiteral("video 4/final.mov"));
-    captureMovie(final, 2.0);
-    ASSERT_TRUE(PendingNote::write(*IndexToFrontWork({QStringLiteral("t"), final, QString(), false, 1}).note()));
+    const QString shortFolder = takes(QStringLiteral("Shorts/2026-01-02-short-2"));
+    const QString raw = shortFolder + QStringLiteral("/raw.mov");
+    captureMovie(raw, 2.0);
+    ASSERT_TRUE(PendingNote::write(*ShortExportWork({QStringLiteral("t"), shortFolder, raw, ShortTake::Settings{}, 1}).note()));
+    QDir().mkpath(takes(QStringLiteral("video 4")));
     write(takes(QStringLiteral("video 4/.voice.pending")), "not json");
 
     const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
     EXPECT_TRUE(found.finishes.empty());
     EXPECT_EQ(readLog().count(QStringLiteral("was cut short again")), 1);
     EXPECT_TRUE(readLog().contains(QStringLiteral(".voice.pending could not be read; voice is not finished again")));
-    EXPECT_TRUE(QFileInfo::exists(final));
+    EXPECT_TRUE(QFileInfo::exists(raw));
     const TakeRecovery::Findings again = TakeRecovery::sweep(path(QStringLiteral("Takes")), found.noted);
     EXPECT_EQ(readLog().count(QStringLiteral("was cut short again")), 1);
     EXPECT_EQ(again.noted, found.noted);
     EXPECT_FALSE(FinishKinds::resume(QJsonObject{{QStringLiteral("kind"), QStringLiteral("telegraph")}}));
 }
 
-TEST_F(FinishResume, aVoiceTakeResumedAfterItsCutWritesItsSidecarWithoutCuttingAgain)
+TEST_F(FinishResume, aVoiceFinishListsNoRowLeavesNoNoteAndMakesItsRemoteCut)
 {
     const QString audio = takes(QStringLiteral("voice 1/voice.m4a"));
     QDir().mkpath(QFileInfo(audio).absolutePath());
@@ -137,18 +141,24 @@ TEST_F(FinishResume, aVoiceTakeResumedAfterItsCutWritesItsSidecarWithoutCuttingA
     SyntheticTake::writeMovie(audio, recipe);
     VoiceSidecar::Facts facts;
     facts.byRemote = true;
-    facts.tailTrimmedSeconds = 1.5;
     facts.audioPath = audio;
     facts.startedAt = QDateTime(QDate(2026, 1, 2), QTime(9, 0), Qt::UTC);
     const QString sidecar = takes(QStringLiteral("voice 1/voice.json"));
-    // Killed after the cut was noted and before the sidecar was written.
-    ASSERT_TRUE(PendingNote::write(*VoiceFinishWork({QStringLiteral("voice 1 · take 1"), sidecar, facts, true, 0}).note()));
+    const Seen seen = watchSubmits();
 
-    resumeAll(TakeRecovery::sweep(path(QStringLiteral("Takes"))));
+    auto work = std::make_shared<VoiceFinishWork>(VoiceFinishWork::Job{QStringLiteral("voice 1 · take 1"), sidecar, facts});
+    const FinishWork::Outcome outcome = answer(controller->finishQueue().submit(work));
+    EXPECT_FALSE(outcome.failure);
+    EXPECT_EQ(outcome.path, audio);
+    EXPECT_EQ(*seen, (std::vector<std::pair<size_t, int>>{{0u, 0}}));
+    EXPECT_TRUE(controller->finishJobs().empty());
     const QJsonObject written = readJson(sidecar);
     EXPECT_EQ(written.value(QStringLiteral("stoppedBy")).toString(), QStringLiteral("remote-button"));
-    EXPECT_DOUBLE_EQ(written.value(QStringLiteral("tailTrimmedSeconds")).toDouble(), 1.5);
-    EXPECT_NEAR(written.value(QStringLiteral("durationSeconds")).toDouble(), 5.0, 0.1);
+    EXPECT_NEAR(written.value(QStringLiteral("tailTrimmedSeconds")).toDouble(), 1.5, 0.05);
+    EXPECT_NEAR(written.value(QStringLiteral("durationSeconds")).toDouble(), 3.5, 0.1);
+    ASSERT_TRUE(work->durationSeconds());
+    EXPECT_NEAR(*work->durationSeconds(), 3.5, 0.1);
     EXPECT_EQ(written.value(QStringLiteral("recordedAt")).toString(), QStringLiteral("2026-01-02T09:00:00Z"));
     EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(sidecar)));
+    EXPECT_TRUE(TakeRecovery::sweep(path(QStringLiteral("Takes"))).finishes.empty());
 }

@@ -211,6 +211,58 @@ TEST_F(ShortExportTest, AShortThatHoldsLessThanTheTakeIsKeptAndSaysSo)
     EXPECT_EQ(std::get<ShortTake::Result>(full).note, std::nullopt) << "a whole short says nothing more";
 }
 
+TEST_F(ShortExportTest, AnExportWhosePictureHalfStopsEarlyKeepsAShorterShortWithAllItsSound)
+{
+    // The camera's picture shrank a second into the take: the crop no longer fits the pictures after it.
+    const QString rawURL = path(QStringLiteral("raw.mov"));
+    ASSERT_TRUE(ShortRawMovie::writeResized(rawURL, {192, 108}, 1.0, {96, 54}, 3.0));
+    const ShortTake::Outcome outcome = QCoro::waitFor(ShortTake::finish(folder->path(), rawURL, ShortTake::Settings {}));
+    ASSERT_TRUE(std::holds_alternative<ShortTake::Result>(outcome)) << std::get<ErrorInfo>(outcome).description.toStdString();
+    const ShortTake::Result& result = std::get<ShortTake::Result>(outcome);
+    EXPECT_EQ(result.feed, QSizeF(192, 108));
+    EXPECT_EQ(pictures(result.shortURL).size(), 30u);
+    MovieProbe::Sound sound;
+    ASSERT_TRUE(MovieProbe::decodeAudio(result.shortURL, 0, sound));
+    EXPECT_NEAR(sound.mono.size() / 48000.0, 3.0, 0.05) << "the sound half runs on to its end";
+    EXPECT_EQ(result.note, QStringLiteral("Finished the first 0:01 of 0:03 — the rest of raw.mov could not be read"));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("short export: pictures stopped after 30 frames: a raw picture of ")));
+    EXPECT_TRUE(hiddenFiles().isEmpty()) << hiddenFiles().join(',').toStdString();
+}
+
+TEST_F(ShortExportTest, AnExportWhoseSoundHalfEndsFirstKeepsEveryPictureAndSaysWhereTheSoundStops)
+{
+    // The microphone gave out a second into the take while the camera filmed on.
+    ShortRawMovie::Recipe recipe {192, 108, 30, 3.0, true, true, false};
+    recipe.soundSeconds = 1.0;
+    const QString rawURL = raw(recipe);
+    const ShortTake::Outcome outcome = QCoro::waitFor(ShortTake::finish(folder->path(), rawURL, ShortTake::Settings {}));
+    ASSERT_TRUE(std::holds_alternative<ShortTake::Result>(outcome)) << std::get<ErrorInfo>(outcome).description.toStdString();
+    const ShortTake::Result& result = std::get<ShortTake::Result>(outcome);
+    EXPECT_EQ(pictures(result.shortURL).size(), 90u);
+    MovieProbe::Sound sound;
+    ASSERT_TRUE(MovieProbe::decodeAudio(result.shortURL, 0, sound));
+    EXPECT_NEAR(sound.mono.size() / 48000.0, 1.0, 0.05);
+    // Every picture is there: only the sound is said to stop.
+    EXPECT_EQ(result.note, QStringLiteral("The sound stops at 0:01 of 0:03 — the rest of the sound in raw.mov was lost"));
+    EXPECT_FALSE(readLog().contains(QStringLiteral("pictures stopped")));
+}
+
+TEST_F(ShortExportTest, ACropThatCannotBeCutRecordsItAndLeavesAnEarlierShortAsItWas)
+{
+    const QString rawURL = raw({192, 108, 30, 1.0, true, true, false});
+    QFile earlier(path(QStringLiteral("short.mov")));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("an earlier short");
+    earlier.close();
+    const ShortTake::Outcome outcome = ShortTake::finishMeasured(folder->path(), rawURL, QSizeF(1, 1), ShortTake::Settings {});
+    ASSERT_TRUE(std::holds_alternative<ErrorInfo>(outcome));
+    EXPECT_EQ(std::get<ErrorInfo>(outcome).description, QStringLiteral("The 9:16 crop does not fit inside the recorded frame."));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("crop.json"))));
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), QByteArray("an earlier short"));
+    EXPECT_TRUE(hiddenFiles().isEmpty()) << hiddenFiles().join(',').toStdString();
+}
+
 TEST_F(ShortExportTest, AnUnusableCropStillLeavesItsSidecarWithTheZeroCrop)
 {
     const QString rawURL = raw({192, 108, 30, 1.0, true, true, false});

@@ -3,9 +3,13 @@
 #include "platform/media/MovieWriter.h"
 #include "platform/media/PixelBuffer.h"
 
+#include <QFile>
+#include <QProcess>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -97,6 +101,7 @@ void write(const QString& path, const Recipe& recipe)
     const int frames = static_cast<int>(std::lround(recipe.seconds * recipe.frameRate));
     int64_t soundWritten = 0;
     const int pictures = recipe.pictureSeconds < 0 ? frames : static_cast<int>(std::lround(recipe.pictureSeconds * recipe.frameRate));
+    const int64_t soundEnd = recipe.soundSeconds < 0 ? INT64_MAX : std::llround(recipe.soundSeconds * 48000);
     for (int frame = 0; frame < frames; ++frame) {
         if (video && frame == pictures)
             video->markAsFinished();
@@ -105,7 +110,7 @@ void write(const QString& path, const Recipe& recipe)
             paint(*picture, frame, recipe.frameRate, recipe.busy, recipe.flashes);
             ASSERT_TRUE(video->append(MediaSample::video(picture, MediaTime(frame, recipe.frameRate), MediaTime(1, recipe.frameRate))));
         }
-        const int64_t soundDue = (static_cast<int64_t>(frame) + 1) * 48000 / recipe.frameRate;
+        const int64_t soundDue = std::min(soundEnd, (static_cast<int64_t>(frame) + 1) * 48000 / recipe.frameRate);
         if (audio && soundDue > soundWritten) {
             ASSERT_TRUE(audio->append(MediaSample::sound(soundBlock(soundWritten, static_cast<int>(soundDue - soundWritten)), MediaTime(soundWritten, 48000))));
             soundWritten = soundDue;
@@ -116,6 +121,41 @@ void write(const QString& path, const Recipe& recipe)
     if (audio)
         audio->markAsFinished();
     ASSERT_TRUE(writer.finishWriting());
+}
+
+bool writeResized(const QString& path, QSize first, double firstSeconds, QSize then, double seconds)
+{
+    // Two H.264 streams that carry their parameter sets in band, one after the other, so the decoder meets the
+    // new size where the second begins; the movie's track still names the first size.
+    const QString stream = path + QStringLiteral(".h264");
+    QFile::remove(stream);
+    auto run = [](const QStringList& arguments) {
+        QProcess tool;
+        tool.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")} + arguments);
+        return tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    };
+    auto part = [&](QSize size, double length, const QString& to) {
+        return run({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("testsrc=size=%1x%2:rate=30:duration=%3").arg(size.width()).arg(size.height()).arg(length), QStringLiteral("-c:v"),
+            QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+            QStringLiteral("-f"), QStringLiteral("h264"), to});
+    };
+    const QString second = path + QStringLiteral(".2.h264");
+    if (!part(first, firstSeconds, stream) || !part(then, seconds - firstSeconds, second))
+        return false;
+    QFile joined(stream);
+    QFile tail(second);
+    if (!joined.open(QIODevice::Append) || !tail.open(QIODevice::ReadOnly) || joined.write(tail.readAll()) < 0)
+        return false;
+    joined.close();
+    tail.remove();
+    const bool made = run({QStringLiteral("-framerate"), QStringLiteral("30"), QStringLiteral("-f"), QStringLiteral("h264"), QStringLiteral("-i"), stream,
+        QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+        QStringLiteral("sine=frequency=1000:sample_rate=48000:duration=%1").arg(seconds), QStringLiteral("-map"), QStringLiteral("0:v"),
+        QStringLiteral("-map"), QStringLiteral("1:a"), QStringLiteral("-c:v"), QStringLiteral("copy"), QStringLiteral("-c:a"), QStringLiteral("aac"),
+        QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-f"), QStringLiteral("mov"), path});
+    QFile::remove(stream);
+    return made;
 }
 
 int frameNumber(const QImage& picture)

@@ -18,8 +18,13 @@ struct Recipe {
     bool busy = false; // fine moving noise around the block, so rate control has bits to spend
     bool flashes = true;
     double pictureSeconds = -1; // pictures stop here while the sound goes on to `seconds`; below 0: they do not
+    double soundSeconds = -1; // the sound stops here while the pictures go on; below 0: it does not
 };
 void write(const QString& path, const Recipe& recipe);
+
+// A raw whose camera changed its picture size mid-take: `first` for `firstSeconds`, then `then` up to `seconds`,
+// with a steady tone all through; made by the ffmpeg tool. False when the tool could not make it.
+bool writeResized(const QString& path, QSize first, double firstSeconds, QSize then, double seconds);
 
 // The frame number, modulo 64, that a decoded picture's centre shows.
 int frameNumber(const QImage& picture);

@@ -1,8 +1,10 @@
-// How a "Just me" or short take ends, on fakes: a take with nothing filmed, a short whose export fails, and
-// a short filmed without any face in the picture.
+// How a "Just me" or short take ends, on fakes: a take with nothing filmed, a short whose export fails, a
+// short filmed without any face in the picture, and what either kind leaves in the finish list.
 #include "CameraOnlyFixture.h"
 
+#include "finishing/PendingNote.h"
 #include "platform/system/HostClock.h"
+#include "takes/ShortFilmTake.h"
 
 #include <QDate>
 #include <QDir>
@@ -41,11 +43,23 @@ protected:
             QThread::msleep(4);
         }
     }
+    // Each finish the queue is handed, as its tap sees it: the rows listed and the finishing count then.
+    std::vector<std::pair<size_t, int>>& watchSubmits()
+    {
+        controller->finishQueue().setTap([this](const std::shared_ptr<FinishWork>&) {
+            submits.emplace_back(controller->finishJobs().size(), controller->finishingCount());
+            return false;
+        });
+        return submits;
+    }
+    ShortFilmTake& shortTake() { return dynamic_cast<ShortFilmTake&>(*controller->takeOf(CaptureMode::short_)); }
     QDir shortFolder() const
     {
         return QDir(path(QStringLiteral("Recordings/Shorts/")) + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))
             + QStringLiteral("-short-1"));
     }
+
+    std::vector<std::pair<size_t, int>> submits;
 };
 
 TEST_F(CameraOnlyStop, ATakeWithNothingFilmedFailsAndLeavesNoFolder)
@@ -77,6 +91,9 @@ TEST_F(CameraOnlyStop, AShortWhoseExportFailsSaysWhyAndKeepsItsRawFile)
     EXPECT_TRUE(shortFolder().exists(QStringLiteral("crop.json")));
     EXPECT_TRUE(QFileInfo::exists(shortFolder().filePath(QStringLiteral("short.mov/keep"))));
     EXPECT_FALSE(controller->lastShortURL().has_value());
+    // The failure is the take's, shown by its phase: no row to retry from, no settings kept.
+    EXPECT_TRUE(controller->finishJobs().empty());
+    EXPECT_FALSE(shortTake().shortTakeSettings());
 }
 
 TEST_F(CameraOnlyStop, AShortWithoutAFaceFinishesAndSaysNoFaceWasFound)
@@ -94,6 +111,62 @@ TEST_F(CameraOnlyStop, AShortWithoutAFaceFinishesAndSaysNoFaceWasFound)
     QFile sidecar(shortFolder().filePath(QStringLiteral("crop.json")));
     ASSERT_TRUE(sidecar.open(QIODevice::ReadOnly));
     EXPECT_FALSE(QJsonDocument::fromJson(sidecar.readAll()).object().contains(QStringLiteral("framing"))) << "nothing measured, nothing written";
+}
+
+TEST_F(CameraOnlyStop, AJustMeTakeIsFinalWhenItsFileClosesAndListsNothingToFinish)
+{
+    start(CaptureMode::cameraOnly);
+    const auto& seen = watchSubmits();
+    film(1.5);
+    controller->remote().setStopCameFromRemote(true);
+    QCoro::waitFor(controller->stop());
+    const QString final = path(QStringLiteral("Recordings/video 1/final.mov"));
+    ASSERT_EQ(controller->phase(), RecordingPhase::finished(final)) << controller->phase().payload().toStdString();
+    // Its finishing ran inside the stop: no row, no Retry, nothing counted as finishing, nothing to resume.
+    EXPECT_EQ(seen, (std::vector<std::pair<size_t, int>>{{0u, 0}}));
+    EXPECT_TRUE(controller->finishJobs().empty());
+    EXPECT_EQ(controller->finishingCount(), 0);
+    EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(final)));
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("Recordings/video 1/stop.json")))) << "the remote's cut is still made";
+}
+
+TEST_F(CameraOnlyStop, AShortListsNothingToFinishAndTheStopTakesItsStoredSettings)
+{
+    controller->setMirrorCamera(true);
+    controller->setShortMirrorFile(false);
+    controller->setShortPosition({0.3, 0.6});
+    start(CaptureMode::short_);
+    const auto& seen = watchSubmits();
+    ASSERT_TRUE(shortTake().shortTakeSettings());
+    const ShortTake::Settings stored = *shortTake().shortTakeSettings();
+    ASSERT_NE(stored.fileMirrored, stored.previewMirrored);
+    EXPECT_DOUBLE_EQ(stored.filePosition.x, 0.7) << "the file is cut from the other side of the mirrored preview";
+    EXPECT_EQ(stored.camera, QStringLiteral("Desk"));
+    film(1.5);
+    QCoro::waitFor(controller->stop());
+    const QString made = shortFolder().filePath(QStringLiteral("short.mov"));
+    ASSERT_EQ(controller->phase(), RecordingPhase::finished(made)) << controller->phase().payload().toStdString();
+    EXPECT_EQ(seen, (std::vector<std::pair<size_t, int>>{{0u, 0}}));
+    EXPECT_TRUE(controller->finishJobs().empty());
+    EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(made)));
+    EXPECT_FALSE(shortTake().shortTakeSettings()) << "a finished short keeps no settings for the next stop";
+
+    // With nothing stored a stop builds them: the crop where the take placed it on both sides, uncorrected,
+    // the recorder's picture, no camera name, and the take's script and channel.
+    const ShortTake::Settings built = shortTake().takeSettingsForStop(true);
+    EXPECT_DOUBLE_EQ(built.filePosition.x, 0.3);
+    EXPECT_DOUBLE_EQ(built.filePosition.y, 0.6);
+    EXPECT_DOUBLE_EQ(built.previewPosition.x, 0.3);
+    EXPECT_DOUBLE_EQ(built.previewPosition.y, 0.6);
+    EXPECT_EQ(built.fileMirrored, recorder().fileMirrored());
+    EXPECT_EQ(built.previewMirrored, recorder().previewMirrored());
+    EXPECT_DOUBLE_EQ(built.rotation, recorder().rotationAngle());
+    EXPECT_TRUE(built.camera.isEmpty());
+    EXPECT_FALSE(built.script);
+    EXPECT_EQ(built.channel, stored.channel);
+    EXPECT_FALSE(built.framing);
+    EXPECT_DOUBLE_EQ(built.tailTrim, 1.5);
+    EXPECT_DOUBLE_EQ(shortTake().takeSettingsForStop(false).tailTrim, 0.0);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "core/SaveLocation.h"
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/audio/SoundPlayer.h"
+#include "finishing/PendingNote.h"
 #include "platform/system/HostClock.h"
 #include "platform/system/WorkerPool.h"
 #include "support/HeldSaveJobs.h"
@@ -250,6 +251,35 @@ TEST_F(VoiceTakeFlow, VoiceTakesShareTheFoldersNumberingWithVideoTakes)
     stopTake();
     EXPECT_EQ(studio().lastFinalURL(), videos + QStringLiteral("/voice-3.m4a"));
     EXPECT_TRUE(QFileInfo::exists(videos + QStringLiteral("/voice-3.json")));
+}
+
+TEST_F(VoiceTakeFlow, NothingOfAVoiceTakeIsQueuedForFinishingWhetherItStopsOrFails)
+{
+    std::vector<std::pair<size_t, int>> seen;
+    startTake();
+    studio().finishQueue().setTap([&](const std::shared_ptr<FinishWork>&) {
+        seen.emplace_back(studio().finishJobs().size(), studio().finishingCount());
+        return false;
+    });
+    speak(0.5);
+    stopTake(true);
+    const QString audio = recordings(QStringLiteral("video 1/voice.m4a"));
+    ASSERT_EQ(studio().phase(), RecordingPhase::finished(audio)) << studio().phase().payload().toStdString();
+    EXPECT_EQ(readJson(recordings(QStringLiteral("video 1/voice.json")))[QStringLiteral("stoppedBy")], QJsonValue(QStringLiteral("remote-button")));
+
+    // A take whose microphone is lost keeps its sound the same way.
+    studio().setDestinationFolder(recordings(QStringLiteral("video 1")));
+    startTake();
+    speak(0.5);
+    services.voiceMicrophone->onFailure(QStringLiteral("the device went away"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studio().phase().kind() == RecordingPhase::Kind::failed; }));
+    EXPECT_TRUE(QFileInfo::exists(recordings(QStringLiteral("video 1/voice-2.json"))));
+
+    // Both finished inside the take itself: no row, no Retry, nothing counted, nothing noted for a relaunch.
+    EXPECT_EQ(seen, (std::vector<std::pair<size_t, int>>{{0u, 0}, {0u, 0}}));
+    EXPECT_TRUE(studio().finishJobs().empty());
+    EXPECT_EQ(studio().finishingCount(), 0);
+    EXPECT_TRUE(QDir(recordings(QStringLiteral("video 1"))).entryList({QStringLiteral(".*.pending")}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(VoiceTakeFlow, AMicrophoneLostMidTakeKeepsTheSoundAndSaysSo)
