@@ -85,7 +85,9 @@ void PointerTracker::poll(const std::shared_ptr<RecordingClock>& clock, const QR
     if (!hasArea(captureRect))
         return;
     const std::uint32_t keyCount = input_.keyDownCount();
-    const std::optional<std::uint32_t> previousKeyCount = lastKeyCount_;
+    // No count before: no presses. value_or reads the count only when there is one; an optimised
+    // `has_value() && *count` may test the unset count first, which memcheck reports.
+    const std::uint32_t previousKeyCount = lastKeyCount_.value_or(keyCount);
     lastKeyCount_ = keyCount;
 
     const std::optional<double> time = clock ? clock->nowSeconds() : std::nullopt;
@@ -116,8 +118,8 @@ void PointerTracker::poll(const std::shared_ptr<RecordingClock>& clock, const QR
     }
 
     std::lock_guard guard(lock_);
-    if (previousKeyCount && keyCount > *previousKeyCount) {
-        const std::uint32_t presses = std::min<std::uint32_t>(keyCount - *previousKeyCount, maximumKeysPerTick);
+    if (keyCount > previousKeyCount) {
+        const std::uint32_t presses = std::min<std::uint32_t>(keyCount - previousKeyCount, maximumKeysPerTick);
         keys_.insert(keys_.end(), presses, PointerLog::rounded(t, 3));
     }
 

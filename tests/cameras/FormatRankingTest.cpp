@@ -17,6 +17,9 @@ struct RankingCase {
     size_t expected;
 };
 
+// Without it gtest prints a case as its raw bytes, the unset padding after preferTall among them.
+void PrintTo(const RankingCase& c, std::ostream* out) { *out << c.name; }
+
 class FormatRanking : public ::testing::TestWithParam<RankingCase> {};
 
 TEST_P(FormatRanking, PicksTheExpectedFormat)
