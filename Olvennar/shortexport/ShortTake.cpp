@@ -31,13 +31,12 @@ double durationSeconds(const QString& rawURL)
 std::optional<QString> heldNote(const QString& shortURL, double takeSeconds)
 {
     const QString raw = QStringLiteral("raw.mov");
-    auto opened = MovieAsset::open(shortURL);
-    const auto* movie = std::get_if<MovieAsset>(&opened);
-    const MovieTrack* video = movie ? movie->firstTrack(MovieTrack::MediaType::video) : nullptr;
-    if (!video)
+    // Read once for both.
+    const FinishOutcome::MovieLengths held = FinishOutcome::measure(shortURL);
+    if (held.pictureSeconds <= 0)
         return std::nullopt;
-    const QString note = FinishOutcome::joined(FinishOutcome::shortNote(video->end().seconds(), takeSeconds, raw),
-        FinishOutcome::shortSoundNoteFor(shortURL, takeSeconds, raw));
+    const QString note = FinishOutcome::joined(FinishOutcome::shortNote(held.pictureSeconds, takeSeconds, raw),
+        FinishOutcome::shortSoundNote(held, takeSeconds, raw));
     return note.isEmpty() ? std::nullopt : std::optional<QString>(note);
 }
 

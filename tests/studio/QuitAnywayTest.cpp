@@ -51,13 +51,7 @@ protected:
 
     QProcess& launch()
     {
-        auto studio = std::make_unique<QProcess>();
-        studio->setProcessEnvironment(environment);
-        studio->setProgram(QStringLiteral(OLVENNAR_APP));
-        studio->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        studio->setStandardOutputFile(QProcess::nullDevice());
-        studio->start();
-        studios.push_back(std::move(studio));
+        studios.push_back(StudioHome::launch(QStringLiteral(OLVENNAR_APP), environment));
         return *studios.back();
     }
 

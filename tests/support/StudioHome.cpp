@@ -23,4 +23,15 @@ QProcessEnvironment make(const QString& root)
     return environment;
 }
 
+std::unique_ptr<QProcess> launch(const QString& program, const QProcessEnvironment& environment)
+{
+    auto studio = std::make_unique<QProcess>();
+    studio->setProcessEnvironment(environment);
+    studio->setProgram(program);
+    studio->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    studio->setStandardOutputFile(QProcess::nullDevice());
+    studio->start();
+    return studio;
+}
+
 } // namespace StudioHome

@@ -66,16 +66,7 @@ protected:
 
     QString configFolder() const { return path(QStringLiteral("home/.config/Olvennar")); }
 
-    std::unique_ptr<QProcess> launch()
-    {
-        auto studio = std::make_unique<QProcess>();
-        studio->setProcessEnvironment(environment);
-        studio->setProgram(QStringLiteral(OLVENNAR_APP));
-        studio->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        studio->setStandardOutputFile(QProcess::nullDevice());
-        studio->start();
-        return studio;
-    }
+    std::unique_ptr<QProcess> launch() { return StudioHome::launch(QStringLiteral(OLVENNAR_APP), environment); }
 
     // The studio is up once its lock names it.
     bool holdsTheLock(const QProcess& studio) const
