@@ -184,6 +184,11 @@ PointerLog PointerTracker::log(bool systemCursorInCapture) const
     log.systemCursorInCapture = systemCursorInCapture;
     std::lock_guard guard(lock_);
     log.samples = samples_;
+    // Samples are made on movement only: a pointer resting since its last move holds its place up to the
+    // last tick, or a path ending with the move would settle short of where the pointer rests. One that
+    // never moved keeps its single sample.
+    if (stillSinceLastSample_ && lastPollTime_ && lastPoint_ && samples_.size() > 1)
+        log.samples.push_back({*lastPollTime_, lastPoint_->x(), lastPoint_->y()});
     for (auto& sample : log.samples) {
         for (double& value : sample)
             value = PointerLog::rounded(value, 4);

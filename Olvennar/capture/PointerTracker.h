@@ -43,6 +43,7 @@ public:
     void addMark(bool zoomIn);
     std::size_t markCount() const;
 
+    // Everything recorded, with the resting place of a pointer that has not moved since its last sample.
     PointerLog log(bool systemCursorInCapture) const;
 
 private:

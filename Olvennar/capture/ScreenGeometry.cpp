@@ -16,6 +16,11 @@ QRectF sourceRect(double width, double height)
     return QRectF(0, (height - h) * 0.5, width, h);
 }
 
+QRectF filmedRect(const QRect& frame)
+{
+    return sourceRect(frame.width(), frame.height()).translated(frame.topLeft());
+}
+
 QSize outputSize(const QRectF& source, double scale, std::optional<int> targetHeight)
 {
     // std::round rounds halves away from zero.

@@ -49,7 +49,9 @@ struct CompositorSettings {
     std::vector<ClipSegment> phoneSegments;
 
     // The settings of an overlay export of `request`: its look, rectangles and timelines with the export's
-    // render size and track IDs (0: no such track). Clicks reach the compositor only when highlighted.
-    static CompositorSettings forExport(const Mixdown::Request& request, QSizeF renderSize, int32_t screenTrackID,
-        int32_t cameraTrackID, int32_t phoneTrackID);
+    // render size and track IDs (0: no such track). The request's panels were measured in the screen
+    // recording's pixels (screenSize); they are scaled to the render size. Clicks reach the compositor only
+    // when highlighted.
+    static CompositorSettings forExport(const Mixdown::Request& request, QSizeF renderSize, QSizeF screenSize,
+        int32_t screenTrackID, int32_t cameraTrackID, int32_t phoneTrackID);
 };

@@ -13,7 +13,7 @@ constexpr int32_t phoneTrack = 3;
 FestrinCompositorRenderer::FestrinCompositorRenderer(const Setup& setup)
     : compositor_(std::make_unique<FestrinCompositor>())
 {
-    CompositorSettings settings = CompositorSettings::forExport(setup.request, QSizeF(setup.renderSize), screenTrack,
+    CompositorSettings settings = CompositorSettings::forExport(setup.request, QSizeF(setup.renderSize), QSizeF(setup.screenSize), screenTrack,
         setup.hasCamera ? cameraTrack : 0, setup.hasPhone ? phoneTrack : 0);
     // The whole take: frames are looked up by take time, whatever part of it is exported.
     instruction_ = std::make_shared<const FestrinInstruction>(FestrinInstruction::TimeRange{MediaTime::zero(), MediaTime::positiveInfinity()},

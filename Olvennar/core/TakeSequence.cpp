@@ -1,5 +1,6 @@
 #include "core/TakeSequence.h"
 
+#include "capture/ScreenGeometry.h"
 #include "compositing/BubbleShapePath.h"
 #include "core/HandoffWatch.h"
 #include "core/PhoneScreenPanel.h"
@@ -431,14 +432,15 @@ OverlayPanels TakeSequence::measurePanels(QSizeF renderSize) const
     const std::optional<QRect> screen = studio_.screenFrame();
     if (!screen)
         return panels;
-    const double screenHeight = screen->height();
-    const double scale = screenHeight > 0 ? renderSize.height() / screenHeight : 1;
+    // The movie holds only the filmed part of a display that is not 16:9, like the clicks and the pointer.
+    const QRectF filmed = ScreenGeometry::filmedRect(*screen);
+    const double scale = filmed.height() > 0 ? renderSize.height() / filmed.height() : 1;
     if (const CameraPanel* bubble = studio_.bubbleWindow()) {
-        panels.bubbleRect = bubble->rectInRenderSpace(*screen, renderSize);
+        panels.bubbleRect = bubble->rectInRenderSpace(filmed, renderSize);
         panels.bubbleCornerRadius = BubbleShapePath::cornerRadius(panels.bubbleShape, studio_.bubbleSize(), scale);
     }
     if (const CameraPanel* phone = studio_.phoneWindow()) {
-        panels.phoneRect = phone->rectInRenderSpace(*screen, renderSize);
+        panels.phoneRect = phone->rectInRenderSpace(filmed, renderSize);
         panels.phoneCornerRadius = scale * PhoneScreenPanel::cornerRadius;
     }
     return panels;

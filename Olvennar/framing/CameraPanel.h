@@ -22,8 +22,8 @@ public:
 
     virtual void setStudioFraming(const std::optional<FaceCardFraming>& framing) = 0;
     virtual void moveToStudioSlot(const QRect& visibleArea, FaceLayout face) = 0;
-    // Where the panel stands, scaled to a movie of renderSize pixels of the screen (render space, y up).
-    virtual QRectF rectInRenderSpace(const QRect& screen, QSizeF renderSize) const = 0;
+    // Where the panel stands in a movie of renderSize pixels that films `filmed` (render space, y up).
+    virtual QRectF rectInRenderSpace(const QRectF& filmed, QSizeF renderSize) const = 0;
     virtual void resizeTo(QSizeF size, double cornerRadius) = 0;
     virtual void setShape(BubbleShape shape, double tilt) = 0;
     virtual void setShowsPhoneFrame(bool shows) = 0;

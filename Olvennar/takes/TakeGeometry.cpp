@@ -7,10 +7,9 @@
 
 QRectF TakeGeometry::captureRect(const QRect& frame, int rootHeight)
 {
-    const QRectF source = ScreenGeometry::sourceRect(frame.width(), frame.height());
+    const QRectF filmed = ScreenGeometry::filmedRect(frame);
     // Desktop coordinates grow upwards from the root window's bottom edge.
-    const double bottom = rootHeight - (frame.y() + source.y() + source.height());
-    return QRectF(frame.x() + source.x(), bottom, source.width(), source.height());
+    return QRectF(filmed.x(), rootHeight - (filmed.y() + filmed.height()), filmed.width(), filmed.height());
 }
 
 QSizeF TakeGeometry::bubbleWindowSize(double s, const std::optional<FaceCardFraming>& framing)

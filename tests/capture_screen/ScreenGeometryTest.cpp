@@ -21,3 +21,12 @@ TEST(ScreenGeometry, widerDisplaysAreCroppedLeftAndRightAndTallerOnesTopAndBotto
     EXPECT_EQ(ScreenGeometry::outputSize(laptop, 2, std::nullopt), QSize(3024, 1700));
 }
 
+
+TEST(ScreenGeometry, theFilmedPartOfADisplayIsItsSourceRectangleOnTheDesktop)
+{
+    // A 16:10 display to the right of another: the middle 1080 rows, 60 cut above and below.
+    EXPECT_EQ(ScreenGeometry::filmedRect(QRect(1920, 0, 1920, 1200)), QRectF(1920, 60, 1920, 1080));
+    EXPECT_EQ(ScreenGeometry::filmedRect(QRect(-3440, 200, 3440, 1440)), QRectF(-3000, 200, 2560, 1440));
+    EXPECT_EQ(ScreenGeometry::filmedRect(QRect(0, 0, 1280, 720)), QRectF(0, 0, 1280, 720));
+    EXPECT_TRUE(ScreenGeometry::filmedRect(QRect(0, 0, 0, 720)).isNull());
+}

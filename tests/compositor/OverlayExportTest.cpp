@@ -221,3 +221,41 @@ TEST(FestrinCompositorRendererTest, TheStudioLookWithoutAPhoneDrawsIntoTheEncode
     EXPECT_GT(std::abs(withoutCamera.planes[0].at<uint8_t>(cardRow, cardColumn) - fromPlanes.planes[0].at<uint8_t>(cardRow, cardColumn)), 10)
         << "the card came from the planes";
 }
+
+TEST(FestrinCompositorRendererTest, PanelsMeasuredOnAWideScreenAreDrawnWhereTheyStoodInASmaller1080pStudioFinal)
+{
+    // Measured on a 2560 × 1440 recording: a phone 40 pixels in from the right edge, the bubble above it.
+    Mixdown::Request request;
+    request.layout = ScreenLayout::studio;
+    request.faceLayout = FaceLayout::bottomRight;
+    request.background = StudioBackground::linen;
+    request.phoneRect = QRectF(2280, 300, 240, 520);
+    request.phoneCornerRadius = 22;
+    request.phoneShowsFrame = false;
+    request.bubbleRect = QRectF(2000, 1000, 320, 320);
+    request.bubbleCornerRadius = 160;
+    const QSize output(1920, 1080);
+    FestrinCompositorRenderer renderer({request, output, QSize(2560, 1440), false, true, {}});
+    const CompositorSettings& settings = renderer.instruction().settings();
+    EXPECT_EQ(settings.phoneRect, QRectF(1710, 225, 180, 390));
+    EXPECT_DOUBLE_EQ(settings.phoneCornerRadius, 16.5);
+    EXPECT_EQ(settings.bubbleRect, QRectF(1500, 750, 240, 240));
+    EXPECT_DOUBLE_EQ(settings.bubbleCornerRadius, 120);
+
+    OverlayFrameRenderer::Frame frame;
+    frame.screen = solid(2560, 1440, screenColor);
+    frame.phone = solid(180, 390, phoneColor);
+    frame.time = MediaTime(1, 2);
+    PixelBuffer out(output.width(), output.height());
+    ASSERT_FALSE(renderer.render(frame, out));
+    // The phone's middle and the inside of its edges, all within the frame.
+    for (const QPointF& point : {QPointF(1800, 420), QPointF(1712, 420), QPointF(1888, 420), QPointF(1800, 227), QPointF(1800, 613)})
+        EXPECT_TRUE(at(out, point.x(), point.y()).near(phoneColor, 2)) << point.x() << ", " << point.y() << ": " << at(out, point.x(), point.y());
+    EXPECT_FALSE(at(out, 1700, 420).near(phoneColor, 60));
+    EXPECT_FALSE(at(out, 1800, 625).near(phoneColor, 60));
+
+    // A final as large as the recording keeps the measured pixels.
+    FestrinCompositorRenderer sameSize({request, QSize(2560, 1440), QSize(2560, 1440), false, true, {}});
+    EXPECT_EQ(sameSize.instruction().settings().phoneRect, request.phoneRect);
+    EXPECT_DOUBLE_EQ(sameSize.instruction().settings().phoneCornerRadius, 22);
+}

@@ -21,7 +21,7 @@ public:
     RecordedPanel(QWidget* shownPreview, QSizeF initialSize) : preview(shownPreview), size(initialSize.toSize()) { }
     void setStudioFraming(const std::optional<FaceCardFraming>& framing) override { studio = framing.has_value(); }
     void moveToStudioSlot(const QRect&, FaceLayout) override { ++slotMoves; }
-    QRectF rectInRenderSpace(const QRect&, QSizeF) const override { return {}; }
+    QRectF rectInRenderSpace(const QRectF&, QSizeF) const override { return {}; }
     void resizeTo(QSizeF newSize, double) override { size = newSize.toSize(); }
     void setShape(BubbleShape, double) override { }
     void setShowsPhoneFrame(bool shows) override { phoneFrame = shows; }

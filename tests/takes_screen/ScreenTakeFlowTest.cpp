@@ -127,6 +127,44 @@ TEST_F(ScreenTakeFlow, aSecondTakeInTheFolderCarriesItsSuffixIntoEveryFileTheReq
     EXPECT_DOUBLE_EQ(request.bubbleCornerRadius, 0.5 * 260);
 }
 
+TEST_F(ScreenTakeFlow, onASixteenByTenDisplayThePanelsAreMeasuredAgainstThePartTheMovieFilms)
+{
+    // A 1920 × 1200 laptop: the movie holds the middle 1920 × 1080, 60 rows above and below are not filmed.
+    services.displays = std::vector<ScreenDisplay>{{7, QStringLiteral("laptop"), QRect(0, 0, 1920, 1200), true}};
+    QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
+    controller->setScreenLayout(ScreenLayout::classic);
+    plugInCamera();
+    services.phone.size = QSize(600, 1300);
+    services.phoneList = {device(QStringLiteral("scrcpy"))};
+    controller->phone().setPhoneEnabled(true);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller->phone().window() != nullptr;
+    }, 3000));
+    auto* bubble = static_cast<CameraBubbleWindow*>(controller->bubblePanel().window());
+    auto* phone = static_cast<CameraBubbleWindow*>(controller->phone().window());
+    ASSERT_TRUE(bubble);
+    ASSERT_EQ(bubble->size(), QSize(260, 260)) << "a round bubble";
+    bubble->placeAt({800, 500});
+    phone->placeAt({100, 700});
+    const QRect bubbleFrame = bubble->geometry();
+    const QRect phoneFrame = phone->geometry();
+    ASSERT_EQ(bubbleFrame.topLeft(), QPoint(800, 500));
+
+    startTake();
+    film(10);
+    QCoro::waitFor(controller->stop());
+    ASSERT_TRUE(TestEnvironment::savedTheTake(controller->phase())) << controller->phase().payload().toStdString();
+    ASSERT_EQ(services.jobs.size(), 1u);
+    const Mixdown::Request& request = services.jobs[0].request;
+    // One movie pixel per desktop pixel; y counts up from the filmed part's bottom edge at row 1140.
+    EXPECT_EQ(request.bubbleRect, QRectF(800, 1140 - 760, 260, 260)) << "square, where it stood over the filmed picture";
+    EXPECT_DOUBLE_EQ(request.bubbleCornerRadius, 130);
+    const QRectF phoneRect(phoneFrame.x(), 1140 - (phoneFrame.y() + phoneFrame.height()), phoneFrame.width(), phoneFrame.height());
+    EXPECT_EQ(request.phoneRect, phoneRect);
+    EXPECT_DOUBLE_EQ(request.phoneCornerRadius, 22);
+}
+
 TEST_F(ScreenTakeFlow, aRemoteStopHandsTheFlagToTheSaveJobAndClearsIt)
 {
     startTake();

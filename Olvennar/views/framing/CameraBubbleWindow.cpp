@@ -76,20 +76,20 @@ void CameraBubbleWindow::moveToStudioSlot(const QRect& visibleArea, FaceLayout f
     move(studioSlotOrigin(visibleArea, size(), face));
 }
 
-QRectF CameraBubbleWindow::rectInRenderSpace(const QRectF& panel, const QRectF& screen, QSizeF render)
+QRectF CameraBubbleWindow::rectInRenderSpace(const QRectF& panel, const QRectF& filmed, QSizeF render)
 {
-    if (screen.width() <= 0 || screen.height() <= 0)
+    if (filmed.width() <= 0 || filmed.height() <= 0)
         return {};
-    // Bottom-left origin: the distance from the screen's bottom edge to the panel's bottom edge.
-    const double x = render.width() * (panel.left() - screen.left()) / screen.width();
-    const double y = render.height() * (screen.bottom() - panel.bottom()) / screen.height();
-    return QRectF(x, y, render.width() * panel.width() / screen.width(), render.height() * panel.height() / screen.height());
+    // Bottom-left origin: the distance from the filmed area's bottom edge to the panel's bottom edge.
+    const double x = render.width() * (panel.left() - filmed.left()) / filmed.width();
+    const double y = render.height() * (filmed.bottom() - panel.bottom()) / filmed.height();
+    return QRectF(x, y, render.width() * panel.width() / filmed.width(), render.height() * panel.height() / filmed.height());
 }
 
-QRectF CameraBubbleWindow::rectInRenderSpace(const QRect& screen, QSizeF renderSize) const
+QRectF CameraBubbleWindow::rectInRenderSpace(const QRectF& filmed, QSizeF renderSize) const
 {
     // QRectF of an integer rectangle: right/bottom are the outer edges.
-    return rectInRenderSpace(QRectF(geometry()), QRectF(screen), renderSize);
+    return rectInRenderSpace(QRectF(geometry()), filmed, renderSize);
 }
 
 void CameraBubbleWindow::orderFront()

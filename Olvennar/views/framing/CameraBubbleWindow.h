@@ -35,10 +35,10 @@ public:
     void moveToStudioSlot(const QRect& visibleArea, FaceLayout face) override;
     static QPoint studioSlotOrigin(const QRect& visibleArea, QSizeF panelSize, FaceLayout face);
 
-    // The panel's frame relative to the screen, scaled to the render size, origin bottom-left; the zero
-    // rectangle for a screen without size.
-    QRectF rectInRenderSpace(const QRect& screen, QSizeF renderSize) const override;
-    static QRectF rectInRenderSpace(const QRectF& panel, const QRectF& screen, QSizeF renderSize);
+    // The panel's frame relative to the filmed part of the screen, scaled to the render size, origin
+    // bottom-left; the zero rectangle for a filmed area without size.
+    QRectF rectInRenderSpace(const QRectF& filmed, QSizeF renderSize) const override;
+    static QRectF rectInRenderSpace(const QRectF& panel, const QRectF& filmed, QSizeF renderSize);
 
     // Keeps the centre.
     void resizeTo(QSizeF size, double cornerRadius) override;
