@@ -1,5 +1,6 @@
 #include "core/CameraBubblePanel.h"
 
+#include "capture/ScreenGeometry.h"
 #include "compositing/BubbleShapePath.h"
 #include "compositing/StudioGeometry.h"
 #include "core/CaptureDeviceChoice.h"
@@ -94,9 +95,10 @@ void CameraBubblePanel::showWindow()
 void CameraBubblePanel::place(CameraPanel& panel, const ScreenPlace& screen, bool studio)
 {
     if (!studio) {
-        const QRect frame = screen.display.frame;
+        // Inside the part the movie films: on a 16:10 display the bottom corner of the display is not filmed.
+        const QRect filmed = ScreenGeometry::filmedRect(screen.display.frame).toRect();
         const QSize shown = panel.panelSize();
-        panel.placeAt({frame.x() + frame.width() - shown.width() - 40, frame.y() + frame.height() - shown.height() - 40});
+        panel.placeAt({filmed.x() + filmed.width() - shown.width() - 40, filmed.y() + filmed.height() - shown.height() - 40});
     } else {
         panel.moveToStudioSlot(screen.visibleFrame, studio_.look().faceLayout);
         panel.flashGuide(5.0);

@@ -1,5 +1,6 @@
 #include "core/PhoneScreenPanel.h"
 
+#include "capture/ScreenGeometry.h"
 #include "core/CaptureDeviceChoice.h"
 #include "core/ControllerHooks.h"
 #include "core/Platform.h"
@@ -173,8 +174,9 @@ void PhoneScreenPanel::showWindow()
     if (!panel)
         return;
     panel->setShowsPhoneFrame(settings_.phoneShowsFrame);
-    const QRect frame = screen->display.frame;
-    panel->placeAt({frame.x() + 40, frame.y() + frame.height() - panel->panelSize().height() - 40});
+    // Inside the part the movie films, as the bubble.
+    const QRect filmed = ScreenGeometry::filmedRect(screen->display.frame).toRect();
+    panel->placeAt({filmed.x() + 40, filmed.y() + filmed.height() - panel->panelSize().height() - 40});
     panel->orderFront();
     window_ = std::move(panel);
 }

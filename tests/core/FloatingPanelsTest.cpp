@@ -142,6 +142,24 @@ TEST_F(FloatingPanelsTest, WithoutAListedScreenTheDeviceIsAttachedButNoPanelOpen
     EXPECT_EQ(bubbleWindow()->at, QPoint(100 + 320 - size.width() - 40, 50 + 180 - size.height() - 40));
 }
 
+TEST_F(FloatingPanelsTest, OnASixteenByTenDisplayThePanelsOpenInsideTheFilmedBand)
+{
+    // 1920x1200 films its centred 1920x1080 band (rows 60..1140): a panel 40 from the display's bottom would
+    // stand partly outside the movie.
+    studio.screen = ScreenPlace{{7, QStringLiteral("laptop"), QRect(0, 0, 1920, 1200), true}, QRect(0, 0, 1920, 1170)};
+    studio.bubble.cameraEnabled = true;
+    studio.bubble.cameras = {device(QStringLiteral("desk"))};
+    bubble->reconcile();
+    ASSERT_TRUE(bubbleWindow());
+    const QSize size = bubbleWindow()->size;
+    EXPECT_EQ(bubbleWindow()->at, QPoint(1920 - size.width() - 40, 1140 - size.height() - 40));
+
+    phone->setPhones({device(QStringLiteral("scrcpy"))});
+    phone->setPhoneEnabled(true);
+    ASSERT_TRUE(phoneWindow());
+    EXPECT_EQ(phoneWindow()->at, QPoint(40, 1140 - phoneWindow()->size.height() - 40));
+}
+
 TEST_F(FloatingPanelsTest, OnlyAReanchoringLayoutMovesTheBubbleToTheStudioSlot)
 {
     studio.bubble.cameraEnabled = true;
