@@ -1,5 +1,11 @@
+#include "support/TestEnvironment.h"
+#include "teleprompter/PrompterFont.h"
+#include "teleprompter/PrompterLayout.h"
+#include "teleprompter/TeleprompterModel.h"
 #include "views/teleprompter/AutoPageColumn.h"
+#include "views/teleprompter/FollowPage.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -10,6 +16,11 @@
 namespace {
 
 const QString longWord = QStringLiteral("Pneumonoultramicroscopicsilicovolcanoconiosis");
+const QString shalom = QStringLiteral("שלום");
+const QString jerusalem = QStringLiteral("ירושלים");
+
+// The cream page's ink, also on cards drawn faded after the focus.
+bool isInk(QRgb pixel) { return std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) < 150; }
 
 bool inkedColumn(const QImage& image, int x, int top, int bottom, bool (*ink)(QRgb))
 {
@@ -21,7 +32,7 @@ bool inkedColumn(const QImage& image, int x, int top, int bottom, bool (*ink)(QR
 
 // The inked stretches of the rows [top, bottom), left to right, joined across gaps narrower than `gap`
 // pixels: the words of one drawn line.
-std::vector<std::pair<int, int>> words(const QImage& image, int top, int bottom, double gap, bool (*ink)(QRgb))
+std::vector<std::pair<int, int>> words(const QImage& image, int top, int bottom, double gap, bool (*ink)(QRgb) = isInk)
 {
     std::vector<std::pair<int, int>> runs;
     for (int x = 0; x < image.width(); ++x) {
@@ -35,10 +46,105 @@ std::vector<std::pair<int, int>> words(const QImage& image, int top, int bottom,
     return runs;
 }
 
+class PrompterPageTextTest : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        model = std::make_unique<TeleprompterModel>(*settings);
+        model->setMode(PrompterMode::follow);
+        model->setBgOpacity(1);
+    }
+    QImage followPage(QSize size)
+    {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        shift = page.targetShift(size, *model);
+        page.paint(painter, size, *model, shift);
+        return image;
+    }
+    // The vertical middle of a spoken card's line on the page last drawn.
+    double lineMiddle(QSize size, int card, int line) const
+    {
+        const PrompterLayout layout = PrompterLayout::build(model->follower().boxes(), model->fontSize(), FollowPage::Metrics::of(size, model->fontSize()).columnWidth);
+        const BoxLayout& box = layout.boxes[static_cast<size_t>(card)];
+        return shift + box.y + box.head + layout.lineHeight * (line + 0.5);
+    }
+    std::unique_ptr<TeleprompterModel> model;
+    FollowPage page;
+    double shift = 0;
+};
+
+TEST_F(PrompterPageTextTest, AFollowLineNeverRunsPastItsColumn)
+{
+    const QSize size(780, 600);
+    model->setFontSize(54);
+    model->setText(longWord + QStringLiteral("\n\nTHE QUICK BROWN FOX JUMPS OVER THE LAZY DOG WHILE THE WORLD WATCHES"));
+    ASSERT_EQ(model->follower().boxes().size(), 2u);
+    const FollowPage::Metrics m = FollowPage::Metrics::of(size, 54);
+    const int columnLeft = 18 + 5 + 15;
+    const int columnRight = columnLeft + static_cast<int>(m.columnWidth);
+    for (int focus : {0, 1}) {
+        const QImage drawn = followPage(size);
+        for (int x = columnRight + 2; x < size.width(); ++x)
+            ASSERT_FALSE(inkedColumn(drawn, x, 0, size.height(), isInk)) << "focus " << focus << ": ink at x " << x << " right of the column";
+        model->stepBox(1);
+    }
+
+    // The long word is shrunk to the column's width, whole: its ink spans nearly all of it.
+    model->restart();
+    const QImage drawn = followPage(size);
+    const int middle = static_cast<int>(lineMiddle(size, 0, 0));
+    const auto word = words(drawn, middle - 15, middle + 15, 0.2 * 54);
+    ASSERT_EQ(word.size(), 1u);
+    EXPECT_NEAR(word.front().first, columnLeft, 6);
+    EXPECT_GT(word.front().second, columnLeft + 0.95 * m.columnWidth);
+}
+
+TEST_F(PrompterPageTextTest, HebrewWordsKeepTheirOrderAndOneSpaceBetweenWords)
+{
+    const QSize size(780, 400);
+    model->setFontSize(40);
+    model->setText(QStringLiteral("We say %1 world\n\nWe say %1 %2 today").arg(shalom, jerusalem));
+    ASSERT_EQ(model->follower().boxes().size(), 2u);
+    const QFont font = prompterFont(40, QFont::Medium, 0.2);
+    ASSERT_TRUE(QFontMetricsF(font).inFont(shalom.front())) << "a font with Hebrew letters is needed (scripts/deps.sh)";
+    const double space = QFontMetricsF(font).horizontalAdvance(u' ');
+    const QImage drawn = followPage(size);
+    // Ink gaps between words are a space and the letters' side bearings; gaps inside a word are narrower.
+    const auto inBetween = [&](const std::vector<std::pair<int, int>>& runs) {
+        std::vector<int> gaps;
+        for (size_t i = 1; i < runs.size(); ++i)
+            gaps.push_back(runs[i].first - runs[i - 1].second - 1);
+        return gaps;
+    };
+
+    // "We say", the Hebrew word and "world" read left to right with one space each between them.
+    int middle = static_cast<int>(lineMiddle(size, 0, 0));
+    const auto mixed = words(drawn, middle - 14, middle + 14, space);
+    ASSERT_EQ(mixed.size(), 4u) << "We | say | " << shalom.toStdString() << " | world";
+    for (int gap : inBetween(mixed)) {
+        EXPECT_LT(gap, 2 * space) << "one space, not two";
+    }
+
+    // Two Hebrew words in a row read right to left: the first one stands at the right.
+    middle = static_cast<int>(lineMiddle(size, 1, 0));
+    const auto twoHebrew = words(drawn, middle - 14, middle + 14, space);
+    ASSERT_EQ(twoHebrew.size(), 5u) << "We | say | " << jerusalem.toStdString() << " | " << shalom.toStdString() << " | today";
+    const int leftWidth = twoHebrew[2].second - twoHebrew[2].first;
+    const int rightWidth = twoHebrew[3].second - twoHebrew[3].first;
+    EXPECT_GT(leftWidth, rightWidth + 0.5 * space) << "the longer second word stands at the left";
+    for (int gap : inBetween(twoHebrew)) {
+        EXPECT_LT(gap, 2 * space) << "one space, not two";
+    }
+    EXPECT_NEAR(twoHebrew[0].first, 18 + 5 + 15, 6) << "the line starts at the column's left edge";
+}
+
 // The auto page's text is white on the dark page.
 bool isWhiteInk(QRgb pixel) { return qAlpha(pixel) > 60; }
 
-TEST(PrompterPageTextTest, AnAutoPageWordLongerThanThePageBreaksInsideIt)
+TEST_F(PrompterPageTextTest, AnAutoPageWordLongerThanThePageBreaksInsideIt)
 {
     for (TeleprompterScript::Style style : {TeleprompterScript::Style::script, TeleprompterScript::Style::mixed}) {
         const QString text = style == TeleprompterScript::Style::script ? longWord : QStringLiteral("SAY ") + longWord;
