@@ -1,3 +1,4 @@
+#include "InkRuns.h"
 #include "teleprompter/PrompterFont.h"
 #include "views/teleprompter/FollowLine.h"
 
@@ -12,6 +13,32 @@ namespace {
 
 const QString shalom = QStringLiteral("שלום");
 const QString jerusalem = QStringLiteral("ירושלים");
+
+QImage drawn(const FollowLine& line)
+{
+    QImage image(620, 60, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    line.paint(painter, QRectF(0, 0, 600, 60));
+    return image;
+}
+
+// Each column's darkest ink.
+std::vector<int> darkest(const QImage& image)
+{
+    std::vector<int> result(static_cast<size_t>(image.width()), 0);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            result[static_cast<size_t>(x)] = std::max(result[static_cast<size_t>(x)], qAlpha(image.pixel(x, y)));
+    return result;
+}
+
+// The drawn words, left to right: inked stretches apart by more than `gap` pixels.
+std::vector<std::pair<int, int>> words(const QImage& image, int gap)
+{
+    return inkRuns(image, 0, image.height(), gap, [](QRgb pixel) { return qAlpha(pixel) >= 30; });
+}
 
 TEST(FollowLineTest, ShrinksToEightTenthsThenCutsUnlessItIsOneWord)
 {
@@ -64,33 +91,45 @@ TEST(FollowLineTest, ReadWordsAreDimmedWhereTheyStand)
 {
     const QFont font = prompterFont(40, QFont::Medium, 0.2);
     const FollowLine line({shalom, jerusalem}, 1, font, 600, QColor(0, 0, 0), QColor(0, 0, 0, 128));
-    QImage drawn(620, 60, QImage::Format_ARGB32_Premultiplied);
-    drawn.fill(Qt::transparent);
-    QPainter painter(&drawn);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    line.paint(painter, QRectF(0, 0, 600, 60));
-    painter.end();
-    // Each column's darkest pixel; the words are the inked stretches split at the widest gap.
-    std::vector<int> darkest(static_cast<size_t>(drawn.width()), 0);
-    for (int y = 0; y < drawn.height(); ++y)
-        for (int x = 0; x < drawn.width(); ++x)
-            darkest[static_cast<size_t>(x)] = std::max(darkest[static_cast<size_t>(x)], qAlpha(drawn.pixel(x, y)));
-    int gapStart = 0, gapEnd = 0, lastInk = -1;
-    for (int x = 0; x < drawn.width(); ++x) {
-        if (darkest[static_cast<size_t>(x)] < 30)
-            continue;
-        if (lastInk >= 0 && x - lastInk > gapEnd - gapStart) {
-            gapStart = lastInk;
-            gapEnd = x;
-        }
-        lastInk = x;
-    }
-    ASSERT_GT(gapEnd - gapStart, 8);
-    const int darkestLeft = *std::max_element(darkest.begin(), darkest.begin() + gapStart + 1);
-    const int darkestRight = *std::max_element(darkest.begin() + gapEnd, darkest.end());
+    const QImage image = drawn(line);
+    const auto runs = words(image, 10);
+    ASSERT_EQ(runs.size(), 2u);
+    const std::vector<int> ink = darkest(image);
+    const int darkestLeft = *std::max_element(ink.begin() + runs[0].first, ink.begin() + runs[0].second + 1);
+    const int darkestRight = *std::max_element(ink.begin() + runs[1].first, ink.begin() + runs[1].second + 1);
     EXPECT_GT(darkestLeft, 240) << "the word still to read is in full ink";
     EXPECT_LT(darkestRight, 140) << "the word read is at half";
     EXPECT_GT(darkestRight, 100);
+}
+
+// A line that begins with Hebrew words keeps its card's direction: in an English card the English word
+// follows them at the right; in a Hebrew card it stands at the left, after them in reading order.
+TEST(FollowLineTest, ALineReadsInItsCardsDirection)
+{
+    const QFont font = prompterFont(40, QFont::Medium, 0.2);
+    const QFontMetricsF metrics(font);
+    const QStringList line{shalom, jerusalem, QStringLiteral("ok")};
+    // Which word a drawn stretch is, by its width.
+    const auto named = [&](const std::pair<int, int>& run) {
+        QString nearest;
+        double best = 1e9;
+        for (const QString& word : line) {
+            const double difference = std::abs(metrics.tightBoundingRect(word).width() - (run.second - run.first + 1));
+            if (difference < best) {
+                best = difference;
+                nearest = word;
+            }
+        }
+        return nearest;
+    };
+    const auto order = [&](Qt::LayoutDirection direction) {
+        QStringList shown;
+        for (const auto& run : words(drawn(FollowLine(line, 0, font, 600, Qt::black, Qt::gray, direction)), 10))
+            shown << named(run);
+        return shown.join(u'|').toStdString();
+    };
+    EXPECT_EQ(order(Qt::LeftToRight), QStringList({jerusalem, shalom, QStringLiteral("ok")}).join(u'|').toStdString());
+    EXPECT_EQ(order(Qt::RightToLeft), QStringList({QStringLiteral("ok"), jerusalem, shalom}).join(u'|').toStdString());
 }
 
 } // namespace

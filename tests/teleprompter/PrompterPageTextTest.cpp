@@ -1,3 +1,4 @@
+#include "InkRuns.h"
 #include "support/TestEnvironment.h"
 #include "teleprompter/PrompterFont.h"
 #include "teleprompter/PrompterLayout.h"
@@ -21,30 +22,6 @@ const QString jerusalem = QStringLiteral("ירושלים");
 
 // The cream page's ink, also on cards drawn faded after the focus.
 bool isInk(QRgb pixel) { return std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) < 150; }
-
-bool inkedColumn(const QImage& image, int x, int top, int bottom, bool (*ink)(QRgb))
-{
-    for (int y = std::max(top, 0); y < std::min(bottom, image.height()); ++y)
-        if (ink(image.pixel(x, y)))
-            return true;
-    return false;
-}
-
-// The inked stretches of the rows [top, bottom), left to right, joined across gaps narrower than `gap`
-// pixels: the words of one drawn line.
-std::vector<std::pair<int, int>> words(const QImage& image, int top, int bottom, double gap, bool (*ink)(QRgb) = isInk)
-{
-    std::vector<std::pair<int, int>> runs;
-    for (int x = 0; x < image.width(); ++x) {
-        if (!inkedColumn(image, x, top, bottom, ink))
-            continue;
-        if (!runs.empty() && x - runs.back().second <= gap)
-            runs.back().second = x;
-        else
-            runs.push_back({x, x});
-    }
-    return runs;
-}
 
 class PrompterPageTextTest : public SandboxTest {
 protected:
@@ -96,7 +73,7 @@ TEST_F(PrompterPageTextTest, AFollowLineNeverRunsPastItsColumn)
     model->restart();
     const QImage drawn = followPage(size);
     const int middle = static_cast<int>(lineMiddle(size, 0, 0));
-    const auto word = words(drawn, middle - 15, middle + 15, 0.2 * 54);
+    const auto word = inkRuns(drawn, middle - 15, middle + 15, 0.2 * 54, isInk);
     ASSERT_EQ(word.size(), 1u);
     EXPECT_NEAR(word.front().first, columnLeft, 6);
     EXPECT_GT(word.front().second, columnLeft + 0.95 * m.columnWidth);
@@ -122,7 +99,7 @@ TEST_F(PrompterPageTextTest, HebrewWordsKeepTheirOrderAndOneSpaceBetweenWords)
 
     // "We say", the Hebrew word and "world" read left to right with one space each between them.
     int middle = static_cast<int>(lineMiddle(size, 0, 0));
-    const auto mixed = words(drawn, middle - 14, middle + 14, space);
+    const auto mixed = inkRuns(drawn, middle - 14, middle + 14, space, isInk);
     ASSERT_EQ(mixed.size(), 4u) << "We | say | " << shalom.toStdString() << " | world";
     for (int gap : inBetween(mixed)) {
         EXPECT_LT(gap, 2 * space) << "one space, not two";
@@ -130,7 +107,7 @@ TEST_F(PrompterPageTextTest, HebrewWordsKeepTheirOrderAndOneSpaceBetweenWords)
 
     // Two Hebrew words in a row read right to left: the first one stands at the right.
     middle = static_cast<int>(lineMiddle(size, 1, 0));
-    const auto twoHebrew = words(drawn, middle - 14, middle + 14, space);
+    const auto twoHebrew = inkRuns(drawn, middle - 14, middle + 14, space, isInk);
     ASSERT_EQ(twoHebrew.size(), 5u) << "We | say | " << jerusalem.toStdString() << " | " << shalom.toStdString() << " | today";
     const int leftWidth = twoHebrew[2].second - twoHebrew[2].first;
     const int rightWidth = twoHebrew[3].second - twoHebrew[3].first;
@@ -155,7 +132,7 @@ TEST_F(PrompterPageTextTest, AnAutoPageWordLongerThanThePageBreaksInsideIt)
         QPainter painter(&drawn);
         column.paint(painter, 0, drawn.rect());
         painter.end();
-        const auto ink = words(drawn, 0, drawn.height(), 400, isWhiteInk);
+        const auto ink = inkRuns(drawn, 0, drawn.height(), 400, isWhiteInk);
         ASSERT_EQ(ink.size(), 1u);
         EXPECT_GE(ink.front().first, AutoPageColumn::sideInset - 2);
         EXPECT_LE(ink.front().second, 400 - AutoPageColumn::sideInset + 2);

@@ -23,7 +23,8 @@ FollowLine::Fit FollowLine::fit(double naturalWidth, double width, bool singleWo
     return {smallestScale, true};
 }
 
-FollowLine::FollowLine(const QStringList& words, int dimmedWords, const QFont& font, double width, const QColor& ink, const QColor& dimmedInk)
+FollowLine::FollowLine(const QStringList& words, int dimmedWords, const QFont& font, double width, const QColor& ink, const QColor& dimmedInk,
+    Qt::LayoutDirection direction)
     : ink_(ink)
     , dimmedInk_(dimmedInk)
 {
@@ -31,6 +32,7 @@ FollowLine::FollowLine(const QStringList& words, int dimmedWords, const QFont& f
     // Left-aligned whatever the line's direction, as the column's other lines are.
     QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
     option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(direction);
     layout_.setTextOption(option);
     const QString text = words.join(u' ');
     // A dimmed word's run takes the space after it along.

@@ -25,8 +25,10 @@ public:
     // How a line whose full-size width is `naturalWidth` fits `width`.
     static Fit fit(double naturalWidth, double width, bool singleWord);
 
-    // The first `dimmedWords` of `words` are drawn in `dimmedInk`, the rest in `ink`.
-    FollowLine(const QStringList& words, int dimmedWords, const QFont& font, double width, const QColor& ink, const QColor& dimmedInk);
+    // The first `dimmedWords` of `words` are drawn in `dimmedInk`, the rest in `ink`. `direction` is the
+    // card's: a line of an English card that begins with a Hebrew word still reads left to right.
+    FollowLine(const QStringList& words, int dimmedWords, const QFont& font, double width, const QColor& ink, const QColor& dimmedInk,
+        Qt::LayoutDirection direction = Qt::LeftToRight);
     FollowLine(const FollowLine&) = delete;
     FollowLine& operator=(const FollowLine&) = delete;
 

@@ -177,13 +177,15 @@ QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
         }
         const QFont lineFont = prompterFont(f, QFont::Medium, 0.005 * f);
         const QColor dimmedInk = withAlpha(palette.ink, 0.5);
+        // The card's lines share its direction, given by its first letter that has one.
+        const Qt::LayoutDirection direction = card.text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
         for (size_t line = 0; line < box.lines.size(); ++line) {
             const BoxLayout::WordRange range = box.lines[line];
             QStringList words;
             for (int i = range.lower; i < range.upper && i < static_cast<int>(card.words.size()); ++i)
                 words.append(card.words[static_cast<size_t>(i)].text);
             const int dimmed = focused ? std::clamp(key.wordsRead - range.lower, 0, static_cast<int>(words.size())) : 0;
-            const FollowLine text(words, dimmed, lineFont, colW, palette.ink, dimmedInk);
+            const FollowLine text(words, dimmed, lineFont, colW, palette.ink, dimmedInk, direction);
             text.paint(painter, QRectF(textX, box.head + static_cast<double>(line) * lh, colW, lh));
         }
         break;
