@@ -137,7 +137,6 @@ TEST_F(TeleprompterSectionTest, AFileReferenceOfAnySchemeChangesNothing)
         {"a file in the trash", QStringLiteral("trash:///notes.txt"), false},
         {"a file in the trash, marked", QStringLiteral("trash:///notes.txt"), true},
         {"a local file, marked", QUrl::fromLocalFile(path(QStringLiteral("notes.txt"))).toString(), true},
-        {"a file over ssh", QStringLiteral("sftp://studio@host/home/studio/notes.txt"), false},
     };
     for (const Row& row : rows) {
         auto* copied = new QMimeData;
