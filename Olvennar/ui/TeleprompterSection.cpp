@@ -56,12 +56,15 @@ QString ScriptEditor::appended(const QString& script, const QString& pasted)
 
 bool ScriptEditor::isPlainText(const QMimeData* source)
 {
-    // Qt offers a copied file's address as text even without a text flavour, and a file manager may add its
-    // path as plain text beside the file itself: neither is script.
     if (!source || !source->hasFormat(QStringLiteral("text/plain")))
         return false;
+    // A file manager's copy is the file, wherever it lies (a share, the trash, this disk), whatever text it
+    // adds beside it: its copy marker, newer versions of it written into the text itself, or any address
+    // other than a web page's. Qt also offers a copied file's address as text without a text flavour.
+    if (source->hasFormat(QStringLiteral("x-special/gnome-copied-files")) || source->text().startsWith(QStringLiteral("x-special/nautilus-clipboard\n")))
+        return false;
     const QList<QUrl> urls = source->urls();
-    return std::none_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    return std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.scheme() == u"http" || url.scheme() == u"https"; });
 }
 
 bool ScriptEditor::canInsertFromMimeData(const QMimeData* source) const { return isPlainText(source); }

@@ -119,6 +119,55 @@ TEST_F(TeleprompterSectionTest, ACopiedFileIsNoScriptWhateverTextComesWithIt)
     EXPECT_EQ(model->text(), QStringLiteral("hello\nthe talk"));
 }
 
+// A file manager copies a file on a network share or in the trash by its address, often with its own copy
+// marker beside it: whatever the scheme, that is a file and no script. An address copied as text is text.
+TEST_F(TeleprompterSectionTest, AFileReferenceOfAnySchemeChangesNothing)
+{
+    make();
+    model->setText(QStringLiteral("hello"));
+    const QByteArray copyMarker("x-special/gnome-copied-files");
+    struct Row {
+        const char* what;
+        QString address;
+        bool marker;
+    };
+    const std::vector<Row> rows{
+        {"a file on a share", QStringLiteral("smb://nas.local/talks/notes.txt"), false},
+        {"a file on a share, marked", QStringLiteral("smb://nas.local/talks/notes.txt"), true},
+        {"a file in the trash", QStringLiteral("trash:///notes.txt"), false},
+        {"a file in the trash, marked", QStringLiteral("trash:///notes.txt"), true},
+        {"a local file, marked", QUrl::fromLocalFile(path(QStringLiteral("notes.txt"))).toString(), true},
+    };
+    for (const Row& row : rows) {
+        auto* copied = new QMimeData;
+        copied->setUrls({QUrl(row.address)});
+        copied->setText(row.address);
+        if (row.marker)
+            copied->setData(QString::fromLatin1(copyMarker), "copy\n" + row.address.toUtf8());
+        paste(copied);
+        EXPECT_FALSE(section->editor()->canPaste()) << row.what;
+        EXPECT_EQ(model->text(), QStringLiteral("hello")) << row.what;
+    }
+
+    // The marker alone is enough, even when the list of addresses is missing.
+    auto* markedOnly = new QMimeData;
+    markedOnly->setData(QString::fromLatin1(copyMarker), "copy\nsmb://nas.local/talks/notes.txt");
+    markedOnly->setText(QStringLiteral("smb://nas.local/talks/notes.txt"));
+    paste(markedOnly);
+    EXPECT_EQ(model->text(), QStringLiteral("hello"));
+
+    // Newer file managers put the whole copy into the plain text, behind a marker line.
+    pasteText(QStringLiteral("x-special/nautilus-clipboard\ncopy\nsmb://nas.local/talks/notes.txt\n"));
+    EXPECT_EQ(model->text(), QStringLiteral("hello"));
+
+    // A browser copies a web address as plain text only: that is text.
+    pasteText(QStringLiteral("https://example.org/talk?part=2"));
+    EXPECT_EQ(model->text(), QStringLiteral("hello\nhttps://example.org/talk?part=2"));
+    pasteText(QStringLiteral("smb://nas.local/talks is where the slides live"));
+    EXPECT_EQ(model->text(), QStringLiteral("hello\nhttps://example.org/talk?part=2\nsmb://nas.local/talks is where the slides live"))
+        << "an address typed into a sentence is text";
+}
+
 TEST_F(TeleprompterSectionTest, APasteIsOneEditThatUndoTakesBack)
 {
     make();

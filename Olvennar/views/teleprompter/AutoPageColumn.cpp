@@ -19,7 +19,8 @@ constexpr int minimumLine = 14;
 constexpr int unsizedLine = 40;
 constexpr double blockGap = 8;
 
-// A block of wrapped text: one layout per source line, with extra spacing between lines.
+// A block of wrapped text: one layout per source line, with extra spacing between lines. A word wider than
+// the block is broken inside it rather than left to run off both edges.
 struct TextBlock {
     std::vector<std::unique_ptr<QTextLayout>> lines;
     double height = 0;
@@ -29,7 +30,7 @@ struct TextBlock {
         : colour(ink)
     {
         QTextOption option(alignment);
-        option.setWrapMode(QTextOption::WordWrap);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         double y = 0;
         bool first = true;
         for (const QString& source : text.split(QLatin1Char('\n'))) {

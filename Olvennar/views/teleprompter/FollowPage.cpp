@@ -1,5 +1,7 @@
 #include "views/teleprompter/FollowPage.h"
 
+#include "views/teleprompter/FollowLine.h"
+
 #include "platform/system/Edition.h"
 #include "teleprompter/TeleprompterModel.h"
 #include "teleprompter/PrompterFont.h"
@@ -174,19 +176,17 @@ QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
             painter.drawText(QRectF(textX, 0, colW, box.head), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("☝ ") + *card.gesture);
         }
         const QFont lineFont = prompterFont(f, QFont::Medium, 0.005 * f);
-        painter.setFont(lineFont);
-        const QFontMetricsF metrics(lineFont);
+        const QColor dimmedInk = withAlpha(palette.ink, 0.5);
+        // The card's lines share its direction, given by its first letter that has one.
+        const Qt::LayoutDirection direction = card.text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
         for (size_t line = 0; line < box.lines.size(); ++line) {
             const BoxLayout::WordRange range = box.lines[line];
-            const double top = box.head + static_cast<double>(line) * lh;
-            const double baseline = top + (lh - metrics.height()) / 2 + metrics.ascent();
-            double x = textX;
-            for (int i = range.lower; i < range.upper && i < static_cast<int>(card.words.size()); ++i) {
-                const QString word = card.words[static_cast<size_t>(i)].text + (i + 1 < range.upper ? QStringLiteral(" ") : QString());
-                painter.setPen(focused && i < key.wordsRead ? withAlpha(palette.ink, 0.5) : palette.ink);
-                painter.drawText(QPointF(x, baseline), word);
-                x += metrics.horizontalAdvance(word);
-            }
+            QStringList words;
+            for (int i = range.lower; i < range.upper && i < static_cast<int>(card.words.size()); ++i)
+                words.append(card.words[static_cast<size_t>(i)].text);
+            const int dimmed = focused ? std::clamp(key.wordsRead - range.lower, 0, static_cast<int>(words.size())) : 0;
+            const FollowLine text(words, dimmed, lineFont, colW, palette.ink, dimmedInk, direction);
+            text.paint(painter, QRectF(textX, box.head + static_cast<double>(line) * lh, colW, lh));
         }
         break;
     }
