@@ -141,8 +141,10 @@ TEST_F(ScreenTakeFlow, aRemoteStopHandsTheFlagToTheSaveJobAndClearsIt)
 TEST_F(ScreenTakeFlow, startsThatCannotGoOnSayWhyAndTouchNoFolder)
 {
     controller->setSelectedDisplayID(99);
+    const qsizetype logged = readLog().size();
     QCoro::waitFor(controller->start());
     EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("Pick a display first.")));
+    EXPECT_EQ(readLog().mid(logged).toStdString(), "") << "a start turned away before anything opened is shown, not logged";
 
     controller->setSelectedDisplayID(7);
     controller->setCaptureMicrophone(true);
@@ -159,6 +161,7 @@ TEST_F(ScreenTakeFlow, startsThatCannotGoOnSayWhyAndTouchNoFolder)
     QCoro::waitFor(controller->start());
     EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("Camera access is off.")));
     EXPECT_TRUE(readLog().contains(QStringLiteral("start aborted: camera permission denied")));
+    EXPECT_FALSE(readLog().contains(QStringLiteral("take failed")));
     EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
 }
 
