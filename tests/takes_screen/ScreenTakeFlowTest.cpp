@@ -357,7 +357,7 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
     EXPECT_TRUE(services.jobs.empty());
 }
 
-TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesNoFolderBehind)
+TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesItsFolderWhereItWas)
 {
     controller->setCaptureMicrophone(true);
     startTake();
@@ -366,7 +366,9 @@ TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesNoFolderBehind)
         QCoreApplication::processEvents();
         return controller->phase().kind() == Kind::failed;
     }, 5000));
-    EXPECT_FALSE(QFileInfo::exists(folderPath(QStringLiteral("video 1"))));
+    EXPECT_TRUE(QFileInfo(folderPath(QStringLiteral("video 1"))).isDir());
+    EXPECT_FALSE(readLog().contains(QStringLiteral("discarded empty folder")));
+    EXPECT_EQ(controller->destinationFolder(), std::nullopt) << "a failed take chooses no folder for the next one";
 }
 
 TEST_F(ScreenTakeFlow, aFullDiskSavesWhatWasWrittenAsATakeAndSaysWhatWasKept)
