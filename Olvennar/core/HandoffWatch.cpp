@@ -311,7 +311,8 @@ void HandoffWatch::ignoreNextTake()
         return;
     marks_.ignoredNextTake = nextTake_->token();
     settings_.setString(Keys::shortIgnoredNextTake(), *marks_.ignoredNextTake);
-    Diagnostics::log(QStringLiteral("short: ignoring handoff ") + *marks_.ignoredNextTake);
+    Diagnostics::log(QStringLiteral("short: ignoring handoff ") + nextTake_->scriptID + QStringLiteral(" (") + nextTake_->writtenAtText
+                     + QLatin1Char(')'));
     setNextTake(std::nullopt);
 }
 

@@ -75,7 +75,7 @@ QCoro::Task<> TakeSequence::start()
     Take* take = takeOf(mode);
     if (!take) {
         // Never silent: a mode without its take says so.
-        fail(QLatin1Char('"') + CaptureModes::rawText(mode) + QStringLiteral("\" cannot record in this version. Switch to Screen to record."));
+        refuse(QLatin1Char('"') + CaptureModes::rawText(mode) + QStringLiteral("\" cannot record in this version. Switch to Screen to record."));
         co_return;
     }
     QPointer<TakeSequence> weak(this);
@@ -271,14 +271,7 @@ void TakeSequence::fail(const QString& sentence)
     studio_.setPhase(Phase::failed(sentence));
 }
 
-void TakeSequence::refuse(const QString& sentence)
-{
-    // A device that is not there is said, not logged as a failed take.
-    if (sentence == Permissions::noCameraFound || sentence == Permissions::noMicrophoneFound)
-        studio_.setPhase(Phase::failed(sentence));
-    else
-        fail(sentence);
-}
+void TakeSequence::refuse(const QString& sentence) { studio_.setPhase(Phase::failed(sentence)); }
 
 void TakeSequence::ended(const TakeEnd& end)
 {

@@ -127,8 +127,8 @@ private:
     // What the takes reach.
     void enter(TakeStep step) override;
     void fail(const QString& sentence) override;
-    // A start turned away before anything was opened: fails like fail(), except that a missing device is
-    // only shown.
+    // A start turned away before anything was opened: the sentence is shown, and nothing is logged, since
+    // no take began.
     void refuse(const QString& sentence);
     void inform(const QString& sentence) override { studio_.inform(sentence); }
     bool rolling() const override;

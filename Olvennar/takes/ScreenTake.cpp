@@ -224,9 +224,9 @@ QCoro::Task<> ScreenTake::failDuringTake(ScreenRecorder::RecorderError error)
     if (!co_await std::move(stopping))
         co_return;
     Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder).fileName());
-    // A take that failed before its first frame left nothing worth a folder.
-    const std::optional<TakeFolder> made = std::exchange(folder_, std::nullopt);
+    // The folder stays as the failure left it, even empty: the failure is shown, nothing of the take is tidied.
+    folder_.reset();
     host_.settleOverlayWindows();
     windingDown_ = false;
-    host_.ended({.failure = error.errorDescription(), .folder = made});
+    host_.ended({.failure = error.errorDescription()});
 }

@@ -32,6 +32,9 @@ const QString trackMicrophoneRefused = QStringLiteral(
     "reopen the app.");
 const QString nothingSaved = QStringLiteral("VOICE TRACK FAILED — nothing was saved. Press Record again.");
 
+// The log context of a start that could not get its voice, so a short's track reads apart from a voice take.
+QString startContext(bool voiceTrack) { return voiceTrack ? QStringLiteral("voice track start") : QStringLiteral("voice-only start"); }
+
 } // namespace
 
 QCoro::Task<std::optional<double>> VoiceTake::finishSound(Running take, QString audio, bool byRemote)
@@ -76,6 +79,7 @@ QCoro::Task<std::optional<QString>> VoiceTake::choose(const TakeStart& start)
     if (!microphone)
         co_return Permissions::noMicrophoneFound;
     microphone_ = *microphone;
+    voiceTrack_ = start.voiceTrack;
     deskCamera_.reset();
     // No camera is asked for or touched for a long-form take.
     if (start.voiceTrack && start.cameraAllowed && desk_ && desk_->recorder()) {
@@ -95,12 +99,12 @@ QCoro::Task<std::optional<QString>> VoiceTake::record(const TakeStart& start, co
     if (!start.voiceTrack) {
         Diagnostics::log(QStringLiteral("voice-only start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" take '") + folder_->suffix
             + QStringLiteral("', mic ") + microphone_.localizedName);
-        co_return startRecorder(start, true, QStringLiteral("voice-only start"));
+        co_return startRecorder(start, true, startContext(false));
     }
     // The words stand whether or not a desk camera was found.
     Diagnostics::log(QStringLiteral("short start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" voice track (audio + desk camera), mic ")
         + microphone_.localizedName + QStringLiteral(", script ") + (start.script ? start.script->scriptID : QStringLiteral("none")));
-    if (const auto failure = startRecorder(start, false, QStringLiteral("voice track start")))
+    if (const auto failure = startRecorder(start, false, startContext(true)))
         co_return failure;
     clock_ = std::make_shared<RecordingClock>();
     if (deskCamera_) {
@@ -200,7 +204,7 @@ QCoro::Task<std::optional<QString>> VoiceTake::prepareDevices()
     QFuture<std::optional<AudioOnlyRecorder::RecorderError>> opening = WorkerPool::takes().run([voice, microphone] { return voice->openMicrophone(microphone); });
     co_await opening;
     if (const auto error = opening.result()) {
-        Diagnostics::log(error->info(), QStringLiteral("voice-only start"));
+        Diagnostics::log(error->info(), startContext(voiceTrack_));
         co_return error->errorDescription();
     }
     co_return std::nullopt;

@@ -89,8 +89,9 @@ private:
     std::unique_ptr<AudioOnlyRecorder> recorder_;
     std::optional<TakeFolder> folder_;
     std::optional<Running> running_;
-    // The microphone of the take being started.
+    // The microphone of the take being started, and whether that take is a short's voice track.
     CaptureDeviceInfo microphone_;
+    bool voiceTrack_ = false;
     // The desk camera a voice track films beside it.
     std::optional<CaptureDeviceInfo> deskCamera_;
     // A voice track's own take clock, which the desk camera records on.

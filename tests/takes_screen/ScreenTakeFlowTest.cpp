@@ -179,8 +179,10 @@ TEST_F(ScreenTakeFlow, aRemoteStopHandsTheFlagToTheSaveJobAndClearsIt)
 TEST_F(ScreenTakeFlow, startsThatCannotGoOnSayWhyAndTouchNoFolder)
 {
     controller->setSelectedDisplayID(99);
+    const qsizetype logged = readLog().size();
     QCoro::waitFor(controller->start());
     EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("Pick a display first.")));
+    EXPECT_EQ(readLog().mid(logged).toStdString(), "") << "a start turned away before anything opened is shown, not logged";
 
     controller->setSelectedDisplayID(7);
     controller->setCaptureMicrophone(true);
@@ -197,6 +199,7 @@ TEST_F(ScreenTakeFlow, startsThatCannotGoOnSayWhyAndTouchNoFolder)
     QCoro::waitFor(controller->start());
     EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("Camera access is off.")));
     EXPECT_TRUE(readLog().contains(QStringLiteral("start aborted: camera permission denied")));
+    EXPECT_FALSE(readLog().contains(QStringLiteral("take failed")));
     EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
 }
 
@@ -392,7 +395,7 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
     EXPECT_TRUE(services.jobs.empty());
 }
 
-TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesNoFolderBehind)
+TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesItsFolderWhereItWas)
 {
     controller->setCaptureMicrophone(true);
     startTake();
@@ -401,7 +404,9 @@ TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesNoFolderBehind)
         QCoreApplication::processEvents();
         return controller->phase().kind() == Kind::failed;
     }, 5000));
-    EXPECT_FALSE(QFileInfo::exists(folderPath(QStringLiteral("video 1"))));
+    EXPECT_TRUE(QFileInfo(folderPath(QStringLiteral("video 1"))).isDir());
+    EXPECT_FALSE(readLog().contains(QStringLiteral("discarded empty folder")));
+    EXPECT_EQ(controller->destinationFolder(), std::nullopt) << "a failed take chooses no folder for the next one";
 }
 
 TEST_F(ScreenTakeFlow, aFullDiskSavesWhatWasWrittenAsATakeAndSaysWhatWasKept)

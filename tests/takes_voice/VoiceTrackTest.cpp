@@ -195,6 +195,28 @@ TEST_F(VoiceTrackFlow, DiscardTakesTheTrackAndItsFolderAway)
     EXPECT_TRUE(shortFolder().isEmpty());
 }
 
+TEST_F(VoiceTrackFlow, AMicrophoneThatCannotStartIsLoggedAsTheVoiceTracksOrTheVoiceTakesStart)
+{
+    access.cameraState = Permissions::State::denied;
+    services.voiceMicrophone->startError = QStringLiteral("the source is busy");
+    handOff(true);
+    QCoro::waitFor(controller->start());
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::failed);
+    EXPECT_TRUE(controller->phase().payload().contains(QStringLiteral("the source is busy"))) << controller->phase().payload().toStdString();
+    EXPECT_TRUE(shortFolder().isEmpty());
+    QString log = readLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("ERROR [voice track start] "))) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("[voice-only start]")));
+
+    // The same recorder in "Voice only" keeps its own words, even right after a voice track.
+    controller->setCaptureMode(CaptureMode::voice);
+    QCoro::waitFor(controller->start());
+    EXPECT_EQ(controller->phase().kind(), RecordingPhase::Kind::failed);
+    log = readLog();
+    EXPECT_EQ(log.count(QStringLiteral("ERROR [voice-only start] ")), 1) << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("ERROR [voice track start] ")), 1);
+}
+
 TEST_F(VoiceTrackFlow, AHandoffWithoutTheFlagOrForAnotherChannelFilmsAnOrdinaryShort)
 {
     for (const auto& [flag, channel] : {std::pair{false, QStringLiteral("ai")}, std::pair{true, QStringLiteral("inkwell")}}) {
