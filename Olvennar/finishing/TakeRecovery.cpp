@@ -151,9 +151,10 @@ Findings sweep(const QStringList& roots, const QStringList& noted)
     QSet<QString> swept;
     const auto once = [&](const QFileInfo& folder) {
         const QString canonical = folder.canonicalFilePath();
-        if (swept.contains(canonical.isEmpty() ? folder.absoluteFilePath() : canonical))
+        const QString key = canonical.isEmpty() ? folder.absoluteFilePath() : canonical;
+        if (swept.contains(key))
             return;
-        swept.insert(canonical.isEmpty() ? folder.absoluteFilePath() : canonical);
+        swept.insert(key);
         sweep.folder(QDir(folder.filePath()));
     };
     for (const QString& root : roots) {
