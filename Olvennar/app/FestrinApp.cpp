@@ -6,7 +6,7 @@
 #include "core/RecordingController.h"
 #include "finishing/RenderWork.h"
 #include "takes/FinishKinds.h"
-#include "core/SaveLocation.h"
+#include "core/ProjectFolder.h"
 #include "finishing/TakeRecovery.h"
 #include "platform/audio/PulseAudioPlayback.h"
 #include "ui/ContentView.h"
@@ -80,7 +80,7 @@ QCoro::Task<> FestrinApp::startUp()
     // What an earlier run left half done when it was killed: cut-short finish jobs run again, the rest is
     // logged once (the findings already logged are remembered across launches).
     Settings& settings = services_->platform().settings;
-    const TakeRecovery::Findings found = TakeRecovery::sweep(SaveLocation::current(settings),
+    const TakeRecovery::Findings found = TakeRecovery::sweep(ProjectFolder::takeRoots(settings),
         settings.stringListValue(recoveryNotedKey).value_or(QStringList{}));
     settings.setStringList(recoveryNotedKey, found.noted);
     for (const PendingRender::Job& render : found.renders)

@@ -112,6 +112,18 @@ QString shortsRoot(const Settings& settings, RecordingChannel channel)
     return child(SaveLocation::current(settings), QStringLiteral("Shorts"));
 }
 
+QStringList takeRoots(const Settings& settings)
+{
+    QStringList roots;
+    for (const RecordingChannel channel : RecordingChannels::allCases) {
+        for (const QString& root : {recordingsRoot(settings, channel), shortsRoot(settings, channel)}) {
+            if (!roots.contains(root))
+                roots << root;
+        }
+    }
+    return roots;
+}
+
 QString shortsRoot(const Settings& settings, RecordingChannel channel, const QString& requested)
 {
     return handoffPlaces(settings).shortsRoot(channel, requested);

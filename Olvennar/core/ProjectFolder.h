@@ -34,6 +34,8 @@ QString brainRoot(const Settings& settings);
 std::optional<QString> channelRoot(const Settings& settings, RecordingChannel channel);
 QString recordingsRoot(const Settings& settings, RecordingChannel channel);
 QString shortsRoot(const Settings& settings, RecordingChannel channel);
+// Every channel's recordings root and shorts root, each folder once, in channel order: where takes land.
+QStringList takeRoots(const Settings& settings);
 // A handoff's own shorts folder, accepted only when its real path lies strictly inside the channel's project tree.
 QString shortsRoot(const Settings& settings, RecordingChannel channel, const QString& requested);
 // The folders a handoff may lead into, read from the settings now.

@@ -5,6 +5,7 @@
 #include "finishing/MixdownFinishingTools.h"
 #include "finishing/PendingNote.h"
 #include "finishing/ProgressThrottle.h"
+#include "platform/media/ExportGate.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/MainThread.h"
 #include "platform/system/Scheduler.h"
@@ -141,9 +142,6 @@ QFuture<FinishWork::Outcome> FinishQueue::submit(std::shared_ptr<FinishWork> wor
     Q_EMIT changed();
     if (tap_ && tap_(attempt->work))
         return answer;
-    // Noted before it runs, so a crash from here on is finished at the next launch.
-    if (const std::optional<FinishWork::Note> note = attempt->work->note())
-        PendingNote::write(*note);
     start(std::move(attempt));
     return answer;
 }
@@ -179,6 +177,9 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
 {
     if (givenUp_)
         return;
+    // Noted before every run, a Retry's too, so a crash from here on is finished at the next launch.
+    if (const std::optional<FinishWork::Note> note = attempt->work->note())
+        PendingNote::write(*note);
     unfinished_.insert(attempt->id, attempt->work);
     setFinishState(attempt->id, working(0));
     attempt->tools = finishingTools();
@@ -236,6 +237,12 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         weak->unfinished_.remove(id);
     if (outcome.failure) {
         Diagnostics::log(*outcome.failure, work.failureContext());
+        // A job that failed was not cut short: the next launch must not run it again. An export stopped
+        // because the studio ends is, and keeps its note.
+        if (!ExportGate::shared().isAbandoned()) {
+            if (const std::optional<FinishWork::Note> note = work.note())
+                PendingNote::remove(note->path);
+        }
         if (weak) {
             weak->setFinishState(id, failed(outcome.failure->description));
             // An unlisted job's failure is its take's: the take shows it, with no row to retry from.

@@ -20,9 +20,9 @@ class FinishingTools;
 class Scheduler;
 
 // Where every stopped take's finishing runs: a row per listed job, one render chain that waits for a recording
-// break, throttled progress, one retry per failed row and a note beside the output that the next launch
-// resumes from after a crash. Main thread only; the media work runs in the jobs and the finishing tools,
-// waits on the studio's scheduler.
+// break, throttled progress, one retry per failed row and a note beside the output while a job runs, which
+// the next launch resumes from after a crash (a job that fails loses its note; its Retry writes it again).
+// Main thread only; the media work runs in the jobs and the finishing tools, waits on the studio's scheduler.
 class FinishQueue : public QObject {
     Q_OBJECT
 
@@ -61,7 +61,7 @@ public:
     void setTap(Tap tap) { tap_ = std::move(tap); }
     // Lists the job's row under `id` (kept when a row of that id is listed already; none for unlisted work),
     // notes it for a resume and starts it; returns at once. The future ends with the first attempt's outcome;
-    // a failed listed job's Retry runs it again on the same row.
+    // a failed listed job's Retry notes it again and runs it on the same row.
     QFuture<FinishWork::Outcome> submit(std::shared_ptr<FinishWork> work, const QUuid& id = QUuid::createUuid());
     // The one way rows change: replaces the state of the first row with that id.
     void setFinishState(const QUuid& id, const FinishJob::State& state);

@@ -8,9 +8,9 @@
 
 #include <optional>
 
-// The hidden JSON file a finish job keeps beside what it makes (".final-2.pending" for "final-2.mov") from
-// the moment it is queued until its file is in place. A crash leaves it behind and the next launch resumes
-// the job from it. Every note names its "kind", its "output" and how often a launch already "relaunches" it.
+// The hidden JSON file a finish job keeps beside what it makes (".final-2.pending" for "final-2.mov") while
+// it runs, until its file is in place or it fails. It means only that a crash cut the job short: the next launch
+// resumes the job from it. Every note names its "kind", its "output" and how often a launch already "relaunches" it.
 namespace PendingNote {
 
 // The note beside `output`.

@@ -9,8 +9,8 @@
 #include <optional>
 
 // A saved take's render that has not finished yet, noted beside the final it makes (".final-2.pending" for
-// "final-2.mov") from the moment the save hands the render over until the final is in place. A crash leaves
-// it behind, and the next launch finishes the take from it.
+// "final-2.mov") while the render is queued or runs, until the final is in place or the render fails. A crash
+// leaves it behind, and the next launch finishes the take from it.
 namespace PendingRender {
 
 // The note's kind.

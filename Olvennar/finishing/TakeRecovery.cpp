@@ -9,10 +9,21 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 namespace TakeRecovery {
 
 namespace {
+
+// The name of the file a note's job makes; a note without one names it by its own name (".final-2.pending").
+QString outputName(const QJsonObject& note, const QString& base)
+{
+    const QString named = QFileInfo(note.value(QStringLiteral("output")).toString()).fileName();
+    return named.isEmpty() ? base + QStringLiteral(".mov") : named;
+}
+
+// A short's folder ("2026-01-02-short-1", "2026-01-02-hook-short-3") keeps its raw movie beside the short by design.
+bool isShortFolder(const QDir& folder) { return folder.dirName().contains(QLatin1String("-short-")); }
 
 // "take-2.json" → "-2": the suffix the take's other files carry.
 QString suffixOf(const QString& name, const QString& base)
@@ -32,7 +43,8 @@ public:
         removeSiblings(folder);
         pendingJobs(folder);
         descriptions(folder);
-        raws(folder);
+        if (!isShortFolder(folder))
+            raws(folder);
     }
 
     Findings findings;
@@ -64,24 +76,21 @@ private:
         for (const QFileInfo& marker : folder.entryInfoList({QStringLiteral(".*.pending")}, QDir::Files | QDir::Hidden)) {
             const QString base = marker.completeBaseName().mid(1);
             const std::optional<QJsonObject> found = PendingNote::read(marker.filePath());
+            const QString madeName = found ? outputName(*found, base) : base + QStringLiteral(".mov");
+            // What the job makes is in place: it finished, and only its note was left behind.
+            if (folder.exists(madeName)) {
+                QFile::remove(marker.filePath());
+                continue;
+            }
             if (!found) {
-                const QString name = base.startsWith(QLatin1String("final")) ? base + QStringLiteral(".mov") : base;
-                // A render's final in place: whatever its note held is done.
-                if (name != base && folder.exists(name)) {
-                    QFile::remove(marker.filePath());
-                    continue;
-                }
+                const QString name = base.startsWith(QLatin1String("final")) ? madeName : base;
                 note(marker.filePath(), marker.filePath() + QStringLiteral(" could not be read; ") + name + QStringLiteral(" is not finished again"));
                 continue;
             }
             QJsonObject job = *found;
             const bool render = job.value(QStringLiteral("kind")).toString() == PendingRender::kind;
-            const QString output = render ? folder.filePath(base + QStringLiteral(".mov")) : job.value(QStringLiteral("output")).toString();
-            if (render && QFileInfo::exists(output)) {
-                // The render finished; only its note was left behind.
-                QFile::remove(marker.filePath());
-                continue;
-            }
+            // The note's own folder: the take may have been moved since.
+            const QString output = render ? folder.filePath(madeName) : job.value(QStringLiteral("output")).toString();
             const QString what = render ? QStringLiteral("render") : QStringLiteral("finish");
             if (job.value(QStringLiteral("relaunches")).toInt() > 0) {
                 note(marker.filePath(), QStringLiteral("the ") + what + QStringLiteral(" of ") + output
@@ -135,16 +144,26 @@ bool isTidiedPieces(const QFileInfo& folder) { return folder.fileName() == QLati
 
 } // namespace
 
-Findings sweep(const QString& saveRoot, const QStringList& noted)
+Findings sweep(const QStringList& roots, const QStringList& noted)
 {
     Sweep sweep(noted);
-    const QDir root(saveRoot);
-    for (const QFileInfo& folder : root.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QDir take(folder.filePath());
-        sweep.folder(take);
-        for (const QFileInfo& inner : take.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            if (!isTidiedPieces(inner))
-                sweep.folder(QDir(inner.filePath()));
+    // Roots may hold one another (the save root holds its own "Shorts"), or be the same folder twice.
+    QSet<QString> swept;
+    const auto once = [&](const QFileInfo& folder) {
+        const QString canonical = folder.canonicalFilePath();
+        const QString key = canonical.isEmpty() ? folder.absoluteFilePath() : canonical;
+        if (swept.contains(key))
+            return;
+        swept.insert(key);
+        sweep.folder(QDir(folder.filePath()));
+    };
+    for (const QString& root : roots) {
+        for (const QFileInfo& folder : QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            once(folder);
+            for (const QFileInfo& inner : QDir(folder.filePath()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                if (!isTidiedPieces(inner))
+                    once(inner);
+            }
         }
     }
     return std::move(sweep.findings);

@@ -8,11 +8,12 @@
 
 #include <vector>
 
-// What a crash leaves in the save root, found at launch: hidden render siblings (".mixdown-…") nobody will
-// finish, saved takes whose render or other finish job was cut short, takes whose description names a final movie that never
-// appeared, and raw movies of takes that were killed while recording. The siblings are removed; a cut-short
-// job is handed back to be finished once more; the rest is named in the log, once, and stays. Finished
-// takes (their pieces tidied into "Raw/") are never reported.
+// What a crash leaves in the take roots, found at launch: hidden render siblings (".mixdown-…") nobody will
+// finish, saved takes whose render or other finish job was cut short, takes whose description names a final
+// movie that never appeared, and raw movies of takes that were killed while recording. The siblings are
+// removed; a cut-short job is handed back to be finished once more, and a note whose job's file is in place
+// goes; the rest is named in the log, once, and stays. Finished takes (their pieces tidied into "Raw/") and
+// the raw movies short folders keep beside their shorts are never reported.
 namespace TakeRecovery {
 
 struct Findings {
@@ -27,8 +28,8 @@ struct Findings {
     QStringList noted;
 };
 
-// Looks at the root's take folders and those one level further down (shorts). A finding already in
-// `noted` is not logged again.
-Findings sweep(const QString& saveRoot, const QStringList& noted = {});
+// Looks at each root's take folders and those one level further down (the save root's shorts), each
+// distinct folder once however many roots reach it. A finding already in `noted` is not logged again.
+Findings sweep(const QStringList& roots, const QStringList& noted = {});
 
 } // namespace TakeRecovery

@@ -19,7 +19,8 @@ QJsonObject settingsObject(const ShortTake::Settings& s)
 {
     QJsonObject json{{QStringLiteral("filePosition"), position(s.filePosition)}, {QStringLiteral("previewPosition"), position(s.previewPosition)},
         {QStringLiteral("fileMirrored"), s.fileMirrored}, {QStringLiteral("previewMirrored"), s.previewMirrored}, {QStringLiteral("rotation"), s.rotation},
-        {QStringLiteral("camera"), s.camera}, {QStringLiteral("channel"), RecordingChannels::rawText(s.channel)}, {QStringLiteral("tailTrim"), s.tailTrim}};
+        {QStringLiteral("camera"), s.camera}, {QStringLiteral("channel"), RecordingChannels::rawText(s.channel)}, {QStringLiteral("tailTrim"), s.tailTrim},
+        {QStringLiteral("recordedAt"), s.recordedAt.toUTC().toString(Qt::ISODateWithMs)}};
     if (s.script)
         json.insert(QStringLiteral("script"), PendingNote::scriptObject(*s.script));
     if (s.framing)
@@ -39,6 +40,7 @@ ShortTake::Settings settingsFrom(const QJsonObject& json)
     s.camera = json.value(QStringLiteral("camera")).toString();
     s.channel = RecordingChannels::fromRawText(json.value(QStringLiteral("channel")).toString()).value_or(RecordingChannel::ai);
     s.tailTrim = json.value(QStringLiteral("tailTrim")).toDouble();
+    s.recordedAt = QDateTime::fromString(json.value(QStringLiteral("recordedAt")).toString(), Qt::ISODateWithMs);
     s.script = PendingNote::script(json.value(QStringLiteral("script")));
     if (const QJsonValue framing = json.value(QStringLiteral("framing")); framing.isObject())
         s.framing = ShortFraming::MeasuredFraming{framing[QStringLiteral("eyeLine")].toDouble(), framing[QStringLiteral("faceHeight")].toDouble(),
@@ -47,6 +49,13 @@ ShortTake::Settings settingsFrom(const QJsonObject& json)
 }
 
 } // namespace
+
+ShortExportWork::ShortExportWork(Job job)
+    : job_(std::move(job))
+{
+    if (!job_.settings.recordedAt.isValid())
+        job_.settings.recordedAt = QDateTime::currentDateTimeUtc();
+}
 
 QString ShortExportWork::shortURL() const { return QDir(job_.folder).filePath(QStringLiteral("short.mov")); }
 

@@ -19,7 +19,8 @@ public:
     // The note's kind.
     static QString kind() { return QStringLiteral("short"); }
 
-    explicit ShortExportWork(Job job) : job_(std::move(job)) {}
+    // Made when the take stops: a job that does not say when the take was recorded was recorded now.
+    explicit ShortExportWork(Job job);
     // Nothing when the note is not one of these.
     static std::optional<Job> fromNote(const QJsonObject& note);
 

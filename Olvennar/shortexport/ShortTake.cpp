@@ -66,7 +66,8 @@ Outcome finishMeasured(const QString& folder, const QString& rawURL, QSizeF feed
     const double duration = rawDuration - trim;
 
     QJsonObject json = ShortFraming::sidecar(feed, crop, settings.filePosition, settings.previewPosition, settings.fileMirrored,
-        settings.previewMirrored, settings.rotation, settings.camera, duration, settings.script, settings.framing, settings.channel);
+        settings.previewMirrored, settings.rotation, settings.camera, duration, settings.script, settings.framing, settings.channel,
+        settings.recordedAt.isValid() ? settings.recordedAt : QDateTime::currentDateTimeUtc());
     if (trim > 0) {
         json.insert(QStringLiteral("tailTrimmedSeconds"), trim);
         json.insert(QStringLiteral("rawDurationSeconds"), rawDuration);

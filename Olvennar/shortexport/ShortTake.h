@@ -6,6 +6,7 @@
 #include "shortexport/ShortExportRequest.h"
 #include "shorts/ShortFraming.h"
 
+#include <QDateTime>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -31,6 +32,8 @@ struct Settings {
     std::optional<ShortFraming::MeasuredFraming> framing;
     RecordingChannel channel = RecordingChannel::ai;
     double tailTrim = 0; // seconds the remote button's reach added at the end
+    // When the take stopped, for "crop.json"; unset means now.
+    QDateTime recordedAt;
 };
 
 struct Result {

@@ -124,4 +124,14 @@ TEST_F(ProjectFolderTest, RequestedShortsRootMustLieStrictlyInsideTheChannelTree
     EXPECT_EQ(ProjectFolder::shortsRoot(*settings, RecordingChannel::ai, channelRoot + QStringLiteral("/clips")), recordings() + QStringLiteral("/Shorts"));
 }
 
+TEST_F(ProjectFolderTest, TakeRootsNameEveryChannelsRecordingsAndShortsOnce)
+{
+    const QString projects = path(QStringLiteral("Brain/PROJECTS"));
+    EXPECT_EQ(ProjectFolder::takeRoots(*settings),
+        (QStringList{recordings(), recordings() + QStringLiteral("/Shorts"), projects + QStringLiteral("/DORVEL-TALK/recordings"),
+            projects + QStringLiteral("/DORVEL-TALK/tiktok"), projects + QStringLiteral("/BRANCHLINE/recordings"), projects + QStringLiteral("/BRANCHLINE/shorts"),
+            projects + QStringLiteral("/INKWELL-CHANNEL/recordings"), projects + QStringLiteral("/INKWELL-CHANNEL/shorts")}));
+    EXPECT_FALSE(QFileInfo::exists(projects)) << "naming the roots makes no folder";
+}
+
 } // namespace

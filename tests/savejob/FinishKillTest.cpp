@@ -3,6 +3,7 @@
 #include "finishing/IndexToFrontWork.h"
 #include "finishing/PendingNote.h"
 #include "finishing/TakeRecovery.h"
+#include "platform/media/ExportGate.h"
 #include "shortexport/ShortExportWork.h"
 #include "support/SyntheticTake.h"
 #include "takes/FinishKinds.h"
@@ -27,7 +28,7 @@ std::shared_ptr<FinishWork> childWork(const QStringList& job)
 {
     if (job.value(0) == QStringLiteral("just-me"))
         return std::make_shared<IndexToFrontWork>(IndexToFrontWork::Job{job.value(1), job.value(2), job.value(3), true});
-    if (job.value(0) == QStringLiteral("short")) {
+    if (job.value(0) == QStringLiteral("short") || job.value(0) == QStringLiteral("short-at-the-end")) {
         const QString raw = job.value(3);
         ShortTake::Settings stopped;
         stopped.filePosition = {0.5, 0.5};
@@ -47,13 +48,7 @@ protected:
     bool killWhileWriting(const QStringList& job, const QString& takeFolder)
     {
         QProcess studio;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(childJobVariable), job.join(QLatin1Char('\n')));
-        studio.setProcessEnvironment(environment);
-        studio.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        studio.start(QCoreApplication::applicationFilePath(),
-            {QStringLiteral("--gtest_also_run_disabled_tests"), QStringLiteral("--gtest_filter=FinishKillChild.DISABLED_finishesTheJobItIsHanded")});
-        if (!studio.waitForStarted())
+        if (!startChild(studio, job))
             return false;
         QElapsedTimer waited;
         waited.start();
@@ -70,6 +65,27 @@ protected:
         studio.waitForFinished();
         return false;
     }
+
+    // Runs the child to its end; whether it ended well.
+    bool runToTheEnd(const QStringList& job)
+    {
+        QProcess studio;
+        if (!startChild(studio, job) || !studio.waitForFinished(120'000))
+            return false;
+        return studio.exitStatus() == QProcess::NormalExit && studio.exitCode() == 0;
+    }
+
+private:
+    static bool startChild(QProcess& studio, const QStringList& job)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(childJobVariable), job.join(QLatin1Char('\n')));
+        studio.setProcessEnvironment(environment);
+        studio.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        studio.start(QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--gtest_also_run_disabled_tests"), QStringLiteral("--gtest_filter=FinishKillChild.DISABLED_finishesTheJobItIsHanded")});
+        return studio.waitForStarted();
+    }
 };
 
 using FinishKillChild = FinishResumeBase;
@@ -82,7 +98,12 @@ TEST_F(FinishKillChild, DISABLED_finishesTheJobItIsHanded)
     const QStringList job = qEnvironmentVariable(childJobVariable).split(QLatin1Char('\n'));
     const std::shared_ptr<FinishWork> work = childWork(job);
     ASSERT_TRUE(work);
-    answer(controller->finishQueue().submit(work));
+    // The studio is ending: its exports stop where they are.
+    const bool ending = job.value(0) == QStringLiteral("short-at-the-end");
+    if (ending)
+        ExportGate::shared().abandon();
+    const FinishWork::Outcome outcome = answer(controller->finishQueue().submit(work));
+    EXPECT_EQ(outcome.failure.has_value(), ending);
 }
 
 TEST_F(FinishKill, aJustMeFinishKilledWhileItRewritesTheMovieLeavesItsWholeMovieAndNothingToResume)
@@ -99,7 +120,7 @@ TEST_F(FinishKill, aJustMeFinishKilledWhileItRewritesTheMovieLeavesItsWholeMovie
     EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(final)));
     EXPECT_NEAR(seconds(final), captured, 0.1);
 
-    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     EXPECT_TRUE(found.finishes.empty());
     EXPECT_TRUE(found.renders.empty());
     EXPECT_EQ(found.removedSiblings.size(), 1);
@@ -128,8 +149,12 @@ TEST_F(FinishKill, aShortKilledWhileItExportsIsExportedAtTheNextLaunch)
     const QString made = takeFolder + QStringLiteral("/short.mov");
     EXPECT_FALSE(QFileInfo::exists(made));
     ASSERT_TRUE(QFileInfo::exists(PendingNote::pathFor(made)));
+    const QString recordedAt = readJson(takeFolder + QStringLiteral("/crop.json")).value(QStringLiteral("recordedAt")).toString();
+    ASSERT_FALSE(recordedAt.isEmpty());
+    // The next launch comes a while later.
+    TestEnvironment::waitUntil([&] { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate) > recordedAt; }, 3000);
 
-    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     ASSERT_EQ(found.finishes.size(), 1u);
     const std::vector<FinishWork::Outcome> outcomes = resumeAll(found);
     ASSERT_EQ(outcomes.size(), 1u);
@@ -138,6 +163,19 @@ TEST_F(FinishKill, aShortKilledWhileItExportsIsExportedAtTheNextLaunch)
     EXPECT_EQ(SyntheticTake::probeField(made, QStringLiteral("video"), QStringLiteral("height")), QStringLiteral("1920"));
     EXPECT_NEAR(seconds(made), 6.5, 0.1);
     EXPECT_EQ(readJson(takeFolder + QStringLiteral("/crop.json")).value(QStringLiteral("camera")).toString(), QStringLiteral("Desk"));
+    EXPECT_EQ(readJson(takeFolder + QStringLiteral("/crop.json")).value(QStringLiteral("recordedAt")).toString(), recordedAt) << "the take's own time";
     EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(made)));
     EXPECT_TRUE(QDir(takeFolder).entryList({QStringLiteral(".*.mov")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(FinishKill, aShortStoppedBecauseTheStudioEndsKeepsItsNoteAsAfterACrash)
+{
+    const QString takeFolder = takes(QStringLiteral("Shorts/2026-01-03-short-2"));
+    const QString raw = takeFolder + QStringLiteral("/raw.mov");
+    captureMovie(raw, 4.0);
+    ASSERT_TRUE(runToTheEnd({QStringLiteral("short-at-the-end"), QStringLiteral("2026-01-03-short-2 · take 1"), takeFolder, raw}));
+    const QString made = takeFolder + QStringLiteral("/short.mov");
+    EXPECT_FALSE(QFileInfo::exists(made));
+    EXPECT_TRUE(QFileInfo::exists(PendingNote::pathFor(made))) << "the next launch exports it";
+    EXPECT_EQ(TakeRecovery::sweep({path(QStringLiteral("Takes"))}).finishes.size(), 1u);
 }

@@ -1,6 +1,7 @@
 #include "FinishFixture.h"
 
 #include "finishing/PendingRender.h"
+#include "finishing/TakeRecovery.h"
 #include "support/QueueRender.h"
 #include "finishing/ProgressThrottle.h"
 
@@ -101,7 +102,7 @@ TEST_F(Queue, AFailedRenderShowsItsSentenceUnderTheTakesOwnAndItsRetryFinishesTh
     EXPECT_EQ(controller->failureText(), full);
 }
 
-TEST_F(Queue, ASavedTakesRenderIsNotedAsPendingUntilItsFinalIsInPlace)
+TEST_F(Queue, ASavedTakesRenderIsNotedWhileItRunsAFailureIsNoCrashAndItsRetryIsNotedAgain)
 {
     touch(QStringLiteral("raw-2.mov"));
     tools->holdRenders = true;
@@ -115,9 +116,18 @@ TEST_F(Queue, ASavedTakesRenderIsNotedAsPendingUntilItsFinalIsInPlace)
     EXPECT_EQ(pending->relaunches, 0);
 
     tools->complete(0, tools->error(QStringLiteral("Mixdown failed: forced")));
-    EXPECT_TRUE(QFileInfo::exists(note)) << "a failed render is still to be finished";
+    EXPECT_FALSE(QFileInfo::exists(note)) << "a failed render was not cut short by a crash";
+    const TakeRecovery::Findings afterFailure = TakeRecovery::sweep({path(QString())});
+    EXPECT_TRUE(afterFailure.renders.empty()) << "the next launch does not run it again";
+    EXPECT_FALSE(readLog().contains(QStringLiteral("cut short")));
+
+    // The Retry is noted before it starts: a crash during it is finished at the next launch.
     controller->retryFinish();
     ASSERT_EQ(tools->renders.size(), 2u);
+    const std::optional<PendingRender::Job> retried = PendingRender::read(note);
+    ASSERT_TRUE(retried);
+    EXPECT_EQ(retried->relaunches, 0);
+    EXPECT_EQ(TakeRecovery::sweep({path(QString())}, afterFailure.noted).renders.size(), 1u);
     tools->complete(1);
     EXPECT_FALSE(QFileInfo::exists(note));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("final-2.mov"))));

@@ -2,6 +2,8 @@
 
 #include "finishing/IndexToFrontWork.h"
 #include "finishing/PendingNote.h"
+#include "finishing/PendingRender.h"
+#include "finishing/RenderWork.h"
 #include "finishing/TakeRecovery.h"
 #include "shortexport/ShortExportWork.h"
 #include "support/SyntheticTake.h"
@@ -54,7 +56,7 @@ TEST_F(FinishResume, aJustMeFinishListsNoRowLeavesNoNoteAndLeavesTheNextLaunchNo
     EXPECT_NEAR(seconds(final), 4.5, 0.1);
     EXPECT_EQ(readJson(stop).value(QStringLiteral("stoppedBy")).toString(), QStringLiteral("remote-button"));
 
-    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     EXPECT_TRUE(found.finishes.empty());
     EXPECT_TRUE(found.missingFinals.isEmpty());
     EXPECT_TRUE(found.noted.isEmpty());
@@ -83,11 +85,12 @@ TEST_F(FinishResume, aShortKilledInItsExportIsExportedAtTheNextLaunchWithWhatThe
     script.writtenAtText = QStringLiteral("2026-01-02T09:00:00Z");
     stopped.script = script;
     stopped.framing = ShortFraming::MeasuredFraming{0.41, 0.3, 90, 88};
+    stopped.recordedAt = QDateTime(QDate(2026, 1, 2), QTime(9, 14, 30), Qt::UTC);
     ASSERT_TRUE(PendingNote::write(*ShortExportWork({QStringLiteral("2026-01-02-short-1 · take 1"), shortFolder, raw, stopped, 0}).note()));
     // The export was cut short: the dead writer's hidden sibling is all there is of the short.
     write(takes(QStringLiteral("Shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-000000000077.mov")), "half a short");
 
-    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     ASSERT_EQ(found.finishes.size(), 1u);
     const std::vector<FinishWork::Outcome> outcomes = resumeAll(found);
     ASSERT_EQ(outcomes.size(), 1u);
@@ -107,7 +110,75 @@ TEST_F(FinishResume, aShortKilledInItsExportIsExportedAtTheNextLaunchWithWhatThe
     EXPECT_DOUBLE_EQ(crop.value(QStringLiteral("tailTrimmedSeconds")).toDouble(), 1.5);
     EXPECT_EQ(crop.value(QStringLiteral("framing")).toObject().value(QStringLiteral("framesWithFace")).toInt(), 88);
     EXPECT_EQ(crop.value(QStringLiteral("feed")).toObject().value(QStringLiteral("width")).toInt(), 640);
+    EXPECT_EQ(crop.value(QStringLiteral("recordedAt")).toString(), QStringLiteral("2026-01-02T09:14:30Z")) << "when the take stopped, not now";
     EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(made)));
+    EXPECT_TRUE(found.unsavedRaws.isEmpty()) << "a short keeps its raw beside it";
+}
+
+TEST_F(FinishResume, aShortWhoseExportFinishedBeforeTheCrashIsNotExportedAgainAndItsNoteGoes)
+{
+    const QString shortFolder = takes(QStringLiteral("Shorts/2026-01-02-short-3"));
+    const QString raw = shortFolder + QStringLiteral("/raw.mov");
+    const QString made = shortFolder + QStringLiteral("/short.mov");
+    captureMovie(raw, 2.0);
+    write(made, "the finished short");
+    write(shortFolder + QStringLiteral("/crop.json"), R"({"recordedAt": "2026-01-02T09:00:00Z"})");
+    ASSERT_TRUE(PendingNote::write(*ShortExportWork({QStringLiteral("t"), shortFolder, raw, ShortTake::Settings{}, 0}).note()));
+    // A second short whose note could not be read: its short is in place all the same.
+    const QString other = takes(QStringLiteral("Shorts/2026-01-02-short-4"));
+    captureMovie(other + QStringLiteral("/raw.mov"), 2.0);
+    write(other + QStringLiteral("/short.mov"), "another finished short");
+    write(other + QStringLiteral("/.short.pending"), "torn");
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    EXPECT_TRUE(found.finishes.empty());
+    EXPECT_TRUE(found.noted.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(made)));
+    EXPECT_FALSE(QFileInfo::exists(other + QStringLiteral("/.short.pending")));
+    EXPECT_EQ(bytes(made), QByteArray("the finished short"));
+    EXPECT_EQ(readJson(shortFolder + QStringLiteral("/crop.json")).value(QStringLiteral("recordedAt")).toString(), QStringLiteral("2026-01-02T09:00:00Z"));
+    EXPECT_FALSE(readLog().contains(QStringLiteral("recovery:")));
+}
+
+TEST_F(FinishResume, aResumedRenderThatFailsIsNotRunAgainNorSaidToBeCutShortAgain)
+{
+    const QString raw = takes(QStringLiteral("video 4/raw.mov"));
+    QDir().mkpath(takes(QStringLiteral("video 4")));
+    write(raw, "raw");
+    write(takes(QStringLiteral("video 4/take.json")), R"({"screen": "raw.mov", "preview": "final.mov"})");
+    Mixdown::Request request;
+    request.rawURL = raw;
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"), takes(QStringLiteral("video 4/final.mov")), QString(), request, 0}));
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    ASSERT_EQ(found.renders.size(), 1u);
+    tools->failRenders = 1;
+    const FinishWork::Outcome outcome = answer(controller->finishQueue().submit(std::make_shared<RenderWork>(found.renders.front())));
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_FALSE(QFileInfo::exists(PendingRender::markerPath(takes(QStringLiteral("video 4/final.mov")))));
+
+    // The next launches run nothing again and never say it was cut short.
+    const TakeRecovery::Findings next = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, found.noted);
+    EXPECT_TRUE(next.renders.empty());
+    const TakeRecovery::Findings after = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, next.noted);
+    EXPECT_TRUE(after.renders.empty());
+    EXPECT_EQ(tools->renders.size(), 1u);
+    EXPECT_FALSE(readLog().contains(QStringLiteral("cut short again")));
+    EXPECT_TRUE(QFileInfo::exists(raw));
+}
+
+TEST_F(FinishResume, aShortWhoseExportFailsInItsStopLeavesNoNoteToRunAgain)
+{
+    const QString shortFolder = takes(QStringLiteral("Shorts/2026-01-02-short-5"));
+    QDir().mkpath(shortFolder);
+    const QString raw = shortFolder + QStringLiteral("/raw.mov");
+    write(raw, "not a movie");
+    auto work = std::make_shared<ShortExportWork>(ShortExportWork::Job{QStringLiteral("t"), shortFolder, raw, ShortTake::Settings{}, 0});
+    const FinishWork::Outcome outcome = answer(controller->finishQueue().submit(work));
+    ASSERT_TRUE(outcome.failure);
+    EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(shortFolder + QStringLiteral("/short.mov"))));
+    EXPECT_TRUE(TakeRecovery::sweep({path(QStringLiteral("Takes"))}).finishes.empty());
+    EXPECT_TRUE(QFileInfo::exists(raw));
 }
 
 TEST_F(FinishResume, aJobCutShortAgainAfterItsRelaunchIsLeftAndSaidOnceAndAnUnknownNoteIsOnlyReported)
@@ -119,12 +190,12 @@ TEST_F(FinishResume, aJobCutShortAgainAfterItsRelaunchIsLeftAndSaidOnceAndAnUnkn
     QDir().mkpath(takes(QStringLiteral("video 4")));
     write(takes(QStringLiteral("video 4/.voice.pending")), "not json");
 
-    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     EXPECT_TRUE(found.finishes.empty());
     EXPECT_EQ(readLog().count(QStringLiteral("was cut short again")), 1);
     EXPECT_TRUE(readLog().contains(QStringLiteral(".voice.pending could not be read; voice is not finished again")));
     EXPECT_TRUE(QFileInfo::exists(raw));
-    const TakeRecovery::Findings again = TakeRecovery::sweep(path(QStringLiteral("Takes")), found.noted);
+    const TakeRecovery::Findings again = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, found.noted);
     EXPECT_EQ(readLog().count(QStringLiteral("was cut short again")), 1);
     EXPECT_EQ(again.noted, found.noted);
     EXPECT_FALSE(FinishKinds::resume(QJsonObject{{QStringLiteral("kind"), QStringLiteral("telegraph")}}));
@@ -160,5 +231,5 @@ TEST_F(FinishResume, aVoiceFinishListsNoRowLeavesNoNoteAndMakesItsRemoteCut)
     EXPECT_NEAR(*work->durationSeconds(), 3.5, 0.1);
     EXPECT_EQ(written.value(QStringLiteral("recordedAt")).toString(), QStringLiteral("2026-01-02T09:00:00Z"));
     EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(sidecar)));
-    EXPECT_TRUE(TakeRecovery::sweep(path(QStringLiteral("Takes"))).finishes.empty());
+    EXPECT_TRUE(TakeRecovery::sweep({path(QStringLiteral("Takes"))}).finishes.empty());
 }

@@ -50,7 +50,7 @@ using Kind = FinishJob::State::Kind;
 
 } // namespace
 
-TEST_F(Work, AJobThatIsNoRenderStartsAtOnceRightAfterATakeAndItsFailureKeepsItsNoteAndRetry)
+TEST_F(Work, AJobThatIsNoRenderStartsAtOnceRightAfterATakeAndItsFailureDropsItsNoteButKeepsItsRetry)
 {
     endTake(); // a render would now wait 5 s; a take's own finish must not
     const QString output = take(QStringLiteral("final-3.mov"));
@@ -63,16 +63,18 @@ TEST_F(Work, AJobThatIsNoRenderStartsAtOnceRightAfterATakeAndItsFailureKeepsItsN
     ASSERT_EQ(controller->finishJobs().size(), 1u);
     EXPECT_EQ(row(0).title, QStringLiteral("counted"));
     EXPECT_EQ(row(0).state.kind, Kind::failed);
-    EXPECT_TRUE(QFileInfo::exists(PendingNote::pathFor(output))) << "a failed job is still to be finished";
+    EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(output))) << "a failure is no crash: the next launch leaves it";
     EXPECT_TRUE(readLog().contains(QStringLiteral("counted")));
 
     // Its Retry runs it again on the same row, once.
     const QUuid id = row(0).id;
     ASSERT_TRUE(controller->finishQueue().hasFinishRetry(id));
+    work->noteWhileRunning = false;
     controller->finishQueue().retryFinishJob(id);
     controller->finishQueue().retryFinishJob(id);
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return row(0).state.kind == Kind::done; }, 3000));
     EXPECT_EQ(work->runs, 2);
+    EXPECT_TRUE(work->noteWhileRunning) << "the Retry is noted again";
     EXPECT_EQ(work->successes, 1);
     EXPECT_EQ(row(0).state.path, output);
     EXPECT_EQ(row(0).state.message, QStringLiteral("all of it"));

@@ -34,7 +34,7 @@ TEST_F(TakeRecoveryTest, aKilledRenderAndAKilledTakeAreFoundAndOnlyTheRenderSibl
     write(QStringLiteral("Takes/video 4/raw-3.mov"), "raw three");
     write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-000000000077.mov"), "half a short");
 
-    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     EXPECT_EQ(found.removedSiblings.size(), 2);
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("Takes/video 4/.mixdown-0A1B2C3D-0000-4000-8000-00000000001A.mov"))));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("Takes/Shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-000000000077.mov"))));
@@ -47,7 +47,7 @@ TEST_F(TakeRecoveryTest, aKilledRenderAndAKilledTakeAreFoundAndOnlyTheRenderSibl
 
     // The next launch finds the same two, and says nothing more about them.
     const qsizetype logged = readLog().size();
-    const TakeRecovery::Findings again = TakeRecovery::sweep(path(QStringLiteral("Takes")), found.noted);
+    const TakeRecovery::Findings again = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, found.noted);
     EXPECT_EQ(again.noted, found.noted);
     EXPECT_EQ(readLog().size(), logged);
 }
@@ -61,7 +61,7 @@ TEST_F(TakeRecoveryTest, finishedTakesTidiedIntoRawAreNeverReported)
         write(QStringLiteral("Takes/video 4/Raw/take") + s + QStringLiteral(".json"),
             QStringLiteral(R"({"screen": "raw%1.mov", "preview": "final%1.mov"})").arg(s).toUtf8());
     }
-    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     EXPECT_TRUE(found.missingFinals.isEmpty());
     EXPECT_TRUE(found.unsavedRaws.isEmpty());
     EXPECT_TRUE(found.noted.isEmpty());
@@ -89,7 +89,7 @@ TEST_F(TakeRecoveryTest, aCutShortRenderIsHandedBackOnceAndAFinishedOnesNoteGoes
     write(QStringLiteral("Takes/video 4/final.mov"), "final one");
     write(QStringLiteral("Takes/video 4/.final.pending"), "stale");
 
-    const TakeRecovery::Findings found = TakeRecovery::sweep(path(QStringLiteral("Takes")));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     ASSERT_EQ(found.renders.size(), 1u);
     const PendingRender::Job& job = found.renders.front();
     EXPECT_EQ(job.finalURL, path(QStringLiteral("Takes/video 4/final-2.mov")));
@@ -109,11 +109,53 @@ TEST_F(TakeRecoveryTest, aCutShortRenderIsHandedBackOnceAndAFinishedOnesNoteGoes
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("Takes/video 4/.final.pending"))));
 
     // Cut short again: the next launch leaves it, says so once, and the launch after says nothing.
-    const TakeRecovery::Findings second = TakeRecovery::sweep(path(QStringLiteral("Takes")), found.noted);
+    const TakeRecovery::Findings second = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, found.noted);
     EXPECT_TRUE(second.renders.empty());
     EXPECT_EQ(readLog().count(QStringLiteral("was cut short again")), 1);
-    const TakeRecovery::Findings third = TakeRecovery::sweep(path(QStringLiteral("Takes")), second.noted);
+    const TakeRecovery::Findings third = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, second.noted);
     EXPECT_TRUE(third.renders.empty());
     EXPECT_EQ(readLog().count(QStringLiteral("was cut short again")), 1);
     EXPECT_EQ(readLog().count(QStringLiteral("finishing ")), 1);
+}
+
+TEST_F(TakeRecoveryTest, aShortFolderKeepsItsRawUnreportedWhileALongFormRawWithoutItsTakeIsSaidOnce)
+{
+    // A finished short, a short killed while it was filmed, and a screen take killed while it was filmed.
+    write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/raw.mov"), "raw");
+    write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/short.mov"), "short");
+    write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/crop.json"), "{}");
+    write(QStringLiteral("Takes/Shorts/2026-01-02-hook-7-short-2/raw.mov"), "raw");
+    write(QStringLiteral("Takes/video 4/raw.mov"), "raw one");
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    EXPECT_EQ(found.unsavedRaws, QStringList{path(QStringLiteral("Takes/video 4/raw.mov"))});
+    EXPECT_EQ(readLog().count(QStringLiteral("was recorded but its take was never saved")), 1);
+    EXPECT_FALSE(readLog().contains(QStringLiteral("-short-")));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("Takes/Shorts/2026-01-02-hook-7-short-2/raw.mov"))));
+}
+
+TEST_F(TakeRecoveryTest, everyRootIsSweptAndAFolderTwoRootsReachIsSweptOnce)
+{
+    // The save root holds its own shorts root; a channel's recordings root lies elsewhere.
+    const QStringList roots{path(QStringLiteral("Takes")), path(QStringLiteral("Takes/Shorts")), path(QStringLiteral("Brain/BRANCHLINE/recordings")),
+        path(QStringLiteral("Brain/BRANCHLINE/shorts")), path(QStringLiteral("Takes"))};
+    Mixdown::Request request;
+    request.rawURL = path(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/raw.mov"));
+    write(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/raw.mov"), "raw");
+    write(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
+    write(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/.mixdown-0A1B2C3D-0000-4000-8000-00000000002B.mov"), "half a render");
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 2 · take 1"), QStringLiteral("video 2"),
+        path(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/final.mov")), QString(), request, 0}));
+    write(QStringLiteral("Brain/BRANCHLINE/shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-00000000003C.mov"), "half a short");
+    write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-00000000004D.mov"), "half a short");
+    write(QStringLiteral("Takes/video 4/raw-3.mov"), "raw three");
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep(roots);
+    ASSERT_EQ(found.renders.size(), 1u);
+    EXPECT_EQ(found.renders.front().finalURL, path(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/final.mov")));
+    EXPECT_EQ(found.removedSiblings.size(), 3);
+    EXPECT_EQ(found.unsavedRaws, QStringList{path(QStringLiteral("Takes/video 4/raw-3.mov"))});
+    EXPECT_EQ(readLog().count(QStringLiteral("recovery: finishing ")), 1);
+    EXPECT_EQ(readLog().count(QStringLiteral("was recorded but its take was never saved")), 1);
+    EXPECT_TRUE(QDir(path(QStringLiteral("Brain/BRANCHLINE/shorts/2026-01-02-short-1"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
