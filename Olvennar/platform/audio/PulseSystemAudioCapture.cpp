@@ -87,9 +87,10 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
     programs_.clear();
     if (auto error = openOutput())
         return error;
+    // Programs already playing are followed before the monitor opens, so they sound from its first block.
+    watchPrograms();
     if (auto error = openMonitor())
         return error;
-    watchPrograms();
     running_ = true;
     return std::nullopt;
 }
@@ -172,19 +173,19 @@ void PulseSystemAudioCapture::watchPrograms()
                 static_cast<PulseSystemAudioCapture*>(self)->recordWholeOutput(QStringLiteral("the sound server does not announce its programs (%1)").arg(serverError(subscribing)));
         },
         this);
-    pa_operation* listed = subscribed ? pa_context_get_sink_input_info_list(context, programInfo, this) : nullptr;
-    if (!subscribed || !listed)
+    if (subscribed)
+        pa_operation_unref(subscribed);
+    if (!subscribed || !connection_->wait(pa_context_get_sink_input_info_list(context, programInfo, this)))
         recordWholeOutput(QStringLiteral("the sound server does not list its programs (%1)").arg(serverError(context)));
-    for (pa_operation* operation : {subscribed, listed}) {
-        if (operation)
-            pa_operation_unref(operation);
-    }
 }
 
 void PulseSystemAudioCapture::programInfo(pa_context*, const pa_sink_input_info* info, int eol, void* self)
 {
+    auto* capture = static_cast<PulseSystemAudioCapture*>(self);
     if (eol == 0 && info)
-        static_cast<PulseSystemAudioCapture*>(self)->programFacts(*info);
+        capture->programFacts(*info);
+    else
+        capture->connection_->signal(); // the list start() waits for is complete
 }
 
 void PulseSystemAudioCapture::programEvent(pa_subscription_event_type_t type, uint32_t sinkInput)

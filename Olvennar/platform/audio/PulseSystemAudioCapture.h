@@ -15,13 +15,15 @@
 class PulseConnection;
 
 // System audio without the studio's own sounds. Every other program playing on the output is recorded on
-// its own (a monitor stream of its sink input, which the server gives after the program's own volume and
-// mute, as the user hears it) and mixed onto the output's monitor, which is recorded too and keeps the
-// track's cadence and clock: blocks of about 10 ms, silence when nothing plays, stamped as one continuous
-// stream (AudioTimestamper). Programs that start or end during the take join or leave as the server
-// announces them (a program that brings its sound with it may have its first block, about 10 ms, rendered
-// before its own stream can be listened to). A server that refuses to record single programs gets the whole monitor, said once in the
-// log. waitUntilFlowing() returns once the monitor's first block was read (or after three seconds, logged).
+// its own, from a monitor stream of its sink input: the server gives it after the program's own volume and
+// mute, as the user hears it (the output's own volume stays out, as it does from a hardware output's
+// monitor). The programs are mixed onto the output's monitor, which is recorded too and keeps the track's
+// cadence and clock: blocks of about 10 ms, silence when nothing plays, stamped as one continuous stream
+// (AudioTimestamper). Programs that start or end during the take join or leave as the server announces
+// them; a program that brings its sound with it may have its first block (about 10 ms) rendered before its
+// own stream can be listened to. A server that refuses to record single programs gets the whole monitor,
+// said once in the log. waitUntilFlowing() returns once the monitor's first block was read (or after three
+// seconds, logged).
 //
 // Threading: start(), waitUntilFlowing() and stop() come from one caller thread at a time. Every stream,
 // subscription and introspection callback runs on the connection's mainloop thread (`pulse.system`), which
@@ -71,7 +73,7 @@ private:
     void programRefused(uint32_t sinkInput, int error);
     void recordWholeOutput(const QString& reason);
 
-    // Caller thread: set before start() opens anything.
+    // Set by start() before it opens anything; the flags are read from any thread.
     const QString outputName_;
     const QString ownProcess_;
     int sampleRate_ = 48000;
