@@ -8,6 +8,7 @@
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/audio/PulseDeviceMonitor.h"
+#include "platform/audio/PulseSystemAudioCapture.h"
 #include "platform/input/EwmhFrontWindow.h"
 #include "platform/input/X11PointerState.h"
 #include "platform/input/XInputEvents.h"
@@ -112,7 +113,7 @@ std::unique_ptr<ScreenRecorder> LinuxTakeServices::makeScreenRecorder(RecordingC
     ScreenRecorder::Sources sources;
     sources.screen = std::make_unique<X11ScreenCapture>();
     sources.microphone = std::make_unique<PulseAudioCapture>();
-    sources.systemAudio = std::make_unique<PulseAudioCapture>();
+    sources.systemAudio = std::make_unique<PulseSystemAudioCapture>();
     sources.speech = speechSink_;
     return std::make_unique<ScreenRecorder>(clock, std::move(sources));
 }

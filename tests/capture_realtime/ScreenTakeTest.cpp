@@ -1,5 +1,6 @@
 #include "capture/ScreenRecorder.h"
 #include "platform/audio/PulseAudioCapture.h"
+#include "platform/audio/PulseSystemAudioCapture.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/XcbConnection.h"
 #include "support/FlashToneClient.h"
@@ -40,7 +41,7 @@ protected:
         ScreenRecorder::Sources sources;
         sources.screen = std::make_unique<X11ScreenCapture>(server->displayName());
         sources.microphone = std::make_unique<PulseAudioCapture>();
-        sources.systemAudio = std::make_unique<PulseAudioCapture>();
+        sources.systemAudio = std::make_unique<PulseSystemAudioCapture>();
         return std::make_unique<ScreenRecorder>(clock, std::move(sources));
     }
 

@@ -8,7 +8,6 @@
 
 #include <pulse/channelmap.h>
 #include <pulse/error.h>
-#include <pulse/timeval.h>
 
 #include <cstring>
 
@@ -74,14 +73,8 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     const QByteArray deviceName = name.toUtf8();
     if (pa_stream_connect_record(stream_, deviceName.constData(), &attributes, flags) < 0)
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
-    for (;;) {
-        const pa_stream_state_t streamState = pa_stream_get_state(stream_);
-        if (streamState == PA_STREAM_READY)
-            break;
-        if (!PA_STREAM_IS_GOOD(streamState))
-            return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
-        pa_threaded_mainloop_wait(connection_->mainloop());
-    }
+    if (!connection_->waitUntilReady(stream_))
+        return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
     running_ = true;
     return std::nullopt;
 }
@@ -98,21 +91,7 @@ void PulseAudioCapture::waitForFirstBlock()
 {
     // A source that was idle (or a monitor whose output must first shorten its latency) may take most of a
     // second to send its first block. Until it does, a take starting its picture would have no sound.
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(connection_->mainloop());
-    timeval deadline{};
-    pa_timeval_add(pa_gettimeofday(&deadline), firstBlockTimeoutMicroseconds);
-    firstBlockOverdue_ = false;
-    pa_time_event* timer = api->time_new(
-        api, &deadline,
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
-            auto* capture = static_cast<PulseAudioCapture*>(self);
-            capture->firstBlockOverdue_ = true;
-            capture->connection_->signal();
-        },
-        this);
-    while (!firstBlockRead_ && !firstBlockOverdue_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
-        pa_threaded_mainloop_wait(connection_->mainloop());
-    api->time_free(timer);
+    connection_->waitUntil([this] { return firstBlockRead_ || !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)); }, firstBlockTimeoutMicroseconds);
     if (!firstBlockRead_)
         Diagnostics::log(QStringLiteral("%1: no sound arrived within %2 s of opening the source").arg(sourceName_).arg(firstBlockTimeoutMicroseconds / 1e6));
 }

@@ -48,7 +48,6 @@ private:
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
     // Mainloop thread, or start()/waitUntilFlowing() with the mainloop lock held.
     bool firstBlockRead_ = false;
-    bool firstBlockOverdue_ = false;
     QString description_;
     QString sourceName_;
 };

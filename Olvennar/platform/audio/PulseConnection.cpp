@@ -2,6 +2,7 @@
 
 #include <pulse/operation.h>
 #include <pulse/proplist.h>
+#include <pulse/timeval.h>
 
 std::unique_ptr<PulseConnection> PulseConnection::open(const QString& clientName, const char* threadName)
 {
@@ -54,6 +55,44 @@ bool PulseConnection::wait(pa_operation* operation) const
         pa_threaded_mainloop_wait(mainloop_);
     pa_operation_unref(operation);
     return true;
+}
+
+bool PulseConnection::waitUntilReady(pa_stream* stream) const
+{
+    for (;;) {
+        const pa_stream_state_t state = pa_stream_get_state(stream);
+        if (state == PA_STREAM_READY)
+            return true;
+        if (!PA_STREAM_IS_GOOD(state))
+            return false;
+        pa_threaded_mainloop_wait(mainloop_);
+    }
+}
+
+bool PulseConnection::waitUntil(const std::function<bool()>& done, pa_usec_t timeoutMicroseconds) const
+{
+    struct Deadline {
+        const PulseConnection* connection;
+        bool passed = false;
+    } deadline{this};
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop_);
+    timeval due{};
+    pa_timeval_add(pa_gettimeofday(&due), timeoutMicroseconds);
+    pa_time_event* timer = api->time_new(
+        api, &due,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* data) {
+            auto* reached = static_cast<Deadline*>(data);
+            reached->passed = true;
+            reached->connection->signal();
+        },
+        &deadline);
+    bool result = done();
+    while (!result && !deadline.passed) {
+        pa_threaded_mainloop_wait(mainloop_);
+        result = done();
+    }
+    api->time_free(timer);
+    return result;
 }
 
 bool PulseConnection::isReady() const { return pa_context_get_state(context_) == PA_CONTEXT_READY; }

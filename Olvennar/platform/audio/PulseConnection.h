@@ -1,6 +1,7 @@
 #pragma once
 
 #include <pulse/context.h>
+#include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
 #include <QString>
@@ -36,6 +37,12 @@ public:
     // With the lock held: waits until the operation is done (its callback must call signal()), then releases it.
     // False when the operation could not be started.
     bool wait(pa_operation* operation) const;
+    // With the lock held: waits until the stream is ready (true) or failed (false); its state callback must
+    // call signal().
+    bool waitUntilReady(pa_stream* stream) const;
+    // With the lock held: waits until `done` holds (checked whenever a callback calls signal()) or the timeout
+    // passed; returns `done`'s last answer.
+    bool waitUntil(const std::function<bool()>& done, pa_usec_t timeoutMicroseconds) const;
     // From a callback: wakes wait().
     void signal() const { pa_threaded_mainloop_signal(mainloop_, 0); }
     bool isReady() const;

@@ -1,0 +1,387 @@
+#include "platform/audio/PulseSystemAudioCapture.h"
+
+#include "platform/audio/PulseAudioCatalog.h"
+#include "platform/audio/PulseConnection.h"
+#include "platform/audio/SystemAudioPrograms.h"
+#include "platform/system/Diagnostics.h"
+#include "platform/system/Edition.h"
+#include "platform/system/HostClock.h"
+
+#include <pulse/channelmap.h>
+#include <pulse/error.h>
+#include <pulse/subscribe.h>
+
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// Blocks of about 10 ms, read as soon as they are rendered.
+pa_buffer_attr recordAttributes(const pa_sample_spec& format)
+{
+    pa_buffer_attr attributes;
+    std::memset(&attributes, 0xFF, sizeof attributes);
+    attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, &format));
+    return attributes;
+}
+
+constexpr auto recordFlags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
+
+int64_t nanosecondsOf(size_t bytes, const pa_sample_spec* format) { return static_cast<int64_t>(pa_bytes_to_usec(bytes, format)) * 1000; }
+
+// One block read from a record stream.
+struct ReadBlock {
+    const float* samples = nullptr; // null for a hole the server reported
+    int64_t frames = 0;
+    int64_t readAt = 0; // host nanoseconds
+    int64_t queuedAfter = 0; // nanoseconds of sound already queued behind it
+    int64_t duration = 0; // nanoseconds
+};
+
+// Hands every block the stream holds to `take`, oldest first.
+template <typename Take>
+void readEveryBlock(pa_stream* stream, int channels, Take&& take)
+{
+    const pa_sample_spec* format = pa_stream_get_sample_spec(stream);
+    const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels);
+    while (pa_stream_readable_size(stream) > 0) {
+        const size_t readable = pa_stream_readable_size(stream);
+        const void* data = nullptr;
+        size_t bytes = 0;
+        if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0)
+            return;
+        take(ReadBlock{static_cast<const float*>(data), static_cast<int64_t>(bytes / frameBytes), HostClock::nowNanoseconds(),
+            nanosecondsOf(readable - bytes, format), nanosecondsOf(bytes, format)});
+        pa_stream_drop(stream);
+    }
+}
+
+QString serverError(pa_context* context) { return QString::fromUtf8(pa_strerror(pa_context_errno(context))); }
+
+} // namespace
+
+PulseSystemAudioCapture::PulseSystemAudioCapture(QString outputName)
+    : outputName_(std::move(outputName))
+    , ownProcess_(QString::number(getpid()))
+{
+}
+
+PulseSystemAudioCapture::~PulseSystemAudioCapture() { stop(); }
+
+std::optional<QString> PulseSystemAudioCapture::start(const Request& request, BlockHandler onBlock, FailureHandler onFailure)
+{
+    stop();
+    stopping_ = false;
+    singlePrograms_ = true;
+    firstBlockRead_ = false;
+    sampleRate_ = request.sampleRate > 0 ? request.sampleRate : 48000;
+    channels_ = request.channels > 0 ? request.channels : 2;
+    onBlock_ = std::move(onBlock);
+    onFailure_ = std::move(onFailure);
+    connection_ = PulseConnection::open(Edition::appName(), "pulse.system");
+    if (!connection_)
+        return QStringLiteral("the sound server could not be reached");
+    PulseConnection::Lock lock(*connection_);
+    timestamper_ = std::make_unique<AudioTimestamper>(sampleRate_, channels_);
+    mixer_ = std::make_unique<SystemAudioMixer>(sampleRate_, channels_, sampleRate_ * holdMilliseconds / 1000);
+    programs_.clear();
+    if (auto error = openOutput())
+        return error;
+    // Programs already playing are followed before the monitor opens, so they sound from its first block.
+    watchPrograms();
+    if (auto error = openMonitor())
+        return error;
+    running_ = true;
+    return std::nullopt;
+}
+
+std::optional<QString> PulseSystemAudioCapture::openOutput()
+{
+    const auto state = PulseAudioCatalog::query(*connection_);
+    if (!state)
+        return QStringLiteral("the sound server did not list its sources");
+    const QString output = outputName_.isEmpty() ? state->defaultSink : outputName_;
+    struct Found {
+        const PulseConnection* connection = nullptr;
+        uint32_t index = PA_INVALID_INDEX;
+        QString monitor;
+    } found;
+    found.connection = connection_.get();
+    connection_->wait(pa_context_get_sink_info_by_name(
+        connection_->context(), output.toUtf8().constData(),
+        [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+            auto* sink = static_cast<Found*>(data);
+            if (eol == 0 && info) {
+                sink->index = info->index;
+                sink->monitor = QString::fromUtf8(info->monitor_source_name);
+            }
+            sink->connection->signal();
+        },
+        &found));
+    if (found.index == PA_INVALID_INDEX)
+        return QStringLiteral("the sound source %1 is not available").arg(output.isEmpty() ? QStringLiteral("(default)") : output + QStringLiteral(".monitor"));
+    outputIndex_ = found.index;
+    monitorName_ = found.monitor;
+    description_ = monitorName_;
+    for (const AudioDeviceInfo& source : state->sources) {
+        if (source.name == monitorName_)
+            description_ = source.description;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> PulseSystemAudioCapture::openMonitor()
+{
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), static_cast<uint8_t>(channels_)};
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, format.channels, PA_CHANNEL_MAP_DEFAULT);
+    monitor_.reset(pa_stream_new(connection_->context(), "system audio", &format, &map));
+    if (!monitor_)
+        return QStringLiteral("the sound stream could not be created");
+    pa_stream* stream = monitor_.get();
+    pa_stream_set_state_callback(stream, [](pa_stream*, void* self) { static_cast<PulseSystemAudioCapture*>(self)->monitorStateChanged(); }, this);
+    pa_stream_set_read_callback(stream, [](pa_stream*, size_t, void* self) { static_cast<PulseSystemAudioCapture*>(self)->readMonitor(); }, this);
+    pa_stream_set_overflow_callback(
+        stream,
+        [](pa_stream*, void* self) {
+            // The server threw away sound this client did not read in time: start again from the clock.
+            auto* capture = static_cast<PulseSystemAudioCapture*>(self);
+            capture->mixer_->monitorOverflowed();
+            Diagnostics::log(QStringLiteral("%1: the sound server dropped sound that was not read in time").arg(capture->monitorName_));
+        },
+        this);
+    const pa_buffer_attr attributes = recordAttributes(format);
+    if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0 || !connection_->waitUntilReady(stream))
+        return QStringLiteral("the sound source %1 could not be opened: %2").arg(monitorName_, serverError(connection_->context()));
+    return std::nullopt;
+}
+
+void PulseSystemAudioCapture::watchPrograms()
+{
+    pa_context* context = connection_->context();
+    pa_context_set_subscribe_callback(
+        context,
+        [](pa_context*, pa_subscription_event_type_t type, uint32_t index, void* self) {
+            static_cast<PulseSystemAudioCapture*>(self)->programEvent(type, index);
+        },
+        this);
+    // Subscribed before the list is asked for, so a program starting in between is not missed.
+    pa_operation* subscribed = pa_context_subscribe(
+        context, PA_SUBSCRIPTION_MASK_SINK_INPUT,
+        [](pa_context* subscribing, int success, void* self) {
+            if (!success)
+                static_cast<PulseSystemAudioCapture*>(self)->recordWholeOutput(QStringLiteral("the sound server does not announce its programs (%1)").arg(serverError(subscribing)));
+        },
+        this);
+    if (subscribed)
+        pa_operation_unref(subscribed);
+    if (!subscribed || !connection_->wait(pa_context_get_sink_input_info_list(context, programInfo, this)))
+        recordWholeOutput(QStringLiteral("the sound server does not list its programs (%1)").arg(serverError(context)));
+}
+
+void PulseSystemAudioCapture::programInfo(pa_context*, const pa_sink_input_info* info, int eol, void* self)
+{
+    auto* capture = static_cast<PulseSystemAudioCapture*>(self);
+    if (eol == 0 && info)
+        capture->programFacts(*info);
+    else
+        capture->connection_->signal(); // the list start() waits for is complete
+}
+
+void PulseSystemAudioCapture::programEvent(pa_subscription_event_type_t type, uint32_t sinkInput)
+{
+    if (stopping_ || !singlePrograms_ || (type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) != PA_SUBSCRIPTION_EVENT_SINK_INPUT)
+        return;
+    if ((type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) {
+        leave(sinkInput);
+        return;
+    }
+    // A new program, or one that changed: where it plays now, and for whom.
+    if (pa_operation* operation = pa_context_get_sink_input_info(connection_->context(), sinkInput, programInfo, this))
+        pa_operation_unref(operation);
+}
+
+void PulseSystemAudioCapture::programFacts(const pa_sink_input_info& info)
+{
+    if (stopping_ || !singlePrograms_)
+        return;
+    const char* process = pa_proplist_gets(info.proplist, PA_PROP_APPLICATION_PROCESS_ID);
+    const auto action = SystemAudioPrograms::actionFor(
+        programs_.count(info.index) > 0, info.sink, process ? QString::fromUtf8(process) : QString(), outputIndex_, ownProcess_);
+    if (action == SystemAudioPrograms::Action::leave) {
+        leave(info.index);
+    } else if (action == SystemAudioPrograms::Action::follow) {
+        const char* name = pa_proplist_gets(info.proplist, PA_PROP_APPLICATION_NAME);
+        Diagnostics::log(QStringLiteral("system audio: recording \"%1\" (stream %2)").arg(QString::fromUtf8(name ? name : info.name)).arg(info.index));
+        follow(info.index);
+    }
+}
+
+void PulseSystemAudioCapture::follow(uint32_t sinkInput)
+{
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), static_cast<uint8_t>(channels_)};
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, format.channels, PA_CHANNEL_MAP_DEFAULT);
+    auto program = std::make_unique<Program>();
+    program->owner = this;
+    program->sinkInput = sinkInput;
+    program->stream.reset(pa_stream_new(connection_->context(), "system audio program", &format, &map));
+    if (!program->stream)
+        return;
+    pa_stream* stream = program->stream.get();
+    if (const int refused = pa_stream_set_monitor_stream(stream, sinkInput); refused < 0) {
+        recordWholeOutput(QStringLiteral("the sound server cannot record single programs (%1)").arg(QString::fromUtf8(pa_strerror(-refused))));
+        return;
+    }
+    pa_stream_set_state_callback(stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->programStateChanged(*static_cast<Program*>(data)); }, program.get());
+    pa_stream_set_read_callback(stream, [](pa_stream*, size_t, void* data) { static_cast<Program*>(data)->owner->readProgram(*static_cast<Program*>(data)); }, program.get());
+    pa_stream_set_overflow_callback(
+        stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->mixer_->programOverflowed(static_cast<Program*>(data)->sinkInput); },
+        program.get());
+    const pa_buffer_attr attributes = recordAttributes(format);
+    if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0) {
+        programRefused(sinkInput, pa_context_errno(connection_->context()));
+        return;
+    }
+    mixer_->addProgram(sinkInput);
+    programs_[sinkInput] = std::move(program);
+}
+
+void PulseSystemAudioCapture::leave(uint32_t sinkInput)
+{
+    mixer_->endProgram(sinkInput);
+    programs_.erase(sinkInput);
+}
+
+void PulseSystemAudioCapture::programStateChanged(Program& program)
+{
+    const pa_stream_state_t state = pa_stream_get_state(program.stream.get());
+    if (state == PA_STREAM_READY) {
+        program.ready = true;
+        return;
+    }
+    if (state != PA_STREAM_FAILED && state != PA_STREAM_TERMINATED)
+        return;
+    // The program ended or moved away (the server ends its stream), or the server would not open it.
+    const uint32_t sinkInput = program.sinkInput;
+    const bool opened = program.ready;
+    const int error = pa_context_errno(connection_->context());
+    leave(sinkInput); // `program` is gone from here on
+    if (!opened && state == PA_STREAM_FAILED)
+        programRefused(sinkInput, error);
+}
+
+void PulseSystemAudioCapture::programRefused(uint32_t sinkInput, int error)
+{
+    if (error != PA_ERR_INVALID) {
+        if (SystemAudioPrograms::refusesSinglePrograms(error, true))
+            recordWholeOutput(QStringLiteral("the sound server cannot record single programs (%1)").arg(QString::fromUtf8(pa_strerror(error))));
+        return;
+    }
+    // The same answer means the program moved to another output just now: ask where it plays.
+    pa_operation* operation = pa_context_get_sink_input_info(
+        connection_->context(), sinkInput,
+        [](pa_context*, const pa_sink_input_info* info, int eol, void* self) {
+            auto* capture = static_cast<PulseSystemAudioCapture*>(self);
+            if (eol == 0 && info && !capture->stopping_ && SystemAudioPrograms::refusesSinglePrograms(PA_ERR_INVALID, info->sink == capture->outputIndex_))
+                capture->recordWholeOutput(QStringLiteral("the sound server cannot record single programs (%1)").arg(QString::fromUtf8(pa_strerror(PA_ERR_INVALID))));
+        },
+        this);
+    if (operation)
+        pa_operation_unref(operation);
+}
+
+void PulseSystemAudioCapture::recordWholeOutput(const QString& reason)
+{
+    if (!singlePrograms_ || stopping_)
+        return;
+    singlePrograms_ = false;
+    Diagnostics::log(QStringLiteral("system audio: %1; recording everything %2 plays, the studio's own sounds included").arg(reason, description_));
+    pa_context_set_subscribe_callback(connection_->context(), nullptr, nullptr);
+    mixer_->mixWholeMonitor();
+    programs_.clear();
+}
+
+void PulseSystemAudioCapture::readProgram(Program& program)
+{
+    readEveryBlock(program.stream.get(), channels_, [&](const ReadBlock& block) {
+        // The server sends a block once its last frame is rendered: it arrived with what is queued behind it.
+        mixer_->addProgramSound(program.sinkInput, block.readAt - block.queuedAfter, block.samples, block.frames);
+    });
+}
+
+void PulseSystemAudioCapture::readMonitor()
+{
+    readEveryBlock(monitor_.get(), channels_, [&](const ReadBlock& block) {
+        if (!block.samples)
+            Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(monitorName_).arg(block.duration / 1e6, 0, 'f', 1));
+        // Stamped like every monitor block: it starts sounding when it arrives, so its latency, counted from
+        // its end, is what is queued behind it less its own length.
+        deliver(mixer_->addMonitor(block.readAt, block.queuedAfter - block.duration, block.samples, block.frames));
+        if (!firstBlockRead_) {
+            firstBlockRead_ = true;
+            connection_->signal();
+        }
+    });
+}
+
+void PulseSystemAudioCapture::deliver(std::vector<SystemAudioMixer::Block> blocks)
+{
+    for (SystemAudioMixer::Block& block : blocks) {
+        if (block.afterOverflow)
+            timestamper_->resynchronize();
+        AudioTimestamper::Fed fed = timestamper_->feed(block.readAt, block.latency, block.samples.data(), static_cast<int64_t>(block.samples.size()) / channels_);
+        deliver(fed);
+    }
+}
+
+void PulseSystemAudioCapture::deliver(AudioTimestamper::Fed& fed)
+{
+    if (!fed.note.isEmpty())
+        Diagnostics::log(monitorName_ + QStringLiteral(": ") + fed.note);
+    for (const MediaSample& block : fed.blocks) {
+        if (onBlock_ && !stopping_)
+            onBlock_(block);
+    }
+}
+
+void PulseSystemAudioCapture::monitorStateChanged()
+{
+    connection_->signal();
+    const pa_stream_state_t state = pa_stream_get_state(monitor_.get());
+    // Only a stream that was running reports; a refused connect is start()'s error.
+    if ((state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) && running_ && !stopping_ && onFailure_)
+        onFailure_(QStringLiteral("the sound source %1 stopped").arg(monitorName_));
+}
+
+void PulseSystemAudioCapture::waitUntilFlowing()
+{
+    if (!connection_ || !monitor_)
+        return;
+    PulseConnection::Lock lock(*connection_);
+    // An output that was idle may take most of a second to send its monitor's first block.
+    connection_->waitUntil([this] { return firstBlockRead_ || !PA_STREAM_IS_GOOD(pa_stream_get_state(monitor_.get())); }, firstBlockTimeoutMicroseconds);
+    if (!firstBlockRead_)
+        Diagnostics::log(QStringLiteral("%1: no sound arrived within %2 s of opening the source").arg(monitorName_).arg(firstBlockTimeoutMicroseconds / 1e6));
+}
+
+void PulseSystemAudioCapture::stop()
+{
+    if (!connection_)
+        return;
+    {
+        PulseConnection::Lock lock(*connection_);
+        // Sound still held (for the programs to catch up, or while the latency settled) belongs to the take.
+        if (mixer_ && timestamper_ && !stopping_) {
+            deliver(mixer_->flush());
+            AudioTimestamper::Fed fed = timestamper_->flush();
+            deliver(fed);
+        }
+        stopping_ = true;
+        running_ = false;
+        pa_context_set_subscribe_callback(connection_->context(), nullptr, nullptr);
+        programs_.clear();
+        monitor_.reset();
+    }
+    connection_.reset();
+}

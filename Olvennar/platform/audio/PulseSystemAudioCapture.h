@@ -1,0 +1,97 @@
+#pragma once
+
+#include "platform/audio/AudioCapture.h"
+#include "platform/audio/AudioTimestamper.h"
+#include "platform/audio/PulseStreamHandle.h"
+#include "platform/audio/SystemAudioMixer.h"
+
+#include <pulse/context.h>
+#include <pulse/introspect.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+
+class PulseConnection;
+
+// System audio without the studio's own sounds. Every other program playing on the output is recorded on
+// its own, from a monitor stream of its sink input: the server gives it after the program's own volume and
+// mute, as the user hears it (the output's own volume stays out, as it does from a hardware output's
+// monitor). The programs are mixed onto the output's monitor, which is recorded too and keeps the track's
+// cadence and clock: blocks of about 10 ms, silence when nothing plays, stamped as one continuous stream
+// (AudioTimestamper). Programs that start or end during the take join or leave as the server announces
+// them; a program that brings its sound with it may have its first block (about 10 ms) rendered before its
+// own stream can be listened to. A server that refuses to record single programs gets the whole monitor,
+// said once in the log. waitUntilFlowing() returns once the monitor's first block was read (or after three
+// seconds, logged).
+//
+// Threading: start(), waitUntilFlowing() and stop() come from one caller thread at a time. Every stream,
+// subscription and introspection callback runs on the connection's mainloop thread (`pulse.system`), which
+// alone touches the fields below `connection_` once start() returned; start() and stop() touch them with the
+// mainloop lock held. Blocks are handed to the handler on the mainloop thread.
+class PulseSystemAudioCapture final : public AudioCapture {
+public:
+    // `outputName`: the sink whose programs are heard; empty: the default output.
+    explicit PulseSystemAudioCapture(QString outputName = {});
+    ~PulseSystemAudioCapture() override;
+    PulseSystemAudioCapture(const PulseSystemAudioCapture&) = delete;
+    PulseSystemAudioCapture& operator=(const PulseSystemAudioCapture&) = delete;
+
+    std::optional<QString> start(const Request& request, BlockHandler onBlock, FailureHandler onFailure = {}) override;
+    void waitUntilFlowing() override;
+    void stop() override;
+    QString sourceDescription() const override { return description_; }
+    // False once the server refused single programs and the whole output is recorded.
+    bool recordsSinglePrograms() const { return singlePrograms_; }
+
+private:
+    // One program's monitor stream.
+    struct Program {
+        PulseSystemAudioCapture* owner = nullptr;
+        uint32_t sinkInput = PA_INVALID_INDEX;
+        bool ready = false; // its stream opened once
+        PulseStream stream;
+    };
+    // Monitor frames held back for the programs' sound of the same moment.
+    static constexpr int64_t holdMilliseconds = 30;
+    static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
+
+    std::optional<QString> openOutput();
+    std::optional<QString> openMonitor();
+    void watchPrograms();
+    void readMonitor();
+    void monitorStateChanged();
+    void deliver(std::vector<SystemAudioMixer::Block> blocks);
+    void deliver(AudioTimestamper::Fed& fed);
+    static void programInfo(pa_context* context, const pa_sink_input_info* info, int eol, void* self);
+    void programEvent(pa_subscription_event_type_t type, uint32_t sinkInput);
+    void programFacts(const pa_sink_input_info& info);
+    void follow(uint32_t sinkInput);
+    void leave(uint32_t sinkInput);
+    void readProgram(Program& program);
+    void programStateChanged(Program& program);
+    void programRefused(uint32_t sinkInput, int error);
+    void recordWholeOutput(const QString& reason);
+
+    // Set by start() before it opens anything; the flags are read from any thread.
+    const QString outputName_;
+    const QString ownProcess_;
+    int sampleRate_ = 48000;
+    int channels_ = 2;
+    BlockHandler onBlock_;
+    FailureHandler onFailure_;
+    QString description_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> running_{false};
+    std::atomic<bool> singlePrograms_{true};
+
+    std::unique_ptr<PulseConnection> connection_;
+    // Mainloop thread, or the caller with the mainloop lock held.
+    QString monitorName_;
+    uint32_t outputIndex_ = PA_INVALID_INDEX;
+    PulseStream monitor_;
+    std::map<uint32_t, std::unique_ptr<Program>> programs_;
+    std::unique_ptr<SystemAudioMixer> mixer_;
+    std::unique_ptr<AudioTimestamper> timestamper_;
+    bool firstBlockRead_ = false;
+};

@@ -1,0 +1,285 @@
+#include "platform/audio/SystemAudioMixer.h"
+#include "platform/audio/SystemAudioPrograms.h"
+
+#include <pulse/def.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr int rate = 48000;
+constexpr int channels = 2;
+constexpr int64_t blockFrames = 480;
+constexpr int64_t holdFrames = 1440;
+constexpr int64_t millisecond = 1'000'000;
+constexpr int64_t origin = 5'000 * millisecond;
+
+int64_t timeOf(int64_t position) { return origin + position * 1'000'000'000 / rate; }
+
+// Sound whose every frame says where it belongs: position × 1e-6 on both channels.
+std::vector<float> marked(int64_t position, int64_t frames)
+{
+    std::vector<float> samples;
+    for (int64_t frame = 0; frame < frames; ++frame)
+        samples.insert(samples.end(), channels, static_cast<float>((position + frame) * 1e-6));
+    return samples;
+}
+
+// A monitor whose 10 ms blocks are read as their last frame is rendered, and the track the mixer gives out.
+struct MixedRun {
+    SystemAudioMixer mixer{rate, channels, holdFrames};
+    std::vector<SystemAudioMixer::Block> blocks;
+    std::vector<float> track; // left channel
+    int64_t monitorFrames = 0;
+
+    void monitor(int count = 1, float value = 0.25f)
+    {
+        for (int i = 0; i < count; ++i) {
+            const std::vector<float> samples(blockFrames * channels, value);
+            take(mixer.addMonitor(timeOf(monitorFrames + blockFrames), -10 * millisecond, samples.data(), blockFrames));
+            monitorFrames += blockFrames;
+        }
+    }
+    // A program's block for `position`, read `delay` after its last frame was rendered.
+    void program(uint32_t id, int64_t position, int64_t frames = blockFrames, int64_t delay = 0)
+    {
+        const std::vector<float> samples = marked(position, frames);
+        mixer.addProgramSound(id, timeOf(position + frames) + delay, samples.data(), frames);
+    }
+    // `count` monitor blocks, each with program `id`'s sound of the same frames.
+    void playing(uint32_t id, int count)
+    {
+        for (int k = 0; k < count; ++k) {
+            monitor();
+            program(id, monitorFrames - blockFrames);
+        }
+    }
+    void flush() { take(mixer.flush()); }
+    void take(std::vector<SystemAudioMixer::Block> out)
+    {
+        for (SystemAudioMixer::Block& block : out) {
+            for (size_t i = 0; i < block.samples.size(); i += channels)
+                track.push_back(block.samples[i]);
+            blocks.push_back(std::move(block));
+        }
+    }
+    // Whether frames [from, to) hold the program sound that belongs there.
+    ::testing::AssertionResult carries(int64_t from, int64_t to, float extra = 0) const
+    {
+        for (int64_t p = from; p < to; ++p) {
+            if (std::fabs(track.at(static_cast<size_t>(p)) - static_cast<float>(p * 1e-6 + extra)) > 1e-7f)
+                return ::testing::AssertionFailure() << "frame " << p << " holds " << track[static_cast<size_t>(p)];
+        }
+        return ::testing::AssertionSuccess();
+    }
+    ::testing::AssertionResult silent(int64_t from, int64_t to) const
+    {
+        for (int64_t p = from; p < to; ++p) {
+            if (track.at(static_cast<size_t>(p)) != 0.0f)
+                return ::testing::AssertionFailure() << "frame " << p << " holds " << track[static_cast<size_t>(p)];
+        }
+        return ::testing::AssertionSuccess();
+    }
+};
+
+} // namespace
+
+TEST(SystemAudioMixer, withNothingPlayingEveryMonitorBlockComesOutOnceInOrderAsSilenceWithItsReadings)
+{
+    MixedRun run;
+    run.monitor(100);
+    EXPECT_EQ(run.blocks.size(), 97u) << "30 ms held for the programs of the same moment";
+    run.flush();
+    ASSERT_EQ(run.blocks.size(), 100u);
+    for (size_t k = 0; k < run.blocks.size(); ++k) {
+        EXPECT_EQ(run.blocks[k].readAt, timeOf(static_cast<int64_t>(k + 1) * blockFrames));
+        EXPECT_EQ(run.blocks[k].latency, -10 * millisecond);
+        EXPECT_FALSE(run.blocks[k].afterOverflow);
+        ASSERT_EQ(run.blocks[k].samples.size(), static_cast<size_t>(blockFrames * channels));
+    }
+    EXPECT_TRUE(run.silent(0, 100 * blockFrames)) << "the monitor's own sound (the studio's included) never comes out";
+}
+
+TEST(SystemAudioMixer, aProgramLandsSampleExactWhereItsFirstReadFallsThenFollowsByCountWhateverItsLaterReadsSay)
+{
+    MixedRun run;
+    run.mixer.addProgram(7);
+    run.monitor(10);
+    // It starts a quarter into the 11th block; later reads come up to 3 ms late, and none moves it.
+    const int64_t start = 10 * blockFrames + 123;
+    for (int k = 0; k < 40; ++k) {
+        run.monitor();
+        run.program(7, start + k * blockFrames, blockFrames, k == 0 ? 0 : (k % 4) * millisecond);
+    }
+    run.monitor(10);
+    run.flush();
+    EXPECT_TRUE(run.silent(0, start));
+    EXPECT_TRUE(run.carries(start, start + 40 * blockFrames));
+    EXPECT_TRUE(run.silent(start + 40 * blockFrames, run.monitorFrames));
+}
+
+// The server sends a new program's first frames as soon as they are rendered, while the monitor waits for
+// the rest of the chunk; or a program that came in the middle of a chunk gets only its tail, with the monitor's.
+TEST(SystemAudioMixer, aProgramsShortFirstBlockLandsWhereItWasRenderedWhetherTheHeadOrTheTailOfTheMonitorsChunk)
+{
+    const int64_t chunk = 5 * blockFrames, piece = 346;
+    for (const bool head : {true, false}) {
+        MixedRun run;
+        run.mixer.addProgram(7);
+        run.monitor(5);
+        const int64_t first = head ? chunk : chunk + blockFrames - piece;
+        if (head) {
+            run.program(7, first, piece);
+            run.monitor();
+            run.program(7, chunk + piece, blockFrames - piece, 300'000);
+        } else {
+            run.monitor();
+            run.program(7, first, piece);
+        }
+        for (int k = 1; k < 10; ++k) {
+            run.monitor();
+            run.program(7, chunk + k * blockFrames, blockFrames, 200'000);
+        }
+        run.monitor(5);
+        run.flush();
+        EXPECT_TRUE(run.silent(0, first)) << head;
+        EXPECT_TRUE(run.carries(first, chunk + 10 * blockFrames)) << head;
+    }
+}
+
+TEST(SystemAudioMixer, programsAreSummedAndSoundArrivingAfterTheMonitorsIsMixedWithinTheHoldAndLostOnlyForFramesAlreadyGivenOut)
+{
+    MixedRun run;
+    run.mixer.addProgram(1);
+    run.mixer.addProgram(2);
+    run.monitor(20); // frames up to 17 blocks are given out
+    const int64_t givenOut = 17 * blockFrames;
+    ASSERT_EQ(run.track.size(), static_cast<size_t>(givenOut));
+    run.program(1, givenOut, 2 * blockFrames); // two blocks behind the monitor's newest: in time
+    run.program(2, givenOut - 100, blockFrames); // its first 100 frames are already out
+    run.monitor(5);
+    run.flush();
+    EXPECT_TRUE(run.silent(givenOut - 100, givenOut));
+    // Where both sound, their marks are equal, so the mix holds twice the mark.
+    for (int64_t p = givenOut; p < givenOut + 380; ++p)
+        ASSERT_NEAR(run.track[static_cast<size_t>(p)], 2 * p * 1e-6, 1e-6) << p;
+    EXPECT_TRUE(run.carries(givenOut + 380, givenOut + 2 * blockFrames));
+}
+
+TEST(SystemAudioMixer, anEndedProgramPlaysOutWhatItSentAndThenIsGone)
+{
+    MixedRun run;
+    run.mixer.addProgram(4);
+    run.monitor(2);
+    run.program(4, 2 * blockFrames, 3 * blockFrames);
+    run.mixer.endProgram(4);
+    EXPECT_TRUE(run.mixer.hasProgram(4));
+    run.program(4, 5 * blockFrames); // nothing comes after the end
+    run.monitor(10);
+    EXPECT_FALSE(run.mixer.hasProgram(4));
+    run.flush();
+    EXPECT_TRUE(run.carries(2 * blockFrames, 5 * blockFrames));
+    EXPECT_TRUE(run.silent(5 * blockFrames, run.monitorFrames));
+}
+
+TEST(SystemAudioMixer, soundReadBeforeTheMonitorsFirstBlockIsPlacedOnceTheMonitorArrives)
+{
+    MixedRun run;
+    run.mixer.addProgram(5);
+    run.program(5, 240);
+    run.monitor(8);
+    run.flush();
+    EXPECT_TRUE(run.silent(0, 240));
+    EXPECT_TRUE(run.carries(240, 720));
+}
+
+TEST(SystemAudioMixer, theWholeMonitorReplacesTheMixFromTheNextBlockGivenOutAndProgramsAreDropped)
+{
+    MixedRun run;
+    run.mixer.addProgram(6);
+    run.playing(6, 10);
+    const size_t mixed = run.track.size();
+    run.mixer.mixWholeMonitor();
+    EXPECT_EQ(run.mixer.programCount(), 0u);
+    run.program(6, 10 * blockFrames);
+    run.monitor(5);
+    run.flush();
+    EXPECT_TRUE(run.carries(0, static_cast<int64_t>(mixed)));
+    ASSERT_EQ(run.track.size(), static_cast<size_t>(15 * blockFrames));
+    for (size_t p = mixed; p < run.track.size(); ++p)
+        ASSERT_EQ(run.track[p], 0.25f) << p;
+}
+
+TEST(SystemAudioMixer, afterTheServerDroppedSoundTheNextMonitorBlockIsMarkedAndProgramsArePlacedByTheirTimeAgain)
+{
+    MixedRun run;
+    run.mixer.addProgram(8);
+    run.playing(8, 8);
+    // The server threw away 20 ms of the program's sound, then 100 ms of both; counts go on without them.
+    run.monitor(2);
+    run.mixer.programOverflowed(8);
+    run.mixer.monitorOverflowed();
+    for (int k = 0; k < 10; ++k) {
+        const std::vector<float> samples(blockFrames * channels, 0.25f);
+        const int64_t truePosition = run.monitorFrames + 4800;
+        run.take(run.mixer.addMonitor(timeOf(truePosition + blockFrames), -10 * millisecond, samples.data(), blockFrames));
+        const std::vector<float> program(blockFrames * channels, 0.125f);
+        run.mixer.addProgramSound(8, timeOf(truePosition + blockFrames), program.data(), blockFrames);
+        run.monitorFrames += blockFrames;
+    }
+    run.flush();
+    ASSERT_EQ(run.blocks.size(), 20u);
+    for (size_t k = 0; k < run.blocks.size(); ++k)
+        EXPECT_EQ(run.blocks[k].afterOverflow, k == 10) << k;
+    EXPECT_TRUE(run.carries(0, 8 * blockFrames));
+    EXPECT_TRUE(run.silent(8 * blockFrames, 10 * blockFrames));
+    for (int64_t p = 10 * blockFrames; p < 20 * blockFrames; ++p)
+        ASSERT_EQ(run.track[static_cast<size_t>(p)], 0.125f) << "placed on the monitor's frames of the same moment, " << p;
+}
+
+TEST(SystemAudioPrograms, followsEveryStreamOnTheOutputButTheStudiosOwnAndLeavesOnesThatMoveAway)
+{
+    using SystemAudioPrograms::Action;
+    const uint32_t output = 4;
+    const QString own = QStringLiteral("1234");
+    struct Case {
+        bool followed;
+        uint32_t sink;
+        const char* process;
+        Action expected;
+    };
+    const Case cases[] = {
+        {false, 4, "999", Action::follow},
+        {false, 4, "", Action::follow}, // a server module plays for no process
+        {false, 4, "1234", Action::nothing}, // a feedback sound of the studio
+        {false, 5, "999", Action::nothing},
+        {true, 4, "999", Action::nothing},
+        {true, 5, "999", Action::leave},
+        {true, 4, "1234", Action::leave},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SystemAudioPrograms::actionFor(c.followed, c.sink, QString::fromLatin1(c.process), output, own), c.expected)
+            << c.followed << " " << c.sink << " " << c.process;
+}
+
+TEST(SystemAudioPrograms, onlyAnAnswerThatIsNotAboutTheProgramGoingAwayCountsAsARefusal)
+{
+    struct Case {
+        int error;
+        bool stillOnOutput;
+        bool refused;
+    };
+    const Case cases[] = {
+        {PA_ERR_NOENTITY, true, false}, // it ended before its stream opened
+        {PA_ERR_KILLED, true, false},
+        {PA_ERR_INVALID, false, false}, // it moved to another output
+        {PA_ERR_INVALID, true, true},
+        {PA_ERR_NOTSUPPORTED, true, true},
+        {PA_ERR_ACCESS, true, true},
+        {PA_ERR_PROTOCOL, true, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SystemAudioPrograms::refusesSinglePrograms(c.error, c.stillOnOutput), c.refused) << c.error << " " << c.stillOnOutput;
+}
