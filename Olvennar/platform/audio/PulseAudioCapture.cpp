@@ -69,7 +69,9 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     pa_buffer_attr attributes;
     std::memset(&attributes, 0xFF, sizeof attributes);
     attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, &sampleFormat));
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
+    // Not monotonic: a corrected clock must not stand still while the reads catch up with it, which reads as latency.
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_NOT_MONOTONIC);
     const QByteArray deviceName = name.toUtf8();
     if (pa_stream_connect_record(stream_, deviceName.constData(), &attributes, flags) < 0)
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
@@ -166,6 +168,10 @@ void PulseAudioCapture::readAvailable()
         pa_stream_drop(stream_);
         deliver(fed);
         if (!firstBlockRead_) {
+            // The stream's clock runs from its last timing report, which counted the wait for this first block as
+            // latency; the automatic reports come ever further apart (up to 1.5 s), so ask for one now.
+            if (pa_operation* update = pa_stream_update_timing_info(stream_, nullptr, nullptr))
+                pa_operation_unref(update);
             firstBlockRead_ = true;
             connection_->signal();
         }
