@@ -6,7 +6,6 @@
 #include "platform/audio/PulseConnection.h"
 #include "platform/system/HostClock.h"
 
-#include <pulse/channelmap.h>
 #include <pulse/error.h>
 
 #include <cstring>
@@ -57,25 +56,22 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     description_ = device->description;
     monitor_ = device->isMonitor;
 
-    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), static_cast<uint8_t>(channels_)};
-    pa_channel_map map;
-    pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
-    stream_ = pa_stream_new(connection_->context(), "capture", &sampleFormat, &map);
+    stream_ = newFloatStream(connection_->context(), "capture", sampleRate_, channels_);
     if (!stream_)
         return QStringLiteral("the sound stream could not be created");
-    pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->streamStateChanged(); }, this);
-    pa_stream_set_read_callback(stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseAudioCapture*>(self)->readAvailable(); }, this);
-    pa_stream_set_overflow_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->overflowed(); }, this);
+    pa_stream_set_state_callback(stream_.get(), [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->streamStateChanged(); }, this);
+    pa_stream_set_read_callback(stream_.get(), [](pa_stream*, size_t, void* self) { static_cast<PulseAudioCapture*>(self)->readAvailable(); }, this);
+    pa_stream_set_overflow_callback(stream_.get(), [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->overflowed(); }, this);
     pa_buffer_attr attributes;
     std::memset(&attributes, 0xFF, sizeof attributes);
-    attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, &sampleFormat));
+    attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, pa_stream_get_sample_spec(stream_.get())));
     // Not monotonic: a corrected clock must not stand still while the reads catch up with it, which reads as latency.
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_NOT_MONOTONIC);
     const QByteArray deviceName = name.toUtf8();
-    if (pa_stream_connect_record(stream_, deviceName.constData(), &attributes, flags) < 0)
+    if (pa_stream_connect_record(stream_.get(), deviceName.constData(), &attributes, flags) < 0)
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
-    if (!connection_->waitUntilReady(stream_))
+    if (!connection_->waitUntilReady(stream_.get()))
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(name, QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
     running_ = true;
     return std::nullopt;
@@ -93,7 +89,7 @@ void PulseAudioCapture::waitForFirstBlock()
 {
     // A source that was idle (or a monitor whose output must first shorten its latency) may take most of a
     // second to send its first block. Until it does, a take starting its picture would have no sound.
-    connection_->waitUntil([this] { return firstBlockRead_ || !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)); }, firstBlockTimeoutMicroseconds);
+    connection_->waitUntil([this] { return firstBlockRead_ || !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_.get())); }, firstBlockTimeoutMicroseconds);
     if (!firstBlockRead_)
         Diagnostics::log(QStringLiteral("%1: no sound arrived within %2 s of opening the source").arg(sourceName_).arg(firstBlockTimeoutMicroseconds / 1e6));
 }
@@ -111,14 +107,7 @@ void PulseAudioCapture::stop()
         }
         stopping_ = true;
         running_ = false;
-        if (stream_) {
-            pa_stream_set_read_callback(stream_, nullptr, nullptr);
-            pa_stream_set_overflow_callback(stream_, nullptr, nullptr);
-            pa_stream_set_state_callback(stream_, nullptr, nullptr);
-            pa_stream_disconnect(stream_);
-            pa_stream_unref(stream_);
-            stream_ = nullptr;
-        }
+        stream_.reset();
     }
     connection_.reset();
 }
@@ -126,7 +115,7 @@ void PulseAudioCapture::stop()
 void PulseAudioCapture::streamStateChanged()
 {
     connection_->signal();
-    const pa_stream_state_t state = pa_stream_get_state(stream_);
+    const pa_stream_state_t state = pa_stream_get_state(stream_.get());
     // Only a stream that was running reports; a refused connect is start()'s error.
     if ((state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) && running_ && !stopping_ && onFailure_)
         onFailure_(QStringLiteral("the sound source %1 stopped").arg(sourceName_));
@@ -135,19 +124,19 @@ void PulseAudioCapture::streamStateChanged()
 void PulseAudioCapture::readAvailable()
 {
     const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
-    const pa_sample_spec* sampleFormat = pa_stream_get_sample_spec(stream_);
-    while (pa_stream_readable_size(stream_) > 0) {
-        const size_t readable = pa_stream_readable_size(stream_);
+    const pa_sample_spec* sampleFormat = pa_stream_get_sample_spec(stream_.get());
+    while (pa_stream_readable_size(stream_.get()) > 0) {
+        const size_t readable = pa_stream_readable_size(stream_.get());
         const void* data = nullptr;
         size_t bytes = 0;
-        if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0)
+        if (pa_stream_peek(stream_.get(), &data, &bytes) < 0 || bytes == 0)
             return;
         const int64_t frames = static_cast<int64_t>(bytes / frameBytes);
         if (!data) {
             // A hole the server reports: nothing was recorded there, and the timeline steps over it.
             timestamper_->skip(frames);
             Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(sourceName_).arg(frames * 1000.0 / sampleRate_, 0, 'f', 1));
-            pa_stream_drop(stream_);
+            pa_stream_drop(stream_.get());
             continue;
         }
         // Time from the block's end to now. A microphone block ended when the source captured its last
@@ -161,16 +150,16 @@ void PulseAudioCapture::readAvailable()
         } else {
             pa_usec_t total = 0;
             int negative = 0;
-            if (pa_stream_get_latency(stream_, &total, &negative) == 0 && !negative)
+            if (pa_stream_get_latency(stream_.get(), &total, &negative) == 0 && !negative)
                 latency += std::max<int64_t>(0, static_cast<int64_t>(total) * 1000 - queued);
         }
         AudioTimestamper::Fed fed = timestamper_->feed(HostClock::nowNanoseconds(), latency, static_cast<const float*>(data), frames);
-        pa_stream_drop(stream_);
+        pa_stream_drop(stream_.get());
         deliver(fed);
         if (!firstBlockRead_) {
             // The stream's clock runs from its last timing report, which counted the wait for this first block as
             // latency; the automatic reports come ever further apart (up to 1.5 s), so ask for one now.
-            if (pa_operation* update = pa_stream_update_timing_info(stream_, nullptr, nullptr))
+            if (pa_operation* update = pa_stream_update_timing_info(stream_.get(), nullptr, nullptr))
                 pa_operation_unref(update);
             firstBlockRead_ = true;
             connection_->signal();

@@ -2,6 +2,7 @@
 
 #include "platform/audio/AudioCapture.h"
 #include "platform/audio/AudioTimestamper.h"
+#include "platform/audio/PulseStreamHandle.h"
 
 #include <pulse/stream.h>
 
@@ -36,7 +37,7 @@ private:
     void streamStateChanged();
 
     std::unique_ptr<PulseConnection> connection_;
-    pa_stream* stream_ = nullptr;
+    PulseStream stream_;
     BlockHandler onBlock_;
     FailureHandler onFailure_;
     std::unique_ptr<AudioTimestamper> timestamper_;

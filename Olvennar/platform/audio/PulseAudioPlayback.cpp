@@ -40,29 +40,20 @@ std::optional<QString> PulseAudioPlayback::open(int sampleRate, int channels, Pu
     channels_ = channels;
     pull_ = std::move(pull);
     PulseConnection::Lock lock(*connection_);
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate), static_cast<uint8_t>(channels)};
-    pa_channel_map map;
-    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-    stream_ = pa_stream_new(connection_->context(), streamName_.toUtf8().constData(), &spec, &map);
+    stream_ = newFloatStream(connection_->context(), streamName_.toUtf8().constData(), sampleRate, channels);
     if (!stream_)
         return QStringLiteral("The sound stream could not be created.");
-    pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseAudioPlayback*>(self)->connection_->signal(); }, this);
+    pa_stream_set_state_callback(stream_.get(), [](pa_stream*, void* self) { static_cast<PulseAudioPlayback*>(self)->connection_->signal(); }, this);
     pa_buffer_attr attributes;
     std::memset(&attributes, 0xFF, sizeof attributes);
-    attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(targetLength, &spec));
+    attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(targetLength, pa_stream_get_sample_spec(stream_.get())));
     attributes.prebuf = 0; // never stall on an empty buffer: the clock keeps running
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
     const QByteArray sink = sinkName_.toUtf8();
-    if (pa_stream_connect_playback(stream_, sinkName_.isEmpty() ? nullptr : sink.constData(), &attributes, flags, nullptr, nullptr) < 0)
+    if (pa_stream_connect_playback(stream_.get(), sinkName_.isEmpty() ? nullptr : sink.constData(), &attributes, flags, nullptr, nullptr) < 0)
         return QStringLiteral("The sound output could not be opened: %1").arg(QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
-    for (;;) {
-        const pa_stream_state_t state = pa_stream_get_state(stream_);
-        if (state == PA_STREAM_READY)
-            break;
-        if (!PA_STREAM_IS_GOOD(state))
-            return QStringLiteral("The sound output could not be opened: %1").arg(QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
-        pa_threaded_mainloop_wait(connection_->mainloop());
-    }
+    if (!connection_->waitUntilReady(stream_.get()))
+        return QStringLiteral("The sound output could not be opened: %1").arg(QString::fromUtf8(pa_strerror(pa_context_errno(connection_->context()))));
     topUp();
     pa_mainloop_api* api = pa_threaded_mainloop_get_api(connection_->mainloop());
     timeval due{};
@@ -81,16 +72,16 @@ std::optional<QString> PulseAudioPlayback::open(int sampleRate, int channels, Pu
 
 void PulseAudioPlayback::topUp()
 {
-    if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY)
+    if (!stream_ || pa_stream_get_state(stream_.get()) != PA_STREAM_READY)
         return;
     const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
-    const int64_t wanted = static_cast<int64_t>(pa_stream_writable_size(stream_) / frameBytes);
+    const int64_t wanted = static_cast<int64_t>(pa_stream_writable_size(stream_.get()) / frameBytes);
     if (wanted <= 0)
         return;
     buffer_.resize(static_cast<size_t>(wanted) * static_cast<size_t>(channels_));
     const int64_t filled = pull_ ? pull_(buffer_.data(), wanted) : 0;
     if (filled > 0)
-        pa_stream_write(stream_, buffer_.data(), static_cast<size_t>(filled) * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        pa_stream_write(stream_.get(), buffer_.data(), static_cast<size_t>(filled) * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
 }
 
 double PulseAudioPlayback::playedSeconds() const
@@ -99,7 +90,7 @@ double PulseAudioPlayback::playedSeconds() const
         return 0;
     PulseConnection::Lock lock(*connection_);
     pa_usec_t time = 0;
-    if (pa_stream_get_time(stream_, &time) < 0)
+    if (pa_stream_get_time(stream_.get(), &time) < 0)
         return 0;
     return static_cast<double>(time) / 1e6;
 }
@@ -114,12 +105,7 @@ void PulseAudioPlayback::stop()
             pa_threaded_mainloop_get_api(connection_->mainloop())->time_free(timer_);
             timer_ = nullptr;
         }
-        if (stream_) {
-            pa_stream_set_state_callback(stream_, nullptr, nullptr);
-            pa_stream_disconnect(stream_);
-            pa_stream_unref(stream_);
-            stream_ = nullptr;
-        }
+        stream_.reset();
     }
     connection_.reset();
     pull_ = nullptr;

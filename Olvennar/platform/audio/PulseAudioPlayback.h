@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/audio/AudioPlayback.h"
+#include "platform/audio/PulseStreamHandle.h"
 
 #include <memory>
 #include <vector>
@@ -34,6 +35,6 @@ private:
     Pull pull_;
     std::vector<float> buffer_; // mainloop thread
     std::unique_ptr<PulseConnection> connection_;
-    pa_stream* stream_ = nullptr;
+    PulseStream stream_;
     pa_time_event* timer_ = nullptr;
 };

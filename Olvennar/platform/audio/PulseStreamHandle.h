@@ -1,5 +1,7 @@
 #pragma once
 
+#include <pulse/channelmap.h>
+#include <pulse/context.h>
 #include <pulse/stream.h>
 
 #include <memory>
@@ -11,6 +13,7 @@ struct PulseStreamRelease {
     {
         pa_stream_set_state_callback(stream, nullptr, nullptr);
         pa_stream_set_read_callback(stream, nullptr, nullptr);
+        pa_stream_set_write_callback(stream, nullptr, nullptr);
         pa_stream_set_overflow_callback(stream, nullptr, nullptr);
         if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
             pa_stream_disconnect(stream);
@@ -18,3 +21,13 @@ struct PulseStreamRelease {
     }
 };
 using PulseStream = std::unique_ptr<pa_stream, PulseStreamRelease>;
+
+// A new stream of 32-bit float samples in the default channel order; empty when the server refused it.
+// With the mainloop lock held.
+inline PulseStream newFloatStream(pa_context* context, const char* name, int sampleRate, int channels)
+{
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate), static_cast<uint8_t>(channels)};
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, format.channels, PA_CHANNEL_MAP_DEFAULT);
+    return PulseStream(pa_stream_new(context, name, &format, &map));
+}

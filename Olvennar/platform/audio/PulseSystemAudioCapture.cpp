@@ -7,7 +7,6 @@
 #include "platform/system/Edition.h"
 #include "platform/system/HostClock.h"
 
-#include <pulse/channelmap.h>
 #include <pulse/error.h>
 #include <pulse/subscribe.h>
 
@@ -132,10 +131,7 @@ std::optional<QString> PulseSystemAudioCapture::openOutput()
 
 std::optional<QString> PulseSystemAudioCapture::openMonitor()
 {
-    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), static_cast<uint8_t>(channels_)};
-    pa_channel_map map;
-    pa_channel_map_init_extend(&map, format.channels, PA_CHANNEL_MAP_DEFAULT);
-    monitor_.reset(pa_stream_new(connection_->context(), "system audio", &format, &map));
+    monitor_ = newFloatStream(connection_->context(), "system audio", sampleRate_, channels_);
     if (!monitor_)
         return QStringLiteral("the sound stream could not be created");
     pa_stream* stream = monitor_.get();
@@ -150,7 +146,7 @@ std::optional<QString> PulseSystemAudioCapture::openMonitor()
             Diagnostics::log(QStringLiteral("%1: the sound server dropped sound that was not read in time").arg(capture->monitorName_));
         },
         this);
-    const pa_buffer_attr attributes = recordAttributes(format);
+    const pa_buffer_attr attributes = recordAttributes(*pa_stream_get_sample_spec(stream));
     if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0 || !connection_->waitUntilReady(stream))
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(monitorName_, serverError(connection_->context()));
     return std::nullopt;
@@ -219,13 +215,10 @@ void PulseSystemAudioCapture::programFacts(const pa_sink_input_info& info)
 
 void PulseSystemAudioCapture::follow(uint32_t sinkInput)
 {
-    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate_), static_cast<uint8_t>(channels_)};
-    pa_channel_map map;
-    pa_channel_map_init_extend(&map, format.channels, PA_CHANNEL_MAP_DEFAULT);
     auto program = std::make_unique<Program>();
     program->owner = this;
     program->sinkInput = sinkInput;
-    program->stream.reset(pa_stream_new(connection_->context(), "system audio program", &format, &map));
+    program->stream = newFloatStream(connection_->context(), "system audio program", sampleRate_, channels_);
     if (!program->stream)
         return;
     pa_stream* stream = program->stream.get();
@@ -238,7 +231,7 @@ void PulseSystemAudioCapture::follow(uint32_t sinkInput)
     pa_stream_set_overflow_callback(
         stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->mixer_->programOverflowed(static_cast<Program*>(data)->sinkInput); },
         program.get());
-    const pa_buffer_attr attributes = recordAttributes(format);
+    const pa_buffer_attr attributes = recordAttributes(*pa_stream_get_sample_spec(stream));
     if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0) {
         programRefused(sinkInput, pa_context_errno(connection_->context()));
         return;
