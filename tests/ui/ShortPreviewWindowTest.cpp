@@ -32,10 +32,14 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QThread>
 #include <QWindow>
+
+#include <algorithm>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +60,44 @@ public:
     std::optional<NextTake> script;
     int ignored = 0;
     std::vector<bool> viewerViews;
+};
+
+// The mouse events a widget is handed, in order, so that a test driving the real pointer waits for each.
+class MouseLog final : public QObject {
+public:
+    explicit MouseLog(QWidget& widget)
+        : widget_(widget)
+    {
+        widget_.installEventFilter(this);
+    }
+    ~MouseLog() override { widget_.removeEventFilter(this); }
+    bool waitFor(QEvent::Type type, std::optional<QPoint> at = std::nullopt)
+    {
+        return TestEnvironment::waitUntil([&] {
+            return std::any_of(events_.begin(), events_.end(),
+                [&](const auto& event) { return event.first == type && (!at || event.second == *at); });
+        }, 3000);
+    }
+    std::string text() const
+    {
+        QStringList lines;
+        for (const auto& [type, at] : events_)
+            lines << QStringLiteral("%1@%2,%3").arg(int(type)).arg(at.x()).arg(at.y());
+        return "the stage saw: " + lines.join(QLatin1Char(' ')).toStdString();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        const auto type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease)
+            events_.emplace_back(type, static_cast<QMouseEvent*>(event)->position().toPoint());
+        return false;
+    }
+
+private:
+    QWidget& widget_;
+    std::vector<std::pair<QEvent::Type, QPoint>> events_;
 };
 
 class ShortPreviewWindowTest : public SandboxTest {
@@ -391,14 +433,21 @@ TEST_F(ShortPreviewWindowTest, LivePictureAndAPointerDragThatMovesTheCropByTheSt
     auto xdotool = [](const QStringList& arguments) { return XPointer::xdotool(arguments); };
     xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(start.x()), QString::number(start.y())});
     settle();
+    // The server has moved the pointer when xdotool returns, but its event reaches the studio a moment later
+    // on a busy machine: each step waits until the stage has seen it, and a failure shows what it saw.
+    MouseLog seen(stage);
     xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+    EXPECT_TRUE(seen.waitFor(QEvent::MouseButtonPress)) << seen.text();
     for (int step = 1; step <= 4; ++step) {
         xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(start.x() + 10 * step), QString::number(start.y() + 5 * step)});
-        settle();
+        EXPECT_TRUE(seen.waitFor(QEvent::MouseMove, stage.mapFromGlobal(start + QPoint(10 * step, 5 * step)))) << seen.text();
+        EXPECT_NEAR(controller->shortPosition().x, 0.5 + 10 * step / scale / 1312, 1e-9)
+            << "the crop follows the pointer one to one, step " << step << "; " << seen.text();
     }
     xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    EXPECT_TRUE(seen.waitFor(QEvent::MouseButtonRelease)) << seen.text();
     settle();
-    EXPECT_NEAR(controller->shortPosition().x, 0.5 + 40 / scale / 1312, 1e-9) << "the crop follows the pointer one to one";
+    EXPECT_NEAR(controller->shortPosition().x, 0.5 + 40 / scale / 1312, 1e-9) << "the release leaves the crop where the drag took it";
     EXPECT_EQ(controller->shortPosition().y, 0.5) << "no vertical travel on a landscape camera";
     EXPECT_EQ(settings->doubleValue(QStringLiteral("shortCropX")), controller->shortPosition().x);
     subscription->stop();
