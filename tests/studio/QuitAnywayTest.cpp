@@ -46,7 +46,8 @@ TEST_F(LaunchedStudio, ALaunchDuringAQuitStartsNoSecondStudio)
     xdotool({QStringLiteral("key"), QStringLiteral("space")});
     QProcess& second = launch();
     ASSERT_TRUE(second.waitForStarted(10000));
-    ASSERT_TRUE(studio.waitForFinished(2000));
+    // How soon a quit ends is the test above's; here the second launch starts beside it on the same cores.
+    ASSERT_TRUE(studio.waitForFinished(15000));
 
     // Either the second launch found the quitting studio and ended, or it started once the first had gone.
     if (second.waitForFinished(3000)) {
