@@ -13,7 +13,6 @@
 #include "takedata/RecordingClock.h"
 #include "support/XvfbServer.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <xcb/xfixes.h>
@@ -117,15 +116,7 @@ protected:
         ASSERT_TRUE(desktop->isOpen());
     }
 
-    bool xdotool(const QStringList& arguments) const
-    {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(server->displayName()));
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral("xdotool"), arguments);
-        return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    }
+    bool xdotool(const QStringList& arguments) const { return server->xdotool(arguments).has_value(); }
     // Root position, top-left origin, as xdotool takes it.
     void moveTo(int x, int y)
     {

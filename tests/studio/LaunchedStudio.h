@@ -75,16 +75,8 @@ protected:
     }
     bool renderUnderWay() const { return !QDir(takeFolder()).entryList({QStringLiteral(".mixdown-*")}, QDir::Files | QDir::Hidden).isEmpty(); }
 
-    QString xdotool(const QStringList& arguments) const
-    {
-        QProcess tool;
-        QProcessEnvironment onDisplay = QProcessEnvironment::systemEnvironment();
-        onDisplay.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display->displayName()));
-        tool.setProcessEnvironment(onDisplay);
-        tool.start(QStringLiteral("xdotool"), arguments);
-        tool.waitForFinished(10000);
-        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-    }
+    // An empty answer when it fails: a search that finds nothing fails.
+    QString xdotool(const QStringList& arguments) const { return display->xdotool(arguments).value_or(QString()); }
     QStringList visibleWindows(const QProcess& studio) const
     {
         return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(studio.processId())})

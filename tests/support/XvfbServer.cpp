@@ -1,6 +1,7 @@
 #include "support/XvfbServer.h"
 
 #include <QDeadlineTimer>
+#include <QProcessEnvironment>
 
 std::unique_ptr<XvfbServer> XvfbServer::start(int width, int height)
 {
@@ -36,4 +37,16 @@ XvfbServer::~XvfbServer()
             process_->kill();
         process_->waitForFinished(1000);
     }
+}
+
+std::optional<QString> XvfbServer::xdotool(const QStringList& arguments) const
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(displayName_));
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral("xdotool"), arguments);
+    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }

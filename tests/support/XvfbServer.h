@@ -2,8 +2,11 @@
 
 #include <QByteArray>
 #include <QProcess>
+#include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <optional>
 
 // A private X server for one test: Xvfb with shared memory and Composite on a free display number.
 class XvfbServer {
@@ -14,6 +17,9 @@ public:
 
     // ":<number>", for XcbConnection::open and X11ScreenCapture.
     QByteArray displayName() const { return displayName_; }
+
+    // Runs xdotool on this server, as another client would: its trimmed output, nothing when it failed.
+    std::optional<QString> xdotool(const QStringList& arguments) const;
 
 private:
     XvfbServer() = default;

@@ -4,11 +4,11 @@
 #include "platform/system/Edition.h"
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/audio/PulseConnection.h"
-#include "platform/system/HostClock.h"
+#include "platform/audio/PulseRecordBlocks.h"
 
 #include <pulse/error.h>
 
-#include <cstring>
+#include <algorithm>
 
 PulseAudioCapture::PulseAudioCapture() = default;
 
@@ -62,9 +62,7 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     pa_stream_set_state_callback(stream_.get(), [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->streamStateChanged(); }, this);
     pa_stream_set_read_callback(stream_.get(), [](pa_stream*, size_t, void* self) { static_cast<PulseAudioCapture*>(self)->readAvailable(); }, this);
     pa_stream_set_overflow_callback(stream_.get(), [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->overflowed(); }, this);
-    pa_buffer_attr attributes;
-    std::memset(&attributes, 0xFF, sizeof attributes);
-    attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, pa_stream_get_sample_spec(stream_.get())));
+    const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream_.get()));
     // Not monotonic: a corrected clock must not stand still while the reads catch up with it, which reads as latency.
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_NOT_MONOTONIC);
@@ -123,38 +121,27 @@ void PulseAudioCapture::streamStateChanged()
 
 void PulseAudioCapture::readAvailable()
 {
-    const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
-    const pa_sample_spec* sampleFormat = pa_stream_get_sample_spec(stream_.get());
-    while (pa_stream_readable_size(stream_.get()) > 0) {
-        const size_t readable = pa_stream_readable_size(stream_.get());
-        const void* data = nullptr;
-        size_t bytes = 0;
-        if (pa_stream_peek(stream_.get(), &data, &bytes) < 0 || bytes == 0)
-            return;
-        const int64_t frames = static_cast<int64_t>(bytes / frameBytes);
-        if (!data) {
+    PulseRecordBlocks::readEvery(stream_.get(), channels_, [this](const PulseRecordBlocks::Block& block) {
+        if (!block.samples) {
             // A hole the server reports: nothing was recorded there, and the timeline steps over it.
-            timestamper_->skip(frames);
-            Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(sourceName_).arg(frames * 1000.0 / sampleRate_, 0, 'f', 1));
-            pa_stream_drop(stream_.get());
-            continue;
+            timestamper_->skip(block.frames);
+            Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(sourceName_).arg(block.frames * 1000.0 / sampleRate_, 0, 'f', 1));
+            return;
         }
         // Time from the block's end to now. A microphone block ended when the source captured its last
         // frame: source latency plus what is queued behind it. A monitor block is rendered all at once and
         // starts sounding when it reaches the monitor, so its start is its arrival (no source latency).
-        const int64_t queued = static_cast<int64_t>(pa_bytes_to_usec(readable, sampleFormat)) * 1000;
-        const int64_t queuedAfter = static_cast<int64_t>(pa_bytes_to_usec(readable - bytes, sampleFormat)) * 1000;
-        int64_t latency = queuedAfter;
+        const int64_t queued = block.queuedAfter + block.duration;
+        int64_t latency = block.queuedAfter;
         if (monitor_) {
-            latency -= queued - queuedAfter;
+            latency -= block.duration;
         } else {
             pa_usec_t total = 0;
             int negative = 0;
             if (pa_stream_get_latency(stream_.get(), &total, &negative) == 0 && !negative)
                 latency += std::max<int64_t>(0, static_cast<int64_t>(total) * 1000 - queued);
         }
-        AudioTimestamper::Fed fed = timestamper_->feed(HostClock::nowNanoseconds(), latency, static_cast<const float*>(data), frames);
-        pa_stream_drop(stream_.get());
+        AudioTimestamper::Fed fed = timestamper_->feed(block.readAt, latency, block.samples, block.frames);
         deliver(fed);
         if (!firstBlockRead_) {
             // The stream's clock runs from its last timing report, which counted the wait for this first block as
@@ -164,7 +151,7 @@ void PulseAudioCapture::readAvailable()
             firstBlockRead_ = true;
             connection_->signal();
         }
-    }
+    });
 }
 
 void PulseAudioCapture::deliver(AudioTimestamper::Fed& fed)

@@ -2,58 +2,19 @@
 
 #include "platform/audio/PulseAudioCatalog.h"
 #include "platform/audio/PulseConnection.h"
+#include "platform/audio/PulseRecordBlocks.h"
 #include "platform/audio/SystemAudioPrograms.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Edition.h"
-#include "platform/system/HostClock.h"
 
 #include <pulse/error.h>
 #include <pulse/subscribe.h>
 
-#include <cstring>
 #include <unistd.h>
 
 namespace {
 
-// Blocks of about 10 ms, read as soon as they are rendered.
-pa_buffer_attr recordAttributes(const pa_sample_spec& format)
-{
-    pa_buffer_attr attributes;
-    std::memset(&attributes, 0xFF, sizeof attributes);
-    attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(10'000, &format));
-    return attributes;
-}
-
 constexpr auto recordFlags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
-
-int64_t nanosecondsOf(size_t bytes, const pa_sample_spec* format) { return static_cast<int64_t>(pa_bytes_to_usec(bytes, format)) * 1000; }
-
-// One block read from a record stream.
-struct ReadBlock {
-    const float* samples = nullptr; // null for a hole the server reported
-    int64_t frames = 0;
-    int64_t readAt = 0; // host nanoseconds
-    int64_t queuedAfter = 0; // nanoseconds of sound already queued behind it
-    int64_t duration = 0; // nanoseconds
-};
-
-// Hands every block the stream holds to `take`, oldest first.
-template <typename Take>
-void readEveryBlock(pa_stream* stream, int channels, Take&& take)
-{
-    const pa_sample_spec* format = pa_stream_get_sample_spec(stream);
-    const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels);
-    while (pa_stream_readable_size(stream) > 0) {
-        const size_t readable = pa_stream_readable_size(stream);
-        const void* data = nullptr;
-        size_t bytes = 0;
-        if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0)
-            return;
-        take(ReadBlock{static_cast<const float*>(data), static_cast<int64_t>(bytes / frameBytes), HostClock::nowNanoseconds(),
-            nanosecondsOf(readable - bytes, format), nanosecondsOf(bytes, format)});
-        pa_stream_drop(stream);
-    }
-}
 
 QString serverError(pa_context* context) { return QString::fromUtf8(pa_strerror(pa_context_errno(context))); }
 
@@ -146,7 +107,7 @@ std::optional<QString> PulseSystemAudioCapture::openMonitor()
             Diagnostics::log(QStringLiteral("%1: the sound server dropped sound that was not read in time").arg(capture->monitorName_));
         },
         this);
-    const pa_buffer_attr attributes = recordAttributes(*pa_stream_get_sample_spec(stream));
+    const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream));
     if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0 || !connection_->waitUntilReady(stream))
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(monitorName_, serverError(connection_->context()));
     return std::nullopt;
@@ -231,7 +192,7 @@ void PulseSystemAudioCapture::follow(uint32_t sinkInput)
     pa_stream_set_overflow_callback(
         stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->mixer_->programOverflowed(static_cast<Program*>(data)->sinkInput); },
         program.get());
-    const pa_buffer_attr attributes = recordAttributes(*pa_stream_get_sample_spec(stream));
+    const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream));
     if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0) {
         programRefused(sinkInput, pa_context_errno(connection_->context()));
         return;
@@ -297,7 +258,7 @@ void PulseSystemAudioCapture::recordWholeOutput(const QString& reason)
 
 void PulseSystemAudioCapture::readProgram(Program& program)
 {
-    readEveryBlock(program.stream.get(), channels_, [&](const ReadBlock& block) {
+    PulseRecordBlocks::readEvery(program.stream.get(), channels_, [&](const PulseRecordBlocks::Block& block) {
         // The server sends a block once its last frame is rendered: it arrived with what is queued behind it.
         mixer_->addProgramSound(program.sinkInput, block.readAt - block.queuedAfter, block.samples, block.frames);
     });
@@ -305,7 +266,7 @@ void PulseSystemAudioCapture::readProgram(Program& program)
 
 void PulseSystemAudioCapture::readMonitor()
 {
-    readEveryBlock(monitor_.get(), channels_, [&](const ReadBlock& block) {
+    PulseRecordBlocks::readEvery(monitor_.get(), channels_, [&](const PulseRecordBlocks::Block& block) {
         if (!block.samples)
             Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(monitorName_).arg(block.duration / 1e6, 0, 'f', 1));
         // Stamped like every monitor block: it starts sounding when it arrives, so its latency, counted from
