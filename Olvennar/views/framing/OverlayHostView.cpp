@@ -1,6 +1,7 @@
 #include "views/framing/OverlayHostView.h"
 
 #include "compositing/BubbleShapePath.h"
+#include "compositing/RenderRect.h"
 #include "views/framing/FramingStyle.h"
 #include "views/framing/PanelShape.h"
 
@@ -11,6 +12,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+using namespace RenderRect;
 
 namespace {
 
@@ -157,9 +160,12 @@ void OverlayHostView::layoutPreview()
             outline_ = flippedInto(BubbleShapePath::path(*bubbleShape, bounds, bubbleTilt), bounds);
     } else {
         const FaceCardFraming& framing = *studioFraming;
-        const double k = w / std::max(1.0, framing.visibleRect.width());
+        const QRectF& visible = framing.visibleRect;
+        const double k = w / std::max(1.0, visible.width());
+        // The framing is y-up (a rectangle's top edge is its maxY) and the widget y-down: y counts down from the
+        // visible part's top edge, as the compositor's raster does.
         const auto map = [&](const QRectF& r) {
-            return QRectF(bounds.x() + k * (r.x() - framing.visibleRect.x()), bounds.y() + k * (r.y() - framing.visibleRect.y()), k * r.width(),
+            return QRectF(bounds.left() + k * (minX(r) - minX(visible)), bounds.top() + k * (maxY(visible) - maxY(r)), k * r.width(),
                 k * r.height());
         };
         previewRect_ = map(framing.cameraRect);
