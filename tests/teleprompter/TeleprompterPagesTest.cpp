@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QWheelEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -422,6 +423,27 @@ TEST_F(TeleprompterPagesTest, MenusMarkTheCurrentChoices)
     QAction* darkPage = view->modeMenu()->actions()[4];
     darkPage->trigger();
     EXPECT_EQ(model->theme(), QStringLiteral("dark"));
+}
+
+TEST_F(TeleprompterPagesTest, ThePositionMenusLabelShowsThePositionsSymbol)
+{
+    const std::vector<std::pair<PrompterPosition, QString>> rows{
+        {PrompterPosition::topCenter, QStringLiteral("▣ Top centre")},
+        {PrompterPosition::left, QStringLiteral("◧ Left")},
+        {PrompterPosition::right, QStringLiteral("◨ Right")},
+        {PrompterPosition::custom, QStringLiteral("✥ Free")},
+        {PrompterPosition::camera, QStringLiteral("◎ Camera spot")},
+    };
+    for (const auto& [position, label] : rows) {
+        model->setPosition(position);
+        QStringList shown;
+        for (QToolButton* button : view->findChildren<QToolButton*>()) {
+            if (button->menu() == view->positionMenu())
+                shown << button->text();
+            EXPECT_TRUE(QFontMetrics(button->font()).inFont(label.front())) << label.toStdString() << ": the symbol is drawn, not a box";
+        }
+        EXPECT_EQ(shown, QStringList({label, label})) << "in each bar: " << label.toStdString();
+    }
 }
 
 } // namespace

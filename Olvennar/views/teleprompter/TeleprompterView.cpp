@@ -184,13 +184,12 @@ void TeleprompterView::fillMenus()
     };
     fill(modeMenu_, PrompterMenus::modeEntries(model_));
     fill(positionMenu_, PrompterMenus::positionEntries(model_));
-    const bool follow = model_.mode() == PrompterMode::follow;
     for (QToolButton* b : modeButtons_) {
-        b->setText((follow ? QStringLiteral("∿ ") : QStringLiteral("↓ ")) + PrompterMenus::modeLabel(model_));
+        b->setText(PrompterMenus::modeSymbol(model_) + u' ' + PrompterMenus::modeLabel(model_));
         b->setToolTip(PrompterMenus::modeHelp);
     }
     for (QToolButton* b : positionButtons_) {
-        b->setText(PrompterMenus::positionLabel(model_));
+        b->setText(PrompterMenus::positionSymbol(model_) + u' ' + PrompterMenus::positionLabel(model_));
         b->setToolTip(PrompterMenus::positionHelp);
     }
 }
