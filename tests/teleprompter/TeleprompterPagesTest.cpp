@@ -446,4 +446,30 @@ TEST_F(TeleprompterPagesTest, ThePositionMenusLabelShowsThePositionsSymbol)
     }
 }
 
+// The follow bar's capsule stands 8 points above the page's bottom and casts a soft shadow: black at 0.12,
+// blurred by a radius of 3, one point down.
+TEST_F(TeleprompterPagesTest, TheFollowBarsCapsuleCastsASoftShadow)
+{
+    model->setMode(PrompterMode::follow);
+    model->setTheme(QStringLiteral("dark"));
+    model->setBgOpacity(0);
+    model->setText(script);
+    view->settle();
+    QImage drawn(view->size(), QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::white);
+    view->render(&drawn);
+    // Up the middle from the bottom: the white behind the clear page, the shadow, then the dark capsule.
+    const int x = view->width() / 2;
+    int capsuleBottom = drawn.height() - 1;
+    while (capsuleBottom > 0 && qRed(drawn.pixel(x, capsuleBottom)) >= 128)
+        --capsuleBottom;
+    EXPECT_EQ(capsuleBottom, drawn.height() - 8 - 1);
+    const auto shade = [&](int below) { return 255 - qRed(drawn.pixel(x, capsuleBottom + below)); };
+    EXPECT_LE(shade(1), 0.12 * 255);
+    EXPECT_GT(shade(1), shade(2));
+    EXPECT_GT(shade(2), shade(3));
+    EXPECT_GT(shade(3), 0) << "a blurred edge, not a hard one";
+    EXPECT_EQ(shade(7), 0);
+}
+
 } // namespace

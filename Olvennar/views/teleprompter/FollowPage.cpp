@@ -1,6 +1,7 @@
 #include "views/teleprompter/FollowPage.h"
 
 #include "views/teleprompter/FollowLine.h"
+#include "views/teleprompter/ShadowBlur.h"
 
 #include "platform/system/Edition.h"
 #include "teleprompter/CardLettering.h"
@@ -79,7 +80,7 @@ QImage withHalo(const QImage& content, double t, bool dark)
         if (pass.opacity <= 0)
             continue;
         cv::Mat blurred;
-        cv::GaussianBlur(alpha, blurred, cv::Size(), pass.radius / 2, pass.radius / 2);
+        cv::GaussianBlur(alpha, blurred, cv::Size(), shadowSigma(pass.radius), shadowSigma(pass.radius));
         cv::Mat scaled;
         blurred.convertTo(scaled, CV_32F, pass.opacity / 255.0);
         // Stacked shadows: each covers what is left uncovered by the ones before.

@@ -284,8 +284,9 @@ void TeleprompterView::placeBars()
 {
     for (PrompterBar* bar : {autoBar_, followBar_}) {
         bar->adjustSize();
+        // The gap lies below the capsule; a shadow's margin may reach into it.
         const int bottomGap = bar == autoBar_ ? 10 : 8;
-        bar->move((width() - bar->width()) / 2, height() - bar->height() - bottomGap);
+        bar->move((width() - bar->width()) / 2, height() - bottomGap - bar->capsule().bottom() - 1);
     }
 }
 
