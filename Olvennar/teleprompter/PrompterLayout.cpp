@@ -1,9 +1,6 @@
 #include "teleprompter/PrompterLayout.h"
 
-#include "teleprompter/TeleprompterScript.h"
-#include "teleprompter/TextCharacters.h"
-
-#include <QStringList>
+#include "teleprompter/CardLettering.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,12 +11,7 @@ constexpr double lineFactor = 1.42;
 constexpr double gapFactor = 0.8;
 constexpr double gestureRowFactor = 0.62;
 constexpr double glyphWidthFactor = 0.55;
-constexpr double actionFontFactor = 0.92;
-constexpr double orbFontFactor = 0.8;
-constexpr double cardInset = 36;
-constexpr double cardPadding = 28;
 constexpr double cardLabelRow = 14;
-constexpr double cardLineFactor = 0.96;
 constexpr int minimumLineCharacters = 14;
 constexpr int unsizedLineCharacters = 40;
 constexpr int maximumLineCharacters = 100000;
@@ -62,13 +54,9 @@ PrompterLayout PrompterLayout::build(const std::vector<FollowBox>& boxes, double
             box.head = card.gesture ? gestureRowFactor * fontSize : 0;
             box.height = gap + box.head + layout.lineHeight * double(box.lines.size());
         } else {
-            const double cardFont = (card.kind.tag() == FollowBox::Kind::Tag::action ? actionFontFactor : orbFontFactor) * fontSize;
-            QStringList words;
-            for (QStringView word : TextCharacters::words(card.text))
-                words.append(word.toString());
-            const int cardCharacters = charactersPerLine(columnWidth - cardInset, cardFont);
-            const double lines = 1.0 + double(TeleprompterScript::phraseLineStarts(words, cardCharacters).size());
-            box.cardHeight = (gestureRowFactor * fontSize + cardPadding) + cardFont * lines * lineFactor * cardLineFactor;
+            // The card holds its text as the page will fit it: within its lines, shrunk if need be.
+            const CardLettering lettering = CardLettering::of(card.kind.tag(), fontSize);
+            box.cardHeight = lettering.cardHeight(lettering.fit(card.text, columnWidth));
             box.height = gap + box.cardHeight;
             box.head = cardLabelRow;
         }

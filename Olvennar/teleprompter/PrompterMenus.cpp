@@ -66,4 +66,18 @@ QString modeLabel(const TeleprompterModel& model) { return model.mode() == Promp
 
 QString positionLabel(const TeleprompterModel& model) { return PrompterChoices::title(model.position()); }
 
+QString modeSymbol(const TeleprompterModel& model) { return model.mode() == PrompterMode::follow ? QStringLiteral("∿") : QStringLiteral("↓"); }
+
+QString positionSymbol(const TeleprompterModel& model)
+{
+    switch (model.position()) {
+    case PrompterPosition::topCenter: return QStringLiteral("▣"); // a rectangle with its centre filled
+    case PrompterPosition::left: return QStringLiteral("◧");      // its left half filled
+    case PrompterPosition::right: return QStringLiteral("◨");     // its right half filled
+    case PrompterPosition::custom: return QStringLiteral("✥");    // arrows up, down, left and right
+    case PrompterPosition::camera: return QStringLiteral("◎");    // a viewfinder
+    }
+    return {};
+}
+
 } // namespace PrompterMenus

@@ -23,6 +23,9 @@ std::vector<Entry> modeEntries(TeleprompterModel& model);
 std::vector<Entry> positionEntries(TeleprompterModel& model);
 QString modeLabel(const TeleprompterModel& model);
 QString positionLabel(const TeleprompterModel& model);
+// The glyphs that stand for the labels' symbols, shown before their titles.
+QString modeSymbol(const TeleprompterModel& model);
+QString positionSymbol(const TeleprompterModel& model);
 // "Background 55%".
 QString opacityTitle(double value);
 

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 
 IconLabel::IconLabel(const QString& symbol, const QString& text, const QFont& font, WindowStyle::Tone tone, QWidget* parent)
     : QWidget(parent)
@@ -36,8 +37,19 @@ void IconLabel::setWordWrap(bool wrap)
 void IconLabel::setTone(WindowStyle::Tone tone)
 {
     tone_ = tone;
+    color_.reset();
     WindowStyle::setTone(text_, tone);
     setProperty("tone", text_->property("tone"));
+    paintIcon();
+}
+
+void IconLabel::setColor(const QColor& color)
+{
+    color_ = color;
+    QPalette palette = text_->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    text_->setPalette(palette);
     paintIcon();
 }
 
@@ -53,6 +65,13 @@ void IconLabel::paintIcon()
 {
     // The symbol matches the first line's cap height.
     const int side = QFontMetrics(text_->font()).height();
-    icon_->setPixmap(ThemeIcon::icon(symbol_, WindowStyle::color(tone_, this)).pixmap(side - 2, side - 2));
+    QPixmap pixmap = ThemeIcon::icon(symbol_, color_.value_or(WindowStyle::color(tone_, this))).pixmap(side - 2, side - 2);
+    if (color_) {
+        // A theme's icon comes in the theme's colours; one of its own colour keeps the shape only.
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(pixmap.rect(), *color_);
+    }
+    icon_->setPixmap(pixmap);
     icon_->setFixedSize(side, side);
 }

@@ -2,7 +2,10 @@
 
 #include "ui/WindowStyle.h"
 
+#include <QColor>
 #include <QWidget>
+
+#include <optional>
 
 class QLabel;
 
@@ -18,6 +21,8 @@ public:
     QString text() const;
     void setWordWrap(bool wrap);
     void setTone(WindowStyle::Tone tone);
+    // A colour of its own for the symbol and the text, outside the window's tones.
+    void setColor(const QColor& color);
     void setSymbol(const QString& symbol);
     QLabel* textLabel() const { return text_; }
 
@@ -26,6 +31,7 @@ private:
 
     QString symbol_;
     WindowStyle::Tone tone_;
+    std::optional<QColor> color_;
     QLabel* icon_;
     QLabel* text_;
 };

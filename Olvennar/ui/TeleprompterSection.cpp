@@ -153,7 +153,7 @@ TeleprompterSection::TeleprompterSection(TeleprompterModel& model, bool isVisibl
     sizeRow->addWidget(sizeLabel_);
     connect(sizeSlider_, &QSlider::valueChanged, this, [this](int value) { model_.setFontSize(double(value) / sizeScale); });
 
-    orb_->textLabel()->setStyleSheet(QStringLiteral("color: rgb(107, 158, 135);"));
+    orb_->setColor(QColor::fromRgbF(0.42f, 0.62f, 0.53f));
     orb_->setWordWrap(true);
     column->addWidget(orb_);
 

@@ -1,5 +1,6 @@
 #include "teleprompter/PrompterLayout.h"
 
+#include "teleprompter/CardLettering.h"
 #include "teleprompter/TextCharacters.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,28 @@ TEST(PrompterLayoutTest, ReadingLineSitsOnTheLineOfTheNextWord)
         EXPECT_DOUBLE_EQ(layout.readY(0, word), y) << word;
     EXPECT_DOUBLE_EQ(layout.readY(1, 3), layout.boxes[1].y + 22.72);
     EXPECT_EQ(layout.readY(2, 0), 0);
+}
+
+// An action or orb card is as tall as its text once fitted: a long text takes its four or three lines at the
+// smallest size and no more, however long it runs; the page then fits the same lines into that card.
+TEST(PrompterLayoutTest, ActionAndOrbCardsHoldTheirFittedTextAndNoMore)
+{
+    const auto words = [](int count) { return QStringList(count, u"many"_qs).join(u' '); };
+    for (const FollowBox::Kind& kind : {FollowBox::Kind::action(u"SHOW"_qs), FollowBox::Kind::orb()}) {
+        const CardLettering lettering = CardLettering::of(kind.tag(), 32);
+        const auto cardHeight = [&](const QString& text) { return PrompterLayout::build({unspoken(kind, text)}, 32, 600).boxes[0].cardHeight; };
+        const double around = 2 * CardLettering::verticalPadding + lettering.headHeight() + lettering.gap;
+        EXPECT_DOUBLE_EQ(cardHeight(u"the chart"_qs), around + lettering.lineHeight());
+        const double fullest = around + lettering.maxLines * lettering.lineHeight() * CardText::smallestScale;
+        EXPECT_DOUBLE_EQ(cardHeight(words(80)), fullest);
+        EXPECT_DOUBLE_EQ(cardHeight(words(400)), fullest);
+        const CardText shown = lettering.fit(words(80), 600, fullest);
+        EXPECT_EQ(shown.lines.size(), lettering.maxLines);
+        EXPECT_TRUE(shown.cut);
+    }
+    EXPECT_EQ(CardLettering::of(FollowBox::Kind::Tag::action, 32).maxLines, 4);
+    EXPECT_EQ(CardLettering::of(FollowBox::Kind::Tag::orb, 32).maxLines, 3);
+    EXPECT_EQ(CardLettering::of(FollowBox::Kind::Tag::action, 32).head.weight(), QFont::ExtraBold) << "the label is heavy, not black";
 }
 
 TEST(PrompterLayoutTest, NonFiniteSizesNeverBreakTheLayout)

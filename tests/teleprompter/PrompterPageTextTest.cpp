@@ -1,8 +1,10 @@
 #include "InkRuns.h"
 #include "support/TestEnvironment.h"
+#include "teleprompter/CardLettering.h"
 #include "teleprompter/PrompterFont.h"
 #include "teleprompter/PrompterLayout.h"
 #include "teleprompter/TeleprompterModel.h"
+#include "teleprompter/TeleprompterScript.h"
 #include "views/teleprompter/AutoPageColumn.h"
 #include "views/teleprompter/FollowPage.h"
 
@@ -104,6 +106,68 @@ TEST_F(PrompterPageTextTest, HebrewWordsKeepTheirOrderAndOneSpaceBetweenWords)
     ASSERT_EQ(hebrew.size(), 5u) << "We | say | " << jerusalem.toStdString() << " | " << shalom.toStdString() << " | today";
     EXPECT_GT(hebrew[2].second - hebrew[2].first, hebrew[3].second - hebrew[3].first + 0.5 * space);
     EXPECT_NEAR(hebrew[0].first, 18 + 5 + 15, 6) << "the line starts at the column's left edge";
+}
+
+// An action card's ink is black (its label black at 0.6) on yellow; an orb card's is its green, far greener
+// than the card's tint.
+bool isActionInk(QRgb pixel) { return std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) < 130; }
+bool isOrbInk(QRgb pixel) { return qGreen(pixel) - qRed(pixel) > 25; }
+
+TEST_F(PrompterPageTextTest, ActionAndOrbCardsKeepTheirTextOnTheCardWithinTheirLines)
+{
+    const QSize size(700, 900);
+    model->setStyle(TeleprompterScript::Style::mixed);
+    const QStringList texts{longWord, QStringLiteral("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG WHILE THE WHOLE WORLD WATCHES AND WAITS"),
+        QStringLiteral("Open the settings window, choose the export tab, pick the preset called studio master, then drag the quality "
+                       "slider all the way to the right before you press the big green button at the bottom of the panel and wait")};
+    struct Kind {
+        const char* name;
+        QString before, after;
+        bool (*ink)(QRgb);
+        int maxLines;
+    };
+    const Kind kinds[] = {{"action", QStringLiteral("SHOW "), QString(), isActionInk, 4}, {"orb", QStringLiteral("[ORB] "), QStringLiteral(" [/ORB]"), isOrbInk, 3}};
+    for (const Kind& kind : kinds) {
+        for (double fontSize : {29.8, 54.0}) {
+            for (const QString& text : texts) {
+                const std::string what = std::string(kind.name) + " at " + std::to_string(fontSize) + ": " + text.left(20).toStdString();
+                model->setFontSize(fontSize);
+                model->setText(kind.before + text + kind.after);
+                ASSERT_EQ(model->follower().boxes().size(), 1u) << what;
+                const double columnWidth = FollowPage::Metrics::of(size, fontSize).columnWidth;
+                const BoxLayout box = PrompterLayout::build(model->follower().boxes(), fontSize, columnWidth).boxes[0];
+                // The card is drawn 60 points down, clear of the fade at the page's top.
+                QImage drawn(size, QImage::Format_ARGB32_Premultiplied);
+                drawn.fill(Qt::white);
+                QPainter painter(&drawn);
+                page.paint(painter, size, *model, 60 - box.y);
+                painter.end();
+                const QRect card = QRectF(18 + 5, 60, columnWidth + 20, box.cardHeight).toAlignedRect();
+                // Rows of ink apart from each other are the label or heading, then one line of text each.
+                int outside = 0, bands = 0;
+                bool lastRowInked = false;
+                for (int y = 0; y < size.height(); ++y) {
+                    bool rowInked = false;
+                    for (int x = 0; x < size.width(); ++x) {
+                        const bool ink = kind.ink(drawn.pixel(x, y));
+                        outside += ink && !card.contains(x, y);
+                        rowInked = rowInked || (ink && card.contains(x, y));
+                    }
+                    bands += rowInked && !lastRowInked;
+                    lastRowInked = rowInked;
+                }
+                EXPECT_EQ(outside, 0) << what << ": ink outside the card";
+                EXPECT_GE(bands, 2) << what;
+                EXPECT_LE(bands - 1, kind.maxLines) << what;
+                // No letter is lost at the edges: each line the card draws fits its width; the long word is whole.
+                const CardLettering lettering = CardLettering::of(model->follower().boxes()[0].kind.tag(), fontSize);
+                const CardText shown = lettering.fit(text, columnWidth, box.cardHeight);
+                for (const QString& line : shown.lines)
+                    EXPECT_LE(QFontMetricsF(lettering.text).horizontalAdvance(line) * shown.scale, CardLettering::textWidth(columnWidth) + 0.01) << what;
+                EXPECT_TRUE(text != longWord || shown.lines.join(QString()) == longWord) << what;
+            }
+        }
+    }
 }
 
 // The auto page's text is white on the dark page.

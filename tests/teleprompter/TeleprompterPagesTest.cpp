@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QWheelEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -422,6 +423,53 @@ TEST_F(TeleprompterPagesTest, MenusMarkTheCurrentChoices)
     QAction* darkPage = view->modeMenu()->actions()[4];
     darkPage->trigger();
     EXPECT_EQ(model->theme(), QStringLiteral("dark"));
+}
+
+TEST_F(TeleprompterPagesTest, ThePositionMenusLabelShowsThePositionsSymbol)
+{
+    const std::vector<std::pair<PrompterPosition, QString>> rows{
+        {PrompterPosition::topCenter, QStringLiteral("▣ Top centre")},
+        {PrompterPosition::left, QStringLiteral("◧ Left")},
+        {PrompterPosition::right, QStringLiteral("◨ Right")},
+        {PrompterPosition::custom, QStringLiteral("✥ Free")},
+        {PrompterPosition::camera, QStringLiteral("◎ Camera spot")},
+    };
+    for (const auto& [position, label] : rows) {
+        model->setPosition(position);
+        QStringList shown;
+        for (QToolButton* button : view->findChildren<QToolButton*>()) {
+            if (button->menu() == view->positionMenu())
+                shown << button->text();
+            EXPECT_TRUE(QFontMetrics(button->font()).inFont(label.front())) << label.toStdString() << ": the symbol is drawn, not a box";
+        }
+        EXPECT_EQ(shown, QStringList({label, label})) << "in each bar: " << label.toStdString();
+    }
+}
+
+// The follow bar's capsule stands 8 points above the page's bottom and casts a soft shadow: black at 0.12,
+// blurred by a radius of 3, one point down.
+TEST_F(TeleprompterPagesTest, TheFollowBarsCapsuleCastsASoftShadow)
+{
+    model->setMode(PrompterMode::follow);
+    model->setTheme(QStringLiteral("dark"));
+    model->setBgOpacity(0);
+    model->setText(script);
+    view->settle();
+    QImage drawn(view->size(), QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::white);
+    view->render(&drawn);
+    // Up the middle from the bottom: the white behind the clear page, the shadow, then the dark capsule.
+    const int x = view->width() / 2;
+    int capsuleBottom = drawn.height() - 1;
+    while (capsuleBottom > 0 && qRed(drawn.pixel(x, capsuleBottom)) >= 128)
+        --capsuleBottom;
+    EXPECT_EQ(capsuleBottom, drawn.height() - 8 - 1);
+    const auto shade = [&](int below) { return 255 - qRed(drawn.pixel(x, capsuleBottom + below)); };
+    EXPECT_LE(shade(1), 0.12 * 255);
+    EXPECT_GT(shade(1), shade(2));
+    EXPECT_GT(shade(2), shade(3));
+    EXPECT_GT(shade(3), 0) << "a blurred edge, not a hard one";
+    EXPECT_EQ(shade(7), 0);
 }
 
 } // namespace

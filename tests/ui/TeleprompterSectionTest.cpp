@@ -233,6 +233,28 @@ TEST_F(TeleprompterSectionTest, TheButtonShowsOrHidesThroughTheToggleOnly)
     section->grab().save(QStringLiteral(OLVENNAR_BINARY_DIR "/teleprompter-pages/section.png"));
 }
 
+TEST_F(TeleprompterSectionTest, TheOrbNoticesSymbolTakesTheNoticesColour)
+{
+    make();
+    model->setText(QStringLiteral("Welcome back. [ORB] The orb speaks here. [/ORB] And on we go."));
+    const QColor notice = QColor::fromRgbF(0.42f, 0.62f, 0.53f);
+    EXPECT_EQ(section->orbLabel()->textLabel()->palette().color(QPalette::WindowText).rgb(), notice.rgb());
+    QImage symbol;
+    for (QLabel* label : section->orbLabel()->findChildren<QLabel*>())
+        symbol = label->pixmap().isNull() ? symbol : label->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(symbol.isNull());
+    int drawn = 0, otherColour = 0;
+    for (int y = 0; y < symbol.height(); ++y) {
+        for (int x = 0; x < symbol.width(); ++x) {
+            const QColor pixel = symbol.pixelColor(x, y);
+            drawn += pixel.alpha() >= 100;
+            otherColour += pixel.alpha() >= 100 && std::abs(pixel.red() - notice.red()) + std::abs(pixel.green() - notice.green()) + std::abs(pixel.blue() - notice.blue()) > 9;
+        }
+    }
+    EXPECT_GT(drawn, 5);
+    EXPECT_EQ(otherColour, 0) << "of " << drawn << " drawn pixels";
+}
+
 // The section in a window of its own, as the main window will hold it, driving the real panel: the user
 // clicks Show, types a script and clicks Hide.
 TEST_F(TeleprompterSectionTest, AUserShowsThePanelTypesAScriptAndHidesIt)

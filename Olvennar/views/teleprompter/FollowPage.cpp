@@ -1,12 +1,15 @@
 #include "views/teleprompter/FollowPage.h"
 
 #include "views/teleprompter/FollowLine.h"
+#include "views/teleprompter/ShadowBlur.h"
 
 #include "platform/system/Edition.h"
+#include "teleprompter/CardLettering.h"
 #include "teleprompter/TeleprompterModel.h"
 #include "teleprompter/PrompterFont.h"
 #include "teleprompter/TeleprompterPalette.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -36,11 +39,27 @@ void roundedFill(QPainter& painter, const QRectF& rect, double radius, const QCo
     painter.fillPath(path, colour);
 }
 
-// The top of a heading and a wrapped text stacked and centred in a card.
-double stackTop(const QRectF& card, double headHeight, double gap, const QFont& textFont, const QString& text)
+// A card's label or heading on one line, centred in `area`, after a dot of `dot` points when one is given;
+// shrunk as a whole when it is wider than the area, so it stays on a narrow card.
+void paintHead(QPainter& painter, const QRectF& area, const QFont& font, const QColor& colour, const QString& text, double dot)
 {
-    const QRectF bounds = QFontMetricsF(textFont).boundingRect(card.adjusted(18, 0, -18, 0), Qt::TextWordWrap | Qt::AlignHCenter, text);
-    return card.top() + (card.height() - headHeight - gap - std::min(bounds.height(), card.height())) / 2;
+    const QFontMetricsF metrics(font);
+    const double dotRoom = dot > 0 ? dot + 7 : 0;
+    const double natural = dotRoom + metrics.horizontalAdvance(text);
+    const double scale = FollowLine::fit(natural, area.width(), true).scale;
+    painter.save();
+    painter.translate(area.center().x(), area.top());
+    painter.scale(scale, scale);
+    const double left = -natural / 2;
+    if (dot > 0) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        painter.drawEllipse(QRectF(left, (metrics.height() - dot) / 2, dot, dot));
+    }
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.drawText(QPointF(left + dotRoom, metrics.ascent()), text);
+    painter.restore();
 }
 
 // Three soft shadows of the content's own shape, under the content: a rim and two glows.
@@ -61,7 +80,7 @@ QImage withHalo(const QImage& content, double t, bool dark)
         if (pass.opacity <= 0)
             continue;
         cv::Mat blurred;
-        cv::GaussianBlur(alpha, blurred, cv::Size(), pass.radius / 2, pass.radius / 2);
+        cv::GaussianBlur(alpha, blurred, cv::Size(), shadowSigma(pass.radius), shadowSigma(pass.radius));
         cv::Mat scaled;
         blurred.convertTo(scaled, CV_32F, pass.opacity / 255.0);
         // Stacked shadows: each covers what is left uncovered by the ones before.
@@ -190,43 +209,36 @@ QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
         }
         break;
     }
-    case FollowBox::Kind::Tag::action: {
-        const QRectF rect(5, 0, colW + 20, box.cardHeight);
-        roundedFill(painter, rect, 12, withAlpha(TeleprompterPalette::actionYellow(), 0.8 + 0.2 * bg));
-        const QFont labelFont = prompterFont(std::max(0.4 * f, 10.0), QFont::Black, 1.6);
-        const QFont textFont = prompterFont(0.92 * f, QFont::DemiBold);
-        const double labelHeight = QFontMetricsF(labelFont).height();
-        const QRectF textArea = rect.adjusted(18, 0, -18, 0);
-        const double top = stackTop(rect, labelHeight, 2, textFont, card.text);
-        painter.setFont(labelFont);
-        painter.setPen(QColor(0, 0, 0, 153));
-        painter.drawText(QRectF(textArea.left(), top, textArea.width(), labelHeight), Qt::AlignHCenter, card.kind.keyword());
-        painter.setFont(textFont);
-        painter.setPen(Qt::black);
-        painter.drawText(QRectF(textArea.left(), top + labelHeight + 2, textArea.width(), rect.bottom() - top - labelHeight - 2),
-            Qt::TextWordWrap | Qt::AlignHCenter, card.text);
-        break;
-    }
+    case FollowBox::Kind::Tag::action:
     case FollowBox::Kind::Tag::orb: {
-        const QRectF rect(5, 0, colW + 20, box.cardHeight);
-        roundedFill(painter, rect, 12, withAlpha(TeleprompterPalette::orbGreen(), 0.18 + 0.5 * (1 - bg)));
-        const QFont headFont = prompterFont(std::max(0.36 * f, 10.0), QFont::Bold, 0.8);
-        const QFont textFont = prompterFont(0.8 * f, QFont::DemiBold);
-        const double headHeight = QFontMetricsF(headFont).height();
-        const QRectF textArea = rect.adjusted(18, 0, -18, 0);
-        const double top = stackTop(rect, headHeight, 4, textFont, card.text);
-        const QString heading = QStringLiteral("DON'T SAY THIS. PAUSE, THE ORB SPEAKS");
-        const double headWidth = QFontMetricsF(headFont).horizontalAdvance(heading) + 9 + 7;
-        const double headLeft = rect.center().x() - headWidth / 2;
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(TeleprompterPalette::orbGreen());
-        painter.drawEllipse(QRectF(headLeft, top + headHeight / 2 - 4.5, 9, 9));
-        painter.setFont(headFont);
-        painter.setPen(TeleprompterPalette::orbGreen());
-        painter.drawText(QPointF(headLeft + 16, top + QFontMetricsF(headFont).ascent()), heading);
-        painter.setFont(textFont);
-        painter.drawText(QRectF(textArea.left(), top + headHeight + 4, textArea.width(), rect.bottom() - top - headHeight - 4),
-            Qt::TextWordWrap | Qt::AlignHCenter, card.text);
+        const bool orb = card.kind.tag() == FollowBox::Kind::Tag::orb;
+        const QRectF rect(5, 0, CardLettering::cardWidth(colW), box.cardHeight);
+        roundedFill(painter, rect, 12,
+            orb ? withAlpha(TeleprompterPalette::orbGreen(), 0.18 + 0.5 * (1 - bg)) : withAlpha(TeleprompterPalette::actionYellow(), 0.8 + 0.2 * bg));
+        const CardLettering lettering = CardLettering::of(card.kind.tag(), f);
+        const CardText text = lettering.fit(card.text, colW, box.cardHeight);
+        const double headHeight = lettering.headHeight();
+        const double lineHeight = lettering.lineHeight();
+        const QRectF textArea = rect.adjusted(CardLettering::sideInset, 0, -CardLettering::sideInset, 0);
+        const double top = rect.top() + (rect.height() - headHeight - lettering.gap - text.height(lineHeight)) / 2;
+        const QColor ink = orb ? TeleprompterPalette::orbGreen() : QColor(Qt::black);
+        const QRectF headArea(textArea.left(), top, textArea.width(), headHeight);
+        if (orb)
+            paintHead(painter, headArea, lettering.head, ink, QStringLiteral("DON'T SAY THIS. PAUSE, THE ORB SPEAKS"), 9);
+        else
+            paintHead(painter, headArea, lettering.head, QColor(0, 0, 0, 153), card.kind.keyword(), 0);
+        painter.setFont(lettering.text);
+        painter.setPen(ink);
+        const double lineTop = top + headHeight + lettering.gap;
+        for (qsizetype line = 0; line < text.lines.size(); ++line) {
+            // Each line at full size in a frame scaled down with it, so the fitted widths hold as measured.
+            painter.save();
+            painter.translate(textArea.center().x(), lineTop + static_cast<double>(line) * lineHeight * text.scale);
+            painter.scale(text.scale, text.scale);
+            const double width = textArea.width() / text.scale;
+            painter.drawText(QRectF(-width / 2, 0, width, lineHeight), Qt::AlignHCenter | Qt::AlignTop, text.lines[line]);
+            painter.restore();
+        }
         break;
     }
     }

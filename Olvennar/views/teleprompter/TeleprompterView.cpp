@@ -184,13 +184,12 @@ void TeleprompterView::fillMenus()
     };
     fill(modeMenu_, PrompterMenus::modeEntries(model_));
     fill(positionMenu_, PrompterMenus::positionEntries(model_));
-    const bool follow = model_.mode() == PrompterMode::follow;
     for (QToolButton* b : modeButtons_) {
-        b->setText((follow ? QStringLiteral("∿ ") : QStringLiteral("↓ ")) + PrompterMenus::modeLabel(model_));
+        b->setText(PrompterMenus::modeSymbol(model_) + u' ' + PrompterMenus::modeLabel(model_));
         b->setToolTip(PrompterMenus::modeHelp);
     }
     for (QToolButton* b : positionButtons_) {
-        b->setText(PrompterMenus::positionLabel(model_));
+        b->setText(PrompterMenus::positionSymbol(model_) + u' ' + PrompterMenus::positionLabel(model_));
         b->setToolTip(PrompterMenus::positionHelp);
     }
 }
@@ -285,8 +284,9 @@ void TeleprompterView::placeBars()
 {
     for (PrompterBar* bar : {autoBar_, followBar_}) {
         bar->adjustSize();
+        // The gap lies below the capsule; a shadow's margin may reach into it.
         const int bottomGap = bar == autoBar_ ? 10 : 8;
-        bar->move((width() - bar->width()) / 2, height() - bar->height() - bottomGap);
+        bar->move((width() - bar->width()) / 2, height() - bottomGap - bar->capsule().bottom() - 1);
     }
 }
 
