@@ -25,6 +25,13 @@ QString outputName(const QJsonObject& note, const QString& base)
 // A short's folder ("2026-01-02-short-1", "2026-01-02-hook-short-3") keeps its raw movie beside the short by design.
 bool isShortFolder(const QDir& folder) { return folder.dirName().contains(QLatin1String("-short-")); }
 
+// What a dead writer's hidden sibling was to become, by the purpose its name begins with: the short export
+// writes ".short-<UUID>.mov"; any other is counted as the take's render.
+QString madeBy(const QString& siblingName)
+{
+    return siblingName.startsWith(QLatin1String(".short-")) ? QStringLiteral("short export") : QStringLiteral("render");
+}
+
 // "take-2.json" → "-2": the suffix the take's other files carry.
 QString suffixOf(const QString& name, const QString& base)
 {
@@ -66,7 +73,7 @@ private:
                 continue;
             if (QFile::remove(sibling.filePath())) {
                 findings.removedSiblings << sibling.filePath();
-                Diagnostics::log(QStringLiteral("recovery: removed the unfinished render ") + sibling.filePath());
+                Diagnostics::log(QStringLiteral("recovery: removed the unfinished ") + madeBy(sibling.fileName()) + QLatin1Char(' ') + sibling.filePath());
             }
         }
     }

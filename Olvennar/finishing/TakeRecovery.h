@@ -8,12 +8,12 @@
 
 #include <vector>
 
-// What a crash leaves in the take roots, found at launch: hidden render siblings (".mixdown-…") nobody will
-// finish, saved takes whose render or other finish job was cut short, takes whose description names a final
-// movie that never appeared, and raw movies of takes that were killed while recording. The siblings are
-// removed; a cut-short job is handed back to be finished once more, and a note whose job's file is in place
-// goes; the rest is named in the log, once, and stays. Finished takes (their pieces tidied into "Raw/") and
-// the raw movies short folders keep beside their shorts are never reported.
+// What a crash leaves in the take roots, found at launch: hidden siblings of renders and short exports
+// (".mixdown-…", ".short-…") nobody will finish, saved takes whose render or other finish job was cut short,
+// takes whose description names a final movie that never appeared, and raw movies of takes that were killed
+// while recording. The siblings are removed; a cut-short job is handed back to be finished once more, and a
+// note whose job's file is in place goes; the rest is named in the log, once, and stays. Finished takes
+// (their pieces tidied into "Raw/") and the raw movies short folders keep beside their shorts are never reported.
 namespace TakeRecovery {
 
 struct Findings {

@@ -159,3 +159,19 @@ TEST_F(TakeRecoveryTest, everyRootIsSweptAndAFolderTwoRootsReachIsSweptOnce)
     EXPECT_EQ(readLog().count(QStringLiteral("was recorded but its take was never saved")), 1);
     EXPECT_TRUE(QDir(path(QStringLiteral("Brain/BRANCHLINE/shorts/2026-01-02-short-1"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
+
+TEST_F(TakeRecoveryTest, aKilledShortExportsHiddenFileIsNamedAsTheShortExports)
+{
+    const QString shortSibling = QStringLiteral("Takes/Shorts/2026-01-02-short-1/.short-0A1B2C3D-0000-4000-8000-000000000077.mov");
+    const QString renderSibling = QStringLiteral("Takes/video 4/.mixdown-0A1B2C3D-0000-4000-8000-00000000001A.mov");
+    write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/raw.mov"), "raw");
+    write(shortSibling, "half a short");
+    write(renderSibling, "half a render");
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    EXPECT_EQ(found.removedSiblings.size(), 2);
+    const QString log = readLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("recovery: removed the unfinished short export ") + path(shortSibling))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("recovery: removed the unfinished render ") + path(renderSibling)));
+    EXPECT_EQ(log.count(QStringLiteral("unfinished render")), 1);
+}
