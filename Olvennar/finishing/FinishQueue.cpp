@@ -61,6 +61,8 @@ struct FinishQueue::Attempt {
     std::shared_ptr<QPromise<FinishWork::Outcome>> promise;
     // Taken when the attempt starts: a job whose queue is gone still finishes its files.
     std::shared_ptr<FinishingTools> tools;
+    // The row's Retry: the user's own new run.
+    bool retry = false;
 
     void answer(const FinishWork::Outcome& outcome)
     {
@@ -177,9 +179,13 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
 {
     if (givenUp_)
         return;
-    // Noted before every run, a Retry's too, so a crash from here on is finished at the next launch.
-    if (const std::optional<FinishWork::Note> note = attempt->work->note())
+    // Noted before every run, a Retry's too, so a crash from here on is finished at the next launch. A Retry
+    // counts no relaunch, however the job began: a crash during it is resumed again.
+    if (std::optional<FinishWork::Note> note = attempt->work->note()) {
+        if (attempt->retry)
+            note->content.insert(QStringLiteral("relaunches"), 0);
         PendingNote::write(*note);
+    }
     unfinished_.insert(attempt->id, attempt->work);
     setFinishState(attempt->id, working(0));
     attempt->tools = finishingTools();
@@ -247,7 +253,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
             weak->setFinishState(id, failed(outcome.failure->description));
             // An unlisted job's failure is its take's: the take shows it, with no row to retry from.
             if (work.listed()) {
-                weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr})] {
+                weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr, true})] {
                     if (weak)
                         weak->start(attempt);
                 });

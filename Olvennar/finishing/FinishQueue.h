@@ -21,7 +21,8 @@ class Scheduler;
 
 // Where every stopped take's finishing runs: a row per listed job, one render chain that waits for a recording
 // break, throttled progress, one retry per failed row and a note beside the output while a job runs, which
-// the next launch resumes from after a crash (a job that fails loses its note; its Retry writes it again).
+// the next launch resumes from after a crash (a job that fails loses its note; its Retry, the user's new run,
+// writes it again with no relaunch counted).
 // Main thread only; the media work runs in the jobs and the finishing tools, waits on the studio's scheduler.
 class FinishQueue : public QObject {
     Q_OBJECT

@@ -233,3 +233,34 @@ TEST_F(FinishResume, aVoiceFinishListsNoRowLeavesNoNoteAndMakesItsRemoteCut)
     EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(sidecar)));
     EXPECT_TRUE(TakeRecovery::sweep({path(QStringLiteral("Takes"))}).finishes.empty());
 }
+
+TEST_F(FinishResume, aCrashDuringTheRetryOfAResumedJobIsResumedAgain)
+{
+    const QString project = path(QStringLiteral("Recordings/video 4"));
+    QDir().mkpath(project);
+    write(project + QStringLiteral("/raw.mov"), "raw");
+    write(project + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
+    Mixdown::Request request;
+    request.rawURL = project + QStringLiteral("/raw.mov");
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"), project + QStringLiteral("/final.mov"), QString(), request, 0}));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Recordings"))});
+    ASSERT_EQ(found.renders.size(), 1u);
+    ASSERT_EQ(found.renders.front().relaunches, 1);
+
+    // The resumed render fails; the user's Retry runs it anew, and the studio is killed during it.
+    tools->failRenders = 1;
+    ASSERT_TRUE(answer(controller->finishQueue().submit(std::make_shared<RenderWork>(found.renders.front()))).failure);
+    tools->holdRenders = true;
+    controller->finishQueue().retryFinishJob(row(0).id);
+    ASSERT_EQ(tools->renders.size(), 2u);
+    const std::optional<PendingRender::Job> noted = PendingRender::read(PendingRender::markerPath(project + QStringLiteral("/final.mov")));
+    ASSERT_TRUE(noted);
+    EXPECT_EQ(noted->relaunches, 0);
+
+    const TakeRecovery::Findings next = TakeRecovery::sweep({path(QStringLiteral("Recordings"))}, found.noted);
+    ASSERT_EQ(next.renders.size(), 1u);
+    EXPECT_EQ(next.renders.front().relaunches, 1);
+    EXPECT_FALSE(readLog().contains(QStringLiteral("cut short again")));
+    EXPECT_EQ(readLog().count(QStringLiteral("recovery: finishing ") + project + QStringLiteral("/final.mov again")), 2);
+    tools->complete(1);
+}
