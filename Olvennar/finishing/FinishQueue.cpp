@@ -3,7 +3,6 @@
 #include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/FinishingTools.h"
 #include "finishing/MixdownFinishingTools.h"
-#include "finishing/PendingNote.h"
 #include "finishing/ProgressThrottle.h"
 #include "platform/media/ExportGate.h"
 #include "platform/system/Diagnostics.h"
@@ -74,10 +73,11 @@ struct FinishQueue::Attempt {
     }
 };
 
-FinishQueue::FinishQueue(Studio& studio, Scheduler& scheduler, QObject* parent)
+FinishQueue::FinishQueue(Studio& studio, Scheduler& scheduler, Settings& settings, QObject* parent)
     : QObject(parent)
     , studio_(studio)
     , scheduler_(scheduler)
+    , noteFolders_(settings)
 {
 }
 
@@ -166,7 +166,7 @@ int FinishQueue::giveUp()
         if (!work->listed())
             continue;
         if (const std::optional<FinishWork::Note> note = work->note())
-            PendingNote::remove(note->path);
+            noteFolders_.remove(note->path);
     }
     unfinished_.clear();
     if (!given.isEmpty())
@@ -184,7 +184,7 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
     if (std::optional<FinishWork::Note> note = attempt->work->note()) {
         if (attempt->retry)
             note->content.insert(QStringLiteral("relaunches"), 0);
-        PendingNote::write(*note);
+        noteFolders_.write(*note);
     }
     unfinished_.insert(attempt->id, attempt->work);
     setFinishState(attempt->id, working(0));
@@ -202,6 +202,8 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
 {
     FinishWork& work = *attempt->work;
     const QUuid id = attempt->id;
+    // Taken now: a job whose queue is gone still removes its note.
+    const NoteFolders notes = weak->noteFolders_;
     if (work.waitsForBreak()) {
         // An empty task (the first job) counts as finished.
         if (!previous.isReady())
@@ -247,7 +249,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         // because the studio ends is, and keeps its note.
         if (!ExportGate::shared().isAbandoned()) {
             if (const std::optional<FinishWork::Note> note = work.note())
-                PendingNote::remove(note->path);
+                notes.remove(note->path);
         }
         if (weak) {
             weak->setFinishState(id, failed(outcome.failure->description));
@@ -264,7 +266,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         co_return;
     }
     if (const std::optional<FinishWork::Note> note = work.note())
-        PendingNote::remove(note->path);
+        notes.remove(note->path);
     if (weak) {
         weak->setFinishState(id, done(outcome.path, outcome.note));
         work.succeeded(*weak, outcome);

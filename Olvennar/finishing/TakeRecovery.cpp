@@ -1,5 +1,6 @@
 #include "finishing/TakeRecovery.h"
 
+#include "finishing/NoteFolders.h"
 #include "finishing/PendingNote.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Diagnostics.h"
@@ -80,7 +81,7 @@ private:
 
     void pendingJobs(const QDir& folder)
     {
-        for (const QFileInfo& marker : folder.entryInfoList({QStringLiteral(".*.pending")}, QDir::Files | QDir::Hidden)) {
+        for (const QFileInfo& marker : PendingNote::notesIn(folder)) {
             const QString base = marker.completeBaseName().mid(1);
             const std::optional<QJsonObject> found = PendingNote::read(marker.filePath());
             const QString madeName = found ? outputName(*found, base) : base + QStringLiteral(".mov");
@@ -149,16 +150,14 @@ private:
 // A finished take's pieces, tidied away beside its final: nothing there is left to do.
 bool isTidiedPieces(const QFileInfo& folder) { return folder.fileName() == QLatin1String("Raw"); }
 
-} // namespace
-
-Findings sweep(const QStringList& roots, const QStringList& noted)
+Findings sweepFolders(const QStringList& roots, const QStringList& noted, const QStringList& noteFolders)
 {
     Sweep sweep(noted);
-    // Roots may hold one another (the save root holds its own "Shorts"), or be the same folder twice.
+    // Roots may hold one another (the save root holds its own "Shorts"), or be the same folder twice, and a
+    // listed folder may lie under a root.
     QSet<QString> swept;
     const auto once = [&](const QFileInfo& folder) {
-        const QString canonical = folder.canonicalFilePath();
-        const QString key = canonical.isEmpty() ? folder.absoluteFilePath() : canonical;
+        const QString key = NoteFolders::keyOf(folder.filePath());
         if (swept.contains(key))
             return;
         swept.insert(key);
@@ -173,7 +172,22 @@ Findings sweep(const QStringList& roots, const QStringList& noted)
             }
         }
     }
+    for (const QString& folder : noteFolders) {
+        if (QFileInfo(folder).isDir())
+            once(QFileInfo(folder));
+    }
     return std::move(sweep.findings);
+}
+
+} // namespace
+
+Findings sweep(const QStringList& roots, const QStringList& noted) { return sweepFolders(roots, noted, {}); }
+
+Findings sweep(const QStringList& roots, const QStringList& noted, const NoteFolders& listed)
+{
+    Findings found = sweepFolders(roots, noted, listed.folders());
+    listed.prune();
+    return found;
 }
 
 } // namespace TakeRecovery
