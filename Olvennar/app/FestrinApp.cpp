@@ -7,6 +7,7 @@
 #include "finishing/RenderWork.h"
 #include "takes/FinishKinds.h"
 #include "core/ProjectFolder.h"
+#include "finishing/NoteFolders.h"
 #include "finishing/TakeRecovery.h"
 #include "platform/audio/PulseAudioPlayback.h"
 #include "ui/ContentView.h"
@@ -77,11 +78,11 @@ QCoro::Task<> FestrinApp::startUp()
     RecordingController* controller = &this->controller();
     quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
     quitGuard_.giveUpFinishing = [controller] { controller->giveUpFinishing(); };
-    // What an earlier run left half done when it was killed: cut-short finish jobs run again, the rest is
-    // logged once (the findings already logged are remembered across launches).
+    // What an earlier run left half done when it was killed: cut-short finish jobs run again, wherever their
+    // notes are, and the rest is logged once (the findings already logged are remembered across launches).
     Settings& settings = services_->platform().settings;
     const TakeRecovery::Findings found = TakeRecovery::sweep(ProjectFolder::takeRoots(settings),
-        settings.stringListValue(recoveryNotedKey).value_or(QStringList{}));
+        settings.stringListValue(recoveryNotedKey).value_or(QStringList{}), NoteFolders(settings));
     settings.setStringList(recoveryNotedKey, found.noted);
     for (const PendingRender::Job& render : found.renders)
         controller->finishQueue().submit(std::make_shared<RenderWork>(render));

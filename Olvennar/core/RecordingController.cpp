@@ -33,7 +33,7 @@ RecordingController::RecordingController(Platform platform, QObject* parent)
     finishStudio_ = std::make_unique<ControllerFinishStudio>(*this);
     finish_ = std::make_unique<FinishDisplay>(*finishStudio_);
     connect(finish_.get(), &FinishDisplay::changed, this, &RecordingController::changed);
-    finishQueue_ = std::make_unique<FinishQueue>(*finish_, *scheduler_);
+    finishQueue_ = std::make_unique<FinishQueue>(*finish_, *scheduler_, platform_.settings);
     connect(finishQueue_.get(), &FinishQueue::changed, this, &RecordingController::changed);
     phone_ = std::make_unique<PhoneScreenPanel>(static_cast<PhoneScreenPanel::Studio&>(*this), platform_);
     connect(phone_.get(), &PhoneScreenPanel::changed, this, &RecordingController::changed);

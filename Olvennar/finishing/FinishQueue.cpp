@@ -3,7 +3,6 @@
 #include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/FinishingTools.h"
 #include "finishing/MixdownFinishingTools.h"
-#include "finishing/PendingNote.h"
 #include "finishing/ProgressThrottle.h"
 #include "platform/media/ExportGate.h"
 #include "platform/system/Diagnostics.h"
@@ -61,6 +60,8 @@ struct FinishQueue::Attempt {
     std::shared_ptr<QPromise<FinishWork::Outcome>> promise;
     // Taken when the attempt starts: a job whose queue is gone still finishes its files.
     std::shared_ptr<FinishingTools> tools;
+    // The row's Retry: the user's own new run.
+    bool retry = false;
 
     void answer(const FinishWork::Outcome& outcome)
     {
@@ -72,10 +73,11 @@ struct FinishQueue::Attempt {
     }
 };
 
-FinishQueue::FinishQueue(Studio& studio, Scheduler& scheduler, QObject* parent)
+FinishQueue::FinishQueue(Studio& studio, Scheduler& scheduler, Settings& settings, QObject* parent)
     : QObject(parent)
     , studio_(studio)
     , scheduler_(scheduler)
+    , noteFolders_(settings)
 {
 }
 
@@ -164,7 +166,7 @@ int FinishQueue::giveUp()
         if (!work->listed())
             continue;
         if (const std::optional<FinishWork::Note> note = work->note())
-            PendingNote::remove(note->path);
+            noteFolders_.remove(note->path);
     }
     unfinished_.clear();
     if (!given.isEmpty())
@@ -177,9 +179,13 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
 {
     if (givenUp_)
         return;
-    // Noted before every run, a Retry's too, so a crash from here on is finished at the next launch.
-    if (const std::optional<FinishWork::Note> note = attempt->work->note())
-        PendingNote::write(*note);
+    // Noted before every run, a Retry's too, so a crash from here on is finished at the next launch. A Retry
+    // counts no relaunch, however the job began: a crash during it is resumed again.
+    if (std::optional<FinishWork::Note> note = attempt->work->note()) {
+        if (attempt->retry)
+            note->content.insert(QStringLiteral("relaunches"), 0);
+        noteFolders_.write(*note);
+    }
     unfinished_.insert(attempt->id, attempt->work);
     setFinishState(attempt->id, working(0));
     attempt->tools = finishingTools();
@@ -196,6 +202,8 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
 {
     FinishWork& work = *attempt->work;
     const QUuid id = attempt->id;
+    // Taken now: a job whose queue is gone still removes its note.
+    const NoteFolders notes = weak->noteFolders_;
     if (work.waitsForBreak()) {
         // An empty task (the first job) counts as finished.
         if (!previous.isReady())
@@ -241,13 +249,13 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         // because the studio ends is, and keeps its note.
         if (!ExportGate::shared().isAbandoned()) {
             if (const std::optional<FinishWork::Note> note = work.note())
-                PendingNote::remove(note->path);
+                notes.remove(note->path);
         }
         if (weak) {
             weak->setFinishState(id, failed(outcome.failure->description));
             // An unlisted job's failure is its take's: the take shows it, with no row to retry from.
             if (work.listed()) {
-                weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr})] {
+                weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr, true})] {
                     if (weak)
                         weak->start(attempt);
                 });
@@ -258,7 +266,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         co_return;
     }
     if (const std::optional<FinishWork::Note> note = work.note())
-        PendingNote::remove(note->path);
+        notes.remove(note->path);
     if (weak) {
         weak->setFinishState(id, done(outcome.path, outcome.note));
         work.succeeded(*weak, outcome);

@@ -2,6 +2,7 @@
 
 #include "finishing/FinishJob.h"
 #include "finishing/FinishWork.h"
+#include "finishing/NoteFolders.h"
 
 #include <QFuture>
 #include <QHash>
@@ -18,10 +19,12 @@
 
 class FinishingTools;
 class Scheduler;
+class Settings;
 
 // Where every stopped take's finishing runs: a row per listed job, one render chain that waits for a recording
 // break, throttled progress, one retry per failed row and a note beside the output while a job runs, which
-// the next launch resumes from after a crash (a job that fails loses its note; its Retry writes it again).
+// the next launch resumes from after a crash (a job that fails loses its note; its Retry, the user's new run,
+// writes it again with no relaunch counted). The folders holding notes are listed in the settings.
 // Main thread only; the media work runs in the jobs and the finishing tools, waits on the studio's scheduler.
 class FinishQueue : public QObject {
     Q_OBJECT
@@ -47,7 +50,7 @@ public:
     // A recording break: nothing filming for this long after the last take, before a render starts.
     static constexpr double breakSeconds = 5.0;
 
-    FinishQueue(Studio& studio, Scheduler& scheduler, QObject* parent = nullptr);
+    FinishQueue(Studio& studio, Scheduler& scheduler, Settings& settings, QObject* parent = nullptr);
     ~FinishQueue() override;
 
     Studio& studio() { return studio_; }
@@ -86,6 +89,7 @@ private:
 
     Studio& studio_;
     Scheduler& scheduler_;
+    NoteFolders noteFolders_;
     std::vector<FinishJob> finishJobs_;
     // The newest job that waits for a break; each such job awaits the one before it.
     QCoro::Task<> finishTail_;

@@ -21,6 +21,8 @@ QString pathFor(const QString& output)
     return file.absoluteDir().filePath(QLatin1Char('.') + file.completeBaseName() + QStringLiteral(".pending"));
 }
 
+QFileInfoList notesIn(const QDir& folder) { return folder.entryInfoList({QStringLiteral(".*.pending")}, QDir::Files | QDir::Hidden); }
+
 bool write(const FinishWork::Note& note)
 {
     std::optional<QString> failure = JsonSidecar::write(note.path, note.content, QStringLiteral("pending"), JsonSidecar::Layout::compact);

@@ -3,10 +3,13 @@
 #include "finishing/FinishWork.h"
 #include "takedata/NextTake.h"
 
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QString>
 
 #include <optional>
+
+class QDir;
 
 // The hidden JSON file a finish job keeps beside what it makes (".final-2.pending" for "final-2.mov") while
 // it runs, until its file is in place or it fails. It means only that a crash cut the job short: the next launch
@@ -15,6 +18,8 @@ namespace PendingNote {
 
 // The note beside `output`.
 QString pathFor(const QString& output);
+// Every note in `folder`, readable or not.
+QFileInfoList notesIn(const QDir& folder);
 // Written whole and read back (a full disk may report success over an empty file); a failure is logged, the
 // half-written note removed, and false returned.
 bool write(const FinishWork::Note& note);

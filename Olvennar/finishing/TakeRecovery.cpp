@@ -1,5 +1,6 @@
 #include "finishing/TakeRecovery.h"
 
+#include "finishing/NoteFolders.h"
 #include "finishing/PendingNote.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Diagnostics.h"
@@ -24,6 +25,13 @@ QString outputName(const QJsonObject& note, const QString& base)
 
 // A short's folder ("2026-01-02-short-1", "2026-01-02-hook-short-3") keeps its raw movie beside the short by design.
 bool isShortFolder(const QDir& folder) { return folder.dirName().contains(QLatin1String("-short-")); }
+
+// What a dead writer's hidden sibling was to become, by the purpose its name begins with: the short export
+// writes ".short-<UUID>.mov"; any other is counted as the take's render.
+QString madeBy(const QString& siblingName)
+{
+    return siblingName.startsWith(QLatin1String(".short-")) ? QStringLiteral("short export") : QStringLiteral("render");
+}
 
 // "take-2.json" → "-2": the suffix the take's other files carry.
 QString suffixOf(const QString& name, const QString& base)
@@ -66,14 +74,14 @@ private:
                 continue;
             if (QFile::remove(sibling.filePath())) {
                 findings.removedSiblings << sibling.filePath();
-                Diagnostics::log(QStringLiteral("recovery: removed the unfinished render ") + sibling.filePath());
+                Diagnostics::log(QStringLiteral("recovery: removed the unfinished ") + madeBy(sibling.fileName()) + QLatin1Char(' ') + sibling.filePath());
             }
         }
     }
 
     void pendingJobs(const QDir& folder)
     {
-        for (const QFileInfo& marker : folder.entryInfoList({QStringLiteral(".*.pending")}, QDir::Files | QDir::Hidden)) {
+        for (const QFileInfo& marker : PendingNote::notesIn(folder)) {
             const QString base = marker.completeBaseName().mid(1);
             const std::optional<QJsonObject> found = PendingNote::read(marker.filePath());
             const QString madeName = found ? outputName(*found, base) : base + QStringLiteral(".mov");
@@ -142,16 +150,14 @@ private:
 // A finished take's pieces, tidied away beside its final: nothing there is left to do.
 bool isTidiedPieces(const QFileInfo& folder) { return folder.fileName() == QLatin1String("Raw"); }
 
-} // namespace
-
-Findings sweep(const QStringList& roots, const QStringList& noted)
+Findings sweepFolders(const QStringList& roots, const QStringList& noted, const QStringList& noteFolders)
 {
     Sweep sweep(noted);
-    // Roots may hold one another (the save root holds its own "Shorts"), or be the same folder twice.
+    // Roots may hold one another (the save root holds its own "Shorts"), or be the same folder twice, and a
+    // listed folder may lie under a root.
     QSet<QString> swept;
     const auto once = [&](const QFileInfo& folder) {
-        const QString canonical = folder.canonicalFilePath();
-        const QString key = canonical.isEmpty() ? folder.absoluteFilePath() : canonical;
+        const QString key = NoteFolders::keyOf(folder.filePath());
         if (swept.contains(key))
             return;
         swept.insert(key);
@@ -166,7 +172,22 @@ Findings sweep(const QStringList& roots, const QStringList& noted)
             }
         }
     }
+    for (const QString& folder : noteFolders) {
+        if (QFileInfo(folder).isDir())
+            once(QFileInfo(folder));
+    }
     return std::move(sweep.findings);
+}
+
+} // namespace
+
+Findings sweep(const QStringList& roots, const QStringList& noted) { return sweepFolders(roots, noted, {}); }
+
+Findings sweep(const QStringList& roots, const QStringList& noted, const NoteFolders& listed)
+{
+    Findings found = sweepFolders(roots, noted, listed.folders());
+    listed.prune();
+    return found;
 }
 
 } // namespace TakeRecovery

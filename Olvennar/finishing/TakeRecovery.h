@@ -8,12 +8,15 @@
 
 #include <vector>
 
-// What a crash leaves in the take roots, found at launch: hidden render siblings (".mixdown-…") nobody will
-// finish, saved takes whose render or other finish job was cut short, takes whose description names a final
-// movie that never appeared, and raw movies of takes that were killed while recording. The siblings are
-// removed; a cut-short job is handed back to be finished once more, and a note whose job's file is in place
-// goes; the rest is named in the log, once, and stays. Finished takes (their pieces tidied into "Raw/") and
-// the raw movies short folders keep beside their shorts are never reported.
+class NoteFolders;
+
+// What a crash leaves in the take roots and the folders listed as holding notes, found at launch: hidden
+// siblings of renders and short exports (".mixdown-…", ".short-…") nobody will finish, saved takes whose
+// render or other finish job was cut short, takes whose description names a final movie that never
+// appeared, and raw movies of takes that were killed while recording. The siblings are removed; a cut-short
+// job is handed back to be finished once more, and a note whose job's file is in place goes; the rest is
+// named in the log, once, and stays. Finished takes (their pieces tidied into "Raw/") and the raw movies
+// short folders keep beside their shorts are never reported.
 namespace TakeRecovery {
 
 struct Findings {
@@ -31,5 +34,8 @@ struct Findings {
 // Looks at each root's take folders and those one level further down (the save root's shorts), each
 // distinct folder once however many roots reach it. A finding already in `noted` is not logged again.
 Findings sweep(const QStringList& roots, const QStringList& noted = {});
+// The same, and each folder `listed` holds a note in too (wherever a handoff led the take), once even when
+// a root reaches it; afterwards the folders that are gone or hold no note any more leave the list.
+Findings sweep(const QStringList& roots, const QStringList& noted, const NoteFolders& listed);
 
 } // namespace TakeRecovery

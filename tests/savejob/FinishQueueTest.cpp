@@ -1,5 +1,6 @@
 #include "FinishFixture.h"
 
+#include "finishing/NoteFolders.h"
 #include "finishing/PendingRender.h"
 #include "finishing/TakeRecovery.h"
 #include "support/QueueRender.h"
@@ -131,6 +132,30 @@ TEST_F(Queue, ASavedTakesRenderIsNotedWhileItRunsAFailureIsNoCrashAndItsRetryIsN
     tools->complete(1);
     EXPECT_FALSE(QFileInfo::exists(note));
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("final-2.mov"))));
+}
+
+TEST_F(Queue, ARendersFolderIsListedFromItsNoteUntilItsLastNoteGoesAndAgainForItsRetry)
+{
+    tools->holdRenders = true;
+    const QString episode = path(QStringLiteral("Brain/PROJECTS/BRANCHLINE/episodes/ep12"));
+    QDir().mkpath(episode);
+    FinishQueue& queue = controller->finishQueue();
+    queueRender(queue, QStringLiteral("take 1"), passthrough(episode + QStringLiteral("/raw.mov")), episode + QStringLiteral("/final.mov"), QString(), QStringLiteral("a"));
+    queueRender(queue, QStringLiteral("take 2"), passthrough(episode + QStringLiteral("/raw-2.mov")), episode + QStringLiteral("/final-2.mov"), QString(), QStringLiteral("b"));
+    const NoteFolders listed(*settings);
+    EXPECT_EQ(listed.folders(), QStringList{NoteFolders::keyOf(episode)});
+
+    tools->complete(0);
+    EXPECT_EQ(listed.folders(), QStringList{NoteFolders::keyOf(episode)}) << "take 2's note is still there";
+    ASSERT_EQ(tools->renders.size(), 2u);
+    tools->complete(1, tools->error(QStringLiteral("Mixdown failed: forced")));
+    EXPECT_TRUE(listed.folders().isEmpty());
+
+    queue.retryFinishJob(row(1).id);
+    EXPECT_EQ(listed.folders(), QStringList{NoteFolders::keyOf(episode)});
+    ASSERT_EQ(tools->renders.size(), 3u);
+    tools->complete(2);
+    EXPECT_TRUE(listed.folders().isEmpty());
 }
 
 TEST_F(Queue, WithTheControllerGoneAQueuedJobStillRendersAndTidies)

@@ -1,6 +1,8 @@
 #include "FinishResumeFixture.h"
 
+#include "core/ProjectFolder.h"
 #include "finishing/IndexToFrontWork.h"
+#include "finishing/NoteFolders.h"
 #include "finishing/PendingNote.h"
 #include "finishing/PendingRender.h"
 #include "finishing/RenderWork.h"
@@ -232,4 +234,74 @@ TEST_F(FinishResume, aVoiceFinishListsNoRowLeavesNoNoteAndMakesItsRemoteCut)
     EXPECT_EQ(written.value(QStringLiteral("recordedAt")).toString(), QStringLiteral("2026-01-02T09:00:00Z"));
     EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(sidecar)));
     EXPECT_TRUE(TakeRecovery::sweep({path(QStringLiteral("Takes"))}).finishes.empty());
+}
+
+TEST_F(FinishResume, jobsCutShortWhereHandoffsLedThemOutsideTheRootsAreResumedAtLaunchAndLeaveNoNoteNorListing)
+{
+    // A long-form handoff's own folder, an ai folder three levels down and a handoff's own shorts root: no
+    // channel's recordings or shorts root reaches any of them.
+    const QString episode = path(QStringLiteral("Brain/PROJECTS/BRANCHLINE/episodes/ep12"));
+    const QString deep = path(QStringLiteral("Recordings/clients/acme/launch"));
+    const QString shortFolder = episode + QStringLiteral("/shorts/2026-01-02-short-1");
+    const NoteFolders listed(*settings);
+    for (const QString& take : {episode, deep}) {
+        QDir().mkpath(take);
+        write(take + QStringLiteral("/raw.mov"), "raw");
+        write(take + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
+        Mixdown::Request request;
+        request.rawURL = take + QStringLiteral("/raw.mov");
+        ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("take 1"), QStringLiteral("take 1"), take + QStringLiteral("/final.mov"), QString(), request, 0})));
+    }
+    captureMovie(shortFolder + QStringLiteral("/raw.mov"), 2.0);
+    ASSERT_TRUE(listed.write(*ShortExportWork({QStringLiteral("t"), shortFolder, shortFolder + QStringLiteral("/raw.mov"), ShortTake::Settings{}, 0}).note()));
+    write(shortFolder + QStringLiteral("/.short-0A1B2C3D-0000-4000-8000-000000000077.mov"), "half a short");
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep(ProjectFolder::takeRoots(*settings), {}, listed);
+    ASSERT_EQ(found.renders.size(), 2u);
+    ASSERT_EQ(found.finishes.size(), 1u);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("recovery: finishing ") + episode + QStringLiteral("/final.mov again")));
+    EXPECT_TRUE(readLog().contains(QStringLiteral("recovery: removed the unfinished short export ") + shortFolder));
+    for (const PendingRender::Job& render : found.renders)
+        EXPECT_FALSE(answer(controller->finishQueue().submit(std::make_shared<RenderWork>(render))).failure);
+    const std::vector<FinishWork::Outcome> outcomes = resumeAll(found);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_FALSE(outcomes[0].failure);
+
+    for (const QString& made : {episode + QStringLiteral("/final.mov"), deep + QStringLiteral("/final.mov"), shortFolder + QStringLiteral("/short.mov")}) {
+        EXPECT_TRUE(QFileInfo::exists(made)) << made.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(made))) << made.toStdString();
+    }
+    EXPECT_TRUE(listed.folders().isEmpty());
+    EXPECT_FALSE(readLog().contains(QStringLiteral("cut short again")));
+}
+
+TEST_F(FinishResume, aCrashDuringTheRetryOfAResumedJobIsResumedAgain)
+{
+    const QString project = path(QStringLiteral("Recordings/video 4"));
+    QDir().mkpath(project);
+    write(project + QStringLiteral("/raw.mov"), "raw");
+    write(project + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
+    Mixdown::Request request;
+    request.rawURL = project + QStringLiteral("/raw.mov");
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"), project + QStringLiteral("/final.mov"), QString(), request, 0}));
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Recordings"))});
+    ASSERT_EQ(found.renders.size(), 1u);
+    ASSERT_EQ(found.renders.front().relaunches, 1);
+
+    // The resumed render fails; the user's Retry runs it anew, and the studio is killed during it.
+    tools->failRenders = 1;
+    ASSERT_TRUE(answer(controller->finishQueue().submit(std::make_shared<RenderWork>(found.renders.front()))).failure);
+    tools->holdRenders = true;
+    controller->finishQueue().retryFinishJob(row(0).id);
+    ASSERT_EQ(tools->renders.size(), 2u);
+    const std::optional<PendingRender::Job> noted = PendingRender::read(PendingRender::markerPath(project + QStringLiteral("/final.mov")));
+    ASSERT_TRUE(noted);
+    EXPECT_EQ(noted->relaunches, 0);
+
+    const TakeRecovery::Findings next = TakeRecovery::sweep({path(QStringLiteral("Recordings"))}, found.noted);
+    ASSERT_EQ(next.renders.size(), 1u);
+    EXPECT_EQ(next.renders.front().relaunches, 1);
+    EXPECT_FALSE(readLog().contains(QStringLiteral("cut short again")));
+    EXPECT_EQ(readLog().count(QStringLiteral("recovery: finishing ") + project + QStringLiteral("/final.mov again")), 2);
+    tools->complete(1);
 }

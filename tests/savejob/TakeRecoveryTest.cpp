@@ -1,3 +1,4 @@
+#include "finishing/NoteFolders.h"
 #include "finishing/PendingRender.h"
 #include "finishing/TakeRecovery.h"
 #include "support/TestEnvironment.h"
@@ -158,4 +159,51 @@ TEST_F(TakeRecoveryTest, everyRootIsSweptAndAFolderTwoRootsReachIsSweptOnce)
     EXPECT_EQ(readLog().count(QStringLiteral("recovery: finishing ")), 1);
     EXPECT_EQ(readLog().count(QStringLiteral("was recorded but its take was never saved")), 1);
     EXPECT_TRUE(QDir(path(QStringLiteral("Brain/BRANCHLINE/shorts/2026-01-02-short-1"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(TakeRecoveryTest, aKilledShortExportsHiddenFileIsNamedAsTheShortExports)
+{
+    const QString shortSibling = QStringLiteral("Takes/Shorts/2026-01-02-short-1/.short-0A1B2C3D-0000-4000-8000-000000000077.mov");
+    const QString renderSibling = QStringLiteral("Takes/video 4/.mixdown-0A1B2C3D-0000-4000-8000-00000000001A.mov");
+    write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/raw.mov"), "raw");
+    write(shortSibling, "half a short");
+    write(renderSibling, "half a render");
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    EXPECT_EQ(found.removedSiblings.size(), 2);
+    const QString log = readLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("recovery: removed the unfinished short export ") + path(shortSibling))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("recovery: removed the unfinished render ") + path(renderSibling)));
+    EXPECT_EQ(log.count(QStringLiteral("unfinished render")), 1);
+}
+
+TEST_F(TakeRecoveryTest, listedFoldersAreSweptOnceAndAFolderGoneOrWithoutNotesLeavesTheListQuietly)
+{
+    const NoteFolders listed(*settings);
+    Mixdown::Request request;
+    // A take under a root whose folder is listed as well, cut short.
+    request.rawURL = path(QStringLiteral("Takes/video 4/raw.mov"));
+    write(QStringLiteral("Takes/video 4/raw.mov"), "raw");
+    write(QStringLiteral("Takes/video 4/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
+    ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"),
+        path(QStringLiteral("Takes/video 4/final.mov")), QString(), request, 0})));
+    // A handoff's folder whose render finished before the crash removed its note.
+    write(QStringLiteral("Elsewhere/ep12/final.mov"), "final");
+    ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("ep12 · take 1"), QStringLiteral("ep12"),
+        path(QStringLiteral("Elsewhere/ep12/final.mov")), QString(), request, 0})));
+    // A handoff's folder deleted since.
+    write(QStringLiteral("Elsewhere/ep13/raw.mov"), "raw");
+    ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("ep13 · take 1"), QStringLiteral("ep13"),
+        path(QStringLiteral("Elsewhere/ep13/final.mov")), QString(), request, 0})));
+    ASSERT_TRUE(QDir(path(QStringLiteral("Elsewhere/ep13"))).removeRecursively());
+    ASSERT_EQ(listed.folders().size(), 3);
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes")), path(QStringLiteral("Takes"))}, {}, listed);
+    ASSERT_EQ(found.renders.size(), 1u);
+    EXPECT_EQ(found.renders.front().finalURL, path(QStringLiteral("Takes/video 4/final.mov")));
+    const QString log = readLog();
+    EXPECT_EQ(log.count(QStringLiteral("recovery: ")), 1) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("ep13")));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("Elsewhere/ep12/.final.pending"))));
+    EXPECT_EQ(listed.folders(), QStringList{NoteFolders::keyOf(path(QStringLiteral("Takes/video 4")))}) << "its note stays until the render ends";
 }

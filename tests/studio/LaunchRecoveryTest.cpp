@@ -4,22 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
 namespace {
 
 TEST_F(LaunchedStudio, ABranchlineRenderKilledMidWayIsResumedAtTheNextLaunchAndLeavesNoHiddenFile)
 {
     const QString project = path(QStringLiteral("home/Olvennar Projects/PROJECTS/BRANCHLINE/recordings/video 1"));
-    handOff(project, QStringLiteral("branchline"));
-    QProcess& studio = launchShown();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral(", channel branchline")) && QFileInfo(project).isDir(); }, 30000));
-    filmInShownStudio();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return renderUnderWay(); }, 60000));
-    ::kill(static_cast<pid_t>(studio.processId()), SIGKILL);
-    ASSERT_TRUE(studio.waitForFinished(10000));
-
-    launch();
+    ASSERT_NO_FATAL_FAILURE(killWhileRenderingAndRelaunch(project, QStringLiteral("branchline")));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(project + QStringLiteral("/final.mov")); }, 180000));
     EXPECT_TRUE(studioLog().contains(QStringLiteral("recovery: removed the unfinished render ") + project + QStringLiteral("/.mixdown-")));
     EXPECT_TRUE(studioLog().contains(QStringLiteral("recovery: finishing ") + project + QStringLiteral("/final.mov again")));
@@ -27,6 +17,24 @@ TEST_F(LaunchedStudio, ABranchlineRenderKilledMidWayIsResumedAtTheNextLaunchAndL
     EXPECT_EQ(MovieProbe::streamsOfType(probe, QStringLiteral("video")).size(), 1);
     EXPECT_TRUE(TestEnvironment::waitUntil([&] { return hiddenInTake().isEmpty(); }, 10000)) << hiddenInTake().join(QLatin1Char(' ')).toStdString();
     EXPECT_FALSE(studioLog().contains(QStringLiteral("cut short again")));
+}
+
+TEST_F(LaunchedStudio, ARenderKilledInAFolderAHandoffNamedOutsideTheRootsIsResumedAtTheNextLaunch)
+{
+    // Inside the channel's project tree, where a handoff may lead, but under neither of its roots.
+    const QString project = path(QStringLiteral("home/Olvennar Projects/PROJECTS/BRANCHLINE/episodes/ep12"));
+    const auto settingsText = [this] {
+        QFile file(path(QStringLiteral("home/.config/Olvennar/Olvennar.conf")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    ASSERT_NO_FATAL_FAILURE(killWhileRenderingAndRelaunch(project, QStringLiteral("branchline"),
+        [&] { EXPECT_TRUE(settingsText().contains(QStringLiteral("resumeNoteFolders"))) << settingsText().toStdString(); }));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(project + QStringLiteral("/final.mov")); }, 180000));
+    EXPECT_TRUE(studioLog().contains(QStringLiteral("recovery: removed the unfinished render ") + project + QStringLiteral("/.mixdown-")));
+    EXPECT_TRUE(studioLog().contains(QStringLiteral("recovery: finishing ") + project + QStringLiteral("/final.mov again")));
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return hiddenInTake().isEmpty(); }, 10000)) << hiddenInTake().join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return !settingsText().contains(QStringLiteral("resumeNoteFolders")); }, 10000))
+        << settingsText().toStdString();
 }
 
 } // namespace

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -121,6 +123,22 @@ protected:
                                         {QStringLiteral("mode"), QStringLiteral("screen")}, {QStringLiteral("channel"), channel},
                                         {QStringLiteral("written_at"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}})
                           .toJson());
+    }
+
+    // Films a screen take handed off to `project` of `channel` and kills the studio while it renders the take
+    // (`whileRendering` looks first), then launches the studio again.
+    void killWhileRenderingAndRelaunch(const QString& project, const QString& channel, const std::function<void()>& whileRendering = {})
+    {
+        handOff(project, channel);
+        QProcess& studio = launchShown();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral(", channel ") + channel) && QFileInfo(project).isDir(); }, 30000));
+        filmInShownStudio();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return renderUnderWay(); }, 60000));
+        if (whileRendering)
+            whileRendering();
+        ::kill(static_cast<pid_t>(studio.processId()), SIGKILL);
+        ASSERT_TRUE(studio.waitForFinished(10000));
+        launch();
     }
 
     // Asks to quit while the take is finishing; the alert comes up over the main window.

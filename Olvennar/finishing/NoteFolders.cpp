@@ -1,0 +1,86 @@
+#include "finishing/NoteFolders.h"
+
+#include "finishing/PendingNote.h"
+#include "platform/system/Settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+const QString listKey = QStringLiteral("resumeNoteFolders");
+
+// A folder that is gone holds none.
+bool holdsNote(const QString& folder) { return !PendingNote::notesIn(QDir(folder)).isEmpty(); }
+
+} // namespace
+
+NoteFolders::NoteFolders(Settings& settings)
+    : settings_(&settings)
+{
+}
+
+bool NoteFolders::write(const FinishWork::Note& note) const
+{
+    const QString folder = QFileInfo(note.path).absolutePath();
+    // Listed first: a crash between the two leaves only an entry the next sweep drops, never an unlisted note.
+    add(folder);
+    if (PendingNote::write(note))
+        return true;
+    release(folder);
+    return false;
+}
+
+void NoteFolders::remove(const QString& notePath) const
+{
+    PendingNote::remove(notePath);
+    release(QFileInfo(notePath).absolutePath());
+}
+
+QStringList NoteFolders::folders() const { return settings_->stringListValue(listKey).value_or(QStringList{}); }
+
+void NoteFolders::prune() const
+{
+    const QStringList listed = folders();
+    QStringList kept = listed;
+    kept.removeIf([](const QString& folder) { return !holdsNote(folder); });
+    if (kept.size() != listed.size())
+        store(kept);
+}
+
+QString NoteFolders::keyOf(const QString& folder)
+{
+    const QFileInfo info(folder);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+void NoteFolders::add(const QString& folder) const
+{
+    QStringList listed = folders();
+    const QString key = keyOf(folder);
+    if (std::any_of(listed.cbegin(), listed.cend(), [&key](const QString& entry) { return keyOf(entry) == key; }))
+        return;
+    listed << key;
+    store(listed);
+}
+
+void NoteFolders::release(const QString& folder) const
+{
+    if (holdsNote(folder))
+        return;
+    QStringList listed = folders();
+    const QString key = keyOf(folder);
+    if (listed.removeIf([&key](const QString& entry) { return keyOf(entry) == key; }) > 0)
+        store(listed);
+}
+
+void NoteFolders::store(const QStringList& folders) const
+{
+    if (folders.isEmpty())
+        settings_->remove(listKey);
+    else
+        settings_->setStringList(listKey, folders);
+}

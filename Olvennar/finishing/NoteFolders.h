@@ -1,0 +1,38 @@
+#pragma once
+
+#include "finishing/FinishWork.h"
+
+#include <QString>
+#include <QStringList>
+
+class Settings;
+
+// The folders that hold a finish job's resume note, kept in the settings under "resumeNoteFolders", so the
+// launch sweep finds a note wherever the take went (a folder a long-form handoff named, a handoff's own
+// shorts root), not only under the standard roots. A folder is listed once, from its first note's writing
+// until its last note goes. A copy lists into the same settings.
+class NoteFolders {
+public:
+    explicit NoteFolders(Settings& settings);
+
+    // Lists the note's folder, then writes the note; false (and the folder listed only while it holds
+    // another note) when the note could not be written.
+    bool write(const FinishWork::Note& note) const;
+    // Removes the note, and lists its folder no more once it holds no other note.
+    void remove(const QString& notePath) const;
+    QStringList folders() const;
+    // Lists no more the folders that are gone or hold no note: what a crash between a note and its
+    // listing leaves, or a note the sweep removed.
+    void prune() const;
+
+    // How two spellings of one folder are told to be the same: its real path, or while it does not
+    // exist its clean absolute path.
+    static QString keyOf(const QString& folder);
+
+private:
+    void add(const QString& folder) const;
+    void release(const QString& folder) const;
+    void store(const QStringList& folders) const;
+
+    Settings* settings_;
+};
