@@ -13,7 +13,7 @@ packages=(
   libdlib-dev libdlib-data
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils espeak-ng sox ffmpeg python3 valgrind
+  fonts-dejavu-core xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils espeak-ng sox ffmpeg python3 valgrind xterm
 )
 
 missing=()

@@ -253,12 +253,12 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openWriter(const Op
     video.expectedFrameRate = rate;
     // Real time on a desktop CPU: the fastest x265 preset, or the GPU's encoder when one works. No
     // look-ahead: each picture reaches the file as soon as it is encoded, so on a starved machine a kill
-    // costs a second of picture, not the several the encoder's pipeline would hold. A few frames side by
-    // side on threads of the writer's priority: x265's own pool lowers its workers' priority, and behind
-    // busy programs they got a tenth of the CPU the take needed.
+    // costs a second of picture, not the several the encoder's pipeline would hold. Every core on the
+    // picture's rows, all at the priority of the thread that opens the encoder, so a busy program does not
+    // push the take's encoder back.
     video.preset = "ultrafast";
     video.tune = "zerolatency";
-    video.frameThreads = -1;
+    video.takeThreading = true;
     video.preferHardware = true;
     MovieWriterInput* videoInput = writer->addVideoInput(video);
     if (!videoInput)

@@ -78,8 +78,8 @@ TEST_F(TakeBesideRender, aTakeStartsWhileARenderWaitsAtTheExportGateAndTheRender
     film(10, true);
     EXPECT_FALSE(render.isReady()) << "the render went on during the take";
 
-    // The take's queues and pool keep the main thread's share; x265's workers, started from the writer queue
-    // and named after it, lower themselves to +10 but stay ahead of the render and the threads it started.
+    // The take's queues and pool keep the main thread's share, and so do x265's workers, started from the
+    // writer queue and named after it: all stay ahead of the render and the threads it started.
     int takeThreadsSeen = 0;
     int takeThreadsAtFullShare = 0;
     int renderThreadsSeen = 0;

@@ -1,7 +1,10 @@
 #include "platform/media/VideoEncoder.h"
 
+#include "platform/media/EncoderThreadPriority.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/media/PlanarPicture.h"
+#include "platform/media/X265Threading.h"
+#include "platform/system/Diagnostics.h"
 
 #include <QFile>
 
@@ -80,8 +83,11 @@ std::optional<MediaError> openSoftware(Libav::CodecContext& out, std::string& na
             params += ":bframes=0";
         if (s.maxKeyFrameInterval > 0)
             params += ":keyint=" + std::to_string(s.maxKeyFrameInterval);
-        if (s.frameThreads != 0)
-            params += ":pools=none:frame-threads=" + std::to_string(VideoEncoder::frameThreadsFor(s.frameThreads, av_cpu_count()));
+        if (s.takeThreading) {
+            const X265Threading threading = X265Threading::forTake(av_cpu_count(), s.height, EncoderThreadPriority::poolKeepsPriority());
+            params += ":" + threading.params();
+            Diagnostics::log(QStringLiteral("x265 for the take: %1 on %2 cores").arg(QString::fromStdString(threading.params())).arg(av_cpu_count()));
+        }
         av_dict_set(&options, "x265-params", params.c_str(), 0);
         c->codec_tag = MKTAG('h', 'v', 'c', '1');
     } else {
@@ -163,14 +169,6 @@ std::variant<std::unique_ptr<VideoEncoder>, MediaError> VideoEncoder::open(const
         return MediaError {QStringLiteral("out of memory for a video frame"), 0};
     encoder->packet_ = Libav::makePacket();
     return encoder;
-}
-
-int VideoEncoder::frameThreadsFor(int asked, int cores)
-{
-    if (asked > 0)
-        return std::min(asked, 16); // x265's limit
-    // Fewer than two leaves nothing side by side; past four, each frame waits on its reference's rows.
-    return std::clamp(cores, 2, 4);
 }
 
 VideoEncoder::~VideoEncoder() { av_buffer_unref(&hardwareDevice_); }

@@ -22,8 +22,6 @@ public:
 
     static std::variant<std::unique_ptr<VideoEncoder>, MediaError> open(const VideoSettings& settings, bool globalHeader);
     ~VideoEncoder();
-    // The x265 frame threads VideoSettings::frameThreads stands for on `cores` cores.
-    static int frameThreadsFor(int asked, int cores);
 
     AVCodecContext* context() const { return codec_.get(); }
     const std::string& encoderName() const { return name_; }

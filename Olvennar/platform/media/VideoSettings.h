@@ -27,10 +27,10 @@ struct VideoSettings {
     // Software encoder threads; 0 leaves the encoder's choice (x264: one and a half per core, each holding
     // its own frames).
     int encoderThreads = 0;
-    // x265 only: frames encoded side by side, each on a thread of the opening thread's priority, instead of
-    // x265's worker pool, whose workers lower their own priority (nice +10) and so starve behind any busy
-    // program. 0 keeps the pool; a negative value picks by the cores this process may use (2 to 4).
-    int frameThreads = 0;
+    // x265 only. True for a take's encoder: a worker pool of one thread per core this process may use and a
+    // few frames side by side (X265Threading), every thread at the priority of the thread that opens the
+    // encoder. False leaves x265's own choice.
+    bool takeThreading = false;
     // Display matrix (16.16 / 2.30 fixed point, as stored in the file); nothing = identity.
     std::optional<std::array<int32_t, 9>> displayMatrix;
 };

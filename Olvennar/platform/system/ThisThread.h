@@ -7,10 +7,8 @@
 // encoder's or decoder's workers) inherit it.
 namespace ThisThread {
 
-// The nice value of background threads: the lowest share a user may set. Below nice +10 on purpose: x265
-// lowers its own worker threads (a take's encoder's too) to +10, and a take's encoder must still come first.
-// An unprivileged thread may raise its nice value but never lower it again, so only threads that stay
-// background get it.
+// The nice value of background threads: the lowest share a user may set. An unprivileged thread may raise
+// its nice value but never lower it again, so only threads that stay background get it.
 constexpr int backgroundNice = 19;
 
 void setName(const std::string& name);
