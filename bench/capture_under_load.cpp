@@ -7,8 +7,9 @@
 // sound a kill leaves in the file (goal: our sound within 1 s of our picture, and at least 8 s of picture)
 // and our resident memory growth (goal: flat, <= 5 MB a minute), with where our recorder's CPU went by
 // thread. Our recorder runs in a child process of this program so the kill is a real one.
-// Needs Xvfb, ffmpeg, paplay, pactl and a running PulseAudio server (scripts/test.sh starts one). Run it pinned
-// (taskset -c 0,1 build/bench/capture_under_load) to see a two-core machine.
+// Needs Xvfb, ffmpeg, paplay, pactl and a running PulseAudio server (scripts/test.sh starts one). Run it in a cpuset
+// cgroup of two cores to see a two-core machine: taskset does not hold x265's pool, whose workers set their
+// own affinity to the whole NUMA node.
 #include "capture/ScreenRecorder.h"
 #include "takedata/RecordingClock.h"
 #include "platform/audio/PulseAudioCapture.h"
@@ -45,7 +46,7 @@ constexpr int frameRate = 60;
 
 constexpr int busyLoopsPerCore = 2;
 
-// The cores this process may use: under taskset, only those.
+// The cores this process may use: in a cpuset or under taskset, only those.
 int allowedCores()
 {
     cpu_set_t allowed;

@@ -7,8 +7,9 @@
 // the file (goal: the studio keeps at least 98 % at 1080p and never less than ffmpeg) and the CPU seconds per
 // second of take by thread (the busiest single thread tells a serial bottleneck).
 // Usage: screen_capture [seconds, default 20] [1080|1440, default both]. Needs Xvfb and ffmpeg; xterm for the
-// terminal (without it only the window moves). Pin it (taskset -c 0-3 build/bench/screen_capture) to see
-// fewer cores.
+// terminal (without it only the window moves). To see fewer cores, run it in a cpuset cgroup of those cores:
+// taskset does not hold x265's pool, whose workers (ours and ffmpeg's) set their own affinity to the whole
+// NUMA node.
 #include "capture/ScreenRecorder.h"
 #include "platform/system/ThisThread.h"
 #include "platform/x11/X11ScreenCapture.h"
