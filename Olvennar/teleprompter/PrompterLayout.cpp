@@ -56,7 +56,8 @@ PrompterLayout PrompterLayout::build(const std::vector<FollowBox>& boxes, double
         } else {
             // The card holds its text as the page will fit it: within its lines, shrunk if need be.
             const CardLettering lettering = CardLettering::of(card.kind.tag(), fontSize);
-            box.cardHeight = lettering.cardHeight(lettering.fit(card.text, columnWidth));
+            box.cardText = lettering.fit(card.text, columnWidth);
+            box.cardHeight = lettering.cardHeight(box.cardText);
             box.height = gap + box.cardHeight;
             box.head = cardLabelRow;
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "teleprompter/CardText.h"
+
 #include "teleprompter/FollowBox.h"
 
 #include <vector>
@@ -20,6 +22,7 @@ struct BoxLayout {
     std::vector<WordRange> lines; // spoken cards only
     double head = 0;       // gesture row of a spoken card; the label row of other cards
     double cardHeight = 0; // drawn height of an action or orb card; 0 for spoken cards
+    CardText cardText;     // an action or orb card's text as fitted to the card, which the page draws
     friend bool operator==(const BoxLayout&, const BoxLayout&) = default;
 };
 

@@ -78,15 +78,16 @@ std::optional<MediaError> openSoftware(Libav::CodecContext& out, std::string& na
         // 64-pixel blocks, as every preset from veryfast up: on screen pictures the fastest preset encodes no
         // slower with them, and libx265 3.5 leaks a buffer per block row at each open when SAO is off, so a
         // take leaves half as much behind.
-        std::string params = "log-level=error:ctu=64";
+        std::string params = "log-level=error:ctu=" + std::to_string(X265Threading::blockPixels);
         if (!s.allowFrameReordering)
             params += ":bframes=0";
         if (s.maxKeyFrameInterval > 0)
             params += ":keyint=" + std::to_string(s.maxKeyFrameInterval);
         if (s.takeThreading) {
-            const X265Threading threading = X265Threading::forTake(av_cpu_count(), s.height, EncoderThreadPriority::poolKeepsPriority());
+            const int cores = av_cpu_count();
+            const X265Threading threading = X265Threading::forTake(cores, s.height, EncoderThreadPriority::poolKeepsPriority());
             params += ":" + threading.params();
-            Diagnostics::log(QStringLiteral("x265 for the take: %1 on %2 cores").arg(QString::fromStdString(threading.params())).arg(av_cpu_count()));
+            Diagnostics::log(QStringLiteral("x265 for the take: %1 on %2 cores").arg(QString::fromStdString(threading.params())).arg(cores));
         }
         av_dict_set(&options, "x265-params", params.c_str(), 0);
         c->codec_tag = MKTAG('h', 'v', 'c', '1');

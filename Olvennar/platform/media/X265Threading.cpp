@@ -4,8 +4,6 @@
 
 namespace {
 
-// The block size the take's encoder uses: 64-pixel rows.
-constexpr int blockRowPixels = 64;
 // x265's largest pool; more workers than that would sit idle behind the rows anyway.
 constexpr int mostPoolThreads = 64;
 // Past four frames in flight a frame only waits on its reference's rows (and a kill loses more of them).
@@ -16,7 +14,7 @@ constexpr int mostFrameThreads = 4;
 X265Threading X265Threading::forTake(int cores, int height, bool poolKeepsPriority)
 {
     cores = std::max(cores, 1);
-    const int rows = std::max((height + blockRowPixels - 1) / blockRowPixels, 1);
+    const int rows = std::max((height + blockPixels - 1) / blockPixels, 1);
     if (cores < 2 || !poolKeepsPriority)
         return {0, std::clamp(cores, 2, mostFrameThreads)};
     // A frame starts a few rows behind the one it refers to: a short picture has room for fewer in flight.

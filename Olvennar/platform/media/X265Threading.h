@@ -8,6 +8,9 @@
 // cores busy. Without a pool that keeps its opener's priority (EncoderThreadPriority), frames side by side
 // on threads of the opener's priority are what is left.
 struct X265Threading {
+    // The block size a take's encoder uses, which sets the height of the rows the pool works on.
+    static constexpr int blockPixels = 64;
+
     int poolThreads = 0; // 0: no pool, and so no wavefront
     int frameThreads = 1;
 

@@ -216,7 +216,7 @@ QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
         roundedFill(painter, rect, 12,
             orb ? withAlpha(TeleprompterPalette::orbGreen(), 0.18 + 0.5 * (1 - bg)) : withAlpha(TeleprompterPalette::actionYellow(), 0.8 + 0.2 * bg));
         const CardLettering lettering = CardLettering::of(card.kind.tag(), f);
-        const CardText text = lettering.fit(card.text, colW, box.cardHeight);
+        const CardText& text = box.cardText;
         const double headHeight = lettering.headHeight();
         const double lineHeight = lettering.lineHeight();
         const QRectF textArea = rect.adjusted(CardLettering::sideInset, 0, -CardLettering::sideInset, 0);
