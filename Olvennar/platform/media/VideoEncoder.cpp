@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <limits>
 
 extern "C" {
 #include <libavutil/cpu.h>
@@ -67,6 +68,12 @@ std::optional<MediaError> openSoftware(Libav::CodecContext& out, std::string& na
     Libav::CodecContext c(avcodec_alloc_context3(codec));
     applyCommon(c.get(), s, globalHeader);
     c->pix_fmt = AV_PIX_FMT_YUV420P;
+    if (hevc && s.averageBitRate > 0) {
+        // x265's one-pass average runs a third over on flashing pictures: a ceiling at the average over one
+        // second's buffer holds it. Easy pictures still come in under.
+        c->rc_max_rate = s.averageBitRate;
+        c->rc_buffer_size = static_cast<int>(std::min<int64_t>(s.averageBitRate, std::numeric_limits<int>::max()));
+    }
     if (s.encoderThreads > 0)
         c->thread_count = s.encoderThreads;
     AVDictionary* options = nullptr;
@@ -95,7 +102,10 @@ std::optional<MediaError> openSoftware(Libav::CodecContext& out, std::string& na
         av_dict_set(&options, "profile", "high", 0);
         // Fast presets drop every High-profile tool and the stream falls back to Baseline; the 8x8
         // transform keeps it High, as the settings ask, at almost no cost.
-        av_dict_set(&options, "x264-params", "8x8dct=1", 0);
+        // x264's one-pass average at its default tolerance runs a tenth over on a short busy take, by how much
+        // following the thread count, that is the machine's cores; a tight tolerance holds it on every machine.
+        // (A ceiling would not: with many threads it starves a short take instead.)
+        av_dict_set(&options, "x264-params", s.averageBitRate > 0 ? "8x8dct=1:ratetol=0.1" : "8x8dct=1", 0);
         if (!s.allowFrameReordering)
             av_dict_set(&options, "bf", "0", 0);
     }
