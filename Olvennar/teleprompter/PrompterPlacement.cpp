@@ -1,6 +1,7 @@
 #include "teleprompter/PrompterPlacement.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace PrompterPlacement {
 
@@ -16,6 +17,11 @@ constexpr double lensGap = 30;
 constexpr double lineFactor = 1.42;
 constexpr double readingLineInset = 16;
 constexpr double cameraEdgeMargin = 4;
+
+double within(double value, double low, double high, double notANumber)
+{
+    return std::isnan(value) ? notANumber : std::clamp(value, low, high);
+}
 
 bool atLeastMinimum(QSizeF size) { return size.width() >= minimumSize.width() && size.height() >= minimumSize.height(); }
 
@@ -104,6 +110,12 @@ QPointF spotFractions(const QRectF& f, QPointF point)
 QRectF toWindowSystem(const QRectF& desktop, double primaryHeight)
 {
     return {desktop.x(), primaryHeight - desktop.y() - desktop.height(), desktop.width(), desktop.height()};
+}
+
+QRectF withinWindowSystem(const QRectF& r)
+{
+    const double far = largestCoordinate;
+    return {within(r.x(), -far, far, 0), within(r.y(), -far, far, 0), within(r.width(), 1, far, 1), within(r.height(), 1, far, 1)};
 }
 
 QRectF fromWindowSystem(const QRectF& windowSystem, double primaryHeight)

@@ -15,6 +15,8 @@ namespace PrompterPlacement {
 
 inline constexpr QSizeF defaultSize{780, 300};
 inline constexpr QSizeF minimumSize{560, 200};
+// The window system's coordinates and sizes are 16-bit: no panel is larger or lies further out.
+inline constexpr double largestCoordinate = 32767;
 
 struct Screen {
     QRectF frame;   // the whole screen
@@ -44,6 +46,9 @@ QPointF spotFractions(const QRectF& screenFrame, QPointF point);
 // A rectangle between the y-up desktop points above and the window system's (top-left origin, y down);
 // `primaryHeight` is the primary screen's height, whose bottom edge is y = 0 in desktop points.
 QRectF toWindowSystem(const QRectF& desktop, double primaryHeight);
+// A window-system rectangle brought within what the window system takes: each side 1…largestCoordinate and
+// the corner within ±largestCoordinate; a corner that is not a number becomes 0, a side 1.
+QRectF withinWindowSystem(const QRectF& windowSystem);
 QRectF fromWindowSystem(const QRectF& windowSystem, double primaryHeight);
 QPointF pointToWindowSystem(QPointF desktop, double primaryHeight);
 QPointF pointFromWindowSystem(QPointF windowSystem, double primaryHeight);

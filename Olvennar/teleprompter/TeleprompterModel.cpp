@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -98,7 +97,7 @@ void TeleprompterModel::setSpeed(double speed)
 
 double TeleprompterModel::shownFontSize(double size)
 {
-    return size > double(std::numeric_limits<int>::max()) ? maximumFontSize : size;
+    return size > largestDrawableFontSize ? maximumFontSize : size;
 }
 
 void TeleprompterModel::setFontSize(double size)

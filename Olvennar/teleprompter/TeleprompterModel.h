@@ -1,6 +1,7 @@
 #pragma once
 
 #include "teleprompter/PrompterChoices.h"
+#include "teleprompter/PrompterPlacement.h"
 #include "teleprompter/ScriptFollower.h"
 #include "teleprompter/TeleprompterScript.h"
 
@@ -21,8 +22,7 @@ class TeleprompterModel : public QObject {
 public:
     static constexpr double defaultFontSize = 32;
     static constexpr double minimumStoredFontSize = 18;
-    // Sizes beyond the sliders are kept as stored; only one past the whole-number range (which the size
-    // label cannot show) is replaced by this one.
+    // Sizes beyond the sliders are kept as stored; only one that no page can draw is replaced by this one.
     static constexpr double maximumFontSize = 200;
     static constexpr double defaultBgOpacity = 0.55;
     static constexpr double defaultSpeed = 14;
@@ -30,9 +30,11 @@ public:
     // The last 40 points of the column stay on the page at the end of the scroll.
     static constexpr double endMargin = 40;
     static constexpr double lineFactor = 1.42;
+    // One line of a larger size is taller than the tallest panel, so no page can draw it.
+    static constexpr double largestDrawableFontSize = PrompterPlacement::largestCoordinate / lineFactor;
 
     explicit TeleprompterModel(Settings& settings, QObject* parent = nullptr);
-    // A finite size as the model keeps it: itself within the whole-number range, else maximumFontSize.
+    // A finite size as the model keeps it: itself when a page can draw it, else maximumFontSize.
     static double shownFontSize(double size);
 
     const QString& text() const { return text_; }

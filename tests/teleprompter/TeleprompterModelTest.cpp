@@ -35,7 +35,7 @@ TEST_F(TeleprompterModelTest, StoredSettingsReadWithTheirFloorsAndFallbacks)
         {"prompterFontSize", QStringLiteral("18"), [](auto& m) { return m.fontSize() == 18; }, "18: 18"},
         {"prompterFontSize", QStringLiteral("80"), [](auto& m) { return m.fontSize() == 80; }, "80 is accepted"},
         {"prompterFontSize", QStringLiteral("250"), [](auto& m) { return m.fontSize() == 250; }, "250: only the floor is enforced"},
-        {"prompterFontSize", QStringLiteral("2147483647"), [](auto& m) { return m.fontSize() == 2147483647.0; }, "the largest whole number"},
+        {"prompterFontSize", QStringLiteral("2147483647"), [](auto& m) { return m.fontSize() == 200; }, "no page can draw it: 200"},
         {"prompterFontSize", QStringLiteral("nan"), [](auto& m) { return m.fontSize() == 32; }, "not finite: 32"},
         {"prompterFontSize", QStringLiteral("inf"), [](auto& m) { return m.fontSize() == 32; }, "infinite: 32"},
         {"prompterFontSize", QStringLiteral("1e300"), [](auto& m) { return m.fontSize() == 200; }, "huge: clamped to 200"},

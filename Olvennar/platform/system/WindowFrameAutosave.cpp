@@ -7,6 +7,10 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+
 WindowFrameAutosave::WindowFrameAutosave(QWidget& window, Settings& settings, QString name)
     : QObject(&window)
     , window_(window)
@@ -36,8 +40,15 @@ void WindowFrameAutosave::restore()
         if (!ok)
             return;
     }
+    // The window system's coordinates are 16-bit, and a frame larger than the whole desktop was never the
+    // user's: either keeps the default frame.
+    constexpr int largestCoordinate = 32767;
+    if (std::any_of(std::begin(values), std::end(values), [](int v) { return std::abs(v) > largestCoordinate; }))
+        return;
     const QRect saved(values[0], values[1], values[2], values[3]);
     if (saved.width() < window_.minimumWidth() || saved.height() < window_.minimumHeight())
+        return;
+    if (screen && (saved.width() > screen->virtualSize().width() || saved.height() > screen->virtualSize().height()))
         return;
     bool onScreen = false;
     for (const QScreen* each : QGuiApplication::screens())

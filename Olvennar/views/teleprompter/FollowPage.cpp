@@ -3,6 +3,7 @@
 #include "views/teleprompter/FollowLine.h"
 #include "views/teleprompter/ShadowBlur.h"
 
+#include "platform/image/PictureSize.h"
 #include "platform/system/Edition.h"
 #include "teleprompter/CardLettering.h"
 #include "teleprompter/TeleprompterModel.h"
@@ -63,7 +64,7 @@ void paintHead(QPainter& painter, const QRectF& area, const QFont& font, const Q
 }
 
 // Three soft shadows of the content's own shape, under the content: a rim and two glows.
-QImage withHalo(const QImage& content, double t, bool dark)
+void paintHalo(QImage& result, const QImage& content, double t, bool dark)
 {
     const int w = content.width(), h = content.height();
     cv::Mat alpha(h, w, CV_8UC1);
@@ -87,7 +88,6 @@ QImage withHalo(const QImage& content, double t, bool dark)
         halo = halo + scaled.mul(1 - halo);
     }
     const QColor colour = TeleprompterPalette::halo(dark);
-    QImage result(w, h, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < h; ++y) {
         auto* out = reinterpret_cast<QRgb*>(result.scanLine(y));
         const float* a = halo.ptr<float>(y);
@@ -95,6 +95,19 @@ QImage withHalo(const QImage& content, double t, bool dark)
             const int alphaValue = std::clamp(static_cast<int>(std::lround(a[x] * 255)), 0, 255);
             out[x] = qPremultiply(qRgba(colour.red(), colour.green(), colour.blue(), alphaValue));
         }
+    }
+}
+
+// The content over its halo. A halo whose buffers cannot be allocated is left out.
+QImage withHalo(const QImage& content, double t, bool dark)
+{
+    QImage result = PictureSize::image(content.width(), content.height());
+    if (content.isNull() || result.isNull())
+        return content;
+    try {
+        paintHalo(result, content, t, dark);
+    } catch (const std::exception&) {
+        return content;
     }
     QPainter painter(&result);
     painter.drawImage(0, 0, content);
@@ -176,8 +189,10 @@ QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
     const double colW = key.columnWidth;
     const double bg = key.bgOpacity;
     const double height = card.kind.isSpoken() ? box.height : box.cardHeight;
-    QImage content(static_cast<int>(std::ceil(colW + 25 + 2 * haloMargin)), static_cast<int>(std::ceil(height + 2 * haloMargin)),
-        QImage::Format_ARGB32_Premultiplied);
+    // A card too large to hold is not drawn; the rest of the page is.
+    QImage content = PictureSize::image(colW + 25 + 2 * haloMargin, height + 2 * haloMargin);
+    if (content.isNull())
+        return content;
     content.fill(Qt::transparent);
     QPainter painter(&content);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -293,9 +308,18 @@ void FollowPage::paint(QPainter& painter, QSizeF page, const TeleprompterModel& 
 
     // The column, drawn into its own layer so the fade at the top can mask it.
     const PrompterLayout& column = layout(model, m.columnWidth);
+    if (!PictureSize::fits(page.width(), m.viewHeight)) {
+        painter.restore();
+        cards_.clear();
+        return;
+    }
     const QSize layerSize(static_cast<int>(std::ceil(page.width())), static_cast<int>(std::ceil(m.viewHeight)));
     if (layer_.size() != layerSize)
-        layer_ = QImage(layerSize, QImage::Format_ARGB32_Premultiplied);
+        layer_ = PictureSize::image(layerSize.width(), layerSize.height());
+    if (layer_.isNull()) {
+        painter.restore();
+        return;
+    }
     QImage& layer = layer_;
     layer.fill(Qt::transparent);
     {
@@ -313,8 +337,11 @@ void FollowPage::paint(QPainter& painter, QSizeF page, const TeleprompterModel& 
             const FollowBox& card = follower.boxes()[static_cast<size_t>(box.index)];
             const Relation relation = box.index == focus ? Relation::focused : (box.index < focus ? Relation::before : Relation::after);
             const CardKey key{card, box, relation, relation == Relation::focused ? read : 0, f, m.columnWidth, model.bgOpacity(), model.theme()};
+            const QImage& picture = this->card(box, key);
+            if (picture.isNull())
+                continue;
             columnPainter.setOpacity(cardOpacity(card.kind.tag(), relation, model.bgOpacity()));
-            columnPainter.drawImage(QPointF(columnInset - haloMargin, std::round(top) - haloMargin), this->card(box, key));
+            columnPainter.drawImage(QPointF(columnInset - haloMargin, std::round(top) - haloMargin), picture);
         }
         // Cards far from the page are drawn again when they come back; a long script keeps a few in memory.
         std::erase_if(cards_, [&](const auto& entry) { return entry.first < firstDrawn - keptAround || entry.first > lastDrawn + keptAround; });

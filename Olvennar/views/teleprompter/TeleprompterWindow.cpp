@@ -145,7 +145,7 @@ void TeleprompterWindow::applyPosition()
         return;
     const QRectF frame = PrompterPlacement::frame(placementInput(DesktopPoints::screen(*screen)));
     applying_ = true;
-    panel_->place(pixels(PrompterPlacement::toWindowSystem(frame, DesktopPoints::primaryHeight())));
+    panel_->place(pixels(PrompterPlacement::withinWindowSystem(PrompterPlacement::toWindowSystem(frame, DesktopPoints::primaryHeight()))));
     applying_ = false;
 }
 
