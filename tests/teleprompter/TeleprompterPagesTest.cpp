@@ -504,6 +504,7 @@ TEST_F(TeleprompterPagesTest, EveryControlOfTheBarStaysWholeOnThePage)
                     const QRect capsule = bar->capsule().translated(bar->pos());
                     EXPECT_GE(capsule.left(), 0);
                     EXPECT_LE(capsule.right(), width - 1);
+                    int firstLeft = -1;
                     int lastRight = capsule.left();
                     for (int i = 0; i < bar->row()->count(); ++i) {
                         QWidget* control = bar->row()->itemAt(i)->widget();
@@ -512,14 +513,17 @@ TEST_F(TeleprompterPagesTest, EveryControlOfTheBarStaysWholeOnThePage)
                         const QRect placed = control->geometry().translated(bar->pos());
                         EXPECT_TRUE(capsule.contains(placed)) << i;
                         EXPECT_GT(placed.left(), lastRight) << i << ": clear of the control before it";
+                        if (firstLeft < 0)
+                            firstLeft = placed.left();
                         lastRight = placed.right();
                         if (auto* label = qobject_cast<QLabel*>(control))
                             EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), placed.width()) << i;
                         else
                             EXPECT_GE(placed.width(), qobject_cast<QSlider*>(control) ? 40 : control->sizeHint().width()) << i;
                     }
-                    if (mode == PrompterMode::follow && !status.isEmpty()) {
-                        EXPECT_TRUE(view->statusLabel()->isVisible());
+                    EXPECT_EQ(firstLeft - capsule.left(), capsule.right() - lastRight) << "as much padding at either end";
+                    if (mode == PrompterMode::follow) {
+                        EXPECT_EQ(view->statusLabel()->isVisible(), !status.isEmpty());
                         if (status == listening)
                             EXPECT_EQ(view->statusLabel()->text(), listening) << "the status stays whole";
                     }

@@ -133,6 +133,8 @@ TeleprompterView::TeleprompterView(TeleprompterModel& model, QWidget* parent)
     QFont statusFont = statusLabel_->font();
     statusFont.setPixelSize(10);
     statusLabel_->setFont(statusFont);
+    // Shown only with a status: an empty one would still take a gap at the bar's end.
+    statusLabel_->hide();
     followRow->addWidget(statusLabel_);
 
     connect(button(QStringLiteral("play")), &QToolButton::clicked, this, [this] { model_.setScrolling(!model_.isScrolling()); });
