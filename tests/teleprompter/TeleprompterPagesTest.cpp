@@ -5,6 +5,7 @@
 #include "teleprompter/TeleprompterPalette.h"
 #include "views/teleprompter/AutoPageColumn.h"
 #include "views/teleprompter/FollowPage.h"
+#include "views/teleprompter/PrompterBar.h"
 #include "views/teleprompter/TeleprompterView.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QWheelEvent>
 #include <QDir>
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -470,6 +472,70 @@ TEST_F(TeleprompterPagesTest, TheFollowBarsCapsuleCastsASoftShadow)
     EXPECT_GT(shade(2), shade(3));
     EXPECT_GT(shade(3), 0) << "a blurred edge, not a hard one";
     EXPECT_EQ(shade(7), 0);
+}
+
+
+// At every width the panel may take, in both modes, with every kind of status and the longest position labels,
+// each control of the shown bar lies whole inside its capsule, beside and not over its neighbour, and the
+// capsule lies on the page. Where the bar fits as it is, it keeps its own gaps, padding and sliders.
+TEST_F(TeleprompterPagesTest, EveryControlOfTheBarStaysWholeOnThePage)
+{
+    const QString listening = QStringLiteral("Listening (on this computer)");
+    const QStringList statuses{QString(), listening, QStringLiteral("Microphone not allowed for %1.").arg(Edition::appName()),
+        QStringLiteral("Could not start the microphone: the device is busy or was unplugged")};
+    model->setText(script);
+    view->show();
+    for (PrompterMode mode : {PrompterMode::follow, PrompterMode::auto_})
+        for (PrompterPosition position : {PrompterPosition::topCenter, PrompterPosition::camera})
+            for (const QString& status : statuses)
+                for (int width : {560, 600, 660, 720, 780, 1000}) {
+                    SCOPED_TRACE(QStringLiteral("%1 %2 \"%3\" at %4")
+                                     .arg(PrompterChoices::rawText(mode), PrompterChoices::rawText(position), status)
+                                     .arg(width)
+                                     .toStdString());
+                    model->setMode(mode);
+                    model->setPosition(position);
+                    model->setSpeechStatus(status);
+                    view->resize(width, 300);
+                    QCoreApplication::processEvents();
+                    ASSERT_EQ(view->width(), width);
+                    PrompterBar* bar = mode == PrompterMode::follow ? view->followBar() : view->autoBar();
+                    ASSERT_TRUE(bar->isVisible());
+                    const QRect capsule = bar->capsule().translated(bar->pos());
+                    EXPECT_GE(capsule.left(), 0);
+                    EXPECT_LE(capsule.right(), width - 1);
+                    int firstLeft = -1;
+                    int lastRight = capsule.left();
+                    for (int i = 0; i < bar->row()->count(); ++i) {
+                        QWidget* control = bar->row()->itemAt(i)->widget();
+                        if (control->isHidden())
+                            continue;
+                        const QRect placed = control->geometry().translated(bar->pos());
+                        EXPECT_TRUE(capsule.contains(placed)) << i;
+                        EXPECT_GT(placed.left(), lastRight) << i << ": clear of the control before it";
+                        if (firstLeft < 0)
+                            firstLeft = placed.left();
+                        lastRight = placed.right();
+                        if (auto* label = qobject_cast<QLabel*>(control))
+                            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), placed.width()) << i;
+                        else
+                            EXPECT_GE(placed.width(), qobject_cast<QSlider*>(control) ? 40 : control->sizeHint().width()) << i;
+                    }
+                    EXPECT_EQ(firstLeft - capsule.left(), capsule.right() - lastRight) << "as much padding at either end";
+                    if (mode == PrompterMode::follow) {
+                        EXPECT_EQ(view->statusLabel()->isVisible(), !status.isEmpty());
+                        if (status == listening)
+                            EXPECT_EQ(view->statusLabel()->text(), listening) << "the status stays whole";
+                    }
+                    if (width >= 780) {
+                        EXPECT_EQ(bar->row()->spacing(), 12);
+                        EXPECT_EQ(bar->row()->contentsMargins().left() - bar->shadowMargins().left(), 14);
+                        EXPECT_EQ(mode == PrompterMode::follow ? view->fontSlider()->width() : view->speedSlider()->width(),
+                            mode == PrompterMode::follow ? 70 : 90);
+                        EXPECT_NEAR(capsule.center().x(), width / 2, 1) << "centred";
+                    }
+                }
+    view->hide();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "views/teleprompter/TeleprompterView.h"
 
 #include "platform/system/Edition.h"
+#include "teleprompter/PrompterBarLayout.h"
 #include "teleprompter/PrompterMenus.h"
 #include "teleprompter/TeleprompterModel.h"
 #include "teleprompter/TeleprompterPalette.h"
@@ -28,6 +29,15 @@ constexpr int fontScale = 100;
 constexpr int opacityScale = 1000;
 constexpr int focusSlideMs = 250;
 constexpr int readSlideMs = 380;
+// The bars' sliders at ease, and how narrow they may go on a narrow page.
+constexpr int speedSliderWidth = 90;
+constexpr int followSliderWidth = 70;
+constexpr int sliderFloor = 40;
+// The status is at most this wide and is shortened with an ellipsis; on a narrow page down to its floor.
+constexpr int statusWidth = 150;
+constexpr int statusFloor = 48;
+// A capsule keeps this far from the page's sides, as the follow bar does from its bottom.
+constexpr int barSideGap = 8;
 
 QSlider* continuousSlider(double minimum, double maximum, int scale, int width, QWidget* parent)
 {
@@ -88,7 +98,7 @@ TeleprompterView::TeleprompterView(TeleprompterModel& model, QWidget* parent)
     autoRow->addWidget(glyphButton(QStringLiteral("restartAuto"), QStringLiteral("↺"), {}, autoBar_));
     autoRow->addWidget(glyphButton(QStringLiteral("up"), QStringLiteral("▲"), {}, autoBar_));
     autoRow->addWidget(glyphButton(QStringLiteral("down"), QStringLiteral("▼"), {}, autoBar_));
-    speedSlider_ = continuousSlider(10, 110, speedScale, 90, autoBar_);
+    speedSlider_ = continuousSlider(10, 110, speedScale, speedSliderWidth, autoBar_);
     autoRow->addWidget(speedSlider_);
     speedLabel_ = new QLabel(autoBar_);
     QFont mono(QStringLiteral("monospace"));
@@ -108,21 +118,23 @@ TeleprompterView::TeleprompterView(TeleprompterModel& model, QWidget* parent)
     auto* sizeGlyph = new QLabel(QStringLiteral("Aa"), followBar_);
     sizeGlyph->setObjectName(QStringLiteral("followGlyph"));
     followRow->addWidget(sizeGlyph);
-    fontSlider_ = continuousSlider(18, 54, fontScale, 70, followBar_);
+    fontSlider_ = continuousSlider(18, 54, fontScale, followSliderWidth, followBar_);
     followRow->addWidget(fontSlider_);
     auto* opacityGlyph = new QLabel(QStringLiteral("◐"), followBar_);
     opacityGlyph->setObjectName(QStringLiteral("followGlyph"));
     followRow->addWidget(opacityGlyph);
-    opacitySlider_ = continuousSlider(0, 1, opacityScale, 70, followBar_);
+    opacitySlider_ = continuousSlider(0, 1, opacityScale, followSliderWidth, followBar_);
     opacitySlider_->setToolTip(QStringLiteral("Background opacity: the text stays solid"));
     followRow->addWidget(opacitySlider_);
     statusLabel_ = new QLabel(followBar_);
     // The status may carry what the recogniser heard.
     statusLabel_->setTextFormat(Qt::PlainText);
-    statusLabel_->setMaximumWidth(150);
+    statusLabel_->setMaximumWidth(statusWidth);
     QFont statusFont = statusLabel_->font();
     statusFont.setPixelSize(10);
     statusLabel_->setFont(statusFont);
+    // Shown only with a status: an empty one would still take a gap at the bar's end.
+    statusLabel_->hide();
     followRow->addWidget(statusLabel_);
 
     connect(button(QStringLiteral("play")), &QToolButton::clicked, this, [this] { model_.setScrolling(!model_.isScrolling()); });
@@ -229,7 +241,7 @@ void TeleprompterView::refresh()
         shownStatus_ = status;
         statusLabel_->setVisible(!status.isEmpty());
         statusLabel_->setToolTip(Qt::convertFromPlainText(status, Qt::WhiteSpaceNormal));
-        statusLabel_->setText(statusLabel_->fontMetrics().elidedText(status, Qt::ElideRight, 150));
+        // The text itself is shortened to the width its bar gives it (placeBars).
         statusLabel_->setStyleSheet(colourSheet(status.startsWith(QStringLiteral("Listening")) ? QColor::fromRgbF(0.20f, 0.55f, 0.30f) : QColor(255, 149, 0)));
     }
     syncColumn();
@@ -283,10 +295,64 @@ void TeleprompterView::settle()
 void TeleprompterView::placeBars()
 {
     for (PrompterBar* bar : {autoBar_, followBar_}) {
+        fitBar(bar);
         bar->adjustSize();
-        // The gap lies below the capsule; a shadow's margin may reach into it.
+        // The gap lies below the capsule; a shadow's margin may reach into it. A row wider than the page even
+        // at its floors keeps its start on the page.
         const int bottomGap = bar == autoBar_ ? 10 : 8;
-        bar->move((width() - bar->width()) / 2, height() - bottomGap - bar->capsule().bottom() - 1);
+        const int x = std::max((width() - bar->width()) / 2, barSideGap - bar->shadowMargins().left());
+        bar->move(x, height() - bottomGap - bar->capsule().bottom() - 1);
+    }
+}
+
+PrompterBarLayout::Item TeleprompterView::barItem(QWidget* control) const
+{
+    if (control == speedSlider_)
+        return {speedSliderWidth, sliderFloor};
+    if (control == fontSlider_ || control == opacitySlider_)
+        return {followSliderWidth, sliderFloor};
+    if (control == statusLabel_) {
+        const int width = std::min(statusLabel_->sizeHint().width(), statusWidth);
+        return {width, std::min(width, statusFloor), true};
+    }
+    const int width = control->sizeHint().width();
+    return {width, width};
+}
+
+QString TeleprompterView::statusText(int width) const
+{
+    return statusLabel_->fontMetrics().elidedText(shownStatus_, Qt::ElideRight, width);
+}
+
+void TeleprompterView::fitBar(PrompterBar* bar)
+{
+    if (bar == followBar_) {
+        statusLabel_->setMaximumWidth(statusWidth);
+        statusLabel_->setText(statusText(statusWidth));
+    }
+    QHBoxLayout* row = bar->row();
+    std::vector<QWidget*> controls;
+    std::vector<PrompterBarLayout::Item> items;
+    for (int i = 0; i < row->count(); ++i) {
+        QWidget* control = row->itemAt(i)->widget();
+        if (control && !control->isHidden()) {
+            controls.push_back(control);
+            items.push_back(barItem(control));
+        }
+    }
+    const PrompterBarLayout::Fit fit = PrompterBarLayout::fit(items, {}, width() - 2 * barSideGap);
+    row->setSpacing(fit.spacing);
+    QMargins margins = row->contentsMargins();
+    margins.setLeft(bar->shadowMargins().left() + fit.padding);
+    margins.setRight(bar->shadowMargins().right() + fit.padding);
+    row->setContentsMargins(margins);
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (auto* slider = qobject_cast<QSlider*>(controls[i]))
+            slider->setFixedWidth(fit.widths[i]);
+        else if (controls[i] == statusLabel_ && fit.widths[i] < items[i].width) {
+            statusLabel_->setMaximumWidth(fit.widths[i]);
+            statusLabel_->setText(statusText(fit.widths[i]));
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "teleprompter/PrompterBarLayout.h"
 #include "views/teleprompter/AutoPageColumn.h"
 #include "views/teleprompter/FollowPage.h"
 
@@ -55,6 +56,11 @@ private:
     void syncColumn();
     void syncShift();
     void placeBars();
+    // Fits a bar's shown controls across the page: its gaps, padding, sliders and status.
+    void fitBar(PrompterBar* bar);
+    PrompterBarLayout::Item barItem(QWidget* control) const;
+    // The status shortened with an ellipsis to a width.
+    QString statusText(int width) const;
     QToolButton* menuButton(QMenu* menu, std::vector<QToolButton*>& buttons, QWidget* parent);
     QToolButton* glyphButton(const QString& name, const QString& glyph, const QString& help, QWidget* parent);
     void fillMenus();
