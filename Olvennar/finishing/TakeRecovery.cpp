@@ -55,6 +55,12 @@ public:
             raws(folder);
     }
 
+    // A listed folder whose drive is away: said once while it stays away, and swept at a launch that finds it.
+    void outOfReach(const QString& folder)
+    {
+        note(folder, folder + QStringLiteral(" is out of reach; a job cut short there is finished at a launch that finds it"));
+    }
+
     Findings findings;
 
 private:
@@ -175,6 +181,8 @@ Findings sweepFolders(const QStringList& roots, const QStringList& noted, const 
     for (const QString& folder : noteFolders) {
         if (QFileInfo(folder).isDir())
             once(QFileInfo(folder));
+        else if (NoteFolders::outOfReach(folder))
+            sweep.outOfReach(folder);
     }
     return std::move(sweep.findings);
 }
