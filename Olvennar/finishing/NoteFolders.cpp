@@ -17,8 +17,9 @@ bool holdsNote(const QString& folder) { return !PendingNote::notesIn(QDir(folder
 
 } // namespace
 
-NoteFolders::NoteFolders(Settings& settings)
+NoteFolders::NoteFolders(Settings& settings, EmptyMountPoint emptyMountPoint)
     : settings_(&settings)
+    , emptyMountPoint_(std::move(emptyMountPoint))
 {
 }
 
@@ -45,15 +46,18 @@ void NoteFolders::prune() const
 {
     const QStringList listed = folders();
     QStringList kept = listed;
-    kept.removeIf([](const QString& folder) { return !holdsNote(folder) && !outOfReach(folder); });
+    kept.removeIf([this](const QString& folder) { return !holdsNote(folder) && !outOfReach(folder); });
     if (kept.size() != listed.size())
         store(kept);
 }
 
-bool NoteFolders::outOfReach(const QString& folder)
+bool NoteFolders::outOfReach(const QString& folder) const
 {
     const QFileInfo info(folder);
-    return !info.exists() && !QFileInfo(info.absolutePath()).isDir();
+    if (info.exists())
+        return false;
+    const QString parent = info.absolutePath();
+    return !QFileInfo(parent).isDir() || (emptyMountPoint_ && emptyMountPoint_(parent));
 }
 
 QString NoteFolders::keyOf(const QString& folder)

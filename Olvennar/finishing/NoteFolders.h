@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class Settings;
 
 // The folders that hold a finish job's resume note, kept in the settings under "resumeNoteFolders", so the
@@ -14,7 +16,11 @@ class Settings;
 // whose notes come back with it). A copy lists into the same settings.
 class NoteFolders {
 public:
-    explicit NoteFolders(Settings& settings);
+    // Whether a folder that is there is an empty mount point or a folder that holds drives: a folder missing
+    // straight inside it is on a drive not mounted now.
+    using EmptyMountPoint = std::function<bool(const QString& folder)>;
+
+    explicit NoteFolders(Settings& settings, EmptyMountPoint emptyMountPoint = {});
 
     // Lists the note's folder, then writes the note; false (and the folder listed only while it holds
     // another note) when the note could not be written.
@@ -31,9 +37,9 @@ public:
     // from growing the settings and the launch sweep without end.
     static constexpr qsizetype maxFolders = 32;
 
-    // The folder is missing and so is the folder that holds it: its volume is not mounted now, and what it
-    // held may come back with it.
-    static bool outOfReach(const QString& folder);
+    // The folder is missing and so is the folder that holds it, or that one is an empty mount point: its
+    // volume is not mounted now, and what it held may come back with it.
+    bool outOfReach(const QString& folder) const;
 
     // How two spellings of one folder are told to be the same: its real path, or while it does not
     // exist its clean absolute path.
@@ -45,4 +51,5 @@ private:
     void store(const QStringList& folders) const;
 
     Settings* settings_;
+    EmptyMountPoint emptyMountPoint_;
 };

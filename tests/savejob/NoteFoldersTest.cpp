@@ -1,3 +1,4 @@
+#include "core/SaveLocation.h"
 #include "finishing/NoteFolders.h"
 #include "finishing/PendingNote.h"
 #include "support/TestEnvironment.h"
@@ -71,8 +72,11 @@ TEST_F(NoteFoldersTest, aListedFolderStaysWhileTheFolderHoldingItIsMissingAndGoe
         {"gone, the folder holding it there", "Drive/ep3", "Drive/ep3", false, false},
         {"the folder holding it missing", "Away/ep4", "Away", false, true},
         {"missing two levels up", "Volume/PROJECTS/ep5", "Volume", false, true},
+        {"straight on a drive's empty mount point", "Mnt/Drive/ep6", "Mnt/Drive/ep6", false, true},
     };
-    const NoteFolders listed(*settings);
+    const NoteFolders listed(*settings, [mounts = SaveLocation::MountTable({path(QStringLiteral("Mnt/Drive"))})](const QString& folder) {
+        return SaveLocation::isUnmountedMountPoint(folder, mounts);
+    });
     QStringList keys;
     for (const Case& item : cases) {
         const QString folder = path(QLatin1String(item.folder));
@@ -92,6 +96,7 @@ TEST_F(NoteFoldersTest, aListedFolderStaysWhileTheFolderHoldingItIsMissingAndGoe
     // The drive comes back without its notes (they were finished elsewhere): its folders go at the next prune.
     ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("Away/ep4"))));
     ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("Volume/PROJECTS"))));
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("Mnt/Drive/ep6"))));
     listed.prune();
     EXPECT_EQ(listed.folders(), QStringList{keys.front()});
 }
