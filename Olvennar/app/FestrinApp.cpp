@@ -7,6 +7,7 @@
 #include "finishing/RenderWork.h"
 #include "takes/FinishKinds.h"
 #include "core/ProjectFolder.h"
+#include "core/SaveLocation.h"
 #include "finishing/NoteFolders.h"
 #include "finishing/TakeRecovery.h"
 #include "platform/audio/PulseAudioPlayback.h"
@@ -81,8 +82,12 @@ QCoro::Task<> FestrinApp::startUp()
     // What an earlier run left half done when it was killed: cut-short finish jobs run again, wherever their
     // notes are, and the rest is logged once (the findings already logged are remembered across launches).
     Settings& settings = services_->platform().settings;
+    // A listed folder on a drive not mounted now stays listed for the launch that finds it.
+    const NoteFolders listed(settings, [mounts = SaveLocation::MountTable::system()](const QString& folder) {
+        return SaveLocation::isUnmountedMountPoint(folder, mounts) || SaveLocation::holdsDrives(folder, mounts);
+    });
     const TakeRecovery::Findings found = TakeRecovery::sweep(ProjectFolder::takeRoots(settings),
-        settings.stringListValue(recoveryNotedKey).value_or(QStringList{}), NoteFolders(settings));
+        settings.stringListValue(recoveryNotedKey).value_or(QStringList{}), listed);
     settings.setStringList(recoveryNotedKey, found.noted);
     for (const PendingRender::Job& render : found.renders)
         controller->finishQueue().submit(std::make_shared<RenderWork>(render));

@@ -1,12 +1,12 @@
 #include "core/QuitGuard.h"
 
-std::optional<QuitGuard::Alert> QuitGuard::alertFor(int workingJobs)
+std::optional<QuitGuard::Alert> QuitGuard::alertFor(int takes)
 {
-    if (workingJobs < 1)
+    if (takes < 1)
         return std::nullopt;
     Alert alert;
-    alert.messageText = workingJobs == 1 ? QStringLiteral("A take is still being finished")
-                                         : QString::number(workingJobs) + QStringLiteral(" takes are still being finished");
+    alert.messageText = takes == 1 ? QStringLiteral("A take is still being finished")
+                                   : QString::number(takes) + QStringLiteral(" takes are still being finished");
     alert.informativeText = QStringLiteral("If you quit now their final.mov files will not be written. The raw files stay in the folder.");
     alert.buttons = {QStringLiteral("Keep open"), QStringLiteral("Quit anyway")};
     return alert;

@@ -17,12 +17,13 @@ public:
         QStringList buttons; // first is the default
     };
 
-    // The alert for n working finish jobs; nothing when n is below 1 (quit at once).
-    static std::optional<Alert> alertFor(int workingJobs);
+    // The alert for n takes still being finished; nothing when n is below 1 (quit at once).
+    static std::optional<Alert> alertFor(int takes);
     // Index 1 ("Quit anyway") ends the application; anything else keeps it running.
     static Reply replyFor(int chosenButton) { return chosenButton == 1 ? Reply::terminateNow : Reply::terminateCancel; }
 
-    // Counts the working finish jobs; 0 until the start-up task installs the controller's count.
+    // Counts the takes with finish work still running, each once however many of its jobs run; 0 until the
+    // start-up task installs the controller's count.
     std::function<int()> finishingCount = [] { return 0; };
     // Runs the alert modally and returns the chosen button's index; the application installs the window
     // layer's message box.

@@ -93,7 +93,7 @@ public:
     // "modeSetting." + name + "." + the current capture mode's raw text.
     QString modeKey(const QString& name) const;
     void restoreModeSettings();
-    // Finish jobs still working (the quit guard asks).
+    // Takes whose finish jobs are still working, each once (the quit guard asks).
     int finishingCount() const { return finishQueue_->finishingCount(); }
     // "Quit anyway": the finish jobs are given up and every export under way stops without writing.
     void giveUpFinishing();

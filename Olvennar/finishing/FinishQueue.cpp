@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QPromise>
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
@@ -91,13 +92,18 @@ void FinishQueue::setFinishJobs(std::vector<FinishJob> jobs)
 
 int FinishQueue::finishingCount() const
 {
-    return static_cast<int>(std::count_if(finishJobs_.begin(), finishJobs_.end(),
-        [](const FinishJob& job) { return job.state.kind == FinishJob::State::Kind::working; }));
+    QSet<QString> takes;
+    for (const FinishJob& job : finishJobs_) {
+        if (job.state.kind == FinishJob::State::Kind::working)
+            takes.insert(rowTakes_.value(job.id, job.id.toString()));
+    }
+    return static_cast<int>(takes.size());
 }
 
 void FinishQueue::dismissFinishJob(const QUuid& id)
 {
     finishRetries_.remove(id);
+    rowTakes_.remove(id);
     std::erase_if(finishJobs_, [&id](const FinishJob& job) { return job.id == id; });
     Q_EMIT changed();
 }
@@ -139,8 +145,12 @@ QFuture<FinishWork::Outcome> FinishQueue::submit(std::shared_ptr<FinishWork> wor
         attempt->answer(givenUpOutcome());
         return answer;
     }
-    if (attempt->work->listed() && std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
-        finishJobs_.push_back(FinishJob{id, attempt->work->title(), working(0)});
+    if (attempt->work->listed()) {
+        if (std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
+            finishJobs_.push_back(FinishJob{id, attempt->work->title(), working(0)});
+        if (const QString take = attempt->work->take(); !take.isEmpty())
+            rowTakes_.insert(id, take);
+    }
     Q_EMIT changed();
     if (tap_ && tap_(attempt->work))
         return answer;

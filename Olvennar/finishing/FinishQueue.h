@@ -56,7 +56,7 @@ public:
     Studio& studio() { return studio_; }
     const std::vector<FinishJob>& finishJobs() const { return finishJobs_; }
     void setFinishJobs(std::vector<FinishJob> jobs);
-    // Rows still working (the quit guard asks).
+    // Takes with a row still working (the quit guard asks): a take's save and its render are one take.
     int finishingCount() const;
     void dismissFinishJob(const QUuid& id);
     // The real mixdown and compositor unless set.
@@ -91,6 +91,8 @@ private:
     Scheduler& scheduler_;
     NoteFolders noteFolders_;
     std::vector<FinishJob> finishJobs_;
+    // The take of each row listed with one (FinishWork::take()); a row without is a take of its own.
+    QHash<QUuid, QString> rowTakes_;
     // The newest job that waits for a break; each such job awaits the one before it.
     QCoro::Task<> finishTail_;
     QHash<QUuid, std::function<void()>> finishRetries_;

@@ -47,6 +47,9 @@ public:
     virtual bool waitsForBreak() const { return false; }
     // Nothing: a crash leaves nothing to resume.
     virtual std::optional<Note> note() const { return std::nullopt; }
+    // The take it finishes, named by the file that finishes it, so a take's rows count once at quit; empty
+    // for work that is a take of its own.
+    virtual QString take() const { return {}; }
     // What a failure is logged under.
     virtual QString failureContext() const = 0;
     // Does the work; a retry runs it again from the start with the same inputs.

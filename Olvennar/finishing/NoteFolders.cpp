@@ -17,8 +17,9 @@ bool holdsNote(const QString& folder) { return !PendingNote::notesIn(QDir(folder
 
 } // namespace
 
-NoteFolders::NoteFolders(Settings& settings)
+NoteFolders::NoteFolders(Settings& settings, EmptyMountPoint emptyMountPoint)
     : settings_(&settings)
+    , emptyMountPoint_(std::move(emptyMountPoint))
 {
 }
 
@@ -45,9 +46,18 @@ void NoteFolders::prune() const
 {
     const QStringList listed = folders();
     QStringList kept = listed;
-    kept.removeIf([](const QString& folder) { return !holdsNote(folder); });
+    kept.removeIf([this](const QString& folder) { return !holdsNote(folder) && !outOfReach(folder); });
     if (kept.size() != listed.size())
         store(kept);
+}
+
+bool NoteFolders::outOfReach(const QString& folder) const
+{
+    const QFileInfo info(folder);
+    if (info.exists())
+        return false;
+    const QString parent = info.absolutePath();
+    return !QFileInfo(parent).isDir() || (emptyMountPoint_ && emptyMountPoint_(parent));
 }
 
 QString NoteFolders::keyOf(const QString& folder)
@@ -64,6 +74,15 @@ void NoteFolders::add(const QString& folder) const
     if (std::any_of(listed.cbegin(), listed.cend(), [&key](const QString& entry) { return keyOf(entry) == key; }))
         return;
     listed << key;
+    // Past the bound the oldest folders out of reach go first, then the oldest of all.
+    for (qsizetype index = 0; listed.size() > maxFolders && index < listed.size();) {
+        if (outOfReach(listed.at(index)))
+            listed.removeAt(index);
+        else
+            ++index;
+    }
+    while (listed.size() > maxFolders)
+        listed.removeFirst();
     store(listed);
 }
 

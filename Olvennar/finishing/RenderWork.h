@@ -14,6 +14,7 @@ public:
     QString title() const override { return job_.title; }
     bool waitsForBreak() const override { return true; }
     std::optional<Note> note() const override { return PendingRender::note(job_); }
+    QString take() const override { return job_.finalURL; }
     QString failureContext() const override { return QStringLiteral("finish"); }
     QCoro::Task<Outcome> run(Run run) override;
     void succeeded(FinishQueue& queue, const Outcome& outcome) override;

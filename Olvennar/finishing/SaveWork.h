@@ -13,6 +13,8 @@ public:
     const SaveJobHandover& handover() const { return job_; }
 
     QString title() const override { return job_.title; }
+    // The final its render makes, else the raw movie it saves.
+    QString take() const override { return job_.previewURL.isEmpty() ? job_.request.rawURL : job_.previewURL; }
     QString failureContext() const override { return QStringLiteral("save take"); }
     QCoro::Task<Outcome> run(Run run) override;
     void succeeded(FinishQueue& queue, const Outcome& outcome) override;

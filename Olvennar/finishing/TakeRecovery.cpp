@@ -55,6 +55,12 @@ public:
             raws(folder);
     }
 
+    // A listed folder whose drive is away: said once while it stays away, and swept at a launch that finds it.
+    void outOfReach(const QString& folder)
+    {
+        note(folder, folder + QStringLiteral(" is out of reach; a job cut short there is finished at a launch that finds it"));
+    }
+
     Findings findings;
 
 private:
@@ -150,7 +156,7 @@ private:
 // A finished take's pieces, tidied away beside its final: nothing there is left to do.
 bool isTidiedPieces(const QFileInfo& folder) { return folder.fileName() == QLatin1String("Raw"); }
 
-Findings sweepFolders(const QStringList& roots, const QStringList& noted, const QStringList& noteFolders)
+Findings sweepFolders(const QStringList& roots, const QStringList& noted, const NoteFolders* listed)
 {
     Sweep sweep(noted);
     // Roots may hold one another (the save root holds its own "Shorts"), or be the same folder twice, and a
@@ -172,20 +178,22 @@ Findings sweepFolders(const QStringList& roots, const QStringList& noted, const 
             }
         }
     }
-    for (const QString& folder : noteFolders) {
+    for (const QString& folder : listed ? listed->folders() : QStringList()) {
         if (QFileInfo(folder).isDir())
             once(QFileInfo(folder));
+        else if (listed->outOfReach(folder))
+            sweep.outOfReach(folder);
     }
     return std::move(sweep.findings);
 }
 
 } // namespace
 
-Findings sweep(const QStringList& roots, const QStringList& noted) { return sweepFolders(roots, noted, {}); }
+Findings sweep(const QStringList& roots, const QStringList& noted) { return sweepFolders(roots, noted, nullptr); }
 
 Findings sweep(const QStringList& roots, const QStringList& noted, const NoteFolders& listed)
 {
-    Findings found = sweepFolders(roots, noted, listed.folders());
+    Findings found = sweepFolders(roots, noted, &listed);
     listed.prune();
     return found;
 }

@@ -35,7 +35,8 @@ struct Findings {
 // distinct folder once however many roots reach it. A finding already in `noted` is not logged again.
 Findings sweep(const QStringList& roots, const QStringList& noted = {});
 // The same, and each folder `listed` holds a note in too (wherever a handoff led the take), once even when
-// a root reaches it; afterwards the folders that are gone or hold no note any more leave the list.
+// a root reaches it; afterwards the folders that are gone or hold no note any more leave the list, unless the
+// folder holding them is missing as well (named once in the log until it comes back).
 Findings sweep(const QStringList& roots, const QStringList& noted, const NoteFolders& listed);
 
 } // namespace TakeRecovery

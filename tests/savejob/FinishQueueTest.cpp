@@ -1,5 +1,7 @@
 #include "FinishFixture.h"
 
+#include "core/QuitGuard.h"
+
 #include "finishing/NoteFolders.h"
 #include "finishing/PendingRender.h"
 #include "finishing/TakeRecovery.h"
@@ -169,6 +171,41 @@ TEST_F(Queue, WithTheControllerGoneAQueuedJobStillRendersAndTidies)
     ASSERT_EQ(tools->renders.size(), 2u);
     tools->complete(1);
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("Raw/raw-2.mov"))));
+}
+
+TEST_F(Queue, TheQuitAlertCountsTakesSoATakesSaveAndRenderWorkingTogetherAreOne)
+{
+    // Saves are held on their working rows; renders run until told to end.
+    controller->finishQueue().setTap([](const std::shared_ptr<FinishWork>& work) { return dynamic_cast<SaveWork*>(work.get()) != nullptr; });
+    tools->holdRenders = true;
+    touch(QStringLiteral("raw.mov"));
+    const auto said = [this] {
+        const std::optional<QuitGuard::Alert> alert = QuitGuard::alertFor(controller->finishingCount());
+        return alert ? alert->messageText : QString();
+    };
+
+    const SaveJobHandover first = saveJob(QString(), false);
+    stopTake(first);
+    EXPECT_EQ(said(), QStringLiteral("A take is still being finished"));
+    queueRender(controller->finishQueue(), first.title + QStringLiteral(" video"), passthrough(first.request.rawURL), first.previewURL,
+        first.stopSidecar, first.summary);
+    ASSERT_EQ(tools->renders.size(), 1u);
+    EXPECT_EQ(said(), QStringLiteral("A take is still being finished")) << "its save and its render are one take";
+
+    stopTake(saveJob(QStringLiteral("-2"), false));
+    EXPECT_EQ(said(), QStringLiteral("2 takes are still being finished"));
+    // A row listed without its work is a take of its own.
+    auto rows = controller->finishJobs();
+    rows.push_back(FinishJob{QUuid::createUuid(), QStringLiteral("video 2 · take 1"), {}});
+    controller->finishQueue().setFinishJobs(rows);
+    EXPECT_EQ(said(), QStringLiteral("3 takes are still being finished"));
+
+    // The first take's render ends while its save row still works: still that one take.
+    tools->complete(0);
+    ASSERT_EQ(row(1).state.kind, Kind::done);
+    EXPECT_EQ(controller->finishingCount(), 3);
+    controller->finishQueue().dismissFinishJob(row(0).id);
+    EXPECT_EQ(controller->finishingCount(), 2);
 }
 
 TEST_F(Queue, QuitAnywayGivesUpTheWorkingAndWaitingRendersWithTheirNotesAndStartsNothingMore)

@@ -19,6 +19,16 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
+    // A saved take in `folder` whose render was cut short, its folder listed with the note.
+    void cutShortRender(const NoteFolders& listed, const QString& folder)
+    {
+        Mixdown::Request request;
+        request.rawURL = path(folder + QStringLiteral("/raw.mov"));
+        write(folder + QStringLiteral("/raw.mov"), "raw");
+        write(folder + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
+        const QString name = QFileInfo(folder).fileName();
+        ASSERT_TRUE(listed.write(PendingRender::note({name + QStringLiteral(" · take 1"), name, path(folder + QStringLiteral("/final.mov")), QString(), request, 0})));
+    }
 };
 
 } // namespace
@@ -180,13 +190,10 @@ TEST_F(TakeRecoveryTest, aKilledShortExportsHiddenFileIsNamedAsTheShortExports)
 TEST_F(TakeRecoveryTest, listedFoldersAreSweptOnceAndAFolderGoneOrWithoutNotesLeavesTheListQuietly)
 {
     const NoteFolders listed(*settings);
-    Mixdown::Request request;
     // A take under a root whose folder is listed as well, cut short.
+    ASSERT_NO_FATAL_FAILURE(cutShortRender(listed, QStringLiteral("Takes/video 4")));
+    Mixdown::Request request;
     request.rawURL = path(QStringLiteral("Takes/video 4/raw.mov"));
-    write(QStringLiteral("Takes/video 4/raw.mov"), "raw");
-    write(QStringLiteral("Takes/video 4/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
-    ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"),
-        path(QStringLiteral("Takes/video 4/final.mov")), QString(), request, 0})));
     // A handoff's folder whose render finished before the crash removed its note.
     write(QStringLiteral("Elsewhere/ep12/final.mov"), "final");
     ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("ep12 · take 1"), QStringLiteral("ep12"),
@@ -206,4 +213,32 @@ TEST_F(TakeRecoveryTest, listedFoldersAreSweptOnceAndAFolderGoneOrWithoutNotesLe
     EXPECT_FALSE(log.contains(QStringLiteral("ep13")));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("Elsewhere/ep12/.final.pending"))));
     EXPECT_EQ(listed.folders(), QStringList{NoteFolders::keyOf(path(QStringLiteral("Takes/video 4")))}) << "its note stays until the render ends";
+}
+
+TEST_F(TakeRecoveryTest, aRenderCutShortOnADriveThatIsAwayAtLaunchIsSaidOnceAndResumedWhenTheDriveComesBack)
+{
+    const NoteFolders listed(*settings);
+    ASSERT_NO_FATAL_FAILURE(cutShortRender(listed, QStringLiteral("Drive/PROJECTS/ep12")));
+    const QString final = path(QStringLiteral("Drive/PROJECTS/ep12/final.mov"));
+    const QStringList listedBefore = listed.folders();
+
+    // The drive is not mounted at the next two launches.
+    ASSERT_TRUE(QDir().rename(path(QStringLiteral("Drive")), path(QStringLiteral("Unmounted"))));
+    const TakeRecovery::Findings away = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, {}, listed);
+    EXPECT_TRUE(away.renders.empty());
+    EXPECT_EQ(listed.folders(), listedBefore);
+    EXPECT_EQ(readLog().count(QStringLiteral(" is out of reach")), 1) << readLog().toStdString();
+    const TakeRecovery::Findings stillAway = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, away.noted, listed);
+    EXPECT_TRUE(stillAway.renders.empty());
+    EXPECT_EQ(listed.folders(), listedBefore);
+    EXPECT_EQ(readLog().count(QStringLiteral(" is out of reach")), 1) << "said once while it stays away";
+
+    // It comes back: the render is handed back and said, and the folder stays listed until the render ends.
+    ASSERT_TRUE(QDir().rename(path(QStringLiteral("Unmounted")), path(QStringLiteral("Drive"))));
+    const TakeRecovery::Findings back = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, stillAway.noted, listed);
+    ASSERT_EQ(back.renders.size(), 1u);
+    EXPECT_EQ(back.renders.front().finalURL, final);
+    EXPECT_EQ(back.renders.front().relaunches, 1);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("recovery: finishing ") + final + QStringLiteral(" again")));
+    EXPECT_EQ(listed.folders(), listedBefore);
 }
