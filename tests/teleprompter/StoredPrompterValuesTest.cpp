@@ -1,3 +1,4 @@
+#include "SettledView.h"
 #include "platform/image/PictureSize.h"
 #include "support/TestEnvironment.h"
 #include "teleprompter/PrompterPlacement.h"
@@ -34,11 +35,7 @@ protected:
         view->resize(size);
         model->setMode(PrompterMode::follow);
         model->setText(script);
-        view->settle();
-        QImage image(view->size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::black);
-        view->render(&image);
-        return image;
+        return settledPicture(*view);
     }
     std::unique_ptr<TeleprompterModel> model;
     std::unique_ptr<TeleprompterView> view;

@@ -1,3 +1,4 @@
+#include "SettledView.h"
 #include "platform/system/Edition.h"
 #include "support/TestEnvironment.h"
 #include "teleprompter/PrompterMenus.h"
@@ -81,14 +82,7 @@ protected:
         view = std::make_unique<TeleprompterView>(*model);
         view->resize(780, 300);
     }
-    QImage grab()
-    {
-        view->settle();
-        QImage image(view->size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::black);
-        view->render(&image);
-        return image;
-    }
+    QImage grab() { return settledPicture(*view); }
     std::unique_ptr<TeleprompterModel> model;
     std::unique_ptr<TeleprompterView> view;
 };

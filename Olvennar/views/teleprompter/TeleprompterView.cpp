@@ -294,8 +294,14 @@ void TeleprompterView::settle()
 
 void TeleprompterView::placeBars()
 {
+    // Refreshes come with every scroll step: fit the rows again only when what they hold or the page's width
+    // changed (the menus' labels, the speed, the status, the theme's lettering).
+    const QString fitted = QStringLiteral("%1|%2|%3|%4|%5").arg(width()).arg(menuState_, speedLabel_->text(), shownStatus_, styledTheme_);
+    const bool refit = fitted != barsFitted_;
+    barsFitted_ = fitted;
     for (PrompterBar* bar : {autoBar_, followBar_}) {
-        fitBar(bar);
+        if (refit)
+            fitBar(bar);
         bar->adjustSize();
         // The gap lies below the capsule; a shadow's margin may reach into it. A row wider than the page even
         // at its floors keeps its start on the page.

@@ -77,6 +77,8 @@ private:
     QString menuState_;
     QString styledTheme_;
     QString shownStatus_;
+    // What the bars were last fitted to (placeBars).
+    QString barsFitted_;
     bool styled_ = false;
 
     PrompterBar* autoBar_;
