@@ -1,12 +1,15 @@
 #include "InkRuns.h"
+#include "SettledView.h"
 #include "support/TestEnvironment.h"
 #include "teleprompter/CardLettering.h"
 #include "teleprompter/PrompterFont.h"
 #include "teleprompter/PrompterLayout.h"
+#include "teleprompter/PrompterPlacement.h"
 #include "teleprompter/TeleprompterModel.h"
 #include "teleprompter/TeleprompterScript.h"
 #include "views/teleprompter/AutoPageColumn.h"
 #include "views/teleprompter/FollowPage.h"
+#include "views/teleprompter/TeleprompterView.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -15,6 +18,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 
 namespace {
 
@@ -24,6 +29,31 @@ const QString jerusalem = QStringLiteral("ירושלים");
 
 // The cream page's ink, also on cards drawn faded after the focus.
 bool isInk(QRgb pixel) { return std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) < 150; }
+
+int inkPixels(const QImage& image, const QRect& area)
+{
+    int count = 0;
+    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += isInk(image.pixel(x, y));
+    return count;
+}
+
+const char* const vocabulary[] = {"the", "a", "and", "to", "of", "we", "you", "it", "is", "this", "that", "with", "record", "camera",
+    "screen", "window", "studio", "light", "voice", "script", "video", "editor", "project", "folder", "timeline", "zoom", "click",
+    "cursor", "frame", "layout", "backdrop", "bubble", "microphone", "audience", "channel", "lesson", "example", "feature", "button"};
+
+// One sentence of `count` words with no stop in it: the whole script is one card.
+QString unpunctuated(int count)
+{
+    QStringList words;
+    uint32_t state = 7;
+    for (int i = 0; i < count; ++i) {
+        state = state * 1664525u + 1013904223u;
+        words << QString::fromLatin1(vocabulary[(state >> 8) % std::size(vocabulary)]);
+    }
+    return words.join(u' ');
+}
 
 class PrompterPageTextTest : public SandboxTest {
 protected:
@@ -36,11 +66,17 @@ protected:
     }
     QImage followPage(QSize size)
     {
-        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        shift = page.targetShift(size, *model);
+        return drawn(page, size, shift);
+    }
+    // `on` painted at a shift over white: the page's rows from `fromRow`, `rows` of them (all when < 0).
+    QImage drawn(FollowPage& on, QSizeF size, double at, int fromRow = 0, int rows = -1)
+    {
+        QImage image(static_cast<int>(size.width()), rows < 0 ? static_cast<int>(size.height()) : rows, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QPainter painter(&image);
-        shift = page.targetShift(size, *model);
-        page.paint(painter, size, *model, shift);
+        painter.translate(0, -fromRow);
+        on.paint(painter, size, *model, at);
         return image;
     }
     // The vertical middle of a spoken card's line on the page last drawn.
@@ -50,10 +86,26 @@ protected:
         const BoxLayout& box = layout.boxes[static_cast<size_t>(card)];
         return shift + box.y + box.head + layout.lineHeight * (line + 0.5);
     }
+    // The shift that puts line `line` of the first card on the reading line, or its middle line.
+    double lineShift(FollowPage& on, QSizeF size, double line)
+    {
+        const PrompterLayout layout =
+            PrompterLayout::build(model->follower().boxes(), model->fontSize(), FollowPage::Metrics::of(size, model->fontSize()).columnWidth);
+        return on.targetShift(size, *model) - layout.lineHeight * std::floor(line);
+    }
+    double middleShift(FollowPage& on, QSizeF size)
+    {
+        const PrompterLayout layout =
+            PrompterLayout::build(model->follower().boxes(), model->fontSize(), FollowPage::Metrics::of(size, model->fontSize()).columnWidth);
+        return lineShift(on, size, static_cast<double>(layout.boxes.front().lines.size()) / 2);
+    }
     std::unique_ptr<TeleprompterModel> model;
     FollowPage page;
     double shift = 0;
 };
+
+// The text column on a 780 × 300 page, below the fade at its top.
+const QRect columnArea(38, 18, 720, 236);
 
 TEST_F(PrompterPageTextTest, AFollowLineNeverRunsPastItsColumn)
 {
@@ -106,6 +158,100 @@ TEST_F(PrompterPageTextTest, HebrewWordsKeepTheirOrderAndOneSpaceBetweenWords)
     ASSERT_EQ(hebrew.size(), 5u) << "We | say | " << jerusalem.toStdString() << " | " << shalom.toStdString() << " | today";
     EXPECT_GT(hebrew[2].second - hebrew[2].first, hebrew[3].second - hebrew[3].first + 0.5 * space);
     EXPECT_NEAR(hebrew[0].first, 18 + 5 + 15, 6) << "the line starts at the column's left edge";
+}
+
+TEST_F(PrompterPageTextTest, ALongSentenceAtTheSlidersTopShowsItsTextFromStartToMiddle)
+{
+    model->setText(unpunctuated(7000));
+    ASSERT_EQ(model->follower().boxes().size(), 1u) << "the script is one card";
+    model->setFontSize(54);
+    TeleprompterView view(*model);
+    view.resize(780, 300);
+    EXPECT_GT(inkPixels(settledPicture(view), columnArea), 3000) << "the panel shows the card's first lines";
+
+    const QSizeF size(780, 300);
+    EXPECT_GT(inkPixels(drawn(page, size, page.targetShift(size, *model)), columnArea), 3000) << "at the start";
+    EXPECT_GT(inkPixels(drawn(page, size, middleShift(page, size)), columnArea), 3000) << "in the middle";
+}
+
+TEST_F(PrompterPageTextTest, TheLargestKeptSizeShowsALongSentenceOnTheTallestPanel)
+{
+    model->setText(unpunctuated(7000));
+    model->setFontSize(TeleprompterModel::largestDrawableFontSize);
+    ASSERT_EQ(model->fontSize(), TeleprompterModel::largestDrawableFontSize);
+    // A line is as tall as the tallest panel, so only that panel holds the reading line; the test looks at
+    // the 1,200 rows around it.
+    const QSizeF size(780, PrompterPlacement::largestCoordinate);
+    const FollowPage::Metrics m = FollowPage::Metrics::of(size, model->fontSize());
+    const int fromRow = static_cast<int>(m.lineY) - 600;
+    const QRect around(38, 0, 720, 1200);
+    EXPECT_GT(inkPixels(drawn(page, size, page.targetShift(size, *model), fromRow, 1200), around), 3000) << "at the start";
+    EXPECT_GT(inkPixels(drawn(page, size, middleShift(page, size), fromRow, 1200), around), 3000) << "in the middle";
+    // The page's pictures are pieces of the column's width, not the card's height.
+    EXPECT_LT(page.largestCardPicture(), 8 * 1024 * 1024);
+    EXPECT_LT(page.keptBytes(), 2 * size.width() * size.height() * 4);
+}
+
+TEST_F(PrompterPageTextTest, ScrollingThroughALongCardDrawsWhatAFreshPageDrawsWithinAFewPagesOfMemory)
+{
+    model->setText(unpunctuated(7000));
+    model->setFontSize(54);
+    const QSizeF size(780, 300);
+    const double pageBytes = size.width() * size.height() * 4;
+    qint64 mostKept = 0;
+    // Forty lines down, a line in four steps (as the slide draws it), then back.
+    const double start = page.targetShift(size, *model);
+    const double lineHeight = TeleprompterModel::lineFactor * 54;
+    QImage scrolled;
+    for (int step = 0; step <= 160; ++step) {
+        scrolled = drawn(page, size, std::round(start - step * lineHeight / 4));
+        mostKept = std::max(mostKept, page.keptBytes());
+    }
+    // What a page that never drew another place draws there.
+    const auto freshAt = [&](double lines) {
+        FollowPage fresh;
+        return drawn(fresh, size, std::round(start - lines * lineHeight));
+    };
+    EXPECT_EQ(scrolled, freshAt(40)) << "no piece of an earlier place is left on the page";
+    EXPECT_GT(inkPixels(scrolled, columnArea), 3000);
+    for (int step = 160; step >= 60; --step)
+        scrolled = drawn(page, size, std::round(start - step * lineHeight / 4));
+    EXPECT_EQ(scrolled, freshAt(15)) << "scrolled back";
+
+    // A heard word is dimmed by drawing the card's pieces on the page again, not the whole card.
+    const int before = page.cardRenders();
+    QStringList firstWords;
+    for (int i = 0; i < 3; ++i)
+        firstWords << model->follower().boxes().front().words[static_cast<size_t>(i)].text;
+    model->hear(firstWords.join(u' '));
+    ASSERT_EQ(model->follower().wordsRead(0), 3);
+    drawn(page, size, std::round(start - 15 * lineHeight));
+    EXPECT_GE(page.cardRenders() - before, 1);
+    EXPECT_LE(page.cardRenders() - before, 3);
+
+    EXPECT_LT(page.largestCardPicture(), 2 * pageBytes) << "one picture is about the page's own size";
+    EXPECT_LT(mostKept, 4 * pageBytes) << "the pictures kept are a few times the page's own size";
+}
+
+TEST_F(PrompterPageTextTest, TheHaloRunsOnAcrossThePiecesOfACard)
+{
+    // A strong halo on a card of 300 words at 32 pt, some 1,400 rows.
+    model->setBgOpacity(0.3);
+    model->setFontSize(32);
+    model->setText(unpunctuated(300));
+    // A 300-row page cuts a card into pieces of its 254-row column; a 2,000-row page into pieces of 512 rows.
+    // With the card's picture starting 124 and 632 rows above the page, the short page has a seam at row 130
+    // and the tall one none in the rows compared (below the fade, above the short page's end).
+    for (const int above : {124, 632}) {
+        SCOPED_TRACE(above);
+        const double at = 24 - above;
+        FollowPage shortPage, tallPage;
+        const QImage cut = drawn(shortPage, QSizeF(780, 300), at);
+        const QImage whole = drawn(tallPage, QSizeF(780, 2000), at, 0, 300);
+        const QRect compared(0, 24, 780, 254 - 24);
+        ASSERT_GE(shortPage.cardRenders(), 2) << "the short page drew the card in pieces";
+        EXPECT_EQ(cut.copy(compared), whole.copy(compared));
+    }
 }
 
 // An action card's ink is black (its label black at 0.6) on yellow; an orb card's is its green, far greener

@@ -19,13 +19,33 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace {
 
 constexpr double columnInset = 18;
+// As far as the widest blur reaches (its kernel's half width), so a halo is whole within the margin.
 constexpr double haloMargin = 24;
 constexpr int keptAround = 4;
+// A card is cut into pieces of the page's height, but none shorter than 128 rows, where the halo's overlap
+// would cost more than the piece, nor taller than 512, so a tall page's blur works in small buffers.
+constexpr int smallestPieceRows = 128;
+constexpr int largestPieceRows = 512;
+
+// Rows of a card's picture: the card with a halo margin all round.
+double pictureRows(const FollowBox& card, const BoxLayout& box)
+{
+    return std::ceil((card.kind.isSpoken() ? box.height : box.cardHeight) + 2 * haloMargin);
+}
+
+// A shape's rectangle cut to the rows [top, bottom) with some room to spare, so a card's bar that is far
+// taller than a piece is filled only where the piece shows it, its cut ends (and their rounding) outside.
+QRectF nearRows(const QRectF& rect, double top, double bottom)
+{
+    constexpr double room = 8;
+    return rect.intersected(QRectF(rect.left(), top - room, rect.width(), bottom - top + 2 * room));
+}
 
 QColor withAlpha(QColor colour, double opacity)
 {
@@ -180,31 +200,39 @@ double FollowPage::targetShift(QSizeF page, const TeleprompterModel& model)
     return m.lineY - layout(model, m.columnWidth).readY(focus, follower.wordsRead(focus));
 }
 
-QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
+QImage FollowPage::drawPiece(const FollowBox& card, const BoxLayout& box, const CardKey& key, double firstRow, double endRow)
 {
-    const FollowBox& card = key.box;
     const TeleprompterPalette& palette = TeleprompterPalette::forTheme(key.theme);
     const double f = key.fontSize;
     const double lh = TeleprompterModel::lineFactor * f;
     const double colW = key.columnWidth;
     const double bg = key.bgOpacity;
-    const double height = card.kind.isSpoken() ? box.height : box.cardHeight;
-    // A card too large to hold is not drawn; the rest of the page is.
-    QImage content = PictureSize::image(colW + 25 + 2 * haloMargin, height + 2 * haloMargin);
+    // A piece's halo takes in the card's shape as far as the blur reaches past the piece: those rows are
+    // drawn as well and cut off after the blur, so the halo runs on across the pieces' seams.
+    const double reach = card.kind.isSpoken() ? haloMargin : 0;
+    const double drawnTop = std::max(0.0, firstRow - reach);
+    const double drawnBottom = std::min(pictureRows(card, box), endRow + reach);
+    const double pictureWidth = colW + 25 + 2 * haloMargin;
+    largestPicture_ = std::max(largestPicture_, static_cast<qint64>(std::ceil(pictureWidth) * std::ceil(drawnBottom - drawnTop) * 4));
+    // A piece too large to hold (on a page too large to hold as well) is not drawn; the rest of the page is.
+    QImage content = PictureSize::image(pictureWidth, drawnBottom - drawnTop);
     if (content.isNull())
         return content;
     content.fill(Qt::transparent);
     QPainter painter(&content);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.translate(haloMargin, haloMargin);
+    painter.translate(haloMargin, haloMargin - drawnTop);
+    // The card's own rows (its top at 0) that the picture holds.
+    const double shownTop = drawnTop - haloMargin, shownBottom = drawnBottom - haloMargin;
     const bool focused = key.relation == Relation::focused;
     switch (card.kind.tag()) {
     case FollowBox::Kind::Tag::spoken: {
         const double barHeight = std::max(0.0, box.height - 0.8 * f - 4);
-        roundedFill(painter, QRectF(0, 2, 5, barHeight), 2.5, focused ? palette.accent : withAlpha(palette.ink, 0.16));
+        roundedFill(painter, nearRows(QRectF(0, 2, 5, barHeight), shownTop, shownBottom), 2.5,
+            focused ? palette.accent : withAlpha(palette.ink, 0.16));
         const double textX = 5 + 15;
-        if (card.gesture) {
+        if (card.gesture && shownTop < box.head) {
             painter.setFont(prompterFont(std::max(0.36 * f, 10.0), QFont::Bold, 1.2));
             painter.setPen(withAlpha(palette.ink, 0.5));
             painter.drawText(QRectF(textX, 0, colW, box.head), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("☝ ") + *card.gesture);
@@ -213,7 +241,11 @@ QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
         const QColor dimmedInk = withAlpha(palette.ink, 0.5);
         // The card's lines share its direction, given by its first letter that has one.
         const Qt::LayoutDirection direction = card.text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
-        for (size_t line = 0; line < box.lines.size(); ++line) {
+        // Only the lines in the picture's rows, and one either side for a letter that reaches out of its line.
+        const double lines = static_cast<double>(box.lines.size());
+        const double firstLine = lh > 0 ? std::clamp(std::floor((shownTop - box.head) / lh) - 1, 0.0, lines) : 0;
+        const double endLine = lh > 0 ? std::clamp(std::ceil((shownBottom - box.head) / lh) + 1, 0.0, lines) : lines;
+        for (auto line = static_cast<size_t>(firstLine); line < static_cast<size_t>(endLine); ++line) {
             const BoxLayout::WordRange range = box.lines[line];
             QStringList words;
             for (int i = range.lower; i < range.upper && i < static_cast<int>(card.words.size()); ++i)
@@ -260,19 +292,36 @@ QImage FollowPage::drawCard(const BoxLayout& box, const CardKey& key)
     painter.end();
     if (!card.kind.isSpoken())
         return content;
-    return withHalo(content, 1 - bg, key.theme == u"dark");
+    const QImage haloed = withHalo(content, 1 - bg, key.theme == u"dark");
+    if (drawnTop == firstRow && drawnBottom == endRow)
+        return haloed;
+    return haloed.copy(0, static_cast<int>(firstRow - drawnTop), haloed.width(), static_cast<int>(endRow - firstRow));
 }
 
-const QImage& FollowPage::card(const BoxLayout& box, const CardKey& key)
+const QImage& FollowPage::piece(const FollowBox& card, const BoxLayout& box, const CardKey& key, int pieceRows, qint64 index)
 {
-    auto found = cards_.find(box.index);
-    if (found != cards_.end() && found->second.key == key)
-        return found->second.image;
-    ++renders_;
     Card& slot = cards_[box.index];
-    slot.key = key;
-    slot.image = drawCard(box, key);
-    return slot.image;
+    if (!(slot.key == key) || slot.pieceRows != pieceRows) {
+        slot.key = key;
+        slot.pieceRows = pieceRows;
+        slot.pieces.clear();
+    }
+    auto found = slot.pieces.find(index);
+    if (found != slot.pieces.end())
+        return found->second;
+    ++renders_;
+    const double top = static_cast<double>(index) * pieceRows;
+    const double bottom = std::min(top + pieceRows, pictureRows(card, box));
+    return slot.pieces[index] = drawPiece(card, box, key, top, bottom);
+}
+
+qint64 FollowPage::keptBytes() const
+{
+    qint64 bytes = 0;
+    for (const auto& [index, card] : cards_)
+        for (const auto& [order, picture] : card.pieces)
+            bytes += picture.sizeInBytes();
+    return bytes;
 }
 
 void FollowPage::paint(QPainter& painter, QSizeF page, const TeleprompterModel& model, double shift)
@@ -326,6 +375,9 @@ void FollowPage::paint(QPainter& painter, QSizeF page, const TeleprompterModel& 
         QPainter columnPainter(&layer);
         const int focus = follower.focus();
         const int read = follower.wordsRead(focus);
+        const int pieceRows = std::clamp(layerSize.height(), smallestPieceRows, largestPieceRows);
+        // The page row of a card's picture's first row.
+        const auto pictureTop = [&](const BoxLayout& box) { return std::round(box.y + shift) - haloMargin; };
         int firstDrawn = std::numeric_limits<int>::max(), lastDrawn = -1;
         for (const BoxLayout& box : column.boxes) {
             const double top = box.y + shift;
@@ -336,15 +388,34 @@ void FollowPage::paint(QPainter& painter, QSizeF page, const TeleprompterModel& 
             lastDrawn = std::max(lastDrawn, box.index);
             const FollowBox& card = follower.boxes()[static_cast<size_t>(box.index)];
             const Relation relation = box.index == focus ? Relation::focused : (box.index < focus ? Relation::before : Relation::after);
-            const CardKey key{card, box, relation, relation == Relation::focused ? read : 0, f, m.columnWidth, model.bgOpacity(), model.theme()};
-            const QImage& picture = this->card(box, key);
-            if (picture.isNull())
+            const CardKey key{relation, relation == Relation::focused ? read : 0, f, m.columnWidth, model.bgOpacity(), model.theme()};
+            // Only the pieces of the card's picture that reach into the page.
+            const double origin = pictureTop(box);
+            const double shownTop = std::max(0.0, -origin);
+            const double shownBottom = std::min(pictureRows(card, box), std::ceil(m.viewHeight) - origin);
+            if (shownBottom <= shownTop)
                 continue;
             columnPainter.setOpacity(cardOpacity(card.kind.tag(), relation, model.bgOpacity()));
-            columnPainter.drawImage(QPointF(columnInset - haloMargin, std::round(top) - haloMargin), picture);
+            const auto firstPiece = static_cast<qint64>(std::floor(shownTop / pieceRows));
+            const auto lastPiece = static_cast<qint64>(std::floor((shownBottom - 1) / pieceRows));
+            for (qint64 index = firstPiece; index <= lastPiece; ++index) {
+                const QImage& picture = piece(card, box, key, pieceRows, index);
+                if (!picture.isNull())
+                    columnPainter.drawImage(QPointF(columnInset - haloMargin, origin + static_cast<double>(index) * pieceRows), picture);
+            }
         }
-        // Cards far from the page are drawn again when they come back; a long script keeps a few in memory.
-        std::erase_if(cards_, [&](const auto& entry) { return entry.first < firstDrawn - keptAround || entry.first > lastDrawn + keptAround; });
+        // Cards far from the page are drawn again when they come back; a long script keeps a few in memory,
+        // and a long card only its pieces within a piece of the page.
+        for (auto entry = cards_.begin(); entry != cards_.end();) {
+            Card& card = entry->second;
+            const double origin = pictureTop(column.boxes[static_cast<size_t>(entry->first)]);
+            std::erase_if(card.pieces, [&](const auto& piece) {
+                const double top = origin + static_cast<double>(piece.first) * pieceRows;
+                return card.pieceRows != pieceRows || top + 2.0 * pieceRows < 0 || top > m.viewHeight + pieceRows;
+            });
+            const bool far = entry->first < firstDrawn - keptAround || entry->first > lastDrawn + keptAround;
+            entry = far || card.pieces.empty() ? cards_.erase(entry) : std::next(entry);
+        }
         const double viewH = std::max(m.viewHeight, 1.0);
         QLinearGradient fade(0, 0, 0, m.viewHeight);
         fade.setColorAt(0, Qt::transparent);

@@ -13,9 +13,11 @@ class QPainter;
 class TeleprompterModel;
 
 // The follow page: the script's cards in one column that slides up under a fixed reading line near the
-// panel's top, with the focused card's read words dimmed. Each card is drawn once per look into an image
-// with its halo (three blurred passes of its own shape) and kept until its look changes; a frame blits
-// the cards, so a heard word re-draws one card. Main thread only.
+// panel's top, with the focused card's read words dimmed. Each card is drawn once per look with its halo
+// (three blurred passes of its own shape), in pieces of about a page's height, and a piece is kept while its
+// look holds and it stays near the page; a frame blits the pieces, so a heard word re-draws the focused
+// card's pieces on the page, and a card of any length or size holds only the pieces near the page. Main
+// thread only.
 class FollowPage {
 public:
     struct Metrics {
@@ -38,13 +40,17 @@ public:
     double targetShift(QSizeF page, const TeleprompterModel& model);
     // Paints the page; `shift` is the column's current (animated) shift.
     void paint(QPainter& painter, QSizeF page, const TeleprompterModel& model, double shift);
-    // Cards drawn into their images since the start (tests and benchmarks).
+    // Card pieces drawn into their images since the start (tests and benchmarks).
     int cardRenders() const { return renders_; }
+    // The most bytes one card picture has asked for since the start, and what the pieces kept now hold.
+    qint64 largestCardPicture() const { return largestPicture_; }
+    qint64 keptBytes() const;
 
 private:
+    // A card's look. Its words and place are not in it: the page forgets its cards when the cards change
+    // (layout()), and their place follows the size and width that are; so a frame compares a few numbers
+    // per card, not a long card's words.
     struct CardKey {
-        FollowBox box;
-        BoxLayout layout;
         Relation relation = Relation::after;
         int wordsRead = 0;
         double fontSize = 0;
@@ -55,11 +61,13 @@ private:
     };
     struct Card {
         CardKey key;
-        QImage image; // with its halo margin
+        int pieceRows = 0;
+        std::map<qint64, QImage> pieces; // by their order from the card's top, each with its halo margin
     };
     const PrompterLayout& layout(const TeleprompterModel& model, double columnWidth);
-    const QImage& card(const BoxLayout& box, const CardKey& key);
-    static QImage drawCard(const BoxLayout& box, const CardKey& key);
+    const QImage& piece(const FollowBox& card, const BoxLayout& box, const CardKey& key, int pieceRows, qint64 index);
+    // The rows [firstRow, endRow) of the card's picture, which has a halo margin all round.
+    QImage drawPiece(const FollowBox& card, const BoxLayout& box, const CardKey& key, double firstRow, double endRow);
 
     PrompterLayout layout_;
     std::vector<FollowBox> layoutBoxes_;
@@ -68,4 +76,5 @@ private:
     std::map<int, Card> cards_;
     QImage layer_; // the column before its fade, reused frame to frame
     int renders_ = 0;
+    qint64 largestPicture_ = 0;
 };
