@@ -38,6 +38,18 @@ bool sameDeviceAsParent(const QString& folder)
     return ::stat(path.constData(), &own) == 0 && ::stat(parentPath.constData(), &parent) == 0 && own.st_dev == parent.st_dev;
 }
 
+// The nearest part of `folder` that exists, when it is not a folder: nothing can be made under it.
+std::optional<QString> fileInTheWay(const QString& folder)
+{
+    for (QString at = folder;; at = QFileInfo(at).absolutePath()) {
+        const QFileInfo info(at);
+        if (info.exists())
+            return info.isDir() ? std::nullopt : std::optional<QString>(at);
+        if (at == QLatin1String("/"))
+            return std::nullopt;
+    }
+}
+
 } // namespace
 
 namespace SaveLocation {
@@ -110,6 +122,10 @@ std::optional<QString> ensureCurrent(const Settings& settings, const MountTable&
     }
     if (QFileInfo(root).isDir())
         return std::nullopt;
+    if (const auto file = fileInTheWay(root)) {
+        Diagnostics::log(QStringLiteral("save location: ") + *file + QStringLiteral(" is a file; cannot make ") + root);
+        return QStringLiteral("The save folder ") + root + QStringLiteral(" is not available — ") + *file + QStringLiteral(" is a file, not a folder");
+    }
     if (stored && !QFileInfo(parent).isDir()) {
         Diagnostics::log(QStringLiteral("save location: parent of ") + root + QStringLiteral(" is missing; not creating it"));
         return unavailable;

@@ -31,7 +31,8 @@ struct MountTable {
 // created, the fact is logged and an error sentence returned: its parent is missing; the root or the
 // folder it would be made in is an empty mount point still on its parent's disk; or the root itself is
 // missing where only a drive's own folder would be (a named mount point, or straight in a folder that
-// holds drives), so making it would put the takes on the system disk.
+// holds drives), so making it would put the takes on the system disk. A file standing where the root or one
+// of its folders belongs is named as what is in the way.
 std::optional<QString> ensureCurrent(const Settings& settings);
 std::optional<QString> ensureCurrent(const Settings& settings, const MountTable& mounts);
 // The folders /etc/fstab mounts.

@@ -13,8 +13,21 @@ namespace {
 // The shortfall a whole take never shows: a frame or two of rounding and the sound's last block.
 constexpr double toleranceSeconds = 0.5;
 
-// "0:12", "1:05", "61:00".
-QString clock(double seconds) { return ClockText::format(seconds, ClockText::Form::minutes); }
+// "0:12 of 0:20", "1:05 of 2:05"; "0:03.2 of 0:03.9" when whole seconds would read the same on both sides.
+QString partOfWhole(double part, double whole)
+{
+    const auto clock = [](double seconds) { return ClockText::format(seconds, ClockText::Form::minutes); };
+    if (clock(part) != clock(whole))
+        return clock(part) + QStringLiteral(" of ") + clock(whole);
+    // Counted in tenths first so the second and its tenth agree (2.3 s is 22.999… tenths); the nudge is far
+    // below a tenth, and the cap beyond any take keeps the conversion defined.
+    const auto withTenth = [](double seconds) {
+        const double tenths = std::floor((seconds > 0 ? std::min(seconds, 1.0e14) : 0.0) * 10.0 + 1e-6);
+        const auto shown = static_cast<qint64>(tenths);
+        return ClockText::format(double(shown / 10), ClockText::Form::minutes) + QLatin1Char('.') + QString::number(shown % 10);
+    };
+    return withTenth(part) + QStringLiteral(" of ") + withTenth(whole);
+}
 
 } // namespace
 
@@ -22,7 +35,7 @@ std::optional<QString> shortNote(double finishedSeconds, double recordedSeconds,
 {
     if (!(recordedSeconds > 0) || !std::isfinite(recordedSeconds) || !(finishedSeconds < recordedSeconds - toleranceSeconds))
         return std::nullopt;
-    return QStringLiteral("Finished the first ") + clock(finishedSeconds) + QStringLiteral(" of ") + clock(recordedSeconds)
+    return QStringLiteral("Finished the first ") + partOfWhole(finishedSeconds, recordedSeconds)
         + QStringLiteral(" — the rest of ") + rawName + QStringLiteral(" could not be read");
 }
 
@@ -30,7 +43,7 @@ std::optional<QString> shortSoundNote(double soundSeconds, double pictureSeconds
 {
     if (!(pictureSeconds > 0) || !std::isfinite(pictureSeconds) || !(soundSeconds > 0) || !(soundSeconds < pictureSeconds - toleranceSeconds))
         return std::nullopt;
-    return QStringLiteral("The sound stops at ") + clock(soundSeconds) + QStringLiteral(" of ") + clock(pictureSeconds)
+    return QStringLiteral("The sound stops at ") + partOfWhole(soundSeconds, pictureSeconds)
         + QStringLiteral(" — the rest of the sound in ") + rawName + QStringLiteral(" was lost");
 }
 

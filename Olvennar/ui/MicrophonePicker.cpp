@@ -2,6 +2,7 @@
 
 #include "core/RecordingController.h"
 #include "platform/system/Settings.h"
+#include "ui/ElidedLabel.h"
 #include "ui/PickerRow.h"
 #include "ui/WarningRow.h"
 #include "ui/WindowStyle.h"
@@ -15,7 +16,7 @@ MicrophonePicker::MicrophonePicker(RecordingController& controller, QWidget* par
     , controller_(controller)
     , picker_(new PickerRow(QStringLiteral("Input"), 170, this))
     , plainRow_(new QWidget(this))
-    , plainName_(new QLabel(plainRow_))
+    , plainName_(new ElidedLabel(Qt::ElideMiddle, plainRow_))
     , warning_(new WarningRow(this))
 {
     setObjectName(QStringLiteral("microphonePicker"));
@@ -29,8 +30,7 @@ MicrophonePicker::MicrophonePicker(RecordingController& controller, QWidget* par
     auto* caption = new QLabel(QStringLiteral("Input:"), plainRow_);
     caption->setFont(WindowStyle::font(12));
     WindowStyle::setTone(caption, WindowStyle::Tone::secondary);
-    // The microphone's name comes from the sound server.
-    plainName_->setTextFormat(Qt::PlainText);
+    // The microphone's name comes from the sound server; it is drawn as it stands.
     plainName_->setFont(WindowStyle::font(12));
     plain->addWidget(caption);
     plain->addWidget(plainName_, 1);

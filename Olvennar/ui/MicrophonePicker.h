@@ -6,13 +6,14 @@
 
 #include <optional>
 
+class ElidedLabel;
 class PickerRow;
-class QLabel;
 class RecordingController;
 class WarningRow;
 
-// The microphone choice: a pop-up with two or more microphones, else the one name; below it at most one
-// warning (the preferred receiver is not plugged in, or a better microphone is).
+// The microphone choice: a pop-up with two or more microphones, else the one name (shortened in its middle
+// when wider than the row); below it at most one warning (the preferred receiver is not plugged in, or a
+// better microphone is).
 class MicrophonePicker : public QWidget {
     Q_OBJECT
 
@@ -31,6 +32,6 @@ private:
     RecordingController& controller_;
     PickerRow* picker_;
     QWidget* plainRow_;
-    QLabel* plainName_;
+    ElidedLabel* plainName_;
     WarningRow* warning_;
 };

@@ -124,6 +124,33 @@ TEST_F(SaveLocationTest, AMissingDriveFolderWhereDrivesAreMountedIsAnUnpluggedDr
     }
 }
 
+TEST_F(SaveLocationTest, AFileWhereAFolderBelongsIsNamedAsWhatIsInTheWay)
+{
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("Videos"))));
+    const QString file = path(QStringLiteral("Videos/notes.txt"));
+    QFile made(file);
+    ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+    made.write("notes");
+    made.close();
+    // The root under the file, deeper under it, and the file itself; with every mount table.
+    for (const QString& root : {file + QStringLiteral("/Takes"), file + QStringLiteral("/Takes/Olvennar"), file}) {
+        for (const SaveLocation::MountTable& mounts : {SaveLocation::MountTable(), SaveLocation::MountTable({file})}) {
+            SCOPED_TRACE(root.toStdString());
+            settings->setString(QStringLiteral("publicSaveFolder.v1"), root);
+            EXPECT_EQ(SaveLocation::ensureCurrent(*settings, mounts).value_or(QString()).toStdString(),
+                (QStringLiteral("The save folder ") + root + QStringLiteral(" is not available — ") + file + QStringLiteral(" is a file, not a folder"))
+                    .toStdString());
+            EXPECT_TRUE(QFileInfo(file).isFile()) << "the file stays as it was";
+        }
+        EXPECT_TRUE(readLog().contains(QStringLiteral("save location: ") + file + QStringLiteral(" is a file; cannot make ") + root));
+    }
+    // A take is refused with the same sentence.
+    settings->setString(QStringLiteral("publicSaveFolder.v1"), file + QStringLiteral("/Takes"));
+    const auto take = ProjectFolder::createNextProject(*settings, RecordingChannel::ai);
+    ASSERT_FALSE(take.ok());
+    EXPECT_TRUE(take.error->description.endsWith(file + QStringLiteral(" is a file, not a folder"))) << take.error->description.toStdString();
+}
+
 TEST_F(SaveLocationTest, ADriveMountedStraightInAUsersFolderIsUsed)
 {
     // /dev/shm is a mount of its own inside /dev: as a drive mounted straight in /media would be.

@@ -150,6 +150,33 @@ TEST(FinishOutcome, aFinalWhoseSoundStopsEarlySaysWhereAndNothingElseDoes)
         QStringLiteral("The sound stops at 0:02 of 0:04 — the rest of the sound in raw.mov was lost"));
 }
 
+TEST(FinishOutcome, aPartAndItsWholeThatReadTheSameInSecondsShowTheirTenths)
+{
+    const struct {
+        double part, whole;
+        const char* shown; // as both notes say it
+    } cases[] = {
+        {3.2, 3.9, "0:03.2 of 0:03.9"},
+        {3.0, 3.6, "0:03.0 of 0:03.6"},
+        {2.3, 2.9, "0:02.3 of 0:02.9"}, // 2.3 s is 22.999… tenths
+        {0.1, 0.7, "0:00.1 of 0:00.7"},
+        {65.05, 65.99, "1:05.0 of 1:05.9"},
+        {59.4, 60.0, "0:59 of 1:00"}, // whole seconds already differ
+        {12.15, 20.03, "0:12 of 0:20"},
+        {0.4, 1.0, "0:00 of 0:01"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.part) + " of " + std::to_string(c.whole));
+        EXPECT_EQ(FinishOutcome::shortSoundNote(c.part, c.whole, QStringLiteral("raw.mov")).value_or(QString()).toStdString(),
+            "The sound stops at " + std::string(c.shown) + " — the rest of the sound in raw.mov was lost");
+        EXPECT_EQ(FinishOutcome::shortNote(c.part, c.whole, QStringLiteral("raw.mov")).value_or(QString()).toStdString(),
+            "Finished the first " + std::string(c.shown) + " — the rest of raw.mov could not be read");
+    }
+    // Nothing finished of a take shorter than a second.
+    EXPECT_EQ(FinishOutcome::shortNote(0.0, 0.8, QStringLiteral("raw.mov")).value_or(QString()).toStdString(),
+        "Finished the first 0:00.0 of 0:00.8 — the rest of raw.mov could not be read");
+}
+
 TEST_F(DamagedRawTest, aRawWhoseSoundStopsEarlyFinishesAndItsFinalSaysSo)
 {
     // Four seconds of picture with the sound of its first one and a half, as a full disk used to leave a take.

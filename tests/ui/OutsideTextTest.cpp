@@ -49,7 +49,7 @@ protected:
                  controller->setMicrophones({device(QStringLiteral("mic"), text)});
                  controller->setSelectedMicrophoneID(QStringLiteral("mic"));
              },
-                [this] { return shown(*find<QLabel>(QStringLiteral("inputName"))); }},
+                [this] { return find<ElidedLabel>(QStringLiteral("inputName"))->shownText(); }},
             {"the microphone's name in its warning", [this](const QString& text) {
                  controller->setMicrophones({device(QStringLiteral("mic"), text)});
                  controller->setSelectedMicrophoneID(QStringLiteral("mic"));

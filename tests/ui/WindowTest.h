@@ -8,6 +8,7 @@
 #include "support/FakeAccessProbe.h"
 #include "support/TestEnvironment.h"
 #include "ui/ContentView.h"
+#include "ui/ElidedLabel.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -94,10 +95,13 @@ protected:
         QWidget* widget = find(name);
         return widget && widget->isVisibleTo(view.get());
     }
+    // A label's text, or the whole text of a one-line label that shortens itself.
     QString text(const QString& name) const
     {
-        auto* label = find<QLabel>(name);
-        return label ? label->text() : QString();
+        if (auto* label = find<QLabel>(name))
+            return label->text();
+        auto* elided = find<ElidedLabel>(name);
+        return elided ? elided->text() : QString();
     }
     void click(const QString& name)
     {

@@ -7,10 +7,6 @@
 #include <QScreen>
 #include <QWidget>
 
-#include <algorithm>
-#include <cstdlib>
-#include <iterator>
-
 WindowFrameAutosave::WindowFrameAutosave(QWidget& window, Settings& settings, QString name)
     : QObject(&window)
     , window_(window)
@@ -22,6 +18,23 @@ WindowFrameAutosave::WindowFrameAutosave(QWidget& window, Settings& settings, QS
     restoring_ = false;
 }
 
+std::optional<QRect> WindowFrameAutosave::storedFrame(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() != 4)
+        return std::nullopt;
+    constexpr int largestCoordinate = 32767;
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts[i].toInt(&ok);
+        // Compared as they stand: the most negative int has no magnitude an int can hold.
+        if (!ok || values[i] < -largestCoordinate || values[i] > largestCoordinate)
+            return std::nullopt;
+    }
+    return QRect(values[0], values[1], values[2], values[3]);
+}
+
 void WindowFrameAutosave::restore()
 {
     const QScreen* screen = window_.screen() ? window_.screen() : QGuiApplication::primaryScreen();
@@ -30,22 +43,12 @@ void WindowFrameAutosave::restore()
         frame.moveCenter(screen->availableGeometry().center());
         window_.move(frame.topLeft());
     }
-    const QStringList parts = settings_.stringValue(settingsKey(name_), QString()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() != 4)
+    const auto stored = storedFrame(settings_.stringValue(settingsKey(name_), QString()));
+    // A frame beyond the window system's coordinates or larger than the whole desktop was never the user's:
+    // either keeps the default frame.
+    if (!stored)
         return;
-    int values[4];
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        values[i] = parts[i].toInt(&ok);
-        if (!ok)
-            return;
-    }
-    // The window system's coordinates are 16-bit, and a frame larger than the whole desktop was never the
-    // user's: either keeps the default frame.
-    constexpr int largestCoordinate = 32767;
-    if (std::any_of(std::begin(values), std::end(values), [](int v) { return std::abs(v) > largestCoordinate; }))
-        return;
-    const QRect saved(values[0], values[1], values[2], values[3]);
+    const QRect& saved = *stored;
     if (saved.width() < window_.minimumWidth() || saved.height() < window_.minimumHeight())
         return;
     if (screen && (saved.width() > screen->virtualSize().width() || saved.height() > screen->virtualSize().height()))

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <QString>
+
+#include <optional>
 
 class QWidget;
 class Settings;
@@ -16,6 +19,9 @@ public:
     WindowFrameAutosave(QWidget& window, Settings& settings, QString name);
 
     static QString settingsKey(const QString& name) { return QStringLiteral("windowFrame.") + name; }
+    // The frame a stored "x y width height" names, when all four are numbers within the window system's
+    // 16-bit coordinates (at most 32767 either way); nothing otherwise.
+    static std::optional<QRect> storedFrame(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
