@@ -19,11 +19,12 @@ std::optional<Job> fromNote(const QJsonObject& note)
 {
     if (note.value(QStringLiteral("kind")).toString() != kind)
         return std::nullopt;
-    const std::optional<Mixdown::Request> request = MixdownRequestNote::decode(note.value(QStringLiteral("request")).toObject());
-    if (!request || !note.value(QStringLiteral("output")).isString())
+    std::optional<MixdownRequestNote::Decoded> decoded = MixdownRequestNote::decode(note.value(QStringLiteral("request")).toObject());
+    if (!decoded || !note.value(QStringLiteral("output")).isString())
         return std::nullopt;
     return Job{note.value(QStringLiteral("title")).toString(), note.value(QStringLiteral("summary")).toString(), note.value(QStringLiteral("output")).toString(),
-        note.value(QStringLiteral("stopSidecar")).toString(), *request, note.value(QStringLiteral("relaunches")).toInt()};
+        note.value(QStringLiteral("stopSidecar")).toString(), std::move(decoded->request), note.value(QStringLiteral("relaunches")).toInt(),
+        std::move(decoded->unwritten)};
 }
 
 bool write(const Job& job) { return PendingNote::write(note(job)); }

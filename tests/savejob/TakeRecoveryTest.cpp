@@ -27,7 +27,7 @@ protected:
         write(folder + QStringLiteral("/raw.mov"), "raw");
         write(folder + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
         const QString name = QFileInfo(folder).fileName();
-        ASSERT_TRUE(listed.write(PendingRender::note({name + QStringLiteral(" · take 1"), name, path(folder + QStringLiteral("/final.mov")), QString(), request, 0})));
+        ASSERT_TRUE(listed.write(PendingRender::note({name + QStringLiteral(" · take 1"), name, path(folder + QStringLiteral("/final.mov")), QString(), request, 0, std::nullopt})));
     }
 };
 
@@ -95,7 +95,7 @@ TEST_F(TakeRecoveryTest, aCutShortRenderIsHandedBackOnceAndAFinishedOnesNoteGoes
     write(QStringLiteral("Takes/video 4/raw-2.mov"), "raw two");
     write(QStringLiteral("Takes/video 4/take-2.json"), R"({"screen": "raw-2.mov", "preview": "final-2.mov"})");
     ASSERT_TRUE(PendingRender::write({QStringLiteral("4 video"), QStringLiteral("video 4"), path(QStringLiteral("Takes/video 4/final-2.mov")),
-        QString(), request, 0}));
+        QString(), request, 0, std::nullopt}));
     // Take one's render finished, but the crash came before its note was removed.
     write(QStringLiteral("Takes/video 4/final.mov"), "final one");
     write(QStringLiteral("Takes/video 4/.final.pending"), "stale");
@@ -156,7 +156,7 @@ TEST_F(TakeRecoveryTest, everyRootIsSweptAndAFolderTwoRootsReachIsSweptOnce)
     write(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
     write(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/.mixdown-0A1B2C3D-0000-4000-8000-00000000002B.mov"), "half a render");
     ASSERT_TRUE(PendingRender::write({QStringLiteral("video 2 · take 1"), QStringLiteral("video 2"),
-        path(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/final.mov")), QString(), request, 0}));
+        path(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/final.mov")), QString(), request, 0, std::nullopt}));
     write(QStringLiteral("Brain/BRANCHLINE/shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-00000000003C.mov"), "half a short");
     write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-00000000004D.mov"), "half a short");
     write(QStringLiteral("Takes/video 4/raw-3.mov"), "raw three");
@@ -197,11 +197,11 @@ TEST_F(TakeRecoveryTest, listedFoldersAreSweptOnceAndAFolderGoneOrWithoutNotesLe
     // A handoff's folder whose render finished before the crash removed its note.
     write(QStringLiteral("Elsewhere/ep12/final.mov"), "final");
     ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("ep12 · take 1"), QStringLiteral("ep12"),
-        path(QStringLiteral("Elsewhere/ep12/final.mov")), QString(), request, 0})));
+        path(QStringLiteral("Elsewhere/ep12/final.mov")), QString(), request, 0, std::nullopt})));
     // A handoff's folder deleted since.
     write(QStringLiteral("Elsewhere/ep13/raw.mov"), "raw");
     ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("ep13 · take 1"), QStringLiteral("ep13"),
-        path(QStringLiteral("Elsewhere/ep13/final.mov")), QString(), request, 0})));
+        path(QStringLiteral("Elsewhere/ep13/final.mov")), QString(), request, 0, std::nullopt})));
     ASSERT_TRUE(QDir(path(QStringLiteral("Elsewhere/ep13"))).removeRecursively());
     ASSERT_EQ(listed.folders().size(), 3);
 
