@@ -32,7 +32,8 @@ struct Job {
 // The hidden file of the final at `finalURL`.
 QString markerPath(const QString& finalURL);
 FinishWork::Note note(const Job& job);
-// Nothing when the note is of another kind or holds no render plan.
+// Nothing when the note is of another kind or holds no render plan. The raw, camera and phone movies it
+// names are read beside its output when the folder they were recorded in no longer holds them.
 std::optional<Job> fromNote(const QJsonObject& note);
 // Written whole; a failure is logged and gives false.
 bool write(const Job& job);

@@ -103,8 +103,9 @@ private:
             }
             QJsonObject job = *found;
             const bool render = job.value(QStringLiteral("kind")).toString() == PendingRender::kind;
-            // The note's own folder: the take may have been moved since.
-            const QString output = render ? folder.filePath(madeName) : job.value(QStringLiteral("output")).toString();
+            // The note's own folder, whatever folder the note names: the take may have been moved since, and a
+            // job writes nowhere else.
+            const QString output = folder.filePath(madeName);
             const QString what = render ? QStringLiteral("render") : QStringLiteral("finish");
             if (job.value(QStringLiteral("relaunches")).toInt() > 0) {
                 note(marker.filePath(), QStringLiteral("the ") + what + QStringLiteral(" of ") + output

@@ -3,6 +3,7 @@
 #include "finishing/PendingNote.h"
 #include "finishing/PendingRender.h"
 #include "finishing/RenderWork.h"
+#include "shortexport/ShortExportWork.h"
 
 #include <QJsonArray>
 
@@ -45,6 +46,43 @@ protected:
 };
 
 } // namespace
+
+TEST_F(NoteInput, aRenderCutShortInAFolderRenamedSinceReadsItsMoviesBesideItsNoteAtTheLaunchAndAtTheRetry)
+{
+    const QString recorded = takes(QStringLiteral("video 2"));
+    Mixdown::Request request = savedTake(recorded);
+    write(recorded + QStringLiteral("/camera.mov"), "camera");
+    write(recorded + QStringLiteral("/iphone.mov"), "phone");
+    request.cameraURL = recorded + QStringLiteral("/camera.mov");
+    request.phoneURL = recorded + QStringLiteral("/iphone.mov");
+    // A movie still where the note names it is read there, even with one of its name beside the note.
+    QDir().mkpath(path(QStringLiteral("Phone")));
+    write(path(QStringLiteral("Phone/iphone.mov")), "the phone's own");
+    request.phoneURL = path(QStringLiteral("Phone/iphone.mov"));
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 2 · take 1"), QStringLiteral("video 2"), recorded + QStringLiteral("/final.mov"), QString(), request, 0, std::nullopt}));
+    // The take's folder is renamed while its final renders; the render fails at its end and the studio ends.
+    const QString moved = takes(QStringLiteral("intro take"));
+    ASSERT_TRUE(QDir().rename(recorded, moved));
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    ASSERT_EQ(found.renders.size(), 1u);
+    // The resumed render fails once more for a reason of its own; the Retry reads the same movies.
+    tools->failRenders = 1;
+    ASSERT_TRUE(answer(controller->finishQueue().submit(std::make_shared<RenderWork>(found.renders.front()))).failure);
+    controller->finishQueue().retryFinishJob(row(0).id);
+    ASSERT_EQ(tools->renders.size(), 2u);
+    for (const auto& render : tools->renders) {
+        EXPECT_EQ(render->request.rawURL, moved + QStringLiteral("/raw.mov"));
+        EXPECT_EQ(render->request.cameraURL, moved + QStringLiteral("/camera.mov"));
+        EXPECT_EQ(render->request.phoneURL, path(QStringLiteral("Phone/iphone.mov")));
+        EXPECT_EQ(render->finalPath, moved + QStringLiteral("/final.mov"));
+    }
+    EXPECT_EQ(row(0).state.kind, FinishJob::State::Kind::done);
+    EXPECT_TRUE(QFileInfo::exists(moved + QStringLiteral("/final.mov")));
+    EXPECT_TRUE(QFileInfo::exists(moved + QStringLiteral("/Raw/raw.mov")));
+    EXPECT_FALSE(QFileInfo::exists(recorded));
+    EXPECT_FALSE(QFileInfo::exists(moved + QStringLiteral("/.final.pending")));
+}
 
 TEST_F(NoteInput, aRenderNoteWithNumbersNoStudioWritesFailsOnItsRowAndKeepsTheTakesFiles)
 {
@@ -118,4 +156,41 @@ TEST_F(NoteInput, aRenderNoteWithNumbersNoStudioWritesFailsOnItsRowAndKeepsTheTa
         // Failed, not cut short: no later launch runs it again.
         EXPECT_TRUE(TakeRecovery::sweep({path(QStringLiteral("Takes"))}, found.noted).renders.empty());
     }
+}
+
+TEST_F(NoteInput, aShortNoteNamingAnotherFolderWritesOnlyInTheFolderOfItsNote)
+{
+    const QString elsewhere = path(QStringLiteral("Elsewhere"));
+    captureMovie(elsewhere + QStringLiteral("/raw.mov"), 2.0);
+    write(elsewhere + QStringLiteral("/short.mov"), "the user's own short");
+    const QStringList before = QDir(elsewhere).entryList(QDir::Files | QDir::Hidden);
+    const QJsonObject named = ShortExportWork({QStringLiteral("t"), elsewhere, elsewhere + QStringLiteral("/raw.mov"), ShortTake::Settings{}, 0}).note()->content;
+    const struct {
+        const char* folder;
+        bool ownRaw;
+    } cases[] = {
+        {"Shorts/2026-01-02-short-1", true}, // made beside the note, from the raw beside it
+        {"Shorts/2026-01-02-short-2", false}, // nothing to make it from: it fails
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.folder);
+        const QString shortFolder = takes(QLatin1String(each.folder));
+        QDir().mkpath(shortFolder);
+        if (each.ownRaw)
+            captureMovie(shortFolder + QStringLiteral("/raw.mov"), 2.0);
+        ASSERT_TRUE(PendingNote::write({shortFolder + QStringLiteral("/.short.pending"), named}));
+    }
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    ASSERT_EQ(found.finishes.size(), 2u);
+    const std::vector<FinishWork::Outcome> outcomes = resumeAll(found);
+    ASSERT_EQ(outcomes.size(), 2u);
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        const QString shortFolder = takes(QLatin1String(cases[i].folder));
+        EXPECT_EQ(!outcomes[i].failure, cases[i].ownRaw) << cases[i].folder;
+        EXPECT_EQ(QFileInfo::exists(shortFolder + QStringLiteral("/short.mov")), cases[i].ownRaw) << cases[i].folder;
+    }
+    EXPECT_EQ(bytes(elsewhere + QStringLiteral("/short.mov")), QByteArray("the user's own short"));
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files | QDir::Hidden), before);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("recovery: finishing ") + takes(QStringLiteral("Shorts/2026-01-02-short-1/short.mov")) + QStringLiteral(" again")));
 }
