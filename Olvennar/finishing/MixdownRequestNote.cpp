@@ -2,15 +2,120 @@
 
 #include <QJsonArray>
 
+#include <array>
+#include <climits>
+#include <cmath>
+
 namespace MixdownRequestNote {
 
 namespace {
 
+// The bounds of what a studio writes: take times within a day, sides the compositor draws, frame rates a
+// screen is filmed at, zooms the look offers with room to spare.
+constexpr double longestTakeSeconds = 24.0 * 3600.0;
+constexpr double largestSide = 16384;
+constexpr double smallestOutputSide = 16;
+constexpr int highestFrameRate = 240;
+constexpr double largestZoom = 16;
+// Whole numbers a JSON double holds exactly.
+constexpr double largestWhole = 9007199254740992.0;
+
+// Reads a note's values the way a studio writes them. The first value that is not is named for the row and
+// read as its fallback, so the request stays one the renderer could be handed.
+class Reader {
+public:
+    struct Range {
+        double low;
+        double high;
+    };
+
+    std::optional<QString> unwritten;
+
+    // A number within `range`; a missing one (or a null, which is how JSON keeps a NaN) is `fallback`, and a
+    // required one (no fallback) that is missing is named.
+    double number(const QJsonValue& v, const char* what, Range range, std::optional<double> fallback = 0.0)
+    {
+        if (v.isUndefined() || v.isNull())
+            return fallback ? *fallback : refused(what, QStringLiteral(" that is missing"), 0.0);
+        if (!v.isDouble())
+            return refused(what, QStringLiteral(" that is not a number"), fallback.value_or(0.0));
+        const double value = v.toDouble();
+        if (!(value >= range.low && value <= range.high))
+            return refused(what, QStringLiteral(" of ") + QString::number(value, 'g', 15), fallback.value_or(0.0));
+        return value;
+    }
+    double time(const QJsonValue& v, const char* what) { return number(v, what, {-longestTakeSeconds, longestTakeSeconds}); }
+    double coordinate(const QJsonValue& v, const char* what) { return number(v, what, {-largestSide, largestSide}); }
+    // A whole number within `range`.
+    double whole(const QJsonValue& v, const char* what, Range range, std::optional<double> fallback)
+    {
+        const double value = number(v, what, range, fallback);
+        return value == std::floor(value) ? value : refused(what, QStringLiteral(" of ") + QString::number(value, 'g', 15), fallback.value_or(0.0));
+    }
+    // One of the cases a studio knows, stored by its numeric value.
+    template <typename Enum, size_t count>
+    Enum choice(const QJsonValue& v, const char* what, const std::array<Enum, count>& cases, Enum fallback)
+    {
+        const double value = whole(v, what, {INT_MIN, INT_MAX}, static_cast<int>(fallback));
+        for (Enum each : cases) {
+            if (static_cast<int>(each) == value)
+                return each;
+        }
+        return refused(what, QStringLiteral(" of ") + QString::number(value, 'g', 15), fallback);
+    }
+    bool flag(const QJsonValue& v, const char* what, bool fallback)
+    {
+        if (v.isUndefined() || v.isNull())
+            return fallback;
+        return v.isBool() ? v.toBool() : refused(what, QStringLiteral(" that is not true or false"), fallback);
+    }
+    QString text(const QJsonValue& v, const char* what)
+    {
+        if (v.isUndefined() || v.isNull())
+            return {};
+        return v.isString() ? v.toString() : refused(what, QStringLiteral(" that is not text"), QString());
+    }
+    // A list of `size` items, any length when 0.
+    QJsonArray list(const QJsonValue& v, const char* what, qsizetype size = 0)
+    {
+        if (v.isUndefined() || v.isNull())
+            return {};
+        if (!v.isArray() || (size > 0 && v.toArray().size() != size))
+            return refused(what, size > 0 ? QStringLiteral(" that is not %1 numbers").arg(size) : QStringLiteral(" that is not a list"), QJsonArray());
+        return v.toArray();
+    }
+    QJsonObject object(const QJsonValue& v, const char* what)
+    {
+        if (v.isUndefined() || v.isNull())
+            return {};
+        return v.isObject() ? v.toObject() : refused(what, QStringLiteral(" that is not a group of values"), QJsonObject());
+    }
+    void refuse(const QString& sentence)
+    {
+        if (!unwritten)
+            unwritten = sentence;
+    }
+
+private:
+    template <typename Value>
+    Value refused(const char* what, const QString& how, Value fallback)
+    {
+        refuse(QLatin1String(what) + how);
+        return fallback;
+    }
+};
+
 QJsonArray rect(const QRectF& r) { return {r.x(), r.y(), r.width(), r.height()}; }
-QRectF rect(const QJsonValue& v)
+QRectF rect(Reader& read, const QJsonValue& v, const char* what)
 {
-    const QJsonArray a = v.toArray();
-    return a.size() == 4 ? QRectF(a[0].toDouble(), a[1].toDouble(), a[2].toDouble(), a[3].toDouble()) : QRectF();
+    const QJsonArray a = read.list(v, what, 4);
+    if (a.size() != 4)
+        return QRectF();
+    // Braces: the values are read, and the first one no studio writes named, in order.
+    const QRectF r{read.coordinate(a[0], what), read.coordinate(a[1], what), read.coordinate(a[2], what), read.coordinate(a[3], what)};
+    if (r.width() < 0 || r.height() < 0)
+        read.refuse(QLatin1String(what) + QStringLiteral(" of negative size"));
+    return r;
 }
 
 template <typename Item, typename Encode>
@@ -23,28 +128,34 @@ QJsonArray array(const std::vector<Item>& items, Encode encode)
 }
 
 template <typename Item, typename Decode>
-std::vector<Item> items(const QJsonValue& value, Decode decode)
+std::vector<Item> items(Reader& read, const QJsonValue& value, const char* what, Decode decode)
 {
     std::vector<Item> out;
-    for (const QJsonValue& each : value.toArray())
+    for (const QJsonValue& each : read.list(value, what))
         out.push_back(decode(each));
     return out;
 }
 
 QJsonArray numbers(const std::vector<double>& values) { return array(values, [](double v) { return QJsonValue(v); }); }
-std::vector<double> numbers(const QJsonValue& v) { return items<double>(v, [](const QJsonValue& each) { return each.toDouble(); }); }
 
 QJsonArray segments(const std::vector<ClipSegment>& list) { return array(list, [](const ClipSegment& s) { return QJsonArray{s.start, s.end}; }); }
-std::vector<ClipSegment> segments(const QJsonValue& v)
+std::vector<ClipSegment> segments(Reader& read, const QJsonValue& v, const char* what)
 {
-    return items<ClipSegment>(v, [](const QJsonValue& each) { return ClipSegment{each[0].toDouble(), each[1].toDouble()}; });
+    return items<ClipSegment>(read, v, what, [&](const QJsonValue& each) {
+        const QJsonArray span = read.list(each, what, 2);
+        return span.size() == 2 ? ClipSegment{read.time(span[0], what), read.time(span[1], what)} : ClipSegment{};
+    });
 }
 
-template <typename Enum>
-Enum enumFrom(const QJsonValue& v, Enum fallback) { return static_cast<Enum>(v.toInt(static_cast<int>(fallback))); }
-
 QJsonObject time(const MediaTime& t) { return {{QStringLiteral("value"), static_cast<double>(t.value())}, {QStringLiteral("timescale"), t.timescale()}}; }
-MediaTime time(const QJsonValue& v) { return MediaTime(static_cast<int64_t>(v[QStringLiteral("value")].toDouble()), v[QStringLiteral("timescale")].toInt()); }
+// A time of the export range: a whole count of `timescale` parts of a second, at least `lowest` of them.
+MediaTime time(Reader& read, const QJsonValue& v, const char* what, double lowest)
+{
+    const QJsonObject t = read.object(v, what);
+    const double timescale = read.whole(t.value(QStringLiteral("timescale")), "an export timescale", {1, INT_MAX}, std::nullopt);
+    const double value = read.whole(t.value(QStringLiteral("value")), what, {lowest, largestWhole}, std::nullopt);
+    return timescale >= 1 ? MediaTime(static_cast<int64_t>(value), static_cast<int32_t>(timescale)) : MediaTime::zero();
+}
 
 QJsonObject zoom(const ZoomTimeline& zoom)
 {
@@ -55,18 +166,6 @@ QJsonObject zoom(const ZoomTimeline& zoom)
             })}};
     })}};
 }
-ZoomTimeline zoom(const QJsonValue& v)
-{
-    ZoomTimeline zoom;
-    zoom.maxScale = v[QStringLiteral("maxScale")].toDouble(1.0);
-    zoom.segments = items<ZoomTimeline::Segment>(v[QStringLiteral("segments")], [](const QJsonValue& s) {
-        return ZoomTimeline::Segment{s[QStringLiteral("start")].toDouble(), s[QStringLiteral("rampInEnd")].toDouble(), s[QStringLiteral("rampOutStart")].toDouble(),
-            s[QStringLiteral("end")].toDouble(), items<ZoomTimeline::Key>(s[QStringLiteral("keys")], [](const QJsonValue& k) {
-                return ZoomTimeline::Key{k[0].toDouble(), QPointF(k[1].toDouble(), k[2].toDouble()), k[3].toDouble()};
-            }), s[QStringLiteral("reason")].toString()};
-    });
-    return zoom;
-}
 
 QJsonObject layout(const LayoutTimeline& timeline)
 {
@@ -75,32 +174,11 @@ QJsonObject layout(const LayoutTimeline& timeline)
             {QStringLiteral("reason"), s.reason}, {QStringLiteral("priority"), s.priority}};
     })}};
 }
-LayoutTimeline layout(const QJsonValue& v)
-{
-    LayoutTimeline timeline;
-    timeline.summary = v[QStringLiteral("summary")].toString();
-    timeline.stops = items<LayoutTimeline::Stop>(v[QStringLiteral("stops")], [](const QJsonValue& s) {
-        return LayoutTimeline::Stop{enumFrom(s[QStringLiteral("state")], LayoutState::screen), s[QStringLiteral("start")].toDouble(), s[QStringLiteral("ramp")].toDouble(),
-            s[QStringLiteral("reason")].toString(), s[QStringLiteral("priority")].toInt()};
-    });
-    return timeline;
-}
 
 QJsonObject pointer(const PointerPath& path)
 {
     return {{QStringLiteral("start"), path.start}, {QStringLiteral("xs"), numbers(path.xs)}, {QStringLiteral("ys"), numbers(path.ys)},
         {QStringLiteral("shapes"), array(path.shapeKeys, [](const PointerPath::ShapeKey& k) { return QJsonArray{k.time, static_cast<int>(k.shape)}; })}};
-}
-PointerPath pointer(const QJsonValue& v)
-{
-    PointerPath path;
-    path.start = v[QStringLiteral("start")].toDouble();
-    path.xs = numbers(v[QStringLiteral("xs")]);
-    path.ys = numbers(v[QStringLiteral("ys")]);
-    path.shapeKeys = items<PointerPath::ShapeKey>(v[QStringLiteral("shapes")], [](const QJsonValue& k) {
-        return PointerPath::ShapeKey{k[0].toDouble(), enumFrom(k[1], CursorShape::arrow)};
-    });
-    return path;
 }
 
 void optionalPath(QJsonObject& json, const QString& key, const std::optional<QString>& path)
@@ -108,9 +186,68 @@ void optionalPath(QJsonObject& json, const QString& key, const std::optional<QSt
     if (path)
         json.insert(key, *path);
 }
-std::optional<QString> optionalPath(const QJsonObject& json, const QString& key)
+
+ZoomTimeline zoom(Reader& read, const QJsonValue& v)
 {
-    return json.contains(key) ? std::optional(json.value(key).toString()) : std::nullopt;
+    const QJsonObject json = read.object(v, "a zoom plan");
+    ZoomTimeline zoom;
+    zoom.maxScale = read.number(json.value(QStringLiteral("maxScale")), "a largest zoom", {0.01, largestZoom}, 1.0);
+    zoom.segments = items<ZoomTimeline::Segment>(read, json.value(QStringLiteral("segments")), "a zoom", [&](const QJsonValue& each) {
+        const QJsonObject s = read.object(each, "a zoom");
+        const auto key = [&](const QJsonValue& k) {
+            const QJsonArray a = read.list(k, "a zoom key", 4);
+            return a.size() == 4 ? ZoomTimeline::Key{read.time(a[0], "a zoom time"), QPointF{read.coordinate(a[1], "a zoom position"), read.coordinate(a[2], "a zoom position")},
+                                       read.number(a[3], "a zoom scale", {0.01, largestZoom}, 1.0)}
+                                 : ZoomTimeline::Key{};
+        };
+        return ZoomTimeline::Segment{read.time(s.value(QStringLiteral("start")), "a zoom time"), read.time(s.value(QStringLiteral("rampInEnd")), "a zoom time"),
+            read.time(s.value(QStringLiteral("rampOutStart")), "a zoom time"), read.time(s.value(QStringLiteral("end")), "a zoom time"),
+            items<ZoomTimeline::Key>(read, s.value(QStringLiteral("keys")), "a zoom key", key), read.text(s.value(QStringLiteral("reason")), "a zoom reason")};
+    });
+    return zoom;
+}
+
+LayoutTimeline layout(Reader& read, const QJsonValue& v)
+{
+    const QJsonObject json = read.object(v, "a layout plan");
+    LayoutTimeline timeline;
+    timeline.summary = read.text(json.value(QStringLiteral("summary")), "a layout summary");
+    timeline.stops = items<LayoutTimeline::Stop>(read, json.value(QStringLiteral("stops")), "a layout stop", [&](const QJsonValue& each) {
+        const QJsonObject s = read.object(each, "a layout stop");
+        return LayoutTimeline::Stop{read.choice(s.value(QStringLiteral("state")), "a layout state", StudioLook::layoutStates, LayoutState::screen),
+            read.time(s.value(QStringLiteral("start")), "a layout time"), read.number(s.value(QStringLiteral("ramp")), "a layout ramp", {0, longestTakeSeconds}),
+            read.text(s.value(QStringLiteral("reason")), "a layout reason"),
+            static_cast<int>(read.whole(s.value(QStringLiteral("priority")), "a layout priority", {-1000, 1000}, 0))};
+    });
+    return timeline;
+}
+
+std::vector<double> positions(Reader& read, const QJsonValue& v)
+{
+    return items<double>(read, v, "a pointer path", [&](const QJsonValue& each) { return read.coordinate(each, "a pointer position"); });
+}
+
+PointerPath pointer(Reader& read, const QJsonValue& v)
+{
+    const QJsonObject json = read.object(v, "a pointer path");
+    PointerPath path;
+    path.start = read.time(json.value(QStringLiteral("start")), "a pointer start");
+    path.xs = positions(read, json.value(QStringLiteral("xs")));
+    path.ys = positions(read, json.value(QStringLiteral("ys")));
+    if (path.xs.size() != path.ys.size())
+        read.refuse(QStringLiteral("a pointer path of %1 x and %2 y positions").arg(path.xs.size()).arg(path.ys.size()));
+    static constexpr std::array<CursorShape, 4> shapes{CursorShape::other, CursorShape::arrow, CursorShape::iBeam, CursorShape::hand};
+    path.shapeKeys = items<PointerPath::ShapeKey>(read, json.value(QStringLiteral("shapes")), "a cursor shape", [&](const QJsonValue& k) {
+        const QJsonArray a = read.list(k, "a cursor shape", 2);
+        return a.size() == 2 ? PointerPath::ShapeKey{read.time(a[0], "a cursor shape time"), read.choice(a[1], "a cursor shape", shapes, CursorShape::arrow)}
+                             : PointerPath::ShapeKey{};
+    });
+    return path;
+}
+
+std::optional<QString> optionalPath(Reader& read, const QJsonObject& json, const QString& key, const char* what)
+{
+    return json.contains(key) ? std::optional(read.text(json.value(key), what)) : std::nullopt;
 }
 
 } // namespace
@@ -140,48 +277,59 @@ QJsonObject encode(const Mixdown::Request& r)
     return json;
 }
 
-std::optional<Mixdown::Request> decode(const QJsonObject& json)
+std::optional<Decoded> decode(const QJsonObject& json)
 {
     if (!json.value(QStringLiteral("rawURL")).isString())
         return std::nullopt;
+    Reader read;
     Mixdown::Request r;
     r.rawURL = json.value(QStringLiteral("rawURL")).toString();
-    r.cameraURL = optionalPath(json, QStringLiteral("cameraURL"));
-    r.phoneURL = optionalPath(json, QStringLiteral("phoneURL"));
-    r.bubbleRect = rect(json.value(QStringLiteral("bubbleRect")));
-    r.bubbleCornerRadius = json.value(QStringLiteral("bubbleCornerRadius")).toDouble();
-    r.bubbleShape = enumFrom(json.value(QStringLiteral("bubbleShape")), r.bubbleShape);
-    r.bubbleTilt = json.value(QStringLiteral("bubbleTilt")).toDouble();
-    r.phoneRect = rect(json.value(QStringLiteral("phoneRect")));
-    r.phoneCornerRadius = json.value(QStringLiteral("phoneCornerRadius")).toDouble();
-    r.phoneShowsFrame = json.value(QStringLiteral("phoneShowsFrame")).toBool(true);
-    r.cameraSegments = segments(json.value(QStringLiteral("cameraSegments")));
-    r.phoneSegments = segments(json.value(QStringLiteral("phoneSegments")));
-    r.zoom = zoom(json.value(QStringLiteral("zoom")));
-    r.clicks = items<Click>(json.value(QStringLiteral("clicks")), [](const QJsonValue& c) { return Click{c[0].toDouble(), c[1].toDouble(), c[2].toDouble()}; });
-    r.showClickHighlight = json.value(QStringLiteral("showClickHighlight")).toBool();
-    r.frameRate = json.value(QStringLiteral("frameRate")).toInt(r.frameRate);
-    r.layout = enumFrom(json.value(QStringLiteral("layout")), r.layout);
-    r.faceLayout = enumFrom(json.value(QStringLiteral("faceLayout")), r.faceLayout);
-    r.cameraGrade = json.value(QStringLiteral("cameraGrade")).toBool();
-    r.background = enumFrom(json.value(QStringLiteral("background")), r.background);
+    r.cameraURL = optionalPath(read, json, QStringLiteral("cameraURL"), "a camera movie");
+    r.phoneURL = optionalPath(read, json, QStringLiteral("phoneURL"), "a phone movie");
+    r.bubbleRect = rect(read, json.value(QStringLiteral("bubbleRect")), "a camera bubble");
+    r.bubbleCornerRadius = read.number(json.value(QStringLiteral("bubbleCornerRadius")), "a bubble corner radius", {0, largestSide});
+    r.bubbleShape = read.choice(json.value(QStringLiteral("bubbleShape")), "a bubble shape", BubbleShapes::allCases, r.bubbleShape);
+    r.bubbleTilt = read.number(json.value(QStringLiteral("bubbleTilt")), "a bubble tilt", {-360, 360});
+    r.phoneRect = rect(read, json.value(QStringLiteral("phoneRect")), "a phone panel");
+    r.phoneCornerRadius = read.number(json.value(QStringLiteral("phoneCornerRadius")), "a phone corner radius", {0, largestSide});
+    r.phoneShowsFrame = read.flag(json.value(QStringLiteral("phoneShowsFrame")), "a phone frame", true);
+    r.cameraSegments = segments(read, json.value(QStringLiteral("cameraSegments")), "a camera span");
+    r.phoneSegments = segments(read, json.value(QStringLiteral("phoneSegments")), "a phone span");
+    r.zoom = zoom(read, json.value(QStringLiteral("zoom")));
+    r.clicks = items<Click>(read, json.value(QStringLiteral("clicks")), "a click", [&](const QJsonValue& c) {
+        const QJsonArray a = read.list(c, "a click", 3);
+        return a.size() == 3 ? Click{read.time(a[0], "a click time"), read.coordinate(a[1], "a click position"), read.coordinate(a[2], "a click position")} : Click{};
+    });
+    r.showClickHighlight = read.flag(json.value(QStringLiteral("showClickHighlight")), "a click highlight", false);
+    r.frameRate = static_cast<int>(read.whole(json.value(QStringLiteral("frameRate")), "a frame rate", {1, highestFrameRate}, r.frameRate));
+    r.layout = read.choice(json.value(QStringLiteral("layout")), "a screen layout", StudioLook::screenLayouts, r.layout);
+    r.faceLayout = read.choice(json.value(QStringLiteral("faceLayout")), "a face layout", StudioLook::faceLayouts, r.faceLayout);
+    r.cameraGrade = read.flag(json.value(QStringLiteral("cameraGrade")), "a camera grade", false);
+    r.background = read.choice(json.value(QStringLiteral("background")), "a background", StudioLook::backgrounds, r.background);
     if (json.contains(QStringLiteral("focus"))) {
         r.focus = FocusPath();
-        r.focus->keys = items<FocusPath::Key>(json.value(QStringLiteral("focus")), [](const QJsonValue& k) {
-            return FocusPath::Key{k[QStringLiteral("time")].toDouble(), rect(k[QStringLiteral("rect")])};
+        r.focus->keys = items<FocusPath::Key>(read, json.value(QStringLiteral("focus")), "a window focus", [&](const QJsonValue& each) {
+            const QJsonObject k = read.object(each, "a window focus");
+            return FocusPath::Key{read.time(k.value(QStringLiteral("time")), "a window focus time"), rect(read, k.value(QStringLiteral("rect")), "a window focus")};
         });
     }
-    r.layoutTimeline = layout(json.value(QStringLiteral("layoutTimeline")));
-    if (const QJsonArray size = json.value(QStringLiteral("outputSize")).toArray(); size.size() == 2)
-        r.outputSize = QSizeF(size[0].toDouble(), size[1].toDouble());
-    if (json.contains(QStringLiteral("pointer")))
-        r.pointer = pointer(json.value(QStringLiteral("pointer")));
-    if (json.contains(QStringLiteral("exportRange"))) {
-        const QJsonValue range = json.value(QStringLiteral("exportRange"));
-        r.exportRange = Mixdown::Request::TimeRange{time(range[QStringLiteral("start")]), time(range[QStringLiteral("duration")])};
+    r.layoutTimeline = layout(read, json.value(QStringLiteral("layoutTimeline")));
+    if (json.contains(QStringLiteral("outputSize"))) {
+        const QJsonArray size = read.list(json.value(QStringLiteral("outputSize")), "an output size", 2);
+        if (size.size() == 2) {
+            const Reader::Range sides{smallestOutputSide, largestSide};
+            r.outputSize = QSizeF{read.number(size[0], "an output width", sides, std::nullopt), read.number(size[1], "an output height", sides, std::nullopt)};
+        }
     }
-    r.recordedSeconds = json.value(QStringLiteral("recordedSeconds")).toDouble();
-    return r;
+    if (json.contains(QStringLiteral("pointer")))
+        r.pointer = pointer(read, json.value(QStringLiteral("pointer")));
+    if (json.contains(QStringLiteral("exportRange"))) {
+        const QJsonObject range = read.object(json.value(QStringLiteral("exportRange")), "an export range");
+        r.exportRange = Mixdown::Request::TimeRange{
+            time(read, range.value(QStringLiteral("start")), "an export start", 0), time(read, range.value(QStringLiteral("duration")), "an export length", 1)};
+    }
+    r.recordedSeconds = read.number(json.value(QStringLiteral("recordedSeconds")), "a recorded length", {0, longestTakeSeconds});
+    return Decoded{std::move(r), std::move(read.unwritten)};
 }
 
 } // namespace MixdownRequestNote

@@ -52,6 +52,14 @@ std::optional<QJsonObject> read(const QString& path)
 
 void remove(const QString& path) { QFile::remove(path); }
 
+QString besideNote(const QString& path, const QDir& folder)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (name.isEmpty() || QFileInfo::exists(path) || !folder.exists(name))
+        return path;
+    return folder.filePath(name);
+}
+
 QJsonObject scriptObject(const NextTake& script)
 {
     return {{QStringLiteral("scriptID"), script.scriptID}, {QStringLiteral("batch"), script.batch}, {QStringLiteral("title"), script.title},

@@ -26,6 +26,10 @@ bool write(const FinishWork::Note& note);
 // Nothing when the file is missing, unreadable or not a JSON object with a kind.
 std::optional<QJsonObject> read(const QString& path);
 void remove(const QString& path);
+// A file a note names, read where the note now is: the take's folder may have been moved or renamed since
+// the note was written. A path whose file is gone while a file of its name sits in `folder` (the note's own)
+// is that one; any other path stays as the note names it.
+QString besideNote(const QString& path, const QDir& folder);
 
 // The script a take was filmed for, as a note carries it.
 QJsonObject scriptObject(const NextTake& script);

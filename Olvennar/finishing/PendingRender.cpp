@@ -3,6 +3,9 @@
 #include "finishing/MixdownRequestNote.h"
 #include "finishing/PendingNote.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace PendingRender {
 
 QString markerPath(const QString& finalURL) { return PendingNote::pathFor(finalURL); }
@@ -19,11 +22,19 @@ std::optional<Job> fromNote(const QJsonObject& note)
 {
     if (note.value(QStringLiteral("kind")).toString() != kind)
         return std::nullopt;
-    const std::optional<Mixdown::Request> request = MixdownRequestNote::decode(note.value(QStringLiteral("request")).toObject());
-    if (!request || !note.value(QStringLiteral("output")).isString())
+    std::optional<MixdownRequestNote::Decoded> decoded = MixdownRequestNote::decode(note.value(QStringLiteral("request")).toObject());
+    if (!decoded || !note.value(QStringLiteral("output")).isString())
         return std::nullopt;
-    return Job{note.value(QStringLiteral("title")).toString(), note.value(QStringLiteral("summary")).toString(), note.value(QStringLiteral("output")).toString(),
-        note.value(QStringLiteral("stopSidecar")).toString(), *request, note.value(QStringLiteral("relaunches")).toInt()};
+    const QString output = note.value(QStringLiteral("output")).toString();
+    Mixdown::Request& request = decoded->request;
+    const QDir folder = QFileInfo(output).absoluteDir();
+    request.rawURL = PendingNote::besideNote(request.rawURL, folder);
+    for (std::optional<QString>* movie : {&request.cameraURL, &request.phoneURL}) {
+        if (*movie)
+            *movie = PendingNote::besideNote(**movie, folder);
+    }
+    return Job{note.value(QStringLiteral("title")).toString(), note.value(QStringLiteral("summary")).toString(), output,
+        note.value(QStringLiteral("stopSidecar")).toString(), std::move(request), note.value(QStringLiteral("relaunches")).toInt(), std::move(decoded->unwritten)};
 }
 
 bool write(const Job& job) { return PendingNote::write(note(job)); }

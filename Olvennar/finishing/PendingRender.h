@@ -24,12 +24,16 @@ struct Job {
     Mixdown::Request request;
     // Launches that queued this render again after it was cut short.
     int relaunches = 0;
+    // What in a resumed note's plan no studio writes ("a frame rate of 2147483647"): the render fails with it
+    // before it starts, and the take's files stay as they are.
+    std::optional<QString> unwritten;
 };
 
 // The hidden file of the final at `finalURL`.
 QString markerPath(const QString& finalURL);
 FinishWork::Note note(const Job& job);
-// Nothing when the note is of another kind or not a render's.
+// Nothing when the note is of another kind or holds no render plan. The raw, camera and phone movies it
+// names are read beside its output when the folder they were recorded in no longer holds them.
 std::optional<Job> fromNote(const QJsonObject& note);
 // Written whole; a failure is logged and gives false.
 bool write(const Job& job);

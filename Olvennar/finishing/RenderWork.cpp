@@ -12,6 +12,13 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
 {
     const Mixdown::Request& request = job_.request;
     const QString finalURL = job_.finalURL;
+    // A resumed note that asks for what no studio writes would make a broken final: nothing is made or moved.
+    if (job_.unwritten) {
+        co_return Outcome{ErrorInfo{QStringLiteral("Olvennar.PendingRender"), 1,
+                              QFileInfo(finalURL).fileName() + QStringLiteral(" was not made: its note holds ") + *job_.unwritten
+                                  + QStringLiteral(", which no studio writes; the take's files stay as they are")},
+            {}, {}};
+    }
     // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
     QCoro::Task<FinishingTools::RenderResult> compose = request.isPassthrough() ? run.tools->composePassthrough(request.rawURL, finalURL, run.progress)
                                                                                 : run.tools->composeWithOverlays(request, finalURL, run.progress);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -26,11 +27,20 @@ QString outputName(const QJsonObject& note, const QString& base)
 // A short's folder ("2026-01-02-short-1", "2026-01-02-hook-short-3") keeps its raw movie beside the short by design.
 bool isShortFolder(const QDir& folder) { return folder.dirName().contains(QLatin1String("-short-")); }
 
-// What a dead writer's hidden sibling was to become, by the purpose its name begins with: the short export
-// writes ".short-<UUID>.mov"; any other is counted as the take's render.
+// What a dead writer's hidden sibling was, by the purpose its name begins with: a JSON file's is a sidecar, a
+// take description or a resume note a kill cut short while it was written (".zoom-<UUID>.json" during the
+// stop); a movie's is the finish job that wrote it (".mixdown-…" a render's, ".short-…" a short export's).
 QString madeBy(const QString& siblingName)
 {
-    return siblingName.startsWith(QLatin1String(".short-")) ? QStringLiteral("short export") : QStringLiteral("render");
+    const QString purpose = AtomicFile::siblingPurpose(siblingName).value_or(QString());
+    if (purpose == QLatin1String("pending"))
+        return QStringLiteral("half-written finish note");
+    if (siblingName.endsWith(QLatin1String(".json")))
+        return QStringLiteral("half-written ") + purpose + QStringLiteral(" sidecar");
+    static const QHash<QString, QString> jobs{{QStringLiteral("mixdown"), QStringLiteral("render")}, {QStringLiteral("short"), QStringLiteral("short export")},
+        {QStringLiteral("facemux"), QStringLiteral("face movie")}, {QStringLiteral("enhance"), QStringLiteral("voice enhancement")},
+        {QStringLiteral("remux"), QStringLiteral("remux")}};
+    return QStringLiteral("unfinished ") + jobs.value(purpose, purpose + QStringLiteral(" file"));
 }
 
 // "take-2.json" → "-2": the suffix the take's other files carry.
@@ -80,7 +90,7 @@ private:
                 continue;
             if (QFile::remove(sibling.filePath())) {
                 findings.removedSiblings << sibling.filePath();
-                Diagnostics::log(QStringLiteral("recovery: removed the unfinished ") + madeBy(sibling.fileName()) + QLatin1Char(' ') + sibling.filePath());
+                Diagnostics::log(QStringLiteral("recovery: removed the ") + madeBy(sibling.fileName()) + QLatin1Char(' ') + sibling.filePath());
             }
         }
     }
@@ -103,8 +113,9 @@ private:
             }
             QJsonObject job = *found;
             const bool render = job.value(QStringLiteral("kind")).toString() == PendingRender::kind;
-            // The note's own folder: the take may have been moved since.
-            const QString output = render ? folder.filePath(madeName) : job.value(QStringLiteral("output")).toString();
+            // The note's own folder, whatever folder the note names: the take may have been moved since, and a
+            // job writes nowhere else.
+            const QString output = folder.filePath(madeName);
             const QString what = render ? QStringLiteral("render") : QStringLiteral("finish");
             if (job.value(QStringLiteral("relaunches")).toInt() > 0) {
                 note(marker.filePath(), QStringLiteral("the ") + what + QStringLiteral(" of ") + output
@@ -115,7 +126,11 @@ private:
             job.insert(QStringLiteral("relaunches"), job.value(QStringLiteral("relaunches")).toInt() + 1);
             job.insert(QStringLiteral("output"), output);
             const std::optional<PendingRender::Job> renderJob = render ? PendingRender::fromNote(job) : std::nullopt;
-            if ((render && !renderJob) || !PendingNote::write({marker.filePath(), job}))
+            if (render && !renderJob) {
+                note(marker.filePath(), marker.filePath() + QStringLiteral(" holds no render plan; ") + madeName + QStringLiteral(" is not finished again"));
+                continue;
+            }
+            if (!PendingNote::write({marker.filePath(), job}))
                 continue;
             if (renderJob)
                 findings.renders.push_back(*renderJob);

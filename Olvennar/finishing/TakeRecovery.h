@@ -11,10 +11,12 @@
 class NoteFolders;
 
 // What a crash leaves in the take roots and the folders listed as holding notes, found at launch: hidden
-// siblings of renders and short exports (".mixdown-…", ".short-…") nobody will finish, saved takes whose
-// render or other finish job was cut short, takes whose description names a final movie that never
-// appeared, and raw movies of takes that were killed while recording. The siblings are removed; a cut-short
-// job is handed back to be finished once more, and a note whose job's file is in place goes; the rest is
+// siblings of renders and short exports (".mixdown-…", ".short-…") nobody will finish and of sidecars a kill
+// cut short while they were written (".zoom-…json"), saved takes whose render or other finish job was cut
+// short, takes whose description names a final movie that never appeared, and raw movies of takes that were
+// killed while recording. The siblings are removed, each named as what it was; a cut-short job is handed back
+// to be finished once more in its note's own folder (wherever the take was moved since), and a note whose
+// job's file is in place goes; the rest (a note that cannot be read or holds no render plan among them) is
 // named in the log, once, and stays. Finished takes (their pieces tidied into "Raw/") and the raw movies
 // short folders keep beside their shorts are never reported.
 namespace TakeRecovery {

@@ -3,6 +3,7 @@
 #include "finishing/PendingNote.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -69,9 +70,14 @@ std::optional<FinishWork::Note> ShortExportWork::note() const
 
 std::optional<ShortExportWork::Job> ShortExportWork::fromNote(const QJsonObject& note)
 {
-    if (note.value(QStringLiteral("kind")).toString() != kind() || !note.value(QStringLiteral("folder")).isString() || !note.value(QStringLiteral("raw")).isString())
+    if (note.value(QStringLiteral("kind")).toString() != kind() || !note.value(QStringLiteral("output")).isString()
+        || !note.value(QStringLiteral("raw")).isString())
         return std::nullopt;
-    return Job{note.value(QStringLiteral("title")).toString(), note.value(QStringLiteral("folder")).toString(), note.value(QStringLiteral("raw")).toString(),
+    // The note is a file in the user's folder: the short and its sidecar are made in the folder of the short it
+    // names (the note's own, as the launch finds it), from the raw of its name there, whatever folder it names.
+    const QFileInfo output(note.value(QStringLiteral("output")).toString());
+    const QDir folder = output.absoluteDir();
+    return Job{note.value(QStringLiteral("title")).toString(), folder.path(), folder.filePath(QFileInfo(note.value(QStringLiteral("raw")).toString()).fileName()),
         settingsFrom(note.value(QStringLiteral("settings")).toObject()), note.value(QStringLiteral("relaunches")).toInt()};
 }
 

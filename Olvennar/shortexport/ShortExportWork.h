@@ -21,7 +21,7 @@ public:
 
     // Made when the take stops: a job that does not say when the take was recorded was recorded now.
     explicit ShortExportWork(Job job);
-    // Nothing when the note is not one of these.
+    // Nothing when the note is not one of these. Its job writes only in the folder of the short the note names.
     static std::optional<Job> fromNote(const QJsonObject& note);
 
     // What the last successful run made.

@@ -150,7 +150,7 @@ TEST_F(FinishResume, aResumedRenderThatFailsIsNotRunAgainNorSaidToBeCutShortAgai
     write(takes(QStringLiteral("video 4/take.json")), R"({"screen": "raw.mov", "preview": "final.mov"})");
     Mixdown::Request request;
     request.rawURL = raw;
-    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"), takes(QStringLiteral("video 4/final.mov")), QString(), request, 0}));
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"), takes(QStringLiteral("video 4/final.mov")), QString(), request, 0, std::nullopt}));
 
     const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     ASSERT_EQ(found.renders.size(), 1u);
@@ -250,7 +250,7 @@ TEST_F(FinishResume, jobsCutShortWhereHandoffsLedThemOutsideTheRootsAreResumedAt
         write(take + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
         Mixdown::Request request;
         request.rawURL = take + QStringLiteral("/raw.mov");
-        ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("take 1"), QStringLiteral("take 1"), take + QStringLiteral("/final.mov"), QString(), request, 0})));
+        ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("take 1"), QStringLiteral("take 1"), take + QStringLiteral("/final.mov"), QString(), request, 0, std::nullopt})));
     }
     captureMovie(shortFolder + QStringLiteral("/raw.mov"), 2.0);
     ASSERT_TRUE(listed.write(*ShortExportWork({QStringLiteral("t"), shortFolder, shortFolder + QStringLiteral("/raw.mov"), ShortTake::Settings{}, 0}).note()));
@@ -283,7 +283,7 @@ TEST_F(FinishResume, aCrashDuringTheRetryOfAResumedJobIsResumedAgain)
     write(project + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
     Mixdown::Request request;
     request.rawURL = project + QStringLiteral("/raw.mov");
-    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"), project + QStringLiteral("/final.mov"), QString(), request, 0}));
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"), project + QStringLiteral("/final.mov"), QString(), request, 0, std::nullopt}));
     const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Recordings"))});
     ASSERT_EQ(found.renders.size(), 1u);
     ASSERT_EQ(found.renders.front().relaunches, 1);

@@ -27,7 +27,7 @@ protected:
         write(folder + QStringLiteral("/raw.mov"), "raw");
         write(folder + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
         const QString name = QFileInfo(folder).fileName();
-        ASSERT_TRUE(listed.write(PendingRender::note({name + QStringLiteral(" · take 1"), name, path(folder + QStringLiteral("/final.mov")), QString(), request, 0})));
+        ASSERT_TRUE(listed.write(PendingRender::note({name + QStringLiteral(" · take 1"), name, path(folder + QStringLiteral("/final.mov")), QString(), request, 0, std::nullopt})));
     }
 };
 
@@ -95,7 +95,7 @@ TEST_F(TakeRecoveryTest, aCutShortRenderIsHandedBackOnceAndAFinishedOnesNoteGoes
     write(QStringLiteral("Takes/video 4/raw-2.mov"), "raw two");
     write(QStringLiteral("Takes/video 4/take-2.json"), R"({"screen": "raw-2.mov", "preview": "final-2.mov"})");
     ASSERT_TRUE(PendingRender::write({QStringLiteral("4 video"), QStringLiteral("video 4"), path(QStringLiteral("Takes/video 4/final-2.mov")),
-        QString(), request, 0}));
+        QString(), request, 0, std::nullopt}));
     // Take one's render finished, but the crash came before its note was removed.
     write(QStringLiteral("Takes/video 4/final.mov"), "final one");
     write(QStringLiteral("Takes/video 4/.final.pending"), "stale");
@@ -156,7 +156,7 @@ TEST_F(TakeRecoveryTest, everyRootIsSweptAndAFolderTwoRootsReachIsSweptOnce)
     write(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
     write(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/.mixdown-0A1B2C3D-0000-4000-8000-00000000002B.mov"), "half a render");
     ASSERT_TRUE(PendingRender::write({QStringLiteral("video 2 · take 1"), QStringLiteral("video 2"),
-        path(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/final.mov")), QString(), request, 0}));
+        path(QStringLiteral("Brain/BRANCHLINE/recordings/video 2/final.mov")), QString(), request, 0, std::nullopt}));
     write(QStringLiteral("Brain/BRANCHLINE/shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-00000000003C.mov"), "half a short");
     write(QStringLiteral("Takes/Shorts/2026-01-02-short-1/.mixdown-0A1B2C3D-0000-4000-8000-00000000004D.mov"), "half a short");
     write(QStringLiteral("Takes/video 4/raw-3.mov"), "raw three");
@@ -197,11 +197,11 @@ TEST_F(TakeRecoveryTest, listedFoldersAreSweptOnceAndAFolderGoneOrWithoutNotesLe
     // A handoff's folder whose render finished before the crash removed its note.
     write(QStringLiteral("Elsewhere/ep12/final.mov"), "final");
     ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("ep12 · take 1"), QStringLiteral("ep12"),
-        path(QStringLiteral("Elsewhere/ep12/final.mov")), QString(), request, 0})));
+        path(QStringLiteral("Elsewhere/ep12/final.mov")), QString(), request, 0, std::nullopt})));
     // A handoff's folder deleted since.
     write(QStringLiteral("Elsewhere/ep13/raw.mov"), "raw");
     ASSERT_TRUE(listed.write(PendingRender::note({QStringLiteral("ep13 · take 1"), QStringLiteral("ep13"),
-        path(QStringLiteral("Elsewhere/ep13/final.mov")), QString(), request, 0})));
+        path(QStringLiteral("Elsewhere/ep13/final.mov")), QString(), request, 0, std::nullopt})));
     ASSERT_TRUE(QDir(path(QStringLiteral("Elsewhere/ep13"))).removeRecursively());
     ASSERT_EQ(listed.folders().size(), 3);
 
@@ -241,4 +241,59 @@ TEST_F(TakeRecoveryTest, aRenderCutShortOnADriveThatIsAwayAtLaunchIsSaidOnceAndR
     EXPECT_EQ(back.renders.front().relaunches, 1);
     EXPECT_TRUE(readLog().contains(QStringLiteral("recovery: finishing ") + final + QStringLiteral(" again")));
     EXPECT_EQ(listed.folders(), listedBefore);
+}
+
+TEST_F(TakeRecoveryTest, everyHalfWrittenHiddenFileIsRemovedAndNamedAsWhatItWas)
+{
+    // A kill during the stop leaves a sidecar's or a take description's sibling; one during a finish job, its movie's.
+    const struct {
+        const char* name;
+        const char* said;
+    } siblings[] = {
+        {".zoom-0A1B2C3D-0000-4000-8000-000000000001.json", "half-written zoom sidecar"},
+        {".zoom-2-0A1B2C3D-0000-4000-8000-000000000002.json", "half-written zoom-2 sidecar"},
+        {".take-3-0A1B2C3D-0000-4000-8000-000000000003.json", "half-written take-3 sidecar"},
+        {".cursor-0A1B2C3D-0000-4000-8000-000000000004.json", "half-written cursor sidecar"},
+        {".pending-0A1B2C3D-0000-4000-8000-000000000005.pending", "half-written finish note"},
+        {".mixdown-0A1B2C3D-0000-4000-8000-000000000006.mov", "unfinished render"},
+        {".short-0A1B2C3D-0000-4000-8000-000000000007.mov", "unfinished short export"},
+        {".facemux-0A1B2C3D-0000-4000-8000-000000000008.mov", "unfinished face movie"},
+    };
+    for (const auto& sibling : siblings)
+        write(QStringLiteral("Takes/video 4/") + QLatin1String(sibling.name), "half");
+    // The user's own hidden files stay.
+    write(QStringLiteral("Takes/video 4/.zoom-notes.json"), "mine");
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    EXPECT_EQ(found.removedSiblings.size(), static_cast<qsizetype>(std::size(siblings)));
+    const QString log = readLog();
+    for (const auto& sibling : siblings) {
+        const QString file = path(QStringLiteral("Takes/video 4/") + QLatin1String(sibling.name));
+        EXPECT_FALSE(QFile::exists(file)) << sibling.name;
+        EXPECT_TRUE(log.contains(QStringLiteral("recovery: removed the ") + QLatin1String(sibling.said) + QLatin1Char(' ') + file)) << log.toStdString();
+    }
+    EXPECT_EQ(log.count(QStringLiteral("unfinished render")), 1);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("Takes/video 4/.zoom-notes.json"))));
+}
+
+TEST_F(TakeRecoveryTest, aRenderNoteWithoutARenderPlanIsSaidOnceAcrossLaunchesAndStays)
+{
+    write(QStringLiteral("Takes/video 4/raw.mov"), "raw");
+    write(QStringLiteral("Takes/video 4/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
+    write(QStringLiteral("Takes/video 4/.final.pending"), R"({"kind": "render", "output": "final.mov"})");
+    write(QStringLiteral("Takes/video 4/raw-2.mov"), "raw two");
+    write(QStringLiteral("Takes/video 4/take-2.json"), R"({"screen": "raw-2.mov", "preview": "final-2.mov"})");
+    write(QStringLiteral("Takes/video 4/.final-2.pending"), R"({"kind": "render", "output": "final-2.mov", "request": {"frameRate": 60}})");
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    const TakeRecovery::Findings again = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, found.noted);
+    EXPECT_TRUE(found.renders.empty());
+    EXPECT_TRUE(again.renders.empty());
+    EXPECT_EQ(again.noted, found.noted);
+    const QString log = readLog();
+    EXPECT_EQ(log.count(QStringLiteral(" holds no render plan; ")), 2) << log.toStdString();
+    EXPECT_TRUE(log.contains(path(QStringLiteral("Takes/video 4/.final.pending")) + QStringLiteral(" holds no render plan; final.mov is not finished again")));
+    EXPECT_TRUE(log.contains(path(QStringLiteral("Takes/video 4/.final-2.pending")) + QStringLiteral(" holds no render plan; final-2.mov is not finished again")));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("Takes/video 4/.final.pending"))));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("Takes/video 4/raw-2.mov"))));
 }

@@ -37,4 +37,23 @@ TEST_F(LaunchedStudio, ARenderKilledInAFolderAHandoffNamedOutsideTheRootsIsResum
         << settingsText().toStdString();
 }
 
+TEST_F(LaunchedStudio, ATakeFolderRenamedWhileItsFinalRendersIsFinishedInItsNewFolderAtTheNextLaunch)
+{
+    QProcess& studio = filmATake();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return renderUnderWay(); }, 60000));
+    const QString renamed = path(QStringLiteral("home/Videos/Olvennar/intro take"));
+    ASSERT_TRUE(QDir().rename(takeFolder(), renamed));
+    // The render fails at its end, which is fair: the folder it wrote into is gone. Its note moved with the take.
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral("ERROR [finish]")); }, 120000)) << studioLog().toStdString();
+    ::kill(static_cast<pid_t>(studio.processId()), SIGKILL);
+    ASSERT_TRUE(studio.waitForFinished(10000));
+
+    launch();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(renamed + QStringLiteral("/final.mov")); }, 180000)) << studioLog().toStdString();
+    EXPECT_TRUE(studioLog().contains(QStringLiteral("recovery: finishing ") + renamed + QStringLiteral("/final.mov again")));
+    EXPECT_EQ(MovieProbe::streamsOfType(MovieProbe::streams(renamed + QStringLiteral("/final.mov")), QStringLiteral("video")).size(), 1);
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(renamed + QStringLiteral("/Raw/raw.mov")); }, 10000));
+    EXPECT_FALSE(QFileInfo::exists(takeFolder()));
+}
+
 } // namespace

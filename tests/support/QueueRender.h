@@ -9,5 +9,5 @@
 inline void queueRender(FinishQueue& queue, const QString& title, const Mixdown::Request& request, const QString& finalURL,
     const QString& stopSidecar, const QString& summary)
 {
-    queue.submit(std::make_shared<RenderWork>(PendingRender::Job{title, summary, finalURL, stopSidecar, request, 0}));
+    queue.submit(std::make_shared<RenderWork>(PendingRender::Job{title, summary, finalURL, stopSidecar, request, 0, std::nullopt}));
 }

@@ -22,10 +22,15 @@ QString hiddenSibling(const QString& targetPath, const QString& purpose)
     return info.dir().filePath(QLatin1Char('.') + purpose + QLatin1Char('-') + uuid + suffix);
 }
 
-bool isHiddenSibling(const QString& fileName)
+bool isHiddenSibling(const QString& fileName) { return siblingPurpose(fileName).has_value(); }
+
+std::optional<QString> siblingPurpose(const QString& fileName)
 {
-    static const QRegularExpression name(QStringLiteral("^\\.[a-z]+-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}(\\.[^.]+)?$"));
-    return name.match(fileName).hasMatch();
+    // A purpose is a word, or a take's file name with its number ("zoom-2", "take-3").
+    static const QRegularExpression name(
+        QStringLiteral("^\\.([a-z]+(?:-[0-9]+)?)-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}(\\.[^.]+)?$"));
+    const QRegularExpressionMatch match = name.match(fileName);
+    return match.hasMatch() ? std::optional(match.captured(1)) : std::nullopt;
 }
 
 std::optional<QString> replace(const QString& siblingPath, const QString& targetPath)

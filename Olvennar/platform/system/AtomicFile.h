@@ -15,6 +15,8 @@ std::optional<QString> write(const QString& targetPath, const QByteArray& bytes,
 QString hiddenSibling(const QString& targetPath, const QString& purpose);
 // Whether a file name is such a sibling, whatever its purpose: what a killed writer leaves behind.
 bool isHiddenSibling(const QString& fileName);
+// The purpose such a sibling's name begins with ("zoom-2" for ".zoom-2-<UUID>.json"); nothing for any other name.
+std::optional<QString> siblingPurpose(const QString& fileName);
 // rename(2) of a finished sibling over the target, with an fsync of the folder; error sentence on failure.
 std::optional<QString> replace(const QString& siblingPath, const QString& targetPath);
 }
