@@ -20,13 +20,17 @@ namespace {
 
 QString yesNo(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
 
-// Replaced whole or not at all; a failed write is logged and the stop goes on.
+// Replaced whole or not at all; a failed write is logged, the file held for a later attempt, and the stop goes on.
 template <typename Json>
-void writeSidecar(const QString& path, const std::optional<Json>& json, const QString& purpose, JsonSidecar::Layout layout = JsonSidecar::Layout::indented)
+void writeSidecar(const QString& path, const std::optional<Json>& json, const QString& purpose, HeldSidecars& refused,
+    JsonSidecar::Layout layout = JsonSidecar::Layout::indented)
 {
     const auto error = json ? JsonSidecar::write(path, *json, purpose, layout) : std::optional<QString>(QStringLiteral("a value could not be encoded"));
-    if (error)
-        Diagnostics::log(QStringLiteral("stop: could not write ") + QFileInfo(path).fileName() + QStringLiteral(": ") + *error);
+    if (!error)
+        return;
+    Diagnostics::log(QStringLiteral("stop: could not write ") + QFileInfo(path).fileName() + QStringLiteral(": ") + *error);
+    if (json)
+        refused.hold(path, JsonSidecar::encoded(*json, layout), purpose);
 }
 
 std::vector<double> keysOf(const PointerLog& log) { return log.keys.value_or(std::vector<double>{}); }
@@ -89,21 +93,22 @@ LayoutTimeline ScreenStopPlan::layoutTimeline(double duration, const StoppedScre
     return LayoutTimeline::build(duration, take.clicks, keysOf(take.log), PointerPath::fromSamples(take.log.samples), zoom, signals, take.cameraSegments);
 }
 
-void ScreenStopPlan::writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take)
+void ScreenStopPlan::writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take, HeldSidecars& refused)
 {
     if (!take.clicks.empty())
-        writeSidecar(folder.file(QStringLiteral("clicks"), QStringLiteral(".json")), ClickTracker::json(take.clicks), QStringLiteral("clicks"));
-    writeSidecar(folder.file(QStringLiteral("cursor"), QStringLiteral(".json")), take.log.json(), QStringLiteral("cursor"), JsonSidecar::Layout::compact);
+        writeSidecar(folder.file(QStringLiteral("clicks"), QStringLiteral(".json")), ClickTracker::json(take.clicks), QStringLiteral("clicks"), refused);
+    writeSidecar(folder.file(QStringLiteral("cursor"), QStringLiteral(".json")), take.log.json(), QStringLiteral("cursor"), refused,
+        JsonSidecar::Layout::compact);
 }
 
-void ScreenStopPlan::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path)
+void ScreenStopPlan::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path, HeldSidecars& refused)
 {
-    TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode));
+    TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode), refused);
 }
 
-void ScreenStopPlan::writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration)
+void ScreenStopPlan::writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration, HeldSidecars& refused)
 {
-    writeSidecar(path, std::optional(timeline.sidecar(mode, duration)), QStringLiteral("layout"));
+    writeSidecar(path, std::optional(timeline.sidecar(mode, duration)), QStringLiteral("layout"), refused);
 }
 
 QJsonObject ScreenStopPlan::lookObject(const TakeLook& look, bool takeDrawsOwnCursor)
@@ -191,3 +196,4 @@ std::optional<QString> ScreenStopPlan::lostFramesNotice(int64_t written, int64_t
         .arg(lost)
         .arg(expected);
 }
+

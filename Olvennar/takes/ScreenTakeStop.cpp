@@ -117,10 +117,12 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
 {
     QPointer<ScreenTake> weak(this);
     const TakeLook look = host_.look();
-    ScreenStopPlan::writeInputSidecars(folder, stopped);
+    // What a full disk refuses goes with the job, whose save and render write it again.
+    HeldSidecars refused;
+    ScreenStopPlan::writeInputSidecars(folder, stopped, refused);
     const ZoomTimeline zoom = ScreenStopPlan::zoom(stopped, look);
     Mixdown::Request request = ScreenStopPlan::mixdownRequest(stopped, look, zoom);
-    ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")));
+    ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")), refused);
 
     QFuture<double> loadingDuration = WorkerPool::takes().run(movieSeconds, stopped.rawURL);
     co_await loadingDuration;
@@ -133,10 +135,12 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
         if (!weak)
             co_return;
         request.layoutTimeline = ScreenStopPlan::layoutTimeline(duration, stopped, zoom, loadingSignals.result());
-        ScreenStopPlan::writeLayoutSidecar(folder.file(QStringLiteral("layout"), QStringLiteral(".json")), request.layoutTimeline, look.layoutMode, duration);
+        ScreenStopPlan::writeLayoutSidecar(folder.file(QStringLiteral("layout"), QStringLiteral(".json")), request.layoutTimeline, look.layoutMode,
+            duration, refused);
         Diagnostics::log(request.layoutTimeline.report(duration));
     }
-    const SaveJobHandover job = ScreenStopPlan::saveJob(folder, stopped, look, std::move(request), duration, byRemote);
+    SaveJobHandover job = ScreenStopPlan::saveJob(folder, stopped, look, std::move(request), duration, byRemote);
+    job.refusedSidecars = std::move(refused);
 
     const ScreenRecorder::Statistics counts = screenRecorder_ ? screenRecorder_->statistics() : ScreenRecorder::Statistics{};
     const std::optional<QString> lostFrames = ScreenStopPlan::lostFramesNotice(counts.framesWritten, counts.framesDropped + counts.framesMissed);

@@ -172,10 +172,12 @@ TEST_F(ScreenStopSidecarsTest, ClicksAreWrittenOnlyWhenThereWereAnyAndTheCursorA
     ASSERT_TRUE(QDir().mkpath(takeFolder.path));
     StoppedScreenTake take = takeWithCamera();
     take.clicks.clear();
-    ScreenStopPlan::writeInputSidecars(takeFolder, take);
+    HeldSidecars refused;
+    ScreenStopPlan::writeInputSidecars(takeFolder, take, refused);
     EXPECT_EQ(QDir(takeFolder.path).entryList(QDir::Files), QStringList{QStringLiteral("cursor-3.json")});
-    ScreenStopPlan::writeInputSidecars(takeFolder, takeWithCamera());
+    ScreenStopPlan::writeInputSidecars(takeFolder, takeWithCamera(), refused);
     EXPECT_EQ(QDir(takeFolder.path).entryList(QDir::Files), (QStringList{QStringLiteral("clicks-3.json"), QStringLiteral("cursor-3.json")}));
+    EXPECT_TRUE(refused.empty());
 }
 
 } // namespace

@@ -415,6 +415,24 @@ TEST_F(ScreenTakeFlow, aFullDiskSavesWhatWasWrittenAsATakeAndSaysWhatWasKept)
     EXPECT_EQ(controller->phase().payload(), QStringLiteral("Recording stopped: the disk is full. Saved up to 00:00 in raw.mov."));
     ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_EQ(services.jobs.front().request.rawURL, folderPath(QStringLiteral("video 1/raw.mov")));
+    EXPECT_TRUE(services.jobs.front().refusedSidecars.empty());
+}
+
+TEST_F(ScreenTakeFlow, theSidecarsAFullDiskRefusesAtTheStopGoWithTheSaveJob)
+{
+    startTake();
+    film(20);
+    // Folders standing where the files go refuse them, as a full disk does.
+    for (const char* name : {"cursor.json", "zoom.json"})
+        ASSERT_TRUE(QDir().mkpath(folderPath(QStringLiteral("video 1/") + QString::fromLatin1(name))));
+    services.recorder->onFailure(ScreenRecorder::RecorderError::diskFull(QStringLiteral("00:00 in raw.mov")));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller->phase().kind() == Kind::failed;
+    }, 5000));
+    ASSERT_EQ(services.jobs.size(), 1u);
+    const HeldSidecars& refused = services.jobs.front().refusedSidecars;
+    EXPECT_EQ(refused.names(), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("zoom.json")}));
 }
 
 TEST_F(ScreenTakeFlow, aWriterFailureThatMentionsTheDiskIsNotTakenForAFullDisk)
