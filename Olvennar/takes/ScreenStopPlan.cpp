@@ -1,6 +1,7 @@
 #include "takes/ScreenStopPlan.h"
 
 #include "capture/ClickTracker.h"
+#include "takedata/ClockText.h"
 #include "takedata/FocusPath.h"
 #include "platform/system/Diagnostics.h"
 #include "plans/LayoutSignals.h"
@@ -197,3 +198,33 @@ std::optional<QString> ScreenStopPlan::lostFramesNotice(int64_t written, int64_t
         .arg(expected);
 }
 
+QString ScreenStopPlan::failureNotice(const ScreenRecorder::RecorderError& error, std::optional<double> keptSeconds, const QString& rawName)
+{
+    using Kind = ScreenRecorder::RecorderError::Kind;
+    if (error.kind() == Kind::diskFull)
+        return keptSeconds ? error.errorDescription() : ScreenRecorder::RecorderError::writerFailed(QStringLiteral("the disk is full.")).errorDescription();
+    QString why;
+    switch (error.kind()) {
+    case Kind::sourceStopped:
+        why = error.detail();
+        break;
+    case Kind::writerFailed:
+        why = QStringLiteral("the screen movie could not be written (") + error.detail() + QLatin1Char(')');
+        break;
+    case Kind::captureFailed:
+        why = QStringLiteral("the capture failed (") + error.detail() + QLatin1Char(')');
+        break;
+    case Kind::screenPermissionStale:
+        why = QStringLiteral("the X display refused screen access");
+        break;
+    case Kind::diskFull:
+        break;
+    }
+    while (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
+    const QString stopped = QStringLiteral("Recording stopped: ") + why + QStringLiteral(". ");
+    if (!keptSeconds)
+        return stopped + QStringLiteral("Not one picture had been recorded, so no take was saved.");
+    return stopped + QStringLiteral("Saved up to ") + ClockText::format(*keptSeconds, ClockText::Form::paddedMinutes) + QStringLiteral(" in ") + rawName
+        + QLatin1Char('.');
+}

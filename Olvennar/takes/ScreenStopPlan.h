@@ -2,6 +2,7 @@
 
 #include "takedata/Click.h"
 #include "capture/PointerLog.h"
+#include "capture/ScreenRecorder.h"
 #include "takedata/ClipSegment.h"
 #include "plans/LayoutTimeline.h"
 #include "plans/MixdownRequest.h"
@@ -69,5 +70,8 @@ std::optional<QString> lostFramesNotice(int64_t written, int64_t lost);
 // The save job of the stopped take, with its files named in the take's folder.
 SaveJobHandover saveJob(const TakeFolder& folder, const StoppedScreenTake& take, const TakeLook& look, Mixdown::Request request,
     double duration, bool byRemote);
+// The status line after a recorder failure ended a take: that recording stopped, why, and what was kept:
+// `keptSeconds` of the take saved in `rawName`, or nothing when not one picture was.
+QString failureNotice(const ScreenRecorder::RecorderError& error, std::optional<double> keptSeconds, const QString& rawName);
 
 } // namespace ScreenStopPlan
