@@ -10,6 +10,9 @@
 
 QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
 {
+    // First, so the take's pointer log and description reach the disk even when the render fails; what the
+    // disk still refuses stays held for the next attempt.
+    refused_.writeAll();
     const Mixdown::Request& request = job_.request;
     const QString finalURL = job_.finalURL;
     // A resumed note that asks for what no studio writes would make a broken final: nothing is made or moved.
@@ -32,8 +35,10 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
     const QString rawName = QFileInfo(request.rawURL).fileName();
     const std::optional<QString> shortened =
         finished.seconds ? FinishOutcome::shortNote(*finished.seconds, request.recordedSeconds, rawName) : std::nullopt;
-    const QString note = FinishOutcome::joined(shortened, FinishOutcome::shortSoundNote(finished, request.recordedSeconds, rawName),
+    QString note = FinishOutcome::joined(shortened, FinishOutcome::shortSoundNote(finished, request.recordedSeconds, rawName),
         FinishOutcome::damagedNote(rendered.damagedPictures, rawName));
+    if (!refused_.empty())
+        note = FinishOutcome::joined(note.isEmpty() ? std::nullopt : std::optional<QString>(note), refused_.refusedNote());
     TakePieces::moveTakePiecesToRaw(finalURL);
     if (!note.isEmpty())
         Diagnostics::log(QFileInfo(finalURL).fileName() + QStringLiteral(": ") + note);

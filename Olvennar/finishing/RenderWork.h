@@ -1,13 +1,16 @@
 #pragma once
 
 #include "finishing/FinishWork.h"
+#include "finishing/HeldSidecars.h"
 #include "finishing/PendingRender.h"
 
-// The render of a saved screen take into its finished movie: waits its turn and a recording break, copies or
-// draws the movie, tidies the take's pieces into "Raw/" and shows the final.
+// The render of a saved screen take into its finished movie: waits its turn and a recording break, writes the
+// take's JSON files the disk refused so far, copies or draws the movie, tidies the take's pieces into "Raw/"
+// and shows the final (saying which files the disk still refuses).
 class RenderWork final : public FinishWork {
 public:
-    explicit RenderWork(PendingRender::Job job) : job_(std::move(job)) {}
+    // `refused`: the take's files the disk refused; they are held only in this job, never in its note.
+    explicit RenderWork(PendingRender::Job job, HeldSidecars refused = {}) : job_(std::move(job)), refused_(std::move(refused)) {}
 
     const PendingRender::Job& job() const { return job_; }
 
@@ -22,4 +25,6 @@ public:
 
 private:
     PendingRender::Job job_;
+    // Each attempt, a Retry's too, writes these first and lets go of those written.
+    HeldSidecars refused_;
 };

@@ -18,6 +18,8 @@ double describedDuration(double duration, std::optional<FinishingTools::TrimResu
 QCoro::Task<Outcome> saveFiles(std::shared_ptr<FinishingTools> tools, SaveJobHandover job, std::function<QDateTime()> now)
 {
     Outcome outcome;
+    outcome.refused = job.refusedSidecars;
+    outcome.refused.writeAll();
     if (job.faceURL && job.request.cameraURL) {
         if (QFileInfo::exists(*job.request.cameraURL)) {
             // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
@@ -59,8 +61,9 @@ QCoro::Task<Outcome> saveFiles(std::shared_ptr<FinishingTools> tools, SaveJobHan
         fields.phoneName = QFileInfo(*job.request.phoneURL).fileName();
     if (!job.previewURL.isEmpty())
         fields.previewName = QFileInfo(job.previewURL).fileName();
-    if (!TakeDescription::write(job.takeJSON, TakeDescription::object(fields)))
-        outcome.note = QFileInfo(job.takeJSON).fileName() + QStringLiteral(" could not be written (is the disk full?) — the take's movies are kept");
+    TakeDescription::write(job.takeJSON, TakeDescription::object(fields), outcome.refused);
+    if (!outcome.refused.empty())
+        outcome.note = outcome.refused.refusedNote();
     co_return outcome;
 }
 

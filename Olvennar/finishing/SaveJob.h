@@ -23,12 +23,14 @@ struct Outcome {
     std::optional<ErrorInfo> failure;
     // The take's length as its description gives it.
     double duration = 0;
-    // Said on the take's row when its description could not be written (a full disk): the movies stay.
+    // Said on the take's row when its description or a sidecar could not be written (a full disk): the movies stay.
     std::optional<QString> note;
+    // What of the take's JSON files the disk still refuses, for the render to write first.
+    HeldSidecars refused;
 };
 
-// In order: the face file, the tail trim of a remote stop with its stop record, and the take description.
-// `now` stamps "recorded_at". A retry runs the same hand-over again.
+// In order: the sidecars the stop could not write, the face file, the tail trim of a remote stop with its
+// stop record, and the take description. `now` stamps "recorded_at". A retry runs the same hand-over again.
 QCoro::Task<Outcome> saveFiles(std::shared_ptr<FinishingTools> tools, SaveJobHandover job, std::function<QDateTime()> now);
 
 // The take description's "duration": what the stop measured less what the trim really cut.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "finishing/HeldSidecars.h"
 #include "plans/MixdownRequest.h"
 #include "takedata/ClipSegment.h"
 
@@ -25,4 +26,6 @@ struct SaveJobHandover {
     QString stopSidecar;
     bool byRemote = false;
     QString summary;
+    // The stop's sidecars the disk refused: the save and the render write them before their own files.
+    HeldSidecars refusedSidecars;
 };

@@ -1,5 +1,6 @@
 #include "finishing/TakeDescription.h"
 
+#include "finishing/HeldSidecars.h"
 #include "platform/system/JsonSidecar.h"
 #include "platform/system/Diagnostics.h"
 
@@ -116,6 +117,14 @@ bool write(const QString& path, const QJsonObject& object)
         return false;
     }
     return true;
+}
+
+bool write(const QString& path, const QJsonObject& object, HeldSidecars& refused)
+{
+    if (write(path, object))
+        return true;
+    refused.hold(path, JsonSidecar::encoded(object), QFileInfo(path).completeBaseName());
+    return false;
 }
 
 } // namespace TakeDescription

@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+class HeldSidecars;
+
 // The JSON sidecars a screen take leaves for outside editing tools: the take description ("take.json",
 // schema "studio-take/v1") with its look object, and the zoom plan ("zoom.json"). Their keys, value types
 // and spellings are what those tools read; they never change.
@@ -55,5 +57,7 @@ QJsonObject zoomObject(const ZoomTimeline& zoom, ZoomMode mode);
 
 // Pretty-printed with sorted keys through a hidden sibling; a failure is logged and gives false.
 bool write(const QString& path, const QJsonObject& object);
+// The same, holding the file in `refused` when it cannot be written, for a later attempt.
+bool write(const QString& path, const QJsonObject& object, HeldSidecars& refused);
 
 } // namespace TakeDescription

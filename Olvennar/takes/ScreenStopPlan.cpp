@@ -1,6 +1,7 @@
 #include "takes/ScreenStopPlan.h"
 
 #include "capture/ClickTracker.h"
+#include "takedata/ClockText.h"
 #include "takedata/FocusPath.h"
 #include "platform/system/Diagnostics.h"
 #include "plans/LayoutSignals.h"
@@ -20,13 +21,17 @@ namespace {
 
 QString yesNo(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
 
-// Replaced whole or not at all; a failed write is logged and the stop goes on.
+// Replaced whole or not at all; a failed write is logged, the file held for a later attempt, and the stop goes on.
 template <typename Json>
-void writeSidecar(const QString& path, const std::optional<Json>& json, const QString& purpose, JsonSidecar::Layout layout = JsonSidecar::Layout::indented)
+void writeSidecar(const QString& path, const std::optional<Json>& json, const QString& purpose, HeldSidecars& refused,
+    JsonSidecar::Layout layout = JsonSidecar::Layout::indented)
 {
     const auto error = json ? JsonSidecar::write(path, *json, purpose, layout) : std::optional<QString>(QStringLiteral("a value could not be encoded"));
-    if (error)
-        Diagnostics::log(QStringLiteral("stop: could not write ") + QFileInfo(path).fileName() + QStringLiteral(": ") + *error);
+    if (!error)
+        return;
+    Diagnostics::log(QStringLiteral("stop: could not write ") + QFileInfo(path).fileName() + QStringLiteral(": ") + *error);
+    if (json)
+        refused.hold(path, JsonSidecar::encoded(*json, layout), purpose);
 }
 
 std::vector<double> keysOf(const PointerLog& log) { return log.keys.value_or(std::vector<double>{}); }
@@ -89,21 +94,22 @@ LayoutTimeline ScreenStopPlan::layoutTimeline(double duration, const StoppedScre
     return LayoutTimeline::build(duration, take.clicks, keysOf(take.log), PointerPath::fromSamples(take.log.samples), zoom, signals, take.cameraSegments);
 }
 
-void ScreenStopPlan::writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take)
+void ScreenStopPlan::writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take, HeldSidecars& refused)
 {
     if (!take.clicks.empty())
-        writeSidecar(folder.file(QStringLiteral("clicks"), QStringLiteral(".json")), ClickTracker::json(take.clicks), QStringLiteral("clicks"));
-    writeSidecar(folder.file(QStringLiteral("cursor"), QStringLiteral(".json")), take.log.json(), QStringLiteral("cursor"), JsonSidecar::Layout::compact);
+        writeSidecar(folder.file(QStringLiteral("clicks"), QStringLiteral(".json")), ClickTracker::json(take.clicks), QStringLiteral("clicks"), refused);
+    writeSidecar(folder.file(QStringLiteral("cursor"), QStringLiteral(".json")), take.log.json(), QStringLiteral("cursor"), refused,
+        JsonSidecar::Layout::compact);
 }
 
-void ScreenStopPlan::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path)
+void ScreenStopPlan::saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path, HeldSidecars& refused)
 {
-    TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode));
+    TakeDescription::write(path, TakeDescription::zoomObject(zoom, mode), refused);
 }
 
-void ScreenStopPlan::writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration)
+void ScreenStopPlan::writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration, HeldSidecars& refused)
 {
-    writeSidecar(path, std::optional(timeline.sidecar(mode, duration)), QStringLiteral("layout"));
+    writeSidecar(path, std::optional(timeline.sidecar(mode, duration)), QStringLiteral("layout"), refused);
 }
 
 QJsonObject ScreenStopPlan::lookObject(const TakeLook& look, bool takeDrawsOwnCursor)
@@ -190,4 +196,35 @@ std::optional<QString> ScreenStopPlan::lostFramesNotice(int64_t written, int64_t
         .arg(percent)
         .arg(lost)
         .arg(expected);
+}
+
+QString ScreenStopPlan::failureNotice(const ScreenRecorder::RecorderError& error, std::optional<double> keptSeconds, const QString& rawName)
+{
+    using Kind = ScreenRecorder::RecorderError::Kind;
+    if (error.kind() == Kind::diskFull)
+        return keptSeconds ? error.errorDescription() : ScreenRecorder::RecorderError::writerFailed(QStringLiteral("the disk is full.")).errorDescription();
+    QString why;
+    switch (error.kind()) {
+    case Kind::sourceStopped:
+        why = error.detail();
+        break;
+    case Kind::writerFailed:
+        why = QStringLiteral("the screen movie could not be written (") + error.detail() + QLatin1Char(')');
+        break;
+    case Kind::captureFailed:
+        why = QStringLiteral("the capture failed (") + error.detail() + QLatin1Char(')');
+        break;
+    case Kind::screenPermissionStale:
+        why = QStringLiteral("the X display refused screen access");
+        break;
+    case Kind::diskFull:
+        break;
+    }
+    while (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
+    const QString stopped = QStringLiteral("Recording stopped: ") + why + QStringLiteral(". ");
+    if (!keptSeconds)
+        return stopped + QStringLiteral("Not one picture had been recorded, so no take was saved.");
+    return stopped + QStringLiteral("Saved up to ") + ClockText::format(*keptSeconds, ClockText::Form::paddedMinutes) + QStringLiteral(" in ") + rawName
+        + QLatin1Char('.');
 }

@@ -2,11 +2,13 @@
 
 #include "takedata/Click.h"
 #include "capture/PointerLog.h"
+#include "capture/ScreenRecorder.h"
 #include "takedata/ClipSegment.h"
 #include "plans/LayoutTimeline.h"
 #include "plans/MixdownRequest.h"
 #include "plans/OverlayPanels.h"
 #include "plans/ZoomTimeline.h"
+#include "finishing/HeldSidecars.h"
 #include "finishing/SaveJobHandover.h"
 #include "takes/TakeFolder.h"
 #include "takes/TakeLook.h"
@@ -45,12 +47,14 @@ Mixdown::Request mixdownRequest(const StoppedScreenTake& take, const TakeLook& l
 bool movesLayout(const TakeLook& look, bool hasCamera);
 LayoutTimeline layoutTimeline(double duration, const StoppedScreenTake& take, const ZoomTimeline& zoom, const LayoutSignals& signals);
 
-// clicks.json (when there were clicks) and cursor.json; a failed write is logged and the stop goes on.
-void writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take);
+// The sidecars below: a file that cannot be written is logged and held in `refused` for the take's save and
+// render to write again, and the stop goes on.
+// clicks.json (when there were clicks) and cursor.json.
+void writeInputSidecars(const TakeFolder& folder, const StoppedScreenTake& take, HeldSidecars& refused);
 // {"mode", "zooms": [{start, fullFrom, fullTo, end, scale, x, y, reason}]} pretty-printed with sorted keys
-// through a hidden sibling; a failure is logged.
-void saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path);
-void writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration);
+// through a hidden sibling.
+void saveZoomSidecar(const ZoomTimeline& zoom, ZoomMode mode, const QString& path, HeldSidecars& refused);
+void writeLayoutSidecar(const QString& path, const LayoutTimeline& timeline, LayoutMode mode, double duration, HeldSidecars& refused);
 
 // The take description's "look" object, in its own lower-case words.
 QJsonObject lookObject(const TakeLook& look, bool takeDrawsOwnCursor);
@@ -66,5 +70,8 @@ std::optional<QString> lostFramesNotice(int64_t written, int64_t lost);
 // The save job of the stopped take, with its files named in the take's folder.
 SaveJobHandover saveJob(const TakeFolder& folder, const StoppedScreenTake& take, const TakeLook& look, Mixdown::Request request,
     double duration, bool byRemote);
+// The status line after a recorder failure ended a take: that recording stopped, why, and what was kept:
+// `keptSeconds` of the take saved in `rawName`, or nothing when not one picture was.
+QString failureNotice(const ScreenRecorder::RecorderError& error, std::optional<double> keptSeconds, const QString& rawName);
 
 } // namespace ScreenStopPlan

@@ -203,30 +203,14 @@ QCoro::Task<> ScreenTake::failDuringTake(ScreenRecorder::RecorderError error)
     if (windingDown_ || !screenRecorder_ || !host_.rolling())
         co_return;
     windingDown_ = true;
-    if (error.kind() == ScreenRecorder::RecorderError::Kind::diskFull) {
-        // What reached the disk is a take: it is saved and finished like one, and the notice says what it holds.
-        QPointer<ScreenTake> weak(this);
-        stopTrackers();
-        host_.enter(TakeStep::finishing);
-        QCoro::Task<bool> saving = stopScreen(false, true);
-        const bool kept = co_await std::move(saving);
-        if (!weak)
-            co_return;
-        windingDown_ = false;
-        host_.fail(kept ? error.errorDescription() : ScreenRecorder::RecorderError::writerFailed(QStringLiteral("the disk is full.")).errorDescription());
-        co_return;
-    }
+    // Whatever failed, what reached the disk is a take: it is saved and finished like one, with its pointer and
+    // click logs, and the notice says why recording stopped and what it holds.
+    QPointer<ScreenTake> weak(this);
     stopTrackers();
     host_.enter(TakeStep::finishing);
-    const QString folder = folder_ ? folder_->path : QString();
-    // Everything the recorders hold is finished into their files, which all stay.
-    QCoro::Task<bool> stopping = stopRecorders();
-    if (!co_await std::move(stopping))
+    QCoro::Task<bool> saving = stopScreen(false, error);
+    co_await std::move(saving);
+    if (!weak)
         co_return;
-    Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder).fileName());
-    // The folder stays as the failure left it, even empty: the failure is shown, nothing of the take is tidied.
-    folder_.reset();
-    host_.settleOverlayWindows();
     windingDown_ = false;
-    host_.ended({.failure = error.errorDescription()});
 }

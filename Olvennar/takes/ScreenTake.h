@@ -50,7 +50,8 @@ public:
     QString takeSuffix() const { return folder_ ? folder_->suffix : QString(); }
     bool createdProjectFolder() const { return folder_ && folder_->created; }
 
-    // A recorder failed mid-take: everything stops, every file stays, and the failure is shown.
+    // A recorder failed mid-take: everything stops, the take is saved as far as it got (every file stays when
+    // not one picture was written), and the status line says why it stopped and what was kept.
     QCoro::Task<> failDuringTake(ScreenRecorder::RecorderError error);
     // The ownCursor setting as it was when the current (or last) take started.
     bool takeDrawsOwnCursor() const { return takeDrawsOwnCursor_; }
@@ -59,15 +60,16 @@ public:
 
 private:
     ScreenRecorder::Options recorderOptions(const TakeStart& settings) const;
-    // `keepsFailedMovie`: a movie the recorder kept after its writer failed is saved like any take, unless
-    // it holds no picture. True when the take was handed to its save.
-    QCoro::Task<bool> stopScreen(bool byRemote, bool keepsFailedMovie);
+    // `failure`: the recorder failure that ends the take; the movie the recorder kept up to it is saved like
+    // any take, unless it holds no picture, and the failure's notice shows. True when the take was handed to
+    // its save.
+    QCoro::Task<bool> stopScreen(bool byRemote, std::optional<ScreenRecorder::RecorderError> failure);
     // Stops the screen recorder (when one runs), then the desk camera and the phone recorder, letting each
     // finish its file. False when the take went away meanwhile.
     QCoro::Task<bool> stopRecorders();
     // Closes the panels' movies after a good screen movie; false when the take went away meanwhile.
     QCoro::Task<bool> stopOverlays(StoppedScreenTake& stopped);
-    QCoro::Task<> finishStop(StoppedScreenTake stopped, TakeFolder folder, bool byRemote);
+    QCoro::Task<> finishStop(StoppedScreenTake stopped, TakeFolder folder, bool byRemote, std::optional<ScreenRecorder::RecorderError> failure);
     void stopTrackers();
     // Ends a take whose stop or recording failed: the failure shows and a folder the take made goes when empty.
     void abandon(const QString& sentence);

@@ -35,11 +35,11 @@ double movieSeconds(const QString& path)
 
 QCoro::Task<> ScreenTake::stop(bool byRemote)
 {
-    QCoro::Task<bool> stopping = stopScreen(byRemote, false);
+    QCoro::Task<bool> stopping = stopScreen(byRemote, std::nullopt);
     co_await std::move(stopping);
 }
 
-QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
+QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, std::optional<ScreenRecorder::RecorderError> failure)
 {
     if (!screenRecorder_ || !folder_)
         co_return false;
@@ -55,35 +55,44 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
     if (!weak)
         co_return false;
     const ScreenRecorder::StopResult result = stopping.result();
-    if (result.error && result.url && keepsFailedMovie) {
+    const ScreenRecorder::RecorderError stopError = result.error.value_or(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("no movie")));
+    bool hasPicture = result.url && !result.error;
+    if (result.error && result.url && failure) {
         Diagnostics::log(result.error->info(), QStringLiteral("stop: saving what was written"));
         QFuture<double> probing = WorkerPool::takes().run(movieSeconds, *result.url);
         co_await probing;
         if (!weak)
             co_return false;
-        if (probing.result() <= 0) {
-            // Not one picture reached the disk: nothing is a take, so none of its files or a folder it made stay.
-            screenRecorder_.reset();
-            QCoro::Task<bool> closing = stopRecorders();
-            if (!co_await std::move(closing))
-                co_return false;
-            TakeFiles::discardTake(std::exchange(folder_, std::nullopt));
-            host_.ended({});
-            host_.settleOverlayWindows();
-            co_return false;
-        }
-    } else if (result.error || !result.url) {
-        const auto error = result.error.value_or(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("no movie")));
-        Diagnostics::log(error.info(), QStringLiteral("stop"));
-        // The other movies are closed all the same; every file of the take stays.
+        hasPicture = probing.result() > 0;
+    } else if (!hasPicture) {
+        Diagnostics::log(stopError.info(), QStringLiteral("stop"));
+    }
+    if (!hasPicture) {
+        // The other movies are closed all the same.
         screenRecorder_.reset();
         QCoro::Task<bool> closing = stopRecorders();
         if (!co_await std::move(closing))
             co_return false;
-        abandon(error.errorDescription());
+        if (failure && failure->kind() != ScreenRecorder::RecorderError::Kind::diskFull) {
+            // The folder stays as the failure left it, even empty: the failure is shown, nothing of the take is tidied.
+            Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder_->path).fileName());
+            folder_.reset();
+            host_.ended({});
+        } else if (failure && result.url) {
+            // Not one picture reached a full disk: nothing is a take, so none of its files or a folder it made stay.
+            TakeFiles::discardTake(std::exchange(folder_, std::nullopt));
+            host_.ended({});
+        } else {
+            // Every file of the take stays.
+            abandon(stopError.errorDescription());
+        }
         host_.settleOverlayWindows();
+        if (failure)
+            host_.fail(ScreenStopPlan::failureNotice(*failure, std::nullopt, QString()));
         co_return false;
     }
+    if (failure)
+        Diagnostics::log(QStringLiteral("take stopped after a recorder failure; what it recorded is saved in ") + QFileInfo(folder_->path).fileName());
     stopped.rawURL = *result.url;
     QCoro::Task<bool> closing = stopOverlays(stopped);
     if (!co_await std::move(closing))
@@ -91,7 +100,7 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, bool keepsFailedMovie)
     stopped.clicks = clickTracker_->recorded();
     stopped.log = pointerTracker_->log(!takeDrawsOwnCursor_);
     stopped.takeDrawsOwnCursor = takeDrawsOwnCursor_;
-    QCoro::Task<> finishing = finishStop(std::move(stopped), *folder_, byRemote);
+    QCoro::Task<> finishing = finishStop(std::move(stopped), *folder_, byRemote, std::move(failure));
     co_await std::move(finishing);
     co_return true;
 }
@@ -113,14 +122,16 @@ QCoro::Task<bool> ScreenTake::stopOverlays(StoppedScreenTake& stopped)
     co_return true;
 }
 
-QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folder, bool byRemote)
+QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folder, bool byRemote, std::optional<ScreenRecorder::RecorderError> failure)
 {
     QPointer<ScreenTake> weak(this);
     const TakeLook look = host_.look();
-    ScreenStopPlan::writeInputSidecars(folder, stopped);
+    // What a full disk refuses goes with the job, whose save and render write it again.
+    HeldSidecars refused;
+    ScreenStopPlan::writeInputSidecars(folder, stopped, refused);
     const ZoomTimeline zoom = ScreenStopPlan::zoom(stopped, look);
     Mixdown::Request request = ScreenStopPlan::mixdownRequest(stopped, look, zoom);
-    ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")));
+    ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")), refused);
 
     QFuture<double> loadingDuration = WorkerPool::takes().run(movieSeconds, stopped.rawURL);
     co_await loadingDuration;
@@ -133,10 +144,12 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
         if (!weak)
             co_return;
         request.layoutTimeline = ScreenStopPlan::layoutTimeline(duration, stopped, zoom, loadingSignals.result());
-        ScreenStopPlan::writeLayoutSidecar(folder.file(QStringLiteral("layout"), QStringLiteral(".json")), request.layoutTimeline, look.layoutMode, duration);
+        ScreenStopPlan::writeLayoutSidecar(folder.file(QStringLiteral("layout"), QStringLiteral(".json")), request.layoutTimeline, look.layoutMode,
+            duration, refused);
         Diagnostics::log(request.layoutTimeline.report(duration));
     }
-    const SaveJobHandover job = ScreenStopPlan::saveJob(folder, stopped, look, std::move(request), duration, byRemote);
+    SaveJobHandover job = ScreenStopPlan::saveJob(folder, stopped, look, std::move(request), duration, byRemote);
+    job.refusedSidecars = std::move(refused);
 
     const ScreenRecorder::Statistics counts = screenRecorder_ ? screenRecorder_->statistics() : ScreenRecorder::Statistics{};
     const std::optional<QString> lostFrames = ScreenStopPlan::lostFramesNotice(counts.framesWritten, counts.framesDropped + counts.framesMissed);
@@ -148,9 +161,12 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     host_.settleOverlayWindows();
     host_.enter(TakeStep::idle);
     host_.handOver(job);
-    // Said once the take is on its way to the save. The take was kept, so it is information, not a failure,
-    // and the finished file's row and note still show after it.
-    if (lostFrames)
+    // Said once the take is on its way to the save, before anything else may start. A failure that ended the
+    // take says why and what was kept. Otherwise the take was kept whole, so lost frames are information, not
+    // a failure, and the finished file's row and note still show after it.
+    if (failure)
+        host_.fail(ScreenStopPlan::failureNotice(*failure, duration, QFileInfo(stopped.rawURL).fileName()));
+    else if (lostFrames)
         host_.inform(*lostFrames);
     QFuture<void> releasing = WorkerPool::takes().run([finished = std::move(finished), finishedClock = std::move(finishedClock)]() mutable {
         finished.reset();

@@ -66,7 +66,8 @@ protected:
         }
         for (const char* word : {"clicks", "cursor", "layout"})
             touch(QString::fromLatin1(word) + suffix + QStringLiteral(".json"), "{}");
-        ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, take(QStringLiteral("zoom") + suffix + QStringLiteral(".json")));
+        HeldSidecars refused;
+        ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, take(QStringLiteral("zoom") + suffix + QStringLiteral(".json")), refused);
     }
 
     SaveJobHandover studioJob(const QString& suffix, double seconds, bool byRemote)

@@ -1,6 +1,7 @@
 #include "FinishFixture.h"
 
 #include "platform/system/Diagnostics.h"
+#include "takes/ScreenStopPlan.h"
 
 #include <QJsonArray>
 
@@ -43,6 +44,49 @@ TEST_F(Save, ADescriptionThatCannotBeWrittenIsSaidOnTheRowAndUnderTheWindowWhile
     EXPECT_EQ(controller->finishNote(), note);
     EXPECT_EQ(tools->renders.size(), 1u) << "the final is still made";
     EXPECT_FALSE(QFileInfo::exists(job.takeJSON));
+}
+
+TEST_F(Save, ARetryAfterAFullDiskWritesTheFilesItRefusedFromWhatTheJobHoldsThenTheFinal)
+{
+    touch(QStringLiteral("raw-2.mov"));
+    // Folders standing where the files go refuse them, as a full disk does, at the stop and at the save.
+    const QStringList refusedNames{QStringLiteral("cursor-2.json"), QStringLiteral("zoom-2.json"), QStringLiteral("take-2.json")};
+    for (const QString& name : refusedNames)
+        ASSERT_TRUE(QDir().mkpath(take(name)));
+    StoppedScreenTake stopped;
+    stopped.rawURL = take(QStringLiteral("raw-2.mov"));
+    stopped.log.samples = {{0.5, 0.25, 0.75}, {1.0, 0.5, 0.5}};
+    // The render fails on the full disk too.
+    tools->failRenders = 1;
+    SaveJobHandover job = saveJob(QStringLiteral("-2"), false);
+    ScreenStopPlan::writeInputSidecars(TakeFolder{take(), QStringLiteral("-2"), false}, stopped, job.refusedSidecars);
+    ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, take(QStringLiteral("zoom-2.json")), job.refusedSidecars);
+    stopTake(job);
+
+    ASSERT_EQ(controller->finishJobs().size(), 2u);
+    const QString refused = QStringLiteral("cursor-2.json, zoom-2.json and take-2.json could not be written (is the disk full?) — the take's movies are kept");
+    EXPECT_EQ(row(0).state.kind, Kind::done);
+    EXPECT_EQ(row(0).state.message, refused);
+    EXPECT_EQ(row(1).state.kind, Kind::failed);
+    ASSERT_EQ(tools->renders.size(), 1u);
+
+    // Space is freed; the Retry writes the files first, then makes the final.
+    for (const QString& name : refusedNames)
+        ASSERT_TRUE(QDir(take(name)).removeRecursively());
+    tools->holdRenders = true;
+    controller->finishQueue().retryFinishJob(row(1).id);
+    ASSERT_EQ(tools->renders.size(), 2u);
+    for (const QString& name : refusedNames)
+        EXPECT_TRUE(QFileInfo(take(name)).isFile()) << name.toStdString() << " before the final";
+    tools->complete(1);
+    EXPECT_EQ(row(1).state, (FinishJob::State{Kind::done, 0, take(QStringLiteral("final-2.mov")), {}}));
+    EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("final-2.mov"))));
+    EXPECT_EQ(QDir(take(QStringLiteral("Raw"))).entryList(QDir::Files, QDir::Name),
+        (QStringList{QStringLiteral("cursor-2.json"), QStringLiteral("raw-2.mov"), QStringLiteral("take-2.json"), QStringLiteral("zoom-2.json")}));
+    const auto cursor = PointerLog::decoded(read(take(QStringLiteral("Raw/cursor-2.json"))));
+    ASSERT_TRUE(cursor);
+    EXPECT_EQ(cursor->samples, stopped.log.samples) << "the pointer log outlives the session";
+    EXPECT_EQ(readJson(take(QStringLiteral("Raw/take-2.json")))[QStringLiteral("screen")].toString(), QStringLiteral("raw-2.mov"));
 }
 
 TEST_F(Save, TakeDescriptionMatchesItsSchemaExactly)

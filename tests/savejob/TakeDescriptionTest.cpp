@@ -67,7 +67,8 @@ using TakeFiles = FinishTest;
 TEST_F(TakeFiles, WritesPrettySortedThroughAHiddenSiblingAndLogsAFailure)
 {
     const QString file = take(QStringLiteral("zoom.json"));
-    ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, file);
+    HeldSidecars refused;
+    ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, file, refused);
     const QByteArray bytes = read(file);
     EXPECT_TRUE(bytes.contains("\n    \"mode\": \"Smart\""));
     EXPECT_LT(bytes.indexOf("\"mode\""), bytes.indexOf("\"zooms\""));

@@ -172,10 +172,12 @@ TEST_F(ScreenStopSidecarsTest, ClicksAreWrittenOnlyWhenThereWereAnyAndTheCursorA
     ASSERT_TRUE(QDir().mkpath(takeFolder.path));
     StoppedScreenTake take = takeWithCamera();
     take.clicks.clear();
-    ScreenStopPlan::writeInputSidecars(takeFolder, take);
+    HeldSidecars refused;
+    ScreenStopPlan::writeInputSidecars(takeFolder, take, refused);
     EXPECT_EQ(QDir(takeFolder.path).entryList(QDir::Files), QStringList{QStringLiteral("cursor-3.json")});
-    ScreenStopPlan::writeInputSidecars(takeFolder, takeWithCamera());
+    ScreenStopPlan::writeInputSidecars(takeFolder, takeWithCamera(), refused);
     EXPECT_EQ(QDir(takeFolder.path).entryList(QDir::Files), (QStringList{QStringLiteral("clicks-3.json"), QStringLiteral("cursor-3.json")}));
+    EXPECT_TRUE(refused.empty());
 }
 
 } // namespace
@@ -201,4 +203,28 @@ TEST(ScreenStopPlan, aTakeThatLostMoreThanAOneInTwentyOfItsFramesIsToldSo)
         else
             EXPECT_EQ(notice.value_or(QString()), QString::fromUtf8(row.notice)) << row.written << "/" << row.lost;
     }
+}
+
+TEST(ScreenStopPlan, aRecorderFailureSaysThatRecordingStoppedWhyAndWhatWasKept)
+{
+    using Error = ScreenRecorder::RecorderError;
+    struct Row {
+        Error error;
+        std::optional<double> kept;
+        const char* notice;
+    };
+    const Row table[] = {
+        {Error::sourceStopped(QStringLiteral("the sound source olvennar_system.monitor stopped")), 8.1,
+            "Recording stopped: the sound source olvennar_system.monitor stopped. Saved up to 00:08 in raw-2.mov."},
+        {Error::writerFailed(QStringLiteral("Input/output error.")), 0.4,
+            "Recording stopped: the screen movie could not be written (Input/output error.). Saved up to 00:00 in raw-2.mov."},
+        // Nothing kept is never said as kept.
+        {Error::sourceStopped(QStringLiteral("the microphone went away.")), std::nullopt,
+            "Recording stopped: the microphone went away. Not one picture had been recorded, so no take was saved."},
+        // A full disk keeps the recorder's own words for what reached the disk.
+        {Error::diskFull(QStringLiteral("00:24 in raw-2.mov")), 24.75, "Recording stopped: the disk is full. Saved up to 00:24 in raw-2.mov."},
+        {Error::diskFull(QStringLiteral("00:00 in raw-2.mov")), std::nullopt, "Nothing was recorded — the disk is full."},
+    };
+    for (const Row& row : table)
+        EXPECT_EQ(ScreenStopPlan::failureNotice(row.error, row.kept, QStringLiteral("raw-2.mov")), QString::fromUtf8(row.notice)) << row.notice;
 }

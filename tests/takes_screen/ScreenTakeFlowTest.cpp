@@ -2,6 +2,8 @@
 
 #include "capture/ClickTracker.h"
 #include "capture/PointerLog.h"
+#include "finishing/RenderWork.h"
+#include "takedata/ClockText.h"
 #include "views/framing/CameraBubbleWindow.h"
 #include "views/framing/CountdownWindow.h"
 #include "takes/ScreenTake.h"
@@ -384,15 +386,63 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
         QCoreApplication::processEvents();
         return controller->phase().kind() == Kind::failed;
     }, 5000));
-    EXPECT_EQ(controller->phase().payload(), QStringLiteral("the microphone went away"));
-    EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::finishing, Kind::failed}));
+    // Saved as far as it got, like a take the disk filled: its sidecars and its save with the camera.
+    EXPECT_EQ(controller->phase().payload(), QStringLiteral("Recording stopped: the microphone went away. Saved up to 00:00 in raw.mov."));
+    EXPECT_EQ(phases, (std::vector<Kind>{Kind::preparing, Kind::recording, Kind::finishing, Kind::idle, Kind::failed}));
     EXPECT_FALSE(controller->takes().isTickerRunning());
     EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
     EXPECT_FALSE(services.screen->running);
     EXPECT_EQ(services.camera.stops, 1);
-    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("camera.mov"), QStringLiteral("raw.mov")}));
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")), (QStringList{QStringLiteral("camera.mov"), QStringLiteral("cursor.json"),
+                                                            QStringLiteral("layout.json"), QStringLiteral("raw.mov"), QStringLiteral("zoom.json")}));
     EXPECT_GT(QFileInfo(folderPath(QStringLiteral("video 1/raw.mov"))).size(), 0);
-    EXPECT_TRUE(services.jobs.empty());
+    ASSERT_EQ(services.jobs.size(), 1u);
+    EXPECT_EQ(services.jobs[0].request.rawURL, folderPath(QStringLiteral("video 1/raw.mov")));
+    EXPECT_EQ(services.jobs[0].request.cameraURL, folderPath(QStringLiteral("video 1/camera.mov")));
+}
+
+TEST_F(ScreenTakeFlow, aSoundSourceThatStopsMidTakeKeepsThePointerLogTheDescriptionAndTheRenderAndSaysWhatWasKept)
+{
+    // The save runs; the render it queues is kept here.
+    std::vector<std::shared_ptr<RenderWork>> renders;
+    controller->finishQueue().setTap([&renders](const std::shared_ptr<FinishWork>& work) {
+        auto render = std::dynamic_pointer_cast<RenderWork>(work);
+        if (render)
+            renders.push_back(render);
+        return render != nullptr;
+    });
+    controller->setCaptureSystemAudio(true);
+    startTake();
+    for (int i = 0; i < 40; ++i) {
+        const double now = HostClock::nowSeconds();
+        FakeAudioCapture::push(*services.system, now, 960);
+        FakeScreenCapture::push(*services.screen, now);
+        services.pointerState.pointer = QPointF(10 + i, 20);
+        QThread::msleep(20);
+        QCoreApplication::processEvents();
+    }
+    services.system->onFailure(QStringLiteral("the sound source olvennar_system.monitor stopped"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller->phase().kind() == Kind::failed && !renders.empty();
+    }, 5000));
+
+    EXPECT_FALSE(services.screen->running) << "the take ends, picture included";
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")),
+        (QStringList{QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("take.json"), QStringLiteral("zoom.json")}));
+    const auto cursor = PointerLog::decoded(contents(folderPath(QStringLiteral("video 1/cursor.json"))));
+    ASSERT_TRUE(cursor);
+    EXPECT_FALSE(cursor->samples.empty()) << "the pointer can be drawn";
+    const QJsonObject description = QJsonDocument::fromJson(contents(folderPath(QStringLiteral("video 1/take.json")))).object();
+    EXPECT_EQ(description[QStringLiteral("screen")].toString(), QStringLiteral("raw.mov"));
+    ASSERT_EQ(renders.size(), 1u);
+    const PendingRender::Job& render = renders[0]->job();
+    EXPECT_EQ(render.request.rawURL, folderPath(QStringLiteral("video 1/raw.mov")));
+    EXPECT_EQ(render.finalURL, folderPath(QStringLiteral("video 1/final.mov")));
+    EXPECT_TRUE(render.request.pointer) << "the own cursor is drawn from the kept log";
+    EXPECT_EQ(controller->phase().payload(), QStringLiteral("Recording stopped: the sound source olvennar_system.monitor stopped. Saved up to ")
+            + ClockText::format(render.request.recordedSeconds, ClockText::Form::paddedMinutes) + QStringLiteral(" in raw.mov."));
+    EXPECT_GT(render.request.recordedSeconds, 0.5);
 }
 
 TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesItsFolderWhereItWas)
@@ -404,6 +454,8 @@ TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesItsFolderWhereIt
         QCoreApplication::processEvents();
         return controller->phase().kind() == Kind::failed;
     }, 5000));
+    EXPECT_EQ(controller->phase().payload(),
+        QStringLiteral("Recording stopped: the microphone went away. Not one picture had been recorded, so no take was saved."));
     EXPECT_TRUE(QFileInfo(folderPath(QStringLiteral("video 1"))).isDir());
     EXPECT_FALSE(readLog().contains(QStringLiteral("discarded empty folder")));
     EXPECT_EQ(controller->destinationFolder(), std::nullopt) << "a failed take chooses no folder for the next one";
@@ -415,13 +467,33 @@ TEST_F(ScreenTakeFlow, aFullDiskSavesWhatWasWrittenAsATakeAndSaysWhatWasKept)
     EXPECT_EQ(controller->phase().payload(), QStringLiteral("Recording stopped: the disk is full. Saved up to 00:00 in raw.mov."));
     ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_EQ(services.jobs.front().request.rawURL, folderPath(QStringLiteral("video 1/raw.mov")));
+    EXPECT_TRUE(services.jobs.front().refusedSidecars.empty());
+}
+
+TEST_F(ScreenTakeFlow, theSidecarsAFullDiskRefusesAtTheStopGoWithTheSaveJob)
+{
+    startTake();
+    film(20);
+    // Folders standing where the files go refuse them, as a full disk does.
+    for (const char* name : {"cursor.json", "zoom.json"})
+        ASSERT_TRUE(QDir().mkpath(folderPath(QStringLiteral("video 1/") + QString::fromLatin1(name))));
+    services.recorder->onFailure(ScreenRecorder::RecorderError::diskFull(QStringLiteral("00:00 in raw.mov")));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller->phase().kind() == Kind::failed;
+    }, 5000));
+    ASSERT_EQ(services.jobs.size(), 1u);
+    const HeldSidecars& refused = services.jobs.front().refusedSidecars;
+    EXPECT_EQ(refused.names(), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("zoom.json")}));
 }
 
 TEST_F(ScreenTakeFlow, aWriterFailureThatMentionsTheDiskIsNotTakenForAFullDisk)
 {
     ASSERT_TRUE(failsMidTake(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("the disk is full"))));
-    EXPECT_EQ(controller->phase().payload(), QStringLiteral("Nothing was recorded — the disk is full"));
-    EXPECT_TRUE(services.jobs.empty());
+    // Saved as far as it got all the same, but not said as a full disk.
+    EXPECT_EQ(controller->phase().payload(),
+        QStringLiteral("Recording stopped: the screen movie could not be written (the disk is full). Saved up to 00:00 in raw.mov."));
+    ASSERT_EQ(services.jobs.size(), 1u);
     EXPECT_TRUE(QFileInfo::exists(folderPath(QStringLiteral("video 1/raw.mov"))));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
@@ -13,6 +14,9 @@ namespace JsonSidecar {
 
 enum class Layout { indented, compact };
 
+// The bytes write() puts in the file.
+QByteArray encoded(const QJsonObject& json, Layout layout = Layout::indented);
+QByteArray encoded(const QJsonArray& json, Layout layout = Layout::indented);
 // The error sentence on failure, nothing on success.
 std::optional<QString> write(const QString& path, const QJsonObject& json, const QString& purpose, Layout layout = Layout::indented);
 std::optional<QString> write(const QString& path, const QJsonArray& json, const QString& purpose, Layout layout = Layout::indented);
