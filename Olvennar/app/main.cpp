@@ -7,6 +7,7 @@
 #include "platform/system/WorkerPool.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 
 #include <cstdlib>
@@ -31,19 +32,24 @@ int main(int argc, char* argv[])
     WorkerPool::startQtPoolAtNormalPriority();
 
     int status = 0;
+    QDeadlineTimer quitWait;
     {
         FestrinApp festrin(Settings::standard());
         QObject::connect(&instance, &StudioInstance::knocked, &festrin, [&festrin] { festrin.bringForward(); });
         festrin.showMainWindow();
         status = app.exec();
+        quitWait = QDeadlineTimer(quitWaitMilliseconds);
         // Nothing is left to bring forward; a launch from now on ends at once.
         instance.stopAnswering();
         // Exports under way (a render given up at "Quit anyway") stop at their next sample without writing.
         ExportGate::shared().abandon();
+        // An end that came at its bound may find a recorder still closing its movie on
+        // the take pool: it finishes before the takes and their recorders go.
+        WorkerPool::takes().waitForDone(static_cast<int>(quitWait.remainingTime()));
     }
     // The lock is held until they have stopped, so a launch meanwhile never starts a second studio beside
     // their files. A pool that does not stop in time is not waited for: the process ends without it.
-    if (!WorkerPool::waitForEveryPool(quitWaitMilliseconds)) {
+    if (!WorkerPool::waitForEveryPool(static_cast<int>(quitWait.remainingTime()))) {
         Diagnostics::log(QStringLiteral("quit: background work did not stop in time; the studio ends without it"));
         Diagnostics::flush();
         std::_Exit(status);
