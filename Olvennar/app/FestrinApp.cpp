@@ -62,6 +62,12 @@ RecordingController& FestrinApp::controller()
     return *controller_;
 }
 
+void FestrinApp::signalled(int number, int count)
+{
+    controller();
+    end_->signalled(number, count);
+}
+
 void FestrinApp::showMainWindow()
 {
     if (!window_) {

@@ -30,6 +30,8 @@ public:
     void bringForward();
     RecordingController& controller();
     QuitGuard& quitGuard() { return quitGuard_; }
+    // A termination signal from the system (QuitSignals): the studio ends keeping its takes.
+    void signalled(int number, int count);
 
 private:
     QCoro::Task<> startUp();

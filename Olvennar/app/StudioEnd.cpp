@@ -8,6 +8,22 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <csignal>
+
+namespace {
+
+QString signalName(int number)
+{
+    switch (number) {
+    case SIGTERM: return QStringLiteral("SIGTERM");
+    case SIGINT: return QStringLiteral("SIGINT");
+    case SIGHUP: return QStringLiteral("SIGHUP");
+    default: return QStringLiteral("signal ") + QString::number(number);
+    }
+}
+
+} // namespace
+
 StudioEnd::StudioEnd(RecordingController& controller, QuitGuard& guard, int boundMilliseconds, QObject* parent)
     : QObject(parent)
     , controller_(controller)
@@ -20,6 +36,18 @@ void StudioEnd::quit()
 {
     // "Quit anyway" gave the finish jobs up already; nothing else is waited for but the takes.
     windDown(false);
+}
+
+void StudioEnd::signalled(int number, int count)
+{
+    if (count > 1) {
+        finish(QStringLiteral("quit: ") + signalName(number) + QStringLiteral(" again; the studio ends now"));
+        return;
+    }
+    // Nobody is asked: the windows the end closes let it go on.
+    guard_.beginEnding();
+    Diagnostics::log(QStringLiteral("quit: ") + signalName(number) + QStringLiteral(" received; the studio ends once its takes are stopped and saved"));
+    windDown(true);
 }
 
 QCoro::Task<> StudioEnd::windDown(bool saves)

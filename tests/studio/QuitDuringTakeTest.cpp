@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace {
 
 // The studio with a screen take recording: the main window focused, so Ctrl+Q reaches it.
@@ -32,6 +34,26 @@ protected:
     double rawSeconds() const
     {
         return MovieProbe::number(MovieProbe::streams(take(QStringLiteral("raw.mov")))[QStringLiteral("format")].toObject(), QStringLiteral("duration"));
+    }
+    // The next launch finishes the take from its note, as any render cut short.
+    void nextLaunchMakesTheFinal()
+    {
+        launch();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(take(QStringLiteral("final.mov"))); }, 180000));
+        EXPECT_TRUE(studioLog().contains(QStringLiteral("recovery: finishing ") + take(QStringLiteral("final.mov")) + QStringLiteral(" again")));
+        const QJsonObject probe = MovieProbe::streams(take(QStringLiteral("final.mov")));
+        EXPECT_EQ(MovieProbe::streamsOfType(probe, QStringLiteral("video")).size(), 1);
+        EXPECT_GT(MovieProbe::number(probe[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 2.0);
+    }
+    // The studio ended by itself within five seconds of `since`, its take saved and noted for its render.
+    void endedKeepingTheTake(QProcess& studio, const QElapsedTimer& since)
+    {
+        ASSERT_TRUE(studio.waitForFinished(10000));
+        EXPECT_LT(since.elapsed(), 5000);
+        EXPECT_EQ(studio.exitStatus(), QProcess::NormalExit);
+        EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("take.json"))));
+        EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral(".final.pending"))));
+        EXPECT_GT(rawSeconds(), 2.0);
     }
 
     QString mainWindow;
@@ -74,6 +96,30 @@ TEST_F(TakeUnderWay, AQuitWhileRecordingAsksFirstKeepOpenGoesOnAndQuitAnywayStop
     EXPECT_GE(rawSeconds(), filmed - 0.1);
     EXPECT_TRUE(QFileInfo::exists(take(QStringLiteral("cursor.json"))));
     EXPECT_TRUE(hiddenInTake().isEmpty()) << hiddenInTake().join(QLatin1Char(' ')).toStdString();
+}
+
+TEST_F(TakeUnderWay, ASigtermRightAfterTheStopEndsTheStudioWithTheTakeSavedAndTheNextLaunchMakesItsFinal)
+{
+    QProcess& studio = recording();
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+r")});
+    QElapsedTimer ending;
+    ending.start();
+    ::kill(static_cast<pid_t>(studio.processId()), SIGTERM);
+    ASSERT_NO_FATAL_FAILURE(endedKeepingTheTake(studio, ending));
+    ASSERT_NO_FATAL_FAILURE(nextLaunchMakesTheFinal());
+}
+
+TEST_F(TakeUnderWay, ASigtermWhileRecordingStopsTheTakeTheNormalWayAndTheNextLaunchMakesItsFinal)
+{
+    QProcess& studio = recording();
+    const double filmed = filming.elapsed() / 1000.0;
+    QElapsedTimer ending;
+    ending.start();
+    ::kill(static_cast<pid_t>(studio.processId()), SIGTERM);
+    ASSERT_NO_FATAL_FAILURE(endedKeepingTheTake(studio, ending));
+    EXPECT_GE(rawSeconds(), filmed - 0.1);
+    EXPECT_TRUE(studioLog().contains(QStringLiteral("quit: SIGTERM received")));
+    ASSERT_NO_FATAL_FAILURE(nextLaunchMakesTheFinal());
 }
 
 } // namespace
