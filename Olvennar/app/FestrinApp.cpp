@@ -2,6 +2,7 @@
 
 #include "app/LinuxTakeServices.h"
 #include "app/PlatformServices.h"
+#include "app/StudioEnd.h"
 #include "finishing/FinishQueue.h"
 #include "core/RecordingController.h"
 #include "finishing/RenderWork.h"
@@ -24,6 +25,9 @@
 namespace {
 // The launch sweep's findings already logged, so each is logged once.
 const QString recoveryNotedKey = QStringLiteral("recoveryNoted");
+// How long the end lets a take under way stop and be saved before the event loop ends; main() then waits
+// up to 1.5 s for the pools, so the studio ends within 5 s.
+constexpr int endBoundMilliseconds = 3500;
 }
 
 FestrinApp::FestrinApp(Settings& settings)
@@ -47,6 +51,8 @@ RecordingController& FestrinApp::controller()
         shortWindows_ = std::make_unique<ShortWindows>(*controller_, *shortSources_,
             [] { return std::make_unique<PulseAudioPlayback>(QStringLiteral("Last take")); });
         services_->hooks().attachShortWindows(shortWindows_.get());
+        end_ = std::make_unique<StudioEnd>(*controller_, quitGuard_, endBoundMilliseconds);
+        quitGuard_.endStudio = [end = end_.get()] { end->quit(); };
         QPointer<RecordingController> weak(owner);
         services_->hooks().onRevealFailed = [weak](const QString& sentence) {
             if (weak)
@@ -54,6 +60,12 @@ RecordingController& FestrinApp::controller()
         };
     }
     return *controller_;
+}
+
+void FestrinApp::signalled(int number, int count)
+{
+    controller();
+    end_->signalled(number, count);
 }
 
 void FestrinApp::showMainWindow()
@@ -77,7 +89,7 @@ void FestrinApp::bringForward()
 QCoro::Task<> FestrinApp::startUp()
 {
     RecordingController* controller = &this->controller();
-    quitGuard_.finishingCount = [controller] { return controller->finishingCount(); };
+    quitGuard_.finishingCount = [controller] { return controller->takesStillFinishing(); };
     quitGuard_.giveUpFinishing = [controller] { controller->giveUpFinishing(); };
     // What an earlier run left half done when it was killed: cut-short finish jobs run again, wherever their
     // notes are, and the rest is logged once (the findings already logged are remembered across launches).

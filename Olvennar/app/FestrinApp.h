@@ -14,9 +14,10 @@ class RecordingController;
 class Settings;
 class ShortPreviewSources;
 class ShortWindows;
+class StudioEnd;
 
-// The application: the quit guard, the one controller (made when the window first needs it) and the one
-// main window.
+// The application: the quit guard and the studio's end, the one controller (made when the window first
+// needs it) and the one main window.
 class FestrinApp : public QObject {
     Q_OBJECT
 
@@ -29,6 +30,8 @@ public:
     void bringForward();
     RecordingController& controller();
     QuitGuard& quitGuard() { return quitGuard_; }
+    // A termination signal from the system (QuitSignals): the studio ends keeping its takes.
+    void signalled(int number, int count);
 
 private:
     QCoro::Task<> startUp();
@@ -36,6 +39,7 @@ private:
     std::unique_ptr<PlatformServices> services_;
     QuitGuard quitGuard_;
     std::unique_ptr<RecordingController> controller_;
+    std::unique_ptr<StudioEnd> end_;
     std::unique_ptr<ShortPreviewSources> shortSources_;
     std::unique_ptr<ShortWindows> shortWindows_; // goes before the controller: its windows read it
     std::unique_ptr<MainWindow> window_;

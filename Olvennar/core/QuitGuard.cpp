@@ -1,5 +1,7 @@
 #include "core/QuitGuard.h"
 
+#include <utility>
+
 std::optional<QuitGuard::Alert> QuitGuard::alertFor(int takes)
 {
     if (takes < 1)
@@ -14,12 +16,25 @@ std::optional<QuitGuard::Alert> QuitGuard::alertFor(int takes)
 
 QuitGuard::Reply QuitGuard::applicationShouldTerminate()
 {
+    if (ending_)
+        return Reply::terminateNow;
     const auto alert = alertFor(finishingCount ? finishingCount() : 0);
     if (!alert)
         return Reply::terminateNow;
     // Nobody to ask: keep the application running rather than lose the finishing takes.
     const Reply reply = runAlert ? replyFor(runAlert(*alert)) : Reply::terminateCancel;
+    // The system asked for the end while the alert stood: its end keeps what it keeps, whatever was chosen.
+    if (ending_)
+        return Reply::terminateNow;
     if (reply == Reply::terminateNow && giveUpFinishing)
         giveUpFinishing();
     return reply;
+}
+
+void QuitGuard::quit()
+{
+    if (std::exchange(ending_, true))
+        return;
+    if (endStudio)
+        endStudio();
 }

@@ -93,8 +93,17 @@ public:
     // "modeSetting." + name + "." + the current capture mode's raw text.
     QString modeKey(const QString& name) const;
     void restoreModeSettings();
-    // Takes whose finish jobs are still working, each once (the quit guard asks).
+    // Takes whose finish jobs are still working, each once.
     int finishingCount() const { return finishQueue_->finishingCount(); }
+    // What a quit now would cut short, each take once (the quit guard asks): the take recording, paused or
+    // stopping (its save is listed only at its hand-over, when it stops counting itself) and the takes whose
+    // finish jobs are still working.
+    int takesStillFinishing() const { return finishingCount() + (takes_->takeToFinish() ? 1 : 0); }
+    // The studio is ending: no take starts from now on, a countdown stops, a take recording or paused is
+    // stopped the normal way and a take stopping reaches its end, so its recorders close their movies. Returns
+    // once no take is under way and, with `saves`, no finish work runs that the next launch could not
+    // resume. The caller bounds the wait.
+    QCoro::Task<> windDown(bool saves);
     // "Quit anyway": the finish jobs are given up and every export under way stops without writing.
     void giveUpFinishing();
     // What of the take the shown finished file holds, when not all of it; empty otherwise.

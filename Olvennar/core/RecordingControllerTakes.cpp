@@ -4,6 +4,13 @@
 
 #include "platform/system/Diagnostics.h"
 
+#include <QPointer>
+
+#include <chrono>
+#include <optional>
+
+#include <qcorotimer.h>
+
 QCoro::Task<> RecordingController::stop()
 {
     if (!recordingOrPaused(phase_))
@@ -19,6 +26,30 @@ QCoro::Task<> RecordingController::discard()
         co_return;
     remote_->cancelPendingStop();
     co_await takes_->discard();
+}
+
+QCoro::Task<> RecordingController::windDown(bool saves)
+{
+    QPointer<RecordingController> weak(this);
+    takes_->refuseStarts();
+    // The stop this end began, to its very end (a screen take lets go of its recorder on the take pool).
+    std::optional<QCoro::Task<>> stopping;
+    for (;;) {
+        if (phase_.kind() == Phase::Kind::countingDown) {
+            // The numbers stop and no take begins.
+            setPhase(Phase::idle());
+        } else if (recordingOrPaused(phase_)) {
+            Diagnostics::log(QStringLiteral("quit: the take under way is stopped and closed before the studio ends"));
+            stopping.emplace(stop());
+        }
+        if (!takes_->takeUnderWay() && (!stopping || stopping->isReady()) && !(saves && finishQueue_->runsUnnotedWork()))
+            co_return;
+        // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
+        QCoro::Task<> looking = QCoro::sleepFor(std::chrono::milliseconds(20));
+        co_await std::move(looking);
+        if (!weak)
+            co_return;
+    }
 }
 
 void RecordingController::inform(const QString& sentence)

@@ -60,6 +60,16 @@ TakeTraits TakeSequence::traitsOf(const Take& take) const
 
 bool TakeSequence::takeUnderWay() const { return startInFlight_ || studio_.phase().isBusy(); }
 
+bool TakeSequence::takeToFinish() const
+{
+    if (discarding_)
+        return false;
+    const Phase::Kind kind = studio_.phase().kind();
+    if (kind == Phase::Kind::recording || kind == Phase::Kind::paused || kind == Phase::Kind::finishing)
+        return true;
+    return startInFlight_ && runningTake_ && runningTake_->isRunning();
+}
+
 bool TakeSequence::rolling() const
 {
     const Phase::Kind kind = studio_.phase().kind();
@@ -69,7 +79,7 @@ bool TakeSequence::rolling() const
 QCoro::Task<> TakeSequence::start()
 {
     // A second start while the first still awaits access or its countdown would begin a second take.
-    if (takeUnderWay())
+    if (takeUnderWay() || startsRefused_)
         co_return;
     const CaptureMode mode = studio_.captureMode();
     Take* take = takeOf(mode);
@@ -195,6 +205,7 @@ QCoro::Task<> TakeSequence::discard()
     QPointer<Take> take = activeTake();
     const std::optional<TakeFolder> folder = take ? take->folder() : std::nullopt;
     // A mode without its take has no recorder and no files to clear.
+    discarding_ = true;
     enter(TakeStep::finishing);
     if (take) {
         QCoro::Task<> discarding = take->discard();
@@ -205,6 +216,7 @@ QCoro::Task<> TakeSequence::discard()
     } else {
         Diagnostics::log(QStringLiteral("discarded take"));
     }
+    discarding_ = false;
     studio_.reset();
     studio_.settleOverlayWindows();
 }

@@ -105,6 +105,11 @@ public:
     TakeTraits traitsOf(const Take& take) const;
     // From a start request (awaiting access, warm-up or countdown) through filming and finishing.
     bool takeUnderWay() const;
+    // A take a quit now would cut short: recording, paused or stopping (not a discard, which keeps nothing),
+    // or already recording while its start settles. A countdown has nothing to lose yet.
+    bool takeToFinish() const;
+    // The studio is ending: no take starts from now on.
+    void refuseStarts() { startsRefused_ = true; }
     QCoro::Task<> start();
     // `byRemote` trims the tail of a stop the remote asked for.
     QCoro::Task<> stop(bool byRemote);
@@ -167,6 +172,9 @@ private:
     QTimer* ticker_ = nullptr;
     // A start is between its guard and its recording phase (awaiting access or the countdown).
     bool startInFlight_ = false;
+    bool startsRefused_ = false;
+    // A discard is clearing the take's files.
+    bool discarding_ = false;
     // The take the last start chose; stop, discard and pause reach it until the studio is idle again.
     QPointer<Take> runningTake_;
     CancelToken* countdownToken_ = nullptr;

@@ -100,6 +100,11 @@ int FinishQueue::finishingCount() const
     return static_cast<int>(takes.size());
 }
 
+bool FinishQueue::runsUnnotedWork() const
+{
+    return std::any_of(unfinished_.cbegin(), unfinished_.cend(), [](const std::shared_ptr<FinishWork>& work) { return !work->note(); });
+}
+
 void FinishQueue::dismissFinishJob(const QUuid& id)
 {
     finishRetries_.remove(id);

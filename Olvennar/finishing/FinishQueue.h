@@ -58,6 +58,9 @@ public:
     void setFinishJobs(std::vector<FinishJob> jobs);
     // Takes with a row still working (the quit guard asks): a take's save and its render are one take.
     int finishingCount() const;
+    // Work runs that leaves no note (a take's save), so the next launch could not finish it: an end the
+    // system asks for waits for it, never for a noted render.
+    bool runsUnnotedWork() const;
     void dismissFinishJob(const QUuid& id);
     // The real mixdown and compositor unless set.
     void setFinishingTools(std::shared_ptr<FinishingTools> tools);

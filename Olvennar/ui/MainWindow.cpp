@@ -4,7 +4,6 @@
 #include "platform/system/Edition.h"
 #include "ui/ContentView.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QLayout>
 #include <QMenuBar>
@@ -24,20 +23,14 @@ MainWindow::MainWindow(RecordingController& controller, QuitGuard& quitGuard, QW
     connect(quit, &QAction::triggered, this, &MainWindow::requestQuit);
 }
 
-void MainWindow::requestQuit()
-{
-    if (quitGuard_.applicationShouldTerminate() != QuitGuard::Reply::terminateNow)
-        return;
-    quitApproved_ = true;
-    QApplication::quit();
-}
+void MainWindow::requestQuit() { close(); }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (quitApproved_ || quitGuard_.applicationShouldTerminate() == QuitGuard::Reply::terminateNow) {
-        quitApproved_ = true;
+    // The studio ends once the guard agreed; it lets a take under way stop before the event loop ends.
+    if (quitGuard_.applicationShouldTerminate() == QuitGuard::Reply::terminateNow) {
         event->accept();
-        QApplication::quit();
+        quitGuard_.quit();
         return;
     }
     event->ignore();

@@ -6,7 +6,8 @@ class ContentView;
 class QuitGuard;
 class RecordingController;
 
-// The one main window. Closing it or choosing Quit goes through the quit guard.
+// The one main window. Closing it or choosing Quit goes through the quit guard, which ends the studio once
+// it agreed.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -29,5 +30,4 @@ private:
 
     QuitGuard& quitGuard_;
     ContentView* content_;
-    bool quitApproved_ = false;
 };

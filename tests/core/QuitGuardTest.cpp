@@ -57,4 +57,43 @@ TEST(QuitGuardTest, OnlyQuitAnywayGivesUpTheFinishingTakes)
     EXPECT_EQ(givenUp, 1);
 }
 
+TEST(QuitGuardTest, TheEndBeginsOnceAndFromThenOnNothingIsAsked)
+{
+    QuitGuard guard;
+    guard.finishingCount = [] { return 1; };
+    int alerts = 0;
+    int givenUp = 0;
+    int ends = 0;
+    int chosen = 1;
+    guard.runAlert = [&](const QuitGuard::Alert&) {
+        ++alerts;
+        return chosen;
+    };
+    guard.giveUpFinishing = [&] { ++givenUp; };
+    guard.endStudio = [&] { ++ends; };
+    ASSERT_EQ(guard.applicationShouldTerminate(), QuitGuard::Reply::terminateNow); // "Quit anyway"
+    guard.quit();
+    guard.quit();
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(guard.ending());
+    // The windows the end closes go without a second alert.
+    EXPECT_EQ(guard.applicationShouldTerminate(), QuitGuard::Reply::terminateNow);
+    EXPECT_EQ(alerts, 1);
+    EXPECT_EQ(givenUp, 1);
+
+    // The system asks for the end while the alert stands: its end keeps the finish jobs, whatever is chosen.
+    QuitGuard standing;
+    standing.finishingCount = [] { return 1; };
+    standing.giveUpFinishing = [&] { ++givenUp; };
+    standing.endStudio = [&] { ++ends; };
+    standing.runAlert = [&](const QuitGuard::Alert&) {
+        standing.beginEnding();
+        return 1;
+    };
+    EXPECT_EQ(standing.applicationShouldTerminate(), QuitGuard::Reply::terminateNow);
+    EXPECT_EQ(givenUp, 1);
+    standing.quit();
+    EXPECT_EQ(ends, 1) << "the system's end is already the studio's end";
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include "finishing/PendingNote.h"
 
 #include <QCoroFuture>
+#include <QPromise>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,32 @@ public:
 private:
     QString output_;
     int failures_;
+};
+
+// A job that runs until the test opens its gate, with a resume note or without one.
+class GatedWork final : public FinishWork {
+public:
+    GatedWork(QString output, bool noted) : output_(std::move(output)), noted_(noted) { gate_.start(); }
+
+    QString title() const override { return QFileInfo(output_).fileName(); }
+    std::optional<Note> note() const override
+    {
+        if (!noted_)
+            return std::nullopt;
+        return Note{PendingNote::pathFor(output_), QJsonObject{{QStringLiteral("kind"), QStringLiteral("gated")}, {QStringLiteral("output"), output_}}};
+    }
+    QString failureContext() const override { return QStringLiteral("gated"); }
+    QCoro::Task<Outcome> run(Run) override
+    {
+        co_await gate_.future();
+        co_return Outcome{std::nullopt, output_, {}};
+    }
+    void open() { gate_.finish(); }
+
+private:
+    QString output_;
+    bool noted_;
+    QPromise<void> gate_;
 };
 
 QCoro::Task<FinishWork::Outcome> answer(QFuture<FinishWork::Outcome> future)
@@ -104,4 +131,27 @@ TEST_F(Work, ATapHoldsAJobOnItsListedRowAndASecondSubmitUnderTheSameIdKeepsOneRo
     EXPECT_EQ(controller->finishJobs().size(), 1u);
     EXPECT_EQ(row(0).id, id);
     EXPECT_EQ(row(0).state.kind, Kind::done);
+}
+
+TEST_F(Work, AnEndTheSystemAskedForWaitsForAJobWithoutANoteButNeverForANotedOne)
+{
+    auto render = std::make_shared<GatedWork>(take(QStringLiteral("final.mov")), true);
+    auto save = std::make_shared<GatedWork>(take(QStringLiteral("take.json")), false);
+    controller->finishQueue().submit(render);
+    controller->finishQueue().submit(save);
+    EXPECT_TRUE(controller->finishQueue().runsUnnotedWork());
+    // The user's quit waits for no finish job: "Quit anyway" gave them up.
+    QCoro::Task<> quit = controller->windDown(false);
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return quit.isReady(); }, 1000));
+
+    QCoro::Task<> logout = controller->windDown(true);
+    EXPECT_FALSE(TestEnvironment::waitUntil([&] { return logout.isReady(); }, 300)) << "the save would be lost";
+    save->open();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return logout.isReady(); }, 3000));
+    EXPECT_FALSE(controller->finishQueue().runsUnnotedWork());
+    // The noted job still runs; its note lets the next launch finish it.
+    EXPECT_EQ(row(0).state.kind, Kind::working);
+    EXPECT_TRUE(QFileInfo::exists(PendingNote::pathFor(take(QStringLiteral("final.mov")))));
+    render->open();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return row(0).state.kind == Kind::done; }, 3000));
 }

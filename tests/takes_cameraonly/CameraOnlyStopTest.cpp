@@ -12,8 +12,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 namespace {
 
@@ -51,6 +54,24 @@ protected:
             return false;
         });
         return submits;
+    }
+    // The studio's end during a take of `mode`: the take counts once for the quit alert until its movie is
+    // made, and the end waits for that.
+    void endedFinished(CaptureMode mode, const QString& made)
+    {
+        start(mode);
+        film(1.5);
+        std::set<int> counts;
+        QTimer turn;
+        QObject::connect(&turn, &QTimer::timeout, [&] {
+            if (controller->phase().isBusy())
+                counts.insert(controller->takesStillFinishing());
+        });
+        turn.start(0);
+        QCoro::waitFor(controller->windDown(true));
+        EXPECT_EQ(counts, std::set<int>{1});
+        EXPECT_EQ(controller->phase(), RecordingPhase::finished(made)) << controller->phase().payload().toStdString();
+        EXPECT_EQ(controller->takesStillFinishing(), 0);
     }
     ShortFilmTake& shortTake() { return dynamic_cast<ShortFilmTake&>(*controller->takeOf(CaptureMode::short_)); }
     QDir shortFolder() const
@@ -167,6 +188,16 @@ TEST_F(CameraOnlyStop, AShortListsNothingToFinishAndTheStopTakesItsStoredSetting
     EXPECT_FALSE(built.framing);
     EXPECT_DOUBLE_EQ(built.tailTrim, 1.5);
     EXPECT_DOUBLE_EQ(shortTake().takeSettingsForStop(false).tailTrim, 0.0);
+}
+
+TEST_F(CameraOnlyStop, TheStudiosEndLetsAJustMeTakeBeMadeAndCountsItOnceUntilThen)
+{
+    endedFinished(CaptureMode::cameraOnly, path(QStringLiteral("Recordings/video 1/final.mov")));
+}
+
+TEST_F(CameraOnlyStop, TheStudiosEndLetsAShortBeMadeAndCountsItOnceUntilThen)
+{
+    endedFinished(CaptureMode::short_, shortFolder().filePath(QStringLiteral("short.mov")));
 }
 
 } // namespace

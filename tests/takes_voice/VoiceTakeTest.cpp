@@ -25,6 +25,7 @@
 #include <QProcess>
 #include <QSemaphore>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,7 @@
 
 #include <chrono>
 #include <memory>
+#include <set>
 #include <thread>
 
 namespace {
@@ -376,6 +378,29 @@ TEST(VoiceSidecarTest, AShortsVoiceTrackNamesItsScriptAndNoFolder)
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("voice.json")});
     VoiceSidecar::write(folder.filePath(QStringLiteral("missing/voice.json")), facts);
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("missing"))));
+}
+
+TEST_F(VoiceTakeFlow, AVoiceTakeCountsOnceForTheQuitAlertUntilItsSoundIsFinishedAndTheStudiosEndKeepsItWhole)
+{
+    startTake();
+    speak(1.0);
+    EXPECT_EQ(studio().takesStillFinishing(), 1);
+    // What a quit would count at each turn of the main loop until the take has ended.
+    std::set<int> counts;
+    QTimer turn;
+    QObject::connect(&turn, &QTimer::timeout, [&] {
+        if (studio().phase().isBusy())
+            counts.insert(studio().takesStillFinishing());
+    });
+    turn.start(0);
+    QCoro::waitFor(studio().windDown(true));
+    turn.stop();
+    // Its sound's finish runs inside its stop, unlisted: the take alone is counted, once, until it is done.
+    EXPECT_EQ(counts, std::set<int>{1});
+    const QString audio = recordings(QStringLiteral("video 1/voice.m4a"));
+    ASSERT_EQ(studio().phase(), RecordingPhase::finished(audio)) << studio().phase().payload().toStdString();
+    EXPECT_EQ(studio().takesStillFinishing(), 0);
+    EXPECT_NEAR(readJson(recordings(QStringLiteral("video 1/voice.json")))[QStringLiteral("durationSeconds")].toDouble(), 1.0, 0.1);
 }
 
 } // namespace

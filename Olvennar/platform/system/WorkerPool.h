@@ -67,6 +67,8 @@ public:
     }
     void start(std::function<void()> work);
     void waitForDone() { pool_.waitForDone(); }
+    // False when work still ran after `milliseconds`.
+    bool waitForDone(int milliseconds) { return pool_.waitForDone(milliseconds); }
 
 private:
     // Names the calling thread and sets its priority, once per thread, when it is one of this pool's (a

@@ -1,0 +1,75 @@
+#include "app/StudioEnd.h"
+
+#include "core/QuitGuard.h"
+#include "core/RecordingController.h"
+#include "platform/system/Diagnostics.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
+
+#include <csignal>
+
+namespace {
+
+QString signalName(int number)
+{
+    switch (number) {
+    case SIGTERM: return QStringLiteral("SIGTERM");
+    case SIGINT: return QStringLiteral("SIGINT");
+    case SIGHUP: return QStringLiteral("SIGHUP");
+    default: return QStringLiteral("signal ") + QString::number(number);
+    }
+}
+
+} // namespace
+
+StudioEnd::StudioEnd(RecordingController& controller, QuitGuard& guard, int boundMilliseconds, QObject* parent)
+    : QObject(parent)
+    , controller_(controller)
+    , guard_(guard)
+    , boundMilliseconds_(boundMilliseconds)
+{
+}
+
+void StudioEnd::quit()
+{
+    // "Quit anyway" gave the finish jobs up already; nothing else is waited for but the takes.
+    windDown(false);
+}
+
+void StudioEnd::signalled(int number, int count)
+{
+    if (count > 1) {
+        finish(QStringLiteral("quit: ") + signalName(number) + QStringLiteral(" again; the studio ends now"));
+        return;
+    }
+    // Nobody is asked: the windows the end closes let it go on.
+    guard_.beginEnding();
+    Diagnostics::log(QStringLiteral("quit: ") + signalName(number) + QStringLiteral(" received; the studio ends once its takes are stopped and saved"));
+    windDown(true);
+}
+
+QCoro::Task<> StudioEnd::windDown(bool saves)
+{
+    if (std::exchange(begun_, true))
+        co_return;
+    QPointer<StudioEnd> weak(this);
+    QTimer::singleShot(boundMilliseconds_, this, [this] {
+        finish(QStringLiteral("quit: the takes did not settle within ") + QString::number(boundMilliseconds_ / 1000.0)
+            + QStringLiteral(" s; the studio ends without waiting longer"));
+    });
+    QCoro::Task<> settling = controller_.windDown(saves);
+    co_await std::move(settling);
+    if (weak)
+        finish({});
+}
+
+void StudioEnd::finish(const QString& line)
+{
+    if (std::exchange(finished_, true))
+        return;
+    if (!line.isEmpty())
+        Diagnostics::log(line);
+    QApplication::quit();
+}
