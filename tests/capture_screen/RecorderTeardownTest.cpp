@@ -1,10 +1,17 @@
-// A source stopped by two threads at once (a take's stop on a worker and its owner going away) is stopped
-// once, and neither stop returns before the last frame or block. Each case repeats its race, the second
-// stop coming at a slightly different moment each round.
+// A recorder's owner may go at any moment, also while the recorder's stop still runs on the take's pool:
+// the movie is finished whole first, every source is stopped once, and nothing is left running on the
+// recorder. Each case repeats its race, the owner letting go at a slightly different moment each round.
+#include "capture/AudioOnlyRecorder.h"
+#include "capture/ScreenRecorder.h"
 #include "platform/audio/PulseAudioCapture.h"
 #include "platform/audio/PulseSystemAudioCapture.h"
+#include "platform/system/WorkerPool.h"
 #include "platform/x11/X11ScreenCapture.h"
 #include "platform/x11/XcbConnection.h"
+#include "takedata/RecordingClock.h"
+#include "support/FakeAudioCapture.h"
+#include "support/FakeScreenCapture.h"
+#include "support/MovieProbe.h"
 #include "support/PrivateNullSink.h"
 #include "support/TestEnvironment.h"
 #include "support/XvfbServer.h"
@@ -20,7 +27,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The second stop comes at once, after a yield, or after a short while.
+// The owner lets go at once, after a yield, or after a short while, so the stop on the pool is caught
+// before it began, while it drains the queues and while it closes the file.
 void letGoAfter(int round)
 {
     switch (round % 4) {
@@ -38,9 +46,172 @@ void letGoAfter(int round)
     }
 }
 
+// Seconds of the first audio track the file holds, or -1 when it cannot be read.
+double soundSecondsIn(const QString& path)
+{
+    MovieProbe::Sound sound;
+    if (!MovieProbe::decodeAudio(path, 0, sound) || sound.sampleRate <= 0)
+        return -1;
+    return sound.startSeconds + static_cast<double>(sound.mono.size()) / sound.sampleRate;
+}
+
+std::vector<double> pictureTimesIn(const QString& path)
+{
+    std::vector<double> times;
+    if (!MovieProbe::decodeVideo(path, [&](double seconds, const QImage&) { times.push_back(seconds); }))
+        times.clear();
+    return times;
+}
+
+class RecorderTeardown : public SandboxTest {
+protected:
+    struct ScreenRound {
+        RecordingClock clock;
+        std::shared_ptr<FakeScreenCapture::State> screen = std::make_shared<FakeScreenCapture::State>();
+        std::shared_ptr<FakeAudioCapture::State> microphone = std::make_shared<FakeAudioCapture::State>();
+        std::unique_ptr<ScreenRecorder> recorder;
+    };
+
+    static ScreenRecorder::Options screenOptions()
+    {
+        ScreenRecorder::Options options;
+        options.display = {1, QStringLiteral("fake"), QRect(0, 0, 320, 180), true};
+        options.frameRate = 30;
+        options.captureSystemAudio = false;
+        return options;
+    }
+
+    // A started take of half a second: 15 pictures, each written before the next, and the microphone's
+    // 10 ms blocks up to the last picture's end.
+    static void recordHalfASecond(ScreenRound& round, const QString& raw)
+    {
+        ScreenRecorder::Sources sources;
+        sources.screen = std::make_unique<FakeScreenCapture>(round.screen);
+        sources.microphone = std::make_unique<FakeAudioCapture>(round.microphone);
+        round.recorder = std::make_unique<ScreenRecorder>(round.clock, std::move(sources));
+        ASSERT_FALSE(round.recorder->start(screenOptions(), raw));
+        for (int i = 0; i < 15; ++i) {
+            const double t = 10.0 + i / 30.0;
+            for (int k = 0; k < 3; ++k)
+                FakeAudioCapture::push(*round.microphone, 10.0 + (i * 3 + k) * 0.01);
+            const int64_t before = round.recorder->statistics().framesWritten;
+            FakeScreenCapture::push(*round.screen, t);
+            ASSERT_TRUE(TestEnvironment::waitUntil([&] { return round.recorder->statistics().framesWritten > before; }, 3000));
+        }
+    }
+
+    // What recordHalfASecond() delivered is all in the file.
+    static void expectWholeHalfSecond(const QString& raw, int round)
+    {
+        const std::vector<double> pictures = pictureTimesIn(raw);
+        ASSERT_EQ(pictures.size(), 15u) << "round " << round;
+        EXPECT_NEAR(pictures.back(), 14.0 / 30, 1e-3) << "round " << round;
+        EXPECT_GE(soundSecondsIn(raw), 0.45 - 0.03) << "round " << round;
+    }
+};
+
 } // namespace
 
-// The real grabber under a private X server: its thread is joined once whoever stops it.
+TEST_F(RecorderTeardown, aScreenRecorderDestroyedWhileItsStopRunsFinishesItsMovieFirst)
+{
+    for (int round = 0; round < 60; ++round) {
+        const QString raw = path(QStringLiteral("raw-%1.mov").arg(round));
+        ScreenRound take;
+        recordHalfASecond(take, raw);
+        if (HasFatalFailure())
+            return;
+        QFuture<ScreenRecorder::StopResult> stopping = take.recorder->stop();
+        letGoAfter(round);
+        take.recorder.reset();
+        EXPECT_TRUE(stopping.isFinished()) << "round " << round << ": the recorder went before its stop ended";
+        stopping.waitForFinished();
+        const ScreenRecorder::StopResult result = stopping.result();
+        EXPECT_FALSE(result.error) << "round " << round << ": " << result.error->errorDescription().toStdString();
+        EXPECT_EQ(result.url.value_or(QString()).toStdString(), raw.toStdString()) << "round " << round;
+        expectWholeHalfSecond(raw, round);
+        if (HasFailure())
+            return;
+    }
+}
+
+// The take's pool may have no thread to spare for the stop: an owner letting go on that pool's only thread
+// runs the stop itself instead of waiting for a thread it holds.
+TEST_F(RecorderTeardown, aScreenRecorderDestroyedOnTheTakesPoolBeforeItsStopGotAThreadRunsTheStopItself)
+{
+    const int threads = WorkerPool::takes().maxThreadCount();
+    WorkerPool::takes().setMaxThreadCount(1);
+    const QString raw = path(QStringLiteral("raw.mov"));
+    ScreenRound take;
+    recordHalfASecond(take, raw);
+    if (HasFatalFailure()) {
+        WorkerPool::takes().setMaxThreadCount(threads);
+        return;
+    }
+    QFuture<bool> lettingGo = WorkerPool::takes().run([&] {
+        QFuture<ScreenRecorder::StopResult> stopping = take.recorder->stop();
+        take.recorder.reset();
+        return stopping.isFinished() && stopping.result().url == raw;
+    });
+    const bool ended = TestEnvironment::waitUntil([&] { return lettingGo.isFinished(); }, 20000);
+    WorkerPool::takes().setMaxThreadCount(threads);
+    ASSERT_TRUE(ended) << "the owner on the pool waits for the stop it holds the thread for";
+    EXPECT_TRUE(lettingGo.result());
+    expectWholeHalfSecond(raw, 0);
+}
+
+TEST_F(RecorderTeardown, aScreenRecorderDestroyedWithoutAStopStopsItsSourcesAndFinishesItsMovie)
+{
+    for (int round = 0; round < 5; ++round) {
+        const QString raw = path(QStringLiteral("raw-%1.mov").arg(round));
+        ScreenRound take;
+        recordHalfASecond(take, raw);
+        if (HasFatalFailure())
+            return;
+        take.recorder.reset();
+        EXPECT_FALSE(take.screen->running);
+        EXPECT_FALSE(take.microphone->running);
+        expectWholeHalfSecond(raw, round);
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST_F(RecorderTeardown, aVoiceRecorderDestroyedWhileItsStopRunsFinishesItsFileFirst)
+{
+    for (int round = 0; round < 100; ++round) {
+        const QString file = path(QStringLiteral("voice-%1.m4a").arg(round));
+        auto source = std::make_shared<FakeAudioCapture::State>();
+        auto recorder = std::make_unique<AudioOnlyRecorder>(std::make_unique<FakeAudioCapture>(source), nullptr);
+        ASSERT_FALSE(recorder->start({std::nullopt, QStringLiteral("Built-in")}, file));
+        for (int i = 0; i < 50; ++i)
+            FakeAudioCapture::push(*source, 20.0 + i * 0.01);
+        QFuture<std::optional<QString>> stopping = recorder->stop();
+        letGoAfter(round);
+        recorder.reset();
+        EXPECT_TRUE(stopping.isFinished()) << "round " << round << ": the recorder went before its stop ended";
+        stopping.waitForFinished();
+        EXPECT_EQ(stopping.result().value_or(QString()).toStdString(), file.toStdString()) << "round " << round;
+        EXPECT_NEAR(soundSecondsIn(file), 0.5, 0.03) << "round " << round;
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST_F(RecorderTeardown, aVoiceRecorderDestroyedWithoutAStopFinishesItsFile)
+{
+    const QString file = path(QStringLiteral("voice.m4a"));
+    auto source = std::make_shared<FakeAudioCapture::State>();
+    auto recorder = std::make_unique<AudioOnlyRecorder>(std::make_unique<FakeAudioCapture>(source), nullptr);
+    ASSERT_FALSE(recorder->start({std::nullopt, QStringLiteral("Built-in")}, file));
+    for (int i = 0; i < 50; ++i)
+        FakeAudioCapture::push(*source, 20.0 + i * 0.01);
+    recorder.reset();
+    EXPECT_FALSE(source->running);
+    EXPECT_NEAR(soundSecondsIn(file), 0.5, 0.03);
+}
+
+// The real grabber under a private X server: its thread is joined once whoever stops it, and its pictures
+// all reach the file.
 class GrabberTeardown : public SandboxTest {
 protected:
     void SetUp() override
@@ -98,6 +269,37 @@ TEST_F(GrabberTeardown, aGrabberStoppedFromTwoThreadsAtOnceJoinsOnceAndNeitherRe
         EXPECT_EQ(inHandler.load(), 0) << "round " << round;
         EXPECT_EQ(frames.load(), afterThis) << "round " << round << ": a frame came after this stop returned";
         EXPECT_EQ(frames.load(), framesAfterOther.load()) << "round " << round << ": a frame came after the other stop returned";
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST_F(GrabberTeardown, aScreenRecorderOnTheGrabberDestroyedWhileItsStopRunsKeepsEveryPictureItEncoded)
+{
+    for (int round = 0; round < 30; ++round) {
+        const QString raw = path(QStringLiteral("raw-%1.mov").arg(round));
+        RecordingClock clock;
+        std::atomic<int> encoded{0};
+        ScreenRecorder::Sources sources;
+        sources.screen = std::make_unique<X11ScreenCapture>(server->displayName());
+        sources.beforePictureEncode = [&] { ++encoded; };
+        auto recorder = std::make_unique<ScreenRecorder>(clock, std::move(sources));
+        ScreenRecorder::Options options;
+        options.display = {1, QStringLiteral("Xvfb"), QRect(0, 0, 320, 180), true};
+        options.frameRate = 30;
+        options.captureMicrophone = false;
+        options.captureSystemAudio = false;
+        options.showsCursor = false;
+        const auto refused = recorder->start(options, raw);
+        ASSERT_FALSE(refused) << "round " << round << ": " << refused->errorDescription().toStdString();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return encoded.load() >= 4; }, 5000)) << "round " << round;
+        QFuture<ScreenRecorder::StopResult> stopping = recorder->stop();
+        letGoAfter(round);
+        recorder.reset();
+        EXPECT_TRUE(stopping.isFinished()) << "round " << round << ": the recorder went before its stop ended";
+        stopping.waitForFinished();
+        EXPECT_EQ(stopping.result().url.value_or(QString()).toStdString(), raw.toStdString()) << "round " << round;
+        EXPECT_EQ(pictureTimesIn(raw).size(), static_cast<size_t>(encoded.load())) << "round " << round;
         if (HasFailure())
             return;
     }
