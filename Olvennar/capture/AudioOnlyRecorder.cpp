@@ -23,6 +23,11 @@ AudioOnlyRecorder::AudioOnlyRecorder(std::unique_ptr<AudioCapture> capture, Spee
 
 AudioOnlyRecorder::~AudioOnlyRecorder()
 {
+    // The file is finished before anything it needs goes: a stop under way ends first (a stop the pool has
+    // not begun yet runs here), and a take never stopped is stopped here, not cut.
+    stopping_.waitForFinished();
+    if (recording_.exchange(false))
+        stopAndFinish();
     if (capture_)
         capture_->stop();
     queue_.sync([this] {
@@ -34,7 +39,8 @@ AudioOnlyRecorder::~AudioOnlyRecorder()
 std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const Microphone& microphone, const QString& path)
 {
     if (recording_.load())
-        stop().waitForFinished();
+        stop();
+    stopping_.waitForFinished();
     const QString name = shownName(microphone);
     // An existing file is someone's earlier take: refuse rather than replace it.
     if (QFileInfo::exists(path))
@@ -170,14 +176,18 @@ QFuture<std::optional<QString>> AudioOnlyRecorder::stop()
             return std::nullopt;
         });
     }
-    return WorkerPool::takes().run([this] {
-        if (capture_)
-            capture_->stop();
-        captureOpen_ = false;
-        std::optional<QString> result;
-        queue_.sync([&] { result = finishOnQueue(); });
-        return result;
-    });
+    stopping_ = WorkerPool::takes().run([this] { return stopAndFinish(); });
+    return stopping_;
+}
+
+std::optional<QString> AudioOnlyRecorder::stopAndFinish()
+{
+    if (capture_)
+        capture_->stop();
+    captureOpen_ = false;
+    std::optional<QString> result;
+    queue_.sync([&] { result = finishOnQueue(); });
+    return result;
 }
 
 std::optional<QString> AudioOnlyRecorder::finishOnQueue()

@@ -21,7 +21,10 @@ class SpeechAudioSink;
 // the stop. One recorder is reused for every voice take.
 //
 // Threading: start and stop from the GUI thread; blocks are fed and written on the "voice-track.audio"
-// queue. `onFailure` is called on that queue.
+// queue. `onFailure` is called on that queue. The stop runs on the take's pool and needs only that pool
+// and the queue, so the owner may let go of the recorder at any moment, on any thread but the queue and the
+// sound server's: destroying it waits for a stop under way to finish the file (a stop no pool thread took
+// yet runs on the destroying thread), and stops and finishes a take that was started but never stopped.
 class AudioOnlyRecorder {
 public:
     class RecorderError {
@@ -52,7 +55,8 @@ public:
     std::optional<RecorderError> openMicrophone(const Microphone& microphone);
     // Closes a microphone opened for a take that did not start.
     void closeMicrophone();
-    // Writes from the next block on; opens the microphone itself when openMicrophone() was not called.
+    // Writes from the next block on; opens the microphone itself when openMicrophone() was not called. A
+    // stop still under way ends first.
     std::optional<RecorderError> start(const Microphone& microphone, const QString& path);
     // The file, or nothing when no usable file exists. A failure after sound was written keeps the file
     // and is reported through onFailure.
@@ -64,6 +68,8 @@ public:
 
 private:
     void handle(const MediaSample& block);
+    // The stop's work, on the calling thread.
+    std::optional<QString> stopAndFinish();
     std::optional<QString> finishOnQueue();
     void fail(const ErrorInfo& error);
     std::optional<RecorderError> openCapture(const Microphone& microphone, const QString& name);
@@ -88,4 +94,5 @@ private:
     bool captureOpen_ = false;
     QString url_;
     QString microphoneName_;
+    QFuture<std::optional<QString>> stopping_; // the newest stop of a take; GUI thread
 };

@@ -91,6 +91,12 @@ ScreenRecorder::ScreenRecorder(RecordingClock& clock, Sources sources) : clock_(
 
 ScreenRecorder::~ScreenRecorder()
 {
+    // The movie is finished before anything it needs goes: a stop under way ends first (a stop the pool has
+    // not begun yet runs here), and a take never stopped is stopped here, not cut.
+    if (stopping_)
+        stopping_->waitForFinished();
+    else if (started_)
+        stopAndFinish();
     stopSources();
     // Blocks already on the microphone queue reach the sound queue, which then ignores them.
     micQueue_.sync([] {});
@@ -554,19 +560,24 @@ void ScreenRecorder::stopSources()
 
 QFuture<ScreenRecorder::StopResult> ScreenRecorder::stop()
 {
-    return WorkerPool::takes().run([this] {
-        stopSources();
-        // Microphone blocks pass through their own queue first; let them reach the sound queue.
-        micQueue_.sync([] {});
-        // Every picture delivered so far is written, then every sound block behind it, then the file closes.
-        writerQueue_.sync([this] {
-            stopRequested_ = true;
-            logFrameAccounting();
-        });
-        StopResult result;
-        soundQueue_.sync([&] { result = finishWriting(); });
-        return result;
+    if (!stopping_)
+        stopping_ = WorkerPool::takes().run([this] { return stopAndFinish(); });
+    return *stopping_;
+}
+
+ScreenRecorder::StopResult ScreenRecorder::stopAndFinish()
+{
+    stopSources();
+    // Microphone blocks pass through their own queue first; let them reach the sound queue.
+    micQueue_.sync([] {});
+    // Every picture delivered so far is written, then every sound block behind it, then the file closes.
+    writerQueue_.sync([this] {
+        stopRequested_ = true;
+        logFrameAccounting();
     });
+    StopResult result;
+    soundQueue_.sync([&] { result = finishWriting(); });
+    return result;
 }
 
 void ScreenRecorder::logFrameAccounting() const

@@ -40,7 +40,11 @@ class SpeechAudioSink;
 //
 // Threading: frames arrive on the grabber thread and sound on the sound server's threads. Pictures are
 // converted, encoded and appended on the writer queue, sound on the sound queue; the writer muxes both
-// under its own lock. `onFailure` is called on either queue; the caller hops to its own thread.
+// under its own lock. `onFailure` is called on either queue; the caller hops to its own thread. The stop
+// runs on the take's pool and needs only that pool and the recorder's own queues, so the owner may let go
+// of the recorder at any moment, on any thread but the recorder's queues and its sources' threads:
+// destroying it waits for a stop under way to finish the movie (a stop no pool thread took yet runs on the
+// destroying thread), and stops and finishes a take that was started but never stopped.
 class ScreenRecorder {
 public:
     struct Options {
@@ -118,8 +122,8 @@ public:
     // Starts the picture now; this moment is the take's start: sound from before it is left out. Opens the
     // sound sources and the encoders itself when they were not opened ahead.
     std::optional<RecorderError> start(const Options& options, const QString& rawPath);
-    // Stops the sources, then finishes the movie behind every sample already delivered. The recorder must
-    // outlive the future.
+    // Stops the sources, then finishes the movie behind every sample already delivered. A second call
+    // returns the first one's future.
     QFuture<StopResult> stop();
 
     QSize pixelSize() const { return pixelSize_; }
@@ -147,6 +151,8 @@ private:
     void waitForSound();
     void reportWriteFailure(int kind, const MediaTime& at);
     void reportFailure(const RecorderError& error);
+    // The stop's work, on the calling thread.
+    StopResult stopAndFinish();
     StopResult finishWriting();
     void logFrameAccounting() const;
     void stopSources();
@@ -167,6 +173,7 @@ private:
     QSize pixelSize_;
     bool started_ = false;
     bool soundOpen_ = false;
+    std::optional<QFuture<StopResult>> stopping_; // the stop asked for; the owner's thread
 
     // Any thread.
     std::atomic<bool> accepting_{false}; // start() named the file: samples now belong to the take

@@ -27,7 +27,7 @@ public:
     // Returns once the first block arrived (or the backend gave up waiting), so a take that starts its picture
     // after this has no silent head. Sources started together wait here together.
     virtual void waitUntilFlowing() { }
-    // Returns when no more blocks will be delivered.
+    // Returns when no more blocks will be delivered. Any thread, also two at once or again after a stop.
     virtual void stop() = 0;
     // The human name of the source in use (empty before start).
     virtual QString sourceDescription() const = 0;

@@ -94,6 +94,8 @@ void PulseAudioCapture::waitForFirstBlock()
 
 void PulseAudioCapture::stop()
 {
+    // A second caller at the same moment waits here until the first closed the stream and its connection.
+    std::lock_guard guard(stopLock_);
     if (!connection_)
         return;
     {

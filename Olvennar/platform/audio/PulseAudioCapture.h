@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class PulseConnection;
 
@@ -36,6 +37,7 @@ private:
     void waitForFirstBlock();
     void streamStateChanged();
 
+    std::mutex stopLock_; // one stop at a time
     std::unique_ptr<PulseConnection> connection_;
     PulseStream stream_;
     BlockHandler onBlock_;

@@ -321,6 +321,8 @@ void PulseSystemAudioCapture::waitUntilFlowing()
 
 void PulseSystemAudioCapture::stop()
 {
+    // A second caller at the same moment waits here until the first closed the stream and its connection.
+    std::lock_guard guard(stopLock_);
     if (!connection_)
         return;
     {

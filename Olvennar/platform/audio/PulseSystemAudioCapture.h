@@ -11,6 +11,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 
 class PulseConnection;
 
@@ -25,10 +26,11 @@ class PulseConnection;
 // said once in the log. waitUntilFlowing() returns once the monitor's first block was read (or after three
 // seconds, logged).
 //
-// Threading: start(), waitUntilFlowing() and stop() come from one caller thread at a time. Every stream,
-// subscription and introspection callback runs on the connection's mainloop thread (`pulse.system`), which
-// alone touches the fields below `connection_` once start() returned; start() and stop() touch them with the
-// mainloop lock held. Blocks are handed to the handler on the mainloop thread.
+// Threading: start(), waitUntilFlowing() and stop() come from one caller thread at a time; a second stop()
+// may come at once from another thread, and waits for the first. Every stream, subscription and
+// introspection callback runs on the connection's mainloop thread (`pulse.system`), which alone touches the
+// fields below `connection_` once start() returned; start() and stop() touch them with the mainloop lock
+// held. Blocks are handed to the handler on the mainloop thread.
 class PulseSystemAudioCapture final : public AudioCapture {
 public:
     // `outputName`: the sink whose programs are heard; empty: the default output.
@@ -85,6 +87,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> singlePrograms_{true};
 
+    std::mutex stopLock_; // one stop at a time
     std::unique_ptr<PulseConnection> connection_;
     // Mainloop thread, or the caller with the mainloop lock held.
     QString monitorName_;

@@ -44,7 +44,7 @@ public:
     virtual std::optional<std::vector<ScreenDisplay>> availableDisplays() = 0;
     // The error sentence, or nothing once the grabber runs. Frames arrive on the grabber's own thread.
     virtual std::optional<QString> start(const Configuration& configuration, FrameHandler onFrame) = 0;
-    // Returns when no more frames will be delivered.
+    // Returns when no more frames will be delivered. Any thread, also two at once or again after a stop.
     virtual void stop() = 0;
     virtual Statistics statistics() const = 0;
 };

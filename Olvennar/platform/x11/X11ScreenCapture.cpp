@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <variant>
@@ -140,9 +141,12 @@ public:
 
     void launch() { thread_ = std::thread([this] { run(); }); }
 
+    // Two callers may stop at once (a take's stop on a worker and its owner going away): one joins the
+    // thread, the other waits here until it ended.
     void stop()
     {
         stopping_.store(true);
+        std::lock_guard guard(joinLock_);
         if (thread_.joinable())
             thread_.join();
     }
@@ -316,6 +320,7 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<int64_t> delivered_{0};
     std::atomic<int64_t> missed_{0};
+    std::mutex joinLock_;
     std::thread thread_;
 };
 
