@@ -2,6 +2,7 @@
 
 #include "compositing/BubbleShapePath.h"
 #include "compositing/ShapeMasking.h"
+#include "plans/MixdownRequest.h"
 #include "platform/media/PixelBufferViews.h"
 
 #include <QPainter>
@@ -12,9 +13,6 @@
 
 namespace {
 
-// Masks and plates larger than this on a side are refused: no frame shows them, and a corrupt rectangle
-// must not allocate gigabytes.
-constexpr double largestSide = 16384;
 constexpr int ringSide = 512;
 
 // A value truncated toward zero for a key; nothing when it is not finite or beyond a sane range.
@@ -27,7 +25,7 @@ std::optional<long long> keyInt(double v)
 
 bool drawableSize(QSizeF size)
 {
-    return std::abs(size.width()) <= largestSide && std::abs(size.height()) <= largestSide;
+    return std::abs(size.width()) <= Mixdown::largestSide && std::abs(size.height()) <= Mixdown::largestSide;
 }
 
 // Whole pixels of a side, halves away from zero.

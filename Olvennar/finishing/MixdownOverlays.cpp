@@ -18,8 +18,6 @@ namespace {
 // little visible quality on screen content while costing 2-3x the encode time; "veryfast" keeps a 1080p60
 // export well ahead of real time on an ordinary desktop CPU.
 constexpr const char* finishingPreset = "veryfast";
-// Largest side an encoder is asked for.
-constexpr double largestSide = 16384;
 
 // A camera or iPhone recording opened for decoding and placed on the take's timeline; left out (nothing)
 // when there is no file, no video or no media before the screen recording's end.

@@ -13,7 +13,7 @@ namespace {
 // The bounds of what a studio writes: take times within a day, sides the compositor draws, frame rates a
 // screen is filmed at, zooms the look offers with room to spare.
 constexpr double longestTakeSeconds = 24.0 * 3600.0;
-constexpr double largestSide = 16384;
+using Mixdown::largestSide;
 constexpr double smallestOutputSide = 16;
 constexpr int highestFrameRate = 240;
 constexpr double largestZoom = 16;

@@ -20,6 +20,10 @@
 
 namespace Mixdown {
 
+// The largest side a render draws, masks or encodes: no frame needs more, and a corrupt rectangle or note
+// must not allocate gigabytes.
+inline constexpr double largestSide = 16384;
+
 // Everything the finished movie of one screen take needs: built by the take's stop, carried by the save job,
 // handed over by the finish job. Rectangles are in render space (origin bottom-left); the panels are those
 // the take measured.
