@@ -62,10 +62,10 @@ RecordingController& FestrinApp::controller()
     return *controller_;
 }
 
-void FestrinApp::signalled(int number, int count)
+void FestrinApp::signalled(int number, std::int64_t receivedAt)
 {
     controller();
-    end_->signalled(number, count);
+    end_->signalled(number, receivedAt);
 }
 
 void FestrinApp::showMainWindow()

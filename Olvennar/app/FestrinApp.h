@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <memory>
 
 #include <qcorotask.h>
@@ -31,7 +32,7 @@ public:
     RecordingController& controller();
     QuitGuard& quitGuard() { return quitGuard_; }
     // A termination signal from the system (QuitSignals): the studio ends keeping its takes.
-    void signalled(int number, int count);
+    void signalled(int number, std::int64_t receivedAt);
 
 private:
     QCoro::Task<> startUp();

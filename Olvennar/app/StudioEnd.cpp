@@ -1,5 +1,6 @@
 #include "app/StudioEnd.h"
 
+#include "app/EndRequest.h"
 #include "core/QuitGuard.h"
 #include "core/RecordingController.h"
 #include "platform/system/Diagnostics.h"
@@ -38,12 +39,21 @@ void StudioEnd::quit()
     windDown(false);
 }
 
-void StudioEnd::signalled(int number, int count)
+void StudioEnd::signalled(int number, std::int64_t receivedAt)
 {
-    if (count > 1) {
+    const std::optional<std::int64_t> firstReceivedAt = firstSignal_ ? std::optional(firstSignal_->receivedAt) : std::nullopt;
+    switch (EndRequest::answer(firstReceivedAt, receivedAt)) {
+    case EndRequest::Answer::insists:
         finish(QStringLiteral("quit: ") + signalName(number) + QStringLiteral(" again; the studio ends now"));
         return;
+    case EndRequest::Answer::sameRequest:
+        Diagnostics::log(QStringLiteral("quit: ") + signalName(number) + QStringLiteral(" ") + QString::number((receivedAt - *firstReceivedAt) / 1'000'000)
+            + QStringLiteral(" ms behind ") + signalName(firstSignal_->number) + QStringLiteral(" is the same request; the end goes on"));
+        return;
+    case EndRequest::Answer::begins:
+        break;
     }
+    firstSignal_ = FirstSignal{number, receivedAt};
     // Nobody is asked: the windows the end closes let it go on.
     guard_.beginEnding();
     Diagnostics::log(QStringLiteral("quit: ") + signalName(number) + QStringLiteral(" received; the studio ends once its takes are stopped and saved"));

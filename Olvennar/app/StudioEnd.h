@@ -5,6 +5,9 @@
 
 #include <qcorotask.h>
 
+#include <cstdint>
+#include <optional>
+
 class QuitGuard;
 class RecordingController;
 
@@ -14,8 +17,9 @@ class RecordingController;
 // normal way, a take stopping reaches its end, so its recorders close their movies before anything is
 // destroyed), and after a signal the saves the next launch could not resume finish too; a render is never
 // waited for, its note lets the next launch finish it. Then the event loop ends, at the latest
-// `boundMilliseconds` after the end began. A second signal ends the event loop at once: main() still lets a
-// recorder that is closing its movie on the take pool finish before the takes go. Main thread only.
+// `boundMilliseconds` after the end began. A signal close behind the first is the same request (EndRequest);
+// one that insists, a while later, ends the event loop at once: main() still lets a recorder that is closing
+// its movie on the take pool finish before the takes go. Main thread only.
 class StudioEnd : public QObject {
     Q_OBJECT
 
@@ -24,8 +28,8 @@ public:
 
     // The user's quit, settled by the guard; the guard runs it once.
     void quit();
-    // A termination signal; `count` is 1 for the first one.
-    void signalled(int number, int count);
+    // A termination signal the handler received at `receivedAt` (CLOCK_MONOTONIC nanoseconds).
+    void signalled(int number, std::int64_t receivedAt);
 
 private:
     QCoro::Task<> windDown(bool saves);
@@ -37,4 +41,9 @@ private:
     int boundMilliseconds_;
     bool begun_ = false;
     bool finished_ = false;
+    struct FirstSignal {
+        int number = 0;
+        std::int64_t receivedAt = 0;
+    };
+    std::optional<FirstSignal> firstSignal_;
 };

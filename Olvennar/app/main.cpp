@@ -11,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -44,7 +45,7 @@ int main(int argc, char* argv[])
     {
         FestrinApp festrin(Settings::standard());
         QObject::connect(&instance, &StudioInstance::knocked, &festrin, [&festrin] { festrin.bringForward(); });
-        QObject::connect(&quitSignals, &QuitSignals::received, &festrin, [&festrin](int number, int count) { festrin.signalled(number, count); });
+        QObject::connect(&quitSignals, &QuitSignals::received, &festrin, [&festrin](int number, std::int64_t receivedAt) { festrin.signalled(number, receivedAt); });
         festrin.showMainWindow();
         status = app.exec();
         QuitSignals::endWithin(teardownSeconds);

@@ -111,8 +111,9 @@ protected:
         EXPECT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(takeFolder() + QStringLiteral("/.final.pending")); }, 30000));
     }
 
-    // Hands the next screen take off to the folder `project` of `channel`, as the planning tool does.
-    void handOff(const QString& project, const QString& channel)
+    // Hands the next take off to the folder `project` of `channel`, as the planning tool does; the studio
+    // switches to the handoff's `mode`.
+    void handOff(const QString& project, const QString& channel, const QString& mode = QStringLiteral("screen"))
     {
         takeFolder_ = project;
         const QString root = path(QStringLiteral("home/Videos/Olvennar"));
@@ -120,7 +121,7 @@ protected:
         QFile handoff(root + QStringLiteral("/.next_recording.json"));
         ASSERT_TRUE(handoff.open(QIODevice::WriteOnly));
         handoff.write(QJsonDocument(QJsonObject{{QStringLiteral("video_folder"), project}, {QStringLiteral("title"), QStringLiteral("Handed off")},
-                                        {QStringLiteral("mode"), QStringLiteral("screen")}, {QStringLiteral("channel"), channel},
+                                        {QStringLiteral("mode"), mode}, {QStringLiteral("channel"), channel},
                                         {QStringLiteral("written_at"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}})
                           .toJson());
     }

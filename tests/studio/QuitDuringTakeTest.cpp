@@ -56,6 +56,21 @@ protected:
         EXPECT_GT(rawSeconds(), 2.0);
     }
 
+    // A logout: the login manager sends the session SIGTERM and, right behind it, SIGHUP.
+    static void logOut(const QProcess& studio)
+    {
+        ::kill(static_cast<pid_t>(studio.processId()), SIGTERM);
+        ::kill(static_cast<pid_t>(studio.processId()), SIGHUP);
+    }
+    // The signals after the first were taken as the same request, not as one to end at once.
+    void tookAsOneRequest() const
+    {
+        const QString log = studioLog();
+        EXPECT_TRUE(log.contains(QStringLiteral("quit: SIGTERM received")));
+        EXPECT_TRUE(log.contains(QStringLiteral(" is the same request; the end goes on"))) << log.toStdString();
+        EXPECT_FALSE(log.contains(QStringLiteral(" again; the studio ends now")));
+    }
+
     QString mainWindow;
     QElapsedTimer filming;
 };
@@ -120,6 +135,62 @@ TEST_F(TakeUnderWay, ASigtermWhileRecordingStopsTheTakeTheNormalWayAndTheNextLau
     EXPECT_GE(rawSeconds(), filmed - 0.1);
     EXPECT_TRUE(studioLog().contains(QStringLiteral("quit: SIGTERM received")));
     ASSERT_NO_FATAL_FAILURE(nextLaunchMakesTheFinal());
+}
+
+TEST_F(TakeUnderWay, ALogoutsSigtermAndSighupWhileRecordingAreOneRequestThatStopsAndSavesTheTake)
+{
+    QProcess& studio = recording();
+    const double filmed = filming.elapsed() / 1000.0;
+    QElapsedTimer ending;
+    ending.start();
+    logOut(studio);
+    ASSERT_NO_FATAL_FAILURE(endedKeepingTheTake(studio, ending));
+    EXPECT_GE(rawSeconds(), filmed - 0.1);
+    tookAsOneRequest();
+    ASSERT_NO_FATAL_FAILURE(nextLaunchMakesTheFinal());
+}
+
+TEST_F(TakeUnderWay, ALogoutsSigtermAndSighupRightAfterTheStopLetTheTakeReachItsSave)
+{
+    QProcess& studio = recording();
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+r")});
+    QElapsedTimer ending;
+    ending.start();
+    logOut(studio);
+    ASSERT_NO_FATAL_FAILURE(endedKeepingTheTake(studio, ending));
+    tookAsOneRequest();
+    ASSERT_NO_FATAL_FAILURE(nextLaunchMakesTheFinal());
+}
+
+TEST_F(TakeUnderWay, ALogoutsSigtermAndSighupWhileAVoiceTakeRecordsKeepItsSoundAndSidecar)
+{
+    const QString project = path(QStringLiteral("home/Olvennar Projects/PROJECTS/BRANCHLINE/recordings/voice 1"));
+    handOff(project, QStringLiteral("branchline"), QStringLiteral("voice"));
+    QProcess& studio = launchShown();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral("auto-switched Screen → Voice only")) && QFileInfo(project).isDir(); }, 30000));
+    TestEnvironment::waitUntil([] { return false; }, 1000); // the handoff's folder becomes the destination
+    const QStringList windows = visibleWindows(studio);
+    ASSERT_EQ(windows.size(), 1);
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windows.front()});
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+r")});
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral("voice-only start -> ")); }, 30000));
+    TestEnvironment::waitUntil([] { return false; }, 2500);
+    QElapsedTimer ending;
+    ending.start();
+    logOut(studio);
+    ASSERT_TRUE(studio.waitForFinished(10000));
+    EXPECT_LT(ending.elapsed(), 5000);
+    EXPECT_EQ(studio.exitStatus(), QProcess::NormalExit);
+    tookAsOneRequest();
+    const QString sound = take(QStringLiteral("voice.m4a"));
+    ASSERT_TRUE(QFileInfo::exists(sound));
+    ASSERT_TRUE(QFileInfo::exists(take(QStringLiteral("voice.json")))) << "the sidecar the take's finish writes";
+    QFile sidecar(take(QStringLiteral("voice.json")));
+    ASSERT_TRUE(sidecar.open(QIODevice::ReadOnly));
+    const double noted = QJsonDocument::fromJson(sidecar.readAll()).object()[QStringLiteral("durationSeconds")].toDouble();
+    const double measured = MovieProbe::number(MovieProbe::streams(sound)[QStringLiteral("format")].toObject(), QStringLiteral("duration"));
+    EXPECT_GT(measured, 2.0);
+    EXPECT_NEAR(noted, measured, 0.1);
 }
 
 } // namespace

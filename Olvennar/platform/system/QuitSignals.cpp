@@ -7,8 +7,11 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <csignal>
+#include <ctime>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -16,6 +19,13 @@
 namespace {
 
 constexpr std::array<int, 3> handled{SIGTERM, SIGINT, SIGHUP};
+
+// One signal as it travels through the pipe: written whole by one write() and read whole by one read().
+struct Arrival {
+    std::int32_t number = 0;
+    std::int64_t receivedAt = 0;
+};
+static_assert(sizeof(Arrival) <= PIPE_BUF, "a pipe write of at most PIPE_BUF bytes is never split");
 
 // Read by the handler, which may run on any thread: set before the handlers are installed, cleared after
 // they are taken away.
@@ -28,9 +38,14 @@ void onSignal(int number)
     const int saved = errno;
     if (!signalled.exchange(true))
         QuitSignals::endWithin(lastResort.load());
-    const unsigned char byte = static_cast<unsigned char>(number);
+    // clock_gettime is async-signal-safe; HostClock's test source is not, so the clock is read here.
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    Arrival arrival{};
+    arrival.number = number;
+    arrival.receivedAt = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
     // A full pipe (hundreds of signals unread) loses nothing that matters: the deadline is set.
-    [[maybe_unused]] const ssize_t written = ::write(writeEnd.load(), &byte, 1);
+    [[maybe_unused]] const ssize_t written = ::write(writeEnd.load(), &arrival, sizeof arrival);
     errno = saved;
 }
 
@@ -77,7 +92,8 @@ void QuitSignals::endWithin(unsigned seconds) { ::alarm(seconds); }
 
 void QuitSignals::readPipe()
 {
-    unsigned char byte = 0;
-    while (::read(readEnd_, &byte, 1) == 1)
-        Q_EMIT received(byte, ++count_);
+    // Every write is one whole record, so every read of one record's size returns one whole record.
+    Arrival arrival{};
+    while (::read(readEnd_, &arrival, sizeof arrival) == static_cast<ssize_t>(sizeof arrival))
+        Q_EMIT received(arrival.number, arrival.receivedAt);
 }

@@ -2,12 +2,16 @@
 
 #include <QObject>
 
+#include <cstdint>
+
 class QSocketNotifier;
 
 // SIGTERM, SIGINT and SIGHUP (a desktop logout, `systemctl stop`, Ctrl+C or a closed terminal) brought into
-// the main thread's event loop: the handler only writes the signal's number to a pipe whose read end a
-// socket notifier watches. The first signal also sets the process's last-resort deadline (endWithin), so a
-// studio whose main thread no longer answers still ends and lets go of its lock. One per process, made and
+// the main thread's event loop: the handler only writes the signal's number and the moment it came to a pipe
+// whose read end a socket notifier watches, so how close two signals came (a logout sends SIGTERM and SIGHUP
+// together) does not depend on when a busy main thread got round to reading them. The first signal also sets
+// the process's last-resort deadline (endWithin), so a studio whose main thread no longer answers still ends
+// and lets go of its lock. One per process, made and
 // destroyed on the main thread; the signals' default handling comes back when it goes.
 class QuitSignals : public QObject {
     Q_OBJECT
@@ -24,13 +28,12 @@ public:
     static void endWithin(unsigned seconds);
 
 Q_SIGNALS:
-    // `count` is 1 for the first signal, 2 for the second and so on.
-    void received(int number, int count);
+    // `receivedAt` is when the handler ran, in CLOCK_MONOTONIC nanoseconds (HostClock's base).
+    void received(int number, std::int64_t receivedAt);
 
 private:
     void readPipe();
 
     int readEnd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
-    int count_ = 0;
 };
