@@ -183,6 +183,19 @@ void FinishQueue::listFailed(std::shared_ptr<FinishWork> work, const QString& re
     Q_EMIT changed();
 }
 
+void FinishQueue::restate(const QString& take, const QString& was, const QString& now)
+{
+    bool restated = false;
+    for (FinishJob& job : finishJobs_) {
+        if (job.state.kind == FinishJob::State::Kind::done && job.state.message == was && rowTakes_.value(job.id) == take) {
+            job.state.message = now;
+            restated = true;
+        }
+    }
+    if (restated)
+        Q_EMIT changed();
+}
+
 int FinishQueue::giveUp()
 {
     givenUp_ = true;

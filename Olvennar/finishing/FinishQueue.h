@@ -76,6 +76,9 @@ public:
     // Lists work that does not run by itself (a render the launch's crash guard stopped) as a failed row
     // saying `reason`, with its Retry: the user's new run, noted with no relaunch counted.
     void listFailed(std::shared_ptr<FinishWork> work, const QString& reason);
+    // A take's later job found what an earlier row says stale (the files a full disk refused are written
+    // now): the take's finished rows that say `was` say `now` instead.
+    void restate(const QString& take, const QString& was, const QString& now);
     // "Quit anyway": every working and waiting job is given up. Their resume notes go (a deliberate quit is
     // not a crash), one log line names them, and no job starts or reports from now on. The caller stops the
     // exports under way (the export gate). Returns how many rows were given up.
