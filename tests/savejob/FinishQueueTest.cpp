@@ -287,6 +287,7 @@ TEST_F(Queue, AnOrderlyEndLeavesTheWaitingAndRunningRendersToEveryNextLaunchButN
     // "Quit anyway" took the notes away on purpose: an end after it brings none back.
     queue.giveUp();
     queue.keepNotesForNextLaunch();
+    tools->complete(0, tools->error(QStringLiteral("Mixdown failed: the studio quit")));
     EXPECT_FALSE(noted(QString()));
     EXPECT_FALSE(noted(QStringLiteral("-2")));
 }
