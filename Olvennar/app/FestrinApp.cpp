@@ -103,6 +103,8 @@ QCoro::Task<> FestrinApp::startUp()
     settings.setStringList(recoveryNotedKey, found.noted);
     for (const PendingRender::Job& render : found.renders)
         controller->finishQueue().submit(std::make_shared<RenderWork>(render));
+    for (const TakeRecovery::Findings::StoppedRender& stopped : found.stoppedRenders)
+        controller->finishQueue().listFailed(std::make_shared<RenderWork>(stopped.job), stopped.reason);
     for (const QJsonObject& note : found.finishes) {
         if (std::shared_ptr<FinishWork> work = FinishKinds::resume(note))
             controller->finishQueue().submit(std::move(work));

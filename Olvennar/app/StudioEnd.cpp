@@ -81,5 +81,7 @@ void StudioEnd::finish(const QString& line)
         return;
     if (!line.isEmpty())
         Diagnostics::log(line);
+    // An end the studio runs itself is no crash: the renders it leaves are resumed at the next launch.
+    controller_.finishQueue().keepNotesForNextLaunch();
     QApplication::quit();
 }

@@ -150,17 +150,50 @@ QFuture<FinishWork::Outcome> FinishQueue::submit(std::shared_ptr<FinishWork> wor
         attempt->answer(givenUpOutcome());
         return answer;
     }
-    if (attempt->work->listed()) {
-        if (std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
-            finishJobs_.push_back(FinishJob{id, attempt->work->title(), working(0)});
-        if (const QString take = attempt->work->take(); !take.isEmpty())
-            rowTakes_.insert(id, take);
-    }
+    if (attempt->work->listed())
+        listRow(*attempt->work, id, working(0));
     Q_EMIT changed();
     if (tap_ && tap_(attempt->work))
         return answer;
     start(std::move(attempt));
     return answer;
+}
+
+void FinishQueue::listRow(const FinishWork& work, const QUuid& id, const FinishJob::State& state)
+{
+    if (std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
+        finishJobs_.push_back(FinishJob{id, work.title(), state});
+    if (const QString take = work.take(); !take.isEmpty())
+        rowTakes_.insert(id, take);
+}
+
+void FinishQueue::offerRetry(const QUuid& id, std::shared_ptr<FinishWork> work)
+{
+    finishRetries_.insert(id, [weak = QPointer<FinishQueue>(this), attempt = std::make_shared<Attempt>(Attempt{std::move(work), id, nullptr, nullptr, true})] {
+        if (weak)
+            weak->start(attempt);
+    });
+}
+
+void FinishQueue::listFailed(std::shared_ptr<FinishWork> work, const QString& reason)
+{
+    const QUuid id = QUuid::createUuid();
+    listRow(*work, id, failed(reason));
+    offerRetry(id, std::move(work));
+    Q_EMIT changed();
+}
+
+void FinishQueue::restate(const QString& take, const QString& was, const QString& now)
+{
+    bool restated = false;
+    for (FinishJob& job : finishJobs_) {
+        if (job.state.kind == FinishJob::State::Kind::done && job.state.message == was && rowTakes_.value(job.id) == take) {
+            job.state.message = now;
+            restated = true;
+        }
+    }
+    if (restated)
+        Q_EMIT changed();
 }
 
 int FinishQueue::giveUp()
@@ -188,6 +221,25 @@ int FinishQueue::giveUp()
         Diagnostics::log(QStringLiteral("quit: gave up finishing ") + given.join(QStringLiteral(", "))
             + QStringLiteral("; the raw files stay and the next launch does not finish them"));
     return static_cast<int>(given.size());
+}
+
+void FinishQueue::keepNotesForNextLaunch()
+{
+    if (givenUp_)
+        return;
+    // A job that finished on its own thread a moment ago may get its note back beside its file: the next
+    // launch's sweep removes a note whose file is in place.
+    QStringList kept;
+    for (const std::shared_ptr<FinishWork>& work : std::as_const(unfinished_)) {
+        if (std::optional<FinishWork::Note> note = work->note()) {
+            note->content.insert(QStringLiteral("relaunches"), 0);
+            const QString output = note->content.value(QStringLiteral("output")).toString();
+            if (noteFolders_.write(*note))
+                kept << (output.isEmpty() ? note->path : output);
+        }
+    }
+    if (!kept.isEmpty())
+        Diagnostics::log(QStringLiteral("quit: the next launch finishes ") + kept.join(QStringLiteral(", ")));
 }
 
 void FinishQueue::start(std::shared_ptr<Attempt> attempt)
@@ -269,12 +321,8 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         if (weak) {
             weak->setFinishState(id, failed(outcome.failure->description));
             // An unlisted job's failure is its take's: the take shows it, with no row to retry from.
-            if (work.listed()) {
-                weak->finishRetries_.insert(id, [weak, attempt = std::make_shared<Attempt>(Attempt{attempt->work, id, nullptr, nullptr, true})] {
-                    if (weak)
-                        weak->start(attempt);
-                });
-            }
+            if (work.listed())
+                weak->offerRetry(id, attempt->work);
             work.failed(*weak, id, *outcome.failure);
         }
         attempt->answer(outcome);

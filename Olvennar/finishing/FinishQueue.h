@@ -73,10 +73,20 @@ public:
     void setFinishState(const QUuid& id, const FinishJob::State& state);
     // The row's Retry: takes its retry action out and runs it once; nothing when there is none.
     void retryFinishJob(const QUuid& id);
+    // Lists work that does not run by itself (a render the launch's crash guard stopped) as a failed row
+    // saying `reason`, with its Retry: the user's new run, noted with no relaunch counted.
+    void listFailed(std::shared_ptr<FinishWork> work, const QString& reason);
+    // A take's later job found what an earlier row says stale (the files a full disk refused are written
+    // now): the take's finished rows that say `was` say `now` instead.
+    void restate(const QString& take, const QString& was, const QString& now);
     // "Quit anyway": every working and waiting job is given up. Their resume notes go (a deliberate quit is
     // not a crash), one log line names them, and no job starts or reports from now on. The caller stops the
     // exports under way (the export gate). Returns how many rows were given up.
     int giveUp();
+    // The studio ends in order (a quit, a signal, at its bound or at once): nothing that waits or runs was cut
+    // short by a crash, so their notes are written again counting no relaunch, and the next launch resumes
+    // them however often the studio ended this way. Nothing after a give-up.
+    void keepNotesForNextLaunch();
     bool hasFinishRetry(const QUuid& id) const { return finishRetries_.contains(id); }
 
 Q_SIGNALS:
@@ -86,6 +96,10 @@ private:
     struct Attempt;
     std::shared_ptr<FinishingTools> finishingTools();
     void start(std::shared_ptr<Attempt> attempt);
+    // Lists the work's row under `id` in `state` (kept when a row of that id is listed already).
+    void listRow(const FinishWork& work, const QUuid& id, const FinishJob::State& state);
+    // The failed row's Retry: runs the work anew on the same row.
+    void offerRetry(const QUuid& id, std::shared_ptr<FinishWork> work);
     // Returns once no take is filming and 5 s have passed since the last one ended, looking every 2 s.
     static QCoro::Task<> waitForRecordingBreak(QPointer<FinishQueue> weak);
     static QCoro::Task<> runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> previous, std::shared_ptr<Attempt> attempt);

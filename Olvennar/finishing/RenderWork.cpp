@@ -12,6 +12,7 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
 {
     // First, so the take's pointer log and description reach the disk even when the render fails; what the
     // disk still refuses stays held for the next attempt.
+    refusedBefore_ = refused_.refusedNote();
     refused_.writeAll();
     const Mixdown::Request& request = job_.request;
     const QString finalURL = job_.finalURL;
@@ -48,7 +49,12 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
 void RenderWork::succeeded(FinishQueue& queue, const Outcome& outcome)
 {
     Diagnostics::log(job_.summary);
+    queue.restate(take(), refusedBefore_, refused_.refusedNote());
     queue.studio().showFinished(outcome.path, outcome.note);
 }
 
-void RenderWork::failed(FinishQueue& queue, const QUuid& id, const ErrorInfo& failure) { queue.studio().showFinishFailed(id, failure.description); }
+void RenderWork::failed(FinishQueue& queue, const QUuid& id, const ErrorInfo& failure)
+{
+    queue.restate(take(), refusedBefore_, refused_.refusedNote());
+    queue.studio().showFinishFailed(id, failure.description);
+}

@@ -27,4 +27,6 @@ private:
     PendingRender::Job job_;
     // Each attempt, a Retry's too, writes these first and lets go of those written.
     HeldSidecars refused_;
+    // What the take's rows said of the refused files when the attempt began: restated once it ends.
+    QString refusedBefore_;
 };

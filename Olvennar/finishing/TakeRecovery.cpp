@@ -117,15 +117,22 @@ private:
             // job writes nowhere else.
             const QString output = folder.filePath(madeName);
             const QString what = render ? QStringLiteral("render") : QStringLiteral("finish");
-            if (job.value(QStringLiteral("relaunches")).toInt() > 0) {
-                note(marker.filePath(), QStringLiteral("the ") + what + QStringLiteral(" of ") + output
-                        + QStringLiteral(" was cut short again after a relaunch; the take's files stay"));
-                continue;
-            }
+            // Only a crash leaves a count above 0 (an end the studio runs itself writes its notes back at 0):
+            // a job cut short again after its relaunch may be what kills the studio, so it does not run by
+            // itself. A render is offered on a failed row; its note stays as it is until the Retry writes it anew.
+            const bool stopped = job.value(QStringLiteral("relaunches")).toInt() > 0;
             // Counted before the job runs: a job that kills the studio is not retried forever.
-            job.insert(QStringLiteral("relaunches"), job.value(QStringLiteral("relaunches")).toInt() + 1);
+            if (!stopped)
+                job.insert(QStringLiteral("relaunches"), job.value(QStringLiteral("relaunches")).toInt() + 1);
             job.insert(QStringLiteral("output"), output);
             const std::optional<PendingRender::Job> renderJob = render ? PendingRender::fromNote(job) : std::nullopt;
+            if (stopped) {
+                note(marker.filePath(), QStringLiteral("the ") + what + QStringLiteral(" of ") + output
+                        + QStringLiteral(" was cut short again after a relaunch; the take's files stay"));
+                if (renderJob)
+                    findings.stoppedRenders.push_back({*renderJob, madeName + QStringLiteral(" was not made: its render was cut short again after a relaunch. The take's files are all there; Retry renders it again.")});
+                continue;
+            }
             if (render && !renderJob) {
                 note(marker.filePath(), marker.filePath() + QStringLiteral(" holds no render plan; ") + madeName + QStringLiteral(" is not finished again"));
                 continue;

@@ -24,6 +24,13 @@ namespace TakeRecovery {
 struct Findings {
     QStringList removedSiblings;
     std::vector<PendingRender::Job> renders; // to queue again, each counted as relaunched
+    // A render cut short again after its relaunch (it may be what kills the studio) is not run by itself: it
+    // is offered on a failed row with its Retry, at every launch while its note stays (said in the log once).
+    struct StoppedRender {
+        PendingRender::Job job;
+        QString reason; // what its row says
+    };
+    std::vector<StoppedRender> stoppedRenders;
     // The notes of the other finish jobs cut short (a short's export), each counted as relaunched; the take
     // table turns them back into jobs.
     std::vector<QJsonObject> finishes;

@@ -4,6 +4,7 @@
 
 #include "finishing/NoteFolders.h"
 #include "finishing/PendingRender.h"
+#include "finishing/RenderWork.h"
 #include "finishing/TakeRecovery.h"
 #include "support/QueueRender.h"
 #include "finishing/ProgressThrottle.h"
@@ -247,6 +248,48 @@ TEST_F(Queue, QuitAnywayGivesUpTheWorkingAndWaitingRendersWithTheirNotesAndStart
     EXPECT_EQ(controller->finishJobs().size(), rows);
     EXPECT_FALSE(QFileInfo::exists(PendingRender::markerPath(take(QStringLiteral("final-4.mov")))));
     EXPECT_EQ(tools->renders.size(), 2u);
+}
+
+TEST_F(Queue, AnOrderlyEndLeavesTheWaitingAndRunningRendersToEveryNextLaunchButNotWhatWasGivenUp)
+{
+    tools->holdRenders = true;
+    for (const char* raw : {"raw.mov", "raw-2.mov", "raw-3.mov"})
+        touch(QString::fromLatin1(raw));
+    FinishQueue& queue = controller->finishQueue();
+    const auto render = [&](const QString& suffix, int relaunches) {
+        queue.submit(std::make_shared<RenderWork>(PendingRender::Job{QStringLiteral("take") + suffix, QStringLiteral("take") + suffix,
+            take(QStringLiteral("final") + suffix + QStringLiteral(".mov")), take(QStringLiteral("stop") + suffix + QStringLiteral(".json")),
+            passthrough(take(QStringLiteral("raw") + suffix + QStringLiteral(".mov"))), relaunches, std::nullopt}));
+    };
+    const auto noted = [&](const QString& suffix) { return PendingRender::read(PendingRender::markerPath(take(QStringLiteral("final") + suffix + QStringLiteral(".mov")))); };
+    // One render finished its final on its thread just now, and its row does not know yet; a render resumed
+    // at this launch and a new one wait for it.
+    render(QStringLiteral("-3"), 0);
+    render(QString(), 1);
+    render(QStringLiteral("-2"), 0);
+    ASSERT_EQ(tools->renders.size(), 1u);
+    touch(QStringLiteral("final-3.mov"), "made");
+
+    queue.keepNotesForNextLaunch();
+    for (const QString& suffix : {QString(), QStringLiteral("-2"), QStringLiteral("-3")}) {
+        ASSERT_TRUE(noted(suffix)) << suffix.toStdString();
+        EXPECT_EQ(noted(suffix)->relaunches, 0) << suffix.toStdString();
+    }
+    EXPECT_EQ(readLog().count(QStringLiteral("quit: the next launch finishes ")), 1);
+    // The next launch resumes both, the resumed one too; the note beside its final goes.
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QString())});
+    EXPECT_EQ(found.renders.size(), 2u);
+    EXPECT_TRUE(found.stoppedRenders.empty());
+    EXPECT_FALSE(noted(QStringLiteral("-3")));
+    EXPECT_EQ(read(take(QStringLiteral("final-3.mov"))), QByteArray("made"));
+    EXPECT_FALSE(readLog().contains(QStringLiteral("cut short again")));
+
+    // "Quit anyway" took the notes away on purpose: an end after it brings none back.
+    queue.giveUp();
+    queue.keepNotesForNextLaunch();
+    tools->complete(0, tools->error(QStringLiteral("Mixdown failed: the studio quit")));
+    EXPECT_FALSE(noted(QString()));
+    EXPECT_FALSE(noted(QStringLiteral("-2")));
 }
 
 } // namespace

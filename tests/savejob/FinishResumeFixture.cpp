@@ -1,5 +1,7 @@
 #include "FinishResumeFixture.h"
 
+#include "finishing/RenderWork.h"
+
 #include <QCoroFuture>
 
 namespace {
@@ -25,4 +27,10 @@ std::vector<FinishWork::Outcome> FinishResumeBase::resumeAll(const TakeRecovery:
             outcomes.push_back(answer(controller->finishQueue().submit(work)));
     }
     return outcomes;
+}
+
+void FinishResumeBase::listStopped(const TakeRecovery::Findings& found)
+{
+    for (const TakeRecovery::Findings::StoppedRender& stopped : found.stoppedRenders)
+        controller->finishQueue().listFailed(std::make_shared<RenderWork>(stopped.job), stopped.reason);
 }

@@ -25,6 +25,8 @@ protected:
     static FinishWork::Outcome answer(QFuture<FinishWork::Outcome> future);
     // What the launch does with the sweep's findings; the rows' outcomes, in order.
     std::vector<FinishWork::Outcome> resumeAll(const TakeRecovery::Findings& found);
+    // What the launch does with the renders the crash guard stopped: a failed row each.
+    void listStopped(const TakeRecovery::Findings& found);
 
     // A "Just me" final as the camera-only recorder leaves it: fragmented, index at the end of each fragment.
     void captureMovie(const QString& file, double seconds)

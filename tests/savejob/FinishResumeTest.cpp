@@ -305,3 +305,54 @@ TEST_F(FinishResume, aCrashDuringTheRetryOfAResumedJobIsResumedAgain)
     EXPECT_EQ(readLog().count(QStringLiteral("recovery: finishing ") + project + QStringLiteral("/final.mov again")), 2);
     tools->complete(1);
 }
+
+TEST_F(FinishResume, aRenderCutShortAgainAfterItsRelaunchIsAFailedRowAtEveryLaunchUntilItsRetryMakesTheFinal)
+{
+    const QString project = takes(QStringLiteral("video 4"));
+    const QString final = project + QStringLiteral("/final.mov");
+    QDir().mkpath(project);
+    write(project + QStringLiteral("/raw.mov"), "raw");
+    write(project + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
+    Mixdown::Request request;
+    request.rawURL = project + QStringLiteral("/raw.mov");
+    // Resumed at a launch, and that launch crashed too.
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 4 · take 1"), QStringLiteral("video 4"), final, QString(), request, 1, std::nullopt}));
+
+    // Never retried, it is offered at every launch, said in the log once, and its note stays as it was.
+    QStringList noted;
+    for (int launch = 0; launch < 2; ++launch) {
+        const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, noted);
+        noted = found.noted;
+        EXPECT_TRUE(found.renders.empty());
+        ASSERT_EQ(found.stoppedRenders.size(), 1u);
+        EXPECT_EQ(found.stoppedRenders.front().job.finalURL, final);
+        EXPECT_TRUE(found.missingFinals.isEmpty());
+        const std::optional<PendingRender::Job> note = PendingRender::read(PendingRender::markerPath(final));
+        ASSERT_TRUE(note);
+        EXPECT_EQ(note->relaunches, 1);
+        if (launch == 1)
+            listStopped(found);
+    }
+    EXPECT_EQ(readLog().count(QStringLiteral("was cut short again")), 1);
+    ASSERT_EQ(controller->finishJobs().size(), 1u);
+    EXPECT_EQ(row(0).title, QStringLiteral("video 4 · take 1"));
+    EXPECT_EQ(row(0).state.kind, FinishJob::State::Kind::failed);
+    EXPECT_EQ(row(0).state.message,
+        QStringLiteral("final.mov was not made: its render was cut short again after a relaunch. The take's files are all there; Retry renders it again."));
+    EXPECT_TRUE(controller->finishQueue().hasFinishRetry(row(0).id));
+    EXPECT_EQ(controller->finishingCount(), 0) << "a quit is not held for it";
+    EXPECT_TRUE(tools->renders.empty()) << "not run by itself";
+
+    // The Retry is the user's new run: noted with no relaunch counted, and it makes the final.
+    tools->holdRenders = true;
+    controller->finishQueue().retryFinishJob(row(0).id);
+    ASSERT_EQ(tools->renders.size(), 1u);
+    EXPECT_EQ(PendingRender::read(PendingRender::markerPath(final))->relaunches, 0);
+    tools->complete(0);
+    EXPECT_EQ(row(0).state, (FinishJob::State{FinishJob::State::Kind::done, 0, final, {}}));
+    EXPECT_TRUE(QFileInfo::exists(final));
+    EXPECT_FALSE(QFileInfo::exists(PendingRender::markerPath(final)));
+    const TakeRecovery::Findings after = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, noted);
+    EXPECT_TRUE(after.stoppedRenders.empty());
+    EXPECT_TRUE(after.renders.empty());
+}

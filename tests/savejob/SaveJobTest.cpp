@@ -89,6 +89,54 @@ TEST_F(Save, ARetryAfterAFullDiskWritesTheFilesItRefusedFromWhatTheJobHoldsThenT
     EXPECT_EQ(readJson(take(QStringLiteral("Raw/take-2.json")))[QStringLiteral("screen")].toString(), QStringLiteral("raw-2.mov"));
 }
 
+TEST_F(Save, OnceARetryWroteFilesTheDiskRefusedTheTakesRowsSayOnlyWhatIsStillMissing)
+{
+    struct Case {
+        const char* name;
+        QString suffix;
+        QStringList freed; // of cursor, zoom, take
+        QString stillRefused; // what the save row says after the Retry
+        bool windowsRetry; // else the row's
+    } cases[] = {
+        {"all written", QStringLiteral("-2"), {QStringLiteral("cursor"), QStringLiteral("zoom"), QStringLiteral("take")}, QString(), false},
+        {"the description still refused", QStringLiteral("-3"), {QStringLiteral("cursor"), QStringLiteral("zoom")},
+            QStringLiteral("take-3.json could not be written (is the disk full?) — the take's movies are kept"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t first = controller->finishJobs().size();
+        touch(QStringLiteral("raw") + c.suffix + QStringLiteral(".mov"));
+        // Folders standing where the files go refuse them, as a full disk does.
+        const auto file = [&](const QString& name) { return take(name + c.suffix + QStringLiteral(".json")); };
+        for (const QString& name : {QStringLiteral("cursor"), QStringLiteral("zoom"), QStringLiteral("take")})
+            ASSERT_TRUE(QDir().mkpath(file(name)));
+        StoppedScreenTake stopped;
+        stopped.rawURL = take(QStringLiteral("raw") + c.suffix + QStringLiteral(".mov"));
+        tools->failRenders = 1;
+        tools->holdRenders = false;
+        SaveJobHandover job = saveJob(c.suffix, false);
+        ScreenStopPlan::writeInputSidecars(TakeFolder{take(), c.suffix, false}, stopped, job.refusedSidecars);
+        ScreenStopPlan::saveZoomSidecar(ZoomTimeline::none(), ZoomMode::smart, file(QStringLiteral("zoom")), job.refusedSidecars);
+        stopTake(job);
+        ASSERT_EQ(controller->finishJobs().size(), first + 2);
+        ASSERT_EQ(row(first + 1).state.kind, Kind::failed);
+        EXPECT_TRUE(row(first).state.message.startsWith(QStringLiteral("cursor") + c.suffix + QStringLiteral(".json, zoom")));
+
+        for (const QString& name : c.freed)
+            ASSERT_TRUE(QDir(file(name)).removeRecursively());
+        if (c.windowsRetry)
+            controller->retryFinish();
+        else
+            controller->finishQueue().retryFinishJob(row(first + 1).id);
+        ASSERT_EQ(row(first + 1).state.kind, Kind::done);
+        EXPECT_EQ(row(first).state.kind, Kind::done);
+        EXPECT_EQ(row(first).state.message, c.stillRefused) << "the save row";
+        EXPECT_EQ(row(first + 1).state.message, c.stillRefused) << "the render row";
+        if (c.windowsRetry)
+            EXPECT_EQ(controller->finishNote(), c.stillRefused) << "under the window";
+    }
+}
+
 TEST_F(Save, TakeDescriptionMatchesItsSchemaExactly)
 {
     touch(QStringLiteral("raw-2.mov"));

@@ -94,19 +94,19 @@ protected:
         return studio;
     }
 
-    // Launches the studio, films a four-second screen take with Ctrl+R and stops it the same way.
-    QProcess& filmATake()
+    // Launches the studio, films a four-second screen take (unless told) with Ctrl+R and stops it the same way.
+    QProcess& filmATake(int milliseconds = 4000)
     {
         QProcess& studio = launchShown();
-        filmInShownStudio();
+        filmInShownStudio(milliseconds);
         return studio;
     }
 
-    void filmInShownStudio()
+    void filmInShownStudio(int milliseconds = 4000)
     {
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+r")});
         EXPECT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral("capture started")); }, 30000));
-        TestEnvironment::waitUntil([] { return false; }, 4000);
+        TestEnvironment::waitUntil([] { return false; }, milliseconds);
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+r")});
         EXPECT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(takeFolder() + QStringLiteral("/.final.pending")); }, 30000));
     }

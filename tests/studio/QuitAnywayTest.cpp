@@ -80,4 +80,36 @@ TEST_F(LaunchedStudio, AStudioKilledWhileARenderRunsResumesTheRenderAtTheNextLau
     EXPECT_TRUE(TestEnvironment::waitUntil([&] { return hiddenInTake().isEmpty(); }, 10000)) << hiddenInTake().join(QLatin1Char(' ')).toStdString();
 }
 
+TEST_F(LaunchedStudio, ARenderResumedAtLaunchAndCutByALogoutAgainIsResumedAtTheFollowingLaunch)
+{
+    const auto noted = [&] {
+        QFile note(takeFolder() + QStringLiteral("/.final.pending"));
+        return note.open(QIODevice::ReadOnly) ? std::optional<QJsonObject>(QJsonDocument::fromJson(note.readAll()).object()) : std::nullopt;
+    };
+    const auto logOut = [&](QProcess& studio) {
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return renderUnderWay(); }, 60000));
+        ::kill(static_cast<pid_t>(studio.processId()), SIGTERM);
+        ASSERT_TRUE(studio.waitForFinished(10000));
+        EXPECT_EQ(studio.exitStatus(), QProcess::NormalExit);
+        ASSERT_FALSE(QFileInfo::exists(takeFolder() + QStringLiteral("/final.mov"))) << "the render ran to its end before the signal";
+        ASSERT_TRUE(noted());
+        EXPECT_EQ(noted()->value(QStringLiteral("relaunches")).toInt(-1), 0) << "an orderly end is not a crash";
+    };
+    // Long enough that its render is still under way when the signals come.
+    ASSERT_NO_FATAL_FAILURE(logOut(filmATake(10000)));
+    QProcess& resumed = launch();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral("recovery: finishing ") + takeFolder() + QStringLiteral("/final.mov again")); }, 60000));
+    ASSERT_NO_FATAL_FAILURE(logOut(resumed));
+    EXPECT_TRUE(studioLog().contains(QStringLiteral("quit: the next launch finishes ") + takeFolder() + QStringLiteral("/final.mov")));
+
+    launch();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(takeFolder() + QStringLiteral("/final.mov")) || studioLog().contains(QStringLiteral("cut short again")); }, 180000));
+    EXPECT_FALSE(studioLog().contains(QStringLiteral("cut short again")));
+    const QJsonObject probe = MovieProbe::streams(takeFolder() + QStringLiteral("/final.mov"));
+    EXPECT_EQ(MovieProbe::streamsOfType(probe, QStringLiteral("video")).size(), 1);
+    EXPECT_GT(MovieProbe::number(probe[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 8.0) << "the whole take";
+    EXPECT_EQ(studioLog().count(QStringLiteral("recovery: finishing ") + takeFolder() + QStringLiteral("/final.mov again")), 2);
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return hiddenInTake().isEmpty(); }, 10000)) << hiddenInTake().join(QLatin1Char(' ')).toStdString();
+}
+
 } // namespace
