@@ -5,6 +5,7 @@
 #include "platform/media/AudioMix.h"
 #include "platform/media/ExportGate.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/system/RegularFile.h"
 
 #include <QFile>
 
@@ -32,6 +33,8 @@ std::variant<std::optional<Overlay>, MixdownError> openOverlay(const std::option
 {
     if (!url || !QFile::exists(*url))
         return std::optional<Overlay> {};
+    if (std::optional<QString> refused = RegularFile::otherThanRegular(*url))
+        return MixdownError {MixdownError::Kind::failed, *refused};
     auto opened = MovieReader::open(*url);
     if (auto* failure = std::get_if<MediaError>(&opened))
         return MixdownError {MixdownError::Kind::failed, failure->description};
@@ -131,6 +134,8 @@ VideoSettings finishingVideoSettings(QSize renderSize, int frameRate)
 std::optional<MixdownError> composeWithOverlays(const Request& request, const QString& to, const Progress& progress,
     const OverlayRendererFactory& makeRenderer, const Options& options, LeftOut* leftOut)
 {
+    if (std::optional<QString> refused = RegularFile::otherThanRegular(request.rawURL))
+        return MixdownError {MixdownError::Kind::readerRefused, *refused};
     auto opened = MovieReader::open(request.rawURL);
     if (auto* failure = std::get_if<MediaError>(&opened))
         return MixdownError {MixdownError::Kind::readerRefused, failure->description};

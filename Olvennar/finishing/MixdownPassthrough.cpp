@@ -2,12 +2,17 @@
 
 #include "platform/media/AudioMix.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/system/RegularFile.h"
 
 namespace Mixdown {
 namespace {
 
 std::unique_ptr<MovieReader> openReader(const QString& path, std::optional<MixdownError>& failure)
 {
+    if (std::optional<QString> refused = RegularFile::otherThanRegular(path)) {
+        failure = MixdownError {MixdownError::Kind::readerRefused, *refused};
+        return nullptr;
+    }
     auto opened = MovieReader::open(path);
     if (auto* error = std::get_if<MediaError>(&opened)) {
         failure = MixdownError {MixdownError::Kind::readerRefused, error->description};

@@ -1,10 +1,13 @@
 #include "finishing/MixdownRequestNote.h"
 
+#include <QFile>
 #include <QJsonArray>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace MixdownRequestNote {
 
@@ -245,6 +248,26 @@ PointerPath pointer(Reader& read, const QJsonValue& v)
     return path;
 }
 
+// A range a studio exports holds at least one picture of the take: it starts before the take's recorded end
+// (when the note knows it) and holds a frame's time or more of it. Anything less makes a final with no picture.
+void checkExportRange(Reader& read, const Mixdown::Request& r)
+{
+    if (!r.exportRange)
+        return;
+    const auto seconds = [](double value) { return QString::number(value, 'g', 6) + QStringLiteral(" s"); };
+    const double start = r.exportRange->start.seconds();
+    const double length = r.exportRange->duration.seconds();
+    const bool knownLength = r.recordedSeconds > 0;
+    if (knownLength && start >= r.recordedSeconds) {
+        read.refuse(QStringLiteral("an export start at ") + seconds(start) + QStringLiteral(", past the end of the ") + seconds(r.recordedSeconds)
+            + QStringLiteral(" take"));
+        return;
+    }
+    const double held = knownLength ? std::min(length, r.recordedSeconds - start) : length;
+    if (held < 1.0 / r.frameRate)
+        read.refuse(QStringLiteral("an export range of ") + seconds(held) + QStringLiteral(" of the take, less than one frame"));
+}
+
 std::optional<QString> optionalPath(Reader& read, const QJsonObject& json, const QString& key, const char* what)
 {
     return json.contains(key) ? std::optional(read.text(json.value(key), what)) : std::nullopt;
@@ -286,6 +309,11 @@ std::optional<Decoded> decode(const QJsonObject& json)
     r.rawURL = json.value(QStringLiteral("rawURL")).toString();
     r.cameraURL = optionalPath(read, json, QStringLiteral("cameraURL"), "a camera movie");
     r.phoneURL = optionalPath(read, json, QStringLiteral("phoneURL"), "a phone movie");
+    // Longer than a path can be: no movie is there, and the path would swamp the row and the log.
+    for (const auto& [path, what] : {std::pair{std::optional(r.rawURL), "a raw movie"}, std::pair{r.cameraURL, "a camera movie"}, std::pair{r.phoneURL, "a phone movie"}}) {
+        if (path && QFile::encodeName(*path).size() >= PATH_MAX)
+            read.refuse(QLatin1String(what) + QStringLiteral(" path of %1 characters").arg(path->size()));
+    }
     r.bubbleRect = rect(read, json.value(QStringLiteral("bubbleRect")), "a camera bubble");
     r.bubbleCornerRadius = read.number(json.value(QStringLiteral("bubbleCornerRadius")), "a bubble corner radius", {0, largestSide});
     r.bubbleShape = read.choice(json.value(QStringLiteral("bubbleShape")), "a bubble shape", BubbleShapes::allCases, r.bubbleShape);
@@ -329,6 +357,7 @@ std::optional<Decoded> decode(const QJsonObject& json)
             time(read, range.value(QStringLiteral("start")), "an export start", 0), time(read, range.value(QStringLiteral("duration")), "an export length", 1)};
     }
     r.recordedSeconds = read.number(json.value(QStringLiteral("recordedSeconds")), "a recorded length", {0, longestTakeSeconds});
+    checkExportRange(read, r);
     return Decoded{std::move(r), std::move(read.unwritten)};
 }
 

@@ -13,7 +13,8 @@
 namespace MixdownRequestNote {
 
 // What a note holds: its request, and the first value in it no studio writes, as the row says it ("a frame
-// rate of 2147483647", "a recorded length that is not a number"). Such a value reads as the request's default.
+// rate of 2147483647", "a recorded length that is not a number", an export range that holds no picture of the
+// take). Such a value reads as the request's default.
 struct Decoded {
     Mixdown::Request request;
     std::optional<QString> unwritten;

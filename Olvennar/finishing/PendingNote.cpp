@@ -2,6 +2,7 @@
 
 #include "platform/system/Diagnostics.h"
 #include "platform/system/JsonSidecar.h"
+#include "platform/system/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +22,7 @@ QString pathFor(const QString& output)
     return file.absoluteDir().filePath(QLatin1Char('.') + file.completeBaseName() + QStringLiteral(".pending"));
 }
 
-QFileInfoList notesIn(const QDir& folder) { return folder.entryInfoList({QStringLiteral(".*.pending")}, QDir::Files | QDir::Hidden); }
+QFileInfoList notesIn(const QDir& folder) { return folder.entryInfoList({QStringLiteral(".*.pending")}, QDir::Files | QDir::Hidden | QDir::System); }
 
 bool write(const FinishWork::Note& note)
 {
@@ -39,12 +40,15 @@ bool write(const FinishWork::Note& note)
     return false;
 }
 
-std::optional<QJsonObject> read(const QString& path)
+std::optional<QJsonObject> read(const QString& path, QString* refused)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > largestNoteBytes)
+    const auto file = RegularFile::read(path, largestNoteBytes);
+    if (const auto* refusal = std::get_if<RegularFile::Refusal>(&file)) {
+        if (refused && *refusal != RegularFile::Refusal::missing)
+            *refused = RegularFile::refusalText(*refusal, largestNoteBytes);
         return std::nullopt;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(std::get<RegularFile::Contents>(file).bytes);
     if (!document.isObject() || !document.object().value(QStringLiteral("kind")).isString())
         return std::nullopt;
     return document.object();
@@ -52,12 +56,28 @@ std::optional<QJsonObject> read(const QString& path)
 
 void remove(const QString& path) { QFile::remove(path); }
 
-QString besideNote(const QString& path, const QDir& folder)
+QString besideNote(const QString& path, const QString& recordedIn, const QDir& folder)
 {
-    const QString name = QFileInfo(path).fileName();
-    if (name.isEmpty() || QFileInfo::exists(path) || !folder.exists(name))
+    const QFileInfo named(path);
+    const QString name = named.fileName();
+    if (name.isEmpty() || !folder.exists(name))
         return path;
-    return folder.filePath(name);
+    const bool takesOwn = QDir::cleanPath(named.absolutePath()) == QDir::cleanPath(QFileInfo(recordedIn).absoluteFilePath());
+    return takesOwn || !named.exists() ? folder.filePath(name) : path;
+}
+
+QString shownText(const QJsonValue& value, qsizetype most)
+{
+    const QString text = value.toString();
+    QString shown = text.left(most);
+    // Never half a character.
+    if (text.size() > most && !shown.isEmpty() && shown.back().isHighSurrogate())
+        shown.chop(1);
+    for (QChar& c : shown) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    }
+    return text.size() > most ? shown + QStringLiteral("…") : shown;
 }
 
 QJsonObject scriptObject(const NextTake& script)

@@ -18,18 +18,28 @@ namespace PendingNote {
 
 // The note beside `output`.
 QString pathFor(const QString& output);
-// Every note in `folder`, readable or not.
+// Every note in `folder`, readable or not: a device, FIFO or socket of a note's name too, to be refused.
 QFileInfoList notesIn(const QDir& folder);
 // Written whole and read back (a full disk may report success over an empty file); a failure is logged, the
 // half-written note removed, and false returned.
 bool write(const FinishWork::Note& note);
-// Nothing when the file is missing, unreadable or not a JSON object with a kind.
-std::optional<QJsonObject> read(const QString& path);
+// Nothing when the file is missing, unreadable or not a JSON object with a kind. Only a regular file is read
+// (through a symbolic link too), never more than a note can hold; why another file was not read ("not a
+// regular file", "larger than 64 MiB") goes to `refused`.
+std::optional<QJsonObject> read(const QString& path, QString* refused = nullptr);
 void remove(const QString& path);
 // A file a note names, read where the note now is: the take's folder may have been moved or renamed since
-// the note was written. A path whose file is gone while a file of its name sits in `folder` (the note's own)
-// is that one; any other path stays as the note names it.
-QString besideNote(const QString& path, const QDir& folder);
+// the note was written, and another take may have been recorded under its old name. A take's own recordings
+// (those named in `recordedIn`, the folder its raw movie was recorded in) are always written in the take's
+// folder, so the file of their name in `folder` (the note's own) is theirs whenever it is there. A movie
+// recorded elsewhere is read where the note names it, or beside the note once it is gone from there.
+QString besideNote(const QString& path, const QString& recordedIn, const QDir& folder);
+
+// A note's title or summary as a row shows it and a log line says it: at most `most` characters (elided past
+// them), control characters shown as "?". The studio's own are far shorter than the bounds.
+QString shownText(const QJsonValue& value, qsizetype most);
+inline constexpr qsizetype longestTitle = 400;
+inline constexpr qsizetype longestSummary = 4000;
 
 // The script a take was filmed for, as a note carries it.
 QJsonObject scriptObject(const NextTake& script);

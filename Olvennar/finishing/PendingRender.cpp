@@ -28,12 +28,14 @@ std::optional<Job> fromNote(const QJsonObject& note)
     const QString output = note.value(QStringLiteral("output")).toString();
     Mixdown::Request& request = decoded->request;
     const QDir folder = QFileInfo(output).absoluteDir();
-    request.rawURL = PendingNote::besideNote(request.rawURL, folder);
+    const QString recordedIn = QFileInfo(request.rawURL).absolutePath();
+    request.rawURL = PendingNote::besideNote(request.rawURL, recordedIn, folder);
     for (std::optional<QString>* movie : {&request.cameraURL, &request.phoneURL}) {
         if (*movie)
-            *movie = PendingNote::besideNote(**movie, folder);
+            *movie = PendingNote::besideNote(**movie, recordedIn, folder);
     }
-    return Job{note.value(QStringLiteral("title")).toString(), note.value(QStringLiteral("summary")).toString(), output,
+    return Job{PendingNote::shownText(note.value(QStringLiteral("title")), PendingNote::longestTitle),
+        PendingNote::shownText(note.value(QStringLiteral("summary")), PendingNote::longestSummary), output,
         note.value(QStringLiteral("stopSidecar")).toString(), std::move(request), note.value(QStringLiteral("relaunches")).toInt(), std::move(decoded->unwritten)};
 }
 

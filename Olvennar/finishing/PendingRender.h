@@ -32,8 +32,9 @@ struct Job {
 // The hidden file of the final at `finalURL`.
 QString markerPath(const QString& finalURL);
 FinishWork::Note note(const Job& job);
-// Nothing when the note is of another kind or holds no render plan. The raw, camera and phone movies it
-// names are read beside its output when the folder they were recorded in no longer holds them.
+// Nothing when the note is of another kind or holds no render plan. The movies it names in the folder its raw
+// was recorded in (the take's own) are read beside its output whenever files of their names are there; a
+// movie recorded elsewhere, where the note names it while it is there (PendingNote::besideNote).
 std::optional<Job> fromNote(const QJsonObject& note);
 // Written whole; a failure is logged and gives false.
 bool write(const Job& job);

@@ -6,6 +6,7 @@
 #include "finishing/TakePieces.h"
 #include "platform/system/Diagnostics.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
@@ -34,6 +35,14 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
     QCoro::Task<FinishOutcome::MovieLengths> reading = run.tools->measureFinal(finalURL);
     const FinishOutcome::MovieLengths finished = co_await reading;
     const QString rawName = QFileInfo(request.rawURL).fileName();
+    // A final read back with no picture in it is no final: it goes, and the take's pieces stay where they are.
+    if (finished.seconds && !(finished.pictureSeconds > 0)) {
+        QFile::remove(finalURL);
+        co_return Outcome{ErrorInfo{QStringLiteral("Olvennar.RenderWork"), 1,
+                              QFileInfo(finalURL).fileName() + QStringLiteral(" was not kept: it held no picture of ") + rawName
+                                  + QStringLiteral("; the take's files stay as they are")},
+            {}, {}};
+    }
     const std::optional<QString> shortened =
         finished.seconds ? FinishOutcome::shortNote(*finished.seconds, request.recordedSeconds, rawName) : std::nullopt;
     QString note = FinishOutcome::joined(shortened, FinishOutcome::shortSoundNote(finished, request.recordedSeconds, rawName),

@@ -4,6 +4,7 @@
 #include "finishing/PendingNote.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,16 +14,22 @@
 #include <QJsonObject>
 #include <QSet>
 
+#include <climits>
+
 namespace TakeRecovery {
 
 namespace {
 
-// The name of the file a note's job makes; a note without one names it by its own name (".final-2.pending").
+// The name of the file a note's job makes; a note without one, or with one longer than a file name can be,
+// names it by its own name (".final-2.pending").
 QString outputName(const QJsonObject& note, const QString& base)
 {
     const QString named = QFileInfo(note.value(QStringLiteral("output")).toString()).fileName();
-    return named.isEmpty() ? base + QStringLiteral(".mov") : named;
+    return named.isEmpty() || QFile::encodeName(named).size() > NAME_MAX ? base + QStringLiteral(".mov") : named;
 }
+
+// A take description is a few hundred bytes; anything far larger is not one.
+constexpr qint64 largestDescriptionBytes = 16 * 1024 * 1024;
 
 // A short's folder ("2026-01-02-short-1", "2026-01-02-hook-short-3") keeps its raw movie beside the short by design.
 bool isShortFolder(const QDir& folder) { return folder.dirName().contains(QLatin1String("-short-")); }
@@ -99,7 +106,8 @@ private:
     {
         for (const QFileInfo& marker : PendingNote::notesIn(folder)) {
             const QString base = marker.completeBaseName().mid(1);
-            const std::optional<QJsonObject> found = PendingNote::read(marker.filePath());
+            QString refused;
+            const std::optional<QJsonObject> found = PendingNote::read(marker.filePath(), &refused);
             const QString madeName = found ? outputName(*found, base) : base + QStringLiteral(".mov");
             // What the job makes is in place: it finished, and only its note was left behind.
             if (folder.exists(madeName)) {
@@ -108,7 +116,8 @@ private:
             }
             if (!found) {
                 const QString name = base.startsWith(QLatin1String("final")) ? madeName : base;
-                note(marker.filePath(), marker.filePath() + QStringLiteral(" could not be read; ") + name + QStringLiteral(" is not finished again"));
+                note(marker.filePath(), marker.filePath() + QStringLiteral(" could not be read") + (refused.isEmpty() ? QString() : QStringLiteral(", ") + refused)
+                        + QStringLiteral("; ") + name + QStringLiteral(" is not finished again"));
                 continue;
             }
             QJsonObject job = *found;
@@ -149,12 +158,17 @@ private:
 
     void descriptions(const QDir& folder)
     {
-        for (const QFileInfo& description : folder.entryInfoList({QStringLiteral("take*.json")}, QDir::Files)) {
-            QFile file(description.filePath());
-            if (!file.open(QIODevice::ReadOnly))
+        // Devices, FIFOs and sockets of a description's name too: each is refused, and said once.
+        for (const QFileInfo& description : folder.entryInfoList({QStringLiteral("take*.json")}, QDir::Files | QDir::System)) {
+            const auto file = RegularFile::read(description.filePath(), largestDescriptionBytes);
+            if (const auto* refusal = std::get_if<RegularFile::Refusal>(&file)) {
+                if (*refusal != RegularFile::Refusal::missing)
+                    note(description.filePath(), description.filePath() + QStringLiteral(" could not be read, ")
+                            + RegularFile::refusalText(*refusal, largestDescriptionBytes));
                 continue;
-            const QString preview = QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("preview")).toString();
-            if (preview.isEmpty() || preview.contains(QLatin1Char('/')) || folder.exists(preview)
+            }
+            const QString preview = QJsonDocument::fromJson(std::get<RegularFile::Contents>(file).bytes).object().value(QStringLiteral("preview")).toString();
+            if (preview.isEmpty() || preview.contains(QLatin1Char('/')) || QFile::encodeName(preview).size() > NAME_MAX || folder.exists(preview)
                 || folder.exists(QLatin1Char('.') + QFileInfo(preview).completeBaseName() + QStringLiteral(".pending")))
                 continue;
             findings.missingFinals << folder.filePath(preview);

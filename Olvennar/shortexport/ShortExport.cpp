@@ -6,6 +6,7 @@
 #include "platform/media/MovieWriter.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/DispatchQueue.h"
+#include "platform/system/RegularFile.h"
 #include "shorts/CropRenderer.h"
 #include "shortexport/FrameReadAhead.h"
 #include "shortexport/ShortVideoRun.h"
@@ -85,6 +86,9 @@ private:
 
 std::variant<QSizeF, ErrorInfo> frameSize(const QString& rawURL)
 {
+    // Opening a FIFO or a device by name would wait for a writer for good or read without end.
+    if (std::optional<QString> refused = RegularFile::otherThanRegular(rawURL))
+        return ExportError {ExportError::Kind::readerRefused, *refused}.info();
     auto opened = MovieAsset::open(rawURL);
     if (auto* failure = std::get_if<MediaError>(&opened))
         return failure->info();

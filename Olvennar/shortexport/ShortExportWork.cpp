@@ -3,7 +3,10 @@
 #include "finishing/PendingNote.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <climits>
 
 namespace {
 
@@ -77,7 +80,11 @@ std::optional<ShortExportWork::Job> ShortExportWork::fromNote(const QJsonObject&
     // names (the note's own, as the launch finds it), from the raw of its name there, whatever folder it names.
     const QFileInfo output(note.value(QStringLiteral("output")).toString());
     const QDir folder = output.absoluteDir();
-    return Job{note.value(QStringLiteral("title")).toString(), folder.path(), folder.filePath(QFileInfo(note.value(QStringLiteral("raw")).toString()).fileName()),
+    const QString rawName = QFileInfo(note.value(QStringLiteral("raw")).toString()).fileName();
+    // Longer than a file name can be: no raw of that name is there, and its path would swamp the log.
+    if (QFile::encodeName(rawName).size() > NAME_MAX)
+        return std::nullopt;
+    return Job{PendingNote::shownText(note.value(QStringLiteral("title")), PendingNote::longestTitle), folder.path(), folder.filePath(rawName),
         settingsFrom(note.value(QStringLiteral("settings")).toObject()), note.value(QStringLiteral("relaunches")).toInt()};
 }
 

@@ -1,88 +1,14 @@
 #include "takedata/HandoffFile.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTimeZone>
 
-#include <cerrno>
 #include <cmath>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace HandoffFile {
-
-namespace {
-
-// One open file descriptor, closed when it goes.
-class OpenFile {
-public:
-    explicit OpenFile(int descriptor) : descriptor_(descriptor) {}
-    ~OpenFile()
-    {
-        if (descriptor_ >= 0)
-            ::close(descriptor_);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
-
-} // namespace
-
-std::variant<Contents, Refusal> read(const QString& path, qint64 maximumBytes)
-{
-    // O_NONBLOCK: opening a FIFO nobody writes to returns at once instead of waiting for a writer.
-    const OpenFile file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (file.get() < 0)
-        return errno == ENOENT || errno == ENOTDIR ? Refusal::missing : Refusal::unreadable;
-    struct stat status {};
-    if (::fstat(file.get(), &status) != 0)
-        return Refusal::unreadable;
-    if (!S_ISREG(status.st_mode))
-        return Refusal::notRegularFile;
-    if (status.st_size > maximumBytes)
-        return Refusal::tooLarge;
-    Contents contents;
-    contents.modified = QDateTime::fromMSecsSinceEpoch(
-        static_cast<qint64>(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000, Qt::UTC);
-    // The file may grow between the stat and the read: never take more than the bound.
-    contents.bytes.resize(static_cast<qsizetype>(std::min<qint64>(status.st_size, maximumBytes) + 1));
-    qsizetype filled = 0;
-    while (filled < contents.bytes.size()) {
-        const ssize_t got = ::read(file.get(), contents.bytes.data() + filled, static_cast<size_t>(contents.bytes.size() - filled));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return Refusal::unreadable;
-        if (got == 0)
-            break;
-        filled += got;
-    }
-    if (filled > maximumBytes)
-        return Refusal::tooLarge;
-    contents.bytes.truncate(filled);
-    return contents;
-}
-
-QString refusalText(Refusal refusal, qint64 maximumBytes)
-{
-    switch (refusal) {
-    case Refusal::missing: return QStringLiteral(", no such file");
-    case Refusal::notRegularFile: return QStringLiteral(", not a regular file");
-    case Refusal::tooLarge:
-        return maximumBytes >= 1024 * 1024 ? QStringLiteral(", larger than %1 MiB").arg(maximumBytes / (1024 * 1024))
-                                           : QStringLiteral(", larger than %1 bytes").arg(maximumBytes);
-    case Refusal::unreadable: return QStringLiteral(", not readable");
-    }
-    return {};
-}
 
 std::optional<Record> readObject(const QString& path, qint64 maximumBytes, QString* complaint)
 {
@@ -93,7 +19,7 @@ std::optional<Record> readObject(const QString& path, qint64 maximumBytes, QStri
     };
     const auto contents = read(path, maximumBytes);
     if (const auto* refusal = std::get_if<Refusal>(&contents))
-        return *refusal == Refusal::missing ? std::nullopt : ignore(refusalText(*refusal, maximumBytes));
+        return *refusal == Refusal::missing ? std::nullopt : ignore(QStringLiteral(", ") + RegularFile::refusalText(*refusal, maximumBytes));
     const Contents& file = std::get<Contents>(contents);
     const QJsonDocument document = QJsonDocument::fromJson(file.bytes);
     if (!document.isObject())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/system/RegularFile.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
@@ -9,21 +11,13 @@
 #include <variant>
 
 // Reading a small file that another program drops for the studio (the two handoff records, a handed-off
-// script). The file is opened without blocking and only a regular file is read, so a FIFO, a device or a
-// huge file in its place cannot hang or swamp the caller. Blocking disk reads: call off the GUI thread
-// where a slow disk matters.
+// script), as RegularFile reads it: a FIFO, a device or a huge file in its place cannot hang or swamp the
+// caller. Blocking disk reads: call off the GUI thread where a slow disk matters.
 namespace HandoffFile {
 
-struct Contents {
-    QByteArray bytes;
-    QDateTime modified; // UTC; invalid when the file system gave none
-};
-
-enum class Refusal { missing, notRegularFile, tooLarge, unreadable };
-
-std::variant<Contents, Refusal> read(const QString& path, qint64 maximumBytes);
-// ", not a regular file" and the like, to follow the path in a log line.
-QString refusalText(Refusal refusal, qint64 maximumBytes);
+using Contents = RegularFile::Contents;
+using Refusal = RegularFile::Refusal;
+using RegularFile::read;
 
 struct Record {
     QJsonObject object;

@@ -1,15 +1,26 @@
 #include "FinishResumeFixture.h"
 
+#include "finishing/MixdownFinishingTools.h"
 #include "finishing/PendingNote.h"
 #include "finishing/PendingRender.h"
 #include "finishing/RenderWork.h"
 #include "shortexport/ShortExportWork.h"
+#include "support/FakeOverlayRenderer.h"
 
 #include <QJsonArray>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <iterator>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +53,48 @@ protected:
     static void writeNote(const QString& take, const QJsonObject& content)
     {
         ASSERT_TRUE(PendingNote::write({take + QStringLiteral("/.final.pending"), content}));
+    }
+    // The studio's own finishing tools, drawing with a stand-in compositor.
+    void renderForReal()
+    {
+        controller->finishQueue().setFinishingTools(std::make_shared<MixdownFinishingTools>(FakeOverlayRenderer::factory(std::make_shared<FakeOverlayRenderer::Record>())));
+        controller->setPhase(RecordingPhase::idle());
+    }
+    static bool makeFifo(const QString& at) { return ::mkfifo(QFile::encodeName(at).constData(), 0600) == 0; }
+    static bool link(const QString& target, const QString& at) { return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()) == 0; }
+
+    // Runs `work` while a watchdog answers, after a while, whatever waits on a FIFO in `folders`: were the
+    // work to wait on one, it returns all the same and the answer says so.
+    static bool waitedOnAFifo(const QStringList& folders, const std::function<void()>& work)
+    {
+        std::atomic<bool> over{false};
+        std::atomic<bool> rescued{false};
+        std::thread watchdog([&] {
+            const auto since = std::chrono::steady_clock::now();
+            while (!over) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                if (std::chrono::steady_clock::now() - since < std::chrono::seconds(10))
+                    continue;
+                for (const QString& folder : folders) {
+                    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::System | QDir::Hidden | QDir::Files)) {
+                        const QByteArray name = QFile::encodeName(file.filePath());
+                        struct stat status {};
+                        if (::stat(name.constData(), &status) != 0 || !S_ISFIFO(status.st_mode))
+                            continue;
+                        // Opens only while a reader waits; closing at once hands that reader an empty file.
+                        const int end = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+                        if (end >= 0) {
+                            ::close(end);
+                            rescued = true;
+                        }
+                    }
+                }
+            }
+        });
+        work();
+        over = true;
+        watchdog.join();
+        return rescued;
     }
 };
 
@@ -84,6 +137,44 @@ TEST_F(NoteInput, aRenderCutShortInAFolderRenamedSinceReadsItsMoviesBesideItsNot
     EXPECT_FALSE(QFileInfo::exists(moved + QStringLiteral("/.final.pending")));
 }
 
+TEST_F(NoteInput, aTakeRecordedUnderTheOldNameOfARenamedTakeFolderLeavesEachResumedRenderItsOwnMovies)
+{
+    // "video 2" was renamed "intro take" while its final rendered; the next take went into a new "video 2",
+    // and the studio ended with both renders noted.
+    const QString recorded = takes(QStringLiteral("video 2"));
+    const QString moved = takes(QStringLiteral("intro take"));
+    Mixdown::Request first = savedTake(recorded);
+    first.cameraURL = recorded + QStringLiteral("/face.mov");
+    first.phoneURL = recorded + QStringLiteral("/iphone.mov");
+    first.recordedSeconds = 16.9;
+    write(recorded + QStringLiteral("/face.mov"), "the first take's face");
+    write(recorded + QStringLiteral("/iphone.mov"), "the first take's phone");
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 2 · take 1 video"), QStringLiteral("video 2"), recorded + QStringLiteral("/final.mov"), QString(), first, 0, std::nullopt}));
+    ASSERT_TRUE(QDir().rename(recorded, moved));
+    Mixdown::Request second = savedTake(recorded);
+    second.cameraURL = recorded + QStringLiteral("/face.mov");
+    second.recordedSeconds = 6.4;
+    write(recorded + QStringLiteral("/raw.mov"), "the second take's raw");
+    write(recorded + QStringLiteral("/face.mov"), "the second take's face");
+    // A phone movie of the first take's name, recorded by the second: still not the first take's.
+    write(recorded + QStringLiteral("/iphone.mov"), "the second take's phone");
+    ASSERT_TRUE(PendingRender::write({QStringLiteral("video 2 · take 1 video"), QStringLiteral("video 2"), recorded + QStringLiteral("/final.mov"), QString(), second, 0, std::nullopt}));
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    ASSERT_EQ(found.renders.size(), 2u);
+    for (const PendingRender::Job& job : found.renders) {
+        const QString folder = QFileInfo(job.finalURL).absolutePath();
+        SCOPED_TRACE(folder.toStdString());
+        EXPECT_EQ(job.request.rawURL, folder + QStringLiteral("/raw.mov"));
+        EXPECT_EQ(job.request.cameraURL, folder + QStringLiteral("/face.mov"));
+        if (folder == moved)
+            EXPECT_EQ(job.request.phoneURL, moved + QStringLiteral("/iphone.mov"));
+        else
+            EXPECT_FALSE(job.request.phoneURL);
+        EXPECT_EQ(job.request.recordedSeconds, folder == moved ? 16.9 : 6.4);
+    }
+}
+
 TEST_F(NoteInput, aRenderNoteWithNumbersNoStudioWritesFailsOnItsRowAndKeepsTheTakesFiles)
 {
     using Edit = std::function<void(QJsonObject& request)>;
@@ -97,6 +188,14 @@ TEST_F(NoteInput, aRenderNoteWithNumbersNoStudioWritesFailsOnItsRowAndKeepsTheTa
                     {QStringLiteral("duration"), QJsonObject{{QStringLiteral("value"), durationValue}, {QStringLiteral("timescale"), 600}}}});
         };
     };
+    // A range in 600ths of a second of the 62 s take.
+    const auto rangeFrom = [](double startValue, double durationValue) -> Edit {
+        return [=](QJsonObject& request) {
+            request.insert(QStringLiteral("exportRange"),
+                QJsonObject{{QStringLiteral("start"), QJsonObject{{QStringLiteral("value"), startValue}, {QStringLiteral("timescale"), 600}}},
+                    {QStringLiteral("duration"), QJsonObject{{QStringLiteral("value"), durationValue}, {QStringLiteral("timescale"), 600}}}});
+        };
+    };
     const struct {
         const char* name;
         Edit edit;
@@ -104,6 +203,11 @@ TEST_F(NoteInput, aRenderNoteWithNumbersNoStudioWritesFailsOnItsRowAndKeepsTheTa
     } cases[] = {
         {"as the studio writes it", [](QJsonObject&) {}, nullptr},
         {"a valid export range", exportRange(600, 1200), nullptr},
+        {"a range running past the take's end", rangeFrom(600 * 60, 600 * 10), nullptr},
+        {"a range of one frame", rangeFrom(600 * 30, 10), nullptr},
+        {"the range that made an empty final", rangeFrom(600 * 70, 600), "an export start at 70 s, past the end of the 62 s take"},
+        {"the range that made a one-picture final", rangeFrom(0, 1), "an export range of 0.00166667 s of the take, less than one frame"},
+        {"a range in the take's last frame", rangeFrom(37197, 600), "an export range of 0.005 s of the take, less than one frame"},
         {"the frame rate that made one picture", set("frameRate", 2147483647), "a frame rate of 2147483647"},
         {"a negative frame rate", set("frameRate", -60), "a frame rate of -60"},
         {"a frame rate in words", set("frameRate", QStringLiteral("NaN")), "a frame rate that is not a number"},
@@ -193,4 +297,254 @@ TEST_F(NoteInput, aShortNoteNamingAnotherFolderWritesOnlyInTheFolderOfItsNote)
     EXPECT_EQ(bytes(elsewhere + QStringLiteral("/short.mov")), QByteArray("the user's own short"));
     EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files | QDir::Hidden), before);
     EXPECT_TRUE(readLog().contains(QStringLiteral("recovery: finishing ") + takes(QStringLiteral("Shorts/2026-01-02-short-1/short.mov")) + QStringLiteral(" again")));
+}
+
+TEST_F(NoteInput, aNoteOrTakeDescriptionThatIsNoRegularFileIsRefusedWithoutWaitingAndSaidOnce)
+{
+    const QString pipes = path(QStringLiteral("Pipes"));
+    QDir().mkpath(pipes);
+    using Make = std::function<bool(const QString& at)>;
+    const struct {
+        const char* name;
+        Make make;
+        const char* said; // nothing: read as the note or description it leads to
+    } cases[] = {
+        {"a link to a device", [&](const QString& at) { return link(QStringLiteral("/dev/zero"), at); }, "not a regular file"},
+        {"a link to a FIFO",
+            [&](const QString& at) { return makeFifo(pipes + QStringLiteral("/pipe")) && link(pipes + QStringLiteral("/pipe"), at); }, "not a regular file"},
+        {"a FIFO", [&](const QString& at) { return makeFifo(at); }, "not a regular file"},
+        {"a file far larger than one",
+            [&](const QString& at) {
+                QFile file(at);
+                return file.open(QIODevice::WriteOnly) && file.resize(64 * 1024 * 1024 + 1);
+            },
+            "larger than %1 MiB"},
+        {"a link to a file in its folder",
+            [&](const QString& at) { return QFile::rename(at, at + QStringLiteral(".kept")) && link(QFileInfo(at).fileName() + QStringLiteral(".kept"), at); }, nullptr},
+    };
+    for (const bool description : {false, true}) {
+        for (const auto& each : cases) {
+            SCOPED_TRACE(std::string(description ? "take.json: " : "note: ") + each.name);
+            ASSERT_TRUE(QDir(takes(QString())).removeRecursively());
+            QDir(pipes).removeRecursively();
+            QDir().mkpath(pipes);
+            const QString take = takes(QStringLiteral("video 1"));
+            const Mixdown::Request request = savedTake(take);
+            const QString file = take + (description ? QStringLiteral("/take.json") : QStringLiteral("/.final.pending"));
+            if (!description)
+                ASSERT_NO_FATAL_FAILURE(writeNote(take, PendingRender::note({QStringLiteral("t"), QStringLiteral("s"), take + QStringLiteral("/final.mov"), QString(), request, 0, std::nullopt}).content));
+            if (each.said)
+                QFile::remove(file);
+            ASSERT_TRUE(each.make(file));
+
+            // A note holds at most 64 MiB, a take description 16.
+            const QString said = QString::fromLatin1(each.said ? each.said : "").replace(QStringLiteral("%1"), description ? QStringLiteral("16") : QStringLiteral("64"));
+            const QString line = file + QStringLiteral(" could not be read, ") + said + (description ? QString() : QStringLiteral("; final.mov is not finished again"));
+            const qsizetype before = readLog().count(line);
+            TakeRecovery::Findings found;
+            EXPECT_FALSE(waitedOnAFifo({take, pipes}, [&] { found = TakeRecovery::sweep({path(QStringLiteral("Takes"))}); })) << "the sweep waited on a FIFO";
+            if (!each.said) {
+                EXPECT_EQ(found.renders.size(), description ? 0u : 1u);
+                // The description names final.mov, which is neither there nor noted.
+                EXPECT_EQ(found.missingFinals.size(), description ? 1 : 0);
+                continue;
+            }
+            EXPECT_EQ(readLog().count(line), before + 1) << readLog().toStdString();
+            EXPECT_TRUE(found.renders.empty());
+            // Said once across launches.
+            const TakeRecovery::Findings again = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, found.noted);
+            EXPECT_EQ(readLog().count(line), before + 1);
+            EXPECT_EQ(again.noted, found.noted);
+            EXPECT_TRUE(QFileInfo::exists(take + QStringLiteral("/raw.mov")));
+        }
+    }
+}
+
+TEST_F(NoteInput, aNotesTitleAndSummaryAreReadBoundedWhileTheStudiosOwnNotesOfEveryKindReadBackAsWritten)
+{
+    // The studio's own notes at their longest: a folder name as long as a disk allows, a summary naming
+    // a hundred and fifty phone spans.
+    const QString folderName = QString(240, QLatin1Char('v'));
+    const QString take = takes(folderName);
+    Mixdown::Request request = savedTake(take);
+    request.cameraURL = take + QStringLiteral("/face.mov");
+    request.phoneURL = take + QStringLiteral("/iphone.mov");
+    request.exportRange = Mixdown::Request::TimeRange{MediaTime(600, 600), MediaTime(1200, 600)};
+    QStringList spans;
+    for (int i = 0; i < 150; ++i)
+        spans << QStringLiteral("%1.0-%1.5").arg(i * 2);
+    const QString summary = QStringLiteral("finished ") + folderName + QStringLiteral(" — camera:yes phone:yes phoneSegments:") + spans.join(QLatin1Char(','))
+        + QStringLiteral(" clicks:2 pointer:120 layout:studio/tall-left/dark-room ownCursor:no zoom:smart=1 layoutMode:dynamic=3 moves keys:4 marks:0");
+    const PendingRender::Job render{folderName + QStringLiteral(" · take 12 video"), summary, take + QStringLiteral("/final.mov"), take + QStringLiteral("/stop.json"), request, 0, std::nullopt};
+    ASSERT_TRUE(PendingRender::write(render));
+    const std::optional<PendingRender::Job> renderBack = PendingRender::read(PendingRender::markerPath(render.finalURL));
+    ASSERT_TRUE(renderBack);
+    EXPECT_EQ(PendingRender::note(*renderBack).content, PendingRender::note(render).content);
+    EXPECT_FALSE(renderBack->unwritten);
+
+    const QString shortFolder = takes(QStringLiteral("Shorts/2026-01-02-hook-short-3"));
+    QDir().mkpath(shortFolder);
+    ShortTake::Settings settings;
+    settings.recordedAt = QDateTime(QDate(2026, 1, 2), QTime(10, 30), Qt::UTC);
+    settings.camera = QStringLiteral("usb-Camera_0");
+    settings.tailTrim = 1.5;
+    settings.script = NextTake{};
+    settings.script->title = QStringLiteral("Hook");
+    settings.framing = ShortFraming::MeasuredFraming{0.4, 0.3, 120, 118};
+    const ShortExportWork shortWork({folderName + QStringLiteral(" · take 3"), shortFolder, shortFolder + QStringLiteral("/raw.mov"), settings, 0});
+    ASSERT_TRUE(PendingNote::write(*shortWork.note()));
+    const std::optional<QJsonObject> shortNote = PendingNote::read(shortWork.note()->path);
+    ASSERT_TRUE(shortNote);
+    const std::optional<ShortExportWork::Job> shortBack = ShortExportWork::fromNote(*shortNote);
+    ASSERT_TRUE(shortBack);
+    EXPECT_EQ(ShortExportWork(*shortBack).note()->content, shortWork.note()->content);
+
+    // A note whose title and summary are ten million characters each.
+    const QString huge(10 * 1000 * 1000, QLatin1Char('x'));
+    for (const char* kind : {"render", "short"}) {
+        SCOPED_TRACE(kind);
+        QJsonObject note = QLatin1String(kind) == QLatin1String("render") ? PendingRender::note(render).content : shortWork.note()->content;
+        note.insert(QStringLiteral("title"), huge);
+        note.insert(QStringLiteral("summary"), huge);
+        const QString title = QLatin1String(kind) == QLatin1String("render") ? PendingRender::fromNote(note)->title : ShortExportWork::fromNote(note)->title;
+        EXPECT_LT(title.size(), 1000);
+        EXPECT_TRUE(title.startsWith(QStringLiteral("xxx")) && title.endsWith(QStringLiteral("…")));
+    }
+    QJsonObject note = PendingRender::note(render).content;
+    note.insert(QStringLiteral("title"), huge);
+    note.insert(QStringLiteral("summary"), huge);
+    const std::optional<PendingRender::Job> job = PendingRender::fromNote(note);
+    ASSERT_TRUE(job);
+    EXPECT_LT(job->summary.size(), 10000);
+    EXPECT_TRUE(job->summary.startsWith(QStringLiteral("xxx")) && job->summary.endsWith(QStringLiteral("…")));
+    ASSERT_FALSE(answer(controller->finishQueue().submit(std::make_shared<RenderWork>(*job))).failure);
+    qsizetype longestLine = 0;
+    for (const QString& line : readLog().split(QLatin1Char('\n')))
+        longestLine = std::max(longestLine, line.size());
+    EXPECT_LT(longestLine, 10000);
+    // Nor does a summary start a log line of its own.
+    note.insert(QStringLiteral("summary"), QStringLiteral("finished video 1\n2026-01-02 10:00:00.000  forged"));
+    EXPECT_EQ(PendingRender::fromNote(note)->summary, QStringLiteral("finished video 1?2026-01-02 10:00:00.000  forged"));
+}
+
+TEST_F(NoteInput, aResumedRenderOrShortWhoseMovieIsAFifoFailsItsRowAtOnceAndTheRenderQueuedBehindItRuns)
+{
+    ASSERT_NO_FATAL_FAILURE(renderForReal());
+    const struct {
+        const char* folder;
+        bool drawn;
+        const char* fifo; // nothing: the take whose render is queued behind the others
+        const char* said;
+    } cases[] = {
+        {"video 1", false, "raw.mov", "Could not read the raw recording: raw.mov is not a regular file"},
+        {"video 2", true, "raw.mov", "Could not read the raw recording: raw.mov is not a regular file"},
+        {"video 3", true, "face.mov", "Mixdown failed: face.mov is not a regular file"},
+        {"video 4", true, nullptr, nullptr},
+    };
+    QStringList folders;
+    for (const auto& each : cases) {
+        const QString take = takes(QLatin1String(each.folder));
+        folders << take;
+        QDir().mkpath(take);
+        Mixdown::Request request;
+        request.rawURL = take + QStringLiteral("/raw.mov");
+        request.recordedSeconds = 1.0;
+        if (each.drawn) {
+            request.layout = ScreenLayout::studio;
+            request.outputSize = QSizeF(320, 180);
+            request.bubbleRect = QRectF(200, 20, 80, 80);
+            request.cameraURL = take + QStringLiteral("/face.mov");
+            request.cameraSegments = {{0.0, 1.0}};
+        }
+        for (const QString& movie : {QStringLiteral("raw.mov"), QStringLiteral("face.mov")}) {
+            if (movie == QLatin1String(each.fifo)) {
+                ASSERT_TRUE(makeFifo(take + QLatin1Char('/') + movie));
+            } else if (movie == QLatin1String("raw.mov")) {
+                SyntheticTake::ScreenRecipe screen;
+                screen.seconds = 1.0;
+                SyntheticTake::writeScreen(take + QLatin1Char('/') + movie, screen);
+            } else if (each.drawn) {
+                SyntheticTake::OverlayRecipe camera;
+                camera.end = 1.0;
+                SyntheticTake::writeOverlay(take + QLatin1Char('/') + movie, camera);
+            }
+        }
+        ASSERT_TRUE(PendingRender::write({QLatin1String(each.folder), QString(), take + QStringLiteral("/final.mov"), QString(), request, 0, std::nullopt}));
+    }
+    const QString shortFolder = takes(QStringLiteral("Shorts/2026-01-02-short-1"));
+    folders << shortFolder;
+    QDir().mkpath(shortFolder);
+    ASSERT_TRUE(makeFifo(shortFolder + QStringLiteral("/raw.mov")));
+    ASSERT_TRUE(PendingNote::write(*ShortExportWork({QStringLiteral("short"), shortFolder, shortFolder + QStringLiteral("/raw.mov"), ShortTake::Settings{}, 0}).note()));
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    ASSERT_EQ(found.renders.size(), std::size(cases));
+    std::vector<FinishWork::Outcome> outcomes;
+    const bool waited = waitedOnAFifo(folders, [&] {
+        std::vector<QFuture<FinishWork::Outcome>> queued;
+        for (const PendingRender::Job& job : found.renders)
+            queued.push_back(controller->finishQueue().submit(std::make_shared<RenderWork>(job)));
+        for (QFuture<FinishWork::Outcome>& each : queued)
+            outcomes.push_back(answer(each));
+        const std::vector<FinishWork::Outcome> shorts = resumeAll(found);
+        outcomes.insert(outcomes.end(), shorts.begin(), shorts.end());
+    });
+    EXPECT_FALSE(waited) << "a render waited on a FIFO";
+    ASSERT_EQ(outcomes.size(), std::size(cases) + 1);
+    for (size_t i = 0; i < found.renders.size(); ++i) {
+        const QString folder = QFileInfo(found.renders[i].finalURL).absoluteDir().dirName();
+        const auto each = std::find_if(std::begin(cases), std::end(cases), [&](const auto& c) { return folder == QLatin1String(c.folder); });
+        SCOPED_TRACE(folder.toStdString());
+        if (!each->said) {
+            EXPECT_FALSE(outcomes[i].failure);
+            EXPECT_TRUE(QFileInfo::exists(takes(folder) + QStringLiteral("/final.mov")));
+            continue;
+        }
+        ASSERT_TRUE(outcomes[i].failure);
+        EXPECT_EQ(outcomes[i].failure->description, QLatin1String(each->said));
+        EXPECT_FALSE(QFileInfo::exists(takes(folder) + QStringLiteral("/Raw")));
+    }
+    ASSERT_TRUE(outcomes.back().failure);
+    EXPECT_EQ(outcomes.back().failure->description, QStringLiteral("Could not read the raw recording: raw.mov is not a regular file"));
+}
+
+TEST_F(NoteInput, aFinalWithNoPictureIsAFailedRowAndTheTakesFilesStay)
+{
+    ASSERT_NO_FATAL_FAILURE(renderForReal());
+    const struct {
+        const char* name;
+        bool pictures;
+        bool pastTheEnd;
+    } cases[] = {
+        // A note that does not know the take's length: the range is cut to the raw only as it renders.
+        {"a range past the end of a take of unknown length", true, true},
+        {"a raw whose picture track never got a picture", false, false},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        ASSERT_TRUE(QDir(takes(QString())).removeRecursively());
+        controller->finishQueue().setFinishJobs({});
+        const QString take = takes(QStringLiteral("video 1"));
+        QDir().mkpath(take);
+        SyntheticTake::ScreenRecipe screen;
+        screen.seconds = 1.0;
+        screen.pictures = each.pictures;
+        SyntheticTake::writeScreen(take + QStringLiteral("/raw.mov"), screen);
+        write(take + QStringLiteral("/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})");
+        Mixdown::Request request;
+        request.rawURL = take + QStringLiteral("/raw.mov");
+        if (each.pastTheEnd)
+            request.exportRange = Mixdown::Request::TimeRange{MediaTime(70, 1), MediaTime(1, 1)};
+        ASSERT_TRUE(PendingRender::write({QStringLiteral("t"), QString(), take + QStringLiteral("/final.mov"), QString(), request, 0, std::nullopt}));
+
+        const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+        ASSERT_EQ(found.renders.size(), 1u);
+        const FinishWork::Outcome outcome = answer(controller->finishQueue().submit(std::make_shared<RenderWork>(found.renders.front())));
+        ASSERT_TRUE(outcome.failure);
+        EXPECT_EQ(row(0).state.kind, FinishJob::State::Kind::failed);
+        EXPECT_EQ(outcome.failure->description, QStringLiteral("final.mov was not kept: it held no picture of raw.mov; the take's files stay as they are"));
+        EXPECT_FALSE(QFileInfo::exists(take + QStringLiteral("/final.mov")));
+        EXPECT_TRUE(QFileInfo::exists(take + QStringLiteral("/raw.mov")));
+        EXPECT_FALSE(QFileInfo::exists(take + QStringLiteral("/Raw")));
+    }
 }

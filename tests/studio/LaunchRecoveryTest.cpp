@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 namespace {
 
 TEST_F(LaunchedStudio, ABranchlineRenderKilledMidWayIsResumedAtTheNextLaunchAndLeavesNoHiddenFile)
@@ -54,6 +56,36 @@ TEST_F(LaunchedStudio, ATakeFolderRenamedWhileItsFinalRendersIsFinishedInItsNewF
     EXPECT_EQ(MovieProbe::streamsOfType(MovieProbe::streams(renamed + QStringLiteral("/final.mov")), QStringLiteral("video")).size(), 1);
     EXPECT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(renamed + QStringLiteral("/Raw/raw.mov")); }, 10000));
     EXPECT_FALSE(QFileInfo::exists(takeFolder()));
+}
+
+TEST_F(LaunchedStudio, ATakeFilmedUnderTheNameARenamedTakeFolderFreedAndEndedBySigtermLeavesEachTakeItsOwnFinalAtTheNextLaunch)
+{
+    QProcess& studio = filmATake();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return renderUnderWay(); }, 60000));
+    const QString renamed = path(QStringLiteral("home/Videos/Olvennar/intro take"));
+    ASSERT_TRUE(QDir().rename(takeFolder(), renamed));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral("ERROR [finish]")); }, 120000)) << studioLog().toStdString();
+    // The next take, longer, lands in the name the rename freed; the studio is told to end right after its stop.
+    filmInShownStudio(7000);
+    ASSERT_TRUE(QFileInfo::exists(takeFolder() + QStringLiteral("/raw.mov")));
+    ::kill(static_cast<pid_t>(studio.processId()), SIGTERM);
+    ASSERT_TRUE(studio.waitForFinished(60000));
+
+    launch();
+    const auto seconds = [](const QString& movie) {
+        return MovieProbe::number(MovieProbe::streams(movie)[QStringLiteral("format")].toObject(), QStringLiteral("duration"));
+    };
+    for (const QString& take : {renamed, takeFolder()}) {
+        SCOPED_TRACE(take.toStdString());
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(take + QStringLiteral("/Raw/raw.mov")); }, 180000)) << studioLog().toStdString();
+        const double raw = seconds(take + QStringLiteral("/Raw/raw.mov"));
+        const double final = seconds(take + QStringLiteral("/final.mov"));
+        std::cout << QFileInfo(take).fileName().toStdString() << ": raw " << raw << " s, final " << final << " s\n";
+        EXPECT_NEAR(final, raw, 0.5);
+        EXPECT_FALSE(QFileInfo::exists(take + QStringLiteral("/raw.mov")));
+    }
+    EXPECT_GT(seconds(takeFolder() + QStringLiteral("/final.mov")), seconds(renamed + QStringLiteral("/final.mov")) + 1.5) << "each final is its own take's";
+    EXPECT_FALSE(studioLog().contains(QStringLiteral("could not be read"))) << studioLog().toStdString();
 }
 
 } // namespace
