@@ -1,5 +1,7 @@
 #include "finishing/MixdownRequestNote.h"
 
+#include "finishing/PointerPathNote.h"
+
 #include <QFile>
 #include <QJsonArray>
 
@@ -8,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <utility>
+#include <variant>
 
 namespace MixdownRequestNote {
 
@@ -139,8 +142,6 @@ std::vector<Item> items(Reader& read, const QJsonValue& value, const char* what,
     return out;
 }
 
-QJsonArray numbers(const std::vector<double>& values) { return array(values, [](double v) { return QJsonValue(v); }); }
-
 QJsonArray segments(const std::vector<ClipSegment>& list) { return array(list, [](const ClipSegment& s) { return QJsonArray{s.start, s.end}; }); }
 std::vector<ClipSegment> segments(Reader& read, const QJsonValue& v, const char* what)
 {
@@ -180,8 +181,10 @@ QJsonObject layout(const LayoutTimeline& timeline)
 
 QJsonObject pointer(const PointerPath& path)
 {
-    return {{QStringLiteral("start"), path.start}, {QStringLiteral("xs"), numbers(path.xs)}, {QStringLiteral("ys"), numbers(path.ys)},
-        {QStringLiteral("shapes"), array(path.shapeKeys, [](const PointerPath::ShapeKey& k) { return QJsonArray{k.time, static_cast<int>(k.shape)}; })}};
+    QJsonObject json = PointerPathNote::encode(path);
+    json.insert(QStringLiteral("start"), path.start);
+    json.insert(QStringLiteral("shapes"), array(path.shapeKeys, [](const PointerPath::ShapeKey& k) { return QJsonArray{k.time, static_cast<int>(k.shape)}; }));
+    return json;
 }
 
 void optionalPath(QJsonObject& json, const QString& key, const std::optional<QString>& path)
@@ -235,10 +238,24 @@ PointerPath pointer(Reader& read, const QJsonValue& v)
     const QJsonObject json = read.object(v, "a pointer path");
     PointerPath path;
     path.start = read.time(json.value(QStringLiteral("start")), "a pointer start");
-    path.xs = positions(read, json.value(QStringLiteral("xs")));
-    path.ys = positions(read, json.value(QStringLiteral("ys")));
-    if (path.xs.size() != path.ys.size())
-        read.refuse(QStringLiteral("a pointer path of %1 x and %2 y positions").arg(path.xs.size()).arg(path.ys.size()));
+    const bool arrays = json.contains(QStringLiteral("xs")) || json.contains(QStringLiteral("ys"));
+    if (!arrays || json.contains(QStringLiteral("track")) || json.contains(QStringLiteral("count"))) {
+        if (arrays)
+            read.refuse(QStringLiteral("a pointer path kept both as a track and as lists"));
+        const double count = read.whole(json.value(QStringLiteral("count")), "a pointer path length", {0, static_cast<double>(PointerPath::largestCount)}, std::nullopt);
+        std::variant<PointerPathNote::Positions, QString> track = PointerPathNote::decode(static_cast<size_t>(count), read.list(json.value(QStringLiteral("track")), "a pointer track"));
+        if (auto* kept = std::get_if<PointerPathNote::Positions>(&track)) {
+            path.xs = std::move(kept->xs);
+            path.ys = std::move(kept->ys);
+        } else {
+            read.refuse(std::get<QString>(track));
+        }
+    } else { // as notes kept it before the track
+        path.xs = positions(read, json.value(QStringLiteral("xs")));
+        path.ys = positions(read, json.value(QStringLiteral("ys")));
+        if (path.xs.size() != path.ys.size())
+            read.refuse(QStringLiteral("a pointer path of %1 x and %2 y positions").arg(path.xs.size()).arg(path.ys.size()));
+    }
     static constexpr std::array<CursorShape, 4> shapes{CursorShape::other, CursorShape::arrow, CursorShape::iBeam, CursorShape::hand};
     path.shapeKeys = items<PointerPath::ShapeKey>(read, json.value(QStringLiteral("shapes")), "a cursor shape", [&](const QJsonValue& k) {
         const QJsonArray a = read.list(k, "a cursor shape", 2);

@@ -1,5 +1,6 @@
 #include "finishing/PendingNote.h"
 
+#include "finishing/PointerPathNote.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/JsonSidecar.h"
 #include "platform/system/RegularFile.h"
@@ -12,8 +13,9 @@
 namespace PendingNote {
 
 namespace {
-// A note is a handful of paths and a render plan; anything far larger is not one of ours.
-constexpr qint64 largestNoteBytes = 64 * 1024 * 1024;
+// A note is a handful of paths and a render plan, whose pointer track may run for a day; anything far larger is
+// not one of ours.
+constexpr qint64 largestNoteBytes = 64 * 1024 * 1024 + PointerPathNote::largestTrackBytes;
 }
 
 QString pathFor(const QString& output)

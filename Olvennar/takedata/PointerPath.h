@@ -5,6 +5,7 @@
 
 #include <QPointF>
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct PointerPath {
     // resampled track unbounded.
     static constexpr double earliestSampleTime = -1.0;
     static constexpr double latestSampleTime = 24.0 * 3600.0;
+    // The most points fromSamples makes: samples the whole window apart, one more for rounding.
+    static constexpr size_t largestCount = static_cast<size_t>((latestSampleTime - earliestSampleTime) * rate) + 2;
 
     double start = 0;
     std::vector<double> xs;

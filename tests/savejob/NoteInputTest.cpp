@@ -219,10 +219,19 @@ TEST_F(NoteInput, aRenderNoteWithNumbersNoStudioWritesFailsOnItsRowAndKeepsTheTa
         {"a bubble in words", set("bubbleRect", QJsonArray{QStringLiteral("NaN"), 0, 360, 360}), "a camera bubble that is not a number"},
         {"a pointer path out of step",
             [](QJsonObject& request) {
+                // As notes kept the positions before the track: lists of numbers.
                 QJsonObject pointer = request.value(QStringLiteral("pointer")).toObject();
-                QJsonArray ys = pointer.value(QStringLiteral("ys")).toArray();
-                ys.removeLast();
-                pointer.insert(QStringLiteral("ys"), ys);
+                pointer.remove(QStringLiteral("count"));
+                pointer.remove(QStringLiteral("track"));
+                pointer.insert(QStringLiteral("xs"), QJsonArray{0.25, 0.5, 0.5});
+                pointer.insert(QStringLiteral("ys"), QJsonArray{0.75, 0.5});
+                request.insert(QStringLiteral("pointer"), pointer);
+            },
+            "a pointer path of "},
+        {"a pointer track longer than its count",
+            [](QJsonObject& request) {
+                QJsonObject pointer = request.value(QStringLiteral("pointer")).toObject();
+                pointer.insert(QStringLiteral("count"), pointer.value(QStringLiteral("count")).toDouble() - 1);
                 request.insert(QStringLiteral("pointer"), pointer);
             },
             "a pointer path of "},
