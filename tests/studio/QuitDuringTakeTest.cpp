@@ -193,4 +193,23 @@ TEST_F(TakeUnderWay, ALogoutsSigtermAndSighupWhileAVoiceTakeRecordsKeepItsSoundA
     EXPECT_NEAR(noted, measured, 0.1);
 }
 
+TEST_F(TakeUnderWay, ASignalASecondAfterTheFirstInsistsAndEndsTheStudioAtOnce)
+{
+    QProcess& studio = recording();
+    const auto pid = static_cast<pid_t>(studio.processId());
+    ::kill(pid, SIGTERM);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral("quit: SIGTERM received")); }, 5000));
+    // The end held still, so the user's second Ctrl+C finds it under way however fast this machine ends.
+    ::kill(pid, SIGSTOP);
+    TestEnvironment::waitUntil([] { return false; }, 1200);
+    ::kill(pid, SIGINT);
+    QElapsedTimer insisting;
+    insisting.start();
+    ::kill(pid, SIGCONT);
+    ASSERT_TRUE(studio.waitForFinished(10000));
+    EXPECT_LT(insisting.elapsed(), 2500);
+    EXPECT_TRUE(studioLog().contains(QStringLiteral("quit: SIGINT again; the studio ends now"))) << studioLog().toStdString();
+    EXPECT_GT(rawSeconds(), 2.0) << "the recorder closing its movie finishes first";
+}
+
 } // namespace
