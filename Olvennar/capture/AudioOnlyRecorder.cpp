@@ -202,10 +202,16 @@ std::optional<QString> AudioOnlyRecorder::finishOnQueue()
         return std::nullopt;
     }
     input->markAsFinished();
-    if (writer->finishWriting() && writer->status() == MovieWriter::Status::completed)
-        return QFileInfo::exists(url_) ? std::optional<QString>(url_) : std::nullopt;
+    // The file is where it lies now: a folder renamed while the take recorded takes the open file along.
+    if (writer->finishWriting() && writer->status() == MovieWriter::Status::completed) {
+        const std::optional<QString> file = writer->location();
+        if (!file)
+            Diagnostics::log(QStringLiteral("voice track: the file was finished, but ") + QFileInfo(url_).fileName()
+                + QStringLiteral(" was deleted or moved away meanwhile"));
+        return file;
+    }
     const auto error = writer->error();
     fail(error ? error->info() : ErrorInfo{QStringLiteral("Media"), 0, QStringLiteral("unknown writer failure")});
     // The capture file is fragmented: the sound written before the failure stays readable.
-    return blocksWritten_ && QFileInfo::exists(url_) ? std::optional<QString>(url_) : std::nullopt;
+    return blocksWritten_ ? writer->location() : std::nullopt;
 }

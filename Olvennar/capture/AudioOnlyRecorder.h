@@ -58,8 +58,8 @@ public:
     // Writes from the next block on; opens the microphone itself when openMicrophone() was not called. A
     // stop still under way ends first.
     std::optional<RecorderError> start(const Microphone& microphone, const QString& path);
-    // The file, or nothing when no usable file exists. A failure after sound was written keeps the file
-    // and is reported through onFailure.
+    // The file where it lies now (a folder renamed while it recorded takes it along), or nothing when no
+    // usable file exists. A failure after sound was written keeps the file and is reported through onFailure.
     QFuture<std::optional<QString>> stop();
 
     bool isRecording() const { return recording_.load(); }

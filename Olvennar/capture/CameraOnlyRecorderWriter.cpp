@@ -104,14 +104,16 @@ QCoro::Task<std::optional<QString>> CameraOnlyRecorder::stopRecording()
             if (sessionOpen_ && writer_ && writer_->status() == MovieWriter::Status::writing) {
                 videoInput_->markAsFinished();
                 audioInput_->markAsFinished();
+                // Where the movie lies now: a folder renamed while it recorded takes the open file along.
                 if (writer_->finishWriting() && writer_->status() == MovieWriter::Status::completed)
-                    result = outputURL_;
+                    result = writer_->location();
                 else
                     Diagnostics::log(QStringLiteral("camera-only: finishing the file failed — ") + describe(writer_->error() ? std::optional(writer_->error()->info()) : std::nullopt));
             } else if (writer_) {
-                // The writer opened but took no frame: the empty file it made goes.
+                // The writer opened but took no frame: the empty file it made goes, wherever it lies now.
                 writer_->cancelWriting();
-                QFile::remove(outputURL_);
+                if (const auto empty = writer_->location())
+                    QFile::remove(*empty);
             }
             writer_.reset();
             videoInput_ = audioInput_ = nullptr;
@@ -318,15 +320,17 @@ void CameraOnlyRecorder::failTake(const QString& reason)
             audioInput_->markAsFinished();
             writer_->finishWriting();
             failure.keptSeconds = lastVideoWritten_.seconds();
+            failure.keptFile = writer_->location();
         } else {
             writer_->cancelWriting();
-            QFile::remove(outputURL_);
+            if (const auto empty = writer_->location())
+                QFile::remove(*empty);
         }
         writer_.reset();
         videoInput_ = audioInput_ = nullptr;
-    }
-    if (QFileInfo::exists(outputURL_))
+    } else if (QFileInfo::exists(outputURL_)) {
         failure.keptFile = outputURL_;
+    }
     Diagnostics::log(QStringLiteral("FATAL: camera-only ") + reason);
     if (onFailure_)
         onFailure_(failure);

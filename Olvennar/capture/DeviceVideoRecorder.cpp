@@ -274,7 +274,7 @@ QCoro::Task<std::optional<QString>> DeviceVideoRecorder::stopRecording()
             recording_ = false;
             closeOpenSpan();
             if (sessionOpen_ && writer_->isWriting() && writer_->finish())
-                result = outputPath_;
+                result = writer_->location();
         } else {
             recording_ = false;
             closeOpenSpan();

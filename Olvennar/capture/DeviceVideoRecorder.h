@@ -61,6 +61,9 @@ public:
         virtual bool append(const MediaSample& sample) = 0;
         // Ends the movie; true when it is complete on disk.
         virtual bool finish() = 0;
+        // Where the movie lies now (a folder renamed while it recorded takes the open file along); nothing
+        // once it was deleted.
+        virtual std::optional<QString> location() const = 0;
         virtual QString errorText() const = 0;
     };
     using WriterFactory = std::function<std::unique_ptr<Writer>(const QString& path, const MovieSettings& settings, QString& error)>;

@@ -24,6 +24,7 @@ public:
         input_->markAsFinished();
         return writer_->finishWriting() && writer_->status() == MovieWriter::Status::completed;
     }
+    std::optional<QString> location() const override { return writer_->location(); }
     QString errorText() const override
     {
         const std::optional<MediaError> error = writer_->error();

@@ -61,6 +61,9 @@ QString ScreenRecorder::RecorderError::errorDescription() const
         return QStringLiteral("Recording stopped: the disk is full. Saved up to ") + detail_ + QLatin1Char('.');
     case Kind::sourceStopped:
         return detail_;
+    case Kind::movieLost:
+        return QStringLiteral("The take's folder was moved away or deleted while it recorded: ") + detail_
+            + QStringLiteral(" can no longer be found, so its pointer, clicks and description were not saved.");
     case Kind::screenPermissionStale:
         break;
     }
@@ -619,27 +622,34 @@ ScreenRecorder::StopResult ScreenRecorder::finishWriting()
             if (input)
                 input->markAsFinished();
         }
-        if (writer_->finishWriting() && writer_->status() == MovieWriter::Status::completed)
-            return {rawPath_, std::nullopt};
+        if (writer_->finishWriting() && writer_->status() == MovieWriter::Status::completed) {
+            if (const std::optional<QString> movie = writer_->location())
+                return {movie, std::nullopt};
+            Diagnostics::log(QStringLiteral("stop: the movie was finished, but ") + QFileInfo(rawPath_).fileName()
+                + QStringLiteral(" was deleted or moved away meanwhile"));
+            return {std::nullopt, RecorderError::movieLost(QFileInfo(rawPath_).fileName())};
+        }
         const RecorderError error = RecorderError::writerFailed(errorText(QStringLiteral("unknown writer failure")));
         // The capture file is fragmented: what was written up to the failure stays readable.
-        return {framesWritten && QFileInfo::exists(rawPath_) ? std::optional<QString>(rawPath_) : std::nullopt, error};
+        return {framesWritten ? writer_->location() : std::nullopt, error};
     }
     const QString reason = errorText(sessionOpen ? QStringLiteral("the recorder stopped unexpectedly") : QStringLiteral("no frames ever arrived from the screen"));
     const int status = static_cast<int>(writer_->status());
     writer_->cancelWriting();
-    if (framesWritten && QFileInfo::exists(rawPath_)) {
+    const std::optional<QString> movie = writer_->location();
+    if (framesWritten && movie) {
         Diagnostics::log(QStringLiteral("stop: writer status %1, sessionOpen %2 — keeping the partial file. %3")
                              .arg(status)
                              .arg(sessionOpen ? QStringLiteral("true") : QStringLiteral("false"), reason));
-        return {rawPath_, RecorderError::writerFailed(reason)};
+        return {movie, RecorderError::writerFailed(reason)};
     }
     Diagnostics::log(QStringLiteral("stop: writer status %1, sessionOpen %2 — discarding partial file. %3")
                          .arg(status)
                          .arg(sessionOpen ? QStringLiteral("true") : QStringLiteral("false"), reason));
-    // Only a file this recorder opened and never wrote a frame into goes (the writer refuses an existing
-    // file, so whatever lies at the path now came from this recorder, also when starting failed).
-    QFile::remove(rawPath_);
+    // Only a file this recorder opened and never wrote a frame into goes, wherever it lies now: the path may
+    // name another take's file by now once the folder was renamed and its name used again.
+    if (movie)
+        QFile::remove(*movie);
     return {std::nullopt, RecorderError::writerFailed(reason)};
 }
 

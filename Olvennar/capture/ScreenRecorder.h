@@ -60,13 +60,17 @@ public:
     class RecorderError {
     public:
         // `sourceStopped`: the screen or a sound source ended during the take; its reason is the sentence.
-        enum class Kind { writerFailed, captureFailed, screenPermissionStale, diskFull, sourceStopped };
+        // `movieLost`: the movie was written whole, but its folder was moved away or deleted meanwhile and the
+        // movie can no longer be found.
+        enum class Kind { writerFailed, captureFailed, screenPermissionStale, diskFull, sourceStopped, movieLost };
         static RecorderError writerFailed(QString detail) { return {Kind::writerFailed, std::move(detail)}; }
         // `kept`: "mm:ss in <file name>", what the movie holds up to the failure.
         static RecorderError diskFull(QString kept) { return {Kind::diskFull, std::move(kept)}; }
         static RecorderError captureFailed(QString detail) { return {Kind::captureFailed, std::move(detail)}; }
         static RecorderError screenPermissionStale() { return {Kind::screenPermissionStale, {}}; }
         static RecorderError sourceStopped(QString reason) { return {Kind::sourceStopped, std::move(reason)}; }
+        // `movie`: the movie's file name.
+        static RecorderError movieLost(QString movie) { return {Kind::movieLost, std::move(movie)}; }
 
         Kind kind() const { return kind_; }
         const QString& detail() const { return detail_; }
@@ -80,7 +84,8 @@ public:
     };
 
     // What a stop leaves: the movie when one exists (also when the stop reports a failure after frames
-    // were written: the file keeps everything up to the last good sample), and the failure if any.
+    // were written: the file keeps everything up to the last good sample), and the failure if any. The movie
+    // is where it lies now: a folder renamed or moved while the take recorded takes it along.
     struct StopResult {
         std::optional<QString> url;
         std::optional<RecorderError> error;

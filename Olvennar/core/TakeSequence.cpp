@@ -300,8 +300,8 @@ void TakeSequence::ended(const TakeEnd& end)
     if (end.folder) {
         if (!end.kept && !end.file)
             TakeFiles::removeEmptyTakeFolder(*end.folder);
-        else if (end.folder->created && end.projectFolder)
-            // The next take goes into the project this one made.
+        else if (end.folder->created && end.projectFolder && !end.folder->moved)
+            // The next take goes into the project this one made, unless the user moved it away meanwhile.
             studio_.setDestinationFolder(end.folder->path);
     }
     studio_.refreshDestinationName();

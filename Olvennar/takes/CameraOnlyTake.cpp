@@ -178,12 +178,14 @@ QCoro::Task<> CameraOnlyTake::stop(bool byRemote)
         co_return;
     endAttempt();
     QPointer<CameraOnlyTake> weak(this);
-    const TakeFolder folder = *std::exchange(folder_, std::nullopt);
+    TakeFolder folder = *std::exchange(folder_, std::nullopt);
     QCoro::Task<std::optional<QString>> stopping = preview_.recorder()->stopRecording();
     const std::optional<QString> file = co_await std::move(stopping);
     if (!weak)
         co_return;
     running_ = false;
+    if (file)
+        folder = TakeFiles::followMovie(folder, *file);
     if (!file) {
         const CameraOnlyRecorder::RecorderError nothing{CameraOnlyRecorder::RecorderError::Kind::writerFailed, QStringLiteral("nothing was captured")};
         Diagnostics::log(nothing.info(), QStringLiteral("camera-only stop"));

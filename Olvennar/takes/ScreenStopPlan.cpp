@@ -203,6 +203,8 @@ QString ScreenStopPlan::failureNotice(const ScreenRecorder::RecorderError& error
     using Kind = ScreenRecorder::RecorderError::Kind;
     if (error.kind() == Kind::diskFull)
         return keptSeconds ? error.errorDescription() : ScreenRecorder::RecorderError::writerFailed(QStringLiteral("the disk is full.")).errorDescription();
+    if (error.kind() == Kind::movieLost)
+        return error.errorDescription();
     QString why;
     switch (error.kind()) {
     case Kind::sourceStopped:
@@ -218,6 +220,7 @@ QString ScreenStopPlan::failureNotice(const ScreenRecorder::RecorderError& error
         why = QStringLiteral("the X display refused screen access");
         break;
     case Kind::diskFull:
+    case Kind::movieLost:
         break;
     }
     while (why.endsWith(QLatin1Char('.')))

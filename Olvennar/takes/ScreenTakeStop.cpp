@@ -56,6 +56,8 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, std::optional<ScreenReco
         co_return false;
     const ScreenRecorder::StopResult result = stopping.result();
     const ScreenRecorder::RecorderError stopError = result.error.value_or(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("no movie")));
+    if (result.url)
+        folder_ = TakeFiles::followMovie(*folder_, *result.url);
     bool hasPicture = result.url && !result.error;
     if (result.error && result.url && failure) {
         Diagnostics::log(result.error->info(), QStringLiteral("stop: saving what was written"));
@@ -73,7 +75,12 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, std::optional<ScreenReco
         QCoro::Task<bool> closing = stopRecorders();
         if (!co_await std::move(closing))
             co_return false;
-        if (failure && failure->kind() != ScreenRecorder::RecorderError::Kind::diskFull) {
+        const bool movieLost = stopError.kind() == ScreenRecorder::RecorderError::Kind::movieLost;
+        if (movieLost) {
+            // The folder is no longer where the take put it: nothing there is the take's any more.
+            folder_.reset();
+            host_.ended({.failure = stopError.errorDescription()});
+        } else if (failure && failure->kind() != ScreenRecorder::RecorderError::Kind::diskFull) {
             // The folder stays as the failure left it, even empty: the failure is shown, nothing of the take is tidied.
             Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder_->path).fileName());
             folder_.reset();
@@ -87,7 +94,7 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, std::optional<ScreenReco
             abandon(stopError.errorDescription());
         }
         host_.settleOverlayWindows();
-        if (failure)
+        if (failure && !movieLost)
             host_.fail(ScreenStopPlan::failureNotice(*failure, std::nullopt, QString()));
         co_return false;
     }

@@ -29,6 +29,15 @@ QStringList takeFileNames(const QString& suffix)
 
 } // namespace
 
+TakeFolder TakeFiles::followMovie(const TakeFolder& folder, const QString& movie)
+{
+    const TakeFolder now = folder.holding(movie);
+    if (now.path != folder.path)
+        Diagnostics::log(QStringLiteral("take folder moved while recording: ") + QFileInfo(folder.path).fileName() + QStringLiteral(" -> ") + now.path
+            + QStringLiteral("; the take is saved there"));
+    return now;
+}
+
 void TakeFiles::deleteTakeFiles(const QString& folder, const QString& suffix)
 {
     const QDir dir(folder);

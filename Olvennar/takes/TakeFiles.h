@@ -6,8 +6,12 @@
 
 #include <optional>
 
-// Clearing away what a take left in its folder. Failures are ignored: what cannot go stays.
+// Finding and clearing away what a take left in its folder. Failures are ignored: what cannot go stays.
 namespace TakeFiles {
+
+// The take's folder where its stopped movie now lies (TakeFolder::holding), logged when the folder was
+// renamed or moved while the take recorded.
+TakeFolder followMovie(const TakeFolder& folder, const QString& movie);
 
 // Removes the take's movie and sidecar files with the suffix, each on its own.
 void deleteTakeFiles(const QString& folder, const QString& suffix);

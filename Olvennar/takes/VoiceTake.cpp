@@ -35,6 +35,28 @@ const QString nothingSaved = QStringLiteral("VOICE TRACK FAILED — nothing was 
 // The log context of a start that could not get its voice, so a short's track reads apart from a voice take.
 QString startContext(bool voiceTrack) { return voiceTrack ? QStringLiteral("voice track start") : QStringLiteral("voice-only start"); }
 
+QString failedWords(const VoiceTake::Running& take) { return take.longForm ? QStringLiteral("VOICE TAKE FAILED") : QStringLiteral("VOICE TRACK FAILED"); }
+
+// The take once its recorder stopped: its sound where it lies now (a folder renamed while it recorded takes
+// the open file along), and its folder and sidecar beside it.
+VoiceTake::Running following(VoiceTake::Running take, const QString& audio)
+{
+    take.folder = TakeFiles::followMovie(take.folder, audio);
+    take.audio = audio;
+    take.sidecar = take.folder.file(QStringLiteral("voice"), QStringLiteral(".json"));
+    return take;
+}
+
+// A take that kept no sound file while its folder is no longer where it was: the folder was moved away or
+// deleted, and the file went with it. Nothing when the folder is still there.
+std::optional<QString> folderLostSentence(const VoiceTake::Running& take)
+{
+    if (QFileInfo(take.folder.path).isDir())
+        return std::nullopt;
+    return failedWords(take) + QStringLiteral(" — the take's folder was moved away or deleted while it recorded: ") + QFileInfo(take.audio).fileName()
+        + QStringLiteral(" can no longer be found. Press Record again.");
+}
+
 } // namespace
 
 QCoro::Task<std::optional<double>> VoiceTake::finishSound(Running take, QString audio, bool byRemote)
@@ -242,16 +264,23 @@ QCoro::Task<> VoiceTake::stop(bool byRemote)
     if (!weak)
         co_return;
     if (!audio) {
-        host_.ended({.failure = nothingSaved, .folder = std::exchange(folder_, std::nullopt)});
+        if (const auto lost = folderLostSentence(take)) {
+            folder_.reset();
+            host_.ended({.failure = *lost});
+        } else {
+            host_.ended({.failure = nothingSaved, .folder = std::exchange(folder_, std::nullopt)});
+        }
         co_return;
     }
-    QCoro::Task<std::optional<double>> finishing = finishSound(take, *audio, byRemote);
+    const Running saved = following(take, *audio);
+    QCoro::Task<std::optional<double>> finishing = finishSound(saved, *audio, byRemote);
     const std::optional<double> duration = co_await std::move(finishing);
     if (!weak)
         co_return;
-    Diagnostics::log(QStringLiteral("voice track finished ") + QFileInfo(take.folder.path).fileName() + QStringLiteral(": ")
-        + QString::asprintf("%.1f", duration.value_or(0)) + QStringLiteral("s, script ") + (take.script ? take.script->scriptID : QStringLiteral("none")));
-    host_.ended({.file = *audio, .folder = std::exchange(folder_, std::nullopt), .projectFolder = false});
+    Diagnostics::log(QStringLiteral("voice track finished ") + QFileInfo(saved.folder.path).fileName() + QStringLiteral(": ")
+        + QString::asprintf("%.1f", duration.value_or(0)) + QStringLiteral("s, script ") + (saved.script ? saved.script->scriptID : QStringLiteral("none")));
+    folder_.reset();
+    host_.ended({.file = *audio, .folder = saved.folder, .projectFolder = false});
 }
 
 QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
@@ -263,7 +292,7 @@ QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
     QPointer<VoiceTake> weak(this);
     const Running take = *std::exchange(running_, std::nullopt);
     host_.enter(TakeStep::finishing);
-    const QString what = take.longForm ? QStringLiteral("VOICE TAKE FAILED") : QStringLiteral("VOICE TRACK FAILED");
+    const QString what = failedWords(take);
     QCoro::Task<> deskStop = stopDeskCameraIfRunning();
     co_await std::move(deskStop);
     if (!weak)
@@ -274,7 +303,7 @@ QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
     if (!weak)
         co_return;
     if (audio) {
-        QCoro::Task<std::optional<double>> finishing = finishSound(take, *audio, false);
+        QCoro::Task<std::optional<double>> finishing = finishSound(following(take, *audio), *audio, false);
         co_await std::move(finishing);
         if (!weak)
             co_return;
@@ -283,6 +312,9 @@ QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
         host_.ended({.failure = what + QStringLiteral(" — the sound up to the failure was kept in ") + QFileInfo(*audio).fileName()
                 + QStringLiteral(". Press Record again. (") + error.description + QLatin1Char(')'),
             .keptFile = *audio, .alarm = TakeEnd::Alarm::sound});
+    } else if (const auto lost = folderLostSentence(take)) {
+        folder_.reset();
+        host_.ended({.failure = *lost, .alarm = TakeEnd::Alarm::sound});
     } else {
         host_.ended({.failure = what + QStringLiteral(" — nothing was saved. Press Record again. (") + error.description + QLatin1Char(')'),
             .folder = std::exchange(folder_, std::nullopt), .alarm = TakeEnd::Alarm::sound});

@@ -30,7 +30,7 @@ struct WriterLog {
 
 class FakeWriter final : public DeviceVideoRecorder::Writer {
 public:
-    explicit FakeWriter(std::shared_ptr<WriterLog> log) : log_(std::move(log)) {}
+    FakeWriter(std::shared_ptr<WriterLog> log, QString path) : log_(std::move(log)), path_(std::move(path)) {}
     bool startWriting() override
     {
         writing_ = !log_->refuseStart.load();
@@ -54,10 +54,12 @@ public:
         writing_ = false;
         return true;
     }
+    std::optional<QString> location() const override { return path_; }
     QString errorText() const override { return QStringLiteral("disk said no"); }
 
 private:
     std::shared_ptr<WriterLog> log_;
+    QString path_;
     bool writing_ = false;
 };
 
@@ -82,7 +84,7 @@ protected:
             std::lock_guard guard(log->lock);
             log->paths.push_back(path);
             log->settings.push_back(s);
-            return std::make_unique<FakeWriter>(log);
+            return std::make_unique<FakeWriter>(log, path);
         });
         recorder->onWarning = [this](const DeviceVideoRecorder::RecorderError& error) {
             std::lock_guard guard(warningLock);

@@ -148,6 +148,64 @@ TEST_F(MovieWriterTest, CancelledOrFailedFinishingWriteLeavesTheOldTargetAndNoSi
     EXPECT_EQ(readText(target), QByteArray("old final"));
 }
 
+// A take's folder renamed while its capture file is written, and a new take's folder made under the old
+// name: the file finishes whole where it now lies, and the new folder is never touched.
+TEST_F(MovieWriterTest, ACaptureFileWhoseFolderWasRenamedFinishesWholeWhereItNowLies)
+{
+    QDir().mkpath(path(QStringLiteral("video 1")));
+    MovieWriter writer(path(QStringLiteral("video 1/raw.mov")), MovieFileType::quickTimeMovie, MovieWriteMode::capture);
+    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieRecipe {}));
+    MovieWriterInput* audio = writer.addAudioInput(AudioSettings {48000, 2, 128000});
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(writer.location(), std::nullopt) << "no file before the writing starts";
+    ASSERT_TRUE(writer.startWriting());
+    writer.startSession(MediaTime::zero());
+    for (int f = 0; f < 60; ++f) {
+        if (f == 30) {
+            ASSERT_TRUE(QDir().rename(path(QStringLiteral("video 1")), path(QStringLiteral("intro"))));
+            QDir().mkpath(path(QStringLiteral("video 1")));
+            writeText(path(QStringLiteral("video 1/raw.mov")), "the next take");
+        }
+        ASSERT_TRUE(video->append(MediaSample::video(movingNoise(320, 180, f), MediaTime(f, 30))));
+        ASSERT_TRUE(audio->append(MediaSample::sound(tone(48000, 2, 1600, f * 1600), MediaTime(f * 1600, 48000))));
+    }
+    video->markAsFinished();
+    audio->markAsFinished();
+    ASSERT_TRUE(writer.finishWriting()) << (writer.error() ? writer.error()->description.toStdString() : "");
+    EXPECT_EQ(writer.status(), MovieWriter::Status::completed);
+    const std::optional<QString> movie = writer.location();
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(QFileInfo(*movie).canonicalFilePath(), QFileInfo(path(QStringLiteral("intro/raw.mov"))).canonicalFilePath());
+    const QJsonObject info = probe(*movie);
+    EXPECT_NEAR(number(streamsOfType(info, QStringLiteral("video")).at(0).toObject(), "duration"), 2.0, 1.0 / 30);
+    EXPECT_NEAR(number(streamsOfType(info, QStringLiteral("audio")).at(0).toObject(), "duration"), 2.0, 1.0 / 30);
+    EXPECT_EQ(readText(path(QStringLiteral("video 1/raw.mov"))), QByteArray("the next take"));
+
+    // Deleted while written: the writer still finishes, and names no place for it.
+    MovieWriter deleted(path(QStringLiteral("intro/raw-2.mov")), MovieFileType::quickTimeMovie, MovieWriteMode::capture);
+    MovieWriterInput* picture = deleted.addVideoInput(videoSettingsFor(MovieRecipe {}));
+    ASSERT_TRUE(deleted.startWriting());
+    deleted.startSession(MediaTime::zero());
+    ASSERT_TRUE(picture->append(MediaSample::video(movingNoise(320, 180, 0), MediaTime::zero())));
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("intro/raw-2.mov"))));
+    picture->markAsFinished();
+    EXPECT_TRUE(deleted.finishWriting());
+    EXPECT_EQ(deleted.location(), std::nullopt);
+
+    // A finishing file is renamed into place as ever, and found there.
+    const QString final = path(QStringLiteral("intro/final.mov"));
+    writeMovie(final, {.seconds = 0.5});
+    MovieWriter finishing(final, MovieFileType::quickTimeMovie, MovieWriteMode::finishing);
+    MovieWriterInput* frames = finishing.addVideoInput(videoSettingsFor(MovieRecipe {}));
+    ASSERT_TRUE(finishing.startWriting());
+    finishing.startSession(MediaTime::zero());
+    ASSERT_TRUE(frames->append(MediaSample::video(movingNoise(320, 180, 0), MediaTime::zero())));
+    frames->markAsFinished();
+    ASSERT_TRUE(finishing.finishWriting());
+    EXPECT_EQ(finishing.location(), final);
+    EXPECT_TRUE(hiddenFiles(path(QStringLiteral("intro"))).isEmpty());
+}
+
 TEST_F(MovieWriterTest, SoundWithAGapIsPaddedIntoAMonoM4a)
 {
     const QString target = path(QStringLiteral("voice.m4a"));

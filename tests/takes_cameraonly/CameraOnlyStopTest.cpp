@@ -151,6 +151,20 @@ TEST_F(CameraOnlyStop, AJustMeTakeIsFinalWhenItsFileClosesAndListsNothingToFinis
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("Recordings/video 1/stop.json")))) << "the remote's cut is still made";
 }
 
+TEST_F(CameraOnlyStop, AJustMeTakeWhoseFolderWasRenamedWhileItFilmedIsFinishedWhereTheFolderNowLies)
+{
+    start(CaptureMode::cameraOnly);
+    film(0.8);
+    ASSERT_TRUE(QDir().rename(path(QStringLiteral("Recordings/video 1")), path(QStringLiteral("Recordings/me"))));
+    film(0.8);
+    controller->remote().setStopCameFromRemote(true);
+    QCoro::waitFor(controller->stop());
+    const QString final = path(QStringLiteral("Recordings/me/final.mov"));
+    ASSERT_EQ(controller->phase(), RecordingPhase::finished(final)) << controller->phase().payload().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("Recordings/me/stop.json")))) << "the remote's cut is made there too";
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("Recordings/video 1"))));
+}
+
 TEST_F(CameraOnlyStop, AShortListsNothingToFinishAndTheStopTakesItsStoredSettings)
 {
     controller->setMirrorCamera(true);

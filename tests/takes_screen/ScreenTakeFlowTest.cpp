@@ -2,6 +2,7 @@
 
 #include "capture/ClickTracker.h"
 #include "capture/PointerLog.h"
+#include "platform/media/MovieAsset.h"
 #include "finishing/RenderWork.h"
 #include "takedata/ClockText.h"
 #include "views/framing/CameraBubbleWindow.h"
@@ -23,6 +24,17 @@ namespace {
 const ScreenTake& screenTakeOf(const RecordingController& controller)
 {
     return static_cast<const ScreenTake&>(*controller.takeOf(CaptureMode::screen));
+}
+
+// The save runs; the render it queues is kept in `renders` instead.
+void keepRenders(RecordingController& controller, std::vector<std::shared_ptr<RenderWork>>& renders)
+{
+    controller.finishQueue().setTap([&renders](const std::shared_ptr<FinishWork>& work) {
+        auto render = std::dynamic_pointer_cast<RenderWork>(work);
+        if (render)
+            renders.push_back(render);
+        return render != nullptr;
+    });
 }
 
 QByteArray contents(const QString& file)
@@ -403,14 +415,8 @@ TEST_F(ScreenTakeFlow, aRecorderFailureMidTakeStopsEverythingKeepsTheFilesAndSho
 
 TEST_F(ScreenTakeFlow, aSoundSourceThatStopsMidTakeKeepsThePointerLogTheDescriptionAndTheRenderAndSaysWhatWasKept)
 {
-    // The save runs; the render it queues is kept here.
     std::vector<std::shared_ptr<RenderWork>> renders;
-    controller->finishQueue().setTap([&renders](const std::shared_ptr<FinishWork>& work) {
-        auto render = std::dynamic_pointer_cast<RenderWork>(work);
-        if (render)
-            renders.push_back(render);
-        return render != nullptr;
-    });
+    keepRenders(*controller, renders);
     controller->setCaptureSystemAudio(true);
     startTake();
     for (int i = 0; i < 40; ++i) {
@@ -443,6 +449,61 @@ TEST_F(ScreenTakeFlow, aSoundSourceThatStopsMidTakeKeepsThePointerLogTheDescript
     EXPECT_EQ(controller->phase().payload(), QStringLiteral("Recording stopped: the sound source olvennar_system.monitor stopped. Saved up to ")
             + ClockText::format(render.request.recordedSeconds, ClockText::Form::paddedMinutes) + QStringLiteral(" in raw.mov."));
     EXPECT_GT(render.request.recordedSeconds, 0.5);
+}
+
+// The folder of a take renamed while it records: the whole take is saved in it, where it now lies, and a new
+// take that takes the freed name never gets a file of the old one.
+TEST_F(ScreenTakeFlow, aFolderRenamedWhileTheTakeRecordsGetsTheWholeTakeAndTheNextTakeInTheFreedNameNothingOfIt)
+{
+    std::vector<std::shared_ptr<RenderWork>> renders;
+    keepRenders(*controller, renders);
+    controller->setCaptureMicrophone(true);
+    startTake();
+    waitForMicrophone();
+    const double firstFrame = HostClock::nowSeconds();
+    film(15, true);
+    services.inputEvents.press();
+    film(10, true);
+    ASSERT_TRUE(QDir().rename(folderPath(QStringLiteral("video 1")), folderPath(QStringLiteral("intro"))));
+    film(15, true);
+    const double filmed = HostClock::nowSeconds() - firstFrame;
+    QCoro::waitFor(controller->stop());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return !renders.empty();
+    }, 5000)) << controller->phase().payload().toStdString();
+
+    EXPECT_NE(controller->phase().kind(), Kind::failed) << controller->phase().payload().toStdString();
+    EXPECT_FALSE(readLog().contains(QStringLiteral("Nothing was recorded")));
+    EXPECT_FALSE(QFileInfo::exists(folderPath(QStringLiteral("video 1"))));
+    const QStringList takeFiles{QStringLiteral("clicks.json"), QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("take.json"),
+        QStringLiteral("zoom.json")};
+    EXPECT_EQ(folderEntries(QStringLiteral("intro")), takeFiles);
+    EXPECT_FALSE(PointerLog::decoded(contents(folderPath(QStringLiteral("intro/cursor.json"))))->samples.empty());
+    const PendingRender::Job& render = renders[0]->job();
+    EXPECT_EQ(render.request.rawURL, folderPath(QStringLiteral("intro/raw.mov")));
+    EXPECT_EQ(render.finalURL, folderPath(QStringLiteral("intro/final.mov")));
+    const auto asset = MovieAsset::open(render.request.rawURL);
+    ASSERT_TRUE(std::holds_alternative<MovieAsset>(asset));
+    const MovieAsset& raw = std::get<MovieAsset>(asset);
+    EXPECT_NEAR(raw.duration().seconds(), filmed, 0.15) << "the picture after the rename is in it";
+    ASSERT_NE(raw.firstTrack(MovieTrack::MediaType::audio), nullptr);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("take folder moved while recording: video 1 -> ") + folderPath(QStringLiteral("intro"))));
+    EXPECT_EQ(controller->destinationFolder(), std::nullopt) << "the next take does not follow a folder moved away";
+
+    // Right away a new take: the studio names it after the highest number left, the old take's name.
+    startTake();
+    EXPECT_EQ(*screenTakeOf(*controller).projectFolder(), folderPath(QStringLiteral("video 1")));
+    film(10);
+    QCoro::waitFor(controller->stop());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return renders.size() == 2;
+    }, 5000));
+    EXPECT_EQ(folderEntries(QStringLiteral("video 1")),
+        (QStringList{QStringLiteral("cursor.json"), QStringLiteral("raw.mov"), QStringLiteral("take.json"), QStringLiteral("zoom.json")}));
+    EXPECT_EQ(folderEntries(QStringLiteral("intro")), takeFiles);
+    EXPECT_EQ(renders[1]->job().request.rawURL, folderPath(QStringLiteral("video 1/raw.mov")));
 }
 
 TEST_F(ScreenTakeFlow, aRecorderFailureBeforeTheFirstFrameLeavesItsFolderWhereItWas)

@@ -302,6 +302,41 @@ TEST_F(VoiceTakeFlow, AMicrophoneLostMidTakeKeepsTheSoundAndSaysSo)
     startTake();
 }
 
+TEST_F(VoiceTakeFlow, AFolderRenamedWhileTheTakeRecordsKeepsTheWholeSoundWithItsSidecarWhereTheFolderNowLies)
+{
+    startTake();
+    // The file opens with the first block; the folder is renamed once it is there, and the sound goes on.
+    const double from = HostClock::nowSeconds();
+    FakeAudioCapture::push(*services.voiceMicrophone, from);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(recordings(QStringLiteral("video 1/voice.m4a"))); }));
+    ASSERT_TRUE(QDir().rename(recordings(QStringLiteral("video 1")), recordings(QStringLiteral("voice intro"))));
+    for (int i = 1; i < 100; ++i)
+        FakeAudioCapture::push(*services.voiceMicrophone, from + i * 0.01);
+    stopTake();
+
+    const QString audio = recordings(QStringLiteral("voice intro/voice.m4a"));
+    ASSERT_EQ(studio().phase(), RecordingPhase::finished(audio)) << studio().phase().payload().toStdString();
+    EXPECT_EQ(studio().lastFinalURL(), audio);
+    EXPECT_NEAR(MovieProbe::number(MovieProbe::streams(audio)[QStringLiteral("format")].toObject(), QStringLiteral("duration")), 1.0, 0.05);
+    const QJsonObject sidecar = readJson(recordings(QStringLiteral("voice intro/voice.json")));
+    EXPECT_EQ(sidecar[QStringLiteral("file")], QJsonValue(QStringLiteral("voice.m4a")));
+    EXPECT_EQ(sidecar[QStringLiteral("video_folder")], QJsonValue(QStringLiteral("voice intro")));
+    EXPECT_NEAR(sidecar[QStringLiteral("durationSeconds")].toDouble(), 1.0, 0.05);
+    EXPECT_FALSE(QFileInfo::exists(recordings(QStringLiteral("video 1"))));
+
+    // A folder deleted while it records is said to be gone, not a take that saved nothing.
+    startTake();
+    FakeAudioCapture::push(*services.voiceMicrophone, HostClock::nowSeconds());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(recordings(QStringLiteral("video 1/voice.m4a"))); }));
+    ASSERT_TRUE(QDir(recordings(QStringLiteral("video 1"))).removeRecursively());
+    speak(0.2);
+    stopTake();
+    EXPECT_EQ(studio().phase(), RecordingPhase::failed(QStringLiteral(
+                                    "VOICE TAKE FAILED — the take's folder was moved away or deleted while it recorded: voice.m4a can no longer be found. "
+                                    "Press Record again.")));
+    EXPECT_FALSE(QFileInfo::exists(recordings(QStringLiteral("video 1"))));
+}
+
 TEST_F(VoiceTakeFlow, AStopThatGetsNoFileSaysNothingWasSavedAndTheFailureReactionStaysOut)
 {
     startTake();

@@ -231,6 +231,12 @@ MovieWriter::Status MovieWriter::status() const
     return d->status;
 }
 
+std::optional<QString> MovieWriter::location() const
+{
+    std::lock_guard guard(d->lock);
+    return d->muxer->location();
+}
+
 std::optional<MediaError> MovieWriter::error() const
 {
     std::lock_guard guard(d->lock);

@@ -60,6 +60,10 @@ public:
     Status status() const;
     std::optional<MediaError> error() const;
     const QString& path() const { return path_; }
+    // Where the file written lies now: its path, or wherever a rename of it or of its folders took it while
+    // it was written (an open file follows its renames); a finishing file's target once renamed into place.
+    // Nothing before the file was opened or once it was deleted.
+    std::optional<QString> location() const;
     // Encoder actually used for each video input, e.g. "libx265" (what a VAAPI fallback chose).
     std::vector<std::string> videoEncoderNames() const;
 

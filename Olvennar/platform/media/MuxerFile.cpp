@@ -6,27 +6,9 @@
 
 #include <cstring>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 extern "C" {
 #include <libavutil/opt.h>
 }
-
-namespace {
-
-bool syncFile(const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-} // namespace
 
 MuxerFile::MuxerFile(QString targetPath, MovieFileType type, MovieWriteMode mode, QString purpose)
     : targetPath_(std::move(targetPath))
@@ -54,6 +36,11 @@ std::optional<MediaError> MuxerFile::create()
     rc = avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE);
     if (rc < 0)
         return Libav::failure(QStringLiteral("could not open ") + workPath_, rc);
+    // Taken at once, before anyone can rename the folder: the path may name another file by the finish.
+    auto opened = OpenFile::open(workPath_);
+    if (auto* why = std::get_if<QString>(&opened))
+        return MediaError {QStringLiteral("could not open ") + workPath_ + QStringLiteral(": ") + *why, 0};
+    written_ = std::move(std::get<OpenFile>(opened));
     return std::nullopt;
 }
 
@@ -124,8 +111,10 @@ std::optional<MediaError> MuxerFile::finish()
     if (!failure && closeRc < 0)
         failure = Libav::failure(QStringLiteral("could not close the file"), closeRc);
     closed_ = true;
-    if (!failure && !syncFile(workPath_))
-        failure = MediaError {QStringLiteral("could not sync ") + workPath_, 0};
+    if (!failure) {
+        if (auto why = written_.sync())
+            failure = MediaError {QStringLiteral("could not sync ") + workPath_ + QStringLiteral(": ") + *why, 0};
+    }
     if (mode_ == MovieWriteMode::finishing) {
         if (!failure) {
             if (auto renameFailure = AtomicFile::replace(workPath_, targetPath_))
@@ -135,6 +124,14 @@ std::optional<MediaError> MuxerFile::finish()
             QFile::remove(workPath_);
     }
     return failure;
+}
+
+std::optional<QString> MuxerFile::location() const
+{
+    QStringList expected {targetPath_};
+    if (workPath_ != targetPath_)
+        expected << workPath_;
+    return written_.location(expected);
 }
 
 void MuxerFile::abandon()

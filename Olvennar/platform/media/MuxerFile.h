@@ -3,6 +3,7 @@
 #include "platform/media/LibavHandles.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/MovieFileType.h"
+#include "platform/system/OpenFile.h"
 
 #include <QString>
 
@@ -25,7 +26,8 @@ public:
     std::optional<MediaError> writeHeader();
     // Packet times in the stream's time base; the packet is consumed.
     std::optional<MediaError> write(AVPacket* packet);
-    // Trailer, close, fsync and (finishing) rename over the target. On failure the sibling is removed.
+    // Trailer, close, fsync and (finishing) rename over the target. On failure the sibling is removed. The
+    // file synced is the one written, wherever a rename of its folder took it meanwhile.
     std::optional<MediaError> finish();
     // Closes without a trailer; a finishing sibling is removed, a capture file stays as written.
     void abandon();
@@ -34,6 +36,8 @@ public:
     // The file being written: the target itself in capture mode, the hidden sibling otherwise.
     const QString& workPath() const { return workPath_; }
     bool headerWritten() const { return headerWritten_; }
+    // Where the file written lies now (see OpenFile::location); nothing before create() or once it was deleted.
+    std::optional<QString> location() const;
 
 private:
     void closeAndDiscard();
@@ -43,6 +47,8 @@ private:
     MovieFileType type_;
     MovieWriteMode mode_;
     Libav::OutputFormat context_;
+    // The file avio opened, from create() to the end: synced by descriptor, so a rename cannot lose it.
+    OpenFile written_;
     bool headerWritten_ = false;
     bool closed_ = false;
 };
