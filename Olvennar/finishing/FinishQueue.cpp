@@ -3,6 +3,7 @@
 #include "compositing/FestrinCompositorRenderer.h"
 #include "finishing/FinishingTools.h"
 #include "finishing/MixdownFinishingTools.h"
+#include "finishing/PendingNote.h"
 #include "finishing/ProgressThrottle.h"
 #include "platform/media/ExportGate.h"
 #include "platform/system/Diagnostics.h"
@@ -10,6 +11,7 @@
 #include "platform/system/Scheduler.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPromise>
 #include <QSet>
 #include <QStringList>
@@ -214,7 +216,7 @@ int FinishQueue::giveUp()
         if (!work->listed())
             continue;
         if (const std::optional<FinishWork::Note> note = work->note())
-            noteFolders_.remove(note->path);
+            noteFolders_.removeOwn(*note);
     }
     unfinished_.clear();
     if (!given.isEmpty())
@@ -227,11 +229,11 @@ void FinishQueue::keepNotesForNextLaunch()
 {
     if (givenUp_)
         return;
-    // A job that finished on its own thread a moment ago may get its note back beside its file: the next
-    // launch's sweep removes a note whose file is in place.
+    // Only a note still the job's own is written again: one that finished on its own thread a moment ago took
+    // its note away, and a take filmed since in the name a renamed folder freed has its own note there.
     QStringList kept;
     for (const std::shared_ptr<FinishWork>& work : std::as_const(unfinished_)) {
-        if (std::optional<FinishWork::Note> note = work->note()) {
+        if (std::optional<FinishWork::Note> note = work->note(); note && PendingNote::holder(*note) == PendingNote::Holder::self) {
             note->content.insert(QStringLiteral("relaunches"), 0);
             const QString output = note->content.value(QStringLiteral("output")).toString();
             if (noteFolders_.write(*note))
@@ -249,6 +251,14 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
     // Noted before every run, a Retry's too, so a crash from here on is finished at the next launch. A Retry
     // counts no relaunch, however the job began: a crash during it is resumed again.
     if (std::optional<FinishWork::Note> note = attempt->work->note()) {
+        // The job's folder was renamed while it ran and another take now holds its name: running again there
+        // would finish that take's movies with this one's plan. Its own note went with the folder.
+        if (attempt->retry && PendingNote::holder(*note) == PendingNote::Holder::another) {
+            setFinishState(attempt->id, failed(QFileInfo(note->content.value(QStringLiteral("output")).toString()).fileName()
+                + QStringLiteral(" was not made again: its take's folder was renamed, and another take now holds its old name. ")
+                + QStringLiteral("The next launch finishes it where its folder now is.")));
+            return;
+        }
         if (attempt->retry)
             note->content.insert(QStringLiteral("relaunches"), 0);
         noteFolders_.write(*note);
@@ -316,7 +326,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         // because the studio ends is, and keeps its note.
         if (!ExportGate::shared().isAbandoned()) {
             if (const std::optional<FinishWork::Note> note = work.note())
-                notes.remove(note->path);
+                notes.removeOwn(*note);
         }
         if (weak) {
             weak->setFinishState(id, failed(outcome.failure->description));
@@ -329,7 +339,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         co_return;
     }
     if (const std::optional<FinishWork::Note> note = work.note())
-        notes.remove(note->path);
+        notes.removeOwn(*note);
     if (weak) {
         weak->setFinishState(id, done(outcome.path, outcome.note));
         work.succeeded(*weak, outcome);

@@ -40,6 +40,13 @@ void NoteFolders::remove(const QString& notePath) const
     release(QFileInfo(notePath).absolutePath());
 }
 
+void NoteFolders::removeOwn(const FinishWork::Note& note) const
+{
+    if (PendingNote::holder(note) == PendingNote::Holder::another)
+        return;
+    remove(note.path);
+}
+
 QStringList NoteFolders::folders() const { return settings_->stringListValue(listKey).value_or(QStringList{}); }
 
 void NoteFolders::prune() const

@@ -27,6 +27,9 @@ public:
     bool write(const FinishWork::Note& note) const;
     // Removes the note, and lists its folder no more once it holds no other note.
     void remove(const QString& notePath) const;
+    // Removes the job's note only when the note at its path is still its own (not another take's, noted
+    // under the name the job's renamed folder freed), and lists its folder no more once it holds no note.
+    void removeOwn(const FinishWork::Note& note) const;
     QStringList folders() const;
     // Lists no more the folders that are gone or hold no note while the folder holding them is there: what
     // a crash between a note and its listing leaves, or a note the sweep removed.

@@ -1,6 +1,5 @@
 #include "finishing/PendingNote.h"
 
-#include "finishing/PointerPathNote.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/JsonSidecar.h"
 #include "platform/system/RegularFile.h"
@@ -11,12 +10,6 @@
 #include <QJsonDocument>
 
 namespace PendingNote {
-
-namespace {
-// A note is a handful of paths and a render plan, whose pointer track may run for a day; anything far larger is
-// not one of ours.
-constexpr qint64 largestNoteBytes = 64 * 1024 * 1024 + PointerPathNote::largestTrackBytes;
-}
 
 QString pathFor(const QString& output)
 {
@@ -57,6 +50,19 @@ std::optional<QJsonObject> read(const QString& path, QString* refused)
 }
 
 void remove(const QString& path) { QFile::remove(path); }
+
+Holder holder(const FinishWork::Note& note)
+{
+    if (!QFileInfo::exists(note.path))
+        return Holder::none;
+    // Compared as written, so a value JSON cannot hold exactly reads back the same.
+    const auto written = [](QJsonObject content) {
+        content.remove(QStringLiteral("relaunches"));
+        return QJsonDocument(content).toJson(QJsonDocument::Compact);
+    };
+    const std::optional<QJsonObject> there = read(note.path);
+    return there && written(*there) == written(note.content) ? Holder::self : Holder::another;
+}
 
 QString besideNote(const QString& path, const QString& recordedIn, const QDir& folder)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "finishing/FinishWork.h"
+#include "finishing/PointerPathNote.h"
 #include "takedata/NextTake.h"
 
 #include <QFileInfo>
@@ -16,6 +17,10 @@ class QDir;
 // resumes the job from it. Every note names its "kind", its "output" and how often a launch already "relaunches" it.
 namespace PendingNote {
 
+// A note is a handful of paths and a render plan, whose pointer track may run for a day; anything far larger
+// is not one of ours.
+inline constexpr qint64 largestNoteBytes = 64 * 1024 * 1024 + PointerPathNote::largestTrackBytes;
+
 // The note beside `output`.
 QString pathFor(const QString& output);
 // Every note in `folder`, readable or not: a device, FIFO or socket of a note's name too, to be refused.
@@ -28,6 +33,11 @@ bool write(const FinishWork::Note& note);
 // regular file", "larger than 64 MiB") goes to `refused`.
 std::optional<QJsonObject> read(const QString& path, QString* refused = nullptr);
 void remove(const QString& path);
+// Whose note lies at `note`'s path now: none, this very job's (whatever relaunch count it carries), or
+// another's. A take folder renamed while its job ran frees its name for the next take, whose own job then
+// notes itself at the same path: a job never rewrites, removes or runs over another's note.
+enum class Holder { none, self, another };
+Holder holder(const FinishWork::Note& note);
 // A file a note names, read where the note now is: the take's folder may have been moved or renamed since
 // the note was written, and another take may have been recorded under its old name. A take's own recordings
 // (those named in `recordedIn`, the folder its raw movie was recorded in) are always written in the take's

@@ -292,4 +292,39 @@ TEST_F(Queue, AnOrderlyEndLeavesTheWaitingAndRunningRendersToEveryNextLaunchButN
     EXPECT_FALSE(noted(QStringLiteral("-2")));
 }
 
+TEST_F(Queue, ARenderWhoseTakeFolderWasRenamedNeverRewritesRemovesOrRunsOverTheNoteOfTheTakeNowInItsOldName)
+{
+    tools->holdRenders = true;
+    touch(QStringLiteral("raw.mov"));
+    FinishQueue& queue = controller->finishQueue();
+    const auto job = [&](const QString& title) {
+        return PendingRender::Job{title, title, take(QStringLiteral("final.mov")), take(QStringLiteral("stop.json")), passthrough(take(QStringLiteral("raw.mov"))), 0, std::nullopt};
+    };
+    queue.submit(std::make_shared<RenderWork>(job(QStringLiteral("first take"))));
+    ASSERT_EQ(tools->renders.size(), 1u);
+    // The user renames the folder while the render runs; the next take is filmed in the name it freed.
+    const QString takeFolder = QFileInfo(take(QStringLiteral("raw.mov"))).absolutePath();
+    const QString renamed = takeFolder + QStringLiteral(" renamed");
+    ASSERT_TRUE(QDir().rename(takeFolder, renamed));
+    ASSERT_TRUE(QDir().mkpath(takeFolder));
+    touch(QStringLiteral("raw.mov"));
+    ASSERT_TRUE(PendingRender::write(job(QStringLiteral("second take"))));
+    const auto secondNoted = [&] {
+        const std::optional<PendingRender::Job> noted = PendingRender::read(PendingRender::markerPath(take(QStringLiteral("final.mov"))));
+        return noted && noted->title == QLatin1String("second take") && noted->relaunches == 0;
+    };
+
+    queue.keepNotesForNextLaunch();
+    EXPECT_TRUE(secondNoted()) << "an orderly end leaves the other take's note as it is";
+    tools->complete(0, tools->error(QStringLiteral("could not replace final.mov")));
+    EXPECT_TRUE(secondNoted()) << "a failure takes away only its own note";
+    EXPECT_TRUE(QFileInfo::exists(renamed + QStringLiteral("/.final.pending"))) << "its own note went with its folder";
+
+    queue.retryFinishJob(row(0).id);
+    EXPECT_EQ(tools->renders.size(), 1u) << "the Retry never renders the other take's raw with this take's plan";
+    EXPECT_EQ(row(0).state.kind, Kind::failed);
+    EXPECT_TRUE(row(0).state.message.contains(QStringLiteral("another take now holds its old name"))) << row(0).state.message.toStdString();
+    EXPECT_TRUE(secondNoted());
+}
+
 } // namespace

@@ -163,15 +163,15 @@ TEST_F(NoteInput, aTakeRecordedUnderTheOldNameOfARenamedTakeFolderLeavesEachResu
     const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
     ASSERT_EQ(found.renders.size(), 2u);
     for (const PendingRender::Job& job : found.renders) {
-        const QString folder = QFileInfo(job.finalURL).absolutePath();
-        SCOPED_TRACE(folder.toStdString());
-        EXPECT_EQ(job.request.rawURL, folder + QStringLiteral("/raw.mov"));
-        EXPECT_EQ(job.request.cameraURL, folder + QStringLiteral("/face.mov"));
-        if (folder == moved)
+        const QString takeFolder = QFileInfo(job.finalURL).absolutePath();
+        SCOPED_TRACE(takeFolder.toStdString());
+        EXPECT_EQ(job.request.rawURL, takeFolder + QStringLiteral("/raw.mov"));
+        EXPECT_EQ(job.request.cameraURL, takeFolder + QStringLiteral("/face.mov"));
+        if (takeFolder == moved)
             EXPECT_EQ(job.request.phoneURL, moved + QStringLiteral("/iphone.mov"));
         else
             EXPECT_FALSE(job.request.phoneURL);
-        EXPECT_EQ(job.request.recordedSeconds, folder == moved ? 16.9 : 6.4);
+        EXPECT_EQ(job.request.recordedSeconds, takeFolder == moved ? 16.9 : 6.4);
     }
 }
 
@@ -325,7 +325,7 @@ TEST_F(NoteInput, aNoteOrTakeDescriptionThatIsNoRegularFileIsRefusedWithoutWaiti
         {"a file far larger than one",
             [&](const QString& at) {
                 QFile file(at);
-                return file.open(QIODevice::WriteOnly) && file.resize(64 * 1024 * 1024 + 1);
+                return file.open(QIODevice::WriteOnly) && file.resize((at.endsWith(QLatin1String("take.json")) ? 16 * 1024 * 1024 : PendingNote::largestNoteBytes) + 1);
             },
             "larger than %1 MiB"},
         {"a link to a file in its folder",
@@ -340,14 +340,16 @@ TEST_F(NoteInput, aNoteOrTakeDescriptionThatIsNoRegularFileIsRefusedWithoutWaiti
             const QString take = takes(QStringLiteral("video 1"));
             const Mixdown::Request request = savedTake(take);
             const QString file = take + (description ? QStringLiteral("/take.json") : QStringLiteral("/.final.pending"));
-            if (!description)
+            if (!description) {
                 ASSERT_NO_FATAL_FAILURE(writeNote(take, PendingRender::note({QStringLiteral("t"), QStringLiteral("s"), take + QStringLiteral("/final.mov"), QString(), request, 0, std::nullopt}).content));
+            }
             if (each.said)
                 QFile::remove(file);
             ASSERT_TRUE(each.make(file));
 
-            // A note holds at most 64 MiB, a take description 16.
-            const QString said = QString::fromLatin1(each.said ? each.said : "").replace(QStringLiteral("%1"), description ? QStringLiteral("16") : QStringLiteral("64"));
+            // A take description holds at most 16 MiB.
+            const QString said = QString::fromLatin1(each.said ? each.said : "")
+                                     .replace(QStringLiteral("%1"), QString::number(description ? 16 : PendingNote::largestNoteBytes / (1024 * 1024)));
             const QString line = file + QStringLiteral(" could not be read, ") + said + (description ? QString() : QStringLiteral("; final.mov is not finished again"));
             const qsizetype before = readLog().count(line);
             TakeRecovery::Findings found;
@@ -393,14 +395,14 @@ TEST_F(NoteInput, aNotesTitleAndSummaryAreReadBoundedWhileTheStudiosOwnNotesOfEv
 
     const QString shortFolder = takes(QStringLiteral("Shorts/2026-01-02-hook-short-3"));
     QDir().mkpath(shortFolder);
-    ShortTake::Settings settings;
-    settings.recordedAt = QDateTime(QDate(2026, 1, 2), QTime(10, 30), Qt::UTC);
-    settings.camera = QStringLiteral("usb-Camera_0");
-    settings.tailTrim = 1.5;
-    settings.script = NextTake{};
-    settings.script->title = QStringLiteral("Hook");
-    settings.framing = ShortFraming::MeasuredFraming{0.4, 0.3, 120, 118};
-    const ShortExportWork shortWork({folderName + QStringLiteral(" · take 3"), shortFolder, shortFolder + QStringLiteral("/raw.mov"), settings, 0});
+    ShortTake::Settings noteSettings;
+    noteSettings.recordedAt = QDateTime(QDate(2026, 1, 2), QTime(10, 30), Qt::UTC);
+    noteSettings.camera = QStringLiteral("usb-Camera_0");
+    noteSettings.tailTrim = 1.5;
+    noteSettings.script = NextTake{};
+    noteSettings.script->title = QStringLiteral("Hook");
+    noteSettings.framing = ShortFraming::MeasuredFraming{0.4, 0.3, 120, 118};
+    const ShortExportWork shortWork({folderName + QStringLiteral(" · take 3"), shortFolder, shortFolder + QStringLiteral("/raw.mov"), noteSettings, 0});
     ASSERT_TRUE(PendingNote::write(*shortWork.note()));
     const std::optional<QJsonObject> shortNote = PendingNote::read(shortWork.note()->path);
     ASSERT_TRUE(shortNote);
@@ -501,17 +503,17 @@ TEST_F(NoteInput, aResumedRenderOrShortWhoseMovieIsAFifoFailsItsRowAtOnceAndTheR
     EXPECT_FALSE(waited) << "a render waited on a FIFO";
     ASSERT_EQ(outcomes.size(), std::size(cases) + 1);
     for (size_t i = 0; i < found.renders.size(); ++i) {
-        const QString folder = QFileInfo(found.renders[i].finalURL).absoluteDir().dirName();
-        const auto each = std::find_if(std::begin(cases), std::end(cases), [&](const auto& c) { return folder == QLatin1String(c.folder); });
-        SCOPED_TRACE(folder.toStdString());
+        const QString takeFolder = QFileInfo(found.renders[i].finalURL).absoluteDir().dirName();
+        const auto each = std::find_if(std::begin(cases), std::end(cases), [&](const auto& c) { return takeFolder == QLatin1String(c.folder); });
+        SCOPED_TRACE(takeFolder.toStdString());
         if (!each->said) {
             EXPECT_FALSE(outcomes[i].failure);
-            EXPECT_TRUE(QFileInfo::exists(takes(folder) + QStringLiteral("/final.mov")));
+            EXPECT_TRUE(QFileInfo::exists(takes(takeFolder) + QStringLiteral("/final.mov")));
             continue;
         }
         ASSERT_TRUE(outcomes[i].failure);
         EXPECT_EQ(outcomes[i].failure->description, QLatin1String(each->said));
-        EXPECT_FALSE(QFileInfo::exists(takes(folder) + QStringLiteral("/Raw")));
+        EXPECT_FALSE(QFileInfo::exists(takes(takeFolder) + QStringLiteral("/Raw")));
     }
     ASSERT_TRUE(outcomes.back().failure);
     EXPECT_EQ(outcomes.back().failure->description, QStringLiteral("Could not read the raw recording: raw.mov is not a regular file"));

@@ -132,8 +132,9 @@ TEST_F(Save, OnceARetryWroteFilesTheDiskRefusedTheTakesRowsSayOnlyWhatIsStillMis
         EXPECT_EQ(row(first).state.kind, Kind::done);
         EXPECT_EQ(row(first).state.message, c.stillRefused) << "the save row";
         EXPECT_EQ(row(first + 1).state.message, c.stillRefused) << "the render row";
-        if (c.windowsRetry)
+        if (c.windowsRetry) {
             EXPECT_EQ(controller->finishNote(), c.stillRefused) << "under the window";
+        }
     }
 }
 

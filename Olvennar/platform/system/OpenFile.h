@@ -33,8 +33,11 @@ public:
 
     // The file at `path`, or why it cannot be opened.
     static std::variant<OpenFile, QString> open(const QString& path);
+    // Owns a descriptor opened elsewhere (with flags of the caller's own); -1 owns nothing.
+    static OpenFile adopt(int fd) { return OpenFile(fd); }
 
     bool isOpen() const { return fd_ >= 0; }
+    int descriptor() const { return fd_; }
     // fsync of the file wherever it lies now; why it failed otherwise.
     std::optional<QString> sync() const;
     // Where the file lies now: the first of `expected` that names it, else the name the kernel keeps for the

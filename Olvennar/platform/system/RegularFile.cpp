@@ -1,5 +1,7 @@
 #include "platform/system/RegularFile.h"
 
+#include "platform/system/OpenFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,23 +14,6 @@
 namespace RegularFile {
 
 namespace {
-
-// One open file descriptor, closed when it goes.
-class OpenFile {
-public:
-    explicit OpenFile(int descriptor) : descriptor_(descriptor) {}
-    ~OpenFile()
-    {
-        if (descriptor_ >= 0)
-            ::close(descriptor_);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 bool isMissing(int error) { return error == ENOENT || error == ENOTDIR; }
 
@@ -44,10 +29,10 @@ std::variant<Contents, Refusal> read(const QString& path, qint64 maximumBytes)
     if (!S_ISREG(status.st_mode))
         return Refusal::notRegularFile;
     // O_NONBLOCK: a FIFO swapped in since the look opens at once instead of waiting for a writer.
-    const OpenFile file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (file.get() < 0)
+    const OpenFile file = OpenFile::adopt(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (file.descriptor() < 0)
         return isMissing(errno) ? Refusal::missing : Refusal::unreadable;
-    if (::fstat(file.get(), &status) != 0)
+    if (::fstat(file.descriptor(), &status) != 0)
         return Refusal::unreadable;
     if (!S_ISREG(status.st_mode))
         return Refusal::notRegularFile;
@@ -60,7 +45,7 @@ std::variant<Contents, Refusal> read(const QString& path, qint64 maximumBytes)
     contents.bytes.resize(static_cast<qsizetype>(std::min<qint64>(status.st_size, maximumBytes) + 1));
     qsizetype filled = 0;
     while (filled < contents.bytes.size()) {
-        const ssize_t got = ::read(file.get(), contents.bytes.data() + filled, static_cast<size_t>(contents.bytes.size() - filled));
+        const ssize_t got = ::read(file.descriptor(), contents.bytes.data() + filled, static_cast<size_t>(contents.bytes.size() - filled));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
