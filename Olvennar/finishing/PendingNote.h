@@ -20,6 +20,9 @@ namespace PendingNote {
 // A note is a handful of paths and a render plan, whose pointer track may run for a day; anything far larger
 // is not one of ours.
 inline constexpr qint64 largestNoteBytes = 64 * 1024 * 1024 + PointerPathNote::largestTrackBytes;
+// The most values a note holds: a note with lists of pointer positions, as notes were written before the
+// track, holds a few million within 64 MiB.
+inline constexpr qsizetype largestNoteValues = 8 * 1024 * 1024;
 
 // The note beside `output`.
 QString pathFor(const QString& output);

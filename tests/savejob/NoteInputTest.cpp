@@ -438,6 +438,39 @@ TEST_F(NoteInput, aNotesTitleAndSummaryAreReadBoundedWhileTheStudiosOwnNotesOfEv
     EXPECT_EQ(PendingRender::fromNote(note)->summary, QStringLiteral("finished video 1?2026-01-02 10:00:00.000  forged"));
 }
 
+TEST_F(NoteInput, aNoteOfMoreValuesThanAnyNoteHoldsIsRefusedBeforeItIsParsedWhileSignsInsideItsTextsCountForNothing)
+{
+    const QString note = path(QStringLiteral(".final.pending"));
+    // The object, its three colons, its two commas and the list's bracket count six; the list's commas the rest.
+    const auto written = [&](qsizetype positions, const QByteArray& title) {
+        QByteArray text = "{\"kind\":\"render\",\"title\":\"" + title + "\",\"xs\":[";
+        text.reserve(text.size() + positions * 2 + 2);
+        for (qsizetype i = 0; i < positions; ++i)
+            text += i ? ",0" : "0";
+        text += "]}";
+        QFile file(note);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    };
+    const struct {
+        const char* name;
+        qsizetype positions;
+        QByteArray title;
+        bool reads;
+    } cases[] = {
+        {"one value past the bound", PendingNote::largestNoteValues - 5, {}, false},
+        {"at the bound", PendingNote::largestNoteValues - 6, {}, true},
+        {"commas, colons and brackets in a text", 3, QByteArray(200000, ',') + QByteArray(200000, '[') + "\\\\\\\"{:", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(written(c.positions, c.title));
+        QString refused;
+        const std::optional<QJsonObject> read = PendingNote::read(note, &refused);
+        EXPECT_EQ(read.has_value(), c.reads);
+        EXPECT_EQ(refused, c.reads ? QString() : QStringLiteral("holding more than %1 values").arg(PendingNote::largestNoteValues));
+    }
+}
+
 TEST_F(NoteInput, aResumedRenderOrShortWhoseMovieIsAFifoFailsItsRowAtOnceAndTheRenderQueuedBehindItRuns)
 {
     ASSERT_NO_FATAL_FAILURE(renderForReal());
