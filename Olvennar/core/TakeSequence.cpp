@@ -405,11 +405,11 @@ std::variant<TakeFolder, ErrorInfo> TakeSequence::openTakeFolder()
 {
     const std::optional<QString>& chosen = studio_.destinationFolder();
     if (chosen && QFileInfo::exists(*chosen))
-        return TakeFolder{*chosen, ProjectFolder::nextTakeSuffix(*chosen), false};
+        return TakeFolder{*chosen, ProjectFolder::nextTakeSuffix(*chosen), false, false, nullptr};
     const ProjectFolder::Creation created = ProjectFolder::createNextProject(settings_, studio_.channel());
     if (!created.ok())
         return *created.error;
-    return TakeFolder{created.path, QString(), true};
+    return TakeFolder{created.path, QString(), true, false, nullptr};
 }
 
 std::variant<TakeFolder, ErrorInfo> TakeSequence::resolveShortFolder(TakeStart& start)
@@ -425,7 +425,7 @@ std::variant<TakeFolder, ErrorInfo> TakeSequence::resolveShortFolder(TakeStart& 
         return *created.error;
     start.script = script;
     start.channel = channel;
-    return TakeFolder{created.path, QString(), true};
+    return TakeFolder{created.path, QString(), true, false, nullptr};
 }
 
 OverlayPanels TakeSequence::measurePanels(QSizeF renderSize) const

@@ -11,6 +11,7 @@
 #include "platform/system/Scheduler.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QPromise>
 #include <QSet>
@@ -48,6 +49,65 @@ private:
 FinishJob::State working(double progress) { return {FinishJob::State::Kind::working, progress, {}, {}}; }
 FinishJob::State done(const QString& path, const QString& note = {}) { return {FinishJob::State::Kind::done, 0, path, note}; }
 FinishJob::State failed(const QString& message) { return {FinishJob::State::Kind::failed, 0, {}, message}; }
+
+// Where a work's take folder is now. The folder is held open, so a rename or a move is followed (the work names
+// its files where the folder lies now), and only a folder deleted or moved to another disk is gone.
+enum class Whereabouts { there, followed, gone };
+
+Whereabouts findFolder(FinishWork& work)
+{
+    const std::shared_ptr<const HeldFolder> folder = work.folder();
+    if (!folder)
+        return Whereabouts::there;
+    const QString was = work.folderPath();
+    const std::optional<QString> now = folder->now(was);
+    if (!now)
+        return Whereabouts::gone;
+    if (QDir::cleanPath(*now) == QDir::cleanPath(was))
+        return Whereabouts::there;
+    Diagnostics::log(QStringLiteral("take folder moved: ") + was + QStringLiteral(" -> ") + *now + QStringLiteral("; ") + work.title()
+        + QStringLiteral(" goes on there"));
+    work.follow(*now);
+    return Whereabouts::followed;
+}
+
+// What a work makes: its note's output, else its title.
+QString madeName(const FinishWork& work)
+{
+    const std::optional<FinishWork::Note> note = work.note();
+    const QString output = note ? QFileInfo(note->content.value(QStringLiteral("output")).toString()).fileName() : QString();
+    return output.isEmpty() ? work.title() : output;
+}
+
+FinishWork::Outcome goneOutcome(const FinishWork& work)
+{
+    return {ErrorInfo{QStringLiteral("Olvennar.FinishQueue"), 2,
+                madeName(work) + QStringLiteral(" was not made: its take's folder was deleted or moved to another disk. ")
+                    + QStringLiteral("A launch that finds the folder where it went finishes it there.")},
+        {}, {}};
+}
+
+// The work's note, as the attempt writes it: a Retry's counts no relaunch however the job began.
+std::optional<FinishWork::Note> attemptNote(const FinishWork& work, bool retry)
+{
+    std::optional<FinishWork::Note> note = work.note();
+    if (note && retry)
+        note->content.insert(QStringLiteral("relaunches"), 0);
+    return note;
+}
+
+// The work's note goes: one in the work's own held folder is its own; without a held folder, only a note
+// still the job's own (not another take's, noted under the name a renamed folder freed).
+void removeNote(const NoteFolders& notes, FinishWork& work)
+{
+    const std::optional<FinishWork::Note> note = work.note();
+    if (!note)
+        return;
+    if (!work.folder())
+        notes.removeOwn(*note);
+    else if (findFolder(work) != Whereabouts::gone)
+        notes.remove(work.note()->path);
+}
 
 FinishWork::Outcome givenUpOutcome()
 {
@@ -231,9 +291,12 @@ void FinishQueue::keepNotesForNextLaunch()
         return;
     // Only a note still the job's own is written again: one that finished on its own thread a moment ago took
     // its note away, and a take filmed since in the name a renamed folder freed has its own note there.
+    // A job whose folder is held writes its note where the folder lies now, renamed or moved meanwhile.
     QStringList kept;
     for (const std::shared_ptr<FinishWork>& work : std::as_const(unfinished_)) {
-        if (std::optional<FinishWork::Note> note = work->note(); note && PendingNote::holder(*note) == PendingNote::Holder::self) {
+        if (!work->note() || findFolder(*work) == Whereabouts::gone)
+            continue;
+        if (std::optional<FinishWork::Note> note = work->note(); note && (work->folder() || PendingNote::holder(*note) == PendingNote::Holder::self)) {
             note->content.insert(QStringLiteral("relaunches"), 0);
             const QString output = note->content.value(QStringLiteral("output")).toString();
             if (noteFolders_.write(*note))
@@ -248,19 +311,26 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
 {
     if (givenUp_)
         return;
+    // A job bound to a take folder is noted and run where the folder lies now; one whose folder is gone fails
+    // at once, with no Retry that could not work.
+    if (findFolder(*attempt->work) == Whereabouts::gone) {
+        const FinishWork::Outcome gone = goneOutcome(*attempt->work);
+        Diagnostics::log(*gone.failure, attempt->work->failureContext());
+        setFinishState(attempt->id, failed(gone.failure->description));
+        attempt->answer(gone);
+        return;
+    }
     // Noted before every run, a Retry's too, so a crash from here on is finished at the next launch. A Retry
     // counts no relaunch, however the job began: a crash during it is resumed again.
-    if (std::optional<FinishWork::Note> note = attempt->work->note()) {
+    if (std::optional<FinishWork::Note> note = attemptNote(*attempt->work, attempt->retry)) {
         // The job's folder was renamed while it ran and another take now holds its name: running again there
         // would finish that take's movies with this one's plan. Its own note went with the folder.
-        if (attempt->retry && PendingNote::holder(*note) == PendingNote::Holder::another) {
+        if (attempt->retry && !attempt->work->folder() && PendingNote::holder(*note) == PendingNote::Holder::another) {
             setFinishState(attempt->id, failed(QFileInfo(note->content.value(QStringLiteral("output")).toString()).fileName()
                 + QStringLiteral(" was not made again: its take's folder was renamed, and another take now holds its old name. ")
                 + QStringLiteral("The next launch finishes it where its folder now is.")));
             return;
         }
-        if (attempt->retry)
-            note->content.insert(QStringLiteral("relaunches"), 0);
         noteFolders_.write(*note);
     }
     unfinished_.insert(attempt->id, attempt->work);
@@ -295,6 +365,13 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         attempt->answer(givenUpOutcome());
         co_return;
     }
+    // Looked at again now that it runs: its folder may have been renamed or moved while it waited. Its note
+    // moved with the folder, and is written again naming the files where they lie now.
+    const Whereabouts whereabouts = findFolder(work);
+    if (whereabouts == Whereabouts::followed) {
+        if (const std::optional<FinishWork::Note> note = attemptNote(work, attempt->retry))
+            notes.write(*note);
+    }
     auto throttle = std::make_shared<ProgressThrottle>();
     FinishWork::Run run{attempt->tools, [throttle, weak, id](double fraction) {
         if (!throttle->pass(fraction))
@@ -309,9 +386,16 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
                 weak->setFinishState(id, working(fraction));
         });
     }};
-    // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
-    QCoro::Task<FinishWork::Outcome> running = work.run(std::move(run));
-    const FinishWork::Outcome outcome = co_await running;
+    FinishWork::Outcome outcome = goneOutcome(work);
+    if (whereabouts != Whereabouts::gone) {
+        // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
+        QCoro::Task<FinishWork::Outcome> running = work.run(std::move(run));
+        outcome = co_await running;
+    }
+    // A folder deleted or moved to another disk keeps whatever note went with it, and a Retry could not work.
+    const bool folderGone = findFolder(work) == Whereabouts::gone;
+    if (outcome.failure && folderGone)
+        outcome = goneOutcome(work);
 
     // Given up while it ran: its row, note and log line are settled already.
     if (weak && weak->givenUp_) {
@@ -324,22 +408,19 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         Diagnostics::log(*outcome.failure, work.failureContext());
         // A job that failed was not cut short: the next launch must not run it again. An export stopped
         // because the studio ends is, and keeps its note.
-        if (!ExportGate::shared().isAbandoned()) {
-            if (const std::optional<FinishWork::Note> note = work.note())
-                notes.removeOwn(*note);
-        }
+        if (!ExportGate::shared().isAbandoned() && !folderGone)
+            removeNote(notes, work);
         if (weak) {
             weak->setFinishState(id, failed(outcome.failure->description));
             // An unlisted job's failure is its take's: the take shows it, with no row to retry from.
-            if (work.listed())
+            if (work.listed() && !folderGone)
                 weak->offerRetry(id, attempt->work);
             work.failed(*weak, id, *outcome.failure);
         }
         attempt->answer(outcome);
         co_return;
     }
-    if (const std::optional<FinishWork::Note> note = work.note())
-        notes.removeOwn(*note);
+    removeNote(notes, work);
     if (weak) {
         weak->setFinishState(id, done(outcome.path, outcome.note));
         work.succeeded(*weak, outcome);

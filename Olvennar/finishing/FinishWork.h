@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/system/ErrorInfo.h"
+#include "platform/system/HeldFolder.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -50,6 +51,12 @@ public:
     // The take it finishes, named by the file that finishes it, so a take's rows count once at quit; empty
     // for work that is a take of its own.
     virtual QString take() const { return {}; }
+    // The take folder the work reads and writes in, held open, and the path the work names it by now; nothing
+    // for work bound to no take folder. The queue finds the folder again before it notes, runs or ends the work.
+    virtual std::shared_ptr<const HeldFolder> folder() const { return nullptr; }
+    virtual QString folderPath() const { return {}; }
+    // The folder was renamed or moved to `now`: the work names its own files there from now on.
+    virtual void follow(const QString& now) { (void)now; }
     // What a failure is logged under.
     virtual QString failureContext() const = 0;
     // Does the work; a retry runs it again from the start with the same inputs.

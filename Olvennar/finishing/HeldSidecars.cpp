@@ -2,6 +2,7 @@
 
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/HeldFolder.h"
 
 #include <QFileInfo>
 
@@ -19,6 +20,12 @@ void HeldSidecars::add(const HeldSidecars& other)
         std::erase_if(files_, [&file](const File& held) { return held.path == file.path; });
         files_.push_back(file);
     }
+}
+
+void HeldSidecars::moveTo(const QString& from, const QString& to)
+{
+    for (File& file : files_)
+        file.path = HeldFolder::moved(file.path, from, to);
 }
 
 void HeldSidecars::writeAll()

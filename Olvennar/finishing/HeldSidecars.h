@@ -15,6 +15,8 @@ public:
     void hold(const QString& path, QByteArray bytes, const QString& purpose);
     // Appends what `other` holds, its files replacing held ones of the same path.
     void add(const HeldSidecars& other);
+    // The files held directly in the folder `from` are held for the same names in `to`.
+    void moveTo(const QString& from, const QString& to);
     // Writes every held file again; those written are let go, each refusal is logged.
     void writeAll();
     bool empty() const { return files_.empty(); }

@@ -105,10 +105,13 @@ QString besideNote(const QString& path, const QString& recordedIn, const QDir& f
 {
     const QFileInfo named(path);
     const QString name = named.fileName();
-    if (name.isEmpty() || !folder.exists(name))
+    if (name.isEmpty())
         return path;
-    const bool takesOwn = QDir::cleanPath(named.absolutePath()) == QDir::cleanPath(QFileInfo(recordedIn).absoluteFilePath());
-    return takesOwn || !named.exists() ? folder.filePath(name) : path;
+    // A take's own recording is beside its note or missing: a file of its name where the folder was may be
+    // another take's, filmed since under the name a rename freed.
+    if (QDir::cleanPath(named.absolutePath()) == QDir::cleanPath(QFileInfo(recordedIn).absoluteFilePath()))
+        return folder.filePath(name);
+    return !named.exists() && folder.exists(name) ? folder.filePath(name) : path;
 }
 
 QString shownText(const QJsonValue& value, qsizetype most)

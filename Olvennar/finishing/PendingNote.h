@@ -44,7 +44,7 @@ Holder holder(const FinishWork::Note& note);
 // A file a note names, read where the note now is: the take's folder may have been moved or renamed since
 // the note was written, and another take may have been recorded under its old name. A take's own recordings
 // (those named in `recordedIn`, the folder its raw movie was recorded in) are always written in the take's
-// folder, so the file of their name in `folder` (the note's own) is theirs whenever it is there. A movie
+// folder, so they are read from `folder` (the note's own), and one missing there is missing. A movie
 // recorded elsewhere is read where the note names it, or beside the note once it is gone from there.
 QString besideNote(const QString& path, const QString& recordedIn, const QDir& folder);
 

@@ -36,7 +36,23 @@ std::optional<Job> fromNote(const QJsonObject& note)
     }
     return Job{PendingNote::shownText(note.value(QStringLiteral("title")), PendingNote::longestTitle),
         PendingNote::shownText(note.value(QStringLiteral("summary")), PendingNote::longestSummary), output,
-        note.value(QStringLiteral("stopSidecar")).toString(), std::move(request), note.value(QStringLiteral("relaunches")).toInt(), std::move(decoded->unwritten)};
+        note.value(QStringLiteral("stopSidecar")).toString(), std::move(request), note.value(QStringLiteral("relaunches")).toInt(), std::move(decoded->unwritten), nullptr};
+}
+
+void move(Mixdown::Request& request, const QString& from, const QString& to)
+{
+    request.rawURL = HeldFolder::moved(request.rawURL, from, to);
+    for (std::optional<QString>* movie : {&request.cameraURL, &request.phoneURL}) {
+        if (*movie)
+            *movie = HeldFolder::moved(**movie, from, to);
+    }
+}
+
+void move(Job& job, const QString& from, const QString& to)
+{
+    job.finalURL = HeldFolder::moved(job.finalURL, from, to);
+    job.stopSidecar = HeldFolder::moved(job.stopSidecar, from, to);
+    move(job.request, from, to);
 }
 
 bool write(const Job& job) { return PendingNote::write(note(job)); }

@@ -2,10 +2,12 @@
 
 #include "finishing/FinishWork.h"
 #include "plans/MixdownRequest.h"
+#include "platform/system/HeldFolder.h"
 
 #include <QJsonObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // A saved take's render that has not finished yet, noted beside the final it makes (".final-2.pending" for
@@ -27,7 +29,15 @@ struct Job {
     // What in a resumed note's plan no studio writes ("a frame rate of 2147483647"): the render fails with it
     // before it starts, and the take's files stay as they are.
     std::optional<QString> unwritten;
+    // The take's folder, held open from its start or from the launch that found the note; never in the note.
+    std::shared_ptr<const HeldFolder> folder;
 };
+
+// The request's movies directly in the folder `from` are named in `to` instead (a phone movie recorded
+// elsewhere stays where it is).
+void move(Mixdown::Request& request, const QString& from, const QString& to);
+// The job's files directly in `from`, its final and stop record among them, named in `to`.
+void move(Job& job, const QString& from, const QString& to);
 
 // The hidden file of the final at `finalURL`.
 QString markerPath(const QString& finalURL);

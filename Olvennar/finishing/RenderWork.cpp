@@ -9,14 +9,34 @@
 #include <QFile>
 #include <QFileInfo>
 
+QString RenderWork::folderPath() const { return QFileInfo(job_.finalURL).absolutePath(); }
+
+void RenderWork::follow(const QString& now)
+{
+    const QString was = folderPath();
+    PendingRender::move(job_, was, now);
+    refused_.moveTo(was, now);
+}
+
 QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
 {
+    // Everything is read and written through the held folder: a take folder renamed or moved while the render
+    // runs is still where the render reads its take and writes its final, and a folder made since under its
+    // old name (the next take's) is never touched.
+    const QString folder = folderPath();
+    const QString reached = job_.folder ? job_.folder->throughDescriptor() : folder;
+    const auto named = [folder, held = job_.folder](const QString& text) {
+        return held ? QString(text).replace(held->throughDescriptor(), held->now(folder).value_or(folder)) : text;
+    };
     // First, so the take's pointer log and description reach the disk even when the render fails; what the
     // disk still refuses stays held for the next attempt.
     refusedBefore_ = refused_.refusedNote();
+    refused_.moveTo(folder, reached);
     refused_.writeAll();
-    const Mixdown::Request& request = job_.request;
-    const QString finalURL = job_.finalURL;
+    refused_.moveTo(reached, folder);
+    Mixdown::Request request = job_.request;
+    PendingRender::move(request, folder, reached);
+    const QString finalURL = HeldFolder::moved(job_.finalURL, folder, reached);
     // A resumed note that asks for what no studio writes would make a broken final: nothing is made or moved.
     if (job_.unwritten) {
         co_return Outcome{ErrorInfo{QStringLiteral("Olvennar.PendingRender"), 1,
@@ -27,9 +47,11 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
     // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
     QCoro::Task<FinishingTools::RenderResult> compose = request.isPassthrough() ? run.tools->composePassthrough(request.rawURL, finalURL, run.progress)
                                                                                 : run.tools->composeWithOverlays(request, finalURL, run.progress);
-    const FinishingTools::RenderResult rendered = co_await compose;
-    if (rendered.failure)
+    FinishingTools::RenderResult rendered = co_await compose;
+    if (rendered.failure) {
+        rendered.failure->description = named(rendered.failure->description);
         co_return Outcome{rendered.failure, {}, {}};
+    }
     // A final that holds less than the take, less sound than picture, or left damaged pictures out, says so in
     // the row and under the window. The tools read the final on their own thread: opening a movie may wait on the disk.
     QCoro::Task<FinishOutcome::MovieLengths> reading = run.tools->measureFinal(finalURL);
@@ -52,7 +74,7 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
     TakePieces::moveTakePiecesToRaw(finalURL);
     if (!note.isEmpty())
         Diagnostics::log(QFileInfo(finalURL).fileName() + QStringLiteral(": ") + note);
-    co_return Outcome{std::nullopt, finalURL, note};
+    co_return Outcome{std::nullopt, named(finalURL), note};
 }
 
 void RenderWork::succeeded(FinishQueue& queue, const Outcome& outcome)

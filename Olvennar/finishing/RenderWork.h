@@ -19,6 +19,9 @@ public:
     std::optional<Note> note() const override { return PendingRender::note(job_); }
     QString take() const override { return job_.finalURL; }
     QString failureContext() const override { return QStringLiteral("finish"); }
+    std::shared_ptr<const HeldFolder> folder() const override { return job_.folder; }
+    QString folderPath() const override;
+    void follow(const QString& now) override;
     QCoro::Task<Outcome> run(Run run) override;
     void succeeded(FinishQueue& queue, const Outcome& outcome) override;
     void failed(FinishQueue& queue, const QUuid& id, const ErrorInfo& failure) override;

@@ -1,5 +1,6 @@
 #include "finishing/SaveJob.h"
 
+#include "finishing/PendingRender.h"
 #include "finishing/TakeDescription.h"
 
 #include <QFileInfo>
@@ -8,6 +9,16 @@
 #include <cmath>
 
 namespace SaveJob {
+
+void move(SaveJobHandover& job, const QString& from, const QString& to)
+{
+    PendingRender::move(job.request, from, to);
+    if (job.faceURL)
+        job.faceURL = HeldFolder::moved(*job.faceURL, from, to);
+    for (QString* path : {&job.takeJSON, &job.previewURL, &job.stopSidecar})
+        *path = HeldFolder::moved(*path, from, to);
+    job.refusedSidecars.moveTo(from, to);
+}
 
 double describedDuration(double duration, std::optional<FinishingTools::TrimResult> trim)
 {

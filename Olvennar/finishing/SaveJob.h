@@ -33,6 +33,9 @@ struct Outcome {
 // stop record, and the take description. `now` stamps "recorded_at". A retry runs the same hand-over again.
 QCoro::Task<Outcome> saveFiles(std::shared_ptr<FinishingTools> tools, SaveJobHandover job, std::function<QDateTime()> now);
 
+// The hand-over's files directly in the folder `from`, named in `to` instead.
+void move(SaveJobHandover& job, const QString& from, const QString& to);
+
 // The take description's "duration": what the stop measured less what the trim really cut.
 double describedDuration(double duration, std::optional<FinishingTools::TrimResult> trim);
 

@@ -2,12 +2,14 @@
 
 #include "finishing/HeldSidecars.h"
 #include "plans/MixdownRequest.h"
+#include "platform/system/HeldFolder.h"
 #include "takedata/ClipSegment.h"
 
 #include <QJsonObject>
 #include <QString>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -28,4 +30,6 @@ struct SaveJobHandover {
     QString summary;
     // The stop's sidecars the disk refused: the save and the render write them before their own files.
     HeldSidecars refusedSidecars;
+    // The take's folder, held open since the take started; its paths above name it where it lay at the stop.
+    std::shared_ptr<const HeldFolder> folder;
 };

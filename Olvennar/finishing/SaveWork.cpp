@@ -6,13 +6,37 @@
 
 #include <QFileInfo>
 
+QString SaveWork::folderPath() const { return QFileInfo(job_.takeJSON).absolutePath(); }
+
+void SaveWork::follow(const QString& now)
+{
+    const QString was = folderPath();
+    SaveJob::move(job_, was, now);
+    if (saved_.facePath)
+        saved_.facePath = HeldFolder::moved(*saved_.facePath, was, now);
+    saved_.refused.moveTo(was, now);
+}
+
 QCoro::Task<FinishWork::Outcome> SaveWork::run(Run run)
 {
+    // Read and written through the held folder, so a take folder renamed or moved during the save is still
+    // where every file of the take lands, and nothing reaches a folder made since under its old name.
+    const QString folder = folderPath();
+    const QString reached = job_.folder ? job_.folder->throughDescriptor() : folder;
+    SaveJobHandover handover = job_;
+    SaveJob::move(handover, folder, reached);
     // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
-    QCoro::Task<SaveJob::Outcome> saving = SaveJob::saveFiles(run.tools, job_, [] { return QDateTime::currentDateTimeUtc(); });
+    QCoro::Task<SaveJob::Outcome> saving = SaveJob::saveFiles(run.tools, std::move(handover), [] { return QDateTime::currentDateTimeUtc(); });
     saved_ = co_await saving;
-    if (saved_.failure)
+    // Named where the take was when the save began; the queue follows the folder from there.
+    if (saved_.facePath)
+        saved_.facePath = HeldFolder::moved(*saved_.facePath, reached, folder);
+    saved_.refused.moveTo(reached, folder);
+    if (saved_.failure) {
+        if (job_.folder)
+            saved_.failure->description.replace(reached, folder);
         co_return Outcome{saved_.failure, {}, {}};
+    }
     co_return Outcome{std::nullopt, saved_.facePath.value_or(job_.request.rawURL), saved_.note.value_or(QString())};
 }
 
@@ -28,5 +52,5 @@ void SaveWork::succeeded(FinishQueue& queue, const Outcome& outcome)
     render.cameraURL = saved_.facePath;
     render.recordedSeconds = saved_.duration;
     queue.submit(std::make_shared<RenderWork>(PendingRender::Job{job_.title + QStringLiteral(" video"), QStringLiteral("video ") + job_.title,
-        job_.previewURL, job_.stopSidecar, render, 0, std::nullopt}, saved_.refused));
+        job_.previewURL, job_.stopSidecar, render, 0, std::nullopt, job_.folder}, saved_.refused));
 }

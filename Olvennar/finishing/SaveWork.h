@@ -16,6 +16,9 @@ public:
     // The final its render makes, else the raw movie it saves.
     QString take() const override { return job_.previewURL.isEmpty() ? job_.request.rawURL : job_.previewURL; }
     QString failureContext() const override { return QStringLiteral("save take"); }
+    std::shared_ptr<const HeldFolder> folder() const override { return job_.folder; }
+    QString folderPath() const override;
+    void follow(const QString& now) override;
     QCoro::Task<Outcome> run(Run run) override;
     void succeeded(FinishQueue& queue, const Outcome& outcome) override;
 

@@ -4,6 +4,7 @@
 #include "finishing/PendingNote.h"
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Diagnostics.h"
+#include "platform/system/HeldFolder.h"
 #include "platform/system/RegularFile.h"
 
 #include <QDir>
@@ -134,7 +135,10 @@ private:
             if (!stopped)
                 job.insert(QStringLiteral("relaunches"), job.value(QStringLiteral("relaunches")).toInt() + 1);
             job.insert(QStringLiteral("output"), output);
-            const std::optional<PendingRender::Job> renderJob = render ? PendingRender::fromNote(job) : std::nullopt;
+            std::optional<PendingRender::Job> renderJob = render ? PendingRender::fromNote(job) : std::nullopt;
+            // The job is this folder's from now on, wherever the folder is renamed or moved later.
+            if (renderJob)
+                renderJob->folder = HeldFolder::hold(folder.absolutePath());
             if (stopped) {
                 note(marker.filePath(), QStringLiteral("the ") + what + QStringLiteral(" of ") + output
                         + QStringLiteral(" was cut short again after a relaunch; the take's files stay"));

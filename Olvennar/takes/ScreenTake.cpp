@@ -116,6 +116,9 @@ void ScreenTake::releaseDevices() { preparedRecorder_.reset(); }
 QCoro::Task<std::optional<QString>> ScreenTake::record(const TakeStart& settings, const TakeFolder& folder)
 {
     folder_ = folder;
+    // Held from now on: the take knows its folder by what it is, whatever it is called when the take is saved.
+    if (!folder_->held)
+        folder_->held = HeldFolder::hold(folder_->path);
     Diagnostics::log(QStringLiteral("start -> ") + QFileInfo(folder_->path).fileName() + QStringLiteral(" take '") + folder_->suffix + QLatin1Char('\''));
     const TakeLook& look = settings.look;
     screenRecorder_ = std::move(preparedRecorder_);

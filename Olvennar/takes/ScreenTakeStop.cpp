@@ -10,6 +10,7 @@
 #include "plans/LayoutSignals.h"
 #include "platform/media/MovieAsset.h"
 #include "takes/OverlayRecorder.h"
+#include "finishing/PendingRender.h"
 #include "finishing/SaveJobHandover.h"
 #include "takes/ScreenStopPlan.h"
 #include "takes/TakeHost.h"
@@ -133,30 +134,43 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
 {
     QPointer<ScreenTake> weak(this);
     const TakeLook look = host_.look();
+    // Read and written through the held folder until the hand-over: the take's folder renamed or moved during
+    // the stop is still where the stop reads the take and writes its files, and the hand-over names it where
+    // it lies then.
+    const TakeFolder reached = folder.reached();
+    const QString rawReached = HeldFolder::moved(stopped.rawURL, folder.path, reached.path);
     // What a full disk refuses goes with the job, whose save and render write it again.
     HeldSidecars refused;
-    ScreenStopPlan::writeInputSidecars(folder, stopped, refused);
+    ScreenStopPlan::writeInputSidecars(reached, stopped, refused);
     const ZoomTimeline zoom = ScreenStopPlan::zoom(stopped, look);
     Mixdown::Request request = ScreenStopPlan::mixdownRequest(stopped, look, zoom);
-    ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, folder.file(QStringLiteral("zoom"), QStringLiteral(".json")), refused);
+    ScreenStopPlan::saveZoomSidecar(zoom, look.zoomMode, reached.file(QStringLiteral("zoom"), QStringLiteral(".json")), refused);
 
-    QFuture<double> loadingDuration = WorkerPool::takes().run(movieSeconds, stopped.rawURL);
+    QFuture<double> loadingDuration = WorkerPool::takes().run(movieSeconds, rawReached);
     co_await loadingDuration;
     if (!weak)
         co_return;
     const double duration = loadingDuration.result();
     if (ScreenStopPlan::movesLayout(look, stopped.cameraURL.has_value())) {
-        QFuture<LayoutSignals> loadingSignals = WorkerPool::takes().run([rawURL = stopped.rawURL] { return LayoutSignals::load(rawURL); });
+        QFuture<LayoutSignals> loadingSignals = WorkerPool::takes().run([rawReached] { return LayoutSignals::load(rawReached); });
         co_await loadingSignals;
         if (!weak)
             co_return;
         request.layoutTimeline = ScreenStopPlan::layoutTimeline(duration, stopped, zoom, loadingSignals.result());
-        ScreenStopPlan::writeLayoutSidecar(folder.file(QStringLiteral("layout"), QStringLiteral(".json")), request.layoutTimeline, look.layoutMode,
+        ScreenStopPlan::writeLayoutSidecar(reached.file(QStringLiteral("layout"), QStringLiteral(".json")), request.layoutTimeline, look.layoutMode,
             duration, refused);
         Diagnostics::log(request.layoutTimeline.report(duration));
     }
+    const QString stoppedIn = folder.path;
+    folder = TakeFiles::followHeld(folder);
+    PendingRender::move(request, stoppedIn, folder.path);
+    stopped.rawURL = request.rawURL;
+    stopped.cameraURL = request.cameraURL;
+    stopped.phoneURL = request.phoneURL;
+    refused.moveTo(reached.path, folder.path);
     SaveJobHandover job = ScreenStopPlan::saveJob(folder, stopped, look, std::move(request), duration, byRemote);
     job.refusedSidecars = std::move(refused);
+    job.folder = folder.held;
 
     const ScreenRecorder::Statistics counts = screenRecorder_ ? screenRecorder_->statistics() : ScreenRecorder::Statistics{};
     const std::optional<QString> lostFrames = ScreenStopPlan::lostFramesNotice(counts.framesWritten, counts.framesDropped + counts.framesMissed);

@@ -38,6 +38,16 @@ TakeFolder TakeFiles::followMovie(const TakeFolder& folder, const QString& movie
     return now;
 }
 
+TakeFolder TakeFiles::followHeld(const TakeFolder& folder)
+{
+    const std::optional<QString> now = folder.held ? folder.held->now(folder.path) : std::nullopt;
+    if (!now || QDir::cleanPath(*now) == QDir::cleanPath(folder.path))
+        return folder;
+    Diagnostics::log(QStringLiteral("take folder moved while the take stopped: ") + QFileInfo(folder.path).fileName() + QStringLiteral(" -> ") + *now
+        + QStringLiteral("; the take is saved there"));
+    return {*now, folder.suffix, folder.created, true, folder.held};
+}
+
 void TakeFiles::deleteTakeFiles(const QString& folder, const QString& suffix)
 {
     const QDir dir(folder);

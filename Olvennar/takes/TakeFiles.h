@@ -12,6 +12,9 @@ namespace TakeFiles {
 // The take's folder where its stopped movie now lies (TakeFolder::holding), logged when the folder was
 // renamed or moved while the take recorded.
 TakeFolder followMovie(const TakeFolder& folder, const QString& movie);
+// The take's folder where its held descriptor finds it now, logged when it was renamed or moved since; itself
+// when it is not held or is gone.
+TakeFolder followHeld(const TakeFolder& folder);
 
 // Removes the take's movie and sidecar files with the suffix, each on its own.
 void deleteTakeFiles(const QString& folder, const QString& suffix);

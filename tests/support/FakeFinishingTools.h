@@ -20,8 +20,12 @@ class FakeFinishingTools final : public FinishingTools {
 public:
     struct Render {
         QString kind; // "passthrough" or "overlays"
+        // The paths as the files they named when the render was asked (a job reaches its take folder through a
+        // descriptor, whose path means nothing once the job is gone).
         Mixdown::Request request;
         QString finalPath;
+        // The final's path as asked, written through when the render ends.
+        QString writtenAt;
         Progress progress;
         bool finished = false;
         std::optional<ErrorInfo> result;
@@ -107,13 +111,26 @@ private:
     };
 
     static QString name(const QString& path) { return QFileInfo(path).fileName(); }
+    static QString named(const QString& path)
+    {
+        if (!path.startsWith(QLatin1String("/proc/self/fd/")))
+            return path;
+        const QFileInfo file(path);
+        return QFileInfo(file.absolutePath()).canonicalFilePath() + QLatin1Char('/') + file.fileName();
+    }
 
     QCoro::Task<RenderResult> render(QString kind, Mixdown::Request request, QString finalPath, Progress progress)
     {
         auto held = std::make_shared<Render>();
         held->kind = std::move(kind);
         held->request = std::move(request);
-        held->finalPath = std::move(finalPath);
+        held->request.rawURL = named(held->request.rawURL);
+        for (std::optional<QString>* movie : {&held->request.cameraURL, &held->request.phoneURL}) {
+            if (*movie)
+                *movie = named(**movie);
+        }
+        held->finalPath = named(finalPath);
+        held->writtenAt = std::move(finalPath);
         held->progress = std::move(progress);
         renders.push_back(held);
         calls << QStringLiteral("render ") + name(held->finalPath);
@@ -126,7 +143,7 @@ private:
         }
         co_await Hold{held.get()};
         if (!held->result) {
-            QFile file(held->finalPath);
+            QFile file(held->writtenAt);
             if (file.open(QIODevice::WriteOnly))
                 file.write("final");
         }
