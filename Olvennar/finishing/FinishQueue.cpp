@@ -273,10 +273,8 @@ int FinishQueue::giveUp()
     // Only what the alert counted is given up; work without a row (a short's export inside its stop) stops
     // with the export gate and keeps its note, as after a crash.
     for (const std::shared_ptr<FinishWork>& work : std::as_const(unfinished_)) {
-        if (!work->listed())
-            continue;
-        if (const std::optional<FinishWork::Note> note = work->note())
-            noteFolders_.removeOwn(*note);
+        if (work->listed())
+            removeNote(noteFolders_, *work);
     }
     unfinished_.clear();
     if (!given.isEmpty())

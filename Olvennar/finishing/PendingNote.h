@@ -36,7 +36,8 @@ bool write(const FinishWork::Note& note);
 // regular file", "larger than 64 MiB") goes to `refused`.
 std::optional<QJsonObject> read(const QString& path, QString* refused = nullptr);
 void remove(const QString& path);
-// Whose note lies at `note`'s path now: none, this very job's (whatever relaunch count it carries), or
+// Whose note lies at `note`'s path now, for a job that holds no folder of its own (a job that does finds its
+// note in its folder wherever that went): none, this very job's (whatever relaunch count it carries), or
 // another's. A take folder renamed while its job ran frees its name for the next take, whose own job then
 // notes itself at the same path: a job never rewrites, removes or runs over another's note.
 enum class Holder { none, self, another };

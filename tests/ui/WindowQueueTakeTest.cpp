@@ -11,6 +11,7 @@
 #include "finishing/SaveJobHandover.h"
 #include "support/FakeAccessProbe.h"
 #include "support/FakeVideoDeviceCatalog.h"
+#include "support/MovieProbe.h"
 #include "support/TestEnvironment.h"
 #include "ui/ContentView.h"
 #include "ui/JobQueuePanel.h"
@@ -24,6 +25,8 @@
 #include <qcorotask.h>
 
 #include <gtest/gtest.h>
+
+#include <iostream>
 
 namespace {
 
@@ -164,6 +167,50 @@ TEST_F(WindowQueueTakeTest, aRowWaitsWhileTheNextTakeFilmsThenOffersRevealAndAFa
     EXPECT_TRUE(render(0)->revealPath.endsWith(QStringLiteral("final.mov")));
     EXPECT_TRUE(QFile::exists(render(0)->revealPath));
     EXPECT_NE(rowWidget(renderIndex(1))->findChild<QPushButton*>(QStringLiteral("retryButton")), nullptr);
+}
+
+TEST_F(WindowQueueTakeTest, aRetryPressedWhileTheNextTakeFilmsInTheNameARenameFreedFinishesEachTakeWithItsOwnPicture)
+{
+    const QString first = path(QStringLiteral("Takes/video 1"));
+    film();
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return render(0) != nullptr; }, 5000));
+    // Its render fails at its end: a folder stands where its final goes.
+    ASSERT_TRUE(QDir().mkpath(first + QStringLiteral("/final.mov")));
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return render(0) && render(0)->buttons.size() == 2; }, 60000)) << (render(0) ? render(0)->text.toStdString() : "");
+    ASSERT_TRUE(QDir(first + QStringLiteral("/final.mov")).removeRecursively());
+
+    // The take's folder is renamed, and the next take, longer, films in the name the rename freed; the failed
+    // row's Retry is pressed while it films.
+    const QString renamed = path(QStringLiteral("Takes/intro take"));
+    ASSERT_TRUE(QDir().rename(first, renamed));
+    click(shown(QStringLiteral("recordButton")));
+    ASSERT_TRUE(waitForPhase(RecordingPhase::Kind::recording)) << controller->phase().payload().toStdString();
+    ASSERT_TRUE(QFileInfo::exists(first + QStringLiteral("/raw.mov"))) << "the next take films in the freed name";
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->elapsed() > 0.5; }, 5000));
+    auto* retry = rowWidget(renderIndex(0))->findChild<QPushButton*>(QStringLiteral("retryButton"));
+    ASSERT_NE(retry, nullptr);
+    click(retry);
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->elapsed() > 4.5; }, 10000));
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return shown(QStringLiteral("stopButton")) != nullptr; }, 2000));
+    click(shown(QStringLiteral("stopButton")));
+    ASSERT_TRUE(waitForStopped());
+
+    const auto seconds = [](const QString& movie) { return MovieProbe::number(MovieProbe::streams(movie)[QStringLiteral("format")].toObject(), QStringLiteral("duration")); };
+    for (const QString& take : {renamed, first}) {
+        SCOPED_TRACE(take.toStdString());
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(take + QStringLiteral("/Raw/raw.mov")) && QFileInfo::exists(take + QStringLiteral("/final.mov")); }, 120000))
+            << (render(0) ? render(0)->text.toStdString() : "") << " / " << (render(1) ? render(1)->text.toStdString() : "");
+        const double raw = seconds(take + QStringLiteral("/Raw/raw.mov"));
+        const double final = seconds(take + QStringLiteral("/final.mov"));
+        std::cout << QFileInfo(take).fileName().toStdString() << ": raw " << raw << " s, final " << final << " s\n";
+        EXPECT_NEAR(final, raw, 0.5);
+        EXPECT_FALSE(QFileInfo::exists(take + QStringLiteral("/raw.mov")));
+        EXPECT_FALSE(QFileInfo::exists(take + QStringLiteral("/.final.pending")));
+    }
+    EXPECT_GT(seconds(first + QStringLiteral("/final.mov")), seconds(renamed + QStringLiteral("/final.mov")) + 1.5) << "each final is its own take's";
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return render(0) && render(1) && render(0)->buttons.size() == 2 && render(1)->buttons.size() == 2; }, 10000));
+    EXPECT_TRUE(render(0)->text.endsWith(QStringLiteral(" is ready"))) << render(0)->text.toStdString();
+    EXPECT_TRUE(render(1)->text.endsWith(QStringLiteral(" is ready"))) << render(1)->text.toStdString();
 }
 
 } // namespace
