@@ -109,9 +109,13 @@ private:
             QString refused;
             const std::optional<QJsonObject> found = PendingNote::read(marker.filePath(), &refused);
             const QString madeName = found ? outputName(*found, base) : base + QStringLiteral(".mov");
-            // What the job makes is in place: it finished, and only its note was left behind.
+            // What the job makes is in place: it finished, and only its note was left behind. A FIFO, a device
+            // or a folder of its name is nothing a job makes: the note stays for whoever puts it right.
             if (folder.exists(madeName)) {
-                QFile::remove(marker.filePath());
+                if (RegularFile::otherThanRegular(folder.filePath(madeName)))
+                    note(marker.filePath(), folder.filePath(madeName) + QStringLiteral(" is not a regular file; its note stays"));
+                else
+                    QFile::remove(marker.filePath());
                 continue;
             }
             if (!found) {
