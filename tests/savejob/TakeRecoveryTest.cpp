@@ -1,6 +1,7 @@
 #include "finishing/NoteFolders.h"
 #include "finishing/PendingRender.h"
 #include "finishing/PointerPathNote.h"
+#include "finishing/TakeDescription.h"
 #include "finishing/TakeRecovery.h"
 #include "support/TestEnvironment.h"
 
@@ -329,4 +330,21 @@ TEST_F(TakeRecoveryTest, aFinalThatIsNoRegularFileLeavesItsNoteWhereItIsAndIsSai
         EXPECT_EQ(readLog().count(made + QStringLiteral(" is not a regular file; its note stays")), before + 1) << readLog().toStdString();
         EXPECT_TRUE(QFile::exists(path(QStringLiteral("Takes/video 4/.final.pending"))));
     }
+}
+
+TEST_F(TakeRecoveryTest, theDescriptionOfADaysTakeWhoseCameraDroppedOutEveryHalfSecondIsRead)
+{
+    // The most spans a day holds: a new one starts only after a gap of more than half a second.
+    TakeDescription::Fields fields;
+    fields.screenName = QStringLiteral("raw.mov");
+    fields.duration = 24 * 3600;
+    for (double start = 0; start < fields.duration; start += 0.5)
+        fields.cameraSegments.push_back({start + 0.0001, start + 0.0002});
+    fields.recordedAt = QDateTime(QDate(2026, 1, 2), QTime(10, 30), Qt::UTC);
+    fields.previewName = QStringLiteral("final.mov");
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("Takes/video 4"))));
+    ASSERT_TRUE(TakeDescription::write(path(QStringLiteral("Takes/video 4/take.json")), TakeDescription::object(fields)));
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    EXPECT_EQ(found.missingFinals, QStringList{path(QStringLiteral("Takes/video 4/final.mov"))}) << readLog().toStdString();
 }
