@@ -35,34 +35,6 @@ bool write(const FinishWork::Note& note)
     return false;
 }
 
-namespace {
-
-// How many values a JSON text holds, counted without parsing it: one opens each array or object, and one
-// follows each comma or colon outside a string.
-qsizetype valueCount(const QByteArray& text)
-{
-    qsizetype count = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (const char c : text) {
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == ',' || c == ':' || c == '[' || c == '{') {
-            ++count;
-        }
-    }
-    return count;
-}
-
-} // namespace
-
 std::optional<QJsonObject> read(const QString& path, QString* refused)
 {
     const auto file = RegularFile::read(path, largestNoteBytes);
@@ -72,12 +44,11 @@ std::optional<QJsonObject> read(const QString& path, QString* refused)
         return std::nullopt;
     }
     const QByteArray& bytes = std::get<RegularFile::Contents>(file).bytes;
-    // The parser spends about 16 bytes on every value: a note of nothing but tiny numbers would cost
-    // gigabytes within the byte bound, which the studio's own notes (their pointer track in long strings)
-    // never come near.
-    if (valueCount(bytes) > largestNoteValues) {
+    // Lists, escaped texts or tiny numbers within the byte bound would cost the parser gigabytes, which the
+    // studio's own notes (their pointer track in long strings) never come near.
+    if (const std::optional<QString> exceeded = noteBounds.exceededBy(bytes)) {
         if (refused)
-            *refused = QStringLiteral("holding more than %1 values").arg(largestNoteValues);
+            *refused = *exceeded;
         return std::nullopt;
     }
     const QJsonDocument document = QJsonDocument::fromJson(bytes);

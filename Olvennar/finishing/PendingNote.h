@@ -2,6 +2,7 @@
 
 #include "finishing/FinishWork.h"
 #include "finishing/PointerPathNote.h"
+#include "platform/system/JsonBounds.h"
 #include "takedata/NextTake.h"
 
 #include <QFileInfo>
@@ -23,6 +24,16 @@ inline constexpr qint64 largestNoteBytes = 64 * 1024 * 1024 + PointerPathNote::l
 // The most values a note holds: a note with lists of pointer positions, as notes were written before the
 // track, holds a few million within 64 MiB.
 inline constexpr qsizetype largestNoteValues = 8 * 1024 * 1024;
+// The longest text: a pointer track's string holds 115 KB, a path less than PATH_MAX, and a summary naming
+// every phone span of a day (one each half second at the most) less than 3 MiB.
+inline constexpr qsizetype longestNoteText = 4 * 1024 * 1024;
+// A note nests seven deep (a zoom key in the render plan).
+inline constexpr int deepestNote = 64;
+// What reading a note may cost: the studio's own need less than 150 MiB (a day's take whose pointer never
+// rests), a note of position lists at the value bound some 230 MiB. The launch writes a note it resumes anew
+// and reads it back while it holds it: for a note within these bounds it holds less than 400 MB.
+inline constexpr qint64 largestNoteReading = 240 * 1024 * 1024;
+inline constexpr JsonBounds noteBounds{largestNoteValues, longestNoteText, deepestNote, largestNoteReading};
 
 // The note beside `output`.
 QString pathFor(const QString& output);
@@ -32,8 +43,9 @@ QFileInfoList notesIn(const QDir& folder);
 // half-written note removed, and false returned.
 bool write(const FinishWork::Note& note);
 // Nothing when the file is missing, unreadable or not a JSON object with a kind. Only a regular file is read
-// (through a symbolic link too), never more than a note can hold; why another file was not read ("not a
-// regular file", "larger than 64 MiB") goes to `refused`.
+// (through a symbolic link too), never more than a note can hold, and parsed only within `noteBounds`; why
+// another file was not read ("not a regular file", "larger than 64 MiB", "holding more than 8388608 values")
+// goes to `refused`.
 std::optional<QJsonObject> read(const QString& path, QString* refused = nullptr);
 void remove(const QString& path);
 // Whose note lies at `note`'s path now, for a job that holds no folder of its own (a job that does finds its

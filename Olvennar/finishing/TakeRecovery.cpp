@@ -5,6 +5,7 @@
 #include "platform/system/AtomicFile.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/HeldFolder.h"
+#include "platform/system/JsonBounds.h"
 #include "platform/system/RegularFile.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QSet>
 
 #include <climits>
+#include <utility>
 
 namespace TakeRecovery {
 
@@ -31,6 +33,9 @@ QString outputName(const QJsonObject& note, const QString& base)
 
 // A take description is a few hundred bytes; anything far larger is not one.
 constexpr qint64 largestDescriptionBytes = 16 * 1024 * 1024;
+// Texts and nesting as a note's. A day's take whose camera dropped out every half second lists some 170 000
+// spans, which take some 100 MB to read.
+constexpr JsonBounds descriptionBounds{PendingNote::largestNoteValues, PendingNote::longestNoteText, PendingNote::deepestNote, 128 * 1024 * 1024};
 
 // A short's folder ("2026-01-02-short-1", "2026-01-02-hook-short-3") keeps its raw movie beside the short by design.
 bool isShortFolder(const QDir& folder) { return folder.dirName().contains(QLatin1String("-short-")); }
@@ -108,11 +113,15 @@ private:
         for (const QFileInfo& marker : PendingNote::notesIn(folder)) {
             const QString base = marker.completeBaseName().mid(1);
             QString refused;
-            const std::optional<QJsonObject> found = PendingNote::read(marker.filePath(), &refused);
+            std::optional<QJsonObject> found = PendingNote::read(marker.filePath(), &refused);
             const QString madeName = found ? outputName(*found, base) : base + QStringLiteral(".mov");
-            // What the job makes is in place: it finished, and only its note was left behind.
+            // What the job makes is in place: it finished, and only its note was left behind. A FIFO, a device
+            // or a folder of its name is nothing a job makes: the note stays for whoever puts it right.
             if (folder.exists(madeName)) {
-                QFile::remove(marker.filePath());
+                if (RegularFile::otherThanRegular(folder.filePath(madeName)))
+                    note(marker.filePath(), folder.filePath(madeName) + QStringLiteral(" is not a regular file; its note stays"));
+                else
+                    QFile::remove(marker.filePath());
                 continue;
             }
             if (!found) {
@@ -121,7 +130,8 @@ private:
                         + QStringLiteral("; ") + name + QStringLiteral(" is not finished again"));
                 continue;
             }
-            QJsonObject job = *found;
+            // Taken over, not copied: what the job changes below would otherwise copy the note's every member.
+            QJsonObject job = std::move(*found);
             const bool render = job.value(QStringLiteral("kind")).toString() == PendingRender::kind;
             // The note's own folder, whatever folder the note names: the take may have been moved since, and a
             // job writes nowhere else.
@@ -165,10 +175,14 @@ private:
         // Devices, FIFOs and sockets of a description's name too: each is refused, and said once.
         for (const QFileInfo& description : folder.entryInfoList({QStringLiteral("take*.json")}, QDir::Files | QDir::System)) {
             const auto file = RegularFile::read(description.filePath(), largestDescriptionBytes);
-            if (const auto* refusal = std::get_if<RegularFile::Refusal>(&file)) {
-                if (*refusal != RegularFile::Refusal::missing)
-                    note(description.filePath(), description.filePath() + QStringLiteral(" could not be read, ")
-                            + RegularFile::refusalText(*refusal, largestDescriptionBytes));
+            const auto* refusal = std::get_if<RegularFile::Refusal>(&file);
+            if (refusal && *refusal == RegularFile::Refusal::missing)
+                continue;
+            // Weighed before it is parsed, as a note is.
+            const std::optional<QString> refused = refusal ? RegularFile::refusalText(*refusal, largestDescriptionBytes)
+                                                           : descriptionBounds.exceededBy(std::get<RegularFile::Contents>(file).bytes);
+            if (refused) {
+                note(description.filePath(), description.filePath() + QStringLiteral(" could not be read, ") + *refused);
                 continue;
             }
             const QString preview = QJsonDocument::fromJson(std::get<RegularFile::Contents>(file).bytes).object().value(QStringLiteral("preview")).toString();

@@ -16,8 +16,8 @@ class NoteFolders;
 // short, takes whose description names a final movie that never appeared, and raw movies of takes that were
 // killed while recording. The siblings are removed, each named as what it was; a cut-short job is handed back
 // to be finished once more in its note's own folder (wherever the take was moved since), and a note whose
-// job's file is in place goes; the rest (a note that cannot be read or holds no render plan among them) is
-// named in the log, once, and stays. Finished takes (their pieces tidied into "Raw/") and the raw movies
+// job's file is in place goes; the rest (a note that cannot be read or holds no render plan, or one whose
+// job's file is a FIFO, a device or a folder, among them) is named in the log, once, and stays. Finished takes (their pieces tidied into "Raw/") and the raw movies
 // short folders keep beside their shorts are never reported.
 namespace TakeRecovery {
 

@@ -1,6 +1,7 @@
 #include "finishing/NoteFolders.h"
 #include "finishing/PendingRender.h"
 #include "finishing/PointerPathNote.h"
+#include "finishing/TakeDescription.h"
 #include "finishing/TakeRecovery.h"
 #include "support/TestEnvironment.h"
 
@@ -8,6 +9,11 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -299,4 +305,46 @@ TEST_F(TakeRecoveryTest, aRenderNoteWithoutARenderPlanIsSaidOnceAcrossLaunchesAn
     EXPECT_TRUE(log.contains(path(QStringLiteral("Takes/video 4/.final-2.pending")) + QStringLiteral(" holds no render plan; final-2.mov is not finished again")));
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("Takes/video 4/.final.pending"))));
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("Takes/video 4/raw-2.mov"))));
+}
+
+TEST_F(TakeRecoveryTest, aFinalThatIsNoRegularFileLeavesItsNoteWhereItIsAndIsSaidOnce)
+{
+    const QString made = path(QStringLiteral("Takes/video 4/final.mov"));
+    const QByteArray fifo = QFile::encodeName(path(QStringLiteral("pipe")));
+    const std::function<bool()> makes[] = {
+        [&] { return ::mkfifo(QFile::encodeName(made).constData(), 0600) == 0; },
+        [&] { return QDir().mkpath(made); },
+        [&] { return ::mkfifo(fifo.constData(), 0600) == 0 && QFile::link(QString::fromUtf8(fifo), made); },
+    };
+    for (const auto& make : makes) {
+        ASSERT_TRUE(QDir(path(QStringLiteral("Takes"))).removeRecursively());
+        QFile::remove(QString::fromUtf8(fifo));
+        ASSERT_NO_FATAL_FAILURE(write(QStringLiteral("Takes/video 4/take.json"), R"({"screen": "raw.mov", "preview": "final.mov"})"));
+        ASSERT_TRUE(PendingRender::write({QStringLiteral("4 video"), QStringLiteral("video 4"), made, QString(), {}, 0, std::nullopt}));
+        ASSERT_TRUE(make());
+
+        const qsizetype before = readLog().count(made + QStringLiteral(" is not a regular file; its note stays"));
+        const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+        const TakeRecovery::Findings again = TakeRecovery::sweep({path(QStringLiteral("Takes"))}, found.noted);
+        EXPECT_TRUE(found.renders.empty() && again.renders.empty());
+        EXPECT_EQ(readLog().count(made + QStringLiteral(" is not a regular file; its note stays")), before + 1) << readLog().toStdString();
+        EXPECT_TRUE(QFile::exists(path(QStringLiteral("Takes/video 4/.final.pending"))));
+    }
+}
+
+TEST_F(TakeRecoveryTest, theDescriptionOfADaysTakeWhoseCameraDroppedOutEveryHalfSecondIsRead)
+{
+    // The most spans a day holds: a new one starts only after a gap of more than half a second.
+    TakeDescription::Fields fields;
+    fields.screenName = QStringLiteral("raw.mov");
+    fields.duration = 24 * 3600;
+    for (double start = 0; start < fields.duration; start += 0.5)
+        fields.cameraSegments.push_back({start + 0.0001, start + 0.0002});
+    fields.recordedAt = QDateTime(QDate(2026, 1, 2), QTime(10, 30), Qt::UTC);
+    fields.previewName = QStringLiteral("final.mov");
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("Takes/video 4"))));
+    ASSERT_TRUE(TakeDescription::write(path(QStringLiteral("Takes/video 4/take.json")), TakeDescription::object(fields)));
+
+    const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+    EXPECT_EQ(found.missingFinals, QStringList{path(QStringLiteral("Takes/video 4/final.mov"))}) << readLog().toStdString();
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <csignal>
 #include <ctime>
+#include <type_traits>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,10 +22,13 @@ namespace {
 constexpr std::array<int, 3> handled{SIGTERM, SIGINT, SIGHUP};
 
 // One signal as it travels through the pipe: written whole by one write() and read whole by one read().
+// Every byte is a member the handler sets: padding would go through the pipe as the handler's stack left it.
 struct Arrival {
     std::int32_t number = 0;
+    std::int32_t unused = 0;
     std::int64_t receivedAt = 0;
 };
+static_assert(std::has_unique_object_representations_v<Arrival>, "no padding byte goes unset");
 static_assert(sizeof(Arrival) <= PIPE_BUF, "a pipe write of at most PIPE_BUF bytes is never split");
 
 // Read by the handler, which may run on any thread: set before the handlers are installed, cleared after

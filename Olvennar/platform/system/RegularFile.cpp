@@ -65,12 +65,15 @@ QString refusalText(Refusal refusal, qint64 maximumBytes)
     switch (refusal) {
     case Refusal::missing: return QStringLiteral("no such file");
     case Refusal::notRegularFile: return QStringLiteral("not a regular file");
-    case Refusal::tooLarge:
-        return maximumBytes >= 1024 * 1024 ? QStringLiteral("larger than %1 MiB").arg(maximumBytes / (1024 * 1024))
-                                           : QStringLiteral("larger than %1 bytes").arg(maximumBytes);
+    case Refusal::tooLarge: return QStringLiteral("larger than ") + sizeText(maximumBytes);
     case Refusal::unreadable: return QStringLiteral("not readable");
     }
     return {};
+}
+
+QString sizeText(qint64 bytes)
+{
+    return bytes >= 1024 * 1024 ? QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024)) : QStringLiteral("%1 bytes").arg(bytes);
 }
 
 std::optional<QString> otherThanRegular(const QString& path)

@@ -25,6 +25,8 @@ enum class Refusal { missing, notRegularFile, tooLarge, unreadable };
 std::variant<Contents, Refusal> read(const QString& path, qint64 maximumBytes);
 // "not a regular file", "larger than 64 MiB" and the like.
 QString refusalText(Refusal refusal, qint64 maximumBytes);
+// A bound as a refusal says it: "64 MiB" (whole MiB, rounded down), or "4096 bytes" below one.
+QString sizeText(qint64 bytes);
 
 // "raw.mov is not a regular file" when something other than a regular file is at `path` (a folder, a device, a
 // FIFO, a socket, also behind a symbolic link), asked without opening it: what a movie is checked for before a
