@@ -235,6 +235,8 @@ void FinishQueue::offerRetry(const QUuid& id, std::shared_ptr<FinishWork> work)
         if (weak)
             weak->start(attempt);
     });
+    // The row's Retry shows once it is there.
+    Q_EMIT changed();
 }
 
 void FinishQueue::listFailed(std::shared_ptr<FinishWork> work, const QString& reason)

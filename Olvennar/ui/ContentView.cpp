@@ -277,7 +277,7 @@ void ContentView::sync()
         teleprompter_->setPanelVisible(controller_.teleprompterVisible());
     std::vector<JobRow> finishRows;
     for (const FinishJob& job : controller_.finishJobs())
-        finishRows.push_back(QueueRows::finish(job, controller_.finishWaitingForBreak()));
+        finishRows.push_back(QueueRows::finish(job, controller_.finishWaitingForBreak(), controller_.finishQueue().hasFinishRetry(job.id)));
     std::vector<JobRow> enhanceRows;
     for (const EnhanceQueue::EnhanceJob& job : controller_.enhanceQueue().enhanceJobs())
         enhanceRows.push_back(QueueRows::enhance(job));

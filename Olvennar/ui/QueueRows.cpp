@@ -25,7 +25,7 @@ int percentage(double fraction)
     return static_cast<int>(std::trunc(fraction * 100.0));
 }
 
-JobRow finish(const FinishJob& job, bool waitingForBreak)
+JobRow finish(const FinishJob& job, bool waitingForBreak, bool retryable)
 {
     JobRow row;
     row.id = job.id;
@@ -64,7 +64,10 @@ JobRow finish(const FinishJob& job, bool waitingForBreak)
         row.text = job.title + QStringLiteral(": ") + state.message + QStringLiteral(" (the raw files stay in the folder)");
         row.textTone = Tone::red;
         row.maximumLines = 2;
-        row.buttons = {Button::retry, Button::dismiss};
+        if (retryable)
+            row.buttons = {Button::retry, Button::dismiss};
+        else
+            row.buttons = {Button::dismiss};
         break;
     }
     return row;

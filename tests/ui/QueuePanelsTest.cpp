@@ -70,6 +70,8 @@ TEST(QueueRowsTest, finishRowsByState)
         EXPECT_EQ(row.maximumLines, c.lines) << c.text.toStdString();
         EXPECT_EQ(row.buttons, c.buttons) << c.text.toStdString();
     }
+    // A failure no Retry can mend (its take's folder is gone) offers none that would do nothing.
+    EXPECT_EQ(QueueRows::finish({QUuid(), QStringLiteral("t"), failed("final.mov was not made")}, false, false).buttons, std::vector<Button>{Button::dismiss});
     EXPECT_EQ(QueueRows::finish({QUuid(), QStringLiteral("t"), done("/t/final.mov")}, false).revealPath,
         QStringLiteral("/t/final.mov"));
 }
