@@ -45,8 +45,7 @@ TEST_F(LaunchedStudio, ATakeFolderRenamedWhileItsFinalRendersIsFinishedInItsNewF
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return renderUnderWay(); }, 60000));
     const QString renamed = path(QStringLiteral("home/Videos/Olvennar/intro take"));
     ASSERT_TRUE(QDir().rename(takeFolder(), renamed));
-    // The render fails at its end, which is fair: the folder it wrote into is gone. Its note moved with the take.
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral("ERROR [finish]")); }, 120000)) << studioLog().toStdString();
+    // Killed while it renders on in the renamed folder: its note moved with the take.
     ::kill(static_cast<pid_t>(studio.processId()), SIGKILL);
     ASSERT_TRUE(studio.waitForFinished(10000));
 
@@ -64,8 +63,8 @@ TEST_F(LaunchedStudio, ATakeFilmedUnderTheNameARenamedTakeFolderFreedAndEndedByS
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return renderUnderWay(); }, 60000));
     const QString renamed = path(QStringLiteral("home/Videos/Olvennar/intro take"));
     ASSERT_TRUE(QDir().rename(takeFolder(), renamed));
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studioLog().contains(QStringLiteral("ERROR [finish]")); }, 120000)) << studioLog().toStdString();
-    // The next take, longer, lands in the name the rename freed; the studio is told to end right after its stop.
+    // The next take, longer, lands at once in the name the rename freed while the first render goes on in the
+    // renamed folder; the studio is told to end right after its stop.
     filmInShownStudio(7000);
     ASSERT_TRUE(QFileInfo::exists(takeFolder() + QStringLiteral("/raw.mov")));
     ::kill(static_cast<pid_t>(studio.processId()), SIGTERM);
