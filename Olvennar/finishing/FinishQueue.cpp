@@ -96,17 +96,23 @@ std::optional<FinishWork::Note> attemptNote(const FinishWork& work, bool retry)
     return note;
 }
 
+// The work's note is written in its own held folder wherever that lies, else at the path it names.
+bool writeNote(const NoteFolders& notes, const FinishWork& work, const FinishWork::Note& note)
+{
+    const std::shared_ptr<const HeldFolder> folder = work.folder();
+    return folder ? notes.write(note, *folder) : notes.write(note);
+}
+
 // The work's note goes: one in the work's own held folder is its own; without a held folder, only a note
 // still the job's own (not another take's, noted under the name a renamed folder freed).
 void removeNote(const NoteFolders& notes, FinishWork& work)
 {
-    const std::optional<FinishWork::Note> note = work.note();
-    if (!note)
+    if (!work.note())
         return;
     if (!work.folder())
-        notes.removeOwn(*note);
+        notes.removeOwn(*work.note());
     else if (findFolder(work) != Whereabouts::gone)
-        notes.remove(work.note()->path);
+        notes.remove(*work.note(), *work.folder());
 }
 
 FinishWork::Outcome givenUpOutcome()
@@ -299,7 +305,7 @@ void FinishQueue::keepNotesForNextLaunch()
         if (std::optional<FinishWork::Note> note = work->note(); note && (work->folder() || PendingNote::holder(*note) == PendingNote::Holder::self)) {
             note->content.insert(QStringLiteral("relaunches"), 0);
             const QString output = note->content.value(QStringLiteral("output")).toString();
-            if (noteFolders_.write(*note))
+            if (writeNote(noteFolders_, *work, *note))
                 kept << (output.isEmpty() ? note->path : output);
         }
     }
@@ -331,7 +337,7 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
                 + QStringLiteral("The next launch finishes it where its folder now is.")));
             return;
         }
-        noteFolders_.write(*note);
+        writeNote(noteFolders_, *attempt->work, *note);
     }
     unfinished_.insert(attempt->id, attempt->work);
     setFinishState(attempt->id, working(0));
@@ -370,7 +376,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
     const Whereabouts whereabouts = findFolder(work);
     if (whereabouts == Whereabouts::followed) {
         if (const std::optional<FinishWork::Note> note = attemptNote(work, attempt->retry))
-            notes.write(*note);
+            writeNote(notes, work, *note);
     }
     auto throttle = std::make_shared<ProgressThrottle>();
     FinishWork::Run run{attempt->tools, [throttle, weak, id](double fraction) {

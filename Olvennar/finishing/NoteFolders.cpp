@@ -34,6 +34,31 @@ bool NoteFolders::write(const FinishWork::Note& note) const
     return false;
 }
 
+namespace {
+
+FinishWork::Note throughDescriptor(const FinishWork::Note& note, const HeldFolder& folder)
+{
+    return {QDir(folder.throughDescriptor()).filePath(QFileInfo(note.path).fileName()), note.content};
+}
+
+} // namespace
+
+bool NoteFolders::write(const FinishWork::Note& note, const HeldFolder& held) const
+{
+    const QString folder = QFileInfo(note.path).absolutePath();
+    add(folder);
+    if (PendingNote::write(throughDescriptor(note, held)))
+        return true;
+    release(folder);
+    return false;
+}
+
+void NoteFolders::remove(const FinishWork::Note& note, const HeldFolder& held) const
+{
+    PendingNote::remove(throughDescriptor(note, held).path);
+    release(QFileInfo(note.path).absolutePath());
+}
+
 void NoteFolders::remove(const QString& notePath) const
 {
     PendingNote::remove(notePath);

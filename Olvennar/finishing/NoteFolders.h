@@ -30,6 +30,11 @@ public:
     // Removes the job's note only when the note at its path is still its own (not another take's, noted
     // under the name the job's renamed folder freed), and lists its folder no more once it holds no note.
     void removeOwn(const FinishWork::Note& note) const;
+    // The same for a job whose take folder is held: listed where the folder lies now (the note's path), and
+    // written or removed through the descriptor, so a rename at that very moment changes neither where the
+    // note lands nor whose note goes.
+    bool write(const FinishWork::Note& note, const HeldFolder& folder) const;
+    void remove(const FinishWork::Note& note, const HeldFolder& folder) const;
     QStringList folders() const;
     // Lists no more the folders that are gone or hold no note while the folder holding them is there: what
     // a crash between a note and its listing leaves, or a note the sweep removed.

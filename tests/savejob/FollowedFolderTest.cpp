@@ -1,5 +1,6 @@
 #include "FinishResumeFixture.h"
 
+#include "finishing/NoteFolders.h"
 #include "finishing/PendingNote.h"
 #include "finishing/PendingRender.h"
 #include "finishing/RenderWork.h"
@@ -232,6 +233,31 @@ TEST_F(FollowedFolder, aTakesSaveFollowsItsFolderAndNotesItsRenderThere)
         EXPECT_TRUE(QFileInfo::exists(renamed + QLatin1Char('/') + QLatin1String(name))) << name;
     EXPECT_EQ(row(1).state.path, renamed + QStringLiteral("/final.mov"));
     EXPECT_TRUE(QDir(take()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) << "nothing of it lands in the name it freed";
+}
+
+TEST_F(FollowedFolder, aNoteWrittenOrRemovedAsItsFolderIsRenamedLandsInItsOwnFolderAndLeavesTheNextTakesNoteAlone)
+{
+    const QString folder = takes(QStringLiteral("video 1"));
+    const PendingRender::Job job = notedTake(folder, 0);
+    const std::shared_ptr<const HeldFolder> held = HeldFolder::hold(folder);
+    ASSERT_TRUE(held);
+    // Renamed between the moment the queue looked where the folder was and the note's writing, and the next
+    // take already noted itself in the name the rename freed.
+    const QString renamed = folder + QStringLiteral(" renamed");
+    ASSERT_TRUE(QDir().rename(folder, renamed));
+    notedTake(folder, 0, "the next take");
+    const QByteArray nextNote = bytes(folder + QStringLiteral("/.final.pending"));
+    FinishWork::Note note = PendingRender::note(job);
+    note.content.insert(QStringLiteral("relaunches"), 0);
+    note.content.insert(QStringLiteral("title"), QStringLiteral("written again"));
+
+    const NoteFolders notes(*settings);
+    ASSERT_TRUE(notes.write(note, *held));
+    EXPECT_EQ(noteIn(renamed)->title, QStringLiteral("written again"));
+    EXPECT_EQ(bytes(folder + QStringLiteral("/.final.pending")), nextNote);
+    notes.remove(note, *held);
+    EXPECT_FALSE(QFileInfo::exists(renamed + QStringLiteral("/.final.pending")));
+    EXPECT_EQ(bytes(folder + QStringLiteral("/.final.pending")), nextNote);
 }
 
 TEST(BesideNote, aTakesOwnMovieIsReadBesideItsNoteOrIsMissingAndAMovieRecordedElsewhereWhereItIs)
