@@ -22,8 +22,8 @@ public:
 
     explicit NoteFolders(Settings& settings, EmptyMountPoint emptyMountPoint = {});
 
-    // Lists the note's folder, then writes the note; false (and the folder listed only while it holds
-    // another note) when the note could not be written.
+    // Lists the note's folder, then writes the note; false (and the folder listed only while it holds a
+    // note: the one a failed rewrite left as it was, or another) when the note could not be written.
     bool write(const FinishWork::Note& note) const;
     // Removes the note, and lists its folder no more once it holds no other note.
     void remove(const QString& notePath) const;

@@ -1,5 +1,6 @@
 #include "finishing/PendingNote.h"
 
+#include "platform/system/AtomicFile.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/JsonSidecar.h"
 #include "platform/system/RegularFile.h"
@@ -19,31 +20,11 @@ QString pathFor(const QString& output)
 
 QFileInfoList notesIn(const QDir& folder) { return folder.entryInfoList({QStringLiteral(".*.pending")}, QDir::Files | QDir::Hidden | QDir::System); }
 
-bool write(const FinishWork::Note& note)
-{
-    std::optional<QString> failure = JsonSidecar::write(note.path, note.content, QStringLiteral("pending"), JsonSidecar::Layout::compact);
-    if (!failure && !read(note.path))
-        failure = QStringLiteral("the note did not read back");
-    if (!failure)
-        return true;
-    // A note that could not be written whole is no note.
-    QFile::remove(note.path);
-    const QString kind = note.content.value(QStringLiteral("kind")).toString();
-    Diagnostics::log(QStringLiteral("could not note the ") + (kind == QLatin1String("render") ? QStringLiteral("render") : QStringLiteral("finish"))
-        + QStringLiteral(" of ") + QFileInfo(note.content.value(QStringLiteral("output")).toString()).fileName() + QStringLiteral(" as pending: ")
-        + *failure);
-    return false;
-}
+namespace {
 
-std::optional<QJsonObject> read(const QString& path, QString* refused)
+// The note `bytes` hold, as the next launch reads it.
+std::optional<QJsonObject> parsed(const QByteArray& bytes, QString* refused)
 {
-    const auto file = RegularFile::read(path, largestNoteBytes);
-    if (const auto* refusal = std::get_if<RegularFile::Refusal>(&file)) {
-        if (refused && *refusal != RegularFile::Refusal::missing)
-            *refused = RegularFile::refusalText(*refusal, largestNoteBytes);
-        return std::nullopt;
-    }
-    const QByteArray& bytes = std::get<RegularFile::Contents>(file).bytes;
     // Lists, escaped texts or tiny numbers within the byte bound would cost the parser gigabytes, which the
     // studio's own notes (their pointer track in long strings) never come near.
     if (const std::optional<QString> exceeded = noteBounds.exceededBy(bytes)) {
@@ -57,19 +38,60 @@ std::optional<QJsonObject> read(const QString& path, QString* refused)
     return document.object();
 }
 
+// Compared as written, so a value JSON cannot hold exactly reads back the same.
+QByteArray written(const QJsonObject& content) { return JsonSidecar::encoded(content, JsonSidecar::Layout::compact); }
+
+} // namespace
+
+bool write(const FinishWork::Note& note, QString* failure)
+{
+    const QByteArray bytes = written(note.content);
+    // Left alone when it says this already: an orderly end writes back every note it leaves, and a rewrite on
+    // a full disk would fail for nothing. Compared as bytes, not parsed again: a long take's note is large.
+    if (const auto there = RegularFile::read(note.path, largestNoteBytes); std::holds_alternative<RegularFile::Contents>(there)
+        && std::get<RegularFile::Contents>(there).bytes == bytes)
+        return true;
+    // Only a note the next launch can read replaces one; a write that fails leaves the note there as it was.
+    const std::optional<QString> why = bytes.size() <= largestNoteBytes && !noteBounds.exceededBy(bytes)
+        ? AtomicFile::write(note.path, bytes, QStringLiteral("pending"))
+        : std::optional(QStringLiteral("the note would not read back"));
+    if (!why)
+        return true;
+    if (failure) {
+        *failure = *why;
+        return false;
+    }
+    const QString kind = note.content.value(QStringLiteral("kind")).toString();
+    Diagnostics::log(QStringLiteral("could not note the ") + (kind == QLatin1String("render") ? QStringLiteral("render") : QStringLiteral("finish"))
+        + QStringLiteral(" of ") + QFileInfo(note.content.value(QStringLiteral("output")).toString()).fileName() + QStringLiteral(" as pending: ")
+        + *why);
+    return false;
+}
+
+std::optional<QJsonObject> read(const QString& path, QString* refused)
+{
+    const auto file = RegularFile::read(path, largestNoteBytes);
+    if (const auto* refusal = std::get_if<RegularFile::Refusal>(&file)) {
+        if (refused && *refusal != RegularFile::Refusal::missing)
+            *refused = RegularFile::refusalText(*refusal, largestNoteBytes);
+        return std::nullopt;
+    }
+    return parsed(std::get<RegularFile::Contents>(file).bytes, refused);
+}
+
 void remove(const QString& path) { QFile::remove(path); }
 
 Holder holder(const FinishWork::Note& note)
 {
     if (!QFileInfo::exists(note.path))
         return Holder::none;
-    // Compared as written, so a value JSON cannot hold exactly reads back the same.
-    const auto written = [](QJsonObject content) {
+    // Whatever relaunch count either carries.
+    const auto job = [](QJsonObject content) {
         content.remove(QStringLiteral("relaunches"));
-        return QJsonDocument(content).toJson(QJsonDocument::Compact);
+        return written(content);
     };
     const std::optional<QJsonObject> there = read(note.path);
-    return there && written(*there) == written(note.content) ? Holder::self : Holder::another;
+    return there && job(*there) == job(note.content) ? Holder::self : Holder::another;
 }
 
 QString besideNote(const QString& path, const QString& recordedIn, const QDir& folder)

@@ -39,9 +39,10 @@ inline constexpr JsonBounds noteBounds{largestNoteValues, longestNoteText, deepe
 QString pathFor(const QString& output);
 // Every note in `folder`, readable or not: a device, FIFO or socket of a note's name too, to be refused.
 QFileInfoList notesIn(const QDir& folder);
-// Written whole and read back (a full disk may report success over an empty file); a failure is logged, the
-// half-written note removed, and false returned.
-bool write(const FinishWork::Note& note);
+// Written whole, and read back before it replaces the note there; nothing is written when that note says
+// the same already. A failure (a full disk) leaves the note there as it was and returns false, its reason in
+// `failure` when given, else logged.
+bool write(const FinishWork::Note& note, QString* failure = nullptr);
 // Nothing when the file is missing, unreadable or not a JSON object with a kind. Only a regular file is read
 // (through a symbolic link too), never more than a note can hold, and parsed only within `noteBounds`; why
 // another file was not read ("not a regular file", "larger than 64 MiB", "holding more than 8388608 values")

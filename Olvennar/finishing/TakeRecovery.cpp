@@ -160,8 +160,13 @@ private:
                 note(marker.filePath(), marker.filePath() + QStringLiteral(" holds no render plan; ") + madeName + QStringLiteral(" is not finished again"));
                 continue;
             }
-            if (!PendingNote::write({marker.filePath(), job}))
+            // Never run uncounted: its note stays as it was (a full disk), for a launch that can count it.
+            QString failure;
+            if (!PendingNote::write({marker.filePath(), job}, &failure)) {
+                Diagnostics::log(QStringLiteral("recovery: ") + output + QStringLiteral(" is not finished at this launch: its note could not be counted (")
+                    + failure + QStringLiteral("); a launch that can count it finishes it"));
                 continue;
+            }
             if (renderJob)
                 findings.renders.push_back(*renderJob);
             else

@@ -23,7 +23,9 @@ namespace TakeRecovery {
 
 struct Findings {
     QStringList removedSiblings;
-    std::vector<PendingRender::Job> renders; // to queue again, each counted as relaunched
+    // To queue again, each counted as relaunched; a job whose note cannot be counted (a full disk) is not
+    // among them, and its note stays as it was for a later launch.
+    std::vector<PendingRender::Job> renders;
     // A render cut short again after its relaunch (it may be what kills the studio) is not run by itself: it
     // is offered on a failed row with its Retry, at every launch while its note stays (said in the log once).
     struct StoppedRender {

@@ -6,10 +6,12 @@
 #include <QRegularExpression>
 #include <QUuid>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace AtomicFile {
@@ -48,11 +50,39 @@ std::optional<QString> replace(const QString& siblingPath, const QString& target
     return std::nullopt;
 }
 
+namespace {
+
+// Whether the open file holds exactly `bytes`, read back before it replaces anything: a write a full disk
+// cut short must never stand in for a good file, whatever the calls before said.
+std::optional<QString> readsBack(int fd, const QByteArray& bytes)
+{
+    const QString broken = QStringLiteral("the file did not read back as written");
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (info.st_size != bytes.size())
+        return broken;
+    char buffer[64 * 1024];
+    for (qsizetype offset = 0; offset < bytes.size();) {
+        const ssize_t n = ::pread(fd, buffer, static_cast<size_t>(std::min<qsizetype>(sizeof buffer, bytes.size() - offset)), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return QString::fromLocal8Bit(std::strerror(errno));
+        if (n == 0 || std::memcmp(buffer, bytes.constData() + offset, static_cast<size_t>(n)) != 0)
+            return broken;
+        offset += n;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<QString> write(const QString& targetPath, const QByteArray& bytes, const QString& purpose)
 {
     const QString sibling = hiddenSibling(targetPath, purpose);
     const QByteArray name = QFile::encodeName(sibling);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         return QString::fromLocal8Bit(std::strerror(errno));
     const char* data = bytes.constData();
@@ -71,6 +101,8 @@ std::optional<QString> write(const QString& targetPath, const QByteArray& bytes,
     }
     if (!failure && ::fsync(fd) != 0)
         failure = QString::fromLocal8Bit(std::strerror(errno));
+    if (!failure)
+        failure = readsBack(fd, bytes);
     if (::close(fd) != 0 && !failure)
         failure = QString::fromLocal8Bit(std::strerror(errno));
     if (!failure)

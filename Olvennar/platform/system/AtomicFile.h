@@ -5,9 +5,9 @@
 
 #include <optional>
 
-// Replace-by-sibling writes: the bytes go to a hidden sibling (".<purpose>-<UUID><ext>"), are fsynced, and the
-// sibling is renamed over the target. A reader never sees a half-written file and a failed write leaves the
-// old file as it was.
+// Replace-by-sibling writes: the bytes go to a hidden sibling (".<purpose>-<UUID><ext>"), are fsynced and read
+// back, and the sibling is renamed over the target. A reader never sees a half-written file and a failed write
+// (a full disk among them) leaves the old file as it was.
 namespace AtomicFile {
 // Returns an error sentence on failure (the sibling is removed), nothing on success.
 std::optional<QString> write(const QString& targetPath, const QByteArray& bytes, const QString& purpose = QStringLiteral("write"));
