@@ -185,7 +185,8 @@ TEST_F(WindowQueueTakeTest, aRetryPressedWhileTheNextTakeFilmsInTheNameARenameFr
     ASSERT_TRUE(QDir().rename(first, renamed));
     click(shown(QStringLiteral("recordButton")));
     ASSERT_TRUE(waitForPhase(RecordingPhase::Kind::recording)) << controller->phase().payload().toStdString();
-    ASSERT_TRUE(QFileInfo::exists(first + QStringLiteral("/raw.mov"))) << "the next take films in the freed name";
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(first + QStringLiteral("/raw.mov")); }, 10000))
+        << "the next take films in the freed name, not in " << QDir(path(QStringLiteral("Takes"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot).join(QLatin1Char(',')).toStdString();
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->elapsed() > 0.5; }, 5000));
     auto* retry = rowWidget(renderIndex(0))->findChild<QPushButton*>(QStringLiteral("retryButton"));
     ASSERT_NE(retry, nullptr);
