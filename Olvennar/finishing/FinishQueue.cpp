@@ -107,12 +107,17 @@ bool writeNote(const NoteFolders& notes, const FinishWork& work, const FinishWor
 // still the job's own (not another take's, noted under the name a renamed folder freed).
 void removeNote(const NoteFolders& notes, FinishWork& work)
 {
-    if (!work.note())
+    const std::shared_ptr<const HeldFolder> folder = work.folder();
+    if (folder && findFolder(work) == Whereabouts::gone)
         return;
-    if (!work.folder())
-        notes.removeOwn(*work.note());
-    else if (findFolder(work) != Whereabouts::gone)
-        notes.remove(*work.note(), *work.folder());
+    // Taken once the folder is followed: it names the note where the folder lies now.
+    const std::optional<FinishWork::Note> note = work.note();
+    if (!note)
+        return;
+    if (folder)
+        notes.remove(*note, *folder);
+    else
+        notes.removeOwn(*note);
 }
 
 FinishWork::Outcome givenUpOutcome()
@@ -300,14 +305,15 @@ void FinishQueue::keepNotesForNextLaunch()
     // A job whose folder is held writes its note where the folder lies now, renamed or moved meanwhile.
     QStringList kept;
     for (const std::shared_ptr<FinishWork>& work : std::as_const(unfinished_)) {
-        if (!work->note() || findFolder(*work) == Whereabouts::gone)
+        if (findFolder(*work) == Whereabouts::gone)
             continue;
-        if (std::optional<FinishWork::Note> note = work->note(); note && (work->folder() || PendingNote::holder(*note) == PendingNote::Holder::self)) {
-            note->content.insert(QStringLiteral("relaunches"), 0);
-            const QString output = note->content.value(QStringLiteral("output")).toString();
-            if (writeNote(noteFolders_, *work, *note))
-                kept << (output.isEmpty() ? note->path : output);
-        }
+        std::optional<FinishWork::Note> note = work->note();
+        if (!note || (!work->folder() && PendingNote::holder(*note) != PendingNote::Holder::self))
+            continue;
+        note->content.insert(QStringLiteral("relaunches"), 0);
+        const QString output = note->content.value(QStringLiteral("output")).toString();
+        if (writeNote(noteFolders_, *work, *note))
+            kept << (output.isEmpty() ? note->path : output);
     }
     if (!kept.isEmpty())
         Diagnostics::log(QStringLiteral("quit: the next launch finishes ") + kept.join(QStringLiteral(", ")));
@@ -392,8 +398,10 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
                 weak->setFinishState(id, working(fraction));
         });
     }};
-    FinishWork::Outcome outcome = goneOutcome(work);
-    if (whereabouts != Whereabouts::gone) {
+    FinishWork::Outcome outcome;
+    if (whereabouts == Whereabouts::gone) {
+        outcome = goneOutcome(work);
+    } else {
         // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
         QCoro::Task<FinishWork::Outcome> running = work.run(std::move(run));
         outcome = co_await running;
