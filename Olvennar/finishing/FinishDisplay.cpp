@@ -35,15 +35,17 @@ void FinishDisplay::showFinishedTake(const QString& path, const QString& note)
 
 void FinishDisplay::showFinishFailed(const QUuid& id, const QString& message)
 {
+    const RecordingPhase& phase = studio_.phase();
+    const RecordingPhase::Kind shown = phase.kind();
+    // The same job's earlier failure, shown still after its row's Retry: the new sentence takes its place.
+    const bool showsItsEarlierFailure = shown == RecordingPhase::Kind::failed && failed_ == id && phase.payload() == failedMessage_;
     // Kept while a take runs, so the next failure shown offers the Retry.
     failed_ = id;
     failedMessage_ = message;
     // A take's own failure (a full disk's sentence) stays above the render's.
-    const RecordingPhase& phase = studio_.phase();
-    const RecordingPhase::Kind shown = phase.kind();
     if (shown != RecordingPhase::Kind::idle && shown != RecordingPhase::Kind::finished && shown != RecordingPhase::Kind::failed)
         return;
-    studio_.setPhase(RecordingPhase::failed(shown == RecordingPhase::Kind::failed ? phase.payload() : message));
+    studio_.setPhase(RecordingPhase::failed(shown == RecordingPhase::Kind::failed && !showsItsEarlierFailure ? phase.payload() : message));
 }
 
 bool FinishDisplay::canRetry() const

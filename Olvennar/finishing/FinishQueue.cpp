@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPromise>
+#include <QScopeGuard>
 #include <QSet>
 #include <QStringList>
 
@@ -79,13 +80,35 @@ QString madeName(const FinishWork& work)
     return output.isEmpty() ? work.title() : output;
 }
 
-FinishWork::Outcome goneOutcome(const FinishWork& work)
+// What a job whose take folder is gone says: a launch is promised only when the job's note went with the folder
+// (`noted`: the relaunches it counts); a note counting one is offered again, not run.
+FinishWork::Outcome goneOutcome(const FinishWork& work, std::optional<int> noted)
 {
-    return {ErrorInfo{QStringLiteral("Olvennar.FinishQueue"), 2,
-                madeName(work) + QStringLiteral(" was not made: its take's folder was deleted or moved to another disk. ")
-                    + QStringLiteral("A launch that finds the folder where it went finishes it there.")},
-        {}, {}};
+    const QString gone = madeName(work) + QStringLiteral(" was not made: its take's folder was deleted or moved to another disk");
+    QString next;
+    if (!noted)
+        next = QStringLiteral(", and no note of its finishing is in it, so no launch finishes it; the recordings that went with the folder stay as they are.");
+    else if (*noted > 0)
+        next = QStringLiteral(". A launch that finds the folder where it went offers to render it again there.");
+    else
+        next = QStringLiteral(". A launch that finds the folder where it went finishes it there.");
+    return {ErrorInfo{QStringLiteral("Olvennar.FinishQueue"), 2, gone + next}, {}, {}};
 }
+
+// The take a row finishes, as the quit alert counts takes: its folder's identity with the final's name while the
+// folder is held (a folder renamed after the stop and the next take filmed in its name give two takes one final
+// path), else the final's path; empty for work that is a take of its own.
+QString takeKey(const FinishWork& work)
+{
+    const QString take = work.take();
+    const std::shared_ptr<const HeldFolder> folder = work.folder();
+    const std::optional<OpenFile::Identity> identity = folder && !take.isEmpty() ? folder->identity() : std::nullopt;
+    if (!identity)
+        return take;
+    return QStringLiteral("%1:%2/").arg(identity->device).arg(identity->inode) + QFileInfo(take).fileName();
+}
+
+int relaunchesOf(const FinishWork::Note& note) { return note.content.value(QStringLiteral("relaunches")).toInt(); }
 
 // The work's note, as the attempt writes it: a Retry's counts no relaunch however the job began.
 std::optional<FinishWork::Note> attemptNote(const FinishWork& work, bool retry)
@@ -136,6 +159,9 @@ struct FinishQueue::Attempt {
     std::shared_ptr<FinishingTools> tools;
     // The row's Retry: the user's own new run.
     bool retry = false;
+    // The relaunches the job's note in its folder counts; nothing while no note of it is there. What a gone
+    // folder's row may promise.
+    std::optional<int> noted;
 
     void answer(const FinishWork::Outcome& outcome)
     {
@@ -236,13 +262,13 @@ void FinishQueue::listRow(const FinishWork& work, const QUuid& id, const FinishJ
 {
     if (std::none_of(finishJobs_.begin(), finishJobs_.end(), [&id](const FinishJob& job) { return job.id == id; }))
         finishJobs_.push_back(FinishJob{id, work.title(), state});
-    if (const QString take = work.take(); !take.isEmpty())
+    if (const QString take = takeKey(work); !take.isEmpty())
         rowTakes_.insert(id, take);
 }
 
-void FinishQueue::offerRetry(const QUuid& id, std::shared_ptr<FinishWork> work)
+void FinishQueue::offerRetry(const QUuid& id, std::shared_ptr<FinishWork> work, std::optional<int> noted)
 {
-    finishRetries_.insert(id, [weak = QPointer<FinishQueue>(this), attempt = std::make_shared<Attempt>(Attempt{std::move(work), id, nullptr, nullptr, true})] {
+    finishRetries_.insert(id, [weak = QPointer<FinishQueue>(this), attempt = std::make_shared<Attempt>(Attempt{std::move(work), id, nullptr, nullptr, true, noted})] {
         if (weak)
             weak->start(attempt);
     });
@@ -254,12 +280,15 @@ void FinishQueue::listFailed(std::shared_ptr<FinishWork> work, const QString& re
 {
     const QUuid id = QUuid::createUuid();
     listRow(*work, id, failed(reason));
-    offerRetry(id, std::move(work));
+    // Its note stays in its folder as the launch found it until the Retry writes it anew.
+    const std::optional<FinishWork::Note> note = work->note();
+    offerRetry(id, std::move(work), note ? std::optional<int>(relaunchesOf(*note)) : std::nullopt);
     Q_EMIT changed();
 }
 
-void FinishQueue::restate(const QString& take, const QString& was, const QString& now)
+void FinishQueue::restate(const FinishWork& work, const QString& was, const QString& now)
 {
+    const QString take = takeKey(work);
     bool restated = false;
     for (FinishJob& job : finishJobs_) {
         if (job.state.kind == FinishJob::State::Kind::done && job.state.message == was && rowTakes_.value(job.id) == take) {
@@ -326,9 +355,11 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
     // A job bound to a take folder is noted and run where the folder lies now; one whose folder is gone fails
     // at once, with no Retry that could not work.
     if (findFolder(*attempt->work) == Whereabouts::gone) {
-        const FinishWork::Outcome gone = goneOutcome(*attempt->work);
+        const FinishWork::Outcome gone = goneOutcome(*attempt->work, attempt->noted);
         Diagnostics::log(*gone.failure, attempt->work->failureContext());
         setFinishState(attempt->id, failed(gone.failure->description));
+        // Shown as any failure is, in place of the job's failure a Retry meant to mend.
+        attempt->work->failed(*this, attempt->id, *gone.failure);
         attempt->answer(gone);
         return;
     }
@@ -343,7 +374,8 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
                 + QStringLiteral("The next launch finishes it where its folder now is.")));
             return;
         }
-        writeNote(noteFolders_, *attempt->work, *note);
+        if (writeNote(noteFolders_, *attempt->work, *note))
+            attempt->noted = relaunchesOf(*note);
     }
     unfinished_.insert(attempt->id, attempt->work);
     setFinishState(attempt->id, working(0));
@@ -359,6 +391,12 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
 
 QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> previous, std::shared_ptr<Attempt> attempt)
 {
+    // The frame lives on in the queue's tail and in the next render's wait: what the job holds (its plan, its
+    // held folder) goes when the attempt ends, unless a failed row's Retry keeps the work.
+    const auto release = qScopeGuard([&attempt, &previous] {
+        attempt.reset();
+        previous = QCoro::Task<>();
+    });
     FinishWork& work = *attempt->work;
     const QUuid id = attempt->id;
     // Taken now: a job whose queue is gone still removes its note.
@@ -367,6 +405,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         // An empty task (the first job) counts as finished.
         if (!previous.isReady())
             co_await previous;
+        previous = QCoro::Task<>();
         if (weak) {
             QCoro::Task<> wait = waitForRecordingBreak(weak);
             co_await wait;
@@ -381,8 +420,8 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
     // moved with the folder, and is written again naming the files where they lie now.
     const Whereabouts whereabouts = findFolder(work);
     if (whereabouts == Whereabouts::followed) {
-        if (const std::optional<FinishWork::Note> note = attemptNote(work, attempt->retry))
-            writeNote(notes, work, *note);
+        if (const std::optional<FinishWork::Note> note = attemptNote(work, attempt->retry); note && writeNote(notes, work, *note))
+            attempt->noted = relaunchesOf(*note);
     }
     auto throttle = std::make_shared<ProgressThrottle>();
     FinishWork::Run run{attempt->tools, [throttle, weak, id](double fraction) {
@@ -400,7 +439,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
     }};
     FinishWork::Outcome outcome;
     if (whereabouts == Whereabouts::gone) {
-        outcome = goneOutcome(work);
+        outcome = goneOutcome(work, attempt->noted);
     } else {
         // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
         QCoro::Task<FinishWork::Outcome> running = work.run(std::move(run));
@@ -409,7 +448,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
     // A folder deleted or moved to another disk keeps whatever note went with it, and a Retry could not work.
     const bool folderGone = findFolder(work) == Whereabouts::gone;
     if (outcome.failure && folderGone)
-        outcome = goneOutcome(work);
+        outcome = goneOutcome(work, attempt->noted);
 
     // Given up while it ran: its row, note and log line are settled already.
     if (weak && weak->givenUp_) {
@@ -427,8 +466,9 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
         if (weak) {
             weak->setFinishState(id, failed(outcome.failure->description));
             // An unlisted job's failure is its take's: the take shows it, with no row to retry from.
+            // Its note went with the failure: the Retry writes it anew.
             if (work.listed() && !folderGone)
-                weak->offerRetry(id, attempt->work);
+                weak->offerRetry(id, attempt->work, std::nullopt);
             work.failed(*weak, id, *outcome.failure);
         }
         attempt->answer(outcome);

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <qcorotask.h>
@@ -77,8 +78,8 @@ public:
     // saying `reason`, with its Retry: the user's new run, noted with no relaunch counted.
     void listFailed(std::shared_ptr<FinishWork> work, const QString& reason);
     // A take's later job found what an earlier row says stale (the files a full disk refused are written
-    // now): the take's finished rows that say `was` say `now` instead.
-    void restate(const QString& take, const QString& was, const QString& now);
+    // now): the finished rows of the work's take that say `was` say `now` instead.
+    void restate(const FinishWork& work, const QString& was, const QString& now);
     // "Quit anyway": every working and waiting job is given up. Their resume notes go (a deliberate quit is
     // not a crash), one log line names them, and no job starts or reports from now on. The caller stops the
     // exports under way (the export gate). Returns how many rows were given up.
@@ -98,8 +99,9 @@ private:
     void start(std::shared_ptr<Attempt> attempt);
     // Lists the work's row under `id` in `state` (kept when a row of that id is listed already).
     void listRow(const FinishWork& work, const QUuid& id, const FinishJob::State& state);
-    // The failed row's Retry: runs the work anew on the same row.
-    void offerRetry(const QUuid& id, std::shared_ptr<FinishWork> work);
+    // The failed row's Retry: runs the work anew on the same row. `noted`: the relaunches its note left in its
+    // folder counts, if one is there.
+    void offerRetry(const QUuid& id, std::shared_ptr<FinishWork> work, std::optional<int> noted);
     // Returns once no take is filming and 5 s have passed since the last one ended, looking every 2 s.
     static QCoro::Task<> waitForRecordingBreak(QPointer<FinishQueue> weak);
     static QCoro::Task<> runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> previous, std::shared_ptr<Attempt> attempt);
@@ -108,7 +110,8 @@ private:
     Scheduler& scheduler_;
     NoteFolders noteFolders_;
     std::vector<FinishJob> finishJobs_;
-    // The take of each row listed with one (FinishWork::take()); a row without is a take of its own.
+    // The take of each row listed with one (its folder and final, or FinishWork::take()); a row without is a
+    // take of its own.
     QHash<QUuid, QString> rowTakes_;
     // The newest job that waits for a break; each such job awaits the one before it.
     QCoro::Task<> finishTail_;

@@ -80,12 +80,12 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
 void RenderWork::succeeded(FinishQueue& queue, const Outcome& outcome)
 {
     Diagnostics::log(job_.summary);
-    queue.restate(take(), refusedBefore_, refused_.refusedNote());
+    queue.restate(*this, refusedBefore_, refused_.refusedNote());
     queue.studio().showFinished(outcome.path, outcome.note);
 }
 
 void RenderWork::failed(FinishQueue& queue, const QUuid& id, const ErrorInfo& failure)
 {
-    queue.restate(take(), refusedBefore_, refused_.refusedNote());
+    queue.restate(*this, refusedBefore_, refused_.refusedNote());
     queue.studio().showFinishFailed(id, failure.description);
 }

@@ -22,12 +22,14 @@ public:
     // The folder's path through the descriptor, which reaches it wherever it lies now. Valid in this process
     // while the folder is held.
     QString throughDescriptor() const;
+    // What tells this folder from every other while it is held (its device and inode); nothing when the
+    // descriptor cannot be read.
+    std::optional<OpenFile::Identity> identity() const;
     // `path` with a file directly in the folder `from` named in `to` instead; any other path as it is.
     static QString moved(const QString& path, const QString& from, const QString& to);
 
     explicit HeldFolder(OpenFile folder) : folder_(std::move(folder)) {}
 
 private:
-
     OpenFile folder_;
 };
