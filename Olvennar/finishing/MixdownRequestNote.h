@@ -18,10 +18,17 @@ namespace MixdownRequestNote {
 struct Decoded {
     Mixdown::Request request;
     std::optional<QString> unwritten;
+    // The first text read cut short, longer than a studio writes ("a layout reason of 4194304 characters"):
+    // reasons and summaries past PendingNote::longestPlanText, or past PendingNote::mostPlanText all together.
+    // None of them changes what is rendered. (A movie path longer than a path can be is unwritten, and kept
+    // no longer than a path.)
+    std::optional<QString> cut;
 };
 
 QJsonObject encode(const Mixdown::Request& request);
-// Nothing when the object is not a request (no raw movie named).
+// Whether the object is a request: it names a raw movie.
+bool isRequest(const QJsonObject& json);
+// Nothing when the object is not a request.
 std::optional<Decoded> decode(const QJsonObject& json);
 
 } // namespace MixdownRequestNote

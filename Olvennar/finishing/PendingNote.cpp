@@ -107,9 +107,10 @@ QString besideNote(const QString& path, const QString& recordedIn, const QDir& f
     return !named.exists() && folder.exists(name) ? folder.filePath(name) : path;
 }
 
-QString shownText(const QJsonValue& value, qsizetype most)
+QString shownText(const QJsonValue& value, qsizetype most) { return shownText(value.toString(), most); }
+
+QString shownText(const QString& text, qsizetype most)
 {
-    const QString text = value.toString();
     QString shown = text.left(most);
     // Never half a character.
     if (text.size() > most && !shown.isEmpty() && shown.back().isHighSurrogate())

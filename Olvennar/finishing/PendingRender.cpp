@@ -4,7 +4,10 @@
 #include "finishing/PendingNote.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <climits>
 
 namespace PendingRender {
 
@@ -18,12 +21,18 @@ FinishWork::Note note(const Job& job)
             {QStringLiteral("request"), MixdownRequestNote::encode(job.request)}}};
 }
 
-std::optional<Job> fromNote(const QJsonObject& note)
+bool holdsPlan(const QJsonObject& note)
 {
-    if (note.value(QStringLiteral("kind")).toString() != kind)
+    return note.value(QStringLiteral("kind")).toString() == kind && note.value(QStringLiteral("output")).isString()
+        && MixdownRequestNote::isRequest(note.value(QStringLiteral("request")).toObject());
+}
+
+std::optional<Job> fromNote(const QJsonObject& note, QString* cut)
+{
+    if (!holdsPlan(note))
         return std::nullopt;
     std::optional<MixdownRequestNote::Decoded> decoded = MixdownRequestNote::decode(note.value(QStringLiteral("request")).toObject());
-    if (!decoded || !note.value(QStringLiteral("output")).isString())
+    if (!decoded)
         return std::nullopt;
     const QString output = note.value(QStringLiteral("output")).toString();
     Mixdown::Request& request = decoded->request;
@@ -34,9 +43,18 @@ std::optional<Job> fromNote(const QJsonObject& note)
         if (*movie)
             *movie = PendingNote::besideNote(**movie, recordedIn, folder);
     }
+    // Only carried in the note: one longer than a path can be is kept as long as a path.
+    QString stopSidecar = note.value(QStringLiteral("stopSidecar")).toString();
+    if (QFile::encodeName(stopSidecar).size() >= PATH_MAX) {
+        if (!decoded->cut)
+            decoded->cut = QStringLiteral("a stop record path of %1 characters").arg(stopSidecar.size());
+        stopSidecar.truncate(PATH_MAX);
+    }
+    if (cut && decoded->cut)
+        *cut = *decoded->cut;
     return Job{PendingNote::shownText(note.value(QStringLiteral("title")), PendingNote::longestTitle),
-        PendingNote::shownText(note.value(QStringLiteral("summary")), PendingNote::longestSummary), output,
-        note.value(QStringLiteral("stopSidecar")).toString(), std::move(request), note.value(QStringLiteral("relaunches")).toInt(), std::move(decoded->unwritten), nullptr};
+        PendingNote::shownText(note.value(QStringLiteral("summary")), PendingNote::longestSummary), output, std::move(stopSidecar), std::move(request),
+        note.value(QStringLiteral("relaunches")).toInt(), std::move(decoded->unwritten), nullptr};
 }
 
 void move(Mixdown::Request& request, const QString& from, const QString& to)
