@@ -212,10 +212,10 @@ QJsonObject pointer(const PointerPath& path)
     return json;
 }
 
-void optionalPath(QJsonObject& json, const QString& key, const std::optional<QString>& path)
+void optionalPath(QJsonObject& json, const QString& key, const std::optional<QString>& path, const MovieNames& named)
 {
     if (path)
-        json.insert(key, *path);
+        json.insert(key, named ? named(*path) : *path);
 }
 
 ZoomTimeline zoom(Reader& read, const QJsonValue& v)
@@ -317,9 +317,9 @@ std::optional<QString> optionalPath(Reader& read, const QJsonObject& json, const
 
 } // namespace
 
-QJsonObject encode(const Mixdown::Request& r)
+QJsonObject encode(const Mixdown::Request& r, const MovieNames& named)
 {
-    QJsonObject json{{QStringLiteral("rawURL"), r.rawURL}, {QStringLiteral("bubbleRect"), rect(r.bubbleRect)},
+    QJsonObject json{{QStringLiteral("rawURL"), named ? named(r.rawURL) : r.rawURL}, {QStringLiteral("bubbleRect"), rect(r.bubbleRect)},
         {QStringLiteral("bubbleCornerRadius"), r.bubbleCornerRadius}, {QStringLiteral("bubbleShape"), static_cast<int>(r.bubbleShape)},
         {QStringLiteral("bubbleTilt"), r.bubbleTilt}, {QStringLiteral("phoneRect"), rect(r.phoneRect)}, {QStringLiteral("phoneCornerRadius"), r.phoneCornerRadius},
         {QStringLiteral("phoneShowsFrame"), r.phoneShowsFrame}, {QStringLiteral("cameraSegments"), segments(r.cameraSegments)},
@@ -329,8 +329,8 @@ QJsonObject encode(const Mixdown::Request& r)
         {QStringLiteral("layout"), static_cast<int>(r.layout)}, {QStringLiteral("faceLayout"), static_cast<int>(r.faceLayout)},
         {QStringLiteral("cameraGrade"), r.cameraGrade}, {QStringLiteral("background"), static_cast<int>(r.background)},
         {QStringLiteral("layoutTimeline"), layout(r.layoutTimeline)}, {QStringLiteral("recordedSeconds"), r.recordedSeconds}};
-    optionalPath(json, QStringLiteral("cameraURL"), r.cameraURL);
-    optionalPath(json, QStringLiteral("phoneURL"), r.phoneURL);
+    optionalPath(json, QStringLiteral("cameraURL"), r.cameraURL, named);
+    optionalPath(json, QStringLiteral("phoneURL"), r.phoneURL, named);
     if (r.focus)
         json.insert(QStringLiteral("focus"), array(r.focus->keys, [](const FocusPath::Key& k) { return QJsonObject{{QStringLiteral("time"), k.time}, {QStringLiteral("rect"), rect(k.rect)}}; }));
     if (r.outputSize)

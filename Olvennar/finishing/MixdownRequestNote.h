@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // A screen take's render request as JSON, for the note that resumes a render cut short by a crash.
@@ -25,7 +26,9 @@ struct Decoded {
     std::optional<QString> cut;
 };
 
-QJsonObject encode(const Mixdown::Request& request);
+// How a note names a movie the request reads from `path`; nothing: by that path.
+using MovieNames = std::function<QString(const QString& path)>;
+QJsonObject encode(const Mixdown::Request& request, const MovieNames& named = {});
 // Whether the object is a request: it names a raw movie.
 bool isRequest(const QJsonObject& json);
 // Nothing when the object is not a request.

@@ -13,12 +13,26 @@ namespace PendingRender {
 
 QString markerPath(const QString& finalURL) { return PendingNote::pathFor(finalURL); }
 
-FinishWork::Note note(const Job& job)
+namespace {
+
+FinishWork::Note noted(const Job& job, const QJsonObject& request)
 {
     return {markerPath(job.finalURL),
         QJsonObject{{QStringLiteral("kind"), kind}, {QStringLiteral("output"), job.finalURL}, {QStringLiteral("relaunches"), job.relaunches},
             {QStringLiteral("title"), job.title}, {QStringLiteral("summary"), job.summary}, {QStringLiteral("stopSidecar"), job.stopSidecar},
-            {QStringLiteral("request"), MixdownRequestNote::encode(job.request)}}};
+            {QStringLiteral("request"), request}}};
+}
+
+} // namespace
+
+FinishWork::Note note(const Job& job) { return noted(job, MixdownRequestNote::encode(job.request)); }
+
+FinishWork::Note note(const Job& job, const Mixdown::Request& plan, const QString& reached)
+{
+    const QString folder = QFileInfo(job.finalURL).absolutePath();
+    if (reached == folder)
+        return noted(job, MixdownRequestNote::encode(plan));
+    return noted(job, MixdownRequestNote::encode(plan, [&](const QString& movie) { return HeldFolder::moved(movie, reached, folder); }));
 }
 
 bool holdsPlan(const QJsonObject& note)

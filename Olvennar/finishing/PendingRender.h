@@ -42,6 +42,9 @@ void move(Job& job, const QString& from, const QString& to);
 // The hidden file of the final at `finalURL`.
 QString markerPath(const QString& finalURL);
 FinishWork::Note note(const Job& job);
+// The same for a job whose plan is kept apart, its take's movies named through `reached` (the take's folder
+// reached through its descriptor): they are named in the job's folder, where the final goes.
+FinishWork::Note note(const Job& job, const Mixdown::Request& plan, const QString& reached);
 // Whether the note is a render's and holds a render plan: what fromNote reads a job from.
 bool holdsPlan(const QJsonObject& note);
 // Nothing when the note is of another kind or holds no render plan. The movies it names in the folder its raw
