@@ -98,13 +98,15 @@ QCoro::Task<> FestrinApp::startUp()
     const NoteFolders listed(settings, [mounts = SaveLocation::MountTable::system()](const QString& folder) {
         return SaveLocation::isUnmountedMountPoint(folder, mounts) || SaveLocation::holdsDrives(folder, mounts);
     });
-    const TakeRecovery::Findings found = TakeRecovery::sweep(ProjectFolder::takeRoots(settings),
+    TakeRecovery::Findings found = TakeRecovery::sweep(ProjectFolder::takeRoots(settings),
         settings.stringListValue(recoveryNotedKey).value_or(QStringList{}), listed);
     settings.setStringList(recoveryNotedKey, found.noted);
-    for (const PendingRender::Job& render : found.renders)
-        controller->finishQueue().submit(std::make_shared<RenderWork>(render));
-    for (const TakeRecovery::Findings::StoppedRender& stopped : found.stoppedRenders)
-        controller->finishQueue().listFailed(std::make_shared<RenderWork>(stopped.job), stopped.reason);
+    // Each job handed on, not copied: a day's take's plan is some 170 MB, and the findings live on until the
+    // displays are loaded.
+    for (PendingRender::Job& render : found.renders)
+        controller->finishQueue().submit(std::make_shared<RenderWork>(std::move(render)));
+    for (TakeRecovery::Findings::StoppedRender& stopped : found.stoppedRenders)
+        controller->finishQueue().listFailed(std::make_shared<RenderWork>(std::move(stopped.job)), stopped.reason);
     for (const QJsonObject& note : found.finishes) {
         if (std::shared_ptr<FinishWork> work = FinishKinds::resume(note))
             controller->finishQueue().submit(std::move(work));

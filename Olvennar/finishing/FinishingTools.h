@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <qcorotask.h>
@@ -38,8 +39,9 @@ public:
     virtual void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) = 0;
     // The screen video copied into the finished movie.
     virtual QCoro::Task<RenderResult> composePassthrough(QString rawPath, QString finalPath, Progress progress) = 0;
-    // Every frame rendered through the studio compositor.
-    virtual QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) = 0;
+    // Every frame rendered through the studio compositor. The plan is shared, never copied: a day's take's is
+    // some 170 MB.
+    virtual QCoro::Task<RenderResult> composeWithOverlays(std::shared_ptr<const Mixdown::Request> request, QString finalPath, Progress progress) = 0;
     // The finished movie read back for what it holds.
     virtual QCoro::Task<FinishOutcome::MovieLengths> measureFinal(QString finalPath) = 0;
 };

@@ -63,14 +63,17 @@ QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composePassthro
     co_return RenderResult{infoOf(failure), 0};
 }
 
-QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress)
+QCoro::Task<FinishingTools::RenderResult> MixdownFinishingTools::composeWithOverlays(
+    std::shared_ptr<const Mixdown::Request> request, QString finalPath, Progress progress)
 {
     const Mixdown::Options options = options_;
     const OverlayRendererFactory makeRenderer = makeRenderer_;
-    QFuture<RenderResult> rendered = WorkerPool::renders().run([request, finalPath, progress, makeRenderer, options] {
+    // The worker takes the plan over, never a copy of it: it holds it for as long as it renders, whatever lets
+    // go of it here meanwhile.
+    QFuture<RenderResult> rendered = WorkerPool::renders().run([request = std::move(request), finalPath, progress, makeRenderer, options] {
         Mixdown::LeftOut leftOut;
         const std::optional<Mixdown::MixdownError> failure =
-            Mixdown::composeWithOverlays(request, finalPath, progress, makeRenderer, options, &leftOut);
+            Mixdown::composeWithOverlays(*request, finalPath, progress, makeRenderer, options, &leftOut);
         return RenderResult{infoOf(failure), leftOut.damagedPictures};
     });
     const RenderResult result = co_await rendered;

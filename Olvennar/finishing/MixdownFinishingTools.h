@@ -15,7 +15,7 @@ public:
     QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds) override;
     void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) override;
     QCoro::Task<RenderResult> composePassthrough(QString rawPath, QString finalPath, Progress progress) override;
-    QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override;
+    QCoro::Task<RenderResult> composeWithOverlays(std::shared_ptr<const Mixdown::Request> request, QString finalPath, Progress progress) override;
     QCoro::Task<FinishOutcome::MovieLengths> measureFinal(QString finalPath) override;
 
 private:

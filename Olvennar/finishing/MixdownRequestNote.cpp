@@ -1,5 +1,6 @@
 #include "finishing/MixdownRequestNote.h"
 
+#include "finishing/PendingNote.h"
 #include "finishing/PointerPathNote.h"
 
 #include <QFile>
@@ -36,6 +37,7 @@ public:
     };
 
     std::optional<QString> unwritten;
+    std::optional<QString> cut;
 
     // A number within `range`; a missing one (or a null, which is how JSON keeps a NaN) is `fallback`, and a
     // required one (no fallback) that is missing is named.
@@ -81,6 +83,27 @@ public:
             return {};
         return v.isString() ? v.toString() : refused(what, QStringLiteral(" that is not text"), QString());
     }
+    // A reason or summary, cut as a note's title is past its own bound or past what is left of the plan's.
+    QString shortText(const QJsonValue& v, const char* what)
+    {
+        const QString whole = text(v, what);
+        const qsizetype most = std::min(PendingNote::longestPlanText, planTextLeft_);
+        planTextLeft_ -= std::min(whole.size(), most);
+        if (whole.size() <= most)
+            return whole;
+        if (!cut)
+            cut = QLatin1String(what) + QStringLiteral(" of %1 characters").arg(whole.size());
+        return PendingNote::shownText(whole, most);
+    }
+    // A movie's path. One longer than a path can be names no movie: it is named, and kept no longer than a
+    // path, as what it is no longer matters.
+    void path(QString& path, const char* what)
+    {
+        if (QFile::encodeName(path).size() < PATH_MAX)
+            return;
+        refuse(QLatin1String(what) + QStringLiteral(" path of %1 characters").arg(path.size()));
+        path.truncate(PATH_MAX);
+    }
     // A list of `size` items, any length when 0.
     QJsonArray list(const QJsonValue& v, const char* what, qsizetype size = 0)
     {
@@ -103,6 +126,8 @@ public:
     }
 
 private:
+    qsizetype planTextLeft_ = PendingNote::mostPlanText;
+
     template <typename Value>
     Value refused(const char* what, const QString& how, Value fallback)
     {
@@ -187,10 +212,10 @@ QJsonObject pointer(const PointerPath& path)
     return json;
 }
 
-void optionalPath(QJsonObject& json, const QString& key, const std::optional<QString>& path)
+void optionalPath(QJsonObject& json, const QString& key, const std::optional<QString>& path, const MovieNames& named)
 {
     if (path)
-        json.insert(key, *path);
+        json.insert(key, named ? named(*path) : *path);
 }
 
 ZoomTimeline zoom(Reader& read, const QJsonValue& v)
@@ -208,7 +233,7 @@ ZoomTimeline zoom(Reader& read, const QJsonValue& v)
         };
         return ZoomTimeline::Segment{read.time(s.value(QStringLiteral("start")), "a zoom time"), read.time(s.value(QStringLiteral("rampInEnd")), "a zoom time"),
             read.time(s.value(QStringLiteral("rampOutStart")), "a zoom time"), read.time(s.value(QStringLiteral("end")), "a zoom time"),
-            items<ZoomTimeline::Key>(read, s.value(QStringLiteral("keys")), "a zoom key", key), read.text(s.value(QStringLiteral("reason")), "a zoom reason")};
+            items<ZoomTimeline::Key>(read, s.value(QStringLiteral("keys")), "a zoom key", key), read.shortText(s.value(QStringLiteral("reason")), "a zoom reason")};
     });
     return zoom;
 }
@@ -217,12 +242,12 @@ LayoutTimeline layout(Reader& read, const QJsonValue& v)
 {
     const QJsonObject json = read.object(v, "a layout plan");
     LayoutTimeline timeline;
-    timeline.summary = read.text(json.value(QStringLiteral("summary")), "a layout summary");
+    timeline.summary = read.shortText(json.value(QStringLiteral("summary")), "a layout summary");
     timeline.stops = items<LayoutTimeline::Stop>(read, json.value(QStringLiteral("stops")), "a layout stop", [&](const QJsonValue& each) {
         const QJsonObject s = read.object(each, "a layout stop");
         return LayoutTimeline::Stop{read.choice(s.value(QStringLiteral("state")), "a layout state", StudioLook::layoutStates, LayoutState::screen),
             read.time(s.value(QStringLiteral("start")), "a layout time"), read.number(s.value(QStringLiteral("ramp")), "a layout ramp", {0, longestTakeSeconds}),
-            read.text(s.value(QStringLiteral("reason")), "a layout reason"),
+            read.shortText(s.value(QStringLiteral("reason")), "a layout reason"),
             static_cast<int>(read.whole(s.value(QStringLiteral("priority")), "a layout priority", {-1000, 1000}, 0))};
     });
     return timeline;
@@ -292,9 +317,9 @@ std::optional<QString> optionalPath(Reader& read, const QJsonObject& json, const
 
 } // namespace
 
-QJsonObject encode(const Mixdown::Request& r)
+QJsonObject encode(const Mixdown::Request& r, const MovieNames& named)
 {
-    QJsonObject json{{QStringLiteral("rawURL"), r.rawURL}, {QStringLiteral("bubbleRect"), rect(r.bubbleRect)},
+    QJsonObject json{{QStringLiteral("rawURL"), named ? named(r.rawURL) : r.rawURL}, {QStringLiteral("bubbleRect"), rect(r.bubbleRect)},
         {QStringLiteral("bubbleCornerRadius"), r.bubbleCornerRadius}, {QStringLiteral("bubbleShape"), static_cast<int>(r.bubbleShape)},
         {QStringLiteral("bubbleTilt"), r.bubbleTilt}, {QStringLiteral("phoneRect"), rect(r.phoneRect)}, {QStringLiteral("phoneCornerRadius"), r.phoneCornerRadius},
         {QStringLiteral("phoneShowsFrame"), r.phoneShowsFrame}, {QStringLiteral("cameraSegments"), segments(r.cameraSegments)},
@@ -304,8 +329,8 @@ QJsonObject encode(const Mixdown::Request& r)
         {QStringLiteral("layout"), static_cast<int>(r.layout)}, {QStringLiteral("faceLayout"), static_cast<int>(r.faceLayout)},
         {QStringLiteral("cameraGrade"), r.cameraGrade}, {QStringLiteral("background"), static_cast<int>(r.background)},
         {QStringLiteral("layoutTimeline"), layout(r.layoutTimeline)}, {QStringLiteral("recordedSeconds"), r.recordedSeconds}};
-    optionalPath(json, QStringLiteral("cameraURL"), r.cameraURL);
-    optionalPath(json, QStringLiteral("phoneURL"), r.phoneURL);
+    optionalPath(json, QStringLiteral("cameraURL"), r.cameraURL, named);
+    optionalPath(json, QStringLiteral("phoneURL"), r.phoneURL, named);
     if (r.focus)
         json.insert(QStringLiteral("focus"), array(r.focus->keys, [](const FocusPath::Key& k) { return QJsonObject{{QStringLiteral("time"), k.time}, {QStringLiteral("rect"), rect(k.rect)}}; }));
     if (r.outputSize)
@@ -317,9 +342,11 @@ QJsonObject encode(const Mixdown::Request& r)
     return json;
 }
 
+bool isRequest(const QJsonObject& json) { return json.value(QStringLiteral("rawURL")).isString(); }
+
 std::optional<Decoded> decode(const QJsonObject& json)
 {
-    if (!json.value(QStringLiteral("rawURL")).isString())
+    if (!isRequest(json))
         return std::nullopt;
     Reader read;
     Mixdown::Request r;
@@ -327,9 +354,10 @@ std::optional<Decoded> decode(const QJsonObject& json)
     r.cameraURL = optionalPath(read, json, QStringLiteral("cameraURL"), "a camera movie");
     r.phoneURL = optionalPath(read, json, QStringLiteral("phoneURL"), "a phone movie");
     // Longer than a path can be: no movie is there, and the path would swamp the row and the log.
-    for (const auto& [path, what] : {std::pair{std::optional(r.rawURL), "a raw movie"}, std::pair{r.cameraURL, "a camera movie"}, std::pair{r.phoneURL, "a phone movie"}}) {
-        if (path && QFile::encodeName(*path).size() >= PATH_MAX)
-            read.refuse(QLatin1String(what) + QStringLiteral(" path of %1 characters").arg(path->size()));
+    read.path(r.rawURL, "a raw movie");
+    for (auto& [path, what] : {std::pair{&r.cameraURL, "a camera movie"}, std::pair{&r.phoneURL, "a phone movie"}}) {
+        if (*path)
+            read.path(**path, what);
     }
     r.bubbleRect = rect(read, json.value(QStringLiteral("bubbleRect")), "a camera bubble");
     r.bubbleCornerRadius = read.number(json.value(QStringLiteral("bubbleCornerRadius")), "a bubble corner radius", {0, largestSide});
@@ -375,7 +403,7 @@ std::optional<Decoded> decode(const QJsonObject& json)
     }
     r.recordedSeconds = read.number(json.value(QStringLiteral("recordedSeconds")), "a recorded length", {0, longestTakeSeconds});
     checkExportRange(read, r);
-    return Decoded{std::move(r), std::move(read.unwritten)};
+    return Decoded{std::move(r), std::move(read.unwritten), std::move(read.cut)};
 }
 
 } // namespace MixdownRequestNote

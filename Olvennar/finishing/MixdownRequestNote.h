@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // A screen take's render request as JSON, for the note that resumes a render cut short by a crash.
@@ -18,10 +19,19 @@ namespace MixdownRequestNote {
 struct Decoded {
     Mixdown::Request request;
     std::optional<QString> unwritten;
+    // The first text read cut short, longer than a studio writes ("a layout reason of 4194304 characters"):
+    // reasons and summaries past PendingNote::longestPlanText, or past PendingNote::mostPlanText all together.
+    // None of them changes what is rendered. (A movie path longer than a path can be is unwritten, and kept
+    // no longer than a path.)
+    std::optional<QString> cut;
 };
 
-QJsonObject encode(const Mixdown::Request& request);
-// Nothing when the object is not a request (no raw movie named).
+// How a note names a movie the request reads from `path`; nothing: by that path.
+using MovieNames = std::function<QString(const QString& path)>;
+QJsonObject encode(const Mixdown::Request& request, const MovieNames& named = {});
+// Whether the object is a request: it names a raw movie.
+bool isRequest(const QJsonObject& json);
+// Nothing when the object is not a request.
 std::optional<Decoded> decode(const QJsonObject& json);
 
 } // namespace MixdownRequestNote

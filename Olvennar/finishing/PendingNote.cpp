@@ -47,13 +47,10 @@ bool write(const FinishWork::Note& note, QString* failure)
 {
     const QByteArray bytes = written(note.content);
     // Left alone when it says this already: an orderly end writes back every note it leaves, and a rewrite on
-    // a full disk would fail for nothing. Compared as bytes, not parsed again, and read only when the sizes
-    // agree: a long take's note is large, and the launch rewrites every note it resumes.
-    if (QFileInfo(note.path).size() == bytes.size()) {
-        if (const auto there = RegularFile::read(note.path, largestNoteBytes);
-            std::holds_alternative<RegularFile::Contents>(there) && std::get<RegularFile::Contents>(there).bytes == bytes)
-            return true;
-    }
+    // a full disk would fail for nothing. Compared as bytes, not parsed again, and a chunk at a time, read only
+    // when the sizes agree: a long take's note is large, and the launch rewrites every note it resumes.
+    if (RegularFile::holdsExactly(note.path, bytes))
+        return true;
     // Only a note the next launch can read replaces one; a write that fails leaves the note there as it was.
     const std::optional<QString> why = bytes.size() <= largestNoteBytes && !noteBounds.exceededBy(bytes)
         ? AtomicFile::write(note.path, bytes, QStringLiteral("pending"))
@@ -110,9 +107,10 @@ QString besideNote(const QString& path, const QString& recordedIn, const QDir& f
     return !named.exists() && folder.exists(name) ? folder.filePath(name) : path;
 }
 
-QString shownText(const QJsonValue& value, qsizetype most)
+QString shownText(const QJsonValue& value, qsizetype most) { return shownText(value.toString(), most); }
+
+QString shownText(const QString& text, qsizetype most)
 {
-    const QString text = value.toString();
     QString shown = text.left(most);
     // Never half a character.
     if (text.size() > most && !shown.isEmpty() && shown.back().isHighSurrogate())

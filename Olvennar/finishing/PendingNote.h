@@ -65,8 +65,17 @@ QString besideNote(const QString& path, const QString& recordedIn, const QDir& f
 // A note's title or summary as a row shows it and a log line says it: at most `most` characters (elided past
 // them), control characters shown as "?". The studio's own are far shorter than the bounds.
 QString shownText(const QJsonValue& value, qsizetype most);
+QString shownText(const QString& text, qsizetype most);
 inline constexpr qsizetype longestTitle = 400;
 inline constexpr qsizetype longestSummary = 4000;
+// Why a render plan zooms or changes its layout, and its layout summary, read the same way: most name one burst
+// of activity in less than a hundred characters; a zoom carried through an hour of bursts 4 to 6 s apart names
+// some 700 of them in 40 000.
+inline constexpr qsizetype longestPlanText = 64 * 1024;
+// All of a plan's reasons and summaries together: a day's take of some 3600 zooms and as many layout stops holds
+// less than 1 Mi characters. Past this they read as "…": a note of thousands of texts each within its own bound
+// would otherwise cost the launch twice their bytes in UTF-16, on top of the note it reads.
+inline constexpr qsizetype mostPlanText = 8 * 1024 * 1024;
 
 // The script a take was filmed for, as a note carries it.
 QJsonObject scriptObject(const NextTake& script);

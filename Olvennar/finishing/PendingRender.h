@@ -42,10 +42,17 @@ void move(Job& job, const QString& from, const QString& to);
 // The hidden file of the final at `finalURL`.
 QString markerPath(const QString& finalURL);
 FinishWork::Note note(const Job& job);
+// The same for a job whose plan is kept apart, its take's movies named through `reached` (the take's folder
+// reached through its descriptor): they are named in the job's folder, where the final goes.
+FinishWork::Note note(const Job& job, const Mixdown::Request& plan, const QString& reached);
+// Whether the note is a render's and holds a render plan: what fromNote reads a job from.
+bool holdsPlan(const QJsonObject& note);
 // Nothing when the note is of another kind or holds no render plan. The movies it names in the folder its raw
 // was recorded in (the take's own) are read beside its output whenever files of their names are there; a
-// movie recorded elsewhere, where the note names it while it is there (PendingNote::besideNote).
-std::optional<Job> fromNote(const QJsonObject& note);
+// movie recorded elsewhere, where the note names it while it is there (PendingNote::besideNote). Texts longer
+// than a studio writes are read cut short, the first of them named in `cut` ("a layout reason of 4194304
+// characters").
+std::optional<Job> fromNote(const QJsonObject& note, QString* cut = nullptr);
 // Written whole; a failure is logged and gives false.
 bool write(const Job& job);
 // Nothing when the file is missing, unreadable or not a render's note.

@@ -9,7 +9,30 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
+RenderWork::RenderWork(PendingRender::Job job, HeldSidecars refused)
+    : job_(std::move(job))
+    , refused_(std::move(refused))
+{
+    auto plan = std::make_shared<Mixdown::Request>(std::exchange(job_.request, {}));
+    if (job_.folder)
+        PendingRender::move(*plan, folderPath(), reached());
+    plan_ = std::move(plan);
+}
+
+PendingRender::Job RenderWork::job() const
+{
+    PendingRender::Job job = job_;
+    job.request = *plan_;
+    if (job_.folder)
+        PendingRender::move(job.request, reached(), folderPath());
+    return job;
+}
+
 QString RenderWork::folderPath() const { return QFileInfo(job_.finalURL).absolutePath(); }
+
+QString RenderWork::reached() const { return job_.folder ? job_.folder->throughDescriptor() : folderPath(); }
 
 void RenderWork::follow(const QString& now)
 {
@@ -34,8 +57,7 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
     refused_.moveTo(folder, reached);
     refused_.writeAll();
     refused_.moveTo(reached, folder);
-    Mixdown::Request request = job_.request;
-    PendingRender::move(request, folder, reached);
+    const Mixdown::Request& request = *plan_;
     const QString finalURL = HeldFolder::moved(job_.finalURL, folder, reached);
     // A resumed note that asks for what no studio writes would make a broken final: nothing is made or moved.
     if (job_.unwritten) {
@@ -46,7 +68,7 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
     }
     // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
     QCoro::Task<FinishingTools::RenderResult> compose = request.isPassthrough() ? run.tools->composePassthrough(request.rawURL, finalURL, run.progress)
-                                                                                : run.tools->composeWithOverlays(request, finalURL, run.progress);
+                                                                                : run.tools->composeWithOverlays(plan_, finalURL, run.progress);
     FinishingTools::RenderResult rendered = co_await compose;
     if (rendered.failure) {
         rendered.failure->description = named(rendered.failure->description);

@@ -10,13 +10,14 @@
 class RenderWork final : public FinishWork {
 public:
     // `refused`: the take's files the disk refused; they are held only in this job, never in its note.
-    explicit RenderWork(PendingRender::Job job, HeldSidecars refused = {}) : job_(std::move(job)), refused_(std::move(refused)) {}
+    explicit RenderWork(PendingRender::Job job, HeldSidecars refused = {});
 
-    const PendingRender::Job& job() const { return job_; }
+    // The job as its note names it, with a copy of its plan.
+    PendingRender::Job job() const;
 
     QString title() const override { return job_.title; }
     bool waitsForBreak() const override { return true; }
-    std::optional<Note> note() const override { return PendingRender::note(job_); }
+    std::optional<Note> note() const override { return PendingRender::note(job_, *plan_, reached()); }
     QString take() const override { return job_.finalURL; }
     QString failureContext() const override { return QStringLiteral("finish"); }
     std::shared_ptr<const HeldFolder> folder() const override { return job_.folder; }
@@ -27,7 +28,15 @@ public:
     void failed(FinishQueue& queue, const QUuid& id, const ErrorInfo& failure) override;
 
 private:
+    // The take's folder as the render reaches it: through its descriptor when it is held.
+    QString reached() const;
+
+    // Its plan kept apart, in `plan_`.
     PendingRender::Job job_;
+    // The plan, its take's movies named through the held folder wherever the folder goes, so following the
+    // folder never changes it: kept once, and shared with the render's worker rather than copied for it (a
+    // day's take's is some 170 MB).
+    std::shared_ptr<const Mixdown::Request> plan_;
     // Each attempt, a Retry's too, writes these first and lets go of those written.
     HeldSidecars refused_;
     // What the take's rows said of the refused files when the attempt began: restated once it ends.

@@ -52,5 +52,5 @@ void SaveWork::succeeded(FinishQueue& queue, const Outcome& outcome)
     render.cameraURL = saved_.facePath;
     render.recordedSeconds = saved_.duration;
     queue.submit(std::make_shared<RenderWork>(PendingRender::Job{job_.title + QStringLiteral(" video"), QStringLiteral("video ") + job_.title,
-        job_.previewURL, job_.stopSidecar, render, 0, std::nullopt, job_.folder}, saved_.refused));
+        job_.previewURL, job_.stopSidecar, std::move(render), 0, std::nullopt, job_.folder}, saved_.refused));
 }

@@ -145,18 +145,28 @@ private:
             if (!stopped)
                 job.insert(QStringLiteral("relaunches"), job.value(QStringLiteral("relaunches")).toInt() + 1);
             job.insert(QStringLiteral("output"), output);
-            std::optional<PendingRender::Job> renderJob = render ? PendingRender::fromNote(job) : std::nullopt;
-            // The job is this folder's from now on, wherever the folder is renamed or moved later.
-            if (renderJob)
-                renderJob->folder = HeldFolder::hold(folder.absolutePath());
+            // Read once its note is counted, or is not to be: the decoded plan (a day's pointer track takes
+            // some 170 MB) is not held beside the note's encoding as well. Handed on, never copied.
+            const auto renderJob = [&] {
+                QString cut;
+                std::optional<PendingRender::Job> read = PendingRender::fromNote(job, &cut);
+                // The job is this folder's from now on, wherever the folder is renamed or moved later.
+                if (read)
+                    read->folder = HeldFolder::hold(folder.absolutePath());
+                // Said once while the note holds them: a render that runs writes its note anew as it was read.
+                if (!cut.isEmpty())
+                    note(marker.filePath() + QStringLiteral(" (cut)"), marker.filePath() + QStringLiteral(" holds ") + cut
+                            + QStringLiteral(", longer than a studio writes; such texts are read cut short"));
+                return read;
+            };
             if (stopped) {
                 note(marker.filePath(), QStringLiteral("the ") + what + QStringLiteral(" of ") + output
                         + QStringLiteral(" was cut short again after a relaunch; the take's files stay"));
-                if (renderJob)
-                    findings.stoppedRenders.push_back({*renderJob, madeName + QStringLiteral(" was not made: its render was cut short again after a relaunch. The take's files are all there; Retry renders it again.")});
+                if (std::optional<PendingRender::Job> stoppedJob = render ? renderJob() : std::nullopt)
+                    findings.stoppedRenders.push_back({std::move(*stoppedJob), madeName + QStringLiteral(" was not made: its render was cut short again after a relaunch. The take's files are all there; Retry renders it again.")});
                 continue;
             }
-            if (render && !renderJob) {
+            if (render && !PendingRender::holdsPlan(job)) {
                 note(marker.filePath(), marker.filePath() + QStringLiteral(" holds no render plan; ") + madeName + QStringLiteral(" is not finished again"));
                 continue;
             }
@@ -167,10 +177,10 @@ private:
                     + failure + QStringLiteral("); a launch that can count it finishes it"));
                 continue;
             }
-            if (renderJob)
-                findings.renders.push_back(*renderJob);
-            else
-                findings.finishes.push_back(job);
+            if (!render)
+                findings.finishes.push_back(std::move(job));
+            else if (std::optional<PendingRender::Job> counted = renderJob())
+                findings.renders.push_back(std::move(*counted));
             Diagnostics::log(QStringLiteral("recovery: finishing ") + output + QStringLiteral(" again, its ") + what + QStringLiteral(" was cut short"));
         }
     }

@@ -29,7 +29,7 @@ public:
     QCoro::Task<std::optional<TrimResult>> tailTrim(QString, double) override { co_return std::nullopt; }
     void writeStopSidecar(const QString&, const QString&, double, std::optional<double>) override { }
     QCoro::Task<RenderResult> composePassthrough(QString, QString finalPath, Progress) override { co_return pipe(finalPath); }
-    QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request, QString finalPath, Progress) override { co_return pipe(finalPath); }
+    QCoro::Task<RenderResult> composeWithOverlays(std::shared_ptr<const Mixdown::Request>, QString finalPath, Progress) override { co_return pipe(finalPath); }
     QCoro::Task<FinishOutcome::MovieLengths> measureFinal(QString finalPath) override { return real_.measureFinal(std::move(finalPath)); }
 
 private:

@@ -1,6 +1,12 @@
+#include "FinishResumeFixture.h"
+
+#include "finishing/MixdownFinishingTools.h"
 #include "finishing/PendingNote.h"
+#include "finishing/PendingRender.h"
+#include "finishing/RenderWork.h"
 #include "finishing/TakeRecovery.h"
 #include "platform/system/ProcessMemory.h"
+#include "support/FakeOverlayRenderer.h"
 #include "support/PeakMemory.h"
 #include "support/TestEnvironment.h"
 
@@ -9,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -35,6 +42,57 @@ bool plant(const QString& at, const QByteArray& head, const Piece& piece, qint64
 }
 
 class NoteCost : public SandboxTest {};
+
+// A pointer that rests all day: the most points a track holds, a byte a side each, so its note is small and
+// its plan the largest there is.
+PointerPath restingDay()
+{
+    PointerPath path;
+    path.xs.assign(PointerPath::largestCount, 0.5);
+    path.ys.assign(PointerPath::largestCount, 0.25);
+    return path;
+}
+
+// `count` layout stops, each with a reason of `length` characters.
+LayoutTimeline layoutReasons(int count, qsizetype length)
+{
+    LayoutTimeline timeline;
+    const QString reason(length, QLatin1Char('r'));
+    for (int i = 0; i < count; ++i)
+        timeline.stops.push_back({i % 2 ? LayoutState::face : LayoutState::screen, i * 10.0, 0.85, reason, 1});
+    return timeline;
+}
+
+// A day-long take as the studio plans it: the pointer sampled every ten minutes and resampled for the whole
+// day, a click every half minute or so, zooms on them, and the layout stops built from all of it.
+Mixdown::Request studioDay()
+{
+    const double day = PointerPath::latestSampleTime;
+    std::vector<std::vector<double>> samples;
+    for (double t = 0; t <= day; t += 600)
+        samples.push_back({t, std::fmod(t, 7) / 7, std::fmod(t, 5) / 5});
+    Mixdown::Request request;
+    request.pointer = PointerPath::fromSamples(samples);
+    for (double t = 5; t < day - 60; t += 23 + std::fmod(t, 17))
+        request.clicks.push_back({t, 0.3 + std::fmod(t, 0.4), 0.6 - std::fmod(t, 0.3)});
+    request.showClickHighlight = true;
+    request.zoom = ZoomTimeline::build(request.clicks, 2.0);
+    request.layoutTimeline = LayoutTimeline::build(day, request.clicks, {}, request.pointer, request.zoom, {}, {});
+    request.recordedSeconds = day;
+    return request;
+}
+
+// What the launch does with a render's note it finds, through its render's start, with the real finishing tools.
+class RenderNoteCost : public FinishResumeBase {
+protected:
+    void SetUp() override
+    {
+        FinishResumeBase::SetUp();
+        // The raw movie is not there: each render ends as soon as it has started, with its plan on its worker.
+        controller->finishQueue().setFinishingTools(std::make_shared<MixdownFinishingTools>(FakeOverlayRenderer::factory(record)));
+    }
+    std::shared_ptr<FakeOverlayRenderer::Record> record = std::make_shared<FakeOverlayRenderer::Record>();
+};
 
 } // namespace
 
@@ -98,5 +156,67 @@ TEST_F(NoteCost, noFileInATakeFolderCostsTheLaunchFourHundredMegabytesWhateverIt
         // Read, a note's job is handed back, and the description names a final that is not there.
         EXPECT_EQ(found.finishes.size(), !each.isDescription && each.read ? 1u : 0u);
         EXPECT_EQ(found.missingFinals.size(), each.isDescription && each.read ? 1 : 0);
+    }
+}
+
+// Prints what a render's note costs the launch that finds it, from the sweep through the hand-over to the queue
+// to its render's start, above what the launch held before.
+TEST_F(RenderNoteCost, noRenderNoteCostsTheLaunchFourHundredMegabytesThroughItsRendersStart)
+{
+    const QString take = takes(QStringLiteral("video 1"));
+    const QString raw = take + QStringLiteral("/raw.mov");
+    constexpr qsizetype fourMiB = 4 * 1024 * 1024;
+    const struct {
+        const char* name;
+        std::function<Mixdown::Request()> plan;
+        bool cut; // texts longer than the studio writes
+    } cases[] = {
+        {"the studio's own day-long take", studioDay, false},
+        {"a pointer resting all day", [] { Mixdown::Request r; r.pointer = restingDay(); return r; }, false},
+        {"4 layout reasons of 4 MiB", [] { Mixdown::Request r; r.layoutTimeline = layoutReasons(4, fourMiB); return r; }, true},
+        {"23 layout reasons of 4 MiB", [] { Mixdown::Request r; r.layoutTimeline = layoutReasons(23, fourMiB); return r; }, true},
+        {"16 of 4 MiB and a pointer resting all day", [] {
+             Mixdown::Request r;
+             r.layoutTimeline = layoutReasons(16, fourMiB);
+             r.pointer = restingDay();
+             return r;
+         }, true},
+        // Each within its own bound, together at the reading bound.
+        {"1440 layout reasons of 64 KiB", [] { Mixdown::Request r; r.layoutTimeline = layoutReasons(1440, PendingNote::longestPlanText); return r; }, true},
+    };
+    std::printf("%-44s %8s  %s\n", "render note", "MiB", "launch's peak above its own through the render's start, MB");
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        ASSERT_TRUE(QDir(takes({})).removeRecursively() && QDir().mkpath(take));
+        write(take + QStringLiteral("/take.json"), R"({"screen":"raw.mov","preview":"final.mov"})");
+        {
+            Mixdown::Request request = each.plan();
+            request.rawURL = raw;
+            request.layout = ScreenLayout::studio;
+            ASSERT_TRUE(PendingRender::write({QStringLiteral("video 1 · take 1 video"), QStringLiteral("video video 1 · take 1"), take + QStringLiteral("/final.mov"),
+                take + QStringLiteral("/stop.json"), std::move(request), 0, std::nullopt, nullptr}));
+        }
+        const double noteMiB = static_cast<double>(QFileInfo(take + QStringLiteral("/.final.pending")).size()) / (1024 * 1024);
+
+        const qsizetype logged = readLog().size();
+        PeakMemory::reset();
+        const long before = ProcessMemory::residentKilobytes();
+        std::vector<FinishWork::Outcome> outcomes;
+        {
+            TakeRecovery::Findings found = TakeRecovery::sweep({takes({})});
+            // As the launch hands them to its queue.
+            for (PendingRender::Job& render : found.renders)
+                outcomes.push_back(answer(controller->finishQueue().submit(std::make_shared<RenderWork>(std::move(render)))));
+        }
+        const double megabytes = static_cast<double>(PeakMemory::kilobytes() - before) * 1024 / 1e6;
+        std::printf("%-44s %8.1f  %.0f\n", each.name, noteMiB, megabytes);
+        EXPECT_LT(megabytes, 400);
+
+        // Its render started with the plan, and stopped for want of the raw movie.
+        ASSERT_EQ(outcomes.size(), 1u);
+        ASSERT_TRUE(outcomes[0].failure);
+        EXPECT_TRUE(outcomes[0].failure->description.startsWith(QStringLiteral("Could not read the raw recording"))) << outcomes[0].failure->description.toStdString();
+        EXPECT_EQ(readLog().mid(logged).contains(QStringLiteral("read cut short")), each.cut);
+        controller->finishQueue().dismissFinishJob(row(0).id);
     }
 }

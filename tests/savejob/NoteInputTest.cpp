@@ -1,6 +1,7 @@
 #include "FinishResumeFixture.h"
 
 #include "finishing/MixdownFinishingTools.h"
+#include "finishing/MixdownRequestNote.h"
 #include "finishing/PendingNote.h"
 #include "finishing/PendingRender.h"
 #include "finishing/RenderWork.h"
@@ -436,6 +437,50 @@ TEST_F(NoteInput, aNotesTitleAndSummaryAreReadBoundedWhileTheStudiosOwnNotesOfEv
     // Nor does a summary start a log line of its own.
     note.insert(QStringLiteral("summary"), QStringLiteral("finished video 1\n2026-01-02 10:00:00.000  forged"));
     EXPECT_EQ(PendingRender::fromNote(note)->summary, QStringLiteral("finished video 1?2026-01-02 10:00:00.000  forged"));
+}
+
+TEST_F(NoteInput, aPlansReasonsAreReadCutPastWhatTheStudioWritesWhileTheStudiosOwnReadBackAsWritten)
+{
+    // The longest the studio writes: a zoom carried through an hour of bursts of activity, and the layout
+    // stop that focuses on it.
+    QStringList bursts;
+    for (int i = 0; i < 700; ++i)
+        bursts << QStringLiteral("2 clicks + typing 14 keys in 0.12x0.10 over 1.4s");
+    const QString carried = bursts.join(QStringLiteral(" + "));
+    Mixdown::Request request;
+    request.rawURL = QStringLiteral("/takes/t/raw.mov");
+    request.zoom.segments.push_back({10, 11, 3600, 3601, {{10, {0.5, 0.5}, 1.8}}, carried});
+    request.layoutTimeline.summary = QStringLiteral("signals: speech talking 41%, screen changing 12%, clicks 2100, keys 9800, pointer log");
+    request.layoutTimeline.stops = {{LayoutState::face, 0, 0, QStringLiteral("intro (first screen activity 4.2s)"), 3},
+        {LayoutState::focus, 10, 1, QStringLiteral("zoom held 3589.0s: ") + carried, 2}};
+    const auto decoded = [](const Mixdown::Request& plan) { return *MixdownRequestNote::decode(MixdownRequestNote::encode(plan)); };
+    const MixdownRequestNote::Decoded own = decoded(request);
+    EXPECT_EQ(own.request.zoom.segments, request.zoom.segments);
+    EXPECT_EQ(own.request.layoutTimeline.stops, request.layoutTimeline.stops);
+    EXPECT_EQ(own.request.layoutTimeline.summary, request.layoutTimeline.summary);
+    EXPECT_EQ(own.cut, std::nullopt);
+
+    // One past its bound: cut as a title is, and named; nothing of the render is refused.
+    Mixdown::Request longer = request;
+    longer.layoutTimeline.stops[1].reason = QString(PendingNote::longestPlanText + 1, QLatin1Char('r'));
+    const MixdownRequestNote::Decoded cut = decoded(longer);
+    EXPECT_EQ(cut.request.layoutTimeline.stops[1].reason, QString(PendingNote::longestPlanText, QLatin1Char('r')) + QStringLiteral("…"));
+    EXPECT_EQ(cut.cut, QStringLiteral("a layout reason of %1 characters").arg(PendingNote::longestPlanText + 1));
+    EXPECT_EQ(cut.unwritten, std::nullopt);
+    EXPECT_EQ(cut.request.zoom.segments, request.zoom.segments);
+
+    // Each within its bound, but more than a plan holds together: those past it read empty.
+    Mixdown::Request many = request;
+    const QString full(PendingNote::longestPlanText, QLatin1Char('r'));
+    for (int i = 0; i < 200; ++i)
+        many.layoutTimeline.stops.push_back({LayoutState::split, 20.0 + i, 1, full, 1});
+    const MixdownRequestNote::Decoded budget = decoded(many);
+    qsizetype characters = 0;
+    for (const LayoutTimeline::Stop& stop : budget.request.layoutTimeline.stops)
+        characters += stop.reason.size();
+    EXPECT_LE(characters, PendingNote::mostPlanText + 200);
+    EXPECT_EQ(budget.request.layoutTimeline.stops.back().reason, QStringLiteral("…"));
+    EXPECT_EQ(budget.cut, QStringLiteral("a layout reason of %1 characters").arg(PendingNote::longestPlanText));
 }
 
 TEST_F(NoteInput, aNoteOfMoreValuesThanAnyNoteHoldsIsRefusedBeforeItIsParsedWhileSignsInsideItsTextsCountForNothing)

@@ -80,9 +80,9 @@ public:
         return render(QStringLiteral("passthrough"), std::move(request), std::move(finalPath), std::move(progress));
     }
 
-    QCoro::Task<RenderResult> composeWithOverlays(Mixdown::Request request, QString finalPath, Progress progress) override
+    QCoro::Task<RenderResult> composeWithOverlays(std::shared_ptr<const Mixdown::Request> request, QString finalPath, Progress progress) override
     {
-        return render(QStringLiteral("overlays"), std::move(request), std::move(finalPath), std::move(progress));
+        return render(QStringLiteral("overlays"), *request, std::move(finalPath), std::move(progress));
     }
 
     QCoro::Task<FinishOutcome::MovieLengths> measureFinal(QString finalPath) override

@@ -91,3 +91,24 @@ TEST(RegularFile, readsOnlyARegularFileOfAtMostItsBoundAndNamesWhatElseWasThere)
     EXPECT_EQ(RegularFile::refusalText(Refusal::tooLarge, 64 * 1024 * 1024), QStringLiteral("larger than 64 MiB"));
     EXPECT_EQ(RegularFile::refusalText(Refusal::tooLarge, bound), QStringLiteral("larger than 16 bytes"));
 }
+
+TEST(RegularFile, holdsExactlyTheBytesOfARegularFileOnlyComparedAcrossItsChunks)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("note"));
+    // Three chunks and a bit, the last byte differing in one of them.
+    QByteArray bytes(3 * 1024 * 1024 + 5, 'n');
+    QByteArray lastDiffers = bytes;
+    lastDiffers.back() = 'x';
+    ASSERT_TRUE(writeFile(path, bytes));
+    EXPECT_TRUE(RegularFile::holdsExactly(path, bytes));
+    EXPECT_FALSE(RegularFile::holdsExactly(path, lastDiffers));
+    EXPECT_FALSE(RegularFile::holdsExactly(path, bytes.chopped(1)));
+    EXPECT_FALSE(RegularFile::holdsExactly(path, bytes + 'n'));
+    ASSERT_TRUE(writeFile(path, {}));
+    EXPECT_TRUE(RegularFile::holdsExactly(path, {}));
+    EXPECT_FALSE(RegularFile::holdsExactly(folder.filePath(QStringLiteral("nothing")), {}));
+    EXPECT_FALSE(RegularFile::holdsExactly(QStringLiteral("/dev/null"), {})) << "a device holds nothing, however empty it reads";
+    ASSERT_TRUE(::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("pipe"))).constData(), 0600) == 0);
+    EXPECT_FALSE(RegularFile::holdsExactly(folder.filePath(QStringLiteral("pipe")), {}));
+}

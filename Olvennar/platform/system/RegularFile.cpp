@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,47 +18,90 @@ namespace {
 
 bool isMissing(int error) { return error == ENOENT || error == ENOTDIR; }
 
-} // namespace
+// The regular file at `path`, opened for reading, and what it was when opened.
+struct Opened {
+    OpenFile file;
+    struct stat status {};
+};
 
-std::variant<Contents, Refusal> read(const QString& path, qint64 maximumBytes)
+std::variant<Opened, Refusal> openRegular(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
+    Opened opened;
     // Looked at before opening too: opening some devices does something of its own.
-    struct stat status {};
-    if (::stat(name.constData(), &status) != 0)
+    if (::stat(name.constData(), &opened.status) != 0)
         return isMissing(errno) ? Refusal::missing : Refusal::unreadable;
-    if (!S_ISREG(status.st_mode))
+    if (!S_ISREG(opened.status.st_mode))
         return Refusal::notRegularFile;
     // O_NONBLOCK: a FIFO swapped in since the look opens at once instead of waiting for a writer.
-    const OpenFile file = OpenFile::adopt(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (file.descriptor() < 0)
+    opened.file = OpenFile::adopt(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (opened.file.descriptor() < 0)
         return isMissing(errno) ? Refusal::missing : Refusal::unreadable;
-    if (::fstat(file.descriptor(), &status) != 0)
+    if (::fstat(opened.file.descriptor(), &opened.status) != 0)
         return Refusal::unreadable;
-    if (!S_ISREG(status.st_mode))
+    if (!S_ISREG(opened.status.st_mode))
         return Refusal::notRegularFile;
-    if (status.st_size > maximumBytes)
-        return Refusal::tooLarge;
-    Contents contents;
-    contents.modified = QDateTime::fromMSecsSinceEpoch(
-        static_cast<qint64>(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000, Qt::UTC);
-    // The file may grow between the look and the read: never take more than one byte past the bound.
-    contents.bytes.resize(static_cast<qsizetype>(std::min<qint64>(status.st_size, maximumBytes) + 1));
+    return opened;
+}
+
+// Fills `into` from the descriptor up to its size, or to the file's end; how much, or -1 when reading fails.
+qsizetype fill(int descriptor, char* into, qsizetype size)
+{
     qsizetype filled = 0;
-    while (filled < contents.bytes.size()) {
-        const ssize_t got = ::read(file.descriptor(), contents.bytes.data() + filled, static_cast<size_t>(contents.bytes.size() - filled));
+    while (filled < size) {
+        const ssize_t got = ::read(descriptor, into + filled, static_cast<size_t>(size - filled));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return Refusal::unreadable;
+            return -1;
         if (got == 0)
             break;
         filled += got;
     }
+    return filled;
+}
+
+} // namespace
+
+std::variant<Contents, Refusal> read(const QString& path, qint64 maximumBytes)
+{
+    auto found = openRegular(path);
+    if (const Refusal* refusal = std::get_if<Refusal>(&found))
+        return *refusal;
+    const Opened& opened = std::get<Opened>(found);
+    if (opened.status.st_size > maximumBytes)
+        return Refusal::tooLarge;
+    Contents contents;
+    contents.modified = QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(opened.status.st_mtim.tv_sec) * 1000 + opened.status.st_mtim.tv_nsec / 1000000, Qt::UTC);
+    // The file may grow between the look and the read: never take more than one byte past the bound.
+    contents.bytes.resize(static_cast<qsizetype>(std::min<qint64>(opened.status.st_size, maximumBytes) + 1));
+    const qsizetype filled = fill(opened.file.descriptor(), contents.bytes.data(), contents.bytes.size());
+    if (filled < 0)
+        return Refusal::unreadable;
     if (filled > maximumBytes)
         return Refusal::tooLarge;
     contents.bytes.truncate(filled);
     return contents;
+}
+
+bool holdsExactly(const QString& path, const QByteArray& bytes)
+{
+    auto found = openRegular(path);
+    const Opened* opened = std::get_if<Opened>(&found);
+    if (!opened || opened->status.st_size != bytes.size())
+        return false;
+    const int descriptor = opened->file.descriptor();
+    constexpr qsizetype chunkBytes = 1024 * 1024;
+    QByteArray chunk(std::clamp<qsizetype>(bytes.size(), 1, chunkBytes), Qt::Uninitialized);
+    for (qsizetype at = 0; at < bytes.size(); at += chunk.size()) {
+        const qsizetype size = std::min(chunk.size(), bytes.size() - at);
+        if (fill(descriptor, chunk.data(), size) != size || std::memcmp(chunk.constData(), bytes.constData() + at, static_cast<size_t>(size)) != 0)
+            return false;
+    }
+    // Nothing past them: a file grown since the look does not hold the same.
+    char past = 0;
+    return fill(descriptor, &past, 1) == 0;
 }
 
 QString refusalText(Refusal refusal, qint64 maximumBytes)

@@ -23,6 +23,10 @@ enum class Refusal { missing, notRegularFile, tooLarge, unreadable };
 
 // The whole file when it holds at most `maximumBytes`; never reads more than one byte past the bound.
 std::variant<Contents, Refusal> read(const QString& path, qint64 maximumBytes);
+// Whether the regular file at `path` holds exactly `bytes`, compared a chunk at a time as it is read: a large
+// file is never held a second time beside what it is compared with. False for anything that is not a regular
+// file, or cannot be read.
+bool holdsExactly(const QString& path, const QByteArray& bytes);
 // "not a regular file", "larger than 64 MiB" and the like.
 QString refusalText(Refusal refusal, qint64 maximumBytes);
 // A bound as a refusal says it: "64 MiB" (whole MiB, rounded down), or "4096 bytes" below one.
