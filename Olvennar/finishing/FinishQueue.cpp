@@ -161,7 +161,7 @@ struct FinishQueue::Attempt {
     bool retry = false;
     // The relaunches the job's note in its folder counts; nothing while no note of it is there. What a gone
     // folder's row may promise.
-    std::optional<int> noted;
+    std::optional<int> noted = std::nullopt;
 
     void answer(const FinishWork::Outcome& outcome)
     {
