@@ -68,7 +68,7 @@ CompositorSettings settingsFor(ScreenLayout layout)
         pointer.xs.push_back(0.3 + 0.4 * i / 1200.0);
         pointer.ys.push_back(0.6 + 0.1 * std::sin(i / 90.0));
     }
-    settings.pointer = pointer;
+    settings.pointer = std::make_shared<const PointerPath>(std::move(pointer));
     settings.layoutTimeline.stops = {{LayoutState::face, 0, 0, {}, 3}, {LayoutState::screen, 1.0, 0.8, {}, 1}};
     return settings;
 }

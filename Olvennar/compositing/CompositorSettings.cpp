@@ -33,7 +33,9 @@ CompositorSettings CompositorSettings::forExport(const Mixdown::Request& request
     settings.background = request.background;
     settings.focus = request.focus;
     settings.layoutTimeline = request.layoutTimeline;
-    settings.pointer = request.pointer;
+    // Borrowed from the request, which outlives the export's renderers (OverlayFrameRenderer::Setup).
+    if (request.pointer)
+        settings.pointer = std::shared_ptr<const PointerPath>(std::shared_ptr<const PointerPath>(), &*request.pointer);
     settings.cameraSegments = request.cameraSegments;
     settings.phoneSegments = request.phoneSegments;
     return settings;

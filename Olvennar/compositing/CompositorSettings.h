@@ -13,6 +13,7 @@
 #include <QSizeF>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -44,7 +45,9 @@ struct CompositorSettings {
     StudioBackground background = StudioBackground::blushMesh;
     std::optional<FocusPath> focus; // studio look: the front window's region over time
     LayoutTimeline layoutTimeline = LayoutTimeline::fixed();
-    std::optional<PointerPath> pointer; // nothing: no cursor drawn
+    // Nothing: no cursor drawn. Shared, not copied: a day's track is some 170 MB, and an export draws with
+    // several renderers.
+    std::shared_ptr<const PointerPath> pointer;
     std::vector<ClipSegment> cameraSegments;
     std::vector<ClipSegment> phoneSegments;
 

@@ -1,6 +1,7 @@
 #include "CompositorFixture.h"
 
 #include <cmath>
+#include <memory>
 
 using namespace CompositorTesting;
 
@@ -67,7 +68,7 @@ TEST_F(CompositorTest, ClassicRingsAppearAtTheClickAndZoomWithTheScreen)
 TEST_F(CompositorTest, ClassicCursorHangsBelowItsTipAndLeavesTheFrameWithThePointer)
 {
     CompositorSettings settings = classicSettings();
-    settings.pointer = still(0.5, 0.5);
+    settings.pointer = std::make_shared<const PointerPath>(still(0.5, 0.5));
     const PixelBuffer drawn = render(settings, 1, grayScreen);
     // The arrow points up-left from its tip at (240, 135): its body lies below and right of it.
     const Pixel body = at(drawn, 242, 129);
@@ -77,11 +78,11 @@ TEST_F(CompositorTest, ClassicCursorHangsBelowItsTipAndLeavesTheFrameWithThePoin
     // The classic look, too, takes its sprites from one studio renderer.
     EXPECT_EQ(compositor.cacheState().studioRendererBuilds, 1);
 
-    settings.pointer = still(1.006, 0.5);
+    settings.pointer = std::make_shared<const PointerPath>(still(1.006, 0.5));
     EXPECT_EQ(changedPixels(render(settings, 1, grayScreen), screenColor), 0);
 
     // Under a ×2 zoom about the middle the tip moves away from the centre and the arrow grows by √2.
-    settings.pointer = still(0.6, 0.5);
+    settings.pointer = std::make_shared<const PointerPath>(still(0.6, 0.5));
     settings.zoom = heldZoom({0.5, 0.5}, 2);
     const PixelBuffer zoomed = render(settings, 1, grayScreen);
     EXPECT_GT(at(zoomed, 339, 127).red, 150);

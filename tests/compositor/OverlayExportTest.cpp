@@ -6,6 +6,7 @@
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/PlanarPictureConverter.h"
+#include "platform/system/ProcessMemory.h"
 #include "support/TestEnvironment.h"
 
 #include <cmath>
@@ -258,4 +259,23 @@ TEST(FestrinCompositorRendererTest, PanelsMeasuredOnAWideScreenAreDrawnWhereThey
     FestrinCompositorRenderer sameSize({request, QSize(2560, 1440), QSize(2560, 1440), false, true, {}});
     EXPECT_EQ(sameSize.instruction().settings().phoneRect, request.phoneRect);
     EXPECT_DOUBLE_EQ(sameSize.instruction().settings().phoneCornerRadius, 22);
+}
+
+// An export draws with several renderers at once: they share the plan's pointer track, a day's of which is
+// some 170 MB, instead of each keeping a copy of it.
+TEST(FestrinCompositorRendererTest, RenderersOfOneExportShareTheDayLongPointerTrackOfItsPlan)
+{
+    Mixdown::Request request;
+    PointerPath pointer;
+    pointer.xs.assign(static_cast<size_t>(3600 * PointerPath::rate), 0.5);
+    pointer.ys = pointer.xs;
+    request.pointer = std::move(pointer);
+    const OverlayFrameRenderer::Setup setup{request, QSize(width, height), QSize(width, height), false, false, {}};
+    const long before = ProcessMemory::residentKilobytes();
+    ASSERT_GT(before, 0);
+    std::vector<std::unique_ptr<OverlayFrameRenderer>> renderers;
+    for (int i = 0; i < 4; ++i)
+        renderers.push_back(FestrinCompositorRenderer::factory()(setup));
+    // An hour's track is some 7 MB: four copies would hold 28 MB more.
+    EXPECT_LT(ProcessMemory::residentKilobytes() - before, 5 * 1024) << "kB more with four renderers";
 }
