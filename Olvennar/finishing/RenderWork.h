@@ -16,7 +16,7 @@ public:
 
     QString title() const override { return job_.title; }
     bool waitsForBreak() const override { return true; }
-    std::optional<Note> note() const override { return PendingRender::note(job_); }
+    std::optional<Note> note() const override;
     QString take() const override { return job_.finalURL; }
     QString failureContext() const override { return QStringLiteral("finish"); }
     std::shared_ptr<const HeldFolder> folder() const override { return job_.folder; }
@@ -27,7 +27,18 @@ public:
     void failed(FinishQueue& queue, const QUuid& id, const ErrorInfo& failure) override;
 
 private:
+    // Where the job reads and writes the take's folder: through the held folder when there is one.
+    QString reachedFolder() const;
+    // The movies the render reads that the take recorded in its own folder, by name.
+    QStringList ownMovies() const;
+    // The take's movies were deleted or replaced since the job knew them, and it made nothing of them.
+    bool takeGone() const;
+
     PendingRender::Job job_;
+    // Which of the take's movies was found deleted or replaced when the job ran: it never runs again.
+    std::optional<QString> lost_;
+    // The take's pieces were tidied into Raw/: the movies are gone from their names on purpose.
+    bool tidied_ = false;
     // Each attempt, a Retry's too, writes these first and lets go of those written.
     HeldSidecars refused_;
     // What the take's rows said of the refused files when the attempt began: restated once it ends.

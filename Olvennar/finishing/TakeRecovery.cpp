@@ -146,9 +146,12 @@ private:
                 job.insert(QStringLiteral("relaunches"), job.value(QStringLiteral("relaunches")).toInt() + 1);
             job.insert(QStringLiteral("output"), output);
             std::optional<PendingRender::Job> renderJob = render ? PendingRender::fromNote(job) : std::nullopt;
-            // The job is this folder's from now on, wherever the folder is renamed or moved later.
-            if (renderJob)
+            // The job is this folder's from now on, wherever the folder is renamed or moved later, and the take's
+            // files beside the note now are its own: one filmed later under their names is another take's.
+            if (renderJob) {
                 renderJob->folder = HeldFolder::hold(folder.absolutePath());
+                renderJob->pieces.holdPresent(output);
+            }
             if (stopped) {
                 note(marker.filePath(), QStringLiteral("the ") + what + QStringLiteral(" of ") + output
                         + QStringLiteral(" was cut short again after a relaunch; the take's files stay"));
