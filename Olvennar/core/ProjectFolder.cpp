@@ -350,7 +350,11 @@ QString nextTakeSuffix(const QString& folder)
     if (QFileInfo(raw).isDir())
         names += entryNames(raw);
     std::set<qint64> taken;
-    for (const QString& name : names) {
+    for (QString name : names) {
+        // A job still waiting keeps its take's suffix by its hidden note (".final-2.pending") once the take's
+        // shown files were deleted: a take filmed under that suffix now would be read and tidied by that job.
+        if (name.startsWith(QLatin1Char('.')) && name.endsWith(QLatin1String(".pending")))
+            name.remove(0, 1);
         if (const auto n = takeNumber(name))
             taken.insert(*n);
     }

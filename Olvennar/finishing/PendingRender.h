@@ -1,6 +1,7 @@
 #pragma once
 
 #include "finishing/FinishWork.h"
+#include "finishing/HeldPieces.h"
 #include "plans/MixdownRequest.h"
 #include "platform/system/HeldFolder.h"
 
@@ -31,6 +32,8 @@ struct Job {
     std::optional<QString> unwritten;
     // The take's folder, held open from its start or from the launch that found the note; never in the note.
     std::shared_ptr<const HeldFolder> folder;
+    // The take's own files, held from its stop or from the launch that found the note; never in the note.
+    HeldPieces pieces = {};
 };
 
 // The request's movies directly in the folder `from` are named in `to` instead (a phone movie recorded

@@ -3,9 +3,11 @@
 #include "finishing/FinishOutcome.h"
 #include "finishing/FinishQueue.h"
 #include "finishing/FinishingTools.h"
+#include "finishing/PendingNote.h"
 #include "finishing/TakePieces.h"
 #include "platform/system/Diagnostics.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -34,6 +36,32 @@ QString RenderWork::folderPath() const { return QFileInfo(job_.finalURL).absolut
 
 QString RenderWork::reached() const { return job_.folder ? job_.folder->throughDescriptor() : folderPath(); }
 
+QStringList RenderWork::ownMovies() const
+{
+    // A phone movie recorded elsewhere is none of the take's pieces. The plan names the take's own movies
+    // where the render reaches them.
+    const QString folder = QDir::cleanPath(reached());
+    QStringList names;
+    for (const std::optional<QString>& movie : {std::optional<QString>(plan_->rawURL), plan_->cameraURL, plan_->phoneURL}) {
+        if (movie && QDir::cleanPath(QFileInfo(*movie).absolutePath()) == folder)
+            names << QFileInfo(*movie).fileName();
+    }
+    return names;
+}
+
+bool RenderWork::takeGone() const { return lost_ || (!tidied_ && job_.pieces.firstLost(reached(), ownMovies())); }
+
+std::optional<FinishWork::Note> RenderWork::note() const
+{
+    FinishWork::Note own = PendingRender::note(job_, *plan_, reached());
+    // A render whose take is gone never writes or removes a note at its name that is not its own: the next
+    // take's, filmed under the same name once this take's files were deleted. Read only then: a note is large.
+    if (takeGone()
+        && PendingNote::holder({QDir(reached()).filePath(QFileInfo(own.path).fileName()), own.content}) == PendingNote::Holder::another)
+        return std::nullopt;
+    return own;
+}
+
 void RenderWork::follow(const QString& now)
 {
     const QString was = folderPath();
@@ -47,15 +75,28 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
     // runs is still where the render reads its take and writes its final, and a folder made since under its
     // old name (the next take's) is never touched.
     const QString folder = folderPath();
-    const QString reached = job_.folder ? job_.folder->throughDescriptor() : folder;
+    const QString reached = RenderWork::reached();
     const auto named = [folder, held = job_.folder](const QString& text) {
         return held ? QString(text).replace(held->throughDescriptor(), held->now(folder).value_or(folder)) : text;
     };
+    // Before anything is read or written: a take whose movies were deleted or replaced since the stop is gone,
+    // and a file at their names now is another take's (the next one, filmed under the same name). Its files are
+    // let go, as holding a deleted raw would keep its space on the disk taken.
+    if (!lost_)
+        lost_ = job_.pieces.firstLost(reached, ownMovies());
+    if (lost_) {
+        job_.pieces.clear();
+        co_return Outcome{HeldPieces::lostFailure(QFileInfo(job_.finalURL).fileName() + QStringLiteral(" was not made"), *lost_), {}, {}};
+    }
     // First, so the take's pointer log and description reach the disk even when the render fails; what the
-    // disk still refuses stays held for the next attempt.
+    // disk still refuses stays held for the next attempt, and what it wrote is the take's own from now on.
     refusedBefore_ = refused_.refusedNote();
     refused_.moveTo(folder, reached);
+    QStringList written = refused_.names();
     refused_.writeAll();
+    for (const QString& name : refused_.names())
+        written.removeAll(name);
+    job_.pieces.holdWritten(reached, written);
     refused_.moveTo(reached, folder);
     const Mixdown::Request& request = *plan_;
     const QString finalURL = HeldFolder::moved(job_.finalURL, folder, reached);
@@ -93,7 +134,10 @@ QCoro::Task<FinishWork::Outcome> RenderWork::run(Run run)
         FinishOutcome::damagedNote(rendered.damagedPictures, rawName));
     if (!refused_.empty())
         note = FinishOutcome::joined(note.isEmpty() ? std::nullopt : std::optional<QString>(note), refused_.refusedNote());
-    TakePieces::moveTakePiecesToRaw(finalURL);
+    TakePieces::moveTakePiecesToRaw(finalURL, [this, &reached](const QString& name) { return job_.pieces.ownAt(reached, name); });
+    // Nothing is read or tidied any more: the take's files are let go.
+    tidied_ = true;
+    job_.pieces.clear();
     if (!note.isEmpty())
         Diagnostics::log(QFileInfo(finalURL).fileName() + QStringLiteral(": ") + note);
     co_return Outcome{std::nullopt, named(finalURL), note};

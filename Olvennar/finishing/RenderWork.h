@@ -17,7 +17,7 @@ public:
 
     QString title() const override { return job_.title; }
     bool waitsForBreak() const override { return true; }
-    std::optional<Note> note() const override { return PendingRender::note(job_, *plan_, reached()); }
+    std::optional<Note> note() const override;
     QString take() const override { return job_.finalURL; }
     QString failureContext() const override { return QStringLiteral("finish"); }
     std::shared_ptr<const HeldFolder> folder() const override { return job_.folder; }
@@ -30,6 +30,10 @@ public:
 private:
     // The take's folder as the render reaches it: through its descriptor when it is held.
     QString reached() const;
+    // The movies the render reads that the take recorded in its own folder, by name.
+    QStringList ownMovies() const;
+    // The take's movies were deleted or replaced since the job knew them, and it made nothing of them.
+    bool takeGone() const;
 
     // Its plan kept apart, in `plan_`.
     PendingRender::Job job_;
@@ -37,6 +41,10 @@ private:
     // folder never changes it: kept once, and shared with the render's worker rather than copied for it (a
     // day's take's is some 170 MB).
     std::shared_ptr<const Mixdown::Request> plan_;
+    // Which of the take's movies was found deleted or replaced when the job ran: it never runs again.
+    std::optional<QString> lost_;
+    // The take's pieces were tidied into Raw/: the movies are gone from their names on purpose.
+    bool tidied_ = false;
     // Each attempt, a Retry's too, writes these first and lets go of those written.
     HeldSidecars refused_;
     // What the take's rows said of the refused files when the attempt began: restated once it ends.

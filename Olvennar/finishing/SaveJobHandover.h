@@ -1,5 +1,6 @@
 #pragma once
 
+#include "finishing/HeldPieces.h"
 #include "finishing/HeldSidecars.h"
 #include "plans/MixdownRequest.h"
 #include "platform/system/HeldFolder.h"
@@ -32,4 +33,6 @@ struct SaveJobHandover {
     HeldSidecars refusedSidecars;
     // The take's folder, held open since the take started; its paths above name it where it lay at the stop.
     std::shared_ptr<const HeldFolder> folder;
+    // The take's files as the stop left them, held by what they are.
+    HeldPieces pieces = {};
 };

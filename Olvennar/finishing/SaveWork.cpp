@@ -8,6 +8,8 @@
 
 QString SaveWork::folderPath() const { return QFileInfo(job_.takeJSON).absolutePath(); }
 
+QString SaveWork::reachedFolder() const { return job_.folder ? job_.folder->throughDescriptor() : folderPath(); }
+
 void SaveWork::follow(const QString& now)
 {
     const QString was = folderPath();
@@ -22,12 +24,24 @@ QCoro::Task<FinishWork::Outcome> SaveWork::run(Run run)
     // Read and written through the held folder, so a take folder renamed or moved during the save is still
     // where every file of the take lands, and nothing reaches a folder made since under its old name.
     const QString folder = folderPath();
-    const QString reached = job_.folder ? job_.folder->throughDescriptor() : folder;
+    const QString reached = reachedFolder();
+    // Before anything is read or written: a raw deleted or replaced since the stop leaves no take to save, and a
+    // file at its name now is another take's. The take's files are let go, and a Retry finds it gone still.
+    const QString rawName = QFileInfo(job_.request.rawURL).fileName();
+    if (!lost_)
+        lost_ = job_.pieces.firstLost(reached, {rawName});
+    if (lost_) {
+        job_.pieces.clear();
+        co_return Outcome{HeldPieces::lostFailure(job_.title + QStringLiteral(" was not saved"), *lost_), {}, {}};
+    }
     SaveJobHandover handover = job_;
     SaveJob::move(handover, folder, reached);
     // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
     QCoro::Task<SaveJob::Outcome> saving = SaveJob::saveFiles(run.tools, std::move(handover), [] { return QDateTime::currentDateTimeUtc(); });
     saved_ = co_await saving;
+    // A remote stop's trim put a shorter raw in its place.
+    if (job_.byRemote)
+        job_.pieces.holdWritten(reached, {rawName});
     // Named where the take was when the save began; the queue follows the folder from there.
     if (saved_.facePath)
         saved_.facePath = HeldFolder::moved(*saved_.facePath, reached, folder);
@@ -51,6 +65,12 @@ void SaveWork::succeeded(FinishQueue& queue, const Outcome& outcome)
     Mixdown::Request render = job_.request;
     render.cameraURL = saved_.facePath;
     render.recordedSeconds = saved_.duration;
+    // What the save took in (the camera movie, now in the face movie) is let go, and what it wrote since the
+    // stop (the take's description, its face movie) is the take's own too.
+    const QString reached = reachedFolder();
+    HeldPieces pieces = job_.pieces;
+    pieces.letGoOfMissing(reached);
+    pieces.holdPresent(HeldFolder::moved(job_.previewURL, folderPath(), reached));
     queue.submit(std::make_shared<RenderWork>(PendingRender::Job{job_.title + QStringLiteral(" video"), QStringLiteral("video ") + job_.title,
-        job_.previewURL, job_.stopSidecar, std::move(render), 0, std::nullopt, job_.folder}, saved_.refused));
+        job_.previewURL, job_.stopSidecar, std::move(render), 0, std::nullopt, job_.folder, std::move(pieces)}, saved_.refused));
 }

@@ -23,7 +23,12 @@ public:
     void succeeded(FinishQueue& queue, const Outcome& outcome) override;
 
 private:
+    // Where the save reads and writes the take's folder: through the held folder when there is one.
+    QString reachedFolder() const;
+
     SaveJobHandover job_;
     // What the last attempt saved, for the render it queues.
     SaveJob::Outcome saved_;
+    // The take's raw found deleted or replaced when the save ran: it never runs again.
+    std::optional<QString> lost_;
 };

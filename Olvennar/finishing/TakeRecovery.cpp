@@ -151,8 +151,11 @@ private:
                 QString cut;
                 std::optional<PendingRender::Job> read = PendingRender::fromNote(job, &cut);
                 // The job is this folder's from now on, wherever the folder is renamed or moved later.
-                if (read)
+                // The take's files beside the note now are its own: one filmed later under their names is another take's.
+                if (read) {
                     read->folder = HeldFolder::hold(folder.absolutePath());
+                    read->pieces.holdPresent(output);
+                }
                 // Said once while the note holds them: a render that runs writes its note anew as it was read.
                 if (!cut.isEmpty())
                     note(marker.filePath() + QStringLiteral(" (cut)"), marker.filePath() + QStringLiteral(" holds ") + cut

@@ -171,6 +171,8 @@ QCoro::Task<> ScreenTake::finishStop(StoppedScreenTake stopped, TakeFolder folde
     SaveJobHandover job = ScreenStopPlan::saveJob(folder, stopped, look, std::move(request), duration, byRemote);
     job.refusedSidecars = std::move(refused);
     job.folder = folder.held;
+    // Known by what they are from now on: a file filmed later under one of their names is another take's.
+    job.pieces.holdPresent(reached.file(QStringLiteral("final"), QStringLiteral(".mov")));
 
     const ScreenRecorder::Statistics counts = screenRecorder_ ? screenRecorder_->statistics() : ScreenRecorder::Statistics{};
     const std::optional<QString> lostFrames = ScreenStopPlan::lostFramesNotice(counts.framesWritten, counts.framesDropped + counts.framesMissed);

@@ -103,6 +103,26 @@ TEST_F(ProjectFolderTest, TakeSuffix)
     EXPECT_EQ(ProjectFolder::nextTakeSuffix(path(QStringLiteral("missing"))), QString());
 }
 
+TEST_F(ProjectFolderTest, TakeSuffixSkipsTheNameOfAJobStillPending)
+{
+    // A take's shown files deleted while its render waits: the job's hidden note still holds the name.
+    const struct {
+        QStringList entries;
+        const char* suffix;
+    } cases[] = {
+        {{QStringLiteral(".final.pending")}, "-2"},
+        {{QStringLiteral("final.mov"), QStringLiteral("Raw/raw.mov"), QStringLiteral(".final-2.pending")}, "-3"},
+        // Hidden files that are no job's note.
+        {{QStringLiteral(".final-2.mov"), QStringLiteral(".notes.pending"), QStringLiteral(".final.pending.tmp")}, ""},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        const QString takeFolder = path(QStringLiteral("pending-%1").arg(index++));
+        make(takeFolder, c.entries);
+        EXPECT_EQ(ProjectFolder::nextTakeSuffix(takeFolder), QString::fromLatin1(c.suffix)) << c.entries.join(QLatin1Char(',')).toStdString();
+    }
+}
+
 TEST_F(ProjectFolderTest, RequestedShortsRootMustLieStrictlyInsideTheChannelTree)
 {
     const QString channelRoot = path(QStringLiteral("Brain/PROJECTS/BRANCHLINE"));

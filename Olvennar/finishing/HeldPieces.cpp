@@ -1,0 +1,59 @@
+#include "finishing/HeldPieces.h"
+
+#include "finishing/TakePieces.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+void HeldPieces::holdPresent(const QString& finalPath)
+{
+    known_ = true;
+    const QDir folder = QFileInfo(finalPath).absoluteDir();
+    for (const QString& name : TakePieces::pieceNames(finalPath)) {
+        if (files_.contains(name))
+            continue;
+        if (std::shared_ptr<const HeldFile> file = HeldFile::hold(folder.filePath(name)))
+            files_.emplace(name, std::move(file));
+    }
+}
+
+void HeldPieces::holdWritten(const QString& folder, const QStringList& names)
+{
+    // A job that never knew the take's files takes them all as its own already.
+    if (!known_)
+        return;
+    for (const QString& name : names) {
+        files_.erase(name);
+        if (std::shared_ptr<const HeldFile> file = HeldFile::hold(QDir(folder).filePath(name)))
+            files_.emplace(name, std::move(file));
+    }
+}
+
+void HeldPieces::letGoOfMissing(const QString& folder)
+{
+    std::erase_if(files_, [&folder](const auto& held) { return !held.second->isAt(QDir(folder).filePath(held.first)); });
+}
+
+bool HeldPieces::ownAt(const QString& folder, const QString& name) const
+{
+    const auto held = files_.find(name);
+    if (held == files_.end())
+        return !known_;
+    return held->second->isAt(QDir(folder).filePath(name));
+}
+
+std::optional<QString> HeldPieces::firstLost(const QString& folder, const QStringList& names) const
+{
+    for (const QString& name : names) {
+        const QFileInfo there(QDir(folder).filePath(name));
+        if (!ownAt(folder, name) && (files_.contains(name) || there.exists() || there.isSymLink()))
+            return name;
+    }
+    return std::nullopt;
+}
+
+ErrorInfo HeldPieces::lostFailure(const QString& notDone, const QString& lost)
+{
+    return ErrorInfo{QStringLiteral("Olvennar.HeldPieces"), 1,
+        notDone + QStringLiteral(": ") + lost + QStringLiteral(" was deleted or replaced after the take stopped; the files now in its folder stay as they are")};
+}
