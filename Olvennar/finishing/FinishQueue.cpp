@@ -467,7 +467,7 @@ QCoro::Task<> FinishQueue::runAttempt(QPointer<FinishQueue> weak, QCoro::Task<> 
             weak->setFinishState(id, failed(outcome.failure->description));
             // An unlisted job's failure is its take's: the take shows it, with no row to retry from.
             // Its note went with the failure: the Retry writes it anew.
-            if (work.listed() && !folderGone)
+            if (work.listed() && !folderGone && work.retryable())
                 weak->offerRetry(id, attempt->work, std::nullopt);
             work.failed(*weak, id, *outcome.failure);
         }

@@ -57,6 +57,8 @@ public:
     virtual QString folderPath() const { return {}; }
     // The folder was renamed or moved to `now`: the work names its own files there from now on.
     virtual void follow(const QString& now) { (void)now; }
+    // Whether running it again after a failure could do anything: not once it found its take gone.
+    virtual bool retryable() const { return true; }
     // What a failure is logged under.
     virtual QString failureContext() const = 0;
     // Does the work; a retry runs it again from the start with the same inputs.

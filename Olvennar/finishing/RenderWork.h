@@ -20,6 +20,7 @@ public:
     std::optional<Note> note() const override;
     QString take() const override { return job_.finalURL; }
     QString failureContext() const override { return QStringLiteral("finish"); }
+    bool retryable() const override { return !lost_; }
     std::shared_ptr<const HeldFolder> folder() const override { return job_.folder; }
     QString folderPath() const override;
     void follow(const QString& now) override;

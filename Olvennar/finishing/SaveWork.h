@@ -15,6 +15,7 @@ public:
     QString title() const override { return job_.title; }
     // The final its render makes, else the raw movie it saves.
     QString take() const override { return job_.previewURL.isEmpty() ? job_.request.rawURL : job_.previewURL; }
+    bool retryable() const override { return !lost_; }
     QString failureContext() const override { return QStringLiteral("save take"); }
     std::shared_ptr<const HeldFolder> folder() const override { return job_.folder; }
     QString folderPath() const override;

@@ -48,6 +48,7 @@ TEST_F(ReusedTakeName, aRenderWhoseTakeWasDeletedWhileItWaitedTouchesNothingOfTh
     EXPECT_EQ(row(1).state.kind, Kind::failed);
     EXPECT_EQ(row(1).state.message,
         QStringLiteral("final.mov was not made: raw.mov was deleted or replaced after the take stopped; the files now in its folder stay as they are"));
+    EXPECT_FALSE(controller->finishQueue().hasFinishRetry(row(1).id)) << "a Retry could only fail the same way";
     // The second take's render, the only one, reads its own raw; nothing of it was tidied or written over.
     ASSERT_EQ(tools->renders.size(), 1u);
     EXPECT_EQ(read(tools->renders.front()->request.rawURL), "the second take");
