@@ -5,12 +5,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-namespace {
-
-OpenFile::Identity identityOf(const struct stat& info) { return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), 0}; }
-
-} // namespace
-
 std::shared_ptr<const HeldFile> HeldFile::hold(const QString& path)
 {
     // O_PATH: holding a file reads nothing of it, needs no read permission and keeps no reader waiting.
@@ -22,9 +16,10 @@ std::shared_ptr<const HeldFile> HeldFile::hold(const QString& path)
 
 bool HeldFile::isAt(const QString& path) const
 {
-    struct stat held {};
+    // The name itself, not what a link there points at.
     struct stat there {};
-    if (path.isEmpty() || ::fstat(file_.descriptor(), &held) != 0 || ::lstat(QFile::encodeName(path).constData(), &there) != 0)
+    const std::optional<OpenFile::Identity> held = file_.identity();
+    if (path.isEmpty() || !held || ::lstat(QFile::encodeName(path).constData(), &there) != 0)
         return false;
-    return identityOf(held).sameFileAs(identityOf(there));
+    return held->sameFileAs({static_cast<uint64_t>(there.st_dev), static_cast<uint64_t>(there.st_ino), 0});
 }

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 std::shared_ptr<const HeldFolder> HeldFolder::hold(const QString& path)
 {
@@ -18,13 +17,7 @@ std::shared_ptr<const HeldFolder> HeldFolder::hold(const QString& path)
 
 std::optional<QString> HeldFolder::now(const QString& expected) const { return folder_.location({QDir::cleanPath(expected)}); }
 
-std::optional<OpenFile::Identity> HeldFolder::identity() const
-{
-    struct stat info {};
-    if (::fstat(folder_.descriptor(), &info) != 0)
-        return std::nullopt;
-    return OpenFile::Identity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), static_cast<uint64_t>(info.st_nlink)};
-}
+std::optional<OpenFile::Identity> HeldFolder::identity() const { return folder_.identity(); }
 
 QString HeldFolder::throughDescriptor() const { return QStringLiteral("/proc/self/fd/") + QString::number(folder_.descriptor()); }
 

@@ -73,17 +73,25 @@ std::optional<QString> OpenFile::sync() const
     return std::nullopt;
 }
 
-std::optional<QString> OpenFile::location(const QStringList& expected) const
+std::optional<OpenFile::Identity> OpenFile::identity() const
 {
     struct stat info {};
     if (fd_ < 0 || ::fstat(fd_, &info) != 0)
+        return std::nullopt;
+    return identityOf(info);
+}
+
+std::optional<QString> OpenFile::location(const QStringList& expected) const
+{
+    const std::optional<Identity> file = identity();
+    if (!file)
         return std::nullopt;
     std::vector<Candidate> candidates;
     for (const QString& path : expected)
         candidates.emplace_back(path, identityAt(path));
     if (const QString name = kernelName(fd_); !name.isEmpty())
         candidates.emplace_back(name, identityAt(name));
-    return firstNaming(identityOf(info), candidates);
+    return firstNaming(*file, candidates);
 }
 
 std::optional<QString> OpenFile::firstNaming(const Identity& file, const std::vector<Candidate>& candidates)

@@ -38,6 +38,8 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
     int descriptor() const { return fd_; }
+    // What names the file now (its device and inode); nothing when the descriptor cannot be read.
+    std::optional<Identity> identity() const;
     // fsync of the file wherever it lies now; why it failed otherwise.
     std::optional<QString> sync() const;
     // Where the file lies now: the first of `expected` that names it, else the name the kernel keeps for the
