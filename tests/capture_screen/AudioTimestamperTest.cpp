@@ -12,6 +12,8 @@ constexpr int64_t millisecond = 1'000'000;
 
 int64_t startOf(const MediaSample& block) { return block.presentationTime().valueIn(1'000'000'000).value_or(0); }
 int64_t endOf(const MediaSample& block) { return startOf(block) + block.audio->frameCount() * 1'000'000'000 / 48000; }
+// The milliseconds a "sound timeline moved by" note says.
+double movedBy(const QString& note) { return note.section(QLatin1Char(' '), 4, 4).toDouble(); }
 
 // Everything the timestamper gives out for a card, with the gaps between consecutive blocks.
 struct StampedRun {
@@ -154,4 +156,80 @@ TEST(AudioTimestamper, aCardThatDriftsIsFollowedByStretchingWithinATenthOfAPerce
         EXPECT_LT(worst, 16 * millisecond) << "within a frame of the host clock all along";
         EXPECT_EQ(run.notes.size(), 1u);
     }
+}
+
+TEST(AudioTimestamper, soundThatStopsComingKeepsItsPlaceWhileLateReadsMoveNothing)
+{
+    // Table: how long no sound came (nobody reported a hole), and how late reads come.
+    struct Row {
+        double breakSeconds;
+        int64_t jitter;
+    };
+    for (const Row& row : {Row{1.0, 3 * millisecond}, Row{0.4, 0}, Row{0, 60 * millisecond}, Row{0, 150 * millisecond}}) {
+        SCOPED_TRACE(testing::Message() << row.breakSeconds << " s, jitter " << row.jitter / millisecond);
+        SimulatedSoundCard card;
+        card.jitter = row.jitter;
+        AudioTimestamper stamper{48000, 2};
+        StampedRun run;
+        run.play(card, stamper, 3);
+        ASSERT_TRUE(stamper.settled());
+        const size_t before = run.blocks.size();
+        card.skip(std::llround(row.breakSeconds * 48000));
+        run.play(card, stamper, 6);
+        ASSERT_GT(run.blocks.size(), before);
+        const int64_t step = startOf(run.blocks[before]) - endOf(run.blocks[before - 1]);
+        if (row.breakSeconds > 0) {
+            EXPECT_NEAR(step, std::llround(row.breakSeconds * 1000) * millisecond, row.jitter + millisecond) << "the next block sits where it was heard";
+            EXPECT_NEAR(endOf(run.blocks.back()), card.nextFrameAt(), row.jitter + 2 * millisecond) << "and so does all that follows";
+            ASSERT_EQ(run.notes.size(), 2u);
+            EXPECT_NEAR(movedBy(run.notes.back()), row.breakSeconds * 1000, 4);
+            EXPECT_TRUE(run.notes.back().endsWith(QStringLiteral("after a break in the sound"))) << run.notes.back().toStdString();
+        } else {
+            EXPECT_LE(run.largestGap, 1) << "late reads never step the timeline";
+            EXPECT_EQ(run.notes.size(), 1u);
+        }
+    }
+}
+
+TEST(AudioTimestamper, aStreamMovedToAnotherSourceSettlesAgainAndItsSoundKeepsItsPlace)
+{
+    // The take's microphone is unplugged 3 s in: the server moves the stream to another one, whose first
+    // sound comes 0.9 s later, with a latency reported stuck high before it falls to its real 25 ms.
+    SimulatedSoundCard card;
+    card.jitter = 2 * millisecond;
+    AudioTimestamper stamper{48000, 2};
+    StampedRun run;
+    run.play(card, stamper, 3);
+    ASSERT_TRUE(stamper.settled());
+    const size_t before = run.blocks.size();
+    const double movedAt = card.elapsedSeconds();
+    stamper.resettle(QStringLiteral("the stream moved to desk_mic"));
+    card.skip(43200);
+    const int64_t firstHeardAt = card.nextFrameAt();
+    card.trueLatency = 25 * millisecond;
+    card.reportedLatency = [movedAt](double t) {
+        return t < movedAt ? 10 * millisecond : SimulatedSoundCard::settling(300 * millisecond, 25 * millisecond, movedAt + 1.4, movedAt + 2.0)(t);
+    };
+    run.play(card, stamper, 4.5);
+    EXPECT_EQ(run.blocks.size(), before) << "held while the new source's latency settles";
+    run.play(card, stamper, 10);
+    ASSERT_GT(run.blocks.size(), before);
+    EXPECT_NEAR(startOf(run.blocks[before]), firstHeardAt, 3 * millisecond);
+    EXPECT_NEAR(endOf(run.blocks.back()), card.nextFrameAt(), 3 * millisecond);
+    for (size_t i = before + 1; i < run.blocks.size(); ++i)
+        ASSERT_LE(std::llabs(startOf(run.blocks[i]) - endOf(run.blocks[i - 1])), 1) << "one gap, at the move";
+    ASSERT_EQ(run.notes.size(), 2u);
+    EXPECT_TRUE(run.notes.back().startsWith(QStringLiteral("sound timeline moved by"))) << run.notes.back().toStdString();
+    EXPECT_NEAR(movedBy(run.notes.back()), 900, 3);
+    EXPECT_TRUE(run.notes.back().contains(QStringLiteral("after the stream moved to desk_mic; sound latency settled"))) << run.notes.back().toStdString();
+
+    // Stopped while it settles again: what was heard is released in place.
+    stamper.resettle(QStringLiteral("the source woke"));
+    const size_t held = run.blocks.size();
+    const int64_t heardAt = card.nextFrameAt();
+    run.play(card, stamper, 10.5);
+    EXPECT_EQ(run.blocks.size(), held);
+    run.take(stamper.flush(), stamper);
+    ASSERT_GT(run.blocks.size(), held);
+    EXPECT_NEAR(startOf(run.blocks[held]), heardAt, 3 * millisecond);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 constexpr int64_t second = 1'000'000'000;
@@ -63,16 +64,19 @@ AudioTimestamper::Fed AudioTimestamper::feed(int64_t nowNanoseconds, int64_t lat
             return settle(nowNanoseconds, latencyNanoseconds, true);
         return fed;
     }
-    if (resynchronize_) {
+    // A late read or a wrong latency moves a measurement by milliseconds; sound that stopped coming for a
+    // while and came back moves it by all that time, and placing it right after the last block would put
+    // everything from here on early.
+    const int64_t error = measured - next_;
+    if (resynchronize_ || error > breakLimit) {
+        const QString after = resynchronize_ ? QStringLiteral("the server dropped sound") : QStringLiteral("a break in the sound");
+        fed.note = QStringLiteral("sound timeline moved by %1 ms after %2").arg(milliseconds(error), 0, 'f', 1).arg(after);
         resynchronize_ = false;
-        fed.note = QStringLiteral("sound timeline moved by %1 ms after the server dropped sound").arg(milliseconds(measured - next_), 0, 'f', 1);
         next_ = measured;
         remainder_ = 0;
-        integral_ = 0;
-        ratio_ = 1.0;
-        errorFrames_ = 0;
+        followAfresh();
     } else {
-        follow(measured - next_, frames);
+        follow(error, frames);
     }
     std::vector<float> out = stretcher_.stretch(samples, frames, ratio_);
     const int64_t outFrames = static_cast<int64_t>(out.size()) / channels_;
@@ -140,7 +144,35 @@ AudioTimestamper::Fed AudioTimestamper::settle(int64_t nowNanoseconds, int64_t l
                              .arg(milliseconds(heldFor), 0, 'f', 0);
     fed.note = forced ? QStringLiteral("sound latency still unsettled ") + when + QStringLiteral("; the timeline follows the latest measurement")
                       : QStringLiteral("sound latency settled ") + when;
+    if (const std::optional<int64_t> from = std::exchange(resettledFrom_, std::nullopt)) {
+        fed.note = QStringLiteral("sound timeline moved by %1 ms after %2; ").arg(milliseconds(origin - *from), 0, 'f', 1).arg(resettleReason_) + fed.note;
+        followAfresh();
+    }
     return fed;
+}
+
+void AudioTimestamper::followAfresh()
+{
+    integral_ = 0;
+    ratio_ = 1.0;
+    errorFrames_ = 0;
+}
+
+void AudioTimestamper::resettle(const QString& reason)
+{
+    resettleReason_ = reason;
+    // Still settling: only what the stream measures from now on tells its latency.
+    windows_.clear();
+    windowFrames_ = 0;
+    if (!settled_)
+        return;
+    // A new source settles as a new stream does: its latency may be wrong for a while, and only sound that
+    // arrives from here on is held and placed. The follower starts afresh on the new source's clock.
+    resettledFrom_ = next_;
+    settled_ = false;
+    firstReadAt_ = -1;
+    outputFrames_ = 0;
+    resynchronize_ = false;
 }
 
 AudioTimestamper::Fed AudioTimestamper::flush()

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 // Host-clock time of captured sound, as one continuous timeline. Each block is measured when it is read
@@ -21,8 +22,11 @@
 //
 // Settled: blocks follow each other by sample count; the sound card's clock drifting from the host's is
 // followed by stretching the sound (at most 0.1 %) with a small controller on the earliest measurement of
-// each second, never by inserting silence or dropping sound. Only a hole the server reports or an overflow
-// steps the timeline, and the step is said in `Fed::note`.
+// each second, never by inserting silence or dropping sound. A hole the server reports, an overflow, or a
+// block measured far after its place (sound stopped coming for a while and nobody said so) steps the
+// timeline; a stream moved to another source (or whose source woke) settles again as it did at the start.
+// A step forward leaves a gap the writers fill with silence, so later sound stays where it was heard; a
+// step is said in `Fed::note`.
 //
 // One thread at a time (the capture's reading thread).
 class AudioTimestamper {
@@ -35,6 +39,9 @@ public:
     };
     static constexpr int64_t settleLimit = 4'000'000'000; // nanoseconds after the first block
     static constexpr double largestStretch = 0.001;
+    // A block measured this much after its place on the timeline follows a break in the sound, far beyond
+    // what a late read or a wrong latency report moves a measurement.
+    static constexpr int64_t breakLimit = 200'000'000;
 
     AudioTimestamper(int sampleRate, int channels);
 
@@ -44,6 +51,10 @@ public:
     void skip(int64_t frames);
     // The server threw sound away: the next block starts where it is measured.
     void resynchronize() { resynchronize_ = true; }
+    // The stream reads another source now (or its source was suspended or woke): what it hears from here is
+    // held while the latency settles again, then the timeline goes on from that measurement. `reason` ends
+    // the note ("after …").
+    void resettle(const QString& reason);
     // Releases what is held as if it had settled now (the stream is closing).
     Fed flush();
     bool settled() const { return settled_; }
@@ -62,6 +73,8 @@ private:
     bool steady() const;
     void hold(int64_t measuredStart, int64_t latency, const float* samples, int64_t frames);
     Fed settle(int64_t nowNanoseconds, int64_t latency, bool forced);
+    // The stretch and what the follower learnt start again (a new place on the timeline, or a new clock).
+    void followAfresh();
     MediaSample place(std::vector<float> samples, int64_t startNanoseconds) const;
     // The duration of `frames` frames, carrying the sub-nanosecond rest so the stamps never drift by rounding.
     int64_t advance(int64_t frames);
@@ -80,6 +93,9 @@ private:
     int64_t windowEarliest_ = 0; // earliest (measured start − counted start) of the window
     int64_t windowLatency_ = 0; // largest latency of the window
     std::deque<Window> windows_; // the last second's windows
+    // Settling again: where the timeline stood before, and why.
+    std::optional<int64_t> resettledFrom_;
+    QString resettleReason_;
 
     // Settled.
     int64_t next_ = 0; // where the next output frame starts

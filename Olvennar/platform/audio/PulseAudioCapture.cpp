@@ -62,6 +62,8 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     pa_stream_set_state_callback(stream_.get(), [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->streamStateChanged(); }, this);
     pa_stream_set_read_callback(stream_.get(), [](pa_stream*, size_t, void* self) { static_cast<PulseAudioCapture*>(self)->readAvailable(); }, this);
     pa_stream_set_overflow_callback(stream_.get(), [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->overflowed(); }, this);
+    pa_stream_set_moved_callback(stream_.get(), [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->moved(); }, this);
+    pa_stream_set_suspended_callback(stream_.get(), [](pa_stream*, void* self) { static_cast<PulseAudioCapture*>(self)->suspendedChanged(); }, this);
     const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream_.get()));
     // Not monotonic: a corrected clock must not stand still while the reads catch up with it, which reads as latency.
     const auto flags = static_cast<pa_stream_flags_t>(
@@ -171,4 +173,22 @@ void PulseAudioCapture::overflowed()
     // The server threw away sound this client did not read in time: start again from the clock.
     timestamper_->resynchronize();
     Diagnostics::log(QStringLiteral("%1: the sound server dropped sound that was not read in time").arg(sourceName_));
+}
+
+void PulseAudioCapture::moved()
+{
+    // The source went (unplugged) or the user moved the stream: the take goes on with another source, whose
+    // sound comes after a pause and with a latency of its own.
+    const char* device = pa_stream_get_device_name(stream_.get());
+    const QString now = device ? QString::fromUtf8(device) : QStringLiteral("another source");
+    timestamper_->resettle(QStringLiteral("the stream moved to ") + now);
+    Diagnostics::log(QStringLiteral("%1: the sound server moved the stream to %2").arg(sourceName_, now));
+}
+
+void PulseAudioCapture::suspendedChanged()
+{
+    // A suspended source sends nothing; when it wakes its sound starts afresh.
+    const bool suspended = pa_stream_is_suspended(stream_.get()) == 1;
+    timestamper_->resettle(suspended ? QStringLiteral("the source was suspended") : QStringLiteral("the source woke"));
+    Diagnostics::log(QStringLiteral("%1: the source %2").arg(sourceName_, suspended ? QStringLiteral("was suspended") : QStringLiteral("woke")));
 }

@@ -17,7 +17,8 @@ class PulseConnection;
 // on the host clock as one continuous stream (see AudioTimestamper: held while the stream's latency settles,
 // stretched to follow the host clock, flushed on stop); a monitor source (system audio) is
 // stamped without the source latency: its samples reach the monitor as the output renders them, which is
-// when the application meant them to sound.
+// when the application meant them to sound. A stream the server moves to another source (its own was
+// unplugged) or whose source is suspended settles again, and its sound keeps its place on the host clock.
 class PulseAudioCapture final : public AudioCapture {
 public:
     PulseAudioCapture();
@@ -33,6 +34,8 @@ public:
 private:
     void readAvailable();
     void overflowed();
+    void moved();
+    void suspendedChanged();
     void deliver(AudioTimestamper::Fed& fed);
     void waitForFirstBlock();
     void streamStateChanged();
