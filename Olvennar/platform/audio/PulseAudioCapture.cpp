@@ -7,6 +7,7 @@
 #include "platform/audio/PulseRecordBlocks.h"
 
 #include <pulse/error.h>
+#include <pulse/timeval.h>
 
 #include <algorithm>
 
@@ -19,6 +20,7 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     stop();
     stopping_ = false;
     firstBlockRead_ = false;
+    reportedTimingOnly_ = false;
     connection_ = PulseConnection::open(Edition::appName(), "pulse.capture");
     if (!connection_)
         return QStringLiteral("the sound server could not be reached");
@@ -140,10 +142,8 @@ void PulseAudioCapture::readAvailable()
         if (monitor_) {
             latency -= block.duration;
         } else {
-            pa_usec_t total = 0;
-            int negative = 0;
-            if (pa_stream_get_latency(stream_.get(), &total, &negative) == 0 && !negative)
-                latency += std::max<int64_t>(0, static_cast<int64_t>(total) * 1000 - queued);
+            if (const std::optional<int64_t> total = streamLatency())
+                latency += std::max<int64_t>(0, *total - queued);
         }
         AudioTimestamper::Fed fed = timestamper_->feed(block.readAt, latency, block.samples, block.frames);
         deliver(fed);
@@ -156,6 +156,27 @@ void PulseAudioCapture::readAvailable()
             connection_->signal();
         }
     });
+}
+
+std::optional<int64_t> PulseAudioCapture::streamLatency() const
+{
+    if (!reportedTimingOnly_) {
+        pa_usec_t total = 0;
+        int negative = 0;
+        if (pa_stream_get_latency(stream_.get(), &total, &negative) == 0 && !negative)
+            return static_cast<int64_t>(total) * 1000;
+        return std::nullopt;
+    }
+    // The server's last timing report, carried forward by the time since: the source's latency, and what
+    // it recorded that this client has not read yet.
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream_.get());
+    if (!timing || timing->read_index_corrupt || timing->write_index_corrupt)
+        return std::nullopt;
+    const pa_sample_spec* format = pa_stream_get_sample_spec(stream_.get());
+    const int64_t frameBytes = static_cast<int64_t>(pa_frame_size(format));
+    const int64_t unread = (timing->write_index - timing->read_index) / frameBytes * 1'000'000'000 / format->rate;
+    const int64_t total = static_cast<int64_t>(timing->source_usec + timing->transport_usec + pa_timeval_age(&timing->timestamp)) * 1000 + unread;
+    return total >= 0 ? std::optional<int64_t>(total) : std::nullopt;
 }
 
 void PulseAudioCapture::deliver(AudioTimestamper::Fed& fed)
@@ -181,6 +202,9 @@ void PulseAudioCapture::moved()
     // sound comes after a pause and with a latency of its own.
     const char* device = pa_stream_get_device_name(stream_.get());
     const QString now = device ? QString::fromUtf8(device) : QStringLiteral("another source");
+    // The interpolated latency drifts by up to hundreds of milliseconds for many seconds after a move, while
+    // libpulse learns the new source's clock: the server's own reports are read from here on.
+    reportedTimingOnly_ = true;
     timestamper_->resettle(QStringLiteral("the stream moved to ") + now);
     Diagnostics::log(QStringLiteral("%1: the sound server moved the stream to %2").arg(sourceName_, now));
 }
@@ -189,6 +213,7 @@ void PulseAudioCapture::suspendedChanged()
 {
     // A suspended source sends nothing; when it wakes its sound starts afresh.
     const bool suspended = pa_stream_is_suspended(stream_.get()) == 1;
+    reportedTimingOnly_ = true;
     timestamper_->resettle(suspended ? QStringLiteral("the source was suspended") : QStringLiteral("the source woke"));
     Diagnostics::log(QStringLiteral("%1: the source %2").arg(sourceName_, suspended ? QStringLiteral("was suspended") : QStringLiteral("woke")));
 }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class PulseConnection;
 
@@ -36,6 +37,8 @@ private:
     void overflowed();
     void moved();
     void suspendedChanged();
+    // Nanoseconds from the newest recorded frame to now, as the stream reports it; nothing when it can't.
+    std::optional<int64_t> streamLatency() const;
     void deliver(AudioTimestamper::Fed& fed);
     void waitForFirstBlock();
     void streamStateChanged();
@@ -54,6 +57,8 @@ private:
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
     // Mainloop thread, or start()/waitUntilFlowing() with the mainloop lock held.
     bool firstBlockRead_ = false;
+    // The stream moved or its source was suspended: libpulse's interpolated latency is off for a long while.
+    bool reportedTimingOnly_ = false;
     QString description_;
     QString sourceName_;
 };
