@@ -14,7 +14,6 @@
 namespace {
 
 constexpr double stillDistance = 0.00001;
-constexpr int shapeEvery = 6;
 constexpr int windowEvery = 12;
 constexpr int windowOffset = 3;
 

@@ -25,6 +25,8 @@ class PointerTracker : public QObject {
 public:
     static constexpr std::int64_t periodNanoseconds = 16'666'667;
     static constexpr int maximumKeysPerTick = 20;
+    // The cursor's shape is looked at every this many ticks.
+    static constexpr int shapeEvery = 6;
 
     PointerTracker(InputEvents& input, PointerState& pointer, FrontWindowSource& windows, QObject* parent = nullptr);
     ~PointerTracker() override;

@@ -75,7 +75,7 @@ Whereabouts findFolder(FinishWork& work)
 // What a work makes: its note's output, else its title.
 QString madeName(const FinishWork& work)
 {
-    const std::optional<FinishWork::Note> note = work.note();
+    const std::optional<FinishWork::Note> note = work.noteHead();
     const QString output = note ? QFileInfo(note->content.value(QStringLiteral("output")).toString()).fileName() : QString();
     return output.isEmpty() ? work.title() : output;
 }
@@ -133,8 +133,9 @@ void removeNote(const NoteFolders& notes, FinishWork& work)
     const std::shared_ptr<const HeldFolder> folder = work.folder();
     if (folder && findFolder(work) == Whereabouts::gone)
         return;
-    // Taken once the folder is followed: it names the note where the folder lies now.
-    const std::optional<FinishWork::Note> note = work.note();
+    // Taken once the folder is followed: it names the note where the folder lies now. A held folder's note goes
+    // by its name alone.
+    const std::optional<FinishWork::Note> note = folder ? work.noteHead() : work.note();
     if (!note)
         return;
     if (folder)
@@ -201,7 +202,7 @@ int FinishQueue::finishingCount() const
 
 bool FinishQueue::runsUnnotedWork() const
 {
-    return std::any_of(unfinished_.cbegin(), unfinished_.cend(), [](const std::shared_ptr<FinishWork>& work) { return !work->note(); });
+    return std::any_of(unfinished_.cbegin(), unfinished_.cend(), [](const std::shared_ptr<FinishWork>& work) { return !work->noteHead(); });
 }
 
 void FinishQueue::dismissFinishJob(const QUuid& id)
@@ -281,7 +282,7 @@ void FinishQueue::listFailed(std::shared_ptr<FinishWork> work, const QString& re
     const QUuid id = QUuid::createUuid();
     listRow(*work, id, failed(reason));
     // Its note stays in its folder as the launch found it until the Retry writes it anew.
-    const std::optional<FinishWork::Note> note = work->note();
+    const std::optional<FinishWork::Note> note = work->noteHead();
     offerRetry(id, std::move(work), note ? std::optional<int>(relaunchesOf(*note)) : std::nullopt);
     Q_EMIT changed();
 }
@@ -308,7 +309,7 @@ int FinishQueue::giveUp()
         if (job.state.kind != FinishJob::State::Kind::working)
             continue;
         const std::shared_ptr<FinishWork> work = unfinished_.value(job.id);
-        const std::optional<FinishWork::Note> note = work ? work->note() : std::nullopt;
+        const std::optional<FinishWork::Note> note = work ? work->noteHead() : std::nullopt;
         const QString output = note ? note->content.value(QStringLiteral("output")).toString() : QString();
         given << (output.isEmpty() ? job.title : job.title + QStringLiteral(" (") + output + QLatin1Char(')'));
     }
@@ -364,8 +365,11 @@ void FinishQueue::start(std::shared_ptr<Attempt> attempt)
         return;
     }
     // Noted before every run, a Retry's too, so a crash from here on is finished at the next launch. A Retry
-    // counts no relaunch, however the job began: a crash during it is resumed again.
-    if (std::optional<FinishWork::Note> note = attemptNote(*attempt->work, attempt->retry)) {
+    // counts no relaunch, however the job began: a crash during it is resumed again. A note the launch counted
+    // for it that lies there as counted says so already.
+    if (!attempt->retry && attempt->work->noteStands()) {
+        attempt->noted = relaunchesOf(*attempt->work->noteHead());
+    } else if (std::optional<FinishWork::Note> note = attemptNote(*attempt->work, attempt->retry)) {
         // The job's folder was renamed while it ran and another take now holds its name: running again there
         // would finish that take's movies with this one's plan. Its own note went with the folder.
         if (attempt->retry && !attempt->work->folder() && PendingNote::holder(*note) == PendingNote::Holder::another) {

@@ -48,6 +48,12 @@ public:
     virtual bool waitsForBreak() const { return false; }
     // Nothing: a crash leaves nothing to resume.
     virtual std::optional<Note> note() const { return std::nullopt; }
+    // The note's path, kind, output and relaunches without what else it carries (a render's plan): what the
+    // queue reads of a note it does not write.
+    virtual std::optional<Note> noteHead() const { return note(); }
+    // Whether the note in the work's folder is already the one counted for it when a launch found it, so the
+    // run need not write it out again: a render's plan may take hundreds of MB to encode.
+    virtual bool noteStands() const { return false; }
     // The take it finishes, named by the file that finishes it, so a take's rows count once at quit; empty
     // for work that is a take of its own.
     virtual QString take() const { return {}; }

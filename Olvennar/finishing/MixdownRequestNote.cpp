@@ -1,7 +1,10 @@
 #include "finishing/MixdownRequestNote.h"
 
+#include "capture/DeviceVideoRecorder.h"
+#include "capture/PointerTracker.h"
 #include "finishing/PendingNote.h"
 #include "finishing/PointerPathNote.h"
+#include "finishing/SaveJob.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -36,8 +39,23 @@ public:
         double high;
     };
 
+    // The most entries a list may hold (what a take of the note's own length holds), how a refusal names them
+    // ("zooms"), and how many the lists bounded together with it held before it.
+    struct Most {
+        qsizetype entries;
+        const char* named;
+        qsizetype before = 0;
+    };
+
+    explicit Reader(double recordedSeconds)
+        : most(mostEntries(recordedSeconds))
+        , take_(recordedSeconds > 0 ? QStringLiteral("a %1 s take").arg(recordedSeconds, 0, 'g', 6) : QStringLiteral("a take of unknown length"))
+    {
+    }
+
     std::optional<QString> unwritten;
     std::optional<QString> cut;
+    MostEntries most;
 
     // A number within `range`; a missing one (or a null, which is how JSON keeps a NaN) is `fallback`, and a
     // required one (no fallback) that is missing is named.
@@ -104,6 +122,14 @@ public:
         refuse(QLatin1String(what) + QStringLiteral(" path of %1 characters").arg(path.size()));
         path.truncate(PATH_MAX);
     }
+    // A list of at most `most` entries, none read past it.
+    QJsonArray list(const QJsonValue& v, const char* what, Most most)
+    {
+        const QJsonArray entries = list(v, what);
+        if (most.before + entries.size() > most.entries)
+            return refused(QStringLiteral("%1 %2 for %3").arg(most.before + entries.size()).arg(QLatin1String(most.named), take_), QJsonArray());
+        return entries;
+    }
     // A list of `size` items, any length when 0.
     QJsonArray list(const QJsonValue& v, const char* what, qsizetype size = 0)
     {
@@ -119,19 +145,46 @@ public:
             return {};
         return v.isObject() ? v.toObject() : refused(what, QStringLiteral(" that is not a group of values"), QJsonObject());
     }
+    // A list's entry the studio writes as `size` numbers: nothing else is one, a null neither.
+    QJsonArray entry(const QJsonValue& v, const char* what, qsizetype size)
+    {
+        return v.isArray() ? list(v, what, size) : refused(what, QStringLiteral(" that is not %1 numbers").arg(size), QJsonArray());
+    }
+    // A list's entry the studio writes as a group of values, each of `members` always in it (a null among them is
+    // how JSON keeps a NaN).
+    QJsonObject entry(const QJsonValue& v, const char* what, std::initializer_list<const char*> members)
+    {
+        if (!v.isObject())
+            return refused(what, QStringLiteral(" that is not a group of values"), QJsonObject());
+        QJsonObject json = v.toObject();
+        for (const char* member : members) {
+            if (!json.contains(QLatin1String(member)))
+                return refused(what, QStringLiteral(" without its ") + QLatin1String(member), QJsonObject());
+        }
+        return json;
+    }
     void refuse(const QString& sentence)
     {
+        ++refusals;
         if (!unwritten)
             unwritten = sentence;
     }
+    // Every value refused so far, the first one named in `unwritten`.
+    int refusals = 0;
 
 private:
     qsizetype planTextLeft_ = PendingNote::mostPlanText;
+    QString take_;
 
     template <typename Value>
     Value refused(const char* what, const QString& how, Value fallback)
     {
-        refuse(QLatin1String(what) + how);
+        return refused(QLatin1String(what) + how, fallback);
+    }
+    template <typename Value>
+    Value refused(const QString& sentence, Value fallback)
+    {
+        refuse(sentence);
         return fallback;
     }
 };
@@ -158,20 +211,29 @@ QJsonArray array(const std::vector<Item>& items, Encode encode)
     return out;
 }
 
+// A list's entries, as many as `most` allows. None is read past the first one no studio writes: the render
+// fails with it, and a list of anything but entries must not cost what a list of entries would.
 template <typename Item, typename Decode>
-std::vector<Item> items(Reader& read, const QJsonValue& value, const char* what, Decode decode)
+std::vector<Item> items(Reader& read, const QJsonValue& value, const char* what, Reader::Most most, Decode decode)
 {
+    const QJsonArray entries = read.list(value, what, most);
+    const int refused = read.refusals;
     std::vector<Item> out;
-    for (const QJsonValue& each : read.list(value, what))
-        out.push_back(decode(each));
+    out.reserve(static_cast<size_t>(entries.size()));
+    for (const QJsonValue& each : entries) {
+        Item item = decode(each);
+        if (read.refusals != refused)
+            break;
+        out.push_back(std::move(item));
+    }
     return out;
 }
 
 QJsonArray segments(const std::vector<ClipSegment>& list) { return array(list, [](const ClipSegment& s) { return QJsonArray{s.start, s.end}; }); }
-std::vector<ClipSegment> segments(Reader& read, const QJsonValue& v, const char* what)
+std::vector<ClipSegment> segments(Reader& read, const QJsonValue& v, const char* what, Reader::Most most)
 {
-    return items<ClipSegment>(read, v, what, [&](const QJsonValue& each) {
-        const QJsonArray span = read.list(each, what, 2);
+    return items<ClipSegment>(read, v, what, most, [&](const QJsonValue& each) {
+        const QJsonArray span = read.entry(each, what, 2);
         return span.size() == 2 ? ClipSegment{read.time(span[0], what), read.time(span[1], what)} : ClipSegment{};
     });
 }
@@ -223,17 +285,23 @@ ZoomTimeline zoom(Reader& read, const QJsonValue& v)
     const QJsonObject json = read.object(v, "a zoom plan");
     ZoomTimeline zoom;
     zoom.maxScale = read.number(json.value(QStringLiteral("maxScale")), "a largest zoom", {0.01, largestZoom}, 1.0);
-    zoom.segments = items<ZoomTimeline::Segment>(read, json.value(QStringLiteral("segments")), "a zoom", [&](const QJsonValue& each) {
-        const QJsonObject s = read.object(each, "a zoom");
+    // Every zoom's keys together: each comes of a click, a mark or a burst of activity.
+    qsizetype keys = 0;
+    zoom.segments = items<ZoomTimeline::Segment>(read, json.value(QStringLiteral("segments")), "a zoom", {read.most.perFrame, "zooms"}, [&](const QJsonValue& each) {
+        const QJsonObject s = read.entry(each, "a zoom", {"start", "rampInEnd", "rampOutStart", "end", "keys", "reason"});
         const auto key = [&](const QJsonValue& k) {
-            const QJsonArray a = read.list(k, "a zoom key", 4);
+            const QJsonArray a = read.entry(k, "a zoom key", 4);
             return a.size() == 4 ? ZoomTimeline::Key{read.time(a[0], "a zoom time"), QPointF{read.coordinate(a[1], "a zoom position"), read.coordinate(a[2], "a zoom position")},
                                        read.number(a[3], "a zoom scale", {0.01, largestZoom}, 1.0)}
                                  : ZoomTimeline::Key{};
         };
         return ZoomTimeline::Segment{read.time(s.value(QStringLiteral("start")), "a zoom time"), read.time(s.value(QStringLiteral("rampInEnd")), "a zoom time"),
             read.time(s.value(QStringLiteral("rampOutStart")), "a zoom time"), read.time(s.value(QStringLiteral("end")), "a zoom time"),
-            items<ZoomTimeline::Key>(read, s.value(QStringLiteral("keys")), "a zoom key", key), read.shortText(s.value(QStringLiteral("reason")), "a zoom reason")};
+            [&] {
+                std::vector<ZoomTimeline::Key> held = items<ZoomTimeline::Key>(read, s.value(QStringLiteral("keys")), "a zoom key", {read.most.perFrame, "zoom keys", keys}, key);
+                keys += static_cast<qsizetype>(held.size());
+                return held;
+            }(), read.shortText(s.value(QStringLiteral("reason")), "a zoom reason")};
     });
     return zoom;
 }
@@ -243,8 +311,8 @@ LayoutTimeline layout(Reader& read, const QJsonValue& v)
     const QJsonObject json = read.object(v, "a layout plan");
     LayoutTimeline timeline;
     timeline.summary = read.shortText(json.value(QStringLiteral("summary")), "a layout summary");
-    timeline.stops = items<LayoutTimeline::Stop>(read, json.value(QStringLiteral("stops")), "a layout stop", [&](const QJsonValue& each) {
-        const QJsonObject s = read.object(each, "a layout stop");
+    timeline.stops = items<LayoutTimeline::Stop>(read, json.value(QStringLiteral("stops")), "a layout stop", {read.most.perFrame, "layout stops"}, [&](const QJsonValue& each) {
+        const QJsonObject s = read.entry(each, "a layout stop", {"state", "start", "ramp", "reason", "priority"});
         return LayoutTimeline::Stop{read.choice(s.value(QStringLiteral("state")), "a layout state", StudioLook::layoutStates, LayoutState::screen),
             read.time(s.value(QStringLiteral("start")), "a layout time"), read.number(s.value(QStringLiteral("ramp")), "a layout ramp", {0, longestTakeSeconds}),
             read.shortText(s.value(QStringLiteral("reason")), "a layout reason"),
@@ -255,7 +323,7 @@ LayoutTimeline layout(Reader& read, const QJsonValue& v)
 
 std::vector<double> positions(Reader& read, const QJsonValue& v)
 {
-    return items<double>(read, v, "a pointer path", [&](const QJsonValue& each) { return read.coordinate(each, "a pointer position"); });
+    return items<double>(read, v, "a pointer path", {read.most.positions, "pointer positions"}, [&](const QJsonValue& each) { return read.coordinate(each, "a pointer position"); });
 }
 
 PointerPath pointer(Reader& read, const QJsonValue& v)
@@ -282,8 +350,8 @@ PointerPath pointer(Reader& read, const QJsonValue& v)
             read.refuse(QStringLiteral("a pointer path of %1 x and %2 y positions").arg(path.xs.size()).arg(path.ys.size()));
     }
     static constexpr std::array<CursorShape, 4> shapes{CursorShape::other, CursorShape::arrow, CursorShape::iBeam, CursorShape::hand};
-    path.shapeKeys = items<PointerPath::ShapeKey>(read, json.value(QStringLiteral("shapes")), "a cursor shape", [&](const QJsonValue& k) {
-        const QJsonArray a = read.list(k, "a cursor shape", 2);
+    path.shapeKeys = items<PointerPath::ShapeKey>(read, json.value(QStringLiteral("shapes")), "a cursor shape", {read.most.shapes, "cursor shapes"}, [&](const QJsonValue& k) {
+        const QJsonArray a = read.entry(k, "a cursor shape", 2);
         return a.size() == 2 ? PointerPath::ShapeKey{read.time(a[0], "a cursor shape time"), read.choice(a[1], "a cursor shape", shapes, CursorShape::arrow)}
                              : PointerPath::ShapeKey{};
     });
@@ -317,6 +385,17 @@ std::optional<QString> optionalPath(Reader& read, const QJsonObject& json, const
 
 } // namespace
 
+MostEntries mostEntries(double recordedSeconds)
+{
+    // A take reaches a little past its recorded length: the stop may have cut the tail of a take stopped from
+    // afar after what it planned. Unknown, it is as long as a take can be.
+    const double reach = (recordedSeconds > 0 ? std::min(recordedSeconds, longestTakeSeconds) : longestTakeSeconds) + SaveJob::remoteTailSeconds;
+    const auto every = [reach](double seconds) { return static_cast<qsizetype>(std::ceil(reach / seconds)) + 2; };
+    const double tick = static_cast<double>(PointerTracker::periodNanoseconds) / 1e9;
+    return MostEntries{every(1.0 / ScreenFrameRate::perSecond), every(DeviceVideoRecorder::spanGapSeconds), every(FocusPath::minimumDwell),
+        every(tick * PointerTracker::shapeEvery), every(1.0 / PointerPath::rate) - static_cast<qsizetype>(PointerPath::earliestSampleTime * PointerPath::rate)};
+}
+
 QJsonObject encode(const Mixdown::Request& r, const MovieNames& named)
 {
     QJsonObject json{{QStringLiteral("rawURL"), named ? named(r.rawURL) : r.rawURL}, {QStringLiteral("bubbleRect"), rect(r.bubbleRect)},
@@ -348,7 +427,10 @@ std::optional<Decoded> decode(const QJsonObject& json)
 {
     if (!isRequest(json))
         return std::nullopt;
-    Reader read;
+    // Lists are weighed against the take's own length before they are read; one the note gives wrongly is
+    // named where it is read, and weighs as a take of unknown length.
+    const QJsonValue recorded = json.value(QStringLiteral("recordedSeconds"));
+    Reader read(recorded.isDouble() && recorded.toDouble() >= 0 && recorded.toDouble() <= longestTakeSeconds ? recorded.toDouble() : 0);
     Mixdown::Request r;
     r.rawURL = json.value(QStringLiteral("rawURL")).toString();
     r.cameraURL = optionalPath(read, json, QStringLiteral("cameraURL"), "a camera movie");
@@ -366,11 +448,11 @@ std::optional<Decoded> decode(const QJsonObject& json)
     r.phoneRect = rect(read, json.value(QStringLiteral("phoneRect")), "a phone panel");
     r.phoneCornerRadius = read.number(json.value(QStringLiteral("phoneCornerRadius")), "a phone corner radius", {0, largestSide});
     r.phoneShowsFrame = read.flag(json.value(QStringLiteral("phoneShowsFrame")), "a phone frame", true);
-    r.cameraSegments = segments(read, json.value(QStringLiteral("cameraSegments")), "a camera span");
-    r.phoneSegments = segments(read, json.value(QStringLiteral("phoneSegments")), "a phone span");
+    r.cameraSegments = segments(read, json.value(QStringLiteral("cameraSegments")), "a camera span", {read.most.spans, "camera spans"});
+    r.phoneSegments = segments(read, json.value(QStringLiteral("phoneSegments")), "a phone span", {read.most.spans, "phone spans"});
     r.zoom = zoom(read, json.value(QStringLiteral("zoom")));
-    r.clicks = items<Click>(read, json.value(QStringLiteral("clicks")), "a click", [&](const QJsonValue& c) {
-        const QJsonArray a = read.list(c, "a click", 3);
+    r.clicks = items<Click>(read, json.value(QStringLiteral("clicks")), "a click", {read.most.perFrame, "clicks"}, [&](const QJsonValue& c) {
+        const QJsonArray a = read.entry(c, "a click", 3);
         return a.size() == 3 ? Click{read.time(a[0], "a click time"), read.coordinate(a[1], "a click position"), read.coordinate(a[2], "a click position")} : Click{};
     });
     r.showClickHighlight = read.flag(json.value(QStringLiteral("showClickHighlight")), "a click highlight", false);
@@ -381,8 +463,8 @@ std::optional<Decoded> decode(const QJsonObject& json)
     r.background = read.choice(json.value(QStringLiteral("background")), "a background", StudioLook::backgrounds, r.background);
     if (json.contains(QStringLiteral("focus"))) {
         r.focus = FocusPath();
-        r.focus->keys = items<FocusPath::Key>(read, json.value(QStringLiteral("focus")), "a window focus", [&](const QJsonValue& each) {
-            const QJsonObject k = read.object(each, "a window focus");
+        r.focus->keys = items<FocusPath::Key>(read, json.value(QStringLiteral("focus")), "a window focus", {read.most.windows, "window focuses"}, [&](const QJsonValue& each) {
+            const QJsonObject k = read.entry(each, "a window focus", {"time", "rect"});
             return FocusPath::Key{read.time(k.value(QStringLiteral("time")), "a window focus time"), rect(read, k.value(QStringLiteral("rect")), "a window focus")};
         });
     }

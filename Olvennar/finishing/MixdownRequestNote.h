@@ -26,6 +26,23 @@ struct Decoded {
     std::optional<QString> cut;
 };
 
+// The most entries a plan's lists hold for a take of `recordedSeconds` (0: unknown, as long as a take can be),
+// from how the studio makes each: a note holding more is refused before any entry is read.
+struct MostEntries {
+    // Clicks, zooms, zoom keys and layout stops: at most one a frame. Each comes of a click, a zoom mark or a
+    // burst of activity, none of which a hand gives every frame.
+    qsizetype perFrame = 0;
+    // Camera or phone spans: parted by more than a recorder's gap.
+    qsizetype spans = 0;
+    // Window focuses: each held a dwell's time.
+    qsizetype windows = 0;
+    // Cursor shapes: looked at every few pointer ticks.
+    qsizetype shapes = 0;
+    // Pointer positions, as notes listed them before the track.
+    qsizetype positions = 0;
+};
+MostEntries mostEntries(double recordedSeconds);
+
 // How a note names a movie the request reads from `path`; nothing: by that path.
 using MovieNames = std::function<QString(const QString& path)>;
 QJsonObject encode(const Mixdown::Request& request, const MovieNames& named = {});

@@ -5,6 +5,7 @@
 #include "platform/system/JsonSidecar.h"
 #include "platform/system/RegularFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -41,11 +42,9 @@ std::optional<QJsonObject> parsed(const QByteArray& bytes, QString* refused)
 // Compared as written, so a value JSON cannot hold exactly reads back the same.
 QByteArray written(const QJsonObject& content) { return JsonSidecar::encoded(content, JsonSidecar::Layout::compact); }
 
-} // namespace
-
-bool write(const FinishWork::Note& note, QString* failure)
+// Written, or left alone as it says this already: true either way.
+bool put(const FinishWork::Note& note, const QByteArray& bytes, QString* failure)
 {
-    const QByteArray bytes = written(note.content);
     // Left alone when it says this already: an orderly end writes back every note it leaves, and a rewrite on
     // a full disk would fail for nothing. Compared as bytes, not parsed again, and a chunk at a time, read only
     // when the sizes agree: a long take's note is large, and the launch rewrites every note it resumes.
@@ -67,6 +66,20 @@ bool write(const FinishWork::Note& note, QString* failure)
         + *why);
     return false;
 }
+
+} // namespace
+
+bool write(const FinishWork::Note& note, QString* failure) { return put(note, written(note.content), failure); }
+
+std::optional<Written> writeKnown(const FinishWork::Note& note, QString* failure)
+{
+    const QByteArray bytes = written(note.content);
+    if (!put(note, bytes, failure))
+        return std::nullopt;
+    return Written{QCryptographicHash::hash(bytes, QCryptographicHash::Sha256)};
+}
+
+bool stillHolds(const QString& path, const Written& written) { return RegularFile::digest(path) == written.digest; }
 
 std::optional<QJsonObject> read(const QString& path, QString* refused)
 {

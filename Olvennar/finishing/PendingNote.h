@@ -43,6 +43,15 @@ QFileInfoList notesIn(const QDir& folder);
 // the same already. A failure (a full disk) leaves the note there as it was and returns false, its reason in
 // `failure` when given, else logged.
 bool write(const FinishWork::Note& note, QString* failure = nullptr);
+// A note as it lies on the disk, known by its digest: a job tells its note is still the one counted for it
+// without encoding its plan again (a day's take's costs hundreds of MB as JSON).
+struct Written {
+    QByteArray digest;
+};
+// The same, and what lies at the note's path once it is written (or said this already).
+std::optional<Written> writeKnown(const FinishWork::Note& note, QString* failure = nullptr);
+// Whether the note at `path` is still `written`, read a chunk at a time.
+bool stillHolds(const QString& path, const Written& written);
 // Nothing when the file is missing, unreadable or not a JSON object with a kind. Only a regular file is read
 // (through a symbolic link too), never more than a note can hold, and parsed only within `noteBounds`; why
 // another file was not read ("not a regular file", "larger than 64 MiB", "holding more than 8388608 values")

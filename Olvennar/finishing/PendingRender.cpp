@@ -17,15 +17,21 @@ namespace {
 
 FinishWork::Note noted(const Job& job, const QJsonObject& request)
 {
-    return {markerPath(job.finalURL),
-        QJsonObject{{QStringLiteral("kind"), kind}, {QStringLiteral("output"), job.finalURL}, {QStringLiteral("relaunches"), job.relaunches},
-            {QStringLiteral("title"), job.title}, {QStringLiteral("summary"), job.summary}, {QStringLiteral("stopSidecar"), job.stopSidecar},
-            {QStringLiteral("request"), request}}};
+    FinishWork::Note note = head(job);
+    note.content.insert(QStringLiteral("request"), request);
+    return note;
 }
 
 } // namespace
 
 FinishWork::Note note(const Job& job) { return noted(job, MixdownRequestNote::encode(job.request)); }
+
+FinishWork::Note head(const Job& job)
+{
+    return {markerPath(job.finalURL),
+        QJsonObject{{QStringLiteral("kind"), kind}, {QStringLiteral("output"), job.finalURL}, {QStringLiteral("relaunches"), job.relaunches},
+            {QStringLiteral("title"), job.title}, {QStringLiteral("summary"), job.summary}, {QStringLiteral("stopSidecar"), job.stopSidecar}}};
+}
 
 FinishWork::Note note(const Job& job, const Mixdown::Request& plan, const QString& reached)
 {

@@ -2,6 +2,7 @@
 
 #include "finishing/FinishWork.h"
 #include "finishing/HeldPieces.h"
+#include "finishing/PendingNote.h"
 #include "plans/MixdownRequest.h"
 #include "platform/system/HeldFolder.h"
 
@@ -34,6 +35,9 @@ struct Job {
     std::shared_ptr<const HeldFolder> folder;
     // The take's own files, held from its stop or from the launch that found the note; never in the note.
     HeldPieces pieces = {};
+    // The note the launch that found it counted, as it lies in the take's folder; never in the note. While it
+    // lies there so, it stands for the job: its plan is not encoded again to note what it already says.
+    std::optional<PendingNote::Written> counted = std::nullopt;
 };
 
 // The request's movies directly in the folder `from` are named in `to` instead (a phone movie recorded
@@ -45,6 +49,8 @@ void move(Job& job, const QString& from, const QString& to);
 // The hidden file of the final at `finalURL`.
 QString markerPath(const QString& finalURL);
 FinishWork::Note note(const Job& job);
+// Its note without the plan: where it lies and what it makes, cheaply.
+FinishWork::Note head(const Job& job);
 // The same for a job whose plan is kept apart, its take's movies named through `reached` (the take's folder
 // reached through its descriptor): they are named in the job's folder, where the final goes.
 FinishWork::Note note(const Job& job, const Mixdown::Request& plan, const QString& reached);

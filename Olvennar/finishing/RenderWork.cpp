@@ -56,15 +56,29 @@ std::optional<FinishWork::Note> RenderWork::note() const
     FinishWork::Note own = PendingRender::note(job_, *plan_, reached());
     // A render whose take is gone never writes or removes a note at its name that is not its own: the next
     // take's, filmed under the same name once this take's files were deleted. Read only then: a note is large.
-    if (takeGone()
+    if (takeGone() && !noteStands()
         && PendingNote::holder({QDir(reached()).filePath(QFileInfo(own.path).fileName()), own.content}) == PendingNote::Holder::another)
         return std::nullopt;
     return own;
 }
 
+std::optional<FinishWork::Note> RenderWork::noteHead() const
+{
+    if (takeGone() && !noteStands() && !note())
+        return std::nullopt;
+    return PendingRender::head(job_);
+}
+
+bool RenderWork::noteStands() const
+{
+    return job_.counted && PendingNote::stillHolds(QDir(reached()).filePath(QFileInfo(PendingRender::markerPath(job_.finalURL)).fileName()), *job_.counted);
+}
+
 void RenderWork::follow(const QString& now)
 {
     const QString was = folderPath();
+    // Its note is written anew, naming where the folder lies now.
+    job_.counted.reset();
     PendingRender::move(job_, was, now);
     refused_.moveTo(was, now);
 }

@@ -18,6 +18,8 @@ public:
     QString title() const override { return job_.title; }
     bool waitsForBreak() const override { return true; }
     std::optional<Note> note() const override;
+    std::optional<Note> noteHead() const override;
+    bool noteStands() const override;
     QString take() const override { return job_.finalURL; }
     QString failureContext() const override { return QStringLiteral("finish"); }
     bool retryable() const override { return !lost_; }

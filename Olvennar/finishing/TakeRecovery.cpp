@@ -156,7 +156,8 @@ private:
                     read->folder = HeldFolder::hold(folder.absolutePath());
                     read->pieces.holdPresent(output);
                 }
-                // Said once while the note holds them: a render that runs writes its note anew as it was read.
+                // Said once while the note holds them: the note stays as counted until its render ends, or a
+                // Retry or a moved folder writes it anew as it was read.
                 if (!cut.isEmpty())
                     note(marker.filePath() + QStringLiteral(" (cut)"), marker.filePath() + QStringLiteral(" holds ") + cut
                             + QStringLiteral(", longer than a studio writes; such texts are read cut short"));
@@ -175,15 +176,19 @@ private:
             }
             // Never run uncounted: its note stays as it was (a full disk), for a launch that can count it.
             QString failure;
-            if (!PendingNote::write({marker.filePath(), job}, &failure)) {
+            const std::optional<PendingNote::Written> counted = PendingNote::writeKnown({marker.filePath(), job}, &failure);
+            if (!counted) {
                 Diagnostics::log(QStringLiteral("recovery: ") + output + QStringLiteral(" is not finished at this launch: its note could not be counted (")
                     + failure + QStringLiteral("); a launch that can count it finishes it"));
                 continue;
             }
             if (!render)
                 findings.finishes.push_back(std::move(job));
-            else if (std::optional<PendingRender::Job> counted = renderJob())
-                findings.renders.push_back(std::move(*counted));
+            else if (std::optional<PendingRender::Job> read = renderJob()) {
+                // Its note as counted stands for it until it changes: its plan is not encoded again to say so.
+                read->counted = counted;
+                findings.renders.push_back(std::move(*read));
+            }
             Diagnostics::log(QStringLiteral("recovery: finishing ") + output + QStringLiteral(" again, its ") + what + QStringLiteral(" was cut short"));
         }
     }

@@ -1,16 +1,19 @@
 #include "FinishResumeFixture.h"
 
 #include "finishing/MixdownFinishingTools.h"
+#include "finishing/MixdownRequestNote.h"
 #include "finishing/PendingNote.h"
 #include "finishing/PendingRender.h"
 #include "finishing/RenderWork.h"
 #include "finishing/TakeRecovery.h"
+#include "platform/system/JsonSidecar.h"
 #include "platform/system/ProcessMemory.h"
 #include "support/FakeOverlayRenderer.h"
 #include "support/PeakMemory.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -217,6 +220,142 @@ TEST_F(RenderNoteCost, noRenderNoteCostsTheLaunchFourHundredMegabytesThroughItsR
         ASSERT_TRUE(outcomes[0].failure);
         EXPECT_TRUE(outcomes[0].failure->description.startsWith(QStringLiteral("Could not read the raw recording"))) << outcomes[0].failure->description.toStdString();
         EXPECT_EQ(readLog().mid(logged).contains(QStringLiteral("read cut short")), each.cut);
+        controller->finishQueue().dismissFinishJob(row(0).id);
+    }
+}
+
+namespace {
+
+// A take of `seconds` whose every list holds as many entries as a take of its length can: a click and a zoom
+// every frame (a key each), a layout stop every frame, the camera and the phone parted at every gap, the front
+// window changing each dwell, the cursor's shape each look and the pointer sampled throughout.
+Mixdown::Request everyListAtItsBound(double seconds)
+{
+    const MixdownRequestNote::MostEntries most = MixdownRequestNote::mostEntries(seconds);
+    const auto at = [&](qsizetype i, qsizetype count) { return seconds * static_cast<double>(i) / static_cast<double>(count); };
+    Mixdown::Request r;
+    for (qsizetype i = 0; i < most.perFrame; ++i) {
+        const double t = at(i, most.perFrame);
+        r.clicks.push_back({t, 0.25, 0.75});
+        r.zoom.segments.push_back({t, t + 0.01, t + 0.02, t + 0.03, {{t, {0.25, 0.75}, 1.8}}, QStringLiteral("clicks")});
+        r.layoutTimeline.stops.push_back({i % 2 ? LayoutState::face : LayoutState::screen, t, 0.85, QStringLiteral("burst"), 1});
+    }
+    r.zoom.maxScale = 2;
+    for (qsizetype i = 0; i < most.spans; ++i) {
+        r.cameraSegments.push_back({at(i, most.spans), at(i, most.spans) + 0.01});
+        r.phoneSegments.push_back({at(i, most.spans), at(i, most.spans) + 0.01});
+    }
+    r.focus = FocusPath();
+    for (qsizetype i = 1; i < most.windows; ++i)
+        r.focus->keys.push_back({at(i, most.windows), QRectF(0.1, 0.1, 0.5, 0.5)});
+    PointerPath pointer;
+    pointer.start = PointerPath::earliestSampleTime;
+    pointer.xs.assign(static_cast<size_t>(most.positions), 0.5);
+    pointer.ys.assign(static_cast<size_t>(most.positions), 0.25);
+    for (qsizetype i = 0; i < most.shapes; ++i)
+        pointer.shapeKeys.push_back({at(i, most.shapes), i % 2 ? CursorShape::hand : CursorShape::iBeam});
+    r.pointer = std::move(pointer);
+    r.recordedSeconds = seconds;
+    return r;
+}
+
+Mixdown::Request takeOf(double seconds)
+{
+    Mixdown::Request r;
+    r.recordedSeconds = seconds;
+    return r;
+}
+
+} // namespace
+
+// Prints what a render's note of long lists costs the launch that finds it through its render's start, above
+// what the launch held before, and how long the launch is held: each list is read no longer than a take of the
+// note's own length holds, and an entry no studio writes is refused, never read as a default.
+TEST_F(RenderNoteCost, noListHeavyRenderNoteCostsTheLaunchFourHundredMegabytesThroughItsRendersStart)
+{
+    const QString take = takes(QStringLiteral("video 1"));
+    const QString output = take + QStringLiteral("/final.mov");
+    const QString marker = take + QStringLiteral("/.final.pending");
+    constexpr qint64 million = 1000 * 1000;
+    // The note's own values besides the planted list.
+    const qint64 values = PendingNote::largestNoteValues - 200;
+    const struct {
+        const char* name;
+        std::function<Mixdown::Request()> plan;
+        // Planted in place of the plan's empty list of this name, as no studio writes it.
+        QByteArray list;
+        QByteArray piece;
+        qint64 count;
+        // What the refusal names; empty: the render starts.
+        QString refused;
+    } cases[] = {
+        // A longer take's note of every list at its bound needs more than a note may take to read.
+        {"every list at its bound, a 10-minute take", [] { return everyListAtItsBound(600); }, {}, {}, 0, {}},
+        // About as many as a note may take to read.
+        {"700 000 clicks, a day's take", [] {
+             Mixdown::Request r = takeOf(PointerPath::latestSampleTime);
+             for (qint64 i = 0; i < 700 * 1000; ++i)
+                 r.clicks.push_back({static_cast<double>(i) / 30, 0.5, 0.5});
+             return r;
+         }, {}, {}, 0, {}},
+        {"1 M zooms as bare numbers", [] { return takeOf(0); }, "segments", "0", million, QStringLiteral("a zoom that is not a group of values")},
+        {"4 M zooms as bare numbers", [] { return takeOf(0); }, "segments", "0", 4 * million, QStringLiteral("a zoom that is not a group of values")},
+        {"zooms as bare numbers, at the value bound", [] { return takeOf(0); }, "segments", "0", values,
+            QStringLiteral("%1 zooms for a take of unknown length").arg(values)},
+        {"1 M empty zooms", [] { return takeOf(0); }, "segments", "{}", million, QStringLiteral("a zoom without its start")},
+        {"1 M layout stops as bare numbers", [] { return takeOf(0); }, "stops", "7", million, QStringLiteral("a layout stop that is not a group of values")},
+        {"500 000 clicks, a minute's take", [] { return takeOf(60); }, "clicks", "[1,0.5,0.5]", million / 2, QStringLiteral("500000 clicks for a 60 s take")},
+        {"100 000 camera spans as nulls", [] { return takeOf(0); }, "cameraSegments", "null", million / 10, QStringLiteral("a camera span that is not 2 numbers")},
+    };
+    std::printf("%-44s %8s  %-9s %s\n", "render note", "MiB", "seconds", "launch's peak above its own through the render's start, MB");
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        ASSERT_TRUE(QDir(takes({})).removeRecursively() && QDir().mkpath(take));
+        write(take + QStringLiteral("/take.json"), R"({"screen":"raw.mov","preview":"final.mov"})");
+        {
+            Mixdown::Request request = each.plan();
+            request.rawURL = take + QStringLiteral("/raw.mov");
+            request.layout = ScreenLayout::studio;
+            const PendingRender::Job job{QStringLiteral("video 1 · take 1 video"), QStringLiteral("video video 1 · take 1"), output,
+                take + QStringLiteral("/stop.json"), std::move(request), 0, std::nullopt, nullptr};
+            if (each.list.isEmpty()) {
+                ASSERT_TRUE(PendingRender::write(job)) << readLog().toStdString();
+            } else {
+                const QByteArray note = JsonSidecar::encoded(PendingRender::note(job).content, JsonSidecar::Layout::compact);
+                const QByteArray empty = '"' + each.list + "\":[]";
+                const qsizetype at = note.indexOf(empty);
+                ASSERT_GE(at, 0);
+                ASSERT_TRUE(plant(marker, note.left(at + empty.size() - 1), same(each.piece), each.count, note.mid(at + empty.size() - 1)));
+            }
+        }
+        const double noteMiB = static_cast<double>(QFileInfo(marker).size()) / (1024 * 1024);
+
+        PeakMemory::reset();
+        const long before = ProcessMemory::residentKilobytes();
+        QElapsedTimer held;
+        held.start();
+        std::vector<FinishWork::Outcome> outcomes;
+        {
+            TakeRecovery::Findings found = TakeRecovery::sweep({takes({})});
+            for (PendingRender::Job& render : found.renders)
+                outcomes.push_back(answer(controller->finishQueue().submit(std::make_shared<RenderWork>(std::move(render)))));
+        }
+        const double seconds = static_cast<double>(held.elapsed()) / 1000;
+        const double megabytes = static_cast<double>(PeakMemory::kilobytes() - before) * 1024 / 1e6;
+        std::printf("%-44s %8.1f  %-9.1f %.0f\n", each.name, noteMiB, seconds, megabytes);
+        EXPECT_LT(megabytes, 400);
+
+        ASSERT_EQ(outcomes.size(), 1u);
+        ASSERT_TRUE(outcomes[0].failure);
+        const QString failure = outcomes[0].failure->description;
+        if (each.refused.isEmpty()) {
+            // Its render started with the plan, and stopped for want of the raw movie.
+            EXPECT_TRUE(failure.startsWith(QStringLiteral("Could not read the raw recording"))) << failure.toStdString();
+        } else {
+            EXPECT_EQ(failure, QStringLiteral("final.mov was not made: its note holds ") + each.refused
+                    + QStringLiteral(", which no studio writes; the take's files stay as they are"));
+            EXPECT_TRUE(QFile::exists(take + QStringLiteral("/take.json")));
+        }
         controller->finishQueue().dismissFinishJob(row(0).id);
     }
 }

@@ -55,6 +55,19 @@ protected:
     {
         ASSERT_TRUE(PendingNote::write({take + QStringLiteral("/.final.pending"), content}));
     }
+    // The only take a saved take in `take`, its render cut short, noted with its plan as `edit` leaves it.
+    void noteEdited(const QString& take, const std::function<void(QJsonObject& request)>& edit)
+    {
+        ASSERT_TRUE(QDir(takes(QString())).removeRecursively());
+        controller->finishQueue().setFinishJobs({});
+        tools->renders.clear();
+        const Mixdown::Request request = savedTake(take);
+        QJsonObject note = PendingRender::note({QStringLiteral("video 1 · take 1"), QStringLiteral("video 1"), take + QStringLiteral("/final.mov"), QString(), request, 0, std::nullopt}).content;
+        QJsonObject plan = note.value(QStringLiteral("request")).toObject();
+        edit(plan);
+        note.insert(QStringLiteral("request"), plan);
+        ASSERT_NO_FATAL_FAILURE(writeNote(take, note));
+    }
     // The studio's own finishing tools, drawing with a stand-in compositor.
     void renderForReal()
     {
@@ -240,15 +253,7 @@ TEST_F(NoteInput, aRenderNoteWithNumbersNoStudioWritesFailsOnItsRowAndKeepsTheTa
     for (const auto& each : cases) {
         SCOPED_TRACE(each.name);
         const QString take = takes(QStringLiteral("video 1"));
-        ASSERT_TRUE(QDir(takes(QString())).removeRecursively());
-        controller->finishQueue().setFinishJobs({});
-        tools->renders.clear();
-        const Mixdown::Request request = savedTake(take);
-        QJsonObject note = PendingRender::note({QStringLiteral("video 1 · take 1"), QStringLiteral("video 1"), take + QStringLiteral("/final.mov"), QString(), request, 0, std::nullopt}).content;
-        QJsonObject plan = note.value(QStringLiteral("request")).toObject();
-        each.edit(plan);
-        note.insert(QStringLiteral("request"), plan);
-        ASSERT_NO_FATAL_FAILURE(writeNote(take, note));
+        ASSERT_NO_FATAL_FAILURE(noteEdited(take, each.edit));
 
         const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
         ASSERT_EQ(found.renders.size(), 1u);
@@ -269,6 +274,86 @@ TEST_F(NoteInput, aRenderNoteWithNumbersNoStudioWritesFailsOnItsRowAndKeepsTheTa
         EXPECT_FALSE(QFileInfo::exists(take + QStringLiteral("/final.mov")));
         // Failed, not cut short: no later launch runs it again.
         EXPECT_TRUE(TakeRecovery::sweep({path(QStringLiteral("Takes"))}, found.noted).renders.empty());
+    }
+}
+
+TEST_F(NoteInput, aRenderNotesListsAreReadNoLongerThanItsTakeHoldsAndEachEntryOnlyAsTheStudioWritesIt)
+{
+    using Edit = std::function<void(QJsonObject& request)>;
+    // `count` entries in the list at `key` (a zoom's or a layout plan's own list inside its plan).
+    const auto list = [](QStringList key, QJsonValue entry, int count) -> Edit {
+        return [=](QJsonObject& request) {
+            QJsonArray entries;
+            for (int i = 0; i < count; ++i)
+                entries.append(entry);
+            if (key.size() == 1) {
+                request.insert(key[0], entries);
+                return;
+            }
+            QJsonObject inner = request.value(key[0]).toObject();
+            inner.insert(key[1], entries);
+            request.insert(key[0], inner);
+        };
+    };
+    const QJsonObject zoom{{QStringLiteral("start"), 1}, {QStringLiteral("rampInEnd"), 2}, {QStringLiteral("rampOutStart"), 3}, {QStringLiteral("end"), 4},
+        {QStringLiteral("keys"), QJsonArray{QJsonArray{1, 0.5, 0.5, 1.5}}}, {QStringLiteral("reason"), QStringLiteral("clicks")}};
+    QJsonObject zoomWithoutEnd = zoom;
+    zoomWithoutEnd.remove(QStringLiteral("end"));
+    const QJsonObject stop{{QStringLiteral("state"), 0}, {QStringLiteral("start"), 1}, {QStringLiteral("ramp"), 0.85}, {QStringLiteral("reason"), QString()}};
+    const QJsonArray click{1, 0.5, 0.5};
+    // The take is 62 s long: a click each of its 3720 frames is within what it holds, twice that is not.
+    const struct {
+        const char* name;
+        Edit edit;
+        const char* said; // nothing: a plan the studio renders
+        std::function<size_t(const Mixdown::Request&)> read; // what the job holds of the edited list
+    } cases[] = {
+        {"a click every frame", list({QStringLiteral("clicks")}, click, 62 * 60), nullptr, [](const Mixdown::Request& r) { return r.clicks.size(); }},
+        {"a zoom every frame", list({QStringLiteral("zoom"), QStringLiteral("segments")}, zoom, 62 * 60), nullptr,
+            [](const Mixdown::Request& r) { return r.zoom.segments.size(); }},
+        {"two clicks a frame", list({QStringLiteral("clicks")}, click, 2 * 62 * 60), "7440 clicks for a 62 s take",
+            [](const Mixdown::Request& r) { return r.clicks.size(); }},
+        {"two zooms a frame", list({QStringLiteral("zoom"), QStringLiteral("segments")}, zoom, 2 * 62 * 60), "7440 zooms for a 62 s take",
+            [](const Mixdown::Request& r) { return r.zoom.segments.size(); }},
+        {"two layout stops a frame", list({QStringLiteral("layoutTimeline"), QStringLiteral("stops")}, stop, 2 * 62 * 60), "7440 layout stops for a 62 s take",
+            [](const Mixdown::Request& r) { return r.layoutTimeline.stops.size(); }},
+        {"a camera span every frame", list({QStringLiteral("cameraSegments")}, QJsonArray{1, 2}, 62 * 60), "3720 camera spans for a 62 s take",
+            [](const Mixdown::Request& r) { return r.cameraSegments.size(); }},
+        {"zooms as bare numbers", list({QStringLiteral("zoom"), QStringLiteral("segments")}, 7, 1000), "a zoom that is not a group of values",
+            [](const Mixdown::Request& r) { return r.zoom.segments.size(); }},
+        {"empty zooms", list({QStringLiteral("zoom"), QStringLiteral("segments")}, QJsonObject(), 1000), "a zoom without its start",
+            [](const Mixdown::Request& r) { return r.zoom.segments.size(); }},
+        {"a zoom without its end", list({QStringLiteral("zoom"), QStringLiteral("segments")}, zoomWithoutEnd, 1), "a zoom without its end",
+            [](const Mixdown::Request& r) { return r.zoom.segments.size(); }},
+        {"a layout stop without its priority", list({QStringLiteral("layoutTimeline"), QStringLiteral("stops")}, stop, 1), "a layout stop without its priority",
+            [](const Mixdown::Request& r) { return r.layoutTimeline.stops.size(); }},
+        {"clicks as nulls", list({QStringLiteral("clicks")}, QJsonValue(), 1000), "a click that is not 3 numbers",
+            [](const Mixdown::Request& r) { return r.clicks.size(); }},
+        {"cursor shapes as bare numbers", list({QStringLiteral("pointer"), QStringLiteral("shapes")}, 1, 100), "a cursor shape that is not 2 numbers",
+            [](const Mixdown::Request& r) { return r.pointer ? r.pointer->shapeKeys.size() : 0; }},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        const QString take = takes(QStringLiteral("video 1"));
+        ASSERT_NO_FATAL_FAILURE(noteEdited(take, each.edit));
+
+        const TakeRecovery::Findings found = TakeRecovery::sweep({path(QStringLiteral("Takes"))});
+        ASSERT_EQ(found.renders.size(), 1u);
+        const size_t read = each.read(found.renders.front().request);
+        const FinishWork::Outcome outcome = answer(controller->finishQueue().submit(std::make_shared<RenderWork>(found.renders.front())));
+        if (!each.said) {
+            EXPECT_FALSE(outcome.failure);
+            EXPECT_EQ(read, 62u * 60);
+            EXPECT_EQ(tools->renders.size(), 1u);
+            continue;
+        }
+        // Refused whole: no entry is read past the first one no studio writes, nor any of a list too long.
+        EXPECT_EQ(read, 0u);
+        EXPECT_EQ(row(0).state.message, QStringLiteral("final.mov was not made: its note holds ") + QLatin1String(each.said)
+                + QStringLiteral(", which no studio writes; the take's files stay as they are"));
+        EXPECT_TRUE(tools->renders.empty());
+        EXPECT_TRUE(QFileInfo::exists(take + QStringLiteral("/raw.mov")));
+        EXPECT_FALSE(QFileInfo::exists(take + QStringLiteral("/final.mov")));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/system/OpenFile.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
@@ -102,6 +103,24 @@ bool holdsExactly(const QString& path, const QByteArray& bytes)
     // Nothing past them: a file grown since the look does not hold the same.
     char past = 0;
     return fill(descriptor, &past, 1) == 0;
+}
+
+std::optional<QByteArray> digest(const QString& path)
+{
+    auto found = openRegular(path);
+    const Opened* opened = std::get_if<Opened>(&found);
+    if (!opened)
+        return std::nullopt;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray chunk(1024 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qsizetype filled = fill(opened->file.descriptor(), chunk.data(), chunk.size());
+        if (filled < 0)
+            return std::nullopt;
+        hash.addData(QByteArrayView(chunk.constData(), filled));
+        if (filled < chunk.size())
+            return hash.result();
+    }
 }
 
 QString refusalText(Refusal refusal, qint64 maximumBytes)

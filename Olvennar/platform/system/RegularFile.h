@@ -27,6 +27,9 @@ std::variant<Contents, Refusal> read(const QString& path, qint64 maximumBytes);
 // file is never held a second time beside what it is compared with. False for anything that is not a regular
 // file, or cannot be read.
 bool holdsExactly(const QString& path, const QByteArray& bytes);
+// The SHA-256 of the regular file at `path`, read a chunk at a time; nothing for anything that is not a regular
+// file, or cannot be read. What tells a large file is still as it was written without holding it.
+std::optional<QByteArray> digest(const QString& path);
 // "not a regular file", "larger than 64 MiB" and the like.
 QString refusalText(Refusal refusal, qint64 maximumBytes);
 // A bound as a refusal says it: "64 MiB" (whole MiB, rounded down), or "4096 bytes" below one.
