@@ -44,22 +44,26 @@ public:
 
     static ErrorInfo error(const QString& description) { return ErrorInfo{QStringLiteral("Olvennar.Fake"), 7, description}; }
 
-    QCoro::Task<std::optional<ErrorInfo>> faceMux(QString cameraPath, QString rawPath, QString facePath) override
+    QCoro::Task<FaceResult> faceMux(QString cameraPath, QString rawPath, QString facePath, FaceMux::Own) override
     {
         calls << QStringLiteral("face mux ") + name(cameraPath) + QStringLiteral(" + ") + name(rawPath) + QStringLiteral(" -> ") + name(facePath);
         if (failFaceMux > 0) {
             --failFaceMux;
-            co_return error(QStringLiteral("face.mov export failed: forced"));
+            co_return FaceResult{error(QStringLiteral("face.mov export failed: forced")), nullptr};
         }
         QFile::remove(facePath);
         QFile::rename(cameraPath, facePath);
-        co_return std::nullopt;
+        co_return FaceResult{std::nullopt, HeldFile::hold(facePath)};
     }
 
-    QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds) override
+    QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds, std::shared_ptr<const HeldFile> own) override
     {
         calls << QStringLiteral("trim %1 %2").arg(name(path)).arg(seconds);
-        co_return trimResult;
+        // Nothing is cut: the file that was there is the one "cut".
+        std::optional<TrimResult> cut = trimResult;
+        if (cut)
+            cut->written = own;
+        co_return cut;
     }
 
     void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) override
