@@ -28,6 +28,8 @@ void ControllerTakeStudio::playSound(const QString& name) { controller_.playSoun
 void ControllerTakeStudio::alarmTakeFailed() { controller_.alarmTakeFailed(); }
 const TakeLook& ControllerTakeStudio::look() const { return controller_.look(); }
 FinishQueue& ControllerTakeStudio::finishQueue() { return controller_.finishQueue(); }
+
+QStringList ControllerTakeStudio::takesUnderWay(const QString& folder) const { return controller_.finishQueue().takesUnderWay(folder); }
 const CameraPanel* ControllerTakeStudio::bubbleWindow() const { return controller_.bubblePanel().window(); }
 const CameraPanel* ControllerTakeStudio::phoneWindow() const { return controller_.phone().window(); }
 BubbleShape ControllerTakeStudio::bubbleShape() const { return controller_.bubbleShape(); }

@@ -34,6 +34,7 @@ public:
     void alarmTakeFailed() override;
     const TakeLook& look() const override;
     FinishQueue& finishQueue() override;
+    QStringList takesUnderWay(const QString& folder) const override;
     std::optional<QRect> screenFrame() const override;
     const CameraPanel* bubbleWindow() const override;
     const CameraPanel* phoneWindow() const override;

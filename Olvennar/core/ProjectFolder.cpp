@@ -340,11 +340,11 @@ std::optional<qint64> takeNumber(const QString& name)
 }
 }
 
-QString nextTakeSuffix(const QString& folder)
+QString nextTakeSuffix(const QString& folder, const QStringList& underWay)
 {
     if (!QFileInfo(folder).isDir())
         return {};
-    QStringList names = entryNames(folder);
+    QStringList names = entryNames(folder) + underWay;
     // Finished takes are tidied into "Raw" under the same names; a new take must not collide with them either.
     const QString raw = child(folder, QStringLiteral("Raw"));
     if (QFileInfo(raw).isDir())

@@ -64,9 +64,10 @@ std::optional<QString> latestShortTake(const Settings& settings);
 bool isInside(const QString& path, const QString& folder);
 
 // "" for the first take in a folder, else "-N" with the first N >= 2 that no take file uses, looking at
-// every take base word in the folder and in its "Raw" subfolder, and at the hidden notes of jobs still
-// pending there (".final-2.pending" takes "-2").
-QString nextTakeSuffix(const QString& folder);
+// every take base word in the folder and in its "Raw" subfolder, at the hidden notes of jobs still
+// pending there (".final-2.pending" takes "-2"), and at `underWay`, the names of takes there whose jobs
+// run without a note (a save: "final-2.mov" takes "-2").
+QString nextTakeSuffix(const QString& folder, const QStringList& underWay = {});
 // The take base words whose files carry the suffix.
 const QStringList& takeBaseWords();
 

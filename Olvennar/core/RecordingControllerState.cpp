@@ -103,7 +103,7 @@ void RecordingController::refreshDestinationName()
     }
     const QString folder = destination_.destinationFolder.value_or(ProjectFolder::nextProjectURL(platform_.settings, destination_.channel));
     // A new folder's first take has no number.
-    const QString suffix = destination_.destinationFolder ? ProjectFolder::nextTakeSuffix(folder) : QString();
+    const QString suffix = destination_.destinationFolder ? ProjectFolder::nextTakeSuffix(folder, finishQueue_->takesUnderWay(folder)) : QString();
     QString name = HomePath::abbreviated(folder);
     if (!suffix.isEmpty())
         name += QStringLiteral("  (take ") + suffix.mid(1) + QLatin1Char(')');

@@ -405,7 +405,7 @@ std::variant<TakeFolder, ErrorInfo> TakeSequence::openTakeFolder()
 {
     const std::optional<QString>& chosen = studio_.destinationFolder();
     if (chosen && QFileInfo::exists(*chosen))
-        return TakeFolder{*chosen, ProjectFolder::nextTakeSuffix(*chosen), false, false, nullptr};
+        return TakeFolder{*chosen, ProjectFolder::nextTakeSuffix(*chosen, studio_.takesUnderWay(*chosen)), false, false, nullptr};
     const ProjectFolder::Creation created = ProjectFolder::createNextProject(settings_, studio_.channel());
     if (!created.ok())
         return *created.error;

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <memory>
@@ -78,6 +79,8 @@ public:
         virtual void alarmTakeFailed() = 0;
         virtual const TakeLook& look() const = 0;
         virtual FinishQueue& finishQueue() = 0;
+        // The file names of takes in `folder` whose jobs still run (FinishQueue::takesUnderWay).
+        virtual QStringList takesUnderWay(const QString& folder) const = 0;
         // The floating panels: the screen they stand on, their windows and look, re-placing and settling them.
         virtual std::optional<QRect> screenFrame() const = 0;
         virtual const CameraPanel* bubbleWindow() const = 0;

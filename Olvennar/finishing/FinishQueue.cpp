@@ -205,6 +205,23 @@ bool FinishQueue::runsUnnotedWork() const
     return std::any_of(unfinished_.cbegin(), unfinished_.cend(), [](const std::shared_ptr<FinishWork>& work) { return !work->noteHead(); });
 }
 
+QStringList FinishQueue::takesUnderWay(const QString& folder) const
+{
+    const QString wanted = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    QStringList names;
+    for (const std::shared_ptr<FinishWork>& work : std::as_const(unfinished_)) {
+        const QString take = work->take();
+        if (take.isEmpty())
+            continue;
+        // A held folder where it lies now: one renamed or moved away leaves its old name to the next take.
+        const QString named = QFileInfo(take).absolutePath();
+        const std::shared_ptr<const HeldFolder> held = work->folder();
+        if (QDir::cleanPath(held ? held->now(named).value_or(QString()) : named) == wanted)
+            names << QFileInfo(take).fileName();
+    }
+    return names;
+}
+
 void FinishQueue::dismissFinishJob(const QUuid& id)
 {
     finishRetries_.remove(id);

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <functional>
@@ -62,6 +63,9 @@ public:
     // Work runs that leaves no note (a take's save), so the next launch could not finish it: an end the
     // system asks for waits for it, never for a noted render.
     bool runsUnnotedWork() const;
+    // The file names of the takes in `folder` whose jobs run or wait now: a take's save leaves no note while it
+    // runs, so the next take's number skips these as it skips a note.
+    QStringList takesUnderWay(const QString& folder) const;
     void dismissFinishJob(const QUuid& id);
     // The real mixdown and compositor unless set.
     void setFinishingTools(std::shared_ptr<FinishingTools> tools);

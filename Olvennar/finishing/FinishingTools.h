@@ -1,5 +1,6 @@
 #pragma once
 
+#include "finishing/FaceMux.h"
 #include "finishing/FinishOutcome.h"
 #include "plans/MixdownRequest.h"
 #include "platform/system/ErrorInfo.h"
@@ -16,10 +17,17 @@
 // rows and retries; these do the file work off the GUI thread and resume the awaiting job on it.
 class FinishingTools {
 public:
-    // What a tail trim cut: the seconds removed and the duration left.
+    // What a tail trim cut: the seconds removed and the duration left, and the file as cut, held from before
+    // it took the name.
     struct TrimResult {
         double trimmed = 0;
         double duration = 0;
+        std::shared_ptr<const HeldFile> written = {};
+    };
+    // How a face mux ended: its failure, else the face file as written, held from before it took its name.
+    struct FaceResult {
+        std::optional<ErrorInfo> failure;
+        std::shared_ptr<const HeldFile> face = {};
     };
     // How a render ended: its failure, or what the finished movie left out of the raw.
     struct RenderResult {
@@ -32,9 +40,11 @@ public:
     virtual ~FinishingTools() = default;
 
     // Camera video plus the raw file's microphone into the face file; removes the camera movie on success.
-    virtual QCoro::Task<std::optional<ErrorInfo>> faceMux(QString cameraPath, QString rawPath, QString facePath) = 0;
-    // Cuts `seconds` off the file's end in place; nothing when nothing was cut.
-    virtual QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds) = 0;
+    // Reads, replaces and removes only the take's `own` movies (FaceMux::write).
+    virtual QCoro::Task<FaceResult> faceMux(QString cameraPath, QString rawPath, QString facePath, FaceMux::Own own) = 0;
+    // Cuts `seconds` off the file's end in place; nothing when nothing was cut. With `own`, cuts that file and
+    // puts the cut only where the name still names it (TailTrim::trim).
+    virtual QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds, std::shared_ptr<const HeldFile> own) = 0;
     // The stop record beside the take; best effort.
     virtual void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) = 0;
     // The screen video copied into the finished movie.

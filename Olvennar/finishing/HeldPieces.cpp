@@ -29,6 +29,12 @@ void HeldPieces::holdWritten(const QString& folder, const QStringList& names)
     }
 }
 
+void HeldPieces::hold(const QString& name, std::shared_ptr<const HeldFile> file)
+{
+    if (known_ && file)
+        files_[name] = std::move(file);
+}
+
 void HeldPieces::letGoOfMissing(const QString& folder)
 {
     std::erase_if(files_, [&folder](const auto& held) { return !held.second->isAt(QDir(folder).filePath(held.first)); });
@@ -40,6 +46,12 @@ bool HeldPieces::ownAt(const QString& folder, const QString& name) const
     if (held == files_.end())
         return !known_;
     return held->second->isAt(QDir(folder).filePath(name));
+}
+
+std::shared_ptr<const HeldFile> HeldPieces::held(const QString& name) const
+{
+    const auto found = files_.find(name);
+    return found == files_.end() ? nullptr : found->second;
 }
 
 std::optional<QString> HeldPieces::firstLost(const QString& folder, const QStringList& names) const

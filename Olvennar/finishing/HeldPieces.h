@@ -25,12 +25,21 @@ public:
     // Lets go of the files no longer at their names in `folder` (a camera movie the face movie took in): held,
     // a deleted file keeps its space on the disk taken. A file at such a name later is not the take's.
     void letGoOfMissing(const QString& folder);
+    // A file the take's own job wrote at `name` (a face movie, a cut raw), held from before it took the name:
+    // the take's own in place of what was. Nothing changes for a job that never knew the take's files.
+    void hold(const QString& name, std::shared_ptr<const HeldFile> file);
+    // Lets go of the file at `name` (a camera movie the face movie took in): a file there later is not the take's.
+    void letGoOf(const QString& name) { files_.erase(name); }
     // Lets go of every file held; from now on nothing in the folder is the take's.
     void clear() { files_.clear(); }
 
     // Whether the file at `name` in `folder` is the take's own: the one held there. A job that never knew the
     // take's files (made before they were held) takes every file of its names as its own.
     bool ownAt(const QString& folder, const QString& name) const;
+    // The file held at `name`; nothing when none is (a job that never knew the take's files holds none).
+    std::shared_ptr<const HeldFile> held(const QString& name) const;
+    // Whether the take's files were looked for, so a name held by nothing is no file of the take's.
+    bool known() const { return known_; }
     // The first of `names` (movies a job reads) that is no longer the take's own: the one held there was
     // deleted or replaced, or one not held is there now. A movie missing now and then is read as it is.
     std::optional<QString> firstLost(const QString& folder, const QStringList& names) const;

@@ -24,26 +24,29 @@ MixdownFinishingTools::MixdownFinishingTools(OverlayRendererFactory makeRenderer
 {
 }
 
-QCoro::Task<std::optional<ErrorInfo>> MixdownFinishingTools::faceMux(QString cameraPath, QString rawPath, QString facePath)
+QCoro::Task<FinishingTools::FaceResult> MixdownFinishingTools::faceMux(QString cameraPath, QString rawPath, QString facePath, FaceMux::Own own)
 {
-    QFuture<FaceMux::Outcome> muxed = WorkerPool::renders().run([cameraPath, rawPath, facePath] {
-        return FaceMux::write(cameraPath, rawPath, facePath, false);
+    QFuture<FaceResult> muxed = WorkerPool::renders().run([cameraPath, rawPath, facePath, own] {
+        std::shared_ptr<const HeldFile> face;
+        const FaceMux::Outcome outcome = FaceMux::write(cameraPath, rawPath, facePath, false, own, &face);
+        if (const auto* failure = std::get_if<FaceMux::Failure>(&outcome))
+            return FaceResult{failure->info(), nullptr};
+        if (const auto* error = std::get_if<MediaError>(&outcome))
+            return FaceResult{error->info(), nullptr};
+        return FaceResult{std::nullopt, std::move(face)};
     });
-    const FaceMux::Outcome outcome = co_await muxed;
-    if (const auto* failure = std::get_if<FaceMux::Failure>(&outcome))
-        co_return failure->info();
-    if (const auto* error = std::get_if<MediaError>(&outcome))
-        co_return error->info();
-    co_return std::nullopt;
+    const FaceResult outcome = co_await muxed;
+    co_return outcome;
 }
 
-QCoro::Task<std::optional<FinishingTools::TrimResult>> MixdownFinishingTools::tailTrim(QString path, double seconds)
+QCoro::Task<std::optional<FinishingTools::TrimResult>> MixdownFinishingTools::tailTrim(QString path, double seconds, std::shared_ptr<const HeldFile> own)
 {
-    QFuture<std::optional<TailTrim::Result>> trimmed = WorkerPool::renders().run([path, seconds] { return TailTrim::trim(path, seconds); });
+    QFuture<std::optional<TailTrim::Result>> trimmed =
+        WorkerPool::renders().run([path, seconds, own] { return TailTrim::trim(path, seconds, own); });
     const std::optional<TailTrim::Result> cut = co_await trimmed;
     if (!cut)
         co_return std::nullopt;
-    co_return TrimResult{cut->trimmed, cut->duration};
+    co_return TrimResult{cut->trimmed, cut->duration, cut->written};
 }
 
 void MixdownFinishingTools::writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration)

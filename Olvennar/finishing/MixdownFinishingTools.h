@@ -11,8 +11,8 @@ public:
     // The factory draws every frame of an overlay export (the studio compositor in the app).
     explicit MixdownFinishingTools(OverlayRendererFactory makeRenderer, Mixdown::Options options = {});
 
-    QCoro::Task<std::optional<ErrorInfo>> faceMux(QString cameraPath, QString rawPath, QString facePath) override;
-    QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds) override;
+    QCoro::Task<FaceResult> faceMux(QString cameraPath, QString rawPath, QString facePath, FaceMux::Own own) override;
+    QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds, std::shared_ptr<const HeldFile> own) override;
     void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) override;
     QCoro::Task<RenderResult> composePassthrough(QString rawPath, QString finalPath, Progress progress) override;
     QCoro::Task<RenderResult> composeWithOverlays(std::shared_ptr<const Mixdown::Request> request, QString finalPath, Progress progress) override;

@@ -27,10 +27,17 @@ struct Outcome {
     std::optional<QString> note;
     // What of the take's JSON files the disk still refuses, for the render to write first.
     HeldSidecars refused;
+    // The take's files as the save leaves them: those the stop held, less the camera movie the face file took
+    // in, with what the save wrote held from the moment it wrote it.
+    HeldPieces pieces;
+    // The take's file found deleted or replaced before the save wrote over or beside it: nothing more was done.
+    std::optional<QString> lost;
 };
 
 // In order: the sidecars the stop could not write, the face file, the tail trim of a remote stop with its
 // stop record, and the take description. `now` stamps "recorded_at". A retry runs the same hand-over again.
+// Before each step the take's raw must still be the one the stop held; the face mux and the trim read the
+// take's movies through what they are and replace or remove only those.
 QCoro::Task<Outcome> saveFiles(std::shared_ptr<FinishingTools> tools, SaveJobHandover job, std::function<QDateTime()> now);
 
 // The hand-over's files directly in the folder `from`, named in `to` instead.

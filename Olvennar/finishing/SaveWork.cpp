@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 QString SaveWork::folderPath() const { return QFileInfo(job_.takeJSON).absolutePath(); }
 
 QString SaveWork::reachedFolder() const { return job_.folder ? job_.folder->throughDescriptor() : folderPath(); }
@@ -27,21 +29,24 @@ QCoro::Task<FinishWork::Outcome> SaveWork::run(Run run)
     const QString reached = reachedFolder();
     // Before anything is read or written: a raw deleted or replaced since the stop leaves no take to save, and a
     // file at its name now is another take's. The take's files are let go, and a Retry finds it gone still.
-    const QString rawName = QFileInfo(job_.request.rawURL).fileName();
-    if (!lost_)
-        lost_ = job_.pieces.firstLost(reached, {rawName});
-    if (lost_) {
+    const auto gone = [this] {
         job_.pieces.clear();
-        co_return Outcome{HeldPieces::lostFailure(job_.title + QStringLiteral(" was not saved"), *lost_), {}, {}};
-    }
+        return Outcome{HeldPieces::lostFailure(job_.title + QStringLiteral(" was not saved"), *lost_), {}, {}};
+    };
+    if (!lost_)
+        lost_ = job_.pieces.firstLost(reached, {QFileInfo(job_.request.rawURL).fileName()});
+    if (lost_)
+        co_return gone();
     SaveJobHandover handover = job_;
     SaveJob::move(handover, folder, reached);
     // Awaited by name: g++ 12 may destroy a co_await expression's temporaries twice.
     QCoro::Task<SaveJob::Outcome> saving = SaveJob::saveFiles(run.tools, std::move(handover), [] { return QDateTime::currentDateTimeUtc(); });
     saved_ = co_await saving;
-    // A remote stop's trim put a shorter raw in its place.
-    if (job_.byRemote)
-        job_.pieces.holdWritten(reached, {rawName});
+    // What the save left of the take and wrote for it, known by what it is, for a Retry and the render.
+    job_.pieces = std::exchange(saved_.pieces, {});
+    lost_ = saved_.lost;
+    if (lost_)
+        co_return gone();
     // Named where the take was when the save began; the queue follows the folder from there.
     if (saved_.facePath)
         saved_.facePath = HeldFolder::moved(*saved_.facePath, reached, folder);
@@ -65,12 +70,12 @@ void SaveWork::succeeded(FinishQueue& queue, const Outcome& outcome)
     Mixdown::Request render = job_.request;
     render.cameraURL = saved_.facePath;
     render.recordedSeconds = saved_.duration;
-    // What the save took in (the camera movie, now in the face movie) is let go, and what it wrote since the
-    // stop (the take's description, its face movie) is the take's own too.
-    const QString reached = reachedFolder();
+    // The take's files as the save left them: what it took in (the camera movie, now in the face movie) let go
+    // of, what it wrote held as it wrote it, never a file found at their names now. A job that never knew its
+    // take's files takes those there now.
     HeldPieces pieces = job_.pieces;
-    pieces.letGoOfMissing(reached);
-    pieces.holdPresent(HeldFolder::moved(job_.previewURL, folderPath(), reached));
+    if (!pieces.known())
+        pieces.holdPresent(HeldFolder::moved(job_.previewURL, folderPath(), reachedFolder()));
     queue.submit(std::make_shared<RenderWork>(PendingRender::Job{job_.title + QStringLiteral(" video"), QStringLiteral("video ") + job_.title,
         job_.previewURL, job_.stopSidecar, std::move(render), 0, std::nullopt, job_.folder, std::move(pieces)}, saved_.refused));
 }

@@ -2,10 +2,12 @@
 
 #include "platform/media/MovieAsset.h"
 #include "platform/media/Remux.h"
+#include "platform/system/AtomicFile.h"
 #include "platform/system/JsonSidecar.h"
 #include "platform/system/Diagnostics.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 
@@ -13,11 +15,12 @@
 
 namespace TailTrim {
 
-std::optional<Result> trim(const QString& path, double seconds)
+std::optional<Result> trim(const QString& path, double seconds, std::shared_ptr<const HeldFile> own)
 {
     if (!(seconds > 0))
         return std::nullopt;
-    auto opened = MovieAsset::open(path);
+    const QString source = own ? own->throughDescriptor() : path;
+    auto opened = MovieAsset::open(source);
     if (!std::holds_alternative<MovieAsset>(opened))
         return std::nullopt;
     const MovieAsset& asset = std::get<MovieAsset>(opened);
@@ -40,16 +43,29 @@ std::optional<Result> trim(const QString& path, double seconds)
     std::vector<Remux::Insert> inserts;
     for (const MovieTrack& track : asset.tracks()) {
         if (track.mediaType != MovieTrack::MediaType::other)
-            inserts.push_back({path, track.index, MediaTime::zero(), kept, MediaTime::zero()});
+            inserts.push_back({source, track.index, MediaTime::zero(), kept, MediaTime::zero()});
     }
-    // Remux writes a hidden ".tailtrim-<UUID>" sibling and renames it over the file only when it is complete.
-    if (auto failure = Remux::write(path, inserts, {type, QStringLiteral("tailtrim")})) {
+    // Cut into a hidden ".tailtrim-<UUID>" sibling, renamed over the file only once it is complete and only
+    // while the name still names the file cut.
+    const QString work = AtomicFile::hiddenSibling(path, QStringLiteral("tailtrim"));
+    if (auto failure = Remux::write(work, inserts, {type, QStringLiteral("tailtrim")})) {
         Diagnostics::log(failure->info(), QStringLiteral("tail trim ") + name);
+        return std::nullopt;
+    }
+    if (own && !own->isAt(path)) {
+        QFile::remove(work);
+        Diagnostics::log(QStringLiteral("tail trim: left ") + name + QStringLiteral(" as it is: it was deleted or replaced while it was cut"));
+        return std::nullopt;
+    }
+    std::shared_ptr<const HeldFile> written = HeldFile::hold(work);
+    if (auto failure = AtomicFile::replace(work, path)) {
+        QFile::remove(work);
+        Diagnostics::log(ErrorInfo {QStringLiteral("File"), 0, *failure}, QStringLiteral("tail trim ") + name);
         return std::nullopt;
     }
     Diagnostics::log(QString::asprintf("tail trim: %s %.1fs -> %.1fs (cut %.1fs)", qUtf8Printable(name), duration,
         duration - seconds, seconds));
-    return Result {seconds, duration - seconds};
+    return Result {seconds, duration - seconds, std::move(written)};
 }
 
 void writeSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration)

@@ -105,6 +105,7 @@ public:
     void alarmTakeFailed() override { }
     const TakeLook& look() const override { return look_; }
     FinishQueue& finishQueue() override { std::abort(); }
+    QStringList takesUnderWay(const QString&) const override { return {}; }
     std::optional<QRect> screenFrame() const override { return std::nullopt; }
     const CameraPanel* bubbleWindow() const override { return nullptr; }
     const CameraPanel* phoneWindow() const override { return nullptr; }

@@ -25,8 +25,8 @@ using namespace std::chrono_literals;
 // it for reading waits until its other end is opened, as a final on a stalled disk would keep a reader waiting.
 class PipeFinalTools final : public FinishingTools {
 public:
-    QCoro::Task<std::optional<ErrorInfo>> faceMux(QString, QString, QString) override { co_return std::nullopt; }
-    QCoro::Task<std::optional<TrimResult>> tailTrim(QString, double) override { co_return std::nullopt; }
+    QCoro::Task<FaceResult> faceMux(QString, QString, QString, FaceMux::Own) override { co_return FaceResult{}; }
+    QCoro::Task<std::optional<TrimResult>> tailTrim(QString, double, std::shared_ptr<const HeldFile>) override { co_return std::nullopt; }
     void writeStopSidecar(const QString&, const QString&, double, std::optional<double>) override { }
     QCoro::Task<RenderResult> composePassthrough(QString, QString finalPath, Progress) override { co_return pipe(finalPath); }
     QCoro::Task<RenderResult> composeWithOverlays(std::shared_ptr<const Mixdown::Request>, QString finalPath, Progress) override { co_return pipe(finalPath); }

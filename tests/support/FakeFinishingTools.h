@@ -14,7 +14,7 @@
 #include <vector>
 
 // Finishing tools that do only what a test needs: the face mux renames the camera movie, the trim
-// answers with a set result, renders write a small final file, either at once or when the test says so,
+// answers with a set result (when the test lets it), renders write a small final file, either at once or when the test says so,
 // and reading a final finds nothing known, as for that small file.
 class FakeFinishingTools final : public FinishingTools {
 public:
@@ -34,6 +34,8 @@ public:
 
     // Renders wait for complete() instead of finishing at once.
     bool holdRenders = false;
+    // Trims wait for releaseTrims() instead of ending at once: a save that still runs.
+    bool holdTrims = false;
     // The next N face muxes / renders fail.
     int failFaceMux = 0;
     int failRenders = 0;
@@ -44,22 +46,36 @@ public:
 
     static ErrorInfo error(const QString& description) { return ErrorInfo{QStringLiteral("Olvennar.Fake"), 7, description}; }
 
-    QCoro::Task<std::optional<ErrorInfo>> faceMux(QString cameraPath, QString rawPath, QString facePath) override
+    QCoro::Task<FaceResult> faceMux(QString cameraPath, QString rawPath, QString facePath, FaceMux::Own) override
     {
         calls << QStringLiteral("face mux ") + name(cameraPath) + QStringLiteral(" + ") + name(rawPath) + QStringLiteral(" -> ") + name(facePath);
         if (failFaceMux > 0) {
             --failFaceMux;
-            co_return error(QStringLiteral("face.mov export failed: forced"));
+            co_return FaceResult{error(QStringLiteral("face.mov export failed: forced")), nullptr};
         }
         QFile::remove(facePath);
         QFile::rename(cameraPath, facePath);
-        co_return std::nullopt;
+        co_return FaceResult{std::nullopt, HeldFile::hold(facePath)};
     }
 
-    QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds) override
+    QCoro::Task<std::optional<TrimResult>> tailTrim(QString path, double seconds, std::shared_ptr<const HeldFile> own) override
     {
         calls << QStringLiteral("trim %1 %2").arg(name(path)).arg(seconds);
-        co_return trimResult;
+        if (holdTrims)
+            co_await Wait{&heldTrims_};
+        // Nothing is cut: the file that was there is the one "cut".
+        std::optional<TrimResult> cut = trimResult;
+        if (cut)
+            cut->written = own;
+        co_return cut;
+    }
+
+    // Ends the held trims; each awaiting save resumes inside this call.
+    void releaseTrims()
+    {
+        holdTrims = false;
+        for (std::coroutine_handle<> waiting : std::exchange(heldTrims_, {}))
+            waiting.resume();
     }
 
     void writeStopSidecar(const QString& path, const QString& stoppedBy, double trimmed, std::optional<double> duration) override
@@ -102,11 +118,21 @@ public:
     }
 
 private:
+    std::vector<std::coroutine_handle<>> heldTrims_;
+
     // Holds a plain pointer: g++ 12 may destroy a co_await operand twice, so it must be trivially destructible.
     struct Hold {
         Render* held;
         bool await_ready() const noexcept { return held->finished; }
         void await_suspend(std::coroutine_handle<> waiting) noexcept { held->waiting = waiting; }
+        void await_resume() const noexcept { }
+    };
+
+    // Suspends until releaseTrims(); trivially destructible, as Hold.
+    struct Wait {
+        std::vector<std::coroutine_handle<>>* waiting;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> handle) noexcept { waiting->push_back(handle); }
         void await_resume() const noexcept { }
     };
 

@@ -4,6 +4,7 @@
 #include "capture/PointerLog.h"
 #include "platform/media/MovieAsset.h"
 #include "finishing/RenderWork.h"
+#include "support/FakeFinishingTools.h"
 #include "takedata/ClockText.h"
 #include "views/framing/CameraBubbleWindow.h"
 #include "views/framing/CountdownWindow.h"
@@ -363,6 +364,35 @@ TEST_F(ScreenTakeFlow, discardingALaterTakeKeepsTheFolderAndTheEarlierTake)
     startTake();
     EXPECT_EQ(screenTakeOf(*controller).takeSuffix(), QStringLiteral("-2"));
     QCoro::waitFor(controller->discard());
+}
+
+TEST_F(ScreenTakeFlow, theNextTakeSkipsTheNameOfATakeWhoseSaveStillRunsAfterItsFilesWereDeleted)
+{
+    // The saves run, a remote stop's held at its trim.
+    auto tools = std::make_shared<FakeFinishingTools>();
+    tools->holdTrims = true;
+    controller->finishQueue().setFinishingTools(tools);
+    controller->finishQueue().setTap({});
+    startTake();
+    film(10);
+    controller->remote().setStopCameFromRemote(true);
+    QCoro::waitFor(controller->stop());
+    ASSERT_EQ(tools->calls, QStringList{QStringLiteral("trim raw.mov 1.5")});
+    const QDir video(folderPath(QStringLiteral("video 1")));
+    for (const QString& name : video.entryList(QDir::Files))
+        ASSERT_TRUE(QFile::remove(video.filePath(name)));
+
+    startTake();
+    EXPECT_EQ(screenTakeOf(*controller).takeSuffix(), QStringLiteral("-2"));
+    film(10);
+    QCoro::waitFor(controller->stop());
+    tools->releaseTrims();
+    ASSERT_EQ(controller->finishJobs().size(), 3u);
+    EXPECT_EQ(controller->finishJobs()[0].state.kind, FinishJob::State::Kind::failed);
+    EXPECT_TRUE(controller->finishJobs()[0].state.message.endsWith(
+        QStringLiteral(": raw.mov was deleted or replaced after the take stopped; the files now in its folder stay as they are")));
+    EXPECT_TRUE(video.exists(QStringLiteral("raw-2.mov")));
+    EXPECT_FALSE(video.exists(QStringLiteral("take.json"))) << "nothing of the deleted take is written";
 }
 
 TEST_F(ScreenTakeFlow, aCameraUnpluggedMidTakeKeepsItsBubbleUntilTheStopAndTheTakeSucceeds)

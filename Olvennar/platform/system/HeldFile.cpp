@@ -23,3 +23,5 @@ bool HeldFile::isAt(const QString& path) const
         return false;
     return held->sameFileAs({static_cast<uint64_t>(there.st_dev), static_cast<uint64_t>(there.st_ino), 0});
 }
+
+QString HeldFile::throughDescriptor() const { return QStringLiteral("/proc/self/fd/") + QString::number(file_.descriptor()); }

@@ -17,6 +17,9 @@ public:
 
     // Whether `path` names this very file now.
     bool isAt(const QString& path) const;
+    // The file's path through the descriptor: opening it reads this very file, whatever its name names now or
+    // once it was deleted. Valid in this process while the file is held.
+    QString throughDescriptor() const;
 
     explicit HeldFile(OpenFile file) : file_(std::move(file)) {}
 
