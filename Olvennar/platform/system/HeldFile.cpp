@@ -23,3 +23,9 @@ bool HeldFile::isAt(const QString& path) const
         return false;
     return held->sameFileAs({static_cast<uint64_t>(there.st_dev), static_cast<uint64_t>(there.st_ino), 0});
 }
+
+bool HeldFile::unlinked() const
+{
+    const std::optional<OpenFile::Identity> held = file_.identity();
+    return held && held->links == 0;
+}

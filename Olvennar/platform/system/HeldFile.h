@@ -17,6 +17,9 @@ public:
 
     // Whether `path` names this very file now.
     bool isAt(const QString& path) const;
+    // Whether the file has no name left on its disk (deleted, or moved to another disk): only this descriptor
+    // keeps its blocks taken. A file renamed, moved on its disk or put in the Trash still has one.
+    bool unlinked() const;
 
     explicit HeldFile(OpenFile file) : file_(std::move(file)) {}
 
