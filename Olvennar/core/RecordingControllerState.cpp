@@ -35,8 +35,11 @@ void RecordingController::setPhase(const Phase& phase)
     // The note belongs to the finished file shown; a failed render's Retry stays until it is used.
     finish_->forgetNote();
     // A notice stays through the take's save and render, until the next take begins.
-    if (phase.kind() == Phase::Kind::countingDown || phase.kind() == Phase::Kind::preparing || phase.kind() == Phase::Kind::recording)
+    if (phase.kind() == Phase::Kind::countingDown || phase.kind() == Phase::Kind::preparing || phase.kind() == Phase::Kind::recording) {
         notice_.clear();
+        // The take just deleted ("delete the bad take, record again") gives its space back before this one fills it.
+        finishQueue_->letGoOfDeletedFiles();
+    }
     takes_->phaseChanged(phase);
     if (platform_.speechBusy)
         platform_.speechBusy->setBusy(phase.isBusy());

@@ -267,6 +267,7 @@ QFuture<FinishWork::Outcome> FinishQueue::submit(std::shared_ptr<FinishWork> wor
         attempt->answer(givenUpOutcome());
         return answer;
     }
+    kept_.push_back(attempt->work);
     if (attempt->work->listed())
         listRow(*attempt->work, id, working(0));
     Q_EMIT changed();
@@ -297,6 +298,7 @@ void FinishQueue::offerRetry(const QUuid& id, std::shared_ptr<FinishWork> work, 
 void FinishQueue::listFailed(std::shared_ptr<FinishWork> work, const QString& reason)
 {
     const QUuid id = QUuid::createUuid();
+    kept_.push_back(work);
     listRow(*work, id, failed(reason));
     // Its note stays in its folder as the launch found it until the Retry writes it anew.
     const std::optional<FinishWork::Note> note = work->noteHead();
@@ -316,6 +318,15 @@ void FinishQueue::restate(const FinishWork& work, const QString& was, const QStr
     }
     if (restated)
         Q_EMIT changed();
+}
+
+void FinishQueue::letGoOfDeletedFiles()
+{
+    std::erase_if(kept_, [](const std::weak_ptr<FinishWork>& kept) { return kept.expired(); });
+    for (const std::weak_ptr<FinishWork>& kept : kept_) {
+        if (const std::shared_ptr<FinishWork> work = kept.lock())
+            work->letGoOfDeleted();
+    }
 }
 
 int FinishQueue::giveUp()
@@ -508,6 +519,8 @@ QCoro::Task<> FinishQueue::waitForRecordingBreak(QPointer<FinishQueue> weak)
     for (;;) {
         if (!weak)
             co_return;
+        // A take deleted while this waits, the next take filming meanwhile, has its space back by the next look.
+        weak->letGoOfDeletedFiles();
         Studio& studio = weak->studio_;
         if (studio.filming()) {
             studio.setFinishWaitingForBreak(true);

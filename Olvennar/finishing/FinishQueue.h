@@ -93,6 +93,10 @@ public:
     // them however often the studio ended this way. Nothing after a give-up.
     void keepNotesForNextLaunch();
     bool hasFinishRetry(const QUuid& id) const { return finishRetries_.contains(id); }
+    // Every job still kept (waiting, running, or on a failed row with its Retry) lets go of its take's files
+    // deleted since it knew them: held, a deleted file keeps its space taken, and the next take may need it long
+    // before the job's turn. Looked at when a take starts and while renders wait for their break.
+    void letGoOfDeletedFiles();
 
 Q_SIGNALS:
     void changed();
@@ -122,6 +126,8 @@ private:
     QHash<QUuid, std::function<void()>> finishRetries_;
     // Every job started and not yet ended, by row: what a give-up removes the notes of.
     QHash<QUuid, std::shared_ptr<FinishWork>> unfinished_;
+    // Every job submitted or listed, while something keeps it: what lets go of its take's deleted files.
+    std::vector<std::weak_ptr<FinishWork>> kept_;
     bool givenUp_ = false;
     std::shared_ptr<FinishingTools> finishingTools_;
     Tap tap_;

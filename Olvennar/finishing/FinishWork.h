@@ -63,6 +63,9 @@ public:
     virtual QString folderPath() const { return {}; }
     // The folder was renamed or moved to `now`: the work names its own files there from now on.
     virtual void follow(const QString& now) { (void)now; }
+    // Lets go of the take's files deleted since the job knew them, so their space on the disk is free again
+    // long before the job's turn; the job then fails saying so when it runs.
+    virtual void letGoOfDeleted() { }
     // Whether running it again after a failure could do anything: not once it found its take gone.
     virtual bool retryable() const { return true; }
     // What a failure is logged under.

@@ -10,7 +10,7 @@ void HeldPieces::holdPresent(const QString& finalPath)
     known_ = true;
     const QDir folder = QFileInfo(finalPath).absoluteDir();
     for (const QString& name : TakePieces::pieceNames(finalPath)) {
-        if (files_.contains(name))
+        if (files_.contains(name) || deleted_.contains(name))
             continue;
         if (std::shared_ptr<const HeldFile> file = HeldFile::hold(folder.filePath(name)))
             files_.emplace(name, std::move(file));
@@ -24,6 +24,7 @@ void HeldPieces::holdWritten(const QString& folder, const QStringList& names)
         return;
     for (const QString& name : names) {
         files_.erase(name);
+        deleted_.erase(name);
         if (std::shared_ptr<const HeldFile> file = HeldFile::hold(QDir(folder).filePath(name)))
             files_.emplace(name, std::move(file));
     }
@@ -31,20 +32,29 @@ void HeldPieces::holdWritten(const QString& folder, const QStringList& names)
 
 void HeldPieces::hold(const QString& name, std::shared_ptr<const HeldFile> file)
 {
-    if (known_ && file)
-        files_[name] = std::move(file);
+    if (!known_ || !file)
+        return;
+    deleted_.erase(name);
+    files_[name] = std::move(file);
 }
 
-void HeldPieces::letGoOfMissing(const QString& folder)
+void HeldPieces::letGoOfDeleted()
 {
-    std::erase_if(files_, [&folder](const auto& held) { return !held.second->isAt(QDir(folder).filePath(held.first)); });
+    for (auto held = files_.begin(); held != files_.end();) {
+        if (held->second->unlinked()) {
+            deleted_.insert(held->first);
+            held = files_.erase(held);
+        } else {
+            ++held;
+        }
+    }
 }
 
 bool HeldPieces::ownAt(const QString& folder, const QString& name) const
 {
     const auto held = files_.find(name);
     if (held == files_.end())
-        return !known_;
+        return !known_ && !deleted_.contains(name);
     return held->second->isAt(QDir(folder).filePath(name));
 }
 
@@ -58,7 +68,7 @@ std::optional<QString> HeldPieces::firstLost(const QString& folder, const QStrin
 {
     for (const QString& name : names) {
         const QFileInfo there(QDir(folder).filePath(name));
-        if (!ownAt(folder, name) && (files_.contains(name) || there.exists() || there.isSymLink()))
+        if (!ownAt(folder, name) && (files_.contains(name) || deleted_.contains(name) || there.exists() || there.isSymLink()))
             return name;
     }
     return std::nullopt;

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 // The pieces of one take (TakePieces) its jobs know as the take's own, each held by what it is from the moment
 // a job knew it: at the stop, when its render was made, or at the launch that found its note. A file at one of
@@ -22,14 +23,15 @@ public:
     // Files the take's own job just wrote anew in `folder` (a trimmed raw, sidecars the disk refused before):
     // held in place of what was.
     void holdWritten(const QString& folder, const QStringList& names);
-    // Lets go of the files no longer at their names in `folder` (a camera movie the face movie took in): held,
-    // a deleted file keeps its space on the disk taken. A file at such a name later is not the take's.
-    void letGoOfMissing(const QString& folder);
     // A file the take's own job wrote at `name` (a face movie, a cut raw), held from before it took the name:
     // the take's own in place of what was. Nothing changes for a job that never knew the take's files.
     void hold(const QString& name, std::shared_ptr<const HeldFile> file);
     // Lets go of the file at `name` (a camera movie the face movie took in): a file there later is not the take's.
     void letGoOf(const QString& name) { files_.erase(name); }
+    // Lets go of the files deleted since they were held (no name left on their disk): held, a deleted file keeps
+    // its space taken until the job's turn, while the next take may need it. Their names stay lost to the take:
+    // a file there later is never its own, and a job that reads one fails saying the take's was deleted.
+    void letGoOfDeleted();
     // Lets go of every file held; from now on nothing in the folder is the take's.
     void clear() { files_.clear(); }
 
@@ -49,6 +51,8 @@ public:
 
 private:
     std::map<QString, std::shared_ptr<const HeldFile>> files_;
+    // Names whose files were let go because they were deleted; what the job writes there anew is its own again.
+    std::set<QString> deleted_;
     // The take's files were looked for: a name held by nothing is no longer any file of the take's.
     bool known_ = false;
 };

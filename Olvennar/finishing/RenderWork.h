@@ -23,6 +23,7 @@ public:
     QString take() const override { return job_.finalURL; }
     QString failureContext() const override { return QStringLiteral("finish"); }
     bool retryable() const override { return !lost_; }
+    void letGoOfDeleted() override { job_.pieces.letGoOfDeleted(); }
     std::shared_ptr<const HeldFolder> folder() const override { return job_.folder; }
     QString folderPath() const override;
     void follow(const QString& now) override;

@@ -16,6 +16,7 @@ public:
     // The final its render makes, else the raw movie it saves.
     QString take() const override { return job_.previewURL.isEmpty() ? job_.request.rawURL : job_.previewURL; }
     bool retryable() const override { return !lost_; }
+    void letGoOfDeleted() override { job_.pieces.letGoOfDeleted(); }
     QString failureContext() const override { return QStringLiteral("save take"); }
     std::shared_ptr<const HeldFolder> folder() const override { return job_.folder; }
     QString folderPath() const override;

@@ -19,15 +19,16 @@ using Kind = FinishJob::State::Kind;
 // are finished, and a long session's memory does not grow with its renders.
 class JobRelease : public FinishResumeBase {
 protected:
-    // Descriptors this process holds in the sandbox: a held take folder or take file, renamed or deleted since.
+    // Descriptors this process holds in the takes' folders: a held take folder or take file, renamed or deleted
+    // since. Only there: the log the jobs write lies in the sandbox too, open for a moment on its own thread.
     int held() const
     {
-        const QString sandbox = QFileInfo(path(QString())).canonicalFilePath();
+        const QString root = QFileInfo(path(QString())).canonicalFilePath() + QStringLiteral("/Takes");
         int count = 0;
         QDirIterator descriptors(QStringLiteral("/proc/self/fd"), QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
         while (descriptors.hasNext()) {
             const QString target = QFileInfo(descriptors.next()).symLinkTarget();
-            if (target.startsWith(sandbox + QLatin1Char('/')))
+            if (target.startsWith(root + QLatin1Char('/')))
                 ++count;
         }
         return count;

@@ -25,3 +25,8 @@ bool HeldFile::isAt(const QString& path) const
 }
 
 QString HeldFile::throughDescriptor() const { return QStringLiteral("/proc/self/fd/") + QString::number(file_.descriptor()); }
+bool HeldFile::unlinked() const
+{
+    const std::optional<OpenFile::Identity> held = file_.identity();
+    return held && held->links == 0;
+}

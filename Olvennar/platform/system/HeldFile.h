@@ -20,6 +20,9 @@ public:
     // The file's path through the descriptor: opening it reads this very file, whatever its name names now or
     // once it was deleted. Valid in this process while the file is held.
     QString throughDescriptor() const;
+    // Whether the file has no name left on its disk (deleted, or moved to another disk): only this descriptor
+    // keeps its blocks taken. A file renamed, moved on its disk or put in the Trash still has one.
+    bool unlinked() const;
 
     explicit HeldFile(OpenFile file) : file_(std::move(file)) {}
 
