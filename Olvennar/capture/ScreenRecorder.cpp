@@ -296,6 +296,18 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openWriter(const Op
 
 void ScreenRecorder::deliverFrame(const MediaSample& sample)
 {
+    // A pause keeps the grabber running, but nothing grabbed or missed then is the take's: a paused frame
+    // neither waits for the writer nor pushes the take's own frames out of the queue.
+    const bool running = !clock_.pausedAt(sample.presentationTime());
+    const int64_t missed = sources_.screen ? sources_.screen->statistics().framesMissed : 0;
+    if (running)
+        framesMissed_.fetch_add(missed - missedSeen_);
+    missedSeen_ = missed;
+    lastGrabRunning_ = running;
+    if (!running) {
+        framesWhilePaused_.fetch_add(1);
+        return;
+    }
     bool schedule = false;
     {
         std::lock_guard guard(framesLock_);
@@ -571,6 +583,7 @@ QFuture<ScreenRecorder::StopResult> ScreenRecorder::stop()
 ScreenRecorder::StopResult ScreenRecorder::stopAndFinish()
 {
     stopSources();
+    countMissedAfterLastGrab();
     // Microphone blocks pass through their own queue first; let them reach the sound queue.
     micQueue_.sync([] {});
     // Every picture delivered so far is written, then every sound block behind it, then the file closes.
@@ -583,6 +596,14 @@ ScreenRecorder::StopResult ScreenRecorder::stopAndFinish()
     return result;
 }
 
+void ScreenRecorder::countMissedAfterLastGrab()
+{
+    const int64_t missed = sources_.screen ? sources_.screen->statistics().framesMissed : 0;
+    if (lastGrabRunning_)
+        framesMissed_.fetch_add(missed - missedSeen_);
+    missedSeen_ = missed;
+}
+
 void ScreenRecorder::logFrameAccounting() const
 {
     const int64_t expected = lastFrameWritten_ ? std::llround(lastFrameWritten_->seconds() * frameRate_) + 1 : 0;
@@ -592,6 +613,8 @@ void ScreenRecorder::logFrameAccounting() const
                          .arg(expected)
                          .arg(counts.framesDropped + counts.framesMissed)
                          .arg(std::llround(longestFrameGap_ * 1000)));
+    if (const int64_t paused = framesWhilePaused_.load(); paused > 0)
+        Diagnostics::log(QStringLiteral("frames: %1 grabbed while paused were left out").arg(paused));
     if (frameGapsOver50ms_ > 0)
         Diagnostics::log(QStringLiteral("frames: %1 gaps over 50 ms").arg(frameGapsOver50ms_));
     if (waitedForSoundSeconds_ > 0)
@@ -655,6 +678,5 @@ ScreenRecorder::StopResult ScreenRecorder::finishWriting()
 
 ScreenRecorder::Statistics ScreenRecorder::statistics() const
 {
-    const int64_t missed = sources_.screen ? sources_.screen->statistics().framesMissed : 0;
-    return {framesWritten_.load(), framesDropped_.load(), missed};
+    return {framesWritten_.load(), framesDropped_.load(), framesMissed_.load()};
 }

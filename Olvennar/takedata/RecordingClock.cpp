@@ -41,6 +41,12 @@ std::optional<MediaTime> RecordingClock::adjust(const MediaTime& time, bool driv
     return r;
 }
 
+bool RecordingClock::pausedAt(const MediaTime& time) const
+{
+    std::lock_guard guard(lock_);
+    return time.isValid() && !pausedBefore(time);
+}
+
 std::optional<double> RecordingClock::nowSeconds() const
 {
     std::lock_guard guard(lock_);
