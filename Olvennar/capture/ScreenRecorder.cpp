@@ -298,13 +298,8 @@ void ScreenRecorder::deliverFrame(const MediaSample& sample)
 {
     // A pause keeps the grabber running, but nothing grabbed or missed then is the take's: a paused frame
     // neither waits for the writer nor pushes the take's own frames out of the queue.
-    const bool running = !clock_.pausedAt(sample.presentationTime());
-    const int64_t missed = sources_.screen ? sources_.screen->statistics().framesMissed : 0;
-    if (running)
-        framesMissed_.fetch_add(missed - missedSeen_);
-    missedSeen_ = missed;
-    lastGrabRunning_ = running;
-    if (!running) {
+    countMissedTicks(sample.presentationTime());
+    if (clock_.pausedAt(sample.presentationTime())) {
         framesWhilePaused_.fetch_add(1);
         return;
     }
@@ -583,7 +578,7 @@ QFuture<ScreenRecorder::StopResult> ScreenRecorder::stop()
 ScreenRecorder::StopResult ScreenRecorder::stopAndFinish()
 {
     stopSources();
-    countMissedAfterLastGrab();
+    countMissedTicks(HostClock::now());
     // Microphone blocks pass through their own queue first; let them reach the sound queue.
     micQueue_.sync([] {});
     // Every picture delivered so far is written, then every sound block behind it, then the file closes.
@@ -596,12 +591,17 @@ ScreenRecorder::StopResult ScreenRecorder::stopAndFinish()
     return result;
 }
 
-void ScreenRecorder::countMissedAfterLastGrab()
+void ScreenRecorder::countMissedTicks(const MediaTime& until)
 {
-    const int64_t missed = sources_.screen ? sources_.screen->statistics().framesMissed : 0;
-    if (lastGrabRunning_)
-        framesMissed_.fetch_add(missed - missedSeen_);
-    missedSeen_ = missed;
+    const int64_t total = sources_.screen ? sources_.screen->statistics().framesMissed : 0;
+    const int64_t missed = total - std::exchange(missedSeen_, total);
+    const MediaTime previous = std::exchange(lastGrab_, until);
+    if (missed <= 0)
+        return;
+    // The missed ticks lie evenly between the two grabs: the take lost the share of them its clock ran.
+    const double gap = previous.isValid() && until.isValid() ? (until - previous).seconds() : 0;
+    const double running = gap > 0 ? clock_.runningBetween(previous, until).seconds() / gap : clock_.pausedAt(until) ? 0.0 : 1.0;
+    framesMissed_.fetch_add(std::llround(static_cast<double>(missed) * running));
 }
 
 void ScreenRecorder::logFrameAccounting() const

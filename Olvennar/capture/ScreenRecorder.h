@@ -163,7 +163,9 @@ private:
     // The stop's work, on the calling thread.
     StopResult stopAndFinish();
     StopResult finishWriting();
-    void countMissedAfterLastGrab();
+    // Adds the grabber's ticks missed since the last count up to `until`, a grab or the stop, as far as the
+    // take's clock ran meanwhile.
+    void countMissedTicks(const MediaTime& until);
     void logFrameAccounting() const;
     void stopSources();
     RecorderError failStart(const QString& reason);
@@ -218,10 +220,10 @@ private:
     PendingAudioQueue beforeFirstFrameMicrophone_{QStringLiteral("microphone"), soundHeldBeforeFirstFrameSeconds};
     PendingAudioQueue beforeFirstFrameSystem_{QStringLiteral("system audio"), soundHeldBeforeFirstFrameSeconds};
 
-    // Grabber thread; the stop reads them once the screen stopped: the grabber's missed ticks counted so far,
-    // and whether the newest grab was the take's.
+    // Grabber thread; the stop's once the screen stopped: the grabber's missed ticks counted so far, and the
+    // host time up to which they were.
     int64_t missedSeen_ = 0;
-    bool lastGrabRunning_ = true;
+    MediaTime lastGrab_;
 
     // Grabber thread and writer queue: frames waiting for the writer, oldest first, and whether a writer
     // queue item is on its way to take them.
