@@ -296,6 +296,13 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openWriter(const Op
 
 void ScreenRecorder::deliverFrame(const MediaSample& sample)
 {
+    // A pause keeps the grabber running, but nothing grabbed or missed then is the take's: a paused frame
+    // neither waits for the writer nor pushes the take's own frames out of the queue.
+    countMissedTicks(sample.presentationTime());
+    if (clock_.pausedAt(sample.presentationTime())) {
+        framesWhilePaused_.fetch_add(1);
+        return;
+    }
     bool schedule = false;
     {
         std::lock_guard guard(framesLock_);
@@ -571,6 +578,7 @@ QFuture<ScreenRecorder::StopResult> ScreenRecorder::stop()
 ScreenRecorder::StopResult ScreenRecorder::stopAndFinish()
 {
     stopSources();
+    countMissedTicks(HostClock::now());
     // Microphone blocks pass through their own queue first; let them reach the sound queue.
     micQueue_.sync([] {});
     // Every picture delivered so far is written, then every sound block behind it, then the file closes.
@@ -583,6 +591,19 @@ ScreenRecorder::StopResult ScreenRecorder::stopAndFinish()
     return result;
 }
 
+void ScreenRecorder::countMissedTicks(const MediaTime& until)
+{
+    const int64_t total = sources_.screen ? sources_.screen->statistics().framesMissed : 0;
+    const int64_t missed = total - std::exchange(missedSeen_, total);
+    const MediaTime previous = std::exchange(lastGrab_, until);
+    if (missed <= 0)
+        return;
+    // The missed ticks lie evenly between the two grabs: the take lost the share of them its clock ran.
+    const double gap = previous.isValid() && until.isValid() ? (until - previous).seconds() : 0;
+    const double running = gap > 0 ? clock_.runningBetween(previous, until).seconds() / gap : clock_.pausedAt(until) ? 0.0 : 1.0;
+    framesMissed_.fetch_add(std::llround(static_cast<double>(missed) * running));
+}
+
 void ScreenRecorder::logFrameAccounting() const
 {
     const int64_t expected = lastFrameWritten_ ? std::llround(lastFrameWritten_->seconds() * frameRate_) + 1 : 0;
@@ -592,6 +613,8 @@ void ScreenRecorder::logFrameAccounting() const
                          .arg(expected)
                          .arg(counts.framesDropped + counts.framesMissed)
                          .arg(std::llround(longestFrameGap_ * 1000)));
+    if (const int64_t paused = framesWhilePaused_.load(); paused > 0)
+        Diagnostics::log(QStringLiteral("frames: %1 grabbed while paused were left out").arg(paused));
     if (frameGapsOver50ms_ > 0)
         Diagnostics::log(QStringLiteral("frames: %1 gaps over 50 ms").arg(frameGapsOver50ms_));
     if (waitedForSoundSeconds_ > 0)
@@ -655,6 +678,5 @@ ScreenRecorder::StopResult ScreenRecorder::finishWriting()
 
 ScreenRecorder::Statistics ScreenRecorder::statistics() const
 {
-    const int64_t missed = sources_.screen ? sources_.screen->statistics().framesMissed : 0;
-    return {framesWritten_.load(), framesDropped_.load(), missed};
+    return {framesWritten_.load(), framesDropped_.load(), framesMissed_.load()};
 }

@@ -100,10 +100,14 @@ public:
         std::function<void()> beforePictureEncode;
     };
 
+    // Frames of the take's own time: what the grabber caught or missed while the take's clock was paused is
+    // no part of the take and counts nowhere.
     struct Statistics {
         int64_t framesWritten = 0;
         int64_t framesDropped = 0; // the writer fell behind: the oldest waiting frames went
-        int64_t framesMissed = 0; // the grabber was still busy when its tick came
+        // The grabber was still busy when its tick came. The ticks missed before a grab count with it; those
+        // after the last grab are added at the stop.
+        int64_t framesMissed = 0;
     };
 
     enum class Kind { screen = 0, systemAudio = 1, microphone = 2 };
@@ -159,6 +163,9 @@ private:
     // The stop's work, on the calling thread.
     StopResult stopAndFinish();
     StopResult finishWriting();
+    // Adds the grabber's ticks missed since the last count up to `until`, a grab or the stop, as far as the
+    // take's clock ran meanwhile.
+    void countMissedTicks(const MediaTime& until);
     void logFrameAccounting() const;
     void stopSources();
     RecorderError failStart(const QString& reason);
@@ -188,6 +195,8 @@ private:
     std::atomic<double> lastFrameSeconds_{-1}; // take time of the newest written picture, for the disk-full text
     std::atomic<int64_t> framesWritten_{0};
     std::atomic<int64_t> framesDropped_{0};
+    std::atomic<int64_t> framesMissed_{0};
+    std::atomic<int64_t> framesWhilePaused_{0}; // grabbed while paused and left out at once
     // Frames and sound that came after the writer failed: said in one line at the stop.
     std::atomic<int64_t> framesAfterFailure_{0};
     std::atomic<int64_t> soundAfterFailureMicroseconds_[2]{}; // microphone, system audio
@@ -210,6 +219,11 @@ private:
     std::map<int, MediaTime> lastSoundWritten_;
     PendingAudioQueue beforeFirstFrameMicrophone_{QStringLiteral("microphone"), soundHeldBeforeFirstFrameSeconds};
     PendingAudioQueue beforeFirstFrameSystem_{QStringLiteral("system audio"), soundHeldBeforeFirstFrameSeconds};
+
+    // Grabber thread; the stop's once the screen stopped: the grabber's missed ticks counted so far, and the
+    // host time up to which they were.
+    int64_t missedSeen_ = 0;
+    MediaTime lastGrab_;
 
     // Grabber thread and writer queue: frames waiting for the writer, oldest first, and whether a writer
     // queue item is on its way to take them.

@@ -2,6 +2,7 @@
 
 #include "platform/system/HostClock.h"
 
+#include <algorithm>
 #include <cmath>
 
 void RecordingClock::begin(const MediaTime& time)
@@ -39,6 +40,27 @@ std::optional<MediaTime> RecordingClock::adjust(const MediaTime& time, bool driv
     if (drivesElapsed && r.seconds() > elapsedSeconds_)
         elapsedSeconds_ = r.seconds();
     return r;
+}
+
+bool RecordingClock::pausedAt(const MediaTime& time) const
+{
+    std::lock_guard guard(lock_);
+    return time.isValid() && !pausedBefore(time);
+}
+
+MediaTime RecordingClock::runningBetween(const MediaTime& from, const MediaTime& until) const
+{
+    std::lock_guard guard(lock_);
+    if (!from.isValid() || !until.isValid() || until <= from)
+        return MediaTime::zero();
+    MediaTime running = until - from;
+    for (const Pause& pause : pauses_) {
+        const MediaTime start = std::max(from, pause.from);
+        const MediaTime end = pause.until.isValid() ? std::min(until, pause.until) : until;
+        if (start < end)
+            running -= end - start;
+    }
+    return running;
 }
 
 std::optional<double> RecordingClock::nowSeconds() const

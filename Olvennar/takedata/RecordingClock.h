@@ -24,6 +24,10 @@ public:
     // Capture time -> take time; nothing when the sample does not belong to the take (before the zero or
     // captured while paused).
     std::optional<MediaTime> adjust(const MediaTime& time, bool drivesElapsed);
+    // Whether `time` falls in a pause: a sample captured then is no part of the take, whenever it arrives.
+    bool pausedAt(const MediaTime& time) const;
+    // The take time that passes between two capture times: their distance less what of it was paused.
+    MediaTime runningBetween(const MediaTime& from, const MediaTime& until) const;
     // Current take time for events without a sample time; nothing before the zero, while paused, or when
     // the result would be negative or not finite.
     std::optional<double> nowSeconds() const;

@@ -78,6 +78,18 @@ protected:
         TestEnvironment::waitUntil([&] { return recorder.statistics().framesWritten > before; }, 3000);
     }
 
+    // The frame at 1 s written, then the encoder stuck on the next while the grabber goes on up to
+    // 1 + `last`/30 s: the oldest of those waiting behind it go.
+    void stallBehindSecondFrame(ScreenRecorder& recorder, int last)
+    {
+        frame(recorder, 1.0);
+        pictureStalled = true;
+        FakeScreenCapture::push(*screen, 1.0 + 1 / 30.0);
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return picturesAtEncoder == 2; }, 3000));
+        for (int i = 2; i <= last; ++i)
+            FakeScreenCapture::push(*screen, 1.0 + i / 30.0);
+    }
+
     static ScreenRecorder::StopResult stop(ScreenRecorder& recorder)
     {
         auto stopped = recorder.stop();
@@ -283,13 +295,9 @@ TEST_F(ScreenRecording, aStarvedWriterKeepsOnlyTheNewestQuarterSecondOfPicturesW
 {
     auto recorder = makeRecorder();
     ASSERT_FALSE(recorder->start(options(), rawPath));
-    frame(*recorder, 1.0);
     // Two seconds of grabs while the encoder is stuck on the first of them.
-    pictureStalled = true;
-    FakeScreenCapture::push(*screen, 1.0 + 1 / 30.0);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return picturesAtEncoder == 2; }, 3000));
-    for (int i = 2; i <= 60; ++i)
-        FakeScreenCapture::push(*screen, 1.0 + i / 30.0);
+    stallBehindSecondFrame(*recorder, 60);
+    ASSERT_FALSE(HasFatalFailure());
     pictureStalled = false;
     ASSERT_FALSE(stop(*recorder).error);
 
@@ -392,6 +400,50 @@ TEST_F(ScreenRecording, aPauseWritesEverySoundBlockStampedBeforeItAndNoneUntilTh
     ASSERT_LT(beforePause + 4800, mic.mono.size());
     EXPECT_NEAR(rms(std::vector<float>(mic.mono.begin() + static_cast<long>(beforePause), mic.mono.begin() + static_cast<long>(beforePause) + 4800)), 0.4 / std::sqrt(2.0), 0.06)
         << "the last tenth of a second before the pause is sound, not silence";
+}
+
+TEST_F(ScreenRecording, aLongPauseBehindALaggingWriterCountsAsLostOnlyTheFramesTheTakeItselfLost)
+{
+    ManualClock host{0.5};
+    auto recorder = makeRecorder();
+    ASSERT_FALSE(recorder->start(options(), rawPath));
+    // The take's first second behind a stuck encoder: what drops now is a real loss.
+    stallBehindSecondFrame(*recorder, 29);
+    ASSERT_FALSE(HasFatalFailure());
+    const int64_t droppedRunning = recorder->statistics().framesDropped;
+    EXPECT_GT(droppedRunning, 0);
+    // Two minutes paused, the grabber running on and missing one tick in three, the writer stuck for a while.
+    host.set(2.0);
+    clock.pause();
+    for (int i = 0; i < 120 * 30 - 3; ++i) {
+        FakeScreenCapture::push(*screen, 2.0 + i / 30.0);
+        screen->statistics.framesMissed += i % 3 == 0 ? 1 : 0;
+    }
+    pictureStalled = false;
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return recorder->statistics().framesWritten == 30 - droppedRunning; }, 3000))
+        << "what waited from before the pause is written during it";
+    // The pause's last three ticks go missing in a grab that ends only once the take runs again.
+    screen->statistics.framesMissed += 3;
+    host.set(122.0);
+    clock.resume();
+    // A second after the resume, two of whose ticks the grabber missed.
+    for (int i = 0; i < 32; ++i) {
+        if (i == 10 || i == 11)
+            ++screen->statistics.framesMissed;
+        else
+            frame(*recorder, 122.0 + i / 30.0);
+    }
+    ASSERT_FALSE(stop(*recorder).error);
+
+    const auto counts = recorder->statistics();
+    EXPECT_EQ(counts.framesMissed, 2);
+    EXPECT_EQ(counts.framesDropped, droppedRunning);
+    // The take ran 62 ticks (up to 61/30 s): each is in the file or counted lost, and the file holds what was written.
+    EXPECT_EQ(counts.framesWritten + counts.framesDropped + counts.framesMissed, 62);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("frames: written %1 of 62 expected, dropped %2,").arg(counts.framesWritten).arg(droppedRunning + 2)));
+    int64_t inFile = 0;
+    ASSERT_TRUE(MovieProbe::decodeVideo(rawPath, [&](double, const QImage&) { ++inFile; }));
+    EXPECT_EQ(inFile, counts.framesWritten);
 }
 
 TEST_F(ScreenRecording, anExistingFileRefusesTheStartAndStaysUntouched)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 class RecordingClockTest : public ::testing::Test {
@@ -98,6 +100,34 @@ TEST_F(RecordingClockTest, ElapsedFollowsOnlyTheSamplesThatDriveItAndHoldsWhileP
     clock.pause();
     clock.adjust(host.at(103.5), true);
     EXPECT_DOUBLE_EQ(clock.elapsedSeconds(), 2.0);
+}
+
+TEST_F(RecordingClockTest, TheRunningTimeBetweenTwoCaptureTimesLeavesOutThePausesBetweenThem)
+{
+    clock.begin(host.at(100.0));
+    host.set(102.0);
+    clock.pause();
+    host.set(105.0);
+    clock.resume();
+    host.set(107.0);
+    clock.pause(); // still open
+    struct Row {
+        double from, until, running;
+        bool untilPaused;
+    };
+    for (const Row& row : std::vector<Row>{
+             {100.0, 101.5, 1.5, false}, // no pause between
+             {101.0, 106.0, 2.0, false}, // across a whole pause
+             {101.5, 102.0, 0.5, true}, // up to the pause's first instant
+             {103.0, 105.0, 0.0, false}, // out of a pause up to its resume
+             {102.5, 104.5, 0.0, true}, // within one
+             {104.0, 110.0, 2.0, true}, // out of one pause into the one still open
+             {106.0, 106.0, 0.0, false}, // no distance
+             {106.0, 105.0, 0.0, false}, // backwards
+         }) {
+        EXPECT_DOUBLE_EQ(clock.runningBetween(host.at(row.from), host.at(row.until)).seconds(), row.running) << row.from << " to " << row.until;
+        EXPECT_EQ(clock.pausedAt(host.at(row.until)), row.untilPaused) << row.until;
+    }
 }
 
 } // namespace
