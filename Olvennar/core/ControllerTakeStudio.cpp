@@ -14,6 +14,7 @@ RecordingChannel ControllerTakeStudio::channel() const { return controller_.chan
 HandoffWatch& ControllerTakeStudio::handoffs() { return controller_.handoffs(); }
 void ControllerTakeStudio::refreshPermissions() { controller_.refreshPermissions(); }
 void ControllerTakeStudio::refreshDevices() { controller_.refreshDevices(); }
+void ControllerTakeStudio::refreshDisplays() { controller_.refreshDisplays(); }
 bool ControllerTakeStudio::noCameraDevice() const { return controller_.noCameraDevice(); }
 int ControllerTakeStudio::countdownSeconds() const { return controller_.countdownSeconds(); }
 const std::optional<QString>& ControllerTakeStudio::destinationFolder() const { return controller_.destinationFolder(); }

@@ -20,6 +20,7 @@ public:
     HandoffWatch& handoffs() override;
     void refreshPermissions() override;
     void refreshDevices() override;
+    void refreshDisplays() override;
     bool noCameraDevice() const override;
     int countdownSeconds() const override;
     const std::optional<QString>& destinationFolder() const override;

@@ -241,6 +241,8 @@ public:
     // Permissions and device lists (RecordingControllerDevices.cpp).
     void refreshPermissions();
     void refreshDevices() override;
+    // The displays listed again as they measure now, the choice left as it is; nothing without screen access.
+    void refreshDisplays();
     QCoro::Task<> enableCamera();
     // The desk camera's bubble: its recorder, window and layout.
     CameraBubblePanel& bubblePanel() { return *bubblePanel_; }
@@ -289,6 +291,8 @@ private:
     void measureStalls(const Phase& old, const Phase& phase);
     Scheduler& scheduler() { return *scheduler_; }
     bool selectedDisplayListed() const;
+    // Reads the displays into the list the window shows; false when the screen cannot be reached.
+    bool listDisplays();
     // Asks for the camera a window shows; a refusal fails the phase with the sentence (or "No camera found."
     // without any camera), except during a take, which only loses the window (logged under `window`).
     QCoro::Task<bool> askCameraForWindow(QString window, QString refusedSentence);

@@ -44,21 +44,33 @@ QCoro::Task<> RecordingController::checkPermissionAndLoadDisplays()
         setDisplays({});
         co_return;
     }
-    const auto listedDisplays = platform_.takes->availableDisplays();
-    if (!listedDisplays) {
+    if (!listDisplays()) {
         setPhase(Phase::failed(ScreenRecorder::RecorderError::screenPermissionStale().errorDescription()));
         refreshDevices();
         co_return;
     }
+    if (!selectedDisplayListed())
+        setSelectedDisplayID(screen_.displays.empty() ? std::nullopt : std::optional<quint32>(screen_.displays.front().displayID));
+    refreshDevices();
+}
+
+void RecordingController::refreshDisplays()
+{
+    if (access_.hasScreenPermission && platform_.takes)
+        listDisplays();
+}
+
+bool RecordingController::listDisplays()
+{
+    const auto listedDisplays = platform_.takes->availableDisplays();
+    if (!listedDisplays)
+        return false;
     screenDisplays_ = *listedDisplays;
     std::vector<DisplayInfo> infos;
     for (const ScreenDisplay& display : screenDisplays_)
         infos.push_back({display.id, display.frame.width(), display.frame.height(), display.name});
-    const bool keep = ScreenChoice::listed(infos, screen_.selectedDisplayID);
     setDisplays(std::move(infos));
-    if (!keep)
-        setSelectedDisplayID(screen_.displays.empty() ? std::nullopt : std::optional<quint32>(screen_.displays.front().displayID));
-    refreshDevices();
+    return true;
 }
 
 void RecordingController::refreshDevices()

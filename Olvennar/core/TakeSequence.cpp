@@ -118,6 +118,8 @@ QCoro::Task<> TakeSequence::runStart(Take& take, TakeTraits traits, bool voiceTr
 {
     QPointer<TakeSequence> weak(this);
     const Take::Attempt attempt = take.beginAttempt();
+    // A display resized since it was listed (a projector, a docking change) is filmed at the size it has now.
+    studio_.refreshDisplays();
     TakeStart settings = takeStart(voiceTrack);
     if (const std::optional<QString> refused = take.refusal(settings)) {
         refuse(*refused);

@@ -62,6 +62,8 @@ public:
         virtual HandoffWatch& handoffs() = 0;
         virtual void refreshPermissions() = 0;
         virtual void refreshDevices() = 0;
+        // The displays listed again, as they measure now: one may have been resized since they were read.
+        virtual void refreshDisplays() = 0;
         virtual bool noCameraDevice() const = 0;
         virtual int countdownSeconds() const = 0;
         virtual const std::optional<QString>& destinationFolder() const = 0;

@@ -91,6 +91,7 @@ public:
     HandoffWatch& handoffs() override { return watch; }
     void refreshPermissions() override { }
     void refreshDevices() override { }
+    void refreshDisplays() override { }
     bool noCameraDevice() const override { return false; }
     int countdownSeconds() const override { return 0; }
     const std::optional<QString>& destinationFolder() const override { return folder; }

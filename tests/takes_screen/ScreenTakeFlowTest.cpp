@@ -180,6 +180,21 @@ TEST_F(ScreenTakeFlow, onASixteenByTenDisplayThePanelsAreMeasuredAgainstThePartT
     EXPECT_DOUBLE_EQ(request.phoneCornerRadius, 22);
 }
 
+TEST_F(ScreenTakeFlow, aDisplayResizedSinceItWasListedIsFilmedAtItsNewSizeByTheNextTake)
+{
+    // Listed at 320 × 180 when the studio opened; a docking change made it 640 × 360 since.
+    services.displays = std::vector<ScreenDisplay>{{7, QStringLiteral("fake"), QRect(0, 0, 640, 360), true}};
+    startTake();
+    EXPECT_EQ(services.screen->configuration.sourceRect, QRect(0, 0, 640, 360));
+    EXPECT_EQ(services.screen->configuration.outputSize, QSize(640, 360));
+    film(5);
+    QCoro::waitFor(controller->stop());
+    EXPECT_TRUE(TestEnvironment::savedTheTake(controller->phase())) << controller->phase().payload().toStdString();
+    ASSERT_EQ(controller->displays().size(), 1u);
+    EXPECT_EQ(controller->displays().front().width, 640) << "the window lists it as it measures now";
+    EXPECT_EQ(controller->selectedDisplayID(), std::optional<quint32>(7));
+}
+
 TEST_F(ScreenTakeFlow, aRemoteStopHandsTheFlagToTheSaveJobAndClearsIt)
 {
     startTake();

@@ -15,7 +15,9 @@
 #include <vector>
 
 // The screen grabber a take uses: frames of one rectangle of the screen at a fixed rate, stamped on the host
-// clock at grab, with excluded windows painted over by what lies beneath them. A handler that keeps a frame
+// clock at grab, with excluded windows painted over by what lies beneath them. The display the rectangle lies
+// on is followed: resized or moved during the take, the whole display as it now is is fitted into the output
+// size (aspect kept, between bars); gone, capture ends through onStopped. A handler that keeps a frame
 // keeps its memory from the grabber's pool: dropping it returns it.
 class ScreenCapture {
 public:
@@ -30,7 +32,8 @@ public:
         // Frames as 4:2:0 PlanarPictures, converted on the grabber thread straight from the grab, for an
         // encoder that takes them as they are; otherwise BGRA PixelBuffers.
         bool planar = false;
-        // Called on the grabber thread when capture ends on its own (the X server went away).
+        // Called on the grabber thread when capture ends on its own (the X server went away, the display
+        // went); the reason is a sentence for the user.
         std::function<void(const QString& reason)> onStopped;
     };
     struct Statistics {

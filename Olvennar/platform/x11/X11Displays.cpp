@@ -50,7 +50,9 @@ std::vector<ScreenDisplay> list(XcbConnection& connection)
         ScreenDisplay whole;
         whole.id = 0;
         whole.name = QStringLiteral("screen");
-        whole.frame = QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+        // The root's size now: the connection's setup keeps the size it had when it was opened.
+        XcbReply<xcb_get_geometry_reply_t> root(xcb_get_geometry_reply(c, xcb_get_geometry(c, screen->root), nullptr));
+        whole.frame = root ? QRect(0, 0, root->width, root->height) : QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
         whole.primary = true;
         displays.push_back(whole);
     }

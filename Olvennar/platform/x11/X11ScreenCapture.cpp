@@ -3,14 +3,17 @@
 #include "platform/media/BgraToPlanar.h"
 #include "platform/media/PixelBufferPool.h"
 #include "platform/media/PlanarPictureConverter.h"
+#include "platform/system/Diagnostics.h"
 #include "platform/system/HostClock.h"
 #include "platform/x11/CursorBlend.h"
+#include "platform/x11/DisplayFollow.h"
 #include "platform/x11/ExclusionPlan.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11WindowList.h"
 #include "platform/x11/XcbConnection.h"
 
 #include <xcb/composite.h>
+#include <xcb/randr.h>
 #include <xcb/shm.h>
 #include <xcb/xfixes.h>
 
@@ -96,6 +99,9 @@ bool grabInto(xcb_connection_t* c, xcb_drawable_t drawable, const QRect& area, c
     return reply && (reply->depth == 24 || reply->depth == 32);
 }
 
+// Grabs that fail this long in a row end the take: a picture that stopped is never passed off as filmed.
+constexpr double unreadableSecondsBound = 2.0;
+
 } // namespace
 
 class X11ScreenCapture::Grabber {
@@ -118,6 +124,8 @@ public:
         XcbReply<xcb_shm_query_version_reply_t> shm(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
         if (!shm)
             return QStringLiteral("the X server offers no shared-memory images (MIT-SHM)");
+        findDisplay(source);
+        source_ = source;
         const size_t bytes = static_cast<size_t>(source.width()) * static_cast<size_t>(source.height()) * 4;
         frameSegment_ = ShmSegment::attach(c, bytes);
         if (!frameSegment_)
@@ -131,6 +139,11 @@ public:
                 xcb_composite_redirect_subwindows(c, connection_->root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
             }
         }
+        // Told when a display is resized, moved, plugged or unplugged, so the grab follows at once.
+        const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+        if (randr && randr->present)
+            xcb_randr_select_input(c, connection_->root(),
+                XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
         if (configuration_.showsCursor) {
             XcbReply<xcb_xfixes_query_version_reply_t> fixes(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 4, 0), nullptr));
             cursorAvailable_ = fixes && fixes->major_version >= 1;
@@ -171,14 +184,36 @@ private:
                     configuration_.onStopped(QStringLiteral("the connection to the X server was lost"));
                 return;
             }
+            if (layoutChanged()) {
+                if (!follow())
+                    return;
+                nextRefresh = monotonicNanoseconds();
+            }
             if (patchSegment_ && monotonicNanoseconds() >= nextRefresh) {
                 refreshWindows();
                 nextRefresh = monotonicNanoseconds() + static_cast<int64_t>(configuration_.windowRefreshSeconds * 1e9);
             }
             const MediaTime pts = HostClock::now();
-            if (auto frame = grabFrame(pts, frameDuration)) {
+            std::optional<MediaSample> frame = grabFrame(pts, frameDuration);
+            if (!frame && !grabbed_) {
+                // The screen may have changed before its notice came, or without one: look, then grab once more.
+                if (!follow())
+                    return;
+                if (patchSegment_)
+                    refreshWindows();
+                frame = grabFrame(pts, frameDuration);
+            }
+            if (frame) {
                 onFrame_(*frame);
                 delivered_.fetch_add(1);
+                unreadableSince_.reset();
+            } else if (!grabbed_) {
+                if (!unreadableSince_)
+                    unreadableSince_ = monotonicNanoseconds();
+                else if (static_cast<double>(monotonicNanoseconds() - *unreadableSince_) / 1e9 >= unreadableSecondsBound) {
+                    end(QStringLiteral("the screen could not be read for %1 seconds").arg(unreadableSecondsBound, 0, 'f', 0));
+                    return;
+                }
             }
             next += interval;
             const int64_t now = monotonicNanoseconds();
@@ -189,40 +224,129 @@ private:
         }
     }
 
+    // The display the rectangle lies on, followed from now on; on none (a rectangle across displays) the
+    // whole screen is followed.
+    void findDisplay(const QRect& source)
+    {
+        for (const ScreenDisplay& display : X11Displays::list(*connection_)) {
+            if (display.frame.contains(source)) {
+                display_ = display;
+                return;
+            }
+        }
+        followsScreen_ = true;
+        display_ = {0, QStringLiteral("screen"), QRect(0, 0, connection_->screen()->width_in_pixels, connection_->screen()->height_in_pixels), true};
+    }
+
+    // Drains the connection's events: a RandR notice means the screen's layout changed. Errors of requests
+    // whose replies were not waited for land here too and go.
+    bool layoutChanged()
+    {
+        bool changed = false;
+        while (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_->get())})
+            changed = changed || (event->response_type & 0x7F) != 0;
+        return changed;
+    }
+
+    // Films the take's display as it is now; false once capture ended, its reason told.
+    bool follow()
+    {
+        xcb_connection_t* c = connection_->get();
+        XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, connection_->root()), nullptr));
+        if (!geometry) {
+            end(QStringLiteral("the connection to the X server was lost"));
+            return false;
+        }
+        const QSize root(geometry->width, geometry->height);
+        const std::vector<ScreenDisplay> displays
+            = followsScreen_ ? std::vector<ScreenDisplay>{{0, QStringLiteral("screen"), QRect(QPoint(0, 0), root), true}} : X11Displays::list(*connection_);
+        const DisplayFollow::Decision decision = DisplayFollow::decide(display_, configuration_.sourceRect, displays, root);
+        if (const auto* gone = std::get_if<DisplayFollow::Gone>(&decision)) {
+            end(gone->reason);
+            return false;
+        }
+        const QRect source = std::get<DisplayFollow::Grab>(decision).source;
+        if (source == source_)
+            return true;
+        const size_t bytes = static_cast<size_t>(source.width()) * static_cast<size_t>(source.height()) * 4;
+        if (bytes > frameSegment_->size()) {
+            const bool patches = patchSegment_ != nullptr;
+            frameSegment_ = ShmSegment::attach(c, bytes);
+            if (patches)
+                patchSegment_ = ShmSegment::attach(c, bytes);
+            if (!frameSegment_ || (patches && !patchSegment_)) {
+                end(QStringLiteral("no shared-memory segment for the larger screen image"));
+                return false;
+            }
+        }
+        Diagnostics::log(QStringLiteral("screen: the display changed, now filming %1x%2 at %3,%4 into the take's %5x%6")
+                             .arg(source.width())
+                             .arg(source.height())
+                             .arg(source.x())
+                             .arg(source.y())
+                             .arg(outputSize().width())
+                             .arg(outputSize().height()));
+        source_ = source;
+        plan_ = {};
+        return true;
+    }
+
+    void end(const QString& reason)
+    {
+        Diagnostics::log(QStringLiteral("screen: capture ended — ") + reason);
+        if (configuration_.onStopped)
+            configuration_.onStopped(reason);
+    }
+
     void refreshWindows()
     {
         windows_ = X11WindowList::stackingOrder(*connection_);
         std::vector<bool> excluded(windows_.size());
         for (size_t i = 0; i < windows_.size(); ++i)
             excluded[i] = configuration_.excludes(windows_[i]);
-        plan_ = ExclusionPlan::make(windows_, excluded, configuration_.sourceRect);
+        plan_ = ExclusionPlan::make(windows_, excluded, source_);
     }
 
+    // Nothing with `grabbed_` false when the screen could not be read; with it true when the picture could
+    // not be converted.
     std::optional<MediaSample> grabFrame(const MediaTime& pts, const MediaTime& duration)
     {
         xcb_connection_t* c = connection_->get();
-        const QRect& source = configuration_.sourceRect;
-        if (!grabInto(c, connection_->root(), source, *frameSegment_))
+        grabbed_ = grabInto(c, connection_->root(), source_, *frameSegment_);
+        if (!grabbed_)
             return std::nullopt;
         uint8_t* image = frameSegment_->data();
-        const size_t stride = static_cast<size_t>(source.width()) * 4;
+        size_t stride = static_cast<size_t>(source_.width()) * 4;
         if (!plan_.isEmpty())
             paintExclusions(image, stride);
         if (cursorAvailable_)
             drawCursor(image, stride);
+        QSize size = source_.size();
+        const QSize output = outputSize();
+        const QRect placed = DisplayFollow::fitted(size, output);
+        if (source_ != configuration_.sourceRect && placed.size() != output) {
+            // A display of another shape than the take's frame: whole, between black bars.
+            boxed_.create(output.height(), output.width(), CV_8UC4);
+            boxed_.setTo(cv::Scalar(0, 0, 0, 255));
+            const cv::Mat in(size.height(), size.width(), CV_8UC4, image, stride);
+            cv::Mat target = boxed_(cv::Rect(placed.x(), placed.y(), placed.width(), placed.height()));
+            cv::resize(in, target, target.size(), 0, 0, cv::INTER_AREA);
+            image = boxed_.data;
+            stride = boxed_.step[0];
+            size = output;
+        }
         if (configuration_.planar) {
-            if (auto planar = convertPlanar(image, stride))
+            if (auto planar = convertPlanar(image, stride, size))
                 return MediaSample::video(std::move(planar), pts, duration);
             return std::nullopt;
         }
-        return MediaSample::video(convert(image, stride), pts, duration);
+        return MediaSample::video(convert(image, stride, size), pts, duration);
     }
 
     // Straight from the grab into the encoder's planes: one pass over the picture instead of a BGRA copy
     // that the encoder's thread would convert again.
-    std::shared_ptr<const PlanarPicture> convertPlanar(const uint8_t* image, size_t stride)
+    std::shared_ptr<const PlanarPicture> convertPlanar(const uint8_t* image, size_t stride, const QSize& source)
     {
-        const QRect& source = configuration_.sourceRect;
         const QSize output = outputSize();
         if (!planes_)
             planes_ = std::make_unique<PlanarPictureConverter>(output.width(), output.height());
@@ -230,7 +354,7 @@ private:
         auto* picture = std::get_if<std::shared_ptr<PlanarPicture>>(&made);
         if (!picture)
             return nullptr;
-        if (output == source.size()) {
+        if (output == source) {
             BgraToPlanar::convert(image, stride, (*picture)->canvas());
         } else {
             const cv::Mat in(source.height(), source.width(), CV_8UC4, const_cast<uint8_t*>(image), stride);
@@ -240,12 +364,13 @@ private:
         return std::move(*picture);
     }
 
+    // The take's frame: what it was opened for, whatever the display measures now.
     QSize outputSize() const { return configuration_.outputSize.isValid() ? configuration_.outputSize : configuration_.sourceRect.size(); }
 
     void paintExclusions(uint8_t* image, size_t stride)
     {
         xcb_connection_t* c = connection_->get();
-        const QRect& source = configuration_.sourceRect;
+        const QRect& source = source_;
         for (const ExclusionPlan::Region& region : plan_.regions) {
             const QRect local = region.area.translated(-source.topLeft());
             for (int y = local.top(); y <= local.bottom(); ++y)
@@ -274,19 +399,18 @@ private:
         XcbReply<xcb_xfixes_get_cursor_image_reply_t> cursor(xcb_xfixes_get_cursor_image_reply(c, xcb_xfixes_get_cursor_image(c), nullptr));
         if (!cursor || cursor->width == 0 || cursor->height == 0)
             return;
-        const QRect& source = configuration_.sourceRect;
+        const QRect& source = source_;
         CursorBlend::over(image, stride, source.width(), source.height(), xcb_xfixes_get_cursor_image_cursor_image(cursor.get()), cursor->width,
             cursor->height, cursor->x - cursor->xhot - source.x(), cursor->y - cursor->yhot - source.y());
     }
 
-    std::shared_ptr<const PixelBuffer> convert(const uint8_t* image, size_t stride)
+    std::shared_ptr<const PixelBuffer> convert(const uint8_t* image, size_t stride, const QSize& source)
     {
-        const QRect& source = configuration_.sourceRect;
         const QSize output = outputSize();
         if (!pool_ || pool_->width() != output.width() || pool_->height() != output.height())
             pool_ = PixelBufferPool::make(output.width(), output.height(), 16);
         auto buffer = pool_->take();
-        if (output == source.size()) {
+        if (output == source) {
             for (int y = 0; y < output.height(); ++y) {
                 const auto* in = reinterpret_cast<const uint32_t*>(image + static_cast<size_t>(y) * stride);
                 auto* out = reinterpret_cast<uint32_t*>(buffer->row(y));
@@ -306,9 +430,16 @@ private:
         return buffer;
     }
 
+    // Set before the thread starts, then the grabber thread's alone.
     std::unique_ptr<XcbConnection> connection_;
     Configuration configuration_;
     FrameHandler onFrame_;
+    QRect source_; // the rectangle grabbed now: the configured one until the display changes
+    ScreenDisplay display_; // the display followed, as it was when the take started
+    bool followsScreen_ = false; // the rectangle lies on no one display: the whole screen is followed
+    bool grabbed_ = false; // the newest grab read the screen
+    std::optional<int64_t> unreadableSince_; // monotonic nanoseconds of the first grab of a failing run
+    cv::Mat boxed_; // the take's frame with a display of another shape fitted in
     std::unique_ptr<ShmSegment> frameSegment_;
     std::unique_ptr<ShmSegment> patchSegment_;
     bool cursorAvailable_ = false;
