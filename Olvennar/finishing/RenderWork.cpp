@@ -64,7 +64,8 @@ std::optional<FinishWork::Note> RenderWork::note() const
 
 std::optional<FinishWork::Note> RenderWork::noteHead() const
 {
-    if (takeGone() && !noteStands() && !note())
+    // Whether another take's note holds its name is what note() weighs, its digest read once.
+    if (takeGone() && !note())
         return std::nullopt;
     return PendingRender::head(job_);
 }
