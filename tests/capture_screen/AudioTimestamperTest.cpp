@@ -233,3 +233,77 @@ TEST(AudioTimestamper, aStreamMovedToAnotherSourceSettlesAgainAndItsSoundKeepsIt
     ASSERT_GT(run.blocks.size(), held);
     EXPECT_NEAR(startOf(run.blocks[held]), heardAt, 3 * millisecond);
 }
+
+TEST(AudioTimestamper, aReadingThreadHeldUpKeepsItsSoundInPlaceWhetherItsLatencyCountsTheWaitOrNot)
+{
+    // Table: how long the reads stopped, and whether the reported latency grows by the sound that waited (a
+    // microphone's) or stays (the system sound's, which counts only what reached the client).
+    struct Row {
+        double heldSeconds;
+        bool waitCounts;
+    };
+    for (const Row& row : {Row{0.25, false}, Row{0.4, false}, Row{1, false}, Row{10, false}, Row{0.25, true}, Row{0.4, true}, Row{1, true},
+             Row{10, true}}) {
+        SCOPED_TRACE(testing::Message() << row.heldSeconds << " s, latency " << (row.waitCounts ? "grows" : "stays"));
+        SimulatedSoundCard card;
+        card.jitter = 3 * millisecond;
+        AudioTimestamper stamper{48000, 2};
+        StampedRun run;
+        run.play(card, stamper, 3);
+        ASSERT_TRUE(stamper.settled());
+        const size_t before = run.blocks.size();
+        const int64_t firstAfter = card.nextFrameAt();
+        card.holdUp(std::llround(row.heldSeconds * 1e9), row.waitCounts);
+        run.play(card, stamper, 3 + row.heldSeconds + 4);
+        ASSERT_GT(run.blocks.size(), before);
+        EXPECT_NEAR(startOf(run.blocks[before]), firstAfter, 4 * millisecond) << "the sound that waited sits where it was heard";
+        EXPECT_LE(run.largestGap, 1) << "nothing was lost, so nothing steps";
+        EXPECT_NEAR(endOf(run.blocks.back()), card.nextFrameAt(), 5 * millisecond) << "and what follows is in step";
+        for (const QString& note : run.notes)
+            EXPECT_FALSE(note.contains(QStringLiteral("moved"))) << note.toStdString();
+    }
+}
+
+TEST(AudioTimestamper, aHoldUpLongerThanTheServerKeepsStepsWhereTheSoundCameAgainAndAStopMidBurstKeepsEveryBlock)
+{
+    // 12 s without a read; the server kept the first 10 s and lost what came until the reads went on.
+    SimulatedSoundCard card;
+    card.jitter = 3 * millisecond;
+    AudioTimestamper stamper{48000, 2};
+    StampedRun run;
+    run.play(card, stamper, 3);
+    const size_t before = run.blocks.size();
+    const int64_t heldFrom = card.nextFrameAt();
+    card.holdUp(12'000 * millisecond, false, 10.0);
+    run.play(card, stamper, 20);
+    ASSERT_GT(run.blocks.size(), before);
+    EXPECT_NEAR(startOf(run.blocks[before]), heldFrom, 4 * millisecond) << "what the server kept sits where it was heard";
+    EXPECT_NEAR(endOf(run.blocks.back()), card.nextFrameAt(), 5 * millisecond) << "and what came after the loss too";
+    size_t steps = 0;
+    for (size_t i = before + 1; i < run.blocks.size(); ++i) {
+        const int64_t gap = startOf(run.blocks[i]) - endOf(run.blocks[i - 1]);
+        if (std::llabs(gap) > 1) {
+            ++steps;
+            EXPECT_NEAR(gap, 2000 * millisecond, 15 * millisecond);
+            EXPECT_NEAR(endOf(run.blocks[i - 1]) - heldFrom, 10'000 * millisecond, 15 * millisecond) << "the gap is where the sound was lost";
+        }
+    }
+    EXPECT_EQ(steps, 1u);
+    ASSERT_FALSE(run.notes.empty());
+    EXPECT_TRUE(run.notes.back().endsWith(QStringLiteral("after a break in the sound"))) << run.notes.back().toStdString();
+    EXPECT_NEAR(movedBy(run.notes.back()), 2000, 15);
+
+    // Stopped while the sound that waited through a hold-up is still coming: all of it goes out, in place.
+    const size_t held = run.blocks.size();
+    const int64_t waitedFrom = card.nextFrameAt();
+    card.holdUp(1000 * millisecond, false);
+    for (int read = 0; read < 20; ++read) {
+        const SimulatedSoundCard::Read next = card.next();
+        run.take(stamper.feed(next.now, next.reportedLatency, next.samples.data(), next.frames), stamper);
+    }
+    EXPECT_EQ(run.blocks.size(), held) << "late blocks are held while the reads catch up";
+    run.take(stamper.flush(), stamper);
+    ASSERT_EQ(run.blocks.size(), held + 20);
+    EXPECT_NEAR(startOf(run.blocks[held]), waitedFrom, 4 * millisecond);
+    EXPECT_NEAR(endOf(run.blocks.back()) - startOf(run.blocks[held]), 200 * millisecond, 1) << "by count: nothing is known lost";
+}

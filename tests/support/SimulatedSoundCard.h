@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -67,14 +69,46 @@ public:
         }
         frame_ += framesPerRead;
         const int64_t late = jitter > 0 ? std::uniform_int_distribution<int64_t>(0, jitter)(random_) : 0;
-        read.now = frameAt(frame_) + trueLatency + late;
+        const int64_t due = frameAt(frame_) + trueLatency;
+        read.now = std::max(due + late, readableAt_);
         read.reportedLatency = reportedLatency(static_cast<double>(read.now - start) / second);
+        if (read.now > due + late) {
+            // Still reading what waited through a hold-up, one block right after the other.
+            readableAt_ = read.now + readCost;
+            if (waitCounts_)
+                read.reportedLatency += read.now - due;
+        }
+        if (frame_ >= lostFrom_) {
+            frame_ = std::max(frame_, lostTo_);
+            lostFrom_ = lostTo_ = INT64_MAX;
+        }
         return read;
     }
     // Frames captured and never delivered.
     void skip(int64_t frames) { frame_ += frames; }
 
+    // The reading thread stops for `nanoseconds` after the last read: the sound waits in the server and comes
+    // in a burst after it. `waitCounts`: the reported latency grows by what waits (a microphone's counts what
+    // the server holds; the system sound's counts only what reached the client). `keptSeconds`: the server
+    // keeps at most this much of the wait, and what was captured after it until the reads go on is lost.
+    void holdUp(int64_t nanoseconds, bool waitCounts, double keptSeconds = 1e9)
+    {
+        const int64_t lastRead = frameAt(frame_) + trueLatency;
+        readableAt_ = lastRead + nanoseconds;
+        waitCounts_ = waitCounts;
+        const int64_t kept = static_cast<int64_t>(keptSeconds * sampleRate);
+        if (kept * second / sampleRate < nanoseconds) {
+            lostFrom_ = frame_ + kept;
+            lostTo_ = frame_ + nanoseconds * sampleRate / second;
+        }
+    }
+    static constexpr int64_t readCost = 20'000;
+
 private:
     int64_t frame_ = 0;
+    int64_t readableAt_ = 0;
+    bool waitCounts_ = false;
+    int64_t lostFrom_ = INT64_MAX;
+    int64_t lostTo_ = INT64_MAX;
     std::mt19937 random_{11};
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -17,6 +18,12 @@ constexpr int64_t plausibleLatency = 100 * millisecond;
 // time constant of 40 s, so measurement jitter of a millisecond stretches by no more than 50 ppm.
 constexpr double proportionalGain = 0.05;
 constexpr double integralGain = proportionalGain * proportionalGain / 4;
+// Checking a late block: reads caught up once the earliest lateness of a tenth of a second falls by no more
+// than this over the next two (a burst drains it by a tenth of a second each); the first block measured
+// within `plateauWithin` of the lost time is where the sound came again.
+constexpr int64_t caughtUpWithin = 15 * millisecond;
+constexpr size_t caughtUpWindows = 3;
+constexpr int64_t plateauWithin = 5 * millisecond;
 
 double milliseconds(int64_t nanoseconds) { return static_cast<double>(nanoseconds) / millisecond; }
 }
@@ -44,6 +51,17 @@ MediaSample AudioTimestamper::place(std::vector<float> samples, int64_t startNan
 
 AudioTimestamper::Fed AudioTimestamper::feed(int64_t nowNanoseconds, int64_t latencyNanoseconds, const float* samples, int64_t frames)
 {
+    Fed fed = feedBlock(nowNanoseconds, latencyNanoseconds, samples, frames);
+    if (!ready_.empty()) {
+        std::vector<MediaSample> blocks = std::exchange(ready_, {});
+        std::move(fed.blocks.begin(), fed.blocks.end(), std::back_inserter(blocks));
+        fed.blocks = std::move(blocks);
+    }
+    return fed;
+}
+
+AudioTimestamper::Fed AudioTimestamper::feedBlock(int64_t nowNanoseconds, int64_t latencyNanoseconds, const float* samples, int64_t frames)
+{
     Fed fed;
     if (frames <= 0)
         return fed;
@@ -64,17 +82,20 @@ AudioTimestamper::Fed AudioTimestamper::feed(int64_t nowNanoseconds, int64_t lat
             return settle(nowNanoseconds, latencyNanoseconds, true);
         return fed;
     }
-    // A late read or a wrong latency moves a measurement by milliseconds; sound that stopped coming for a
-    // while and came back moves it by all that time, and placing it right after the last block would put
-    // everything from here on early.
     const int64_t error = measured - next_;
-    if (resynchronize_ || error > breakLimit) {
-        const QString after = resynchronize_ ? QStringLiteral("the server dropped sound") : QStringLiteral("a break in the sound");
-        fed.note = QStringLiteral("sound timeline moved by %1 ms after %2").arg(milliseconds(error), 0, 'f', 1).arg(after);
+    if (resynchronize_) {
+        // The server threw sound away after what was held: that is in place by count.
+        if (!checked_.empty())
+            releaseChecked(0, fed);
+        fed.note = QStringLiteral("sound timeline moved by %1 ms after the server dropped sound").arg(milliseconds(error), 0, 'f', 1);
         resynchronize_ = false;
         next_ = measured;
         remainder_ = 0;
         followAfresh();
+    } else if (!checked_.empty() || error > breakLimit) {
+        // A late read moves a measurement by all the time the reading was held up, as does sound that
+        // stopped coming for a while: only the blocks that follow tell which.
+        return check(nowNanoseconds, error, samples, frames);
     } else {
         follow(error, frames);
     }
@@ -85,6 +106,67 @@ AudioTimestamper::Fed AudioTimestamper::feed(int64_t nowNanoseconds, int64_t lat
         next_ += advance(outFrames);
     }
     return fed;
+}
+
+AudioTimestamper::Fed AudioTimestamper::check(int64_t nowNanoseconds, int64_t lateness, const float* samples, int64_t frames)
+{
+    Fed fed;
+    if (checked_.empty()) {
+        checkStartedAt_ = nowNanoseconds;
+        checkWindowFrames_ = 0;
+        checkWindows_.clear();
+    }
+    // Held in place by count: the sound is assumed whole until the reads say otherwise.
+    std::vector<float> out = stretcher_.stretch(samples, frames, ratio_);
+    const int64_t outFrames = static_cast<int64_t>(out.size()) / channels_;
+    checked_.push_back({std::move(out), next_, lateness});
+    next_ += advance(outFrames);
+    if (lateness <= breakLimit) {
+        // Measured in its place again: everything before it was there, only read late.
+        const int64_t heldFor = checked_.front().lateness;
+        releaseChecked(0, fed);
+        fed.note = QStringLiteral("sound read up to %1 ms late; nothing was lost and the timeline stays").arg(milliseconds(heldFor), 0, 'f', 1);
+        return fed;
+    }
+    checkWindowEarliest_ = checkWindowFrames_ == 0 ? lateness : std::min(checkWindowEarliest_, lateness);
+    checkWindowFrames_ += frames;
+    if (checkWindowFrames_ >= sampleRate_ / 10) {
+        checkWindows_.push_back(checkWindowEarliest_);
+        if (checkWindows_.size() > caughtUpWindows)
+            checkWindows_.pop_front();
+        checkWindowFrames_ = 0;
+    }
+    if (!caughtUp() && nowNanoseconds - checkStartedAt_ < checkLimit)
+        return fed;
+    // The reads come in real time and still late: that much sound never came.
+    const int64_t lost = checkWindows_.empty() ? lateness : std::min(checkWindows_.back(), checkWindows_[checkWindows_.size() > 1 ? checkWindows_.size() - 2 : 0]);
+    releaseChecked(lost, fed);
+    fed.note = QStringLiteral("sound timeline moved by %1 ms after a break in the sound").arg(milliseconds(lost), 0, 'f', 1);
+    followAfresh();
+    return fed;
+}
+
+bool AudioTimestamper::caughtUp() const
+{
+    if (checkWindows_.size() < caughtUpWindows)
+        return false;
+    return checkWindows_.front() - std::min(checkWindows_[1], checkWindows_[2]) <= caughtUpWithin;
+}
+
+void AudioTimestamper::releaseChecked(int64_t lost, Fed& fed)
+{
+    // Sound kept through a long hold-up is the oldest; what came again after the loss measures about `lost`
+    // late from its first block on, while what waited in the server measures ever less late down to it.
+    const auto cameAgain = std::find_if(checked_.begin(), checked_.end(), [lost](const Checked& block) { return block.lateness <= lost + plateauWithin; });
+    const int64_t step = lost > 0 ? lost : 0;
+    for (auto block = checked_.begin(); block != checked_.end(); ++block) {
+        if (!block->samples.empty())
+            fed.blocks.push_back(place(std::move(block->samples), block->start + (block >= cameAgain ? step : 0)));
+    }
+    next_ += step;
+    checked_.clear();
+    checkWindows_.clear();
+    checkWindowFrames_ = 0;
 }
 
 void AudioTimestamper::hold(int64_t measuredStart, int64_t latency, const float* samples, int64_t frames)
@@ -166,6 +248,13 @@ void AudioTimestamper::resettle(const QString& reason)
     windowFrames_ = 0;
     if (!settled_)
         return;
+    // What was read before the move is in place by count.
+    if (!checked_.empty()) {
+        Fed fed;
+        releaseChecked(0, fed);
+        for (MediaSample& block : fed.blocks)
+            ready_.push_back(std::move(block));
+    }
     // A new source settles as a new stream does: its latency may be wrong for a while, and only sound that
     // arrives from here on is held and placed. The follower starts afresh on the new source's clock.
     resettledFrom_ = next_;
@@ -177,9 +266,18 @@ void AudioTimestamper::resettle(const QString& reason)
 
 AudioTimestamper::Fed AudioTimestamper::flush()
 {
+    Fed fed;
+    fed.blocks = std::exchange(ready_, {});
+    // Stopped while late blocks were checked: the reads had not caught up, so nothing is known lost.
+    if (!checked_.empty())
+        releaseChecked(0, fed);
     if (settled_ || held_.empty())
-        return {};
-    return settle(firstReadAt_ + settleLimit, windowLatency_, true);
+        return fed;
+    Fed settledFed = settle(firstReadAt_ + settleLimit, windowLatency_, true);
+    for (MediaSample& block : settledFed.blocks)
+        fed.blocks.push_back(std::move(block));
+    fed.note = settledFed.note;
+    return fed;
 }
 
 void AudioTimestamper::skip(int64_t frames)

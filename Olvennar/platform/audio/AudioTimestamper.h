@@ -22,11 +22,16 @@
 //
 // Settled: blocks follow each other by sample count; the sound card's clock drifting from the host's is
 // followed by stretching the sound (at most 0.1 %) with a small controller on the earliest measurement of
-// each second, never by inserting silence or dropping sound. A hole the server reports, an overflow, or a
-// block measured far after its place (sound stopped coming for a while and nobody said so) steps the
-// timeline; a stream moved to another source (or whose source woke) settles again as it did at the start.
-// A step forward leaves a gap the writers fill with silence, so later sound stays where it was heard; a
-// step is said in `Fed::note`.
+// each second, never by inserting silence or dropping sound. A hole the server reports or an overflow steps
+// the timeline; a stream moved to another source (or whose source woke) settles again as it did at the start.
+//
+// A block measured far after its place is either read late (the reading thread or the whole machine was
+// held up: the sound waited in the server and arrives in a burst) or follows sound that never came (a
+// source that stopped, a server that kept only part of a long hold-up). Only the blocks that follow tell:
+// they are held in place by count until one measures near its place again (a late read: nothing moves) or
+// the reads come in real time again still late (lost sound: the timeline steps by what was lost, the gap
+// where the burst ended). A step forward leaves a gap the writers fill with silence, so later sound stays
+// where it was heard; a step is said in `Fed::note`.
 //
 // One thread at a time (the capture's reading thread).
 class AudioTimestamper {
@@ -39,9 +44,11 @@ public:
     };
     static constexpr int64_t settleLimit = 4'000'000'000; // nanoseconds after the first block
     static constexpr double largestStretch = 0.001;
-    // A block measured this much after its place on the timeline follows a break in the sound, far beyond
-    // what a late read or a wrong latency report moves a measurement.
+    // A block measured this much after its place on the timeline was read late or follows a break in the
+    // sound, far beyond what scheduling or a wrong latency report moves a measurement.
     static constexpr int64_t breakLimit = 200'000'000;
+    // Late blocks are held no longer than this while the reads catch up.
+    static constexpr int64_t checkLimit = 3'000'000'000;
 
     AudioTimestamper(int sampleRate, int channels);
 
@@ -70,7 +77,18 @@ private:
         int64_t earliest = 0; // earliest (measured start − counted start) of a tenth of a second
         int64_t latency = 0; // its largest reported latency
     };
+    // A block placed by count while a late block is checked, and how late it was measured there.
+    struct Checked {
+        std::vector<float> samples;
+        int64_t start = 0;
+        int64_t lateness = 0;
+    };
+    Fed feedBlock(int64_t nowNanoseconds, int64_t latencyNanoseconds, const float* samples, int64_t frames);
     bool steady() const;
+    Fed check(int64_t nowNanoseconds, int64_t lateness, const float* samples, int64_t frames);
+    bool caughtUp() const;
+    // Ends a check: the held blocks go out, those from the first measured `lost` late on moved by it.
+    void releaseChecked(int64_t lost, Fed& fed);
     void hold(int64_t measuredStart, int64_t latency, const float* samples, int64_t frames);
     Fed settle(int64_t nowNanoseconds, int64_t latency, bool forced);
     // The stretch and what the follower learnt start again (a new place on the timeline, or a new clock).
@@ -105,4 +123,13 @@ private:
     double integral_ = 0; // seconds × seconds of error
     int64_t errorFrames_ = 0;
     int64_t errorEarliest_ = 0;
+
+    // Checking a late block: what was read since, by count, and the earliest lateness of each tenth of a
+    // second of it. Blocks released outside a feed (a resettle during a check) wait in `ready_`.
+    std::vector<Checked> checked_;
+    int64_t checkStartedAt_ = 0;
+    int64_t checkWindowFrames_ = 0;
+    int64_t checkWindowEarliest_ = 0;
+    std::deque<int64_t> checkWindows_;
+    std::vector<MediaSample> ready_;
 };
