@@ -307,3 +307,33 @@ TEST(AudioTimestamper, aHoldUpLongerThanTheServerKeepsStepsWhereTheSoundCameAgai
     EXPECT_NEAR(startOf(run.blocks[held]), waitedFrom, 4 * millisecond);
     EXPECT_NEAR(endOf(run.blocks.back()) - startOf(run.blocks[held]), 200 * millisecond, 1) << "by count: nothing is known lost";
 }
+
+TEST(AudioTimestamper, soundSettledAgainAfterItsReadsStoppedNeverGoesBeforeWhatWasGivenOut)
+{
+    // The microphone settles again when its reads stopped a while; whatever its first measurements say after,
+    // its sound lands after what was given out and in step once settled. Table: how long the reads stopped,
+    // how much of it the server kept, and how early the first measurements after it come.
+    struct Row {
+        double heldSeconds;
+        double keptSeconds;
+        int64_t early;
+    };
+    for (const Row& row : {Row{0.5, 1e9, 0}, Row{10, 1e9, 0}, Row{60, 10.9, 0}, Row{0.5, 1e9, 3 * millisecond}}) {
+        SCOPED_TRACE(testing::Message() << row.heldSeconds << " s held, " << row.keptSeconds << " s kept");
+        SimulatedSoundCard card;
+        card.jitter = 2 * millisecond;
+        AudioTimestamper stamper{48000, 2};
+        StampedRun run;
+        run.play(card, stamper, 3);
+        const size_t before = run.blocks.size();
+        const double heldAt = card.elapsedSeconds();
+        card.holdUp(std::llround(row.heldSeconds * 1e9), true, row.keptSeconds);
+        card.reportedLatency = [heldAt, early = row.early](double t) { return 10 * millisecond + (t < heldAt + 3 ? early : 0); };
+        stamper.resettle(QStringLiteral("no block was read"));
+        run.play(card, stamper, 3 + row.heldSeconds + 5);
+        ASSERT_GT(run.blocks.size(), before);
+        for (size_t i = before; i < run.blocks.size(); ++i)
+            ASSERT_GE(startOf(run.blocks[i]) - endOf(run.blocks[i - 1]), -1) << "block " << i << " overlaps the one before";
+        EXPECT_NEAR(endOf(run.blocks.back()), card.nextFrameAt(), 4 * millisecond);
+    }
+}

@@ -211,6 +211,9 @@ AudioTimestamper::Fed AudioTimestamper::settle(int64_t nowNanoseconds, int64_t l
         for (auto window = windows_.size() > steadyWindows / 2 ? windows_.end() - steadyWindows / 2 : windows_.begin(); window != windows_.end(); ++window)
             origin = std::min(origin, window->earliest);
     }
+    // Settling again: the new sound never goes before what was given out already.
+    if (resettledFrom_)
+        origin = std::max(origin, *resettledFrom_);
     for (Held& held : held_) {
         if (!held.samples.empty())
             fed.blocks.push_back(place(std::move(held.samples), origin + held.outputFrame * second / sampleRate_));

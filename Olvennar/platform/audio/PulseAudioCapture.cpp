@@ -21,6 +21,7 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     stopping_ = false;
     firstBlockRead_ = false;
     reportedTimingOnly_ = false;
+    lastReadAt_ = 0;
     connection_ = PulseConnection::open(Edition::appName(), "pulse.capture");
     if (!connection_)
         return QStringLiteral("the sound server could not be reached");
@@ -128,6 +129,19 @@ void PulseAudioCapture::streamStateChanged()
 void PulseAudioCapture::readAvailable()
 {
     PulseRecordBlocks::readEvery(stream_.get(), channels_, [this](const PulseRecordBlocks::Block& block) {
+        if (lastReadAt_ > 0 && block.readAt - lastReadAt_ > AudioTimestamper::breakLimit) {
+            // Reads stopped a while (the studio or the machine was held up): libpulse's interpolated latency
+            // learns the gap over many seconds, the server's own reports at its next one, asked for now.
+            // Until its next report the measurements only count bytes on from the last one, which hides sound
+            // the server lost meanwhile: what comes is held until the latency is steady again, as after a move.
+            reportedTimingOnly_ = true;
+            if (pa_operation* update = pa_stream_update_timing_info(stream_.get(), nullptr, nullptr))
+                pa_operation_unref(update);
+            const QString stalled = QStringLiteral("no block was read for %1 ms").arg((block.readAt - lastReadAt_) / 1e6, 0, 'f', 0);
+            timestamper_->resettle(stalled);
+            Diagnostics::log(sourceName_ + QStringLiteral(": ") + stalled + QStringLiteral("; the latency follows the server's reports from here on"));
+        }
+        lastReadAt_ = block.readAt;
         if (!block.samples) {
             // A hole the server reports: nothing was recorded there, and the timeline steps over it.
             timestamper_->skip(block.frames);

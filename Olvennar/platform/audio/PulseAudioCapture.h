@@ -57,8 +57,10 @@ private:
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
     // Mainloop thread, or start()/waitUntilFlowing() with the mainloop lock held.
     bool firstBlockRead_ = false;
-    // The stream moved or its source was suspended: libpulse's interpolated latency is off for a long while.
+    // The stream moved, its source was suspended or the reads stopped for a while: libpulse's interpolated
+    // latency is off for a long while.
     bool reportedTimingOnly_ = false;
+    int64_t lastReadAt_ = 0; // host nanoseconds of the last block read
     QString description_;
     QString sourceName_;
 };
