@@ -4,6 +4,7 @@
 #include "capture/AudioOnlyRecorder.h"
 #include "capture/ScreenRecorder.h"
 #include "platform/audio/PulseAudioCapture.h"
+#include "platform/audio/PulseConnection.h"
 #include "platform/audio/PulseSystemAudioCapture.h"
 #include "platform/system/WorkerPool.h"
 #include "platform/x11/X11ScreenCapture.h"
@@ -18,10 +19,14 @@
 
 #include <gtest/gtest.h>
 
+#include <pulse/introspect.h>
+
 #include <atomic>
 #include <barrier>
 #include <chrono>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -351,4 +356,202 @@ TEST_F(SoundSourceTeardown, aMicrophoneAndASystemSoundCaptureStoppedFromTwoThrea
         if (HasFailure())
             return;
     }
+}
+
+namespace {
+
+// Another client of the sound server, with two null sinks of its own, that moves the record streams on their
+// monitors back and forth (or suspends and wakes the first sink) as fast as the server answers: some notice
+// is nearly always on its way to a capture while it stops. The sinks are loaded through the server, not with
+// pactl: past a child process ThreadSanitizer sees nothing more in this process.
+class NoticeStorm {
+public:
+    enum class Kind { moves, suspends };
+
+    explicit NoticeStorm(Kind kind) : connection_(PulseConnection::open(QStringLiteral("olvennar-test"), "test.storm"))
+    {
+        if (!connection_)
+            return;
+        PulseConnection::Lock lock(*connection_);
+        for (int sink = 0; sink < 2; ++sink) {
+            names_[sink] = QStringLiteral("olvennar_test_storm_%1_%2").arg(getpid()).arg(sink).toUtf8();
+            modules_[sink] = loadNullSink(names_[sink]);
+            sources_[sink] = sourceIndex(names_[sink] + ".monitor");
+            if (sources_[sink] == PA_INVALID_INDEX)
+                return;
+        }
+        thread_ = std::thread([this, kind] { run(kind); });
+    }
+    ~NoticeStorm()
+    {
+        done_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        if (!connection_)
+            return;
+        PulseConnection::Lock lock(*connection_);
+        for (const uint32_t module : modules_) {
+            if (module != PA_INVALID_INDEX)
+                connection_->wait(pa_context_unload_module(connection_->context(), module, signal, connection_.get()));
+        }
+    }
+    bool blowing() const { return thread_.joinable(); }
+    // Where the captures record: the first sink's monitor.
+    QString source() const { return QString::fromUtf8(names_[0]) + QStringLiteral(".monitor"); }
+    // Returns once the stream open now was just moved, or its source just suspended or woken.
+    bool waitForNotices() const
+    {
+        const int seen = notices_.load();
+        return TestEnvironment::waitUntil([&] { return notices_.load() >= seen + 2; }, 3000);
+    }
+
+private:
+    struct Stream {
+        uint32_t index = PA_INVALID_INDEX;
+        uint32_t source = PA_INVALID_INDEX;
+    };
+
+    static void signal(pa_context*, int, void* connection) { static_cast<PulseConnection*>(connection)->signal(); }
+
+    uint32_t loadNullSink(const QByteArray& name)
+    {
+        struct Loaded {
+            PulseConnection* connection;
+            uint32_t index = PA_INVALID_INDEX;
+        } loaded{connection_.get()};
+        connection_->wait(pa_context_load_module(
+            connection_->context(), "module-null-sink", ("rate=48000 sink_name=" + name).constData(),
+            [](pa_context*, uint32_t index, void* data) {
+                auto* into = static_cast<Loaded*>(data);
+                into->index = index;
+                into->connection->signal();
+            },
+            &loaded));
+        return loaded.index;
+    }
+
+    uint32_t sourceIndex(const QByteArray& name)
+    {
+        struct Found {
+            PulseConnection* connection;
+            uint32_t index = PA_INVALID_INDEX;
+        } found{connection_.get()};
+        connection_->wait(pa_context_get_source_info_by_name(
+            connection_->context(), name.constData(),
+            [](pa_context*, const pa_source_info* info, int end, void* data) {
+                auto* into = static_cast<Found*>(data);
+                if (end)
+                    into->connection->signal();
+                else if (info)
+                    into->index = info->index;
+            },
+            &found));
+        return found.index;
+    }
+
+    // A record stream on either monitor, or none.
+    Stream streamOnEither()
+    {
+        struct Found {
+            PulseConnection* connection;
+            const uint32_t* sources;
+            Stream stream;
+        } found{connection_.get(), sources_, {}};
+        connection_->wait(pa_context_get_source_output_info_list(
+            connection_->context(),
+            [](pa_context*, const pa_source_output_info* info, int end, void* data) {
+                auto* into = static_cast<Found*>(data);
+                if (end)
+                    into->connection->signal();
+                else if (info && (info->source == into->sources[0] || info->source == into->sources[1]))
+                    into->stream = {info->index, info->source};
+            },
+            &found));
+        return found.stream;
+    }
+
+    void run(Kind kind)
+    {
+        pa_context* context = connection_->context();
+        PulseConnection::Lock lock(*connection_);
+        bool suspended = false;
+        Stream stream;
+        while (!done_) {
+            if (kind == Kind::suspends) {
+                suspended = !suspended;
+                connection_->wait(pa_context_suspend_sink_by_name(context, names_[0].constData(), suspended, signal, connection_.get()));
+                ++notices_;
+                continue;
+            }
+            if (stream.index == PA_INVALID_INDEX) {
+                stream = streamOnEither();
+                continue;
+            }
+            // One move after another, each once the last was done, until the stream is gone.
+            const uint32_t to = stream.source == sources_[0] ? sources_[1] : sources_[0];
+            struct Moved {
+                PulseConnection* connection;
+                bool done = false;
+            } moved{connection_.get()};
+            connection_->wait(pa_context_move_source_output_by_index(
+                context, stream.index, to,
+                [](pa_context*, int success, void* data) {
+                    auto* into = static_cast<Moved*>(data);
+                    into->done = success != 0;
+                    into->connection->signal();
+                },
+                &moved));
+            stream = moved.done ? Stream{stream.index, to} : Stream{};
+            if (moved.done)
+                ++notices_;
+        }
+    }
+
+    std::unique_ptr<PulseConnection> connection_;
+    QByteArray names_[2];
+    uint32_t modules_[2] = {PA_INVALID_INDEX, PA_INVALID_INDEX};
+    uint32_t sources_[2] = {PA_INVALID_INDEX, PA_INVALID_INDEX};
+    std::atomic<bool> done_{false};
+    std::atomic<int> notices_{0};
+    std::thread thread_;
+};
+
+// A notice of the stream's move, or of its source's suspension, that comes while a capture stops (after its
+// stream went, before its connection did) finds nothing to act on: every stop ends quietly.
+class LateSoundNotices : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        if (!PrivateNullSink::testServerRunning())
+            GTEST_SKIP() << "the test PulseAudio server is not running";
+    }
+
+    static void stopDuring(NoticeStorm::Kind kind)
+    {
+        NoticeStorm storm(kind);
+        ASSERT_TRUE(storm.blowing());
+        for (int round = 0; round < 200; ++round) {
+            PulseAudioCapture capture;
+            ASSERT_FALSE(capture.start({AudioCapture::Source::named, storm.source(), 48000, 2}, [](const MediaSample&) {}));
+            ASSERT_TRUE(storm.waitForNotices()) << "round " << round;
+            letGoAfter(round);
+            capture.stop();
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(LateSoundNotices, aCaptureStoppedWhileItsStreamIsMovedEndsQuietly)
+{
+    stopDuring(NoticeStorm::Kind::moves);
+    // The storm reached the captures, not only the server.
+    EXPECT_TRUE(readLog().contains(QStringLiteral("moved the stream"))) << readLog().toStdString();
+}
+
+TEST_F(LateSoundNotices, aCaptureStoppedWhileItsSourceIsSuspendedAndWokenEndsQuietly)
+{
+    stopDuring(NoticeStorm::Kind::suspends);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("was suspended"))) << readLog().toStdString();
 }

@@ -265,3 +265,43 @@ TEST_F(X11Capture, aDisplayResizedDuringTheTakeIsFollowedAndFittedIntoTheFrameAn
     EXPECT_EQ(frames.count(), ended);
     capture.stop();
 }
+
+// On the display the test run shares, read only: a private server is started through a child process, and
+// past such a start ThreadSanitizer sees nothing more in this process.
+class GrabberCounts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        connection = XcbConnection::open(nullptr);
+        if (qgetenv("DISPLAY").isEmpty() || !connection)
+            GTEST_SKIP() << "needs an X display";
+    }
+    std::unique_ptr<XcbConnection> connection;
+};
+
+// A frame handler may ask the grabber for its counts, as a recorder does at every frame: from a take's first
+// frame on they count the frames delivered before it, also once the capture is started again.
+TEST_F(GrabberCounts, theFrameHandlerReadsTheCountsOfItsOwnTakeFromTheFirstFrameOn)
+{
+    X11ScreenCapture capture;
+    for (int round = 0; round < 3; ++round) {
+        std::mutex lock;
+        std::vector<int64_t> counted;
+        ScreenCapture::Configuration configuration;
+        configuration.sourceRect = QRect(0, 0, 320, 180);
+        configuration.frameRate = 30;
+        configuration.showsCursor = false;
+        ASSERT_FALSE(capture.start(configuration, [&](const MediaSample&) {
+            const int64_t delivered = capture.statistics().framesDelivered;
+            std::lock_guard guard(lock);
+            counted.push_back(delivered);
+        }));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+            std::lock_guard guard(lock);
+            return counted.size() >= 3;
+        }, 3000));
+        capture.stop();
+        for (size_t frame = 0; frame < counted.size(); ++frame)
+            EXPECT_EQ(counted[frame], static_cast<int64_t>(frame)) << "round " << round << ", frame " << frame;
+    }
+}

@@ -119,6 +119,8 @@ void PulseAudioCapture::stop()
 
 void PulseAudioCapture::streamStateChanged()
 {
+    if (!stream_)
+        return;
     connection_->signal();
     const pa_stream_state_t state = pa_stream_get_state(stream_.get());
     // Only a stream that was running reports; a refused connect is start()'s error.
@@ -128,6 +130,8 @@ void PulseAudioCapture::streamStateChanged()
 
 void PulseAudioCapture::readAvailable()
 {
+    if (!stream_)
+        return;
     PulseRecordBlocks::readEvery(stream_.get(), channels_, [this](const PulseRecordBlocks::Block& block) {
         if (lastReadAt_ > 0 && block.readAt - lastReadAt_ > AudioTimestamper::breakLimit) {
             // Reads stopped a while (the studio or the machine was held up): libpulse's interpolated latency
@@ -205,6 +209,8 @@ void PulseAudioCapture::deliver(AudioTimestamper::Fed& fed)
 
 void PulseAudioCapture::overflowed()
 {
+    if (!stream_)
+        return;
     // The server threw away sound this client did not read in time: start again from the clock.
     timestamper_->resynchronize();
     Diagnostics::log(QStringLiteral("%1: the sound server dropped sound that was not read in time").arg(sourceName_));
@@ -212,6 +218,8 @@ void PulseAudioCapture::overflowed()
 
 void PulseAudioCapture::moved()
 {
+    if (!stream_)
+        return;
     // The source went (unplugged) or the user moved the stream: the take goes on with another source, whose
     // sound comes after a pause and with a latency of its own.
     const char* device = pa_stream_get_device_name(stream_.get());
@@ -225,6 +233,8 @@ void PulseAudioCapture::moved()
 
 void PulseAudioCapture::suspendedChanged()
 {
+    if (!stream_)
+        return;
     // A suspended source sends nothing; when it wakes its sound starts afresh.
     const bool suspended = pa_stream_is_suspended(stream_.get()) == 1;
     reportedTimingOnly_ = true;

@@ -45,6 +45,8 @@ private:
 
     std::mutex stopLock_; // one stop at a time
     std::unique_ptr<PulseConnection> connection_;
+    // Set and released with the mainloop lock held. The stream's callbacks do nothing once it is released:
+    // a notice may already be on its way while stop() lets go of the connection.
     PulseStream stream_;
     BlockHandler onBlock_;
     FailureHandler onFailure_;

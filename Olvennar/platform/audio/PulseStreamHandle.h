@@ -6,8 +6,10 @@
 
 #include <memory>
 
-// Ends a stream's life: its callbacks cleared (none runs once it is gone), disconnected while it is
-// connected, released. Reset with the mainloop lock held or on the mainloop thread.
+// Ends a stream's life: every callback cleared (none runs once it is gone, although libpulse keeps the
+// stream until the server confirmed its disconnect, and still passes it notices of moves or suspensions
+// meanwhile), disconnected while it is connected, released. Reset with the mainloop lock held or on the
+// mainloop thread.
 struct PulseStreamRelease {
     void operator()(pa_stream* stream) const
     {
@@ -15,6 +17,13 @@ struct PulseStreamRelease {
         pa_stream_set_read_callback(stream, nullptr, nullptr);
         pa_stream_set_write_callback(stream, nullptr, nullptr);
         pa_stream_set_overflow_callback(stream, nullptr, nullptr);
+        pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+        pa_stream_set_started_callback(stream, nullptr, nullptr);
+        pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
+        pa_stream_set_moved_callback(stream, nullptr, nullptr);
+        pa_stream_set_suspended_callback(stream, nullptr, nullptr);
+        pa_stream_set_event_callback(stream, nullptr, nullptr);
+        pa_stream_set_buffer_attr_callback(stream, nullptr, nullptr);
         if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
             pa_stream_disconnect(stream);
         pa_stream_unref(stream);

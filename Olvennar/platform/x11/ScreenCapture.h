@@ -49,5 +49,6 @@ public:
     virtual std::optional<QString> start(const Configuration& configuration, FrameHandler onFrame) = 0;
     // Returns when no more frames will be delivered. Any thread, also two at once or again after a stop.
     virtual void stop() = 0;
+    // The running (or last) capture's counts; also from the frame handler, from the first frame on.
     virtual Statistics statistics() const = 0;
 };

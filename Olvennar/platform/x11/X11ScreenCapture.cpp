@@ -476,8 +476,9 @@ std::optional<QString> X11ScreenCapture::start(const Configuration& configuratio
     auto grabber = std::make_unique<Grabber>(std::move(connection), configuration, std::move(onFrame));
     if (auto error = grabber->prepare())
         return error;
-    grabber->launch();
+    // Set before its thread starts: the frame handler may ask for the statistics from the first frame on.
     grabber_ = std::move(grabber);
+    grabber_->launch();
     return std::nullopt;
 }
 
