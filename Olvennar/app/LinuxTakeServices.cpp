@@ -18,6 +18,7 @@
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/XcbGlobalKeyGrabber.h"
 #include "platform/x11/X11ScreenCapture.h"
+#include "platform/x11/X11ScreenLayout.h"
 #include "platform/x11/XcbConnection.h"
 #include "takes/DeviceOverlayRecorder.h"
 #include "views/framing/CameraPreview.h"
@@ -64,13 +65,14 @@ CaptureDeviceInfo fromSound(const AudioDeviceInfo& device)
 } // namespace
 
 // Stand-ins while the display cannot be reached: nothing is seen.
-class LinuxTakeServices::Inert final : public InputEvents, public PointerState, public FrontWindowSource {
+class LinuxTakeServices::Inert final : public InputEvents, public PointerState, public FrontWindowSource, public ScreenLayoutSource {
 public:
     std::unique_ptr<Monitor> addMouseDownMonitor(std::function<void()>) override { return nullptr; }
     std::uint32_t keyDownCount() override { return 0; }
     std::optional<QPointF> location() override { return std::nullopt; }
     std::optional<CursorImage> currentCursor() override { return std::nullopt; }
     std::optional<QRectF> frontWindowBounds() override { return std::nullopt; }
+    std::optional<Layout> layout() override { return std::nullopt; }
 };
 
 LinuxTakeServices::LinuxTakeServices()
@@ -83,6 +85,7 @@ LinuxTakeServices::LinuxTakeServices(Devices devices)
     , input_(XInputEvents::open())
     , pointer_(X11PointerState::open())
     , frontWindow_(EwmhFrontWindow::open())
+    , screenLayout_(X11ScreenLayout::open())
     , videoMonitor_(std::make_unique<VideoHotplugMonitor>())
     , soundMonitor_(std::make_unique<PulseDeviceMonitor>())
     , catalog_(devices.catalog)
@@ -182,4 +185,5 @@ void LinuxTakeServices::ignoreHotKeys(const XcbGlobalKeyGrabber* grabber)
 InputEvents& LinuxTakeServices::input() { return input_ ? static_cast<InputEvents&>(*input_) : *inert_; }
 PointerState& LinuxTakeServices::pointer() { return pointer_ ? static_cast<PointerState&>(*pointer_) : *inert_; }
 FrontWindowSource& LinuxTakeServices::frontWindow() { return frontWindow_ ? static_cast<FrontWindowSource&>(*frontWindow_) : *inert_; }
+ScreenLayoutSource& LinuxTakeServices::screenLayout() { return screenLayout_ ? static_cast<ScreenLayoutSource&>(*screenLayout_) : *inert_; }
 

@@ -13,11 +13,12 @@ class PulseDeviceMonitor;
 class SpeechAudioSink;
 class VideoHotplugMonitor;
 class X11PointerState;
+class X11ScreenLayout;
 class XInputEvents;
 
 // The running studio's take services: RandR displays and the XShm grabber, PulseAudio sources, V4L2
-// cameras, XInput 2 clicks and keys, the pointer and the front window, and udev and PulseAudio hot-plug
-// notices, and the desk camera and phone recorders over one hub per camera.
+// cameras, XInput 2 clicks and keys, the pointer, the front window and the screen's layout, and udev and
+// PulseAudio hot-plug notices, and the desk camera and phone recorders over one hub per camera.
 class XcbGlobalKeyGrabber;
 
 class LinuxTakeServices final : public TakeServices {
@@ -44,6 +45,7 @@ public:
     InputEvents& input() override;
     PointerState& pointer() override;
     FrontWindowSource& frontWindow() override;
+    ScreenLayoutSource& screenLayout() override;
 
     // Voice follow's feed of the recorders' microphone blocks.
     void setSpeechSink(SpeechAudioSink* sink) { speechSink_ = sink; }
@@ -56,6 +58,7 @@ private:
     std::unique_ptr<XInputEvents> input_;
     std::unique_ptr<X11PointerState> pointer_;
     std::unique_ptr<EwmhFrontWindow> frontWindow_;
+    std::unique_ptr<X11ScreenLayout> screenLayout_;
     std::unique_ptr<VideoHotplugMonitor> videoMonitor_;
     std::unique_ptr<PulseDeviceMonitor> soundMonitor_;
     VideoDeviceCatalog* catalog_;

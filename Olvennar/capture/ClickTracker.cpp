@@ -1,5 +1,6 @@
 #include "capture/ClickTracker.h"
 
+#include "capture/DisplayPicture.h"
 #include "platform/input/PointerState.h"
 #include "takedata/RecordingClock.h"
 
@@ -19,19 +20,24 @@ ClickTracker::~ClickTracker() = default;
 
 void ClickTracker::start(std::shared_ptr<RecordingClock> clock, const QRectF& captureRect)
 {
+    start(std::move(clock), std::make_shared<DisplayPicture>(captureRect));
+}
+
+void ClickTracker::start(std::shared_ptr<RecordingClock> clock, std::shared_ptr<DisplayPicture> picture)
+{
     stop();
-    if (!clock)
+    if (!clock || !picture)
         return;
     QPointer<ClickTracker> weak(this);
-    monitor_ = input_.addMouseDownMonitor([weak, clock, captureRect] {
+    monitor_ = input_.addMouseDownMonitor([weak, clock, picture] {
         if (weak)
-            weak->mouseDown(*clock, captureRect);
+            weak->mouseDown(*clock, *picture);
     });
 }
 
 void ClickTracker::stop() { monitor_.reset(); }
 
-void ClickTracker::mouseDown(const RecordingClock& clock, const QRectF& captureRect)
+void ClickTracker::mouseDown(const RecordingClock& clock, DisplayPicture& picture)
 {
     // Nothing is filmed before the clock's zero or while paused, and the clock then has no time.
     const std::optional<double> time = clock.nowSeconds();
@@ -40,12 +46,11 @@ void ClickTracker::mouseDown(const RecordingClock& clock, const QRectF& captureR
     const std::optional<QPointF> point = pointer_.location();
     if (!point)
         return;
-    // y grows upwards here, so QRectF's y() is the bottom edge. Right and top edges belong to the next display.
-    const double minX = captureRect.x(), minY = captureRect.y();
-    const double maxX = minX + captureRect.width(), maxY = minY + captureRect.height();
-    if (!(point->x() >= minX && point->x() < maxX && point->y() >= minY && point->y() < maxY))
+    const PictureArea area = picture.area();
+    if (!area.films(*point))
         return;
-    const Click click{*time, (point->x() - minX) / captureRect.width(), (point->y() - minY) / captureRect.height()};
+    const QPointF at = area.fraction(*point);
+    const Click click{*time, at.x(), at.y()};
     std::lock_guard guard(lock_);
     recorded_.push_back(click);
 }

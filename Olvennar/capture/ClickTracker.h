@@ -13,11 +13,12 @@
 #include <optional>
 #include <vector>
 
+class DisplayPicture;
 class PointerState;
 class RecordingClock;
 
-// Logs the left and right clicks of a screen take against the take clock, as fractions of the capture
-// rectangle. Lives on the main thread; the record list may be read from anywhere.
+// Logs the left and right clicks of a screen take against the take clock, as fractions of the take's frame
+// where its picture shows them. Lives on the main thread; the record list may be read from anywhere.
 class ClickTracker : public QObject {
 public:
     using Click = ::Click;
@@ -28,6 +29,8 @@ public:
     // Arms the tracker for a take (replacing any monitor). The capture rectangle is in desktop
     // coordinates, origin bottom-left.
     void start(std::shared_ptr<RecordingClock> clock, const QRectF& captureRect);
+    // The same for a picture that follows its display; asked where it lies at each click.
+    void start(std::shared_ptr<RecordingClock> clock, std::shared_ptr<DisplayPicture> picture);
     // Removes the monitor; safe to call again. The recorded clicks stay until clearRecorded().
     void stop();
     bool isMonitoring() const { return monitor_ != nullptr; }
@@ -41,7 +44,7 @@ public:
     static std::optional<QJsonArray> json(const std::vector<Click>& clicks);
 
 private:
-    void mouseDown(const RecordingClock& clock, const QRectF& captureRect);
+    void mouseDown(const RecordingClock& clock, DisplayPicture& picture);
 
     InputEvents& input_;
     PointerState& pointer_;

@@ -1,6 +1,7 @@
 #include "capture/PointerTracker.h"
 
 #include "capture/CursorShapes.h"
+#include "capture/DisplayPicture.h"
 #include "platform/input/FrontWindowSource.h"
 #include "platform/input/InputEvents.h"
 #include "platform/input/PointerState.h"
@@ -16,13 +17,6 @@ namespace {
 constexpr double stillDistance = 0.00001;
 constexpr int windowEvery = 12;
 constexpr int windowOffset = 3;
-
-bool hasArea(const QRectF& rect) { return rect.width() > 0 && rect.height() > 0; }
-
-QPointF fractionOf(const QPointF& point, const QRectF& capture)
-{
-    return QPointF((point.x() - capture.x()) / capture.width(), (point.y() - capture.y()) / capture.height());
-}
 
 } // namespace
 
@@ -40,9 +34,14 @@ PointerTracker::~PointerTracker() = default;
 
 void PointerTracker::start(std::shared_ptr<RecordingClock> clock, const QRectF& captureRect)
 {
+    start(std::move(clock), std::make_shared<DisplayPicture>(captureRect));
+}
+
+void PointerTracker::start(std::shared_ptr<RecordingClock> clock, std::shared_ptr<DisplayPicture> picture)
+{
     timer_->stop();
     clock_ = std::move(clock);
-    captureRect_ = captureRect;
+    picture_ = std::move(picture);
     ticksScheduled_ = 0;
     timerBase_.start();
     timer_->start(0);
@@ -54,7 +53,8 @@ bool PointerTracker::isRunning() const { return timer_->isActive(); }
 
 void PointerTracker::timerFired()
 {
-    poll(clock_, captureRect_);
+    if (picture_)
+        poll(clock_, picture_->area());
     // A main thread that was busy for several periods does not get the missed ticks in a burst.
     const std::int64_t elapsed = timerBase_.nsecsElapsed();
     ticksScheduled_ = std::max(ticksScheduled_ + 1, elapsed / periodNanoseconds + 1);
@@ -81,7 +81,12 @@ void PointerTracker::reset()
 
 void PointerTracker::poll(const std::shared_ptr<RecordingClock>& clock, const QRectF& captureRect)
 {
-    if (!hasArea(captureRect))
+    poll(clock, PictureArea::of(captureRect));
+}
+
+void PointerTracker::poll(const std::shared_ptr<RecordingClock>& clock, const PictureArea& area)
+{
+    if (!area.hasArea())
         return;
     const std::uint32_t keyCount = input_.keyDownCount();
     // No count before: no presses. value_or reads the count only when there is one; an optimised
@@ -109,10 +114,9 @@ void PointerTracker::poll(const std::shared_ptr<RecordingClock>& clock, const QR
     std::vector<double> windowKey;
     if (tick % windowEvery == windowOffset) {
         if (const std::optional<QRectF> window = windows_.frontWindowBounds()) {
-            windowKey = {PointerLog::rounded((window->x() - captureRect.x()) / captureRect.width(), 3),
-                PointerLog::rounded((window->y() - captureRect.y()) / captureRect.height(), 3),
-                PointerLog::rounded(window->width() / captureRect.width(), 3),
-                PointerLog::rounded(window->height() / captureRect.height(), 3)};
+            const QPointF corner = area.fraction(window->topLeft());
+            windowKey = {PointerLog::rounded(corner.x(), 3), PointerLog::rounded(corner.y(), 3), PointerLog::rounded(window->width() / area.frame.width(), 3),
+                PointerLog::rounded(window->height() / area.frame.height(), 3)};
         }
     }
 
@@ -123,7 +127,7 @@ void PointerTracker::poll(const std::shared_ptr<RecordingClock>& clock, const QR
     }
 
     if (location) {
-        const QPointF point = fractionOf(*location, captureRect);
+        const QPointF point = area.fraction(*location);
         if (!lastPoint_) {
             samples_.push_back({t, point.x(), point.y()});
             lastPoint_ = point;
@@ -158,14 +162,17 @@ void PointerTracker::poll(const std::shared_ptr<RecordingClock>& clock, const QR
 
 void PointerTracker::addMark(bool zoomIn)
 {
+    if (!clock_ || !picture_)
+        return;
     // A flat rectangle would put an infinite y into the log and make the whole sidecar unwritable.
-    if (!clock_ || !hasArea(captureRect_))
+    const PictureArea area = picture_->area();
+    if (!area.hasArea())
         return;
     const std::optional<double> time = clock_->nowSeconds();
     const std::optional<QPointF> location = pointer_.location();
     if (!time || !location)
         return;
-    const QPointF point = fractionOf(*location, captureRect_);
+    const QPointF point = area.fraction(*location);
     std::lock_guard guard(lock_);
     marks_.push_back({PointerLog::rounded(*time, 3), zoomIn ? 1.0 : 0.0, PointerLog::rounded(point.x(), 4),
         PointerLog::rounded(point.y(), 4)});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/PictureArea.h"
 #include "capture/PointerLog.h"
 
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+class DisplayPicture;
 class FrontWindowSource;
 class InputEvents;
 class PointerState;
@@ -33,6 +35,8 @@ public:
 
     // Starts sampling at once and then every period; keeps the records (reset() clears them).
     void start(std::shared_ptr<RecordingClock> clock, const QRectF& captureRect);
+    // The same for a picture that follows its display: every tick and mark is measured where it lies then.
+    void start(std::shared_ptr<RecordingClock> clock, std::shared_ptr<DisplayPicture> picture);
     void stop();
     bool isRunning() const;
     void reset();
@@ -40,6 +44,8 @@ public:
     // One sampling step against the given clock and capture rectangle (desktop coordinates, origin
     // bottom-left).
     void poll(const std::shared_ptr<RecordingClock>& clock, const QRectF& captureRect);
+    // The same against where the take's picture lies.
+    void poll(const std::shared_ptr<RecordingClock>& clock, const PictureArea& area);
 
     // A manual zoom mark at the pointer's position now.
     void addMark(bool zoomIn);
@@ -73,5 +79,5 @@ private:
     std::optional<std::uint32_t> lastKeyCount_;
     int tick_ = 0;
     std::shared_ptr<RecordingClock> clock_;
-    QRectF captureRect_;
+    std::shared_ptr<DisplayPicture> picture_;
 };

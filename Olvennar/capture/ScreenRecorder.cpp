@@ -146,6 +146,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
 
     ScreenCapture::Configuration configuration;
     configuration.sourceRect = QRect(frame.x() + qRound(source.x()), frame.y() + qRound(source.y()), qRound(source.width()), qRound(source.height()));
+    sourceRect_ = configuration.sourceRect;
     configuration.outputSize = size;
     configuration.frameRate = frameRateOf(options);
     frameRate_ = configuration.frameRate;

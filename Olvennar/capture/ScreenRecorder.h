@@ -9,6 +9,7 @@
 #include "platform/x11/ScreenFrameRate.h"
 
 #include <QFuture>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -136,6 +137,8 @@ public:
     QFuture<StopResult> stop();
 
     QSize pixelSize() const { return pixelSize_; }
+    // The root pixels the grabber was started on, filmed as long as their display stays as it was.
+    QRect sourceRect() const { return sourceRect_; }
     Statistics statistics() const;
     std::function<void(const RecorderError&)> onFailure;
 
@@ -183,6 +186,7 @@ private:
     QSize writerSize_; // the picture size the encoder was opened for
     QString rawPath_;
     QSize pixelSize_;
+    QRect sourceRect_;
     bool started_ = false;
     bool soundOpen_ = false;
     std::optional<QFuture<StopResult>> stopping_; // the stop asked for; the owner's thread

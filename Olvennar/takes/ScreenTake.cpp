@@ -2,6 +2,7 @@
 #include "takes/ScreenTake.h"
 
 #include "capture/ClickTracker.h"
+#include "capture/DisplayPicture.h"
 #include "capture/PointerTracker.h"
 #include "capture/ScreenRecorder.h"
 #include "platform/system/Diagnostics.h"
@@ -140,14 +141,16 @@ QCoro::Task<std::optional<QString>> ScreenTake::record(const TakeStart& settings
     if (settings.phoneEnabled)
         services_->phoneRecorder().startRecording(folder_->file(QStringLiteral("iphone"), QStringLiteral(".mov")), clock_);
 
+    // The pointer and its clicks are measured where the picture shows them, as the grabber follows the display.
     const QRectF capture = TakeGeometry::captureRect(settings.display->frame, settings.rootHeight);
+    auto picture = std::make_shared<DisplayPicture>(services_->screenLayout(), screenRecorder_->sourceRect(), screenRecorder_->pixelSize(), capture);
     clickTracker_->clearRecorded();
     if (look.zoomMode != ZoomMode::off || look.clickHighlight || look.ownCursor)
-        clickTracker_->start(clock_, capture);
+        clickTracker_->start(clock_, picture);
     else
         clickTracker_->stop();
     pointerTracker_->reset();
-    pointerTracker_->start(clock_, capture);
+    pointerTracker_->start(clock_, std::move(picture));
     co_return std::nullopt;
 }
 

@@ -1,15 +1,15 @@
 #include "takes/TakeGeometry.h"
 
 #include "capture/ScreenGeometry.h"
+#include "platform/input/RootCoordinates.h"
 
 #include <algorithm>
 #include <cmath>
 
 QRectF TakeGeometry::captureRect(const QRect& frame, int rootHeight)
 {
-    const QRectF filmed = ScreenGeometry::filmedRect(frame);
     // Desktop coordinates grow upwards from the root window's bottom edge.
-    return QRectF(filmed.x(), rootHeight - (filmed.y() + filmed.height()), filmed.width(), filmed.height());
+    return RootCoordinates::rect(ScreenGeometry::filmedRect(frame), rootHeight);
 }
 
 QSizeF TakeGeometry::bubbleWindowSize(double s, const std::optional<FaceCardFraming>& framing)

@@ -16,11 +16,12 @@ class InputEvents;
 class OverlayRecorder;
 class PointerState;
 class RecordingClock;
+class ScreenLayoutSource;
 class ScreenRecorder;
 
 // What the takes need from the machine: the displays and a recorder for one of them, the camera-only
 // recorder, the voice recorder, the capture devices, the two overlay recorders, the pointer and button
-// sources. The running studio hands the Linux
+// sources, and the screen's layout as it changes. The running studio hands the Linux
 // backends; tests hand fakes.
 class TakeServices : public QObject {
     Q_OBJECT
@@ -52,6 +53,7 @@ public:
     virtual InputEvents& input() = 0;
     virtual PointerState& pointer() = 0;
     virtual FrontWindowSource& frontWindow() = 0;
+    virtual ScreenLayoutSource& screenLayout() = 0;
 
 Q_SIGNALS:
     // A camera or sound device came or went.

@@ -1,17 +1,26 @@
 // The X input backends and the trackers on a real (private) X server, driven by xdotool.
 #include "capture/ClickTracker.h"
 #include "capture/CursorShapes.h"
+#include "capture/DisplayPicture.h"
 #include "capture/PointerTracker.h"
 #include "platform/input/EwmhFrontWindow.h"
 #include "platform/input/X11PointerState.h"
 #include "platform/input/XInputEvents.h"
+#include "platform/media/PixelBuffer.h"
+#include "platform/system/HostClock.h"
 #include "platform/x11/GlobalKeyGrabber.h"
+#include "platform/x11/X11ScreenCapture.h"
+#include "platform/x11/X11ScreenLayout.h"
 #include "platform/x11/XcbConnection.h"
+#include "support/DisplayModes.h"
 #include "support/FakeFrontWindow.h"
 #include "support/ManualClock.h"
 #include "support/TestEnvironment.h"
 #include "takedata/RecordingClock.h"
 #include "support/XvfbServer.h"
+#include "takes/TakeGeometry.h"
+
+#include <QLineF>
 
 #include <QStandardPaths>
 
@@ -22,6 +31,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -91,6 +101,46 @@ public:
 
 private:
     std::unique_ptr<XcbConnection> x_;
+};
+
+// The grabber's newest picture, to see where it shows the pointer.
+class NewestPicture {
+public:
+    ScreenCapture::FrameHandler handler()
+    {
+        return [this](const MediaSample& sample) {
+            std::lock_guard guard(lock_);
+            picture_ = sample.pixels;
+            ++count_;
+        };
+    }
+    int count()
+    {
+        std::lock_guard guard(lock_);
+        return count_;
+    }
+    // The top-left corner of what is white in the picture: the test's cursor, painted there by the grabber.
+    std::optional<QPoint> whiteCorner()
+    {
+        std::lock_guard guard(lock_);
+        if (!picture_)
+            return std::nullopt;
+        std::optional<QPoint> corner;
+        for (int y = 0; y < picture_->height(); ++y) {
+            const uint8_t* row = picture_->row(y);
+            for (int x = 0; x < picture_->width(); ++x) {
+                const uint8_t* pixel = row + static_cast<size_t>(x) * 4;
+                if (pixel[0] > 128 && pixel[1] > 128 && pixel[2] > 128)
+                    corner = QPoint(corner ? std::min(corner->x(), x) : x, corner ? std::min(corner->y(), y) : y);
+            }
+        }
+        return corner;
+    }
+
+private:
+    std::mutex lock_;
+    std::shared_ptr<const PixelBuffer> picture_;
+    int count_ = 0;
 };
 
 // An X server of the test's own, so moving the pointer and typing keys neither disturbs nor is disturbed by
@@ -290,6 +340,85 @@ TEST_F(X11InputTest, CursorNamesMapToArrowIBeamAndHandAndThePointerTrackerRecord
     EXPECT_EQ(log.samples[1], (std::vector<double>{1.25, 0.25, PointerLog::rounded(179.0 / 720, 4)}));
     ASSERT_EQ(log.shapes.size(), 1u);
     EXPECT_EQ(log.shapes[0], (std::vector<double>{*clock->nowSeconds(), 0.08, 0.08, 24, 1}));
+}
+
+TEST_F(X11InputTest, AfterTheDisplayIsResizedThePointerItsClicksAndMarksAreLoggedWhereTheFittedPictureShowsThePointer)
+{
+    // A white cursor with its hot spot at its top-left corner: where the grabber paints it is where the picture
+    // shows the pointer.
+    const xcb_cursor_t square = desktop->cursor(16, 0, 0);
+    xcb_recolor_cursor(desktop->c(), square, 0xffff, 0xffff, 0xffff, 0, 0, 0);
+    xcb_change_window_attributes(desktop->c(), desktop->root(), XCB_CW_CURSOR, &square);
+    desktop->sync();
+    const QByteArray display = server->displayName();
+    const QRect full(0, 0, screenWidth, screenHeight);
+    X11ScreenCapture grabber(display);
+    ScreenCapture::Configuration configuration;
+    configuration.sourceRect = full;
+    configuration.outputSize = full.size();
+    configuration.frameRate = 30;
+    NewestPicture picture;
+    ASSERT_FALSE(grabber.start(configuration, picture.handler()));
+
+    // The trackers of a take of the whole display, its 1280 × 720 frame.
+    auto clock = std::make_shared<RecordingClock>();
+    clock->begin(HostClock::now());
+    FakeFrontWindow noWindow;
+    PointerTracker tracker(*input, *pointer, noWindow);
+    ClickTracker clicks(*input, *pointer);
+    const std::unique_ptr<X11ScreenLayout> layout = X11ScreenLayout::open(display.constData());
+    ASSERT_TRUE(layout);
+    auto filmed = std::make_shared<DisplayPicture>(*layout, full, full.size(), TakeGeometry::captureRect(full, screenHeight));
+    tracker.start(clock, filmed);
+    clicks.start(clock, filmed);
+
+    const auto inFrame = [&](double x, double y) { return QPointF(x * screenWidth, (1 - y) * screenHeight); };
+    const auto connection = XcbConnection::open(display.constData());
+    ASSERT_TRUE(connection);
+    DisplayModes modes(*connection);
+    struct Stage {
+        QSize display;
+        std::vector<QPoint> points;
+    };
+    // As it was, then half the size (fills the frame at twice the scale), then 4:3 (between bars left and right).
+    for (const Stage& stage : {Stage{{1280, 720}, {{200, 150}}}, Stage{{640, 360}, {{100, 80}, {500, 300}}},
+             Stage{{960, 720}, {{100, 80}, {900, 650}}}}) {
+        if (stage.display != full.size()) {
+            ASSERT_TRUE(modes.resize(stage.display));
+        }
+        for (const QPoint& point : stage.points) {
+            const std::string where = std::to_string(stage.display.width()) + "x" + std::to_string(stage.display.height()) + " at "
+                + std::to_string(point.x()) + "," + std::to_string(point.y());
+            ASSERT_TRUE(xdotool({"mousemove", QString::number(point.x()), QString::number(point.y())}));
+            ASSERT_TRUE(TestEnvironment::waitUntil([&] { return pointer->location() == QPointF(point.x(), stage.display.height() - 1 - point.y()); }))
+                << where;
+            // A few pictures grabbed since, and the tracker's ticks with them.
+            const int grabbed = picture.count();
+            ASSERT_TRUE(TestEnvironment::waitUntil([&] { return picture.count() >= grabbed + 5; })) << where;
+            const std::optional<QPoint> cursor = picture.whiteCorner();
+            ASSERT_TRUE(cursor) << where;
+
+            const PointerLog log = tracker.log(false);
+            ASSERT_FALSE(log.samples.empty()) << where;
+            const QPointF drawn = inFrame(log.samples.back()[1], log.samples.back()[2]);
+            EXPECT_LE(QLineF(drawn, *cursor).length(), 2.5) << where << ": drawn at " << drawn.x() << "," << drawn.y() << ", filmed at "
+                                                               << cursor->x() << "," << cursor->y();
+
+            const size_t clicked = clicks.recorded().size();
+            click(1);
+            ASSERT_TRUE(TestEnvironment::waitUntil([&] { return clicks.recorded().size() > clicked; })) << where;
+            const Click made = clicks.recorded().back();
+            EXPECT_LE(QLineF(inFrame(made.x, made.y), *cursor).length(), 2.5) << where << ": the click";
+            tracker.addMark(true);
+            const std::optional<PointerLog::Records> marks = tracker.log(false).zoomMarks;
+            ASSERT_TRUE(marks && !marks->empty()) << where;
+            const std::vector<double>& mark = marks->back();
+            EXPECT_LE(QLineF(inFrame(mark[2], mark[3]), *cursor).length(), 2.5) << where << ": the zoom mark";
+        }
+    }
+    tracker.stop();
+    clicks.stop();
+    grabber.stop();
 }
 
 TEST_F(X11InputTest, FrontWindowIsTheActiveWindowOfAnotherProcessFlippedToBottomLeft)

@@ -81,3 +81,23 @@ TEST(DisplayFollow, aPictureIsFittedWholeIntoTheTakesFrameBetweenBars)
     for (const Row& row : rows)
         EXPECT_EQ(DisplayFollow::fitted(row.source, row.output), row.placed) << row.source.width() << "x" << row.source.height();
 }
+
+TEST(DisplayFollow, theFrameSpansTheRootAreaThatPutsTheFilmedDisplayWhereItIsFittedIn)
+{
+    for (const QRect& source : {QRect(0, 0, 1280, 720), QRect(0, 0, 1024, 768), QRect(1920, 0, 2560, 1080), QRect(0, 0, 1366, 768)}) {
+        const QSize output(1920, 1080);
+        const QRectF spanned = DisplayFollow::spanned(source, output);
+        const QRect placed = DisplayFollow::fitted(source.size(), output);
+        // The source's corners, at their fractions of the span, are the fitted picture's corners.
+        const auto inFrame = [&](QPointF p) {
+            return QPointF((p.x() - spanned.x()) / spanned.width() * output.width(), (p.y() - spanned.y()) / spanned.height() * output.height());
+        };
+        const QPointF topLeft = inFrame(QRectF(source).topLeft());
+        const QPointF bottomRight = inFrame(QRectF(source).bottomRight());
+        EXPECT_NEAR(topLeft.x(), placed.x(), 1e-6) << source.width();
+        EXPECT_NEAR(topLeft.y(), placed.y(), 1e-6) << source.width();
+        EXPECT_NEAR(bottomRight.x(), placed.x() + placed.width(), 1e-6) << source.width();
+        EXPECT_NEAR(bottomRight.y(), placed.y() + placed.height(), 1e-6) << source.width();
+    }
+    EXPECT_TRUE(DisplayFollow::spanned(QRect(0, 0, 0, 720), QSize(1920, 1080)).isEmpty());
+}

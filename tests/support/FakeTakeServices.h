@@ -9,6 +9,7 @@
 #include "support/FakeInputEvents.h"
 #include "support/FakePointerState.h"
 #include "support/FakeScreenCapture.h"
+#include "support/FakeScreenLayout.h"
 #include "takes/OverlayRecorder.h"
 #include "takes/TakeServices.h"
 
@@ -90,6 +91,7 @@ public:
     FakeInputEvents inputEvents;
     FakePointerState pointerState;
     FakeFrontWindow front;
+    FakeScreenLayout screenLayoutNow{displays};
     std::vector<SaveJobHandover> jobs;
     ScreenRecorder* recorder = nullptr; // the last one made
     // The voice recorder's microphone: blocks the test pushes, or a real PulseAudio source when set.
@@ -133,6 +135,7 @@ public:
     InputEvents& input() override { return inputEvents; }
     PointerState& pointer() override { return pointerState; }
     FrontWindowSource& frontWindow() override { return front; }
+    ScreenLayoutSource& screenLayout() override { return screenLayoutNow; }
 
     void announceDeviceChange() { Q_EMIT devicesChanged(); }
 };

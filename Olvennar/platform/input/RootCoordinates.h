@@ -10,4 +10,5 @@
 namespace RootCoordinates {
 QPointF point(int x, int y, int rootHeight);
 QRectF rect(int x, int y, int width, int height, int rootHeight);
+QRectF rect(const QRectF& area, int rootHeight);
 }

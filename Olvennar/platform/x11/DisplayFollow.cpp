@@ -33,4 +33,14 @@ QRect fitted(const QSize& source, const QSize& output)
     return QRect(QPoint((output.width() - placed.width()) / 2, (output.height() - placed.height()) / 2), placed);
 }
 
+QRectF spanned(const QRect& source, const QSize& output)
+{
+    const QRect placed = fitted(source.size(), output);
+    if (placed.isEmpty())
+        return {};
+    const double across = static_cast<double>(source.width()) / placed.width();
+    const double down = static_cast<double>(source.height()) / placed.height();
+    return QRectF(source.x() - placed.x() * across, source.y() - placed.y() * down, output.width() * across, output.height() * down);
+}
+
 } // namespace DisplayFollow

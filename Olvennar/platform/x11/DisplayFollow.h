@@ -3,6 +3,7 @@
 #include "platform/x11/ScreenDisplay.h"
 
 #include <QRect>
+#include <QRectF>
 #include <QSize>
 #include <QString>
 
@@ -31,4 +32,7 @@ Decision decide(const ScreenDisplay& started, const QRect& configured, const std
 // Where a picture of `source` size lands in a frame of `output` size: as large as fits whole, aspect kept,
 // centred; the rest of the frame is bars.
 QRect fitted(const QSize& source, const QSize& output);
+// The root area the whole frame spans once `source` is fitted into it, its bars included: a root point lies in
+// the picture at its fraction of this area.
+QRectF spanned(const QRect& source, const QSize& output);
 }
