@@ -153,7 +153,7 @@ void PulseSystemAudioCapture::programInfo(pa_context*, const pa_sink_input_info*
     auto* capture = static_cast<PulseSystemAudioCapture*>(self);
     if (eol == 0 && info)
         capture->programFacts(*info);
-    else
+    else if (!capture->stopping_) // one asked for at a change of output may end after a stop
         capture->connection_->signal(); // the list start() waits for is complete
 }
 
@@ -175,31 +175,29 @@ void PulseSystemAudioCapture::serverEvent(pa_subscription_event_type_t type, uin
         findOutput(); // perhaps another default output
 }
 
-void PulseSystemAudioCapture::lookUpOutput(pa_context* context, const char* name, void* self)
+void PulseSystemAudioCapture::lookUpOutput(pa_context* context, const char* name, void* capture)
 {
     pa_operation* operation = pa_context_get_sink_info_by_name(
         context, name,
         [](pa_context*, const pa_sink_info* sink, int eol, void* self) {
-            auto* capture = static_cast<PulseSystemAudioCapture*>(self);
             if (eol == 0 && sink)
-                capture->outputFound(sink);
+                static_cast<PulseSystemAudioCapture*>(self)->outputFound(sink);
             else if (eol < 0)
-                capture->outputFound(nullptr);
+                static_cast<PulseSystemAudioCapture*>(self)->outputFound(nullptr);
         },
-        self);
+        capture);
     if (operation)
         pa_operation_unref(operation);
 }
 
 void PulseSystemAudioCapture::findOutput()
 {
-    pa_context* context = connection_->context();
     if (!followsDefault_) {
-        lookUpOutput(context, outputName_.toUtf8().constData(), this);
+        lookUpOutput(connection_->context(), outputName_.toUtf8().constData(), this);
         return;
     }
     pa_operation* operation = pa_context_get_server_info(
-        context,
+        connection_->context(),
         [](pa_context* context, const pa_server_info* server, void* self) {
             // Without a default output there is nothing to record until the server names one.
             if (!static_cast<PulseSystemAudioCapture*>(self)->stopping_ && server && server->default_sink_name && *server->default_sink_name)

@@ -74,7 +74,7 @@ private:
     // Asks the server which output to record now; the answer switches to it when it is another one, or when
     // the monitor stream ended.
     void findOutput();
-    static void lookUpOutput(pa_context* context, const char* name, void* self);
+    static void lookUpOutput(pa_context* context, const char* name, void* capture);
     void outputFound(const pa_sink_info* sink); // null: there is no such output
     void switchTo(uint32_t output, const QString& monitor);
     void readMonitor();
