@@ -1,4 +1,5 @@
 #include "platform/audio/PulseAudioCapture.h"
+#include "platform/audio/PulseAudioCatalog.h"
 #include "platform/audio/PulseSoundPlayer.h"
 #include "platform/audio/PulseSystemAudioCapture.h"
 #include "platform/system/HostClock.h"
@@ -54,6 +55,54 @@ public:
         }
         return out;
     }
+    // Host times (seconds) where the sound turns louder than `threshold` after a tenth of a second without.
+    std::vector<double> onsets(float threshold) const
+    {
+        std::lock_guard guard(lock_);
+        std::vector<double> out;
+        double lastLoud = -1e9;
+        for (const MediaSample& block : blocks_) {
+            const double start = block.presentationTime().seconds();
+            const auto& samples = block.audio->samples;
+            for (size_t i = 0; i < samples.size(); i += static_cast<size_t>(block.audio->channels)) {
+                if (std::fabs(samples[i]) <= threshold)
+                    continue;
+                const double at = start + static_cast<double>(i / static_cast<size_t>(block.audio->channels)) / rate;
+                if (at - lastLoud > 0.1)
+                    out.push_back(at);
+                lastLoud = at;
+            }
+        }
+        return out;
+    }
+    // The left channel of what was recorded between two host times, as a track of its own.
+    Track between(double from, double to) const
+    {
+        std::lock_guard guard(lock_);
+        Track out;
+        out.startSeconds = from;
+        for (const MediaSample& block : blocks_) {
+            const double start = block.presentationTime().seconds();
+            const auto& samples = block.audio->samples;
+            for (size_t i = 0; i < samples.size(); i += static_cast<size_t>(block.audio->channels)) {
+                const double at = start + static_cast<double>(i / static_cast<size_t>(block.audio->channels)) / rate;
+                if (at >= from && at < to)
+                    out.left.push_back(samples[i]);
+            }
+        }
+        return out;
+    }
+    // The most one block starts before the one ahead of it ended (0 when none overlaps).
+    double largestOverlapSeconds() const
+    {
+        std::lock_guard guard(lock_);
+        double largest = 0, end = -1e9;
+        for (const MediaSample& block : blocks_) {
+            largest = std::max(largest, end - block.presentationTime().seconds());
+            end = block.presentationTime().seconds() + static_cast<double>(block.audio->frameCount()) / rate;
+        }
+        return largest;
+    }
 
 private:
     mutable std::mutex lock_;
@@ -89,9 +138,13 @@ double firstLoud(const Recording::Track& track, float threshold)
 
 class Player {
 public:
+    // An empty `sink`: the default output, followed as it changes.
     Player(const QString& sink, const QString& file, int volume = 65536)
     {
-        process_.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + sink, QStringLiteral("--volume=%1").arg(volume), file});
+        QStringList arguments{QStringLiteral("--volume=%1").arg(volume), file};
+        if (!sink.isEmpty())
+            arguments.prepend(QStringLiteral("--device=") + sink);
+        process_.start(QStringLiteral("paplay"), arguments);
     }
     ~Player()
     {
@@ -239,4 +292,211 @@ TEST_F(SystemAudio, withNothingPlayingTheTrackIsContinuousSilenceForTheWholeCapt
     EXPECT_LE(track.startSeconds, flowing + 0.02);
     EXPECT_GE(track.endSeconds(), stopping - 0.05);
     EXPECT_TRUE(std::all_of(track.left.begin(), track.left.end(), [](float x) { return x == 0.0f; }));
+}
+
+namespace {
+
+// Two outputs of the test's own, the first the server's default; the server's default is restored after.
+class SystemAudioOutputChange : public SandboxTest {
+protected:
+    void SetUp() override
+    {
+        SandboxTest::SetUp();
+        if (!PrivateNullSink::testServerRunning())
+            GTEST_SKIP() << "the test PulseAudio server is not running";
+        const auto state = PulseAudioCatalog().query();
+        ASSERT_TRUE(state);
+        formerDefault = state->defaultSink;
+        first = PrivateNullSink::load(QStringLiteral("first_output"));
+        second = PrivateNullSink::load(QStringLiteral("second_output"));
+        ASSERT_TRUE(first && second);
+        ASSERT_TRUE(makeDefault(first->name()));
+        // 60 ms beeps of 2 kHz every quarter of a second, and a steady 440 Hz tone (played at half volume, below
+        // the beeps' threshold).
+        beeps = path(QStringLiteral("beeps.wav"));
+        steady = path(QStringLiteral("steady.wav"));
+        ASSERT_TRUE(ToneFile::write(beeps, 12.0, 2000, rate, 2, [](double t) { return std::fmod(t, 0.25) < 0.06; }));
+        ASSERT_TRUE(ToneFile::write(steady, 12.0, 440));
+    }
+    void TearDown() override
+    {
+        if (!formerDefault.isEmpty())
+            makeDefault(formerDefault);
+        SandboxTest::TearDown();
+    }
+    static bool makeDefault(const QString& sink) { return QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-default-sink"), sink}) == 0; }
+    static QStringList pactlRows(const QString& what)
+    {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), what});
+        pactl.waitForFinished(5000);
+        return QString::fromUtf8(pactl.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // A program the user moved to the first output, which the server keeps there when the default changes
+    // (it moves the others along). It keeps only a move made while another output is the default.
+    std::unique_ptr<Player> playMovedToFirst(const QString& file, int volume)
+    {
+        makeDefault(second->name());
+        auto player = std::make_unique<Player>(second->name(), file, volume);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QString index;
+        for (const QString& row : pactlRows(QStringLiteral("sinks")))
+            if (row.section(QLatin1Char('\t'), 1, 1) == second->name())
+                index = row.section(QLatin1Char('\t'), 0, 0);
+        for (const QString& row : pactlRows(QStringLiteral("sink-inputs")))
+            if (row.section(QLatin1Char('\t'), 1, 1) == index)
+                QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("move-sink-input"), row.section(QLatin1Char('\t'), 0, 0), first->name()});
+        makeDefault(first->name());
+        return player;
+    }
+
+    // The capture under test and, beside it, everything each output plays (their monitors).
+    void startAll(PulseSystemAudioCapture& capture)
+    {
+        ASSERT_FALSE(capture.start({AudioCapture::Source::systemAudio, {}, rate, 2}, captured.handler(), [this](const QString&) { ++failures; }));
+        ASSERT_FALSE(onFirst.start({AudioCapture::Source::named, first->monitor(), rate, 2}, heardOnFirst.handler()));
+        ASSERT_FALSE(onSecond.start({AudioCapture::Source::named, second->monitor(), rate, 2}, heardOnSecond.handler()));
+        capture.waitUntilFlowing();
+        onFirst.waitUntilFlowing();
+        onSecond.waitUntilFlowing();
+        started = HostClock::nowSeconds();
+    }
+    void stopAll(PulseSystemAudioCapture& capture)
+    {
+        capture.stop();
+        onFirst.stop();
+        onSecond.stop();
+    }
+
+    // Every beep `heard` between two host times (five at least), found on the captured track where it was heard.
+    void expectBeepsWhereHeard(const Recording& heard, double from, double to, const char* when)
+    {
+        const std::vector<double> recorded = captured.onsets(beepThreshold);
+        int judged = 0;
+        for (double beep : heard.onsets(beepThreshold)) {
+            if (beep < from || beep > to)
+                continue;
+            ++judged;
+            const auto nearest = std::min_element(recorded.begin(), recorded.end(), [&](double a, double b) { return std::fabs(a - beep) < std::fabs(b - beep); });
+            ASSERT_NE(nearest, recorded.end()) << when;
+            std::printf("%s: beep %.3f s in, %+.1f ms on the track\n", when, beep - started, (*nearest - beep) * 1000);
+            EXPECT_LT(std::fabs(*nearest - beep), 0.045) << when << ", the beep heard " << beep - started << " s in";
+        }
+        EXPECT_GE(judged, 5) << when;
+    }
+    // A capture that followed the beeps from the first output (until `left`) to the second (from `changed`).
+    void expectFollowed(const PulseSystemAudioCapture& capture, double left, double changed, double stopped)
+    {
+        expectBeepsWhereHeard(heardOnFirst, started + 0.2, left - 0.1, "on the first output");
+        expectBeepsWhereHeard(heardOnSecond, changed + 0.1, stopped - 0.3, "on the second output");
+        // The time without an output is a gap; two outputs' sound may overlap by no more than the writer absorbs.
+        EXPECT_LT(captured.largestOverlapSeconds(), 0.010);
+        EXPECT_EQ(failures.load(), 0);
+        EXPECT_FALSE(readLog().contains(QStringLiteral("stopped")));
+        EXPECT_TRUE(capture.recordsSinglePrograms());
+    }
+    // The level of `frequency` between two host times on the captured track, dBFS of its peak.
+    double loudest(double frequency, double from, double to) const
+    {
+        const Recording::Track part = captured.between(from, to);
+        const std::vector<double> level = levels(part, frequency, 0, static_cast<double>(part.left.size()) / rate);
+        return level.empty() ? -200.0 : *std::max_element(level.begin(), level.end());
+    }
+
+    static constexpr int halfVolume = 32768;
+    static constexpr float beepThreshold = 0.2f;
+    const double steadyDecibels = playedDecibels + 60 * std::log10(0.5);
+    QString beeps, steady;
+    QString formerDefault;
+    std::unique_ptr<PrivateNullSink> first, second;
+    PulseAudioCapture onFirst, onSecond;
+    Recording captured, heardOnFirst, heardOnSecond;
+    std::atomic<int> failures{0};
+    double started = 0;
+};
+
+} // namespace
+
+// Unplugged headphones: their sink goes, the server moves what played there to another output, which the
+// desktop then makes the default.
+TEST_F(SystemAudioOutputChange, whenTheRecordedOutputIsRemovedTheNewDefaultIsRecordedAndItsSoundLandsWhereItWasHeard)
+{
+    Player player({}, beeps);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PulseSystemAudioCapture capture;
+    startAll(capture);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const double removed = HostClock::nowSeconds();
+    first.reset();
+    ASSERT_TRUE(makeDefault(second->name()));
+    const double changed = HostClock::nowSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    stopAll(capture);
+    expectFollowed(capture, removed, changed, HostClock::nowSeconds());
+}
+
+// Another output chosen in the desktop's sound settings: what plays moves there, and so does the track.
+TEST_F(SystemAudioOutputChange, whenAnotherOutputBecomesTheDefaultItIsRecordedInsteadOfTheFirst)
+{
+    const auto left = playMovedToFirst(steady, halfVolume);
+    Player beeping({}, beeps);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PulseSystemAudioCapture capture;
+    startAll(capture);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const double before = HostClock::nowSeconds();
+    ASSERT_TRUE(makeDefault(second->name()));
+    const double changed = HostClock::nowSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    stopAll(capture);
+    const double stopped = HostClock::nowSeconds();
+
+    expectFollowed(capture, before, changed, stopped);
+    // The tone that stays on the first output is heard until the change, not after.
+    std::printf("440 Hz: %.1f dBFS before, %.1f dBFS after the change\n", loudest(440, started, before), loudest(440, changed + 0.1, stopped));
+    EXPECT_NEAR(loudest(440, started, before), steadyDecibels, 1.0);
+    EXPECT_LT(loudest(440, changed + 0.1, stopped), steadyDecibels - 20);
+}
+
+TEST_F(SystemAudioOutputChange, aNamedOutputIsRecordedOnWhenAnotherBecomesTheDefault)
+{
+    const auto staying = playMovedToFirst(steady, halfVolume);
+    Player beeping({}, beeps);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PulseSystemAudioCapture capture(first->name());
+    startAll(capture);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ASSERT_TRUE(makeDefault(second->name()));
+    const double changed = HostClock::nowSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    stopAll(capture);
+    const double stopped = HostClock::nowSeconds();
+
+    const Recording::Track track = captured.track();
+    EXPECT_LT(track.largestGapSeconds, 1e-6);
+    EXPECT_NEAR(loudest(440, started, changed), steadyDecibels, 1.0);
+    EXPECT_NEAR(loudest(440, changed + 0.1, stopped), steadyDecibels, 1.0);
+    // The beeps moved to the new default, away from the recorded output.
+    const std::vector<double> recorded = captured.onsets(beepThreshold);
+    EXPECT_TRUE(std::none_of(recorded.begin(), recorded.end(), [&](double at) { return at > changed + 0.1; }));
+    EXPECT_FALSE(heardOnSecond.onsets(beepThreshold).empty());
+    EXPECT_FALSE(readLog().contains(QStringLiteral("the output changed")));
+}
+
+TEST_F(SystemAudioOutputChange, aStopWhileTheOutputChangesEndsTheCaptureOnce)
+{
+    for (int round = 0; round < 12; ++round) {
+        PulseSystemAudioCapture capture;
+        std::atomic<int> blocks{0};
+        ASSERT_FALSE(capture.start({AudioCapture::Source::systemAudio, {}, rate, 2}, [&](const MediaSample&) { ++blocks; }, [this](const QString&) { ++failures; }));
+        QProcess::startDetached(QStringLiteral("pactl"), {QStringLiteral("set-default-sink"), (round % 2 ? first : second)->name()});
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 2));
+        capture.stop();
+        const int stopped = blocks.load();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(blocks.load(), stopped) << "round " << round << ": a block came after the stop returned";
+    }
+    // Most stops come after the switch began, some before it.
+    EXPECT_GT(readLog().count(QStringLiteral("the output changed")), 0);
+    EXPECT_EQ(failures.load(), 0);
 }

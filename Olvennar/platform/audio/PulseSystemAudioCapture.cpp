@@ -34,6 +34,7 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
     stopping_ = false;
     singlePrograms_ = true;
     firstBlockRead_ = false;
+    followsDefault_ = outputName_.isEmpty();
     sampleRate_ = request.sampleRate > 0 ? request.sampleRate : 48000;
     channels_ = request.channels > 0 ? request.channels : 2;
     onBlock_ = std::move(onBlock);
@@ -45,13 +46,18 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
     timestamper_ = std::make_unique<AudioTimestamper>(sampleRate_, channels_);
     mixer_ = std::make_unique<SystemAudioMixer>(sampleRate_, channels_, sampleRate_ * holdMilliseconds / 1000);
     programs_.clear();
+    askedWhere_.clear();
     if (auto error = openOutput())
         return error;
     // Programs already playing are followed before the monitor opens, so they sound from its first block.
     watchPrograms();
-    if (auto error = openMonitor())
+    if (auto error = connectMonitor())
         return error;
+    if (!connection_->waitUntilReady(monitor_.get()))
+        return QStringLiteral("the sound source %1 could not be opened: %2").arg(monitorName_, serverError(connection_->context()));
     running_ = true;
+    // A change of output while it opened was not followed yet.
+    findOutput();
     return std::nullopt;
 }
 
@@ -90,8 +96,9 @@ std::optional<QString> PulseSystemAudioCapture::openOutput()
     return std::nullopt;
 }
 
-std::optional<QString> PulseSystemAudioCapture::openMonitor()
+std::optional<QString> PulseSystemAudioCapture::connectMonitor()
 {
+    monitorOpened_ = false;
     monitor_ = newFloatStream(connection_->context(), "system audio", sampleRate_, channels_);
     if (!monitor_)
         return QStringLiteral("the sound stream could not be created");
@@ -108,7 +115,10 @@ std::optional<QString> PulseSystemAudioCapture::openMonitor()
         },
         this);
     const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream));
-    if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0 || !connection_->waitUntilReady(stream))
+    // Never moved: when its output goes, the server would move it onto the default source, a microphone.
+    // It ends instead, and the capture turns to the output that plays now.
+    const auto flags = static_cast<pa_stream_flags_t>(recordFlags | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, flags) < 0)
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(monitorName_, serverError(connection_->context()));
     return std::nullopt;
 }
@@ -119,12 +129,14 @@ void PulseSystemAudioCapture::watchPrograms()
     pa_context_set_subscribe_callback(
         context,
         [](pa_context*, pa_subscription_event_type_t type, uint32_t index, void* self) {
-            static_cast<PulseSystemAudioCapture*>(self)->programEvent(type, index);
+            static_cast<PulseSystemAudioCapture*>(self)->serverEvent(type, index);
         },
         this);
-    // Subscribed before the list is asked for, so a program starting in between is not missed.
+    // Subscribed before the list is asked for, so a program starting in between is not missed. Outputs
+    // going and the server's default output changing are followed too.
+    const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER);
     pa_operation* subscribed = pa_context_subscribe(
-        context, PA_SUBSCRIPTION_MASK_SINK_INPUT,
+        context, mask,
         [](pa_context* subscribing, int success, void* self) {
             if (!success)
                 static_cast<PulseSystemAudioCapture*>(self)->recordWholeOutput(QStringLiteral("the sound server does not announce its programs (%1)").arg(serverError(subscribing)));
@@ -141,13 +153,109 @@ void PulseSystemAudioCapture::programInfo(pa_context*, const pa_sink_input_info*
     auto* capture = static_cast<PulseSystemAudioCapture*>(self);
     if (eol == 0 && info)
         capture->programFacts(*info);
-    else
+    else if (!capture->stopping_) // one asked for at a change of output may end after a stop
         capture->connection_->signal(); // the list start() waits for is complete
+}
+
+void PulseSystemAudioCapture::serverEvent(pa_subscription_event_type_t type, uint32_t index)
+{
+    if (stopping_)
+        return;
+    const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK_INPUT) {
+        programEvent(type, index);
+        return;
+    }
+    // Until start() returned, the output it opens is the one recorded; it looks once more at its end.
+    if (!running_)
+        return;
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK && (type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE && index == outputIndex_)
+        findOutput();
+    else if (facility == PA_SUBSCRIPTION_EVENT_SERVER && followsDefault_)
+        findOutput(); // perhaps another default output
+}
+
+void PulseSystemAudioCapture::lookUpOutput(pa_context* context, const char* name, void* capture)
+{
+    pa_operation* operation = pa_context_get_sink_info_by_name(
+        context, name,
+        [](pa_context*, const pa_sink_info* sink, int eol, void* self) {
+            if (eol == 0 && sink)
+                static_cast<PulseSystemAudioCapture*>(self)->outputFound(sink);
+            else if (eol < 0)
+                static_cast<PulseSystemAudioCapture*>(self)->outputFound(nullptr);
+        },
+        capture);
+    if (operation)
+        pa_operation_unref(operation);
+}
+
+void PulseSystemAudioCapture::findOutput()
+{
+    if (!followsDefault_) {
+        lookUpOutput(connection_->context(), outputName_.toUtf8().constData(), this);
+        return;
+    }
+    pa_operation* operation = pa_context_get_server_info(
+        connection_->context(),
+        [](pa_context* context, const pa_server_info* server, void* self) {
+            // Without a default output there is nothing to record until the server names one.
+            if (!static_cast<PulseSystemAudioCapture*>(self)->stopping_ && server && server->default_sink_name && *server->default_sink_name)
+                lookUpOutput(context, server->default_sink_name, self);
+        },
+        this);
+    if (operation)
+        pa_operation_unref(operation);
+}
+
+void PulseSystemAudioCapture::outputFound(const pa_sink_info* sink)
+{
+    if (stopping_)
+        return;
+    if (!sink) {
+        if (followsDefault_)
+            return; // gone again since the server named it: its removal asks once more
+        Diagnostics::log(QStringLiteral("system audio: the output %1 is gone; the default output is recorded from now on").arg(outputName_));
+        followsDefault_ = true;
+        findOutput();
+        return;
+    }
+    if (sink->index == outputIndex_ && monitor_ && PA_STREAM_IS_GOOD(pa_stream_get_state(monitor_.get())))
+        return;
+    switchTo(sink->index, QString::fromUtf8(sink->monitor_source_name));
+}
+
+void PulseSystemAudioCapture::switchTo(uint32_t output, const QString& monitor)
+{
+    // What the old output still holds belongs to the take, placed by that stream's own readings.
+    deliver(mixer_->flush());
+    AudioTimestamper::Fed rest = timestamper_->flush();
+    deliver(rest);
+    programs_.clear();
+    askedWhere_.clear();
+    monitor_.reset();
+    if (monitor == monitorName_)
+        Diagnostics::log(QStringLiteral("system audio: opening %1 again").arg(monitor));
+    else
+        Diagnostics::log(QStringLiteral("system audio: the output changed from %1 to %2; recording it from now on").arg(monitorName_, monitor));
+    outputIndex_ = output;
+    monitorName_ = monitor;
+    // A new stream: its first block comes after a gap and settles at a latency of its own, and the mixer's
+    // programs and readings belong to the old output.
+    timestamper_->resettle(QStringLiteral("opening ") + monitorName_);
+    mixer_ = std::make_unique<SystemAudioMixer>(sampleRate_, channels_, sampleRate_ * holdMilliseconds / 1000);
+    if (!singlePrograms_) {
+        mixer_->mixWholeMonitor();
+    } else if (pa_operation* listed = pa_context_get_sink_input_info_list(connection_->context(), programInfo, this)) {
+        pa_operation_unref(listed);
+    }
+    if (auto error = connectMonitor())
+        Diagnostics::log(QStringLiteral("system audio: ") + *error);
 }
 
 void PulseSystemAudioCapture::programEvent(pa_subscription_event_type_t type, uint32_t sinkInput)
 {
-    if (stopping_ || !singlePrograms_ || (type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) != PA_SUBSCRIPTION_EVENT_SINK_INPUT)
+    if (!singlePrograms_)
         return;
     if ((type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) {
         leave(sinkInput);
@@ -232,12 +340,16 @@ void PulseSystemAudioCapture::programRefused(uint32_t sinkInput, int error)
             recordWholeOutput(QStringLiteral("the sound server cannot record single programs (%1)").arg(QString::fromUtf8(pa_strerror(error))));
         return;
     }
-    // The same answer means the program moved to another output just now: ask where it plays.
+    // The same answer means the program moved to another output just now: ask where it plays. An answer
+    // that comes after the capture changed output too says nothing (the program may have moved along).
+    askedWhere_.insert(sinkInput);
     pa_operation* operation = pa_context_get_sink_input_info(
         connection_->context(), sinkInput,
         [](pa_context*, const pa_sink_input_info* info, int eol, void* self) {
             auto* capture = static_cast<PulseSystemAudioCapture*>(self);
-            if (eol == 0 && info && !capture->stopping_ && SystemAudioPrograms::refusesSinglePrograms(PA_ERR_INVALID, info->sink == capture->outputIndex_))
+            if (eol != 0 || !info || capture->stopping_ || capture->askedWhere_.erase(info->index) == 0)
+                return;
+            if (SystemAudioPrograms::refusesSinglePrograms(PA_ERR_INVALID, info->sink == capture->outputIndex_))
                 capture->recordWholeOutput(QStringLiteral("the sound server cannot record single programs (%1)").arg(QString::fromUtf8(pa_strerror(PA_ERR_INVALID))));
         },
         this);
@@ -251,7 +363,6 @@ void PulseSystemAudioCapture::recordWholeOutput(const QString& reason)
         return;
     singlePrograms_ = false;
     Diagnostics::log(QStringLiteral("system audio: %1; recording everything %2 plays, the studio's own sounds included").arg(reason, description_));
-    pa_context_set_subscribe_callback(connection_->context(), nullptr, nullptr);
     mixer_->mixWholeMonitor();
     programs_.clear();
 }
@@ -303,18 +414,39 @@ void PulseSystemAudioCapture::monitorStateChanged()
 {
     connection_->signal();
     const pa_stream_state_t state = pa_stream_get_state(monitor_.get());
-    // Only a stream that was running reports; a refused connect is start()'s error.
-    if ((state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) && running_ && !stopping_ && onFailure_)
-        onFailure_(QStringLiteral("the sound source %1 stopped").arg(monitorName_));
+    if (state == PA_STREAM_READY)
+        monitorOpened_ = true;
+    // A refused connect at the start is start()'s error.
+    if ((state != PA_STREAM_FAILED && state != PA_STREAM_TERMINATED) || !running_ || stopping_)
+        return;
+    if (pa_context_get_state(connection_->context()) != PA_CONTEXT_READY) {
+        // The server is gone, and with it every output.
+        if (onFailure_)
+            onFailure_(QStringLiteral("the sound source %1 stopped").arg(monitorName_));
+        return;
+    }
+    const QString error = serverError(connection_->context());
+    if (!monitorOpened_) {
+        // Tried again when the outputs change next.
+        Diagnostics::log(QStringLiteral("system audio: the sound source %1 could not be opened: %2").arg(monitorName_, error));
+        return;
+    }
+    // Its output was removed (or the stream was ended): the take goes on with the output that plays now.
+    Diagnostics::log(QStringLiteral("system audio: the sound source %1 ended (%2)").arg(monitorName_, error));
+    findOutput();
 }
 
 void PulseSystemAudioCapture::waitUntilFlowing()
 {
-    if (!connection_ || !monitor_)
+    if (!connection_)
         return;
     PulseConnection::Lock lock(*connection_);
-    // An output that was idle may take most of a second to send its monitor's first block.
-    connection_->waitUntil([this] { return firstBlockRead_ || !PA_STREAM_IS_GOOD(pa_stream_get_state(monitor_.get())); }, firstBlockTimeoutMicroseconds);
+    if (!monitor_)
+        return;
+    // An output that was idle may take most of a second to send its monitor's first block. The output may
+    // change meanwhile: then the next monitor's first block is awaited.
+    connection_->waitUntil(
+        [this] { return firstBlockRead_ || (monitor_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(monitor_.get()))); }, firstBlockTimeoutMicroseconds);
     if (!firstBlockRead_)
         Diagnostics::log(QStringLiteral("%1: no sound arrived within %2 s of opening the source").arg(monitorName_).arg(firstBlockTimeoutMicroseconds / 1e6));
 }

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 class PulseConnection;
 
@@ -26,11 +27,18 @@ class PulseConnection;
 // said once in the log. waitUntilFlowing() returns once the monitor's first block was read (or after three
 // seconds, logged).
 //
+// The track is what the computer plays: when the recorded output is removed, or (recording the default
+// output) another output becomes the default, the take goes on with the monitor and programs of the default
+// output as it now is. The new monitor settles as a new stream does (AudioTimestamper::resettle), so its
+// sound lands where it was heard and the time between is a gap. A named output is kept while it exists.
+// Only a lost server reports a failure.
+//
 // Threading: start(), waitUntilFlowing() and stop() come from one caller thread at a time; a second stop()
 // may come at once from another thread, and waits for the first. Every stream, subscription and
 // introspection callback runs on the connection's mainloop thread (`pulse.system`), which alone touches the
-// fields below `connection_` once start() returned; start() and stop() touch them with the mainloop lock
-// held. Blocks are handed to the handler on the mainloop thread.
+// fields below `connection_` once start() returned, and alone changes the output; start(),
+// waitUntilFlowing() and stop() touch them with the mainloop lock held. Blocks are handed to the handler on
+// the mainloop thread.
 class PulseSystemAudioCapture final : public AudioCapture {
 public:
     // `outputName`: the sink whose programs are heard; empty: the default output.
@@ -59,8 +67,16 @@ private:
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
 
     std::optional<QString> openOutput();
-    std::optional<QString> openMonitor();
+    // Connects the monitor of `monitorName_`; start() waits until it is ready, a change of output does not.
+    std::optional<QString> connectMonitor();
     void watchPrograms();
+    void serverEvent(pa_subscription_event_type_t type, uint32_t index);
+    // Asks the server which output to record now; the answer switches to it when it is another one, or when
+    // the monitor stream ended.
+    void findOutput();
+    static void lookUpOutput(pa_context* context, const char* name, void* capture);
+    void outputFound(const pa_sink_info* sink); // null: there is no such output
+    void switchTo(uint32_t output, const QString& monitor);
     void readMonitor();
     void monitorStateChanged();
     void deliver(std::vector<SystemAudioMixer::Block> blocks);
@@ -92,8 +108,11 @@ private:
     // Mainloop thread, or the caller with the mainloop lock held.
     QString monitorName_;
     uint32_t outputIndex_ = PA_INVALID_INDEX;
+    bool followsDefault_ = true; // false while a named output is recorded
     PulseStream monitor_;
+    bool monitorOpened_ = false; // the monitor stream was ready once
     std::map<uint32_t, std::unique_ptr<Program>> programs_;
+    std::set<uint32_t> askedWhere_; // programs refused on this output, whose place the server was asked
     std::unique_ptr<SystemAudioMixer> mixer_;
     std::unique_ptr<AudioTimestamper> timestamper_;
     bool firstBlockRead_ = false;
