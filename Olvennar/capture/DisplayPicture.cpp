@@ -31,21 +31,19 @@ PictureArea DisplayPicture::area()
 DisplayPicture::Start DisplayPicture::started(const ScreenLayoutSource::Layout& layout, const QRect& configured, const QSize& output, const QRectF& captureRect)
 {
     Start start{{}, false, configured, output, captureRect, layout.root.height()};
-    for (const ScreenDisplay& display : layout.displays) {
-        if (display.frame.contains(configured)) {
-            start.display = display;
-            return start;
-        }
+    if (const std::optional<ScreenDisplay> display = DisplayFollow::holding(configured, layout.displays)) {
+        start.display = *display;
+        return start;
     }
     start.wholeScreen = true;
-    start.display = {0, QStringLiteral("screen"), QRect(QPoint(0, 0), layout.root), true};
+    start.display = DisplayFollow::wholeScreen(layout.root);
     return start;
 }
 
 std::optional<PictureArea> DisplayPicture::areaOn(const Start& start, const ScreenLayoutSource::Layout& now)
 {
     const std::vector<ScreenDisplay> displays
-        = start.wholeScreen ? std::vector<ScreenDisplay>{{0, QStringLiteral("screen"), QRect(QPoint(0, 0), now.root), true}} : now.displays;
+        = start.wholeScreen ? std::vector<ScreenDisplay>{DisplayFollow::wholeScreen(now.root)} : now.displays;
     const DisplayFollow::Decision decision = DisplayFollow::decide(start.display, start.configured, displays, now.root);
     const auto* grab = std::get_if<DisplayFollow::Grab>(&decision);
     if (!grab)

@@ -43,4 +43,15 @@ QRectF spanned(const QRect& source, const QSize& output)
     return QRectF(source.x() - placed.x() * across, source.y() - placed.y() * down, output.width() * across, output.height() * down);
 }
 
+std::optional<ScreenDisplay> holding(const QRect& configured, const std::vector<ScreenDisplay>& displays)
+{
+    for (const ScreenDisplay& display : displays) {
+        if (display.frame.contains(configured))
+            return display;
+    }
+    return std::nullopt;
+}
+
+ScreenDisplay wholeScreen(const QSize& root) { return {0, QStringLiteral("screen"), QRect(QPoint(0, 0), root), true}; }
+
 } // namespace DisplayFollow

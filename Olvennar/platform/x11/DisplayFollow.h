@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -25,6 +26,12 @@ struct Gone {
     bool operator==(const Gone&) const = default;
 };
 using Decision = std::variant<Grab, Gone>;
+
+// The display a take of `configured` follows: the one listed display holding it whole; nothing for a
+// rectangle across displays, which follows the whole screen.
+std::optional<ScreenDisplay> holding(const QRect& configured, const std::vector<ScreenDisplay>& displays);
+// The whole screen of `root` size, followed as one display.
+ScreenDisplay wholeScreen(const QSize& root);
 
 // `started` is the display as it was when the take started and `configured` the rectangle filmed of it then;
 // `root` is the screen's size now.

@@ -228,14 +228,12 @@ private:
     // whole screen is followed.
     void findDisplay(const QRect& source)
     {
-        for (const ScreenDisplay& display : X11Displays::list(*connection_)) {
-            if (display.frame.contains(source)) {
-                display_ = display;
-                return;
-            }
+        if (const std::optional<ScreenDisplay> display = DisplayFollow::holding(source, X11Displays::list(*connection_))) {
+            display_ = *display;
+            return;
         }
         followsScreen_ = true;
-        display_ = {0, QStringLiteral("screen"), QRect(0, 0, connection_->screen()->width_in_pixels, connection_->screen()->height_in_pixels), true};
+        display_ = DisplayFollow::wholeScreen(QSize(connection_->screen()->width_in_pixels, connection_->screen()->height_in_pixels));
     }
 
     // Drains the connection's events: a RandR notice means the screen's layout changed. Errors of requests
@@ -259,7 +257,7 @@ private:
         }
         const QSize root(geometry->width, geometry->height);
         const std::vector<ScreenDisplay> displays
-            = followsScreen_ ? std::vector<ScreenDisplay>{{0, QStringLiteral("screen"), QRect(QPoint(0, 0), root), true}} : X11Displays::list(*connection_);
+            = followsScreen_ ? std::vector<ScreenDisplay>{DisplayFollow::wholeScreen(root)} : X11Displays::list(*connection_);
         const DisplayFollow::Decision decision = DisplayFollow::decide(display_, configuration_.sourceRect, displays, root);
         if (const auto* gone = std::get_if<DisplayFollow::Gone>(&decision)) {
             end(gone->reason);
