@@ -30,6 +30,8 @@ public:
     int64_t trueLatency = 10 * millisecond;
     double driftPartsPerMillion = 0; // the card's clock runs this much fast
     int64_t jitter = 0; // reads come up to this much late
+    // Reads of the sound captured at a time come this much late besides (a busy machine's scheduling).
+    std::function<int64_t(double elapsedSeconds)> delay;
     std::function<int64_t(double elapsedSeconds)> reportedLatency = [](double) { return 10 * millisecond; };
     float amplitude = 0.4f;
     double frequency = 440;
@@ -52,6 +54,11 @@ public:
     {
         return start + static_cast<int64_t>(std::llround(static_cast<double>(frame) * second / (sampleRate * (1 + driftPartsPerMillion * 1e-6))));
     }
+    // The card frame captured at host time `time`.
+    int64_t frameOf(int64_t time) const
+    {
+        return std::llround(static_cast<double>(time - start) * sampleRate * (1 + driftPartsPerMillion * 1e-6) / second);
+    }
     int64_t firstFrameAt() const { return start; }
     int64_t nextFrameAt() const { return frameAt(frame_); }
     double elapsedSeconds() const { return static_cast<double>(nextFrameAt() - start) / second; }
@@ -68,7 +75,9 @@ public:
                 read.samples[static_cast<size_t>(i * channels + c)] = value;
         }
         frame_ += framesPerRead;
-        const int64_t late = jitter > 0 ? std::uniform_int_distribution<int64_t>(0, jitter)(random_) : 0;
+        int64_t late = jitter > 0 ? std::uniform_int_distribution<int64_t>(0, jitter)(random_) : 0;
+        if (delay)
+            late += delay(elapsedSeconds());
         const int64_t due = frameAt(frame_) + trueLatency;
         read.now = std::max(due + late, readableAt_);
         read.reportedLatency = reportedLatency(static_cast<double>(read.now - start) / second);
@@ -87,22 +96,26 @@ public:
     // Frames captured and never delivered.
     void skip(int64_t frames) { frame_ += frames; }
 
-    // The reading thread stops for `nanoseconds` after the last read: the sound waits in the server and comes
-    // in a burst after it. `waitCounts`: the reported latency grows by what waits (a microphone's counts what
-    // the server holds; the system sound's counts only what reached the client). `keptSeconds`: the server
-    // keeps at most this much of the wait, and what was captured after it until the reads go on is lost.
+    // The reading thread stops for `nanoseconds` after the last read (which may be inside the burst of an
+    // earlier hold-up): the sound waits in the server and comes in a burst after it. `waitCounts`: the
+    // reported latency grows by what waits (a microphone's counts what the server holds; the system sound's
+    // counts only what reached the client). `keptSeconds`: the server holds at most this much unread sound,
+    // and what was captured after that until the reads go on is lost.
     void holdUp(int64_t nanoseconds, bool waitCounts, double keptSeconds = 1e9)
     {
-        const int64_t lastRead = frameAt(frame_) + trueLatency;
+        const int64_t lastRead = std::max(frameAt(frame_) + trueLatency, readableAt_ - readCost);
         readableAt_ = lastRead + nanoseconds;
         waitCounts_ = waitCounts;
-        const int64_t kept = static_cast<int64_t>(keptSeconds * sampleRate);
-        if (kept * second / sampleRate < nanoseconds) {
-            lostFrom_ = frame_ + kept;
-            lostTo_ = frame_ + nanoseconds * sampleRate / second;
+        // In frames, as a double: a server that keeps everything (1e9 s) would overflow in nanoseconds.
+        const double kept = keptSeconds * sampleRate;
+        const int64_t capturedUntil = frameOf(readableAt_ - trueLatency);
+        if (static_cast<double>(capturedUntil - frame_) > kept) {
+            lostFrom_ = frame_ + static_cast<int64_t>(kept);
+            lostTo_ = capturedUntil;
         }
     }
-    static constexpr int64_t readCost = 20'000;
+    // Host time a read of a burst takes.
+    int64_t readCost = 20'000;
 
 private:
     int64_t frame_ = 0;
