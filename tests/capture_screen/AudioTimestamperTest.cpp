@@ -38,11 +38,24 @@ struct StampedRun {
     // Runs `card` for `seconds`, reading every block.
     void play(SimulatedSoundCard& card, AudioTimestamper& stamper, double seconds)
     {
-        while (card.elapsedSeconds() < seconds) {
-            const SimulatedSoundCard::Read read = card.next();
-            take(stamper.feed(read.now, read.reportedLatency, read.samples.data(), read.frames), stamper);
+        while (card.elapsedSeconds() < seconds)
+            read(card, stamper);
+    }
+    // Reads for `nanoseconds` of host time from the next read on (a burst's reads come right after each other).
+    void runFor(SimulatedSoundCard& card, AudioTimestamper& stamper, int64_t nanoseconds)
+    {
+        const int64_t until = read(card, stamper) + nanoseconds;
+        while (read(card, stamper) < until) {
         }
     }
+    int64_t read(SimulatedSoundCard& card, AudioTimestamper& stamper)
+    {
+        const SimulatedSoundCard::Read read = card.next();
+        framesRead += read.frames;
+        take(stamper.feed(read.now, read.reportedLatency, read.samples.data(), read.frames), stamper);
+        return read.now;
+    }
+    int64_t framesRead = 0;
 };
 
 } // namespace
@@ -335,5 +348,101 @@ TEST(AudioTimestamper, soundSettledAgainAfterItsReadsStoppedNeverGoesBeforeWhatW
         for (size_t i = before; i < run.blocks.size(); ++i)
             ASSERT_GE(startOf(run.blocks[i]) - endOf(run.blocks[i - 1]), -1) << "block " << i << " overlaps the one before";
         EXPECT_NEAR(endOf(run.blocks.back()), card.nextFrameAt(), 4 * millisecond);
+    }
+}
+
+TEST(AudioTimestamper, onlyLatenessThatStaysLevelOverReadsInRealTimeStepsTheTimeline)
+{
+    // What happens 3 s into a steady stream: the reads stop a while (the sound waits in the server), the reads
+    // run a while (a burst), or the source sends nothing a while (a break nobody reports).
+    struct Event {
+        enum Kind { stopped, running, silent } kind;
+        double seconds;
+        double keptSeconds = 1e9;
+    };
+    // Table: the lateness's shape, the events, how long a read of a burst takes, how long to play in all,
+    // the sound lost, and where (seconds of sound after the events began) the step may lie.
+    struct Row {
+        const char* shape;
+        std::vector<Event> events;
+        int64_t readCost;
+        double playSeconds;
+        double lostSeconds;
+        double stepFrom = 0;
+        double stepTo = 0;
+        // Reads of two tenths of a second in three come this much later from the events on (a busy machine).
+        int64_t busy = 0;
+    };
+    using E = Event;
+    const int64_t fast = 20'000;
+    for (const Row& row : {
+             Row{"a real break", {E{E::silent, 1.0}}, fast, 8, 1.0, 0, 0},
+             Row{"a level plateau after what the server kept", {E{E::stopped, 12, 10}}, fast, 20, 2.0, 10, 10},
+             Row{"a rise during the drain: 10 s / 1 ms / 1 s", {E{E::stopped, 10}, E{E::running, 0.001}, E{E::stopped, 1}}, fast, 20, 0},
+             Row{"two hold-ups, a slower drain: 10 s / 20 ms / 1 s", {E{E::stopped, 10}, E{E::running, 0.02}, E{E::stopped, 1}}, 2'000'000, 22, 0},
+             Row{"two hold-ups: 5 s / 5 ms / 1 s", {E{E::stopped, 5}, E{E::running, 0.005}, E{E::stopped, 1}}, fast, 14, 0},
+             Row{"three hold-ups: 10 s / 1 ms / 1 s / 1 ms / 1 s",
+                 {E{E::stopped, 10}, E{E::running, 0.001}, E{E::stopped, 1}, E{E::running, 0.001}, E{E::stopped, 1}}, fast, 22, 0},
+             Row{"three hold-ups past the time limit: 5 s / 5 ms / 1 s / 5 ms / 2.5 s",
+                 {E{E::stopped, 5}, E{E::running, 0.005}, E{E::stopped, 1}, E{E::running, 0.005}, E{E::stopped, 2.5}}, fast, 18, 0},
+             Row{"a slow drain past the time limit", {E{E::stopped, 10}}, 6'000'000, 45, 0},
+             Row{"a break inside a drain", {E{E::stopped, 5}, E{E::running, 0.002}, E{E::silent, 1}}, fast, 14, 1.0, 1.0, 5.0},
+             Row{"hold-ups every half second past the time limit",
+                 {E{E::stopped, 1}, E{E::running, 0.001}, E{E::stopped, 0.6}, E{E::running, 0.001}, E{E::stopped, 0.6},
+                     E{E::running, 0.001}, E{E::stopped, 0.6}, E{E::running, 0.001}, E{E::stopped, 0.6}, E{E::running, 0.001},
+                     E{E::stopped, 0.6}, E{E::running, 0.001}, E{E::stopped, 0.6}, E{E::running, 0.001}, E{E::stopped, 0.6}},
+                 fast, 14, 0},
+             Row{"a break on a busy machine, never three tenths level", {E{E::silent, 1.0}}, fast, 12, 1.0, 0, 0.2, 40 * millisecond},
+         }) {
+        SCOPED_TRACE(row.shape);
+        SimulatedSoundCard card;
+        card.jitter = 3 * millisecond;
+        card.readCost = row.readCost;
+        AudioTimestamper stamper{48000, 2};
+        StampedRun run;
+        run.play(card, stamper, 3);
+        ASSERT_TRUE(stamper.settled());
+        const size_t before = run.blocks.size();
+        const int64_t heardFrom = card.nextFrameAt();
+        if (row.busy > 0) {
+            card.delay = [busy = row.busy](double t) { return static_cast<int64_t>(t * 10) % 3 == 0 ? 0 : busy; };
+        }
+        for (const Event& event : row.events) {
+            if (event.kind == Event::stopped)
+                card.holdUp(std::llround(event.seconds * 1e9), false, event.keptSeconds);
+            else if (event.kind == Event::running)
+                run.runFor(card, stamper, std::llround(event.seconds * 1e9));
+            else
+                card.skip(std::llround(event.seconds * 48000));
+        }
+        run.play(card, stamper, row.playSeconds);
+        run.take(stamper.flush(), stamper);
+
+        ASSERT_GT(run.blocks.size(), before);
+        if (row.events.front().kind != Event::silent)
+            EXPECT_NEAR(startOf(run.blocks[before]), heardFrom, 4 * millisecond) << "the sound that waited sits where it was heard";
+        EXPECT_NEAR(endOf(run.blocks.back()), card.nextFrameAt(), 5 * millisecond) << "and the last is in step";
+        int64_t given = 0;
+        for (const MediaSample& block : run.blocks)
+            given += block.audio->frameCount();
+        EXPECT_NEAR(given, run.framesRead, run.framesRead / 1000 + 480) << "every frame read is given out";
+        std::vector<std::pair<double, int64_t>> steps; // seconds of sound after `heardFrom`, and the gap
+        for (size_t i = before; i < run.blocks.size(); ++i) {
+            const int64_t gap = startOf(run.blocks[i]) - endOf(run.blocks[i - 1]);
+            if (std::llabs(gap) > 1)
+                steps.emplace_back(static_cast<double>(endOf(run.blocks[i - 1]) - heardFrom) / 1e9, gap);
+        }
+        if (row.lostSeconds == 0) {
+            EXPECT_TRUE(steps.empty()) << steps.size() << " steps, the first of " << steps.front().second / millisecond << " ms at "
+                                       << steps.front().first << " s";
+            for (const QString& note : run.notes)
+                EXPECT_FALSE(note.contains(QStringLiteral("moved"))) << note.toStdString();
+            continue;
+        }
+        ASSERT_EQ(steps.size(), 1u);
+        EXPECT_NEAR(steps[0].second, std::llround(row.lostSeconds * 1000) * millisecond, 15 * millisecond);
+        EXPECT_GE(steps[0].first, row.stepFrom - 0.015) << "no sound that came before the loss moves";
+        EXPECT_LE(steps[0].first, row.stepTo + 0.015);
+        EXPECT_TRUE(run.notes.back().endsWith(QStringLiteral("after a break in the sound"))) << run.notes.back().toStdString();
     }
 }

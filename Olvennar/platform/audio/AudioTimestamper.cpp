@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -18,9 +19,9 @@ constexpr int64_t plausibleLatency = 100 * millisecond;
 // time constant of 40 s, so measurement jitter of a millisecond stretches by no more than 50 ppm.
 constexpr double proportionalGain = 0.05;
 constexpr double integralGain = proportionalGain * proportionalGain / 4;
-// Checking a late block: reads caught up once the earliest lateness of a tenth of a second falls by no more
-// than this over the next two (a burst drains it by a tenth of a second each); the first block measured
-// within `plateauWithin` of the lost time is where the sound came again.
+// Checking a late block: reads caught up once the earliest lateness of three tenths of a second in a row lie
+// within this of each other (a burst drains it by up to a tenth of a second each, a hold-up raises it); the
+// first block measured within `plateauWithin` of the lost time is where the sound came again.
 constexpr int64_t caughtUpWithin = 15 * millisecond;
 constexpr size_t caughtUpWindows = 3;
 constexpr int64_t plateauWithin = 5 * millisecond;
@@ -115,7 +116,9 @@ AudioTimestamper::Fed AudioTimestamper::check(int64_t nowNanoseconds, int64_t la
         checkStartedAt_ = nowNanoseconds;
         checkWindowFrames_ = 0;
         checkWindows_.clear();
+        checkLatest_ = lateness;
     }
+    checkLatest_ = std::max(checkLatest_, lateness);
     // Held in place by count: the sound is assumed whole until the reads say otherwise.
     std::vector<float> out = stretcher_.stretch(samples, frames, ratio_);
     const int64_t outFrames = static_cast<int64_t>(out.size()) / channels_;
@@ -123,34 +126,76 @@ AudioTimestamper::Fed AudioTimestamper::check(int64_t nowNanoseconds, int64_t la
     next_ += advance(outFrames);
     if (lateness <= breakLimit) {
         // Measured in its place again: everything before it was there, only read late.
-        const int64_t heldFor = checked_.front().lateness;
         releaseChecked(0, fed);
-        fed.note = QStringLiteral("sound read up to %1 ms late; nothing was lost and the timeline stays").arg(milliseconds(heldFor), 0, 'f', 1);
+        fed.note = QStringLiteral("sound read up to %1 ms late; nothing was lost and the timeline stays").arg(milliseconds(checkLatest_), 0, 'f', 1);
         return fed;
     }
     checkWindowEarliest_ = checkWindowFrames_ == 0 ? lateness : std::min(checkWindowEarliest_, lateness);
     checkWindowFrames_ += frames;
-    if (checkWindowFrames_ >= sampleRate_ / 10) {
-        checkWindows_.push_back(checkWindowEarliest_);
-        if (checkWindows_.size() > caughtUpWindows)
-            checkWindows_.pop_front();
-        checkWindowFrames_ = 0;
-    }
-    if (!caughtUp() && nowNanoseconds - checkStartedAt_ < checkLimit)
+    if (checkWindowFrames_ < sampleRate_ / 10)
         return fed;
-    // The reads come in real time and still late: that much sound never came.
-    const int64_t lost = checkWindows_.empty() ? lateness : std::min(checkWindows_.back(), checkWindows_[checkWindows_.size() > 1 ? checkWindows_.size() - 2 : 0]);
-    releaseChecked(lost, fed);
-    fed.note = QStringLiteral("sound timeline moved by %1 ms after a break in the sound").arg(milliseconds(lost), 0, 'f', 1);
-    followAfresh();
+    checkWindows_.push_back(checkWindowEarliest_);
+    if (checkWindows_.size() > caughtUpWindows)
+        checkWindows_.pop_front();
+    checkWindowFrames_ = 0;
+    if (caughtUp()) {
+        // The reads come in real time and still late: that much sound never came.
+        stepChecked(std::min(checkWindows_.back(), checkWindows_[checkWindows_.size() - 2]), fed);
+        return fed;
+    }
+    // Still falling (a backlog drains) or rising (another hold-up while it drained): nothing is known lost.
+    if (nowNanoseconds - checkStartedAt_ >= checkLimit)
+        releaseBeforeLeast(fed);
     return fed;
 }
 
 bool AudioTimestamper::caughtUp() const
 {
+    // Level both ways: lateness that falls is a backlog still read faster than real time, lateness that
+    // rises is a later hold-up; only reads in real time tell what was lost.
     if (checkWindows_.size() < caughtUpWindows)
         return false;
-    return checkWindows_.front() - std::min(checkWindows_[1], checkWindows_[2]) <= caughtUpWithin;
+    const auto [least, most] = std::minmax_element(checkWindows_.begin(), checkWindows_.end());
+    return *most - *least <= caughtUpWithin;
+}
+
+void AudioTimestamper::stepChecked(int64_t lost, Fed& fed)
+{
+    releaseChecked(lost, fed);
+    fed.note = QStringLiteral("sound timeline moved by %1 ms after a break in the sound").arg(milliseconds(lost), 0, 'f', 1);
+    followAfresh();
+}
+
+void AudioTimestamper::releaseBeforeLeast(Fed& fed)
+{
+    // Sound that came again after a loss measures no later than anything read after it, so what was read
+    // before the first block near the least lateness so far is in place by count whatever the reads say
+    // later: it goes out, and only the rest stays held.
+    const auto least = std::min_element(checked_.begin(), checked_.end(), [](const Checked& a, const Checked& b) { return a.lateness < b.lateness; });
+    const auto cameAgain = std::find_if(checked_.begin(), checked_.end(), [least](const Checked& block) { return block.lateness <= least->lateness + plateauWithin; });
+    for (auto block = checked_.begin(); block != cameAgain; ++block) {
+        if (!block->samples.empty())
+            fed.blocks.push_back(place(std::move(block->samples), block->start));
+    }
+    checked_.erase(checked_.begin(), cameAgain);
+    if (next_ - checked_.front().start <= checkLimit)
+        return;
+    // Held this long without a read nearer its place: if the reads of its older and newer halves come no
+    // nearer than each other, they came in real time (on a busy machine, never three tenths level) and the
+    // least lateness was lost; if the newer half is later, more hold-ups came and nothing is known lost.
+    const int64_t middle = checked_.front().start + (next_ - checked_.front().start) / 2;
+    int64_t newer = std::numeric_limits<int64_t>::max();
+    for (const Checked& block : checked_) {
+        if (block.start >= middle)
+            newer = std::min(newer, block.lateness);
+    }
+    if (newer - checked_.front().lateness <= caughtUpWithin) {
+        stepChecked(checked_.front().lateness, fed);
+        return;
+    }
+    releaseChecked(0, fed);
+    fed.note = QStringLiteral("sound still read up to %1 ms late after more hold-ups; nothing is known lost and the timeline stays")
+                   .arg(milliseconds(checkLatest_), 0, 'f', 1);
 }
 
 void AudioTimestamper::releaseChecked(int64_t lost, Fed& fed)

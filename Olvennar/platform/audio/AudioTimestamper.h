@@ -29,9 +29,10 @@
 // held up: the sound waited in the server and arrives in a burst) or follows sound that never came (a
 // source that stopped, a server that kept only part of a long hold-up). Only the blocks that follow tell:
 // they are held in place by count until one measures near its place again (a late read: nothing moves) or
-// the reads come in real time again still late (lost sound: the timeline steps by what was lost, the gap
-// where the burst ended). A step forward leaves a gap the writers fill with silence, so later sound stays
-// where it was heard; a step is said in `Fed::note`.
+// the reads come in real time again still late, the lateness level (lost sound: the timeline steps by what
+// was lost, the gap where the burst ended). Lateness that rises while a backlog drains is a later hold-up,
+// not a loss, and the time limit never turns sound still read late into a step. A step forward leaves a gap
+// the writers fill with silence, so later sound stays where it was heard; a step is said in `Fed::note`.
 //
 // One thread at a time (the capture's reading thread).
 class AudioTimestamper {
@@ -47,7 +48,8 @@ public:
     // A block measured this much after its place on the timeline was read late or follows a break in the
     // sound, far beyond what scheduling or a wrong latency report moves a measurement.
     static constexpr int64_t breakLimit = 200'000'000;
-    // Late blocks are held no longer than this while the reads catch up.
+    // Late blocks are held all together no longer than this while the reads catch up; after it, those that
+    // can no longer be where lost sound came again go out by count, and at most this much sound stays held.
     static constexpr int64_t checkLimit = 3'000'000'000;
 
     AudioTimestamper(int sampleRate, int channels);
@@ -87,6 +89,10 @@ private:
     bool steady() const;
     Fed check(int64_t nowNanoseconds, int64_t lateness, const float* samples, int64_t frames);
     bool caughtUp() const;
+    // Ends a check with a step of `lost` where the sound came again, said in the note.
+    void stepChecked(int64_t lost, Fed& fed);
+    // Past the time limit: gives out by count what can no longer be where lost sound came again.
+    void releaseBeforeLeast(Fed& fed);
     // Ends a check: the held blocks go out, those from the first measured `lost` late on moved by it.
     void releaseChecked(int64_t lost, Fed& fed);
     void hold(int64_t measuredStart, int64_t latency, const float* samples, int64_t frames);
@@ -128,6 +134,7 @@ private:
     // second of it. Blocks released outside a feed (a resettle during a check) wait in `ready_`.
     std::vector<Checked> checked_;
     int64_t checkStartedAt_ = 0;
+    int64_t checkLatest_ = 0; // the most a block of the check measured late
     int64_t checkWindowFrames_ = 0;
     int64_t checkWindowEarliest_ = 0;
     std::deque<int64_t> checkWindows_;
