@@ -163,6 +163,9 @@ private:
     void waitForSound();
     void reportWriteFailure(int kind, const MediaTime& at);
     void reportFailure(const RecorderError& error);
+    // A sound source stopped (any thread): remembered for the start, reported to the take.
+    void soundSourceLost(const QString& reason);
+    std::optional<QString> soundLost() const;
     // The stop's work, on the calling thread.
     StopResult stopAndFinish();
     StopResult finishWriting();
@@ -204,6 +207,9 @@ private:
     // Frames and sound that came after the writer failed: said in one line at the stop.
     std::atomic<int64_t> framesAfterFailure_{0};
     std::atomic<int64_t> soundAfterFailureMicroseconds_[2]{}; // microphone, system audio
+    // The reason of the first sound source that stopped, set on its backend's thread.
+    mutable std::mutex soundLostLock_;
+    std::optional<QString> soundLost_;
 
     // Sound delivered but not yet written, per track (microphone, system audio), in microseconds. While
     // either holds more than a second the picture waits: sound never falls behind for the picture's sake.
