@@ -577,7 +577,9 @@ void ScreenRecorder::reportFailure(const RecorderError& error)
 {
     if (error.errorDescription().isEmpty())
         return;
-    writerQueue_.async([this, error] {
+    // The sound queue, never the writer's: a writer that is behind works through its waiting pictures for as
+    // long as new ones come, and a lost source would wait behind them to the user's stop.
+    soundQueue_.async([this, error] {
         if (onFailure && !stopRequested_)
             onFailure(error);
     });

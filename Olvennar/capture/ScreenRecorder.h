@@ -41,7 +41,8 @@ class SpeechAudioSink;
 //
 // Threading: frames arrive on the grabber thread and sound on the sound server's threads. Pictures are
 // converted, encoded and appended on the writer queue, sound on the sound queue; the writer muxes both
-// under its own lock. `onFailure` is called on either queue; the caller hops to its own thread. The stop
+// under its own lock. `onFailure` is called on either queue (a source that stops is reported on the sound
+// queue, whatever the picture's backlog); the caller hops to its own thread. The stop
 // runs on the take's pool and needs only that pool and the recorder's own queues, so the owner may let go
 // of the recorder at any moment, on any thread but the recorder's queues and its sources' threads:
 // destroying it waits for a stop under way to finish the movie (a stop no pool thread took yet runs on the
@@ -124,7 +125,8 @@ public:
 
     // Opens the sound sources the options ask for and returns once they deliver (or one failed). Blocks for
     // as long as the devices need: call it off the main thread, before start(), which then keeps them. What
-    // they deliver before start() goes only to voice follow.
+    // they deliver before start() goes only to voice follow; a source that stops before start() (the sound
+    // server went away) makes start() fail with its reason.
     std::optional<RecorderError> openSound(const Options& options);
     // openSound(), then opens the encoders for the options' display, so start() only names the file and
     // starts the picture. Blocks: call it off the main thread, while the countdown runs.
