@@ -45,6 +45,8 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::start(const M
     // An existing file is someone's earlier take: refuse rather than replace it.
     if (QFileInfo::exists(path))
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't record right now: a file already exists at ") + path + QLatin1Char('.'));
+    if (const auto stopped = captureOpen_ ? stoppedAhead(name) : std::nullopt)
+        return stopped;
     std::optional<RecorderError> setUpError;
     const bool openedAhead = captureOpen_;
     queue_.sync([&] {
@@ -90,7 +92,21 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openMicrophon
             return error;
     }
     capture_->waitUntilFlowing();
-    return std::nullopt;
+    return stoppedAhead(shownName(microphone));
+}
+
+std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::stoppedAhead(const QString& name)
+{
+    std::optional<QString> reason;
+    {
+        std::lock_guard guard(lostLock_);
+        reason = lost_;
+    }
+    if (!reason)
+        return std::nullopt;
+    // Opened ahead, then lost (the sound server went away): a take now would hold no sound.
+    closeMicrophone();
+    return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" stopped before the take began: ") + *reason + QLatin1Char('.'));
 }
 
 void AudioOnlyRecorder::closeMicrophone()
@@ -110,9 +126,20 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openCapture(c
     request.sourceName = microphone.uniqueID.value_or(QString());
     request.sampleRate = 48000;
     request.channels = 1;
+    {
+        std::lock_guard guard(lostLock_);
+        lost_.reset();
+    }
     const auto error = capture_->start(
         request, [this](const MediaSample& block) { queue_.async([this, block] { handle(block); }); },
-        [this](const QString& reason) { queue_.async([this, reason] { fail({QStringLiteral("PulseAudio"), 1, reason}); }); });
+        [this](const QString& reason) {
+            {
+                std::lock_guard guard(lostLock_);
+                if (!lost_)
+                    lost_ = reason;
+            }
+            queue_.async([this, reason] { fail({QStringLiteral("PulseAudio"), 1, reason}); });
+        });
     if (error)
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + name + QStringLiteral(" can't be opened: ") + *error);
     captureOpen_ = true;

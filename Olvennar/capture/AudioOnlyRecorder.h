@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class MovieWriter;
@@ -51,7 +52,8 @@ public:
 
     // Opens the microphone and returns once it delivers (or failed). Blocks for as long as the device needs:
     // call it off the main thread, before start(), which then keeps it. What it delivers before start() goes
-    // only to voice follow.
+    // only to voice follow; a microphone that stops before start() (the sound server went away) makes
+    // start() fail with its reason.
     std::optional<RecorderError> openMicrophone(const Microphone& microphone);
     // Closes a microphone opened for a take that did not start.
     void closeMicrophone();
@@ -73,6 +75,8 @@ private:
     std::optional<QString> finishOnQueue();
     void fail(const ErrorInfo& error);
     std::optional<RecorderError> openCapture(const Microphone& microphone, const QString& name);
+    // The error of a microphone opened ahead that stopped since (it is closed then); nothing while it runs.
+    std::optional<RecorderError> stoppedAhead(const QString& name);
     // The part of a block from `start` on; nothing when the whole block lies before it.
     static std::optional<MediaSample> partFrom(const MediaSample& block, const MediaTime& start);
 
@@ -94,5 +98,8 @@ private:
     bool captureOpen_ = false;
     QString url_;
     QString microphoneName_;
+    // Why the open capture stopped, set on the sound server's thread.
+    std::mutex lostLock_;
+    std::optional<QString> lost_;
     QFuture<std::optional<QString>> stopping_; // the newest stop of a take; GUI thread
 };

@@ -28,6 +28,8 @@ QString CameraOnlyRecorder::RecorderError::description() const
         return QStringLiteral("The camera or microphone could not be opened.");
     case Kind::cannotAddOutput:
         return QStringLiteral("The camera or microphone would not provide data.");
+    case Kind::microphoneStopped:
+        return QStringLiteral("The microphone stopped before the take began: ") + detail + QLatin1Char('.');
     }
     return detail;
 }
@@ -190,14 +192,18 @@ std::optional<ErrorInfo> CameraOnlyRecorder::configure(const QString& cameraID, 
         return RecorderError{RecorderError::Kind::cannotAddInput, {}}.info();
     std::unique_ptr<AudioCapture> capture = sources_.makeMicrophone();
     soundArrived_ = false;
+    {
+        std::lock_guard guard(microphoneLostLock_);
+        microphoneLost_.reset();
+    }
     AudioCapture::Request request;
     request.source = microphone.uniqueID.isEmpty() ? AudioCapture::Source::defaultMicrophone : AudioCapture::Source::named;
     request.sourceName = microphone.uniqueID;
     request.sampleRate = 48000;
     request.channels = 1;
-    const auto refused = capture->start(request, [this](const MediaSample& block) {
-        audioQueue_.async([this, block] { captureOutput(block); });
-    });
+    const auto refused = capture->start(
+        request, [this](const MediaSample& block) { audioQueue_.async([this, block] { captureOutput(block); }); },
+        [this](const QString& reason) { microphoneStopped(reason); });
     if (refused) {
         Diagnostics::log(QStringLiteral("camera-only microphone ") + microphone.localizedName + QStringLiteral(": ") + *refused);
         setMirrored(mirrored);
@@ -278,6 +284,21 @@ void CameraOnlyRecorder::streamLost(const QString& why)
     Diagnostics::log(QStringLiteral("camera-only: the stream stopped: ") + why);
     if (onStreamLost)
         onStreamLost();
+}
+
+void CameraOnlyRecorder::microphoneStopped(const QString& reason)
+{
+    {
+        std::lock_guard guard(microphoneLostLock_);
+        if (!microphoneLost_)
+            microphoneLost_ = reason;
+    }
+    Diagnostics::log(QStringLiteral("camera-only: the microphone stopped: ") + reason);
+    // A take under way ends with what it has; one not yet armed is refused at its start.
+    writerQueue_.async([this, reason] {
+        if (recording_)
+            failTake(reason);
+    });
 }
 
 void CameraOnlyRecorder::setOnFailure(std::function<void(const Failure&)> reaction)

@@ -43,7 +43,8 @@ class SpeechAudioSink;
 class CameraOnlyRecorder {
 public:
     struct RecorderError {
-        enum class Kind { writerFailed = 1, cannotAddInput, cannotAddOutput };
+        // `microphoneStopped`: the microphone opened for the take stopped before it began; its reason is the detail.
+        enum class Kind { writerFailed = 1, cannotAddInput, cannotAddOutput, microphoneStopped };
         Kind kind = Kind::writerFailed;
         QString detail;
         QString description() const;
@@ -103,7 +104,9 @@ public:
     // blocks while its timing settles).
     bool hasSoundArrived() const { return soundArrived_.load(); }
 
-    // Arms a take into `path`; refuses (writerFailed) when a file is already there: nothing is ever removed.
+    // Arms a take into `path`; refuses (writerFailed) when a file is already there: nothing is ever removed;
+    // refuses (microphoneStopped) when the microphone stopped since configure(). A microphone that stops
+    // during the take ends it like a lost camera.
     std::optional<RecorderError> startRecording(const QString& path, std::shared_ptr<RecordingClock> clock);
     // The complete file, or nothing when the gate never opened (no file is left) or the take already failed.
     QCoro::Task<std::optional<QString>> stopRecording();
@@ -169,6 +172,8 @@ private:
     void cameraDisconnected();
     // Capture or pool thread: the stream stopped delivering for good.
     void streamLost(const QString& why);
+    // The sound backend's thread: the microphone stopped for good (the sound server went away).
+    void microphoneStopped(const QString& reason);
     void closeWriter();
 
     Sources sources_;
@@ -199,6 +204,9 @@ private:
     std::atomic<int> pendingFrames_{0};
     std::atomic<bool> soundArrived_{false};
     std::atomic<int64_t> droppedFrames_{0};
+    // Why the microphone of the last configure() stopped, set on the sound backend's thread.
+    mutable std::mutex microphoneLostLock_;
+    std::optional<QString> microphoneLost_;
 
     // Writer queue only.
     std::function<void(const Failure&)> onFailure_;

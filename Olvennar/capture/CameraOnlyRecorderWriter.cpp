@@ -71,6 +71,12 @@ std::optional<CameraOnlyRecorder::RecorderError> CameraOnlyRecorder::startRecord
     // A file already there is someone's footage: the take is refused, never written over.
     if (QFileInfo::exists(path))
         return RecorderError{RecorderError::Kind::writerFailed, QStringLiteral("a file already exists at ") + QFileInfo(path).fileName()};
+    {
+        // Opened in the countdown, then lost (the sound server went away): the take would be silent.
+        std::lock_guard guard(microphoneLostLock_);
+        if (microphoneLost_)
+            return RecorderError{RecorderError::Kind::microphoneStopped, *microphoneLost_};
+    }
     droppedFrames_ = 0;
     writerQueue_.sync([&] {
         closeWriter();

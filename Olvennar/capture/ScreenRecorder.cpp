@@ -177,6 +177,12 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::start(const Options
             cancelWriter();
             return error;
         }
+    } else if (const std::optional<QString> lost = soundLost()) {
+        // Opened in the countdown, then lost (the sound server went away): a take now would be silent.
+        const RecorderError failure = failStart(*lost);
+        soundOpen_ = false;
+        cancelWriter();
+        return failure;
     }
     anchor_ = HostClock::now();
     accepting_ = true;
@@ -207,8 +213,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openSound(const Opt
         request.source = options.microphoneDeviceID ? AudioCapture::Source::named : AudioCapture::Source::defaultMicrophone;
         request.sourceName = options.microphoneDeviceID.value_or(QString());
         const auto error = sources_.microphone->start(
-            request, [this](const MediaSample& block) { deliverAudio(block, Kind::microphone); },
-            [this](const QString& reason) { reportFailure(RecorderError::sourceStopped(reason)); });
+            request, [this](const MediaSample& block) { deliverAudio(block, Kind::microphone); }, [this](const QString& reason) { soundSourceLost(reason); });
         if (error)
             return failStart(*error);
     }
@@ -217,7 +222,7 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openSound(const Opt
             return failStart(QStringLiteral("no system audio capture is available"));
         const auto error = sources_.systemAudio->start(
             {AudioCapture::Source::systemAudio, {}, 48000, 2}, [this](const MediaSample& block) { deliverAudio(block, Kind::systemAudio); },
-            [this](const QString& reason) { reportFailure(RecorderError::sourceStopped(reason)); });
+            [this](const QString& reason) { soundSourceLost(reason); });
         if (error)
             return failStart(*error);
     }
@@ -226,8 +231,27 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openSound(const Opt
         sources_.microphone->waitUntilFlowing();
     if (options.captureSystemAudio)
         sources_.systemAudio->waitUntilFlowing();
+    // A source that failed while it was awaited (the sound server went away) would leave the take silent.
+    if (const std::optional<QString> lost = soundLost())
+        return failStart(*lost);
     soundOpen_ = true;
     return std::nullopt;
+}
+
+void ScreenRecorder::soundSourceLost(const QString& reason)
+{
+    {
+        std::lock_guard guard(soundLostLock_);
+        if (!soundLost_)
+            soundLost_ = reason;
+    }
+    reportFailure(RecorderError::sourceStopped(reason));
+}
+
+std::optional<QString> ScreenRecorder::soundLost() const
+{
+    std::lock_guard guard(soundLostLock_);
+    return soundLost_;
 }
 
 ScreenRecorder::RecorderError ScreenRecorder::failStart(const QString& reason)
@@ -553,7 +577,9 @@ void ScreenRecorder::reportFailure(const RecorderError& error)
 {
     if (error.errorDescription().isEmpty())
         return;
-    writerQueue_.async([this, error] {
+    // The sound queue, never the writer's: a writer that is behind works through its waiting pictures for as
+    // long as new ones come, and a lost source would wait behind them to the user's stop.
+    soundQueue_.async([this, error] {
         if (onFailure && !stopRequested_)
             onFailure(error);
     });

@@ -41,7 +41,8 @@ class SpeechAudioSink;
 //
 // Threading: frames arrive on the grabber thread and sound on the sound server's threads. Pictures are
 // converted, encoded and appended on the writer queue, sound on the sound queue; the writer muxes both
-// under its own lock. `onFailure` is called on either queue; the caller hops to its own thread. The stop
+// under its own lock. `onFailure` is called on either queue (a source that stops is reported on the sound
+// queue, whatever the picture's backlog); the caller hops to its own thread. The stop
 // runs on the take's pool and needs only that pool and the recorder's own queues, so the owner may let go
 // of the recorder at any moment, on any thread but the recorder's queues and its sources' threads:
 // destroying it waits for a stop under way to finish the movie (a stop no pool thread took yet runs on the
@@ -124,7 +125,8 @@ public:
 
     // Opens the sound sources the options ask for and returns once they deliver (or one failed). Blocks for
     // as long as the devices need: call it off the main thread, before start(), which then keeps them. What
-    // they deliver before start() goes only to voice follow.
+    // they deliver before start() goes only to voice follow; a source that stops before start() (the sound
+    // server went away) makes start() fail with its reason.
     std::optional<RecorderError> openSound(const Options& options);
     // openSound(), then opens the encoders for the options' display, so start() only names the file and
     // starts the picture. Blocks: call it off the main thread, while the countdown runs.
@@ -163,6 +165,9 @@ private:
     void waitForSound();
     void reportWriteFailure(int kind, const MediaTime& at);
     void reportFailure(const RecorderError& error);
+    // A sound source stopped (any thread): remembered for the start, reported to the take.
+    void soundSourceLost(const QString& reason);
+    std::optional<QString> soundLost() const;
     // The stop's work, on the calling thread.
     StopResult stopAndFinish();
     StopResult finishWriting();
@@ -204,6 +209,9 @@ private:
     // Frames and sound that came after the writer failed: said in one line at the stop.
     std::atomic<int64_t> framesAfterFailure_{0};
     std::atomic<int64_t> soundAfterFailureMicroseconds_[2]{}; // microphone, system audio
+    // The reason of the first sound source that stopped, set on its backend's thread.
+    mutable std::mutex soundLostLock_;
+    std::optional<QString> soundLost_;
 
     // Sound delivered but not yet written, per track (microphone, system audio), in microseconds. While
     // either holds more than a second the picture waits: sound never falls behind for the picture's sake.

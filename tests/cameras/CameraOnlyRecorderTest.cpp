@@ -5,6 +5,9 @@
 #include "support/FakeCameraHub.h"
 #include "support/TestEnvironment.h"
 #include "takedata/CameraFrameTap.h"
+#include "takedata/RecordingClock.h"
+
+#include <qcorotask.h>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +118,29 @@ TEST_F(CameraOnlyRecorderTest, ATakeOnTheRunningPreviewKeepsTheCameraAndAddsTheM
     ASSERT_FALSE(recorder->configure(second->uniqueID(), mic, true));
     EXPECT_EQ(opens, 3);
     EXPECT_EQ(readLog().count(QStringLiteral("keeping it")), 1);
+}
+
+// The sound server went away: before the take its start is refused with the reason, during it the take ends.
+TEST_F(CameraOnlyRecorderTest, AMicrophoneThatStopsRefusesTheTakeAheadOfItAndEndsTheTakeDuringIt)
+{
+    std::vector<CameraOnlyRecorder::Failure> failures;
+    recorder->setOnFailure([&](const CameraOnlyRecorder::Failure& failure) { failures.push_back(failure); });
+    const auto clock = std::make_shared<RecordingClock>();
+    ASSERT_FALSE(recorder->configure(first->uniqueID(), mic, false));
+    ASSERT_TRUE(microphone->onFailure) << "nothing hears the microphone stop";
+    microphone->onFailure(QStringLiteral("the sound source mic.1 stopped"));
+    const auto refused = recorder->startRecording(path(QStringLiteral("ahead.mov")), clock);
+    ASSERT_TRUE(refused) << "the take armed with a dead microphone";
+    EXPECT_EQ(refused->description(), QStringLiteral("The microphone stopped before the take began: the sound source mic.1 stopped."));
+
+    // Opened afresh, it records; stopping during the take ends the take.
+    ASSERT_FALSE(recorder->configure(first->uniqueID(), mic, false));
+    ASSERT_FALSE(recorder->startRecording(path(QStringLiteral("during.mov")), clock));
+    microphone->onFailure(QStringLiteral("the sound source mic.1 stopped"));
+    recorder->drainForTesting();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].error.detail, QStringLiteral("the sound source mic.1 stopped"));
+    EXPECT_EQ(QCoro::waitFor(recorder->stopRecording()), std::nullopt);
 }
 
 TEST_F(CameraOnlyRecorderTest, ACameraThatCannotBeOpenedOrAMicrophoneThatRefusesIsAnError)

@@ -89,6 +89,25 @@ TEST_F(VoiceRecording, aMicrophoneLostMidTakeIsReportedAndKeepsWhatWasRecorded)
     EXPECT_NEAR(MovieProbe::streams(file)[QStringLiteral("format")][QStringLiteral("duration")].toString().toDouble(), 1.0, 0.05);
 }
 
+// The sound server went away during the countdown: the start fails with the reason instead of a take that
+// would hold nothing.
+TEST_F(VoiceRecording, aMicrophoneOpenedAheadThatStoppedFailsTheStart)
+{
+    ASSERT_FALSE(recorder->openMicrophone({QStringLiteral("usb-mic"), QStringLiteral("USB Mic")}));
+    source->onFailure(QStringLiteral("the sound source usb-mic stopped"));
+    const QString file = path(QStringLiteral("voice.m4a"));
+    const auto error = recorder->start({QStringLiteral("usb-mic"), QStringLiteral("USB Mic")}, file);
+    ASSERT_TRUE(error) << "the take started on a dead microphone";
+    EXPECT_EQ(error->errorDescription(), QStringLiteral("The microphone USB Mic stopped before the take began: the sound source usb-mic stopped."));
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_FALSE(source->running) << "the dead microphone is let go";
+    // A microphone opened afresh records again.
+    ASSERT_FALSE(recorder->start({QStringLiteral("usb-mic"), QStringLiteral("USB Mic")}, file));
+    for (int i = 0; i < 50; ++i)
+        FakeAudioCapture::push(*source, 9.0 + i * 0.01);
+    EXPECT_EQ(stop(), file);
+}
+
 // A microphone opened during the countdown: what it heard before the take's start stays out of the file,
 // even when it arrives after the start, and a block across the start keeps only its part after it.
 TEST_F(VoiceRecording, soundFromBeforeTheStartOfAMicrophoneOpenedAheadIsLeftOut)

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // The studio's screen take, as its table made it.
@@ -294,6 +296,25 @@ TEST_F(ScreenTakeFlow, theSoundOpensWhileTheCountdownRunsAndAFailingDeviceEndsIt
     EXPECT_EQ(phases, (std::vector<Kind>{Kind::countingDown, Kind::failed}));
     EXPECT_FALSE(services.microphone->running) << "what was opened is released";
     EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 2"))).exists());
+}
+
+// The sound server went away under the numbers: the start ends with the lost source's reason, never a
+// take with dead sound.
+TEST_F(ScreenTakeFlow, aMicrophoneLostInTheCountdownEndsTheStartWithItsReason)
+{
+    controller->setCaptureMicrophone(true);
+    controller->setCountdownSeconds(1);
+    auto start = controller->start();
+    waitForMicrophone();
+    ASSERT_EQ(controller->phase().kind(), Kind::countingDown);
+    services.microphone->onFailure(QStringLiteral("the sound source olvennar_desk_mic stopped"));
+    QCoro::waitFor(start);
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(QStringLiteral("Capture could not start: the sound source olvennar_desk_mic stopped")));
+    EXPECT_EQ(std::count(phases.begin(), phases.end(), Kind::recording), 0);
+    EXPECT_FALSE(services.microphone->running);
+    EXPECT_FALSE(services.screen->running);
+    EXPECT_FALSE(screenTakeOf(*controller).hasScreenRecorder());
+    EXPECT_FALSE(QDir(folderPath(QStringLiteral("video 1"))).exists());
 }
 
 TEST_F(ScreenTakeFlow, aCancelledCountdownReleasesTheSoundItOpened)

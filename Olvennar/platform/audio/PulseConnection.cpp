@@ -18,7 +18,7 @@ std::unique_ptr<PulseConnection> PulseConnection::open(const QString& clientName
     if (!connection->context_)
         return nullptr;
     pa_context_set_state_callback(
-        connection->context_, [](pa_context*, void* self) { static_cast<PulseConnection*>(self)->signal(); }, connection.get());
+        connection->context_, [](pa_context*, void* self) { static_cast<PulseConnection*>(self)->stateChanged(); }, connection.get());
     if (pa_context_connect(connection->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
         return nullptr;
     if (pa_threaded_mainloop_start(connection->mainloop_) < 0)
@@ -94,5 +94,14 @@ bool PulseConnection::waitUntil(const std::function<bool()>& done, pa_usec_t tim
     api->time_free(timer);
     return result;
 }
+
+void PulseConnection::stateChanged()
+{
+    signal();
+    if (onLost_ && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
+        onLost_();
+}
+
+void PulseConnection::setOnLost(std::function<void()> onLost) { onLost_ = std::move(onLost); }
 
 bool PulseConnection::isReady() const { return pa_context_get_state(context_) == PA_CONTEXT_READY; }

@@ -46,9 +46,14 @@ public:
     // From a callback: wakes wait().
     void signal() const { pa_threaded_mainloop_signal(mainloop_, 0); }
     bool isReady() const;
+    // With the lock held: `onLost` runs on the mainloop's thread when the server ends the connection (it
+    // went away or restarted); nothing reconnects this one.
+    void setOnLost(std::function<void()> onLost);
 
 private:
     PulseConnection() = default;
+    void stateChanged();
+    std::function<void()> onLost_;
     pa_threaded_mainloop* mainloop_ = nullptr;
     pa_context* context_ = nullptr;
 };
