@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 
 class PulseConnection;
@@ -78,6 +79,8 @@ private:
     void outputFound(const pa_sink_info* sink); // null: there is no such output
     void switchTo(uint32_t output, const QString& monitor);
     void readMonitor();
+    // The new output's time since the switch up to host time `until`, as silent monitor blocks.
+    void fillSinceSwitch(int64_t until);
     void monitorStateChanged();
     void deliver(std::vector<SystemAudioMixer::Block> blocks);
     void deliver(AudioTimestamper::Fed& fed);
@@ -116,4 +119,6 @@ private:
     std::unique_ptr<SystemAudioMixer> mixer_;
     std::unique_ptr<AudioTimestamper> timestamper_;
     bool firstBlockRead_ = false;
+    // When the output changed, until its new monitor's first block (or the stop) filled the time since.
+    std::optional<int64_t> switchedAt_;
 };
