@@ -387,7 +387,12 @@ void PulseSystemAudioCapture::readMonitor()
 {
     PulseRecordBlocks::readEvery(monitor_.get(), channels_, [&](const PulseRecordBlocks::Block& block) {
         if (switchedAt_) {
-            fillSinceSwitch(block.readAt - block.queuedAfter);
+            // A new monitor's first blocks may arrive a while after their sound (about 90 ms on PipeWire), and
+            // the stream settles on the blocks after them: such a gap stays one, lest the filled time push
+            // them later than they were heard. An output that was idle sends its first block seconds late.
+            const int64_t arrived = block.readAt - block.queuedAfter;
+            if (arrived - *switchedAt_ > lateFirstBlockNanoseconds)
+                fillSinceSwitch(arrived);
             switchedAt_.reset();
         }
         if (!block.samples)

@@ -66,6 +66,8 @@ private:
     // Monitor frames held back for the programs' sound of the same moment.
     static constexpr int64_t holdMilliseconds = 30;
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
+    // A new monitor whose first block comes this long after the switch had an idle output behind it.
+    static constexpr int64_t lateFirstBlockNanoseconds = 300'000'000;
 
     std::optional<QString> openOutput();
     // Connects the monitor of `monitorName_`; start() waits until it is ready, a change of output does not.
