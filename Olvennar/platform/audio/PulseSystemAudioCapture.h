@@ -31,7 +31,9 @@ class PulseConnection;
 // The track is what the computer plays: when the recorded output is removed, or (recording the default
 // output) another output becomes the default, the take goes on with the monitor and programs of the default
 // output as it now is. The new monitor settles as a new stream does (AudioTimestamper::resettle), so its
-// sound lands where it was heard and the time between is a gap. A named output is kept while it exists.
+// sound lands where it was heard. An output that was idle sends its monitor's first block seconds after the
+// change: the time from the change to it (or to a stop before it) is filled as the new output's, with what
+// the programs sent meanwhile. A named output is kept while it exists.
 // Only a lost server reports a failure.
 //
 // Threading: start(), waitUntilFlowing() and stop() come from one caller thread at a time; a second stop()
