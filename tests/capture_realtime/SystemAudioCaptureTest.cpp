@@ -368,6 +368,15 @@ protected:
         return player;
     }
 
+    // The first output unplugged and the second made the default: the host times before and after.
+    std::pair<double, double> unplugFirst()
+    {
+        const double before = HostClock::nowSeconds();
+        first.reset();
+        EXPECT_TRUE(makeDefault(second->name()));
+        return {before, HostClock::nowSeconds()};
+    }
+
     // The capture under test and, beside it, everything each output plays (their monitors).
     void startAll(PulseSystemAudioCapture& capture)
     {
@@ -444,10 +453,7 @@ TEST_F(SystemAudioOutputChange, whenTheRecordedOutputIsRemovedTheNewDefaultIsRec
     PulseSystemAudioCapture capture;
     startAll(capture);
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    const double removed = HostClock::nowSeconds();
-    first.reset();
-    ASSERT_TRUE(makeDefault(second->name()));
-    const double changed = HostClock::nowSeconds();
+    const auto [removed, changed] = unplugFirst();
     std::this_thread::sleep_for(std::chrono::seconds(4));
     stopAll(capture);
     expectFollowed(capture, removed, changed, HostClock::nowSeconds());
@@ -564,10 +570,7 @@ TEST_F(SystemAudioOutputChange, switchedToAnIdleOutputTheTrackRunsOnAndTheProgra
     capture.waitUntilFlowing();
     started = HostClock::nowSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    const double removed = HostClock::nowSeconds();
-    first.reset();
-    ASSERT_TRUE(makeDefault(second->name()));
-    const double changed = HostClock::nowSeconds();
+    const auto [removed, changed] = unplugFirst();
     std::this_thread::sleep_for(std::chrono::seconds(4));
     capture.stop();
     const double stopped = HostClock::nowSeconds();
@@ -612,8 +615,7 @@ TEST_F(SystemAudioOutputChange, aChangeToAnIdleOutputJustBeforeTheStopKeepsTheTr
     ASSERT_FALSE(capture.start({AudioCapture::Source::systemAudio, {}, rate, 2}, captured.handler(), [this](const QString&) { ++failures; }));
     capture.waitUntilFlowing();
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    first.reset();
-    ASSERT_TRUE(makeDefault(second->name()));
+    unplugFirst();
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     const double stopping = HostClock::nowSeconds();
     capture.stop();
