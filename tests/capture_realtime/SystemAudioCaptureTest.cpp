@@ -92,6 +92,24 @@ public:
         }
         return out;
     }
+    // The left channel between two host times laid on the clock: what no block covers is silence.
+    Track laidOut(double from, double to) const
+    {
+        std::lock_guard guard(lock_);
+        Track out;
+        out.startSeconds = from;
+        out.left.assign(static_cast<size_t>(std::max(0.0, to - from) * rate), 0.0f);
+        for (const MediaSample& block : blocks_) {
+            const auto first = static_cast<int64_t>(std::llround((block.presentationTime().seconds() - from) * rate));
+            const auto& samples = block.audio->samples;
+            for (size_t i = 0; i < samples.size(); i += static_cast<size_t>(block.audio->channels)) {
+                const int64_t at = first + static_cast<int64_t>(i / static_cast<size_t>(block.audio->channels));
+                if (at >= 0 && at < static_cast<int64_t>(out.left.size()))
+                    out.left[static_cast<size_t>(at)] = samples[i];
+            }
+        }
+        return out;
+    }
     // The most one block starts before the one ahead of it ended (0 when none overlaps).
     double largestOverlapSeconds() const
     {
@@ -350,6 +368,15 @@ protected:
         return player;
     }
 
+    // The first output unplugged and the second made the default: the host times before and after.
+    std::pair<double, double> unplugFirst()
+    {
+        const double before = HostClock::nowSeconds();
+        first.reset();
+        EXPECT_TRUE(makeDefault(second->name()));
+        return {before, HostClock::nowSeconds()};
+    }
+
     // The capture under test and, beside it, everything each output plays (their monitors).
     void startAll(PulseSystemAudioCapture& capture)
     {
@@ -426,10 +453,7 @@ TEST_F(SystemAudioOutputChange, whenTheRecordedOutputIsRemovedTheNewDefaultIsRec
     PulseSystemAudioCapture capture;
     startAll(capture);
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    const double removed = HostClock::nowSeconds();
-    first.reset();
-    ASSERT_TRUE(makeDefault(second->name()));
-    const double changed = HostClock::nowSeconds();
+    const auto [removed, changed] = unplugFirst();
     std::this_thread::sleep_for(std::chrono::seconds(4));
     stopAll(capture);
     expectFollowed(capture, removed, changed, HostClock::nowSeconds());
@@ -498,5 +522,107 @@ TEST_F(SystemAudioOutputChange, aStopWhileTheOutputChangesEndsTheCaptureOnce)
     }
     // Most stops come after the switch began, some before it.
     EXPECT_GT(readLog().count(QStringLiteral("the output changed")), 0);
+    EXPECT_EQ(failures.load(), 0);
+}
+
+namespace {
+
+// Where `heard`'s beeps fall, as the phase (seconds) of a beep every `period` seconds; the beeps' onsets
+// between two host times, at least three.
+double beepPhase(const Recording& heard, double from, double to, double period)
+{
+    double sumSin = 0, sumCos = 0;
+    int count = 0;
+    for (double beep : heard.onsets(0.2f)) {
+        if (beep < from || beep > to)
+            continue;
+        const double angle = 2 * std::numbers::pi * std::fmod(beep, period) / period;
+        sumSin += std::sin(angle);
+        sumCos += std::cos(angle);
+        ++count;
+    }
+    if (count < 3)
+        return -1;
+    const double phase = std::atan2(sumSin, sumCos) / (2 * std::numbers::pi) * period;
+    return phase < 0 ? phase + period : phase;
+}
+
+// How far `at` lies from the nearest beat of a period starting at `phase`, signed.
+double offBeat(double at, double phase, double period)
+{
+    const double off = std::fmod(at - phase, period);
+    return off > period / 2 ? off - period : (off < -period / 2 ? off + period : off);
+}
+
+} // namespace
+
+// Headphones unplugged while speakers sat idle: the server moves the programs onto an output that was
+// rendering nothing (nobody listened to it), which starts again only when they come.
+TEST_F(SystemAudioOutputChange, switchedToAnIdleOutputTheTrackRunsOnAndTheProgramsSoundKeepsItsBeat)
+{
+    const QString tone = path(QStringLiteral("tone.wav"));
+    ASSERT_TRUE(ToneFile::write(tone, 12.0, 3000));
+    Player steadyTone({}, tone, halfVolume);
+    Player beeping({}, beeps);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PulseSystemAudioCapture capture;
+    ASSERT_FALSE(capture.start({AudioCapture::Source::systemAudio, {}, rate, 2}, captured.handler(), [this](const QString&) { ++failures; }));
+    capture.waitUntilFlowing();
+    started = HostClock::nowSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const auto [removed, changed] = unplugFirst();
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    capture.stop();
+    const double stopped = HostClock::nowSeconds();
+
+    // The program plays on without a break: its beeps after the switch keep the beat they had before it.
+    const double period = 0.25;
+    const double phase = beepPhase(captured, started + 0.2, removed - 0.1, period);
+    ASSERT_GE(phase, 0);
+    int after = 0;
+    for (double beep : captured.onsets(beepThreshold)) {
+        if (beep < changed || beep > stopped - 0.3)
+            continue;
+        ++after;
+        std::printf("beep %.3f s in: %+.1f ms off its beat\n", beep - started, offBeat(beep, phase, period) * 1000);
+        EXPECT_LT(std::fabs(offBeat(beep, phase, period)), 0.045) << "the beep " << beep - started << " s in";
+    }
+    // The tone's longest silence: what the new output rendered as it woke, before anyone could listen to
+    // it, never reaches a client (about 2 s on PulseAudio's null sink).
+    const Recording::Track track = captured.laidOut(removed - 0.5, stopped - 0.2);
+    const std::vector<double> level = levels(track, 3000, 0, static_cast<double>(track.left.size()) / rate);
+    int silent = 0, longest = 0;
+    for (double decibels : level) {
+        silent = decibels < steadyDecibels - 20 ? silent + 1 : 0;
+        longest = std::max(longest, silent);
+    }
+    std::printf("%d beeps after the change; the tone's longest silence %d00 ms; the switch took %.0f ms; largest gap %.1f ms\n", after, longest,
+        (changed - removed) * 1000, captured.track().largestGapSeconds * 1000);
+    EXPECT_GE(after, 5);
+    // The track goes on through the switch: the new output's time is there from about the moment it changed.
+    EXPECT_LT(captured.track().largestGapSeconds, 0.200);
+    EXPECT_LT(captured.largestOverlapSeconds(), 0.010);
+    EXPECT_EQ(failures.load(), 0);
+}
+
+// The output changed just before the user stopped: the new output's monitor sent nothing yet, and the
+// take's system sound still runs to the stop.
+TEST_F(SystemAudioOutputChange, aChangeToAnIdleOutputJustBeforeTheStopKeepsTheTrackToTheStop)
+{
+    Player beeping({}, beeps);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PulseSystemAudioCapture capture;
+    ASSERT_FALSE(capture.start({AudioCapture::Source::systemAudio, {}, rate, 2}, captured.handler(), [this](const QString&) { ++failures; }));
+    capture.waitUntilFlowing();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    unplugFirst();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    const double stopping = HostClock::nowSeconds();
+    capture.stop();
+    const Recording::Track track = captured.track();
+    std::printf("the track ends %+.1f ms from the stop, largest gap %.1f ms\n", (track.endSeconds() - stopping) * 1000, track.largestGapSeconds * 1000);
+    EXPECT_GT(track.endSeconds(), stopping - 0.1);
+    EXPECT_LT(track.largestGapSeconds, 0.200);
+    EXPECT_LT(captured.largestOverlapSeconds(), 0.010);
     EXPECT_EQ(failures.load(), 0);
 }

@@ -33,12 +33,13 @@ struct MixedRun {
     std::vector<SystemAudioMixer::Block> blocks;
     std::vector<float> track; // left channel
     int64_t monitorFrames = 0;
+    int64_t paused = 0; // nanoseconds the monitor's sound stopped for, uncounted
 
     void monitor(int count = 1, float value = 0.25f)
     {
         for (int i = 0; i < count; ++i) {
             const std::vector<float> samples(blockFrames * channels, value);
-            take(mixer.addMonitor(timeOf(monitorFrames + blockFrames), -10 * millisecond, samples.data(), blockFrames));
+            take(mixer.addMonitor(timeOf(monitorFrames + blockFrames) + paused, -10 * millisecond, samples.data(), blockFrames));
             monitorFrames += blockFrames;
         }
     }
@@ -46,7 +47,7 @@ struct MixedRun {
     void program(uint32_t id, int64_t position, int64_t frames = blockFrames, int64_t delay = 0)
     {
         const std::vector<float> samples = marked(position, frames);
-        mixer.addProgramSound(id, timeOf(position + frames) + delay, samples.data(), frames);
+        mixer.addProgramSound(id, timeOf(position + frames) + paused + delay, samples.data(), frames);
     }
     // `count` monitor blocks, each with program `id`'s sound of the same frames.
     void playing(uint32_t id, int count)
@@ -237,6 +238,51 @@ TEST(SystemAudioMixer, afterTheServerDroppedSoundTheNextMonitorBlockIsMarkedAndP
     EXPECT_TRUE(run.silent(8 * blockFrames, 10 * blockFrames));
     for (int64_t p = 10 * blockFrames; p < 20 * blockFrames; ++p)
         ASSERT_EQ(run.track[static_cast<size_t>(p)], 0.125f) << "placed on the monitor's frames of the same moment, " << p;
+}
+
+// The output suspended (a Bluetooth drop-out, a machine frozen): the monitor sends nothing for a while and
+// its count goes on after as if the break were not there. A burst read late after a hold-up is no break.
+TEST(SystemAudioMixer, aProgramStartingAfterABreakInTheMonitorsSoundLandsWhereItWasRenderedOnce)
+{
+    for (const int64_t breakMilliseconds : {2'000, 10'000}) {
+        for (const int64_t startsAfter : {int64_t{300}, int64_t{750}}) {
+            MixedRun run;
+            run.mixer.addProgram(3);
+            run.monitor(150);
+            run.paused = breakMilliseconds * millisecond;
+            const int64_t woke = run.monitorFrames;
+            const int64_t start = woke + startsAfter * rate / 1000;
+            while (run.monitorFrames < start + 50 * blockFrames) {
+                run.monitor();
+                if (run.monitorFrames > start)
+                    run.program(3, run.monitorFrames - blockFrames);
+            }
+            run.flush();
+            const std::string at = std::to_string(breakMilliseconds) + " ms break, program " + std::to_string(startsAfter) + " ms after";
+            EXPECT_TRUE(run.silent(0, start)) << at;
+            EXPECT_TRUE(run.carries(start, run.monitorFrames)) << at;
+        }
+    }
+    // Half a second of monitor and program sound read at once after the reading thread was held up: each
+    // block measured later the less was queued behind it; a program starting after lands by the earlier readings.
+    MixedRun run;
+    run.mixer.addProgram(3);
+    run.monitor(150);
+    for (int k = 0; k < 50; ++k) {
+        const std::vector<float> samples(blockFrames * channels, 0.25f);
+        const int64_t readAt = timeOf(150 * blockFrames) + 500 * millisecond + k * 100'000;
+        run.take(run.mixer.addMonitor(readAt, -10 * millisecond, samples.data(), blockFrames));
+        run.monitorFrames += blockFrames;
+    }
+    const int64_t start = run.monitorFrames + 30 * rate / 1000;
+    while (run.monitorFrames < start + 50 * blockFrames) {
+        run.monitor();
+        if (run.monitorFrames > start)
+            run.program(3, run.monitorFrames - blockFrames);
+    }
+    run.flush();
+    EXPECT_TRUE(run.silent(0, start));
+    EXPECT_TRUE(run.carries(start, run.monitorFrames));
 }
 
 TEST(SystemAudioPrograms, followsEveryStreamOnTheOutputButTheStudiosOwnAndLeavesOnesThatMoveAway)

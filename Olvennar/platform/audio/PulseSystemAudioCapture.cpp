@@ -6,6 +6,7 @@
 #include "platform/audio/SystemAudioPrograms.h"
 #include "platform/system/Diagnostics.h"
 #include "platform/system/Edition.h"
+#include "platform/system/HostClock.h"
 
 #include <pulse/error.h>
 #include <pulse/subscribe.h>
@@ -34,6 +35,7 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
     stopping_ = false;
     singlePrograms_ = true;
     firstBlockRead_ = false;
+    switchedAt_.reset();
     followsDefault_ = outputName_.isEmpty();
     sampleRate_ = request.sampleRate > 0 ? request.sampleRate : 48000;
     channels_ = request.channels > 0 ? request.channels : 2;
@@ -228,6 +230,8 @@ void PulseSystemAudioCapture::outputFound(const pa_sink_info* sink)
 void PulseSystemAudioCapture::switchTo(uint32_t output, const QString& monitor)
 {
     // What the old output still holds belongs to the take, placed by that stream's own readings.
+    if (switchedAt_)
+        fillSinceSwitch(HostClock::nowNanoseconds()); // it changed again before its monitor sent anything
     deliver(mixer_->flush());
     AudioTimestamper::Fed rest = timestamper_->flush();
     deliver(rest);
@@ -240,6 +244,10 @@ void PulseSystemAudioCapture::switchTo(uint32_t output, const QString& monitor)
         Diagnostics::log(QStringLiteral("system audio: the output changed from %1 to %2; recording it from now on").arg(monitorName_, monitor));
     outputIndex_ = output;
     monitorName_ = monitor;
+    // The programs go on at once on the new output, but its monitor may send its first block only seconds
+    // later (an output that was idle renders its whole buffer as it wakes, before anyone listens): the
+    // time from here to that block is the new output's, filled by what the programs sent meanwhile.
+    switchedAt_ = HostClock::nowNanoseconds();
     // A new stream: its first block comes after a gap and settles at a latency of its own, and the mixer's
     // programs and readings belong to the old output.
     timestamper_->resettle(QStringLiteral("opening ") + monitorName_);
@@ -378,6 +386,15 @@ void PulseSystemAudioCapture::readProgram(Program& program)
 void PulseSystemAudioCapture::readMonitor()
 {
     PulseRecordBlocks::readEvery(monitor_.get(), channels_, [&](const PulseRecordBlocks::Block& block) {
+        if (switchedAt_) {
+            // A new monitor's first blocks may arrive a while after their sound (about 90 ms on PipeWire), and
+            // the stream settles on the blocks after them: such a gap stays one, lest the filled time push
+            // them later than they were heard. An output that was idle sends its first block seconds late.
+            const int64_t arrived = block.readAt - block.queuedAfter;
+            if (arrived - *switchedAt_ > lateFirstBlockNanoseconds)
+                fillSinceSwitch(arrived);
+            switchedAt_.reset();
+        }
         if (!block.samples)
             Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(monitorName_).arg(block.duration / 1e6, 0, 'f', 1));
         // Stamped like every monitor block: it starts sounding when it arrives, so its latency, counted from
@@ -388,6 +405,16 @@ void PulseSystemAudioCapture::readMonitor()
             connection_->signal();
         }
     });
+}
+
+void PulseSystemAudioCapture::fillSinceSwitch(int64_t until)
+{
+    // Silent monitor blocks of 10 ms, each read as its last frame is rendered as a monitor's are, so the
+    // mixer places the programs' sound on them and the timestamper stamps them by the clock.
+    const int64_t frames = sampleRate_ / 100;
+    const int64_t duration = frames * 1'000'000'000 / sampleRate_;
+    for (; *switchedAt_ + duration <= until; *switchedAt_ += duration)
+        deliver(mixer_->addMonitor(*switchedAt_ + duration, 0, nullptr, frames));
 }
 
 void PulseSystemAudioCapture::deliver(std::vector<SystemAudioMixer::Block> blocks)
@@ -461,6 +488,9 @@ void PulseSystemAudioCapture::stop()
         PulseConnection::Lock lock(*connection_);
         // Sound still held (for the programs to catch up, or while the latency settled) belongs to the take.
         if (mixer_ && timestamper_ && !stopping_) {
+            // The output changed just before: its monitor sent nothing yet, but the take goes on to the stop.
+            if (switchedAt_)
+                fillSinceSwitch(HostClock::nowNanoseconds());
             deliver(mixer_->flush());
             AudioTimestamper::Fed fed = timestamper_->flush();
             deliver(fed);

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 
 class PulseConnection;
@@ -30,7 +31,9 @@ class PulseConnection;
 // The track is what the computer plays: when the recorded output is removed, or (recording the default
 // output) another output becomes the default, the take goes on with the monitor and programs of the default
 // output as it now is. The new monitor settles as a new stream does (AudioTimestamper::resettle), so its
-// sound lands where it was heard and the time between is a gap. A named output is kept while it exists.
+// sound lands where it was heard. An output that was idle sends its monitor's first block seconds after the
+// change: the time from the change to it (or to a stop before it) is filled as the new output's, with what
+// the programs sent meanwhile. A named output is kept while it exists.
 // Only a lost server reports a failure.
 //
 // Threading: start(), waitUntilFlowing() and stop() come from one caller thread at a time; a second stop()
@@ -65,6 +68,8 @@ private:
     // Monitor frames held back for the programs' sound of the same moment.
     static constexpr int64_t holdMilliseconds = 30;
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
+    // A new monitor whose first block comes this long after the switch had an idle output behind it.
+    static constexpr int64_t lateFirstBlockNanoseconds = 300'000'000;
 
     std::optional<QString> openOutput();
     // Connects the monitor of `monitorName_`; start() waits until it is ready, a change of output does not.
@@ -78,6 +83,8 @@ private:
     void outputFound(const pa_sink_info* sink); // null: there is no such output
     void switchTo(uint32_t output, const QString& monitor);
     void readMonitor();
+    // The new output's time since the switch up to host time `until`, as silent monitor blocks.
+    void fillSinceSwitch(int64_t until);
     void monitorStateChanged();
     void deliver(std::vector<SystemAudioMixer::Block> blocks);
     void deliver(AudioTimestamper::Fed& fed);
@@ -116,4 +123,6 @@ private:
     std::unique_ptr<SystemAudioMixer> mixer_;
     std::unique_ptr<AudioTimestamper> timestamper_;
     bool firstBlockRead_ = false;
+    // When the output changed, until its new monitor's first block (or the stop) filled the time since.
+    std::optional<int64_t> switchedAt_;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -47,10 +48,39 @@ std::vector<SystemAudioMixer::Block> SystemAudioMixer::addMonitor(int64_t readAt
     readings_.push_back({monitorFrames_, rendered - nanosecondsOf(monitorFrames_)});
     while (readings_.size() > 1 && readings_.front().position < monitorFrames_ - sampleRate_)
         readings_.pop_front();
+    forgetReadingsBeforeABreak();
 
     for (auto& [id, program] : programs_)
         place(program);
     return release(false);
+}
+
+void SystemAudioMixer::forgetReadingsBeforeABreak()
+{
+    // The newest tenth of a second of readings in two halves, and the earliest reading of each.
+    const int64_t recent = monitorFrames_ - sampleRate_ / 10;
+    const auto firstRecent = std::find_if(readings_.begin(), readings_.end(), [&](const Reading& r) { return r.position > recent; });
+    const auto middle = std::find_if(firstRecent, readings_.end(), [&](const Reading& r) { return r.position > recent + sampleRate_ / 20; });
+    if (firstRecent == readings_.begin() || middle == firstRecent || middle == readings_.end())
+        return;
+    const auto earliest = [](auto from, auto to) {
+        return std::min_element(from, to, [](const Reading& a, const Reading& b) { return a.offset < b.offset; })->offset;
+    };
+    const int64_t before = earliest(readings_.begin(), firstRecent);
+    const int64_t firstHalf = earliest(firstRecent, middle), secondHalf = earliest(middle, readings_.end());
+    // A burst read late drains towards the earlier readings, each half earlier than the one before; after a
+    // break (the output suspended, the server stopped) the readings stay level, later than before by the
+    // whole break, as the monitor's count never counted it. Then only what came after it places programs.
+    if (std::min(firstHalf, secondHalf) - before <= breakNanoseconds || std::llabs(firstHalf - secondHalf) > levelNanoseconds)
+        return;
+    const auto after = std::find_if(readings_.begin(), readings_.end(), [&](const Reading& r) { return r.offset - before > breakNanoseconds; });
+    const int64_t breakAt = after->position;
+    readings_.erase(readings_.begin(), after);
+    // A program placed by its time since then was placed on the readings from before: placed again.
+    for (auto& [id, program] : programs_) {
+        if (program.placedOn >= breakAt)
+            program.placeByTime = true;
+    }
 }
 
 void SystemAudioMixer::monitorOverflowed()
@@ -84,8 +114,10 @@ void SystemAudioMixer::place(Program& program)
         const int64_t byTime = positionAt(sound.rendered) - sound.frames;
         const bool stale = program.next + sound.frames <= mixedUpTo_;
         const bool early = nanosecondsOf(program.next - byTime) > largestLeadNanoseconds;
-        if (!program.placed || program.placeByTime || stale || early)
+        if (!program.placed || program.placeByTime || stale || early) {
             program.next = byTime;
+            program.placedOn = monitorFrames_;
+        }
         program.placed = true;
         program.placeByTime = false;
         if (!sound.samples.empty())

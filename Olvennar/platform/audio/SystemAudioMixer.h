@@ -33,6 +33,10 @@ public:
     };
     // Sound placed this far ahead of its read time is misplaced and placed by its time again.
     static constexpr int64_t largestLeadNanoseconds = 100'000'000;
+    // Readings this much later than the earlier ones, and level within `levelNanoseconds` for a tenth of a
+    // second, follow a break in the monitor's sound.
+    static constexpr int64_t breakNanoseconds = 200'000'000;
+    static constexpr int64_t levelNanoseconds = 15'000'000;
 
     SystemAudioMixer(int sampleRate, int channels, int64_t holdFrames);
 
@@ -75,6 +79,7 @@ private:
         bool placeByTime = false;
         bool ended = false;
         int64_t next = 0; // position of the next frame it sends
+        int64_t placedOn = -1; // monitor frames read when it was last placed by its time
         int64_t pendingStart = 0; // position of `pending`'s first frame
         std::deque<float> pending;
         std::vector<Waiting> waiting; // sound that came before the monitor's first block
@@ -89,6 +94,9 @@ private:
     int64_t anchor() const;
     // The monitor frame whose rendering ended at host time `nanoseconds`.
     int64_t positionAt(int64_t nanoseconds) const;
+    // Readings from before a break in the monitor's sound no longer fit its count: dropped once the readings
+    // after it are level.
+    void forgetReadingsBeforeABreak();
     void place(Program& program);
     void append(Program& program, int64_t position, const float* samples, int64_t frames);
     std::vector<Block> release(bool all);
