@@ -110,6 +110,13 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openCapture(c
     request.sourceName = microphone.uniqueID.value_or(QString());
     request.sampleRate = 48000;
     request.channels = 1;
+    // Voice follow hears the sound as it is read: the take's blocks may be held while their place is found.
+    request.onRead = [this](const MediaSample& block) {
+        queue_.async([this, block] {
+            if (speech_)
+                speech_->feed(block);
+        });
+    };
     const auto error = capture_->start(
         request, [this](const MediaSample& block) { queue_.async([this, block] { handle(block); }); },
         [this](const QString& reason) { queue_.async([this, reason] { fail({QStringLiteral("PulseAudio"), 1, reason}); }); });
@@ -121,8 +128,6 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openCapture(c
 
 void AudioOnlyRecorder::handle(const MediaSample& delivered)
 {
-    if (speech_)
-        speech_->feed(delivered);
     if (!writer_ || !input_)
         return;
     MediaSample block = delivered;
