@@ -130,6 +130,13 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openCapture(c
         std::lock_guard guard(lostLock_);
         lost_.reset();
     }
+    // Voice follow hears the sound as it is read: the take's blocks may be held while their place is found.
+    request.onRead = [this](const MediaSample& block) {
+        queue_.async([this, block] {
+            if (speech_)
+                speech_->feed(block);
+        });
+    };
     const auto error = capture_->start(
         request, [this](const MediaSample& block) { queue_.async([this, block] { handle(block); }); },
         [this](const QString& reason) {
@@ -148,8 +155,6 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openCapture(c
 
 void AudioOnlyRecorder::handle(const MediaSample& delivered)
 {
-    if (speech_)
-        speech_->feed(delivered);
     if (!writer_ || !input_)
         return;
     MediaSample block = delivered;

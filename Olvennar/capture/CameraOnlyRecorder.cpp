@@ -201,6 +201,13 @@ std::optional<ErrorInfo> CameraOnlyRecorder::configure(const QString& cameraID, 
     request.sourceName = microphone.uniqueID;
     request.sampleRate = 48000;
     request.channels = 1;
+    // Voice follow hears the sound as it is read: the take's blocks may be held while their place is found.
+    request.onRead = [this](const MediaSample& block) {
+        audioQueue_.async([this, block] {
+            if (sources_.speech && feedsSpeech.load() && block.audio && block.audio->frameCount() > 0)
+                sources_.speech->feed(block);
+        });
+    };
     const auto refused = capture->start(
         request, [this](const MediaSample& block) { audioQueue_.async([this, block] { captureOutput(block); }); },
         [this](const QString& reason) { microphoneStopped(reason); });
@@ -325,7 +332,7 @@ void CameraOnlyRecorder::captureOutput(const MediaSample& sample) { deliver(samp
 void CameraOnlyRecorder::deliver(const MediaSample& sample, bool counted)
 {
     const bool video = sample.kind == MediaSample::Kind::video;
-    // A sample without data reaches neither the tap, the speech feed nor the writer.
+    // A sample without data reaches neither the tap nor the writer.
     if (video ? !sample.pixels || sample.pixels->isEmpty() : !sample.audio || sample.audio->frameCount() == 0) {
         if (counted)
             --pendingFrames_;
@@ -335,8 +342,6 @@ void CameraOnlyRecorder::deliver(const MediaSample& sample, bool counted)
         frameTap_->store(sample.pixels);
     } else {
         soundArrived_ = true;
-        if (sources_.speech && feedsSpeech.load())
-            sources_.speech->feed(sample);
     }
     writerQueue_.async([this, sample, video, counted] {
         write(sample, video);

@@ -111,8 +111,8 @@ public:
     // The complete file, or nothing when the gate never opened (no file is left) or the take already failed.
     QCoro::Task<std::optional<QString>> stopRecording();
 
-    // The delivery of both sources, on the video or audio queue: frames feed the tap, blocks the speech sink,
-    // both go to the writer queue. Tests call it directly.
+    // The delivery of both sources, on the video or audio queue: frames feed the tap, both go to the writer
+    // queue (the speech sink hears the microphone as it is read, before this). Tests call it directly.
     void captureOutput(const MediaSample& sample);
     // Blocks until every sample delivered before the call has passed the writer step (tests).
     void drainForTesting();

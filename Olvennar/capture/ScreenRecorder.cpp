@@ -212,6 +212,13 @@ std::optional<ScreenRecorder::RecorderError> ScreenRecorder::openSound(const Opt
         AudioCapture::Request request;
         request.source = options.microphoneDeviceID ? AudioCapture::Source::named : AudioCapture::Source::defaultMicrophone;
         request.sourceName = options.microphoneDeviceID.value_or(QString());
+        // Voice follow hears the sound as it is read: the take's blocks may be held while their place is found.
+        request.onRead = [this](const MediaSample& block) {
+            micQueue_.async([this, block] {
+                if (sources_.speech)
+                    sources_.speech->feed(block);
+            });
+        };
         const auto error = sources_.microphone->start(
             request, [this](const MediaSample& block) { deliverAudio(block, Kind::microphone); }, [this](const QString& reason) { soundSourceLost(reason); });
         if (error)
@@ -371,8 +378,6 @@ void ScreenRecorder::deliverAudio(const MediaSample& sample, Kind kind)
     countSoundWaiting(kind, sample, 1);
     if (kind == Kind::microphone) {
         micQueue_.async([this, sample] {
-            if (sources_.speech)
-                sources_.speech->feed(sample);
             soundQueue_.async([this, sample] {
                 handleSound(sample, Kind::microphone);
                 countSoundWaiting(Kind::microphone, sample, -1);

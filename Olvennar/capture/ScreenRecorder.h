@@ -32,7 +32,7 @@ class SpeechAudioSink;
 // Writes the raw movie of a screen take: one display as HEVC, and when asked the microphone and the system
 // audio as two AAC tracks (track order: video, microphone, system), all on the take clock. The first screen
 // frame starts the clock; pauses are cut by the clock; every sample is retimed to take time before it is
-// appended. Microphone blocks also go to voice follow, whatever the writer's state.
+// appended. Microphone blocks also go to voice follow as they are read, whatever the writer's state.
 // One recorder per take: one start, one stop.
 //
 // Sound never waits for the picture: it is encoded and muxed on its own queue as it arrives, so the file's

@@ -152,15 +152,16 @@ void SpeechFollowHub::startEngineIfIdle()
     request.source = AudioCapture::Source::defaultMicrophone;
     request.sampleRate = SpeechRecognizer::sampleRate;
     request.channels = 1;
+    // The sound as it is read: its place on the clock does not matter here, and a capture may hold the
+    // placed blocks for a second or more after a hold-up.
+    request.onRead = [this](const MediaSample& block) {
+        post([this, block] {
+            if (source_ == Source::engine && block.audio)
+                append(*block.audio);
+        });
+    };
     const auto error = microphone_->start(
-        request,
-        [this](const MediaSample& block) {
-            post([this, block] {
-                if (source_ == Source::engine && block.audio)
-                    append(*block.audio);
-            });
-        },
-        [](const QString& reason) { Diagnostics::log(QStringLiteral("follow: microphone stopped: ") + reason); });
+        request, {}, [](const QString& reason) { Diagnostics::log(QStringLiteral("follow: microphone stopped: ") + reason); });
     if (error) {
         status(QStringLiteral("Could not start the microphone: ") + *error);
         return;

@@ -7,7 +7,8 @@
 #include <mutex>
 #include <thread>
 
-// A sound source the test drives: blocks of a sine tone stamped where the test says.
+// A sound source the test drives: blocks of a sine tone stamped where the test says, each handed to the
+// request's read handler and then to the start handler, as a source that holds nothing back.
 class FakeAudioCapture final : public AudioCapture {
 public:
     struct State {
@@ -51,7 +52,7 @@ public:
         Request request;
         {
             std::lock_guard guard(state.lock);
-            if (!state.running || !state.onBlock)
+            if (!state.running || (!state.onBlock && !state.request.onRead))
                 return;
             deliver = state.onBlock;
             request = state.request;
@@ -63,7 +64,11 @@ public:
         for (int i = 0; i < frames; ++i)
             for (int c = 0; c < block->channels; ++c)
                 block->samples[static_cast<size_t>(i * block->channels + c)] = state.amplitude * std::sin(2.0f * 3.14159265f * 440.0f * static_cast<float>(seconds + static_cast<double>(i) / block->sampleRate));
-        deliver(MediaSample::sound(std::move(block), MediaTime::fromSeconds(seconds)));
+        const MediaSample sample = MediaSample::sound(std::move(block), MediaTime::fromSeconds(seconds));
+        if (request.onRead)
+            request.onRead(sample);
+        if (deliver)
+            deliver(sample);
     }
 
 private:

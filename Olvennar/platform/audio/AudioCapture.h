@@ -12,13 +12,19 @@
 class AudioCapture {
 public:
     enum class Source { named, defaultMicrophone, systemAudio };
+    using BlockHandler = std::function<void(const MediaSample&)>;
     struct Request {
         Source source = Source::defaultMicrophone;
         QString sourceName; // for Source::named
         int sampleRate = 48000;
         int channels = 2;
+        // Optional: every block the moment it is read, before the start handler's block of the same sound,
+        // for a listener that needs the sound at once rather than in its place (voice follow). A backend may
+        // hold blocks back while it finds their place (a latency that settles, a late read being checked);
+        // these it never holds. Stamped where the block was measured; same thread and rules as the start
+        // handler.
+        BlockHandler onRead = {};
     };
-    using BlockHandler = std::function<void(const MediaSample&)>;
     using FailureHandler = std::function<void(const QString& reason)>;
 
     virtual ~AudioCapture() = default;

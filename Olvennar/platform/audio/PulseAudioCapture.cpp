@@ -22,12 +22,15 @@ std::optional<QString> PulseAudioCapture::start(const Request& request, BlockHan
     firstBlockRead_ = false;
     reportedTimingOnly_ = false;
     lastReadAt_ = 0;
+    stalledFor_ = 0;
+    afterStall_.clear();
     connection_ = PulseConnection::open(Edition::appName(), "pulse.capture");
     if (!connection_)
         return QStringLiteral("the sound server could not be reached");
     sampleRate_ = request.sampleRate > 0 ? request.sampleRate : 48000;
     channels_ = request.channels > 0 ? request.channels : 2;
     onBlock_ = std::move(onBlock);
+    onRead_ = request.onRead;
     onFailure_ = std::move(onFailure);
     timestamper_ = std::make_unique<AudioTimestamper>(sampleRate_, channels_);
 
@@ -107,6 +110,8 @@ void PulseAudioCapture::stop()
         PulseConnection::Lock lock(*connection_);
         // Sound still held while its latency settled belongs to the take: it goes out before the stream closes.
         if (timestamper_ && !stopping_) {
+            // Read just after a stall, before it was known whether the server kept its sound: in place by count.
+            stampAfterStall();
             AudioTimestamper::Fed fed = timestamper_->flush();
             deliver(fed);
         }
@@ -134,38 +139,42 @@ void PulseAudioCapture::readAvailable()
         return;
     PulseRecordBlocks::readEvery(stream_.get(), channels_, [this](const PulseRecordBlocks::Block& block) {
         if (lastReadAt_ > 0 && block.readAt - lastReadAt_ > AudioTimestamper::breakLimit) {
-            // Reads stopped a while (the studio or the machine was held up): libpulse's interpolated latency
-            // learns the gap over many seconds, the server's own reports at its next one, asked for now.
-            // Until its next report the measurements only count bytes on from the last one, which hides sound
-            // the server lost meanwhile: what comes is held until the latency is steady again, as after a move.
-            reportedTimingOnly_ = true;
-            if (pa_operation* update = pa_stream_update_timing_info(stream_.get(), nullptr, nullptr))
-                pa_operation_unref(update);
-            const QString stalled = QStringLiteral("no block was read for %1 ms").arg((block.readAt - lastReadAt_) / 1e6, 0, 'f', 0);
-            timestamper_->resettle(stalled);
-            Diagnostics::log(sourceName_ + QStringLiteral(": ") + stalled + QStringLiteral("; the latency follows the server's reports from here on"));
+            // Reads stopped a while (the studio or the machine was held up). Whether the server kept the sound
+            // meanwhile shows in the burst that follows; until then the blocks wait here.
+            stalledFor_ = block.readAt - lastReadAt_;
+            resumedAt_ = block.readAt;
+            readSinceResumed_ = 0;
         }
         lastReadAt_ = block.readAt;
-        if (!block.samples) {
-            // A hole the server reports: nothing was recorded there, and the timeline steps over it.
-            timestamper_->skip(block.frames);
-            Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(sourceName_).arg(block.frames * 1000.0 / sampleRate_, 0, 'f', 1));
-            return;
-        }
-        // Time from the block's end to now. A microphone block ended when the source captured its last
-        // frame: source latency plus what is queued behind it. A monitor block is rendered all at once and
-        // starts sounding when it reaches the monitor, so its start is its arrival (no source latency).
-        const int64_t queued = block.queuedAfter + block.duration;
-        int64_t latency = block.queuedAfter;
-        if (monitor_) {
-            latency -= block.duration;
+        int64_t latency = 0;
+        if (block.samples) {
+            // Time from the block's end to now. A microphone block ended when the source captured its last
+            // frame: source latency plus what is queued behind it. A monitor block is rendered all at once and
+            // starts sounding when it reaches the monitor, so its start is its arrival (no source latency).
+            const int64_t queued = block.queuedAfter + block.duration;
+            latency = block.queuedAfter;
+            if (monitor_) {
+                latency -= block.duration;
+            } else {
+                if (const std::optional<int64_t> total = streamLatency())
+                    latency += std::max<int64_t>(0, *total - queued);
+            }
+            if (onRead_ && !stopping_)
+                onRead_(readBlock(block, latency));
         } else {
-            if (const std::optional<int64_t> total = streamLatency())
-                latency += std::max<int64_t>(0, *total - queued);
+            Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(sourceName_).arg(block.frames * 1000.0 / sampleRate_, 0, 'f', 1));
         }
-        AudioTimestamper::Fed fed = timestamper_->feed(block.readAt, latency, block.samples, block.frames);
-        deliver(fed);
-        if (!firstBlockRead_) {
+        if (stalledFor_ > 0) {
+            std::vector<float> samples;
+            if (block.samples)
+                samples.assign(block.samples, block.samples + block.frames * channels_);
+            afterStall_.push_back({block.readAt, latency, std::move(samples), block.frames});
+            readSinceResumed_ += block.duration;
+            checkStall(block.readAt);
+        } else {
+            stamp(block.readAt, latency, block.samples, block.frames);
+        }
+        if (block.samples && !firstBlockRead_) {
             // The stream's clock runs from its last timing report, which counted the wait for this first block as
             // latency; the automatic reports come ever further apart (up to 1.5 s), so ask for one now.
             if (pa_operation* update = pa_stream_update_timing_info(stream_.get(), nullptr, nullptr))
@@ -174,6 +183,60 @@ void PulseAudioCapture::readAvailable()
             connection_->signal();
         }
     });
+}
+
+void PulseAudioCapture::stamp(int64_t readAt, int64_t latency, const float* samples, int64_t frames)
+{
+    if (!samples) {
+        // A hole the server reports: nothing was recorded there, and the timeline steps over it.
+        timestamper_->skip(frames);
+        return;
+    }
+    AudioTimestamper::Fed fed = timestamper_->feed(readAt, latency, samples, frames);
+    deliver(fed);
+}
+
+void PulseAudioCapture::checkStall(int64_t readAt)
+{
+    // Sound that waited in the server through the stall comes at once after it: the reads run ahead of the
+    // clock by the stall, every block keeps its place by count and the latency stays right.
+    const int64_t ahead = readSinceResumed_ - (readAt - resumedAt_);
+    const bool kept = ahead >= stalledFor_ - keptWithin;
+    if (!kept && readAt - resumedAt_ < burstWithin)
+        return;
+    if (!kept) {
+        // The server did not keep it (it was held up too, or dropped what this client did not read): libpulse's
+        // interpolated latency ran on through the stall and learns the gap over many seconds, the server's own
+        // reports at its next one, asked for now. Until its next report the measurements only count bytes on
+        // from the last one, which hides the sound that never came: what comes is held until the latency is
+        // steady again, as after a move.
+        reportedTimingOnly_ = true;
+        if (pa_operation* update = pa_stream_update_timing_info(stream_.get(), nullptr, nullptr))
+            pa_operation_unref(update);
+        const QString stalled = QStringLiteral("no block was read for %1 ms and the server kept %2 ms of it")
+                                    .arg(stalledFor_ / 1e6, 0, 'f', 0)
+                                    .arg(std::max<int64_t>(0, ahead) / 1e6, 0, 'f', 0);
+        timestamper_->resettle(stalled);
+        Diagnostics::log(sourceName_ + QStringLiteral(": ") + stalled + QStringLiteral("; the latency follows the server's reports from here on"));
+    }
+    stalledFor_ = 0;
+    stampAfterStall();
+}
+
+void PulseAudioCapture::stampAfterStall()
+{
+    for (AfterStall& block : afterStall_)
+        stamp(block.readAt, block.latency, block.samples.empty() ? nullptr : block.samples.data(), block.frames);
+    afterStall_.clear();
+}
+
+MediaSample PulseAudioCapture::readBlock(const PulseRecordBlocks::Block& block, int64_t latency) const
+{
+    auto read = std::make_shared<AudioBlock>();
+    read->sampleRate = sampleRate_;
+    read->channels = channels_;
+    read->samples.assign(block.samples, block.samples + block.frames * channels_);
+    return MediaSample::sound(std::move(read), MediaTime::fromNanoseconds(block.readAt - latency - block.duration));
 }
 
 std::optional<int64_t> PulseAudioCapture::streamLatency() const
@@ -227,6 +290,9 @@ void PulseAudioCapture::moved()
     // The interpolated latency drifts by up to hundreds of milliseconds for many seconds after a move, while
     // libpulse learns the new source's clock: the server's own reports are read from here on.
     reportedTimingOnly_ = true;
+    // What was read before the move keeps its place by count.
+    stalledFor_ = 0;
+    stampAfterStall();
     timestamper_->resettle(QStringLiteral("the stream moved to ") + now);
     Diagnostics::log(QStringLiteral("%1: the sound server moved the stream to %2").arg(sourceName_, now));
 }
@@ -238,6 +304,8 @@ void PulseAudioCapture::suspendedChanged()
     // A suspended source sends nothing; when it wakes its sound starts afresh.
     const bool suspended = pa_stream_is_suspended(stream_.get()) == 1;
     reportedTimingOnly_ = true;
+    stalledFor_ = 0;
+    stampAfterStall();
     timestamper_->resettle(suspended ? QStringLiteral("the source was suspended") : QStringLiteral("the source woke"));
     Diagnostics::log(QStringLiteral("%1: the source %2").arg(sourceName_, suspended ? QStringLiteral("was suspended") : QStringLiteral("woke")));
 }

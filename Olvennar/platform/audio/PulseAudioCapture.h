@@ -2,6 +2,7 @@
 
 #include "platform/audio/AudioCapture.h"
 #include "platform/audio/AudioTimestamper.h"
+#include "platform/audio/PulseRecordBlocks.h"
 #include "platform/audio/PulseStreamHandle.h"
 
 #include <pulse/stream.h>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class PulseConnection;
 
@@ -20,6 +22,7 @@ class PulseConnection;
 // stamped without the source latency: its samples reach the monitor as the output renders them, which is
 // when the application meant them to sound. A stream the server moves to another source (its own was
 // unplugged) or whose source is suspended settles again, and its sound keeps its place on the host clock.
+// The request's read handler gets every block as it is read, whether or not the timestamper holds it.
 class PulseAudioCapture final : public AudioCapture {
 public:
     PulseAudioCapture();
@@ -33,7 +36,26 @@ public:
     bool isMonitor() const { return monitor_; }
 
 private:
+    // A block read after a stall, waiting until it is known whether the server kept the stall's sound.
+    struct AfterStall {
+        int64_t readAt = 0;
+        int64_t latency = 0;
+        std::vector<float> samples; // none: a hole the server reported
+        int64_t frames = 0;
+    };
+    // After reads stopped: the server kept the sound meanwhile when the reads run this close to the stall
+    // ahead of the clock within `burstWithin` of going on again.
+    static constexpr int64_t keptWithin = 50'000'000;
+    static constexpr int64_t burstWithin = 300'000'000;
+
     void readAvailable();
+    void stamp(int64_t readAt, int64_t latency, const float* samples, int64_t frames);
+    // After reads stopped: once the burst tells whether the server kept the stall's sound, the blocks read
+    // since are stamped, settling again first when it did not.
+    void checkStall(int64_t readAt);
+    void stampAfterStall();
+    // A copy of a block as read, stamped where it was measured.
+    MediaSample readBlock(const PulseRecordBlocks::Block& block, int64_t latency) const;
     void overflowed();
     void moved();
     void suspendedChanged();
@@ -49,6 +71,7 @@ private:
     // a notice may already be on its way while stop() lets go of the connection.
     PulseStream stream_;
     BlockHandler onBlock_;
+    BlockHandler onRead_;
     FailureHandler onFailure_;
     std::unique_ptr<AudioTimestamper> timestamper_;
     int sampleRate_ = 48000;
@@ -63,6 +86,11 @@ private:
     // latency is off for a long while.
     bool reportedTimingOnly_ = false;
     int64_t lastReadAt_ = 0; // host nanoseconds of the last block read
+    // The reads stopped this long, and what was read since they went on (both nanoseconds); 0: no stall.
+    int64_t stalledFor_ = 0;
+    int64_t resumedAt_ = 0;
+    int64_t readSinceResumed_ = 0;
+    std::vector<AfterStall> afterStall_;
     QString description_;
     QString sourceName_;
 };
