@@ -45,6 +45,7 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
     PulseConnection::Lock lock(*connection_);
     timestamper_ = std::make_unique<AudioTimestamper>(sampleRate_, channels_);
     mixer_ = std::make_unique<SystemAudioMixer>(sampleRate_, channels_, sampleRate_ * holdMilliseconds / 1000);
+    draining_ = false;
     programs_.clear();
     askedWhere_.clear();
     if (auto error = openOutput())
@@ -313,6 +314,8 @@ void PulseSystemAudioCapture::leave(uint32_t sinkInput)
 {
     mixer_->endProgram(sinkInput);
     programs_.erase(sinkInput);
+    if (draining_)
+        connection_->signal();
 }
 
 void PulseSystemAudioCapture::programStateChanged(Program& program)
@@ -373,11 +376,15 @@ void PulseSystemAudioCapture::readProgram(Program& program)
         // The server sends a block once its last frame is rendered: it arrived with what is queued behind it.
         mixer_->addProgramSound(program.sinkInput, block.readAt - block.queuedAfter, block.samples, block.frames);
     });
+    if (draining_)
+        connection_->signal();
 }
 
 void PulseSystemAudioCapture::readMonitor()
 {
     PulseRecordBlocks::readEvery(monitor_.get(), channels_, [&](const PulseRecordBlocks::Block& block) {
+        if (draining_)
+            return; // after the stop: not part of the take
         if (!block.samples)
             Diagnostics::log(QStringLiteral("%1: the sound server reported a hole of %2 ms").arg(monitorName_).arg(block.duration / 1e6, 0, 'f', 1));
         // Stamped like every monitor block: it starts sounding when it arrives, so its latency, counted from
@@ -459,8 +466,11 @@ void PulseSystemAudioCapture::stop()
         return;
     {
         PulseConnection::Lock lock(*connection_);
-        // Sound still held (for the programs to catch up, or while the latency settled) belongs to the take.
+        // Sound still held (for the programs to catch up, or while the latency settled) belongs to the take,
+        // with what programs that send late still owe for it.
         if (mixer_ && timestamper_ && !stopping_) {
+            draining_ = true;
+            connection_->waitUntil([this] { return !mixer_->awaitsPrograms(); }, SystemAudioMixer::longestHoldNanoseconds / 1000);
             deliver(mixer_->flush());
             AudioTimestamper::Fed fed = timestamper_->flush();
             deliver(fed);

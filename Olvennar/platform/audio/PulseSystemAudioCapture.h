@@ -116,4 +116,5 @@ private:
     std::unique_ptr<SystemAudioMixer> mixer_;
     std::unique_ptr<AudioTimestamper> timestamper_;
     bool firstBlockRead_ = false;
+    bool draining_ = false; // stopping: the programs' sound still owed is awaited, the monitor is not read on
 };
