@@ -277,6 +277,44 @@ TEST_F(SystemAudio, aProgramStartingDuringTheCaptureIsHeardFromItsStartAtTheVolu
     EXPECT_TRUE(std::all_of(track.left.begin() + static_cast<std::ptrdiff_t>(tail), track.left.end(), [](float x) { return x == 0.0f; }));
 }
 
+// PipeWire's sound server sends a program that starts while another plays in fits, hundreds of milliseconds
+// late; PulseAudio sends it in time. Either way each is heard whole, in step with the output, to the stop.
+TEST_F(SystemAudio, programsJoiningOneAnotherAreEachHeardWholeInStepWithTheOutputUpToTheStop)
+{
+    const double frequencies[] = {440, 660, 880};
+    std::vector<std::unique_ptr<Player>> players;
+    startBoth();
+    const double started = HostClock::nowSeconds();
+    for (double frequency : frequencies) {
+        const QString tone = path(QStringLiteral("tone%1.wav").arg(frequency));
+        ASSERT_TRUE(ToneFile::write(tone, 8.0, frequency));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        players.push_back(std::make_unique<Player>(sink->name(), tone, 32768));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    stopBoth();
+
+    // Every tenth of a second from each program's start on, as loud as on the output.
+    const Recording::Track track = captured.between(started, HostClock::nowSeconds()), whole = heard.between(started, HostClock::nowSeconds());
+    const double length = static_cast<double>(std::min(track.left.size(), whole.left.size())) / rate;
+    for (double frequency : frequencies) {
+        const std::vector<double> onOutput = levels(whole, frequency, 0, length - 0.05), recorded = levels(track, frequency, 0, length - 0.05);
+        int cells = 0, notWhole = 0;
+        for (size_t cell = 1; cell < onOutput.size(); ++cell) {
+            if (onOutput[cell - 1] < playedDecibels - 30)
+                continue; // before it started, or its first tenth of a second
+            ++cells;
+            if (std::fabs(recorded[cell] - onOutput[cell]) > 1.0) {
+                ++notWhole;
+                std::printf("%.0f Hz at %.1f s: %.1f dBFS, %.1f on the output\n", frequency, static_cast<double>(cell) / 10, recorded[cell], onOutput[cell]);
+            }
+        }
+        std::printf("%.0f Hz: %d of %d tenths of a second not whole\n", frequency, notWhole, cells);
+        EXPECT_GE(cells, 20) << frequency;
+        EXPECT_EQ(notWhole, 0) << frequency;
+    }
+}
+
 TEST_F(SystemAudio, withNothingPlayingTheTrackIsContinuousSilenceForTheWholeCapture)
 {
     startBoth();
