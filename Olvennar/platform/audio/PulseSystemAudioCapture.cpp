@@ -312,6 +312,11 @@ void PulseSystemAudioCapture::follow(uint32_t sinkInput)
 
 void PulseSystemAudioCapture::leave(uint32_t sinkInput)
 {
+    // What it sent before it ended is its sound still: a server that sends in fits may have sent a fit not
+    // read yet.
+    if (const auto program = programs_.find(sinkInput); program != programs_.end() && program->second->stream
+        && pa_stream_get_state(program->second->stream.get()) == PA_STREAM_READY)
+        readProgram(*program->second);
     mixer_->endProgram(sinkInput);
     programs_.erase(sinkInput);
     if (draining_)
