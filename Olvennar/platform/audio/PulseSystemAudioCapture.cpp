@@ -299,7 +299,12 @@ void PulseSystemAudioCapture::follow(uint32_t sinkInput)
     pa_stream_set_state_callback(stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->programStateChanged(*static_cast<Program*>(data)); }, program.get());
     pa_stream_set_read_callback(stream, [](pa_stream*, size_t, void* data) { static_cast<Program*>(data)->owner->readProgram(*static_cast<Program*>(data)); }, program.get());
     pa_stream_set_overflow_callback(
-        stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->mixer_->programOverflowed(static_cast<Program*>(data)->sinkInput); },
+        stream,
+        [](pa_stream*, void* data) {
+            const auto* dropped = static_cast<Program*>(data);
+            dropped->owner->mixer_->programOverflowed(dropped->sinkInput);
+            Diagnostics::log(QStringLiteral("system audio: the sound server dropped sound of stream %1 that was not read in time").arg(dropped->sinkInput));
+        },
         program.get());
     const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream));
     if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0) {
