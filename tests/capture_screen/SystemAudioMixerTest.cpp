@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -283,6 +284,98 @@ TEST(SystemAudioMixer, aProgramStartingAfterABreakInTheMonitorsSoundLandsWhereIt
     run.flush();
     EXPECT_TRUE(run.silent(0, start));
     EXPECT_TRUE(run.carries(start, run.monitorFrames));
+}
+
+namespace {
+
+// A program that starts while another plays, as pipewire-pulse sends it: nothing for a while, then all that
+// was rendered since at once, each block read with nothing queued behind it.
+struct FitsOfLateBlocks {
+    uint32_t id = 2;
+    int64_t start = 0; // its first frame
+    int64_t sent = 0; // frames sent so far
+    int64_t playing = 0; // frames it plays in all
+
+    void sendUpTo(MixedRun& run, int64_t renderedUpTo)
+    {
+        while (sent < playing && start + sent + blockFrames <= renderedUpTo) {
+            run.program(id, start + sent, blockFrames, timeOf(renderedUpTo) - timeOf(start + sent + blockFrames));
+            sent += blockFrames;
+        }
+    }
+};
+
+} // namespace
+
+TEST(SystemAudioMixer, aProgramSentInFitsOfLateBlocksComesOutWholeInItsPlaceBesideOneSentInTime)
+{
+    MixedRun run;
+    const std::vector<float> steady(blockFrames * channels, 0.125f);
+    run.mixer.addProgram(1);
+    FitsOfLateBlocks late{2, 30 * blockFrames + 200, 0, 150 * blockFrames};
+    // Monitor blocks between the fits: the first comes 250 ms after the program started, later ones 100–300 ms apart.
+    const int gaps[] = {25, 12, 30, 18, 22, 10, 28, 15};
+    int64_t nextFit = 30 + 1 + gaps[0];
+    size_t fit = 1;
+    for (int64_t k = 0; k < 220; ++k) {
+        if (k == 30)
+            run.mixer.addProgram(late.id);
+        run.monitor();
+        run.mixer.addProgramSound(1, timeOf(run.monitorFrames), steady.data(), blockFrames);
+        if (k == nextFit) {
+            late.sendUpTo(run, run.monitorFrames);
+            nextFit += gaps[fit++ % std::size(gaps)];
+        }
+    }
+    late.sendUpTo(run, run.monitorFrames);
+    run.monitor(5);
+    run.flush();
+    // A fit is sent at the end of a server cycle, after its last block was rendered: it lands within a block
+    // of its place (its first fit's promptest read), every frame of it, in order.
+    const auto heard = std::find_if(run.track.begin(), run.track.end(), [](float x) { return x != 0.125f; });
+    ASSERT_NE(heard, run.track.end()) << "the late program is heard";
+    const int64_t shift = (heard - run.track.begin()) - late.start;
+    EXPECT_GE(shift, 0);
+    EXPECT_LE(shift, blockFrames);
+    const int64_t end = late.start + late.playing;
+    for (int64_t p = 0; p < 220 * blockFrames; ++p) {
+        const bool playing = p >= late.start + shift && p < end + shift;
+        const float expected = 0.125f + (playing ? static_cast<float>((p - shift) * 1e-6) : 0.0f);
+        ASSERT_NEAR(run.track[static_cast<size_t>(p)], expected, 1e-7) << "frame " << p << ", the late program placed " << shift << " frames late";
+    }
+}
+
+TEST(SystemAudioMixer, monitorBlocksWaitForAProgramThatOwesTheirSoundButNeverLongerThanTheLongestHold)
+{
+    const int64_t longestHold = SystemAudioMixer::longestHoldNanoseconds * rate / 1'000'000'000;
+    MixedRun run;
+    run.monitor(5);
+    run.mixer.addProgram(3);
+    run.monitor(20);
+    EXPECT_EQ(run.track.size(), static_cast<size_t>(2 * blockFrames)) << "a program that joined has not sent its first sound yet";
+    EXPECT_TRUE(run.mixer.awaitsPrograms());
+    // Its first fit: the blocks wait no longer once its sound is there.
+    FitsOfLateBlocks late{3, 5 * blockFrames, 0, 1000 * blockFrames};
+    late.sendUpTo(run, run.monitorFrames);
+    EXPECT_FALSE(run.mixer.awaitsPrograms());
+    run.monitor();
+    EXPECT_EQ(run.track.size(), static_cast<size_t>(run.monitorFrames - 3 * blockFrames)) << "back to the short hold";
+    EXPECT_TRUE(run.carries(late.start, static_cast<int64_t>(run.track.size())));
+    // Then it owes sound again: a stop waits for it (awaitsPrograms), the track waits at most the longest hold.
+    run.monitor(10);
+    EXPECT_TRUE(run.mixer.awaitsPrograms());
+    const int64_t silentFor = longestHold + 10 * blockFrames;
+    run.monitor(static_cast<int>(silentFor / blockFrames));
+    EXPECT_GE(static_cast<int64_t>(run.track.size()), run.monitorFrames - longestHold - blockFrames);
+    // Silent for longer than that (paused, or done and not yet gone): the track does not wait for it.
+    EXPECT_FALSE(run.mixer.awaitsPrograms());
+    EXPECT_EQ(run.track.size(), static_cast<size_t>(run.monitorFrames - 3 * blockFrames));
+    // An ended program is not waited for either.
+    run.mixer.addProgram(4);
+    run.monitor(5);
+    EXPECT_TRUE(run.mixer.awaitsPrograms());
+    run.mixer.endProgram(4);
+    EXPECT_FALSE(run.mixer.awaitsPrograms());
 }
 
 TEST(SystemAudioPrograms, followsEveryStreamOnTheOutputButTheStudiosOwnAndLeavesOnesThatMoveAway)

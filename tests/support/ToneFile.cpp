@@ -21,7 +21,7 @@ void put16(std::vector<char>& out, uint16_t v)
 
 namespace ToneFile {
 
-bool write(const QString& path, double seconds, double frequency, int sampleRate, int channels, const std::function<bool(double)>& audible)
+bool write(const QString& path, double seconds, double frequency, int sampleRate, int channels, const std::function<bool(double)>& audible, double peak)
 {
     const auto frames = static_cast<uint32_t>(seconds * sampleRate);
     const uint32_t dataBytes = frames * static_cast<uint32_t>(channels) * 2;
@@ -42,7 +42,7 @@ bool write(const QString& path, double seconds, double frequency, int sampleRate
     for (uint32_t i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / sampleRate;
         const bool on = !audible || audible(t);
-        const auto value = static_cast<int16_t>(on ? 16000.0 * std::sin(2 * M_PI * frequency * t) : 0.0);
+        const auto value = static_cast<int16_t>(on ? peak * std::sin(2 * M_PI * frequency * t) : 0.0);
         for (int c = 0; c < channels; ++c)
             put16(out, static_cast<uint16_t>(value));
     }

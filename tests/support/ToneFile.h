@@ -5,10 +5,11 @@
 #include <functional>
 #include <vector>
 
-// Writes a 16-bit PCM WAV of a sine tone for paplay; `audible(t)` switches the tone on and off by time.
+// Writes a 16-bit PCM WAV of a sine tone for paplay; `audible(t)` switches the tone on and off by time; its
+// peak is `peak` of 32767.
 namespace ToneFile {
 bool write(const QString& path, double seconds, double frequency, int sampleRate = 48000, int channels = 2,
-    const std::function<bool(double seconds)>& audible = {});
+    const std::function<bool(double seconds)>& audible = {}, double peak = 16000);
 
 // How a recorded steady tone came back.
 struct Breaks {

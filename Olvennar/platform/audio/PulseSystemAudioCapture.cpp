@@ -47,6 +47,7 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
     PulseConnection::Lock lock(*connection_);
     timestamper_ = std::make_unique<AudioTimestamper>(sampleRate_, channels_);
     mixer_ = std::make_unique<SystemAudioMixer>(sampleRate_, channels_, sampleRate_ * holdMilliseconds / 1000);
+    draining_ = false;
     programs_.clear();
     askedWhere_.clear();
     if (auto error = openOutput())
@@ -306,7 +307,12 @@ void PulseSystemAudioCapture::follow(uint32_t sinkInput)
     pa_stream_set_state_callback(stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->programStateChanged(*static_cast<Program*>(data)); }, program.get());
     pa_stream_set_read_callback(stream, [](pa_stream*, size_t, void* data) { static_cast<Program*>(data)->owner->readProgram(*static_cast<Program*>(data)); }, program.get());
     pa_stream_set_overflow_callback(
-        stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->mixer_->programOverflowed(static_cast<Program*>(data)->sinkInput); },
+        stream,
+        [](pa_stream*, void* data) {
+            const auto* dropped = static_cast<Program*>(data);
+            dropped->owner->mixer_->programOverflowed(dropped->sinkInput);
+            Diagnostics::log(QStringLiteral("system audio: the sound server dropped sound of stream %1 that was not read in time").arg(dropped->sinkInput));
+        },
         program.get());
     const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream));
     if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0) {
@@ -319,8 +325,15 @@ void PulseSystemAudioCapture::follow(uint32_t sinkInput)
 
 void PulseSystemAudioCapture::leave(uint32_t sinkInput)
 {
+    // What it sent before it ended is its sound still: a server that sends in fits may have sent a fit not
+    // read yet.
+    if (const auto program = programs_.find(sinkInput); program != programs_.end() && program->second->stream
+        && pa_stream_get_state(program->second->stream.get()) == PA_STREAM_READY)
+        readProgram(*program->second);
     mixer_->endProgram(sinkInput);
     programs_.erase(sinkInput);
+    if (draining_)
+        connection_->signal();
 }
 
 void PulseSystemAudioCapture::programStateChanged(Program& program)
@@ -381,11 +394,15 @@ void PulseSystemAudioCapture::readProgram(Program& program)
         // The server sends a block once its last frame is rendered: it arrived with what is queued behind it.
         mixer_->addProgramSound(program.sinkInput, block.readAt - block.queuedAfter, block.samples, block.frames);
     });
+    if (draining_)
+        connection_->signal();
 }
 
 void PulseSystemAudioCapture::readMonitor()
 {
     PulseRecordBlocks::readEvery(monitor_.get(), channels_, [&](const PulseRecordBlocks::Block& block) {
+        if (draining_)
+            return; // after the stop: not part of the take
         if (switchedAt_) {
             // A new monitor's first blocks may arrive a while after their sound (about 90 ms on PipeWire), and
             // the stream settles on the blocks after them: such a gap stays one, lest the filled time push
@@ -486,11 +503,14 @@ void PulseSystemAudioCapture::stop()
         return;
     {
         PulseConnection::Lock lock(*connection_);
-        // Sound still held (for the programs to catch up, or while the latency settled) belongs to the take.
+        // Sound still held (for the programs to catch up, or while the latency settled) belongs to the take,
+        // with what programs that send late still owe for it.
         if (mixer_ && timestamper_ && !stopping_) {
             // The output changed just before: its monitor sent nothing yet, but the take goes on to the stop.
             if (switchedAt_)
                 fillSinceSwitch(HostClock::nowNanoseconds());
+            draining_ = true;
+            connection_->waitUntil([this] { return !mixer_->awaitsPrograms(); }, SystemAudioMixer::longestHoldNanoseconds / 1000);
             deliver(mixer_->flush());
             AudioTimestamper::Fed fed = timestamper_->flush();
             deliver(fed);

@@ -24,7 +24,9 @@ class PulseConnection;
 // cadence and clock: blocks of about 10 ms, silence when nothing plays, stamped as one continuous stream
 // (AudioTimestamper). Programs that start or end during the take join or leave as the server announces
 // them; a program that brings its sound with it may have its first block (about 10 ms) rendered before its
-// own stream can be listened to. A server that refuses to record single programs gets the whole monitor,
+// own stream can be listened to; one that sends late (pipewire-pulse sends a program that starts while another
+// plays in fits) is waited for, and a stop waits for what it still owes (SystemAudioMixer, at most 2 s). A
+// server that refuses to record single programs gets the whole monitor,
 // said once in the log. waitUntilFlowing() returns once the monitor's first block was read (or after three
 // seconds, logged).
 //
@@ -125,4 +127,5 @@ private:
     bool firstBlockRead_ = false;
     // When the output changed, until its new monitor's first block (or the stop) filled the time since.
     std::optional<int64_t> switchedAt_;
+    bool draining_ = false; // stopping: the programs' sound still owed is awaited, the monitor is not read on
 };

@@ -10,7 +10,10 @@ constexpr int64_t second = 1'000'000'000;
 }
 
 SystemAudioMixer::SystemAudioMixer(int sampleRate, int channels, int64_t holdFrames)
-    : sampleRate_(sampleRate > 0 ? sampleRate : 48000), channels_(channels > 0 ? channels : 2), holdFrames_(std::max<int64_t>(0, holdFrames))
+    : sampleRate_(sampleRate > 0 ? sampleRate : 48000)
+    , channels_(channels > 0 ? channels : 2)
+    , holdFrames_(std::max<int64_t>(0, holdFrames))
+    , longestHoldFrames_(std::max(holdFrames_, longestHoldNanoseconds * sampleRate_ / second))
 {
 }
 
@@ -92,7 +95,15 @@ void SystemAudioMixer::monitorOverflowed()
         program.placeByTime = true;
 }
 
-void SystemAudioMixer::addProgram(uint32_t id) { programs_.try_emplace(id); }
+void SystemAudioMixer::addProgram(uint32_t id)
+{
+    if (const auto [program, added] = programs_.try_emplace(id); added) {
+        program->second.heardAt = monitorFrames_;
+        // One that starts while the track runs may send its first sound late; one already playing when it
+        // opened comes with the monitor's first blocks.
+        program->second.awaitFirst = monitorFrames_ > 0;
+    }
+}
 
 void SystemAudioMixer::addProgramSound(uint32_t id, int64_t renderedNanoseconds, const float* samples, int64_t frames)
 {
@@ -100,6 +111,7 @@ void SystemAudioMixer::addProgramSound(uint32_t id, int64_t renderedNanoseconds,
     if (found == programs_.end() || found->second.ended || frames <= 0 || wholeMonitor_)
         return;
     Program& program = found->second;
+    program.heardAt = monitorFrames_;
     Waiting sound{renderedNanoseconds, {}, frames};
     if (samples)
         sound.samples.assign(samples, samples + frames * channels_);
@@ -114,9 +126,12 @@ void SystemAudioMixer::place(Program& program)
         const int64_t byTime = positionAt(sound.rendered) - sound.frames;
         const bool stale = program.next + sound.frames <= mixedUpTo_;
         const bool early = nanosecondsOf(program.next - byTime) > largestLeadNanoseconds;
-        if (!program.placed || program.placeByTime || stale || early) {
+        if (!program.placed || program.placeByTime || stale || (early && program.sounded)) {
             program.next = byTime;
             program.placedOn = monitorFrames_;
+            program.sounded = false;
+        } else if (byTime < program.next && !program.sounded) {
+            moveEarlier(program, program.next - byTime);
         }
         program.placed = true;
         program.placeByTime = false;
@@ -125,6 +140,17 @@ void SystemAudioMixer::place(Program& program)
         program.next += sound.frames;
     }
     program.waiting.clear();
+}
+
+void SystemAudioMixer::moveEarlier(Program& program, int64_t frames)
+{
+    program.next -= frames;
+    if (program.pending.empty())
+        return;
+    program.pendingStart -= frames;
+    const int64_t late = std::clamp<int64_t>(mixedUpTo_ - program.pendingStart, 0, static_cast<int64_t>(program.pending.size()) / channels_);
+    program.pending.erase(program.pending.begin(), program.pending.begin() + late * channels_);
+    program.pendingStart += late;
 }
 
 void SystemAudioMixer::append(Program& program, int64_t position, const float* samples, int64_t frames)
@@ -178,7 +204,7 @@ std::vector<SystemAudioMixer::Block> SystemAudioMixer::flush() { return release(
 std::vector<SystemAudioMixer::Block> SystemAudioMixer::release(bool all)
 {
     std::vector<Block> out;
-    while (!held_.empty() && (all || held_.front().position + held_.front().frames + holdFrames_ <= monitorFrames_)) {
+    while (!held_.empty() && (all || (held_.front().position + held_.front().frames + holdFrames_ <= monitorFrames_ && !waitsFor(held_.front())))) {
         Held& held = held_.front();
         if (!wholeMonitor_)
             mixInto(held);
@@ -195,6 +221,18 @@ std::vector<SystemAudioMixer::Block> SystemAudioMixer::release(bool all)
     return out;
 }
 
+bool SystemAudioMixer::waitsFor(const Held& held) const
+{
+    const int64_t end = held.position + held.frames;
+    if (end + longestHoldFrames_ <= monitorFrames_)
+        return false;
+    // A program silent for longer than the longest hold has stopped sending (paused, or done and not yet gone).
+    return std::any_of(programs_.begin(), programs_.end(), [&](const auto& entry) {
+        const Program& program = entry.second;
+        return !program.ended && monitorFrames_ - program.heardAt <= longestHoldFrames_ && (program.placed ? program.next < end : program.awaitFirst);
+    });
+}
+
 void SystemAudioMixer::mixInto(Held& held)
 {
     std::vector<float>& out = held.block.samples;
@@ -205,6 +243,7 @@ void SystemAudioMixer::mixInto(Held& held)
         const int64_t from = std::max(program.pendingStart, held.position);
         const int64_t pendingEnd = program.pendingStart + static_cast<int64_t>(pending.size()) / channels_;
         const int64_t to = std::min(pendingEnd, end);
+        program.sounded = program.sounded || from < to;
         for (int64_t frame = from; frame < to; ++frame) {
             const size_t source = static_cast<size_t>((frame - program.pendingStart) * channels_);
             const size_t target = static_cast<size_t>((frame - held.position) * channels_);

@@ -18,8 +18,15 @@
 // earliest reading of the last second is the truest, as scheduling only ever delays a read); then its sound
 // follows by sample count, as the server renders a program and its output together. A program whose sound
 // would land on frames already given out (its flow stopped for a while) or far ahead of its time is placed
-// by its time again. Monitor blocks are held back `holdFrames` so the programs' sound of the same moment,
-// which may arrive a little after the monitor's, is there to mix.
+// by its time again. Until any of a program's sound is given out, a block that measures earlier than its place
+// by count moves all the program sent that much earlier: a read that came late only ever measures late, so a
+// program whose first blocks came late (below) lands where its promptest read puts it.
+//
+// Monitor blocks are held back `holdFrames` so the programs' sound of the same moment, which may arrive a
+// little after the monitor's, is there to mix; and longer, up to `longestHoldNanoseconds`, while a program that
+// just joined or sent sound within that time has not sent the sound of a held block yet. Some servers send a
+// program that starts while another plays in fits, a few hundred milliseconds apart, every frame late but
+// whole; the track then waits for it, and runs on as before once programs send in time.
 //
 // One thread at a time (the capture's mainloop thread).
 class SystemAudioMixer {
@@ -37,6 +44,9 @@ public:
     // second, follow a break in the monitor's sound.
     static constexpr int64_t breakNanoseconds = 200'000'000;
     static constexpr int64_t levelNanoseconds = 15'000'000;
+
+    // Monitor blocks wait at most this long for a program that sends late.
+    static constexpr int64_t longestHoldNanoseconds = 2'000'000'000;
 
     SystemAudioMixer(int sampleRate, int channels, int64_t holdFrames);
 
@@ -60,6 +70,8 @@ public:
     void mixWholeMonitor();
     bool mixesWholeMonitor() const { return wholeMonitor_; }
 
+    // Whether a program that sends still owes sound for a held block (the track waits for it).
+    bool awaitsPrograms() const { return !held_.empty() && waitsFor(held_.back()); }
     // Every held block, mixed with what the programs sent.
     std::vector<Block> flush();
 
@@ -78,6 +90,9 @@ private:
         bool placed = false;
         bool placeByTime = false;
         bool ended = false;
+        bool sounded = false; // some of its sound since it was last placed by time is given out
+        bool awaitFirst = false; // its first sound is waited for
+        int64_t heardAt = 0; // monitor frames read when it joined or last sent sound
         int64_t next = 0; // position of the next frame it sends
         int64_t placedOn = -1; // monitor frames read when it was last placed by its time
         int64_t pendingStart = 0; // position of `pending`'s first frame
@@ -98,6 +113,10 @@ private:
     // after it are level.
     void forgetReadingsBeforeABreak();
     void place(Program& program);
+    // Moves all the program sent `frames` earlier; what lands on frames given out is lost.
+    void moveEarlier(Program& program, int64_t frames);
+    // Whether a program that sends has not sent the sound of `held` yet, and the block may still wait.
+    bool waitsFor(const Held& held) const;
     void append(Program& program, int64_t position, const float* samples, int64_t frames);
     std::vector<Block> release(bool all);
     void mixInto(Held& held);
@@ -105,6 +124,7 @@ private:
     int sampleRate_;
     int channels_;
     int64_t holdFrames_;
+    int64_t longestHoldFrames_;
     bool wholeMonitor_ = false;
     bool overflowed_ = false;
     int64_t monitorFrames_ = 0; // monitor frames read, holes included
