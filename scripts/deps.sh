@@ -14,6 +14,7 @@ packages=(
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils espeak-ng sox ffmpeg python3 valgrind xterm
+  pipewire pipewire-pulse wireplumber dbus-daemon
 )
 
 missing=()
