@@ -587,6 +587,41 @@ TEST_F(SystemAudioOutputChange, whenTheRecordedOutputIsRemovedTheMicrophoneIsNev
     EXPECT_EQ(failures.load(), 0);
 }
 
+// The monitor stream is recorded where the capture put it: a server that would move it elsewhere (onto the
+// default input when its output is unplugged, or another client asking) records something else as the
+// computer's sound, which only the capture itself may choose.
+TEST_F(SystemAudioOutputChange, theOutputsMonitorStreamStaysOnItsOutput)
+{
+    PulseSystemAudioCapture capture;
+    startAll(capture);
+    const auto sourceIndex = [](const QString& name) {
+        for (const QString& row : pactlRows(QStringLiteral("sources")))
+            if (row.section(QLatin1Char('\t'), 1, 1) == name)
+                return row.section(QLatin1Char('\t'), 0, 0);
+        return QString();
+    };
+    const QString monitor = sourceIndex(first->name() + QStringLiteral(".monitor"));
+    ASSERT_FALSE(monitor.isEmpty());
+    // The capture's own stream, by its name: the fixture records the monitors too.
+    QString stream;
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("source-outputs")});
+    pactl.waitForFinished(5000);
+    for (const QString& output : QString::fromUtf8(pactl.readAllStandardOutput()).split(QStringLiteral("Source Output #"))) {
+        if (output.contains(QStringLiteral("media.name = \"system audio\"")) && output.contains(QStringLiteral("Source: ") + monitor + QLatin1Char('\n')))
+            stream = output.section(QLatin1Char('\n'), 0, 0).trimmed();
+    }
+    ASSERT_FALSE(stream.isEmpty()) << "the capture records the output's monitor";
+    QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("move-source-output"), stream, second->name() + QStringLiteral(".monitor")});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    bool stayed = false;
+    for (const QString& row : pactlRows(QStringLiteral("source-outputs")))
+        stayed = stayed || (row.section(QLatin1Char('\t'), 0, 0) == stream && row.section(QLatin1Char('\t'), 1, 1) == monitor);
+    EXPECT_TRUE(stayed) << "the monitor stream was moved off its output";
+    stopAll(capture);
+    EXPECT_EQ(failures.load(), 0);
+}
+
 // Another output chosen in the desktop's sound settings: what plays moves there, and so does the track.
 TEST_F(SystemAudioOutputChange, whenAnotherOutputBecomesTheDefaultItIsRecordedInsteadOfTheFirst)
 {
