@@ -56,6 +56,7 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, std::optional<ScreenReco
     if (!weak)
         co_return false;
     const ScreenRecorder::StopResult result = stopping.result();
+    failure = ScreenStopPlan::endingFailure(failure, result);
     const ScreenRecorder::RecorderError stopError = result.error.value_or(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("no movie")));
     if (result.url)
         folder_ = TakeFiles::followMovie(*folder_, *result.url);
