@@ -596,23 +596,36 @@ TEST_F(ScreenTakeFlow, theSidecarsAFullDiskRefusesAtTheStopGoWithTheSaveJob)
     EXPECT_EQ(refused.names(), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("zoom.json")}));
 }
 
+// The small disk a test runs on, made the studio's save folder; empty outside SmallDisk::runTest.
+QString saveOnTheSmallDisk(Settings& settings)
+{
+    const QString full = qEnvironmentVariable(SmallDisk::folderVariable);
+    settings.setString(QString::fromLatin1(SaveLocation::settingsKey), full);
+    return full;
+}
+
+// The take stopped; true once the studio shows the failure its stop met.
+bool stopsFailing(RecordingController& controller)
+{
+    QCoro::waitFor(controller.stop());
+    return TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller.phase().kind() == RecordingPhase::Kind::failed;
+    }, 5000);
+}
+
 // Run only by the test below, on a small disk of its own as the save folder: the disk really fills, between
 // the take's last picture and its stop.
 TEST_F(ScreenTakeFlow, DISABLED_onADiskThatFillsAsTheTakeStops)
 {
-    const QString full = qEnvironmentVariable(SmallDisk::folderVariable);
+    const QString full = saveOnTheSmallDisk(*settings);
     ASSERT_FALSE(full.isEmpty());
-    settings->setString(QString::fromLatin1(SaveLocation::settingsKey), full);
     controller->setCaptureMicrophone(true);
     startTake();
     waitForMicrophone();
     film(90, true);
     ASSERT_TRUE(SmallDisk::fill(full));
-    QCoro::waitFor(controller->stop());
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
-        QCoreApplication::processEvents();
-        return controller->phase().kind() == Kind::failed;
-    }, 5000)) << controller->phase().payload().toStdString();
+    ASSERT_TRUE(stopsFailing(*controller)) << controller->phase().payload().toStdString();
 
     const QString raw = full + QStringLiteral("/video 1/raw.mov");
     const auto asset = MovieAsset::open(raw);
@@ -644,6 +657,33 @@ TEST_F(ScreenTakeFlow, aTakeWhoseDiskFillsAsItStopsIsSavedAsFarAsItGotAndSaysThe
     if (!run.mounted)
         GTEST_SKIP() << "this system allows no private mount: " << run.output.toStdString();
     std::printf("%s\n", qPrintable(QRegularExpression(QStringLiteral("disk filled at the stop: [^\n]*")).match(run.output).captured()));
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
+}
+
+// Run only by the test below: as above, with the movie's start wiped before the disk fills, so what the stop
+// kept cannot be read back.
+TEST_F(ScreenTakeFlow, DISABLED_onADiskThatFillsAsTheTakeStopsWithAMovieThatCannotBeRead)
+{
+    const QString full = saveOnTheSmallDisk(*settings);
+    ASSERT_FALSE(full.isEmpty());
+    startTake();
+    film(60);
+    const QString raw = full + QStringLiteral("/video 1/raw.mov");
+    ASSERT_TRUE(QFile::resize(raw, 0));
+    ASSERT_TRUE(SmallDisk::fill(full));
+    ASSERT_TRUE(stopsFailing(*controller)) << controller->phase().payload().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(raw)) << "what the recorder wrote is never deleted";
+    EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("Recording stopped: the disk is full. Saved up to 00:0")))
+        << controller->phase().payload().toStdString();
+    EXPECT_TRUE(services.jobs.empty());
+}
+
+TEST_F(ScreenTakeFlow, aTakeWhoseDiskFillsAsItStopsKeepsAMovieItCannotReadBack)
+{
+    const SmallDisk::Run run = SmallDisk::runTest(QStringLiteral("ScreenTakeFlow.DISABLED_onADiskThatFillsAsTheTakeStopsWithAMovieThatCannotBeRead"),
+        path(QStringLiteral("small-disk")), QStringLiteral("2m"));
+    if (!run.mounted)
+        GTEST_SKIP() << "this system allows no private mount: " << run.output.toStdString();
     EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 
