@@ -110,6 +110,9 @@ public:
     std::optional<RecorderError> startRecording(const QString& path, std::shared_ptr<RecordingClock> clock);
     // The complete file, or nothing when the gate never opened (no file is left) or the take already failed.
     QCoro::Task<std::optional<QString>> stopRecording();
+    // How the last take's writing failed and what it kept: also a failure met as it stopped (its disk
+    // filling, say), which stopRecording() returns no file for. Nothing for a take that stopped whole.
+    std::optional<Failure> takeFailure();
 
     // The delivery of both sources, on the video or audio queue: frames feed the tap, both go to the writer
     // queue (the speech sink hears the microphone as it is read, before this). Tests call it directly.
@@ -225,6 +228,7 @@ private:
     int gateSkipped_ = 0;
     double armedAt_ = 0;
     bool failureReported_ = false;
+    std::optional<Failure> takeFailure_;
     QSize pendingSize_;
     QSize writtenSize_;
     QString outputURL_;

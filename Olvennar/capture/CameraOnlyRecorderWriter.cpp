@@ -84,6 +84,7 @@ std::optional<CameraOnlyRecorder::RecorderError> CameraOnlyRecorder::startRecord
         gateSkipped_ = 0;
         armedAt_ = HostClock::now().seconds();
         failureReported_ = false;
+        takeFailure_.reset();
         pendingSize_ = QSize(std::max(2, frameSize().width()), std::max(2, frameSize().height()));
         writtenSize_ = QSize();
         clock_ = std::move(clock);
@@ -111,10 +112,20 @@ QCoro::Task<std::optional<QString>> CameraOnlyRecorder::stopRecording()
                 videoInput_->markAsFinished();
                 audioInput_->markAsFinished();
                 // Where the movie lies now: a folder renamed while it recorded takes the open file along.
-                if (writer_->finishWriting() && writer_->status() == MovieWriter::Status::completed)
+                if (writer_->finishWriting() && writer_->status() == MovieWriter::Status::completed) {
                     result = writer_->location();
-                else
-                    Diagnostics::log(QStringLiteral("camera-only: finishing the file failed — ") + describe(writer_->error() ? std::optional(writer_->error()->info()) : std::nullopt));
+                } else {
+                    const QString reason = QStringLiteral("finishing the file failed — ")
+                        + describe(writer_->error() ? std::optional(writer_->error()->info()) : std::nullopt);
+                    Diagnostics::log(QStringLiteral("camera-only: ") + reason);
+                    // The file is fragmented: what was written before the failure stays readable and is kept,
+                    // as a failure during the take keeps it.
+                    takeFailure_ = Failure{{RecorderError::Kind::writerFailed, reason}, std::nullopt, 0};
+                    if (lastVideoWritten_.isValid()) {
+                        takeFailure_->keptFile = writer_->location();
+                        takeFailure_->keptSeconds = lastVideoWritten_.seconds();
+                    }
+                }
             } else if (writer_) {
                 // The writer opened but took no frame: the empty file it made goes, wherever it lies now.
                 writer_->cancelWriting();
@@ -128,6 +139,13 @@ QCoro::Task<std::optional<QString>> CameraOnlyRecorder::stopRecording()
         promise->finish();
     });
     co_return co_await future;
+}
+
+std::optional<CameraOnlyRecorder::Failure> CameraOnlyRecorder::takeFailure()
+{
+    std::optional<Failure> failure;
+    writerQueue_.sync([&] { failure = takeFailure_; });
+    return failure;
 }
 
 void CameraOnlyRecorder::closeWriter()
@@ -338,6 +356,7 @@ void CameraOnlyRecorder::failTake(const QString& reason)
         failure.keptFile = outputURL_;
     }
     Diagnostics::log(QStringLiteral("FATAL: camera-only ") + reason);
+    takeFailure_ = failure;
     if (onFailure_)
         onFailure_(failure);
 }

@@ -567,15 +567,17 @@ void ScreenRecorder::reportWriteFailure(int kind, const MediaTime& at)
     const auto error = writer_ ? writer_->error() : std::nullopt;
     const QString reason = error ? error->description : QStringLiteral("the writer rejected a sample");
     Diagnostics::log(QString::asprintf("FATAL: %s append rejected at %.3fs — %s", qPrintable(kindName(kind)), at.seconds(), qPrintable(reason)));
-    const double lastFrame = lastFrameSeconds_;
-    if (error && error->isDiskFull() && lastFrame >= 0) {
-        const QString kept = ClockText::format(lastFrame, ClockText::Form::paddedMinutes) + QStringLiteral(" in ") + QFileInfo(rawPath_).fileName();
-        if (onFailure)
-            onFailure(RecorderError::diskFull(kept));
-        return;
-    }
     if (onFailure)
-        onFailure(RecorderError::writerFailed(reason));
+        onFailure(writerFailure(reason));
+}
+
+ScreenRecorder::RecorderError ScreenRecorder::writerFailure(const QString& reason) const
+{
+    const auto error = writer_ ? writer_->error() : std::nullopt;
+    const double lastFrame = lastFrameSeconds_;
+    if (error && error->isDiskFull() && lastFrame >= 0)
+        return RecorderError::diskFull(ClockText::format(lastFrame, ClockText::Form::paddedMinutes) + QStringLiteral(" in ") + QFileInfo(rawPath_).fileName());
+    return RecorderError::writerFailed(reason);
 }
 
 void ScreenRecorder::reportFailure(const RecorderError& error)
@@ -684,9 +686,11 @@ ScreenRecorder::StopResult ScreenRecorder::finishWriting()
                 + QStringLiteral(" was deleted or moved away meanwhile"));
             return {std::nullopt, RecorderError::movieLost(QFileInfo(rawPath_).fileName())};
         }
-        const RecorderError error = RecorderError::writerFailed(errorText(QStringLiteral("unknown writer failure")));
-        // The capture file is fragmented: what was written up to the failure stays readable.
-        return {framesWritten ? writer_->location() : std::nullopt, error};
+        // The capture file is fragmented: what was written up to the failure stays readable. A disk that
+        // filled as the take stopped is said as one, like a disk that filled during it.
+        const std::optional<QString> movie = framesWritten ? writer_->location() : std::nullopt;
+        const QString reason = errorText(QStringLiteral("unknown writer failure"));
+        return {movie, movie ? writerFailure(reason) : RecorderError::writerFailed(reason)};
     }
     const QString reason = errorText(sessionOpen ? QStringLiteral("the recorder stopped unexpectedly") : QStringLiteral("no frames ever arrived from the screen"));
     const int status = static_cast<int>(writer_->status());
@@ -696,7 +700,7 @@ ScreenRecorder::StopResult ScreenRecorder::finishWriting()
         Diagnostics::log(QStringLiteral("stop: writer status %1, sessionOpen %2 — keeping the partial file. %3")
                              .arg(status)
                              .arg(sessionOpen ? QStringLiteral("true") : QStringLiteral("false"), reason));
-        return {movie, RecorderError::writerFailed(reason)};
+        return {movie, writerFailure(reason)};
     }
     Diagnostics::log(QStringLiteral("stop: writer status %1, sessionOpen %2 — discarding partial file. %3")
                          .arg(status)

@@ -164,6 +164,9 @@ private:
     void countSoundWaiting(Kind kind, const MediaSample& sample, int sign);
     void waitForSound();
     void reportWriteFailure(int kind, const MediaTime& at);
+    // The writer's failure as the take tells it: a full disk with what the movie holds up to its newest
+    // picture, else `reason`.
+    RecorderError writerFailure(const QString& reason) const;
     void reportFailure(const RecorderError& error);
     // A sound source stopped (any thread): remembered for the start, reported to the take.
     void soundSourceLost(const QString& reason);

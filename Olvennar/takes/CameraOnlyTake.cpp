@@ -186,6 +186,14 @@ QCoro::Task<> CameraOnlyTake::stop(bool byRemote)
     running_ = false;
     if (file)
         folder = TakeFiles::followMovie(folder, *file);
+    if (const std::optional<CameraOnlyRecorder::Failure> failed = file ? std::nullopt : preview_.recorder()->takeFailure(); failed && failed->keptFile) {
+        // The writer failed as the take stopped (its disk filled, say): what it kept is the take's, said as a
+        // failure during the take says it.
+        Diagnostics::log(failed->error.info(), QStringLiteral("camera-only stop"));
+        preview_.settle();
+        host_.ended({.failure = failureSentence(*failed), .folder = folder, .alarm = TakeEnd::Alarm::front});
+        co_return;
+    }
     if (!file) {
         const CameraOnlyRecorder::RecorderError nothing{CameraOnlyRecorder::RecorderError::Kind::writerFailed, QStringLiteral("nothing was captured")};
         Diagnostics::log(nothing.info(), QStringLiteral("camera-only stop"));

@@ -198,6 +198,16 @@ std::optional<QString> ScreenStopPlan::lostFramesNotice(int64_t written, int64_t
         .arg(expected);
 }
 
+std::optional<ScreenRecorder::RecorderError> ScreenStopPlan::endingFailure(const std::optional<ScreenRecorder::RecorderError>& failure,
+    const ScreenRecorder::StopResult& stopped)
+{
+    if (failure)
+        return failure;
+    if (stopped.url)
+        return stopped.error;
+    return std::nullopt;
+}
+
 QString ScreenStopPlan::failureNotice(const ScreenRecorder::RecorderError& error, std::optional<double> keptSeconds, const QString& rawName)
 {
     using Kind = ScreenRecorder::RecorderError::Kind;

@@ -70,6 +70,12 @@ std::optional<QString> lostFramesNotice(int64_t written, int64_t lost);
 // The save job of the stopped take, with its files named in the take's folder.
 SaveJobHandover saveJob(const TakeFolder& folder, const StoppedScreenTake& take, const TakeLook& look, Mixdown::Request request,
     double duration, bool byRemote);
+// The failure a take's end is finished by: the one that ended it during the take, else the stop's own when
+// the recorder ended with an error but kept a movie (the disk filling as the take stopped, say), so what the
+// movie holds is probed and saved as a failure-ended take's is. Nothing for a take stopped whole or a stop
+// that kept no movie.
+std::optional<ScreenRecorder::RecorderError> endingFailure(const std::optional<ScreenRecorder::RecorderError>& failure,
+    const ScreenRecorder::StopResult& stopped);
 // The status line after a recorder failure ended a take: that recording stopped, why, and what was kept:
 // `keptSeconds` of the take saved in `rawName`, or nothing when not one picture was.
 QString failureNotice(const ScreenRecorder::RecorderError& error, std::optional<double> keptSeconds, const QString& rawName);

@@ -56,6 +56,8 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, std::optional<ScreenReco
     if (!weak)
         co_return false;
     const ScreenRecorder::StopResult result = stopping.result();
+    const bool failedDuringTake = failure.has_value();
+    failure = ScreenStopPlan::endingFailure(failure, result);
     const ScreenRecorder::RecorderError stopError = result.error.value_or(ScreenRecorder::RecorderError::writerFailed(QStringLiteral("no movie")));
     if (result.url)
         folder_ = TakeFiles::followMovie(*folder_, *result.url);
@@ -86,10 +88,19 @@ QCoro::Task<bool> ScreenTake::stopScreen(bool byRemote, std::optional<ScreenReco
             Diagnostics::log(QStringLiteral("take stopped after a recorder failure; its files stay in ") + QFileInfo(folder_->path).fileName());
             folder_.reset();
             host_.ended({});
-        } else if (failure && result.url) {
+        } else if (failure && result.url && failedDuringTake) {
             // Not one picture reached a full disk: nothing is a take, so none of its files or a folder it made stay.
             TakeFiles::discardTake(std::exchange(folder_, std::nullopt));
             host_.ended({});
+        } else if (failure && result.url) {
+            // The disk filled as the take stopped and its movie cannot be read back: the recorder wrote it up to
+            // the full disk, so it stays as it is, never deleted, and the recorder's words say what it holds.
+            Diagnostics::log(QStringLiteral("take stopped on a full disk; its movie could not be read back and stays in ") + QFileInfo(folder_->path).fileName());
+            folder_.reset();
+            host_.ended({});
+            host_.settleOverlayWindows();
+            host_.fail(failure->errorDescription());
+            co_return false;
         } else {
             // Every file of the take stays.
             abandon(stopError.errorDescription());

@@ -228,3 +228,35 @@ TEST(ScreenStopPlan, aRecorderFailureSaysThatRecordingStoppedWhyAndWhatWasKept)
     for (const Row& row : table)
         EXPECT_EQ(ScreenStopPlan::failureNotice(row.error, row.kept, QStringLiteral("raw-2.mov")), QString::fromUtf8(row.notice)) << row.notice;
 }
+
+TEST(ScreenStopPlan, aStopThatKeptAMovieAfterAnErrorIsFinishedAsAFailureEndedTake)
+{
+    using Error = ScreenRecorder::RecorderError;
+    using Kind = Error::Kind;
+    const QString raw = QStringLiteral("/videos/video 1/raw.mov");
+    struct Row {
+        const char* what;
+        std::optional<Error> failure; // what ended the take during it
+        ScreenRecorder::StopResult stopped;
+        std::optional<Kind> ending;
+    };
+    const Row table[] = {
+        {"stopped whole", std::nullopt, {raw, std::nullopt}, std::nullopt},
+        // The disk filled as the take stopped: the recorder kept what it wrote.
+        {"disk filled at the stop", std::nullopt, {raw, Error::diskFull(QStringLiteral("00:12 in raw.mov"))}, Kind::diskFull},
+        {"writer failed at the stop", std::nullopt, {raw, Error::writerFailed(QStringLiteral("Input/output error"))}, Kind::writerFailed},
+        // Nothing kept: the stop says so with the recorder's words.
+        {"no frames", std::nullopt, {std::nullopt, Error::writerFailed(QStringLiteral("no frames ever arrived from the screen"))}, std::nullopt},
+        {"movie lost", std::nullopt, {std::nullopt, Error::movieLost(QStringLiteral("raw.mov"))}, std::nullopt},
+        // A failure during the take is what its end says, whatever the stop met after it.
+        {"source stopped, stopped whole", Error::sourceStopped(QStringLiteral("the microphone went away")), {raw, std::nullopt}, Kind::sourceStopped},
+        {"disk full, then the writer's text", Error::diskFull(QStringLiteral("00:03 in raw.mov")),
+            {raw, Error::writerFailed(QStringLiteral("could not write a packet: No space left on device"))}, Kind::diskFull},
+        {"source stopped, nothing kept", Error::sourceStopped(QStringLiteral("the screen went away")),
+            {std::nullopt, Error::writerFailed(QStringLiteral("no frames"))}, Kind::sourceStopped},
+    };
+    for (const Row& row : table) {
+        const auto ending = ScreenStopPlan::endingFailure(row.failure, row.stopped);
+        EXPECT_EQ(ending ? std::optional(ending->kind()) : std::nullopt, row.ending) << row.what;
+    }
+}

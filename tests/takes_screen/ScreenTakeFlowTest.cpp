@@ -5,6 +5,8 @@
 #include "platform/media/MovieAsset.h"
 #include "finishing/RenderWork.h"
 #include "support/FakeFinishingTools.h"
+#include "support/MovieProbe.h"
+#include "support/SmallDisk.h"
 #include "takedata/ClockText.h"
 #include "views/framing/CameraBubbleWindow.h"
 #include "views/framing/CountdownWindow.h"
@@ -15,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -612,6 +615,97 @@ TEST_F(ScreenTakeFlow, theSidecarsAFullDiskRefusesAtTheStopGoWithTheSaveJob)
     ASSERT_EQ(services.jobs.size(), 1u);
     const HeldSidecars& refused = services.jobs.front().refusedSidecars;
     EXPECT_EQ(refused.names(), (QStringList{QStringLiteral("cursor.json"), QStringLiteral("zoom.json")}));
+}
+
+// The small disk a test runs on, made the studio's save folder; empty outside SmallDisk::runTest.
+QString saveOnTheSmallDisk(Settings& settings)
+{
+    const QString full = qEnvironmentVariable(SmallDisk::folderVariable);
+    settings.setString(QString::fromLatin1(SaveLocation::settingsKey), full);
+    return full;
+}
+
+// The take stopped; true once the studio shows the failure its stop met.
+bool stopsFailing(RecordingController& controller)
+{
+    QCoro::waitFor(controller.stop());
+    return TestEnvironment::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return controller.phase().kind() == RecordingPhase::Kind::failed;
+    }, 5000);
+}
+
+// Run only by the test below, on a small disk of its own as the save folder: the disk really fills, between
+// the take's last picture and its stop.
+TEST_F(ScreenTakeFlow, DISABLED_onADiskThatFillsAsTheTakeStops)
+{
+    const QString full = saveOnTheSmallDisk(*settings);
+    ASSERT_FALSE(full.isEmpty());
+    controller->setCaptureMicrophone(true);
+    startTake();
+    waitForMicrophone();
+    film(90, true);
+    ASSERT_TRUE(SmallDisk::fill(full));
+    ASSERT_TRUE(stopsFailing(*controller)) << controller->phase().payload().toStdString();
+
+    const QString raw = full + QStringLiteral("/video 1/raw.mov");
+    const auto asset = MovieAsset::open(raw);
+    ASSERT_TRUE(std::holds_alternative<MovieAsset>(asset)) << "the movie stays";
+    const double kept = std::get<MovieAsset>(asset).duration().seconds();
+    EXPECT_GT(kept, 0.5);
+    std::printf("disk filled at the stop: %.2f s kept, said \"%s\"\n", kept, qPrintable(controller->phase().payload()));
+    MovieProbe::Sound voice;
+    ASSERT_TRUE(MovieProbe::decodeAudio(raw, 0, voice));
+    EXPECT_NEAR(voice.startSeconds + static_cast<double>(voice.mono.size()) / voice.sampleRate, kept, 0.6) << "the voice up to the full disk";
+    EXPECT_TRUE(readLog().contains(QStringLiteral("stop: saving what was written"))) << readLog().toStdString();
+    EXPECT_FALSE(readLog().contains(QStringLiteral("Nothing was recorded")));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Recording stopped: the disk is full\\. Saved up to 00:0\\d in raw\\.mov\\.$"))
+                    .match(controller->phase().payload())
+                    .hasMatch())
+        << controller->phase().payload().toStdString();
+    // Finished as a take whose recorder failed: its pointer log and plans wait in the job for room on the disk.
+    ASSERT_EQ(services.jobs.size(), 1u);
+    const SaveJobHandover& job = services.jobs.front();
+    EXPECT_EQ(job.request.rawURL, raw);
+    EXPECT_NEAR(job.duration, kept, 0.01);
+    EXPECT_TRUE(job.refusedSidecars.names().contains(QStringLiteral("cursor.json"))) << job.refusedSidecars.names().join(QLatin1Char(' ')).toStdString();
+}
+
+TEST_F(ScreenTakeFlow, aTakeWhoseDiskFillsAsItStopsIsSavedAsFarAsItGotAndSaysTheDiskIsFull)
+{
+    const SmallDisk::Run run = SmallDisk::runTest(QStringLiteral("ScreenTakeFlow.DISABLED_onADiskThatFillsAsTheTakeStops"), path(QStringLiteral("small-disk")),
+        QStringLiteral("2m"));
+    if (!run.mounted)
+        GTEST_SKIP() << "this system allows no private mount: " << run.output.toStdString();
+    std::printf("%s\n", qPrintable(QRegularExpression(QStringLiteral("disk filled at the stop: [^\n]*")).match(run.output).captured()));
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
+}
+
+// Run only by the test below: as above, with the movie's start wiped before the disk fills, so what the stop
+// kept cannot be read back.
+TEST_F(ScreenTakeFlow, DISABLED_onADiskThatFillsAsTheTakeStopsWithAMovieThatCannotBeRead)
+{
+    const QString full = saveOnTheSmallDisk(*settings);
+    ASSERT_FALSE(full.isEmpty());
+    startTake();
+    film(60);
+    const QString raw = full + QStringLiteral("/video 1/raw.mov");
+    ASSERT_TRUE(QFile::resize(raw, 0));
+    ASSERT_TRUE(SmallDisk::fill(full));
+    ASSERT_TRUE(stopsFailing(*controller)) << controller->phase().payload().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(raw)) << "what the recorder wrote is never deleted";
+    EXPECT_TRUE(controller->phase().payload().startsWith(QStringLiteral("Recording stopped: the disk is full. Saved up to 00:0")))
+        << controller->phase().payload().toStdString();
+    EXPECT_TRUE(services.jobs.empty());
+}
+
+TEST_F(ScreenTakeFlow, aTakeWhoseDiskFillsAsItStopsKeepsAMovieItCannotReadBack)
+{
+    const SmallDisk::Run run = SmallDisk::runTest(QStringLiteral("ScreenTakeFlow.DISABLED_onADiskThatFillsAsTheTakeStopsWithAMovieThatCannotBeRead"),
+        path(QStringLiteral("small-disk")), QStringLiteral("2m"));
+    if (!run.mounted)
+        GTEST_SKIP() << "this system allows no private mount: " << run.output.toStdString();
+    EXPECT_TRUE(run.passed()) << run.output.toStdString();
 }
 
 TEST_F(ScreenTakeFlow, aWriterFailureThatMentionsTheDiskIsNotTakenForAFullDisk)
