@@ -323,7 +323,10 @@ TEST_F(SystemAudio, aProgramStartingDuringTheCaptureIsHeardFromItsStartAtTheVolu
     std::printf("the program starts %+.1f ms after it sounds on the output\n", (started - startedOnOutput) * 1000);
     // A program that brings its sound with it may have its first block rendered before its own stream can
     // be listened to: it joins within that block, and lands where it sounded.
-    EXPECT_GE(started, startedOnOutput - 0.002);
+    // pipewire-pulse reports a stream's timing to within a few milliseconds of one server cycle, for the
+    // output's recording this is measured against as much as for the program's.
+    const double earliest = qgetenv("OLVENNAR_TEST_SOUND_SERVER") == "pipewire" ? 0.010 : 0.002;
+    EXPECT_GE(started, startedOnOutput - earliest);
     EXPECT_LE(started, startedOnOutput + 0.015);
     const double from = started - track.startSeconds;
     const std::vector<double> level = levels(track, 660, from + 0.05, from + 1.4);
