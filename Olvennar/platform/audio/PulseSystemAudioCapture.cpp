@@ -10,8 +10,11 @@
 
 #include <pulse/error.h>
 #include <pulse/subscribe.h>
+#include <pulse/timeval.h>
 
 #include <unistd.h>
+
+#include <iterator>
 
 namespace {
 
@@ -176,6 +179,47 @@ void PulseSystemAudioCapture::serverEvent(pa_subscription_event_type_t type, uin
         findOutput();
     else if (facility == PA_SUBSCRIPTION_EVENT_SERVER && followsDefault_)
         findOutput(); // perhaps another default output
+    // Programs may move with an output's change or the default's, unannounced on pipewire-pulse. Recording the
+    // default output, a new default is switched to with its programs, and nothing should hold up the switch.
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK || (facility == PA_SUBSCRIPTION_EVENT_SERVER && !followsDefault_))
+        askWherePrograms();
+}
+
+void PulseSystemAudioCapture::askWherePrograms()
+{
+    if (!singlePrograms_)
+        return;
+    askWhereProgramsPlay();
+    rechecksDone_ = 0;
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(connection_->mainloop());
+    timeval due{};
+    pa_timeval_add(pa_gettimeofday(&due), recheckDelays[0]);
+    if (recheck_) {
+        api->time_restart(recheck_, &due);
+        return;
+    }
+    recheck_ = api->time_new(
+        api, &due, [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) { static_cast<PulseSystemAudioCapture*>(self)->recheckPrograms(); },
+        this);
+}
+
+void PulseSystemAudioCapture::askWhereProgramsPlay()
+{
+    // The whole list: a program the session manager moved away for a moment may be back, unannounced too.
+    if (pa_operation* listed = pa_context_get_sink_input_info_list(connection_->context(), programInfo, this))
+        pa_operation_unref(listed);
+}
+
+void PulseSystemAudioCapture::recheckPrograms()
+{
+    if (stopping_ || !singlePrograms_)
+        return;
+    askWhereProgramsPlay();
+    if (++rechecksDone_ >= std::size(recheckDelays))
+        return; // done until the next change restarts it
+    timeval due{};
+    pa_timeval_add(pa_gettimeofday(&due), recheckDelays[rechecksDone_] - recheckDelays[rechecksDone_ - 1]);
+    pa_threaded_mainloop_get_api(connection_->mainloop())->time_restart(recheck_, &due);
 }
 
 void PulseSystemAudioCapture::lookUpOutput(pa_context* context, const char* name, void* capture)
@@ -518,6 +562,10 @@ void PulseSystemAudioCapture::stop()
         stopping_ = true;
         running_ = false;
         pa_context_set_subscribe_callback(connection_->context(), nullptr, nullptr);
+        if (recheck_) {
+            pa_threaded_mainloop_get_api(connection_->mainloop())->time_free(recheck_);
+            recheck_ = nullptr;
+        }
         programs_.clear();
         monitor_.reset();
     }

@@ -35,7 +35,9 @@ class PulseConnection;
 // output as it now is. The new monitor settles as a new stream does (AudioTimestamper::resettle), so its
 // sound lands where it was heard. An output that was idle sends its monitor's first block seconds after the
 // change: the time from the change to it (or to a stop before it) is filled as the new output's, with what
-// the programs sent meanwhile. A named output is kept while it exists.
+// the programs sent meanwhile. A named output is kept while it exists. A change of an output or of the default
+// also has the server asked where the programs play, then and twice shortly after: pipewire-pulse
+// does not announce a program the session manager moves while it is recorded, and its recording follows it.
 // Only a lost server reports a failure.
 //
 // Threading: start(), waitUntilFlowing() and stop() come from one caller thread at a time; a second stop()
@@ -72,6 +74,7 @@ private:
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
     // A new monitor whose first block comes this long after the switch had an idle output behind it.
     static constexpr int64_t lateFirstBlockNanoseconds = 300'000'000;
+    static constexpr pa_usec_t recheckDelays[] = {100'000, 1'000'000};
 
     std::optional<QString> openOutput();
     // Connects the monitor of `monitorName_`; start() waits until it is ready, a change of output does not.
@@ -95,6 +98,11 @@ private:
     void programFacts(const pa_sink_input_info& info);
     void follow(uint32_t sinkInput);
     void leave(uint32_t sinkInput);
+    // Asks where the programs play now, and again after `recheckDelays` while the session manager may still be
+    // moving them: those gone from the output are left, those on it followed.
+    void askWherePrograms();
+    void askWhereProgramsPlay();
+    void recheckPrograms();
     void readProgram(Program& program);
     void programStateChanged(Program& program);
     void programRefused(uint32_t sinkInput, int error);
@@ -128,4 +136,6 @@ private:
     // When the output changed, until its new monitor's first block (or the stop) filled the time since.
     std::optional<int64_t> switchedAt_;
     bool draining_ = false; // stopping: the programs' sound still owed is awaited, the monitor is not read on
+    pa_time_event* recheck_ = nullptr; // freed by stop()
+    size_t rechecksDone_ = 0;
 };
