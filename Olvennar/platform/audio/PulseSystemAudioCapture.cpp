@@ -52,6 +52,7 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
     mixer_ = std::make_unique<SystemAudioMixer>(sampleRate_, channels_, sampleRate_ * holdMilliseconds / 1000);
     draining_ = false;
     programs_.clear();
+    standby_.clear();
     askedWhere_.clear();
     if (auto error = openOutput())
         return error;
@@ -62,6 +63,7 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
     if (!connection_->waitUntilReady(monitor_.get()))
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(monitorName_, serverError(connection_->context()));
     running_ = true;
+    listenAhead();
     // A change of output while it opened was not followed yet.
     findOutput();
     return std::nullopt;
@@ -109,6 +111,18 @@ std::optional<QString> PulseSystemAudioCapture::connectMonitor()
     if (!monitor_)
         return QStringLiteral("the sound stream could not be created");
     pa_stream* stream = monitor_.get();
+    watchMonitor(stream);
+    const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream));
+    // Never moved: when its output goes, the server would move it onto the default source, a microphone.
+    // It ends instead, and the capture turns to the output that plays now.
+    const auto flags = static_cast<pa_stream_flags_t>(recordFlags | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, flags) < 0)
+        return QStringLiteral("the sound source %1 could not be opened: %2").arg(monitorName_, serverError(connection_->context()));
+    return std::nullopt;
+}
+
+void PulseSystemAudioCapture::watchMonitor(pa_stream* stream)
+{
     pa_stream_set_state_callback(stream, [](pa_stream*, void* self) { static_cast<PulseSystemAudioCapture*>(self)->monitorStateChanged(); }, this);
     pa_stream_set_read_callback(stream, [](pa_stream*, size_t, void* self) { static_cast<PulseSystemAudioCapture*>(self)->readMonitor(); }, this);
     pa_stream_set_overflow_callback(
@@ -120,13 +134,78 @@ std::optional<QString> PulseSystemAudioCapture::connectMonitor()
             Diagnostics::log(QStringLiteral("%1: the sound server dropped sound that was not read in time").arg(capture->monitorName_));
         },
         this);
+}
+
+void PulseSystemAudioCapture::listenAhead(uint32_t output)
+{
+    const auto found = [](pa_context*, const pa_sink_info* sink, int eol, void* self) {
+        auto* capture = static_cast<PulseSystemAudioCapture*>(self);
+        if (eol == 0 && sink && !capture->stopping_)
+            capture->openStandby(sink->index, sink->monitor_source_name);
+    };
+    pa_operation* operation = output == PA_INVALID_INDEX ? pa_context_get_sink_info_list(connection_->context(), found, this)
+                                                         : pa_context_get_sink_info_by_index(connection_->context(), output, found, this);
+    if (operation)
+        pa_operation_unref(operation);
+}
+
+void PulseSystemAudioCapture::openStandby(uint32_t output, const char* monitor)
+{
+    if (output == outputIndex_ || standby_.count(output) > 0 || !monitor)
+        return;
+    auto standby = std::make_unique<Standby>();
+    standby->owner = this;
+    standby->output = output;
+    standby->stream = newFloatStream(connection_->context(), "system audio, another output", sampleRate_, channels_);
+    if (!standby->stream)
+        return;
+    pa_stream* stream = standby->stream.get();
+    watchStandby(*standby);
     const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream));
-    // Never moved: when its output goes, the server would move it onto the default source, a microphone.
-    // It ends instead, and the capture turns to the output that plays now.
-    const auto flags = static_cast<pa_stream_flags_t>(recordFlags | PA_STREAM_DONT_MOVE);
-    if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, flags) < 0)
-        return QStringLiteral("the sound source %1 could not be opened: %2").arg(monitorName_, serverError(connection_->context()));
-    return std::nullopt;
+    // Listening need not wake an output that sleeps: one woken by a program comes with its listener in place.
+    // pipewire-pulse (0.3.65) wakes it all the same; a passive listener there (node.passive) would not, but its
+    // first blocks after the wake come tens of milliseconds later than their sound, and are placed so.
+    const auto flags = static_cast<pa_stream_flags_t>(recordFlags | PA_STREAM_DONT_MOVE | PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
+    if (pa_stream_connect_record(stream, monitor, &attributes, flags) < 0)
+        return; // that output is then opened when it is recorded, as without
+    standby_[output] = std::move(standby);
+}
+
+void PulseSystemAudioCapture::watchStandby(Standby& standby)
+{
+    pa_stream* stream = standby.stream.get();
+    pa_stream_set_state_callback(stream, [](pa_stream*, void* data) { static_cast<Standby*>(data)->owner->standbyStateChanged(*static_cast<Standby*>(data)); }, &standby);
+    pa_stream_set_read_callback(stream, [](pa_stream* reading, size_t, void* data) { PulseRecordBlocks::readEvery(reading, static_cast<Standby*>(data)->owner->channels_, [](const PulseRecordBlocks::Block&) {}); }, &standby);
+}
+
+void PulseSystemAudioCapture::standbyStateChanged(Standby& standby)
+{
+    const pa_stream_state_t state = pa_stream_get_state(standby.stream.get());
+    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
+        standby_.erase(standby.output); // its output is gone; `standby` with it
+}
+
+bool PulseSystemAudioCapture::takeStandby(uint32_t output)
+{
+    const auto found = standby_.find(output);
+    if (found == standby_.end() || pa_stream_get_state(found->second->stream.get()) != PA_STREAM_READY)
+        return false;
+    PulseStream taken = std::move(found->second->stream);
+    standby_.erase(found);
+    // What the monitor still holds belongs to the output it listened to: it is let go with the standby's.
+    if (monitor_ && pa_stream_get_state(monitor_.get()) == PA_STREAM_READY) {
+        auto previous = std::make_unique<Standby>();
+        previous->owner = this;
+        previous->output = outputIndex_;
+        previous->stream = std::move(monitor_);
+        pa_stream_set_overflow_callback(previous->stream.get(), nullptr, nullptr);
+        watchStandby(*previous);
+        standby_[outputIndex_] = std::move(previous);
+    }
+    monitor_ = std::move(taken);
+    monitorOpened_ = true;
+    watchMonitor(monitor_.get());
+    return true;
 }
 
 void PulseSystemAudioCapture::watchPrograms()
@@ -177,6 +256,8 @@ void PulseSystemAudioCapture::serverEvent(pa_subscription_event_type_t type, uin
         return;
     if (facility == PA_SUBSCRIPTION_EVENT_SINK && (type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE && index == outputIndex_)
         findOutput();
+    else if (facility == PA_SUBSCRIPTION_EVENT_SINK && (type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW)
+        listenAhead(index); // a projector or headset plugged in: programs may be moved to it next
     else if (facility == PA_SUBSCRIPTION_EVENT_SERVER && followsDefault_)
         findOutput(); // perhaps another default output
     // Programs may move with an output's change or the default's, unannounced on pipewire-pulse. Recording the
@@ -282,16 +363,19 @@ void PulseSystemAudioCapture::switchTo(uint32_t output, const QString& monitor)
     deliver(rest);
     programs_.clear();
     askedWhere_.clear();
-    monitor_.reset();
-    if (monitor == monitorName_)
+    if (monitor == monitorName_) {
+        monitor_.reset();
         Diagnostics::log(QStringLiteral("system audio: opening %1 again").arg(monitor));
-    else
+    } else {
         Diagnostics::log(QStringLiteral("system audio: the output changed from %1 to %2; recording it from now on").arg(monitorName_, monitor));
+    }
+    // Listened to already, its next block is the first of the sound played there.
+    const bool listened = takeStandby(output);
     outputIndex_ = output;
     monitorName_ = monitor;
-    // The programs go on at once on the new output, but its monitor may send its first block only seconds
-    // later (an output that was idle renders its whole buffer as it wakes, before anyone listens): the
-    // time from here to that block is the new output's, filled by what the programs sent meanwhile.
+    // The programs go on at once on the new output, but a monitor opened only now may send its first block
+    // seconds later (an output nobody listened to renders its whole buffer at once): the time from here to
+    // that block is the new output's, filled by what the programs sent meanwhile.
     switchedAt_ = HostClock::nowNanoseconds();
     // A new stream: its first block comes after a gap and settles at a latency of its own, and the mixer's
     // programs and readings belong to the old output.
@@ -302,6 +386,8 @@ void PulseSystemAudioCapture::switchTo(uint32_t output, const QString& monitor)
     } else if (pa_operation* listed = pa_context_get_sink_input_info_list(connection_->context(), programInfo, this)) {
         pa_operation_unref(listed);
     }
+    if (listened)
+        return;
     if (auto error = connectMonitor())
         Diagnostics::log(QStringLiteral("system audio: ") + *error);
 }
@@ -567,6 +653,7 @@ void PulseSystemAudioCapture::stop()
             recheck_ = nullptr;
         }
         programs_.clear();
+        standby_.clear();
         monitor_.reset();
     }
     connection_.reset();

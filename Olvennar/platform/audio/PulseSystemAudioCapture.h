@@ -35,7 +35,11 @@ class PulseConnection;
 // output as it now is. The new monitor settles as a new stream does (AudioTimestamper::resettle), so its
 // sound lands where it was heard. An output that was idle sends its monitor's first block seconds after the
 // change: the time from the change to it (or to a stop before it) is filled as the new output's, with what
-// the programs sent meanwhile. A named output is kept while it exists. A change of an output or of the default
+// the programs sent meanwhile. So that this rarely happens, every other output's monitor is listened to (and
+// let go) from the start: an output someone listens to renders only as far ahead as the listener asks, so the
+// programs moved onto it are heard from their first block, where one nobody listened to renders seconds of
+// them at once, before anyone can. PulseAudio lets an output that sleeps sleep on; pipewire-pulse wakes it
+// (see openStandby). A named output is kept while it exists. A change of an output or of the default
 // also has the server asked where the programs play, then and twice shortly after: pipewire-pulse
 // does not announce a program the session manager moves while it is recorded, and its recording follows it.
 // Only a lost server reports a failure.
@@ -69,6 +73,12 @@ private:
         bool ready = false; // its stream opened once
         PulseStream stream;
     };
+    // Another output's monitor stream, read and let go until that output is recorded.
+    struct Standby {
+        PulseSystemAudioCapture* owner = nullptr;
+        uint32_t output = PA_INVALID_INDEX;
+        PulseStream stream;
+    };
     // Monitor frames held back for the programs' sound of the same moment.
     static constexpr int64_t holdMilliseconds = 30;
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
@@ -79,6 +89,15 @@ private:
     std::optional<QString> openOutput();
     // Connects the monitor of `monitorName_`; start() waits until it is ready, a change of output does not.
     std::optional<QString> connectMonitor();
+    void watchMonitor(pa_stream* stream);
+    // Opens a standby monitor on every output but the recorded one; `output`: only that one.
+    void listenAhead(uint32_t output = PA_INVALID_INDEX);
+    void openStandby(uint32_t output, const char* monitor);
+    // Makes the standby monitor of `output` the recorded one, and the recorded one, while its output lives, a
+    // standby; false when `output` had none ready.
+    bool takeStandby(uint32_t output);
+    void watchStandby(Standby& standby);
+    void standbyStateChanged(Standby& standby);
     void watchPrograms();
     void serverEvent(pa_subscription_event_type_t type, uint32_t index);
     // Asks the server which output to record now; the answer switches to it when it is another one, or when
@@ -129,6 +148,7 @@ private:
     PulseStream monitor_;
     bool monitorOpened_ = false; // the monitor stream was ready once
     std::map<uint32_t, std::unique_ptr<Program>> programs_;
+    std::map<uint32_t, std::unique_ptr<Standby>> standby_; // by output
     std::set<uint32_t> askedWhere_; // programs refused on this output, whose place the server was asked
     std::unique_ptr<SystemAudioMixer> mixer_;
     std::unique_ptr<AudioTimestamper> timestamper_;
