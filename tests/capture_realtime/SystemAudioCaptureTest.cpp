@@ -844,12 +844,13 @@ protected:
 } // namespace
 
 // Headphones pulled while the speakers slept: what plays moves onto an output that wakes for it. Listening
-// ahead to it does not wake it before on PulseAudio, and the programs' sound goes on from the move.
-TEST_F(SystemAudioSleepingOutput, programsMovedOntoASleepingOutputAreHeardFromTheMove)
+// ahead to it does not wake it before on PulseAudio, the programs' sound goes on from the move, and the track
+// runs on to the stop after they end.
+TEST_F(SystemAudioSleepingOutput, programsMovedOntoASleepingOutputAreHeardFromTheMoveAndTheTrackRunsToTheStop)
 {
     const QString tone = path(QStringLiteral("tone.wav"));
     ASSERT_TRUE(ToneFile::write(tone, 10.0, 3000));
-    Player steadyTone(QStringLiteral("private_out"), tone);
+    auto steadyTone = std::make_unique<Player>(QStringLiteral("private_out"), tone);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     PulseSystemAudioCapture capture;
     ASSERT_FALSE(capture.start({AudioCapture::Source::systemAudio, {}, rate, 2}, captured.handler()));
@@ -870,10 +871,17 @@ TEST_F(SystemAudioSleepingOutput, programsMovedOntoASleepingOutputAreHeardFromTh
     ASSERT_TRUE(server->pactl({QStringLiteral("move-sink-input"), player, QStringLiteral("private_spare")}));
     ASSERT_TRUE(server->pactl({QStringLiteral("set-default-sink"), QStringLiteral("private_spare")}));
     std::this_thread::sleep_for(std::chrono::seconds(2));
+    // The program ends; the output it woke would sleep again a second later, were nobody listening.
+    const double ended = HostClock::nowSeconds();
+    steadyTone.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    const double stopping = HostClock::nowSeconds();
     capture.stop();
-    const double stopped = HostClock::nowSeconds();
 
-    const int longest = longestSilentTenths(captured.laidOut(moving - 0.5, stopped - 0.2), 3000, playedDecibels - 20);
-    std::printf("the tone's longest silence across the move: %d00 ms\n", longest);
+    const int longest = longestSilentTenths(captured.laidOut(moving - 0.5, ended - 0.2), 3000, playedDecibels - 20);
+    const Recording::Track track = captured.track();
+    std::printf("the tone's longest silence across the move: %d00 ms; the track ends %+.1f ms from the stop\n", longest, (track.endSeconds() - stopping) * 1000);
     EXPECT_LE(longest, 3);
+    EXPECT_GT(track.endSeconds(), stopping - 0.1);
+    EXPECT_LT(track.largestGapSeconds, 0.2);
 }

@@ -205,6 +205,14 @@ bool PulseSystemAudioCapture::takeStandby(uint32_t output)
     monitor_ = std::move(taken);
     monitorOpened_ = true;
     watchMonitor(monitor_.get());
+    awake_ = newFloatStream(connection_->context(), "system audio, keeping the output awake", sampleRate_, channels_);
+    if (awake_) {
+        pa_stream_set_read_callback(awake_.get(), [](pa_stream* reading, size_t, void* self) { PulseRecordBlocks::readEvery(reading, static_cast<PulseSystemAudioCapture*>(self)->channels_, [](const PulseRecordBlocks::Block&) {}); }, this);
+        const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(awake_.get()));
+        const auto flags = static_cast<pa_stream_flags_t>(recordFlags | PA_STREAM_DONT_MOVE);
+        if (pa_stream_connect_record(awake_.get(), pa_stream_get_device_name(monitor_.get()), &attributes, flags) < 0)
+            awake_.reset();
+    }
     return true;
 }
 
@@ -363,6 +371,7 @@ void PulseSystemAudioCapture::switchTo(uint32_t output, const QString& monitor)
     deliver(rest);
     programs_.clear();
     askedWhere_.clear();
+    awake_.reset();
     if (monitor == monitorName_) {
         monitor_.reset();
         Diagnostics::log(QStringLiteral("system audio: opening %1 again").arg(monitor));
@@ -654,6 +663,7 @@ void PulseSystemAudioCapture::stop()
         }
         programs_.clear();
         standby_.clear();
+        awake_.reset();
         monitor_.reset();
     }
     connection_.reset();

@@ -149,6 +149,9 @@ private:
     bool monitorOpened_ = false; // the monitor stream was ready once
     std::map<uint32_t, std::unique_ptr<Program>> programs_;
     std::map<uint32_t, std::unique_ptr<Standby>> standby_; // by output
+    // A standby taken as the monitor lets its output sleep once nothing plays there, which would end the track
+    // before the stop: this listener, read and let go, keeps it awake as a monitor opened for it does.
+    PulseStream awake_;
     std::set<uint32_t> askedWhere_; // programs refused on this output, whose place the server was asked
     std::unique_ptr<SystemAudioMixer> mixer_;
     std::unique_ptr<AudioTimestamper> timestamper_;
