@@ -36,7 +36,10 @@ TEST_F(LaunchedStudio, ATakeFolderRenamedRightAfterTheStopWhileTheNextTakeFilmsI
     }
     EXPECT_GT(seconds(takeFolder() + QStringLiteral("/final.mov")), seconds(renamed + QStringLiteral("/final.mov")) + 1.5) << "each final is its own take's";
     EXPECT_TRUE(studioLog().contains(QStringLiteral("take folder moved: ") + takeFolder() + QStringLiteral(" -> ") + renamed)) << studioLog().toStdString();
-    EXPECT_FALSE(studioLog().contains(QStringLiteral("could not"))) << studioLog().toStdString();
+    // Nothing about the folders failed; a busy machine may still drop frames of the take filmed beside the render.
+    QString failures = studioLog();
+    failures.remove(QStringLiteral("The computer could not keep up"));
+    EXPECT_FALSE(failures.contains(QStringLiteral("could not"))) << studioLog().toStdString();
     EXPECT_FALSE(studioLog().contains(QStringLiteral("ERROR"))) << studioLog().toStdString();
 }
 
