@@ -158,6 +158,10 @@ TEST_F(CameraOnlyStop, AJustMeTakeWhoseFolderWasRenamedWhileItFilmedIsFinishedWh
 {
     start(CaptureMode::cameraOnly);
     film(0.8);
+    // Renamed while it films: once its movie is open, which a busy machine may take longer to reach.
+    for (int tries = 0; tries < 50 && !QFileInfo::exists(path(QStringLiteral("Recordings/video 1/final.mov"))); ++tries)
+        film(0.1);
+    ASSERT_TRUE(QFileInfo::exists(path(QStringLiteral("Recordings/video 1/final.mov"))));
     ASSERT_TRUE(QDir().rename(path(QStringLiteral("Recordings/video 1")), path(QStringLiteral("Recordings/me"))));
     film(0.8);
     controller->remote().setStopCameFromRemote(true);
