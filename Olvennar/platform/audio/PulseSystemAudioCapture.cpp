@@ -171,11 +171,16 @@ void PulseSystemAudioCapture::openStandby(uint32_t output, const char* monitor)
     standby_[output] = std::move(standby);
 }
 
+void PulseSystemAudioCapture::discardReads(pa_stream* stream, size_t, void* capture)
+{
+    PulseRecordBlocks::readEvery(stream, static_cast<PulseSystemAudioCapture*>(capture)->channels_, [](const PulseRecordBlocks::Block&) {});
+}
+
 void PulseSystemAudioCapture::watchStandby(Standby& standby)
 {
     pa_stream* stream = standby.stream.get();
     pa_stream_set_state_callback(stream, [](pa_stream*, void* data) { static_cast<Standby*>(data)->owner->standbyStateChanged(*static_cast<Standby*>(data)); }, &standby);
-    pa_stream_set_read_callback(stream, [](pa_stream* reading, size_t, void* data) { PulseRecordBlocks::readEvery(reading, static_cast<Standby*>(data)->owner->channels_, [](const PulseRecordBlocks::Block&) {}); }, &standby);
+    pa_stream_set_read_callback(stream, discardReads, this);
 }
 
 void PulseSystemAudioCapture::standbyStateChanged(Standby& standby)
@@ -207,7 +212,7 @@ bool PulseSystemAudioCapture::takeStandby(uint32_t output)
     watchMonitor(monitor_.get());
     awake_ = newFloatStream(connection_->context(), "system audio, keeping the output awake", sampleRate_, channels_);
     if (awake_) {
-        pa_stream_set_read_callback(awake_.get(), [](pa_stream* reading, size_t, void* self) { PulseRecordBlocks::readEvery(reading, static_cast<PulseSystemAudioCapture*>(self)->channels_, [](const PulseRecordBlocks::Block&) {}); }, this);
+        pa_stream_set_read_callback(awake_.get(), discardReads, this);
         const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(awake_.get()));
         const auto flags = static_cast<pa_stream_flags_t>(recordFlags | PA_STREAM_DONT_MOVE);
         if (pa_stream_connect_record(awake_.get(), pa_stream_get_device_name(monitor_.get()), &attributes, flags) < 0)

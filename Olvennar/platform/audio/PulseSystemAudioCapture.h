@@ -96,6 +96,8 @@ private:
     // Makes the standby monitor of `output` the recorded one, and the recorded one, while its output lives, a
     // standby; false when `output` had none ready.
     bool takeStandby(uint32_t output);
+    // A standby's or awake_'s read callback: what it read is let go.
+    static void discardReads(pa_stream* stream, size_t bytes, void* capture);
     void watchStandby(Standby& standby);
     void standbyStateChanged(Standby& standby);
     void watchPrograms();
