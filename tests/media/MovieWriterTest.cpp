@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <thread>
+
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -204,6 +207,39 @@ TEST_F(MovieWriterTest, ACaptureFileWhoseFolderWasRenamedFinishesWholeWhereItNow
     ASSERT_TRUE(finishing.finishWriting());
     EXPECT_EQ(finishing.location(), final);
     EXPECT_TRUE(hiddenFiles(path(QStringLiteral("intro"))).isEmpty());
+}
+
+// The folder renamed the instant the capture file appears in it (as a user or a file manager may, while the
+// writer is still opening it): the writer keeps writing that file, and finds it where it now lies.
+TEST_F(MovieWriterTest, AFolderRenamedTheMomentItsCaptureFileAppearsKeepsTheFileWithTheWriter)
+{
+    for (int round = 0; round < 20; ++round) {
+        const QString folderPath = path(QStringLiteral("take %1").arg(round));
+        const QString moved = path(QStringLiteral("moved %1").arg(round));
+        ASSERT_TRUE(QDir().mkpath(folderPath));
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folderPath).constData(), IN_CREATE), 0);
+        std::thread renamer([&] {
+            alignas(inotify_event) char events[4096];
+            if (::read(watch, events, sizeof events) > 0)
+                ::rename(QFile::encodeName(folderPath).constData(), QFile::encodeName(moved).constData());
+        });
+        MovieWriter writer(folderPath + QStringLiteral("/voice.m4a"), MovieFileType::appleM4A, MovieWriteMode::capture);
+        MovieWriterInput* audio = writer.addAudioInput(AudioSettings {48000, 1, 128000});
+        ASSERT_TRUE(audio);
+        const bool started = writer.startWriting();
+        renamer.join();
+        ::close(watch);
+        ASSERT_TRUE(started) << "round " << round << ": " << (writer.error() ? writer.error()->description.toStdString() : "");
+        writer.startSession(MediaTime::zero());
+        for (int block = 0; block < 25; ++block)
+            ASSERT_TRUE(audio->append(MediaSample::sound(tone(48000, 1, 960, block * 960), MediaTime(block * 960, 48000))));
+        audio->markAsFinished();
+        ASSERT_TRUE(writer.finishWriting()) << "round " << round;
+        ASSERT_EQ(writer.location(), moved + QStringLiteral("/voice.m4a")) << "round " << round;
+        EXPECT_NEAR(number(probe(moved + QStringLiteral("/voice.m4a"))[QStringLiteral("format")].toObject(), "duration"), 0.5, 0.03);
+    }
 }
 
 TEST_F(MovieWriterTest, SoundWithAGapIsPaddedIntoAMonoM4a)

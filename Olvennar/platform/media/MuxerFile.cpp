@@ -4,7 +4,10 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -33,14 +36,18 @@ std::optional<MediaError> MuxerFile::create()
     if (rc < 0 || !raw)
         return Libav::failure(QStringLiteral("could not create the container"), rc);
     context_.reset(raw);
-    rc = avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE);
+    // The file is created here and avio writes it through its descriptor's name, which follows it: a folder
+    // renamed the moment the file appears cannot part the writer from its file, nor the file from `written_`.
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return Libav::failure(QStringLiteral("could not open ") + workPath_, AVERROR(errno));
+    written_ = OpenFile::adopt(fd);
+    const QByteArray byDescriptor = "/proc/self/fd/" + QByteArray::number(fd);
+    rc = avio_open(&context_->pb, byDescriptor.constData(), AVIO_FLAG_WRITE);
+    if (rc == AVERROR(ENOENT)) // no /proc: by path, as long as nobody renames the folder meanwhile
+        rc = avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE);
     if (rc < 0)
         return Libav::failure(QStringLiteral("could not open ") + workPath_, rc);
-    // Taken at once, before anyone can rename the folder: the path may name another file by the finish.
-    auto opened = OpenFile::open(workPath_);
-    if (auto* why = std::get_if<QString>(&opened))
-        return MediaError {QStringLiteral("could not open ") + workPath_ + QStringLiteral(": ") + *why, 0};
-    written_ = std::move(std::get<OpenFile>(opened));
     return std::nullopt;
 }
 
