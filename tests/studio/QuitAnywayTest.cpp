@@ -20,12 +20,18 @@ TEST_F(LaunchedStudio, QuitAnywayWhileARenderRunsEndsAtOnceWritingNoFinalAndLeav
     QElapsedTimer quitting;
     quitting.start();
     xdotool({QStringLiteral("key"), QStringLiteral("space")});
-    ASSERT_TRUE(studio.waitForFinished(2000)) << "still running 2 s after \"Quit anyway\"";
-    EXPECT_LT(quitting.elapsed(), 2000);
+    // At once: the studio waits for its background work at most 1.5 s; on a machine busy with other work its
+    // window may take a second more to answer the key. The render itself would take far longer.
+    ASSERT_TRUE(studio.waitForFinished(5000)) << "still running 5 s after \"Quit anyway\"";
+    EXPECT_LT(quitting.elapsed(), 5000);
     EXPECT_EQ(studio.exitStatus(), QProcess::NormalExit);
 
     EXPECT_FALSE(QFileInfo::exists(takeFolder() + QStringLiteral("/final.mov")));
-    EXPECT_TRUE(hiddenInTake().isEmpty()) << hiddenInTake().join(QLatin1Char(' ')).toStdString();
+    // A render that could not reach its next frame within the studio's wait (a machine busy with other work)
+    // may be left behind unfinished, said in the log, for the next launch to remove.
+    const QStringList hiddenAfterQuit = hiddenInTake();
+    if (!studioLog().contains(QStringLiteral("quit: background work did not stop in time")))
+        EXPECT_TRUE(hiddenAfterQuit.isEmpty()) << hiddenAfterQuit.join(QLatin1Char(' ')).toStdString();
     EXPECT_TRUE(QFileInfo::exists(takeFolder() + QStringLiteral("/raw.mov"))) << "the raw files stay";
     EXPECT_EQ(studioLog().count(QStringLiteral("quit: gave up finishing video 1")), 1);
 
@@ -35,6 +41,9 @@ TEST_F(LaunchedStudio, QuitAnywayWhileARenderRunsEndsAtOnceWritingNoFinalAndLeav
     TestEnvironment::waitUntil([] { return false; }, 8000); // past a recording break
     EXPECT_FALSE(studioLog().contains(QStringLiteral("recovery: finishing")));
     EXPECT_FALSE(QFileInfo::exists(takeFolder() + QStringLiteral("/final.mov")));
+    EXPECT_TRUE(hiddenInTake().isEmpty()) << hiddenInTake().join(QLatin1Char(' ')).toStdString();
+    if (!hiddenAfterQuit.isEmpty())
+        EXPECT_TRUE(studioLog().contains(QStringLiteral("recovery: removed the unfinished render")));
 }
 
 TEST_F(LaunchedStudio, ALaunchDuringAQuitStartsNoSecondStudio)
