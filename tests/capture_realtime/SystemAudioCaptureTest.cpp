@@ -269,10 +269,12 @@ protected:
 };
 
 // How closely a program's first sound is placed: pipewire-pulse reports a stream's timing only to within a few
-// milliseconds of its server cycle (its programs' first blocks measure about 5 ms off here, on either side).
+// milliseconds of its server cycle (its programs' first blocks measure about 5 ms off here, on either side), and
+// on a busy machine a program's own stream may open a cycle or two (10 ms each) after the output's, before
+// which it cannot be listened to.
 double streamTimingWithin()
 {
-    return qgetenv("OLVENNAR_TEST_SOUND_SERVER") == "pipewire" ? 0.010 : 0.002;
+    return qgetenv("OLVENNAR_TEST_SOUND_SERVER") == "pipewire" ? 0.021 : 0.002;
 }
 
 } // namespace
