@@ -42,8 +42,7 @@ std::optional<MediaError> MuxerFile::create()
     if (fd < 0)
         return Libav::failure(QStringLiteral("could not open ") + workPath_, AVERROR(errno));
     written_ = OpenFile::adopt(fd);
-    const QByteArray byDescriptor = "/proc/self/fd/" + QByteArray::number(fd);
-    rc = avio_open(&context_->pb, byDescriptor.constData(), AVIO_FLAG_WRITE);
+    rc = avio_open(&context_->pb, QFile::encodeName(written_.throughDescriptor()).constData(), AVIO_FLAG_WRITE);
     if (rc == AVERROR(ENOENT)) // no /proc: by path, as long as nobody renames the folder meanwhile
         rc = avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE);
     if (rc < 0)

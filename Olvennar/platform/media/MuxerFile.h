@@ -47,7 +47,8 @@ private:
     MovieFileType type_;
     MovieWriteMode mode_;
     Libav::OutputFormat context_;
-    // The file avio opened, from create() to the end: synced by descriptor, so a rename cannot lose it.
+    // The file create() made, from then to the end: written, synced and found by descriptor, so a rename
+    // cannot lose it.
     OpenFile written_;
     bool headerWritten_ = false;
     bool closed_ = false;

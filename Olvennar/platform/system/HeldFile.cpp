@@ -24,7 +24,7 @@ bool HeldFile::isAt(const QString& path) const
     return held->sameFileAs({static_cast<uint64_t>(there.st_dev), static_cast<uint64_t>(there.st_ino), 0});
 }
 
-QString HeldFile::throughDescriptor() const { return QStringLiteral("/proc/self/fd/") + QString::number(file_.descriptor()); }
+QString HeldFile::throughDescriptor() const { return file_.throughDescriptor(); }
 bool HeldFile::unlinked() const
 {
     const std::optional<OpenFile::Identity> held = file_.identity();

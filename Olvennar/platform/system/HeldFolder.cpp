@@ -19,7 +19,7 @@ std::optional<QString> HeldFolder::now(const QString& expected) const { return f
 
 std::optional<OpenFile::Identity> HeldFolder::identity() const { return folder_.identity(); }
 
-QString HeldFolder::throughDescriptor() const { return QStringLiteral("/proc/self/fd/") + QString::number(folder_.descriptor()); }
+QString HeldFolder::throughDescriptor() const { return folder_.throughDescriptor(); }
 
 QString HeldFolder::moved(const QString& path, const QString& from, const QString& to)
 {

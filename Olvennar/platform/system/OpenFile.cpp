@@ -28,9 +28,9 @@ std::optional<OpenFile::Identity> identityAt(const QString& path)
 }
 
 // The name the kernel keeps for a descriptor; it follows renames (a deleted file's name ends in " (deleted)").
-QString kernelName(int fd)
+QString kernelName(const OpenFile& file)
 {
-    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+    const QByteArray link = QFile::encodeName(file.throughDescriptor());
     char name[PATH_MAX];
     const ssize_t length = ::readlink(link.constData(), name, sizeof name);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof name)
@@ -81,6 +81,8 @@ std::optional<OpenFile::Identity> OpenFile::identity() const
     return identityOf(info);
 }
 
+QString OpenFile::throughDescriptor() const { return QStringLiteral("/proc/self/fd/") + QString::number(fd_); }
+
 std::optional<QString> OpenFile::location(const QStringList& expected) const
 {
     const std::optional<Identity> file = identity();
@@ -89,7 +91,7 @@ std::optional<QString> OpenFile::location(const QStringList& expected) const
     std::vector<Candidate> candidates;
     for (const QString& path : expected)
         candidates.emplace_back(path, identityAt(path));
-    if (const QString name = kernelName(fd_); !name.isEmpty())
+    if (const QString name = kernelName(*this); !name.isEmpty())
         candidates.emplace_back(name, identityAt(name));
     return firstNaming(*file, candidates);
 }

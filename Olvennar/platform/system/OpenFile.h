@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-// A read-only descriptor of a file, kept to sync it and to find it again: a descriptor stays with its file
+// A descriptor of a file, kept to sync it, to reach it and to find it again: a descriptor stays with its file
 // through every rename of the file or of its folders, a path does not. Owns the descriptor. Not thread-safe;
 // the owner serialises calls.
 class OpenFile {
@@ -38,6 +38,8 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
     int descriptor() const { return fd_; }
+    // A path that opens this very file (or folder) wherever it lies now: the descriptor's name in /proc.
+    QString throughDescriptor() const;
     // What names the file now (its device and inode); nothing when the descriptor cannot be read.
     std::optional<Identity> identity() const;
     // fsync of the file wherever it lies now; why it failed otherwise.
