@@ -8,7 +8,7 @@
 namespace {
 
 constexpr double tolerance = 0.01;
-const QSizeF hd(1920, 1080);
+const QSizeF fullHd(1920, 1080);
 
 void expectRect(const QRectF& actual, const QRectF& expected, const char* what)
 {
@@ -48,7 +48,7 @@ TEST(StudioGeometryTest, RestGeometryOfEveryLookAtDesignSize)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const StudioGeometry g(hd, 16.0 / 9.0, c.face, c.background);
+        const StudioGeometry g(fullHd, 16.0 / 9.0, c.face, c.background);
         expectFrame({g.windowRect, g.windowRadius, g.cardRect, g.cardRadius, g.cardRim}, c.frame);
         expectRect(g.safeArea, c.safeArea, "safe area");
         EXPECT_DOUBLE_EQ(g.edgeWidth, 1.6);
@@ -62,7 +62,7 @@ TEST(StudioGeometryTest, NonPositiveScreenAspectTakesTheFramesAspect)
         const StudioGeometry g(square, aspect, FaceLayout::bottomRight, StudioBackground::clay);
         EXPECT_NEAR(g.windowRect.width(), g.windowRect.height(), 1e-9) << aspect;
     }
-    const StudioGeometry wide(hd, 0, FaceLayout::bottomRight, StudioBackground::clay);
+    const StudioGeometry wide(fullHd, 0, FaceLayout::bottomRight, StudioBackground::clay);
     EXPECT_NEAR(wide.windowRect.height(), 843.75, 1e-9);
 }
 
@@ -84,28 +84,28 @@ TEST(StudioGeometryTest, LayoutFramesOfBothFaceLayouts)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        expectFrame(StudioGeometry(hd, 16.0 / 9.0, c.face, StudioBackground::linen).layoutFrame(c.state), c.frame);
+        expectFrame(StudioGeometry(fullHd, 16.0 / 9.0, c.face, StudioBackground::linen).layoutFrame(c.state), c.frame);
     }
 }
 
 TEST(StudioGeometryTest, OverviewIsTheWindowOrFitsARegionIntoItsVisiblePart)
 {
     for (StudioBackground background : {StudioBackground::linen, StudioBackground::darkRoom}) {
-        const StudioGeometry g(hd, 16.0 / 9.0, FaceLayout::tallLeft, background);
+        const StudioGeometry g(fullHd, 16.0 / 9.0, FaceLayout::tallLeft, background);
         EXPECT_EQ(g.overviewRect(QRectF(0, 0, 1, 1), 16.0 / 9.0), g.windowRect);
         EXPECT_EQ(g.overviewRect(QRectF(0.2, 0.2, 0, 0.5), 16.0 / 9.0), g.windowRect);
         EXPECT_EQ(g.overviewRect(QRectF(0.2, 0.2, 0.5, -0.1), 16.0 / 9.0), g.windowRect);
         const QRectF other(10, 20, 300, 200);
         EXPECT_EQ(g.overviewRect(QRectF(0, 0, 1, 1), 16.0 / 9.0, other), other);
     }
-    const StudioGeometry light(hd, 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::linen);
+    const StudioGeometry light(fullHd, 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::linen);
     // A region of half the screen's width and full height: aspect 8:9, height-limited, centred.
     expectRect(light.overviewRect(QRectF(0, 0, 0.5, 1), 16.0 / 9.0), {545, 144.25, 750, 843.75}, "tall region");
     // A wide strip: width-limited, centred vertically.
     expectRect(light.overviewRect(QRectF(0, 0.25, 1, 0.25), 16.0 / 9.0), {170, 460.66, 1500, 210.94}, "strip");
 
     // Dark room: the window is cut at the frame, its bottom raised to 0.05 H, and the region sits at 35 %.
-    const StudioGeometry dark(hd, 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::darkRoom);
+    const StudioGeometry dark(fullHd, 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::darkRoom);
     const double visibleBottom = 54; // 0.05 × 1080
     const double visibleTop = 1080 - 0.085 * 1080;
     const double visibleHeight = visibleTop - visibleBottom;
@@ -119,7 +119,7 @@ TEST(StudioGeometryTest, OverviewIsTheWindowOrFitsARegionIntoItsVisiblePart)
 
 TEST(StudioGeometryTest, CardFramingCoversTheCardAndKeepsHeadroom)
 {
-    const StudioGeometry g(hd, 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::linen);
+    const StudioGeometry g(fullHd, 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::linen);
     const auto framing = FaceCardFraming::make(g, QSizeF(1920, 1080));
     ASSERT_TRUE(framing);
     EXPECT_NEAR(framing->scale, 330.0 / 1080.0, 1e-9);
@@ -139,7 +139,7 @@ TEST(StudioGeometryTest, CardFramingCoversTheCardAndKeepsHeadroom)
 
 TEST(StudioGeometryTest, CardFramingRefusesEmptyPicturesAndCards)
 {
-    const StudioGeometry g(hd, 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::linen);
+    const StudioGeometry g(fullHd, 16.0 / 9.0, FaceLayout::bottomRight, StudioBackground::linen);
     EXPECT_FALSE(FaceCardFraming::make(g, QSizeF(0, 0)));
     EXPECT_FALSE(FaceCardFraming::make(g, QSizeF(1920, 0)));
     EXPECT_FALSE(FaceCardFraming::make(g, QSizeF(-1, 1080)));

@@ -62,9 +62,9 @@ TEST(TakeDescription, ZoomSidecarKeysAndFallbacks)
     EXPECT_EQ(TakeDescription::zoomObject(ZoomTimeline::none(), ZoomMode::off), (QJsonObject{{"mode", "Off"}, {"zooms", QJsonArray{}}}));
 }
 
-using TakeFiles = FinishTest;
+using SidecarFiles = FinishTest;
 
-TEST_F(TakeFiles, WritesPrettySortedThroughAHiddenSiblingAndLogsAFailure)
+TEST_F(SidecarFiles, WritesPrettySortedThroughAHiddenSiblingAndLogsAFailure)
 {
     const QString file = take(QStringLiteral("zoom.json"));
     HeldSidecars refused;

@@ -12,8 +12,8 @@
 
 namespace {
 
-const QDateTime now = QDateTime(QDate(2026, 1, 31), QTime(12, 0), Qt::UTC);
-const QDateTime modified = now.addSecs(-600);
+const QDateTime takeNow = QDateTime(QDate(2026, 1, 31), QTime(12, 0), Qt::UTC);
+const QDateTime modified = takeNow.addSecs(-600);
 
 class NextTakeTest : public SandboxTest {
 protected:
@@ -27,7 +27,7 @@ protected:
         out.setFileTime(changed, QFileDevice::FileModificationTime);
         return file;
     }
-    std::optional<NextTake> load(const QByteArray& json, const QDateTime& at = now, QString* why = nullptr)
+    std::optional<NextTake> load(const QByteArray& json, const QDateTime& at = takeNow, QString* why = nullptr)
     {
         const auto root = [](RecordingChannel, const QString& requested) { return requested.isEmpty() ? QStringLiteral("/own") : requested; };
         return NextTake::load(write(json), at, root, why);
@@ -67,7 +67,7 @@ TEST_F(NextTakeTest, RefusesWhatIsNotAUsableRecord)
     const char* refused[] = {R"({"script_id":"  \n"})", R"({"title":"no id"})", R"([{"script_id":"a"}])", "", "not json", R"({"script_id":null})"};
     for (const char* json : refused)
         EXPECT_FALSE(load(json)) << json;
-    EXPECT_FALSE(NextTake::load(path(QStringLiteral("missing.json")), now, {}));
+    EXPECT_FALSE(NextTake::load(path(QStringLiteral("missing.json")), takeNow, {}));
 }
 
 TEST_F(NextTakeTest, WrittenAtIsAStrictInternetDateElseTheFileTime)
@@ -98,9 +98,9 @@ TEST_F(NextTakeTest, WrittenAtIsAStrictInternetDateElseTheFileTime)
 TEST_F(NextTakeTest, StaleAtSixHoursToTheMillisecondAndAFutureDateLoads)
 {
     const QByteArray json = R"({"script_id":"a","written_at":"2026-01-31T06:00:00Z"})";
-    EXPECT_FALSE(load(json, now));
-    EXPECT_TRUE(load(json, now.addMSecs(-100)));
-    EXPECT_TRUE(load(R"({"script_id":"a","written_at":"2026-02-01T06:00:00Z"})", now));
+    EXPECT_FALSE(load(json, takeNow));
+    EXPECT_TRUE(load(json, takeNow.addMSecs(-100)));
+    EXPECT_TRUE(load(R"({"script_id":"a","written_at":"2026-02-01T06:00:00Z"})", takeNow));
 }
 
 TEST_F(NextTakeTest, VoiceTrackOnlyFromABooleanOrOneOrZero)
@@ -122,7 +122,7 @@ TEST_F(NextTakeTest, AFileOverOneMebibyteIsRefusedWithAReason)
     fits.append(QByteArray(NextTake::maximumFileBytes - fits.size(), ' '));
     EXPECT_TRUE(load(fits));
     QString why;
-    EXPECT_FALSE(load(fits + " ", now, &why));
+    EXPECT_FALSE(load(fits + " ", takeNow, &why));
     EXPECT_TRUE(why.endsWith(QStringLiteral(", larger than 1 MiB"))) << why.toStdString();
 }
 

@@ -9,6 +9,7 @@
 #include "platform/system/HostClock.h"
 #include "support/FakeAccessProbe.h"
 #include "support/TestEnvironment.h"
+#include "takes/ScreenTake.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +19,12 @@
 
 #include <memory>
 #include <vector>
+
+// The studio's screen take, as its table made it.
+inline const ScreenTake& screenTakeOf(const RecordingController& controller)
+{
+    return static_cast<const ScreenTake&>(*controller.takeOf(CaptureMode::screen));
+}
 
 // A controller over fake displays, devices and recorders, with the phases it went through.
 class ScreenTakeFlow : public SandboxTest {

@@ -26,12 +26,6 @@
 
 namespace {
 
-// The studio's screen take, as its table made it.
-const ScreenTake& screenTakeOf(const RecordingController& controller)
-{
-    return static_cast<const ScreenTake&>(*controller.takeOf(CaptureMode::screen));
-}
-
 // The save runs; the render it queues is kept in `renders` instead.
 void keepRenders(RecordingController& controller, std::vector<std::shared_ptr<RenderWork>>& renders)
 {

@@ -11,11 +11,6 @@
 
 namespace {
 
-const ScreenTake& screenTakeOf(const RecordingController& controller)
-{
-    return static_cast<const ScreenTake&>(*controller.takeOf(CaptureMode::screen));
-}
-
 // What a quit would count at every turn of the main loop while `work` runs there, as a Ctrl+Q arriving
 // between two turns would.
 template <typename Work>
