@@ -6,6 +6,7 @@
 #include "support/FlashToneClient.h"
 #include "support/MovieProbe.h"
 #include "support/PrivateNullSink.h"
+#include "support/ReferenceRecording.h"
 #include "support/TestEnvironment.h"
 #include "support/ToneFile.h"
 #include "support/X11TestWindow.h"
@@ -132,9 +133,22 @@ TEST_F(ScreenTake, twentySecondsOfSteadyToneOnBothTracksHaveNoBreaksAndStartWith
     auto o = options();
     o.microphoneDeviceID = microphoneSink->microphone();
     const QString raw = path(QStringLiteral("raw.mov"));
+    // The same two sources recorded plainly beside the take: only what they lack is the studio's fault.
+    auto microphoneHeard = ReferenceRecording::start(microphoneSink->microphone(), path(QStringLiteral("mic.raw")));
+    auto systemHeard = ReferenceRecording::startOfProgram(systemPlayer.processId(), path(QStringLiteral("system.raw")));
+    ASSERT_TRUE(microphoneHeard && systemHeard);
+    const auto takeAsked = std::chrono::steady_clock::now();
     ASSERT_FALSE(take->start(o, raw));
+    const auto takeStarted = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(20));
     const auto result = stop(*take);
+    const std::vector<float> heard[] = {microphoneHeard->stop(), systemHeard->stop()};
+    // The plain recordings began up to half a second after parec was asked to start.
+    const auto secondsBefore = [](auto later, const ReferenceRecording& recording) {
+        return std::chrono::duration<double>(later - recording.launchedAt()).count();
+    };
+    const double leadsFrom[] = {secondsBefore(takeAsked, *microphoneHeard) - 0.5, secondsBefore(takeAsked, *systemHeard) - 0.5};
+    const double leadsTo[] = {secondsBefore(takeStarted, *microphoneHeard) + 0.05, secondsBefore(takeStarted, *systemHeard) + 0.05};
     microphonePlayer.kill();
     systemPlayer.kill();
     microphonePlayer.waitForFinished();
@@ -159,11 +173,15 @@ TEST_F(ScreenTake, twentySecondsOfSteadyToneOnBothTracksHaveNoBreaksAndStartWith
         MovieProbe::Sound sound;
         ASSERT_TRUE(MovieProbe::decodeAudio(raw, track, sound));
         const ToneFile::Breaks breaks = ToneFile::breaksIn(sound.mono, sound.sampleRate, sound.startSeconds, frequencies[track]);
-        std::printf("track %d: tone from %+.1f ms, %d dropouts, %d phase jumps\n", track, breaks.firstLoudSeconds * 1000, breaks.dropouts, breaks.phaseJumps);
+        const ToneFile::Breaks serverBreaks = ToneFile::breaksIn(heard[track], 48000, 0, frequencies[track]);
+        std::printf("track %d: tone from %+.1f ms, %d dropouts, %d phase jumps (the server's own: %d, %d)\n", track,
+            breaks.firstLoudSeconds * 1000, breaks.dropouts, breaks.phaseJumps, serverBreaks.dropouts, serverBreaks.phaseJumps);
         EXPECT_GE(breaks.firstLoudSeconds, -0.001) << "track " << track;
         EXPECT_LE(breaks.firstLoudSeconds, 0.020) << "track " << track;
-        EXPECT_EQ(breaks.dropouts, 0) << "track " << track;
-        EXPECT_EQ(breaks.phaseJumps, 0) << "track " << track;
+        // A break the server put into the source itself (PipeWire's, now and then, on a virtual machine) is not the studio's.
+        const std::vector<double> studios = ReferenceRecording::breaksNotHeard(breaks.at, serverBreaks.at, leadsFrom[track], leadsTo[track]);
+        for (double t : studios)
+            ADD_FAILURE() << "track " << track << ": a break at " << t << " s that a plain recording of the source did not hear";
     }
     // The microphone's start-up latency settled without a step in either track.
     EXPECT_FALSE(readLog().contains(QStringLiteral("timeline moved")));

@@ -73,10 +73,14 @@ Breaks breaksIn(const std::vector<float>& x, int sampleRate, double startSeconds
     size_t quietRun = 0, lastJump = 0;
     for (size_t i = from; i + 1 < to; ++i) {
         quietRun = std::fabs(x[i]) < 1e-4f ? quietRun + 1 : 0;
-        if (quietRun == rate / 500)
+        const double seconds = startSeconds + static_cast<double>(i) / sampleRate;
+        if (quietRun == rate / 500) {
             ++found.dropouts;
+            found.at.push_back(seconds - 0.002);
+        }
         if (std::fabs(x[i + 1] + x[i - 1] - twoCos * x[i]) > 0.005 && i > lastJump + rate / 100) {
             ++found.phaseJumps;
+            found.at.push_back(seconds);
             lastJump = i;
         }
     }

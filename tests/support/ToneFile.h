@@ -16,6 +16,7 @@ struct Breaks {
     double firstLoudSeconds = -1; // -1: never loud
     int dropouts = 0; // runs of silence of 2 ms or more
     int phaseJumps = 0; // places where the sine does not continue itself
+    std::vector<double> at; // where each dropout and jump begins, in seconds
 };
 // `mono` starts at `startSeconds`; the ends (where codecs ring and the tail stops mid-block) are not judged.
 Breaks breaksIn(const std::vector<float>& mono, int sampleRate, double startSeconds, double frequency);
