@@ -62,11 +62,12 @@ protected:
         ::kill(static_cast<pid_t>(studio.processId()), SIGTERM);
         ::kill(static_cast<pid_t>(studio.processId()), SIGHUP);
     }
-    // The signals after the first were taken as the same request, not as one to end at once.
+    // The signals after the first were taken as the same request, not as one to end at once. Sent back to back,
+    // either may come first: the kernel hands the lower-numbered pending signal (SIGHUP) over first.
     void tookAsOneRequest() const
     {
         const QString log = studioLog();
-        EXPECT_TRUE(log.contains(QStringLiteral("quit: SIGTERM received")));
+        EXPECT_TRUE(log.contains(QStringLiteral("quit: SIGTERM received")) || log.contains(QStringLiteral("quit: SIGHUP received"))) << log.toStdString();
         EXPECT_TRUE(log.contains(QStringLiteral(" is the same request; the end goes on"))) << log.toStdString();
         EXPECT_FALSE(log.contains(QStringLiteral(" again; the studio ends now")));
     }
