@@ -12,6 +12,10 @@
 // A studio killed in the middle of a finish job leaves the job's note and its half-made pieces; the next
 // launch sweeps the save root and resumes the job on a row of the queue, once.
 class FinishResumeBase : public FinishTest {
+public:
+    // Waits for a job the queue runs.
+    static FinishWork::Outcome answer(QFuture<FinishWork::Outcome> future);
+
 protected:
     QString takes(const QString& name) const { return path(QStringLiteral("Takes/") + name); }
     void write(const QString& file, const QByteArray& content) const
@@ -21,8 +25,6 @@ protected:
         out.write(content);
     }
 
-    // Waits for a job the queue runs.
-    static FinishWork::Outcome answer(QFuture<FinishWork::Outcome> future);
     // What the launch does with the sweep's findings; the rows' outcomes, in order.
     std::vector<FinishWork::Outcome> resumeAll(const TakeRecovery::Findings& found);
     // What the launch does with the renders the crash guard stopped: a failed row each.

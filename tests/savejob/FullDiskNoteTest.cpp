@@ -1,4 +1,5 @@
 #include "FinishFixture.h"
+#include "FinishResumeFixture.h"
 
 #include "finishing/NoteFolders.h"
 #include "finishing/PendingRender.h"
@@ -8,7 +9,6 @@
 #include "support/QueueRender.h"
 
 #include <QCoreApplication>
-#include <QCoroFuture>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -24,12 +24,6 @@ namespace {
 // The small disk's folder, and what one run of the studio does on it.
 constexpr const char* diskVariable = "OLVENNAR_FULL_DISK";
 constexpr const char* runVariable = "OLVENNAR_FULL_DISK_RUN";
-
-QCoro::Task<FinishWork::Outcome> outcomeOf(QFuture<FinishWork::Outcome> future)
-{
-    co_await future;
-    co_return future.result();
-}
 
 // A saved take whose render waits for its break when the disk fills up, and the studio runs after it: each
 // run is a process of its own over one small tmpfs, which lives as long as the runs.
@@ -134,7 +128,7 @@ TEST_F(FullDisk, DISABLED_studioRun)
         ASSERT_EQ(found.renders.size(), 1u) << readLog().toStdString();
         EXPECT_EQ(found.renders.front().relaunches, 1);
         EXPECT_TRUE(found.missingFinals.isEmpty());
-        const FinishWork::Outcome outcome = QCoro::waitFor(outcomeOf(controller->finishQueue().submit(std::make_shared<RenderWork>(found.renders.front()))));
+        const FinishWork::Outcome outcome = FinishResumeBase::answer(controller->finishQueue().submit(std::make_shared<RenderWork>(found.renders.front())));
         EXPECT_FALSE(outcome.failure);
         EXPECT_EQ(read(final()), QByteArray("final"));
         EXPECT_FALSE(QFileInfo::exists(note()));

@@ -8,11 +8,6 @@
 
 namespace {
 
-double seconds(const QString& movie)
-{
-    return MovieProbe::number(MovieProbe::streams(movie)[QStringLiteral("format")].toObject(), QStringLiteral("duration"));
-}
-
 TEST_F(LaunchedStudio, ATakeFolderRenamedRightAfterTheStopWhileTheNextTakeFilmsInItsNameLeavesEachTakeItsOwnFinal)
 {
     QProcess& studio = filmATake();
@@ -27,14 +22,14 @@ TEST_F(LaunchedStudio, ATakeFolderRenamedRightAfterTheStopWhileTheNextTakeFilmsI
         SCOPED_TRACE(take.toStdString());
         ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFileInfo::exists(take + QStringLiteral("/Raw/raw.mov")) && QFileInfo::exists(take + QStringLiteral("/final.mov")); }, 180000))
             << studioLog().toStdString();
-        const double raw = seconds(take + QStringLiteral("/Raw/raw.mov"));
-        const double final = seconds(take + QStringLiteral("/final.mov"));
+        const double raw = MovieProbe::durationSeconds(take + QStringLiteral("/Raw/raw.mov"));
+        const double final = MovieProbe::durationSeconds(take + QStringLiteral("/final.mov"));
         std::cout << QFileInfo(take).fileName().toStdString() << ": raw " << raw << " s, final " << final << " s\n";
         EXPECT_NEAR(final, raw, 0.5);
         EXPECT_FALSE(QFileInfo::exists(take + QStringLiteral("/raw.mov")));
         EXPECT_TRUE(TestEnvironment::waitUntil([&] { return !QFileInfo::exists(take + QStringLiteral("/.final.pending")); }, 10000));
     }
-    EXPECT_GT(seconds(takeFolder() + QStringLiteral("/final.mov")), seconds(renamed + QStringLiteral("/final.mov")) + 1.5) << "each final is its own take's";
+    EXPECT_GT(MovieProbe::durationSeconds(takeFolder() + QStringLiteral("/final.mov")), MovieProbe::durationSeconds(renamed + QStringLiteral("/final.mov")) + 1.5) << "each final is its own take's";
     EXPECT_TRUE(studioLog().contains(QStringLiteral("take folder moved: ") + takeFolder() + QStringLiteral(" -> ") + renamed)) << studioLog().toStdString();
     // Nothing about the folders failed; a busy machine may still drop frames of the take filmed beside the render.
     QString failures = studioLog();

@@ -8,11 +8,6 @@
 
 namespace {
 
-double seconds(const QString& movie)
-{
-    return MovieProbe::number(MovieProbe::streams(movie)[QStringLiteral("format")].toObject(), QStringLiteral("duration"));
-}
-
 // What lies in the folder and its Raw/, each movie with its length: said with the outcome.
 QString onDisk(const QString& folder)
 {
@@ -21,7 +16,7 @@ QString onDisk(const QString& folder)
         for (const QFileInfo& file : QDir(place).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
             QString line = QDir(folder).relativeFilePath(file.filePath());
             if (file.suffix() == QLatin1String("mov"))
-                line += QStringLiteral(" (") + QString::number(seconds(file.filePath()), 'f', 2) + QStringLiteral(" s)");
+                line += QStringLiteral(" (") + QString::number(MovieProbe::durationSeconds(file.filePath()), 'f', 2) + QStringLiteral(" s)");
             said << line;
         }
     }
@@ -49,8 +44,8 @@ TEST_F(LaunchedStudio, ATakeDeletedWhileItsRenderWaitsAndTheNextTakeFilmedAtOnce
     const QString nextRaw = folder.filePath(QStringLiteral("Raw/raw-2.mov"));
     const QString nextFinal = folder.filePath(QStringLiteral("final-2.mov"));
     ASSERT_TRUE(QFileInfo::exists(nextFinal) && QFileInfo::exists(nextRaw)) << onDisk(takeFolder()).toStdString() << "\n" << studioLog().toStdString();
-    EXPECT_NEAR(seconds(nextFinal), seconds(nextRaw), 0.5);
-    EXPECT_GT(seconds(nextFinal), 5.5) << "the seven-second take, not the deleted one";
+    EXPECT_NEAR(MovieProbe::durationSeconds(nextFinal), MovieProbe::durationSeconds(nextRaw), 0.5);
+    EXPECT_GT(MovieProbe::durationSeconds(nextFinal), 5.5) << "the seven-second take, not the deleted one";
     // The deleted take's render made nothing and says why.
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("final.mov"))));
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("Raw/raw.mov"))));

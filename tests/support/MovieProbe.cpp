@@ -109,6 +109,8 @@ double number(const QJsonObject& object, const QString& key)
     return value.isString() ? value.toString().toDouble() : value.toDouble();
 }
 
+double durationSeconds(const QString& path) { return number(streams(path)[QStringLiteral("format")].toObject(), QStringLiteral("duration")); }
+
 void expectFields(const QJsonObject& object, const std::vector<std::pair<QString, QString>>& expected)
 {
     for (const auto& [key, text] : expected) {

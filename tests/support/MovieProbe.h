@@ -17,6 +17,8 @@ QJsonArray streamsOfType(const QJsonObject& probe, const QString& type);
 std::vector<QJsonObject> packetsOf(const QJsonObject& probe, int streamIndex);
 // A field as a number whether ffprobe wrote it as a number or as a string.
 double number(const QJsonObject& object, const QString& key);
+// The movie's length as ffprobe gives it (its format's duration), in seconds.
+double durationSeconds(const QString& path);
 // Each named field equals its expected text (numbers compared as their shortest decimal form).
 void expectFields(const QJsonObject& object, const std::vector<std::pair<QString, QString>>& expected);
 // Every picture of the first video stream with its presentation time in seconds; false when unreadable.
