@@ -227,21 +227,12 @@ public:
 private:
     void setVolume(int volume)
     {
-        const QString process = QStringLiteral("application.process.id = \"%1\"").arg(process_.processId());
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (std::chrono::steady_clock::now() < deadline) {
-            QProcess pactl;
-            pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
-            pactl.waitForFinished(5000);
-            for (const QString& input : QString::fromUtf8(pactl.readAllStandardOutput()).split(QStringLiteral("Sink Input #"))) {
-                if (input.contains(process)) {
-                    QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-sink-input-volume"), input.section(QLatin1Char('\n'), 0, 0).trimmed(), QString::number(volume)});
-                    return;
-                }
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const QString stream = ReferenceRecording::programStream(process_.processId());
+        if (stream.isEmpty()) {
+            ADD_FAILURE() << "paplay never played";
+            return;
         }
-        ADD_FAILURE() << "paplay never played";
+        QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-sink-input-volume"), stream, QString::number(volume)});
     }
 
     QProcess process_;

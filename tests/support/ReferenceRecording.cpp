@@ -13,8 +13,15 @@ std::unique_ptr<ReferenceRecording> ReferenceRecording::start(const QString& dev
 
 std::unique_ptr<ReferenceRecording> ReferenceRecording::startOfProgram(qint64 pid, const QString& rawPath)
 {
+    const QString stream = programStream(pid);
+    return stream.isEmpty() ? nullptr : record({QStringLiteral("--monitor-stream=") + stream}, rawPath);
+}
+
+QString ReferenceRecording::programStream(qint64 pid)
+{
     const QString owner = QStringLiteral("application.process.id = \"%1\"").arg(pid);
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < deadline) {
         QProcess pactl;
         pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
         pactl.waitForFinished(5000);
@@ -23,11 +30,11 @@ std::unique_ptr<ReferenceRecording> ReferenceRecording::startOfProgram(qint64 pi
             if (line.startsWith(QStringLiteral("Sink Input #")))
                 input = line.mid(12).trimmed();
             else if (line.trimmed() == owner)
-                return record({QStringLiteral("--monitor-stream=") + input}, rawPath);
+                return input;
         }
-        QThread::msleep(100);
+        QThread::msleep(10);
     }
-    return nullptr;
+    return {};
 }
 
 std::unique_ptr<ReferenceRecording> ReferenceRecording::record(const QStringList& source, const QString& rawPath)

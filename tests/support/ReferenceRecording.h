@@ -18,6 +18,9 @@ public:
     // The sound of the program with process id `pid` alone, as the studio records a program (nothing when the
     // server shows no stream of it within two seconds).
     static std::unique_ptr<ReferenceRecording> startOfProgram(qint64 pid, const QString& rawPath);
+    // The server's number for the stream of the program with process id `pid` (a sink input), once the server
+    // shows it; empty when it does not within two seconds.
+    static QString programStream(qint64 pid);
     ~ReferenceRecording();
 
     // Ends the recording; the sound heard so far, both channels mixed down, at 48 kHz.
