@@ -209,6 +209,102 @@ TEST_F(MovieWriterTest, ACaptureFileWhoseFolderWasRenamedFinishesWholeWhereItNow
     EXPECT_TRUE(hiddenFiles(path(QStringLiteral("intro"))).isEmpty());
 }
 
+// The top-level boxes of a QuickTime file with where each begins, as far as they are whole.
+struct TopLevelBoxes {
+    std::vector<std::pair<QByteArray, int64_t>> boxes; // type, offset
+    bool endsWhole = true; // false: the last box runs past the end of the file
+};
+
+TopLevelBoxes topLevelBoxesOf(const QByteArray& file)
+{
+    TopLevelBoxes found;
+    int64_t offset = 0;
+    while (offset < file.size()) {
+        if (file.size() - offset < 8) {
+            found.endsWhole = false;
+            break;
+        }
+        const auto* at = reinterpret_cast<const uint8_t*>(file.constData() + offset);
+        const int64_t size = (int64_t(at[0]) << 24) | (at[1] << 16) | (at[2] << 8) | at[3];
+        if (size < 8 || offset + size > file.size()) {
+            found.endsWhole = false;
+            break;
+        }
+        found.boxes.emplace_back(file.mid(offset + 4, 4), offset);
+        offset += size;
+    }
+    return found;
+}
+
+// Two seconds of capture with sound; the writer's status as an exit code: 0 finished, 1 an append failed,
+// 2 the finish failed.
+int writeTwoSecondsOfCapture(const QString& target)
+{
+    MovieWriter writer(target, MovieFileType::quickTimeMovie, MovieWriteMode::capture);
+    MovieWriterInput* video = writer.addVideoInput(videoSettingsFor(MovieRecipe {}));
+    MovieWriterInput* audio = writer.addAudioInput(AudioSettings {48000, 2, 128000});
+    if (!video || !audio || !writer.startWriting())
+        return 3;
+    writer.startSession(MediaTime::zero());
+    for (int f = 0; f < 60; ++f) {
+        if (!video->append(MediaSample::video(movingNoise(320, 180, f), MediaTime(f, 30)))
+            || !audio->append(MediaSample::sound(tone(48000, 2, 1600, f * 1600), MediaTime(f * 1600, 48000)))) {
+            writer.cancelWriting();
+            return 1;
+        }
+    }
+    video->markAsFinished();
+    audio->markAsFinished();
+    return writer.finishWriting() ? 0 : 2;
+}
+
+// A disk that fills part-way through a fragment, during the take or as its last fragment is written at the
+// stop: the capture file is cut back to its last whole fragment, so it still opens, with the picture up to there.
+TEST_F(MovieWriterTest, ACaptureFileCutOffByAFullDiskEndsAtItsLastWholeFragment)
+{
+    const QString whole = path(QStringLiteral("whole.mov"));
+    ASSERT_EQ(writeTwoSecondsOfCapture(whole), 0);
+    const QByteArray wholeBytes = readText(whole);
+    const TopLevelBoxes wholeBoxes = topLevelBoxesOf(wholeBytes);
+    ASSERT_TRUE(wholeBoxes.endsWhole);
+    std::vector<int64_t> moofs;
+    for (const auto& [type, offset] : wholeBoxes.boxes) {
+        if (type == "moof")
+            moofs.push_back(offset);
+    }
+    ASSERT_GE(moofs.size(), 4u) << "a fragment every half second";
+
+    // The disk fills inside the second fragment's header, inside its picture data, and inside the last
+    // fragment's header, which only the finish writes.
+    const std::vector<int64_t> limits {moofs[1] + 20, (moofs[1] + moofs[2]) / 2, moofs.back() + 20};
+    for (size_t round = 0; round < limits.size(); ++round) {
+        const QString cut = path(QStringLiteral("cut-%1.mov").arg(round));
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // A file size limit stands in for a full disk: writes fail with EFBIG.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlim_t size = static_cast<rlim_t>(limits[round]);
+            rlimit limit {size, size};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            _exit(writeTwoSecondsOfCapture(cut));
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_TRUE(WEXITSTATUS(status) == 1 || WEXITSTATUS(status) == 2) << "round " << round << ": the write fails and says so";
+
+        const QByteArray bytes = readText(cut);
+        const TopLevelBoxes boxes = topLevelBoxesOf(bytes);
+        EXPECT_TRUE(boxes.endsWhole) << "round " << round << ": " << bytes.size() << " bytes, the disk filled at " << limits[round];
+        ASSERT_FALSE(boxes.boxes.empty());
+        EXPECT_EQ(boxes.boxes.back().first, QByteArray("mdat")) << "round " << round << ": ends with a fragment's data";
+        const QJsonArray videos = streamsOfType(probe(cut), QStringLiteral("video"));
+        ASSERT_EQ(videos.size(), 1) << "round " << round << ": the file opens";
+        EXPECT_GT(number(videos.at(0).toObject(), "duration"), 0.3) << "round " << round << ": the first fragment at least";
+    }
+}
+
 // The folder renamed the instant the capture file appears in it (as a user or a file manager may, while the
 // writer is still opening it): the writer keeps writing that file, and finds it where it now lies.
 TEST_F(MovieWriterTest, AFolderRenamedTheMomentItsCaptureFileAppearsKeepsTheFileWithTheWriter)

@@ -20,9 +20,9 @@
 //
 // Life: create → add inputs → startWriting() → startSession(t) → appends → markAsFinished each input →
 // finishWriting(). The session start is file time 0; samples before it are dropped.
-// Capture mode writes a fragmented file in place, readable at any moment; finishing mode writes a hidden
-// sibling and renames it over the target only when the trailer is written, so a failure leaves the old
-// target untouched and no sibling behind.
+// Capture mode writes a fragmented file in place, readable at any moment, and cut back to its last whole
+// fragment after a failed write (a full disk); finishing mode writes a hidden sibling and renames it over the
+// target only when the trailer is written, so a failure leaves the old target untouched and no sibling behind.
 //
 // Threading: all members are thread-safe. Inputs may be fed from different queues at once; encoding runs
 // on the appending thread, muxing under the writer's lock. Status numbers follow the usual writer

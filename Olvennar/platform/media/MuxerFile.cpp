@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -82,9 +84,13 @@ std::optional<MediaError> MuxerFile::writeHeader()
     }
     const int rc = avformat_write_header(context_.get(), &options);
     av_dict_free(&options);
-    if (rc < 0)
+    if (rc < 0) {
+        writeFailed_ = true;
         return Libav::failure(QStringLiteral("could not write the header"), rc);
+    }
     headerWritten_ = true;
+    // Packets are flushed one by one, so the file now ends where avio stands.
+    wholeUpTo_ = avio_tell(context_->pb);
     return std::nullopt;
 }
 
@@ -96,8 +102,12 @@ std::optional<MediaError> MuxerFile::write(AVPacket* packet)
                                                     : av_interleaved_write_frame(context_.get(), packet);
     if (mode_ == MovieWriteMode::capture)
         av_packet_unref(packet);
-    if (rc < 0)
+    if (rc < 0) {
+        writeFailed_ = true;
         return Libav::failure(QStringLiteral("could not write a packet"), rc);
+    }
+    if (mode_ == MovieWriteMode::capture)
+        wholeUpTo_ = avio_tell(context_->pb);
     return std::nullopt;
 }
 
@@ -110,13 +120,19 @@ std::optional<MediaError> MuxerFile::finish()
         if (mode_ == MovieWriteMode::finishing)
             av_interleaved_write_frame(context_.get(), nullptr);
         const int rc = av_write_trailer(context_.get());
-        if (rc < 0)
+        if (rc < 0) {
+            writeFailed_ = true;
             failure = Libav::failure(QStringLiteral("could not write the trailer"), rc);
+        }
     }
     const int closeRc = avio_closep(&context_->pb);
+    // The trailer may stay buffered to the close, so a full disk can show only there.
+    if (closeRc < 0)
+        writeFailed_ = true;
     if (!failure && closeRc < 0)
         failure = Libav::failure(QStringLiteral("could not close the file"), closeRc);
     closed_ = true;
+    cutBackToWholeFragments();
     if (!failure) {
         if (auto why = written_.sync())
             failure = MediaError {QStringLiteral("could not sync ") + workPath_ + QStringLiteral(": ") + *why, 0};
@@ -152,6 +168,19 @@ void MuxerFile::closeAndDiscard()
     if (context_->pb)
         avio_closep(&context_->pb);
     closed_ = true;
+    cutBackToWholeFragments();
     if (mode_ == MovieWriteMode::finishing)
         QFile::remove(workPath_);
+}
+
+void MuxerFile::cutBackToWholeFragments()
+{
+    if (mode_ != MovieWriteMode::capture || !writeFailed_ || !written_.isOpen())
+        return;
+    // Cut only: a file already shorter than the mark (a write that never landed) is not padded.
+    struct stat status {};
+    if (::fstat(written_.descriptor(), &status) != 0 || status.st_size <= wholeUpTo_)
+        return;
+    // Should the cut fail, the file stays as the failed write left it.
+    [[maybe_unused]] const int cut = ::ftruncate(written_.descriptor(), wholeUpTo_);
 }

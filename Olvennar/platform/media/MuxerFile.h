@@ -29,7 +29,8 @@ public:
     // Trailer, close, fsync and (finishing) rename over the target. On failure the sibling is removed. The
     // file synced is the one written, wherever a rename of its folder took it meanwhile.
     std::optional<MediaError> finish();
-    // Closes without a trailer; a finishing sibling is removed, a capture file stays as written.
+    // Closes without a trailer; a finishing sibling is removed, a capture file stays as written (cut back to
+    // its last whole fragment when a write failed).
     void abandon();
 
     const QString& targetPath() const { return targetPath_; }
@@ -41,6 +42,9 @@ public:
 
 private:
     void closeAndDiscard();
+    // A capture file whose write failed half-way through a fragment (a full disk) is cut back to its last
+    // whole fragment, so every reader opens what it holds.
+    void cutBackToWholeFragments();
 
     QString targetPath_;
     QString workPath_;
@@ -52,4 +56,8 @@ private:
     OpenFile written_;
     bool headerWritten_ = false;
     bool closed_ = false;
+    // Capture mode: where the file ended after the last write that reached the disk whole, and whether a
+    // later one failed part-way.
+    int64_t wholeUpTo_ = 0;
+    bool writeFailed_ = false;
 };
