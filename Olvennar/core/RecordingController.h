@@ -146,6 +146,10 @@ public:
     bool finishWaitingForBreak() const { return finishWaitingForBreak_; } void setFinishWaitingForBreak(bool waiting);
     double elapsed() const { return elapsed_; } void setElapsed(double seconds) { publish(elapsed_, seconds); }
     QDateTime lastTakeEndedAt() const { return lastTakeEndedAt_; }
+    // A start/stop press this soon after a take stopped on its own (a full disk, a lost source) raced that stop:
+    // the user was stopping the take, not asking for a new one.
+    static constexpr double pressAfterOwnStopSeconds = 1.0;
+    bool pressRacedTheTakesOwnStop() const override;
     // Screen and sound.
     const std::vector<DisplayInfo>& displays() const { return screen_.displays; } void setDisplays(std::vector<DisplayInfo> displays);
     std::optional<quint32> selectedDisplayID() const { return screen_.selectedDisplayID; }
@@ -326,6 +330,8 @@ private:
     bool finishWaitingForBreak_ = false;
     double elapsed_ = 0;
     QDateTime lastTakeEndedAt_;
+    bool stopAsked_ = false; // the take under way was asked to stop or discard
+    std::optional<double> stoppedOnItsOwnAt_; // scheduler seconds
     bool restoringModeSettings_ = false;
     ScreenAndSound screen_;
     AccessState access_;

@@ -38,6 +38,10 @@ void RecordingController::registerHotKeys()
         case RecordingPhase::Kind::idle:
         case RecordingPhase::Kind::finished:
         case RecordingPhase::Kind::failed:
+            if (weak->pressRacedTheTakesOwnStop()) {
+                Diagnostics::log(QStringLiteral("start/stop key: the take had just stopped on its own; the press is taken as its stop"));
+                break;
+            }
             weak->start();
             break;
         default:

@@ -47,6 +47,12 @@ void RecordingController::setPhase(const Phase& phase)
     const bool filming = phase.isFilming();
     // Background exports hold while a take is filmed, so capture keeps the machine.
     ExportGate::shared().setPaused(filming);
+    if (recordingOrPaused(old) && !recordingOrPaused(phase) && !stopAsked_)
+        stoppedOnItsOwnAt_ = scheduler().now();
+    if (phase.kind() == Phase::Kind::countingDown || phase.kind() == Phase::Kind::preparing || phase.kind() == Phase::Kind::recording) {
+        stopAsked_ = false;
+        stoppedOnItsOwnAt_.reset();
+    }
     if (old.isFilming() && !filming)
         lastTakeEndedAt_ = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(scheduler().now() * 1000.0), Qt::UTC);
     if (!filming)

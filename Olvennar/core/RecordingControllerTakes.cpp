@@ -3,6 +3,7 @@
 #include "core/RecordingController.h"
 
 #include "platform/system/Diagnostics.h"
+#include "platform/system/Scheduler.h"
 
 #include <QPointer>
 
@@ -15,6 +16,7 @@ QCoro::Task<> RecordingController::stop()
 {
     if (!recordingOrPaused(phase_))
         co_return;
+    stopAsked_ = true;
     // The remote's word belongs to this stop alone.
     const bool byRemote = remote_->takeStopCameFromRemote();
     co_await takes_->stop(byRemote);
@@ -24,6 +26,7 @@ QCoro::Task<> RecordingController::discard()
 {
     if (!recordingOrPaused(phase_))
         co_return;
+    stopAsked_ = true;
     remote_->cancelPendingStop();
     co_await takes_->discard();
 }
@@ -50,6 +53,11 @@ QCoro::Task<> RecordingController::windDown(bool saves)
         if (!weak)
             co_return;
     }
+}
+
+bool RecordingController::pressRacedTheTakesOwnStop() const
+{
+    return stoppedOnItsOwnAt_ && scheduler_->now() - *stoppedOnItsOwnAt_ < pressAfterOwnStopSeconds;
 }
 
 void RecordingController::inform(const QString& sentence)

@@ -152,6 +152,10 @@ QCoro::Task<> RemoteTakeControl::toggle()
     case RecordingPhase::Kind::idle:
     case RecordingPhase::Kind::finished:
     case RecordingPhase::Kind::failed:
+        if (studio_.pressRacedTheTakesOwnStop()) {
+            Diagnostics::log(QStringLiteral("remote button: the take had just stopped on its own; the press is taken as its stop"));
+            break;
+        }
         co_await studio_.start();
         break;
     }

@@ -33,6 +33,8 @@ public:
         virtual QCoro::Task<> start() = 0;
         virtual QCoro::Task<> stop() = 0;
         virtual QCoro::Task<> discard() = 0;
+        // A press now came just after the take stopped on its own, and was meant to stop it.
+        virtual bool pressRacedTheTakesOwnStop() const = 0;
 
     protected:
         ~Studio() = default;

@@ -75,6 +75,34 @@ TEST_F(ControllerRemoteTest, APressWhileBusyIsIgnoredWithFunk)
     EXPECT_FALSE(controller->remote().hasPendingStop());
 }
 
+// A take that stopped on its own (its disk filled) a moment before the press: the press was its stop, and only a
+// press a while later starts the next take. A take the user stopped leaves the next press free to start one.
+TEST_F(ControllerRemoteTest, APressJustAfterTheTakeStoppedOnItsOwnIsTakenAsItsStop)
+{
+    const QString sentence = QStringLiteral("Recording stopped: the disk is full. Saved up to 00:05 in raw.mov.");
+    controller->setPhase(RecordingPhase::recording());
+    controller->setPhase(RecordingPhase::finishing());
+    controller->setPhase(RecordingPhase::failed(sentence));
+    scheduler.advance(RecordingController::pressAfterOwnStopSeconds * 0.9);
+    EXPECT_TRUE(controller->pressRacedTheTakesOwnStop());
+    controller->remote().toggle();
+    settle();
+    EXPECT_EQ(controller->phase(), RecordingPhase::failed(sentence)) << "no new take began";
+
+    scheduler.advance(RecordingController::pressAfterOwnStopSeconds * 0.2);
+    EXPECT_FALSE(controller->pressRacedTheTakesOwnStop());
+
+    // Paused and resumed, then stopped by the user: nothing raced.
+    controller->setPhase(RecordingPhase::recording());
+    controller->setPhase(RecordingPhase::paused());
+    controller->setPhase(RecordingPhase::recording());
+    EXPECT_FALSE(controller->pressRacedTheTakesOwnStop());
+    controller->stop();
+    controller->setPhase(RecordingPhase::finishing());
+    controller->setPhase(RecordingPhase::failed(sentence));
+    EXPECT_FALSE(controller->pressRacedTheTakesOwnStop());
+}
+
 TEST_F(ControllerRemoteTest, OnePressStopsAfterTheWaitAsARemoteStop)
 {
     controller->setPhase(RecordingPhase::recording());

@@ -37,6 +37,7 @@ public:
         shown = RecordingPhase::idle();
         co_return;
     }
+    bool pressRacedTheTakesOwnStop() const override { return racedOwnStop; }
 
     RecordingPhase shown;
     RemoteTakeControl* control = nullptr;
@@ -44,6 +45,7 @@ public:
     int discards = 0;
     std::vector<bool> stopsFromRemote;
     bool stopFails = false;
+    bool racedOwnStop = false;
 };
 
 class RemoteTakeControlTest : public SandboxTest {
@@ -76,6 +78,15 @@ TEST_F(RemoteTakeControlTest, APressBetweenTakesStartsOne)
     EXPECT_EQ(studio.starts, 3);
     EXPECT_FALSE(control->hasPendingStop());
     EXPECT_TRUE(sounds.played.isEmpty());
+}
+
+TEST_F(RemoteTakeControlTest, APressThatRacedTheTakesOwnStopStartsNothing)
+{
+    studio.shown = RecordingPhase::failed(QStringLiteral("Recording stopped: the disk is full."));
+    studio.racedOwnStop = true;
+    control->toggle();
+    EXPECT_EQ(studio.starts, 0);
+    EXPECT_TRUE(readLog().contains(QStringLiteral("remote button: the take had just stopped on its own; the press is taken as its stop")));
 }
 
 TEST_F(RemoteTakeControlTest, TheDelayedStopTellsTheTakeItCameFromTheRemoteOnce)
