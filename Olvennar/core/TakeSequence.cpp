@@ -19,6 +19,8 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <utility>
+
 #include <vector>
 
 TakeSequence::TakeSequence(Studio& studio, const TakeKinds& kinds, Settings& settings, AccessProbe& access,
@@ -238,6 +240,15 @@ void TakeSequence::togglePause()
     }
 }
 
+void TakeSequence::preparedDeviceFailed()
+{
+    if (!countdownToken_ || countdownCutByDevice_)
+        return;
+    Diagnostics::log(QStringLiteral("countdown cut short: a device the take opened failed"));
+    countdownCutByDevice_ = true;
+    countdownToken_->cancel();
+}
+
 void TakeSequence::phaseChanged(const RecordingPhase& phase)
 {
     if (countdownToken_ && phase.kind() != Phase::Kind::countingDown)
@@ -370,10 +381,14 @@ QCoro::Task<bool> TakeSequence::countDown(QRect frame, Take& take)
     studio_.setPhase(counting ? Phase::countingDown() : Phase::preparing());
     if (counting)
         countdownToken_ = token;
+    countdownCutByDevice_ = false;
     QCoro::Task<std::optional<QString>> preparing = prepareBeside(weakTake, token);
     bool completed = true;
     if (counting)
         completed = co_await countdown_->run(frame, seconds, token);
+    // Numbers a failed device cut short count as done: the start that follows finds the failure and says it.
+    if (weak && counting && !completed && std::exchange(countdownCutByDevice_, false))
+        completed = true;
     if (weak && counting)
         Diagnostics::log(completed ? QStringLiteral("countdown ended") : QStringLiteral("countdown interrupted"));
     const std::optional<QString> failure = co_await std::move(preparing);

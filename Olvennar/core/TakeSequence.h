@@ -149,6 +149,7 @@ private:
     void applyBubbleLayout(bool reanchor) override { studio_.applyBubbleLayout(reanchor); }
     void settleOverlayWindows() override { studio_.settleOverlayWindows(); }
     FinishQueue& finishQueue() override { return studio_.finishQueue(); }
+    void preparedDeviceFailed() override;
 
     // The steps every kind's start shares, from the start's guard to recording.
     QCoro::Task<> runStart(Take& take, TakeTraits traits, bool voiceTrack);
@@ -183,4 +184,6 @@ private:
     // The take the last start chose; stop, discard and pause reach it until the studio is idle again.
     QPointer<Take> runningTake_;
     CancelToken* countdownToken_ = nullptr;
+    // The countdown was ended early by a device that failed under it: the start goes on to say why.
+    bool countdownCutByDevice_ = false;
 };

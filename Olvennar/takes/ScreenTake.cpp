@@ -205,6 +205,11 @@ QCoro::Task<> ScreenTake::discard()
 
 QCoro::Task<> ScreenTake::failDuringTake(ScreenRecorder::RecorderError error)
 {
+    // Sound opened for the start and lost under the numbers: they end now, and the start says why.
+    if (!screenRecorder_ && preparedRecorder_ && !host_.rolling()) {
+        host_.preparedDeviceFailed();
+        co_return;
+    }
     // A stop already under way reports the failure itself; after the take there is nothing to wind down.
     if (windingDown_ || !screenRecorder_ || !host_.rolling())
         co_return;

@@ -52,6 +52,9 @@ public:
     virtual void inform(const QString& sentence) = 0;
     // Recording or paused, as published.
     virtual bool rolling() const = 0;
+    // A device the take opened for its start failed while the numbers ran: they end at once, and the start
+    // then says why as it would have at their end.
+    virtual void preparedDeviceFailed() = 0;
     virtual void ended(const TakeEnd& end) = 0;
     // Lists the take's row and queues its save; returns at once.
     virtual void handOver(const SaveJobHandover& job) = 0;
