@@ -499,7 +499,8 @@ protected:
     {
         const int rate = settings_.sampleRate;
         const int64_t startPosition = std::llround(startTime().seconds() * rate);
-        const int64_t endPosition = endTime().isNumeric() ? std::llround(endTime().seconds() * rate) : INT64_MAX;
+        // No end: nothing is cut from the back (an end of INT64_MAX would overflow the cut's arithmetic).
+        const std::optional<int64_t> endPosition = endTime().isNumeric() ? std::optional(std::llround(endTime().seconds() * rate)) : std::nullopt;
         for (;;) {
             std::shared_ptr<AudioBlock> block;
             int64_t position = 0;
@@ -526,10 +527,10 @@ protected:
             position = nextPosition_;
             const int64_t frames = block->frameCount();
             nextPosition_ += frames;
-            if (position >= endPosition)
+            if (endPosition && position >= *endPosition)
                 return std::nullopt;
             const int64_t cutFront = std::clamp<int64_t>(startPosition - position, 0, frames);
-            const int64_t cutBack = std::clamp<int64_t>(position + frames - endPosition, 0, frames - cutFront);
+            const int64_t cutBack = endPosition ? std::clamp<int64_t>(position + frames - *endPosition, 0, frames - cutFront) : 0;
             if (cutFront + cutBack >= frames)
                 continue;
             if (cutFront || cutBack) {
