@@ -209,33 +209,6 @@ TEST_F(MovieWriterTest, ACaptureFileWhoseFolderWasRenamedFinishesWholeWhereItNow
     EXPECT_TRUE(hiddenFiles(path(QStringLiteral("intro"))).isEmpty());
 }
 
-// The top-level boxes of a QuickTime file with where each begins, as far as they are whole.
-struct TopLevelBoxes {
-    std::vector<std::pair<QByteArray, int64_t>> boxes; // type, offset
-    bool endsWhole = true; // false: the last box runs past the end of the file
-};
-
-TopLevelBoxes topLevelBoxesOf(const QByteArray& file)
-{
-    TopLevelBoxes found;
-    int64_t offset = 0;
-    while (offset < file.size()) {
-        if (file.size() - offset < 8) {
-            found.endsWhole = false;
-            break;
-        }
-        const auto* at = reinterpret_cast<const uint8_t*>(file.constData() + offset);
-        const int64_t size = (int64_t(at[0]) << 24) | (at[1] << 16) | (at[2] << 8) | at[3];
-        if (size < 8 || offset + size > file.size()) {
-            found.endsWhole = false;
-            break;
-        }
-        found.boxes.emplace_back(file.mid(offset + 4, 4), offset);
-        offset += size;
-    }
-    return found;
-}
-
 // Two seconds of capture with sound; the writer's status as an exit code: 0 finished, 1 an append failed,
 // 2 the finish failed.
 int writeTwoSecondsOfCapture(const QString& target)
@@ -265,7 +238,7 @@ TEST_F(MovieWriterTest, ACaptureFileCutOffByAFullDiskEndsAtItsLastWholeFragment)
     const QString whole = path(QStringLiteral("whole.mov"));
     ASSERT_EQ(writeTwoSecondsOfCapture(whole), 0);
     const QByteArray wholeBytes = readText(whole);
-    const TopLevelBoxes wholeBoxes = topLevelBoxesOf(wholeBytes);
+    const SyntheticTake::TopLevelBoxes wholeBoxes = SyntheticTake::topLevelBoxesOf(wholeBytes);
     ASSERT_TRUE(wholeBoxes.endsWhole);
     std::vector<int64_t> moofs;
     for (const auto& [type, offset] : wholeBoxes.boxes) {
@@ -295,7 +268,7 @@ TEST_F(MovieWriterTest, ACaptureFileCutOffByAFullDiskEndsAtItsLastWholeFragment)
         EXPECT_TRUE(WEXITSTATUS(status) == 1 || WEXITSTATUS(status) == 2) << "round " << round << ": the write fails and says so";
 
         const QByteArray bytes = readText(cut);
-        const TopLevelBoxes boxes = topLevelBoxesOf(bytes);
+        const SyntheticTake::TopLevelBoxes boxes = SyntheticTake::topLevelBoxesOf(bytes);
         EXPECT_TRUE(boxes.endsWhole) << "round " << round << ": " << bytes.size() << " bytes, the disk filled at " << limits[round];
         ASSERT_FALSE(boxes.boxes.empty());
         EXPECT_EQ(boxes.boxes.back().first, QByteArray("mdat")) << "round " << round << ": ends with a fragment's data";

@@ -274,16 +274,32 @@ QString probeField(const QString& path, const QString& type, const QString& fiel
     return streams.isEmpty() ? QString() : streams.first().toObject().value(field).toVariant().toString();
 }
 
-qint64 boxAfter(const QByteArray& movie, const char* type, qint64 from)
+TopLevelBoxes topLevelBoxesOf(const QByteArray& movie)
 {
-    for (qint64 at = 0; at + 8 <= movie.size();) {
+    TopLevelBoxes found;
+    for (qint64 at = 0; at < movie.size();) {
+        if (movie.size() - at < 8) {
+            found.endsWhole = false;
+            break;
+        }
         const auto* p = reinterpret_cast<const uchar*>(movie.constData() + at);
         const qint64 size = (qint64(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-        if (movie.mid(at + 4, 4) == type && at >= from)
-            return at;
-        if (size < 8)
+        // A box cut short still names its type: a reader meets it there.
+        found.boxes.emplace_back(movie.mid(at + 4, 4), at);
+        if (size < 8 || at + size > movie.size()) {
+            found.endsWhole = false;
             break;
+        }
         at += size;
+    }
+    return found;
+}
+
+qint64 boxAfter(const QByteArray& movie, const char* type, qint64 from)
+{
+    for (const auto& [boxType, at] : topLevelBoxesOf(movie).boxes) {
+        if (boxType == type && at >= from)
+            return at;
     }
     ADD_FAILURE() << "no " << type << " box after " << from;
     return 0;

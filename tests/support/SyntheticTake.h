@@ -102,6 +102,12 @@ double firstLoudTime(const std::vector<float>& samples, double startSeconds, flo
 // One ffprobe field of the first stream of a type ("video", "audio").
 QString probeField(const QString& path, const QString& type, const QString& field);
 
+// The top-level boxes of a movie file with where each begins, as far as they are whole.
+struct TopLevelBoxes {
+    std::vector<std::pair<QByteArray, qint64>> boxes; // type, offset
+    bool endsWhole = true; // false: the last box runs past the end of the file
+};
+TopLevelBoxes topLevelBoxesOf(const QByteArray& movie);
 // The offset of the first top-level box of this type ("mdat", "moof") at or after byte `from` of a movie
 // file; fails the test when there is none.
 qint64 boxAfter(const QByteArray& movie, const char* type, qint64 from);
