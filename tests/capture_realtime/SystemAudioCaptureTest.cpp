@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <numbers>
 #include <thread>
@@ -664,6 +665,16 @@ protected:
         return level.empty() ? -200.0 : *std::max_element(level.begin(), level.end());
     }
 
+    // A steady 3 kHz tone at half volume and the beeps play on the default output while the capture runs; 2 s
+    // in, `change` changes the output and returns the host times before and after it, and the capture runs
+    // `runOn` seconds more. Every beep after the change must keep the beat it had before.
+    struct ThroughChange {
+        double before = 0, after = 0, stopped = 0;
+        int beepsAfter = 0;
+        int longestSilentTenths = 0; // of the tone, from just before the change to the stop
+    };
+    ThroughChange captureTheBeatThrough(const std::function<std::pair<double, double>()>& change, double runOn);
+
     static constexpr int halfVolume = 32768;
     static constexpr float beepThreshold = 0.2f;
     const double steadyDecibels = playedDecibels + 60 * std::log10(0.5);
@@ -853,49 +864,74 @@ double offBeat(double at, double phase, double period)
     return off > period / 2 ? off - period : (off < -period / 2 ? off + period : off);
 }
 
+SystemAudioOutputChange::ThroughChange SystemAudioOutputChange::captureTheBeatThrough(
+    const std::function<std::pair<double, double>()>& change, double runOn)
+{
+    ThroughChange result;
+    const QString tone = path(QStringLiteral("tone.wav"));
+    EXPECT_TRUE(ToneFile::write(tone, 12.0, 3000));
+    Player steadyTone({}, tone, halfVolume);
+    Player beeping({}, beeps);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PulseSystemAudioCapture capture;
+    EXPECT_FALSE(capture.start({AudioCapture::Source::systemAudio, {}, rate, 2}, captured.handler(), [this](const QString&) { ++failures; }));
+    capture.waitUntilFlowing();
+    started = HostClock::nowSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    std::tie(result.before, result.after) = change();
+    std::this_thread::sleep_for(std::chrono::duration<double>(runOn));
+    capture.stop();
+    result.stopped = HostClock::nowSeconds();
+
+    const double period = 0.25;
+    const double phase = beepPhase(captured, started + 0.2, result.before - 0.1, period);
+    EXPECT_GE(phase, 0) << "no beat before the change";
+    for (double beep : captured.onsets(beepThreshold)) {
+        if (phase < 0 || beep < result.after || beep > result.stopped - 0.3)
+            continue;
+        ++result.beepsAfter;
+        std::printf("beep %.3f s in: %+.1f ms off its beat\n", beep - started, offBeat(beep, phase, period) * 1000);
+        EXPECT_LT(std::fabs(offBeat(beep, phase, period)), 0.045) << "the beep " << beep - started << " s in";
+    }
+    result.longestSilentTenths = longestSilentTenths(captured.laidOut(result.before - 0.5, result.stopped - 0.2), 3000, steadyDecibels - 20);
+    std::printf("%d beeps after the change; the tone's longest silence %d00 ms; the change took %.0f ms; largest gap %.1f ms\n", result.beepsAfter,
+        result.longestSilentTenths, (result.after - result.before) * 1000, captured.track().largestGapSeconds * 1000);
+    return result;
+}
+
 } // namespace
 
 // Headphones unplugged while speakers sat idle: the server moves the programs onto an output that was
 // rendering nothing (nobody listened to it), which starts again only when they come.
 TEST_F(SystemAudioOutputChange, switchedToAnIdleOutputTheTrackRunsOnAndTheProgramsSoundKeepsItsBeat)
 {
-    const QString tone = path(QStringLiteral("tone.wav"));
-    ASSERT_TRUE(ToneFile::write(tone, 12.0, 3000));
-    Player steadyTone({}, tone, halfVolume);
-    Player beeping({}, beeps);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    PulseSystemAudioCapture capture;
-    ASSERT_FALSE(capture.start({AudioCapture::Source::systemAudio, {}, rate, 2}, captured.handler(), [this](const QString&) { ++failures; }));
-    capture.waitUntilFlowing();
-    started = HostClock::nowSeconds();
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const auto [removed, changed] = unplugFirst();
-    std::this_thread::sleep_for(std::chrono::seconds(4));
-    capture.stop();
-    const double stopped = HostClock::nowSeconds();
-
-    // The program plays on without a break: its beeps after the switch keep the beat they had before it.
-    const double period = 0.25;
-    const double phase = beepPhase(captured, started + 0.2, removed - 0.1, period);
-    ASSERT_GE(phase, 0);
-    int after = 0;
-    for (double beep : captured.onsets(beepThreshold)) {
-        if (beep < changed || beep > stopped - 0.3)
-            continue;
-        ++after;
-        std::printf("beep %.3f s in: %+.1f ms off its beat\n", beep - started, offBeat(beep, phase, period) * 1000);
-        EXPECT_LT(std::fabs(offBeat(beep, phase, period)), 0.045) << "the beep " << beep - started << " s in";
-    }
-    // The tone's longest silence: an output nobody listened to renders seconds of what is moved onto it at
-    // once, before a listener can be there (about 2 s on PulseAudio's null sink); one listened to does not.
-    const int longest = longestSilentTenths(captured.laidOut(removed - 0.5, stopped - 0.2), 3000, steadyDecibels - 20);
-    std::printf("%d beeps after the change; the tone's longest silence %d00 ms; the switch took %.0f ms; largest gap %.1f ms\n", after, longest,
-        (changed - removed) * 1000, captured.track().largestGapSeconds * 1000);
-    EXPECT_GE(after, 5);
-    EXPECT_LE(longest, 3);
+    const ThroughChange result = captureTheBeatThrough([this] { return unplugFirst(); }, 4.0);
+    EXPECT_GE(result.beepsAfter, 5);
+    // An output nobody listened to renders seconds of what is moved onto it at once, before a listener can be
+    // there (about 2 s on PulseAudio's null sink); one listened to does not.
+    EXPECT_LE(result.longestSilentTenths, 3);
     // The track goes on through the switch: the new output's time is there from about the moment it changed.
     EXPECT_LT(captured.track().largestGapSeconds, 0.200);
     EXPECT_LT(captured.largestOverlapSeconds(), 0.010);
+    EXPECT_EQ(failures.load(), 0);
+}
+
+// Another output made the default while the first stays: the session manager moves the programs over only
+// after the change, and the first output goes later still.
+TEST_F(SystemAudioOutputChange, programsMovedToANewDefaultAreHeardFromTheChangeBeforeTheOldOutputGoes)
+{
+    const ThroughChange result = captureTheBeatThrough(
+        [this] {
+            const double before = HostClock::nowSeconds();
+            EXPECT_TRUE(makeDefault(second->name()));
+            const double after = HostClock::nowSeconds();
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+            first.reset();
+            return std::make_pair(before, after);
+        },
+        2.0);
+    EXPECT_GE(result.beepsAfter, 12);
+    EXPECT_LE(result.longestSilentTenths, 3);
     EXPECT_EQ(failures.load(), 0);
 }
 

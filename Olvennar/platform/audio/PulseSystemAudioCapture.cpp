@@ -395,11 +395,11 @@ void PulseSystemAudioCapture::switchTo(uint32_t output, const QString& monitor)
     // programs and readings belong to the old output.
     timestamper_->resettle(QStringLiteral("opening ") + monitorName_);
     mixer_ = std::make_unique<SystemAudioMixer>(sampleRate_, channels_, sampleRate_ * holdMilliseconds / 1000);
-    if (!singlePrograms_) {
+    // The session manager may move the programs onto the new output only after it became the default.
+    if (!singlePrograms_)
         mixer_->mixWholeMonitor();
-    } else if (pa_operation* listed = pa_context_get_sink_input_info_list(connection_->context(), programInfo, this)) {
-        pa_operation_unref(listed);
-    }
+    else
+        askWherePrograms();
     if (listened)
         return;
     if (auto error = connectMonitor())
