@@ -88,6 +88,8 @@ std::optional<AudioOnlyRecorder::RecorderError> AudioOnlyRecorder::openMicrophon
     if (recording_.load())
         return RecorderError::cannotUse(QStringLiteral("The microphone ") + shownName(microphone) + QStringLiteral(" is already recording."));
     if (!captureOpen_) {
+        // The last take's failure must not hide the loss of the sound opened for this one.
+        queue_.sync([this] { failureReported_ = false; });
         if (auto error = openCapture(microphone, shownName(microphone)))
             return error;
     }

@@ -52,8 +52,8 @@ public:
 
     // Opens the microphone and returns once it delivers (or failed). Blocks for as long as the device needs:
     // call it off the main thread, before start(), which then keeps it. What it delivers before start() goes
-    // only to voice follow; a microphone that stops before start() (the sound server went away) makes
-    // start() fail with its reason.
+    // only to voice follow; a microphone that stops before start() (the sound server went away) is
+    // reported through onFailure and makes start() fail with its reason.
     std::optional<RecorderError> openMicrophone(const Microphone& microphone);
     // Closes a microphone opened for a take that did not start.
     void closeMicrophone();

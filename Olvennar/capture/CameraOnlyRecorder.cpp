@@ -305,12 +305,19 @@ void CameraOnlyRecorder::microphoneStopped(const QString& reason)
     writerQueue_.async([this, reason] {
         if (recording_)
             failTake(reason);
+        else if (onMicrophoneStoppedAhead_)
+            onMicrophoneStoppedAhead_(reason);
     });
 }
 
 void CameraOnlyRecorder::setOnFailure(std::function<void(const Failure&)> reaction)
 {
     writerQueue_.sync([this, &reaction] { onFailure_ = std::move(reaction); });
+}
+
+void CameraOnlyRecorder::setOnMicrophoneStoppedAhead(std::function<void(const QString&)> reaction)
+{
+    writerQueue_.sync([this, &reaction] { onMicrophoneStoppedAhead_ = std::move(reaction); });
 }
 
 QSize CameraOnlyRecorder::frameSize() const

@@ -123,6 +123,9 @@ public:
     // The take's failure reaction, called on the writer queue once per take. Set there: when this returns, a
     // reaction replaced (or cleared) is never called again.
     void setOnFailure(std::function<void(const Failure&)> reaction);
+    // The reaction to the microphone stopping before a take is armed (that start is then refused), with its
+    // reason; called and set on the writer queue like the failure reaction.
+    void setOnMicrophoneStoppedAhead(std::function<void(const QString&)> reaction);
 
     // Set before a configuration; they enter the setup key and the format choice.
     bool shortProfile = false;
@@ -213,6 +216,7 @@ private:
 
     // Writer queue only.
     std::function<void(const Failure&)> onFailure_;
+    std::function<void(const QString&)> onMicrophoneStoppedAhead_;
     std::unique_ptr<MovieWriter> writer_;
     MovieWriterInput* videoInput_ = nullptr;
     MovieWriterInput* audioInput_ = nullptr;

@@ -81,8 +81,10 @@ RecordingController::~RecordingController()
     // The recorder's failure reaction points at a take: it goes first (a failure under way on the writer
     // queue finishes before this returns), then the take sequence with the takes (declared last); the
     // recorder, declared before them, goes later.
-    if (CameraOnlyRecorder* recorder = routing_->recorder())
+    if (CameraOnlyRecorder* recorder = routing_->recorder()) {
         recorder->setOnFailure({});
+        recorder->setOnMicrophoneStoppedAhead({});
+    }
 }
 
 ControllerHooks& RecordingController::hooks()

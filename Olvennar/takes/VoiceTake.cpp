@@ -147,7 +147,6 @@ std::optional<QString> VoiceTake::startRecorder(const TakeStart& settings, bool 
         folder_.reset();
         return QStringLiteral("The microphone can't record right now.");
     }
-    voice->onFailure = [this](const ErrorInfo& error) { runOnMainThread(this, [error](VoiceTake* take) { take->failDuringTake(error); }); };
     if (const auto error = voice->start({microphone_.uniqueID, microphone_.localizedName}, audio)) {
         Diagnostics::log(error->info(), context);
         releaseDevices();
@@ -222,6 +221,8 @@ QCoro::Task<std::optional<QString>> VoiceTake::prepareDevices()
     // Without a recorder the start itself says so.
     if (!voice)
         co_return std::nullopt;
+    // Set before the microphone opens: sound lost under the numbers ends them at once.
+    voice->onFailure = [this](const ErrorInfo& error) { runOnMainThread(this, [error](VoiceTake* take) { take->failDuringTake(error); }); };
     const AudioOnlyRecorder::Microphone microphone{microphone_.uniqueID, microphone_.localizedName};
     QFuture<std::optional<AudioOnlyRecorder::RecorderError>> opening = WorkerPool::takes().run([voice, microphone] { return voice->openMicrophone(microphone); });
     co_await opening;
@@ -285,9 +286,13 @@ QCoro::Task<> VoiceTake::stop(bool byRemote)
 
 QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
 {
-    // A failure the stop reports belongs to the stop.
-    if (!running_)
+    if (!running_) {
+        // Sound opened for the start and lost under the numbers: they end now, and the start says why. A
+        // failure the stop reports belongs to the stop.
+        if (!host_.rolling())
+            host_.preparedDeviceFailed();
         co_return;
+    }
     endAttempt();
     QPointer<VoiceTake> weak(this);
     const Running take = *std::exchange(running_, std::nullopt);

@@ -147,6 +147,44 @@ TEST_F(CameraOnlyStart, AnInterruptedCountdownNeverFilms)
     EXPECT_FALSE(controller->activeTake()->isRunning());
 }
 
+// The sound server went away under the numbers, for "Just me" and a short alike: the start ends at once with
+// the lost source's reason, never a take filmed with a dead microphone.
+TEST_F(CameraOnlyStart, AMicrophoneLostInTheCountdownEndsTheStartAtOnceWithItsReason)
+{
+    QCoro::waitFor(controller->checkPermissionAndLoadDisplays());
+    controller->setCountdownSeconds(3);
+    desk->play({{12.0, 0}});
+    for (CaptureMode mode : {CaptureMode::cameraOnly, CaptureMode::short_}) {
+        SCOPED_TRACE(CaptureModes::rawText(mode).toStdString());
+        controller->setCaptureMode(mode);
+        // The window's preview keeps the camera warm: the take's devices are ready well before the numbers end.
+        controller->setFramingWindowOpen(mode == CaptureMode::cameraOnly);
+        controller->setShortWindowOpen(mode == CaptureMode::short_);
+        settle();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder().isDelivering(); }, 3000));
+        controller->setPhase(RecordingPhase::idle());
+        bool done = false;
+        QCoro::Task<> starting = startThenMark(*controller, done);
+        ASSERT_TRUE(speakUntil([&] { return recorder().hasSoundArrived(); }, 2000));
+        // Heard a moment longer: the preparation has ended and only the numbers run.
+        QElapsedTimer heard;
+        heard.start();
+        speakUntil([&] { return heard.elapsed() > 300; }, 1000);
+        ASSERT_EQ(controller->phase().kind(), Kind::countingDown);
+        const double lost = HostClock::nowSeconds();
+        services.cameraOnly.microphone->onFailure(QStringLiteral("the sound source mic stopped"));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return done; }, 10000));
+        EXPECT_LT(HostClock::nowSeconds() - lost, 1.0) << "the numbers end when the sound is lost, not at their end";
+        EXPECT_EQ(failure(), QStringLiteral("The microphone stopped before the take began: the sound source mic stopped."));
+        EXPECT_FALSE(controller->takeUnderWay());
+        EXPECT_FALSE(recorder().hasMicrophone());
+        EXPECT_TRUE(recorder().isRunning()) << "the window keeps its preview";
+        for (const QString& root : {QStringLiteral("Brain"), QStringLiteral("Recordings/Shorts")})
+            EXPECT_TRUE(QDir(path(root)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty()) << "no take folder stays in " << root.toStdString();
+    }
+    desk->waitForScript();
+}
+
 TEST_F(CameraOnlyStart, WithNoDisplayListedTheTakeStartsWithoutCounting)
 {
     QCoro::waitFor(controller->checkPermissionAndLoadDisplays());

@@ -19,6 +19,7 @@
 #include "takes/VoiceTake.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -300,6 +301,38 @@ TEST_F(VoiceTakeFlow, AMicrophoneLostMidTakeKeepsTheSoundAndSaysSo)
     EXPECT_TRUE(QFileInfo::exists(recordings(QStringLiteral("video 1/voice.json"))));
     // The studio is free for the next take.
     startTake();
+}
+
+// The sound server went away under the numbers: the start ends at once with the lost source's reason, never
+// a silent take. A take that failed before it changes nothing about that.
+TEST_F(VoiceTakeFlow, AMicrophoneLostInTheCountdownEndsTheStartAtOnceWithItsReason)
+{
+    startTake();
+    speak(0.5);
+    services.voiceMicrophone->onFailure(QStringLiteral("the device went away"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studio().phase().kind() == RecordingPhase::Kind::failed; }));
+    ASSERT_FALSE(voiceTake().isRunning());
+
+    studio().setCountdownSeconds(3);
+    QCoro::Task<> starting = studio().start();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return studio().phase().kind() == RecordingPhase::Kind::countingDown && services.voiceMicrophone->running; }));
+    // The microphone is heard for a moment while the numbers run (its opening has returned), then the
+    // sound server goes.
+    QElapsedTimer heard;
+    heard.start();
+    while (heard.elapsed() < 300) {
+        FakeAudioCapture::push(*services.voiceMicrophone, HostClock::nowSeconds());
+        QThread::msleep(10);
+        QCoreApplication::processEvents();
+    }
+    const double lost = HostClock::nowSeconds();
+    services.voiceMicrophone->onFailure(QStringLiteral("the sound source mic stopped"));
+    QCoro::waitFor(starting);
+    EXPECT_LT(HostClock::nowSeconds() - lost, 1.0) << "the numbers end when the sound is lost, not at their end";
+    EXPECT_EQ(studio().phase(), RecordingPhase::failed(QStringLiteral("The microphone mic stopped before the take began: the sound source mic stopped.")));
+    EXPECT_FALSE(voiceTake().isRunning());
+    EXPECT_FALSE(services.voiceMicrophone->running);
+    EXPECT_FALSE(QDir(recordings(QStringLiteral("video 2"))).exists());
 }
 
 TEST_F(VoiceTakeFlow, AFolderRenamedWhileTheTakeRecordsKeepsTheWholeSoundWithItsSidecarWhereTheFolderNowLies)
