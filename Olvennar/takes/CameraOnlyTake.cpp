@@ -98,9 +98,10 @@ QCoro::Task<std::optional<QString>> CameraOnlyTake::prepareDevices()
     // The microphone opens first, off the main thread: its sound flows and its timing has settled by the
     // time the camera has warmed up and the countdown has run.
     preview_.setShortProfile(filmsShort());
-    // Sound lost before the take is armed ends the numbers at once; the start then says why.
+    // Sound lost before the take is armed ends the numbers at once (outside them it changes nothing); the
+    // start then says why.
     recorder->setOnMicrophoneStoppedAhead([this](const QString&) {
-        runOnMainThread(this, [](CameraOnlyTake* take) { take->microphoneStoppedAhead(); });
+        runOnMainThread(this, [](CameraOnlyTake* take) { take->host_.preparedDeviceFailed(); });
     });
     QFuture<std::optional<ErrorInfo>> configuring = WorkerPool::takes().run([recorder, devices] {
         return recorder->configure(devices.camera.uniqueID, devices.microphone, devices.mirrored);
@@ -232,12 +233,6 @@ QCoro::Task<> CameraOnlyTake::discard()
     preview_.framingTotals().reset();
     preview_.settle();
     folder_.reset();
-}
-
-void CameraOnlyTake::microphoneStoppedAhead()
-{
-    if (!running_ && !host_.rolling())
-        host_.preparedDeviceFailed();
 }
 
 void CameraOnlyTake::failDuringTake(const CameraOnlyRecorder::Failure& failure)

@@ -67,7 +67,6 @@ protected:
 
 private:
     void failDuringTake(const CameraOnlyRecorder::Failure& failure);
-    void microphoneStoppedAhead();
 
     // What the start chose, for the preparation.
     struct Devices {

@@ -287,10 +287,9 @@ QCoro::Task<> VoiceTake::stop(bool byRemote)
 QCoro::Task<> VoiceTake::failDuringTake(ErrorInfo error)
 {
     if (!running_) {
-        // Sound opened for the start and lost under the numbers: they end now, and the start says why. A
-        // failure the stop reports belongs to the stop.
-        if (!host_.rolling())
-            host_.preparedDeviceFailed();
+        // Sound opened for the start and lost under the numbers: they end now, and the start says why (outside
+        // them this changes nothing). A failure the stop reports belongs to the stop.
+        host_.preparedDeviceFailed();
         co_return;
     }
     endAttempt();
