@@ -19,7 +19,9 @@
 #include <functional>
 #include <mutex>
 #include <numbers>
+#include <set>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -765,6 +767,94 @@ TEST_F(SystemAudioOutputChange, theOutputsMonitorStreamStaysOnItsOutput)
         stayed = stayed || (row.section(QLatin1Char('\t'), 0, 0) == stream && row.section(QLatin1Char('\t'), 1, 1) == monitor);
     EXPECT_TRUE(stayed) << "the monitor stream was moved off its output";
     stopAll(capture);
+    EXPECT_EQ(failures.load(), 0);
+}
+
+// The capture's streams by name, each with its source and its client, from pactl's long list.
+struct RecordingStream {
+    QString name, source, client;
+};
+static std::vector<RecordingStream> recordingStreams()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("source-outputs")});
+    pactl.waitForFinished(5000);
+    std::vector<RecordingStream> streams;
+    for (const QString& output : QString::fromUtf8(pactl.readAllStandardOutput()).split(QStringLiteral("Source Output #"), Qt::SkipEmptyParts)) {
+        RecordingStream stream;
+        for (const QString& line : output.split(QLatin1Char('\n'))) {
+            const QString field = line.trimmed();
+            if (field.startsWith(QStringLiteral("media.name = \"")))
+                stream.name = field.section(QLatin1Char('"'), 1, 1);
+            else if (field.startsWith(QStringLiteral("Source: ")))
+                stream.source = field.mid(8);
+            else if (field.startsWith(QStringLiteral("Client: ")))
+                stream.client = field.mid(8);
+        }
+        streams.push_back(stream);
+    }
+    return streams;
+}
+
+// On a busy machine pipewire-pulse (0.3.65) sends a client's record stream nothing while another stream's sound
+// waits to go out to it: programs sharing the monitor's client came in fits of a second or more, or not at all.
+TEST_F(SystemAudioOutputChange, everyProgramIsRecordedOnAConnectionOfItsOwn)
+{
+    Player steadily({}, steady, halfVolume);
+    Player beeping({}, beeps);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PulseSystemAudioCapture capture;
+    startAll(capture);
+    Player joining({}, beeps);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::set<QString> clients;
+    int programs = 0;
+    for (const RecordingStream& stream : recordingStreams()) {
+        if (stream.name == QStringLiteral("system audio program")) {
+            ++programs;
+            clients.insert(stream.client);
+        }
+    }
+    EXPECT_EQ(programs, 3) << "two programs playing at the start and one joining";
+    EXPECT_EQ(clients.size(), 3u) << "their streams share a connection";
+    for (const RecordingStream& stream : recordingStreams())
+        EXPECT_TRUE(stream.name != QStringLiteral("system audio") || clients.count(stream.client) == 0) << "a program shares the output's connection";
+    stopAll(capture);
+    EXPECT_EQ(failures.load(), 0);
+}
+
+// Headphones pulled, and at once the desktop makes another output the default: pipewire-pulse first names its
+// fallback output, and an existing connection may go on naming it after the desktop chose.
+TEST_F(SystemAudioOutputChange, anOutputUnpluggedAndAnotherMadeTheDefaultAtOnceIsFollowedThereEveryTime)
+{
+    std::vector<std::unique_ptr<PrivateNullSink>> outputs;
+    for (int round = 1; round <= 5; ++round) {
+        outputs.push_back(PrivateNullSink::load(QStringLiteral("output_%1").arg(round)));
+        ASSERT_TRUE(outputs.back());
+    }
+    Player beeping({}, beeps);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PulseSystemAudioCapture capture;
+    startAll(capture);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::unique_ptr<PrivateNullSink> playing = std::move(first);
+    std::vector<double> changes;
+    for (std::unique_ptr<PrivateNullSink>& next : outputs) {
+        playing.reset();
+        ASSERT_TRUE(makeDefault(next->name()));
+        changes.push_back(HostClock::nowSeconds());
+        // The player moves along with the default, and its beeps must reach the track from there.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        playing = std::move(next);
+    }
+    capture.stop();
+    onFirst.stop();
+    onSecond.stop();
+    const std::vector<double> recorded = captured.onsets(beepThreshold);
+    for (size_t round = 0; round < changes.size(); ++round) {
+        const auto heard = std::count_if(recorded.begin(), recorded.end(), [&](double onset) { return onset > changes[round] + 0.4 && onset < changes[round] + 1.4; });
+        EXPECT_GE(heard, 3) << "round " << round + 1 << ": the beeps on the new default output are not on the track";
+    }
     EXPECT_EQ(failures.load(), 0);
 }
 

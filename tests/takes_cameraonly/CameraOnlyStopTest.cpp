@@ -19,6 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <set>
 
 namespace {
@@ -35,12 +38,14 @@ protected:
         ASSERT_EQ(controller->phase().kind(), Kind::recording) << controller->phase().payload().toStdString();
     }
     // Frames from the desk camera and sound from the microphone, stamped as they would arrive, for `seconds`.
+    // A machine that fell behind still sends every one, a frame's worth a turn: the take gets the whole run.
     void film(double seconds)
     {
         const double begin = HostClock::now().seconds();
+        const double end = begin + seconds;
         double nextFrame = begin;
         double nextSound = begin;
-        for (double now = begin; now < begin + seconds; now = HostClock::now().seconds()) {
+        for (double now = begin; nextFrame <= end; now = std::min({HostClock::now().seconds(), end, now + 1.0 / 30})) {
             for (; nextSound <= now; nextSound += 0.01)
                 FakeAudioCapture::push(*services.cameraOnly.microphone, nextSound, 480);
             for (; nextFrame <= now; nextFrame += 1.0 / 30)
@@ -152,6 +157,23 @@ TEST_F(CameraOnlyStop, AJustMeTakeIsFinalWhenItsFileClosesAndListsNothingToFinis
     EXPECT_EQ(controller->finishingCount(), 0);
     EXPECT_FALSE(QFileInfo::exists(PendingNote::pathFor(final)));
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("Recordings/video 1/stop.json")))) << "the remote's cut is still made";
+}
+
+TEST_F(CameraOnlyStop, AJustMeTakeFilmedThroughAStallOfTheMachineIsFinal)
+{
+    start(CaptureMode::cameraOnly);
+    // Soon after filming begins the machine stalls for longer than the run: what the camera gave meanwhile
+    // still reaches the take, late.
+    std::atomic<int64_t> stalled{0};
+    HostClock::setSourceForTesting([&stalled] {
+        return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count() + stalled.load();
+    });
+    QTimer::singleShot(100, [&stalled] { stalled = 2'000'000'000; });
+    film(1.5);
+    QCoro::waitFor(controller->stop());
+    HostClock::setSourceForTesting({});
+    EXPECT_EQ(controller->phase(), RecordingPhase::finished(path(QStringLiteral("Recordings/video 1/final.mov"))))
+        << controller->phase().payload().toStdString();
 }
 
 TEST_F(CameraOnlyStop, AJustMeTakeWhoseFolderWasRenamedWhileItFilmedIsFinishedWhereTheFolderNowLies)

@@ -104,4 +104,15 @@ void PulseConnection::stateChanged()
 
 void PulseConnection::setOnLost(std::function<void()> onLost) { onLost_ = std::move(onLost); }
 
+PulseClient PulseConnection::connectClient(const char* clientName, pa_context_notify_cb_t onState, void* data) const
+{
+    PulseClient client(pa_context_new(pa_threaded_mainloop_get_api(mainloop_), clientName));
+    if (!client)
+        return {};
+    pa_context_set_state_callback(client.get(), onState, data);
+    if (pa_context_connect(client.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return {};
+    return client;
+}
+
 bool PulseConnection::isReady() const { return pa_context_get_state(context_) == PA_CONTEXT_READY; }

@@ -9,6 +9,18 @@
 #include <functional>
 #include <memory>
 
+// Ends a further client's life on its connection's mainloop: its state callback cleared, disconnected,
+// released. With the mainloop lock held or on the mainloop thread, never from one of its own streams' callbacks.
+struct PulseClientRelease {
+    void operator()(pa_context* context) const
+    {
+        pa_context_set_state_callback(context, nullptr, nullptr);
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+};
+using PulseClient = std::unique_ptr<pa_context, PulseClientRelease>;
+
 // A PulseAudio client: a threaded mainloop and a connected context, both owned. Callbacks run on the
 // mainloop's thread; every other use of the context holds `Lock`.
 class PulseConnection {
@@ -46,6 +58,9 @@ public:
     // From a callback: wakes wait().
     void signal() const { pa_threaded_mainloop_signal(mainloop_, 0); }
     bool isReady() const;
+    // With the lock held: another client of the same server on this mainloop, connecting; `onState` runs on
+    // the mainloop's thread as its state changes. Empty when it could not be started. Released before this.
+    PulseClient connectClient(const char* clientName, pa_context_notify_cb_t onState, void* data) const;
     // With the lock held: `onLost` runs on the mainloop's thread when the server ends the connection (it
     // went away or restarted); nothing reconnects this one.
     void setOnLost(std::function<void()> onLost);

@@ -14,7 +14,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -31,6 +33,28 @@ PulseSystemAudioCapture::PulseSystemAudioCapture(QString outputName)
 }
 
 PulseSystemAudioCapture::~PulseSystemAudioCapture() { stop(); }
+
+PulseSystemAudioCapture::Program::~Program()
+{
+    stream.reset();
+    if (client)
+        owner->retire(std::move(client));
+}
+
+void PulseSystemAudioCapture::retire(PulseClient client)
+{
+    retiredClients_.push_back(std::move(client));
+    if (std::exchange(releaseScheduled_, true))
+        return;
+    pa_mainloop_api_once(
+        pa_threaded_mainloop_get_api(connection_->mainloop()),
+        [](pa_mainloop_api*, void* self) {
+            auto* capture = static_cast<PulseSystemAudioCapture*>(self);
+            capture->releaseScheduled_ = false;
+            capture->retiredClients_.clear();
+        },
+        this);
+}
 
 std::optional<QString> PulseSystemAudioCapture::start(const Request& request, BlockHandler onBlock, FailureHandler onFailure)
 {
@@ -51,6 +75,7 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
     timestamper_ = std::make_unique<AudioTimestamper>(sampleRate_, channels_);
     mixer_ = std::make_unique<SystemAudioMixer>(sampleRate_, channels_, sampleRate_ * holdMilliseconds / 1000);
     draining_ = false;
+    releaseScheduled_ = false;
     programs_.clear();
     standby_.clear();
     askedWhere_.clear();
@@ -58,11 +83,13 @@ std::optional<QString> PulseSystemAudioCapture::start(const Request& request, Bl
         return error;
     // Programs already playing are followed before the monitor opens, so they sound from its first block.
     watchPrograms();
+    connection_->waitUntil([this] { return !programsOpening(); }, programsOpenTimeoutMicroseconds);
     if (auto error = connectMonitor())
         return error;
     if (!connection_->waitUntilReady(monitor_.get()))
         return QStringLiteral("the sound source %1 could not be opened: %2").arg(monitorName_, serverError(connection_->context()));
     running_ = true;
+    connectSpareClient();
     listenAhead();
     // A change of output while it opened was not followed yet.
     findOutput();
@@ -306,7 +333,11 @@ void PulseSystemAudioCapture::askWhereProgramsPlay()
 
 void PulseSystemAudioCapture::recheckPrograms()
 {
-    if (stopping_ || !singlePrograms_)
+    if (stopping_)
+        return;
+    if (followsDefault_)
+        askDefaultAfresh();
+    if (!singlePrograms_)
         return;
     askWhereProgramsPlay();
     if (++rechecksDone_ >= std::size(recheckDelays))
@@ -314,6 +345,39 @@ void PulseSystemAudioCapture::recheckPrograms()
     timeval due{};
     pa_timeval_add(pa_gettimeofday(&due), recheckDelays[rechecksDone_] - recheckDelays[rechecksDone_ - 1]);
     pa_threaded_mainloop_get_api(connection_->mainloop())->time_restart(recheck_, &due);
+}
+
+void PulseSystemAudioCapture::askDefaultAfresh()
+{
+    if (defaultProbe_)
+        return; // asking already
+    defaultProbe_ = connection_->connectClient(
+        Edition::appName().toUtf8().constData(),
+        [](pa_context* probe, void* self) {
+            auto* capture = static_cast<PulseSystemAudioCapture*>(self);
+            if (capture->defaultProbe_.get() != probe)
+                return; // let go already
+            const pa_context_state_t state = pa_context_get_state(probe);
+            if (state == PA_CONTEXT_READY && !capture->stopping_) {
+                pa_operation* asked = pa_context_get_server_info(
+                    probe,
+                    [](pa_context*, const pa_server_info* server, void* data) {
+                        auto* asking = static_cast<PulseSystemAudioCapture*>(data);
+                        if (!asking->stopping_ && asking->followsDefault_ && server && server->default_sink_name && *server->default_sink_name)
+                            lookUpOutput(asking->connection_->context(), server->default_sink_name, asking);
+                        asking->retire(std::move(asking->defaultProbe_));
+                    },
+                    capture);
+                if (asked) {
+                    pa_operation_unref(asked);
+                    return;
+                }
+            } else if (PA_CONTEXT_IS_GOOD(state)) {
+                return; // still connecting
+            }
+            capture->retire(std::move(capture->defaultProbe_)); // not asked: the next change asks again
+        },
+        this);
 }
 
 void PulseSystemAudioCapture::lookUpOutput(pa_context* context, const char* name, void* capture)
@@ -437,19 +501,76 @@ void PulseSystemAudioCapture::programFacts(const pa_sink_input_info& info)
 
 void PulseSystemAudioCapture::follow(uint32_t sinkInput)
 {
-    auto program = std::make_unique<Program>();
-    program->owner = this;
-    program->sinkInput = sinkInput;
-    program->stream = newFloatStream(connection_->context(), "system audio program", sampleRate_, channels_);
-    if (!program->stream)
+    auto added = std::make_unique<Program>();
+    Program& program = *added;
+    program.owner = this;
+    program.sinkInput = sinkInput;
+    programs_[sinkInput] = std::move(added);
+    mixer_->addProgram(sinkInput);
+    if (spareClient_ && pa_context_get_state(spareClient_.get()) == PA_CONTEXT_READY) {
+        program.client = std::move(spareClient_);
+        pa_context_set_state_callback(program.client.get(), programClientChanged, &program);
+        connectSpareClient();
+        openProgramStream(sinkInput, program.client.get());
         return;
-    pa_stream* stream = program->stream.get();
+    }
+    program.client = connection_->connectClient(Edition::appName().toUtf8().constData(), programClientChanged, &program);
+    if (!program.client)
+        openProgramStream(sinkInput, connection_->context());
+}
+
+void PulseSystemAudioCapture::programClientChanged(pa_context* context, void* data)
+{
+    auto& program = *static_cast<Program*>(data);
+    PulseSystemAudioCapture* capture = program.owner;
+    capture->connection_->signal();
+    const pa_context_state_t state = pa_context_get_state(context);
+    if (program.stream || capture->stopping_)
+        return; // a client lost later ends its stream, and the program is left then
+    if (state == PA_CONTEXT_READY) {
+        capture->openProgramStream(program.sinkInput, context);
+    } else if (!PA_CONTEXT_IS_GOOD(state)) {
+        capture->retire(std::move(program.client));
+        capture->openProgramStream(program.sinkInput, capture->connection_->context());
+    }
+}
+
+void PulseSystemAudioCapture::connectSpareClient()
+{
+    spareClient_ = connection_->connectClient(
+        Edition::appName().toUtf8().constData(),
+        [](pa_context* context, void* self) {
+            auto* capture = static_cast<PulseSystemAudioCapture*>(self);
+            if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) && capture->spareClient_.get() == context)
+                capture->retire(std::move(capture->spareClient_)); // programs then connect their own
+        },
+        this);
+}
+
+bool PulseSystemAudioCapture::programsOpening() const
+{
+    return std::any_of(programs_.begin(), programs_.end(), [](const auto& entry) {
+        pa_stream* stream = entry.second->stream.get();
+        return !stream || pa_stream_get_state(stream) == PA_STREAM_CREATING;
+    });
+}
+
+void PulseSystemAudioCapture::openProgramStream(uint32_t sinkInput, pa_context* context)
+{
+    Program& program = *programs_.at(sinkInput);
+    program.stream = newFloatStream(context, "system audio program", sampleRate_, channels_);
+    if (!program.stream) {
+        leave(sinkInput);
+        return;
+    }
+    pa_stream* stream = program.stream.get();
     if (const int refused = pa_stream_set_monitor_stream(stream, sinkInput); refused < 0) {
+        leave(sinkInput);
         recordWholeOutput(QStringLiteral("the sound server cannot record single programs (%1)").arg(QString::fromUtf8(pa_strerror(-refused))));
         return;
     }
-    pa_stream_set_state_callback(stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->programStateChanged(*static_cast<Program*>(data)); }, program.get());
-    pa_stream_set_read_callback(stream, [](pa_stream*, size_t, void* data) { static_cast<Program*>(data)->owner->readProgram(*static_cast<Program*>(data)); }, program.get());
+    pa_stream_set_state_callback(stream, [](pa_stream*, void* data) { static_cast<Program*>(data)->owner->programStateChanged(*static_cast<Program*>(data)); }, &program);
+    pa_stream_set_read_callback(stream, [](pa_stream*, size_t, void* data) { static_cast<Program*>(data)->owner->readProgram(*static_cast<Program*>(data)); }, &program);
     pa_stream_set_overflow_callback(
         stream,
         [](pa_stream*, void* data) {
@@ -457,14 +578,13 @@ void PulseSystemAudioCapture::follow(uint32_t sinkInput)
             dropped->owner->mixer_->programOverflowed(dropped->sinkInput);
             Diagnostics::log(QStringLiteral("system audio: the sound server dropped sound of stream %1 that was not read in time").arg(dropped->sinkInput));
         },
-        program.get());
+        &program);
     const pa_buffer_attr attributes = PulseRecordBlocks::attributes(*pa_stream_get_sample_spec(stream));
     if (pa_stream_connect_record(stream, monitorName_.toUtf8().constData(), &attributes, recordFlags) < 0) {
-        programRefused(sinkInput, pa_context_errno(connection_->context()));
-        return;
+        const int error = pa_context_errno(context);
+        leave(sinkInput);
+        programRefused(sinkInput, error);
     }
-    mixer_->addProgram(sinkInput);
-    programs_[sinkInput] = std::move(program);
 }
 
 void PulseSystemAudioCapture::leave(uint32_t sinkInput)
@@ -482,6 +602,7 @@ void PulseSystemAudioCapture::leave(uint32_t sinkInput)
 
 void PulseSystemAudioCapture::programStateChanged(Program& program)
 {
+    connection_->signal(); // start() may wait for it
     const pa_stream_state_t state = pa_stream_get_state(program.stream.get());
     if (state == PA_STREAM_READY) {
         program.ready = true;
@@ -492,7 +613,7 @@ void PulseSystemAudioCapture::programStateChanged(Program& program)
     // The program ended or moved away (the server ends its stream), or the server would not open it.
     const uint32_t sinkInput = program.sinkInput;
     const bool opened = program.ready;
-    const int error = pa_context_errno(connection_->context());
+    const int error = pa_context_errno(pa_stream_get_context(program.stream.get()));
     leave(sinkInput); // `program` is gone from here on
     if (!opened && state == PA_STREAM_FAILED)
         programRefused(sinkInput, error);
@@ -667,6 +788,9 @@ void PulseSystemAudioCapture::stop()
             recheck_ = nullptr;
         }
         programs_.clear();
+        spareClient_.reset();
+        defaultProbe_.reset();
+        retiredClients_.clear();
         standby_.clear();
         awake_.reset();
         monitor_.reset();

@@ -2,6 +2,7 @@
 
 #include "platform/audio/AudioCapture.h"
 #include "platform/audio/AudioTimestamper.h"
+#include "platform/audio/PulseConnection.h"
 #include "platform/audio/PulseStreamHandle.h"
 #include "platform/audio/SystemAudioMixer.h"
 
@@ -14,8 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
-
-class PulseConnection;
+#include <vector>
 
 // System audio without the studio's own sounds. Every other program playing on the output is recorded on
 // its own, from a monitor stream of its sink input: the server gives it after the program's own volume and
@@ -45,8 +45,9 @@ class PulseConnection;
 // Only a lost server reports a failure.
 //
 // Threading: start(), waitUntilFlowing() and stop() come from one caller thread at a time; a second stop()
-// may come at once from another thread, and waits for the first. Every stream, subscription and
-// introspection callback runs on the connection's mainloop thread (`pulse.system`), which alone touches the
+// may come at once from another thread, and waits for the first. Every stream, subscription, introspection
+// and client callback runs on the connection's mainloop thread (`pulse.system`; the programs' own clients
+// share its mainloop), which alone touches the
 // fields below `connection_` once start() returned, and alone changes the output; start(),
 // waitUntilFlowing() and stop() touch them with the mainloop lock held. Blocks are handed to the handler on
 // the mainloop thread.
@@ -66,11 +67,18 @@ public:
     bool recordsSinglePrograms() const { return singlePrograms_; }
 
 private:
-    // One program's monitor stream.
+    // One program's monitor stream, on a client of its own: pipewire-pulse (0.3.65) sends a client nothing of a
+    // record stream while anything else waits to go out to it, so on a busy machine streams sharing a client
+    // hold each other back, and a program's sound then comes in fits of a second or more, or only at the stop.
     struct Program {
+        Program() = default;
+        Program(const Program&) = delete;
+        Program& operator=(const Program&) = delete;
+        ~Program();
         PulseSystemAudioCapture* owner = nullptr;
         uint32_t sinkInput = PA_INVALID_INDEX;
         bool ready = false; // its stream opened once
+        PulseClient client; // empty when it could not connect: the stream is on the capture's own client
         PulseStream stream;
     };
     // Another output's monitor stream, read and let go until that output is recorded.
@@ -82,6 +90,8 @@ private:
     // Monitor frames held back for the programs' sound of the same moment.
     static constexpr int64_t holdMilliseconds = 30;
     static constexpr pa_usec_t firstBlockTimeoutMicroseconds = 3'000'000;
+    // start() waits this long for the streams of the programs already playing, which connect on their own.
+    static constexpr pa_usec_t programsOpenTimeoutMicroseconds = 1'000'000;
     // A new monitor whose first block comes this long after the switch had an idle output behind it.
     static constexpr int64_t lateFirstBlockNanoseconds = 300'000'000;
     static constexpr pa_usec_t recheckDelays[] = {100'000, 1'000'000};
@@ -105,6 +115,10 @@ private:
     // Asks the server which output to record now; the answer switches to it when it is another one, or when
     // the monitor stream ended.
     void findOutput();
+    // The same, asked on a new connection: pipewire-pulse keeps each connection's own idea of the default
+    // output, and an existing one's may miss a change that came right after another (the fallback for an
+    // output unplugged, then the one the desktop chose), where a new one has the server's current one.
+    void askDefaultAfresh();
     static void lookUpOutput(pa_context* context, const char* name, void* capture);
     void outputFound(const pa_sink_info* sink); // null: there is no such output
     void switchTo(uint32_t output, const QString& monitor);
@@ -118,6 +132,15 @@ private:
     void programEvent(pa_subscription_event_type_t type, uint32_t sinkInput);
     void programFacts(const pa_sink_input_info& info);
     void follow(uint32_t sinkInput);
+    static void programClientChanged(pa_context* context, void* program);
+    // Opens the program's monitor stream on `context`; one that cannot be opened is left.
+    void openProgramStream(uint32_t sinkInput, pa_context* context);
+    bool programsOpening() const;
+    // A client connected ahead, so that a program starting is listened to without waiting for a connection.
+    void connectSpareClient();
+    // Released on the mainloop's next turn: a client released from within its own stream's callback would
+    // be freed under the library's feet.
+    void retire(PulseClient client);
     void leave(uint32_t sinkInput);
     // Asks where the programs play now, and again after `recheckDelays` while the session manager may still be
     // moving them: those gone from the output are left, those on it followed.
@@ -150,6 +173,10 @@ private:
     PulseStream monitor_;
     bool monitorOpened_ = false; // the monitor stream was ready once
     std::map<uint32_t, std::unique_ptr<Program>> programs_;
+    PulseClient spareClient_;
+    PulseClient defaultProbe_; // asking for the default output anew
+    std::vector<PulseClient> retiredClients_;
+    bool releaseScheduled_ = false;
     std::map<uint32_t, std::unique_ptr<Standby>> standby_; // by output
     // A standby taken as the monitor lets its output sleep once nothing plays there, which would end the track
     // before the stop: this listener, read and let go, keeps it awake as a monitor opened for it does.
